@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, only the build and test tools that are missing.
+set -euo pipefail
+
+missing=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_file() { [ -e "$1" ]; }
+
+have_cmd cmake || missing+=(cmake)
+have_cmd g++ || missing+=(g++)
+have_cmd make || missing+=(make)
+have_cmd clang++ || missing+=(clang)
+have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)
+have_file /usr/include/benchmark/benchmark.h || missing+=(libbenchmark-dev)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 ||
+  missing+=(libclang-rt-dev)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+  missing+=(libclang-rt-dev)
+have_cmd man || missing+=(man-db)
+have_cmd valgrind || missing+=(valgrind)
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+# Drop repeats while keeping the order.
+mapfile -t missing < <(printf '%s\n' "${missing[@]}" | awk '!seen[$0]++')
+echo "install-deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

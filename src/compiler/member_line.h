@@ -1,0 +1,29 @@
+// Spec and param member lines, and macro expansion in parameter texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace partsc {
+
+inline constexpr int kMemberTextBuffer = 64;  // ParseLine buffers, terminator included
+inline constexpr int kMemberListMax = 16;
+inline constexpr int kParamTextMax = 64;
+inline constexpr int kMemberTableFull = 200;
+inline constexpr int kMemberNoMemory = 109;
+
+// 0 stored; 109 out of memory; otherwise the status of AddSpecEntry or
+// AddParamEntry (200 or -1). A line not starting with 's' or 'p' gives 0.
+int CompileMemberLine(std::string_view line, int lineNumber);
+
+int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
+                 const float* numbers, int numberCount);
+int AddParamEntry(std::string_view comment, std::string_view text, const float (*pairs)[2],
+                  int pairCount, std::string_view name);
+
+// Replaces every {name} of `text` by the macro's value; keeps at most
+// maxLength characters. 0 when the expansion fits, 1 when it was cut.
+int ExpandMacros(std::string& text, int maxLength);
+
+}  // namespace partsc

@@ -1,0 +1,20 @@
+// View lines of the $$APG block.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace partsc {
+
+using ApgSlots = std::array<std::string, 6>;
+
+// Parses one view line into the APG name and comment slots; every problem is
+// a warning and the compile goes on.
+void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, ApgSlots& comments);
+// Sets the six viewDefined flags to 0; the compiler calls it at the first
+// $$APG line of a source.
+void ResetViewDefined();
+bool IsViewDefined(int viewIndex);
+
+}  // namespace partsc

@@ -1,0 +1,27 @@
+// Loads a parts file back into the parts-file state.
+#pragma once
+
+#include <string_view>
+
+namespace partsc {
+
+// Result codes of the reader, besides kPartsNotOpen (30).
+inline constexpr int kReadBadVersion = 13;
+inline constexpr int kReadNoApgName = 14;
+inline constexpr int kReadNoSizes = 15;
+inline constexpr int kReadShort = 21;
+// A length or count in the file lies outside its field or table: the file is
+// damaged and is refused before anything is copied.
+inline constexpr int kReadDamaged = 23;
+inline constexpr int kReadSizeNotFound = 50;
+inline constexpr int kReadNoMemory = 109;
+inline constexpr int kReadTableFull = 200;
+
+int ReadHeader();
+int ReadApgList();
+int ReadSizeList();
+int ReadCommonList();
+int ReadSizeMembers(std::string_view sizeName);
+int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record);
+
+}  // namespace partsc

@@ -1,0 +1,193 @@
+// The parts-file state of the process: header record, view blocks, size,
+// spec and param tables, and the byte layout of a parts file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/ov_file_io.h"
+
+namespace partsc {
+
+// Layout of a parts file.
+inline constexpr int16_t kPartsVersion = 102;
+inline constexpr int kHeaderSize = 256;
+inline constexpr int kHeaderTextSize = 64;
+inline constexpr int kApgOffset = 256;
+inline constexpr int kApgEntrySize = 34;
+inline constexpr int kApgTextSize = 32;
+inline constexpr int kApgTextMax = 31;
+inline constexpr int kApgBlockSize = 204;
+inline constexpr int kSizeRecordSize = 72;
+inline constexpr int kSizeTextSize = 32;
+inline constexpr int kMemberHeadSize = 12;
+inline constexpr int kParamNameMax = 6;
+
+// Capacities of the tables.
+inline constexpr int kMaxSizes = 2048;
+inline constexpr int kMaxSpecEntries = 256;
+inline constexpr int kMaxParamEntries = 512;
+
+// Kinds of member record.
+inline constexpr uint8_t kKindEnd = 0;
+inline constexpr uint8_t kKindSpec = 1;
+inline constexpr uint8_t kKindParam = 2;
+inline constexpr uint8_t kKindSpecRecord = 3;
+
+// A text in a fixed field of N bytes: at most N characters, zero bytes after
+// it. Assign cuts a longer text to N characters.
+template <int N>
+class FixedText {
+ public:
+  void Assign(std::string_view text) {
+    const size_t n = text.size() < size_t{N} ? text.size() : size_t{N};
+    bytes_.fill(0);
+    std::memcpy(bytes_.data(), text.data(), n);
+    length_ = static_cast<uint16_t>(n);
+  }
+  // Makes the text the first `length` bytes of a file field, ending early at
+  // a zero byte; `length` must be within 0..N.
+  void AssignField(const uint8_t* field, int length) {
+    int n = 0;
+    while (n < length && field[n] != 0) {
+      ++n;
+    }
+    Assign(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
+  }
+  void Clear() { Assign({}); }
+  std::string_view View() const { return {bytes_.data(), length_}; }
+  std::string Str() const { return std::string(View()); }
+  uint16_t Length() const { return length_; }
+  bool Empty() const { return length_ == 0; }
+  // The N bytes of the field as written to a file.
+  const std::array<char, N>& Bytes() const { return bytes_; }
+
+ private:
+  std::array<char, N> bytes_{};
+  uint16_t length_ = 0;
+};
+
+struct PartsHeader {
+  int16_t version = 0;
+  int16_t createdDay = 0;
+  int16_t createdMonth = 0;
+  int16_t createdYear = 0;
+  int16_t createdHour = 0;
+  int16_t createdMinute = 0;
+  FixedText<kHeaderTextSize> comment;
+  int16_t specFile = 0;
+  int16_t specRecord = 0;
+  int16_t partsValue1 = 0;
+  int16_t partsValue2 = 0;
+  int16_t sizeCount = 0;
+  int32_t commonOffset = 0;
+  FixedText<kHeaderTextSize> title;
+  int16_t apgCommentCount = 0;
+  int16_t sortMode = 0;
+};
+
+// The 256 bytes of a header, little-endian, reserved bytes zero.
+void EncodeHeader(const PartsHeader& header, uint8_t out[kHeaderSize]);
+// Fills `header` from 256 file bytes. False, and `header` cleared, when a
+// length field lies outside its text field (a damaged file).
+bool DecodeHeader(const uint8_t in[kHeaderSize], PartsHeader& header);
+
+using ApgBlock = std::array<FixedText<kApgTextMax>, 6>;
+void EncodeApgBlock(const ApgBlock& block, uint8_t out[kApgBlockSize]);
+// False, and `block` cleared, when a length lies outside 0..31.
+bool DecodeApgBlock(const uint8_t in[kApgBlockSize], ApgBlock& block);
+
+struct SizeRecord {
+  FixedText<kSizeTextSize> name;
+  FixedText<kSizeTextSize> title;
+  uint32_t memberOffset = 0;
+};
+void EncodeSizeRecord(const SizeRecord& record, uint8_t out[kSizeRecordSize]);
+// False when a length lies outside 0..32.
+bool DecodeSizeRecord(const uint8_t in[kSizeRecordSize], SizeRecord& record);
+
+struct SpecEntry {
+  uint16_t number = 0;
+  uint16_t invertedFlag = 0;
+  uint16_t record = 0;
+  std::string name;
+};
+
+struct ParamEntry {
+  std::string name;
+  int16_t pairCode = 0;
+  std::string text;
+  std::optional<std::string> comment;
+};
+
+// Order of size names for a sort mode: 0 by length then bytes, 1 (or a
+// negative mode) by bytes, unsigned, the shorter first on a common beginning.
+// Negative when a sorts before b, 0 when equal, positive after. Any mode of 2
+// or more compares like 1 (the caller decides whether to sort at all).
+int CompareSizeNames(int sortMode, std::string_view a, std::string_view b);
+
+// The one parts-file state of the process. The compile and the listing use it
+// one after the other; ClearTables starts each of them.
+struct PartsFileState {
+  static PartsFileState& Instance();
+
+  PartsHeader header;
+  ApgBlock apgNames;
+  ApgBlock apgComments;
+  std::array<std::unique_ptr<SizeRecord>, kMaxSizes> sizeTable;
+  std::array<std::unique_ptr<SpecEntry>, kMaxSpecEntries> specTable;
+  int32_t specCount = 0;
+  int32_t commonSpecCount = 0;
+  std::array<std::unique_ptr<ParamEntry>, kMaxParamEntries> paramTable;
+  int32_t paramCount = 0;
+  int32_t commonParamCount = 0;
+
+  // The parts file object, shared by the writer and the reader.
+  OvFileIO partsFile;
+  // Writer state.
+  int32_t memberWritePosition = 0;
+  bool listStartPending = false;
+};
+
+// Start of the size records: 460, or 664 with the APG comment block.
+int32_t SizeListOffset();
+// Start of the member-list area: SizeListOffset() + 72 x sizeCount.
+int32_t MemberListsOffset();
+
+// Header accessors: mode 0 stores the caller's values, any other mode fetches
+// them. Numbers keep their low 16 bits and fetch sign-extended.
+void HeaderVersion(int mode, int32_t& version, std::string& comment);
+void HeaderDate(int mode, int32_t& day, int32_t& month, int32_t& year, int32_t& hour,
+                int32_t& minute);
+void HeaderSpec(int mode, int32_t& file, int32_t& record);
+void HeaderPartsValue1(int mode, int32_t& value);
+void HeaderPartsValue2(int mode, int32_t& value);
+void HeaderSizeCount(int mode, int32_t& value);
+void HeaderSortMode(int mode, int32_t& value);
+// Six APG texts, cut to 31 characters when stored.
+void ApgNames(int mode, std::array<std::string, 6>& slots);
+void ApgComments(int mode, std::array<std::string, 6>& slots);
+
+void SetTitle(std::string_view title);
+void GetTitle(std::string& title);
+void CountApgComments();
+void SetCommonOffset(int32_t sizeCount);
+bool HasCommonList();
+// An empty slot (or an index outside the table) gives an empty text.
+void GetSizeName(int index, std::string& name);
+void GetSizeTitle(int index, std::string& title);
+void GetSpecEntry(int index, int32_t& number, int32_t& invertedFlag, std::string& name,
+                  int32_t& record);
+// Null buffers are not filled, as the table of operations says.
+void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pairCode,
+                   std::string* comment);
+
+void ClearTables();
+void DropBlockEntries();
+
+}  // namespace partsc

@@ -1,0 +1,36 @@
+// File names by file class, and operations on whole files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace partsc {
+
+inline constexpr std::string_view kClassControl = "#PARTS:CTL#";
+inline constexpr std::string_view kClassInput = "#PARTS:INP#";
+inline constexpr std::string_view kClassParts = "#PARTS:BIN#";
+
+class OvFile {
+ public:
+  // The full path of `name` in the directory of file class `key`: the class
+  // directory, "/", then the name with every character kept. An absolute name
+  // is used as it stands, except for the parts class, whose names always stay
+  // in the parts directory. With `withExtension`, a parts name gets ".prt"
+  // when it holds no capital letter and ".PRT" otherwise. `mustExist` makes the
+  // answer empty when no such file exists. An unknown key answers the name.
+  static std::string ToFullPath(std::string_view key, std::string_view name, bool mustExist,
+                                bool withExtension);
+  // 0 when the file exists (mode 0), -1 otherwise.
+  static int Access(const std::string& path, int mode);
+  // 0 when the file is gone.
+  static int Remove(const std::string& path);
+  // 0 on success.
+  static int Rename(const std::string& from, const std::string& to);
+  // True when the file name after the last "/" holds no capital letter.
+  static bool IsLowerCase(std::string_view path);
+  // True when `name` can be a file name inside a class directory: not empty,
+  // not "." or "..", and without "/".
+  static bool IsPlainName(std::string_view name);
+};
+
+}  // namespace partsc

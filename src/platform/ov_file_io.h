@@ -1,0 +1,69 @@
+// Text and positioned binary file access, and standard input.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace partsc {
+
+// Flag values of OvFileIO::Open. They are the values the parts file code
+// passes; Open translates them to the host's own flags.
+inline constexpr int kOpenReadOnly = 0x0000;
+inline constexpr int kOpenWriteOnly = 0x0001;
+inline constexpr int kOpenReadWrite = 0x0002;
+inline constexpr int kOpenAppend = 0x0008;
+inline constexpr int kOpenCreate = 0x0100;
+inline constexpr int kOpenTruncate = 0x0200;
+inline constexpr int kOpenExclusive = 0x0400;
+inline constexpr int kOpenBinary = 0x8000;  // no translation of bytes; always so here
+
+// Read-write, create, truncate, binary: 33538.
+inline constexpr int kOpenPartsWrite = kOpenReadWrite | kOpenCreate | kOpenTruncate | kOpenBinary;
+// Read-only, binary: 32768.
+inline constexpr int kOpenPartsRead = kOpenReadOnly | kOpenBinary;
+// Octal 666.
+inline constexpr int kOpenPermission = 438;
+
+inline constexpr int kSeekStart = 0;
+inline constexpr int kSeekCurrent = 1;
+
+// One file: either a text stream (Fopen/FopenStdin) or a binary descriptor
+// (Open). Constructed closed; the destructor closes it.
+class OvFileIO {
+ public:
+  OvFileIO() = default;
+  ~OvFileIO();
+  OvFileIO(const OvFileIO&) = delete;
+  OvFileIO& operator=(const OvFileIO&) = delete;
+
+  // Text files. Mode is "r", "w" or "a". A file already open is closed first.
+  bool Fopen(const std::string& path, const char* mode);
+  bool FopenStdin();
+  // Reads one piece as C fgets does: at most size-1 characters, up to and
+  // including a line feed. The text ends at the first zero byte of the piece.
+  // Returns false at end of file when nothing was read.
+  bool Fgets(std::string& line, int size);
+  // Repositions a text file; 0 on success.
+  int Fseek(long offset, int origin);
+  void Fprintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Fclose();
+
+  // Binary files. Flags as above; permission as for POSIX open.
+  bool Open(const std::string& path, int flags, int permission);
+  void Close();
+  // New position, or -1 when the seek failed.
+  int64_t Lseek(int64_t offset, int origin);
+  // Bytes transferred; fewer than count on a short transfer, -1 on error.
+  int Read(void* buffer, int count);
+  int Write(const void* buffer, int count);
+
+  bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
+
+ private:
+  std::FILE* stream_ = nullptr;
+  bool ownsStream_ = false;
+  int fd_ = -1;
+};
+
+}  // namespace partsc

@@ -1,0 +1,36 @@
+// String parsing services of the base library.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace partsc {
+
+class OvStringUtil {
+ public:
+  // Removes trailing blanks, tabs, carriage returns and line feeds.
+  static void TrimRight(std::string& text);
+
+  // With `trim` 1 the text is first trimmed of blanks and tabs at both ends.
+  // A text in plain decimal form (optional sign, digits with an optional
+  // fraction, optional exponent) sets `result` and answers 0; anything else
+  // (empty, "12abc", hex, inf, nan, out of range) leaves `result` alone and
+  // answers -1.
+  static int ParseDouble(std::string_view text, int trim, double& result);
+
+  // Takes apart a member line. `quoted` and `bang` receive the text between
+  // the first double quote (or exclamation mark) and the next one, trimmed of
+  // blanks and tabs, cut to bufferSize-1 characters; they are left empty when
+  // the line has no such text. The first [...] list gives `numbers` (at most
+  // maxNumbers, count in `numberCount`); the first <...> list gives `pairs`,
+  // its numbers taken two at a time (at most maxPairs, count in `pairCount`).
+  // A list item that is not a number is stored as NaN. A list the line does
+  // not have leaves numberCount, pairCount and the arrays as the caller set
+  // them; a list holding only blanks has no items.
+  static void ParseLine(std::string_view line, std::string& quoted, int quotedSize,
+                        std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
+                        int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);
+};
+
+}  // namespace partsc

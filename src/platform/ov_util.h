@@ -1,0 +1,19 @@
+// Clock and console services of the base library.
+#pragma once
+
+#include <cstdint>
+
+namespace partsc {
+
+class OvUtil {
+ public:
+  // date: day, month, year. time: hour, minute, second, hundredths.
+  // The local time, or the moment SOURCE_DATE_EPOCH names (taken in UTC).
+  static void GetLocalTime(int16_t date[3], int16_t time[4]);
+};
+
+// Console output by level: 2 progress and diagnostic echoes (standard output),
+// 4 fatal errors (standard error). Every call is flushed at once.
+void dbgprint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace partsc

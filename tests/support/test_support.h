@@ -1,0 +1,66 @@
+// Helpers shared by the test suites.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace partsc::testing {
+
+// A fresh directory under the system's temporary directory, removed with all
+// it holds when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + name.
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Changes the working directory for the life of the object.
+class ScopedChdir {
+ public:
+  explicit ScopedChdir(const std::string& dir);
+  ~ScopedChdir();
+  ScopedChdir(const ScopedChdir&) = delete;
+  ScopedChdir& operator=(const ScopedChdir&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+bool FileExists(const std::string& path);
+std::string ReadFile(const std::string& path);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Little-endian readers over a byte vector, for checking written files.
+int16_t I16At(const std::vector<uint8_t>& bytes, size_t offset);
+int32_t I32At(const std::vector<uint8_t>& bytes, size_t offset);
+uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset);
+
+// Redirects standard output (or standard error) to a temporary file while the
+// object lives; Text() answers what was written so far.
+class CaptureFd {
+ public:
+  explicit CaptureFd(int fd);
+  ~CaptureFd();
+  CaptureFd(const CaptureFd&) = delete;
+  CaptureFd& operator=(const CaptureFd&) = delete;
+  std::string Text();
+
+ private:
+  int fd_;
+  int saved_;
+  std::string file_;
+};
+
+}  // namespace partsc::testing
