@@ -31,6 +31,12 @@ class OvFile {
   // True when `name` can be a file name inside a class directory: not empty,
   // not "." or "..", and without "/".
   static bool IsPlainName(std::string_view name);
+
+  // The directory of a file class, absolute and without a trailing "/"
+  // (except "/" itself); set by initfiles. Until then, and after
+  // ResetClassDirectories, every class is the current directory.
+  static void SetClassDirectory(std::string_view key, const std::string& directory);
+  static void ResetClassDirectories();
 };
 
 }  // namespace partsc

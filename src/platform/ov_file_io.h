@@ -27,6 +27,7 @@ inline constexpr int kOpenPermission = 438;
 
 inline constexpr int kSeekStart = 0;
 inline constexpr int kSeekCurrent = 1;
+inline constexpr int kSeekEnd = 2;
 
 // One file: either a text stream (Fopen/FopenStdin) or a binary descriptor
 // (Open). Constructed closed; the destructor closes it.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace partsc {
 
@@ -9,7 +10,12 @@ class OvUtil {
  public:
   // date: day, month, year. time: hour, minute, second, hundredths.
   // The local time, or the moment SOURCE_DATE_EPOCH names (taken in UTC).
+  // An invalid SOURCE_DATE_EPOCH is ignored here (initfiles refuses it).
   static void GetLocalTime(int16_t date[3], int16_t time[4]);
+
+  // A value of SOURCE_DATE_EPOCH: decimal digits only, no sign, fitting in
+  // 64 bits and naming a moment the calendar conversion accepts.
+  static bool ParseEpoch(std::string_view text, int64_t& seconds);
 };
 
 // Console output by level: 2 progress and diagnostic echoes (standard output),

@@ -1,0 +1,141 @@
+#include "platform/ov_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+namespace partsc {
+namespace {
+
+constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kClassInput, kClassParts};
+
+// The directories of the file classes, in the order of kClassKeys; empty
+// means the current directory of the process. Owned by OvFile, set by
+// initfiles.
+std::array<std::string, 3>& ClassDirectories() {
+  static std::array<std::string, 3> directories;
+  return directories;
+}
+
+// The index of `key` in kClassKeys, or -1.
+int ClassIndex(std::string_view key) {
+  for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
+    if (kClassKeys[i] == key) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) {
+      return ".";
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::string(buffer.data());
+}
+
+// directory + "/" + name, where the directory "/" gives "/name".
+std::string Join(const std::string& directory, std::string_view name) {
+  std::string path = directory;
+  if (path.empty() || path.back() != '/') {
+    path += '/';
+  }
+  path += name;
+  return path;
+}
+
+bool HasCapital(std::string_view text) {
+  for (const char c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Exists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
+
+}  // namespace
+
+std::string OvFile::ToFullPath(std::string_view key, std::string_view name, bool mustExist,
+                               bool withExtension) {
+  const int index = ClassIndex(key);
+  if (index < 0) {
+    return std::string(name);
+  }
+  const bool parts = key == kClassParts;
+  std::string path;
+  if (!parts && !name.empty() && name.front() == '/') {
+    path = std::string(name);
+  } else {
+    const std::string& directory = ClassDirectories()[static_cast<std::size_t>(index)];
+    path = Join(directory.empty() ? CurrentDirectory() : directory, name);
+  }
+  if (parts && withExtension) {
+    path += HasCapital(name) ? ".PRT" : ".prt";
+  }
+  if (mustExist && !Exists(path)) {
+    return std::string();
+  }
+  return path;
+}
+
+int OvFile::Access(const std::string& path, int mode) {
+  return ::access(path.c_str(), mode) == 0 ? 0 : -1;
+}
+
+int OvFile::Remove(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) {
+    return 0;
+  }
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    return 0;
+  }
+  return -1;
+}
+
+int OvFile::Rename(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+bool OvFile::IsLowerCase(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return !HasCapital(name);
+}
+
+bool OvFile::IsPlainName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") {
+    return false;
+  }
+  return name.find('/') == std::string_view::npos;
+}
+
+void OvFile::SetClassDirectory(std::string_view key, const std::string& directory) {
+  const int index = ClassIndex(key);
+  if (index < 0) {
+    return;
+  }
+  ClassDirectories()[static_cast<std::size_t>(index)] = directory;
+}
+
+void OvFile::ResetClassDirectories() {
+  for (std::string& directory : ClassDirectories()) {
+    directory.clear();
+  }
+}
+
+}  // namespace partsc

@@ -1,0 +1,235 @@
+#include "platform/ov_file_io.h"
+
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+
+#include "platform/ov_faults.h"
+
+namespace partsc {
+namespace {
+
+// The stdio mode for "r", "w" or "a"; always binary so that bytes pass
+// untranslated. Null for any other mode.
+const char* StdioMode(const char* mode) {
+  if (mode == nullptr) {
+    return nullptr;
+  }
+  if (std::strcmp(mode, "r") == 0) {
+    return "rb";
+  }
+  if (std::strcmp(mode, "w") == 0) {
+    return "wb";
+  }
+  if (std::strcmp(mode, "a") == 0) {
+    return "ab";
+  }
+  return nullptr;
+}
+
+// The host's whence for origin 0 (start), 1 (current) or 2 (end); -1 otherwise.
+int Whence(int origin) {
+  switch (origin) {
+    case kSeekStart:
+      return SEEK_SET;
+    case kSeekCurrent:
+      return SEEK_CUR;
+    case kSeekEnd:
+      return SEEK_END;
+    default:
+      return -1;
+  }
+}
+
+// The host's open flags for the flag values of ov_file_io.h; -1 when the
+// access mode is not one of read-only, write-only or read-write.
+int HostFlags(int flags) {
+  int host = 0;
+  switch (flags & 0x0003) {
+    case kOpenReadOnly:
+      host = O_RDONLY;
+      break;
+    case kOpenWriteOnly:
+      host = O_WRONLY;
+      break;
+    case kOpenReadWrite:
+      host = O_RDWR;
+      break;
+    default:
+      return -1;
+  }
+  if ((flags & kOpenAppend) != 0) {
+    host |= O_APPEND;
+  }
+  if ((flags & kOpenCreate) != 0) {
+    host |= O_CREAT;
+  }
+  if ((flags & kOpenTruncate) != 0) {
+    host |= O_TRUNC;
+  }
+  if ((flags & kOpenExclusive) != 0) {
+    host |= O_EXCL;
+  }
+  return host | O_CLOEXEC;
+}
+
+// Reads until `count` bytes, end of file or an error. The bytes read, or -1
+// when an error came before any byte.
+int ReadFully(int fd, char* buffer, int count) {
+  int done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(fd, buffer + done, static_cast<size_t>(count - done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return done > 0 ? done : -1;
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<int>(got);
+  }
+  return done;
+}
+
+// Writes until `count` bytes are written or an error. The bytes written, or -1
+// when an error came before any byte.
+int WriteFully(int fd, const char* buffer, int count) {
+  int done = 0;
+  while (done < count) {
+    const ssize_t put = ::write(fd, buffer + done, static_cast<size_t>(count - done));
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      return (done > 0 || put == 0) ? done : -1;
+    }
+    done += static_cast<int>(put);
+  }
+  return done;
+}
+
+}  // namespace
+
+OvFileIO::~OvFileIO() {
+  Fclose();
+  Close();
+}
+
+bool OvFileIO::Fopen(const std::string& path, const char* mode) {
+  Fclose();
+  const char* stdioMode = StdioMode(mode);
+  if (stdioMode == nullptr) {
+    return false;
+  }
+  stream_ = std::fopen(path.c_str(), stdioMode);
+  ownsStream_ = stream_ != nullptr;
+  return stream_ != nullptr;
+}
+
+bool OvFileIO::FopenStdin() {
+  Fclose();
+  stream_ = stdin;
+  ownsStream_ = false;
+  return stream_ != nullptr;
+}
+
+bool OvFileIO::Fgets(std::string& line, int size) {
+  line.clear();
+  // A piece of at most size-1 characters; below 2 nothing could ever be read.
+  if (stream_ == nullptr || size < 2) {
+    return false;
+  }
+  line.resize(static_cast<size_t>(size));
+  if (std::fgets(line.data(), size, stream_) == nullptr) {
+    line.clear();
+    return false;
+  }
+  line.resize(std::strlen(line.c_str()));
+  return true;
+}
+
+int OvFileIO::Fseek(long offset, int origin) {
+  const int whence = Whence(origin);
+  if (stream_ == nullptr || whence < 0) {
+    return -1;
+  }
+  return std::fseek(stream_, offset, whence) == 0 ? 0 : -1;
+}
+
+void OvFileIO::Fprintf(const char* format, ...) {
+  if (stream_ == nullptr) {
+    return;
+  }
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stream_, format, args);
+  va_end(args);
+}
+
+void OvFileIO::Fclose() {
+  if (stream_ != nullptr && ownsStream_) {
+    std::fclose(stream_);
+  }
+  stream_ = nullptr;
+  ownsStream_ = false;
+}
+
+bool OvFileIO::Open(const std::string& path, int flags, int permission) {
+  Close();
+  const int hostFlags = HostFlags(flags);
+  if (hostFlags < 0) {
+    return false;
+  }
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
+  } while (fd < 0 && errno == EINTR);
+  fd_ = fd;
+  return fd_ >= 0;
+}
+
+void OvFileIO::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+  fd_ = -1;
+}
+
+int64_t OvFileIO::Lseek(int64_t offset, int origin) {
+  const int whence = Whence(origin);
+  if (fd_ < 0 || whence < 0) {
+    return -1;
+  }
+  const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  return position < 0 ? -1 : static_cast<int64_t>(position);
+}
+
+int OvFileIO::Read(void* buffer, int count) {
+  // A refused read really reads half the bytes and reports only those.
+  if (OvFaults::ShouldFail(OvFaultKind::kRead)) {
+    count /= 2;
+  }
+  if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
+    return -1;
+  }
+  return ReadFully(fd_, static_cast<char*>(buffer), count);
+}
+
+int OvFileIO::Write(const void* buffer, int count) {
+  // A refused write writes half the bytes and reports only those.
+  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+    count /= 2;
+  }
+  if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
+    return -1;
+  }
+  return WriteFully(fd_, static_cast<const char*>(buffer), count);
+}
+
+}  // namespace partsc

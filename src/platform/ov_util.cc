@@ -1,0 +1,82 @@
+#include "platform/ov_util.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+
+namespace partsc {
+namespace {
+
+bool BrokenDownUtc(int64_t seconds, std::tm& moment) {
+  if (seconds > std::numeric_limits<std::time_t>::max()) {
+    return false;
+  }
+  const auto when = static_cast<std::time_t>(seconds);
+  return ::gmtime_r(&when, &moment) != nullptr;
+}
+
+// The moment SOURCE_DATE_EPOCH names (UTC) when it is set and valid,
+// otherwise the local time now.
+std::tm Now() {
+  std::tm moment{};
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  int64_t seconds = 0;
+  if (epoch != nullptr && OvUtil::ParseEpoch(epoch, seconds) && BrokenDownUtc(seconds, moment)) {
+    return moment;
+  }
+  const std::time_t now = std::time(nullptr);
+  if (::localtime_r(&now, &moment) == nullptr) {
+    moment = std::tm{};
+  }
+  return moment;
+}
+
+}  // namespace
+
+bool OvUtil::ParseEpoch(std::string_view text, int64_t& seconds) {
+  if (text.empty()) {
+    return false;
+  }
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    const int digit = c - '0';
+    if (value > (kMax - digit) / 10) {
+      return false;
+    }
+    value = value * 10 + digit;
+  }
+  std::tm moment{};
+  if (!BrokenDownUtc(value, moment)) {
+    return false;
+  }
+  seconds = value;
+  return true;
+}
+
+void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
+  const std::tm moment = Now();
+  date[0] = static_cast<int16_t>(moment.tm_mday);
+  date[1] = static_cast<int16_t>(moment.tm_mon + 1);
+  date[2] = static_cast<int16_t>(static_cast<int64_t>(moment.tm_year) + 1900);
+  time[0] = static_cast<int16_t>(moment.tm_hour);
+  time[1] = static_cast<int16_t>(moment.tm_min);
+  time[2] = static_cast<int16_t>(moment.tm_sec);
+  time[3] = 0;
+}
+
+void dbgprint(int level, const char* format, ...) {
+  std::FILE* console = level == 4 ? stderr : stdout;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(console, format, args);
+  va_end(args);
+  std::fflush(console);
+}
+
+}  // namespace partsc
