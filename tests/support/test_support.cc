@@ -105,3 +105,54 @@ std::string CaptureFd::Text() {
 }
 
 }  // namespace partsc::testing
+
+#include <sys/wait.h>
+
+namespace partsc::testing {
+
+ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options) {
+  TempDir io;
+  const std::string inPath = io.File("stdin");
+  const std::string outPath = io.File("stdout");
+  const std::string errPath = io.File("stderr");
+  WriteFile(inPath, options.stdinText);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) {
+    throw std::runtime_error("fork failed");
+  }
+  if (pid == 0) {
+    const int in = open(inPath.c_str(), O_RDONLY);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+      _exit(127);
+    }
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
+      _exit(127);
+    }
+    for (const std::string& name : options.unsetEnv) {
+      unsetenv(name.c_str());
+    }
+    for (const auto& [name, value] : options.env) {
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const std::string& arg : options.args) {
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ProcessResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  return result;
+}
+
+}  // namespace partsc::testing

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace partsc::testing {
@@ -62,5 +63,27 @@ class CaptureFd {
   int saved_;
   std::string file_;
 };
+
+}  // namespace partsc::testing
+
+namespace partsc::testing {
+
+struct ProcessResult {
+  int exitCode = -1;  // the low 8 bits, as the shell sees them (-1 is 255)
+  std::string out;
+  std::string err;
+};
+
+struct ProcessOptions {
+  std::vector<std::string> args;  // after the program name
+  std::string cwd;
+  std::string stdinText;
+  // Variables to set (name, value) and to remove, on top of this process's.
+  std::vector<std::pair<std::string, std::string>> env;
+  std::vector<std::string> unsetEnv;
+};
+
+// Runs `binary` in a child process and waits for it.
+ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options);
 
 }  // namespace partsc::testing

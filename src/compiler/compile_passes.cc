@@ -1,0 +1,370 @@
+#include "compiler/compile_passes.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
+#include "compiler/size_line.h"
+#include "compiler/tokenizer.h"
+#include "compiler/view_list.h"
+#include "driver/diagnostics.h"
+#include "driver/run_driver.h"
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_util.h"
+
+namespace partsc {
+
+namespace {
+
+constexpr int kLineBuffer = 80;
+constexpr int kCommonNameMax = 32;
+constexpr int kTitleMax = 64;
+
+bool StartsWith(std::string_view line, std::string_view keyword) {
+  return line.substr(0, keyword.size()) == keyword;
+}
+
+char FirstChar(std::string_view line) {
+  return line.empty() ? '\0' : line.front();
+}
+
+// A block tracker holds -1 until its keyword is met, then the number of the
+// last line of the block; any keyword line ends the block for good (0).
+void EndBlock(int& tracker) {
+  if (tracker > 0) {
+    tracker = 0;
+  }
+}
+
+// True for a line that belongs to the block, and moves the tracker onto it.
+bool TakeBlockLine(int& tracker, int lineNumber) {
+  if (tracker == -1 || lineNumber - tracker != 1) {
+    return false;
+  }
+  ++tracker;
+  return true;
+}
+
+// Everything one call of CompilePartsSource knows; created afresh per call.
+struct Compile {
+  const std::string& inputPath;
+  OvFileIO input;
+  std::string line;
+  int lineNumber = 0;
+  bool partsSeen = false;
+  bool specSeen = false;
+  int apgLine = -1;
+  int commonLine = -1;
+  int sizeLine = -1;
+  int sizeCount = 0;
+  int32_t sortMode = 0;
+  std::string partsName;
+  std::string partsComment;
+  int32_t partsValue1 = 0;
+  int32_t partsValue2 = 0;
+  int32_t specFile = 0;
+  int32_t specRecord = 0;
+  ApgSlots apgNames;
+  ApgSlots apgComments;
+  std::string commonName;
+  std::string titleText;
+  std::string sizeName;
+
+  explicit Compile(const std::string& path) : inputPath(path) {}
+
+  bool NextLine() {
+    if (!input.Fgets(line, kLineBuffer)) {
+      return false;
+    }
+    TrimLineEnd(line);
+    ++lineNumber;
+    return true;
+  }
+
+  bool HasCommon() const { return commonLine != -1; }
+};
+
+// Pass 1: one line. Answers 0 to go on, or the compile's failure code.
+// Sets `ended` at the $$END line.
+int Pass1Line(Compile& c, bool& ended) {
+  const std::string_view line = c.line;
+  if (StartsWith(line, "$$")) {
+    if (!c.partsSeen && !StartsWith(line, "$$PARTS")) {
+      ReportDiagnostic(kDiagWithExtra, kSeverityError, MessageTable[kMsgNotPartsInputFile], 0,
+                       c.inputPath);
+      return kCompileNotParts;
+    }
+    EndBlock(c.apgLine);
+    EndBlock(c.commonLine);
+  }
+  if (StartsWith(line, "$$PARTS")) {
+    if (c.partsSeen) {
+      ReportLine(kSeverityWarning, kMsgPartsNameAlreadyDefined, c.lineNumber);
+    } else {
+      c.partsSeen = true;
+      if (CompilePartsLine(line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
+                           c.partsValue2) != 0) {
+        return kCompilePartsLine;
+      }
+      dbgprint(2, "\tParts name\t\t%s\n", c.partsName.c_str());
+    }
+  }
+  if (StartsWith(line, "$$END")) {
+    ended = true;
+    return kCompileOk;
+  }
+  if (FirstChar(line) == 't' && CompileMacroLine(line, c.lineNumber) != 0) {
+    return kCompileNoMemory;
+  }
+  if (StartsWith(line, "$$SPEC")) {
+    if (c.specSeen) {
+      ReportLine(kSeverityWarning, kMsgPartsSpecAlreadyDefined, c.lineNumber);
+    } else {
+      c.specSeen = true;
+      CompileSpecLine(line, c.specFile, c.specRecord);
+    }
+  }
+  if (StartsWith(line, "$$APG")) {
+    if (c.apgLine == -1) {
+      c.apgLine = c.lineNumber;
+      ResetViewDefined();
+      dbgprint(2, "\tApg define start\n");
+    } else {
+      ReportLine(kSeverityWarning, kMsgApgListAlreadyDefined, c.lineNumber);
+    }
+  }
+  if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
+    CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
+  }
+  if (StartsWith(line, "$$COMMON")) {
+    if (c.commonLine != -1) {
+      ReportLine(kSeverityWarning, kMsgCommonAlreadyDefined, c.lineNumber);
+    } else {
+      c.commonLine = c.lineNumber;
+      if (ExtractField(line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
+        ReportLine(kSeverityWarning, kMsgCommonNameTooLong, c.lineNumber);
+      }
+    }
+  }
+  if (TakeBlockLine(c.commonLine, c.lineNumber)) {
+    const char first = FirstChar(line);
+    if (first == 's' || first == 'p') {
+      if (CompileMemberLine(line, c.lineNumber) != 0) {
+        return kCompileMemberLine;
+      }
+    } else if (first != '/') {
+      ReportLine(kSeverityWarning, kMsgUnknownCommonKeyword, c.lineNumber);
+    }
+  }
+  if (StartsWith(line, "$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
+    ReportLine(kSeverityWarning, kMsgTitleTooLong, c.lineNumber);
+  }
+  if (StartsWith(line, "$$LSORT")) {
+    c.sortMode = 0;
+  } else if (StartsWith(line, "$$CSORT")) {
+    c.sortMode = 1;
+  } else if (StartsWith(line, "$$NSORT")) {
+    c.sortMode = 2;
+  }
+  if (StartsWith(line, "$$SIZE")) {
+    const int result = CompileSizeLine(line, c.sizeCount, c.lineNumber);
+    if (result == 0) {
+      ++c.sizeCount;
+    } else if (result != kSizeTableFull) {
+      return result;
+    }
+  }
+  return kCompileOk;
+}
+
+int RunPass1(Compile& c) {
+  bool ended = false;
+  while (!ended && c.NextLine()) {
+    const int result = Pass1Line(c, ended);
+    if (result != kCompileOk) {
+      return result;
+    }
+  }
+  return kCompileOk;
+}
+
+int WriteFailed(Message message) {
+  ReportBare(kSeverityError, message);
+  return kCompileWriteFailed;
+}
+
+// Writes the member list of the size block just ended and empties the tables.
+int EndSizeBlock(Compile& c) {
+  const std::string_view name = c.sizeName;
+  if (WriteMemberList(name) != 0) {
+    return WriteFailed(kMsgDataWriteError);
+  }
+  DropBlockEntries();
+  return kCompileOk;
+}
+
+// Pass 2: one line. Answers 0 to go on, or the compile's failure code.
+int Pass2Line(Compile& c, bool& ended) {
+  const std::string_view line = c.line;
+  if (StartsWith(line, "$$") && c.sizeLine > 0) {
+    if (EndSizeBlock(c) != kCompileOk) {
+      return kCompileWriteFailed;
+    }
+    c.sizeLine = 0;
+  }
+  if (StartsWith(line, "$$SIZE")) {
+    c.sizeLine = c.lineNumber;
+    ExtractField(line, '"', kSizeNameMax, c.sizeName);
+  }
+  if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
+    const char first = FirstChar(line);
+    if (first == 's' || first == 'p') {
+      if (CompileMemberLine(line, c.lineNumber) != 0) {
+        return kCompileMemberLine;
+      }
+    } else if (first != '/') {
+      ReportBare(kSeverityWarning, kMsgUnknownSizeKeyword);
+    }
+  }
+  if (StartsWith(line, "$$END")) {
+    ended = true;
+  }
+  return kCompileOk;
+}
+
+int RunPass2(Compile& c) {
+  c.input.Fseek(0, 0);
+  c.lineNumber = 0;
+  c.sizeLine = -1;
+  bool ended = false;
+  while (!ended && c.NextLine()) {
+    const int result = Pass2Line(c, ended);
+    if (result != kCompileOk) {
+      return result;
+    }
+  }
+  if (c.sizeLine <= 0) {
+    return kCompileOk;
+  }
+  ReportLine(kSeverityWarning, kMsgEndNotFound, c.lineNumber);
+  return EndSizeBlock(c);
+}
+
+void FillHeader(Compile& c) {
+  std::array<std::string, 6> names = c.apgNames;
+  std::array<std::string, 6> comments = c.apgComments;
+  ApgNames(0, names);
+  ApgComments(0, comments);
+  CountApgComments();
+
+  int16_t date[3] = {};
+  int16_t time[4] = {};
+  OvUtil::GetLocalTime(date, time);
+  int32_t day = date[0];
+  int32_t month = date[1];
+  int32_t year = date[2];
+  int32_t hour = time[0];
+  int32_t minute = time[1];
+  HeaderDate(0, day, month, year, hour, minute);
+
+  int32_t version = kPartsVersion;
+  HeaderVersion(0, version, c.partsComment);
+  HeaderSpec(0, c.specFile, c.specRecord);
+  HeaderPartsValue1(0, c.partsValue1);
+  HeaderPartsValue2(0, c.partsValue2);
+  int32_t sizeCount = c.sizeCount;
+  HeaderSizeCount(0, sizeCount);
+  // A parts file without sizes carries its common size name as its title.
+  SetTitle(c.sizeCount != 0 ? c.titleText : c.commonName);
+  HeaderSortMode(0, c.sortMode);
+  if (c.HasCommon()) {
+    SetCommonOffset(c.sizeCount);
+  }
+}
+
+// Opens the parts file, writes everything and closes it.
+int WritePartsFile(Compile& c, std::string& outputPath) {
+  dbgprint(2, "\tCount of size\t\t%d\n", c.sizeCount);
+  outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
+  // A parts name comes from the source: one that is not a plain file name
+  // (empty, ".", "..", or holding "/") must never reach the file system.
+  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(1, outputPath) != 0) {
+    dbgprint(4, "File %s open error\n", outputPath.c_str());
+    outputPath.clear();
+    return kCompileOutputOpen;
+  }
+  dbgprint(2, "  Out put file name\t\t%s\n", outputPath.c_str());
+  FillHeader(c);
+
+  if (WriteHeader() != 0) {
+    return WriteFailed(kMsgHeaderWriteError);
+  }
+  if (WriteApgList() != 0) {
+    return WriteFailed(kMsgApgListWriteError);
+  }
+  if (c.HasCommon() || c.sizeCount >= 1) {
+    BeginMemberLists();
+    if (c.HasCommon()) {
+      if (WriteMemberList(std::nullopt) != 0) {
+        return WriteFailed(kMsgDataWriteError);
+      }
+      DropBlockEntries();
+    }
+    if (c.sizeCount >= 1) {
+      const int result = RunPass2(c);
+      if (result != kCompileOk) {
+        return result;
+      }
+    }
+  }
+  if (WriteSizeList() != 0) {
+    return WriteFailed(kMsgSizeListWriteError);
+  }
+  ClosePartsFile();
+  return kCompileOk;
+}
+
+}  // namespace
+
+void CompileSpecLine(std::string_view line, int32_t& specFile, int32_t& specRecord) {
+  specFile = 0;
+  specRecord = 0;
+  ValueItem items[2];
+  int32_t types[2] = {};
+  int32_t count = 0;
+  ParseValueList(line, 2, '<', items, types, count);
+  if (count >= 1 && types[0] == kItemNumber) {
+    specFile = TruncateTo16Bits(items[0].number);
+  }
+  if (count >= 2 && types[1] == kItemNumber) {
+    specRecord = TruncateTo16Bits(items[1].number);
+  }
+  dbgprint(2, "\tSpec file & record\t\t%d %d\n", specFile, specRecord);
+}
+
+int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {
+  ReportDiagnostic(kDiagInputSection, kSeverityNone, inputPath, 0, {});
+  Compile c(inputPath);
+  if (!c.input.Fopen(inputPath, "r")) {
+    ReportBare(kSeverityError, kMsgInputFileOpenError);
+    return kCompileInputOpen;
+  }
+  ClearTables();
+  ClearMacros();
+  c.input.Fseek(0, 0);
+
+  const int result = RunPass1(c);
+  if (result != kCompileOk) {
+    return result;
+  }
+  return WritePartsFile(c, outputPath);
+}
+
+}  // namespace partsc

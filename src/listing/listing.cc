@@ -1,0 +1,333 @@
+#include "listing/listing.h"
+
+#include <array>
+#include <string>
+
+#include "driver/diagnostics.h"
+#include "partsfile/parts_reader.h"
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
+#include "platform/ov_file_io.h"
+
+namespace partsc {
+
+namespace {
+
+// Failure codes of ListPartsFile, by the step that failed.
+constexpr int kListOpen = 1;
+constexpr int kListHeader = 2;
+constexpr int kListBaseName = 3;
+constexpr int kListApg = 4;
+constexpr int kListSizes = 5;
+constexpr int kListCommon = 6;
+constexpr int kListSizeMembers = 7;
+
+// A cursor over one range of a member table: the next index and one past the
+// last. One for the spec table and one for the param table, for the process.
+struct Cursor {
+  int32_t next = 0;
+  int32_t end = 0;
+};
+
+Cursor& SpecCursor() {
+  static Cursor cursor;
+  return cursor;
+}
+
+Cursor& ParamCursor() {
+  static Cursor cursor;
+  return cursor;
+}
+
+// Mode 1 the common entries, mode 2 those of the current size. True when the
+// range is empty.
+bool StartCursor(Cursor& cursor, int mode, int32_t commonCount, int32_t count) {
+  cursor.next = mode == 1 ? 0 : commonCount;
+  cursor.end = mode == 1 ? commonCount : count;
+  return cursor.next >= cursor.end;
+}
+
+void WriteHeaderBlock(const std::string& path, OvFileIO& runLog, const std::string& comment,
+                      int32_t version, int32_t sizeCount) {
+  int32_t day = 0;
+  int32_t month = 0;
+  int32_t year = 0;
+  int32_t hour = 0;
+  int32_t minute = 0;
+  HeaderDate(1, day, month, year, hour, minute);
+  runLog.Fprintf("/ PARTS FILE NAME : %s\n", path.c_str());
+  runLog.Fprintf("/ CREATED DATE    : %4d/%02d/%02d\n", year, month, day);
+  runLog.Fprintf("/         TIME    : %02d:%02d\n", hour, minute);
+  runLog.Fprintf("/ PARTS COMMENT   : %s\n", comment.c_str());
+  runLog.Fprintf("/ PARTS VERSION   : %d\n", version);
+  runLog.Fprintf("/ COUNT OF SIZE   : %d\n", sizeCount);
+}
+
+void WritePartsLine(OvFileIO& runLog, const std::string& baseName, const std::string& comment) {
+  int32_t value1 = 0;
+  int32_t value2 = 0;
+  HeaderPartsValue1(1, value1);
+  HeaderPartsValue2(1, value2);
+  runLog.Fprintf("$$PARTS\t!%s!", baseName.c_str());
+  if (value1 != 0 || value2 != 0) {
+    runLog.Fprintf("\t<%d,%d>", value1, value2);
+  }
+  if (!comment.empty()) {
+    runLog.Fprintf("\t\"%s\"", comment.c_str());
+  }
+  runLog.Fprintf("\n");
+}
+
+void WriteApgLines(OvFileIO& runLog) {
+  std::array<std::string, 6> names;
+  std::array<std::string, 6> comments;
+  ApgNames(1, names);
+  ApgComments(1, comments);
+  runLog.Fprintf("/ APG DEFINATION\n");
+  runLog.Fprintf("$$APG\n");
+  for (int view = 0; view < kViewCount; ++view) {
+    if (names[view].empty()) {
+      continue;
+    }
+    runLog.Fprintf("%s\t!%s!", ViewNameTable[view].keyword, names[view].c_str());
+    if (!comments[view].empty()) {
+      runLog.Fprintf("\t%s", comments[view].c_str());
+    }
+    runLog.Fprintf("\n");
+  }
+}
+
+// A failed read of the size list or of a size's members: only an exhausted
+// memory is reported.
+int ReadFailed(int readResult, int listResult) {
+  if (readResult == kReadNoMemory) {
+    ReportBare(kSeverityError, kMsgMemoryAllocateError);
+  }
+  return listResult;
+}
+
+int WriteCommonBlock(OvFileIO& runLog, int32_t sizeCount) {
+  std::string title;
+  if (sizeCount == 0) {
+    GetTitle(title);
+  }
+  runLog.Fprintf("$$COMMON");
+  if (!title.empty()) {
+    runLog.Fprintf("\t\"%s\"\n", title.c_str());
+  }
+  runLog.Fprintf("\n");
+  if (ReadCommonList() != 0) {
+    return kListCommon;
+  }
+  ListMembers(runLog, 1, 1);
+  ListMembers(runLog, 1, 2);
+  return 0;
+}
+
+void WriteSortLine(OvFileIO& runLog) {
+  int32_t sortMode = 0;
+  HeaderSortMode(1, sortMode);
+  if (sortMode == 0) {
+    runLog.Fprintf(" $$LSORT\n");
+    return;
+  }
+  if (sortMode == 1) {
+    runLog.Fprintf(" $$CSORT\n");
+    return;
+  }
+  runLog.Fprintf(" $$NSORT\n");
+}
+
+int WriteSizeBlock(OvFileIO& runLog, int index) {
+  DropBlockEntries();
+  std::string name;
+  std::string title;
+  GetSizeName(index, name);
+  GetSizeTitle(index, title);
+  runLog.Fprintf("$$SIZE\t\"%s\"", name.c_str());
+  if (!title.empty()) {
+    runLog.Fprintf("\t!%s!", title.c_str());
+  }
+  runLog.Fprintf("\n");
+  const int result = ReadSizeMembers(name);
+  if (result != 0) {
+    return ReadFailed(result, kListSizeMembers);
+  }
+  ListMembers(runLog, 2, 1);
+  ListMembers(runLog, 2, 2);
+  return 0;
+}
+
+// Steps after the file was opened; the caller closes it on every path.
+int ListOpenFile(const std::string& path, OvFileIO& runLog) {
+  if (ReadHeader() != 0) {
+    return kListHeader;
+  }
+  int32_t version = 0;
+  std::string comment;
+  HeaderVersion(1, version, comment);
+  int32_t specFile = 0;
+  int32_t specRecord = 0;
+  HeaderSpec(1, specFile, specRecord);
+  int32_t sizeCount = 0;
+  HeaderSizeCount(1, sizeCount);
+  WriteHeaderBlock(path, runLog, comment, version, sizeCount);
+
+  std::string baseName;
+  if (FileBaseName(path, baseName) != 0) {
+    return kListBaseName;
+  }
+  WritePartsLine(runLog, baseName, comment);
+  if (specFile > 0 && specRecord > 0) {
+    runLog.Fprintf("$$SPEC <%d,%d>\n", specFile, specRecord);
+  }
+  if (ReadApgList() != 0) {
+    return kListApg;
+  }
+  WriteApgLines(runLog);
+
+  const int sizes = ReadSizeList();
+  if (sizes != 0 && sizes != kReadNoSizes) {
+    return ReadFailed(sizes, kListSizes);
+  }
+  if (HasCommonList()) {
+    const int result = WriteCommonBlock(runLog, sizeCount);
+    if (result != 0) {
+      return result;
+    }
+  }
+  if (sizeCount > 0) {
+    std::string title;
+    GetTitle(title);
+    if (!title.empty()) {
+      runLog.Fprintf("$$TITLE\t\"%s\"\n", title.c_str());
+    }
+  }
+  WriteSortLine(runLog);
+  for (int i = 0; i < sizeCount; ++i) {
+    const int result = WriteSizeBlock(runLog, i);
+    if (result != 0) {
+      return result;
+    }
+  }
+  runLog.Fprintf("$$END\n");
+  runLog.Fprintf("/---------------------------------------/\n");
+  return 0;
+}
+
+void ListSpecEntries(OvFileIO& runLog, int scope) {
+  int32_t number = 0;
+  int32_t invertedFlag = 0;
+  int32_t record = 0;
+  std::string name;
+  if (WalkSpecEntries(scope, number, invertedFlag, record, name)) {
+    return;
+  }
+  bool last = false;
+  while (!last) {
+    last = WalkSpecEntries(0, number, invertedFlag, record, name);
+    // The flag as the source line wrote it: 1 for an entry that is not inverted.
+    const int shownFlag = invertedFlag == 0 ? 1 : 0;
+    if (record == 0) {
+      runLog.Fprintf("s <%d,%d>\"%s\"\n", number, shownFlag, name.c_str());
+      continue;
+    }
+    runLog.Fprintf("s [%d] <%d,%d>\"%s\"\n", record, number, shownFlag, name.c_str());
+  }
+}
+
+void ListParamEntries(OvFileIO& runLog, int scope) {
+  std::string name;
+  int32_t pairCode = 0;
+  std::string text;
+  std::string comment;
+  if (WalkParamEntries(scope, name, pairCode, text, comment)) {
+    return;
+  }
+  bool last = false;
+  while (!last) {
+    last = WalkParamEntries(0, name, pairCode, text, comment);
+    const int units = pairCode % 10;
+    const int tens = pairCode / 10;
+    runLog.Fprintf("p !%s!", name.c_str());
+    if (units == 0) {
+      runLog.Fprintf(" (%s)", text.c_str());
+    }
+    if (pairCode != 0) {
+      runLog.Fprintf(" <%1d,%1d>", units, tens);
+    }
+    if (!comment.empty()) {
+      runLog.Fprintf("\" %s\"", comment.c_str());
+    }
+    runLog.Fprintf("\n");
+  }
+}
+
+}  // namespace
+
+int ListPartsFile(const std::string& path, OvFileIO& runLog) {
+  ClearTables();
+  if (OpenPartsFile(0, path) != 0) {
+    return kListOpen;
+  }
+  const int result = ListOpenFile(path, runLog);
+  ClosePartsFile();
+  return result;
+}
+
+void ListMembers(OvFileIO& runLog, int scope, int kind) {
+  if (kind == 1) {
+    ListSpecEntries(runLog, scope);
+    return;
+  }
+  if (kind == 2) {
+    ListParamEntries(runLog, scope);
+  }
+}
+
+bool WalkSpecEntries(int mode, int32_t& number, int32_t& invertedFlag, int32_t& record,
+                     std::string& name) {
+  const PartsFileState& state = PartsFileState::Instance();
+  Cursor& cursor = SpecCursor();
+  if (mode != 0) {
+    return StartCursor(cursor, mode, state.commonSpecCount, state.specCount);
+  }
+  if (cursor.next >= cursor.end) {
+    return true;
+  }
+  GetSpecEntry(cursor.next, number, invertedFlag, name, record);
+  ++cursor.next;
+  return cursor.next >= cursor.end;
+}
+
+bool WalkParamEntries(int mode, std::string& name, int32_t& pairCode, std::string& text,
+                      std::string& comment) {
+  const PartsFileState& state = PartsFileState::Instance();
+  Cursor& cursor = ParamCursor();
+  if (mode != 0) {
+    return StartCursor(cursor, mode, state.commonParamCount, state.paramCount);
+  }
+  if (cursor.next >= cursor.end) {
+    return true;
+  }
+  GetParamEntry(cursor.next, &name, &text, pairCode, &comment);
+  ++cursor.next;
+  return cursor.next >= cursor.end;
+}
+
+int FileBaseName(std::string_view path, std::string& result) {
+  if (path.empty()) {
+    return -1;
+  }
+  const size_t slash = path.rfind('/');
+  // A path without "/" is taken as a bare file name.
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t stop = name.find('.');
+  if (stop == std::string_view::npos) {
+    return -1;
+  }
+  result.assign(name.substr(0, stop));
+  return 0;
+}
+
+}  // namespace partsc

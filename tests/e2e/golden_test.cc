@@ -1,0 +1,310 @@
+// Golden tests of whole runs of the partsc binary.
+//
+// Each tests/e2e/golden/*.golden file holds the input of one run and what it
+// must give. Sections "--- NAME" are input, "=== NAME" expected output:
+//   --- args            one argument per line
+//   --- env             NAME=VALUE per line (SOURCE_DATE_EPOCH is preset)
+//   --- stdin           what is typed at the prompt
+//   --- runs            how many times to run (default 1); output is the last run's
+//   --- file PATH       a text file written before the run
+//   --- hexfile PATH    a file given as hex bytes
+//   --- mkdir PATH      an empty directory
+//   === exit / === stdout / === stderr
+//   === file PATH / === hex PATH   every file the run left that is not an
+//                                  unchanged input, in path order
+// A section whose last line is "\ no newline at end" ends without a line feed.
+// The run's directory shows as $DIR. With PARTSC_UPDATE_GOLDEN=1 in the
+// environment the expected sections are rewritten from what the run gave.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace partsc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kNoNewline = "\\ no newline at end";
+constexpr const char* kEpoch = "1700000000";
+
+struct Section {
+  std::string kind;  // "---" or "==="
+  std::string name;  // "file", "stdout", ...
+  std::string arg;   // the path of file sections
+  std::string body;
+};
+
+struct Golden {
+  std::string preamble;  // everything before the first expected section
+  std::vector<Section> sections;
+};
+
+std::string JoinBody(const std::vector<std::string>& lines) {
+  std::string body;
+  for (const std::string& line : lines) {
+    body += line;
+    body += '\n';
+  }
+  if (!lines.empty() && lines.back() == kNoNewline) {
+    body.resize(body.size() - std::string(kNoNewline).size() - 2);
+  }
+  return body;
+}
+
+Golden ParseGolden(const std::string& text) {
+  Golden golden;
+  std::istringstream in(text);
+  std::string line;
+  std::vector<std::string> lines;
+  Section* current = nullptr;
+  bool expectedSeen = false;
+  auto flush = [&] {
+    if (current != nullptr) {
+      current->body = JoinBody(lines);
+    }
+    lines.clear();
+  };
+  while (std::getline(in, line)) {
+    const bool header = line.rfind("--- ", 0) == 0 || line.rfind("=== ", 0) == 0;
+    if (!header) {
+      lines.push_back(line);
+      if (!expectedSeen) {
+        golden.preamble += line + "\n";
+      }
+      continue;
+    }
+    flush();
+    Section section;
+    section.kind = line.substr(0, 3);
+    const std::string rest = line.substr(4);
+    const size_t blank = rest.find(' ');
+    section.name = rest.substr(0, blank);
+    section.arg = blank == std::string::npos ? "" : rest.substr(blank + 1);
+    if (section.kind == "===") {
+      expectedSeen = true;
+    }
+    if (!expectedSeen) {
+      golden.preamble += line + "\n";
+    }
+    golden.sections.push_back(section);
+    current = &golden.sections.back();
+  }
+  flush();
+  return golden;
+}
+
+std::vector<uint8_t> FromHex(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t colon = line.find(':');
+    std::istringstream hex(colon == std::string::npos ? line : line.substr(colon + 1));
+    std::string byte;
+    while (hex >> byte) {
+      bytes.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+    }
+  }
+  return bytes;
+}
+
+std::string ToHex(const std::string& bytes) {
+  std::string out;
+  char buffer[16];
+  for (size_t i = 0; i < bytes.size(); i += 16) {
+    std::snprintf(buffer, sizeof buffer, "%06zx:", i);
+    out += buffer;
+    for (size_t j = i; j < std::min(bytes.size(), i + 16); ++j) {
+      std::snprintf(buffer, sizeof buffer, " %02x", static_cast<uint8_t>(bytes[j]));
+      out += buffer;
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+bool IsText(const std::string& bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u == '\t' || u == '\n' || u == '\r' || (u >= 0x20 && u < 0x7f);
+  });
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  size_t at = 0;
+  while ((at = text.find(from, at)) != std::string::npos) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+  return text;
+}
+
+std::string SectionText(const std::string& header, const std::string& body) {
+  std::string text = header + "\n" + body;
+  if (!body.empty() && body.back() != '\n') {
+    text += "\n";
+    text += kNoNewline;
+    text += "\n";
+  }
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& body) {
+  std::vector<std::string> lines;
+  std::istringstream in(body);
+  std::string line;
+  while (std::getline(in, line)) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Writes the inputs into `dir`; answers the inputs by path for the later
+// comparison.
+std::map<std::string, std::string> WriteInputs(const Golden& golden, const std::string& dir) {
+  std::map<std::string, std::string> inputs;
+  for (const Section& section : golden.sections) {
+    if (section.kind != "---") {
+      continue;
+    }
+    const fs::path path = fs::path(dir) / section.arg;
+    if (section.name == "mkdir") {
+      fs::create_directories(path);
+      continue;
+    }
+    if (section.name != "file" && section.name != "hexfile") {
+      continue;
+    }
+    fs::create_directories(path.parent_path());
+    const std::vector<uint8_t> hex = FromHex(section.body);
+    const std::string bytes =
+        section.name == "file" ? section.body : std::string(hex.begin(), hex.end());
+    WriteFile(path.string(), bytes);
+    inputs[section.arg] = bytes;
+  }
+  return inputs;
+}
+
+ProcessOptions OptionsFor(const Golden& golden, const std::string& dir, int& runs) {
+  ProcessOptions options;
+  options.cwd = dir;
+  options.env.emplace_back("SOURCE_DATE_EPOCH", kEpoch);
+  runs = 1;
+  for (const Section& section : golden.sections) {
+    if (section.kind != "---") {
+      continue;
+    }
+    if (section.name == "args") {
+      for (const std::string& arg : Lines(section.body)) {
+        options.args.push_back(ReplaceAll(arg, "$DIR", dir));
+      }
+    } else if (section.name == "stdin") {
+      options.stdinText = section.body;
+    } else if (section.name == "runs") {
+      runs = std::stoi(section.body);
+    } else if (section.name == "env") {
+      for (const std::string& line : Lines(section.body)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && eq == line.size() - 1 && line.substr(0, eq) != "") {
+          options.unsetEnv.push_back(line.substr(0, eq));
+          continue;
+        }
+        options.env.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+      }
+    }
+  }
+  return options;
+}
+
+// The expected sections a run gives.
+std::string Expectations(const ProcessResult& result, const std::string& dir,
+                         const std::map<std::string, std::string>& inputs) {
+  std::string text;
+  text += SectionText("=== exit", std::to_string(result.exitCode) + "\n");
+  text += SectionText("=== stdout", ReplaceAll(result.out, dir, "$DIR"));
+  text += SectionText("=== stderr", ReplaceAll(result.err, dir, "$DIR"));
+  std::vector<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (entry.is_regular_file()) {
+      paths.push_back(fs::relative(entry.path(), dir).string());
+    }
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const std::string& path : paths) {
+    const std::string bytes = ReadFile(dir + "/" + path);
+    const auto input = inputs.find(path);
+    if (input != inputs.end() && input->second == bytes) {
+      continue;
+    }
+    if (IsText(bytes)) {
+      text += SectionText("=== file " + path, ReplaceAll(bytes, dir, "$DIR"));
+      continue;
+    }
+    text += SectionText("=== hex " + path, ToHex(bytes));
+  }
+  return text;
+}
+
+std::vector<std::string> GoldenFiles() {
+  std::vector<std::string> files;
+  const fs::path dir = fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden";
+  if (!fs::exists(dir)) {
+    return files;
+  }
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().extension() == ".golden") {
+      files.push_back(entry.path().string());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class GoldenRun : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(GoldenRun, MatchesExpectedOutput) {
+  const std::string file = GetParam();
+  const std::string text = ReadFile(file);
+  const Golden golden = ParseGolden(text);
+  TempDir dir;
+  const std::map<std::string, std::string> inputs = WriteInputs(golden, dir.path());
+  int runs = 1;
+  const ProcessOptions options = OptionsFor(golden, dir.path(), runs);
+  ProcessResult result;
+  for (int i = 0; i < runs; ++i) {
+    result = RunProcess(PARTSC_BINARY, options);
+  }
+  const std::string actual = golden.preamble + Expectations(result, dir.path(), inputs);
+  const char* update = std::getenv("PARTSC_UPDATE_GOLDEN");
+  if (update != nullptr && std::string(update) == "1") {
+    WriteFile(file, actual);
+    return;
+  }
+  EXPECT_EQ(text, actual)
+      << "golden file " << file
+      << " differs; rerun with PARTSC_UPDATE_GOLDEN=1 after a deliberate change";
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = fs::path(info.param).stem().string();
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) {
+      c = '_';
+    }
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, GoldenRun, ::testing::ValuesIn(GoldenFiles()), CaseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(GoldenRun);
+
+}  // namespace
+}  // namespace partsc::testing
