@@ -9,6 +9,7 @@ inline constexpr int kSizeNameMax = 32;
 inline constexpr int kSizeTitleMax = 32;
 inline constexpr int kSizeTableFull = 200;
 inline constexpr int kSizeDuplicate = 20;
+inline constexpr int kSizeNoMemory = 109;
 
 // 0 stored, 200 table full, -1 no size name, 20 name used twice, 109 out of
 // memory.

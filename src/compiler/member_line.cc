@@ -1,0 +1,232 @@
+#include "compiler/member_line.h"
+
+#include <cmath>
+#include <memory>
+#include <utility>
+
+#include "compiler/parts_line.h"
+#include "compiler/tokenizer.h"
+#include "driver/diagnostics.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_memory.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+
+namespace {
+
+// A pair code beyond this magnitude cannot be one of 0, 1, 10, 11 and is
+// refused before it is converted to an integer.
+constexpr float kPairCodeBound = 1e6f;
+
+bool IsAllowedPairCode(int code) {
+  return code == 0 || code == 1 || code == 10 || code == 11;
+}
+
+// The pair code of the first pair, or -1 when it is not one of 0, 1, 10, 11.
+int PairCode(const float (*pairs)[2]) {
+  const float code = pairs[0][1] * 10.0f + pairs[0][0];
+  if (!std::isfinite(code) || code < -kPairCodeBound || code > kPairCodeBound) {
+    return -1;
+  }
+  const int truncated = static_cast<int>(code);
+  return IsAllowedPairCode(truncated) ? truncated : -1;
+}
+
+// The spec record of a member line: 0 when the line has no bracketed list or
+// when its first number has the 16 bits of the header's default record.
+uint16_t SpecRecord(const float* numbers, int numberCount) {
+  if (numberCount <= 0 || numbers == nullptr) {
+    return 0;
+  }
+  const int16_t record = TruncateTo16Bits(numbers[0]);
+  if (record == PartsFileState::Instance().header.specRecord) {
+    return 0;
+  }
+  return static_cast<uint16_t>(record);
+}
+
+// Builds the expansion of a text, keeping at most limit + 1 characters: enough
+// to tell whether the whole expansion would exceed the limit.
+class BoundedText {
+ public:
+  explicit BoundedText(size_t limit) : limit_(limit) { text_.reserve(limit + 1); }
+
+  void Append(std::string_view piece) {
+    const size_t room = limit_ + 1 - text_.size();
+    text_.append(piece.substr(0, room));
+  }
+  bool Full() const { return text_.size() > limit_; }
+  std::string& Text() { return text_; }
+
+ private:
+  size_t limit_;
+  std::string text_;
+};
+
+}  // namespace
+
+int CompileMemberLine(std::string_view line, int lineNumber) {
+  std::string quoted;
+  std::string bang;
+  float numbers[kMemberListMax] = {};
+  int16_t numberCount = 0;
+  float pairs[kMemberListMax][2] = {};
+  pairs[0][0] = 0.0f;
+  pairs[0][1] = 0.0f;
+  int16_t pairCount = 1;
+  OvStringUtil::ParseLine(line, quoted, kMemberTextBuffer, bang, kMemberTextBuffer, numbers,
+                          numberCount, kMemberListMax, pairs, pairCount, kMemberListMax);
+  if (line.empty()) {
+    return 0;
+  }
+
+  int result = 0;
+  Message illegal = kMsgIllegalSpec;
+  if (line.front() == 's') {
+    result = AddSpecEntry(quoted, pairs, pairCount, numbers, numberCount);
+  } else if (line.front() == 'p') {
+    std::string text;
+    ExtractField(line, '(', kParamTextMax, text);
+    ExpandMacros(text, kParamTextMax);
+    result = AddParamEntry(quoted, text, pairs, pairCount, bang);
+    illegal = kMsgIllegalParam;
+  } else {
+    return 0;
+  }
+
+  if (result == 0) {
+    return 0;
+  }
+  if (result == kMemberNoMemory) {
+    ReportBare(kSeverityError, kMsgMemoryAllocateError);
+    return kMemberNoMemory;
+  }
+  ReportLine(kSeverityWarning, illegal, lineNumber);
+  return result;
+}
+
+int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
+                 const float* numbers, int numberCount) {
+  if (name.empty() || pairCount < 1 || pairs == nullptr) {
+    return -1;
+  }
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.specCount >= kMaxSpecEntries) {
+    return kMemberTableFull;
+  }
+  const float first = pairs[0][0];
+  const float second = pairs[0][1];
+  if (second != 0.0f && second != 1.0f) {
+    return -1;
+  }
+  if (!std::isfinite(first)) {
+    return -1;
+  }
+  const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
+  const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
+  const uint16_t record = SpecRecord(numbers, numberCount);
+
+  std::unique_ptr<SpecEntry>& slot = state.specTable[state.specCount];
+  slot.reset();
+  slot = OvNew<SpecEntry>();
+  if (slot == nullptr) {
+    return kMemberNoMemory;
+  }
+  slot->number = number;
+  slot->invertedFlag = invertedFlag;
+  slot->record = record;
+  if (!OvCopyText(slot->name, name)) {
+    return kMemberNoMemory;  // the entry stays in its slot, uncounted
+  }
+  ++state.specCount;
+  return 0;
+}
+
+int AddParamEntry(std::string_view comment, std::string_view text, const float (*pairs)[2],
+                  int pairCount, std::string_view name) {
+  if (name.empty()) {
+    return -1;
+  }
+  // The parts file keeps six characters of a name; a longer one is refused
+  // rather than cut, since cutting could silently merge two names.
+  if (name.size() > static_cast<size_t>(kParamNameMax)) {
+    return -1;
+  }
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.paramCount >= kMaxParamEntries) {
+    return kMemberTableFull;
+  }
+  int pairCode = 0;
+  if (pairCount >= 1 && pairs != nullptr) {
+    pairCode = PairCode(pairs);
+    if (pairCode < 0) {
+      return -1;
+    }
+  }
+  // A parameter text may be left out only when the pair's first number is 1.
+  if (pairCode % 10 != 1 && text.empty()) {
+    return -1;
+  }
+
+  std::unique_ptr<ParamEntry>& slot = state.paramTable[state.paramCount];
+  slot.reset();
+  slot = OvNew<ParamEntry>();
+  if (slot == nullptr) {
+    return kMemberNoMemory;
+  }
+  // On a failed copy the entry stays in its slot, uncounted.
+  if (!OvCopyText(slot->name, name) || !OvCopyText(slot->text, text)) {
+    return kMemberNoMemory;
+  }
+  slot->pairCode = static_cast<int16_t>(pairCode);
+  if (!comment.empty()) {
+    std::string copy;
+    if (!OvCopyText(copy, comment)) {
+      return kMemberNoMemory;
+    }
+    slot->comment = std::move(copy);
+  }
+  ++state.paramCount;
+  return 0;
+}
+
+int ExpandMacros(std::string& text, int maxLength) {
+  if (text.empty()) {
+    return 0;
+  }
+  const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
+  BoundedText result(limit);
+  const std::string_view source(text);
+  std::string value;
+  size_t pos = 0;
+  while (!result.Full()) {
+    const size_t open = source.find('{', pos);
+    result.Append(source.substr(pos, open == std::string_view::npos ? open : open - pos));
+    if (open == std::string_view::npos) {
+      break;
+    }
+    // Inside braces: the name runs to the next "}" or to the end of the text.
+    const size_t nameStart = open + 1;
+    const size_t close = source.find('}', nameStart);
+    const std::string_view name =
+        source.substr(nameStart, close == std::string_view::npos ? close : close - nameStart);
+    if (GetMacroValue(name, value) == 0) {
+      result.Append(value);
+    } else {
+      result.Append("{");
+    }
+    if (close == std::string_view::npos) {
+      break;
+    }
+    pos = close + 1;
+  }
+  if (result.Full()) {
+    text.assign(result.Text(), 0, limit);
+    return 1;
+  }
+  text = std::move(result.Text());
+  return 0;
+}
+
+}  // namespace partsc

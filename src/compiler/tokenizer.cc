@@ -1,0 +1,156 @@
+#include "compiler/tokenizer.h"
+
+#include <cassert>
+#include <cmath>
+
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+
+namespace {
+
+struct DelimiterPair {
+  char opening;
+  char closing;
+};
+
+// Fields: quotes and exclamation marks end at their next occurrence; only
+// parentheses nest.
+constexpr DelimiterPair kFieldDelimiters[] = {{'"', '"'}, {'!', '!'}, {'(', ')'}};
+// Value lists; brackets never nest.
+constexpr DelimiterPair kListBrackets[] = {{'<', '>'}, {'[', ']'}};
+
+template <size_t N>
+const DelimiterPair* FindPair(const DelimiterPair (&table)[N], char opening) {
+  for (const DelimiterPair& pair : table) {
+    if (pair.opening == opening) {
+      return &pair;
+    }
+  }
+  return nullptr;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// What stands between the first opening character and its matching closing
+// character, or up to the end of the line when the field is never closed.
+std::string GatherField(std::string_view line, const DelimiterPair& pair) {
+  std::string gathered;
+  int depth = 0;
+  for (const char c : line) {
+    if (depth == 0) {
+      if (c == pair.opening) {
+        depth = 1;
+      }
+      continue;
+    }
+    if (c == pair.closing) {
+      --depth;
+      if (depth == 0) {
+        break;
+      }
+    } else if (c == pair.opening) {
+      ++depth;
+    }
+    gathered.push_back(c);
+  }
+  return gathered;
+}
+
+void StoreItem(std::string_view text, ValueItem& item, int32_t& type) {
+  double value = 0.0;
+  OvStringUtil::ParseDouble(text, 1, value);
+  if (value != 0.0) {
+    item.number = value;
+    item.name.clear();
+    type = kItemNumber;
+    return;
+  }
+  item.number = 0.0;
+  if (text.size() > static_cast<size_t>(kValueNameMax)) {
+    item.name.assign(text.substr(0, kValueNameMax));
+    type = kItemNameCut;
+    return;
+  }
+  item.name.assign(text);
+  type = kItemName;
+}
+
+}  // namespace
+
+int ExtractField(std::string_view line, char delimiter, int maxLength, std::string& field) {
+  field.clear();
+  const DelimiterPair* pair = FindPair(kFieldDelimiters, delimiter);
+  if (pair == nullptr) {
+    return kFieldBadDelimiter;
+  }
+  const std::string gathered = GatherField(line, *pair);
+  const std::string_view trimmed = TrimBlanks(gathered);
+  if (trimmed.empty()) {
+    return kFieldMissing;
+  }
+  const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
+  if (trimmed.size() > limit) {
+    field.assign(trimmed.substr(0, limit));
+    return kFieldCut;
+  }
+  field.assign(trimmed);
+  return kFieldFits;
+}
+
+void ParseValueList(std::string_view line, int maxItems, char openingBracket, ValueItem* items,
+                    int32_t* types, int32_t& count) {
+  count = 0;
+  const DelimiterPair* pair = FindPair(kListBrackets, openingBracket);
+  if (pair == nullptr) {
+    return;
+  }
+  const size_t open = line.find(pair->opening);
+  if (open == std::string_view::npos) {
+    return;
+  }
+  std::string_view list = line.substr(open + 1);
+  const size_t close = list.find(pair->closing);
+  if (close != std::string_view::npos) {
+    list = list.substr(0, close);
+  }
+  if (maxItems < 1) {
+    return;
+  }
+  assert(items != nullptr && types != nullptr && "a list with room for items needs slots");
+  while (true) {
+    const size_t comma = list.find(',');
+    const std::string_view item = TrimBlanks(list.substr(0, comma));
+    StoreItem(item, items[count], types[count]);
+    ++count;
+    if (count >= maxItems || comma == std::string_view::npos) {
+      return;
+    }
+    list.remove_prefix(comma + 1);
+  }
+}
+
+int16_t TruncateTo16Bits(double value) {
+  if (!std::isfinite(value)) {
+    return 0;
+  }
+  // fmod keeps the sign and gives |result| < 65536, so the conversion to a
+  // 32-bit integer is always defined.
+  const double wrapped = std::fmod(std::trunc(value), 65536.0);
+  const auto low = static_cast<uint16_t>(static_cast<int32_t>(wrapped) & 0xFFFF);
+  return static_cast<int16_t>(low);
+}
+
+}  // namespace partsc
