@@ -1,0 +1,289 @@
+// Loads a parts file back into the parts-file state, block by block.
+#include "partsfile/parts_reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_memory.h"
+
+namespace partsc {
+
+namespace {
+
+OvFileIO& PartsFile() {
+  return PartsFileState::Instance().partsFile;
+}
+
+bool SeekTo(int64_t position) {
+  return PartsFile().Lseek(position, kSeekStart) == position;
+}
+
+bool ReadExactly(void* buffer, int count) {
+  if (count == 0) {
+    return true;
+  }
+  return PartsFile().Read(buffer, count) == count;
+}
+
+// Reads `length` (0 to 255) characters into `text`.
+bool ReadText(std::string& text, int length) {
+  char bytes[256];
+  if (!ReadExactly(bytes, length)) {
+    return false;
+  }
+  text.assign(bytes, static_cast<size_t>(length));
+  return true;
+}
+
+// Appends one param entry after the entries already in the table.
+int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
+                    std::string_view comment) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.paramCount >= kMaxParamEntries) {
+    return kReadTableFull;
+  }
+  auto& slot = state.paramTable[static_cast<size_t>(std::max<int32_t>(state.paramCount, 0))];
+  slot.reset();
+  slot = OvNew<ParamEntry>();
+  if (slot == nullptr) {
+    return kReadNoMemory;
+  }
+  if (!OvCopyText(slot->name, name) || !OvCopyText(slot->text, text)) {
+    return kReadNoMemory;
+  }
+  slot->pairCode = static_cast<int16_t>(pairCode);
+  if (!comment.empty()) {
+    std::string copy;
+    if (!OvCopyText(copy, comment)) {
+      return kReadNoMemory;
+    }
+    slot->comment = std::move(copy);
+  }
+  ++state.paramCount;
+  return 0;
+}
+
+// What one member record added to the tables.
+enum class Stored { kSpec, kParam };
+
+// Reads member records until the end record, a short read or a full table.
+// With `asCommon`, every stored entry is counted as a common entry.
+int ReadMemberList(bool asCommon) {
+  PartsFileState& state = PartsFileState::Instance();
+  for (;;) {
+    uint8_t head[kMemberHeadSize];
+    if (!ReadExactly(head, kMemberHeadSize)) {
+      return kReadShort;
+    }
+    Stored stored;
+    int result = 0;
+    if (head[0] == kKindSpec || head[0] == kKindSpecRecord) {
+      std::string name;
+      if (!ReadText(name, head[2])) {
+        return kReadShort;
+      }
+      const int number = head[1] == 0 ? 256 : head[1];
+      const int record = head[0] == kKindSpecRecord ? head[4] : 0;
+      result = StoreSpecEntry(number, head[3], name, record);
+      stored = Stored::kSpec;
+    } else if (head[0] == kKindParam) {
+      const int nameLength = head[1];
+      if (nameLength < 1 || nameLength > kParamNameMax) {
+        return kReadDamaged;
+      }
+      std::string comment;
+      std::string text;
+      if (!ReadText(comment, head[4]) || !ReadText(text, head[2])) {
+        return kReadShort;
+      }
+      const std::string_view name(reinterpret_cast<const char*>(head + 6),
+                                  static_cast<size_t>(nameLength));
+      result = StoreParamEntry(name, text, head[3], comment);
+      stored = Stored::kParam;
+    } else {
+      return 0;
+    }
+    if (result != 0) {
+      return result;
+    }
+    if (asCommon && stored == Stored::kSpec) {
+      ++state.commonSpecCount;
+    }
+    if (asCommon && stored == Stored::kParam) {
+      ++state.commonParamCount;
+    }
+  }
+}
+
+// The slot of the counted size record of that name, or -1.
+int FindSizeRecord(std::string_view sizeName) {
+  const PartsFileState& state = PartsFileState::Instance();
+  const int count = std::min<int>(state.header.sizeCount, kMaxSizes);
+  const int sortMode = state.header.sortMode;
+  auto nameAt = [&state](int i) {
+    const SizeRecord* record = state.sizeTable[static_cast<size_t>(i)].get();
+    return record != nullptr ? record->name.View() : std::string_view();
+  };
+  if (sortMode == 0 || sortMode == 1) {
+    int low = 0;
+    int high = count - 1;
+    while (low <= high) {
+      const int middle = (low + high) / 2;
+      const int order = CompareSizeNames(sortMode, nameAt(middle), sizeName);
+      if (order == 0) {
+        return middle;
+      }
+      if (order < 0) {
+        low = middle + 1;
+      } else {
+        high = middle - 1;
+      }
+    }
+    return -1;
+  }
+  for (int i = 0; i < count; ++i) {
+    if (nameAt(i) == sizeName) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+int ReadHeader() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!PartsFile().IsOpen()) {
+    return kPartsNotOpen;
+  }
+  uint8_t bytes[kHeaderSize];
+  if (!SeekTo(0) || !ReadExactly(bytes, kHeaderSize)) {
+    return kReadShort;
+  }
+  // A foreign file is refused on its version before anything else is looked at.
+  const int16_t version = static_cast<int16_t>(bytes[0] | (bytes[1] << 8));
+  if (version != kPartsVersion) {
+    state.header = PartsHeader{};
+    return kReadBadVersion;
+  }
+  return DecodeHeader(bytes, state.header) ? 0 : kReadDamaged;
+}
+
+int ReadApgList() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!PartsFile().IsOpen()) {
+    return kPartsNotOpen;
+  }
+  uint8_t bytes[kApgBlockSize];
+  if (!SeekTo(kApgOffset) || !ReadExactly(bytes, kApgBlockSize)) {
+    return kReadShort;
+  }
+  if (!DecodeApgBlock(bytes, state.apgNames)) {
+    return kReadDamaged;
+  }
+  const bool anyName = std::any_of(state.apgNames.begin(), state.apgNames.end(),
+                                   [](const auto& text) { return !text.Empty(); });
+  if (!anyName) {
+    return kReadNoApgName;
+  }
+  if (state.header.apgCommentCount == 0) {
+    return 0;
+  }
+  if (!ReadExactly(bytes, kApgBlockSize)) {
+    return kReadShort;
+  }
+  return DecodeApgBlock(bytes, state.apgComments) ? 0 : kReadDamaged;
+}
+
+int ReadSizeList() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!PartsFile().IsOpen()) {
+    return kPartsNotOpen;
+  }
+  const int count = state.header.sizeCount;
+  if (count < 1) {
+    return kReadNoSizes;
+  }
+  if (count > kMaxSizes) {
+    return kReadDamaged;
+  }
+  if (!SeekTo(SizeListOffset())) {
+    return kReadShort;
+  }
+  for (int i = 0; i < count; ++i) {
+    auto& slot = state.sizeTable[static_cast<size_t>(i)];
+    slot.reset();
+    slot = OvNew<SizeRecord>();
+    if (slot == nullptr) {
+      return kReadNoMemory;
+    }
+    uint8_t bytes[kSizeRecordSize];
+    if (!ReadExactly(bytes, kSizeRecordSize)) {
+      return kReadShort;
+    }
+    if (!DecodeSizeRecord(bytes, *slot)) {
+      return kReadDamaged;
+    }
+  }
+  return 0;
+}
+
+int ReadCommonList() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!PartsFile().IsOpen()) {
+    return kPartsNotOpen;
+  }
+  if (state.header.commonOffset == 0) {
+    return 0;
+  }
+  if (!SeekTo(state.header.commonOffset)) {
+    return kReadShort;
+  }
+  return ReadMemberList(true);
+}
+
+int ReadSizeMembers(std::string_view sizeName) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!PartsFile().IsOpen()) {
+    return kPartsNotOpen;
+  }
+  if (state.header.sizeCount < 1) {
+    return kReadSizeNotFound;
+  }
+  const int slot = FindSizeRecord(sizeName);
+  const SizeRecord* record = slot >= 0 ? state.sizeTable[static_cast<size_t>(slot)].get() : nullptr;
+  if (record == nullptr || record->memberOffset == 0) {
+    return kReadSizeNotFound;
+  }
+  if (!SeekTo(record->memberOffset)) {
+    return kReadShort;
+  }
+  return ReadMemberList(false);
+}
+
+int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.specCount >= kMaxSpecEntries) {
+    return kReadTableFull;
+  }
+  auto& slot = state.specTable[static_cast<size_t>(std::max<int32_t>(state.specCount, 0))];
+  slot.reset();
+  slot = OvNew<SpecEntry>();
+  if (slot == nullptr) {
+    return kReadNoMemory;
+  }
+  slot->number = static_cast<uint16_t>(number);
+  slot->invertedFlag = static_cast<uint16_t>(invertedFlag);
+  slot->record = static_cast<uint16_t>(record);
+  if (!OvCopyText(slot->name, name)) {
+    return kReadNoMemory;
+  }
+  ++state.specCount;
+  return 0;
+}
+
+}  // namespace partsc

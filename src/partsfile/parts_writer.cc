@@ -1,0 +1,224 @@
+// Writes the parts-file state as a parts file.
+#include "partsfile/parts_writer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <vector>
+
+#include "partsfile/parts_state.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+
+namespace partsc {
+
+namespace {
+
+// A text length as one byte of a member-record head. The compiler keeps every
+// member text far below 255 characters; a longer one is cut, so that the
+// length in the head always matches the characters that follow it.
+size_t ByteLength(const std::string& text) {
+  return std::min<size_t>(text.size(), 255);
+}
+
+bool SeekTo(OvFileIO& file, int64_t position) {
+  return file.Lseek(position, kSeekStart) == position;
+}
+
+bool WriteAll(OvFileIO& file, const void* bytes, size_t count) {
+  const int asked = static_cast<int>(count);
+  return file.Write(bytes, asked) == asked;
+}
+
+void AppendText(std::vector<uint8_t>& out, const std::string& text, size_t length) {
+  out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+void AppendSpecRecord(std::vector<uint8_t>& out, const SpecEntry& entry) {
+  const size_t nameLength = ByteLength(entry.name);
+  uint8_t head[kMemberHeadSize] = {};
+  head[0] = entry.record != 0 ? kKindSpecRecord : kKindSpec;
+  head[1] = static_cast<uint8_t>(entry.number & 0xFF);
+  head[2] = static_cast<uint8_t>(nameLength);
+  head[3] = static_cast<uint8_t>(entry.invertedFlag & 0xFF);
+  head[4] = entry.record != 0 ? static_cast<uint8_t>(entry.record & 0xFF) : 0;
+  out.insert(out.end(), head, head + kMemberHeadSize);
+  AppendText(out, entry.name, nameLength);
+}
+
+void AppendParamRecord(std::vector<uint8_t>& out, const ParamEntry& entry) {
+  // The compiler refuses longer names; the head has room for six characters.
+  assert(entry.name.size() <= kParamNameMax && "param name longer than six characters");
+  const size_t nameLength = std::min<size_t>(entry.name.size(), kParamNameMax);
+  const std::string comment = entry.comment.value_or(std::string());
+  const size_t textLength = ByteLength(entry.text);
+  const size_t commentLength = ByteLength(comment);
+  uint8_t head[kMemberHeadSize] = {};
+  head[0] = kKindParam;
+  head[1] = static_cast<uint8_t>(nameLength);
+  head[2] = static_cast<uint8_t>(textLength);
+  head[3] = static_cast<uint8_t>(entry.pairCode & 0xFF);
+  head[4] = static_cast<uint8_t>(commentLength);
+  std::memcpy(head + 6, entry.name.data(), nameLength);
+  out.insert(out.end(), head, head + kMemberHeadSize);
+  AppendText(out, comment, commentLength);
+  AppendText(out, entry.text, textLength);
+}
+
+// The bytes of the member list of the current table entries, end record
+// included.
+std::vector<uint8_t> BuildMemberList(const PartsFileState& state) {
+  std::vector<uint8_t> out;
+  const int specCount = std::clamp<int32_t>(state.specCount, 0, kMaxSpecEntries);
+  for (int i = 0; i < specCount; ++i) {
+    const SpecEntry* entry = state.specTable[static_cast<size_t>(i)].get();
+    if (entry != nullptr) {
+      AppendSpecRecord(out, *entry);
+    }
+  }
+  const int paramCount = std::clamp<int32_t>(state.paramCount, 0, kMaxParamEntries);
+  for (int i = 0; i < paramCount; ++i) {
+    const ParamEntry* entry = state.paramTable[static_cast<size_t>(i)].get();
+    if (entry != nullptr) {
+      AppendParamRecord(out, *entry);
+    }
+  }
+  out.resize(out.size() + kMemberHeadSize, 0);
+  return out;
+}
+
+// Ties the first counted size record of that name to a member list.
+void TieSizeRecord(PartsFileState& state, std::string_view sizeName, int32_t position) {
+  const int count = std::clamp<int32_t>(state.header.sizeCount, 0, kMaxSizes);
+  for (int i = 0; i < count; ++i) {
+    SizeRecord* record = state.sizeTable[static_cast<size_t>(i)].get();
+    if (record != nullptr && record->name.View() == sizeName) {
+      record->memberOffset = static_cast<uint32_t>(position);
+      return;
+    }
+  }
+}
+
+std::string_view SizeNameOf(const std::unique_ptr<SizeRecord>& record) {
+  return record != nullptr ? record->name.View() : std::string_view();
+}
+
+void SortSizeRecords(PartsFileState& state, int count) {
+  const int sortMode = state.header.sortMode;
+  if (sortMode >= 2) {
+    return;
+  }
+  // Size names are unique within a file, so this gives the same order as a
+  // selection sort that keeps the earliest of equal records.
+  auto first = state.sizeTable.begin();
+  std::stable_sort(first, first + count, [sortMode](const auto& a, const auto& b) {
+    return CompareSizeNames(sortMode, SizeNameOf(a), SizeNameOf(b)) < 0;
+  });
+}
+
+}  // namespace
+
+int OpenPartsFile(int mode, const std::string& path) {
+  OvFileIO& file = PartsFileState::Instance().partsFile;
+  file.Close();
+  if (mode == 0) {
+    if (OvFile::Access(path, 0) != 0) {
+      return kPartsNoFile;
+    }
+    return file.Open(path, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+  }
+  if (OvFile::Access(path, 0) == 0) {
+    const std::string backup = path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
+    if (OvFile::Access(backup, 0) == 0) {
+      OvFile::Remove(backup);
+    }
+    if (OvFile::Rename(path, backup) != 0) {
+      return kPartsBackupFailed;
+    }
+  }
+  return file.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+}
+
+int WriteHeader() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!state.partsFile.IsOpen()) {
+    return kPartsNotOpen;
+  }
+  uint8_t bytes[kHeaderSize];
+  EncodeHeader(state.header, bytes);
+  if (!SeekTo(state.partsFile, 0) || !WriteAll(state.partsFile, bytes, sizeof bytes)) {
+    return kPartsShortWrite;
+  }
+  return kPartsOk;
+}
+
+int WriteApgList() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!state.partsFile.IsOpen()) {
+    return kPartsNotOpen;
+  }
+  uint8_t bytes[kApgBlockSize];
+  EncodeApgBlock(state.apgNames, bytes);
+  if (!SeekTo(state.partsFile, kApgOffset) || !WriteAll(state.partsFile, bytes, sizeof bytes)) {
+    return kPartsShortWrite;
+  }
+  if (state.header.apgCommentCount == 0) {
+    return kPartsOk;
+  }
+  EncodeApgBlock(state.apgComments, bytes);
+  return WriteAll(state.partsFile, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
+}
+
+void BeginMemberLists() {
+  PartsFileState::Instance().listStartPending = true;
+}
+
+int WriteMemberList(std::optional<std::string_view> sizeName) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.listStartPending) {
+    state.listStartPending = false;
+    state.memberWritePosition = MemberListsOffset();
+    if (!SeekTo(state.partsFile, state.memberWritePosition)) {
+      return kPartsShortWrite;
+    }
+  }
+  if (sizeName.has_value()) {
+    TieSizeRecord(state, *sizeName, state.memberWritePosition);
+  }
+  const std::vector<uint8_t> bytes = BuildMemberList(state);
+  if (!WriteAll(state.partsFile, bytes.data(), bytes.size())) {
+    return kPartsShortWrite;
+  }
+  state.memberWritePosition += static_cast<int32_t>(bytes.size());
+  return kPartsOk;
+}
+
+int WriteSizeList() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (!state.partsFile.IsOpen()) {
+    return kPartsNotOpen;
+  }
+  const int count = std::clamp<int32_t>(state.header.sizeCount, 0, kMaxSizes);
+  if (count == 0) {
+    return kPartsOk;
+  }
+  SortSizeRecords(state, count);
+  std::vector<uint8_t> bytes(static_cast<size_t>(count) * kSizeRecordSize, 0);
+  for (int i = 0; i < count; ++i) {
+    const SizeRecord* record = state.sizeTable[static_cast<size_t>(i)].get();
+    if (record != nullptr) {
+      EncodeSizeRecord(*record, bytes.data() + static_cast<size_t>(i) * kSizeRecordSize);
+    }
+  }
+  if (!SeekTo(state.partsFile, SizeListOffset()) ||
+      !WriteAll(state.partsFile, bytes.data(), bytes.size())) {
+    return kPartsShortWrite;
+  }
+  return kPartsOk;
+}
+
+void ClosePartsFile() {
+  PartsFileState::Instance().partsFile.Close();
+}
+
+}  // namespace partsc
