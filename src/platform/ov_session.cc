@@ -1,0 +1,298 @@
+#include "platform/ov_session.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/ov_file.h"
+#include "platform/ov_util.h"
+
+#ifndef PARTSC_VERSION
+#define PARTSC_VERSION "unknown"
+#endif
+
+namespace partsc {
+namespace {
+
+constexpr const char* kHelpBody =
+    "Compiles the parts source files listed in a control file; the name of the\n"
+    "control file is asked for on the console.\n"
+    "\n"
+    "  -p SETTINGS, -pSETTINGS  read the directories of the file classes\n"
+    "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS\n"
+    "  -h, --help               print this help and exit\n"
+    "  --version                print the version and exit\n";
+
+void PrintHelp(const std::string& programName) {
+  std::printf("Usage: %s [-p SETTINGS]\n", programName.c_str());
+  std::fputs(kHelpBody, stdout);
+  std::fflush(stdout);
+}
+
+// One line on standard error naming a problem of the start-up.
+void Complain(const std::string& problem) {
+  const std::string& name = OvSession::GetInstance().ProgramName();
+  dbgprint(4, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
+}
+
+std::optional<std::string> CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) {
+      return std::nullopt;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::string(buffer.data());
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// An absolute path without empty or "." components and without a trailing
+// "/" (except "/" itself). ".." is kept as written: symbolic links are not
+// resolved.
+std::string Absolute(const std::string& base, std::string_view path) {
+  std::string joined =
+      !path.empty() && path.front() == '/' ? std::string(path) : base + "/" + std::string(path);
+  std::string clean;
+  std::size_t at = 0;
+  while (at < joined.size()) {
+    const std::size_t slash = joined.find('/', at);
+    const std::size_t end = slash == std::string::npos ? joined.size() : slash;
+    const std::string_view part = std::string_view(joined).substr(at, end - at);
+    if (!part.empty() && part != ".") {
+      clean += '/';
+      clean += part;
+    }
+    at = end + 1;
+  }
+  return clean.empty() ? std::string("/") : clean;
+}
+
+// The directory part of an absolute path: "/a/b" gives "/a", "/a" gives "/".
+std::string Parent(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return std::nullopt;
+  }
+  std::string content;
+  std::array<char, 4096> chunk{};
+  std::size_t got = 0;
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+    content.append(chunk.data(), got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) {
+    return std::nullopt;
+  }
+  return content;
+}
+
+// Reads the settings file into the class directories; false after one
+// complaint.
+bool ReadSettings(const std::string& settingsPath, const std::string& currentDirectory,
+                  std::array<std::string, 3>& directories) {
+  const std::optional<std::string> content = ReadWholeFile(settingsPath);
+  if (!content) {
+    Complain(settingsPath + ": cannot read the settings file");
+    return false;
+  }
+  const std::string base = Parent(Absolute(currentDirectory, settingsPath));
+  const std::array<std::string_view, 3> keys = {kClassControl, kClassInput, kClassParts};
+  std::string_view rest = *content;
+  int lineNumber = 0;
+  while (!rest.empty()) {
+    ++lineNumber;
+    const std::size_t newline = rest.find('\n');
+    std::string_view line = rest.substr(0, newline);
+    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
+    line = TrimBlanks(line);
+    if (line.empty() || line.front() == ';') {
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      Complain(where + "missing \"=\"");
+      return false;
+    }
+    const std::string_view key = TrimBlanks(line.substr(0, equals));
+    const std::string_view directory = TrimBlanks(line.substr(equals + 1));
+    std::size_t index = 0;
+    while (index < keys.size() && keys[index] != key) {
+      ++index;
+    }
+    if (index == keys.size()) {
+      Complain(where + "unknown key \"" + std::string(key) + "\"");
+      return false;
+    }
+    if (!directories[index].empty()) {
+      Complain(where + "key \"" + std::string(key) + "\" given twice");
+      return false;
+    }
+    if (directory.empty()) {
+      Complain(where + "empty directory for key \"" + std::string(key) + "\"");
+      return false;
+    }
+    const std::string absolute = Absolute(base, directory);
+    if (!IsDirectory(absolute)) {
+      Complain(where + "not a directory: \"" + absolute + "\"");
+      return false;
+    }
+    directories[index] = absolute;
+  }
+  return true;
+}
+
+void PrintVersion() {
+  std::printf("partsc %s\n", PARTSC_VERSION);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+OvSession& OvSession::GetInstance() {
+  static OvSession session;
+  return session;
+}
+
+void OvSession::Reset() {
+  exitRequested_ = false;
+  settingsPath_.clear();
+  programName_.clear();
+}
+
+bool OvSession::ParseCommandLine(int argc, char** argv) {
+  Reset();
+  programName_ = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "partsc";
+
+  // What an option does; false refuses the command line. `value` is the text
+  // given with an option that takes one.
+  using Apply = bool (*)(OvSession & session, std::string_view value);
+  struct Option {
+    std::string_view name;
+    bool takesValue;
+    Apply apply;
+  };
+  static constexpr std::array<Option, 4> kOptions = {{
+      {"-p", true,
+       [](OvSession& session, std::string_view value) {
+         if (!session.settingsPath_.empty() || value.empty()) {
+           return false;
+         }
+         session.settingsPath_ = std::string(value);
+         return true;
+       }},
+      {"-h", false,
+       [](OvSession& session, std::string_view) {
+         PrintHelp(session.programName_);
+         session.exitRequested_ = true;
+         return true;
+       }},
+      {"--help", false,
+       [](OvSession& session, std::string_view) {
+         PrintHelp(session.programName_);
+         session.exitRequested_ = true;
+         return true;
+       }},
+      {"--version", false,
+       [](OvSession& session, std::string_view) {
+         PrintVersion();
+         session.exitRequested_ = true;
+         return true;
+       }},
+  }};
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
+    const Option* found = nullptr;
+    std::string_view value;
+    for (const Option& option : kOptions) {
+      if (argument == option.name) {
+        found = &option;
+        break;
+      }
+      // A short option that takes a value may have it attached: -pFILE.
+      if (option.takesValue && option.name.size() == 2 && argument.size() > 2 &&
+          argument.substr(0, 2) == option.name) {
+        found = &option;
+        value = argument.substr(2);
+        break;
+      }
+    }
+    if (found == nullptr) {
+      return false;
+    }
+    if (found->takesValue && value.empty()) {
+      if (i + 1 >= argc || argv[i + 1] == nullptr) {
+        return false;
+      }
+      value = argv[++i];
+    }
+    if (!found->apply(*this, value)) {
+      return false;
+    }
+    if (exitRequested_) {
+      return true;
+    }
+  }
+  return true;
+}
+
+int initfiles() {
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    int64_t seconds = 0;
+    if (!OvUtil::ParseEpoch(epoch, seconds)) {
+      Complain(std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
+      return -1;
+    }
+  }
+  const std::optional<std::string> currentDirectory = CurrentDirectory();
+  if (!currentDirectory) {
+    Complain("cannot determine the current directory");
+    return -1;
+  }
+  std::array<std::string, 3> directories;
+  const std::string& settingsPath = OvSession::GetInstance().SettingsPath();
+  if (!settingsPath.empty() && !ReadSettings(settingsPath, *currentDirectory, directories)) {
+    return -1;
+  }
+  const std::array<std::string_view, 3> keys = {kClassControl, kClassInput, kClassParts};
+  const std::string here = Absolute(*currentDirectory, "");
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    OvFile::SetClassDirectory(keys[i], directories[i].empty() ? here : directories[i]);
+  }
+  return 0;
+}
+
+}  // namespace partsc

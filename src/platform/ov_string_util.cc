@@ -1,0 +1,244 @@
+#include "platform/ov_string_util.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+namespace partsc {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// The shape of a number in plain decimal form.
+struct DecimalForm {
+  bool negative = false;
+  std::string_view integerDigits;
+  std::string_view fractionDigits;
+  int64_t exponent = 0;  // saturated far beyond any double
+};
+
+std::string_view TakeDigits(std::string_view text, std::size_t& at) {
+  const std::size_t start = at;
+  while (at < text.size() && IsDigit(text[at])) {
+    ++at;
+  }
+  return text.substr(start, at - start);
+}
+
+// Checks the whole text against: [+-] digits [. digits] | [+-] . digits,
+// then an optional exponent e/E [+-] digits.
+std::optional<DecimalForm> ReadDecimalForm(std::string_view text) {
+  DecimalForm form;
+  std::size_t at = 0;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    form.negative = text[at] == '-';
+    ++at;
+  }
+  form.integerDigits = TakeDigits(text, at);
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    form.fractionDigits = TakeDigits(text, at);
+  }
+  if (form.integerDigits.empty() && form.fractionDigits.empty()) {
+    return std::nullopt;
+  }
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    bool negativeExponent = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+      negativeExponent = text[at] == '-';
+      ++at;
+    }
+    const std::string_view digits = TakeDigits(text, at);
+    if (digits.empty()) {
+      return std::nullopt;
+    }
+    constexpr int64_t kSaturation = 1'000'000'000;
+    for (const char c : digits) {
+      form.exponent = std::min<int64_t>(form.exponent * 10 + (c - '0'), kSaturation);
+    }
+    if (negativeExponent) {
+      form.exponent = -form.exponent;
+    }
+  }
+  if (at != text.size()) {
+    return std::nullopt;
+  }
+  return form;
+}
+
+// True when the magnitude of the number is at least 1, so that a conversion
+// out of range overflowed rather than underflowed.
+bool AtLeastOne(const DecimalForm& form) {
+  int64_t leading = static_cast<int64_t>(form.integerDigits.size());
+  std::string_view digits = form.integerDigits;
+  std::size_t zeros = 0;
+  while (zeros < digits.size() && digits[zeros] == '0') {
+    ++zeros;
+  }
+  if (zeros == digits.size()) {
+    std::size_t fractionZeros = 0;
+    while (fractionZeros < form.fractionDigits.size() &&
+           form.fractionDigits[fractionZeros] == '0') {
+      ++fractionZeros;
+    }
+    leading = -static_cast<int64_t>(fractionZeros);
+  } else {
+    leading -= static_cast<int64_t>(zeros);
+  }
+  // The first significant digit stands at 10^(leading - 1 + exponent).
+  return leading + form.exponent > 0;
+}
+
+// A list between `open` and `close`: the first `open` on the line, up to the
+// first `close` after it or the end of the line. Null when the line has no
+// `open`; no items when the list holds only blanks and tabs.
+std::optional<std::vector<std::string_view>> ListItems(std::string_view line, char open,
+                                                       char close) {
+  const std::size_t start = line.find(open);
+  if (start == std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string_view list = line.substr(start + 1);
+  const std::size_t end = list.find(close);
+  if (end != std::string_view::npos) {
+    list = list.substr(0, end);
+  }
+  std::vector<std::string_view> items;
+  if (TrimBlanks(list).empty()) {
+    return items;
+  }
+  while (true) {
+    const std::size_t comma = list.find(',');
+    items.push_back(TrimBlanks(list.substr(0, comma)));
+    if (comma == std::string_view::npos) {
+      return items;
+    }
+    list.remove_prefix(comma + 1);
+  }
+}
+
+// The text between the first `mark` and the next one (or the end of the
+// line), trimmed and cut to size-1 characters; empty without a `mark`.
+std::string MarkedText(std::string_view line, char mark, int size) {
+  const std::size_t start = line.find(mark);
+  if (start == std::string_view::npos || size < 1) {
+    return std::string();
+  }
+  std::string_view text = line.substr(start + 1);
+  const std::size_t end = text.find(mark);
+  if (end != std::string_view::npos) {
+    text = text.substr(0, end);
+  }
+  text = TrimBlanks(text);
+  return std::string(text.substr(0, static_cast<std::size_t>(size - 1)));
+}
+
+// The value of a list item as single precision; NaN when it is not a number.
+// A value beyond the range of float becomes an infinity of its sign.
+float ItemValue(std::string_view item) {
+  double value = 0.0;
+  if (OvStringUtil::ParseDouble(item, 1, value) != 0) {
+    return std::numeric_limits<float>::quiet_NaN();
+  }
+  // From here on a double rounds to infinity as a float.
+  constexpr double kFloatOverflow = 0x1.ffffffp127;
+  if (std::fabs(value) >= kFloatOverflow) {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    return value > 0 ? kInfinity : -kInfinity;
+  }
+  return static_cast<float>(value);
+}
+
+int16_t CountOf(std::size_t count) {
+  constexpr std::size_t kMax = std::numeric_limits<int16_t>::max();
+  return static_cast<int16_t>(count < kMax ? count : kMax);
+}
+
+}  // namespace
+
+void OvStringUtil::TrimRight(std::string& text) {
+  while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) {
+    text.pop_back();
+  }
+}
+
+int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
+  if (trim == 1) {
+    text = TrimBlanks(text);
+  }
+  const std::optional<DecimalForm> form = ReadDecimalForm(text);
+  if (!form) {
+    return -1;
+  }
+  // from_chars takes no '+'; the form has been checked already.
+  if (text.front() == '+') {
+    text.remove_prefix(1);
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    if (AtLeastOne(*form)) {
+      return -1;
+    }
+    value = form->negative ? -0.0 : 0.0;
+  } else if (error != std::errc() || end != text.data() + text.size()) {
+    return -1;
+  }
+  if (std::isinf(value)) {
+    return -1;
+  }
+  result = value;
+  return 0;
+}
+
+void OvStringUtil::ParseLine(std::string_view line, std::string& quoted, int quotedSize,
+                             std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
+                             int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs) {
+  quoted = MarkedText(line, '"', quotedSize);
+  bang = MarkedText(line, '!', bangSize);
+
+  if (const auto items = ListItems(line, '[', ']')) {
+    const std::size_t stored =
+        std::min(items->size(), static_cast<std::size_t>(std::max(maxNumbers, 0)));
+    for (std::size_t i = 0; i < stored; ++i) {
+      numbers[i] = ItemValue((*items)[i]);
+    }
+    numberCount = CountOf(stored);
+  }
+
+  if (const auto items = ListItems(line, '<', '>')) {
+    const std::size_t pairsGiven = (items->size() + 1) / 2;
+    const std::size_t stored =
+        std::min(pairsGiven, static_cast<std::size_t>(std::max(maxPairs, 0)));
+    for (std::size_t k = 0; k < stored; ++k) {
+      pairs[k][0] = ItemValue((*items)[2 * k]);
+      pairs[k][1] = 2 * k + 1 < items->size() ? ItemValue((*items)[2 * k + 1])
+                                              : std::numeric_limits<float>::quiet_NaN();
+    }
+    pairCount = CountOf(stored);
+  }
+}
+
+}  // namespace partsc
