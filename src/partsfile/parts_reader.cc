@@ -18,8 +18,9 @@ OvFileIO& PartsFile() {
   return PartsFileState::Instance().partsFile;
 }
 
+// A failed seek answers -1, so a negative position is refused before asking.
 bool SeekTo(int64_t position) {
-  return PartsFile().Lseek(position, kSeekStart) == position;
+  return position >= 0 && PartsFile().Lseek(position, kSeekStart) == position;
 }
 
 bool ReadExactly(void* buffer, int count) {

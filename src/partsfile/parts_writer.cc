@@ -22,7 +22,7 @@ size_t ByteLength(const std::string& text) {
 }
 
 bool SeekTo(OvFileIO& file, int64_t position) {
-  return file.Lseek(position, kSeekStart) == position;
+  return position >= 0 && file.Lseek(position, kSeekStart) == position;
 }
 
 bool WriteAll(OvFileIO& file, const void* bytes, size_t count) {
