@@ -78,11 +78,16 @@ class MacroTable {
     return 0;
   }
 
-  // Nothing is counted until the slot, both copies and the index entry are
-  // all in hand, so a failure leaves the table as it was.
+  // Nothing changes until the larger slot array (when one is needed), both
+  // copies and the index entry are all in hand, so a failure leaves the table
+  // exactly as it was.
   int Append(std::string_view name, std::string_view value) {
-    if (count_ == capacity_ && !Grow()) {
-      return kMacroNoMemory;
+    std::unique_ptr<MacroEntry[]> grown;
+    if (count_ == capacity_) {
+      grown = OvNew<MacroEntry[]>(static_cast<size_t>(capacity_) + kMacroGrowth);
+      if (grown == nullptr) {
+        return kMacroNoMemory;
+      }
     }
     MacroEntry entry;
     if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
@@ -93,25 +98,21 @@ class MacroTable {
     } catch (const std::bad_alloc&) {
       return kMacroNoMemory;
     }
+    if (grown != nullptr) {
+      MoveInto(std::move(grown));
+    }
     slots_[count_] = std::move(entry);
     ++count_;
     return 0;
   }
 
-  // One allocation: a new slot array 256 entries longer, the entries moved
-  // over at their own index.
-  bool Grow() {
-    const int32_t grown = capacity_ + kMacroGrowth;
-    std::unique_ptr<MacroEntry[]> slots = OvNew<MacroEntry[]>(static_cast<size_t>(grown));
-    if (slots == nullptr) {
-      return false;
-    }
+  // Takes a slot array 256 entries longer; every entry keeps its index.
+  void MoveInto(std::unique_ptr<MacroEntry[]> grown) {
     for (int32_t i = 0; i < count_; ++i) {
-      slots[i] = std::move(slots_[i]);
+      grown[i] = std::move(slots_[i]);
     }
-    slots_ = std::move(slots);
-    capacity_ = grown;
-    return true;
+    slots_ = std::move(grown);
+    capacity_ += kMacroGrowth;
   }
 
   std::unique_ptr<MacroEntry[]> slots_;

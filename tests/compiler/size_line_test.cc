@@ -1,0 +1,146 @@
+#include "compiler/size_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "parser_fixture.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_faults.h"
+
+namespace partsc::testing {
+namespace {
+
+using SizeLineTest = ParserTest;
+
+const SizeRecord* Slot(int index) {
+  return PartsFileState::Instance().sizeTable[index].get();
+}
+
+struct SizeLine {
+  std::string line;
+  int result;
+  std::string log;
+  std::string name;  // expected in the slot afterwards; empty: the slot stays empty
+  std::string title;
+};
+
+struct SizeCase {
+  const char* label;
+  std::vector<SizeLine> lines;  // line i goes to slot i, line number 20 + i
+};
+
+TEST_F(SizeLineTest, Table) {
+  const std::string n40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789wxyz";
+  const std::string n32 = n40.substr(0, 32);
+  const SizeCase cases[] = {
+      {"name and title", {{"$$SIZE \"A\" !Small!", 0, "", "A", "Small"}}},
+      {"no title", {{"$$SIZE \"A\"", 0, "", "A", ""}}},
+      {"blank title", {{"$$SIZE \"A\" ! \t !", 0, "", "A", ""}}},
+      {"trimmed", {{"$$SIZE \"  A  \" !\tT !", 0, "", "A", "T"}}},
+      {"unclosed name", {{"$$SIZE !T! \"open", 0, "", "open", "T"}}},
+      {"only a title", {{"$$SIZE !T!", -1, WithLine("E", "Size name not found", 20), "", ""}}},
+      {"blank name",
+       {{"$$SIZE \"   \" !T!", -1, WithLine("E", "Size name not found", 20), "", ""}}},
+      {"name cut to 32",
+       {{"$$SIZE \"" + n40 + "\"", 0, WithLine("W", "Size name too long (cut)", 20), n32, ""}}},
+      {"title cut to 32",
+       {{"$$SIZE \"A\" !" + n40 + "!", 0, WithLine("W", "Size title too long (cut)", 20), "A",
+         n32}}},
+      {"exactly 32", {{"$$SIZE \"" + n32 + "\" !" + n32 + "!", 0, "", n32, n32}}},
+      {"duplicate name",
+       {{"$$SIZE \"A\"", 0, "", "A", ""},
+        {"$$SIZE \"B\"", 0, "", "B", ""},
+        {"$$SIZE \"A\" !again!", 20, WithLine("E", "Size name multiple define", 22), "A",
+         "again"}}},
+      {"letter case makes another name",
+       {{"$$SIZE \"A\"", 0, "", "A", ""}, {"$$SIZE \"a\"", 0, "", "a", ""}}},
+      {"same first 32 characters",
+       {{"$$SIZE \"" + n32 + "\"", 0, "", n32, ""},
+        {"$$SIZE \"" + n40 + "\"", 20,
+         WithLine("W", "Size name too long (cut)", 21) +
+             WithLine("E", "Size name multiple define", 21),
+         n32, ""}}},
+      {"percent signs are text", {{"$$SIZE \"%s%n\" !%d!", 0, "", "%s%n", "%d"}}},
+  };
+  for (const SizeCase& c : cases) {
+    ResetParserState();
+    for (size_t i = 0; i < c.lines.size(); ++i) {
+      const SizeLine& line = c.lines[i];
+      const int index = static_cast<int>(i);
+      EXPECT_EQ(CompileSizeLine(line.line, index, 20 + index), line.result) << c.label << " " << i;
+      EXPECT_EQ(TakeLog(), line.log) << c.label << " " << i;
+      const SizeRecord* record = Slot(index);
+      if (line.name.empty()) {
+        EXPECT_EQ(record, nullptr) << c.label << " " << i;
+        continue;
+      }
+      ASSERT_NE(record, nullptr) << c.label << " " << i;
+      EXPECT_EQ(record->name.View(), line.name) << c.label << " " << i;
+      EXPECT_EQ(record->name.Length(), line.name.size()) << c.label << " " << i;
+      EXPECT_EQ(record->title.View(), line.title) << c.label << " " << i;
+      EXPECT_EQ(record->title.Length(), line.title.size()) << c.label << " " << i;
+      EXPECT_EQ(record->memberOffset, 0u) << c.label << " " << i;
+    }
+  }
+}
+
+TEST_F(SizeLineTest, ConsoleOrderWithBothCuts) {
+  const std::string n40(40, 'N');
+  const std::string t40(40, 'T');
+  std::string console;
+  {
+    CaptureFd capture(1);
+    EXPECT_EQ(CompileSizeLine("$$SIZE \"" + n40 + "\" !" + t40 + "!", 0, 5), 0);
+    EXPECT_EQ(CompileSizeLine("$$SIZE !only a title!", 1, 6), -1);
+    console = capture.Text();
+  }
+  EXPECT_EQ(console, WithLine("W", "Size name too long (cut)", 5) + "\tSize name\t\t" +
+                         std::string(32, 'N') + "\n" +
+                         WithLine("W", "Size title too long (cut)", 5) +
+                         WithLine("E", "Size name not found", 6));
+}
+
+TEST_F(SizeLineTest, TheTableHolds2048Sizes) {
+  for (int i = 0; i < kMaxSizes; ++i) {
+    ASSERT_EQ(AddSize(i, "S" + std::to_string(i), ""), 0) << i;
+  }
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"S2048\"", kMaxSizes, 4100), kSizeTableFull);
+  EXPECT_EQ(TakeLog(), WithLine("W", "Size member too many", 4100));
+  // A name already used is still only "too many" once the table is full.
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"S0\"", kMaxSizes, 4101), kSizeTableFull);
+  EXPECT_EQ(TakeLog(), WithLine("W", "Size member too many", 4101));
+  EXPECT_EQ(AddSize(-1, "X", ""), kSizeTableFull);
+  // The last slot still sees every name below it.
+  EXPECT_EQ(AddSize(kMaxSizes - 1, "S0", ""), -1);
+  EXPECT_EQ(AddSize(kMaxSizes - 1, "S2047", ""), 0);
+}
+
+TEST_F(SizeLineTest, RefillingASlotReplacesItsRecord) {
+  ASSERT_EQ(AddSize(0, "A", "t"), 0);
+  ASSERT_EQ(AddSize(1, "B", ""), 0);
+  // Slot 1 is compared only with slot 0, never with its own old record.
+  EXPECT_EQ(AddSize(1, "B", "new"), 0);
+  EXPECT_EQ(Slot(1)->title.View(), "new");
+  // Names above the index play no part.
+  EXPECT_EQ(AddSize(0, "B", ""), 0);
+  EXPECT_EQ(Slot(0)->name.View(), "B");
+}
+
+TEST_F(SizeLineTest, ExhaustedMemoryLeavesTheSlotEmpty) {
+  ASSERT_EQ(AddSize(0, "OLD", ""), 0);
+  OvFaults::Arm(OvFaultKind::kAllocation, 1, false);
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"A\" !T!", 0, 8), kSizeNoMemory);
+  EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), 1);
+  EXPECT_EQ(TakeLog(), Bare("E", "Memory Allocate Error"));
+  EXPECT_EQ(Slot(0), nullptr);
+  OvFaults::Reset();
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"A\" !T!", 0, 8), 0);
+  EXPECT_EQ(OvFaults::Count(OvFaultKind::kAllocation), 1);
+  ASSERT_NE(Slot(0), nullptr);
+  EXPECT_EQ(Slot(0)->name.View(), "A");
+}
+
+}  // namespace
+}  // namespace partsc::testing
