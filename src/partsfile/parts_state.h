@@ -47,7 +47,9 @@ class FixedText {
   void Assign(std::string_view text) {
     const size_t n = text.size() < size_t{N} ? text.size() : size_t{N};
     bytes_.fill(0);
-    std::memcpy(bytes_.data(), text.data(), n);
+    if (n > 0) {
+      std::memcpy(bytes_.data(), text.data(), n);
+    }
     length_ = static_cast<uint16_t>(n);
   }
   // Makes the text the first `length` bytes of a file field, ending early at
