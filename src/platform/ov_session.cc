@@ -233,7 +233,8 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
        }},
   }};
 
-  for (int i = 1; i < argc; ++i) {
+  bool accepted = true;
+  for (int i = 1; accepted && !exitRequested_ && i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
     const Option* found = nullptr;
     std::string_view value;
@@ -251,22 +252,25 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
       }
     }
     if (found == nullptr) {
-      return false;
+      accepted = false;
+      break;
     }
     if (found->takesValue && value.empty()) {
       if (i + 1 >= argc || argv[i + 1] == nullptr) {
-        return false;
+        accepted = false;
+        break;
       }
       value = argv[++i];
     }
-    if (!found->apply(*this, value)) {
-      return false;
-    }
-    if (exitRequested_) {
-      return true;
-    }
+    accepted = found->apply(*this, value);
   }
-  return true;
+  if (!accepted) {
+    // A refused command line leaves nothing behind but the program name.
+    const std::string programName = programName_;
+    Reset();
+    programName_ = programName;
+  }
+  return accepted;
 }
 
 int initfiles() {
