@@ -118,7 +118,7 @@ std::vector<uint8_t> FromHex(const std::string& text) {
 
 std::string ToHex(const std::string& bytes) {
   std::string out;
-  char buffer[16];
+  char buffer[32];
   for (size_t i = 0; i < bytes.size(); i += 16) {
     std::snprintf(buffer, sizeof buffer, "%06zx:", i);
     out += buffer;
