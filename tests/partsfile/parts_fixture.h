@@ -1,12 +1,11 @@
 // Shared set-up of the parts-file tests: a clean process-wide state, a
-// temporary directory, and a small driver that writes a parts file in the
-// order of a compile and reads it back in the order of the listing.
+// temporary directory, and small drivers that write a parts file in the order
+// of a compile and read it back in the order of the listing.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,41 +21,32 @@ namespace partsc::testing {
 struct Spec {
   int number = 1;
   int inverted = 0;
-  std::string name;
+  std::string name = {};
   int record = 0;
 };
-
 struct Param {
   std::string name;
   std::string text = {};
   int pairCode = 0;
   std::optional<std::string> comment = std::nullopt;
 };
-
 struct Block {
   std::vector<Spec> specs = {};
   std::vector<Param> params = {};
 };
-
 struct Size {
   std::string name;
   std::string title = {};
   Block members = {};
 };
-
-// What a compile would put into the state.
+// What a compile puts into the state before it writes.
 struct Source {
   std::array<std::string, 6> apgNames{"VIEW"};
   std::array<std::string, 6> apgComments{};
-  std::string comment;
-  std::string title;
+  std::string comment = {};
   int sortMode = 0;
-  int specFile = 0;
-  int specRecord = 0;
-  int partsValue1 = 0;
-  int partsValue2 = 0;
-  std::optional<Block> common;
-  std::vector<Size> sizes;
+  std::optional<Block> common = std::nullopt;
+  std::vector<Size> sizes = {};
 };
 
 inline PartsFileState& State() {
@@ -65,69 +55,47 @@ inline PartsFileState& State() {
 
 inline void FillTables(const Block& block) {
   PartsFileState& state = State();
-  for (const Spec& spec : block.specs) {
-    auto entry = std::make_unique<SpecEntry>();
-    *entry = {static_cast<uint16_t>(spec.number), static_cast<uint16_t>(spec.inverted),
-              static_cast<uint16_t>(spec.record), spec.name};
-    state.specTable[static_cast<size_t>(state.specCount++)] = std::move(entry);
+  for (const Spec& s : block.specs) {
+    state.specTable[static_cast<size_t>(state.specCount++)].reset(
+        new SpecEntry{static_cast<uint16_t>(s.number), static_cast<uint16_t>(s.inverted),
+                      static_cast<uint16_t>(s.record), s.name});
   }
-  for (const Param& param : block.params) {
-    auto entry = std::make_unique<ParamEntry>();
-    *entry = {param.name, static_cast<int16_t>(param.pairCode), param.text, param.comment};
-    state.paramTable[static_cast<size_t>(state.paramCount++)] = std::move(entry);
+  for (const Param& p : block.params) {
+    state.paramTable[static_cast<size_t>(state.paramCount++)].reset(
+        new ParamEntry{p.name, static_cast<int16_t>(p.pairCode), p.text, p.comment});
   }
 }
 
-inline void AddSizeRecord(int slot, const std::string& name, const std::string& title) {
-  auto record = std::make_unique<SizeRecord>();
-  record->name.Assign(name);
-  record->title.Assign(title);
-  State().sizeTable[static_cast<size_t>(slot)] = std::move(record);
-}
-
-// Fills the state from `source` as the compile does before it writes.
 inline void LoadSource(const Source& source) {
   ClearTables();
+  PartsFileState& state = State();
   for (size_t i = 0; i < source.sizes.size(); ++i) {
-    AddSizeRecord(static_cast<int>(i), source.sizes[i].name, source.sizes[i].title);
+    state.sizeTable[i] = std::make_unique<SizeRecord>();
+    state.sizeTable[i]->name.Assign(source.sizes[i].name);
+    state.sizeTable[i]->title.Assign(source.sizes[i].title);
   }
   auto names = source.apgNames;
   auto comments = source.apgComments;
   ApgNames(0, names);
   ApgComments(0, comments);
   CountApgComments();
-  int32_t day = 5, month = 12, year = 2026, hour = 15, minute = 57;
-  HeaderDate(0, day, month, year, hour, minute);
-  int32_t version = kPartsVersion;
-  std::string comment = source.comment;
-  HeaderVersion(0, version, comment);
-  int32_t specFile = source.specFile, specRecord = source.specRecord;
-  HeaderSpec(0, specFile, specRecord);
-  int32_t value1 = source.partsValue1, value2 = source.partsValue2;
-  HeaderPartsValue1(0, value1);
-  HeaderPartsValue2(0, value2);
-  int32_t count = static_cast<int32_t>(source.sizes.size());
-  HeaderSizeCount(0, count);
-  SetTitle(source.title);
-  int32_t sortMode = source.sortMode;
-  HeaderSortMode(0, sortMode);
+  state.header.version = kPartsVersion;
+  state.header.comment.Assign(source.comment);
+  state.header.sizeCount = static_cast<int16_t>(source.sizes.size());
+  state.header.sortMode = static_cast<int16_t>(source.sortMode);
   if (source.common.has_value()) {
-    SetCommonOffset(count);
+    SetCommonOffset(state.header.sizeCount);
   }
 }
 
-// Writes `source` to `path` in the calling order of a compile; the first
-// non-zero result, else 0.
+// Writes `source` in the calling order of a compile: the first non-zero
+// result, else 0.
 inline int WriteSource(const Source& source, const std::string& path) {
   LoadSource(source);
-  if (int result = OpenPartsFile(1, path); result != 0) {
-    return result;
-  }
-  int result = WriteHeader();
+  int result = OpenPartsFile(1, path);
+  result = result != 0 ? result : WriteHeader();
   result = result != 0 ? result : WriteApgList();
-  if (result == 0 && (source.common.has_value() || !source.sizes.empty())) {
-    BeginMemberLists();
-  }
+  BeginMemberLists();
   if (result == 0 && source.common.has_value()) {
     FillTables(*source.common);
     result = WriteMemberList(std::nullopt);
@@ -144,8 +112,8 @@ inline int WriteSource(const Source& source, const std::string& path) {
 }
 
 // Reads `path` back in the calling order of the listing; `visit` sees the
-// tables after each size's members are read. The first non-zero result
-// (15 from ReadSizeList excepted), else 0.
+// tables after each size's members are read. The first non-zero result (15
+// from ReadSizeList excepted), else 0.
 template <class Visit>
 int ReadBack(const std::string& path, Visit visit) {
   ClearTables();
@@ -165,7 +133,7 @@ int ReadBack(const std::string& path, Visit visit) {
     GetSizeName(i, name);
     result = ReadSizeMembers(name);
     if (result == 0) {
-      visit(i);
+      visit(i, name);
     }
   }
   ClosePartsFile();
@@ -173,14 +141,13 @@ int ReadBack(const std::string& path, Visit visit) {
 }
 
 inline int ReadBack(const std::string& path) {
-  return ReadBack(path, [](int) {});
+  return ReadBack(path, [](int, const std::string&) {});
 }
 
 class PartsFileTest : public ::testing::Test {
  protected:
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
-
   static void Reset() {
     OvFaults::Reset();
     ClosePartsFile();
@@ -188,10 +155,7 @@ class PartsFileTest : public ::testing::Test {
       slot.reset();
     }
     ClearTables();
-    State().listStartPending = false;
-    State().memberWritePosition = 0;
   }
-
   std::string Path(const std::string& name = "parts.prt") const { return dir_.File(name); }
 
   TempDir dir_;
