@@ -68,8 +68,32 @@ int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
   return 0;
 }
 
-// What one member record added to the tables.
-enum class Stored { kSpec, kParam };
+// A spec record after its head: the name, then the entry.
+int ReadSpecRecord(const uint8_t head[kMemberHeadSize]) {
+  std::string name;
+  if (!ReadText(name, head[2])) {
+    return kReadShort;
+  }
+  const int number = head[1] == 0 ? 256 : head[1];
+  const int record = head[0] == kKindSpecRecord ? head[4] : 0;
+  return StoreSpecEntry(number, head[3], name, record);
+}
+
+// A param record after its head: the name from the head, then the comment
+// and the text that follow it.
+int ReadParamRecord(const uint8_t head[kMemberHeadSize]) {
+  if (head[1] < 1 || head[1] > kParamNameMax) {
+    return kReadDamaged;
+  }
+  FixedText<kParamNameMax> name;
+  name.AssignField(head + 6, head[1]);
+  std::string comment;
+  std::string text;
+  if (!ReadText(comment, head[4]) || !ReadText(text, head[2])) {
+    return kReadShort;
+  }
+  return StoreParamEntry(name.View(), text, head[3], comment);
+}
 
 // Reads member records until the end record, a short read or a full table.
 // With `asCommon`, every stored entry is counted as a common entry.
@@ -80,42 +104,16 @@ int ReadMemberList(bool asCommon) {
     if (!ReadExactly(head, kMemberHeadSize)) {
       return kReadShort;
     }
-    Stored stored;
-    int result = 0;
-    if (head[0] == kKindSpec || head[0] == kKindSpecRecord) {
-      std::string name;
-      if (!ReadText(name, head[2])) {
-        return kReadShort;
-      }
-      const int number = head[1] == 0 ? 256 : head[1];
-      const int record = head[0] == kKindSpecRecord ? head[4] : 0;
-      result = StoreSpecEntry(number, head[3], name, record);
-      stored = Stored::kSpec;
-    } else if (head[0] == kKindParam) {
-      const int nameLength = head[1];
-      if (nameLength < 1 || nameLength > kParamNameMax) {
-        return kReadDamaged;
-      }
-      std::string comment;
-      std::string text;
-      if (!ReadText(comment, head[4]) || !ReadText(text, head[2])) {
-        return kReadShort;
-      }
-      const std::string_view name(reinterpret_cast<const char*>(head + 6),
-                                  static_cast<size_t>(nameLength));
-      result = StoreParamEntry(name, text, head[3], comment);
-      stored = Stored::kParam;
-    } else {
+    const bool spec = head[0] == kKindSpec || head[0] == kKindSpecRecord;
+    if (!spec && head[0] != kKindParam) {
       return 0;
     }
+    const int result = spec ? ReadSpecRecord(head) : ReadParamRecord(head);
     if (result != 0) {
       return result;
     }
-    if (asCommon && stored == Stored::kSpec) {
-      ++state.commonSpecCount;
-    }
-    if (asCommon && stored == Stored::kParam) {
-      ++state.commonParamCount;
+    if (asCommon) {
+      ++(spec ? state.commonSpecCount : state.commonParamCount);
     }
   }
 }

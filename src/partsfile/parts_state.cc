@@ -305,11 +305,17 @@ bool HasCommonList() {
 
 namespace {
 
-const SizeRecord* SizeAt(int index) {
-  if (!InRange(index, 0, kMaxSizes - 1)) {
+// The entry in a slot of a table; null for an empty slot or an index outside.
+template <class T, size_t N>
+const T* EntryAt(const std::array<std::unique_ptr<T>, N>& table, int index) {
+  if (!InRange(index, 0, static_cast<int>(N) - 1)) {
     return nullptr;
   }
-  return PartsFileState::Instance().sizeTable[static_cast<size_t>(index)].get();
+  return table[static_cast<size_t>(index)].get();
+}
+
+const SizeRecord* SizeAt(int index) {
+  return EntryAt(PartsFileState::Instance().sizeTable, index);
 }
 
 }  // namespace
@@ -330,10 +336,7 @@ void GetSpecEntry(int index, int32_t& number, int32_t& invertedFlag, std::string
   invertedFlag = 0;
   record = 0;
   name.clear();
-  if (!InRange(index, 0, kMaxSpecEntries - 1)) {
-    return;
-  }
-  const SpecEntry* entry = PartsFileState::Instance().specTable[static_cast<size_t>(index)].get();
+  const SpecEntry* entry = EntryAt(PartsFileState::Instance().specTable, index);
   if (entry == nullptr) {
     return;
   }
@@ -349,10 +352,7 @@ void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pai
     return;
   }
   static const ParamEntry kEmpty;
-  const ParamEntry* entry =
-      InRange(index, 0, kMaxParamEntries - 1)
-          ? PartsFileState::Instance().paramTable[static_cast<size_t>(index)].get()
-          : nullptr;
+  const ParamEntry* entry = EntryAt(PartsFileState::Instance().paramTable, index);
   if (entry == nullptr) {
     entry = &kEmpty;
   }
