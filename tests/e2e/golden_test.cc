@@ -13,11 +13,15 @@
 //   === file PATH / === hex PATH   every file the run left that is not an
 //                                  unchanged input, in path order
 // A section whose last line is "\ no newline at end" ends without a line feed.
-// The run's directory shows as $DIR. With PARTSC_UPDATE_GOLDEN=1 in the
-// environment the expected sections are rewritten from what the run gave.
+// Hex dumps show 16 bytes a line and the bytes as text between bars; a "*"
+// line stands for repeats of the line above it up to the next offset.
+// The run's directory shows as $DIR and the program as started as $PARTSC.
+// With PARTSC_UPDATE_GOLDEN=1 in the environment the expected sections are
+// rewritten from what the run gave.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -47,14 +51,18 @@ struct Golden {
   std::vector<Section> sections;
 };
 
-std::string JoinBody(const std::vector<std::string>& lines) {
+std::string JoinBody(std::vector<std::string> lines) {
+  const bool noNewline = !lines.empty() && lines.back() == kNoNewline;
+  if (noNewline) {
+    lines.pop_back();
+  }
   std::string body;
   for (const std::string& line : lines) {
     body += line;
     body += '\n';
   }
-  if (!lines.empty() && lines.back() == kNoNewline) {
-    body.resize(body.size() - std::string(kNoNewline).size() - 2);
+  if (noNewline && !body.empty()) {
+    body.pop_back();
   }
   return body;
 }
@@ -101,32 +109,74 @@ Golden ParseGolden(const std::string& text) {
   return golden;
 }
 
+// Hex dumps: 16 bytes a line after their offset, then the bytes as text
+// between bars; a "*" line stands for repeats of the line above it, up to the
+// offset of the next line (a last line with an offset only gives the length).
 std::vector<uint8_t> FromHex(const std::string& text) {
   std::vector<uint8_t> bytes;
+  std::vector<uint8_t> row;
+  bool repeat = false;
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
-    const size_t colon = line.find(':');
-    std::istringstream hex(colon == std::string::npos ? line : line.substr(colon + 1));
-    std::string byte;
-    while (hex >> byte) {
-      bytes.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+    if (line == "*") {
+      repeat = true;
+      continue;
     }
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+      continue;
+    }
+    const size_t offset = std::stoul(line.substr(0, colon), nullptr, 16);
+    while (repeat && !row.empty() && bytes.size() < offset) {
+      bytes.insert(bytes.end(), row.begin(), row.end());
+    }
+    repeat = false;
+    row.clear();
+    std::istringstream hex(line.substr(colon + 1));
+    std::string byte;
+    while (hex >> byte && byte.front() != '|') {
+      row.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+    }
+    bytes.insert(bytes.end(), row.begin(), row.end());
   }
   return bytes;
 }
 
+std::string HexRow(size_t offset, const std::string& row) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%06zx:", offset);
+  std::string hex = buffer;
+  std::string shown;
+  for (const char c : row) {
+    std::snprintf(buffer, sizeof buffer, " %02x", static_cast<uint8_t>(c));
+    hex += buffer;
+    const auto u = static_cast<unsigned char>(c);
+    shown += u >= 0x20 && u < 0x7f ? c : '.';
+  }
+  hex.resize(7 + 3 * 16, ' ');
+  return hex + "  |" + shown + "|\n";
+}
+
 std::string ToHex(const std::string& bytes) {
   std::string out;
-  char buffer[32];
+  std::string previous;
+  bool repeating = false;
   for (size_t i = 0; i < bytes.size(); i += 16) {
-    std::snprintf(buffer, sizeof buffer, "%06zx:", i);
-    out += buffer;
-    for (size_t j = i; j < std::min(bytes.size(), i + 16); ++j) {
-      std::snprintf(buffer, sizeof buffer, " %02x", static_cast<uint8_t>(bytes[j]));
-      out += buffer;
+    const std::string row = bytes.substr(i, 16);
+    if (row.size() == 16 && row == previous) {
+      out += repeating ? "" : "*\n";
+      repeating = true;
+      continue;
     }
-    out += '\n';
+    repeating = false;
+    previous = row;
+    out += HexRow(i, row);
+  }
+  if (repeating) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%06zx:\n", bytes.size());
+    out += buffer;
   }
   return out;
 }
@@ -145,6 +195,11 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     at += to.size();
   }
   return text;
+}
+
+// Console text without the places of this build and this run.
+std::string Neutral(const std::string& text, const std::string& dir) {
+  return ReplaceAll(ReplaceAll(text, PARTSC_BINARY, "$PARTSC"), dir, "$DIR");
 }
 
 std::string SectionText(const std::string& header, const std::string& body) {
@@ -184,9 +239,11 @@ std::map<std::string, std::string> WriteInputs(const Golden& golden, const std::
       continue;
     }
     fs::create_directories(path.parent_path());
-    const std::vector<uint8_t> hex = FromHex(section.body);
-    const std::string bytes =
-        section.name == "file" ? section.body : std::string(hex.begin(), hex.end());
+    std::string bytes = section.body;
+    if (section.name == "hexfile") {
+      const std::vector<uint8_t> hex = FromHex(section.body);
+      bytes.assign(hex.begin(), hex.end());
+    }
     WriteFile(path.string(), bytes);
     inputs[section.arg] = bytes;
   }
@@ -229,8 +286,8 @@ std::string Expectations(const ProcessResult& result, const std::string& dir,
                          const std::map<std::string, std::string>& inputs) {
   std::string text;
   text += SectionText("=== exit", std::to_string(result.exitCode) + "\n");
-  text += SectionText("=== stdout", ReplaceAll(result.out, dir, "$DIR"));
-  text += SectionText("=== stderr", ReplaceAll(result.err, dir, "$DIR"));
+  text += SectionText("=== stdout", Neutral(result.out, dir));
+  text += SectionText("=== stderr", Neutral(result.err, dir));
   std::vector<std::string> paths;
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
     if (entry.is_regular_file()) {
