@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and measures partsc against the I/O floor on generated
+# libraries; prints one table (see docs/benchmarks.md). Arguments go to
+# partsc_bench: --quick, --runs N, --work DIR, --only abc, --keep.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARTSC_TESTS=OFF -DPARTSC_BENCH=ON >/dev/null
+cmake --build build-bench -j "$(nproc 2>/dev/null || echo 2)" \
+  --target partsc_bench partsc_gen_library partsc_parsers_bench partsc_partsfile_bench >/dev/null
+exec build-bench/bench/partsc_bench "$@"
