@@ -1,0 +1,76 @@
+// Any bytes as one parts source file: compiled, and when the compile
+// succeeds, read back and listed as the run driver does; a file whose listing
+// fails is removed.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "compiler/compile_passes.h"
+#include "driver/diagnostics.h"
+#include "fuzz_env.h"
+#include "listing/listing.h"
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+
+namespace partsc::fuzz {
+namespace {
+
+bool IsCompileCode(int code) {
+  // Without injected faults, with a readable input and a writable directory:
+  // every code but 22 (input open), 109 (memory) and 122 (write).
+  return code == kCompileOk || code == kCompileNotParts || code == kCompilePartsLine ||
+         code == kCompileMemberLine || code == -1 || code == 20;
+}
+
+// A parts file the compiler has just written lies in the parts directory and
+// reads back; only a file without any APG name is refused (4).
+void CheckCompiled(const std::string& outputPath, OvFileIO& runLog) {
+  Require(!outputPath.empty(), "a compiled source names its parts file");
+  const std::filesystem::path path(outputPath);
+  Require(path.parent_path() == std::filesystem::path(EnterWorkDir()),
+          "the parts file lies in the parts directory");
+  Require(OvFile::Access(outputPath, 0) == 0, "the parts file exists after the compile");
+  const int listed = ListPartsFile(outputPath, runLog);
+  Require(listed == 0 || listed == 4, "a freshly compiled parts file reads back");
+  Require(!PartsFileState::Instance().partsFile.IsOpen(), "the listing closes the parts file");
+  if (listed == 0) {
+    return;
+  }
+  if (OvFile::Access(outputPath, 0) == 0) {
+    OvFile::Remove(outputPath);
+  }
+  ReportBare(kSeverityError, kMsgIllegalFileDelete);
+}
+
+}  // namespace
+}  // namespace partsc::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace partsc;
+  using namespace partsc::fuzz;
+  EnterWorkDir();
+  ResetState();
+  const std::string input = WriteInput("input.src", AsText(data, size));
+  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
+  OvFileIO runLog;
+  runLog.Fopen("TALVIREN.LOG", "w");
+
+  std::string outputPath;
+  const int code = CompilePartsSource(input, outputPath);
+  Require(IsCompileCode(code), "the compile answers one of its codes");
+  if (code == kCompileOutputOpen) {
+    Require(outputPath.empty(), "a parts file that could not be opened leaves no path");
+  }
+  if (code == kCompileOk) {
+    CheckCompiled(outputPath, runLog);
+  }
+
+  runLog.Fclose();
+  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
+  CleanWorkDir();
+  ResetState();
+  return 0;
+}

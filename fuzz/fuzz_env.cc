@@ -1,0 +1,92 @@
+#include "fuzz_env.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "compiler/parts_line.h"
+#include "compiler/view_list.h"
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
+#include "platform/ov_faults.h"
+#include "platform/ov_file.h"
+
+namespace partsc::fuzz {
+
+namespace {
+
+std::string& WorkDirPath() {
+  static std::string path;
+  return path;
+}
+
+// At process end: the working directory goes with everything in it.
+void RemoveWorkDir() {
+  std::error_code error;
+  std::filesystem::remove_all(WorkDirPath(), error);
+}
+
+std::string MakeWorkDir() {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/partsc-fuzz-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    Require(false, "the private working directory can be made");
+  }
+  std::filesystem::current_path(pattern);
+  WorkDirPath() = pattern;
+  std::atexit(RemoveWorkDir);
+  const int null = ::open("/dev/null", O_WRONLY);
+  if (null >= 0) {
+    std::fflush(stdout);
+    ::dup2(null, STDOUT_FILENO);
+    ::close(null);
+  }
+  ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  OvFile::ResetClassDirectories();
+  return pattern;
+}
+
+}  // namespace
+
+const std::string& EnterWorkDir() {
+  static const std::string dir = MakeWorkDir();
+  return dir;
+}
+
+void ResetState() {
+  OvFaults::Reset();
+  ClosePartsFile();
+  ClearTables();
+  ClearMacros();
+  ResetViewDefined();
+}
+
+void CleanWorkDir() {
+  ClosePartsFile();
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(EnterWorkDir(), error)) {
+    std::filesystem::remove_all(entry.path(), error);
+  }
+}
+
+std::string WriteInput(const std::string& name, std::string_view bytes) {
+  const std::string path = EnterWorkDir() + "/" + name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  Require(out.good(), "the input file can be written");
+  return path;
+}
+
+void Require(bool holds, const char* property) {
+  if (holds) {
+    return;
+  }
+  std::fprintf(stderr, "fuzz: property violated: %s\n", property);
+  std::abort();
+}
+
+}  // namespace partsc::fuzz

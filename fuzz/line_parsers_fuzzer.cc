@@ -1,0 +1,224 @@
+// Any lines through every line parser: the tokenizer, the number and member
+// line parsers of the base library, macro expansion and each Compile*Line.
+// The first byte sets the field and list limits; the rest is split at line
+// feeds.
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "compiler/compile_passes.h"
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
+#include "compiler/size_line.h"
+#include "compiler/tokenizer.h"
+#include "compiler/view_list.h"
+#include "driver/diagnostics.h"
+#include "fuzz_env.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc::fuzz {
+namespace {
+
+constexpr int kListSlots = 8;
+constexpr int kLineSlots = 16;
+constexpr int32_t kUntouched = -7;
+constexpr double kUnsetNumber = 12345.0;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+struct Limits {
+  int fieldMax;  // -5 .. 74
+  int listMax;   // -1 .. kListSlots
+  int lineMax;   // 0 .. kLineSlots
+  int textSize;  // 0 .. 79, ParseLine buffer sizes
+};
+
+Limits LimitsOf(uint8_t knob) {
+  return {knob % 80 - 5, knob % (kListSlots + 2) - 1, knob % (kLineSlots + 1), (knob / 3) % 80};
+}
+
+void CheckField(std::string_view line, char delimiter, int maxLength) {
+  std::string field = "stale";
+  const int result = ExtractField(line, delimiter, maxLength, field);
+  const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
+  if (delimiter != '"' && delimiter != '!' && delimiter != '(') {
+    Require(result == kFieldBadDelimiter && field.empty(), "an unknown delimiter gives -2");
+    return;
+  }
+  Require(result >= kFieldMissing && result <= kFieldCut, "ExtractField answers -1, 0 or 1");
+  Require(field.size() <= limit, "a field never exceeds its limit");
+  Require(result != kFieldMissing || field.empty(), "a missing field is empty");
+  Require(result != kFieldCut || field.size() == limit, "a cut field has the limit's length");
+  Require(result == kFieldMissing || limit == 0 || !field.empty(), "a found field is not empty");
+  if (result == kFieldFits) {
+    Require(!IsBlank(field.front()) && !IsBlank(field.back()), "a field is trimmed");
+  }
+}
+
+void CheckValueList(std::string_view line, char bracket, int maxItems) {
+  std::array<ValueItem, kListSlots> items;
+  std::array<int32_t, kListSlots> types;
+  types.fill(kUntouched);
+  int32_t count = -1;
+  ParseValueList(line, maxItems, bracket, items.data(), types.data(), count);
+  Require(count >= 0 && count <= (maxItems < 0 ? 0 : maxItems), "the item count stays in range");
+  for (int i = 0; i < kListSlots; ++i) {
+    if (i >= count) {
+      Require(types[i] == kUntouched, "slots beyond the count are not written");
+      continue;
+    }
+    if (types[i] == kItemNumber) {
+      Require(std::isfinite(items[i].number) && items[i].number != 0.0,
+              "a number item is finite and not zero");
+      (void)TruncateTo16Bits(items[i].number);
+      continue;
+    }
+    Require(types[i] == kItemName || types[i] == kItemNameCut, "an item is a number or a name");
+    Require(items[i].name.size() <= static_cast<size_t>(kValueNameMax), "a name item is cut");
+  }
+}
+
+void CheckDouble(std::string_view text, int trim) {
+  double value = kUnsetNumber;
+  const int result = OvStringUtil::ParseDouble(text, trim, value);
+  Require(result == 0 || result == -1, "ParseDouble answers 0 or -1");
+  if (result != 0) {
+    Require(value == kUnsetNumber, "a refused number leaves the result alone");
+    return;
+  }
+  Require(std::isfinite(value), "an accepted number is finite");
+  (void)TruncateTo16Bits(value);
+}
+
+void CheckParseLine(std::string_view line, const Limits& limits) {
+  std::string quoted;
+  std::string bang;
+  std::array<float, kLineSlots> numbers{};
+  float pairs[kLineSlots][2] = {};
+  int16_t numberCount = kUntouched;
+  int16_t pairCount = kUntouched;
+  OvStringUtil::ParseLine(line, quoted, limits.textSize, bang, limits.textSize, numbers.data(),
+                          numberCount, limits.lineMax, pairs, pairCount, limits.lineMax);
+  const size_t textLimit = limits.textSize < 1 ? 0 : static_cast<size_t>(limits.textSize - 1);
+  Require(quoted.size() <= textLimit && bang.size() <= textLimit, "ParseLine texts are cut");
+  Require(numberCount == kUntouched || (numberCount >= 0 && numberCount <= limits.lineMax),
+          "the number count stays in range");
+  Require(pairCount == kUntouched || (pairCount >= 0 && pairCount <= limits.lineMax),
+          "the pair count stays in range");
+}
+
+void CheckExpansion(std::string_view line, int maxLength) {
+  std::string text(line);
+  const bool hasBrace = text.find('{') != std::string::npos;
+  const std::string before = text;
+  const int result = ExpandMacros(text, maxLength);
+  const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
+  Require(result == 0 || result == 1, "ExpandMacros answers 0 or 1");
+  if (before.empty()) {
+    Require(text.empty() && result == 0, "an empty text stays empty");
+    return;
+  }
+  Require(text.size() <= limit, "an expansion never exceeds its limit");
+  if (!hasBrace) {
+    Require(text == before.substr(0, limit), "a text without braces is only cut");
+  }
+}
+
+struct TableCounts {
+  int32_t spec;
+  int32_t param;
+};
+
+TableCounts Counts() {
+  const PartsFileState& state = PartsFileState::Instance();
+  return {state.specCount, state.paramCount};
+}
+
+void CheckCompileLines(std::string_view line, int lineNumber, int& sizeCount, ApgSlots& names,
+                       ApgSlots& comments) {
+  std::string partsName;
+  std::string comment;
+  int32_t value1 = 0;
+  int32_t value2 = 0;
+  const int parts = CompilePartsLine(line, lineNumber, partsName, comment, value1, value2);
+  Require(parts == 0 || parts == -1, "CompilePartsLine answers 0 or -1");
+  Require(partsName.size() <= 22 && comment.size() <= 64, "parts texts are cut");
+  Require(value1 >= INT16_MIN && value1 <= INT16_MAX && value2 >= INT16_MIN && value2 <= INT16_MAX,
+          "parts values are 16-bit");
+
+  int32_t specFile = 0;
+  int32_t specRecord = 0;
+  CompileSpecLine(line, specFile, specRecord);
+
+  CompileViewLine(line, lineNumber, names, comments);
+  for (int i = 0; i < kViewCount; ++i) {
+    Require(names[i].size() <= kApgTextMax && comments[i].size() <= kApgTextMax,
+            "APG slots hold at most 31 characters");
+  }
+
+  const int size = CompileSizeLine(line, sizeCount, lineNumber);
+  Require(size == 0 || size == kSizeTableFull || size == -1 || size == kSizeDuplicate,
+          "CompileSizeLine answers one of its codes");
+  if (size == 0) {
+    ++sizeCount;
+  }
+
+  const TableCounts before = Counts();
+  const int member = CompileMemberLine(line, lineNumber);
+  Require(member == 0 || member == -1 || member == kMemberTableFull,
+          "CompileMemberLine answers one of its codes");
+  const TableCounts after = Counts();
+  const int added = (after.spec - before.spec) + (after.param - before.param);
+  Require(added == (member == 0 && !line.empty() && (line[0] == 's' || line[0] == 'p') ? 1 : 0),
+          "an accepted member line adds exactly one entry");
+}
+
+}  // namespace
+}  // namespace partsc::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace partsc;
+  using namespace partsc::fuzz;
+  if (size == 0) {
+    return 0;
+  }
+  EnterWorkDir();
+  ResetState();
+  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
+  const Limits limits = LimitsOf(data[0]);
+  std::string_view rest = AsText(data + 1, size - 1);
+
+  int lineNumber = 0;
+  int sizeCount = 0;
+  ApgSlots names;
+  ApgSlots comments;
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    ++lineNumber;
+    Require(CompileMacroLine(line, lineNumber) == 0, "a macro line fails only without memory");
+    for (const char delimiter : {'"', '!', '(', '<'}) {
+      CheckField(line, delimiter, limits.fieldMax);
+    }
+    CheckValueList(line, '<', limits.listMax);
+    CheckValueList(line, '[', limits.listMax);
+    CheckValueList(line, '(', limits.listMax);
+    CheckDouble(line, 0);
+    CheckDouble(line, 1);
+    CheckParseLine(line, limits);
+    CheckExpansion(line, limits.fieldMax);
+    CheckCompileLines(line, lineNumber, sizeCount, names, comments);
+  }
+
+  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
+  CleanWorkDir();
+  ResetState();
+  return 0;
+}
