@@ -1,6 +1,7 @@
 #include "platform/ov_file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -129,6 +130,11 @@ bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   }
   stream_ = std::fopen(path.c_str(), stdioMode);
   ownsStream_ = stream_ != nullptr;
+  // The host opens a directory for reading; as a text file it cannot be read.
+  struct stat status {};
+  if (stream_ != nullptr && ::fstat(::fileno(stream_), &status) == 0 && S_ISDIR(status.st_mode)) {
+    Fclose();
+  }
   return stream_ != nullptr;
 }
 
