@@ -129,7 +129,8 @@ std::vector<uint8_t> FromHex(const std::string& text) {
     }
     const size_t offset = std::stoul(line.substr(0, colon), nullptr, 16);
     while (repeat && !row.empty() && bytes.size() < offset) {
-      bytes.insert(bytes.end(), row.begin(), row.end());
+      const size_t count = std::min(row.size(), offset - bytes.size());
+      bytes.insert(bytes.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(count));
     }
     repeat = false;
     row.clear();
