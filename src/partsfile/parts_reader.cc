@@ -2,7 +2,10 @@
 #include "partsfile/parts_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "partsfile/parts_state.h"
@@ -30,10 +33,83 @@ bool ReadExactly(void* buffer, int count) {
   return PartsFile().Read(buffer, count) == count;
 }
 
+// Seeks to `position` to read on from there, and tells where the file ends;
+// the length is asked once per open file. False when either fails.
+bool StartReadingAt(int64_t position, int64_t& fileEnd) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.readFileEnd < 0) {
+    state.readFileEnd = PartsFile().Lseek(0, kSeekEnd);
+  }
+  fileEnd = state.readFileEnd;
+  return fileEnd >= 0 && SeekTo(position);
+}
+
+// How BufferedInput reads: in chunks of up to kChunk bytes, or exactly the
+// bytes each Take asks for.
+enum class Buffering { kChunks, kExact };
+
+// Reads on from where the parts file stands, in chunks, so that a size list
+// or a size's member list costs a few large reads rather than one per record
+// and text. No read asks for bytes beyond the end of the file, so a read that
+// transfers fewer bytes than asked is a failure, never the end of the file;
+// after it every Take fails.
+class BufferedInput {
+ public:
+  static constexpr int kChunk = 4096;
+
+  BufferedInput(int64_t position, int64_t fileEnd, Buffering buffering)
+      : position_(position), fileEnd_(fileEnd), buffering_(buffering) {}
+
+  // Copies the next `count` bytes (0 to kChunk) into `out`; false when the
+  // file ends before them or a read falls short.
+  bool Take(void* out, int count) {
+    assert(count >= 0 && count <= kChunk && "one record or text at a time");
+    if (end_ - begin_ < count && !Fill(count)) {
+      return false;
+    }
+    std::memcpy(out, buffer_.data() + begin_, static_cast<size_t>(count));
+    begin_ += count;
+    return true;
+  }
+
+ private:
+  // Moves what is left to the front and reads as much as fits, up to the end
+  // of the file. True when `count` bytes are then at hand.
+  bool Fill(int count) {
+    if (failed_) {
+      return false;
+    }
+    const int kept = end_ - begin_;
+    std::memmove(buffer_.data(), buffer_.data() + begin_, static_cast<size_t>(kept));
+    begin_ = 0;
+    end_ = kept;
+    const int room = buffering_ == Buffering::kChunks ? kChunk - kept : count - kept;
+    const int want = static_cast<int>(std::min<int64_t>(room, fileEnd_ - position_));
+    if (want <= 0) {
+      return false;
+    }
+    if (PartsFile().Read(buffer_.data() + end_, want) != want) {
+      failed_ = true;
+      return false;
+    }
+    end_ += want;
+    position_ += want;
+    return end_ >= count;
+  }
+
+  std::array<uint8_t, kChunk> buffer_;
+  int begin_ = 0;
+  int end_ = 0;
+  int64_t position_;
+  int64_t fileEnd_;
+  Buffering buffering_;
+  bool failed_ = false;
+};
+
 // Reads `length` (0 to 255) characters into `text`.
-bool ReadText(std::string& text, int length) {
+bool ReadText(BufferedInput& input, std::string& text, int length) {
   char bytes[256];
-  if (!ReadExactly(bytes, length)) {
+  if (!input.Take(bytes, length)) {
     return false;
   }
   text.assign(bytes, static_cast<size_t>(length));
@@ -69,9 +145,9 @@ int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
 }
 
 // A spec record after its head: the name, then the entry.
-int ReadSpecRecord(const uint8_t head[kMemberHeadSize]) {
+int ReadSpecRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
   std::string name;
-  if (!ReadText(name, head[2])) {
+  if (!ReadText(input, name, head[2])) {
     return kReadShort;
   }
   const int number = head[1] == 0 ? 256 : head[1];
@@ -81,7 +157,7 @@ int ReadSpecRecord(const uint8_t head[kMemberHeadSize]) {
 
 // A param record after its head: the name from the head, then the comment
 // and the text that follow it.
-int ReadParamRecord(const uint8_t head[kMemberHeadSize]) {
+int ReadParamRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
   if (head[1] < 1 || head[1] > kParamNameMax) {
     return kReadDamaged;
   }
@@ -89,26 +165,33 @@ int ReadParamRecord(const uint8_t head[kMemberHeadSize]) {
   name.AssignField(head + 6, head[1]);
   std::string comment;
   std::string text;
-  if (!ReadText(comment, head[4]) || !ReadText(text, head[2])) {
+  if (!ReadText(input, comment, head[4]) || !ReadText(input, text, head[2])) {
     return kReadShort;
   }
   return StoreParamEntry(name.View(), text, head[3], comment);
 }
 
-// Reads member records until the end record, a short read or a full table.
-// With `asCommon`, every stored entry is counted as a common entry.
-int ReadMemberList(bool asCommon) {
+// Reads the member list at `position` until the end record, a short read or
+// a full table. With `asCommon`, every stored entry is counted as a common
+// entry. The common list is read once per file, record by record and text by
+// text; a size's list, read once per size, in chunks.
+int ReadMemberList(int64_t position, bool asCommon) {
   PartsFileState& state = PartsFileState::Instance();
+  int64_t fileEnd = 0;
+  if (!StartReadingAt(position, fileEnd)) {
+    return kReadShort;
+  }
+  BufferedInput input(position, fileEnd, asCommon ? Buffering::kExact : Buffering::kChunks);
   for (;;) {
     uint8_t head[kMemberHeadSize];
-    if (!ReadExactly(head, kMemberHeadSize)) {
+    if (!input.Take(head, kMemberHeadSize)) {
       return kReadShort;
     }
     const bool spec = head[0] == kKindSpec || head[0] == kKindSpecRecord;
     if (!spec && head[0] != kKindParam) {
       return 0;
     }
-    const int result = spec ? ReadSpecRecord(head) : ReadParamRecord(head);
+    const int result = spec ? ReadSpecRecord(input, head) : ReadParamRecord(input, head);
     if (result != 0) {
       return result;
     }
@@ -210,9 +293,12 @@ int ReadSizeList() {
   if (count > kMaxSizes) {
     return kReadDamaged;
   }
-  if (!SeekTo(SizeListOffset())) {
+  const int64_t position = SizeListOffset();
+  int64_t fileEnd = 0;
+  if (!StartReadingAt(position, fileEnd)) {
     return kReadShort;
   }
+  BufferedInput input(position, fileEnd, Buffering::kChunks);
   for (int i = 0; i < count; ++i) {
     auto& slot = state.sizeTable[static_cast<size_t>(i)];
     slot.reset();
@@ -221,7 +307,7 @@ int ReadSizeList() {
       return kReadNoMemory;
     }
     uint8_t bytes[kSizeRecordSize];
-    if (!ReadExactly(bytes, kSizeRecordSize)) {
+    if (!input.Take(bytes, kSizeRecordSize)) {
       return kReadShort;
     }
     if (!DecodeSizeRecord(bytes, *slot)) {
@@ -239,10 +325,7 @@ int ReadCommonList() {
   if (state.header.commonOffset == 0) {
     return 0;
   }
-  if (!SeekTo(state.header.commonOffset)) {
-    return kReadShort;
-  }
-  return ReadMemberList(true);
+  return ReadMemberList(state.header.commonOffset, true);
 }
 
 int ReadSizeMembers(std::string_view sizeName) {
@@ -258,10 +341,7 @@ int ReadSizeMembers(std::string_view sizeName) {
   if (record == nullptr || record->memberOffset == 0) {
     return kReadSizeNotFound;
   }
-  if (!SeekTo(record->memberOffset)) {
-    return kReadShort;
-  }
-  return ReadMemberList(false);
+  return ReadMemberList(record->memberOffset, false);
 }
 
 int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {

@@ -154,6 +154,9 @@ struct PartsFileState {
   // Writer state.
   int32_t memberWritePosition = 0;
   bool listStartPending = false;
+  // Reader state: the length of the file open for reading, -1 until the
+  // reader first asks; every open and close forgets it.
+  int64_t readFileEnd = -1;
 };
 
 // Start of the size records: 460, or 664 with the APG comment block.

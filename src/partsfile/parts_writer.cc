@@ -119,8 +119,10 @@ void SortSizeRecords(PartsFileState& state, int count) {
 }  // namespace
 
 int OpenPartsFile(int mode, const std::string& path) {
-  OvFileIO& file = PartsFileState::Instance().partsFile;
+  PartsFileState& state = PartsFileState::Instance();
+  OvFileIO& file = state.partsFile;
   file.Close();
+  state.readFileEnd = -1;
   if (mode == 0) {
     if (OvFile::Access(path, 0) != 0) {
       return kPartsNoFile;
@@ -218,7 +220,9 @@ int WriteSizeList() {
 }
 
 void ClosePartsFile() {
-  PartsFileState::Instance().partsFile.Close();
+  PartsFileState& state = PartsFileState::Instance();
+  state.partsFile.Close();
+  state.readFileEnd = -1;
 }
 
 }  // namespace partsc

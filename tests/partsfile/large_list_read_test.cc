@@ -1,0 +1,148 @@
+// Reading member lists and size lists far longer than one read: records and
+// texts that straddle the reader's chunks, cuts at every byte, and short reads
+// at every point.
+#include <cstdio>
+#include <sstream>
+
+#include "parts_fixture.h"
+
+namespace partsc::testing {
+namespace {
+
+using LargeListTest = PartsFileTest;
+using Bytes = std::vector<uint8_t>;
+
+// Members whose lengths vary from record to record, so that record and text
+// boundaries fall on every offset of a chunk.
+Block VariedBlock(int specs, int params, int seed) {
+  Block block;
+  for (int i = 0; i < specs; ++i) {
+    const int length = 1 + (i * 7 + seed) % 63;
+    block.specs.push_back({1 + (i + seed) % 256, i % 2, std::string(length, 'a' + i % 26), i % 3});
+  }
+  for (int i = 0; i < params; ++i) {
+    const int textLength = (i * 11 + seed) % 65;
+    const int commentLength = (i * 5 + seed) % 64;
+    Param param{std::string(1 + i % 6, 'A' + i % 26), std::string(textLength, '0' + i % 10),
+                textLength == 0 ? 1 : 10};
+    if (commentLength > 0) {
+      param.comment = std::string(commentLength, 'k');
+    }
+    block.params.push_back(param);
+  }
+  return block;
+}
+
+// The entries of the current size, one line each.
+std::string SizeEntries() {
+  const PartsFileState& s = State();
+  std::ostringstream out;
+  for (int i = s.commonSpecCount; i < s.specCount; ++i) {
+    int32_t number, inverted, record;
+    std::string name;
+    GetSpecEntry(i, number, inverted, name, record);
+    out << "s " << number << "," << inverted << "," << record << " " << name << "\n";
+  }
+  for (int i = s.commonParamCount; i < s.paramCount; ++i) {
+    int32_t pairCode;
+    std::string name, text, comment;
+    GetParamEntry(i, &name, &text, pairCode, &comment);
+    out << "p " << name << " (" << text << ") " << pairCode << " \"" << comment << "\"\n";
+  }
+  return out.str();
+}
+
+std::string Expected(const Block& block) {
+  std::ostringstream out;
+  for (const Spec& s : block.specs) {
+    out << "s " << s.number << "," << s.inverted << "," << s.record << " " << s.name << "\n";
+  }
+  for (const Param& p : block.params) {
+    out << "p " << p.name << " (" << p.text << ") " << p.pairCode << " \"" << p.comment.value_or("")
+        << "\"\n";
+  }
+  return out.str();
+}
+
+// Three sizes with lists of about 1, 60 and 120 kB, in every sort mode.
+Source LargeSource(int sortMode) {
+  Source source{.sortMode = sortMode, .common = VariedBlock(3, 4, 5)};
+  source.sizes = {{"ONE", "first", VariedBlock(10, 10, 1)},
+                  {"TWO", "", VariedBlock(100, 400, 2)},
+                  {"THREE", "third", VariedBlock(253, 508, 3)}};
+  return source;
+}
+
+TEST_F(LargeListTest, LongListsReadBackAsWritten) {
+  for (const int mode : {0, 1, 2}) {
+    const Source source = LargeSource(mode);
+    ASSERT_EQ(WriteSource(source, Path()), 0);
+    int sizesRead = 0;
+    EXPECT_EQ(ReadBack(Path(),
+                       [&](int, const std::string& name) {
+                         for (const Size& size : source.sizes) {
+                           if (size.name == name) {
+                             EXPECT_EQ(SizeEntries(), Expected(size.members)) << name;
+                             ++sizesRead;
+                           }
+                         }
+                       }),
+              0)
+        << "mode " << mode;
+    EXPECT_EQ(sizesRead, 3) << "mode " << mode;
+  }
+}
+
+TEST_F(LargeListTest, ACutAnywhereInALongListGives21) {
+  Source source{.sizes = {{"A", "", VariedBlock(60, 100, 4)}}};
+  ASSERT_EQ(WriteSource(source, Path()), 0);
+  const Bytes bytes = ReadBytes(Path());
+  ASSERT_GT(bytes.size(), 2 * 4096u);
+  const size_t listStart = 460 + 72;
+  for (size_t length = listStart; length < bytes.size(); ++length) {
+    // A new file each time: rewriting a file in place can wait for the disk.
+    std::remove(Path("cut.prt").c_str());
+    WriteBytes(Path("cut.prt"), Bytes(bytes.begin(), bytes.begin() + static_cast<long>(length)));
+    ASSERT_EQ(ReadBack(Path("cut.prt")), kReadShort) << "length " << length;
+  }
+  EXPECT_EQ(ReadBack(Path()), 0);
+}
+
+TEST_F(LargeListTest, EveryShortReadGives21) {
+  ASSERT_EQ(WriteSource(LargeSource(0), Path()), 0);
+  OvFaults::Reset();
+  ASSERT_EQ(ReadBack(Path()), 0);
+  const int64_t reads = OvFaults::Count(OvFaultKind::kRead);
+  for (const bool persistent : {false, true}) {
+    for (int64_t n = 1; n <= reads; ++n) {
+      OvFaults::Arm(OvFaultKind::kRead, n, persistent);
+      EXPECT_EQ(ReadBack(Path()), kReadShort) << "read " << n << (persistent ? " on" : "");
+      EXPECT_EQ(OvFaults::Injected(OvFaultKind::kRead), 1);
+      OvFaults::Reset();
+    }
+  }
+}
+
+TEST_F(LargeListTest, AFullSizeListOfLongNamesReadsBack) {
+  Source source{.sortMode = 1};
+  for (int i = 0; i < kMaxSizes; ++i) {
+    const std::string number = std::to_string(i);
+    source.sizes.push_back({std::string(32 - number.size(), 'n') + number,
+                            std::string(1 + i % 32, 't'), VariedBlock(1, 0, i)});
+  }
+  ASSERT_EQ(WriteSource(source, Path()), 0);
+  int matched = 0;
+  EXPECT_EQ(ReadBack(Path(),
+                     [&](int slot, const std::string& name) {
+                       std::string title;
+                       GetSizeTitle(slot, title);
+                       const int i = std::stoi(name.substr(name.find_first_not_of('n')));
+                       matched += title == std::string(1 + i % 32, 't') &&
+                                  SizeEntries() == Expected(VariedBlock(1, 0, i));
+                     }),
+            0);
+  EXPECT_EQ(matched, kMaxSizes);
+}
+
+}  // namespace
+}  // namespace partsc::testing
