@@ -12,7 +12,7 @@
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "driver/diagnostics.h"
-#include "driver/run_driver.h"
+#include "driver/line_end.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_file.h"

@@ -4,6 +4,7 @@
 
 #include "compiler/compile_passes.h"
 #include "driver/diagnostics.h"
+#include "driver/line_end.h"
 #include "listing/listing.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_file.h"
@@ -72,18 +73,6 @@ void WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
 }
 
 }  // namespace
-
-void TrimLineEnd(std::string& line) {
-  size_t keep = line.size();
-  while (keep > 0) {
-    const char c = line[keep - 1];
-    if (c != '\t' && c != '\n' && c != ' ') {
-      break;
-    }
-    --keep;
-  }
-  line.resize(keep);
-}
 
 int RunPartsc(int argc, char** argv) {
   OvSession& session = OvSession::GetInstance();

@@ -1,5 +1,6 @@
 // The line trimming of the driver and the error log of a run.
 #include "driver/run_driver.h"
+#include "driver/line_end.h"
 
 #include <gtest/gtest.h>
 
