@@ -63,11 +63,11 @@ void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, Apg
     ReportLine(kSeverityWarning, kMsgApgNameNothing, lineNumber);
     return;
   }
-  // A slot holds 31 characters: the name is cut before it is compared, so two
-  // names equal in their first 31 characters are the same name.
+  // A slot holds 31 characters: the name is cut, silently like every other
+  // view text, before it is compared, so two names equal in their first 31
+  // characters are the same name.
   if (name.size() > static_cast<size_t>(kApgTextMax)) {
     name.resize(kApgTextMax);
-    ReportLine(kSeverityWarning, kMsgViewNameTooLong, lineNumber);
   }
   if (NameTaken(name, names)) {
     ReportLine(kSeverityWarning, kMsgSameApgName, lineNumber);

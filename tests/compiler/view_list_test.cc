@@ -35,7 +35,6 @@ TEST_F(ViewListTest, Table) {
   const std::string n64 = n31 + std::string(33, 'c');
   const std::string n70 = n31 + std::string(39, 'd');
   const std::string unknown = "Unknown View Keyword (Skip)";
-  const std::string tooLong = "View Name Too Long (Cut)";
   const ViewCase cases[] = {
       {"all six views",
        {{"$TOP !T! \"top\"", ""},
@@ -80,12 +79,12 @@ TEST_F(ViewListTest, Table) {
         {"$LEFT !a!", Warn("Same Apg Name Define", 13)}},
        {"A", "", "a", "", "", ""},
        {"same", "", "same", "", "", ""}},
-      {"names over 31 characters are cut first",
+      {"names over 31 characters are cut silently, before the same-name check",
        {{"$TOP !" + n31 + "!", ""},
-        {"$BOTTOM !" + n32 + "!", Warn(tooLong, 11) + Warn("Same Apg Name Define", 11)},
-        {"$FRONT !b" + n31 + "!", Warn(tooLong, 12)},
-        {"$BACK !x" + n64 + "!", Warn(tooLong, 13)},
-        {"$LEFT !y" + n70 + "!", Warn(tooLong, 14)}},
+        {"$BOTTOM !" + n32 + "!", Warn("Same Apg Name Define", 11)},
+        {"$FRONT !b" + n31 + "!", ""},
+        {"$BACK !x" + n64 + "!", ""},
+        {"$LEFT !y" + n70 + "!", ""}},
        {n31, "", "b" + n31.substr(0, 30), "x" + n64.substr(0, 30), "y" + n70.substr(0, 30), ""},
        {}},
       {"comments over 31 characters are cut silently",
