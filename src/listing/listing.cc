@@ -1,6 +1,7 @@
 #include "listing/listing.h"
 
 #include <array>
+#include <charconv>
 #include <string>
 
 #include "driver/diagnostics.h"
@@ -215,6 +216,19 @@ int ListOpenFile(const std::string& path, OvFileIO& runLog) {
   return 0;
 }
 
+// Member lines are built whole and written with one Fprintf each, as "%s":
+// a text goes in as "%s" would print it, up to its first zero byte, and a
+// number as "%d" prints it.
+void AppendText(std::string& line, const std::string& text) {
+  line.append(text.c_str());
+}
+
+void AppendNumber(std::string& line, int32_t value) {
+  char digits[16];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  line.append(digits, end);
+}
+
 void ListSpecEntries(OvFileIO& runLog, int scope) {
   int32_t number = 0;
   int32_t invertedFlag = 0;
@@ -223,16 +237,26 @@ void ListSpecEntries(OvFileIO& runLog, int scope) {
   if (WalkSpecEntries(scope, number, invertedFlag, record, name)) {
     return;
   }
+  std::string line;
   bool last = false;
   while (!last) {
     last = WalkSpecEntries(0, number, invertedFlag, record, name);
     // The flag as the source line wrote it: 1 for an entry that is not inverted.
     const int shownFlag = invertedFlag == 0 ? 1 : 0;
-    if (record == 0) {
-      runLog.Fprintf("s <%d,%d>\"%s\"\n", number, shownFlag, name.c_str());
-      continue;
+    line.assign("s ");
+    if (record != 0) {
+      line += '[';
+      AppendNumber(line, record);
+      line += "] ";
     }
-    runLog.Fprintf("s [%d] <%d,%d>\"%s\"\n", record, number, shownFlag, name.c_str());
+    line += '<';
+    AppendNumber(line, number);
+    line += ',';
+    AppendNumber(line, shownFlag);
+    line += ">\"";
+    AppendText(line, name);
+    line += "\"\n";
+    runLog.Fprintf("%s", line.c_str());
   }
 }
 
@@ -244,22 +268,35 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
   if (WalkParamEntries(scope, name, pairCode, text, comment)) {
     return;
   }
+  std::string line;
   bool last = false;
   while (!last) {
     last = WalkParamEntries(0, name, pairCode, text, comment);
     const int units = pairCode % 10;
     const int tens = pairCode / 10;
-    runLog.Fprintf("p !%s!", name.c_str());
+    line.assign("p !");
+    AppendText(line, name);
+    line += '!';
     if (units == 0) {
-      runLog.Fprintf(" (%s)", text.c_str());
+      line += " (";
+      AppendText(line, text);
+      line += ')';
     }
     if (pairCode != 0) {
-      runLog.Fprintf(" <%1d,%1d>", units, tens);
+      // "%1d" prints as "%d" does: at least one digit.
+      line += " <";
+      AppendNumber(line, units);
+      line += ',';
+      AppendNumber(line, tens);
+      line += '>';
     }
     if (!comment.empty()) {
-      runLog.Fprintf("\" %s\"", comment.c_str());
+      line += "\" ";
+      AppendText(line, comment);
+      line += '"';
     }
-    runLog.Fprintf("\n");
+    line += '\n';
+    runLog.Fprintf("%s", line.c_str());
   }
 }
 
