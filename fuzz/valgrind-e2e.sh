@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the end-to-end tests (and the whole-run tests of tests/faults) with the
 # test programs and every partsc run they start under valgrind's memcheck,
-# then sums up the reports: any memory error or leak fails the script.
+# then sums up the reports: any memory error or leak in a partsc run fails
+# the script.
 # Not part of CI (it takes minutes); run it by hand:  fuzz/valgrind-e2e.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +16,7 @@ mkdir -p "$logs"
 
 memcheck=(valgrind --tool=memcheck --trace-children=yes --leak-check=full
   --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible
-  --error-exitcode=99 --log-file="$logs/vg.%p.log")
+  --log-file="$logs/vg.%p.log")
 
 start=$(date +%s)
 status=0
@@ -24,12 +25,25 @@ status=0
   >"$logs/faults.out" 2>&1 || status=$?
 seconds=$(($(date +%s) - start))
 
-processes=$(find "$logs" -name 'vg.*.log' | wc -l)
-partsc_runs=$(grep -l 'Command: .*/partsc' "$logs"/vg.*.log | wc -l)
-dirty=$(grep -L 'ERROR SUMMARY: 0 errors' "$logs"/vg.*.log || true)
-echo "valgrind-e2e: $processes processes under memcheck ($partsc_runs partsc runs) in ${seconds}s"
+partsc_logs=$(grep -l 'Command: .*/partsc\( \|$\)' "$logs"/vg.*.log || true)
+runner_logs=$(grep -L 'Command: .*/partsc\( \|$\)' "$logs"/vg.*.log || true)
+partsc_runs=$(echo "$partsc_logs" | grep -c . || true)
+echo "valgrind-e2e: $partsc_runs partsc runs under memcheck in ${seconds}s"
+
+# Findings in the test programs themselves are shown, but only partsc decides.
+for log in $runner_logs; do
+  if ! grep -q 'ERROR SUMMARY: 0 errors' "$log"; then
+    echo "valgrind-e2e: note: memcheck reports in the test program ($log):"
+    grep -E 'Command:|ERROR SUMMARY|^==[0-9]+== (Invalid|Use of|Conditional)|definitely|indirectly' "$log"
+  fi
+done
+
+dirty=""
+for log in $partsc_logs; do
+  grep -q 'ERROR SUMMARY: 0 errors' "$log" || dirty="$dirty $log"
+done
 if [ -n "$dirty" ]; then
-  echo "valgrind-e2e: memcheck found errors or leaks in:"
+  echo "valgrind-e2e: memcheck found errors or leaks in partsc runs:"
   for log in $dirty; do
     echo "== $log"
     grep -E 'Command:|ERROR SUMMARY|definitely|indirectly|possibly|Invalid|uninitialised' "$log"
@@ -40,4 +54,4 @@ if [ "$status" -ne 0 ]; then
   echo "valgrind-e2e: the tests failed under valgrind (exit $status); see $logs/*.out"
   exit 1
 fi
-echo "valgrind-e2e: no memory error and no leak"
+echo "valgrind-e2e: no memory error and no leak in any partsc run"
