@@ -95,7 +95,10 @@ struct Compile {
 // Sets `ended` at the $$END line.
 int Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
-  if (StartsWith(line, "$$")) {
+  // Every keyword begins with "$$"; most lines are member lines.
+  const bool keywordLine = StartsWith(line, "$$");
+  const auto keyword = [&](std::string_view name) { return keywordLine && StartsWith(line, name); };
+  if (keywordLine) {
     if (!c.partsSeen && !StartsWith(line, "$$PARTS")) {
       ReportDiagnostic(kDiagWithExtra, kSeverityError, MessageTable[kMsgNotPartsInputFile], 0,
                        c.inputPath);
@@ -104,7 +107,7 @@ int Pass1Line(Compile& c, bool& ended) {
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
   }
-  if (StartsWith(line, "$$PARTS")) {
+  if (keyword("$$PARTS")) {
     if (c.partsSeen) {
       ReportLine(kSeverityWarning, kMsgPartsNameAlreadyDefined, c.lineNumber);
     } else {
@@ -116,14 +119,14 @@ int Pass1Line(Compile& c, bool& ended) {
       dbgprint(2, "\tParts name\t\t%s\n", c.partsName.c_str());
     }
   }
-  if (StartsWith(line, "$$END")) {
+  if (keyword("$$END")) {
     ended = true;
     return kCompileOk;
   }
   if (FirstChar(line) == 't' && CompileMacroLine(line, c.lineNumber) != 0) {
     return kCompileNoMemory;
   }
-  if (StartsWith(line, "$$SPEC")) {
+  if (keyword("$$SPEC")) {
     if (c.specSeen) {
       ReportLine(kSeverityWarning, kMsgPartsSpecAlreadyDefined, c.lineNumber);
     } else {
@@ -131,7 +134,7 @@ int Pass1Line(Compile& c, bool& ended) {
       CompileSpecLine(line, c.specFile, c.specRecord);
     }
   }
-  if (StartsWith(line, "$$APG")) {
+  if (keyword("$$APG")) {
     if (c.apgLine == -1) {
       c.apgLine = c.lineNumber;
       ResetViewDefined();
@@ -143,7 +146,7 @@ int Pass1Line(Compile& c, bool& ended) {
   if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
     CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
   }
-  if (StartsWith(line, "$$COMMON")) {
+  if (keyword("$$COMMON")) {
     if (c.commonLine != -1) {
       ReportLine(kSeverityWarning, kMsgCommonAlreadyDefined, c.lineNumber);
     } else {
@@ -163,17 +166,17 @@ int Pass1Line(Compile& c, bool& ended) {
       ReportLine(kSeverityWarning, kMsgUnknownCommonKeyword, c.lineNumber);
     }
   }
-  if (StartsWith(line, "$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
+  if (keyword("$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
     ReportLine(kSeverityWarning, kMsgTitleTooLong, c.lineNumber);
   }
-  if (StartsWith(line, "$$LSORT")) {
+  if (keyword("$$LSORT")) {
     c.sortMode = 0;
-  } else if (StartsWith(line, "$$CSORT")) {
+  } else if (keyword("$$CSORT")) {
     c.sortMode = 1;
-  } else if (StartsWith(line, "$$NSORT")) {
+  } else if (keyword("$$NSORT")) {
     c.sortMode = 2;
   }
-  if (StartsWith(line, "$$SIZE")) {
+  if (keyword("$$SIZE")) {
     const int result = CompileSizeLine(line, c.sizeCount, c.lineNumber);
     if (result == 0) {
       ++c.sizeCount;
@@ -213,13 +216,14 @@ int EndSizeBlock(Compile& c) {
 // Pass 2: one line. Answers 0 to go on, or the compile's failure code.
 int Pass2Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
-  if (StartsWith(line, "$$") && c.sizeLine > 0) {
+  const bool keywordLine = StartsWith(line, "$$");
+  if (keywordLine && c.sizeLine > 0) {
     if (EndSizeBlock(c) != kCompileOk) {
       return kCompileWriteFailed;
     }
     c.sizeLine = 0;
   }
-  if (StartsWith(line, "$$SIZE")) {
+  if (keywordLine && StartsWith(line, "$$SIZE")) {
     c.sizeLine = c.lineNumber;
     ExtractField(line, '"', kSizeNameMax, c.sizeName);
   }
@@ -233,7 +237,7 @@ int Pass2Line(Compile& c, bool& ended) {
       ReportBare(kSeverityWarning, kMsgUnknownSizeKeyword);
     }
   }
-  if (StartsWith(line, "$$END")) {
+  if (keywordLine && StartsWith(line, "$$END")) {
     ended = true;
   }
   return kCompileOk;
