@@ -7,7 +7,6 @@
 #include <limits>
 #include <optional>
 #include <system_error>
-#include <vector>
 
 namespace partsc {
 namespace {
@@ -112,10 +111,12 @@ bool AtLeastOne(const DecimalForm& form) {
 }
 
 // A list between `open` and `close`: the first `open` on the line, up to the
-// first `close` after it or the end of the line. Null when the line has no
-// `open`; no items when the list holds only blanks and tabs.
-std::optional<std::vector<std::string_view>> ListItems(std::string_view line, char open,
-                                                       char close) {
+// first `close` after it or the end of the line. Hands each item, trimmed, to
+// `visit` with its index and answers the number of items; null when the line
+// has no `open`. A list holding only blanks and tabs has no items.
+template <class Visit>
+std::optional<std::size_t> VisitListItems(std::string_view line, char open, char close,
+                                          Visit visit) {
   const std::size_t start = line.find(open);
   if (start == std::string_view::npos) {
     return std::nullopt;
@@ -125,26 +126,26 @@ std::optional<std::vector<std::string_view>> ListItems(std::string_view line, ch
   if (end != std::string_view::npos) {
     list = list.substr(0, end);
   }
-  std::vector<std::string_view> items;
   if (TrimBlanks(list).empty()) {
-    return items;
+    return 0;
   }
-  while (true) {
+  for (std::size_t index = 0;; ++index) {
     const std::size_t comma = list.find(',');
-    items.push_back(TrimBlanks(list.substr(0, comma)));
+    visit(index, TrimBlanks(list.substr(0, comma)));
     if (comma == std::string_view::npos) {
-      return items;
+      return index + 1;
     }
     list.remove_prefix(comma + 1);
   }
 }
 
-// The text between the first `mark` and the next one (or the end of the
-// line), trimmed and cut to size-1 characters; empty without a `mark`.
-std::string MarkedText(std::string_view line, char mark, int size) {
+// Makes `out` the text between the first `mark` and the next one (or the end
+// of the line), trimmed and cut to size-1 characters; empty without a `mark`.
+void TakeMarkedText(std::string_view line, char mark, int size, std::string& out) {
+  out.clear();
   const std::size_t start = line.find(mark);
   if (start == std::string_view::npos || size < 1) {
-    return std::string();
+    return;
   }
   std::string_view text = line.substr(start + 1);
   const std::size_t end = text.find(mark);
@@ -152,7 +153,29 @@ std::string MarkedText(std::string_view line, char mark, int size) {
     text = text.substr(0, end);
   }
   text = TrimBlanks(text);
-  return std::string(text.substr(0, static_cast<std::size_t>(size - 1)));
+  out.assign(text.substr(0, static_cast<std::size_t>(size - 1)));
+}
+
+// The most common number, an integer of at most 15 digits with an optional
+// sign, is exact in a double: it needs no rounding and takes a short way.
+// False, and `result` alone, for any other text.
+bool ParseShortInteger(std::string_view text, double& result) {
+  const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
+  const std::string_view digits = signed_ ? text.substr(1) : text;
+  if (digits.empty() || digits.size() > 15) {
+    return false;
+  }
+  int64_t value = 0;
+  for (const char c : digits) {
+    if (!IsDigit(c)) {
+      return false;
+    }
+    value = value * 10 + (c - '0');
+  }
+  // "-0" is negative zero, as the full conversion gives it.
+  const double magnitude = static_cast<double>(value);
+  result = text.front() == '-' ? -magnitude : magnitude;
+  return true;
 }
 
 // The value of a list item as single precision; NaN when it is not a number.
@@ -188,6 +211,9 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {
     text = TrimBlanks(text);
   }
+  if (ParseShortInteger(text, result)) {
+    return 0;
+  }
   const std::optional<DecimalForm> form = ReadDecimalForm(text);
   if (!form) {
     return -1;
@@ -216,26 +242,32 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
 void OvStringUtil::ParseLine(std::string_view line, std::string& quoted, int quotedSize,
                              std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
                              int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs) {
-  quoted = MarkedText(line, '"', quotedSize);
-  bang = MarkedText(line, '!', bangSize);
+  TakeMarkedText(line, '"', quotedSize, quoted);
+  TakeMarkedText(line, '!', bangSize, bang);
 
-  if (const auto items = ListItems(line, '[', ']')) {
-    const std::size_t stored =
-        std::min(items->size(), static_cast<std::size_t>(std::max(maxNumbers, 0)));
-    for (std::size_t i = 0; i < stored; ++i) {
-      numbers[i] = ItemValue((*items)[i]);
-    }
-    numberCount = CountOf(stored);
+  const std::size_t numberRoom = static_cast<std::size_t>(std::max(maxNumbers, 0));
+  const auto numberItems =
+      VisitListItems(line, '[', ']', [&](std::size_t index, std::string_view item) {
+        if (index < numberRoom) {
+          numbers[index] = ItemValue(item);
+        }
+      });
+  if (numberItems) {
+    numberCount = CountOf(std::min(*numberItems, numberRoom));
   }
 
-  if (const auto items = ListItems(line, '<', '>')) {
-    const std::size_t pairsGiven = (items->size() + 1) / 2;
-    const std::size_t stored =
-        std::min(pairsGiven, static_cast<std::size_t>(std::max(maxPairs, 0)));
-    for (std::size_t k = 0; k < stored; ++k) {
-      pairs[k][0] = ItemValue((*items)[2 * k]);
-      pairs[k][1] = 2 * k + 1 < items->size() ? ItemValue((*items)[2 * k + 1])
-                                              : std::numeric_limits<float>::quiet_NaN();
+  // Items taken two at a time; a pair without its second number gets NaN.
+  const std::size_t pairRoom = static_cast<std::size_t>(std::max(maxPairs, 0));
+  const auto pairItems =
+      VisitListItems(line, '<', '>', [&](std::size_t index, std::string_view item) {
+        if (index / 2 < pairRoom) {
+          pairs[index / 2][index % 2] = ItemValue(item);
+        }
+      });
+  if (pairItems) {
+    const std::size_t stored = std::min((*pairItems + 1) / 2, pairRoom);
+    if (*pairItems % 2 == 1 && *pairItems / 2 < stored) {
+      pairs[*pairItems / 2][1] = std::numeric_limits<float>::quiet_NaN();
     }
     pairCount = CountOf(stored);
   }
