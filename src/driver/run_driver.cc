@@ -1,10 +1,12 @@
 #include "driver/run_driver.h"
 
 #include <string>
+#include <vector>
 
 #include "compiler/compile_passes.h"
 #include "driver/diagnostics.h"
 #include "driver/line_end.h"
+#include "listing/decompile.h"
 #include "listing/listing.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_file.h"
@@ -18,6 +20,9 @@ namespace partsc {
 namespace {
 
 constexpr int kExitOk = 0;
+// A --strict run in which an input failed; a file that --list or
+// --decompile could not handle.
+constexpr int kExitFailed = 1;
 constexpr int kExitStop = -1;
 constexpr int kConsoleBuffer = 128;
 constexpr int kControlBuffer = 80;
@@ -25,6 +30,12 @@ constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 void CloseErrorLog() {
   ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
+}
+
+// One line on standard error: the program, the file and what is wrong.
+void Complain(const std::string& file, const std::string& problem) {
+  dbgprint(4, "%s: %s: %s\n", OvSession::GetInstance().ProgramName().c_str(), file.c_str(),
+           problem.c_str());
 }
 
 // Asks for the control file name at the console. False when standard input
@@ -41,16 +52,16 @@ bool ReadControlName(std::string& name) {
 }
 
 // Compiles one input and lists the new parts file; a parts file that cannot
-// be read back is removed.
-void ProcessInput(const std::string& line, OvFileIO& runLog) {
+// be read back is removed. True when the input compiled and listed.
+bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
   dbgprint(2, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
   if (CompilePartsSource(inputPath, outputPath) != 0) {
-    return;
+    return false;
   }
   if (ListPartsFile(outputPath, runLog) == 0) {
-    return;
+    return true;
   }
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
@@ -59,39 +70,34 @@ void ProcessInput(const std::string& line, OvFileIO& runLog) {
     OvFile::Remove(outputPath);
   }
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
+  return false;
 }
 
-void WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
+// Walks the control file; true when any input failed.
+bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
+  bool anyFailed = false;
   std::string line;
   while (control.Fgets(line, kControlBuffer)) {
     TrimLineEnd(line);
     if (line.empty() || line.front() == '/') {
       continue;
     }
-    ProcessInput(line, runLog);
+    if (!ProcessInput(line, runLog)) {
+      anyFailed = true;
+    }
   }
+  return anyFailed;
 }
 
-}  // namespace
-
-int RunPartsc(int argc, char** argv) {
-  OvSession& session = OvSession::GetInstance();
-  if (!session.ParseCommandLine(argc, argv)) {
-    dbgprint(4, "Usage: %s -pORVA.SET\n", argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
-    return kExitStop;
-  }
-  if (session.ExitRequested()) {
-    return kExitOk;
-  }
-  if (initfiles() != 0) {
-    return kExitStop;
-  }
-  std::string name;
-  if (!ReadControlName(name)) {
+// The run of a control file: named with -c, or asked for at the prompt.
+int CompileControlFile(const OvSession& session) {
+  std::string name = session.ControlName();
+  if (name.empty() && !ReadControlName(name)) {
     dbgprint(4, "\n%s: no control file name: standard input ended\n",
              session.ProgramName().c_str());
     return kExitStop;
   }
+  OvStringUtil::TrimRight(name);
   if (name.empty()) {
     return kExitStop;
   }
@@ -112,11 +118,79 @@ int RunPartsc(int argc, char** argv) {
     CloseErrorLog();
     return kExitStop;
   }
-  WalkControlFile(control, runLog);
+  const bool anyFailed = WalkControlFile(control, runLog);
   control.Fclose();
   runLog.Fclose();
   CloseErrorLog();
+  return session.Strict() && anyFailed ? kExitFailed : kExitOk;
+}
+
+// --list: the listing of each file on standard output, in turn; a file that
+// cannot be read back is named on standard error.
+int ListFiles(const std::vector<std::string>& files) {
+  OvFileIO out;
+  out.FopenStdout();
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    const int code = ListPartsFile(file, out);
+    out.Fflush();
+    if (code != 0) {
+      Complain(file, UnreadableReason(code, LastReadResult()));
+      status = kExitFailed;
+    }
+  }
+  return status;
+}
+
+// --decompile: the recovered source to standard output or to `output`; no
+// output file is made when the file cannot be recovered.
+int Decompile(const std::string& file, const std::string& output) {
+  std::string source;
+  std::string reason;
+  const int result = DecompilePartsFile(file, source, reason);
+  if (result == kDecompileNotRecoverable) {
+    Complain(file, "not recoverable: " + reason);
+    return kExitFailed;
+  }
+  if (result != kDecompileOk) {
+    Complain(file, reason);
+    return kExitFailed;
+  }
+  OvFileIO out;
+  const bool opened = output.empty() ? out.FopenStdout() : out.Fopen(output, "w");
+  if (!opened) {
+    Complain(output, "cannot be written");
+    return kExitFailed;
+  }
+  out.Fprintf("%s", source.c_str());
+  out.Fflush();
+  out.Fclose();
   return kExitOk;
+}
+
+}  // namespace
+
+int RunPartsc(int argc, char** argv) {
+  OvSession& session = OvSession::GetInstance();
+  if (!session.ParseCommandLine(argc, argv)) {
+    dbgprint(4, "Usage: %s -pORVA.SET\n", argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
+    return kExitStop;
+  }
+  if (session.ExitRequested()) {
+    return kExitOk;
+  }
+  if (initfiles() != 0) {
+    return kExitStop;
+  }
+  switch (session.Action()) {
+    case OvAction::kList:
+      return ListFiles(session.ListFiles());
+    case OvAction::kDecompile:
+      return Decompile(session.DecompileFile(), session.DecompileOutput());
+    case OvAction::kCompile:
+      break;
+  }
+  return CompileControlFile(session);
 }
 
 }  // namespace partsc

@@ -30,6 +30,19 @@ struct Cursor {
   int32_t end = 0;
 };
 
+// The result of the operation that failed in the last listing.
+int& LastRead() {
+  static int result = 0;
+  return result;
+}
+
+// Keeps the result of a failed read for LastReadResult and answers the
+// listing's own code.
+int Failed(int readResult, int listResult) {
+  LastRead() = readResult;
+  return listResult;
+}
+
 Cursor& SpecCursor() {
   static Cursor cursor;
   return cursor;
@@ -104,7 +117,7 @@ int ReadFailed(int readResult, int listResult) {
   if (readResult == kReadNoMemory) {
     ReportBare(kSeverityError, kMsgMemoryAllocateError);
   }
-  return listResult;
+  return Failed(readResult, listResult);
 }
 
 int WriteCommonBlock(OvFileIO& runLog, int32_t sizeCount) {
@@ -117,8 +130,9 @@ int WriteCommonBlock(OvFileIO& runLog, int32_t sizeCount) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
   }
   runLog.Fprintf("\n");
-  if (ReadCommonList() != 0) {
-    return kListCommon;
+  const int result = ReadCommonList();
+  if (result != 0) {
+    return Failed(result, kListCommon);
   }
   ListMembers(runLog, 1, 1);
   ListMembers(runLog, 1, 2);
@@ -161,8 +175,9 @@ int WriteSizeBlock(OvFileIO& runLog, int index) {
 
 // Steps after the file was opened; the caller closes it on every path.
 int ListOpenFile(const std::string& path, OvFileIO& runLog) {
-  if (ReadHeader() != 0) {
-    return kListHeader;
+  const int header = ReadHeader();
+  if (header != 0) {
+    return Failed(header, kListHeader);
   }
   int32_t version = 0;
   std::string comment;
@@ -182,8 +197,9 @@ int ListOpenFile(const std::string& path, OvFileIO& runLog) {
   if (specFile > 0 && specRecord > 0) {
     runLog.Fprintf("$$SPEC <%d,%d>\n", specFile, specRecord);
   }
-  if (ReadApgList() != 0) {
-    return kListApg;
+  const int apg = ReadApgList();
+  if (apg != 0) {
+    return Failed(apg, kListApg);
   }
   WriteApgLines(runLog);
 
@@ -303,13 +319,19 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
 }  // namespace
 
 int ListPartsFile(const std::string& path, OvFileIO& runLog) {
+  LastRead() = 0;
   ClearTables();
-  if (OpenPartsFile(0, path) != 0) {
-    return kListOpen;
+  const int opened = OpenPartsFile(0, path);
+  if (opened != 0) {
+    return Failed(opened, kListOpen);
   }
   const int result = ListOpenFile(path, runLog);
   ClosePartsFile();
   return result;
+}
+
+int LastReadResult() {
+  return LastRead();
 }
 
 void ListMembers(OvFileIO& runLog, int scope, int kind) {

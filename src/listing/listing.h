@@ -11,6 +11,10 @@ class OvFileIO;
 
 // 0 when the whole listing was written; 1 to 7 name the step that failed.
 int ListPartsFile(const std::string& path, OvFileIO& runLog);
+// The result of the parts-file operation that made the last ListPartsFile
+// fail (the open's 10 or 11, or the reader's code); 0 after a listing that
+// succeeded or failed on its file name.
+int LastReadResult();
 // Scope 1 the common block, 2 the size read last; kind 1 spec lines, 2 param.
 void ListMembers(OvFileIO& runLog, int scope, int kind);
 bool WalkSpecEntries(int mode, int32_t& number, int32_t& invertedFlag, int32_t& record,

@@ -293,6 +293,7 @@ int ReadSizeList() {
   if (count > kMaxSizes) {
     return kReadDamaged;
   }
+  state.sizeNames.Forget();
   const int64_t position = SizeListOffset();
   int64_t fileEnd = 0;
   if (!StartReadingAt(position, fileEnd)) {
@@ -342,6 +343,13 @@ int ReadSizeMembers(std::string_view sizeName) {
     return kReadSizeNotFound;
   }
   return ReadMemberList(record->memberOffset, false);
+}
+
+int ReadMemberListAt(int64_t position) {
+  if (!PartsFile().IsOpen()) {
+    return kPartsNotOpen;
+  }
+  return ReadMemberList(position, false);
 }
 
 int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {

@@ -1,6 +1,7 @@
 // Loads a parts file back into the parts-file state.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace partsc {
@@ -22,6 +23,10 @@ int ReadApgList();
 int ReadSizeList();
 int ReadCommonList();
 int ReadSizeMembers(std::string_view sizeName);
+// Reads the member list that starts at `position` and appends its entries
+// after those already in the tables, as ReadSizeMembers does for a size's
+// list; for a list that no size record points to. 0, 21, 23, 30, 109 or 200.
+int ReadMemberListAt(int64_t position);
 int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record);
 
 }  // namespace partsc

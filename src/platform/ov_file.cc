@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace partsc {
@@ -130,6 +131,27 @@ void OvFile::SetClassDirectory(std::string_view key, const std::string& director
     return;
   }
   ClassDirectories()[static_cast<std::size_t>(index)] = directory;
+}
+
+std::string OvFile::ClassDirectory(std::string_view key) {
+  const int index = ClassIndex(key);
+  return index < 0 ? std::string() : ClassDirectories()[static_cast<std::size_t>(index)];
+}
+
+std::string OvFile::MakeTempDirectory() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = base != nullptr && base[0] == '/' ? base : "/tmp";
+  pattern = Join(pattern, "partsc-XXXXXX");
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (::mkdtemp(buffer.data()) == nullptr) {
+    return std::string();
+  }
+  return std::string(buffer.data());
+}
+
+int OvFile::RemoveDirectory(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0 ? 0 : -1;
 }
 
 void OvFile::ResetClassDirectories() {

@@ -36,6 +36,15 @@ class OvFile {
   // (except "/" itself); set by initfiles. Until then, and after
   // ResetClassDirectories, every class is the current directory.
   static void SetClassDirectory(std::string_view key, const std::string& directory);
+  // The directory set for a file class; empty for the current directory (and
+  // for an unknown key).
+  static std::string ClassDirectory(std::string_view key);
+
+  // Makes a new directory that only this user may enter, under TMPDIR (or
+  // /tmp), and answers its absolute path; empty when none could be made.
+  static std::string MakeTempDirectory();
+  // Removes an empty directory; 0 when it is gone.
+  static int RemoveDirectory(const std::string& path);
   static void ResetClassDirectories();
 };
 

@@ -145,6 +145,13 @@ bool OvFileIO::FopenStdin() {
   return stream_ != nullptr;
 }
 
+bool OvFileIO::FopenStdout() {
+  Fclose();
+  stream_ = stdout;
+  ownsStream_ = false;
+  return stream_ != nullptr;
+}
+
 bool OvFileIO::Fgets(std::string& line, int size) {
   line.clear();
   // A piece of at most size-1 characters; below 2 nothing could ever be read.
@@ -176,6 +183,13 @@ void OvFileIO::Fprintf(const char* format, ...) {
   va_start(args, format);
   std::vfprintf(stream_, format, args);
   va_end(args);
+}
+
+void OvFileIO::Fflush() {
+  // Flushing an input stream means nothing defined.
+  if (stream_ != nullptr && stream_ != stdin) {
+    std::fflush(stream_);
+  }
 }
 
 void OvFileIO::Fclose() {

@@ -41,6 +41,8 @@ class OvFileIO {
   // Text files. Mode is "r", "w" or "a". A file already open is closed first.
   bool Fopen(const std::string& path, const char* mode);
   bool FopenStdin();
+  // Writes to standard output; closing leaves standard output open.
+  bool FopenStdout();
   // Reads one piece as C fgets does: at most size-1 characters, up to and
   // including a line feed. The text ends at the first zero byte of the piece.
   // Returns false at end of file when nothing was read.
@@ -48,6 +50,8 @@ class OvFileIO {
   // Repositions a text file; 0 on success.
   int Fseek(long offset, int origin);
   void Fprintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Hands what was written so far to the system.
+  void Fflush();
   void Fclose();
 
   // Binary files. Flags as above; permission as for POSIX open.

@@ -23,16 +23,28 @@ namespace partsc {
 namespace {
 
 constexpr const char* kHelpBody =
-    "Compiles the parts source files listed in a control file; the name of the\n"
-    "control file is asked for on the console.\n"
+    "Compiles the parts source files listed in a control file; without -c the\n"
+    "name of the control file is asked for on the console.\n"
     "\n"
     "  -p SETTINGS, -pSETTINGS  read the directories of the file classes\n"
     "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS\n"
+    "  -c CONTROL, --control CONTROL\n"
+    "                           compile the control file CONTROL without asking\n"
+    "  --strict                 end with 1 when an input failed to compile or its\n"
+    "                           parts file could not be read back\n"
+    "  -q, --quiet              print no progress lines (diagnostics still show)\n"
+    "  --list FILE...           print the listing of each parts file FILE\n"
+    "  --decompile FILE         write a parts source that compiles back to FILE\n"
+    "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
+    "                           of standard output\n"
     "  -h, --help               print this help and exit\n"
     "  --version                print the version and exit\n";
 
 void PrintHelp(const std::string& programName) {
-  std::printf("Usage: %s [-p SETTINGS]\n", programName.c_str());
+  const char* name = programName.c_str();
+  std::printf("Usage: %s [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
+  std::printf("   or: %s [-p SETTINGS] --list FILE...\n", name);
+  std::printf("   or: %s [-p SETTINGS] --decompile FILE [-o OUT]\n", name);
   std::fputs(kHelpBody, stdout);
   std::fflush(stdout);
 }
@@ -190,6 +202,46 @@ void OvSession::Reset() {
   exitRequested_ = false;
   settingsPath_.clear();
   programName_.clear();
+  action_ = OvAction::kCompile;
+  controlName_.clear();
+  strict_ = false;
+  quiet_ = false;
+  listRequested_ = false;
+  listFiles_.clear();
+  decompileFile_.clear();
+  decompileOutput_.clear();
+}
+
+namespace {
+
+// Stores the value of an option that may be given once; false for a second
+// time or an empty value.
+bool TakeOnce(std::string& setting, std::string_view value) {
+  if (!setting.empty() || value.empty()) {
+    return false;
+  }
+  setting = std::string(value);
+  return true;
+}
+
+}  // namespace
+
+bool OvSession::SettleAction() {
+  const bool decompile = !decompileFile_.empty();
+  if (listRequested_ && decompile) {
+    return false;
+  }
+  if ((listRequested_ || decompile) && (!controlName_.empty() || strict_)) {
+    return false;
+  }
+  if (!decompileOutput_.empty() && !decompile) {
+    return false;
+  }
+  if (listRequested_ && listFiles_.empty()) {
+    return false;
+  }
+  action_ = listRequested_ ? OvAction::kList : (decompile ? OvAction::kDecompile : action_);
+  return true;
 }
 
 bool OvSession::ParseCommandLine(int argc, char** argv) {
@@ -204,27 +256,48 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
     bool takesValue;
     Apply apply;
   };
-  static constexpr std::array<Option, 4> kOptions = {{
+  static constexpr Apply kControl = [](OvSession& session, std::string_view value) {
+    return TakeOnce(session.controlName_, value);
+  };
+  static constexpr Apply kQuiet = [](OvSession& session, std::string_view) {
+    session.quiet_ = true;
+    return true;
+  };
+  static constexpr Apply kOutput = [](OvSession& session, std::string_view value) {
+    return TakeOnce(session.decompileOutput_, value);
+  };
+  static constexpr Apply kHelp = [](OvSession& session, std::string_view) {
+    PrintHelp(session.programName_);
+    session.exitRequested_ = true;
+    return true;
+  };
+  static constexpr std::array<Option, 13> kOptions = {{
       {"-p", true,
        [](OvSession& session, std::string_view value) {
-         if (!session.settingsPath_.empty() || value.empty()) {
-           return false;
-         }
-         session.settingsPath_ = std::string(value);
-         return true;
+         return TakeOnce(session.settingsPath_, value);
        }},
-      {"-h", false,
+      {"-c", true, kControl},
+      {"--control", true, kControl},
+      {"--strict", false,
        [](OvSession& session, std::string_view) {
-         PrintHelp(session.programName_);
-         session.exitRequested_ = true;
+         session.strict_ = true;
          return true;
        }},
-      {"--help", false,
+      {"-q", false, kQuiet},
+      {"--quiet", false, kQuiet},
+      {"--list", false,
        [](OvSession& session, std::string_view) {
-         PrintHelp(session.programName_);
-         session.exitRequested_ = true;
+         session.listRequested_ = true;
          return true;
        }},
+      {"--decompile", true,
+       [](OvSession& session, std::string_view value) {
+         return TakeOnce(session.decompileFile_, value);
+       }},
+      {"-o", true, kOutput},
+      {"--output", true, kOutput},
+      {"-h", false, kHelp},
+      {"--help", false, kHelp},
       {"--version", false,
        [](OvSession& session, std::string_view) {
          PrintVersion();
@@ -234,20 +307,42 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
   }};
 
   bool accepted = true;
+  bool optionsEnded = false;
   for (int i = 1; accepted && !exitRequested_ && i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
+    // A bare argument (or any argument after "--") is a file to list.
+    if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
+      accepted = listRequested_;
+      if (accepted) {
+        listFiles_.emplace_back(argument);
+      }
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
     const Option* found = nullptr;
-    std::string_view value;
+    std::optional<std::string_view> attached;
     for (const Option& option : kOptions) {
       if (argument == option.name) {
         found = &option;
         break;
       }
-      // A short option that takes a value may have it attached: -pFILE.
-      if (option.takesValue && option.name.size() == 2 && argument.size() > 2 &&
-          argument.substr(0, 2) == option.name) {
+      if (!option.takesValue || argument.substr(0, option.name.size()) != option.name) {
+        continue;
+      }
+      // A short option may have its value attached (-pFILE), a long one after
+      // "=" (--control=FILE).
+      const std::string_view rest = argument.substr(option.name.size());
+      if (option.name.size() == 2) {
         found = &option;
-        value = argument.substr(2);
+        attached = rest;
+        break;
+      }
+      if (rest.front() == '=') {
+        found = &option;
+        attached = rest.substr(1);
         break;
       }
     }
@@ -255,7 +350,8 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
       accepted = false;
       break;
     }
-    if (found->takesValue && value.empty()) {
+    std::string_view value = attached.value_or(std::string_view());
+    if (found->takesValue && !attached) {
       if (i + 1 >= argc || argv[i + 1] == nullptr) {
         accepted = false;
         break;
@@ -263,6 +359,9 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
       value = argv[++i];
     }
     accepted = found->apply(*this, value);
+  }
+  if (accepted && !exitRequested_) {
+    accepted = SettleAction();
   }
   if (!accepted) {
     // A refused command line leaves nothing behind but the program name.

@@ -6,6 +6,11 @@
 
 namespace partsc {
 
+// What a run does: compile the sources of a control file (the default), print
+// the listing of parts files (--list), or write a parts source back from a
+// parts file (--decompile).
+enum class OvAction { kCompile, kList, kDecompile };
+
 class OvSession {
  public:
   static OvSession& GetInstance();
@@ -20,15 +25,44 @@ class OvSession {
   const std::string& SettingsPath() const { return settingsPath_; }
   const std::string& ProgramName() const { return programName_; }
 
+  OvAction Action() const { return action_; }
+  // The control file named with -c/--control, untrimmed; empty when the name
+  // is to be asked for at the prompt.
+  const std::string& ControlName() const { return controlName_; }
+  // --strict: a run in which an input failed ends with 1.
+  bool Strict() const { return strict_; }
+  // -q/--quiet: no progress lines on the console.
+  bool Quiet() const { return quiet_; }
+  // Silences (or lets through) the progress lines for a while, whatever the
+  // command line said; the caller restores the earlier value.
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
+  // The files named after --list, in command-line order.
+  const std::vector<std::string>& ListFiles() const { return listFiles_; }
+  // The parts file named with --decompile, and the file named with -o/--output
+  // (empty: standard output).
+  const std::string& DecompileFile() const { return decompileFile_; }
+  const std::string& DecompileOutput() const { return decompileOutput_; }
+
   // Back to the state before any command line; for tests.
   void Reset();
 
  private:
   OvSession() = default;
 
+  // True when the options given together make sense; sets the action.
+  bool SettleAction();
+
   bool exitRequested_ = false;
   std::string settingsPath_;
   std::string programName_;
+  OvAction action_ = OvAction::kCompile;
+  std::string controlName_;
+  bool strict_ = false;
+  bool quiet_ = false;
+  bool listRequested_ = false;
+  std::vector<std::string> listFiles_;
+  std::string decompileFile_;
+  std::string decompileOutput_;
 };
 
 // Prepares file-name resolution: reads the settings file of the session (when

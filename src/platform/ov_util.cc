@@ -6,6 +6,8 @@
 #include <ctime>
 #include <limits>
 
+#include "platform/ov_session.h"
+
 namespace partsc {
 namespace {
 
@@ -71,6 +73,9 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
 }
 
 void dbgprint(int level, const char* format, ...) {
+  if (level == 2 && OvSession::GetInstance().Quiet()) {
+    return;
+  }
   std::FILE* console = level == 4 ? stderr : stdout;
   va_list args;
   va_start(args, format);

@@ -18,8 +18,9 @@ class OvUtil {
   static bool ParseEpoch(std::string_view text, int64_t& seconds);
 };
 
-// Console output by level: 2 progress and diagnostic echoes (standard output),
-// 4 fatal errors (standard error). Every call is flushed at once.
+// Console output by level: 2 progress lines (standard output; nothing while
+// the session is quiet), 3 diagnostic echoes (standard output, never
+// silenced), 4 fatal errors (standard error). Every call is flushed at once.
 void dbgprint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace partsc

@@ -102,8 +102,8 @@ TEST_F(SessionTest, CommandLineAcceptsOrRefuses) {
 
 TEST_F(SessionTest, HelpAndVersionPrintAndAskToExit) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"-h"}, "Usage: partsc \\[-p SETTINGS\\]\n(.|\n)*-p SETTINGS, -pSETTINGS(.|\n)*"},
-      {{"--help", "-x"}, "Usage: partsc \\[-p SETTINGS\\]\n(.|\n)*--version(.|\n)*"},
+      {{"-h"}, "Usage: partsc \\[-p SETTINGS\\] (.|\n)*-p SETTINGS, -pSETTINGS(.|\n)*"},
+      {{"--help", "-x"}, "Usage: partsc \\[-p SETTINGS\\] (.|\n)*--version(.|\n)*"},
       {{"-pA", "--version"}, "partsc [0-9]+\\.[0-9]+\\.[0-9]+\n"}};
   for (const auto& [args, pattern] : cases) {
     std::string out;

@@ -1,0 +1,1046 @@
+#include "listing/decompile.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "compiler/compile_passes.h"
+#include "compiler/tokenizer.h"
+#include "driver/diagnostics.h"
+#include "listing/listing.h"
+#include "partsfile/parts_reader.h"
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_session.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+
+namespace {
+
+// The compiler reads a line in pieces of at most 79 characters. A line of
+// exactly 79 leaves its line feed behind as an empty line of its own, which a
+// block reports as an unknown line: 78 is preferred.
+constexpr size_t kLineLimit = 79;
+constexpr size_t kCleanLineLimit = 78;
+
+// The longest text each field of a source line keeps.
+constexpr size_t kPartsNameMax = 22;
+constexpr size_t kHeaderTextMax = 64;
+constexpr size_t kApgTextLimit = 31;
+constexpr size_t kSizeTextMax = 32;
+constexpr size_t kMemberTextMax = 63;  // spec names and param comments
+constexpr size_t kParamNameLimit = 6;
+constexpr size_t kParamTextLimit = 64;  // param texts and macro values
+
+// The creation date: the only bytes a compile does not reproduce.
+constexpr size_t kDateBegin = 2;
+constexpr size_t kDateEnd = 12;
+
+const std::array<const char*, 3> kSortKeywords = {"$$LSORT", "$$CSORT", "$$NSORT"};
+
+// ---------------------------------------------------------------------------
+// What a parts file holds, as the reader gives it back.
+
+struct SpecMember {
+  int32_t number = 0;
+  int32_t invertedFlag = 0;
+  int32_t record = 0;
+  std::string name;
+};
+
+struct ParamMember {
+  std::string name;
+  int32_t pairCode = 0;
+  std::string text;
+  std::string comment;
+};
+
+struct MemberList {
+  int64_t offset = 0;
+  int64_t length = 0;  // bytes in the file, end record included
+  std::vector<SpecMember> specs;
+  std::vector<ParamMember> params;
+};
+
+struct SizeEntry {
+  std::string name;
+  std::string title;
+  MemberList members;
+};
+
+// One member list of the member-list area after the common one, in file
+// order, with the $$SIZE line that brings it back.
+struct Block {
+  MemberList members;
+  int record = -1;  // index into PartsImage::sizes of the record pointing here
+  std::string name;
+  std::string title;
+};
+
+struct PartsImage {
+  std::string bytes;
+  std::string baseName;
+  int32_t day = 0;
+  int32_t month = 0;
+  int32_t year = 0;
+  int32_t hour = 0;
+  int32_t minute = 0;
+  std::string comment;
+  int32_t specFile = 0;
+  int32_t specRecord = 0;
+  int32_t value1 = 0;
+  int32_t value2 = 0;
+  int32_t sizeCount = 0;
+  int32_t sortMode = 0;
+  int32_t apgCommentCount = 0;
+  std::string title;
+  std::array<std::string, 6> apgNames;
+  std::array<std::string, 6> apgComments;
+  std::optional<MemberList> common;
+  std::vector<SizeEntry> sizes;  // in the order of the size records
+  std::vector<Block> blocks;     // in the order of their member lists
+};
+
+// A text as a reason may show it: control characters become '?', so that
+// the reason stays on one line.
+std::string Shown(std::string_view text) {
+  std::string shown = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    shown += u < 0x20 || u == 0x7f ? '?' : c;
+  }
+  return shown + "\"";
+}
+
+// ---------------------------------------------------------------------------
+// Reading the file back.
+
+// Closes the parts file however the reading ends.
+struct PartsFileCloser {
+  PartsFileCloser() = default;
+  PartsFileCloser(const PartsFileCloser&) = delete;
+  PartsFileCloser& operator=(const PartsFileCloser&) = delete;
+  ~PartsFileCloser() { ClosePartsFile(); }
+};
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  OvFileIO file;
+  if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
+    return false;
+  }
+  const int64_t length = file.Lseek(0, kSeekEnd);
+  if (length < 0 || length > INT_MAX || file.Lseek(0, kSeekStart) != 0) {
+    return false;
+  }
+  bytes.assign(static_cast<size_t>(length), '\0');
+  return file.Read(bytes.data(), static_cast<int>(length)) == static_cast<int>(length);
+}
+
+// The entries of the tables from the given indices up, and the bytes they
+// take in the file.
+MemberList TakeEntries(int32_t specFrom, int32_t paramFrom) {
+  const PartsFileState& state = PartsFileState::Instance();
+  MemberList list;
+  list.length = kMemberHeadSize;
+  for (int32_t i = specFrom; i < state.specCount; ++i) {
+    SpecMember spec;
+    GetSpecEntry(i, spec.number, spec.invertedFlag, spec.name, spec.record);
+    list.length += kMemberHeadSize + static_cast<int64_t>(spec.name.size());
+    list.specs.push_back(std::move(spec));
+  }
+  for (int32_t i = paramFrom; i < state.paramCount; ++i) {
+    ParamMember param;
+    GetParamEntry(i, &param.name, &param.text, param.pairCode, &param.comment);
+    list.length += kMemberHeadSize + static_cast<int64_t>(param.comment.size() + param.text.size());
+    list.params.push_back(std::move(param));
+  }
+  return list;
+}
+
+void FetchHeader(PartsImage& image) {
+  int32_t version = 0;
+  HeaderVersion(1, version, image.comment);
+  HeaderDate(1, image.day, image.month, image.year, image.hour, image.minute);
+  HeaderSpec(1, image.specFile, image.specRecord);
+  HeaderPartsValue1(1, image.value1);
+  HeaderPartsValue2(1, image.value2);
+  HeaderSizeCount(1, image.sizeCount);
+  HeaderSortMode(1, image.sortMode);
+  GetTitle(image.title);
+  image.apgCommentCount = PartsFileState::Instance().header.apgCommentCount;
+  ApgNames(1, image.apgNames);
+  ApgComments(1, image.apgComments);
+}
+
+// Reads the size records and their member lists; empty, or why not.
+std::string ReadSizes(PartsImage& image) {
+  const PartsFileState& state = PartsFileState::Instance();
+  for (int i = 0; i < image.sizeCount; ++i) {
+    DropBlockEntries();
+    SizeEntry size;
+    GetSizeName(i, size.name);
+    GetSizeTitle(i, size.title);
+    if (ReadSizeMembers(size.name) != 0) {
+      return "the member list of size " + Shown(size.name) + " cannot be read";
+    }
+    size.members = TakeEntries(state.commonSpecCount, state.commonParamCount);
+    size.members.offset = state.sizeTable[static_cast<size_t>(i)]->memberOffset;
+    image.sizes.push_back(std::move(size));
+  }
+  return {};
+}
+
+// Walks the member-list area from its start to the end of the file and puts
+// every list after the common one into `image.blocks`, in file order; a list
+// that no size record points to is read where it stands. Empty, or why the
+// lists do not follow each other as a compile writes them.
+std::string WalkMemberLists(PartsImage& image) {
+  int64_t position = MemberListsOffset();
+  if (image.common) {
+    if (image.common->offset != position) {
+      return "the common member list does not start the member-list area";
+    }
+    position += image.common->length;
+  }
+  std::vector<int> byOffset(image.sizes.size());
+  std::iota(byOffset.begin(), byOffset.end(), 0);
+  std::stable_sort(byOffset.begin(), byOffset.end(), [&image](int a, int b) {
+    return image.sizes[static_cast<size_t>(a)].members.offset <
+           image.sizes[static_cast<size_t>(b)].members.offset;
+  });
+  const auto fileEnd = static_cast<int64_t>(image.bytes.size());
+  const PartsFileState& state = PartsFileState::Instance();
+  size_t next = 0;
+  while (next < byOffset.size() || position < fileEnd) {
+    if (next < byOffset.size()) {
+      const int index = byOffset[next];
+      const SizeEntry& size = image.sizes[static_cast<size_t>(index)];
+      if (size.members.offset < position) {
+        return "the member list of size " + Shown(size.name) +
+               " overlaps another list or lies outside the member-list area";
+      }
+      if (size.members.offset == position) {
+        image.blocks.push_back(Block{size.members, index, size.name, size.title});
+        position += size.members.length;
+        ++next;
+        continue;
+      }
+    }
+    // A list that no size record points to: only a compile of more than 2048
+    // sizes writes one.
+    const std::string stray =
+        "the bytes at offset " + std::to_string(position) + " belong to no size's member list";
+    if (image.sizeCount < kMaxSizes) {
+      return stray;
+    }
+    DropBlockEntries();
+    if (ReadMemberListAt(position) != 0) {
+      return stray;
+    }
+    MemberList list = TakeEntries(state.commonSpecCount, state.commonParamCount);
+    list.offset = position;
+    position += list.length;
+    image.blocks.push_back(Block{std::move(list), -1, {}, {}});
+  }
+  return {};
+}
+
+// Loads the whole file (which lists) into `image`; empty, or why the file
+// cannot come back from a source.
+std::string LoadImage(const std::string& path, PartsImage& image) {
+  ClearTables();
+  if (OpenPartsFile(0, path) != 0) {
+    return "cannot be opened again";
+  }
+  const PartsFileCloser closer;
+  if (ReadHeader() != 0 || ReadApgList() != 0) {
+    return "cannot be read again";
+  }
+  FetchHeader(image);
+  if (image.sizeCount < 0) {
+    return "its size count is negative (" + std::to_string(image.sizeCount) + ")";
+  }
+  const int sizes = ReadSizeList();
+  if (sizes != 0 && sizes != kReadNoSizes) {
+    return "its size list cannot be read again";
+  }
+  if (HasCommonList()) {
+    if (ReadCommonList() != 0) {
+      return "its common member list cannot be read again";
+    }
+    image.common = TakeEntries(0, 0);
+    image.common->offset = PartsFileState::Instance().header.commonOffset;
+  }
+  std::string problem = ReadSizes(image);
+  if (problem.empty()) {
+    problem = WalkMemberLists(image);
+  }
+  return problem;
+}
+
+// ---------------------------------------------------------------------------
+// Names of the size blocks.
+
+// Gives every block the name (and title) its $$SIZE line must carry. The
+// first 2048 blocks are the counted sizes; a later block that a record points
+// to re-ties that record, whose own line stands at a counted block that no
+// record points to. Empty, or why the blocks cannot be named so.
+std::string NameBlocks(PartsImage& image) {
+  std::vector<size_t> early;  // counted blocks that no record points to
+  std::vector<size_t> late;   // uncounted blocks that a record points to
+  for (size_t i = 0; i < image.blocks.size(); ++i) {
+    const bool counted = i < static_cast<size_t>(kMaxSizes);
+    const bool pointed = image.blocks[i].record >= 0;
+    if (counted && !pointed) {
+      early.push_back(i);
+    }
+    if (!counted && pointed) {
+      late.push_back(i);
+    }
+  }
+  if (early.size() != late.size()) {
+    return "its member lists cannot be brought into the order of 2048 counted sizes";
+  }
+  for (size_t k = 0; k < early.size(); ++k) {
+    const SizeEntry& size = image.sizes[static_cast<size_t>(image.blocks[late[k]].record)];
+    image.blocks[early[k]].name = size.name;
+    image.blocks[early[k]].title = size.title;
+    image.blocks[late[k]].title.clear();
+  }
+  // A block past the counted ones that no record points to gets a name no
+  // counted size has, so that its list re-ties no record.
+  std::vector<std::string> taken;
+  for (const SizeEntry& size : image.sizes) {
+    taken.push_back(size.name);
+  }
+  std::sort(taken.begin(), taken.end());
+  int serial = 0;
+  for (size_t i = static_cast<size_t>(kMaxSizes); i < image.blocks.size(); ++i) {
+    if (image.blocks[i].record >= 0) {
+      continue;
+    }
+    std::string name;
+    do {
+      name = "unlisted-" + std::to_string(++serial);
+    } while (std::binary_search(taken.begin(), taken.end(), name));
+    image.blocks[i].name = name;
+  }
+  return {};
+}
+
+// Empty, or why the size records cannot come back in their order.
+std::string CheckSizeOrder(const PartsImage& image) {
+  if (image.sortMode < 0 || image.sortMode > 2) {
+    return "its sort mode " + std::to_string(image.sortMode) + " has no keyword";
+  }
+  std::vector<std::string> names;
+  for (const SizeEntry& size : image.sizes) {
+    names.push_back(size.name);
+  }
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
+  if (twice != sorted.end()) {
+    return "two sizes are named " + Shown(*twice);
+  }
+  if (image.sortMode == 2) {
+    // The records keep the order of the counted $$SIZE lines.
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (image.blocks[i].name != names[i]) {
+        return "its size records are not in the order of their member lists ($$NSORT)";
+      }
+    }
+    return {};
+  }
+  for (size_t i = 1; i < names.size(); ++i) {
+    if (CompareSizeNames(image.sortMode, names[i - 1], names[i]) >= 0) {
+      return std::string("its size records are not in the order of ") +
+             kSortKeywords[static_cast<size_t>(image.sortMode)];
+    }
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------------------
+// Laying out one source line.
+
+// One field of a source line: found by the first occurrence of its opening
+// character anywhere on the line.
+struct Field {
+  char open;
+  std::string text;
+  bool given;  // false: left out, or written empty when its opening occurs elsewhere
+};
+
+char Closing(char open) {
+  switch (open) {
+    case '(':
+      return ')';
+    case '<':
+      return '>';
+    case '[':
+      return ']';
+    default:
+      return open;
+  }
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// True when a parenthesis field holds more "(" than ")": it can only stand
+// last on its line, left open.
+bool OpensMore(std::string_view text) {
+  return std::count(text.begin(), text.end(), '(') > std::count(text.begin(), text.end(), ')');
+}
+
+// Why `text` cannot be read back from a field opened by `open` that keeps
+// `limit` characters; empty when it can.
+std::string TextProblem(std::string_view text, char open, size_t limit) {
+  if (text.size() > limit) {
+    return "is longer than " + std::to_string(limit) + " characters";
+  }
+  if (text.find('\0') != std::string_view::npos) {
+    return "holds a zero byte";
+  }
+  if (text.find('\n') != std::string_view::npos) {
+    return "holds a line feed";
+  }
+  if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back()))) {
+    return "begins or ends with a blank or tab";
+  }
+  if (open == '"' && text.find('"') != std::string_view::npos) {
+    return "holds a double quote";
+  }
+  if (open == '!' && text.find('!') != std::string_view::npos) {
+    return "holds an exclamation mark";
+  }
+  if (open == '(') {
+    int depth = 1;
+    for (const char c : text) {
+      depth += c == '(' ? 1 : (c == ')' ? -1 : 0);
+      if (depth == 0) {
+        return "holds a \")\" that closes no \"(\"";
+      }
+    }
+  }
+  return {};
+}
+
+// Writes the fields in `order` after the keyword; false when a field would
+// not be found at its own opening character.
+bool Arrange(std::string_view keyword, const std::vector<Field>& fields,
+             const std::vector<size_t>& order, std::string_view absentOpens, bool compact,
+             bool leaveLastOpen, std::string& line) {
+  line.assign(keyword);
+  std::vector<std::pair<size_t, char>> starts;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const Field& field = fields[order[k]];
+    const bool open = leaveLastOpen && k + 1 == order.size();
+    if (field.open == '(' && OpensMore(field.text) && !open) {
+      return false;
+    }
+    if (!compact) {
+      line += ' ';
+    }
+    starts.emplace_back(line.size(), field.open);
+    line += field.open;
+    line += field.text;
+    if (!open) {
+      line += Closing(field.open);
+    }
+  }
+  for (const auto& [at, open] : starts) {
+    if (line.find(open) != at) {
+      return false;
+    }
+  }
+  return std::none_of(absentOpens.begin(), absentOpens.end(),
+                      [&line](char open) { return line.find(open) != std::string::npos; });
+}
+
+enum class Fit { kFits, kTooLong, kNoOrder };
+
+// The keyword and the fields in the first order in which every field reads
+// back and the line keeps within `limit`; the order given is tried first.
+Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
+           std::string& line) {
+  std::vector<Field> written;
+  std::string absentOpens;
+  for (const Field& field : fields) {
+    if (field.given) {
+      written.push_back(field);
+    }
+  }
+  for (const Field& field : fields) {
+    if (field.given) {
+      continue;
+    }
+    const bool occurs = keyword.find(field.open) != std::string_view::npos ||
+                        std::any_of(written.begin(), written.end(), [&field](const Field& other) {
+                          return other.text.find(field.open) != std::string::npos;
+                        });
+    if (occurs) {
+      written.push_back(Field{field.open, {}, true});
+    } else {
+      absentOpens += field.open;
+    }
+  }
+  std::vector<size_t> order(written.size());
+  std::iota(order.begin(), order.end(), 0);
+  bool anyOrder = false;
+  std::string candidate;
+  do {
+    for (const bool leaveLastOpen : {false, true}) {
+      if (!Arrange(keyword, written, order, absentOpens, compact, leaveLastOpen, candidate)) {
+        continue;
+      }
+      anyOrder = true;
+      if (candidate.size() <= limit) {
+        line = candidate;
+        return Fit::kFits;
+      }
+    }
+  } while (std::next_permutation(order.begin(), order.end()));
+  return anyOrder ? Fit::kTooLong : Fit::kNoOrder;
+}
+
+// The fields of a line, readable (numbers in plain decimal) or compact
+// (numbers in their shortest form).
+using FieldsFor = std::function<std::vector<Field>(bool compact)>;
+
+// Lays a line out readably when it fits, else compactly, preferring lines
+// that leave no empty piece behind.
+Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string& line) {
+  struct Attempt {
+    bool compact;
+    size_t limit;
+  };
+  constexpr std::array<Attempt, 3> kAttempts = {
+      {{false, kCleanLineLimit}, {true, kCleanLineLimit}, {true, kLineLimit}}};
+  Fit result = Fit::kNoOrder;
+  for (const Attempt& attempt : kAttempts) {
+    const Fit fit =
+        LayOut(keyword, fieldsFor(attempt.compact), attempt.compact, attempt.limit, line);
+    if (fit == Fit::kFits) {
+      return fit;
+    }
+    if (fit == Fit::kTooLong) {
+      result = fit;
+    }
+  }
+  return result;
+}
+
+std::string NotPlaced(Fit fit) {
+  return fit == Fit::kTooLong ? "does not fit on one line of 79 characters"
+                              : "has fields that no order on its line reads back";
+}
+
+// A list item the tokenizer reads as `value`, a non-zero 16-bit number: plain
+// decimal, or a shorter equivalent (the low 16 bits of the integer part are
+// what counts, so 65535 gives -1, and 3e4 is 30000).
+std::string ShortNumber(int32_t value, bool compact) {
+  std::string best = std::to_string(value);
+  if (!compact) {
+    return best;
+  }
+  for (const int64_t target : {int64_t{value}, int64_t{value} + 65536, int64_t{value} - 65536}) {
+    std::vector<std::string> candidates = {std::to_string(target)};
+    int64_t scale = 10;
+    for (int exponent = 1; exponent <= 5; ++exponent, scale *= 10) {
+      if (target % scale == 0) {
+        candidates.push_back(std::to_string(target / scale) + "e" + std::to_string(exponent));
+      }
+    }
+    for (const std::string& candidate : candidates) {
+      double number = 0.0;
+      const bool reads = OvStringUtil::ParseDouble(candidate, 1, number) == 0 && number != 0.0 &&
+                         TruncateTo16Bits(number) == value;
+      if (reads && candidate.size() < best.size()) {
+        best = candidate;
+      }
+    }
+  }
+  return best;
+}
+
+// The two numbers of a $$PARTS or $$SPEC list. A 0 is an item that is no
+// number (empty when compact), and a 0 at the end is left out when compact.
+std::string NumberPair(int32_t first, int32_t second, bool compact) {
+  std::string text = first != 0 ? ShortNumber(first, compact) : (compact ? "" : "0");
+  if (second != 0 || !compact) {
+    text += ",";
+    text += second != 0 ? ShortNumber(second, compact) : "0";
+  }
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Writing the source.
+
+class SourceWriter {
+ public:
+  explicit SourceWriter(const PartsImage& image) : image_(image) {}
+
+  // The whole source, or empty with the reason.
+  std::string Write(std::string& reason) {
+    WriteHeaderLines();
+    WriteViewLines();
+    WriteCommonBlock();
+    WriteTitleAndSort();
+    WriteSizeBlocks();
+    const std::string macros = MacroLines();
+    if (!reason_.empty()) {
+      reason = reason_;
+      return {};
+    }
+    return head_ + macros + body_ + "$$END\n";
+  }
+
+ private:
+  bool Failed() const { return !reason_.empty(); }
+
+  void Fail(std::string reason) {
+    if (reason_.empty()) {
+      reason_ = std::move(reason);
+    }
+  }
+
+  // False, with the reason, when `text` cannot stand in its field. The
+  // reason reads: what, the text, whose (when given), the problem.
+  bool Check(const std::string& what, std::string_view text, char open, size_t limit,
+             const std::string& whose = {}) {
+    const std::string problem = TextProblem(text, open, limit);
+    if (!problem.empty()) {
+      Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + problem);
+    }
+    return problem.empty();
+  }
+
+  void Line(std::string& target, std::string_view keyword, const FieldsFor& fieldsFor,
+            const std::string& what) {
+    std::string line;
+    const Fit fit = PlaceLine(keyword, fieldsFor, line);
+    if (fit != Fit::kFits) {
+      Fail(what + " " + NotPlaced(fit));
+      return;
+    }
+    target += line;
+    target += '\n';
+  }
+
+  void Fixed(const FieldsFor& fieldsFor, std::string_view keyword, const std::string& what) {
+    Line(body_, keyword, fieldsFor, what);
+  }
+
+  static FieldsFor Constant(std::vector<Field> fields) {
+    return [fields = std::move(fields)](bool) { return fields; };
+  }
+
+  void WriteHeaderLines() {
+    char date[80];
+    std::snprintf(date, sizeof date, "/ created %04d/%02d/%02d %02d:%02d\n", image_.year,
+                  image_.month, image_.day, image_.hour, image_.minute);
+    head_ += "/ Recovered by partsc --decompile: compiled again, this source gives the\n";
+    head_ += "/ parts file back byte for byte, but for its creation date, which was\n";
+    head_ += date;
+    const std::string& name = image_.baseName;
+    if (name.empty() || !OvFile::IsPlainName(name)) {
+      Fail("the file name gives no parts name");
+      return;
+    }
+    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameMax) ||
+        !Check("the parts comment", image_.comment, '"', kHeaderTextMax)) {
+      return;
+    }
+    const int32_t value1 = image_.value1;
+    const int32_t value2 = image_.value2;
+    const std::string comment = image_.comment;
+    Line(
+        head_, "$$PARTS",
+        [name, comment, value1, value2](bool compact) {
+          return std::vector<Field>{
+              {'!', name, true},
+              {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
+              {'"', comment, !comment.empty()}};
+        },
+        "the $$PARTS line");
+    if (image_.specFile == 0 && image_.specRecord == 0) {
+      return;
+    }
+    const int32_t file = image_.specFile;
+    const int32_t record = image_.specRecord;
+    Line(
+        head_, "$$SPEC",
+        [file, record](bool compact) {
+          return std::vector<Field>{{'<', NumberPair(file, record, compact), true}};
+        },
+        "the $$SPEC line");
+  }
+
+  void WriteViewLines() {
+    int comments = 0;
+    for (int view = 0; view < kViewCount; ++view) {
+      const std::string& name = image_.apgNames[static_cast<size_t>(view)];
+      const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
+      comments += comment.empty() ? 0 : 1;
+      const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
+      if (name.empty() && !comment.empty()) {
+        Fail("the view " + keyword + " has an APG comment but no APG name");
+      }
+      for (int other = 0; other < view && !name.empty(); ++other) {
+        if (image_.apgNames[static_cast<size_t>(other)] == name) {
+          Fail(std::string("the views ") + ViewNameTable[static_cast<size_t>(other)].keyword +
+               " and " + keyword + " share the APG name " + Shown(name));
+        }
+      }
+    }
+    if (comments != image_.apgCommentCount) {
+      Fail("its header counts " + std::to_string(image_.apgCommentCount) +
+           " APG comments, but the file holds " + std::to_string(comments));
+    }
+    body_ += "$$APG\n";
+    for (int view = 0; view < kViewCount && !Failed(); ++view) {
+      const std::string& name = image_.apgNames[static_cast<size_t>(view)];
+      const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
+      const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
+      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextLimit) ||
+          !Check("the APG comment of " + keyword, comment, '"', kApgTextLimit)) {
+        continue;
+      }
+      Fixed(Constant({{'!', name, true}, {'"', comment, !comment.empty()}}), keyword,
+            "the view line of " + keyword);
+    }
+  }
+
+  void WriteCommonBlock() {
+    // A file without sizes keeps the name of its common block as its title.
+    const bool named = image_.sizeCount == 0;
+    if (!image_.common) {
+      if (named && !image_.title.empty()) {
+        Fail("its title " + Shown(image_.title) + " needs sizes or a common block");
+      }
+      return;
+    }
+    const std::string name = named ? image_.title : std::string();
+    if (!Check("the common block's name", name, '"', kSizeTextMax)) {
+      return;
+    }
+    Fixed(Constant({{'"', name, !name.empty()}}), "$$COMMON", "the $$COMMON line");
+    WriteMembers(*image_.common, true, "the common block");
+  }
+
+  void WriteTitleAndSort() {
+    if (image_.sizeCount > 0 && !image_.title.empty() &&
+        Check("the title", image_.title, '"', kHeaderTextMax)) {
+      Fixed(Constant({{'"', image_.title, true}}), "$$TITLE", "the $$TITLE line");
+    }
+    body_ += kSortKeywords[static_cast<size_t>(image_.sortMode)];
+    body_ += '\n';
+  }
+
+  void WriteSizeBlocks() {
+    for (const Block& block : image_.blocks) {
+      if (Failed()) {
+        return;
+      }
+      const std::string what = "size " + Shown(block.name);
+      if (block.name.empty()) {
+        Fail("a size has an empty name");
+        return;
+      }
+      if (!Check("the size name", block.name, '"', kSizeTextMax) ||
+          !Check("the size title", block.title, '!', kSizeTextMax, "of " + what)) {
+        return;
+      }
+      Fixed(Constant({{'"', block.name, true}, {'!', block.title, !block.title.empty()}}), "$$SIZE",
+            "the $$SIZE line of " + what);
+      WriteMembers(block.members, false, what);
+    }
+  }
+
+  void WriteMembers(const MemberList& list, bool common, const std::string& where) {
+    for (const SpecMember& spec : list.specs) {
+      WriteSpec(spec, common, where);
+    }
+    for (const ParamMember& param : list.params) {
+      WriteParam(param, where);
+    }
+  }
+
+  void WriteSpec(const SpecMember& spec, bool common, const std::string& where) {
+    const std::string what = "the spec " + Shown(spec.name) + " in " + where;
+    if (spec.name.empty()) {
+      Fail("a spec in " + where + " has an empty name");
+      return;
+    }
+    if (!Check("the spec name", spec.name, '"', kMemberTextMax, "in " + where)) {
+      return;
+    }
+    if (spec.invertedFlag != 0 && spec.invertedFlag != 1) {
+      Fail(what + " has the flag byte " + std::to_string(spec.invertedFlag));
+      return;
+    }
+    // A record equal to the default record of the block would read as 0; 256
+    // more has the same low 8 bits and does not.
+    const int32_t defaultRecord = common ? 0 : image_.specRecord;
+    const int32_t record = spec.record == defaultRecord ? spec.record + 256 : spec.record;
+    const std::string pair =
+        std::to_string(spec.number) + "," + std::to_string(spec.invertedFlag == 0 ? 1 : 0);
+    Fixed(Constant({{'[', std::to_string(record), spec.record != 0},
+                    {'<', pair, true},
+                    {'"', spec.name, true}}),
+          "s", what);
+  }
+
+  void WriteParam(const ParamMember& param, const std::string& where) {
+    const std::string what = "the param " + Shown(param.name) + " in " + where;
+    if (param.name.empty()) {
+      Fail("a param in " + where + " has an empty name");
+      return;
+    }
+    if (!Check("the param name", param.name, '!', kParamNameLimit, "in " + where) ||
+        !Check("the comment", param.comment, '"', kMemberTextMax, "of " + what.substr(4)) ||
+        !Check("the text", param.text, '(', kParamTextLimit, "of " + what.substr(4))) {
+      return;
+    }
+    const int32_t code = param.pairCode;
+    if (code != 0 && code != 1 && code != 10 && code != 11) {
+      Fail(what + " has the pair code " + std::to_string(code));
+      return;
+    }
+    if (param.text.empty() && code % 10 != 1) {
+      Fail(what + " has no text, which its pair code " + std::to_string(code) + " needs");
+      return;
+    }
+    const std::string pair = std::to_string(code % 10) + "," + std::to_string(code / 10);
+    auto fields = [&param, &pair, code](const std::string& text) {
+      return Constant({{'!', param.name, true},
+                       {'<', pair, code != 0},
+                       {'"', param.comment, !param.comment.empty()},
+                       {'(', text, !text.empty()}});
+    };
+    std::string line;
+    // A "{" in the text would be taken for a macro: such a text, and one too
+    // long for the line, is written through a macro whose value it is.
+    Fit fit = Fit::kNoOrder;
+    if (param.text.find('{') == std::string::npos) {
+      fit = PlaceLine("p", fields(param.text), line);
+    }
+    if (fit != Fit::kFits && !param.text.empty()) {
+      fit = PlaceLine("p", fields("{" + MacroFor(param.text) + "}"), line);
+    }
+    if (fit != Fit::kFits) {
+      Fail(what + " " + NotPlaced(fit));
+      return;
+    }
+    body_ += line;
+    body_ += '\n';
+  }
+
+  // The name of the macro whose value is `value`, defined once.
+  std::string MacroFor(const std::string& value) {
+    const auto found = macros_.find(value);
+    if (found != macros_.end()) {
+      return found->second;
+    }
+    static constexpr std::string_view kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name;
+    size_t serial = macros_.size();
+    do {
+      name.insert(name.begin(), kDigits[serial % kDigits.size()]);
+      serial /= kDigits.size();
+    } while (serial > 0);
+    macros_.emplace(value, name);
+    macroOrder_.push_back(value);
+    return name;
+  }
+
+  // Macro lines stand before every block, so the common block sees them too.
+  std::string MacroLines() {
+    if (macroOrder_.empty()) {
+      return {};
+    }
+    std::string lines = "/ Param texts that cannot stand in their own line.\n";
+    for (const std::string& value : macroOrder_) {
+      Line(lines, "t", Constant({{'!', macros_[value], true}, {'(', value, true}}),
+           "the macro for " + Shown(value));
+    }
+    return lines;
+  }
+
+  const PartsImage& image_;
+  std::string head_;
+  std::string body_;
+  std::string reason_;
+  std::map<std::string, std::string> macros_;
+  std::vector<std::string> macroOrder_;
+};
+
+// ---------------------------------------------------------------------------
+// The check: the source compiled in a private directory.
+
+void RemoveQuietly(const std::string& path) {
+  if (!path.empty() && OvFile::Access(path, 0) == 0) {
+    OvFile::Remove(path);
+  }
+}
+
+// Where the compile of `source` and the original first differ; empty when
+// they are the same but for the creation date.
+std::string Difference(const std::string& original, const std::string& compiled) {
+  const size_t common = std::min(original.size(), compiled.size());
+  for (size_t i = 0; i < common; ++i) {
+    if ((i < kDateBegin || i >= kDateEnd) && original[i] != compiled[i]) {
+      return "byte " + std::to_string(i) + " differs";
+    }
+  }
+  if (original.size() != compiled.size()) {
+    return "it gives " + std::to_string(compiled.size()) + " bytes for " +
+           std::to_string(original.size());
+  }
+  return {};
+}
+
+int CheckSource(const std::string& source, const PartsImage& image, std::string& reason) {
+  const std::string directory = OvFile::MakeTempDirectory();
+  if (directory.empty()) {
+    reason = "no temporary directory for checking the source";
+    return kDecompileCheckFailed;
+  }
+  const std::string sourcePath = directory + "/recovered.src";
+  OvFileIO file;
+  if (!file.Fopen(sourcePath, "w")) {
+    OvFile::RemoveDirectory(directory);
+    reason = "cannot write the source for its check";
+    return kDecompileCheckFailed;
+  }
+  file.Fprintf("%s", source.c_str());
+  file.Fclose();
+
+  OvSession& session = OvSession::GetInstance();
+  const bool quiet = session.Quiet();
+  const std::string partsDirectory = OvFile::ClassDirectory(kClassParts);
+  session.SetQuiet(true);
+  OvFile::SetClassDirectory(kClassParts, directory);
+  const std::string expectedPath = OvFile::ToFullPath(kClassParts, image.baseName, false, true);
+  std::string outputPath;
+  const int code = CompilePartsSource(sourcePath, outputPath);
+  ClosePartsFile();
+  OvFile::SetClassDirectory(kClassParts, partsDirectory);
+  session.SetQuiet(quiet);
+
+  std::string compiled;
+  const bool read =
+      code == kCompileOk && outputPath == expectedPath && ReadWholeFile(outputPath, compiled);
+  RemoveQuietly(sourcePath);
+  RemoveQuietly(outputPath);
+  RemoveQuietly(expectedPath);
+  OvFile::RemoveDirectory(directory);
+  if (!read) {
+    reason = "the source would not compile back (compile result " + std::to_string(code) + ")";
+    return kDecompileNotRecoverable;
+  }
+  const std::string difference = Difference(image.bytes, compiled);
+  if (!difference.empty()) {
+    reason = "the source would not reproduce the file (" + difference + ")";
+    return kDecompileNotRecoverable;
+  }
+  return kDecompileOk;
+}
+
+}  // namespace
+
+int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason) {
+  source.clear();
+  reason.clear();
+  // A closed run log: the listing only tells whether the file reads back.
+  OvFileIO nowhere;
+  const int listed = ListPartsFile(path, nowhere);
+  if (listed != 0) {
+    reason = UnreadableReason(listed, LastReadResult());
+    return kDecompileUnreadable;
+  }
+  PartsImage image;
+  if (!ReadWholeFile(path, image.bytes)) {
+    reason = "cannot be read";
+    return kDecompileUnreadable;
+  }
+  FileBaseName(path, image.baseName);
+  std::string problem = LoadImage(path, image);
+  if (problem.empty()) {
+    problem = NameBlocks(image);
+  }
+  if (problem.empty()) {
+    problem = CheckSizeOrder(image);
+  }
+  if (!problem.empty()) {
+    reason = std::move(problem);
+    return kDecompileNotRecoverable;
+  }
+  std::string text = SourceWriter(image).Write(reason);
+  if (text.empty()) {
+    return kDecompileNotRecoverable;
+  }
+  const int checked = CheckSource(text, image, reason);
+  if (checked != kDecompileOk) {
+    return checked;
+  }
+  source = std::move(text);
+  return kDecompileOk;
+}
+
+std::string UnreadableReason(int listCode, int readResult) {
+  if (readResult == kReadNoMemory) {
+    return "out of memory";
+  }
+  switch (listCode) {
+    case 1:
+      return readResult == kPartsNoFile ? "no such file" : "cannot be opened";
+    case 2:
+      if (readResult == kReadBadVersion) {
+        return "not a parts file (version is not 102)";
+      }
+      return readResult == kReadShort ? "truncated header" : "damaged header";
+    case 3:
+      return "the file name has no full stop";
+    case 4:
+      if (readResult == kReadNoApgName) {
+        return "no view defined";
+      }
+      return readResult == kReadShort ? "truncated view list" : "damaged view list";
+    default:
+      break;
+  }
+  const std::string part = listCode == 5   ? "size list"
+                           : listCode == 6 ? "common member list"
+                                           : "size member list";
+  switch (readResult) {
+    case kReadShort:
+      return "truncated " + part;
+    case kReadTableFull:
+      return "too many members in the " + part;
+    case kReadSizeNotFound:
+      return "size member list not found (a size record out of order or without a list)";
+    default:
+      return "damaged " + part;
+  }
+}
+
+}  // namespace partsc

@@ -1,0 +1,31 @@
+// Writes a parts source back from a parts file.
+#pragma once
+
+#include <string>
+
+namespace partsc {
+
+// Results of DecompilePartsFile.
+inline constexpr int kDecompileOk = 0;
+// The file cannot be read back: its listing fails (the reason is the one
+// UnreadableReason gives).
+inline constexpr int kDecompileUnreadable = 1;
+// The file reads back, but no parts source compiles to the same bytes.
+inline constexpr int kDecompileNotRecoverable = 2;
+// The source could not be checked (no temporary directory could be made).
+inline constexpr int kDecompileCheckFailed = 3;
+
+// Reads the parts file at `path` back and makes `source` a parts source that,
+// compiled with the parts name the file's name gives (FileBaseName), writes
+// the same bytes again apart from the creation date (bytes 2 to 11). Before
+// answering 0 it compiles the source in a private temporary directory and
+// compares the bytes; otherwise `source` is empty and `reason` says why. The
+// check uses the process-wide compile state and prints nothing; no error log
+// may be open.
+int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason);
+
+// What is wrong with a parts file whose listing failed with `listCode` (1 to
+// 7), the parts-file operation having answered `readResult`.
+std::string UnreadableReason(int listCode, int readResult);
+
+}  // namespace partsc
