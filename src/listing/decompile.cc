@@ -258,6 +258,34 @@ std::string WalkMemberLists(PartsImage& image) {
   return {};
 }
 
+// The reader takes a spec record of kind 3 whose record byte is 0 (a record
+// of 256, 512, ...) for one of record 0; the kind byte in the file tells them
+// apart. Marks such entries with record 256.
+void MarkWholeRecords(const std::string& bytes, MemberList& list) {
+  auto byte = [&bytes](int64_t at) {
+    return at >= 0 && at < static_cast<int64_t>(bytes.size())
+               ? static_cast<uint8_t>(bytes[static_cast<size_t>(at)])
+               : uint8_t{0};
+  };
+  int64_t at = list.offset;
+  size_t spec = 0;
+  while (at + kMemberHeadSize <= static_cast<int64_t>(bytes.size())) {
+    const uint8_t kind = byte(at);
+    if (kind == kKindParam) {
+      at += kMemberHeadSize + byte(at + 2) + byte(at + 4);
+      continue;
+    }
+    if (kind != kKindSpec && kind != kKindSpecRecord) {
+      return;
+    }
+    if (kind == kKindSpecRecord && byte(at + 4) == 0 && spec < list.specs.size()) {
+      list.specs[spec].record = 256;
+    }
+    ++spec;
+    at += kMemberHeadSize + byte(at + 2);
+  }
+}
+
 // Loads the whole file (which lists) into `image`; empty, or why the file
 // cannot come back from a source.
 std::string LoadImage(const std::string& path, PartsImage& image) {
@@ -287,6 +315,12 @@ std::string LoadImage(const std::string& path, PartsImage& image) {
   std::string problem = ReadSizes(image);
   if (problem.empty()) {
     problem = WalkMemberLists(image);
+  }
+  if (image.common) {
+    MarkWholeRecords(image.bytes, *image.common);
+  }
+  for (Block& block : image.blocks) {
+    MarkWholeRecords(image.bytes, block.members);
   }
   return problem;
 }
@@ -409,8 +443,13 @@ bool OpensMore(std::string_view text) {
 }
 
 // Why `text` cannot be read back from a field opened by `open` that keeps
-// `limit` characters; empty when it can.
-std::string TextProblem(std::string_view text, char open, size_t limit) {
+// `limit` characters; empty when it can. A field that is cut to its limit
+// (`cut`) may end with a blank when the text is that long: Padded writes one
+// more character, which the cut takes away again.
+std::string TextProblem(std::string_view text, char open, size_t limit, bool cut = true) {
+  // A param text (a parenthesis field) may end with a blank at any length:
+  // the cut before macro expansion can leave one (see TextInPlace).
+  const bool anyLength = open == '(';
   if (text.size() > limit) {
     return "is longer than " + std::to_string(limit) + " characters";
   }
@@ -420,7 +459,8 @@ std::string TextProblem(std::string_view text, char open, size_t limit) {
   if (text.find('\n') != std::string_view::npos) {
     return "holds a line feed";
   }
-  if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back()))) {
+  const bool padded = cut && (text.size() == limit || anyLength);
+  if (!text.empty() && (IsBlank(text.front()) || (IsBlank(text.back()) && !padded))) {
     return "begins or ends with a blank or tab";
   }
   if (open == '"' && text.find('"') != std::string_view::npos) {
@@ -429,48 +469,176 @@ std::string TextProblem(std::string_view text, char open, size_t limit) {
   if (open == '!' && text.find('!') != std::string_view::npos) {
     return "holds an exclamation mark";
   }
-  if (open == '(') {
-    int depth = 1;
-    for (const char c : text) {
-      depth += c == '(' ? 1 : (c == ')' ? -1 : 0);
-      if (depth == 0) {
-        return "holds a \")\" that closes no \"(\"";
-      }
-    }
-  }
   return {};
 }
 
-// Writes the fields in `order` after the keyword; false when a field would
+// The text to write for a field that is cut to `limit` characters after its
+// blanks are trimmed: a text of the full length that ends with a blank gets
+// one more character.
+std::string Padded(const std::string& text, size_t limit) {
+  return text.size() == limit && !text.empty() && IsBlank(text.back()) ? text + "." : text;
+}
+
+// True when a ")" in a parenthesis field would close the field before its
+// end.
+bool ClosesEarly(std::string_view text) {
+  int depth = 1;
+  for (const char c : text) {
+    depth += c == '(' ? 1 : (c == ')' ? -1 : 0);
+    if (depth == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A param text holding "{" as it is written so that macro expansion gives it
+// back: every "{" as "{}" (no macro has the empty name, so a single "{" comes
+// back), with "(" added inside the braces where a later ")" would close the
+// field too early (the name inside the braces is dropped). Null when a ")"
+// comes before any "{" could make up for it.
+std::optional<std::string> EscapedText(std::string_view text) {
+  // lowest[i]: how far the depth falls from i on, relative to the depth at i.
+  std::vector<int> lowest(text.size() + 1, 0);
+  for (size_t i = text.size(); i-- > 0;) {
+    const int step = text[i] == '(' ? 1 : (text[i] == ')' ? -1 : 0);
+    lowest[i] = std::min(0, step + lowest[i + 1]);
+  }
+  std::string written;
+  int depth = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '{') {
+      const int added = std::max(0, 1 - depth - lowest[i + 1]);
+      written += '{';
+      written.append(static_cast<size_t>(added), '(');
+      written += '}';
+      depth += added;
+      continue;
+    }
+    written += c;
+    depth += c == '(' ? 1 : (c == ')' ? -1 : 0);
+    if (depth == 0) {
+      return std::nullopt;
+    }
+  }
+  return written;
+}
+
+// What stands on a line for one field, or for two fields that overlap: the
+// written text (closed) and where each field's opening character stands in it.
+struct Piece {
+  std::string text;
+  std::vector<std::pair<size_t, char>> starts;
+  bool mustStayOpen = false;  // only last on its line, without its closing
+};
+
+Piece FieldPiece(const Field& field) {
+  Piece piece;
+  piece.text = field.open + field.text + Closing(field.open);
+  piece.starts.emplace_back(0, field.open);
+  piece.mustStayOpen = field.open == '(' && OpensMore(field.text);
+  return piece;
+}
+
+// Two fields each holding the other's opening character ('"' and '!') can
+// still be read back when they overlap: the second begins at the one opening
+// character inside the first and runs past the first's closing one, as in
+// !a"b !c" (first a"b, second b !c; the blank that ends the first is trimmed
+// from it). Null when the texts do not allow it.
+std::optional<Piece> OverlapPiece(const Field& first, const Field& second) {
+  const size_t split = first.text.find(second.open);
+  if (split == std::string::npos || first.text.find(second.open, split + 1) != std::string::npos) {
+    return std::nullopt;
+  }
+  std::string_view inside = std::string_view(first.text).substr(split + 1);
+  while (!inside.empty() && IsBlank(inside.front())) {
+    inside.remove_prefix(1);
+  }
+  const std::string_view text = second.text;
+  if (text.substr(0, inside.size()) != inside) {
+    return std::nullopt;
+  }
+  size_t close = inside.size();
+  while (!inside.empty() && close < text.size() && IsBlank(text[close])) {
+    ++close;
+  }
+  if (close >= text.size() || text[close] != first.open) {
+    return std::nullopt;
+  }
+  Piece piece;
+  piece.text = first.open + first.text +
+               std::string(text.substr(inside.size(), close - inside.size())) + first.open +
+               std::string(text.substr(close + 1)) + second.open;
+  piece.starts = {{0, first.open}, {1 + split, second.open}};
+  return piece;
+}
+
+// Writes the pieces in `order` after the keyword; false when a field would
 // not be found at its own opening character.
-bool Arrange(std::string_view keyword, const std::vector<Field>& fields,
+bool Arrange(std::string_view keyword, const std::vector<Piece>& pieces,
              const std::vector<size_t>& order, std::string_view absentOpens, bool compact,
              bool leaveLastOpen, std::string& line) {
   line.assign(keyword);
   std::vector<std::pair<size_t, char>> starts;
   for (size_t k = 0; k < order.size(); ++k) {
-    const Field& field = fields[order[k]];
+    const Piece& piece = pieces[order[k]];
     const bool open = leaveLastOpen && k + 1 == order.size();
-    if (field.open == '(' && OpensMore(field.text) && !open) {
+    if (piece.mustStayOpen && !open) {
       return false;
     }
     if (!compact) {
       line += ' ';
     }
-    starts.emplace_back(line.size(), field.open);
-    line += field.open;
-    line += field.text;
-    if (!open) {
-      line += Closing(field.open);
+    for (const auto& [at, opening] : piece.starts) {
+      starts.emplace_back(line.size() + at, opening);
     }
+    line += open ? std::string_view(piece.text).substr(0, piece.text.size() - 1) : piece.text;
   }
-  for (const auto& [at, open] : starts) {
-    if (line.find(open) != at) {
+  for (const auto& [at, opening] : starts) {
+    if (line.find(opening) != at) {
       return false;
     }
   }
   return std::none_of(absentOpens.begin(), absentOpens.end(),
-                      [&line](char open) { return line.find(open) != std::string::npos; });
+                      [&line](char opening) { return line.find(opening) != std::string::npos; });
+}
+
+// The ways to cut the written fields into pieces: each field on its own, and
+// where a quote field and an exclamation field each hold the other's opening
+// character, the two overlapped either way round.
+std::vector<std::vector<Piece>> Cuttings(const std::vector<Field>& written) {
+  std::vector<Piece> single;
+  for (const Field& field : written) {
+    single.push_back(FieldPiece(field));
+  }
+  std::vector<std::vector<Piece>> cuttings = {single};
+  for (size_t i = 0; i < written.size(); ++i) {
+    for (size_t j = 0; j < written.size(); ++j) {
+      const Field& first = written[i];
+      const Field& second = written[j];
+      const bool pair =
+          (first.open == '"' && second.open == '!') || (first.open == '!' && second.open == '"');
+      if (!pair || first.text.find(second.open) == std::string::npos ||
+          second.text.find(first.open) == std::string::npos) {
+        continue;
+      }
+      const std::optional<Piece> overlap = OverlapPiece(first, second);
+      if (!overlap) {
+        continue;
+      }
+      std::vector<Piece> cutting;
+      for (size_t k = 0; k < written.size(); ++k) {
+        if (k == i) {
+          cutting.push_back(*overlap);
+        } else if (k != j) {
+          cutting.push_back(single[k]);
+        }
+      }
+      cuttings.push_back(std::move(cutting));
+    }
+  }
+  return cuttings;
 }
 
 enum class Fit { kFits, kTooLong, kNoOrder };
@@ -500,22 +668,24 @@ Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool comp
       absentOpens += field.open;
     }
   }
-  std::vector<size_t> order(written.size());
-  std::iota(order.begin(), order.end(), 0);
   bool anyOrder = false;
   std::string candidate;
-  do {
-    for (const bool leaveLastOpen : {false, true}) {
-      if (!Arrange(keyword, written, order, absentOpens, compact, leaveLastOpen, candidate)) {
-        continue;
+  for (const std::vector<Piece>& pieces : Cuttings(written)) {
+    std::vector<size_t> order(pieces.size());
+    std::iota(order.begin(), order.end(), 0);
+    do {
+      for (const bool leaveLastOpen : {false, true}) {
+        if (!Arrange(keyword, pieces, order, absentOpens, compact, leaveLastOpen, candidate)) {
+          continue;
+        }
+        anyOrder = true;
+        if (candidate.size() <= limit) {
+          line = candidate;
+          return Fit::kFits;
+        }
       }
-      anyOrder = true;
-      if (candidate.size() <= limit) {
-        line = candidate;
-        return Fit::kFits;
-      }
-    }
-  } while (std::next_permutation(order.begin(), order.end()));
+    } while (std::next_permutation(order.begin(), order.end()));
+  }
   return anyOrder ? Fit::kTooLong : Fit::kNoOrder;
 }
 
@@ -624,8 +794,8 @@ class SourceWriter {
   // False, with the reason, when `text` cannot stand in its field. The
   // reason reads: what, the text, whose (when given), the problem.
   bool Check(const std::string& what, std::string_view text, char open, size_t limit,
-             const std::string& whose = {}) {
-    const std::string problem = TextProblem(text, open, limit);
+             const std::string& whose = {}, bool cut = true) {
+    const std::string problem = TextProblem(text, open, limit, cut);
     if (!problem.empty()) {
       Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + problem);
     }
@@ -675,9 +845,9 @@ class SourceWriter {
         head_, "$$PARTS",
         [name, comment, value1, value2](bool compact) {
           return std::vector<Field>{
-              {'!', name, true},
+              {'!', Padded(name, kPartsNameMax), true},
               {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
-              {'"', comment, !comment.empty()}};
+              {'"', Padded(comment, kHeaderTextMax), !comment.empty()}};
         },
         "the $$PARTS line");
     if (image_.specFile == 0 && image_.specRecord == 0) {
@@ -723,8 +893,9 @@ class SourceWriter {
           !Check("the APG comment of " + keyword, comment, '"', kApgTextLimit)) {
         continue;
       }
-      Fixed(Constant({{'!', name, true}, {'"', comment, !comment.empty()}}), keyword,
-            "the view line of " + keyword);
+      Fixed(Constant({{'!', Padded(name, kApgTextLimit), true},
+                      {'"', Padded(comment, kApgTextLimit), !comment.empty()}}),
+            keyword, "the view line of " + keyword);
     }
   }
 
@@ -741,14 +912,16 @@ class SourceWriter {
     if (!Check("the common block's name", name, '"', kSizeTextMax)) {
       return;
     }
-    Fixed(Constant({{'"', name, !name.empty()}}), "$$COMMON", "the $$COMMON line");
+    Fixed(Constant({{'"', Padded(name, kSizeTextMax), !name.empty()}}), "$$COMMON",
+          "the $$COMMON line");
     WriteMembers(*image_.common, true, "the common block");
   }
 
   void WriteTitleAndSort() {
     if (image_.sizeCount > 0 && !image_.title.empty() &&
         Check("the title", image_.title, '"', kHeaderTextMax)) {
-      Fixed(Constant({{'"', image_.title, true}}), "$$TITLE", "the $$TITLE line");
+      Fixed(Constant({{'"', Padded(image_.title, kHeaderTextMax), true}}), "$$TITLE",
+            "the $$TITLE line");
     }
     body_ += kSortKeywords[static_cast<size_t>(image_.sortMode)];
     body_ += '\n';
@@ -768,8 +941,9 @@ class SourceWriter {
           !Check("the size title", block.title, '!', kSizeTextMax, "of " + what)) {
         return;
       }
-      Fixed(Constant({{'"', block.name, true}, {'!', block.title, !block.title.empty()}}), "$$SIZE",
-            "the $$SIZE line of " + what);
+      Fixed(Constant({{'"', Padded(block.name, kSizeTextMax), true},
+                      {'!', Padded(block.title, kSizeTextMax), !block.title.empty()}}),
+            "$$SIZE", "the $$SIZE line of " + what);
       WriteMembers(block.members, false, what);
     }
   }
@@ -804,19 +978,20 @@ class SourceWriter {
         std::to_string(spec.number) + "," + std::to_string(spec.invertedFlag == 0 ? 1 : 0);
     Fixed(Constant({{'[', std::to_string(record), spec.record != 0},
                     {'<', pair, true},
-                    {'"', spec.name, true}}),
+                    {'"', Padded(spec.name, kMemberTextMax), true}}),
           "s", what);
   }
 
   void WriteParam(const ParamMember& param, const std::string& where) {
     const std::string what = "the param " + Shown(param.name) + " in " + where;
+    const std::string whose = "of param " + Shown(param.name) + " in " + where;
     if (param.name.empty()) {
       Fail("a param in " + where + " has an empty name");
       return;
     }
-    if (!Check("the param name", param.name, '!', kParamNameLimit, "in " + where) ||
-        !Check("the comment", param.comment, '"', kMemberTextMax, "of " + what.substr(4)) ||
-        !Check("the text", param.text, '(', kParamTextLimit, "of " + what.substr(4))) {
+    if (!Check("the param name", param.name, '!', kParamNameLimit, "in " + where, false) ||
+        !Check("the comment", param.comment, '"', kMemberTextMax, whose) ||
+        !Check("the text", param.text, '(', kParamTextLimit, whose, true)) {
       return;
     }
     const int32_t code = param.pairCode;
@@ -829,21 +1004,32 @@ class SourceWriter {
       return;
     }
     const std::string pair = std::to_string(code % 10) + "," + std::to_string(code / 10);
-    auto fields = [&param, &pair, code](const std::string& text) {
+    const std::string comment = Padded(param.comment, kMemberTextMax);
+    auto fields = [&param, &pair, &comment, code](const std::string& text) {
       return Constant({{'!', param.name, true},
                        {'<', pair, code != 0},
-                       {'"', param.comment, !param.comment.empty()},
+                       {'"', comment, !comment.empty()},
                        {'(', text, !text.empty()}});
     };
     std::string line;
-    // A "{" in the text would be taken for a macro: such a text, and one too
-    // long for the line, is written through a macro whose value it is.
     Fit fit = Fit::kNoOrder;
-    if (param.text.find('{') == std::string::npos) {
-      fit = PlaceLine("p", fields(param.text), line);
+    const std::optional<std::string> inPlace = TextInPlace(param.text);
+    if (inPlace) {
+      fit = PlaceLine("p", fields(*inPlace), line);
     }
-    if (fit != Fit::kFits && !param.text.empty()) {
-      fit = PlaceLine("p", fields("{" + MacroFor(param.text) + "}"), line);
+    // A text that cannot stand in its line is written through a macro whose
+    // value it is (values are not expanded again).
+    const bool asMacro = !param.text.empty() && !ClosesEarly(param.text) &&
+                         (!IsBlank(param.text.back()) || param.text.size() == kParamTextLimit);
+    if (fit != Fit::kFits && asMacro) {
+      const std::string name = MacroFor(Padded(param.text, kParamTextLimit));
+      fit = PlaceLine("p", fields("{" + name + "}"), line);
+    }
+    if (!inPlace && !asMacro) {
+      Fail("the text " + Shown(param.text) + " " + whose +
+           (ClosesEarly(param.text) ? " holds a \")\" that closes no \"(\""
+                                    : " ends with a blank or tab"));
+      return;
     }
     if (fit != Fit::kFits) {
       Fail(what + " " + NotPlaced(fit));
@@ -851,6 +1037,39 @@ class SourceWriter {
     }
     body_ += line;
     body_ += '\n';
+  }
+
+  // How a param text stands in its own line: as it is, or with every "{"
+  // written so that expansion gives it back; null when neither reads back.
+  static std::optional<std::string> TextInPlace(const std::string& text) {
+    std::optional<std::string> written;
+    if (text.find('{') == std::string::npos) {
+      if (!ClosesEarly(text)) {
+        written = text;
+      }
+    } else {
+      written = EscapedText(text);
+    }
+    if (!written || written->size() > kParamTextLimit) {
+      return std::nullopt;
+    }
+    if (text.empty() || !IsBlank(text.back())) {
+      return written;
+    }
+    // A text that ends with a blank comes back only from a cut: the field is
+    // cut to 64 characters before expansion (and the expansion again). A
+    // shorter text fills its first "{}" with characters that expansion drops,
+    // so that an added last character falls to the cut.
+    const size_t missing = kParamTextLimit - written->size();
+    if (missing > 0) {
+      const size_t brace = written->find("{");
+      if (brace == std::string::npos) {
+        return std::nullopt;
+      }
+      written->insert(brace + 1, missing, '-');
+    }
+    *written += '.';
+    return written;
   }
 
   // The name of the macro whose value is `value`, defined once.
