@@ -10,21 +10,6 @@
 
 namespace partsc {
 
-namespace {
-
-// True when a slot below `index` holds a record named `name`.
-bool NameUsedBelow(int index, std::string_view name) {
-  const auto& table = PartsFileState::Instance().sizeTable;
-  for (int i = 0; i < index; ++i) {
-    if (table[i] != nullptr && table[i]->name.View() == name) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 int CompileSizeLine(std::string_view line, int sizeIndex, int lineNumber) {
   std::string name;
   const int nameResult = ExtractField(line, '"', kSizeNameMax, name);
@@ -62,7 +47,10 @@ int AddSize(int index, std::string_view name, std::string_view title) {
   if (index < 0 || index >= kMaxSizes) {
     return kSizeTableFull;
   }
-  std::unique_ptr<SizeRecord>& slot = PartsFileState::Instance().sizeTable[index];
+  PartsFileState& state = PartsFileState::Instance();
+  std::unique_ptr<SizeRecord>& slot = state.sizeTable[index];
+  // The names of the slots below, which a compile fills from 0 upwards.
+  state.sizeNames.Cover(state.sizeTable, index);
   slot.reset();
   slot = OvNew<SizeRecord>();
   if (slot == nullptr) {
@@ -72,9 +60,10 @@ int AddSize(int index, std::string_view name, std::string_view title) {
   slot->title.Assign(title);
   // The record stays in its slot even when its name is taken; it is simply
   // not counted.
-  if (NameUsedBelow(index, slot->name.View())) {
+  if (state.sizeNames.Find(state.sizeTable, slot->name.View()) >= 0) {
     return -1;
   }
+  state.sizeNames.Cover(state.sizeTable, index + 1);
   return 0;
 }
 

@@ -293,6 +293,7 @@ int ReadSizeList() {
   if (count > kMaxSizes) {
     return kReadDamaged;
   }
+  state.sizeNames.Forget();
   const int64_t position = SizeListOffset();
   int64_t fileEnd = 0;
   if (!StartReadingAt(position, fileEnd)) {

@@ -133,6 +133,31 @@ struct ParamEntry {
 // or more compares like 1 (the caller decides whether to sort at all).
 int CompareSizeNames(int sortMode, std::string_view a, std::string_view b);
 
+using SizeTable = std::array<std::unique_ptr<SizeRecord>, kMaxSizes>;
+
+// The size slots 0 to Covered() - 1 that hold a record, ordered by name (bytes
+// taken as unsigned) and, among equal names, by slot, so that a name is found
+// by binary search instead of by comparing it with every record. It holds slot
+// numbers only and compares the names the table holds now, so it stays right
+// while those slots keep their records; whoever changes them other than by
+// AddSize, ReadSizeList, WriteSizeList and ClearTables (which keep it right)
+// calls Forget.
+class SizeNameIndex {
+ public:
+  void Forget() { covered_ = 0; }
+  int Covered() const { return covered_; }
+  // Makes the index cover slots 0 to count - 1 (0 to 2048): takes the slots
+  // from Covered() on, or starts again when it covers more than that.
+  void Cover(const SizeTable& table, int count);
+  // The first covered slot whose record has that name, or -1.
+  int Find(const SizeTable& table, std::string_view name) const;
+
+ private:
+  std::array<int16_t, kMaxSizes> order_{};
+  int entries_ = 0;  // slots in order_: the covered slots that hold a record
+  int covered_ = 0;
+};
+
 // The one parts-file state of the process. The compile and the listing use it
 // one after the other; ClearTables starts each of them.
 struct PartsFileState {
@@ -141,7 +166,8 @@ struct PartsFileState {
   PartsHeader header;
   ApgBlock apgNames;
   ApgBlock apgComments;
-  std::array<std::unique_ptr<SizeRecord>, kMaxSizes> sizeTable;
+  SizeTable sizeTable;
+  SizeNameIndex sizeNames;
   std::array<std::unique_ptr<SpecEntry>, kMaxSpecEntries> specTable;
   int32_t specCount = 0;
   int32_t commonSpecCount = 0;
