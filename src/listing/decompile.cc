@@ -647,22 +647,20 @@ enum class Fit { kFits, kTooLong, kNoOrder };
 // back and the line keeps within `limit`; the order given is tried first.
 Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
            std::string& line) {
+  // A field left out is written empty, in its place, when its opening
+  // character occurs elsewhere on the line.
+  auto occurs = [&keyword, &fields](char open) {
+    return keyword.find(open) != std::string_view::npos ||
+           std::any_of(fields.begin(), fields.end(), [open](const Field& other) {
+             return other.given && other.text.find(open) != std::string::npos;
+           });
+  };
   std::vector<Field> written;
   std::string absentOpens;
   for (const Field& field : fields) {
     if (field.given) {
       written.push_back(field);
-    }
-  }
-  for (const Field& field : fields) {
-    if (field.given) {
-      continue;
-    }
-    const bool occurs = keyword.find(field.open) != std::string_view::npos ||
-                        std::any_of(written.begin(), written.end(), [&field](const Field& other) {
-                          return other.text.find(field.open) != std::string::npos;
-                        });
-    if (occurs) {
+    } else if (occurs(field.open)) {
       written.push_back(Field{field.open, {}, true});
     } else {
       absentOpens += field.open;

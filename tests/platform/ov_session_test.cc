@@ -219,5 +219,97 @@ TEST(DbgprintTest, LevelChoosesTheConsoleStream) {
   EXPECT_EQ(err.Text(), "fatal 4\n");
 }
 
+TEST(DbgprintTest, QuietSilencesProgressLinesOnly) {
+  OvSession& session = OvSession::GetInstance();
+  session.SetQuiet(true);
+  CaptureFd out(1);
+  CaptureFd err(2);
+  dbgprint(2, "progress\n");
+  dbgprint(3, "echo\n");
+  dbgprint(4, "fatal\n");
+  session.Reset();
+  dbgprint(2, "again\n");
+  EXPECT_EQ(out.Text(), "echo\nagain\n");
+  EXPECT_EQ(err.Text(), "fatal\n");
+}
+
+// What a command line leaves in the session, in one comparable text.
+std::string Settings() {
+  const OvSession& session = OvSession::GetInstance();
+  const char* actions[] = {"compile", "list", "decompile"};
+  std::string text = actions[static_cast<int>(session.Action())];
+  text += " p=" + session.SettingsPath() + " c=" + session.ControlName();
+  text += session.Strict() ? " strict" : "";
+  text += session.Quiet() ? " quiet" : "";
+  for (const std::string& file : session.ListFiles()) {
+    text += " [" + file + "]";
+  }
+  text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
+  return text;
+}
+
+TEST_F(SessionTest, ScriptAndRecoveryOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string settings;  // empty: refused
+  };
+  const std::vector<Case> cases = {
+      {{"-c", "RUN.CTL"}, "compile p= c=RUN.CTL d= o="},
+      {{"-cRUN.CTL", "-pS"}, "compile p=S c=RUN.CTL d= o="},
+      {{"--control", " A B "}, "compile p= c= A B  d= o="},
+      {{"--control=RUN.CTL", "--strict", "-q"}, "compile p= c=RUN.CTL strict quiet d= o="},
+      {{"--quiet", "--strict", "--strict"}, "compile p= c= strict quiet d= o="},
+      {{"--list", "a.prt", "b.prt"}, "list p= c= [a.prt] [b.prt] d= o="},
+      {{"--list", "a.prt", "-pS", "-q", "b.prt", "--", "-x", "--list"},
+       "list p=S c= quiet [a.prt] [b.prt] [-x] [--list] d= o="},
+      {{"a.prt", "--list"}, ""},
+      {{"--list", "-", ""}, "list p= c= [-] [] d= o="},
+      {{"--decompile", "a.prt"}, "decompile p= c= d=a.prt o="},
+      {{"--decompile=a.prt", "-o", "a.src", "-q"}, "decompile p= c= quiet d=a.prt o=a.src"},
+      {{"-oa.src", "--decompile", "-x.prt"}, "decompile p= c= d=-x.prt o=a.src"},
+      {{"--output=a.src", "--decompile", "a.prt", "-pS"}, "decompile p=S c= d=a.prt o=a.src"},
+      {{"--list"}, ""},
+      {{"--list", "--"}, ""},
+      {{"--list", "a", "--decompile", "b"}, ""},
+      {{"--list", "a", "-c", "R"}, ""},
+      {{"--list", "a", "--strict"}, ""},
+      {{"--decompile", "a", "-c", "R"}, ""},
+      {{"--decompile", "a", "--strict"}, ""},
+      {{"--list", "a", "-o", "b"}, ""},
+      {{"-o", "b"}, ""},
+      {{"-c"}, ""},
+      {{"-c", ""}, ""},
+      {{"--control="}, ""},
+      {{"-c", "A", "-c", "B"}, ""},
+      {{"--decompile", "a", "--decompile", "b"}, ""},
+      {{"--decompile"}, ""},
+      {{"-o", "x", "-o", "y", "--decompile", "a"}, ""},
+      {{"--controlRUN"}, ""},
+      {{"--list=a"}, ""},
+      {{"--strict=1"}, ""},
+      {{"-qq"}, ""},
+      {{"RUN.CTL"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(Parse(c.args, &out), !c.settings.empty()) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(out, "");
+    const std::string expected = c.settings.empty() ? "compile p= c= d= o=" : c.settings;
+    EXPECT_EQ(Settings(), expected) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(OvSession::GetInstance().ProgramName(), "partsc");
+  }
+}
+
+TEST_F(SessionTest, HelpEndsTheReadingBeforeAnyCombinationIsJudged) {
+  std::string out;
+  EXPECT_TRUE(Parse({"--list", "--help", "--bogus"}, &out));
+  EXPECT_TRUE(OvSession::GetInstance().ExitRequested());
+  for (const char* option : {"-p SETTINGS", "-c CONTROL", "--control CONTROL", "--strict",
+                             "-q, --quiet", "--list FILE...", "--decompile FILE", "-o OUT",
+                             "--output OUT", "-h, --help", "--version"}) {
+    EXPECT_NE(out.find(option), std::string::npos) << option;
+  }
+}
+
 }  // namespace
 }  // namespace partsc
