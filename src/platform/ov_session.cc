@@ -23,6 +23,7 @@ namespace partsc {
 namespace {
 
 constexpr const char* kHelpBody =
+    "\n"
     "Compiles the parts source files listed in a control file; without -c the\n"
     "name of the control file is asked for on the console.\n"
     "\n"
