@@ -1,0 +1,164 @@
+// Every parts file of the example library and of the fuzz corpora that reads
+// back is decompiled by the partsc binary, compiled again from the recovered
+// source, and compared with the original byte for byte but for the creation
+// date. The counts are printed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace partsc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEpoch = "1700000000";
+
+ProcessResult Partsc(const std::string& dir, const std::vector<std::string>& args) {
+  ProcessOptions options;
+  options.cwd = dir;
+  options.args = args;
+  options.env.emplace_back("SOURCE_DATE_EPOCH", kEpoch);
+  return RunProcess(PARTSC_BINARY, options);
+}
+
+bool IsPartsFileName(const fs::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".prt";
+}
+
+std::vector<fs::path> PartsFilesIn(const fs::path& dir) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.is_regular_file() && IsPartsFileName(entry.path())) {
+      files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+struct Tally {
+  int tried = 0;
+  int unreadable = 0;
+  int decompiled = 0;
+  std::map<std::string, std::string> refused;  // file: reason
+};
+
+// Lists, decompiles and compiles back one parts file; the work is done in
+// `work`, a fresh directory.
+void RoundTrip(const fs::path& file, const std::string& label, const fs::path& work, Tally& tally) {
+  SCOPED_TRACE(label);
+  ++tally.tried;
+  fs::create_directories(work);
+  const fs::path copy = work / file.filename();
+  fs::copy_file(file, copy, fs::copy_options::overwrite_existing);
+  if (Partsc(work.string(), {"--list", copy.filename().string()}).exitCode != 0) {
+    ++tally.unreadable;
+    return;
+  }
+  const ProcessResult recovered =
+      Partsc(work.string(), {"--decompile", copy.filename().string(), "-o", "back.src"});
+  if (recovered.exitCode != 0) {
+    EXPECT_FALSE(fs::exists(work / "back.src"));
+    tally.refused[label] = recovered.err;
+    return;
+  }
+  const fs::path again = work / "again";
+  fs::create_directory(again);
+  fs::rename(work / "back.src", again / "back.src");
+  WriteFile((again / "R.CTL").string(), "back.src\n");
+  const ProcessResult compiled = Partsc(again.string(), {"-q", "--strict", "-c", "R.CTL"});
+  ASSERT_EQ(compiled.exitCode, 0) << compiled.out << ReadFile((again / "back.src").string());
+  const fs::path output = again / file.filename();
+  ASSERT_TRUE(fs::exists(output)) << output;
+  std::vector<uint8_t> original = ReadBytes(file.string());
+  std::vector<uint8_t> back = ReadBytes(output.string());
+  ASSERT_EQ(original.size(), back.size());
+  for (size_t i = 2; i < 12 && i < back.size(); ++i) {
+    back[i] = original[i];
+  }
+  EXPECT_TRUE(original == back) << ReadFile((again / "back.src").string());
+  ++tally.decompiled;
+}
+
+void Report(const char* what, const Tally& tally) {
+  std::cout << what << ": " << tally.tried << " parts files tried, " << tally.unreadable
+            << " do not read back, " << tally.decompiled << " decompiled and compiled back, "
+            << tally.refused.size() << " refused\n";
+  for (const auto& [file, reason] : tally.refused) {
+    std::cout << "  refused " << file << ": " << reason;
+  }
+}
+
+TEST(DecompileRoundTrip, ExampleLibrary) {
+  TempDir dir;
+  fs::copy(fs::path(PARTSC_SOURCE_DIR) / "examples", dir.path(), fs::copy_options::recursive);
+  fs::create_directory(dir.File("parts"));
+  ProcessOptions options;
+  options.cwd = dir.path();
+  options.args = {"-pORVA.SET"};
+  options.stdinText = "LIBRARY.CTL\n";
+  options.env.emplace_back("SOURCE_DATE_EPOCH", kEpoch);
+  ASSERT_EQ(RunProcess(PARTSC_BINARY, options).exitCode, 0);
+
+  Tally tally;
+  for (const fs::path& file : PartsFilesIn(dir.File("parts"))) {
+    RoundTrip(file, "examples/" + file.filename().string(),
+              dir.File("work/") + file.stem().string(), tally);
+  }
+  Report("example library", tally);
+  // BRACKET.PRT is the part a failed compile leaves: it does not read back.
+  EXPECT_EQ(tally.tried, 5);
+  EXPECT_EQ(tally.unreadable, 1);
+  EXPECT_EQ(tally.decompiled, 4);
+  EXPECT_TRUE(tally.refused.empty());
+}
+
+TEST(DecompileRoundTrip, ParsesFileCorpus) {
+  TempDir dir;
+  Tally tally;
+  const fs::path corpus = fs::path(PARTSC_SOURCE_DIR) / "fuzz/corpus/read_parts_file_fuzzer";
+  for (const fs::path& file : PartsFilesIn(corpus)) {
+    RoundTrip(file, file.filename().string(), dir.File(file.stem().string()), tally);
+  }
+  Report("parts file corpus", tally);
+  EXPECT_GT(tally.decompiled, 0);
+  EXPECT_TRUE(tally.refused.empty());
+}
+
+TEST(DecompileRoundTrip, WhatTheSourceCorpusCompilesTo) {
+  TempDir dir;
+  Tally tally;
+  const fs::path corpus = fs::path(PARTSC_SOURCE_DIR) / "fuzz/corpus/compile_source_fuzzer";
+  std::vector<fs::path> sources;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    sources.push_back(entry.path());
+  }
+  std::sort(sources.begin(), sources.end());
+  for (const fs::path& source : sources) {
+    const fs::path compiled = fs::path(dir.path()) / "compiled" / source.stem();
+    fs::create_directories(compiled);
+    fs::copy_file(source, compiled / "in.src");
+    WriteFile((compiled / "R.CTL").string(), "in.src\n");
+    Partsc(compiled.string(), {"-q", "-c", "R.CTL"});
+    for (const fs::path& file : PartsFilesIn(compiled)) {
+      const std::string label = source.filename().string() + " -> " + file.filename().string();
+      RoundTrip(file, label, fs::path(dir.path()) / "work" / source.stem() / file.stem(), tally);
+    }
+  }
+  Report("source corpus", tally);
+  EXPECT_GT(tally.decompiled, 0);
+  EXPECT_TRUE(tally.refused.empty());
+}
+
+}  // namespace
+}  // namespace partsc::testing
