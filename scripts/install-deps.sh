@@ -17,6 +17,7 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
   missing+=(libclang-rt-dev)
 have_cmd man || missing+=(man-db)
+have_cmd groff || missing+=(groff-base)
 have_cmd valgrind || missing+=(valgrind)
 
 if [ ${#missing[@]} -eq 0 ]; then
