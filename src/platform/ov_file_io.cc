@@ -158,6 +158,10 @@ bool OvFileIO::Fgets(std::string& line, int size) {
   if (stream_ == nullptr || size < 2) {
     return false;
   }
+  // A prompt written to the console shows before the console is read.
+  if (stream_ == stdin) {
+    std::fflush(stdout);
+  }
   line.resize(static_cast<size_t>(size));
   if (std::fgets(line.data(), size, stream_) == nullptr) {
     line.clear();

@@ -45,7 +45,8 @@ class OvFileIO {
   bool FopenStdout();
   // Reads one piece as C fgets does: at most size-1 characters, up to and
   // including a line feed. The text ends at the first zero byte of the piece.
-  // Returns false at end of file when nothing was read.
+  // Returns false at end of file when nothing was read. Reading standard
+  // input first flushes standard output, so that a prompt shows.
   bool Fgets(std::string& line, int size);
   // Repositions a text file; 0 on success.
   int Fseek(long offset, int origin);

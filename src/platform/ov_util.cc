@@ -76,12 +76,17 @@ void dbgprint(int level, const char* format, ...) {
   if (level == 2 && OvSession::GetInstance().Quiet()) {
     return;
   }
-  std::FILE* console = level == 4 ? stderr : stdout;
   va_list args;
   va_start(args, format);
-  std::vfprintf(console, format, args);
+  if (level == 4) {
+    // What standard output holds comes first, so the console keeps the order.
+    std::fflush(stdout);
+    std::vfprintf(stderr, format, args);
+    std::fflush(stderr);
+  } else {
+    std::vfprintf(stdout, format, args);
+  }
   va_end(args);
-  std::fflush(console);
 }
 
 }  // namespace partsc

@@ -20,7 +20,10 @@ class OvUtil {
 
 // Console output by level: 2 progress lines (standard output; nothing while
 // the session is quiet), 3 diagnostic echoes (standard output, never
-// silenced), 4 fatal errors (standard error). Every call is flushed at once.
+// silenced), 4 fatal errors (standard error). Standard output is buffered as
+// the C library does it (line by line on a terminal, in blocks into a file or
+// a pipe) and flushed before a fatal error is written, before standard input
+// is read and at exit, so the console shows everything in the order written.
 void dbgprint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace partsc
