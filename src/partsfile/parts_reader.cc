@@ -44,12 +44,8 @@ bool StartReadingAt(int64_t position, int64_t& fileEnd) {
   return fileEnd >= 0 && SeekTo(position);
 }
 
-// How BufferedInput reads: in chunks of up to kChunk bytes, or exactly the
-// bytes each Take asks for.
-enum class Buffering { kChunks, kExact };
-
-// Reads on from where the parts file stands, in chunks, so that a size list
-// or a size's member list costs a few large reads rather than one per record
+// Reads on from where the parts file stands, in chunks, so that the size
+// list or a member list costs a few large reads rather than one per record
 // and text. No read asks for bytes beyond the end of the file, so a read that
 // transfers fewer bytes than asked is a failure, never the end of the file;
 // after it every Take fails.
@@ -57,8 +53,7 @@ class BufferedInput {
  public:
   static constexpr int kChunk = 4096;
 
-  BufferedInput(int64_t position, int64_t fileEnd, Buffering buffering)
-      : position_(position), fileEnd_(fileEnd), buffering_(buffering) {}
+  BufferedInput(int64_t position, int64_t fileEnd) : position_(position), fileEnd_(fileEnd) {}
 
   // Copies the next `count` bytes (0 to kChunk) into `out`; false when the
   // file ends before them or a read falls short.
@@ -83,8 +78,7 @@ class BufferedInput {
     std::memmove(buffer_.data(), buffer_.data() + begin_, static_cast<size_t>(kept));
     begin_ = 0;
     end_ = kept;
-    const int room = buffering_ == Buffering::kChunks ? kChunk - kept : count - kept;
-    const int want = static_cast<int>(std::min<int64_t>(room, fileEnd_ - position_));
+    const int want = static_cast<int>(std::min<int64_t>(kChunk - kept, fileEnd_ - position_));
     if (want <= 0) {
       return false;
     }
@@ -102,7 +96,6 @@ class BufferedInput {
   int end_ = 0;
   int64_t position_;
   int64_t fileEnd_;
-  Buffering buffering_;
   bool failed_ = false;
 };
 
@@ -173,15 +166,14 @@ int ReadParamRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
 
 // Reads the member list at `position` until the end record, a short read or
 // a full table. With `asCommon`, every stored entry is counted as a common
-// entry. The common list is read once per file, record by record and text by
-// text; a size's list, read once per size, in chunks.
+// entry.
 int ReadMemberList(int64_t position, bool asCommon) {
   PartsFileState& state = PartsFileState::Instance();
   int64_t fileEnd = 0;
   if (!StartReadingAt(position, fileEnd)) {
     return kReadShort;
   }
-  BufferedInput input(position, fileEnd, asCommon ? Buffering::kExact : Buffering::kChunks);
+  BufferedInput input(position, fileEnd);
   for (;;) {
     uint8_t head[kMemberHeadSize];
     if (!input.Take(head, kMemberHeadSize)) {
@@ -299,7 +291,7 @@ int ReadSizeList() {
   if (!StartReadingAt(position, fileEnd)) {
     return kReadShort;
   }
-  BufferedInput input(position, fileEnd, Buffering::kChunks);
+  BufferedInput input(position, fileEnd);
   for (int i = 0; i < count; ++i) {
     auto& slot = state.sizeTable[static_cast<size_t>(i)];
     slot.reset();
