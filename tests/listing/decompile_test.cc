@@ -17,6 +17,7 @@
 #include "driver/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_state.h"
+#include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
@@ -410,6 +411,33 @@ TEST_F(DecompileTest, UnreadableFilesGiveTheListingsReason) {
   EXPECT_EQ(UnreadableReason(5, 109), "out of memory");
   EXPECT_EQ(UnreadableReason(1, 11), "cannot be opened");
   EXPECT_EQ(UnreadableReason(7, 200), "too many members in the size member list");
+}
+
+// A refused allocation, a short read or a short write anywhere in the work
+// (the reading, the check's compile) never gives a source other than the one
+// an undisturbed run gives: either that source or none, with a reason.
+TEST_F(DecompileTest, FaultsNeverGiveAnotherSource) {
+  const std::string path = Compile(kTwoSizes);
+  std::string expected;
+  std::string reason;
+  OvFaults::Reset();
+  ASSERT_EQ(Decompile(path, expected, reason), kDecompileOk) << reason;
+  for (const OvFaultKind kind :
+       {OvFaultKind::kAllocation, OvFaultKind::kRead, OvFaultKind::kWrite}) {
+    OvFaults::Reset();
+    std::string source;
+    ASSERT_EQ(Decompile(path, source, reason), kDecompileOk);
+    const int64_t operations = OvFaults::Count(kind);
+    ASSERT_GT(operations, 0);
+    for (int64_t n = 1; n <= operations; ++n) {
+      SCOPED_TRACE(::testing::Message()
+                   << "operation " << n << " of kind " << static_cast<int>(kind));
+      OvFaults::Arm(kind, n, false);
+      const int result = Decompile(path, source, reason);
+      OvFaults::Reset();
+      EXPECT_TRUE(result == kDecompileOk ? source == expected : source.empty() && !reason.empty());
+    }
+  }
 }
 
 }  // namespace
