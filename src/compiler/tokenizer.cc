@@ -46,27 +46,29 @@ std::string_view TrimBlanks(std::string_view text) {
 
 // What stands between the first opening character and its matching closing
 // character, or up to the end of the line when the field is never closed.
-std::string GatherField(std::string_view line, const DelimiterPair& pair) {
-  std::string gathered;
-  int depth = 0;
-  for (const char c : line) {
-    if (depth == 0) {
-      if (c == pair.opening) {
-        depth = 1;
-      }
-      continue;
-    }
-    if (c == pair.closing) {
+// The closing character is tested first, so a pair of equal characters ends
+// at the next one and only distinct pairs nest.
+std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
+  const size_t open = line.find(pair.opening);
+  if (open == std::string_view::npos) {
+    return {};
+  }
+  const std::string_view rest = line.substr(open + 1);
+  if (pair.opening == pair.closing) {
+    return rest.substr(0, rest.find(pair.closing));
+  }
+  int depth = 1;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == pair.closing) {
       --depth;
       if (depth == 0) {
-        break;
+        return rest.substr(0, i);
       }
-    } else if (c == pair.opening) {
+    } else if (rest[i] == pair.opening) {
       ++depth;
     }
-    gathered.push_back(c);
   }
-  return gathered;
+  return rest;
 }
 
 void StoreItem(std::string_view text, ValueItem& item, int32_t& type) {
@@ -96,8 +98,7 @@ int ExtractField(std::string_view line, char delimiter, int maxLength, std::stri
   if (pair == nullptr) {
     return kFieldBadDelimiter;
   }
-  const std::string gathered = GatherField(line, *pair);
-  const std::string_view trimmed = TrimBlanks(gathered);
+  const std::string_view trimmed = TrimBlanks(GatherField(line, *pair));
   if (trimmed.empty()) {
     return kFieldMissing;
   }
