@@ -1,6 +1,6 @@
 // Any bytes as one parts source file: compiled, and when the compile
 // succeeds, read back and listed as the run driver does; a file whose listing
-// fails is removed.
+// fails is removed. Every source is compiled twice, to check the backup.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -45,6 +45,23 @@ void CheckCompiled(const std::string& outputPath, OvFileIO& runLog) {
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
 }
 
+// Compiling the same source again moves the first result, whole, to its
+// backup name and writes the same bytes again: nothing is lost, and a compile
+// depends on nothing but its input.
+void CheckRecompile(const std::string& input, int code, const std::string& outputPath) {
+  if (outputPath.empty()) {
+    return;
+  }
+  const std::string first = ReadWhole(outputPath);
+  std::string again;
+  Require(CompilePartsSource(input, again) == code, "a second compile answers the same");
+  Require(again == outputPath, "a second compile names the same parts file");
+  const std::string backup = outputPath + (OvFile::IsLowerCase(outputPath) ? ".old" : ".OLD");
+  Require(OvFile::Access(backup, 0) == 0 && ReadWhole(backup) == first,
+          "the first parts file survives whole as the backup");
+  Require(ReadWhole(outputPath) == first, "a second compile writes the same bytes");
+}
+
 }  // namespace
 }  // namespace partsc::fuzz
 
@@ -64,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (code == kCompileOutputOpen) {
     Require(outputPath.empty(), "a parts file that could not be opened leaves no path");
   }
+  CheckRecompile(input, code, outputPath);
   if (code == kCompileOk) {
     CheckCompiled(outputPath, runLog);
   }

@@ -25,6 +25,9 @@ void CleanWorkDir();
 // Writes `bytes` to `name` in the working directory; answers its full path.
 std::string WriteInput(const std::string& name, std::string_view bytes);
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadWhole(const std::string& path);
+
 // Stops the process (not through exit()) when a property that must hold for
 // every input does not; the message names the property.
 void Require(bool holds, const char* property);
