@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <new>
 
 #include "platform/ov_faults.h"
 
@@ -135,6 +136,14 @@ bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   if (stream_ != nullptr && ::fstat(::fileno(stream_), &status) == 0 && S_ISDIR(status.st_mode)) {
     Fclose();
   }
+  // A buffer larger than the C library's, so that a long source or run log
+  // takes few reads and writes; without one the library's own serves.
+  if (stream_ != nullptr) {
+    buffer_.reset(new (std::nothrow) char[kStreamBuffer]);
+    if (buffer_ != nullptr) {
+      std::setvbuf(stream_, buffer_.get(), _IOFBF, kStreamBuffer);
+    }
+  }
   return stream_ != nullptr;
 }
 
@@ -202,6 +211,7 @@ void OvFileIO::Fclose() {
   }
   stream_ = nullptr;
   ownsStream_ = false;
+  buffer_.reset();
 }
 
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {

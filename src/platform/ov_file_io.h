@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace partsc {
@@ -67,8 +69,11 @@ class OvFileIO {
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 
  private:
+  static constexpr size_t kStreamBuffer = 32 * 1024;
+
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
+  std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
 };
 
