@@ -762,13 +762,53 @@ void RemoveQuietly(const std::string& path) {
   }
 }
 
+// The part of the parts file that holds byte `offset`.
+std::string PartAt(size_t offset, const PartsImage& image) {
+  struct HeaderField {
+    size_t end;
+    const char* name;
+  };
+  static constexpr std::array<HeaderField, 14> kHeader = {{{2, "version"},
+                                                           {12, "creation date"},
+                                                           {76, "comment"},
+                                                           {78, "comment length"},
+                                                           {80, "spec file"},
+                                                           {82, "spec record"},
+                                                           {84, "first number"},
+                                                           {86, "second number"},
+                                                           {88, "size count"},
+                                                           {92, "common list offset"},
+                                                           {156, "title"},
+                                                           {158, "title length"},
+                                                           {160, "APG comment count"},
+                                                           {162, "sort mode"}}};
+  for (const HeaderField& field : kHeader) {
+    if (offset < field.end) {
+      return std::string("the header's ") + field.name;
+    }
+  }
+  if (offset < static_cast<size_t>(kHeaderSize)) {
+    return "the header's reserved bytes";
+  }
+  const size_t sizes = image.apgCommentCount != 0 ? 664 : 460;
+  if (offset < sizes) {
+    return offset < 460 ? "the APG name block" : "the APG comment block";
+  }
+  const size_t record = (offset - sizes) / kSizeRecordSize;
+  if (record < static_cast<size_t>(std::max(image.sizeCount, 0))) {
+    return "size record " + std::to_string(record + 1);
+  }
+  return "the member lists";
+}
+
 // Where the compile of `source` and the original first differ; empty when
 // they are the same but for the creation date.
-std::string Difference(const std::string& original, const std::string& compiled) {
+std::string Difference(const std::string& original, const std::string& compiled,
+                       const PartsImage& image) {
   const size_t common = std::min(original.size(), compiled.size());
   for (size_t i = 0; i < common; ++i) {
     if ((i < kDateBegin || i >= kDateEnd) && original[i] != compiled[i]) {
-      return "byte " + std::to_string(i) + " differs";
+      return "byte " + std::to_string(i) + " differs, in " + PartAt(i, image);
     }
   }
   if (original.size() != compiled.size()) {
@@ -817,7 +857,7 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
     reason = "the source would not compile back (compile result " + std::to_string(code) + ")";
     return kDecompileNotRecoverable;
   }
-  const std::string difference = Difference(image.bytes, compiled);
+  const std::string difference = Difference(image.bytes, compiled, image);
   if (!difference.empty()) {
     reason = "the source would not reproduce the file (" + difference + ")";
     return kDecompileNotRecoverable;

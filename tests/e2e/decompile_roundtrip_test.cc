@@ -53,13 +53,15 @@ struct Tally {
   std::map<std::string, std::string> refused;  // file: reason
 };
 
-// Lists, decompiles and compiles back one parts file; the work is done in
-// `work`, a fresh directory.
-void RoundTrip(const fs::path& file, const std::string& label, const fs::path& work, Tally& tally) {
+// Lists, decompiles and compiles back one parts file under the name `name`
+// (whose base is the parts name); the work is done in `work`, a fresh
+// directory.
+void RoundTrip(const fs::path& file, const std::string& name, const std::string& label,
+               const fs::path& work, Tally& tally) {
   SCOPED_TRACE(label);
   ++tally.tried;
   fs::create_directories(work);
-  const fs::path copy = work / file.filename();
+  const fs::path copy = work / name;
   fs::copy_file(file, copy, fs::copy_options::overwrite_existing);
   if (Partsc(work.string(), {"--list", copy.filename().string()}).exitCode != 0) {
     ++tally.unreadable;
@@ -78,7 +80,7 @@ void RoundTrip(const fs::path& file, const std::string& label, const fs::path& w
   WriteFile((again / "R.CTL").string(), "back.src\n");
   const ProcessResult compiled = Partsc(again.string(), {"-q", "--strict", "-c", "R.CTL"});
   ASSERT_EQ(compiled.exitCode, 0) << compiled.out << ReadFile((again / "back.src").string());
-  const fs::path output = again / file.filename();
+  const fs::path output = again / name;
   ASSERT_TRUE(fs::exists(output)) << output;
   std::vector<uint8_t> original = ReadBytes(file.string());
   std::vector<uint8_t> back = ReadBytes(output.string());
@@ -112,7 +114,7 @@ TEST(DecompileRoundTrip, ExampleLibrary) {
 
   Tally tally;
   for (const fs::path& file : PartsFilesIn(dir.File("parts"))) {
-    RoundTrip(file, "examples/" + file.filename().string(),
+    RoundTrip(file, file.filename().string(), "examples/" + file.filename().string(),
               dir.File("work/") + file.stem().string(), tally);
   }
   Report("example library", tally);
@@ -123,16 +125,29 @@ TEST(DecompileRoundTrip, ExampleLibrary) {
   EXPECT_TRUE(tally.refused.empty());
 }
 
-TEST(DecompileRoundTrip, ParsesFileCorpus) {
+// The corpus files are named by their content; each is tried under a short
+// name of its own, since the name before the full stop is the parts name.
+// Many are damaged files that still read back, which no source gives again:
+// those are refused with a reason (and no file), never decompiled wrongly.
+TEST(DecompileRoundTrip, PartsFileCorpus) {
   TempDir dir;
   Tally tally;
   const fs::path corpus = fs::path(PARTSC_SOURCE_DIR) / "fuzz/corpus/read_parts_file_fuzzer";
-  for (const fs::path& file : PartsFilesIn(corpus)) {
-    RoundTrip(file, file.filename().string(), dir.File(file.stem().string()), tally);
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string name = "c" + std::to_string(i);
+    RoundTrip(files[i], name + ".prt", files[i].filename().string(), dir.File(name), tally);
   }
   Report("parts file corpus", tally);
   EXPECT_GT(tally.decompiled, 0);
-  EXPECT_TRUE(tally.refused.empty());
+  for (const auto& [file, reason] : tally.refused) {
+    EXPECT_NE(reason.find(": not recoverable: "), std::string::npos) << file;
+    EXPECT_EQ(std::count(reason.begin(), reason.end(), '\n'), 1) << file;
+  }
 }
 
 TEST(DecompileRoundTrip, WhatTheSourceCorpusCompilesTo) {
@@ -152,7 +167,8 @@ TEST(DecompileRoundTrip, WhatTheSourceCorpusCompilesTo) {
     Partsc(compiled.string(), {"-q", "-c", "R.CTL"});
     for (const fs::path& file : PartsFilesIn(compiled)) {
       const std::string label = source.filename().string() + " -> " + file.filename().string();
-      RoundTrip(file, label, fs::path(dir.path()) / "work" / source.stem() / file.stem(), tally);
+      RoundTrip(file, file.filename().string(), label,
+                fs::path(dir.path()) / "work" / source.stem() / file.stem(), tally);
     }
   }
   Report("source corpus", tally);
