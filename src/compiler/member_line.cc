@@ -1,6 +1,9 @@
 #include "compiler/member_line.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -47,21 +50,33 @@ uint16_t SpecRecord(const float* numbers, int numberCount) {
 }
 
 // Builds the expansion of a text, keeping at most limit + 1 characters: enough
-// to tell whether the whole expansion would exceed the limit.
+// to tell whether the whole expansion would exceed the limit. Up to the usual
+// limits it needs no allocation.
 class BoundedText {
  public:
-  explicit BoundedText(size_t limit) : limit_(limit) { text_.reserve(limit + 1); }
+  explicit BoundedText(size_t limit) : limit_(limit) {
+    if (limit_ + 1 > inline_.size()) {
+      large_.resize(limit_ + 1);
+      data_ = large_.data();
+    }
+  }
+  BoundedText(const BoundedText&) = delete;
+  BoundedText& operator=(const BoundedText&) = delete;
 
   void Append(std::string_view piece) {
-    const size_t room = limit_ + 1 - text_.size();
-    text_.append(piece.substr(0, room));
+    const size_t n = std::min(piece.size(), limit_ + 1 - size_);
+    std::memcpy(data_ + size_, piece.data(), n);
+    size_ += n;
   }
-  bool Full() const { return text_.size() > limit_; }
-  std::string& Text() { return text_; }
+  bool Full() const { return size_ > limit_; }
+  std::string_view View() const { return {data_, size_}; }
 
  private:
   size_t limit_;
-  std::string text_;
+  size_t size_ = 0;
+  std::array<char, 128> inline_;
+  std::string large_;
+  char* data_ = inline_.data();
 };
 
 }  // namespace
@@ -196,6 +211,14 @@ int ExpandMacros(std::string& text, int maxLength) {
     return 0;
   }
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
+  // Without a brace the expansion is the text itself.
+  if (text.find('{') == std::string::npos) {
+    if (text.size() <= limit) {
+      return 0;
+    }
+    text.resize(limit);
+    return 1;
+  }
   BoundedText result(limit);
   const std::string_view source(text);
   std::string value;
@@ -222,10 +245,10 @@ int ExpandMacros(std::string& text, int maxLength) {
     pos = close + 1;
   }
   if (result.Full()) {
-    text.assign(result.Text(), 0, limit);
+    text.assign(result.View().substr(0, limit));
     return 1;
   }
-  text = std::move(result.Text());
+  text.assign(result.View());
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/ov_file_io.h"
 
@@ -180,6 +181,7 @@ struct PartsFileState {
   // Writer state.
   int32_t memberWritePosition = 0;
   bool listStartPending = false;
+  std::vector<uint8_t> memberListBytes;  // the list being written
   // Reader state: the length of the file open for reading, -1 until the
   // reader first asks; every open and close forgets it.
   int64_t readFileEnd = -1;

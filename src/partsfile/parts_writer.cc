@@ -17,7 +17,7 @@ namespace {
 // A text length as one byte of a member-record head. The compiler keeps every
 // member text far below 255 characters; a longer one is cut, so that the
 // length in the head always matches the characters that follow it.
-size_t ByteLength(const std::string& text) {
+size_t ByteLength(std::string_view text) {
   return std::min<size_t>(text.size(), 255);
 }
 
@@ -30,7 +30,7 @@ bool WriteAll(OvFileIO& file, const void* bytes, size_t count) {
   return file.Write(bytes, asked) == asked;
 }
 
-void AppendText(std::vector<uint8_t>& out, const std::string& text, size_t length) {
+void AppendText(std::vector<uint8_t>& out, std::string_view text, size_t length) {
   out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
@@ -50,7 +50,8 @@ void AppendParamRecord(std::vector<uint8_t>& out, const ParamEntry& entry) {
   // The compiler refuses longer names; the head has room for six characters.
   assert(entry.name.size() <= kParamNameMax && "param name longer than six characters");
   const size_t nameLength = std::min<size_t>(entry.name.size(), kParamNameMax);
-  const std::string comment = entry.comment.value_or(std::string());
+  const std::string_view comment =
+      entry.comment.has_value() ? std::string_view(*entry.comment) : std::string_view();
   const size_t textLength = ByteLength(entry.text);
   const size_t commentLength = ByteLength(comment);
   uint8_t head[kMemberHeadSize] = {};
@@ -66,9 +67,9 @@ void AppendParamRecord(std::vector<uint8_t>& out, const ParamEntry& entry) {
 }
 
 // The bytes of the member list of the current table entries, end record
-// included.
-std::vector<uint8_t> BuildMemberList(const PartsFileState& state) {
-  std::vector<uint8_t> out;
+// included. `out` keeps its room from list to list.
+void BuildMemberList(const PartsFileState& state, std::vector<uint8_t>& out) {
+  out.clear();
   const int specCount = std::clamp<int32_t>(state.specCount, 0, kMaxSpecEntries);
   for (int i = 0; i < specCount; ++i) {
     const SpecEntry* entry = state.specTable[static_cast<size_t>(i)].get();
@@ -84,7 +85,6 @@ std::vector<uint8_t> BuildMemberList(const PartsFileState& state) {
     }
   }
   out.resize(out.size() + kMemberHeadSize, 0);
-  return out;
 }
 
 // Ties the first counted size record of that name to a member list. The
@@ -196,7 +196,8 @@ int WriteMemberList(std::optional<std::string_view> sizeName) {
   if (sizeName.has_value()) {
     TieSizeRecord(state, *sizeName, state.memberWritePosition);
   }
-  const std::vector<uint8_t> bytes = BuildMemberList(state);
+  std::vector<uint8_t>& bytes = state.memberListBytes;
+  BuildMemberList(state, bytes);
   if (!WriteAll(state.partsFile, bytes.data(), bytes.size())) {
     return kPartsShortWrite;
   }
