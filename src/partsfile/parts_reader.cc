@@ -58,11 +58,23 @@ class BufferedInput {
   // Copies the next `count` bytes (0 to kChunk) into `out`; false when the
   // file ends before them or a read falls short.
   bool Take(void* out, int count) {
-    assert(count >= 0 && count <= kChunk && "one record or text at a time");
+    std::string_view bytes;
+    if (!TakeView(count, bytes)) {
+      return false;
+    }
+    std::memcpy(out, bytes.data(), bytes.size());
+    return true;
+  }
+
+  // The next `count` bytes (0 to kChunk) as a view of the buffer, good until
+  // the next Take; false as for Take.
+  bool TakeView(int count, std::string_view& bytes) {
+    assert(count >= 0 && count <= kChunk && "one record or its texts at a time");
     if (end_ - begin_ < count && !Fill(count)) {
       return false;
     }
-    std::memcpy(out, buffer_.data() + begin_, static_cast<size_t>(count));
+    bytes = std::string_view(reinterpret_cast<const char*>(buffer_.data()) + begin_,
+                             static_cast<size_t>(count));
     begin_ += count;
     return true;
   }
@@ -99,16 +111,6 @@ class BufferedInput {
   bool failed_ = false;
 };
 
-// Reads `length` (0 to 255) characters into `text`.
-bool ReadText(BufferedInput& input, std::string& text, int length) {
-  char bytes[256];
-  if (!input.Take(bytes, length)) {
-    return false;
-  }
-  text.assign(bytes, static_cast<size_t>(length));
-  return true;
-}
-
 // Appends one param entry after the entries already in the table.
 int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
                     std::string_view comment) {
@@ -139,8 +141,8 @@ int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
 
 // A spec record after its head: the name, then the entry.
 int ReadSpecRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
-  std::string name;
-  if (!ReadText(input, name, head[2])) {
+  std::string_view name;
+  if (!input.TakeView(head[2], name)) {
     return kReadShort;
   }
   const int number = head[1] == 0 ? 256 : head[1];
@@ -156,12 +158,12 @@ int ReadParamRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
   }
   FixedText<kParamNameMax> name;
   name.AssignField(head + 6, head[1]);
-  std::string comment;
-  std::string text;
-  if (!ReadText(input, comment, head[4]) || !ReadText(input, text, head[2])) {
+  // The comment, then the text: taken together, so that both views stay good.
+  std::string_view texts;
+  if (!input.TakeView(head[4] + head[2], texts)) {
     return kReadShort;
   }
-  return StoreParamEntry(name.View(), text, head[3], comment);
+  return StoreParamEntry(name.View(), texts.substr(head[4]), head[3], texts.substr(0, head[4]));
 }
 
 // Reads the member list at `position` until the end record, a short read or
