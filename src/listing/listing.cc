@@ -232,9 +232,9 @@ int ListOpenFile(const std::string& path, OvFileIO& runLog) {
   return 0;
 }
 
-// Member lines are built whole and written with one Fprintf each, as "%s":
-// a text goes in as "%s" would print it, up to its first zero byte, and a
-// number as "%d" prints it.
+// The member lines of a block are built whole and written with one Fprintf,
+// as "%s": a text goes in as "%s" would print it, up to its first zero byte,
+// and a number as "%d" prints it.
 void AppendText(std::string& line, const std::string& text) {
   line.append(text.c_str());
 }
@@ -253,27 +253,27 @@ void ListSpecEntries(OvFileIO& runLog, int scope) {
   if (WalkSpecEntries(scope, number, invertedFlag, record, name)) {
     return;
   }
-  std::string line;
+  std::string lines;
   bool last = false;
   while (!last) {
     last = WalkSpecEntries(0, number, invertedFlag, record, name);
     // The flag as the source line wrote it: 1 for an entry that is not inverted.
     const int shownFlag = invertedFlag == 0 ? 1 : 0;
-    line.assign("s ");
+    lines += "s ";
     if (record != 0) {
-      line += '[';
-      AppendNumber(line, record);
-      line += "] ";
+      lines += '[';
+      AppendNumber(lines, record);
+      lines += "] ";
     }
-    line += '<';
-    AppendNumber(line, number);
-    line += ',';
-    AppendNumber(line, shownFlag);
-    line += ">\"";
-    AppendText(line, name);
-    line += "\"\n";
-    runLog.Fprintf("%s", line.c_str());
+    lines += '<';
+    AppendNumber(lines, number);
+    lines += ',';
+    AppendNumber(lines, shownFlag);
+    lines += ">\"";
+    AppendText(lines, name);
+    lines += "\"\n";
   }
+  runLog.Fprintf("%s", lines.c_str());
 }
 
 void ListParamEntries(OvFileIO& runLog, int scope) {
@@ -284,36 +284,36 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
   if (WalkParamEntries(scope, name, pairCode, text, comment)) {
     return;
   }
-  std::string line;
+  std::string lines;
   bool last = false;
   while (!last) {
     last = WalkParamEntries(0, name, pairCode, text, comment);
     const int units = pairCode % 10;
     const int tens = pairCode / 10;
-    line.assign("p !");
-    AppendText(line, name);
-    line += '!';
+    lines += "p !";
+    AppendText(lines, name);
+    lines += '!';
     if (units == 0) {
-      line += " (";
-      AppendText(line, text);
-      line += ')';
+      lines += " (";
+      AppendText(lines, text);
+      lines += ')';
     }
     if (pairCode != 0) {
       // "%1d" prints as "%d" does: at least one digit.
-      line += " <";
-      AppendNumber(line, units);
-      line += ',';
-      AppendNumber(line, tens);
-      line += '>';
+      lines += " <";
+      AppendNumber(lines, units);
+      lines += ',';
+      AppendNumber(lines, tens);
+      lines += '>';
     }
     if (!comment.empty()) {
-      line += "\" ";
-      AppendText(line, comment);
-      line += '"';
+      lines += "\" ";
+      AppendText(lines, comment);
+      lines += '"';
     }
-    line += '\n';
-    runLog.Fprintf("%s", line.c_str());
+    lines += '\n';
   }
+  runLog.Fprintf("%s", lines.c_str());
 }
 
 }  // namespace
