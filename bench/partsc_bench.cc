@@ -280,6 +280,9 @@ void RemoveOutputs(const Library& library) {
   fs::remove(root / kRunLogName);
   fs::remove(root / (library.controlName + ".LOG"));
   fs::remove(root / kConsoleName);
+  // The file system finishes the removals now, not inside the next
+  // measurement.
+  sync();
 }
 
 std::string ReadWhole(const fs::path& path) {
