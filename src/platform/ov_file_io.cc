@@ -225,6 +225,9 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
     fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
   } while (fd < 0 && errno == EINTR);
   fd_ = fd;
+  // Appending writes land at the end, wherever the file stood: no position
+  // is kept for such a file.
+  position_ = fd_ >= 0 && (flags & kOpenAppend) == 0 ? 0 : -1;
   return fd_ >= 0;
 }
 
@@ -233,6 +236,7 @@ void OvFileIO::Close() {
     ::close(fd_);
   }
   fd_ = -1;
+  position_ = -1;
 }
 
 int64_t OvFileIO::Lseek(int64_t offset, int origin) {
@@ -240,8 +244,23 @@ int64_t OvFileIO::Lseek(int64_t offset, int origin) {
   if (fd_ < 0 || whence < 0) {
     return -1;
   }
+  // A seek to where the file already stands needs no system call.
+  if (origin == kSeekStart && position_ >= 0 && offset == position_) {
+    return position_;
+  }
   const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
-  return position < 0 ? -1 : static_cast<int64_t>(position);
+  position_ = position < 0 ? -1 : static_cast<int64_t>(position);
+  return position_;
+}
+
+void OvFileIO::Advance(int transferred) {
+  if (transferred < 0) {
+    position_ = -1;
+    return;
+  }
+  if (position_ >= 0) {
+    position_ += transferred;
+  }
 }
 
 int OvFileIO::Read(void* buffer, int count) {
@@ -252,7 +271,9 @@ int OvFileIO::Read(void* buffer, int count) {
   if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
-  return ReadFully(fd_, static_cast<char*>(buffer), count);
+  const int got = ReadFully(fd_, static_cast<char*>(buffer), count);
+  Advance(got);
+  return got;
 }
 
 int OvFileIO::Write(const void* buffer, int count) {
@@ -263,7 +284,9 @@ int OvFileIO::Write(const void* buffer, int count) {
   if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
-  return WriteFully(fd_, static_cast<const char*>(buffer), count);
+  const int put = WriteFully(fd_, static_cast<const char*>(buffer), count);
+  Advance(put);
+  return put;
 }
 
 }  // namespace partsc

@@ -1,8 +1,8 @@
 // Text and positioned binary file access, and standard input.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -71,10 +71,15 @@ class OvFileIO {
  private:
   static constexpr size_t kStreamBuffer = 32 * 1024;
 
+  // Moves the kept position on by the bytes a Read or Write transferred; -1
+  // (a failed transfer) leaves the position unknown.
+  void Advance(int transferred);
+
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
+  int64_t position_ = -1;  // where the descriptor stands, -1 when not known
 };
 
 }  // namespace partsc
