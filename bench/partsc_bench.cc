@@ -271,18 +271,30 @@ int64_t FileBytes(const fs::path& path) {
   return error ? 0 : static_cast<int64_t>(bytes);
 }
 
-void RemoveOutputs(const Library& library) {
+// Moves the outputs of the last run aside, into a fresh directory under
+// trash/, and leaves empty output directories. Files are only removed once a
+// workload's measurements are over (EmptyTrash): a file system that has just
+// freed thousands of files can take much longer to create the next ones,
+// which would charge one measurement for the one before it.
+void SetOutputsAside(const Library& library) {
+  static int generation = 0;
   const fs::path root(library.dir);
-  fs::remove_all(root / "parts");
+  const fs::path trash = root / "trash" / std::to_string(++generation);
+  fs::create_directories(trash);
+  for (const std::string& name :
+       {std::string("parts"), std::string(kFloorDir), std::string(kRunLogName),
+        library.controlName + ".LOG", std::string(kConsoleName)}) {
+    std::error_code missing;
+    fs::rename(root / name, trash / name, missing);
+  }
   fs::create_directories(root / "parts");
-  fs::remove_all(root / kFloorDir);
   fs::create_directories(root / kFloorDir);
-  fs::remove(root / kRunLogName);
-  fs::remove(root / (library.controlName + ".LOG"));
-  fs::remove(root / kConsoleName);
-  // The file system finishes the removals now, not inside the next
-  // measurement.
+  // The file system settles the renames now, not inside the next measurement.
   sync();
+}
+
+void EmptyTrash(const Library& library) {
+  fs::remove_all(fs::path(library.dir) / "trash");
 }
 
 std::string ReadWhole(const fs::path& path) {
@@ -348,7 +360,7 @@ Result Measure(const std::string& self, const std::string& work, const Workload&
     stdinFile << library.controlName << '\n';
   }
   std::fprintf(stderr, " checking...");
-  RemoveOutputs(library);
+  SetOutputsAside(library);
   const FloorPlan plan = CheckedPlan(library, RunChild(self, "partsc", library.dir));
   WritePlan((fs::path(library.dir) / kPlanName).string(), plan);
 
@@ -363,9 +375,9 @@ Result Measure(const std::string& self, const std::string& work, const Workload&
   }
   std::fprintf(stderr, " measuring");
   for (int run = 0; run < runs; ++run) {
-    RemoveOutputs(library);
+    SetOutputsAside(library);
     const Figures floor = RunChild(self, "floor", library.dir);
-    RemoveOutputs(library);
+    SetOutputsAside(library);
     const Figures partsc = RunChild(self, "partsc", library.dir);
     if (partsc.status != 0) {
       throw std::runtime_error("partsc ended with " + std::to_string(partsc.status));
@@ -374,6 +386,7 @@ Result Measure(const std::string& self, const std::string& work, const Workload&
     result.partsc = run == 0 ? partsc : Best(result.partsc, partsc);
     std::fprintf(stderr, ".");
   }
+  EmptyTrash(library);
   std::fprintf(stderr, "\n");
   return result;
 }
