@@ -26,89 +26,91 @@ bool SeekTo(int64_t position) {
   return position >= 0 && PartsFile().Lseek(position, kSeekStart) == position;
 }
 
-bool ReadExactly(void* buffer, int count) {
-  if (count == 0) {
-    return true;
-  }
-  return PartsFile().Read(buffer, count) == count;
-}
-
-// Seeks to `position` to read on from there, and tells where the file ends;
-// the length is asked once per open file. False when either fails.
-bool StartReadingAt(int64_t position, int64_t& fileEnd) {
+// The length of the parts file, asked once per open file; -1 when the file
+// cannot tell.
+int64_t FileEnd() {
   PartsFileState& state = PartsFileState::Instance();
   if (state.readFileEnd < 0) {
     state.readFileEnd = PartsFile().Lseek(0, kSeekEnd);
   }
-  fileEnd = state.readFileEnd;
-  return fileEnd >= 0 && SeekTo(position);
+  return state.readFileEnd;
 }
 
-// Reads on from where the parts file stands, in chunks, so that the size
-// list or a member list costs a few large reads rather than one per record
-// and text. No read asks for bytes beyond the end of the file, so a read that
-// transfers fewer bytes than asked is a failure, never the end of the file;
-// after it every Take fails.
-class BufferedInput {
+// The reader takes its bytes from a window of the file kept in the state:
+// a read fills it with up to 4 KiB from the position asked for, so that a
+// small file is read whole at once and the header, the view blocks and each
+// member list of a larger one take a read or a few; bytes already in the
+// window need no read at all. No read asks for bytes beyond the end of the
+// file, so a read that transfers fewer bytes than asked is a failure, never
+// the end of the file.
+//
+// FillWindow fills the window with the bytes from `position` on; false when
+// fewer than `count` are left in the file or the read falls short.
+bool FillWindow(PartsFileState& state, int64_t position, int count) {
+  state.readWindowLength = 0;
+  const int64_t fileEnd = FileEnd();
+  const int64_t left = fileEnd - position;
+  if (fileEnd < 0 || position < 0 || left < count) {
+    return false;
+  }
+  const int want = static_cast<int>(std::min<int64_t>(PartsFileState::kReadWindowSize, left));
+  if (want > 0 && (!SeekTo(position) || PartsFile().Read(state.readWindow.data(), want) != want)) {
+    return false;
+  }
+  state.readWindowStart = position;
+  state.readWindowLength = want;
+  return true;
+}
+
+// The `count` bytes (0 to 4096) at `position` as a view of the window, good
+// until the next call; false as for FillWindow.
+bool ViewAt(PartsFileState& state, int64_t position, int count, std::string_view& bytes) {
+  assert(count >= 0 && count <= PartsFileState::kReadWindowSize && "one block at a time");
+  const bool inWindow = position >= state.readWindowStart &&
+                        position + count <= state.readWindowStart + state.readWindowLength;
+  if (!inWindow && !FillWindow(state, position, count)) {
+    return false;
+  }
+  const auto at = static_cast<size_t>(position - state.readWindowStart);
+  bytes = std::string_view(reinterpret_cast<const char*>(state.readWindow.data()) + at,
+                           static_cast<size_t>(count));
+  return true;
+}
+
+bool ReadAt(PartsFileState& state, int64_t position, void* out, int count) {
+  std::string_view bytes;
+  if (!ViewAt(state, position, count, bytes)) {
+    return false;
+  }
+  std::memcpy(out, bytes.data(), bytes.size());
+  return true;
+}
+
+// Reads a list of records on from a position.
+class ListInput {
  public:
-  static constexpr int kChunk = 4096;
+  ListInput(PartsFileState& state, int64_t position) : state_(state), position_(position) {}
 
-  BufferedInput(int64_t position, int64_t fileEnd) : position_(position), fileEnd_(fileEnd) {}
-
-  // Copies the next `count` bytes (0 to kChunk) into `out`; false when the
-  // file ends before them or a read falls short.
   bool Take(void* out, int count) {
-    std::string_view bytes;
-    if (!TakeView(count, bytes)) {
+    if (!ReadAt(state_, position_, out, count)) {
       return false;
     }
-    std::memcpy(out, bytes.data(), bytes.size());
+    position_ += count;
     return true;
   }
 
-  // The next `count` bytes (0 to kChunk) as a view of the buffer, good until
-  // the next Take; false as for Take.
+  // As ViewAt: the view is good until the next Take.
   bool TakeView(int count, std::string_view& bytes) {
-    assert(count >= 0 && count <= kChunk && "one record or its texts at a time");
-    if (end_ - begin_ < count && !Fill(count)) {
+    if (!ViewAt(state_, position_, count, bytes)) {
       return false;
     }
-    bytes = std::string_view(reinterpret_cast<const char*>(buffer_.data()) + begin_,
-                             static_cast<size_t>(count));
-    begin_ += count;
+    position_ += count;
     return true;
   }
 
  private:
-  // Moves what is left to the front and reads as much as fits, up to the end
-  // of the file. True when `count` bytes are then at hand.
-  bool Fill(int count) {
-    if (failed_) {
-      return false;
-    }
-    const int kept = end_ - begin_;
-    std::memmove(buffer_.data(), buffer_.data() + begin_, static_cast<size_t>(kept));
-    begin_ = 0;
-    end_ = kept;
-    const int want = static_cast<int>(std::min<int64_t>(kChunk - kept, fileEnd_ - position_));
-    if (want <= 0) {
-      return false;
-    }
-    if (PartsFile().Read(buffer_.data() + end_, want) != want) {
-      failed_ = true;
-      return false;
-    }
-    end_ += want;
-    position_ += want;
-    return end_ >= count;
-  }
-
-  std::array<uint8_t, kChunk> buffer_;
-  int begin_ = 0;
-  int end_ = 0;
+  PartsFileState& state_;
   int64_t position_;
-  int64_t fileEnd_;
-  bool failed_ = false;
 };
 
 // Appends one param entry after the entries already in the table.
@@ -140,7 +142,7 @@ int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
 }
 
 // A spec record after its head: the name, then the entry.
-int ReadSpecRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
+int ReadSpecRecord(ListInput& input, const uint8_t head[kMemberHeadSize]) {
   std::string_view name;
   if (!input.TakeView(head[2], name)) {
     return kReadShort;
@@ -152,7 +154,7 @@ int ReadSpecRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
 
 // A param record after its head: the name from the head, then the comment
 // and the text that follow it.
-int ReadParamRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
+int ReadParamRecord(ListInput& input, const uint8_t head[kMemberHeadSize]) {
   if (head[1] < 1 || head[1] > kParamNameMax) {
     return kReadDamaged;
   }
@@ -171,11 +173,7 @@ int ReadParamRecord(BufferedInput& input, const uint8_t head[kMemberHeadSize]) {
 // entry.
 int ReadMemberList(int64_t position, bool asCommon) {
   PartsFileState& state = PartsFileState::Instance();
-  int64_t fileEnd = 0;
-  if (!StartReadingAt(position, fileEnd)) {
-    return kReadShort;
-  }
-  BufferedInput input(position, fileEnd);
+  ListInput input(state, position);
   for (;;) {
     uint8_t head[kMemberHeadSize];
     if (!input.Take(head, kMemberHeadSize)) {
@@ -237,7 +235,7 @@ int ReadHeader() {
     return kPartsNotOpen;
   }
   uint8_t bytes[kHeaderSize];
-  if (!SeekTo(0) || !ReadExactly(bytes, kHeaderSize)) {
+  if (!ReadAt(state, 0, bytes, kHeaderSize)) {
     return kReadShort;
   }
   // A foreign file is refused on its version before anything else is looked at.
@@ -255,7 +253,7 @@ int ReadApgList() {
     return kPartsNotOpen;
   }
   uint8_t bytes[kApgBlockSize];
-  if (!SeekTo(kApgOffset) || !ReadExactly(bytes, kApgBlockSize)) {
+  if (!ReadAt(state, kApgOffset, bytes, kApgBlockSize)) {
     return kReadShort;
   }
   if (!DecodeApgBlock(bytes, state.apgNames)) {
@@ -269,7 +267,7 @@ int ReadApgList() {
   if (state.header.apgCommentCount == 0) {
     return 0;
   }
-  if (!ReadExactly(bytes, kApgBlockSize)) {
+  if (!ReadAt(state, kApgOffset + kApgBlockSize, bytes, kApgBlockSize)) {
     return kReadShort;
   }
   return DecodeApgBlock(bytes, state.apgComments) ? 0 : kReadDamaged;
@@ -288,12 +286,7 @@ int ReadSizeList() {
     return kReadDamaged;
   }
   state.sizeNames.Forget();
-  const int64_t position = SizeListOffset();
-  int64_t fileEnd = 0;
-  if (!StartReadingAt(position, fileEnd)) {
-    return kReadShort;
-  }
-  BufferedInput input(position, fileEnd);
+  ListInput input(state, SizeListOffset());
   for (int i = 0; i < count; ++i) {
     auto& slot = state.sizeTable[static_cast<size_t>(i)];
     slot.reset();

@@ -182,9 +182,18 @@ struct PartsFileState {
   int32_t memberWritePosition = 0;
   bool listStartPending = false;
   std::vector<uint8_t> memberListBytes;  // the list being written
-  // Reader state: the length of the file open for reading, -1 until the
-  // reader first asks; every open and close forgets it.
+  // Reader state: the length of the file open for reading (-1 until the
+  // reader first asks) and the bytes it read last, kept from
+  // readWindowStart on. Every open, close and write forgets them.
+  static constexpr int kReadWindowSize = 4096;
   int64_t readFileEnd = -1;
+  int64_t readWindowStart = 0;
+  int32_t readWindowLength = 0;
+  std::array<uint8_t, kReadWindowSize> readWindow{};
+  void ForgetRead() {
+    readFileEnd = -1;
+    readWindowLength = 0;
+  }
 };
 
 // Start of the size records: 460, or 664 with the APG comment block.

@@ -131,7 +131,7 @@ int OpenPartsFile(int mode, const std::string& path) {
   PartsFileState& state = PartsFileState::Instance();
   OvFileIO& file = state.partsFile;
   file.Close();
-  state.readFileEnd = -1;
+  state.ForgetRead();
   if (mode == 0) {
     if (OvFile::Access(path, 0) != 0) {
       return kPartsNoFile;
@@ -152,6 +152,7 @@ int OpenPartsFile(int mode, const std::string& path) {
 
 int WriteHeader() {
   PartsFileState& state = PartsFileState::Instance();
+  state.ForgetRead();
   if (!state.partsFile.IsOpen()) {
     return kPartsNotOpen;
   }
@@ -165,6 +166,7 @@ int WriteHeader() {
 
 int WriteApgList() {
   PartsFileState& state = PartsFileState::Instance();
+  state.ForgetRead();
   if (!state.partsFile.IsOpen()) {
     return kPartsNotOpen;
   }
@@ -186,6 +188,7 @@ void BeginMemberLists() {
 
 int WriteMemberList(std::optional<std::string_view> sizeName) {
   PartsFileState& state = PartsFileState::Instance();
+  state.ForgetRead();
   if (state.listStartPending) {
     state.listStartPending = false;
     state.memberWritePosition = MemberListsOffset();
@@ -207,6 +210,7 @@ int WriteMemberList(std::optional<std::string_view> sizeName) {
 
 int WriteSizeList() {
   PartsFileState& state = PartsFileState::Instance();
+  state.ForgetRead();
   if (!state.partsFile.IsOpen()) {
     return kPartsNotOpen;
   }
@@ -233,7 +237,7 @@ int WriteSizeList() {
 void ClosePartsFile() {
   PartsFileState& state = PartsFileState::Instance();
   state.partsFile.Close();
-  state.readFileEnd = -1;
+  state.ForgetRead();
 }
 
 }  // namespace partsc

@@ -144,5 +144,34 @@ TEST_F(LargeListTest, AFullSizeListOfLongNamesReadsBack) {
   EXPECT_EQ(matched, kMaxSizes);
 }
 
+// The reader keeps the bytes it read last; a write to the open file, or
+// another file opened, must never be answered from them.
+TEST_F(LargeListTest, ReadsAfterAWriteOrAnotherOpenSeeTheNewBytes) {
+  const Source first{.comment = "first"};
+  ASSERT_EQ(WriteSource(first, Path("a.prt")), 0);
+  ASSERT_EQ(WriteSource({.comment = "second"}, Path("b.prt")), 0);
+  int32_t version = 0;
+  std::string comment;
+  for (const char* name : {"a.prt", "b.prt"}) {
+    ASSERT_EQ(OpenPartsFile(0, Path(name)), 0);
+    ASSERT_EQ(ReadHeader(), 0);
+    HeaderVersion(1, version, comment);
+    EXPECT_EQ(comment, name[0] == 'a' ? "first" : "second");
+  }
+
+  LoadSource(first);
+  ASSERT_EQ(OpenPartsFile(1, Path("c.prt")), 0);
+  ASSERT_EQ(WriteHeader(), 0);
+  ASSERT_EQ(ReadHeader(), 0);
+  HeaderVersion(1, version, comment);
+  EXPECT_EQ(comment, "first");
+  comment = "rewritten";
+  HeaderVersion(0, version, comment);
+  ASSERT_EQ(WriteHeader(), 0);
+  ASSERT_EQ(ReadHeader(), 0);
+  HeaderVersion(1, version, comment);
+  EXPECT_EQ(comment, "rewritten");
+}
+
 }  // namespace
 }  // namespace partsc::testing
