@@ -14,7 +14,9 @@ cmake --build "$build" --target partsc partsc_e2e_tests partsc_faults_tests -j 2
 rm -rf "$logs"
 mkdir -p "$logs"
 
-memcheck=(valgrind --tool=memcheck --trace-children=yes --leak-check=full
+# System programs the tests start (man, groff, sh...) are not followed.
+memcheck=(valgrind --tool=memcheck --trace-children=yes
+  --trace-children-skip='/usr/*,/bin/*,/sbin/*' --leak-check=full
   --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible
   --log-file="$logs/vg.%p.log")
 
