@@ -85,6 +85,7 @@ bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
     if (!ProcessInput(line, runLog)) {
       anyFailed = true;
     }
+    dbgflush();
   }
   return anyFailed;
 }

@@ -89,4 +89,6 @@ void dbgprint(int level, const char* format, ...) {
   va_end(args);
 }
 
+void dbgflush() { std::fflush(stdout); }
+
 }  // namespace partsc

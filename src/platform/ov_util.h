@@ -25,5 +25,9 @@ class OvUtil {
 // a pipe) and flushed before a fatal error is written, before standard input
 // is read and at exit, so the console shows everything in the order written.
 void dbgprint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Sends what the console holds on its way now; the driver calls it after each
+// input, so that a run piped into another program shows its progress source
+// by source.
+void dbgflush();
 
 }  // namespace partsc
