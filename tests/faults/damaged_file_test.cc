@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "faults/faults_fixture.h"
+#include "partsfile/parts_reader.h"
 
 namespace partsc::testing {
 namespace {
@@ -305,6 +306,33 @@ TEST(DamagedFiles, MemberListsBeyondTheTablesAreRefused) {
     EXPECT_FALSE(listed.leftOpen);
   }
   std::printf("[ faults   ] damaged files: %zu member-list files\n", std::size(cases));
+}
+
+// A member list placed more than 2 GiB beyond the end of the file: the reader
+// refuses it without asking the file for a single byte (a read there would
+// name a count far beyond any buffer).
+TEST(DamagedFiles, AMemberListFarBeyondTheEndIsRefusedWithoutARead) {
+  for (const uint32_t offset : {0x80000000u, 0xE5000000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(offset);
+    Bytes bytes = Base().bytes;
+    Put16(bytes, 160, 2);  // sortMode 2: the records are found by scanning
+    Put32(bytes, kSizeRecords + 68, offset);
+    TempDir dir;
+    const std::string path = dir.File("far.prt");
+    WriteBytes(path, bytes);
+    ClearTables();
+    ASSERT_EQ(OpenPartsFile(0, path), 0);
+    ASSERT_EQ(ReadHeader(), 0);
+    ASSERT_EQ(ReadApgList(), 0);
+    ASSERT_EQ(ReadSizeList(), 0);
+    OvFaults::Reset();
+    OvFaults::Arm(OvFaultKind::kRead, 1, true);
+    EXPECT_EQ(ReadSizeMembers("A"), kReadShort);
+    EXPECT_EQ(OvFaults::Injected(OvFaultKind::kRead), 0);
+    OvFaults::Reset();
+    ClosePartsFile();
+    ClearTables();
+  }
 }
 
 }  // namespace
