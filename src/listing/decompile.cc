@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
 #include "driver/diagnostics.h"
 #include "listing/listing.h"
 #include "listing/source_line.h"
@@ -29,14 +31,15 @@ namespace partsc {
 
 namespace {
 
-// The longest text each field of a source line keeps.
-constexpr size_t kPartsNameMax = 22;
-constexpr size_t kHeaderTextMax = 64;
-constexpr size_t kApgTextLimit = 31;
-constexpr size_t kSizeTextMax = 32;
-constexpr size_t kMemberTextMax = 63;  // spec names and param comments
-constexpr size_t kParamNameLimit = 6;
-constexpr size_t kParamTextLimit = 64;  // param texts and macro values
+// The longest text each field of a source line keeps, as the compiler and the
+// parts file keep it.
+constexpr size_t kPartsNameLimit = kPartsNameMax;
+constexpr size_t kHeaderTextMax = kHeaderTextSize;
+constexpr size_t kApgTextLimit = kApgTextMax;
+constexpr size_t kSizeTextMax = kSizeTextSize;
+constexpr size_t kMemberTextMax = kMemberTextBuffer - 1;  // spec names and param comments
+constexpr size_t kParamNameLimit = kParamNameMax;
+constexpr size_t kParamTextLimit = kParamTextMax;  // param texts and macro values
 
 // The creation date: the only bytes a compile does not reproduce.
 constexpr size_t kDateBegin = 2;
@@ -475,7 +478,7 @@ class SourceWriter {
       Fail("the file name gives no parts name");
       return;
     }
-    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameMax) ||
+    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameLimit) ||
         !Check("the parts comment", image_.comment, '"', kHeaderTextMax)) {
       return;
     }
@@ -486,7 +489,7 @@ class SourceWriter {
         head_, "$$PARTS",
         [name, comment, value1, value2](bool compact) {
           return std::vector<Field>{
-              {'!', Padded(name, kPartsNameMax), true},
+              {'!', Padded(name, kPartsNameLimit), true},
               {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
               {'"', Padded(comment, kHeaderTextMax), !comment.empty()}};
         },
