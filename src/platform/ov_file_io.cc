@@ -224,6 +224,12 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   do {
     fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
   } while (fd < 0 && errno == EINTR);
+  // A directory is not a file to read or write, as with Fopen.
+  struct stat status {};
+  if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(fd);
+    fd = -1;
+  }
   fd_ = fd;
   // Appending writes land at the end, wherever the file stood: no position
   // is kept for such a file.

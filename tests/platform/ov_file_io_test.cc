@@ -108,6 +108,15 @@ TEST(BinaryFileTest, OpenSeekReadWrite) {
   EXPECT_FALSE(file.Open(path, 0x0003, 438)) << "no such access mode";
 }
 
+TEST(BinaryFileTest, ADirectoryIsNotAFile) {
+  TempDir dir;
+  OvFileIO file;
+  EXPECT_FALSE(file.Open(dir.path(), kOpenPartsRead, kOpenPermission));
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(file.Fopen(dir.path(), "r"));
+  EXPECT_FALSE(file.IsOpen());
+}
+
 class SeamTest : public ::testing::Test {
  protected:
   void SetUp() override { OvFaults::Reset(); }
