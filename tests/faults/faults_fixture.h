@@ -58,6 +58,34 @@ inline std::string ManyMacrosText() {
   return text;
 }
 
+// A source whose parts file is many times larger than one read of the
+// reader, with a common block, 120 sizes and members with comments.
+inline FaultSource LargeSource() {
+  std::string text =
+      "$$PARTS !large! <7,9> \"many reads\"\n"
+      "$$SPEC <3,1>\n"
+      "$$APG\n"
+      "$TOP !LT! \"top view\"\n"
+      "$BACK !LB!\n"
+      "$$COMMON \"common\"\n"
+      "s <2,1>\"COMMON\"\n"
+      "p !CP! (common text) \"common comment\"\n"
+      "$$TITLE \"large\"\n"
+      "$$CSORT\n";
+  for (int i = 0; i < 120; ++i) {
+    const std::string n = std::to_string(i);
+    text += "$$SIZE \"S" + n + "\" !size " + n + "!\n";
+    text += "s [2] <" + std::to_string(i % 250 + 1) + ",1>\"SPEC" + n + "\"\n";
+    text += "s <5,0>\"PLAIN\"\n";
+    text += "p !A! (" + n + ") \"first parameter of size " + n + "\"\n";
+    text += "p !B! (" + n + "." + n + ") <0,1> \"second\"\n";
+    text += "p !C! <1,0>\n";
+    text += "p !D! (text of " + n + ")\n";
+  }
+  text += "$$END\n";
+  return {"large", text, "large.prt"};
+}
+
 inline std::vector<FaultSource> FaultSources() {
   return {
       {"bolts", ExampleText("bolts.src"), "bolt.prt"},

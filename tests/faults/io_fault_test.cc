@@ -73,9 +73,16 @@ void CheckReadLoop(const FaultSource& source, bool persistent, FaultTotals& tota
   }
 }
 
+// The example sources, and one whose parts file takes many reads.
+std::vector<FaultSource> IoSources() {
+  std::vector<FaultSource> sources = FaultSources();
+  sources.push_back(LargeSource());
+  return sources;
+}
+
 FaultTotals RunReadLoops(bool persistent) {
   FaultTotals totals;
-  for (const FaultSource& source : FaultSources()) {
+  for (const FaultSource& source : IoSources()) {
     SCOPED_TRACE(source.label);
     CheckReadLoop(source, persistent, totals);
   }
@@ -116,7 +123,7 @@ void CheckWriteLoop(const FaultSource& source, bool persistent, FaultTotals& tot
 
 FaultTotals RunWriteLoops(bool persistent) {
   FaultTotals totals;
-  for (const FaultSource& source : FaultSources()) {
+  for (const FaultSource& source : IoSources()) {
     SCOPED_TRACE(source.label);
     CheckWriteLoop(source, persistent, totals);
   }
