@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "platform/ov_faults.h"
@@ -95,6 +96,44 @@ int ReadFully(int fd, char* buffer, int count) {
       break;
     }
     done += static_cast<int>(got);
+  }
+  return done;
+}
+
+// As ReadFully, from the file position `at`; the descriptor's own offset
+// neither counts nor moves.
+int PreadFully(int fd, char* buffer, int count, int64_t at) {
+  int done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, buffer + done, static_cast<size_t>(count - done),
+                                static_cast<off_t>(at + done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return done > 0 ? done : -1;
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<int>(got);
+  }
+  return done;
+}
+
+// As WriteFully, at the file position `at`.
+int PwriteFully(int fd, const char* buffer, int count, int64_t at) {
+  int done = 0;
+  while (done < count) {
+    const ssize_t put = ::pwrite(fd, buffer + done, static_cast<size_t>(count - done),
+                                 static_cast<off_t>(at + done));
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      return (done > 0 || put == 0) ? done : -1;
+    }
+    done += static_cast<int>(put);
   }
   return done;
 }
@@ -226,14 +265,17 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   } while (fd < 0 && errno == EINTR);
   // A directory is not a file to read or write, as with Fopen.
   struct stat status {};
-  if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+  const bool known = fd >= 0 && ::fstat(fd, &status) == 0;
+  if (known && S_ISDIR(status.st_mode)) {
     ::close(fd);
     fd = -1;
   }
   fd_ = fd;
   // Appending writes land at the end, wherever the file stood: no position
   // is kept for such a file.
-  position_ = fd_ >= 0 && (flags & kOpenAppend) == 0 ? 0 : -1;
+  const bool append = (flags & kOpenAppend) != 0;
+  position_ = fd_ >= 0 && !append ? 0 : -1;
+  positioned_ = fd_ >= 0 && !append && known && S_ISREG(status.st_mode);
   return fd_ >= 0;
 }
 
@@ -243,6 +285,7 @@ void OvFileIO::Close() {
   }
   fd_ = -1;
   position_ = -1;
+  positioned_ = false;
 }
 
 int64_t OvFileIO::Lseek(int64_t offset, int origin) {
@@ -250,18 +293,42 @@ int64_t OvFileIO::Lseek(int64_t offset, int origin) {
   if (fd_ < 0 || whence < 0) {
     return -1;
   }
+  if (positioned_ && origin != kSeekEnd) {
+    return MovePosition(origin == kSeekStart ? 0 : position_, offset);
+  }
   // A seek to where the file already stands needs no system call.
   if (origin == kSeekStart && position_ >= 0 && offset == position_) {
     return position_;
   }
   const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
-  position_ = position < 0 ? -1 : static_cast<int64_t>(position);
+  if (position < 0) {
+    // A positioned file stays where it stood, as the descriptor does.
+    if (!positioned_) {
+      position_ = -1;
+    }
+    return -1;
+  }
+  position_ = static_cast<int64_t>(position);
+  return position_;
+}
+
+int64_t OvFileIO::MovePosition(int64_t base, int64_t offset) {
+  // The system refuses a position before the start and leaves the file where
+  // it stood; so does a position beyond what a file offset can hold.
+  const bool overflows = offset > 0 && base > std::numeric_limits<int64_t>::max() - offset;
+  if (overflows || base + offset < 0) {
+    return -1;
+  }
+  position_ = base + offset;
   return position_;
 }
 
 void OvFileIO::Advance(int transferred) {
   if (transferred < 0) {
-    position_ = -1;
+    // A failed positioned transfer moved nothing.
+    if (!positioned_) {
+      position_ = -1;
+    }
     return;
   }
   if (position_ >= 0) {
@@ -277,7 +344,9 @@ int OvFileIO::Read(void* buffer, int count) {
   if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
-  const int got = ReadFully(fd_, static_cast<char*>(buffer), count);
+  char* bytes = static_cast<char*>(buffer);
+  const int got =
+      positioned_ ? PreadFully(fd_, bytes, count, position_) : ReadFully(fd_, bytes, count);
   Advance(got);
   return got;
 }
@@ -290,7 +359,9 @@ int OvFileIO::Write(const void* buffer, int count) {
   if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
-  const int put = WriteFully(fd_, static_cast<const char*>(buffer), count);
+  const char* bytes = static_cast<const char*>(buffer);
+  const int put =
+      positioned_ ? PwriteFully(fd_, bytes, count, position_) : WriteFully(fd_, bytes, count);
   Advance(put);
   return put;
 }

@@ -72,14 +72,20 @@ class OvFileIO {
   static constexpr size_t kStreamBuffer = 32 * 1024;
 
   // Moves the kept position on by the bytes a Read or Write transferred; -1
-  // (a failed transfer) leaves the position unknown.
+  // (a failed transfer) leaves the position of an unpositioned file unknown.
   void Advance(int transferred);
+  // The seek of a positioned file from `base`, without a system call.
+  int64_t MovePosition(int64_t base, int64_t offset);
 
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
   int64_t position_ = -1;  // where the descriptor stands, -1 when not known
+  // A regular file opened without append: reads and writes name their
+  // position (pread, pwrite), so the descriptor's own offset is never used
+  // and only a seek from the end asks the system.
+  bool positioned_ = false;
 };
 
 }  // namespace partsc
