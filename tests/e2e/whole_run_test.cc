@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -103,6 +104,9 @@ struct OverflowCase {
   const char* extraName;    // the name of the 2049th size
   bool firstPointsToExtra;  // the first size record takes the extra list
 };
+
+// Shown by its label, so that gtest never prints the padding bytes.
+void PrintTo(const OverflowCase& c, std::ostream* out) { *out << c.label; }
 
 class SizeTableOverflow : public ::testing::TestWithParam<OverflowCase> {};
 
