@@ -1,8 +1,12 @@
 #include "listing/listing.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "driver/diagnostics.h"
 #include "partsfile/parts_reader.h"
@@ -232,88 +236,146 @@ int ListOpenFile(const std::string& path, OvFileIO& runLog) {
   return 0;
 }
 
-// The member lines of a block are built whole and written with one Fprintf,
-// as "%s": a text goes in as "%s" would print it, up to its first zero byte,
-// and a number as "%d" prints it.
-void AppendText(std::string& line, const std::string& text) {
-  line.append(text.c_str());
+// The member lines of a block are built whole in one buffer and written with
+// one Fprintf, as "%s": a text goes in as "%s" would print it, up to its first
+// zero byte, and a number as "%d" prints it.
+class BlockLines {
+ public:
+  explicit BlockLines(int32_t entries) { text_.resize(static_cast<size_t>(entries) * 48 + 64); }
+
+  // Where `n` more characters go; Commit says where they ended.
+  char* Room(size_t n) {
+    if (used_ + n > text_.size()) {
+      text_.resize(std::max(text_.size() * 2, used_ + n));
+    }
+    return text_.data() + used_;
+  }
+  void Commit(const char* end) { used_ = static_cast<size_t>(end - text_.data()); }
+
+  void WriteTo(OvFileIO& runLog) {
+    text_.resize(used_);
+    runLog.Fprintf("%s", text_.c_str());
+  }
+
+ private:
+  std::string text_;
+  size_t used_ = 0;
+};
+
+// Room for the fixed characters and numbers of one member line.
+constexpr size_t kLineFrame = 64;
+
+std::string_view UpToZero(const std::string& text) {
+  return std::string_view(text.c_str());
 }
 
-void AppendNumber(std::string& line, int32_t value) {
-  char digits[16];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
-  line.append(digits, end);
+char* Put(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+char* Put(char* at, char c) {
+  *at = c;
+  return at + 1;
+}
+
+char* PutNumber(char* at, int32_t value) {
+  return std::to_chars(at, at + 11, value).ptr;
+}
+
+// The entry at a cursor's index, or null past the table; the cursor moves on.
+template <class T, size_t N>
+const T* NextEntry(Cursor& cursor, const std::array<std::unique_ptr<T>, N>& table) {
+  const int32_t index = cursor.next++;
+  if (index < 0 || index >= static_cast<int32_t>(N)) {
+    return nullptr;
+  }
+  return table[static_cast<size_t>(index)].get();
 }
 
 void ListSpecEntries(OvFileIO& runLog, int scope) {
-  int32_t number = 0;
-  int32_t invertedFlag = 0;
-  int32_t record = 0;
-  std::string name;
-  if (WalkSpecEntries(scope, number, invertedFlag, record, name)) {
+  const PartsFileState& state = PartsFileState::Instance();
+  Cursor& cursor = SpecCursor();
+  if (StartCursor(cursor, scope, state.commonSpecCount, state.specCount)) {
     return;
   }
-  std::string lines;
-  bool last = false;
-  while (!last) {
-    last = WalkSpecEntries(0, number, invertedFlag, record, name);
-    // The flag as the source line wrote it: 1 for an entry that is not inverted.
-    const int shownFlag = invertedFlag == 0 ? 1 : 0;
-    lines += "s ";
-    if (record != 0) {
-      lines += '[';
-      AppendNumber(lines, record);
-      lines += "] ";
+  static const SpecEntry kEmpty;
+  BlockLines lines(cursor.end - cursor.next);
+  while (cursor.next < cursor.end) {
+    const SpecEntry* entry = NextEntry(cursor, state.specTable);
+    if (entry == nullptr) {
+      entry = &kEmpty;
     }
-    lines += '<';
-    AppendNumber(lines, number);
-    lines += ',';
-    AppendNumber(lines, shownFlag);
-    lines += ">\"";
-    AppendText(lines, name);
-    lines += "\"\n";
+    const std::string_view name = UpToZero(entry->name);
+    const int32_t record = static_cast<int16_t>(entry->record);
+    // The flag as the source line wrote it: 1 for an entry that is not inverted.
+    const int32_t shownFlag = entry->invertedFlag == 0 ? 1 : 0;
+    char* at = lines.Room(kLineFrame + name.size());
+    at = Put(at, "s ");
+    if (record != 0) {
+      at = Put(at, '[');
+      at = PutNumber(at, record);
+      at = Put(at, "] ");
+    }
+    at = Put(at, '<');
+    at = PutNumber(at, static_cast<int16_t>(entry->number));
+    at = Put(at, ',');
+    at = PutNumber(at, shownFlag);
+    at = Put(at, ">\"");
+    at = Put(at, name);
+    at = Put(at, "\"\n");
+    lines.Commit(at);
   }
-  runLog.Fprintf("%s", lines.c_str());
+  lines.WriteTo(runLog);
 }
 
 void ListParamEntries(OvFileIO& runLog, int scope) {
-  std::string name;
-  int32_t pairCode = 0;
-  std::string text;
-  std::string comment;
-  if (WalkParamEntries(scope, name, pairCode, text, comment)) {
+  const PartsFileState& state = PartsFileState::Instance();
+  Cursor& cursor = ParamCursor();
+  if (StartCursor(cursor, scope, state.commonParamCount, state.paramCount)) {
     return;
   }
-  std::string lines;
-  bool last = false;
-  while (!last) {
-    last = WalkParamEntries(0, name, pairCode, text, comment);
-    const int units = pairCode % 10;
-    const int tens = pairCode / 10;
-    lines += "p !";
-    AppendText(lines, name);
-    lines += '!';
+  static const ParamEntry kEmpty;
+  BlockLines lines(cursor.end - cursor.next);
+  while (cursor.next < cursor.end) {
+    const ParamEntry* entry = NextEntry(cursor, state.paramTable);
+    if (entry == nullptr) {
+      entry = &kEmpty;
+    }
+    const std::string_view name = UpToZero(entry->name);
+    const std::string_view text = UpToZero(entry->text);
+    // A comment that begins with a zero byte is not empty: its quotes show.
+    const bool hasComment = entry->comment.has_value() && !entry->comment->empty();
+    const std::string_view comment = hasComment ? UpToZero(*entry->comment) : std::string_view();
+    const int32_t pairCode = entry->pairCode;
+    const int32_t units = pairCode % 10;
+    const int32_t tens = pairCode / 10;
+    char* at = lines.Room(kLineFrame + name.size() + text.size() + comment.size());
+    at = Put(at, "p !");
+    at = Put(at, name);
+    at = Put(at, '!');
     if (units == 0) {
-      lines += " (";
-      AppendText(lines, text);
-      lines += ')';
+      at = Put(at, " (");
+      at = Put(at, text);
+      at = Put(at, ')');
     }
     if (pairCode != 0) {
       // "%1d" prints as "%d" does: at least one digit.
-      lines += " <";
-      AppendNumber(lines, units);
-      lines += ',';
-      AppendNumber(lines, tens);
-      lines += '>';
+      at = Put(at, " <");
+      at = PutNumber(at, units);
+      at = Put(at, ',');
+      at = PutNumber(at, tens);
+      at = Put(at, '>');
     }
-    if (!comment.empty()) {
-      lines += "\" ";
-      AppendText(lines, comment);
-      lines += '"';
+    if (hasComment) {
+      at = Put(at, "\" ");
+      at = Put(at, comment);
+      at = Put(at, '"');
     }
-    lines += '\n';
+    at = Put(at, '\n');
+    lines.Commit(at);
   }
-  runLog.Fprintf("%s", lines.c_str());
+  lines.WriteTo(runLog);
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ TEST_F(MemberLinesTest, SpecLinesReadAsPrintfPrintsThem) {
       {32768, 2, 40000, "big"},
       {1, 0, 9, "a%sb%d"},
       {2, 1, 0, "ze\0ro"s},
+      {4, 1, 0, "\0lead"s},
       {3, 0, 0, ""},
       {0, 0, 0, std::string(255, 'x')},
   };
@@ -81,15 +82,11 @@ TEST_F(MemberLinesTest, ParamLinesReadAsPrintfPrintsThem) {
     std::optional<std::string> comment;
   };
   const std::vector<Case> cases = {
-      {"D", 0, "10", std::nullopt},
-      {"L", 10, "x", "nominal"},
-      {"K", 1, "", "from table"},
-      {"W", 11, "", std::nullopt},
-      {"N", -11, "neg", "c"},
-      {"Q", 25, "t%dx", "%s"},
-      {"R", -32768, "", ""},
-      {"Z\0Z"s, 10, "te\0xt"s, "co\0mment"s},
-      {"LONGER", 0, std::string(64, 't'), std::string(63, 'c')},
+      {"D", 0, "10", std::nullopt}, {"L", 10, "x", "nominal"},
+      {"K", 1, "", "from table"},   {"W", 11, "", std::nullopt},
+      {"N", -11, "neg", "c"},       {"Q", 25, "t%dx", "%s"},
+      {"R", -32768, "", ""},        {"Z\0Z"s, 10, "te\0xt"s, "co\0mment"s},
+      {"\0"s, 0, "\0"s, "\0lead"s}, {"LONGER", 0, std::string(64, 't'), std::string(63, 'c')},
   };
   PartsFileState& state = PartsFileState::Instance();
   std::string expected;
