@@ -79,11 +79,46 @@ class BoundedText {
   char* data_ = inline_.data();
 };
 
+// The expansion of `text`, cut to `limit` characters (`cut` tells), as a view
+// of the text itself when it holds no brace, else of `room`.
+std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, bool& cut) {
+  cut = false;
+  if (text.empty()) {
+    return text;
+  }
+  // Without a brace the expansion is the text itself.
+  if (text.find('{') == std::string_view::npos) {
+    cut = text.size() > limit;
+    return text.substr(0, limit);
+  }
+  size_t pos = 0;
+  while (!room.Full()) {
+    const size_t open = text.find('{', pos);
+    room.Append(text.substr(pos, open == std::string_view::npos ? open : open - pos));
+    if (open == std::string_view::npos) {
+      break;
+    }
+    // Inside braces: the name runs to the next "}" or to the end of the text.
+    const size_t nameStart = open + 1;
+    const size_t close = text.find('}', nameStart);
+    const std::string_view name =
+        text.substr(nameStart, close == std::string_view::npos ? close : close - nameStart);
+    std::string_view value;
+    room.Append(GetMacroValue(name, value) == 0 ? value : std::string_view("{"));
+    if (close == std::string_view::npos) {
+      break;
+    }
+    pos = close + 1;
+  }
+  cut = room.Full();
+  return room.View().substr(0, limit);
+}
+
 }  // namespace
 
 int CompileMemberLine(std::string_view line, int lineNumber) {
-  std::string quoted;
-  std::string bang;
+  std::string_view quoted;
+  std::string_view bang;
   float numbers[kMemberListMax] = {};
   int16_t numberCount = 0;
   float pairs[kMemberListMax][2] = {};
@@ -101,9 +136,11 @@ int CompileMemberLine(std::string_view line, int lineNumber) {
   if (line.front() == 's') {
     result = AddSpecEntry(quoted, pairs, pairCount, numbers, numberCount);
   } else if (line.front() == 'p') {
-    std::string text;
-    ExtractField(line, '(', kParamTextMax, text);
-    ExpandMacros(text, kParamTextMax);
+    std::string_view field;
+    ExtractField(line, '(', kParamTextMax, field);
+    BoundedText room(kParamTextMax);
+    bool cut = false;
+    const std::string_view text = Expand(field, kParamTextMax, room, cut);
     result = AddParamEntry(quoted, text, pairs, pairCount, bang);
     illegal = kMsgIllegalParam;
   } else {
@@ -207,49 +244,16 @@ int AddParamEntry(std::string_view comment, std::string_view text, const float (
 }
 
 int ExpandMacros(std::string& text, int maxLength) {
-  if (text.empty()) {
-    return 0;
-  }
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
-  // Without a brace the expansion is the text itself.
-  if (text.find('{') == std::string::npos) {
-    if (text.size() <= limit) {
-      return 0;
-    }
-    text.resize(limit);
-    return 1;
+  BoundedText room(limit);
+  bool cut = false;
+  const std::string_view expansion = Expand(text, limit, room, cut);
+  if (expansion.data() != text.data()) {
+    text.assign(expansion);
+  } else {
+    text.resize(expansion.size());
   }
-  BoundedText result(limit);
-  const std::string_view source(text);
-  std::string value;
-  size_t pos = 0;
-  while (!result.Full()) {
-    const size_t open = source.find('{', pos);
-    result.Append(source.substr(pos, open == std::string_view::npos ? open : open - pos));
-    if (open == std::string_view::npos) {
-      break;
-    }
-    // Inside braces: the name runs to the next "}" or to the end of the text.
-    const size_t nameStart = open + 1;
-    const size_t close = source.find('}', nameStart);
-    const std::string_view name =
-        source.substr(nameStart, close == std::string_view::npos ? close : close - nameStart);
-    if (GetMacroValue(name, value) == 0) {
-      result.Append(value);
-    } else {
-      result.Append("{");
-    }
-    if (close == std::string_view::npos) {
-      break;
-    }
-    pos = close + 1;
-  }
-  if (result.Full()) {
-    text.assign(result.View().substr(0, limit));
-    return 1;
-  }
-  text.assign(result.View());
-  return 0;
+  return cut ? 1 : 0;
 }
 
 }  // namespace partsc

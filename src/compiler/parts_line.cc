@@ -183,12 +183,21 @@ int DefineMacro(std::string_view name, std::string_view value) {
 }
 
 int GetMacroValue(std::string_view name, std::string& value) {
+  std::string_view found;
+  if (GetMacroValue(name, found) != 0) {
+    return -1;
+  }
+  value.assign(found);
+  return 0;
+}
+
+int GetMacroValue(std::string_view name, std::string_view& value) {
   const std::string* found = MacroTable::Instance().Value(name);
   if (found == nullptr) {
     return -1;
   }
   // The caller's buffer holds a macro value of at most 64 characters.
-  value.assign(std::string_view(*found).substr(0, kMacroTextMax));
+  value = std::string_view(*found).substr(0, kMacroTextMax);
   return 0;
 }
 

@@ -24,6 +24,9 @@ int FindMacro(std::string_view name);
 int DefineMacro(std::string_view name, std::string_view value);
 // Copies the value into `value` and answers 0, or answers -1 and leaves it.
 int GetMacroValue(std::string_view name, std::string& value);
+// The same, with the value as a view of the table's own copy, good until the
+// macro is defined again or the table is cleared.
+int GetMacroValue(std::string_view name, std::string_view& value);
 void ClearMacros();
 // The table's size counters, for tests and benchmarks.
 int32_t MacroCount();

@@ -93,7 +93,14 @@ void StoreItem(std::string_view text, ValueItem& item, int32_t& type) {
 }  // namespace
 
 int ExtractField(std::string_view line, char delimiter, int maxLength, std::string& field) {
-  field.clear();
+  std::string_view text;
+  const int result = ExtractField(line, delimiter, maxLength, text);
+  field.assign(text);
+  return result;
+}
+
+int ExtractField(std::string_view line, char delimiter, int maxLength, std::string_view& field) {
+  field = {};
   const DelimiterPair* pair = FindPair(kFieldDelimiters, delimiter);
   if (pair == nullptr) {
     return kFieldBadDelimiter;
@@ -104,10 +111,10 @@ int ExtractField(std::string_view line, char delimiter, int maxLength, std::stri
   }
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
   if (trimmed.size() > limit) {
-    field.assign(trimmed.substr(0, limit));
+    field = trimmed.substr(0, limit);
     return kFieldCut;
   }
-  field.assign(trimmed);
+  field = trimmed;
   return kFieldFits;
 }
 

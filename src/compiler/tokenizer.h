@@ -28,6 +28,8 @@ struct ValueItem {
 // The field opened by the first `delimiter` ('"', '!' or '(') on the line,
 // trimmed of blanks and tabs, cut to maxLength characters.
 int ExtractField(std::string_view line, char delimiter, int maxLength, std::string& field);
+// The same, with the field as a view of the line.
+int ExtractField(std::string_view line, char delimiter, int maxLength, std::string_view& field);
 
 // The items of the first list opened by `openingBracket` ('<' or '['). Slots
 // at and beyond `count` are not written.

@@ -139,21 +139,19 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
   }
 }
 
-// Makes `out` the text between the first `mark` and the next one (or the end
-// of the line), trimmed and cut to size-1 characters; empty without a `mark`.
-void TakeMarkedText(std::string_view line, char mark, int size, std::string& out) {
-  out.clear();
+// The text between the first `mark` and the next one (or the end of the
+// line), trimmed and cut to size-1 characters; empty without a `mark`.
+std::string_view MarkedText(std::string_view line, char mark, int size) {
   const std::size_t start = line.find(mark);
   if (start == std::string_view::npos || size < 1) {
-    return;
+    return {};
   }
   std::string_view text = line.substr(start + 1);
   const std::size_t end = text.find(mark);
   if (end != std::string_view::npos) {
     text = text.substr(0, end);
   }
-  text = TrimBlanks(text);
-  out.assign(text.substr(0, static_cast<std::size_t>(size - 1)));
+  return TrimBlanks(text).substr(0, static_cast<std::size_t>(size - 1));
 }
 
 // The most common number, an integer of at most 15 digits with an optional
@@ -242,8 +240,20 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
 void OvStringUtil::ParseLine(std::string_view line, std::string& quoted, int quotedSize,
                              std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
                              int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs) {
-  TakeMarkedText(line, '"', quotedSize, quoted);
-  TakeMarkedText(line, '!', bangSize, bang);
+  std::string_view quotedText;
+  std::string_view bangText;
+  ParseLine(line, quotedText, quotedSize, bangText, bangSize, numbers, numberCount, maxNumbers,
+            pairs, pairCount, maxPairs);
+  quoted.assign(quotedText);
+  bang.assign(bangText);
+}
+
+void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,
+                             std::string_view& bang, int bangSize, float* numbers,
+                             int16_t& numberCount, int maxNumbers, float (*pairs)[2],
+                             int16_t& pairCount, int maxPairs) {
+  quoted = MarkedText(line, '"', quotedSize);
+  bang = MarkedText(line, '!', bangSize);
 
   const std::size_t numberRoom = static_cast<std::size_t>(std::max(maxNumbers, 0));
   const auto numberItems =

@@ -31,6 +31,10 @@ class OvStringUtil {
   static void ParseLine(std::string_view line, std::string& quoted, int quotedSize,
                         std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
                         int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);
+  // The same, with `quoted` and `bang` as views of the line.
+  static void ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,
+                        std::string_view& bang, int bangSize, float* numbers, int16_t& numberCount,
+                        int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);
 };
 
 }  // namespace partsc
