@@ -2,6 +2,9 @@
 // Unused, they cost one comparison per operation.
 #pragma once
 
+#include <array>
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
 
 namespace partsc {
@@ -21,8 +24,32 @@ class OvFaults {
   static int64_t Injected(OvFaultKind kind);
 
   // Called by the platform before each operation: counts it and answers
-  // whether it must fail.
-  static bool ShouldFail(OvFaultKind kind);
+  // whether it must fail. Disarmed, it is a count and a comparison.
+  static bool ShouldFail(OvFaultKind kind) {
+    const auto index = static_cast<std::size_t>(kind);
+    assert(index < kKinds && "unknown fault kind");
+    Seam& seam = seams_[index];
+    ++seam.count;
+    return seam.failAt != 0 && Trips(seam);
+  }
+
+ private:
+  struct Seam {
+    int64_t failAt = 0;  // 0: disarmed
+    bool persistent = false;
+    int64_t count = 0;
+    int64_t injected = 0;
+  };
+  static constexpr std::size_t kKinds = 3;
+
+  static Seam& SeamOf(OvFaultKind kind);
+  // Whether the operation just counted by an armed seam fails.
+  static bool Trips(Seam& seam);
+
+  // The one process-wide record of the seams; the program is single-threaded.
+  static std::array<Seam, kKinds> seams_;
 };
+
+inline std::array<OvFaults::Seam, OvFaults::kKinds> OvFaults::seams_{};
 
 }  // namespace partsc
