@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "partsfile/parts_state.h"
@@ -30,61 +32,86 @@ bool WriteAll(OvFileIO& file, const void* bytes, size_t count) {
   return file.Write(bytes, asked) == asked;
 }
 
-void AppendText(std::vector<uint8_t>& out, std::string_view text, size_t length) {
-  out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+std::string_view CommentOf(const ParamEntry& entry) {
+  return entry.comment.has_value() ? std::string_view(*entry.comment) : std::string_view();
 }
 
-void AppendSpecRecord(std::vector<uint8_t>& out, const SpecEntry& entry) {
+size_t RecordSize(const SpecEntry& entry) {
+  return kMemberHeadSize + ByteLength(entry.name);
+}
+
+size_t RecordSize(const ParamEntry& entry) {
+  return kMemberHeadSize + ByteLength(CommentOf(entry)) + ByteLength(entry.text);
+}
+
+// Each Put writes a record at `at`, over bytes that are zero already, and
+// answers where the next one goes.
+uint8_t* PutText(uint8_t* at, std::string_view text, size_t length) {
+  if (length == 0) {
+    return at;  // an empty view may have no bytes at all
+  }
+  std::memcpy(at, text.data(), length);
+  return at + length;
+}
+
+uint8_t* PutSpecRecord(uint8_t* at, const SpecEntry& entry) {
   const size_t nameLength = ByteLength(entry.name);
-  uint8_t head[kMemberHeadSize] = {};
-  head[0] = entry.record != 0 ? kKindSpecRecord : kKindSpec;
-  head[1] = static_cast<uint8_t>(entry.number & 0xFF);
-  head[2] = static_cast<uint8_t>(nameLength);
-  head[3] = static_cast<uint8_t>(entry.invertedFlag & 0xFF);
-  head[4] = entry.record != 0 ? static_cast<uint8_t>(entry.record & 0xFF) : 0;
-  out.insert(out.end(), head, head + kMemberHeadSize);
-  AppendText(out, entry.name, nameLength);
+  at[0] = entry.record != 0 ? kKindSpecRecord : kKindSpec;
+  at[1] = static_cast<uint8_t>(entry.number & 0xFF);
+  at[2] = static_cast<uint8_t>(nameLength);
+  at[3] = static_cast<uint8_t>(entry.invertedFlag & 0xFF);
+  at[4] = entry.record != 0 ? static_cast<uint8_t>(entry.record & 0xFF) : 0;
+  return PutText(at + kMemberHeadSize, entry.name, nameLength);
 }
 
-void AppendParamRecord(std::vector<uint8_t>& out, const ParamEntry& entry) {
+uint8_t* PutParamRecord(uint8_t* at, const ParamEntry& entry) {
   // The compiler refuses longer names; the head has room for six characters.
   assert(entry.name.size() <= kParamNameMax && "param name longer than six characters");
   const size_t nameLength = std::min<size_t>(entry.name.size(), kParamNameMax);
-  const std::string_view comment =
-      entry.comment.has_value() ? std::string_view(*entry.comment) : std::string_view();
+  const std::string_view comment = CommentOf(entry);
   const size_t textLength = ByteLength(entry.text);
   const size_t commentLength = ByteLength(comment);
-  uint8_t head[kMemberHeadSize] = {};
-  head[0] = kKindParam;
-  head[1] = static_cast<uint8_t>(nameLength);
-  head[2] = static_cast<uint8_t>(textLength);
-  head[3] = static_cast<uint8_t>(entry.pairCode & 0xFF);
-  head[4] = static_cast<uint8_t>(commentLength);
-  std::memcpy(head + 6, entry.name.data(), nameLength);
-  out.insert(out.end(), head, head + kMemberHeadSize);
-  AppendText(out, comment, commentLength);
-  AppendText(out, entry.text, textLength);
+  at[0] = kKindParam;
+  at[1] = static_cast<uint8_t>(nameLength);
+  at[2] = static_cast<uint8_t>(textLength);
+  at[3] = static_cast<uint8_t>(entry.pairCode & 0xFF);
+  at[4] = static_cast<uint8_t>(commentLength);
+  std::memcpy(at + 6, entry.name.data(), nameLength);
+  at = PutText(at + kMemberHeadSize, comment, commentLength);
+  return PutText(at, entry.text, textLength);
 }
 
 // The bytes of the member list of the current table entries, end record
-// included. `out` keeps its room from list to list.
+// included: sized first, zero-filled, then written record by record. `out`
+// keeps its room from list to list.
 void BuildMemberList(const PartsFileState& state, std::vector<uint8_t>& out) {
-  out.clear();
   const int specCount = std::clamp<int32_t>(state.specCount, 0, kMaxSpecEntries);
+  const int paramCount = std::clamp<int32_t>(state.paramCount, 0, kMaxParamEntries);
+  size_t total = kMemberHeadSize;
+  for (int i = 0; i < specCount; ++i) {
+    const SpecEntry* entry = state.specTable[static_cast<size_t>(i)].get();
+    total += entry != nullptr ? RecordSize(*entry) : 0;
+  }
+  for (int i = 0; i < paramCount; ++i) {
+    const ParamEntry* entry = state.paramTable[static_cast<size_t>(i)].get();
+    total += entry != nullptr ? RecordSize(*entry) : 0;
+  }
+  out.clear();
+  out.resize(total, 0);
+  uint8_t* at = out.data();
   for (int i = 0; i < specCount; ++i) {
     const SpecEntry* entry = state.specTable[static_cast<size_t>(i)].get();
     if (entry != nullptr) {
-      AppendSpecRecord(out, *entry);
+      at = PutSpecRecord(at, *entry);
     }
   }
-  const int paramCount = std::clamp<int32_t>(state.paramCount, 0, kMaxParamEntries);
   for (int i = 0; i < paramCount; ++i) {
     const ParamEntry* entry = state.paramTable[static_cast<size_t>(i)].get();
     if (entry != nullptr) {
-      AppendParamRecord(out, *entry);
+      at = PutParamRecord(at, *entry);
     }
   }
-  out.resize(out.size() + kMemberHeadSize, 0);
+  assert(at + kMemberHeadSize == out.data() + out.size() && "records fill the list");
 }
 
 // Ties the first counted size record of that name to a member list. The
