@@ -31,6 +31,11 @@ bool StartsWith(std::string_view line, std::string_view keyword) {
   return line.substr(0, keyword.size()) == keyword;
 }
 
+// Every keyword begins with "$$"; most lines are member lines.
+bool IsKeywordLine(std::string_view line) {
+  return line.size() >= 2 && line[0] == '$' && line[1] == '$';
+}
+
 char FirstChar(std::string_view line) {
   return line.empty() ? '\0' : line.front();
 }
@@ -95,8 +100,7 @@ struct Compile {
 // Sets `ended` at the $$END line.
 int Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
-  // Every keyword begins with "$$"; most lines are member lines.
-  const bool keywordLine = StartsWith(line, "$$");
+  const bool keywordLine = IsKeywordLine(line);
   const auto keyword = [&](std::string_view name) { return keywordLine && StartsWith(line, name); };
   if (keywordLine) {
     if (!c.partsSeen && !StartsWith(line, "$$PARTS")) {
@@ -216,7 +220,7 @@ int EndSizeBlock(Compile& c) {
 // Pass 2: one line. Answers 0 to go on, or the compile's failure code.
 int Pass2Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
-  const bool keywordLine = StartsWith(line, "$$");
+  const bool keywordLine = IsKeywordLine(line);
   if (keywordLine && c.sizeLine > 0) {
     if (EndSizeBlock(c) != kCompileOk) {
       return kCompileWriteFailed;

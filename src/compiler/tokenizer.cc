@@ -57,6 +57,11 @@ std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
   if (pair.opening == pair.closing) {
     return rest.substr(0, rest.find(pair.closing));
   }
+  // Most fields hold no nested opening: then the first closing ends them.
+  const std::string_view upToClosing = rest.substr(0, rest.find(pair.closing));
+  if (upToClosing.find(pair.opening) == std::string_view::npos) {
+    return upToClosing;
+  }
   int depth = 1;
   for (size_t i = 0; i < rest.size(); ++i) {
     if (rest[i] == pair.closing) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "driver/diagnostics.h"
 #include "partsfile/parts_reader.h"
@@ -241,24 +242,34 @@ int ListOpenFile(const std::string& path, OvFileIO& runLog) {
 // zero byte, and a number as "%d" prints it.
 class BlockLines {
  public:
-  explicit BlockLines(int32_t entries) { text_.resize(static_cast<size_t>(entries) * 48 + 64); }
+  explicit BlockLines(int32_t entries) { Grow(static_cast<size_t>(entries) * 48 + 64); }
 
   // Where `n` more characters go; Commit says where they ended.
   char* Room(size_t n) {
-    if (used_ + n > text_.size()) {
-      text_.resize(std::max(text_.size() * 2, used_ + n));
+    if (used_ + n >= size_) {
+      Grow(std::max(size_ * 2, used_ + n + 1));
     }
-    return text_.data() + used_;
+    return text_.get() + used_;
   }
-  void Commit(const char* end) { used_ = static_cast<size_t>(end - text_.data()); }
+  void Commit(const char* end) { used_ = static_cast<size_t>(end - text_.get()); }
 
   void WriteTo(OvFileIO& runLog) {
-    text_.resize(used_);
-    runLog.Fprintf("%s", text_.c_str());
+    text_[used_] = '\0';
+    runLog.Fprintf("%s", text_.get());
   }
 
  private:
-  std::string text_;
+  void Grow(size_t size) {
+    auto grown = std::make_unique_for_overwrite<char[]>(size);
+    if (used_ > 0) {
+      std::memcpy(grown.get(), text_.get(), used_);
+    }
+    text_ = std::move(grown);
+    size_ = size;
+  }
+
+  std::unique_ptr<char[]> text_;
+  size_t size_ = 0;
   size_t used_ = 0;
 };
 

@@ -260,11 +260,6 @@ int SizeNameIndex::Find(const SizeTable& table, std::string_view name) const {
   return *at;
 }
 
-PartsFileState& PartsFileState::Instance() {
-  static PartsFileState state;
-  return state;
-}
-
 int32_t SizeListOffset() {
   const PartsHeader& header = PartsFileState::Instance().header;
   return header.apgCommentCount != 0 ? kSizeListWithComments : kSizeListWithoutComments;

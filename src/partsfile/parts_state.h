@@ -162,7 +162,10 @@ class SizeNameIndex {
 // The one parts-file state of the process. The compile and the listing use it
 // one after the other; ClearTables starts each of them.
 struct PartsFileState {
-  static PartsFileState& Instance();
+  static PartsFileState& Instance() {
+    static PartsFileState state;
+    return state;
+  }
 
   PartsHeader header;
   ApgBlock apgNames;
