@@ -12,6 +12,7 @@
 //   === exit / === stdout / === stderr
 //   === file PATH / === hex PATH   every file the run left that is not an
 //                                  unchanged input, in path order
+//   === gone PATH                  every input file the run removed
 // A section whose last line is "\ no newline at end" ends without a line feed.
 // Hex dumps show 16 bytes a line and the bytes as text between bars; a "*"
 // line stands for repeats of the line above it up to the next offset.
@@ -307,6 +308,11 @@ std::string Expectations(const ProcessResult& result, const std::string& dir,
       continue;
     }
     text += SectionText("=== hex " + path, ToHex(bytes));
+  }
+  for (const auto& [path, bytes] : inputs) {
+    if (!fs::exists(fs::path(dir) / path)) {
+      text += "=== gone " + path + "\n";
+    }
   }
   return text;
 }
