@@ -1,11 +1,9 @@
 #include "compiler/parts_line.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <memory>
 #include <new>
+#include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "compiler/tokenizer.h"
 #include "driver/diagnostics.h"
@@ -20,82 +18,10 @@ struct MacroEntry {
   std::string value;
 };
 
-// The slot numbers of the macro table by name: open addressing with linear
-// probing over a power of two of cells, at most half of them in use. Each cell
-// keeps the hash of its name, so that a probe compares names only when the
-// hashes agree, and growing needs no name at all.
-class MacroIndex {
- public:
-  // The slot whose entry has that name, or -1.
-  int32_t Find(std::string_view name, const MacroEntry* slots) const {
-    if (cells_.empty()) {
-      return -1;
-    }
-    const uint32_t hash = Hash(name);
-    for (size_t at = hash & Mask();; at = (at + 1) & Mask()) {
-      const Cell& cell = cells_[at];
-      if (cell.slot < 0) {
-        return -1;
-      }
-      if (cell.hash == hash && slots[cell.slot].name == name) {
-        return cell.slot;
-      }
-    }
-  }
-
-  // Makes room for `count` names; false, and nothing changed, when memory
-  // cannot be had.
-  bool Reserve(int32_t count) {
-    if (static_cast<size_t>(count) * 2 <= cells_.size()) {
-      return true;
-    }
-    try {
-      std::vector<Cell> grown(std::max<size_t>(cells_.size() * 2, kFirstCells), Cell{});
-      for (const Cell& cell : cells_) {
-        if (cell.slot >= 0) {
-          Place(grown, cell);
-        }
-      }
-      cells_.swap(grown);
-      return true;
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-  }
-
-  // A name not yet in the index, after Reserve made room for it.
-  void Insert(std::string_view name, int32_t slot) { Place(cells_, Cell{Hash(name), slot}); }
-
-  void Clear() { std::fill(cells_.begin(), cells_.end(), Cell{}); }
-
- private:
-  struct Cell {
-    uint32_t hash = 0;
-    int32_t slot = -1;  // -1: empty
-  };
-  static constexpr size_t kFirstCells = 64;
-
-  // FNV-1a over the bytes of the name.
-  static uint32_t Hash(std::string_view name) {
-    uint32_t hash = 2166136261u;
-    for (const char c : name) {
-      hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-    }
-    return hash;
-  }
-
-  size_t Mask() const { return cells_.size() - 1; }
-
-  static void Place(std::vector<Cell>& cells, const Cell& cell) {
-    const size_t mask = cells.size() - 1;
-    size_t at = cell.hash & mask;
-    while (cells[at].slot >= 0) {
-      at = (at + 1) & mask;
-    }
-    cells[at] = cell;
-  }
-
-  std::vector<Cell> cells_;
+// Transparent hashing, so that lookups by string_view need no copy.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
 };
 
 // The one macro table of the process. The slots keep the order of first
@@ -113,7 +39,8 @@ class MacroTable {
     if (count_ < 1) {
       return -1;
     }
-    return index_.Find(name, slots_.get());
+    const auto found = index_.find(name);
+    return found == index_.end() ? -1 : found->second;
   }
 
   int Define(std::string_view name, std::string_view value) {
@@ -133,7 +60,7 @@ class MacroTable {
     for (int32_t i = 0; i < count_; ++i) {
       slots_[i] = MacroEntry{};
     }
-    index_.Clear();
+    index_.clear();
     count_ = 0;
   }
 
@@ -166,14 +93,15 @@ class MacroTable {
     if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
       return kMacroNoMemory;
     }
-    if (!index_.Reserve(count_ + 1)) {
+    try {
+      index_.emplace(entry.name, count_);
+    } catch (const std::bad_alloc&) {
       return kMacroNoMemory;
     }
     if (grown != nullptr) {
       MoveInto(std::move(grown));
     }
     slots_[count_] = std::move(entry);
-    index_.Insert(slots_[count_].name, count_);
     ++count_;
     return 0;
   }
@@ -190,7 +118,7 @@ class MacroTable {
   std::unique_ptr<MacroEntry[]> slots_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
-  MacroIndex index_;
+  std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> index_;
 };
 
 }  // namespace
