@@ -30,20 +30,6 @@ const DelimiterPair* FindPair(const DelimiterPair (&table)[N], char opening) {
   return nullptr;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // What stands between the first opening character and its matching closing
 // character, or up to the end of the line when the field is never closed.
 // The closing character is tested first, so a pair of equal characters ends
@@ -110,7 +96,7 @@ int ExtractField(std::string_view line, char delimiter, int maxLength, std::stri
   if (pair == nullptr) {
     return kFieldBadDelimiter;
   }
-  const std::string_view trimmed = TrimBlanks(GatherField(line, *pair));
+  const std::string_view trimmed = OvStringUtil::TrimBlanks(GatherField(line, *pair));
   if (trimmed.empty()) {
     return kFieldMissing;
   }
@@ -145,7 +131,7 @@ void ParseValueList(std::string_view line, int maxItems, char openingBracket, Va
   assert(items != nullptr && types != nullptr && "a list with room for items needs slots");
   while (true) {
     const size_t comma = list.find(',');
-    const std::string_view item = TrimBlanks(list.substr(0, comma));
+    const std::string_view item = OvStringUtil::TrimBlanks(list.substr(0, comma));
     StoreItem(item, items[count], types[count]);
     ++count;
     if (count >= maxItems || comma == std::string_view::npos) {

@@ -19,16 +19,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // The shape of a number in plain decimal form.
 struct DecimalForm {
   bool negative = false;
@@ -126,12 +116,12 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
   if (end != std::string_view::npos) {
     list = list.substr(0, end);
   }
-  if (TrimBlanks(list).empty()) {
+  if (OvStringUtil::TrimBlanks(list).empty()) {
     return 0;
   }
   for (std::size_t index = 0;; ++index) {
     const std::size_t comma = list.find(',');
-    visit(index, TrimBlanks(list.substr(0, comma)));
+    visit(index, OvStringUtil::TrimBlanks(list.substr(0, comma)));
     if (comma == std::string_view::npos) {
       return index + 1;
     }
@@ -151,7 +141,7 @@ std::string_view MarkedText(std::string_view line, char mark, int size) {
   if (end != std::string_view::npos) {
     text = text.substr(0, end);
   }
-  return TrimBlanks(text).substr(0, static_cast<std::size_t>(size - 1));
+  return OvStringUtil::TrimBlanks(text).substr(0, static_cast<std::size_t>(size - 1));
 }
 
 // The most common number, an integer of at most 15 digits with an optional
@@ -207,7 +197,7 @@ void OvStringUtil::TrimRight(std::string& text) {
 
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {
-    text = TrimBlanks(text);
+    text = OvStringUtil::TrimBlanks(text);
   }
   if (ParseShortInteger(text, result)) {
     return 0;

@@ -12,6 +12,18 @@ class OvStringUtil {
   // Removes trailing blanks, tabs, carriage returns and line feeds.
   static void TrimRight(std::string& text);
 
+  // The text without blanks and tabs at either end.
+  static std::string_view TrimBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) {
+      text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+      text.remove_suffix(1);
+    }
+    return text;
+  }
+
   // With `trim` 1 the text is first trimmed of blanks and tabs at both ends.
   // A text in plain decimal form (optional sign, digits with an optional
   // fraction, optional exponent) sets `result` and answers 0; anything else
