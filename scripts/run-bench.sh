@@ -4,7 +4,7 @@
 # partsc_bench: --quick, --runs N, --work DIR, --only abc, --keep.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh --bench
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARTSC_TESTS=OFF -DPARTSC_BENCH=ON >/dev/null
 cmake --build build-bench -j "$(nproc 2>/dev/null || echo 2)" \
