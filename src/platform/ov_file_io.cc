@@ -80,77 +80,24 @@ int HostFlags(int flags) {
   return host | O_CLOEXEC;
 }
 
-// Reads until `count` bytes, end of file or an error. The bytes read, or -1
-// when an error came before any byte.
-int ReadFully(int fd, char* buffer, int count) {
+// Calls `transfer(done)`, which moves the bytes from `done` on and answers as
+// read or write does, until `count` bytes are moved, the end of the file or an
+// error. The bytes moved, or -1 when an error came before any byte.
+template <typename Transfer>
+int TransferFully(int count, Transfer transfer) {
   int done = 0;
   while (done < count) {
-    const ssize_t got = ::read(fd, buffer + done, static_cast<size_t>(count - done));
-    if (got < 0 && errno == EINTR) {
+    const ssize_t moved = transfer(done);
+    if (moved < 0 && errno == EINTR) {
       continue;
     }
-    if (got < 0) {
+    if (moved < 0) {
       return done > 0 ? done : -1;
     }
-    if (got == 0) {
+    if (moved == 0) {
       break;
     }
-    done += static_cast<int>(got);
-  }
-  return done;
-}
-
-// As ReadFully, from the file position `at`; the descriptor's own offset
-// neither counts nor moves.
-int PreadFully(int fd, char* buffer, int count, int64_t at) {
-  int done = 0;
-  while (done < count) {
-    const ssize_t got = ::pread(fd, buffer + done, static_cast<size_t>(count - done),
-                                static_cast<off_t>(at + done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      return done > 0 ? done : -1;
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<int>(got);
-  }
-  return done;
-}
-
-// As WriteFully, at the file position `at`.
-int PwriteFully(int fd, const char* buffer, int count, int64_t at) {
-  int done = 0;
-  while (done < count) {
-    const ssize_t put = ::pwrite(fd, buffer + done, static_cast<size_t>(count - done),
-                                 static_cast<off_t>(at + done));
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
-    if (put <= 0) {
-      return (done > 0 || put == 0) ? done : -1;
-    }
-    done += static_cast<int>(put);
-  }
-  return done;
-}
-
-// Writes until `count` bytes are written or an error. The bytes written, or -1
-// when an error came before any byte.
-int WriteFully(int fd, const char* buffer, int count) {
-  int done = 0;
-  while (done < count) {
-    const ssize_t put = ::write(fd, buffer + done, static_cast<size_t>(count - done));
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
-    if (put <= 0) {
-      return (done > 0 || put == 0) ? done : -1;
-    }
-    done += static_cast<int>(put);
+    done += static_cast<int>(moved);
   }
   return done;
 }
@@ -345,8 +292,11 @@ int OvFileIO::Read(void* buffer, int count) {
     return -1;
   }
   char* bytes = static_cast<char*>(buffer);
-  const int got =
-      positioned_ ? PreadFully(fd_, bytes, count, position_) : ReadFully(fd_, bytes, count);
+  const int got = TransferFully(count, [&](int done) {
+    const size_t rest = static_cast<size_t>(count - done);
+    return positioned_ ? ::pread(fd_, bytes + done, rest, static_cast<off_t>(position_ + done))
+                       : ::read(fd_, bytes + done, rest);
+  });
   Advance(got);
   return got;
 }
@@ -360,8 +310,11 @@ int OvFileIO::Write(const void* buffer, int count) {
     return -1;
   }
   const char* bytes = static_cast<const char*>(buffer);
-  const int put =
-      positioned_ ? PwriteFully(fd_, bytes, count, position_) : WriteFully(fd_, bytes, count);
+  const int put = TransferFully(count, [&](int done) {
+    const size_t rest = static_cast<size_t>(count - done);
+    return positioned_ ? ::pwrite(fd_, bytes + done, rest, static_cast<off_t>(position_ + done))
+                       : ::write(fd_, bytes + done, rest);
+  });
   Advance(put);
   return put;
 }
