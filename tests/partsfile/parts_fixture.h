@@ -7,6 +7,7 @@
 
 #include <array>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,46 @@ int ReadBack(const std::string& path, Visit visit) {
 
 inline int ReadBack(const std::string& path) {
   return ReadBack(path, [](int, const std::string&) {});
+}
+
+// The spec entries [specFrom, specTo) and param entries [paramFrom, paramTo)
+// of the tables, one line each.
+inline std::string Entries(int specFrom, int specTo, int paramFrom, int paramTo) {
+  std::ostringstream out;
+  for (int i = specFrom; i < specTo; ++i) {
+    int32_t number, inverted, record;
+    std::string name;
+    GetSpecEntry(i, number, inverted, name, record);
+    out << "s " << number << "," << inverted << "," << record << " " << name << "\n";
+  }
+  for (int i = paramFrom; i < paramTo; ++i) {
+    int32_t pairCode;
+    std::string name, text, comment;
+    GetParamEntry(i, &name, &text, pairCode, &comment);
+    out << "p " << name << " (" << text << ") " << pairCode << " \"" << comment << "\"\n";
+  }
+  return out.str();
+}
+
+// The entries of the size read last, without the common ones.
+inline std::string SizeEntries() {
+  const PartsFileState& s = State();
+  return Entries(s.commonSpecCount, s.specCount, s.commonParamCount, s.paramCount);
+}
+
+// A block as Entries shows it read back: a number whose low 8 bits are 0
+// reads as 256, a record as its low 8 bits.
+inline std::string Dump(const Block& block) {
+  std::ostringstream out;
+  for (const Spec& s : block.specs) {
+    out << "s " << ((s.number & 0xFF) == 0 ? 256 : s.number & 0xFF) << "," << s.inverted << ","
+        << (s.record & 0xFF) << " " << s.name << "\n";
+  }
+  for (const Param& p : block.params) {
+    out << "p " << p.name << " (" << p.text << ") " << p.pairCode << " \"" << p.comment.value_or("")
+        << "\"\n";
+  }
+  return out.str();
 }
 
 class PartsFileTest : public ::testing::Test {

@@ -109,48 +109,6 @@ TEST_F(WriterTest, ListsFollowEachOtherAndAnUnknownNameTiesNothing) {
   EXPECT_EQ(State().memberWritePosition, static_cast<int32_t>(bytes.size()));
 }
 
-TEST_F(WriterTest, SortModeOrdersTheSizeRecords) {
-  const std::vector<std::pair<int, std::string>> cases = {
-      {0, "B ZZ AAA "}, {1, "AAA B ZZ "}, {-3, "AAA B ZZ "}, {2, "ZZ AAA B "}, {7, "ZZ AAA B "}};
-  for (const auto& [mode, order] : cases) {
-    ASSERT_EQ(WriteSource({.sortMode = mode, .sizes = {{"ZZ"}, {"AAA"}, {"B"}}}, Path()), 0);
-    const Bytes bytes = ReadBytes(Path());
-    std::string written;
-    for (size_t at = 460; at < 676; at += 72) {
-      written += TextAt(bytes, at + 4, bytes[at]) + " ";
-      // ZZ's list is the first list, right after the size records.
-      EXPECT_EQ(U32At(bytes, at + 68) == 676, bytes[at + 4] == 'Z') << "mode " << mode;
-    }
-    EXPECT_EQ(written, order) << "mode " << mode;
-  }
-}
-
-TEST_F(WriterTest, AnOlderFileIsKeptAsItsBackup) {
-  auto write = [](const std::string& path, const std::string& comment) {
-    return WriteSource({.comment = comment}, path);
-  };
-  auto commentOf = [](const std::string& path) {
-    const Bytes bytes = ReadBytes(path);
-    return bytes.size() < 77 ? "(none)" : TextAt(bytes, 12, bytes[76]);
-  };
-  const std::string upper = Path("PARTS.PRT");
-  ASSERT_EQ(write(upper, "first"), 0);
-  EXPECT_FALSE(FileExists(upper + ".OLD"));
-  ASSERT_EQ(write(upper, "second"), 0);
-  EXPECT_EQ(commentOf(upper + ".OLD"), "first");
-  ASSERT_EQ(write(upper, "third"), 0);
-  EXPECT_EQ(commentOf(upper + ".OLD") + commentOf(upper), "secondthird");
-  EXPECT_FALSE(FileExists(upper + ".old"));
-
-  // Only the name counts for the case, not the directory.
-  std::filesystem::create_directory(Path("DIR"));
-  const std::string lower = Path("DIR/parts.prt");
-  ASSERT_EQ(write(lower, "one"), 0);
-  ASSERT_EQ(write(lower, "two"), 0);
-  EXPECT_EQ(commentOf(lower + ".old"), "one");
-  EXPECT_FALSE(FileExists(lower + ".OLD"));
-}
-
 TEST_F(WriterTest, OpenAnswersItsCodes) {
   ASSERT_EQ(WriteSource({}, Path()), 0);
   std::filesystem::create_directories(Path("parts.prt.old/inside"));

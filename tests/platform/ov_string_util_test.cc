@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -22,28 +24,33 @@ TEST(StringUtilTest, TrimRightRemovesBlanksTabsAndLineEndsAtTheEnd) {
   }
 }
 
-TEST(StringUtilTest, ParseDoubleAcceptsPlainDecimalForms) {
-  const std::vector<std::pair<const char*, double>> cases = {
-      {"0", 0.0},       {"12", 12.0},
-      {"-3", -3.0},     {"+4", 4.0},
-      {".5", 0.5},      {"5.", 5.0},
-      {"5.25", 5.25},   {"-.5", -0.5},
-      {"1e3", 1000.0},  {"1E+3", 1000.0},
-      {"2.5e-1", 0.25}, {" \t7 \t", 7.0},
-      {"1e-400", 0.0},  {"1.7976931348623157e308", 1.7976931348623157e308}};
-  for (const auto& [text, expected] : cases) {
+// Every accepted form parses to the very double the C library makes of it.
+TEST(StringUtilTest, ParseDoubleAcceptsPlainDecimalFormsBitForBit) {
+  std::vector<std::string> texts = {
+      "0",      "-0",      "+0",   "-000",   "007",     "-32768",
+      ".5",     "5.",      "5.25", "-.5",    "1e3",     "1E+3",
+      "2.5e-1", " \t7 \t", "\t-1", "1e-400", "-1e-400", "1.7976931348623157e308"};
+  std::string digits;
+  for (int length = 1; length <= 20; ++length) {
+    digits += static_cast<char>('0' + (length * 7) % 10);
+    texts.push_back(digits);
+    texts.push_back("-" + digits);
+    texts.push_back(std::string(length, '9'));
+  }
+  for (const std::string& text : texts) {
     double result = -99.0;
-    EXPECT_EQ(OvStringUtil::ParseDouble(text, 1, result), 0) << text;
-    EXPECT_EQ(result, expected) << text;
+    ASSERT_EQ(OvStringUtil::ParseDouble(text, 1, result), 0) << text;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    EXPECT_EQ(std::memcmp(&result, &expected, sizeof result), 0) << text << " " << result;
   }
 }
 
 TEST(StringUtilTest, ParseDoubleRefusesAnythingElseAndLeavesTheResultAlone) {
   const std::vector<std::pair<const char*, int>> cases = {
-      {"", 1},       {" ", 1},    {".", 1},    {"-", 1},   {"+.", 1},    {"12abc", 1},
-      {"0x10", 1},   {"inf", 1},  {"-inf", 1}, {"nan", 1}, {"1e", 1},    {"1e+", 1},
-      {"e5", 1},     {" 1 2", 1}, {"1,5", 1},  {"--1", 1}, {"1.2.3", 1}, {"1e309", 1},
-      {"-1e309", 1}, {" 7", 0},   {"7 ", 0},   {"1\r", 1}};
+      {"", 1},      {" ", 1},     {".", 1},      {"-", 1},     {"+.", 1},   {"+-1", 1},
+      {"1-", 1},    {"- 1", 1},   {"1_0", 1},    {"12abc", 1}, {"0x10", 1}, {"inf", 1},
+      {"nan", 1},   {"1e", 1},    {"1e+", 1},    {"e5", 1},    {" 1 2", 1}, {"1,5", 1},
+      {"1.2.3", 1}, {"1e309", 1}, {"-1e309", 1}, {" 7", 0},    {"7 ", 0},   {"1\r", 1}};
   for (const auto& [text, trim] : cases) {
     double result = -99.0;
     EXPECT_EQ(OvStringUtil::ParseDouble(text, trim, result), -1) << '"' << text << '"';
@@ -51,7 +58,9 @@ TEST(StringUtilTest, ParseDoubleRefusesAnythingElseAndLeavesTheResultAlone) {
   }
 }
 
-// One ParseLine call over arrays preset to -7, as a caller presets them.
+// One ParseLine call with room for 16 numbers and 16 pairs, over arrays preset
+// to -7 as a caller presets them; one pair more than the room shows whether
+// anything is written beyond it.
 struct Parsed {
   explicit Parsed(const std::string& line, int textSize = 64) {
     std::fill(std::begin(numbers), std::end(numbers), -7.0f);
@@ -63,9 +72,9 @@ struct Parsed {
   }
   std::string quoted = "stale";
   std::string bang = "stale";
-  float numbers[16];
+  float numbers[17];
   int16_t numberCount = -7;
-  float pairs[16][2];
+  float pairs[17][2];
   int16_t pairCount = -7;
 };
 
@@ -129,17 +138,31 @@ TEST(ParseLineTest, TakesTheAngleListTwoAtATime) {
   EXPECT_EQ(p.pairs[0][0], -7.0f);
 }
 
-TEST(ParseLineTest, StoresAtMostTheMaximumAndLeavesMissingListsAlone) {
-  std::string items;
-  for (int i = 1; i <= 40; ++i) {
-    items += std::to_string(i) + ",";
+// The items 1, 2, ... n of a list in brackets `open` and `close`.
+std::string List(char open, int items, char close) {
+  std::string list(1, open);
+  for (int i = 1; i <= items; ++i) {
+    list += std::to_string(i) + (i < items ? "," : "");
   }
-  Parsed p("s [" + items + "] <" + items + ">");
+  return list + close;
+}
+
+TEST(ParseLineTest, StoresAtMostTheRoomAndLeavesMissingListsAlone) {
+  Parsed p("s " + List('[', 40, ']') + " " + List('<', 33, '>'));
   EXPECT_EQ(p.numberCount, 16);
   EXPECT_EQ(p.numbers[15], 16.0f);
+  EXPECT_EQ(p.numbers[16], -7.0f);
   EXPECT_EQ(p.pairCount, 16);
   EXPECT_EQ(p.pairs[15][0], 31.0f);
   EXPECT_EQ(p.pairs[15][1], 32.0f);
+  EXPECT_EQ(p.pairs[16][0], -7.0f);
+  EXPECT_EQ(p.pairs[16][1], -7.0f);
+
+  // An odd list that fits ends in a half pair.
+  p = Parsed("p " + List('<', 31, '>'));
+  EXPECT_EQ(p.pairCount, 16);
+  EXPECT_EQ(p.pairs[15][0], 31.0f);
+  EXPECT_TRUE(std::isnan(p.pairs[15][1]));
 
   p = Parsed("p !N! (text) \"c\"");
   EXPECT_EQ(p.numberCount, -7);
