@@ -120,30 +120,23 @@ TEST(ConsoleOrderTest, ThePromptShowsBeforeTheNameIsReadAndEveryLineKeepsItsPlac
   console.Type("LIB.CTL\n");
   int status = -1;
   const std::string text = console.Rest(status);
-  const std::string d = dir.path();
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(text, std::string(kPrompt) + "\n  Control file name\t\t" + d + "/LIB.CTL\n" +
-                      "\n  Input file name\t\t" + d + "/ONE.SRC\n" +
-                      "\tParts name\t\tone\n"
-                      "\tApg define start\n"
-                      "\tapg $TOP\t\tT1\n"
-                      "\tSize name\t\tS\n"
-                      "\tCount of size\t\t1\n"
-                      "  Out put file name\t\t" +
-                      d + "/one.prt\n" + "\n  Input file name\t\t" + d + "/TWO.SRC\n" +
-                      "\tParts name\t\ta/b\n"
-                      "\tApg define start\n"
-                      "\tapg $TOP\t\tT2\n"
-                      "\tCount of size\t\t0\n"
-                      "File " +
-                      d + "/a/b.prt open error\n" + "\n  Input file name\t\t" + d + "/THREE.SRC\n" +
-                      "\tParts name\t\tthree\n"
-                      "\tApg define start\n"
-                      "\tapg $TOP\t\tT3\n"
-                      "\tSize name\t\tS\n"
-                      "\tCount of size\t\t1\n"
-                      "  Out put file name\t\t" +
-                      d + "/three.prt\n" + "\t*** W *** Unknown Size Keyword (Skip)\n");
+  EXPECT_EQ(text, ReplaceAll(std::string(kPrompt) +
+                                 "\n  Control file name\t\t$D/LIB.CTL\n"
+                                 "\n  Input file name\t\t$D/ONE.SRC\n"
+                                 "\tParts name\t\tone\n\tApg define start\n\tapg $TOP\t\tT1\n"
+                                 "\tSize name\t\tS\n\tCount of size\t\t1\n"
+                                 "  Out put file name\t\t$D/one.prt\n"
+                                 "\n  Input file name\t\t$D/TWO.SRC\n"
+                                 "\tParts name\t\ta/b\n\tApg define start\n\tapg $TOP\t\tT2\n"
+                                 "\tCount of size\t\t0\n"
+                                 "File $D/a/b.prt open error\n"
+                                 "\n  Input file name\t\t$D/THREE.SRC\n"
+                                 "\tParts name\t\tthree\n\tApg define start\n\tapg $TOP\t\tT3\n"
+                                 "\tSize name\t\tS\n\tCount of size\t\t1\n"
+                                 "  Out put file name\t\t$D/three.prt\n"
+                                 "\t*** W *** Unknown Size Keyword (Skip)\n",
+                             "$D", dir.path()));
 }
 
 }  // namespace

@@ -18,27 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kEpoch = "1700000000";
-
-ProcessResult Partsc(const std::string& dir, const std::vector<std::string>& args) {
-  ProcessOptions options;
-  options.cwd = dir;
-  options.args = args;
-  options.env.emplace_back("SOURCE_DATE_EPOCH", kEpoch);
-  return RunProcess(PARTSC_BINARY, options);
-}
-
-bool IsPartsFileName(const fs::path& path) {
-  std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".prt";
-}
-
-std::vector<fs::path> PartsFilesIn(const fs::path& dir) {
+// The files of `dir` in name order; with `partsOnly`, parts files only.
+std::vector<fs::path> FilesIn(const fs::path& dir, bool partsOnly) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.is_regular_file() && IsPartsFileName(entry.path())) {
+    const std::string extension = entry.path().extension().string();
+    if (!partsOnly || extension == ".prt" || extension == ".PRT") {
       files.push_back(entry.path());
     }
   }
@@ -63,12 +48,12 @@ void RoundTrip(const fs::path& file, const std::string& name, const std::string&
   fs::create_directories(work);
   const fs::path copy = work / name;
   fs::copy_file(file, copy, fs::copy_options::overwrite_existing);
-  if (Partsc(work.string(), {"--list", copy.filename().string()}).exitCode != 0) {
+  if (RunPartsc(work.string(), {"--list", copy.filename().string()}).exitCode != 0) {
     ++tally.unreadable;
     return;
   }
   const ProcessResult recovered =
-      Partsc(work.string(), {"--decompile", copy.filename().string(), "-o", "back.src"});
+      RunPartsc(work.string(), {"--decompile", copy.filename().string(), "-o", "back.src"});
   if (recovered.exitCode != 0) {
     EXPECT_FALSE(fs::exists(work / "back.src"));
     tally.refused[label] = recovered.err;
@@ -78,7 +63,7 @@ void RoundTrip(const fs::path& file, const std::string& name, const std::string&
   fs::create_directory(again);
   fs::rename(work / "back.src", again / "back.src");
   WriteFile((again / "R.CTL").string(), "back.src\n");
-  const ProcessResult compiled = Partsc(again.string(), {"-q", "--strict", "-c", "R.CTL"});
+  const ProcessResult compiled = RunPartsc(again.string(), {"-q", "--strict", "-c", "R.CTL"});
   ASSERT_EQ(compiled.exitCode, 0) << compiled.out << ReadFile((again / "back.src").string());
   const fs::path output = again / name;
   ASSERT_TRUE(fs::exists(output)) << output;
@@ -105,15 +90,10 @@ TEST(DecompileRoundTrip, ExampleLibrary) {
   TempDir dir;
   fs::copy(fs::path(PARTSC_SOURCE_DIR) / "examples", dir.path(), fs::copy_options::recursive);
   fs::create_directory(dir.File("parts"));
-  ProcessOptions options;
-  options.cwd = dir.path();
-  options.args = {"-pORVA.SET"};
-  options.stdinText = "LIBRARY.CTL\n";
-  options.env.emplace_back("SOURCE_DATE_EPOCH", kEpoch);
-  ASSERT_EQ(RunProcess(PARTSC_BINARY, options).exitCode, 0);
+  ASSERT_EQ(RunPartsc(dir.path(), {"-pORVA.SET"}, "LIBRARY.CTL\n").exitCode, 0);
 
   Tally tally;
-  for (const fs::path& file : PartsFilesIn(dir.File("parts"))) {
+  for (const fs::path& file : FilesIn(dir.File("parts"), true)) {
     RoundTrip(file, file.filename().string(), "examples/" + file.filename().string(),
               dir.File("work/") + file.stem().string(), tally);
   }
@@ -133,11 +113,7 @@ TEST(DecompileRoundTrip, PartsFileCorpus) {
   TempDir dir;
   Tally tally;
   const fs::path corpus = fs::path(PARTSC_SOURCE_DIR) / "fuzz/corpus/read_parts_file_fuzzer";
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(corpus)) {
-    files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+  const std::vector<fs::path> files = FilesIn(corpus, false);
   for (size_t i = 0; i < files.size(); ++i) {
     const std::string name = "c" + std::to_string(i);
     RoundTrip(files[i], name + ".prt", files[i].filename().string(), dir.File(name), tally);
@@ -154,18 +130,13 @@ TEST(DecompileRoundTrip, WhatTheSourceCorpusCompilesTo) {
   TempDir dir;
   Tally tally;
   const fs::path corpus = fs::path(PARTSC_SOURCE_DIR) / "fuzz/corpus/compile_source_fuzzer";
-  std::vector<fs::path> sources;
-  for (const auto& entry : fs::directory_iterator(corpus)) {
-    sources.push_back(entry.path());
-  }
-  std::sort(sources.begin(), sources.end());
-  for (const fs::path& source : sources) {
+  for (const fs::path& source : FilesIn(corpus, false)) {
     const fs::path compiled = fs::path(dir.path()) / "compiled" / source.stem();
     fs::create_directories(compiled);
     fs::copy_file(source, compiled / "in.src");
     WriteFile((compiled / "R.CTL").string(), "in.src\n");
-    Partsc(compiled.string(), {"-q", "-c", "R.CTL"});
-    for (const fs::path& file : PartsFilesIn(compiled)) {
+    RunPartsc(compiled.string(), {"-q", "-c", "R.CTL"});
+    for (const fs::path& file : FilesIn(compiled, true)) {
       const std::string label = source.filename().string() + " -> " + file.filename().string();
       RoundTrip(file, file.filename().string(), label,
                 fs::path(dir.path()) / "work" / source.stem() / file.stem(), tally);

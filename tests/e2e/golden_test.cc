@@ -47,11 +47,6 @@ struct Section {
   std::string body;
 };
 
-struct Golden {
-  std::string preamble;  // everything before the first expected section
-  std::vector<Section> sections;
-};
-
 std::string JoinBody(std::vector<std::string> lines) {
   const bool noNewline = !lines.empty() && lines.back() == kNoNewline;
   if (noNewline) {
@@ -59,8 +54,7 @@ std::string JoinBody(std::vector<std::string> lines) {
   }
   std::string body;
   for (const std::string& line : lines) {
-    body += line;
-    body += '\n';
+    body += line + '\n';
   }
   if (noNewline && !body.empty()) {
     body.pop_back();
@@ -68,46 +62,33 @@ std::string JoinBody(std::vector<std::string> lines) {
   return body;
 }
 
-Golden ParseGolden(const std::string& text) {
-  Golden golden;
-  std::istringstream in(text);
-  std::string line;
+std::vector<Section> ParseSections(const std::string& text) {
+  std::vector<Section> sections;
   std::vector<std::string> lines;
-  Section* current = nullptr;
-  bool expectedSeen = false;
-  auto flush = [&] {
-    if (current != nullptr) {
-      current->body = JoinBody(lines);
-    }
-    lines.clear();
-  };
-  while (std::getline(in, line)) {
-    const bool header = line.rfind("--- ", 0) == 0 || line.rfind("=== ", 0) == 0;
-    if (!header) {
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("--- ", 0) != 0 && line.rfind("=== ", 0) != 0) {
       lines.push_back(line);
-      if (!expectedSeen) {
-        golden.preamble += line + "\n";
-      }
       continue;
     }
-    flush();
-    Section section;
-    section.kind = line.substr(0, 3);
+    if (!sections.empty()) {
+      sections.back().body = JoinBody(lines);
+    }
+    lines.clear();
     const std::string rest = line.substr(4);
     const size_t blank = rest.find(' ');
-    section.name = rest.substr(0, blank);
-    section.arg = blank == std::string::npos ? "" : rest.substr(blank + 1);
-    if (section.kind == "===") {
-      expectedSeen = true;
-    }
-    if (!expectedSeen) {
-      golden.preamble += line + "\n";
-    }
-    golden.sections.push_back(section);
-    current = &golden.sections.back();
+    sections.push_back({line.substr(0, 3), rest.substr(0, blank),
+                        blank == std::string::npos ? "" : rest.substr(blank + 1), ""});
   }
-  flush();
-  return golden;
+  if (!sections.empty()) {
+    sections.back().body = JoinBody(lines);
+  }
+  return sections;
+}
+
+// Everything before the first expected section: the comment and the inputs.
+std::string Preamble(const std::string& text) {
+  return text.rfind("=== ", 0) == 0 ? "" : text.substr(0, text.find("\n=== ") + 1);
 }
 
 // Hex dumps: 16 bytes a line after their offset, then the bytes as text
@@ -190,15 +171,6 @@ bool IsText(const std::string& bytes) {
   });
 }
 
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  size_t at = 0;
-  while ((at = text.find(from, at)) != std::string::npos) {
-    text.replace(at, from.size(), to);
-    at += to.size();
-  }
-  return text;
-}
-
 // Console text without the places of this build and this run.
 std::string Neutral(const std::string& text, const std::string& dir) {
   return ReplaceAll(ReplaceAll(text, PARTSC_BINARY, "$PARTSC"), dir, "$DIR");
@@ -207,9 +179,7 @@ std::string Neutral(const std::string& text, const std::string& dir) {
 std::string SectionText(const std::string& header, const std::string& body) {
   std::string text = header + "\n" + body;
   if (!body.empty() && body.back() != '\n') {
-    text += "\n";
-    text += kNoNewline;
-    text += "\n";
+    text += std::string("\n") + kNoNewline + "\n";
   }
   return text;
 }
@@ -217,8 +187,7 @@ std::string SectionText(const std::string& header, const std::string& body) {
 std::vector<std::string> Lines(const std::string& body) {
   std::vector<std::string> lines;
   std::istringstream in(body);
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     lines.push_back(line);
   }
   return lines;
@@ -226,9 +195,10 @@ std::vector<std::string> Lines(const std::string& body) {
 
 // Writes the inputs into `dir`; answers the inputs by path for the later
 // comparison.
-std::map<std::string, std::string> WriteInputs(const Golden& golden, const std::string& dir) {
+std::map<std::string, std::string> WriteInputs(const std::vector<Section>& sections,
+                                               const std::string& dir) {
   std::map<std::string, std::string> inputs;
-  for (const Section& section : golden.sections) {
+  for (const Section& section : sections) {
     if (section.kind != "---") {
       continue;
     }
@@ -252,12 +222,12 @@ std::map<std::string, std::string> WriteInputs(const Golden& golden, const std::
   return inputs;
 }
 
-ProcessOptions OptionsFor(const Golden& golden, const std::string& dir, int& runs) {
+ProcessOptions OptionsFor(const std::vector<Section>& sections, const std::string& dir, int& runs) {
   ProcessOptions options;
   options.cwd = dir;
   options.env.emplace_back("SOURCE_DATE_EPOCH", kEpoch);
   runs = 1;
-  for (const Section& section : golden.sections) {
+  for (const Section& section : sections) {
     if (section.kind != "---") {
       continue;
     }
@@ -337,16 +307,16 @@ class GoldenRun : public ::testing::TestWithParam<std::string> {};
 TEST_P(GoldenRun, MatchesExpectedOutput) {
   const std::string file = GetParam();
   const std::string text = ReadFile(file);
-  const Golden golden = ParseGolden(text);
+  const std::vector<Section> sections = ParseSections(text);
   TempDir dir;
-  const std::map<std::string, std::string> inputs = WriteInputs(golden, dir.path());
+  const std::map<std::string, std::string> inputs = WriteInputs(sections, dir.path());
   int runs = 1;
-  const ProcessOptions options = OptionsFor(golden, dir.path(), runs);
+  const ProcessOptions options = OptionsFor(sections, dir.path(), runs);
   ProcessResult result;
   for (int i = 0; i < runs; ++i) {
     result = RunProcess(PARTSC_BINARY, options);
   }
-  const std::string actual = golden.preamble + Expectations(result, dir.path(), inputs);
+  const std::string actual = Preamble(text) + Expectations(result, dir.path(), inputs);
   const char* update = std::getenv("PARTSC_UPDATE_GOLDEN");
   if (update != nullptr && std::string(update) == "1") {
     WriteFile(file, actual);

@@ -64,6 +64,13 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 int16_t I16At(const std::vector<uint8_t>& bytes, size_t offset) {
   return static_cast<int16_t>(bytes.at(offset) | (bytes.at(offset + 1) << 8));
 }

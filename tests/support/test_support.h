@@ -43,6 +43,9 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// `text` with every occurrence of `from` replaced by `to`.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+
 // Little-endian readers over a byte vector, for checking written files.
 int16_t I16At(const std::vector<uint8_t>& bytes, size_t offset);
 int32_t I32At(const std::vector<uint8_t>& bytes, size_t offset);
@@ -85,5 +88,15 @@ struct ProcessOptions {
 
 // Runs `binary` in a child process and waits for it.
 ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options);
+
+#ifdef PARTSC_BINARY
+// Runs partsc in `dir` with a fixed SOURCE_DATE_EPOCH, `stdinText` typed at
+// the prompt.
+inline ProcessResult RunPartsc(const std::string& dir, const std::vector<std::string>& args,
+                               const std::string& stdinText = "") {
+  return RunProcess(PARTSC_BINARY,
+                    {args, dir, stdinText, {{"SOURCE_DATE_EPOCH", "1700000000"}}, {}});
+}
+#endif
 
 }  // namespace partsc::testing
