@@ -26,8 +26,8 @@ void CheckFaultedRun(const FaultOutcome& run, const FaultOutcome& clean) {
                            : run.list == 6 ? kDeleteLine
                                            : std::string(kMemoryLine) + kDeleteLine;
   // Everything reported before the failure is what a clean run reports.
-  ASSERT_TRUE(EndsWith(run.errorLog, tail)) << run.errorLog;
-  EXPECT_TRUE(StartsWith(clean.errorLog, run.errorLog.substr(0, run.errorLog.size() - tail.size())))
+  ASSERT_TRUE(run.errorLog.ends_with(tail)) << run.errorLog;
+  EXPECT_TRUE(clean.errorLog.starts_with(run.errorLog.substr(0, run.errorLog.size() - tail.size())))
       << run.errorLog;
   EXPECT_TRUE(OlderFileKept(run));
   if (compileFailed) {
@@ -36,31 +36,26 @@ void CheckFaultedRun(const FaultOutcome& run, const FaultOutcome& clean) {
     return;
   }
   // A listing stopped part way leaves what it wrote so far.
-  EXPECT_TRUE(StartsWith(clean.runLog, run.runLog)) << run.runLog;
+  EXPECT_TRUE(clean.runLog.starts_with(run.runLog)) << run.runLog;
   EXPECT_FALSE(run.partsFile);
 }
 
-void RunAllocationLoops(bool persistent) {
-  RunLoops("the n-th allocation fails", FaultSources(), OvFaultKind::kAllocation, persistent,
-           [](const FaultSource&, const FaultLoop& loop) {
-             EXPECT_EQ(loop.clean.compile, kCompileOk);
-             EXPECT_EQ(loop.clean.list, 0);
-             EXPECT_EQ(loop.clean.backup, kOlderContent);
-             // The loop stops right after the last allocation of a whole run.
-             EXPECT_EQ(loop.clean.operations, static_cast<int64_t>(loop.faulted.size()));
-             for (size_t i = 0; i < loop.faulted.size(); ++i) {
-               SCOPED_TRACE("allocation " + std::to_string(i + 1));
-               CheckFaultedRun(loop.faulted[i], loop.clean);
-             }
-           });
-}
-
+// The n-th allocation, and every one from the n-th on.
 TEST(AllocationFaults, TheNthAllocationFailsForEveryN) {
-  RunAllocationLoops(false);
-}
-
-TEST(AllocationFaults, EveryAllocationFromTheNthOnFails) {
-  RunAllocationLoops(true);
+  for (const bool persistent : {false, true}) {
+    RunLoops("the n-th allocation fails", FaultSources(), OvFaultKind::kAllocation, persistent,
+             [](const FaultSource&, const FaultLoop& loop) {
+               EXPECT_EQ(loop.clean.compile, kCompileOk);
+               EXPECT_EQ(loop.clean.list, 0);
+               EXPECT_EQ(loop.clean.backup, kOlderContent);
+               // The loop stops right after the last allocation of a whole run.
+               EXPECT_EQ(loop.clean.operations, static_cast<int64_t>(loop.faulted.size()));
+               for (size_t i = 0; i < loop.faulted.size(); ++i) {
+                 SCOPED_TRACE("allocation " + std::to_string(i + 1));
+                 CheckFaultedRun(loop.faulted[i], loop.clean);
+               }
+             });
+  }
 }
 
 }  // namespace

@@ -49,11 +49,8 @@ constexpr size_t kListB = 890;
 constexpr size_t kBaseLength = 914;
 
 // How many lines of the base file's listing the run log holds when the
-// listing stops with that code; code 7 stops at A's members.
-int LinesBefore(int code) {
-  const int lines[] = {24, 0, 0, 6, 8, 12, 13, 18};
-  return lines[code];
-}
+// listing stops with a code (the index); code 7 stops at A's members.
+constexpr int kLinesBefore[] = {24, 0, 0, 6, 8, 12, 13, 18};
 
 struct Listed {
   int code = -1;
@@ -72,19 +69,13 @@ Listed ListBytes(const Bytes* bytes, const std::string& name = "damaged.prt") {
     WriteBytes(path, *bytes);
   }
   Listed listed;
-  {
-    CaptureFd console(1);
-    ReportDiagnostic(kDiagOpenLog, kSeverityNone, kControlName, 0, {});
-    OvFileIO runLog;
-    runLog.Fopen("TALVIREN.LOG", "w");
+  WithLogs([&](OvFileIO& runLog) {
     listed.code = ListPartsFile(path, runLog);
     listed.readResult = LastReadResult();
     listed.leftOpen = PartsFileState::Instance().partsFile.IsOpen();
-    runLog.Fclose();
-    ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-  }
+  });
   ClearTables();
-  listed.runLog = WithDirName(ReadFile(dir.File("TALVIREN.LOG")), dir.path());
+  listed.runLog = ReplaceAll(ReadFile(dir.File("TALVIREN.LOG")), dir.path(), "$DIR");
   listed.diagnostics = ReadFile(dir.File(kErrorLogName));
   return listed;
 }
@@ -124,12 +115,7 @@ std::string FirstLines(int count, const std::string& name = "damaged.prt") {
   for (int i = 0; i < count; ++i) {
     text += Base().lines.at(static_cast<size_t>(i));
   }
-  const std::string from = "damaged.prt";
-  const size_t at = text.find(from);
-  if (at != std::string::npos) {
-    text.replace(at, from.size(), name);
-  }
-  return text;
+  return ReplaceAll(text, "damaged.prt", name);
 }
 
 void Put16(Bytes& bytes, size_t offset, int value) {
@@ -169,7 +155,7 @@ TEST(DamagedFiles, AFileCutShortAnywhereFailsAtTheBlockItCuts) {
     const int code = CodeForCut(length);
     ASSERT_EQ(listed.code, code);
     EXPECT_EQ(listed.readResult, code == 0 ? 0 : kReadShort);
-    const int lines = code == 7 && length >= kListB ? 21 : LinesBefore(code);
+    const int lines = code == 7 && length >= kListB ? 21 : kLinesBefore[code];
     EXPECT_EQ(listed.runLog, FirstLines(lines));
     EXPECT_EQ(DiagnosticLines(listed.diagnostics), "");
     EXPECT_FALSE(listed.leftOpen);
@@ -207,8 +193,7 @@ const std::vector<Damage>& Damages() {
        kReadDamaged, kAnyLog},
       {"size count -1 reads as no sizes", [](Bytes& b) { Put16(b, 86, -1); }, 0, 0, kAnyLog},
       {"size name length 33", [](Bytes& b) { Put16(b, kRecordA, 33); }, 5, kReadDamaged},
-      {"size title length 65535", [](Bytes& b) { Put16(b, kRecordB + 2, 0xFFFF); }, 5,
-       kReadDamaged},
+      {"size title length 33", [](Bytes& b) { Put16(b, kRecordB + 2, 33); }, 5, kReadDamaged},
       {"common offset past the end", [](Bytes& b) { Put32(b, 88, 0x7FFFFFFF); }, 6, kReadShort},
       {"common offset negative", [](Bytes& b) { Put32(b, 88, 0x80000000); }, 6, kReadShort},
       {"common param name length 0", [](Bytes& b) { b[kCommonList + 15] = 0; }, 6, kReadDamaged},
@@ -251,7 +236,7 @@ TEST(DamagedFiles, EachDamageGivesTheResultOfTheStepThatReadsIt) {
     EXPECT_EQ(listed.code, damage.code);
     EXPECT_EQ(listed.readResult, damage.readResult);
     if (damage.lines != kAnyLog) {
-      const int lines = damage.lines >= 0 ? damage.lines : LinesBefore(damage.code);
+      const int lines = damage.lines >= 0 ? damage.lines : kLinesBefore[damage.code];
       EXPECT_EQ(listed.runLog, FirstLines(lines, damage.name));
     }
     EXPECT_EQ(DiagnosticLines(listed.diagnostics), "");

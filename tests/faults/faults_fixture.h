@@ -88,14 +88,6 @@ struct FaultOutcome {
   std::optional<std::string> backup;
 };
 
-// The text with every occurrence of `dir` shown as $DIR.
-inline std::string WithDirName(std::string text, const std::string& dir) {
-  for (size_t at = text.find(dir); at != std::string::npos; at = text.find(dir, at)) {
-    text.replace(at, dir.size(), "$DIR");
-  }
-  return text;
-}
-
 inline std::optional<std::string> ContentOf(const std::string& path) {
   return FileExists(path) ? std::optional(ReadFile(path)) : std::nullopt;
 }
@@ -106,12 +98,17 @@ inline std::string DiagnosticLines(const std::string& errorLog) {
   return lineEnd == std::string::npos ? "" : errorLog.substr(lineEnd + 1);
 }
 
-inline bool StartsWith(const std::string& text, const std::string& start) {
-  return text.compare(0, start.size(), start) == 0;
-}
-
-inline bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+// Runs `body` in the current directory with the console captured, the error
+// log of kControlName open and the run log TALVIREN.LOG open for `body`.
+template <class Body>
+void WithLogs(Body body) {
+  CaptureFd console(1);
+  ReportDiagnostic(kDiagOpenLog, kSeverityNone, kControlName, 0, {});
+  OvFileIO runLog;
+  runLog.Fopen("TALVIREN.LOG", "w");
+  body(runLog);
+  runLog.Fclose();
+  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
 }
 
 // Compiles `source` in a fresh directory where an older parts file of the same
@@ -132,11 +129,7 @@ inline FaultOutcome RunWithFault(const FaultSource& source, OvFaultKind kind, in
   WriteFile(partsPath, kOlderContent);
 
   FaultOutcome outcome;
-  {
-    CaptureFd console(1);
-    ReportDiagnostic(kDiagOpenLog, kSeverityNone, kControlName, 0, {});
-    OvFileIO runLog;
-    runLog.Fopen("TALVIREN.LOG", "w");
+  WithLogs([&](OvFileIO& runLog) {
     OvFaults::Reset();
     OvFaults::Arm(kind, n, persistent);
     std::string outputPath;
@@ -152,13 +145,12 @@ inline FaultOutcome RunWithFault(const FaultSource& source, OvFaultKind kind, in
     outcome.operations = OvFaults::Count(kind);
     OvFaults::Reset();
     ClosePartsFile();  // a failed compile leaves the parts file open
-    runLog.Fclose();
-    ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-  }
+  });
   ClearTables();
   ClearMacros();
-  outcome.errorLog = DiagnosticLines(WithDirName(ReadFile(dir.File(kErrorLogName)), dir.path()));
-  outcome.runLog = WithDirName(ReadFile(dir.File("TALVIREN.LOG")), dir.path());
+  outcome.errorLog =
+      DiagnosticLines(ReplaceAll(ReadFile(dir.File(kErrorLogName)), dir.path(), "$DIR"));
+  outcome.runLog = ReplaceAll(ReadFile(dir.File("TALVIREN.LOG")), dir.path(), "$DIR");
   outcome.partsFile = ContentOf(partsPath);
   outcome.backup = ContentOf(partsPath + (OvFile::IsLowerCase(source.partsFile) ? ".old" : ".OLD"));
   return outcome;

@@ -26,7 +26,7 @@ const std::vector<std::string> kWriteMessages = {
 // The position of the write message a run ends with, or -1.
 int WriteMessageIndex(const std::string& diagnostics) {
   for (size_t i = 0; i < kWriteMessages.size(); ++i) {
-    if (EndsWith(diagnostics, kWriteMessages[i])) {
+    if (diagnostics.ends_with(kWriteMessages[i])) {
       return static_cast<int>(i);
     }
   }
@@ -54,7 +54,7 @@ void CheckReadLoop(const FaultSource&, const FaultLoop& loop) {
     EXPECT_GE(run.list, previousCode);
     previousCode = run.list;
     EXPECT_EQ(run.errorLog, loop.clean.errorLog + kDeleteLine);
-    EXPECT_TRUE(StartsWith(loop.clean.runLog, run.runLog)) << run.runLog;
+    EXPECT_TRUE(loop.clean.runLog.starts_with(run.runLog)) << run.runLog;
     EXPECT_FALSE(run.partsFile);
     EXPECT_EQ(run.backup, kOlderContent);
   }
@@ -74,7 +74,7 @@ void CheckWriteLoop(const FaultSource& source, const FaultLoop& loop) {
     const int message = WriteMessageIndex(run.errorLog);
     ASSERT_GE(message, 0) << run.errorLog;
     const size_t before = run.errorLog.size() - kWriteMessages[message].size();
-    EXPECT_TRUE(StartsWith(loop.clean.errorLog, run.errorLog.substr(0, before)));
+    EXPECT_TRUE(loop.clean.errorLog.starts_with(run.errorLog.substr(0, before)));
     EXPECT_GE(message, previous);
     previous = message;
     EXPECT_EQ(run.list, -1);
@@ -88,20 +88,19 @@ void CheckWriteLoop(const FaultSource& source, const FaultLoop& loop) {
   }
 }
 
+// The n-th read or write, and every one from the n-th on.
 TEST(ReadFaults, TheNthReadFallsShortForEveryN) {
-  RunLoops("the n-th read falls short", IoSources(), OvFaultKind::kRead, false, CheckReadLoop);
-}
-
-TEST(ReadFaults, EveryReadFromTheNthOnFallsShort) {
-  RunLoops("the n-th read falls short", IoSources(), OvFaultKind::kRead, true, CheckReadLoop);
+  for (const bool persistent : {false, true}) {
+    RunLoops("the n-th read falls short", IoSources(), OvFaultKind::kRead, persistent,
+             CheckReadLoop);
+  }
 }
 
 TEST(WriteFaults, TheNthWriteFallsShortForEveryN) {
-  RunLoops("the n-th write falls short", IoSources(), OvFaultKind::kWrite, false, CheckWriteLoop);
-}
-
-TEST(WriteFaults, EveryWriteFromTheNthOnFallsShort) {
-  RunLoops("the n-th write falls short", IoSources(), OvFaultKind::kWrite, true, CheckWriteLoop);
+  for (const bool persistent : {false, true}) {
+    RunLoops("the n-th write falls short", IoSources(), OvFaultKind::kWrite, persistent,
+             CheckWriteLoop);
+  }
 }
 
 // Compiles `input` in a child process whose files may not grow beyond
