@@ -1,4 +1,4 @@
-// Byte-exact parts files, the backup of an older file and the writer's codes.
+// Byte-exact parts files and the writer's codes.
 #include <filesystem>
 
 #include "parts_fixture.h"
@@ -20,11 +20,6 @@ Bytes Record(std::initializer_list<int> head, const std::string& chars = "") {
 Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-std::string TextAt(const Bytes& bytes, size_t at, size_t length) {
-  return std::string(bytes.begin() + static_cast<long>(at),
-                     bytes.begin() + static_cast<long>(at + length));
 }
 
 TEST_F(WriterTest, OneSizeWithOneSpecEntryIsThe558ByteFile) {
@@ -68,47 +63,6 @@ TEST_F(WriterTest, MemberRecordsHaveTheirExactBytes) {
   }
 }
 
-TEST_F(WriterTest, ApgCommentBlockDecidesWhereSizesAndListsStart) {
-  for (const size_t start : {460, 664}) {
-    Source source{.common = Block{}, .sizes = {{"A"}, {"B"}}};
-    if (start == 664) {
-      source.apgComments[3] = "back view";
-    }
-    ASSERT_EQ(WriteSource(source, Path()), 0);
-    const Bytes bytes = ReadBytes(Path());
-    EXPECT_EQ(I16At(bytes, 158), start == 664 ? 1 : 0);
-    EXPECT_EQ(I32At(bytes, 88), static_cast<int32_t>(start + 144));
-    EXPECT_EQ(TextAt(bytes, start + 4, 1) + TextAt(bytes, start + 76, 1), "AB");
-    // The common list, then one 12-byte list for each size.
-    EXPECT_EQ(U32At(bytes, start + 68), start + 144 + 12);
-    EXPECT_EQ(U32At(bytes, start + 72 + 68), start + 144 + 24);
-    EXPECT_EQ(bytes.size(), start + 144 + 36);
-    if (start == 664) {
-      EXPECT_EQ(TextAt(bytes, 460 + 3 * 34, 11), std::string("\x09\0back view", 11));
-    }
-  }
-  ASSERT_EQ(WriteSource({}, Path()), 0);
-  EXPECT_EQ(ReadBytes(Path()).size(), 460u);
-}
-
-TEST_F(WriterTest, ListsFollowEachOtherAndAnUnknownNameTiesNothing) {
-  LoadSource({.sizes = {{"A"}, {"B"}}});
-  ASSERT_EQ(OpenPartsFile(1, Path()), 0);
-  BeginMemberLists();
-  FillTables({{{1, 0, "abc"}}, {{"P", "12345", 0, "c"}}});
-  ASSERT_EQ(WriteMemberList("A"), 0);
-  DropBlockEntries();
-  ASSERT_EQ(WriteMemberList("NOSUCH"), 0);
-  ASSERT_EQ(WriteMemberList("B"), 0);
-  ASSERT_EQ(WriteSizeList(), 0);
-  ClosePartsFile();
-  const Bytes bytes = ReadBytes(Path());
-  EXPECT_EQ(U32At(bytes, 460 + 68), 604u);
-  EXPECT_EQ(U32At(bytes, 460 + 72 + 68), 604u + 45 + 12);
-  EXPECT_EQ(bytes.size(), 604u + 45 + 24);
-  EXPECT_EQ(State().memberWritePosition, static_cast<int32_t>(bytes.size()));
-}
-
 TEST_F(WriterTest, OpenAnswersItsCodes) {
   ASSERT_EQ(WriteSource({}, Path()), 0);
   std::filesystem::create_directories(Path("parts.prt.old/inside"));
@@ -128,18 +82,6 @@ TEST_F(WriterTest, OpenAnswersItsCodes) {
   EXPECT_EQ(WriteMemberList(std::nullopt), kPartsShortWrite);
   BeginMemberLists();
   EXPECT_EQ(WriteMemberList("A"), kPartsShortWrite);
-}
-
-TEST_F(WriterTest, EveryShortWriteGives22) {
-  Source source{.common = Block{{{1, 0, "S"}}}, .sizes = {{"A", "", {{}, {{"P", "t"}}}}}};
-  source.apgComments[0] = "c";
-  ASSERT_EQ(WriteSource(source, Path()), 0);
-  // Header, two APG blocks, two member lists, the size records.
-  ASSERT_EQ(OvFaults::Count(OvFaultKind::kWrite), 6);
-  for (int n = 1; n <= 6; ++n) {
-    OvFaults::Arm(OvFaultKind::kWrite, n, false);
-    EXPECT_EQ(WriteSource(source, Path()), kPartsShortWrite) << "write " << n;
-  }
 }
 
 #ifdef NDEBUG
