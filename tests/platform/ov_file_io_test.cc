@@ -145,26 +145,5 @@ TEST_F(SeamTest, TheNthAllocationFailsOnceOrPersistently) {
   EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), 0);
 }
 
-TEST_F(SeamTest, AFailedReadOrWriteTransfersHalf) {
-  TempDir dir;
-  OvFileIO file;
-  ASSERT_TRUE(file.Open(dir.File("s"), kOpenPartsWrite, kOpenPermission));
-  OvFaults::Arm(OvFaultKind::kWrite, 2, false);
-  EXPECT_EQ(file.Write("abcd", 4), 4);
-  EXPECT_EQ(file.Write("efghi", 5), 2);
-  EXPECT_EQ(file.Write("jk", 2), 2);
-  EXPECT_EQ(ReadFile(dir.File("s")), "abcdefjk");
-
-  ASSERT_TRUE(file.Open(dir.File("s"), kOpenPartsRead, kOpenPermission));
-  OvFaults::Arm(OvFaultKind::kRead, 1, true);
-  char buffer[8] = {};
-  EXPECT_EQ(file.Read(buffer, 5), 2);
-  EXPECT_EQ(std::string(buffer, 2), "ab");
-  EXPECT_EQ(file.Read(buffer, 1), 0);
-  EXPECT_EQ(file.Lseek(0, kSeekCurrent), 2) << "a failed read consumes only what it reports";
-  EXPECT_EQ(OvFaults::Count(OvFaultKind::kRead), 2);
-  EXPECT_EQ(OvFaults::Injected(OvFaultKind::kRead), 2);
-}
-
 }  // namespace
 }  // namespace partsc
