@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,39 +20,29 @@ namespace partsc::testing {
 namespace {
 
 using SizeNameSearchTest = ParserTest;
+using Draw = std::minstd_rand;  // fixed seeds: every run checks the same sequences
 
-// A fixed generator, so that every run checks the same sequences.
-class Draw {
- public:
-  explicit Draw(uint32_t seed) : state_(seed) {}
-  int Below(int bound) {
-    state_ = state_ * 1664525u + 1013904223u;
-    return static_cast<int>((state_ >> 8) % static_cast<uint32_t>(bound));
-  }
+int Below(Draw& draw, int bound) {
+  return static_cast<int>(draw() % static_cast<uint32_t>(bound));
+}
 
- private:
-  uint32_t state_;
-};
-
-// Few names, so that they repeat: empty, one byte, bytes above 127, 32
-// characters, and names that are the beginning of another.
+// Few names, so that they repeat: empty, bytes above 127, 32 characters, and
+// names that are the beginning of another.
 std::string AName(Draw& draw) {
-  static const std::vector<std::string> kNames = {"",
-                                                  "A",
-                                                  "AB",
-                                                  "ABC",
-                                                  "B",
-                                                  "\x80",
-                                                  "\xff",
-                                                  "a",
-                                                  std::string(32, 'Z'),
-                                                  std::string(31, 'Z'),
-                                                  "S10",
-                                                  "S1",
-                                                  "S100",
-                                                  "M6",
-                                                  "M12"};
-  return kNames[static_cast<size_t>(draw.Below(static_cast<int>(kNames.size())))];
+  static const std::string kNames[] = {"",
+                                       "A",
+                                       "AB",
+                                       "ABC",
+                                       "B",
+                                       "\x80",
+                                       "\xff",
+                                       "a",
+                                       std::string(32, 'Z'),
+                                       std::string(31, 'Z'),
+                                       "S10",
+                                       "S1",
+                                       "S100"};
+  return kNames[Below(draw, static_cast<int>(std::size(kNames)))];
 }
 
 SizeTable& Table() {
@@ -61,8 +52,7 @@ SizeTable& Table() {
 // The rule: the first slot below `end` that holds a record of that name.
 std::optional<int> FirstSlotOf(const std::string& name, int end) {
   for (int i = 0; i < end; ++i) {
-    if (Table()[static_cast<size_t>(i)] != nullptr &&
-        Table()[static_cast<size_t>(i)]->name.View() == name) {
+    if (Table()[i] != nullptr && Table()[i]->name.View() == name) {
       return i;
     }
   }
@@ -74,22 +64,18 @@ TEST_F(SizeNameSearchTest, AddSizeRefusesExactlyTheNamesHeldBelowItsIndex) {
     Draw draw(seed);
     int next = 0;
     for (int step = 0; step < 400; ++step) {
-      const int choice = draw.Below(20);
+      const int choice = Below(draw, 20);
       if (choice == 0) {
         ClearTables();  // the size slots stay: the header counts none
-        next = draw.Below(4);
+        next = Below(draw, 4);
         continue;
       }
       // Mostly the next slot, as a compile goes; now and then a restart, a
       // slot again or a slot further on.
-      int index = next;
-      if (choice == 1) {
-        index = 0;
-      } else if (choice == 2) {
-        index = draw.Below(next + 1);
-      } else if (choice == 3) {
-        index = next + draw.Below(3);
-      }
+      const int index = choice == 1   ? 0
+                        : choice == 2 ? Below(draw, next + 1)
+                        : choice == 3 ? next + Below(draw, 3)
+                                      : next;
       const std::string name = AName(draw);
       const int expected = FirstSlotOf(name, index).has_value() ? -1 : 0;
       ASSERT_EQ(AddSize(index, name, "t"), expected)
@@ -104,16 +90,14 @@ TEST_F(SizeNameSearchTest, AListIsTiedToTheFirstCountedRecordOfItsName) {
   for (uint32_t seed = 1; seed <= 10; ++seed) {
     Draw draw(seed);
     ResetParserState();
-    const int count = 1 + draw.Below(40);
+    const int count = 1 + Below(draw, 40);
     // Slots filled directly, as a damaged table may be: repeated names and
     // empty slots; one slot past the count that must never be tied.
     for (int i = 0; i <= count; ++i) {
-      if (draw.Below(6) == 0) {
-        continue;
+      if (Below(draw, 6) != 0) {
+        Table()[i] = std::make_unique<SizeRecord>();
+        Table()[i]->name.Assign(AName(draw));
       }
-      auto record = std::make_unique<SizeRecord>();
-      record->name.Assign(AName(draw));
-      Table()[static_cast<size_t>(i)] = std::move(record);
     }
     int32_t sizeCount = count;
     HeaderSizeCount(0, sizeCount);
@@ -131,7 +115,7 @@ TEST_F(SizeNameSearchTest, AListIsTiedToTheFirstCountedRecordOfItsName) {
     }
     ClosePartsFile();
     for (int i = 0; i <= count; ++i) {
-      const SizeRecord* record = Table()[static_cast<size_t>(i)].get();
+      const SizeRecord* record = Table()[i].get();
       EXPECT_EQ(record != nullptr ? record->memberOffset : 0u, expected[static_cast<size_t>(i)])
           << "seed " << seed << " slot " << i;
     }

@@ -33,27 +33,12 @@ TEST(LayOut, EveryFieldIsFoundAtItsFirstOpening) {
     std::string line;  // empty: no order reads back
   };
   const Case cases[] = {
-      {"canonical order",
-       "$$SIZE",
-       {{'"', "M6", true}, {'!', "M6 x 20", true}},
-       false,
-       "$$SIZE \"M6\" !M6 x 20!"},
       {"compact", "$$SIZE", {{'"', "M6", true}, {'!', "t", true}}, true, "$$SIZE\"M6\"!t!"},
-      {"a name holding the title's opening goes last",
-       "$$SIZE",
-       {{'"', "a!b", true}, {'!', "t", true}},
-       false,
-       "$$SIZE !t! \"a!b\""},
       {"a field left out and not occurring",
        "p",
        {{'!', "P", true}, {'<', "", false}, {'"', "", false}, {'(', "x", true}},
        false,
        "p !P! (x)"},
-      {"a field left out but occurring elsewhere is written empty in its place",
-       "s",
-       {{'[', "", false}, {'<', "1,1", true}, {'"', "a[2]", true}},
-       false,
-       "s [] <1,1> \"a[2]\""},
       {"more ( than ) stays open at the end",
        "p",
        {{'(', "a(b", true}, {'"', "c", true}},
@@ -64,11 +49,6 @@ TEST(LayOut, EveryFieldIsFoundAtItsFirstOpening) {
        {{'!', "a\"b", true}, {'"', "b!c", true}},
        false,
        "$TOP !a\"b!c\""},
-      {"overlap through the blank that ends the first",
-       "$TOP",
-       {{'!', "a\"b", true}, {'"', "b !c", true}},
-       false,
-       "$TOP !a\"b !c\""},
       {"each holds the other's opening, but not so that they overlap",
        "$TOP",
        {{'!', "a\"b", true}, {'"', "x!y", true}},
@@ -122,22 +102,19 @@ TEST(ShortNumber, ReadsBackAsTheSame16Bits) {
     std::string readable;
     std::string compact;
   };
-  const Case cases[] = {{12, "12", "12"},           {30000, "30000", "3e4"},
-                        {-1, "-1", "-1"},           {-32768, "-32768", "32768"},
-                        {-30000, "-30000", "-3e4"}, {20000, "20000", "2e4"},
-                        {256, "256", "256"}};
+  const Case cases[] = {{12, "12", "12"},
+                        {30000, "30000", "3e4"},
+                        {-32768, "-32768", "32768"},
+                        {-30000, "-30000", "-3e4"}};
   for (const Case& c : cases) {
     EXPECT_EQ(ShortNumber(c.value, false), c.readable);
     EXPECT_EQ(ShortNumber(c.value, true), c.compact);
-    double number = 0.0;
     ValueItem item;
     int32_t type = 0;
     int32_t count = 0;
-    const std::string list = "<" + c.compact + ">";
-    ParseValueList(list, 1, '<', &item, &type, count);
+    ParseValueList("<" + c.compact + ">", 1, '<', &item, &type, count);
     ASSERT_EQ(type, kItemNumber) << c.compact;
-    number = item.number;
-    EXPECT_EQ(TruncateTo16Bits(number), c.value);
+    EXPECT_EQ(TruncateTo16Bits(item.number), c.value);
   }
   EXPECT_EQ(NumberPair(0, 5, false), "0,5");
   EXPECT_EQ(NumberPair(0, 5, true), ",5");
@@ -173,13 +150,10 @@ TEST(TextProblem, WhatNoFieldReadsBack) {
       {"abc", '"', 3, true, ""},
       {"abcd", '"', 3, true, "is longer than 3 characters"},
       {" a", '"', 8, true, "begins or ends with a blank or tab"},
-      {"a\t", '"', 8, true, "begins or ends with a blank or tab"},
-      {"ab\t", '"', 3, true, ""},
       {"ab ", '!', 3, false, "begins or ends with a blank or tab"},
       {"a ", '(', 64, true, ""},
       {"a\"b", '"', 8, true, "holds a double quote"},
       {"a!b", '!', 8, true, "holds an exclamation mark"},
-      {"a!b", '"', 8, true, ""},
       {std::string("a\0b", 3), '"', 8, true, "holds a zero byte"},
       {"a\nb", '(', 8, true, "holds a line feed"},
   };
