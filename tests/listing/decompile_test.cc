@@ -182,7 +182,7 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
        {"s [261] <1,1> \"X\"", "s <1,1> \"Y\""}},
       {"records of 256",
        "$$PARTS !x!\n$$SPEC <1,256>\n" + views +
-           "$$COMMON\ns [256] <1,1>\"C\"\n$$SIZE \"A\"\ns [512] <256,0>\"S\"\n",
+           "$$COMMON\ns [256] <1,1>\"C\"\n$$SIZE \"BB\"\n$$SIZE \"A\"\ns [512] <256,0>\"S\"\n",
        {"s [256] <1,1> \"C\"", "s [512] <256,0> \"S\""}},
       {"a spec name holding a bracket",
        "$$PARTS !x!\n" + views + "$$SIZE \"A\"\ns [] <1,1>\"a[2]\"\n",
