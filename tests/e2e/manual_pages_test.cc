@@ -3,9 +3,7 @@
 // needs is not installed.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,18 +16,8 @@ namespace fs = std::filesystem;
 
 // The full path of a program on PATH, or empty.
 std::string FindProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
-    std::error_code error;
-    if (fs::is_regular_file(candidate, error) &&
-        (fs::status(candidate, error).permissions() & fs::perms::owner_exec) != fs::perms::none) {
-      return candidate.string();
-    }
-  }
-  return {};
+  const ProcessResult found = RunProcess("/bin/sh", {{"-c", "command -v " + name}, "", "", {}, {}});
+  return found.exitCode == 0 ? found.out.substr(0, found.out.find('\n')) : "";
 }
 
 std::string Page(const char* name) {
