@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -160,6 +161,14 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
               expected)
         << epoch;
   }
+  ::setenv("SOURCE_DATE_EPOCH", "soon", 1);  // falls back to the local time
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ASSERT_NE(::localtime_r(&now, &local), nullptr);
+  int16_t date[3] = {};
+  int16_t time[4] = {};
+  OvUtil::GetLocalTime(date, time);
+  EXPECT_EQ(date[2], local.tm_year + 1900);
 }
 
 TEST(DbgprintTest, LevelChoosesTheConsoleStreamAndQuietSilencesProgressOnly) {
