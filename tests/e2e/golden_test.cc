@@ -88,7 +88,11 @@ std::vector<Section> ParseSections(const std::string& text) {
 
 // Everything before the first expected section: the comment and the inputs.
 std::string Preamble(const std::string& text) {
-  return text.rfind("=== ", 0) == 0 ? "" : text.substr(0, text.find("\n=== ") + 1);
+  if (text.rfind("=== ", 0) == 0) {
+    return "";
+  }
+  const size_t expected = text.find("\n=== ");
+  return expected == std::string::npos ? text : text.substr(0, expected + 1);
 }
 
 // Hex dumps: 16 bytes a line after their offset, then the bytes as text
