@@ -96,8 +96,75 @@ struct Compile {
   bool HasCommon() const { return commonLine != -1; }
 };
 
+// $$PARTS: the first one names the parts; a later one is only warned about.
+int Pass1Parts(Compile& c) {
+  if (c.partsSeen) {
+    ReportLine(kSeverityWarning, kMsgPartsNameAlreadyDefined, c.lineNumber);
+    return kCompileOk;
+  }
+  c.partsSeen = true;
+  if (CompilePartsLine(c.line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
+                       c.partsValue2) != 0) {
+    return kCompilePartsLine;
+  }
+  dbgprint(2, "\tParts name\t\t%s\n", c.partsName.c_str());
+  return kCompileOk;
+}
+
+void Pass1Spec(Compile& c) {
+  if (c.specSeen) {
+    ReportLine(kSeverityWarning, kMsgPartsSpecAlreadyDefined, c.lineNumber);
+    return;
+  }
+  c.specSeen = true;
+  CompileSpecLine(c.line, c.specFile, c.specRecord);
+}
+
+void Pass1Apg(Compile& c) {
+  if (c.apgLine != -1) {
+    ReportLine(kSeverityWarning, kMsgApgListAlreadyDefined, c.lineNumber);
+    return;
+  }
+  c.apgLine = c.lineNumber;
+  ResetViewDefined();
+  dbgprint(2, "\tApg define start\n");
+}
+
+void Pass1Common(Compile& c) {
+  if (c.commonLine != -1) {
+    ReportLine(kSeverityWarning, kMsgCommonAlreadyDefined, c.lineNumber);
+    return;
+  }
+  c.commonLine = c.lineNumber;
+  if (ExtractField(c.line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
+    ReportLine(kSeverityWarning, kMsgCommonNameTooLong, c.lineNumber);
+  }
+}
+
+// A line of the common block: a member, a comment, or a warning.
+int Pass1CommonMember(Compile& c) {
+  const char first = FirstChar(c.line);
+  if (first == 's' || first == 'p') {
+    return CompileMemberLine(c.line, c.lineNumber) != 0 ? kCompileMemberLine : kCompileOk;
+  }
+  if (first != '/') {
+    ReportLine(kSeverityWarning, kMsgUnknownCommonKeyword, c.lineNumber);
+  }
+  return kCompileOk;
+}
+
+// $$SIZE: counted when its record is added; a full table is only warned about.
+int Pass1Size(Compile& c) {
+  const int result = CompileSizeLine(c.line, c.sizeCount, c.lineNumber);
+  if (result == 0) {
+    ++c.sizeCount;
+    return kCompileOk;
+  }
+  return result == kSizeTableFull ? kCompileOk : result;
+}
+
 // Pass 1: one line. Answers 0 to go on, or the compile's failure code.
-// Sets `ended` at the $$END line.
+// Sets `ended` at the $$END line. The checks run in this order on every line.
 int Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
@@ -111,17 +178,8 @@ int Pass1Line(Compile& c, bool& ended) {
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
   }
-  if (keyword("$$PARTS")) {
-    if (c.partsSeen) {
-      ReportLine(kSeverityWarning, kMsgPartsNameAlreadyDefined, c.lineNumber);
-    } else {
-      c.partsSeen = true;
-      if (CompilePartsLine(line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
-                           c.partsValue2) != 0) {
-        return kCompilePartsLine;
-      }
-      dbgprint(2, "\tParts name\t\t%s\n", c.partsName.c_str());
-    }
+  if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
+    return kCompilePartsLine;
   }
   if (keyword("$$END")) {
     ended = true;
@@ -131,44 +189,19 @@ int Pass1Line(Compile& c, bool& ended) {
     return kCompileNoMemory;
   }
   if (keyword("$$SPEC")) {
-    if (c.specSeen) {
-      ReportLine(kSeverityWarning, kMsgPartsSpecAlreadyDefined, c.lineNumber);
-    } else {
-      c.specSeen = true;
-      CompileSpecLine(line, c.specFile, c.specRecord);
-    }
+    Pass1Spec(c);
   }
   if (keyword("$$APG")) {
-    if (c.apgLine == -1) {
-      c.apgLine = c.lineNumber;
-      ResetViewDefined();
-      dbgprint(2, "\tApg define start\n");
-    } else {
-      ReportLine(kSeverityWarning, kMsgApgListAlreadyDefined, c.lineNumber);
-    }
+    Pass1Apg(c);
   }
   if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
     CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
   }
   if (keyword("$$COMMON")) {
-    if (c.commonLine != -1) {
-      ReportLine(kSeverityWarning, kMsgCommonAlreadyDefined, c.lineNumber);
-    } else {
-      c.commonLine = c.lineNumber;
-      if (ExtractField(line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
-        ReportLine(kSeverityWarning, kMsgCommonNameTooLong, c.lineNumber);
-      }
-    }
+    Pass1Common(c);
   }
-  if (TakeBlockLine(c.commonLine, c.lineNumber)) {
-    const char first = FirstChar(line);
-    if (first == 's' || first == 'p') {
-      if (CompileMemberLine(line, c.lineNumber) != 0) {
-        return kCompileMemberLine;
-      }
-    } else if (first != '/') {
-      ReportLine(kSeverityWarning, kMsgUnknownCommonKeyword, c.lineNumber);
-    }
+  if (TakeBlockLine(c.commonLine, c.lineNumber) && Pass1CommonMember(c) != kCompileOk) {
+    return kCompileMemberLine;
   }
   if (keyword("$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
     ReportLine(kSeverityWarning, kMsgTitleTooLong, c.lineNumber);
@@ -180,15 +213,7 @@ int Pass1Line(Compile& c, bool& ended) {
   } else if (keyword("$$NSORT")) {
     c.sortMode = 2;
   }
-  if (keyword("$$SIZE")) {
-    const int result = CompileSizeLine(line, c.sizeCount, c.lineNumber);
-    if (result == 0) {
-      ++c.sizeCount;
-    } else if (result != kSizeTableFull) {
-      return result;
-    }
-  }
-  return kCompileOk;
+  return keyword("$$SIZE") ? Pass1Size(c) : kCompileOk;
 }
 
 int RunPass1(Compile& c) {
