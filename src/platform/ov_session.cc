@@ -245,24 +245,37 @@ bool OvSession::SettleAction() {
   return true;
 }
 
-bool OvSession::ParseCommandLine(int argc, char** argv) {
-  Reset();
-  programName_ = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "partsc";
-
-  // What an option does; false refuses the command line. `value` is the text
-  // given with an option that takes one.
-  using Apply = bool (*)(OvSession & session, std::string_view value);
+// The options of the command line and what each does to the session.
+struct CommandLineOptions {
+  // False refuses the command line. `value` is the text given with an option
+  // that takes one.
+  using Apply = bool (*)(OvSession& session, std::string_view value);
   struct Option {
     std::string_view name;
     bool takesValue;
     Apply apply;
   };
+
+  static constexpr Apply kSettings = [](OvSession& session, std::string_view value) {
+    return TakeOnce(session.settingsPath_, value);
+  };
   static constexpr Apply kControl = [](OvSession& session, std::string_view value) {
     return TakeOnce(session.controlName_, value);
+  };
+  static constexpr Apply kStrict = [](OvSession& session, std::string_view) {
+    session.strict_ = true;
+    return true;
   };
   static constexpr Apply kQuiet = [](OvSession& session, std::string_view) {
     session.quiet_ = true;
     return true;
+  };
+  static constexpr Apply kList = [](OvSession& session, std::string_view) {
+    session.listRequested_ = true;
+    return true;
+  };
+  static constexpr Apply kDecompile = [](OvSession& session, std::string_view value) {
+    return TakeOnce(session.decompileFile_, value);
   };
   static constexpr Apply kOutput = [](OvSession& session, std::string_view value) {
     return TakeOnce(session.decompileOutput_, value);
@@ -272,40 +285,56 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
     session.exitRequested_ = true;
     return true;
   };
-  static constexpr std::array<Option, 13> kOptions = {{
-      {"-p", true,
-       [](OvSession& session, std::string_view value) {
-         return TakeOnce(session.settingsPath_, value);
-       }},
+  static constexpr Apply kVersion = [](OvSession& session, std::string_view) {
+    PrintVersion();
+    session.exitRequested_ = true;
+    return true;
+  };
+
+  static constexpr std::array<Option, 13> kAll = {{
+      {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},
-      {"--strict", false,
-       [](OvSession& session, std::string_view) {
-         session.strict_ = true;
-         return true;
-       }},
+      {"--strict", false, kStrict},
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
-      {"--list", false,
-       [](OvSession& session, std::string_view) {
-         session.listRequested_ = true;
-         return true;
-       }},
-      {"--decompile", true,
-       [](OvSession& session, std::string_view value) {
-         return TakeOnce(session.decompileFile_, value);
-       }},
+      {"--list", false, kList},
+      {"--decompile", true, kDecompile},
       {"-o", true, kOutput},
       {"--output", true, kOutput},
       {"-h", false, kHelp},
       {"--help", false, kHelp},
-      {"--version", false,
-       [](OvSession& session, std::string_view) {
-         PrintVersion();
-         session.exitRequested_ = true;
-         return true;
-       }},
+      {"--version", false, kVersion},
   }};
+
+  // The option `argument` names, or null. A short option may carry its value
+  // (-pFILE), a long one after "=" (--control=FILE); that value goes to
+  // `attached`.
+  static const Option* Find(std::string_view argument, std::optional<std::string_view>& attached) {
+    for (const Option& option : kAll) {
+      if (argument == option.name) {
+        return &option;
+      }
+      if (!option.takesValue || !argument.starts_with(option.name)) {
+        continue;
+      }
+      const std::string_view rest = argument.substr(option.name.size());
+      if (option.name.size() == 2) {
+        attached = rest;
+        return &option;
+      }
+      if (rest.front() == '=') {
+        attached = rest.substr(1);
+        return &option;
+      }
+    }
+    return nullptr;
+  }
+};
+
+bool OvSession::ParseCommandLine(int argc, char** argv) {
+  Reset();
+  programName_ = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "partsc";
 
   bool accepted = true;
   bool optionsEnded = false;
@@ -323,43 +352,16 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
       optionsEnded = true;
       continue;
     }
-    const Option* found = nullptr;
     std::optional<std::string_view> attached;
-    for (const Option& option : kOptions) {
-      if (argument == option.name) {
-        found = &option;
-        break;
-      }
-      if (!option.takesValue || argument.substr(0, option.name.size()) != option.name) {
-        continue;
-      }
-      // A short option may have its value attached (-pFILE), a long one after
-      // "=" (--control=FILE).
-      const std::string_view rest = argument.substr(option.name.size());
-      if (option.name.size() == 2) {
-        found = &option;
-        attached = rest;
-        break;
-      }
-      if (rest.front() == '=') {
-        found = &option;
-        attached = rest.substr(1);
-        break;
-      }
-    }
-    if (found == nullptr) {
+    const CommandLineOptions::Option* option = CommandLineOptions::Find(argument, attached);
+    const bool valueFollows = option != nullptr && option->takesValue && !attached;
+    if (option == nullptr || (valueFollows && (i + 1 >= argc || argv[i + 1] == nullptr))) {
       accepted = false;
       break;
     }
-    std::string_view value = attached.value_or(std::string_view());
-    if (found->takesValue && !attached) {
-      if (i + 1 >= argc || argv[i + 1] == nullptr) {
-        accepted = false;
-        break;
-      }
-      value = argv[++i];
-    }
-    accepted = found->apply(*this, value);
+    const std::string_view value =
+        valueFollows ? std::string_view(argv[++i]) : attached.value_or(std::string_view());
+    accepted = option->apply(*this, value);
   }
   if (accepted && !exitRequested_) {
     accepted = SettleAction();

@@ -47,6 +47,8 @@ class OvSession {
   void Reset();
 
  private:
+  friend struct CommandLineOptions;  // the option table sets the fields below
+
   OvSession() = default;
 
   // True when the options given together make sense; sets the action.
