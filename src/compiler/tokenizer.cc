@@ -1,5 +1,6 @@
 #include "compiler/tokenizer.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -40,24 +41,19 @@ std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
     return {};
   }
   const std::string_view rest = line.substr(open + 1);
-  if (pair.opening == pair.closing) {
-    return rest.substr(0, rest.find(pair.closing));
-  }
-  // Most fields hold no nested opening: then the first closing ends them.
-  const std::string_view upToClosing = rest.substr(0, rest.find(pair.closing));
-  if (upToClosing.find(pair.opening) == std::string_view::npos) {
-    return upToClosing;
-  }
+  // From one closing to the next: every opening in between nests one deeper.
   int depth = 1;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == pair.closing) {
-      --depth;
-      if (depth == 0) {
-        return rest.substr(0, i);
-      }
-    } else if (rest[i] == pair.opening) {
-      ++depth;
+  for (size_t from = 0;;) {
+    const size_t close = rest.find(pair.closing, from);
+    const std::string_view between = rest.substr(from, close - from);
+    depth += static_cast<int>(std::count(between.begin(), between.end(), pair.opening));
+    if (close == std::string_view::npos) {
+      break;
     }
+    if (--depth == 0) {
+      return rest.substr(0, close);
+    }
+    from = close + 1;
   }
   return rest;
 }
