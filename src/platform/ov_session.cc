@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/ov_file.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 #ifndef PARTSC_VERSION
@@ -65,16 +66,6 @@ std::optional<std::string> CurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return std::string(buffer.data());
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 // An absolute path without empty or "." components and without a trailing
@@ -150,7 +141,7 @@ bool ReadSettings(const std::string& settingsPath, const std::string& currentDir
       line.remove_suffix(1);
     }
     const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
-    line = TrimBlanks(line);
+    line = OvStringUtil::TrimBlanks(line);
     if (line.empty() || line.front() == ';') {
       continue;
     }
@@ -159,8 +150,8 @@ bool ReadSettings(const std::string& settingsPath, const std::string& currentDir
       Complain(where + "missing \"=\"");
       return false;
     }
-    const std::string_view key = TrimBlanks(line.substr(0, equals));
-    const std::string_view directory = TrimBlanks(line.substr(equals + 1));
+    const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
+    const std::string_view directory = OvStringUtil::TrimBlanks(line.substr(equals + 1));
     std::size_t index = 0;
     while (index < keys.size() && keys[index] != key) {
       ++index;
