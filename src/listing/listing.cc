@@ -294,14 +294,17 @@ char* PutNumber(char* at, int32_t value) {
   return std::to_chars(at, at + 11, value).ptr;
 }
 
-// The entry at a cursor's index, or null past the table; the cursor moves on.
+// The entry at a cursor's index; an empty entry for an empty slot or an index
+// past the table. The cursor moves on.
 template <class T, size_t N>
-const T* NextEntry(Cursor& cursor, const std::array<std::unique_ptr<T>, N>& table) {
+const T& NextEntry(Cursor& cursor, const std::array<std::unique_ptr<T>, N>& table) {
+  static const T kEmpty;
   const int32_t index = cursor.next++;
   if (index < 0 || index >= static_cast<int32_t>(N)) {
-    return nullptr;
+    return kEmpty;
   }
-  return table[static_cast<size_t>(index)].get();
+  const T* entry = table[static_cast<size_t>(index)].get();
+  return entry != nullptr ? *entry : kEmpty;
 }
 
 void ListSpecEntries(OvFileIO& runLog, int scope) {
@@ -310,17 +313,13 @@ void ListSpecEntries(OvFileIO& runLog, int scope) {
   if (StartCursor(cursor, scope, state.commonSpecCount, state.specCount)) {
     return;
   }
-  static const SpecEntry kEmpty;
   BlockLines lines(cursor.end - cursor.next);
   while (cursor.next < cursor.end) {
-    const SpecEntry* entry = NextEntry(cursor, state.specTable);
-    if (entry == nullptr) {
-      entry = &kEmpty;
-    }
-    const std::string_view name = UpToZero(entry->name);
-    const int32_t record = static_cast<int16_t>(entry->record);
+    const SpecEntry& entry = NextEntry(cursor, state.specTable);
+    const std::string_view name = UpToZero(entry.name);
+    const int32_t record = static_cast<int16_t>(entry.record);
     // The flag as the source line wrote it: 1 for an entry that is not inverted.
-    const int32_t shownFlag = entry->invertedFlag == 0 ? 1 : 0;
+    const int32_t shownFlag = entry.invertedFlag == 0 ? 1 : 0;
     char* at = lines.Room(kLineFrame + name.size());
     at = Put(at, "s ");
     if (record != 0) {
@@ -329,7 +328,7 @@ void ListSpecEntries(OvFileIO& runLog, int scope) {
       at = Put(at, "] ");
     }
     at = Put(at, '<');
-    at = PutNumber(at, static_cast<int16_t>(entry->number));
+    at = PutNumber(at, static_cast<int16_t>(entry.number));
     at = Put(at, ',');
     at = PutNumber(at, shownFlag);
     at = Put(at, ">\"");
@@ -346,19 +345,15 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
   if (StartCursor(cursor, scope, state.commonParamCount, state.paramCount)) {
     return;
   }
-  static const ParamEntry kEmpty;
   BlockLines lines(cursor.end - cursor.next);
   while (cursor.next < cursor.end) {
-    const ParamEntry* entry = NextEntry(cursor, state.paramTable);
-    if (entry == nullptr) {
-      entry = &kEmpty;
-    }
-    const std::string_view name = UpToZero(entry->name);
-    const std::string_view text = UpToZero(entry->text);
+    const ParamEntry& entry = NextEntry(cursor, state.paramTable);
+    const std::string_view name = UpToZero(entry.name);
+    const std::string_view text = UpToZero(entry.text);
     // A comment that begins with a zero byte is not empty: its quotes show.
-    const bool hasComment = entry->comment.has_value() && !entry->comment->empty();
-    const std::string_view comment = hasComment ? UpToZero(*entry->comment) : std::string_view();
-    const int32_t pairCode = entry->pairCode;
+    const bool hasComment = entry.comment.has_value() && !entry.comment->empty();
+    const std::string_view comment = hasComment ? UpToZero(*entry.comment) : std::string_view();
+    const int32_t pairCode = entry.pairCode;
     const int32_t units = pairCode % 10;
     const int32_t tens = pairCode / 10;
     char* at = lines.Room(kLineFrame + name.size() + text.size() + comment.size());
