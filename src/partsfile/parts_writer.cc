@@ -116,22 +116,13 @@ void BuildMemberList(const PartsFileState& state, std::vector<uint8_t>& out) {
 
 // Ties the first counted size record of that name to a member list. The
 // table does not change while a file's lists are written, so the name index
-// taken for the first list serves them all; a name it does not know is
-// looked for record by record.
+// taken for the first list serves them all.
 void TieSizeRecord(PartsFileState& state, std::string_view sizeName, int32_t position) {
   const int count = std::clamp<int32_t>(state.header.sizeCount, 0, kMaxSizes);
   state.sizeNames.Cover(state.sizeTable, count);
   const int slot = state.sizeNames.Find(state.sizeTable, sizeName);
   if (slot >= 0) {
     state.sizeTable[static_cast<size_t>(slot)]->memberOffset = static_cast<uint32_t>(position);
-    return;
-  }
-  for (int i = 0; i < count; ++i) {
-    SizeRecord* record = state.sizeTable[static_cast<size_t>(i)].get();
-    if (record != nullptr && record->name.View() == sizeName) {
-      record->memberOffset = static_cast<uint32_t>(position);
-      return;
-    }
   }
 }
 
