@@ -68,10 +68,8 @@ void CheckRecompile(const std::string& input, int code, const std::string& outpu
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace partsc;
   using namespace partsc::fuzz;
-  EnterWorkDir();
-  ResetState();
+  BeginInput();
   const std::string input = WriteInput("input.src", AsText(data, size));
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
 
@@ -87,8 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   runLog.Fclose();
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-  CleanWorkDir();
-  ResetState();
+  EndInput();
   return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "compiler/parts_line.h"
 #include "compiler/view_list.h"
+#include "driver/diagnostics.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_faults.h"
@@ -51,13 +52,6 @@ std::string MakeWorkDir() {
   return pattern;
 }
 
-}  // namespace
-
-const std::string& EnterWorkDir() {
-  static const std::string dir = MakeWorkDir();
-  return dir;
-}
-
 void ResetState() {
   OvFaults::Reset();
   ClosePartsFile();
@@ -66,12 +60,27 @@ void ResetState() {
   ResetViewDefined();
 }
 
-void CleanWorkDir() {
+}  // namespace
+
+const std::string& EnterWorkDir() {
+  static const std::string dir = MakeWorkDir();
+  return dir;
+}
+
+void BeginInput() {
+  EnterWorkDir();
+  ResetState();
+  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
+}
+
+void EndInput() {
+  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
   ClosePartsFile();
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(EnterWorkDir(), error)) {
     std::filesystem::remove_all(entry.path(), error);
   }
+  ResetState();
 }
 
 std::string WriteInput(const std::string& name, std::string_view bytes) {

@@ -15,12 +15,14 @@ namespace partsc::fuzz {
 // every parts file is the same for the same input. Answers the directory.
 const std::string& EnterWorkDir();
 
-// Resets the fault seams and every process-wide table, so that one input
-// cannot change what the next one does.
-void ResetState();
+// The start of one input: the working directory entered, the fault seams and
+// every process-wide table reset, so that one input cannot change what the
+// next one does, and the error log open.
+void BeginInput();
 
-// Removes every file the input left in the working directory.
-void CleanWorkDir();
+// The end of one input: the error log closed, every file the input left in
+// the working directory removed, and the seams and tables reset again.
+void EndInput();
 
 // Writes `bytes` to `name` in the working directory; answers its full path.
 std::string WriteInput(const std::string& name, std::string_view bytes);

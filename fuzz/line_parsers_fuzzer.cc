@@ -207,9 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
     return 0;
   }
-  EnterWorkDir();
-  ResetState();
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
+  BeginInput();
   const Limits limits = LimitsOf(data[0]);
   std::string_view rest = AsText(data + 1, size - 1);
 
@@ -236,8 +234,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckCompileLines(line, lineNumber, sizeCount, names, comments);
   }
 
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-  CleanWorkDir();
-  ResetState();
+  EndInput();
   return 0;
 }

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/diagnostics.h"
 #include "fuzz_env.h"
 #include "listing/listing.h"
 #include "partsfile/parts_state.h"
@@ -12,10 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace partsc;
   using namespace partsc::fuzz;
-  EnterWorkDir();
-  ResetState();
+  BeginInput();
   const std::string path = WriteInput("damaged.prt", AsText(data, size));
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
 
@@ -33,8 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           "the common entries are a part of the table entries");
 
   runLog.Fclose();
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-  CleanWorkDir();
-  ResetState();
+  EndInput();
   return 0;
 }
