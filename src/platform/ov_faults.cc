@@ -2,12 +2,6 @@
 
 namespace partsc {
 
-OvFaults::Seam& OvFaults::SeamOf(OvFaultKind kind) {
-  const auto index = static_cast<std::size_t>(kind);
-  assert(index < kKinds && "unknown fault kind");
-  return seams_[index];
-}
-
 void OvFaults::Arm(OvFaultKind kind, int64_t n, bool persistent) {
   assert(n >= 0 && "the failing operation is counted from 1");
   Seam& seam = SeamOf(kind);

@@ -26,9 +26,7 @@ class OvFaults {
   // Called by the platform before each operation: counts it and answers
   // whether it must fail. Disarmed, it is a count and a comparison.
   static bool ShouldFail(OvFaultKind kind) {
-    const auto index = static_cast<std::size_t>(kind);
-    assert(index < kKinds && "unknown fault kind");
-    Seam& seam = seams_[index];
+    Seam& seam = SeamOf(kind);
     ++seam.count;
     return seam.failAt != 0 && Trips(seam);
   }
@@ -42,7 +40,11 @@ class OvFaults {
   };
   static constexpr std::size_t kKinds = 3;
 
-  static Seam& SeamOf(OvFaultKind kind);
+  static Seam& SeamOf(OvFaultKind kind) {
+    const auto index = static_cast<std::size_t>(kind);
+    assert(index < kKinds && "unknown fault kind");
+    return seams_[index];
+  }
   // Whether the operation just counted by an armed seam fails.
   static bool Trips(Seam& seam);
 
