@@ -27,9 +27,11 @@ bool SeekTo(OvFileIO& file, int64_t position) {
   return position >= 0 && file.Lseek(position, kSeekStart) == position;
 }
 
-bool WriteAll(OvFileIO& file, const void* bytes, size_t count) {
+// Writes to the parts file; what the reader kept of it is stale from then on.
+bool WriteAll(PartsFileState& state, const void* bytes, size_t count) {
+  state.ForgetRead();
   const int asked = static_cast<int>(count);
-  return file.Write(bytes, asked) == asked;
+  return state.partsFile.Write(bytes, asked) == asked;
 }
 
 std::string_view CommentOf(const ParamEntry& entry) {
@@ -146,10 +148,8 @@ void SortSizeRecords(PartsFileState& state, int count) {
 }  // namespace
 
 int OpenPartsFile(int mode, const std::string& path) {
-  PartsFileState& state = PartsFileState::Instance();
-  OvFileIO& file = state.partsFile;
-  file.Close();
-  state.ForgetRead();
+  ClosePartsFile();
+  OvFileIO& file = PartsFileState::Instance().partsFile;
   if (mode == 0) {
     if (OvFile::Access(path, 0) != 0) {
       return kPartsNoFile;
@@ -170,13 +170,12 @@ int OpenPartsFile(int mode, const std::string& path) {
 
 int WriteHeader() {
   PartsFileState& state = PartsFileState::Instance();
-  state.ForgetRead();
   if (!state.partsFile.IsOpen()) {
     return kPartsNotOpen;
   }
   uint8_t bytes[kHeaderSize];
   EncodeHeader(state.header, bytes);
-  if (!SeekTo(state.partsFile, 0) || !WriteAll(state.partsFile, bytes, sizeof bytes)) {
+  if (!SeekTo(state.partsFile, 0) || !WriteAll(state, bytes, sizeof bytes)) {
     return kPartsShortWrite;
   }
   return kPartsOk;
@@ -184,20 +183,19 @@ int WriteHeader() {
 
 int WriteApgList() {
   PartsFileState& state = PartsFileState::Instance();
-  state.ForgetRead();
   if (!state.partsFile.IsOpen()) {
     return kPartsNotOpen;
   }
   uint8_t bytes[kApgBlockSize];
   EncodeApgBlock(state.apgNames, bytes);
-  if (!SeekTo(state.partsFile, kApgOffset) || !WriteAll(state.partsFile, bytes, sizeof bytes)) {
+  if (!SeekTo(state.partsFile, kApgOffset) || !WriteAll(state, bytes, sizeof bytes)) {
     return kPartsShortWrite;
   }
   if (state.header.apgCommentCount == 0) {
     return kPartsOk;
   }
   EncodeApgBlock(state.apgComments, bytes);
-  return WriteAll(state.partsFile, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
+  return WriteAll(state, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
 }
 
 void BeginMemberLists() {
@@ -206,7 +204,6 @@ void BeginMemberLists() {
 
 int WriteMemberList(std::optional<std::string_view> sizeName) {
   PartsFileState& state = PartsFileState::Instance();
-  state.ForgetRead();
   if (state.listStartPending) {
     state.listStartPending = false;
     state.memberWritePosition = MemberListsOffset();
@@ -219,7 +216,7 @@ int WriteMemberList(std::optional<std::string_view> sizeName) {
   }
   std::vector<uint8_t>& bytes = state.memberListBytes;
   BuildMemberList(state, bytes);
-  if (!WriteAll(state.partsFile, bytes.data(), bytes.size())) {
+  if (!WriteAll(state, bytes.data(), bytes.size())) {
     return kPartsShortWrite;
   }
   state.memberWritePosition += static_cast<int32_t>(bytes.size());
@@ -228,7 +225,6 @@ int WriteMemberList(std::optional<std::string_view> sizeName) {
 
 int WriteSizeList() {
   PartsFileState& state = PartsFileState::Instance();
-  state.ForgetRead();
   if (!state.partsFile.IsOpen()) {
     return kPartsNotOpen;
   }
@@ -245,8 +241,7 @@ int WriteSizeList() {
       EncodeSizeRecord(*record, bytes.data() + static_cast<size_t>(i) * kSizeRecordSize);
     }
   }
-  if (!SeekTo(state.partsFile, SizeListOffset()) ||
-      !WriteAll(state.partsFile, bytes.data(), bytes.size())) {
+  if (!SeekTo(state.partsFile, SizeListOffset()) || !WriteAll(state, bytes.data(), bytes.size())) {
     return kPartsShortWrite;
   }
   return kPartsOk;
