@@ -218,11 +218,11 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
     fd = -1;
   }
   fd_ = fd;
-  // Appending writes land at the end, wherever the file stood: no position
-  // is kept for such a file.
+  // Appending writes land at the end, wherever the file stood: such a file
+  // keeps no position of its own.
   const bool append = (flags & kOpenAppend) != 0;
-  position_ = fd_ >= 0 && !append ? 0 : -1;
   positioned_ = fd_ >= 0 && !append && known && S_ISREG(status.st_mode);
+  position_ = 0;
   return fd_ >= 0;
 }
 
@@ -231,8 +231,8 @@ void OvFileIO::Close() {
     ::close(fd_);
   }
   fd_ = -1;
-  position_ = -1;
   positioned_ = false;
+  position_ = 0;
 }
 
 int64_t OvFileIO::Lseek(int64_t offset, int origin) {
@@ -243,16 +243,8 @@ int64_t OvFileIO::Lseek(int64_t offset, int origin) {
   if (positioned_ && origin != kSeekEnd) {
     return MovePosition(origin == kSeekStart ? 0 : position_, offset);
   }
-  // A seek to where the file already stands needs no system call.
-  if (origin == kSeekStart && position_ >= 0 && offset == position_) {
-    return position_;
-  }
   const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
   if (position < 0) {
-    // A positioned file stays where it stood, as the descriptor does.
-    if (!positioned_) {
-      position_ = -1;
-    }
     return -1;
   }
   position_ = static_cast<int64_t>(position);
@@ -271,14 +263,8 @@ int64_t OvFileIO::MovePosition(int64_t base, int64_t offset) {
 }
 
 void OvFileIO::Advance(int transferred) {
-  if (transferred < 0) {
-    // A failed positioned transfer moved nothing.
-    if (!positioned_) {
-      position_ = -1;
-    }
-    return;
-  }
-  if (position_ >= 0) {
+  // A failed transfer (-1) moved nothing.
+  if (positioned_ && transferred > 0) {
     position_ += transferred;
   }
 }

@@ -71,8 +71,8 @@ class OvFileIO {
  private:
   static constexpr size_t kStreamBuffer = 32 * 1024;
 
-  // Moves the kept position on by the bytes a Read or Write transferred; -1
-  // (a failed transfer) leaves the position of an unpositioned file unknown.
+  // Moves the position of a positioned file on by the bytes a Read or Write
+  // transferred.
   void Advance(int transferred);
   // The seek of a positioned file from `base`, without a system call.
   int64_t MovePosition(int64_t base, int64_t offset);
@@ -81,11 +81,11 @@ class OvFileIO {
   bool ownsStream_ = false;
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
-  int64_t position_ = -1;  // where the descriptor stands, -1 when not known
   // A regular file opened without append: reads and writes name their
   // position (pread, pwrite), so the descriptor's own offset is never used
   // and only a seek from the end asks the system.
   bool positioned_ = false;
+  int64_t position_ = 0;  // where a positioned file stands
 };
 
 }  // namespace partsc
