@@ -44,11 +44,7 @@ bool ReadControlName(std::string& name) {
   OvFileIO console;
   console.FopenStdin();
   dbgprint(2, "\n Parts Input Control File Name : ");
-  if (!console.Fgets(name, kConsoleBuffer)) {
-    return false;
-  }
-  OvStringUtil::TrimRight(name);
-  return true;
+  return console.Fgets(name, kConsoleBuffer);
 }
 
 // Compiles one input and lists the new parts file; a parts file that cannot
@@ -98,6 +94,7 @@ int CompileControlFile(const OvSession& session) {
              session.ProgramName().c_str());
     return kExitStop;
   }
+  // The name as typed or given with -c, without the line end and blanks.
   OvStringUtil::TrimRight(name);
   if (name.empty()) {
     return kExitStop;
