@@ -50,25 +50,11 @@ const std::array<const char*, 3> kSortKeywords = {"$$LSORT", "$$CSORT", "$$NSORT
 // ---------------------------------------------------------------------------
 // What a parts file holds, as the reader gives it back.
 
-struct SpecMember {
-  int32_t number = 0;
-  int32_t invertedFlag = 0;
-  int32_t record = 0;
-  std::string name;
-};
-
-struct ParamMember {
-  std::string name;
-  int32_t pairCode = 0;
-  std::string text;
-  std::string comment;
-};
-
 struct MemberList {
   int64_t offset = 0;
   int64_t length = 0;  // bytes in the file, end record included
-  std::vector<SpecMember> specs;
-  std::vector<ParamMember> params;
+  std::vector<SpecEntry> specs;
+  std::vector<ParamEntry> params;
 };
 
 struct SizeEntry {
@@ -152,16 +138,15 @@ MemberList TakeEntries(int32_t specFrom, int32_t paramFrom) {
   MemberList list;
   list.length = kMemberHeadSize;
   for (int32_t i = specFrom; i < state.specCount; ++i) {
-    SpecMember spec;
-    GetSpecEntry(i, spec.number, spec.invertedFlag, spec.name, spec.record);
+    const SpecEntry& spec = *state.specTable[static_cast<size_t>(i)];
     list.length += kMemberHeadSize + static_cast<int64_t>(spec.name.size());
-    list.specs.push_back(std::move(spec));
+    list.specs.push_back(spec);
   }
   for (int32_t i = paramFrom; i < state.paramCount; ++i) {
-    ParamMember param;
-    GetParamEntry(i, &param.name, &param.text, param.pairCode, &param.comment);
-    list.length += kMemberHeadSize + static_cast<int64_t>(param.comment.size() + param.text.size());
-    list.params.push_back(std::move(param));
+    const ParamEntry& param = *state.paramTable[static_cast<size_t>(i)];
+    list.length += kMemberHeadSize +
+                   static_cast<int64_t>(param.comment.value_or("").size() + param.text.size());
+    list.params.push_back(param);
   }
   return list;
 }
@@ -593,15 +578,15 @@ class SourceWriter {
   }
 
   void WriteMembers(const MemberList& list, bool common, const std::string& where) {
-    for (const SpecMember& spec : list.specs) {
+    for (const SpecEntry& spec : list.specs) {
       WriteSpec(spec, common, where);
     }
-    for (const ParamMember& param : list.params) {
+    for (const ParamEntry& param : list.params) {
       WriteParam(param, where);
     }
   }
 
-  void WriteSpec(const SpecMember& spec, bool common, const std::string& where) {
+  void WriteSpec(const SpecEntry& spec, bool common, const std::string& where) {
     const std::string what = "the spec " + Shown(spec.name) + " in " + where;
     if (spec.name.empty()) {
       Fail("a spec in " + where + " has an empty name");
@@ -626,15 +611,16 @@ class SourceWriter {
           "s", what);
   }
 
-  void WriteParam(const ParamMember& param, const std::string& where) {
+  void WriteParam(const ParamEntry& param, const std::string& where) {
     const std::string what = "the param " + Shown(param.name) + " in " + where;
     const std::string whose = "of param " + Shown(param.name) + " in " + where;
     if (param.name.empty()) {
       Fail("a param in " + where + " has an empty name");
       return;
     }
+    const std::string comment = param.comment.value_or("");
     if (!Check("the param name", param.name, '!', kParamNameLimit, "in " + where, false) ||
-        !Check("the comment", param.comment, '"', kMemberTextMax, whose) ||
+        !Check("the comment", comment, '"', kMemberTextMax, whose) ||
         !Check("the text", param.text, '(', kParamTextLimit, whose, true)) {
       return;
     }
@@ -648,11 +634,11 @@ class SourceWriter {
       return;
     }
     const std::string pair = std::to_string(code % 10) + "," + std::to_string(code / 10);
-    const std::string comment = Padded(param.comment, kMemberTextMax);
-    auto fields = [&param, &pair, &comment, code](const std::string& text) {
+    const std::string paddedComment = Padded(comment, kMemberTextMax);
+    auto fields = [&param, &pair, &paddedComment, code](const std::string& text) {
       return Constant({{'!', param.name, true},
                        {'<', pair, code != 0},
-                       {'"', comment, !comment.empty()},
+                       {'"', paddedComment, !paddedComment.empty()},
                        {'(', text, !text.empty()}});
     };
     std::string line;
