@@ -153,10 +153,6 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-// Why `text` cannot be read back from a field opened by `open` that keeps
-// `limit` characters; empty when it can. A field that is cut to its limit
-// (`cut`) may end with a blank when the text is that long: Padded writes one
-// more character, which the cut takes away again.
 std::string TextProblem(std::string_view text, char open, size_t limit, bool cut) {
   // A param text (a parenthesis field) may end with a blank at any length:
   // the cut before macro expansion can leave one (see TextInPlace).
@@ -183,15 +179,10 @@ std::string TextProblem(std::string_view text, char open, size_t limit, bool cut
   return {};
 }
 
-// The text to write for a field that is cut to `limit` characters after its
-// blanks are trimmed: a text of the full length that ends with a blank gets
-// one more character.
 std::string Padded(const std::string& text, size_t limit) {
   return text.size() == limit && !text.empty() && IsBlank(text.back()) ? text + "." : text;
 }
 
-// True when a ")" in a parenthesis field would close the field before its
-// end.
 bool ClosesEarly(std::string_view text) {
   int depth = 1;
   for (const char c : text) {
@@ -203,11 +194,6 @@ bool ClosesEarly(std::string_view text) {
   return false;
 }
 
-// A param text holding "{" as it is written so that macro expansion gives it
-// back: every "{" as "{}" (no macro has the empty name, so a single "{" comes
-// back), with "(" added inside the braces where a later ")" would close the
-// field too early (the name inside the braces is dropped). Null when a ")"
-// comes before any "{" could make up for it.
 std::optional<std::string> EscapedText(std::string_view text) {
   // lowest[i]: how far the depth falls from i on, relative to the depth at i.
   std::vector<int> lowest(text.size() + 1, 0);
@@ -236,8 +222,6 @@ std::optional<std::string> EscapedText(std::string_view text) {
   return written;
 }
 
-// The keyword and the fields in the first order in which every field reads
-// back and the line keeps within `limit`; the order given is tried first.
 Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
            std::string& line) {
   // A field left out is written empty, in its place, when its opening
@@ -280,8 +264,6 @@ Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool comp
   return anyOrder ? Fit::kTooLong : Fit::kNoOrder;
 }
 
-// Lays a line out readably when it fits, else compactly, preferring lines
-// that leave no empty piece behind.
 Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string& line) {
   struct Attempt {
     bool compact;
@@ -308,9 +290,6 @@ std::string NotPlaced(Fit fit) {
                               : "has fields that no order on its line reads back";
 }
 
-// A list item the tokenizer reads as `value`, a non-zero 16-bit number: plain
-// decimal, or a shorter equivalent (the low 16 bits of the integer part are
-// what counts, so 65535 gives -1, and 3e4 is 30000).
 std::string ShortNumber(int32_t value, bool compact) {
   std::string best = std::to_string(value);
   if (!compact) {
@@ -336,8 +315,6 @@ std::string ShortNumber(int32_t value, bool compact) {
   return best;
 }
 
-// The two numbers of a $$PARTS or $$SPEC list. A 0 is an item that is no
-// number (empty when compact), and a 0 at the end is left out when compact.
 std::string NumberPair(int32_t first, int32_t second, bool compact) {
   std::string text = first != 0 ? ShortNumber(first, compact) : (compact ? "" : "0");
   if (second != 0 || !compact) {
