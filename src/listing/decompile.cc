@@ -31,15 +31,8 @@ namespace partsc {
 
 namespace {
 
-// The longest text each field of a source line keeps, as the compiler and the
-// parts file keep it.
-constexpr size_t kPartsNameLimit = kPartsNameMax;
-constexpr size_t kHeaderTextMax = kHeaderTextSize;
-constexpr size_t kApgTextLimit = kApgTextMax;
-constexpr size_t kSizeTextMax = kSizeTextSize;
-constexpr size_t kMemberTextMax = kMemberTextBuffer - 1;  // spec names and param comments
-constexpr size_t kParamNameLimit = kParamNameMax;
-constexpr size_t kParamTextLimit = kParamTextMax;  // param texts and macro values
+// The longest spec name and param comment a member line keeps.
+constexpr int kMemberTextMax = kMemberTextBuffer - 1;
 
 // The creation date: the only bytes a compile does not reproduce.
 constexpr size_t kDateBegin = 2;
@@ -463,8 +456,8 @@ class SourceWriter {
       Fail("the file name gives no parts name");
       return;
     }
-    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameLimit) ||
-        !Check("the parts comment", image_.comment, '"', kHeaderTextMax)) {
+    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameMax) ||
+        !Check("the parts comment", image_.comment, '"', kHeaderTextSize)) {
       return;
     }
     const int32_t value1 = image_.value1;
@@ -474,9 +467,9 @@ class SourceWriter {
         head_, "$$PARTS",
         [name, comment, value1, value2](bool compact) {
           return std::vector<Field>{
-              {'!', Padded(name, kPartsNameLimit), true},
+              {'!', Padded(name, kPartsNameMax), true},
               {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
-              {'"', Padded(comment, kHeaderTextMax), !comment.empty()}};
+              {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
         },
         "the $$PARTS line");
     if (image_.specFile == 0 && image_.specRecord == 0) {
@@ -518,12 +511,12 @@ class SourceWriter {
       const std::string& name = image_.apgNames[static_cast<size_t>(view)];
       const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
       const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
-      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextLimit) ||
-          !Check("the APG comment of " + keyword, comment, '"', kApgTextLimit)) {
+      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax) ||
+          !Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
         continue;
       }
-      Fixed(Constant({{'!', Padded(name, kApgTextLimit), true},
-                      {'"', Padded(comment, kApgTextLimit), !comment.empty()}}),
+      Fixed(Constant({{'!', Padded(name, kApgTextMax), true},
+                      {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
             keyword, "the view line of " + keyword);
     }
   }
@@ -538,18 +531,18 @@ class SourceWriter {
       return;
     }
     const std::string name = named ? image_.title : std::string();
-    if (!Check("the common block's name", name, '"', kSizeTextMax)) {
+    if (!Check("the common block's name", name, '"', kSizeTextSize)) {
       return;
     }
-    Fixed(Constant({{'"', Padded(name, kSizeTextMax), !name.empty()}}), "$$COMMON",
+    Fixed(Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}), "$$COMMON",
           "the $$COMMON line");
     WriteMembers(*image_.common, true, "the common block");
   }
 
   void WriteTitleAndSort() {
     if (image_.sizeCount > 0 && !image_.title.empty() &&
-        Check("the title", image_.title, '"', kHeaderTextMax)) {
-      Fixed(Constant({{'"', Padded(image_.title, kHeaderTextMax), true}}), "$$TITLE",
+        Check("the title", image_.title, '"', kHeaderTextSize)) {
+      Fixed(Constant({{'"', Padded(image_.title, kHeaderTextSize), true}}), "$$TITLE",
             "the $$TITLE line");
     }
     body_ += kSortKeywords[static_cast<size_t>(image_.sortMode)];
@@ -566,12 +559,12 @@ class SourceWriter {
         Fail("a size has an empty name");
         return;
       }
-      if (!Check("the size name", block.name, '"', kSizeTextMax) ||
-          !Check("the size title", block.title, '!', kSizeTextMax, "of " + what)) {
+      if (!Check("the size name", block.name, '"', kSizeTextSize) ||
+          !Check("the size title", block.title, '!', kSizeTextSize, "of " + what)) {
         return;
       }
-      Fixed(Constant({{'"', Padded(block.name, kSizeTextMax), true},
-                      {'!', Padded(block.title, kSizeTextMax), !block.title.empty()}}),
+      Fixed(Constant({{'"', Padded(block.name, kSizeTextSize), true},
+                      {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
             "$$SIZE", "the $$SIZE line of " + what);
       WriteMembers(block.members, false, what);
     }
@@ -619,9 +612,9 @@ class SourceWriter {
       return;
     }
     const std::string comment = param.comment.value_or("");
-    if (!Check("the param name", param.name, '!', kParamNameLimit, "in " + where, false) ||
+    if (!Check("the param name", param.name, '!', kParamNameMax, "in " + where, false) ||
         !Check("the comment", comment, '"', kMemberTextMax, whose) ||
-        !Check("the text", param.text, '(', kParamTextLimit, whose, true)) {
+        !Check("the text", param.text, '(', kParamTextMax, whose, true)) {
       return;
     }
     const int32_t code = param.pairCode;
@@ -650,9 +643,9 @@ class SourceWriter {
     // A text that cannot stand in its line is written through a macro whose
     // value it is (values are not expanded again).
     const bool asMacro = !param.text.empty() && !ClosesEarly(param.text) &&
-                         (!IsBlank(param.text.back()) || param.text.size() == kParamTextLimit);
+                         (!IsBlank(param.text.back()) || param.text.size() == kParamTextMax);
     if (fit != Fit::kFits && asMacro) {
-      const std::string name = MacroFor(Padded(param.text, kParamTextLimit));
+      const std::string name = MacroFor(Padded(param.text, kParamTextMax));
       fit = PlaceLine("p", fields("{" + name + "}"), line);
     }
     if (!inPlace && !asMacro) {
@@ -680,7 +673,7 @@ class SourceWriter {
     } else {
       written = EscapedText(text);
     }
-    if (!written || written->size() > kParamTextLimit) {
+    if (!written || written->size() > kParamTextMax) {
       return std::nullopt;
     }
     if (text.empty() || !IsBlank(text.back())) {
@@ -690,7 +683,7 @@ class SourceWriter {
     // cut to 64 characters before expansion (and the expansion again). A
     // shorter text fills its first "{}" with characters that expansion drops,
     // so that an added last character falls to the cut.
-    const size_t missing = kParamTextLimit - written->size();
+    const size_t missing = kParamTextMax - written->size();
     if (missing > 0) {
       const size_t brace = written->find("{");
       if (brace == std::string::npos) {
@@ -779,9 +772,10 @@ std::string PartAt(size_t offset, const PartsImage& image) {
   if (offset < static_cast<size_t>(kHeaderSize)) {
     return "the header's reserved bytes";
   }
-  const size_t sizes = image.apgCommentCount != 0 ? 664 : 460;
+  const size_t names = kApgOffset + kApgBlockSize;
+  const size_t sizes = image.apgCommentCount != 0 ? names + kApgBlockSize : names;
   if (offset < sizes) {
-    return offset < 460 ? "the APG name block" : "the APG comment block";
+    return offset < names ? "the APG name block" : "the APG comment block";
   }
   const size_t record = (offset - sizes) / kSizeRecordSize;
   if (record < static_cast<size_t>(std::max(image.sizeCount, 0))) {
