@@ -198,16 +198,12 @@ int FindSizeRecord(std::string_view sizeName) {
   const PartsFileState& state = PartsFileState::Instance();
   const int count = std::min<int>(state.header.sizeCount, kMaxSizes);
   const int sortMode = state.header.sortMode;
-  auto nameAt = [&state](int i) {
-    const SizeRecord* record = state.sizeTable[static_cast<size_t>(i)].get();
-    return record != nullptr ? record->name.View() : std::string_view();
-  };
   if (sortMode == 0 || sortMode == 1) {
     int low = 0;
     int high = count - 1;
     while (low <= high) {
       const int middle = (low + high) / 2;
-      const int order = CompareSizeNames(sortMode, nameAt(middle), sizeName);
+      const int order = CompareSizeNames(sortMode, SizeNameAt(state.sizeTable, middle), sizeName);
       if (order == 0) {
         return middle;
       }
@@ -220,7 +216,7 @@ int FindSizeRecord(std::string_view sizeName) {
     return -1;
   }
   for (int i = 0; i < count; ++i) {
-    if (nameAt(i) == sizeName) {
+    if (SizeNameAt(state.sizeTable, i) == sizeName) {
       return i;
     }
   }

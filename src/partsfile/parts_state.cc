@@ -214,17 +214,6 @@ int CompareSizeNames(int sortMode, std::string_view a, std::string_view b) {
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-namespace {
-
-// An empty slot, which only a table changed behind the index's back can show
-// here, reads as an empty name.
-std::string_view NameInSlot(const SizeTable& table, int slot) {
-  const SizeRecord* record = table[static_cast<size_t>(slot)].get();
-  return record != nullptr ? record->name.View() : std::string_view();
-}
-
-}  // namespace
-
 void SizeNameIndex::Cover(const SizeTable& table, int count) {
   assert(count >= 0 && count <= kMaxSizes && "a count of size slots");
   if (count < covered_) {
@@ -238,11 +227,11 @@ void SizeNameIndex::Cover(const SizeTable& table, int count) {
       continue;
     }
     // After every equal name, since the new slot is the highest so far.
-    const std::string_view name = NameInSlot(table, covered_);
+    const std::string_view name = SizeNameAt(table, covered_);
     const auto end = order_.begin() + entries_;
     const auto at = std::upper_bound(
         order_.begin(), end, name,
-        [&table](std::string_view n, int16_t slot) { return n < NameInSlot(table, slot); });
+        [&table](std::string_view n, int16_t slot) { return n < SizeNameAt(table, slot); });
     std::move_backward(at, end, end + 1);
     *at = static_cast<int16_t>(covered_);
     ++entries_;
@@ -253,8 +242,8 @@ int SizeNameIndex::Find(const SizeTable& table, std::string_view name) const {
   const auto end = order_.begin() + entries_;
   const auto at = std::lower_bound(
       order_.begin(), end, name,
-      [&table](int16_t slot, std::string_view n) { return NameInSlot(table, slot) < n; });
-  if (at == end || table[static_cast<size_t>(*at)] == nullptr || NameInSlot(table, *at) != name) {
+      [&table](int16_t slot, std::string_view n) { return SizeNameAt(table, slot) < n; });
+  if (at == end || table[static_cast<size_t>(*at)] == nullptr || SizeNameAt(table, *at) != name) {
     return -1;
   }
   return *at;

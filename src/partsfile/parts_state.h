@@ -136,6 +136,12 @@ int CompareSizeNames(int sortMode, std::string_view a, std::string_view b);
 
 using SizeTable = std::array<std::unique_ptr<SizeRecord>, kMaxSizes>;
 
+// The name of the record in a size slot; an empty slot reads as an empty name.
+inline std::string_view SizeNameAt(const SizeTable& table, int slot) {
+  const SizeRecord* record = table[static_cast<size_t>(slot)].get();
+  return record != nullptr ? record->name.View() : std::string_view();
+}
+
 // The size slots 0 to Covered() - 1 that hold a record, ordered by name (bytes
 // taken as unsigned) and, among equal names, by slot, so that a name is found
 // by binary search instead of by comparing it with every record. It holds slot
