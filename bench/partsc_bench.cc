@@ -179,27 +179,35 @@ void WriteBytes(const std::string& path, int64_t bytes, const std::vector<char>&
   output.Close();
 }
 
-Figures RunFloor() {
-  const FloorPlan plan = ReadPlan(kPlanName);
-  const std::vector<char> chunk(kWriteChunk, 'x');
+// Times `work`, which answers the status of what it did.
+template <class Work>
+Figures Measured(Work work) {
   Figures figures;
   figures.rssBeforeKb = PeakRssKb();
   const double cpuStart = CpuMilliseconds();
   const auto start = Clock::now();
-  int64_t characters = 0;
-  int file = 0;
-  for (const auto& [source, bytes] : plan.sources) {
-    characters += ReadTwice(source);
-    WriteBytes(std::string(kFloorDir) + "/" + std::to_string(file++), bytes, chunk);
-  }
-  for (const int64_t bytes : plan.extraFiles) {
-    WriteBytes(std::string(kFloorDir) + "/" + std::to_string(file++), bytes, chunk);
-  }
+  figures.status = work();
   figures.milliseconds = MillisecondsSince(start);
   figures.cpuMilliseconds = CpuMilliseconds() - cpuStart;
   figures.rssPeakKb = PeakRssKb();
-  figures.status = characters > 0 ? 0 : 1;
   return figures;
+}
+
+Figures RunFloor() {
+  const FloorPlan plan = ReadPlan(kPlanName);
+  const std::vector<char> chunk(kWriteChunk, 'x');
+  return Measured([&] {
+    int64_t characters = 0;
+    int file = 0;
+    for (const auto& [source, bytes] : plan.sources) {
+      characters += ReadTwice(source);
+      WriteBytes(std::string(kFloorDir) + "/" + std::to_string(file++), bytes, chunk);
+    }
+    for (const int64_t bytes : plan.extraFiles) {
+      WriteBytes(std::string(kFloorDir) + "/" + std::to_string(file++), bytes, chunk);
+    }
+    return characters > 0 ? 0 : 1;
+  });
 }
 
 // Standard input from the file holding the control file name; standard
@@ -219,16 +227,11 @@ Figures RunPartscInProcess(const std::string& settingsName) {
   std::string program = "partsc";
   std::string settings = "-p" + settingsName;
   char* argv[] = {program.data(), settings.data(), nullptr};
-  Figures figures;
-  figures.rssBeforeKb = PeakRssKb();
-  const double cpuStart = CpuMilliseconds();
-  const auto start = Clock::now();
-  figures.status = RunPartsc(2, argv);
-  std::fflush(stdout);
-  figures.milliseconds = MillisecondsSince(start);
-  figures.cpuMilliseconds = CpuMilliseconds() - cpuStart;
-  figures.rssPeakKb = PeakRssKb();
-  return figures;
+  return Measured([&] {
+    const int status = RunPartsc(2, argv);
+    std::fflush(stdout);
+    return status;
+  });
 }
 
 int ChildMain(const std::string& what, const std::string& dir, const std::string& resultPath) {
