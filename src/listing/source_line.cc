@@ -125,11 +125,7 @@ std::vector<std::vector<Piece>> Cuttings(const std::vector<Field>& written) {
       const Field& second = written[j];
       const bool pair =
           (first.open == '"' && second.open == '!') || (first.open == '!' && second.open == '"');
-      if (!pair || first.text.find(second.open) == std::string::npos ||
-          second.text.find(first.open) == std::string::npos) {
-        continue;
-      }
-      const std::optional<Piece> overlap = OverlapPiece(first, second);
+      const std::optional<Piece> overlap = pair ? OverlapPiece(first, second) : std::nullopt;
       if (!overlap) {
         continue;
       }
