@@ -26,6 +26,7 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
+#include "platform/ov_string_util.h"
 
 namespace partsc {
 
@@ -137,8 +138,9 @@ MemberList TakeEntries(int32_t specFrom, int32_t paramFrom) {
   }
   for (int32_t i = paramFrom; i < state.paramCount; ++i) {
     const ParamEntry& param = *state.paramTable[static_cast<size_t>(i)];
-    list.length += kMemberHeadSize +
-                   static_cast<int64_t>(param.comment.value_or("").size() + param.text.size());
+    list.length +=
+        kMemberHeadSize +
+        static_cast<int64_t>((param.comment ? param.comment->size() : 0) + param.text.size());
     list.params.push_back(param);
   }
   return list;
@@ -642,8 +644,9 @@ class SourceWriter {
     }
     // A text that cannot stand in its line is written through a macro whose
     // value it is (values are not expanded again).
-    const bool asMacro = !param.text.empty() && !ClosesEarly(param.text) &&
-                         (!IsBlank(param.text.back()) || param.text.size() == kParamTextMax);
+    const bool asMacro =
+        !param.text.empty() && !ClosesEarly(param.text) &&
+        (!OvStringUtil::IsBlank(param.text.back()) || param.text.size() == kParamTextMax);
     if (fit != Fit::kFits && asMacro) {
       const std::string name = MacroFor(Padded(param.text, kParamTextMax));
       fit = PlaceLine("p", fields("{" + name + "}"), line);
@@ -676,7 +679,7 @@ class SourceWriter {
     if (!written || written->size() > kParamTextMax) {
       return std::nullopt;
     }
-    if (text.empty() || !IsBlank(text.back())) {
+    if (text.empty() || !OvStringUtil::IsBlank(text.back())) {
       return written;
     }
     // A text that ends with a blank comes back only from a cut: the field is

@@ -58,7 +58,7 @@ std::optional<Piece> OverlapPiece(const Field& first, const Field& second) {
     return std::nullopt;
   }
   std::string_view inside = std::string_view(first.text).substr(split + 1);
-  while (!inside.empty() && IsBlank(inside.front())) {
+  while (!inside.empty() && OvStringUtil::IsBlank(inside.front())) {
     inside.remove_prefix(1);
   }
   const std::string_view text = second.text;
@@ -66,7 +66,7 @@ std::optional<Piece> OverlapPiece(const Field& first, const Field& second) {
     return std::nullopt;
   }
   size_t close = inside.size();
-  while (!inside.empty() && close < text.size() && IsBlank(text[close])) {
+  while (!inside.empty() && close < text.size() && OvStringUtil::IsBlank(text[close])) {
     ++close;
   }
   if (close >= text.size() || text[close] != first.open) {
@@ -145,10 +145,6 @@ std::vector<std::vector<Piece>> Cuttings(const std::vector<Field>& written) {
 
 }  // namespace
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 std::string TextProblem(std::string_view text, char open, size_t limit, bool cut) {
   // A param text (a parenthesis field) may end with a blank at any length:
   // the cut before macro expansion can leave one (see TextInPlace).
@@ -163,7 +159,8 @@ std::string TextProblem(std::string_view text, char open, size_t limit, bool cut
     return "holds a line feed";
   }
   const bool padded = cut && (text.size() == limit || anyLength);
-  if (!text.empty() && (IsBlank(text.front()) || (IsBlank(text.back()) && !padded))) {
+  if (!text.empty() &&
+      (OvStringUtil::IsBlank(text.front()) || (OvStringUtil::IsBlank(text.back()) && !padded))) {
     return "begins or ends with a blank or tab";
   }
   if (open == '"' && text.find('"') != std::string_view::npos) {
@@ -176,7 +173,8 @@ std::string TextProblem(std::string_view text, char open, size_t limit, bool cut
 }
 
 std::string Padded(const std::string& text, size_t limit) {
-  return text.size() == limit && !text.empty() && IsBlank(text.back()) ? text + "." : text;
+  return text.size() == limit && !text.empty() && OvStringUtil::IsBlank(text.back()) ? text + "."
+                                                                                     : text;
 }
 
 bool ClosesEarly(std::string_view text) {

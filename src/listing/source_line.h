@@ -47,8 +47,6 @@ Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string&
 // Why a line could not be laid out, as a reason ends.
 std::string NotPlaced(Fit fit);
 
-bool IsBlank(char c);
-
 // Why `text` cannot be read back from a field opened by `open` that keeps
 // `limit` characters; empty when it can. A field that is cut to its limit
 // (`cut`) may end with a blank when the text is that long (Padded); a param

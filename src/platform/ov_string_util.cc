@@ -11,10 +11,6 @@
 namespace partsc {
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -190,7 +186,8 @@ int16_t CountOf(std::size_t count) {
 }  // namespace
 
 void OvStringUtil::TrimRight(std::string& text) {
-  while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) {
+  while (!text.empty() &&
+         (OvStringUtil::IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) {
     text.pop_back();
   }
 }

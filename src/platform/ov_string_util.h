@@ -12,13 +12,15 @@ class OvStringUtil {
   // Removes trailing blanks, tabs, carriage returns and line feeds.
   static void TrimRight(std::string& text);
 
+  // A blank or a tab.
+  static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
   // The text without blanks and tabs at either end.
   static std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
+    while (!text.empty() && IsBlank(text.front())) {
       text.remove_prefix(1);
     }
-    while (!text.empty() && blank(text.back())) {
+    while (!text.empty() && IsBlank(text.back())) {
       text.remove_suffix(1);
     }
     return text;
