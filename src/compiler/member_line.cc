@@ -16,6 +16,9 @@
 
 namespace partsc {
 
+static_assert(kMemberTableFull == kEntryTableFull && kMemberNoMemory == kEntryNoMemory,
+              "the compiler passes the table's results on");
+
 namespace {
 
 // A pair code beyond this magnitude cannot be one of 0, 1, 10, 11 and is
@@ -178,21 +181,7 @@ int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
   const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
   const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
   const uint16_t record = SpecRecord(numbers, numberCount);
-
-  std::unique_ptr<SpecEntry>& slot = state.specTable[state.specCount];
-  slot.reset();
-  slot = OvNew<SpecEntry>();
-  if (slot == nullptr) {
-    return kMemberNoMemory;
-  }
-  slot->number = number;
-  slot->invertedFlag = invertedFlag;
-  slot->record = record;
-  if (!OvCopyText(slot->name, name)) {
-    return kMemberNoMemory;  // the entry stays in its slot, uncounted
-  }
-  ++state.specCount;
-  return 0;
+  return StoreSpecEntry(number, invertedFlag, name, record);
 }
 
 int AddParamEntry(std::string_view comment, std::string_view text, const float (*pairs)[2],
@@ -221,26 +210,7 @@ int AddParamEntry(std::string_view comment, std::string_view text, const float (
     return -1;
   }
 
-  std::unique_ptr<ParamEntry>& slot = state.paramTable[state.paramCount];
-  slot.reset();
-  slot = OvNew<ParamEntry>();
-  if (slot == nullptr) {
-    return kMemberNoMemory;
-  }
-  // On a failed copy the entry stays in its slot, uncounted.
-  if (!OvCopyText(slot->name, name) || !OvCopyText(slot->text, text)) {
-    return kMemberNoMemory;
-  }
-  slot->pairCode = static_cast<int16_t>(pairCode);
-  if (!comment.empty()) {
-    std::string copy;
-    if (!OvCopyText(copy, comment)) {
-      return kMemberNoMemory;
-    }
-    slot->comment = std::move(copy);
-  }
-  ++state.paramCount;
-  return 0;
+  return StoreParamEntry(name, text, pairCode, comment);
 }
 
 int ExpandMacros(std::string& text, int maxLength) {

@@ -138,9 +138,7 @@ MemberList TakeEntries(int32_t specFrom, int32_t paramFrom) {
   }
   for (int32_t i = paramFrom; i < state.paramCount; ++i) {
     const ParamEntry& param = *state.paramTable[static_cast<size_t>(i)];
-    list.length +=
-        kMemberHeadSize +
-        static_cast<int64_t>((param.comment ? param.comment->size() : 0) + param.text.size());
+    list.length += kMemberHeadSize + static_cast<int64_t>(param.comment.size() + param.text.size());
     list.params.push_back(param);
   }
   return list;
@@ -613,7 +611,7 @@ class SourceWriter {
       Fail("a param in " + where + " has an empty name");
       return;
     }
-    const std::string comment = param.comment.value_or("");
+    const std::string& comment = param.comment;
     if (!Check("the param name", param.name, '!', kParamNameMax, "in " + where, false) ||
         !Check("the comment", comment, '"', kMemberTextMax, whose) ||
         !Check("the text", param.text, '(', kParamTextMax, whose, true)) {

@@ -351,8 +351,8 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
     const std::string_view name = UpToZero(entry.name);
     const std::string_view text = UpToZero(entry.text);
     // A comment that begins with a zero byte is not empty: its quotes show.
-    const bool hasComment = entry.comment.has_value() && !entry.comment->empty();
-    const std::string_view comment = hasComment ? UpToZero(*entry.comment) : std::string_view();
+    const bool hasComment = !entry.comment.empty();
+    const std::string_view comment = UpToZero(entry.comment);
     const int32_t pairCode = entry.pairCode;
     const int32_t units = pairCode % 10;
     const int32_t tens = pairCode / 10;

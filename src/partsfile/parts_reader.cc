@@ -113,34 +113,6 @@ class ListInput {
   int64_t position_;
 };
 
-// Appends one param entry after the entries already in the table.
-int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
-                    std::string_view comment) {
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.paramCount >= kMaxParamEntries) {
-    return kReadTableFull;
-  }
-  auto& slot = state.paramTable[static_cast<size_t>(std::max<int32_t>(state.paramCount, 0))];
-  slot.reset();
-  slot = OvNew<ParamEntry>();
-  if (slot == nullptr) {
-    return kReadNoMemory;
-  }
-  if (!OvCopyText(slot->name, name) || !OvCopyText(slot->text, text)) {
-    return kReadNoMemory;
-  }
-  slot->pairCode = static_cast<int16_t>(pairCode);
-  if (!comment.empty()) {
-    std::string copy;
-    if (!OvCopyText(copy, comment)) {
-      return kReadNoMemory;
-    }
-    slot->comment = std::move(copy);
-  }
-  ++state.paramCount;
-  return 0;
-}
-
 // A spec record after its head: the name, then the entry.
 int ReadSpecRecord(ListInput& input, const uint8_t head[kMemberHeadSize]) {
   std::string_view name;
@@ -333,27 +305,6 @@ int ReadMemberListAt(int64_t position) {
     return kPartsNotOpen;
   }
   return ReadMemberList(position, false);
-}
-
-int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.specCount >= kMaxSpecEntries) {
-    return kReadTableFull;
-  }
-  auto& slot = state.specTable[static_cast<size_t>(std::max<int32_t>(state.specCount, 0))];
-  slot.reset();
-  slot = OvNew<SpecEntry>();
-  if (slot == nullptr) {
-    return kReadNoMemory;
-  }
-  slot->number = static_cast<uint16_t>(number);
-  slot->invertedFlag = static_cast<uint16_t>(invertedFlag);
-  slot->record = static_cast<uint16_t>(record);
-  if (!OvCopyText(slot->name, name)) {
-    return kReadNoMemory;
-  }
-  ++state.specCount;
-  return 0;
 }
 
 }  // namespace partsc

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "partsfile/parts_state.h"
+
 namespace partsc {
 
 // Result codes of the reader, besides kPartsNotOpen (30).
@@ -15,8 +17,8 @@ inline constexpr int kReadShort = 21;
 // damaged and is refused before anything is copied.
 inline constexpr int kReadDamaged = 23;
 inline constexpr int kReadSizeNotFound = 50;
-inline constexpr int kReadNoMemory = 109;
-inline constexpr int kReadTableFull = 200;
+inline constexpr int kReadNoMemory = kEntryNoMemory;
+inline constexpr int kReadTableFull = kEntryTableFull;
 
 int ReadHeader();
 int ReadApgList();
@@ -27,6 +29,5 @@ int ReadSizeMembers(std::string_view sizeName);
 // after those already in the tables, as ReadSizeMembers does for a size's
 // list; for a list that no size record points to. 0, 21, 23, 30, 109 or 200.
 int ReadMemberListAt(int64_t position);
-int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record);
 
 }  // namespace partsc

@@ -394,8 +394,66 @@ void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pai
   }
   *text = entry->text;
   if (comment != nullptr) {
-    *comment = entry->comment.value_or(std::string());
+    *comment = entry->comment;
   }
+}
+
+namespace {
+
+// Takes a new entry into table slot `index` (0 <= index < N), keeping what the
+// slot held for later; null when memory cannot be had.
+template <class T, size_t N>
+T* TakeSlot(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& spares, int32_t index) {
+  assert(index >= 0 && static_cast<size_t>(index) < N && "a slot of the table");
+  std::unique_ptr<T>& slot = table[static_cast<size_t>(index)];
+  spares.Keep(slot);
+  slot = spares.Take();
+  return slot.get();
+}
+
+}  // namespace
+
+int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.specCount >= kMaxSpecEntries) {
+    return kEntryTableFull;
+  }
+  SpecEntry* entry =
+      TakeSlot(state.specTable, state.spareSpecs, std::max<int32_t>(state.specCount, 0));
+  if (entry == nullptr) {
+    return kEntryNoMemory;
+  }
+  entry->number = static_cast<uint16_t>(number);
+  entry->invertedFlag = static_cast<uint16_t>(invertedFlag);
+  entry->record = static_cast<uint16_t>(record);
+  if (!OvCopyText(entry->name, name)) {
+    return kEntryNoMemory;
+  }
+  ++state.specCount;
+  return 0;
+}
+
+int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
+                    std::string_view comment) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.paramCount >= kMaxParamEntries) {
+    return kEntryTableFull;
+  }
+  ParamEntry* entry =
+      TakeSlot(state.paramTable, state.spareParams, std::max<int32_t>(state.paramCount, 0));
+  if (entry == nullptr) {
+    return kEntryNoMemory;
+  }
+  entry->pairCode = static_cast<int16_t>(pairCode);
+  entry->comment.clear();
+  if (!OvCopyText(entry->name, name) || !OvCopyText(entry->text, text)) {
+    return kEntryNoMemory;
+  }
+  if (!comment.empty() && !OvCopyText(entry->comment, comment)) {
+    return kEntryNoMemory;
+  }
+  ++state.paramCount;
+  return 0;
 }
 
 void ClearTables() {
@@ -405,10 +463,10 @@ void ClearTables() {
     state.sizeTable[static_cast<size_t>(i)].reset();
   }
   for (auto& entry : state.specTable) {
-    entry.reset();
+    state.spareSpecs.Keep(entry);
   }
   for (auto& entry : state.paramTable) {
-    entry.reset();
+    state.spareParams.Keep(entry);
   }
   state.sizeNames.Forget();
   state.specCount = 0;
@@ -428,11 +486,11 @@ void DropBlockEntries() {
   PartsFileState& state = PartsFileState::Instance();
   const int specEnd = ClampCount(state.specCount, kMaxSpecEntries);
   for (int i = ClampCount(state.commonSpecCount, kMaxSpecEntries); i < specEnd; ++i) {
-    state.specTable[static_cast<size_t>(i)].reset();
+    state.spareSpecs.Keep(state.specTable[static_cast<size_t>(i)]);
   }
   const int paramEnd = ClampCount(state.paramCount, kMaxParamEntries);
   for (int i = ClampCount(state.commonParamCount, kMaxParamEntries); i < paramEnd; ++i) {
-    state.paramTable[static_cast<size_t>(i)].reset();
+    state.spareParams.Keep(state.paramTable[static_cast<size_t>(i)]);
   }
   state.specCount = state.commonSpecCount;
   state.paramCount = state.commonParamCount;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/ov_file_io.h"
+#include "platform/ov_memory.h"
 
 namespace partsc {
 
@@ -125,8 +126,12 @@ struct ParamEntry {
   std::string name;
   int16_t pairCode = 0;
   std::string text;
-  std::optional<std::string> comment;
+  std::string comment;  // empty when the entry has none
 };
+
+// Results of appending a table entry.
+inline constexpr int kEntryTableFull = 200;
+inline constexpr int kEntryNoMemory = 109;
 
 // Order of size names for a sort mode: 0 by length then bytes, 1 (or a
 // negative mode) by bytes, unsigned, the shorter first on a common beginning.
@@ -165,6 +170,41 @@ class SizeNameIndex {
   int covered_ = 0;
 };
 
+// Entries that DropBlockEntries and ClearTables took out of a table, kept
+// for the entries that come next, so that after the first block a block's
+// entries take no new memory. At most one table's worth is kept.
+template <class T, size_t N>
+class SpareEntries {
+ public:
+  // Keeps the entry of a slot, which is left empty.
+  void Keep(std::unique_ptr<T>& slot) {
+    if (slot == nullptr) {
+      return;
+    }
+    if (count_ == N) {
+      slot.reset();
+      return;
+    }
+    spares_[count_++] = std::move(slot);
+  }
+  // A kept entry, else a new one; null when memory cannot be had. Either way
+  // it is one allocation to the test seam. A kept entry keeps the room of its
+  // texts: whoever takes it sets every field.
+  std::unique_ptr<T> Take() {
+    if (count_ == 0) {
+      return OvNew<T>();
+    }
+    if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
+      return nullptr;
+    }
+    return std::move(spares_[--count_]);
+  }
+
+ private:
+  std::array<std::unique_ptr<T>, N> spares_;
+  size_t count_ = 0;
+};
+
 // The one parts-file state of the process. The compile and the listing use it
 // one after the other; ClearTables starts each of them.
 struct PartsFileState {
@@ -184,6 +224,8 @@ struct PartsFileState {
   std::array<std::unique_ptr<ParamEntry>, kMaxParamEntries> paramTable;
   int32_t paramCount = 0;
   int32_t commonParamCount = 0;
+  SpareEntries<SpecEntry, kMaxSpecEntries> spareSpecs;
+  SpareEntries<ParamEntry, kMaxParamEntries> spareParams;
 
   // The parts file object, shared by the writer and the reader.
   OvFileIO partsFile;
@@ -237,6 +279,13 @@ void GetSpecEntry(int index, int32_t& number, int32_t& invertedFlag, std::string
 // Null buffers are not filled, as the table of operations says.
 void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pairCode,
                    std::string* comment);
+
+// Append one entry after those in its table, with its own copies of the
+// texts (an empty comment is none): 0, kEntryTableFull, or kEntryNoMemory
+// when an allocation fails (the entry then stays in its slot, uncounted).
+int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record);
+int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
+                    std::string_view comment);
 
 void ClearTables();
 void DropBlockEntries();

@@ -34,16 +34,12 @@ bool WriteAll(PartsFileState& state, const void* bytes, size_t count) {
   return state.partsFile.Write(bytes, asked) == asked;
 }
 
-std::string_view CommentOf(const ParamEntry& entry) {
-  return entry.comment.has_value() ? std::string_view(*entry.comment) : std::string_view();
-}
-
 size_t RecordSize(const SpecEntry& entry) {
   return kMemberHeadSize + ByteLength(entry.name);
 }
 
 size_t RecordSize(const ParamEntry& entry) {
-  return kMemberHeadSize + ByteLength(CommentOf(entry)) + ByteLength(entry.text);
+  return kMemberHeadSize + ByteLength(entry.comment) + ByteLength(entry.text);
 }
 
 // Each Put writes a record at `at`, over bytes that are zero already, and
@@ -70,7 +66,7 @@ uint8_t* PutParamRecord(uint8_t* at, const ParamEntry& entry) {
   // The compiler refuses longer names; the head has room for six characters.
   assert(entry.name.size() <= kParamNameMax && "param name longer than six characters");
   const size_t nameLength = std::min<size_t>(entry.name.size(), kParamNameMax);
-  const std::string_view comment = CommentOf(entry);
+  const std::string_view comment = entry.comment;
   const size_t textLength = ByteLength(entry.text);
   const size_t commentLength = ByteLength(comment);
   at[0] = kKindParam;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 #include "compiler/parts_line.h"
@@ -78,29 +77,29 @@ TEST_F(MemberLineTest, ParamTable) {
     int result;
     int16_t pairCode;
     std::string text;
-    std::optional<std::string> comment;
+    std::string comment;  // empty: none
   } cases[] = {
-      {"p !W! (10)", 0, 0, "10", std::nullopt},
-      {"p !W!", -1, 0, "", std::nullopt},
-      {"p !W! <1,0>", 0, 1, "", std::nullopt},
-      {"p !W! (t) <0,1>", 0, 10, "t", std::nullopt},
-      {"p !W! <0,1>", -1, 0, "", std::nullopt},
-      {"p !W! <1,1>", 0, 11, "", std::nullopt},
-      {"p !W! (t) <2,0>", -1, 0, "", std::nullopt},
-      {"p !W! (t) <0.5,0.5>", -1, 0, "", std::nullopt},
-      {"p !W! (t) <-0.5,0>", 0, 0, "t", std::nullopt},
-      {"p !W! (t) <1,0.99>", 0, 10, "t", std::nullopt},
-      {"p !W! (t) <1e30,0>", -1, 0, "", std::nullopt},
-      {"p !W! (t) <1>", -1, 0, "", std::nullopt},
-      {"p !W! <>", -1, 0, "", std::nullopt},
-      {"p !W! (t) \"\"", 0, 0, "t", std::nullopt},
-      {"p !W! (a(b)c) <0,1>", 0, 10, "a(b)c", std::nullopt},
-      {"p !W! (" + t70 + ")", 0, 0, t70.substr(0, 64), std::nullopt},
-      {"p !ABCDEF! (t)", 0, 0, "t", std::nullopt},
-      {"p !ABCDEFG! (t)", -1, 0, "", std::nullopt},
-      {"p (t) <0,1>", -1, 0, "", std::nullopt},
+      {"p !W! (10)", 0, 0, "10", ""},
+      {"p !W!", -1, 0, "", ""},
+      {"p !W! <1,0>", 0, 1, "", ""},
+      {"p !W! (t) <0,1>", 0, 10, "t", ""},
+      {"p !W! <0,1>", -1, 0, "", ""},
+      {"p !W! <1,1>", 0, 11, "", ""},
+      {"p !W! (t) <2,0>", -1, 0, "", ""},
+      {"p !W! (t) <0.5,0.5>", -1, 0, "", ""},
+      {"p !W! (t) <-0.5,0>", 0, 0, "t", ""},
+      {"p !W! (t) <1,0.99>", 0, 10, "t", ""},
+      {"p !W! (t) <1e30,0>", -1, 0, "", ""},
+      {"p !W! (t) <1>", -1, 0, "", ""},
+      {"p !W! <>", -1, 0, "", ""},
+      {"p !W! (t) \"\"", 0, 0, "t", ""},
+      {"p !W! (a(b)c) <0,1>", 0, 10, "a(b)c", ""},
+      {"p !W! (" + t70 + ")", 0, 0, t70.substr(0, 64), ""},
+      {"p !ABCDEF! (t)", 0, 0, "t", ""},
+      {"p !ABCDEFG! (t)", -1, 0, "", ""},
+      {"p (t) <0,1>", -1, 0, "", ""},
       {"p !%s! (%n%d) \"%s\"", 0, 0, "%n%d", "%s"},
-      {"p !W! ({A}+{B})", 0, 0, "25+{", std::nullopt},
+      {"p !W! ({A}+{B})", 0, 0, "25+{", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);

@@ -60,7 +60,7 @@ TEST_F(MemberLinesTest, SpecLines) {
 
 TEST_F(MemberLinesTest, ParamLines) {
   const ParamEntry entries[] = {
-      {"D", 0, "10", std::nullopt},
+      {"D", 0, "10", ""},
       {"L", 10, "x", "nominal"},
       {"K", 1, "", "from table"},
       {"N", -11, "neg", "c"},

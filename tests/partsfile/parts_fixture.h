@@ -29,7 +29,7 @@ struct Param {
   std::string name;
   std::string text = {};
   int pairCode = 0;
-  std::optional<std::string> comment = std::nullopt;
+  std::string comment = {};
 };
 struct Block {
   std::vector<Spec> specs = {};
@@ -179,8 +179,7 @@ inline std::string Dump(const Block& block) {
         << (s.record & 0xFF) << " " << s.name << "\n";
   }
   for (const Param& p : block.params) {
-    out << "p " << p.name << " (" << p.text << ") " << p.pairCode << " \"" << p.comment.value_or("")
-        << "\"\n";
+    out << "p " << p.name << " (" << p.text << ") " << p.pairCode << " \"" << p.comment << "\"\n";
   }
   return out.str();
 }
