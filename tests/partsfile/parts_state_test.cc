@@ -91,6 +91,22 @@ TEST_F(StateTest, DropBlockEntriesKeepsTheCommonEntriesAndClearTablesAll) {
   EXPECT_EQ(EncodedHeader(), std::vector<uint8_t>(kHeaderSize, 0));
 }
 
+TEST_F(StateTest, AnEntryTakenAgainAfterDropBlockEntriesKeepsNothingOfBefore) {
+  ASSERT_EQ(StoreSpecEntry(7, 1, "LONG SPEC NAME OF THE FIRST BLOCK", 3), 0);
+  ASSERT_EQ(StoreParamEntry("P", "a text longer than sixteen", 11, "a comment to forget"), 0);
+  const ParamEntry* first = State().paramTable[0].get();
+  DropBlockEntries();
+  ASSERT_EQ(StoreSpecEntry(256, 0, "S", 0), 0);
+  ASSERT_EQ(StoreParamEntry("Q", "", 1, ""), 0);
+  EXPECT_EQ(State().paramTable[0].get(), first) << "the emptied entry is taken again";
+  int32_t number = 0, inverted = 0, record = 0, pairCode = 0;
+  std::string name, text, comment;
+  GetSpecEntry(0, number, inverted, name, record);
+  EXPECT_EQ(std::make_tuple(number, inverted, name, record), std::make_tuple(256, 0, "S", 0));
+  GetParamEntry(0, &name, &text, pairCode, &comment);
+  EXPECT_EQ(std::make_tuple(name, text, pairCode, comment), std::make_tuple("Q", "", 1, ""));
+}
+
 TEST_F(StateTest, EntriesFetchSignExtendedAndOnlyIntoGivenBuffers) {
   FillTables({{{0xFFFF, 1, "S", 5}}, {{"P", "text", 11, "note"}, {"Q", "", 1}}});
   int32_t number = 0, inverted = 0, record = 0, pairCode = 0;
