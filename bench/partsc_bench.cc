@@ -10,6 +10,11 @@
 //   - partsc: the whole driver (RunPartsc, in process) on the library, with
 //     the control file name on standard input and the console redirected to
 //     a file.
+//   - the list floor: the floor, but with each parts file written and read
+//     back the way partsc must do it: one write per member list (a failed
+//     write is reported at its own list) and, in listing order, one read of
+//     up to 4 KiB per member list. It shows how much of partsc's time is
+//     that file pattern rather than its own work.
 // Each figure is the best of several runs on warm files. Prints one table.
 //
 //   partsc_bench [--quick] [--runs N] [--work DIR] [--only LIST] [--keep]
@@ -37,6 +42,9 @@
 
 #include "driver/run_driver.h"
 #include "gen_library.h"
+#include "partsfile/parts_reader.h"
+#include "partsfile/parts_state.h"
+#include "partsfile/parts_writer.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc::bench {
@@ -108,17 +116,31 @@ Figures ReadFigures(const std::string& path) {
 
 // ---- children -------------------------------------------------------------
 
-// The floor's plan: the sources in order with the bytes partsc wrote for each
-// (its parts file), then the bytes of each further file partsc wrote.
+// One source of the floor's plan: its path, the bytes of the parts file
+// partsc wrote for it, and where that file's member lists start, in the
+// order the listing reads them.
+struct PlannedSource {
+  std::string path;
+  int64_t bytes = 0;
+  std::vector<int64_t> lists;
+};
+
+// The floor's plan: the sources in order, then the bytes of each further
+// file partsc wrote.
 struct FloorPlan {
-  std::vector<std::pair<std::string, int64_t>> sources;
+  std::vector<PlannedSource> sources;
   std::vector<int64_t> extraFiles;
 };
 
 void WritePlan(const std::string& path, const FloorPlan& plan) {
   std::ofstream out(path, std::ios::trunc);
-  for (const auto& [source, bytes] : plan.sources) {
-    out << "source\t" << bytes << '\t' << source << '\n';
+  for (const PlannedSource& source : plan.sources) {
+    out << "source\t" << source.bytes << '\t' << source.path << '\n';
+    out << "lists\t" << source.lists.size();
+    for (const int64_t list : source.lists) {
+      out << ' ' << list;
+    }
+    out << '\n';
   }
   for (const int64_t bytes : plan.extraFiles) {
     out << "extra\t" << bytes << '\n';
@@ -135,10 +157,17 @@ FloorPlan ReadPlan(const std::string& path) {
     int64_t bytes = 0;
     fields >> kind >> bytes;
     if (kind == "source") {
-      std::string source;
+      PlannedSource source;
+      source.bytes = bytes;
       fields.get();
-      std::getline(fields, source);
-      plan.sources.emplace_back(source, bytes);
+      std::getline(fields, source.path);
+      plan.sources.push_back(source);
+    } else if (kind == "lists" && !plan.sources.empty()) {
+      // `bytes` is the count of lists here.
+      std::vector<int64_t>& lists = plan.sources.back().lists;
+      for (int64_t list = 0; lists.size() < static_cast<size_t>(bytes) && fields >> list;) {
+        lists.push_back(list);
+      }
     } else if (kind == "extra") {
       plan.extraFiles.push_back(bytes);
     }
@@ -193,15 +222,58 @@ Figures Measured(Work work) {
   return figures;
 }
 
-Figures RunFloor() {
+// Writes a parts file's bytes as partsc does, the part before the first
+// member list at once and then one write per list, and reads each list back
+// in listing order with a read of up to 4 KiB, as the listing's window does.
+void WriteAndReadByLists(const std::string& path, const PlannedSource& source,
+                         const std::vector<char>& chunk) {
+  std::vector<int64_t> starts = source.lists;
+  std::sort(starts.begin(), starts.end());
+  starts.push_back(source.bytes);
+  OvFileIO file;
+  if (!file.Open(path, kOpenPartsWrite, kOpenPermission)) {
+    throw std::runtime_error("list floor: cannot create " + path);
+  }
+  int64_t at = 0;
+  for (const int64_t end : starts) {
+    for (; at < end;) {
+      const int count = static_cast<int>(std::min<int64_t>(end - at, kWriteChunk));
+      if (file.Write(chunk.data(), count) != count) {
+        throw std::runtime_error("list floor: short write to " + path);
+      }
+      at += count;
+    }
+  }
+  file.Close();
+  if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
+    throw std::runtime_error("list floor: cannot open " + path);
+  }
+  std::vector<char> window(PartsFileState::kReadWindowSize);
+  for (const int64_t list : source.lists) {
+    const int count =
+        static_cast<int>(std::min<int64_t>(source.bytes - list, PartsFileState::kReadWindowSize));
+    if (file.Lseek(list, kSeekStart) != list || file.Read(window.data(), count) != count) {
+      throw std::runtime_error("list floor: short read of " + path);
+    }
+  }
+  file.Close();
+}
+
+// The floor, or with `byLists` the list floor.
+Figures RunFloor(bool byLists) {
   const FloorPlan plan = ReadPlan(kPlanName);
   const std::vector<char> chunk(kWriteChunk, 'x');
   return Measured([&] {
     int64_t characters = 0;
     int file = 0;
-    for (const auto& [source, bytes] : plan.sources) {
-      characters += ReadTwice(source);
-      WriteBytes(std::string(kFloorDir) + "/" + std::to_string(file++), bytes, chunk);
+    for (const PlannedSource& source : plan.sources) {
+      characters += ReadTwice(source.path);
+      const std::string path = std::string(kFloorDir) + "/" + std::to_string(file++);
+      if (byLists) {
+        WriteAndReadByLists(path, source, chunk);
+      } else {
+        WriteBytes(path, source.bytes, chunk);
+      }
     }
     for (const int64_t bytes : plan.extraFiles) {
       WriteBytes(std::string(kFloorDir) + "/" + std::to_string(file++), bytes, chunk);
@@ -238,7 +310,8 @@ int ChildMain(const std::string& what, const std::string& dir, const std::string
   try {
     fs::current_path(dir);
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    const Figures figures = what == "floor" ? RunFloor() : RunPartscInProcess("ORVA.SET");
+    const Figures figures =
+        what == "partsc" ? RunPartscInProcess("ORVA.SET") : RunFloor(what == "list-floor");
     WriteFigures(resultPath, figures);
     return 0;
   } catch (const std::exception& error) {
@@ -307,6 +380,27 @@ std::string ReadWhole(const fs::path& path) {
   return text.str();
 }
 
+// Where the member lists of a parts file start, in the order the listing
+// reads them: the common list, then each size's list in size-record order.
+std::vector<int64_t> ListStarts(const std::string& partsPath) {
+  ClearTables();
+  if (OpenPartsFile(0, partsPath) != 0 || ReadHeader() != 0 || ReadSizeList() != 0) {
+    ClosePartsFile();
+    throw std::runtime_error("cannot read the size list of " + partsPath);
+  }
+  const PartsFileState& state = PartsFileState::Instance();
+  std::vector<int64_t> lists;
+  if (state.header.commonOffset != 0) {
+    lists.push_back(state.header.commonOffset);
+  }
+  for (int i = 0; i < state.header.sizeCount; ++i) {
+    lists.push_back(state.sizeTable[static_cast<size_t>(i)]->memberOffset);
+  }
+  ClosePartsFile();
+  ClearTables();
+  return lists;
+}
+
 // Checks the outputs of a partsc run and builds the floor's plan from them.
 FloorPlan CheckedPlan(const Library& library, const Figures& run) {
   const fs::path root(library.dir);
@@ -324,7 +418,7 @@ FloorPlan CheckedPlan(const Library& library, const Figures& run) {
     if (bytes == 0) {
       throw std::runtime_error("no parts file " + parts.string());
     }
-    plan.sources.emplace_back(library.sourcePaths[i], bytes);
+    plan.sources.push_back({library.sourcePaths[i], bytes, ListStarts(parts.string())});
   }
   plan.extraFiles = {FileBytes(root / kRunLogName),
                      FileBytes(root / (library.controlName + ".LOG")),
@@ -343,6 +437,7 @@ struct Result {
   int64_t sourceBytes = 0;
   int64_t writtenBytes = 0;
   Figures floor;
+  Figures listFloor;
   Figures partsc;
 };
 
@@ -370,8 +465,8 @@ Result Measure(const std::string& self, const std::string& work, const Workload&
   Result result;
   result.workload = workload;
   result.sourceBytes = library.sourceBytes;
-  for (const auto& source : plan.sources) {
-    result.writtenBytes += source.second;
+  for (const PlannedSource& source : plan.sources) {
+    result.writtenBytes += source.bytes;
   }
   for (const int64_t bytes : plan.extraFiles) {
     result.writtenBytes += bytes;
@@ -381,11 +476,14 @@ Result Measure(const std::string& self, const std::string& work, const Workload&
     SetOutputsAside(library);
     const Figures floor = RunChild(self, "floor", library.dir);
     SetOutputsAside(library);
+    const Figures listFloor = RunChild(self, "list-floor", library.dir);
+    SetOutputsAside(library);
     const Figures partsc = RunChild(self, "partsc", library.dir);
     if (partsc.status != 0) {
       throw std::runtime_error("partsc ended with " + std::to_string(partsc.status));
     }
     result.floor = run == 0 ? floor : Best(result.floor, floor);
+    result.listFloor = run == 0 ? listFloor : Best(result.listFloor, listFloor);
     result.partsc = run == 0 ? partsc : Best(result.partsc, partsc);
     std::fprintf(stderr, ".");
   }
@@ -443,6 +541,10 @@ void PrintTargets(const std::vector<Result>& results) {
       std::printf("  (%s) partsc / floor        %6.2f  (target <= 3: %s; cpu time %.2f)\n", key,
                   ratio, ratio <= 3.0 ? "met" : "MISSED",
                   Ratio(r->partsc.cpuMilliseconds, r->floor.cpuMilliseconds));
+      std::printf(
+          "      partsc / list floor   %6.2f  (list floor %.1f ms: the floor with one write\n"
+          "                                   per member list and one read per listed list)\n",
+          Ratio(r->partsc.milliseconds, r->listFloor.milliseconds), r->listFloor.milliseconds);
     }
   }
   const Result* eighth = FindResult(results, "c8");
