@@ -152,12 +152,10 @@ float ItemValue(std::string_view item) {
   return static_cast<float>(value);
 }
 
-// The first item of a list when it is the most common kind, a short integer
-// between blanks: read in one pass, without searching for the comma first.
-// Takes the item and its comma off `list` and sets `last` when no comma
-// follows; false, and nothing taken, for any other item.
-bool TakeShortInteger(std::string_view& list, float& value, bool& last) {
-  std::size_t at = 0;
+// The most common list item, a short integer between blanks, read in one pass
+// without searching for its comma first: the end of the item starting at `at`
+// (its comma or the end of the list) and its value; npos for any other item.
+std::size_t ShortIntegerItem(std::string_view list, std::size_t at, float& value) {
   while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
     ++at;
   }
@@ -173,35 +171,18 @@ bool TakeShortInteger(std::string_view& list, float& value, bool& last) {
   }
   const std::size_t digits = at - digitsStart;
   if (digits == 0 || digits > kShortIntegerDigits) {
-    return false;
+    return std::string_view::npos;
   }
   while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
     ++at;
   }
   if (at < list.size() && list[at] != ',') {
-    return false;
+    return std::string_view::npos;
   }
   // Through double, as every other number: "-0" stays negative zero.
   const double exact = static_cast<double>(magnitude);
   value = static_cast<float>(negative ? -exact : exact);
-  last = at == list.size();
-  list.remove_prefix(last ? at : at + 1);
-  return true;
-}
-
-// The value of the first item of a list, the text up to the first comma;
-// takes the item and its comma off `list` and sets `last` when no comma
-// follows.
-float TakeItem(std::string_view& list, bool& last) {
-  float value = 0.0f;
-  if (TakeShortInteger(list, value, last)) {
-    return value;
-  }
-  const std::size_t comma = list.find(',');
-  value = ItemValue(OvStringUtil::TrimBlanks(list.substr(0, comma)));
-  last = comma == std::string_view::npos;
-  list.remove_prefix(last ? list.size() : comma + 1);
-  return value;
+  return at;
 }
 
 // A list between `open` and `close`: the first `open` on the line, up to the
@@ -223,12 +204,19 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
   if (OvStringUtil::TrimBlanks(list).empty()) {
     return 0;
   }
-  for (std::size_t index = 0;; ++index) {
-    bool last = false;
-    visit(index, TakeItem(list, last));
-    if (last) {
+  // Each item runs to the next comma or to the end of the list.
+  for (std::size_t index = 0, at = 0;; ++index) {
+    float value = 0.0f;
+    std::size_t end = ShortIntegerItem(list, at, value);
+    if (end == std::string_view::npos) {
+      end = std::min(list.find(',', at), list.size());
+      value = ItemValue(OvStringUtil::TrimBlanks(list.substr(at, end - at)));
+    }
+    visit(index, value);
+    if (end == list.size()) {
       return index + 1;
     }
+    at = end + 1;
   }
 }
 
