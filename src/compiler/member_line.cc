@@ -122,9 +122,11 @@ std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, 
 int CompileMemberLine(std::string_view line, int lineNumber) {
   std::string_view quoted;
   std::string_view bang;
-  float numbers[kMemberListMax] = {};
+  // ParseLine fills the first numberCount numbers and pairCount pairs; only
+  // those are read. Without a <...> list the line has the one pair (0, 0).
+  float numbers[kMemberListMax];
   int16_t numberCount = 0;
-  float pairs[kMemberListMax][2] = {};
+  float pairs[kMemberListMax][2];
   pairs[0][0] = 0.0f;
   pairs[0][1] = 0.0f;
   int16_t pairCount = 1;
