@@ -207,16 +207,16 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
   // Each item runs to the next comma or to the end of the list.
   for (std::size_t index = 0, at = 0;; ++index) {
     float value = 0.0f;
-    std::size_t end = ShortIntegerItem(list, at, value);
-    if (end == std::string_view::npos) {
-      end = std::min(list.find(',', at), list.size());
-      value = ItemValue(OvStringUtil::TrimBlanks(list.substr(at, end - at)));
+    std::size_t itemEnd = ShortIntegerItem(list, at, value);
+    if (itemEnd == std::string_view::npos) {
+      itemEnd = std::min(list.find(',', at), list.size());
+      value = ItemValue(OvStringUtil::TrimBlanks(list.substr(at, itemEnd - at)));
     }
     visit(index, value);
-    if (end == list.size()) {
+    if (itemEnd == list.size()) {
       return index + 1;
     }
-    at = end + 1;
+    at = itemEnd + 1;
   }
 }
 
