@@ -71,6 +71,11 @@ class BoundedText {
     std::memcpy(data_ + size_, piece.data(), n);
     size_ += n;
   }
+  void Push(char c) {
+    if (size_ <= limit_) {
+      data_[size_++] = c;
+    }
+  }
   bool Full() const { return size_ > limit_; }
   std::string_view View() const { return {data_, size_}; }
 
@@ -94,24 +99,19 @@ std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, 
     cut = text.size() > limit;
     return text.substr(0, limit);
   }
-  size_t pos = 0;
-  while (!room.Full()) {
-    const size_t open = text.find('{', pos);
-    room.Append(text.substr(pos, open == std::string_view::npos ? open : open - pos));
-    if (open == std::string_view::npos) {
-      break;
+  // Plain characters are copied one by one: between macros there are few.
+  for (size_t at = 0; at < text.size() && !room.Full();) {
+    if (text[at] != '{') {
+      room.Push(text[at]);
+      ++at;
+      continue;
     }
     // Inside braces: the name runs to the next "}" or to the end of the text.
-    const size_t nameStart = open + 1;
-    const size_t close = text.find('}', nameStart);
-    const std::string_view name =
-        text.substr(nameStart, close == std::string_view::npos ? close : close - nameStart);
+    const std::string_view rest = text.substr(at + 1);
+    const size_t close = rest.find('}');
     std::string_view value;
-    room.Append(GetMacroValue(name, value) == 0 ? value : std::string_view("{"));
-    if (close == std::string_view::npos) {
-      break;
-    }
-    pos = close + 1;
+    room.Append(GetMacroValue(rest.substr(0, close), value) == 0 ? value : std::string_view("{"));
+    at = close == std::string_view::npos ? text.size() : at + 1 + close + 1;
   }
   cut = room.Full();
   return room.View().substr(0, limit);
@@ -122,9 +122,11 @@ std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, 
 int CompileMemberLine(std::string_view line, int lineNumber) {
   std::string_view quoted;
   std::string_view bang;
-  float numbers[kMemberListMax] = {};
+  // ParseLine fills the first numberCount numbers and pairCount pairs; only
+  // those are read. Without a <...> list the line has the one pair (0, 0).
+  float numbers[kMemberListMax];
   int16_t numberCount = 0;
-  float pairs[kMemberListMax][2] = {};
+  float pairs[kMemberListMax][2];
   pairs[0][0] = 0.0f;
   pairs[0][1] = 0.0f;
   int16_t pairCount = 1;

@@ -1,9 +1,11 @@
 #include "compiler/parts_line.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <memory>
-#include <new>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "compiler/tokenizer.h"
 #include "driver/diagnostics.h"
@@ -18,10 +20,42 @@ struct MacroEntry {
   std::string value;
 };
 
-// Transparent hashing, so that lookups by string_view need no copy.
-struct NameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+// FNV-1a over the name: cheap for the short names macros have.
+uint32_t NameHash(std::string_view name) {
+  uint32_t hash = 2166136261u;
+  for (const char c : name) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  return hash;
+}
+
+// One cell of the hash index: the slot of a name and the name's hash.
+struct IndexCell {
+  uint32_t hash = 0;
+  int32_t slot = -1;  // -1: empty
+};
+
+// The slots and the hash index over them, made in one allocation so that
+// growing the table either succeeds whole or changes nothing. The index has at
+// least two cells per slot, a power of two of them, so it is never more than
+// half full and a probe always meets an empty cell.
+struct MacroStore {
+  explicit MacroStore(size_t capacity) : slots(capacity), cells(std::bit_ceil(2 * capacity)) {}
+
+  // The position of the cell holding `name`, or of the empty cell where it
+  // would go.
+  size_t CellOf(std::string_view name, uint32_t hash) const {
+    const size_t mask = cells.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+      const IndexCell& cell = cells[at];
+      if (cell.slot < 0 || (cell.hash == hash && slots[cell.slot].name == name)) {
+        return at;
+      }
+    }
+  }
+
+  std::vector<MacroEntry> slots;
+  std::vector<IndexCell> cells;
 };
 
 // The one macro table of the process. The slots keep the order of first
@@ -39,8 +73,7 @@ class MacroTable {
     if (count_ < 1) {
       return -1;
     }
-    const auto found = index_.find(name);
-    return found == index_.end() ? -1 : found->second;
+    return store_->cells[store_->CellOf(name, NameHash(name))].slot;
   }
 
   int Define(std::string_view name, std::string_view value) {
@@ -53,14 +86,17 @@ class MacroTable {
 
   const std::string* Value(std::string_view name) const {
     const int index = Find(name);
-    return index < 0 ? nullptr : &slots_[index].value;
+    return index < 0 ? nullptr : &store_->slots[index].value;
   }
 
   void Clear() {
-    for (int32_t i = 0; i < count_; ++i) {
-      slots_[i] = MacroEntry{};
+    if (store_ == nullptr) {
+      return;
     }
-    index_.clear();
+    for (int32_t i = 0; i < count_; ++i) {
+      store_->slots[i] = MacroEntry{};
+    }
+    std::fill(store_->cells.begin(), store_->cells.end(), IndexCell{});
     count_ = 0;
   }
 
@@ -74,17 +110,16 @@ class MacroTable {
     if (!OvCopyText(copy, value)) {
       return kMacroNoMemory;
     }
-    slots_[index].value = std::move(copy);
+    store_->slots[index].value = std::move(copy);
     return 0;
   }
 
-  // Nothing changes until the larger slot array (when one is needed), both
-  // copies and the index entry are all in hand, so a failure leaves the table
-  // exactly as it was.
+  // Nothing changes until the larger store (when one is needed) and both
+  // copies are all in hand, so a failure leaves the table exactly as it was.
   int Append(std::string_view name, std::string_view value) {
-    std::unique_ptr<MacroEntry[]> grown;
+    std::unique_ptr<MacroStore> grown;
     if (count_ == capacity_) {
-      grown = OvNew<MacroEntry[]>(static_cast<size_t>(capacity_) + kMacroGrowth);
+      grown = OvNew<MacroStore>(static_cast<size_t>(capacity_) + kMacroGrowth);
       if (grown == nullptr) {
         return kMacroNoMemory;
       }
@@ -93,32 +128,31 @@ class MacroTable {
     if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
       return kMacroNoMemory;
     }
-    try {
-      index_.emplace(entry.name, count_);
-    } catch (const std::bad_alloc&) {
-      return kMacroNoMemory;
-    }
     if (grown != nullptr) {
       MoveInto(std::move(grown));
     }
-    slots_[count_] = std::move(entry);
+    const uint32_t hash = NameHash(entry.name);
+    store_->cells[store_->CellOf(entry.name, hash)] = IndexCell{hash, count_};
+    store_->slots[count_] = std::move(entry);
     ++count_;
     return 0;
   }
 
-  // Takes a slot array 256 entries longer; every entry keeps its index.
-  void MoveInto(std::unique_ptr<MacroEntry[]> grown) {
+  // Takes a store 256 slots larger; every entry keeps its index.
+  void MoveInto(std::unique_ptr<MacroStore> grown) {
     for (int32_t i = 0; i < count_; ++i) {
-      grown[i] = std::move(slots_[i]);
+      MacroEntry& entry = grown->slots[i];
+      entry = std::move(store_->slots[i]);
+      const uint32_t hash = NameHash(entry.name);
+      grown->cells[grown->CellOf(entry.name, hash)] = IndexCell{hash, i};
     }
-    slots_ = std::move(grown);
+    store_ = std::move(grown);
     capacity_ += kMacroGrowth;
   }
 
-  std::unique_ptr<MacroEntry[]> slots_;
+  std::unique_ptr<MacroStore> store_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
-  std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> index_;
 };
 
 }  // namespace

@@ -46,7 +46,10 @@ std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
   for (size_t from = 0;;) {
     const size_t close = rest.find(pair.closing, from);
     const std::string_view between = rest.substr(from, close - from);
-    depth += static_cast<int>(std::count(between.begin(), between.end(), pair.opening));
+    for (size_t nested = between.find(pair.opening); nested != std::string_view::npos;
+         nested = between.find(pair.opening, nested + 1)) {
+      ++depth;
+    }
     if (close == std::string_view::npos) {
       break;
     }

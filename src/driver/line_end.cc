@@ -1,17 +1,16 @@
 #include "driver/line_end.h"
 
+#include <string_view>
+
 namespace partsc {
 
 void TrimLineEnd(std::string& line) {
-  size_t keep = line.size();
-  while (keep > 0) {
-    const char c = line[keep - 1];
-    if (c != '\t' && c != '\n' && c != ' ') {
-      break;
-    }
+  const std::string_view text = line;
+  size_t keep = text.size();
+  while (keep > 0 && (text[keep - 1] == '\n' || text[keep - 1] == ' ' || text[keep - 1] == '\t')) {
     --keep;
   }
-  line.resize(keep);
+  line.erase(keep);
 }
 
 }  // namespace partsc

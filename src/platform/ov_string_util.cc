@@ -15,6 +15,9 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// An integer of at most this many digits is exact in a double.
+constexpr std::size_t kShortIntegerDigits = 15;
+
 // The shape of a number in plain decimal form.
 struct DecimalForm {
   bool negative = false;
@@ -96,35 +99,6 @@ bool AtLeastOne(const DecimalForm& form) {
   return leading + form.exponent > 0;
 }
 
-// A list between `open` and `close`: the first `open` on the line, up to the
-// first `close` after it or the end of the line. Hands each item, trimmed, to
-// `visit` with its index and answers the number of items; null when the line
-// has no `open`. A list holding only blanks and tabs has no items.
-template <class Visit>
-std::optional<std::size_t> VisitListItems(std::string_view line, char open, char close,
-                                          Visit visit) {
-  const std::size_t start = line.find(open);
-  if (start == std::string_view::npos) {
-    return std::nullopt;
-  }
-  std::string_view list = line.substr(start + 1);
-  const std::size_t end = list.find(close);
-  if (end != std::string_view::npos) {
-    list = list.substr(0, end);
-  }
-  if (OvStringUtil::TrimBlanks(list).empty()) {
-    return 0;
-  }
-  for (std::size_t index = 0;; ++index) {
-    const std::size_t comma = list.find(',');
-    visit(index, OvStringUtil::TrimBlanks(list.substr(0, comma)));
-    if (comma == std::string_view::npos) {
-      return index + 1;
-    }
-    list.remove_prefix(comma + 1);
-  }
-}
-
 // The text between the first `mark` and the next one (or the end of the
 // line), trimmed and cut to size-1 characters; empty without a `mark`.
 std::string_view MarkedText(std::string_view line, char mark, int size) {
@@ -146,7 +120,7 @@ std::string_view MarkedText(std::string_view line, char mark, int size) {
 bool ParseShortInteger(std::string_view text, double& result) {
   const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
   const std::string_view digits = signed_ ? text.substr(1) : text;
-  if (digits.empty() || digits.size() > 15) {
+  if (digits.empty() || digits.size() > kShortIntegerDigits) {
     return false;
   }
   int64_t value = 0;
@@ -162,11 +136,11 @@ bool ParseShortInteger(std::string_view text, double& result) {
   return true;
 }
 
-// The value of a list item as single precision; NaN when it is not a number.
-// A value beyond the range of float becomes an infinity of its sign.
+// The value of a trimmed list item as single precision; NaN when it is not a
+// number. A value beyond the range of float becomes an infinity of its sign.
 float ItemValue(std::string_view item) {
   double value = 0.0;
-  if (OvStringUtil::ParseDouble(item, 1, value) != 0) {
+  if (OvStringUtil::ParseDouble(item, 0, value) != 0) {
     return std::numeric_limits<float>::quiet_NaN();
   }
   // From here on a double rounds to infinity as a float.
@@ -176,6 +150,74 @@ float ItemValue(std::string_view item) {
     return value > 0 ? kInfinity : -kInfinity;
   }
   return static_cast<float>(value);
+}
+
+// The most common list item, a short integer between blanks, read in one pass
+// without searching for its comma first: the end of the item starting at `at`
+// (its comma or the end of the list) and its value; npos for any other item.
+std::size_t ShortIntegerItem(std::string_view list, std::size_t at, float& value) {
+  while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
+    ++at;
+  }
+  const bool negative = at < list.size() && list[at] == '-';
+  if (at < list.size() && (list[at] == '-' || list[at] == '+')) {
+    ++at;
+  }
+  const std::size_t digitsStart = at;
+  int64_t magnitude = 0;
+  while (at < list.size() && IsDigit(list[at]) && at - digitsStart <= kShortIntegerDigits) {
+    magnitude = magnitude * 10 + (list[at] - '0');
+    ++at;
+  }
+  const std::size_t digits = at - digitsStart;
+  if (digits == 0 || digits > kShortIntegerDigits) {
+    return std::string_view::npos;
+  }
+  while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
+    ++at;
+  }
+  if (at < list.size() && list[at] != ',') {
+    return std::string_view::npos;
+  }
+  // Through double, as every other number: "-0" stays negative zero.
+  const double exact = static_cast<double>(magnitude);
+  value = static_cast<float>(negative ? -exact : exact);
+  return at;
+}
+
+// A list between `open` and `close`: the first `open` on the line, up to the
+// first `close` after it or the end of the line. Hands each item's value to
+// `visit` with its index and answers the number of items; null when the line
+// has no `open`. A list holding only blanks and tabs has no items.
+template <class Visit>
+std::optional<std::size_t> VisitListItems(std::string_view line, char open, char close,
+                                          Visit visit) {
+  const std::size_t start = line.find(open);
+  if (start == std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string_view list = line.substr(start + 1);
+  const std::size_t end = list.find(close);
+  if (end != std::string_view::npos) {
+    list = list.substr(0, end);
+  }
+  if (OvStringUtil::TrimBlanks(list).empty()) {
+    return 0;
+  }
+  // Each item runs to the next comma or to the end of the list.
+  for (std::size_t index = 0, at = 0;; ++index) {
+    float value = 0.0f;
+    std::size_t itemEnd = ShortIntegerItem(list, at, value);
+    if (itemEnd == std::string_view::npos) {
+      itemEnd = std::min(list.find(',', at), list.size());
+      value = ItemValue(OvStringUtil::TrimBlanks(list.substr(at, itemEnd - at)));
+    }
+    visit(index, value);
+    if (itemEnd == list.size()) {
+      return index + 1;
+    }
+    at = itemEnd + 1;
+  }
 }
 
 int16_t CountOf(std::size_t count) {
@@ -243,24 +285,22 @@ void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, in
   bang = MarkedText(line, '!', bangSize);
 
   const std::size_t numberRoom = static_cast<std::size_t>(std::max(maxNumbers, 0));
-  const auto numberItems =
-      VisitListItems(line, '[', ']', [&](std::size_t index, std::string_view item) {
-        if (index < numberRoom) {
-          numbers[index] = ItemValue(item);
-        }
-      });
+  const auto numberItems = VisitListItems(line, '[', ']', [&](std::size_t index, float value) {
+    if (index < numberRoom) {
+      numbers[index] = value;
+    }
+  });
   if (numberItems) {
     numberCount = CountOf(std::min(*numberItems, numberRoom));
   }
 
   // Items taken two at a time; a pair without its second number gets NaN.
   const std::size_t pairRoom = static_cast<std::size_t>(std::max(maxPairs, 0));
-  const auto pairItems =
-      VisitListItems(line, '<', '>', [&](std::size_t index, std::string_view item) {
-        if (index / 2 < pairRoom) {
-          pairs[index / 2][index % 2] = ItemValue(item);
-        }
-      });
+  const auto pairItems = VisitListItems(line, '<', '>', [&](std::size_t index, float value) {
+    if (index / 2 < pairRoom) {
+      pairs[index / 2][index % 2] = value;
+    }
+  });
   if (pairItems) {
     const std::size_t stored = std::min((*pairItems + 1) / 2, pairRoom);
     if (*pairItems % 2 == 1 && *pairItems / 2 < stored) {

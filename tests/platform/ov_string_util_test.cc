@@ -120,6 +120,59 @@ TEST(ParseLineTest, ReadsTheBracketedNumbers) {
   }
 }
 
+// Every item, however it is written, reads as ParseDouble reads its trimmed
+// text (NaN when it refuses it), bit for bit, first, between and last.
+TEST(ParseLineTest, ReadsEachItemAsParseDoubleReadsIt) {
+  const std::vector<std::string> items = {"0",
+                                          "-0",
+                                          "+0",
+                                          "7",
+                                          " \t7\t ",
+                                          "+12",
+                                          "-12",
+                                          "007",
+                                          "999999999999999",
+                                          "-999999999999999",
+                                          "9999999999999999",
+                                          "12345678901234567",
+                                          "000000000000000000001",
+                                          "16777217",
+                                          "-16777217",
+                                          "1.5",
+                                          "1e3",
+                                          "1 2",
+                                          "12abc",
+                                          "-",
+                                          "+",
+                                          "--1",
+                                          "1-",
+                                          "",
+                                          " ",
+                                          "\r1",
+                                          "1\r",
+                                          "0x10"};
+  for (const std::string& item : items) {
+    double parsed = 0.0;
+    const bool number = OvStringUtil::ParseDouble(item, 1, parsed) == 0;
+    const float expected =
+        number ? static_cast<float>(parsed) : std::numeric_limits<float>::quiet_NaN();
+    const Parsed p("s [" + item + "] <" + item + ",5," + item + ">");
+    ASSERT_EQ(p.numberCount, item.find_first_not_of(" \t") == std::string::npos ? 0 : 1) << item;
+    ASSERT_EQ(p.pairCount, 2) << item;
+    const float read[] = {p.numberCount == 1 ? p.numbers[0] : expected, p.pairs[0][0],
+                          p.pairs[1][0]};
+    for (const float value : read) {
+      if (std::isnan(expected)) {
+        EXPECT_TRUE(std::isnan(value)) << '"' << item << '"';
+        continue;
+      }
+      EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0)
+          << '"' << item << "\" " << value << " " << expected;
+    }
+    EXPECT_EQ(p.pairs[0][1], 5.0f) << item;
+  }
+}
+
 TEST(ParseLineTest, TakesTheAngleListTwoAtATime) {
   Parsed p("s <1,0> <9,9>");
   EXPECT_EQ(p.pairCount, 1);
