@@ -164,11 +164,11 @@ int WriteSizeBlock(OvFileIO& runLog, int index) {
   std::string title;
   GetSizeName(index, name);
   GetSizeTitle(index, title);
-  runLog.Fprintf("$$SIZE\t\"%s\"", name.c_str());
-  if (!title.empty()) {
-    runLog.Fprintf("\t!%s!", title.c_str());
+  if (title.empty()) {
+    runLog.Fprintf("$$SIZE\t\"%s\"\n", name.c_str());
+  } else {
+    runLog.Fprintf("$$SIZE\t\"%s\"\t!%s!\n", name.c_str(), title.c_str());
   }
-  runLog.Fprintf("\n");
   const int result = ReadSizeMembers(name);
   if (result != 0) {
     return ReadFailed(result, kListSizeMembers);
