@@ -164,11 +164,11 @@ int WriteSizeBlock(OvFileIO& runLog, int index) {
   std::string title;
   GetSizeName(index, name);
   GetSizeTitle(index, title);
-  runLog.Fprintf("$$SIZE\t\"%s\"", name.c_str());
-  if (!title.empty()) {
-    runLog.Fprintf("\t!%s!", title.c_str());
+  if (title.empty()) {
+    runLog.Fprintf("$$SIZE\t\"%s\"\n", name.c_str());
+  } else {
+    runLog.Fprintf("$$SIZE\t\"%s\"\t!%s!\n", name.c_str(), title.c_str());
   }
-  runLog.Fprintf("\n");
   const int result = ReadSizeMembers(name);
   if (result != 0) {
     return ReadFailed(result, kListSizeMembers);
@@ -349,20 +349,16 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
   while (cursor.next < cursor.end) {
     const ParamEntry& entry = NextEntry(cursor, state.paramTable);
     const std::string_view name = UpToZero(entry.name);
-    const std::string_view text = UpToZero(entry.text);
-    // A comment that begins with a zero byte is not empty: its quotes show.
-    const bool hasComment = !entry.comment.empty();
-    const std::string_view comment = UpToZero(entry.comment);
     const int32_t pairCode = entry.pairCode;
     const int32_t units = pairCode % 10;
     const int32_t tens = pairCode / 10;
-    char* at = lines.Room(kLineFrame + name.size() + text.size() + comment.size());
+    char* at = lines.Room(kLineFrame + name.size() + entry.text.size() + entry.comment.size());
     at = Put(at, "p !");
     at = Put(at, name);
     at = Put(at, '!');
     if (units == 0) {
       at = Put(at, " (");
-      at = Put(at, text);
+      at = Put(at, UpToZero(entry.text));
       at = Put(at, ')');
     }
     if (pairCode != 0) {
@@ -373,9 +369,10 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
       at = PutNumber(at, tens);
       at = Put(at, '>');
     }
-    if (hasComment) {
+    // A comment that begins with a zero byte is not empty: its quotes show.
+    if (!entry.comment.empty()) {
       at = Put(at, "\" ");
-      at = Put(at, comment);
+      at = Put(at, UpToZero(entry.comment));
       at = Put(at, '"');
     }
     at = Put(at, '\n');

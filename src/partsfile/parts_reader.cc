@@ -99,6 +99,15 @@ class ListInput {
     return true;
   }
 
+  bool TakeHead(uint8_t (&head)[kMemberHeadSize]) {
+    std::string_view bytes;
+    if (!TakeView(kMemberHeadSize, bytes)) {
+      return false;
+    }
+    std::memcpy(head, bytes.data(), kMemberHeadSize);
+    return true;
+  }
+
   // As ViewAt: the view is good until the next Take.
   bool TakeView(int count, std::string_view& bytes) {
     if (!ViewAt(state_, position_, count, bytes)) {
@@ -114,7 +123,7 @@ class ListInput {
 };
 
 // A spec record after its head: the name, then the entry.
-int ReadSpecRecord(ListInput& input, const uint8_t head[kMemberHeadSize]) {
+int ReadSpecRecord(ListInput& input, const uint8_t (&head)[kMemberHeadSize]) {
   std::string_view name;
   if (!input.TakeView(head[2], name)) {
     return kReadShort;
@@ -124,20 +133,24 @@ int ReadSpecRecord(ListInput& input, const uint8_t head[kMemberHeadSize]) {
   return StoreSpecEntry(number, head[3], name, record);
 }
 
-// A param record after its head: the name from the head, then the comment
-// and the text that follow it.
-int ReadParamRecord(ListInput& input, const uint8_t head[kMemberHeadSize]) {
+// A param record after its head: the name from the head, up to a zero byte,
+// then the comment and the text that follow the head.
+int ReadParamRecord(ListInput& input, const uint8_t (&head)[kMemberHeadSize]) {
   if (head[1] < 1 || head[1] > kParamNameMax) {
     return kReadDamaged;
   }
-  FixedText<kParamNameMax> name;
-  name.AssignField(head + 6, head[1]);
+  const char* nameField = reinterpret_cast<const char*>(head + 6);
+  size_t nameLength = 0;
+  while (nameLength < head[1] && nameField[nameLength] != 0) {
+    ++nameLength;
+  }
   // The comment, then the text: taken together, so that both views stay good.
   std::string_view texts;
   if (!input.TakeView(head[4] + head[2], texts)) {
     return kReadShort;
   }
-  return StoreParamEntry(name.View(), texts.substr(head[4]), head[3], texts.substr(0, head[4]));
+  return StoreParamEntry(std::string_view(nameField, nameLength), texts.substr(head[4]), head[3],
+                         texts.substr(0, head[4]));
 }
 
 // Reads the member list at `position` until the end record, a short read or
@@ -148,7 +161,7 @@ int ReadMemberList(int64_t position, bool asCommon) {
   ListInput input(state, position);
   for (;;) {
     uint8_t head[kMemberHeadSize];
-    if (!input.Take(head, kMemberHeadSize)) {
+    if (!input.TakeHead(head)) {
       return kReadShort;
     }
     const bool spec = head[0] == kKindSpec || head[0] == kKindSpecRecord;

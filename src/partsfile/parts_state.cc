@@ -411,6 +411,18 @@ T* TakeSlot(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& spares
   return slot.get();
 }
 
+// Keeps the entries of slots `from` to `to` - 1 for later, the last first, so
+// that they are taken again into the slots they left: the names and comments
+// that repeat from one block to the next, as those of a file's sizes mostly
+// do, then need no new copy.
+template <class T, size_t N>
+void KeepEntries(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& spares, int from,
+                 int to) {
+  for (int i = to - 1; i >= from; --i) {
+    spares.Keep(table[static_cast<size_t>(i)]);
+  }
+}
+
 }  // namespace
 
 int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {
@@ -426,7 +438,7 @@ int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int reco
   entry->number = static_cast<uint16_t>(number);
   entry->invertedFlag = static_cast<uint16_t>(invertedFlag);
   entry->record = static_cast<uint16_t>(record);
-  if (!OvCopyText(entry->name, name)) {
+  if (!OvCopyChangedText(entry->name, name)) {
     return kEntryNoMemory;
   }
   ++state.specCount;
@@ -445,11 +457,12 @@ int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
     return kEntryNoMemory;
   }
   entry->pairCode = static_cast<int16_t>(pairCode);
-  entry->comment.clear();
-  if (!OvCopyText(entry->name, name) || !OvCopyText(entry->text, text)) {
+  if (!OvCopyChangedText(entry->name, name) || !OvCopyText(entry->text, text)) {
     return kEntryNoMemory;
   }
-  if (!comment.empty() && !OvCopyText(entry->comment, comment)) {
+  if (comment.empty()) {
+    entry->comment.clear();
+  } else if (!OvCopyChangedText(entry->comment, comment)) {
     return kEntryNoMemory;
   }
   ++state.paramCount;
@@ -462,12 +475,8 @@ void ClearTables() {
   for (int i = 0; i < sizes; ++i) {
     state.sizeTable[static_cast<size_t>(i)].reset();
   }
-  for (auto& entry : state.specTable) {
-    state.spareSpecs.Keep(entry);
-  }
-  for (auto& entry : state.paramTable) {
-    state.spareParams.Keep(entry);
-  }
+  KeepEntries(state.specTable, state.spareSpecs, 0, kMaxSpecEntries);
+  KeepEntries(state.paramTable, state.spareParams, 0, kMaxParamEntries);
   state.sizeNames.Forget();
   state.specCount = 0;
   state.commonSpecCount = 0;
@@ -484,14 +493,11 @@ void ClearTables() {
 
 void DropBlockEntries() {
   PartsFileState& state = PartsFileState::Instance();
-  const int specEnd = ClampCount(state.specCount, kMaxSpecEntries);
-  for (int i = ClampCount(state.commonSpecCount, kMaxSpecEntries); i < specEnd; ++i) {
-    state.spareSpecs.Keep(state.specTable[static_cast<size_t>(i)]);
-  }
-  const int paramEnd = ClampCount(state.paramCount, kMaxParamEntries);
-  for (int i = ClampCount(state.commonParamCount, kMaxParamEntries); i < paramEnd; ++i) {
-    state.spareParams.Keep(state.paramTable[static_cast<size_t>(i)]);
-  }
+  KeepEntries(state.specTable, state.spareSpecs, ClampCount(state.commonSpecCount, kMaxSpecEntries),
+              ClampCount(state.specCount, kMaxSpecEntries));
+  KeepEntries(state.paramTable, state.spareParams,
+              ClampCount(state.commonParamCount, kMaxParamEntries),
+              ClampCount(state.paramCount, kMaxParamEntries));
   state.specCount = state.commonSpecCount;
   state.paramCount = state.commonParamCount;
 }

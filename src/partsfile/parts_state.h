@@ -208,10 +208,7 @@ class SpareEntries {
 // The one parts-file state of the process. The compile and the listing use it
 // one after the other; ClearTables starts each of them.
 struct PartsFileState {
-  static PartsFileState& Instance() {
-    static PartsFileState state;
-    return state;
-  }
+  static PartsFileState& Instance() { return instance_; }
 
   PartsHeader header;
   ApgBlock apgNames;
@@ -245,7 +242,13 @@ struct PartsFileState {
     readFileEnd = -1;
     readWindowLength = 0;
   }
+
+ private:
+  static PartsFileState instance_;
 };
+
+// Initialised at compile time, so that Instance() needs no first-use check.
+inline constinit PartsFileState PartsFileState::instance_{};
 
 // Start of the size records: 460, or 664 with the APG comment block.
 int32_t SizeListOffset();

@@ -74,7 +74,7 @@ uint8_t* PutParamRecord(uint8_t* at, const ParamEntry& entry) {
   at[2] = static_cast<uint8_t>(textLength);
   at[3] = static_cast<uint8_t>(entry.pairCode & 0xFF);
   at[4] = static_cast<uint8_t>(commentLength);
-  std::memcpy(at + 6, entry.name.data(), nameLength);
+  entry.name.copy(reinterpret_cast<char*>(at + 6), kParamNameMax);
   at = PutText(at + kMemberHeadSize, comment, commentLength);
   return PutText(at, entry.text, textLength);
 }

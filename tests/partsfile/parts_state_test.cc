@@ -107,6 +107,31 @@ TEST_F(StateTest, AnEntryTakenAgainAfterDropBlockEntriesKeepsNothingOfBefore) {
   EXPECT_EQ(std::make_tuple(name, text, pairCode, comment), std::make_tuple("Q", "", 1, ""));
 }
 
+TEST_F(StateTest, EntriesComeBackToTheirSlotsAndTakeTheNewTexts) {
+  FillTables({{}, {{"C", "common"}}});
+  State().commonParamCount = 1;
+  for (const char* name : {"P1", "P2", "P3"}) {
+    ASSERT_EQ(StoreParamEntry(name, "text", 11, "note"), 0);
+  }
+  const std::vector<const ParamEntry*> before = {State().paramTable[1].get(),
+                                                 State().paramTable[2].get()};
+  DropBlockEntries();
+  // Same names and comment, texts and comments of the same length.
+  ASSERT_EQ(StoreParamEntry("P1", "TEXT", 21, "note"), 0);
+  ASSERT_EQ(StoreParamEntry("P2", "text", 0, "NOTE"), 0);
+  ASSERT_EQ(StoreParamEntry("P4", "text", 0, ""), 0);
+  EXPECT_EQ(State().paramTable[1].get(), before[0]);
+  EXPECT_EQ(State().paramTable[2].get(), before[1]);
+  std::string all;
+  for (int i = 0; i < State().paramCount; ++i) {
+    int32_t pairCode = 0;
+    std::string name, text, comment;
+    GetParamEntry(i, &name, &text, pairCode, &comment);
+    all += name + "," + text + "," + std::to_string(pairCode) + "," + comment + ";";
+  }
+  EXPECT_EQ(all, "C,common,0,;P1,TEXT,21,note;P2,text,0,NOTE;P4,text,0,;");
+}
+
 TEST_F(StateTest, EntriesFetchSignExtendedAndOnlyIntoGivenBuffers) {
   FillTables({{{0xFFFF, 1, "S", 5}}, {{"P", "text", 11, "note"}, {"Q", "", 1}}});
   int32_t number = 0, inverted = 0, record = 0, pairCode = 0;
