@@ -89,6 +89,8 @@ void dbgprint(int level, const char* format, ...) {
   va_end(args);
 }
 
-void dbgflush() { std::fflush(stdout); }
+void dbgflush() {
+  std::fflush(stdout);
+}
 
 }  // namespace partsc
