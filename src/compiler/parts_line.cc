@@ -15,7 +15,9 @@ namespace partsc {
 
 namespace {
 
-struct MacroEntry {
+// One cache line an entry, so that a lookup that finds a short name reads
+// its value from the line that held the name.
+struct alignas(64) MacroEntry {
   std::string name;
   std::string value;
 };
