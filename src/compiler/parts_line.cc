@@ -15,9 +15,7 @@ namespace partsc {
 
 namespace {
 
-// One cache line an entry, so that a lookup that finds a short name reads
-// its value from the line that held the name.
-struct alignas(64) MacroEntry {
+struct MacroEntry {
   std::string name;
   std::string value;
 };
