@@ -4,14 +4,11 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <memory>
-#include <utility>
 
 #include "compiler/parts_line.h"
 #include "compiler/tokenizer.h"
 #include "driver/diagnostics.h"
 #include "partsfile/parts_state.h"
-#include "platform/ov_memory.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {

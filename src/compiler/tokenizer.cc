@@ -1,6 +1,5 @@
 #include "compiler/tokenizer.h"
 
-#include <algorithm>
 #include <cassert>
 #include <cmath>
 

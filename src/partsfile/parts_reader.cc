@@ -91,20 +91,14 @@ class ListInput {
  public:
   ListInput(PartsFileState& state, int64_t position) : state_(state), position_(position) {}
 
-  bool Take(void* out, int count) {
-    if (!ReadAt(state_, position_, out, count)) {
-      return false;
-    }
-    position_ += count;
-    return true;
-  }
-
-  bool TakeHead(uint8_t (&head)[kMemberHeadSize]) {
+  // Copies the next N bytes (a record head or a size record) into `out`.
+  template <size_t N>
+  bool Take(uint8_t (&out)[N]) {
     std::string_view bytes;
-    if (!TakeView(kMemberHeadSize, bytes)) {
+    if (!TakeView(static_cast<int>(N), bytes)) {
       return false;
     }
-    std::memcpy(head, bytes.data(), kMemberHeadSize);
+    std::memcpy(out, bytes.data(), N);
     return true;
   }
 
@@ -161,7 +155,7 @@ int ReadMemberList(int64_t position, bool asCommon) {
   ListInput input(state, position);
   for (;;) {
     uint8_t head[kMemberHeadSize];
-    if (!input.TakeHead(head)) {
+    if (!input.Take(head)) {
       return kReadShort;
     }
     const bool spec = head[0] == kKindSpec || head[0] == kKindSpecRecord;
@@ -276,7 +270,7 @@ int ReadSizeList() {
       return kReadNoMemory;
     }
     uint8_t bytes[kSizeRecordSize];
-    if (!input.Take(bytes, kSizeRecordSize)) {
+    if (!input.Take(bytes)) {
       return kReadShort;
     }
     if (!DecodeSizeRecord(bytes, *slot)) {

@@ -400,15 +400,20 @@ void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pai
 
 namespace {
 
-// Takes a new entry into table slot `index` (0 <= index < N), keeping what the
-// slot held for later; null when memory cannot be had.
+// Takes a new entry into the slot after the `count` entries of a table,
+// keeping what the slot held for later: 0 with `entry` set, kEntryTableFull,
+// or kEntryNoMemory.
 template <class T, size_t N>
-T* TakeSlot(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& spares, int32_t index) {
-  assert(index >= 0 && static_cast<size_t>(index) < N && "a slot of the table");
-  std::unique_ptr<T>& slot = table[static_cast<size_t>(index)];
+int TakeNextSlot(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& spares,
+                 int32_t count, T*& entry) {
+  if (count >= static_cast<int32_t>(N)) {
+    return kEntryTableFull;
+  }
+  std::unique_ptr<T>& slot = table[static_cast<size_t>(std::max<int32_t>(count, 0))];
   spares.Keep(slot);
   slot = spares.Take();
-  return slot.get();
+  entry = slot.get();
+  return entry != nullptr ? 0 : kEntryNoMemory;
 }
 
 // Keeps the entries of slots `from` to `to` - 1 for later, the last first, so
@@ -427,13 +432,10 @@ void KeepEntries(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& s
 
 int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {
   PartsFileState& state = PartsFileState::Instance();
-  if (state.specCount >= kMaxSpecEntries) {
-    return kEntryTableFull;
-  }
-  SpecEntry* entry =
-      TakeSlot(state.specTable, state.spareSpecs, std::max<int32_t>(state.specCount, 0));
-  if (entry == nullptr) {
-    return kEntryNoMemory;
+  SpecEntry* entry = nullptr;
+  const int taken = TakeNextSlot(state.specTable, state.spareSpecs, state.specCount, entry);
+  if (taken != 0) {
+    return taken;
   }
   entry->number = static_cast<uint16_t>(number);
   entry->invertedFlag = static_cast<uint16_t>(invertedFlag);
@@ -448,13 +450,10 @@ int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int reco
 int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
                     std::string_view comment) {
   PartsFileState& state = PartsFileState::Instance();
-  if (state.paramCount >= kMaxParamEntries) {
-    return kEntryTableFull;
-  }
-  ParamEntry* entry =
-      TakeSlot(state.paramTable, state.spareParams, std::max<int32_t>(state.paramCount, 0));
-  if (entry == nullptr) {
-    return kEntryNoMemory;
+  ParamEntry* entry = nullptr;
+  const int taken = TakeNextSlot(state.paramTable, state.spareParams, state.paramCount, entry);
+  if (taken != 0) {
+    return taken;
   }
   entry->pairCode = static_cast<int16_t>(pairCode);
   if (!OvCopyChangedText(entry->name, name) || !OvCopyText(entry->text, text)) {
