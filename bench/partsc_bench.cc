@@ -236,7 +236,7 @@ void WriteAndReadByLists(const std::string& path, const PlannedSource& source,
   }
   int64_t at = 0;
   for (const int64_t end : starts) {
-    for (; at < end;) {
+    while (at < end) {
       const int count = static_cast<int>(std::min<int64_t>(end - at, kWriteChunk));
       if (file.Write(chunk.data(), count) != count) {
         throw std::runtime_error("list floor: short write to " + path);
