@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang++ and libFuzzer (ASan + UBSan) in
-# build-fuzz/ and runs one target for the given number of seconds.
+# build/fuzz/ and runs one target for the given number of seconds.
 #   fuzz/run.sh TARGET SECONDS [extra libFuzzer flags...]
-# New inputs go to build-fuzz/scratch/TARGET, never into the committed corpus
+# New inputs go to build/fuzz/scratch/TARGET, never into the committed corpus
 # fuzz/corpus/TARGET, which is only read. Crashes land in
-# build-fuzz/artifacts/TARGET/.
+# build/fuzz/artifacts/TARGET/.
 set -euo pipefail
 if [ $# -lt 2 ]; then
   echo "usage: $0 TARGET SECONDS [libFuzzer flags...]" >&2
@@ -14,16 +14,14 @@ target=$1
 seconds=$2
 shift 2
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build-fuzz
+build=$root/build/fuzz
 corpus=$root/fuzz/corpus/$target
 if [ ! -d "$corpus" ]; then
   echo "run.sh: no corpus for $target in $corpus" >&2
   exit 2
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DPARTSC_FUZZ=ON -DPARTSC_TESTS=OFF >/dev/null
-cmake --build "$build" --target "$target" -j 1 >/dev/null
+(cd "$root" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz --target "$target" >/dev/null)
 
 scratch=$build/scratch/$target
 artifacts=$build/artifacts/$target

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, only the build and test tools that are missing.
 # --bench adds Google Benchmark (bench/), --valgrind adds valgrind
-# (fuzz/valgrind-e2e.sh); the tests need neither.
+# (fuzz/valgrind-e2e.sh), --package the Debian packaging tools
+# (scripts/check-package.sh).
 set -euo pipefail
 bench=0
 valgrind=0
+package=0
 for option in "$@"; do
   case $option in
     --bench) bench=1 ;;
     --valgrind) valgrind=1 ;;
+    --package) package=1 ;;
     *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
   esac
 done
@@ -30,6 +33,11 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
 have_cmd man || missing+=(man-db)
 have_cmd groff || missing+=(groff-base)
 [ $valgrind -eq 0 ] || have_cmd valgrind || missing+=(valgrind)
+if [ $package -eq 1 ]; then
+  have_cmd dpkg-shlibdeps || missing+=(dpkg-dev)
+  have_cmd gzip || missing+=(gzip)
+  have_cmd lintian || missing+=(lintian)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0

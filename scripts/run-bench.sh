@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --bench
 
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARTSC_TESTS=OFF -DPARTSC_BENCH=ON >/dev/null
-cmake --build build-bench -j "$(nproc 2>/dev/null || echo 2)" \
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" \
   --target partsc_bench partsc_gen_library partsc_parsers_bench partsc_partsfile_bench >/dev/null
-exec build-bench/bench/partsc_bench "$@"
+exec build/bench/bench/partsc_bench "$@"

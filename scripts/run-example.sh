@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target partsc >/dev/null
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc 2>/dev/null || echo 2)" --target partsc >/dev/null
 
 run=build/example
 rm -rf "$run"
@@ -17,7 +17,7 @@ cd "$run"
 
 echo "== console: printf 'LIBRARY.CTL\\n' | partsc -pORVA.SET"
 status=0
-printf 'LIBRARY.CTL\n' | ../partsc -pORVA.SET || status=$?
+printf 'LIBRARY.CTL\n' | ../release/partsc -pORVA.SET || status=$?
 echo
 echo "== exit status: $status"
 echo "== parts files in $run/parts:"

@@ -43,7 +43,7 @@ TEST(ManualPages, RenderWithoutWarnings) {
   }
 }
 
-TEST(ManualPages, InstallPutsTheProgramAndBothPagesInPlace) {
+TEST(ManualPages, InstallPutsTheProgramThePagesAndTheCompletionInPlace) {
   const std::string cmake = FindProgram("cmake");
   if (cmake.empty()) {
     GTEST_SKIP() << "cmake is not installed";
@@ -57,8 +57,15 @@ TEST(ManualPages, InstallPutsTheProgramAndBothPagesInPlace) {
   const fs::path program = fs::path(prefix.path()) / "bin/partsc";
   ASSERT_TRUE(fs::is_regular_file(program));
   EXPECT_NE(fs::status(program).permissions() & fs::perms::owner_exec, fs::perms::none);
-  EXPECT_EQ(ReadFile(prefix.File("share/man/man1/partsc.1")), ReadFile(Page("partsc.1")));
-  EXPECT_EQ(ReadFile(prefix.File("share/man/man5/partsc.5")), ReadFile(Page("partsc.5")));
+  for (const char* page : {"man1/partsc.1", "man5/partsc.5"}) {
+    SCOPED_TRACE(page);
+    const std::string installed = prefix.File("share/man/" + std::string(page) + ".gz");
+    const ProcessResult unpacked = RunProcess("/bin/sh", {{"-c", "gzip -dc '" + installed + "'"}});
+    EXPECT_EQ(unpacked.exitCode, 0);
+    EXPECT_EQ(unpacked.out, ReadFile(Page(fs::path(page).filename().c_str())));
+  }
+  EXPECT_TRUE(fs::is_regular_file(prefix.File("share/bash-completion/completions/partsc")));
+  EXPECT_TRUE(fs::is_regular_file(prefix.File("share/doc/partsc/copyright")));
 }
 
 }  // namespace
