@@ -60,7 +60,8 @@ TEST(ManualPages, InstallPutsTheProgramThePagesAndTheCompletionInPlace) {
   for (const char* page : {"man1/partsc.1", "man5/partsc.5"}) {
     SCOPED_TRACE(page);
     const std::string installed = prefix.File("share/man/" + std::string(page) + ".gz");
-    const ProcessResult unpacked = RunProcess("/bin/sh", {{"-c", "gzip -dc '" + installed + "'"}});
+    const ProcessResult unpacked =
+        RunProcess("/bin/sh", {{"-c", "gzip -dc '" + installed + "'"}, "", "", {}, {}});
     EXPECT_EQ(unpacked.exitCode, 0);
     EXPECT_EQ(unpacked.out, ReadFile(Page(fs::path(page).filename().c_str())));
   }
