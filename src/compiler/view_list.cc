@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "compiler/tokenizer.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "partsfile/parts_state.h"
 #include "platform/ov_util.h"
 

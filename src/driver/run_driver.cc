@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "driver/diagnostics.h"
-#include "driver/line_end.h"
-#include "listing/decompile.h"
+#include "diagnostics/diagnostics.h"
+#include "driver/file_actions.h"
 #include "listing/listing.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/parts_file.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
+#include "platform/ov_settings.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -19,23 +19,12 @@ namespace partsc {
 
 namespace {
 
-constexpr int kExitOk = 0;
-// A --strict run in which an input failed; a file that --list or
-// --decompile could not handle.
-constexpr int kExitFailed = 1;
-constexpr int kExitStop = -1;
 constexpr int kConsoleBuffer = 128;
 constexpr int kControlBuffer = 80;
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 void CloseErrorLog() {
   ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-}
-
-// One line on standard error: the program, the file and what is wrong.
-void Complain(const std::string& file, const std::string& problem) {
-  dbgprint(4, "%s: %s: %s\n", OvSession::GetInstance().ProgramName().c_str(), file.c_str(),
-           problem.c_str());
 }
 
 // Asks for the control file name at the console. False when standard input
@@ -62,7 +51,7 @@ bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
   ClosePartsFile();
-  if (OvFile::Access(outputPath, 0) == 0) {
+  if (OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
@@ -121,49 +110,6 @@ int CompileControlFile(const OvSession& session) {
   runLog.Fclose();
   CloseErrorLog();
   return session.Strict() && anyFailed ? kExitFailed : kExitOk;
-}
-
-// --list: the listing of each file on standard output, in turn; a file that
-// cannot be read back is named on standard error.
-int ListFiles(const std::vector<std::string>& files) {
-  OvFileIO out;
-  out.FopenStdout();
-  int status = kExitOk;
-  for (const std::string& file : files) {
-    const int code = ListPartsFile(file, out);
-    out.Fflush();
-    if (code != 0) {
-      Complain(file, UnreadableReason(code, LastReadResult()));
-      status = kExitFailed;
-    }
-  }
-  return status;
-}
-
-// --decompile: the recovered source to standard output or to `output`; no
-// output file is made when the file cannot be recovered.
-int Decompile(const std::string& file, const std::string& output) {
-  std::string source;
-  std::string reason;
-  const int result = DecompilePartsFile(file, source, reason);
-  if (result == kDecompileNotRecoverable) {
-    Complain(file, "not recoverable: " + reason);
-    return kExitFailed;
-  }
-  if (result != kDecompileOk) {
-    Complain(file, reason);
-    return kExitFailed;
-  }
-  OvFileIO out;
-  const bool opened = output.empty() ? out.FopenStdout() : out.Fopen(output, "w");
-  if (!opened) {
-    Complain(output, "cannot be written");
-    return kExitFailed;
-  }
-  out.Fprintf("%s", source.c_str());
-  out.Fflush();
-  out.Fclose();
-  return kExitOk;
 }
 
 }  // namespace

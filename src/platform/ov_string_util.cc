@@ -234,6 +234,14 @@ void OvStringUtil::TrimRight(std::string& text) {
   }
 }
 
+void TrimLineEnd(std::string& line) {
+  size_t keep = line.size();
+  while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
+    --keep;
+  }
+  line.erase(keep);
+}
+
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {
     text = OvStringUtil::TrimBlanks(text);

@@ -51,4 +51,9 @@ class OvStringUtil {
                         int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);
 };
 
+// Cleans the end of a line read from a control or source file: removes
+// trailing tabs, line feeds and blanks; a carriage return and every other
+// character stay, and the start of the line is never touched.
+void TrimLineEnd(std::string& line);
+
 }  // namespace partsc

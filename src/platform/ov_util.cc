@@ -6,10 +6,11 @@
 #include <ctime>
 #include <limits>
 
-#include "platform/ov_session.h"
-
 namespace partsc {
 namespace {
+
+// Whether the progress lines are silenced; the program is single-threaded.
+bool quietConsole = false;
 
 bool BrokenDownUtc(int64_t seconds, std::tm& moment) {
   if (seconds > std::numeric_limits<std::time_t>::max()) {
@@ -73,7 +74,7 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
 }
 
 void dbgprint(int level, const char* format, ...) {
-  if (level == 2 && OvSession::GetInstance().Quiet()) {
+  if (level == 2 && quietConsole) {
     return;
   }
   va_list args;
@@ -87,6 +88,14 @@ void dbgprint(int level, const char* format, ...) {
     std::vfprintf(stdout, format, args);
   }
   va_end(args);
+}
+
+void SetConsoleQuiet(bool quiet) {
+  quietConsole = quiet;
+}
+
+bool ConsoleQuiet() {
+  return quietConsole;
 }
 
 void dbgflush() {

@@ -25,6 +25,10 @@ class OvUtil {
 // a pipe) and flushed before a fatal error is written, before standard input
 // is read and at exit, so the console shows everything in the order written.
 void dbgprint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Silences (or lets through again) the progress lines of level 2; the
+// session sets it from the command line.
+void SetConsoleQuiet(bool quiet);
+bool ConsoleQuiet();
 // Sends what the console holds on its way now; the driver calls it after each
 // input, so that a run piped into another program shows its progress source
 // by source.

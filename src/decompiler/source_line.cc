@@ -1,4 +1,4 @@
-#include "listing/source_line.h"
+#include "decompiler/source_line.h"
 
 #include <algorithm>
 #include <array>
