@@ -109,7 +109,7 @@ int Pass1Parts(Compile& c) {
                        c.partsValue2) != 0) {
     return kCompilePartsLine;
   }
-  dbgprint(2, "\tParts name\t\t%s\n", c.partsName.c_str());
+  dbgprint(kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
   return kCompileOk;
 }
 
@@ -129,7 +129,7 @@ void Pass1Apg(Compile& c) {
   }
   c.apgLine = c.lineNumber;
   ResetViewDefined();
-  dbgprint(2, "\tApg define start\n");
+  dbgprint(kConsoleProgress, "\tApg define start\n");
 }
 
 void Pass1Common(Compile& c) {
@@ -209,11 +209,11 @@ int Pass1Line(Compile& c, bool& ended) {
     ReportLine(kSeverityWarning, kMsgTitleTooLong, c.lineNumber);
   }
   if (keyword("$$LSORT")) {
-    c.sortMode = 0;
+    c.sortMode = kSortLengthThenName;
   } else if (keyword("$$CSORT")) {
-    c.sortMode = 1;
+    c.sortMode = kSortByName;
   } else if (keyword("$$NSORT")) {
-    c.sortMode = 2;
+    c.sortMode = kSortAsWritten;
   }
   return keyword("$$SIZE") ? Pass1Size(c) : kCompileOk;
 }
@@ -326,16 +326,16 @@ void FillHeader(Compile& c) {
 
 // Opens the parts file, writes everything and closes it.
 int WritePartsFile(Compile& c, std::string& outputPath) {
-  dbgprint(2, "\tCount of size\t\t%d\n", c.sizeCount);
+  dbgprint(kConsoleProgress, "\tCount of size\t\t%d\n", c.sizeCount);
   outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
   if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
-    dbgprint(4, "File %s open error\n", outputPath.c_str());
+    dbgprint(kConsoleFatal, "File %s open error\n", outputPath.c_str());
     outputPath.clear();
     return kCompileOutputOpen;
   }
-  dbgprint(2, "  Out put file name\t\t%s\n", outputPath.c_str());
+  dbgprint(kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
   FillHeader(c);
 
   if (WriteHeader() != 0) {
@@ -381,7 +381,7 @@ void CompileSpecLine(std::string_view line, int32_t& specFile, int32_t& specReco
   if (count >= 2 && types[1] == kItemNumber) {
     specRecord = TruncateTo16Bits(items[1].number);
   }
-  dbgprint(2, "\tSpec file & record\t\t%d %d\n", specFile, specRecord);
+  dbgprint(kConsoleProgress, "\tSpec file & record\t\t%d %d\n", specFile, specRecord);
 }
 
 int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {

@@ -20,7 +20,7 @@ int CompileSizeLine(std::string_view line, int sizeIndex, int lineNumber) {
   if (nameResult == kFieldCut) {
     ReportLine(kSeverityWarning, kMsgSizeNameTooLong, lineNumber);
   }
-  dbgprint(2, "\tSize name\t\t%s\n", name.c_str());
+  dbgprint(kConsoleProgress, "\tSize name\t\t%s\n", name.c_str());
 
   std::string title;
   if (ExtractField(line, '!', kSizeTitleMax, title) == kFieldCut) {

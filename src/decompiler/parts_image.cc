@@ -246,7 +246,7 @@ std::string NameBlocks(PartsImage& image) {
 }
 
 std::string CheckSizeOrder(const PartsImage& image) {
-  if (image.sortMode < 0 || image.sortMode > 2) {
+  if (image.sortMode < kSortLengthThenName || image.sortMode > kSortAsWritten) {
     return "its sort mode " + std::to_string(image.sortMode) + " has no keyword";
   }
   std::vector<std::string> names;
@@ -259,7 +259,7 @@ std::string CheckSizeOrder(const PartsImage& image) {
   if (twice != sorted.end()) {
     return "two sizes are named " + Shown(*twice);
   }
-  if (image.sortMode == 2) {
+  if (image.sortMode == kSortAsWritten) {
     // The records keep the order of the counted $$SIZE lines.
     for (size_t i = 0; i < names.size(); ++i) {
       if (image.blocks[i].name != names[i]) {

@@ -24,7 +24,7 @@ constexpr int kControlBuffer = 80;
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 void CloseErrorLog() {
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
+  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
 }
 
 // Asks for the control file name at the console. False when standard input
@@ -32,7 +32,7 @@ void CloseErrorLog() {
 bool ReadControlName(std::string& name) {
   OvFileIO console;
   console.FopenStdin();
-  dbgprint(2, "\n Parts Input Control File Name : ");
+  dbgprint(kConsoleProgress, "\n Parts Input Control File Name : ");
   return console.Fgets(name, kConsoleBuffer);
 }
 
@@ -40,7 +40,7 @@ bool ReadControlName(std::string& name) {
 // be read back is removed. True when the input compiled and listed.
 bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
-  dbgprint(2, "\n  Input file name\t\t%s\n", inputPath.c_str());
+  dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
   if (CompilePartsSource(inputPath, outputPath) != 0) {
     return false;
@@ -79,7 +79,7 @@ bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
 int CompileControlFile(const OvSession& session) {
   std::string name = session.ControlName();
   if (name.empty() && !ReadControlName(name)) {
-    dbgprint(4, "\n%s: no control file name: standard input ended\n",
+    dbgprint(kConsoleFatal, "\n%s: no control file name: standard input ended\n",
              session.ProgramName().c_str());
     return kExitStop;
   }
@@ -89,18 +89,18 @@ int CompileControlFile(const OvSession& session) {
     return kExitStop;
   }
   const std::string controlPath = OvFile::ToFullPath(kClassControl, name, false, true);
-  dbgprint(2, "\n  Control file name\t\t%s\n", controlPath.c_str());
+  dbgprint(kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   ReportDiagnostic(kDiagOpenLog, kSeverityNone, controlPath, 0, {});
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
-    dbgprint(4, "\t*** E *** Input Control File Open Error\n");
+    dbgprint(kConsoleFatal, "\t*** E *** Input Control File Open Error\n");
     CloseErrorLog();
     return kExitStop;
   }
   OvFileIO runLog;
   if (!runLog.Fopen(kRunLogName, "w")) {
-    dbgprint(4, "Log file TALVIREN.LOG open error\n");
+    dbgprint(kConsoleFatal, "Log file TALVIREN.LOG open error\n");
     control.Fclose();
     CloseErrorLog();
     return kExitStop;
@@ -117,7 +117,8 @@ int CompileControlFile(const OvSession& session) {
 int RunPartsc(int argc, char** argv) {
   OvSession& session = OvSession::GetInstance();
   if (!session.ParseCommandLine(argc, argv)) {
-    dbgprint(4, "Usage: %s -pORVA.SET\n", argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
+    dbgprint(kConsoleFatal, "Usage: %s -pORVA.SET\n",
+             argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
     return kExitStop;
   }
   if (session.ExitRequested()) {

@@ -139,11 +139,11 @@ int WriteCommonBlock(OvFileIO& runLog, int32_t sizeCount) {
 void WriteSortLine(OvFileIO& runLog) {
   int32_t sortMode = 0;
   HeaderSortMode(kFetch, sortMode);
-  if (sortMode == 0) {
+  if (sortMode == kSortLengthThenName) {
     runLog.Fprintf(" $$LSORT\n");
     return;
   }
-  if (sortMode == 1) {
+  if (sortMode == kSortByName) {
     runLog.Fprintf(" $$CSORT\n");
     return;
   }

@@ -69,6 +69,11 @@ inline constexpr uint8_t kKindSpec = 1;
 inline constexpr uint8_t kKindParam = 2;
 inline constexpr uint8_t kKindSpecRecord = 3;
 
+// Sort modes of the size records ($$LSORT, $$CSORT, $$NSORT).
+inline constexpr int kSortLengthThenName = 0;
+inline constexpr int kSortByName = 1;
+inline constexpr int kSortAsWritten = 2;
+
 // Capacities of the tables.
 inline constexpr int kMaxSizes = 2048;
 inline constexpr int kMaxSpecEntries = 256;

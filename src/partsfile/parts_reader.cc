@@ -167,7 +167,7 @@ int FindSizeRecord(std::string_view sizeName) {
   const PartsFileState& state = PartsFileState::Instance();
   const int count = std::min<int>(state.header.sizeCount, kMaxSizes);
   const int sortMode = state.header.sortMode;
-  if (sortMode == 0 || sortMode == 1) {
+  if (sortMode == kSortLengthThenName || sortMode == kSortByName) {
     int low = 0;
     int high = count - 1;
     while (low <= high) {

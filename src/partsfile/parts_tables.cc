@@ -23,7 +23,7 @@ int ClampCount(int32_t count, int capacity) {
 }  // namespace
 
 int CompareSizeNames(int sortMode, std::string_view a, std::string_view b) {
-  if (sortMode == 0 && a.size() != b.size()) {
+  if (sortMode == kSortLengthThenName && a.size() != b.size()) {
     return a.size() < b.size() ? -1 : 1;
   }
   // std::string_view compares with char_traits<char>, which orders bytes as

@@ -75,7 +75,7 @@ std::string_view SizeNameOf(const std::unique_ptr<SizeRecord>& record) {
 
 void SortSizeRecords(PartsFileState& state, int count) {
   const int sortMode = state.header.sortMode;
-  if (sortMode >= 2) {
+  if (sortMode >= kSortAsWritten) {
     return;
   }
   // Size names are unique within a file, so this gives the same order as a

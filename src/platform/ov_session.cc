@@ -241,7 +241,7 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
 
 void Complain(const std::string& problem) {
   const std::string& name = OvSession::GetInstance().ProgramName();
-  dbgprint(4, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
+  dbgprint(kConsoleFatal, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
 }
 
 }  // namespace partsc

@@ -140,7 +140,7 @@ bool ParseShortInteger(std::string_view text, double& result) {
 // number. A value beyond the range of float becomes an infinity of its sign.
 float ItemValue(std::string_view item) {
   double value = 0.0;
-  if (OvStringUtil::ParseDouble(item, 0, value) != 0) {
+  if (OvStringUtil::ParseDouble(item, kAsItStands, value) != 0) {
     return std::numeric_limits<float>::quiet_NaN();
   }
   // From here on a double rounds to infinity as a float.

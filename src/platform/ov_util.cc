@@ -74,12 +74,12 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
 }
 
 void dbgprint(int level, const char* format, ...) {
-  if (level == 2 && quietConsole) {
+  if (level == kConsoleProgress && quietConsole) {
     return;
   }
   va_list args;
   va_start(args, format);
-  if (level == 4) {
+  if (level == kConsoleFatal) {
     // What standard output holds comes first, so the console keeps the order.
     std::fflush(stdout);
     std::vfprintf(stderr, format, args);

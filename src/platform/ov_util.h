@@ -18,6 +18,11 @@ class OvUtil {
   static bool ParseEpoch(std::string_view text, int64_t& seconds);
 };
 
+// Levels of dbgprint.
+inline constexpr int kConsoleProgress = 2;
+inline constexpr int kConsoleEcho = 3;
+inline constexpr int kConsoleFatal = 4;
+
 // Console output by level: 2 progress lines (standard output; nothing while
 // the session is quiet), 3 diagnostic echoes (standard output, never
 // silenced), 4 fatal errors (standard error). Standard output is buffered as
