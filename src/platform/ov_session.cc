@@ -1,19 +1,10 @@
 #include "platform/ov_session.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
-#include <vector>
 
-#include "platform/ov_file.h"
-#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 #ifndef PARTSC_VERSION

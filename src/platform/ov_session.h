@@ -1,4 +1,4 @@
-// The command line of one run, and the preparation of file-name resolution.
+// The command line of one run.
 #pragma once
 
 #include <string>
