@@ -8,7 +8,7 @@
 #include "compiler/member_line.h"
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "partsfile/parts_state.h"
 
 namespace partsc {

@@ -42,6 +42,7 @@
 
 #include "driver/run_driver.h"
 #include "gen_library.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_reader.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_reader.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "compiler/compile_passes.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "fuzz_env.h"
 #include "listing/listing.h"
 #include "partsfile/parts_state.h"

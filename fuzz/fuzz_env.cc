@@ -12,7 +12,8 @@
 
 #include "compiler/parts_line.h"
 #include "compiler/view_list.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_faults.h"

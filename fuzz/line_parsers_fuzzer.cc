@@ -15,7 +15,7 @@
 #include "compiler/size_line.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "fuzz_env.h"
 #include "partsfile/parts_state.h"
 #include "platform/ov_string_util.h"
@@ -182,7 +182,7 @@ void CheckCompileLines(std::string_view line, int lineNumber, int& sizeCount, Ap
   }
 
   const int size = CompileSizeLine(line, sizeCount, lineNumber);
-  Require(size == 0 || size == kSizeTableFull || size == -1 || size == kSizeDuplicate,
+  Require(size == 0 || size == kTableFull || size == -1 || size == kSizeDuplicate,
           "CompileSizeLine answers one of its codes");
   if (size == 0) {
     ++sizeCount;
@@ -190,7 +190,7 @@ void CheckCompileLines(std::string_view line, int lineNumber, int& sizeCount, Ap
 
   const TableCounts before = Counts();
   const int member = CompileMemberLine(line, lineNumber);
-  Require(member == 0 || member == -1 || member == kMemberTableFull,
+  Require(member == 0 || member == -1 || member == kTableFull,
           "CompileMemberLine answers one of its codes");
   const TableCounts after = Counts();
   const int added = (after.spec - before.spec) + (after.param - before.param);

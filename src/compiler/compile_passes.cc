@@ -11,12 +11,14 @@
 #include "compiler/size_line.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
-#include "driver/diagnostics.h"
-#include "driver/line_end.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
+#include "partsfile/parts_tables.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -107,7 +109,7 @@ int Pass1Parts(Compile& c) {
                        c.partsValue2) != 0) {
     return kCompilePartsLine;
   }
-  dbgprint(2, "\tParts name\t\t%s\n", c.partsName.c_str());
+  dbgprint(kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
   return kCompileOk;
 }
 
@@ -127,7 +129,7 @@ void Pass1Apg(Compile& c) {
   }
   c.apgLine = c.lineNumber;
   ResetViewDefined();
-  dbgprint(2, "\tApg define start\n");
+  dbgprint(kConsoleProgress, "\tApg define start\n");
 }
 
 void Pass1Common(Compile& c) {
@@ -160,7 +162,7 @@ int Pass1Size(Compile& c) {
     ++c.sizeCount;
     return kCompileOk;
   }
-  return result == kSizeTableFull ? kCompileOk : result;
+  return result == kTableFull ? kCompileOk : result;
 }
 
 // Pass 1: one line. Answers 0 to go on, or the compile's failure code.
@@ -186,7 +188,7 @@ int Pass1Line(Compile& c, bool& ended) {
     return kCompileOk;
   }
   if (FirstChar(line) == 't' && CompileMacroLine(line, c.lineNumber) != 0) {
-    return kCompileNoMemory;
+    return kNoMemory;
   }
   if (keyword("$$SPEC")) {
     Pass1Spec(c);
@@ -207,11 +209,11 @@ int Pass1Line(Compile& c, bool& ended) {
     ReportLine(kSeverityWarning, kMsgTitleTooLong, c.lineNumber);
   }
   if (keyword("$$LSORT")) {
-    c.sortMode = 0;
+    c.sortMode = kSortLengthThenName;
   } else if (keyword("$$CSORT")) {
-    c.sortMode = 1;
+    c.sortMode = kSortByName;
   } else if (keyword("$$NSORT")) {
-    c.sortMode = 2;
+    c.sortMode = kSortAsWritten;
   }
   return keyword("$$SIZE") ? Pass1Size(c) : kCompileOk;
 }
@@ -273,7 +275,7 @@ int Pass2Line(Compile& c, bool& ended) {
 }
 
 int RunPass2(Compile& c) {
-  c.input.Fseek(0, 0);
+  c.input.Fseek(0, kSeekStart);
   c.lineNumber = 0;
   c.sizeLine = -1;
   bool ended = false;
@@ -293,8 +295,8 @@ int RunPass2(Compile& c) {
 void FillHeader(Compile& c) {
   std::array<std::string, 6> names = c.apgNames;
   std::array<std::string, 6> comments = c.apgComments;
-  ApgNames(0, names);
-  ApgComments(0, comments);
+  ApgNames(kStore, names);
+  ApgComments(kStore, comments);
   CountApgComments();
 
   int16_t date[3] = {};
@@ -305,18 +307,18 @@ void FillHeader(Compile& c) {
   int32_t year = date[2];
   int32_t hour = time[0];
   int32_t minute = time[1];
-  HeaderDate(0, day, month, year, hour, minute);
+  HeaderDate(kStore, day, month, year, hour, minute);
 
   int32_t version = kPartsVersion;
-  HeaderVersion(0, version, c.partsComment);
-  HeaderSpec(0, c.specFile, c.specRecord);
-  HeaderPartsValue1(0, c.partsValue1);
-  HeaderPartsValue2(0, c.partsValue2);
+  HeaderVersion(kStore, version, c.partsComment);
+  HeaderSpec(kStore, c.specFile, c.specRecord);
+  HeaderPartsValue1(kStore, c.partsValue1);
+  HeaderPartsValue2(kStore, c.partsValue2);
   int32_t sizeCount = c.sizeCount;
-  HeaderSizeCount(0, sizeCount);
+  HeaderSizeCount(kStore, sizeCount);
   // A parts file without sizes carries its common size name as its title.
   SetTitle(c.sizeCount != 0 ? c.titleText : c.commonName);
-  HeaderSortMode(0, c.sortMode);
+  HeaderSortMode(kStore, c.sortMode);
   if (c.HasCommon()) {
     SetCommonOffset(c.sizeCount);
   }
@@ -324,16 +326,16 @@ void FillHeader(Compile& c) {
 
 // Opens the parts file, writes everything and closes it.
 int WritePartsFile(Compile& c, std::string& outputPath) {
-  dbgprint(2, "\tCount of size\t\t%d\n", c.sizeCount);
+  dbgprint(kConsoleProgress, "\tCount of size\t\t%d\n", c.sizeCount);
   outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(1, outputPath) != 0) {
-    dbgprint(4, "File %s open error\n", outputPath.c_str());
+  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
+    dbgprint(kConsoleFatal, "File %s open error\n", outputPath.c_str());
     outputPath.clear();
     return kCompileOutputOpen;
   }
-  dbgprint(2, "  Out put file name\t\t%s\n", outputPath.c_str());
+  dbgprint(kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
   FillHeader(c);
 
   if (WriteHeader() != 0) {
@@ -379,7 +381,7 @@ void CompileSpecLine(std::string_view line, int32_t& specFile, int32_t& specReco
   if (count >= 2 && types[1] == kItemNumber) {
     specRecord = TruncateTo16Bits(items[1].number);
   }
-  dbgprint(2, "\tSpec file & record\t\t%d %d\n", specFile, specRecord);
+  dbgprint(kConsoleProgress, "\tSpec file & record\t\t%d %d\n", specFile, specRecord);
 }
 
 int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {
@@ -391,7 +393,7 @@ int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {
   }
   ClearTables();
   ClearMacros();
-  c.input.Fseek(0, 0);
+  c.input.Fseek(0, kSeekStart);
 
   const int result = RunPass1(c);
   if (result != kCompileOk) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "partsfile/result_codes.h"
+
 namespace partsc {
 
 // Result codes of CompilePartsSource besides those passed on from the line
@@ -15,7 +17,6 @@ inline constexpr int kCompileInputOpen = 22;
 inline constexpr int kCompileMemberLine = 40;
 inline constexpr int kCompileWriteFailed = 122;
 inline constexpr int kCompilePartsLine = 501;
-inline constexpr int kCompileNoMemory = 109;
 inline constexpr int kCompileOutputOpen = -1;
 
 // Compiles the source at `inputPath`; sets `outputPath` to the parts file's

@@ -7,14 +7,13 @@
 
 #include "compiler/parts_line.h"
 #include "compiler/tokenizer.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_layout.h"
 #include "partsfile/parts_state.h"
+#include "partsfile/parts_tables.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
-
-static_assert(kMemberTableFull == kEntryTableFull && kMemberNoMemory == kEntryNoMemory,
-              "the compiler passes the table's results on");
 
 namespace {
 
@@ -152,9 +151,9 @@ int CompileMemberLine(std::string_view line, int lineNumber) {
   if (result == 0) {
     return 0;
   }
-  if (result == kMemberNoMemory) {
+  if (result == kNoMemory) {
     ReportBare(kSeverityError, kMsgMemoryAllocateError);
-    return kMemberNoMemory;
+    return kNoMemory;
   }
   ReportLine(kSeverityWarning, illegal, lineNumber);
   return result;
@@ -165,9 +164,8 @@ int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
   if (name.empty() || pairCount < 1 || pairs == nullptr) {
     return -1;
   }
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.specCount >= kMaxSpecEntries) {
-    return kMemberTableFull;
+  if (SpecTableFull()) {
+    return kTableFull;
   }
   const float first = pairs[0][0];
   const float second = pairs[0][1];
@@ -193,9 +191,8 @@ int AddParamEntry(std::string_view comment, std::string_view text, const float (
   if (name.size() > static_cast<size_t>(kParamNameMax)) {
     return -1;
   }
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.paramCount >= kMaxParamEntries) {
-    return kMemberTableFull;
+  if (ParamTableFull()) {
+    return kTableFull;
   }
   int pairCode = 0;
   if (pairCount >= 1 && pairs != nullptr) {

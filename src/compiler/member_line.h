@@ -5,13 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "partsfile/result_codes.h"
+
 namespace partsc {
 
 inline constexpr int kMemberTextBuffer = 64;  // ParseLine buffers, terminator included
 inline constexpr int kMemberListMax = 16;
 inline constexpr int kParamTextMax = 64;
-inline constexpr int kMemberTableFull = 200;
-inline constexpr int kMemberNoMemory = 109;
 
 // 0 stored; 109 out of memory; otherwise the status of AddSpecEntry or
 // AddParamEntry (200 or -1). A line not starting with 's' or 'p' gives 0.

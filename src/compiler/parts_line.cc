@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compiler/tokenizer.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/ov_memory.h"
 
 namespace partsc {
@@ -108,7 +108,7 @@ class MacroTable {
   int ReplaceValue(int index, std::string_view value) {
     std::string copy;
     if (!OvCopyText(copy, value)) {
-      return kMacroNoMemory;
+      return kNoMemory;
     }
     store_->slots[index].value = std::move(copy);
     return 0;
@@ -121,12 +121,12 @@ class MacroTable {
     if (count_ == capacity_) {
       grown = OvNew<MacroStore>(static_cast<size_t>(capacity_) + kMacroGrowth);
       if (grown == nullptr) {
-        return kMacroNoMemory;
+        return kNoMemory;
       }
     }
     MacroEntry entry;
     if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
-      return kMacroNoMemory;
+      return kNoMemory;
     }
     if (grown != nullptr) {
       MoveInto(std::move(grown));

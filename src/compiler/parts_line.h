@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "partsfile/result_codes.h"
+
 namespace partsc {
 
 inline constexpr int kPartsNameMax = 22;
 inline constexpr int kPartsCommentMax = 64;
 inline constexpr int kMacroTextMax = 64;
 inline constexpr int kMacroGrowth = 256;
-inline constexpr int kMacroNoMemory = 109;
 
 // 0, or -1 when the line has no parts name. value1/value2 are written only
 // when their list item is a number; the caller sets them to 0 first.

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "compiler/tokenizer.h"
-#include "driver/diagnostics.h"
-#include "partsfile/parts_state.h"
-#include "platform/ov_memory.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_tables.h"
+#include "partsfile/result_codes.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -20,7 +20,7 @@ int CompileSizeLine(std::string_view line, int sizeIndex, int lineNumber) {
   if (nameResult == kFieldCut) {
     ReportLine(kSeverityWarning, kMsgSizeNameTooLong, lineNumber);
   }
-  dbgprint(2, "\tSize name\t\t%s\n", name.c_str());
+  dbgprint(kConsoleProgress, "\tSize name\t\t%s\n", name.c_str());
 
   std::string title;
   if (ExtractField(line, '!', kSizeTitleMax, title) == kFieldCut) {
@@ -28,42 +28,18 @@ int CompileSizeLine(std::string_view line, int sizeIndex, int lineNumber) {
   }
 
   const int result = AddSize(sizeIndex, name, title);
-  if (result == kSizeTableFull) {
+  if (result == kTableFull) {
     ReportLine(kSeverityWarning, kMsgSizeMemberTooMany, lineNumber);
-    return kSizeTableFull;
+    return kTableFull;
   }
-  if (result == kSizeNoMemory) {
+  if (result == kNoMemory) {
     ReportBare(kSeverityError, kMsgMemoryAllocateError);
-    return kSizeNoMemory;
+    return kNoMemory;
   }
-  if (result < 0) {
+  if (result == kSizeNameTaken) {
     ReportLine(kSeverityError, kMsgSizeNameMultiple, lineNumber);
     return kSizeDuplicate;
   }
-  return 0;
-}
-
-int AddSize(int index, std::string_view name, std::string_view title) {
-  if (index < 0 || index >= kMaxSizes) {
-    return kSizeTableFull;
-  }
-  PartsFileState& state = PartsFileState::Instance();
-  std::unique_ptr<SizeRecord>& slot = state.sizeTable[index];
-  // The names of the slots below, which a compile fills from 0 upwards.
-  state.sizeNames.Cover(state.sizeTable, index);
-  slot.reset();
-  slot = OvNew<SizeRecord>();
-  if (slot == nullptr) {
-    return kSizeNoMemory;
-  }
-  slot->name.Assign(name);
-  slot->title.Assign(title);
-  // The record stays in its slot even when its name is taken; it is simply
-  // not counted.
-  if (state.sizeNames.Find(state.sizeTable, slot->name.View()) >= 0) {
-    return -1;
-  }
-  state.sizeNames.Cover(state.sizeTable, index + 1);
   return 0;
 }
 

@@ -62,7 +62,7 @@ std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
 
 void StoreItem(std::string_view text, ValueItem& item, int32_t& type) {
   double value = 0.0;
-  OvStringUtil::ParseDouble(text, 1, value);
+  OvStringUtil::ParseDouble(text, kTrimFirst, value);
   if (value != 0.0) {
     item.number = value;
     item.name.clear();

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "compiler/tokenizer.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "partsfile/parts_state.h"
 #include "platform/ov_util.h"
 
@@ -83,7 +83,7 @@ void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, Apg
   comments[view] = comment;
 
   ViewDefined()[view] = 1;
-  dbgprint(2, "\tapg %s\t\t%s\n", keyword, name.c_str());
+  dbgprint(kConsoleProgress, "\tapg %s\t\t%s\n", keyword, name.c_str());
 }
 
 void ResetViewDefined() {

@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "driver/diagnostics.h"
-#include "driver/line_end.h"
-#include "listing/decompile.h"
+#include "diagnostics/diagnostics.h"
+#include "driver/file_actions.h"
 #include "listing/listing.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/parts_file.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
+#include "platform/ov_settings.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -19,23 +19,12 @@ namespace partsc {
 
 namespace {
 
-constexpr int kExitOk = 0;
-// A --strict run in which an input failed; a file that --list or
-// --decompile could not handle.
-constexpr int kExitFailed = 1;
-constexpr int kExitStop = -1;
 constexpr int kConsoleBuffer = 128;
 constexpr int kControlBuffer = 80;
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 void CloseErrorLog() {
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-}
-
-// One line on standard error: the program, the file and what is wrong.
-void Complain(const std::string& file, const std::string& problem) {
-  dbgprint(4, "%s: %s: %s\n", OvSession::GetInstance().ProgramName().c_str(), file.c_str(),
-           problem.c_str());
+  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
 }
 
 // Asks for the control file name at the console. False when standard input
@@ -43,7 +32,7 @@ void Complain(const std::string& file, const std::string& problem) {
 bool ReadControlName(std::string& name) {
   OvFileIO console;
   console.FopenStdin();
-  dbgprint(2, "\n Parts Input Control File Name : ");
+  dbgprint(kConsoleProgress, "\n Parts Input Control File Name : ");
   return console.Fgets(name, kConsoleBuffer);
 }
 
@@ -51,7 +40,7 @@ bool ReadControlName(std::string& name) {
 // be read back is removed. True when the input compiled and listed.
 bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
-  dbgprint(2, "\n  Input file name\t\t%s\n", inputPath.c_str());
+  dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
   if (CompilePartsSource(inputPath, outputPath) != 0) {
     return false;
@@ -62,7 +51,7 @@ bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
   ClosePartsFile();
-  if (OvFile::Access(outputPath, 0) == 0) {
+  if (OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
@@ -90,7 +79,7 @@ bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
 int CompileControlFile(const OvSession& session) {
   std::string name = session.ControlName();
   if (name.empty() && !ReadControlName(name)) {
-    dbgprint(4, "\n%s: no control file name: standard input ended\n",
+    dbgprint(kConsoleFatal, "\n%s: no control file name: standard input ended\n",
              session.ProgramName().c_str());
     return kExitStop;
   }
@@ -100,18 +89,18 @@ int CompileControlFile(const OvSession& session) {
     return kExitStop;
   }
   const std::string controlPath = OvFile::ToFullPath(kClassControl, name, false, true);
-  dbgprint(2, "\n  Control file name\t\t%s\n", controlPath.c_str());
+  dbgprint(kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   ReportDiagnostic(kDiagOpenLog, kSeverityNone, controlPath, 0, {});
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
-    dbgprint(4, "\t*** E *** Input Control File Open Error\n");
+    dbgprint(kConsoleFatal, "\t*** E *** Input Control File Open Error\n");
     CloseErrorLog();
     return kExitStop;
   }
   OvFileIO runLog;
   if (!runLog.Fopen(kRunLogName, "w")) {
-    dbgprint(4, "Log file TALVIREN.LOG open error\n");
+    dbgprint(kConsoleFatal, "Log file TALVIREN.LOG open error\n");
     control.Fclose();
     CloseErrorLog();
     return kExitStop;
@@ -123,55 +112,13 @@ int CompileControlFile(const OvSession& session) {
   return session.Strict() && anyFailed ? kExitFailed : kExitOk;
 }
 
-// --list: the listing of each file on standard output, in turn; a file that
-// cannot be read back is named on standard error.
-int ListFiles(const std::vector<std::string>& files) {
-  OvFileIO out;
-  out.FopenStdout();
-  int status = kExitOk;
-  for (const std::string& file : files) {
-    const int code = ListPartsFile(file, out);
-    out.Fflush();
-    if (code != 0) {
-      Complain(file, UnreadableReason(code, LastReadResult()));
-      status = kExitFailed;
-    }
-  }
-  return status;
-}
-
-// --decompile: the recovered source to standard output or to `output`; no
-// output file is made when the file cannot be recovered.
-int Decompile(const std::string& file, const std::string& output) {
-  std::string source;
-  std::string reason;
-  const int result = DecompilePartsFile(file, source, reason);
-  if (result == kDecompileNotRecoverable) {
-    Complain(file, "not recoverable: " + reason);
-    return kExitFailed;
-  }
-  if (result != kDecompileOk) {
-    Complain(file, reason);
-    return kExitFailed;
-  }
-  OvFileIO out;
-  const bool opened = output.empty() ? out.FopenStdout() : out.Fopen(output, "w");
-  if (!opened) {
-    Complain(output, "cannot be written");
-    return kExitFailed;
-  }
-  out.Fprintf("%s", source.c_str());
-  out.Fflush();
-  out.Fclose();
-  return kExitOk;
-}
-
 }  // namespace
 
 int RunPartsc(int argc, char** argv) {
   OvSession& session = OvSession::GetInstance();
   if (!session.ParseCommandLine(argc, argv)) {
-    dbgprint(4, "Usage: %s -pORVA.SET\n", argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
+    dbgprint(kConsoleFatal, "Usage: %s -pORVA.SET\n",
+             argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
     return kExitStop;
   }
   if (session.ExitRequested()) {

@@ -3,6 +3,14 @@
 
 namespace partsc {
 
+// Exit statuses of a run.
+inline constexpr int kExitOk = 0;
+// A --strict run in which an input failed; a file that --list or
+// --decompile could not handle.
+inline constexpr int kExitFailed = 1;
+// The run stopped early.
+inline constexpr int kExitStop = -1;
+
 // The whole program; answers the exit status.
 int RunPartsc(int argc, char** argv);
 

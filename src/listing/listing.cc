@@ -9,24 +9,16 @@
 #include <string_view>
 #include <utility>
 
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_reader.h"
 #include "partsfile/parts_state.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/result_codes.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
 
 namespace {
-
-// Failure codes of ListPartsFile, by the step that failed.
-constexpr int kListOpen = 1;
-constexpr int kListHeader = 2;
-constexpr int kListBaseName = 3;
-constexpr int kListApg = 4;
-constexpr int kListSizes = 5;
-constexpr int kListCommon = 6;
-constexpr int kListSizeMembers = 7;
 
 // A cursor over one range of a member table: the next index and one past the
 // last. One for the spec table and one for the param table, for the process.
@@ -58,11 +50,11 @@ Cursor& ParamCursor() {
   return cursor;
 }
 
-// Mode 1 the common entries, mode 2 those of the current size. True when the
-// range is empty.
-bool StartCursor(Cursor& cursor, int mode, int32_t commonCount, int32_t count) {
-  cursor.next = mode == 1 ? 0 : commonCount;
-  cursor.end = mode == 1 ? commonCount : count;
+// The common entries, or those of the current size. True when the range is
+// empty.
+bool StartCursor(Cursor& cursor, int scope, int32_t commonCount, int32_t count) {
+  cursor.next = scope == kScopeCommon ? 0 : commonCount;
+  cursor.end = scope == kScopeCommon ? commonCount : count;
   return cursor.next >= cursor.end;
 }
 
@@ -73,7 +65,7 @@ void WriteHeaderBlock(const std::string& path, OvFileIO& runLog, const std::stri
   int32_t year = 0;
   int32_t hour = 0;
   int32_t minute = 0;
-  HeaderDate(1, day, month, year, hour, minute);
+  HeaderDate(kFetch, day, month, year, hour, minute);
   runLog.Fprintf("/ PARTS FILE NAME : %s\n", path.c_str());
   runLog.Fprintf("/ CREATED DATE    : %4d/%02d/%02d\n", year, month, day);
   runLog.Fprintf("/         TIME    : %02d:%02d\n", hour, minute);
@@ -85,8 +77,8 @@ void WriteHeaderBlock(const std::string& path, OvFileIO& runLog, const std::stri
 void WritePartsLine(OvFileIO& runLog, const std::string& baseName, const std::string& comment) {
   int32_t value1 = 0;
   int32_t value2 = 0;
-  HeaderPartsValue1(1, value1);
-  HeaderPartsValue2(1, value2);
+  HeaderPartsValue1(kFetch, value1);
+  HeaderPartsValue2(kFetch, value2);
   runLog.Fprintf("$$PARTS\t!%s!", baseName.c_str());
   if (value1 != 0 || value2 != 0) {
     runLog.Fprintf("\t<%d,%d>", value1, value2);
@@ -100,8 +92,8 @@ void WritePartsLine(OvFileIO& runLog, const std::string& baseName, const std::st
 void WriteApgLines(OvFileIO& runLog) {
   std::array<std::string, 6> names;
   std::array<std::string, 6> comments;
-  ApgNames(1, names);
-  ApgComments(1, comments);
+  ApgNames(kFetch, names);
+  ApgComments(kFetch, comments);
   runLog.Fprintf("/ APG DEFINATION\n");
   runLog.Fprintf("$$APG\n");
   for (int view = 0; view < kViewCount; ++view) {
@@ -119,7 +111,7 @@ void WriteApgLines(OvFileIO& runLog) {
 // A failed read of the size list or of a size's members: only an exhausted
 // memory is reported.
 int ReadFailed(int readResult, int listResult) {
-  if (readResult == kReadNoMemory) {
+  if (readResult == kNoMemory) {
     ReportBare(kSeverityError, kMsgMemoryAllocateError);
   }
   return Failed(readResult, listResult);
@@ -139,19 +131,19 @@ int WriteCommonBlock(OvFileIO& runLog, int32_t sizeCount) {
   if (result != 0) {
     return Failed(result, kListCommon);
   }
-  ListMembers(runLog, 1, 1);
-  ListMembers(runLog, 1, 2);
+  ListMembers(runLog, kScopeCommon, kSpecLines);
+  ListMembers(runLog, kScopeCommon, kParamLines);
   return 0;
 }
 
 void WriteSortLine(OvFileIO& runLog) {
   int32_t sortMode = 0;
-  HeaderSortMode(1, sortMode);
-  if (sortMode == 0) {
+  HeaderSortMode(kFetch, sortMode);
+  if (sortMode == kSortLengthThenName) {
     runLog.Fprintf(" $$LSORT\n");
     return;
   }
-  if (sortMode == 1) {
+  if (sortMode == kSortByName) {
     runLog.Fprintf(" $$CSORT\n");
     return;
   }
@@ -173,8 +165,8 @@ int WriteSizeBlock(OvFileIO& runLog, int index) {
   if (result != 0) {
     return ReadFailed(result, kListSizeMembers);
   }
-  ListMembers(runLog, 2, 1);
-  ListMembers(runLog, 2, 2);
+  ListMembers(runLog, kScopeSize, kSpecLines);
+  ListMembers(runLog, kScopeSize, kParamLines);
   return 0;
 }
 
@@ -186,12 +178,12 @@ int ListOpenFile(const std::string& path, OvFileIO& runLog) {
   }
   int32_t version = 0;
   std::string comment;
-  HeaderVersion(1, version, comment);
+  HeaderVersion(kFetch, version, comment);
   int32_t specFile = 0;
   int32_t specRecord = 0;
-  HeaderSpec(1, specFile, specRecord);
+  HeaderSpec(kFetch, specFile, specRecord);
   int32_t sizeCount = 0;
-  HeaderSizeCount(1, sizeCount);
+  HeaderSizeCount(kFetch, sizeCount);
   WriteHeaderBlock(path, runLog, comment, version, sizeCount);
 
   std::string baseName;
@@ -386,7 +378,7 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
 int ListPartsFile(const std::string& path, OvFileIO& runLog) {
   LastRead() = 0;
   ClearTables();
-  const int opened = OpenPartsFile(0, path);
+  const int opened = OpenPartsFile(kOpenForReading, path);
   if (opened != 0) {
     return Failed(opened, kListOpen);
   }
@@ -400,43 +392,13 @@ int LastReadResult() {
 }
 
 void ListMembers(OvFileIO& runLog, int scope, int kind) {
-  if (kind == 1) {
+  if (kind == kSpecLines) {
     ListSpecEntries(runLog, scope);
     return;
   }
-  if (kind == 2) {
+  if (kind == kParamLines) {
     ListParamEntries(runLog, scope);
   }
-}
-
-bool WalkSpecEntries(int mode, int32_t& number, int32_t& invertedFlag, int32_t& record,
-                     std::string& name) {
-  const PartsFileState& state = PartsFileState::Instance();
-  Cursor& cursor = SpecCursor();
-  if (mode != 0) {
-    return StartCursor(cursor, mode, state.commonSpecCount, state.specCount);
-  }
-  if (cursor.next >= cursor.end) {
-    return true;
-  }
-  GetSpecEntry(cursor.next, number, invertedFlag, name, record);
-  ++cursor.next;
-  return cursor.next >= cursor.end;
-}
-
-bool WalkParamEntries(int mode, std::string& name, int32_t& pairCode, std::string& text,
-                      std::string& comment) {
-  const PartsFileState& state = PartsFileState::Instance();
-  Cursor& cursor = ParamCursor();
-  if (mode != 0) {
-    return StartCursor(cursor, mode, state.commonParamCount, state.paramCount);
-  }
-  if (cursor.next >= cursor.end) {
-    return true;
-  }
-  GetParamEntry(cursor.next, &name, &text, pairCode, &comment);
-  ++cursor.next;
-  return cursor.next >= cursor.end;
 }
 
 int FileBaseName(std::string_view path, std::string& result) {
@@ -452,6 +414,43 @@ int FileBaseName(std::string_view path, std::string& result) {
   }
   result.assign(name.substr(0, stop));
   return 0;
+}
+
+std::string UnreadableReason(int listCode, int readResult) {
+  if (readResult == kNoMemory) {
+    return "out of memory";
+  }
+  switch (listCode) {
+    case kListOpen:
+      return readResult == kPartsNoFile ? "no such file" : "cannot be opened";
+    case kListHeader:
+      if (readResult == kReadBadVersion) {
+        return "not a parts file (version is not 102)";
+      }
+      return readResult == kReadShort ? "truncated header" : "damaged header";
+    case kListBaseName:
+      return "the file name has no full stop";
+    case kListApg:
+      if (readResult == kReadNoApgName) {
+        return "no view defined";
+      }
+      return readResult == kReadShort ? "truncated view list" : "damaged view list";
+    default:
+      break;
+  }
+  const std::string part = listCode == kListSizes    ? "size list"
+                           : listCode == kListCommon ? "common member list"
+                                                     : "size member list";
+  switch (readResult) {
+    case kReadShort:
+      return "truncated " + part;
+    case kTableFull:
+      return "too many members in the " + part;
+    case kReadSizeNotFound:
+      return "size member list not found (a size record out of order or without a list)";
+    default:
+      return "damaged " + part;
+  }
 }
 
 }  // namespace partsc

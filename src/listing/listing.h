@@ -9,18 +9,31 @@ namespace partsc {
 
 class OvFileIO;
 
-// 0 when the whole listing was written; 1 to 7 name the step that failed.
+// Failure codes of ListPartsFile, by the step that failed.
+inline constexpr int kListOpen = 1;
+inline constexpr int kListHeader = 2;
+inline constexpr int kListBaseName = 3;
+inline constexpr int kListApg = 4;
+inline constexpr int kListSizes = 5;
+inline constexpr int kListCommon = 6;
+inline constexpr int kListSizeMembers = 7;
+
+// 0 when the whole listing was written, else the code of the failed step.
 int ListPartsFile(const std::string& path, OvFileIO& runLog);
 // The result of the parts-file operation that made the last ListPartsFile
 // fail (the open's 10 or 11, or the reader's code); 0 after a listing that
 // succeeded or failed on its file name.
 int LastReadResult();
-// Scope 1 the common block, 2 the size read last; kind 1 spec lines, 2 param.
+// Scopes and kinds of ListMembers.
+inline constexpr int kScopeCommon = 1;  // the common block
+inline constexpr int kScopeSize = 2;    // the size read last
+inline constexpr int kSpecLines = 1;
+inline constexpr int kParamLines = 2;
+
 void ListMembers(OvFileIO& runLog, int scope, int kind);
-bool WalkSpecEntries(int mode, int32_t& number, int32_t& invertedFlag, int32_t& record,
-                     std::string& name);
-bool WalkParamEntries(int mode, std::string& name, int32_t& pairCode, std::string& text,
-                      std::string& comment);
+// What is wrong with a parts file whose listing failed with `listCode`, the
+// parts-file operation having answered `readResult`.
+std::string UnreadableReason(int listCode, int readResult);
 // The file name after the last "/", cut before its first full stop; -1 when
 // the path is empty or that name has no full stop.
 int FileBaseName(std::string_view path, std::string& result);

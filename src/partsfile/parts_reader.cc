@@ -8,8 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "partsfile/parts_codec.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
-#include "partsfile/parts_writer.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_memory.h"
 
@@ -19,11 +20,6 @@ namespace {
 
 OvFileIO& PartsFile() {
   return PartsFileState::Instance().partsFile;
-}
-
-// A failed seek answers -1, so a negative position is refused before asking.
-bool SeekTo(int64_t position) {
-  return position >= 0 && PartsFile().Lseek(position, kSeekStart) == position;
 }
 
 // The length of the parts file, asked once per open file; -1 when the file
@@ -117,34 +113,27 @@ class ListInput {
 };
 
 // A spec record after its head: the name, then the entry.
-int ReadSpecRecord(ListInput& input, const uint8_t (&head)[kMemberHeadSize]) {
+int ReadSpecRecord(ListInput& input, const MemberHead& member) {
   std::string_view name;
-  if (!input.TakeView(head[2], name)) {
+  if (!input.TakeView(member.bodyLength, name)) {
     return kReadShort;
   }
-  const int number = head[1] == 0 ? 256 : head[1];
-  const int record = head[0] == kKindSpecRecord ? head[4] : 0;
-  return StoreSpecEntry(number, head[3], name, record);
+  return StoreSpecEntry(member.number, member.invertedFlag, name, member.record);
 }
 
-// A param record after its head: the name from the head, up to a zero byte,
-// then the comment and the text that follow the head.
-int ReadParamRecord(ListInput& input, const uint8_t (&head)[kMemberHeadSize]) {
-  if (head[1] < 1 || head[1] > kParamNameMax) {
+// A param record after its head: the comment and the text that follow the
+// head, taken together so that both views stay good.
+int ReadParamRecord(ListInput& input, const MemberHead& member) {
+  if (member.nameLength < 1 || member.nameLength > kParamNameMax) {
     return kReadDamaged;
   }
-  const char* nameField = reinterpret_cast<const char*>(head + 6);
-  size_t nameLength = 0;
-  while (nameLength < head[1] && nameField[nameLength] != 0) {
-    ++nameLength;
-  }
-  // The comment, then the text: taken together, so that both views stay good.
   std::string_view texts;
-  if (!input.TakeView(head[4] + head[2], texts)) {
+  if (!input.TakeView(member.bodyLength, texts)) {
     return kReadShort;
   }
-  return StoreParamEntry(std::string_view(nameField, nameLength), texts.substr(head[4]), head[3],
-                         texts.substr(0, head[4]));
+  const auto commentLength = static_cast<size_t>(member.commentLength);
+  return StoreParamEntry(member.name, texts.substr(commentLength), member.pairCode,
+                         texts.substr(0, commentLength));
 }
 
 // Reads the member list at `position` until the end record, a short read or
@@ -158,11 +147,12 @@ int ReadMemberList(int64_t position, bool asCommon) {
     if (!input.Take(head)) {
       return kReadShort;
     }
-    const bool spec = head[0] == kKindSpec || head[0] == kKindSpecRecord;
-    if (!spec && head[0] != kKindParam) {
-      return 0;
+    const MemberHead member = DecodeMemberHead(head);
+    if (!member.IsSpec() && !member.IsParam()) {
+      return kPartsOk;
     }
-    const int result = spec ? ReadSpecRecord(input, head) : ReadParamRecord(input, head);
+    const bool spec = member.IsSpec();
+    const int result = spec ? ReadSpecRecord(input, member) : ReadParamRecord(input, member);
     if (result != 0) {
       return result;
     }
@@ -177,7 +167,7 @@ int FindSizeRecord(std::string_view sizeName) {
   const PartsFileState& state = PartsFileState::Instance();
   const int count = std::min<int>(state.header.sizeCount, kMaxSizes);
   const int sortMode = state.header.sortMode;
-  if (sortMode == 0 || sortMode == 1) {
+  if (sortMode == kSortLengthThenName || sortMode == kSortByName) {
     int low = 0;
     int high = count - 1;
     while (low <= high) {
@@ -214,8 +204,7 @@ int ReadHeader() {
     return kReadShort;
   }
   // A foreign file is refused on its version before anything else is looked at.
-  const int16_t version = static_cast<int16_t>(bytes[0] | (bytes[1] << 8));
-  if (version != kPartsVersion) {
+  if (HeaderVersionOf(bytes) != kPartsVersion) {
     state.header = PartsHeader{};
     return kReadBadVersion;
   }
@@ -267,7 +256,7 @@ int ReadSizeList() {
     slot.reset();
     slot = OvNew<SizeRecord>();
     if (slot == nullptr) {
-      return kReadNoMemory;
+      return kNoMemory;
     }
     uint8_t bytes[kSizeRecordSize];
     if (!input.Take(bytes)) {

@@ -14,8 +14,6 @@
 namespace partsc {
 namespace {
 
-constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kClassInput, kClassParts};
-
 // The directories of the file classes, in the order of kClassKeys; empty
 // means the current directory of the process. Owned by OvFile, set by
 // initfiles.
@@ -32,17 +30,6 @@ int ClassIndex(std::string_view key) {
     }
   }
   return -1;
-}
-
-std::string CurrentDirectory() {
-  std::vector<char> buffer(PATH_MAX + 1);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      return ".";
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::string(buffer.data());
 }
 
 // directory + "/" + name, where the directory "/" gives "/name".
@@ -64,6 +51,12 @@ bool HasCapital(std::string_view text) {
   return false;
 }
 
+// The current directory, or "." when it cannot be told.
+std::string CurrentOrDot() {
+  std::string directory = OvFile::CurrentDirectory();
+  return directory.empty() ? std::string(".") : directory;
+}
+
 bool Exists(const std::string& path) {
   return ::access(path.c_str(), F_OK) == 0;
 }
@@ -82,7 +75,7 @@ std::string OvFile::ToFullPath(std::string_view key, std::string_view name, bool
     path = std::string(name);
   } else {
     const std::string& directory = ClassDirectories()[static_cast<std::size_t>(index)];
-    path = Join(directory.empty() ? CurrentDirectory() : directory, name);
+    path = Join(directory.empty() ? CurrentOrDot() : directory, name);
   }
   if (parts && withExtension) {
     path += HasCapital(name) ? ".PRT" : ".prt";
@@ -158,6 +151,17 @@ void OvFile::ResetClassDirectories() {
   for (std::string& directory : ClassDirectories()) {
     directory.clear();
   }
+}
+
+std::string OvFile::CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) {
+      return std::string();
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::string(buffer.data());
 }
 
 }  // namespace partsc

@@ -1,6 +1,7 @@
 // File names by file class, and operations on whole files.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,12 @@ namespace partsc {
 inline constexpr std::string_view kClassControl = "#PARTS:CTL#";
 inline constexpr std::string_view kClassInput = "#PARTS:INP#";
 inline constexpr std::string_view kClassParts = "#PARTS:BIN#";
+// The three file classes, in the order their directories are kept.
+inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kClassInput,
+                                                               kClassParts};
+
+// The mode of OvFile::Access that asks whether a file exists.
+inline constexpr int kAccessExists = 0;
 
 class OvFile {
  public:
@@ -20,7 +27,7 @@ class OvFile {
   // answer empty when no such file exists. An unknown key answers the name.
   static std::string ToFullPath(std::string_view key, std::string_view name, bool mustExist,
                                 bool withExtension);
-  // 0 when the file exists (mode 0), -1 otherwise.
+  // 0 when the file exists (mode kAccessExists, 0), -1 otherwise.
   static int Access(const std::string& path, int mode);
   // 0 when the file is gone.
   static int Remove(const std::string& path);
@@ -46,6 +53,8 @@ class OvFile {
   // Removes an empty directory; 0 when it is gone.
   static int RemoveDirectory(const std::string& path);
   static void ResetClassDirectories();
+  // The current directory of the process; empty when it cannot be told.
+  static std::string CurrentDirectory();
 };
 
 }  // namespace partsc

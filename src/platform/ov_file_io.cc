@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -303,6 +304,24 @@ int OvFileIO::Write(const void* buffer, int count) {
   });
   Advance(put);
   return put;
+}
+
+bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes) {
+  OvFileIO file;
+  if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
+    return false;
+  }
+  constexpr int kChunk = 4096;
+  bytes.clear();
+  for (;;) {
+    const size_t had = bytes.size();
+    bytes.resize(had + kChunk);
+    const int got = file.Read(bytes.data() + had, kChunk);
+    bytes.resize(had + static_cast<size_t>(std::max(got, 0)));
+    if (got <= 0) {
+      return got == 0;
+    }
+  }
 }
 
 }  // namespace partsc

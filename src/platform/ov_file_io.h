@@ -66,6 +66,10 @@ class OvFileIO {
   int Read(void* buffer, int count);
   int Write(const void* buffer, int count);
 
+  // The whole content of a file, read from its start until a read gives no
+  // more; false when it cannot be opened or a read fails.
+  static bool ReadWholeFile(const std::string& path, std::string& bytes);
+
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 
  private:

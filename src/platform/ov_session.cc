@@ -1,19 +1,10 @@
 #include "platform/ov_session.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
-#include <vector>
 
-#include "platform/ov_file.h"
-#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 #ifndef PARTSC_VERSION
@@ -51,133 +42,6 @@ void PrintHelp(const std::string& programName) {
   std::fflush(stdout);
 }
 
-// One line on standard error naming a problem of the start-up.
-void Complain(const std::string& problem) {
-  const std::string& name = OvSession::GetInstance().ProgramName();
-  dbgprint(4, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
-}
-
-std::optional<std::string> CurrentDirectory() {
-  std::vector<char> buffer(PATH_MAX + 1);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      return std::nullopt;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::string(buffer.data());
-}
-
-// An absolute path without empty or "." components and without a trailing
-// "/" (except "/" itself). ".." is kept as written: symbolic links are not
-// resolved.
-std::string Absolute(const std::string& base, std::string_view path) {
-  std::string joined =
-      !path.empty() && path.front() == '/' ? std::string(path) : base + "/" + std::string(path);
-  std::string clean;
-  std::size_t at = 0;
-  while (at < joined.size()) {
-    const std::size_t slash = joined.find('/', at);
-    const std::size_t end = slash == std::string::npos ? joined.size() : slash;
-    const std::string_view part = std::string_view(joined).substr(at, end - at);
-    if (!part.empty() && part != ".") {
-      clean += '/';
-      clean += part;
-    }
-    at = end + 1;
-  }
-  return clean.empty() ? std::string("/") : clean;
-}
-
-// The directory part of an absolute path: "/a/b" gives "/a", "/a" gives "/".
-std::string Parent(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    return std::nullopt;
-  }
-  std::string content;
-  std::array<char, 4096> chunk{};
-  std::size_t got = 0;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-    content.append(chunk.data(), got);
-  }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) {
-    return std::nullopt;
-  }
-  return content;
-}
-
-// Reads the settings file into the class directories; false after one
-// complaint.
-bool ReadSettings(const std::string& settingsPath, const std::string& currentDirectory,
-                  std::array<std::string, 3>& directories) {
-  const std::optional<std::string> content = ReadWholeFile(settingsPath);
-  if (!content) {
-    Complain(settingsPath + ": cannot read the settings file");
-    return false;
-  }
-  const std::string base = Parent(Absolute(currentDirectory, settingsPath));
-  const std::array<std::string_view, 3> keys = {kClassControl, kClassInput, kClassParts};
-  std::string_view rest = *content;
-  int lineNumber = 0;
-  while (!rest.empty()) {
-    ++lineNumber;
-    const std::size_t newline = rest.find('\n');
-    std::string_view line = rest.substr(0, newline);
-    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
-    if (!line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-    }
-    const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
-    line = OvStringUtil::TrimBlanks(line);
-    if (line.empty() || line.front() == ';') {
-      continue;
-    }
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
-      Complain(where + "missing \"=\"");
-      return false;
-    }
-    const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
-    const std::string_view directory = OvStringUtil::TrimBlanks(line.substr(equals + 1));
-    std::size_t index = 0;
-    while (index < keys.size() && keys[index] != key) {
-      ++index;
-    }
-    if (index == keys.size()) {
-      Complain(where + "unknown key \"" + std::string(key) + "\"");
-      return false;
-    }
-    if (!directories[index].empty()) {
-      Complain(where + "key \"" + std::string(key) + "\" given twice");
-      return false;
-    }
-    if (directory.empty()) {
-      Complain(where + "empty directory for key \"" + std::string(key) + "\"");
-      return false;
-    }
-    const std::string absolute = Absolute(base, directory);
-    if (!IsDirectory(absolute)) {
-      Complain(where + "not a directory: \"" + absolute + "\"");
-      return false;
-    }
-    directories[index] = absolute;
-  }
-  return true;
-}
-
 void PrintVersion() {
   std::printf("partsc %s\n", PARTSC_VERSION);
   std::fflush(stdout);
@@ -197,7 +61,7 @@ void OvSession::Reset() {
   action_ = OvAction::kCompile;
   controlName_.clear();
   strict_ = false;
-  quiet_ = false;
+  SetConsoleQuiet(false);
   listRequested_ = false;
   listFiles_.clear();
   decompileFile_.clear();
@@ -257,8 +121,8 @@ struct CommandLineOptions {
     session.strict_ = true;
     return true;
   };
-  static constexpr Apply kQuiet = [](OvSession& session, std::string_view) {
-    session.quiet_ = true;
+  static constexpr Apply kQuiet = [](OvSession& /*session*/, std::string_view) {
+    SetConsoleQuiet(true);
     return true;
   };
   static constexpr Apply kList = [](OvSession& session, std::string_view) {
@@ -366,30 +230,9 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
   return accepted;
 }
 
-int initfiles() {
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-    int64_t seconds = 0;
-    if (!OvUtil::ParseEpoch(epoch, seconds)) {
-      Complain(std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
-      return -1;
-    }
-  }
-  const std::optional<std::string> currentDirectory = CurrentDirectory();
-  if (!currentDirectory) {
-    Complain("cannot determine the current directory");
-    return -1;
-  }
-  std::array<std::string, 3> directories;
-  const std::string& settingsPath = OvSession::GetInstance().SettingsPath();
-  if (!settingsPath.empty() && !ReadSettings(settingsPath, *currentDirectory, directories)) {
-    return -1;
-  }
-  const std::array<std::string_view, 3> keys = {kClassControl, kClassInput, kClassParts};
-  const std::string here = Absolute(*currentDirectory, "");
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    OvFile::SetClassDirectory(keys[i], directories[i].empty() ? here : directories[i]);
-  }
-  return 0;
+void Complain(const std::string& problem) {
+  const std::string& name = OvSession::GetInstance().ProgramName();
+  dbgprint(kConsoleFatal, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
 }
 
 }  // namespace partsc

@@ -1,8 +1,10 @@
-// The command line of one run, and the preparation of file-name resolution.
+// The command line of one run.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "platform/ov_util.h"
 
 namespace partsc {
 
@@ -32,10 +34,10 @@ class OvSession {
   // --strict: a run in which an input failed ends with 1.
   bool Strict() const { return strict_; }
   // -q/--quiet: no progress lines on the console.
-  bool Quiet() const { return quiet_; }
+  bool Quiet() const { return ConsoleQuiet(); }
   // Silences (or lets through) the progress lines for a while, whatever the
   // command line said; the caller restores the earlier value.
-  void SetQuiet(bool quiet) { quiet_ = quiet; }
+  void SetQuiet(bool quiet) { SetConsoleQuiet(quiet); }
   // The files named after --list, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
   // The parts file named with --decompile, and the file named with -o/--output
@@ -60,17 +62,13 @@ class OvSession {
   OvAction action_ = OvAction::kCompile;
   std::string controlName_;
   bool strict_ = false;
-  bool quiet_ = false;
   bool listRequested_ = false;
   std::vector<std::string> listFiles_;
   std::string decompileFile_;
   std::string decompileOutput_;
 };
 
-// Prepares file-name resolution: reads the settings file of the session (when
-// one was named), checks every class directory and SOURCE_DATE_EPOCH. 0 when
-// ready; otherwise one line naming the problem has been printed on standard
-// error and the answer is -1.
-int initfiles();
+// One line on standard error: the program name, ": " and the problem.
+void Complain(const std::string& problem);
 
 }  // namespace partsc

@@ -140,7 +140,7 @@ bool ParseShortInteger(std::string_view text, double& result) {
 // number. A value beyond the range of float becomes an infinity of its sign.
 float ItemValue(std::string_view item) {
   double value = 0.0;
-  if (OvStringUtil::ParseDouble(item, 0, value) != 0) {
+  if (OvStringUtil::ParseDouble(item, kAsItStands, value) != 0) {
     return std::numeric_limits<float>::quiet_NaN();
   }
   // From here on a double rounds to infinity as a float.
@@ -232,6 +232,14 @@ void OvStringUtil::TrimRight(std::string& text) {
          (OvStringUtil::IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) {
     text.pop_back();
   }
+}
+
+void TrimLineEnd(std::string& line) {
+  size_t keep = line.size();
+  while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
+    --keep;
+  }
+  line.erase(keep);
 }
 
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {

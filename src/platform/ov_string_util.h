@@ -7,6 +7,10 @@
 
 namespace partsc {
 
+// The `trim` argument of OvStringUtil::ParseDouble.
+inline constexpr int kAsItStands = 0;
+inline constexpr int kTrimFirst = 1;
+
 class OvStringUtil {
  public:
   // Removes trailing blanks, tabs, carriage returns and line feeds.
@@ -26,7 +30,7 @@ class OvStringUtil {
     return text;
   }
 
-  // With `trim` 1 the text is first trimmed of blanks and tabs at both ends.
+  // With `trim` kTrimFirst (1) the text is first trimmed of blanks and tabs at both ends.
   // A text in plain decimal form (optional sign, digits with an optional
   // fraction, optional exponent) sets `result` and answers 0; anything else
   // (empty, "12abc", hex, inf, nan, out of range) leaves `result` alone and
@@ -50,5 +54,10 @@ class OvStringUtil {
                         std::string_view& bang, int bangSize, float* numbers, int16_t& numberCount,
                         int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);
 };
+
+// Cleans the end of a line read from a control or source file: removes
+// trailing tabs, line feeds and blanks; a carriage return and every other
+// character stay, and the start of the line is never touched.
+void TrimLineEnd(std::string& line);
 
 }  // namespace partsc

@@ -6,10 +6,11 @@
 #include <ctime>
 #include <limits>
 
-#include "platform/ov_session.h"
-
 namespace partsc {
 namespace {
+
+// Whether the progress lines are silenced; the program is single-threaded.
+bool quietConsole = false;
 
 bool BrokenDownUtc(int64_t seconds, std::tm& moment) {
   if (seconds > std::numeric_limits<std::time_t>::max()) {
@@ -73,12 +74,12 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
 }
 
 void dbgprint(int level, const char* format, ...) {
-  if (level == 2 && OvSession::GetInstance().Quiet()) {
+  if (level == kConsoleProgress && quietConsole) {
     return;
   }
   va_list args;
   va_start(args, format);
-  if (level == 4) {
+  if (level == kConsoleFatal) {
     // What standard output holds comes first, so the console keeps the order.
     std::fflush(stdout);
     std::vfprintf(stderr, format, args);
@@ -87,6 +88,14 @@ void dbgprint(int level, const char* format, ...) {
     std::vfprintf(stdout, format, args);
   }
   va_end(args);
+}
+
+void SetConsoleQuiet(bool quiet) {
+  quietConsole = quiet;
+}
+
+bool ConsoleQuiet() {
+  return quietConsole;
 }
 
 void dbgflush() {

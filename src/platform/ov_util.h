@@ -18,6 +18,11 @@ class OvUtil {
   static bool ParseEpoch(std::string_view text, int64_t& seconds);
 };
 
+// Levels of dbgprint.
+inline constexpr int kConsoleProgress = 2;
+inline constexpr int kConsoleEcho = 3;
+inline constexpr int kConsoleFatal = 4;
+
 // Console output by level: 2 progress lines (standard output; nothing while
 // the session is quiet), 3 diagnostic echoes (standard output, never
 // silenced), 4 fatal errors (standard error). Standard output is buffered as
@@ -25,6 +30,10 @@ class OvUtil {
 // a pipe) and flushed before a fatal error is written, before standard input
 // is read and at exit, so the console shows everything in the order written.
 void dbgprint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Silences (or lets through again) the progress lines of level 2; the
+// session sets it from the command line.
+void SetConsoleQuiet(bool quiet);
+bool ConsoleQuiet();
 // Sends what the console holds on its way now; the driver calls it after each
 // input, so that a run piped into another program shows its progress source
 // by source.

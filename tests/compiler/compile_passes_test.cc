@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_faults.h"
 #include "support/test_support.h"

@@ -136,8 +136,8 @@ TEST_F(MemberLineTest, TablesHold256SpecsAnd512Params) {
   for (int i = 0; i < kMaxParamEntries; ++i) {
     ASSERT_EQ(CompileMemberLine("p !W! (" + std::to_string(i) + ")", 1), 0) << i;
   }
-  EXPECT_EQ(CompileMemberLine("s <1,1> \"N\"", 257), kMemberTableFull);
-  EXPECT_EQ(CompileMemberLine("p !W! (t)", 513), kMemberTableFull);
+  EXPECT_EQ(CompileMemberLine("s <1,1> \"N\"", 257), kTableFull);
+  EXPECT_EQ(CompileMemberLine("p !W! (t)", 513), kTableFull);
   EXPECT_EQ(TakeLog(), WithLine("W", kIllegalSpec, 257) + WithLine("W", kIllegalParam, 513));
   // A line that is not valid is still "not valid" in a full table.
   EXPECT_EQ(CompileMemberLine("s <1,1> \"\"", 258), -1);
@@ -160,7 +160,7 @@ TEST_F(MemberLineTest, EveryAllocationCanFail) {
       SCOPED_TRACE(std::string(c.line) + " allocation " + std::to_string(n));
       ResetParserState();
       OvFaults::Arm(OvFaultKind::kAllocation, n, false);
-      EXPECT_EQ(CompileMemberLine(c.line, 6), kMemberNoMemory);
+      EXPECT_EQ(CompileMemberLine(c.line, 6), kNoMemory);
       EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), 1);
       EXPECT_EQ(TakeLog(), Bare("E", "Memory Allocate Error"));
       EXPECT_EQ(State().specCount + State().paramCount, 0);

@@ -10,7 +10,7 @@
 
 #include "compiler/parts_line.h"
 #include "compiler/view_list.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "partsfile/parts_state.h"
 #include "platform/ov_faults.h"
 #include "support/test_support.h"

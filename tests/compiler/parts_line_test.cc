@@ -145,7 +145,7 @@ TEST_F(MacroTest, EveryAllocationCanFail) {
     ASSERT_EQ(count == capacity, step.fillTable);
     for (int n = 1; n <= step.allocations; ++n) {
       OvFaults::Arm(OvFaultKind::kAllocation, n, false);
-      EXPECT_EQ(DefineMacro(name, "fresh"), kMacroNoMemory) << n;
+      EXPECT_EQ(DefineMacro(name, "fresh"), kNoMemory) << n;
       EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), n);
       EXPECT_EQ(MacroCount(), count) << n;
       EXPECT_EQ(MacroCapacity(), capacity) << n;

@@ -88,12 +88,12 @@ TEST_F(SizeLineTest, TheTableHolds2048Sizes) {
   for (int i = 0; i < kMaxSizes; ++i) {
     ASSERT_EQ(AddSize(i, "S" + std::to_string(i), ""), 0) << i;
   }
-  EXPECT_EQ(CompileSizeLine("$$SIZE \"S2048\"", kMaxSizes, 4100), kSizeTableFull);
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"S2048\"", kMaxSizes, 4100), kTableFull);
   // A name already used is still only "too many" once the table is full.
-  EXPECT_EQ(CompileSizeLine("$$SIZE \"S0\"", kMaxSizes, 4101), kSizeTableFull);
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"S0\"", kMaxSizes, 4101), kTableFull);
   EXPECT_EQ(TakeLog(), WithLine("W", "Size member too many", 4100) +
                            WithLine("W", "Size member too many", 4101));
-  EXPECT_EQ(AddSize(-1, "X", ""), kSizeTableFull);
+  EXPECT_EQ(AddSize(-1, "X", ""), kTableFull);
   // The last slot sees every name below it, and none of its own or above.
   EXPECT_EQ(AddSize(kMaxSizes - 1, "S0", ""), -1);
   EXPECT_EQ(AddSize(kMaxSizes - 1, "S2047", "new"), 0);
@@ -105,7 +105,7 @@ TEST_F(SizeLineTest, TheTableHolds2048Sizes) {
 TEST_F(SizeLineTest, ExhaustedMemoryLeavesTheSlotEmpty) {
   ASSERT_EQ(AddSize(0, "OLD", ""), 0);
   OvFaults::Arm(OvFaultKind::kAllocation, 1, false);
-  EXPECT_EQ(CompileSizeLine("$$SIZE \"A\" !T!", 0, 8), kSizeNoMemory);
+  EXPECT_EQ(CompileSizeLine("$$SIZE \"A\" !T!", 0, 8), kNoMemory);
   EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), 1);
   EXPECT_EQ(TakeLog(), Bare("E", "Memory Allocate Error"));
   EXPECT_EQ(Slot(0), nullptr);

@@ -13,6 +13,7 @@
 
 #include "compiler/size_line.h"
 #include "parser_fixture.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"
 

@@ -19,7 +19,7 @@ constexpr const char* kDeleteLine = "\t*** E *** Illegal File Delete It\n";
 // from a member line) or the listing (5 size list and 7 size members with a
 // report, 6 common list without one); the driver then removes the new file.
 void CheckFaultedRun(const FaultOutcome& run, const FaultOutcome& clean) {
-  const bool compileFailed = run.compile == kCompileNoMemory || run.compile == kCompileMemberLine;
+  const bool compileFailed = run.compile == kNoMemory || run.compile == kCompileMemberLine;
   const bool listFailed = run.compile == kCompileOk && run.list >= 5 && run.list <= 7;
   ASSERT_TRUE(compileFailed || listFailed) << "compile " << run.compile << ", listing " << run.list;
   const std::string tail = compileFailed   ? kMemoryLine

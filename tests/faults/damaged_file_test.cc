@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "faults/faults_fixture.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_reader.h"
 
 namespace partsc::testing {
@@ -284,12 +285,8 @@ TEST(DamagedFiles, MemberListsBeyondTheTablesAreRefused) {
     bool endRecord;
     int code, readResult;
   } cases[] = {
-      {256, 0, true, 0, 0},
-      {257, 0, true, 7, kReadTableFull},
-      {0, 512, true, 0, 0},
-      {0, 513, true, 7, kReadTableFull},
-      {257, 0, false, 7, kReadTableFull},
-      {3, 3, false, 7, kReadShort},
+      {256, 0, true, 0, 0},          {257, 0, true, 7, kTableFull},  {0, 512, true, 0, 0},
+      {0, 513, true, 7, kTableFull}, {257, 0, false, 7, kTableFull}, {3, 3, false, 7, kReadShort},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.specs) + " specs, " + std::to_string(c.params) + " params");

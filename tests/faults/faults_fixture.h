@@ -13,8 +13,9 @@
 
 #include "compiler/compile_passes.h"
 #include "compiler/parts_line.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"
 #include "platform/ov_faults.h"

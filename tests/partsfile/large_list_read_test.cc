@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "parts_fixture.h"
+#include "partsfile/parts_file.h"
 
 namespace partsc::testing {
 namespace {

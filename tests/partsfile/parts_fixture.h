@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_reader.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"

@@ -3,6 +3,8 @@
 #include <set>
 
 #include "parts_fixture.h"
+#include "partsfile/parts_codec.h"
+#include "partsfile/parts_file.h"
 
 namespace partsc::testing {
 namespace {
@@ -132,7 +134,7 @@ TEST_F(ReaderTest, EveryAllocationFailureGives109) {
   ASSERT_EQ(OvFaults::Count(OvFaultKind::kAllocation), 3 + (3 * 2 + 4) + (2 + 3) + (3 + 4));
   for (int n = 1; n <= 25; ++n) {
     OvFaults::Arm(OvFaultKind::kAllocation, n, false);
-    EXPECT_EQ(ReadBack(Path()), kReadNoMemory) << "allocation " << n;
+    EXPECT_EQ(ReadBack(Path()), kNoMemory) << "allocation " << n;
   }
 }
 

@@ -2,6 +2,7 @@
 #include <functional>
 
 #include "parts_fixture.h"
+#include "partsfile/parts_codec.h"
 
 namespace partsc::testing {
 namespace {

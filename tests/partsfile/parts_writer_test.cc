@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "parts_fixture.h"
+#include "partsfile/parts_file.h"
 
 namespace partsc::testing {
 namespace {

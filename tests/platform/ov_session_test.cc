@@ -1,4 +1,5 @@
 #include "platform/ov_session.h"
+#include "platform/ov_settings.h"
 
 #include <gtest/gtest.h>
 

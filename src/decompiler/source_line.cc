@@ -1,4 +1,4 @@
-#include "listing/source_line.h"
+#include "decompiler/source_line.h"
 
 #include <algorithm>
 #include <array>
@@ -299,8 +299,8 @@ std::string ShortNumber(int32_t value, bool compact) {
     }
     for (const std::string& candidate : candidates) {
       double number = 0.0;
-      const bool reads = OvStringUtil::ParseDouble(candidate, 1, number) == 0 && number != 0.0 &&
-                         TruncateTo16Bits(number) == value;
+      const bool reads = OvStringUtil::ParseDouble(candidate, kTrimFirst, number) == 0 &&
+                         number != 0.0 && TruncateTo16Bits(number) == value;
       if (reads && candidate.size() < best.size()) {
         best = candidate;
       }

@@ -1,7 +1,7 @@
 // Parts sources written back from parts files: the exact source, texts that
 // need another form to read back, every refusal with its reason, and the
 // reasons of files that do not read back at all.
-#include "listing/decompile.h"
+#include "decompiler/decompile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_state.h"
 #include "platform/ov_faults.h"

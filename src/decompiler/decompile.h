@@ -24,8 +24,4 @@ inline constexpr int kDecompileCheckFailed = 3;
 // may be open.
 int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason);
 
-// What is wrong with a parts file whose listing failed with `listCode` (1 to
-// 7), the parts-file operation having answered `readResult`.
-std::string UnreadableReason(int listCode, int readResult);
-
 }  // namespace partsc

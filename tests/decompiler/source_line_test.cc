@@ -1,6 +1,6 @@
 // Source lines laid out for the compiler's first-occurrence rule: exact lines,
 // and every text field read back by the compiler's own tokenizer.
-#include "listing/source_line.h"
+#include "decompiler/source_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include <string>
 
@@ -72,10 +72,6 @@ const std::array<ViewName, kViewCount> ViewNameTable = {{
 
 namespace {
 
-// The console level of the echo of a diagnostic: standard output, like the
-// progress lines, but never silenced.
-constexpr int kEchoLevel = 3;
-
 // The one error log of the process, created by the first reporter call.
 OvFileIO& ErrorLog() {
   static OvFileIO log;
@@ -114,17 +110,17 @@ void ReportDiagnostic(int mode, const char* severity, std::string_view text, int
   }
   if (mode == kDiagWithLine) {
     log.Fprintf("\t*** %s *** %s[%d]\n", severity, message.c_str(), lineNumber);
-    dbgprint(kEchoLevel, "\t*** %s *** %s[%d]\n", severity, message.c_str(), lineNumber);
+    dbgprint(kConsoleEcho, "\t*** %s *** %s[%d]\n", severity, message.c_str(), lineNumber);
     return;
   }
   if (mode == kDiagWithExtra) {
     const std::string extraText(extra);
     log.Fprintf("\t*** %s *** %s[%s]\n", severity, message.c_str(), extraText.c_str());
-    dbgprint(kEchoLevel, "\t*** %s *** %s[%s]\n", severity, message.c_str(), extraText.c_str());
+    dbgprint(kConsoleEcho, "\t*** %s *** %s[%s]\n", severity, message.c_str(), extraText.c_str());
     return;
   }
   log.Fprintf("\t*** %s *** %s\n", severity, message.c_str());
-  dbgprint(kEchoLevel, "\t*** %s *** %s\n", severity, message.c_str());
+  dbgprint(kConsoleEcho, "\t*** %s *** %s\n", severity, message.c_str());
 }
 
 }  // namespace partsc

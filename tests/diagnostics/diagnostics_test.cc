@@ -1,13 +1,12 @@
-// The line trimming of the driver and the error log of a run.
-#include "driver/run_driver.h"
-#include "driver/line_end.h"
+// The error log of a run, and the trimming of control and source lines.
+#include "diagnostics/diagnostics.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "driver/diagnostics.h"
+#include "platform/ov_string_util.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {

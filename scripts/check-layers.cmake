@@ -1,0 +1,43 @@
+# Checks every #include "..." of src/ against the order of src/LAYERS (one
+# folder a line, lowest first): a unit may include its own folder and the
+# folders above it in that file, never one below it or one the file does not
+# name. Run as: cmake -DSOURCE_DIR=<src> -P check-layers.cmake
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "usage: cmake -DSOURCE_DIR=<src> -P check-layers.cmake")
+endif()
+
+file(STRINGS ${SOURCE_DIR}/LAYERS layers REGEX "^[a-z_]+$")
+if(NOT layers)
+  message(FATAL_ERROR "${SOURCE_DIR}/LAYERS names no folder")
+endif()
+
+file(GLOB_RECURSE units RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cc)
+set(problems "")
+foreach(unit IN LISTS units)
+  string(REGEX MATCH "^[^/]+" folder ${unit})
+  list(FIND layers ${folder} level)
+  if(level EQUAL -1 OR folder STREQUAL unit)
+    list(APPEND problems "${unit}: its folder is not in LAYERS")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${unit} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" target "${line}")
+    string(REGEX MATCH "^[^/]+/" prefix "${target}")
+    string(REGEX REPLACE "/$" "" target_folder "${prefix}")
+    list(FIND layers "${target_folder}" target_level)
+    if(NOT prefix OR target_level EQUAL -1)
+      list(APPEND problems "${unit}: \"${target}\" names no folder of LAYERS")
+    elseif(target_level GREATER level)
+      list(APPEND problems "${unit}: \"${target}\" points up, from ${folder} to ${target_folder}")
+    endif()
+  endforeach()
+endforeach()
+
+if(problems)
+  list(LENGTH problems count)
+  list(JOIN problems "\n  " listed)
+  message(FATAL_ERROR "${count} include(s) against the layers of ${SOURCE_DIR}/LAYERS:\n  ${listed}")
+endif()
+list(LENGTH units count)
+message(STATUS "layers: ${count} units of src/ include only their own folder or one below")

@@ -1,0 +1,132 @@
+#include "decompiler/recompile_check.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "compiler/compile_passes.h"
+#include "decompiler/decompile.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_layout.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_session.h"
+
+namespace partsc {
+
+namespace {
+
+void RemoveQuietly(const std::string& path) {
+  if (!path.empty() && OvFile::Access(path, kAccessExists) == 0) {
+    OvFile::Remove(path);
+  }
+}
+
+// The part of the parts file that holds byte `offset`.
+std::string PartAt(size_t offset, const PartsImage& image) {
+  struct HeaderField {
+    int at;
+    const char* name;
+  };
+  static constexpr std::array<HeaderField, 15> kHeader = {
+      {{kVersionAt, "version"},
+       {kDayAt, "creation date"},
+       {kCommentAt, "comment"},
+       {kCommentLengthAt, "comment length"},
+       {kSpecFileAt, "spec file"},
+       {kSpecRecordAt, "spec record"},
+       {kPartsValue1At, "first number"},
+       {kPartsValue2At, "second number"},
+       {kSizeCountAt, "size count"},
+       {kCommonOffsetAt, "common list offset"},
+       {kTitleAt, "title"},
+       {kTitleLengthAt, "title length"},
+       {kApgCommentCountAt, "APG comment count"},
+       {kSortModeAt, "sort mode"},
+       {kHeaderUsed, "reserved bytes"}}};
+  if (offset < static_cast<size_t>(kHeaderSize)) {
+    const auto field = std::find_if(kHeader.rbegin(), kHeader.rend(), [offset](const auto& f) {
+      return static_cast<size_t>(f.at) <= offset;
+    });
+    return std::string("the header's ") + field->name;
+  }
+  const size_t names = kApgOffset + kApgBlockSize;
+  const size_t sizes = image.apgCommentCount != 0 ? names + kApgBlockSize : names;
+  if (offset < sizes) {
+    return offset < names ? "the APG name block" : "the APG comment block";
+  }
+  const size_t record = (offset - sizes) / kSizeRecordSize;
+  if (record < static_cast<size_t>(std::max(image.sizeCount, 0))) {
+    return "size record " + std::to_string(record + 1);
+  }
+  return "the member lists";
+}
+
+// Where the compile of `source` and the original first differ; empty when
+// they are the same but for the creation date.
+std::string Difference(const std::string& original, const std::string& compiled,
+                       const PartsImage& image) {
+  const size_t common = std::min(original.size(), compiled.size());
+  for (size_t i = 0; i < common; ++i) {
+    if ((i < static_cast<size_t>(kDateAt) || i >= static_cast<size_t>(kDateEnd)) &&
+        original[i] != compiled[i]) {
+      return "byte " + std::to_string(i) + " differs, in " + PartAt(i, image);
+    }
+  }
+  if (original.size() != compiled.size()) {
+    return "it gives " + std::to_string(compiled.size()) + " bytes for " +
+           std::to_string(original.size());
+  }
+  return {};
+}
+
+}  // namespace
+
+int CheckSource(const std::string& source, const PartsImage& image, std::string& reason) {
+  const std::string directory = OvFile::MakeTempDirectory();
+  if (directory.empty()) {
+    reason = "no temporary directory for checking the source";
+    return kDecompileCheckFailed;
+  }
+  const std::string sourcePath = directory + "/recovered.src";
+  OvFileIO file;
+  if (!file.Fopen(sourcePath, "w")) {
+    OvFile::RemoveDirectory(directory);
+    reason = "cannot write the source for its check";
+    return kDecompileCheckFailed;
+  }
+  file.Fprintf("%s", source.c_str());
+  file.Fclose();
+
+  OvSession& session = OvSession::GetInstance();
+  const bool quiet = session.Quiet();
+  const std::string partsDirectory = OvFile::ClassDirectory(kClassParts);
+  session.SetQuiet(true);
+  OvFile::SetClassDirectory(kClassParts, directory);
+  const std::string expectedPath = OvFile::ToFullPath(kClassParts, image.baseName, false, true);
+  std::string outputPath;
+  const int code = CompilePartsSource(sourcePath, outputPath);
+  ClosePartsFile();
+  OvFile::SetClassDirectory(kClassParts, partsDirectory);
+  session.SetQuiet(quiet);
+
+  std::string compiled;
+  const bool read = code == kCompileOk && outputPath == expectedPath &&
+                    OvFileIO::ReadWholeFile(outputPath, compiled);
+  RemoveQuietly(sourcePath);
+  RemoveQuietly(outputPath);
+  RemoveQuietly(expectedPath);
+  OvFile::RemoveDirectory(directory);
+  if (!read) {
+    reason = "the source would not compile back (compile result " + std::to_string(code) + ")";
+    return kDecompileNotRecoverable;
+  }
+  const std::string difference = Difference(image.bytes, compiled, image);
+  if (!difference.empty()) {
+    reason = "the source would not reproduce the file (" + difference + ")";
+    return kDecompileNotRecoverable;
+  }
+  return kDecompileOk;
+}
+
+}  // namespace partsc

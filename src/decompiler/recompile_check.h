@@ -1,0 +1,15 @@
+// The check of a written source: compiled in a private directory, it must
+// give the parts file back but for its creation date.
+#pragma once
+
+#include <string>
+
+#include "decompiler/parts_image.h"
+
+namespace partsc {
+
+// kDecompileOk, or kDecompileNotRecoverable or kDecompileCheckFailed with the
+// reason.
+int CheckSource(const std::string& source, const PartsImage& image, std::string& reason);
+
+}  // namespace partsc

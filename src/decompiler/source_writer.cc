@@ -1,0 +1,381 @@
+#include "decompiler/source_writer.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
+#include "decompiler/source_line.h"
+#include "diagnostics/diagnostics.h"
+#include "platform/ov_file.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+
+namespace {
+
+// The longest spec name and param comment a member line keeps.
+constexpr int kMemberTextMax = kMemberTextBuffer - 1;
+
+class SourceWriter {
+ public:
+  explicit SourceWriter(const PartsImage& image) : image_(image) {}
+
+  // The whole source, or empty with the reason.
+  std::string Write(std::string& reason) {
+    WriteHeaderLines();
+    WriteViewLines();
+    WriteCommonBlock();
+    WriteTitleAndSort();
+    WriteSizeBlocks();
+    const std::string macros = MacroLines();
+    if (!reason_.empty()) {
+      reason = reason_;
+      return {};
+    }
+    return head_ + macros + body_ + "$$END\n";
+  }
+
+ private:
+  bool Failed() const { return !reason_.empty(); }
+
+  void Fail(std::string reason) {
+    if (reason_.empty()) {
+      reason_ = std::move(reason);
+    }
+  }
+
+  // False, with the reason, when `text` cannot stand in its field. The
+  // reason reads: what, the text, whose (when given), the problem.
+  bool Check(const std::string& what, std::string_view text, char open, size_t limit,
+             const std::string& whose = {}, bool cut = true) {
+    const std::string problem = TextProblem(text, open, limit, cut);
+    if (!problem.empty()) {
+      Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + problem);
+    }
+    return problem.empty();
+  }
+
+  void Line(std::string& target, std::string_view keyword, const FieldsFor& fieldsFor,
+            const std::string& what) {
+    std::string line;
+    const Fit fit = PlaceLine(keyword, fieldsFor, line);
+    if (fit != Fit::kFits) {
+      Fail(what + " " + NotPlaced(fit));
+      return;
+    }
+    target += line;
+    target += '\n';
+  }
+
+  void Fixed(const FieldsFor& fieldsFor, std::string_view keyword, const std::string& what) {
+    Line(body_, keyword, fieldsFor, what);
+  }
+
+  static FieldsFor Constant(std::vector<Field> fields) {
+    return [fields = std::move(fields)](bool) { return fields; };
+  }
+
+  void WriteHeaderLines() {
+    char date[80];
+    std::snprintf(date, sizeof date, "/ created %04d/%02d/%02d %02d:%02d\n", image_.year,
+                  image_.month, image_.day, image_.hour, image_.minute);
+    head_ += "/ Recovered by partsc --decompile: compiled again, this source gives the\n";
+    head_ += "/ parts file back byte for byte, but for its creation date, which was\n";
+    head_ += date;
+    const std::string& name = image_.baseName;
+    if (name.empty() || !OvFile::IsPlainName(name)) {
+      Fail("the file name gives no parts name");
+      return;
+    }
+    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameMax) ||
+        !Check("the parts comment", image_.comment, '"', kHeaderTextSize)) {
+      return;
+    }
+    const int32_t value1 = image_.value1;
+    const int32_t value2 = image_.value2;
+    const std::string comment = image_.comment;
+    Line(
+        head_, "$$PARTS",
+        [name, comment, value1, value2](bool compact) {
+          return std::vector<Field>{
+              {'!', Padded(name, kPartsNameMax), true},
+              {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
+              {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
+        },
+        "the $$PARTS line");
+    if (image_.specFile == 0 && image_.specRecord == 0) {
+      return;
+    }
+    const int32_t file = image_.specFile;
+    const int32_t record = image_.specRecord;
+    Line(
+        head_, "$$SPEC",
+        [file, record](bool compact) {
+          return std::vector<Field>{{'<', NumberPair(file, record, compact), true}};
+        },
+        "the $$SPEC line");
+  }
+
+  void WriteViewLines() {
+    int comments = 0;
+    for (int view = 0; view < kViewCount; ++view) {
+      const std::string& name = image_.apgNames[static_cast<size_t>(view)];
+      const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
+      comments += comment.empty() ? 0 : 1;
+      const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
+      if (name.empty() && !comment.empty()) {
+        Fail("the view " + keyword + " has an APG comment but no APG name");
+      }
+      for (int other = 0; other < view && !name.empty(); ++other) {
+        if (image_.apgNames[static_cast<size_t>(other)] == name) {
+          Fail(std::string("the views ") + ViewNameTable[static_cast<size_t>(other)].keyword +
+               " and " + keyword + " share the APG name " + Shown(name));
+        }
+      }
+    }
+    if (comments != image_.apgCommentCount) {
+      Fail("its header counts " + std::to_string(image_.apgCommentCount) +
+           " APG comments, but the file holds " + std::to_string(comments));
+    }
+    body_ += "$$APG\n";
+    for (int view = 0; view < kViewCount && !Failed(); ++view) {
+      const std::string& name = image_.apgNames[static_cast<size_t>(view)];
+      const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
+      const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
+      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax) ||
+          !Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
+        continue;
+      }
+      Fixed(Constant({{'!', Padded(name, kApgTextMax), true},
+                      {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
+            keyword, "the view line of " + keyword);
+    }
+  }
+
+  void WriteCommonBlock() {
+    // A file without sizes keeps the name of its common block as its title.
+    const bool named = image_.sizeCount == 0;
+    if (!image_.common) {
+      if (named && !image_.title.empty()) {
+        Fail("its title " + Shown(image_.title) + " needs sizes or a common block");
+      }
+      return;
+    }
+    const std::string name = named ? image_.title : std::string();
+    if (!Check("the common block's name", name, '"', kSizeTextSize)) {
+      return;
+    }
+    Fixed(Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}), "$$COMMON",
+          "the $$COMMON line");
+    WriteMembers(*image_.common, true, "the common block");
+  }
+
+  void WriteTitleAndSort() {
+    if (image_.sizeCount > 0 && !image_.title.empty() &&
+        Check("the title", image_.title, '"', kHeaderTextSize)) {
+      Fixed(Constant({{'"', Padded(image_.title, kHeaderTextSize), true}}), "$$TITLE",
+            "the $$TITLE line");
+    }
+    body_ += kSortKeywords[static_cast<size_t>(image_.sortMode)];
+    body_ += '\n';
+  }
+
+  void WriteSizeBlocks() {
+    for (const Block& block : image_.blocks) {
+      if (Failed()) {
+        return;
+      }
+      const std::string what = "size " + Shown(block.name);
+      if (block.name.empty()) {
+        Fail("a size has an empty name");
+        return;
+      }
+      if (!Check("the size name", block.name, '"', kSizeTextSize) ||
+          !Check("the size title", block.title, '!', kSizeTextSize, "of " + what)) {
+        return;
+      }
+      Fixed(Constant({{'"', Padded(block.name, kSizeTextSize), true},
+                      {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
+            "$$SIZE", "the $$SIZE line of " + what);
+      WriteMembers(block.members, false, what);
+    }
+  }
+
+  void WriteMembers(const MemberList& list, bool common, const std::string& where) {
+    for (const SpecEntry& spec : list.specs) {
+      WriteSpec(spec, common, where);
+    }
+    for (const ParamEntry& param : list.params) {
+      WriteParam(param, where);
+    }
+  }
+
+  void WriteSpec(const SpecEntry& spec, bool common, const std::string& where) {
+    const std::string what = "the spec " + Shown(spec.name) + " in " + where;
+    if (spec.name.empty()) {
+      Fail("a spec in " + where + " has an empty name");
+      return;
+    }
+    if (!Check("the spec name", spec.name, '"', kMemberTextMax, "in " + where)) {
+      return;
+    }
+    if (spec.invertedFlag != 0 && spec.invertedFlag != 1) {
+      Fail(what + " has the flag byte " + std::to_string(spec.invertedFlag));
+      return;
+    }
+    // A record equal to the default record of the block would read as 0; 256
+    // more has the same low 8 bits and does not.
+    const int32_t defaultRecord = common ? 0 : image_.specRecord;
+    const int32_t record = spec.record == defaultRecord ? spec.record + 256 : spec.record;
+    const std::string pair =
+        std::to_string(spec.number) + "," + std::to_string(spec.invertedFlag == 0 ? 1 : 0);
+    Fixed(Constant({{'[', std::to_string(record), spec.record != 0},
+                    {'<', pair, true},
+                    {'"', Padded(spec.name, kMemberTextMax), true}}),
+          "s", what);
+  }
+
+  void WriteParam(const ParamEntry& param, const std::string& where) {
+    const std::string what = "the param " + Shown(param.name) + " in " + where;
+    const std::string whose = "of param " + Shown(param.name) + " in " + where;
+    if (param.name.empty()) {
+      Fail("a param in " + where + " has an empty name");
+      return;
+    }
+    const std::string& comment = param.comment;
+    if (!Check("the param name", param.name, '!', kParamNameMax, "in " + where, false) ||
+        !Check("the comment", comment, '"', kMemberTextMax, whose) ||
+        !Check("the text", param.text, '(', kParamTextMax, whose, true)) {
+      return;
+    }
+    const int32_t code = param.pairCode;
+    if (code != 0 && code != 1 && code != 10 && code != 11) {
+      Fail(what + " has the pair code " + std::to_string(code));
+      return;
+    }
+    if (param.text.empty() && code % 10 != 1) {
+      Fail(what + " has no text, which its pair code " + std::to_string(code) + " needs");
+      return;
+    }
+    const std::string pair = std::to_string(code % 10) + "," + std::to_string(code / 10);
+    const std::string paddedComment = Padded(comment, kMemberTextMax);
+    auto fields = [&param, &pair, &paddedComment, code](const std::string& text) {
+      return Constant({{'!', param.name, true},
+                       {'<', pair, code != 0},
+                       {'"', paddedComment, !paddedComment.empty()},
+                       {'(', text, !text.empty()}});
+    };
+    std::string line;
+    Fit fit = Fit::kNoOrder;
+    const std::optional<std::string> inPlace = TextInPlace(param.text);
+    if (inPlace) {
+      fit = PlaceLine("p", fields(*inPlace), line);
+    }
+    // A text that cannot stand in its line is written through a macro whose
+    // value it is (values are not expanded again).
+    const bool asMacro =
+        !param.text.empty() && !ClosesEarly(param.text) &&
+        (!OvStringUtil::IsBlank(param.text.back()) || param.text.size() == kParamTextMax);
+    if (fit != Fit::kFits && asMacro) {
+      const std::string name = MacroFor(Padded(param.text, kParamTextMax));
+      fit = PlaceLine("p", fields("{" + name + "}"), line);
+    }
+    if (!inPlace && !asMacro) {
+      Fail("the text " + Shown(param.text) + " " + whose +
+           (ClosesEarly(param.text) ? " holds a \")\" that closes no \"(\""
+                                    : " ends with a blank or tab"));
+      return;
+    }
+    if (fit != Fit::kFits) {
+      Fail(what + " " + NotPlaced(fit));
+      return;
+    }
+    body_ += line;
+    body_ += '\n';
+  }
+
+  // How a param text stands in its own line: as it is, or with every "{"
+  // written so that expansion gives it back; null when neither reads back.
+  static std::optional<std::string> TextInPlace(const std::string& text) {
+    std::optional<std::string> written;
+    if (text.find('{') == std::string::npos) {
+      if (!ClosesEarly(text)) {
+        written = text;
+      }
+    } else {
+      written = EscapedText(text);
+    }
+    if (!written || written->size() > kParamTextMax) {
+      return std::nullopt;
+    }
+    if (text.empty() || !OvStringUtil::IsBlank(text.back())) {
+      return written;
+    }
+    // A text that ends with a blank comes back only from a cut: the field is
+    // cut to 64 characters before expansion (and the expansion again). A
+    // shorter text fills its first "{}" with characters that expansion drops,
+    // so that an added last character falls to the cut.
+    const size_t missing = kParamTextMax - written->size();
+    if (missing > 0) {
+      const size_t brace = written->find("{");
+      if (brace == std::string::npos) {
+        return std::nullopt;
+      }
+      written->insert(brace + 1, missing, '-');
+    }
+    *written += '.';
+    return written;
+  }
+
+  // The name of the macro whose value is `value`, defined once.
+  std::string MacroFor(const std::string& value) {
+    const auto found = macros_.find(value);
+    if (found != macros_.end()) {
+      return found->second;
+    }
+    static constexpr std::string_view kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name;
+    size_t serial = macros_.size();
+    do {
+      name.insert(name.begin(), kDigits[serial % kDigits.size()]);
+      serial /= kDigits.size();
+    } while (serial > 0);
+    macros_.emplace(value, name);
+    macroOrder_.push_back(value);
+    return name;
+  }
+
+  // Macro lines stand before every block, so the common block sees them too.
+  std::string MacroLines() {
+    if (macroOrder_.empty()) {
+      return {};
+    }
+    std::string lines = "/ Param texts that cannot stand in their own line.\n";
+    for (const std::string& value : macroOrder_) {
+      Line(lines, "t", Constant({{'!', macros_[value], true}, {'(', value, true}}),
+           "the macro for " + Shown(value));
+    }
+    return lines;
+  }
+
+  const PartsImage& image_;
+  std::string head_;
+  std::string body_;
+  std::string reason_;
+  std::map<std::string, std::string> macros_;
+  std::vector<std::string> macroOrder_;
+};
+
+}  // namespace
+
+std::string WriteSource(const PartsImage& image, std::string& reason) {
+  return SourceWriter(image).Write(reason);
+}
+
+}  // namespace partsc

@@ -1,0 +1,19 @@
+// The actions of the command line that work on parts files: --list and
+// --decompile.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace partsc {
+
+// --list: the listing of each file on standard output, in turn; a file that
+// cannot be read back is named on standard error. kExitOk or kExitFailed.
+int ListFiles(const std::vector<std::string>& files);
+
+// --decompile: the recovered source to standard output or to `output`; no
+// output file is made when the file cannot be recovered. kExitOk or
+// kExitFailed.
+int Decompile(const std::string& file, const std::string& output);
+
+}  // namespace partsc

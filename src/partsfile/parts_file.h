@@ -1,0 +1,24 @@
+// The one parts file object of the process: opening, with the backup of an
+// older file, positioning and closing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace partsc {
+
+// The first argument of OpenPartsFile.
+inline constexpr int kOpenForReading = 0;
+inline constexpr int kOpenForWriting = 1;
+
+// Mode kOpenForReading (0) opens `path` for reading; any other mode creates
+// it for writing, first renaming an existing file to path + ".old" (".OLD"
+// when the name is not in lower case). kPartsOk, kPartsNoFile,
+// kPartsOpenFailed or kPartsBackupFailed.
+int OpenPartsFile(int mode, const std::string& path);
+// Moves the parts file to `position`; false for a negative position or a
+// seek that fails.
+bool SeekTo(int64_t position);
+void ClosePartsFile();
+
+}  // namespace partsc

@@ -1,0 +1,147 @@
+#include "platform/ov_settings.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_session.h"
+#include "platform/ov_string_util.h"
+#include "platform/ov_util.h"
+
+namespace partsc {
+namespace {
+
+// An absolute path without empty or "." components and without a trailing
+// "/" (except "/" itself). ".." is kept as written: symbolic links are not
+// resolved.
+std::string Absolute(const std::string& base, std::string_view path) {
+  std::string joined =
+      !path.empty() && path.front() == '/' ? std::string(path) : base + "/" + std::string(path);
+  std::string clean;
+  std::size_t at = 0;
+  while (at < joined.size()) {
+    const std::size_t slash = joined.find('/', at);
+    const std::size_t end = slash == std::string::npos ? joined.size() : slash;
+    const std::string_view part = std::string_view(joined).substr(at, end - at);
+    if (!part.empty() && part != ".") {
+      clean += '/';
+      clean += part;
+    }
+    at = end + 1;
+  }
+  return clean.empty() ? std::string("/") : clean;
+}
+
+// The directory part of an absolute path: "/a/b" gives "/a", "/a" gives "/".
+std::string Parent(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Takes one `KEY = DIRECTORY` line into the class directories; false after
+// one complaint. `where` names the line for the complaint.
+bool TakeSetting(std::string_view line, const std::string& base, const std::string& where,
+                 std::array<std::string, 3>& directories) {
+  const std::size_t equals = line.find('=');
+  if (equals == std::string_view::npos) {
+    Complain(where + "missing \"=\"");
+    return false;
+  }
+  const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
+  const std::string_view directory = OvStringUtil::TrimBlanks(line.substr(equals + 1));
+  std::size_t index = 0;
+  while (index < kClassKeys.size() && kClassKeys[index] != key) {
+    ++index;
+  }
+  if (index == kClassKeys.size()) {
+    Complain(where + "unknown key \"" + std::string(key) + "\"");
+    return false;
+  }
+  if (!directories[index].empty()) {
+    Complain(where + "key \"" + std::string(key) + "\" given twice");
+    return false;
+  }
+  if (directory.empty()) {
+    Complain(where + "empty directory for key \"" + std::string(key) + "\"");
+    return false;
+  }
+  const std::string absolute = Absolute(base, directory);
+  if (!IsDirectory(absolute)) {
+    Complain(where + "not a directory: \"" + absolute + "\"");
+    return false;
+  }
+  directories[index] = absolute;
+  return true;
+}
+
+// Reads the settings file into the class directories; false after one
+// complaint.
+bool ReadSettings(const std::string& settingsPath, const std::string& currentDirectory,
+                  std::array<std::string, 3>& directories) {
+  std::string content;
+  if (!OvFileIO::ReadWholeFile(settingsPath, content)) {
+    Complain(settingsPath + ": cannot read the settings file");
+    return false;
+  }
+  const std::string base = Parent(Absolute(currentDirectory, settingsPath));
+  std::string_view rest = content;
+  int lineNumber = 0;
+  while (!rest.empty()) {
+    ++lineNumber;
+    const std::size_t newline = rest.find('\n');
+    std::string_view line = rest.substr(0, newline);
+    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    line = OvStringUtil::TrimBlanks(line);
+    if (line.empty() || line.front() == ';') {
+      continue;
+    }
+    const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
+    if (!TakeSetting(line, base, where, directories)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int initfiles() {
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    int64_t seconds = 0;
+    if (!OvUtil::ParseEpoch(epoch, seconds)) {
+      Complain(std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
+      return -1;
+    }
+  }
+  const std::string currentDirectory = OvFile::CurrentDirectory();
+  if (currentDirectory.empty()) {
+    Complain("cannot determine the current directory");
+    return -1;
+  }
+  std::array<std::string, 3> directories;
+  const std::string& settingsPath = OvSession::GetInstance().SettingsPath();
+  if (!settingsPath.empty() && !ReadSettings(settingsPath, currentDirectory, directories)) {
+    return -1;
+  }
+  const std::string here = Absolute(currentDirectory, "");
+  for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
+    OvFile::SetClassDirectory(kClassKeys[i], directories[i].empty() ? here : directories[i]);
+  }
+  return 0;
+}
+
+}  // namespace partsc
