@@ -202,7 +202,8 @@ TEST(LineCases, EachCaseGivesItsDiagnosticsAndTables) {
       const size_t colon = line.find(':');
       if (line.starts_with("= ")) {
         expected += line.substr(2) + "\n";
-      } else if (line[0] != '#' && colon != std::string::npos) {
+      } else if (line[0] != '#') {
+        ASSERT_NE(colon, std::string::npos) << "line_cases.txt:" << j + 1 << ": " << line;
         const size_t star = line.find('*');
         const std::string kind = line.substr(0, std::min(star, colon));
         const int times = star < colon ? std::stoi(line.substr(star + 1, colon - star - 1)) : 1;
