@@ -1,23 +1,19 @@
-// Parts sources written back from parts files: the exact source, texts that
-// need another form to read back, every refusal with its reason, and the
-// reasons of files that do not read back at all.
+// Parts sources written back from parts files: the exact source, and texts
+// that need another form to read back. Refusals and their reasons are in
+// tests/faults/damage_patches.txt.
 #include "decompiler/decompile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "diagnostics/diagnostics.h"
-#include "listing/listing.h"
 #include "partsfile/parts_state.h"
-#include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
@@ -226,197 +222,6 @@ TEST_F(DecompileTest, MemberListsBeyondTheCountedSizes) {
   EXPECT_NE(recovered.find("\n$$SIZE \"S5\"\np !A! (5)\n"), std::string::npos);
   EXPECT_NE(recovered.find("\n$$SIZE \"S5\"\np !B! (late)\n$$SIZE \"unlisted-2\"\np !C! (x)\n"),
             std::string::npos);
-}
-
-// The base of the damaged files: no common block, one APG comment, sizes A
-// and B in source order, each with a spec AB and a param P of text x.
-constexpr const char* kTwoSizes =
-    "$$PARTS !D!\n$$APG\n$TOP !T!\n$FRONT !F! \"front\"\n$$NSORT\n"
-    "$$SIZE \"A\"\ns <1,1>\"AB\"\np !P! (x)\n"
-    "$$SIZE \"B\"\ns <1,1>\"AB\"\np !P! (x)\n$$END\n";
-constexpr size_t kFrontName = 256 + 2 * 34;
-constexpr size_t kRecordA = 664;
-constexpr size_t kRecordB = 736;
-constexpr size_t kListA = 808;  // spec head, "AB", param head at 822, "x" at 834
-constexpr size_t kListB = 847;
-constexpr size_t kTwoSizesLength = 886;
-
-void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-  for (size_t i = 0; i < 4; ++i) {
-    bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-  }
-}
-
-using Damage = std::function<void(std::vector<uint8_t>&)>;
-
-TEST_F(DecompileTest, RefusesWhatNoSourceGivesBack) {
-  const std::vector<uint8_t> good = ReadBytes(Compile(kTwoSizes));
-  ASSERT_EQ(good.size(), kTwoSizesLength);
-  const std::vector<uint8_t> bare =
-      ReadBytes(Compile("$$PARTS !E!\n$$APG\n$TOP !T!\n$$END\n", "bare"));
-  struct Case {
-    const char* name;  // of the damaged file
-    const std::vector<uint8_t>* base;
-    Damage damage;
-    std::string reason;
-  };
-  const Case cases[] = {
-      {"sort.prt", &good, [](auto& b) { b[160] = 7; }, "its sort mode 7 has no keyword"},
-      {"count.prt", &good, [](auto& b) { b[158] = 2; },
-       "its header counts 2 APG comments, but the file holds 1"},
-      {"nameless.prt", &good, [](auto& b) { b[kFrontName] = 0; },
-       "the view $FRONT has an APG comment but no APG name"},
-      {"twice.prt", &good, [](auto& b) { b[kFrontName + 2] = 'T'; },
-       "the views $TOP and $FRONT share the APG name \"T\""},
-      {"quote.prt", &good, [](auto& b) { b[kListA + 13] = '"'; },
-       "the spec name \"A\"\" in size \"A\" holds a double quote"},
-      {"flag.prt", &good, [](auto& b) { b[kListA + 3] = 2; },
-       "the spec \"AB\" in size \"A\" has the flag byte 2"},
-      {"pair.prt", &good, [](auto& b) { b[kListA + 14 + 3] = 5; },
-       "the param \"P\" in size \"A\" has the pair code 5"},
-      {"paren.prt", &good, [](auto& b) { b[kListA + 26] = ')'; },
-       "the text \")\" of param \"P\" in size \"A\" holds a \")\" that closes no \"(\""},
-      {"blank.prt", &good,
-       [](auto& b) {
-         b[kListA + 14 + 1] = 2;
-         b[kListA + 14 + 7] = ' ';
-       },
-       "the param name \"P \" in size \"A\" begins or ends with a blank or tab"},
-      {"titled.prt", &bare,
-       [](auto& b) {
-         b[92] = 'X';
-         b[156] = 1;
-       },
-       "its title \"X\" needs sizes or a common block"},
-      {"trailing.prt", &good, [](auto& b) { b.resize(b.size() + 12, 0); },
-       "the bytes at offset 886 belong to no size's member list"},
-      {"uncounted.prt", &good, [](auto& b) { b[86] = 0; },
-       "the bytes at offset 664 belong to no size's member list"},
-      {"shared.prt", &good, [](auto& b) { PutU32(b, kRecordB + 68, kListA); },
-       "the member list of size \"B\" overlaps another list or lies outside the member-list "
-       "area"},
-      {"common.prt", &good, [](auto& b) { PutU32(b, 88, kListB); },
-       "the common member list does not start the member-list area"},
-      {"order.prt", &good,
-       [](auto& b) {
-         std::swap_ranges(b.begin() + kRecordA, b.begin() + kRecordB, b.begin() + kRecordB);
-       },
-       "its size records are not in the order of their member lists ($$NSORT)"},
-      {"names.prt", &good, [](auto& b) { b[kRecordB + 4] = 'A'; }, "two sizes are named \"A\""},
-      {"negative.prt", &good,
-       [](auto& b) {
-         b[86] = 0xff;
-         b[87] = 0xff;
-       },
-       "its size count is negative (-1)"},
-      {"reserved.prt", &good, [](auto& b) { b[200] = 1; },
-       "the source would not reproduce the file (byte 200 differs, in the header's reserved "
-       "bytes)"},
-      {"junk.prt", &good, [](auto& b) { b[20] = 'x'; },
-       "the source would not reproduce the file (byte 20 differs, in the header's comment)"},
-      {"apg.prt", &good, [](auto& b) { b[256 + 20] = 'x'; },
-       "the source would not reproduce the file (byte 276 differs, in the APG name block)"},
-      {"record.prt", &good, [](auto& b) { b[kRecordB + 60] = 'x'; },
-       "the source would not reproduce the file (byte 796 differs, in size record 2)"},
-      {"kind.prt", &good, [](auto& b) { b[kListB + 38] = 1; },
-       "the source would not reproduce the file (byte 885 differs, in the member lists)"},
-      {"a!b.prt", &good, nullptr,
-       "the parts name (the file's base name) \"a!b\" holds an exclamation mark"},
-      {".prt", &good, nullptr, "the file name gives no parts name"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<uint8_t> bytes = *c.base;
-    if (c.damage) {
-      c.damage(bytes);
-    }
-    WriteBytes(dir_.File(c.name), bytes);
-    std::string source = "stale";
-    std::string reason;
-    EXPECT_EQ(Decompile(dir_.File(c.name), source, reason), kDecompileNotRecoverable);
-    EXPECT_EQ(reason, c.reason);
-    EXPECT_EQ(source, "");
-  }
-}
-
-// A file the listing cannot read is not decompiled; the reason names the
-// listing's failing step and the reader's result (both pinned for damaged
-// files by the damaged-file table).
-TEST_F(DecompileTest, UnreadableFilesGiveTheListingsReason) {
-  const std::vector<uint8_t> good = ReadBytes(Compile(kTwoSizes));
-  const std::pair<const char*, Damage> damages[] = {
-      {"old.prt", [](auto& b) { b[0] = 101; }},
-      {"view.prt", [](auto& b) { b[256] = 40; }},
-      {"common.prt", [](auto& b) { PutU32(b, 88, 5000); }},
-  };
-  for (const auto& [name, damage] : damages) {
-    std::vector<uint8_t> bytes = good;
-    damage(bytes);
-    WriteBytes(dir_.File(name), bytes);
-  }
-  for (const auto& [name, reason] : {std::pair{"none.prt", "no such file"},
-                                     std::pair{"old.prt", "not a parts file (version is not 102)"},
-                                     std::pair{"view.prt", "damaged view list"},
-                                     std::pair{"common.prt", "truncated common member list"}}) {
-    std::string source = "stale";
-    std::string why;
-    EXPECT_EQ(Decompile(dir_.File(name), source, why), kDecompileUnreadable);
-    EXPECT_EQ(why, reason);
-    EXPECT_EQ(source, "");
-  }
-  const struct {
-    int listCode;
-    int readResult;
-    std::string reason;
-  } cases[] = {
-      {1, 10, "no such file"},
-      {1, 11, "cannot be opened"},
-      {2, 13, "not a parts file (version is not 102)"},
-      {2, 23, "damaged header"},
-      {2, 21, "truncated header"},
-      {3, 0, "the file name has no full stop"},
-      {4, 14, "no view defined"},
-      {4, 23, "damaged view list"},
-      {4, 21, "truncated view list"},
-      {5, 23, "damaged size list"},
-      {5, 109, "out of memory"},
-      {6, 21, "truncated common member list"},
-      {6, 23, "damaged common member list"},
-      {7, 50, "size member list not found (a size record out of order or without a list)"},
-      {7, 21, "truncated size member list"},
-      {7, 200, "too many members in the size member list"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(UnreadableReason(c.listCode, c.readResult), c.reason)
-        << c.listCode << " " << c.readResult;
-  }
-}
-
-// A refused allocation, a short read or a short write anywhere in the work
-// (the reading, the check's compile) never gives a source other than the one
-// an undisturbed run gives: either that source or none, with a reason.
-TEST_F(DecompileTest, FaultsNeverGiveAnotherSource) {
-  const std::string path = Compile(kTwoSizes);
-  std::string expected;
-  std::string reason;
-  OvFaults::Reset();
-  ASSERT_EQ(Decompile(path, expected, reason), kDecompileOk) << reason;
-  for (const OvFaultKind kind :
-       {OvFaultKind::kAllocation, OvFaultKind::kRead, OvFaultKind::kWrite}) {
-    OvFaults::Reset();
-    std::string source;
-    ASSERT_EQ(Decompile(path, source, reason), kDecompileOk);
-    const int64_t operations = OvFaults::Count(kind);
-    ASSERT_GT(operations, 0);
-    for (int64_t n = 1; n <= operations; ++n) {
-      SCOPED_TRACE(::testing::Message()
-                   << "operation " << n << " of kind " << static_cast<int>(kind));
-      OvFaults::Arm(kind, n, false);
-      const int result = Decompile(path, source, reason);
-      OvFaults::Reset();
-      EXPECT_TRUE(result == kDecompileOk ? source == expected : source.empty() && !reason.empty());
-    }
-  }
 }
 
 }  // namespace

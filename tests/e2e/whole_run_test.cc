@@ -1,8 +1,10 @@
-// A whole run whose result is too large for a golden file: a source of more
-// than 2048 sizes.
+// Whole runs whose results are too large for golden files: sources of 2048
+// sizes and more, and the exact bytes of member records.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -73,6 +75,70 @@ TEST(SizeTableOverflow, ExtraSizeBlockIsWrittenButNotCounted) {
     EXPECT_EQ(CountLines(runLog, "p !Z! (9)"), firstPointsToExtra ? 1u : 0u);
     EXPECT_EQ(CountLines(runLog, "$$END"), 1u);
   }
+}
+
+// 2048 sizes of names with bytes above 127, in every sort mode: the listing
+// finds the member list of each (it fails on the first it cannot find).
+TEST(WholeRun, SizesAreFoundInEveryModeAmongMany) {
+  std::mt19937 draw(2048);
+  std::set<std::string> names;
+  while (names.size() < 2048) {
+    std::string name(1 + draw() % 32, ' ');
+    for (char& c : name) {
+      c = "ABCaz~\x80\xff"[draw() % 8];
+    }
+    names.insert(name);
+  }
+  for (const char* mode : {"$$NSORT", "$$CSORT", "$$LSORT"}) {
+    SCOPED_TRACE(mode);
+    TempDir dir;
+    std::string source = "$$PARTS !MANY!\n$$APG\n$TOP !T!\n" + std::string(mode) + "\n";
+    for (const std::string& name : names) {
+      source += "$$SIZE \"" + name + "\"\ns <1,1>\"" + name.substr(0, 8) + "\"\n";
+    }
+    WriteFile(dir.File("many.src"), source + "$$END\n");
+    WriteFile(dir.File("RUN.CTL"), "many.src\n");
+    const ProcessResult run = RunPartsc(dir.path(), {"-q", "--strict", "-c", "RUN.CTL"});
+    EXPECT_EQ(run.exitCode, 0) << ReadFile(dir.File("RUN.CTL.LOG"));
+    EXPECT_EQ(CountLines(ReadFile(dir.File("TALVIREN.LOG")), "$$END"), 1u);
+  }
+}
+
+// An older file that cannot be moved to its backup name: nothing is written.
+TEST(WholeRun, ABackupThatCannotBeMadeStopsTheInput) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("P.PRT.OLD/keep"));
+  std::filesystem::create_directory(dir.File("P.PRT"));
+  WriteFile(dir.File("p.src"), "$$PARTS !P!\n$$APG\n$TOP !T!\n$$END\n");
+  WriteFile(dir.File("RUN.CTL"), "p.src\n");
+  const ProcessResult run = RunPartsc(dir.path(), {"-q", "--strict", "-c", "RUN.CTL"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "File " + dir.File("P.PRT") + " open error\n");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("P.PRT.OLD/keep")));
+}
+
+// Member records of a common block, the only list of a file without sizes:
+// a 12-byte head, then the texts.
+TEST(WholeRun, MemberRecordsHaveTheirExactBytes) {
+  TempDir dir;
+  WriteFile(dir.File("r.src"),
+            "$$PARTS !R!\n$$APG\n$TOP !T!\n$$COMMON \"C\"\n"
+            "s <256,0>\"N\"\ns [9] <9,1>\"XY\"\ns [261] <9,0>\"X\"\n"
+            "p !D! (10) <0,1>\np !LENGTH! <1,1> \"cm\"\np !P! (tx) <1,0> \"c\"\n$$END\n");
+  WriteFile(dir.File("RUN.CTL"), "r.src\n");
+  ASSERT_EQ(RunPartsc(dir.path(), {"-q", "--strict", "-c", "RUN.CTL"}).exitCode, 0);
+  const std::vector<uint8_t> bytes = ReadBytes(dir.File("R.PRT"));
+  const std::string records(bytes.begin() + 460, bytes.end());
+  using namespace std::string_literals;
+  EXPECT_EQ(records,
+            "\1\0\1\1\0\0\0\0\0\0\0\0N"s       // number 256 as 0, inverted
+            "\3\x09\2\0\x09\0\0\0\0\0\0\0XY"s  // record 9: kind 3
+            "\3\x09\1\1\5\0\0\0\0\0\0\0X"s     // record 261: its low 8 bits
+            "\2\1\2\x0a\0\0D\0\0\0\0\0"
+            "10"s                          // param: pair code 10
+            "\2\6\0\x0b\2\0LENGTHcm"s      // comment, no text
+            "\2\1\2\1\1\0P\0\0\0\0\0ctx"s  // comment before text
+            "\0\0\0\0\0\0\0\0\0\0\0\0"s);
 }
 
 }  // namespace

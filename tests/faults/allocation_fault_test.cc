@@ -1,8 +1,9 @@
-// Allocation failures: every source compiled and listed with the n-th table
-// entry or text allocation failing, for every n, and with every allocation
-// from the n-th on failing. Each run must end with its documented code and
-// message, keep the older parts file, and leak nothing (LeakSanitizer checks
-// the last point in the sanitizer build).
+// Allocation failures: every source compiled and listed by the real driver
+// with the n-th allocation failing, for every n, and with every allocation
+// from the n-th on failing; and every parts file decompiled the same way.
+// Each run must end with its documented message, keep the older parts file,
+// and leak nothing (LeakSanitizer checks the last point in the sanitizer
+// build).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,26 +13,21 @@
 namespace partsc::testing {
 namespace {
 
-constexpr const char* kMemoryLine = "\t*** E *** Memory Allocate Error\n";
-constexpr const char* kDeleteLine = "\t*** E *** Illegal File Delete It\n";
-
-// A failed allocation ends the compile (109 from a macro or size line, 40
-// from a member line) or the listing (5 size list and 7 size members with a
-// report, 6 common list without one); the driver then removes the new file.
-void CheckFaultedRun(const FaultOutcome& run, const FaultOutcome& clean) {
-  const bool compileFailed = run.compile == kNoMemory || run.compile == kCompileMemberLine;
-  const bool listFailed = run.compile == kCompileOk && run.list >= 5 && run.list <= 7;
-  ASSERT_TRUE(compileFailed || listFailed) << "compile " << run.compile << ", listing " << run.list;
-  const std::string tail = compileFailed   ? kMemoryLine
-                           : run.list == 6 ? kDeleteLine
-                                           : std::string(kMemoryLine) + kDeleteLine;
-  // Everything reported before the failure is what a clean run reports.
+// A failed allocation ends the compile, or the listing (with the message,
+// but without it for the common list); the driver then removes the new file.
+void CheckFaultedRun(const DriverRun& run, const DriverRun& clean) {
+  EXPECT_EQ(run.exitCode, 1);
+  const bool listFailed = run.errorLog.ends_with(kDeleteLine);
+  const std::string tail = !listFailed ? kMemoryLine
+                           : run.errorLog.ends_with(std::string(kMemoryLine) + kDeleteLine)
+                               ? std::string(kMemoryLine) + kDeleteLine
+                               : kDeleteLine;
   ASSERT_TRUE(run.errorLog.ends_with(tail)) << run.errorLog;
+  // Everything reported before the failure is what a clean run reports.
   EXPECT_TRUE(clean.errorLog.starts_with(run.errorLog.substr(0, run.errorLog.size() - tail.size())))
       << run.errorLog;
-  EXPECT_TRUE(OlderFileKept(run));
-  if (compileFailed) {
-    EXPECT_EQ(run.list, -1);
+  EXPECT_TRUE(run.backup ? run.backup == kOlderContent : run.partsFile == kOlderContent);
+  if (!listFailed) {
     EXPECT_EQ(run.runLog, "");
     return;
   }
@@ -40,21 +36,61 @@ void CheckFaultedRun(const FaultOutcome& run, const FaultOutcome& clean) {
   EXPECT_FALSE(run.partsFile);
 }
 
-// The n-th allocation, and every one from the n-th on.
 TEST(AllocationFaults, TheNthAllocationFailsForEveryN) {
+  std::vector<FaultSource> sources = FaultSources();
+  sources.pop_back();  // the large source adds nothing but time here
   for (const bool persistent : {false, true}) {
-    RunLoops("the n-th allocation fails", FaultSources(), OvFaultKind::kAllocation, persistent,
-             [](const FaultSource&, const FaultLoop& loop) {
-               EXPECT_EQ(loop.clean.compile, kCompileOk);
-               EXPECT_EQ(loop.clean.list, 0);
-               EXPECT_EQ(loop.clean.backup, kOlderContent);
-               // The loop stops right after the last allocation of a whole run.
-               EXPECT_EQ(loop.clean.operations, static_cast<int64_t>(loop.faulted.size()));
-               for (size_t i = 0; i < loop.faulted.size(); ++i) {
-                 SCOPED_TRACE("allocation " + std::to_string(i + 1));
-                 CheckFaultedRun(loop.faulted[i], loop.clean);
-               }
-             });
+    for (const FaultSource& source : sources) {
+      SCOPED_TRACE(source.label + (persistent ? ", and every one after it" : ""));
+      DriverRun clean;
+      ForEachFault(OvFaultKind::kAllocation, persistent, [&](int64_t n) {
+        if (n == 0) {
+          clean = RunSource(source);
+          EXPECT_EQ(clean.exitCode, 0);
+          EXPECT_EQ(clean.backup, kOlderContent);
+          return;
+        }
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        CheckFaultedRun(RunSource(source), clean);
+      });
+    }
+  }
+  // The macros past the first 256 slots keep their values.
+  const DriverRun macros = RunSource(FaultSources()[4]);
+  EXPECT_NE(macros.runLog.find("p !A! (0259)\n"), std::string::npos) << macros.runLog;
+}
+
+// A refused allocation, a short read or a short write anywhere in the work of
+// --decompile (the reading, the check's compile) never gives a source other
+// than the one an undisturbed run gives: that source, or none and one line
+// on standard error.
+TEST(AllocationFaults, DecompileNeverGivesAnotherSource) {
+  TempDir dir;
+  WriteFile(dir.File("bolts.src"), ExampleText("bolts.src"));
+  WriteFile(dir.File("b.ctl"), "bolts.src\n");
+  ASSERT_EQ(RunDriver(dir.path(), {"-q", "-c", "b.ctl"}, nullptr), 0);
+  const std::vector<std::string> args = {"--decompile", "bolt.prt", "-o", "out.src"};
+  for (const OvFaultKind kind :
+       {OvFaultKind::kAllocation, OvFaultKind::kRead, OvFaultKind::kWrite}) {
+    std::string expected;
+    ForEachFault(kind, false, [&](int64_t n) {
+      SCOPED_TRACE(::testing::Message()
+                   << "operation " << n << " of kind " << static_cast<int>(kind));
+      std::filesystem::remove(dir.File("out.src"));
+      std::string err;
+      const int status = RunDriver(dir.path(), args, &err);
+      if (n == 0) {
+        ASSERT_EQ(status, 0) << err;
+        expected = ReadFile(dir.File("out.src"));
+        return;
+      }
+      if (status == 0) {
+        EXPECT_EQ(ReadFile(dir.File("out.src")), expected);
+        return;
+      }
+      EXPECT_FALSE(FileExists(dir.File("out.src")));
+      EXPECT_TRUE(err.ends_with("\n") && err.find('\n') == err.size() - 1) << err;
+    });
   }
 }
 

@@ -145,18 +145,5 @@ TEST_F(SeamTest, TheNthAllocationFailsOnceOrPersistently) {
   EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), 0);
 }
 
-TEST_F(SeamTest, ATextAlreadyHeldIsCountedAndCanBeRefused) {
-  std::string out = "same";
-  OvFaults::Arm(OvFaultKind::kAllocation, 3, false);
-  EXPECT_TRUE(OvCopyChangedText(out, "same"));
-  EXPECT_TRUE(OvCopyChangedText(out, "sane"));
-  EXPECT_FALSE(OvCopyChangedText(out, "sane"));
-  EXPECT_EQ(out, "sane");
-  EXPECT_TRUE(OvCopyChangedText(out, ""));
-  EXPECT_EQ(out, "");
-  EXPECT_EQ(OvFaults::Count(OvFaultKind::kAllocation), 4);
-  EXPECT_EQ(OvFaults::Injected(OvFaultKind::kAllocation), 1);
-}
-
 }  // namespace
 }  // namespace partsc

@@ -172,22 +172,6 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
   EXPECT_EQ(date[2], local.tm_year + 1900);
 }
 
-TEST(DbgprintTest, LevelChoosesTheConsoleStreamAndQuietSilencesProgressOnly) {
-  CaptureFd out(1);
-  CaptureFd err(2);
-  dbgprint(2, "progress %s\n", "100%");
-  dbgprint(4, "fatal %d\n", 4);
-  dbgprint(3, "%s", "other\n");
-  OvSession::GetInstance().SetQuiet(true);
-  dbgprint(2, "quiet progress\n");
-  dbgprint(3, "echo\n");
-  dbgprint(4, "fatal\n");
-  OvSession::GetInstance().Reset();
-  dbgprint(2, "again\n");
-  EXPECT_EQ(out.Text(), "progress 100%\nother\necho\nagain\n");
-  EXPECT_EQ(err.Text(), "fatal 4\nfatal\n");
-}
-
 // What a command line leaves in the session, in one comparable text.
 std::string Settings() {
   const OvSession& session = OvSession::GetInstance();

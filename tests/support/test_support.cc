@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -109,6 +110,23 @@ CaptureFd::~CaptureFd() {
 std::string CaptureFd::Text() {
   std::fflush(nullptr);
   return ReadFile(file_);
+}
+
+int64_t ForEachFault(OvFaultKind kind, bool persistent, const std::function<void(int64_t)>& run) {
+  run(0);  // storage a run keeps for the next is in place from now on
+  OvFaults::Reset();
+  run(0);
+  const int64_t operations = OvFaults::Count(kind);
+  OvFaults::Reset();
+  for (int64_t n = 1; n <= operations; ++n) {
+    OvFaults::Arm(kind, n, persistent);
+    run(n);
+    if (OvFaults::Injected(kind) == 0) {
+      ADD_FAILURE() << "no fault injected at operation " << n << " of " << operations;
+    }
+    OvFaults::Reset();
+  }
+  return operations;
 }
 
 }  // namespace partsc::testing

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/ov_faults.h"
 
 namespace partsc::testing {
 
@@ -66,6 +69,13 @@ class CaptureFd {
   int saved_;
   std::string file_;
 };
+
+// Calls `run(0)` twice with no fault armed (the second run counts, with the
+// storage a run keeps for the next already in place), then `run(n)` for every n from 1 to the
+// number of operations of `kind` that clean run counted, with the n-th of
+// them failing (with `persistent`, every one from the n-th on). Each faulted
+// run must have a fault injected. Answers the number of faulted runs.
+int64_t ForEachFault(OvFaultKind kind, bool persistent, const std::function<void(int64_t)>& run);
 
 }  // namespace partsc::testing
 

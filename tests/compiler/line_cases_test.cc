@@ -1,0 +1,229 @@
+// The line parsers against tests/compiler/line_cases.txt. A case is a group
+// of lines "KIND: LINE" (KIND*COUNT feeds the line COUNT times), each given
+// to its parser in turn and numbered from 1, and the expected lines "= ...":
+// after each source line its result when it is not 0 and what it wrote to
+// the error log, then a dump of the tables. Cases are parted by empty lines.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiler/compile_passes.h"
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
+#include "compiler/size_line.h"
+#include "compiler/view_list.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_state.h"
+#include "support/test_support.h"
+
+namespace partsc::testing {
+namespace {
+
+// Tabs, carriage returns and bytes outside printable ASCII as escapes.
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02x", u);
+    out += c == '\t'              ? "\\t"
+           : c == '\r'            ? "\\r"
+           : c == '\\'            ? "\\\\"
+           : u < 0x20 || u > 0x7e ? hex
+                                  : std::string(1, c);
+  }
+  return out;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += c == 't' ? '\t' : c == 'r' ? '\r' : c;
+    }
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& text) {
+  return "\"" + Escape(text) + "\"";
+}
+
+class LineCases {
+ public:
+  explicit LineCases(const TempDir& dir) : log_(dir.File("lines.ctl.LOG")) {
+    for (auto& record : PartsFileState::Instance().sizeTable) {
+      record.reset();
+    }
+    ClearTables();
+    ClearMacros();
+    ResetViewDefined();
+    ReportDiagnostic(kDiagOpenLog, kSeverityNone, "lines.ctl", 0, {});
+  }
+  ~LineCases() { ReportDiagnostic(kDiagCloseLog, kSeverityNone, " ", 0, {}); }
+
+  void Feed(const std::string& kind, const std::string& line) {
+    ++number_;
+    int result = 0;
+    if (kind == "parts") {
+      partsName_ = comment_ = "";
+      value1_ = value2_ = 0;
+      result = CompilePartsLine(line, number_, partsName_, comment_, value1_, value2_);
+      parts_ = true;
+    } else if (kind == "macro") {
+      result = CompileMacroLine(line, number_);
+      macros_ = true;
+    } else if (kind == "spec") {
+      int32_t file = 0;
+      int32_t record = 0;
+      CompileSpecLine(line, file, record);
+      HeaderSpec(0, file, record);
+      out_ += "$$SPEC " + std::to_string(file) + " " + std::to_string(record) + "\n";
+    } else if (kind == "size") {
+      result = CompileSizeLine(line, sizes_++, number_);
+    } else if (kind == "view") {
+      CompileViewLine(line, number_, names_, comments_);
+      views_ = true;
+    } else if (kind == "member") {
+      result = CompileMemberLine(line, number_);
+    } else {
+      ADD_FAILURE() << "no parser for " << kind;
+    }
+    if (result != 0) {
+      out_ += "result " + std::to_string(result) + "\n";
+    }
+    ReportDiagnostic(kDiagCloseLog, kSeverityNone, " ", 0, {});
+    std::istringstream written(ReadFile(log_));
+    std::remove(log_.c_str());
+    ReportDiagnostic(kDiagOpenLog, kSeverityNone, "lines.ctl", 0, {});
+    for (std::string each; std::getline(written, each);) {
+      out_ += Escape(each) + "\n";
+    }
+  }
+
+  // The output so far and the tables; tables of more than eight entries show
+  // their count and their last entry only.
+  std::string Dump() {
+    std::ostringstream out;
+    out << out_;
+    if (parts_) {
+      out << "parts " << Quoted(partsName_) << " " << Quoted(comment_) << " " << value1_ << " "
+          << value2_ << "\n";
+    }
+    if (macros_) {
+      out << "macros " << MacroCount() << "\n";
+    }
+    for (int i = 0; i < sizes_; ++i) {
+      std::string name;
+      std::string title;
+      GetSizeName(i, name);
+      GetSizeTitle(i, title);
+      if (!name.empty()) {
+        out << "size " << i << " " << Quoted(name) << " " << Quoted(title) << "\n";
+      }
+    }
+    for (int i = 0; views_ && i < kViewCount; ++i) {
+      if (!names_[i].empty() || !comments_[i].empty() || IsViewDefined(i)) {
+        out << "view " << i << " " << Quoted(names_[i]) << " " << Quoted(comments_[i])
+            << (IsViewDefined(i) ? " defined" : "") << "\n";
+      }
+    }
+    const PartsFileState& state = PartsFileState::Instance();
+    if (state.specCount > 8) {
+      out << "specs " << state.specCount << "\n";
+    }
+    for (int i = state.specCount > 8 ? state.specCount - 1 : 0; i < state.specCount; ++i) {
+      int32_t number, inverted, record;
+      std::string name;
+      GetSpecEntry(i, number, inverted, name, record);
+      out << "spec " << number << " " << inverted << " " << record << " " << Quoted(name) << "\n";
+    }
+    if (state.paramCount > 8) {
+      out << "params " << state.paramCount << "\n";
+    }
+    for (int i = state.paramCount > 8 ? state.paramCount - 1 : 0; i < state.paramCount; ++i) {
+      int32_t pairCode;
+      std::string name, text, comment;
+      GetParamEntry(i, &name, &text, pairCode, &comment);
+      out << "param " << Quoted(name) << " " << pairCode << " " << Quoted(text) << " "
+          << Quoted(comment) << "\n";
+    }
+    return out.str();
+  }
+
+ private:
+  std::string log_;
+  std::string out_;
+  int number_ = 0;
+  bool parts_ = false;
+  std::string partsName_, comment_;
+  int32_t value1_ = 0, value2_ = 0;
+  bool macros_ = false;
+  int sizes_ = 0;
+  bool views_ = false;
+  ApgSlots names_, comments_;
+};
+
+TEST(LineCases, EachCaseGivesItsDiagnosticsAndTables) {
+  TempDir dir;
+  ScopedChdir inDir(dir.path());
+  std::istringstream data(
+      ReadFile(std::string(PARTSC_SOURCE_DIR) + "/tests/compiler/line_cases.txt"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(data, line);) {
+    lines.push_back(line);
+  }
+  lines.push_back("");
+  int cases = 0;
+  size_t first = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!lines[i].empty()) {
+      continue;
+    }
+    std::string expected;
+    std::string dump;
+    std::optional<CaptureFd> console(1);
+    std::optional<LineCases> parsers(dir);
+    bool any = false;
+    for (size_t j = first; j < i; ++j) {
+      const std::string& line = lines[j];
+      const size_t colon = line.find(':');
+      if (line.starts_with("= ")) {
+        expected += line.substr(2) + "\n";
+      } else if (line[0] != '#') {
+        ASSERT_NE(colon, std::string::npos) << "line_cases.txt:" << j + 1 << ": " << line;
+        const size_t star = line.find('*');
+        const std::string kind = line.substr(0, std::min(star, colon));
+        const int times = star < colon ? std::stoi(line.substr(star + 1, colon - star - 1)) : 1;
+        for (int n = 0; n < times; ++n) {
+          parsers->Feed(kind, Unescape(line.substr(std::min(colon + 2, line.size()))));
+        }
+        any = true;
+      }
+    }
+    dump = parsers->Dump();
+    parsers.reset();
+    console.reset();
+    if (any) {
+      ++cases;
+      EXPECT_EQ(dump, expected) << "line_cases.txt:" << first + 1;
+    }
+    first = i + 1;
+  }
+  EXPECT_GT(cases, 0);
+}
+
+}  // namespace
+}  // namespace partsc::testing
