@@ -12,6 +12,7 @@
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/line_pieces.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_tables.h"
@@ -83,16 +84,30 @@ struct Compile {
   std::string commonName;
   std::string titleText;
   std::string sizeName;
+  LinePieces pieces;  // where each line lies in the file, for the diagnostics
 
   explicit Compile(const std::string& path) : inputPath(path) {}
+  ~Compile() { ClearReportLine(); }
+  Compile(const Compile&) = delete;
+  Compile& operator=(const Compile&) = delete;
 
   bool NextLine() {
     if (!input.Fgets(line, kLineBuffer)) {
+      pieces.EndOfFile();
       return false;
     }
+    pieces.Take(line);
     TrimLineEnd(line);
     ++lineNumber;
+    SetReportLine({lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     return true;
+  }
+
+  // Back to the first line, for the second pass.
+  void Rewind() {
+    input.Fseek(0, kSeekStart);
+    lineNumber = 0;
+    pieces = LinePieces();
   }
 
   bool HasCommon() const { return commonLine != -1; }
@@ -275,8 +290,7 @@ int Pass2Line(Compile& c, bool& ended) {
 }
 
 int RunPass2(Compile& c) {
-  c.input.Fseek(0, kSeekStart);
-  c.lineNumber = 0;
+  c.Rewind();
   c.sizeLine = -1;
   bool ended = false;
   while (!ended && c.NextLine()) {
@@ -388,7 +402,7 @@ int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {
   ReportDiagnostic(kDiagInputSection, kSeverityNone, inputPath, 0, {});
   Compile c(inputPath);
   if (!c.input.Fopen(inputPath, "r")) {
-    ReportBare(kSeverityError, kMsgInputFileOpenError);
+    ReportFailure(kMsgInputFileOpenError, LastSystemError());
     return kCompileInputOpen;
   }
   ClearTables();

@@ -43,7 +43,7 @@ void PrintHelp(const std::string& programName) {
 }
 
 void PrintVersion() {
-  std::printf("partsc %s\n", PARTSC_VERSION);
+  std::printf("partsc %s\n", ProgramVersion());
   std::fflush(stdout);
 }
 
@@ -228,6 +228,10 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
     programName_ = programName;
   }
   return accepted;
+}
+
+const char* ProgramVersion() {
+  return PARTSC_VERSION;
 }
 
 void Complain(const std::string& problem) {

@@ -68,6 +68,9 @@ class OvSession {
   std::string decompileOutput_;
 };
 
+// The version of partsc ("1.0.0").
+const char* ProgramVersion();
+
 // One line on standard error: the program name, ": " and the problem.
 void Complain(const std::string& problem);
 
