@@ -32,6 +32,11 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
   missing+=(libclang-rt-dev)
 have_cmd man || missing+=(man-db)
 have_cmd groff || missing+=(groff-base)
+# The consumers of the structured diagnostics (tests/consumers/).
+have_cmd vim || missing+=(vim-nox)
+have_cmd jq || missing+=(jq)
+/usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || missing+=(python3-jsonschema)
+have_cmd npm || missing+=(npm)
 [ $valgrind -eq 0 ] || have_cmd valgrind || missing+=(valgrind)
 if [ $package -eq 1 ]; then
   have_cmd dpkg-shlibdeps || missing+=(dpkg-dev)

@@ -344,8 +344,11 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
   outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
-    dbgprint(kConsoleFatal, "File %s open error\n", outputPath.c_str());
+  const bool plain = OvFile::IsPlainName(c.partsName);
+  if (!plain || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
+    const std::string reason = plain ? LastSystemError() : "not a plain file name";
+    const std::string message = "File " + outputPath + " open error";
+    ReportRunFailure(kDiagPartsFileOpen, message + "\n", message, reason);
     outputPath.clear();
     return kCompileOutputOpen;
   }

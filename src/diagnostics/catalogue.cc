@@ -1,8 +1,11 @@
 #include "diagnostics/catalogue.h"
 
 #include <array>
+#include <string>
 
 #include "diagnostics/diagnostics.h"
+#include "platform/ov_session.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 namespace {
@@ -149,6 +152,36 @@ bool FindWarning(std::string_view name, Warning& warning) {
     }
   }
   return false;
+}
+
+namespace {
+
+void PrintExplanation(const CatalogueEntry& entry) {
+  const std::string text = std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
+                           std::string(entry.meaning) + "\n\nExample:\n" +
+                           std::string(entry.example) + "\nFix: " + std::string(entry.fix) + "\n";
+  dbgprint(kConsoleEcho, "%s", text.c_str());
+}
+
+}  // namespace
+
+int ExplainDiagnostic(std::string_view name) {
+  if (name == "all") {
+    for (const CatalogueEntry& entry : kEntries) {
+      if (entry.reported) {
+        PrintExplanation(entry);
+        dbgprint(kConsoleEcho, "\n");
+      }
+    }
+    return 0;
+  }
+  const CatalogueEntry* entry = FindCatalogueEntry(name);
+  if (entry == nullptr || !entry->reported) {
+    Complain("no diagnostic is named '" + std::string(name) + "'");
+    return 1;
+  }
+  PrintExplanation(*entry);
+  return 0;
 }
 
 static_assert(kMessageCount == kDiagViewAlreadyDefined, "the table rows come first");

@@ -63,4 +63,9 @@ const CatalogueEntry* FindCatalogueEntry(std::string_view name);
 // The warning named `name` (without "partsc-"); false when there is none.
 bool FindWarning(std::string_view name, Warning& warning);
 
+// --explain NAME: what the diagnostic means, a source that causes it and how
+// to fix it, on standard output; "all" gives every reported one. 0, or 1 (with
+// a line on standard error) when no diagnostic has that name.
+int ExplainDiagnostic(std::string_view name);
+
 }  // namespace partsc

@@ -85,6 +85,7 @@ struct Channel {
   LinePosition position;
   bool hasPosition = false;
   std::array<bool, kWarningCount> enabled{};
+  bool warningsAreErrors = false;
   int warnings = 0;
 };
 
@@ -296,6 +297,26 @@ void EnableWarning(Warning warning, bool enabled) {
   TheChannel().enabled[static_cast<size_t>(warning)] = enabled;
 }
 
+bool ApplyWarningOption(std::string_view option) {
+  const bool on = !option.starts_with("no-");
+  const std::string_view name = on ? option : option.substr(3);
+  Warning warning = Warning::kUnknownKeyword;
+  if (name == "error") {
+    TheChannel().warningsAreErrors = on;
+  } else if (name == "all") {
+    TheChannel().enabled.fill(on);
+  } else if (FindWarning(name, warning)) {
+    EnableWarning(warning, on);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool WarningsAreErrors() {
+  return TheChannel().warningsAreErrors;
+}
+
 bool WarningEnabled(Warning warning) {
   return TheChannel().enabled[static_cast<size_t>(warning)];
 }
@@ -330,6 +351,7 @@ void ResetDiagnostics() {
   channel.file.clear();
   ClearReportLine();
   channel.enabled.fill(false);
+  channel.warningsAreErrors = false;
   channel.warnings = 0;
 }
 

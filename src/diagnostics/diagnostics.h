@@ -166,6 +166,11 @@ void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string
 // Warnings for silent changes: off until enabled.
 void EnableWarning(Warning warning, bool enabled);
 bool WarningEnabled(Warning warning);
+// One -W option without its "-W": "all", "error", "NAME" or "no-NAME" (also
+// "no-all", "no-error"); false for a name that is no warning.
+bool ApplyWarningOption(std::string_view option);
+// -Werror: a run that reported any warning ends with 1.
+bool WarningsAreErrors();
 // Reports an enabled warning about the line being read (`index`: the
 // character it is about, or -1), or about the file when no line is being
 // read. In the classic format it shows on the console only, as a "W" line.

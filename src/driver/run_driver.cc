@@ -5,6 +5,7 @@
 
 #include "compiler/compile_passes.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/sinks.h"
 #include "driver/file_actions.h"
 #include "listing/listing.h"
 #include "partsfile/parts_file.h"
@@ -54,6 +55,7 @@ bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   if (OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
+  SetReportFile(outputPath);
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
   return false;
 }
@@ -79,13 +81,17 @@ bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
 int CompileControlFile(const OvSession& session) {
   std::string name = session.ControlName();
   if (name.empty() && !ReadControlName(name)) {
-    dbgprint(kConsoleFatal, "\n%s: no control file name: standard input ended\n",
-             session.ProgramName().c_str());
+    const std::string line =
+        "\n" + session.ProgramName() + ": no control file name: standard input ended\n";
+    ReportRunFailure(kDiagNoControlName, line, "No control file name", "standard input ended");
     return kExitStop;
   }
   // The name as typed or given with -c, without the line end and blanks.
   OvStringUtil::TrimRight(name);
   if (name.empty()) {
+    const std::string line =
+        session.ProgramName() + ": no control file name: the answer is empty\n";
+    ReportRunFailure(kDiagNoControlName, line, "No control file name", "the answer is empty");
     return kExitStop;
   }
   const std::string controlPath = OvFile::ToFullPath(kClassControl, name, false, true);
@@ -94,13 +100,15 @@ int CompileControlFile(const OvSession& session) {
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
-    dbgprint(kConsoleFatal, "\t*** E *** Input Control File Open Error\n");
+    ReportRunFailure(kDiagControlOpen, "\t*** E *** Input Control File Open Error\n",
+                     "Input Control File Open Error", LastSystemError());
     CloseErrorLog();
     return kExitStop;
   }
   OvFileIO runLog;
   if (!runLog.Fopen(kRunLogName, "w")) {
-    dbgprint(kConsoleFatal, "Log file TALVIREN.LOG open error\n");
+    ReportRunFailure(kDiagRunLogOpen, "Log file TALVIREN.LOG open error\n",
+                     "Log file TALVIREN.LOG open error", LastSystemError());
     control.Fclose();
     CloseErrorLog();
     return kExitStop;
@@ -109,7 +117,50 @@ int CompileControlFile(const OvSession& session) {
   control.Fclose();
   runLog.Fclose();
   CloseErrorLog();
-  return session.Strict() && anyFailed ? kExitFailed : kExitOk;
+  const bool warningsFail = WarningsAreErrors() && WarningsReported() > 0;
+  return (session.Strict() && anyFailed) || warningsFail ? kExitFailed : kExitOk;
+}
+
+// The diagnostics options of the command line; false with `problem` set when
+// a -W option names no warning.
+bool SetUpDiagnostics(const OvSession& session, std::string& problem) {
+  const std::string& format = session.DiagnosticsFormat();
+  if (format == "gnu") {
+    SetDiagnosticsFormat(DiagnosticsFormat::kGnu);
+  } else if (format == "json") {
+    SetDiagnosticsFormat(DiagnosticsFormat::kJson);
+  }
+  if (!session.SarifPath().empty()) {
+    AddDiagnosticSink(MakeSarifSink(session.SarifPath()));
+  }
+  for (const std::string& option : session.WarningOptions()) {
+    if (!ApplyWarningOption(option)) {
+      problem = "unknown warning option '-W" + option + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A refused command line: what is wrong and where help is, in the words of
+// GNU programs, around the usage line.
+int RefuseCommandLine(int argc, char** argv, const std::string& problem) {
+  const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
+  const std::string shortName = program.substr(program.rfind('/') + 1);
+  if (!problem.empty()) {
+    dbgprint(kConsoleFatal, "%s: %s\n", shortName.c_str(), problem.c_str());
+  }
+  dbgprint(kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
+  dbgprint(kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
+  return kExitStop;
+}
+
+// The compile of a control file with the diagnostics the command line asked
+// for; a SARIF log that cannot be written fails the run.
+int CompileWithDiagnostics(const OvSession& session) {
+  const int status = CompileControlFile(session);
+  const bool written = FinishDiagnostics();
+  return written || status != kExitOk ? status : kExitFailed;
 }
 
 }  // namespace
@@ -117,12 +168,14 @@ int CompileControlFile(const OvSession& session) {
 int RunPartsc(int argc, char** argv) {
   OvSession& session = OvSession::GetInstance();
   if (!session.ParseCommandLine(argc, argv)) {
-    dbgprint(kConsoleFatal, "Usage: %s -pORVA.SET\n",
-             argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
-    return kExitStop;
+    return RefuseCommandLine(argc, argv, session.Refusal());
   }
   if (session.ExitRequested()) {
     return kExitOk;
+  }
+  std::string problem;
+  if (!SetUpDiagnostics(session, problem)) {
+    return RefuseCommandLine(argc, argv, problem);
   }
   if (initfiles() != 0) {
     return kExitStop;
@@ -132,10 +185,12 @@ int RunPartsc(int argc, char** argv) {
       return ListFiles(session.ListFiles());
     case OvAction::kDecompile:
       return Decompile(session.DecompileFile(), session.DecompileOutput());
+    case OvAction::kExplain:
+      return ExplainDiagnostic(session.ExplainName());
     case OvAction::kCompile:
       break;
   }
-  return CompileControlFile(session);
+  return CompileWithDiagnostics(session);
 }
 
 }  // namespace partsc
