@@ -4,7 +4,9 @@
 #   vim PARTSC    the GNU lines loaded by vim's quickfix with its default
 #                 errorformat; file, line and column of each entry
 #   jq PARTSC     the JSON lines read by jq
-#   sarif PARTSC  the SARIF log validated against the SARIF 2.1.0 schema
+#   sarif PARTSC  the SARIF log validated against the SARIF 2.1.0 schema of
+#                 npm's @microsoft/sarif-multitool-linux (python3-jsonschema),
+#                 then by the multitool's own validate command
 # A consumer that is not installed skips the test (exit 77) with a message.
 set -euo pipefail
 mode=$1
@@ -46,13 +48,9 @@ case $mode in
     python=/usr/bin/python3
     [ -x "$python" ] && "$python" -c 'import jsonschema' 2>/dev/null ||
       skip "python3-jsonschema is not installed"
-    schema=${PARTSC_SARIF_SCHEMA:-}
-    if [ -z "$schema" ]; then
-      root=$(npm root -g 2>/dev/null || true)
-      schema=$(find "$root/@microsoft/sarif-multitool-linux" -name 'sarif-2.1.0.json' 2>/dev/null |
-        head -n 1 || true)
-    fi
-    [ -n "$schema" ] && [ -f "$schema" ] ||
+    multitool="$(npm root -g 2>/dev/null || true)/@microsoft/sarif-multitool-linux"
+    schema="$multitool/sarif-2.1.0.json"
+    [ -f "$schema" ] ||
       skip "the SARIF schema of npm's @microsoft/sarif-multitool-linux is not installed"
     run --sarif run.sarif
     "$python" - "$schema" run.sarif <<'PY'
@@ -64,10 +62,26 @@ validator = jsonschema.validators.validator_for(schema)(schema)
 errors = sorted(validator.iter_errors(log), key=str)
 for error in errors:
     print("invalid:", error.message, "at", list(error.absolute_path))
-results = log["runs"][0]["results"]
-print(len(results), "results,", len(log["runs"][0]["tool"]["driver"]["rules"]), "rules")
-sys.exit(1 if errors or not results else 0)
+run = log["runs"][0]
+rules = run["tool"]["driver"]["rules"]
+with open("results.txt", "w") as out:
+    for result in run["results"]:
+        place = result["locations"][0]["physicalLocation"]
+        region = place.get("region", {})
+        assert rules[result["ruleIndex"]]["id"] == result["ruleId"]
+        print(result["ruleId"], result["level"], place["artifactLocation"]["uri"],
+              region.get("startLine"), region.get("startColumn"), file=out)
+sys.exit(1 if errors or not run["results"] else 0)
 PY
+    diff -u "$here/expected-sarif.txt" results.txt
+    # The multitool's own rules: warnings are advice, an error fails.
+    if [ -x "$multitool/Sarif.Multitool" ]; then
+      "$multitool/Sarif.Multitool" validate -o checked.sarif run.sarif >validate.txt 2>&1 || true
+      if grep -E ': error [A-Z]+[0-9]+:|^Unhandled' validate.txt; then
+        exit 1
+      fi
+      grep -q 'Analysis completed successfully' validate.txt || { cat validate.txt; exit 1; }
+    fi
     ;;
   *)
     echo "usage: consumers_test.sh vim|jq|sarif PARTSC" >&2
