@@ -1,6 +1,8 @@
 #include "compiler/compile_passes.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 #include "compiler/member_line.h"
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
+#include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
@@ -85,6 +88,8 @@ struct Compile {
   std::string titleText;
   std::string sizeName;
   LinePieces pieces;  // where each line lies in the file, for the diagnostics
+  bool firstPass = true;
+  bool carriageReturnSeen = false;
 
   explicit Compile(const std::string& path) : inputPath(path) {}
   ~Compile() { ClearReportLine(); }
@@ -100,6 +105,9 @@ struct Compile {
     TrimLineEnd(line);
     ++lineNumber;
     SetReportLine({lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    if (firstPass) {
+      LintLineEnd(pieces, line, carriageReturnSeen);
+    }
     return true;
   }
 
@@ -108,10 +116,21 @@ struct Compile {
     input.Fseek(0, kSeekStart);
     lineNumber = 0;
     pieces = LinePieces();
+    firstPass = false;
   }
 
   bool HasCommon() const { return commonLine != -1; }
 };
+
+// Letters, digits, ".", "_", "-" and "+": a name every file system keeps as
+// it is, that no shell splits, and that is not "." or "..".
+bool IsPortableName(std::string_view name) {
+  const auto portable = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '_' || c == '-' ||
+           c == '+';
+  };
+  return OvFile::IsPlainName(name) && std::all_of(name.begin(), name.end(), portable);
+}
 
 // $$PARTS: the first one names the parts; a later one is only warned about.
 int Pass1Parts(Compile& c) {
@@ -125,6 +144,11 @@ int Pass1Parts(Compile& c) {
     return kCompilePartsLine;
   }
   dbgprint(kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
+  if (!IsPortableName(c.partsName)) {
+    ReportWarning(Warning::kPartsName,
+                  "Parts name \"" + c.partsName + "\" is not a plain file name",
+                  static_cast<int>(c.line.find('!')));
+  }
   return kCompileOk;
 }
 
@@ -162,6 +186,7 @@ void Pass1Common(Compile& c) {
 int Pass1CommonMember(Compile& c) {
   const char first = FirstChar(c.line);
   if (first == 's' || first == 'p') {
+    LintFields(c.line, FieldsOfLine(c.line));
     return CompileMemberLine(c.line, c.lineNumber) != 0 ? kCompileMemberLine : kCompileOk;
   }
   if (first != '/') {
@@ -177,7 +202,15 @@ int Pass1Size(Compile& c) {
     ++c.sizeCount;
     return kCompileOk;
   }
-  return result == kTableFull ? kCompileOk : result;
+  if (result != kTableFull) {
+    return result;
+  }
+  std::string name;
+  ExtractField(c.line, '"', kSizeNameMax, name);
+  ReportWarning(Warning::kSizeDropped,
+                "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
+                static_cast<int>(c.line.find('"')));
+  return kCompileOk;
 }
 
 // Pass 1: one line. Answers 0 to go on, or the compile's failure code.
@@ -194,6 +227,8 @@ int Pass1Line(Compile& c, bool& ended) {
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
+    LintKeywordLine(line, c.partsSeen);
+    LintFields(line, FieldsOfLine(line));
   }
   if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
     return kCompilePartsLine;
@@ -202,8 +237,11 @@ int Pass1Line(Compile& c, bool& ended) {
     ended = true;
     return kCompileOk;
   }
-  if (FirstChar(line) == 't' && CompileMacroLine(line, c.lineNumber) != 0) {
-    return kNoMemory;
+  if (FirstChar(line) == 't') {
+    LintFields(line, FieldsOfLine(line));
+    if (CompileMacroLine(line, c.lineNumber) != 0) {
+      return kNoMemory;
+    }
   }
   if (keyword("$$SPEC")) {
     Pass1Spec(c);
@@ -212,6 +250,9 @@ int Pass1Line(Compile& c, bool& ended) {
     Pass1Apg(c);
   }
   if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
+    if (FirstChar(line) == '$') {
+      LintFields(line, FieldsOfLine(line));
+    }
     CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
   }
   if (keyword("$$COMMON")) {
@@ -276,6 +317,7 @@ int Pass2Line(Compile& c, bool& ended) {
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
     const char first = FirstChar(line);
     if (first == 's' || first == 'p') {
+      LintFields(line, FieldsOfLine(line));
       if (CompileMemberLine(line, c.lineNumber) != 0) {
         return kCompileMemberLine;
       }

@@ -1,10 +1,13 @@
 #include "driver/run_driver.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "compiler/compile_passes.h"
+#include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
 #include "driver/file_actions.h"
 #include "listing/listing.h"
@@ -37,13 +40,32 @@ bool ReadControlName(std::string& name) {
   return console.Fgets(name, kConsoleBuffer);
 }
 
+// What the walk of a control file keeps from one input to the next.
+struct Walk {
+  OvFileIO& runLog;
+  std::set<std::string> written;  // the parts files of this run
+};
+
+// A parts file written a second time in one run replaces the first.
+void NoteWritten(Walk& walk, const std::string& outputPath) {
+  if (outputPath.empty() || walk.written.insert(outputPath).second) {
+    return;
+  }
+  ReportWarning(Warning::kPartsFileTwice, "Parts file " + outputPath +
+                                              " written again in this run: the earlier one is "
+                                              "now its backup");
+}
+
 // Compiles one input and lists the new parts file; a parts file that cannot
 // be read back is removed. True when the input compiled and listed.
-bool ProcessInput(const std::string& line, OvFileIO& runLog) {
+bool ProcessInput(const std::string& line, Walk& walk) {
+  OvFileIO& runLog = walk.runLog;
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
   dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
-  if (CompilePartsSource(inputPath, outputPath) != 0) {
+  const int compiled = CompilePartsSource(inputPath, outputPath);
+  NoteWritten(walk, outputPath);
+  if (compiled != 0) {
     return false;
   }
   if (ListPartsFile(outputPath, runLog) == 0) {
@@ -61,15 +83,24 @@ bool ProcessInput(const std::string& line, OvFileIO& runLog) {
 }
 
 // Walks the control file; true when any input failed.
-bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
+bool WalkControlFile(const std::string& controlPath, OvFileIO& control, OvFileIO& runLog) {
   bool anyFailed = false;
+  Walk walk{runLog, {}};
+  LinePieces pieces;
+  bool carriageReturnSeen = false;
+  int lineNumber = 0;
   std::string line;
   while (control.Fgets(line, kControlBuffer)) {
+    pieces.Take(line);
     TrimLineEnd(line);
+    SetReportFile(controlPath);
+    SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    LintLineEnd(pieces, line, carriageReturnSeen);
+    ClearReportLine();
     if (line.empty() || line.front() == '/') {
       continue;
     }
-    if (!ProcessInput(line, runLog)) {
+    if (!ProcessInput(line, walk)) {
       anyFailed = true;
     }
     dbgflush();
@@ -113,7 +144,7 @@ int CompileControlFile(const OvSession& session) {
     CloseErrorLog();
     return kExitStop;
   }
-  const bool anyFailed = WalkControlFile(control, runLog);
+  const bool anyFailed = WalkControlFile(controlPath, control, runLog);
   control.Fclose();
   runLog.Fclose();
   CloseErrorLog();
