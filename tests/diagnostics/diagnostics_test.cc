@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "diagnostics/line_pieces.h"
@@ -191,6 +192,24 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
             "\t*** E *** Not Parts Input File[/x \"y\"]\n\t*** W *** Keyword $$END not found[9]\n"
             "\t*** E *** Input File Open Error\n");
   ResetDiagnostics();
+}
+
+// Every diagnostic that is reported can be explained, under a name of its
+// own; every warning is found by its name without "partsc-".
+TEST(Catalogue, ReportedEntriesHaveUniqueNamesAndExplanations) {
+  std::set<std::string_view> names;
+  for (const CatalogueEntry& entry : Catalogue()) {
+    EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
+    EXPECT_EQ(FindCatalogueEntry(entry.name), &entry);
+    const bool explained = !entry.meaning.empty() && !entry.example.empty() && !entry.fix.empty();
+    EXPECT_EQ(explained, entry.reported) << entry.name;
+  }
+  for (int i = 0; i < kWarningCount; ++i) {
+    Warning warning = Warning::kUnknownKeyword;
+    EXPECT_TRUE(
+        FindWarning(CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(7), warning));
+    EXPECT_EQ(static_cast<int>(warning), i);
+  }
 }
 
 }  // namespace
