@@ -1,6 +1,7 @@
 # bash completion for partsc: its options, and file names where an option
-# takes a file (-p, -c, --control, --decompile, -o, --output) and for every
-# word after --list.
+# takes a file (-p, -c, --control, --decompile, -o, --output, --sarif) and for
+# every word after --list; the formats of --diagnostics-format, the warnings
+# of -W and the diagnostics of --explain.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -13,12 +14,19 @@ _partsc() {
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-p -c --control --strict -q --quiet --list --decompile -o --output
-                 -h --help --version"
+                 -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain"
+  local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
+                  long-line carriage-return parts-name parts-file-twice size-dropped"
   COMPREPLY=()
 
   case $prev in
-    -p | -c | --control | --decompile | -o | --output)
+    -p | -c | --control | --decompile | -o | --output | --sarif)
       _partsc_files "" "$cur"
+      return 0
+      ;;
+    --explain)
+      COMPREPLY=($(compgen -W "all $("${COMP_WORDS[0]}" --explain all 2>/dev/null |
+        sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
       return 0
       ;;
   esac
@@ -27,8 +35,20 @@ _partsc() {
       _partsc_files "-p" "${cur#-p}"
       return 0
       ;;
-    --control=* | --output=* | --decompile=*)
+    --control=* | --output=* | --decompile=* | --sarif=*)
       _partsc_files "${cur%%=*}=" "${cur#*=}"
+      return 0
+      ;;
+    --diagnostics-format=*)
+      COMPREPLY=($(compgen -P "--diagnostics-format=" -W "classic gnu json" -- "${cur#*=}"))
+      return 0
+      ;;
+    -Wno-*)
+      COMPREPLY=($(compgen -P "-Wno-" -W "$warnings all error" -- "${cur#-Wno-}"))
+      return 0
+      ;;
+    -W*)
+      COMPREPLY=($(compgen -P "-W" -W "all error no- $warnings" -- "${cur#-W}"))
       return 0
       ;;
     -*)

@@ -32,6 +32,11 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
   missing+=(libclang-rt-dev)
 have_cmd man || missing+=(man-db)
 have_cmd groff || missing+=(groff-base)
+# The consumers of the structured diagnostics (tests/consumers/).
+have_cmd vim || missing+=(vim-nox)
+have_cmd jq || missing+=(jq)
+/usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || missing+=(python3-jsonschema)
+have_cmd npm || missing+=(npm)
 [ $valgrind -eq 0 ] || have_cmd valgrind || missing+=(valgrind)
 if [ $package -eq 1 ]; then
   have_cmd dpkg-shlibdeps || missing+=(dpkg-dev)
@@ -39,14 +44,23 @@ if [ $package -eq 1 ]; then
   have_cmd lintian || missing+=(lintian)
 fi
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-# Drop repeats while keeping the order.
-mapfile -t missing < <(printf '%s\n' "${missing[@]}" | awk '!seen[$0]++')
-echo "install-deps: installing ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+  # Drop repeats while keeping the order.
+  mapfile -t missing < <(printf '%s\n' "${missing[@]}" | awk '!seen[$0]++')
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The SARIF 2.1.0 schema and validator of npm's @microsoft/sarif-multitool-linux
+# (tests/consumers/); a failed install only makes that test skip.
+multitool="$(npm root -g 2>/dev/null || true)/@microsoft/sarif-multitool-linux"
+if have_cmd npm && [ ! -f "$multitool/sarif-2.1.0.json" ]; then
+  echo "install-deps: installing @microsoft/sarif-multitool-linux with npm"
+  $sudo npm install -g --silent @microsoft/sarif-multitool-linux ||
+    echo "install-deps: npm could not install @microsoft/sarif-multitool-linux"
+fi
+[ ! -f "$multitool/Sarif.Multitool" ] || $sudo chmod a+x "$multitool/Sarif.Multitool"

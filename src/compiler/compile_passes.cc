@@ -1,6 +1,8 @@
 #include "compiler/compile_passes.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,9 +11,11 @@
 #include "compiler/member_line.h"
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
+#include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/line_pieces.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_tables.h"
@@ -83,20 +87,50 @@ struct Compile {
   std::string commonName;
   std::string titleText;
   std::string sizeName;
+  LinePieces pieces;  // where each line lies in the file, for the diagnostics
+  bool firstPass = true;
+  bool carriageReturnSeen = false;
 
   explicit Compile(const std::string& path) : inputPath(path) {}
+  ~Compile() { ClearReportLine(); }
+  Compile(const Compile&) = delete;
+  Compile& operator=(const Compile&) = delete;
 
   bool NextLine() {
     if (!input.Fgets(line, kLineBuffer)) {
+      pieces.EndOfFile();
       return false;
     }
+    pieces.Take(line);
     TrimLineEnd(line);
     ++lineNumber;
+    SetReportLine({lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    if (firstPass) {
+      LintLineEnd(pieces, line, carriageReturnSeen);
+    }
     return true;
+  }
+
+  // Back to the first line, for the second pass.
+  void Rewind() {
+    input.Fseek(0, kSeekStart);
+    lineNumber = 0;
+    pieces = LinePieces();
+    firstPass = false;
   }
 
   bool HasCommon() const { return commonLine != -1; }
 };
+
+// Letters, digits, ".", "_", "-" and "+": a name every file system keeps as
+// it is, that no shell splits, and that is not "." or "..".
+bool IsPortableName(std::string_view name) {
+  const auto portable = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '_' || c == '-' ||
+           c == '+';
+  };
+  return OvFile::IsPlainName(name) && std::all_of(name.begin(), name.end(), portable);
+}
 
 // $$PARTS: the first one names the parts; a later one is only warned about.
 int Pass1Parts(Compile& c) {
@@ -110,6 +144,11 @@ int Pass1Parts(Compile& c) {
     return kCompilePartsLine;
   }
   dbgprint(kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
+  if (!IsPortableName(c.partsName)) {
+    ReportWarning(Warning::kPartsName,
+                  "Parts name \"" + c.partsName + "\" is not a plain file name",
+                  static_cast<int>(c.line.find('!')));
+  }
   return kCompileOk;
 }
 
@@ -147,6 +186,7 @@ void Pass1Common(Compile& c) {
 int Pass1CommonMember(Compile& c) {
   const char first = FirstChar(c.line);
   if (first == 's' || first == 'p') {
+    LintFields(c.line, FieldsOfLine(c.line));
     return CompileMemberLine(c.line, c.lineNumber) != 0 ? kCompileMemberLine : kCompileOk;
   }
   if (first != '/') {
@@ -162,7 +202,15 @@ int Pass1Size(Compile& c) {
     ++c.sizeCount;
     return kCompileOk;
   }
-  return result == kTableFull ? kCompileOk : result;
+  if (result != kTableFull) {
+    return result;
+  }
+  std::string name;
+  ExtractField(c.line, '"', kSizeNameMax, name);
+  ReportWarning(Warning::kSizeDropped,
+                "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
+                static_cast<int>(c.line.find('"')));
+  return kCompileOk;
 }
 
 // Pass 1: one line. Answers 0 to go on, or the compile's failure code.
@@ -179,6 +227,8 @@ int Pass1Line(Compile& c, bool& ended) {
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
+    LintKeywordLine(line, c.partsSeen);
+    LintFields(line, FieldsOfLine(line));
   }
   if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
     return kCompilePartsLine;
@@ -187,8 +237,11 @@ int Pass1Line(Compile& c, bool& ended) {
     ended = true;
     return kCompileOk;
   }
-  if (FirstChar(line) == 't' && CompileMacroLine(line, c.lineNumber) != 0) {
-    return kNoMemory;
+  if (FirstChar(line) == 't') {
+    LintFields(line, FieldsOfLine(line));
+    if (CompileMacroLine(line, c.lineNumber) != 0) {
+      return kNoMemory;
+    }
   }
   if (keyword("$$SPEC")) {
     Pass1Spec(c);
@@ -197,6 +250,9 @@ int Pass1Line(Compile& c, bool& ended) {
     Pass1Apg(c);
   }
   if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
+    if (FirstChar(line) == '$') {
+      LintFields(line, FieldsOfLine(line));
+    }
     CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
   }
   if (keyword("$$COMMON")) {
@@ -261,6 +317,7 @@ int Pass2Line(Compile& c, bool& ended) {
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
     const char first = FirstChar(line);
     if (first == 's' || first == 'p') {
+      LintFields(line, FieldsOfLine(line));
       if (CompileMemberLine(line, c.lineNumber) != 0) {
         return kCompileMemberLine;
       }
@@ -275,8 +332,7 @@ int Pass2Line(Compile& c, bool& ended) {
 }
 
 int RunPass2(Compile& c) {
-  c.input.Fseek(0, kSeekStart);
-  c.lineNumber = 0;
+  c.Rewind();
   c.sizeLine = -1;
   bool ended = false;
   while (!ended && c.NextLine()) {
@@ -330,8 +386,11 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
   outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
-    dbgprint(kConsoleFatal, "File %s open error\n", outputPath.c_str());
+  const bool plain = OvFile::IsPlainName(c.partsName);
+  if (!plain || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
+    const std::string reason = plain ? LastSystemError() : "not a plain file name";
+    const std::string message = "File " + outputPath + " open error";
+    ReportRunFailure(kDiagPartsFileOpen, message + "\n", message, reason);
     outputPath.clear();
     return kCompileOutputOpen;
   }
@@ -388,7 +447,7 @@ int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {
   ReportDiagnostic(kDiagInputSection, kSeverityNone, inputPath, 0, {});
   Compile c(inputPath);
   if (!c.input.Fopen(inputPath, "r")) {
-    ReportBare(kSeverityError, kMsgInputFileOpenError);
+    ReportFailure(kMsgInputFileOpenError, LastSystemError());
     return kCompileInputOpen;
   }
   ClearTables();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "compiler/parts_line.h"
+#include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_layout.h"
@@ -135,13 +136,21 @@ int CompileMemberLine(std::string_view line, int lineNumber) {
   int result = 0;
   Message illegal = kMsgIllegalSpec;
   if (line.front() == 's') {
+    LintFieldCut("Spec name", line, '"', kMemberTextBuffer - 1);
     result = AddSpecEntry(quoted, pairs, pairCount, numbers, numberCount);
   } else if (line.front() == 'p') {
     std::string_view field;
     ExtractField(line, '(', kParamTextMax, field);
+    LintFieldCut("Parameter text", line, '(', kParamTextMax);
+    LintFieldCut("Parameter comment", line, '"', kMemberTextBuffer - 1);
+    LintUndefinedMacros(line, field);
     BoundedText room(kParamTextMax);
     bool cut = false;
     const std::string_view text = Expand(field, kParamTextMax, room, cut);
+    if (cut) {
+      ReportWarning(Warning::kTextCut, "Parameter text cut to 64 characters after its macros",
+                    static_cast<int>(line.find('(')));
+    }
     result = AddParamEntry(quoted, text, pairs, pairCount, bang);
     illegal = kMsgIllegalParam;
   } else {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/ov_memory.h"
@@ -200,6 +201,8 @@ int CompileMacroLine(std::string_view line, int lineNumber) {
     ReportLine(kSeverityWarning, kMsgMacroValueNothing, lineNumber);
     return 0;
   }
+  LintFieldCut("Macro name", line, '!', kMacroTextMax);
+  LintFieldCut("Macro value", line, '(', kMacroTextMax);
   const int result = DefineMacro(name, value);
   if (result != 0) {
     ReportBare(kSeverityError, kMsgMemoryAllocateError);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_state.h"
@@ -54,6 +55,7 @@ void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, Apg
     return;
   }
   const char* keyword = ViewNameTable[view].keyword;
+  LintViewKeyword(line, keyword);
   if (ViewDefined()[view] == 1) {
     Warn(std::string(keyword) + " already defined", lineNumber);
     return;
@@ -67,6 +69,7 @@ void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, Apg
   // view text, before it is compared, so two names equal in their first 31
   // characters are the same name.
   if (name.size() > static_cast<size_t>(kApgTextMax)) {
+    LintCut("APG name", name.size(), kApgTextMax, static_cast<int>(line.find('!')));
     name.resize(kApgTextMax);
   }
   if (NameTaken(name, names)) {
@@ -78,6 +81,7 @@ void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, Apg
   std::string comment;
   ExtractField(line, '"', kViewFieldMax, comment);
   if (comment.size() > static_cast<size_t>(kApgTextMax)) {
+    LintCut("APG comment", comment.size(), kApgTextMax, static_cast<int>(line.find('"')));
     comment.resize(kApgTextMax);
   }
   comments[view] = comment;

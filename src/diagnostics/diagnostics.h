@@ -2,8 +2,11 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "diagnostics/catalogue.h"
 
 namespace partsc {
 
@@ -100,6 +103,82 @@ inline void ReportLine(const char* severity, Message message, int lineNumber) {
 inline void ReportBare(const char* severity, Message message) {
   ReportDiagnostic(kDiagBare, severity, MessageTable[message], 0, {});
 }
+
+// One diagnostic as the structured formats see it. The error log and the
+// console keep their own fixed lines; a record carries what they leave out.
+struct DiagnosticRecord {
+  DiagnosticId id = 0;
+  std::string file;  // the file it is about, as the run names it; empty: none
+  int line = 0;      // the physical line in that file; 0: none
+  int column = 0;    // from 1; 0: none
+  Severity severity = Severity::kError;
+  std::string message;  // the message text (for table rows, the row's text)
+  int logLine = 0;      // the line number the error log shows; 0: none
+  std::string extra;    // the extra text the error log shows in brackets
+  std::string reason;   // the system's reason for an I/O failure
+};
+
+// Receives every record of the run; Finish comes once at its end and answers
+// false when what the sink writes could not be written.
+class DiagnosticSink {
+ public:
+  virtual ~DiagnosticSink() = default;
+  virtual void Emit(const DiagnosticRecord& record) = 0;
+  virtual bool Finish() { return true; }
+};
+
+// How diagnostics show on the console: the error-log lines echoed on standard
+// output (the default), or one record a line on standard error instead.
+enum class DiagnosticsFormat { kClassic, kGnu, kJson };
+
+// The line being read: the number the error log counts (pieces of at most
+// 79 characters), the line in the file, and the column of the piece's first
+// character. `text` stays valid until the next line is read.
+struct LinePosition {
+  int logLine = 0;
+  int physicalLine = 0;
+  int startColumn = 1;
+  std::string_view text;
+};
+
+// Structured output: the format of the console, and sinks beside it (the
+// console's own sink is made here).
+void SetDiagnosticsFormat(DiagnosticsFormat format);
+DiagnosticsFormat CurrentDiagnosticsFormat();
+void AddDiagnosticSink(std::unique_ptr<DiagnosticSink> sink);
+// Ends every sink and drops them; false when a sink could not write.
+bool FinishDiagnostics();
+
+// What diagnostics point at: the file (the error log's mode 0 and mode 2 set
+// it too) and the line being read.
+void SetReportFile(std::string_view path);
+void SetReportLine(const LinePosition& position);
+void ClearReportLine();
+
+// A bare message with the system's reason for a failed open or write.
+void ReportFailure(Message message, std::string_view reason);
+// A failure of the whole run (the control file, the run log, a parts file
+// that cannot be opened): its fixed console line at level 4 in the classic
+// format, a record otherwise.
+void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string_view message,
+                      std::string_view reason);
+
+// Warnings for silent changes: off until enabled.
+void EnableWarning(Warning warning, bool enabled);
+bool WarningEnabled(Warning warning);
+// One -W option without its "-W": "all", "error", "NAME" or "no-NAME" (also
+// "no-all", "no-error"); false for a name that is no warning.
+bool ApplyWarningOption(std::string_view option);
+// -Werror: a run that reported any warning ends with 1.
+bool WarningsAreErrors();
+// Reports an enabled warning about the line being read (`index`: the
+// character it is about, or -1), or about the file when no line is being
+// read. In the classic format it shows on the console only, as a "W" line.
+void ReportWarning(Warning warning, std::string_view message, int index = -1);
+// Warnings of any kind reported since the run began.
+int WarningsReported();
+// Back to the start: classic format, no sinks, no warnings; for tests.
+void ResetDiagnostics();
 
 // The name of the error log for a control file path: the part after the last
 // "/" followed by ".LOG"; a path without "/" is taken whole.

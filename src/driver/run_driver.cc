@@ -1,10 +1,14 @@
 #include "driver/run_driver.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "compiler/compile_passes.h"
+#include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/line_pieces.h"
+#include "diagnostics/sinks.h"
 #include "driver/file_actions.h"
 #include "listing/listing.h"
 #include "partsfile/parts_file.h"
@@ -36,13 +40,32 @@ bool ReadControlName(std::string& name) {
   return console.Fgets(name, kConsoleBuffer);
 }
 
+// What the walk of a control file keeps from one input to the next.
+struct Walk {
+  OvFileIO& runLog;
+  std::set<std::string> written;  // the parts files of this run
+};
+
+// A parts file written a second time in one run replaces the first.
+void NoteWritten(Walk& walk, const std::string& outputPath) {
+  if (outputPath.empty() || walk.written.insert(outputPath).second) {
+    return;
+  }
+  ReportWarning(Warning::kPartsFileTwice, "Parts file " + outputPath +
+                                              " written again in this run: the earlier one is "
+                                              "now its backup");
+}
+
 // Compiles one input and lists the new parts file; a parts file that cannot
 // be read back is removed. True when the input compiled and listed.
-bool ProcessInput(const std::string& line, OvFileIO& runLog) {
+bool ProcessInput(const std::string& line, Walk& walk) {
+  OvFileIO& runLog = walk.runLog;
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
   dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
-  if (CompilePartsSource(inputPath, outputPath) != 0) {
+  const int compiled = CompilePartsSource(inputPath, outputPath);
+  NoteWritten(walk, outputPath);
+  if (compiled != 0) {
     return false;
   }
   if (ListPartsFile(outputPath, runLog) == 0) {
@@ -54,20 +77,30 @@ bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   if (OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
+  SetReportFile(outputPath);
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
   return false;
 }
 
 // Walks the control file; true when any input failed.
-bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
+bool WalkControlFile(const std::string& controlPath, OvFileIO& control, OvFileIO& runLog) {
   bool anyFailed = false;
+  Walk walk{runLog, {}};
+  LinePieces pieces;
+  bool carriageReturnSeen = false;
+  int lineNumber = 0;
   std::string line;
   while (control.Fgets(line, kControlBuffer)) {
+    pieces.Take(line);
     TrimLineEnd(line);
+    SetReportFile(controlPath);
+    SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    LintLineEnd(pieces, line, carriageReturnSeen);
+    ClearReportLine();
     if (line.empty() || line.front() == '/') {
       continue;
     }
-    if (!ProcessInput(line, runLog)) {
+    if (!ProcessInput(line, walk)) {
       anyFailed = true;
     }
     dbgflush();
@@ -79,13 +112,17 @@ bool WalkControlFile(OvFileIO& control, OvFileIO& runLog) {
 int CompileControlFile(const OvSession& session) {
   std::string name = session.ControlName();
   if (name.empty() && !ReadControlName(name)) {
-    dbgprint(kConsoleFatal, "\n%s: no control file name: standard input ended\n",
-             session.ProgramName().c_str());
+    const std::string line =
+        "\n" + session.ProgramName() + ": no control file name: standard input ended\n";
+    ReportRunFailure(kDiagNoControlName, line, "No control file name", "standard input ended");
     return kExitStop;
   }
   // The name as typed or given with -c, without the line end and blanks.
   OvStringUtil::TrimRight(name);
   if (name.empty()) {
+    const std::string line =
+        session.ProgramName() + ": no control file name: the answer is empty\n";
+    ReportRunFailure(kDiagNoControlName, line, "No control file name", "the answer is empty");
     return kExitStop;
   }
   const std::string controlPath = OvFile::ToFullPath(kClassControl, name, false, true);
@@ -94,22 +131,67 @@ int CompileControlFile(const OvSession& session) {
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
-    dbgprint(kConsoleFatal, "\t*** E *** Input Control File Open Error\n");
+    ReportRunFailure(kDiagControlOpen, "\t*** E *** Input Control File Open Error\n",
+                     "Input Control File Open Error", LastSystemError());
     CloseErrorLog();
     return kExitStop;
   }
   OvFileIO runLog;
   if (!runLog.Fopen(kRunLogName, "w")) {
-    dbgprint(kConsoleFatal, "Log file TALVIREN.LOG open error\n");
+    ReportRunFailure(kDiagRunLogOpen, "Log file TALVIREN.LOG open error\n",
+                     "Log file TALVIREN.LOG open error", LastSystemError());
     control.Fclose();
     CloseErrorLog();
     return kExitStop;
   }
-  const bool anyFailed = WalkControlFile(control, runLog);
+  const bool anyFailed = WalkControlFile(controlPath, control, runLog);
   control.Fclose();
   runLog.Fclose();
   CloseErrorLog();
-  return session.Strict() && anyFailed ? kExitFailed : kExitOk;
+  const bool warningsFail = WarningsAreErrors() && WarningsReported() > 0;
+  return (session.Strict() && anyFailed) || warningsFail ? kExitFailed : kExitOk;
+}
+
+// The diagnostics options of the command line; false with `problem` set when
+// a -W option names no warning.
+bool SetUpDiagnostics(const OvSession& session, std::string& problem) {
+  const std::string& format = session.DiagnosticsFormat();
+  if (format == "gnu") {
+    SetDiagnosticsFormat(DiagnosticsFormat::kGnu);
+  } else if (format == "json") {
+    SetDiagnosticsFormat(DiagnosticsFormat::kJson);
+  }
+  if (!session.SarifPath().empty()) {
+    AddDiagnosticSink(MakeSarifSink(session.SarifPath()));
+  }
+  for (const std::string& option : session.WarningOptions()) {
+    if (!ApplyWarningOption(option)) {
+      problem = "unknown warning option '-W" + option + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A refused command line: what is wrong and where help is, in the words of
+// GNU programs, around the usage line.
+int RefuseCommandLine(int argc, char** argv, const std::string& problem) {
+  const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
+  const std::string shortName = program.substr(program.rfind('/') + 1);
+  if (!problem.empty()) {
+    dbgprint(kConsoleFatal, "%s: %s\n", shortName.c_str(), problem.c_str());
+  }
+  dbgprint(kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
+  dbgprint(kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
+  return kExitStop;
+}
+
+// The compile of a control file with the diagnostics the command line asked
+// for; a SARIF log that cannot be written fails the run.
+int CompileWithDiagnostics(const OvSession& session) {
+  const int status = CompileControlFile(session);
+  const bool written = FinishDiagnostics();
+  return written || status != kExitOk ? status : kExitFailed;
 }
 
 }  // namespace
@@ -117,12 +199,14 @@ int CompileControlFile(const OvSession& session) {
 int RunPartsc(int argc, char** argv) {
   OvSession& session = OvSession::GetInstance();
   if (!session.ParseCommandLine(argc, argv)) {
-    dbgprint(kConsoleFatal, "Usage: %s -pORVA.SET\n",
-             argc > 0 && argv[0] != nullptr ? argv[0] : "partsc");
-    return kExitStop;
+    return RefuseCommandLine(argc, argv, session.Refusal());
   }
   if (session.ExitRequested()) {
     return kExitOk;
+  }
+  std::string problem;
+  if (!SetUpDiagnostics(session, problem)) {
+    return RefuseCommandLine(argc, argv, problem);
   }
   if (initfiles() != 0) {
     return kExitStop;
@@ -132,10 +216,12 @@ int RunPartsc(int argc, char** argv) {
       return ListFiles(session.ListFiles());
     case OvAction::kDecompile:
       return Decompile(session.DecompileFile(), session.DecompileOutput());
+    case OvAction::kExplain:
+      return ExplainDiagnostic(session.ExplainName());
     case OvAction::kCompile:
       break;
   }
-  return CompileControlFile(session);
+  return CompileWithDiagnostics(session);
 }
 
 }  // namespace partsc

@@ -164,4 +164,13 @@ std::string OvFile::CurrentDirectory() {
   return std::string(buffer.data());
 }
 
+std::string OvFile::RelativeToCurrent(std::string_view path) {
+  const std::string current = CurrentDirectory();
+  if (current.empty() || current == "/" || !path.starts_with(current) ||
+      path.size() <= current.size() + 1 || path[current.size()] != '/') {
+    return std::string(path);
+  }
+  return std::string(path.substr(current.size() + 1));
+}
+
 }  // namespace partsc

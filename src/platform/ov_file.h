@@ -55,6 +55,9 @@ class OvFile {
   static void ResetClassDirectories();
   // The current directory of the process; empty when it cannot be told.
   static std::string CurrentDirectory();
+  // `path` relative to the current directory when it lies below it, else
+  // `path` as it stands.
+  static std::string RelativeToCurrent(std::string_view path);
 };
 
 }  // namespace partsc

@@ -122,6 +122,7 @@ bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   struct stat status {};
   if (stream_ != nullptr && ::fstat(::fileno(stream_), &status) == 0 && S_ISDIR(status.st_mode)) {
     Fclose();
+    errno = EISDIR;
   }
   // A buffer larger than the C library's, so that a long source or run log
   // takes few reads and writes; without one the library's own serves.

@@ -30,6 +30,14 @@ constexpr const char* kHelpBody =
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
     "                           of standard output\n"
+    "  --diagnostics-format=FORMAT\n"
+    "                           classic: diagnostics on the console as in the\n"
+    "                           error log (the default); gnu or json: one line\n"
+    "                           each on standard error instead\n"
+    "  --sarif FILE             also write the diagnostics as a SARIF 2.1.0 log\n"
+    "  -Wall, -WNAME, -Wno-NAME warn about silent changes: all, one, or not one\n"
+    "  -Werror                  end with 1 when any warning was reported\n"
+    "  --explain NAME           explain a diagnostic (NAME from its [partsc-...])\n"
     "  -h, --help               print this help and exit\n"
     "  --version                print the version and exit\n";
 
@@ -38,12 +46,13 @@ void PrintHelp(const std::string& programName) {
   std::printf("Usage: %s [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
   std::printf("   or: %s [-p SETTINGS] --list FILE...\n", name);
   std::printf("   or: %s [-p SETTINGS] --decompile FILE [-o OUT]\n", name);
+  std::printf("   or: %s --explain NAME\n", name);
   std::fputs(kHelpBody, stdout);
   std::fflush(stdout);
 }
 
 void PrintVersion() {
-  std::printf("partsc %s\n", PARTSC_VERSION);
+  std::printf("partsc %s\n", ProgramVersion());
   std::fflush(stdout);
 }
 
@@ -66,6 +75,11 @@ void OvSession::Reset() {
   listFiles_.clear();
   decompileFile_.clear();
   decompileOutput_.clear();
+  diagnosticsFormat_.clear();
+  sarifPath_.clear();
+  warningOptions_.clear();
+  explainName_.clear();
+  refusal_.clear();
 }
 
 namespace {
@@ -84,6 +98,10 @@ bool TakeOnce(std::string& setting, std::string_view value) {
 
 bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
+  if (!explainName_.empty()) {
+    action_ = OvAction::kExplain;
+    return !listRequested_ && !decompile && controlName_.empty() && !strict_;
+  }
   if (listRequested_ && decompile) {
     return false;
   }
@@ -146,7 +164,23 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 13> kAll = {{
+  // Diagnostics: the console's format, a SARIF log, warnings, explanations.
+  static constexpr Apply kDiagnosticsFormat = [](OvSession& session, std::string_view value) {
+    const bool known = value == "classic" || value == "gnu" || value == "json";
+    return known && TakeOnce(session.diagnosticsFormat_, value);
+  };
+  static constexpr Apply kSarif = [](OvSession& session, std::string_view value) {
+    return TakeOnce(session.sarifPath_, value);
+  };
+  static constexpr Apply kWarning = [](OvSession& session, std::string_view value) {
+    session.warningOptions_.emplace_back(value);
+    return !value.empty();
+  };
+  static constexpr Apply kExplain = [](OvSession& session, std::string_view value) {
+    return TakeOnce(session.explainName_, value);
+  };
+
+  static constexpr std::array<Option, 17> kAll = {{
       {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},
@@ -160,6 +194,10 @@ struct CommandLineOptions {
       {"-h", false, kHelp},
       {"--help", false, kHelp},
       {"--version", false, kVersion},
+      {"--diagnostics-format", true, kDiagnosticsFormat},
+      {"--sarif", true, kSarif},
+      {"-W", true, kWarning},
+      {"--explain", true, kExplain},
   }};
 
   // The option `argument` names, or null. A short option may carry its value
@@ -200,6 +238,8 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
       accepted = listRequested_;
       if (accepted) {
         listFiles_.emplace_back(argument);
+      } else {
+        refusal_ = "unexpected argument '" + std::string(argument) + "'";
       }
       continue;
     }
@@ -210,24 +250,42 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
     std::optional<std::string_view> attached;
     const CommandLineOptions::Option* option = CommandLineOptions::Find(argument, attached);
     const bool valueFollows = option != nullptr && option->takesValue && !attached;
-    if (option == nullptr || (valueFollows && (i + 1 >= argc || argv[i + 1] == nullptr))) {
+    if (option == nullptr) {
+      refusal_ = "unrecognized option '" + std::string(argument) + "'";
+      accepted = false;
+      break;
+    }
+    if (valueFollows && (i + 1 >= argc || argv[i + 1] == nullptr)) {
+      refusal_ = "option '" + std::string(argument) + "' requires an argument";
       accepted = false;
       break;
     }
     const std::string_view value =
         valueFollows ? std::string_view(argv[++i]) : attached.value_or(std::string_view());
     accepted = option->apply(*this, value);
+    if (!accepted) {
+      refusal_ = "invalid or repeated argument '" + std::string(value) + "' for '" +
+                 std::string(option->name) + "'";
+    }
   }
   if (accepted && !exitRequested_) {
     accepted = SettleAction();
+    refusal_ = accepted ? "" : "options that do not go together";
   }
   if (!accepted) {
-    // A refused command line leaves nothing behind but the program name.
+    // A refused command line leaves nothing behind but the program name and
+    // the reason.
     const std::string programName = programName_;
+    const std::string refusal = refusal_;
     Reset();
     programName_ = programName;
+    refusal_ = refusal;
   }
   return accepted;
+}
+
+const char* ProgramVersion() {
+  return PARTSC_VERSION;
 }
 
 void Complain(const std::string& problem) {

@@ -10,8 +10,8 @@ namespace partsc {
 
 // What a run does: compile the sources of a control file (the default), print
 // the listing of parts files (--list), or write a parts source back from a
-// parts file (--decompile).
-enum class OvAction { kCompile, kList, kDecompile };
+// parts file (--decompile), or explain a diagnostic (--explain).
+enum class OvAction { kCompile, kList, kDecompile, kExplain };
 
 class OvSession {
  public:
@@ -45,6 +45,18 @@ class OvSession {
   const std::string& DecompileFile() const { return decompileFile_; }
   const std::string& DecompileOutput() const { return decompileOutput_; }
 
+  // Diagnostics: --diagnostics-format (empty: the error log's lines on the
+  // console), --sarif FILE, the -W options in command-line order (without the
+  // "-W": "all", "error", "NAME", "no-NAME"), and the name after --explain.
+  const std::string& DiagnosticsFormat() const { return diagnosticsFormat_; }
+  const std::string& SarifPath() const { return sarifPath_; }
+  const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
+  const std::string& ExplainName() const { return explainName_; }
+
+  // Why the command line was refused, in the words of GNU programs
+  // ("unrecognized option '--bogus'"); empty when it was not.
+  const std::string& Refusal() const { return refusal_; }
+
   // Back to the state before any command line; for tests.
   void Reset();
 
@@ -66,7 +78,15 @@ class OvSession {
   std::vector<std::string> listFiles_;
   std::string decompileFile_;
   std::string decompileOutput_;
+  std::string diagnosticsFormat_;
+  std::string sarifPath_;
+  std::vector<std::string> warningOptions_;
+  std::string explainName_;
+  std::string refusal_;
 };
+
+// The version of partsc ("1.0.0").
+const char* ProgramVersion();
 
 // One line on standard error: the program name, ": " and the problem.
 void Complain(const std::string& problem);

@@ -1,8 +1,10 @@
 #include "platform/ov_util.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <limits>
 
@@ -71,6 +73,10 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
   time[1] = static_cast<int16_t>(moment.tm_min);
   time[2] = static_cast<int16_t>(moment.tm_sec);
   time[3] = 0;
+}
+
+std::string LastSystemError() {
+  return std::strerror(errno);
 }
 
 void dbgprint(int level, const char* format, ...) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace partsc {
@@ -17,6 +18,10 @@ class OvUtil {
   // 64 bits and naming a moment the calendar conversion accepts.
   static bool ParseEpoch(std::string_view text, int64_t& seconds);
 };
+
+// The system's words for the error of the last failed call
+// ("No such file or directory").
+std::string LastSystemError();
 
 // Levels of dbgprint.
 inline constexpr int kConsoleProgress = 2;

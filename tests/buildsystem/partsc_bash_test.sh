@@ -9,7 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 mkdir parts
-touch ORVA.SET LIBRARY.CTL parts/bolt.prt
+touch ORVA.SET LIBRARY.CTL parts/bolt.prt run.sarif
 
 # shellcheck source=/dev/null
 source "$completion"
@@ -38,7 +38,7 @@ expect() {
 }
 
 expect "--list" partsc --li
-expect "LIBRARY.CTL ORVA.SET parts" partsc -p ""
+expect "LIBRARY.CTL ORVA.SET parts run.sarif" partsc -p ""
 expect "ORVA.SET" partsc -p O
 expect "-pORVA.SET" partsc -pO
 expect "LIBRARY.CTL" partsc -p ORVA.SET -c L
@@ -51,6 +51,10 @@ expect "--strict" partsc --st
 expect "--help" partsc --he
 expect "-h" partsc -h
 expect "" partsc --bogus
+expect "--diagnostics-format=gnu" partsc --diagnostics-format=g
+expect "-Wno-text-cut" partsc -Wno-te
+expect "-Wunclosed-field -Wundefined-macro -Wunknown-keyword" partsc -Wun
+expect "run.sarif" partsc --sarif ru
 
 if [ "$failures" -ne 0 ]; then
   exit 1

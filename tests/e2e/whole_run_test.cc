@@ -141,5 +141,18 @@ TEST(WholeRun, MemberRecordsHaveTheirExactBytes) {
             "\0\0\0\0\0\0\0\0\0\0\0\0"s);
 }
 
+// -Wsize-dropped names the size that the table could not take, at its line.
+TEST(SizeTableOverflow, WarningNamesTheDroppedSize) {
+  TempDir dir;
+  WriteFile(dir.File("RUN.CTL"), "many.src\n");
+  WriteFile(dir.File("many.src"), ManySizes("EXTRA"));
+  const ProcessResult run =
+      RunPartsc(dir.path(), {"-q", "-Wsize-dropped", "--diagnostics-format=gnu", "-c", "RUN.CTL"});
+  EXPECT_EQ(run.err,
+            "many.src:2052: warning: Size member too many [partsc-size-member-too-many]\n"
+            "many.src:2052:8: warning: Size \"EXTRA\" dropped: a parts file holds at most 2048 "
+            "sizes [partsc-size-dropped]\n");
+}
+
 }  // namespace
 }  // namespace partsc::testing

@@ -1,0 +1,234 @@
+#include "compiler/source_lint.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "compiler/parts_line.h"
+#include "compiler/tokenizer.h"
+#include "diagnostics/diagnostics.h"
+#include "diagnostics/line_pieces.h"
+
+namespace partsc {
+namespace {
+
+constexpr std::array<std::string_view, 10> kKeywords = {"$$PARTS", "$$SPEC",  "$$APG",   "$$COMMON",
+                                                        "$$TITLE", "$$LSORT", "$$CSORT", "$$NSORT",
+                                                        "$$SIZE",  "$$END"};
+
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+// The keyword the line begins with: "$" or "$$" and the letters after it.
+std::string_view LeadingWord(std::string_view line, size_t from) {
+  size_t end = from;
+  while (end < line.size() && IsWordChar(line[end])) {
+    ++end;
+  }
+  return line.substr(0, end);
+}
+
+// The one keyword nearest to `word` within two edits, or empty.
+std::string_view NearestKeyword(std::string_view word) {
+  std::string_view nearest;
+  int best = 3;
+  bool tie = false;
+  for (const std::string_view keyword : kKeywords) {
+    const int distance = EditDistance(word, keyword);
+    tie = distance == best || (tie && distance > best);
+    if (distance < best) {
+      best = distance;
+      nearest = keyword;
+    }
+  }
+  return tie ? std::string_view() : nearest;
+}
+
+void WarnPrefix(std::string_view word, std::string_view keyword) {
+  ReportWarning(Warning::kKeywordPrefix, std::string(word) + " is read as " + std::string(keyword),
+                0);
+}
+
+char Closing(char opening) {
+  switch (opening) {
+    case '(':
+      return ')';
+    case '<':
+      return '>';
+    case '[':
+      return ']';
+    default:
+      return opening;
+  }
+}
+
+// True when the field opened at `open` runs to the end of the line (the
+// parentheses nest, as the field tokenizer takes them).
+bool RunsToEnd(std::string_view line, size_t open) {
+  const char opening = line[open];
+  const char closing = Closing(opening);
+  int depth = 1;
+  for (size_t i = open + 1; i < line.size(); ++i) {
+    if (line[i] == closing) {
+      --depth;
+      if (depth == 0 || opening != '(') {
+        return false;
+      }
+    } else if (line[i] == opening && opening == '(') {
+      ++depth;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void LintFieldCut(std::string_view what, std::string_view line, char delimiter, int limit) {
+  if (!WarningEnabled(Warning::kTextCut)) {
+    return;
+  }
+  std::string_view whole;
+  ExtractField(line, delimiter, static_cast<int>(line.size()), whole);
+  LintCut(what, whole.size(), limit, static_cast<int>(line.find(delimiter)));
+}
+
+void LintUndefinedMacros(std::string_view line, std::string_view text) {
+  if (!WarningEnabled(Warning::kUndefinedMacro) || text.empty()) {
+    return;
+  }
+  const size_t base = static_cast<size_t>(text.data() - line.data());
+  std::string value;
+  for (size_t open = text.find('{'); open != std::string_view::npos;) {
+    const size_t close = text.find('}', open + 1);
+    const std::string_view name = text.substr(
+        open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
+    if (GetMacroValue(name, value) != 0) {
+      ReportWarning(
+          Warning::kUndefinedMacro,
+          "Macro " + std::string(name) + " is not defined: {" + std::string(name) + "} becomes {",
+          static_cast<int>(base + open));
+    }
+    open = close == std::string_view::npos ? close : text.find('{', close + 1);
+  }
+}
+
+int EditDistance(std::string_view from, std::string_view to) {
+  const size_t n = from.size();
+  const size_t m = to.size();
+  std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+  for (size_t i = 0; i <= n; ++i) {
+    d[i][0] = static_cast<int>(i);
+  }
+  for (size_t j = 0; j <= m; ++j) {
+    d[0][j] = static_cast<int>(j);
+  }
+  for (size_t i = 1; i <= n; ++i) {
+    for (size_t j = 1; j <= m; ++j) {
+      const int change = from[i - 1] == to[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      if (i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[n][m];
+}
+
+void LintKeywordLine(std::string_view line, bool partsSeen) {
+  const std::string_view word = LeadingWord(line, 2);
+  for (const std::string_view keyword : kKeywords) {
+    if (line.starts_with(keyword)) {
+      if (word.size() > keyword.size()) {
+        WarnPrefix(word, keyword);
+      }
+      return;
+    }
+  }
+  if (!partsSeen) {
+    return;
+  }
+  std::string message = "Unknown keyword " + std::string(word) + " (the line is skipped)";
+  const std::string_view nearest = NearestKeyword(word);
+  if (!nearest.empty()) {
+    message += "; did you mean " + std::string(nearest) + "?";
+  }
+  ReportWarning(Warning::kUnknownKeyword, message, 0);
+}
+
+void LintViewKeyword(std::string_view line, std::string_view keyword) {
+  const std::string_view word = LeadingWord(line, 1);
+  if (word.size() > keyword.size()) {
+    WarnPrefix(word, keyword);
+  }
+}
+
+void LintFields(std::string_view line, std::string_view delimiters) {
+  if (!WarningEnabled(Warning::kUnclosedField)) {
+    return;
+  }
+  for (const char opening : delimiters) {
+    const size_t open = line.find(opening);
+    if (open == std::string_view::npos || !RunsToEnd(line, open)) {
+      continue;
+    }
+    ReportWarning(Warning::kUnclosedField,
+                  std::string("No closing ") + Closing(opening) + " for the field opened here",
+                  static_cast<int>(open));
+  }
+}
+
+std::string_view FieldsOfLine(std::string_view line) {
+  if (line.starts_with("$$PARTS")) {
+    return "!\"<";
+  }
+  if (line.starts_with("$$SIZE")) {
+    return "\"!";
+  }
+  if (line.starts_with("$$TITLE") || line.starts_with("$$COMMON")) {
+    return "\"";
+  }
+  if (line.starts_with("$$SPEC")) {
+    return "<";
+  }
+  switch (line.empty() ? '\0' : line.front()) {
+    case 't':
+      return "!(";
+    case 's':
+      return "[<\"";
+    case 'p':
+      return "!(<\"";
+    case '$':
+      return "!\"";
+    default:
+      return "";
+  }
+}
+
+void LintLineEnd(const LinePieces& pieces, std::string_view line, bool& carriageReturnSeen) {
+  if (pieces.LineEnded() && pieces.Pieces() > 1) {
+    ReportWarning(Warning::kLongLine, "Line of " + std::to_string(pieces.LineLength()) +
+                                          " characters read as " + std::to_string(pieces.Pieces()) +
+                                          " lines");
+  }
+  if (!carriageReturnSeen && !line.empty() && line.back() == '\r') {
+    carriageReturnSeen = true;
+    ReportWarning(Warning::kCarriageReturn,
+                  "Carriage return at the line end, kept as part of the line (DOS line ends?)",
+                  static_cast<int>(line.size()) - 1);
+  }
+}
+
+void LintCut(std::string_view what, size_t length, int limit, int at) {
+  if (length <= static_cast<size_t>(limit)) {
+    return;
+  }
+  ReportWarning(Warning::kTextCut,
+                std::string(what) + " of " + std::to_string(length) + " characters cut to " +
+                    std::to_string(limit),
+                at);
+}
+
+}  // namespace partsc

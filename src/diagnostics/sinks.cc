@@ -1,0 +1,215 @@
+#include "diagnostics/sinks.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_session.h"
+#include "platform/ov_util.h"
+
+namespace partsc {
+namespace {
+
+std::string_view SeverityWord(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    case Severity::kNote:
+      break;
+  }
+  return "note";
+}
+
+// A JSON string; bytes outside ASCII are taken as Latin-1, so that any file
+// name gives valid JSON.
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u >= 0x20 && u < 0x7f) {
+      out += c;
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", u);
+      out += escape;
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonNumber(int value) {
+  return value > 0 ? std::to_string(value) : "null";
+}
+
+std::string JsonText(std::string_view text) {
+  return text.empty() ? "null" : JsonString(text);
+}
+
+std::string ShownPath(const DiagnosticRecord& record) {
+  return record.file.empty() ? std::string() : OvFile::RelativeToCurrent(record.file);
+}
+
+std::string MessageWithReason(const DiagnosticRecord& record) {
+  return record.reason.empty() ? record.message : record.message + ": " + record.reason;
+}
+
+class ConsoleSink : public DiagnosticSink {
+ public:
+  explicit ConsoleSink(DiagnosticsFormat format) : format_(format) {}
+  void Emit(const DiagnosticRecord& record) override {
+    const std::string line =
+        format_ == DiagnosticsFormat::kJson ? JsonLine(record) : GnuLine(record);
+    dbgprint(kConsoleFatal, "%s\n", line.c_str());
+  }
+
+ private:
+  DiagnosticsFormat format_;
+};
+
+// Percent-encodes a path for a URI; "/" stays.
+std::string UriPath(std::string_view path) {
+  std::string out;
+  for (const char c : path) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool plain = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      out += c;
+      continue;
+    }
+    char escape[4];
+    std::snprintf(escape, sizeof escape, "%%%02X", u);
+    out += escape;
+  }
+  return out;
+}
+
+std::string SarifLevel(Severity severity) {
+  return std::string(SeverityWord(severity));
+}
+
+class SarifSink : public DiagnosticSink {
+ public:
+  explicit SarifSink(std::string path) : path_(std::move(path)) {
+    for (const CatalogueEntry& entry : Catalogue()) {
+      ruleOf_.push_back(entry.reported ? static_cast<int>(rules_.size()) : -1);
+      if (entry.reported) {
+        rules_.push_back(&entry);
+      }
+    }
+  }
+
+  void Emit(const DiagnosticRecord& record) override { records_.push_back(record); }
+
+  bool Finish() override {
+    OvFileIO out;
+    if (!out.Fopen(path_, "w")) {
+      Complain("cannot write the SARIF log " + path_ + ": " + LastSystemError());
+      return false;
+    }
+    const std::string text = Document();
+    out.Fprintf("%s", text.c_str());
+    out.Fclose();
+    return true;
+  }
+
+ private:
+  std::string Rule(const CatalogueEntry& entry) const {
+    std::string rule = "{\"id\": " + JsonString(entry.name) +
+                       ", \"shortDescription\": {\"text\": " + JsonString(entry.text) + "}";
+    if (!entry.meaning.empty()) {
+      rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
+    }
+    return rule + ", \"defaultConfiguration\": {\"level\": \"" + SarifLevel(entry.severity) +
+           "\"}}";
+  }
+
+  static std::string Location(const DiagnosticRecord& record) {
+    const std::string shown = ShownPath(record);
+    const bool relative = !shown.empty() && shown.front() != '/';
+    std::string location = "{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
+                           JsonString(relative ? UriPath(shown) : "file://" + UriPath(shown));
+    location += relative ? ", \"uriBaseId\": \"SRCROOT\"}" : "}";
+    if (record.line > 0) {
+      location += ", \"region\": {\"startLine\": " + std::to_string(record.line);
+      location += record.column > 0 ? ", \"startColumn\": " + std::to_string(record.column) : "";
+      location += "}";
+    }
+    return location + "}}";
+  }
+
+  std::string Result(const DiagnosticRecord& record) const {
+    const CatalogueEntry& entry = CatalogueOf(record.id);
+    const int rule = ruleOf_[static_cast<size_t>(record.id)];
+    std::string result = "{\"ruleId\": " + JsonString(entry.name);
+    result += rule >= 0 ? ", \"ruleIndex\": " + std::to_string(rule) : "";
+    result += ", \"level\": \"" + SarifLevel(record.severity) + "\"";
+    result += ", \"message\": {\"text\": " + JsonString(MessageWithReason(record)) + "}";
+    if (!record.file.empty()) {
+      result += ", \"locations\": [" + Location(record) + "]";
+    }
+    return result + "}";
+  }
+
+  std::string Document() const {
+    std::string doc =
+        "{\"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"version\": "
+        "\"2.1.0\", \"runs\": [{\"tool\": {\"driver\": {\"name\": \"partsc\", \"version\": " +
+        JsonString(ProgramVersion()) + ", \"rules\": [";
+    for (size_t i = 0; i < rules_.size(); ++i) {
+      doc += (i == 0 ? "\n" : ",\n") + Rule(*rules_[i]);
+    }
+    doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
+           JsonString("file://" + UriPath(OvFile::CurrentDirectory()) + "/") + "}}";
+    doc += ", \"results\": [";
+    for (size_t i = 0; i < records_.size(); ++i) {
+      doc += (i == 0 ? "\n" : ",\n") + Result(records_[i]);
+    }
+    return doc + "]}]}\n";
+  }
+
+  std::string path_;
+  std::vector<const CatalogueEntry*> rules_;
+  std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
+  std::vector<DiagnosticRecord> records_;
+};
+
+}  // namespace
+
+std::string GnuLine(const DiagnosticRecord& record) {
+  std::string line = record.file.empty() ? std::string("partsc") : ShownPath(record);
+  if (record.line > 0) {
+    line += ":" + std::to_string(record.line);
+    line += record.column > 0 ? ":" + std::to_string(record.column) : "";
+  }
+  line += ": " + std::string(SeverityWord(record.severity)) + ": " + MessageWithReason(record);
+  return line + " [" + std::string(CatalogueOf(record.id).name) + "]";
+}
+
+std::string JsonLine(const DiagnosticRecord& record) {
+  std::string line = "{\"file\": " + JsonText(ShownPath(record));
+  line += ", \"line\": " + JsonNumber(record.line);
+  line += ", \"column\": " + JsonNumber(record.column);
+  line += ", \"severity\": \"" + std::string(SeverityWord(record.severity)) + "\"";
+  line += ", \"name\": " + JsonString(CatalogueOf(record.id).name);
+  line += ", \"message\": " + JsonString(record.message);
+  line += ", \"log_line\": " + JsonNumber(record.logLine);
+  line += ", \"extra\": " + JsonText(record.extra);
+  return line + ", \"reason\": " + JsonText(record.reason) + "}";
+}
+
+std::unique_ptr<DiagnosticSink> MakeConsoleSink(DiagnosticsFormat format) {
+  return std::make_unique<ConsoleSink>(format);
+}
+
+std::unique_ptr<DiagnosticSink> MakeSarifSink(const std::string& path) {
+  return std::make_unique<SarifSink>(path);
+}
+
+}  // namespace partsc

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Real consumers of partsc's structured diagnostics, run on the library in
+# library/ (a maintainer's ordinary mistakes):
+#   vim PARTSC    the GNU lines loaded by vim's quickfix with its default
+#                 errorformat; file, line and column of each entry
+#   jq PARTSC     the JSON lines read by jq
+#   sarif PARTSC  the SARIF log validated against the SARIF 2.1.0 schema of
+#                 npm's @microsoft/sarif-multitool-linux (python3-jsonschema),
+#                 then by the multitool's own validate command
+# A consumer that is not installed skips the test (exit 77) with a message.
+set -euo pipefail
+mode=$1
+partsc=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$here"/library/* "$work"/
+cd "$work"
+export SOURCE_DATE_EPOCH=1700000000
+
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+
+# The partsc run every consumer reads.
+run() {
+  "$partsc" -q -Wall "$@" -c LIB.CTL >stdout.txt 2>stderr.txt || true
+}
+
+case $mode in
+  vim)
+    command -v vim >/dev/null || skip "vim is not installed (Debian package vim-nox)"
+    run --diagnostics-format=gnu
+    vim -es -N -u NONE -i NONE -c 'set errorformat&' -c 'cfile stderr.txt' \
+      -c 'call writefile(map(filter(getqflist(), "v:val.valid"), "bufname(v:val.bufnr) . \":\" . v:val.lnum . \":\" . v:val.col"), "quickfix.txt")' \
+      -c 'qa!'
+    diff -u "$here/expected-quickfix.txt" quickfix.txt
+    ;;
+  jq)
+    command -v jq >/dev/null || skip "jq is not installed (Debian package jq)"
+    run --diagnostics-format=json
+    jq -r '[.file, .line, .column, .severity, .name, .log_line] | map(tostring) | join(" ")' \
+      stderr.txt >records.txt
+    diff -u "$here/expected-records.txt" records.txt
+    ;;
+  sarif)
+    python=/usr/bin/python3
+    [ -x "$python" ] && "$python" -c 'import jsonschema' 2>/dev/null ||
+      skip "python3-jsonschema is not installed"
+    multitool="$(npm root -g 2>/dev/null || true)/@microsoft/sarif-multitool-linux"
+    schema="$multitool/sarif-2.1.0.json"
+    [ -f "$schema" ] ||
+      skip "the SARIF schema of npm's @microsoft/sarif-multitool-linux is not installed"
+    run --sarif run.sarif
+    "$python" - "$schema" run.sarif <<'PY'
+import json, sys
+import jsonschema
+schema = json.load(open(sys.argv[1], encoding="utf-8-sig"))
+log = json.load(open(sys.argv[2]))
+validator = jsonschema.validators.validator_for(schema)(schema)
+errors = sorted(validator.iter_errors(log), key=str)
+for error in errors:
+    print("invalid:", error.message, "at", list(error.absolute_path))
+run = log["runs"][0]
+rules = run["tool"]["driver"]["rules"]
+with open("results.txt", "w") as out:
+    for result in run["results"]:
+        place = result["locations"][0]["physicalLocation"]
+        region = place.get("region", {})
+        assert rules[result["ruleIndex"]]["id"] == result["ruleId"]
+        print(result["ruleId"], result["level"], place["artifactLocation"]["uri"],
+              region.get("startLine"), region.get("startColumn"), file=out)
+sys.exit(1 if errors or not run["results"] else 0)
+PY
+    diff -u "$here/expected-sarif.txt" results.txt
+    # The multitool's own rules: warnings are advice, an error fails.
+    if [ -x "$multitool/Sarif.Multitool" ]; then
+      "$multitool/Sarif.Multitool" validate -o checked.sarif run.sarif >validate.txt 2>&1 || true
+      if grep -E ': error [A-Z]+[0-9]+:|^Unhandled' validate.txt; then
+        exit 1
+      fi
+      grep -q 'Analysis completed successfully' validate.txt || { cat validate.txt; exit 1; }
+    fi
+    ;;
+  *)
+    echo "usage: consumers_test.sh vim|jq|sarif PARTSC" >&2
+    exit 2
+    ;;
+esac
