@@ -180,6 +180,7 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
        "$$PARTS !x!\n$$SPEC <1,256>\n" + views +
            "$$COMMON\ns [256] <1,1>\"C\"\n$$SIZE \"BB\"\n$$SIZE \"A\"\ns [512] <256,0>\"S\"\n",
        {"s [256] <1,1> \"C\"", "s [512] <256,0> \"S\""}},
+      {"a spec record with no spec file", "$$PARTS !x!\n$$SPEC <0,1>\n" + views, {"$$SPEC <0,1>"}},
       {"a spec name holding a bracket",
        "$$PARTS !x!\n" + views + "$$SIZE \"A\"\ns [] <1,1>\"a[2]\"\n",
        {"s [] <1,1> \"a[2]\""}},
