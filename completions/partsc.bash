@@ -13,7 +13,7 @@ _partsc() {
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-p -c --control --strict -q --quiet --list --decompile -o --output
-                 -h --help --version"
+                 --force -h --help --version"
   COMPREPLY=()
 
   case $prev in

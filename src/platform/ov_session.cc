@@ -29,7 +29,9 @@ constexpr const char* kHelpBody =
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
-    "                           of standard output\n"
+    "                           of standard output; an existing OUT is not\n"
+    "                           overwritten\n"
+    "  --force                  with -o: overwrite an existing OUT\n"
     "  -h, --help               print this help and exit\n"
     "  --version                print the version and exit\n";
 
@@ -37,7 +39,7 @@ void PrintHelp(const std::string& programName) {
   const char* name = programName.c_str();
   std::printf("Usage: %s [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
   std::printf("   or: %s [-p SETTINGS] --list FILE...\n", name);
-  std::printf("   or: %s [-p SETTINGS] --decompile FILE [-o OUT]\n", name);
+  std::printf("   or: %s [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   std::fputs(kHelpBody, stdout);
   std::fflush(stdout);
 }
@@ -66,6 +68,7 @@ void OvSession::Reset() {
   listFiles_.clear();
   decompileFile_.clear();
   decompileOutput_.clear();
+  force_ = false;
 }
 
 namespace {
@@ -90,7 +93,7 @@ bool OvSession::SettleAction() {
   if ((listRequested_ || decompile) && (!controlName_.empty() || strict_)) {
     return false;
   }
-  if (!decompileOutput_.empty() && !decompile) {
+  if ((!decompileOutput_.empty() && !decompile) || (force_ && decompileOutput_.empty())) {
     return false;
   }
   if (listRequested_ && listFiles_.empty()) {
@@ -135,6 +138,10 @@ struct CommandLineOptions {
   static constexpr Apply kOutput = [](OvSession& session, std::string_view value) {
     return TakeOnce(session.decompileOutput_, value);
   };
+  static constexpr Apply kForce = [](OvSession& session, std::string_view) {
+    session.force_ = true;
+    return true;
+  };
   static constexpr Apply kHelp = [](OvSession& session, std::string_view) {
     PrintHelp(session.programName_);
     session.exitRequested_ = true;
@@ -146,7 +153,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 13> kAll = {{
+  static constexpr std::array<Option, 14> kAll = {{
       {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},
@@ -157,6 +164,7 @@ struct CommandLineOptions {
       {"--decompile", true, kDecompile},
       {"-o", true, kOutput},
       {"--output", true, kOutput},
+      {"--force", false, kForce},
       {"-h", false, kHelp},
       {"--help", false, kHelp},
       {"--version", false, kVersion},

@@ -44,6 +44,8 @@ class OvSession {
   // (empty: standard output).
   const std::string& DecompileFile() const { return decompileFile_; }
   const std::string& DecompileOutput() const { return decompileOutput_; }
+  // --force: the file named with -o may be overwritten.
+  bool Force() const { return force_; }
 
   // Back to the state before any command line; for tests.
   void Reset();
@@ -66,6 +68,7 @@ class OvSession {
   std::vector<std::string> listFiles_;
   std::string decompileFile_;
   std::string decompileOutput_;
+  bool force_ = false;
 };
 
 // One line on standard error: the program name, ": " and the problem.

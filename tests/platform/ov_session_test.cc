@@ -200,6 +200,7 @@ std::string Settings() {
     text += " [" + file + "]";
   }
   text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
+  text += session.Force() ? " force" : "";
   return text;
 }
 
@@ -229,6 +230,9 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--decompile=a.prt", "-o", "a.src", "-q"}, "decompile p= c= quiet d=a.prt o=a.src"},
       {{"-oa.src", "--decompile", "-x.prt"}, "decompile p= c= d=-x.prt o=a.src"},
       {{"--output=a.src", "--decompile", "a.prt", "-pS"}, "decompile p=S c= d=a.prt o=a.src"},
+      {{"--force", "--decompile", "a", "-o", "b"}, "decompile p= c= d=a o=b force"},
+      {{"--decompile", "a", "--force"}, ""},
+      {{"--force"}, ""},
       {{"--list"}, ""},
       {{"--list", "a", "--decompile", "b"}, ""},
       {{"--list", "a", "-c", "R"}, ""},
