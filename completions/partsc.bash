@@ -1,6 +1,6 @@
 # bash completion for partsc: its options, and file names where an option
 # takes a file (-p, -c, --control, --decompile, -o, --output) and for every
-# word after --list.
+# word after --list, directory names after -C.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -8,11 +8,17 @@ _partsc_files() {
   compopt -o filenames 2>/dev/null || true
 }
 
+_partsc_dirs() {
+  local prefix=$1 word=$2 IFS=$'\n'
+  COMPREPLY=($(compgen -d -P "$prefix" -- "$word"))
+  compopt -o filenames 2>/dev/null || true
+}
+
 _partsc() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-p -c --control --strict -q --quiet --list --decompile -o --output
+  local options="-C -p -c --control --strict -q --quiet --list --decompile -o --output
                  --force -h --help --version"
   COMPREPLY=()
 
@@ -21,10 +27,18 @@ _partsc() {
       _partsc_files "" "$cur"
       return 0
       ;;
+    -C)
+      _partsc_dirs "" "$cur"
+      return 0
+      ;;
   esac
   case $cur in
     -p?*)
       _partsc_files "-p" "${cur#-p}"
+      return 0
+      ;;
+    -C?*)
+      _partsc_dirs "-C" "${cur#-C}"
       return 0
       ;;
     --control=* | --output=* | --decompile=*)

@@ -112,6 +112,19 @@ int CompileControlFile(const OvSession& session) {
   return session.Strict() && anyFailed ? kExitFailed : kExitOk;
 }
 
+// Changes into the directories named with -C, in turn. False after one
+// complaint.
+bool ChangeDirectories(const OvSession& session) {
+  for (const std::string& directory : session.Directories()) {
+    std::string reason;
+    if (!OvFile::ChangeDirectory(directory, reason)) {
+      Complain(directory + ": cannot change to the directory: " + reason);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunPartsc(int argc, char** argv) {
@@ -124,7 +137,7 @@ int RunPartsc(int argc, char** argv) {
   if (session.ExitRequested()) {
     return kExitOk;
   }
-  if (initfiles() != 0) {
+  if (!ChangeDirectories(session) || initfiles() != 0) {
     return kExitStop;
   }
   switch (session.Action()) {

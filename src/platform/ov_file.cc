@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace partsc {
@@ -151,6 +152,14 @@ void OvFile::ResetClassDirectories() {
   for (std::string& directory : ClassDirectories()) {
     directory.clear();
   }
+}
+
+bool OvFile::ChangeDirectory(const std::string& path, std::string& reason) {
+  if (::chdir(path.c_str()) == 0) {
+    return true;
+  }
+  reason = std::strerror(errno);
+  return false;
 }
 
 std::string OvFile::CurrentDirectory() {

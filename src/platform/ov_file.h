@@ -53,6 +53,9 @@ class OvFile {
   // Removes an empty directory; 0 when it is gone.
   static int RemoveDirectory(const std::string& path);
   static void ResetClassDirectories();
+  // Makes `path` the current directory of the process; false with the
+  // system's reason in `reason` when it cannot.
+  static bool ChangeDirectory(const std::string& path, std::string& reason);
   // The current directory of the process; empty when it cannot be told.
   static std::string CurrentDirectory();
 };

@@ -19,6 +19,7 @@ constexpr const char* kHelpBody =
     "Compiles the parts source files listed in a control file; without -c the\n"
     "name of the control file is asked for on the console.\n"
     "\n"
+    "  -C DIR, -CDIR            change to the directory DIR before anything else\n"
     "  -p SETTINGS, -pSETTINGS  read the directories of the file classes\n"
     "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS\n"
     "  -c CONTROL, --control CONTROL\n"
@@ -37,9 +38,9 @@ constexpr const char* kHelpBody =
 
 void PrintHelp(const std::string& programName) {
   const char* name = programName.c_str();
-  std::printf("Usage: %s [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
-  std::printf("   or: %s [-p SETTINGS] --list FILE...\n", name);
-  std::printf("   or: %s [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
+  std::printf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
+  std::printf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
+  std::printf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   std::fputs(kHelpBody, stdout);
   std::fflush(stdout);
 }
@@ -69,6 +70,7 @@ void OvSession::Reset() {
   decompileFile_.clear();
   decompileOutput_.clear();
   force_ = false;
+  directories_.clear();
 }
 
 namespace {
@@ -138,6 +140,13 @@ struct CommandLineOptions {
   static constexpr Apply kOutput = [](OvSession& session, std::string_view value) {
     return TakeOnce(session.decompileOutput_, value);
   };
+  static constexpr Apply kDirectory = [](OvSession& session, std::string_view value) {
+    if (value.empty()) {
+      return false;
+    }
+    session.directories_.emplace_back(value);
+    return true;
+  };
   static constexpr Apply kForce = [](OvSession& session, std::string_view) {
     session.force_ = true;
     return true;
@@ -153,7 +162,8 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 14> kAll = {{
+  static constexpr std::array<Option, 15> kAll = {{
+      {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},

@@ -44,6 +44,9 @@ class OvSession {
   // (empty: standard output).
   const std::string& DecompileFile() const { return decompileFile_; }
   const std::string& DecompileOutput() const { return decompileOutput_; }
+  // The directories named with -C, in command-line order: the run changes
+  // into each in turn, relative to the one before, before anything else.
+  const std::vector<std::string>& Directories() const { return directories_; }
   // --force: the file named with -o may be overwritten.
   bool Force() const { return force_; }
 
@@ -69,6 +72,7 @@ class OvSession {
   std::string decompileFile_;
   std::string decompileOutput_;
   bool force_ = false;
+  std::vector<std::string> directories_;
 };
 
 // One line on standard error: the program name, ": " and the problem.

@@ -76,8 +76,8 @@ class SessionTest : public ::testing::Test {
 
 TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"-h"}, "Usage: partsc \\[-p SETTINGS\\] (.|\n)*--version(.|\n)*"},
-      {{"--list", "--help", "--bogus"}, "Usage: partsc \\[-p SETTINGS\\] (.|\n)*"},
+      {{"-h"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*--version(.|\n)*"},
+      {{"--list", "--help", "--bogus"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*"},
       {{"-pA", "--version"}, "partsc [0-9]+\\.[0-9]+\\.[0-9]+\n"}};
   for (const auto& [args, pattern] : cases) {
     std::string out;
@@ -201,6 +201,9 @@ std::string Settings() {
   }
   text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
   text += session.Force() ? " force" : "";
+  for (const std::string& directory : session.Directories()) {
+    text += " C=" + directory;
+  }
   return text;
 }
 
@@ -232,6 +235,10 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--output=a.src", "--decompile", "a.prt", "-pS"}, "decompile p=S c= d=a.prt o=a.src"},
       {{"--force", "--decompile", "a", "-o", "b"}, "decompile p= c= d=a o=b force"},
       {{"--decompile", "a", "--force"}, ""},
+      {{"-C", "a", "-Cb", "-c", "R"}, "compile p= c=R d= o= C=a C=b"},
+      {{"--list", "x", "-C", "-q"}, "list p= c= [x] d= o= C=-q"},
+      {{"-C", ""}, ""},
+      {{"-C"}, ""},
       {{"--force"}, ""},
       {{"--list"}, ""},
       {{"--list", "a", "--decompile", "b"}, ""},
