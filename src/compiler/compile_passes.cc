@@ -18,6 +18,7 @@
 #include "partsfile/parts_writer.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -83,6 +84,7 @@ struct Compile {
   std::string commonName;
   std::string titleText;
   std::string sizeName;
+  std::string outputPath;  // the parts file, once it is open
 
   explicit Compile(const std::string& path) : inputPath(path) {}
 
@@ -229,8 +231,11 @@ int RunPass1(Compile& c) {
   return kCompileOk;
 }
 
-int WriteFailed(Message message) {
+// Reports a failed write of the parts file: the message of the part written,
+// and on standard error the file and the system's reason.
+int WriteFailed(const Compile& c, Message message) {
   ReportBare(kSeverityError, message);
+  Complain(c.outputPath + ": cannot be written: " + PartsFileError());
   return kCompileWriteFailed;
 }
 
@@ -238,7 +243,7 @@ int WriteFailed(Message message) {
 int EndSizeBlock(Compile& c) {
   const std::string_view name = c.sizeName;
   if (WriteMemberList(name) != 0) {
-    return WriteFailed(kMsgDataWriteError);
+    return WriteFailed(c, kMsgDataWriteError);
   }
   DropBlockEntries();
   return kCompileOk;
@@ -336,19 +341,20 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
     return kCompileOutputOpen;
   }
   dbgprint(kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
+  c.outputPath = outputPath;
   FillHeader(c);
 
   if (WriteHeader() != 0) {
-    return WriteFailed(kMsgHeaderWriteError);
+    return WriteFailed(c, kMsgHeaderWriteError);
   }
   if (WriteApgList() != 0) {
-    return WriteFailed(kMsgApgListWriteError);
+    return WriteFailed(c, kMsgApgListWriteError);
   }
   if (c.HasCommon() || c.sizeCount >= 1) {
     BeginMemberLists();
     if (c.HasCommon()) {
       if (WriteMemberList(std::nullopt) != 0) {
-        return WriteFailed(kMsgDataWriteError);
+        return WriteFailed(c, kMsgDataWriteError);
       }
       DropBlockEntries();
     }
@@ -360,7 +366,7 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
     }
   }
   if (WriteSizeList() != 0) {
-    return WriteFailed(kMsgSizeListWriteError);
+    return WriteFailed(c, kMsgSizeListWriteError);
   }
   ClosePartsFile();
   return kCompileOk;

@@ -80,6 +80,14 @@ OvFileIO& ErrorLog() {
 
 }  // namespace
 
+bool ErrorLogIsOpen() {
+  return ErrorLog().IsOpen();
+}
+
+std::string ErrorLogFailure() {
+  return ErrorLog().ErrorText();
+}
+
 std::string ErrorLogName(std::string_view controlPath) {
   const size_t slash = controlPath.rfind('/');
   std::string name(slash == std::string_view::npos ? controlPath : controlPath.substr(slash + 1));

@@ -27,6 +27,16 @@ void CloseErrorLog() {
   ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
 }
 
+// Names a log that could not be written, with the system's `reason`, on
+// standard error. True when there was one.
+bool WriteFailureReported(const std::string& name, const std::string& reason) {
+  if (reason.empty()) {
+    return false;
+  }
+  Complain(name + ": cannot be written: " + reason);
+  return true;
+}
+
 // Asks for the control file name at the console. False when standard input
 // ended before a name could be read.
 bool ReadControlName(std::string& name) {
@@ -91,6 +101,9 @@ int CompileControlFile(const OvSession& session) {
   const std::string controlPath = OvFile::ToFullPath(kClassControl, name, false, true);
   dbgprint(kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   ReportDiagnostic(kDiagOpenLog, kSeverityNone, controlPath, 0, {});
+  // An error log that cannot be opened is not reported; one that was opened
+  // and could not be written is.
+  const bool errorLogOpened = ErrorLogIsOpen();
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
@@ -105,10 +118,14 @@ int CompileControlFile(const OvSession& session) {
     CloseErrorLog();
     return kExitStop;
   }
-  const bool anyFailed = WalkControlFile(control, runLog);
+  bool anyFailed = WalkControlFile(control, runLog);
   control.Fclose();
   runLog.Fclose();
   CloseErrorLog();
+  anyFailed |= WriteFailureReported(kRunLogName, runLog.ErrorText());
+  if (errorLogOpened) {
+    anyFailed |= WriteFailureReported(ErrorLogName(controlPath), ErrorLogFailure());
+  }
   return session.Strict() && anyFailed ? kExitFailed : kExitOk;
 }
 

@@ -40,4 +40,9 @@ void ClosePartsFile() {
   state.ForgetRead();
 }
 
+std::string PartsFileError() {
+  const std::string reason = PartsFileState::Instance().partsFile.ErrorText();
+  return reason.empty() ? std::string("a write fell short") : reason;
+}
+
 }  // namespace partsc

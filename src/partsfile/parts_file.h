@@ -20,5 +20,8 @@ int OpenPartsFile(int mode, const std::string& path);
 // seek that fails.
 bool SeekTo(int64_t position);
 void ClosePartsFile();
+// The system's reason for the first failed write of the parts file since it
+// was opened ("a write fell short" when the system gave none).
+std::string PartsFileError();
 
 }  // namespace partsc

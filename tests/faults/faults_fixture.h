@@ -85,6 +85,7 @@ struct FaultOutcome {
   int64_t operations = 0;  // operations of the armed kind counted in the run
   std::string errorLog;    // the diagnostic lines after "Input File [...]"
   std::string runLog;
+  std::string err;                       // standard error
   std::optional<std::string> partsFile;  // the content, when the file is there
   std::optional<std::string> backup;
 };
@@ -100,16 +101,19 @@ inline std::string DiagnosticLines(const std::string& errorLog) {
 }
 
 // Runs `body` in the current directory with the console captured, the error
-// log of kControlName open and the run log TALVIREN.LOG open for `body`.
+// log of kControlName open and the run log TALVIREN.LOG open for `body`;
+// answers what went to standard error.
 template <class Body>
-void WithLogs(Body body) {
+std::string WithLogs(Body body) {
   CaptureFd console(1);
+  CaptureFd err(2);
   ReportDiagnostic(kDiagOpenLog, kSeverityNone, kControlName, 0, {});
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
   body(runLog);
   runLog.Fclose();
   ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
+  return err.Text();
 }
 
 // Compiles `source` in a fresh directory where an older parts file of the same
@@ -130,7 +134,7 @@ inline FaultOutcome RunWithFault(const FaultSource& source, OvFaultKind kind, in
   WriteFile(partsPath, kOlderContent);
 
   FaultOutcome outcome;
-  WithLogs([&](OvFileIO& runLog) {
+  const std::string err = WithLogs([&](OvFileIO& runLog) {
     OvFaults::Reset();
     OvFaults::Arm(kind, n, persistent);
     std::string outputPath;
@@ -152,6 +156,7 @@ inline FaultOutcome RunWithFault(const FaultSource& source, OvFaultKind kind, in
   outcome.errorLog =
       DiagnosticLines(ReplaceAll(ReadFile(dir.File(kErrorLogName)), dir.path(), "$DIR"));
   outcome.runLog = ReplaceAll(ReadFile(dir.File("TALVIREN.LOG")), dir.path(), "$DIR");
+  outcome.err = ReplaceAll(err, dir.path(), "$DIR");
   outcome.partsFile = ContentOf(partsPath);
   outcome.backup = ContentOf(partsPath + (OvFile::IsLowerCase(source.partsFile) ? ".old" : ".OLD"));
   return outcome;

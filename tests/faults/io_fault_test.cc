@@ -54,6 +54,7 @@ void CheckReadLoop(const FaultSource&, const FaultLoop& loop) {
     EXPECT_GE(run.list, previousCode);
     previousCode = run.list;
     EXPECT_EQ(run.errorLog, loop.clean.errorLog + kDeleteLine);
+    EXPECT_EQ(run.err, "");
     EXPECT_TRUE(loop.clean.runLog.starts_with(run.runLog)) << run.runLog;
     EXPECT_FALSE(run.partsFile);
     EXPECT_EQ(run.backup, kOlderContent);
@@ -78,6 +79,8 @@ void CheckWriteLoop(const FaultSource& source, const FaultLoop& loop) {
     EXPECT_GE(message, previous);
     previous = message;
     EXPECT_EQ(run.list, -1);
+    EXPECT_EQ(run.err, "partsc: $DIR/" + source.partsFile +
+                           ": cannot be written: No space left on device\n");
     EXPECT_EQ(run.runLog, "");
     EXPECT_TRUE(run.partsFile);
     EXPECT_EQ(run.backup, kOlderContent);

@@ -113,7 +113,10 @@ std::string CaptureFd::Text() {
 
 }  // namespace partsc::testing
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
 
 namespace partsc::testing {
 
@@ -136,6 +139,11 @@ ProcessResult RunProcess(const std::string& binary, const ProcessOptions& option
       _exit(127);
     }
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
+      _exit(127);
+    }
+    const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+    if (options.fileSizeLimit > 0 &&
+        (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
       _exit(127);
     }
     for (const std::string& name : options.unsetEnv) {

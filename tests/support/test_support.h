@@ -84,6 +84,9 @@ struct ProcessOptions {
   // Variables to set (name, value) and to remove, on top of this process's.
   std::vector<std::pair<std::string, std::string>> env;
   std::vector<std::string> unsetEnv;
+  // Above 0: no file of the child may grow beyond this many bytes, and a
+  // write beyond it fails (SIGXFSZ ignored) as on a full disk.
+  uint64_t fileSizeLimit = 0;
 };
 
 // Runs `binary` in a child process and waits for it.
