@@ -232,10 +232,13 @@ int RunPass1(Compile& c) {
 }
 
 // Reports a failed write of the parts file: the message of the part written,
-// and on standard error the file and the system's reason.
+// and with it, on standard error, the file and the system's reason (only
+// where the message itself goes somewhere: not while no error log is open).
 int WriteFailed(const Compile& c, Message message) {
   ReportBare(kSeverityError, message);
-  Complain(c.outputPath + ": cannot be written: " + PartsFileError());
+  if (ErrorLogIsOpen()) {
+    Complain(c.outputPath + ": cannot be written: " + PartsFileError());
+  }
   return kCompileWriteFailed;
 }
 

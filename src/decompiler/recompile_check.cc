@@ -106,7 +106,7 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
   const std::string expectedPath = OvFile::ToFullPath(kClassParts, image.baseName, false, true);
   std::string outputPath;
   const int code = CompilePartsSource(sourcePath, outputPath);
-  ClosePartsFile();
+  ReleasePartsFile();
   OvFile::SetClassDirectory(kClassParts, partsDirectory);
   session.SetQuiet(quiet);
 

@@ -48,7 +48,7 @@ bool ReadControlName(std::string& name) {
 
 // Compiles one input and lists the new parts file; a parts file that cannot
 // be read back is removed. True when the input compiled and listed.
-bool ProcessInput(const std::string& line, OvFileIO& runLog) {
+bool CompileAndList(const std::string& line, OvFileIO& runLog) {
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
   dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
@@ -66,6 +66,14 @@ bool ProcessInput(const std::string& line, OvFileIO& runLog) {
   }
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
   return false;
+}
+
+// One input, from its compile to the listing or removal of its parts file,
+// which is then let go for other runs.
+bool ProcessInput(const std::string& line, OvFileIO& runLog) {
+  const bool done = CompileAndList(line, runLog);
+  ReleasePartsFile();
+  return done;
 }
 
 // Walks the control file; true when any input failed.

@@ -6,6 +6,19 @@
 #include "platform/ov_file_io.h"
 
 namespace partsc {
+namespace {
+
+// The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
+// without "/" the current directory.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+}  // namespace
 
 int OpenPartsFile(int mode, const std::string& path) {
   ClosePartsFile();
@@ -16,6 +29,7 @@ int OpenPartsFile(int mode, const std::string& path) {
     }
     return file.Open(path, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
   }
+  PartsFileState::Instance().directoryLock.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvFile::Access(path, kAccessExists) == 0) {
     const std::string backup = path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
     if (OvFile::Access(backup, kAccessExists) == 0) {
@@ -38,6 +52,11 @@ void ClosePartsFile() {
   PartsFileState& state = PartsFileState::Instance();
   state.partsFile.Close();
   state.ForgetRead();
+}
+
+void ReleasePartsFile() {
+  ClosePartsFile();
+  PartsFileState::Instance().directoryLock.Unlock();
 }
 
 std::string PartsFileError() {

@@ -11,6 +11,7 @@
 
 #include "partsfile/parts_layout.h"
 #include "partsfile/parts_tables.h"
+#include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
@@ -40,6 +41,10 @@ struct PartsFileState {
 
   // The parts file object, shared by the writer and the reader.
   OvFileIO partsFile;
+  // Whatever a run does to one parts file (its backup, write, read back and
+  // removal) happens under an advisory lock of the parts directory, taken by
+  // OpenPartsFile for writing and let go by ReleasePartsFile.
+  OvFileLock directoryLock;
   // Writer state.
   int32_t memberWritePosition = 0;
   bool listStartPending = false;

@@ -1,5 +1,7 @@
 #include "platform/ov_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,7 +64,51 @@ bool Exists(const std::string& path) {
   return ::access(path.c_str(), F_OK) == 0;
 }
 
+// open(2) with a retry on EINTR.
+int OpenRetrying(const std::string& path, int flags, mode_t permission) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 }  // namespace
+
+bool OvFileLock::Lock(const std::string& path, OvLockMode mode) {
+  Unlock();
+  return Take(OpenRetrying(path, O_RDONLY, 0), mode);
+}
+
+bool OvFileLock::LockCreating(const std::string& path, OvLockMode mode) {
+  Unlock();
+  return Take(OpenRetrying(path, O_RDWR | O_CREAT, 0666), mode);
+}
+
+bool OvFileLock::Take(int fd, OvLockMode mode) {
+  if (fd < 0) {
+    return false;
+  }
+  const int operation = mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH;
+  int result = -1;
+  do {
+    result = ::flock(fd, operation);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void OvFileLock::Unlock() {
+  // Closing the only descriptor of the lock lets the lock go.
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+  fd_ = -1;
+}
 
 std::string OvFile::ToFullPath(std::string_view key, std::string_view name, bool mustExist,
                                bool withExtension) {

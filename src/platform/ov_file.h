@@ -17,6 +17,31 @@ inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kC
 // The mode of OvFile::Access that asks whether a file exists.
 inline constexpr int kAccessExists = 0;
 
+// How an advisory lock is held: shared with other shared holders, or alone.
+enum class OvLockMode { kShared, kExclusive };
+
+// An advisory lock (flock) on a file or a directory, held until Unlock() or
+// the end of the object. It keeps out only those who lock the same file.
+class OvFileLock {
+ public:
+  OvFileLock() = default;
+  ~OvFileLock() { Unlock(); }
+  OvFileLock(const OvFileLock&) = delete;
+  OvFileLock& operator=(const OvFileLock&) = delete;
+
+  // Opens `path` (a file or a directory) read-only and waits for the lock;
+  // a lock held before is let go first. False when it cannot be opened or
+  // locked: nothing is held then.
+  bool Lock(const std::string& path, OvLockMode mode);
+  // As Lock, on a lock file that is made (empty) when it does not exist.
+  bool LockCreating(const std::string& path, OvLockMode mode);
+  void Unlock();
+
+ private:
+  bool Take(int fd, OvLockMode mode);
+  int fd_ = -1;
+};
+
 class OvFile {
  public:
   // The full path of `name` in the directory of file class `key`: the class

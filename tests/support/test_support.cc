@@ -120,11 +120,11 @@ std::string CaptureFd::Text() {
 
 namespace partsc::testing {
 
-ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options) {
-  TempDir io;
-  const std::string inPath = io.File("stdin");
-  const std::string outPath = io.File("stdout");
-  const std::string errPath = io.File("stderr");
+StartedProcess StartProcess(const std::string& binary, const ProcessOptions& options) {
+  StartedProcess process{-1, std::make_unique<TempDir>()};
+  const std::string inPath = process.io->File("stdin");
+  const std::string outPath = process.io->File("stdout");
+  const std::string errPath = process.io->File("stderr");
   WriteFile(inPath, options.stdinText);
   std::fflush(nullptr);
   const pid_t pid = fork();
@@ -161,12 +161,17 @@ ProcessResult RunProcess(const std::string& binary, const ProcessOptions& option
     execv(binary.c_str(), argv.data());
     _exit(127);
   }
+  process.pid = pid;
+  return process;
+}
+
+ProcessResult WaitProcess(StartedProcess& process) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(process.pid, &status, 0);
   ProcessResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadFile(outPath);
-  result.err = ReadFile(errPath);
+  result.out = ReadFile(process.io->File("stdout"));
+  result.err = ReadFile(process.io->File("stderr"));
   return result;
 }
 

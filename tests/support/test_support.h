@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,8 +90,21 @@ struct ProcessOptions {
   uint64_t fileSizeLimit = 0;
 };
 
+// A child process started by StartProcess, with the files that take its
+// standard input, output and error.
+struct StartedProcess {
+  int pid = -1;
+  std::unique_ptr<TempDir> io;
+};
+StartedProcess StartProcess(const std::string& binary, const ProcessOptions& options);
+// Waits for a started process and answers what it gave.
+ProcessResult WaitProcess(StartedProcess& process);
+
 // Runs `binary` in a child process and waits for it.
-ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options);
+inline ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options) {
+  StartedProcess process = StartProcess(binary, options);
+  return WaitProcess(process);
+}
 
 #ifdef PARTSC_BINARY
 // Runs partsc in `dir` with a fixed SOURCE_DATE_EPOCH, `stdinText` typed at
