@@ -18,7 +18,7 @@ _partsc() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-C -p -c --control --strict -q --quiet --list --decompile -o --output
+  local options="-C -p -c --control --strict --atomic -q --quiet --list --decompile -o --output
                  --force -h --help --version"
   COMPREPLY=()
 

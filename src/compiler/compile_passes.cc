@@ -338,7 +338,8 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
   outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
+  const int mode = OvSession::GetInstance().Atomic() ? kOpenForReplacing : kOpenForWriting;
+  if (!OvFile::IsPlainName(c.partsName) || OpenPartsFile(mode, outputPath) != 0) {
     dbgprint(kConsoleFatal, "File %s open error\n", outputPath.c_str());
     outputPath.clear();
     return kCompileOutputOpen;

@@ -100,8 +100,12 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
 
   OvSession& session = OvSession::GetInstance();
   const bool quiet = session.Quiet();
+  const bool atomic = session.Atomic();
   const std::string partsDirectory = OvFile::ClassDirectory(kClassParts);
+  // The check reads the file that the compile leaves in the private
+  // directory: it is written in place.
   session.SetQuiet(true);
+  session.SetAtomic(false);
   OvFile::SetClassDirectory(kClassParts, directory);
   const std::string expectedPath = OvFile::ToFullPath(kClassParts, image.baseName, false, true);
   std::string outputPath;
@@ -109,6 +113,7 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
   ReleasePartsFile();
   OvFile::SetClassDirectory(kClassParts, partsDirectory);
   session.SetQuiet(quiet);
+  session.SetAtomic(atomic);
 
   std::string compiled;
   const bool read = code == kCompileOk && outputPath == expectedPath &&

@@ -46,6 +46,28 @@ bool ReadControlName(std::string& name) {
   return console.Fgets(name, kConsoleBuffer);
 }
 
+// With --atomic, the new content of a parts file that failed goes, and the
+// note says what is kept. Nothing without --atomic.
+void KeepPreviousFile(const std::string& outputPath) {
+  if (!DiscardPartsFile()) {
+    return;
+  }
+  const bool previous = OvFile::Access(outputPath, kAccessExists) == 0;
+  Complain(outputPath + (previous ? ": not replaced; the previous file and its backup are kept"
+                                  : ": not written"));
+}
+
+// With --atomic, puts the new parts file in place; true when it is (and
+// always without --atomic).
+bool CommitNewFile(const std::string& outputPath) {
+  std::string reason;
+  if (CommitPartsFile(reason) == 0) {
+    return true;
+  }
+  Complain(outputPath + ": not replaced: " + reason);
+  return false;
+}
+
 // Compiles one input and lists the new parts file; a parts file that cannot
 // be read back is removed. True when the input compiled and listed.
 bool CompileAndList(const std::string& line, OvFileIO& runLog) {
@@ -53,18 +75,21 @@ bool CompileAndList(const std::string& line, OvFileIO& runLog) {
   dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
   if (CompilePartsSource(inputPath, outputPath) != 0) {
+    KeepPreviousFile(outputPath);
     return false;
   }
   if (ListPartsFile(outputPath, runLog) == 0) {
-    return true;
+    return CommitNewFile(outputPath);
   }
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
   ClosePartsFile();
-  if (OvFile::Access(outputPath, kAccessExists) == 0) {
+  const bool pending = PartsFilePending();
+  if (!pending && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
+  KeepPreviousFile(outputPath);
   return false;
 }
 

@@ -45,6 +45,11 @@ struct PartsFileState {
   // removal) happens under an advisory lock of the parts directory, taken by
   // OpenPartsFile for writing and let go by ReleasePartsFile.
   OvFileLock directoryLock;
+  // With kOpenForReplacing: the lock file of the parts file, the parts file
+  // whose new content waits, and the temporary file that holds it.
+  OvFileLock fileLock;
+  std::string pendingPath;
+  std::string pendingTemporary;
   // Writer state.
   int32_t memberWritePosition = 0;
   bool listStartPending = false;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "platform/ov_faults.h"
 
 namespace partsc {
 namespace {
@@ -149,7 +152,65 @@ int OvFile::Remove(const std::string& path) {
 }
 
 int OvFile::Rename(const std::string& from, const std::string& to) {
+  if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
+    errno = EIO;
+    return -1;
+  }
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::string& to) {
+  constexpr int kTries = 16;
+  for (int i = 0; i < kTries; ++i) {
+    if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
+      errno = EIO;
+      return -1;
+    }
+    to = RandomName(stem);
+    if (to.empty()) {
+      return -1;
+    }
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      return 0;
+    }
+    if (errno != EEXIST) {
+      return -1;
+    }
+  }
+  return -1;
+}
+
+int OvFile::Sync(const std::string& path) {
+  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+    errno = EIO;
+    return -1;
+  }
+  const int fd = OpenRetrying(path, O_RDONLY, 0);
+  if (fd < 0) {
+    return -1;
+  }
+  const int result = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return result == 0 ? 0 : -1;
+}
+
+std::string OvFile::ErrorText() {
+  return std::strerror(errno);
+}
+
+std::string OvFile::RandomName(const std::string& stem) {
+  constexpr const char* kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  uint8_t bytes[12] = {};
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    return std::string();
+  }
+  std::string name = stem;
+  for (const uint8_t byte : bytes) {
+    name += kDigits[byte % 36];
+  }
+  return name;
 }
 
 bool OvFile::IsLowerCase(std::string_view path) {

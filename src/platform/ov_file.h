@@ -58,6 +58,17 @@ class OvFile {
   static int Remove(const std::string& path);
   // 0 on success.
   static int Rename(const std::string& from, const std::string& to);
+  // Gives the file `from` a second name: `stem` followed by random
+  // characters, a name no file had; that name goes to `to`. 0 on success.
+  static int LinkUnique(const std::string& from, const std::string& stem, std::string& to);
+  // Writes what the system holds of a file or a directory to the disk. 0 on
+  // success.
+  static int Sync(const std::string& path);
+  // The system's reason for the failure of the call just made.
+  static std::string ErrorText();
+  // `stem` followed by random characters that nobody can guess; empty when
+  // the system gives no random bytes.
+  static std::string RandomName(const std::string& stem);
   // True when the file name after the last "/" holds no capital letter.
   static bool IsLowerCase(std::string_view path);
   // True when `name` can be a file name inside a class directory: not empty,

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "platform/ov_faults.h"
+#include "platform/ov_file.h"
 
 namespace partsc {
 namespace {
@@ -260,6 +261,22 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   positioned_ = fd_ >= 0 && !append && known && S_ISREG(status.st_mode);
   position_ = 0;
   return fd_ >= 0;
+}
+
+bool OvFileIO::OpenUnique(const std::string& stem, std::string& path) {
+  constexpr int kTries = 16;
+  constexpr int kFlags = kOpenReadWrite | kOpenCreate | kOpenExclusive | kOpenBinary;
+  for (int i = 0; i < kTries; ++i) {
+    path = OvFile::RandomName(stem);
+    if (path.empty()) {
+      Note(EIO);
+      return false;
+    }
+    if (Open(path, kFlags, kOpenPermission) || error_ != EEXIST) {
+      return IsOpen();
+    }
+  }
+  return false;
 }
 
 void OvFileIO::Close() {

@@ -62,6 +62,10 @@ class OvFileIO {
   // Binary files. Flags as above; permission as for POSIX open.
   bool Open(const std::string& path, int flags, int permission);
   void Close();
+  // Creates a new file for reading and writing under `stem` followed by
+  // random characters, a name no file had (O_EXCL), and opens it as Open
+  // does; the name goes to `path`. False when none could be made.
+  bool OpenUnique(const std::string& stem, std::string& path);
   // New position, or -1 when the seek failed.
   int64_t Lseek(int64_t offset, int origin);
   // Bytes transferred; fewer than count on a short transfer, -1 on error.

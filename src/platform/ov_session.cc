@@ -26,6 +26,9 @@ constexpr const char* kHelpBody =
     "                           compile the control file CONTROL without asking\n"
     "  --strict                 end with 1 when an input failed to compile or its\n"
     "                           parts file could not be read back\n"
+    "  --atomic                 write each parts file under a temporary name and\n"
+    "                           put it in place only when it compiled and listed:\n"
+    "                           a failed input keeps the previous file and backup\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
@@ -38,7 +41,7 @@ constexpr const char* kHelpBody =
 
 void PrintHelp(const std::string& programName) {
   const char* name = programName.c_str();
-  std::printf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
+  std::printf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
   std::printf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
   std::printf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   std::fputs(kHelpBody, stdout);
@@ -70,6 +73,7 @@ void OvSession::Reset() {
   decompileFile_.clear();
   decompileOutput_.clear();
   force_ = false;
+  atomic_ = false;
   directories_.clear();
 }
 
@@ -92,7 +96,7 @@ bool OvSession::SettleAction() {
   if (listRequested_ && decompile) {
     return false;
   }
-  if ((listRequested_ || decompile) && (!controlName_.empty() || strict_)) {
+  if ((listRequested_ || decompile) && (!controlName_.empty() || strict_ || atomic_)) {
     return false;
   }
   if ((!decompileOutput_.empty() && !decompile) || (force_ && decompileOutput_.empty())) {
@@ -124,6 +128,10 @@ struct CommandLineOptions {
   };
   static constexpr Apply kStrict = [](OvSession& session, std::string_view) {
     session.strict_ = true;
+    return true;
+  };
+  static constexpr Apply kAtomic = [](OvSession& session, std::string_view) {
+    session.atomic_ = true;
     return true;
   };
   static constexpr Apply kQuiet = [](OvSession& /*session*/, std::string_view) {
@@ -162,12 +170,13 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 15> kAll = {{
+  static constexpr std::array<Option, 16> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},
       {"--strict", false, kStrict},
+      {"--atomic", false, kAtomic},
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
       {"--list", false, kList},

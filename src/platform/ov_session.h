@@ -47,6 +47,13 @@ class OvSession {
   // The directories named with -C, in command-line order: the run changes
   // into each in turn, relative to the one before, before anything else.
   const std::vector<std::string>& Directories() const { return directories_; }
+  // --atomic (or the settings file's "#PARTS:ATOMIC# = yes"): each parts file
+  // is written under a temporary name and put in place only when it compiled
+  // and listed.
+  bool Atomic() const { return atomic_; }
+  // Sets the mode of writing parts files, whatever the command line said;
+  // the settings file and the check of a recovered source use it.
+  void SetAtomic(bool atomic) { atomic_ = atomic; }
   // --force: the file named with -o may be overwritten.
   bool Force() const { return force_; }
 
@@ -72,6 +79,7 @@ class OvSession {
   std::string decompileFile_;
   std::string decompileOutput_;
   bool force_ = false;
+  bool atomic_ = false;
   std::vector<std::string> directories_;
 };
 

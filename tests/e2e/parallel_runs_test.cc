@@ -65,7 +65,8 @@ ProcessOptions ListEveryPartsFile(const TempDir& dir) {
 }
 
 TEST(ParallelRuns, RunsThatShareSourcesNeverDestroyEachOthersFiles) {
-  for (const std::vector<std::string>& mode : {std::vector<std::string>{}}) {
+  for (const std::vector<std::string>& mode :
+       {std::vector<std::string>{}, std::vector<std::string>{"--atomic"}}) {
     const bool atomic = !mode.empty();
     SCOPED_TRACE(atomic ? "--atomic" : "default mode");
     TempDir dir;
@@ -113,6 +114,12 @@ TEST(ParallelRuns, RunsThatShareSourcesNeverDestroyEachOthersFiles) {
     const ProcessResult list = RunProcess(PARTSC_BINARY, ListEveryPartsFile(dir));
     EXPECT_EQ(list.exitCode, 0) << list.err;
     EXPECT_EQ(list.err, "");
+    for (const auto& entry : fs::directory_iterator(dir.File("parts"))) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_TRUE(name.find(".new-") == std::string::npos &&
+                  name.find(".old-") == std::string::npos)
+          << name;
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 // the child process of the real binary).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/test_support.h"
@@ -53,6 +54,30 @@ TEST(WriteFailure, EachOutputThatCannotBeWrittenIsNamedWithTheReason) {
       EXPECT_EQ(run.exitCode, strict ? 1 : 0);
     }
   }
+}
+
+// With --atomic a disk full for the new parts file leaves the older one and
+// its backup as they were, and no temporary file.
+TEST(WriteFailure, WithAtomicAFullDiskKeepsTheOlderFileAndItsBackup) {
+  TempDir dir;
+  WriteFile(dir.File("RUN.CTL"), "bolts.src\n");
+  WriteFile(dir.File("bolts.src"),
+            ReadFile(std::string(PARTSC_SOURCE_DIR) + "/examples/src/bolts.src"));
+  WriteFile(dir.File("bolt.prt"), "older\n");
+  WriteFile(dir.File("bolt.prt.old"), "older backup\n");
+  const ProcessResult run =
+      RunProcess(PARTSC_BINARY, {{"-q", "--atomic", "-c", "RUN.CTL"}, dir.path(), "", {}, {}, 900});
+  EXPECT_EQ(ReplaceAll(ReplaceAll(run.err, PARTSC_BINARY, "$PARTSC"), dir.path(), "$DIR"),
+            "$PARTSC: $DIR/bolt.prt: cannot be written: File too large\n"
+            "$PARTSC: $DIR/bolt.prt: not replaced; the previous file and its backup are kept\n");
+  EXPECT_EQ(ReadFile(dir.File("bolt.prt")), "older\n");
+  EXPECT_EQ(ReadFile(dir.File("bolt.prt.old")), "older backup\n");
+  size_t names = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ++names;
+  }
+  // The control file, the source, the two parts files, both logs and the lock.
+  EXPECT_EQ(names, 7u);
 }
 
 }  // namespace

@@ -101,7 +101,10 @@ TEST_F(SessionTest, ABadSettingsFileIsRefusedWithOneLine) {
       {"#PARTS:CTL# .\n", "ORVA.SET:1: missing \"=\""},
       {"#PARTS:BIN# = \t\n", "ORVA.SET:1: empty directory for key \"#PARTS:BIN#\""},
       {"#PARTS:BIN# = nowhere", "ORVA.SET:1: not a directory: \"$D/nowhere\""},
-      {"#PARTS:INP# = ORVA.SET\n", "ORVA.SET:1: not a directory: \"$D/ORVA.SET\""}};
+      {"#PARTS:INP# = ORVA.SET\n", "ORVA.SET:1: not a directory: \"$D/ORVA.SET\""},
+      {"#PARTS:ATOMIC# = Yes\n", "ORVA.SET:1: key \"#PARTS:ATOMIC#\" takes yes or no, not \"Yes\""},
+      {"#PARTS:ATOMIC# = no\n#PARTS:ATOMIC# = no\n",
+       "ORVA.SET:2: key \"#PARTS:ATOMIC#\" given twice"}};
   std::filesystem::create_directory(dir_.File("sub"));
   for (const auto& [content, problem] : cases) {
     std::filesystem::remove(dir_.File("ORVA.SET"));
@@ -201,6 +204,7 @@ std::string Settings() {
   }
   text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
   text += session.Force() ? " force" : "";
+  text += session.Atomic() ? " atomic" : "";
   for (const std::string& directory : session.Directories()) {
     text += " C=" + directory;
   }
@@ -238,6 +242,9 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"-C", "a", "-Cb", "-c", "R"}, "compile p= c=R d= o= C=a C=b"},
       {{"--list", "x", "-C", "-q"}, "list p= c= [x] d= o= C=-q"},
       {{"-C", ""}, ""},
+      {{"--atomic", "-c", "R", "--strict"}, "compile p= c=R strict d= o= atomic"},
+      {{"--list", "a", "--atomic"}, ""},
+      {{"--decompile", "a", "--atomic"}, ""},
       {{"-C"}, ""},
       {{"--force"}, ""},
       {{"--list"}, ""},
