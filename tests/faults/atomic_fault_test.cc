@@ -36,12 +36,6 @@ struct Outcome {
   std::vector<std::string> temporaries;
 };
 
-void WriteIf(const std::string& path, const std::optional<std::string>& content) {
-  if (content) {
-    WriteFile(path, *content);
-  }
-}
-
 Outcome RunAtomic(OvFaultKind kind, int64_t n) {
   setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
   TempDir dir;
@@ -49,37 +43,40 @@ Outcome RunAtomic(OvFaultKind kind, int64_t n) {
   std::string control;
   for (const PartsFile& file : kLibrary) {
     WriteFile(dir.File(file.source), ExampleText(file.source));
-    WriteIf(dir.File(file.name), file.older);
-    WriteIf(dir.File(file.backup), file.olderBackup);
+    for (const auto& [name, content] :
+         {std::pair(file.name, file.older), {file.backup, file.olderBackup}}) {
+      if (content) {
+        WriteFile(dir.File(name), *content);
+      }
+    }
     control += std::string(file.source) + "\n";
   }
   WriteFile(dir.File("LIB.CTL"), control);
-  std::vector<std::string> args = {"partsc", "-q", "--atomic", "-c", "LIB.CTL"};
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
+  std::string args[] = {"partsc", "-q", "--atomic", "-c", "LIB.CTL"};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), args[4].data()};
   Outcome outcome;
   {
     CaptureFd out(1);
     CaptureFd err(2);
     OvFaults::Reset();
     OvFaults::Arm(kind, n, false);
-    partsc::RunPartsc(static_cast<int>(argv.size()), argv.data());
+    partsc::RunPartsc(5, argv);
     outcome.injected = OvFaults::Injected(kind);
     OvFaults::Reset();
   }
-  for (const PartsFile& file : kLibrary) {
-    outcome.files[file.name] = ContentOf(dir.File(file.name));
-    outcome.files[file.backup] = ContentOf(dir.File(file.backup));
-  }
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     const std::string name = entry.path().filename().string();
+    outcome.files[name] = ReadFile(entry.path().string());
     if (name.find(".new-") != std::string::npos || name.find(".old-") != std::string::npos) {
       outcome.temporaries.push_back(name);
     }
   }
   return outcome;
+}
+
+std::optional<std::string> FileOf(const Outcome& run, const std::string& name) {
+  const auto file = run.files.find(name);
+  return file == run.files.end() ? std::nullopt : file->second;
 }
 
 // Each file is its older self with its older backup, or the new file of the
@@ -88,39 +85,26 @@ void CheckNothingLost(const Outcome& run, const Outcome& clean) {
   EXPECT_EQ(run.temporaries, std::vector<std::string>{});
   for (const PartsFile& file : kLibrary) {
     SCOPED_TRACE(file.name);
-    const std::optional<std::string>& content = run.files.at(file.name);
-    const std::optional<std::string>& backup = run.files.at(file.backup);
-    if (content == clean.files.at(file.name)) {
-      EXPECT_EQ(backup, file.older ? file.older : file.olderBackup);
-      continue;
-    }
-    EXPECT_EQ(content, file.older);
-    EXPECT_EQ(backup, file.olderBackup);
+    const bool replaced = FileOf(run, file.name) == FileOf(clean, file.name);
+    EXPECT_EQ(FileOf(run, file.name), replaced ? FileOf(clean, file.name) : file.older);
+    EXPECT_EQ(FileOf(run, file.backup), replaced && file.older ? file.older : file.olderBackup);
   }
 }
 
 TEST(AtomicFaults, EveryFailureLeavesTheOlderFilesOrTheNewOnes) {
   const Outcome clean = RunAtomic(OvFaultKind::kWrite, 0);
   for (const PartsFile& file : kLibrary) {
-    ASSERT_TRUE(clean.files.at(file.name));
-    EXPECT_NE(clean.files.at(file.name), file.older);
+    EXPECT_TRUE(FileOf(clean, file.name) && FileOf(clean, file.name) != file.older);
   }
   CheckNothingLost(clean, clean);
-  const std::pair<OvFaultKind, const char*> kinds[] = {{OvFaultKind::kWrite, "write"},
-                                                       {OvFaultKind::kRead, "read"},
-                                                       {OvFaultKind::kRename, "rename"},
-                                                       {OvFaultKind::kAllocation, "allocation"}};
-  for (const auto& [kind, label] : kinds) {
+  for (const OvFaultKind kind :
+       {OvFaultKind::kWrite, OvFaultKind::kRead, OvFaultKind::kRename, OvFaultKind::kAllocation}) {
     int64_t n = 1;
-    for (;; ++n) {
-      SCOPED_TRACE(std::string(label) + " " + std::to_string(n));
-      const Outcome run = RunAtomic(kind, n);
-      if (run.injected == 0) {
-        break;
-      }
+    for (Outcome run = RunAtomic(kind, n); run.injected != 0; run = RunAtomic(kind, ++n)) {
+      SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind)) + ", n " + std::to_string(n));
       CheckNothingLost(run, clean);
     }
-    std::printf("[ faults   ] --atomic, the n-th %s fails: %lld runs\n", label,
+    std::printf("[ faults   ] --atomic, fault kind %d: %lld runs\n", static_cast<int>(kind),
                 static_cast<long long>(n));
   }
 }
