@@ -1,5 +1,7 @@
 #include "partsfile/parts_file.h"
 
+#include <memory>
+
 #include "partsfile/parts_state.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
@@ -42,8 +44,8 @@ int OpenForReplacing(const std::string& path) {
   if (!state.partsFile.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
     return kPartsOpenFailed;
   }
-  state.pendingPath = path;
-  state.pendingTemporary = temporary;
+  state.pending =
+      std::make_unique<PartsFileState::Replacement>(PartsFileState::Replacement{path, temporary});
   return kPartsOk;
 }
 
@@ -91,7 +93,8 @@ int OpenPartsFile(int mode, const std::string& path) {
   OvFileIO& file = state.partsFile;
   if (mode == kOpenForReading) {
     // The parts file being replaced reads from its new content.
-    const std::string& source = path == state.pendingPath ? state.pendingTemporary : path;
+    const bool pending = state.pending != nullptr && path == state.pending->path;
+    const std::string& source = pending ? state.pending->temporary : path;
     if (OvFile::Access(source, kAccessExists) != 0) {
       return kPartsNoFile;
     }
@@ -128,14 +131,13 @@ void ClosePartsFile() {
 
 int CommitPartsFile(std::string& reason) {
   PartsFileState& state = PartsFileState::Instance();
-  if (state.pendingPath.empty()) {
+  if (state.pending == nullptr) {
     return kPartsOk;
   }
   ClosePartsFile();
-  const int result = PutInPlace(state.pendingPath, state.pendingTemporary, reason);
+  const int result = PutInPlace(state.pending->path, state.pending->temporary, reason);
   if (result == kPartsOk) {
-    state.pendingPath.clear();
-    state.pendingTemporary.clear();
+    state.pending.reset();
   }
   DiscardPartsFile();
   return result;
@@ -143,18 +145,17 @@ int CommitPartsFile(std::string& reason) {
 
 bool DiscardPartsFile() {
   PartsFileState& state = PartsFileState::Instance();
-  if (state.pendingPath.empty()) {
+  if (state.pending == nullptr) {
     return false;
   }
   ClosePartsFile();
-  OvFile::Remove(state.pendingTemporary);
-  state.pendingPath.clear();
-  state.pendingTemporary.clear();
+  OvFile::Remove(state.pending->temporary);
+  state.pending.reset();
   return true;
 }
 
 bool PartsFilePending() {
-  return !PartsFileState::Instance().pendingPath.empty();
+  return PartsFileState::Instance().pending != nullptr;
 }
 
 void ReleasePartsFile() {

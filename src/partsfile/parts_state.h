@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,11 +46,14 @@ struct PartsFileState {
   // removal) happens under an advisory lock of the parts directory, taken by
   // OpenPartsFile for writing and let go by ReleasePartsFile.
   OvFileLock directoryLock;
-  // With kOpenForReplacing: the lock file of the parts file, the parts file
-  // whose new content waits, and the temporary file that holds it.
+  // With kOpenForReplacing: the lock file of the parts file, and the parts
+  // file whose new content waits with the temporary file that holds it.
   OvFileLock fileLock;
-  std::string pendingPath;
-  std::string pendingTemporary;
+  struct Replacement {
+    std::string path;
+    std::string temporary;
+  };
+  std::unique_ptr<Replacement> pending;
   // Writer state.
   int32_t memberWritePosition = 0;
   bool listStartPending = false;
