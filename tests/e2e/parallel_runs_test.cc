@@ -52,22 +52,25 @@ ProcessOptions ListEveryPartsFile(const TempDir& dir) {
 }
 
 TEST(ParallelRuns, RunsThatShareSourcesNeverDestroyEachOthersFiles) {
-  for (const bool atomic : {false, true}) {
-    SCOPED_TRACE(atomic ? "--atomic" : "default mode");
+  // Every run in the default mode, every one with --atomic, and both kinds.
+  for (const std::string mode : {"default", "--atomic", "mixed"}) {
+    SCOPED_TRACE(mode);
+    const bool atomic = mode == "--atomic";
     TempDir dir;
     MakeLibrary(dir);
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < kRounds; ++round) {
       std::vector<StartedProcess> runs;
       for (int i = 0; i < kRuns; ++i) {
-        runs.push_back(StartProcess(
-            PARTSC_BINARY, {{"-C", dir.File("run" + std::to_string(i)), "-p", "../ORVA.SET", "-q",
-                             "--strict", atomic ? "--atomic" : "-q" /* -q twice: no effect */, "-c",
-                             i % 2 ? "B.CTL" : "A.CTL"},
-                            "",
-                            "",
-                            {},
-                            {}}));
+        runs.push_back(
+            StartProcess(PARTSC_BINARY,
+                         {{"-C", dir.File("run" + std::to_string(i)), "-p", "../ORVA.SET", "-q",
+                           "--strict", atomic || (mode == "mixed" && i / 2 % 2) ? "--atomic" : "-q",
+                           "-c", i % 2 ? "B.CTL" : "A.CTL"},
+                          "",
+                          "",
+                          {},
+                          {}}));
       }
       // Once every parts file exists, a reader beside the writers; only
       // --atomic promises that it never meets a partial file.
@@ -84,8 +87,7 @@ TEST(ParallelRuns, RunsThatShareSourcesNeverDestroyEachOthersFiles) {
       const ProcessResult read = WaitProcess(reader);
       EXPECT_TRUE(!atomic || round == 0 || read.exitCode == 0) << read.err;
     }
-    std::printf("[ parallel ] %s: %d rounds of %d runs in %.2f s\n",
-                atomic ? "--atomic" : "default", kRounds, kRuns,
+    std::printf("[ parallel ] %s: %d rounds of %d runs in %.2f s\n", mode.c_str(), kRounds, kRuns,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     const ProcessResult list = RunProcess(PARTSC_BINARY, ListEveryPartsFile(dir));
     EXPECT_EQ(list.exitCode, 0) << list.err;
