@@ -1,7 +1,7 @@
 # bash completion for partsc: its options, and file names where an option
 # takes a file (-p, -c, --control, --decompile, -o, --output, --sarif) and for
-# every word after --list; the formats of --diagnostics-format, the warnings
-# of -W and the diagnostics of --explain.
+# every word after --list, directory names after -C; the formats of
+# --diagnostics-format, the warnings of -W and the diagnostics of --explain.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -9,12 +9,18 @@ _partsc_files() {
   compopt -o filenames 2>/dev/null || true
 }
 
+_partsc_dirs() {
+  local prefix=$1 word=$2 IFS=$'\n'
+  COMPREPLY=($(compgen -d -P "$prefix" -- "$word"))
+  compopt -o filenames 2>/dev/null || true
+}
+
 _partsc() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-p -c --control --strict -q --quiet --list --decompile -o --output
-                 -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain"
+  local options="-C -p -c --control --strict --atomic -q --quiet --list --decompile -o --output
+                 --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped"
   COMPREPLY=()
@@ -29,10 +35,18 @@ _partsc() {
         sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
       return 0
       ;;
+    -C)
+      _partsc_dirs "" "$cur"
+      return 0
+      ;;
   esac
   case $cur in
     -p?*)
       _partsc_files "-p" "${cur#-p}"
+      return 0
+      ;;
+    -C?*)
+      _partsc_dirs "-C" "${cur#-C}"
       return 0
       ;;
     --control=* | --output=* | --decompile=* | --sarif=*)

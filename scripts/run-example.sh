@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds partsc and runs it on the example library in examples/: shows the
-# console, the run log TALVIREN.LOG and the error log LIBRARY.CTL.LOG.
+# console, the run log TALVIREN.LOG and the error log LIBRARY.CTL.LOG. It
+# compiles with --atomic, as we recommend, so that the source that fails on
+# purpose leaves no incomplete parts file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -15,12 +17,14 @@ cp -r examples/. "$run"
 mkdir -p "$run/parts"
 cd "$run"
 
-echo "== console: printf 'LIBRARY.CTL\\n' | partsc -pORVA.SET"
+# brackets.src fails on purpose, after its parts file was begun: --atomic
+# keeps no incomplete BRACKET.PRT (without it, one would be left).
+echo "== console: printf 'LIBRARY.CTL\\n' | partsc -pORVA.SET --atomic"
 status=0
-printf 'LIBRARY.CTL\n' | ../release/partsc -pORVA.SET || status=$?
+printf 'LIBRARY.CTL\n' | ../release/partsc -pORVA.SET --atomic || status=$?
 echo
 echo "== exit status: $status"
-echo "== parts files in $run/parts:"
+echo "== parts files in $run/parts (brackets.src failed, so --atomic wrote no BRACKET.PRT):"
 ls -l parts
 echo "== run log $run/TALVIREN.LOG:"
 cat TALVIREN.LOG

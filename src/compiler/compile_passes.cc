@@ -22,6 +22,7 @@
 #include "partsfile/parts_writer.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -90,6 +91,7 @@ struct Compile {
   LinePieces pieces;  // where each line lies in the file, for the diagnostics
   bool firstPass = true;
   bool carriageReturnSeen = false;
+  std::string outputPath;  // the parts file, once it is open
 
   explicit Compile(const std::string& path) : inputPath(path) {}
   ~Compile() { ClearReportLine(); }
@@ -285,8 +287,14 @@ int RunPass1(Compile& c) {
   return kCompileOk;
 }
 
-int WriteFailed(Message message) {
+// Reports a failed write of the parts file: the message of the part written,
+// and with it, on standard error, the file and the system's reason (only
+// where the message itself goes somewhere: not while no error log is open).
+int WriteFailed(const Compile& c, Message message) {
   ReportBare(kSeverityError, message);
+  if (ErrorLogIsOpen()) {
+    Complain(c.outputPath + ": cannot be written: " + PartsFileError());
+  }
   return kCompileWriteFailed;
 }
 
@@ -294,7 +302,7 @@ int WriteFailed(Message message) {
 int EndSizeBlock(Compile& c) {
   const std::string_view name = c.sizeName;
   if (WriteMemberList(name) != 0) {
-    return WriteFailed(kMsgDataWriteError);
+    return WriteFailed(c, kMsgDataWriteError);
   }
   DropBlockEntries();
   return kCompileOk;
@@ -386,8 +394,9 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
   outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
+  const int mode = OvSession::GetInstance().Atomic() ? kOpenForReplacing : kOpenForWriting;
   const bool plain = OvFile::IsPlainName(c.partsName);
-  if (!plain || OpenPartsFile(kOpenForWriting, outputPath) != 0) {
+  if (!plain || OpenPartsFile(mode, outputPath) != 0) {
     const std::string reason = plain ? LastSystemError() : "not a plain file name";
     const std::string message = "File " + outputPath + " open error";
     ReportRunFailure(kDiagPartsFileOpen, message + "\n", message, reason);
@@ -395,19 +404,20 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
     return kCompileOutputOpen;
   }
   dbgprint(kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
+  c.outputPath = outputPath;
   FillHeader(c);
 
   if (WriteHeader() != 0) {
-    return WriteFailed(kMsgHeaderWriteError);
+    return WriteFailed(c, kMsgHeaderWriteError);
   }
   if (WriteApgList() != 0) {
-    return WriteFailed(kMsgApgListWriteError);
+    return WriteFailed(c, kMsgApgListWriteError);
   }
   if (c.HasCommon() || c.sizeCount >= 1) {
     BeginMemberLists();
     if (c.HasCommon()) {
       if (WriteMemberList(std::nullopt) != 0) {
-        return WriteFailed(kMsgDataWriteError);
+        return WriteFailed(c, kMsgDataWriteError);
       }
       DropBlockEntries();
     }
@@ -419,7 +429,7 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
     }
   }
   if (WriteSizeList() != 0) {
-    return WriteFailed(kMsgSizeListWriteError);
+    return WriteFailed(c, kMsgSizeListWriteError);
   }
   ClosePartsFile();
   return kCompileOk;

@@ -100,15 +100,20 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
 
   OvSession& session = OvSession::GetInstance();
   const bool quiet = session.Quiet();
+  const bool atomic = session.Atomic();
   const std::string partsDirectory = OvFile::ClassDirectory(kClassParts);
+  // The check reads the file that the compile leaves in the private
+  // directory: it is written in place.
   session.SetQuiet(true);
+  session.SetAtomic(false);
   OvFile::SetClassDirectory(kClassParts, directory);
   const std::string expectedPath = OvFile::ToFullPath(kClassParts, image.baseName, false, true);
   std::string outputPath;
   const int code = CompilePartsSource(sourcePath, outputPath);
-  ClosePartsFile();
+  ReleasePartsFile();
   OvFile::SetClassDirectory(kClassParts, partsDirectory);
   session.SetQuiet(quiet);
+  session.SetAtomic(atomic);
 
   std::string compiled;
   const bool read = code == kCompileOk && outputPath == expectedPath &&

@@ -169,6 +169,14 @@ void EmitReported(int mode, const char* severity, std::string_view text, int lin
 
 }  // namespace
 
+bool ErrorLogIsOpen() {
+  return TheChannel().log.IsOpen();
+}
+
+std::string ErrorLogFailure() {
+  return TheChannel().log.ErrorText();
+}
+
 std::string ErrorLogName(std::string_view controlPath) {
   const size_t slash = controlPath.rfind('/');
   std::string name(slash == std::string_view::npos ? controlPath : controlPath.substr(slash + 1));

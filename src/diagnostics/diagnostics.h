@@ -180,6 +180,12 @@ int WarningsReported();
 // Back to the start: classic format, no sinks, no warnings; for tests.
 void ResetDiagnostics();
 
+// Whether the error log is open now.
+bool ErrorLogIsOpen();
+// The system's reason when a write to the error log, or its close, failed
+// since it was last opened; empty when none did.
+std::string ErrorLogFailure();
+
 // The name of the error log for a control file path: the part after the last
 // "/" followed by ".LOG"; a path without "/" is taken whole.
 std::string ErrorLogName(std::string_view controlPath);

@@ -23,6 +23,27 @@ int ListFiles(const std::vector<std::string>& files) {
   return status;
 }
 
+namespace {
+
+// Opens where a recovered source goes: standard output, or `output`, which
+// must not exist yet unless --force was given. False after one complaint.
+bool OpenOutput(const std::string& output, OvFileIO& out) {
+  if (output.empty()) {
+    return out.FopenStdout();
+  }
+  if (out.Fopen(output, OvSession::GetInstance().Force() ? "w" : "wx")) {
+    return true;
+  }
+  if (out.AlreadyExists()) {
+    Complain(output + ": already exists; give --force to overwrite it");
+    return false;
+  }
+  Complain(output + ": cannot be written: " + out.ErrorText());
+  return false;
+}
+
+}  // namespace
+
 int Decompile(const std::string& file, const std::string& output) {
   std::string source;
   std::string reason;
@@ -36,14 +57,17 @@ int Decompile(const std::string& file, const std::string& output) {
     return kExitFailed;
   }
   OvFileIO out;
-  const bool opened = output.empty() ? out.FopenStdout() : out.Fopen(output, "w");
-  if (!opened) {
-    Complain(output + ": cannot be written");
+  if (!OpenOutput(output, out)) {
     return kExitFailed;
   }
   out.Fprintf("%s", source.c_str());
   out.Fflush();
   out.Fclose();
+  if (out.Error() != 0) {
+    Complain((output.empty() ? "standard output" : output) +
+             ": cannot be written: " + out.ErrorText());
+    return kExitFailed;
+  }
   return kExitOk;
 }
 

@@ -12,8 +12,8 @@ namespace partsc {
 int ListFiles(const std::vector<std::string>& files);
 
 // --decompile: the recovered source to standard output or to `output`; no
-// output file is made when the file cannot be recovered. kExitOk or
-// kExitFailed.
+// output file is made when the file cannot be recovered, and an existing
+// `output` is left as it is unless --force was given. kExitOk or kExitFailed.
 int Decompile(const std::string& file, const std::string& output);
 
 }  // namespace partsc

@@ -31,6 +31,16 @@ void CloseErrorLog() {
   ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
 }
 
+// Names a log that could not be written, with the system's `reason`, on
+// standard error. True when there was one.
+bool WriteFailureReported(const std::string& name, const std::string& reason) {
+  if (reason.empty()) {
+    return false;
+  }
+  Complain(name + ": cannot be written: " + reason);
+  return true;
+}
+
 // Asks for the control file name at the console. False when standard input
 // ended before a name could be read.
 bool ReadControlName(std::string& name) {
@@ -56,9 +66,31 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
                                               "now its backup");
 }
 
+// With --atomic, the new content of a parts file that failed goes, and the
+// note says what is kept. Nothing without --atomic.
+void KeepPreviousFile(const std::string& outputPath) {
+  if (!DiscardPartsFile()) {
+    return;
+  }
+  const bool previous = OvFile::Access(outputPath, kAccessExists) == 0;
+  Complain(outputPath + (previous ? ": not replaced; the previous file and its backup are kept"
+                                  : ": not written"));
+}
+
+// With --atomic, puts the new parts file in place; true when it is (and
+// always without --atomic).
+bool CommitNewFile(const std::string& outputPath) {
+  std::string reason;
+  if (CommitPartsFile(reason) == 0) {
+    return true;
+  }
+  Complain(outputPath + ": not replaced: " + reason);
+  return false;
+}
+
 // Compiles one input and lists the new parts file; a parts file that cannot
 // be read back is removed. True when the input compiled and listed.
-bool ProcessInput(const std::string& line, Walk& walk) {
+bool CompileAndList(const std::string& line, Walk& walk) {
   OvFileIO& runLog = walk.runLog;
   const std::string inputPath = OvFile::ToFullPath(kClassInput, line, false, true);
   dbgprint(kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
@@ -66,20 +98,31 @@ bool ProcessInput(const std::string& line, Walk& walk) {
   const int compiled = CompilePartsSource(inputPath, outputPath);
   NoteWritten(walk, outputPath);
   if (compiled != 0) {
+    KeepPreviousFile(outputPath);
     return false;
   }
   if (ListPartsFile(outputPath, runLog) == 0) {
-    return true;
+    return CommitNewFile(outputPath);
   }
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
   ClosePartsFile();
-  if (OvFile::Access(outputPath, kAccessExists) == 0) {
+  const bool pending = PartsFilePending();
+  if (!pending && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   SetReportFile(outputPath);
   ReportBare(kSeverityError, kMsgIllegalFileDelete);
+  KeepPreviousFile(outputPath);
   return false;
+}
+
+// One input, from its compile to the listing or removal of its parts file,
+// which is then let go for other runs.
+bool ProcessInput(const std::string& line, Walk& walk) {
+  const bool done = CompileAndList(line, walk);
+  ReleasePartsFile();
+  return done;
 }
 
 // Walks the control file; true when any input failed.
@@ -128,6 +171,9 @@ int CompileControlFile(const OvSession& session) {
   const std::string controlPath = OvFile::ToFullPath(kClassControl, name, false, true);
   dbgprint(kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   ReportDiagnostic(kDiagOpenLog, kSeverityNone, controlPath, 0, {});
+  // An error log that cannot be opened is not reported; one that was opened
+  // and could not be written is.
+  const bool errorLogOpened = ErrorLogIsOpen();
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
@@ -144,10 +190,14 @@ int CompileControlFile(const OvSession& session) {
     CloseErrorLog();
     return kExitStop;
   }
-  const bool anyFailed = WalkControlFile(controlPath, control, runLog);
+  bool anyFailed = WalkControlFile(controlPath, control, runLog);
   control.Fclose();
   runLog.Fclose();
   CloseErrorLog();
+  anyFailed |= WriteFailureReported(kRunLogName, runLog.ErrorText());
+  if (errorLogOpened) {
+    anyFailed |= WriteFailureReported(ErrorLogName(controlPath), ErrorLogFailure());
+  }
   const bool warningsFail = WarningsAreErrors() && WarningsReported() > 0;
   return (session.Strict() && anyFailed) || warningsFail ? kExitFailed : kExitOk;
 }
@@ -194,6 +244,19 @@ int CompileWithDiagnostics(const OvSession& session) {
   return written || status != kExitOk ? status : kExitFailed;
 }
 
+// Changes into the directories named with -C, in turn. False after one
+// complaint.
+bool ChangeDirectories(const OvSession& session) {
+  for (const std::string& directory : session.Directories()) {
+    std::string reason;
+    if (!OvFile::ChangeDirectory(directory, reason)) {
+      Complain(directory + ": cannot change to the directory: " + reason);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunPartsc(int argc, char** argv) {
@@ -203,6 +266,9 @@ int RunPartsc(int argc, char** argv) {
   }
   if (session.ExitRequested()) {
     return kExitOk;
+  }
+  if (!ChangeDirectories(session)) {
+    return kExitStop;
   }
   std::string problem;
   if (!SetUpDiagnostics(session, problem)) {

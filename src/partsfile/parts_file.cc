@@ -1,23 +1,112 @@
 #include "partsfile/parts_file.h"
 
+#include <memory>
+
 #include "partsfile/parts_state.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
+namespace {
+
+// The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
+// without "/" the current directory.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// A hidden name beside the parts file: "/dir/bolt.prt" and ".lock" give
+// "/dir/.bolt.prt.lock".
+std::string HiddenBeside(const std::string& path, const char* suffix) {
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name) + "." + path.substr(name) + suffix;
+}
+
+std::string BackupName(const std::string& path) {
+  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
+}
+
+// Opens a new temporary file beside `path` for its new content. Runs that
+// replace parts files share the directory lock and wait for each other on
+// the lock file of each parts file; a run of the default mode has the
+// directory alone.
+int OpenForReplacing(const std::string& path) {
+  PartsFileState& state = PartsFileState::Instance();
+  state.directoryLock.Lock(DirectoryOf(path), OvLockMode::kShared);
+  state.fileLock.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
+  std::string temporary;
+  if (!state.partsFile.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
+    return kPartsOpenFailed;
+  }
+  state.pending =
+      std::make_unique<PartsFileState::Replacement>(PartsFileState::Replacement{path, temporary});
+  return kPartsOk;
+}
+
+// Puts `temporary` in place of `path`, and the older file, if any, in place
+// of its backup. `path` names a complete file at every moment: the older
+// file takes a second, hidden name first, and the new file replaces it in
+// one rename. When a step fails, the files are put back as they were (as far
+// as the system lets) and `reason` says why.
+int PutInPlace(const std::string& path, const std::string& temporary, std::string& reason) {
+  if (OvFile::Sync(temporary) != 0) {
+    reason = OvFile::ErrorText();
+    return kPartsReplaceFailed;
+  }
+  const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
+  std::string older;
+  if (hasOlder && OvFile::LinkUnique(path, HiddenBeside(path, ".old-"), older) != 0) {
+    reason = OvFile::ErrorText();
+    return kPartsReplaceFailed;
+  }
+  if (OvFile::Rename(temporary, path) != 0) {
+    reason = OvFile::ErrorText();
+    if (hasOlder) {
+      OvFile::Remove(older);
+    }
+    return kPartsReplaceFailed;
+  }
+  if (hasOlder && OvFile::Rename(older, BackupName(path)) != 0) {
+    reason = OvFile::ErrorText();
+    if (OvFile::Rename(older, path) != 0) {
+      reason += "; the previous file is left as " + older;
+    }
+    return kPartsReplaceFailed;
+  }
+  // The names are in place; a directory that cannot be synced is no reason
+  // to undo them.
+  OvFile::Sync(DirectoryOf(path));
+  return kPartsOk;
+}
+
+}  // namespace
 
 int OpenPartsFile(int mode, const std::string& path) {
   ClosePartsFile();
-  OvFileIO& file = PartsFileState::Instance().partsFile;
+  PartsFileState& state = PartsFileState::Instance();
+  OvFileIO& file = state.partsFile;
   if (mode == kOpenForReading) {
-    if (OvFile::Access(path, kAccessExists) != 0) {
+    // The parts file being replaced reads from its new content.
+    const bool pending = state.pending != nullptr && path == state.pending->path;
+    const std::string& source = pending ? state.pending->temporary : path;
+    if (OvFile::Access(source, kAccessExists) != 0) {
       return kPartsNoFile;
     }
-    return file.Open(path, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+    return file.Open(source, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
   }
+  DiscardPartsFile();
+  if (mode == kOpenForReplacing) {
+    return OpenForReplacing(path);
+  }
+  state.directoryLock.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvFile::Access(path, kAccessExists) == 0) {
-    const std::string backup = path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
+    const std::string backup = BackupName(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
       OvFile::Remove(backup);
     }
@@ -38,6 +127,48 @@ void ClosePartsFile() {
   PartsFileState& state = PartsFileState::Instance();
   state.partsFile.Close();
   state.ForgetRead();
+}
+
+int CommitPartsFile(std::string& reason) {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.pending == nullptr) {
+    return kPartsOk;
+  }
+  ClosePartsFile();
+  const int result = PutInPlace(state.pending->path, state.pending->temporary, reason);
+  if (result == kPartsOk) {
+    state.pending.reset();
+  }
+  DiscardPartsFile();
+  return result;
+}
+
+bool DiscardPartsFile() {
+  PartsFileState& state = PartsFileState::Instance();
+  if (state.pending == nullptr) {
+    return false;
+  }
+  ClosePartsFile();
+  OvFile::Remove(state.pending->temporary);
+  state.pending.reset();
+  return true;
+}
+
+bool PartsFilePending() {
+  return PartsFileState::Instance().pending != nullptr;
+}
+
+void ReleasePartsFile() {
+  DiscardPartsFile();
+  ClosePartsFile();
+  PartsFileState& state = PartsFileState::Instance();
+  state.fileLock.Unlock();
+  state.directoryLock.Unlock();
+}
+
+std::string PartsFileError() {
+  const std::string reason = PartsFileState::Instance().partsFile.ErrorText();
+  return reason.empty() ? std::string("a write fell short") : reason;
 }
 
 }  // namespace partsc

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "partsfile/parts_layout.h"
 #include "partsfile/parts_tables.h"
+#include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
@@ -40,6 +42,18 @@ struct PartsFileState {
 
   // The parts file object, shared by the writer and the reader.
   OvFileIO partsFile;
+  // Whatever a run does to one parts file (its backup, write, read back and
+  // removal) happens under an advisory lock of the parts directory, taken by
+  // OpenPartsFile for writing and let go by ReleasePartsFile.
+  OvFileLock directoryLock;
+  // With kOpenForReplacing: the lock file of the parts file, and the parts
+  // file whose new content waits with the temporary file that holds it.
+  OvFileLock fileLock;
+  struct Replacement {
+    std::string path;
+    std::string temporary;
+  };
+  std::unique_ptr<Replacement> pending;
   // Writer state.
   int32_t memberWritePosition = 0;
   bool listStartPending = false;

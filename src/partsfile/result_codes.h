@@ -16,6 +16,8 @@ inline constexpr int kPartsShortWrite = 22;
 // A length or count in the file lies outside its field or table: the file is
 // damaged and is refused before anything is copied.
 inline constexpr int kReadDamaged = 23;
+// The new content of a parts file could not be put in place.
+inline constexpr int kPartsReplaceFailed = 25;
 inline constexpr int kPartsNotOpen = 30;
 inline constexpr int kReadSizeNotFound = 50;
 // An allocation failed: a table entry or one of its texts.

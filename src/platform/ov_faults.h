@@ -1,4 +1,5 @@
-// Test seams: counted allocations, reads and writes that can be made to fail.
+// Test seams: counted allocations, reads, writes (a sync counts as a write)
+// and renames (a link counts as a rename) that can be made to fail.
 // Unused, they cost one comparison per operation.
 #pragma once
 
@@ -9,7 +10,7 @@
 
 namespace partsc {
 
-enum class OvFaultKind { kAllocation, kRead, kWrite };
+enum class OvFaultKind { kAllocation, kRead, kWrite, kRename };
 
 class OvFaults {
  public:
@@ -38,7 +39,7 @@ class OvFaults {
     int64_t count = 0;
     int64_t injected = 0;
   };
-  static constexpr std::size_t kKinds = 3;
+  static constexpr std::size_t kKinds = 4;
 
   static Seam& SeamOf(OvFaultKind kind) {
     const auto index = static_cast<std::size_t>(kind);

@@ -1,5 +1,8 @@
 #include "platform/ov_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +12,10 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
+
+#include "platform/ov_faults.h"
 
 namespace partsc {
 namespace {
@@ -61,7 +67,51 @@ bool Exists(const std::string& path) {
   return ::access(path.c_str(), F_OK) == 0;
 }
 
+// open(2) with a retry on EINTR.
+int OpenRetrying(const std::string& path, int flags, mode_t permission) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 }  // namespace
+
+bool OvFileLock::Lock(const std::string& path, OvLockMode mode) {
+  Unlock();
+  return Take(OpenRetrying(path, O_RDONLY, 0), mode);
+}
+
+bool OvFileLock::LockCreating(const std::string& path, OvLockMode mode) {
+  Unlock();
+  return Take(OpenRetrying(path, O_RDWR | O_CREAT, 0666), mode);
+}
+
+bool OvFileLock::Take(int fd, OvLockMode mode) {
+  if (fd < 0) {
+    return false;
+  }
+  const int operation = mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH;
+  int result = -1;
+  do {
+    result = ::flock(fd, operation);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void OvFileLock::Unlock() {
+  // Closing the only descriptor of the lock lets the lock go.
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+  fd_ = -1;
+}
 
 std::string OvFile::ToFullPath(std::string_view key, std::string_view name, bool mustExist,
                                bool withExtension) {
@@ -102,7 +152,65 @@ int OvFile::Remove(const std::string& path) {
 }
 
 int OvFile::Rename(const std::string& from, const std::string& to) {
+  if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
+    errno = EIO;
+    return -1;
+  }
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+}
+
+int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::string& to) {
+  constexpr int kTries = 16;
+  for (int i = 0; i < kTries; ++i) {
+    if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
+      errno = EIO;
+      return -1;
+    }
+    to = RandomName(stem);
+    if (to.empty()) {
+      return -1;
+    }
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      return 0;
+    }
+    if (errno != EEXIST) {
+      return -1;
+    }
+  }
+  return -1;
+}
+
+int OvFile::Sync(const std::string& path) {
+  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+    errno = EIO;
+    return -1;
+  }
+  const int fd = OpenRetrying(path, O_RDONLY, 0);
+  if (fd < 0) {
+    return -1;
+  }
+  const int result = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return result == 0 ? 0 : -1;
+}
+
+std::string OvFile::ErrorText() {
+  return std::strerror(errno);
+}
+
+std::string OvFile::RandomName(const std::string& stem) {
+  constexpr const char* kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  uint8_t bytes[12] = {};
+  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    return std::string();
+  }
+  std::string name = stem;
+  for (const uint8_t byte : bytes) {
+    name += kDigits[byte % 36];
+  }
+  return name;
 }
 
 bool OvFile::IsLowerCase(std::string_view path) {
@@ -151,6 +259,14 @@ void OvFile::ResetClassDirectories() {
   for (std::string& directory : ClassDirectories()) {
     directory.clear();
   }
+}
+
+bool OvFile::ChangeDirectory(const std::string& path, std::string& reason) {
+  if (::chdir(path.c_str()) == 0) {
+    return true;
+  }
+  reason = std::strerror(errno);
+  return false;
 }
 
 std::string OvFile::CurrentDirectory() {

@@ -17,6 +17,31 @@ inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kC
 // The mode of OvFile::Access that asks whether a file exists.
 inline constexpr int kAccessExists = 0;
 
+// How an advisory lock is held: shared with other shared holders, or alone.
+enum class OvLockMode { kShared, kExclusive };
+
+// An advisory lock (flock) on a file or a directory, held until Unlock() or
+// the end of the object. It keeps out only those who lock the same file.
+class OvFileLock {
+ public:
+  OvFileLock() = default;
+  ~OvFileLock() { Unlock(); }
+  OvFileLock(const OvFileLock&) = delete;
+  OvFileLock& operator=(const OvFileLock&) = delete;
+
+  // Opens `path` (a file or a directory) read-only and waits for the lock;
+  // a lock held before is let go first. False when it cannot be opened or
+  // locked: nothing is held then.
+  bool Lock(const std::string& path, OvLockMode mode);
+  // As Lock, on a lock file that is made (empty) when it does not exist.
+  bool LockCreating(const std::string& path, OvLockMode mode);
+  void Unlock();
+
+ private:
+  bool Take(int fd, OvLockMode mode);
+  int fd_ = -1;
+};
+
 class OvFile {
  public:
   // The full path of `name` in the directory of file class `key`: the class
@@ -33,6 +58,17 @@ class OvFile {
   static int Remove(const std::string& path);
   // 0 on success.
   static int Rename(const std::string& from, const std::string& to);
+  // Gives the file `from` a second name: `stem` followed by random
+  // characters, a name no file had; that name goes to `to`. 0 on success.
+  static int LinkUnique(const std::string& from, const std::string& stem, std::string& to);
+  // Writes what the system holds of a file or a directory to the disk. 0 on
+  // success.
+  static int Sync(const std::string& path);
+  // The system's reason for the failure of the call just made.
+  static std::string ErrorText();
+  // `stem` followed by random characters that nobody can guess; empty when
+  // the system gives no random bytes.
+  static std::string RandomName(const std::string& stem);
   // True when the file name after the last "/" holds no capital letter.
   static bool IsLowerCase(std::string_view path);
   // True when `name` can be a file name inside a class directory: not empty,
@@ -53,6 +89,9 @@ class OvFile {
   // Removes an empty directory; 0 when it is gone.
   static int RemoveDirectory(const std::string& path);
   static void ResetClassDirectories();
+  // Makes `path` the current directory of the process; false with the
+  // system's reason in `reason` when it cannot.
+  static bool ChangeDirectory(const std::string& path, std::string& reason);
   // The current directory of the process; empty when it cannot be told.
   static std::string CurrentDirectory();
   // `path` relative to the current directory when it lies below it, else

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "platform/ov_faults.h"
+#include "platform/ov_file.h"
 
 namespace partsc {
 namespace {
@@ -31,6 +32,9 @@ const char* StdioMode(const char* mode) {
   }
   if (std::strcmp(mode, "a") == 0) {
     return "ab";
+  }
+  if (std::strcmp(mode, "wx") == 0) {
+    return "wbx";
   }
   return nullptr;
 }
@@ -110,19 +114,41 @@ OvFileIO::~OvFileIO() {
   Close();
 }
 
+void OvFileIO::Note(int error) {
+  if (error_ == 0) {
+    error_ = error != 0 ? error : EIO;
+  }
+}
+
+std::string OvFileIO::ErrorText() const {
+  return error_ == 0 ? std::string() : std::string(std::strerror(error_));
+}
+
+bool OvFileIO::AlreadyExists() const {
+  return error_ == EEXIST;
+}
+
 bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   Fclose();
+  error_ = 0;
   const char* stdioMode = StdioMode(mode);
   if (stdioMode == nullptr) {
+    Note(EINVAL);
     return false;
   }
   stream_ = std::fopen(path.c_str(), stdioMode);
-  ownsStream_ = stream_ != nullptr;
+  if (stream_ == nullptr) {
+    Note(errno);
+    return false;
+  }
+  ownsStream_ = true;
   // The host opens a directory for reading; as a text file it cannot be read.
   struct stat status {};
-  if (stream_ != nullptr && ::fstat(::fileno(stream_), &status) == 0 && S_ISDIR(status.st_mode)) {
+  if (::fstat(::fileno(stream_), &status) == 0 && S_ISDIR(status.st_mode)) {
     Fclose();
+    Note(EISDIR);
     errno = EISDIR;
+    return false;
   }
   // A buffer larger than the C library's, so that a long source or run log
   // takes few reads and writes; without one the library's own serves.
@@ -137,6 +163,7 @@ bool OvFileIO::Fopen(const std::string& path, const char* mode) {
 
 bool OvFileIO::FopenStdin() {
   Fclose();
+  error_ = 0;
   stream_ = stdin;
   ownsStream_ = false;
   return stream_ != nullptr;
@@ -144,6 +171,7 @@ bool OvFileIO::FopenStdin() {
 
 bool OvFileIO::FopenStdout() {
   Fclose();
+  error_ = 0;
   stream_ = stdout;
   ownsStream_ = false;
   return stream_ != nullptr;
@@ -182,20 +210,22 @@ void OvFileIO::Fprintf(const char* format, ...) {
   }
   va_list args;
   va_start(args, format);
-  std::vfprintf(stream_, format, args);
+  if (std::vfprintf(stream_, format, args) < 0) {
+    Note(errno);
+  }
   va_end(args);
 }
 
 void OvFileIO::Fflush() {
   // Flushing an input stream means nothing defined.
-  if (stream_ != nullptr && stream_ != stdin) {
-    std::fflush(stream_);
+  if (stream_ != nullptr && stream_ != stdin && std::fflush(stream_) != 0) {
+    Note(errno);
   }
 }
 
 void OvFileIO::Fclose() {
-  if (stream_ != nullptr && ownsStream_) {
-    std::fclose(stream_);
+  if (stream_ != nullptr && ownsStream_ && std::fclose(stream_) != 0) {
+    Note(errno);
   }
   stream_ = nullptr;
   ownsStream_ = false;
@@ -204,20 +234,26 @@ void OvFileIO::Fclose() {
 
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   Close();
+  error_ = 0;
   const int hostFlags = HostFlags(flags);
   if (hostFlags < 0) {
+    Note(EINVAL);
     return false;
   }
   int fd = -1;
   do {
     fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
   } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    Note(errno);
+  }
   // A directory is not a file to read or write, as with Fopen.
   struct stat status {};
   const bool known = fd >= 0 && ::fstat(fd, &status) == 0;
   if (known && S_ISDIR(status.st_mode)) {
     ::close(fd);
     fd = -1;
+    Note(EISDIR);
   }
   fd_ = fd;
   // Appending writes land at the end, wherever the file stood: such a file
@@ -226,6 +262,22 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   positioned_ = fd_ >= 0 && !append && known && S_ISREG(status.st_mode);
   position_ = 0;
   return fd_ >= 0;
+}
+
+bool OvFileIO::OpenUnique(const std::string& stem, std::string& path) {
+  constexpr int kTries = 16;
+  constexpr int kFlags = kOpenReadWrite | kOpenCreate | kOpenExclusive | kOpenBinary;
+  for (int i = 0; i < kTries; ++i) {
+    path = OvFile::RandomName(stem);
+    if (path.empty()) {
+      Note(EIO);
+      return false;
+    }
+    if (Open(path, kFlags, kOpenPermission) || error_ != EEXIST) {
+      return IsOpen();
+    }
+  }
+  return false;
 }
 
 void OvFileIO::Close() {
@@ -290,11 +342,15 @@ int OvFileIO::Read(void* buffer, int count) {
 }
 
 int OvFileIO::Write(const void* buffer, int count) {
-  // A refused write writes half the bytes and reports only those.
-  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+  // A refused write writes half the bytes and reports only those, as a full
+  // disk does.
+  const bool refused = OvFaults::ShouldFail(OvFaultKind::kWrite);
+  if (refused) {
+    Note(ENOSPC);
     count /= 2;
   }
   if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
+    Note(EBADF);
     return -1;
   }
   const char* bytes = static_cast<const char*>(buffer);
@@ -303,6 +359,9 @@ int OvFileIO::Write(const void* buffer, int count) {
     return positioned_ ? ::pwrite(fd_, bytes + done, rest, static_cast<off_t>(position_ + done))
                        : ::write(fd_, bytes + done, rest);
   });
+  if (put < count) {
+    Note(errno);
+  }
   Advance(put);
   return put;
 }

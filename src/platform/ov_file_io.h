@@ -40,7 +40,9 @@ class OvFileIO {
   OvFileIO(const OvFileIO&) = delete;
   OvFileIO& operator=(const OvFileIO&) = delete;
 
-  // Text files. Mode is "r", "w" or "a". A file already open is closed first.
+  // Text files. Mode is "r", "w", "a" or "wx" (create a new file: an existing
+  // one is not opened, and AlreadyExists() then answers true). A file already
+  // open is closed first.
   bool Fopen(const std::string& path, const char* mode);
   bool FopenStdin();
   // Writes to standard output; closing leaves standard output open.
@@ -60,6 +62,10 @@ class OvFileIO {
   // Binary files. Flags as above; permission as for POSIX open.
   bool Open(const std::string& path, int flags, int permission);
   void Close();
+  // Creates a new file for reading and writing under `stem` followed by
+  // random characters, a name no file had (O_EXCL), and opens it as Open
+  // does; the name goes to `path`. False when none could be made.
+  bool OpenUnique(const std::string& stem, std::string& path);
   // New position, or -1 when the seek failed.
   int64_t Lseek(int64_t offset, int origin);
   // Bytes transferred; fewer than count on a short transfer, -1 on error.
@@ -72,9 +78,21 @@ class OvFileIO {
 
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 
+  // The system's error number of the first failure since the file was last
+  // opened: the open itself, or a write, flush or close that failed or fell
+  // short. 0 when there was none. Closing keeps it, so that the close of a
+  // file can be asked about.
+  int Error() const { return error_; }
+  // The system's text for Error(); empty when there was no failure.
+  std::string ErrorText() const;
+  // The last open failed because the file exists (mode "wx").
+  bool AlreadyExists() const;
+
  private:
   static constexpr size_t kStreamBuffer = 32 * 1024;
 
+  // Keeps `error` unless a failure is already kept.
+  void Note(int error);
   // Moves the position of a positioned file on by the bytes a Read or Write
   // transferred.
   void Advance(int transferred);
@@ -90,6 +108,7 @@ class OvFileIO {
   // and only a seek from the end asks the system.
   bool positioned_ = false;
   int64_t position_ = 0;  // where a positioned file stands
+  int error_ = 0;         // see Error()
 };
 
 }  // namespace partsc

@@ -19,17 +19,23 @@ constexpr const char* kHelpBody =
     "Compiles the parts source files listed in a control file; without -c the\n"
     "name of the control file is asked for on the console.\n"
     "\n"
+    "  -C DIR, -CDIR            change to the directory DIR before anything else\n"
     "  -p SETTINGS, -pSETTINGS  read the directories of the file classes\n"
     "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS\n"
     "  -c CONTROL, --control CONTROL\n"
     "                           compile the control file CONTROL without asking\n"
     "  --strict                 end with 1 when an input failed to compile or its\n"
     "                           parts file could not be read back\n"
+    "  --atomic                 write each parts file under a temporary name and\n"
+    "                           put it in place only when it compiled and listed:\n"
+    "                           a failed input keeps the previous file and backup\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
-    "                           of standard output\n"
+    "                           of standard output; an existing OUT is not\n"
+    "                           overwritten\n"
+    "  --force                  with -o: overwrite an existing OUT\n"
     "  --diagnostics-format=FORMAT\n"
     "                           classic: diagnostics on the console as in the\n"
     "                           error log (the default); gnu or json: one line\n"
@@ -43,9 +49,9 @@ constexpr const char* kHelpBody =
 
 void PrintHelp(const std::string& programName) {
   const char* name = programName.c_str();
-  std::printf("Usage: %s [-p SETTINGS] [-c CONTROL] [--strict] [-q]\n", name);
-  std::printf("   or: %s [-p SETTINGS] --list FILE...\n", name);
-  std::printf("   or: %s [-p SETTINGS] --decompile FILE [-o OUT]\n", name);
+  std::printf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
+  std::printf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
+  std::printf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   std::printf("   or: %s --explain NAME\n", name);
   std::fputs(kHelpBody, stdout);
   std::fflush(stdout);
@@ -80,6 +86,9 @@ void OvSession::Reset() {
   warningOptions_.clear();
   explainName_.clear();
   refusal_.clear();
+  force_ = false;
+  atomic_ = false;
+  directories_.clear();
 }
 
 namespace {
@@ -105,10 +114,10 @@ bool OvSession::SettleAction() {
   if (listRequested_ && decompile) {
     return false;
   }
-  if ((listRequested_ || decompile) && (!controlName_.empty() || strict_)) {
+  if ((listRequested_ || decompile) && (!controlName_.empty() || strict_ || atomic_)) {
     return false;
   }
-  if (!decompileOutput_.empty() && !decompile) {
+  if ((!decompileOutput_.empty() && !decompile) || (force_ && decompileOutput_.empty())) {
     return false;
   }
   if (listRequested_ && listFiles_.empty()) {
@@ -139,6 +148,10 @@ struct CommandLineOptions {
     session.strict_ = true;
     return true;
   };
+  static constexpr Apply kAtomic = [](OvSession& session, std::string_view) {
+    session.atomic_ = true;
+    return true;
+  };
   static constexpr Apply kQuiet = [](OvSession& /*session*/, std::string_view) {
     SetConsoleQuiet(true);
     return true;
@@ -152,6 +165,17 @@ struct CommandLineOptions {
   };
   static constexpr Apply kOutput = [](OvSession& session, std::string_view value) {
     return TakeOnce(session.decompileOutput_, value);
+  };
+  static constexpr Apply kDirectory = [](OvSession& session, std::string_view value) {
+    if (value.empty()) {
+      return false;
+    }
+    session.directories_.emplace_back(value);
+    return true;
+  };
+  static constexpr Apply kForce = [](OvSession& session, std::string_view) {
+    session.force_ = true;
+    return true;
   };
   static constexpr Apply kHelp = [](OvSession& session, std::string_view) {
     PrintHelp(session.programName_);
@@ -180,17 +204,20 @@ struct CommandLineOptions {
     return TakeOnce(session.explainName_, value);
   };
 
-  static constexpr std::array<Option, 17> kAll = {{
+  static constexpr std::array<Option, 20> kAll = {{
+      {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},
       {"--strict", false, kStrict},
+      {"--atomic", false, kAtomic},
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
       {"--list", false, kList},
       {"--decompile", true, kDecompile},
       {"-o", true, kOutput},
       {"--output", true, kOutput},
+      {"--force", false, kForce},
       {"-h", false, kHelp},
       {"--help", false, kHelp},
       {"--version", false, kVersion},

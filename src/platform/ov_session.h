@@ -44,6 +44,18 @@ class OvSession {
   // (empty: standard output).
   const std::string& DecompileFile() const { return decompileFile_; }
   const std::string& DecompileOutput() const { return decompileOutput_; }
+  // The directories named with -C, in command-line order: the run changes
+  // into each in turn, relative to the one before, before anything else.
+  const std::vector<std::string>& Directories() const { return directories_; }
+  // --atomic (or the settings file's "#PARTS:ATOMIC# = yes"): each parts file
+  // is written under a temporary name and put in place only when it compiled
+  // and listed.
+  bool Atomic() const { return atomic_; }
+  // Sets the mode of writing parts files, whatever the command line said;
+  // the settings file and the check of a recovered source use it.
+  void SetAtomic(bool atomic) { atomic_ = atomic; }
+  // --force: the file named with -o may be overwritten.
+  bool Force() const { return force_; }
 
   // Diagnostics: --diagnostics-format (empty: the error log's lines on the
   // console), --sarif FILE, the -W options in command-line order (without the
@@ -83,6 +95,9 @@ class OvSession {
   std::vector<std::string> warningOptions_;
   std::string explainName_;
   std::string refusal_;
+  bool force_ = false;
+  bool atomic_ = false;
+  std::vector<std::string> directories_;
 };
 
 // The version of partsc ("1.0.0").

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -49,10 +50,35 @@ bool IsDirectory(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// Takes one `KEY = DIRECTORY` line into the class directories; false after
-// one complaint. `where` names the line for the complaint.
+// What the settings file gives: the class directories (empty where not
+// given) and the mode of writing parts files.
+struct Settings {
+  std::array<std::string, 3> directories;
+  std::optional<bool> atomic;
+};
+
+constexpr std::string_view kAtomicKey = "#PARTS:ATOMIC#";
+
+// Takes the value of the atomic key, "yes" or "no"; false after one
+// complaint.
+bool TakeAtomic(std::string_view value, const std::string& where, Settings& settings) {
+  if (settings.atomic) {
+    Complain(where + "key \"" + std::string(kAtomicKey) + "\" given twice");
+    return false;
+  }
+  if (value != "yes" && value != "no") {
+    Complain(where + "key \"" + std::string(kAtomicKey) + "\" takes yes or no, not \"" +
+             std::string(value) + "\"");
+    return false;
+  }
+  settings.atomic = value == "yes";
+  return true;
+}
+
+// Takes one `KEY = VALUE` line into the settings; false after one complaint.
+// `where` names the line for the complaint.
 bool TakeSetting(std::string_view line, const std::string& base, const std::string& where,
-                 std::array<std::string, 3>& directories) {
+                 Settings& settings) {
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) {
     Complain(where + "missing \"=\"");
@@ -60,6 +86,9 @@ bool TakeSetting(std::string_view line, const std::string& base, const std::stri
   }
   const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
   const std::string_view directory = OvStringUtil::TrimBlanks(line.substr(equals + 1));
+  if (key == kAtomicKey) {
+    return TakeAtomic(directory, where, settings);
+  }
   std::size_t index = 0;
   while (index < kClassKeys.size() && kClassKeys[index] != key) {
     ++index;
@@ -68,7 +97,8 @@ bool TakeSetting(std::string_view line, const std::string& base, const std::stri
     Complain(where + "unknown key \"" + std::string(key) + "\"");
     return false;
   }
-  if (!directories[index].empty()) {
+  std::string& slot = settings.directories[index];
+  if (!slot.empty()) {
     Complain(where + "key \"" + std::string(key) + "\" given twice");
     return false;
   }
@@ -81,14 +111,13 @@ bool TakeSetting(std::string_view line, const std::string& base, const std::stri
     Complain(where + "not a directory: \"" + absolute + "\"");
     return false;
   }
-  directories[index] = absolute;
+  slot = absolute;
   return true;
 }
 
-// Reads the settings file into the class directories; false after one
-// complaint.
+// Reads the settings file; false after one complaint.
 bool ReadSettings(const std::string& settingsPath, const std::string& currentDirectory,
-                  std::array<std::string, 3>& directories) {
+                  Settings& settings) {
   std::string content;
   if (!OvFileIO::ReadWholeFile(settingsPath, content)) {
     Complain(settingsPath + ": cannot read the settings file");
@@ -110,7 +139,7 @@ bool ReadSettings(const std::string& settingsPath, const std::string& currentDir
       continue;
     }
     const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
-    if (!TakeSetting(line, base, where, directories)) {
+    if (!TakeSetting(line, base, where, settings)) {
       return false;
     }
   }
@@ -132,15 +161,19 @@ int initfiles() {
     Complain("cannot determine the current directory");
     return -1;
   }
-  std::array<std::string, 3> directories;
-  const std::string& settingsPath = OvSession::GetInstance().SettingsPath();
-  if (!settingsPath.empty() && !ReadSettings(settingsPath, currentDirectory, directories)) {
+  Settings settings;
+  OvSession& session = OvSession::GetInstance();
+  const std::string& settingsPath = session.SettingsPath();
+  if (!settingsPath.empty() && !ReadSettings(settingsPath, currentDirectory, settings)) {
     return -1;
   }
   const std::string here = Absolute(currentDirectory, "");
   for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
-    OvFile::SetClassDirectory(kClassKeys[i], directories[i].empty() ? here : directories[i]);
+    const std::string& directory = settings.directories[i];
+    OvFile::SetClassDirectory(kClassKeys[i], directory.empty() ? here : directory);
   }
+  // --atomic on the command line holds whatever the settings file says.
+  session.SetAtomic(session.Atomic() || settings.atomic.value_or(false));
   return 0;
 }
 

@@ -48,6 +48,10 @@ expect "parts/bolt.prt" partsc --decompile parts/
 expect "LIBRARY.CTL" partsc --decompile parts/bolt.prt -o LIB
 expect "--quiet" partsc -c LIBRARY.CTL --q
 expect "--strict" partsc --st
+expect "--atomic" partsc -c LIBRARY.CTL --at
+expect "parts" partsc -C ""
+expect "-Cparts" partsc -Cp
+expect "--force" partsc --decompile parts/bolt.prt -o x.src --fo
 expect "--help" partsc --he
 expect "-h" partsc -h
 expect "" partsc --bogus

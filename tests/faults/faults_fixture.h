@@ -106,6 +106,7 @@ inline DriverRun RunSource(const FaultSource& source) {
   const std::string errorLog = ReadFile(dir.File("faults.ctl.LOG"));
   run.errorLog = errorLog.substr(std::min(errorLog.size(), errorLog.find('\n') + 1));
   run.runLog = ReplaceAll(ReadFile(dir.File("TALVIREN.LOG")), dir.path(), "$DIR");
+  run.err = ReplaceAll(run.err, dir.path(), "$DIR");
   run.partsFile = ContentOf(partsPath);
   run.backup = ContentOf(partsPath + (source.partsFile.ends_with(".prt") ? ".old" : ".OLD"));
   return run;

@@ -54,6 +54,7 @@ TEST(IoFaults, TheNthReadOrWriteFallsShortForEveryN) {
           EXPECT_EQ(run.backup, kOlderContent);
           if (kind == OvFaultKind::kRead) {
             EXPECT_EQ(run.errorLog, clean.errorLog + kDeleteLine);
+            EXPECT_EQ(run.err, "");
             EXPECT_TRUE(clean.runLog.starts_with(run.runLog)) << run.runLog;
             EXPECT_FALSE(run.partsFile);
             return;
@@ -64,6 +65,8 @@ TEST(IoFaults, TheNthReadOrWriteFallsShortForEveryN) {
           const size_t before = run.errorLog.size() - kWriteMessages[message].size();
           EXPECT_TRUE(clean.errorLog.starts_with(run.errorLog.substr(0, before)));
           previous = message;
+          EXPECT_EQ(run.err, "partsc: $DIR/" + source.partsFile +
+                                 ": cannot be written: No space left on device\n");
           EXPECT_EQ(run.runLog, "");
           EXPECT_TRUE(run.partsFile);
         });

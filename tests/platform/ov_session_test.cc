@@ -76,8 +76,8 @@ class SessionTest : public ::testing::Test {
 
 TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"-h"}, "Usage: partsc \\[-p SETTINGS\\] (.|\n)*--version(.|\n)*"},
-      {{"--list", "--help", "--bogus"}, "Usage: partsc \\[-p SETTINGS\\] (.|\n)*"},
+      {{"-h"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*--version(.|\n)*"},
+      {{"--list", "--help", "--bogus"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*"},
       {{"-pA", "--version"}, "partsc [0-9]+\\.[0-9]+\\.[0-9]+\n"}};
   for (const auto& [args, pattern] : cases) {
     std::string out;
@@ -101,7 +101,10 @@ TEST_F(SessionTest, ABadSettingsFileIsRefusedWithOneLine) {
       {"#PARTS:CTL# .\n", "ORVA.SET:1: missing \"=\""},
       {"#PARTS:BIN# = \t\n", "ORVA.SET:1: empty directory for key \"#PARTS:BIN#\""},
       {"#PARTS:BIN# = nowhere", "ORVA.SET:1: not a directory: \"$D/nowhere\""},
-      {"#PARTS:INP# = ORVA.SET\n", "ORVA.SET:1: not a directory: \"$D/ORVA.SET\""}};
+      {"#PARTS:INP# = ORVA.SET\n", "ORVA.SET:1: not a directory: \"$D/ORVA.SET\""},
+      {"#PARTS:ATOMIC# = Yes\n", "ORVA.SET:1: key \"#PARTS:ATOMIC#\" takes yes or no, not \"Yes\""},
+      {"#PARTS:ATOMIC# = no\n#PARTS:ATOMIC# = no\n",
+       "ORVA.SET:2: key \"#PARTS:ATOMIC#\" given twice"}};
   std::filesystem::create_directory(dir_.File("sub"));
   for (const auto& [content, problem] : cases) {
     std::filesystem::remove(dir_.File("ORVA.SET"));
@@ -184,6 +187,11 @@ std::string Settings() {
     text += " [" + file + "]";
   }
   text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
+  text += session.Force() ? " force" : "";
+  text += session.Atomic() ? " atomic" : "";
+  for (const std::string& directory : session.Directories()) {
+    text += " C=" + directory;
+  }
   return text;
 }
 
@@ -213,6 +221,16 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--decompile=a.prt", "-o", "a.src", "-q"}, "decompile p= c= quiet d=a.prt o=a.src"},
       {{"-oa.src", "--decompile", "-x.prt"}, "decompile p= c= d=-x.prt o=a.src"},
       {{"--output=a.src", "--decompile", "a.prt", "-pS"}, "decompile p=S c= d=a.prt o=a.src"},
+      {{"--force", "--decompile", "a", "-o", "b"}, "decompile p= c= d=a o=b force"},
+      {{"--decompile", "a", "--force"}, ""},
+      {{"-C", "a", "-Cb", "-c", "R"}, "compile p= c=R d= o= C=a C=b"},
+      {{"--list", "x", "-C", "-q"}, "list p= c= [x] d= o= C=-q"},
+      {{"-C", ""}, ""},
+      {{"--atomic", "-c", "R", "--strict"}, "compile p= c=R strict d= o= atomic"},
+      {{"--list", "a", "--atomic"}, ""},
+      {{"--decompile", "a", "--atomic"}, ""},
+      {{"-C"}, ""},
+      {{"--force"}, ""},
       {{"--list"}, ""},
       {{"--list", "a", "--decompile", "b"}, ""},
       {{"--list", "a", "-c", "R"}, ""},

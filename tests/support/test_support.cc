@@ -131,15 +131,18 @@ int64_t ForEachFault(OvFaultKind kind, bool persistent, const std::function<void
 
 }  // namespace partsc::testing
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
 
 namespace partsc::testing {
 
-ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options) {
-  TempDir io;
-  const std::string inPath = io.File("stdin");
-  const std::string outPath = io.File("stdout");
-  const std::string errPath = io.File("stderr");
+StartedProcess StartProcess(const std::string& binary, const ProcessOptions& options) {
+  StartedProcess process{-1, std::make_unique<TempDir>()};
+  const std::string inPath = process.io->File("stdin");
+  const std::string outPath = process.io->File("stdout");
+  const std::string errPath = process.io->File("stderr");
   WriteFile(inPath, options.stdinText);
   std::fflush(nullptr);
   const pid_t pid = fork();
@@ -154,6 +157,11 @@ ProcessResult RunProcess(const std::string& binary, const ProcessOptions& option
       _exit(127);
     }
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) {
+      _exit(127);
+    }
+    const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+    if (options.fileSizeLimit > 0 &&
+        (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
       _exit(127);
     }
     for (const std::string& name : options.unsetEnv) {
@@ -171,12 +179,17 @@ ProcessResult RunProcess(const std::string& binary, const ProcessOptions& option
     execv(binary.c_str(), argv.data());
     _exit(127);
   }
+  process.pid = pid;
+  return process;
+}
+
+ProcessResult WaitProcess(StartedProcess& process) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(process.pid, &status, 0);
   ProcessResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadFile(outPath);
-  result.err = ReadFile(errPath);
+  result.out = ReadFile(process.io->File("stdout"));
+  result.err = ReadFile(process.io->File("stderr"));
   return result;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,10 +95,26 @@ struct ProcessOptions {
   // Variables to set (name, value) and to remove, on top of this process's.
   std::vector<std::pair<std::string, std::string>> env;
   std::vector<std::string> unsetEnv;
+  // Above 0: no file of the child may grow beyond this many bytes, and a
+  // write beyond it fails (SIGXFSZ ignored) as on a full disk.
+  uint64_t fileSizeLimit = 0;
 };
 
+// A child process started by StartProcess, with the files that take its
+// standard input, output and error.
+struct StartedProcess {
+  int pid = -1;
+  std::unique_ptr<TempDir> io;
+};
+StartedProcess StartProcess(const std::string& binary, const ProcessOptions& options);
+// Waits for a started process and answers what it gave.
+ProcessResult WaitProcess(StartedProcess& process);
+
 // Runs `binary` in a child process and waits for it.
-ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options);
+inline ProcessResult RunProcess(const std::string& binary, const ProcessOptions& options) {
+  StartedProcess process = StartProcess(binary, options);
+  return WaitProcess(process);
+}
 
 #ifdef PARTSC_BINARY
 // Runs partsc in `dir` with a fixed SOURCE_DATE_EPOCH, `stdinText` typed at

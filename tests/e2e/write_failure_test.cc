@@ -1,0 +1,81 @@
+// Outputs that cannot be written are named on standard error with the
+// system's reason, and --strict then ends with 1: the run log, the error log
+// and a parts file, each on a disk that is full for it (a file-size limit in
+// the child process of the real binary).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace partsc::testing {
+namespace {
+
+constexpr const char* kSmall = "$$PARTS !x!\n$$APG\n$TOP !T!\n$$END\n";
+
+struct Case {
+  const char* label;
+  uint64_t limit;
+  std::string source;
+  int inputs;             // how often the control file names the source
+  size_t errorLogBefore;  // bytes already in the error log
+  std::string out;        // the console, -q
+  std::string err;        // standard error, the program as $PARTSC
+};
+
+TEST(WriteFailure, EachOutputThatCannotBeWrittenIsNamedWithTheReason) {
+  const std::string tooLarge = ": cannot be written: File too large\n";
+  const Case cases[] = {
+      {"run log", 1024, kSmall, 6, 0, "", "$PARTSC: TALVIREN.LOG" + tooLarge},
+      {"error log", 1024, kSmall, 1, 1024, "", "$PARTSC: RUN.CTL.LOG" + tooLarge},
+      {"parts file", 300, ReadFile(std::string(PARTSC_SOURCE_DIR) + "/examples/src/bolts.src"), 1,
+       0, "\t*** E *** APG List Write Error\n", "$PARTSC: $DIR/x.prt" + tooLarge},
+  };
+  for (const Case& c : cases) {
+    for (const bool strict : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (strict ? ", --strict" : ""));
+      TempDir dir;
+      std::string control;
+      for (int i = 0; i < c.inputs; ++i) {
+        control += "x.src\n";
+      }
+      WriteFile(dir.File("RUN.CTL"), control);
+      WriteFile(dir.File("x.src"), ReplaceAll(c.source, "!bolt!", "!x!"));
+      WriteFile(dir.File("RUN.CTL.LOG"), std::string(c.errorLogBefore, '.'));
+      ProcessOptions options{{"-q", "-c", "RUN.CTL"}, dir.path(), "", {}, {}, c.limit};
+      if (strict) {
+        options.args.push_back("--strict");
+      }
+      const ProcessResult run = RunProcess(PARTSC_BINARY, options);
+      EXPECT_EQ(run.out, c.out);
+      EXPECT_EQ(ReplaceAll(ReplaceAll(run.err, PARTSC_BINARY, "$PARTSC"), dir.path(), "$DIR"),
+                c.err);
+      EXPECT_EQ(run.exitCode, strict ? 1 : 0);
+    }
+  }
+}
+
+// With --atomic a disk full for the new parts file leaves the older one and
+// its backup as they were, and no temporary file.
+TEST(WriteFailure, WithAtomicAFullDiskKeepsTheOlderFileAndItsBackup) {
+  TempDir dir;
+  WriteFile(dir.File("RUN.CTL"), "bolts.src\n");
+  WriteFile(dir.File("bolts.src"),
+            ReadFile(std::string(PARTSC_SOURCE_DIR) + "/examples/src/bolts.src"));
+  WriteFile(dir.File("bolt.prt"), "older\n");
+  WriteFile(dir.File("bolt.prt.old"), "older backup\n");
+  const ProcessResult run =
+      RunProcess(PARTSC_BINARY, {{"-q", "--atomic", "-c", "RUN.CTL"}, dir.path(), "", {}, {}, 900});
+  EXPECT_EQ(ReplaceAll(ReplaceAll(run.err, PARTSC_BINARY, "$PARTSC"), dir.path(), "$DIR"),
+            "$PARTSC: $DIR/bolt.prt: cannot be written: File too large\n"
+            "$PARTSC: $DIR/bolt.prt: not replaced; the previous file and its backup are kept\n");
+  EXPECT_EQ(ReadFile(dir.File("bolt.prt")), "older\n");
+  EXPECT_EQ(ReadFile(dir.File("bolt.prt.old")), "older backup\n");
+  // The control file, the source, the two parts files, both logs and the lock.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 7);
+}
+
+}  // namespace
+}  // namespace partsc::testing
