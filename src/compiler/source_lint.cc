@@ -52,24 +52,11 @@ void WarnPrefix(std::string_view word, std::string_view keyword) {
                 0);
 }
 
-char Closing(char opening) {
-  switch (opening) {
-    case '(':
-      return ')';
-    case '<':
-      return '>';
-    case '[':
-      return ']';
-    default:
-      return opening;
-  }
-}
-
 // True when the field opened at `open` runs to the end of the line (the
 // parentheses nest, as the field tokenizer takes them).
 bool RunsToEnd(std::string_view line, size_t open) {
   const char opening = line[open];
-  const char closing = Closing(opening);
+  const char closing = ClosingDelimiter(opening);
   int depth = 1;
   for (size_t i = open + 1; i < line.size(); ++i) {
     if (line[i] == closing) {
@@ -174,9 +161,10 @@ void LintFields(std::string_view line, std::string_view delimiters) {
     if (open == std::string_view::npos || !RunsToEnd(line, open)) {
       continue;
     }
-    ReportWarning(Warning::kUnclosedField,
-                  std::string("No closing ") + Closing(opening) + " for the field opened here",
-                  static_cast<int>(open));
+    ReportWarning(
+        Warning::kUnclosedField,
+        std::string("No closing ") + ClosingDelimiter(opening) + " for the field opened here",
+        static_cast<int>(open));
   }
 }
 

@@ -150,4 +150,17 @@ int16_t TruncateTo16Bits(double value) {
   return static_cast<int16_t>(low);
 }
 
+char ClosingDelimiter(char opening) {
+  switch (opening) {
+    case '(':
+      return ')';
+    case '<':
+      return '>';
+    case '[':
+      return ']';
+    default:
+      return opening;
+  }
+}
+
 }  // namespace partsc

@@ -41,4 +41,8 @@ void ParseValueList(std::string_view line, int maxItems, char openingBracket, Va
 // magnitude is taken modulo 65536; NaN and infinities give 0.
 int16_t TruncateTo16Bits(double value);
 
+// The character that closes a field or list opened by `opening`: ')' for
+// '(', '>' for '<', ']' for '['; the quotes and '!' close themselves.
+char ClosingDelimiter(char opening);
+
 }  // namespace partsc

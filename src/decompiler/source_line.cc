@@ -12,19 +12,6 @@ namespace partsc {
 
 namespace {
 
-char Closing(char open) {
-  switch (open) {
-    case '(':
-      return ')';
-    case '<':
-      return '>';
-    case '[':
-      return ']';
-    default:
-      return open;
-  }
-}
-
 // True when a parenthesis field holds more "(" than ")": it can only stand
 // last on its line, left open.
 bool OpensMore(std::string_view text) {
@@ -41,7 +28,7 @@ struct Piece {
 
 Piece FieldPiece(const Field& field) {
   Piece piece;
-  piece.text = field.open + field.text + Closing(field.open);
+  piece.text = field.open + field.text + ClosingDelimiter(field.open);
   piece.starts.emplace_back(0, field.open);
   piece.mustStayOpen = field.open == '(' && OpensMore(field.text);
   return piece;
