@@ -288,12 +288,21 @@ int RunPass1(Compile& c) {
 }
 
 // Reports a failed write of the parts file: the message of the part written,
-// and with it, on standard error, the file and the system's reason (only
-// where the message itself goes somewhere: not while no error log is open).
+// and with it the file and the system's reason (only where the message itself
+// goes somewhere: not while no error log is open). The structured formats
+// carry both in the message's record; the classic one adds a line on
+// standard error.
 int WriteFailed(const Compile& c, Message message) {
-  ReportBare(kSeverityError, message);
-  if (ErrorLogIsOpen()) {
-    Complain(c.outputPath + ": cannot be written: " + PartsFileError());
+  if (!ErrorLogIsOpen()) {
+    ReportBare(kSeverityError, message);
+    return kCompileWriteFailed;
+  }
+  const std::string reason = PartsFileError();
+  SetReportFile(c.outputPath);
+  ReportFailure(message, reason);
+  SetReportFile(c.inputPath);
+  if (CurrentDiagnosticsFormat() == DiagnosticsFormat::kClassic) {
+    Complain(c.outputPath + ": cannot be written: " + reason);
   }
   return kCompileWriteFailed;
 }

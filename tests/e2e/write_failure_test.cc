@@ -23,6 +23,7 @@ struct Case {
   size_t errorLogBefore;  // bytes already in the error log
   std::string out;        // the console, -q
   std::string err;        // standard error, the program as $PARTSC
+  const char* format = "classic";
 };
 
 TEST(WriteFailure, EachOutputThatCannotBeWrittenIsNamedWithTheReason) {
@@ -32,6 +33,9 @@ TEST(WriteFailure, EachOutputThatCannotBeWrittenIsNamedWithTheReason) {
       {"error log", 1024, kSmall, 1, 1024, "", "$PARTSC: RUN.CTL.LOG" + tooLarge},
       {"parts file", 300, ReadFile(std::string(PARTSC_SOURCE_DIR) + "/examples/src/bolts.src"), 1,
        0, "\t*** E *** APG List Write Error\n", "$PARTSC: $DIR/x.prt" + tooLarge},
+      {"parts file, GNU lines", 300,
+       ReadFile(std::string(PARTSC_SOURCE_DIR) + "/examples/src/bolts.src"), 1, 0, "",
+       "x.prt: error: APG List Write Error: File too large [partsc-apg-list-write-error]\n", "gnu"},
   };
   for (const Case& c : cases) {
     for (const bool strict : {false, true}) {
@@ -44,7 +48,13 @@ TEST(WriteFailure, EachOutputThatCannotBeWrittenIsNamedWithTheReason) {
       WriteFile(dir.File("RUN.CTL"), control);
       WriteFile(dir.File("x.src"), ReplaceAll(c.source, "!bolt!", "!x!"));
       WriteFile(dir.File("RUN.CTL.LOG"), std::string(c.errorLogBefore, '.'));
-      ProcessOptions options{{"-q", "-c", "RUN.CTL"}, dir.path(), "", {}, {}, c.limit};
+      ProcessOptions options{
+          {"-q", "-c", "RUN.CTL", std::string("--diagnostics-format=") + c.format},
+          dir.path(),
+          "",
+          {},
+          {},
+          c.limit};
       if (strict) {
         options.args.push_back("--strict");
       }
