@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-valgrind
 logs=$build/valgrind-logs
-"$root/scripts/install-deps.sh" --valgrind
+"$root/scripts/install-deps.sh" --tests --valgrind
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build "$build" --target partsc partsc_e2e_tests partsc_faults_tests -j 2 >/dev/null

@@ -6,7 +6,7 @@
 # build or a compiler upgrade:  ./scripts/build-matrix.sh [COMPILER...]
 set -uo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --bench
+./scripts/install-deps.sh --tests --bench
 jobs=$(nproc 2>/dev/null || echo 2)
 compilers=("$@")
 [ ${#compilers[@]} -gt 0 ] || compilers=(g++ clang++)

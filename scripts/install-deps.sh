@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, only the build and test tools that are missing.
-# --bench adds Google Benchmark (bench/), --valgrind adds valgrind
-# (fuzz/valgrind-e2e.sh), --package the Debian packaging tools
+# Installs, with apt-get, only the tools that are missing: without options
+# what builds partsc (cmake, g++, make). --tests adds what the tests use
+# (clang++ and its sanitizer runtimes, GoogleTest, man and groff, and the
+# consumers of the structured diagnostics: vim, jq, python3-jsonschema and
+# npm's SARIF multitool), --bench Google Benchmark (bench/), --valgrind
+# valgrind (fuzz/valgrind-e2e.sh), --package the Debian packaging tools
 # (scripts/check-package.sh).
 set -euo pipefail
+tests=0
 bench=0
 valgrind=0
 package=0
 for option in "$@"; do
   case $option in
+    --tests) tests=1 ;;
     --bench) bench=1 ;;
     --valgrind) valgrind=1 ;;
     --package) package=1 ;;
@@ -23,20 +28,22 @@ have_file() { [ -e "$1" ]; }
 have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
-have_cmd clang++ || missing+=(clang)
-have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)
+if [ $tests -eq 1 ]; then
+  have_cmd clang++ || missing+=(clang)
+  have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 ||
+    missing+=(libclang-rt-dev)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+    missing+=(libclang-rt-dev)
+  have_cmd man || missing+=(man-db)
+  have_cmd groff || missing+=(groff-base)
+  # The consumers of the structured diagnostics (tests/consumers/).
+  have_cmd vim || missing+=(vim-nox)
+  have_cmd jq || missing+=(jq)
+  /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || missing+=(python3-jsonschema)
+  have_cmd npm || missing+=(npm)
+fi
 [ $bench -eq 0 ] || have_file /usr/include/benchmark/benchmark.h || missing+=(libbenchmark-dev)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 ||
-  missing+=(libclang-rt-dev)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
-  missing+=(libclang-rt-dev)
-have_cmd man || missing+=(man-db)
-have_cmd groff || missing+=(groff-base)
-# The consumers of the structured diagnostics (tests/consumers/).
-have_cmd vim || missing+=(vim-nox)
-have_cmd jq || missing+=(jq)
-/usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || missing+=(python3-jsonschema)
-have_cmd npm || missing+=(npm)
 [ $valgrind -eq 0 ] || have_cmd valgrind || missing+=(valgrind)
 if [ $package -eq 1 ]; then
   have_cmd dpkg-shlibdeps || missing+=(dpkg-dev)
@@ -57,6 +64,7 @@ fi
 
 # The SARIF 2.1.0 schema and validator of npm's @microsoft/sarif-multitool-linux
 # (tests/consumers/); a failed install only makes that test skip.
+[ $tests -eq 1 ] || exit 0
 multitool="$(npm root -g 2>/dev/null || true)/@microsoft/sarif-multitool-linux"
 if have_cmd npm && [ ! -f "$multitool/sarif-2.1.0.json" ]; then
   echo "install-deps: installing @microsoft/sarif-multitool-linux with npm"

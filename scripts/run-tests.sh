@@ -4,7 +4,7 @@
 # UndefinedBehaviorSanitizer), then the Debian package check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --package
+./scripts/install-deps.sh --tests --package
 
 jobs=$(nproc 2>/dev/null || echo 2)
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$jobs}
