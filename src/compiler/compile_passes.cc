@@ -89,6 +89,9 @@ struct Compile {
   std::string titleText;
   std::string sizeName;
   LinePieces pieces;  // where each line lies in the file, for the diagnostics
+  // Whether anything asks where a line lies; taken once so that the pieces
+  // are followed from the first line to the last or not at all.
+  const bool linesTracked = ReportLineWanted();
   bool firstPass = true;
   bool carriageReturnSeen = false;
   std::string outputPath;  // the parts file, once it is open
@@ -103,11 +106,15 @@ struct Compile {
       pieces.EndOfFile();
       return false;
     }
-    pieces.Take(line);
-    TrimLineEnd(line);
     ++lineNumber;
+    if (!linesTracked) {
+      TrimLineEnd(line);
+      return true;
+    }
+    pieces.Take(line);  // before the trim: it needs the line feed
+    TrimLineEnd(line);
     SetReportLine({lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
-    if (firstPass) {
+    if (firstPass && WarningsWanted()) {
       LintLineEnd(pieces, line, carriageReturnSeen);
     }
     return true;
@@ -123,6 +130,14 @@ struct Compile {
 
   bool HasCommon() const { return commonLine != -1; }
 };
+
+// The fields left open on a line; nothing to do while no warning is on.
+void LintLineFields(std::string_view line) {
+  if (!WarningsWanted()) {
+    return;
+  }
+  LintFields(line, FieldsOfLine(line));
+}
 
 // Letters, digits, ".", "_", "-" and "+": a name every file system keeps as
 // it is, that no shell splits, and that is not "." or "..".
@@ -188,7 +203,7 @@ void Pass1Common(Compile& c) {
 int Pass1CommonMember(Compile& c) {
   const char first = FirstChar(c.line);
   if (first == 's' || first == 'p') {
-    LintFields(c.line, FieldsOfLine(c.line));
+    LintLineFields(c.line);
     return CompileMemberLine(c.line, c.lineNumber) != 0 ? kCompileMemberLine : kCompileOk;
   }
   if (first != '/') {
@@ -229,8 +244,10 @@ int Pass1Line(Compile& c, bool& ended) {
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
-    LintKeywordLine(line, c.partsSeen);
-    LintFields(line, FieldsOfLine(line));
+    if (WarningsWanted()) {
+      LintKeywordLine(line, c.partsSeen);
+    }
+    LintLineFields(line);
   }
   if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
     return kCompilePartsLine;
@@ -240,7 +257,7 @@ int Pass1Line(Compile& c, bool& ended) {
     return kCompileOk;
   }
   if (FirstChar(line) == 't') {
-    LintFields(line, FieldsOfLine(line));
+    LintLineFields(line);
     if (CompileMacroLine(line, c.lineNumber) != 0) {
       return kNoMemory;
     }
@@ -253,7 +270,7 @@ int Pass1Line(Compile& c, bool& ended) {
   }
   if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
     if (FirstChar(line) == '$') {
-      LintFields(line, FieldsOfLine(line));
+      LintLineFields(line);
     }
     CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
   }
@@ -334,7 +351,7 @@ int Pass2Line(Compile& c, bool& ended) {
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
     const char first = FirstChar(line);
     if (first == 's' || first == 'p') {
-      LintFields(line, FieldsOfLine(line));
+      LintLineFields(line);
       if (CompileMemberLine(line, c.lineNumber) != 0) {
         return kCompileMemberLine;
       }

@@ -114,6 +114,14 @@ std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, 
   return room.View().substr(0, limit);
 }
 
+// The silent cuts and the undefined macros of a param line whose text
+// field is `field`.
+void LintParamLine(std::string_view line, std::string_view field) {
+  LintFieldCut("Parameter text", line, '(', kParamTextMax);
+  LintFieldCut("Parameter comment", line, '"', kMemberTextBuffer - 1);
+  LintUndefinedMacros(line, field);
+}
+
 }  // namespace
 
 int CompileMemberLine(std::string_view line, int lineNumber) {
@@ -136,14 +144,16 @@ int CompileMemberLine(std::string_view line, int lineNumber) {
   int result = 0;
   Message illegal = kMsgIllegalSpec;
   if (line.front() == 's') {
-    LintFieldCut("Spec name", line, '"', kMemberTextBuffer - 1);
+    if (WarningsWanted()) {
+      LintFieldCut("Spec name", line, '"', kMemberTextBuffer - 1);
+    }
     result = AddSpecEntry(quoted, pairs, pairCount, numbers, numberCount);
   } else if (line.front() == 'p') {
     std::string_view field;
     ExtractField(line, '(', kParamTextMax, field);
-    LintFieldCut("Parameter text", line, '(', kParamTextMax);
-    LintFieldCut("Parameter comment", line, '"', kMemberTextBuffer - 1);
-    LintUndefinedMacros(line, field);
+    if (WarningsWanted()) {
+      LintParamLine(line, field);
+    }
     BoundedText room(kParamTextMax);
     bool cut = false;
     const std::string_view text = Expand(field, kParamTextMax, room, cut);

@@ -201,8 +201,10 @@ int CompileMacroLine(std::string_view line, int lineNumber) {
     ReportLine(kSeverityWarning, kMsgMacroValueNothing, lineNumber);
     return 0;
   }
-  LintFieldCut("Macro name", line, '!', kMacroTextMax);
-  LintFieldCut("Macro value", line, '(', kMacroTextMax);
+  if (WarningsWanted()) {
+    LintFieldCut("Macro name", line, '!', kMacroTextMax);
+    LintFieldCut("Macro value", line, '(', kMacroTextMax);
+  }
   const int result = DefineMacro(name, value);
   if (result != 0) {
     ReportBare(kSeverityError, kMsgMemoryAllocateError);

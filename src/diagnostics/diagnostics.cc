@@ -94,6 +94,19 @@ Channel& TheChannel() {
   return channel;
 }
 
+// Recomputes the cached answers of WarningsWanted and ReportLineWanted after
+// a setting they depend on changed.
+void UpdateWanted() {
+  const Channel& channel = TheChannel();
+  diagnostics_state::recordsWanted =
+      !channel.sinks.empty() || channel.format != DiagnosticsFormat::kClassic;
+  bool anyWarning = false;
+  for (const bool enabled : channel.enabled) {
+    anyWarning = anyWarning || enabled;
+  }
+  diagnostics_state::warningsWanted = anyWarning;
+}
+
 bool EchoesOnConsole() {
   return TheChannel().format == DiagnosticsFormat::kClassic;
 }
@@ -247,6 +260,7 @@ void SetDiagnosticsFormat(DiagnosticsFormat format) {
   if (format != DiagnosticsFormat::kClassic) {
     AddDiagnosticSink(MakeConsoleSink(format));
   }
+  UpdateWanted();
 }
 
 DiagnosticsFormat CurrentDiagnosticsFormat() {
@@ -255,6 +269,7 @@ DiagnosticsFormat CurrentDiagnosticsFormat() {
 
 void AddDiagnosticSink(std::unique_ptr<DiagnosticSink> sink) {
   TheChannel().sinks.push_back(std::move(sink));
+  UpdateWanted();
 }
 
 bool FinishDiagnostics() {
@@ -263,6 +278,7 @@ bool FinishDiagnostics() {
     written = sink->Finish() && written;
   }
   TheChannel().sinks.clear();
+  UpdateWanted();
   return written;
 }
 
@@ -303,6 +319,7 @@ void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string
 
 void EnableWarning(Warning warning, bool enabled) {
   TheChannel().enabled[static_cast<size_t>(warning)] = enabled;
+  UpdateWanted();
 }
 
 bool ApplyWarningOption(std::string_view option) {
@@ -313,6 +330,7 @@ bool ApplyWarningOption(std::string_view option) {
     TheChannel().warningsAreErrors = on;
   } else if (name == "all") {
     TheChannel().enabled.fill(on);
+    UpdateWanted();
   } else if (FindWarning(name, warning)) {
     EnableWarning(warning, on);
   } else {
@@ -361,6 +379,7 @@ void ResetDiagnostics() {
   channel.enabled.fill(false);
   channel.warningsAreErrors = false;
   channel.warnings = 0;
+  UpdateWanted();
 }
 
 }  // namespace partsc

@@ -141,6 +141,24 @@ struct LinePosition {
   std::string_view text;
 };
 
+// Kept by the setters below so that the compile can ask once per line, for
+// next to nothing, whether to do any diagnostics work beyond the classic lines.
+namespace diagnostics_state {
+inline bool recordsWanted = false;   // a sink is present or the format is not classic
+inline bool warningsWanted = false;  // a warning is enabled
+}  // namespace diagnostics_state
+
+// Whether any warning is on: the line checks of the compile are skipped
+// otherwise.
+inline bool WarningsWanted() {
+  return diagnostics_state::warningsWanted;
+}
+// Whether the line being read matters: a record names it, or a warning may
+// point at it.
+inline bool ReportLineWanted() {
+  return diagnostics_state::recordsWanted || diagnostics_state::warningsWanted;
+}
+
 // Structured output: the format of the console, and sinks beside it (the
 // console's own sink is made here).
 void SetDiagnosticsFormat(DiagnosticsFormat format);

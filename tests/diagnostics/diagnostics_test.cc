@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
@@ -192,6 +194,34 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
             "\t*** E *** Not Parts Input File[/x \"y\"]\n\t*** W *** Keyword $$END not found[9]\n"
             "\t*** E *** Input File Open Error\n");
   ResetDiagnostics();
+}
+
+// The compile skips the line position and the warnings' checks while these
+// answer false, so each setting they depend on must turn them on and off.
+TEST(ReportDiagnostic, WantedQueriesFollowEverySetting) {
+  struct Step {
+    void (*change)();
+    bool lineWanted;
+    bool warningsWanted;
+  };
+  static std::vector<std::string> lines;
+  const Step steps[] = {
+      {[] { ResetDiagnostics(); }, false, false},
+      {[] { ApplyWarningOption("all"); }, true, true},
+      {[] { ApplyWarningOption("no-all"); }, false, false},
+      {[] { EnableWarning(Warning::kTextCut, true); }, true, true},
+      {[] { EnableWarning(Warning::kTextCut, false); }, false, false},
+      {[] { AddDiagnosticSink(std::make_unique<Recorder>(lines)); }, true, false},
+      {[] { FinishDiagnostics(); }, false, false},
+      {[] { SetDiagnosticsFormat(DiagnosticsFormat::kJson); }, true, false},
+      {[] { FinishDiagnostics(); }, true, false},
+      {[] { ResetDiagnostics(); }, false, false},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    steps[i].change();
+    EXPECT_EQ(ReportLineWanted(), steps[i].lineWanted) << "step " << i;
+    EXPECT_EQ(WarningsWanted(), steps[i].warningsWanted) << "step " << i;
+  }
 }
 
 // Every diagnostic that is reported can be explained, under a name of its
