@@ -319,7 +319,7 @@ int WriteFailed(const Compile& c, Message message) {
   ReportFailure(message, reason);
   SetReportFile(c.inputPath);
   if (CurrentDiagnosticsFormat() == DiagnosticsFormat::kClassic) {
-    Complain(c.outputPath + ": cannot be written: " + reason);
+    ComplainNotWritten(c.outputPath, reason);
   }
   return kCompileWriteFailed;
 }

@@ -90,10 +90,6 @@ std::string UriPath(std::string_view path) {
   return out;
 }
 
-std::string SarifLevel(Severity severity) {
-  return std::string(SeverityWord(severity));
-}
-
 class SarifSink : public DiagnosticSink {
  public:
   explicit SarifSink(std::string path) : path_(std::move(path)) {
@@ -126,8 +122,8 @@ class SarifSink : public DiagnosticSink {
     if (!entry.meaning.empty()) {
       rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
     }
-    return rule + ", \"defaultConfiguration\": {\"level\": \"" + SarifLevel(entry.severity) +
-           "\"}}";
+    return rule + ", \"defaultConfiguration\": {\"level\": \"" +
+           std::string(SeverityWord(entry.severity)) + "\"}}";
   }
 
   static std::string Location(const DiagnosticRecord& record) {
@@ -149,7 +145,7 @@ class SarifSink : public DiagnosticSink {
     const int rule = ruleOf_[static_cast<size_t>(record.id)];
     std::string result = "{\"ruleId\": " + JsonString(entry.name);
     result += rule >= 0 ? ", \"ruleIndex\": " + std::to_string(rule) : "";
-    result += ", \"level\": \"" + SarifLevel(record.severity) + "\"";
+    result += ", \"level\": \"" + std::string(SeverityWord(record.severity)) + "\"";
     result += ", \"message\": {\"text\": " + JsonString(MessageWithReason(record)) + "}";
     if (!record.file.empty()) {
       result += ", \"locations\": [" + Location(record) + "]";

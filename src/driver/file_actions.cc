@@ -38,7 +38,7 @@ bool OpenOutput(const std::string& output, OvFileIO& out) {
     Complain(output + ": already exists; give --force to overwrite it");
     return false;
   }
-  Complain(output + ": cannot be written: " + out.ErrorText());
+  ComplainNotWritten(output, out.ErrorText());
   return false;
 }
 
@@ -64,8 +64,7 @@ int Decompile(const std::string& file, const std::string& output) {
   out.Fflush();
   out.Fclose();
   if (out.Error() != 0) {
-    Complain((output.empty() ? "standard output" : output) +
-             ": cannot be written: " + out.ErrorText());
+    ComplainNotWritten(output.empty() ? "standard output" : output, out.ErrorText());
     return kExitFailed;
   }
   return kExitOk;

@@ -37,7 +37,7 @@ bool WriteFailureReported(const std::string& name, const std::string& reason) {
   if (reason.empty()) {
     return false;
   }
-  Complain(name + ": cannot be written: " + reason);
+  ComplainNotWritten(name, reason);
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 namespace {
@@ -56,24 +57,24 @@ int OpenForReplacing(const std::string& path) {
 // as the system lets) and `reason` says why.
 int PutInPlace(const std::string& path, const std::string& temporary, std::string& reason) {
   if (OvFile::Sync(temporary) != 0) {
-    reason = OvFile::ErrorText();
+    reason = LastSystemError();
     return kPartsReplaceFailed;
   }
   const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
   std::string older;
   if (hasOlder && OvFile::LinkUnique(path, HiddenBeside(path, ".old-"), older) != 0) {
-    reason = OvFile::ErrorText();
+    reason = LastSystemError();
     return kPartsReplaceFailed;
   }
   if (OvFile::Rename(temporary, path) != 0) {
-    reason = OvFile::ErrorText();
+    reason = LastSystemError();
     if (hasOlder) {
       OvFile::Remove(older);
     }
     return kPartsReplaceFailed;
   }
   if (hasOlder && OvFile::Rename(older, BackupName(path)) != 0) {
-    reason = OvFile::ErrorText();
+    reason = LastSystemError();
     if (OvFile::Rename(older, path) != 0) {
       reason += "; the previous file is left as " + older;
     }

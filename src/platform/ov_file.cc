@@ -196,10 +196,6 @@ int OvFile::Sync(const std::string& path) {
   return result == 0 ? 0 : -1;
 }
 
-std::string OvFile::ErrorText() {
-  return std::strerror(errno);
-}
-
 std::string OvFile::RandomName(const std::string& stem) {
   constexpr const char* kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
   uint8_t bytes[12] = {};

@@ -64,8 +64,6 @@ class OvFile {
   // Writes what the system holds of a file or a directory to the disk. 0 on
   // success.
   static int Sync(const std::string& path);
-  // The system's reason for the failure of the call just made.
-  static std::string ErrorText();
   // `stem` followed by random characters that nobody can guess; empty when
   // the system gives no random bytes.
   static std::string RandomName(const std::string& stem);

@@ -320,4 +320,8 @@ void Complain(const std::string& problem) {
   dbgprint(kConsoleFatal, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
 }
 
+void ComplainNotWritten(const std::string& file, const std::string& reason) {
+  Complain(file + ": cannot be written: " + reason);
+}
+
 }  // namespace partsc

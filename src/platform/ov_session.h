@@ -105,5 +105,8 @@ const char* ProgramVersion();
 
 // One line on standard error: the program name, ": " and the problem.
 void Complain(const std::string& problem);
+// The same for an output that could not be written: "FILE: cannot be
+// written: REASON".
+void ComplainNotWritten(const std::string& file, const std::string& reason);
 
 }  // namespace partsc
