@@ -112,6 +112,10 @@ class SarifSink : public DiagnosticSink {
     const std::string text = Document();
     out.Fprintf("%s", text.c_str());
     out.Fclose();
+    if (!out.ErrorText().empty()) {
+      ComplainNotWritten(path_, out.ErrorText());
+      return false;
+    }
     return true;
   }
 
