@@ -35,6 +35,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -46,6 +47,7 @@
 #include "partsfile/parts_reader.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_writer.h"
+#include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc::bench {
@@ -249,10 +251,10 @@ void WriteAndReadByLists(const std::string& path, const PlannedSource& source,
   if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
     throw std::runtime_error("list floor: cannot open " + path);
   }
-  std::vector<char> window(PartsFileState::kReadWindowSize);
+  std::vector<char> window(PartsFile::kReadWindowSize);
   for (const int64_t list : source.lists) {
     const int count =
-        static_cast<int>(std::min<int64_t>(source.bytes - list, PartsFileState::kReadWindowSize));
+        static_cast<int>(std::min<int64_t>(source.bytes - list, PartsFile::kReadWindowSize));
     if (file.Lseek(list, kSeekStart) != list || file.Read(window.data(), count) != count) {
       throw std::runtime_error("list floor: short read of " + path);
     }
@@ -301,7 +303,8 @@ Figures RunPartscInProcess(const std::string& settingsName) {
   std::string settings = "-p" + settingsName;
   char* argv[] = {program.data(), settings.data(), nullptr};
   return Measured([&] {
-    const int status = RunPartsc(2, argv);
+    OvConsole console;
+    const int status = RunPartsc(2, argv, console);
     std::fflush(stdout);
     return status;
   });
@@ -384,12 +387,13 @@ std::string ReadWhole(const fs::path& path) {
 // Where the member lists of a parts file start, in the order the listing
 // reads them: the common list, then each size's list in size-record order.
 std::vector<int64_t> ListStarts(const std::string& partsPath) {
-  ClearTables();
-  if (OpenPartsFile(0, partsPath) != 0 || ReadHeader() != 0 || ReadSizeList() != 0) {
-    ClosePartsFile();
+  const auto read = std::make_unique<PartsFileState>();
+  PartsFileState& state = *read;
+  PartsFile parts;
+  if (OpenPartsFile(parts, kOpenForReading, partsPath) != 0 || ReadHeader(parts, state) != 0 ||
+      ReadSizeList(parts, state) != 0) {
     throw std::runtime_error("cannot read the size list of " + partsPath);
   }
-  const PartsFileState& state = PartsFileState::Instance();
   std::vector<int64_t> lists;
   if (state.header.commonOffset != 0) {
     lists.push_back(state.header.commonOffset);
@@ -397,8 +401,6 @@ std::vector<int64_t> ListStarts(const std::string& partsPath) {
   for (int i = 0; i < state.header.sizeCount; ++i) {
     lists.push_back(state.sizeTable[static_cast<size_t>(i)]->memberOffset);
   }
-  ClosePartsFile();
-  ClearTables();
   return lists;
 }
 

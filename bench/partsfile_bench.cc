@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_reader.h"
 #include "partsfile/parts_state.h"
+#include "partsfile/parts_tables.h"
 #include "partsfile/parts_writer.h"
 
 namespace partsc {
@@ -30,8 +32,7 @@ void Report(const char* what, int operations, double milliseconds) {
               milliseconds * 1e6 / operations);
 }
 
-void FillSizes(std::mt19937& random) {
-  PartsFileState& state = PartsFileState::Instance();
+void FillSizes(PartsFileState& state, std::mt19937& random) {
   for (int i = 0; i < kMaxSizes; ++i) {
     auto record = std::make_unique<SizeRecord>();
     // Appended piece by piece: g++ 12 at -O3 warns that `"S" + std::to_string(n)`
@@ -45,11 +46,10 @@ void FillSizes(std::mt19937& random) {
     state.sizeTable[static_cast<size_t>(i)] = std::move(record);
   }
   int32_t count = kMaxSizes;
-  HeaderSizeCount(0, count);
+  HeaderSizeCount(state, kStore, count);
 }
 
-void FillMembers() {
-  PartsFileState& state = PartsFileState::Instance();
+void FillMembers(PartsFileState& state) {
   for (int i = 0; i < kSpecsPerSize; ++i) {
     auto entry = std::make_unique<SpecEntry>();
     *entry = {static_cast<uint16_t>(i + 1), 0, static_cast<uint16_t>(i % 2), "SPECNAME"};
@@ -62,45 +62,45 @@ void FillMembers() {
   }
 }
 
-int WriteFullFile(const std::string& path, int sortMode) {
+int WriteFullFile(PartsFileState& state, PartsFile& parts, const std::string& path, int sortMode) {
   std::mt19937 random(7);
-  ClearTables();
-  FillSizes(random);
+  ClearTables(state);
+  FillSizes(state, random);
   std::array<std::string, 6> names{"VIEW"};
-  ApgNames(0, names);
-  HeaderSortMode(0, sortMode);
+  ApgNames(state, kStore, names);
+  HeaderSortMode(state, kStore, sortMode);
   int32_t version = kPartsVersion;
   std::string comment = "benchmark";
-  HeaderVersion(0, version, comment);
-  int result = OpenPartsFile(1, path);
-  result = result != 0 ? result : WriteHeader();
-  result = result != 0 ? result : WriteApgList();
-  BeginMemberLists();
+  HeaderVersion(state, kStore, version, comment);
+  int result = OpenPartsFile(parts, kOpenForWriting, path);
+  result = result != 0 ? result : WriteHeader(parts, state);
+  result = result != 0 ? result : WriteApgList(parts, state);
+  BeginMemberLists(parts);
   for (int i = 0; result == 0 && i < kMaxSizes; ++i) {
-    FillMembers();
+    FillMembers(state);
     std::string name;
-    GetSizeName(i, name);
-    result = WriteMemberList(name);
-    DropBlockEntries();
+    GetSizeName(state, i, name);
+    result = WriteMemberList(parts, state, name);
+    DropBlockEntries(state);
   }
-  result = result != 0 ? result : WriteSizeList();
-  ClosePartsFile();
+  result = result != 0 ? result : WriteSizeList(parts, state);
+  ReleasePartsFile(parts);
   return result;
 }
 
-int ReadFullFile(const std::string& path) {
-  ClearTables();
-  int result = OpenPartsFile(0, path);
-  result = result != 0 ? result : ReadHeader();
-  result = result != 0 ? result : ReadApgList();
-  result = result != 0 ? result : ReadSizeList();
+int ReadFullFile(PartsFileState& state, PartsFile& parts, const std::string& path) {
+  ClearTables(state);
+  int result = OpenPartsFile(parts, kOpenForReading, path);
+  result = result != 0 ? result : ReadHeader(parts, state);
+  result = result != 0 ? result : ReadApgList(parts, state);
+  result = result != 0 ? result : ReadSizeList(parts, state);
   for (int i = 0; result == 0 && i < kMaxSizes; ++i) {
-    DropBlockEntries();
+    DropBlockEntries(state);
     std::string name;
-    GetSizeName(i, name);
-    result = ReadSizeMembers(name);
+    GetSizeName(state, i, name);
+    result = ReadSizeMembers(parts, state, name);
   }
-  ClosePartsFile();
+  ClosePartsFile(parts);
   return result;
 }
 
@@ -114,15 +114,17 @@ int main() {
   const char* labels[] = {"write 2048 sizes, length order (LSORT)",
                           "write 2048 sizes, byte order (CSORT)",
                           "write 2048 sizes, source order (NSORT)"};
+  const auto state = std::make_unique<PartsFileState>();
+  PartsFile parts;
   for (int mode = 0; mode < 3; ++mode) {
     auto start = Clock::now();
-    if (const int result = WriteFullFile(path, mode); result != 0) {
+    if (const int result = WriteFullFile(*state, parts, path, mode); result != 0) {
       std::printf("write failed: %d\n", result);
       return 1;
     }
     Report(labels[mode], members, MillisecondsSince(start));
     start = Clock::now();
-    if (const int result = ReadFullFile(path); result != 0) {
+    if (const int result = ReadFullFile(*state, parts, path); result != 0) {
       std::printf("read failed: %d\n", result);
       return 1;
     }

@@ -27,34 +27,39 @@ bool IsCompileCode(int code) {
 
 // A parts file the compiler has just written lies in the parts directory and
 // reads back; only a file without any APG name is refused (4).
-void CheckCompiled(const std::string& outputPath, OvFileIO& runLog) {
+void CheckCompiled(Context& context, const std::string& outputPath, OvFileIO& runLog) {
   Require(!outputPath.empty(), "a compiled source names its parts file");
   const std::filesystem::path path(outputPath);
   Require(path.parent_path() == std::filesystem::path(EnterWorkDir()),
           "the parts file lies in the parts directory");
   Require(OvFile::Access(outputPath, 0) == 0, "the parts file exists after the compile");
-  const int listed = ListPartsFile(outputPath, runLog);
+  const int listed =
+      ListPartsFile(context.diagnostics, *context.state, context.parts, outputPath, runLog);
   Require(listed == 0 || listed == 4, "a freshly compiled parts file reads back");
-  Require(!PartsFileState::Instance().partsFile.IsOpen(), "the listing closes the parts file");
+  Require(!context.parts.file.IsOpen(), "the listing closes the parts file");
   if (listed == 0) {
     return;
   }
   if (OvFile::Access(outputPath, 0) == 0) {
     OvFile::Remove(outputPath);
   }
-  ReportBare(kSeverityError, kMsgIllegalFileDelete);
+  context.diagnostics.ReportDiagnostic(DiagnosticId::kIllegalFileDelete);
 }
 
 // Compiling the same source again moves the first result, whole, to its
 // backup name and writes the same bytes again: nothing is lost, and a compile
 // depends on nothing but its input.
-void CheckRecompile(const std::string& input, int code, const std::string& outputPath) {
+void CheckRecompile(Context& context, const std::string& input, int code,
+                    const std::string& outputPath) {
   if (outputPath.empty()) {
     return;
   }
   const std::string first = ReadWhole(outputPath);
   std::string again;
-  Require(CompilePartsSource(input, again) == code, "a second compile answers the same");
+  CompileContext compile = context.Compile();
+  PartsOutput output = context.Output();
+  Require(CompilePartsSource(compile, output, input, again) == code,
+          "a second compile answers the same");
   Require(again == outputPath, "a second compile names the same parts file");
   const std::string backup = outputPath + (OvFile::IsLowerCase(outputPath) ? ".old" : ".OLD");
   Require(OvFile::Access(backup, 0) == 0 && ReadWhole(backup) == first,
@@ -68,20 +73,22 @@ void CheckRecompile(const std::string& input, int code, const std::string& outpu
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace partsc;
   using namespace partsc::fuzz;
-  BeginInput();
+  Context& context = BeginInput();
   const std::string input = WriteInput("input.src", AsText(data, size));
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
 
   std::string outputPath;
-  const int code = CompilePartsSource(input, outputPath);
+  CompileContext compile = context.Compile();
+  PartsOutput output = context.Output();
+  const int code = CompilePartsSource(compile, output, input, outputPath);
   Require(IsCompileCode(code), "the compile answers one of its codes");
   if (code == kCompileOutputOpen) {
     Require(outputPath.empty(), "a parts file that could not be opened leaves no path");
   }
-  CheckRecompile(input, code, outputPath);
+  CheckRecompile(context, input, code, outputPath);
   if (code == kCompileOk) {
-    CheckCompiled(outputPath, runLog);
+    CheckCompiled(context, outputPath, runLog);
   }
 
   runLog.Fclose();

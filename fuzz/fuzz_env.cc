@@ -10,14 +10,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "compiler/parts_line.h"
-#include "compiler/view_list.h"
-#include "diagnostics/diagnostics.h"
-#include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_writer.h"
 #include "platform/ov_faults.h"
-#include "platform/ov_file.h"
 
 namespace partsc::fuzz {
 
@@ -49,39 +42,43 @@ std::string MakeWorkDir() {
     ::close(null);
   }
   ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-  OvFile::ResetClassDirectories();
   return pattern;
 }
 
-void ResetState() {
-  OvFaults::Reset();
-  ClosePartsFile();
-  ClearTables();
-  ClearMacros();
-  ResetViewDefined();
+std::unique_ptr<Context>& Current() {
+  static std::unique_ptr<Context> context;
+  return context;
 }
 
 }  // namespace
+
+Context::Context()
+    : diagnostics(console, EnterWorkDir()), state(std::make_unique<PartsFileState>()) {
+  for (const std::string_view key : kClassKeys) {
+    classes.Set(key, EnterWorkDir());
+  }
+}
 
 const std::string& EnterWorkDir() {
   static const std::string dir = MakeWorkDir();
   return dir;
 }
 
-void BeginInput() {
+Context& BeginInput() {
   EnterWorkDir();
-  ResetState();
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "fuzz.ctl", 0, {});
+  OvFaults::Reset();
+  Current() = std::make_unique<Context>();
+  Current()->diagnostics.OpenErrorLog("fuzz.ctl");
+  return *Current();
 }
 
 void EndInput() {
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[0], 0, {});
-  ClosePartsFile();
+  Current().reset();
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(EnterWorkDir(), error)) {
     std::filesystem::remove_all(entry.path(), error);
   }
-  ResetState();
+  OvFaults::Reset();
 }
 
 std::string WriteInput(const std::string& name, std::string_view bytes) {

@@ -4,10 +4,41 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "compiler/compile_context.h"
+#include "compiler/compile_passes.h"
+#include "compiler/parts_line.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file.h"
+
 namespace partsc::fuzz {
+
+// What one input is compiled and listed with, made afresh for each input: a
+// console on the process's standard output (sent to /dev/null), the
+// diagnostics with the error log of "fuzz.ctl", and the run's tables.
+struct Context {
+  Context();
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  CompileContext Compile() { return {console, diagnostics, *state, macros, viewDefined}; }
+  // The parts file written in place in the working directory.
+  PartsOutput Output() { return {classes, parts, kOpenForWriting}; }
+
+  OvConsole console;
+  Diagnostics diagnostics;
+  std::unique_ptr<PartsFileState> state;
+  PartsFile parts;
+  MacroTable macros;
+  ViewDefinedFlags viewDefined{};
+  OvClassDirectories classes;
+};
 
 // Makes the private working directory on the first call and moves into it,
 // so that the parts class directory and both logs resolve there; sends the
@@ -15,13 +46,13 @@ namespace partsc::fuzz {
 // every parts file is the same for the same input. Answers the directory.
 const std::string& EnterWorkDir();
 
-// The start of one input: the working directory entered, the fault seams and
-// every process-wide table reset, so that one input cannot change what the
-// next one does, and the error log open.
-void BeginInput();
+// The start of one input: the working directory entered, the fault seams
+// reset and a fresh context made, so that one input cannot change what the
+// next one does, with the error log open. Answers the context.
+Context& BeginInput();
 
 // The end of one input: the error log closed, every file the input left in
-// the working directory removed, and the seams and tables reset again.
+// the working directory removed, and the seams reset again.
 void EndInput();
 
 // Writes `bytes` to `name` in the working directory; answers its full path.

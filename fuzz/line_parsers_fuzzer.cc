@@ -118,7 +118,7 @@ void CheckParseLine(std::string_view line, const Limits& limits) {
 // The whole expansion, without any limit: every {name} replaced by the
 // macro's value, or by a single "{" when no macro has that name; a name runs
 // to the next "}" or to the end of the text.
-std::string FullExpansion(std::string_view text) {
+std::string FullExpansion(const MacroTable& macros, std::string_view text) {
   std::string out;
   std::string value;
   size_t pos = 0;
@@ -132,7 +132,7 @@ std::string FullExpansion(std::string_view text) {
     const size_t close = text.find('}', open + 1);
     const std::string_view name =
         text.substr(open + 1, close == std::string_view::npos ? close : close - open - 1);
-    out += GetMacroValue(name, value) == 0 ? value : std::string("{");
+    out += GetMacroValue(macros, name, value) == 0 ? value : std::string("{");
     if (close == std::string_view::npos) {
       return out;
     }
@@ -140,11 +140,11 @@ std::string FullExpansion(std::string_view text) {
   }
 }
 
-void CheckExpansion(std::string_view line, int maxLength) {
+void CheckExpansion(const MacroTable& macros, std::string_view line, int maxLength) {
   std::string text(line);
-  const int result = ExpandMacros(text, maxLength);
+  const int result = ExpandMacros(macros, text, maxLength);
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
-  const std::string full = FullExpansion(line);
+  const std::string full = FullExpansion(macros, line);
   Require(result == (full.size() > limit ? 1 : 0), "ExpandMacros tells whether it cut");
   Require(text == full.substr(0, limit), "an expansion is the whole expansion, cut to the limit");
 }
@@ -154,18 +154,17 @@ struct TableCounts {
   int32_t param;
 };
 
-TableCounts Counts() {
-  const PartsFileState& state = PartsFileState::Instance();
+TableCounts Counts(const PartsFileState& state) {
   return {state.specCount, state.paramCount};
 }
 
-void CheckCompileLines(std::string_view line, int lineNumber, int& sizeCount, ApgSlots& names,
-                       ApgSlots& comments) {
+void CheckCompileLines(CompileContext& context, std::string_view line, int lineNumber,
+                       int& sizeCount, ApgSlots& names, ApgSlots& comments) {
   std::string partsName;
   std::string comment;
   int32_t value1 = 0;
   int32_t value2 = 0;
-  const int parts = CompilePartsLine(line, lineNumber, partsName, comment, value1, value2);
+  const int parts = CompilePartsLine(context, line, lineNumber, partsName, comment, value1, value2);
   Require(parts == 0 || parts == -1, "CompilePartsLine answers 0 or -1");
   Require(partsName.size() <= 22 && comment.size() <= 64, "parts texts are cut");
   Require(value1 >= INT16_MIN && value1 <= INT16_MAX && value2 >= INT16_MIN && value2 <= INT16_MAX,
@@ -173,26 +172,26 @@ void CheckCompileLines(std::string_view line, int lineNumber, int& sizeCount, Ap
 
   int32_t specFile = 0;
   int32_t specRecord = 0;
-  CompileSpecLine(line, specFile, specRecord);
+  CompileSpecLine(context, line, specFile, specRecord);
 
-  CompileViewLine(line, lineNumber, names, comments);
+  CompileViewLine(context, line, lineNumber, names, comments);
   for (int i = 0; i < kViewCount; ++i) {
     Require(names[i].size() <= kApgTextMax && comments[i].size() <= kApgTextMax,
             "APG slots hold at most 31 characters");
   }
 
-  const int size = CompileSizeLine(line, sizeCount, lineNumber);
+  const int size = CompileSizeLine(context, line, sizeCount, lineNumber);
   Require(size == 0 || size == kTableFull || size == -1 || size == kSizeDuplicate,
           "CompileSizeLine answers one of its codes");
   if (size == 0) {
     ++sizeCount;
   }
 
-  const TableCounts before = Counts();
-  const int member = CompileMemberLine(line, lineNumber);
+  const TableCounts before = Counts(context.state);
+  const int member = CompileMemberLine(context, line, lineNumber);
   Require(member == 0 || member == -1 || member == kTableFull,
           "CompileMemberLine answers one of its codes");
-  const TableCounts after = Counts();
+  const TableCounts after = Counts(context.state);
   const int added = (after.spec - before.spec) + (after.param - before.param);
   Require(added == (member == 0 && !line.empty() && (line[0] == 's' || line[0] == 'p') ? 1 : 0),
           "an accepted member line adds exactly one entry");
@@ -207,7 +206,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) {
     return 0;
   }
-  BeginInput();
+  Context& fuzz = BeginInput();
+  CompileContext context = fuzz.Compile();
   const Limits limits = LimitsOf(data[0]);
   std::string_view rest = AsText(data + 1, size - 1);
 
@@ -220,7 +220,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     ++lineNumber;
-    Require(CompileMacroLine(line, lineNumber) == 0, "a macro line fails only without memory");
+    Require(CompileMacroLine(context, line, lineNumber) == 0,
+            "a macro line fails only without memory");
     for (const char delimiter : {'"', '!', '(', '<'}) {
       CheckField(line, delimiter, limits.fieldMax);
     }
@@ -230,8 +231,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckDouble(line, 0);
     CheckDouble(line, 1);
     CheckParseLine(line, limits);
-    CheckExpansion(line, limits.expandMax);
-    CheckCompileLines(line, lineNumber, sizeCount, names, comments);
+    CheckExpansion(context.macros, line, limits.expandMax);
+    CheckCompileLines(context, line, lineNumber, sizeCount, names, comments);
   }
 
   EndInput();

@@ -20,9 +20,9 @@
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_tables.h"
 #include "partsfile/parts_writer.h"
+#include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -66,6 +66,8 @@ bool TakeBlockLine(int& tracker, int lineNumber) {
 
 // Everything one call of CompilePartsSource knows; created afresh per call.
 struct Compile {
+  CompileContext& context;
+  PartsOutput& output;
   const std::string& inputPath;
   OvFileIO input;
   std::string line;
@@ -91,13 +93,14 @@ struct Compile {
   LinePieces pieces;  // where each line lies in the file, for the diagnostics
   // Whether anything asks where a line lies; taken once so that the pieces
   // are followed from the first line to the last or not at all.
-  const bool linesTracked = ReportLineWanted();
+  const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
   bool carriageReturnSeen = false;
   std::string outputPath;  // the parts file, once it is open
 
-  explicit Compile(const std::string& path) : inputPath(path) {}
-  ~Compile() { ClearReportLine(); }
+  Compile(CompileContext& compileContext, PartsOutput& partsOutput, const std::string& path)
+      : context(compileContext), output(partsOutput), inputPath(path) {}
+  ~Compile() { context.diagnostics.ClearReportLine(); }
   Compile(const Compile&) = delete;
   Compile& operator=(const Compile&) = delete;
 
@@ -113,9 +116,10 @@ struct Compile {
     }
     pieces.Take(line);  // before the trim: it needs the line feed
     TrimLineEnd(line);
-    SetReportLine({lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
-    if (firstPass && WarningsWanted()) {
-      LintLineEnd(pieces, line, carriageReturnSeen);
+    context.diagnostics.SetReportLine(
+        {lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    if (firstPass && context.diagnostics.WarningsWanted()) {
+      LintLineEnd(context.diagnostics, pieces, line, carriageReturnSeen);
     }
     return true;
   }
@@ -132,11 +136,11 @@ struct Compile {
 };
 
 // The fields left open on a line; nothing to do while no warning is on.
-void LintLineFields(std::string_view line) {
-  if (!WarningsWanted()) {
+void LintLineFields(Diagnostics& diagnostics, std::string_view line) {
+  if (!diagnostics.WarningsWanted()) {
     return;
   }
-  LintFields(line, FieldsOfLine(line));
+  LintFields(diagnostics, line, FieldsOfLine(line));
 }
 
 // Letters, digits, ".", "_", "-" and "+": a name every file system keeps as
@@ -152,50 +156,50 @@ bool IsPortableName(std::string_view name) {
 // $$PARTS: the first one names the parts; a later one is only warned about.
 int Pass1Parts(Compile& c) {
   if (c.partsSeen) {
-    ReportLine(kSeverityWarning, kMsgPartsNameAlreadyDefined, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameAlreadyDefined, c.lineNumber);
     return kCompileOk;
   }
   c.partsSeen = true;
-  if (CompilePartsLine(c.line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
+  if (CompilePartsLine(c.context, c.line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
                        c.partsValue2) != 0) {
     return kCompilePartsLine;
   }
-  dbgprint(kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
+  dbgprint(c.context.console, kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
   if (!IsPortableName(c.partsName)) {
-    ReportWarning(Warning::kPartsName,
-                  "Parts name \"" + c.partsName + "\" is not a plain file name",
-                  static_cast<int>(c.line.find('!')));
+    c.context.diagnostics.ReportWarning(
+        Warning::kPartsName, "Parts name \"" + c.partsName + "\" is not a plain file name",
+        static_cast<int>(c.line.find('!')));
   }
   return kCompileOk;
 }
 
 void Pass1Spec(Compile& c) {
   if (c.specSeen) {
-    ReportLine(kSeverityWarning, kMsgPartsSpecAlreadyDefined, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsSpecAlreadyDefined, c.lineNumber);
     return;
   }
   c.specSeen = true;
-  CompileSpecLine(c.line, c.specFile, c.specRecord);
+  CompileSpecLine(c.context, c.line, c.specFile, c.specRecord);
 }
 
 void Pass1Apg(Compile& c) {
   if (c.apgLine != -1) {
-    ReportLine(kSeverityWarning, kMsgApgListAlreadyDefined, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kApgListAlreadyDefined, c.lineNumber);
     return;
   }
   c.apgLine = c.lineNumber;
-  ResetViewDefined();
-  dbgprint(kConsoleProgress, "\tApg define start\n");
+  ResetViewDefined(c.context.viewDefined);
+  dbgprint(c.context.console, kConsoleProgress, "\tApg define start\n");
 }
 
 void Pass1Common(Compile& c) {
   if (c.commonLine != -1) {
-    ReportLine(kSeverityWarning, kMsgCommonAlreadyDefined, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kCommonAlreadyDefined, c.lineNumber);
     return;
   }
   c.commonLine = c.lineNumber;
   if (ExtractField(c.line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
-    ReportLine(kSeverityWarning, kMsgCommonNameTooLong, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kCommonNameTooLong, c.lineNumber);
   }
 }
 
@@ -203,18 +207,19 @@ void Pass1Common(Compile& c) {
 int Pass1CommonMember(Compile& c) {
   const char first = FirstChar(c.line);
   if (first == 's' || first == 'p') {
-    LintLineFields(c.line);
-    return CompileMemberLine(c.line, c.lineNumber) != 0 ? kCompileMemberLine : kCompileOk;
+    LintLineFields(c.context.diagnostics, c.line);
+    return CompileMemberLine(c.context, c.line, c.lineNumber) != 0 ? kCompileMemberLine
+                                                                   : kCompileOk;
   }
   if (first != '/') {
-    ReportLine(kSeverityWarning, kMsgUnknownCommonKeyword, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownCommonKeyword, c.lineNumber);
   }
   return kCompileOk;
 }
 
 // $$SIZE: counted when its record is added; a full table is only warned about.
 int Pass1Size(Compile& c) {
-  const int result = CompileSizeLine(c.line, c.sizeCount, c.lineNumber);
+  const int result = CompileSizeLine(c.context, c.line, c.sizeCount, c.lineNumber);
   if (result == 0) {
     ++c.sizeCount;
     return kCompileOk;
@@ -224,9 +229,9 @@ int Pass1Size(Compile& c) {
   }
   std::string name;
   ExtractField(c.line, '"', kSizeNameMax, name);
-  ReportWarning(Warning::kSizeDropped,
-                "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
-                static_cast<int>(c.line.find('"')));
+  c.context.diagnostics.ReportWarning(
+      Warning::kSizeDropped, "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
+      static_cast<int>(c.line.find('"')));
   return kCompileOk;
 }
 
@@ -238,16 +243,15 @@ int Pass1Line(Compile& c, bool& ended) {
   const auto keyword = [&](std::string_view name) { return keywordLine && StartsWith(line, name); };
   if (keywordLine) {
     if (!c.partsSeen && !StartsWith(line, "$$PARTS")) {
-      ReportDiagnostic(kDiagWithExtra, kSeverityError, MessageTable[kMsgNotPartsInputFile], 0,
-                       c.inputPath);
+      c.context.diagnostics.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, c.inputPath);
       return kCompileNotParts;
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
-    if (WarningsWanted()) {
-      LintKeywordLine(line, c.partsSeen);
+    if (c.context.diagnostics.WarningsWanted()) {
+      LintKeywordLine(c.context.diagnostics, line, c.partsSeen);
     }
-    LintLineFields(line);
+    LintLineFields(c.context.diagnostics, line);
   }
   if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
     return kCompilePartsLine;
@@ -257,8 +261,8 @@ int Pass1Line(Compile& c, bool& ended) {
     return kCompileOk;
   }
   if (FirstChar(line) == 't') {
-    LintLineFields(line);
-    if (CompileMacroLine(line, c.lineNumber) != 0) {
+    LintLineFields(c.context.diagnostics, line);
+    if (CompileMacroLine(c.context, line, c.lineNumber) != 0) {
       return kNoMemory;
     }
   }
@@ -270,9 +274,9 @@ int Pass1Line(Compile& c, bool& ended) {
   }
   if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
     if (FirstChar(line) == '$') {
-      LintLineFields(line);
+      LintLineFields(c.context.diagnostics, line);
     }
-    CompileViewLine(line, c.lineNumber, c.apgNames, c.apgComments);
+    CompileViewLine(c.context, line, c.lineNumber, c.apgNames, c.apgComments);
   }
   if (keyword("$$COMMON")) {
     Pass1Common(c);
@@ -281,7 +285,7 @@ int Pass1Line(Compile& c, bool& ended) {
     return kCompileMemberLine;
   }
   if (keyword("$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
-    ReportLine(kSeverityWarning, kMsgTitleTooLong, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);
   }
   if (keyword("$$LSORT")) {
     c.sortMode = kSortLengthThenName;
@@ -309,17 +313,17 @@ int RunPass1(Compile& c) {
 // goes somewhere: not while no error log is open). The structured formats
 // carry both in the message's record; the classic one adds a line on
 // standard error.
-int WriteFailed(const Compile& c, Message message) {
-  if (!ErrorLogIsOpen()) {
-    ReportBare(kSeverityError, message);
+int WriteFailed(const Compile& c, DiagnosticId message) {
+  Diagnostics& diagnostics = c.context.diagnostics;
+  if (!diagnostics.ErrorLogIsOpen()) {
     return kCompileWriteFailed;
   }
-  const std::string reason = PartsFileError();
-  SetReportFile(c.outputPath);
-  ReportFailure(message, reason);
-  SetReportFile(c.inputPath);
-  if (CurrentDiagnosticsFormat() == DiagnosticsFormat::kClassic) {
-    ComplainNotWritten(c.outputPath, reason);
+  const std::string reason = PartsFileError(c.output.parts);
+  diagnostics.SetReportFile(c.outputPath);
+  diagnostics.ReportFailure(message, reason);
+  diagnostics.SetReportFile(c.inputPath);
+  if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
+    ComplainNotWritten(c.context.console, c.outputPath, reason);
   }
   return kCompileWriteFailed;
 }
@@ -327,10 +331,10 @@ int WriteFailed(const Compile& c, Message message) {
 // Writes the member list of the size block just ended and empties the tables.
 int EndSizeBlock(Compile& c) {
   const std::string_view name = c.sizeName;
-  if (WriteMemberList(name) != 0) {
-    return WriteFailed(c, kMsgDataWriteError);
+  if (WriteMemberList(c.output.parts, c.context.state, name) != 0) {
+    return WriteFailed(c, DiagnosticId::kDataWriteError);
   }
-  DropBlockEntries();
+  DropBlockEntries(c.context.state);
   return kCompileOk;
 }
 
@@ -351,12 +355,12 @@ int Pass2Line(Compile& c, bool& ended) {
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
     const char first = FirstChar(line);
     if (first == 's' || first == 'p') {
-      LintLineFields(line);
-      if (CompileMemberLine(line, c.lineNumber) != 0) {
+      LintLineFields(c.context.diagnostics, line);
+      if (CompileMemberLine(c.context, line, c.lineNumber) != 0) {
         return kCompileMemberLine;
       }
     } else if (first != '/') {
-      ReportBare(kSeverityWarning, kMsgUnknownSizeKeyword);
+      c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
     }
   }
   if (keywordLine && StartsWith(line, "$$END")) {
@@ -378,16 +382,17 @@ int RunPass2(Compile& c) {
   if (c.sizeLine <= 0) {
     return kCompileOk;
   }
-  ReportLine(kSeverityWarning, kMsgEndNotFound, c.lineNumber);
+  c.context.diagnostics.ReportDiagnostic(DiagnosticId::kEndNotFound, c.lineNumber);
   return EndSizeBlock(c);
 }
 
 void FillHeader(Compile& c) {
+  PartsFileState& state = c.context.state;
   std::array<std::string, 6> names = c.apgNames;
   std::array<std::string, 6> comments = c.apgComments;
-  ApgNames(kStore, names);
-  ApgComments(kStore, comments);
-  CountApgComments();
+  ApgNames(state, kStore, names);
+  ApgComments(state, kStore, comments);
+  CountApgComments(state);
 
   int16_t date[3] = {};
   int16_t time[4] = {};
@@ -397,55 +402,57 @@ void FillHeader(Compile& c) {
   int32_t year = date[2];
   int32_t hour = time[0];
   int32_t minute = time[1];
-  HeaderDate(kStore, day, month, year, hour, minute);
+  HeaderDate(state, kStore, day, month, year, hour, minute);
 
   int32_t version = kPartsVersion;
-  HeaderVersion(kStore, version, c.partsComment);
-  HeaderSpec(kStore, c.specFile, c.specRecord);
-  HeaderPartsValue1(kStore, c.partsValue1);
-  HeaderPartsValue2(kStore, c.partsValue2);
+  HeaderVersion(state, kStore, version, c.partsComment);
+  HeaderSpec(state, kStore, c.specFile, c.specRecord);
+  HeaderPartsValue1(state, kStore, c.partsValue1);
+  HeaderPartsValue2(state, kStore, c.partsValue2);
   int32_t sizeCount = c.sizeCount;
-  HeaderSizeCount(kStore, sizeCount);
+  HeaderSizeCount(state, kStore, sizeCount);
   // A parts file without sizes carries its common size name as its title.
-  SetTitle(c.sizeCount != 0 ? c.titleText : c.commonName);
-  HeaderSortMode(kStore, c.sortMode);
+  SetTitle(state, c.sizeCount != 0 ? c.titleText : c.commonName);
+  HeaderSortMode(state, kStore, c.sortMode);
   if (c.HasCommon()) {
-    SetCommonOffset(c.sizeCount);
+    SetCommonOffset(state, c.sizeCount);
   }
 }
 
 // Opens the parts file, writes everything and closes it.
 int WritePartsFile(Compile& c, std::string& outputPath) {
-  dbgprint(kConsoleProgress, "\tCount of size\t\t%d\n", c.sizeCount);
-  outputPath = OvFile::ToFullPath(kClassParts, c.partsName, false, true);
+  dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.sizeCount);
+  outputPath = c.output.classes.ToFullPath(kClassParts, c.partsName);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  const int mode = OvSession::GetInstance().Atomic() ? kOpenForReplacing : kOpenForWriting;
+  PartsFile& parts = c.output.parts;
   const bool plain = OvFile::IsPlainName(c.partsName);
-  if (!plain || OpenPartsFile(mode, outputPath) != 0) {
+  if (!plain || OpenPartsFile(parts, c.output.openMode, outputPath) != 0) {
     const std::string reason = plain ? LastSystemError() : "not a plain file name";
     const std::string message = "File " + outputPath + " open error";
-    ReportRunFailure(kDiagPartsFileOpen, message + "\n", message, reason);
+    c.context.diagnostics.ReportRunFailure(DiagnosticId::kPartsFileOpen, message + "\n", message,
+                                           reason);
     outputPath.clear();
     return kCompileOutputOpen;
   }
-  dbgprint(kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
+  dbgprint(c.context.console, kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
   c.outputPath = outputPath;
   FillHeader(c);
 
-  if (WriteHeader() != 0) {
-    return WriteFailed(c, kMsgHeaderWriteError);
+  PartsFileState& state = c.context.state;
+  if (WriteHeader(parts, state) != 0) {
+    return WriteFailed(c, DiagnosticId::kHeaderWriteError);
   }
-  if (WriteApgList() != 0) {
-    return WriteFailed(c, kMsgApgListWriteError);
+  if (WriteApgList(parts, state) != 0) {
+    return WriteFailed(c, DiagnosticId::kApgListWriteError);
   }
   if (c.HasCommon() || c.sizeCount >= 1) {
-    BeginMemberLists();
+    BeginMemberLists(parts);
     if (c.HasCommon()) {
-      if (WriteMemberList(std::nullopt) != 0) {
-        return WriteFailed(c, kMsgDataWriteError);
+      if (WriteMemberList(parts, state, std::nullopt) != 0) {
+        return WriteFailed(c, DiagnosticId::kDataWriteError);
       }
-      DropBlockEntries();
+      DropBlockEntries(c.context.state);
     }
     if (c.sizeCount >= 1) {
       const int result = RunPass2(c);
@@ -454,16 +461,17 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
       }
     }
   }
-  if (WriteSizeList() != 0) {
-    return WriteFailed(c, kMsgSizeListWriteError);
+  if (WriteSizeList(parts, state) != 0) {
+    return WriteFailed(c, DiagnosticId::kSizeListWriteError);
   }
-  ClosePartsFile();
+  ClosePartsFile(parts);
   return kCompileOk;
 }
 
 }  // namespace
 
-void CompileSpecLine(std::string_view line, int32_t& specFile, int32_t& specRecord) {
+void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,
+                     int32_t& specRecord) {
   specFile = 0;
   specRecord = 0;
   ValueItem items[2];
@@ -476,18 +484,20 @@ void CompileSpecLine(std::string_view line, int32_t& specFile, int32_t& specReco
   if (count >= 2 && types[1] == kItemNumber) {
     specRecord = TruncateTo16Bits(items[1].number);
   }
-  dbgprint(kConsoleProgress, "\tSpec file & record\t\t%d %d\n", specFile, specRecord);
+  dbgprint(context.console, kConsoleProgress, "\tSpec file & record\t\t%d %d\n", specFile,
+           specRecord);
 }
 
-int CompilePartsSource(const std::string& inputPath, std::string& outputPath) {
-  ReportDiagnostic(kDiagInputSection, kSeverityNone, inputPath, 0, {});
-  Compile c(inputPath);
+int CompilePartsSource(CompileContext& context, PartsOutput& output, const std::string& inputPath,
+                       std::string& outputPath) {
+  context.diagnostics.BeginInput(inputPath);
+  Compile c(context, output, inputPath);
   if (!c.input.Fopen(inputPath, "r")) {
-    ReportFailure(kMsgInputFileOpenError, LastSystemError());
+    context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError, LastSystemError());
     return kCompileInputOpen;
   }
-  ClearTables();
-  ClearMacros();
+  ClearTables(context.state);
+  ClearMacros(context.macros);
   c.input.Fseek(0, kSeekStart);
 
   const int result = RunPass1(c);

@@ -38,12 +38,12 @@ int PairCode(const float (*pairs)[2]) {
 
 // The spec record of a member line: 0 when the line has no bracketed list or
 // when its first number has the 16 bits of the header's default record.
-uint16_t SpecRecord(const float* numbers, int numberCount) {
+uint16_t SpecRecord(const PartsHeader& header, const float* numbers, int numberCount) {
   if (numberCount <= 0 || numbers == nullptr) {
     return 0;
   }
   const int16_t record = TruncateTo16Bits(numbers[0]);
-  if (record == PartsFileState::Instance().header.specRecord) {
+  if (record == header.specRecord) {
     return 0;
   }
   return static_cast<uint16_t>(record);
@@ -86,7 +86,8 @@ class BoundedText {
 
 // The expansion of `text`, cut to `limit` characters (`cut` tells), as a view
 // of the text itself when it holds no brace, else of `room`.
-std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, bool& cut) {
+std::string_view Expand(const MacroTable& macros, std::string_view text, size_t limit,
+                        BoundedText& room, bool& cut) {
   cut = false;
   if (text.empty()) {
     return text;
@@ -107,7 +108,8 @@ std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, 
     const std::string_view rest = text.substr(at + 1);
     const size_t close = rest.find('}');
     std::string_view value;
-    room.Append(GetMacroValue(rest.substr(0, close), value) == 0 ? value : std::string_view("{"));
+    room.Append(GetMacroValue(macros, rest.substr(0, close), value) == 0 ? value
+                                                                         : std::string_view("{"));
     at = close == std::string_view::npos ? text.size() : at + 1 + close + 1;
   }
   cut = room.Full();
@@ -116,15 +118,15 @@ std::string_view Expand(std::string_view text, size_t limit, BoundedText& room, 
 
 // The silent cuts and the undefined macros of a param line whose text
 // field is `field`.
-void LintParamLine(std::string_view line, std::string_view field) {
-  LintFieldCut("Parameter text", line, '(', kParamTextMax);
-  LintFieldCut("Parameter comment", line, '"', kMemberTextBuffer - 1);
-  LintUndefinedMacros(line, field);
+void LintParamLine(CompileContext& context, std::string_view line, std::string_view field) {
+  LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextMax);
+  LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kMemberTextBuffer - 1);
+  LintUndefinedMacros(context.diagnostics, context.macros, line, field);
 }
 
 }  // namespace
 
-int CompileMemberLine(std::string_view line, int lineNumber) {
+int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber) {
   std::string_view quoted;
   std::string_view bang;
   // ParseLine fills the first numberCount numbers and pairCount pairs; only
@@ -142,27 +144,28 @@ int CompileMemberLine(std::string_view line, int lineNumber) {
   }
 
   int result = 0;
-  Message illegal = kMsgIllegalSpec;
+  DiagnosticId illegal = DiagnosticId::kIllegalSpec;
   if (line.front() == 's') {
-    if (WarningsWanted()) {
-      LintFieldCut("Spec name", line, '"', kMemberTextBuffer - 1);
+    if (context.diagnostics.WarningsWanted()) {
+      LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
     }
-    result = AddSpecEntry(quoted, pairs, pairCount, numbers, numberCount);
+    result = AddSpecEntry(context.state, quoted, pairs, pairCount, numbers, numberCount);
   } else if (line.front() == 'p') {
     std::string_view field;
     ExtractField(line, '(', kParamTextMax, field);
-    if (WarningsWanted()) {
-      LintParamLine(line, field);
+    if (context.diagnostics.WarningsWanted()) {
+      LintParamLine(context, line, field);
     }
     BoundedText room(kParamTextMax);
     bool cut = false;
-    const std::string_view text = Expand(field, kParamTextMax, room, cut);
+    const std::string_view text = Expand(context.macros, field, kParamTextMax, room, cut);
     if (cut) {
-      ReportWarning(Warning::kTextCut, "Parameter text cut to 64 characters after its macros",
-                    static_cast<int>(line.find('(')));
+      context.diagnostics.ReportWarning(Warning::kTextCut,
+                                        "Parameter text cut to 64 characters after its macros",
+                                        static_cast<int>(line.find('(')));
     }
-    result = AddParamEntry(quoted, text, pairs, pairCount, bang);
-    illegal = kMsgIllegalParam;
+    result = AddParamEntry(context.state, quoted, text, pairs, pairCount, bang);
+    illegal = DiagnosticId::kIllegalParam;
   } else {
     return 0;
   }
@@ -171,19 +174,19 @@ int CompileMemberLine(std::string_view line, int lineNumber) {
     return 0;
   }
   if (result == kNoMemory) {
-    ReportBare(kSeverityError, kMsgMemoryAllocateError);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
     return kNoMemory;
   }
-  ReportLine(kSeverityWarning, illegal, lineNumber);
+  context.diagnostics.ReportDiagnostic(illegal, lineNumber);
   return result;
 }
 
-int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
-                 const float* numbers, int numberCount) {
+int AddSpecEntry(PartsFileState& state, std::string_view name, const float (*pairs)[2],
+                 int pairCount, const float* numbers, int numberCount) {
   if (name.empty() || pairCount < 1 || pairs == nullptr) {
     return -1;
   }
-  if (SpecTableFull()) {
+  if (SpecTableFull(state)) {
     return kTableFull;
   }
   const float first = pairs[0][0];
@@ -196,12 +199,12 @@ int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
   }
   const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
   const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
-  const uint16_t record = SpecRecord(numbers, numberCount);
-  return StoreSpecEntry(number, invertedFlag, name, record);
+  const uint16_t record = SpecRecord(state.header, numbers, numberCount);
+  return StoreSpecEntry(state, number, invertedFlag, name, record);
 }
 
-int AddParamEntry(std::string_view comment, std::string_view text, const float (*pairs)[2],
-                  int pairCount, std::string_view name) {
+int AddParamEntry(PartsFileState& state, std::string_view comment, std::string_view text,
+                  const float (*pairs)[2], int pairCount, std::string_view name) {
   if (name.empty()) {
     return -1;
   }
@@ -210,7 +213,7 @@ int AddParamEntry(std::string_view comment, std::string_view text, const float (
   if (name.size() > static_cast<size_t>(kParamNameMax)) {
     return -1;
   }
-  if (ParamTableFull()) {
+  if (ParamTableFull(state)) {
     return kTableFull;
   }
   int pairCode = 0;
@@ -225,14 +228,14 @@ int AddParamEntry(std::string_view comment, std::string_view text, const float (
     return -1;
   }
 
-  return StoreParamEntry(name, text, pairCode, comment);
+  return StoreParamEntry(state, name, text, pairCode, comment);
 }
 
-int ExpandMacros(std::string& text, int maxLength) {
+int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength) {
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
   BoundedText room(limit);
   bool cut = false;
-  const std::string_view expansion = Expand(text, limit, room, cut);
+  const std::string_view expansion = Expand(macros, text, limit, room, cut);
   if (expansion.data() != text.data()) {
     text.assign(expansion);
   } else {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "compiler/compile_context.h"
 #include "partsfile/result_codes.h"
 
 namespace partsc {
@@ -15,15 +16,15 @@ inline constexpr int kParamTextMax = 64;
 
 // 0 stored; 109 out of memory; otherwise the status of AddSpecEntry or
 // AddParamEntry (200 or -1). A line not starting with 's' or 'p' gives 0.
-int CompileMemberLine(std::string_view line, int lineNumber);
+int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber);
 
-int AddSpecEntry(std::string_view name, const float (*pairs)[2], int pairCount,
-                 const float* numbers, int numberCount);
-int AddParamEntry(std::string_view comment, std::string_view text, const float (*pairs)[2],
-                  int pairCount, std::string_view name);
+int AddSpecEntry(PartsFileState& state, std::string_view name, const float (*pairs)[2],
+                 int pairCount, const float* numbers, int numberCount);
+int AddParamEntry(PartsFileState& state, std::string_view comment, std::string_view text,
+                  const float (*pairs)[2], int pairCount, std::string_view name);
 
 // Replaces every {name} of `text` by the macro's value; keeps at most
 // maxLength characters. 0 when the expansion fits, 1 when it was cut.
-int ExpandMacros(std::string& text, int maxLength);
+int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength);
 
 }  // namespace partsc

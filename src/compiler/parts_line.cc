@@ -36,6 +36,8 @@ struct IndexCell {
   int32_t slot = -1;  // -1: empty
 };
 
+}  // namespace
+
 // The slots and the hash index over them, made in one allocation so that
 // growing the table either succeeds whole or changes nothing. The index has at
 // least two cells per slot, a power of two of them, so it is never more than
@@ -59,121 +61,103 @@ struct MacroStore {
   std::vector<IndexCell> cells;
 };
 
-// The one macro table of the process. The slots keep the order of first
-// definition and never move an entry to another index; the hash index beside
-// them answers what a search of the slots from index 0 upward would answer,
-// since no two entries in use share a name.
-class MacroTable {
- public:
-  static MacroTable& Instance() {
-    static MacroTable table;
-    return table;
+MacroTable::MacroTable() = default;
+MacroTable::~MacroTable() = default;
+
+int MacroTable::Find(std::string_view name) const {
+  if (count_ < 1) {
+    return -1;
   }
+  return store_->cells[store_->CellOf(name, NameHash(name))].slot;
+}
 
-  int Find(std::string_view name) const {
-    if (count_ < 1) {
-      return -1;
-    }
-    return store_->cells[store_->CellOf(name, NameHash(name))].slot;
+int MacroTable::Define(std::string_view name, std::string_view value) {
+  const int existing = Find(name);
+  if (existing >= 0) {
+    return ReplaceValue(existing, value);
   }
+  return Append(name, value);
+}
 
-  int Define(std::string_view name, std::string_view value) {
-    const int existing = Find(name);
-    if (existing >= 0) {
-      return ReplaceValue(existing, value);
-    }
-    return Append(name, value);
+const std::string* MacroTable::Value(std::string_view name) const {
+  const int index = Find(name);
+  return index < 0 ? nullptr : &store_->slots[index].value;
+}
+
+void MacroTable::Clear() {
+  if (store_ == nullptr) {
+    return;
   }
-
-  const std::string* Value(std::string_view name) const {
-    const int index = Find(name);
-    return index < 0 ? nullptr : &store_->slots[index].value;
+  for (int32_t i = 0; i < count_; ++i) {
+    store_->slots[i] = MacroEntry{};
   }
+  std::fill(store_->cells.begin(), store_->cells.end(), IndexCell{});
+  count_ = 0;
+}
 
-  void Clear() {
-    if (store_ == nullptr) {
-      return;
-    }
-    for (int32_t i = 0; i < count_; ++i) {
-      store_->slots[i] = MacroEntry{};
-    }
-    std::fill(store_->cells.begin(), store_->cells.end(), IndexCell{});
-    count_ = 0;
+// The old value stays when its replacement cannot be copied.
+int MacroTable::ReplaceValue(int index, std::string_view value) {
+  std::string copy;
+  if (!OvCopyText(copy, value)) {
+    return kNoMemory;
   }
+  store_->slots[index].value = std::move(copy);
+  return 0;
+}
 
-  int32_t Count() const { return count_; }
-  int32_t Capacity() const { return capacity_; }
-
- private:
-  // The old value stays when its replacement cannot be copied.
-  int ReplaceValue(int index, std::string_view value) {
-    std::string copy;
-    if (!OvCopyText(copy, value)) {
+// Nothing changes until the larger store (when one is needed) and both
+// copies are all in hand, so a failure leaves the table exactly as it was.
+int MacroTable::Append(std::string_view name, std::string_view value) {
+  std::unique_ptr<MacroStore> grown;
+  if (count_ == capacity_) {
+    grown = OvNew<MacroStore>(static_cast<size_t>(capacity_) + kMacroGrowth);
+    if (grown == nullptr) {
       return kNoMemory;
     }
-    store_->slots[index].value = std::move(copy);
-    return 0;
   }
+  MacroEntry entry;
+  if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
+    return kNoMemory;
+  }
+  if (grown != nullptr) {
+    MoveInto(std::move(grown));
+  }
+  const uint32_t hash = NameHash(entry.name);
+  store_->cells[store_->CellOf(entry.name, hash)] = IndexCell{hash, count_};
+  store_->slots[count_] = std::move(entry);
+  ++count_;
+  return 0;
+}
 
-  // Nothing changes until the larger store (when one is needed) and both
-  // copies are all in hand, so a failure leaves the table exactly as it was.
-  int Append(std::string_view name, std::string_view value) {
-    std::unique_ptr<MacroStore> grown;
-    if (count_ == capacity_) {
-      grown = OvNew<MacroStore>(static_cast<size_t>(capacity_) + kMacroGrowth);
-      if (grown == nullptr) {
-        return kNoMemory;
-      }
-    }
-    MacroEntry entry;
-    if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
-      return kNoMemory;
-    }
-    if (grown != nullptr) {
-      MoveInto(std::move(grown));
-    }
+// Takes a store 256 slots larger; every entry keeps its index.
+void MacroTable::MoveInto(std::unique_ptr<MacroStore> grown) {
+  for (int32_t i = 0; i < count_; ++i) {
+    MacroEntry& entry = grown->slots[i];
+    entry = std::move(store_->slots[i]);
     const uint32_t hash = NameHash(entry.name);
-    store_->cells[store_->CellOf(entry.name, hash)] = IndexCell{hash, count_};
-    store_->slots[count_] = std::move(entry);
-    ++count_;
-    return 0;
+    grown->cells[grown->CellOf(entry.name, hash)] = IndexCell{hash, i};
   }
+  store_ = std::move(grown);
+  capacity_ += kMacroGrowth;
+}
 
-  // Takes a store 256 slots larger; every entry keeps its index.
-  void MoveInto(std::unique_ptr<MacroStore> grown) {
-    for (int32_t i = 0; i < count_; ++i) {
-      MacroEntry& entry = grown->slots[i];
-      entry = std::move(store_->slots[i]);
-      const uint32_t hash = NameHash(entry.name);
-      grown->cells[grown->CellOf(entry.name, hash)] = IndexCell{hash, i};
-    }
-    store_ = std::move(grown);
-    capacity_ += kMacroGrowth;
-  }
-
-  std::unique_ptr<MacroStore> store_;
-  int32_t count_ = 0;
-  int32_t capacity_ = 0;
-};
-
-}  // namespace
-
-int CompilePartsLine(std::string_view line, int lineNumber, std::string& partsName,
-                     std::string& comment, int32_t& value1, int32_t& value2) {
+int CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
+                     std::string& partsName, std::string& comment, int32_t& value1,
+                     int32_t& value2) {
   std::string name;
   const int nameResult = ExtractField(line, '!', kPartsNameMax, name);
   if (nameResult < 0) {
-    ReportLine(kSeverityError, kMsgPartsNameNotFound, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameNotFound, lineNumber);
     return -1;
   }
   if (nameResult == kFieldCut) {
-    ReportLine(kSeverityWarning, kMsgPartsNameTooLong, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameTooLong, lineNumber);
   }
   partsName = std::move(name);
 
   std::string text;
   if (ExtractField(line, '"', kPartsCommentMax, text) == kFieldCut) {
-    ReportLine(kSeverityWarning, kMsgPartsTitleTooLong, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsTitleTooLong, lineNumber);
   }
   comment = std::move(text);
 
@@ -190,48 +174,48 @@ int CompilePartsLine(std::string_view line, int lineNumber, std::string& partsNa
   return 0;
 }
 
-int CompileMacroLine(std::string_view line, int lineNumber) {
+int CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber) {
   std::string name;
   if (ExtractField(line, '!', kMacroTextMax, name) < 0) {
-    ReportLine(kSeverityWarning, kMsgMacroNameNothing, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kMacroNameNothing, lineNumber);
     return 0;
   }
   std::string value;
   if (ExtractField(line, '(', kMacroTextMax, value) < 0) {
-    ReportLine(kSeverityWarning, kMsgMacroValueNothing, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kMacroValueNothing, lineNumber);
     return 0;
   }
-  if (WarningsWanted()) {
-    LintFieldCut("Macro name", line, '!', kMacroTextMax);
-    LintFieldCut("Macro value", line, '(', kMacroTextMax);
+  if (context.diagnostics.WarningsWanted()) {
+    LintFieldCut(context.diagnostics, "Macro name", line, '!', kMacroTextMax);
+    LintFieldCut(context.diagnostics, "Macro value", line, '(', kMacroTextMax);
   }
-  const int result = DefineMacro(name, value);
+  const int result = context.macros.Define(name, value);
   if (result != 0) {
-    ReportBare(kSeverityError, kMsgMemoryAllocateError);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
     return result;
   }
   return 0;
 }
 
-int FindMacro(std::string_view name) {
-  return MacroTable::Instance().Find(name);
+int FindMacro(const MacroTable& macros, std::string_view name) {
+  return macros.Find(name);
 }
 
-int DefineMacro(std::string_view name, std::string_view value) {
-  return MacroTable::Instance().Define(name, value);
+int DefineMacro(MacroTable& macros, std::string_view name, std::string_view value) {
+  return macros.Define(name, value);
 }
 
-int GetMacroValue(std::string_view name, std::string& value) {
+int GetMacroValue(const MacroTable& macros, std::string_view name, std::string& value) {
   std::string_view found;
-  if (GetMacroValue(name, found) != 0) {
+  if (GetMacroValue(macros, name, found) != 0) {
     return -1;
   }
   value.assign(found);
   return 0;
 }
 
-int GetMacroValue(std::string_view name, std::string_view& value) {
-  const std::string* found = MacroTable::Instance().Value(name);
+int GetMacroValue(const MacroTable& macros, std::string_view name, std::string_view& value) {
+  const std::string* found = macros.Value(name);
   if (found == nullptr) {
     return -1;
   }
@@ -240,16 +224,8 @@ int GetMacroValue(std::string_view name, std::string_view& value) {
   return 0;
 }
 
-void ClearMacros() {
-  MacroTable::Instance().Clear();
-}
-
-int32_t MacroCount() {
-  return MacroTable::Instance().Count();
-}
-
-int32_t MacroCapacity() {
-  return MacroTable::Instance().Capacity();
+void ClearMacros(MacroTable& macros) {
+  macros.Clear();
 }
 
 }  // namespace partsc

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "compiler/compile_context.h"
 #include "partsfile/result_codes.h"
 
 namespace partsc {
@@ -14,23 +16,58 @@ inline constexpr int kPartsCommentMax = 64;
 inline constexpr int kMacroTextMax = 64;
 inline constexpr int kMacroGrowth = 256;
 
+struct MacroStore;
+
+// The macro table of a run. The slots keep the order of first definition and
+// never move an entry to another index; a hash index beside them answers
+// what a search of the slots from index 0 upward would answer, since no two
+// entries in use share a name. It grows by 256 slots at a time and keeps its
+// storage from one source to the next.
+class MacroTable {
+ public:
+  MacroTable();
+  ~MacroTable();
+  MacroTable(const MacroTable&) = delete;
+  MacroTable& operator=(const MacroTable&) = delete;
+
+  // The slot of the macro, or -1.
+  int Find(std::string_view name) const;
+  // Defines the macro, or gives it a new value: 0, or kNoMemory with the
+  // table as it was.
+  int Define(std::string_view name, std::string_view value);
+  // The macro's value, or null; good until the macro is defined again or the
+  // table is cleared.
+  const std::string* Value(std::string_view name) const;
+  void Clear();
+  // The table's size counters, for tests and benchmarks.
+  int32_t Count() const { return count_; }
+  int32_t Capacity() const { return capacity_; }
+
+ private:
+  int ReplaceValue(int index, std::string_view value);
+  int Append(std::string_view name, std::string_view value);
+  void MoveInto(std::unique_ptr<MacroStore> grown);
+
+  std::unique_ptr<MacroStore> store_;
+  int32_t count_ = 0;
+  int32_t capacity_ = 0;
+};
+
 // 0, or -1 when the line has no parts name. value1/value2 are written only
 // when their list item is a number; the caller sets them to 0 first.
-int CompilePartsLine(std::string_view line, int lineNumber, std::string& partsName,
-                     std::string& comment, int32_t& value1, int32_t& value2);
+int CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
+                     std::string& partsName, std::string& comment, int32_t& value1,
+                     int32_t& value2);
 // 0 (also when the line was refused with a warning), or 109 out of memory.
-int CompileMacroLine(std::string_view line, int lineNumber);
+int CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber);
 
-int FindMacro(std::string_view name);
-int DefineMacro(std::string_view name, std::string_view value);
+int FindMacro(const MacroTable& macros, std::string_view name);
+int DefineMacro(MacroTable& macros, std::string_view name, std::string_view value);
 // Copies the value into `value` and answers 0, or answers -1 and leaves it.
-int GetMacroValue(std::string_view name, std::string& value);
+int GetMacroValue(const MacroTable& macros, std::string_view name, std::string& value);
 // The same, with the value as a view of the table's own copy, good until the
 // macro is defined again or the table is cleared.
-int GetMacroValue(std::string_view name, std::string_view& value);
-void ClearMacros();
-// The table's size counters, for tests and benchmarks.
-int32_t MacroCount();
-int32_t MacroCapacity();
+int GetMacroValue(const MacroTable& macros, std::string_view name, std::string_view& value);
+void ClearMacros(MacroTable& macros);
 
 }  // namespace partsc

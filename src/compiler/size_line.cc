@@ -6,38 +6,38 @@
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_tables.h"
 #include "partsfile/result_codes.h"
-#include "platform/ov_util.h"
+#include "platform/ov_console.h"
 
 namespace partsc {
 
-int CompileSizeLine(std::string_view line, int sizeIndex, int lineNumber) {
+int CompileSizeLine(CompileContext& context, std::string_view line, int sizeIndex, int lineNumber) {
   std::string name;
   const int nameResult = ExtractField(line, '"', kSizeNameMax, name);
   if (nameResult < 0) {
-    ReportLine(kSeverityError, kMsgSizeNameNotFound, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameNotFound, lineNumber);
     return -1;
   }
   if (nameResult == kFieldCut) {
-    ReportLine(kSeverityWarning, kMsgSizeNameTooLong, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameTooLong, lineNumber);
   }
-  dbgprint(kConsoleProgress, "\tSize name\t\t%s\n", name.c_str());
+  dbgprint(context.console, kConsoleProgress, "\tSize name\t\t%s\n", name.c_str());
 
   std::string title;
   if (ExtractField(line, '!', kSizeTitleMax, title) == kFieldCut) {
-    ReportLine(kSeverityWarning, kMsgSizeTitleTooLong, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeTitleTooLong, lineNumber);
   }
 
-  const int result = AddSize(sizeIndex, name, title);
+  const int result = AddSize(context.state, sizeIndex, name, title);
   if (result == kTableFull) {
-    ReportLine(kSeverityWarning, kMsgSizeMemberTooMany, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeMemberTooMany, lineNumber);
     return kTableFull;
   }
   if (result == kNoMemory) {
-    ReportBare(kSeverityError, kMsgMemoryAllocateError);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
     return kNoMemory;
   }
   if (result == kSizeNameTaken) {
-    ReportLine(kSeverityError, kMsgSizeNameMultiple, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameMultiple, lineNumber);
     return kSizeDuplicate;
   }
   return 0;

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "compiler/compile_context.h"
 #include "partsfile/result_codes.h"
 
 namespace partsc {
@@ -13,6 +14,6 @@ inline constexpr int kSizeDuplicate = 20;
 
 // 0 stored, kTableFull (200), -1 no size name, kSizeDuplicate (20) name used
 // twice, kNoMemory (109). The record goes in with AddSize.
-int CompileSizeLine(std::string_view line, int sizeIndex, int lineNumber);
+int CompileSizeLine(CompileContext& context, std::string_view line, int sizeIndex, int lineNumber);
 
 }  // namespace partsc

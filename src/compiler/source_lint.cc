@@ -47,9 +47,9 @@ std::string_view NearestKeyword(std::string_view word) {
   return tie ? std::string_view() : nearest;
 }
 
-void WarnPrefix(std::string_view word, std::string_view keyword) {
-  ReportWarning(Warning::kKeywordPrefix, std::string(word) + " is read as " + std::string(keyword),
-                0);
+void WarnPrefix(Diagnostics& diagnostics, std::string_view word, std::string_view keyword) {
+  diagnostics.ReportWarning(Warning::kKeywordPrefix,
+                            std::string(word) + " is read as " + std::string(keyword), 0);
 }
 
 // True when the field opened at `open` runs to the end of the line (the
@@ -73,17 +73,19 @@ bool RunsToEnd(std::string_view line, size_t open) {
 
 }  // namespace
 
-void LintFieldCut(std::string_view what, std::string_view line, char delimiter, int limit) {
-  if (!WarningEnabled(Warning::kTextCut)) {
+void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_view line,
+                  char delimiter, int limit) {
+  if (!diagnostics.WarningEnabled(Warning::kTextCut)) {
     return;
   }
   std::string_view whole;
   ExtractField(line, delimiter, static_cast<int>(line.size()), whole);
-  LintCut(what, whole.size(), limit, static_cast<int>(line.find(delimiter)));
+  LintCut(diagnostics, what, whole.size(), limit, static_cast<int>(line.find(delimiter)));
 }
 
-void LintUndefinedMacros(std::string_view line, std::string_view text) {
-  if (!WarningEnabled(Warning::kUndefinedMacro) || text.empty()) {
+void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line,
+                         std::string_view text) {
+  if (!diagnostics.WarningEnabled(Warning::kUndefinedMacro) || text.empty()) {
     return;
   }
   const size_t base = static_cast<size_t>(text.data() - line.data());
@@ -92,8 +94,8 @@ void LintUndefinedMacros(std::string_view line, std::string_view text) {
     const size_t close = text.find('}', open + 1);
     const std::string_view name = text.substr(
         open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
-    if (GetMacroValue(name, value) != 0) {
-      ReportWarning(
+    if (GetMacroValue(macros, name, value) != 0) {
+      diagnostics.ReportWarning(
           Warning::kUndefinedMacro,
           "Macro " + std::string(name) + " is not defined: {" + std::string(name) + "} becomes {",
           static_cast<int>(base + open));
@@ -124,12 +126,12 @@ int EditDistance(std::string_view from, std::string_view to) {
   return d[n][m];
 }
 
-void LintKeywordLine(std::string_view line, bool partsSeen) {
+void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen) {
   const std::string_view word = LeadingWord(line, 2);
   for (const std::string_view keyword : kKeywords) {
     if (line.starts_with(keyword)) {
       if (word.size() > keyword.size()) {
-        WarnPrefix(word, keyword);
+        WarnPrefix(diagnostics, word, keyword);
       }
       return;
     }
@@ -142,18 +144,18 @@ void LintKeywordLine(std::string_view line, bool partsSeen) {
   if (!nearest.empty()) {
     message += "; did you mean " + std::string(nearest) + "?";
   }
-  ReportWarning(Warning::kUnknownKeyword, message, 0);
+  diagnostics.ReportWarning(Warning::kUnknownKeyword, message, 0);
 }
 
-void LintViewKeyword(std::string_view line, std::string_view keyword) {
+void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::string_view keyword) {
   const std::string_view word = LeadingWord(line, 1);
   if (word.size() > keyword.size()) {
-    WarnPrefix(word, keyword);
+    WarnPrefix(diagnostics, word, keyword);
   }
 }
 
-void LintFields(std::string_view line, std::string_view delimiters) {
-  if (!WarningEnabled(Warning::kUnclosedField)) {
+void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_view delimiters) {
+  if (!diagnostics.WarningEnabled(Warning::kUnclosedField)) {
     return;
   }
   for (const char opening : delimiters) {
@@ -161,7 +163,7 @@ void LintFields(std::string_view line, std::string_view delimiters) {
     if (open == std::string_view::npos || !RunsToEnd(line, open)) {
       continue;
     }
-    ReportWarning(
+    diagnostics.ReportWarning(
         Warning::kUnclosedField,
         std::string("No closing ") + ClosingDelimiter(opening) + " for the field opened here",
         static_cast<int>(open));
@@ -195,28 +197,30 @@ std::string_view FieldsOfLine(std::string_view line) {
   }
 }
 
-void LintLineEnd(const LinePieces& pieces, std::string_view line, bool& carriageReturnSeen) {
+void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
+                 bool& carriageReturnSeen) {
   if (pieces.LineEnded() && pieces.Pieces() > 1) {
-    ReportWarning(Warning::kLongLine, "Line of " + std::to_string(pieces.LineLength()) +
-                                          " characters read as " + std::to_string(pieces.Pieces()) +
-                                          " lines");
+    diagnostics.ReportWarning(Warning::kLongLine, "Line of " + std::to_string(pieces.LineLength()) +
+                                                      " characters read as " +
+                                                      std::to_string(pieces.Pieces()) + " lines");
   }
   if (!carriageReturnSeen && !line.empty() && line.back() == '\r') {
     carriageReturnSeen = true;
-    ReportWarning(Warning::kCarriageReturn,
-                  "Carriage return at the line end, kept as part of the line (DOS line ends?)",
-                  static_cast<int>(line.size()) - 1);
+    diagnostics.ReportWarning(
+        Warning::kCarriageReturn,
+        "Carriage return at the line end, kept as part of the line (DOS line ends?)",
+        static_cast<int>(line.size()) - 1);
   }
 }
 
-void LintCut(std::string_view what, size_t length, int limit, int at) {
+void LintCut(Diagnostics& diagnostics, std::string_view what, size_t length, int limit, int at) {
   if (length <= static_cast<size_t>(limit)) {
     return;
   }
-  ReportWarning(Warning::kTextCut,
-                std::string(what) + " of " + std::to_string(length) + " characters cut to " +
-                    std::to_string(limit),
-                at);
+  diagnostics.ReportWarning(Warning::kTextCut,
+                            std::string(what) + " of " + std::to_string(length) +
+                                " characters cut to " + std::to_string(limit),
+                            at);
 }
 
 }  // namespace partsc

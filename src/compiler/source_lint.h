@@ -7,37 +7,43 @@
 
 namespace partsc {
 
+class Diagnostics;
+class LinePieces;
+class MacroTable;
+
 // A "$$" line: a keyword read by its beginning ("$$SIZES" as "$$SIZE"), and,
 // when `partsSeen`, a keyword that is no keyword at all, with the keyword
 // within two edits of it when there is one.
-void LintKeywordLine(std::string_view line, bool partsSeen);
+void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen);
 
 // A view line whose keyword is read by its beginning ("$TOPP" as "$TOP");
 // `keyword` is the keyword it was read as.
-void LintViewKeyword(std::string_view line, std::string_view keyword);
+void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::string_view keyword);
 
 // Every field of the line opened by one of `delimiters` ('"', '!', '(', '<',
 // '[') and never closed.
-void LintFields(std::string_view line, std::string_view delimiters);
+void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_view delimiters);
 
 // The delimiters of the fields each kind of line has.
 std::string_view FieldsOfLine(std::string_view line);
 
 // A text longer than the `limit` it is cut to without a message of its own;
 // `what` names it ("APG name"), `at` is its place on the line or -1.
-void LintCut(std::string_view what, size_t length, int limit, int at);
+void LintCut(Diagnostics& diagnostics, std::string_view what, size_t length, int limit, int at);
 
 // The same for the field opened by `delimiter`, taken with `limit`.
-void LintFieldCut(std::string_view what, std::string_view line, char delimiter, int limit);
+void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_view line,
+                  char delimiter, int limit);
 
 // Every macro that a parameter text (`text`, a view of `line`) names and that
 // is not defined: its "{NAME}" becomes a single "{".
-void LintUndefinedMacros(std::string_view line, std::string_view text);
+void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line,
+                         std::string_view text);
 
 // A line just read: one that arrived in several pieces, once it is complete,
 // and the first line (of the file) that ends in a carriage return.
-class LinePieces;
-void LintLineEnd(const LinePieces& pieces, std::string_view line, bool& carriageReturnSeen);
+void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
+                 bool& carriageReturnSeen);
 
 // The edits (insert, delete, change, swap of neighbours) from one word to the
 // other.

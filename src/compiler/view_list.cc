@@ -5,8 +5,7 @@
 #include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
-#include "partsfile/parts_state.h"
-#include "platform/ov_util.h"
+#include "platform/ov_console.h"
 
 namespace partsc {
 
@@ -14,13 +13,6 @@ namespace {
 
 // Longest APG name or comment taken from a line; a slot keeps kApgTextMax.
 constexpr int kViewFieldMax = 64;
-
-// The six process-wide viewDefined flags: 1 when a view line for that view
-// was accepted in the current $$APG block.
-std::array<int32_t, kViewCount>& ViewDefined() {
-  static std::array<int32_t, kViewCount> flags{};
-  return flags;
-}
 
 // The view index of the keyword that starts the line, or -1.
 int FindView(std::string_view line) {
@@ -33,13 +25,10 @@ int FindView(std::string_view line) {
   return -1;
 }
 
-void Warn(std::string_view text, int lineNumber) {
-  ReportDiagnostic(kDiagWithLine, kSeverityWarning, text, lineNumber, {});
-}
-
-bool NameTaken(const std::string& name, const ApgSlots& names) {
+bool NameTaken(const ViewDefinedFlags& viewDefined, const std::string& name,
+               const ApgSlots& names) {
   for (int i = 0; i < kViewCount; ++i) {
-    if (ViewDefined()[i] == 1 && names[i] == name) {
+    if (viewDefined[i] == 1 && names[i] == name) {
       return true;
     }
   }
@@ -48,32 +37,35 @@ bool NameTaken(const std::string& name, const ApgSlots& names) {
 
 }  // namespace
 
-void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, ApgSlots& comments) {
+void CompileViewLine(CompileContext& context, std::string_view line, int lineNumber,
+                     ApgSlots& names, ApgSlots& comments) {
+  ViewDefinedFlags& viewDefined = context.viewDefined;
   const int view = FindView(line);
   if (view < 0) {
-    ReportLine(kSeverityWarning, kMsgUnknownViewKeyword, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownViewKeyword, lineNumber);
     return;
   }
   const char* keyword = ViewNameTable[view].keyword;
-  LintViewKeyword(line, keyword);
-  if (ViewDefined()[view] == 1) {
-    Warn(std::string(keyword) + " already defined", lineNumber);
+  LintViewKeyword(context.diagnostics, line, keyword);
+  if (viewDefined[view] == 1) {
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kViewAlreadyDefined, lineNumber, keyword);
     return;
   }
   std::string name;
   if (ExtractField(line, '!', kViewFieldMax, name) < 0) {
-    ReportLine(kSeverityWarning, kMsgApgNameNothing, lineNumber);
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kApgNameNothing, lineNumber);
     return;
   }
   // A slot holds 31 characters: the name is cut, silently like every other
   // view text, before it is compared, so two names equal in their first 31
   // characters are the same name.
   if (name.size() > static_cast<size_t>(kApgTextMax)) {
-    LintCut("APG name", name.size(), kApgTextMax, static_cast<int>(line.find('!')));
+    LintCut(context.diagnostics, "APG name", name.size(), kApgTextMax,
+            static_cast<int>(line.find('!')));
     name.resize(kApgTextMax);
   }
-  if (NameTaken(name, names)) {
-    ReportLine(kSeverityWarning, kMsgSameApgName, lineNumber);
+  if (NameTaken(viewDefined, name, names)) {
+    context.diagnostics.ReportDiagnostic(DiagnosticId::kSameApgName, lineNumber);
     return;
   }
   names[view] = name;
@@ -81,24 +73,25 @@ void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, Apg
   std::string comment;
   ExtractField(line, '"', kViewFieldMax, comment);
   if (comment.size() > static_cast<size_t>(kApgTextMax)) {
-    LintCut("APG comment", comment.size(), kApgTextMax, static_cast<int>(line.find('"')));
+    LintCut(context.diagnostics, "APG comment", comment.size(), kApgTextMax,
+            static_cast<int>(line.find('"')));
     comment.resize(kApgTextMax);
   }
   comments[view] = comment;
 
-  ViewDefined()[view] = 1;
-  dbgprint(kConsoleProgress, "\tapg %s\t\t%s\n", keyword, name.c_str());
+  viewDefined[view] = 1;
+  dbgprint(context.console, kConsoleProgress, "\tapg %s\t\t%s\n", keyword, name.c_str());
 }
 
-void ResetViewDefined() {
-  ViewDefined().fill(0);
+void ResetViewDefined(ViewDefinedFlags& flags) {
+  flags.fill(0);
 }
 
-bool IsViewDefined(int viewIndex) {
+bool IsViewDefined(const ViewDefinedFlags& flags, int viewIndex) {
   if (viewIndex < 0 || viewIndex >= kViewCount) {
     return false;
   }
-  return ViewDefined()[viewIndex] == 1;
+  return flags[viewIndex] == 1;
 }
 
 }  // namespace partsc

@@ -5,16 +5,19 @@
 #include <string>
 #include <string_view>
 
+#include "compiler/compile_context.h"
+
 namespace partsc {
 
 using ApgSlots = std::array<std::string, 6>;
 
 // Parses one view line into the APG name and comment slots; every problem is
 // a warning and the compile goes on.
-void CompileViewLine(std::string_view line, int lineNumber, ApgSlots& names, ApgSlots& comments);
+void CompileViewLine(CompileContext& context, std::string_view line, int lineNumber,
+                     ApgSlots& names, ApgSlots& comments);
 // Sets the six viewDefined flags to 0; the compiler calls it at the first
 // $$APG line of a source.
-void ResetViewDefined();
-bool IsViewDefined(int viewIndex);
+void ResetViewDefined(ViewDefinedFlags& flags);
+bool IsViewDefined(const ViewDefinedFlags& flags, int viewIndex);
 
 }  // namespace partsc

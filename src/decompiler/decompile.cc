@@ -1,12 +1,17 @@
 #include "decompiler/decompile.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "decompiler/parts_image.h"
 #include "decompiler/recompile_check.h"
 #include "decompiler/source_writer.h"
+#include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
@@ -14,9 +19,14 @@ namespace partsc {
 int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason) {
   source.clear();
   reason.clear();
-  // A closed run log: the listing only tells whether the file reads back.
+  // A closed run log and no error log: the listing only tells whether the
+  // file reads back.
   OvFileIO nowhere;
-  const int listed = ListPartsFile(path, nowhere);
+  OvConsole console(OvConsole::InMemory{});
+  Diagnostics diagnostics(console, std::string());
+  const auto state = std::make_unique<PartsFileState>();
+  PartsFile parts;
+  const int listed = ListPartsFile(diagnostics, *state, parts, path, nowhere);
   if (listed != 0) {
     reason = UnreadableReason(listed, LastReadResult());
     return kDecompileUnreadable;

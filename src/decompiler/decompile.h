@@ -20,8 +20,7 @@ inline constexpr int kDecompileCheckFailed = 3;
 // the same bytes again apart from the creation date (bytes 2 to 11). Before
 // answering 0 it compiles the source in a private temporary directory and
 // compares the bytes; otherwise `source` is empty and `reason` says why. The
-// check uses the process-wide compile state and prints nothing; no error log
-// may be open.
+// reading and the check work on objects of their own and print nothing.
 int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason);
 
 }  // namespace partsc

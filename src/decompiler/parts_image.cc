@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <utility>
 
@@ -15,18 +16,21 @@ namespace partsc {
 
 namespace {
 
-// Closes the parts file however the reading ends.
-struct PartsFileCloser {
-  PartsFileCloser() = default;
-  PartsFileCloser(const PartsFileCloser&) = delete;
-  PartsFileCloser& operator=(const PartsFileCloser&) = delete;
-  ~PartsFileCloser() { ClosePartsFile(); }
+// The parts file being read and the state it is read into; the file is
+// closed however the reading ends.
+struct Reading {
+  Reading() = default;
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+  ~Reading() { ClosePartsFile(parts); }
+
+  PartsFileState state;
+  PartsFile parts;
 };
 
 // The entries of the tables from the given indices up, and the bytes they
 // take in the file.
-MemberList TakeEntries(int32_t specFrom, int32_t paramFrom) {
-  const PartsFileState& state = PartsFileState::Instance();
+MemberList TakeEntries(const PartsFileState& state, int32_t specFrom, int32_t paramFrom) {
   MemberList list;
   list.length = kMemberHeadSize;
   for (int32_t i = specFrom; i < state.specCount; ++i) {
@@ -42,33 +46,33 @@ MemberList TakeEntries(int32_t specFrom, int32_t paramFrom) {
   return list;
 }
 
-void FetchHeader(PartsImage& image) {
+void FetchHeader(PartsFileState& state, PartsImage& image) {
   int32_t version = 0;
-  HeaderVersion(kFetch, version, image.comment);
-  HeaderDate(kFetch, image.day, image.month, image.year, image.hour, image.minute);
-  HeaderSpec(kFetch, image.specFile, image.specRecord);
-  HeaderPartsValue1(kFetch, image.value1);
-  HeaderPartsValue2(kFetch, image.value2);
-  HeaderSizeCount(kFetch, image.sizeCount);
-  HeaderSortMode(kFetch, image.sortMode);
-  GetTitle(image.title);
-  image.apgCommentCount = PartsFileState::Instance().header.apgCommentCount;
-  ApgNames(kFetch, image.apgNames);
-  ApgComments(kFetch, image.apgComments);
+  HeaderVersion(state, kFetch, version, image.comment);
+  HeaderDate(state, kFetch, image.day, image.month, image.year, image.hour, image.minute);
+  HeaderSpec(state, kFetch, image.specFile, image.specRecord);
+  HeaderPartsValue1(state, kFetch, image.value1);
+  HeaderPartsValue2(state, kFetch, image.value2);
+  HeaderSizeCount(state, kFetch, image.sizeCount);
+  HeaderSortMode(state, kFetch, image.sortMode);
+  GetTitle(state, image.title);
+  image.apgCommentCount = state.header.apgCommentCount;
+  ApgNames(state, kFetch, image.apgNames);
+  ApgComments(state, kFetch, image.apgComments);
 }
 
 // Reads the size records and their member lists; empty, or why not.
-std::string ReadSizes(PartsImage& image) {
-  const PartsFileState& state = PartsFileState::Instance();
+std::string ReadSizes(Reading& r, PartsImage& image) {
+  const PartsFileState& state = r.state;
   for (int i = 0; i < image.sizeCount; ++i) {
-    DropBlockEntries();
+    DropBlockEntries(r.state);
     SizeEntry size;
-    GetSizeName(i, size.name);
-    GetSizeTitle(i, size.title);
-    if (ReadSizeMembers(size.name) != 0) {
+    GetSizeName(state, i, size.name);
+    GetSizeTitle(state, i, size.title);
+    if (ReadSizeMembers(r.parts, r.state, size.name) != 0) {
       return "the member list of size " + Shown(size.name) + " cannot be read";
     }
-    size.members = TakeEntries(state.commonSpecCount, state.commonParamCount);
+    size.members = TakeEntries(state, state.commonSpecCount, state.commonParamCount);
     size.members.offset = state.sizeTable[static_cast<size_t>(i)]->memberOffset;
     image.sizes.push_back(std::move(size));
   }
@@ -79,8 +83,8 @@ std::string ReadSizes(PartsImage& image) {
 // every list after the common one into `image.blocks`, in file order; a list
 // that no size record points to is read where it stands. Empty, or why the
 // lists do not follow each other as a compile writes them.
-std::string WalkMemberLists(PartsImage& image) {
-  int64_t position = MemberListsOffset();
+std::string WalkMemberLists(Reading& r, PartsImage& image) {
+  int64_t position = MemberListsOffset(r.state.header);
   if (image.common) {
     if (image.common->offset != position) {
       return "the common member list does not start the member-list area";
@@ -94,7 +98,7 @@ std::string WalkMemberLists(PartsImage& image) {
            image.sizes[static_cast<size_t>(b)].members.offset;
   });
   const auto fileEnd = static_cast<int64_t>(image.bytes.size());
-  const PartsFileState& state = PartsFileState::Instance();
+  const PartsFileState& state = r.state;
   size_t next = 0;
   while (next < byOffset.size() || position < fileEnd) {
     if (next < byOffset.size()) {
@@ -118,11 +122,11 @@ std::string WalkMemberLists(PartsImage& image) {
     if (image.sizeCount < kMaxSizes) {
       return stray;
     }
-    DropBlockEntries();
-    if (ReadMemberListAt(position) != 0) {
+    DropBlockEntries(r.state);
+    if (ReadMemberListAt(r.parts, r.state, position) != 0) {
       return stray;
     }
-    MemberList list = TakeEntries(state.commonSpecCount, state.commonParamCount);
+    MemberList list = TakeEntries(state, state.commonSpecCount, state.commonParamCount);
     list.offset = position;
     position += list.length;
     image.blocks.push_back(Block{std::move(list), -1, {}, {}});
@@ -166,32 +170,32 @@ std::string Shown(std::string_view text) {
 }
 
 std::string LoadImage(const std::string& path, PartsImage& image) {
-  ClearTables();
-  if (OpenPartsFile(kOpenForReading, path) != 0) {
+  const auto reading = std::make_unique<Reading>();
+  Reading& r = *reading;
+  if (OpenPartsFile(r.parts, kOpenForReading, path) != 0) {
     return "cannot be opened again";
   }
-  const PartsFileCloser closer;
-  if (ReadHeader() != 0 || ReadApgList() != 0) {
+  if (ReadHeader(r.parts, r.state) != 0 || ReadApgList(r.parts, r.state) != 0) {
     return "cannot be read again";
   }
-  FetchHeader(image);
+  FetchHeader(r.state, image);
   if (image.sizeCount < 0) {
     return "its size count is negative (" + std::to_string(image.sizeCount) + ")";
   }
-  const int sizes = ReadSizeList();
+  const int sizes = ReadSizeList(r.parts, r.state);
   if (sizes != 0 && sizes != kReadNoSizes) {
     return "its size list cannot be read again";
   }
-  if (HasCommonList()) {
-    if (ReadCommonList() != 0) {
+  if (HasCommonList(r.state)) {
+    if (ReadCommonList(r.parts, r.state) != 0) {
       return "its common member list cannot be read again";
     }
-    image.common = TakeEntries(0, 0);
-    image.common->offset = PartsFileState::Instance().header.commonOffset;
+    image.common = TakeEntries(r.state, 0, 0);
+    image.common->offset = r.state.header.commonOffset;
   }
-  std::string problem = ReadSizes(image);
+  std::string problem = ReadSizes(r, image);
   if (problem.empty()) {
-    problem = WalkMemberLists(image);
+    problem = WalkMemberLists(r, image);
   }
   if (image.common) {
     MarkWholeRecords(image.bytes, *image.common);

@@ -4,13 +4,18 @@
 #include <array>
 #include <cstddef>
 
+#include <memory>
+
 #include "compiler/compile_passes.h"
+#include "compiler/parts_line.h"
 #include "decompiler/decompile.h"
+#include "diagnostics/diagnostics.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_session.h"
 
 namespace partsc {
 
@@ -98,22 +103,23 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
   file.Fprintf("%s", source.c_str());
   file.Fclose();
 
-  OvSession& session = OvSession::GetInstance();
-  const bool quiet = session.Quiet();
-  const bool atomic = session.Atomic();
-  const std::string partsDirectory = OvFile::ClassDirectory(kClassParts);
-  // The check reads the file that the compile leaves in the private
-  // directory: it is written in place.
-  session.SetQuiet(true);
-  session.SetAtomic(false);
-  OvFile::SetClassDirectory(kClassParts, directory);
-  const std::string expectedPath = OvFile::ToFullPath(kClassParts, image.baseName, false, true);
+  // A compile of its own, in the private directory, that prints nothing: the
+  // check reads the file it writes in place.
+  OvConsole console(OvConsole::InMemory{});
+  console.SetQuiet(true);
+  Diagnostics diagnostics(console, directory);
+  const auto state = std::make_unique<PartsFileState>();
+  PartsFile parts;
+  MacroTable macros;
+  ViewDefinedFlags viewDefined{};
+  CompileContext context{console, diagnostics, *state, macros, viewDefined};
+  OvClassDirectories classes;
+  classes.Set(kClassParts, directory);
+  PartsOutput output{classes, parts, kOpenForWriting};
+  const std::string expectedPath = classes.ToFullPath(kClassParts, image.baseName);
   std::string outputPath;
-  const int code = CompilePartsSource(sourcePath, outputPath);
-  ReleasePartsFile();
-  OvFile::SetClassDirectory(kClassParts, partsDirectory);
-  session.SetQuiet(quiet);
-  session.SetAtomic(atomic);
+  const int code = CompilePartsSource(context, output, sourcePath, outputPath);
+  ReleasePartsFile(parts);
 
   std::string compiled;
   const bool read = code == kCompileOk && outputPath == expectedPath &&

@@ -1,55 +1,64 @@
 #include "diagnostics/catalogue.h"
 
 #include <array>
+#include <cassert>
 #include <string>
 
-#include "diagnostics/diagnostics.h"
-#include "platform/ov_session.h"
-#include "platform/ov_util.h"
+#include "platform/ov_console.h"
 
 namespace partsc {
 namespace {
 
-// Name, text, severity, reported, field, then meaning, example and fix.
-constexpr std::array<CatalogueEntry, kDiagFirstWarning + kWarningCount> kEntries = {{
-    {"partsc-blank", " ", Severity::kNote, false, 0, "", "", ""},
-    {"partsc-apg-list-write-error", "APG List Write Error", Severity::kError, true, 0,
+// Id, name, text, severity, form, consequence, reported, field, then
+// meaning, example and fix.
+constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
+    {DiagnosticId::kBlank, "partsc-blank", " ", Severity::kNote, Form::kBare, Consequence::kGoesOn,
+     false, 0, "", "", ""},
+    {DiagnosticId::kApgListWriteError, "partsc-apg-list-write-error", "APG List Write Error",
+     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
      "The view list could not be written into the parts file: the disk is full, or the file went "
      "away while it was written. The parts file is left incomplete and is not listed; the backup "
      "of an older file stays.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$END\n(compiled into a full parts directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {"partsc-apg-name-nothing", "APG Name is Nothing", Severity::kWarning, true, '!',
+    {DiagnosticId::kApgNameNothing, "partsc-apg-name-nothing", "APG Name is Nothing",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
      "A view line has no APG name between exclamation marks. The line is skipped and the view "
      "stays undefined.",
      "$$PARTS !a!\n$$APG\n$TOP \"seen from above\"\n$$END",
      "Give the APG name: $TOP !A_T! \"seen from above\"."},
-    {"partsc-common-already-defined", "Common data already defined", Severity::kWarning, true, 0,
+    {DiagnosticId::kCommonAlreadyDefined, "partsc-common-already-defined",
+     "Common data already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "A second $$COMMON line. It and the block after it are skipped; the first common block stays.",
      "$$PARTS !a!\n$$COMMON \"C\"\n$$COMMON \"D\"\ns <1,1>\"X\"\n$$END",
      "Keep one common block and move the member lines of the second into it."},
-    {"partsc-common-name-too-long", "Common size name too long (cut)", Severity::kWarning, true,
+    {DiagnosticId::kCommonNameTooLong, "partsc-common-name-too-long",
+     "Common size name too long (cut)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true,
      '\"',
      "The common size name between double quotes is longer than 32 characters; its first 32 are "
      "kept.",
      "$$PARTS !a!\n$$COMMON \"a common size name of more than 32 characters\"\n$$END",
      "Shorten the name to 32 characters."},
-    {"partsc-data-write-error", "Data Write Error", Severity::kError, true, 0,
+    {DiagnosticId::kDataWriteError, "partsc-data-write-error", "Data Write Error", Severity::kError,
+     Form::kBare, Consequence::kFileNotWritten, true, 0,
      "A member list could not be written into the parts file: the disk is full, or the file went "
      "away. The parts file is left incomplete and is not listed.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! (10)\n$$END\n(compiled into a full parts "
      "directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {"partsc-header-write-error", "Header Write Error", Severity::kError, true, 0,
+    {DiagnosticId::kHeaderWriteError, "partsc-header-write-error", "Header Write Error",
+     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
      "The header of the parts file could not be written: the disk is full, or the file went away.",
      "$$PARTS !a!\n$$END\n(compiled into a full parts directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {"partsc-illegal-file-delete", "Illegal File Delete It", Severity::kError, true, 0,
+    {DiagnosticId::kIllegalFileDelete, "partsc-illegal-file-delete", "Illegal File Delete It",
+     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
      "The parts file just written could not be read back, so it is removed again; the backup of an "
      "older file stays. Most often no view line was accepted: a parts file needs at least one "
      "view.",
      "$$PARTS !a!\n$$END", "Define a view in an $$APG block: $$APG, then $TOP !A_T!."},
-    {"partsc-illegal-param", "Illegal param defination", Severity::kWarning, true, 0,
+    {DiagnosticId::kIllegalParam, "partsc-illegal-param", "Illegal param defination",
+     Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
      "A p line was refused: it has no name between exclamation marks, a name longer than six "
      "characters, a pair other than <0,0>, <1,0>, <0,1> or <1,1>, no text in parentheses where the "
      "first number of the pair is 0, or the block already holds 512 of them. The compile of this "
@@ -57,214 +66,261 @@ constexpr std::array<CatalogueEntry, kDiagFirstWarning + kWarningCount> kEntries
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! <2,0>\n$$END",
      "Write p !NAME! (TEXT) <FIRST,SECOND> \"comment\" with a name of at most six characters and "
      "each number 0 or 1."},
-    {"partsc-illegal-parts", "Illegal parts defination", Severity::kError, false, 0, "", "", ""},
-    {"partsc-illegal-spec", "Illegal spec defination", Severity::kWarning, true, 0,
+    {DiagnosticId::kIllegalParts, "partsc-illegal-parts", "Illegal parts defination",
+     Severity::kError, Form::kLine, Consequence::kSourceStops, false, 0, "", "", ""},
+    {DiagnosticId::kIllegalSpec, "partsc-illegal-spec", "Illegal spec defination",
+     Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
      "An s line was refused: it has no name between double quotes, a flag (the second number of "
      "its pair) other than 0 or 1, or the block already holds 256 of them. The compile of this "
      "source ends.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\ns <1,2>\"MATERIAL\"\n$$END",
      "Write s <NUMBER,FLAG>\"NAME\" with the flag 0 or 1."},
-    {"partsc-input-open-error", "Input File Open Error", Severity::kError, true, 0,
+    {DiagnosticId::kInputFileOpenError, "partsc-input-open-error", "Input File Open Error",
+     Severity::kError, Form::kBare, Consequence::kSourceStops, true, 0,
      "A source named in the control file cannot be opened; the structured formats add the system's "
      "reason. The run goes on with the next line.",
      "(a control file line)\nnosuch.src",
      "Correct the name in the control file, or the #PARTS:INP# directory of the settings file."},
-    {"partsc-end-not-found", "Keyword $$END not found", Severity::kWarning, true, 0,
+    {DiagnosticId::kEndNotFound, "partsc-end-not-found", "Keyword $$END not found",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "The source ends inside a size block without a $$END line. The block is still written; the "
      "line number is that of the last line.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! (10)", "End the source with a $$END line."},
-    {"partsc-macro-name-nothing", "Macro Name Nothing", Severity::kWarning, true, '!',
+    {DiagnosticId::kMacroNameNothing, "partsc-macro-name-nothing", "Macro Name Nothing",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
      "Every line that begins with the letter t is a macro line; this one has no name between "
      "exclamation marks and defines nothing.",
      "$$PARTS !a!\ntolerance (0.1)", "Write t !NAME! (VALUE); begin a comment with /."},
-    {"partsc-macro-value-nothing", "Macro Value Nothing", Severity::kWarning, true, '(',
+    {DiagnosticId::kMacroValueNothing, "partsc-macro-value-nothing", "Macro Value Nothing",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '(',
      "A macro line has no value between parentheses and defines nothing.", "$$PARTS !a!\nt !PITCH!",
      "Write t !PITCH! (1.5)."},
-    {"partsc-memory-allocate-error", "Memory Allocate Error", Severity::kError, true, 0,
+    {DiagnosticId::kMemoryAllocateError, "partsc-memory-allocate-error", "Memory Allocate Error",
+     Severity::kError, Form::kBare, Consequence::kSourceStops, true, 0,
      "partsc ran out of memory while it stored an entry; the compile or the listing of this file "
      "ends.",
      "(any source, with too little memory)", "Give partsc more memory, or split the source."},
-    {"partsc-not-parts-input", "Not Parts Input File", Severity::kError, true, 0,
+    {DiagnosticId::kNotPartsInputFile, "partsc-not-parts-input", "Not Parts Input File",
+     Severity::kError, Form::kExtra, Consequence::kSourceStops, true, 0,
      "The first $$ line of the source is not $$PARTS, so the file is not taken as a parts source "
      "and nothing is compiled.",
      "$$SIZE \"A\"\n$$PARTS !a!", "Put the $$PARTS line before every other $$ line."},
-    {"partsc-not-parts-set-input", "Not Parts Set Input File", Severity::kError, false, 0, "", "",
-     ""},
-    {"partsc-parameter-char-over", "Parameter Char Over (cut)", Severity::kWarning, false, 0, "",
-     "", ""},
-    {"partsc-apg-list-already-defined", "Parts apg list already defined", Severity::kWarning, true,
+    {DiagnosticId::kNotPartsSetInputFile, "partsc-not-parts-set-input", "Not Parts Set Input File",
+     Severity::kError, Form::kLine, Consequence::kSourceStops, false, 0, "", "", ""},
+    {DiagnosticId::kParameterCharOver, "partsc-parameter-char-over", "Parameter Char Over (cut)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kApgListAlreadyDefined, "partsc-apg-list-already-defined",
+     "Parts apg list already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true,
      0, "A second $$APG line. It and its view lines are skipped; the first block stays.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$APG\n$LEFT !L!\n$$END",
      "Keep one $$APG block with all the view lines."},
-    {"partsc-parts-list-write-error", "Parts List Write Error", Severity::kError, false, 0, "", "",
-     ""},
-    {"partsc-parts-name-already-defined", "Parts name already defined", Severity::kWarning, true, 0,
+    {DiagnosticId::kPartsListWriteError, "partsc-parts-list-write-error", "Parts List Write Error",
+     Severity::kError, Form::kLine, Consequence::kFileNotWritten, false, 0, "", "", ""},
+    {DiagnosticId::kPartsNameAlreadyDefined, "partsc-parts-name-already-defined",
+     "Parts name already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "A second $$PARTS line is ignored; the first names the parts.",
      "$$PARTS !a!\n$$PARTS !b!\n$$END", "Keep one $$PARTS line."},
-    {"partsc-parts-set-name-already-defined", "Parts Set name already defined", Severity::kWarning,
-     false, 0, "", "", ""},
-    {"partsc-parts-name-not-found", "Parts name not found", Severity::kError, true, 0,
+    {DiagnosticId::kPartsSetNameAlreadyDefined, "partsc-parts-set-name-already-defined",
+     "Parts Set name already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
+     0, "", "", ""},
+    {DiagnosticId::kPartsNameNotFound, "partsc-parts-name-not-found", "Parts name not found",
+     Severity::kError, Form::kLine, Consequence::kSourceStops, true, 0,
      "The $$PARTS line has no parts name between exclamation marks; the compile of this source "
      "ends.",
      "$$PARTS \"Hex head bolts\"", "Write $$PARTS !NAME! <1,2> \"comment\"."},
-    {"partsc-parts-set-name-not-found", "Parts Set name not found", Severity::kError, false, 0, "",
-     "", ""},
-    {"partsc-parts-name-too-long", "Parts name too long (cut)", Severity::kWarning, true, '!',
+    {DiagnosticId::kPartsSetNameNotFound, "partsc-parts-set-name-not-found",
+     "Parts Set name not found", Severity::kError, Form::kLine, Consequence::kSourceStops, false, 0,
+     "", "", ""},
+    {DiagnosticId::kPartsNameTooLong, "partsc-parts-name-too-long", "Parts name too long (cut)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
      "The parts name is longer than 22 characters; its first 22 are kept, and they name the parts "
      "file.",
      "$$PARTS !a_parts_name_of_more_than_22!", "Shorten the parts name to 22 characters."},
-    {"partsc-parts-set-name-too-long", "Parts Set name too long (cut)", Severity::kWarning, false,
+    {DiagnosticId::kPartsSetNameTooLong, "partsc-parts-set-name-too-long",
+     "Parts Set name too long (cut)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
      0, "", "", ""},
-    {"partsc-spec-already-defined", "Parts spec already defined", Severity::kWarning, true, 0,
+    {DiagnosticId::kPartsSpecAlreadyDefined, "partsc-spec-already-defined",
+     "Parts spec already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "A second $$SPEC line is ignored; the first stays.",
      "$$PARTS !a!\n$$SPEC <1,2>\n$$SPEC <3,4>\n$$END", "Keep one $$SPEC line."},
-    {"partsc-parts-set-spec-already-defined", "Parts Set spec allredy defined", Severity::kWarning,
-     false, 0, "", "", ""},
-    {"partsc-parts-title-too-long", "Parts title too long (cut)", Severity::kWarning, true, '\"',
+    {DiagnosticId::kPartsSetSpecAlreadyDefined, "partsc-parts-set-spec-already-defined",
+     "Parts Set spec allredy defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
+     0, "", "", ""},
+    {DiagnosticId::kPartsTitleTooLong, "partsc-parts-title-too-long", "Parts title too long (cut)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '\"',
      "The comment between double quotes on the $$PARTS line is longer than 64 characters; its "
      "first 64 are kept.",
      "$$PARTS !a! \"a comment of the parts that runs on for more than sixty-four characters\"",
      "Shorten the comment to 64 characters."},
-    {"partsc-parts-set-title-too-long", "Parts Set title too long (cut)", Severity::kWarning, false,
+    {DiagnosticId::kPartsSetTitleTooLong, "partsc-parts-set-title-too-long",
+     "Parts Set title too long (cut)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
      0, "", "", ""},
-    {"partsc-parts-no-nothing", "Parts No. Nothing", Severity::kWarning, false, 0, "", "", ""},
-    {"partsc-parts-no-not-constant", "Parts No. isn't Constant", Severity::kWarning, false, 0, "",
-     "", ""},
-    {"partsc-same-apg-name", "Same Apg Name Define", Severity::kWarning, true, '!',
+    {DiagnosticId::kPartsNoNothing, "partsc-parts-no-nothing", "Parts No. Nothing",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kPartsNoNotConstant, "partsc-parts-no-not-constant", "Parts No. isn't Constant",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kSameApgName, "partsc-same-apg-name", "Same Apg Name Define", Severity::kWarning,
+     Form::kLine, Consequence::kGoesOn, true, '!',
      "A view line names the APG name of another view of the block; it is skipped and its view "
      "stays undefined.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$LEFT !T!\n$$END", "Give each view its own APG name."},
-    {"partsc-size-list-write-error", "Size list Write Error", Severity::kError, true, 0,
+    {DiagnosticId::kSizeListWriteError, "partsc-size-list-write-error", "Size list Write Error",
+     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
      "The size list could not be written into the parts file: the disk is full, or the file went "
      "away.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\n$$END\n(compiled into a full parts directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {"partsc-size-title-too-long", "Size title too long (cut)", Severity::kWarning, true, '!',
+    {DiagnosticId::kSizeTitleTooLong, "partsc-size-title-too-long", "Size title too long (cut)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
      "The size title between exclamation marks is longer than 32 characters; its first 32 are "
      "kept.",
      "$$SIZE \"A\" !a size title of more than 32 characters!",
      "Shorten the title to 32 characters."},
-    {"partsc-size-member-too-many", "Size member too many", Severity::kWarning, true, 0,
+    {DiagnosticId::kSizeMemberTooMany, "partsc-size-member-too-many", "Size member too many",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "The source has more than 2048 $$SIZE lines: this size is not counted. Its member list is "
      "still written, but no size of the file points to it.",
      "(a source with 2049 $$SIZE lines)",
      "Split the parts into two sources (see partsc-size-dropped)."},
-    {"partsc-size-name-multiple", "Size name multiple define", Severity::kError, true, '\"',
+    {DiagnosticId::kSizeNameMultiple, "partsc-size-name-multiple", "Size name multiple define",
+     Severity::kError, Form::kLine, Consequence::kSourceStops, true, '\"',
      "Two $$SIZE lines give the same size name; the compile of this source ends. Names are "
      "compared after the cut to 32 characters.",
      "$$PARTS !a!\n$$SIZE \"A\"\n$$SIZE \"A\"\n$$END", "Give each size its own name."},
-    {"partsc-size-name-not-found", "Size name not found", Severity::kError, true, 0,
+    {DiagnosticId::kSizeNameNotFound, "partsc-size-name-not-found", "Size name not found",
+     Severity::kError, Form::kLine, Consequence::kSourceStops, true, 0,
      "A $$SIZE line has no size name between double quotes; the compile of this source ends.",
      "$$PARTS !a!\n$$SIZE !M4 x 12!\n$$END", "Write $$SIZE \"NAME\" !TITLE!."},
-    {"partsc-size-name-too-long", "Size name too long (cut)", Severity::kWarning, true, '\"',
+    {DiagnosticId::kSizeNameTooLong, "partsc-size-name-too-long", "Size name too long (cut)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '\"',
      "The size name is longer than 32 characters; its first 32 are kept.",
      "$$SIZE \"a size name of more than 32 characters\"",
      "Shorten the size name to 32 characters."},
-    {"partsc-title-too-long", "Title string too long", Severity::kWarning, true, '\"',
+    {DiagnosticId::kTitleTooLong, "partsc-title-too-long", "Title string too long",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '\"',
      "The title between double quotes on the $$TITLE line is longer than 64 characters; its first "
      "64 are kept.",
      "$$TITLE \"a title of the parts file that runs on for more than sixty-four characters\"",
      "Shorten the title to 64 characters."},
-    {"partsc-unknown-view-keyword", "Unknown View Keyword (Skip)", Severity::kWarning, true, 0,
+    {DiagnosticId::kUnknownViewKeyword, "partsc-unknown-view-keyword",
+     "Unknown View Keyword (Skip)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "A line of the $$APG block does not begin with a view keyword ($TOP, $BOTTOM, $FRONT, $BACK, "
      "$LEFT, $RIGHT) at its very first character; it is skipped. Empty lines count too.",
      "$$PARTS !a!\n$$APG\n TOP !T!\n$$END",
      "Begin the line with the view keyword, or with / for a comment."},
-    {"partsc-unknown-view-name", "Unknown View Name (Skip)", Severity::kWarning, false, 0, "", "",
-     ""},
-    {"partsc-view-data-write-error", "View Data Write Error", Severity::kError, false, 0, "", "",
-     ""},
-    {"partsc-view-not-closed", "View Define Not Closed(not define)", Severity::kWarning, false, 0,
-     "", "", ""},
-    {"partsc-view-max-count-over", "View Max Count Over (Skip)", Severity::kWarning, false, 0, "",
-     "", ""},
-    {"partsc-view-name-nothing", "View Name Nothing (Skip)", Severity::kWarning, false, 0, "", "",
-     ""},
-    {"partsc-view-name-too-long", "View Name Too Long (Cut)", Severity::kWarning, false, 0, "", "",
-     ""},
-    {"partsc-view-not-exist", "View Not Exist", Severity::kWarning, false, 0, "", "", ""},
-    {"partsc-unknown-common-keyword", "Unknown Common Keyword (Skip)", Severity::kWarning, true, 0,
+    {DiagnosticId::kUnknownViewName, "partsc-unknown-view-name", "Unknown View Name (Skip)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kViewDataWriteError, "partsc-view-data-write-error", "View Data Write Error",
+     Severity::kError, Form::kLine, Consequence::kFileNotWritten, false, 0, "", "", ""},
+    {DiagnosticId::kViewNotClosed, "partsc-view-not-closed", "View Define Not Closed(not define)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kViewMaxCountOver, "partsc-view-max-count-over", "View Max Count Over (Skip)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kViewNameNothing, "partsc-view-name-nothing", "View Name Nothing (Skip)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kViewNameTooLong, "partsc-view-name-too-long", "View Name Too Long (Cut)",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kViewNotExist, "partsc-view-not-exist", "View Not Exist", Severity::kWarning,
+     Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
+    {DiagnosticId::kUnknownCommonKeyword, "partsc-unknown-common-keyword",
+     "Unknown Common Keyword (Skip)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true,
+     0,
      "A line of the common block is neither a member line (s, p) nor a comment (/); it is skipped. "
      "Empty lines count too.",
      "$$PARTS !a!\n$$COMMON \"C\"\n\ns <1,1>\"X\"\n$$END", "Remove the line, or begin it with /."},
-    {"partsc-unknown-size-keyword", "Unknown Size Keyword (Skip)", Severity::kWarning, true, 0,
+    {DiagnosticId::kUnknownSizeKeyword, "partsc-unknown-size-keyword",
+     "Unknown Size Keyword (Skip)", Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
      "A line of a size block is neither a member line (s, p) nor a comment (/); it is skipped. The "
      "error log gives it no line number.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\nM4 thin\n$$END",
      "Remove the line, or begin it with /."},
-    {"partsc-view-already-defined", "$VIEW already defined", Severity::kWarning, true, 0,
+    {DiagnosticId::kViewAlreadyDefined, "partsc-view-already-defined", "$VIEW already defined",
+     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
      "A second line for the same view in the $$APG block; the first stays.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$TOP !U!\n$$END", "Keep one line for each view."},
-    {"partsc-control-open-error", "Input Control File Open Error", Severity::kError, true, 0,
+    {DiagnosticId::kControlOpen, "partsc-control-open-error", "Input Control File Open Error",
+     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
      "The control file cannot be opened; the run ends with 255. Its error log has been opened (and "
      "so created).",
      "partsc -c NOSUCH.CTL", "Name an existing control file, or set the #PARTS:CTL# directory."},
-    {"partsc-run-log-open-error", "Log file TALVIREN.LOG open error", Severity::kError, true, 0,
+    {DiagnosticId::kRunLogOpen, "partsc-run-log-open-error", "Log file TALVIREN.LOG open error",
+     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
      "The run log TALVIREN.LOG cannot be created in the current directory; the run ends with 255.",
      "(a run in a directory without write permission)", "Run partsc in a directory it may write."},
-    {"partsc-parts-file-open-error", "File PATH open error", Severity::kError, true, 0,
+    {DiagnosticId::kPartsFileOpen, "partsc-parts-file-open-error", "File PATH open error",
+     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
      "The parts file cannot be created: its directory is missing or not writable, its backup could "
      "not be made, or the parts name is not a plain file name (empty, \".\", \"..\" or holding "
      "\"/\"). Nothing of this source is written.",
      "$$PARTS !a/b!\n$$END",
      "Create the parts directory (#PARTS:BIN#), or give a plain parts name."},
-    {"partsc-no-control-name", "No control file name", Severity::kError, true, 0,
+    {DiagnosticId::kNoControlName, "partsc-no-control-name", "No control file name",
+     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
      "No control file name was given: the answer at the prompt was empty, or standard input ended. "
      "The run ends with 255.",
      "printf '\\n' | partsc", "Type the name at the prompt, or give it with -c."},
-    {"partsc-unknown-keyword", "Unknown keyword $$WORD (the line is skipped)", Severity::kWarning,
-     true, 0,
+    {DiagnosticId::kUnknownKeyword, "partsc-unknown-keyword",
+     "Unknown keyword $$WORD (the line is skipped)", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
      "A $$ line that is no keyword ends an open block and is otherwise ignored, so what it was "
      "meant to do (a title, a common block and its member lines) silently does not happen. The "
      "keyword within two edits of it, if there is one, is named.",
      "$$PARTS !a!\n$$TITEL \"Bolts\"", "Spell the keyword: $$TITLE \"Bolts\"."},
-    {"partsc-keyword-prefix", "WORD is read as KEYWORD", Severity::kWarning, true, 0,
+    {DiagnosticId::kKeywordPrefix, "partsc-keyword-prefix", "WORD is read as KEYWORD",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
      "A keyword is recognised by its beginning: $$SIZES is read as $$SIZE, $TOPP as $TOP; the rest "
      "of the word is ignored.",
      "$$PARTS !a!\n$$APG\n$TOPP !T!", "Write the keyword alone: $TOP !T!."},
-    {"partsc-undefined-macro", "Macro NAME is not defined: {NAME} becomes {", Severity::kWarning,
-     true, '{',
+    {DiagnosticId::kUndefinedMacro, "partsc-undefined-macro",
+     "Macro NAME is not defined: {NAME} becomes {", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, '{',
      "A parameter text names {NAME}, but no macro of that name is defined (a member line of the "
      "common block sees only the macros above it). {NAME} becomes a single {.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !P! ({COARSE})\n$$END",
      "Define the macro (t !COARSE! (1.5)) or correct its name."},
-    {"partsc-unclosed-field", "No closing DELIMITER for the field opened here", Severity::kWarning,
-     true, 0,
+    {DiagnosticId::kUnclosedField, "partsc-unclosed-field",
+     "No closing DELIMITER for the field opened here", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
      "A field has its opening delimiter but no closing one, so the field runs to the end of the "
      "line and takes the fields after it with it.",
      "$$SIZE \"M4 !M4 x 12!", "Close the field: $$SIZE \"M4\" !M4 x 12!."},
-    {"partsc-text-cut", "TEXT of N characters cut to LIMIT", Severity::kWarning, true, 0,
+    {DiagnosticId::kTextCut, "partsc-text-cut", "TEXT of N characters cut to LIMIT",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
      "A text longer than its field is cut without a message of its own: a parameter text to 64 "
      "characters (also after its macros are put in), a spec name or a parameter comment to 63, an "
      "APG name or comment to 31, a macro name or value to 64.",
      "$$APG\n$TOP !an_APG_name_of_more_than_31_characters!", "Shorten the text."},
-    {"partsc-long-line", "Line of N characters read as K lines", Severity::kWarning, true, 0,
+    {DiagnosticId::kLongLine, "partsc-long-line", "Line of N characters read as K lines",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
      "A line of 79 characters or more is read in pieces of at most 79, each a line of its own: the "
      "rest of the line is read as a line by itself, and the line numbers of the error log count "
      "the pieces.",
      "/ a comment line of more than seventy-nine characters ...........................",
      "Keep every line shorter than 79 characters."},
-    {"partsc-carriage-return", "Carriage return at the line end, kept as part of the line",
-     Severity::kWarning, true, 0,
+    {DiagnosticId::kCarriageReturn, "partsc-carriage-return",
+     "Carriage return at the line end, kept as part of the line", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
      "A line ends in a carriage return (DOS line ends). It stays part of the line: a control file "
      "line then names a file whose name ends in it. Only the first such line of a file is "
      "reported.",
      "(a control file written with DOS line ends)",
      "Convert the file to Unix line ends (dos2unix)."},
-    {"partsc-parts-name", "Parts name \"NAME\" is not a plain file name", Severity::kWarning, true,
-     '!',
+    {DiagnosticId::kPartsName, "partsc-parts-name", "Parts name \"NAME\" is not a plain file name",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, '!',
      "The parts name, which names the parts file, holds other characters than letters, digits, "
      "\".\", \"_\", \"-\" and \"+\". Often its closing ! is missing, so the rest of the line "
      "became the name.",
      "$$PARTS !bolt <1,2> \"x\"", "Close the name: $$PARTS !bolt! <1,2> \"x\"."},
-    {"partsc-parts-file-twice", "Parts file PATH written again in this run", Severity::kWarning,
-     true, 0,
+    {DiagnosticId::kPartsFileTwice, "partsc-parts-file-twice",
+     "Parts file PATH written again in this run", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
      "Two sources of one run name the same parts file: the second replaces the first, which "
      "survives only as the backup (.old or .OLD).",
      "(a control file)\nnut.src\nwasher.src\n(both with $$PARTS !nut!)",
      "Give each source its own parts name."},
-    {"partsc-size-dropped", "Size \"NAME\" dropped: a parts file holds at most 2048 sizes",
-     Severity::kWarning, true, '\"',
+    {DiagnosticId::kSizeDropped, "partsc-size-dropped",
+     "Size \"NAME\" dropped: a parts file holds at most 2048 sizes", Severity::kWarning,
+     Form::kBare, Consequence::kGoesOn, true, '\"',
      "A parts file holds at most 2048 sizes: this size is left out of the size list, though its "
      "member list is written.",
      "(a source with 2049 $$SIZE lines)", "Split the parts into two sources."},
@@ -272,17 +328,58 @@ constexpr std::array<CatalogueEntry, kDiagFirstWarning + kWarningCount> kEntries
 
 constexpr std::string_view kPrefix = "partsc-";
 
+// Each entry stands at the place of its id.
+constexpr bool InIdOrder() {
+  for (size_t i = 0; i < kEntries.size(); ++i) {
+    if (static_cast<size_t>(kEntries[i].id) != i) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(InIdOrder(), "the catalogue lists its entries in the order of their ids");
+
+constexpr std::array<std::string_view, kMessageCount> TableTexts() {
+  std::array<std::string_view, kMessageCount> texts{};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    texts[i] = kEntries[i].text;
+  }
+  return texts;
+}
+
 }  // namespace
+
+const std::array<std::string_view, kMessageCount> MessageTable = TableTexts();
+
+std::string_view SeverityLabel(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "E";
+    case Severity::kWarning:
+      return "W";
+    case Severity::kNote:
+      break;
+  }
+  return " ";
+}
+
+std::string MessageText(DiagnosticId id, std::string_view argument) {
+  // The one made text of the view list: the view keyword, then the rest of
+  // the pattern.
+  if (id == DiagnosticId::kViewAlreadyDefined) {
+    return std::string(argument) + " already defined";
+  }
+  return std::string(CatalogueOf(id).text);
+}
 
 std::span<const CatalogueEntry> Catalogue() {
   return kEntries;
 }
 
 const CatalogueEntry& CatalogueOf(DiagnosticId id) {
-  if (id < 0 || static_cast<size_t>(id) >= kEntries.size()) {
-    return kEntries[0];
-  }
-  return kEntries[static_cast<size_t>(id)];
+  const auto index = static_cast<size_t>(id);
+  assert(index < kEntries.size() && "an id of the catalogue");
+  return kEntries[index < kEntries.size() ? index : 0];
 }
 
 const CatalogueEntry* FindCatalogueEntry(std::string_view name) {
@@ -296,8 +393,9 @@ const CatalogueEntry* FindCatalogueEntry(std::string_view name) {
 
 bool FindWarning(std::string_view name, Warning& warning) {
   for (int i = 0; i < kWarningCount; ++i) {
-    if (kEntries[static_cast<size_t>(kDiagFirstWarning + i)].name.substr(kPrefix.size()) == name) {
-      warning = static_cast<Warning>(i);
+    const Warning candidate = static_cast<Warning>(i);
+    if (CatalogueOf(WarningId(candidate)).name.substr(kPrefix.size()) == name) {
+      warning = candidate;
       return true;
     }
   }
@@ -323,34 +421,35 @@ std::string Wrapped(std::string_view text) {
 
 // NAME: TEXT, a blank line, what it means, "Example:" with the source, and
 // "Fix:" with what to do.
-void PrintExplanation(const CatalogueEntry& entry) {
+void PrintExplanation(OvConsole& console, const CatalogueEntry& entry) {
   const std::string text = std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
                            Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
                            "\n\nFix: " + Wrapped(entry.fix);
-  dbgprint(kConsoleEcho, "%s", text.c_str());
+  dbgprint(console, kConsoleEcho, "%s", text.c_str());
 }
 
 }  // namespace
 
-int ExplainDiagnostic(std::string_view name) {
+int ExplainDiagnostic(OvConsole& console, std::string_view name) {
   if (name == "all") {
     for (const CatalogueEntry& entry : kEntries) {
       if (entry.reported) {
-        PrintExplanation(entry);
-        dbgprint(kConsoleEcho, "\n");
+        PrintExplanation(console, entry);
+        dbgprint(console, kConsoleEcho, "\n");
       }
     }
     return 0;
   }
   const CatalogueEntry* entry = FindCatalogueEntry(name);
   if (entry == nullptr || !entry->reported) {
-    Complain("no diagnostic is named '" + std::string(name) + "'");
+    Complain(console, "no diagnostic is named '" + std::string(name) + "'");
     return 1;
   }
-  PrintExplanation(*entry);
+  PrintExplanation(console, *entry);
   return 0;
 }
 
-static_assert(kMessageCount == kDiagViewAlreadyDefined, "the table rows come first");
+static_assert(static_cast<int>(DiagnosticId::kViewAlreadyDefined) == kMessageCount,
+              "the table rows come first");
 
 }  // namespace partsc

@@ -1,24 +1,99 @@
 // The catalogue of every diagnostic partsc can give: the rows of the message
 // table, the few texts made outside it, the run-level failures and the
-// warnings for silent changes. Each has a stable name ("partsc-illegal-param")
-// that the structured formats, --explain and -W<name> use.
+// warnings for silent changes. It is the one list of their texts; each has a
+// stable name ("partsc-illegal-param") that the structured formats, --explain
+// and -W<name> use.
 #pragma once
 
+#include <array>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace partsc {
 
-// Identifies a catalogue entry. 0 to 50 are the rows of MessageTable, in its
-// order; the rest follow.
-using DiagnosticId = int;
+class OvConsole;
 
-inline constexpr DiagnosticId kDiagViewAlreadyDefined = 51;  // "$TOP already defined"
-inline constexpr DiagnosticId kDiagControlOpen = 52;
-inline constexpr DiagnosticId kDiagRunLogOpen = 53;
-inline constexpr DiagnosticId kDiagPartsFileOpen = 54;
-inline constexpr DiagnosticId kDiagNoControlName = 55;
-inline constexpr DiagnosticId kDiagFirstWarning = 56;
+// Identifies a catalogue entry. The first 51 are the rows of MessageTable,
+// in its order; the rest follow.
+enum class DiagnosticId : int {
+  kBlank,
+  kApgListWriteError,
+  kApgNameNothing,
+  kCommonAlreadyDefined,
+  kCommonNameTooLong,
+  kDataWriteError,
+  kHeaderWriteError,
+  kIllegalFileDelete,
+  kIllegalParam,
+  kIllegalParts,
+  kIllegalSpec,
+  kInputFileOpenError,
+  kEndNotFound,
+  kMacroNameNothing,
+  kMacroValueNothing,
+  kMemoryAllocateError,
+  kNotPartsInputFile,
+  kNotPartsSetInputFile,
+  kParameterCharOver,
+  kApgListAlreadyDefined,
+  kPartsListWriteError,
+  kPartsNameAlreadyDefined,
+  kPartsSetNameAlreadyDefined,
+  kPartsNameNotFound,
+  kPartsSetNameNotFound,
+  kPartsNameTooLong,
+  kPartsSetNameTooLong,
+  kPartsSpecAlreadyDefined,
+  kPartsSetSpecAlreadyDefined,
+  kPartsTitleTooLong,
+  kPartsSetTitleTooLong,
+  kPartsNoNothing,
+  kPartsNoNotConstant,
+  kSameApgName,
+  kSizeListWriteError,
+  kSizeTitleTooLong,
+  kSizeMemberTooMany,
+  kSizeNameMultiple,
+  kSizeNameNotFound,
+  kSizeNameTooLong,
+  kTitleTooLong,
+  kUnknownViewKeyword,
+  kUnknownViewName,
+  kViewDataWriteError,
+  kViewNotClosed,
+  kViewMaxCountOver,
+  kViewNameNothing,
+  kViewNameTooLong,
+  kViewNotExist,
+  kUnknownCommonKeyword,
+  kUnknownSizeKeyword,
+  // "%s already defined", made with a view keyword.
+  kViewAlreadyDefined,
+  // Failures of the whole run, or of one parts file, shown on the console
+  // only (at level 4) in the classic format.
+  kControlOpen,
+  kRunLogOpen,
+  kPartsFileOpen,
+  kNoControlName,
+  // The warnings for silent changes, in the order of Warning.
+  kUnknownKeyword,
+  kKeywordPrefix,
+  kUndefinedMacro,
+  kUnclosedField,
+  kTextCut,
+  kLongLine,
+  kCarriageReturn,
+  kPartsName,
+  kPartsFileTwice,
+  kSizeDropped,
+};
+inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kSizeDropped) + 1;
+
+// The number of message table rows; the table's 40-character slots hold
+// texts of at most 39 characters.
+inline constexpr int kMessageCount = 51;
+inline constexpr int kMessageSlotSize = 40;
 
 // The warnings for silent changes; each is off until -Wall or -W<name>.
 enum class Warning : int {
@@ -36,15 +111,35 @@ enum class Warning : int {
 inline constexpr int kWarningCount = 10;
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
-  return kDiagFirstWarning + static_cast<int>(warning);
+  return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +
+                                   static_cast<int>(warning));
 }
 
 enum class Severity { kError, kWarning, kNote };
 
+// The severity letter of the error log and the console: "E", "W", or " "
+// where no severity is printed.
+std::string_view SeverityLabel(Severity severity);
+
+// How a diagnostic shows in the error log: "\t*** E *** TEXT[LINE]",
+// "\t*** E *** TEXT[EXTRA]" or "\t*** E *** TEXT".
+enum class Form { kLine, kExtra, kBare };
+
+// What follows from a diagnostic.
+enum class Consequence {
+  kGoesOn,          // the compile goes on
+  kSourceStops,     // the compile of this source stops
+  kFileNotWritten,  // the parts file is not written, or is removed again
+  kRunStops,        // the run stops
+};
+
 struct CatalogueEntry {
+  DiagnosticId id;
   std::string_view name;  // "partsc-..."
   std::string_view text;  // the message as reported (a pattern for made texts)
   Severity severity;
+  Form form;
+  Consequence consequence;
   bool reported;  // false for table rows that nothing reports
   // The delimiter of the field the message is about; its first place on the
   // line gives the column. 0: the message is about the whole line.
@@ -63,9 +158,17 @@ const CatalogueEntry* FindCatalogueEntry(std::string_view name);
 // The warning named `name` (without "partsc-"); false when there is none.
 bool FindWarning(std::string_view name, Warning& warning);
 
+// The message of a diagnostic as it is reported: the entry's text, or for a
+// made text its pattern with `argument` put in ("$TOP already defined").
+std::string MessageText(DiagnosticId id, std::string_view argument);
+
+// The 51 texts of the message table, taken from the catalogue.
+extern const std::array<std::string_view, kMessageCount> MessageTable;
+
 // --explain NAME: what the diagnostic means, a source that causes it and how
-// to fix it, on standard output; "all" gives every reported one. 0, or 1 (with
-// a line on standard error) when no diagnostic has that name.
-int ExplainDiagnostic(std::string_view name);
+// to fix it, on the console's standard output; "all" gives every reported
+// one. 0, or 1 (with a line on standard error) when no diagnostic has that
+// name.
+int ExplainDiagnostic(OvConsole& console, std::string_view name);
 
 }  // namespace partsc

@@ -5,64 +5,9 @@
 #include <vector>
 
 #include "diagnostics/sinks.h"
-#include "platform/ov_file_io.h"
-#include "platform/ov_util.h"
+#include "platform/ov_file.h"
 
 namespace partsc {
-
-const std::array<const char*, kMessageCount> MessageTable = {
-    " ",
-    "APG List Write Error",
-    "APG Name is Nothing",
-    "Common data already defined",
-    "Common size name too long (cut)",
-    "Data Write Error",
-    "Header Write Error",
-    "Illegal File Delete It",
-    "Illegal param defination",
-    "Illegal parts defination",
-    "Illegal spec defination",
-    "Input File Open Error",
-    "Keyword $$END not found",
-    "Macro Name Nothing",
-    "Macro Value Nothing",
-    "Memory Allocate Error",
-    "Not Parts Input File",
-    "Not Parts Set Input File",
-    "Parameter Char Over (cut)",
-    "Parts apg list already defined",
-    "Parts List Write Error",
-    "Parts name already defined",
-    "Parts Set name already defined",
-    "Parts name not found",
-    "Parts Set name not found",
-    "Parts name too long (cut)",
-    "Parts Set name too long (cut)",
-    "Parts spec already defined",
-    "Parts Set spec allredy defined",
-    "Parts title too long (cut)",
-    "Parts Set title too long (cut)",
-    "Parts No. Nothing",
-    "Parts No. isn't Constant",
-    "Same Apg Name Define",
-    "Size list Write Error",
-    "Size title too long (cut)",
-    "Size member too many",
-    "Size name multiple define",
-    "Size name not found",
-    "Size name too long (cut)",
-    "Title string too long",
-    "Unknown View Keyword (Skip)",
-    "Unknown View Name (Skip)",
-    "View Data Write Error",
-    "View Define Not Closed(not define)",
-    "View Max Count Over (Skip)",
-    "View Name Nothing (Skip)",
-    "View Name Too Long (Cut)",
-    "View Not Exist",
-    "Unknown Common Keyword (Skip)",
-    "Unknown Size Keyword (Skip)",
-};
 
 const std::array<ViewName, kViewCount> ViewNameTable = {{
     {"$TOP", 4},
@@ -75,120 +20,15 @@ const std::array<ViewName, kViewCount> ViewNameTable = {{
 
 namespace {
 
-// The error log object of the process with what listens beside it: created
-// by the first reporter call, the one owner of the diagnostics of a run.
-struct Channel {
-  OvFileIO log;
-  DiagnosticsFormat format = DiagnosticsFormat::kClassic;
-  std::vector<std::unique_ptr<DiagnosticSink>> sinks;
-  std::string file;
-  LinePosition position;
-  bool hasPosition = false;
-  std::array<bool, kWarningCount> enabled{};
-  bool warningsAreErrors = false;
-  int warnings = 0;
-};
-
-Channel& TheChannel() {
-  static Channel channel;
-  return channel;
-}
-
-// Recomputes the cached answers of WarningsWanted and ReportLineWanted after
-// a setting they depend on changed.
-void UpdateWanted() {
-  const Channel& channel = TheChannel();
-  diagnostics_state::recordsWanted =
-      !channel.sinks.empty() || channel.format != DiagnosticsFormat::kClassic;
-  bool anyWarning = false;
-  for (const bool enabled : channel.enabled) {
-    anyWarning = anyWarning || enabled;
-  }
-  diagnostics_state::warningsWanted = anyWarning;
-}
-
-bool EchoesOnConsole() {
-  return TheChannel().format == DiagnosticsFormat::kClassic;
-}
-
-// The column of the first `field` delimiter on the line being read, or 0.
-int FieldColumn(char field) {
-  const Channel& channel = TheChannel();
-  const size_t at = field == 0 ? std::string_view::npos : channel.position.text.find(field);
-  if (at == std::string_view::npos) {
-    return 0;
-  }
-  return channel.position.startColumn + static_cast<int>(at);
-}
-
-// A record about `logLine` of the file being read (0: about the file).
-DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) {
-  const Channel& channel = TheChannel();
-  DiagnosticRecord record;
-  record.id = id;
-  record.file = channel.file;
-  record.severity = CatalogueOf(id).severity;
-  record.message = std::string(message);
-  record.logLine = logLine;
-  if (logLine > 0 && channel.hasPosition && channel.position.logLine == logLine) {
-    record.line = channel.position.physicalLine;
-    record.column = FieldColumn(CatalogueOf(id).field);
-  }
-  return record;
-}
-
-void Emit(const DiagnosticRecord& record) {
-  if (record.severity == Severity::kWarning) {
-    ++TheChannel().warnings;
-  }
-  for (const std::unique_ptr<DiagnosticSink>& sink : TheChannel().sinks) {
-    sink->Emit(record);
-  }
-}
-
-// The catalogue entry of a text reported through ReportDiagnostic.
-DiagnosticId IdOfText(std::string_view text) {
-  for (int i = 1; i < kMessageCount; ++i) {
-    if (text == MessageTable[static_cast<size_t>(i)]) {
-      return i;
-    }
-  }
-  return kDiagViewAlreadyDefined;
-}
-
-// Mode 5 messages about the line being read rather than the whole file.
+// Bare messages about the line being read rather than the whole file.
 bool AboutCurrentLine(DiagnosticId id) {
-  return id == kMsgUnknownSizeKeyword || id == kMsgMemoryAllocateError;
-}
-
-void EmitReported(int mode, const char* severity, std::string_view text, int lineNumber,
-                  std::string_view extra) {
-  const Channel& channel = TheChannel();
-  const DiagnosticId id = IdOfText(text);
-  int logLine = mode == kDiagWithLine ? lineNumber : 0;
-  if (mode != kDiagWithLine && channel.hasPosition &&
-      (mode == kDiagWithExtra || AboutCurrentLine(id))) {
-    logLine = channel.position.logLine;
-  }
-  DiagnosticRecord record = MakeRecord(id, text, logLine);
-  record.severity =
-      std::string_view(severity) == kSeverityError ? Severity::kError : Severity::kWarning;
-  if (mode != kDiagWithLine) {
-    record.logLine = 0;
-  }
-  record.extra = std::string(extra);
-  Emit(record);
+  return id == DiagnosticId::kUnknownSizeKeyword || id == DiagnosticId::kMemoryAllocateError;
 }
 
 }  // namespace
 
-bool ErrorLogIsOpen() {
-  return TheChannel().log.IsOpen();
-}
-
-std::string ErrorLogFailure() {
-  return TheChannel().log.ErrorText();
-}
+Diagnostics::Diagnostics(OvConsole& console, std::string directory)
+    : console_(console), directory_(std::move(directory)) {}
 
 std::string ErrorLogName(std::string_view controlPath) {
   const size_t slash = controlPath.rfind('/');
@@ -197,139 +37,192 @@ std::string ErrorLogName(std::string_view controlPath) {
   return name;
 }
 
-namespace {
-
-// The error log line of modes 3 to 5 and its echo on the console.
-void WriteLogLine(int mode, const char* severity, const std::string& message, int lineNumber,
-                  std::string_view extra) {
-  OvFileIO& log = TheChannel().log;
-  const bool echo = EchoesOnConsole();
-  if (mode == kDiagWithLine) {
-    log.Fprintf("\t*** %s *** %s[%d]\n", severity, message.c_str(), lineNumber);
-    if (echo) {
-      dbgprint(kConsoleEcho, "\t*** %s *** %s[%d]\n", severity, message.c_str(), lineNumber);
-    }
-    return;
-  }
-  if (mode == kDiagWithExtra) {
-    const std::string extraText(extra);
-    log.Fprintf("\t*** %s *** %s[%s]\n", severity, message.c_str(), extraText.c_str());
-    if (echo) {
-      dbgprint(kConsoleEcho, "\t*** %s *** %s[%s]\n", severity, message.c_str(), extraText.c_str());
-    }
-    return;
-  }
-  log.Fprintf("\t*** %s *** %s\n", severity, message.c_str());
-  if (echo) {
-    dbgprint(kConsoleEcho, "\t*** %s *** %s\n", severity, message.c_str());
-  }
+void Diagnostics::OpenErrorLog(std::string_view controlPath) {
+  log_.Fclose();
+  log_.Fopen(OvFile::Resolve(directory_, ErrorLogName(controlPath)), "a");
+  file_ = std::string(controlPath);
 }
 
-}  // namespace
+void Diagnostics::CloseErrorLog() {
+  log_.Fclose();
+}
 
-void ReportDiagnostic(int mode, const char* severity, std::string_view text, int lineNumber,
-                      std::string_view extra) {
-  Channel& channel = TheChannel();
-  OvFileIO& log = channel.log;
-  if (mode == kDiagOpenLog) {
-    log.Fclose();
-    log.Fopen(ErrorLogName(text), "a");
-    channel.file = std::string(text);
-    return;
-  }
-  if (mode == kDiagCloseLog) {
-    log.Fclose();
-    return;
-  }
-  if (mode < kDiagInputSection || mode > kDiagBare || !log.IsOpen()) {
+void Diagnostics::BeginInput(std::string_view inputPath) {
+  if (!log_.IsOpen()) {
     return;
   }
   // Texts go in as arguments, never as formats; they may hold '%'.
-  const std::string message(text);
-  if (mode == kDiagInputSection) {
-    log.Fprintf("Input File [%s]\n", message.c_str());
-    channel.file = message;
+  file_ = std::string(inputPath);
+  log_.Fprintf("Input File [%s]\n", file_.c_str());
+}
+
+void Diagnostics::UpdateWanted() {
+  recordsWanted_ = !sinks_.empty() || format_ != DiagnosticsFormat::kClassic;
+  bool anyWarning = false;
+  for (const bool enabled : enabled_) {
+    anyWarning = anyWarning || enabled;
+  }
+  warningsWanted_ = anyWarning;
+}
+
+int Diagnostics::FieldColumn(char field) const {
+  const size_t at = field == 0 ? std::string_view::npos : position_.text.find(field);
+  if (at == std::string_view::npos) {
+    return 0;
+  }
+  return position_.startColumn + static_cast<int>(at);
+}
+
+DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view message,
+                                         int logLine) const {
+  DiagnosticRecord record;
+  record.id = id;
+  record.file = file_;
+  record.severity = CatalogueOf(id).severity;
+  record.message = std::string(message);
+  record.logLine = logLine;
+  if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
+    record.line = position_.physicalLine;
+    record.column = FieldColumn(CatalogueOf(id).field);
+  }
+  return record;
+}
+
+void Diagnostics::Emit(const DiagnosticRecord& record) {
+  if (record.severity == Severity::kWarning) {
+    ++warnings_;
+  }
+  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+    sink->Emit(record);
+  }
+}
+
+void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::string& message,
+                               int lineNumber, std::string_view extra) {
+  const std::string label(severity);
+  const bool echo = EchoesOnConsole();
+  if (form == Form::kLine) {
+    log_.Fprintf("\t*** %s *** %s[%d]\n", label.c_str(), message.c_str(), lineNumber);
+    if (echo) {
+      dbgprint(console_, kConsoleEcho, "\t*** %s *** %s[%d]\n", label.c_str(), message.c_str(),
+               lineNumber);
+    }
     return;
   }
-  WriteLogLine(mode, severity, message, lineNumber, extra);
-  EmitReported(mode, severity, text, lineNumber, extra);
-}
-
-void SetDiagnosticsFormat(DiagnosticsFormat format) {
-  TheChannel().format = format;
-  if (format != DiagnosticsFormat::kClassic) {
-    AddDiagnosticSink(MakeConsoleSink(format));
-  }
-  UpdateWanted();
-}
-
-DiagnosticsFormat CurrentDiagnosticsFormat() {
-  return TheChannel().format;
-}
-
-void AddDiagnosticSink(std::unique_ptr<DiagnosticSink> sink) {
-  TheChannel().sinks.push_back(std::move(sink));
-  UpdateWanted();
-}
-
-bool FinishDiagnostics() {
-  bool written = true;
-  for (const std::unique_ptr<DiagnosticSink>& sink : TheChannel().sinks) {
-    written = sink->Finish() && written;
-  }
-  TheChannel().sinks.clear();
-  UpdateWanted();
-  return written;
-}
-
-void SetReportFile(std::string_view path) {
-  TheChannel().file = std::string(path);
-}
-
-void SetReportLine(const LinePosition& position) {
-  TheChannel().position = position;
-  TheChannel().hasPosition = true;
-}
-
-void ClearReportLine() {
-  TheChannel().position = LinePosition{};
-  TheChannel().hasPosition = false;
-}
-
-void ReportFailure(Message message, std::string_view reason) {
-  if (!TheChannel().log.IsOpen()) {
+  if (form == Form::kExtra) {
+    const std::string extraText(extra);
+    log_.Fprintf("\t*** %s *** %s[%s]\n", label.c_str(), message.c_str(), extraText.c_str());
+    if (echo) {
+      dbgprint(console_, kConsoleEcho, "\t*** %s *** %s[%s]\n", label.c_str(), message.c_str(),
+               extraText.c_str());
+    }
     return;
   }
-  WriteLogLine(kDiagBare, kSeverityError, MessageTable[message], 0, {});
-  DiagnosticRecord record = MakeRecord(message, MessageTable[message], 0);
+  log_.Fprintf("\t*** %s *** %s\n", label.c_str(), message.c_str());
+  if (echo) {
+    dbgprint(console_, kConsoleEcho, "\t*** %s *** %s\n", label.c_str(), message.c_str());
+  }
+}
+
+void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument) {
+  if (!log_.IsOpen()) {
+    return;
+  }
+  const CatalogueEntry& entry = CatalogueOf(id);
+  const std::string message = MessageText(id, argument);
+  const std::string_view extra = entry.form == Form::kExtra ? argument : std::string_view();
+  WriteLogLine(entry.form, SeverityLabel(entry.severity), message, lineNumber, extra);
+  // The record points at the line being read where the error log shows no
+  // line of its own but the message is about it.
+  int logLine = entry.form == Form::kLine ? lineNumber : 0;
+  if (entry.form != Form::kLine && hasPosition_ &&
+      (entry.form == Form::kExtra || AboutCurrentLine(id))) {
+    logLine = position_.logLine;
+  }
+  DiagnosticRecord record = MakeRecord(id, message, logLine);
+  if (entry.form != Form::kLine) {
+    record.logLine = 0;
+  }
+  record.extra = std::string(extra);
+  Emit(record);
+}
+
+void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {
+  if (!log_.IsOpen()) {
+    return;
+  }
+  const std::string message(CatalogueOf(id).text);
+  WriteLogLine(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {});
+  DiagnosticRecord record = MakeRecord(id, message, 0);
   record.reason = std::string(reason);
   Emit(record);
 }
 
-void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string_view message,
-                      std::string_view reason) {
+void Diagnostics::ReportRunFailure(DiagnosticId id, std::string_view consoleLine,
+                                   std::string_view message, std::string_view reason) {
   if (EchoesOnConsole()) {
     const std::string line(consoleLine);
-    dbgprint(kConsoleFatal, "%s", line.c_str());
+    dbgprint(console_, kConsoleFatal, "%s", line.c_str());
   }
   DiagnosticRecord record = MakeRecord(id, message, 0);
   record.reason = std::string(reason);
   Emit(record);
 }
 
-void EnableWarning(Warning warning, bool enabled) {
-  TheChannel().enabled[static_cast<size_t>(warning)] = enabled;
+void Diagnostics::ReportWarning(Warning warning, std::string_view message, int index) {
+  if (!WarningEnabled(warning) || !log_.IsOpen()) {
+    return;
+  }
+  const int logLine = hasPosition_ ? position_.logLine : 0;
+  const std::string text(message);
+  if (EchoesOnConsole() && logLine > 0) {
+    dbgprint(console_, kConsoleEcho, "\t*** W *** %s[%d]\n", text.c_str(), logLine);
+  } else if (EchoesOnConsole()) {
+    dbgprint(console_, kConsoleEcho, "\t*** W *** %s\n", text.c_str());
+  }
+  DiagnosticRecord record = MakeRecord(WarningId(warning), message, logLine);
+  if (logLine > 0 && index >= 0) {
+    record.column = position_.startColumn + index;
+  }
+  Emit(record);
+}
+
+void Diagnostics::SetFormat(DiagnosticsFormat format) {
+  format_ = format;
+  if (format != DiagnosticsFormat::kClassic) {
+    AddSink(MakeConsoleSink(console_, format, directory_));
+  }
   UpdateWanted();
 }
 
-bool ApplyWarningOption(std::string_view option) {
+void Diagnostics::AddSink(std::unique_ptr<DiagnosticSink> sink) {
+  sinks_.push_back(std::move(sink));
+  UpdateWanted();
+}
+
+bool Diagnostics::FinishSinks() {
+  bool written = true;
+  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+    written = sink->Finish() && written;
+  }
+  sinks_.clear();
+  UpdateWanted();
+  return written;
+}
+
+void Diagnostics::EnableWarning(Warning warning, bool enabled) {
+  enabled_[static_cast<size_t>(warning)] = enabled;
+  UpdateWanted();
+}
+
+bool Diagnostics::ApplyWarningOption(std::string_view option) {
   const bool on = !option.starts_with("no-");
   const std::string_view name = on ? option : option.substr(3);
   Warning warning = Warning::kUnknownKeyword;
   if (name == "error") {
-    TheChannel().warningsAreErrors = on;
+    warningsAreErrors_ = on;
   } else if (name == "all") {
-    TheChannel().enabled.fill(on);
+    enabled_.fill(on);
     UpdateWanted();
   } else if (FindWarning(name, warning)) {
     EnableWarning(warning, on);
@@ -337,49 +230,6 @@ bool ApplyWarningOption(std::string_view option) {
     return false;
   }
   return true;
-}
-
-bool WarningsAreErrors() {
-  return TheChannel().warningsAreErrors;
-}
-
-bool WarningEnabled(Warning warning) {
-  return TheChannel().enabled[static_cast<size_t>(warning)];
-}
-
-void ReportWarning(Warning warning, std::string_view message, int index) {
-  Channel& channel = TheChannel();
-  if (!WarningEnabled(warning) || !channel.log.IsOpen()) {
-    return;
-  }
-  const int logLine = channel.hasPosition ? channel.position.logLine : 0;
-  const std::string text(message);
-  if (EchoesOnConsole() && logLine > 0) {
-    dbgprint(kConsoleEcho, "\t*** W *** %s[%d]\n", text.c_str(), logLine);
-  } else if (EchoesOnConsole()) {
-    dbgprint(kConsoleEcho, "\t*** W *** %s\n", text.c_str());
-  }
-  DiagnosticRecord record = MakeRecord(WarningId(warning), message, logLine);
-  if (logLine > 0 && index >= 0) {
-    record.column = channel.position.startColumn + index;
-  }
-  Emit(record);
-}
-
-int WarningsReported() {
-  return TheChannel().warnings;
-}
-
-void ResetDiagnostics() {
-  Channel& channel = TheChannel();
-  channel.format = DiagnosticsFormat::kClassic;
-  channel.sinks.clear();
-  channel.file.clear();
-  ClearReportLine();
-  channel.enabled.fill(false);
-  channel.warningsAreErrors = false;
-  channel.warnings = 0;
-  UpdateWanted();
 }
 
 }  // namespace partsc

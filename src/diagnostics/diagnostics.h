@@ -1,86 +1,18 @@
-// Diagnostics: the error log of a run, the message table and the view names.
+// Diagnostics: the error log of a run with what listens beside it, and the
+// view names.
 #pragma once
 
 #include <array>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diagnostics/catalogue.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file_io.h"
 
 namespace partsc {
-
-// Severity labels.
-inline constexpr const char* kSeverityNone = " ";
-inline constexpr const char* kSeverityError = "E";
-inline constexpr const char* kSeverityWarning = "W";
-
-// Modes of ReportDiagnostic.
-inline constexpr int kDiagOpenLog = 0;
-inline constexpr int kDiagCloseLog = 1;
-inline constexpr int kDiagInputSection = 2;
-inline constexpr int kDiagWithLine = 3;
-inline constexpr int kDiagWithExtra = 4;
-inline constexpr int kDiagBare = 5;
-
-// Indices into MessageTable.
-enum Message : int {
-  kMsgBlank = 0,
-  kMsgApgListWriteError = 1,
-  kMsgApgNameNothing = 2,
-  kMsgCommonAlreadyDefined = 3,
-  kMsgCommonNameTooLong = 4,
-  kMsgDataWriteError = 5,
-  kMsgHeaderWriteError = 6,
-  kMsgIllegalFileDelete = 7,
-  kMsgIllegalParam = 8,
-  kMsgIllegalParts = 9,
-  kMsgIllegalSpec = 10,
-  kMsgInputFileOpenError = 11,
-  kMsgEndNotFound = 12,
-  kMsgMacroNameNothing = 13,
-  kMsgMacroValueNothing = 14,
-  kMsgMemoryAllocateError = 15,
-  kMsgNotPartsInputFile = 16,
-  kMsgNotPartsSetInputFile = 17,
-  kMsgParameterCharOver = 18,
-  kMsgApgListAlreadyDefined = 19,
-  kMsgPartsListWriteError = 20,
-  kMsgPartsNameAlreadyDefined = 21,
-  kMsgPartsSetNameAlreadyDefined = 22,
-  kMsgPartsNameNotFound = 23,
-  kMsgPartsSetNameNotFound = 24,
-  kMsgPartsNameTooLong = 25,
-  kMsgPartsSetNameTooLong = 26,
-  kMsgPartsSpecAlreadyDefined = 27,
-  kMsgPartsSetSpecAlreadyDefined = 28,
-  kMsgPartsTitleTooLong = 29,
-  kMsgPartsSetTitleTooLong = 30,
-  kMsgPartsNoNothing = 31,
-  kMsgPartsNoNotConstant = 32,
-  kMsgSameApgName = 33,
-  kMsgSizeListWriteError = 34,
-  kMsgSizeTitleTooLong = 35,
-  kMsgSizeMemberTooMany = 36,
-  kMsgSizeNameMultiple = 37,
-  kMsgSizeNameNotFound = 38,
-  kMsgSizeNameTooLong = 39,
-  kMsgTitleTooLong = 40,
-  kMsgUnknownViewKeyword = 41,
-  kMsgUnknownViewName = 42,
-  kMsgViewDataWriteError = 43,
-  kMsgViewNotClosed = 44,
-  kMsgViewMaxCountOver = 45,
-  kMsgViewNameNothing = 46,
-  kMsgViewNameTooLong = 47,
-  kMsgViewNotExist = 48,
-  kMsgUnknownCommonKeyword = 49,
-  kMsgUnknownSizeKeyword = 50,
-};
-
-inline constexpr int kMessageCount = 51;
-inline constexpr int kMessageSlotSize = 40;
-extern const std::array<const char*, kMessageCount> MessageTable;
 
 inline constexpr int kViewCount = 6;
 struct ViewName {
@@ -91,23 +23,10 @@ struct ViewName {
 // view index everywhere.
 extern const std::array<ViewName, kViewCount> ViewNameTable;
 
-// Reports through the one error log of the process; see the modes above.
-// Modes 2 to 5 write nothing, console included, while no error log is open.
-void ReportDiagnostic(int mode, const char* severity, std::string_view text, int lineNumber,
-                      std::string_view extra);
-
-// Shorthands for the common forms.
-inline void ReportLine(const char* severity, Message message, int lineNumber) {
-  ReportDiagnostic(kDiagWithLine, severity, MessageTable[message], lineNumber, {});
-}
-inline void ReportBare(const char* severity, Message message) {
-  ReportDiagnostic(kDiagBare, severity, MessageTable[message], 0, {});
-}
-
 // One diagnostic as the structured formats see it. The error log and the
 // console keep their own fixed lines; a record carries what they leave out.
 struct DiagnosticRecord {
-  DiagnosticId id = 0;
+  DiagnosticId id = DiagnosticId::kBlank;
   std::string file;  // the file it is about, as the run names it; empty: none
   int line = 0;      // the physical line in that file; 0: none
   int column = 0;    // from 1; 0: none
@@ -141,68 +60,115 @@ struct LinePosition {
   std::string_view text;
 };
 
-// Kept by the setters below so that the compile can ask once per line, for
-// next to nothing, whether to do any diagnostics work beyond the classic lines.
-namespace diagnostics_state {
-inline bool recordsWanted = false;   // a sink is present or the format is not classic
-inline bool warningsWanted = false;  // a warning is enabled
-}  // namespace diagnostics_state
+// The diagnostics of one run: its error log, the console the error log's
+// lines are echoed on, the structured formats and sinks beside them, the
+// warnings that are on, and what the diagnostics point at.
+class Diagnostics {
+ public:
+  // `directory` is the run's current directory: the error log is made there,
+  // and the structured formats show the paths below it relative to it.
+  Diagnostics(OvConsole& console, std::string directory);
+  Diagnostics(const Diagnostics&) = delete;
+  Diagnostics& operator=(const Diagnostics&) = delete;
 
-// Whether any warning is on: the line checks of the compile are skipped
-// otherwise.
-inline bool WarningsWanted() {
-  return diagnostics_state::warningsWanted;
-}
-// Whether the line being read matters: a record names it, or a warning may
-// point at it.
-inline bool ReportLineWanted() {
-  return diagnostics_state::recordsWanted || diagnostics_state::warningsWanted;
-}
+  OvConsole& Console() { return console_; }
+  const std::string& Directory() const { return directory_; }
 
-// Structured output: the format of the console, and sinks beside it (the
-// console's own sink is made here).
-void SetDiagnosticsFormat(DiagnosticsFormat format);
-DiagnosticsFormat CurrentDiagnosticsFormat();
-void AddDiagnosticSink(std::unique_ptr<DiagnosticSink> sink);
-// Ends every sink and drops them; false when a sink could not write.
-bool FinishDiagnostics();
+  // Opens the error log of a control file: the part of its path after the
+  // last "/" followed by ".LOG", appended to; a log still open is closed
+  // first. A log that cannot be opened is not reported.
+  void OpenErrorLog(std::string_view controlPath);
+  void CloseErrorLog();
+  // Starts the section of one input: "Input File [%s]" with its path.
+  void BeginInput(std::string_view inputPath);
 
-// What diagnostics point at: the file (the error log's mode 0 and mode 2 set
-// it too) and the line being read.
-void SetReportFile(std::string_view path);
-void SetReportLine(const LinePosition& position);
-void ClearReportLine();
+  // Reports a diagnostic to the error log and, the same line, to the console,
+  // in the form its catalogue entry gives: with `lineNumber`, with `argument`
+  // as the extra text, or bare; `argument` also fills a made text ("$TOP
+  // already defined"). While no error log is open nothing is written at all,
+  // console included.
+  void ReportDiagnostic(DiagnosticId id, int lineNumber = 0, std::string_view argument = {});
+  // A bare message with the system's reason for a failed open or write.
+  void ReportFailure(DiagnosticId id, std::string_view reason);
+  // A failure of the whole run (the control file, the run log, a parts file
+  // that cannot be opened): its fixed console line at level 4 in the classic
+  // format, a record otherwise.
+  void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string_view message,
+                        std::string_view reason);
+  // Reports an enabled warning about the line being read (`index`: the
+  // character it is about, or -1), or about the file when no line is being
+  // read. In the classic format it shows on the console only, as a "W" line.
+  void ReportWarning(Warning warning, std::string_view message, int index = -1);
 
-// A bare message with the system's reason for a failed open or write.
-void ReportFailure(Message message, std::string_view reason);
-// A failure of the whole run (the control file, the run log, a parts file
-// that cannot be opened): its fixed console line at level 4 in the classic
-// format, a record otherwise.
-void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string_view message,
-                      std::string_view reason);
+  // Structured output: the format of the console, and sinks beside it (the
+  // console's own sink is made here).
+  void SetFormat(DiagnosticsFormat format);
+  DiagnosticsFormat Format() const { return format_; }
+  void AddSink(std::unique_ptr<DiagnosticSink> sink);
+  // Ends every sink and drops them; false when a sink could not write.
+  bool FinishSinks();
 
-// Warnings for silent changes: off until enabled.
-void EnableWarning(Warning warning, bool enabled);
-bool WarningEnabled(Warning warning);
-// One -W option without its "-W": "all", "error", "NAME" or "no-NAME" (also
-// "no-all", "no-error"); false for a name that is no warning.
-bool ApplyWarningOption(std::string_view option);
-// -Werror: a run that reported any warning ends with 1.
-bool WarningsAreErrors();
-// Reports an enabled warning about the line being read (`index`: the
-// character it is about, or -1), or about the file when no line is being
-// read. In the classic format it shows on the console only, as a "W" line.
-void ReportWarning(Warning warning, std::string_view message, int index = -1);
-// Warnings of any kind reported since the run began.
-int WarningsReported();
-// Back to the start: classic format, no sinks, no warnings; for tests.
-void ResetDiagnostics();
+  // Warnings for silent changes: off until enabled.
+  void EnableWarning(Warning warning, bool enabled);
+  bool WarningEnabled(Warning warning) const { return enabled_[static_cast<size_t>(warning)]; }
+  // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
+  // (also "no-all", "no-error"); false for a name that is no warning.
+  bool ApplyWarningOption(std::string_view option);
+  // -Werror: a run that reported any warning ends with 1.
+  bool WarningsAreErrors() const { return warningsAreErrors_; }
+  // Warnings of any kind reported since the run began.
+  int WarningsReported() const { return warnings_; }
 
-// Whether the error log is open now.
-bool ErrorLogIsOpen();
-// The system's reason when a write to the error log, or its close, failed
-// since it was last opened; empty when none did.
-std::string ErrorLogFailure();
+  // Whether any warning is on: the line checks of the compile are skipped
+  // otherwise.
+  bool WarningsWanted() const { return warningsWanted_; }
+  // Whether the line being read matters: a record names it, or a warning may
+  // point at it.
+  bool ReportLineWanted() const { return recordsWanted_ || warningsWanted_; }
+
+  // What diagnostics point at: the file (OpenErrorLog and BeginInput set it
+  // too) and the line being read.
+  void SetReportFile(std::string_view path) { file_ = std::string(path); }
+  void SetReportLine(const LinePosition& position) {
+    position_ = position;
+    hasPosition_ = true;
+  }
+  void ClearReportLine() {
+    position_ = LinePosition{};
+    hasPosition_ = false;
+  }
+
+  // Whether the error log is open now.
+  bool ErrorLogIsOpen() const { return log_.IsOpen(); }
+  // The system's reason when a write to the error log, or its close, failed
+  // since it was last opened; empty when none did.
+  std::string ErrorLogFailure() const { return log_.ErrorText(); }
+
+ private:
+  // Recomputes WarningsWanted and ReportLineWanted after a setting they
+  // depend on changed.
+  void UpdateWanted();
+  bool EchoesOnConsole() const { return format_ == DiagnosticsFormat::kClassic; }
+  void WriteLogLine(Form form, std::string_view severity, const std::string& message,
+                    int lineNumber, std::string_view extra);
+  int FieldColumn(char field) const;
+  DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) const;
+  void Emit(const DiagnosticRecord& record);
+
+  OvConsole& console_;
+  std::string directory_;
+  OvFileIO log_;
+  DiagnosticsFormat format_ = DiagnosticsFormat::kClassic;
+  std::vector<std::unique_ptr<DiagnosticSink>> sinks_;
+  std::string file_;
+  LinePosition position_;
+  bool hasPosition_ = false;
+  std::array<bool, kWarningCount> enabled_{};
+  bool warningsAreErrors_ = false;
+  int warnings_ = 0;
+  bool recordsWanted_ = false;   // a sink is present or the format is not classic
+  bool warningsWanted_ = false;  // a warning is enabled
+};
 
 // The name of the error log for a control file path: the part after the last
 // "/" followed by ".LOG"; a path without "/" is taken whole.

@@ -1,8 +1,10 @@
 #include "diagnostics/sinks.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
+#include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
@@ -51,8 +53,8 @@ std::string JsonText(std::string_view text) {
   return text.empty() ? "null" : JsonString(text);
 }
 
-std::string ShownPath(const DiagnosticRecord& record) {
-  return record.file.empty() ? std::string() : OvFile::RelativeToCurrent(record.file);
+std::string ShownPath(const DiagnosticRecord& record, const std::string& directory) {
+  return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
 
 std::string MessageWithReason(const DiagnosticRecord& record) {
@@ -61,15 +63,18 @@ std::string MessageWithReason(const DiagnosticRecord& record) {
 
 class ConsoleSink : public DiagnosticSink {
  public:
-  explicit ConsoleSink(DiagnosticsFormat format) : format_(format) {}
+  ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
+      : console_(console), format_(format), directory_(std::move(directory)) {}
   void Emit(const DiagnosticRecord& record) override {
-    const std::string line =
-        format_ == DiagnosticsFormat::kJson ? JsonLine(record) : GnuLine(record);
-    dbgprint(kConsoleFatal, "%s\n", line.c_str());
+    const std::string line = format_ == DiagnosticsFormat::kJson ? JsonLine(record, directory_)
+                                                                 : GnuLine(record, directory_);
+    dbgprint(console_, kConsoleFatal, "%s\n", line.c_str());
   }
 
  private:
+  OvConsole& console_;
   DiagnosticsFormat format_;
+  std::string directory_;
 };
 
 // Percent-encodes a path for a URI; "/" stays.
@@ -92,7 +97,8 @@ std::string UriPath(std::string_view path) {
 
 class SarifSink : public DiagnosticSink {
  public:
-  explicit SarifSink(std::string path) : path_(std::move(path)) {
+  SarifSink(OvConsole& console, std::string path, std::string directory)
+      : console_(console), path_(std::move(path)), directory_(std::move(directory)) {
     for (const CatalogueEntry& entry : Catalogue()) {
       ruleOf_.push_back(entry.reported ? static_cast<int>(rules_.size()) : -1);
       if (entry.reported) {
@@ -105,15 +111,15 @@ class SarifSink : public DiagnosticSink {
 
   bool Finish() override {
     OvFileIO out;
-    if (!out.Fopen(path_, "w")) {
-      Complain("cannot write the SARIF log " + path_ + ": " + LastSystemError());
+    if (!out.Fopen(OvFile::Resolve(directory_, path_), "w")) {
+      Complain(console_, "cannot write the SARIF log " + path_ + ": " + LastSystemError());
       return false;
     }
     const std::string text = Document();
     out.Fprintf("%s", text.c_str());
     out.Fclose();
     if (!out.ErrorText().empty()) {
-      ComplainNotWritten(path_, out.ErrorText());
+      ComplainNotWritten(console_, path_, out.ErrorText());
       return false;
     }
     return true;
@@ -130,8 +136,8 @@ class SarifSink : public DiagnosticSink {
            std::string(SeverityWord(entry.severity)) + "\"}}";
   }
 
-  static std::string Location(const DiagnosticRecord& record) {
-    const std::string shown = ShownPath(record);
+  std::string Location(const DiagnosticRecord& record) const {
+    const std::string shown = ShownPath(record, directory_);
     const bool relative = !shown.empty() && shown.front() != '/';
     std::string location = "{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
                            JsonString(relative ? UriPath(shown) : "file://" + UriPath(shown));
@@ -166,7 +172,7 @@ class SarifSink : public DiagnosticSink {
       doc += (i == 0 ? "\n" : ",\n") + Rule(*rules_[i]);
     }
     doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
-           JsonString("file://" + UriPath(OvFile::CurrentDirectory()) + "/") + "}}";
+           JsonString("file://" + UriPath(directory_) + "/") + "}}";
     doc += ", \"results\": [";
     for (size_t i = 0; i < records_.size(); ++i) {
       doc += (i == 0 ? "\n" : ",\n") + Result(records_[i]);
@@ -174,7 +180,9 @@ class SarifSink : public DiagnosticSink {
     return doc + "]}]}\n";
   }
 
+  OvConsole& console_;
   std::string path_;
+  std::string directory_;
   std::vector<const CatalogueEntry*> rules_;
   std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
@@ -182,8 +190,8 @@ class SarifSink : public DiagnosticSink {
 
 }  // namespace
 
-std::string GnuLine(const DiagnosticRecord& record) {
-  std::string line = record.file.empty() ? std::string("partsc") : ShownPath(record);
+std::string GnuLine(const DiagnosticRecord& record, const std::string& directory) {
+  std::string line = record.file.empty() ? std::string("partsc") : ShownPath(record, directory);
   if (record.line > 0) {
     // Appended piece by piece: g++ 12 at -O3 warns that `":" + std::to_string(n)`
     // may copy overlapping bytes (a false positive of its -Wrestrict).
@@ -196,8 +204,8 @@ std::string GnuLine(const DiagnosticRecord& record) {
   return line + " [" + std::string(CatalogueOf(record.id).name) + "]";
 }
 
-std::string JsonLine(const DiagnosticRecord& record) {
-  std::string line = "{\"file\": " + JsonText(ShownPath(record));
+std::string JsonLine(const DiagnosticRecord& record, const std::string& directory) {
+  std::string line = "{\"file\": " + JsonText(ShownPath(record, directory));
   line += ", \"line\": " + JsonNumber(record.line);
   line += ", \"column\": " + JsonNumber(record.column);
   line += ", \"severity\": \"" + std::string(SeverityWord(record.severity)) + "\"";
@@ -208,12 +216,14 @@ std::string JsonLine(const DiagnosticRecord& record) {
   return line + ", \"reason\": " + JsonText(record.reason) + "}";
 }
 
-std::unique_ptr<DiagnosticSink> MakeConsoleSink(DiagnosticsFormat format) {
-  return std::make_unique<ConsoleSink>(format);
+std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsFormat format,
+                                                const std::string& directory) {
+  return std::make_unique<ConsoleSink>(console, format, directory);
 }
 
-std::unique_ptr<DiagnosticSink> MakeSarifSink(const std::string& path) {
-  return std::make_unique<SarifSink>(path);
+std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
+                                              const std::string& directory) {
+  return std::make_unique<SarifSink>(console, path, directory);
 }
 
 }  // namespace partsc

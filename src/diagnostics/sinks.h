@@ -11,16 +11,19 @@
 namespace partsc {
 
 // "FILE:LINE:COLUMN: SEVERITY: MESSAGE[: REASON] [NAME]"; the path relative to
-// the current directory where the file lies below it.
-std::string GnuLine(const DiagnosticRecord& record);
+// `directory` (the run's current directory) where the file lies below it.
+std::string GnuLine(const DiagnosticRecord& record, const std::string& directory);
 // One JSON object: file, line, column, severity, name, message, log_line,
 // extra, reason (null where there is nothing).
-std::string JsonLine(const DiagnosticRecord& record);
+std::string JsonLine(const DiagnosticRecord& record, const std::string& directory);
 
-// Writes GnuLine or JsonLine of every record on standard error.
-std::unique_ptr<DiagnosticSink> MakeConsoleSink(DiagnosticsFormat format);
-// Collects the records and writes a SARIF 2.1.0 log to `path` when the run
-// ends.
-std::unique_ptr<DiagnosticSink> MakeSarifSink(const std::string& path);
+// Writes GnuLine or JsonLine of every record on the console's standard error.
+std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsFormat format,
+                                                const std::string& directory);
+// Collects the records and writes a SARIF 2.1.0 log to `path` (taken from
+// `directory` when relative) when the run ends; a log that cannot be written
+// is named on the console.
+std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
+                                              const std::string& directory);
 
 }  // namespace partsc

@@ -7,13 +7,15 @@
 
 namespace partsc {
 
+struct RunContext;
+
 // --list: the listing of each file on standard output, in turn; a file that
 // cannot be read back is named on standard error. kExitOk or kExitFailed.
-int ListFiles(const std::vector<std::string>& files);
+int ListFiles(RunContext& run, const std::vector<std::string>& files);
 
 // --decompile: the recovered source to standard output or to `output`; no
 // output file is made when the file cannot be recovered, and an existing
 // `output` is left as it is unless --force was given. kExitOk or kExitFailed.
-int Decompile(const std::string& file, const std::string& output);
+int Decompile(RunContext& run, const std::string& file, const std::string& output);
 
 }  // namespace partsc

@@ -1,5 +1,7 @@
 #include "driver/run_driver.h"
+#include "platform/ov_console.h"
 
 int main(int argc, char** argv) {
-  return partsc::RunPartsc(argc, argv);
+  partsc::OvConsole console;
+  return partsc::RunPartsc(argc, argv, console);
 }

@@ -1,6 +1,8 @@
 // One run of partsc: start-up, the control-file loop and the end of the run.
 #pragma once
 
+#include <string>
+
 namespace partsc {
 
 // Exit statuses of a run.
@@ -11,7 +13,12 @@ inline constexpr int kExitFailed = 1;
 // The run stopped early.
 inline constexpr int kExitStop = -1;
 
-// The whole program; answers the exit status.
-int RunPartsc(int argc, char** argv);
+class OvConsole;
+
+// One whole run of the program on the command line `argc`/`argv`, with
+// `console` as its standard input, output and error, in `directory` (empty:
+// the current directory of the process); answers the exit status. Runs share
+// nothing: several may go on at once on different threads.
+int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& directory = {});
 
 }  // namespace partsc

@@ -58,14 +58,22 @@ bool StartCursor(Cursor& cursor, int scope, int32_t commonCount, int32_t count) 
   return cursor.next >= cursor.end;
 }
 
-void WriteHeaderBlock(const std::string& path, OvFileIO& runLog, const std::string& comment,
-                      int32_t version, int32_t sizeCount) {
+// What one listing works on.
+struct Listing {
+  Diagnostics& diagnostics;
+  PartsFileState& state;
+  PartsFile& parts;
+  OvFileIO& runLog;
+};
+
+void WriteHeaderBlock(PartsFileState& state, const std::string& path, OvFileIO& runLog,
+                      const std::string& comment, int32_t version, int32_t sizeCount) {
   int32_t day = 0;
   int32_t month = 0;
   int32_t year = 0;
   int32_t hour = 0;
   int32_t minute = 0;
-  HeaderDate(kFetch, day, month, year, hour, minute);
+  HeaderDate(state, kFetch, day, month, year, hour, minute);
   runLog.Fprintf("/ PARTS FILE NAME : %s\n", path.c_str());
   runLog.Fprintf("/ CREATED DATE    : %4d/%02d/%02d\n", year, month, day);
   runLog.Fprintf("/         TIME    : %02d:%02d\n", hour, minute);
@@ -74,11 +82,12 @@ void WriteHeaderBlock(const std::string& path, OvFileIO& runLog, const std::stri
   runLog.Fprintf("/ COUNT OF SIZE   : %d\n", sizeCount);
 }
 
-void WritePartsLine(OvFileIO& runLog, const std::string& baseName, const std::string& comment) {
+void WritePartsLine(PartsFileState& state, OvFileIO& runLog, const std::string& baseName,
+                    const std::string& comment) {
   int32_t value1 = 0;
   int32_t value2 = 0;
-  HeaderPartsValue1(kFetch, value1);
-  HeaderPartsValue2(kFetch, value2);
+  HeaderPartsValue1(state, kFetch, value1);
+  HeaderPartsValue2(state, kFetch, value2);
   runLog.Fprintf("$$PARTS\t!%s!", baseName.c_str());
   if (value1 != 0 || value2 != 0) {
     runLog.Fprintf("\t<%d,%d>", value1, value2);
@@ -89,11 +98,11 @@ void WritePartsLine(OvFileIO& runLog, const std::string& baseName, const std::st
   runLog.Fprintf("\n");
 }
 
-void WriteApgLines(OvFileIO& runLog) {
+void WriteApgLines(PartsFileState& state, OvFileIO& runLog) {
   std::array<std::string, 6> names;
   std::array<std::string, 6> comments;
-  ApgNames(kFetch, names);
-  ApgComments(kFetch, comments);
+  ApgNames(state, kFetch, names);
+  ApgComments(state, kFetch, comments);
   runLog.Fprintf("/ APG DEFINATION\n");
   runLog.Fprintf("$$APG\n");
   for (int view = 0; view < kViewCount; ++view) {
@@ -110,35 +119,36 @@ void WriteApgLines(OvFileIO& runLog) {
 
 // A failed read of the size list or of a size's members: only an exhausted
 // memory is reported.
-int ReadFailed(int readResult, int listResult) {
+int ReadFailed(Listing& l, int readResult, int listResult) {
   if (readResult == kNoMemory) {
-    ReportBare(kSeverityError, kMsgMemoryAllocateError);
+    l.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
   }
   return Failed(readResult, listResult);
 }
 
-int WriteCommonBlock(OvFileIO& runLog, int32_t sizeCount) {
+int WriteCommonBlock(Listing& l, int32_t sizeCount) {
+  OvFileIO& runLog = l.runLog;
   std::string title;
   if (sizeCount == 0) {
-    GetTitle(title);
+    GetTitle(l.state, title);
   }
   runLog.Fprintf("$$COMMON");
   if (!title.empty()) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
   }
   runLog.Fprintf("\n");
-  const int result = ReadCommonList();
+  const int result = ReadCommonList(l.parts, l.state);
   if (result != 0) {
     return Failed(result, kListCommon);
   }
-  ListMembers(runLog, kScopeCommon, kSpecLines);
-  ListMembers(runLog, kScopeCommon, kParamLines);
+  ListMembers(l.state, runLog, kScopeCommon, kSpecLines);
+  ListMembers(l.state, runLog, kScopeCommon, kParamLines);
   return 0;
 }
 
-void WriteSortLine(OvFileIO& runLog) {
+void WriteSortLine(PartsFileState& state, OvFileIO& runLog) {
   int32_t sortMode = 0;
-  HeaderSortMode(kFetch, sortMode);
+  HeaderSortMode(state, kFetch, sortMode);
   if (sortMode == kSortLengthThenName) {
     runLog.Fprintf(" $$LSORT\n");
     return;
@@ -150,76 +160,79 @@ void WriteSortLine(OvFileIO& runLog) {
   runLog.Fprintf(" $$NSORT\n");
 }
 
-int WriteSizeBlock(OvFileIO& runLog, int index) {
-  DropBlockEntries();
+int WriteSizeBlock(Listing& l, int index) {
+  OvFileIO& runLog = l.runLog;
+  DropBlockEntries(l.state);
   std::string name;
   std::string title;
-  GetSizeName(index, name);
-  GetSizeTitle(index, title);
+  GetSizeName(l.state, index, name);
+  GetSizeTitle(l.state, index, title);
   if (title.empty()) {
     runLog.Fprintf("$$SIZE\t\"%s\"\n", name.c_str());
   } else {
     runLog.Fprintf("$$SIZE\t\"%s\"\t!%s!\n", name.c_str(), title.c_str());
   }
-  const int result = ReadSizeMembers(name);
+  const int result = ReadSizeMembers(l.parts, l.state, name);
   if (result != 0) {
-    return ReadFailed(result, kListSizeMembers);
+    return ReadFailed(l, result, kListSizeMembers);
   }
-  ListMembers(runLog, kScopeSize, kSpecLines);
-  ListMembers(runLog, kScopeSize, kParamLines);
+  ListMembers(l.state, runLog, kScopeSize, kSpecLines);
+  ListMembers(l.state, runLog, kScopeSize, kParamLines);
   return 0;
 }
 
 // Steps after the file was opened; the caller closes it on every path.
-int ListOpenFile(const std::string& path, OvFileIO& runLog) {
-  const int header = ReadHeader();
+int ListOpenFile(Listing& l, const std::string& path) {
+  PartsFileState& state = l.state;
+  OvFileIO& runLog = l.runLog;
+  const int header = ReadHeader(l.parts, state);
   if (header != 0) {
     return Failed(header, kListHeader);
   }
   int32_t version = 0;
   std::string comment;
-  HeaderVersion(kFetch, version, comment);
+  HeaderVersion(state, kFetch, version, comment);
   int32_t specFile = 0;
   int32_t specRecord = 0;
-  HeaderSpec(kFetch, specFile, specRecord);
+  HeaderSpec(state, kFetch, specFile, specRecord);
   int32_t sizeCount = 0;
-  HeaderSizeCount(kFetch, sizeCount);
-  WriteHeaderBlock(path, runLog, comment, version, sizeCount);
+  HeaderSizeCount(state, kFetch, sizeCount);
+  WriteHeaderBlock(state, path, runLog, comment, version, sizeCount);
 
   std::string baseName;
   if (FileBaseName(path, baseName) != 0) {
     return kListBaseName;
   }
-  WritePartsLine(runLog, baseName, comment);
+  WritePartsLine(state, runLog, baseName, comment);
   if (specFile > 0 && specRecord > 0) {
     runLog.Fprintf("$$SPEC <%d,%d>\n", specFile, specRecord);
   }
-  const int apg = ReadApgList();
+  const int apg = ReadApgList(l.parts, state);
   if (apg != 0) {
     return Failed(apg, kListApg);
   }
-  WriteApgLines(runLog);
+  WriteApgLines(state, runLog);
 
-  const int sizes = ReadSizeList();
+  const int sizes = ReadSizeList(l.parts, state);
   if (sizes != 0 && sizes != kReadNoSizes) {
-    return ReadFailed(sizes, kListSizes);
+    return ReadFailed(l, sizes, kListSizes);
   }
-  if (HasCommonList()) {
-    const int result = WriteCommonBlock(runLog, sizeCount);
+  if (HasCommonList(state)) {
+    const int result = WriteCommonBlock(l, sizeCount);
     if (result != 0) {
       return result;
     }
   }
   if (sizeCount > 0) {
     std::string title;
-    GetTitle(title);
+    GetTitle(state, title);
     if (!title.empty()) {
       runLog.Fprintf("$$TITLE\t\"%s\"\n", title.c_str());
     }
   }
-  WriteSortLine(runLog);
+  WriteSortLine(state, runLog);
   for (int i = 0; i < sizeCount; ++i) {
-    const int result = WriteSizeBlock(runLog, i);
+    const int result = WriteSizeBlock(l, i);
     if (result != 0) {
       return result;
     }
@@ -299,8 +312,7 @@ const T& NextEntry(Cursor& cursor, const std::array<std::unique_ptr<T>, N>& tabl
   return entry != nullptr ? *entry : kEmpty;
 }
 
-void ListSpecEntries(OvFileIO& runLog, int scope) {
-  const PartsFileState& state = PartsFileState::Instance();
+void ListSpecEntries(const PartsFileState& state, OvFileIO& runLog, int scope) {
   Cursor& cursor = SpecCursor();
   if (StartCursor(cursor, scope, state.commonSpecCount, state.specCount)) {
     return;
@@ -331,8 +343,7 @@ void ListSpecEntries(OvFileIO& runLog, int scope) {
   lines.WriteTo(runLog);
 }
 
-void ListParamEntries(OvFileIO& runLog, int scope) {
-  const PartsFileState& state = PartsFileState::Instance();
+void ListParamEntries(const PartsFileState& state, OvFileIO& runLog, int scope) {
   Cursor& cursor = ParamCursor();
   if (StartCursor(cursor, scope, state.commonParamCount, state.paramCount)) {
     return;
@@ -375,15 +386,17 @@ void ListParamEntries(OvFileIO& runLog, int scope) {
 
 }  // namespace
 
-int ListPartsFile(const std::string& path, OvFileIO& runLog) {
+int ListPartsFile(Diagnostics& diagnostics, PartsFileState& state, PartsFile& parts,
+                  const std::string& path, OvFileIO& runLog) {
   LastRead() = 0;
-  ClearTables();
-  const int opened = OpenPartsFile(kOpenForReading, path);
+  ClearTables(state);
+  const int opened = OpenPartsFile(parts, kOpenForReading, path);
   if (opened != 0) {
     return Failed(opened, kListOpen);
   }
-  const int result = ListOpenFile(path, runLog);
-  ClosePartsFile();
+  Listing listing{diagnostics, state, parts, runLog};
+  const int result = ListOpenFile(listing, path);
+  ClosePartsFile(parts);
   return result;
 }
 
@@ -391,13 +404,13 @@ int LastReadResult() {
   return LastRead();
 }
 
-void ListMembers(OvFileIO& runLog, int scope, int kind) {
+void ListMembers(const PartsFileState& state, OvFileIO& runLog, int scope, int kind) {
   if (kind == kSpecLines) {
-    ListSpecEntries(runLog, scope);
+    ListSpecEntries(state, runLog, scope);
     return;
   }
   if (kind == kParamLines) {
-    ListParamEntries(runLog, scope);
+    ListParamEntries(state, runLog, scope);
   }
 }
 

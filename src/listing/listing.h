@@ -7,7 +7,10 @@
 
 namespace partsc {
 
+class Diagnostics;
 class OvFileIO;
+struct PartsFile;
+struct PartsFileState;
 
 // Failure codes of ListPartsFile, by the step that failed.
 inline constexpr int kListOpen = 1;
@@ -19,7 +22,10 @@ inline constexpr int kListCommon = 6;
 inline constexpr int kListSizeMembers = 7;
 
 // 0 when the whole listing was written, else the code of the failed step.
-int ListPartsFile(const std::string& path, OvFileIO& runLog);
+// The file is read through `parts` into `state`; an exhausted memory is
+// reported through `diagnostics`.
+int ListPartsFile(Diagnostics& diagnostics, PartsFileState& state, PartsFile& parts,
+                  const std::string& path, OvFileIO& runLog);
 // The result of the parts-file operation that made the last ListPartsFile
 // fail (the open's 10 or 11, or the reader's code); 0 after a listing that
 // succeeded or failed on its file name.
@@ -30,7 +36,7 @@ inline constexpr int kScopeSize = 2;    // the size read last
 inline constexpr int kSpecLines = 1;
 inline constexpr int kParamLines = 2;
 
-void ListMembers(OvFileIO& runLog, int scope, int kind);
+void ListMembers(const PartsFileState& state, OvFileIO& runLog, int scope, int kind);
 // What is wrong with a parts file whose listing failed with `listCode`, the
 // parts-file operation having answered `readResult`.
 std::string UnreadableReason(int listCode, int readResult);

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "partsfile/parts_state.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
@@ -37,16 +36,14 @@ std::string BackupName(const std::string& path) {
 // replace parts files share the directory lock and wait for each other on
 // the lock file of each parts file; a run of the default mode has the
 // directory alone.
-int OpenForReplacing(const std::string& path) {
-  PartsFileState& state = PartsFileState::Instance();
-  state.directoryLock.Lock(DirectoryOf(path), OvLockMode::kShared);
-  state.fileLock.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
+int OpenForReplacing(PartsFile& parts, const std::string& path) {
+  parts.directoryLock.Lock(DirectoryOf(path), OvLockMode::kShared);
+  parts.fileLock.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
   std::string temporary;
-  if (!state.partsFile.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
+  if (!parts.file.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
     return kPartsOpenFailed;
   }
-  state.pending =
-      std::make_unique<PartsFileState::Replacement>(PartsFileState::Replacement{path, temporary});
+  parts.pending = std::make_unique<PartsFile::Replacement>(PartsFile::Replacement{path, temporary});
   return kPartsOk;
 }
 
@@ -88,24 +85,24 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
 
 }  // namespace
 
-int OpenPartsFile(int mode, const std::string& path) {
-  ClosePartsFile();
-  PartsFileState& state = PartsFileState::Instance();
-  OvFileIO& file = state.partsFile;
+int OpenPartsFile(PartsFile& parts, int mode, const std::string& given) {
+  ClosePartsFile(parts);
+  OvFileIO& file = parts.file;
+  const std::string path = OvFile::Resolve(parts.directory, given);
   if (mode == kOpenForReading) {
     // The parts file being replaced reads from its new content.
-    const bool pending = state.pending != nullptr && path == state.pending->path;
-    const std::string& source = pending ? state.pending->temporary : path;
+    const bool pending = parts.pending != nullptr && path == parts.pending->path;
+    const std::string& source = pending ? parts.pending->temporary : path;
     if (OvFile::Access(source, kAccessExists) != 0) {
       return kPartsNoFile;
     }
     return file.Open(source, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
   }
-  DiscardPartsFile();
+  DiscardPartsFile(parts);
   if (mode == kOpenForReplacing) {
-    return OpenForReplacing(path);
+    return OpenForReplacing(parts, path);
   }
-  state.directoryLock.Lock(DirectoryOf(path), OvLockMode::kExclusive);
+  parts.directoryLock.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvFile::Access(path, kAccessExists) == 0) {
     const std::string backup = BackupName(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
@@ -118,57 +115,53 @@ int OpenPartsFile(int mode, const std::string& path) {
   return file.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
 }
 
-bool SeekTo(int64_t position) {
+bool SeekTo(PartsFile& parts, int64_t position) {
   // A failed seek answers -1, so a negative position is refused before asking.
-  OvFileIO& file = PartsFileState::Instance().partsFile;
+  OvFileIO& file = parts.file;
   return position >= 0 && file.Lseek(position, kSeekStart) == position;
 }
 
-void ClosePartsFile() {
-  PartsFileState& state = PartsFileState::Instance();
-  state.partsFile.Close();
-  state.ForgetRead();
+void ClosePartsFile(PartsFile& parts) {
+  parts.file.Close();
+  parts.ForgetRead();
 }
 
-int CommitPartsFile(std::string& reason) {
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.pending == nullptr) {
+int CommitPartsFile(PartsFile& parts, std::string& reason) {
+  if (parts.pending == nullptr) {
     return kPartsOk;
   }
-  ClosePartsFile();
-  const int result = PutInPlace(state.pending->path, state.pending->temporary, reason);
+  ClosePartsFile(parts);
+  const int result = PutInPlace(parts.pending->path, parts.pending->temporary, reason);
   if (result == kPartsOk) {
-    state.pending.reset();
+    parts.pending.reset();
   }
-  DiscardPartsFile();
+  DiscardPartsFile(parts);
   return result;
 }
 
-bool DiscardPartsFile() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.pending == nullptr) {
+bool DiscardPartsFile(PartsFile& parts) {
+  if (parts.pending == nullptr) {
     return false;
   }
-  ClosePartsFile();
-  OvFile::Remove(state.pending->temporary);
-  state.pending.reset();
+  ClosePartsFile(parts);
+  OvFile::Remove(parts.pending->temporary);
+  parts.pending.reset();
   return true;
 }
 
-bool PartsFilePending() {
-  return PartsFileState::Instance().pending != nullptr;
+bool PartsFilePending(const PartsFile& parts) {
+  return parts.pending != nullptr;
 }
 
-void ReleasePartsFile() {
-  DiscardPartsFile();
-  ClosePartsFile();
-  PartsFileState& state = PartsFileState::Instance();
-  state.fileLock.Unlock();
-  state.directoryLock.Unlock();
+void ReleasePartsFile(PartsFile& parts) {
+  DiscardPartsFile(parts);
+  ClosePartsFile(parts);
+  parts.fileLock.Unlock();
+  parts.directoryLock.Unlock();
 }
 
-std::string PartsFileError() {
-  const std::string reason = PartsFileState::Instance().partsFile.ErrorText();
+std::string PartsFileError(const PartsFile& parts) {
+  const std::string reason = parts.file.ErrorText();
   return reason.empty() ? std::string("a write fell short") : reason;
 }
 

@@ -18,18 +18,13 @@ namespace partsc {
 
 namespace {
 
-OvFileIO& PartsFile() {
-  return PartsFileState::Instance().partsFile;
-}
-
 // The length of the parts file, asked once per open file; -1 when the file
 // cannot tell.
-int64_t FileEnd() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.readFileEnd < 0) {
-    state.readFileEnd = PartsFile().Lseek(0, kSeekEnd);
+int64_t FileEnd(PartsFile& parts) {
+  if (parts.readFileEnd < 0) {
+    parts.readFileEnd = parts.file.Lseek(0, kSeekEnd);
   }
-  return state.readFileEnd;
+  return parts.readFileEnd;
 }
 
 // The reader takes its bytes from a window of the file kept in the state:
@@ -42,15 +37,16 @@ int64_t FileEnd() {
 //
 // FillWindow fills the window with the bytes from `position` on; false when
 // fewer than `count` are left in the file or the read falls short.
-bool FillWindow(PartsFileState& state, int64_t position, int count) {
+bool FillWindow(PartsFile& state, int64_t position, int count) {
   state.readWindowLength = 0;
-  const int64_t fileEnd = FileEnd();
+  const int64_t fileEnd = FileEnd(state);
   const int64_t left = fileEnd - position;
   if (fileEnd < 0 || position < 0 || left < count) {
     return false;
   }
-  const int want = static_cast<int>(std::min<int64_t>(PartsFileState::kReadWindowSize, left));
-  if (want > 0 && (!SeekTo(position) || PartsFile().Read(state.readWindow.data(), want) != want)) {
+  const int want = static_cast<int>(std::min<int64_t>(PartsFile::kReadWindowSize, left));
+  if (want > 0 &&
+      (!SeekTo(state, position) || state.file.Read(state.readWindow.data(), want) != want)) {
     return false;
   }
   state.readWindowStart = position;
@@ -60,8 +56,8 @@ bool FillWindow(PartsFileState& state, int64_t position, int count) {
 
 // The `count` bytes (0 to 4096) at `position` as a view of the window, good
 // until the next call; false as for FillWindow.
-bool ViewAt(PartsFileState& state, int64_t position, int count, std::string_view& bytes) {
-  assert(count >= 0 && count <= PartsFileState::kReadWindowSize && "one block at a time");
+bool ViewAt(PartsFile& state, int64_t position, int count, std::string_view& bytes) {
+  assert(count >= 0 && count <= PartsFile::kReadWindowSize && "one block at a time");
   const bool inWindow = position >= state.readWindowStart &&
                         position + count <= state.readWindowStart + state.readWindowLength;
   if (!inWindow && !FillWindow(state, position, count)) {
@@ -73,7 +69,7 @@ bool ViewAt(PartsFileState& state, int64_t position, int count, std::string_view
   return true;
 }
 
-bool ReadAt(PartsFileState& state, int64_t position, void* out, int count) {
+bool ReadAt(PartsFile& state, int64_t position, void* out, int count) {
   std::string_view bytes;
   if (!ViewAt(state, position, count, bytes)) {
     return false;
@@ -85,7 +81,7 @@ bool ReadAt(PartsFileState& state, int64_t position, void* out, int count) {
 // Reads a list of records on from a position.
 class ListInput {
  public:
-  ListInput(PartsFileState& state, int64_t position) : state_(state), position_(position) {}
+  ListInput(PartsFile& state, int64_t position) : state_(state), position_(position) {}
 
   // Copies the next N bytes (a record head or a size record) into `out`.
   template <size_t N>
@@ -108,22 +104,22 @@ class ListInput {
   }
 
  private:
-  PartsFileState& state_;
+  PartsFile& state_;
   int64_t position_;
 };
 
 // A spec record after its head: the name, then the entry.
-int ReadSpecRecord(ListInput& input, const MemberHead& member) {
+int ReadSpecRecord(PartsFileState& state, ListInput& input, const MemberHead& member) {
   std::string_view name;
   if (!input.TakeView(member.bodyLength, name)) {
     return kReadShort;
   }
-  return StoreSpecEntry(member.number, member.invertedFlag, name, member.record);
+  return StoreSpecEntry(state, member.number, member.invertedFlag, name, member.record);
 }
 
 // A param record after its head: the comment and the text that follow the
 // head, taken together so that both views stay good.
-int ReadParamRecord(ListInput& input, const MemberHead& member) {
+int ReadParamRecord(PartsFileState& state, ListInput& input, const MemberHead& member) {
   if (member.nameLength < 1 || member.nameLength > kParamNameMax) {
     return kReadDamaged;
   }
@@ -132,16 +128,15 @@ int ReadParamRecord(ListInput& input, const MemberHead& member) {
     return kReadShort;
   }
   const auto commentLength = static_cast<size_t>(member.commentLength);
-  return StoreParamEntry(member.name, texts.substr(commentLength), member.pairCode,
+  return StoreParamEntry(state, member.name, texts.substr(commentLength), member.pairCode,
                          texts.substr(0, commentLength));
 }
 
 // Reads the member list at `position` until the end record, a short read or
 // a full table. With `asCommon`, every stored entry is counted as a common
 // entry.
-int ReadMemberList(int64_t position, bool asCommon) {
-  PartsFileState& state = PartsFileState::Instance();
-  ListInput input(state, position);
+int ReadMemberList(PartsFile& parts, PartsFileState& state, int64_t position, bool asCommon) {
+  ListInput input(parts, position);
   for (;;) {
     uint8_t head[kMemberHeadSize];
     if (!input.Take(head)) {
@@ -152,7 +147,8 @@ int ReadMemberList(int64_t position, bool asCommon) {
       return kPartsOk;
     }
     const bool spec = member.IsSpec();
-    const int result = spec ? ReadSpecRecord(input, member) : ReadParamRecord(input, member);
+    const int result =
+        spec ? ReadSpecRecord(state, input, member) : ReadParamRecord(state, input, member);
     if (result != 0) {
       return result;
     }
@@ -163,8 +159,7 @@ int ReadMemberList(int64_t position, bool asCommon) {
 }
 
 // The slot of the counted size record of that name, or -1.
-int FindSizeRecord(std::string_view sizeName) {
-  const PartsFileState& state = PartsFileState::Instance();
+int FindSizeRecord(const PartsFileState& state, std::string_view sizeName) {
   const int count = std::min<int>(state.header.sizeCount, kMaxSizes);
   const int sortMode = state.header.sortMode;
   if (sortMode == kSortLengthThenName || sortMode == kSortByName) {
@@ -194,13 +189,12 @@ int FindSizeRecord(std::string_view sizeName) {
 
 }  // namespace
 
-int ReadHeader() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!PartsFile().IsOpen()) {
+int ReadHeader(PartsFile& parts, PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   uint8_t bytes[kHeaderSize];
-  if (!ReadAt(state, 0, bytes, kHeaderSize)) {
+  if (!ReadAt(parts, 0, bytes, kHeaderSize)) {
     return kReadShort;
   }
   // A foreign file is refused on its version before anything else is looked at.
@@ -211,13 +205,12 @@ int ReadHeader() {
   return DecodeHeader(bytes, state.header) ? 0 : kReadDamaged;
 }
 
-int ReadApgList() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!PartsFile().IsOpen()) {
+int ReadApgList(PartsFile& parts, PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   uint8_t bytes[kApgBlockSize];
-  if (!ReadAt(state, kApgOffset, bytes, kApgBlockSize)) {
+  if (!ReadAt(parts, kApgOffset, bytes, kApgBlockSize)) {
     return kReadShort;
   }
   if (!DecodeApgBlock(bytes, state.apgNames)) {
@@ -231,15 +224,14 @@ int ReadApgList() {
   if (state.header.apgCommentCount == 0) {
     return 0;
   }
-  if (!ReadAt(state, kApgOffset + kApgBlockSize, bytes, kApgBlockSize)) {
+  if (!ReadAt(parts, kApgOffset + kApgBlockSize, bytes, kApgBlockSize)) {
     return kReadShort;
   }
   return DecodeApgBlock(bytes, state.apgComments) ? 0 : kReadDamaged;
 }
 
-int ReadSizeList() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!PartsFile().IsOpen()) {
+int ReadSizeList(PartsFile& parts, PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   const int count = state.header.sizeCount;
@@ -250,7 +242,7 @@ int ReadSizeList() {
     return kReadDamaged;
   }
   state.sizeNames.Forget();
-  ListInput input(state, SizeListOffset());
+  ListInput input(parts, SizeListOffset(state.header));
   for (int i = 0; i < count; ++i) {
     auto& slot = state.sizeTable[static_cast<size_t>(i)];
     slot.reset();
@@ -269,38 +261,36 @@ int ReadSizeList() {
   return 0;
 }
 
-int ReadCommonList() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!PartsFile().IsOpen()) {
+int ReadCommonList(PartsFile& parts, PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   if (state.header.commonOffset == 0) {
     return 0;
   }
-  return ReadMemberList(state.header.commonOffset, true);
+  return ReadMemberList(parts, state, state.header.commonOffset, true);
 }
 
-int ReadSizeMembers(std::string_view sizeName) {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!PartsFile().IsOpen()) {
+int ReadSizeMembers(PartsFile& parts, PartsFileState& state, std::string_view sizeName) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   if (state.header.sizeCount < 1) {
     return kReadSizeNotFound;
   }
-  const int slot = FindSizeRecord(sizeName);
+  const int slot = FindSizeRecord(state, sizeName);
   const SizeRecord* record = slot >= 0 ? state.sizeTable[static_cast<size_t>(slot)].get() : nullptr;
   if (record == nullptr || record->memberOffset == 0) {
     return kReadSizeNotFound;
   }
-  return ReadMemberList(record->memberOffset, false);
+  return ReadMemberList(parts, state, record->memberOffset, false);
 }
 
-int ReadMemberListAt(int64_t position) {
-  if (!PartsFile().IsOpen()) {
+int ReadMemberListAt(PartsFile& parts, PartsFileState& state, int64_t position) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
-  return ReadMemberList(position, false);
+  return ReadMemberList(parts, state, position, false);
 }
 
 }  // namespace partsc

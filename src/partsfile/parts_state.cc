@@ -15,7 +15,7 @@ int16_t Low16(int32_t value) {
   return static_cast<int16_t>(static_cast<uint16_t>(value));
 }
 
-void StoreOrFetch(int mode, int16_t& field, int32_t& value) {
+void StoreOrFetch(HeaderAccess mode, int16_t& field, int32_t& value) {
   if (mode == kStore) {
     field = Low16(value);
     return;
@@ -23,7 +23,7 @@ void StoreOrFetch(int mode, int16_t& field, int32_t& value) {
   value = field;
 }
 
-void StoreOrFetchApg(int mode, ApgBlock& block, std::array<std::string, 6>& slots) {
+void StoreOrFetchApg(HeaderAccess mode, ApgBlock& block, std::array<std::string, 6>& slots) {
   for (size_t i = 0; i < block.size(); ++i) {
     if (mode == kStore) {
       block[i].Assign(slots[i]);
@@ -35,19 +35,18 @@ void StoreOrFetchApg(int mode, ApgBlock& block, std::array<std::string, 6>& slot
 
 }  // namespace
 
-int32_t SizeListOffset() {
-  const PartsHeader& header = PartsFileState::Instance().header;
+int32_t SizeListOffset(const PartsHeader& header) {
   return header.apgCommentCount != 0 ? kSizeListWithComments : kSizeListWithoutComments;
 }
 
-int32_t MemberListsOffset() {
-  const int64_t offset =
-      SizeListOffset() + int64_t{kSizeRecordSize} * PartsFileState::Instance().header.sizeCount;
+int32_t MemberListsOffset(const PartsHeader& header) {
+  const int64_t offset = SizeListOffset(header) + int64_t{kSizeRecordSize} * header.sizeCount;
   return static_cast<int32_t>(offset);
 }
 
-void HeaderVersion(int mode, int32_t& version, std::string& comment) {
-  PartsHeader& header = PartsFileState::Instance().header;
+void HeaderVersion(PartsFileState& state, HeaderAccess mode, int32_t& version,
+                   std::string& comment) {
+  PartsHeader& header = state.header;
   StoreOrFetch(mode, header.version, version);
   if (mode == kStore) {
     header.comment.Assign(comment);
@@ -56,9 +55,9 @@ void HeaderVersion(int mode, int32_t& version, std::string& comment) {
   comment = header.comment.Str();
 }
 
-void HeaderDate(int mode, int32_t& day, int32_t& month, int32_t& year, int32_t& hour,
-                int32_t& minute) {
-  PartsHeader& header = PartsFileState::Instance().header;
+void HeaderDate(PartsFileState& state, HeaderAccess mode, int32_t& day, int32_t& month,
+                int32_t& year, int32_t& hour, int32_t& minute) {
+  PartsHeader& header = state.header;
   StoreOrFetch(mode, header.createdDay, day);
   StoreOrFetch(mode, header.createdMonth, month);
   StoreOrFetch(mode, header.createdYear, year);
@@ -66,58 +65,57 @@ void HeaderDate(int mode, int32_t& day, int32_t& month, int32_t& year, int32_t& 
   StoreOrFetch(mode, header.createdMinute, minute);
 }
 
-void HeaderSpec(int mode, int32_t& file, int32_t& record) {
-  PartsHeader& header = PartsFileState::Instance().header;
+void HeaderSpec(PartsFileState& state, HeaderAccess mode, int32_t& file, int32_t& record) {
+  PartsHeader& header = state.header;
   StoreOrFetch(mode, header.specFile, file);
   StoreOrFetch(mode, header.specRecord, record);
 }
 
-void HeaderPartsValue1(int mode, int32_t& value) {
-  StoreOrFetch(mode, PartsFileState::Instance().header.partsValue1, value);
+void HeaderPartsValue1(PartsFileState& state, HeaderAccess mode, int32_t& value) {
+  StoreOrFetch(mode, state.header.partsValue1, value);
 }
 
-void HeaderPartsValue2(int mode, int32_t& value) {
-  StoreOrFetch(mode, PartsFileState::Instance().header.partsValue2, value);
+void HeaderPartsValue2(PartsFileState& state, HeaderAccess mode, int32_t& value) {
+  StoreOrFetch(mode, state.header.partsValue2, value);
 }
 
-void HeaderSizeCount(int mode, int32_t& value) {
-  StoreOrFetch(mode, PartsFileState::Instance().header.sizeCount, value);
+void HeaderSizeCount(PartsFileState& state, HeaderAccess mode, int32_t& value) {
+  StoreOrFetch(mode, state.header.sizeCount, value);
 }
 
-void HeaderSortMode(int mode, int32_t& value) {
-  StoreOrFetch(mode, PartsFileState::Instance().header.sortMode, value);
+void HeaderSortMode(PartsFileState& state, HeaderAccess mode, int32_t& value) {
+  StoreOrFetch(mode, state.header.sortMode, value);
 }
 
-void ApgNames(int mode, std::array<std::string, 6>& slots) {
-  StoreOrFetchApg(mode, PartsFileState::Instance().apgNames, slots);
+void ApgNames(PartsFileState& state, HeaderAccess mode, std::array<std::string, 6>& slots) {
+  StoreOrFetchApg(mode, state.apgNames, slots);
 }
 
-void ApgComments(int mode, std::array<std::string, 6>& slots) {
-  StoreOrFetchApg(mode, PartsFileState::Instance().apgComments, slots);
+void ApgComments(PartsFileState& state, HeaderAccess mode, std::array<std::string, 6>& slots) {
+  StoreOrFetchApg(mode, state.apgComments, slots);
 }
 
-void SetTitle(std::string_view title) {
-  PartsFileState::Instance().header.title.Assign(title);
+void SetTitle(PartsFileState& state, std::string_view title) {
+  state.header.title.Assign(title);
 }
 
-void GetTitle(std::string& title) {
-  title = PartsFileState::Instance().header.title.Str();
+void GetTitle(const PartsFileState& state, std::string& title) {
+  title = state.header.title.Str();
 }
 
-void CountApgComments() {
-  PartsFileState& state = PartsFileState::Instance();
+void CountApgComments(PartsFileState& state) {
   const auto count = std::count_if(state.apgComments.begin(), state.apgComments.end(),
                                    [](const auto& text) { return !text.Empty(); });
   state.header.apgCommentCount = static_cast<int16_t>(count);
 }
 
-void SetCommonOffset(int32_t sizeCount) {
-  const int64_t offset = SizeListOffset() + int64_t{kSizeRecordSize} * sizeCount;
-  PartsFileState::Instance().header.commonOffset = static_cast<int32_t>(offset);
+void SetCommonOffset(PartsFileState& state, int32_t sizeCount) {
+  const int64_t offset = SizeListOffset(state.header) + int64_t{kSizeRecordSize} * sizeCount;
+  state.header.commonOffset = static_cast<int32_t>(offset);
 }
 
-bool HasCommonList() {
-  return PartsFileState::Instance().header.commonOffset != 0;
+bool HasCommonList(const PartsFileState& state) {
+  return state.header.commonOffset != 0;
 }
 
 }  // namespace partsc

@@ -78,29 +78,29 @@ const T* EntryAt(const std::array<std::unique_ptr<T>, N>& table, int index) {
   return table[static_cast<size_t>(index)].get();
 }
 
-const SizeRecord* SizeAt(int index) {
-  return EntryAt(PartsFileState::Instance().sizeTable, index);
+const SizeRecord* SizeAt(const PartsFileState& state, int index) {
+  return EntryAt(state.sizeTable, index);
 }
 
 }  // namespace
 
-void GetSizeName(int index, std::string& name) {
-  const SizeRecord* record = SizeAt(index);
+void GetSizeName(const PartsFileState& state, int index, std::string& name) {
+  const SizeRecord* record = SizeAt(state, index);
   name = record != nullptr ? record->name.Str() : std::string();
 }
 
-void GetSizeTitle(int index, std::string& title) {
-  const SizeRecord* record = SizeAt(index);
+void GetSizeTitle(const PartsFileState& state, int index, std::string& title) {
+  const SizeRecord* record = SizeAt(state, index);
   title = record != nullptr ? record->title.Str() : std::string();
 }
 
-void GetSpecEntry(int index, int32_t& number, int32_t& invertedFlag, std::string& name,
-                  int32_t& record) {
+void GetSpecEntry(const PartsFileState& state, int index, int32_t& number, int32_t& invertedFlag,
+                  std::string& name, int32_t& record) {
   number = 0;
   invertedFlag = 0;
   record = 0;
   name.clear();
-  const SpecEntry* entry = EntryAt(PartsFileState::Instance().specTable, index);
+  const SpecEntry* entry = EntryAt(state.specTable, index);
   if (entry == nullptr) {
     return;
   }
@@ -110,13 +110,13 @@ void GetSpecEntry(int index, int32_t& number, int32_t& invertedFlag, std::string
   name = entry->name;
 }
 
-void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pairCode,
-                   std::string* comment) {
+void GetParamEntry(const PartsFileState& state, int index, std::string* name, std::string* text,
+                   int32_t& pairCode, std::string* comment) {
   if (name == nullptr) {
     return;
   }
   static const ParamEntry kEmpty;
-  const ParamEntry* entry = EntryAt(PartsFileState::Instance().paramTable, index);
+  const ParamEntry* entry = EntryAt(state.paramTable, index);
   if (entry == nullptr) {
     entry = &kEmpty;
   }
@@ -168,11 +168,10 @@ void KeepEntries(std::array<std::unique_ptr<T>, N>& table, SpareEntries<T, N>& s
 
 }  // namespace
 
-int AddSize(int index, std::string_view name, std::string_view title) {
+int AddSize(PartsFileState& state, int index, std::string_view name, std::string_view title) {
   if (index < 0 || index >= kMaxSizes) {
     return kTableFull;
   }
-  PartsFileState& state = PartsFileState::Instance();
   std::unique_ptr<SizeRecord>& slot = state.sizeTable[static_cast<size_t>(index)];
   // The names of the slots below, which a compile fills from 0 upwards.
   state.sizeNames.Cover(state.sizeTable, index);
@@ -192,18 +191,16 @@ int AddSize(int index, std::string_view name, std::string_view title) {
   return 0;
 }
 
-bool SpecTableFull() {
-  const PartsFileState& state = PartsFileState::Instance();
+bool SpecTableFull(const PartsFileState& state) {
   return IsFull(state.specTable, state.specCount);
 }
 
-bool ParamTableFull() {
-  const PartsFileState& state = PartsFileState::Instance();
+bool ParamTableFull(const PartsFileState& state) {
   return IsFull(state.paramTable, state.paramCount);
 }
 
-int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record) {
-  PartsFileState& state = PartsFileState::Instance();
+int StoreSpecEntry(PartsFileState& state, int number, int invertedFlag, std::string_view name,
+                   int record) {
   SpecEntry* entry = nullptr;
   const int taken = TakeNextSlot(state.specTable, state.spareSpecs, state.specCount, entry);
   if (taken != 0) {
@@ -219,9 +216,8 @@ int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int reco
   return 0;
 }
 
-int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
-                    std::string_view comment) {
-  PartsFileState& state = PartsFileState::Instance();
+int StoreParamEntry(PartsFileState& state, std::string_view name, std::string_view text,
+                    int pairCode, std::string_view comment) {
   ParamEntry* entry = nullptr;
   const int taken = TakeNextSlot(state.paramTable, state.spareParams, state.paramCount, entry);
   if (taken != 0) {
@@ -240,8 +236,7 @@ int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
   return 0;
 }
 
-void ClearTables() {
-  PartsFileState& state = PartsFileState::Instance();
+void ClearTables(PartsFileState& state) {
   const int sizes = ClampCount(state.header.sizeCount, kMaxSizes);
   for (int i = 0; i < sizes; ++i) {
     state.sizeTable[static_cast<size_t>(i)].reset();
@@ -262,8 +257,7 @@ void ClearTables() {
   }
 }
 
-void DropBlockEntries() {
-  PartsFileState& state = PartsFileState::Instance();
+void DropBlockEntries(PartsFileState& state) {
   KeepEntries(state.specTable, state.spareSpecs, ClampCount(state.commonSpecCount, kMaxSpecEntries),
               ClampCount(state.specCount, kMaxSpecEntries));
   KeepEntries(state.paramTable, state.spareParams,

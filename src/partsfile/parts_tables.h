@@ -87,14 +87,16 @@ class SpareEntries {
   size_t count_ = 0;
 };
 
+struct PartsFileState;
+
 // An empty slot (or an index outside the table) gives an empty text.
-void GetSizeName(int index, std::string& name);
-void GetSizeTitle(int index, std::string& title);
-void GetSpecEntry(int index, int32_t& number, int32_t& invertedFlag, std::string& name,
-                  int32_t& record);
+void GetSizeName(const PartsFileState& state, int index, std::string& name);
+void GetSizeTitle(const PartsFileState& state, int index, std::string& title);
+void GetSpecEntry(const PartsFileState& state, int index, int32_t& number, int32_t& invertedFlag,
+                  std::string& name, int32_t& record);
 // Null buffers are not filled, as the table of operations says.
-void GetParamEntry(int index, std::string* name, std::string* text, int32_t& pairCode,
-                   std::string* comment);
+void GetParamEntry(const PartsFileState& state, int index, std::string* name, std::string* text,
+                   int32_t& pairCode, std::string* comment);
 
 // AddSize answers this when a size slot below `index` holds the name.
 inline constexpr int kSizeNameTaken = -1;
@@ -102,20 +104,21 @@ inline constexpr int kSizeNameTaken = -1;
 // Puts a new size record into slot `index`: 0, kTableFull for an index
 // outside the table, kNoMemory, or kSizeNameTaken (the record then stays in
 // its slot, uncounted).
-int AddSize(int index, std::string_view name, std::string_view title);
+int AddSize(PartsFileState& state, int index, std::string_view name, std::string_view title);
 
 // True when the spec (param) table has no slot after its counted entries.
-bool SpecTableFull();
-bool ParamTableFull();
+bool SpecTableFull(const PartsFileState& state);
+bool ParamTableFull(const PartsFileState& state);
 
 // Append one entry after those in its table, with its own copies of the
 // texts (an empty comment is none): 0, kTableFull, or kNoMemory when an
 // allocation fails (the entry then stays in its slot, uncounted).
-int StoreSpecEntry(int number, int invertedFlag, std::string_view name, int record);
-int StoreParamEntry(std::string_view name, std::string_view text, int pairCode,
-                    std::string_view comment);
+int StoreSpecEntry(PartsFileState& state, int number, int invertedFlag, std::string_view name,
+                   int record);
+int StoreParamEntry(PartsFileState& state, std::string_view name, std::string_view text,
+                    int pairCode, std::string_view comment);
 
-void ClearTables();
-void DropBlockEntries();
+void ClearTables(PartsFileState& state);
+void DropBlockEntries(PartsFileState& state);
 
 }  // namespace partsc

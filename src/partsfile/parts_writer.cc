@@ -18,10 +18,10 @@ namespace partsc {
 namespace {
 
 // Writes to the parts file; what the reader kept of it is stale from then on.
-bool WriteAll(PartsFileState& state, const void* bytes, size_t count) {
-  state.ForgetRead();
+bool WriteAll(PartsFile& parts, const void* bytes, size_t count) {
+  parts.ForgetRead();
   const int asked = static_cast<int>(count);
-  return state.partsFile.Write(bytes, asked) == asked;
+  return parts.file.Write(bytes, asked) == asked;
 }
 
 // The bytes of the member list of the current table entries, end record
@@ -88,64 +88,61 @@ void SortSizeRecords(PartsFileState& state, int count) {
 
 }  // namespace
 
-int WriteHeader() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!state.partsFile.IsOpen()) {
+int WriteHeader(PartsFile& parts, const PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   uint8_t bytes[kHeaderSize];
   EncodeHeader(state.header, bytes);
-  if (!SeekTo(0) || !WriteAll(state, bytes, sizeof bytes)) {
+  if (!SeekTo(parts, 0) || !WriteAll(parts, bytes, sizeof bytes)) {
     return kPartsShortWrite;
   }
   return kPartsOk;
 }
 
-int WriteApgList() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!state.partsFile.IsOpen()) {
+int WriteApgList(PartsFile& parts, const PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   uint8_t bytes[kApgBlockSize];
   EncodeApgBlock(state.apgNames, bytes);
-  if (!SeekTo(kApgOffset) || !WriteAll(state, bytes, sizeof bytes)) {
+  if (!SeekTo(parts, kApgOffset) || !WriteAll(parts, bytes, sizeof bytes)) {
     return kPartsShortWrite;
   }
   if (state.header.apgCommentCount == 0) {
     return kPartsOk;
   }
   EncodeApgBlock(state.apgComments, bytes);
-  return WriteAll(state, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
+  return WriteAll(parts, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
 }
 
-void BeginMemberLists() {
-  PartsFileState::Instance().listStartPending = true;
+void BeginMemberLists(PartsFile& parts) {
+  parts.listStartPending = true;
 }
 
-int WriteMemberList(std::optional<std::string_view> sizeName) {
-  PartsFileState& state = PartsFileState::Instance();
-  if (state.listStartPending) {
-    state.listStartPending = false;
-    state.memberWritePosition = MemberListsOffset();
-    if (!SeekTo(state.memberWritePosition)) {
+int WriteMemberList(PartsFile& parts, PartsFileState& state,
+                    std::optional<std::string_view> sizeName) {
+  if (parts.listStartPending) {
+    parts.listStartPending = false;
+    parts.memberWritePosition = MemberListsOffset(state.header);
+    if (!SeekTo(parts, parts.memberWritePosition)) {
       return kPartsShortWrite;
     }
   }
   if (sizeName.has_value()) {
-    TieSizeRecord(state, *sizeName, state.memberWritePosition);
+    TieSizeRecord(state, *sizeName, parts.memberWritePosition);
   }
-  std::vector<uint8_t>& bytes = state.memberListBytes;
+  std::vector<uint8_t>& bytes = parts.memberListBytes;
   BuildMemberList(state, bytes);
-  if (!WriteAll(state, bytes.data(), bytes.size())) {
+  if (!WriteAll(parts, bytes.data(), bytes.size())) {
     return kPartsShortWrite;
   }
-  state.memberWritePosition += static_cast<int32_t>(bytes.size());
+  parts.memberWritePosition += static_cast<int32_t>(bytes.size());
   return kPartsOk;
 }
 
-int WriteSizeList() {
-  PartsFileState& state = PartsFileState::Instance();
-  if (!state.partsFile.IsOpen()) {
+int WriteSizeList(PartsFile& parts, PartsFileState& state) {
+  if (!parts.file.IsOpen()) {
     return kPartsNotOpen;
   }
   const int count = std::clamp<int32_t>(state.header.sizeCount, 0, kMaxSizes);
@@ -161,7 +158,8 @@ int WriteSizeList() {
       EncodeSizeRecord(*record, bytes.data() + static_cast<size_t>(i) * kSizeRecordSize);
     }
   }
-  if (!SeekTo(SizeListOffset()) || !WriteAll(state, bytes.data(), bytes.size())) {
+  if (!SeekTo(parts, SizeListOffset(state.header)) ||
+      !WriteAll(parts, bytes.data(), bytes.size())) {
     return kPartsShortWrite;
   }
   return kPartsOk;

@@ -8,15 +8,19 @@
 
 namespace partsc {
 
+struct PartsFile;
+struct PartsFileState;
+
 // Each answers kPartsOk, kPartsNotOpen or kPartsShortWrite; the parts file
 // is opened with OpenPartsFile first.
-int WriteHeader();
-int WriteApgList();
-void BeginMemberLists();
+int WriteHeader(PartsFile& parts, const PartsFileState& state);
+int WriteApgList(PartsFile& parts, const PartsFileState& state);
+void BeginMemberLists(PartsFile& parts);
 // Writes the current spec and param entries as one member list; with a size
 // name, the first counted size record of that name gets its position.
-int WriteMemberList(std::optional<std::string_view> sizeName);
+int WriteMemberList(PartsFile& parts, PartsFileState& state,
+                    std::optional<std::string_view> sizeName);
 // Sorts the size records by the sort mode of the header and writes them.
-int WriteSizeList();
+int WriteSizeList(PartsFile& parts, PartsFileState& state);
 
 }  // namespace partsc

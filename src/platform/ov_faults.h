@@ -1,6 +1,7 @@
 // Test seams: counted allocations, reads, writes (a sync counts as a write)
 // and renames (a link counts as a rename) that can be made to fail.
-// Unused, they cost one comparison per operation.
+// Unused, they cost one comparison per operation. The seams are kept per
+// thread: a fault armed on one thread never trips a run on another.
 #pragma once
 
 #include <array>
@@ -49,10 +50,10 @@ class OvFaults {
   // Whether the operation just counted by an armed seam fails.
   static bool Trips(Seam& seam);
 
-  // The one process-wide record of the seams; the program is single-threaded.
-  static std::array<Seam, kKinds> seams_;
+  // The seams of the calling thread.
+  static thread_local std::array<Seam, kKinds> seams_;
 };
 
-inline std::array<OvFaults::Seam, OvFaults::kKinds> OvFaults::seams_{};
+inline thread_local constinit std::array<OvFaults::Seam, OvFaults::kKinds> OvFaults::seams_{};
 
 }  // namespace partsc

@@ -16,17 +16,10 @@
 #include <vector>
 
 #include "platform/ov_faults.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 namespace {
-
-// The directories of the file classes, in the order of kClassKeys; empty
-// means the current directory of the process. Owned by OvFile, set by
-// initfiles.
-std::array<std::string, 3>& ClassDirectories() {
-  static std::array<std::string, 3> directories;
-  return directories;
-}
 
 // The index of `key` in kClassKeys, or -1.
 int ClassIndex(std::string_view key) {
@@ -61,10 +54,6 @@ bool HasCapital(std::string_view text) {
 std::string CurrentOrDot() {
   std::string directory = OvFile::CurrentDirectory();
   return directory.empty() ? std::string(".") : directory;
-}
-
-bool Exists(const std::string& path) {
-  return ::access(path.c_str(), F_OK) == 0;
 }
 
 // open(2) with a retry on EINTR.
@@ -113,8 +102,7 @@ void OvFileLock::Unlock() {
   fd_ = -1;
 }
 
-std::string OvFile::ToFullPath(std::string_view key, std::string_view name, bool mustExist,
-                               bool withExtension) {
+std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_view name) const {
   const int index = ClassIndex(key);
   if (index < 0) {
     return std::string(name);
@@ -124,14 +112,11 @@ std::string OvFile::ToFullPath(std::string_view key, std::string_view name, bool
   if (!parts && !name.empty() && name.front() == '/') {
     path = std::string(name);
   } else {
-    const std::string& directory = ClassDirectories()[static_cast<std::size_t>(index)];
+    const std::string& directory = directories_[static_cast<std::size_t>(index)];
     path = Join(directory.empty() ? CurrentOrDot() : directory, name);
   }
-  if (parts && withExtension) {
+  if (parts) {
     path += HasCapital(name) ? ".PRT" : ".prt";
-  }
-  if (mustExist && !Exists(path)) {
-    return std::string();
   }
   return path;
 }
@@ -222,17 +207,17 @@ bool OvFile::IsPlainName(std::string_view name) {
   return name.find('/') == std::string_view::npos;
 }
 
-void OvFile::SetClassDirectory(std::string_view key, const std::string& directory) {
+void OvClassDirectories::Set(std::string_view key, const std::string& directory) {
   const int index = ClassIndex(key);
   if (index < 0) {
     return;
   }
-  ClassDirectories()[static_cast<std::size_t>(index)] = directory;
+  directories_[static_cast<std::size_t>(index)] = directory;
 }
 
-std::string OvFile::ClassDirectory(std::string_view key) {
+std::string OvClassDirectories::Of(std::string_view key) const {
   const int index = ClassIndex(key);
-  return index < 0 ? std::string() : ClassDirectories()[static_cast<std::size_t>(index)];
+  return index < 0 ? std::string() : directories_[static_cast<std::size_t>(index)];
 }
 
 std::string OvFile::MakeTempDirectory() {
@@ -251,18 +236,41 @@ int OvFile::RemoveDirectory(const std::string& path) {
   return ::rmdir(path.c_str()) == 0 ? 0 : -1;
 }
 
-void OvFile::ResetClassDirectories() {
-  for (std::string& directory : ClassDirectories()) {
-    directory.clear();
+bool OvFile::ChangeDirectory(const std::string& directory, const std::string& path,
+                             std::string& result, std::string& reason) {
+  // chdir(2) refuses what it cannot enter for these reasons, in this order:
+  // a path that does not lead anywhere, a file that is no directory, a
+  // directory without search permission.
+  const std::string joined = Resolve(directory, path);
+  char* real = ::realpath(joined.c_str(), nullptr);
+  if (real == nullptr) {
+    reason = SystemErrorText(errno);
+    return false;
   }
+  const std::string resolved(real);
+  std::free(real);
+  struct stat status {};
+  if (::stat(resolved.c_str(), &status) != 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  if (!S_ISDIR(status.st_mode)) {
+    reason = SystemErrorText(ENOTDIR);
+    return false;
+  }
+  if (::access(resolved.c_str(), X_OK) != 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  result = resolved;
+  return true;
 }
 
-bool OvFile::ChangeDirectory(const std::string& path, std::string& reason) {
-  if (::chdir(path.c_str()) == 0) {
-    return true;
+std::string OvFile::Resolve(const std::string& directory, const std::string& path) {
+  if (directory.empty() || (!path.empty() && path.front() == '/')) {
+    return path;
   }
-  reason = std::strerror(errno);
-  return false;
+  return Join(directory, path);
 }
 
 std::string OvFile::CurrentDirectory() {
@@ -276,8 +284,7 @@ std::string OvFile::CurrentDirectory() {
   return std::string(buffer.data());
 }
 
-std::string OvFile::RelativeToCurrent(std::string_view path) {
-  const std::string current = CurrentDirectory();
+std::string OvFile::RelativeTo(const std::string& current, std::string_view path) {
   if (current.empty() || current == "/" || !path.starts_with(current) ||
       path.size() <= current.size() + 1 || path[current.size()] != '/') {
     return std::string(path);

@@ -42,16 +42,30 @@ class OvFileLock {
   int fd_ = -1;
 };
 
-class OvFile {
+// The directories of the three file classes of a run, set by initfiles.
+class OvClassDirectories {
  public:
   // The full path of `name` in the directory of file class `key`: the class
   // directory, "/", then the name with every character kept. An absolute name
   // is used as it stands, except for the parts class, whose names always stay
-  // in the parts directory. With `withExtension`, a parts name gets ".prt"
-  // when it holds no capital letter and ".PRT" otherwise. `mustExist` makes the
-  // answer empty when no such file exists. An unknown key answers the name.
-  static std::string ToFullPath(std::string_view key, std::string_view name, bool mustExist,
-                                bool withExtension);
+  // in the parts directory and get ".prt" when they hold no capital letter
+  // and ".PRT" otherwise. An unknown key answers the name.
+  std::string ToFullPath(std::string_view key, std::string_view name) const;
+
+  // The directory of a file class, absolute and without a trailing "/"
+  // (except "/" itself). Until it is set, a class is the current directory
+  // of the process.
+  void Set(std::string_view key, const std::string& directory);
+  // The directory set for a file class; empty when none was (and for an
+  // unknown key).
+  std::string Of(std::string_view key) const;
+
+ private:
+  std::array<std::string, 3> directories_;  // in the order of kClassKeys
+};
+
+class OvFile {
+ public:
   // 0 when the file exists (mode kAccessExists, 0), -1 otherwise.
   static int Access(const std::string& path, int mode);
   // 0 when the file is gone.
@@ -73,28 +87,24 @@ class OvFile {
   // not "." or "..", and without "/".
   static bool IsPlainName(std::string_view name);
 
-  // The directory of a file class, absolute and without a trailing "/"
-  // (except "/" itself); set by initfiles. Until then, and after
-  // ResetClassDirectories, every class is the current directory.
-  static void SetClassDirectory(std::string_view key, const std::string& directory);
-  // The directory set for a file class; empty for the current directory (and
-  // for an unknown key).
-  static std::string ClassDirectory(std::string_view key);
-
   // Makes a new directory that only this user may enter, under TMPDIR (or
   // /tmp), and answers its absolute path; empty when none could be made.
   static std::string MakeTempDirectory();
   // Removes an empty directory; 0 when it is gone.
   static int RemoveDirectory(const std::string& path);
-  static void ResetClassDirectories();
-  // Makes `path` the current directory of the process; false with the
-  // system's reason in `reason` when it cannot.
-  static bool ChangeDirectory(const std::string& path, std::string& reason);
+  // The directory `path` names, taken from `directory` when it is relative,
+  // as changing into it would make it the current directory: absolute, with
+  // every symbolic link resolved. False with the system's reason in `reason`
+  // when one could not change into it.
+  static bool ChangeDirectory(const std::string& directory, const std::string& path,
+                              std::string& result, std::string& reason);
   // The current directory of the process; empty when it cannot be told.
   static std::string CurrentDirectory();
-  // `path` relative to the current directory when it lies below it, else
-  // `path` as it stands.
-  static std::string RelativeToCurrent(std::string_view path);
+  // `path` taken from `directory` when it is relative: "directory/path".
+  static std::string Resolve(const std::string& directory, const std::string& path);
+  // `path` relative to `directory` when it lies below it, else `path` as it
+  // stands.
+  static std::string RelativeTo(const std::string& directory, std::string_view path);
 };
 
 }  // namespace partsc

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 namespace {
@@ -121,7 +123,7 @@ void OvFileIO::Note(int error) {
 }
 
 std::string OvFileIO::ErrorText() const {
-  return error_ == 0 ? std::string() : std::string(std::strerror(error_));
+  return error_ == 0 ? std::string() : SystemErrorText(error_);
 }
 
 bool OvFileIO::AlreadyExists() const {
@@ -177,6 +179,51 @@ bool OvFileIO::FopenStdout() {
   return stream_ != nullptr;
 }
 
+bool OvFileIO::FopenStderr() {
+  Fclose();
+  error_ = 0;
+  stream_ = stderr;
+  ownsStream_ = false;
+  return stream_ != nullptr;
+}
+
+bool OvFileIO::FopenText(std::string_view text) {
+  Fclose();
+  error_ = 0;
+  memory_.assign(text);
+  // A stream over no bytes at all still needs a buffer to point at.
+  memory_.reserve(1);
+  stream_ = ::fmemopen(memory_.data(), memory_.size(), "r");
+  if (stream_ == nullptr) {
+    Note(errno);
+    return false;
+  }
+  ownsStream_ = true;
+  return true;
+}
+
+bool OvFileIO::FopenMemory() {
+  Fclose();
+  error_ = 0;
+  memory_.clear();
+  stream_ = ::open_memstream(&memoryBuffer_, &memorySize_);
+  if (stream_ == nullptr) {
+    Note(errno);
+    return false;
+  }
+  ownsStream_ = true;
+  memoryOutput_ = true;
+  return true;
+}
+
+std::string OvFileIO::MemoryText() {
+  if (!memoryOutput_ || stream_ == nullptr) {
+    return memory_;
+  }
+  Fflush();
+  return memoryBuffer_ == nullptr ? std::string() : std::string(memoryBuffer_, memorySize_);
+}
+
 bool OvFileIO::Fgets(std::string& line, int size) {
   line.clear();
   // A piece of at most size-1 characters; below 2 nothing could ever be read.
@@ -205,15 +252,16 @@ int OvFileIO::Fseek(long offset, int origin) {
 }
 
 void OvFileIO::Fprintf(const char* format, ...) {
-  if (stream_ == nullptr) {
-    return;
-  }
   va_list args;
   va_start(args, format);
-  if (std::vfprintf(stream_, format, args) < 0) {
+  Vfprintf(format, args);
+  va_end(args);
+}
+
+void OvFileIO::Vfprintf(const char* format, va_list args) {
+  if (stream_ != nullptr && std::vfprintf(stream_, format, args) < 0) {
     Note(errno);
   }
-  va_end(args);
 }
 
 void OvFileIO::Fflush() {
@@ -230,6 +278,14 @@ void OvFileIO::Fclose() {
   stream_ = nullptr;
   ownsStream_ = false;
   buffer_.reset();
+  // The memory the C library grew for FopenMemory is ours once closed.
+  if (memoryOutput_) {
+    memory_.assign(memoryBuffer_ == nullptr ? "" : memoryBuffer_, memorySize_);
+    std::free(memoryBuffer_);
+    memoryBuffer_ = nullptr;
+    memorySize_ = 0;
+    memoryOutput_ = false;
+  }
 }
 
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {

@@ -1,11 +1,13 @@
 // Text and positioned binary file access, and standard input.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace partsc {
 
@@ -45,8 +47,16 @@ class OvFileIO {
   // open is closed first.
   bool Fopen(const std::string& path, const char* mode);
   bool FopenStdin();
-  // Writes to standard output; closing leaves standard output open.
+  // Writes to standard output (standard error); closing leaves it open.
   bool FopenStdout();
+  bool FopenStderr();
+  // A text file in memory: reading gives `text`, piece by piece as Fgets
+  // reads a file.
+  bool FopenText(std::string_view text);
+  // A text file in memory that keeps what is written, for MemoryText().
+  bool FopenMemory();
+  // What a file opened with FopenMemory holds so far (also once closed).
+  std::string MemoryText();
   // Reads one piece as C fgets does: at most size-1 characters, up to and
   // including a line feed. The text ends at the first zero byte of the piece.
   // Returns false at end of file when nothing was read. Reading standard
@@ -55,6 +65,7 @@ class OvFileIO {
   // Repositions a text file; 0 on success.
   int Fseek(long offset, int origin);
   void Fprintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Vfprintf(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
   // Hands what was written so far to the system.
   void Fflush();
   void Fclose();
@@ -101,6 +112,12 @@ class OvFileIO {
 
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
+  // FopenText: the text read. FopenMemory: the buffer the C library grows,
+  // and once closed what it held.
+  std::string memory_;
+  char* memoryBuffer_ = nullptr;
+  size_t memorySize_ = 0;
+  bool memoryOutput_ = false;
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
   // A regular file opened without append: reads and writes name their

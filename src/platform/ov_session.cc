@@ -1,11 +1,9 @@
 #include "platform/ov_session.h"
 
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string_view>
-
-#include "platform/ov_util.h"
+#include <utility>
 
 #ifndef PARTSC_VERSION
 #define PARTSC_VERSION "unknown"
@@ -47,49 +45,23 @@ constexpr const char* kHelpBody =
     "  -h, --help               print this help and exit\n"
     "  --version                print the version and exit\n";
 
-void PrintHelp(const std::string& programName) {
+void PrintHelp(OvConsole& console, const std::string& programName) {
   const char* name = programName.c_str();
-  std::printf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
-  std::printf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
-  std::printf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
-  std::printf("   or: %s --explain NAME\n", name);
-  std::fputs(kHelpBody, stdout);
-  std::fflush(stdout);
+  OvFileIO& out = console.Out();
+  out.Fprintf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
+  out.Fprintf("   or: %s --explain NAME\n", name);
+  out.Fprintf("%s", kHelpBody);
+  out.Fflush();
 }
 
-void PrintVersion() {
-  std::printf("partsc %s\n", ProgramVersion());
-  std::fflush(stdout);
+void PrintVersion(OvConsole& console) {
+  console.Out().Fprintf("partsc %s\n", ProgramVersion());
+  console.Out().Fflush();
 }
 
 }  // namespace
-
-OvSession& OvSession::GetInstance() {
-  static OvSession session;
-  return session;
-}
-
-void OvSession::Reset() {
-  exitRequested_ = false;
-  settingsPath_.clear();
-  programName_.clear();
-  action_ = OvAction::kCompile;
-  controlName_.clear();
-  strict_ = false;
-  SetConsoleQuiet(false);
-  listRequested_ = false;
-  listFiles_.clear();
-  decompileFile_.clear();
-  decompileOutput_.clear();
-  diagnosticsFormat_.clear();
-  sarifPath_.clear();
-  warningOptions_.clear();
-  explainName_.clear();
-  refusal_.clear();
-  force_ = false;
-  atomic_ = false;
-  directories_.clear();
-}
 
 namespace {
 
@@ -131,76 +103,77 @@ bool OvSession::SettleAction() {
 struct CommandLineOptions {
   // False refuses the command line. `value` is the text given with an option
   // that takes one.
-  using Apply = bool (*)(OvSession& session, std::string_view value);
+  using Apply = bool (*)(OvSession& session, OvConsole& console, std::string_view value);
   struct Option {
     std::string_view name;
     bool takesValue;
     Apply apply;
   };
 
-  static constexpr Apply kSettings = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kSettings = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.settingsPath_, value);
   };
-  static constexpr Apply kControl = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kControl = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.controlName_, value);
   };
-  static constexpr Apply kStrict = [](OvSession& session, std::string_view) {
+  static constexpr Apply kStrict = [](OvSession& session, OvConsole&, std::string_view) {
     session.strict_ = true;
     return true;
   };
-  static constexpr Apply kAtomic = [](OvSession& session, std::string_view) {
+  static constexpr Apply kAtomic = [](OvSession& session, OvConsole&, std::string_view) {
     session.atomic_ = true;
     return true;
   };
-  static constexpr Apply kQuiet = [](OvSession& /*session*/, std::string_view) {
-    SetConsoleQuiet(true);
+  static constexpr Apply kQuiet = [](OvSession& session, OvConsole&, std::string_view) {
+    session.quiet_ = true;
     return true;
   };
-  static constexpr Apply kList = [](OvSession& session, std::string_view) {
+  static constexpr Apply kList = [](OvSession& session, OvConsole&, std::string_view) {
     session.listRequested_ = true;
     return true;
   };
-  static constexpr Apply kDecompile = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kDecompile = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.decompileFile_, value);
   };
-  static constexpr Apply kOutput = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kOutput = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.decompileOutput_, value);
   };
-  static constexpr Apply kDirectory = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kDirectory = [](OvSession& session, OvConsole&, std::string_view value) {
     if (value.empty()) {
       return false;
     }
     session.directories_.emplace_back(value);
     return true;
   };
-  static constexpr Apply kForce = [](OvSession& session, std::string_view) {
+  static constexpr Apply kForce = [](OvSession& session, OvConsole&, std::string_view) {
     session.force_ = true;
     return true;
   };
-  static constexpr Apply kHelp = [](OvSession& session, std::string_view) {
-    PrintHelp(session.programName_);
+  static constexpr Apply kHelp = [](OvSession& session, OvConsole& console, std::string_view) {
+    PrintHelp(console, session.programName_);
     session.exitRequested_ = true;
     return true;
   };
-  static constexpr Apply kVersion = [](OvSession& session, std::string_view) {
-    PrintVersion();
+  static constexpr Apply kVersion = [](OvSession& session, OvConsole& console, std::string_view) {
+    PrintVersion(console);
     session.exitRequested_ = true;
     return true;
   };
 
   // Diagnostics: the console's format, a SARIF log, warnings, explanations.
-  static constexpr Apply kDiagnosticsFormat = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kDiagnosticsFormat = [](OvSession& session, OvConsole&,
+                                                 std::string_view value) {
     const bool known = value == "classic" || value == "gnu" || value == "json";
     return known && TakeOnce(session.diagnosticsFormat_, value);
   };
-  static constexpr Apply kSarif = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kSarif = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.sarifPath_, value);
   };
-  static constexpr Apply kWarning = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kWarning = [](OvSession& session, OvConsole&, std::string_view value) {
     session.warningOptions_.emplace_back(value);
     return !value.empty();
   };
-  static constexpr Apply kExplain = [](OvSession& session, std::string_view value) {
+  static constexpr Apply kExplain = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.explainName_, value);
   };
 
@@ -252,8 +225,8 @@ struct CommandLineOptions {
   }
 };
 
-bool OvSession::ParseCommandLine(int argc, char** argv) {
-  Reset();
+bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
+  *this = OvSession();
   programName_ = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "partsc";
 
   bool accepted = true;
@@ -289,7 +262,7 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
     }
     const std::string_view value =
         valueFollows ? std::string_view(argv[++i]) : attached.value_or(std::string_view());
-    accepted = option->apply(*this, value);
+    accepted = option->apply(*this, console, value);
     if (!accepted) {
       refusal_ = "invalid or repeated argument '" + std::string(value) + "' for '" +
                  std::string(option->name) + "'";
@@ -302,26 +275,16 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
   if (!accepted) {
     // A refused command line leaves nothing behind but the program name and
     // the reason.
-    const std::string programName = programName_;
-    const std::string refusal = refusal_;
-    Reset();
-    programName_ = programName;
-    refusal_ = refusal;
+    OvSession refused;
+    refused.programName_ = std::move(programName_);
+    refused.refusal_ = std::move(refusal_);
+    *this = std::move(refused);
   }
   return accepted;
 }
 
 const char* ProgramVersion() {
   return PARTSC_VERSION;
-}
-
-void Complain(const std::string& problem) {
-  const std::string& name = OvSession::GetInstance().ProgramName();
-  dbgprint(kConsoleFatal, "%s: %s\n", name.empty() ? "partsc" : name.c_str(), problem.c_str());
-}
-
-void ComplainNotWritten(const std::string& file, const std::string& reason) {
-  Complain(file + ": cannot be written: " + reason);
 }
 
 }  // namespace partsc

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ov_util.h"
+#include "platform/ov_console.h"
 
 namespace partsc {
 
@@ -13,14 +13,15 @@ namespace partsc {
 // parts file (--decompile), or explain a diagnostic (--explain).
 enum class OvAction { kCompile, kList, kDecompile, kExplain };
 
+// The options of one run, as its command line gives them; a value the run
+// owns.
 class OvSession {
  public:
-  static OvSession& GetInstance();
-
   // Takes the command line apart. True when it is acceptable. "-h"/"--help"
-  // and "--version" print their text on standard output and are acceptable;
-  // the caller then asks ExitRequested() and ends the run with 0.
-  bool ParseCommandLine(int argc, char** argv);
+  // and "--version" print their text on the console's standard output and
+  // are acceptable; the caller then asks ExitRequested() and ends the run
+  // with 0.
+  bool ParseCommandLine(int argc, char** argv, OvConsole& console);
 
   bool ExitRequested() const { return exitRequested_; }
   // The settings file named with -p, or empty.
@@ -34,10 +35,7 @@ class OvSession {
   // --strict: a run in which an input failed ends with 1.
   bool Strict() const { return strict_; }
   // -q/--quiet: no progress lines on the console.
-  bool Quiet() const { return ConsoleQuiet(); }
-  // Silences (or lets through) the progress lines for a while, whatever the
-  // command line said; the caller restores the earlier value.
-  void SetQuiet(bool quiet) { SetConsoleQuiet(quiet); }
+  bool Quiet() const { return quiet_; }
   // The files named after --list, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
   // The parts file named with --decompile, and the file named with -o/--output
@@ -52,7 +50,7 @@ class OvSession {
   // and listed.
   bool Atomic() const { return atomic_; }
   // Sets the mode of writing parts files, whatever the command line said;
-  // the settings file and the check of a recovered source use it.
+  // the settings file uses it.
   void SetAtomic(bool atomic) { atomic_ = atomic; }
   // --force: the file named with -o may be overwritten.
   bool Force() const { return force_; }
@@ -69,13 +67,8 @@ class OvSession {
   // ("unrecognized option '--bogus'"); empty when it was not.
   const std::string& Refusal() const { return refusal_; }
 
-  // Back to the state before any command line; for tests.
-  void Reset();
-
  private:
   friend struct CommandLineOptions;  // the option table sets the fields below
-
-  OvSession() = default;
 
   // True when the options given together make sense; sets the action.
   bool SettleAction();
@@ -86,6 +79,7 @@ class OvSession {
   OvAction action_ = OvAction::kCompile;
   std::string controlName_;
   bool strict_ = false;
+  bool quiet_ = false;
   bool listRequested_ = false;
   std::vector<std::string> listFiles_;
   std::string decompileFile_;
@@ -102,11 +96,5 @@ class OvSession {
 
 // The version of partsc ("1.0.0").
 const char* ProgramVersion();
-
-// One line on standard error: the program name, ": " and the problem.
-void Complain(const std::string& problem);
-// The same for an output that could not be written: "FILE: cannot be
-// written: REASON".
-void ComplainNotWritten(const std::string& file, const std::string& reason);
 
 }  // namespace partsc

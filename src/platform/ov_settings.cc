@@ -61,14 +61,15 @@ constexpr std::string_view kAtomicKey = "#PARTS:ATOMIC#";
 
 // Takes the value of the atomic key, "yes" or "no"; false after one
 // complaint.
-bool TakeAtomic(std::string_view value, const std::string& where, Settings& settings) {
+bool TakeAtomic(OvConsole& console, std::string_view value, const std::string& where,
+                Settings& settings) {
   if (settings.atomic) {
-    Complain(where + "key \"" + std::string(kAtomicKey) + "\" given twice");
+    Complain(console, where + "key \"" + std::string(kAtomicKey) + "\" given twice");
     return false;
   }
   if (value != "yes" && value != "no") {
-    Complain(where + "key \"" + std::string(kAtomicKey) + "\" takes yes or no, not \"" +
-             std::string(value) + "\"");
+    Complain(console, where + "key \"" + std::string(kAtomicKey) + "\" takes yes or no, not \"" +
+                          std::string(value) + "\"");
     return false;
   }
   settings.atomic = value == "yes";
@@ -77,38 +78,38 @@ bool TakeAtomic(std::string_view value, const std::string& where, Settings& sett
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.
 // `where` names the line for the complaint.
-bool TakeSetting(std::string_view line, const std::string& base, const std::string& where,
-                 Settings& settings) {
+bool TakeSetting(OvConsole& console, std::string_view line, const std::string& base,
+                 const std::string& where, Settings& settings) {
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) {
-    Complain(where + "missing \"=\"");
+    Complain(console, where + "missing \"=\"");
     return false;
   }
   const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
   const std::string_view directory = OvStringUtil::TrimBlanks(line.substr(equals + 1));
   if (key == kAtomicKey) {
-    return TakeAtomic(directory, where, settings);
+    return TakeAtomic(console, directory, where, settings);
   }
   std::size_t index = 0;
   while (index < kClassKeys.size() && kClassKeys[index] != key) {
     ++index;
   }
   if (index == kClassKeys.size()) {
-    Complain(where + "unknown key \"" + std::string(key) + "\"");
+    Complain(console, where + "unknown key \"" + std::string(key) + "\"");
     return false;
   }
   std::string& slot = settings.directories[index];
   if (!slot.empty()) {
-    Complain(where + "key \"" + std::string(key) + "\" given twice");
+    Complain(console, where + "key \"" + std::string(key) + "\" given twice");
     return false;
   }
   if (directory.empty()) {
-    Complain(where + "empty directory for key \"" + std::string(key) + "\"");
+    Complain(console, where + "empty directory for key \"" + std::string(key) + "\"");
     return false;
   }
   const std::string absolute = Absolute(base, directory);
   if (!IsDirectory(absolute)) {
-    Complain(where + "not a directory: \"" + absolute + "\"");
+    Complain(console, where + "not a directory: \"" + absolute + "\"");
     return false;
   }
   slot = absolute;
@@ -116,11 +117,11 @@ bool TakeSetting(std::string_view line, const std::string& base, const std::stri
 }
 
 // Reads the settings file; false after one complaint.
-bool ReadSettings(const std::string& settingsPath, const std::string& currentDirectory,
-                  Settings& settings) {
+bool ReadSettings(OvConsole& console, const std::string& settingsPath,
+                  const std::string& currentDirectory, Settings& settings) {
   std::string content;
-  if (!OvFileIO::ReadWholeFile(settingsPath, content)) {
-    Complain(settingsPath + ": cannot read the settings file");
+  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(currentDirectory, settingsPath), content)) {
+    Complain(console, settingsPath + ": cannot read the settings file");
     return false;
   }
   const std::string base = Parent(Absolute(currentDirectory, settingsPath));
@@ -139,7 +140,7 @@ bool ReadSettings(const std::string& settingsPath, const std::string& currentDir
       continue;
     }
     const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
-    if (!TakeSetting(line, base, where, settings)) {
+    if (!TakeSetting(console, line, base, where, settings)) {
       return false;
     }
   }
@@ -148,29 +149,30 @@ bool ReadSettings(const std::string& settingsPath, const std::string& currentDir
 
 }  // namespace
 
-int initfiles() {
+int initfiles(OvConsole& console, OvSession& session, const std::string& directory,
+              OvClassDirectories& classes) {
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
     int64_t seconds = 0;
     if (!OvUtil::ParseEpoch(epoch, seconds)) {
-      Complain(std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
+      Complain(console,
+               std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
       return -1;
     }
   }
-  const std::string currentDirectory = OvFile::CurrentDirectory();
+  const std::string& currentDirectory = directory;
   if (currentDirectory.empty()) {
-    Complain("cannot determine the current directory");
+    Complain(console, "cannot determine the current directory");
     return -1;
   }
   Settings settings;
-  OvSession& session = OvSession::GetInstance();
   const std::string& settingsPath = session.SettingsPath();
-  if (!settingsPath.empty() && !ReadSettings(settingsPath, currentDirectory, settings)) {
+  if (!settingsPath.empty() && !ReadSettings(console, settingsPath, currentDirectory, settings)) {
     return -1;
   }
   const std::string here = Absolute(currentDirectory, "");
   for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
-    const std::string& directory = settings.directories[i];
-    OvFile::SetClassDirectory(kClassKeys[i], directory.empty() ? here : directory);
+    const std::string& given = settings.directories[i];
+    classes.Set(kClassKeys[i], given.empty() ? here : given);
   }
   // --atomic on the command line holds whatever the settings file says.
   session.SetAtomic(session.Atomic() || settings.atomic.value_or(false));

@@ -1,8 +1,6 @@
 #include "platform/ov_util.h"
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,9 +8,6 @@
 
 namespace partsc {
 namespace {
-
-// Whether the progress lines are silenced; the program is single-threaded.
-bool quietConsole = false;
 
 bool BrokenDownUtc(int64_t seconds, std::tm& moment) {
   if (seconds > std::numeric_limits<std::time_t>::max()) {
@@ -76,36 +71,14 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
 }
 
 std::string LastSystemError() {
-  return std::strerror(errno);
+  return SystemErrorText(errno);
 }
 
-void dbgprint(int level, const char* format, ...) {
-  if (level == kConsoleProgress && quietConsole) {
-    return;
-  }
-  va_list args;
-  va_start(args, format);
-  if (level == kConsoleFatal) {
-    // What standard output holds comes first, so the console keeps the order.
-    std::fflush(stdout);
-    std::vfprintf(stderr, format, args);
-    std::fflush(stderr);
-  } else {
-    std::vfprintf(stdout, format, args);
-  }
-  va_end(args);
-}
-
-void SetConsoleQuiet(bool quiet) {
-  quietConsole = quiet;
-}
-
-bool ConsoleQuiet() {
-  return quietConsole;
-}
-
-void dbgflush() {
-  std::fflush(stdout);
+std::string SystemErrorText(int error) {
+  // strerror_r, unlike strerror, leaves other threads' texts alone; the GNU
+  // one answers its text, in `buffer` or in a table of its own.
+  char buffer[256] = {};
+  return std::string(::strerror_r(error, buffer, sizeof buffer));
 }
 
 }  // namespace partsc

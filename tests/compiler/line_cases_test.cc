@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -65,16 +66,11 @@ std::string Quoted(const std::string& text) {
 
 class LineCases {
  public:
-  explicit LineCases(const TempDir& dir) : log_(dir.File("lines.ctl.LOG")) {
-    for (auto& record : PartsFileState::Instance().sizeTable) {
-      record.reset();
-    }
-    ClearTables();
-    ClearMacros();
-    ResetViewDefined();
-    ReportDiagnostic(kDiagOpenLog, kSeverityNone, "lines.ctl", 0, {});
+  explicit LineCases(const TempDir& dir)
+      : log_(dir.File("lines.ctl.LOG")), diagnostics_(console_, dir.path()) {
+    diagnostics_.OpenErrorLog("lines.ctl");
   }
-  ~LineCases() { ReportDiagnostic(kDiagCloseLog, kSeverityNone, " ", 0, {}); }
+  ~LineCases() { diagnostics_.CloseErrorLog(); }
 
   void Feed(const std::string& kind, const std::string& line) {
     ++number_;
@@ -82,34 +78,34 @@ class LineCases {
     if (kind == "parts") {
       partsName_ = comment_ = "";
       value1_ = value2_ = 0;
-      result = CompilePartsLine(line, number_, partsName_, comment_, value1_, value2_);
+      result = CompilePartsLine(context_, line, number_, partsName_, comment_, value1_, value2_);
       parts_ = true;
     } else if (kind == "macro") {
-      result = CompileMacroLine(line, number_);
-      macros_ = true;
+      result = CompileMacroLine(context_, line, number_);
+      macrosUsed_ = true;
     } else if (kind == "spec") {
       int32_t file = 0;
       int32_t record = 0;
-      CompileSpecLine(line, file, record);
-      HeaderSpec(0, file, record);
+      CompileSpecLine(context_, line, file, record);
+      HeaderSpec(*state_, kStore, file, record);
       out_ += "$$SPEC " + std::to_string(file) + " " + std::to_string(record) + "\n";
     } else if (kind == "size") {
-      result = CompileSizeLine(line, sizes_++, number_);
+      result = CompileSizeLine(context_, line, sizes_++, number_);
     } else if (kind == "view") {
-      CompileViewLine(line, number_, names_, comments_);
+      CompileViewLine(context_, line, number_, names_, comments_);
       views_ = true;
     } else if (kind == "member") {
-      result = CompileMemberLine(line, number_);
+      result = CompileMemberLine(context_, line, number_);
     } else {
       ADD_FAILURE() << "no parser for " << kind;
     }
     if (result != 0) {
       out_ += "result " + std::to_string(result) + "\n";
     }
-    ReportDiagnostic(kDiagCloseLog, kSeverityNone, " ", 0, {});
+    diagnostics_.CloseErrorLog();
     std::istringstream written(ReadFile(log_));
     std::remove(log_.c_str());
-    ReportDiagnostic(kDiagOpenLog, kSeverityNone, "lines.ctl", 0, {});
+    diagnostics_.OpenErrorLog("lines.ctl");
     for (std::string each; std::getline(written, each);) {
       out_ += Escape(each) + "\n";
     }
@@ -124,32 +120,33 @@ class LineCases {
       out << "parts " << Quoted(partsName_) << " " << Quoted(comment_) << " " << value1_ << " "
           << value2_ << "\n";
     }
-    if (macros_) {
-      out << "macros " << MacroCount() << "\n";
+    if (macrosUsed_) {
+      out << "macros " << macros_.Count() << "\n";
     }
     for (int i = 0; i < sizes_; ++i) {
       std::string name;
       std::string title;
-      GetSizeName(i, name);
-      GetSizeTitle(i, title);
+      GetSizeName(*state_, i, name);
+      GetSizeTitle(*state_, i, title);
       if (!name.empty()) {
         out << "size " << i << " " << Quoted(name) << " " << Quoted(title) << "\n";
       }
     }
     for (int i = 0; views_ && i < kViewCount; ++i) {
-      if (!names_[i].empty() || !comments_[i].empty() || IsViewDefined(i)) {
+      const bool defined = IsViewDefined(viewDefined_, i);
+      if (!names_[i].empty() || !comments_[i].empty() || defined) {
         out << "view " << i << " " << Quoted(names_[i]) << " " << Quoted(comments_[i])
-            << (IsViewDefined(i) ? " defined" : "") << "\n";
+            << (defined ? " defined" : "") << "\n";
       }
     }
-    const PartsFileState& state = PartsFileState::Instance();
+    const PartsFileState& state = *state_;
     if (state.specCount > 8) {
       out << "specs " << state.specCount << "\n";
     }
     for (int i = state.specCount > 8 ? state.specCount - 1 : 0; i < state.specCount; ++i) {
       int32_t number, inverted, record;
       std::string name;
-      GetSpecEntry(i, number, inverted, name, record);
+      GetSpecEntry(state, i, number, inverted, name, record);
       out << "spec " << number << " " << inverted << " " << record << " " << Quoted(name) << "\n";
     }
     if (state.paramCount > 8) {
@@ -158,7 +155,7 @@ class LineCases {
     for (int i = state.paramCount > 8 ? state.paramCount - 1 : 0; i < state.paramCount; ++i) {
       int32_t pairCode;
       std::string name, text, comment;
-      GetParamEntry(i, &name, &text, pairCode, &comment);
+      GetParamEntry(state, i, &name, &text, pairCode, &comment);
       out << "param " << Quoted(name) << " " << pairCode << " " << Quoted(text) << " "
           << Quoted(comment) << "\n";
     }
@@ -167,12 +164,18 @@ class LineCases {
 
  private:
   std::string log_;
+  OvConsole console_{OvConsole::InMemory{}};
+  Diagnostics diagnostics_;
+  std::unique_ptr<PartsFileState> state_ = std::make_unique<PartsFileState>();
+  MacroTable macros_;
+  ViewDefinedFlags viewDefined_{};
+  CompileContext context_{console_, diagnostics_, *state_, macros_, viewDefined_};
   std::string out_;
   int number_ = 0;
   bool parts_ = false;
   std::string partsName_, comment_;
   int32_t value1_ = 0, value2_ = 0;
-  bool macros_ = false;
+  bool macrosUsed_ = false;
   int sizes_ = 0;
   bool views_ = false;
   ApgSlots names_, comments_;
@@ -196,7 +199,6 @@ TEST(LineCases, EachCaseGivesItsDiagnosticsAndTables) {
     }
     std::string expected;
     std::string dump;
-    std::optional<CaptureFd> console(1);
     std::optional<LineCases> parsers(dir);
     bool any = false;
     for (size_t j = first; j < i; ++j) {
@@ -217,7 +219,6 @@ TEST(LineCases, EachCaseGivesItsDiagnosticsAndTables) {
     }
     dump = parsers->Dump();
     parsers.reset();
-    console.reset();
     if (any) {
       ++cases;
       EXPECT_EQ(dump, expected) << "line_cases.txt:" << first + 1;

@@ -17,6 +17,7 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
+#include "support/compile_support.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -33,11 +34,7 @@ class DecompileTest : public ::testing::Test {
     chdir_ = std::make_unique<ScopedChdir>(dir_.path());
   }
 
-  void TearDown() override {
-    unsetenv("TMPDIR");
-    OvFile::ResetClassDirectories();
-    OvSession::GetInstance().Reset();
-  }
+  void TearDown() override { unsetenv("TMPDIR"); }
 
   // Compiles `source` in directory `sub` (the parts directory too); answers
   // the parts file's path.
@@ -45,14 +42,9 @@ class DecompileTest : public ::testing::Test {
     const std::string where = dir_.File(sub);
     fs::create_directories(where);
     WriteFile(where + "/in.src", source);
-    OvFile::SetClassDirectory(kClassParts, where);
     std::string output;
-    int code = -1;
-    {
-      CaptureFd console(1);
-      code = CompilePartsSource(where + "/in.src", output);
-    }
-    OvFile::ResetClassDirectories();
+    Compiler compiler(where);
+    const int code = compiler.Compile(where + "/in.src", output);
     EXPECT_EQ(code, 0) << source;
     return output;
   }
@@ -73,8 +65,6 @@ class DecompileTest : public ::testing::Test {
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "");
     EXPECT_TRUE(fs::is_empty(dir_.File("tmp")));
-    EXPECT_EQ(OvFile::ClassDirectory(kClassParts), "");
-    EXPECT_FALSE(OvSession::GetInstance().Quiet());
     return result;
   }
 

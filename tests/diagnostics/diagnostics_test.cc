@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/line_pieces.h"
@@ -53,52 +55,59 @@ TEST(ErrorLogName, NameAfterLastSlashFollowedByLog) {
   }
 }
 
-// Every mode of ReportDiagnostic in the order of a run: nothing is written
-// before the log is opened or after it is closed, the console echoes what the
-// log gets except the section lines, and a later open appends.
+// A run's diagnostics on a console in memory, in `directory`.
+struct Channel {
+  explicit Channel(const std::string& directory) : diagnostics(console, directory) {}
+  OvConsole console{OvConsole::InMemory{}};
+  Diagnostics diagnostics;
+};
+
+// The calls of a run in their order: nothing is written before the log is
+// opened or after it is closed, the console echoes what the log gets except
+// the section lines, each message shows in the form its entry gives, and a
+// later open appends.
 TEST(ReportDiagnostic, WritesLogAndConsoleOnlyWhileOpen) {
   TempDir dir;
-  ScopedChdir chdir(dir.path());
-  CaptureFd console(1);
-
-  ReportDiagnostic(kDiagBare, kSeverityError, "before open", 0, {});
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "/elsewhere/T%s.CTL", 0, {});
-  ReportDiagnostic(kDiagInputSection, kSeverityNone, "/in/p%d.src", 0, {});
-  ReportDiagnostic(kDiagWithLine, kSeverityWarning, "Title string too long", 7, {});
-  ReportDiagnostic(kDiagWithExtra, kSeverityError, "Not Parts Input File", 0, "/in/p%d.src");
-  ReportDiagnostic(kDiagBare, kSeverityError, "Data Write Error", 3, "ignored");
-  ReportDiagnostic(6, kSeverityError, "unknown mode", 1, {});
-  ReportDiagnostic(-1, kSeverityError, "unknown mode", 1, {});
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
-  ReportDiagnostic(kDiagWithLine, kSeverityWarning, "after close", 1, {});
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "T%s.CTL", 0, {});
-  ReportDiagnostic(kDiagBare, kSeverityWarning, "second run", 0, {});
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
+  Channel channel(dir.path());
+  Diagnostics& d = channel.diagnostics;
+  d.ReportDiagnostic(DiagnosticId::kDataWriteError);
+  d.OpenErrorLog("/elsewhere/T%s.CTL");
+  d.BeginInput("/in/p%d.src");
+  d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 7);
+  d.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, "/in/p%d.src");
+  d.ReportDiagnostic(DiagnosticId::kDataWriteError, 3, "ignored");
+  d.ReportDiagnostic(DiagnosticId::kViewAlreadyDefined, 5, "$LEFT");
+  d.CloseErrorLog();
+  d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 1);
+  d.OpenErrorLog("T%s.CTL");
+  d.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
+  d.CloseErrorLog();
 
   EXPECT_EQ(ReadFile(dir.File("T%s.CTL.LOG")),
             "Input File [/in/p%d.src]\n"
             "\t*** W *** Title string too long[7]\n"
             "\t*** E *** Not Parts Input File[/in/p%d.src]\n"
             "\t*** E *** Data Write Error\n"
-            "\t*** W *** second run\n");
-  EXPECT_EQ(console.Text(),
+            "\t*** W *** $LEFT already defined[5]\n"
+            "\t*** W *** Unknown Size Keyword (Skip)\n");
+  EXPECT_EQ(channel.console.OutText(),
             "\t*** W *** Title string too long[7]\n"
             "\t*** E *** Not Parts Input File[/in/p%d.src]\n"
             "\t*** E *** Data Write Error\n"
-            "\t*** W *** second run\n");
+            "\t*** W *** $LEFT already defined[5]\n"
+            "\t*** W *** Unknown Size Keyword (Skip)\n");
 }
 
 // An error log that cannot be opened silences every later diagnostic.
 TEST(ReportDiagnostic, UnopenableLogDropsEverything) {
   TempDir dir;
-  ScopedChdir chdir(dir.path());
-  CaptureFd console(1);
+  Channel channel(dir.path());
   // A directory of the log's name cannot be opened as a file.
   std::filesystem::create_directory(dir.File("D.CTL.LOG"));
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, "/x/D.CTL", 0, {});
-  ReportDiagnostic(kDiagBare, kSeverityError, "lost", 0, {});
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
-  EXPECT_EQ(console.Text(), "");
+  channel.diagnostics.OpenErrorLog("/x/D.CTL");
+  channel.diagnostics.ReportDiagnostic(DiagnosticId::kDataWriteError);
+  channel.diagnostics.CloseErrorLog();
+  EXPECT_EQ(channel.console.OutText(), "");
 }
 
 // The pieces of at most 79 characters go back to the lines of the file: the
@@ -128,13 +137,15 @@ TEST(LinePieces, FollowsPiecesBackToLines) {
 
 class Recorder : public DiagnosticSink {
  public:
-  explicit Recorder(std::vector<std::string>& lines) : lines_(lines) {}
+  Recorder(std::vector<std::string>& lines, std::string directory)
+      : lines_(lines), directory_(std::move(directory)) {}
   void Emit(const DiagnosticRecord& record) override {
-    lines_.push_back(GnuLine(record) + " | " + JsonLine(record));
+    lines_.push_back(GnuLine(record, directory_) + " | " + JsonLine(record, directory_));
   }
 
  private:
   std::vector<std::string>& lines_;
+  std::string directory_;
 };
 
 // Every report also gives a record: the input file below the current
@@ -143,21 +154,21 @@ class Recorder : public DiagnosticSink {
 // the reason of a failure; the log and console lines stay as they were.
 TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
   TempDir dir;
-  ScopedChdir chdir(dir.path());
-  CaptureFd console(1);
+  Channel channel(dir.path());
+  Diagnostics& d = channel.diagnostics;
   std::vector<std::string> lines;
-  AddDiagnosticSink(std::make_unique<Recorder>(lines));
-  ReportDiagnostic(kDiagOpenLog, kSeverityNone, dir.File("R.CTL"), 0, {});
-  ReportDiagnostic(kDiagInputSection, kSeverityNone, dir.File("p.src"), 0, {});
-  SetReportLine({4, 3, 80, "$$TITLE \"long\""});
-  ReportLine(kSeverityWarning, kMsgTitleTooLong, 4);
-  ReportBare(kSeverityWarning, kMsgUnknownSizeKeyword);
-  ReportDiagnostic(kDiagWithExtra, kSeverityError, "Not Parts Input File", 0, "/x \"y\"");
-  ReportLine(kSeverityWarning, kMsgEndNotFound, 9);
-  ClearReportLine();
-  ReportFailure(kMsgInputFileOpenError, "No such file or directory");
-  ReportDiagnostic(kDiagCloseLog, kSeverityNone, MessageTable[kMsgBlank], 0, {});
-  FinishDiagnostics();
+  d.AddSink(std::make_unique<Recorder>(lines, dir.path()));
+  d.OpenErrorLog(dir.File("R.CTL"));
+  d.BeginInput(dir.File("p.src"));
+  d.SetReportLine({4, 3, 80, "$$TITLE \"long\""});
+  d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 4);
+  d.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
+  d.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, "/x \"y\"");
+  d.ReportDiagnostic(DiagnosticId::kEndNotFound, 9);
+  d.ClearReportLine();
+  d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
+  d.CloseErrorLog();
+  d.FinishSinks();
 
   const std::string tail = "\"reason\": null}";
   EXPECT_EQ(lines,
@@ -189,38 +200,38 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
                 "\"log_line\": null, \"extra\": null, \"reason\": \"No such file or "
                 "directory\"}",
             }));
-  EXPECT_EQ(console.Text(),
+  EXPECT_EQ(channel.console.OutText(),
             "\t*** W *** Title string too long[4]\n\t*** W *** Unknown Size Keyword (Skip)\n"
             "\t*** E *** Not Parts Input File[/x \"y\"]\n\t*** W *** Keyword $$END not found[9]\n"
             "\t*** E *** Input File Open Error\n");
-  ResetDiagnostics();
 }
 
 // The compile skips the line position and the warnings' checks while these
 // answer false, so each setting they depend on must turn them on and off.
 TEST(ReportDiagnostic, WantedQueriesFollowEverySetting) {
   struct Step {
-    void (*change)();
+    void (*change)(Diagnostics&);
     bool lineWanted;
     bool warningsWanted;
   };
   static std::vector<std::string> lines;
   const Step steps[] = {
-      {[] { ResetDiagnostics(); }, false, false},
-      {[] { ApplyWarningOption("all"); }, true, true},
-      {[] { ApplyWarningOption("no-all"); }, false, false},
-      {[] { EnableWarning(Warning::kTextCut, true); }, true, true},
-      {[] { EnableWarning(Warning::kTextCut, false); }, false, false},
-      {[] { AddDiagnosticSink(std::make_unique<Recorder>(lines)); }, true, false},
-      {[] { FinishDiagnostics(); }, false, false},
-      {[] { SetDiagnosticsFormat(DiagnosticsFormat::kJson); }, true, false},
-      {[] { FinishDiagnostics(); }, true, false},
-      {[] { ResetDiagnostics(); }, false, false},
+      {[](Diagnostics& d) { d.ApplyWarningOption("all"); }, true, true},
+      {[](Diagnostics& d) { d.ApplyWarningOption("no-all"); }, false, false},
+      {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, true); }, true, true},
+      {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, false); }, false, false},
+      {[](Diagnostics& d) { d.AddSink(std::make_unique<Recorder>(lines, "")); }, true, false},
+      {[](Diagnostics& d) { d.FinishSinks(); }, false, false},
+      {[](Diagnostics& d) { d.SetFormat(DiagnosticsFormat::kJson); }, true, false},
+      {[](Diagnostics& d) { d.FinishSinks(); }, true, false},
   };
+  Channel channel("");
+  EXPECT_FALSE(channel.diagnostics.ReportLineWanted());
+  EXPECT_FALSE(channel.diagnostics.WarningsWanted());
   for (size_t i = 0; i < std::size(steps); ++i) {
-    steps[i].change();
-    EXPECT_EQ(ReportLineWanted(), steps[i].lineWanted) << "step " << i;
-    EXPECT_EQ(WarningsWanted(), steps[i].warningsWanted) << "step " << i;
+    steps[i].change(channel.diagnostics);
+    EXPECT_EQ(channel.diagnostics.ReportLineWanted(), steps[i].lineWanted) << "step " << i;
+    EXPECT_EQ(channel.diagnostics.WarningsWanted(), steps[i].warningsWanted) << "step " << i;
   }
 }
 
@@ -239,6 +250,78 @@ TEST(Catalogue, ReportedEntriesHaveUniqueNamesAndExplanations) {
     EXPECT_TRUE(
         FindWarning(CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(7), warning));
     EXPECT_EQ(static_cast<int>(warning), i);
+  }
+}
+
+// The message table as the design lists it: each text once, in its order,
+// with the severity letter and the form ("3" with a line number, "4" with an
+// extra text, "5" bare) of the rows something reports; "-" for the others.
+TEST(Catalogue, HoldsEveryMessageTextOnceWithItsSeverityAndForm) {
+  const std::pair<std::string_view, std::string_view> kDesign[kMessageCount] = {
+      {" ", "-"},
+      {"APG List Write Error", "E5"},
+      {"APG Name is Nothing", "W3"},
+      {"Common data already defined", "W3"},
+      {"Common size name too long (cut)", "W3"},
+      {"Data Write Error", "E5"},
+      {"Header Write Error", "E5"},
+      {"Illegal File Delete It", "E5"},
+      {"Illegal param defination", "W3"},
+      {"Illegal parts defination", "-"},
+      {"Illegal spec defination", "W3"},
+      {"Input File Open Error", "E5"},
+      {"Keyword $$END not found", "W3"},
+      {"Macro Name Nothing", "W3"},
+      {"Macro Value Nothing", "W3"},
+      {"Memory Allocate Error", "E5"},
+      {"Not Parts Input File", "E4"},
+      {"Not Parts Set Input File", "-"},
+      {"Parameter Char Over (cut)", "-"},
+      {"Parts apg list already defined", "W3"},
+      {"Parts List Write Error", "-"},
+      {"Parts name already defined", "W3"},
+      {"Parts Set name already defined", "-"},
+      {"Parts name not found", "E3"},
+      {"Parts Set name not found", "-"},
+      {"Parts name too long (cut)", "W3"},
+      {"Parts Set name too long (cut)", "-"},
+      {"Parts spec already defined", "W3"},
+      {"Parts Set spec allredy defined", "-"},
+      {"Parts title too long (cut)", "W3"},
+      {"Parts Set title too long (cut)", "-"},
+      {"Parts No. Nothing", "-"},
+      {"Parts No. isn't Constant", "-"},
+      {"Same Apg Name Define", "W3"},
+      {"Size list Write Error", "E5"},
+      {"Size title too long (cut)", "W3"},
+      {"Size member too many", "W3"},
+      {"Size name multiple define", "E3"},
+      {"Size name not found", "E3"},
+      {"Size name too long (cut)", "W3"},
+      {"Title string too long", "W3"},
+      {"Unknown View Keyword (Skip)", "W3"},
+      {"Unknown View Name (Skip)", "-"},
+      {"View Data Write Error", "-"},
+      {"View Define Not Closed(not define)", "-"},
+      {"View Max Count Over (Skip)", "-"},
+      {"View Name Nothing (Skip)", "-"},
+      {"View Name Too Long (Cut)", "-"},
+      {"View Not Exist", "-"},
+      {"Unknown Common Keyword (Skip)", "W3"},
+      {"Unknown Size Keyword (Skip)", "W5"},
+  };
+  const char kForms[] = {'3', '4', '5'};
+  for (int i = 0; i < kMessageCount; ++i) {
+    const auto& [text, kind] = kDesign[i];
+    const CatalogueEntry& entry = CatalogueOf(static_cast<DiagnosticId>(i));
+    EXPECT_EQ(MessageTable[static_cast<size_t>(i)], text);
+    EXPECT_LT(text.size(), static_cast<size_t>(kMessageSlotSize)) << text;
+    const auto named = [&](const CatalogueEntry& e) { return e.text == text; };
+    EXPECT_EQ(std::count_if(Catalogue().begin(), Catalogue().end(), named), 1) << text;
+    const std::string shown = entry.reported ? std::string(SeverityLabel(entry.severity)) +
+                                                   kForms[static_cast<int>(entry.form)]
+                                             : "-";
+    EXPECT_EQ(shown, kind) << text;
   }
 }
 

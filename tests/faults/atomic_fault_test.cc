@@ -39,7 +39,6 @@ struct Outcome {
 Outcome RunAtomic(OvFaultKind kind, int64_t n) {
   setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
   TempDir dir;
-  ScopedChdir inDir(dir.path());
   std::string control;
   for (const PartsFile& file : kLibrary) {
     WriteFile(dir.File(file.source), ExampleText(file.source));
@@ -56,11 +55,10 @@ Outcome RunAtomic(OvFaultKind kind, int64_t n) {
   char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), args[4].data()};
   Outcome outcome;
   {
-    CaptureFd out(1);
-    CaptureFd err(2);
+    OvConsole console(OvConsole::InMemory{});
     OvFaults::Reset();
     OvFaults::Arm(kind, n, false);
-    partsc::RunPartsc(5, argv);
+    partsc::RunPartsc(5, argv, console, dir.path());
     outcome.injected = OvFaults::Injected(kind);
     OvFaults::Reset();
   }

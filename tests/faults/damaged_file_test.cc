@@ -17,6 +17,7 @@
 #include "listing/listing.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "support/compile_support.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -28,12 +29,10 @@ using Bytes = std::vector<uint8_t>;
 Bytes Compile(const std::string& source) {
   setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
   TempDir dir;
-  ScopedChdir inDir(dir.path());
-  OvFile::ResetClassDirectories();
   WriteFile(dir.File("base.src"), source);
   std::string outputPath;
-  CaptureFd console(1);
-  EXPECT_EQ(CompilePartsSource(dir.File("base.src"), outputPath), kCompileOk) << source;
+  Compiler compiler(dir.path());
+  EXPECT_EQ(compiler.Compile(dir.File("base.src"), outputPath), kCompileOk) << source;
   return ReadBytes(outputPath);
 }
 
@@ -55,7 +54,8 @@ Listed ListAndDecompile(const Bytes* bytes, const TempDir& dir, const std::strin
   Listed listed;
   OvFileIO runLog;
   runLog.Fopen(dir.File("run.log"), "w");
-  listed.code = ListPartsFile(path, runLog);
+  Compiler lister(dir.path());
+  listed.code = lister.List(path, runLog);
   listed.readResult = LastReadResult();
   runLog.Fclose();
   std::istringstream lines(ReadFile(dir.File("run.log")));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/run_driver.h"
+#include "platform/ov_console.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -73,22 +74,21 @@ inline std::optional<std::string> ContentOf(const std::string& path) {
   return FileExists(path) ? std::optional(ReadFile(path)) : std::nullopt;
 }
 
-// RunPartsc with `args` in `dir`, the console captured; answers the exit
+// RunPartsc with `args` in `dir`, on a console in memory; answers the exit
 // status and standard error.
 inline int RunDriver(const std::string& dir, std::vector<std::string> args, std::string* err) {
   setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-  ScopedChdir inDir(dir);
   args.insert(args.begin(), "partsc");
   std::vector<char*> argv;
   for (std::string& arg : args) {
     argv.push_back(arg.data());
   }
   argv.push_back(nullptr);
-  CaptureFd out(1);
-  CaptureFd errors(2);
-  const int status = ::partsc::RunPartsc(static_cast<int>(args.size()), argv.data()) & 0xFF;
+  OvConsole console(OvConsole::InMemory{});
+  const int status =
+      ::partsc::RunPartsc(static_cast<int>(args.size()), argv.data(), console, dir) & 0xFF;
   if (err != nullptr) {
-    *err = errors.Text();
+    *err = console.ErrText();
   }
   return status;
 }

@@ -17,19 +17,16 @@ namespace {
 using namespace std::string_literals;
 
 // What ListMembers writes for the entries of the current size.
-std::string Listed(int kind) {
-  TempDir dir;
+std::string Listed(const PartsFileState& state, int kind) {
   OvFileIO runLog;
-  EXPECT_TRUE(runLog.Fopen(dir.File("run.log"), "w"));
-  ListMembers(runLog, 2, kind);
-  runLog.Fclose();
-  return ReadFile(dir.File("run.log"));
+  EXPECT_TRUE(runLog.FopenMemory());
+  ListMembers(state, runLog, 2, kind);
+  return runLog.MemoryText();
 }
 
 class MemberLinesTest : public ::testing::Test {
  protected:
-  void SetUp() override { ClearTables(); }
-  void TearDown() override { ClearTables(); }
+  std::unique_ptr<PartsFileState> state_ = std::make_unique<PartsFileState>();
 };
 
 TEST_F(MemberLinesTest, SpecLines) {
@@ -42,11 +39,11 @@ TEST_F(MemberLinesTest, SpecLines) {
       {3, 0, 0, ""},
       {0, 0, 0, std::string(255, 'x')},
   };
-  PartsFileState& state = PartsFileState::Instance();
+  PartsFileState& state = *state_;
   for (const SpecEntry& entry : entries) {
     state.specTable[static_cast<size_t>(state.specCount++)] = std::make_unique<SpecEntry>(entry);
   }
-  EXPECT_EQ(Listed(1),
+  EXPECT_EQ(Listed(state, 1),
             "s <5,1>\"SHANK\"\n"
             "s [-1] <-1,0>\"neg\"\n"
             "s [-25536] <-32768,0>\"big\"\n"
@@ -69,11 +66,11 @@ TEST_F(MemberLinesTest, ParamLines) {
       {"\0"s, 0, "\0"s, "\0lead"s},
       {"LONGER", 0, std::string(64, 't'), std::string(63, 'c')},
   };
-  PartsFileState& state = PartsFileState::Instance();
+  PartsFileState& state = *state_;
   for (const ParamEntry& entry : entries) {
     state.paramTable[static_cast<size_t>(state.paramCount++)] = std::make_unique<ParamEntry>(entry);
   }
-  EXPECT_EQ(Listed(2),
+  EXPECT_EQ(Listed(state, 2),
             "p !D! (10)\n"
             "p !L! (x) <0,1>\" nominal\"\n"
             "p !K! <1,0>\" from table\"\n"

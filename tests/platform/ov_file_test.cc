@@ -16,17 +16,11 @@ using testing::FileExists;
 using testing::TempDir;
 using testing::WriteFile;
 
-class OvFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    OvFile::SetClassDirectory(kClassControl, "/ctl");
-    OvFile::SetClassDirectory(kClassInput, "/in/put");
-    OvFile::SetClassDirectory(kClassParts, "/parts");
-  }
-  void TearDown() override { OvFile::ResetClassDirectories(); }
-};
-
-TEST_F(OvFileTest, ToFullPathJoinsTheClassDirectoryAndKeepsEveryCharacter) {
+TEST(OvClassDirectoriesTest, ToFullPathJoinsTheClassDirectoryAndKeepsEveryCharacter) {
+  OvClassDirectories classes;
+  classes.Set(kClassControl, "/ctl");
+  classes.Set(kClassInput, "/in/put");
+  classes.Set(kClassParts, "/parts");
   struct Case {
     std::string_view key;
     std::string name, expected;
@@ -41,23 +35,13 @@ TEST_F(OvFileTest, ToFullPathJoinsTheClassDirectoryAndKeepsEveryCharacter) {
                                    {kClassParts, "/etc/X", "/parts//etc/X.PRT"},
                                    {"#PARTS:XYZ#", "plain name", "plain name"}};
   for (const Case& c : cases) {
-    EXPECT_EQ(OvFile::ToFullPath(c.key, c.name, false, true), c.expected) << c.name;
+    EXPECT_EQ(classes.ToFullPath(c.key, c.name), c.expected) << c.name;
   }
-  EXPECT_EQ(OvFile::ToFullPath(kClassParts, "bolt", false, false), "/parts/bolt");
 
-  OvFile::SetClassDirectory(kClassInput, "/");
-  OvFile::SetClassDirectory(kClassParts, "/");
-  EXPECT_EQ(OvFile::ToFullPath(kClassInput, "x", false, true), "/x");
-  EXPECT_EQ(OvFile::ToFullPath(kClassParts, "x", false, true), "/x.prt");
-}
-
-TEST_F(OvFileTest, MustExistAnswersEmptyForAMissingFile) {
-  TempDir dir;
-  WriteFile(dir.File("there"), "");
-  OvFile::SetClassDirectory(kClassInput, dir.path());
-  EXPECT_EQ(OvFile::ToFullPath(kClassInput, "there", true, true), dir.File("there"));
-  EXPECT_EQ(OvFile::ToFullPath(kClassInput, "missing", true, true), "");
-  EXPECT_EQ(OvFile::ToFullPath(kClassInput, "missing", false, true), dir.File("missing"));
+  classes.Set(kClassInput, "/");
+  classes.Set(kClassParts, "/");
+  EXPECT_EQ(classes.ToFullPath(kClassInput, "x"), "/x");
+  EXPECT_EQ(classes.ToFullPath(kClassParts, "x"), "/x.prt");
 }
 
 TEST(OvFileNameTest, IsLowerCaseAndIsPlainName) {

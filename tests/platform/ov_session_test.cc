@@ -18,25 +18,24 @@
 namespace partsc {
 namespace {
 
-using testing::CaptureFd;
 using testing::ScopedChdir;
 using testing::TempDir;
 using testing::WriteFile;
 
-// ParseCommandLine on "partsc" + args; answers whether it accepted, and what
-// it printed on standard output in `out`.
-bool Parse(std::vector<std::string> args, std::string* out = nullptr) {
+// ParseCommandLine on "partsc" + args into `session`; answers whether it
+// accepted, and what it printed on standard output in `out`.
+bool Parse(OvSession& session, std::vector<std::string> args, std::string* out = nullptr) {
   args.insert(args.begin(), "partsc");
   std::vector<char*> argv;
   for (std::string& arg : args) {
     argv.push_back(arg.data());
   }
   argv.push_back(nullptr);
-  CaptureFd capture(1);
+  OvConsole console(OvConsole::InMemory{});
   const bool accepted =
-      OvSession::GetInstance().ParseCommandLine(static_cast<int>(args.size()), argv.data());
+      session.ParseCommandLine(static_cast<int>(args.size()), argv.data(), console);
   if (out != nullptr) {
-    *out = capture.Text();
+    *out = console.OutText();
   }
   return accepted;
 }
@@ -52,8 +51,6 @@ class SessionTest : public ::testing::Test {
     ::unsetenv("SOURCE_DATE_EPOCH");
   }
   ~SessionTest() override {
-    OvSession::GetInstance().Reset();
-    OvFile::ResetClassDirectories();
     if (savedEpoch_) {
       ::setenv("SOURCE_DATE_EPOCH", savedEpoch_->c_str(), 1);
     }
@@ -61,10 +58,11 @@ class SessionTest : public ::testing::Test {
 
   // initfiles after the command line `args`; answers its result, stderr in `err`.
   int Init(const std::vector<std::string>& args, std::string& err) {
-    EXPECT_TRUE(Parse(args));
-    CaptureFd capture(2);
-    const int result = initfiles();
-    err = capture.Text();
+    OvSession session;
+    EXPECT_TRUE(Parse(session, args));
+    OvConsole console(OvConsole::InMemory{});
+    const int result = initfiles(console, session, cwd_, classes_);
+    err = console.ErrText();
     return result;
   }
 
@@ -72,6 +70,7 @@ class SessionTest : public ::testing::Test {
   ScopedChdir chdir_;
   std::string cwd_;
   std::optional<std::string> savedEpoch_;
+  OvClassDirectories classes_;
 };
 
 TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged) {
@@ -80,14 +79,12 @@ TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged)
       {{"--list", "--help", "--bogus"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*"},
       {{"-pA", "--version"}, "partsc [0-9]+\\.[0-9]+\\.[0-9]+\n"}};
   for (const auto& [args, pattern] : cases) {
+    OvSession session;
     std::string out;
-    EXPECT_TRUE(Parse(args, &out));
-    EXPECT_TRUE(OvSession::GetInstance().ExitRequested());
+    EXPECT_TRUE(Parse(session, args, &out));
+    EXPECT_TRUE(session.ExitRequested());
     EXPECT_TRUE(std::regex_match(out, std::regex(pattern))) << out;
   }
-  OvSession::GetInstance().Reset();
-  EXPECT_FALSE(OvSession::GetInstance().ExitRequested());
-  EXPECT_EQ(OvSession::GetInstance().SettingsPath(), "");
 }
 
 TEST_F(SessionTest, ABadSettingsFileIsRefusedWithOneLine) {
@@ -130,14 +127,14 @@ TEST_F(SessionTest, ClassDirectoriesComeFromTheSettingsFileOrTheCurrentDirectory
   ASSERT_EQ(Init({"-p", "conf/ORVA.SET"}, err), 0);
   EXPECT_EQ(err, "");
   ScopedChdir moved(dir_.File("conf"));  // initfiles fixed the directories
-  EXPECT_EQ(OvFile::ToFullPath(kClassInput, "a", false, true), cwd_ + "/conf/in/a");
-  EXPECT_EQ(OvFile::ToFullPath(kClassParts, "a", false, true), cwd_ + "/conf/out/a.prt");
-  EXPECT_EQ(OvFile::ToFullPath(kClassControl, "a", false, true), cwd_ + "/a");
+  EXPECT_EQ(classes_.ToFullPath(kClassInput, "a"), cwd_ + "/conf/in/a");
+  EXPECT_EQ(classes_.ToFullPath(kClassParts, "a"), cwd_ + "/conf/out/a.prt");
+  EXPECT_EQ(classes_.ToFullPath(kClassControl, "a"), cwd_ + "/a");
 
   WriteFile(dir_.File("root.set"), "#PARTS:CTL# = /\n");
   ASSERT_EQ(Init({"-p" + dir_.File("root.set")}, err), 0);
-  EXPECT_EQ(OvFile::ToFullPath(kClassControl, "x", false, true), "/x");
-  EXPECT_EQ(OvFile::ToFullPath(kClassInput, "x", false, true), cwd_ + "/conf/x");
+  EXPECT_EQ(classes_.ToFullPath(kClassControl, "x"), "/x");
+  EXPECT_EQ(classes_.ToFullPath(kClassInput, "x"), cwd_ + "/x");
 }
 
 TEST_F(SessionTest, InitfilesRefusesABadSourceDateEpochBeforeAnyFile) {
@@ -176,8 +173,7 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
 }
 
 // What a command line leaves in the session, in one comparable text.
-std::string Settings() {
-  const OvSession& session = OvSession::GetInstance();
+std::string Settings(const OvSession& session) {
   const char* actions[] = {"compile", "list", "decompile"};
   std::string text = actions[static_cast<int>(session.Action())];
   text += " p=" + session.SettingsPath() + " c=" + session.ControlName();
@@ -249,13 +245,15 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"RUN.CTL"}, ""},
   };
   for (const Case& c : cases) {
+    OvSession session;
     std::string out;
-    EXPECT_EQ(Parse(c.args, &out), !c.settings.empty()) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(Parse(session, c.args, &out), !c.settings.empty())
+        << ::testing::PrintToString(c.args);
     EXPECT_EQ(out, "");
     const std::string expected = c.settings.empty() ? "compile p= c= d= o=" : c.settings;
-    EXPECT_EQ(Settings(), expected) << ::testing::PrintToString(c.args);
-    EXPECT_FALSE(OvSession::GetInstance().ExitRequested());
-    EXPECT_EQ(OvSession::GetInstance().ProgramName(), "partsc");
+    EXPECT_EQ(Settings(session), expected) << ::testing::PrintToString(c.args);
+    EXPECT_FALSE(session.ExitRequested());
+    EXPECT_EQ(session.ProgramName(), "partsc");
   }
 }
 

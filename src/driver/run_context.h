@@ -1,0 +1,47 @@
+// Everything one run of partsc owns: its console, its current directory, its
+// options, the class directories, the diagnostics, the parts-file state, the
+// parts file, the macro table and the view flags. The driver passes each
+// layer only what it needs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "compiler/compile_context.h"
+#include "compiler/parts_line.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file.h"
+#include "platform/ov_session.h"
+
+namespace partsc {
+
+struct RunContext {
+  RunContext(OvConsole& runConsole, OvSession runSession, std::string runDirectory)
+      : console(runConsole),
+        directory(std::move(runDirectory)),
+        session(std::move(runSession)),
+        diagnostics(runConsole, directory),
+        state(std::make_unique<PartsFileState>()),
+        parts(directory) {}
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
+
+  CompileContext Compile() { return {console, diagnostics, *state, macros, viewDefined}; }
+
+  OvConsole& console;
+  // The run's current directory: relative names are taken from it.
+  std::string directory;
+  OvSession session;
+  OvClassDirectories classes;
+  Diagnostics diagnostics;
+  std::unique_ptr<PartsFileState> state;
+  PartsFile parts;
+  MacroTable macros;
+  ViewDefinedFlags viewDefined{};
+};
+
+}  // namespace partsc

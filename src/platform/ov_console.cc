@@ -1,0 +1,48 @@
+#include "platform/ov_console.h"
+
+#include <cstdarg>
+
+namespace partsc {
+
+OvConsole::OvConsole() {
+  in_.FopenStdin();
+  out_.FopenStdout();
+  err_.FopenStderr();
+}
+
+OvConsole::OvConsole(InMemory memory) {
+  in_.FopenText(memory.input);
+  out_.FopenMemory();
+  err_.FopenMemory();
+}
+
+void dbgprint(OvConsole& console, int level, const char* format, ...) {
+  if (level == kConsoleProgress && console.Quiet()) {
+    return;
+  }
+  va_list args;
+  va_start(args, format);
+  if (level == kConsoleFatal) {
+    // What standard output holds comes first, so the console keeps the order.
+    console.Out().Fflush();
+    console.Err().Vfprintf(format, args);
+    console.Err().Fflush();
+  } else {
+    console.Out().Vfprintf(format, args);
+  }
+  va_end(args);
+}
+
+void dbgflush(OvConsole& console) {
+  console.Out().Fflush();
+}
+
+void Complain(OvConsole& console, const std::string& problem) {
+  dbgprint(console, kConsoleFatal, "%s: %s\n", console.ProgramName().c_str(), problem.c_str());
+}
+
+void ComplainNotWritten(OvConsole& console, const std::string& file, const std::string& reason) {
+  Complain(console, file + ": cannot be written: " + reason);
+}
+
+}  // namespace partsc

@@ -1,0 +1,47 @@
+// A compile and a listing in this process, with objects of their own as a
+// run makes them: a console in memory, no error log, the parts class in
+// `directory`.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "compiler/compile_passes.h"
+#include "compiler/parts_line.h"
+#include "diagnostics/diagnostics.h"
+#include "listing/listing.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file.h"
+
+namespace partsc::testing {
+
+struct Compiler {
+  explicit Compiler(const std::string& directory) : diagnostics(console, directory) {
+    classes.Set(kClassParts, directory);
+  }
+
+  // CompilePartsSource into the parts directory, the file written in place.
+  int Compile(const std::string& inputPath, std::string& outputPath) {
+    CompileContext context{console, diagnostics, *state, macros, viewDefined};
+    PartsOutput output{classes, parts, kOpenForWriting};
+    const int code = CompilePartsSource(context, output, inputPath, outputPath);
+    ReleasePartsFile(parts);
+    return code;
+  }
+
+  int List(const std::string& path, OvFileIO& runLog) {
+    return ListPartsFile(diagnostics, *state, parts, path, runLog);
+  }
+
+  OvConsole console{OvConsole::InMemory{}};
+  Diagnostics diagnostics;
+  std::unique_ptr<PartsFileState> state = std::make_unique<PartsFileState>();
+  PartsFile parts;
+  MacroTable macros;
+  ViewDefinedFlags viewDefined{};
+  OvClassDirectories classes;
+};
+
+}  // namespace partsc::testing
