@@ -312,7 +312,8 @@ TEST(Catalogue, HoldsEveryMessageTextOnceWithItsSeverityAndForm) {
   };
   const char kForms[] = {'3', '4', '5'};
   for (int i = 0; i < kMessageCount; ++i) {
-    const auto& [text, kind] = kDesign[i];
+    const std::string_view text = kDesign[i].first;
+    const std::string_view kind = kDesign[i].second;
     const CatalogueEntry& entry = CatalogueOf(static_cast<DiagnosticId>(i));
     EXPECT_EQ(MessageTable[static_cast<size_t>(i)], text);
     EXPECT_LT(text.size(), static_cast<size_t>(kMessageSlotSize)) << text;
