@@ -390,7 +390,7 @@ std::vector<int64_t> ListStarts(const std::string& partsPath) {
   const auto read = std::make_unique<PartsFileState>();
   PartsFileState& state = *read;
   PartsFile parts;
-  if (OpenPartsFile(parts, kOpenForReading, partsPath) != 0 || ReadHeader(parts, state) != 0 ||
+  if (OpenPartsFile(parts, partsPath) != 0 || ReadHeader(parts, state) != 0 ||
       ReadSizeList(parts, state) != 0) {
     throw std::runtime_error("cannot read the size list of " + partsPath);
   }

@@ -72,25 +72,27 @@ int WriteFullFile(PartsFileState& state, PartsFile& parts, const std::string& pa
   int32_t version = kPartsVersion;
   std::string comment = "benchmark";
   HeaderVersion(state, kStore, version, comment);
-  int result = OpenPartsFile(parts, kOpenForWriting, path);
-  result = result != 0 ? result : WriteHeader(parts, state);
-  result = result != 0 ? result : WriteApgList(parts, state);
-  BeginMemberLists(parts);
+  PartsFileSink sink;
+  PartsWriter writer(sink);
+  int result = sink.Open(path);
+  result = result != 0 ? result : writer.WriteHeader(state);
+  result = result != 0 ? result : writer.WriteApgList(state);
+  writer.BeginMemberLists();
   for (int i = 0; result == 0 && i < kMaxSizes; ++i) {
     FillMembers(state);
     std::string name;
     GetSizeName(state, i, name);
-    result = WriteMemberList(parts, state, name);
+    result = writer.WriteMemberList(state, name);
     DropBlockEntries(state);
   }
-  result = result != 0 ? result : WriteSizeList(parts, state);
-  ReleasePartsFile(parts);
+  result = result != 0 ? result : writer.WriteSizeList(state);
+  sink.Release();
   return result;
 }
 
 int ReadFullFile(PartsFileState& state, PartsFile& parts, const std::string& path) {
   ClearTables(state);
-  int result = OpenPartsFile(parts, kOpenForReading, path);
+  int result = OpenPartsFile(parts, path);
   result = result != 0 ? result : ReadHeader(parts, state);
   result = result != 0 ? result : ReadApgList(parts, state);
   result = result != 0 ? result : ReadSizeList(parts, state);
@@ -118,7 +120,7 @@ int main() {
   PartsFile parts;
   for (int mode = 0; mode < 3; ++mode) {
     auto start = Clock::now();
-    if (const int result = WriteFullFile(*state, parts, path, mode); result != 0) {
+    if (const int result = WriteFullFile(*state, path, mode); result != 0) {
       std::printf("write failed: %d\n", result);
       return 1;
     }

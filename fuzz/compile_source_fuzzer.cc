@@ -58,7 +58,8 @@ void CheckRecompile(Context& context, const std::string& input, int code,
   std::string again;
   CompileContext compile = context.Compile();
   PartsOutput output = context.Output();
-  Require(CompilePartsSource(compile, output, input, again) == code,
+  context.sink.Release();
+  Require(CompilePartsSource(compile, LineSource{input, {}}, output, again) == code,
           "a second compile answers the same");
   Require(again == outputPath, "a second compile names the same parts file");
   const std::string backup = outputPath + (OvFile::IsLowerCase(outputPath) ? ".old" : ".OLD");
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string outputPath;
   CompileContext compile = context.Compile();
   PartsOutput output = context.Output();
-  const int code = CompilePartsSource(compile, output, input, outputPath);
+  const int code = CompilePartsSource(compile, LineSource{input, {}}, output, outputPath);
   Require(IsCompileCode(code), "the compile answers one of its codes");
   if (code == kCompileOutputOpen) {
     Require(outputPath.empty(), "a parts file that could not be opened leaves no path");

@@ -29,12 +29,13 @@ struct Context {
 
   CompileContext Compile() { return {console, diagnostics, *state, macros, viewDefined}; }
   // The parts file written in place in the working directory.
-  PartsOutput Output() { return {classes, parts, kOpenForWriting}; }
+  PartsOutput Output() { return {classes, sink}; }
 
   OvConsole console;
   Diagnostics diagnostics;
   std::unique_ptr<PartsFileState> state;
   PartsFile parts;
+  PartsFileSink sink;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
   OvClassDirectories classes;

@@ -96,7 +96,8 @@ struct Compile {
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
   bool carriageReturnSeen = false;
-  std::string outputPath;  // the parts file, once it is open
+  std::string outputPath;             // the parts file, once it is open
+  std::optional<PartsWriter> writer;  // once it is open
 
   Compile(CompileContext& compileContext, PartsOutput& partsOutput, const std::string& path)
       : context(compileContext), output(partsOutput), inputPath(path) {}
@@ -318,7 +319,7 @@ int WriteFailed(const Compile& c, DiagnosticId message) {
   if (!diagnostics.ErrorLogIsOpen()) {
     return kCompileWriteFailed;
   }
-  const std::string reason = PartsFileError(c.output.parts);
+  const std::string reason = c.output.sink.WriteError();
   diagnostics.SetReportFile(c.outputPath);
   diagnostics.ReportFailure(message, reason);
   diagnostics.SetReportFile(c.inputPath);
@@ -331,7 +332,7 @@ int WriteFailed(const Compile& c, DiagnosticId message) {
 // Writes the member list of the size block just ended and empties the tables.
 int EndSizeBlock(Compile& c) {
   const std::string_view name = c.sizeName;
-  if (WriteMemberList(c.output.parts, c.context.state, name) != 0) {
+  if (c.writer->WriteMemberList(c.context.state, name) != 0) {
     return WriteFailed(c, DiagnosticId::kDataWriteError);
   }
   DropBlockEntries(c.context.state);
@@ -419,15 +420,16 @@ void FillHeader(Compile& c) {
   }
 }
 
-// Opens the parts file, writes everything and closes it.
-int WritePartsFile(Compile& c, std::string& outputPath) {
+// Between the passes: the parts file is named by the parts name and opened
+// in the sink, and its header, view list and common member list are
+// written.
+int OpenOutput(Compile& c, std::string& outputPath) {
   dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.sizeCount);
   outputPath = c.output.classes.ToFullPath(kClassParts, c.partsName);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  PartsFile& parts = c.output.parts;
   const bool plain = OvFile::IsPlainName(c.partsName);
-  if (!plain || OpenPartsFile(parts, c.output.openMode, outputPath) != 0) {
+  if (!plain || c.output.sink.Open(outputPath) != 0) {
     const std::string reason = plain ? LastSystemError() : "not a plain file name";
     const std::string message = "File " + outputPath + " open error";
     c.context.diagnostics.ReportRunFailure(DiagnosticId::kPartsFileOpen, message + "\n", message,
@@ -440,31 +442,33 @@ int WritePartsFile(Compile& c, std::string& outputPath) {
   FillHeader(c);
 
   PartsFileState& state = c.context.state;
-  if (WriteHeader(parts, state) != 0) {
+  PartsWriter& writer = c.writer.emplace(c.output.sink);
+  if (writer.WriteHeader(state) != 0) {
     return WriteFailed(c, DiagnosticId::kHeaderWriteError);
   }
-  if (WriteApgList(parts, state) != 0) {
+  if (writer.WriteApgList(state) != 0) {
     return WriteFailed(c, DiagnosticId::kApgListWriteError);
   }
-  if (c.HasCommon() || c.sizeCount >= 1) {
-    BeginMemberLists(parts);
-    if (c.HasCommon()) {
-      if (WriteMemberList(parts, state, std::nullopt) != 0) {
-        return WriteFailed(c, DiagnosticId::kDataWriteError);
-      }
-      DropBlockEntries(c.context.state);
-    }
-    if (c.sizeCount >= 1) {
-      const int result = RunPass2(c);
-      if (result != kCompileOk) {
-        return result;
-      }
-    }
+  if (!c.HasCommon() && c.sizeCount < 1) {
+    return kCompileOk;
   }
-  if (WriteSizeList(parts, state) != 0) {
+  writer.BeginMemberLists();
+  if (c.HasCommon()) {
+    if (writer.WriteMemberList(state, std::nullopt) != 0) {
+      return WriteFailed(c, DiagnosticId::kDataWriteError);
+    }
+    DropBlockEntries(state);
+  }
+  return kCompileOk;
+}
+
+// After pass 2: the size list, now that each size's member list has its
+// place, and the end of the file.
+int FinishOutput(Compile& c) {
+  if (c.writer->WriteSizeList(c.context.state) != 0) {
     return WriteFailed(c, DiagnosticId::kSizeListWriteError);
   }
-  ClosePartsFile(parts);
+  c.output.sink.Close();
   return kCompileOk;
 }
 
@@ -488,11 +492,11 @@ void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& sp
            specRecord);
 }
 
-int CompilePartsSource(CompileContext& context, PartsOutput& output, const std::string& inputPath,
+int CompilePartsSource(CompileContext& context, const LineSource& source, PartsOutput& output,
                        std::string& outputPath) {
-  context.diagnostics.BeginInput(inputPath);
-  Compile c(context, output, inputPath);
-  if (!c.input.Fopen(inputPath, "r")) {
+  context.diagnostics.BeginInput(source.path);
+  Compile c(context, output, source.path);
+  if (!source.Open(c.input)) {
     context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError, LastSystemError());
     return kCompileInputOpen;
   }
@@ -500,11 +504,14 @@ int CompilePartsSource(CompileContext& context, PartsOutput& output, const std::
   ClearMacros(context.macros);
   c.input.Fseek(0, kSeekStart);
 
-  const int result = RunPass1(c);
-  if (result != kCompileOk) {
-    return result;
+  int result = RunPass1(c);
+  if (result == kCompileOk) {
+    result = OpenOutput(c, outputPath);
   }
-  return WritePartsFile(c, outputPath);
+  if (result == kCompileOk && c.sizeCount >= 1) {
+    result = RunPass2(c);
+  }
+  return result == kCompileOk ? FinishOutput(c) : result;
 }
 
 }  // namespace partsc

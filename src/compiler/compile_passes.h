@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 #include "partsfile/parts_file.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
 
 namespace partsc {
 
@@ -22,17 +24,30 @@ inline constexpr int kCompileWriteFailed = 122;
 inline constexpr int kCompilePartsLine = 501;
 inline constexpr int kCompileOutputOpen = -1;
 
-// Where a compile puts its parts file: the directory of the parts class, and
-// the parts file object, opened with kOpenForWriting or kOpenForReplacing.
-struct PartsOutput {
-  const OvClassDirectories& classes;
-  PartsFile& parts;
-  int openMode;
+// Where a compile's lines come from: the source file at `path`, or `text`
+// read as that file would be, in pieces of at most 79 characters.
+struct LineSource {
+  std::string path;  // the source's full path, as the diagnostics name it
+  std::optional<std::string_view> text;
+
+  bool Open(OvFileIO& input) const {
+    return text.has_value() ? input.FopenText(*text) : input.Fopen(path, "r");
+  }
 };
 
-// Compiles the source at `inputPath`; sets `outputPath` to the parts file's
-// full path (emptied when the parts file could not be opened).
-int CompilePartsSource(CompileContext& context, PartsOutput& output, const std::string& inputPath,
+// Where a compile puts its parts file: the directory of the parts class,
+// which the parts name is resolved in, and the sink that takes the bytes.
+struct PartsOutput {
+  const OvClassDirectories& classes;
+  PartsSink& sink;
+};
+
+// Compiles one source: pass 1, then the parts file opened in the sink with
+// its header, view list and common member list, then pass 2, which hands
+// each finished size block's member list to the sink, then the size list.
+// Sets `outputPath` to the parts file's full path (emptied when the parts
+// file could not be opened).
+int CompilePartsSource(CompileContext& context, const LineSource& source, PartsOutput& output,
                        std::string& outputPath);
 
 // Reads a $$SPEC line: both numbers 0 unless given as numbers.

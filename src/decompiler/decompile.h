@@ -12,15 +12,12 @@ inline constexpr int kDecompileOk = 0;
 inline constexpr int kDecompileUnreadable = 1;
 // The file reads back, but no parts source compiles to the same bytes.
 inline constexpr int kDecompileNotRecoverable = 2;
-// The source could not be checked (no temporary directory could be made).
-inline constexpr int kDecompileCheckFailed = 3;
 
 // Reads the parts file at `path` back and makes `source` a parts source that,
 // compiled with the parts name the file's name gives (FileBaseName), writes
 // the same bytes again apart from the creation date (bytes 2 to 11). Before
-// answering 0 it compiles the source in a private temporary directory and
-// compares the bytes; otherwise `source` is empty and `reason` says why. The
-// reading and the check work on objects of their own and print nothing.
+// answering 0 it compiles the source in memory and compares the bytes; otherwise `source` is empty
+// and `reason` says why. The reading and the check work on objects of their own and print nothing.
 int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason);
 
 }  // namespace partsc

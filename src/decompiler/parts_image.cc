@@ -172,7 +172,7 @@ std::string Shown(std::string_view text) {
 std::string LoadImage(const std::string& path, PartsImage& image) {
   const auto reading = std::make_unique<Reading>();
   Reading& r = *reading;
-  if (OpenPartsFile(r.parts, kOpenForReading, path) != 0) {
+  if (OpenPartsFile(r.parts, path) != 0) {
     return "cannot be opened again";
   }
   if (ReadHeader(r.parts, r.state) != 0 || ReadApgList(r.parts, r.state) != 0) {

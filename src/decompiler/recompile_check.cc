@@ -15,17 +15,10 @@
 #include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
-#include "platform/ov_file_io.h"
 
 namespace partsc {
 
 namespace {
-
-void RemoveQuietly(const std::string& path) {
-  if (!path.empty() && OvFile::Access(path, kAccessExists) == 0) {
-    OvFile::Remove(path);
-  }
-}
 
 // The part of the parts file that holds byte `offset`.
 std::string PartAt(size_t offset, const PartsImage& image) {
@@ -88,51 +81,27 @@ std::string Difference(const std::string& original, const std::string& compiled,
 }  // namespace
 
 int CheckSource(const std::string& source, const PartsImage& image, std::string& reason) {
-  const std::string directory = OvFile::MakeTempDirectory();
-  if (directory.empty()) {
-    reason = "no temporary directory for checking the source";
-    return kDecompileCheckFailed;
-  }
-  const std::string sourcePath = directory + "/recovered.src";
-  OvFileIO file;
-  if (!file.Fopen(sourcePath, "w")) {
-    OvFile::RemoveDirectory(directory);
-    reason = "cannot write the source for its check";
-    return kDecompileCheckFailed;
-  }
-  file.Fprintf("%s", source.c_str());
-  file.Fclose();
-
-  // A compile of its own, in the private directory, that prints nothing: the
-  // check reads the file it writes in place.
+  // A compile of its own, in memory, that prints nothing and writes no file.
   OvConsole console(OvConsole::InMemory{});
   console.SetQuiet(true);
-  Diagnostics diagnostics(console, directory);
+  Diagnostics diagnostics(console, std::string());
   const auto state = std::make_unique<PartsFileState>();
-  PartsFile parts;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
   CompileContext context{console, diagnostics, *state, macros, viewDefined};
   OvClassDirectories classes;
-  classes.Set(kClassParts, directory);
-  PartsOutput output{classes, parts, kOpenForWriting};
+  classes.Set(kClassParts, "/");
+  MemoryPartsSink sink;
+  PartsOutput output{classes, sink};
   const std::string expectedPath = classes.ToFullPath(kClassParts, image.baseName);
   std::string outputPath;
-  const int code = CompilePartsSource(context, output, sourcePath, outputPath);
-  ReleasePartsFile(parts);
-
-  std::string compiled;
-  const bool read = code == kCompileOk && outputPath == expectedPath &&
-                    OvFileIO::ReadWholeFile(outputPath, compiled);
-  RemoveQuietly(sourcePath);
-  RemoveQuietly(outputPath);
-  RemoveQuietly(expectedPath);
-  OvFile::RemoveDirectory(directory);
-  if (!read) {
+  const int code =
+      CompilePartsSource(context, LineSource{"/recovered.src", source}, output, outputPath);
+  if (code != kCompileOk || outputPath != expectedPath) {
     reason = "the source would not compile back (compile result " + std::to_string(code) + ")";
     return kDecompileNotRecoverable;
   }
-  const std::string difference = Difference(image.bytes, compiled, image);
+  const std::string difference = Difference(image.bytes, sink.Bytes(), image);
   if (!difference.empty()) {
     reason = "the source would not reproduce the file (" + difference + ")";
     return kDecompileNotRecoverable;

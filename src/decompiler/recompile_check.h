@@ -1,5 +1,5 @@
-// The check of a written source: compiled in a private directory, it must
-// give the parts file back but for its creation date.
+// The check of a written source: compiled in memory, it must give the parts
+// file back but for its creation date.
 #pragma once
 
 #include <string>
@@ -8,8 +8,7 @@
 
 namespace partsc {
 
-// kDecompileOk, or kDecompileNotRecoverable or kDecompileCheckFailed with the
-// reason.
+// kDecompileOk, or kDecompileNotRecoverable with the reason.
 int CheckSource(const std::string& source, const PartsImage& image, std::string& reason);
 
 }  // namespace partsc

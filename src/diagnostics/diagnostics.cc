@@ -43,6 +43,12 @@ void Diagnostics::OpenErrorLog(std::string_view controlPath) {
   file_ = std::string(controlPath);
 }
 
+void Diagnostics::OpenErrorLogInMemory(std::string_view file) {
+  log_.Fclose();
+  log_.FopenMemory();
+  file_ = std::string(file);
+}
+
 void Diagnostics::CloseErrorLog() {
   log_.Fclose();
 }

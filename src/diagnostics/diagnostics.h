@@ -78,6 +78,10 @@ class Diagnostics {
   // last "/" followed by ".LOG", appended to; a log still open is closed
   // first. A log that cannot be opened is not reported.
   void OpenErrorLog(std::string_view controlPath);
+  // An error log kept in memory, for a compile that writes no file: what it
+  // is given shows in ErrorLogText. Diagnostics then point at `file`.
+  void OpenErrorLogInMemory(std::string_view file);
+  std::string ErrorLogText() { return log_.MemoryText(); }
   void CloseErrorLog();
   // Starts the section of one input: "Input File [%s]" with its path.
   void BeginInput(std::string_view inputPath);

@@ -68,8 +68,8 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
 
 // With --atomic, the new content of a parts file that failed goes, and the
 // note says what is kept. Nothing without --atomic.
-void KeepPreviousFile(RunContext& run, const std::string& outputPath) {
-  if (!DiscardPartsFile(run.parts)) {
+void KeepPreviousFile(RunContext& run, PartsFileSink& sink, const std::string& outputPath) {
+  if (!sink.Discard()) {
     return;
   }
   const bool previous = OvFile::Access(outputPath, kAccessExists) == 0;
@@ -80,52 +80,60 @@ void KeepPreviousFile(RunContext& run, const std::string& outputPath) {
 
 // With --atomic, puts the new parts file in place; true when it is (and
 // always without --atomic).
-bool CommitNewFile(RunContext& run, const std::string& outputPath) {
+bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& outputPath) {
   std::string reason;
-  if (CommitPartsFile(run.parts, reason) == 0) {
+  if (sink.Commit(reason) == 0) {
     return true;
   }
   Complain(run.console, outputPath + ": not replaced: " + reason);
   return false;
 }
 
-// Compiles one input and lists the new parts file; a parts file that cannot
-// be read back is removed. True when the input compiled and listed.
-bool CompileAndList(const std::string& line, Walk& walk) {
+// Compiles one input into `sink` and lists the new parts file; a parts file
+// that cannot be read back is removed. True when the input compiled and
+// listed.
+bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
   RunContext& run = walk.run;
   const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
   dbgprint(run.console, kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
   CompileContext context = run.Compile();
-  PartsOutput output{run.classes, run.parts,
-                     run.session.Atomic() ? kOpenForReplacing : kOpenForWriting};
-  const int compiled = CompilePartsSource(context, output, inputPath, outputPath);
+  PartsOutput output{run.classes, sink};
+  const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
   NoteWritten(walk, outputPath);
   if (compiled != 0) {
-    KeepPreviousFile(run, outputPath);
+    KeepPreviousFile(run, sink, outputPath);
     return false;
   }
-  if (ListPartsFile(run.diagnostics, *run.state, run.parts, outputPath, walk.runLog) == 0) {
-    return CommitNewFile(run, outputPath);
+  const int listed = ListPartsFile(run.diagnostics, *run.state, run.parts, outputPath, walk.runLog,
+                                   sink.WrittenPath());
+  if (listed == 0) {
+    return CommitNewFile(run, sink, outputPath);
   }
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
   ClosePartsFile(run.parts);
-  const bool pending = PartsFilePending(run.parts);
-  if (!pending && OvFile::Access(outputPath, kAccessExists) == 0) {
+  if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportFile(outputPath);
   run.diagnostics.ReportDiagnostic(DiagnosticId::kIllegalFileDelete);
-  KeepPreviousFile(run, outputPath);
+  KeepPreviousFile(run, sink, outputPath);
   return false;
 }
 
 // One input, from its compile to the listing or removal of its parts file,
-// which is then let go for other runs.
+// which is then let go for other runs. With --atomic the parts file is
+// written beside the older one and takes its place only when it listed.
 bool ProcessInput(const std::string& line, Walk& walk) {
-  const bool done = CompileAndList(line, walk);
-  ReleasePartsFile(walk.run.parts);
+  std::unique_ptr<PartsFileSink> sink;
+  if (walk.run.session.Atomic()) {
+    sink = std::make_unique<ReplacingPartsFileSink>();
+  } else {
+    sink = std::make_unique<PartsFileSink>();
+  }
+  const bool done = CompileAndList(line, walk, *sink);
+  sink->Release();
   return done;
 }
 

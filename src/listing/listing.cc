@@ -387,10 +387,10 @@ void ListParamEntries(const PartsFileState& state, OvFileIO& runLog, int scope) 
 }  // namespace
 
 int ListPartsFile(Diagnostics& diagnostics, PartsFileState& state, PartsFile& parts,
-                  const std::string& path, OvFileIO& runLog) {
+                  const std::string& path, OvFileIO& runLog, const std::string& readPath) {
   LastRead() = 0;
   ClearTables(state);
-  const int opened = OpenPartsFile(parts, kOpenForReading, path);
+  const int opened = OpenPartsFile(parts, readPath.empty() ? path : readPath);
   if (opened != 0) {
     return Failed(opened, kListOpen);
   }

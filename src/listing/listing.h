@@ -22,10 +22,11 @@ inline constexpr int kListCommon = 6;
 inline constexpr int kListSizeMembers = 7;
 
 // 0 when the whole listing was written, else the code of the failed step.
-// The file is read through `parts` into `state`; an exhausted memory is
-// reported through `diagnostics`.
+// The file is read through `parts` into `state`, from `readPath` when it is
+// given (a new parts file not yet in place); an exhausted memory is reported
+// through `diagnostics`.
 int ListPartsFile(Diagnostics& diagnostics, PartsFileState& state, PartsFile& parts,
-                  const std::string& path, OvFileIO& runLog);
+                  const std::string& path, OvFileIO& runLog, const std::string& readPath = {});
 // The result of the parts-file operation that made the last ListPartsFile
 // fail (the open's 10 or 11, or the reader's code); 0 after a listing that
 // succeeded or failed on its file name.

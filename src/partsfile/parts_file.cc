@@ -1,8 +1,10 @@
 #include "partsfile/parts_file.h"
 
+#include <cstring>
 #include <memory>
 
 #include "partsfile/result_codes.h"
+#include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_util.h"
@@ -30,21 +32,6 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
 
 std::string BackupName(const std::string& path) {
   return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
-}
-
-// Opens a new temporary file beside `path` for its new content. Runs that
-// replace parts files share the directory lock and wait for each other on
-// the lock file of each parts file; a run of the default mode has the
-// directory alone.
-int OpenForReplacing(PartsFile& parts, const std::string& path) {
-  parts.directoryLock.Lock(DirectoryOf(path), OvLockMode::kShared);
-  parts.fileLock.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
-  std::string temporary;
-  if (!parts.file.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
-    return kPartsOpenFailed;
-  }
-  parts.pending = std::make_unique<PartsFile::Replacement>(PartsFile::Replacement{path, temporary});
-  return kPartsOk;
 }
 
 // Puts `temporary` in place of `path`, and the older file, if any, in place
@@ -85,24 +72,28 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
 
 }  // namespace
 
-int OpenPartsFile(PartsFile& parts, int mode, const std::string& given) {
+int OpenPartsFile(PartsFile& parts, const std::string& given) {
   ClosePartsFile(parts);
-  OvFileIO& file = parts.file;
   const std::string path = OvFile::Resolve(parts.directory, given);
-  if (mode == kOpenForReading) {
-    // The parts file being replaced reads from its new content.
-    const bool pending = parts.pending != nullptr && path == parts.pending->path;
-    const std::string& source = pending ? parts.pending->temporary : path;
-    if (OvFile::Access(source, kAccessExists) != 0) {
-      return kPartsNoFile;
-    }
-    return file.Open(source, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+  if (OvFile::Access(path, kAccessExists) != 0) {
+    return kPartsNoFile;
   }
-  DiscardPartsFile(parts);
-  if (mode == kOpenForReplacing) {
-    return OpenForReplacing(parts, path);
-  }
-  parts.directoryLock.Lock(DirectoryOf(path), OvLockMode::kExclusive);
+  return parts.file.Open(path, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+}
+
+bool SeekTo(PartsFile& parts, int64_t position) {
+  // A failed seek answers -1, so a negative position is refused before asking.
+  return position >= 0 && parts.file.Lseek(position, kSeekStart) == position;
+}
+
+void ClosePartsFile(PartsFile& parts) {
+  parts.file.Close();
+  parts.ForgetRead();
+}
+
+int PartsFileSink::Open(const std::string& path) {
+  path_ = path;
+  directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvFile::Access(path, kAccessExists) == 0) {
     const std::string backup = BackupName(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
@@ -112,57 +103,89 @@ int OpenPartsFile(PartsFile& parts, int mode, const std::string& given) {
       return kPartsBackupFailed;
     }
   }
-  return file.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+  return file_.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
 }
 
-bool SeekTo(PartsFile& parts, int64_t position) {
-  // A failed seek answers -1, so a negative position is refused before asking.
-  OvFileIO& file = parts.file;
-  return position >= 0 && file.Lseek(position, kSeekStart) == position;
+bool PartsFileSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
+  const int asked = static_cast<int>(count);
+  return file_.Lseek(position, kSeekStart) == position && file_.Write(bytes, asked) == asked;
 }
 
-void ClosePartsFile(PartsFile& parts) {
-  parts.file.Close();
-  parts.ForgetRead();
+std::string PartsFileSink::WriteError() const {
+  const std::string reason = file_.ErrorText();
+  return reason.empty() ? std::string("a write fell short") : reason;
 }
 
-int CommitPartsFile(PartsFile& parts, std::string& reason) {
-  if (parts.pending == nullptr) {
+void PartsFileSink::Release() {
+  file_.Close();
+  directoryLock_.Unlock();
+}
+
+int ReplacingPartsFileSink::Open(const std::string& path) {
+  path_ = path;
+  directoryLock_.Lock(DirectoryOf(path), OvLockMode::kShared);
+  fileLock_.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
+  std::string temporary;
+  if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
+    return kPartsOpenFailed;
+  }
+  temporary_ = temporary;
+  return kPartsOk;
+}
+
+int ReplacingPartsFileSink::Commit(std::string& reason) {
+  if (temporary_.empty()) {
     return kPartsOk;
   }
-  ClosePartsFile(parts);
-  const int result = PutInPlace(parts.pending->path, parts.pending->temporary, reason);
+  file_.Close();
+  const int result = PutInPlace(path_, temporary_, reason);
   if (result == kPartsOk) {
-    parts.pending.reset();
+    temporary_.clear();
   }
-  DiscardPartsFile(parts);
+  Discard();
   return result;
 }
 
-bool DiscardPartsFile(PartsFile& parts) {
-  if (parts.pending == nullptr) {
+bool ReplacingPartsFileSink::Discard() {
+  if (temporary_.empty()) {
     return false;
   }
-  ClosePartsFile(parts);
-  OvFile::Remove(parts.pending->temporary);
-  parts.pending.reset();
+  file_.Close();
+  OvFile::Remove(temporary_);
+  temporary_.clear();
   return true;
 }
 
-bool PartsFilePending(const PartsFile& parts) {
-  return parts.pending != nullptr;
+void ReplacingPartsFileSink::Release() {
+  Discard();
+  fileLock_.Unlock();
+  PartsFileSink::Release();
 }
 
-void ReleasePartsFile(PartsFile& parts) {
-  DiscardPartsFile(parts);
-  ClosePartsFile(parts);
-  parts.fileLock.Unlock();
-  parts.directoryLock.Unlock();
+int MemoryPartsSink::Open(const std::string& path) {
+  path_ = path;
+  bytes_.clear();
+  return kPartsOk;
 }
 
-std::string PartsFileError(const PartsFile& parts) {
-  const std::string reason = parts.file.ErrorText();
-  return reason.empty() ? std::string("a write fell short") : reason;
+bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
+  // Each write is counted as a write to a file is, so that the seams can
+  // refuse it; a refused write keeps half its bytes, as a full disk does.
+  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+    count /= 2;
+    Store(position, bytes, count);
+    return false;
+  }
+  Store(position, bytes, count);
+  return true;
+}
+
+void MemoryPartsSink::Store(int64_t position, const uint8_t* bytes, size_t count) {
+  const auto at = static_cast<size_t>(position);
+  if (bytes_.size() < at + count) {
+    bytes_.resize(at + count, '\0');
+  }
+  std::memcpy(bytes_.data() + at, bytes, count);
 }
 
 }  // namespace partsc

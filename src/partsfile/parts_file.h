@@ -1,5 +1,6 @@
-// The parts file of a run: opening, with the backup of an older file,
-// positioning and closing.
+// The parts file: opened for reading, with the reader's window; and where a
+// compile writes one: the file in place (with the backup of an older file),
+// a new file that replaces the older one only when committed, or memory.
 #pragma once
 
 #include <array>
@@ -7,15 +8,13 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
 
-// The parts file object of a run, shared by the writer and the reader, with
-// what they keep of it.
+// A parts file open for reading, with what the reader keeps of it.
 struct PartsFile {
   PartsFile() = default;
   // A relative path is taken from `directory`, the run's current directory.
@@ -25,25 +24,9 @@ struct PartsFile {
 
   std::string directory;
   OvFileIO file;
-  // Whatever a run does to one parts file (its backup, write, read back and
-  // removal) happens under an advisory lock of the parts directory, taken by
-  // OpenPartsFile for writing and let go by ReleasePartsFile.
-  OvFileLock directoryLock;
-  // With kOpenForReplacing: the lock file of the parts file, and the parts
-  // file whose new content waits with the temporary file that holds it.
-  OvFileLock fileLock;
-  struct Replacement {
-    std::string path;
-    std::string temporary;
-  };
-  std::unique_ptr<Replacement> pending;
-  // Writer state.
-  int32_t memberWritePosition = 0;
-  bool listStartPending = false;
-  std::vector<uint8_t> memberListBytes;  // the list being written
-  // Reader state: the length of the file open for reading (-1 until the
-  // reader first asks) and the bytes it read last, kept from
-  // readWindowStart on. Every open, close and write forgets them.
+  // The length of the file (-1 until the reader first asks) and the bytes
+  // the reader read last, kept from readWindowStart on. Every open and close
+  // forgets them.
   static constexpr int kReadWindowSize = 4096;
   int64_t readFileEnd = -1;
   int64_t readWindowStart = 0;
@@ -55,49 +38,110 @@ struct PartsFile {
   }
 };
 
-// The first argument of OpenPartsFile.
-inline constexpr int kOpenForReading = 0;
-inline constexpr int kOpenForWriting = 1;
-// Writes the new content under a temporary name beside the parts file; see
-// CommitPartsFile.
-inline constexpr int kOpenForReplacing = 2;
-
-// Mode kOpenForReading (0) opens `path` for reading; any other mode creates
-// it for writing, first renaming an existing file to path + ".old" (".OLD"
-// when the name is not in lower case). Writing first waits for an exclusive
-// advisory lock of the parts directory, which ReleasePartsFile lets go (other
-// runs wait for it; where the system has no such locks, the work goes on
-// without). kPartsOk, kPartsNoFile, kPartsOpenFailed or kPartsBackupFailed.
-//
-// Mode kOpenForReplacing leaves the older file and its backup as they are and
-// writes into a new file under a random hidden name beside it
-// (".NAME.new-XXXXXXXXXXXX", made with O_EXCL), under a lock file
-// ".NAME.lock" that stays. Until CommitPartsFile or DiscardPartsFile, opening
-// `path` for reading reads the new content.
-int OpenPartsFile(PartsFile& parts, int mode, const std::string& path);
+// Opens `path` for reading: kPartsOk, kPartsNoFile or kPartsOpenFailed.
+int OpenPartsFile(PartsFile& parts, const std::string& path);
 // Moves the parts file to `position`; false for a negative position or a
 // seek that fails.
 bool SeekTo(PartsFile& parts, int64_t position);
 void ClosePartsFile(PartsFile& parts);
-// Puts the new content of a parts file opened with kOpenForReplacing in
-// place: the older file becomes its backup and the new one takes its name,
-// in renames that leave the name always on a complete file; then the
-// directory is synced. kPartsOk (also when nothing waits), or
-// kPartsReplaceFailed with the system's reason in `reason`: the older file
-// and its backup are then as they were and the new content is gone.
-int CommitPartsFile(PartsFile& parts, std::string& reason);
-// Removes the new content of a parts file opened with kOpenForReplacing,
-// leaving the older file and its backup as they were. False when nothing
-// waited.
-bool DiscardPartsFile(PartsFile& parts);
-// Whether new content of a parts file waits for CommitPartsFile.
-bool PartsFilePending(const PartsFile& parts);
-// Ends the work on the parts file last opened for writing: closes it,
-// discards new content that was not committed, and lets its locks go. The run driver calls it after
-// the file was read back or removed.
-void ReleasePartsFile(PartsFile& parts);
-// The system's reason for the first failed write of the parts file since it
-// was opened ("a write fell short" when the system gave none).
-std::string PartsFileError(const PartsFile& parts);
+
+// Where the writer puts the bytes of one parts file.
+class PartsSink {
+ public:
+  virtual ~PartsSink() = default;
+  // Makes ready to take the parts file at `path` (a full path): kPartsOk, or
+  // kPartsOpenFailed or kPartsBackupFailed with the system's reason in errno.
+  virtual int Open(const std::string& path) = 0;
+  // Writes `count` bytes at `position`; false when not all were written.
+  virtual bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) = 0;
+  // The system's reason for the first failed write ("a write fell short"
+  // when the system gave none).
+  virtual std::string WriteError() const = 0;
+  // The file is whole: nothing more is written.
+  virtual void Close() = 0;
+};
+
+// Writes the parts file in place. Open first renames an existing file to
+// path + ".old" (".OLD" when the name is not in lower case). Whatever a run
+// does to one parts file (its backup, write, read back and removal) happens
+// under an exclusive advisory lock of the parts directory, taken by Open and
+// let go by Release (other runs wait for it; where the system has no such
+// locks, the work goes on without).
+class PartsFileSink : public PartsSink {
+ public:
+  PartsFileSink() = default;
+  PartsFileSink(const PartsFileSink&) = delete;
+  PartsFileSink& operator=(const PartsFileSink&) = delete;
+  ~PartsFileSink() override { PartsFileSink::Release(); }
+
+  int Open(const std::string& path) override;
+  bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
+  std::string WriteError() const override;
+  void Close() override { file_.Close(); }
+
+  // Where what was written can be read back before it is committed.
+  virtual const std::string& WrittenPath() const { return path_; }
+  // Whether what was written waits for Commit to take the parts file's name
+  // (--atomic); written in place, it has the name already.
+  virtual bool Replaces() const { return false; }
+  // Puts what was written in place: kPartsOk, or kPartsReplaceFailed with
+  // the system's reason in `reason`.
+  virtual int Commit(std::string& /*reason*/) { return 0; }
+  // Drops what was written and not yet in place. False when nothing waited.
+  virtual bool Discard() { return false; }
+  // Ends the work on the parts file: closes it, discards what was not
+  // committed, and lets the locks go. The run driver calls it after the file
+  // was read back or removed.
+  virtual void Release();
+
+ protected:
+  std::string path_;
+  OvFileIO file_;
+  OvFileLock directoryLock_;
+};
+
+// --atomic: leaves the older file and its backup as they are and writes into
+// a new file under a random hidden name beside it (".NAME.new-XXXXXXXXXXXX",
+// made with O_EXCL), under a lock file ".NAME.lock" that stays. Runs that
+// replace parts files share the directory lock and wait for each other on
+// the lock file of each parts file. Commit puts the new content in place:
+// the older file becomes its backup and the new one takes its name, in
+// renames that leave the name always on a complete file; then the directory
+// is synced. When it fails, the older file and its backup are as they were
+// and the new content is gone.
+class ReplacingPartsFileSink : public PartsFileSink {
+ public:
+  ~ReplacingPartsFileSink() override { ReplacingPartsFileSink::Release(); }
+
+  int Open(const std::string& path) override;
+  const std::string& WrittenPath() const override { return temporary_; }
+  bool Replaces() const override { return true; }
+  int Commit(std::string& reason) override;
+  bool Discard() override;
+  void Release() override;
+
+ private:
+  std::string temporary_;  // empty when nothing waits
+  OvFileLock fileLock_;
+};
+
+// Keeps the bytes of the parts file in memory; writes nothing anywhere.
+class MemoryPartsSink : public PartsSink {
+ public:
+  int Open(const std::string& path) override;
+  bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
+  std::string WriteError() const override { return "a write fell short"; }
+  void Close() override {}
+
+  // The full path the parts file would have, and its bytes.
+  const std::string& Path() const { return path_; }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  void Store(int64_t position, const uint8_t* bytes, size_t count);
+
+  std::string path_;
+  std::string bytes_;
+};
 
 }  // namespace partsc

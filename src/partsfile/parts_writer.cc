@@ -17,13 +17,6 @@ namespace partsc {
 
 namespace {
 
-// Writes to the parts file; what the reader kept of it is stale from then on.
-bool WriteAll(PartsFile& parts, const void* bytes, size_t count) {
-  parts.ForgetRead();
-  const int asked = static_cast<int>(count);
-  return parts.file.Write(bytes, asked) == asked;
-}
-
 // The bytes of the member list of the current table entries, end record
 // included: sized first, zero-filled, then written record by record. `out`
 // keeps its room from list to list.
@@ -88,63 +81,47 @@ void SortSizeRecords(PartsFileState& state, int count) {
 
 }  // namespace
 
-int WriteHeader(PartsFile& parts, const PartsFileState& state) {
-  if (!parts.file.IsOpen()) {
-    return kPartsNotOpen;
-  }
+int PartsWriter::WriteHeader(const PartsFileState& state) {
   uint8_t bytes[kHeaderSize];
   EncodeHeader(state.header, bytes);
-  if (!SeekTo(parts, 0) || !WriteAll(parts, bytes, sizeof bytes)) {
-    return kPartsShortWrite;
-  }
-  return kPartsOk;
+  return sink_.WriteAt(0, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
 }
 
-int WriteApgList(PartsFile& parts, const PartsFileState& state) {
-  if (!parts.file.IsOpen()) {
-    return kPartsNotOpen;
-  }
+int PartsWriter::WriteApgList(const PartsFileState& state) {
   uint8_t bytes[kApgBlockSize];
   EncodeApgBlock(state.apgNames, bytes);
-  if (!SeekTo(parts, kApgOffset) || !WriteAll(parts, bytes, sizeof bytes)) {
+  if (!sink_.WriteAt(kApgOffset, bytes, sizeof bytes)) {
     return kPartsShortWrite;
   }
   if (state.header.apgCommentCount == 0) {
     return kPartsOk;
   }
   EncodeApgBlock(state.apgComments, bytes);
-  return WriteAll(parts, bytes, sizeof bytes) ? kPartsOk : kPartsShortWrite;
+  return sink_.WriteAt(kApgOffset + kApgBlockSize, bytes, sizeof bytes) ? kPartsOk
+                                                                        : kPartsShortWrite;
 }
 
-void BeginMemberLists(PartsFile& parts) {
-  parts.listStartPending = true;
+void PartsWriter::BeginMemberLists() {
+  listStartPending_ = true;
 }
 
-int WriteMemberList(PartsFile& parts, PartsFileState& state,
-                    std::optional<std::string_view> sizeName) {
-  if (parts.listStartPending) {
-    parts.listStartPending = false;
-    parts.memberWritePosition = MemberListsOffset(state.header);
-    if (!SeekTo(parts, parts.memberWritePosition)) {
-      return kPartsShortWrite;
-    }
+int PartsWriter::WriteMemberList(PartsFileState& state, std::optional<std::string_view> sizeName) {
+  if (listStartPending_) {
+    listStartPending_ = false;
+    memberWritePosition_ = MemberListsOffset(state.header);
   }
   if (sizeName.has_value()) {
-    TieSizeRecord(state, *sizeName, parts.memberWritePosition);
+    TieSizeRecord(state, *sizeName, memberWritePosition_);
   }
-  std::vector<uint8_t>& bytes = parts.memberListBytes;
-  BuildMemberList(state, bytes);
-  if (!WriteAll(parts, bytes.data(), bytes.size())) {
+  BuildMemberList(state, memberListBytes_);
+  if (!sink_.WriteAt(memberWritePosition_, memberListBytes_.data(), memberListBytes_.size())) {
     return kPartsShortWrite;
   }
-  parts.memberWritePosition += static_cast<int32_t>(bytes.size());
+  memberWritePosition_ += static_cast<int32_t>(memberListBytes_.size());
   return kPartsOk;
 }
 
-int WriteSizeList(PartsFile& parts, PartsFileState& state) {
-  if (!parts.file.IsOpen()) {
-    return kPartsNotOpen;
-  }
+int PartsWriter::WriteSizeList(PartsFileState& state) {
   const int count = std::clamp<int32_t>(state.header.sizeCount, 0, kMaxSizes);
   if (count == 0) {
     return kPartsOk;
@@ -158,11 +135,8 @@ int WriteSizeList(PartsFile& parts, PartsFileState& state) {
       EncodeSizeRecord(*record, bytes.data() + static_cast<size_t>(i) * kSizeRecordSize);
     }
   }
-  if (!SeekTo(parts, SizeListOffset(state.header)) ||
-      !WriteAll(parts, bytes.data(), bytes.size())) {
-    return kPartsShortWrite;
-  }
-  return kPartsOk;
+  return sink_.WriteAt(SizeListOffset(state.header), bytes.data(), bytes.size()) ? kPartsOk
+                                                                                 : kPartsShortWrite;
 }
 
 }  // namespace partsc

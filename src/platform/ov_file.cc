@@ -220,22 +220,6 @@ std::string OvClassDirectories::Of(std::string_view key) const {
   return index < 0 ? std::string() : directories_[static_cast<std::size_t>(index)];
 }
 
-std::string OvFile::MakeTempDirectory() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = base != nullptr && base[0] == '/' ? base : "/tmp";
-  pattern = Join(pattern, "partsc-XXXXXX");
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) == nullptr) {
-    return std::string();
-  }
-  return std::string(buffer.data());
-}
-
-int OvFile::RemoveDirectory(const std::string& path) {
-  return ::rmdir(path.c_str()) == 0 ? 0 : -1;
-}
-
 bool OvFile::ChangeDirectory(const std::string& directory, const std::string& path,
                              std::string& result, std::string& reason) {
   // chdir(2) refuses what it cannot enter for these reasons, in this order:

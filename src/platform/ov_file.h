@@ -87,11 +87,6 @@ class OvFile {
   // not "." or "..", and without "/".
   static bool IsPlainName(std::string_view name);
 
-  // Makes a new directory that only this user may enter, under TMPDIR (or
-  // /tmp), and answers its absolute path; empty when none could be made.
-  static std::string MakeTempDirectory();
-  // Removes an empty directory; 0 when it is gone.
-  static int RemoveDirectory(const std::string& path);
   // The directory `path` names, taken from `directory` when it is relative,
   // as changing into it would make it the current directory: absolute, with
   // every symbolic link resolved. False with the system's reason in `reason`

@@ -25,10 +25,9 @@ struct Compiler {
   // CompilePartsSource into the parts directory, the file written in place.
   int Compile(const std::string& inputPath, std::string& outputPath) {
     CompileContext context{console, diagnostics, *state, macros, viewDefined};
-    PartsOutput output{classes, parts, kOpenForWriting};
-    const int code = CompilePartsSource(context, output, inputPath, outputPath);
-    ReleasePartsFile(parts);
-    return code;
+    PartsFileSink sink;
+    PartsOutput output{classes, sink};
+    return CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
   }
 
   int List(const std::string& path, OvFileIO& runLog) {

@@ -1,0 +1,129 @@
+// The compile of the library: one source in memory, its diagnostics as
+// records.
+#include <partsc/partsc.h>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "compiler/compile_context.h"
+#include "compiler/compile_passes.h"
+#include "compiler/parts_line.h"
+#include "diagnostics/catalogue.h"
+#include "diagnostics/diagnostics.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_state.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file.h"
+
+namespace partsc::api {
+namespace {
+
+std::string SeverityWord(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    case Severity::kNote:
+      break;
+  }
+  return "note";
+}
+
+std::string ConsequenceWord(Consequence consequence) {
+  switch (consequence) {
+    case Consequence::kGoesOn:
+      return "goes-on";
+    case Consequence::kSourceStops:
+      return "source-stops";
+    case Consequence::kFileNotWritten:
+      return "file-not-written";
+    case Consequence::kRunStops:
+      break;
+  }
+  return "run-stops";
+}
+
+// Keeps every record as the library gives it.
+class Collector : public DiagnosticSink {
+ public:
+  explicit Collector(std::vector<Diagnostic>& out) : out_(out) {}
+
+  void Emit(const DiagnosticRecord& record) override {
+    const CatalogueEntry& entry = CatalogueOf(record.id);
+    Diagnostic d;
+    d.name = std::string(entry.name);
+    d.severity = SeverityWord(record.severity);
+    d.label = std::string(SeverityLabel(record.severity));
+    d.consequence = ConsequenceWord(entry.consequence);
+    d.message = record.message;
+    d.file = record.file;
+    d.line = record.line;
+    d.column = record.column;
+    d.logLine = record.logLine;
+    d.extra = record.extra;
+    d.reason = record.reason;
+    out_.push_back(std::move(d));
+  }
+
+ private:
+  std::vector<Diagnostic>& out_;
+};
+
+// The directory part of a path; "." for a path without "/".
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+CompileResult Compile(const std::string& path, std::optional<std::string_view> text,
+                      const CompileOptions& options) {
+  CompileResult result;
+  OvConsole console(OvConsole::InMemory{});
+  console.SetQuiet(true);
+  Diagnostics diagnostics(console, std::string());
+  for (const std::string& warning : options.warnings) {
+    if (!diagnostics.ApplyWarningOption(warning)) {
+      throw std::invalid_argument("unknown warning option '-W" + warning + "'");
+    }
+  }
+  diagnostics.AddSink(std::make_unique<Collector>(result.diagnostics));
+  diagnostics.OpenErrorLogInMemory(path);
+
+  const auto state = std::make_unique<PartsFileState>();
+  MacroTable macros;
+  ViewDefinedFlags viewDefined{};
+  CompileContext context{console, diagnostics, *state, macros, viewDefined};
+  OvClassDirectories classes;
+  classes.Set(kClassParts,
+              options.partsDirectory.empty() ? DirectoryOf(path) : options.partsDirectory);
+  MemoryPartsSink sink;
+  PartsOutput output{classes, sink};
+  result.code = CompilePartsSource(context, LineSource{path, text}, output, result.partsPath);
+  if (result.code == 0) {
+    result.bytes = sink.Bytes();
+  }
+  result.errorLog = diagnostics.ErrorLogText();
+  diagnostics.CloseErrorLog();
+  diagnostics.FinishSinks();
+  return result;
+}
+
+}  // namespace
+
+CompileResult CompileText(std::string_view text, const std::string& path,
+                          const CompileOptions& options) {
+  return Compile(path, text, options);
+}
+
+CompileResult CompileFile(const std::string& path, const CompileOptions& options) {
+  return Compile(path, std::nullopt, options);
+}
+
+}  // namespace partsc::api
