@@ -14,10 +14,11 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   OvFileIO& out = run.console.Out();
   int status = kExitOk;
   for (const std::string& file : files) {
-    const int code = ListPartsFile(run.diagnostics, *run.state, run.parts, file, out);
+    const ListResult listed =
+        ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file));
     out.Fflush();
-    if (code != 0) {
-      Complain(run.console, file + ": " + UnreadableReason(code, LastReadResult()));
+    if (listed.code != 0) {
+      Complain(run.console, file + ": " + UnreadableReason(listed));
       status = kExitFailed;
     }
   }
