@@ -153,7 +153,8 @@ struct PartsSize {
 };
 
 // A member list that no size record points to, where it stands: a compile of
-// more than 2048 sizes writes the lists of the sizes past the 2048th.
+// more than 2048 sizes writes the lists of the sizes past the 2048th, and a
+// compile that stopped part way leaves its size records unwritten.
 struct UnlistedList {
   uint32_t offset = 0;
   MemberList members;
@@ -175,9 +176,8 @@ enum class PartsPart {
 // How far the reading got: kWhole, or the first part that could not be read,
 // why and where. A part that fails ends the reading, with two exceptions: a
 // file without any APG name (kReadNoApgName) is refused but read on, and a
-// size's member list that cannot be read keeps no other size's list from
-// being read (each size has its membersResult); the lists no record points
-// to are then not looked for.
+// size's member list that cannot be read keeps nothing after it from being
+// read (each size has its membersResult).
 struct PartsRead {
   PartsPart part = PartsPart::kWhole;
   int result = 0;      // a read result; 0 for kWhole

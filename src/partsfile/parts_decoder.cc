@@ -257,19 +257,17 @@ class Decoding {
               : ReadMemberList(file_, size.record.memberOffset, room, size.members, end);
       if (size.membersResult != 0) {
         Fail(current_, size.membersResult, end, static_cast<int>(i), true);
-        membersMissing_ = true;
       }
     }
   }
 
   // Walks the member-list area from its start, list by list, to the end of
-  // the file: the lists the header and the size records point to are passed
-  // over, and a list in the bytes between them is read where it stands.
+  // the file: the lists the header and the size records point to (and that
+  // could be read) are passed over, and a list in the bytes between them is
+  // read where it stands. A compile that stopped part way leaves its size
+  // records unwritten, and every list of a size among these.
   void ReadUnlistedLists() {
     current_ = PartsPart::kMemberArea;
-    if (membersMissing_) {
-      return;  // the lists the records point to are not all known
-    }
     struct Span {
       int64_t offset;
       int64_t length;
@@ -279,7 +277,9 @@ class Decoding {
       known.push_back({model_.header.commonOffset, MemberListBytes(*model_.common)});
     }
     for (const PartsSize& size : model_.sizes) {
-      known.push_back({size.record.memberOffset, MemberListBytes(size.members)});
+      if (size.membersResult == 0) {
+        known.push_back({size.record.memberOffset, MemberListBytes(size.members)});
+      }
     }
     std::stable_sort(known.begin(), known.end(),
                      [](const Span& a, const Span& b) { return a.offset < b.offset; });
@@ -316,7 +316,6 @@ class Decoding {
   PartsModel& model_;
   PartsPart current_ = PartsPart::kHeader;
   bool stopped_ = false;
-  bool membersMissing_ = false;
 };
 
 }  // namespace

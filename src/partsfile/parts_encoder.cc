@@ -71,6 +71,35 @@ std::string ListLayoutProblem(const PartsModel& model) {
   return {};
 }
 
+void PlaceMemberLists(PartsModel& model) {
+  struct Slot {
+    int64_t offset;
+    const MemberList* list;
+    uint32_t* place;
+  };
+  std::vector<Slot> slots;
+  uint32_t commonOffset = 0;
+  if (model.common) {
+    slots.push_back({model.header.commonOffset, &*model.common, &commonOffset});
+  }
+  for (PartsSize& size : model.sizes) {
+    slots.push_back({size.record.memberOffset, &size.members, &size.record.memberOffset});
+  }
+  for (UnlistedList& list : model.unlisted) {
+    slots.push_back({list.offset, &list.members, &list.offset});
+  }
+  std::stable_sort(slots.begin(), slots.end(),
+                   [](const Slot& a, const Slot& b) { return a.offset < b.offset; });
+  int64_t position = AreaStart(model);
+  for (const Slot& slot : slots) {
+    *slot.place = static_cast<uint32_t>(position);
+    position += MemberListBytes(*slot.list);
+  }
+  if (model.common) {
+    model.header.commonOffset = static_cast<int32_t>(commonOffset);
+  }
+}
+
 bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
   bytes.clear();
   if (!ListLayoutProblem(model).empty()) {

@@ -15,6 +15,14 @@ namespace partsc {
 // is 0) and every unlisted list at its offset.
 std::string ListLayoutProblem(const PartsModel& model);
 
+// Lays the member lists end to end from the start of the member-list area,
+// in the order they stand in now (by offset; among equal offsets the common
+// list, then the sizes' lists in record order, then the unlisted ones), and
+// sets header.commonOffset, every memberOffset and every unlisted offset to
+// match; a size gets a list even where its memberOffset was 0. After an
+// entry has been added, removed or changed, the model encodes again.
+void PlaceMemberLists(PartsModel& model);
+
 // The bytes of the parts file of `model`, byte for byte what the writer
 // writes for the same records: the header, the APG names, the APG comments
 // when header.apgCommentCount is not 0, the size records in their order, and
