@@ -91,12 +91,12 @@ int WriteFullFile(PartsFileState& state, const std::string& path, int sortMode) 
 }
 
 int ReadFullFile(const std::string& path) {
-  std::string bytes;
+  PartsFileBytes bytes;
   int result = ReadPartsFileBytes(path, bytes);
   if (result != 0) {
     return result;
   }
-  const PartsModel model = DecodePartsFile(bytes);
+  const PartsModel model = DecodePartsFile(bytes.View());
   result = model.read.result;
   for (size_t i = 0; result == 0 && i < model.sizes.size(); ++i) {
     const int slot = FindSizeRecord(model, model.sizes[i].record.name.View());

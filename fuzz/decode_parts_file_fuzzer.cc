@@ -1,6 +1,7 @@
 // Any bytes as a parts file, decoded in memory: the model keeps its limits,
 // a model read whole that encodes gives the same model back from its bytes,
-// and its listing stops at the part where reading stopped.
+// its listing stops at the part where reading stopped, and the listing made
+// a list at a time from the bytes is the same.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -84,5 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int expected = ListCodeOf(model.read.part);
   Require(expected < 0 || (listed.code == expected && listed.readResult == model.read.result),
           "the listing stops at the part where reading stopped");
+  OvFileIO byLists;
+  byLists.FopenMemory();
+  const ListResult streamed = ListFileBytes(diagnostics, bytes, "/parts/fuzz.prt", byLists);
+  Require(streamed.code == listed.code && streamed.readResult == listed.readResult &&
+              byLists.MemoryText() == runLog.MemoryText(),
+          "listing the bytes a list at a time gives the listing of the model");
   return 0;
 }

@@ -9,6 +9,8 @@
 #include "decompiler/source_writer.h"
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
+#include "partsfile/parts_decoder.h"
+#include "partsfile/parts_file.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 
@@ -19,10 +21,13 @@ namespace {
 // Reads the file and lists it nowhere: the listing only tells whether the
 // file reads back.
 ListResult ReadBack(const std::string& path, Recovery& recovery) {
-  const ListResult read = ReadListedFile(path, recovery.bytes, recovery.model);
+  PartsFileBytes bytes;
+  const ListResult read = ReadListedFile(path, bytes);
   if (read.code != 0) {
     return read;
   }
+  recovery.bytes = bytes.View();
+  recovery.model = DecodePartsFile(recovery.bytes);
   OvFileIO nowhere;
   OvConsole console(OvConsole::InMemory{});
   Diagnostics diagnostics(console, std::string());

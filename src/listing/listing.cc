@@ -21,10 +21,36 @@ namespace partsc {
 
 namespace {
 
+// Where the listing takes each size's member list from: the model, or the
+// bytes of the file, read one list at a time into the same entries.
+class SizeMembers {
+ public:
+  explicit SizeMembers(const PartsModel& model) : model_(model) {}
+  SizeMembers(const PartsModel& outline, std::string_view bytes)
+      : model_(outline), bytes_(bytes), fromBytes_(true) {}
+
+  // The member list of the size in `slot` and the result of reading it.
+  int Read(size_t slot, const MemberList*& members) {
+    if (!fromBytes_) {
+      members = &model_.sizes[slot].members;
+      return model_.sizes[slot].membersResult;
+    }
+    members = &scratch_;
+    return DecodeSizeMembers(bytes_, model_, slot, scratch_);
+  }
+
+ private:
+  const PartsModel& model_;
+  std::string_view bytes_;
+  bool fromBytes_ = false;
+  MemberList scratch_;
+};
+
 // What one listing works on.
 struct Listing {
   Diagnostics& diagnostics;
   const PartsModel& model;
+  SizeMembers& members;
   OvFileIO& runLog;
 };
 
@@ -133,12 +159,13 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   if (slot < 0) {
     return Failed(kListSizeMembers, kReadSizeNotFound);
   }
-  const PartsSize& found = l.model.sizes[static_cast<size_t>(slot)];
-  if (found.membersResult != 0) {
-    return ReadFailed(l, found.membersResult, kListSizeMembers);
+  const MemberList* found = nullptr;
+  const int result = l.members.Read(static_cast<size_t>(slot), found);
+  if (result != 0) {
+    return ReadFailed(l, result, kListSizeMembers);
   }
-  ListMembers(runLog, found.members, kSpecLines);
-  ListMembers(runLog, found.members, kParamLines);
+  ListMembers(runLog, *found, kSpecLines);
+  ListMembers(runLog, *found, kParamLines);
   return {};
 }
 
@@ -317,7 +344,7 @@ void ListParamEntries(const std::vector<ParamEntry>& params, OvFileIO& runLog) {
 
 }  // namespace
 
-ListResult ReadListedFile(const std::string& readPath, std::string& bytes, PartsModel& model) {
+ListResult ReadListedFile(const std::string& readPath, PartsFileBytes& bytes) {
   const int read = ReadPartsFileBytes(readPath, bytes);
   if (read == kPartsNoFile || read == kPartsOpenFailed) {
     return Failed(kListOpen, read);
@@ -325,25 +352,32 @@ ListResult ReadListedFile(const std::string& readPath, std::string& bytes, Parts
   if (read != kPartsOk) {
     return Failed(kListHeader, read);
   }
-  model = DecodePartsFile(bytes);
   return {};
 }
 
 ListResult ListOpenFile(Diagnostics& diagnostics, const PartsModel& model, const std::string& path,
                         OvFileIO& runLog) {
-  Listing listing{diagnostics, model, runLog};
+  SizeMembers members(model);
+  Listing listing{diagnostics, model, members, runLog};
+  return ListModel(listing, path);
+}
+
+ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const std::string& path,
+                         OvFileIO& runLog) {
+  const PartsModel outline = DecodePartsOutline(bytes);
+  SizeMembers members(outline, bytes);
+  Listing listing{diagnostics, outline, members, runLog};
   return ListModel(listing, path);
 }
 
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
                          const std::string& readPath) {
-  std::string bytes;
-  PartsModel model;
-  const ListResult read = ReadListedFile(readPath.empty() ? path : readPath, bytes, model);
+  PartsFileBytes bytes;
+  const ListResult read = ReadListedFile(readPath.empty() ? path : readPath, bytes);
   if (read.code != 0) {
     return read;
   }
-  return ListOpenFile(diagnostics, model, path, runLog);
+  return ListFileBytes(diagnostics, bytes.View(), path, runLog);
 }
 
 void ListMembers(OvFileIO& runLog, const MemberList& list, int kind) {

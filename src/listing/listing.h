@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "partsfile/parts_file.h"
+
 namespace partsc {
 
 class Diagnostics;
@@ -29,10 +31,10 @@ struct ListResult {
   int readResult = 0;
 };
 
-// Reads the parts file at `readPath` whole, in one read, into `bytes` and
-// decodes it into `model`. A file that cannot be opened fails as the
-// listing's first step; one that cannot be read as its header.
-ListResult ReadListedFile(const std::string& readPath, std::string& bytes, PartsModel& model);
+// Reads the parts file at `readPath` whole, in one read, into `bytes`. A
+// file that cannot be opened fails as the listing's first step; one that
+// cannot be read as its header.
+ListResult ReadListedFile(const std::string& readPath, PartsFileBytes& bytes);
 
 // Writes the listing of `model`, the parts file at `path`, into the run log,
 // step by step, and stops at the first step whose part of the file could
@@ -41,8 +43,15 @@ ListResult ReadListedFile(const std::string& readPath, std::string& bytes, Parts
 ListResult ListOpenFile(Diagnostics& diagnostics, const PartsModel& model, const std::string& path,
                         OvFileIO& runLog);
 
-// ReadListedFile, then ListOpenFile: the file is read from `readPath` when it
-// is given (a new parts file not yet in place), else from `path`.
+// ListOpenFile on the model of `bytes`, the parts file at `path`, with the
+// same text and result; but each size's member list is decoded when the
+// listing comes to it, into the entries of the one before, so that the
+// listing holds the bytes and one list, not the model of every list.
+ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const std::string& path,
+                         OvFileIO& runLog);
+
+// ReadListedFile, then ListFileBytes: the file is read from `readPath` when
+// it is given (a new parts file not yet in place), else from `path`.
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
                          const std::string& readPath = {});
 

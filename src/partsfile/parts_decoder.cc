@@ -55,11 +55,51 @@ struct Room {
   size_t params = kMaxParamEntries;
 };
 
-// Reads the member list at `position` into `list` until its end record.
-// Answers 0 with `end` just past the end record, or the failure with `end`
-// at the record that failed.
+// Counts the spec and param records of the list at `position`, as far as
+// its heads can be read, so that the entries take their room at once.
+void ReserveEntries(const FileBytes& file, int64_t position, Room room, MemberList& list) {
+  size_t specs = 0;
+  size_t params = 0;
+  std::string_view head;
+  while (specs <= room.specs && params <= room.params &&
+         file.View(position, kMemberHeadSize, head)) {
+    const auto kind = static_cast<uint8_t>(head[0]);
+    if (kind == kKindSpec || kind == kKindSpecRecord) {
+      ++specs;
+      position += kMemberHeadSize + static_cast<uint8_t>(head[2]);
+    } else if (kind == kKindParam) {
+      ++params;
+      position += kMemberHeadSize + static_cast<uint8_t>(head[2]) + static_cast<uint8_t>(head[4]);
+    } else {
+      break;
+    }
+  }
+  list.specs.reserve(std::min(specs, room.specs));
+  list.params.reserve(std::min(params, room.params));
+}
+
+// The next entry of a list being read: one the list held before, whose
+// texts keep their room, or a new one.
+template <class T>
+T& NextEntry(std::vector<T>& entries, size_t& used) {
+  if (used == entries.size()) {
+    entries.emplace_back();
+  }
+  return entries[used++];
+}
+
+// The entries of a list read so far.
+struct Used {
+  size_t specs = 0;
+  size_t params = 0;
+};
+
+// Reads the member list at `position` into `list` until its end record,
+// over the entries the list held before. Answers 0 with `end` just past the
+// end record, or the failure with `end` at the record that failed.
 int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, MemberList& list,
-                      int64_t& end) {
+                      Used& used, int64_t& end) {
+  ReserveEntries(file, position, room, list);
   for (end = position;; end += kMemberHeadSize) {
     std::string_view headBytes;
     if (!file.View(end, kMemberHeadSize, headBytes)) {
@@ -79,8 +119,7 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
     if (!file.View(end + kMemberHeadSize, member.bodyLength, body)) {
       return kReadShort;
     }
-    const bool full =
-        member.IsSpec() ? list.specs.size() >= room.specs : list.params.size() >= room.params;
+    const bool full = member.IsSpec() ? used.specs >= room.specs : used.params >= room.params;
     if (full) {
       return kTableFull;
     }
@@ -88,31 +127,39 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
       return kNoMemory;
     }
     if (member.IsSpec()) {
-      list.specs.push_back({static_cast<uint16_t>(member.number),
-                            static_cast<uint16_t>(member.invertedFlag),
-                            static_cast<uint16_t>(member.record), std::string(body)});
+      SpecEntry& spec = NextEntry(list.specs, used.specs);
+      spec.number = static_cast<uint16_t>(member.number);
+      spec.invertedFlag = static_cast<uint16_t>(member.invertedFlag);
       // A record byte of 0 under kind 3 is a record of 256 (or 512, ...):
       // the kind tells it from a spec without a record.
-      if (member.kind == kKindSpecRecord && member.record == 0) {
-        list.specs.back().record = 256;
-      }
+      const bool wholeRecord = member.kind == kKindSpecRecord && member.record == 0;
+      spec.record = static_cast<uint16_t>(wholeRecord ? 256 : member.record);
+      spec.name.assign(body);
     } else {
       const auto commentLength = static_cast<size_t>(member.commentLength);
-      list.params.push_back({std::string(member.name), static_cast<int16_t>(member.pairCode),
-                             std::string(body.substr(commentLength)),
-                             std::string(body.substr(0, commentLength))});
+      ParamEntry& param = NextEntry(list.params, used.params);
+      param.name.assign(member.name);
+      param.pairCode = static_cast<int16_t>(member.pairCode);
+      param.text.assign(body.substr(commentLength));
+      param.comment.assign(body.substr(0, commentLength));
     }
     end += member.bodyLength;
   }
 }
 
+// ReadMemberRecords, with the entries the list held before and were not
+// read over dropped.
 int ReadMemberList(const FileBytes& file, int64_t position, Room room, MemberList& list,
                    int64_t& end) {
+  Used used;
+  int result = kNoMemory;
   try {
-    return ReadMemberRecords(file, position, room, list, end);
+    result = ReadMemberRecords(file, position, room, list, used, end);
   } catch (const std::bad_alloc&) {
-    return kNoMemory;
   }
+  list.specs.resize(used.specs);
+  list.params.resize(used.params);
+  return result;
 }
 
 // The room a size's list has after the common entries.
@@ -128,7 +175,9 @@ Room RoomAfter(const std::optional<MemberList>& common) {
 // The reading of one file into its model, part by part.
 class Decoding {
  public:
-  Decoding(std::string_view bytes, PartsModel& model) : file_(bytes), model_(model) {}
+  // With `lists`, the sizes' lists and the lists no record points to too.
+  Decoding(std::string_view bytes, PartsModel& model, bool lists)
+      : file_(bytes), model_(model), lists_(lists) {}
 
   void Run() {
     // A part that fails ends the reading, but for the exceptions Fail is
@@ -137,6 +186,9 @@ class Decoding {
     for (const auto step :
          {&Decoding::ReadHeader, &Decoding::ReadApgList, &Decoding::ReadSizeList,
           &Decoding::ReadCommonList, &Decoding::ReadSizeMembers, &Decoding::ReadUnlistedLists}) {
+      if (!lists_ && step == &Decoding::ReadSizeMembers) {
+        return;
+      }
       try {
         (this->*step)();
       } catch (const std::bad_alloc&) {
@@ -240,7 +292,9 @@ class Decoding {
     const int result = ReadMemberList(file_, model_.header.commonOffset, {}, *model_.common, end);
     if (result != 0) {
       Fail(current_, result, end);
+      return;
     }
+    known_.push_back({model_.header.commonOffset, end - model_.header.commonOffset});
   }
 
   // Each size's list is read on its own: one that fails keeps no other from
@@ -257,7 +311,9 @@ class Decoding {
               : ReadMemberList(file_, size.record.memberOffset, room, size.members, end);
       if (size.membersResult != 0) {
         Fail(current_, size.membersResult, end, static_cast<int>(i), true);
+        continue;
       }
+      known_.push_back({size.record.memberOffset, end - size.record.memberOffset});
     }
   }
 
@@ -268,24 +324,11 @@ class Decoding {
   // records unwritten, and every list of a size among these.
   void ReadUnlistedLists() {
     current_ = PartsPart::kMemberArea;
-    struct Span {
-      int64_t offset;
-      int64_t length;
-    };
-    std::vector<Span> known;
-    if (model_.common) {
-      known.push_back({model_.header.commonOffset, MemberListBytes(*model_.common)});
-    }
-    for (const PartsSize& size : model_.sizes) {
-      if (size.membersResult == 0) {
-        known.push_back({size.record.memberOffset, MemberListBytes(size.members)});
-      }
-    }
-    std::stable_sort(known.begin(), known.end(),
+    std::stable_sort(known_.begin(), known_.end(),
                      [](const Span& a, const Span& b) { return a.offset < b.offset; });
     int64_t position = SizeListOffset(model_.header) +
                        int64_t{kSizeRecordSize} * static_cast<int64_t>(model_.sizes.size());
-    for (const Span& span : known) {
+    for (const Span& span : known_) {
       if (!ReadListsUntil(position, span.offset)) {
         return;
       }
@@ -312,8 +355,16 @@ class Decoding {
     return true;
   }
 
+  // A member list that was read: where it starts and the bytes it took.
+  struct Span {
+    int64_t offset;
+    int64_t length;
+  };
+
   FileBytes file_;
   PartsModel& model_;
+  bool lists_;
+  std::vector<Span> known_;
   PartsPart current_ = PartsPart::kHeader;
   bool stopped_ = false;
 };
@@ -322,8 +373,25 @@ class Decoding {
 
 PartsModel DecodePartsFile(std::string_view bytes) {
   PartsModel model;
-  Decoding(bytes, model).Run();
+  Decoding(bytes, model, true).Run();
   return model;
+}
+
+PartsModel DecodePartsOutline(std::string_view bytes) {
+  PartsModel model;
+  Decoding(bytes, model, false).Run();
+  return model;
+}
+
+int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                      MemberList& members) {
+  const uint32_t offset = outline.sizes.at(slot).record.memberOffset;
+  if (offset == 0) {
+    members = {};
+    return kReadSizeNotFound;
+  }
+  int64_t end = 0;
+  return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), members, end);
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {

@@ -4,6 +4,7 @@
 
 #include <partsc/model.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -19,6 +20,19 @@ namespace partsc {
 // entries, those of the common list included. Each size record and each
 // entry counts as one allocation for the test seam.
 PartsModel DecodePartsFile(std::string_view bytes);
+
+// The model without the sizes' member lists, for a reader that takes one at
+// a time: the header, the views, the size records (each with empty members
+// and a membersResult of 0), and the common list; `read` tells how far these
+// parts were read. No list no record points to is looked for.
+PartsModel DecodePartsOutline(std::string_view bytes);
+
+// Reads the member list of size `slot` of `outline` from `bytes` into
+// `members`, over the entries it holds (their texts keep their room), as
+// DecodePartsFile reads it: 0 or the read result, `members` then holding
+// the entries read before the failure.
+int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                      MemberList& members);
 
 // The slot in `model.sizes` of the size record of that name, as the reader
 // finds it: a binary search over the records of sort modes 0 and 1, which

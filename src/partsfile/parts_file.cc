@@ -74,8 +74,8 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
 
 }  // namespace
 
-int ReadPartsFileBytes(const std::string& path, std::string& bytes) {
-  bytes.clear();
+int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
+  bytes = {};
   if (OvFile::Access(path, kAccessExists) != 0) {
     return kPartsNoFile;
   }
@@ -91,7 +91,7 @@ int ReadPartsFileBytes(const std::string& path, std::string& bytes) {
     return kNoMemory;
   }
   try {
-    bytes.resize(static_cast<size_t>(length));
+    bytes.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(length));
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
@@ -99,12 +99,13 @@ int ReadPartsFileBytes(const std::string& path, std::string& bytes) {
   constexpr int64_t kLargestRead = int64_t{1} << 30;
   for (int64_t done = 0; done < length;) {
     const auto count = static_cast<int>(std::min(length - done, kLargestRead));
-    if (file.Read(bytes.data() + done, count) != count) {
-      bytes.clear();
+    if (file.Read(bytes.data.get() + done, count) != count) {
+      bytes = {};
       return kReadShort;
     }
     done += count;
   }
+  bytes.size = static_cast<size_t>(length);
   return kPartsOk;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/ov_file.h"
@@ -12,11 +13,18 @@
 
 namespace partsc {
 
+// The bytes of a parts file read whole, in room that was not cleared first.
+struct PartsFileBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  std::string_view View() const { return {data.get(), size}; }
+};
+
 // Reads the whole parts file at `path` (a full path) into `bytes`, in one
 // read: kPartsOk, kPartsNoFile, kPartsOpenFailed, kReadShort when the read
 // falls short, or kNoMemory when there is no room for the bytes (`bytes` is
 // then empty).
-int ReadPartsFileBytes(const std::string& path, std::string& bytes);
+int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
 // Where the writer puts the bytes of one parts file.
 class PartsSink {
