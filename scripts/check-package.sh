@@ -31,6 +31,9 @@ check_contents() {
 }
 check_contents "$deb" tests/packaging/deb_contents.txt
 check_contents "$devdeb" tests/packaging/dev_deb_contents.txt
+# The completion needs bash-completion, which apt then brings by default.
+dpkg-deb -f "$deb" Recommends | grep -qw bash-completion ||
+  { echo "check-package: the package does not recommend bash-completion" >&2; exit 1; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
