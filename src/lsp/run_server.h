@@ -1,0 +1,16 @@
+// partsc --lsp: the language server on standard input and output.
+#pragma once
+
+#include "lsp/server.h"
+
+namespace partsc {
+class OvPipe;
+}
+
+namespace partsc::lsp {
+
+// Serves one client on `pipe` until it sends exit or closes its end; answers
+// the exit status: 0 after shutdown and exit, 1 otherwise.
+int RunLanguageServer(OvPipe& pipe, ServerOptions options);
+
+}  // namespace partsc::lsp
