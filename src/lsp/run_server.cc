@@ -42,6 +42,17 @@ class PipeOutbox : public Outbox {
 
 }  // namespace
 
+void Deliver(MessageReader& reader, Server& server) {
+  Frame frame;
+  while (!server.Exited() && reader.Next(frame)) {
+    if (frame.isMessage) {
+      server.Handle(frame.text);
+    } else {
+      server.HandleFramingError(frame.text);
+    }
+  }
+}
+
 int RunLanguageServer(OvPipe& pipe, ServerOptions options) {
   PipeOutbox outbox(pipe);
   Server server(outbox, std::move(options));
@@ -55,14 +66,7 @@ int RunLanguageServer(OvPipe& pipe, ServerOptions options) {
       break;
     }
     reader.Feed(bytes);
-    Frame frame;
-    while (!server.Exited() && reader.Next(frame)) {
-      if (frame.isMessage) {
-        server.Handle(frame.text);
-      } else {
-        server.HandleFramingError(frame.text);
-      }
-    }
+    Deliver(reader, server);
     const auto now = std::chrono::steady_clock::now();
     if (now - lastCheck >= kSettingsInterval) {
       lastCheck = now;
