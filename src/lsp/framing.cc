@@ -133,41 +133,48 @@ bool MessageReader::Next(Frame& frame) {
 }
 
 // Bytes where a header should begin but none does: dropped up to the next
-// "Content-", reported once (blank lines alone are dropped without a word).
-// True when a problem was set in `frame`.
-bool MessageReader::SkipGarbage(Frame& frame) {
+// "Content-" (or a tail that may become one).
+void MessageReader::SkipGarbage() {
   const std::string_view pending = Pending();
   size_t next = FindHeaderStart(pending, 0);
   if (next == std::string_view::npos) {
-    // Keep a tail that may be the beginning of "Content-".
     const size_t keep = std::min(pending.size(), kHeaderStart.size() - 1);
     next = pending.size() - keep;
     while (next < pending.size() && !CouldStartHeader(pending.substr(next))) {
       ++next;
     }
   }
-  const std::string_view dropped = pending.substr(0, next);
+  skipped_ += next;
+  skippedText_ = skippedText_ || !IsWhitespace(pending.substr(0, next));
   Consume(next);
-  if (IsWhitespace(dropped)) {
-    return false;
+}
+
+// Once the next header begins: what was dropped before it, reported once
+// (blank lines alone are dropped without a word). True when a problem was set.
+bool MessageReader::ReportSkipped(Frame& frame) {
+  const bool report = skippedText_;
+  if (report) {
+    frame.isMessage = false;
+    frame.text =
+        "bytes that are not a message header were skipped (" + std::to_string(skipped_) + " bytes)";
   }
-  frame.isMessage = false;
-  frame.text = "bytes that are not a message header were skipped (" +
-               std::to_string(dropped.size()) + " bytes)";
-  return true;
+  skipped_ = 0;
+  skippedText_ = false;
+  return report;
 }
 
 bool MessageReader::NextHeader(Frame& frame) {
   std::string_view pending = Pending();
   const size_t headerLength = std::min(pending.size(), kHeaderStart.size());
   if (!EqualsIgnoringCase(pending.substr(0, headerLength), kHeaderStart.substr(0, headerLength))) {
-    if (SkipGarbage(frame)) {
-      return true;
-    }
+    SkipGarbage();
     pending = Pending();
   }
   if (pending.size() < kHeaderStart.size()) {
     return false;
+  }
+  if (ReportSkipped(frame)) {
+    return true;
   }
   size_t blockLength = 0;
   const size_t end = HeaderEnd(pending, blockLength);

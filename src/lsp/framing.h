@@ -41,14 +41,17 @@ class MessageReader {
   std::string_view Pending() const { return std::string_view(buffer_).substr(start_); }
   void Consume(size_t count);
   bool NextHeader(Frame& frame);
-  bool SkipGarbage(Frame& frame);
+  void SkipGarbage();
+  bool ReportSkipped(Frame& frame);
   bool ParseHeader(std::string_view block, Frame& frame);
 
   size_t maxBody_;
   std::string buffer_;
   size_t start_ = 0;  // the first byte of buffer_ not yet taken
   State state_ = State::kHeader;
-  size_t remaining_ = 0;  // the body's length (kBody), or what is left to skip (kSkip)
+  size_t remaining_ = 0;      // the body's length (kBody), or what is left to skip (kSkip)
+  size_t skipped_ = 0;        // bytes dropped before the next header, not reported yet
+  bool skippedText_ = false;  // some of them were more than blanks and line ends
 };
 
 // `body` with its header: "Content-Length: N\r\n\r\n" and the body.
