@@ -23,7 +23,7 @@ _partsc() {
                  --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain
                  --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
-                  long-line carriage-return parts-name parts-file-twice size-dropped"
+                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
   COMPREPLY=()
 
   case $prev in

@@ -43,6 +43,13 @@ bool WriteFailureReported(OvConsole& console, const std::string& name, const std
   return true;
 }
 
+// Hands what standard output holds to the system and names a failure to
+// write it, as GNU programs do. True when there was one.
+bool StandardOutputFailed(OvConsole& console) {
+  console.Out().Fflush();
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
+}
+
 // Asks for the control file name at the console. False when standard input
 // ended before a name could be read.
 bool ReadControlName(OvConsole& console, std::string& name) {
@@ -50,11 +57,15 @@ bool ReadControlName(OvConsole& console, std::string& name) {
   return console.In().Fgets(name, kConsoleBuffer);
 }
 
-// What the walk of a control file keeps from one input to the next.
+// What the walk of a control file keeps from one input to the next, and
+// what it found.
 struct Walk {
   RunContext& run;
   OvFileIO& runLog;
   std::set<std::string> written;  // the parts files of this run
+  int named = 0;                  // inputs the control file named
+  int compiled = 0;               // inputs that compiled and listed
+  bool anyFailed = false;         // an input failed, or its parts file was not put in place
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -139,11 +150,9 @@ bool ProcessInput(const std::string& line, Walk& walk) {
   return done;
 }
 
-// Walks the control file; true when any input failed.
-bool WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                     OvFileIO& runLog) {
-  bool anyFailed = false;
-  Walk walk{run, runLog, {}};
+// Walks the control file, input by input, into `walk`.
+void WalkControlFile(Walk& walk, const std::string& controlPath, OvFileIO& control) {
+  RunContext& run = walk.run;
   Diagnostics& diagnostics = run.diagnostics;
   LinePieces pieces;
   bool carriageReturnSeen = false;
@@ -159,12 +168,31 @@ bool WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
     if (line.empty() || line.front() == '/') {
       continue;
     }
-    if (!ProcessInput(line, walk)) {
-      anyFailed = true;
+    ++walk.named;
+    if (ProcessInput(line, walk)) {
+      ++walk.compiled;
+    } else {
+      walk.anyFailed = true;
     }
     dbgflush(run.console);
   }
-  return anyFailed;
+  if (walk.named == 0) {
+    diagnostics.SetReportFile(controlPath);
+    diagnostics.ReportWarning(Warning::kEmptyControl,
+                              CatalogueOf(DiagnosticId::kEmptyControl).text);
+  }
+}
+
+// The exit status of a run that walked its control file to the end. With
+// --strict, and with -Werror (an error is never weaker than a warning), a
+// run fails when an input failed, when it compiled nothing, or when an
+// output could not be written; with -Werror also when it warned.
+int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) {
+  const Diagnostics& diagnostics = run.diagnostics;
+  const bool strict = run.session.Strict() || diagnostics.WarningsAreErrors();
+  const bool failed = walk.anyFailed || walk.compiled == 0 || outputFailed;
+  const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
+  return (strict && failed) || warned ? kExitFailed : kExitOk;
 }
 
 // The run of a control file: named with -c, or asked for at the prompt.
@@ -173,8 +201,7 @@ int CompileControlFile(RunContext& run) {
   Diagnostics& diagnostics = run.diagnostics;
   std::string name = session.ControlName();
   if (name.empty() && !ReadControlName(run.console, name)) {
-    const std::string line =
-        "\n" + session.ProgramName() + ": no control file name: standard input ended\n";
+    const std::string line = "\npartsc: no control file name: standard input ended\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
                                  "standard input ended");
     return kExitStop;
@@ -182,8 +209,7 @@ int CompileControlFile(RunContext& run) {
   // The name as typed or given with -c, without the line end and blanks.
   OvStringUtil::TrimRight(name);
   if (name.empty()) {
-    const std::string line =
-        session.ProgramName() + ": no control file name: the answer is empty\n";
+    const std::string line = "partsc: no control file name: the answer is empty\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
                                  "the answer is empty");
     return kExitStop;
@@ -191,9 +217,13 @@ int CompileControlFile(RunContext& run) {
   const std::string controlPath = run.classes.ToFullPath(kClassControl, name);
   dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   diagnostics.OpenErrorLog(controlPath);
-  // An error log that cannot be opened is not reported; one that was opened
-  // and could not be written is.
+  // An error log that cannot be opened is named at once; one that was opened
+  // and could not be written at the end.
   const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
+  if (!errorLogOpened) {
+    Complain(run.console,
+             ErrorLogName(controlPath) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+  }
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
@@ -211,17 +241,19 @@ int CompileControlFile(RunContext& run) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  bool anyFailed = WalkControlFile(run, controlPath, control, runLog);
+  Walk walk{run, runLog, {}};
+  WalkControlFile(walk, controlPath, control);
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
-  anyFailed |= WriteFailureReported(run.console, kRunLogName, runLog.ErrorText());
+  bool outputFailed = !errorLogOpened;
+  outputFailed |= WriteFailureReported(run.console, kRunLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    anyFailed |=
+    outputFailed |=
         WriteFailureReported(run.console, ErrorLogName(controlPath), diagnostics.ErrorLogFailure());
   }
-  const bool warningsFail = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
-  return (session.Strict() && anyFailed) || warningsFail ? kExitFailed : kExitOk;
+  outputFailed |= StandardOutputFailed(run.console);
+  return WalkedRunStatus(run, walk, outputFailed);
 }
 
 // The diagnostics options of the command line; false with `problem` set when
@@ -253,7 +285,7 @@ int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::stri
   const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
   const std::string shortName = program.substr(program.rfind('/') + 1);
   if (!problem.empty()) {
-    dbgprint(console, kConsoleFatal, "%s: %s\n", shortName.c_str(), problem.c_str());
+    Complain(console, problem);
   }
   dbgprint(console, kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
   dbgprint(console, kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
@@ -303,18 +335,23 @@ int RunActions(RunContext& run, int argc, char** argv) {
     return kExitStop;
   }
   const OvSession& session = run.session;
+  int status = kExitOk;
   switch (session.Action()) {
     case OvAction::kList:
-      return ListFiles(run, session.ListFiles());
+      status = ListFiles(run, session.ListFiles());
+      break;
     case OvAction::kDecompile:
-      return Decompile(run, session.DecompileFile(), session.DecompileOutput());
+      status = Decompile(run, session.DecompileFile(), session.DecompileOutput());
+      break;
     case OvAction::kExplain:
-      return ExplainDiagnostic(run.console, session.ExplainName());
+      status = ExplainDiagnostic(run.console, session.ExplainName());
+      break;
     case OvAction::kCompile:
     case OvAction::kLsp:
-      break;
+      return CompileWithDiagnostics(run);
   }
-  return CompileWithDiagnostics(run);
+  // An action whose output did not reach standard output failed.
+  return StandardOutputFailed(run.console) ? kExitFailed : status;
 }
 
 }  // namespace
@@ -325,9 +362,8 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& star
     return RefuseCommandLine(console, argc, argv, session.Refusal());
   }
   if (session.ExitRequested()) {
-    return kExitOk;
+    return StandardOutputFailed(console) ? kExitFailed : kExitOk;
   }
-  console.SetProgramName(session.ProgramName());
   console.SetQuiet(session.Quiet());
   std::string directory = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
   if (!ChangeDirectories(console, session, directory)) {

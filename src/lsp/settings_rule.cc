@@ -43,7 +43,7 @@ CompileSettings ReadSettingsFile(const std::string& path) {
   OvClassDirectories classes;
   if (initfiles(console, session, Parent(path), classes) != 0) {
     std::string problem = console.ErrText();
-    const std::string prefix = console.ProgramName() + ": ";
+    const std::string prefix = "partsc: ";
     if (problem.rfind(prefix, 0) == 0) {
       problem.erase(0, prefix.size());
     }
