@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -111,13 +112,16 @@ json Published(Client& client, int version) {
 // One character of a member line typed over: a valid pair, or one the
 // compile refuses (its diagnostics differ each time).
 json Change(int version, int line, bool broken) {
-  return {{"method", "textDocument/didChange"},
-          {"params",
-           {{"textDocument", {{"uri", kUri}, {"version", version}}},
-            {"contentChanges",
-             {{{"range", {{"start", {{"line", line}, {"character", 0}}},
-                          {"end", {{"line", line}, {"character", 1}}}}},
-               {"text", broken ? "x" : "p"}}}}}}}};
+  json range;
+  range["start"] = {{"line", line}, {"character", 0}};
+  range["end"] = {{"line", line}, {"character", 1}};
+  json change;
+  change["range"] = range;
+  change["text"] = broken ? "x" : "p";
+  json params;
+  params["textDocument"] = {{"uri", kUri}, {"version", version}};
+  params["contentChanges"] = json::array({change});
+  return {{"method", "textDocument/didChange"}, {"params", params}};
 }
 
 struct Figures {
@@ -161,7 +165,8 @@ int Run(const std::string& binary, int changes) {
   }
 
   Client client(binary);
-  client.Send({{"id", 1}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
+  client.Send(
+      {{"id", 1}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
   client.WaitFor([](const json& m) { return m.value("id", 0) == 1; });
   client.Send({{"method", "initialized"}, {"params", json::object()}});
   auto start = Clock::now();
@@ -192,14 +197,16 @@ int Run(const std::string& binary, int changes) {
   for (int i = 0; i < changes / 10 + 1; ++i) {
     start = Clock::now();
     for (int k = 0; k < 10; ++k) {
-      client.Send(Change(++version, memberLine, version % 2 == 0));
+      ++version;
+      client.Send(Change(version, memberLine, version % 2 == 0));
     }
     Published(client, version);
     times.push_back(MillisecondsSince(start));
   }
   Report("10 changes at once to the last one's diagnostics", Summary(times));
 
-  client.Send({{"id", 2}, {"method", "textDocument/semanticTokens/full"},
+  client.Send({{"id", 2},
+               {"method", "textDocument/semanticTokens/full"},
                {"params", {{"textDocument", {{"uri", kUri}}}}}});
   start = Clock::now();
   client.WaitFor([](const json& m) { return m.value("id", 0) == 2; });

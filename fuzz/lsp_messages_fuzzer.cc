@@ -5,8 +5,8 @@
 // was initialized before they came.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
