@@ -22,6 +22,7 @@
 #include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"
+#include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -50,6 +51,11 @@ bool StandardOutputFailed(OvConsole& console) {
   return WriteFailureReported(console, "standard output", console.Out().ErrorText());
 }
 
+// Reports the signal that ends the run, at the place `where` says.
+void ReportInterruption(RunContext& run, const std::string& where) {
+  run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
+}
+
 // Asks for the control file name at the console. False when standard input
 // ended before a name could be read.
 bool ReadControlName(OvConsole& console, std::string& name) {
@@ -66,6 +72,7 @@ struct Walk {
   int named = 0;                  // inputs the control file named
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
+  std::string lastInput;          // the full path of the input begun last
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -113,7 +120,13 @@ bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+  walk.lastInput = inputPath;
   NoteWritten(walk, outputPath);
+  if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
+    Complain(run.console,
+             outputPath + ": incomplete: the run was interrupted while it was written");
+    return false;
+  }
   if (compiled != 0) {
     KeepPreviousFile(run, sink, outputPath);
     return false;
@@ -158,7 +171,8 @@ void WalkControlFile(Walk& walk, const std::string& controlPath, OvFileIO& contr
   bool carriageReturnSeen = false;
   int lineNumber = 0;
   std::string line;
-  while (control.Fgets(line, kControlBuffer)) {
+  // A signal ends the walk before the next input.
+  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(controlPath);
@@ -175,6 +189,11 @@ void WalkControlFile(Walk& walk, const std::string& controlPath, OvFileIO& contr
       walk.anyFailed = true;
     }
     dbgflush(run.console);
+  }
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, walk.lastInput.empty() ? "before the first source"
+                                                   : "after compiling " + walk.lastInput);
+    return;
   }
   if (walk.named == 0) {
     diagnostics.SetReportFile(controlPath);
@@ -200,7 +219,12 @@ int CompileControlFile(RunContext& run) {
   const OvSession& session = run.session;
   Diagnostics& diagnostics = run.diagnostics;
   std::string name = session.ControlName();
-  if (name.empty() && !ReadControlName(run.console, name)) {
+  const bool answered = !name.empty() || ReadControlName(run.console, name);
+  if (!answered && OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the prompt");
+    return kExitSignal + OvSignals::Caught();
+  }
+  if (!answered) {
     const std::string line = "\npartsc: no control file name: standard input ended\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
                                  "standard input ended");
@@ -241,7 +265,7 @@ int CompileControlFile(RunContext& run) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, {}};
+  Walk walk{run, runLog, {}, 0, 0, false, {}};
   WalkControlFile(walk, controlPath, control);
   control.Fclose();
   runLog.Fclose();
@@ -253,6 +277,10 @@ int CompileControlFile(RunContext& run) {
         WriteFailureReported(run.console, ErrorLogName(controlPath), diagnostics.ErrorLogFailure());
   }
   outputFailed |= StandardOutputFailed(run.console);
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the end of the run");
+    return kExitSignal + OvSignals::Caught();
+  }
   return WalkedRunStatus(run, walk, outputFailed);
 }
 
@@ -349,6 +377,10 @@ int RunActions(RunContext& run, int argc, char** argv) {
     case OvAction::kCompile:
     case OvAction::kLsp:
       return CompileWithDiagnostics(run);
+  }
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "");
+    return kExitSignal + OvSignals::Caught();
   }
   // An action whose output did not reach standard output failed.
   return StandardOutputFailed(run.console) ? kExitFailed : status;
