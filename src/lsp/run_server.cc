@@ -8,6 +8,7 @@
 
 #include "lsp/framing.h"
 #include "platform/ov_pipe.h"
+#include "platform/ov_signals.h"
 
 namespace partsc::lsp {
 namespace {
@@ -15,6 +16,8 @@ namespace {
 // How often the settings files are looked at while messages come or not.
 constexpr auto kSettingsInterval = std::chrono::seconds(1);
 constexpr int kSettingsIntervalMs = 1000;
+// A run ended by a signal ends with 128 + the signal, as a shell tells it.
+constexpr int kSignalStatusBase = 128;
 
 // Frames each message and writes it; after a failed write (the client went
 // away) nothing more is written.
@@ -62,6 +65,10 @@ int RunLanguageServer(OvPipe& pipe, ServerOptions options) {
   while (!server.Exited() && !outbox.Broken()) {
     bytes.clear();
     const OvReadResult read = pipe.Read(bytes, kSettingsIntervalMs);
+    if (OvSignals::Caught() != 0) {
+      server.Stop();
+      return kSignalStatusBase + OvSignals::Caught();
+    }
     if (read == OvReadResult::kEnd || read == OvReadResult::kError) {
       break;
     }

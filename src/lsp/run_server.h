@@ -15,7 +15,8 @@ namespace partsc::lsp {
 void Deliver(MessageReader& reader, Server& server);
 
 // Serves one client on `pipe` until it sends exit or closes its end; answers
-// the exit status: 0 after shutdown and exit, 1 otherwise.
+// the exit status: 0 after shutdown and exit, 1 otherwise, 128 + the signal
+// when SIGTERM, SIGINT or SIGHUP ended it (within a second).
 int RunLanguageServer(OvPipe& pipe, ServerOptions options);
 
 }  // namespace partsc::lsp

@@ -18,15 +18,13 @@ OvPipe OvPipe::Standard() {
 
 OvReadResult OvPipe::Read(std::string& bytes, int timeoutMs) {
   pollfd wanted{readFd_, POLLIN, 0};
-  int ready = 0;
-  do {
-    ready = ::poll(&wanted, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
+  const int ready = ::poll(&wanted, 1, timeoutMs);
+  // A signal cuts the wait short; the caller looks at what was caught.
+  if (ready == 0 || (ready < 0 && errno == EINTR)) {
+    return OvReadResult::kTimeout;
+  }
   if (ready < 0) {
     return OvReadResult::kError;
-  }
-  if (ready == 0) {
-    return OvReadResult::kTimeout;
   }
   char buffer[65536];
   ssize_t count = 0;

@@ -22,7 +22,8 @@ class OvPipe {
   static OvPipe Standard();
 
   // Waits at most `timeoutMs` milliseconds (-1: for ever) for bytes and
-  // appends what one read gives to `bytes`.
+  // appends what one read gives to `bytes`. A signal that interrupts the wait
+  // ends it as a timeout.
   OvReadResult Read(std::string& bytes, int timeoutMs);
   // Writes all of `bytes`; false when the other end is gone.
   bool Write(std::string_view bytes);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <nlohmann/json.hpp>
 #include <string>
@@ -120,35 +121,69 @@ TEST(LanguageServer, EndsCleanlyWhenTheInputEnds) {
   EXPECT_EQ(Messages(cut.out).size(), 1u);
 }
 
-TEST(LanguageServer, EndsCleanlyWhenTheClientClosesItsOutput) {
-  int toServer[2];
-  int fromServer[2];
-  ASSERT_EQ(pipe(toServer), 0);
-  ASSERT_EQ(pipe(fromServer), 0);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    dup2(toServer[0], 0);
-    dup2(fromServer[1], 1);
-    close(toServer[1]);
-    close(fromServer[0]);
+// partsc --lsp in a child process on two pipes: `toServer` is its standard
+// input, `fromServer` its output.
+struct Child {
+  pid_t pid = -1;
+  int toServer = -1;
+  int fromServer = -1;
+};
+Child StartServer() {
+  int in[2];
+  int out[2];
+  Child child;
+  if (pipe(in) != 0 || pipe(out) != 0) {
+    return child;
+  }
+  child.pid = fork();
+  if (child.pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[1]);
+    close(out[0]);
     execl(PARTSC_BINARY, PARTSC_BINARY, "--lsp", static_cast<char*>(nullptr));
     _exit(127);
   }
-  close(toServer[0]);
-  close(fromServer[1]);
-  close(fromServer[0]);  // nobody reads what the server writes
+  close(in[0]);
+  close(out[1]);
+  child.toServer = in[1];
+  child.fromServer = out[0];
+  return child;
+}
+
+TEST(LanguageServer, EndsWith128AndTheSignalOnSigterm) {
+  const Child child = StartServer();
+  ASSERT_GT(child.pid, 0);
+  const std::string initialize =
+      Framed({{"id", 1}, {"method", "initialize"}, {"params", json::object()}});
+  ASSERT_EQ(write(child.toServer, initialize.data(), initialize.size()),
+            static_cast<ssize_t>(initialize.size()));
+  char answer[64];
+  ASSERT_GT(read(child.fromServer, answer, sizeof answer), 0) << "the server answers first";
+  kill(child.pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  close(child.toServer);
+  close(child.fromServer);
+}
+
+TEST(LanguageServer, EndsCleanlyWhenTheClientClosesItsOutput) {
+  const Child child = StartServer();
+  ASSERT_GT(child.pid, 0);
+  close(child.fromServer);  // nobody reads what the server writes
   std::string input = Framed({{"id", 1}, {"method", "initialize"}, {"params", json::object()}});
   for (int id = 2; id < 50; ++id) {
     input += Framed({{"id", id}, {"method", "bogus"}});
   }
   // The server may be gone before all is written: the write then fails.
   signal(SIGPIPE, SIG_IGN);
-  const ssize_t written = write(toServer[1], input.data(), input.size());
+  const ssize_t written = write(child.toServer, input.data(), input.size());
   (void)written;
-  close(toServer[1]);
+  close(child.toServer);
   int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 1);
 }
