@@ -423,9 +423,16 @@ json Completion(const View& view, size_t offset) {
   if (brace == std::string_view::npos || before.find('}', brace) != std::string_view::npos) {
     return result;
   }
-  const std::string_view text(view.snapshot.text);
-  const bool closed = offset < text.size() && text[offset] == '}';
-  result["items"] = MacroItems(view, place->piece, piece.offset + brace + 1, offset, closed);
+  // The whole name is replaced, also the part after the cursor.
+  const std::string_view line = reading.TextOf(piece);
+  size_t nameEnd = place->column;
+  while (nameEnd < line.size() && line[nameEnd] != '}' && line[nameEnd] != ')' &&
+         line[nameEnd] != ' ' && line[nameEnd] != '{') {
+    ++nameEnd;
+  }
+  const bool closed = nameEnd < line.size() && line[nameEnd] == '}';
+  result["items"] = MacroItems(view, place->piece, piece.offset + brace + 1,
+                               piece.offset + std::max(nameEnd, place->column), closed);
   return result;
 }
 
