@@ -20,7 +20,8 @@ _partsc() {
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-C -p -c --control --strict --atomic -q --quiet --list --decompile -o --output
-                 --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain"
+                 --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain
+                 --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
   COMPREPLY=()

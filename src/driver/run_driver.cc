@@ -14,10 +14,12 @@
 #include "driver/file_actions.h"
 #include "driver/run_context.h"
 #include "listing/listing.h"
+#include "lsp/run_server.h"
 #include "partsfile/parts_file.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"
 #include "platform/ov_signals.h"
@@ -336,7 +338,20 @@ bool ChangeDirectories(OvConsole& console, const OvSession& session, std::string
   return true;
 }
 
+// --lsp: the language server on standard input and output. A settings file
+// with a problem does not stop it: each document's diagnostics name it.
+int ServeLanguage(RunContext& run) {
+  lsp::ServerOptions options;
+  options.settingsPath = run.session.SettingsPath();
+  options.directory = run.directory;
+  OvPipe pipe = OvPipe::Standard();
+  return lsp::RunLanguageServer(pipe, std::move(options));
+}
+
 int RunActions(RunContext& run, int argc, char** argv) {
+  if (run.session.Action() == OvAction::kLsp) {
+    return ServeLanguage(run);
+  }
   std::string problem;
   if (!SetUpDiagnostics(run, problem)) {
     return RefuseCommandLine(run.console, argc, argv, problem);
@@ -357,6 +372,7 @@ int RunActions(RunContext& run, int argc, char** argv) {
       status = ExplainDiagnostic(run.console, session.ExplainName());
       break;
     case OvAction::kCompile:
+    case OvAction::kLsp:
       return CompileWithDiagnostics(run);
   }
   if (OvSignals::Caught() != 0) {

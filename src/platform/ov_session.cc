@@ -42,6 +42,10 @@ constexpr const char* kHelpBody =
     "  -Wall, -WNAME, -Wno-NAME warn about silent changes: all, one, or not one\n"
     "  -Werror                  end with 1 when any warning was reported\n"
     "  --explain NAME           explain a diagnostic (NAME from its [partsc-...])\n"
+    "  --lsp                    serve the Language Server Protocol on standard input\n"
+    "                           and output: diagnostics as you type, hover,\n"
+    "                           completion; with -p, that settings file for every\n"
+    "                           document, else the nearest ORVA.SET above it\n"
     "  -h, --help               print this help and exit\n"
     "  --version                print the version and exit\n";
 
@@ -52,6 +56,7 @@ void PrintHelp(OvConsole& console, const std::string& programName) {
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   out.Fprintf("   or: %s --explain NAME\n", name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --lsp\n", name);
   out.Fprintf("%s", kHelpBody);
   out.Fflush();
 }
@@ -79,6 +84,13 @@ bool TakeOnce(std::string& setting, std::string_view value) {
 
 bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
+  if (lsp_) {
+    // The server takes -C and -p only: it compiles what the editor sends.
+    action_ = OvAction::kLsp;
+    return !listRequested_ && !decompile && explainName_.empty() && controlName_.empty() &&
+           !strict_ && !atomic_ && decompileOutput_.empty() && !force_ && sarifPath_.empty() &&
+           diagnosticsFormat_.empty() && warningOptions_.empty();
+  }
   if (!explainName_.empty()) {
     action_ = OvAction::kExplain;
     return !listRequested_ && !decompile && controlName_.empty() && !strict_;
@@ -176,8 +188,12 @@ struct CommandLineOptions {
   static constexpr Apply kExplain = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.explainName_, value);
   };
+  static constexpr Apply kLsp = [](OvSession& session, OvConsole&, std::string_view) {
+    session.lsp_ = true;
+    return true;
+  };
 
-  static constexpr std::array<Option, 20> kAll = {{
+  static constexpr std::array<Option, 21> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -198,6 +214,7 @@ struct CommandLineOptions {
       {"--sarif", true, kSarif},
       {"-W", true, kWarning},
       {"--explain", true, kExplain},
+      {"--lsp", false, kLsp},
   }};
 
   // The option `argument` names, or null. A short option may carry its value

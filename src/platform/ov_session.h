@@ -10,8 +10,9 @@ namespace partsc {
 
 // What a run does: compile the sources of a control file (the default), print
 // the listing of parts files (--list), or write a parts source back from a
-// parts file (--decompile), or explain a diagnostic (--explain).
-enum class OvAction { kCompile, kList, kDecompile, kExplain };
+// parts file (--decompile), explain a diagnostic (--explain), or serve the
+// Language Server Protocol on standard input and output (--lsp).
+enum class OvAction { kCompile, kList, kDecompile, kExplain, kLsp };
 
 // The options of one run, as its command line gives them; a value the run
 // owns.
@@ -91,6 +92,7 @@ class OvSession {
   std::string refusal_;
   bool force_ = false;
   bool atomic_ = false;
+  bool lsp_ = false;
   std::vector<std::string> directories_;
 };
 
