@@ -1,6 +1,7 @@
 #include "diagnostics/sinks.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <utility>
 #include <vector>
 
@@ -8,12 +9,13 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
 namespace {
 
-std::string_view SeverityWord(Severity severity) {
+const char* SeverityWord(Severity severity) {
   switch (severity) {
     case Severity::kError:
       return "error";
@@ -25,32 +27,20 @@ std::string_view SeverityWord(Severity severity) {
   return "note";
 }
 
-// A JSON string; bytes outside ASCII are taken as Latin-1, so that any file
-// name gives valid JSON.
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u >= 0x20 && u < 0x7f) {
-      out += c;
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", u);
-      out += escape;
-    }
-  }
-  return out + "\"";
+using Json = nlohmann::ordered_json;
+
+// A text for JSON: UTF-8 as it stands, other bytes read as Latin-1.
+Json JsonText(std::string_view text) {
+  return AsUtf8(text);
 }
 
-std::string JsonNumber(int value) {
-  return value > 0 ? std::to_string(value) : "null";
+// A number that is only there when above 0, and a text only when not empty.
+Json Positive(int value) {
+  return value > 0 ? Json(value) : Json(nullptr);
 }
 
-std::string JsonText(std::string_view text) {
-  return text.empty() ? "null" : JsonString(text);
+Json Optional(std::string_view text) {
+  return text.empty() ? Json(nullptr) : JsonText(text);
 }
 
 std::string ShownPath(const DiagnosticRecord& record, const std::string& directory) {
@@ -126,58 +116,77 @@ class SarifSink : public DiagnosticSink {
   }
 
  private:
-  std::string Rule(const CatalogueEntry& entry) const {
-    std::string rule = "{\"id\": " + JsonString(entry.name) +
-                       ", \"shortDescription\": {\"text\": " + JsonString(entry.text) + "}";
+  static Json Rule(const CatalogueEntry& entry) {
+    Json rule = Json::object();
+    rule["id"] = JsonText(entry.name);
+    rule["shortDescription"] = {{"text", JsonText(entry.text)}};
     if (!entry.meaning.empty()) {
-      rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
+      rule["fullDescription"] = {{"text", JsonText(entry.meaning)}};
     }
-    return rule + ", \"defaultConfiguration\": {\"level\": \"" +
-           std::string(SeverityWord(entry.severity)) + "\"}}";
+    rule["defaultConfiguration"] = {{"level", SeverityWord(entry.severity)}};
+    return rule;
   }
 
-  std::string Location(const DiagnosticRecord& record) const {
+  Json Location(const DiagnosticRecord& record) const {
     const std::string shown = ShownPath(record, directory_);
     const bool relative = !shown.empty() && shown.front() != '/';
-    std::string location = "{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
-                           JsonString(relative ? UriPath(shown) : "file://" + UriPath(shown));
-    location += relative ? ", \"uriBaseId\": \"SRCROOT\"}" : "}";
-    if (record.line > 0) {
-      location += ", \"region\": {\"startLine\": " + std::to_string(record.line);
-      location += record.column > 0 ? ", \"startColumn\": " + std::to_string(record.column) : "";
-      location += "}";
+    Json artifact = Json::object();
+    artifact["uri"] = JsonText(relative ? UriPath(shown) : "file://" + UriPath(shown));
+    if (relative) {
+      artifact["uriBaseId"] = "SRCROOT";
     }
-    return location + "}}";
+    Json physical = Json::object();
+    physical["artifactLocation"] = std::move(artifact);
+    if (record.line > 0) {
+      Json region = Json::object();
+      region["startLine"] = record.line;
+      if (record.column > 0) {
+        region["startColumn"] = record.column;
+      }
+      physical["region"] = std::move(region);
+    }
+    return {{"physicalLocation", std::move(physical)}};
   }
 
-  std::string Result(const DiagnosticRecord& record) const {
+  Json Result(const DiagnosticRecord& record) const {
     const CatalogueEntry& entry = CatalogueOf(record.id);
     const int rule = ruleOf_[static_cast<size_t>(record.id)];
-    std::string result = "{\"ruleId\": " + JsonString(entry.name);
-    result += rule >= 0 ? ", \"ruleIndex\": " + std::to_string(rule) : "";
-    result += ", \"level\": \"" + std::string(SeverityWord(record.severity)) + "\"";
-    result += ", \"message\": {\"text\": " + JsonString(MessageWithReason(record)) + "}";
-    if (!record.file.empty()) {
-      result += ", \"locations\": [" + Location(record) + "]";
+    Json result = Json::object();
+    result["ruleId"] = JsonText(entry.name);
+    if (rule >= 0) {
+      result["ruleIndex"] = rule;
     }
-    return result + "}";
+    result["level"] = SeverityWord(record.severity);
+    result["message"] = {{"text", JsonText(MessageWithReason(record))}};
+    if (!record.file.empty()) {
+      result["locations"] = Json::array({Location(record)});
+    }
+    return result;
   }
 
   std::string Document() const {
-    std::string doc =
-        "{\"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"version\": "
-        "\"2.1.0\", \"runs\": [{\"tool\": {\"driver\": {\"name\": \"partsc\", \"version\": " +
-        JsonString(ProgramVersion()) + ", \"rules\": [";
-    for (size_t i = 0; i < rules_.size(); ++i) {
-      doc += (i == 0 ? "\n" : ",\n") + Rule(*rules_[i]);
+    Json rules = Json::array();
+    for (const CatalogueEntry* entry : rules_) {
+      rules.push_back(Rule(*entry));
     }
-    doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
-           JsonString("file://" + UriPath(directory_) + "/") + "}}";
-    doc += ", \"results\": [";
-    for (size_t i = 0; i < records_.size(); ++i) {
-      doc += (i == 0 ? "\n" : ",\n") + Result(records_[i]);
+    Json driver = Json::object();
+    driver["name"] = "partsc";
+    driver["version"] = ProgramVersion();
+    driver["rules"] = std::move(rules);
+    Json results = Json::array();
+    for (const DiagnosticRecord& record : records_) {
+      results.push_back(Result(record));
     }
-    return doc + "]}]}\n";
+    Json run = Json::object();
+    run["tool"] = {{"driver", std::move(driver)}};
+    run["originalUriBaseIds"] = {
+        {"SRCROOT", {{"uri", JsonText("file://" + UriPath(directory_) + "/")}}}};
+    run["results"] = std::move(results);
+    Json doc = Json::object();
+    doc["$schema"] = "https://json.schemastore.org/sarif-2.1.0.json";
+    doc["version"] = "2.1.0";
+    doc["runs"] = Json::array({std::move(run)});
+    return doc.dump(2) + "\n";
   }
 
   OvConsole& console_;
@@ -205,15 +214,17 @@ std::string GnuLine(const DiagnosticRecord& record, const std::string& directory
 }
 
 std::string JsonLine(const DiagnosticRecord& record, const std::string& directory) {
-  std::string line = "{\"file\": " + JsonText(ShownPath(record, directory));
-  line += ", \"line\": " + JsonNumber(record.line);
-  line += ", \"column\": " + JsonNumber(record.column);
-  line += ", \"severity\": \"" + std::string(SeverityWord(record.severity)) + "\"";
-  line += ", \"name\": " + JsonString(CatalogueOf(record.id).name);
-  line += ", \"message\": " + JsonString(record.message);
-  line += ", \"log_line\": " + JsonNumber(record.logLine);
-  line += ", \"extra\": " + JsonText(record.extra);
-  return line + ", \"reason\": " + JsonText(record.reason) + "}";
+  Json line = Json::object();
+  line["file"] = Optional(ShownPath(record, directory));
+  line["line"] = Positive(record.line);
+  line["column"] = Positive(record.column);
+  line["severity"] = SeverityWord(record.severity);
+  line["name"] = JsonText(CatalogueOf(record.id).name);
+  line["message"] = JsonText(record.message);
+  line["log_line"] = Positive(record.logLine);
+  line["extra"] = Optional(record.extra);
+  line["reason"] = Optional(record.reason);
+  return line.dump();
 }
 
 std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsFormat format,

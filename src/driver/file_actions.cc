@@ -1,17 +1,78 @@
 #include "driver/file_actions.h"
 
+#include <algorithm>
+
+#include <partsc/partsc.h>
+
 #include "decompiler/decompile.h"
 #include "driver/run_context.h"
 #include "driver/run_driver.h"
 #include "listing/listing.h"
+#include "listing/parts_diff.h"
+#include "partsfile/parts_decoder.h"
+#include "partsfile/parts_encoder.h"
+#include "partsfile/parts_file.h"
+#include "partsfile/parts_json.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_signals.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 
+namespace {
+
+// The reason for a result of ReadPartsFileBytes.
+std::string NotReadReason(int result) {
+  switch (result) {
+    case kPartsNoFile:
+      return "no such file";
+    case kNoMemory:
+      return "out of memory";
+    case kReadShort:
+      return "the read fell short";
+    default:
+      break;
+  }
+  return "cannot be opened";
+}
+
+// The JSON document of each file, one a line; a file that could not be read
+// whole still has its document, with where and why reading stopped.
+int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
+  OvFileIO& out = run.console.Out();
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    if (OvSignals::Caught() != 0) {
+      break;  // the run reports the signal
+    }
+    PartsFileBytes bytes;
+    const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
+    if (result != 0) {
+      Complain(run.console, file + ": " + NotReadReason(result));
+      status = kExitFailed;
+      continue;
+    }
+    const PartsModel model = DecodePartsFile(bytes.View());
+    const std::string line = PartsModelJson(model).dump() + "\n";
+    out.Fwrite(line);
+    out.Fflush();
+    const std::string problem = UnlistableReason(model);
+    if (!problem.empty()) {
+      Complain(run.console, file + ": " + problem);
+      status = kExitFailed;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
 int ListFiles(RunContext& run, const std::vector<std::string>& files) {
+  if (run.session.Format() == OvFormat::kJson) {
+    return ListFilesAsJson(run, files);
+  }
   OvFileIO& out = run.console.Out();
   int status = kExitOk;
   for (const std::string& file : files) {
@@ -79,6 +140,146 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
     return kExitFailed;
   }
   return kExitOk;
+}
+
+}  // namespace partsc
+
+namespace partsc {
+
+namespace {
+
+// The bytes of the parts file the JSON document at `file` describes; false
+// after one complaint naming the value and the rule it breaks.
+bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& bytes) {
+  std::string text;
+  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text)) {
+    Complain(run.console, file + ": cannot be read: " + LastSystemError());
+    return false;
+  }
+  Json document;
+  std::string error;
+  if (!ParseJson(text, document, error)) {
+    Complain(run.console, file + ": not JSON: " + error);
+    return false;
+  }
+  PartsModel model;
+  if (!PartsModelFromJson(document, model, error)) {
+    Complain(run.console, file + ": " + error);
+    return false;
+  }
+  EncodePartsFile(model, bytes);
+  // The document of a damaged file, which says where its reading stopped,
+  // gives that file back as it was; any other must give a file that lists.
+  const Json* read = document.contains("read") ? &document["read"] : nullptr;
+  if (read != nullptr && read->is_object() && read->value("whole", true) == false) {
+    return true;
+  }
+  const std::string problem = UnlistableReason(DecodePartsFile(bytes));
+  if (!problem.empty()) {
+    Complain(run.console, file + ": the parts file would not list: " + problem);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int FromJson(RunContext& run, const std::string& file, const std::string& output) {
+  std::string bytes;
+  if (!PartsBytesFromJson(run, file, bytes)) {
+    return kExitFailed;
+  }
+  OvFileIO out;
+  if (!OpenOutput(run, output, out)) {
+    return kExitFailed;
+  }
+  out.Fwrite(bytes);
+  out.Fclose();
+  if (out.Error() != 0) {
+    ComplainNotWritten(run.console, output, out.ErrorText());
+    OvFile::Remove(OvFile::Resolve(run.directory, output));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace partsc
+
+namespace partsc {
+
+namespace {
+
+// The first bytes of every parts file: the version 102, low byte first.
+bool LooksLikePartsFile(std::string_view bytes) {
+  return bytes.size() >= 2 && bytes[0] == 'f' && bytes[1] == '\0';
+}
+
+// The first error a compile reported, for a source that did not compile.
+std::string CompileFailure(const api::CompileResult& compiled) {
+  for (const api::Diagnostic& diagnostic : compiled.diagnostics) {
+    if (diagnostic.severity == "error") {
+      return diagnostic.message + (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
+    }
+  }
+  return "stopped with code " + std::to_string(compiled.code);
+}
+
+// The model of `file`: a parts file read whole, or a parts source compiled
+// in memory. False after one complaint.
+bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
+  const std::string path = OvFile::Resolve(run.directory, file);
+  PartsFileBytes bytes;
+  const int result = ReadPartsFileBytes(path, bytes);
+  if (result != 0) {
+    Complain(run.console, file + ": " + NotReadReason(result));
+    return false;
+  }
+  if (LooksLikePartsFile(bytes.View())) {
+    model = DecodePartsFile(bytes.View());
+    const std::string problem = UnlistableReason(model);
+    if (!problem.empty()) {
+      Complain(run.console, file + ": " + problem);
+      return false;
+    }
+    return true;
+  }
+  const api::CompileResult compiled = api::CompileText(bytes.View(), path);
+  if (!compiled.Compiled()) {
+    Complain(run.console, file + ": does not compile: " + CompileFailure(compiled));
+    return false;
+  }
+  model = compiled.model;
+  return true;
+}
+
+}  // namespace
+
+int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile) {
+  PartsModel from;
+  PartsModel to;
+  if (!LoadModel(run, oldFile, from) || !LoadModel(run, newFile, to)) {
+    return kExitDiffTrouble;
+  }
+  const std::vector<Change> changes = DiffModels(from, to);
+  OvFileIO& out = run.console.Out();
+  if (run.session.Format() == OvFormat::kJson) {
+    out.Fwrite(DiffJson(changes, oldFile, newFile).dump() + "\n");
+  } else {
+    out.Fwrite(DiffText(changes, oldFile, newFile));
+  }
+  return changes.empty() ? kExitOk : kExitFailed;
+}
+
+void PrintChanges(RunContext& run, const std::string& path, bool hasBackup) {
+  std::string summary = "new file";
+  if (hasBackup) {
+    PartsFileBytes before;
+    PartsFileBytes after;
+    ReadPartsFileBytes(BackupName(path), before);
+    ReadPartsFileBytes(path, after);
+    summary = ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
+  }
+  run.console.Out().Fwrite(OvFile::RelativeTo(run.directory, path) + ": " + summary + "\n");
 }
 
 }  // namespace partsc

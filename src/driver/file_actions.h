@@ -18,4 +18,20 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files);
 // `output` is left as it is unless --force was given. kExitOk or kExitFailed.
 int Decompile(RunContext& run, const std::string& file, const std::string& output);
 
+// --from-json: the parts file the JSON document `file` describes, written to
+// `output` (an existing one only with --force); nothing is written when the
+// document breaks a rule. kExitOk or kExitFailed.
+int FromJson(RunContext& run, const std::string& file, const std::string& output);
+
+// --diff: what changed from `oldFile` to `newFile`, parts files or parts
+// sources (compiled in memory), on standard output as text or JSON.
+// kExitOk when they are the same, kExitFailed when they differ,
+// kExitDiffTrouble when one cannot be read or compiled.
+int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile);
+
+// --changes: one line on standard output for the parts file at `path` (a
+// full path), just put in place, saying what changed against its backup, or
+// "new file" when it has none.
+void PrintChanges(RunContext& run, const std::string& path, bool hasBackup);
+
 }  // namespace partsc

@@ -134,7 +134,12 @@ bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
                                           OvFile::Resolve(run.directory, sink.WrittenPath()));
   if (listed.code == 0) {
-    return CommitNewFile(run, sink, outputPath);
+    const bool committed = CommitNewFile(run, sink, outputPath);
+    if (committed && run.session.Changes()) {
+      PrintChanges(run, outputPath, sink.MovedOlderFile());
+      dbgflush(run.console);
+    }
+    return committed;
   }
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
@@ -368,6 +373,12 @@ int RunActions(RunContext& run, int argc, char** argv) {
     case OvAction::kDecompile:
       status = Decompile(run, session.DecompileFile(), session.DecompileOutput());
       break;
+    case OvAction::kFromJson:
+      status = FromJson(run, session.FromJsonFile(), session.DecompileOutput());
+      break;
+    case OvAction::kDiff:
+      status = Diff(run, session.ListFiles()[0], session.ListFiles()[1]);
+      break;
     case OvAction::kExplain:
       status = ExplainDiagnostic(run.console, session.ExplainName());
       break;
@@ -379,8 +390,12 @@ int RunActions(RunContext& run, int argc, char** argv) {
     ReportInterruption(run, "");
     return kExitSignal + OvSignals::Caught();
   }
-  // An action whose output did not reach standard output failed.
-  return StandardOutputFailed(run.console) ? kExitFailed : status;
+  // An action whose output did not reach standard output failed; --diff
+  // calls that trouble, as diff(1) does.
+  if (StandardOutputFailed(run.console)) {
+    return session.Action() == OvAction::kDiff ? kExitDiffTrouble : kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace

@@ -10,6 +10,8 @@ inline constexpr int kExitOk = 0;
 // A --strict run in which an input failed; a file that --list or
 // --decompile could not handle.
 inline constexpr int kExitFailed = 1;
+// --diff: the files differ (kExitFailed's 1), or there was trouble.
+inline constexpr int kExitDiffTrouble = 2;
 // The run stopped early.
 inline constexpr int kExitStop = -1;
 // A signal ended the run: this plus the signal's number.

@@ -272,74 +272,84 @@ char* PutNumber(char* at, int32_t value) {
   return std::to_chars(at, at + 11, value).ptr;
 }
 
-void ListSpecEntries(const std::vector<SpecEntry>& specs, OvFileIO& runLog) {
-  if (specs.empty()) {
+char* PutMemberLine(char* at, const SpecEntry& entry) {
+  // The record byte of the file: a record of 256 is written as 0 and
+  // lists as a spec without one.
+  const int32_t record = entry.record % 256;
+  // The flag as the source line wrote it: 1 for an entry that is not inverted.
+  const int32_t shownFlag = entry.invertedFlag == 0 ? 1 : 0;
+  at = Put(at, "s ");
+  if (record != 0) {
+    at = Put(at, '[');
+    at = PutNumber(at, record);
+    at = Put(at, "] ");
+  }
+  at = Put(at, '<');
+  at = PutNumber(at, entry.number);
+  at = Put(at, ',');
+  at = PutNumber(at, shownFlag);
+  at = Put(at, ">\"");
+  at = Put(at, UpToZero(entry.name));
+  return Put(at, '"');
+}
+
+char* PutMemberLine(char* at, const ParamEntry& entry) {
+  const int32_t pairCode = entry.pairCode;
+  const int32_t units = pairCode % 10;
+  const int32_t tens = pairCode / 10;
+  at = Put(at, "p !");
+  at = Put(at, UpToZero(entry.name));
+  at = Put(at, '!');
+  if (units == 0) {
+    at = Put(at, " (");
+    at = Put(at, UpToZero(entry.text));
+    at = Put(at, ')');
+  }
+  if (pairCode != 0) {
+    // "%1d" prints as "%d" does: at least one digit.
+    at = Put(at, " <");
+    at = PutNumber(at, units);
+    at = Put(at, ',');
+    at = PutNumber(at, tens);
+    at = Put(at, '>');
+  }
+  // A comment that begins with a zero byte is not empty: its quotes show.
+  if (!entry.comment.empty()) {
+    at = Put(at, "\" ");
+    at = Put(at, UpToZero(entry.comment));
+    at = Put(at, '"');
+  }
+  return at;
+}
+
+size_t LineRoom(const SpecEntry& entry) {
+  return kLineFrame + entry.name.size();
+}
+
+size_t LineRoom(const ParamEntry& entry) {
+  return kLineFrame + entry.name.size() + entry.text.size() + entry.comment.size();
+}
+
+template <typename Entry>
+void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
+  if (entries.empty()) {
     return;
   }
-  BlockLines lines(static_cast<int32_t>(specs.size()));
-  for (const SpecEntry& entry : specs) {
-    const std::string_view name = UpToZero(entry.name);
-    // The record byte of the file: a record of 256 is written as 0 and
-    // lists as a spec without one.
-    const int32_t record = entry.record % 256;
-    // The flag as the source line wrote it: 1 for an entry that is not inverted.
-    const int32_t shownFlag = entry.invertedFlag == 0 ? 1 : 0;
-    char* at = lines.Room(kLineFrame + name.size());
-    at = Put(at, "s ");
-    if (record != 0) {
-      at = Put(at, '[');
-      at = PutNumber(at, record);
-      at = Put(at, "] ");
-    }
-    at = Put(at, '<');
-    at = PutNumber(at, entry.number);
-    at = Put(at, ',');
-    at = PutNumber(at, shownFlag);
-    at = Put(at, ">\"");
-    at = Put(at, name);
-    at = Put(at, "\"\n");
-    lines.Commit(at);
+  BlockLines lines(static_cast<int32_t>(entries.size()));
+  for (const Entry& entry : entries) {
+    char* at = lines.Room(LineRoom(entry));
+    at = PutMemberLine(at, entry);
+    lines.Commit(Put(at, '\n'));
   }
   lines.WriteTo(runLog);
 }
 
-void ListParamEntries(const std::vector<ParamEntry>& params, OvFileIO& runLog) {
-  if (params.empty()) {
-    return;
-  }
-  BlockLines lines(static_cast<int32_t>(params.size()));
-  for (const ParamEntry& entry : params) {
-    const std::string_view name = UpToZero(entry.name);
-    const int32_t pairCode = entry.pairCode;
-    const int32_t units = pairCode % 10;
-    const int32_t tens = pairCode / 10;
-    char* at = lines.Room(kLineFrame + name.size() + entry.text.size() + entry.comment.size());
-    at = Put(at, "p !");
-    at = Put(at, name);
-    at = Put(at, '!');
-    if (units == 0) {
-      at = Put(at, " (");
-      at = Put(at, UpToZero(entry.text));
-      at = Put(at, ')');
-    }
-    if (pairCode != 0) {
-      // "%1d" prints as "%d" does: at least one digit.
-      at = Put(at, " <");
-      at = PutNumber(at, units);
-      at = Put(at, ',');
-      at = PutNumber(at, tens);
-      at = Put(at, '>');
-    }
-    // A comment that begins with a zero byte is not empty: its quotes show.
-    if (!entry.comment.empty()) {
-      at = Put(at, "\" ");
-      at = Put(at, UpToZero(entry.comment));
-      at = Put(at, '"');
-    }
-    at = Put(at, '\n');
-    lines.Commit(at);
-  }
-  lines.WriteTo(runLog);
+template <typename Entry>
+std::string MemberLineOf(const Entry& entry) {
+  std::string line(LineRoom(entry), '\0');
+  const char* end = PutMemberLine(line.data(), entry);
+  line.resize(static_cast<size_t>(end - line.data()));
+  return line;
 }
 
 }  // namespace
@@ -380,13 +390,21 @@ ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFi
   return ListFileBytes(diagnostics, bytes.View(), path, runLog);
 }
 
+std::string MemberLine(const SpecEntry& entry) {
+  return MemberLineOf(entry);
+}
+
+std::string MemberLine(const ParamEntry& entry) {
+  return MemberLineOf(entry);
+}
+
 void ListMembers(OvFileIO& runLog, const MemberList& list, int kind) {
   if (kind == kSpecLines) {
-    ListSpecEntries(list.specs, runLog);
+    ListEntries(list.specs, runLog);
     return;
   }
   if (kind == kParamLines) {
-    ListParamEntries(list.params, runLog);
+    ListEntries(list.params, runLog);
   }
 }
 
@@ -403,6 +421,28 @@ int FileBaseName(std::string_view path, std::string& result) {
   }
   result.assign(name.substr(0, stop));
   return 0;
+}
+
+std::string UnlistableReason(const PartsModel& model) {
+  const PartsRead& read = model.read;
+  const std::array<std::pair<PartsPart, int>, 4> steps = {{{PartsPart::kHeader, kListHeader},
+                                                          {PartsPart::kApgList, kListApg},
+                                                          {PartsPart::kSizeList, kListSizes},
+                                                          {PartsPart::kCommonList, kListCommon}}};
+  for (const auto& [part, listCode] : steps) {
+    if (read.part == part) {
+      return UnreadableReason({listCode, read.result});
+    }
+  }
+  for (const PartsSize& size : model.sizes) {
+    const int slot = FindSizeRecord(model, size.record.name.View());
+    const int result =
+        slot < 0 ? kReadSizeNotFound : model.sizes[static_cast<size_t>(slot)].membersResult;
+    if (result != 0) {
+      return UnreadableReason({kListSizeMembers, result});
+    }
+  }
+  return {};
 }
 
 std::string UnreadableReason(const ListResult& listed) {

@@ -62,6 +62,14 @@ inline constexpr int kParamLines = 2;
 // The spec lines (kSpecLines) or the param lines (kParamLines) of a member
 // list.
 void ListMembers(OvFileIO& runLog, const MemberList& list, int kind);
+// The listing's line of one entry, without its line feed:
+// s [7] <6,0>"HEAD" and p !D! (6) <0,1>" nominal".
+std::string MemberLine(const SpecEntry& entry);
+std::string MemberLine(const ParamEntry& entry);
+// Why the listing of `model` would fail, as UnreadableReason says it; empty
+// when the listing would be whole (a member list that no size record points
+// to plays no part in it).
+std::string UnlistableReason(const PartsModel& model);
 // What is wrong with a parts file whose listing failed.
 std::string UnreadableReason(const ListResult& listed);
 // The file name after the last "/", cut before its first full stop; -1 when

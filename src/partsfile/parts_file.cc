@@ -33,10 +33,6 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
   return path.substr(0, name) + "." + path.substr(name) + suffix;
 }
 
-std::string BackupName(const std::string& path) {
-  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
-}
-
 // Puts `temporary` in place of `path`, and the older file, if any, in place
 // of its backup. `path` names a complete file at every moment: the older
 // file takes a second, hidden name first, and the new file replaces it in
@@ -74,6 +70,10 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
 }
 
 }  // namespace
+
+std::string BackupName(const std::string& path) {
+  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
+}
 
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
   bytes = {};
@@ -116,7 +116,8 @@ int PartsFileSink::Open(const std::string& path) {
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for the lock ended with a signal
   }
-  if (OvFile::Access(path, kAccessExists) == 0) {
+  movedOlder_ = OvFile::Access(path, kAccessExists) == 0;
+  if (movedOlder_) {
     const std::string backup = BackupName(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
       OvFile::Remove(backup);
@@ -163,6 +164,7 @@ int ReplacingPartsFileSink::Commit(std::string& reason) {
     return kPartsOk;
   }
   file_.Close();
+  movedOlder_ = OvFile::Access(path_, kAccessExists) == 0;
   const int result = PutInPlace(path_, temporary_, reason);
   if (result == kPartsOk) {
     temporary_.clear();

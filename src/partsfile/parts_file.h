@@ -26,6 +26,10 @@ struct PartsFileBytes {
 // then empty).
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
+// Where an older parts file goes when a new one takes its place: `path`
+// followed by ".old", or ".OLD" when the file name is not in lower case.
+std::string BackupName(const std::string& path);
+
 // Where the writer puts the bytes of one parts file.
 class PartsSink {
  public:
@@ -68,6 +72,9 @@ class PartsFileSink : public PartsSink {
   // Puts what was written in place: kPartsOk, or kPartsReplaceFailed with
   // the system's reason in `reason`.
   virtual int Commit(std::string& /*reason*/) { return 0; }
+  // Whether an older file was moved to the backup to make room for this one
+  // (by Open; with --atomic, by Commit).
+  bool MovedOlderFile() const { return movedOlder_; }
   // Drops what was written and not yet in place. False when nothing waited.
   virtual bool Discard() { return false; }
   // Ends the work on the parts file: closes it, discards what was not
@@ -79,6 +86,7 @@ class PartsFileSink : public PartsSink {
   std::string path_;
   OvFileIO file_;
   OvFileLock directoryLock_;
+  bool movedOlder_ = false;
 };
 
 // --atomic: leaves the older file and its backup as they are and writes into

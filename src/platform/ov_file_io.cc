@@ -272,6 +272,13 @@ void OvFileIO::Vfprintf(const char* format, va_list args) {
   }
 }
 
+void OvFileIO::Fwrite(std::string_view text) {
+  if (stream_ != nullptr && !text.empty() &&
+      std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
+    Note(errno);
+  }
+}
+
 void OvFileIO::Fflush() {
   // Flushing an input stream means nothing defined.
   if (stream_ != nullptr && stream_ != stdin && std::fflush(stream_) != 0) {

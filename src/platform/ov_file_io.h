@@ -66,6 +66,8 @@ class OvFileIO {
   int Fseek(long offset, int origin);
   void Fprintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Vfprintf(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
+  // Writes `text` as it stands, zero bytes included.
+  void Fwrite(std::string_view text);
   // Hands what was written so far to the system.
   void Fflush();
   void Fclose();

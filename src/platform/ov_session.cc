@@ -28,12 +28,22 @@ constexpr const char* kHelpBody =
     "                           put it in place only when it compiled and listed:\n"
     "                           a failed input keeps the previous file and backup\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
+    "  --changes                print, for each parts file written, what changed\n"
+    "                           against its backup (\"new file\" when none)\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
+    "  --format=FORMAT          with --list: listing (the default) or json, one JSON\n"
+    "                           document per file (JSON Lines for several);\n"
+    "                           with --diff: text (the default) or json\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
+    "  --from-json FILE -o OUT  build the parts file OUT from the JSON document FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
-    "                           of standard output; an existing OUT is not\n"
-    "                           overwritten\n"
+    "                           of standard output; with --from-json: the parts\n"
+    "                           file; an existing OUT is not overwritten\n"
     "  --force                  with -o: overwrite an existing OUT\n"
+    "  --diff OLD NEW           say what changed from OLD to NEW, parts files or\n"
+    "                           parts sources (compiled in memory); ends with 0\n"
+    "                           when they are the same, 1 when they differ, 2 on\n"
+    "                           trouble\n"
     "  --diagnostics-format=FORMAT\n"
     "                           classic: diagnostics on the console as in the\n"
     "                           error log (the default); gnu or json: one line\n"
@@ -52,9 +62,13 @@ constexpr const char* kHelpBody =
 void PrintHelp(OvConsole& console, const std::string& programName) {
   const char* name = programName.c_str();
   OvFileIO& out = console.Out();
-  out.Fprintf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
-  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
+  out.Fprintf(
+      "Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [--changes] [-q]\n",
+      name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE...\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
+  out.Fprintf("   or: %s [-C DIR] --from-json FILE -o OUT [--force]\n", name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --diff [--format=FORMAT] OLD NEW\n", name);
   out.Fprintf("   or: %s --explain NAME\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --lsp\n", name);
   out.Fprintf("%s", kHelpBody);
@@ -84,6 +98,24 @@ bool TakeOnce(std::string& setting, std::string_view value) {
 
 bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
+  const bool fromJson = !fromJsonFile_.empty();
+  const int actions = (listRequested_ ? 1 : 0) + (decompile ? 1 : 0) + (fromJson ? 1 : 0) +
+                      (diffRequested_ ? 1 : 0) + (lsp_ ? 1 : 0) + (explainName_.empty() ? 0 : 1);
+  if (actions > 1 || (changes_ && actions > 0) || (formatGiven_ && !listRequested_ && !diffRequested_)) {
+    return false;
+  }
+  if (fromJson || diffRequested_) {
+    if (!controlName_.empty() || strict_ || atomic_ || !sarifPath_.empty() ||
+        !diagnosticsFormat_.empty()) {
+      return false;
+    }
+    if (diffRequested_) {
+      action_ = OvAction::kDiff;
+      return listFiles_.size() == 2 && decompileOutput_.empty() && !force_;
+    }
+    action_ = OvAction::kFromJson;
+    return !decompileOutput_.empty();
+  }
   if (lsp_) {
     // The server takes -C and -p only: it compiles what the editor sends.
     action_ = OvAction::kLsp;
@@ -147,6 +179,27 @@ struct CommandLineOptions {
   static constexpr Apply kDecompile = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.decompileFile_, value);
   };
+  static constexpr Apply kFromJson = [](OvSession& session, OvConsole&, std::string_view value) {
+    return TakeOnce(session.fromJsonFile_, value);
+  };
+  static constexpr Apply kDiff = [](OvSession& session, OvConsole&, std::string_view) {
+    session.diffRequested_ = true;
+    return true;
+  };
+  static constexpr Apply kChanges = [](OvSession& session, OvConsole&, std::string_view) {
+    session.changes_ = true;
+    return true;
+  };
+  // "listing" is --list's name for the text form, "text" --diff's.
+  static constexpr Apply kFormat = [](OvSession& session, OvConsole&, std::string_view value) {
+    const bool text = value == "listing" || value == "text";
+    if (session.formatGiven_ || (!text && value != "json")) {
+      return false;
+    }
+    session.formatGiven_ = true;
+    session.format_ = text ? OvFormat::kText : OvFormat::kJson;
+    return true;
+  };
   static constexpr Apply kOutput = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.decompileOutput_, value);
   };
@@ -193,7 +246,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 21> kAll = {{
+  static constexpr std::array<Option, 25> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -215,6 +268,10 @@ struct CommandLineOptions {
       {"-W", true, kWarning},
       {"--explain", true, kExplain},
       {"--lsp", false, kLsp},
+      {"--from-json", true, kFromJson},
+      {"--diff", false, kDiff},
+      {"--changes", false, kChanges},
+      {"--format", true, kFormat},
   }};
 
   // The option `argument` names, or null. A short option may carry its value
@@ -252,7 +309,7 @@ bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
     // A bare argument (or any argument after "--") is a file to list.
     if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
-      accepted = listRequested_;
+      accepted = listRequested_ || diffRequested_;
       if (accepted) {
         listFiles_.emplace_back(argument);
       } else {

@@ -11,8 +11,14 @@ namespace partsc {
 // What a run does: compile the sources of a control file (the default), print
 // the listing of parts files (--list), or write a parts source back from a
 // parts file (--decompile), explain a diagnostic (--explain), or serve the
-// Language Server Protocol on standard input and output (--lsp).
-enum class OvAction { kCompile, kList, kDecompile, kExplain, kLsp };
+// Language Server Protocol on standard input and output (--lsp), build a parts
+// file from its JSON document (--from-json) or say what differs between two
+// parts files or sources (--diff).
+enum class OvAction { kCompile, kList, kDecompile, kExplain, kLsp, kFromJson, kDiff };
+
+// How --list and --diff print: the listing of the run log, or diff-like
+// lines (the default), or JSON.
+enum class OvFormat { kText, kJson };
 
 // The options of one run, as its command line gives them; a value the run
 // owns.
@@ -37,12 +43,18 @@ class OvSession {
   bool Strict() const { return strict_; }
   // -q/--quiet: no progress lines on the console.
   bool Quiet() const { return quiet_; }
-  // The files named after --list, in command-line order.
+  // The files named after --list or --diff, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
+  // --format=listing (the default; "text" for --diff) or --format=json.
+  OvFormat Format() const { return format_; }
   // The parts file named with --decompile, and the file named with -o/--output
   // (empty: standard output).
   const std::string& DecompileFile() const { return decompileFile_; }
   const std::string& DecompileOutput() const { return decompileOutput_; }
+  // The JSON document named with --from-json; the parts file goes to -o.
+  const std::string& FromJsonFile() const { return fromJsonFile_; }
+  // --changes: a compile run prints what changed in each parts file it wrote.
+  bool Changes() const { return changes_; }
   // The directories named with -C, in command-line order: the run changes
   // into each in turn, relative to the one before, before anything else.
   const std::vector<std::string>& Directories() const { return directories_; }
@@ -82,7 +94,12 @@ class OvSession {
   bool strict_ = false;
   bool quiet_ = false;
   bool listRequested_ = false;
+  bool diffRequested_ = false;
+  bool changes_ = false;
+  bool formatGiven_ = false;
+  OvFormat format_ = OvFormat::kText;
   std::vector<std::string> listFiles_;
+  std::string fromJsonFile_;
   std::string decompileFile_;
   std::string decompileOutput_;
   std::string diagnosticsFormat_;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace partsc {
 namespace {
@@ -316,6 +317,83 @@ void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, in
     }
     pairCount = CountOf(stored);
   }
+}
+
+namespace {
+
+// The length of the UTF-8 sequence that starts with `lead`, 0 for a byte
+// that cannot start one.
+int SequenceLength(unsigned char lead) {
+  if (lead < 0x80) {
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    return 2;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    return 3;
+  }
+  return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+}
+
+// The range the second byte of a sequence must lie in: it rules out the
+// overlong forms, the surrogates and what lies above U+10FFFF.
+std::pair<unsigned char, unsigned char> SecondByteRange(unsigned char lead) {
+  switch (lead) {
+    case 0xE0:
+      return {0xA0, 0xBF};
+    case 0xED:
+      return {0x80, 0x9F};
+    case 0xF0:
+      return {0x90, 0xBF};
+    case 0xF4:
+      return {0x80, 0x8F};
+    default:
+      return {0x80, 0xBF};
+  }
+}
+
+}  // namespace
+
+bool IsUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const int length = SequenceLength(lead);
+    if (length == 0 || bytes.size() - i < static_cast<size_t>(length)) {
+      return false;
+    }
+    const auto [low, high] = SecondByteRange(lead);
+    for (int k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
+      const unsigned char min = k == 1 ? low : 0x80;
+      const unsigned char max = k == 1 ? high : 0xBF;
+      if (next < min || next > max) {
+        return false;
+      }
+    }
+    i += static_cast<size_t>(length);
+  }
+  return true;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x80) {
+      text += c;
+      continue;
+    }
+    text += static_cast<char>(0xC0 | (u >> 6));
+    text += static_cast<char>(0x80 | (u & 0x3F));
+  }
+  return text;
+}
+
+std::string AsUtf8(std::string_view bytes) {
+  return IsUtf8(bytes) ? std::string(bytes) : Latin1ToUtf8(bytes);
 }
 
 }  // namespace partsc

@@ -7,6 +7,18 @@
 
 namespace partsc {
 
+// True when `bytes` is valid UTF-8 (no overlong form, no surrogate, nothing
+// above U+10FFFF).
+bool IsUtf8(std::string_view bytes);
+
+// `bytes` read as Latin-1 (each byte the character of the same number), in
+// UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+// The UTF-8 text `bytes` as it stands, or, when it is not valid UTF-8, read
+// as Latin-1: a text for JSON that keeps every byte visible.
+std::string AsUtf8(std::string_view bytes);
+
 // The `trim` argument of OvStringUtil::ParseDouble.
 inline constexpr int kAsItStands = 0;
 inline constexpr int kTrimFirst = 1;

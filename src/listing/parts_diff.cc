@@ -1,0 +1,355 @@
+#include "listing/parts_diff.h"
+
+#include <array>
+#include <map>
+#include <utility>
+
+#include "listing/listing.h"
+
+namespace partsc {
+
+namespace {
+
+constexpr std::array<const char*, 6> kViews = {"$TOP", "$BOTTOM", "$FRONT", "$BACK", "$LEFT", "$RIGHT"};
+
+std::vector<std::string> Lines(std::string line) {
+  std::vector<std::string> lines;
+  lines.push_back(std::move(line));
+  return lines;
+}
+
+void Add(std::vector<Change>& changes, Change change) {
+  if (change.oldValue == change.newValue) {
+    return;
+  }
+  change.kind = change.oldValue.is_null()   ? ChangeKind::kAdded
+                : change.newValue.is_null() ? ChangeKind::kRemoved
+                                            : ChangeKind::kChanged;
+  changes.push_back(std::move(change));
+}
+
+// One header field: its line and its value, on one side.
+struct Field {
+  std::string line;
+  Json value;
+};
+
+Field PartsField(const PartsHeader& header) {
+  std::string line = "$$PARTS <" + std::to_string(header.partsValue1) + "," +
+                     std::to_string(header.partsValue2) + ">";
+  if (!header.comment.Empty()) {
+    line += " \"" + header.comment.Str() + "\"";
+  }
+  Json value = Json::object();
+  value["parts_value_1"] = header.partsValue1;
+  value["parts_value_2"] = header.partsValue2;
+  value["comment"] = TextJson(header.comment.View());
+  return {line, value};
+}
+
+Field SpecField(const PartsHeader& header) {
+  Json value = Json::object();
+  value["spec_file"] = header.specFile;
+  value["spec_record"] = header.specRecord;
+  return {"$$SPEC <" + std::to_string(header.specFile) + "," + std::to_string(header.specRecord) +
+              ">",
+          value};
+}
+
+Field TitleField(const PartsHeader& header) {
+  return {"$$TITLE \"" + header.title.Str() + "\"", TextJson(header.title.View())};
+}
+
+Field SortField(const PartsHeader& header) {
+  const char* keyword = header.sortMode == 0 ? "$$LSORT" : header.sortMode == 1 ? "$$CSORT" : "$$NSORT";
+  return {keyword, header.sortMode};
+}
+
+Field VersionField(const PartsHeader& header) {
+  return {"/ PARTS VERSION : " + std::to_string(header.version), header.version};
+}
+
+void DiffHeader(const PartsHeader& from, const PartsHeader& to, std::vector<Change>& changes) {
+  using FieldOf = Field (*)(const PartsHeader&);
+  const std::array<std::pair<const char*, FieldOf>, 5> fields = {{{"version", VersionField},
+                                                                 {"$$PARTS", PartsField},
+                                                                 {"$$SPEC", SpecField},
+                                                                 {"$$TITLE", TitleField},
+                                                                 {"sort", SortField}}};
+  for (const auto& [key, fieldOf] : fields) {
+    Field before = fieldOf(from);
+    Field after = fieldOf(to);
+    Add(changes, {ChangeKind::kChanged, "$$PARTS", "", key, Lines(std::move(before.line)),
+                  Lines(std::move(after.line)), std::move(before.value), std::move(after.value)});
+  }
+}
+
+// A view on one side: no line and a null value when it is not defined.
+Field ViewField(const PartsModel& model, size_t view) {
+  if (model.apgNames[view].Empty()) {
+    return {};
+  }
+  std::string line = std::string(kViews[view]) + "\t!" + model.apgNames[view].Str() + "!";
+  if (!model.apgComments[view].Empty()) {
+    line += "\t" + model.apgComments[view].Str();
+  }
+  Json value = Json::object();
+  value["name"] = TextJson(model.apgNames[view].View());
+  value["comment"] = TextJson(model.apgComments[view].View());
+  return {line, value};
+}
+
+std::vector<std::string> LinesOf(Field field) {
+  return field.value.is_null() ? std::vector<std::string>() : Lines(std::move(field.line));
+}
+
+void DiffViews(const PartsModel& from, const PartsModel& to, std::vector<Change>& changes) {
+  for (size_t view = 0; view < kViews.size(); ++view) {
+    Field before = ViewField(from, view);
+    Field after = ViewField(to, view);
+    Add(changes, {ChangeKind::kChanged, "$$APG", "", kViews[view], LinesOf(before), LinesOf(after),
+                  std::move(before.value), std::move(after.value)});
+  }
+}
+
+// Things known by a name, the n-th of a name on one side paired with the n-th
+// on the other: the index of each item of `to` paired with item i of `from`,
+// or -1.
+template <typename Item, typename NameOf>
+std::vector<int> Pair(const std::vector<Item>& from, const std::vector<Item>& to, NameOf nameOf) {
+  std::map<std::string, std::vector<int>> waiting;
+  for (size_t i = to.size(); i-- > 0;) {
+    waiting[nameOf(to[i])].push_back(static_cast<int>(i));
+  }
+  std::vector<int> pairs;
+  for (const Item& item : from) {
+    std::vector<int>& names = waiting[nameOf(item)];
+    pairs.push_back(names.empty() ? -1 : names.back());
+    if (!names.empty()) {
+      names.pop_back();
+    }
+  }
+  return pairs;
+}
+
+std::vector<bool> Paired(const std::vector<int>& pairs, size_t count) {
+  std::vector<bool> paired(count, false);
+  for (const int pair : pairs) {
+    if (pair >= 0) {
+      paired[static_cast<size_t>(pair)] = true;
+    }
+  }
+  return paired;
+}
+
+template <typename Entry>
+void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
+                 const std::string& block, const std::string& size,
+                 std::vector<Change>& changes) {
+  const auto nameOf = [](const Entry& entry) { return entry.name; };
+  const std::vector<int> pairs = Pair(from, to, nameOf);
+  for (size_t i = 0; i < from.size(); ++i) {
+    Change change{ChangeKind::kChanged, block, size, from[i].name, Lines(MemberLine(from[i])),
+                  {}, EntryJson(from[i]), nullptr};
+    if (pairs[i] >= 0) {
+      const Entry& other = to[static_cast<size_t>(pairs[i])];
+      change.newLines = Lines(MemberLine(other));
+      change.newValue = EntryJson(other);
+    }
+    Add(changes, std::move(change));
+  }
+  const std::vector<bool> paired = Paired(pairs, to.size());
+  for (size_t i = 0; i < to.size(); ++i) {
+    if (!paired[i]) {
+      Add(changes, {ChangeKind::kAdded, block, size, to[i].name, {}, Lines(MemberLine(to[i])),
+                    nullptr, EntryJson(to[i])});
+    }
+  }
+}
+
+void DiffMembers(const MemberList& from, const MemberList& to, const std::string& block,
+                 const std::string& size, std::vector<Change>& changes) {
+  DiffEntries(from.specs, to.specs, block, size, changes);
+  DiffEntries(from.params, to.params, block, size, changes);
+}
+
+std::string SizeLine(const SizeRecord& record) {
+  std::string line = "$$SIZE\t\"" + record.name.Str() + "\"";
+  return record.title.Empty() ? line : line + "\t!" + record.title.Str() + "!";
+}
+
+// A size's line with its member lines, for a size added or removed.
+std::vector<std::string> SizeLines(const PartsSize& size) {
+  std::vector<std::string> lines = Lines(SizeLine(size.record));
+  for (const SpecEntry& spec : size.members.specs) {
+    lines.push_back(MemberLine(spec));
+  }
+  for (const ParamEntry& param : size.members.params) {
+    lines.push_back(MemberLine(param));
+  }
+  return lines;
+}
+
+Json SizeRecordJson(const SizeRecord& record) {
+  Json value = Json::object();
+  value["name"] = TextJson(record.name.View());
+  value["title"] = TextJson(record.title.View());
+  return value;
+}
+
+void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<int>& pairs,
+               std::vector<Change>& changes) {
+  for (size_t i = 0; i < from.sizes.size(); ++i) {
+    const PartsSize& size = from.sizes[i];
+    if (pairs[i] < 0) {
+      Add(changes, {ChangeKind::kRemoved, "$$SIZE", "", size.record.name.Str(), SizeLines(size), {},
+                    SizeJson(size), nullptr});
+      continue;
+    }
+    const SizeRecord& other = to.sizes[static_cast<size_t>(pairs[i])].record;
+    Add(changes, {ChangeKind::kChanged, "$$SIZE", "", size.record.name.Str(),
+                  Lines(SizeLine(size.record)), Lines(SizeLine(other)), SizeRecordJson(size.record),
+                  SizeRecordJson(other)});
+  }
+  const std::vector<bool> paired = Paired(pairs, to.sizes.size());
+  for (size_t i = 0; i < to.sizes.size(); ++i) {
+    if (!paired[i]) {
+      const PartsSize& size = to.sizes[i];
+      Add(changes, {ChangeKind::kAdded, "$$SIZE", "", size.record.name.Str(), {}, SizeLines(size),
+                    nullptr, SizeJson(size)});
+    }
+  }
+}
+
+const char* KindWord(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::kAdded:
+      return "added";
+    case ChangeKind::kRemoved:
+      return "removed";
+    case ChangeKind::kChanged:
+      break;
+  }
+  return "changed";
+}
+
+std::string Counted(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::vector<Change> DiffModels(const PartsModel& from, const PartsModel& to) {
+  std::vector<Change> changes;
+  DiffHeader(from.header, to.header, changes);
+  DiffViews(from, to, changes);
+  const auto sizeName = [](const PartsSize& size) { return size.record.name.Str(); };
+  const std::vector<int> pairs = Pair(from.sizes, to.sizes, sizeName);
+  DiffSizes(from, to, pairs, changes);
+  static const MemberList kNone;
+  if (from.common || to.common) {
+    DiffMembers(from.common ? *from.common : kNone, to.common ? *to.common : kNone, "$$COMMON", "",
+                changes);
+  }
+  for (size_t i = 0; i < from.sizes.size(); ++i) {
+    if (pairs[i] >= 0) {
+      const std::string name = from.sizes[i].record.name.Str();
+      DiffMembers(from.sizes[i].members, to.sizes[static_cast<size_t>(pairs[i])].members,
+                  "$$SIZE \"" + name + "\"", name, changes);
+    }
+  }
+  return changes;
+}
+
+std::string DiffText(const std::vector<Change>& changes, const std::string& oldName,
+                     const std::string& newName) {
+  if (changes.empty()) {
+    return {};
+  }
+  std::string text = "--- " + oldName + "\n+++ " + newName + "\n";
+  const std::string* block = nullptr;
+  for (const Change& change : changes) {
+    if (block == nullptr || *block != change.block) {
+      block = &change.block;
+      text += "@@ " + change.block + " @@\n";
+    }
+    for (const std::string& line : change.oldLines) {
+      text += "-" + line + "\n";
+    }
+    for (const std::string& line : change.newLines) {
+      text += "+" + line + "\n";
+    }
+  }
+  return text;
+}
+
+Json DiffJson(const std::vector<Change>& changes, const std::string& oldName,
+              const std::string& newName) {
+  Json json = Json::object();
+  json["old"] = oldName;
+  json["new"] = newName;
+  json["same"] = changes.empty();
+  Json list = Json::array();
+  for (const Change& change : changes) {
+    Json item = Json::object();
+    item["change"] = KindWord(change.kind);
+    item["block"] = change.block;
+    if (!change.size.empty()) {
+      item["size"] = TextJson(change.size);
+    }
+    item["key"] = TextJson(change.key);
+    item["old"] = change.oldValue;
+    item["new"] = change.newValue;
+    list.push_back(std::move(item));
+  }
+  json["changes"] = std::move(list);
+  return json;
+}
+
+std::string ChangeSummary(const std::vector<Change>& changes) {
+  std::vector<std::string> parts;
+  std::array<std::vector<std::string>, 3> sizes;  // by ChangeKind: added, removed, retitled
+  std::vector<std::pair<std::string, std::array<size_t, 3>>> lists;
+  for (const Change& change : changes) {
+    const auto kind = static_cast<size_t>(change.kind);
+    if (change.block == "$$PARTS" || change.block == "$$APG") {
+      parts.push_back(change.key + " " + KindWord(change.kind));
+    } else if (change.block == "$$SIZE") {
+      sizes[kind].push_back(change.key);
+    } else {
+      const std::string list = change.size.empty() ? "$$COMMON" : change.size;
+      if (lists.empty() || lists.back().first != list) {
+        lists.push_back({list, {0, 0, 0}});
+      }
+      ++lists.back().second[kind];
+    }
+  }
+  constexpr std::array<const char*, 3> kSizeWords = {" added (", " removed (", " retitled ("};
+  for (size_t kind = 0; kind < sizes.size(); ++kind) {
+    if (sizes[kind].empty()) {
+      continue;
+    }
+    std::string names;
+    for (const std::string& name : sizes[kind]) {
+      names += (names.empty() ? "" : ", ") + name;
+    }
+    parts.push_back(Counted(sizes[kind].size(), "size", "sizes") + kSizeWords[kind] + names + ")");
+  }
+  for (const auto& [list, counts] : lists) {
+    std::string counted;
+    for (size_t kind = 0; kind < counts.size(); ++kind) {
+      if (counts[kind] != 0) {
+        counted += (counted.empty() ? "" : ", ") + Counted(counts[kind], "entry ", "entries ") +
+                   KindWord(static_cast<ChangeKind>(kind));
+      }
+    }
+    parts.push_back(list + ": " + counted);
+  }
+  std::string summary;
+  for (const std::string& part : parts) {
+    summary += (summary.empty() ? "" : "; ") + part;
+  }
+  return summary.empty() ? "no change" : summary;
+}
+
+}  // namespace partsc

@@ -1,0 +1,45 @@
+// A parts file's model as a JSON document, and the model of such a document.
+//
+// Every field of the file has a member of the document. A text is a JSON
+// string when its bytes are valid UTF-8; any other bytes are given as
+// {"latin1": "..."}, each byte the character of the same number (0xE9 is
+// "é"), so that every byte sequence comes back unchanged.
+#pragma once
+
+#include <partsc/model.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+
+namespace partsc {
+
+using Json = nlohmann::ordered_json;
+
+// Parses `text` as one JSON document; false, with nlohmann/json's words
+// ("parse error at line 3, column 14: ..."), when it is not one.
+bool ParseJson(std::string_view text, Json& document, std::string& error);
+
+// A text as the document holds it: a string, or {"latin1": ...}.
+Json TextJson(std::string_view bytes);
+
+// Why reading stopped where `read` says it did ("truncated size list");
+// empty for a file read whole.
+std::string ReadStopReason(const PartsRead& read);
+
+// Parts of the document: one entry of a member list, one size.
+Json EntryJson(const SpecEntry& spec);
+Json EntryJson(const ParamEntry& param);
+Json SizeJson(const PartsSize& size);
+
+// The document of `model`: header, views, common, sizes, unlisted, read.
+Json PartsModelJson(const PartsModel& model);
+
+// The model a document describes. False, with `error` "POINTER: RULE"
+// ("/sizes/3/members/0/number: 300 is above 256"), for the first value that
+// breaks a rule; `model` is then unspecified. Offsets that do not lay the
+// member lists end to end (or that are left out) are replaced: the lists
+// are laid end to end in the order of their offsets.
+bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error);
+
+}  // namespace partsc
