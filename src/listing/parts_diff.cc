@@ -35,10 +35,10 @@ struct Field {
 };
 
 Field PartsField(const PartsHeader& header) {
-  std::string line = "$$PARTS <" + std::to_string(header.partsValue1) + "," +
+  std::string line = "$$PARTS\t<" + std::to_string(header.partsValue1) + "," +
                      std::to_string(header.partsValue2) + ">";
   if (!header.comment.Empty()) {
-    line += " \"" + header.comment.Str() + "\"";
+    line += "\t\"" + header.comment.Str() + "\"";
   }
   Json value = Json::object();
   value["parts_value_1"] = header.partsValue1;
@@ -57,7 +57,7 @@ Field SpecField(const PartsHeader& header) {
 }
 
 Field TitleField(const PartsHeader& header) {
-  return {"$$TITLE \"" + header.title.Str() + "\"", TextJson(header.title.View())};
+  return {"$$TITLE\t\"" + header.title.Str() + "\"", TextJson(header.title.View())};
 }
 
 Field SortField(const PartsHeader& header) {
@@ -66,7 +66,7 @@ Field SortField(const PartsHeader& header) {
 }
 
 Field VersionField(const PartsHeader& header) {
-  return {"/ PARTS VERSION : " + std::to_string(header.version), header.version};
+  return {"/ PARTS VERSION   : " + std::to_string(header.version), header.version};
 }
 
 void DiffHeader(const PartsHeader& from, const PartsHeader& to, std::vector<Change>& changes) {
