@@ -1,7 +1,8 @@
 # bash completion for partsc: its options, and file names where an option
-# takes a file (-p, -c, --control, --decompile, -o, --output, --sarif) and for
-# every word after --list, directory names after -C; the formats of
-# --diagnostics-format, the warnings of -W and the diagnostics of --explain.
+# takes a file (-p, -c, --control, --decompile, --from-json, -o, --output,
+# --sarif) and for every word after --list or --diff, directory names after
+# -C; the formats of --diagnostics-format and --format, the warnings of -W and
+# the diagnostics of --explain.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -19,15 +20,15 @@ _partsc() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-C -p -c --control --strict --atomic -q --quiet --list --decompile -o --output
-                 --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain
-                 --lsp"
+  local options="-C -p -c --control --strict --atomic --changes -q --quiet --list --format=
+                 --decompile --from-json -o --output --force --diff -h --help --version
+                 --diagnostics-format= --sarif -Wall -Werror --explain --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
   COMPREPLY=()
 
   case $prev in
-    -p | -c | --control | --decompile | -o | --output | --sarif)
+    -p | -c | --control | --decompile | --from-json | -o | --output | --sarif)
       _partsc_files "" "$cur"
       return 0
       ;;
@@ -50,12 +51,16 @@ _partsc() {
       _partsc_dirs "-C" "${cur#-C}"
       return 0
       ;;
-    --control=* | --output=* | --decompile=* | --sarif=*)
+    --control=* | --output=* | --decompile=* | --from-json=* | --sarif=*)
       _partsc_files "${cur%%=*}=" "${cur#*=}"
       return 0
       ;;
     --diagnostics-format=*)
       COMPREPLY=($(compgen -P "--diagnostics-format=" -W "classic gnu json" -- "${cur#*=}"))
+      return 0
+      ;;
+    --format=*)
+      COMPREPLY=($(compgen -P "--format=" -W "listing text json" -- "${cur#*=}"))
       return 0
       ;;
     -Wno-*)
@@ -74,7 +79,7 @@ _partsc() {
 
   local i
   for ((i = 1; i < COMP_CWORD; i++)); do
-    if [ "${COMP_WORDS[i]}" = "--list" ]; then
+    if [ "${COMP_WORDS[i]}" = "--list" ] || [ "${COMP_WORDS[i]}" = "--diff" ]; then
       _partsc_files "" "$cur"
       return 0
     fi

@@ -50,6 +50,17 @@ status=0
 [ "$status" -eq 0 ] || { echo "check-package: the example run ended with $status" >&2; exit 1; }
 ls "$scratch/library/parts"/*.prt >/dev/null
 grep -q '\$\$PARTS' "$scratch/library/TALVIREN.LOG"
+# The JSON documents of the library's parts files, against the schema the
+# package installs.
+# BRACKET.PRT is damaged on purpose: its document says where reading stopped.
+"$partsc" --list --format=json "$scratch/library/parts"/* >"$scratch/library.jsonl" || true
+/usr/bin/python3 - "$scratch/root/usr/share/partsc/parts-file.schema.json" "$scratch/library.jsonl" <<'PY' ||
+import json, sys, jsonschema
+validator = jsonschema.Draft202012Validator(json.load(open(sys.argv[1])))
+for line in open(sys.argv[2]):
+    validator.validate(json.loads(line))
+PY
+  { echo "check-package: a parts file's JSON breaks the installed schema" >&2; exit 1; }
 
 # A program that embeds the library, built against the unpacked package
 # alone.

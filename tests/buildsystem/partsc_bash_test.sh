@@ -51,7 +51,12 @@ expect "--strict" partsc --st
 expect "--atomic" partsc -c LIBRARY.CTL --at
 expect "parts" partsc -C ""
 expect "-Cparts" partsc -Cp
-expect "--force" partsc --decompile parts/bolt.prt -o x.src --fo
+expect "--force" partsc --decompile parts/bolt.prt -o x.src --forc
+expect "--force --format=" partsc --list --fo
+expect "--format=json" partsc --list --format=j
+expect "parts/bolt.prt" partsc --diff parts/bolt.prt parts/b
+expect "ORVA.SET" partsc --from-json O
+expect "--changes" partsc -c LIBRARY.CTL --ch
 expect "--help" partsc --he
 expect "--lsp" partsc --ls
 expect "-h" partsc -h
