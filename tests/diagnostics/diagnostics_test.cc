@@ -148,6 +148,22 @@ class Recorder : public DiagnosticSink {
   std::string directory_;
 };
 
+// A text that is UTF-8 comes out as it stands (an "é" stays one character);
+// other bytes are read as Latin-1, so that every byte shows.
+TEST(JsonLine, TextsAreUtf8OrReadAsLatin1) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"\xC3\x89" "crou", "\"\xC3\x89" "crou\""},
+      {"\xC9" "crou", "\"\xC3\x89" "crou\""},
+      {"tab\there", "\"tab\\there\""},
+  };
+  for (const auto& [extra, json] : cases) {
+    DiagnosticRecord record;
+    record.extra = extra;
+    const std::string line = JsonLine(record, "/");
+    EXPECT_NE(line.find("\"extra\":" + json), std::string::npos) << line;
+  }
+}
+
 // Every report also gives a record: the input file below the current
 // directory, the line of the file for the line the log counts, the column
 // of the field, the stable name, the log's own number and extra text, and
@@ -170,34 +186,34 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
   d.CloseErrorLog();
   d.FinishSinks();
 
-  const std::string tail = "\"reason\": null}";
+  const std::string tail = "\"reason\":null}";
   EXPECT_EQ(lines,
             (std::vector<std::string>{
                 "p.src:3:88: warning: Title string too long [partsc-title-too-long] | "
-                "{\"file\": \"p.src\", \"line\": 3, \"column\": 88, \"severity\": "
-                "\"warning\", \"name\": \"partsc-title-too-long\", \"message\": \"Title "
-                "string too long\", \"log_line\": 4, \"extra\": null, " +
+                "{\"file\":\"p.src\",\"line\":3,\"column\":88,\"severity\":"
+                "\"warning\",\"name\":\"partsc-title-too-long\",\"message\":\"Title "
+                "string too long\",\"log_line\":4,\"extra\":null," +
                     tail,
                 "p.src:3: warning: Unknown Size Keyword (Skip) [partsc-unknown-size-keyword] | "
-                "{\"file\": \"p.src\", \"line\": 3, \"column\": null, \"severity\": "
-                "\"warning\", \"name\": \"partsc-unknown-size-keyword\", \"message\": "
-                "\"Unknown Size Keyword (Skip)\", \"log_line\": null, \"extra\": null, " +
+                "{\"file\":\"p.src\",\"line\":3,\"column\":null,\"severity\":"
+                "\"warning\",\"name\":\"partsc-unknown-size-keyword\",\"message\":"
+                "\"Unknown Size Keyword (Skip)\",\"log_line\":null,\"extra\":null," +
                     tail,
-                "p.src:3: error: Not Parts Input File [partsc-not-parts-input] | {\"file\": "
-                "\"p.src\", \"line\": 3, \"column\": null, \"severity\": \"error\", "
-                "\"name\": \"partsc-not-parts-input\", \"message\": \"Not Parts Input "
-                "File\", \"log_line\": null, \"extra\": \"/x \\\"y\\\"\", " +
+                "p.src:3: error: Not Parts Input File [partsc-not-parts-input] | {\"file\":"
+                "\"p.src\",\"line\":3,\"column\":null,\"severity\":\"error\","
+                "\"name\":\"partsc-not-parts-input\",\"message\":\"Not Parts Input "
+                "File\",\"log_line\":null,\"extra\":\"/x \\\"y\\\"\"," +
                     tail,
-                "p.src: warning: Keyword $$END not found [partsc-end-not-found] | {\"file\": "
-                "\"p.src\", \"line\": null, \"column\": null, \"severity\": \"warning\", "
-                "\"name\": \"partsc-end-not-found\", \"message\": \"Keyword $$END not "
-                "found\", \"log_line\": 9, \"extra\": null, " +
+                "p.src: warning: Keyword $$END not found [partsc-end-not-found] | {\"file\":"
+                "\"p.src\",\"line\":null,\"column\":null,\"severity\":\"warning\","
+                "\"name\":\"partsc-end-not-found\",\"message\":\"Keyword $$END not "
+                "found\",\"log_line\":9,\"extra\":null," +
                     tail,
                 "p.src: error: Input File Open Error: No such file or directory "
-                "[partsc-input-open-error] | {\"file\": \"p.src\", \"line\": null, "
-                "\"column\": null, \"severity\": \"error\", \"name\": "
-                "\"partsc-input-open-error\", \"message\": \"Input File Open Error\", "
-                "\"log_line\": null, \"extra\": null, \"reason\": \"No such file or "
+                "[partsc-input-open-error] | {\"file\":\"p.src\",\"line\":null,"
+                "\"column\":null,\"severity\":\"error\",\"name\":"
+                "\"partsc-input-open-error\",\"message\":\"Input File Open Error\","
+                "\"log_line\":null,\"extra\":null,\"reason\":\"No such file or "
                 "directory\"}",
             }));
   EXPECT_EQ(channel.console.OutText(),
