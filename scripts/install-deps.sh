@@ -35,6 +35,8 @@ if [ $tests -eq 1 ]; then
   have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 ||
     missing+=(libclang-rt-dev)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.tsan-x86_64.a >/dev/null 2>&1 ||
+    missing+=(libclang-rt-dev)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     missing+=(libclang-rt-dev)
   have_cmd man || missing+=(man-db)
