@@ -105,14 +105,11 @@ bool CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sin
     KeepPreviousFile(run, sink, outputPath);
     return false;
   }
-  const int listed = ListPartsFile(run.diagnostics, *run.state, run.parts, outputPath, walk.runLog,
-                                   sink.WrittenPath());
-  if (listed == 0) {
+  const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                                          OvFile::Resolve(run.directory, sink.WrittenPath()));
+  if (listed.code == 0) {
     return CommitNewFile(run, sink, outputPath);
   }
-  // The listing closes the file on every path; closing again is harmless and
-  // makes sure nothing holds the file that is about to go.
-  ClosePartsFile(run.parts);
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
