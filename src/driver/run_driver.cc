@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
+#include "driver/check_run.h"
+#include "driver/control_file.h"
 #include "driver/file_actions.h"
 #include "driver/run_context.h"
 #include "listing/listing.h"
@@ -23,15 +23,12 @@
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"
 #include "platform/ov_signals.h"
-#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
 
 namespace {
 
-constexpr int kConsoleBuffer = 128;
-constexpr int kControlBuffer = 80;
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 // Names a log that could not be written, with the system's `reason`, on
@@ -44,35 +41,14 @@ bool WriteFailureReported(OvConsole& console, const std::string& name, const std
   return true;
 }
 
-// Hands what standard output holds to the system and names a failure to
-// write it, as GNU programs do. True when there was one.
-bool StandardOutputFailed(OvConsole& console) {
-  console.Out().Fflush();
-  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
-}
-
-// Reports the signal that ends the run, at the place `where` says.
-void ReportInterruption(RunContext& run, const std::string& where) {
-  run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
-}
-
-// Asks for the control file name at the console. False when standard input
-// ended before a name could be read.
-bool ReadControlName(OvConsole& console, std::string& name) {
-  dbgprint(console, kConsoleProgress, "\n Parts Input Control File Name : ");
-  return console.In().Fgets(name, kConsoleBuffer);
-}
-
 // What the walk of a control file keeps from one input to the next, and
 // what it found.
 struct Walk {
   RunContext& run;
   OvFileIO& runLog;
   std::set<std::string> written;  // the parts files of this run
-  int named = 0;                  // inputs the control file named
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
-  std::string lastInput;          // the full path of the input begun last
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -112,15 +88,13 @@ bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& outp
 // Compiles one input into `sink` and lists the new parts file; a parts file
 // that cannot be read back is removed. True when the input compiled and
 // listed.
-bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
+bool CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sink) {
   RunContext& run = walk.run;
-  const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
   dbgprint(run.console, kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
   std::string outputPath;
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
-  walk.lastInput = inputPath;
   NoteWritten(walk, outputPath);
   if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
     Complain(run.console,
@@ -148,55 +122,16 @@ bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
 // One input, from its compile to the listing or removal of its parts file,
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
-bool ProcessInput(const std::string& line, Walk& walk) {
+bool ProcessInput(const std::string& inputPath, Walk& walk) {
   std::unique_ptr<PartsFileSink> sink;
   if (walk.run.session.Atomic()) {
     sink = std::make_unique<ReplacingPartsFileSink>();
   } else {
     sink = std::make_unique<PartsFileSink>();
   }
-  const bool done = CompileAndList(line, walk, *sink);
+  const bool done = CompileAndList(inputPath, walk, *sink);
   sink->Release();
   return done;
-}
-
-// Walks the control file, input by input, into `walk`.
-void WalkControlFile(Walk& walk, const std::string& controlPath, OvFileIO& control) {
-  RunContext& run = walk.run;
-  Diagnostics& diagnostics = run.diagnostics;
-  LinePieces pieces;
-  bool carriageReturnSeen = false;
-  int lineNumber = 0;
-  std::string line;
-  // A signal ends the walk before the next input.
-  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
-    pieces.Take(line);
-    TrimLineEnd(line);
-    diagnostics.SetReportFile(controlPath);
-    diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
-    LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
-    diagnostics.ClearReportLine();
-    if (line.empty() || line.front() == '/') {
-      continue;
-    }
-    ++walk.named;
-    if (ProcessInput(line, walk)) {
-      ++walk.compiled;
-    } else {
-      walk.anyFailed = true;
-    }
-    dbgflush(run.console);
-  }
-  if (OvSignals::Caught() != 0) {
-    ReportInterruption(run, walk.lastInput.empty() ? "before the first source"
-                                                   : "after compiling " + walk.lastInput);
-    return;
-  }
-  if (walk.named == 0) {
-    diagnostics.SetReportFile(controlPath);
-    diagnostics.ReportWarning(Warning::kEmptyControl,
-                              CatalogueOf(DiagnosticId::kEmptyControl).text);
-  }
 }
 
 // The exit status of a run that walked its control file to the end. With
@@ -213,30 +148,11 @@ int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) 
 
 // The run of a control file: named with -c, or asked for at the prompt.
 int CompileControlFile(RunContext& run) {
-  const OvSession& session = run.session;
   Diagnostics& diagnostics = run.diagnostics;
-  std::string name = session.ControlName();
-  const bool answered = !name.empty() || ReadControlName(run.console, name);
-  if (!answered && OvSignals::Caught() != 0) {
-    ReportInterruption(run, "at the prompt");
-    return kExitSignal + OvSignals::Caught();
+  std::string controlPath;
+  if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
+    return status;
   }
-  if (!answered) {
-    const std::string line = "\npartsc: no control file name: standard input ended\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "standard input ended");
-    return kExitStop;
-  }
-  // The name as typed or given with -c, without the line end and blanks.
-  OvStringUtil::TrimRight(name);
-  if (name.empty()) {
-    const std::string line = "partsc: no control file name: the answer is empty\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "the answer is empty");
-    return kExitStop;
-  }
-  const std::string controlPath = run.classes.ToFullPath(kClassControl, name);
-  dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   diagnostics.OpenErrorLog(controlPath);
   // An error log that cannot be opened is named at once; one that was opened
   // and could not be written at the end.
@@ -262,8 +178,16 @@ int CompileControlFile(RunContext& run) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, {}, 0, 0, false, {}};
-  WalkControlFile(walk, controlPath, control);
+  Walk walk{run, runLog, {}, 0, false};
+  WalkControlFile(run, controlPath, control, [&walk](const std::string& line) {
+    const std::string inputPath = walk.run.classes.ToFullPath(kClassInput, line);
+    if (ProcessInput(inputPath, walk)) {
+      ++walk.compiled;
+    } else {
+      walk.anyFailed = true;
+    }
+    return inputPath;
+  });
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
@@ -362,6 +286,8 @@ int RunActions(RunContext& run, int argc, char** argv) {
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {
+    case OvAction::kCheck:
+      return CheckSources(run);
     case OvAction::kList:
       status = ListFiles(run, session.ListFiles());
       break;
@@ -384,6 +310,11 @@ int RunActions(RunContext& run, int argc, char** argv) {
 }
 
 }  // namespace
+
+bool StandardOutputFailed(OvConsole& console) {
+  console.Out().Fflush();
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
+}
 
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory) {
   OvSession session;

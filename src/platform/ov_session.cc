@@ -28,6 +28,10 @@ constexpr const char* kHelpBody =
     "                           put it in place only when it compiled and listed:\n"
     "                           a failed input keeps the previous file and backup\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
+    "  --check [SOURCE...]      compile each SOURCE (without one, the sources of\n"
+    "                           the control file) in memory and report their\n"
+    "                           diagnostics; write no file at all; end with 1\n"
+    "                           when a source has an error\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
@@ -53,6 +57,7 @@ void PrintHelp(OvConsole& console, const std::string& programName) {
   const char* name = programName.c_str();
   OvFileIO& out = console.Out();
   out.Fprintf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...]\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   out.Fprintf("   or: %s --explain NAME\n", name);
@@ -87,13 +92,20 @@ bool OvSession::SettleAction() {
   if (lsp_) {
     // The server takes -C and -p only: it compiles what the editor sends.
     action_ = OvAction::kLsp;
-    return !listRequested_ && !decompile && explainName_.empty() && controlName_.empty() &&
-           !strict_ && !atomic_ && decompileOutput_.empty() && !force_ && sarifPath_.empty() &&
-           diagnosticsFormat_.empty() && warningOptions_.empty();
+    return !listRequested_ && !checkRequested_ && !decompile && explainName_.empty() &&
+           controlName_.empty() && !strict_ && !atomic_ && decompileOutput_.empty() && !force_ &&
+           sarifPath_.empty() && diagnosticsFormat_.empty() && warningOptions_.empty();
   }
   if (!explainName_.empty()) {
     action_ = OvAction::kExplain;
-    return !listRequested_ && !decompile && controlName_.empty() && !strict_;
+    return !listRequested_ && !checkRequested_ && !decompile && controlName_.empty() && !strict_;
+  }
+  if (checkRequested_) {
+    // Sources or a control file, not both; nothing is written, so nothing
+    // about writing goes with it.
+    action_ = OvAction::kCheck;
+    return !listRequested_ && !decompile && !strict_ && !atomic_ && !force_ &&
+           decompileOutput_.empty() && (sources_.empty() || controlName_.empty());
   }
   if (listRequested_ && decompile) {
     return false;
@@ -142,6 +154,10 @@ struct CommandLineOptions {
   };
   static constexpr Apply kList = [](OvSession& session, OvConsole&, std::string_view) {
     session.listRequested_ = true;
+    return true;
+  };
+  static constexpr Apply kCheck = [](OvSession& session, OvConsole&, std::string_view) {
+    session.checkRequested_ = true;
     return true;
   };
   static constexpr Apply kDecompile = [](OvSession& session, OvConsole&, std::string_view value) {
@@ -193,7 +209,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 21> kAll = {{
+  static constexpr std::array<Option, 22> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -203,6 +219,7 @@ struct CommandLineOptions {
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
       {"--list", false, kList},
+      {"--check", false, kCheck},
       {"--decompile", true, kDecompile},
       {"-o", true, kOutput},
       {"--output", true, kOutput},
@@ -250,14 +267,14 @@ bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
   bool optionsEnded = false;
   for (int i = 1; accepted && !exitRequested_ && i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
-    // A bare argument (or any argument after "--") is a file to list.
+    // A bare argument (or any argument after "--") is a file to list or a
+    // source to check.
     if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
-      accepted = listRequested_;
-      if (accepted) {
-        listFiles_.emplace_back(argument);
-      } else {
+      accepted = listRequested_ || checkRequested_;
+      if (!accepted) {
         refusal_ = "unexpected argument '" + std::string(argument) + "'";
       }
+      (listRequested_ ? listFiles_ : sources_).emplace_back(argument);
       continue;
     }
     if (argument == "--") {
