@@ -94,6 +94,8 @@ int Measure(const std::string& work, int runs) {
 }  // namespace
 }  // namespace partsc::bench
 
+namespace fs = std::filesystem;
+
 int main(int argc, char** argv) {
   int runs = 5;
   std::string work = (fs::temp_directory_path() / "partsc-check-bench").string();
