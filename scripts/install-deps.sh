@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, only the tools that are missing: without options
-# what builds partsc (cmake, g++, make). --tests adds what the tests use
+# what builds partsc (cmake, g++, make, nlohmann-json3-dev). --tests adds what the tests use
 # (clang++ and its sanitizer runtimes, GoogleTest, man and groff, and the
 # consumers of the structured diagnostics: vim, jq, python3-jsonschema and
 # npm's SARIF multitool), --bench Google Benchmark (bench/), --valgrind
@@ -28,6 +28,7 @@ have_file() { [ -e "$1" ]; }
 have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
+have_file /usr/include/nlohmann/json.hpp || missing+=(nlohmann-json3-dev)
 if [ $tests -eq 1 ]; then
   have_cmd clang++ || missing+=(clang)
   have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)

@@ -363,6 +363,10 @@ std::string_view SeverityLabel(Severity severity) {
   return " ";
 }
 
+Severity ConsequenceSeverity(const CatalogueEntry& entry) {
+  return entry.consequence == Consequence::kGoesOn ? entry.severity : Severity::kError;
+}
+
 std::string MessageText(DiagnosticId id, std::string_view argument) {
   // The one made text of the view list: the view keyword, then the rest of
   // the pattern.

@@ -133,6 +133,14 @@ enum class Consequence {
   kRunStops,        // the run stops
 };
 
+struct CatalogueEntry;
+
+// The severity the structured forms (GNU, JSON, SARIF) give: an error for
+// every message after which the compile stops or the parts file is not
+// written, whatever its letter ("Illegal param defination" is a "W" in the
+// error log); otherwise the letter's.
+Severity ConsequenceSeverity(const CatalogueEntry& entry);
+
 struct CatalogueEntry {
   DiagnosticId id;
   std::string_view name;  // "partsc-..."

@@ -13,6 +13,7 @@
 #include "diagnostics/sinks.h"
 #include "driver/file_actions.h"
 #include "driver/run_context.h"
+#include "driver/run_summary.h"
 #include "listing/listing.h"
 #include "partsfile/parts_file.h"
 #include "platform/ov_console.h"
@@ -33,11 +34,13 @@ constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 // Names a log that could not be written, with the system's `reason`, on
 // standard error. True when there was one.
-bool WriteFailureReported(OvConsole& console, const std::string& name, const std::string& reason) {
+bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::string& name,
+                          const std::string& reason) {
   if (reason.empty()) {
     return false;
   }
   ComplainNotWritten(console, name, reason);
+  summary.AddOutputNotWritten(name + ": " + reason);
   return true;
 }
 
@@ -52,7 +55,25 @@ bool ReadControlName(OvConsole& console, std::string& name) {
 struct Walk {
   RunContext& run;
   OvFileIO& runLog;
+  RunSummary& summary;
+  std::string controlPath;
   std::set<std::string> written;  // the parts files of this run
+};
+
+// A path as the run shows it: relative to where partsc was started when it
+// lies below it.
+std::string Shown(const RunContext& run, const std::string& path) {
+  return OvFile::RelativeTo(run.diagnostics.DisplayDirectory(), path);
+}
+
+// What became of one input: whether it compiled and listed (and, with
+// --atomic, was put in place), what stopped it and what it left, and the note
+// for standard error.
+struct InputOutcome {
+  bool done = false;
+  std::string outputPath;
+  SourceFailure failure;
+  std::string note;
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -66,49 +87,87 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
                                          "now its backup");
 }
 
+// Where the input stopped and the message that stopped it, as the summary
+// and the notes show them: the place of the stopping diagnostic when it is
+// about the source or the control file, else the source.
+void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
+             SourceFailure& failure) {
+  const DiagnosticRecord* stop = run.diagnostics.StopRecord();
+  failure.file = Shown(run, inputPath);
+  if (stop == nullptr) {
+    failure.message = "the compile failed";
+    return;
+  }
+  failure.message = stop->reason.empty() ? stop->message : stop->message + ": " + stop->reason;
+  if (stop->file == inputPath || stop->file == controlPath) {
+    failure.file = Shown(run, stop->file);
+    failure.line = stop->line;
+  }
+}
+
 // With --atomic, the new content of a parts file that failed goes, and the
-// note says what is kept. Nothing without --atomic.
-void KeepPreviousFile(RunContext& run, PartsFileSink& sink, const std::string& outputPath) {
+// outcome says what is kept. Nothing without --atomic.
+void KeepPreviousFile(PartsFileSink& sink, InputOutcome& outcome) {
   if (!sink.Discard()) {
     return;
   }
-  const bool previous = OvFile::Access(outputPath, kAccessExists) == 0;
-  Complain(run.console,
-           outputPath + (previous ? ": not replaced; the previous file and its backup are kept"
-                                  : ": not written"));
+  const bool previous = OvFile::Access(outcome.outputPath, kAccessExists) == 0;
+  const SourceFailure& failure = outcome.failure;
+  const std::string reason = PlaceText(failure) + ": " + failure.message;
+  outcome.failure.left = previous ? LeftOnDisk::kPreviousKept : LeftOnDisk::kNotWritten;
+  outcome.note =
+      outcome.outputPath + (previous ? ": not replaced: " + reason +
+                                           "; the previous file and its backup are kept"
+                                     : ": not written: " + reason);
 }
 
 // With --atomic, puts the new parts file in place; true when it is (and
 // always without --atomic).
-bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& outputPath) {
+bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& inputPath,
+                   InputOutcome& outcome) {
   std::string reason;
   if (sink.Commit(reason) == 0) {
     return true;
   }
-  Complain(run.console, outputPath + ": not replaced: " + reason);
+  outcome.note = outcome.outputPath + ": not replaced: " + reason;
+  outcome.failure.file = Shown(run, inputPath);
+  outcome.failure.message = "the parts file could not be put in place: " + reason;
+  outcome.failure.left = LeftOnDisk::kPreviousKept;
   return false;
 }
 
+// What a source that failed in default mode left: nothing, or its parts
+// file incomplete or removed, and the backup this compile made.
+void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk begun,
+                    InputOutcome& outcome) {
+  outcome.failure.left = outcome.outputPath.empty() ? LeftOnDisk::kNothing : begun;
+  if (sink.MadeBackup()) {
+    outcome.failure.backup = Shown(run, BackupPath(sink.WrittenPath()));
+  }
+}
+
 // Compiles one input into `sink` and lists the new parts file; a parts file
-// that cannot be read back is removed. True when the input compiled and
-// listed.
-bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
+// that cannot be read back is removed.
+InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sink) {
   RunContext& run = walk.run;
-  const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
-  dbgprint(run.console, kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
-  std::string outputPath;
+  InputOutcome outcome;
+  std::string& outputPath = outcome.outputPath;
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
   NoteWritten(walk, outputPath);
+  outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled != 0) {
-    KeepPreviousFile(run, sink, outputPath);
-    return false;
+    SetStop(run, inputPath, walk.controlPath, outcome.failure);
+    SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
+    KeepPreviousFile(sink, outcome);
+    return outcome;
   }
   const int listed = ListPartsFile(run.diagnostics, *run.state, run.parts, outputPath, walk.runLog,
                                    sink.WrittenPath());
   if (listed == 0) {
-    return CommitNewFile(run, sink, outputPath);
+    outcome.done = CommitNewFile(run, sink, inputPath, outcome);
+    return outcome;
   }
   // The listing closes the file on every path; closing again is harmless and
   // makes sure nothing holds the file that is about to go.
@@ -117,32 +176,53 @@ bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportFile(outputPath);
-  run.diagnostics.ReportDiagnostic(DiagnosticId::kIllegalFileDelete);
-  KeepPreviousFile(run, sink, outputPath);
-  return false;
+  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete,
+                                UnreadableReason(listed, LastReadResult()));
+  SetStop(run, inputPath, walk.controlPath, outcome.failure);
+  SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
+  KeepPreviousFile(sink, outcome);
+  return outcome;
 }
 
 // One input, from its compile to the listing or removal of its parts file,
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
-bool ProcessInput(const std::string& line, Walk& walk) {
+// `lineNumber` is the control-file line that names it. True when it
+// compiled and listed.
+bool ProcessInput(const std::string& line, int lineNumber, Walk& walk) {
+  RunContext& run = walk.run;
+  const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
+  const std::string heading = "\n  Input file name\t\t" + inputPath + "\n";
+  if (run.console.Quiet()) {
+    run.diagnostics.SetPendingHeading(heading);
+  } else {
+    dbgprint(run.console, kConsoleProgress, "%s", heading.c_str());
+  }
+  run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
   std::unique_ptr<PartsFileSink> sink;
-  if (walk.run.session.Atomic()) {
+  if (run.session.Atomic()) {
     sink = std::make_unique<ReplacingPartsFileSink>();
   } else {
     sink = std::make_unique<PartsFileSink>();
   }
-  const bool done = CompileAndList(line, walk, *sink);
+  InputOutcome outcome = CompileAndList(inputPath, walk, *sink);
   sink->Release();
-  return done;
+  run.diagnostics.EndInput();
+  if (!outcome.note.empty()) {
+    Complain(run.console, EscapeControls(outcome.note));
+  }
+  if (outcome.done) {
+    walk.summary.AddCompiled();
+  } else {
+    walk.summary.AddFailure(std::move(outcome.failure));
+  }
+  return outcome.done;
 }
 
 // Walks the control file; true when any input failed.
-bool WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                     OvFileIO& runLog) {
+bool WalkControlFile(Walk& walk, OvFileIO& control) {
   bool anyFailed = false;
-  Walk walk{run, runLog, {}};
-  Diagnostics& diagnostics = run.diagnostics;
+  Diagnostics& diagnostics = walk.run.diagnostics;
   LinePieces pieces;
   bool carriageReturnSeen = false;
   int lineNumber = 0;
@@ -150,23 +230,24 @@ bool WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
   while (control.Fgets(line, kControlBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
-    diagnostics.SetReportFile(controlPath);
-    diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    diagnostics.SetReportFile(walk.controlPath);
+    diagnostics.SetReportLine(
+        {++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
     diagnostics.ClearReportLine();
     if (line.empty() || line.front() == '/') {
       continue;
     }
-    if (!ProcessInput(line, walk)) {
+    if (!ProcessInput(line, pieces.PhysicalLine(), walk)) {
       anyFailed = true;
     }
-    dbgflush(run.console);
+    dbgflush(walk.run.console);
   }
   return anyFailed;
 }
 
 // The run of a control file: named with -c, or asked for at the prompt.
-int CompileControlFile(RunContext& run) {
+int CompileControlFile(RunContext& run, RunSummary& summary) {
   const OvSession& session = run.session;
   Diagnostics& diagnostics = run.diagnostics;
   std::string name = session.ControlName();
@@ -209,14 +290,15 @@ int CompileControlFile(RunContext& run) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  bool anyFailed = WalkControlFile(run, controlPath, control, runLog);
+  Walk walk{run, runLog, summary, controlPath, {}};
+  bool anyFailed = WalkControlFile(walk, control);
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
-  anyFailed |= WriteFailureReported(run.console, kRunLogName, runLog.ErrorText());
+  anyFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    anyFailed |=
-        WriteFailureReported(run.console, ErrorLogName(controlPath), diagnostics.ErrorLogFailure());
+    anyFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
+                                      diagnostics.ErrorLogFailure());
   }
   const bool warningsFail = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
   return (session.Strict() && anyFailed) || warningsFail ? kExitFailed : kExitOk;
@@ -234,7 +316,8 @@ bool SetUpDiagnostics(RunContext& run, std::string& problem) {
     diagnostics.SetFormat(DiagnosticsFormat::kJson);
   }
   if (!session.SarifPath().empty()) {
-    diagnostics.AddSink(MakeSarifSink(run.console, session.SarifPath(), run.directory));
+    diagnostics.AddSink(MakeSarifSink(run.console, session.SarifPath(), run.directory,
+                                      diagnostics.DisplayDirectory()));
   }
   for (const std::string& option : session.WarningOptions()) {
     if (!diagnostics.ApplyWarningOption(option)) {
@@ -261,8 +344,14 @@ int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::stri
 // The compile of a control file with the diagnostics the command line asked
 // for; a SARIF log that cannot be written fails the run.
 int CompileWithDiagnostics(RunContext& run) {
-  const int status = CompileControlFile(run);
+  RunSummary summary;
+  run.diagnostics.WantLines();
+  const int status = CompileControlFile(run, summary);
   const bool written = run.diagnostics.FinishSinks();
+  for (const std::string& failure : run.diagnostics.SinkFailures()) {
+    summary.AddOutputNotWritten(failure);
+  }
+  summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
   return written || status != kExitOk ? status : kExitFailed;
 }
 
@@ -313,11 +402,13 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& star
   }
   console.SetProgramName(session.ProgramName());
   console.SetQuiet(session.Quiet());
-  std::string directory = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
+  const std::string started = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
+  std::string directory = started;
   if (!ChangeDirectories(console, session, directory)) {
     return kExitStop;
   }
   const auto run = std::make_unique<RunContext>(console, std::move(session), std::move(directory));
+  run->diagnostics.SetDisplayDirectory(started);
   return RunActions(*run, argc, argv);
 }
 

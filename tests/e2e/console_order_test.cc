@@ -121,7 +121,7 @@ TEST(ConsoleOrderTest, ThePromptShowsBeforeTheNameIsReadAndEveryLineKeepsItsPlac
   int status = -1;
   const std::string text = console.Rest(status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(text, ReplaceAll(std::string(kPrompt) +
+  EXPECT_EQ(ReplaceAll(text, PARTSC_BINARY, "$P"), ReplaceAll(std::string(kPrompt) +
                                  "\n  Control file name\t\t$D/LIB.CTL\n"
                                  "\n  Input file name\t\t$D/ONE.SRC\n"
                                  "\tParts name\t\tone\n\tApg define start\n\tapg $TOP\t\tT1\n"
@@ -135,7 +135,12 @@ TEST(ConsoleOrderTest, ThePromptShowsBeforeTheNameIsReadAndEveryLineKeepsItsPlac
                                  "\tParts name\t\tthree\n\tApg define start\n\tapg $TOP\t\tT3\n"
                                  "\tSize name\t\tS\n\tCount of size\t\t1\n"
                                  "  Out put file name\t\t$D/three.prt\n"
-                                 "\t*** W *** Unknown Size Keyword (Skip)\n",
+                                 "\t*** W *** Unknown Size Keyword (Skip)\n"
+                                 // The summary comes last, on standard error.
+                                 "$P: summary: 2 sources compiled, 1 failed\n"
+                                 "$P: failed: TWO.SRC: File $D/a/b.prt open error: not a plain "
+                                 "file name\n"
+                                 "$P:   left: no parts file was written\n",
                              "$D", dir.path()));
 }
 
