@@ -44,10 +44,9 @@ void SortByLine(std::vector<DiagnosticRecord>& records, const std::string& file)
       lined.push_back(std::move(records[i]));
     }
   }
-  std::stable_sort(lined.begin(), lined.end(),
-                   [](const DiagnosticRecord& a, const DiagnosticRecord& b) {
-                     return a.line < b.line;
-                   });
+  std::stable_sort(
+      lined.begin(), lined.end(),
+      [](const DiagnosticRecord& a, const DiagnosticRecord& b) { return a.line < b.line; });
   for (size_t i = 0; i < places.size(); ++i) {
     records[places[i]] = std::move(lined[i]);
   }

@@ -212,9 +212,9 @@ class Diagnostics {
   };
   Origin origin_;
   std::optional<DiagnosticRecord> stop_;
-  std::string input_;                    // the input since BeginInput
-  bool holding_ = false;                 // between BeginInput and EndInput
-  std::vector<DiagnosticRecord> held_;   // the input's records, held back
+  std::string input_;                   // the input since BeginInput
+  bool holding_ = false;                // between BeginInput and EndInput
+  std::vector<DiagnosticRecord> held_;  // the input's records, held back
   std::string heading_;
 };
 

@@ -115,10 +115,9 @@ void KeepPreviousFile(PartsFileSink& sink, InputOutcome& outcome) {
   const SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
   outcome.failure.left = previous ? LeftOnDisk::kPreviousKept : LeftOnDisk::kNotWritten;
-  outcome.note =
-      outcome.outputPath + (previous ? ": not replaced: " + reason +
-                                           "; the previous file and its backup are kept"
-                                     : ": not written: " + reason);
+  outcome.note = outcome.outputPath + (previous ? ": not replaced: " + reason +
+                                                      "; the previous file and its backup are kept"
+                                                : ": not written: " + reason);
 }
 
 // With --atomic, puts the new parts file in place; true when it is (and
@@ -231,8 +230,7 @@ bool WalkControlFile(Walk& walk, OvFileIO& control) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(walk.controlPath);
-    diagnostics.SetReportLine(
-        {++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
     diagnostics.ClearReportLine();
     if (line.empty() || line.front() == '/') {
@@ -276,9 +274,15 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
+    const std::string reason = LastSystemError();
     diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
                                  "\t*** E *** Input Control File Open Error\n",
-                                 "Input Control File Open Error", LastSystemError());
+                                 "Input Control File Open Error", reason);
+    // The console line names no file: standard error says which, and why.
+    if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
+      Complain(run.console, EscapeControls(Shown(run, controlPath)) +
+                                ": the control file cannot be opened: " + reason);
+    }
     diagnostics.CloseErrorLog();
     return kExitStop;
   }

@@ -34,8 +34,8 @@ const char* LeftWord(LeftOnDisk left) {
   return "not-written";
 }
 
-nlohmann::json TextOrNull(const std::string& text) {
-  return text.empty() ? nlohmann::json() : nlohmann::json(text);
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
 }
 
 }  // namespace
@@ -79,23 +79,23 @@ std::vector<std::string> RunSummary::Lines() const {
 }
 
 std::string RunSummary::Json() const {
-  nlohmann::json failures = nlohmann::json::array();
+  nlohmann::ordered_json failures = nlohmann::ordered_json::array();
   for (const SourceFailure& failure : failures_) {
     failures.push_back({{"file", failure.file},
-                        {"line", failure.line > 0 ? nlohmann::json(failure.line) : nullptr},
+                        {"line", failure.line > 0 ? nlohmann::ordered_json(failure.line) : nullptr},
                         {"message", failure.message},
                         {"parts_file", TextOrNull(failure.partsFile)},
                         {"left", LeftWord(failure.left)},
                         {"backup", TextOrNull(failure.backup)}});
   }
-  const nlohmann::json summary = {{"summary",
-                                   {{"compiled", compiled_},
-                                    {"failed", failures_.size()},
-                                    {"failures", failures},
-                                    {"not_written", outputs_}}}};
+  const nlohmann::ordered_json summary = {{"summary",
+                                           {{"compiled", compiled_},
+                                            {"failed", failures_.size()},
+                                            {"failures", failures},
+                                            {"not_written", outputs_}}}};
   // Bytes that are no UTF-8 (a Latin-1 file name) are replaced, never a
   // reason to lose the summary.
-  return summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return summary.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 void RunSummary::Print(OvConsole& console, bool json) const {

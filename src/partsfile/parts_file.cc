@@ -30,7 +30,6 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
   return path.substr(0, name) + "." + path.substr(name) + suffix;
 }
 
-
 // Puts `temporary` in place of `path`, and the older file, if any, in place
 // of its backup. `path` names a complete file at every moment: the older
 // file takes a second, hidden name first, and the new file replaces it in

@@ -56,8 +56,9 @@ TEST(IoFaults, TheNthReadOrWriteFallsShortForEveryN) {
           if (kind == OvFaultKind::kRead) {
             EXPECT_EQ(run.errorLog, clean.errorLog + kDeleteLine);
             // The summary names what stopped the input and what it left.
-            EXPECT_TRUE(run.err.starts_with("partsc: summary: 0 sources compiled, 1 failed\n"
-                                            "partsc: failed: input.src: Illegal File Delete It: "))
+            EXPECT_TRUE(
+                run.err.starts_with("partsc: summary: 0 sources compiled, 1 failed\n"
+                                    "partsc: failed: input.src: Illegal File Delete It: "))
                 << run.err;
             EXPECT_TRUE(run.err.ends_with("left: " + source.partsFile +
                                           " was removed again; the previous file is kept as " +
