@@ -22,7 +22,7 @@ _partsc() {
   local options="-C -p -c --control --strict --atomic -q --quiet --list --decompile -o --output
                  --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
-                  long-line carriage-return parts-name parts-file-twice size-dropped"
+                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
   COMPREPLY=()
 
   case $prev in

@@ -13,6 +13,9 @@ version=$(sed -n 's/^project(partsc VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb=build/release/partsc_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || { echo "check-package: $deb was not made" >&2; exit 1; }
 echo "check-package: $deb"
+# The completion needs bash-completion, which apt then brings by default.
+dpkg-deb -f "$deb" Recommends | grep -qw bash-completion ||
+  { echo "check-package: the package does not recommend bash-completion" >&2; exit 1; }
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' | grep -v '^$')
 if ! diff -u tests/packaging/deb_contents.txt - <<<"$contents"; then

@@ -18,7 +18,7 @@ section=$(mktemp)
 updated=$(mktemp)
 trap 'rm -f "$section" "$updated"' EXIT
 # Entries: "NAME: TEXT", a blank line, the meaning, "Example:" and the source
-# lines, a blank line, "Fix: ..." and a blank line.
+# lines (empty ones too), a blank line, "Fix: ..." and a blank line.
 "$partsc" --explain all | awk '
   function roff(s) {
     gsub(/\\/, "\\e", s); gsub(/-/, "\\-", s)
@@ -32,8 +32,13 @@ trap 'rm -f "$section" "$updated"' EXIT
   }
   state == "meaning" && $0 == "Example:" { print ".IP"; print "Example:"; print ".nf"; print ".RS"; state = "example"; next }
   state == "meaning" && $0 != "" { print roff($0); next }
-  state == "example" && $0 == "" { print ".RE"; print ".fi"; state = "fix"; next }
-  state == "example" { print roff($0); next }
+  # An empty line ends the example only when "Fix: " follows it: an example
+  # may hold empty lines of its own.
+  state == "example" && $0 == "" { blanks++; next }
+  state == "example" && blanks > 0 && /^Fix: / {
+    print ".RE"; print ".fi"; print ".IP"; print roff($0); blanks = 0; state = "fix"; next
+  }
+  state == "example" { for (; blanks > 0; blanks--) print "\\&"; print roff($0); next }
   state == "fix" && /^Fix: / { print ".IP"; print roff($0); next }
   state == "fix" && $0 == "" { state = ""; next }
   state == "fix" { print roff($0); next }

@@ -20,32 +20,33 @@ namespace partsc {
 
 namespace {
 
+// The header's fields by the offset they start at.
+struct HeaderField {
+  int at;
+  const char* name;
+};
+constexpr std::array<HeaderField, 15> kHeaderFields = {{{kVersionAt, "version"},
+                                                        {kDayAt, "creation date"},
+                                                        {kCommentAt, "comment"},
+                                                        {kCommentLengthAt, "comment length"},
+                                                        {kSpecFileAt, "spec file"},
+                                                        {kSpecRecordAt, "spec record"},
+                                                        {kPartsValue1At, "first number"},
+                                                        {kPartsValue2At, "second number"},
+                                                        {kSizeCountAt, "size count"},
+                                                        {kCommonOffsetAt, "common list offset"},
+                                                        {kTitleAt, "title"},
+                                                        {kTitleLengthAt, "title length"},
+                                                        {kApgCommentCountAt, "APG comment count"},
+                                                        {kSortModeAt, "sort mode"},
+                                                        {kHeaderUsed, "reserved bytes"}}};
+
 // The part of the parts file that holds byte `offset`.
 std::string PartAt(size_t offset, const PartsImage& image) {
-  struct HeaderField {
-    int at;
-    const char* name;
-  };
-  static constexpr std::array<HeaderField, 15> kHeader = {
-      {{kVersionAt, "version"},
-       {kDayAt, "creation date"},
-       {kCommentAt, "comment"},
-       {kCommentLengthAt, "comment length"},
-       {kSpecFileAt, "spec file"},
-       {kSpecRecordAt, "spec record"},
-       {kPartsValue1At, "first number"},
-       {kPartsValue2At, "second number"},
-       {kSizeCountAt, "size count"},
-       {kCommonOffsetAt, "common list offset"},
-       {kTitleAt, "title"},
-       {kTitleLengthAt, "title length"},
-       {kApgCommentCountAt, "APG comment count"},
-       {kSortModeAt, "sort mode"},
-       {kHeaderUsed, "reserved bytes"}}};
   if (offset < static_cast<size_t>(kHeaderSize)) {
-    const auto field = std::find_if(kHeader.rbegin(), kHeader.rend(), [offset](const auto& f) {
-      return static_cast<size_t>(f.at) <= offset;
-    });
+    const auto field =
+        std::find_if(kHeaderFields.rbegin(), kHeaderFields.rend(),
+                     [offset](const auto& f) { return static_cast<size_t>(f.at) <= offset; });
     return std::string("the header's ") + field->name;
   }
   const size_t names = kApgOffset + kApgBlockSize;

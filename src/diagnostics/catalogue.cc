@@ -324,6 +324,11 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "A parts file holds at most 2048 sizes: this size is left out of the size list, though its "
      "member list is written.",
      "(a source with 2049 $$SIZE lines)", "Split the parts into two sources."},
+    {DiagnosticId::kEmptyControl, "partsc-empty-control", "Control file names no source file",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+     "The control file holds no line that names a source: it is empty, or every line is empty or "
+     "a comment (a line that begins with /). The run compiles nothing; with --strict it fails.",
+     "(an empty control file)", "List the sources in the control file, one name a line."},
 }};
 
 constexpr std::string_view kPrefix = "partsc-";

@@ -87,8 +87,9 @@ enum class DiagnosticId : int {
   kPartsName,
   kPartsFileTwice,
   kSizeDropped,
+  kEmptyControl,
 };
-inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kSizeDropped) + 1;
+inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kEmptyControl) + 1;
 
 // The number of message table rows; the table's 40-character slots hold
 // texts of at most 39 characters.
@@ -107,8 +108,9 @@ enum class Warning : int {
   kPartsName,
   kPartsFileTwice,
   kSizeDropped,
+  kEmptyControl,
 };
-inline constexpr int kWarningCount = 10;
+inline constexpr int kWarningCount = 11;
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
   return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +

@@ -61,12 +61,13 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
     return kExitFailed;
   }
   out.Fprintf("%s", source.c_str());
-  out.Fflush();
-  if (!output.empty()) {
-    outputFile.Fclose();
+  // Standard output is checked when the action ends.
+  if (output.empty()) {
+    return kExitOk;
   }
-  if (out.Error() != 0) {
-    ComplainNotWritten(run.console, output.empty() ? "standard output" : output, out.ErrorText());
+  outputFile.Fclose();
+  if (outputFile.Error() != 0) {
+    ComplainNotWritten(run.console, output, outputFile.ErrorText());
     return kExitFailed;
   }
   return kExitOk;

@@ -34,14 +34,29 @@ constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 // Names a log that could not be written, with the system's `reason`, on
 // standard error. True when there was one.
-bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::string& name,
-                          const std::string& reason) {
+bool WriteFailureReported(OvConsole& console, const std::string& name, const std::string& reason) {
   if (reason.empty()) {
     return false;
   }
   ComplainNotWritten(console, name, reason);
+  return true;
+}
+
+// The same for an output of a compile run, which its summary names again.
+bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::string& name,
+                          const std::string& reason) {
+  if (!WriteFailureReported(console, name, reason)) {
+    return false;
+  }
   summary.AddOutputNotWritten(name + ": " + reason);
   return true;
+}
+
+// Hands what standard output holds to the system and names a failure to
+// write it, as GNU programs do. True when there was one.
+bool StandardOutputFailed(OvConsole& console) {
+  console.Out().Fflush();
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
 }
 
 // Asks for the control file name at the console. False when standard input
@@ -51,13 +66,17 @@ bool ReadControlName(OvConsole& console, std::string& name) {
   return console.In().Fgets(name, kConsoleBuffer);
 }
 
-// What the walk of a control file keeps from one input to the next.
+// What the walk of a control file keeps from one input to the next, and
+// what it found.
 struct Walk {
   RunContext& run;
   OvFileIO& runLog;
   RunSummary& summary;
   std::string controlPath;
   std::set<std::string> written;  // the parts files of this run
+  int named = 0;                  // inputs the control file named
+  int compiled = 0;               // inputs that compiled and listed
+  bool anyFailed = false;         // an input failed, or its parts file was not put in place
 };
 
 // A path as the run shows it: relative to where partsc was started when it
@@ -218,10 +237,10 @@ bool ProcessInput(const std::string& line, int lineNumber, Walk& walk) {
   return outcome.done;
 }
 
-// Walks the control file; true when any input failed.
-bool WalkControlFile(Walk& walk, OvFileIO& control) {
-  bool anyFailed = false;
-  Diagnostics& diagnostics = walk.run.diagnostics;
+// Walks the control file, input by input, into `walk`.
+void WalkControlFile(Walk& walk, OvFileIO& control) {
+  RunContext& run = walk.run;
+  Diagnostics& diagnostics = run.diagnostics;
   LinePieces pieces;
   bool carriageReturnSeen = false;
   int lineNumber = 0;
@@ -236,12 +255,31 @@ bool WalkControlFile(Walk& walk, OvFileIO& control) {
     if (line.empty() || line.front() == '/') {
       continue;
     }
-    if (!ProcessInput(line, pieces.PhysicalLine(), walk)) {
-      anyFailed = true;
+    ++walk.named;
+    if (ProcessInput(line, pieces.PhysicalLine(), walk)) {
+      ++walk.compiled;
+    } else {
+      walk.anyFailed = true;
     }
-    dbgflush(walk.run.console);
+    dbgflush(run.console);
   }
-  return anyFailed;
+  if (walk.named == 0) {
+    diagnostics.SetReportFile(walk.controlPath);
+    diagnostics.ReportWarning(Warning::kEmptyControl,
+                              CatalogueOf(DiagnosticId::kEmptyControl).text);
+  }
+}
+
+// The exit status of a run that walked its control file to the end. With
+// --strict, and with -Werror (an error is never weaker than a warning), a
+// run fails when an input failed, when it compiled nothing, or when an
+// output could not be written; with -Werror also when it warned.
+int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) {
+  const Diagnostics& diagnostics = run.diagnostics;
+  const bool strict = run.session.Strict() || diagnostics.WarningsAreErrors();
+  const bool failed = walk.anyFailed || walk.compiled == 0 || outputFailed;
+  const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
+  return (strict && failed) || warned ? kExitFailed : kExitOk;
 }
 
 // The run of a control file: named with -c, or asked for at the prompt.
@@ -250,8 +288,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   Diagnostics& diagnostics = run.diagnostics;
   std::string name = session.ControlName();
   if (name.empty() && !ReadControlName(run.console, name)) {
-    const std::string line =
-        "\n" + session.ProgramName() + ": no control file name: standard input ended\n";
+    const std::string line = "\npartsc: no control file name: standard input ended\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
                                  "standard input ended");
     return kExitStop;
@@ -259,8 +296,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   // The name as typed or given with -c, without the line end and blanks.
   OvStringUtil::TrimRight(name);
   if (name.empty()) {
-    const std::string line =
-        session.ProgramName() + ": no control file name: the answer is empty\n";
+    const std::string line = "partsc: no control file name: the answer is empty\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
                                  "the answer is empty");
     return kExitStop;
@@ -268,9 +304,14 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   const std::string controlPath = run.classes.ToFullPath(kClassControl, name);
   dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   diagnostics.OpenErrorLog(controlPath);
-  // An error log that cannot be opened is not reported; one that was opened
-  // and could not be written is.
+  // An error log that cannot be opened is named at once; one that was opened
+  // and could not be written at the end.
   const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
+  if (!errorLogOpened) {
+    Complain(run.console,
+             ErrorLogName(controlPath) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    summary.AddOutputNotWritten(ErrorLogName(controlPath) + ": " + diagnostics.ErrorLogFailure());
+  }
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
@@ -295,17 +336,20 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     return kExitStop;
   }
   Walk walk{run, runLog, summary, controlPath, {}};
-  bool anyFailed = WalkControlFile(walk, control);
+  WalkControlFile(walk, control);
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
-  anyFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
+  bool outputFailed = !errorLogOpened;
+  outputFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    anyFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
-                                      diagnostics.ErrorLogFailure());
+    outputFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
+                                         diagnostics.ErrorLogFailure());
   }
-  const bool warningsFail = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
-  return (session.Strict() && anyFailed) || warningsFail ? kExitFailed : kExitOk;
+  run.console.Out().Fflush();
+  outputFailed |=
+      WriteFailureReported(run.console, summary, "standard output", run.console.Out().ErrorText());
+  return WalkedRunStatus(run, walk, outputFailed);
 }
 
 // The diagnostics options of the command line; false with `problem` set when
@@ -338,7 +382,7 @@ int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::stri
   const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
   const std::string shortName = program.substr(program.rfind('/') + 1);
   if (!problem.empty()) {
-    dbgprint(console, kConsoleFatal, "%s: %s\n", shortName.c_str(), problem.c_str());
+    Complain(console, problem);
   }
   dbgprint(console, kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
   dbgprint(console, kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
@@ -381,17 +425,22 @@ int RunActions(RunContext& run, int argc, char** argv) {
     return kExitStop;
   }
   const OvSession& session = run.session;
+  int status = kExitOk;
   switch (session.Action()) {
     case OvAction::kList:
-      return ListFiles(run, session.ListFiles());
-    case OvAction::kDecompile:
-      return Decompile(run, session.DecompileFile(), session.DecompileOutput());
-    case OvAction::kExplain:
-      return ExplainDiagnostic(run.console, session.ExplainName());
-    case OvAction::kCompile:
+      status = ListFiles(run, session.ListFiles());
       break;
+    case OvAction::kDecompile:
+      status = Decompile(run, session.DecompileFile(), session.DecompileOutput());
+      break;
+    case OvAction::kExplain:
+      status = ExplainDiagnostic(run.console, session.ExplainName());
+      break;
+    case OvAction::kCompile:
+      return CompileWithDiagnostics(run);
   }
-  return CompileWithDiagnostics(run);
+  // An action whose output did not reach standard output failed.
+  return StandardOutputFailed(run.console) ? kExitFailed : status;
 }
 
 }  // namespace
@@ -402,9 +451,8 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& star
     return RefuseCommandLine(console, argc, argv, session.Refusal());
   }
   if (session.ExitRequested()) {
-    return kExitOk;
+    return StandardOutputFailed(console) ? kExitFailed : kExitOk;
   }
-  console.SetProgramName(session.ProgramName());
   console.SetQuiet(session.Quiet());
   const std::string started = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
   std::string directory = started;

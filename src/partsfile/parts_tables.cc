@@ -115,10 +115,10 @@ void GetParamEntry(const PartsFileState& state, int index, std::string* name, st
   if (name == nullptr) {
     return;
   }
-  static const ParamEntry kEmpty;
+  const ParamEntry empty;
   const ParamEntry* entry = EntryAt(state.paramTable, index);
   if (entry == nullptr) {
-    entry = &kEmpty;
+    entry = &empty;
   }
   *name = entry->name;
   pairCode = entry->pairCode;

@@ -38,7 +38,7 @@ void dbgflush(OvConsole& console) {
 }
 
 void Complain(OvConsole& console, const std::string& problem) {
-  dbgprint(console, kConsoleFatal, "%s: %s\n", console.ProgramName().c_str(), problem.c_str());
+  dbgprint(console, kConsoleFatal, "partsc: %s\n", problem.c_str());
 }
 
 void ComplainNotWritten(OvConsole& console, const std::string& file, const std::string& reason) {

@@ -37,16 +37,12 @@ class OvConsole {
   // -q: no progress lines (level 2).
   void SetQuiet(bool quiet) { quiet_ = quiet; }
   bool Quiet() const { return quiet_; }
-  // The name the program was started by, for the lines of Complain.
-  void SetProgramName(std::string_view name) { programName_ = std::string(name); }
-  const std::string& ProgramName() const { return programName_; }
 
  private:
   OvFileIO in_;
   OvFileIO out_;
   OvFileIO err_;
   bool quiet_ = false;
-  std::string programName_ = "partsc";
 };
 
 // Console output by level: 2 progress lines (standard output; nothing while
@@ -62,7 +58,8 @@ void dbgprint(OvConsole& console, int level, const char* format, ...)
 // by source.
 void dbgflush(OvConsole& console);
 
-// One line on standard error: the program name, ": " and the problem.
+// One line on standard error: "partsc: " and the problem, whatever name the
+// program was started by.
 void Complain(OvConsole& console, const std::string& problem);
 // The same for an output that could not be written: "FILE: cannot be
 // written: REASON".

@@ -121,28 +121,27 @@ TEST(ConsoleOrderTest, ThePromptShowsBeforeTheNameIsReadAndEveryLineKeepsItsPlac
   int status = -1;
   const std::string text = console.Rest(status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(ReplaceAll(text, PARTSC_BINARY, "$P"),
-            ReplaceAll(std::string(kPrompt) +
-                           "\n  Control file name\t\t$D/LIB.CTL\n"
-                           "\n  Input file name\t\t$D/ONE.SRC\n"
-                           "\tParts name\t\tone\n\tApg define start\n\tapg $TOP\t\tT1\n"
-                           "\tSize name\t\tS\n\tCount of size\t\t1\n"
-                           "  Out put file name\t\t$D/one.prt\n"
-                           "\n  Input file name\t\t$D/TWO.SRC\n"
-                           "\tParts name\t\ta/b\n\tApg define start\n\tapg $TOP\t\tT2\n"
-                           "\tCount of size\t\t0\n"
-                           "File $D/a/b.prt open error\n"
-                           "\n  Input file name\t\t$D/THREE.SRC\n"
-                           "\tParts name\t\tthree\n\tApg define start\n\tapg $TOP\t\tT3\n"
-                           "\tSize name\t\tS\n\tCount of size\t\t1\n"
-                           "  Out put file name\t\t$D/three.prt\n"
-                           "\t*** W *** Unknown Size Keyword (Skip)\n"
-                           // The summary comes last, on standard error.
-                           "$P: summary: 2 sources compiled, 1 failed\n"
-                           "$P: failed: TWO.SRC: File $D/a/b.prt open error: not a plain "
-                           "file name\n"
-                           "$P:   left: no parts file was written\n",
-                       "$D", dir.path()));
+  EXPECT_EQ(text, ReplaceAll(std::string(kPrompt) +
+                                 "\n  Control file name\t\t$D/LIB.CTL\n"
+                                 "\n  Input file name\t\t$D/ONE.SRC\n"
+                                 "\tParts name\t\tone\n\tApg define start\n\tapg $TOP\t\tT1\n"
+                                 "\tSize name\t\tS\n\tCount of size\t\t1\n"
+                                 "  Out put file name\t\t$D/one.prt\n"
+                                 "\n  Input file name\t\t$D/TWO.SRC\n"
+                                 "\tParts name\t\ta/b\n\tApg define start\n\tapg $TOP\t\tT2\n"
+                                 "\tCount of size\t\t0\n"
+                                 "File $D/a/b.prt open error\n"
+                                 "\n  Input file name\t\t$D/THREE.SRC\n"
+                                 "\tParts name\t\tthree\n\tApg define start\n\tapg $TOP\t\tT3\n"
+                                 "\tSize name\t\tS\n\tCount of size\t\t1\n"
+                                 "  Out put file name\t\t$D/three.prt\n"
+                                 "\t*** W *** Unknown Size Keyword (Skip)\n"
+                                 // The summary comes last, on standard error.
+                                 "partsc: summary: 2 sources compiled, 1 failed\n"
+                                 "partsc: failed: TWO.SRC: File $D/a/b.prt open error: not a plain "
+                                 "file name\n"
+                                 "partsc:   left: no parts file was written\n",
+                             "$D", dir.path()));
 }
 
 }  // namespace

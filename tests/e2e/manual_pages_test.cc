@@ -3,7 +3,9 @@
 // needs is not installed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,56 @@ TEST(ManualPages, RenderWithoutWarnings) {
     EXPECT_EQ(result.err, "");
     EXPECT_NE(result.out.find("compiles"), std::string::npos);
   }
+}
+
+std::vector<std::string> TrimmedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const size_t first = line.find_first_not_of(" \t");
+    lines.push_back(first == std::string::npos ? "" : line.substr(first));
+  }
+  return lines;
+}
+
+// Each diagnostic's example in the rendered page is the example --explain
+// gives, empty lines included.
+TEST(ManualPages, EachRenderedExampleIsTheExplainExample) {
+  const std::string groff = FindProgram("groff");
+  if (groff.empty()) {
+    GTEST_SKIP() << "groff is not installed";
+  }
+  const ProcessResult page = RunProcess(
+      groff, {{"-man", "-Tascii", "-rLL=300n", "-P-cbu", Page("partsc.1")}, "", "", {}, {}});
+  ASSERT_EQ(page.exitCode, 0) << page.err;
+  const std::vector<std::string> rendered = TrimmedLines(page.out);
+  const std::vector<std::string> explained =
+      TrimmedLines(RunPartsc(TempDir().path(), {"--explain", "all"}).out);
+  int exampleLines = 0;
+  for (size_t i = 0; i < explained.size(); ++i) {
+    if (explained[i] != "Example:") {
+      continue;
+    }
+    size_t name = i;
+    while (name > 0 && explained[name].rfind("partsc-", 0) != 0)
+      --name;
+    const std::string id = explained[name].substr(0, explained[name].find(':'));
+    SCOPED_TRACE(id);
+    auto at = std::find(rendered.begin(), rendered.end(), id);
+    ASSERT_NE(at, rendered.end());
+    at = std::find(at, rendered.end(), "Example:");
+    ASSERT_NE(at, rendered.end());
+    for (size_t line = i + 1; line < explained.size(); ++line, ++exampleLines) {
+      const bool last = explained[line].empty() && line + 1 < explained.size() &&
+                        explained[line + 1].rfind("Fix: ", 0) == 0;
+      if (last)
+        break;
+      ++at;
+      ASSERT_NE(at, rendered.end());
+      EXPECT_EQ(*at, explained[line]);
+    }
+  }
+  EXPECT_GT(exampleLines, 40);
 }
 
 TEST(ManualPages, InstallPutsTheProgramThePagesAndTheCompletionInPlace) {
