@@ -311,6 +311,12 @@ void Diagnostics::EnableWarning(Warning warning, bool enabled) {
   UpdateWanted();
 }
 
+bool IsWarningOption(std::string_view option) {
+  const std::string_view name = option.starts_with("no-") ? option.substr(3) : option;
+  Warning warning = Warning::kUnknownKeyword;
+  return name == "all" || name == "error" || FindWarning(name, warning);
+}
+
 bool Diagnostics::ApplyWarningOption(std::string_view option) {
   const bool on = !option.starts_with("no-");
   const std::string_view name = on ? option : option.substr(3);

@@ -218,6 +218,10 @@ class Diagnostics {
   std::string heading_;
 };
 
+// Whether `option` is a -W option without its "-W": "all", "error", a
+// warning's name, each also after "no-".
+bool IsWarningOption(std::string_view option);
+
 // The name of the error log for a control file path: the part after the last
 // "/" followed by ".LOG"; a path without "/" is taken whole.
 std::string ErrorLogName(std::string_view controlPath);

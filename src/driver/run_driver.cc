@@ -12,6 +12,7 @@
 #include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
 #include "driver/file_actions.h"
+#include "driver/init_library.h"
 #include "driver/run_context.h"
 #include "driver/run_summary.h"
 #include "listing/listing.h"
@@ -352,26 +353,47 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   return WalkedRunStatus(run, walk, outputFailed);
 }
 
-// The diagnostics options of the command line; false with `problem` set when
-// a -W option names no warning.
-bool SetUpDiagnostics(RunContext& run, std::string& problem) {
+// The -W options of the command line; false with `problem` set when one
+// names no warning.
+bool CheckWarningOptions(const OvSession& session, std::string& problem) {
+  for (const std::string& option : session.WarningOptions()) {
+    if (!IsWarningOption(option)) {
+      problem = "unknown warning option '-W" + option + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The diagnostics of the run: the settings file's everyday mode first, then
+// the command line, which wins. False after one complaint about a warning
+// the settings file names that does not exist.
+bool SetUpDiagnostics(RunContext& run) {
   const OvSession& session = run.session;
+  const OvSession::Policy& policy = session.SettingsPolicy();
   Diagnostics& diagnostics = run.diagnostics;
+  if (policy.warningsAsErrors) {
+    diagnostics.ApplyWarningOption(*policy.warningsAsErrors ? "error" : "no-error");
+  }
+  for (const auto& [option, where] : policy.warnings) {
+    if (!diagnostics.ApplyWarningOption(option)) {
+      Complain(run.console, where + "unknown warning \"" + option + "\"");
+      return false;
+    }
+  }
+  for (const std::string& option : session.WarningOptions()) {
+    diagnostics.ApplyWarningOption(option);
+  }
   const std::string& format = session.DiagnosticsFormat();
   if (format == "gnu") {
     diagnostics.SetFormat(DiagnosticsFormat::kGnu);
   } else if (format == "json") {
     diagnostics.SetFormat(DiagnosticsFormat::kJson);
   }
-  if (!session.SarifPath().empty()) {
-    diagnostics.AddSink(MakeSarifSink(run.console, session.SarifPath(), run.directory,
-                                      diagnostics.DisplayDirectory()));
-  }
-  for (const std::string& option : session.WarningOptions()) {
-    if (!diagnostics.ApplyWarningOption(option)) {
-      problem = "unknown warning option '-W" + option + "'";
-      return false;
-    }
+  const std::string sarif = session.SarifPath();
+  if (!sarif.empty()) {
+    diagnostics.AddSink(
+        MakeSarifSink(run.console, sarif, run.directory, diagnostics.DisplayDirectory()));
   }
   return true;
 }
@@ -418,10 +440,11 @@ bool ChangeDirectories(OvConsole& console, const OvSession& session, std::string
 
 int RunActions(RunContext& run, int argc, char** argv) {
   std::string problem;
-  if (!SetUpDiagnostics(run, problem)) {
+  if (!CheckWarningOptions(run.session, problem)) {
     return RefuseCommandLine(run.console, argc, argv, problem);
   }
-  if (initfiles(run.console, run.session, run.directory, run.classes) != 0) {
+  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
+      !SetUpDiagnostics(run)) {
     return kExitStop;
   }
   const OvSession& session = run.session;
@@ -435,6 +458,9 @@ int RunActions(RunContext& run, int argc, char** argv) {
       break;
     case OvAction::kExplain:
       status = ExplainDiagnostic(run.console, session.ExplainName());
+      break;
+    case OvAction::kInit:
+      status = InitLibrary(run, session.InitDirectory());
       break;
     case OvAction::kCompile:
       return CompileWithDiagnostics(run);
