@@ -23,7 +23,8 @@ _partsc() {
                  --decompile -o --output --force -h --help --version --diagnostics-format= --sarif
                  --no-sarif -Wall -Werror -Wno-error --explain --init"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
-                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
+                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control
+                  comment-names-file common-name-dropped after-end no-parts-line split-character"
   COMPREPLY=()
 
   case $prev in

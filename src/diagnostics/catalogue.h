@@ -88,8 +88,13 @@ enum class DiagnosticId : int {
   kPartsFileTwice,
   kSizeDropped,
   kEmptyControl,
+  kCommentNamesFile,
+  kCommonNameDropped,
+  kAfterEnd,
+  kNoPartsLine,
+  kSplitCharacter,
 };
-inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kEmptyControl) + 1;
+inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kSplitCharacter) + 1;
 
 // The number of message table rows; the table's 40-character slots hold
 // texts of at most 39 characters.
@@ -109,8 +114,13 @@ enum class Warning : int {
   kPartsFileTwice,
   kSizeDropped,
   kEmptyControl,
+  kCommentNamesFile,
+  kCommonNameDropped,
+  kAfterEnd,
+  kNoPartsLine,
+  kSplitCharacter,
 };
-inline constexpr int kWarningCount = 11;
+inline constexpr int kWarningCount = 16;
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
   return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +

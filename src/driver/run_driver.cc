@@ -238,6 +238,18 @@ bool ProcessInput(const std::string& line, int lineNumber, Walk& walk) {
   return outcome.done;
 }
 
+// A comment line of the control file that is the absolute path of a file:
+// meant as a source, it is not compiled.
+void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
+  if (diagnostics.WarningEnabled(Warning::kCommentNamesFile) && OvFile::IsFile(line)) {
+    diagnostics.ReportWarning(Warning::kCommentNamesFile,
+                              "Comment line " + line +
+                                  " names an existing file, which is not "
+                                  "compiled; name it relative to #PARTS:INP#",
+                              0);
+  }
+}
+
 // Walks the control file, input by input, into `walk`.
 void WalkControlFile(Walk& walk, OvFileIO& control) {
   RunContext& run = walk.run;
@@ -252,6 +264,9 @@ void WalkControlFile(Walk& walk, OvFileIO& control) {
     diagnostics.SetReportFile(walk.controlPath);
     diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
+    if (!line.empty() && line.front() == '/') {
+      LintCommentLine(diagnostics, line);
+    }
     diagnostics.ClearReportLine();
     if (line.empty() || line.front() == '/') {
       continue;

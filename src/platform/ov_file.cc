@@ -303,6 +303,11 @@ bool OvFile::MakeDirectory(const std::string& path, bool& made, std::string& rea
   return true;
 }
 
+bool OvFile::IsFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 std::vector<std::string> OvFile::FileNames(const std::string& directory) {
   std::vector<std::string> names;
   DIR* listing = ::opendir(directory.c_str());
@@ -310,9 +315,7 @@ std::vector<std::string> OvFile::FileNames(const std::string& directory) {
     return names;
   }
   while (const dirent* entry = ::readdir(listing)) {
-    struct stat status {};
-    const std::string path = directory + "/" + entry->d_name;
-    if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+    if (IsFile(directory + "/" + entry->d_name)) {
       names.emplace_back(entry->d_name);
     }
   }

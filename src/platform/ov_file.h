@@ -106,6 +106,8 @@ class OvFile {
   // when it is a directory now, with `made` telling whether it was made;
   // false with the system's reason.
   static bool MakeDirectory(const std::string& path, bool& made, std::string& reason);
+  // True when `path` names a regular file (after symbolic links).
+  static bool IsFile(const std::string& path);
   // The names of the regular files in `directory`, sorted by their bytes;
   // none when it cannot be read.
   static std::vector<std::string> FileNames(const std::string& directory);

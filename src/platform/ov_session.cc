@@ -117,6 +117,7 @@ bool OvSession::SettleAction() {
     return false;
   }
   if (listRequested_ && listFiles_.empty()) {
+    refusal_ = "option '--list' needs at least one FILE";
     return false;
   }
   action_ = listRequested_ ? OvAction::kList : (decompile ? OvAction::kDecompile : action_);
@@ -320,7 +321,7 @@ bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
   }
   if (accepted && !exitRequested_) {
     accepted = SettleAction();
-    refusal_ = accepted ? "" : "options that do not go together";
+    refusal_ = accepted || !refusal_.empty() ? refusal_ : "options that do not go together";
   }
   if (!accepted) {
     // A refused command line leaves nothing behind but the program name and

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -260,6 +262,33 @@ TEST(ReportDiagnostic, StructuredFormsHelpFindEachDiagnostic) {
             "\t*** E *** Data Write Error\n\t*** E *** Input File Open Error\n");
   // -Werror counts the error log's warnings: an illegal spec line is one.
   EXPECT_EQ(d.WarningsReported(), 2);
+}
+
+// The SARIF log gives a message that stops the compile the level error, as
+// its rule's default and as its result, whatever the error log's letter.
+TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
+  TempDir dir;
+  Channel channel(dir.path());
+  Diagnostics& d = channel.diagnostics;
+  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.path()));
+  d.OpenErrorLog(dir.File("R.CTL"));
+  d.BeginInput(dir.File("p.src"));
+  d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
+  d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 5);
+  d.EndInput();
+  ASSERT_TRUE(d.FinishSinks());
+  const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
+  const nlohmann::json& run = log["runs"][0];
+  std::vector<std::string> levels;
+  for (const nlohmann::json& result : run["results"]) {
+    const nlohmann::json& rule = run["tool"]["driver"]["rules"][result["ruleIndex"].get<size_t>()];
+    levels.push_back(result["ruleId"].get<std::string>() + " " +
+                     result["level"].get<std::string>() + " " +
+                     rule["defaultConfiguration"]["level"].get<std::string>());
+  }
+  EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
+                                              "partsc-title-too-long warning warning"}));
 }
 
 // The compile skips the line position and the warnings' checks while these
