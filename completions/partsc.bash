@@ -21,7 +21,7 @@ _partsc() {
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-C -p -c --control --strict --no-strict --atomic --no-atomic -q --quiet --list
                  --decompile -o --output --force -h --help --version --diagnostics-format= --sarif
-                 --no-sarif -Wall -Werror -Wno-error --explain --init"
+                 --no-sarif -Wall -Werror -Wno-error --explain --init --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped empty-control
                   comment-names-file common-name-dropped after-end no-parts-line split-character"

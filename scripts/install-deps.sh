@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, only the tools that are missing: without options
-# what builds partsc (cmake, g++, make, nlohmann-json3-dev). --tests adds what the tests use
-# (clang++ and its sanitizer runtimes, GoogleTest, man and groff, and the
-# consumers of the structured diagnostics: vim, jq, python3-jsonschema and
-# npm's SARIF multitool), --bench Google Benchmark (bench/), --valgrind
-# valgrind (fuzz/valgrind-e2e.sh), --package the Debian packaging tools
+# what builds partsc (cmake, g++, make, nlohmann/json). --tests adds what the
+# tests use (clang++ and its sanitizer runtimes, GoogleTest, man and groff,
+# the consumers of the structured diagnostics: vim, jq, python3-jsonschema
+# and npm's SARIF multitool, and the editors the language server is tested
+# with: Neovim, and Emacs with eglot), --bench Google Benchmark (bench/),
+# --valgrind valgrind (fuzz/valgrind-e2e.sh), --package the Debian packaging tools
 # (scripts/check-package.sh).
 set -euo pipefail
 tests=0
@@ -34,6 +35,8 @@ if [ $tests -eq 1 ]; then
   have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 ||
     missing+=(libclang-rt-dev)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.tsan-x86_64.a >/dev/null 2>&1 ||
+    missing+=(libclang-rt-dev)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     missing+=(libclang-rt-dev)
   have_cmd man || missing+=(man-db)
@@ -43,6 +46,10 @@ if [ $tests -eq 1 ]; then
   have_cmd jq || missing+=(jq)
   /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || missing+=(python3-jsonschema)
   have_cmd npm || missing+=(npm)
+  # The editors that drive partsc --lsp (tests/lsp/).
+  have_cmd nvim || missing+=(neovim)
+  have_cmd emacs || missing+=(emacs-nox)
+  ls -d /usr/share/emacs/site-lisp/elpa-src/eglot-* >/dev/null 2>&1 || missing+=(elpa-eglot)
 fi
 [ $bench -eq 0 ] || have_file /usr/include/benchmark/benchmark.h || missing+=(libbenchmark-dev)
 [ $valgrind -eq 0 ] || have_cmd valgrind || missing+=(valgrind)

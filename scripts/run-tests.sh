@@ -4,8 +4,9 @@
 #   ./scripts/run-tests.sh         the dev preset (g++, warnings as errors):
 #                                  about 4 minutes on 2 cores from a fresh clone
 #   ./scripts/run-tests.sh --all   the dev preset, then every other test preset
-#                                  (the sanitizers) and the Debian package check:
-#                                  about 20 minutes on 2 cores (what CI runs)
+#                                  (AddressSanitizer with UndefinedBehaviorSanitizer,
+#                                  ThreadSanitizer) and the Debian package check:
+#                                  about 30 minutes on 2 cores (what CI runs)
 #
 # What is missing is installed first with apt-get; the installer's output goes
 # to build/install-deps.log, and only a failure shows it.
@@ -16,7 +17,7 @@ all=0
 for option in "$@"; do
   case $option in
     --all) all=1 ;;
-    -h | --help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "run-tests: unknown option $option (use --all or nothing)" >&2; exit 2 ;;
   esac
 done
@@ -47,6 +48,7 @@ step() {
 step cmake --workflow --preset dev
 if [ $all -eq 1 ]; then
   step cmake --workflow --preset asan
+  step cmake --workflow --preset tsan
   step ./scripts/check-package.sh
 fi
 echo "run-tests: all tests passed in $((SECONDS - start)) s"

@@ -23,6 +23,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -97,6 +98,7 @@ struct Compile {
   // are followed from the first line to the last or not at all.
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
+  bool interrupted = false;  // a signal ended the reading
   bool carriageReturnSeen = false;
   std::string outputPath;             // the parts file, once it is open
   std::optional<PartsWriter> writer;  // once it is open
@@ -107,7 +109,12 @@ struct Compile {
   Compile(const Compile&) = delete;
   Compile& operator=(const Compile&) = delete;
 
+  // False at the end of the source, and when a signal ends the run.
   bool NextLine() {
+    if (OvSignals::Caught() != 0) {
+      interrupted = true;
+      return false;
+    }
     if (!input.Fgets(line, kLineBuffer)) {
       pieces.EndOfFile();
       return false;
@@ -346,6 +353,14 @@ void LintPass1(Compile& c, bool ended) {
   }
 }
 
+// Reports the signal that ended the compile, with the place in the source.
+int Interrupted(const Compile& c) {
+  std::string where = "while compiling " + c.inputPath + (c.firstPass ? ", pass 1" : ", pass 2");
+  where += c.lineNumber > 0 ? ", after line " + std::to_string(c.lineNumber) : ", at its start";
+  c.context.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
+  return kCompileInterrupted;
+}
+
 int RunPass1(Compile& c) {
   bool ended = false;
   while (!ended && c.NextLine()) {
@@ -353,6 +368,9 @@ int RunPass1(Compile& c) {
     if (result != kCompileOk) {
       return result;
     }
+  }
+  if (c.interrupted) {
+    return Interrupted(c);
   }
   LintPass1(c, ended);
   return kCompileOk;
@@ -429,6 +447,9 @@ int RunPass2(Compile& c) {
       return result;
     }
   }
+  if (c.interrupted) {
+    return Interrupted(c);
+  }
   if (c.sizeLine <= 0) {
     return kCompileOk;
   }
@@ -478,7 +499,17 @@ int OpenOutput(Compile& c, std::string& outputPath) {
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
   const bool plain = OvFile::IsPlainName(c.partsName);
-  if (!plain || c.output.sink.Open(outputPath) != 0) {
+  if (OvSignals::Caught() != 0) {
+    outputPath.clear();
+    return Interrupted(c);
+  }
+  const bool opened = plain && c.output.sink.Open(outputPath) == 0;
+  // The wait for another run's lock ends when a signal comes.
+  if (!opened && OvSignals::Caught() != 0) {
+    outputPath.clear();
+    return Interrupted(c);
+  }
+  if (!opened) {
     const std::string reason = plain ? LastSystemError() : "not a plain file name";
     const std::string message = "File " + outputPath + " open error";
     c.context.diagnostics.ReportRunFailure(DiagnosticId::kPartsFileOpen, message + "\n", message,

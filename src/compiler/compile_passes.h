@@ -23,6 +23,9 @@ inline constexpr int kCompileMemberLine = 40;
 inline constexpr int kCompileWriteFailed = 122;
 inline constexpr int kCompilePartsLine = 501;
 inline constexpr int kCompileOutputOpen = -1;
+// A signal ended the compile between two lines (reported); a parts file
+// that was begun is incomplete.
+inline constexpr int kCompileInterrupted = 128;
 
 // Where a compile's lines come from: the source file at `path`, or `text`
 // read as that file would be, in pieces of at most 79 characters.

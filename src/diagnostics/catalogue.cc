@@ -259,6 +259,16 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "No control file name was given: the answer at the prompt was empty, or standard input ended. "
      "The run ends with 255.",
      "printf '\\n' | partsc", "Type the name at the prompt, or give it with -c."},
+    {DiagnosticId::kInterrupted, "partsc-interrupted", "Run interrupted by SIGNAL WHERE",
+     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+     "SIGTERM, SIGINT or SIGHUP ended the run at its next safe point: between two lines of a "
+     "source, between two sources, or while it waited. With --atomic the parts file being "
+     "written is removed and the older one kept; without, the parts file being written is "
+     "incomplete and named on standard error. Parts files already done stay; the run log ends "
+     "with the last whole listing. The run ends with 128 and the signal's number (143 for "
+     "SIGTERM).",
+     "timeout -s TERM 1 partsc -c LIBRARY.CTL",
+     "Give the run the time it needs; with --atomic nothing is lost, so run it again."},
     {DiagnosticId::kUnknownKeyword, "partsc-unknown-keyword",
      "Unknown keyword $$WORD (the line is skipped)", Severity::kWarning, Form::kBare,
      Consequence::kGoesOn, true, 0,

@@ -76,6 +76,8 @@ enum class DiagnosticId : int {
   kRunLogOpen,
   kPartsFileOpen,
   kNoControlName,
+  // A signal that ended the run: on standard error and in the error log.
+  kInterrupted,
   // The warnings for silent changes, in the order of Warning.
   kUnknownKeyword,
   kKeywordPrefix,

@@ -258,6 +258,26 @@ void Diagnostics::ReportRunFailure(DiagnosticId id, std::string_view consoleLine
   Emit(record);
 }
 
+void Diagnostics::ReportInterruption(std::string_view signalName, std::string_view where) {
+  if (interrupted_) {
+    return;
+  }
+  interrupted_ = true;
+  std::string message = "Run interrupted by " + std::string(signalName);
+  if (!where.empty()) {
+    message.append(" ").append(where);
+  }
+  if (log_.IsOpen()) {
+    log_.Fprintf("\t*** E *** %s\n", message.c_str());
+  }
+  if (EchoesOnConsole()) {
+    Complain(console_, "run" + message.substr(3));
+  }
+  DiagnosticRecord record = MakeRecord(DiagnosticId::kInterrupted, message, 0);
+  record.file.clear();
+  Emit(record);
+}
+
 void Diagnostics::ReportWarning(Warning warning, std::string_view message, int index) {
   if (!WarningEnabled(warning) || !log_.IsOpen()) {
     return;

@@ -123,6 +123,12 @@ class Diagnostics {
   // format, a record otherwise.
   void ReportRunFailure(DiagnosticId id, std::string_view consoleLine, std::string_view message,
                         std::string_view reason);
+  // The run was ended by the signal named `signalName` (SIGTERM) at the
+  // place `where` says ("while compiling PATH, after line 12"): a line in the
+  // error log, one on standard error (a record in the GNU and JSON formats),
+  // and a record for the sinks. Only the first call of a run reports.
+  void ReportInterruption(std::string_view signalName, std::string_view where);
+  bool InterruptionReported() const { return interrupted_; }
   // Reports an enabled warning about the line being read (`index`: the
   // character it is about, or -1), or about the file when no line is being
   // read. In the classic format it shows on the console only, as a "W" line.
@@ -203,6 +209,7 @@ class Diagnostics {
   std::array<bool, kWarningCount> enabled_{};
   bool warningsAreErrors_ = false;
   int warnings_ = 0;
+  bool interrupted_ = false;
   bool recordsWanted_ = false;   // a sink is present or the format is not classic
   bool warningsWanted_ = false;  // a warning is enabled
   bool linesWanted_ = false;     // WantLines

@@ -7,6 +7,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_signals.h"
 
 namespace partsc {
 
@@ -14,6 +15,9 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   OvFileIO& out = run.console.Out();
   int status = kExitOk;
   for (const std::string& file : files) {
+    if (OvSignals::Caught() != 0) {
+      break;  // the run reports the signal
+    }
     const int code = ListPartsFile(run.diagnostics, *run.state, run.parts, file, out);
     out.Fflush();
     if (code != 0) {
@@ -47,6 +51,9 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
   std::string source;
   std::string reason;
   const int result = DecompilePartsFile(OvFile::Resolve(run.directory, file), source, reason);
+  if (OvSignals::Caught() != 0) {
+    return kExitFailed;  // nothing is written; the run reports the signal
+  }
   if (result == kDecompileNotRecoverable) {
     Complain(run.console, file + ": not recoverable: " + reason);
     return kExitFailed;

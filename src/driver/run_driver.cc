@@ -16,12 +16,15 @@
 #include "driver/run_context.h"
 #include "driver/run_summary.h"
 #include "listing/listing.h"
+#include "lsp/run_server.h"
 #include "partsfile/parts_file.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"
+#include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -60,6 +63,11 @@ bool StandardOutputFailed(OvConsole& console) {
   return WriteFailureReported(console, "standard output", console.Out().ErrorText());
 }
 
+// Reports the signal that ends the run, at the place `where` says.
+void ReportInterruption(RunContext& run, const std::string& where) {
+  run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
+}
+
 // Asks for the control file name at the console. False when standard input
 // ended before a name could be read.
 bool ReadControlName(OvConsole& console, std::string& name) {
@@ -78,6 +86,7 @@ struct Walk {
   int named = 0;                  // inputs the control file named
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
+  std::string lastInput;          // the full path of the input begun last
 };
 
 // A path as the run shows it: relative to where partsc was started when it
@@ -174,8 +183,15 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+  walk.lastInput = inputPath;
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
+  if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
+    outcome.note = outputPath + ": incomplete: the run was interrupted while it was written";
+    SetStop(run, inputPath, walk.controlPath, outcome.failure);
+    SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
+    return outcome;
+  }
   if (compiled != 0) {
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
@@ -258,7 +274,8 @@ void WalkControlFile(Walk& walk, OvFileIO& control) {
   bool carriageReturnSeen = false;
   int lineNumber = 0;
   std::string line;
-  while (control.Fgets(line, kControlBuffer)) {
+  // A signal ends the walk before the next input.
+  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(walk.controlPath);
@@ -278,6 +295,11 @@ void WalkControlFile(Walk& walk, OvFileIO& control) {
       walk.anyFailed = true;
     }
     dbgflush(run.console);
+  }
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, walk.lastInput.empty() ? "before the first source"
+                                                   : "after compiling " + walk.lastInput);
+    return;
   }
   if (walk.named == 0) {
     diagnostics.SetReportFile(walk.controlPath);
@@ -303,7 +325,12 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   const OvSession& session = run.session;
   Diagnostics& diagnostics = run.diagnostics;
   std::string name = session.ControlName();
-  if (name.empty() && !ReadControlName(run.console, name)) {
+  const bool answered = !name.empty() || ReadControlName(run.console, name);
+  if (!answered && OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the prompt");
+    return kExitSignal + OvSignals::Caught();
+  }
+  if (!answered) {
     const std::string line = "\npartsc: no control file name: standard input ended\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
                                  "standard input ended");
@@ -351,7 +378,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, summary, controlPath, {}};
+  Walk walk{run, runLog, summary, controlPath, {}, 0, 0, false, {}};
   WalkControlFile(walk, control);
   control.Fclose();
   runLog.Fclose();
@@ -365,6 +392,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   run.console.Out().Fflush();
   outputFailed |=
       WriteFailureReported(run.console, summary, "standard output", run.console.Out().ErrorText());
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the end of the run");
+    return kExitSignal + OvSignals::Caught();
+  }
   return WalkedRunStatus(run, walk, outputFailed);
 }
 
@@ -453,7 +484,20 @@ bool ChangeDirectories(OvConsole& console, const OvSession& session, std::string
   return true;
 }
 
+// --lsp: the language server on standard input and output. A settings file
+// with a problem does not stop it: each document's diagnostics name it.
+int ServeLanguage(RunContext& run) {
+  lsp::ServerOptions options;
+  options.settingsPath = run.session.SettingsPath();
+  options.directory = run.directory;
+  OvPipe pipe = OvPipe::Standard();
+  return lsp::RunLanguageServer(pipe, std::move(options));
+}
+
 int RunActions(RunContext& run, int argc, char** argv) {
+  if (run.session.Action() == OvAction::kLsp) {
+    return ServeLanguage(run);
+  }
   std::string problem;
   if (!CheckWarningOptions(run.session, problem)) {
     return RefuseCommandLine(run.console, argc, argv, problem);
@@ -478,7 +522,12 @@ int RunActions(RunContext& run, int argc, char** argv) {
       status = InitLibrary(run, session.InitDirectory());
       break;
     case OvAction::kCompile:
+    case OvAction::kLsp:
       return CompileWithDiagnostics(run);
+  }
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "");
+    return kExitSignal + OvSignals::Caught();
   }
   // An action whose output did not reach standard output failed.
   return StandardOutputFailed(run.console) ? kExitFailed : status;

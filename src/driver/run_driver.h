@@ -12,6 +12,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 // The run stopped early.
 inline constexpr int kExitStop = -1;
+// A signal ended the run: this plus the signal's number.
+inline constexpr int kExitSignal = 128;
 
 class OvConsole;
 

@@ -7,6 +7,7 @@
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_signals.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -95,6 +96,9 @@ int PartsFileSink::Open(const std::string& path) {
   path_ = path;
   madeBackup_ = false;
   directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
+  if (OvSignals::Caught() != 0) {
+    return kPartsOpenFailed;  // the wait for the lock ended with a signal
+  }
   if (OvFile::Access(path, kAccessExists) == 0) {
     const std::string backup = BackupPath(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
@@ -127,6 +131,9 @@ int ReplacingPartsFileSink::Open(const std::string& path) {
   path_ = path;
   directoryLock_.Lock(DirectoryOf(path), OvLockMode::kShared);
   fileLock_.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
+  if (OvSignals::Caught() != 0) {
+    return kPartsOpenFailed;  // the wait for a lock ended with a signal
+  }
   std::string temporary;
   if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
     return kPartsOpenFailed;
@@ -160,7 +167,7 @@ bool ReplacingPartsFileSink::Discard() {
 
 void ReplacingPartsFileSink::Release() {
   Discard();
-  fileLock_.Unlock();
+  fileLock_.UnlockRemoving();
   PartsFileSink::Release();
 }
 

@@ -109,7 +109,7 @@ class PartsFileSink : public PartsSink {
 
 // --atomic: leaves the older file and its backup as they are and writes into
 // a new file under a random hidden name beside it (".NAME.new-XXXXXXXXXXXX",
-// made with O_EXCL), under a lock file ".NAME.lock" that stays. Runs that
+// made with O_EXCL), under a lock file ".NAME.lock" that Release removes. Runs that
 // replace parts files share the directory lock and wait for each other on
 // the lock file of each parts file. Commit puts the new content in place:
 // the older file becomes its backup and the new one takes its name, in

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/ov_faults.h"
+#include "platform/ov_signals.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -76,7 +77,34 @@ bool OvFileLock::Lock(const std::string& path, OvLockMode mode) {
 
 bool OvFileLock::LockCreating(const std::string& path, OvLockMode mode) {
   Unlock();
-  return Take(OpenRetrying(path, O_RDWR | O_CREAT, 0666), mode);
+  // The holder before may have removed the file while this run waited for
+  // it: the lock is then on a file without the name, and taken anew.
+  constexpr int kTries = 100;
+  for (int i = 0; i < kTries; ++i) {
+    if (!Take(OpenRetrying(path, O_RDWR | O_CREAT, 0666), mode)) {
+      return false;
+    }
+    if (NamedBy(path)) {
+      path_ = path;
+      return true;
+    }
+    Unlock();
+  }
+  return false;
+}
+
+bool OvFileLock::NamedBy(const std::string& path) const {
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd_, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+void OvFileLock::UnlockRemoving() {
+  if (fd_ >= 0 && !path_.empty()) {
+    ::unlink(path_.c_str());
+  }
+  Unlock();
 }
 
 bool OvFileLock::Take(int fd, OvLockMode mode) {
@@ -85,9 +113,13 @@ bool OvFileLock::Take(int fd, OvLockMode mode) {
   }
   const int operation = mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH;
   int result = -1;
-  do {
-    result = ::flock(fd, operation);
-  } while (result != 0 && errno == EINTR);
+  {
+    // Another run may hold the lock for long; a signal ends the wait.
+    const OvInterruptibleWait wait;
+    do {
+      result = ::flock(fd, operation);
+    } while (result != 0 && errno == EINTR && OvSignals::Caught() == 0);
+  }
   if (result != 0) {
     ::close(fd);
     return false;
@@ -102,6 +134,7 @@ void OvFileLock::Unlock() {
     ::close(fd_);
   }
   fd_ = -1;
+  path_.clear();
 }
 
 std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_view name) const {

@@ -35,12 +35,20 @@ class OvFileLock {
   // locked: nothing is held then.
   bool Lock(const std::string& path, OvLockMode mode);
   // As Lock, on a lock file that is made (empty) when it does not exist.
+  // The lock is held on the file that has the name when it is taken: a
+  // holder that removed it (UnlockRemoving) does not leave it to a waiter.
   bool LockCreating(const std::string& path, OvLockMode mode);
   void Unlock();
+  // Removes the lock file taken with LockCreating, then lets the lock go, so
+  // that no lock file stays behind; waiters then make a new one.
+  void UnlockRemoving();
 
  private:
   bool Take(int fd, OvLockMode mode);
+  // Whether the descriptor of the lock is the file named `path` now.
+  bool NamedBy(const std::string& path) const;
   int fd_ = -1;
+  std::string path_;  // the lock file of LockCreating
 };
 
 // The directories of the three file classes of a run, set by initfiles.

@@ -12,9 +12,11 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
+#include "platform/ov_signals.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -230,12 +232,18 @@ bool OvFileIO::Fgets(std::string& line, int size) {
   if (stream_ == nullptr || size < 2) {
     return false;
   }
-  // A prompt written to the console shows before the console is read.
+  // A prompt written to the console shows before the console is read, and a
+  // signal ends the wait for an answer.
+  std::optional<OvInterruptibleWait> wait;
   if (stream_ == stdin) {
     std::fflush(stdout);
+    wait.emplace();
   }
   line.resize(static_cast<size_t>(size));
   if (std::fgets(line.data(), size, stream_) == nullptr) {
+    if (wait) {
+      std::clearerr(stream_);  // an interrupted read is no end of the console
+    }
     line.clear();
     return false;
   }

@@ -52,6 +52,10 @@ constexpr const char* kHelpBody =
     "                           and parts/, a settings file ORVA.SET with the\n"
     "                           everyday mode and a control file LIBRARY.CTL\n"
     "                           naming the sources in src/; overwrites nothing\n"
+    "  --lsp                    serve the Language Server Protocol on standard input\n"
+    "                           and output: diagnostics as you type, hover,\n"
+    "                           completion; with -p, that settings file for every\n"
+    "                           document, else the nearest ORVA.SET above it\n"
     "  -h, --help               print this help and exit\n"
     "  --version                print the version and exit\n";
 
@@ -66,6 +70,7 @@ void PrintHelp(OvConsole& console, const std::string& programName) {
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   out.Fprintf("   or: %s --explain NAME\n", name);
   out.Fprintf("   or: %s [-C DIR] --init [DIR]\n", name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --lsp\n", name);
   out.Fprintf("%s", kHelpBody);
   out.Fflush();
 }
@@ -100,7 +105,14 @@ bool OvSession::SettleAction() {
     return settingsPath_.empty() && controlName_.empty() && !strict_ && !atomic_ &&
            !listRequested_ && !decompile && decompileOutput_.empty() && !force_ &&
            diagnosticsFormat_.empty() && sarifPath_.empty() && !noSarif_ &&
-           warningOptions_.empty() && explainName_.empty();
+           warningOptions_.empty() && explainName_.empty() && !lsp_;
+  }
+  if (lsp_) {
+    // The server takes -C and -p only: it compiles what the editor sends.
+    action_ = OvAction::kLsp;
+    return !listRequested_ && !decompile && explainName_.empty() && controlName_.empty() &&
+           !strict_ && !atomic_ && decompileOutput_.empty() && !force_ && sarifPath_.empty() &&
+           diagnosticsFormat_.empty() && warningOptions_.empty();
   }
   if (!explainName_.empty()) {
     action_ = OvAction::kExplain;
@@ -219,7 +231,12 @@ struct CommandLineOptions {
     return first;
   };
 
-  static constexpr std::array<Option, 24> kAll = {{
+  static constexpr Apply kLsp = [](OvSession& session, OvConsole&, std::string_view) {
+    session.lsp_ = true;
+    return true;
+  };
+
+  static constexpr std::array<Option, 25> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -244,6 +261,7 @@ struct CommandLineOptions {
       {"-W", true, kWarning},
       {"--explain", true, kExplain},
       {"--init", false, kInit},
+      {"--lsp", false, kLsp},
   }};
 
   // The option `argument` names, or null. A short option may carry its value

@@ -12,9 +12,10 @@ namespace partsc {
 
 // What a run does: compile the sources of a control file (the default), print
 // the listing of parts files (--list), or write a parts source back from a
-// parts file (--decompile), or explain a diagnostic (--explain), or start a
-// library (--init).
-enum class OvAction { kCompile, kList, kDecompile, kExplain, kInit };
+// parts file (--decompile), explain a diagnostic (--explain), start a library
+// (--init), or serve the Language Server Protocol on standard input and
+// output (--lsp).
+enum class OvAction { kCompile, kList, kDecompile, kExplain, kInit, kLsp };
 
 // The options of one run, as its command line gives them; a value the run
 // owns.
@@ -123,6 +124,7 @@ class OvSession {
   std::optional<bool> atomic_;  // --atomic, --no-atomic
   bool noSarif_ = false;
   Policy policy_;
+  bool lsp_ = false;
   std::vector<std::string> directories_;
 };
 

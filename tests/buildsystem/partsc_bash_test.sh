@@ -53,6 +53,7 @@ expect "parts" partsc -C ""
 expect "-Cparts" partsc -Cp
 expect "--force" partsc --decompile parts/bolt.prt -o x.src --fo
 expect "--help" partsc --he
+expect "--lsp" partsc --ls
 expect "-h" partsc -h
 expect "" partsc --bogus
 expect "--diagnostics-format=gnu" partsc --diagnostics-format=g

@@ -188,6 +188,7 @@ ProcessResult WaitProcess(StartedProcess& process) {
   waitpid(process.pid, &status, 0);
   ProcessResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   result.out = ReadFile(process.io->File("stdout"));
   result.err = ReadFile(process.io->File("stderr"));
   return result;

@@ -84,6 +84,7 @@ namespace partsc::testing {
 
 struct ProcessResult {
   int exitCode = -1;  // the low 8 bits, as the shell sees them (-1 is 255)
+  int signal = 0;     // the signal that killed the process, or 0
   std::string out;
   std::string err;
 };

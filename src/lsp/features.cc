@@ -1,0 +1,523 @@
+#include "lsp/features.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "compiler/tokenizer.h"
+#include "diagnostics/catalogue.h"
+#include "diagnostics/diagnostics.h"
+#include "lsp/keyword_help.h"
+
+namespace partsc::lsp {
+namespace {
+
+using nlohmann::json;
+
+// Symbol and completion kinds of the protocol.
+constexpr int kSymbolModule = 2;
+constexpr int kSymbolClass = 5;
+constexpr int kSymbolField = 8;
+constexpr int kSymbolConstant = 14;
+constexpr int kSymbolEnumMember = 22;
+constexpr int kSymbolStruct = 23;
+constexpr int kCompletionKeyword = 14;
+constexpr int kCompletionEnumMember = 20;
+constexpr int kCompletionConstant = 21;
+
+constexpr size_t kPartsNameMax = 22;
+
+json PositionJson(const Position& position) {
+  return json{{"line", position.line}, {"character", position.character}};
+}
+
+json Markdown(const std::string& value) {
+  return json{{"kind", "markdown"}, {"value", value}};
+}
+
+std::string CodeBlock(std::string_view text) {
+  return "```\n" + std::string(text) + "\n```";
+}
+
+std::string HelpText(const Help& help) {
+  return CodeBlock(help.syntax) + "\n" + std::string(help.meaning);
+}
+
+std::string Explanation(const PlacedDiagnostic& diagnostic) {
+  std::string text = "**" + diagnostic.message + "**";
+  const CatalogueEntry* entry = FindCatalogueEntry(diagnostic.code);
+  if (entry == nullptr) {
+    return text;
+  }
+  text += " `" + diagnostic.code + "`";
+  if (!entry->meaning.empty()) {
+    text += "\n\n" + std::string(entry->meaning);
+  }
+  if (!entry->example.empty()) {
+    text += "\n\nExample:\n" + CodeBlock(entry->example);
+  }
+  if (!entry->fix.empty()) {
+    text += "\n\nFix: " + std::string(entry->fix);
+  }
+  return text;
+}
+
+// The piece at `offset` and the column of `offset` in it.
+struct PieceColumn {
+  size_t piece = 0;
+  size_t column = 0;
+};
+std::optional<PieceColumn> PlaceOf(const Reading& reading, size_t offset) {
+  const std::optional<size_t> piece = reading.PieceAt(offset);
+  if (!piece) {
+    return std::nullopt;
+  }
+  return PieceColumn{*piece, offset - reading.pieces[*piece].offset};
+}
+
+// The token of the piece that holds the column, or ends right at it.
+std::optional<Token> TokenAt(const Reading& reading, const PieceColumn& place) {
+  std::optional<Token> touching;
+  for (const Token& token : TokensOf(reading, place.piece)) {
+    if (token.start <= place.column && place.column < token.start + token.length) {
+      return token;
+    }
+    if (token.start + token.length == place.column) {
+      touching = token;
+    }
+  }
+  return touching;
+}
+
+std::optional<MacroUse> MacroUseAt(const Reading& reading, const PieceColumn& place) {
+  const Piece& piece = reading.pieces[place.piece];
+  if (piece.kind != LineKind::kParamMember) {
+    return std::nullopt;
+  }
+  for (const MacroUse& use : MacroUsesOf(reading.TextOf(piece))) {
+    if (use.start <= place.column && place.column <= use.start + use.length) {
+      return use;
+    }
+  }
+  return std::nullopt;
+}
+
+std::string MacroText(const View& view, const MacroDefinition* macro, const std::string& name) {
+  if (macro == nullptr) {
+    return "No macro `" + name + "` is defined for this line: `{" + name + "}` becomes `{`.";
+  }
+  const Position at = view.snapshot.lines.PositionOf(macro->nameOffset, view.encoding);
+  return "Macro `" + name + "` = `" + macro->value + "`, defined on line " +
+         std::to_string(at.line + 1) + ".";
+}
+
+// What the keyword, view keyword or line kind under the cursor means.
+std::optional<std::string> KeywordText(const Piece& piece, const Token& token) {
+  if (token.type != TokenType::kKeyword || token.start != 0) {
+    return std::nullopt;
+  }
+  const Help* help = nullptr;
+  if (piece.kind == LineKind::kKeyword) {
+    help = HelpOfKeyword(piece.keyword);
+  } else if (piece.kind == LineKind::kView) {
+    help = &HelpOfView(piece.view);
+  } else {
+    help = HelpOfLineStart(piece.kind == LineKind::kMacro        ? 't'
+                           : piece.kind == LineKind::kSpecMember ? 's'
+                                                                 : 'p');
+  }
+  return help == nullptr ? std::nullopt : std::optional<std::string>(HelpText(*help));
+}
+
+json CompletionItem(const View& view, std::string_view label, int kind, const std::string& detail,
+                    const std::string& documentation, size_t from, size_t to,
+                    const std::string& newText) {
+  json item{{"label", label},
+            {"kind", kind},
+            {"detail", detail},
+            {"textEdit", {{"range", view.RangeJson(from, to)}, {"newText", newText}}}};
+  if (!documentation.empty()) {
+    item["documentation"] = Markdown(documentation);
+  }
+  return item;
+}
+
+bool AllLetters(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+}
+
+json KeywordItems(const View& view, size_t from, size_t to) {
+  json items = json::array();
+  constexpr std::array<Keyword, 10> kAll = {
+      Keyword::kParts, Keyword::kSpec,  Keyword::kApg,   Keyword::kCommon, Keyword::kTitle,
+      Keyword::kLsort, Keyword::kCsort, Keyword::kNsort, Keyword::kSize,   Keyword::kEnd};
+  for (const Keyword keyword : kAll) {
+    const Help& help = *HelpOfKeyword(keyword);
+    items.push_back(CompletionItem(view, help.label, kCompletionKeyword, std::string(help.syntax),
+                                   std::string(help.meaning), from, to, std::string(help.label)));
+  }
+  return items;
+}
+
+json ViewItems(const View& view, size_t from, size_t to) {
+  json items = json::array();
+  for (int i = 0; i < kViewCount; ++i) {
+    const Help& help = HelpOfView(i);
+    items.push_back(CompletionItem(view, help.label, kCompletionEnumMember,
+                                   std::string(help.syntax), std::string(help.meaning), from, to,
+                                   std::string(help.label)));
+  }
+  return items;
+}
+
+json MacroItems(const View& view, size_t piece, size_t from, size_t to, bool closed) {
+  const Reading& reading = view.snapshot.reading;
+  json items = json::array();
+  std::set<std::string> seen;
+  for (auto macro = reading.macros.rbegin(); macro != reading.macros.rend(); ++macro) {
+    if (!seen.insert(macro->name).second || reading.MacroFor(macro->name, piece) != &*macro) {
+      continue;
+    }
+    items.push_back(CompletionItem(view, macro->name, kCompletionConstant, macro->value,
+                                   MacroText(view, &*macro, macro->name), from, to,
+                                   macro->name + (closed ? "" : "}")));
+  }
+  std::reverse(items.begin(), items.end());
+  return items;
+}
+
+json Symbol(const View& view, std::string name, int kind, std::string detail, size_t start,
+            size_t end, size_t selectionStart, size_t selectionEnd) {
+  if (name.empty()) {
+    name = "(no name)";
+  }
+  json symbol{{"name", name},
+              {"kind", kind},
+              {"range", view.RangeJson(start, end)},
+              {"selectionRange", view.RangeJson(selectionStart, selectionEnd)}};
+  if (!detail.empty()) {
+    symbol["detail"] = detail;
+  }
+  return symbol;
+}
+
+// A line's symbol, named by one of its fields (its keyword when the field is
+// missing); `limit` cuts the name as the compiler does.
+json LineSymbol(const View& view, size_t index, char field, int kind, std::string detail,
+                size_t limit = std::string::npos) {
+  const Reading& reading = view.snapshot.reading;
+  const Piece& piece = reading.pieces[index];
+  const std::string_view line = reading.TextOf(piece);
+  const std::optional<Span> span = FieldSpan(line, field);
+  const Span name = span ? *span : Span{0, std::min<size_t>(line.size(), 1)};
+  std::string text =
+      span ? std::string(line.substr(span->start, std::min(span->length, limit))) : std::string();
+  return Symbol(view, std::move(text), kind, std::move(detail), piece.offset,
+                piece.offset + piece.length, piece.offset + name.start,
+                piece.offset + name.start + name.length);
+}
+
+json MemberSymbol(const View& view, size_t index) {
+  const Reading& reading = view.snapshot.reading;
+  const Piece& piece = reading.pieces[index];
+  if (piece.kind == LineKind::kSpecMember) {
+    return LineSymbol(view, index, '"', kSymbolField, "spec member");
+  }
+  const std::optional<Span> text = FieldSpan(reading.TextOf(piece), '(');
+  return LineSymbol(view, index, '!', kSymbolField,
+                    text ? std::string(reading.TextOf(piece).substr(text->start, text->length))
+                         : std::string("parameter member"));
+}
+
+json BlockSymbol(const View& view, const Block& block) {
+  const Reading& reading = view.snapshot.reading;
+  const Piece& last = reading.pieces[block.lastPiece];
+  json symbol = block.kind == BlockKind::kCommon
+                    ? LineSymbol(view, block.keywordPiece, '"', kSymbolStruct, "common block")
+                    : LineSymbol(view, block.keywordPiece, '"', kSymbolClass, [&] {
+                        const std::optional<Span> title =
+                            FieldSpan(reading.TextOf(reading.pieces[block.keywordPiece]), '!');
+                        return title
+                                   ? std::string(reading.TextOf(reading.pieces[block.keywordPiece])
+                                                     .substr(title->start, title->length))
+                                   : std::string("size");
+                      }());
+  symbol["range"] =
+      view.RangeJson(reading.pieces[block.keywordPiece].offset, last.offset + last.length);
+  json children = json::array();
+  for (size_t i = block.keywordPiece + 1; i <= block.lastPiece && i < reading.pieces.size(); ++i) {
+    const LineKind kind = reading.pieces[i].kind;
+    if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
+      children.push_back(MemberSymbol(view, i));
+    }
+  }
+  symbol["children"] = std::move(children);
+  return symbol;
+}
+
+// The symbols inside the parts: macros, views, the common block and sizes,
+// in the order of the text.
+json PartsChildren(const View& view) {
+  const Reading& reading = view.snapshot.reading;
+  json children = json::array();
+  size_t macro = 0;
+  for (size_t i = 0; i < reading.pieces.size(); ++i) {
+    const Piece& piece = reading.pieces[i];
+    while (macro < reading.macros.size() && reading.macros[macro].piece == i) {
+      const MacroDefinition& definition = reading.macros[macro++];
+      children.push_back(Symbol(view, definition.name, kSymbolConstant, definition.value,
+                                piece.offset, piece.offset + piece.length, definition.nameOffset,
+                                definition.nameOffset + definition.nameLength));
+    }
+    if (piece.kind == LineKind::kView) {
+      const size_t keyword =
+          static_cast<size_t>(ViewNameTable[static_cast<size_t>(piece.view)].length);
+      json symbol = LineSymbol(view, i, '!', kSymbolEnumMember, "");
+      symbol["detail"] = symbol["name"];
+      symbol["name"] = std::string(reading.TextOf(piece).substr(0, keyword));
+      symbol["selectionRange"] = view.RangeJson(piece.offset, piece.offset + keyword);
+      children.push_back(std::move(symbol));
+    }
+    if (piece.kind != LineKind::kKeyword ||
+        (piece.keyword != Keyword::kCommon && piece.keyword != Keyword::kSize)) {
+      continue;
+    }
+    for (const Block& block : reading.blocks) {
+      if (block.keywordPiece == i && block.compiled) {
+        children.push_back(BlockSymbol(view, block));
+      }
+    }
+  }
+  return children;
+}
+
+// Positions of offsets taken in increasing order: a long line that is not
+// ASCII is counted once, not once for each offset.
+class PositionCursor {
+ public:
+  explicit PositionCursor(const View& view) : view_(view) {}
+  Position At(size_t offset) {
+    const LineIndex& lines = view_.snapshot.lines;
+    const Position start = lines.PositionOf(offset, PositionEncoding::kUtf8);
+    const auto line = static_cast<size_t>(start.line);
+    if (view_.encoding == PositionEncoding::kUtf8) {
+      return start;
+    }
+    if (line != line_ || offset < offset_) {
+      line_ = line;
+      offset_ = lines.LineStart(line);
+      units_ = 0;
+    }
+    const size_t stop = std::min(offset, lines.LineEnd(line));
+    units_ += EncodedLength(std::string_view(view_.snapshot.text).substr(offset_, stop - offset_),
+                            view_.encoding);
+    offset_ = std::max(offset_, stop);
+    return Position{start.line, units_};
+  }
+
+ private:
+  const View& view_;
+  size_t line_ = static_cast<size_t>(-1);
+  size_t offset_ = 0;
+  int64_t units_ = 0;
+};
+
+}  // namespace
+
+json View::RangeJson(size_t start, size_t end) const {
+  const Range range = snapshot.lines.RangeOf(start, end, encoding);
+  return json{{"start", PositionJson(range.start)}, {"end", PositionJson(range.end)}};
+}
+
+size_t View::OffsetOf(const json& position) const {
+  Position at;
+  at.line = position.at("line").get<int64_t>();
+  at.character = position.at("character").get<int64_t>();
+  return snapshot.lines.OffsetOf(at, encoding);
+}
+
+json DiagnosticsJson(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
+  json list = json::array();
+  for (const PlacedDiagnostic& diagnostic : diagnostics) {
+    json item{{"range", view.RangeJson(diagnostic.start, diagnostic.end)},
+              {"severity", diagnostic.severity},
+              {"source", "partsc"},
+              {"message", diagnostic.message}};
+    if (!diagnostic.code.empty()) {
+      item["code"] = diagnostic.code;
+      item["codeDescription"] = json{{"href", "man:partsc(1)"}};
+      item["data"] = json{{"explain", "partsc --explain " + diagnostic.code}};
+    }
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+json Hover(const View& view, const std::vector<PlacedDiagnostic>* diagnostics, size_t offset) {
+  const Reading& reading = view.snapshot.reading;
+  std::vector<std::string> sections;
+  size_t start = offset;
+  size_t end = offset;
+  if (diagnostics != nullptr) {
+    for (const PlacedDiagnostic& diagnostic : *diagnostics) {
+      if (diagnostic.start <= offset && offset <= diagnostic.end) {
+        sections.push_back(Explanation(diagnostic));
+      }
+    }
+  }
+  const std::optional<PieceColumn> place = PlaceOf(reading, offset);
+  if (place) {
+    const Piece& piece = reading.pieces[place->piece];
+    const std::optional<MacroUse> use = MacroUseAt(reading, *place);
+    const std::optional<Token> token = TokenAt(reading, *place);
+    if (use) {
+      sections.push_back(MacroText(view, reading.MacroFor(use->name, place->piece), use->name));
+      start = piece.offset + use->start;
+      end = start + use->length;
+    } else if (token) {
+      const std::optional<std::string> text = KeywordText(piece, *token);
+      if (text) {
+        sections.push_back(*text);
+        start = piece.offset + token->start;
+        end = start + token->length;
+      }
+    }
+  }
+  if (sections.empty()) {
+    return nullptr;
+  }
+  std::string value = sections.front();
+  for (size_t i = 1; i < sections.size(); ++i) {
+    value += "\n\n---\n\n" + sections[i];
+  }
+  return json{{"contents", Markdown(value)}, {"range", view.RangeJson(start, end)}};
+}
+
+json Completion(const View& view, size_t offset) {
+  const Reading& reading = view.snapshot.reading;
+  const std::optional<PieceColumn> place = PlaceOf(reading, offset);
+  json result{{"isIncomplete", false}, {"items", json::array()}};
+  if (!place) {
+    return result;
+  }
+  const Piece& piece = reading.pieces[place->piece];
+  const std::string_view before =
+      std::string_view(view.snapshot.text).substr(piece.offset, place->column);
+  if (before.substr(0, 2) == "$$" && AllLetters(before.substr(2))) {
+    result["items"] = KeywordItems(view, piece.offset, offset);
+    return result;
+  }
+  const bool inViews =
+      piece.block >= 0 && reading.blocks[static_cast<size_t>(piece.block)].kind == BlockKind::kApg;
+  if (inViews && before.substr(0, 1) == "$" && AllLetters(before.substr(1))) {
+    result["items"] = ViewItems(view, piece.offset, offset);
+    return result;
+  }
+  const size_t brace = before.rfind('{');
+  if (brace == std::string_view::npos || before.find('}', brace) != std::string_view::npos) {
+    return result;
+  }
+  // The whole name is replaced, also the part after the cursor.
+  const std::string_view line = reading.TextOf(piece);
+  size_t nameEnd = place->column;
+  while (nameEnd < line.size() && line[nameEnd] != '}' && line[nameEnd] != ')' &&
+         line[nameEnd] != ' ' && line[nameEnd] != '{') {
+    ++nameEnd;
+  }
+  const bool closed = nameEnd < line.size() && line[nameEnd] == '}';
+  result["items"] = MacroItems(view, place->piece, piece.offset + brace + 1,
+                               piece.offset + std::max(nameEnd, place->column), closed);
+  return result;
+}
+
+json Definition(const View& view, const std::string& uri, size_t offset) {
+  const Reading& reading = view.snapshot.reading;
+  const std::optional<PieceColumn> place = PlaceOf(reading, offset);
+  const std::optional<MacroUse> use = place ? MacroUseAt(reading, *place) : std::nullopt;
+  const MacroDefinition* macro = use ? reading.MacroFor(use->name, place->piece) : nullptr;
+  if (macro == nullptr) {
+    return nullptr;
+  }
+  return json{{"uri", uri},
+              {"range", view.RangeJson(macro->nameOffset, macro->nameOffset + macro->nameLength)}};
+}
+
+json DocumentSymbols(const View& view) {
+  const Reading& reading = view.snapshot.reading;
+  json children = PartsChildren(view);
+  if (!reading.partsPiece) {
+    return children;
+  }
+  size_t last = *reading.partsPiece;
+  for (size_t i = last; i < reading.pieces.size() && reading.pieces[i].kind != LineKind::kNotRead;
+       ++i) {
+    last = i;
+  }
+  const Piece& end = reading.pieces[last];
+  json parts = LineSymbol(view, *reading.partsPiece, '!', kSymbolModule, "", kPartsNameMax);
+  const std::optional<Span> comment =
+      FieldSpan(reading.TextOf(reading.pieces[*reading.partsPiece]), '"');
+  if (comment) {
+    parts["detail"] = std::string(reading.TextOf(reading.pieces[*reading.partsPiece])
+                                      .substr(comment->start, comment->length));
+  }
+  parts["range"] = view.RangeJson(0, end.offset + end.length);
+  parts["children"] = std::move(children);
+  return json::array({parts});
+}
+
+json FoldingRanges(const View& view) {
+  const Reading& reading = view.snapshot.reading;
+  json ranges = json::array();
+  for (const Block& block : reading.blocks) {
+    const Piece& first = reading.pieces[block.keywordPiece];
+    const Piece& last = reading.pieces[block.lastPiece];
+    const int64_t startLine = view.snapshot.lines.PositionOf(first.offset, view.encoding).line;
+    const int64_t endLine =
+        view.snapshot.lines.PositionOf(last.offset + last.length, view.encoding).line;
+    if (endLine > startLine) {
+      ranges.push_back(json{{"startLine", startLine}, {"endLine", endLine}});
+    }
+  }
+  return ranges;
+}
+
+json SemanticTokens(const View& view) {
+  const Reading& reading = view.snapshot.reading;
+  const std::string_view text(view.snapshot.text);
+  PositionCursor cursor(view);
+  std::vector<int64_t> data;
+  Position previous;
+  for (size_t i = 0; i < reading.pieces.size(); ++i) {
+    const size_t base = reading.pieces[i].offset;
+    for (const Token& token : TokensOf(reading, i)) {
+      std::string_view covered = text.substr(base + token.start, token.length);
+      covered = covered.substr(0, covered.find('\r'));  // a token never crosses a line end
+      if (covered.empty()) {
+        continue;
+      }
+      const Position at = cursor.At(base + token.start);
+      const int64_t length = EncodedLength(covered, view.encoding);
+      data.push_back(at.line - previous.line);
+      data.push_back(at.line == previous.line ? at.character - previous.character : at.character);
+      data.push_back(length);
+      data.push_back(static_cast<int64_t>(token.type));
+      data.push_back(token.declaration ? 1 : 0);
+      previous = at;
+    }
+  }
+  return json{{"data", data}};
+}
+
+json SemanticTokensLegend() {
+  return json{{"tokenTypes", {"keyword", "variable", "string", "number", "macro", "comment"}},
+              {"tokenModifiers", {"declaration"}}};
+}
+
+}  // namespace partsc::lsp

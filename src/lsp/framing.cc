@@ -1,0 +1,246 @@
+#include "lsp/framing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <string>
+
+namespace partsc::lsp {
+namespace {
+
+constexpr std::string_view kHeaderStart = "content-";
+
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == y; });
+}
+
+// Where `text` holds "content-" in any case, from `from` on; npos when not.
+size_t FindHeaderStart(std::string_view text, size_t from) {
+  const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                                 kHeaderStart.begin(), kHeaderStart.end(),
+                                 [](char x, char y) { return Lower(x) == y; });
+  return found == text.end() ? std::string_view::npos : static_cast<size_t>(found - text.begin());
+}
+
+// True when `text` (shorter than kHeaderStart) could still become it.
+bool CouldStartHeader(std::string_view text) {
+  return EqualsIgnoringCase(text, kHeaderStart.substr(0, text.size()));
+}
+
+bool IsWhitespace(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// The end of the header block (the first byte after its blank line) and the
+// length of the block without it; npos when it has not all arrived.
+size_t HeaderEnd(std::string_view pending, size_t& blockLength) {
+  size_t lineStart = 0;
+  while (lineStart < pending.size()) {
+    const size_t newline = pending.find('\n', lineStart);
+    if (newline == std::string_view::npos) {
+      return std::string_view::npos;
+    }
+    const std::string_view line = pending.substr(lineStart, newline - lineStart);
+    if (line.empty() || line == "\r") {
+      blockLength = lineStart;
+      return newline + 1;
+    }
+    lineStart = newline + 1;
+  }
+  return std::string_view::npos;
+}
+
+// A decimal number of at most 18 digits, nothing else.
+bool ParseLength(std::string_view text, size_t& length) {
+  if (text.empty() || text.size() > 18) {
+    return false;
+  }
+  uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  length = static_cast<size_t>(value);
+  return true;
+}
+
+}  // namespace
+
+void MessageReader::Feed(std::string_view bytes) {
+  // Bytes already taken go once they make up half of what is held.
+  if (start_ > 0 && start_ >= buffer_.size() / 2) {
+    buffer_.erase(0, start_);
+    start_ = 0;
+  }
+  buffer_.append(bytes);
+}
+
+void MessageReader::Consume(size_t count) {
+  start_ += count;
+  if (start_ == buffer_.size()) {
+    buffer_.clear();
+    start_ = 0;
+  }
+}
+
+bool MessageReader::HoldsPartial() const {
+  return state_ == State::kBody || (state_ == State::kHeader && !IsWhitespace(Pending()));
+}
+
+bool MessageReader::Next(Frame& frame) {
+  while (true) {
+    if (state_ == State::kHeader) {
+      return NextHeader(frame);
+    }
+    const std::string_view pending = Pending();
+    if (state_ == State::kSkip) {
+      const size_t count = std::min(remaining_, pending.size());
+      Consume(count);
+      remaining_ -= count;
+      if (remaining_ > 0) {
+        return false;
+      }
+      state_ = State::kHeader;
+      continue;
+    }
+    if (pending.size() < remaining_) {
+      return false;
+    }
+    frame.isMessage = true;
+    frame.text.assign(pending.substr(0, remaining_));
+    Consume(remaining_);
+    state_ = State::kHeader;
+    return true;
+  }
+}
+
+// Bytes where a header should begin but none does: dropped up to the next
+// "Content-" (or a tail that may become one).
+void MessageReader::SkipGarbage() {
+  const std::string_view pending = Pending();
+  size_t next = FindHeaderStart(pending, 0);
+  if (next == std::string_view::npos) {
+    const size_t keep = std::min(pending.size(), kHeaderStart.size() - 1);
+    next = pending.size() - keep;
+    while (next < pending.size() && !CouldStartHeader(pending.substr(next))) {
+      ++next;
+    }
+  }
+  skipped_ += next;
+  skippedText_ = skippedText_ || !IsWhitespace(pending.substr(0, next));
+  Consume(next);
+}
+
+// Once the next header begins: what was dropped before it, reported once
+// (blank lines alone are dropped without a word). True when a problem was set.
+bool MessageReader::ReportSkipped(Frame& frame) {
+  const bool report = skippedText_;
+  if (report) {
+    frame.isMessage = false;
+    frame.text =
+        "bytes that are not a message header were skipped (" + std::to_string(skipped_) + " bytes)";
+  }
+  skipped_ = 0;
+  skippedText_ = false;
+  return report;
+}
+
+bool MessageReader::NextHeader(Frame& frame) {
+  std::string_view pending = Pending();
+  const size_t headerLength = std::min(pending.size(), kHeaderStart.size());
+  if (!EqualsIgnoringCase(pending.substr(0, headerLength), kHeaderStart.substr(0, headerLength))) {
+    SkipGarbage();
+    pending = Pending();
+  }
+  if (pending.size() < kHeaderStart.size()) {
+    return false;
+  }
+  if (ReportSkipped(frame)) {
+    return true;
+  }
+  size_t blockLength = 0;
+  const size_t end = HeaderEnd(pending, blockLength);
+  if (end == std::string_view::npos) {
+    if (pending.size() <= kMaxHeaderBytes) {
+      return false;
+    }
+    Consume(pending.size());
+    frame.isMessage = false;
+    frame.text =
+        "a message header of more than " + std::to_string(kMaxHeaderBytes) + " bytes was skipped";
+    return true;
+  }
+  const std::string block(pending.substr(0, blockLength));
+  Consume(end);
+  if (ParseHeader(block, frame)) {
+    return true;
+  }
+  return Next(frame);
+}
+
+// Reads the header block; true when it holds a problem (set in `frame`).
+bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
+  bool haveLength = false;
+  size_t length = 0;
+  frame.isMessage = false;
+  while (!block.empty()) {
+    const size_t newline = block.find('\n');
+    const std::string_view line = block.substr(0, newline);
+    block = newline == std::string_view::npos ? std::string_view() : block.substr(newline + 1);
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+      frame.text = "a message header line without ':'";
+      return true;
+    }
+    const std::string_view name = Trim(line.substr(0, colon));
+    const std::string_view value = Trim(line.substr(colon + 1));
+    if (!EqualsIgnoringCase(name, "content-length")) {
+      continue;  // Content-Type and any other header are not needed
+    }
+    if (haveLength || !ParseLength(value, length)) {
+      frame.text = "a message header with a wrong Content-Length: \"" + std::string(value) + "\"";
+      return true;
+    }
+    haveLength = true;
+  }
+  if (!haveLength) {
+    frame.text = "a message header without Content-Length";
+    return true;
+  }
+  if (length > maxBody_) {
+    state_ = State::kSkip;
+    remaining_ = length;
+    frame.text = "a message of " + std::to_string(length) + " bytes is larger than the " +
+                 std::to_string(maxBody_) + " bytes taken; it was skipped";
+    return true;
+  }
+  state_ = State::kBody;
+  remaining_ = length;
+  return false;
+}
+
+std::string FrameMessage(std::string_view body) {
+  std::string framed = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+  framed.append(body);
+  return framed;
+}
+
+}  // namespace partsc::lsp

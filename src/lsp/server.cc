@@ -1,0 +1,427 @@
+#include "lsp/server.h"
+
+#include <exception>
+#include <new>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "lsp/features.h"
+#include "platform/ov_file.h"
+#include "platform/ov_session.h"
+
+namespace partsc::lsp {
+namespace {
+
+using nlohmann::json;
+
+// The protocol's text synchronisation kind "incremental".
+constexpr int kSyncIncremental = 2;
+// The protocol's message types for window/showMessage.
+constexpr int kMessageError = 1;
+
+bool IsValidId(const json& id) {
+  return id.is_number_integer() || id.is_string();
+}
+
+json Capabilities(PositionEncoding encoding) {
+  return json{
+      {"positionEncoding", encoding == PositionEncoding::kUtf8 ? "utf-8" : "utf-16"},
+      {"textDocumentSync",
+       {{"openClose", true}, {"change", kSyncIncremental}, {"save", {{"includeText", false}}}}},
+      {"hoverProvider", true},
+      {"completionProvider", {{"triggerCharacters", {"$", "{"}}, {"resolveProvider", false}}},
+      {"definitionProvider", true},
+      {"documentSymbolProvider", true},
+      {"foldingRangeProvider", true},
+      {"semanticTokensProvider",
+       {{"legend", SemanticTokensLegend()}, {"full", true}, {"range", false}}},
+  };
+}
+
+// True when the client offers UTF-8 positions.
+bool OffersUtf8(const json& params) {
+  const json::json_pointer where("/capabilities/general/positionEncodings");
+  if (!params.contains(where) || !params.at(where).is_array()) {
+    return false;
+  }
+  for (const json& encoding : params.at(where)) {
+    if (encoding == "utf-8") {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ClientWatchesFiles(const json& params) {
+  const json::json_pointer where(
+      "/capabilities/workspace/didChangeWatchedFiles/dynamicRegistration");
+  return params.contains(where) && params.at(where) == true;
+}
+
+// A request the server does not know, or a parameter it cannot take.
+struct RequestError {
+  int code;
+  std::string message;
+};
+
+CompileFunction DefaultCompile() {
+  return [](const std::string& text, const std::string& path, const api::CompileOptions& options) {
+    return api::CompileText(text, path, options);
+  };
+}
+
+}  // namespace
+
+std::string MessageText(const json& message) {
+  return message.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+Server::Server(Outbox& outbox, ServerOptions options)
+    : outbox_(outbox),
+      options_(std::move(options)),
+      settings_(options_.settingsPath, options_.directory, options_.lookForSettings),
+      worker_(options_.compileInBackground) {
+  if (!options_.compile) {
+    options_.compile = DefaultCompile();
+  }
+}
+
+Server::~Server() {
+  worker_.Stop();
+}
+
+void Server::Respond(const json& id, json result) {
+  outbox_.Send(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
+}
+
+void Server::RespondError(const json& id, int code, const std::string& message) {
+  outbox_.Send(
+      json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+void Server::Notify(const std::string& method, json params) {
+  outbox_.Send(json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}});
+}
+
+void Server::HandleFramingError(const std::string& problem) {
+  RespondError(nullptr, kParseError, problem);
+}
+
+void Server::Handle(std::string_view body) {
+  json message = json::parse(body, nullptr, false);
+  if (message.is_discarded()) {
+    RespondError(nullptr, kParseError, "the message is not JSON");
+    return;
+  }
+  try {
+    HandleMessage(message);
+  } catch (const std::bad_alloc&) {
+    const json id = message.is_object() && message.contains("id") ? message["id"] : json();
+    if (IsValidId(id)) {
+      RespondError(id, kInternalError, "out of memory");
+    }
+  }
+}
+
+void Server::HandleMessage(const json& message) {
+  if (!message.is_object()) {
+    RespondError(nullptr, kInvalidRequest, "a message is a JSON object");
+    return;
+  }
+  const bool hasId = message.contains("id");
+  const json id = hasId ? message["id"] : json();
+  if (!message.contains("method")) {
+    // A response to a request of the server (its registration of the
+    // settings files); nothing follows from it.
+    if (!hasId || (!message.contains("result") && !message.contains("error"))) {
+      RespondError(nullptr, kInvalidRequest, "a message without a method");
+    }
+    return;
+  }
+  const bool versionOk = message.value("jsonrpc", json()) == "2.0";
+  if (!versionOk || !message["method"].is_string() || (hasId && !IsValidId(id))) {
+    RespondError(hasId && IsValidId(id) ? id : json(), kInvalidRequest,
+                 "not a JSON-RPC 2.0 request or notification");
+    return;
+  }
+  const std::string method = message["method"].get<std::string>();
+  const json params = message.contains("params") ? message["params"] : json::object();
+  if (hasId) {
+    HandleRequest(id, method, params);
+    return;
+  }
+  HandleNotification(method, params);
+}
+
+void Server::HandleRequest(const json& id, const std::string& method, const json& params) {
+  if (!initialized_ && method != "initialize") {
+    RespondError(id, kServerNotInitialized, "the server is not initialized");
+    return;
+  }
+  if (shutdown_) {
+    RespondError(id, kInvalidRequest, "the server is shut down");
+    return;
+  }
+  try {
+    if (!params.is_object() && !params.is_array()) {
+      throw RequestError{kInvalidParams, "params is an object or an array"};
+    }
+    json result = Answer(method, params);
+    Respond(id, std::move(result));
+  } catch (const RequestError& error) {
+    RespondError(id, error.code, error.message);
+  } catch (const json::exception& error) {
+    RespondError(id, kInvalidParams, std::string("invalid params: ") + error.what());
+  } catch (const std::exception& error) {
+    RespondError(id, kInternalError, error.what());
+  }
+}
+
+json Server::Answer(const std::string& method, const json& params) {
+  if (method == "initialize") {
+    if (initialized_) {
+      throw RequestError{kInvalidRequest, "initialize was already received"};
+    }
+    return Initialize(params);
+  }
+  if (method == "shutdown") {
+    shutdown_ = true;
+    worker_.Stop();
+    return nullptr;
+  }
+  const bool known =
+      method == "textDocument/hover" || method == "textDocument/completion" ||
+      method == "textDocument/definition" || method == "textDocument/documentSymbol" ||
+      method == "textDocument/foldingRange" || method == "textDocument/semanticTokens/full";
+  if (!known) {
+    throw RequestError{kMethodNotFound, "unknown method " + method};
+  }
+  OpenDocument& open = DocumentOf(params);
+  const std::shared_ptr<const Snapshot> snapshot = SnapshotOf(open);
+  const View view{*snapshot, encoding_};
+  if (method == "textDocument/documentSymbol") {
+    return DocumentSymbols(view);
+  }
+  if (method == "textDocument/foldingRange") {
+    return FoldingRanges(view);
+  }
+  if (method == "textDocument/semanticTokens/full") {
+    return SemanticTokens(view);
+  }
+  const size_t offset = view.OffsetOf(params.at("position"));
+  if (method == "textDocument/completion") {
+    return Completion(view, offset);
+  }
+  if (method == "textDocument/definition") {
+    return Definition(view, open.document.uri, offset);
+  }
+  const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
+  return Hover(view, analysis ? &analysis->diagnostics : nullptr, offset);
+}
+
+json Server::Initialize(const json& params) {
+  if (!params.is_object()) {
+    throw RequestError{kInvalidParams, "initialize takes an object"};
+  }
+  encoding_ = OffersUtf8(params) ? PositionEncoding::kUtf8 : PositionEncoding::kUtf16;
+  watchFiles_ = ClientWatchesFiles(params);
+  initialized_ = true;
+  return json{{"capabilities", Capabilities(encoding_)},
+              {"serverInfo", {{"name", "partsc"}, {"version", ProgramVersion()}}}};
+}
+
+// Asks a client that can watch files to tell of changes to settings files.
+void Server::Initialized() {
+  if (!watchFiles_) {
+    return;
+  }
+  const std::string pattern = options_.settingsPath.empty()
+                                  ? std::string("**/") + kSettingsFileName
+                                  : OvFile::Resolve(options_.directory, options_.settingsPath);
+  outbox_.Send(json{{"jsonrpc", "2.0"},
+                    {"id", "partsc-watch-settings"},
+                    {"method", "client/registerCapability"},
+                    {"params",
+                     {{"registrations",
+                       {{{"id", "partsc-settings"},
+                         {"method", "workspace/didChangeWatchedFiles"},
+                         {"registerOptions", {{"watchers", {{{"globPattern", pattern}}}}}}}}}}}});
+}
+
+void Server::HandleNotification(const std::string& method, const json& params) {
+  if (method == "exit") {
+    exited_ = true;
+    worker_.Stop();
+    return;
+  }
+  if (!initialized_ || shutdown_) {
+    return;  // dropped, as the protocol asks
+  }
+  try {
+    if (method == "initialized") {
+      Initialized();
+    } else if (method == "textDocument/didOpen") {
+      DidOpen(params);
+    } else if (method == "textDocument/didChange") {
+      DidChange(params);
+    } else if (method == "textDocument/didSave") {
+      Compile(DocumentOf(params));
+    } else if (method == "textDocument/didClose") {
+      DidClose(params);
+    } else if (method == "workspace/didChangeWatchedFiles") {
+      DidChangeWatchedFiles(params);
+    }
+    // Any other notification ($/cancelRequest, $/setTrace, ...) asks nothing
+    // of this server.
+  } catch (const RequestError& error) {
+    Notify("window/logMessage", json{{"type", kMessageError}, {"message", error.message}});
+  } catch (const json::exception& error) {
+    Notify("window/logMessage", json{{"type", kMessageError},
+                                     {"message", method + ": invalid params: " + error.what()}});
+  }
+}
+
+Server::OpenDocument& Server::DocumentOf(const json& params) {
+  const std::string uri = params.at("textDocument").at("uri").get<std::string>();
+  const auto found = documents_.find(uri);
+  if (found == documents_.end()) {
+    throw RequestError{kInvalidParams, "the document is not open: " + uri};
+  }
+  return found->second;
+}
+
+void Server::DidOpen(const json& params) {
+  const json& item = params.at("textDocument");
+  TextDocument document;
+  document.uri = item.at("uri").get<std::string>();
+  document.path = PathOfUri(document.uri);
+  document.languageId = item.value("languageId", std::string());
+  document.version = item.value("version", int64_t{0});
+  document.text = item.at("text").get<std::string>();
+  OpenDocument& open = documents_[document.uri];
+  open = OpenDocument{};
+  open.document = std::move(document);
+  Compile(open);
+}
+
+void Server::DidChange(const json& params) {
+  OpenDocument& open = DocumentOf(params);
+  TextDocument& document = open.document;
+  for (const json& change : params.at("contentChanges")) {
+    const std::string text = change.at("text").get<std::string>();
+    if (!change.contains("range")) {
+      document.text = text;
+      continue;
+    }
+    const json& range = change.at("range");
+    Range at;
+    at.start = Position{range.at("start").at("line").get<int64_t>(),
+                        range.at("start").at("character").get<int64_t>()};
+    at.end = Position{range.at("end").at("line").get<int64_t>(),
+                      range.at("end").at("character").get<int64_t>()};
+    ApplyChange(document.text, at, text, encoding_);
+  }
+  document.version = params.at("textDocument").value("version", document.version);
+  Compile(open);
+}
+
+void Server::DidClose(const json& params) {
+  const std::string uri = DocumentOf(params).document.uri;
+  documents_.erase(uri);
+  {
+    const std::lock_guard<std::mutex> lock(published_);
+    current_.erase(uri);
+    analyses_.erase(uri);
+  }
+  Notify("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", json::array()}});
+}
+
+void Server::DidChangeWatchedFiles(const json& params) {
+  for (const json& change : params.at("changes")) {
+    if (settings_.IsSettingsFile(PathOfUri(change.at("uri").get<std::string>()))) {
+      CheckSettings();
+      return;
+    }
+  }
+}
+
+void Server::CheckSettings() {
+  if (!initialized_ || shutdown_) {
+    return;
+  }
+  for (auto& [uri, open] : documents_) {
+    const std::string path = settings_.PathFor(open.document.path);
+    if (settings_.VersionOf(path) != open.settingsVersion) {
+      Compile(open);
+    }
+  }
+}
+
+std::shared_ptr<const Snapshot> Server::SnapshotOf(OpenDocument& open) {
+  if (!open.snapshot) {
+    const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
+    open.snapshot =
+        analysis ? analysis->snapshot : std::make_shared<const Snapshot>(open.document.text);
+  }
+  return open.snapshot;
+}
+
+std::shared_ptr<const Analysis> Server::AnalysisOf(const OpenDocument& open) {
+  const std::lock_guard<std::mutex> lock(published_);
+  const auto found = analyses_.find(open.document.uri);
+  if (found == analyses_.end() || found->second->generation != open.generation) {
+    return nullptr;
+  }
+  return found->second;
+}
+
+// Compiles the document's text as it is now; a compile of an older text that
+// has not published yet never will.
+void Server::Compile(OpenDocument& open) {
+  open.generation = nextGeneration_++;
+  open.snapshot.reset();
+  const std::string settingsPath = settings_.PathFor(open.document.path);
+  open.settingsVersion = settings_.VersionOf(settingsPath);
+  const CompileSettings settings = settings_.Read(settingsPath);
+  const std::string uri = open.document.uri;
+  {
+    const std::lock_guard<std::mutex> lock(published_);
+    current_[uri] = open.generation;
+  }
+  auto text = std::make_shared<const std::string>(open.document.text);
+  const std::string path = open.document.path.empty() ? uri : open.document.path;
+  const uint64_t generation = open.generation;
+  const int64_t version = open.document.version;
+  worker_.Submit(uri, [this, uri, text, path, generation, version, settings] {
+    try {
+      auto analysis = std::make_shared<Analysis>();
+      analysis->generation = generation;
+      analysis->snapshot = std::make_shared<const Snapshot>(*text);
+      analysis->diagnostics =
+          AnalyseSnapshot(*analysis->snapshot, path, settings, options_.compile);
+      Publish(uri, version, std::move(analysis));
+    } catch (const std::exception& error) {
+      Notify("window/showMessage", json{{"type", kMessageError},
+                                        {"message", std::string("partsc could not compile ") + uri +
+                                                        ": " + error.what()}});
+    }
+  });
+}
+
+void Server::Publish(const std::string& uri, int64_t version,
+                     std::shared_ptr<const Analysis> analysis) {
+  const std::lock_guard<std::mutex> lock(published_);
+  const auto current = current_.find(uri);
+  if (current == current_.end() || current->second != analysis->generation) {
+    return;  // the document changed or went since: this compile is superseded
+  }
+  const View view{*analysis->snapshot, encoding_};
+  Notify("textDocument/publishDiagnostics",
+         json{{"uri", uri},
+              {"version", version},
+              {"diagnostics", DiagnosticsJson(view, analysis->diagnostics)}});
+  analyses_[uri] = std::move(analysis);
+}
+
+}  // namespace partsc::lsp

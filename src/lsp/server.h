@@ -1,0 +1,127 @@
+// The language server: the protocol's lifecycle, the open documents and the
+// answer to each message. Messages come in as bodies already cut from their
+// framing; what the server sends goes to an Outbox.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "lsp/analysis.h"
+#include "lsp/compile_worker.h"
+#include "lsp/settings_rule.h"
+#include "lsp/text_document.h"
+
+namespace partsc::lsp {
+
+// The error codes of JSON-RPC and of the protocol.
+inline constexpr int kParseError = -32700;
+inline constexpr int kInvalidRequest = -32600;
+inline constexpr int kMethodNotFound = -32601;
+inline constexpr int kInvalidParams = -32602;
+inline constexpr int kInternalError = -32603;
+inline constexpr int kServerNotInitialized = -32002;
+
+// Where the server's messages go; Send may be called from several threads.
+class Outbox {
+ public:
+  virtual ~Outbox() = default;
+  virtual void Send(const nlohmann::json& message) = 0;
+};
+
+// The JSON text of a message as it is sent: invalid UTF-8 in a text taken
+// from a document is replaced, never refused.
+std::string MessageText(const nlohmann::json& message);
+
+struct ServerOptions {
+  // -p SETTINGS, taken from `directory`; empty: the nearest settings file.
+  std::string settingsPath;
+  std::string directory;
+  // False: no settings file at all (fuzzing).
+  bool lookForSettings = true;
+  // False: each compile runs at once on the thread that hands the server its
+  // messages, so that what it sends follows in a fixed order (tests).
+  bool compileInBackground = true;
+  // The compile; empty: the library's CompileText.
+  CompileFunction compile;
+};
+
+class Server {
+ public:
+  Server(Outbox& outbox, ServerOptions options);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // One message body.
+  void Handle(std::string_view body);
+  // What was wrong with bytes that could not be taken as a message.
+  void HandleFramingError(const std::string& problem);
+  // Looks at the settings files of the open documents and compiles again
+  // those whose settings file changed.
+  void CheckSettings();
+
+  bool Exited() const { return exited_; }
+  // 0 after shutdown and exit, 1 otherwise.
+  int ExitCode() const { return shutdown_ ? 0 : 1; }
+  // Waits for the compile that runs now and drops those that wait.
+  void Stop() { worker_.Stop(); }
+
+ private:
+  struct OpenDocument {
+    TextDocument document;
+    uint64_t generation = 0;
+    std::string settingsVersion;
+    std::shared_ptr<const Snapshot> snapshot;  // of this generation, once made
+  };
+
+  void HandleMessage(const nlohmann::json& message);
+  void HandleRequest(const nlohmann::json& id, const std::string& method,
+                     const nlohmann::json& params);
+  void HandleNotification(const std::string& method, const nlohmann::json& params);
+  nlohmann::json Answer(const std::string& method, const nlohmann::json& params);
+  nlohmann::json Initialize(const nlohmann::json& params);
+  void Initialized();
+
+  void DidOpen(const nlohmann::json& params);
+  void DidChange(const nlohmann::json& params);
+  void DidClose(const nlohmann::json& params);
+  void DidChangeWatchedFiles(const nlohmann::json& params);
+
+  OpenDocument& DocumentOf(const nlohmann::json& params);
+  std::shared_ptr<const Snapshot> SnapshotOf(OpenDocument& open);
+  std::shared_ptr<const Analysis> AnalysisOf(const OpenDocument& open);
+  void Compile(OpenDocument& open);
+  void Publish(const std::string& uri, int64_t version, std::shared_ptr<const Analysis> analysis);
+
+  void Respond(const nlohmann::json& id, nlohmann::json result);
+  void RespondError(const nlohmann::json& id, int code, const std::string& message);
+  void Notify(const std::string& method, nlohmann::json params);
+
+  Outbox& outbox_;
+  ServerOptions options_;
+  SettingsRule settings_;
+  PositionEncoding encoding_ = PositionEncoding::kUtf16;
+  bool initialized_ = false;
+  bool shutdown_ = false;
+  bool exited_ = false;
+  bool watchFiles_ = false;
+  std::map<std::string, OpenDocument> documents_;
+  uint64_t nextGeneration_ = 1;
+
+  // Shared with the compiles: the generation each open document is at, and
+  // what its last published compile found.
+  std::mutex published_;
+  std::map<std::string, uint64_t> current_;
+  std::map<std::string, std::shared_ptr<const Analysis>> analyses_;
+
+  CompileWorker worker_;  // last: it stops before what its work uses goes
+};
+
+}  // namespace partsc::lsp

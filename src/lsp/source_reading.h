@@ -1,0 +1,137 @@
+// A parts source read as the compiler reads it: in pieces of at most 79
+// characters, each piece a line with its kind and its block, and on each
+// line the fields that the line parsers take. Hover, completion, the
+// outline and the highlighting of the language server all start from here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace partsc::lsp {
+
+enum class Keyword {
+  kNone,
+  kParts,
+  kSpec,
+  kApg,
+  kCommon,
+  kTitle,
+  kLsort,
+  kCsort,
+  kNsort,
+  kSize,
+  kEnd
+};
+
+// What the compile makes of a line.
+enum class LineKind {
+  kKeyword,         // a "$$" line with a keyword of the table
+  kUnknownKeyword,  // a "$$" line with none: it ends a block, and that is all
+  kMacro,           // "t": defines a macro
+  kView,            // a line of the compiled $$APG block with a view keyword
+  kSpecMember,      // "s" in the compiled common block or a size block
+  kParamMember,     // "p" there
+  kComment,         // "/"
+  kSkipped,         // a line of a compiled block that is none of the above (reported)
+  kIgnored,         // a line the compile passes by without a word
+  kNotRead,         // after $$END, or after a first keyword line that is not $$PARTS
+};
+
+enum class BlockKind { kApg, kCommon, kSize };
+
+// One line as the compiler reads it: a piece of at most 79 characters.
+struct Piece {
+  size_t offset = 0;     // of its first character in the text
+  size_t length = 0;     // of its text: up to a zero byte, without the trimmed end
+  size_t rawLength = 0;  // of what was read, line feed included
+  int physicalLine = 0;  // as the diagnostics count it, from 1
+  int startColumn = 1;   // of its first character in that line, from 1
+  LineKind kind = LineKind::kIgnored;
+  Keyword keyword = Keyword::kNone;  // for kKeyword
+  int view = -1;                     // for kView: the view index
+  int block = -1;                    // the block the line belongs to (not its keyword line)
+};
+
+struct Block {
+  BlockKind kind = BlockKind::kSize;
+  size_t keywordPiece = 0;
+  size_t lastPiece = 0;   // the keyword line for an empty block
+  bool compiled = false;  // false for a second $$APG or $$COMMON block
+};
+
+struct MacroDefinition {
+  std::string name;
+  std::string value;
+  size_t piece = 0;
+  size_t nameOffset = 0;  // in the text
+  size_t nameLength = 0;
+};
+
+struct Reading {
+  std::string_view text;
+  std::vector<Piece> pieces;
+  std::vector<Block> blocks;
+  std::vector<MacroDefinition> macros;  // in file order, as the first pass takes them
+  std::optional<size_t> partsPiece;     // the first $$PARTS line
+
+  std::string_view TextOf(const Piece& piece) const {
+    return text.substr(piece.offset, piece.length);
+  }
+  // The piece that holds the byte at `offset` (or ends right before it);
+  // empty for a text without pieces.
+  std::optional<size_t> PieceAt(size_t offset) const;
+  // The piece a diagnostic of the compile points at: its physical line and
+  // column (0: the line's first piece).
+  std::optional<size_t> PieceOfPosition(int physicalLine, int column) const;
+  // The definition whose value a use of `name` on piece `use` gets: for the
+  // common block the last one above it, for a size block the last one of all.
+  const MacroDefinition* MacroFor(std::string_view name, size_t use) const;
+};
+
+// Reads `text`, which must outlive the reading.
+Reading ReadSource(std::string_view text);
+
+// The keyword of the table a "$$" line begins with.
+Keyword KeywordOf(std::string_view line);
+std::string_view KeywordText(Keyword keyword);
+// The view index of the view keyword a line begins with, or -1.
+int ViewOf(std::string_view line);
+
+enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };
+inline constexpr int kTokenTypeCount = 6;
+
+// A part of a line the way the line's parser takes it; offsets are within
+// the piece's text. Tokens are sorted and never overlap.
+struct Token {
+  size_t start = 0;
+  size_t length = 0;
+  TokenType type = TokenType::kText;
+  bool declaration = false;  // the name a line defines
+};
+std::vector<Token> TokensOf(const Reading& reading, size_t piece);
+
+// A {NAME} in the parameter text of a parameter member, as the macro
+// expansion walks it: offsets within the piece's text.
+struct MacroUse {
+  size_t start = 0;   // of the "{"
+  size_t length = 0;  // through the "}" or the end of the text
+  std::string name;
+};
+std::vector<MacroUse> MacroUsesOf(std::string_view line);
+
+// The field a delimiter opens, as ExtractField finds it: its trimmed text
+// as offsets in the line; empty when the line has no such field.
+struct Span {
+  size_t start = 0;
+  size_t length = 0;
+};
+std::optional<Span> FieldSpan(std::string_view line, char delimiter);
+// The end of the field or list opened at `open` on the line: after its
+// closing character, or the line's end.
+size_t FieldEnd(std::string_view line, size_t open);
+
+}  // namespace partsc::lsp

@@ -1,0 +1,197 @@
+#include "lsp/text_document.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <string>
+
+namespace partsc::lsp {
+namespace {
+
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+// The UTF-16 code units of the character a lead byte begins.
+int64_t Utf16Units(unsigned char lead) {
+  return lead >= 0xF0 ? 2 : 1;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int64_t EncodedLength(std::string_view text, PositionEncoding encoding) {
+  if (encoding == PositionEncoding::kUtf8) {
+    return static_cast<int64_t>(text.size());
+  }
+  int64_t units = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    units += IsContinuation(byte) ? 0 : Utf16Units(byte);
+  }
+  return units;
+}
+
+LineIndex::LineIndex(std::string_view text) : text_(text) {
+  starts_.push_back(0);
+  bool ascii = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (c != '\n' && c != '\r') {
+      continue;
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+    }
+    ascii_.push_back(ascii);
+    ascii = true;
+    starts_.push_back(i + 1);
+  }
+  ascii_.push_back(ascii);
+}
+
+size_t LineIndex::LineEnd(size_t line) const {
+  if (line + 1 >= starts_.size()) {
+    return text_.size();
+  }
+  size_t end = starts_[line + 1] - 1;  // the "\n" or lone "\r"
+  if (text_[end] == '\n' && end > starts_[line] && text_[end - 1] == '\r') {
+    --end;
+  }
+  return end;
+}
+
+size_t LineIndex::LineOf(size_t offset) const {
+  const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+  return static_cast<size_t>(after - starts_.begin()) - 1;
+}
+
+size_t LineIndex::OffsetOf(Position position, PositionEncoding encoding) const {
+  if (position.line < 0) {
+    return 0;
+  }
+  if (static_cast<uint64_t>(position.line) >= starts_.size()) {
+    return text_.size();
+  }
+  const auto line = static_cast<size_t>(position.line);
+  const size_t start = starts_[line];
+  const size_t end = LineEnd(line);
+  const int64_t wanted = std::max<int64_t>(position.character, 0);
+  if (encoding == PositionEncoding::kUtf8 || ascii_[line]) {
+    size_t at =
+        start + static_cast<size_t>(std::min<int64_t>(wanted, static_cast<int64_t>(end - start)));
+    while (at > start && at < end && IsContinuation(static_cast<unsigned char>(text_[at]))) {
+      --at;
+    }
+    return at;
+  }
+  int64_t units = 0;
+  size_t at = start;
+  while (at < end) {
+    const auto lead = static_cast<unsigned char>(text_[at]);
+    const int64_t width = Utf16Units(lead);
+    if (units + width > wanted) {
+      break;
+    }
+    units += width;
+    ++at;
+    while (at < end && IsContinuation(static_cast<unsigned char>(text_[at]))) {
+      ++at;
+    }
+  }
+  return at;
+}
+
+Position LineIndex::PositionOf(size_t offset, PositionEncoding encoding) const {
+  offset = std::min(offset, text_.size());
+  const size_t line = LineOf(offset);
+  const size_t start = starts_[line];
+  const size_t stop = std::min(offset, LineEnd(line));
+  Position position;
+  position.line = static_cast<int64_t>(line);
+  position.character = encoding == PositionEncoding::kUtf8 || ascii_[line]
+                           ? static_cast<int64_t>(stop - start)
+                           : EncodedLength(text_.substr(start, stop - start), encoding);
+  return position;
+}
+
+Range LineIndex::RangeOf(size_t start, size_t end, PositionEncoding encoding) const {
+  return Range{PositionOf(start, encoding), PositionOf(std::max(start, end), encoding)};
+}
+
+void ApplyChange(std::string& text, const Range& range, std::string_view replacement,
+                 PositionEncoding encoding) {
+  const LineIndex index(text);
+  size_t start = index.OffsetOf(range.start, encoding);
+  size_t end = index.OffsetOf(range.end, encoding);
+  if (end < start) {
+    std::swap(start, end);
+  }
+  text.replace(start, end - start, replacement);
+}
+
+std::string PathOfUri(std::string_view uri) {
+  constexpr std::string_view kScheme = "file://";
+  if (uri.substr(0, kScheme.size()) != kScheme) {
+    return {};
+  }
+  std::string_view rest = uri.substr(kScheme.size());
+  // "file://host/path": only the local host is taken.
+  const size_t slash = rest.find('/');
+  if (slash == std::string_view::npos) {
+    return {};
+  }
+  const std::string_view host = rest.substr(0, slash);
+  if (!host.empty() && host != "localhost") {
+    return {};
+  }
+  rest = rest.substr(slash);
+  std::string path;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const int high = rest[i] == '%' && i + 2 < rest.size() ? HexValue(rest[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(rest[i + 2]) : -1;
+    if (low < 0) {
+      path += rest[i];
+      continue;
+    }
+    path += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return path;
+}
+
+std::string UriOfPath(std::string_view path) {
+  constexpr std::string_view kKept = "/-._~!$&'()*+,;=:@";
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file://";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 && byte < 0x80) {
+      uri += c;
+      continue;
+    }
+    if (kKept.find(c) != std::string_view::npos) {
+      uri += c;
+      continue;
+    }
+    uri += '%';
+    uri += kHex[byte >> 4];
+    uri += kHex[byte & 0xF];
+  }
+  return uri;
+}
+
+}  // namespace partsc::lsp
