@@ -313,13 +313,15 @@ int Pass1Line(Compile& c, bool& ended) {
   return keyword("$$SIZE") ? Pass1Size(c) : kCompileOk;
 }
 
-// The first line after $$END that is not empty or a comment: it is not read.
+// The first line after $$END that would be a keyword, view, member or macro
+// line before it: it is not read. Notes in prose there are left alone.
 void LintAfterEnd(Compile& c) {
   constexpr size_t kShown = 40;
+  constexpr std::string_view kReadAsLines = "$spt";
   // Its lines are not linted as lines of the source.
   c.firstPass = false;
   while (c.NextLine()) {
-    if (c.line.empty() || c.line.front() == '/') {
+    if (kReadAsLines.find(FirstChar(c.line)) == std::string_view::npos || c.line.empty()) {
       continue;
     }
     const std::string shown = c.line.size() > kShown ? c.line.substr(0, kShown) + "..." : c.line;

@@ -358,8 +358,9 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "Leave the name out ($$COMMON), or make it part of the $$TITLE."},
     {DiagnosticId::kAfterEnd, "partsc-after-end", "LINE after $$END is not read",
      Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
-     "Nothing after the first $$END line is read: keyword lines, blocks and macro lines there have "
-     "no effect. The first such line that is not empty or a comment is reported.",
+     "Nothing after the first $$END line is read: keyword lines, blocks, member lines and macro "
+     "lines there have no effect. The first line there that begins with $, s, p or t is reported; "
+     "notes in other words are left alone.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$END\n$$COMMON \"C\"\ns <1,1>\"X\"",
      "Move the lines above the $$END line, or remove them."},
     {DiagnosticId::kNoPartsLine, "partsc-no-parts-line",
