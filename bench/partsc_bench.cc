@@ -12,9 +12,9 @@
 //     a file.
 //   - the list floor: the floor, but with each parts file written and read
 //     back the way partsc must do it: one write per member list (a failed
-//     write is reported at its own list) and, in listing order, one read of
-//     up to 4 KiB per member list. It shows how much of partsc's time is
-//     that file pattern rather than its own work.
+//     write is reported at its own list), then the file read back whole in
+//     one read. It shows how much of partsc's time is that file pattern
+//     rather than its own work.
 // Each figure is the best of several runs on warm files. Prints one table.
 //
 //   partsc_bench [--quick] [--runs N] [--work DIR] [--only LIST] [--keep]
@@ -43,10 +43,7 @@
 
 #include "driver/run_driver.h"
 #include "gen_library.h"
-#include "partsfile/parts_file.h"
-#include "partsfile/parts_reader.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/parts_decoder.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 
@@ -226,8 +223,8 @@ Figures Measured(Work work) {
 }
 
 // Writes a parts file's bytes as partsc does, the part before the first
-// member list at once and then one write per list, and reads each list back
-// in listing order with a read of up to 4 KiB, as the listing's window does.
+// member list at once and then one write per list, and reads the file back
+// whole in one read, as the listing does.
 void WriteAndReadByLists(const std::string& path, const PlannedSource& source,
                          const std::vector<char>& chunk) {
   std::vector<int64_t> starts = source.lists;
@@ -251,13 +248,10 @@ void WriteAndReadByLists(const std::string& path, const PlannedSource& source,
   if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
     throw std::runtime_error("list floor: cannot open " + path);
   }
-  std::vector<char> window(PartsFile::kReadWindowSize);
-  for (const int64_t list : source.lists) {
-    const int count =
-        static_cast<int>(std::min<int64_t>(source.bytes - list, PartsFile::kReadWindowSize));
-    if (file.Lseek(list, kSeekStart) != list || file.Read(window.data(), count) != count) {
-      throw std::runtime_error("list floor: short read of " + path);
-    }
+  std::vector<char> whole(static_cast<size_t>(source.bytes));
+  const auto count = static_cast<int>(source.bytes);
+  if (file.Read(whole.data(), count) != count) {
+    throw std::runtime_error("list floor: short read of " + path);
   }
   file.Close();
 }
@@ -387,19 +381,16 @@ std::string ReadWhole(const fs::path& path) {
 // Where the member lists of a parts file start, in the order the listing
 // reads them: the common list, then each size's list in size-record order.
 std::vector<int64_t> ListStarts(const std::string& partsPath) {
-  const auto read = std::make_unique<PartsFileState>();
-  PartsFileState& state = *read;
-  PartsFile parts;
-  if (OpenPartsFile(parts, partsPath) != 0 || ReadHeader(parts, state) != 0 ||
-      ReadSizeList(parts, state) != 0) {
-    throw std::runtime_error("cannot read the size list of " + partsPath);
+  const PartsModel model = DecodePartsFile(ReadWhole(partsPath));
+  if (!model.read.Whole()) {
+    throw std::runtime_error("cannot read the parts file " + partsPath);
   }
   std::vector<int64_t> lists;
-  if (state.header.commonOffset != 0) {
-    lists.push_back(state.header.commonOffset);
+  if (model.header.commonOffset != 0) {
+    lists.push_back(model.header.commonOffset);
   }
-  for (int i = 0; i < state.header.sizeCount; ++i) {
-    lists.push_back(state.sizeTable[static_cast<size_t>(i)]->memberOffset);
+  for (const PartsSize& size : model.sizes) {
+    lists.push_back(size.record.memberOffset);
   }
   return lists;
 }

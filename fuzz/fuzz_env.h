@@ -34,7 +34,6 @@ struct Context {
   OvConsole console;
   Diagnostics diagnostics;
   std::unique_ptr<PartsFileState> state;
-  PartsFile parts;
   PartsFileSink sink;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};

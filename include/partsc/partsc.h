@@ -1,15 +1,21 @@
-// partsc as a library: compile parts sources in memory, with every
-// diagnostic as a record.
+// partsc as a library: compile parts sources in memory into the model of
+// their parts files (<partsc/model.h>) with every diagnostic as a record,
+// read a parts file into its model, write a model as a parts file, and give
+// the listing partsc writes into its run log for a model.
 //
 //   #include <partsc/partsc.h>
 //
 //   partsc::api::CompileResult result =
 //       partsc::api::CompileText("$$PARTS !bolt!\n$$APG\n$TOP !T!\n$$END\n", "bolt.src");
 //   for (const partsc::api::Diagnostic& d : result.diagnostics) { ... }
+//   for (const partsc::PartsSize& size : result.model.sizes) { ... }
 //
-// Every call works on objects of its own: calls may run at once on several
-// threads. Nothing is written to a file and nothing is printed.
+// Link with partsc::partsc (find_package(partsc CONFIG REQUIRED)). Every call
+// works on objects of its own: calls may run at once on several threads.
+// Nothing is printed; only WritePartsFile writes a file.
 #pragma once
+
+#include <partsc/model.h>
 
 #include <string>
 #include <string_view>
@@ -52,9 +58,10 @@ struct CompileResult {
   // The full path the parts file would be written to; empty when the compile
   // stopped before it was named.
   std::string partsPath;
-  // The bytes of the parts file as partsc would write them; empty unless the
-  // code is 0.
+  // The bytes of the parts file as partsc would write them, and their model;
+  // both empty unless the code is 0.
   std::string bytes;
+  PartsModel model;
   // Every diagnostic; those about a line of the source in the order of
   // their lines, the others where they were reported.
   std::vector<Diagnostic> diagnostics;
@@ -69,5 +76,63 @@ CompileResult CompileText(std::string_view text, const std::string& path,
                           const CompileOptions& options = {});
 // Compiles the parts source file at `path`.
 CompileResult CompileFile(const std::string& path, const CompileOptions& options = {});
+
+// The model of the bytes of a parts file. A file that cannot be read whole
+// gives what could be read; model.read says where reading stopped and why.
+PartsModel DecodePartsFile(std::string_view bytes);
+
+// The bytes of the parts file of `model`, as partsc writes them for the same
+// records. Every field is written as the model holds it; the member lists go
+// where header.commonOffset, each memberOffset and each unlisted offset
+// place them, and must fill the member-list area end to end (after changing
+// entries, call PlaceMemberLists). Throws std::invalid_argument, naming the
+// list, when they do not.
+std::string EncodePartsFile(const PartsModel& model);
+
+// Lays the member lists of `model` end to end, in the order they stand in,
+// and sets the offsets that point to them.
+void PlaceMemberLists(PartsModel& model);
+
+struct ReadResult {
+  // 0 when the file was read (its model may still say that it is damaged:
+  // see model.read), kPartsNoFile, kPartsOpenFailed, kReadShort when the
+  // system's read fell short, kNoMemory.
+  int code = 0;
+  PartsModel model;
+};
+
+// Reads the parts file at `path` whole and decodes it.
+ReadResult ReadPartsFile(const std::string& path);
+
+struct WriteResult {
+  // 0, or what failed: 11 the file could not be created, 20 an older file
+  // could not be moved to its backup, 22 a write fell short.
+  int code = 0;
+  std::string reason;  // the system's reason
+  bool Written() const { return code == 0; }
+};
+
+// Writes the parts file of `model` at `path` as partsc writes one: an older
+// file of that name is first moved to its backup (the path followed by
+// ".old", or ".OLD" when the file name is not in lower case), under the lock
+// of the directory that partsc runs share. Throws std::invalid_argument as
+// EncodePartsFile does, before anything is touched.
+WriteResult WritePartsFile(const PartsModel& model, const std::string& path);
+
+struct Listing {
+  // 0 when the whole listing was written, else the step that failed (as the
+  // run log shows it, the text then ends there): 2 the header, 3 the file
+  // name has no full stop, 4 the views, 5 the size list, 6 the common list,
+  // 7 a size's member list.
+  int code = 0;
+  int readResult = 0;  // the read result behind a failed step
+  std::string text;    // the run log's text
+  std::string reason;  // why the file cannot be listed; empty when code is 0
+};
+
+// The listing partsc writes into its run log for the parts file at `path`
+// (the path shows in its first line and gives the parts name) whose model is
+// `model`.
+Listing ListModel(const PartsModel& model, const std::string& path);
 
 }  // namespace partsc::api

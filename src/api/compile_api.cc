@@ -108,6 +108,7 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
   result.code = CompilePartsSource(context, LineSource{path, text}, output, result.partsPath);
   if (result.code == 0) {
     result.bytes = sink.Bytes();
+    result.model = DecodePartsFile(result.bytes);
   }
   result.errorLog = diagnostics.ErrorLogText();
   diagnostics.CloseErrorLog();

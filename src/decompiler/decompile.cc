@@ -4,55 +4,79 @@
 #include <string>
 #include <utility>
 
-#include "decompiler/parts_image.h"
+#include "decompiler/member_blocks.h"
 #include "decompiler/recompile_check.h"
 #include "decompiler/source_writer.h"
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
+#include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
 
-int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason) {
-  source.clear();
-  reason.clear();
-  // A closed run log and no error log: the listing only tells whether the
-  // file reads back.
+namespace {
+
+// Reads the file and lists it nowhere: the listing only tells whether the
+// file reads back.
+ListResult ReadBack(const std::string& path, Recovery& recovery) {
+  PartsFileBytes bytes;
+  const ListResult read = ReadListedFile(path, bytes);
+  if (read.code != 0) {
+    return read;
+  }
+  recovery.bytes = bytes.View();
+  recovery.model = DecodePartsFile(recovery.bytes);
   OvFileIO nowhere;
   OvConsole console(OvConsole::InMemory{});
   Diagnostics diagnostics(console, std::string());
-  const auto state = std::make_unique<PartsFileState>();
-  PartsFile parts;
-  const int listed = ListPartsFile(diagnostics, *state, parts, path, nowhere);
-  if (listed != 0) {
-    reason = UnreadableReason(listed, LastReadResult());
+  return ListOpenFile(diagnostics, recovery.model, path, nowhere);
+}
+
+// Empty, or why the model's sizes cannot come back in their order.
+std::string OrderedSizes(Recovery& recovery) {
+  const PartsModel& model = recovery.model;
+  if (model.header.sizeCount < 0) {
+    return "its size count is negative (" + std::to_string(model.header.sizeCount) + ")";
+  }
+  for (const PartsSize& size : model.sizes) {
+    if (size.membersResult != 0) {
+      return "the member list of size " + Shown(size.record.name.View()) + " cannot be read";
+    }
+  }
+  std::string problem = OrderBlocks(recovery);
+  if (problem.empty()) {
+    problem = NameBlocks(recovery);
+  }
+  if (problem.empty()) {
+    problem = CheckSizeOrder(recovery);
+  }
+  return problem;
+}
+
+}  // namespace
+
+int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason) {
+  source.clear();
+  reason.clear();
+  const auto recovery = std::make_unique<Recovery>();
+  const ListResult listed = ReadBack(path, *recovery);
+  if (listed.code != 0) {
+    reason = UnreadableReason(listed);
     return kDecompileUnreadable;
   }
-  PartsImage image;
-  if (!OvFileIO::ReadWholeFile(path, image.bytes)) {
-    reason = "cannot be read";
-    return kDecompileUnreadable;
-  }
-  FileBaseName(path, image.baseName);
-  std::string problem = LoadImage(path, image);
-  if (problem.empty()) {
-    problem = NameBlocks(image);
-  }
-  if (problem.empty()) {
-    problem = CheckSizeOrder(image);
-  }
+  FileBaseName(path, recovery->baseName);
+  std::string problem = OrderedSizes(*recovery);
   if (!problem.empty()) {
     reason = std::move(problem);
     return kDecompileNotRecoverable;
   }
-  std::string text = WriteSource(image, reason);
+  std::string text = WriteSource(*recovery, reason);
   if (text.empty()) {
     return kDecompileNotRecoverable;
   }
-  const int checked = CheckSource(text, image, reason);
+  const int checked = CheckSource(text, *recovery, reason);
   if (checked != kDecompileOk) {
     return checked;
   }

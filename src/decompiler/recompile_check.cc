@@ -42,7 +42,7 @@ constexpr std::array<HeaderField, 15> kHeaderFields = {{{kVersionAt, "version"},
                                                         {kHeaderUsed, "reserved bytes"}}};
 
 // The part of the parts file that holds byte `offset`.
-std::string PartAt(size_t offset, const PartsImage& image) {
+std::string PartAt(size_t offset, const PartsHeader& header) {
   if (offset < static_cast<size_t>(kHeaderSize)) {
     const auto field =
         std::find_if(kHeaderFields.rbegin(), kHeaderFields.rend(),
@@ -50,12 +50,12 @@ std::string PartAt(size_t offset, const PartsImage& image) {
     return std::string("the header's ") + field->name;
   }
   const size_t names = kApgOffset + kApgBlockSize;
-  const size_t sizes = image.apgCommentCount != 0 ? names + kApgBlockSize : names;
+  const size_t sizes = header.apgCommentCount != 0 ? names + kApgBlockSize : names;
   if (offset < sizes) {
     return offset < names ? "the APG name block" : "the APG comment block";
   }
   const size_t record = (offset - sizes) / kSizeRecordSize;
-  if (record < static_cast<size_t>(std::max(image.sizeCount, 0))) {
+  if (record < static_cast<size_t>(std::max<int>(header.sizeCount, 0))) {
     return "size record " + std::to_string(record + 1);
   }
   return "the member lists";
@@ -64,12 +64,12 @@ std::string PartAt(size_t offset, const PartsImage& image) {
 // Where the compile of `source` and the original first differ; empty when
 // they are the same but for the creation date.
 std::string Difference(const std::string& original, const std::string& compiled,
-                       const PartsImage& image) {
+                       const PartsHeader& header) {
   const size_t common = std::min(original.size(), compiled.size());
   for (size_t i = 0; i < common; ++i) {
     if ((i < static_cast<size_t>(kDateAt) || i >= static_cast<size_t>(kDateEnd)) &&
         original[i] != compiled[i]) {
-      return "byte " + std::to_string(i) + " differs, in " + PartAt(i, image);
+      return "byte " + std::to_string(i) + " differs, in " + PartAt(i, header);
     }
   }
   if (original.size() != compiled.size()) {
@@ -81,7 +81,7 @@ std::string Difference(const std::string& original, const std::string& compiled,
 
 }  // namespace
 
-int CheckSource(const std::string& source, const PartsImage& image, std::string& reason) {
+int CheckSource(const std::string& source, const Recovery& recovery, std::string& reason) {
   // A compile of its own, in memory, that prints nothing and writes no file.
   OvConsole console(OvConsole::InMemory{});
   console.SetQuiet(true);
@@ -94,7 +94,7 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
   classes.Set(kClassParts, "/");
   MemoryPartsSink sink;
   PartsOutput output{classes, sink};
-  const std::string expectedPath = classes.ToFullPath(kClassParts, image.baseName);
+  const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
   std::string outputPath;
   const int code =
       CompilePartsSource(context, LineSource{"/recovered.src", source}, output, outputPath);
@@ -102,7 +102,7 @@ int CheckSource(const std::string& source, const PartsImage& image, std::string&
     reason = "the source would not compile back (compile result " + std::to_string(code) + ")";
     return kDecompileNotRecoverable;
   }
-  const std::string difference = Difference(image.bytes, sink.Bytes(), image);
+  const std::string difference = Difference(recovery.bytes, sink.Bytes(), recovery.model.header);
   if (!difference.empty()) {
     reason = "the source would not reproduce the file (" + difference + ")";
     return kDecompileNotRecoverable;

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "decompiler/parts_image.h"
+#include "decompiler/member_blocks.h"
 
 namespace partsc {
 
 // kDecompileOk, or kDecompileNotRecoverable with the reason.
-int CheckSource(const std::string& source, const PartsImage& image, std::string& reason);
+int CheckSource(const std::string& source, const Recovery& recovery, std::string& reason);
 
 }  // namespace partsc

@@ -23,7 +23,8 @@ constexpr int kMemberTextMax = kMemberTextBuffer - 1;
 
 class SourceWriter {
  public:
-  explicit SourceWriter(const PartsImage& image) : image_(image) {}
+  explicit SourceWriter(const Recovery& recovery)
+      : recovery_(recovery), header_(recovery.model.header) {}
 
   // The whole source, or empty with the reason.
   std::string Write(std::string& reason) {
@@ -82,23 +83,24 @@ class SourceWriter {
 
   void WriteHeaderLines() {
     char date[80];
-    std::snprintf(date, sizeof date, "/ created %04d/%02d/%02d %02d:%02d\n", image_.year,
-                  image_.month, image_.day, image_.hour, image_.minute);
+    std::snprintf(date, sizeof date, "/ created %04d/%02d/%02d %02d:%02d\n", header_.createdYear,
+                  header_.createdMonth, header_.createdDay, header_.createdHour,
+                  header_.createdMinute);
     head_ += "/ Recovered by partsc --decompile: compiled again, this source gives the\n";
     head_ += "/ parts file back byte for byte, but for its creation date, which was\n";
     head_ += date;
-    const std::string& name = image_.baseName;
+    const std::string& name = recovery_.baseName;
     if (name.empty() || !OvFile::IsPlainName(name)) {
       Fail("the file name gives no parts name");
       return;
     }
     if (!Check("the parts name (the file's base name)", name, '!', kPartsNameMax) ||
-        !Check("the parts comment", image_.comment, '"', kHeaderTextSize)) {
+        !Check("the parts comment", header_.comment.View(), '"', kHeaderTextSize)) {
       return;
     }
-    const int32_t value1 = image_.value1;
-    const int32_t value2 = image_.value2;
-    const std::string comment = image_.comment;
+    const int32_t value1 = header_.partsValue1;
+    const int32_t value2 = header_.partsValue2;
+    const std::string comment = header_.comment.Str();
     Line(
         head_, "$$PARTS",
         [name, comment, value1, value2](bool compact) {
@@ -108,11 +110,11 @@ class SourceWriter {
               {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
         },
         "the $$PARTS line");
-    if (image_.specFile == 0 && image_.specRecord == 0) {
+    if (header_.specFile == 0 && header_.specRecord == 0) {
       return;
     }
-    const int32_t file = image_.specFile;
-    const int32_t record = image_.specRecord;
+    const int32_t file = header_.specFile;
+    const int32_t record = header_.specRecord;
     Line(
         head_, "$$SPEC",
         [file, record](bool compact) {
@@ -124,28 +126,28 @@ class SourceWriter {
   void WriteViewLines() {
     int comments = 0;
     for (int view = 0; view < kViewCount; ++view) {
-      const std::string& name = image_.apgNames[static_cast<size_t>(view)];
-      const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
+      const std::string name = ApgName(view);
+      const std::string comment = ApgComment(view);
       comments += comment.empty() ? 0 : 1;
       const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
       if (name.empty() && !comment.empty()) {
         Fail("the view " + keyword + " has an APG comment but no APG name");
       }
       for (int other = 0; other < view && !name.empty(); ++other) {
-        if (image_.apgNames[static_cast<size_t>(other)] == name) {
+        if (ApgName(other) == name) {
           Fail(std::string("the views ") + ViewNameTable[static_cast<size_t>(other)].keyword +
                " and " + keyword + " share the APG name " + Shown(name));
         }
       }
     }
-    if (comments != image_.apgCommentCount) {
-      Fail("its header counts " + std::to_string(image_.apgCommentCount) +
+    if (comments != header_.apgCommentCount) {
+      Fail("its header counts " + std::to_string(header_.apgCommentCount) +
            " APG comments, but the file holds " + std::to_string(comments));
     }
     body_ += "$$APG\n";
     for (int view = 0; view < kViewCount && !Failed(); ++view) {
-      const std::string& name = image_.apgNames[static_cast<size_t>(view)];
-      const std::string& comment = image_.apgComments[static_cast<size_t>(view)];
+      const std::string name = ApgName(view);
+      const std::string comment = ApgComment(view);
       const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
       if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax) ||
           !Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
@@ -159,34 +161,35 @@ class SourceWriter {
 
   void WriteCommonBlock() {
     // A file without sizes keeps the name of its common block as its title.
-    const bool named = image_.sizeCount == 0;
-    if (!image_.common) {
-      if (named && !image_.title.empty()) {
-        Fail("its title " + Shown(image_.title) + " needs sizes or a common block");
+    const bool named = header_.sizeCount == 0;
+    const std::string title = header_.title.Str();
+    if (!recovery_.model.common) {
+      if (named && !title.empty()) {
+        Fail("its title " + Shown(title) + " needs sizes or a common block");
       }
       return;
     }
-    const std::string name = named ? image_.title : std::string();
+    const std::string name = named ? title : std::string();
     if (!Check("the common block's name", name, '"', kSizeTextSize)) {
       return;
     }
     Fixed(Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}), "$$COMMON",
           "the $$COMMON line");
-    WriteMembers(*image_.common, true, "the common block");
+    WriteMembers(*recovery_.model.common, true, "the common block");
   }
 
   void WriteTitleAndSort() {
-    if (image_.sizeCount > 0 && !image_.title.empty() &&
-        Check("the title", image_.title, '"', kHeaderTextSize)) {
-      Fixed(Constant({{'"', Padded(image_.title, kHeaderTextSize), true}}), "$$TITLE",
-            "the $$TITLE line");
+    const std::string title = header_.title.Str();
+    if (header_.sizeCount > 0 && !title.empty() &&
+        Check("the title", title, '"', kHeaderTextSize)) {
+      Fixed(Constant({{'"', Padded(title, kHeaderTextSize), true}}), "$$TITLE", "the $$TITLE line");
     }
-    body_ += kSortKeywords[static_cast<size_t>(image_.sortMode)];
+    body_ += kSortKeywords[static_cast<size_t>(header_.sortMode)];
     body_ += '\n';
   }
 
   void WriteSizeBlocks() {
-    for (const Block& block : image_.blocks) {
+    for (const Block& block : recovery_.blocks) {
       if (Failed()) {
         return;
       }
@@ -202,7 +205,7 @@ class SourceWriter {
       Fixed(Constant({{'"', Padded(block.name, kSizeTextSize), true},
                       {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
             "$$SIZE", "the $$SIZE line of " + what);
-      WriteMembers(block.members, false, what);
+      WriteMembers(*block.members, false, what);
     }
   }
 
@@ -230,7 +233,7 @@ class SourceWriter {
     }
     // A record equal to the default record of the block would read as 0; 256
     // more has the same low 8 bits and does not.
-    const int32_t defaultRecord = common ? 0 : image_.specRecord;
+    const int32_t defaultRecord = common ? 0 : header_.specRecord;
     const int32_t record = spec.record == defaultRecord ? spec.record + 256 : spec.record;
     const std::string pair =
         std::to_string(spec.number) + "," + std::to_string(spec.invertedFlag == 0 ? 1 : 0);
@@ -364,7 +367,15 @@ class SourceWriter {
     return lines;
   }
 
-  const PartsImage& image_;
+  std::string ApgName(int view) const {
+    return recovery_.model.apgNames[static_cast<size_t>(view)].Str();
+  }
+  std::string ApgComment(int view) const {
+    return recovery_.model.apgComments[static_cast<size_t>(view)].Str();
+  }
+
+  const Recovery& recovery_;
+  const PartsHeader& header_;
   std::string head_;
   std::string body_;
   std::string reason_;
@@ -374,8 +385,8 @@ class SourceWriter {
 
 }  // namespace
 
-std::string WriteSource(const PartsImage& image, std::string& reason) {
-  return SourceWriter(image).Write(reason);
+std::string WriteSource(const Recovery& recovery, std::string& reason) {
+  return SourceWriter(recovery).Write(reason);
 }
 
 }  // namespace partsc

@@ -18,10 +18,11 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
     if (OvSignals::Caught() != 0) {
       break;  // the run reports the signal
     }
-    const int code = ListPartsFile(run.diagnostics, *run.state, run.parts, file, out);
+    const ListResult listed =
+        ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file));
     out.Fflush();
-    if (code != 0) {
-      Complain(run.console, file + ": " + UnreadableReason(code, LastReadResult()));
+    if (listed.code != 0) {
+      Complain(run.console, file + ": " + UnreadableReason(listed));
       status = kExitFailed;
     }
   }

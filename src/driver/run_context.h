@@ -1,6 +1,6 @@
 // Everything one run of partsc owns: its console, its current directory, its
 // options, the class directories, the diagnostics, the parts-file state, the
-// parts file, the macro table and the view flags. The driver passes each
+// macro table and the view flags. The driver passes each
 // layer only what it needs.
 #pragma once
 
@@ -11,7 +11,6 @@
 #include "compiler/compile_context.h"
 #include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
-#include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
@@ -25,8 +24,7 @@ struct RunContext {
         directory(std::move(runDirectory)),
         session(std::move(runSession)),
         diagnostics(runConsole, directory),
-        state(std::make_unique<PartsFileState>()),
-        parts(directory) {}
+        state(std::make_unique<PartsFileState>()) {}
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
 
@@ -39,7 +37,6 @@ struct RunContext {
   OvClassDirectories classes;
   Diagnostics diagnostics;
   std::unique_ptr<PartsFileState> state;
-  PartsFile parts;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
 };

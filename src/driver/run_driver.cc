@@ -198,21 +198,18 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
     KeepPreviousFile(sink, outcome);
     return outcome;
   }
-  const int listed = ListPartsFile(run.diagnostics, *run.state, run.parts, outputPath, walk.runLog,
-                                   sink.WrittenPath());
-  if (listed == 0) {
+  const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                                          OvFile::Resolve(run.directory, sink.WrittenPath()));
+  if (listed.code == 0) {
     outcome.done = CommitNewFile(run, sink, inputPath, outcome);
     return outcome;
   }
-  // The listing closes the file on every path; closing again is harmless and
-  // makes sure nothing holds the file that is about to go.
-  ClosePartsFile(run.parts);
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportFile(outputPath);
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete,
-                                UnreadableReason(listed, LastReadResult()));
+                                UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
   KeepPreviousFile(sink, outcome);

@@ -8,11 +8,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "diagnostics/diagnostics.h"
+#include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/parts_reader.h"
-#include "partsfile/parts_state.h"
+#include "partsfile/parts_layout.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file_io.h"
 
@@ -20,98 +21,84 @@ namespace partsc {
 
 namespace {
 
-// A cursor over one range of a member table: the next index and one past the
-// last. One for the spec table and one for the param table, for the process.
-struct Cursor {
-  int32_t next = 0;
-  int32_t end = 0;
+// Where the listing takes each size's member list from: the model, or the
+// bytes of the file, read one list at a time into the same entries.
+class SizeMembers {
+ public:
+  explicit SizeMembers(const PartsModel& model) : model_(model) {}
+  SizeMembers(const PartsModel& outline, std::string_view bytes)
+      : model_(outline), bytes_(bytes), fromBytes_(true) {}
+
+  // The member list of the size in `slot` and the result of reading it.
+  int Read(size_t slot, const MemberList*& members) {
+    if (!fromBytes_) {
+      members = &model_.sizes[slot].members;
+      return model_.sizes[slot].membersResult;
+    }
+    members = &scratch_;
+    return DecodeSizeMembers(bytes_, model_, slot, scratch_);
+  }
+
+ private:
+  const PartsModel& model_;
+  std::string_view bytes_;
+  bool fromBytes_ = false;
+  MemberList scratch_;
 };
-
-// The result of the operation that failed in the last listing.
-int& LastRead() {
-  static int result = 0;
-  return result;
-}
-
-// Keeps the result of a failed read for LastReadResult and answers the
-// listing's own code.
-int Failed(int readResult, int listResult) {
-  LastRead() = readResult;
-  return listResult;
-}
-
-Cursor& SpecCursor() {
-  static Cursor cursor;
-  return cursor;
-}
-
-Cursor& ParamCursor() {
-  static Cursor cursor;
-  return cursor;
-}
-
-// The common entries, or those of the current size. True when the range is
-// empty.
-bool StartCursor(Cursor& cursor, int scope, int32_t commonCount, int32_t count) {
-  cursor.next = scope == kScopeCommon ? 0 : commonCount;
-  cursor.end = scope == kScopeCommon ? commonCount : count;
-  return cursor.next >= cursor.end;
-}
 
 // What one listing works on.
 struct Listing {
   Diagnostics& diagnostics;
-  PartsFileState& state;
-  PartsFile& parts;
+  const PartsModel& model;
+  SizeMembers& members;
   OvFileIO& runLog;
 };
 
-void WriteHeaderBlock(PartsFileState& state, const std::string& path, OvFileIO& runLog,
-                      const std::string& comment, int32_t version, int32_t sizeCount) {
-  int32_t day = 0;
-  int32_t month = 0;
-  int32_t year = 0;
-  int32_t hour = 0;
-  int32_t minute = 0;
-  HeaderDate(state, kFetch, day, month, year, hour, minute);
-  runLog.Fprintf("/ PARTS FILE NAME : %s\n", path.c_str());
-  runLog.Fprintf("/ CREATED DATE    : %4d/%02d/%02d\n", year, month, day);
-  runLog.Fprintf("/         TIME    : %02d:%02d\n", hour, minute);
-  runLog.Fprintf("/ PARTS COMMENT   : %s\n", comment.c_str());
-  runLog.Fprintf("/ PARTS VERSION   : %d\n", version);
-  runLog.Fprintf("/ COUNT OF SIZE   : %d\n", sizeCount);
+ListResult Failed(int listCode, int readResult) {
+  return {listCode, readResult};
 }
 
-void WritePartsLine(PartsFileState& state, OvFileIO& runLog, const std::string& baseName,
-                    const std::string& comment) {
-  int32_t value1 = 0;
-  int32_t value2 = 0;
-  HeaderPartsValue1(state, kFetch, value1);
-  HeaderPartsValue2(state, kFetch, value2);
+// Whether the reading of the model stopped in `part`.
+bool StoppedIn(const PartsModel& model, PartsPart part) {
+  return model.read.part == part;
+}
+
+void WriteHeaderBlock(const PartsHeader& header, const std::string& path, OvFileIO& runLog) {
+  const std::string comment = header.comment.Str();
+  runLog.Fprintf("/ PARTS FILE NAME : %s\n", path.c_str());
+  runLog.Fprintf("/ CREATED DATE    : %4d/%02d/%02d\n", header.createdYear, header.createdMonth,
+                 header.createdDay);
+  runLog.Fprintf("/         TIME    : %02d:%02d\n", header.createdHour, header.createdMinute);
+  runLog.Fprintf("/ PARTS COMMENT   : %s\n", comment.c_str());
+  runLog.Fprintf("/ PARTS VERSION   : %d\n", header.version);
+  runLog.Fprintf("/ COUNT OF SIZE   : %d\n", header.sizeCount);
+}
+
+void WritePartsLine(const PartsHeader& header, OvFileIO& runLog, const std::string& baseName) {
+  const int32_t value1 = header.partsValue1;
+  const int32_t value2 = header.partsValue2;
   runLog.Fprintf("$$PARTS\t!%s!", baseName.c_str());
   if (value1 != 0 || value2 != 0) {
     runLog.Fprintf("\t<%d,%d>", value1, value2);
   }
-  if (!comment.empty()) {
-    runLog.Fprintf("\t\"%s\"", comment.c_str());
+  if (!header.comment.Empty()) {
+    runLog.Fprintf("\t\"%s\"", header.comment.Str().c_str());
   }
   runLog.Fprintf("\n");
 }
 
-void WriteApgLines(PartsFileState& state, OvFileIO& runLog) {
-  std::array<std::string, 6> names;
-  std::array<std::string, 6> comments;
-  ApgNames(state, kFetch, names);
-  ApgComments(state, kFetch, comments);
+void WriteApgLines(const PartsModel& model, OvFileIO& runLog) {
   runLog.Fprintf("/ APG DEFINATION\n");
   runLog.Fprintf("$$APG\n");
-  for (int view = 0; view < kViewCount; ++view) {
-    if (names[view].empty()) {
+  for (size_t view = 0; view < model.apgNames.size(); ++view) {
+    const std::string name = model.apgNames[view].Str();
+    const std::string comment = model.apgComments[view].Str();
+    if (name.empty()) {
       continue;
     }
-    runLog.Fprintf("%s\t!%s!", ViewNameTable[view].keyword, names[view].c_str());
-    if (!comments[view].empty()) {
-      runLog.Fprintf("\t%s", comments[view].c_str());
+    runLog.Fprintf("%s\t!%s!", ViewNameTable[view].keyword, name.c_str());
+    if (!comment.empty()) {
+      runLog.Fprintf("\t%s", comment.c_str());
     }
     runLog.Fprintf("\n");
   }
@@ -119,36 +106,32 @@ void WriteApgLines(PartsFileState& state, OvFileIO& runLog) {
 
 // A failed read of the size list or of a size's members: only an exhausted
 // memory is reported.
-int ReadFailed(Listing& l, int readResult, int listResult) {
+ListResult ReadFailed(Listing& l, int readResult, int listCode) {
   if (readResult == kNoMemory) {
     l.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
   }
-  return Failed(readResult, listResult);
+  return Failed(listCode, readResult);
 }
 
-int WriteCommonBlock(Listing& l, int32_t sizeCount) {
+ListResult WriteCommonBlock(Listing& l) {
   OvFileIO& runLog = l.runLog;
-  std::string title;
-  if (sizeCount == 0) {
-    GetTitle(l.state, title);
-  }
+  const PartsHeader& header = l.model.header;
+  // A file without sizes keeps the name of its common block as its title.
+  const std::string title = header.sizeCount == 0 ? header.title.Str() : std::string();
   runLog.Fprintf("$$COMMON");
   if (!title.empty()) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
   }
   runLog.Fprintf("\n");
-  const int result = ReadCommonList(l.parts, l.state);
-  if (result != 0) {
-    return Failed(result, kListCommon);
+  if (StoppedIn(l.model, PartsPart::kCommonList)) {
+    return Failed(kListCommon, l.model.read.result);
   }
-  ListMembers(l.state, runLog, kScopeCommon, kSpecLines);
-  ListMembers(l.state, runLog, kScopeCommon, kParamLines);
-  return 0;
+  ListMembers(runLog, *l.model.common, kSpecLines);
+  ListMembers(runLog, *l.model.common, kParamLines);
+  return {};
 }
 
-void WriteSortLine(PartsFileState& state, OvFileIO& runLog) {
-  int32_t sortMode = 0;
-  HeaderSortMode(state, kFetch, sortMode);
+void WriteSortLine(int32_t sortMode, OvFileIO& runLog) {
   if (sortMode == kSortLengthThenName) {
     runLog.Fprintf(" $$LSORT\n");
     return;
@@ -160,86 +143,76 @@ void WriteSortLine(PartsFileState& state, OvFileIO& runLog) {
   runLog.Fprintf(" $$NSORT\n");
 }
 
-int WriteSizeBlock(Listing& l, int index) {
+// The size record in slot `index` and the member list the reader finds by
+// its name.
+ListResult WriteSizeBlock(Listing& l, size_t index) {
   OvFileIO& runLog = l.runLog;
-  DropBlockEntries(l.state);
-  std::string name;
-  std::string title;
-  GetSizeName(l.state, index, name);
-  GetSizeTitle(l.state, index, title);
+  const SizeRecord& record = l.model.sizes[index].record;
+  const std::string name = record.name.Str();
+  const std::string title = record.title.Str();
   if (title.empty()) {
     runLog.Fprintf("$$SIZE\t\"%s\"\n", name.c_str());
   } else {
     runLog.Fprintf("$$SIZE\t\"%s\"\t!%s!\n", name.c_str(), title.c_str());
   }
-  const int result = ReadSizeMembers(l.parts, l.state, name);
+  const int slot = FindSizeRecord(l.model, record.name.View());
+  if (slot < 0) {
+    return Failed(kListSizeMembers, kReadSizeNotFound);
+  }
+  const MemberList* found = nullptr;
+  const int result = l.members.Read(static_cast<size_t>(slot), found);
   if (result != 0) {
     return ReadFailed(l, result, kListSizeMembers);
   }
-  ListMembers(l.state, runLog, kScopeSize, kSpecLines);
-  ListMembers(l.state, runLog, kScopeSize, kParamLines);
-  return 0;
+  ListMembers(runLog, *found, kSpecLines);
+  ListMembers(runLog, *found, kParamLines);
+  return {};
 }
 
-// Steps after the file was opened; the caller closes it on every path.
-int ListOpenFile(Listing& l, const std::string& path) {
-  PartsFileState& state = l.state;
+// Each step renders the part of the file it reads and stops where reading
+// the file stopped in that part.
+ListResult ListModel(Listing& l, const std::string& path) {
+  const PartsModel& model = l.model;
+  const PartsHeader& header = model.header;
   OvFileIO& runLog = l.runLog;
-  const int header = ReadHeader(l.parts, state);
-  if (header != 0) {
-    return Failed(header, kListHeader);
+  if (StoppedIn(model, PartsPart::kHeader)) {
+    return Failed(kListHeader, model.read.result);
   }
-  int32_t version = 0;
-  std::string comment;
-  HeaderVersion(state, kFetch, version, comment);
-  int32_t specFile = 0;
-  int32_t specRecord = 0;
-  HeaderSpec(state, kFetch, specFile, specRecord);
-  int32_t sizeCount = 0;
-  HeaderSizeCount(state, kFetch, sizeCount);
-  WriteHeaderBlock(state, path, runLog, comment, version, sizeCount);
-
+  WriteHeaderBlock(header, path, runLog);
   std::string baseName;
   if (FileBaseName(path, baseName) != 0) {
-    return kListBaseName;
+    return Failed(kListBaseName, 0);
   }
-  WritePartsLine(state, runLog, baseName, comment);
-  if (specFile > 0 && specRecord > 0) {
-    runLog.Fprintf("$$SPEC <%d,%d>\n", specFile, specRecord);
+  WritePartsLine(header, runLog, baseName);
+  if (header.specFile > 0 && header.specRecord > 0) {
+    runLog.Fprintf("$$SPEC <%d,%d>\n", header.specFile, header.specRecord);
   }
-  const int apg = ReadApgList(l.parts, state);
-  if (apg != 0) {
-    return Failed(apg, kListApg);
+  if (StoppedIn(model, PartsPart::kApgList)) {
+    return Failed(kListApg, model.read.result);
   }
-  WriteApgLines(state, runLog);
-
-  const int sizes = ReadSizeList(l.parts, state);
-  if (sizes != 0 && sizes != kReadNoSizes) {
-    return ReadFailed(l, sizes, kListSizes);
+  WriteApgLines(model, runLog);
+  if (StoppedIn(model, PartsPart::kSizeList)) {
+    return ReadFailed(l, model.read.result, kListSizes);
   }
-  if (HasCommonList(state)) {
-    const int result = WriteCommonBlock(l, sizeCount);
-    if (result != 0) {
-      return result;
+  if (header.commonOffset != 0) {
+    const ListResult common = WriteCommonBlock(l);
+    if (common.code != 0) {
+      return common;
     }
   }
-  if (sizeCount > 0) {
-    std::string title;
-    GetTitle(state, title);
-    if (!title.empty()) {
-      runLog.Fprintf("$$TITLE\t\"%s\"\n", title.c_str());
-    }
+  if (header.sizeCount > 0 && !header.title.Empty()) {
+    runLog.Fprintf("$$TITLE\t\"%s\"\n", header.title.Str().c_str());
   }
-  WriteSortLine(state, runLog);
-  for (int i = 0; i < sizeCount; ++i) {
-    const int result = WriteSizeBlock(l, i);
-    if (result != 0) {
-      return result;
+  WriteSortLine(header.sortMode, runLog);
+  for (size_t i = 0; i < model.sizes.size(); ++i) {
+    const ListResult size = WriteSizeBlock(l, i);
+    if (size.code != 0) {
+      return size;
     }
   }
   runLog.Fprintf("$$END\n");
   runLog.Fprintf("/---------------------------------------/\n");
-  return 0;
+  return {};
 }
 
 // The member lines of a block are built whole in one buffer and written with
@@ -299,29 +272,16 @@ char* PutNumber(char* at, int32_t value) {
   return std::to_chars(at, at + 11, value).ptr;
 }
 
-// The entry at a cursor's index; an empty entry for an empty slot or an index
-// past the table. The cursor moves on.
-template <class T, size_t N>
-const T& NextEntry(Cursor& cursor, const std::array<std::unique_ptr<T>, N>& table) {
-  static const T kEmpty;
-  const int32_t index = cursor.next++;
-  if (index < 0 || index >= static_cast<int32_t>(N)) {
-    return kEmpty;
-  }
-  const T* entry = table[static_cast<size_t>(index)].get();
-  return entry != nullptr ? *entry : kEmpty;
-}
-
-void ListSpecEntries(const PartsFileState& state, OvFileIO& runLog, int scope) {
-  Cursor& cursor = SpecCursor();
-  if (StartCursor(cursor, scope, state.commonSpecCount, state.specCount)) {
+void ListSpecEntries(const std::vector<SpecEntry>& specs, OvFileIO& runLog) {
+  if (specs.empty()) {
     return;
   }
-  BlockLines lines(cursor.end - cursor.next);
-  while (cursor.next < cursor.end) {
-    const SpecEntry& entry = NextEntry(cursor, state.specTable);
+  BlockLines lines(static_cast<int32_t>(specs.size()));
+  for (const SpecEntry& entry : specs) {
     const std::string_view name = UpToZero(entry.name);
-    const int32_t record = static_cast<int16_t>(entry.record);
+    // The record byte of the file: a record of 256 is written as 0 and
+    // lists as a spec without one.
+    const int32_t record = entry.record % 256;
     // The flag as the source line wrote it: 1 for an entry that is not inverted.
     const int32_t shownFlag = entry.invertedFlag == 0 ? 1 : 0;
     char* at = lines.Room(kLineFrame + name.size());
@@ -332,7 +292,7 @@ void ListSpecEntries(const PartsFileState& state, OvFileIO& runLog, int scope) {
       at = Put(at, "] ");
     }
     at = Put(at, '<');
-    at = PutNumber(at, static_cast<int16_t>(entry.number));
+    at = PutNumber(at, entry.number);
     at = Put(at, ',');
     at = PutNumber(at, shownFlag);
     at = Put(at, ">\"");
@@ -343,14 +303,12 @@ void ListSpecEntries(const PartsFileState& state, OvFileIO& runLog, int scope) {
   lines.WriteTo(runLog);
 }
 
-void ListParamEntries(const PartsFileState& state, OvFileIO& runLog, int scope) {
-  Cursor& cursor = ParamCursor();
-  if (StartCursor(cursor, scope, state.commonParamCount, state.paramCount)) {
+void ListParamEntries(const std::vector<ParamEntry>& params, OvFileIO& runLog) {
+  if (params.empty()) {
     return;
   }
-  BlockLines lines(cursor.end - cursor.next);
-  while (cursor.next < cursor.end) {
-    const ParamEntry& entry = NextEntry(cursor, state.paramTable);
+  BlockLines lines(static_cast<int32_t>(params.size()));
+  for (const ParamEntry& entry : params) {
     const std::string_view name = UpToZero(entry.name);
     const int32_t pairCode = entry.pairCode;
     const int32_t units = pairCode % 10;
@@ -386,31 +344,49 @@ void ListParamEntries(const PartsFileState& state, OvFileIO& runLog, int scope) 
 
 }  // namespace
 
-int ListPartsFile(Diagnostics& diagnostics, PartsFileState& state, PartsFile& parts,
-                  const std::string& path, OvFileIO& runLog, const std::string& readPath) {
-  LastRead() = 0;
-  ClearTables(state);
-  const int opened = OpenPartsFile(parts, readPath.empty() ? path : readPath);
-  if (opened != 0) {
-    return Failed(opened, kListOpen);
+ListResult ReadListedFile(const std::string& readPath, PartsFileBytes& bytes) {
+  const int read = ReadPartsFileBytes(readPath, bytes);
+  if (read == kPartsNoFile || read == kPartsOpenFailed) {
+    return Failed(kListOpen, read);
   }
-  Listing listing{diagnostics, state, parts, runLog};
-  const int result = ListOpenFile(listing, path);
-  ClosePartsFile(parts);
-  return result;
+  if (read != kPartsOk) {
+    return Failed(kListHeader, read);
+  }
+  return {};
 }
 
-int LastReadResult() {
-  return LastRead();
+ListResult ListOpenFile(Diagnostics& diagnostics, const PartsModel& model, const std::string& path,
+                        OvFileIO& runLog) {
+  SizeMembers members(model);
+  Listing listing{diagnostics, model, members, runLog};
+  return ListModel(listing, path);
 }
 
-void ListMembers(const PartsFileState& state, OvFileIO& runLog, int scope, int kind) {
+ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const std::string& path,
+                         OvFileIO& runLog) {
+  const PartsModel outline = DecodePartsOutline(bytes);
+  SizeMembers members(outline, bytes);
+  Listing listing{diagnostics, outline, members, runLog};
+  return ListModel(listing, path);
+}
+
+ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
+                         const std::string& readPath) {
+  PartsFileBytes bytes;
+  const ListResult read = ReadListedFile(readPath.empty() ? path : readPath, bytes);
+  if (read.code != 0) {
+    return read;
+  }
+  return ListFileBytes(diagnostics, bytes.View(), path, runLog);
+}
+
+void ListMembers(OvFileIO& runLog, const MemberList& list, int kind) {
   if (kind == kSpecLines) {
-    ListSpecEntries(state, runLog, scope);
+    ListSpecEntries(list.specs, runLog);
     return;
   }
   if (kind == kParamLines) {
-    ListParamEntries(state, runLog, scope);
+    ListParamEntries(list.params, runLog);
   }
 }
 
@@ -429,7 +405,9 @@ int FileBaseName(std::string_view path, std::string& result) {
   return 0;
 }
 
-std::string UnreadableReason(int listCode, int readResult) {
+std::string UnreadableReason(const ListResult& listed) {
+  const int listCode = listed.code;
+  const int readResult = listed.readResult;
   if (readResult == kNoMemory) {
     return "out of memory";
   }

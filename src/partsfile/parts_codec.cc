@@ -45,6 +45,17 @@ void PutText(uint8_t* out, int at, const FixedText<N>& text) {
   std::memcpy(out + at, text.Bytes().data(), N);
 }
 
+// Makes `text` the first `length` bytes of a file field, ending early at a
+// zero byte; `length` must be within 0..N.
+template <int N>
+void AssignField(FixedText<N>& text, const uint8_t* field, int length) {
+  int n = 0;
+  while (n < length && field[n] != 0) {
+    ++n;
+  }
+  text.Assign(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
+}
+
 bool InRange(int value, int low, int high) {
   return value >= low && value <= high;
 }
@@ -106,14 +117,14 @@ bool DecodeHeader(const uint8_t in[kHeaderSize], PartsHeader& header) {
   header.createdYear = GetI16(in, kYearAt);
   header.createdHour = GetI16(in, kHourAt);
   header.createdMinute = GetI16(in, kMinuteAt);
-  header.comment.AssignField(in + kCommentAt, commentLength);
+  AssignField(header.comment, in + kCommentAt, commentLength);
   header.specFile = GetI16(in, kSpecFileAt);
   header.specRecord = GetI16(in, kSpecRecordAt);
   header.partsValue1 = GetI16(in, kPartsValue1At);
   header.partsValue2 = GetI16(in, kPartsValue2At);
   header.sizeCount = GetI16(in, kSizeCountAt);
   header.commonOffset = static_cast<int32_t>(GetU32(in, kCommonOffsetAt));
-  header.title.AssignField(in + kTitleAt, titleLength);
+  AssignField(header.title, in + kTitleAt, titleLength);
   header.apgCommentCount = GetI16(in, kApgCommentCountAt);
   header.sortMode = GetI16(in, kSortModeAt);
   return true;
@@ -141,7 +152,7 @@ bool DecodeApgBlock(const uint8_t in[kApgBlockSize], ApgBlock& block) {
   }
   for (size_t i = 0; i < block.size(); ++i) {
     const int at = kApgEntrySize * static_cast<int>(i);
-    block[i].AssignField(in + at + 2, GetI16(in, at));
+    AssignField(block[i], in + at + 2, GetI16(in, at));
   }
   return true;
 }
@@ -161,8 +172,8 @@ bool DecodeSizeRecord(const uint8_t in[kSizeRecordSize], SizeRecord& record) {
   if (nameLength > kSizeTextSize || titleLength > kSizeTextSize) {
     return false;
   }
-  record.name.AssignField(in + kSizeNameAt, nameLength);
-  record.title.AssignField(in + kSizeTitleAt, titleLength);
+  AssignField(record.name, in + kSizeNameAt, nameLength);
+  AssignField(record.title, in + kSizeTitleAt, titleLength);
   record.memberOffset = GetU32(in, kSizeMemberOffsetAt);
   return true;
 }

@@ -1,7 +1,9 @@
 #include "partsfile/parts_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "partsfile/result_codes.h"
 #include "platform/ov_faults.h"
@@ -73,23 +75,39 @@ std::string BackupPath(const std::string& path) {
   return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
 }
 
-int OpenPartsFile(PartsFile& parts, const std::string& given) {
-  ClosePartsFile(parts);
-  const std::string path = OvFile::Resolve(parts.directory, given);
+int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
+  bytes = {};
   if (OvFile::Access(path, kAccessExists) != 0) {
     return kPartsNoFile;
   }
-  return parts.file.Open(path, kOpenPartsRead, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
-}
-
-bool SeekTo(PartsFile& parts, int64_t position) {
-  // A failed seek answers -1, so a negative position is refused before asking.
-  return position >= 0 && parts.file.Lseek(position, kSeekStart) == position;
-}
-
-void ClosePartsFile(PartsFile& parts) {
-  parts.file.Close();
-  parts.ForgetRead();
+  OvFileIO file;
+  if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
+    return kPartsOpenFailed;
+  }
+  const int64_t length = file.Lseek(0, kSeekEnd);
+  if (length < 0 || file.Lseek(0, kSeekStart) != 0) {
+    return kReadShort;
+  }
+  if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
+    return kNoMemory;
+  }
+  try {
+    bytes.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(length));
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+  // One read, but for a file larger than one read can take.
+  constexpr int64_t kLargestRead = int64_t{1} << 30;
+  for (int64_t done = 0; done < length;) {
+    const auto count = static_cast<int>(std::min(length - done, kLargestRead));
+    if (file.Read(bytes.data.get() + done, count) != count) {
+      bytes = {};
+      return kReadShort;
+    }
+    done += count;
+  }
+  bytes.size = static_cast<size_t>(length);
+  return kPartsOk;
 }
 
 int PartsFileSink::Open(const std::string& path) {

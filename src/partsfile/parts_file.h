@@ -1,12 +1,11 @@
-// The parts file: opened for reading, with the reader's window; and where a
-// compile writes one: the file in place (with the backup of an older file),
-// a new file that replaces the older one only when committed, or memory.
+// The parts file: read whole; and where a compile writes one: the file in place (with the backup of
+// an older file), a new file that replaces the older one only when committed, or memory.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/ov_file.h"
@@ -14,36 +13,18 @@
 
 namespace partsc {
 
-// A parts file open for reading, with what the reader keeps of it.
-struct PartsFile {
-  PartsFile() = default;
-  // A relative path is taken from `directory`, the run's current directory.
-  explicit PartsFile(std::string directory) : directory(std::move(directory)) {}
-  PartsFile(const PartsFile&) = delete;
-  PartsFile& operator=(const PartsFile&) = delete;
-
-  std::string directory;
-  OvFileIO file;
-  // The length of the file (-1 until the reader first asks) and the bytes
-  // the reader read last, kept from readWindowStart on. Every open and close
-  // forgets them.
-  static constexpr int kReadWindowSize = 4096;
-  int64_t readFileEnd = -1;
-  int64_t readWindowStart = 0;
-  int32_t readWindowLength = 0;
-  std::array<uint8_t, kReadWindowSize> readWindow{};
-  void ForgetRead() {
-    readFileEnd = -1;
-    readWindowLength = 0;
-  }
+// The bytes of a parts file read whole, in room that was not cleared first.
+struct PartsFileBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  std::string_view View() const { return {data.get(), size}; }
 };
 
-// Opens `path` for reading: kPartsOk, kPartsNoFile or kPartsOpenFailed.
-int OpenPartsFile(PartsFile& parts, const std::string& path);
-// Moves the parts file to `position`; false for a negative position or a
-// seek that fails.
-bool SeekTo(PartsFile& parts, int64_t position);
-void ClosePartsFile(PartsFile& parts);
+// Reads the whole parts file at `path` (a full path) into `bytes`, in one
+// read: kPartsOk, kPartsNoFile, kPartsOpenFailed, kReadShort when the read
+// falls short, or kNoMemory when there is no room for the bytes (`bytes` is
+// then empty).
+int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
 // The backup name of a parts file: path + ".old", or ".OLD" when the file
 // name is not in lower case.

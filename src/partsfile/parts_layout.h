@@ -1,12 +1,11 @@
-// The byte layout of a parts file and the records it holds. Every number is
-// little-endian; texts are fixed fields with a 16-bit length beside them.
+// The byte layout of a parts file; the records it holds are the value types
+// of <partsc/model.h>. Every number is little-endian; texts are fixed fields
+// with a 16-bit length beside them.
 #pragma once
 
-#include <array>
+#include <partsc/model.h>
+
 #include <cstdint>
-#include <cstring>
-#include <string>
-#include <string_view>
 
 namespace partsc {
 
@@ -16,7 +15,6 @@ inline constexpr int16_t kPartsVersion = 102;
 // The header: 256 bytes at the start of the file; the bytes from kHeaderUsed
 // on are reserved and zero.
 inline constexpr int kHeaderSize = 256;
-inline constexpr int kHeaderTextSize = 64;
 inline constexpr int kVersionAt = 0;
 inline constexpr int kDayAt = 2;
 inline constexpr int kMonthAt = 4;
@@ -47,13 +45,11 @@ inline constexpr int kDateEnd = kMinuteAt + 2;
 inline constexpr int kApgOffset = 256;
 inline constexpr int kApgEntrySize = 34;
 inline constexpr int kApgTextSize = 32;
-inline constexpr int kApgTextMax = 31;
 inline constexpr int kApgBlockSize = 204;
 
 // The size records after the APG blocks: name length, title length, the two
 // 32-byte fields and the position of the size's member list.
 inline constexpr int kSizeRecordSize = 72;
-inline constexpr int kSizeTextSize = 32;
 inline constexpr int kSizeNameLengthAt = 0;
 inline constexpr int kSizeTitleLengthAt = 2;
 inline constexpr int kSizeNameAt = 4;
@@ -63,7 +59,6 @@ inline constexpr int kSizeMemberOffsetAt = 68;
 // Member records: a 12-byte head, then the texts; a head of any other kind
 // ends the list.
 inline constexpr int kMemberHeadSize = 12;
-inline constexpr int kParamNameMax = 6;
 inline constexpr uint8_t kKindEnd = 0;
 inline constexpr uint8_t kKindSpec = 1;
 inline constexpr uint8_t kKindParam = 2;
@@ -79,80 +74,15 @@ inline constexpr int kMaxSizes = 2048;
 inline constexpr int kMaxSpecEntries = 256;
 inline constexpr int kMaxParamEntries = 512;
 
-// A text in a fixed field of N bytes: at most N characters, zero bytes after
-// it. Assign cuts a longer text to N characters.
-template <int N>
-class FixedText {
- public:
-  void Assign(std::string_view text) {
-    const size_t n = text.size() < size_t{N} ? text.size() : size_t{N};
-    bytes_.fill(0);
-    if (n > 0) {
-      std::memcpy(bytes_.data(), text.data(), n);
-    }
-    length_ = static_cast<uint16_t>(n);
-  }
-  // Makes the text the first `length` bytes of a file field, ending early at
-  // a zero byte; `length` must be within 0..N.
-  void AssignField(const uint8_t* field, int length) {
-    int n = 0;
-    while (n < length && field[n] != 0) {
-      ++n;
-    }
-    Assign(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
-  }
-  void Clear() { Assign({}); }
-  std::string_view View() const { return {bytes_.data(), length_}; }
-  std::string Str() const { return std::string(View()); }
-  uint16_t Length() const { return length_; }
-  bool Empty() const { return length_ == 0; }
-  // The N bytes of the field as written to a file.
-  const std::array<char, N>& Bytes() const { return bytes_; }
+// Start of the size records: 460, or 664 with the APG comment block.
+inline int32_t SizeListOffset(const PartsHeader& header) {
+  return kApgOffset + (header.apgCommentCount != 0 ? 2 : 1) * kApgBlockSize;
+}
 
- private:
-  std::array<char, N> bytes_{};
-  uint16_t length_ = 0;
-};
-
-struct PartsHeader {
-  int16_t version = 0;
-  int16_t createdDay = 0;
-  int16_t createdMonth = 0;
-  int16_t createdYear = 0;
-  int16_t createdHour = 0;
-  int16_t createdMinute = 0;
-  FixedText<kHeaderTextSize> comment;
-  int16_t specFile = 0;
-  int16_t specRecord = 0;
-  int16_t partsValue1 = 0;
-  int16_t partsValue2 = 0;
-  int16_t sizeCount = 0;
-  int32_t commonOffset = 0;
-  FixedText<kHeaderTextSize> title;
-  int16_t apgCommentCount = 0;
-  int16_t sortMode = 0;
-};
-
-using ApgBlock = std::array<FixedText<kApgTextMax>, 6>;
-
-struct SizeRecord {
-  FixedText<kSizeTextSize> name;
-  FixedText<kSizeTextSize> title;
-  uint32_t memberOffset = 0;
-};
-
-struct SpecEntry {
-  uint16_t number = 0;
-  uint16_t invertedFlag = 0;
-  uint16_t record = 0;
-  std::string name;
-};
-
-struct ParamEntry {
-  std::string name;
-  int16_t pairCode = 0;
-  std::string text;
-  std::string comment;  // empty when the entry has none
-};
+// Start of the member-list area: SizeListOffset() + 72 x sizeCount.
+inline int32_t MemberListsOffset(const PartsHeader& header) {
+  const int64_t offset = SizeListOffset(header) + int64_t{kSizeRecordSize} * header.sizeCount;
+  return static_cast<int32_t>(offset);
+}
 
 }  // namespace partsc

@@ -7,9 +7,6 @@ namespace partsc {
 
 namespace {
 
-constexpr int32_t kSizeListWithoutComments = kApgOffset + kApgBlockSize;
-constexpr int32_t kSizeListWithComments = kApgOffset + 2 * kApgBlockSize;
-
 // Keeps the low 16 bits of a number, as every numeric header field does.
 int16_t Low16(int32_t value) {
   return static_cast<int16_t>(static_cast<uint16_t>(value));
@@ -34,15 +31,6 @@ void StoreOrFetchApg(HeaderAccess mode, ApgBlock& block, std::array<std::string,
 }
 
 }  // namespace
-
-int32_t SizeListOffset(const PartsHeader& header) {
-  return header.apgCommentCount != 0 ? kSizeListWithComments : kSizeListWithoutComments;
-}
-
-int32_t MemberListsOffset(const PartsHeader& header) {
-  const int64_t offset = SizeListOffset(header) + int64_t{kSizeRecordSize} * header.sizeCount;
-  return static_cast<int32_t>(offset);
-}
 
 void HeaderVersion(PartsFileState& state, HeaderAccess mode, int32_t& version,
                    std::string& comment) {

@@ -59,9 +59,4 @@ void CountApgComments(PartsFileState& state);
 void SetCommonOffset(PartsFileState& state, int32_t sizeCount);
 bool HasCommonList(const PartsFileState& state);
 
-// Start of the size records: 460, or 664 with the APG comment block.
-int32_t SizeListOffset(const PartsHeader& header);
-// Start of the member-list area: SizeListOffset() + 72 x sizeCount.
-int32_t MemberListsOffset(const PartsHeader& header);
-
 }  // namespace partsc

@@ -96,41 +96,6 @@ std::string Preamble(const std::string& text) {
   return expected == std::string::npos ? text : text.substr(0, expected + 1);
 }
 
-// Hex dumps: 16 bytes a line after their offset, then the bytes as text
-// between bars; a "*" line stands for repeats of the line above it, up to the
-// offset of the next line (a last line with an offset only gives the length).
-std::vector<uint8_t> FromHex(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  std::vector<uint8_t> row;
-  bool repeat = false;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line == "*") {
-      repeat = true;
-      continue;
-    }
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-      continue;
-    }
-    const size_t offset = std::stoul(line.substr(0, colon), nullptr, 16);
-    while (repeat && !row.empty() && bytes.size() < offset) {
-      const size_t count = std::min(row.size(), offset - bytes.size());
-      bytes.insert(bytes.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(count));
-    }
-    repeat = false;
-    row.clear();
-    std::istringstream hex(line.substr(colon + 1));
-    std::string byte;
-    while (hex >> byte && byte.front() != '|') {
-      row.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
-    }
-    bytes.insert(bytes.end(), row.begin(), row.end());
-  }
-  return bytes;
-}
-
 std::string HexRow(size_t offset, const std::string& row) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%06zx:", offset);

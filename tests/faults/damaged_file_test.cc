@@ -55,8 +55,9 @@ Listed ListAndDecompile(const Bytes* bytes, const TempDir& dir, const std::strin
   OvFileIO runLog;
   runLog.Fopen(dir.File("run.log"), "w");
   Compiler lister(dir.path());
-  listed.code = lister.List(path, runLog);
-  listed.readResult = LastReadResult();
+  const ListResult result = lister.List(path, runLog);
+  listed.code = result.code;
+  listed.readResult = result.readResult;
   runLog.Fclose();
   std::istringstream lines(ReadFile(dir.File("run.log")));
   for (std::string line; std::getline(lines, line);) {

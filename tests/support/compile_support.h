@@ -30,14 +30,13 @@ struct Compiler {
     return CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
   }
 
-  int List(const std::string& path, OvFileIO& runLog) {
-    return ListPartsFile(diagnostics, *state, parts, path, runLog);
+  ListResult List(const std::string& path, OvFileIO& runLog) {
+    return ListPartsFile(diagnostics, path, runLog);
   }
 
   OvConsole console{OvConsole::InMemory{}};
   Diagnostics diagnostics;
   std::unique_ptr<PartsFileState> state = std::make_unique<PartsFileState>();
-  PartsFile parts;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
   OvClassDirectories classes;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -70,6 +71,38 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     text.replace(at, from.size(), to);
   }
   return text;
+}
+
+std::vector<uint8_t> FromHex(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> row;
+  bool repeat = false;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line == "*") {
+      repeat = true;
+      continue;
+    }
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+      continue;
+    }
+    const size_t offset = std::stoul(line.substr(0, colon), nullptr, 16);
+    while (repeat && !row.empty() && bytes.size() < offset) {
+      const size_t count = std::min(row.size(), offset - bytes.size());
+      bytes.insert(bytes.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+    repeat = false;
+    row.clear();
+    std::istringstream hex(line.substr(colon + 1));
+    std::string byte;
+    while (hex >> byte && byte.front() != '|') {
+      row.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
+    }
+    bytes.insert(bytes.end(), row.begin(), row.end());
+  }
+  return bytes;
 }
 
 int16_t I16At(const std::vector<uint8_t>& bytes, size_t offset) {

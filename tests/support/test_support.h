@@ -50,6 +50,12 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // `text` with every occurrence of `from` replaced by `to`.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
+// The bytes of a hex dump: 16 bytes a line after their offset, then the
+// bytes as text between bars; a "*" line stands for repeats of the line
+// above it, up to the offset of the next line (a last line with an offset
+// only gives the length).
+std::vector<uint8_t> FromHex(const std::string& text);
+
 // Little-endian readers over a byte vector, for checking written files.
 int16_t I16At(const std::vector<uint8_t>& bytes, size_t offset);
 int32_t I32At(const std::vector<uint8_t>& bytes, size_t offset);

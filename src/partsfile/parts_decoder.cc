@@ -1,0 +1,439 @@
+// The bytes of a parts file turned into its model.
+#include "partsfile/parts_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "partsfile/parts_codec.h"
+#include "partsfile/parts_layout.h"
+#include "partsfile/parts_tables.h"
+#include "platform/ov_faults.h"
+
+namespace partsc {
+
+namespace {
+
+// The bytes of a file, read at positions: a read of bytes beyond the end
+// fails, as a short read of the file would.
+class FileBytes {
+ public:
+  explicit FileBytes(std::string_view bytes) : bytes_(bytes) {}
+
+  // The `count` bytes at `position`; false when the file does not hold them.
+  bool View(int64_t position, int64_t count, std::string_view& out) const {
+    const auto size = static_cast<int64_t>(bytes_.size());
+    if (position < 0 || count < 0 || position > size || count > size - position) {
+      return false;
+    }
+    out = bytes_.substr(static_cast<size_t>(position), static_cast<size_t>(count));
+    return true;
+  }
+
+  const uint8_t* At(std::string_view view) const {
+    return reinterpret_cast<const uint8_t*>(view.data());
+  }
+
+  int64_t Size() const { return static_cast<int64_t>(bytes_.size()); }
+
+ private:
+  std::string_view bytes_;
+};
+
+// One allocation for the test seam: false when it must fail.
+bool Allocated() {
+  return !OvFaults::ShouldFail(OvFaultKind::kAllocation);
+}
+
+// How much room a member list has: the tables hold 256 spec and 512 param
+// entries, and a size's list comes after the common entries.
+struct Room {
+  size_t specs = kMaxSpecEntries;
+  size_t params = kMaxParamEntries;
+};
+
+// Counts the spec and param records of the list at `position`, as far as
+// its heads can be read, so that the entries take their room at once.
+void ReserveEntries(const FileBytes& file, int64_t position, Room room, MemberList& list) {
+  size_t specs = 0;
+  size_t params = 0;
+  std::string_view head;
+  while (specs <= room.specs && params <= room.params &&
+         file.View(position, kMemberHeadSize, head)) {
+    const auto kind = static_cast<uint8_t>(head[0]);
+    if (kind == kKindSpec || kind == kKindSpecRecord) {
+      ++specs;
+      position += kMemberHeadSize + static_cast<uint8_t>(head[2]);
+    } else if (kind == kKindParam) {
+      ++params;
+      position += kMemberHeadSize + static_cast<uint8_t>(head[2]) + static_cast<uint8_t>(head[4]);
+    } else {
+      break;
+    }
+  }
+  list.specs.reserve(std::min(specs, room.specs));
+  list.params.reserve(std::min(params, room.params));
+}
+
+// The next entry of a list being read: one the list held before, whose
+// texts keep their room, or a new one.
+template <class T>
+T& NextEntry(std::vector<T>& entries, size_t& used) {
+  if (used == entries.size()) {
+    entries.emplace_back();
+  }
+  return entries[used++];
+}
+
+// The entries of a list read so far.
+struct Used {
+  size_t specs = 0;
+  size_t params = 0;
+};
+
+// Reads the member list at `position` into `list` until its end record,
+// over the entries the list held before. Answers 0 with `end` just past the
+// end record, or the failure with `end` at the record that failed.
+int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, MemberList& list,
+                      Used& used, int64_t& end) {
+  ReserveEntries(file, position, room, list);
+  for (end = position;; end += kMemberHeadSize) {
+    std::string_view headBytes;
+    if (!file.View(end, kMemberHeadSize, headBytes)) {
+      return kReadShort;
+    }
+    uint8_t head[kMemberHeadSize];
+    std::memcpy(head, headBytes.data(), kMemberHeadSize);
+    const MemberHead member = DecodeMemberHead(head);
+    if (!member.IsSpec() && !member.IsParam()) {
+      end += kMemberHeadSize;
+      return 0;
+    }
+    if (member.IsParam() && (member.nameLength < 1 || member.nameLength > kParamNameMax)) {
+      return kReadDamaged;
+    }
+    std::string_view body;
+    if (!file.View(end + kMemberHeadSize, member.bodyLength, body)) {
+      return kReadShort;
+    }
+    const bool full = member.IsSpec() ? used.specs >= room.specs : used.params >= room.params;
+    if (full) {
+      return kTableFull;
+    }
+    if (!Allocated()) {
+      return kNoMemory;
+    }
+    if (member.IsSpec()) {
+      SpecEntry& spec = NextEntry(list.specs, used.specs);
+      spec.number = static_cast<uint16_t>(member.number);
+      spec.invertedFlag = static_cast<uint16_t>(member.invertedFlag);
+      // A record byte of 0 under kind 3 is a record of 256 (or 512, ...):
+      // the kind tells it from a spec without a record.
+      const bool wholeRecord = member.kind == kKindSpecRecord && member.record == 0;
+      spec.record = static_cast<uint16_t>(wholeRecord ? 256 : member.record);
+      spec.name.assign(body);
+    } else {
+      const auto commentLength = static_cast<size_t>(member.commentLength);
+      ParamEntry& param = NextEntry(list.params, used.params);
+      param.name.assign(member.name);
+      param.pairCode = static_cast<int16_t>(member.pairCode);
+      param.text.assign(body.substr(commentLength));
+      param.comment.assign(body.substr(0, commentLength));
+    }
+    end += member.bodyLength;
+  }
+}
+
+// ReadMemberRecords, with the entries the list held before and were not
+// read over dropped.
+int ReadMemberList(const FileBytes& file, int64_t position, Room room, MemberList& list,
+                   int64_t& end) {
+  Used used;
+  int result = kNoMemory;
+  try {
+    result = ReadMemberRecords(file, position, room, list, used, end);
+  } catch (const std::bad_alloc&) {
+  }
+  list.specs.resize(used.specs);
+  list.params.resize(used.params);
+  return result;
+}
+
+// The room a size's list has after the common entries.
+Room RoomAfter(const std::optional<MemberList>& common) {
+  Room room;
+  if (common) {
+    room.specs -= common->specs.size();
+    room.params -= common->params.size();
+  }
+  return room;
+}
+
+// The reading of one file into its model, part by part.
+class Decoding {
+ public:
+  // With `lists`, the sizes' lists and the lists no record points to too.
+  Decoding(std::string_view bytes, PartsModel& model, bool lists)
+      : file_(bytes), model_(model), lists_(lists) {}
+
+  void Run() {
+    // A part that fails ends the reading, but for the exceptions Fail is
+    // told about; memory that runs out is a failure of the part that asked
+    // for it.
+    for (const auto step :
+         {&Decoding::ReadHeader, &Decoding::ReadApgList, &Decoding::ReadSizeList,
+          &Decoding::ReadCommonList, &Decoding::ReadSizeMembers, &Decoding::ReadUnlistedLists}) {
+      if (!lists_ && step == &Decoding::ReadSizeMembers) {
+        return;
+      }
+      try {
+        (this->*step)();
+      } catch (const std::bad_alloc&) {
+        Fail(current_, kNoMemory, 0);
+      }
+      if (stopped_) {
+        return;
+      }
+    }
+  }
+
+ private:
+  // Notes the first failure; unless `goOn`, the reading ends with the part.
+  void Fail(PartsPart part, int result, int64_t offset, int size = -1, bool goOn = false) {
+    if (model_.read.Whole()) {
+      model_.read = {part, result, offset, size};
+    }
+    stopped_ = stopped_ || !goOn;
+  }
+
+  void ReadHeader() {
+    current_ = PartsPart::kHeader;
+    std::string_view bytes;
+    if (!file_.View(0, kHeaderSize, bytes)) {
+      Fail(current_, kReadShort, 0);
+      return;
+    }
+    // A foreign file is refused on its version before anything else is
+    // looked at, and none of its fields is kept.
+    if (HeaderVersionOf(file_.At(bytes)) != kPartsVersion) {
+      Fail(current_, kReadBadVersion, 0);
+      return;
+    }
+    if (!DecodeHeader(file_.At(bytes), model_.header)) {
+      Fail(current_, kReadDamaged, 0);
+    }
+  }
+
+  // One APG block; false after a failure.
+  bool ReadApgBlock(int64_t position, ApgBlock& block) {
+    std::string_view bytes;
+    if (!file_.View(position, kApgBlockSize, bytes)) {
+      Fail(current_, kReadShort, position);
+      return false;
+    }
+    if (!DecodeApgBlock(file_.At(bytes), block)) {
+      Fail(current_, kReadDamaged, position);
+      return false;
+    }
+    return true;
+  }
+
+  void ReadApgList() {
+    current_ = PartsPart::kApgList;
+    if (!ReadApgBlock(kApgOffset, model_.apgNames)) {
+      return;
+    }
+    const bool anyName = std::any_of(model_.apgNames.begin(), model_.apgNames.end(),
+                                     [](const auto& text) { return !text.Empty(); });
+    // A file without a view is refused, but nothing keeps the rest of it
+    // from being read.
+    if (!anyName) {
+      Fail(current_, kReadNoApgName, kApgOffset, -1, true);
+    }
+    if (model_.header.apgCommentCount != 0) {
+      ReadApgBlock(kApgOffset + kApgBlockSize, model_.apgComments);
+    }
+  }
+
+  void ReadSizeList() {
+    current_ = PartsPart::kSizeList;
+    const int count = model_.header.sizeCount;
+    const int64_t start = SizeListOffset(model_.header);
+    if (count > kMaxSizes) {
+      Fail(current_, kReadDamaged, start);
+      return;
+    }
+    for (int i = 0; i < count; ++i) {
+      const int64_t position = start + int64_t{kSizeRecordSize} * i;
+      std::string_view bytes;
+      SizeRecord record;
+      const int result = !Allocated()                                    ? kNoMemory
+                         : !file_.View(position, kSizeRecordSize, bytes) ? kReadShort
+                         : !DecodeSizeRecord(file_.At(bytes), record)    ? kReadDamaged
+                                                                         : 0;
+      if (result != 0) {
+        Fail(current_, result, position);
+        return;
+      }
+      model_.sizes.push_back({record, {}, 0});
+    }
+  }
+
+  void ReadCommonList() {
+    current_ = PartsPart::kCommonList;
+    if (model_.header.commonOffset == 0) {
+      return;
+    }
+    int64_t end = 0;
+    model_.common.emplace();
+    const int result = ReadMemberList(file_, model_.header.commonOffset, {}, *model_.common, end);
+    if (result != 0) {
+      Fail(current_, result, end);
+      return;
+    }
+    known_.push_back({model_.header.commonOffset, end - model_.header.commonOffset});
+  }
+
+  // Each size's list is read on its own: one that fails keeps no other from
+  // being read.
+  void ReadSizeMembers() {
+    current_ = PartsPart::kSizeMembers;
+    const Room room = RoomAfter(model_.common);
+    for (size_t i = 0; i < model_.sizes.size(); ++i) {
+      PartsSize& size = model_.sizes[i];
+      int64_t end = 0;
+      size.membersResult =
+          size.record.memberOffset == 0
+              ? kReadSizeNotFound
+              : ReadMemberList(file_, size.record.memberOffset, room, size.members, end);
+      if (size.membersResult != 0) {
+        Fail(current_, size.membersResult, end, static_cast<int>(i), true);
+        continue;
+      }
+      known_.push_back({size.record.memberOffset, end - size.record.memberOffset});
+    }
+  }
+
+  // Walks the member-list area from its start, list by list, to the end of
+  // the file: the lists the header and the size records point to (and that
+  // could be read) are passed over, and a list in the bytes between them is
+  // read where it stands. A compile that stopped part way leaves its size
+  // records unwritten, and every list of a size among these.
+  void ReadUnlistedLists() {
+    current_ = PartsPart::kMemberArea;
+    std::stable_sort(known_.begin(), known_.end(),
+                     [](const Span& a, const Span& b) { return a.offset < b.offset; });
+    int64_t position = SizeListOffset(model_.header) +
+                       int64_t{kSizeRecordSize} * static_cast<int64_t>(model_.sizes.size());
+    for (const Span& span : known_) {
+      if (!ReadListsUntil(position, span.offset)) {
+        return;
+      }
+      position = std::max(position, span.offset + span.length);
+    }
+    ReadListsUntil(position, file_.Size());
+  }
+
+  // Reads the lists from `position` on while they start before `until`;
+  // false after a failure.
+  bool ReadListsUntil(int64_t& position, int64_t until) {
+    const Room room = RoomAfter(model_.common);
+    while (position < until) {
+      UnlistedList list{static_cast<uint32_t>(position), {}};
+      int64_t end = 0;
+      const int result = ReadMemberList(file_, position, room, list.members, end);
+      if (result != 0) {
+        Fail(current_, result, position);
+        return false;
+      }
+      model_.unlisted.push_back(std::move(list));
+      position = end;
+    }
+    return true;
+  }
+
+  // A member list that was read: where it starts and the bytes it took.
+  struct Span {
+    int64_t offset;
+    int64_t length;
+  };
+
+  FileBytes file_;
+  PartsModel& model_;
+  bool lists_;
+  std::vector<Span> known_;
+  PartsPart current_ = PartsPart::kHeader;
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+PartsModel DecodePartsFile(std::string_view bytes) {
+  PartsModel model;
+  Decoding(bytes, model, true).Run();
+  return model;
+}
+
+PartsModel DecodePartsOutline(std::string_view bytes) {
+  PartsModel model;
+  Decoding(bytes, model, false).Run();
+  return model;
+}
+
+int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                      MemberList& members) {
+  const uint32_t offset = outline.sizes.at(slot).record.memberOffset;
+  if (offset == 0) {
+    members = {};
+    return kReadSizeNotFound;
+  }
+  int64_t end = 0;
+  return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), members, end);
+}
+
+int FindSizeRecord(const PartsModel& model, std::string_view name) {
+  const int count = static_cast<int>(model.sizes.size());
+  const int sortMode = model.header.sortMode;
+  auto nameAt = [&model](int slot) {
+    return model.sizes[static_cast<size_t>(slot)].record.name.View();
+  };
+  if (sortMode != kSortLengthThenName && sortMode != kSortByName) {
+    for (int i = 0; i < count; ++i) {
+      if (nameAt(i) == name) {
+        return i;
+      }
+    }
+    return -1;
+  }
+  int low = 0;
+  int high = count - 1;
+  while (low <= high) {
+    const int middle = (low + high) / 2;
+    const int order = CompareSizeNames(sortMode, nameAt(middle), name);
+    if (order == 0) {
+      return middle;
+    }
+    if (order < 0) {
+      low = middle + 1;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return -1;
+}
+
+int64_t MemberListBytes(const MemberList& list) {
+  int64_t bytes = kMemberHeadSize;
+  for (const SpecEntry& spec : list.specs) {
+    bytes += static_cast<int64_t>(MemberRecordSize(spec));
+  }
+  for (const ParamEntry& param : list.params) {
+    bytes += static_cast<int64_t>(MemberRecordSize(param));
+  }
+  return bytes;
+}
+
+}  // namespace partsc

@@ -1,0 +1,46 @@
+// The bytes of a parts file turned into its model: no file, no state, the
+// same bytes give the same model.
+#pragma once
+
+#include <partsc/model.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace partsc {
+
+// Reads `bytes` as a parts file, part by part, as a reader of the file would:
+// the header (refused when its version is not 102), the APG names (refused
+// when every one is empty) and comments, the size records, the common member
+// list, the member list of each size record, and last the member lists no
+// record points to, found by walking the member-list area from its start to
+// the end of the file. What could not be read, and why, is in `read`.
+// A spec or param list holds at most 256 spec entries and 512 param
+// entries, those of the common list included. Each size record and each
+// entry counts as one allocation for the test seam.
+PartsModel DecodePartsFile(std::string_view bytes);
+
+// The model without the sizes' member lists, for a reader that takes one at
+// a time: the header, the views, the size records (each with empty members
+// and a membersResult of 0), and the common list; `read` tells how far these
+// parts were read. No list no record points to is looked for.
+PartsModel DecodePartsOutline(std::string_view bytes);
+
+// Reads the member list of size `slot` of `outline` from `bytes` into
+// `members`, over the entries it holds (their texts keep their room), as
+// DecodePartsFile reads it: 0 or the read result, `members` then holding
+// the entries read before the failure.
+int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                      MemberList& members);
+
+// The slot in `model.sizes` of the size record of that name, as the reader
+// finds it: a binary search over the records of sort modes 0 and 1, which
+// assumes them in their order; the first record of the name in any other
+// mode. -1 when the search finds none.
+int FindSizeRecord(const PartsModel& model, std::string_view name);
+
+// The bytes a member list takes in a file, its end record included.
+int64_t MemberListBytes(const MemberList& list);
+
+}  // namespace partsc

@@ -1,0 +1,146 @@
+// The model of a parts file: every parts file of the golden runs and of the
+// example library, and a compile of more than 2048 sizes, decodes to a model
+// that encodes to the same bytes and decodes again to the same model. How
+// damaged files read is pinned by the damaged-file patches, through the
+// listing and the decompiler.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "partsfile/parts_decoder.h"
+#include "partsfile/parts_encoder.h"
+#include "support/compile_support.h"
+#include "support/test_support.h"
+
+namespace partsc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct NamedFile {
+  std::string name;
+  std::string bytes;
+};
+
+// The files of the "=== hex" sections of every golden run.
+std::vector<NamedFile> GoldenFiles() {
+  std::vector<NamedFile> files;
+  for (const auto& entry :
+       fs::directory_iterator(std::string(PARTSC_SOURCE_DIR) + "/tests/e2e/golden")) {
+    std::istringstream lines(ReadFile(entry.path().string()));
+    NamedFile* file = nullptr;
+    std::string dump;
+    for (std::string line; std::getline(lines, line);) {
+      const bool section = line.starts_with("=== ") || line.starts_with("--- ");
+      if (section && file != nullptr) {
+        const std::vector<uint8_t> bytes = FromHex(dump);
+        file->bytes.assign(bytes.begin(), bytes.end());
+        file = nullptr;
+      }
+      if (line.starts_with("=== hex ")) {
+        files.push_back({entry.path().filename().string() + ": " + line.substr(8), {}});
+        file = &files.back();
+        dump.clear();
+      } else if (file != nullptr) {
+        dump += line + "\n";
+      }
+    }
+    if (file != nullptr) {
+      const std::vector<uint8_t> bytes = FromHex(dump);
+      file->bytes.assign(bytes.begin(), bytes.end());
+    }
+  }
+  return files;
+}
+
+// A source of 2050 sizes: the 2049th repeats the name of the sixth, whose
+// record then points to the later list, and the 2050th has no record; a
+// spec of record 256 is written with a record byte of 0.
+std::string ManySizes() {
+  std::string source =
+      "$$PARTS !many!\n$$SPEC <1,5>\n$$APG\n$TOP !T! \"top\"\n$$COMMON\n"
+      "s <1,1>\"C\"\n$$NSORT\n";
+  for (int i = 0; i < 2050; ++i) {
+    const std::string name = i == 2048 ? "S5" : "S" + std::to_string(i);
+    source += "$$SIZE \"" + name + "\"\np !P! (" + std::to_string(i) + ")\n";
+  }
+  return source + "$$SIZE \"R\"\ns [256] <2,0>\"R\"\n$$END\n";
+}
+
+// The parts files the example library and ManySizes compile to; a source
+// with mistakes leaves its file as far as the compile wrote it.
+std::vector<NamedFile> CompiledFiles() {
+  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  TempDir dir;
+  std::vector<std::string> inputs;
+  for (const auto& entry :
+       fs::directory_iterator(std::string(PARTSC_SOURCE_DIR) + "/examples/src")) {
+    inputs.push_back(entry.path().string());
+  }
+  WriteFile(dir.File("many.src"), ManySizes());
+  inputs.push_back(dir.File("many.src"));
+  std::vector<NamedFile> files;
+  for (const std::string& input : inputs) {
+    Compiler compiler(dir.path());
+    std::string output;
+    compiler.Compile(input, output);
+    EXPECT_TRUE(FileExists(output)) << input;
+    files.push_back({input, ReadFile(output)});
+  }
+  return files;
+}
+
+TEST(PartsModel, EveryPartsFileOfTheGoldensAndTheExamplesIsItsModelEncoded) {
+  int checked = 0;
+  std::vector<NamedFile> files = GoldenFiles();
+  for (NamedFile& file : CompiledFiles()) {
+    files.push_back(std::move(file));
+  }
+  for (const NamedFile& file : files) {
+    SCOPED_TRACE(file.name);
+    const PartsModel model = DecodePartsFile(file.bytes);
+    const bool partsFile =
+        file.name.ends_with(".prt") || file.name.ends_with(".PRT") || file.name.ends_with(".src");
+    if (!partsFile && !model.read.Whole()) {
+      continue;  // a backup that holds no parts file
+    }
+    std::string encoded;
+    ASSERT_TRUE(EncodePartsFile(model, encoded)) << ListLayoutProblem(model);
+    EXPECT_EQ(encoded, file.bytes);
+    EXPECT_EQ(DecodePartsFile(encoded), model);
+    ++checked;
+  }
+  EXPECT_GE(checked, 60);
+}
+
+TEST(PartsModel, ListsNoRecordPointsToAndAWholeRecordAreKept) {
+  const std::vector<NamedFile> files = CompiledFiles();
+  PartsModel model = DecodePartsFile(files.back().bytes);
+  ASSERT_TRUE(model.read.Whole());
+  ASSERT_EQ(model.sizes.size(), 2048u);
+  ASSERT_EQ(model.unlisted.size(), 3u);  // S5's first list, the 2050th and R
+  EXPECT_EQ(model.unlisted[0].members.params.at(0).text, "5");
+  EXPECT_EQ(model.unlisted[1].members.params.at(0).text, "2049");
+  const SpecEntry whole = model.unlisted[2].members.specs.at(0);
+  EXPECT_EQ(whole.record, 256);
+  EXPECT_EQ(whole.invertedFlag, 1);
+  EXPECT_EQ(model.sizes[5].members.params.at(0).text, "2048");
+
+  // An entry that grows moves the lists after it.
+  model.sizes[0].members.params[0].text = "a longer text";
+  std::string encoded;
+  EXPECT_FALSE(EncodePartsFile(model, encoded));
+  EXPECT_EQ(ListLayoutProblem(model),
+            "the member list of size 2 at offset 148170 overlaps what comes before it (the "
+            "lists fill the area from offset 148120)");
+  PlaceMemberLists(model);
+  ASSERT_TRUE(EncodePartsFile(model, encoded));
+  EXPECT_EQ(encoded.size(), files.back().bytes.size() + 12);
+  EXPECT_EQ(DecodePartsFile(encoded), model);
+}
+
+}  // namespace
+}  // namespace partsc::testing
