@@ -229,12 +229,10 @@ MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {
   member.pairCode = head[3];
   member.commentLength = head[4];
   member.bodyLength = head[4] + head[2];
-  const char* nameField = reinterpret_cast<const char*>(head + 6);
-  size_t length = 0;
-  while (length < std::min<size_t>(head[1], kParamNameMax) && nameField[length] != 0) {
-    ++length;
-  }
-  member.name = std::string_view(nameField, length);
+  // Every byte the length counts, zero bytes included, so that the name
+  // is written back as it stands.
+  member.name = std::string_view(reinterpret_cast<const char*>(head + 6),
+                                 std::min<size_t>(head[1], kParamNameMax));
   return member;
 }
 

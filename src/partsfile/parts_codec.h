@@ -50,8 +50,9 @@ struct MemberHead {
   int number = 0;
   int invertedFlag = 0;
   int record = 0;
-  // A param record: the name (from the head, up to a zero byte), its length
-  // byte, the pair code, and the comment length; the text follows the comment.
+  // A param record: the name (the first bytes of head bytes 6 to 11 that its
+  // length byte counts, at most 6), its length byte, the pair code, and the
+  // comment length; the text follows the comment.
   std::string_view name;
   int nameLength = 0;
   int pairCode = 0;
