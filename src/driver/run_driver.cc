@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
+#include "driver/check_run.h"
+#include "driver/control_file.h"
 #include "driver/file_actions.h"
 #include "driver/init_library.h"
 #include "driver/run_context.h"
@@ -32,8 +32,6 @@ namespace partsc {
 
 namespace {
 
-constexpr int kConsoleBuffer = 128;
-constexpr int kControlBuffer = 80;
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 // Names a log that could not be written, with the system's `reason`, on
@@ -56,25 +54,6 @@ bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::st
   return true;
 }
 
-// Hands what standard output holds to the system and names a failure to
-// write it, as GNU programs do. True when there was one.
-bool StandardOutputFailed(OvConsole& console) {
-  console.Out().Fflush();
-  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
-}
-
-// Reports the signal that ends the run, at the place `where` says.
-void ReportInterruption(RunContext& run, const std::string& where) {
-  run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
-}
-
-// Asks for the control file name at the console. False when standard input
-// ended before a name could be read.
-bool ReadControlName(OvConsole& console, std::string& name) {
-  dbgprint(console, kConsoleProgress, "\n Parts Input Control File Name : ");
-  return console.In().Fgets(name, kConsoleBuffer);
-}
-
 // What the walk of a control file keeps from one input to the next, and
 // what it found.
 struct Walk {
@@ -83,10 +62,8 @@ struct Walk {
   RunSummary& summary;
   std::string controlPath;
   std::set<std::string> written;  // the parts files of this run
-  int named = 0;                  // inputs the control file named
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
-  std::string lastInput;          // the full path of the input begun last
 };
 
 // A path as the run shows it: relative to where partsc was started when it
@@ -183,7 +160,6 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
-  walk.lastInput = inputPath;
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
@@ -208,8 +184,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportFile(outputPath);
-  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete,
-                                UnreadableReason(listed));
+  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
   KeepPreviousFile(sink, outcome);
@@ -219,17 +194,11 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
 // One input, from its compile to the listing or removal of its parts file,
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
-// `lineNumber` is the control-file line that names it. True when it
-// compiled and listed.
-bool ProcessInput(const std::string& line, int lineNumber, Walk& walk) {
+// `inputPath` is named on line `lineNumber` of the control file. True when
+// it compiled and listed.
+bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   RunContext& run = walk.run;
-  const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
-  const std::string heading = "\n  Input file name\t\t" + inputPath + "\n";
-  if (run.console.Quiet()) {
-    run.diagnostics.SetPendingHeading(heading);
-  } else {
-    dbgprint(run.console, kConsoleProgress, "%s", heading.c_str());
-  }
+  AnnounceSource(run, inputPath);
   run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
   std::unique_ptr<PartsFileSink> sink;
   if (run.session.Atomic()) {
@@ -251,60 +220,6 @@ bool ProcessInput(const std::string& line, int lineNumber, Walk& walk) {
   return outcome.done;
 }
 
-// A comment line of the control file that is the absolute path of a file:
-// meant as a source, it is not compiled.
-void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
-  if (diagnostics.WarningEnabled(Warning::kCommentNamesFile) && OvFile::IsFile(line)) {
-    diagnostics.ReportWarning(Warning::kCommentNamesFile,
-                              "Comment line " + line +
-                                  " names an existing file, which is not "
-                                  "compiled; name it relative to #PARTS:INP#",
-                              0);
-  }
-}
-
-// Walks the control file, input by input, into `walk`.
-void WalkControlFile(Walk& walk, OvFileIO& control) {
-  RunContext& run = walk.run;
-  Diagnostics& diagnostics = run.diagnostics;
-  LinePieces pieces;
-  bool carriageReturnSeen = false;
-  int lineNumber = 0;
-  std::string line;
-  // A signal ends the walk before the next input.
-  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
-    pieces.Take(line);
-    TrimLineEnd(line);
-    diagnostics.SetReportFile(walk.controlPath);
-    diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
-    LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
-    if (!line.empty() && line.front() == '/') {
-      LintCommentLine(diagnostics, line);
-    }
-    diagnostics.ClearReportLine();
-    if (line.empty() || line.front() == '/') {
-      continue;
-    }
-    ++walk.named;
-    if (ProcessInput(line, pieces.PhysicalLine(), walk)) {
-      ++walk.compiled;
-    } else {
-      walk.anyFailed = true;
-    }
-    dbgflush(run.console);
-  }
-  if (OvSignals::Caught() != 0) {
-    ReportInterruption(run, walk.lastInput.empty() ? "before the first source"
-                                                   : "after compiling " + walk.lastInput);
-    return;
-  }
-  if (walk.named == 0) {
-    diagnostics.SetReportFile(walk.controlPath);
-    diagnostics.ReportWarning(Warning::kEmptyControl,
-                              CatalogueOf(DiagnosticId::kEmptyControl).text);
-  }
-}
-
 // The exit status of a run that walked its control file to the end. With
 // --strict, and with -Werror (an error is never weaker than a warning), a
 // run fails when an input failed, when it compiled nothing, or when an
@@ -319,30 +234,11 @@ int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) 
 
 // The run of a control file: named with -c, or asked for at the prompt.
 int CompileControlFile(RunContext& run, RunSummary& summary) {
-  const OvSession& session = run.session;
   Diagnostics& diagnostics = run.diagnostics;
-  std::string name = session.ControlName();
-  const bool answered = !name.empty() || ReadControlName(run.console, name);
-  if (!answered && OvSignals::Caught() != 0) {
-    ReportInterruption(run, "at the prompt");
-    return kExitSignal + OvSignals::Caught();
+  std::string controlPath;
+  if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
+    return status;
   }
-  if (!answered) {
-    const std::string line = "\npartsc: no control file name: standard input ended\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "standard input ended");
-    return kExitStop;
-  }
-  // The name as typed or given with -c, without the line end and blanks.
-  OvStringUtil::TrimRight(name);
-  if (name.empty()) {
-    const std::string line = "partsc: no control file name: the answer is empty\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "the answer is empty");
-    return kExitStop;
-  }
-  const std::string controlPath = run.classes.ToFullPath(kClassControl, name);
-  dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   diagnostics.OpenErrorLog(controlPath);
   // An error log that cannot be opened is named at once; one that was opened
   // and could not be written at the end.
@@ -375,8 +271,16 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, summary, controlPath, {}, 0, 0, false, {}};
-  WalkControlFile(walk, control);
+  Walk walk{run, runLog, summary, controlPath, {}, 0, false};
+  WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
+    const std::string inputPath = walk.run.classes.ToFullPath(kClassInput, line);
+    if (ProcessInput(inputPath, lineNumber, walk)) {
+      ++walk.compiled;
+    } else {
+      walk.anyFailed = true;
+    }
+    return inputPath;
+  });
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
@@ -506,6 +410,8 @@ int RunActions(RunContext& run, int argc, char** argv) {
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {
+    case OvAction::kCheck:
+      return CheckSources(run);
     case OvAction::kList:
       status = ListFiles(run, session.ListFiles());
       break;
@@ -531,6 +437,11 @@ int RunActions(RunContext& run, int argc, char** argv) {
 }
 
 }  // namespace
+
+bool StandardOutputFailed(OvConsole& console) {
+  console.Out().Fflush();
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
+}
 
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory) {
   OvSession session;

@@ -33,6 +33,10 @@ constexpr const char* kHelpBody =
     "                           a failed input keeps the previous file and backup\n"
     "  --no-atomic              write in place, whatever the settings file says\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
+    "  --check [SOURCE...]      compile each SOURCE (without one, the sources of\n"
+    "                           the control file) in memory and report their\n"
+    "                           diagnostics; write no file at all; end with 1\n"
+    "                           when a source has an error\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
@@ -66,6 +70,7 @@ void PrintHelp(OvConsole& console, const std::string& programName) {
       "Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--[no-]strict] [--[no-]atomic] [-q]\n"
       "          [--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [-W...]\n",
       name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...]\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   out.Fprintf("   or: %s --explain NAME\n", name);
@@ -103,20 +108,28 @@ bool OvSession::SettleAction() {
     action_ = OvAction::kInit;
     initDirectory_ = initDirectory_.empty() ? "." : initDirectory_;
     return settingsPath_.empty() && controlName_.empty() && !strict_ && !atomic_ &&
-           !listRequested_ && !decompile && decompileOutput_.empty() && !force_ &&
-           diagnosticsFormat_.empty() && sarifPath_.empty() && !noSarif_ &&
+           !listRequested_ && !checkRequested_ && !decompile && decompileOutput_.empty() &&
+           !force_ && diagnosticsFormat_.empty() && sarifPath_.empty() && !noSarif_ &&
            warningOptions_.empty() && explainName_.empty() && !lsp_;
   }
   if (lsp_) {
     // The server takes -C and -p only: it compiles what the editor sends.
     action_ = OvAction::kLsp;
-    return !listRequested_ && !decompile && explainName_.empty() && controlName_.empty() &&
-           !strict_ && !atomic_ && decompileOutput_.empty() && !force_ && sarifPath_.empty() &&
-           diagnosticsFormat_.empty() && warningOptions_.empty();
+    return !listRequested_ && !checkRequested_ && !decompile && explainName_.empty() &&
+           controlName_.empty() && !strict_ && !atomic_ && decompileOutput_.empty() && !force_ &&
+           sarifPath_.empty() && diagnosticsFormat_.empty() && warningOptions_.empty();
   }
   if (!explainName_.empty()) {
     action_ = OvAction::kExplain;
-    return !listRequested_ && !decompile && controlName_.empty() && strict_ != true;
+    return !listRequested_ && !checkRequested_ && !decompile && controlName_.empty() &&
+           strict_ != true;
+  }
+  if (checkRequested_) {
+    // Sources or a control file, not both; nothing is written, so nothing
+    // about writing goes with it.
+    action_ = OvAction::kCheck;
+    return !listRequested_ && !decompile && strict_ != true && atomic_ != true && !force_ &&
+           decompileOutput_.empty() && (sources_.empty() || controlName_.empty());
   }
   if (listRequested_ && decompile) {
     return false;
@@ -175,6 +188,10 @@ struct CommandLineOptions {
   };
   static constexpr Apply kList = [](OvSession& session, OvConsole&, std::string_view) {
     session.listRequested_ = true;
+    return true;
+  };
+  static constexpr Apply kCheck = [](OvSession& session, OvConsole&, std::string_view) {
+    session.checkRequested_ = true;
     return true;
   };
   static constexpr Apply kDecompile = [](OvSession& session, OvConsole&, std::string_view value) {
@@ -236,7 +253,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 25> kAll = {{
+  static constexpr std::array<Option, 26> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -248,6 +265,7 @@ struct CommandLineOptions {
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
       {"--list", false, kList},
+      {"--check", false, kCheck},
       {"--decompile", true, kDecompile},
       {"-o", true, kOutput},
       {"--output", true, kOutput},
@@ -297,19 +315,18 @@ bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
   bool optionsEnded = false;
   for (int i = 1; accepted && !exitRequested_ && i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
-    // A bare argument (or any argument after "--") is a file to list, or
-    // the one directory of --init.
+    // A bare argument (or any argument after "--") is a file to list, a
+    // source to check, or the one directory of --init.
     if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
       if (initRequested_ && initDirectory_.empty() && !argument.empty()) {
         initDirectory_ = std::string(argument);
         continue;
       }
-      accepted = listRequested_;
-      if (accepted) {
-        listFiles_.emplace_back(argument);
-      } else {
+      accepted = listRequested_ || checkRequested_;
+      if (!accepted) {
         refusal_ = "unexpected argument '" + std::string(argument) + "'";
       }
+      (listRequested_ ? listFiles_ : sources_).emplace_back(argument);
       continue;
     }
     if (argument == "--") {

@@ -10,12 +10,13 @@
 
 namespace partsc {
 
-// What a run does: compile the sources of a control file (the default), print
-// the listing of parts files (--list), or write a parts source back from a
+// What a run does: compile the sources of a control file (the default),
+// compile sources in memory only and report their diagnostics (--check),
+// print the listing of parts files (--list), write a parts source back from a
 // parts file (--decompile), explain a diagnostic (--explain), start a library
 // (--init), or serve the Language Server Protocol on standard input and
 // output (--lsp).
-enum class OvAction { kCompile, kList, kDecompile, kExplain, kInit, kLsp };
+enum class OvAction { kCompile, kList, kDecompile, kExplain, kInit, kLsp, kCheck };
 
 // The options of one run, as its command line gives them; a value the run
 // owns.
@@ -43,6 +44,9 @@ class OvSession {
   bool Quiet() const { return quiet_; }
   // The files named after --list, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
+  // The sources named after --check, in command-line order; empty: those of
+  // the control file.
+  const std::vector<std::string>& Sources() const { return sources_; }
   // The parts file named with --decompile, and the file named with -o/--output
   // (empty: standard output).
   const std::string& DecompileFile() const { return decompileFile_; }
@@ -111,6 +115,8 @@ class OvSession {
   bool quiet_ = false;
   bool listRequested_ = false;
   std::vector<std::string> listFiles_;
+  bool checkRequested_ = false;
+  std::vector<std::string> sources_;
   std::string decompileFile_;
   std::string decompileOutput_;
   std::string diagnosticsFormat_;

@@ -217,13 +217,16 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
 
 // What a command line leaves in the session, in one comparable text.
 std::string Settings(const OvSession& session) {
-  const char* actions[] = {"compile", "list", "decompile"};
+  const char* actions[] = {"compile", "list", "decompile", "explain", "init", "lsp", "check"};
   std::string text = actions[static_cast<int>(session.Action())];
   text += " p=" + session.SettingsPath() + " c=" + session.ControlName();
   text += session.Strict() ? " strict" : "";
   text += session.Quiet() ? " quiet" : "";
   for (const std::string& file : session.ListFiles()) {
     text += " [" + file + "]";
+  }
+  for (const std::string& source : session.Sources()) {
+    text += " <" + source + ">";
   }
   text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
   text += session.Force() ? " force" : "";
@@ -288,6 +291,17 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--list=a"}, ""},
       {{"-qq"}, ""},
       {{"RUN.CTL"}, ""},
+      {{"--check"}, "check p= c= d= o="},
+      {{"--check", "-c", "R", "-pS", "-q"}, "check p=S c=R quiet d= o="},
+      {{"--check", "a.src", "--", "-b.src"}, "check p= c= <a.src> <-b.src> d= o="},
+      {{"--check", "a.src", "-c", "R"}, ""},
+      {{"--check", "--atomic"}, ""},
+      {{"--check", "--strict"}, ""},
+      {{"--check", "--list", "a"}, ""},
+      {{"--check", "--decompile", "a"}, ""},
+      {{"--check", "--explain", "all"}, ""},
+      {{"--check", "--lsp"}, ""},
+      {{"--check", "--init"}, ""},
   };
   for (const Case& c : cases) {
     OvSession session;
