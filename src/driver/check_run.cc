@@ -22,12 +22,14 @@ namespace {
 // Compiles one source into memory, where its bytes stay; true when it
 // compiled.
 bool CheckSource(RunContext& run, const std::string& inputPath) {
-  dbgprint(run.console, kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
+  AnnounceSource(run, inputPath);
   MemoryPartsSink sink;
   PartsOutput output{run.classes, sink};
   CompileContext context = run.Compile();
   std::string outputPath;
-  return CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath) == kCompileOk;
+  const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+  run.diagnostics.EndInput();
+  return compiled == kCompileOk;
 }
 
 // The sources named on the command line, each taken from the run's
@@ -63,11 +65,13 @@ int CheckControlFile(RunContext& run, int& failed) {
                                      "Input Control File Open Error", LastSystemError());
     return kExitStop;
   }
-  WalkControlFile(run, controlPath, control, [&run, &failed](const std::string& line) {
-    const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
-    failed += CheckSource(run, inputPath) ? 0 : 1;
-    return inputPath;
-  });
+  WalkControlFile(run, controlPath, control,
+                  [&run, &failed, &controlPath](const std::string& line, int lineNumber) {
+                    const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
+                    run.diagnostics.SetInputOrigin(controlPath, lineNumber);
+                    failed += CheckSource(run, inputPath) ? 0 : 1;
+                    return inputPath;
+                  });
   return kExitOk;
 }
 

@@ -25,7 +25,28 @@ bool ReadControlName(OvConsole& console, std::string& name) {
   return console.In().Fgets(name, kConsoleBuffer);
 }
 
+// A comment line of the control file that is the absolute path of a file:
+// meant as a source, it is not compiled.
+void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
+  if (diagnostics.WarningEnabled(Warning::kCommentNamesFile) && OvFile::IsFile(line)) {
+    diagnostics.ReportWarning(Warning::kCommentNamesFile,
+                              "Comment line " + line +
+                                  " names an existing file, which is not "
+                                  "compiled; name it relative to #PARTS:INP#",
+                              0);
+  }
+}
+
 }  // namespace
+
+void AnnounceSource(RunContext& run, const std::string& inputPath) {
+  const std::string heading = "\n  Input file name\t\t" + inputPath + "\n";
+  if (run.console.Quiet()) {
+    run.diagnostics.SetPendingHeading(heading);
+    return;
+  }
+  dbgprint(run.console, kConsoleProgress, "%s", heading.c_str());
+}
 
 void ReportInterruption(RunContext& run, const std::string& where) {
   run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
@@ -59,7 +80,7 @@ int TakeControlPath(RunContext& run, std::string& controlPath) {
 }
 
 int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                    const std::function<std::string(const std::string&)>& input) {
+                    const std::function<std::string(const std::string&, int)>& input) {
   Diagnostics& diagnostics = run.diagnostics;
   LinePieces pieces;
   bool carriageReturnSeen = false;
@@ -74,12 +95,15 @@ int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& c
     diagnostics.SetReportFile(controlPath);
     diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
+    if (!line.empty() && line.front() == '/') {
+      LintCommentLine(diagnostics, line);
+    }
     diagnostics.ClearReportLine();
     if (line.empty() || line.front() == '/') {
       continue;
     }
     ++named;
-    lastInput = input(line);
+    lastInput = input(line, pieces.PhysicalLine());
     dbgflush(run.console);
   }
   if (OvSignals::Caught() != 0) {

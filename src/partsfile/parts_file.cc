@@ -33,10 +33,6 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
   return path.substr(0, name) + "." + path.substr(name) + suffix;
 }
 
-std::string BackupName(const std::string& path) {
-  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
-}
-
 // Puts `temporary` in place of `path`, and the older file, if any, in place
 // of its backup. `path` names a complete file at every moment: the older
 // file takes a second, hidden name first, and the new file replaces it in
@@ -60,7 +56,7 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
     }
     return kPartsReplaceFailed;
   }
-  if (hasOlder && OvFile::Rename(older, BackupName(path)) != 0) {
+  if (hasOlder && OvFile::Rename(older, BackupPath(path)) != 0) {
     reason = LastSystemError();
     if (OvFile::Rename(older, path) != 0) {
       reason += "; the previous file is left as " + older;
@@ -74,6 +70,10 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
 }
 
 }  // namespace
+
+std::string BackupPath(const std::string& path) {
+  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
+}
 
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
   bytes = {};
@@ -112,18 +112,20 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
 
 int PartsFileSink::Open(const std::string& path) {
   path_ = path;
+  madeBackup_ = false;
   directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for the lock ended with a signal
   }
   if (OvFile::Access(path, kAccessExists) == 0) {
-    const std::string backup = BackupName(path);
+    const std::string backup = BackupPath(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
       OvFile::Remove(backup);
     }
     if (OvFile::Rename(path, backup) != 0) {
       return kPartsBackupFailed;
     }
+    madeBackup_ = true;
   }
   return file_.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
 }

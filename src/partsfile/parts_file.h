@@ -26,6 +26,10 @@ struct PartsFileBytes {
 // then empty).
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
+// The backup name of a parts file: path + ".old", or ".OLD" when the file
+// name is not in lower case.
+std::string BackupPath(const std::string& path);
+
 // Where the writer puts the bytes of one parts file.
 class PartsSink {
  public:
@@ -60,6 +64,8 @@ class PartsFileSink : public PartsSink {
   std::string WriteError() const override;
   void Close() override { file_.Close(); }
 
+  // Whether Open moved an older file to the backup.
+  bool MadeBackup() const { return madeBackup_; }
   // Where what was written can be read back before it is committed.
   virtual const std::string& WrittenPath() const { return path_; }
   // Whether what was written waits for Commit to take the parts file's name
@@ -77,6 +83,7 @@ class PartsFileSink : public PartsSink {
 
  protected:
   std::string path_;
+  bool madeBackup_ = false;
   OvFileIO file_;
   OvFileLock directoryLock_;
 };
