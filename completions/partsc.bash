@@ -1,8 +1,8 @@
 # bash completion for partsc: its options, and file names where an option
 # takes a file (-p, -c, --control, --decompile, --from-json, -o, --output,
-# --sarif) and for every word after --list or --diff, directory names after
-# -C; the formats of --diagnostics-format and --format, the warnings of -W and
-# the diagnostics of --explain.
+# --sarif) and for every word after --list, --check or --diff, directory names
+# after -C and --init; the formats of --diagnostics-format and --format, the
+# warnings of -W and the diagnostics of --explain.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -20,11 +20,13 @@ _partsc() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-C -p -c --control --strict --atomic --changes -q --quiet --list --format=
-                 --decompile --from-json -o --output --force --diff -h --help --version
-                 --diagnostics-format= --sarif -Wall -Werror --explain --lsp"
+  local options="-C -p -c --control --strict --no-strict --atomic --no-atomic --changes -q --quiet
+                 --check --list --format= --decompile --from-json -o --output --force --diff -h
+                 --help --version --diagnostics-format= --sarif --no-sarif -Wall -Werror -Wno-error
+                 --explain --init --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
-                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
+                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control
+                  comment-names-file common-name-dropped after-end no-parts-line split-character"
   COMPREPLY=()
 
   case $prev in
@@ -37,7 +39,7 @@ _partsc() {
         sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
       return 0
       ;;
-    -C)
+    -C | --init)
       _partsc_dirs "" "$cur"
       return 0
       ;;
@@ -79,10 +81,12 @@ _partsc() {
 
   local i
   for ((i = 1; i < COMP_CWORD; i++)); do
-    if [ "${COMP_WORDS[i]}" = "--list" ] || [ "${COMP_WORDS[i]}" = "--diff" ]; then
-      _partsc_files "" "$cur"
-      return 0
-    fi
+    case ${COMP_WORDS[i]} in
+      --list | --check | --diff)
+        _partsc_files "" "$cur"
+        return 0
+        ;;
+    esac
   done
   COMPREPLY=($(compgen -W "$options" -- "$cur"))
   return 0

@@ -87,8 +87,12 @@ std::string UriPath(std::string_view path) {
 
 class SarifSink : public DiagnosticSink {
  public:
-  SarifSink(OvConsole& console, std::string path, std::string directory)
-      : console_(console), path_(std::move(path)), directory_(std::move(directory)) {
+  SarifSink(OvConsole& console, std::string path, std::string directory,
+            std::string displayDirectory)
+      : console_(console),
+        path_(std::move(path)),
+        directory_(std::move(directory)),
+        displayDirectory_(std::move(displayDirectory)) {
     for (const CatalogueEntry& entry : Catalogue()) {
       ruleOf_.push_back(entry.reported ? static_cast<int>(rules_.size()) : -1);
       if (entry.reported) {
@@ -102,18 +106,22 @@ class SarifSink : public DiagnosticSink {
   bool Finish() override {
     OvFileIO out;
     if (!out.Fopen(OvFile::Resolve(directory_, path_), "w")) {
-      Complain(console_, "cannot write the SARIF log " + path_ + ": " + LastSystemError());
+      failure_ = path_ + ": " + LastSystemError();
+      Complain(console_, "cannot write the SARIF log " + failure_);
       return false;
     }
     const std::string text = Document();
     out.Fprintf("%s", text.c_str());
     out.Fclose();
     if (!out.ErrorText().empty()) {
+      failure_ = path_ + ": " + out.ErrorText();
       ComplainNotWritten(console_, path_, out.ErrorText());
       return false;
     }
     return true;
   }
+
+  std::string Failure() const override { return failure_; }
 
  private:
   static Json Rule(const CatalogueEntry& entry) {
@@ -123,12 +131,12 @@ class SarifSink : public DiagnosticSink {
     if (!entry.meaning.empty()) {
       rule["fullDescription"] = {{"text", JsonText(entry.meaning)}};
     }
-    rule["defaultConfiguration"] = {{"level", SeverityWord(entry.severity)}};
+    rule["defaultConfiguration"] = {{"level", SeverityWord(ConsequenceSeverity(entry))}};
     return rule;
   }
 
   Json Location(const DiagnosticRecord& record) const {
-    const std::string shown = ShownPath(record, directory_);
+    const std::string shown = ShownPath(record, displayDirectory_);
     const bool relative = !shown.empty() && shown.front() != '/';
     Json artifact = Json::object();
     artifact["uri"] = JsonText(relative ? UriPath(shown) : "file://" + UriPath(shown));
@@ -180,7 +188,7 @@ class SarifSink : public DiagnosticSink {
     Json run = Json::object();
     run["tool"] = {{"driver", std::move(driver)}};
     run["originalUriBaseIds"] = {
-        {"SRCROOT", {{"uri", JsonText("file://" + UriPath(directory_) + "/")}}}};
+        {"SRCROOT", {{"uri", JsonText("file://" + UriPath(displayDirectory_) + "/")}}}};
     run["results"] = std::move(results);
     Json doc = Json::object();
     doc["$schema"] = "https://json.schemastore.org/sarif-2.1.0.json";
@@ -191,10 +199,12 @@ class SarifSink : public DiagnosticSink {
 
   OvConsole& console_;
   std::string path_;
-  std::string directory_;
+  std::string directory_;         // the log's path is taken from it
+  std::string displayDirectory_;  // the locations are relative to it
   std::vector<const CatalogueEntry*> rules_;
   std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
+  std::string failure_;
 };
 
 }  // namespace
@@ -210,7 +220,7 @@ std::string GnuLine(const DiagnosticRecord& record, const std::string& directory
     }
   }
   line += ": " + std::string(SeverityWord(record.severity)) + ": " + MessageWithReason(record);
-  return line + " [" + std::string(CatalogueOf(record.id).name) + "]";
+  return EscapeControls(line) + " [" + std::string(CatalogueOf(record.id).name) + "]";
 }
 
 std::string JsonLine(const DiagnosticRecord& record, const std::string& directory) {
@@ -233,8 +243,9 @@ std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsF
 }
 
 std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
-                                              const std::string& directory) {
-  return std::make_unique<SarifSink>(console, path, directory);
+                                              const std::string& directory,
+                                              const std::string& displayDirectory) {
+  return std::make_unique<SarifSink>(console, path, directory, displayDirectory);
 }
 
 }  // namespace partsc

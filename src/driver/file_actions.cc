@@ -275,7 +275,7 @@ void PrintChanges(RunContext& run, const std::string& path, bool hasBackup) {
   if (hasBackup) {
     PartsFileBytes before;
     PartsFileBytes after;
-    ReadPartsFileBytes(BackupName(path), before);
+    ReadPartsFileBytes(BackupPath(path), before);
     ReadPartsFileBytes(path, after);
     summary = ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
   }

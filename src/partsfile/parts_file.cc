@@ -56,7 +56,7 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
     }
     return kPartsReplaceFailed;
   }
-  if (hasOlder && OvFile::Rename(older, BackupName(path)) != 0) {
+  if (hasOlder && OvFile::Rename(older, BackupPath(path)) != 0) {
     reason = LastSystemError();
     if (OvFile::Rename(older, path) != 0) {
       reason += "; the previous file is left as " + older;
@@ -71,7 +71,7 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
 
 }  // namespace
 
-std::string BackupName(const std::string& path) {
+std::string BackupPath(const std::string& path) {
   return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
 }
 
@@ -112,19 +112,20 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
 
 int PartsFileSink::Open(const std::string& path) {
   path_ = path;
+  madeBackup_ = false;
   directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for the lock ended with a signal
   }
-  movedOlder_ = OvFile::Access(path, kAccessExists) == 0;
-  if (movedOlder_) {
-    const std::string backup = BackupName(path);
+  if (OvFile::Access(path, kAccessExists) == 0) {
+    const std::string backup = BackupPath(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
       OvFile::Remove(backup);
     }
     if (OvFile::Rename(path, backup) != 0) {
       return kPartsBackupFailed;
     }
+    madeBackup_ = true;
   }
   return file_.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
 }
@@ -164,10 +165,11 @@ int ReplacingPartsFileSink::Commit(std::string& reason) {
     return kPartsOk;
   }
   file_.Close();
-  movedOlder_ = OvFile::Access(path_, kAccessExists) == 0;
+  const bool hadOlder = OvFile::Access(path_, kAccessExists) == 0;
   const int result = PutInPlace(path_, temporary_, reason);
   if (result == kPartsOk) {
     temporary_.clear();
+    madeBackup_ = hadOlder;
   }
   Discard();
   return result;

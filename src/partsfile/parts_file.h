@@ -26,9 +26,9 @@ struct PartsFileBytes {
 // then empty).
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
-// Where an older parts file goes when a new one takes its place: `path`
-// followed by ".old", or ".OLD" when the file name is not in lower case.
-std::string BackupName(const std::string& path);
+// The backup name of a parts file: path + ".old", or ".OLD" when the file
+// name is not in lower case.
+std::string BackupPath(const std::string& path);
 
 // Where the writer puts the bytes of one parts file.
 class PartsSink {
@@ -64,6 +64,9 @@ class PartsFileSink : public PartsSink {
   std::string WriteError() const override;
   void Close() override { file_.Close(); }
 
+  // Whether Open (with --atomic, a Commit that put the new file in place)
+  // moved an older file to the backup.
+  bool MadeBackup() const { return madeBackup_; }
   // Where what was written can be read back before it is committed.
   virtual const std::string& WrittenPath() const { return path_; }
   // Whether what was written waits for Commit to take the parts file's name
@@ -72,9 +75,6 @@ class PartsFileSink : public PartsSink {
   // Puts what was written in place: kPartsOk, or kPartsReplaceFailed with
   // the system's reason in `reason`.
   virtual int Commit(std::string& /*reason*/) { return 0; }
-  // Whether an older file was moved to the backup to make room for this one
-  // (by Open; with --atomic, by Commit).
-  bool MovedOlderFile() const { return movedOlder_; }
   // Drops what was written and not yet in place. False when nothing waited.
   virtual bool Discard() { return false; }
   // Ends the work on the parts file: closes it, discards what was not
@@ -84,9 +84,9 @@ class PartsFileSink : public PartsSink {
 
  protected:
   std::string path_;
+  bool madeBackup_ = false;
   OvFileIO file_;
   OvFileLock directoryLock_;
-  bool movedOlder_ = false;
 };
 
 // --atomic: leaves the older file and its backup as they are and writes into

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -394,6 +395,22 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 
 std::string AsUtf8(std::string_view bytes) {
   return IsUtf8(bytes) ? std::string(bytes) : Latin1ToUtf8(bytes);
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 0x20 && u != 0x7f) || c == '\t') {
+      out += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\x%02x", u);
+    out += escape;
+  }
+  return out;
 }
 
 }  // namespace partsc
