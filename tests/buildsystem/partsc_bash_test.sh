@@ -56,7 +56,7 @@ expect "--force --format=" partsc --list --fo
 expect "--format=json" partsc --list --format=j
 expect "parts/bolt.prt" partsc --diff parts/bolt.prt parts/b
 expect "ORVA.SET" partsc --from-json O
-expect "--changes" partsc -c LIBRARY.CTL --ch
+expect "--changes" partsc -c LIBRARY.CTL --cha
 expect "--help" partsc --he
 expect "--lsp" partsc --ls
 expect "-h" partsc -h

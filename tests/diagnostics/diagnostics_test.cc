@@ -271,7 +271,7 @@ TEST(ReportDiagnostic, StructuredFormsHelpFindEachDiagnostic) {
                      "R.CTL:7: error: Input File Open Error: n\\x0d.src: No such file or "
                      "directory [partsc-input-open-error]",
                  }));
-  EXPECT_NE(lines[1].find("\"severity\": \"error\""), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("\"severity\":\"error\""), std::string::npos) << lines[1];
   EXPECT_EQ(channel.console.OutText(),
             "\n  Input file name\t\tp.src\n"
             "\t*** W *** Illegal spec defination[5]\n\t*** W *** Title string too long[2]\n"
