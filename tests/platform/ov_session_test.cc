@@ -74,17 +74,29 @@ class SessionTest : public ::testing::Test {
 };
 
 TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"-h"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*--version(.|\n)*"},
-      {{"--list", "--help", "--bogus"}, "Usage: partsc \\[-C DIR\\] \\[-p SETTINGS\\] (.|\n)*"},
-      {{"-pA", "--version"}, "partsc [0-9]+\\.[0-9]+\\.[0-9]+\n"}};
-  for (const auto& [args, pattern] : cases) {
+  // The help is matched by its start and a word in it: a regular expression
+  // over the whole of it recurses once per character in std::regex.
+  struct Case {
+    std::vector<std::string> args;
+    std::string start;
+    std::string word;
+  };
+  const std::vector<Case> cases = {
+      {{"-h"}, "Usage: partsc [-C DIR] [-p SETTINGS] ", "--version"},
+      {{"--list", "--help", "--bogus"}, "Usage: partsc [-C DIR] [-p SETTINGS] ", "--list"}};
+  for (const Case& c : cases) {
     OvSession session;
     std::string out;
-    EXPECT_TRUE(Parse(session, args, &out));
+    EXPECT_TRUE(Parse(session, c.args, &out));
     EXPECT_TRUE(session.ExitRequested());
-    EXPECT_TRUE(std::regex_match(out, std::regex(pattern))) << out;
+    EXPECT_EQ(out.rfind(c.start, 0), 0u) << out;
+    EXPECT_NE(out.find(c.word), std::string::npos) << out;
   }
+  std::string version;
+  OvSession session;
+  EXPECT_TRUE(Parse(session, {"-pA", "--version"}, &version));
+  EXPECT_TRUE(session.ExitRequested());
+  EXPECT_TRUE(std::regex_match(version, std::regex("partsc [0-9]+\\.[0-9]+\\.[0-9]+\n")));
 }
 
 TEST_F(SessionTest, ABadSettingsFileIsRefusedWithOneLine) {
