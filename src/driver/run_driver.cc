@@ -73,7 +73,17 @@ struct Walk {
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
   std::string lastInput;          // the full path of the input begun last
+  // With --atomic, the parts files that wait to be put in place.
+  PendingReplacements pending;
 };
+
+// With --atomic, names each parts file that could not be put in place.
+void ReportNotReplaced(Walk& walk) {
+  for (const PendingReplacements::Failure& failure : walk.pending.TakeFailures()) {
+    Complain(walk.run.console, failure.path + ": not replaced: " + failure.reason);
+    walk.anyFailed = true;
+  }
+}
 
 // A parts file written a second time in one run replaces the first.
 void NoteWritten(Walk& walk, const std::string& outputPath) {
@@ -96,17 +106,6 @@ void KeepPreviousFile(RunContext& run, PartsFileSink& sink, const std::string& o
   Complain(run.console,
            outputPath + (previous ? ": not replaced; the previous file and its backup are kept"
                                   : ": not written"));
-}
-
-// With --atomic, puts the new parts file in place; true when it is (and
-// always without --atomic).
-bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& outputPath) {
-  std::string reason;
-  if (sink.Commit(reason) == 0) {
-    return true;
-  }
-  Complain(run.console, outputPath + ": not replaced: " + reason);
-  return false;
 }
 
 // Compiles one input into `sink` and lists the new parts file; a parts file
@@ -134,7 +133,7 @@ bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
                                           OvFile::Resolve(run.directory, sink.WrittenPath()));
   if (listed.code == 0) {
-    return CommitNewFile(run, sink, outputPath);
+    return true;
   }
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
@@ -149,14 +148,20 @@ bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
 bool ProcessInput(const std::string& line, Walk& walk) {
-  std::unique_ptr<PartsFileSink> sink;
-  if (walk.run.session.Atomic()) {
-    sink = std::make_unique<ReplacingPartsFileSink>();
-  } else {
-    sink = std::make_unique<PartsFileSink>();
+  if (!walk.run.session.Atomic()) {
+    PartsFileSink sink;
+    const bool done = CompileAndList(line, walk, sink);
+    sink.Release();
+    return done;
   }
+  auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
   const bool done = CompileAndList(line, walk, *sink);
-  sink->Release();
+  if (done) {
+    walk.pending.Add(std::move(sink));
+  } else {
+    sink->Release();
+  }
+  ReportNotReplaced(walk);
   return done;
 }
 
@@ -187,6 +192,10 @@ void WalkControlFile(Walk& walk, const std::string& controlPath, OvFileIO& contr
     }
     dbgflush(run.console);
   }
+  // The files that compiled and listed take their names, also after a
+  // signal.
+  walk.pending.Finish();
+  ReportNotReplaced(walk);
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, walk.lastInput.empty() ? "before the first source"
                                                    : "after compiling " + walk.lastInput);
@@ -262,7 +271,7 @@ int CompileControlFile(RunContext& run) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, {}, 0, 0, false, {}};
+  Walk walk{run, runLog, {}, 0, 0, false, {}, {}};
   WalkControlFile(walk, controlPath, control);
   control.Fclose();
   runLog.Fclose();
