@@ -1,7 +1,7 @@
 # bash completion for partsc: its options, and file names where an option
 # takes a file (-p, -c, --control, --decompile, -o, --output, --sarif) and for
-# every word after --list, directory names after -C; the formats of
-# --diagnostics-format, the warnings of -W and the diagnostics of --explain.
+# every word after --list or --check, directory names after -C and --init; the
+# formats of --diagnostics-format, the warnings of -W and the diagnostics of --explain.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -19,11 +19,12 @@ _partsc() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=""
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-C -p -c --control --strict --atomic -q --quiet --list --decompile -o --output
-                 --force -h --help --version --diagnostics-format= --sarif -Wall -Werror --explain
-                 --lsp"
+  local options="-C -p -c --control --strict --no-strict --atomic --no-atomic -q --quiet --check
+                 --list --decompile -o --output --force -h --help --version --diagnostics-format=
+                 --sarif --no-sarif -Wall -Werror -Wno-error --explain --init --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
-                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control"
+                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control
+                  comment-names-file common-name-dropped after-end no-parts-line split-character"
   COMPREPLY=()
 
   case $prev in
@@ -36,7 +37,7 @@ _partsc() {
         sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
       return 0
       ;;
-    -C)
+    -C | --init)
       _partsc_dirs "" "$cur"
       return 0
       ;;
@@ -74,7 +75,7 @@ _partsc() {
 
   local i
   for ((i = 1; i < COMP_CWORD; i++)); do
-    if [ "${COMP_WORDS[i]}" = "--list" ]; then
+    if [ "${COMP_WORDS[i]}" = "--list" ] || [ "${COMP_WORDS[i]}" = "--check" ]; then
       _partsc_files "" "$cur"
       return 0
     fi

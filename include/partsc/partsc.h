@@ -62,7 +62,8 @@ struct CompileResult {
   // both empty unless the code is 0.
   std::string bytes;
   PartsModel model;
-  // Every diagnostic, in the order reported.
+  // Every diagnostic; those about a line of the source in the order of
+  // their lines, the others where they were reported.
   std::vector<Diagnostic> diagnostics;
   // The lines the error log would get, "Input File [...]" first.
   std::string errorLog;

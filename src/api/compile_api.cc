@@ -57,7 +57,7 @@ class Collector : public DiagnosticSink {
     Diagnostic d;
     d.name = std::string(entry.name);
     d.severity = SeverityWord(record.severity);
-    d.label = std::string(SeverityLabel(record.severity));
+    d.label = std::string(SeverityLabel(entry.severity));
     d.consequence = ConsequenceWord(entry.consequence);
     d.message = record.message;
     d.file = record.file;

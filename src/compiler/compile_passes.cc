@@ -89,6 +89,8 @@ struct Compile {
   ApgSlots apgNames;
   ApgSlots apgComments;
   std::string commonName;
+  LinePosition commonAt;  // the $$COMMON line that named the common size
+  int commonQuote = -1;   // and the place of its name on that line
   std::string titleText;
   std::string sizeName;
   LinePieces pieces;  // where each line lies in the file, for the diagnostics
@@ -208,6 +210,11 @@ void Pass1Common(Compile& c) {
   c.commonLine = c.lineNumber;
   if (ExtractField(c.line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kCommonNameTooLong, c.lineNumber);
+    LintFieldCut(c.context.diagnostics, "Common size name", c.line, '"', kCommonNameMax, true);
+  }
+  if (!c.commonName.empty() && c.linesTracked) {
+    c.commonAt = {c.lineNumber, c.pieces.PhysicalLine(), c.pieces.StartColumn(), {}};
+    c.commonQuote = static_cast<int>(c.line.find('"'));
   }
 }
 
@@ -250,15 +257,15 @@ int Pass1Line(Compile& c, bool& ended) {
   const bool keywordLine = IsKeywordLine(line);
   const auto keyword = [&](std::string_view name) { return keywordLine && StartsWith(line, name); };
   if (keywordLine) {
+    if (c.context.diagnostics.WarningsWanted()) {
+      LintKeywordLine(c.context.diagnostics, line, c.partsSeen);
+    }
     if (!c.partsSeen && !StartsWith(line, "$$PARTS")) {
       c.context.diagnostics.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, c.inputPath);
       return kCompileNotParts;
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
-    if (c.context.diagnostics.WarningsWanted()) {
-      LintKeywordLine(c.context.diagnostics, line, c.partsSeen);
-    }
     LintLineFields(c.context.diagnostics, line);
   }
   if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
@@ -294,6 +301,7 @@ int Pass1Line(Compile& c, bool& ended) {
   }
   if (keyword("$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);
+    LintFieldCut(c.context.diagnostics, "Title", line, '"', kTitleMax, true);
   }
   if (keyword("$$LSORT")) {
     c.sortMode = kSortLengthThenName;
@@ -303,6 +311,48 @@ int Pass1Line(Compile& c, bool& ended) {
     c.sortMode = kSortAsWritten;
   }
   return keyword("$$SIZE") ? Pass1Size(c) : kCompileOk;
+}
+
+// The first line after $$END that would be a keyword, view, member or macro
+// line before it: it is not read. Notes in prose there are left alone.
+void LintAfterEnd(Compile& c) {
+  constexpr size_t kShown = 40;
+  constexpr std::string_view kReadAsLines = "$spt";
+  // Its lines are not linted as lines of the source.
+  c.firstPass = false;
+  while (c.NextLine()) {
+    if (kReadAsLines.find(FirstChar(c.line)) == std::string_view::npos || c.line.empty()) {
+      continue;
+    }
+    const std::string shown = c.line.size() > kShown ? c.line.substr(0, kShown) + "..." : c.line;
+    c.context.diagnostics.ReportWarning(Warning::kAfterEnd, shown + " after $$END is not read", 0);
+    return;
+  }
+}
+
+// What only the whole of pass 1 shows: a source without a $$PARTS line, a
+// common size name that a parts file with sizes drops, lines after $$END.
+void LintPass1(Compile& c, bool ended) {
+  Diagnostics& diagnostics = c.context.diagnostics;
+  if (!diagnostics.WarningsWanted()) {
+    return;
+  }
+  if (!c.partsSeen) {
+    diagnostics.ClearReportLine();
+    diagnostics.ReportWarning(
+        Warning::kNoPartsLine,
+        "Source " + c.inputPath + " has no $$PARTS line: it names no parts file");
+  }
+  if (c.sizeCount > 0 && !c.commonName.empty()) {
+    diagnostics.SetReportLine(c.commonAt);
+    diagnostics.ReportWarning(Warning::kCommonNameDropped,
+                              "Common size name \"" + c.commonName +
+                                  "\" dropped: a parts file with sizes keeps only its title",
+                              c.commonQuote);
+  }
+  if (ended && diagnostics.WarningEnabled(Warning::kAfterEnd)) {
+    LintAfterEnd(c);
+  }
 }
 
 // Reports the signal that ended the compile, with the place in the source.
@@ -321,7 +371,11 @@ int RunPass1(Compile& c) {
       return result;
     }
   }
-  return c.interrupted ? Interrupted(c) : kCompileOk;
+  if (c.interrupted) {
+    return Interrupted(c);
+  }
+  LintPass1(c, ended);
+  return kCompileOk;
 }
 
 // Reports a failed write of the parts file: the message of the part written,

@@ -163,6 +163,7 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
       context.diagnostics.ReportWarning(Warning::kTextCut,
                                         "Parameter text cut to 64 characters after its macros",
                                         static_cast<int>(line.find('(')));
+      LintKeptText(context.diagnostics, "Parameter text", text, static_cast<int>(line.find('(')));
     }
     result = AddParamEntry(context.state, quoted, text, pairs, pairCount, bang);
     illegal = DiagnosticId::kIllegalParam;

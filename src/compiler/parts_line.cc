@@ -152,12 +152,14 @@ int CompilePartsLine(CompileContext& context, std::string_view line, int lineNum
   }
   if (nameResult == kFieldCut) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameTooLong, lineNumber);
+    LintFieldCut(context.diagnostics, "Parts name", line, '!', kPartsNameMax, true);
   }
   partsName = std::move(name);
 
   std::string text;
   if (ExtractField(line, '"', kPartsCommentMax, text) == kFieldCut) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsTitleTooLong, lineNumber);
+    LintFieldCut(context.diagnostics, "Parts comment", line, '"', kPartsCommentMax, true);
   }
   comment = std::move(text);
 

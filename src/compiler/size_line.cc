@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_tables.h"
@@ -19,12 +20,14 @@ int CompileSizeLine(CompileContext& context, std::string_view line, int sizeInde
   }
   if (nameResult == kFieldCut) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameTooLong, lineNumber);
+    LintFieldCut(context.diagnostics, "Size name", line, '"', kSizeNameMax, true);
   }
   dbgprint(context.console, kConsoleProgress, "\tSize name\t\t%s\n", name.c_str());
 
   std::string title;
   if (ExtractField(line, '!', kSizeTitleMax, title) == kFieldCut) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeTitleTooLong, lineNumber);
+    LintFieldCut(context.diagnostics, "Size title", line, '!', kSizeTitleMax, true);
   }
 
   const int result = AddSize(context.state, sizeIndex, name, title);

@@ -18,6 +18,9 @@ constexpr std::array<std::string_view, 10> kKeywords = {"$$PARTS", "$$SPEC",  "$
                                                         "$$TITLE", "$$LSORT", "$$CSORT", "$$NSORT",
                                                         "$$SIZE",  "$$END"};
 
+constexpr std::array<std::string_view, 6> kViewKeywords = {"$TOP",  "$BOTTOM", "$FRONT",
+                                                           "$BACK", "$LEFT",   "$RIGHT"};
+
 bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
 }
@@ -31,12 +34,15 @@ std::string_view LeadingWord(std::string_view line, size_t from) {
   return line.substr(0, end);
 }
 
-// The one keyword nearest to `word` within two edits, or empty.
-std::string_view NearestKeyword(std::string_view word) {
+// The one keyword of `keywords` nearest to `word` within two edits, or
+// empty.
+template <size_t N>
+std::string_view NearestKeyword(std::string_view word,
+                                const std::array<std::string_view, N>& keywords) {
   std::string_view nearest;
   int best = 3;
   bool tie = false;
-  for (const std::string_view keyword : kKeywords) {
+  for (const std::string_view keyword : keywords) {
     const int distance = EditDistance(word, keyword);
     tie = distance == best || (tie && distance > best);
     if (distance < best) {
@@ -45,6 +51,60 @@ std::string_view NearestKeyword(std::string_view word) {
     }
   }
   return tie ? std::string_view() : nearest;
+}
+
+bool IsContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+}
+
+// True when `text` ends with the first bytes of a UTF-8 character of more
+// bytes: its last lead byte announces more bytes than follow it.
+bool EndsInsideCharacter(std::string_view text) {
+  size_t continuations = 0;
+  size_t at = text.size();
+  while (at > 0 && continuations < 4 && IsContinuationByte(text[at - 1])) {
+    --at;
+    ++continuations;
+  }
+  if (at == 0) {
+    return false;
+  }
+  const auto lead = static_cast<unsigned char>(text[at - 1]);
+  const size_t length = (lead & 0xe0) == 0xc0   ? 2
+                        : (lead & 0xf0) == 0xe0 ? 3
+                        : (lead & 0xf8) == 0xf0 ? 4
+                                                : 1;
+  return length > 1 && continuations + 1 < length;
+}
+
+void ReportSplit(Diagnostics& diagnostics, std::string_view what, int limit, int at) {
+  diagnostics.ReportWarning(
+      Warning::kSplitCharacter,
+      std::string(what) + " cut to " + std::to_string(limit) + " bytes splits a UTF-8 character",
+      at);
+}
+
+// `word` in capital letters.
+std::string Upper(std::string_view word) {
+  std::string upper(word);
+  for (char& c : upper) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return upper;
+}
+
+// The keyword of `keywords` that `word` is in other letter case, else the one
+// nearest to it within two edits, or empty.
+template <size_t N>
+std::string_view Suggestion(std::string_view word, const std::array<std::string_view, N>& keywords,
+                            bool nearest) {
+  const std::string upper = Upper(word);
+  for (const std::string_view keyword : keywords) {
+    if (upper == keyword) {
+      return keyword;
+    }
+  }
+  return nearest ? NearestKeyword(word, keywords) : std::string_view();
 }
 
 void WarnPrefix(Diagnostics& diagnostics, std::string_view word, std::string_view keyword) {
@@ -74,13 +134,14 @@ bool RunsToEnd(std::string_view line, size_t open) {
 }  // namespace
 
 void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_view line,
-                  char delimiter, int limit) {
-  if (!diagnostics.WarningEnabled(Warning::kTextCut)) {
+                  char delimiter, int limit, bool reported) {
+  const bool cutWanted = !reported && diagnostics.WarningEnabled(Warning::kTextCut);
+  if (!cutWanted && !diagnostics.WarningEnabled(Warning::kSplitCharacter)) {
     return;
   }
   std::string_view whole;
   ExtractField(line, delimiter, static_cast<int>(line.size()), whole);
-  LintCut(diagnostics, what, whole.size(), limit, static_cast<int>(line.find(delimiter)));
+  LintCut(diagnostics, what, whole, limit, static_cast<int>(line.find(delimiter)), reported);
 }
 
 void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line,
@@ -136,15 +197,30 @@ void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool parts
       return;
     }
   }
-  if (!partsSeen) {
+  const std::string_view suggestion = Suggestion(word, kKeywords, partsSeen);
+  if (!partsSeen && suggestion.empty()) {
     return;
   }
   std::string message = "Unknown keyword " + std::string(word) + " (the line is skipped)";
-  const std::string_view nearest = NearestKeyword(word);
-  if (!nearest.empty()) {
-    message += "; did you mean " + std::string(nearest) + "?";
+  if (!suggestion.empty()) {
+    message += "; did you mean " + std::string(suggestion) + "?";
   }
   diagnostics.ReportWarning(Warning::kUnknownKeyword, message, 0);
+}
+
+void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line) {
+  if (!diagnostics.WarningEnabled(Warning::kUnknownKeyword) || !line.starts_with('$')) {
+    return;
+  }
+  const std::string_view suggestion = Suggestion(LeadingWord(line, 1), kViewKeywords, true);
+  if (suggestion.empty()) {
+    return;
+  }
+  diagnostics.ReportWarning(Warning::kUnknownKeyword,
+                            "Unknown view keyword " + std::string(LeadingWord(line, 1)) +
+                                " (the line is skipped); did you mean " + std::string(suggestion) +
+                                "?",
+                            0);
 }
 
 void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::string_view keyword) {
@@ -213,14 +289,28 @@ void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string
   }
 }
 
-void LintCut(Diagnostics& diagnostics, std::string_view what, size_t length, int limit, int at) {
-  if (length <= static_cast<size_t>(limit)) {
+void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view whole, int limit,
+             int at, bool reported) {
+  const auto kept = static_cast<size_t>(limit);
+  if (whole.size() <= kept) {
     return;
   }
-  diagnostics.ReportWarning(Warning::kTextCut,
-                            std::string(what) + " of " + std::to_string(length) +
-                                " characters cut to " + std::to_string(limit),
-                            at);
+  if (!reported) {
+    diagnostics.ReportWarning(Warning::kTextCut,
+                              std::string(what) + " of " + std::to_string(whole.size()) +
+                                  " characters cut to " + std::to_string(limit),
+                              at);
+  }
+  // The byte after the cut continues a character that began before it.
+  if (IsContinuationByte(whole[kept]) && EndsInsideCharacter(whole.substr(0, kept))) {
+    ReportSplit(diagnostics, what, limit, at);
+  }
+}
+
+void LintKeptText(Diagnostics& diagnostics, std::string_view what, std::string_view kept, int at) {
+  if (EndsInsideCharacter(kept)) {
+    ReportSplit(diagnostics, what, static_cast<int>(kept.size()), at);
+  }
 }
 
 }  // namespace partsc

@@ -12,9 +12,14 @@ class LinePieces;
 class MacroTable;
 
 // A "$$" line: a keyword read by its beginning ("$$SIZES" as "$$SIZE"), and,
-// when `partsSeen`, a keyword that is no keyword at all, with the keyword
-// within two edits of it when there is one.
+// when `partsSeen`, a keyword that is no keyword at all, with the keyword it
+// is in other letter case ("$$size") or the one within two edits of it when
+// there is one; before `partsSeen`, only one in other letter case.
 void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen);
+
+// A line of the $$APG block that begins with no view keyword: the view
+// keyword it is in other letter case ("$top"), or within two edits of.
+void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line);
 
 // A view line whose keyword is read by its beginning ("$TOPP" as "$TOP");
 // `keyword` is the keyword it was read as.
@@ -27,13 +32,20 @@ void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_vie
 // The delimiters of the fields each kind of line has.
 std::string_view FieldsOfLine(std::string_view line);
 
-// A text longer than the `limit` it is cut to without a message of its own;
-// `what` names it ("APG name"), `at` is its place on the line or -1.
-void LintCut(Diagnostics& diagnostics, std::string_view what, size_t length, int limit, int at);
+// A text `whole` cut to `limit` bytes: the text-cut warning unless the cut
+// has a message of its own (`reported`), and the split-character warning
+// when the cut falls inside a UTF-8 character. `what` names it ("APG name"),
+// `at` is its place on the line or -1.
+void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view whole, int limit,
+             int at, bool reported = false);
 
 // The same for the field opened by `delimiter`, taken with `limit`.
 void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_view line,
-                  char delimiter, int limit);
+                  char delimiter, int limit, bool reported = false);
+
+// A text that was cut to what `kept` holds: the split-character warning when
+// it ends inside a UTF-8 character.
+void LintKeptText(Diagnostics& diagnostics, std::string_view what, std::string_view kept, int at);
 
 // Every macro that a parameter text (`text`, a view of `line`) names and that
 // is not defined: its "{NAME}" becomes a single "{".

@@ -43,6 +43,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   const int view = FindView(line);
   if (view < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownViewKeyword, lineNumber);
+    LintUnknownViewKeyword(context.diagnostics, line);
     return;
   }
   const char* keyword = ViewNameTable[view].keyword;
@@ -60,8 +61,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   // view text, before it is compared, so two names equal in their first 31
   // characters are the same name.
   if (name.size() > static_cast<size_t>(kApgTextMax)) {
-    LintCut(context.diagnostics, "APG name", name.size(), kApgTextMax,
-            static_cast<int>(line.find('!')));
+    LintCut(context.diagnostics, "APG name", name, kApgTextMax, static_cast<int>(line.find('!')));
     name.resize(kApgTextMax);
   }
   if (NameTaken(viewDefined, name, names)) {
@@ -73,7 +73,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   std::string comment;
   ExtractField(line, '"', kViewFieldMax, comment);
   if (comment.size() > static_cast<size_t>(kApgTextMax)) {
-    LintCut(context.diagnostics, "APG comment", comment.size(), kApgTextMax,
+    LintCut(context.diagnostics, "APG comment", comment, kApgTextMax,
             static_cast<int>(line.find('"')));
     comment.resize(kApgTextMax);
   }

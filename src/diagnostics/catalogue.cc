@@ -339,6 +339,44 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "The control file holds no line that names a source: it is empty, or every line is empty or "
      "a comment (a line that begins with /). The run compiles nothing; with --strict it fails.",
      "(an empty control file)", "List the sources in the control file, one name a line."},
+    {DiagnosticId::kCommentNamesFile, "partsc-comment-names-file",
+     "Comment line /PATH names an existing file, which is not compiled", Severity::kWarning,
+     Form::kBare, Consequence::kGoesOn, true, 0,
+     "A line of the control file that begins with / is a comment, also when it is the absolute "
+     "path of a source that exists: nothing is compiled from it. A source is named relative to "
+     "the #PARTS:INP# directory.",
+     "(a control file line)\n/lib/src/pin.src",
+     "Name the source relative to #PARTS:INP# (pin.src, with #PARTS:INP# = /lib/src)."},
+    {DiagnosticId::kCommonNameDropped, "partsc-common-name-dropped",
+     "Common size name \"NAME\" dropped: a parts file with sizes keeps only its title",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, '"',
+     "The name of a $$COMMON block is kept only in a parts file without sizes, where it takes the "
+     "place of the title. A parts file with sizes keeps its $$TITLE there, and the common name is "
+     "lost: the listing and --decompile show $$COMMON without it. The member lines of the block "
+     "are kept.",
+     "$$PARTS !a!\n$$APG\n$TOP !T!\n$$COMMON \"M-series\"\ns <1,1>\"X\"\n$$SIZE \"A\"\n$$END",
+     "Leave the name out ($$COMMON), or make it part of the $$TITLE."},
+    {DiagnosticId::kAfterEnd, "partsc-after-end", "LINE after $$END is not read",
+     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+     "Nothing after the first $$END line is read: keyword lines, blocks, member lines and macro "
+     "lines there have no effect. The first line there that begins with $, s, p or t is reported; "
+     "notes in other words are left alone.",
+     "$$PARTS !a!\n$$APG\n$TOP !T!\n$$END\n$$COMMON \"C\"\ns <1,1>\"X\"",
+     "Move the lines above the $$END line, or remove them."},
+    {DiagnosticId::kNoPartsLine, "partsc-no-parts-line",
+     "Source PATH has no $$PARTS line: it names no parts file", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
+     "The source has no $$PARTS line: it is empty, or holds no keyword line at all, so nothing "
+     "names its parts file, and the compile stops with File .../.prt open error.",
+     "(an empty source)", "Begin the source with $$PARTS !NAME!."},
+    {DiagnosticId::kSplitCharacter, "partsc-split-character",
+     "TEXT cut to N bytes splits a UTF-8 character", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
+     "A text longer than its field is cut after a number of bytes, not characters. Here the cut "
+     "falls inside a character of several bytes (an accented letter, say): the parts file keeps "
+     "only its first bytes, which are no character at all.",
+     "$$TITLE \"(63 letters, then an accented letter of two bytes)\"",
+     "Shorten the text so that it ends before the cut."},
 }};
 
 constexpr std::string_view kPrefix = "partsc-";
@@ -376,6 +414,10 @@ std::string_view SeverityLabel(Severity severity) {
       break;
   }
   return " ";
+}
+
+Severity ConsequenceSeverity(const CatalogueEntry& entry) {
+  return entry.consequence == Consequence::kGoesOn ? entry.severity : Severity::kError;
 }
 
 std::string MessageText(DiagnosticId id, std::string_view argument) {

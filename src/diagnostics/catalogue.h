@@ -90,8 +90,13 @@ enum class DiagnosticId : int {
   kPartsFileTwice,
   kSizeDropped,
   kEmptyControl,
+  kCommentNamesFile,
+  kCommonNameDropped,
+  kAfterEnd,
+  kNoPartsLine,
+  kSplitCharacter,
 };
-inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kEmptyControl) + 1;
+inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kSplitCharacter) + 1;
 
 // The number of message table rows; the table's 40-character slots hold
 // texts of at most 39 characters.
@@ -111,8 +116,13 @@ enum class Warning : int {
   kPartsFileTwice,
   kSizeDropped,
   kEmptyControl,
+  kCommentNamesFile,
+  kCommonNameDropped,
+  kAfterEnd,
+  kNoPartsLine,
+  kSplitCharacter,
 };
-inline constexpr int kWarningCount = 11;
+inline constexpr int kWarningCount = 16;
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
   return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +
@@ -136,6 +146,14 @@ enum class Consequence {
   kFileNotWritten,  // the parts file is not written, or is removed again
   kRunStops,        // the run stops
 };
+
+struct CatalogueEntry;
+
+// The severity the structured forms (GNU, JSON, SARIF) give: an error for
+// every message after which the compile stops or the parts file is not
+// written, whatever its letter ("Illegal param defination" is a "W" in the
+// error log); otherwise the letter's.
+Severity ConsequenceSeverity(const CatalogueEntry& entry);
 
 struct CatalogueEntry {
   DiagnosticId id;

@@ -1,5 +1,6 @@
 #include "diagnostics/diagnostics.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,32 @@ namespace {
 // Bare messages about the line being read rather than the whole file.
 bool AboutCurrentLine(DiagnosticId id) {
   return id == DiagnosticId::kUnknownSizeKeyword || id == DiagnosticId::kMemoryAllocateError;
+}
+
+// Messages about a source as the control file names it: a record points at
+// the control-file line that named the source.
+bool PointsAtOrigin(DiagnosticId id) {
+  return id == DiagnosticId::kInputFileOpenError || id == WarningId(Warning::kPartsFileTwice);
+}
+
+// Puts the records about `file` that have a line into the order of their
+// lines, each in one of the places such records held; the others stay where
+// they are.
+void SortByLine(std::vector<DiagnosticRecord>& records, const std::string& file) {
+  std::vector<size_t> places;
+  std::vector<DiagnosticRecord> lined;
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (records[i].line > 0 && records[i].file == file) {
+      places.push_back(i);
+      lined.push_back(std::move(records[i]));
+    }
+  }
+  std::stable_sort(
+      lined.begin(), lined.end(),
+      [](const DiagnosticRecord& a, const DiagnosticRecord& b) { return a.line < b.line; });
+  for (size_t i = 0; i < places.size(); ++i) {
+    records[places[i]] = std::move(lined[i]);
+  }
 }
 
 }  // namespace
@@ -54,12 +81,43 @@ void Diagnostics::CloseErrorLog() {
 }
 
 void Diagnostics::BeginInput(std::string_view inputPath) {
+  EndHolding();
+  holding_ = true;
+  input_ = std::string(inputPath);
+  stop_.reset();
   if (!log_.IsOpen()) {
     return;
   }
   // Texts go in as arguments, never as formats; they may hold '%'.
   file_ = std::string(inputPath);
   log_.Fprintf("Input File [%s]\n", file_.c_str());
+}
+
+void Diagnostics::EndHolding() {
+  holding_ = false;
+  SortByLine(held_, input_);
+  for (const DiagnosticRecord& record : held_) {
+    Deliver(record);
+  }
+  held_.clear();
+}
+
+void Diagnostics::EndInput() {
+  EndHolding();
+  origin_ = Origin{};
+  heading_.clear();
+}
+
+void Diagnostics::SetInputOrigin(std::string_view file, int line) {
+  origin_ = Origin{std::string(file), line};
+}
+
+void Diagnostics::PrintPendingHeading() {
+  if (heading_.empty()) {
+    return;
+  }
+  dbgprint(console_, kConsoleEcho, "%s", heading_.c_str());
+  heading_.clear();
 }
 
 void Diagnostics::UpdateWanted() {
@@ -84,20 +142,37 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   DiagnosticRecord record;
   record.id = id;
   record.file = file_;
-  record.severity = CatalogueOf(id).severity;
+  record.severity = ConsequenceSeverity(CatalogueOf(id));
   record.message = std::string(message);
   record.logLine = logLine;
   if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
     record.line = position_.physicalLine;
     record.column = FieldColumn(CatalogueOf(id).field);
   }
+  if (PointsAtOrigin(id) && !origin_.file.empty()) {
+    record.file = origin_.file;
+    record.line = origin_.line;
+    record.column = 0;
+  }
   return record;
 }
 
 void Diagnostics::Emit(const DiagnosticRecord& record) {
-  if (record.severity == Severity::kWarning) {
+  // -Werror counts the warnings of the error log's letter.
+  if (CatalogueOf(record.id).severity == Severity::kWarning) {
     ++warnings_;
   }
+  if (!stop_ && CatalogueOf(record.id).consequence != Consequence::kGoesOn) {
+    stop_ = record;
+  }
+  if (holding_) {
+    held_.push_back(record);
+    return;
+  }
+  Deliver(record);
+}
+
+void Diagnostics::Deliver(const DiagnosticRecord& record) {
   for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
     sink->Emit(record);
   }
@@ -107,6 +182,9 @@ void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::
                                int lineNumber, std::string_view extra) {
   const std::string label(severity);
   const bool echo = EchoesOnConsole();
+  if (echo) {
+    PrintPendingHeading();
+  }
   if (form == Form::kLine) {
     log_.Fprintf("\t*** %s *** %s[%d]\n", label.c_str(), message.c_str(), lineNumber);
     if (echo) {
@@ -161,12 +239,17 @@ void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {
   WriteLogLine(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {});
   DiagnosticRecord record = MakeRecord(id, message, 0);
   record.reason = std::string(reason);
+  // Pointed at the control-file line, the record names the source itself.
+  if (PointsAtOrigin(id) && !origin_.file.empty()) {
+    record.reason = OvFile::RelativeTo(DisplayDirectory(), input_) + ": " + record.reason;
+  }
   Emit(record);
 }
 
 void Diagnostics::ReportRunFailure(DiagnosticId id, std::string_view consoleLine,
                                    std::string_view message, std::string_view reason) {
   if (EchoesOnConsole()) {
+    PrintPendingHeading();
     const std::string line(consoleLine);
     dbgprint(console_, kConsoleFatal, "%s", line.c_str());
   }
@@ -201,6 +284,9 @@ void Diagnostics::ReportWarning(Warning warning, std::string_view message, int i
   }
   const int logLine = hasPosition_ ? position_.logLine : 0;
   const std::string text(message);
+  if (EchoesOnConsole()) {
+    PrintPendingHeading();
+  }
   if (EchoesOnConsole() && logLine > 0) {
     dbgprint(console_, kConsoleEcho, "\t*** W *** %s[%d]\n", text.c_str(), logLine);
   } else if (EchoesOnConsole()) {
@@ -216,7 +302,7 @@ void Diagnostics::ReportWarning(Warning warning, std::string_view message, int i
 void Diagnostics::SetFormat(DiagnosticsFormat format) {
   format_ = format;
   if (format != DiagnosticsFormat::kClassic) {
-    AddSink(MakeConsoleSink(console_, format, directory_));
+    AddSink(MakeConsoleSink(console_, format, DisplayDirectory()));
   }
   UpdateWanted();
 }
@@ -227,9 +313,13 @@ void Diagnostics::AddSink(std::unique_ptr<DiagnosticSink> sink) {
 }
 
 bool Diagnostics::FinishSinks() {
+  EndHolding();
   bool written = true;
   for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
-    written = sink->Finish() && written;
+    if (!sink->Finish()) {
+      written = false;
+      sinkFailures_.push_back(sink->Failure());
+    }
   }
   sinks_.clear();
   UpdateWanted();
@@ -239,6 +329,12 @@ bool Diagnostics::FinishSinks() {
 void Diagnostics::EnableWarning(Warning warning, bool enabled) {
   enabled_[static_cast<size_t>(warning)] = enabled;
   UpdateWanted();
+}
+
+bool IsWarningOption(std::string_view option) {
+  const std::string_view name = option.starts_with("no-") ? option.substr(3) : option;
+  Warning warning = Warning::kUnknownKeyword;
+  return name == "all" || name == "error" || FindWarning(name, warning);
 }
 
 bool Diagnostics::ApplyWarningOption(std::string_view option) {

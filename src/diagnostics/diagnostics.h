@@ -4,8 +4,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/catalogue.h"
@@ -44,6 +46,9 @@ class DiagnosticSink {
   virtual ~DiagnosticSink() = default;
   virtual void Emit(const DiagnosticRecord& record) = 0;
   virtual bool Finish() { return true; }
+  // After a Finish that answered false: what could not be written, "FILE:
+  // REASON".
+  virtual std::string Failure() const { return {}; }
 };
 
 // How diagnostics show on the console: the error-log lines echoed on standard
@@ -73,6 +78,12 @@ class Diagnostics {
 
   OvConsole& Console() { return console_; }
   const std::string& Directory() const { return directory_; }
+  // The directory the structured formats show paths relative to: the one
+  // partsc was started in, also after -C. The run's directory until set.
+  void SetDisplayDirectory(std::string directory) { displayDirectory_ = std::move(directory); }
+  const std::string& DisplayDirectory() const {
+    return displayDirectory_.empty() ? directory_ : displayDirectory_;
+  }
 
   // Opens the error log of a control file: the part of its path after the
   // last "/" followed by ".LOG", appended to; a log still open is closed
@@ -84,7 +95,20 @@ class Diagnostics {
   std::string ErrorLogText() { return log_.MemoryText(); }
   void CloseErrorLog();
   // Starts the section of one input: "Input File [%s]" with its path.
+  // From here to EndInput the records of the input are held back, and
+  // EndInput hands them to the sinks in the order of their lines.
   void BeginInput(std::string_view inputPath);
+  void EndInput();
+  // The control-file line that named the input: a source that cannot be
+  // opened, or whose parts file is written twice, is pointed at there. Set
+  // before BeginInput; EndInput forgets it.
+  void SetInputOrigin(std::string_view file, int line);
+  // The first diagnostic of the input after which its compile stopped or
+  // its parts file was not written; null when there was none.
+  const DiagnosticRecord* StopRecord() const { return stop_ ? &*stop_ : nullptr; }
+  // -q: `heading` (the input's progress line) is printed on the console
+  // before the first diagnostic echoed there, and only then.
+  void SetPendingHeading(std::string heading) { heading_ = std::move(heading); }
 
   // Reports a diagnostic to the error log and, the same line, to the console,
   // in the form its catalogue entry gives: with `lineNumber`, with `argument`
@@ -117,6 +141,8 @@ class Diagnostics {
   void AddSink(std::unique_ptr<DiagnosticSink> sink);
   // Ends every sink and drops them; false when a sink could not write.
   bool FinishSinks();
+  // What the sinks ended by FinishSinks could not write ("FILE: REASON").
+  const std::vector<std::string>& SinkFailures() const { return sinkFailures_; }
 
   // Warnings for silent changes: off until enabled.
   void EnableWarning(Warning warning, bool enabled);
@@ -132,9 +158,11 @@ class Diagnostics {
   // Whether any warning is on: the line checks of the compile are skipped
   // otherwise.
   bool WarningsWanted() const { return warningsWanted_; }
-  // Whether the line being read matters: a record names it, or a warning may
-  // point at it.
-  bool ReportLineWanted() const { return recordsWanted_ || warningsWanted_; }
+  // Whether the line being read matters: a record names it, a warning may
+  // point at it, or the summary of the run names it.
+  bool ReportLineWanted() const { return recordsWanted_ || warningsWanted_ || linesWanted_; }
+  // Asks that every diagnostic know its line, as the summary of a run needs.
+  void WantLines() { linesWanted_ = true; }
 
   // What diagnostics point at: the file (OpenErrorLog and BeginInput set it
   // too) and the line being read.
@@ -164,12 +192,17 @@ class Diagnostics {
   int FieldColumn(char field) const;
   DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) const;
   void Emit(const DiagnosticRecord& record);
+  void Deliver(const DiagnosticRecord& record);
+  void EndHolding();
+  void PrintPendingHeading();
 
   OvConsole& console_;
   std::string directory_;
+  std::string displayDirectory_;
   OvFileIO log_;
   DiagnosticsFormat format_ = DiagnosticsFormat::kClassic;
   std::vector<std::unique_ptr<DiagnosticSink>> sinks_;
+  std::vector<std::string> sinkFailures_;
   std::string file_;
   LinePosition position_;
   bool hasPosition_ = false;
@@ -179,7 +212,22 @@ class Diagnostics {
   bool interrupted_ = false;
   bool recordsWanted_ = false;   // a sink is present or the format is not classic
   bool warningsWanted_ = false;  // a warning is enabled
+  bool linesWanted_ = false;     // WantLines
+  struct Origin {
+    std::string file;
+    int line = 0;
+  };
+  Origin origin_;
+  std::optional<DiagnosticRecord> stop_;
+  std::string input_;                   // the input since BeginInput
+  bool holding_ = false;                // between BeginInput and EndInput
+  std::vector<DiagnosticRecord> held_;  // the input's records, held back
+  std::string heading_;
 };
+
+// Whether `option` is a -W option without its "-W": "all", "error", a
+// warning's name, each also after "no-".
+bool IsWarningOption(std::string_view option);
 
 // The name of the error log for a control file path: the part after the last
 // "/" followed by ".LOG"; a path without "/" is taken whole.

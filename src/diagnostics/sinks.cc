@@ -8,6 +8,7 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -97,8 +98,12 @@ std::string UriPath(std::string_view path) {
 
 class SarifSink : public DiagnosticSink {
  public:
-  SarifSink(OvConsole& console, std::string path, std::string directory)
-      : console_(console), path_(std::move(path)), directory_(std::move(directory)) {
+  SarifSink(OvConsole& console, std::string path, std::string directory,
+            std::string displayDirectory)
+      : console_(console),
+        path_(std::move(path)),
+        directory_(std::move(directory)),
+        displayDirectory_(std::move(displayDirectory)) {
     for (const CatalogueEntry& entry : Catalogue()) {
       ruleOf_.push_back(entry.reported ? static_cast<int>(rules_.size()) : -1);
       if (entry.reported) {
@@ -112,18 +117,22 @@ class SarifSink : public DiagnosticSink {
   bool Finish() override {
     OvFileIO out;
     if (!out.Fopen(OvFile::Resolve(directory_, path_), "w")) {
-      Complain(console_, "cannot write the SARIF log " + path_ + ": " + LastSystemError());
+      failure_ = path_ + ": " + LastSystemError();
+      Complain(console_, "cannot write the SARIF log " + failure_);
       return false;
     }
     const std::string text = Document();
     out.Fprintf("%s", text.c_str());
     out.Fclose();
     if (!out.ErrorText().empty()) {
+      failure_ = path_ + ": " + out.ErrorText();
       ComplainNotWritten(console_, path_, out.ErrorText());
       return false;
     }
     return true;
   }
+
+  std::string Failure() const override { return failure_; }
 
  private:
   std::string Rule(const CatalogueEntry& entry) const {
@@ -133,11 +142,11 @@ class SarifSink : public DiagnosticSink {
       rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
     }
     return rule + ", \"defaultConfiguration\": {\"level\": \"" +
-           std::string(SeverityWord(entry.severity)) + "\"}}";
+           std::string(SeverityWord(ConsequenceSeverity(entry))) + "\"}}";
   }
 
   std::string Location(const DiagnosticRecord& record) const {
-    const std::string shown = ShownPath(record, directory_);
+    const std::string shown = ShownPath(record, displayDirectory_);
     const bool relative = !shown.empty() && shown.front() != '/';
     std::string location = "{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
                            JsonString(relative ? UriPath(shown) : "file://" + UriPath(shown));
@@ -172,7 +181,7 @@ class SarifSink : public DiagnosticSink {
       doc += (i == 0 ? "\n" : ",\n") + Rule(*rules_[i]);
     }
     doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
-           JsonString("file://" + UriPath(directory_) + "/") + "}}";
+           JsonString("file://" + UriPath(displayDirectory_) + "/") + "}}";
     doc += ", \"results\": [";
     for (size_t i = 0; i < records_.size(); ++i) {
       doc += (i == 0 ? "\n" : ",\n") + Result(records_[i]);
@@ -182,10 +191,12 @@ class SarifSink : public DiagnosticSink {
 
   OvConsole& console_;
   std::string path_;
-  std::string directory_;
+  std::string directory_;         // the log's path is taken from it
+  std::string displayDirectory_;  // the locations are relative to it
   std::vector<const CatalogueEntry*> rules_;
   std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
+  std::string failure_;
 };
 
 }  // namespace
@@ -201,7 +212,7 @@ std::string GnuLine(const DiagnosticRecord& record, const std::string& directory
     }
   }
   line += ": " + std::string(SeverityWord(record.severity)) + ": " + MessageWithReason(record);
-  return line + " [" + std::string(CatalogueOf(record.id).name) + "]";
+  return EscapeControls(line) + " [" + std::string(CatalogueOf(record.id).name) + "]";
 }
 
 std::string JsonLine(const DiagnosticRecord& record, const std::string& directory) {
@@ -222,8 +233,9 @@ std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsF
 }
 
 std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
-                                              const std::string& directory) {
-  return std::make_unique<SarifSink>(console, path, directory);
+                                              const std::string& directory,
+                                              const std::string& displayDirectory) {
+  return std::make_unique<SarifSink>(console, path, directory, displayDirectory);
 }
 
 }  // namespace partsc

@@ -11,7 +11,8 @@
 namespace partsc {
 
 // "FILE:LINE:COLUMN: SEVERITY: MESSAGE[: REASON] [NAME]"; the path relative to
-// `directory` (the run's current directory) where the file lies below it.
+// `directory` (where partsc was started) where the file lies below it, and
+// control characters shown as "\xHH".
 std::string GnuLine(const DiagnosticRecord& record, const std::string& directory);
 // One JSON object: file, line, column, severity, name, message, log_line,
 // extra, reason (null where there is nothing).
@@ -21,9 +22,11 @@ std::string JsonLine(const DiagnosticRecord& record, const std::string& director
 std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsFormat format,
                                                 const std::string& directory);
 // Collects the records and writes a SARIF 2.1.0 log to `path` (taken from
-// `directory` when relative) when the run ends; a log that cannot be written
+// `directory` when relative) when the run ends, its locations relative to
+// `displayDirectory` where they lie below it; a log that cannot be written
 // is named on the console.
 std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
-                                              const std::string& directory);
+                                              const std::string& directory,
+                                              const std::string& displayDirectory);
 
 }  // namespace partsc

@@ -1,5 +1,6 @@
 #include "driver/run_driver.h"
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -7,12 +8,14 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
+#include "driver/check_run.h"
+#include "driver/control_file.h"
 #include "driver/file_actions.h"
+#include "driver/init_library.h"
 #include "driver/run_context.h"
+#include "driver/run_summary.h"
 #include "listing/listing.h"
 #include "lsp/run_server.h"
 #include "partsfile/parts_file.h"
@@ -30,8 +33,6 @@ namespace partsc {
 
 namespace {
 
-constexpr int kConsoleBuffer = 128;
-constexpr int kControlBuffer = 80;
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
 // Names a log that could not be written, with the system's `reason`, on
@@ -44,23 +45,14 @@ bool WriteFailureReported(OvConsole& console, const std::string& name, const std
   return true;
 }
 
-// Hands what standard output holds to the system and names a failure to
-// write it, as GNU programs do. True when there was one.
-bool StandardOutputFailed(OvConsole& console) {
-  console.Out().Fflush();
-  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
-}
-
-// Reports the signal that ends the run, at the place `where` says.
-void ReportInterruption(RunContext& run, const std::string& where) {
-  run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
-}
-
-// Asks for the control file name at the console. False when standard input
-// ended before a name could be read.
-bool ReadControlName(OvConsole& console, std::string& name) {
-  dbgprint(console, kConsoleProgress, "\n Parts Input Control File Name : ");
-  return console.In().Fgets(name, kConsoleBuffer);
+// The same for an output of a compile run, which its summary names again.
+bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::string& name,
+                          const std::string& reason) {
+  if (!WriteFailureReported(console, name, reason)) {
+    return false;
+  }
+  summary.AddOutputNotWritten(name + ": " + reason);
+  return true;
 }
 
 // What the walk of a control file keeps from one input to the next, and
@@ -68,22 +60,32 @@ bool ReadControlName(OvConsole& console, std::string& name) {
 struct Walk {
   RunContext& run;
   OvFileIO& runLog;
+  RunSummary& summary;
+  std::string controlPath;
   std::set<std::string> written;  // the parts files of this run
-  int named = 0;                  // inputs the control file named
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
-  std::string lastInput;          // the full path of the input begun last
-  // With --atomic, the parts files that wait to be put in place.
+  // With --atomic, the parts files that wait to be put in place, and the
+  // input of each by its path.
   PendingReplacements pending;
+  std::map<std::string, std::string> waitingInputs;
 };
 
-// With --atomic, names each parts file that could not be put in place.
-void ReportNotReplaced(Walk& walk) {
-  for (const PendingReplacements::Failure& failure : walk.pending.TakeFailures()) {
-    Complain(walk.run.console, failure.path + ": not replaced: " + failure.reason);
-    walk.anyFailed = true;
-  }
+// A path as the run shows it: relative to where partsc was started when it
+// lies below it.
+std::string Shown(const RunContext& run, const std::string& path) {
+  return OvFile::RelativeTo(run.diagnostics.DisplayDirectory(), path);
 }
+
+// What became of one input: whether it compiled and listed (and, with
+// --atomic, was put in place), what stopped it and what it left, and the note
+// for standard error.
+struct InputOutcome {
+  bool done = false;
+  std::string outputPath;
+  SourceFailure failure;
+  std::string note;
+};
 
 // A parts file written a second time in one run replaces the first.
 void NoteWritten(Walk& walk, const std::string& outputPath) {
@@ -96,116 +98,148 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
                                          "now its backup");
 }
 
+// Where the input stopped and the message that stopped it, as the summary
+// and the notes show them: the place of the stopping diagnostic when it is
+// about the source or the control file, else the source.
+void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
+             SourceFailure& failure) {
+  const DiagnosticRecord* stop = run.diagnostics.StopRecord();
+  failure.file = Shown(run, inputPath);
+  if (stop == nullptr) {
+    failure.message = "the compile failed";
+    return;
+  }
+  failure.message = stop->reason.empty() ? stop->message : stop->message + ": " + stop->reason;
+  if (stop->file == inputPath || stop->file == controlPath) {
+    failure.file = Shown(run, stop->file);
+    failure.line = stop->line;
+  }
+}
+
 // With --atomic, the new content of a parts file that failed goes, and the
-// note says what is kept. Nothing without --atomic.
-void KeepPreviousFile(RunContext& run, PartsFileSink& sink, const std::string& outputPath) {
+// outcome says what is kept. Nothing without --atomic.
+void KeepPreviousFile(PartsFileSink& sink, InputOutcome& outcome) {
   if (!sink.Discard()) {
     return;
   }
-  const bool previous = OvFile::Access(outputPath, kAccessExists) == 0;
-  Complain(run.console,
-           outputPath + (previous ? ": not replaced; the previous file and its backup are kept"
-                                  : ": not written"));
+  const bool previous = OvFile::Access(outcome.outputPath, kAccessExists) == 0;
+  const SourceFailure& failure = outcome.failure;
+  const std::string reason = PlaceText(failure) + ": " + failure.message;
+  outcome.failure.left = previous ? LeftOnDisk::kPreviousKept : LeftOnDisk::kNotWritten;
+  outcome.note = outcome.outputPath + (previous ? ": not replaced: " + reason +
+                                                      "; the previous file and its backup are kept"
+                                                : ": not written: " + reason);
+}
+
+// With --atomic, counts each parts file put in place as compiled, and names
+// each that could not be put in place as a failure of its input.
+void TakeReplacements(Walk& walk) {
+  RunContext& run = walk.run;
+  for (const PendingReplacements::Result& result : walk.pending.TakeResults()) {
+    const std::string inputPath = walk.waitingInputs[result.path];
+    walk.waitingInputs.erase(result.path);
+    if (result.placed) {
+      walk.summary.AddCompiled();
+      continue;
+    }
+    Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
+    SourceFailure failure;
+    failure.file = Shown(run, inputPath);
+    failure.message = "the parts file could not be put in place: " + result.reason;
+    failure.partsFile = Shown(run, result.path);
+    failure.left = LeftOnDisk::kPreviousKept;
+    walk.summary.AddFailure(std::move(failure));
+    walk.anyFailed = true;
+    --walk.compiled;
+  }
+}
+
+// What a source that failed in default mode left: nothing, or its parts
+// file incomplete or removed, and the backup this compile made.
+void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk begun,
+                    InputOutcome& outcome) {
+  outcome.failure.left = outcome.outputPath.empty() ? LeftOnDisk::kNothing : begun;
+  if (sink.MadeBackup()) {
+    outcome.failure.backup = Shown(run, BackupPath(sink.WrittenPath()));
+  }
 }
 
 // Compiles one input into `sink` and lists the new parts file; a parts file
-// that cannot be read back is removed. True when the input compiled and
-// listed.
-bool CompileAndList(const std::string& line, Walk& walk, PartsFileSink& sink) {
+// that cannot be read back is removed.
+InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sink) {
   RunContext& run = walk.run;
-  const std::string inputPath = run.classes.ToFullPath(kClassInput, line);
-  dbgprint(run.console, kConsoleProgress, "\n  Input file name\t\t%s\n", inputPath.c_str());
-  std::string outputPath;
+  InputOutcome outcome;
+  std::string& outputPath = outcome.outputPath;
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
-  walk.lastInput = inputPath;
   NoteWritten(walk, outputPath);
+  outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
-    Complain(run.console,
-             outputPath + ": incomplete: the run was interrupted while it was written");
-    return false;
+    outcome.note = outputPath + ": incomplete: the run was interrupted while it was written";
+    SetStop(run, inputPath, walk.controlPath, outcome.failure);
+    SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
+    return outcome;
   }
   if (compiled != 0) {
-    KeepPreviousFile(run, sink, outputPath);
-    return false;
+    SetStop(run, inputPath, walk.controlPath, outcome.failure);
+    SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
+    KeepPreviousFile(sink, outcome);
+    return outcome;
   }
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
                                           OvFile::Resolve(run.directory, sink.WrittenPath()));
   if (listed.code == 0) {
-    return true;
+    outcome.done = true;
+    return outcome;
   }
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportFile(outputPath);
-  run.diagnostics.ReportDiagnostic(DiagnosticId::kIllegalFileDelete);
-  KeepPreviousFile(run, sink, outputPath);
-  return false;
+  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
+  SetStop(run, inputPath, walk.controlPath, outcome.failure);
+  SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
+  KeepPreviousFile(sink, outcome);
+  return outcome;
 }
 
 // One input, from its compile to the listing or removal of its parts file,
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
-bool ProcessInput(const std::string& line, Walk& walk) {
-  if (!walk.run.session.Atomic()) {
-    PartsFileSink sink;
-    const bool done = CompileAndList(line, walk, sink);
-    sink.Release();
-    return done;
-  }
-  auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
-  const bool done = CompileAndList(line, walk, *sink);
-  if (done) {
-    walk.pending.Add(std::move(sink));
-  } else {
-    sink->Release();
-  }
-  ReportNotReplaced(walk);
-  return done;
-}
-
-// Walks the control file, input by input, into `walk`.
-void WalkControlFile(Walk& walk, const std::string& controlPath, OvFileIO& control) {
+// `inputPath` is named on line `lineNumber` of the control file. True when
+// it compiled and listed.
+bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   RunContext& run = walk.run;
-  Diagnostics& diagnostics = run.diagnostics;
-  LinePieces pieces;
-  bool carriageReturnSeen = false;
-  int lineNumber = 0;
-  std::string line;
-  // A signal ends the walk before the next input.
-  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
-    pieces.Take(line);
-    TrimLineEnd(line);
-    diagnostics.SetReportFile(controlPath);
-    diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
-    LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
-    diagnostics.ClearReportLine();
-    if (line.empty() || line.front() == '/') {
-      continue;
+  AnnounceSource(run, inputPath);
+  run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
+  InputOutcome outcome;
+  if (run.session.Atomic()) {
+    auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
+    outcome = CompileAndList(inputPath, walk, *sink);
+    // An earlier file of the same name was put in place as this one began.
+    TakeReplacements(walk);
+    if (outcome.done) {
+      walk.waitingInputs[sink->Path()] = inputPath;
+      walk.pending.Add(std::move(sink));
     }
-    ++walk.named;
-    if (ProcessInput(line, walk)) {
-      ++walk.compiled;
-    } else {
-      walk.anyFailed = true;
-    }
-    dbgflush(run.console);
+  } else {
+    PartsFileSink sink;
+    outcome = CompileAndList(inputPath, walk, sink);
+    sink.Release();
   }
-  // The files that compiled and listed take their names, also after a
-  // signal.
-  walk.pending.Finish();
-  ReportNotReplaced(walk);
-  if (OvSignals::Caught() != 0) {
-    ReportInterruption(run, walk.lastInput.empty() ? "before the first source"
-                                                   : "after compiling " + walk.lastInput);
-    return;
+  run.diagnostics.EndInput();
+  if (!outcome.note.empty()) {
+    Complain(run.console, EscapeControls(outcome.note));
   }
-  if (walk.named == 0) {
-    diagnostics.SetReportFile(controlPath);
-    diagnostics.ReportWarning(Warning::kEmptyControl,
-                              CatalogueOf(DiagnosticId::kEmptyControl).text);
+  if (!outcome.done) {
+    walk.summary.AddFailure(std::move(outcome.failure));
+  } else if (!run.session.Atomic()) {
+    walk.summary.AddCompiled();
   }
+  // A batch of waiting files may have been put in place.
+  TakeReplacements(walk);
+  return outcome.done;
 }
 
 // The exit status of a run that walked its control file to the end. With
@@ -221,31 +255,12 @@ int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) 
 }
 
 // The run of a control file: named with -c, or asked for at the prompt.
-int CompileControlFile(RunContext& run) {
-  const OvSession& session = run.session;
+int CompileControlFile(RunContext& run, RunSummary& summary) {
   Diagnostics& diagnostics = run.diagnostics;
-  std::string name = session.ControlName();
-  const bool answered = !name.empty() || ReadControlName(run.console, name);
-  if (!answered && OvSignals::Caught() != 0) {
-    ReportInterruption(run, "at the prompt");
-    return kExitSignal + OvSignals::Caught();
+  std::string controlPath;
+  if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
+    return status;
   }
-  if (!answered) {
-    const std::string line = "\npartsc: no control file name: standard input ended\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "standard input ended");
-    return kExitStop;
-  }
-  // The name as typed or given with -c, without the line end and blanks.
-  OvStringUtil::TrimRight(name);
-  if (name.empty()) {
-    const std::string line = "partsc: no control file name: the answer is empty\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "the answer is empty");
-    return kExitStop;
-  }
-  const std::string controlPath = run.classes.ToFullPath(kClassControl, name);
-  dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   diagnostics.OpenErrorLog(controlPath);
   // An error log that cannot be opened is named at once; one that was opened
   // and could not be written at the end.
@@ -253,13 +268,20 @@ int CompileControlFile(RunContext& run) {
   if (!errorLogOpened) {
     Complain(run.console,
              ErrorLogName(controlPath) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    summary.AddOutputNotWritten(ErrorLogName(controlPath) + ": " + diagnostics.ErrorLogFailure());
   }
 
   OvFileIO control;
   if (!control.Fopen(controlPath, "r")) {
+    const std::string reason = LastSystemError();
     diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
                                  "\t*** E *** Input Control File Open Error\n",
-                                 "Input Control File Open Error", LastSystemError());
+                                 "Input Control File Open Error", reason);
+    // The console line names no file: standard error says which, and why.
+    if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
+      Complain(run.console, EscapeControls(Shown(run, controlPath)) +
+                                ": the control file cannot be opened: " + reason);
+    }
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
@@ -271,18 +293,32 @@ int CompileControlFile(RunContext& run) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, {}, 0, 0, false, {}, {}};
-  WalkControlFile(walk, controlPath, control);
+  Walk walk{run, runLog, summary, controlPath, {}, 0, false, {}, {}};
+  WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
+    const std::string inputPath = walk.run.classes.ToFullPath(kClassInput, line);
+    if (ProcessInput(inputPath, lineNumber, walk)) {
+      ++walk.compiled;
+    } else {
+      walk.anyFailed = true;
+    }
+    return inputPath;
+  });
+  // The files that compiled and listed take their names, also after a
+  // signal.
+  walk.pending.Finish();
+  TakeReplacements(walk);
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
   bool outputFailed = !errorLogOpened;
-  outputFailed |= WriteFailureReported(run.console, kRunLogName, runLog.ErrorText());
+  outputFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    outputFailed |=
-        WriteFailureReported(run.console, ErrorLogName(controlPath), diagnostics.ErrorLogFailure());
+    outputFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
+                                         diagnostics.ErrorLogFailure());
   }
-  outputFailed |= StandardOutputFailed(run.console);
+  run.console.Out().Fflush();
+  outputFailed |=
+      WriteFailureReported(run.console, summary, "standard output", run.console.Out().ErrorText());
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the end of the run");
     return kExitSignal + OvSignals::Caught();
@@ -290,25 +326,47 @@ int CompileControlFile(RunContext& run) {
   return WalkedRunStatus(run, walk, outputFailed);
 }
 
-// The diagnostics options of the command line; false with `problem` set when
-// a -W option names no warning.
-bool SetUpDiagnostics(RunContext& run, std::string& problem) {
+// The -W options of the command line; false with `problem` set when one
+// names no warning.
+bool CheckWarningOptions(const OvSession& session, std::string& problem) {
+  for (const std::string& option : session.WarningOptions()) {
+    if (!IsWarningOption(option)) {
+      problem = "unknown warning option '-W" + option + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The diagnostics of the run: the settings file's everyday mode first, then
+// the command line, which wins. False after one complaint about a warning
+// the settings file names that does not exist.
+bool SetUpDiagnostics(RunContext& run) {
   const OvSession& session = run.session;
+  const OvSession::Policy& policy = session.SettingsPolicy();
   Diagnostics& diagnostics = run.diagnostics;
+  if (policy.warningsAsErrors) {
+    diagnostics.ApplyWarningOption(*policy.warningsAsErrors ? "error" : "no-error");
+  }
+  for (const auto& [option, where] : policy.warnings) {
+    if (!diagnostics.ApplyWarningOption(option)) {
+      Complain(run.console, where + "unknown warning \"" + option + "\"");
+      return false;
+    }
+  }
+  for (const std::string& option : session.WarningOptions()) {
+    diagnostics.ApplyWarningOption(option);
+  }
   const std::string& format = session.DiagnosticsFormat();
   if (format == "gnu") {
     diagnostics.SetFormat(DiagnosticsFormat::kGnu);
   } else if (format == "json") {
     diagnostics.SetFormat(DiagnosticsFormat::kJson);
   }
-  if (!session.SarifPath().empty()) {
-    diagnostics.AddSink(MakeSarifSink(run.console, session.SarifPath(), run.directory));
-  }
-  for (const std::string& option : session.WarningOptions()) {
-    if (!diagnostics.ApplyWarningOption(option)) {
-      problem = "unknown warning option '-W" + option + "'";
-      return false;
-    }
+  const std::string sarif = session.SarifPath();
+  if (!sarif.empty()) {
+    diagnostics.AddSink(
+        MakeSarifSink(run.console, sarif, run.directory, diagnostics.DisplayDirectory()));
   }
   return true;
 }
@@ -329,8 +387,14 @@ int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::stri
 // The compile of a control file with the diagnostics the command line asked
 // for; a SARIF log that cannot be written fails the run.
 int CompileWithDiagnostics(RunContext& run) {
-  const int status = CompileControlFile(run);
+  RunSummary summary;
+  run.diagnostics.WantLines();
+  const int status = CompileControlFile(run, summary);
   const bool written = run.diagnostics.FinishSinks();
+  for (const std::string& failure : run.diagnostics.SinkFailures()) {
+    summary.AddOutputNotWritten(failure);
+  }
+  summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
   return written || status != kExitOk ? status : kExitFailed;
 }
 
@@ -362,15 +426,18 @@ int RunActions(RunContext& run, int argc, char** argv) {
     return ServeLanguage(run);
   }
   std::string problem;
-  if (!SetUpDiagnostics(run, problem)) {
+  if (!CheckWarningOptions(run.session, problem)) {
     return RefuseCommandLine(run.console, argc, argv, problem);
   }
-  if (initfiles(run.console, run.session, run.directory, run.classes) != 0) {
+  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
+      !SetUpDiagnostics(run)) {
     return kExitStop;
   }
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {
+    case OvAction::kCheck:
+      return CheckSources(run);
     case OvAction::kList:
       status = ListFiles(run, session.ListFiles());
       break;
@@ -379,6 +446,9 @@ int RunActions(RunContext& run, int argc, char** argv) {
       break;
     case OvAction::kExplain:
       status = ExplainDiagnostic(run.console, session.ExplainName());
+      break;
+    case OvAction::kInit:
+      status = InitLibrary(run, session.InitDirectory());
       break;
     case OvAction::kCompile:
     case OvAction::kLsp:
@@ -394,6 +464,11 @@ int RunActions(RunContext& run, int argc, char** argv) {
 
 }  // namespace
 
+bool StandardOutputFailed(OvConsole& console) {
+  console.Out().Fflush();
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
+}
+
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory) {
   OvSession session;
   if (!session.ParseCommandLine(argc, argv, console)) {
@@ -403,11 +478,13 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& star
     return StandardOutputFailed(console) ? kExitFailed : kExitOk;
   }
   console.SetQuiet(session.Quiet());
-  std::string directory = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
+  const std::string started = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
+  std::string directory = started;
   if (!ChangeDirectories(console, session, directory)) {
     return kExitStop;
   }
   const auto run = std::make_unique<RunContext>(console, std::move(session), std::move(directory));
+  run->diagnostics.SetDisplayDirectory(started);
   return RunActions(*run, argc, argv);
 }
 

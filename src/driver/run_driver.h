@@ -23,4 +23,8 @@ class OvConsole;
 // nothing: several may go on at once on different threads.
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& directory = {});
 
+// Hands what standard output holds to the system and names a failure to
+// write it, as GNU programs do. True when there was one.
+bool StandardOutputFailed(OvConsole& console);
+
 }  // namespace partsc

@@ -469,7 +469,9 @@ json DocumentSymbols(const View& view) {
   }
   parts["range"] = view.RangeJson(0, end.offset + end.length);
   parts["children"] = std::move(children);
-  return json::array({parts});
+  json symbols = json::array();
+  symbols.push_back(std::move(parts));
+  return symbols;
 }
 
 json FoldingRanges(const View& view) {
@@ -512,7 +514,9 @@ json SemanticTokens(const View& view) {
       previous = at;
     }
   }
-  return json{{"data", data}};
+  json tokens = json::object();
+  tokens["data"] = std::move(data);
+  return tokens;
 }
 
 json SemanticTokensLegend() {

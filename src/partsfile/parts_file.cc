@@ -36,10 +36,6 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
   return path.substr(0, name) + "." + path.substr(name) + suffix;
 }
 
-std::string BackupName(const std::string& path) {
-  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
-}
-
 // Puts `temporary`, already on the disk, in place of `path`, and the older
 // file, if any, in place of its backup. `path` names a complete file at
 // every moment: the older file takes a second, hidden name first, and the
@@ -59,7 +55,7 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
     }
     return kPartsReplaceFailed;
   }
-  if (hasOlder && OvFile::Rename(older, BackupName(path)) != 0) {
+  if (hasOlder && OvFile::Rename(older, BackupPath(path)) != 0) {
     reason = LastSystemError();
     if (OvFile::Rename(older, path) != 0) {
       reason += "; the previous file is left as " + older;
@@ -92,7 +88,7 @@ void FinishPutInPlace(const std::string& path, const std::string& older) {
     OvFile::Remove(older);
     return;
   }
-  OvFile::Rename(older, OvFile::Access(path, kAccessExists) == 0 ? BackupName(path) : path);
+  OvFile::Rename(older, OvFile::Access(path, kAccessExists) == 0 ? BackupPath(path) : path);
 }
 
 // Clears what dead runs left beside `path`, whose lock this run holds, so
@@ -122,6 +118,10 @@ void ClearLeftovers(const std::string& path, const std::vector<std::string>& hid
 }
 
 }  // namespace
+
+std::string BackupPath(const std::string& path) {
+  return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
+}
 
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
   bytes = {};
@@ -160,18 +160,20 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
 
 int PartsFileSink::Open(const std::string& path) {
   path_ = path;
+  madeBackup_ = false;
   directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for the lock ended with a signal
   }
   if (OvFile::Access(path, kAccessExists) == 0) {
-    const std::string backup = BackupName(path);
+    const std::string backup = BackupPath(path);
     if (OvFile::Access(backup, kAccessExists) == 0) {
       OvFile::Remove(backup);
     }
     if (OvFile::Rename(path, backup) != 0) {
       return kPartsBackupFailed;
     }
+    madeBackup_ = true;
   }
   return file_.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
 }
@@ -305,24 +307,26 @@ void PendingReplacements::PutInPlace() {
   // the file system for the whole batch, or, where that fails, one of each
   // file, which also tells which of them could not be written.
   const bool allSynced = OvFile::SyncFileSystem(waiting_.front()->WrittenPath()) == 0;
-  std::vector<std::unique_ptr<ReplacingPartsFileSink>> synced;
   for (std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
     if (allSynced || OvFile::Sync(sink->WrittenPath()) == 0) {
-      synced.push_back(std::move(sink));
       continue;
     }
-    failures_.push_back({sink->Path(), LastSystemError()});
+    results_.push_back({sink->Path(), false, LastSystemError()});
     sink->Release();
+    sink.reset();
+  }
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    if (sink == nullptr) {
+      continue;
+    }
+    std::string reason;
+    const bool placed = sink->Replace(reason) == kPartsOk;
+    results_.push_back({sink->Path(), placed, reason});
+    if (placed) {
+      unsyncedDirectories_.insert(DirectoryOf(sink->Path()));
+    }
   }
   waiting_.clear();
-  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : synced) {
-    std::string reason;
-    if (sink->Replace(reason) != kPartsOk) {
-      failures_.push_back({sink->Path(), reason});
-      continue;
-    }
-    unsyncedDirectories_.insert(DirectoryOf(sink->Path()));
-  }
 }
 
 void PendingReplacements::Finish() {
@@ -353,9 +357,9 @@ const std::vector<std::string>& PendingReplacements::HiddenNames(const std::stri
   return hidden_[directory] = OvFile::NamesStartingWith(directory, ".");
 }
 
-std::vector<PendingReplacements::Failure> PendingReplacements::TakeFailures() {
-  std::vector<Failure> taken;
-  taken.swap(failures_);
+std::vector<PendingReplacements::Result> PendingReplacements::TakeResults() {
+  std::vector<Result> taken;
+  taken.swap(results_);
   return taken;
 }
 

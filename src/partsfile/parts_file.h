@@ -29,6 +29,10 @@ struct PartsFileBytes {
 // then empty).
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
+// The backup name of a parts file: path + ".old", or ".OLD" when the file
+// name is not in lower case.
+std::string BackupPath(const std::string& path);
+
 // Where the writer puts the bytes of one parts file.
 class PartsSink {
  public:
@@ -63,6 +67,8 @@ class PartsFileSink : public PartsSink {
   std::string WriteError() const override;
   void Close() override { file_.Close(); }
 
+  // Whether Open moved an older file to the backup.
+  bool MadeBackup() const { return madeBackup_; }
   // The parts file's full path, as Open was given it.
   const std::string& Path() const { return path_; }
   // Where what was written can be read back before it is put in place.
@@ -79,6 +85,7 @@ class PartsFileSink : public PartsSink {
 
  protected:
   std::string path_;
+  bool madeBackup_ = false;
   OvFileIO file_;
   OvFileLock directoryLock_;
 };
@@ -147,18 +154,20 @@ class PendingReplacements {
   void Add(std::unique_ptr<ReplacingPartsFileSink> sink);
   // Whether the parts file at `path` waits here.
   bool Holds(const std::string& path) const;
-  // Puts every waiting file in place and lets it go; what failed is kept
-  // for TakeFailures.
+  // Puts every waiting file in place and lets it go; what became of each is
+  // kept for TakeResults.
   void PutInPlace();
   // PutInPlace, then syncs the directories of every file put in place.
   void Finish();
-  // A parts file that could not be put in place, and the system's reason.
-  struct Failure {
+  // What became of a parts file that waited: put in place, or not, with the
+  // system's reason.
+  struct Result {
     std::string path;
+    bool placed = false;
     std::string reason;
   };
-  // The failures since the last call.
-  std::vector<Failure> TakeFailures();
+  // The results since the last call.
+  std::vector<Result> TakeResults();
   // The names that begin with "." in `directory`, as they were when the run
   // first asked: among them what dead runs left.
   const std::vector<std::string>& HiddenNames(const std::string& directory);
@@ -168,7 +177,7 @@ class PendingReplacements {
 
  private:
   std::vector<std::unique_ptr<ReplacingPartsFileSink>> waiting_;
-  std::vector<Failure> failures_;
+  std::vector<Result> results_;
   std::map<std::string, std::vector<std::string>> hidden_;  // by directory
   std::set<std::string> unsyncedDirectories_;
   std::map<std::string, std::unique_ptr<OvFileLock>> directoryLocks_;

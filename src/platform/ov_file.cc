@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -361,6 +362,52 @@ std::string OvFile::RelativeTo(const std::string& current, std::string_view path
     return std::string(path);
   }
   return std::string(path.substr(current.size() + 1));
+}
+
+bool OvFile::MakeDirectory(const std::string& path, bool& made, std::string& reason) {
+  made = false;
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) {
+      return true;
+    }
+    reason = SystemErrorText(ENOTDIR);
+    return false;
+  }
+  const size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) {
+    bool above = false;
+    if (!MakeDirectory(path.substr(0, slash), above, reason)) {
+      return false;
+    }
+  }
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  made = true;
+  return true;
+}
+
+bool OvFile::IsFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::vector<std::string> OvFile::FileNames(const std::string& directory) {
+  std::vector<std::string> names;
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) {
+    return names;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    if (IsFile(directory + "/" + entry->d_name)) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  ::closedir(listing);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace partsc

@@ -127,6 +127,16 @@ class OvFile {
   // `path` relative to `directory` when it lies below it, else `path` as it
   // stands.
   static std::string RelativeTo(const std::string& directory, std::string_view path);
+
+  // Makes the directory `path` and those above it that are missing. True
+  // when it is a directory now, with `made` telling whether it was made;
+  // false with the system's reason.
+  static bool MakeDirectory(const std::string& path, bool& made, std::string& reason);
+  // True when `path` names a regular file (after symbolic links).
+  static bool IsFile(const std::string& path);
+  // The names of the regular files in `directory`, sorted by their bytes;
+  // none when it cannot be read.
+  static std::vector<std::string> FileNames(const std::string& directory);
 };
 
 }  // namespace partsc

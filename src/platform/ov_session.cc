@@ -19,15 +19,24 @@ constexpr const char* kHelpBody =
     "\n"
     "  -C DIR, -CDIR            change to the directory DIR before anything else\n"
     "  -p SETTINGS, -pSETTINGS  read the directories of the file classes\n"
-    "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS\n"
+    "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS,\n"
+    "                           and the everyday mode (#PARTS:ATOMIC#, #PARTS:STRICT#,\n"
+    "                           #PARTS:WARNINGS#, #PARTS:WERROR#, #PARTS:DIAGNOSTICS#,\n"
+    "                           #PARTS:SARIF#), which the command line overrides\n"
     "  -c CONTROL, --control CONTROL\n"
     "                           compile the control file CONTROL without asking\n"
     "  --strict                 end with 1 when an input failed to compile or its\n"
     "                           parts file could not be read back\n"
+    "  --no-strict              do not, whatever the settings file says\n"
     "  --atomic                 write each parts file under a temporary name and\n"
     "                           put it in place only when it compiled and listed:\n"
     "                           a failed input keeps the previous file and backup\n"
+    "  --no-atomic              write in place, whatever the settings file says\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
+    "  --check [SOURCE...]      compile each SOURCE (without one, the sources of\n"
+    "                           the control file) in memory and report their\n"
+    "                           diagnostics; write no file at all; end with 1\n"
+    "                           when a source has an error\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --decompile FILE         write a parts source that compiles back to FILE\n"
     "  -o OUT, --output OUT     with --decompile: write the source to OUT instead\n"
@@ -39,9 +48,14 @@ constexpr const char* kHelpBody =
     "                           error log (the default); gnu or json: one line\n"
     "                           each on standard error instead\n"
     "  --sarif FILE             also write the diagnostics as a SARIF 2.1.0 log\n"
+    "  --no-sarif               write none, whatever the settings file says\n"
     "  -Wall, -WNAME, -Wno-NAME warn about silent changes: all, one, or not one\n"
-    "  -Werror                  end with 1 when any warning was reported\n"
+    "  -Werror, -Wno-error      end with 1 when any warning was reported, or not\n"
     "  --explain NAME           explain a diagnostic (NAME from its [partsc-...])\n"
+    "  --init [DIR]             start a library in DIR (default: here): its src/\n"
+    "                           and parts/, a settings file ORVA.SET with the\n"
+    "                           everyday mode and a control file LIBRARY.CTL\n"
+    "                           naming the sources in src/; overwrites nothing\n"
     "  --lsp                    serve the Language Server Protocol on standard input\n"
     "                           and output: diagnostics as you type, hover,\n"
     "                           completion; with -p, that settings file for every\n"
@@ -52,10 +66,15 @@ constexpr const char* kHelpBody =
 void PrintHelp(OvConsole& console, const std::string& programName) {
   const char* name = programName.c_str();
   OvFileIO& out = console.Out();
-  out.Fprintf("Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--strict] [--atomic] [-q]\n", name);
+  out.Fprintf(
+      "Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--[no-]strict] [--[no-]atomic] [-q]\n"
+      "          [--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [-W...]\n",
+      name);
+  out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...]\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]\n", name);
   out.Fprintf("   or: %s --explain NAME\n", name);
+  out.Fprintf("   or: %s [-C DIR] --init [DIR]\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --lsp\n", name);
   out.Fprintf("%s", kHelpBody);
   out.Fflush();
@@ -84,27 +103,46 @@ bool TakeOnce(std::string& setting, std::string_view value) {
 
 bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
+  if (initRequested_) {
+    // --init goes with -C and -q only.
+    action_ = OvAction::kInit;
+    initDirectory_ = initDirectory_.empty() ? "." : initDirectory_;
+    return settingsPath_.empty() && controlName_.empty() && !strict_ && !atomic_ &&
+           !listRequested_ && !checkRequested_ && !decompile && decompileOutput_.empty() &&
+           !force_ && diagnosticsFormat_.empty() && sarifPath_.empty() && !noSarif_ &&
+           warningOptions_.empty() && explainName_.empty() && !lsp_;
+  }
   if (lsp_) {
     // The server takes -C and -p only: it compiles what the editor sends.
     action_ = OvAction::kLsp;
-    return !listRequested_ && !decompile && explainName_.empty() && controlName_.empty() &&
-           !strict_ && !atomic_ && decompileOutput_.empty() && !force_ && sarifPath_.empty() &&
-           diagnosticsFormat_.empty() && warningOptions_.empty();
+    return !listRequested_ && !checkRequested_ && !decompile && explainName_.empty() &&
+           controlName_.empty() && !strict_ && !atomic_ && decompileOutput_.empty() && !force_ &&
+           sarifPath_.empty() && diagnosticsFormat_.empty() && warningOptions_.empty();
   }
   if (!explainName_.empty()) {
     action_ = OvAction::kExplain;
-    return !listRequested_ && !decompile && controlName_.empty() && !strict_;
+    return !listRequested_ && !checkRequested_ && !decompile && controlName_.empty() &&
+           strict_ != true;
+  }
+  if (checkRequested_) {
+    // Sources or a control file, not both; nothing is written, so nothing
+    // about writing goes with it.
+    action_ = OvAction::kCheck;
+    return !listRequested_ && !decompile && strict_ != true && atomic_ != true && !force_ &&
+           decompileOutput_.empty() && (sources_.empty() || controlName_.empty());
   }
   if (listRequested_ && decompile) {
     return false;
   }
-  if ((listRequested_ || decompile) && (!controlName_.empty() || strict_ || atomic_)) {
+  if ((listRequested_ || decompile) &&
+      (!controlName_.empty() || strict_ == true || atomic_ == true)) {
     return false;
   }
   if ((!decompileOutput_.empty() && !decompile) || (force_ && decompileOutput_.empty())) {
     return false;
   }
   if (listRequested_ && listFiles_.empty()) {
+    refusal_ = "option '--list' needs at least one FILE";
     return false;
   }
   action_ = listRequested_ ? OvAction::kList : (decompile ? OvAction::kDecompile : action_);
@@ -132,8 +170,16 @@ struct CommandLineOptions {
     session.strict_ = true;
     return true;
   };
+  static constexpr Apply kNoStrict = [](OvSession& session, OvConsole&, std::string_view) {
+    session.strict_ = false;
+    return true;
+  };
   static constexpr Apply kAtomic = [](OvSession& session, OvConsole&, std::string_view) {
     session.atomic_ = true;
+    return true;
+  };
+  static constexpr Apply kNoAtomic = [](OvSession& session, OvConsole&, std::string_view) {
+    session.atomic_ = false;
     return true;
   };
   static constexpr Apply kQuiet = [](OvSession& session, OvConsole&, std::string_view) {
@@ -142,6 +188,10 @@ struct CommandLineOptions {
   };
   static constexpr Apply kList = [](OvSession& session, OvConsole&, std::string_view) {
     session.listRequested_ = true;
+    return true;
+  };
+  static constexpr Apply kCheck = [](OvSession& session, OvConsole&, std::string_view) {
+    session.checkRequested_ = true;
     return true;
   };
   static constexpr Apply kDecompile = [](OvSession& session, OvConsole&, std::string_view value) {
@@ -181,6 +231,10 @@ struct CommandLineOptions {
   static constexpr Apply kSarif = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.sarifPath_, value);
   };
+  static constexpr Apply kNoSarif = [](OvSession& session, OvConsole&, std::string_view) {
+    session.noSarif_ = true;
+    return true;
+  };
   static constexpr Apply kWarning = [](OvSession& session, OvConsole&, std::string_view value) {
     session.warningOptions_.emplace_back(value);
     return !value.empty();
@@ -188,21 +242,30 @@ struct CommandLineOptions {
   static constexpr Apply kExplain = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.explainName_, value);
   };
+  static constexpr Apply kInit = [](OvSession& session, OvConsole&, std::string_view) {
+    const bool first = !session.initRequested_;
+    session.initRequested_ = true;
+    return first;
+  };
+
   static constexpr Apply kLsp = [](OvSession& session, OvConsole&, std::string_view) {
     session.lsp_ = true;
     return true;
   };
 
-  static constexpr std::array<Option, 21> kAll = {{
+  static constexpr std::array<Option, 26> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
       {"--control", true, kControl},
       {"--strict", false, kStrict},
+      {"--no-strict", false, kNoStrict},
       {"--atomic", false, kAtomic},
+      {"--no-atomic", false, kNoAtomic},
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
       {"--list", false, kList},
+      {"--check", false, kCheck},
       {"--decompile", true, kDecompile},
       {"-o", true, kOutput},
       {"--output", true, kOutput},
@@ -212,8 +275,10 @@ struct CommandLineOptions {
       {"--version", false, kVersion},
       {"--diagnostics-format", true, kDiagnosticsFormat},
       {"--sarif", true, kSarif},
+      {"--no-sarif", false, kNoSarif},
       {"-W", true, kWarning},
       {"--explain", true, kExplain},
+      {"--init", false, kInit},
       {"--lsp", false, kLsp},
   }};
 
@@ -250,14 +315,18 @@ bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
   bool optionsEnded = false;
   for (int i = 1; accepted && !exitRequested_ && i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
-    // A bare argument (or any argument after "--") is a file to list.
+    // A bare argument (or any argument after "--") is a file to list, a
+    // source to check, or the one directory of --init.
     if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
-      accepted = listRequested_;
-      if (accepted) {
-        listFiles_.emplace_back(argument);
-      } else {
+      if (initRequested_ && initDirectory_.empty() && !argument.empty()) {
+        initDirectory_ = std::string(argument);
+        continue;
+      }
+      accepted = listRequested_ || checkRequested_;
+      if (!accepted) {
         refusal_ = "unexpected argument '" + std::string(argument) + "'";
       }
+      (listRequested_ ? listFiles_ : sources_).emplace_back(argument);
       continue;
     }
     if (argument == "--") {
@@ -287,7 +356,7 @@ bool OvSession::ParseCommandLine(int argc, char** argv, OvConsole& console) {
   }
   if (accepted && !exitRequested_) {
     accepted = SettleAction();
-    refusal_ = accepted ? "" : "options that do not go together";
+    refusal_ = accepted || !refusal_.empty() ? refusal_ : "options that do not go together";
   }
   if (!accepted) {
     // A refused command line leaves nothing behind but the program name and

@@ -1,18 +1,22 @@
 // The command line of one run.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ov_console.h"
 
 namespace partsc {
 
-// What a run does: compile the sources of a control file (the default), print
-// the listing of parts files (--list), or write a parts source back from a
-// parts file (--decompile), explain a diagnostic (--explain), or serve the
-// Language Server Protocol on standard input and output (--lsp).
-enum class OvAction { kCompile, kList, kDecompile, kExplain, kLsp };
+// What a run does: compile the sources of a control file (the default),
+// compile sources in memory only and report their diagnostics (--check),
+// print the listing of parts files (--list), write a parts source back from a
+// parts file (--decompile), explain a diagnostic (--explain), start a library
+// (--init), or serve the Language Server Protocol on standard input and
+// output (--lsp).
+enum class OvAction { kCompile, kList, kDecompile, kExplain, kInit, kLsp, kCheck };
 
 // The options of one run, as its command line gives them; a value the run
 // owns.
@@ -33,12 +37,16 @@ class OvSession {
   // The control file named with -c/--control, untrimmed; empty when the name
   // is to be asked for at the prompt.
   const std::string& ControlName() const { return controlName_; }
-  // --strict: a run in which an input failed ends with 1.
-  bool Strict() const { return strict_; }
+  // --strict: a run in which an input failed ends with 1. --no-strict, or
+  // the settings file's "#PARTS:STRICT#" when the command line says neither.
+  bool Strict() const { return strict_.value_or(policy_.strict.value_or(false)); }
   // -q/--quiet: no progress lines on the console.
   bool Quiet() const { return quiet_; }
   // The files named after --list, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
+  // The sources named after --check, in command-line order; empty: those of
+  // the control file.
+  const std::vector<std::string>& Sources() const { return sources_; }
   // The parts file named with --decompile, and the file named with -o/--output
   // (empty: standard output).
   const std::string& DecompileFile() const { return decompileFile_; }
@@ -46,23 +54,47 @@ class OvSession {
   // The directories named with -C, in command-line order: the run changes
   // into each in turn, relative to the one before, before anything else.
   const std::vector<std::string>& Directories() const { return directories_; }
-  // --atomic (or the settings file's "#PARTS:ATOMIC# = yes"): each parts file
-  // is written under a temporary name and put in place only when it compiled
-  // and listed.
-  bool Atomic() const { return atomic_; }
-  // Sets the mode of writing parts files, whatever the command line said;
-  // the settings file uses it.
-  void SetAtomic(bool atomic) { atomic_ = atomic; }
+  // --atomic (or, when the command line says neither --atomic nor
+  // --no-atomic, the settings file's "#PARTS:ATOMIC# = yes"): each parts
+  // file is written under a temporary name and put in place only when it
+  // compiled and listed.
+  bool Atomic() const { return atomic_.value_or(policy_.atomic.value_or(false)); }
+
+  // The everyday mode a library's settings file sets: every opt-in of the
+  // command line. The command line wins over each.
+  struct Policy {
+    std::optional<bool> atomic;            // #PARTS:ATOMIC#
+    std::optional<bool> strict;            // #PARTS:STRICT#
+    std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
+    std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
+    std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
+    // #PARTS:WARNINGS#: the -W options it gives (without "-W"), each with
+    // the place of its line for a complaint ("ORVA.SET:4: ").
+    std::vector<std::pair<std::string, std::string>> warnings;
+  };
+  void SetPolicy(Policy policy) { policy_ = std::move(policy); }
+  const Policy& SettingsPolicy() const { return policy_; }
   // --force: the file named with -o may be overwritten.
   bool Force() const { return force_; }
 
   // Diagnostics: --diagnostics-format (empty: the error log's lines on the
   // console), --sarif FILE, the -W options in command-line order (without the
   // "-W": "all", "error", "NAME", "no-NAME"), and the name after --explain.
-  const std::string& DiagnosticsFormat() const { return diagnosticsFormat_; }
-  const std::string& SarifPath() const { return sarifPath_; }
+  // Each also from the settings file when the command line does not give it
+  // (--no-sarif: no SARIF log, whatever the settings file says).
+  const std::string& DiagnosticsFormat() const {
+    return diagnosticsFormat_.empty() ? policy_.diagnosticsFormat : diagnosticsFormat_;
+  }
+  std::string SarifPath() const {
+    if (noSarif_) {
+      return {};
+    }
+    return sarifPath_.empty() ? policy_.sarifPath : sarifPath_;
+  }
   const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
   const std::string& ExplainName() const { return explainName_; }
+  // The directory named after --init ("." when none was).
+  const std::string& InitDirectory() const { return initDirectory_; }
 
   // Why the command line was refused, in the words of GNU programs
   // ("unrecognized option '--bogus'"); empty when it was not.
@@ -79,19 +111,25 @@ class OvSession {
   std::string programName_;
   OvAction action_ = OvAction::kCompile;
   std::string controlName_;
-  bool strict_ = false;
+  std::optional<bool> strict_;  // --strict, --no-strict
   bool quiet_ = false;
   bool listRequested_ = false;
   std::vector<std::string> listFiles_;
+  bool checkRequested_ = false;
+  std::vector<std::string> sources_;
   std::string decompileFile_;
   std::string decompileOutput_;
   std::string diagnosticsFormat_;
   std::string sarifPath_;
   std::vector<std::string> warningOptions_;
   std::string explainName_;
+  bool initRequested_ = false;
+  std::string initDirectory_;
   std::string refusal_;
   bool force_ = false;
-  bool atomic_ = false;
+  std::optional<bool> atomic_;  // --atomic, --no-atomic
+  bool noSarif_ = false;
+  Policy policy_;
   bool lsp_ = false;
   std::vector<std::string> directories_;
 };

@@ -2,12 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
@@ -45,35 +50,91 @@ std::string Parent(const std::string& path) {
   return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
 }
 
-bool IsDirectory(const std::string& path) {
+// Why `path` cannot be a class directory: "no such directory", "not a
+// directory"; empty when it is a directory.
+std::string DirectoryProblem(const std::string& path) {
   struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  if (::stat(path.c_str(), &status) != 0) {
+    return errno == ENOENT ? "no such directory"
+                           : "cannot use the directory (" + LastSystemError() + ")";
+  }
+  return S_ISDIR(status.st_mode) ? std::string() : "not a directory";
 }
 
 // What the settings file gives: the class directories (empty where not
-// given) and the mode of writing parts files.
+// given), the everyday mode of the run, and the keys given so far.
 struct Settings {
   std::array<std::string, 3> directories;
-  std::optional<bool> atomic;
+  OvSession::Policy policy;
+  std::set<std::string, std::less<>> given;
 };
 
-constexpr std::string_view kAtomicKey = "#PARTS:ATOMIC#";
+// The keys of yes or no, and where each goes.
+struct SwitchKey {
+  std::string_view key;
+  std::optional<bool> OvSession::Policy::*field;
+};
+constexpr std::array<SwitchKey, 3> kSwitchKeys = {{
+    {"#PARTS:ATOMIC#", &OvSession::Policy::atomic},
+    {"#PARTS:STRICT#", &OvSession::Policy::strict},
+    {"#PARTS:WERROR#", &OvSession::Policy::warningsAsErrors},
+}};
+constexpr std::string_view kWarningsKey = "#PARTS:WARNINGS#";
+constexpr std::string_view kDiagnosticsKey = "#PARTS:DIAGNOSTICS#";
+constexpr std::string_view kSarifKey = "#PARTS:SARIF#";
 
-// Takes the value of the atomic key, "yes" or "no"; false after one
-// complaint.
-bool TakeAtomic(OvConsole& console, std::string_view value, const std::string& where,
-                Settings& settings) {
-  if (settings.atomic) {
-    Complain(console, where + "key \"" + std::string(kAtomicKey) + "\" given twice");
-    return false;
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+// The -W options of the warnings key, separated by blanks, tabs or commas.
+void TakeWarnings(std::string_view value, const std::string& where, Settings& settings) {
+  std::size_t at = 0;
+  while (at < value.size()) {
+    const std::size_t end = value.find_first_of(" \t,", at);
+    const std::string_view item = value.substr(at, end - at);
+    if (!item.empty()) {
+      settings.policy.warnings.emplace_back(std::string(item), where);
+    }
+    at = end == std::string_view::npos ? value.size() : end + 1;
   }
-  if (value != "yes" && value != "no") {
-    Complain(console, where + "key \"" + std::string(kAtomicKey) + "\" takes yes or no, not \"" +
-                          std::string(value) + "\"");
-    return false;
+}
+
+// Takes a key of the everyday mode; false after one complaint.
+bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view value,
+                 const std::string& base, const std::string& where, Settings& settings) {
+  for (const SwitchKey& entry : kSwitchKeys) {
+    if (key != entry.key) {
+      continue;
+    }
+    if (value != "yes" && value != "no") {
+      Complain(console, where + "key " + Quoted(key) + " takes yes or no, not " + Quoted(value));
+      return false;
+    }
+    settings.policy.*entry.field = value == "yes";
+    return true;
   }
-  settings.atomic = value == "yes";
+  if (key == kDiagnosticsKey) {
+    if (value != "classic" && value != "gnu" && value != "json") {
+      Complain(console,
+               where + "key " + Quoted(key) + " takes classic, gnu or json, not " + Quoted(value));
+      return false;
+    }
+    settings.policy.diagnosticsFormat = std::string(value);
+    return true;
+  }
+  if (key == kSarifKey) {
+    settings.policy.sarifPath = Absolute(base, value);
+    return true;
+  }
+  TakeWarnings(value, where, settings);
   return true;
+}
+
+bool IsModeKey(std::string_view key) {
+  const auto named = [&](const SwitchKey& entry) { return entry.key == key; };
+  return std::any_of(kSwitchKeys.begin(), kSwitchKeys.end(), named) || key == kWarningsKey ||
+         key == kDiagnosticsKey || key == kSarifKey;
 }
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.
@@ -86,33 +147,34 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
     return false;
   }
   const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
-  const std::string_view directory = OvStringUtil::TrimBlanks(line.substr(equals + 1));
-  if (key == kAtomicKey) {
-    return TakeAtomic(console, directory, where, settings);
-  }
+  const std::string_view value = OvStringUtil::TrimBlanks(line.substr(equals + 1));
   std::size_t index = 0;
   while (index < kClassKeys.size() && kClassKeys[index] != key) {
     ++index;
   }
+  if (index == kClassKeys.size() && !IsModeKey(key)) {
+    Complain(console, where + "unknown key " + Quoted(key));
+    return false;
+  }
+  if (!settings.given.insert(std::string(key)).second) {
+    Complain(console, where + "key " + Quoted(key) + " given twice");
+    return false;
+  }
+  if (value.empty()) {
+    const char* what = index == kClassKeys.size() ? "empty value" : "empty directory";
+    Complain(console, where + what + " for key " + Quoted(key));
+    return false;
+  }
   if (index == kClassKeys.size()) {
-    Complain(console, where + "unknown key \"" + std::string(key) + "\"");
+    return TakeModeKey(console, key, value, base, where, settings);
+  }
+  const std::string absolute = Absolute(base, value);
+  const std::string problem = DirectoryProblem(absolute);
+  if (!problem.empty()) {
+    Complain(console, where + problem + ": " + Quoted(absolute));
     return false;
   }
-  std::string& slot = settings.directories[index];
-  if (!slot.empty()) {
-    Complain(console, where + "key \"" + std::string(key) + "\" given twice");
-    return false;
-  }
-  if (directory.empty()) {
-    Complain(console, where + "empty directory for key \"" + std::string(key) + "\"");
-    return false;
-  }
-  const std::string absolute = Absolute(base, directory);
-  if (!IsDirectory(absolute)) {
-    Complain(console, where + "not a directory: \"" + absolute + "\"");
-    return false;
-  }
-  slot = absolute;
+  settings.directories[index] = absolute;
   return true;
 }
 
@@ -174,8 +236,8 @@ int initfiles(OvConsole& console, OvSession& session, const std::string& directo
     const std::string& given = settings.directories[i];
     classes.Set(kClassKeys[i], given.empty() ? here : given);
   }
-  // --atomic on the command line holds whatever the settings file says.
-  session.SetAtomic(session.Atomic() || settings.atomic.value_or(false));
+  // The command line wins over each of these.
+  session.SetPolicy(std::move(settings.policy));
   return 0;
 }
 

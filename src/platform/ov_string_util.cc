@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -316,6 +317,22 @@ void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, in
     }
     pairCount = CountOf(stored);
   }
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 0x20 && u != 0x7f) || c == '\t') {
+      out += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\x%02x", u);
+    out += escape;
+  }
+  return out;
 }
 
 }  // namespace partsc

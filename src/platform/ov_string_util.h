@@ -60,4 +60,10 @@ class OvStringUtil {
 // character stay, and the start of the line is never touched.
 void TrimLineEnd(std::string& line);
 
+// The text with every control character but the tab (bytes below 32, and
+// 127) shown as "\xHH": a line of our own that names a file or quotes a
+// source then holds no line end or escape sequence that a terminal or an
+// editor would act on.
+std::string EscapeControls(std::string_view text);
+
 }  // namespace partsc

@@ -60,6 +60,8 @@ expect "--diagnostics-format=gnu" partsc --diagnostics-format=g
 expect "-Wno-text-cut" partsc -Wno-te
 expect "-Wunclosed-field -Wundefined-macro -Wunknown-keyword" partsc -Wun
 expect "run.sarif" partsc --sarif ru
+expect "--no-atomic --no-sarif --no-strict" partsc -pORVA.SET --no-
+expect "parts" partsc --init p
 
 if [ "$failures" -ne 0 ]; then
   exit 1

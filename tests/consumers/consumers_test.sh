@@ -40,8 +40,11 @@ case $mode in
   jq)
     command -v jq >/dev/null || skip "jq is not installed (Debian package jq)"
     run --diagnostics-format=json
-    jq -r '[.file, .line, .column, .severity, .name, .log_line] | map(tostring) | join(" ")' \
-      stderr.txt >records.txt
+    # Every record, then the summary the run ends with.
+    jq -r 'if .summary then "summary \(.summary.compiled) \(.summary.failed) " +
+             (.summary.failures | map("\(.file):\(.line):\(.left)") | join(" "))
+           else [.file, .line, .column, .severity, .name, .log_line] | map(tostring) | join(" ")
+           end' stderr.txt >records.txt
     diff -u "$here/expected-records.txt" records.txt
     ;;
   sarif)

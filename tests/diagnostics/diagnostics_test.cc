@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -204,6 +206,89 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
             "\t*** W *** Title string too long[4]\n\t*** W *** Unknown Size Keyword (Skip)\n"
             "\t*** E *** Not Parts Input File[/x \"y\"]\n\t*** W *** Keyword $$END not found[9]\n"
             "\t*** E *** Input File Open Error\n");
+}
+
+// What the structured forms add for a person looking for a mistake: a
+// message that stops the compile is an error whatever its letter; an
+// input's records come in the order of its lines; a source that cannot be
+// opened points at the control-file line naming it; paths are relative to
+// where partsc was started; control characters are escaped. The first
+// stopping record is kept for the summary; -q's progress line shows before
+// the first echo of its input only.
+TEST(ReportDiagnostic, StructuredFormsHelpFindEachDiagnostic) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("run"));
+  Channel channel(dir.File("run"));
+  Diagnostics& d = channel.diagnostics;
+  std::vector<std::string> lines;
+  d.SetDisplayDirectory(dir.path());
+  d.AddSink(std::make_unique<Recorder>(lines, dir.path()));
+  d.OpenErrorLog(dir.File("R.CTL"));
+  d.SetPendingHeading("\n  Input file name\t\tquiet.src\n");
+  d.BeginInput(dir.File("quiet.src"));
+  d.EndInput();
+  d.SetPendingHeading("\n  Input file name\t\tp.src\n");
+  d.BeginInput(dir.File("src/p.src"));
+  d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
+  d.SetReportLine({2, 2, 1, "$$TITLE \"t\""});
+  d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 2);
+  d.ClearReportLine();
+  d.ReportDiagnostic(DiagnosticId::kDataWriteError);
+  ASSERT_NE(d.StopRecord(), nullptr);
+  EXPECT_EQ(d.StopRecord()->id, DiagnosticId::kIllegalSpec);
+  d.EndInput();
+  d.SetInputOrigin(dir.File("R.CTL"), 7);
+  d.BeginInput(dir.File("n\r.src"));
+  d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
+  d.EndInput();
+  d.FinishSinks();
+
+  std::vector<std::string> gnu;
+  for (const std::string& line : lines) {
+    gnu.push_back(line.substr(0, line.find(" | ")));
+  }
+  EXPECT_EQ(gnu, (std::vector<std::string>{
+                     "src/p.src:2:9: warning: Title string too long [partsc-title-too-long]",
+                     "src/p.src:5: error: Illegal spec defination [partsc-illegal-spec]",
+                     "src/p.src: error: Data Write Error [partsc-data-write-error]",
+                     "R.CTL:7: error: Input File Open Error: n\\x0d.src: No such file or "
+                     "directory [partsc-input-open-error]",
+                 }));
+  EXPECT_NE(lines[1].find("\"severity\": \"error\""), std::string::npos) << lines[1];
+  EXPECT_EQ(channel.console.OutText(),
+            "\n  Input file name\t\tp.src\n"
+            "\t*** W *** Illegal spec defination[5]\n\t*** W *** Title string too long[2]\n"
+            "\t*** E *** Data Write Error\n\t*** E *** Input File Open Error\n");
+  // -Werror counts the error log's warnings: an illegal spec line is one.
+  EXPECT_EQ(d.WarningsReported(), 2);
+}
+
+// The SARIF log gives a message that stops the compile the level error, as
+// its rule's default and as its result, whatever the error log's letter.
+TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
+  TempDir dir;
+  Channel channel(dir.path());
+  Diagnostics& d = channel.diagnostics;
+  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.path()));
+  d.OpenErrorLog(dir.File("R.CTL"));
+  d.BeginInput(dir.File("p.src"));
+  d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
+  d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 5);
+  d.EndInput();
+  ASSERT_TRUE(d.FinishSinks());
+  const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
+  const nlohmann::json& run = log["runs"][0];
+  std::vector<std::string> levels;
+  for (const nlohmann::json& result : run["results"]) {
+    const nlohmann::json& rule = run["tool"]["driver"]["rules"][result["ruleIndex"].get<size_t>()];
+    levels.push_back(result["ruleId"].get<std::string>() + " " +
+                     result["level"].get<std::string>() + " " +
+                     rule["defaultConfiguration"]["level"].get<std::string>());
+  }
+  EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
+                                              "partsc-title-too-long warning warning"}));
 }
 
 // The compile skips the line position and the warnings' checks while these

@@ -1,14 +1,17 @@
 // Runs in one process share nothing: a compile, a --list and a --decompile
-// give the same in any order.
+// give the same in any order, and runs on several threads at once give what
+// each gives alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/run_driver.h"
@@ -124,6 +127,87 @@ TEST_F(RunsInOneProcess, CompileListAndDecompileInAnyOrder) {
                                   << order[2];
     }
   } while (std::next_permutation(order.begin(), order.end()));
+}
+
+// Eight different sources: the example library (one of them with mistakes)
+// and three generated ones, the last of them broken part way.
+std::vector<std::pair<std::string, std::string>> EightSources() {
+  const std::string examples = std::string(PARTSC_SOURCE_DIR) + "/examples/src/";
+  std::vector<std::pair<std::string, std::string>> sources;
+  for (const char* name : {"bolts.src", "washers.src", "rails.src", "plates.src", "brackets.src"}) {
+    sources.emplace_back(name, ReadFile(examples + name));
+  }
+  for (int i = 0; i < 3; ++i) {
+    std::string text =
+        "$$PARTS !gen" + std::to_string(i) + "! <1,2> \"generated\"\n$$APG\n$TOP !T!\n";
+    for (int size = 0; size < 10 + 5 * i; ++size) {
+      text += "$$SIZE \"S" + std::to_string(size) + "\"\n";
+      for (int member = 0; member < 6; ++member) {
+        text += "p !P" + std::to_string(member) + "! (" + std::to_string(size * member) + ")\n";
+      }
+      if (i == 2 && size == 12) {
+        text += "s <1,1 \"MAT\"\n";
+      }
+    }
+    sources.emplace_back("gen" + std::to_string(i) + ".src", text + "$$END\n");
+  }
+  return sources;
+}
+
+// One job: the source compiled in a directory of its own, with its
+// diagnostics also as JSON lines, then each parts file it wrote listed.
+std::vector<RunResult> CompileAndList(const std::pair<std::string, std::string>& source) {
+  TempDir dir;
+  WriteFile(dir.File(source.first), source.second);
+  WriteFile(dir.File("RUN.CTL"), source.first + "\n");
+  std::vector<RunResult> results;
+  results.push_back(RunIn(dir.path(), {"-Wall", "--diagnostics-format=json", "-c", "RUN.CTL"}, ""));
+  const std::map<std::string, std::string> compiled = results.front().files;
+  for (const auto& [name, bytes] : compiled) {
+    if (name.ends_with(".prt") || name.ends_with(".PRT")) {
+      RunResult listed = RunIn(dir.path(), {"-q", "--list", name}, "");
+      listed.files.clear();  // the directory the compile left
+      results.push_back(listed);
+    }
+  }
+  return results;
+}
+
+// Eight sources compiled and listed on four threads at once, fifty times
+// each, give the same parts files, run logs, error logs, console and
+// diagnostics as each gives alone.
+TEST_F(RunsInOneProcess, EightSourcesOnFourThreadsGiveWhatEachGivesAlone) {
+  const std::vector<std::pair<std::string, std::string>> sources = EightSources();
+  std::vector<std::vector<RunResult>> alone;
+  for (const auto& source : sources) {
+    alone.push_back(CompileAndList(source));
+  }
+  ASSERT_EQ(alone[4].front().status, 0);
+  EXPECT_NE(alone[4].front().err.find("\"partsc-"), std::string::npos) << alone[4].front().err;
+  EXPECT_NE(alone[7].front().files.at("RUN.CTL.LOG").find("*** "), std::string::npos);
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 50;
+  const int jobs = static_cast<int>(sources.size()) * kRounds;
+  std::atomic<int> next{0};
+  std::vector<std::vector<int>> differing(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int job = next++; job < jobs; job = next++) {
+        const size_t which = static_cast<size_t>(job) % sources.size();
+        if (CompileAndList(sources[which]) != alone[which]) {
+          differing[t].push_back(job);
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_TRUE(differing[t].empty()) << "thread " << t << ": " << differing[t].size()
+                                      << " jobs differ, the first " << differing[t].front();
+  }
 }
 
 }  // namespace

@@ -135,7 +135,12 @@ TEST(ConsoleOrderTest, ThePromptShowsBeforeTheNameIsReadAndEveryLineKeepsItsPlac
                                  "\tParts name\t\tthree\n\tApg define start\n\tapg $TOP\t\tT3\n"
                                  "\tSize name\t\tS\n\tCount of size\t\t1\n"
                                  "  Out put file name\t\t$D/three.prt\n"
-                                 "\t*** W *** Unknown Size Keyword (Skip)\n",
+                                 "\t*** W *** Unknown Size Keyword (Skip)\n"
+                                 // The summary comes last, on standard error.
+                                 "partsc: summary: 2 sources compiled, 1 failed\n"
+                                 "partsc: failed: TWO.SRC: File $D/a/b.prt open error: not a plain "
+                                 "file name\n"
+                                 "partsc:   left: no parts file was written\n",
                              "$D", dir.path()));
 }
 

@@ -38,6 +38,18 @@ TEST(ExitStatus, FailsWhatAPipelineMustNotTakeForSuccess) {
   const std::string noStdout =
       "partsc: standard output: cannot be written: No space left on device\n";
   const std::string noLog = "partsc: RUN.CTL.LOG: cannot be opened: Is a directory\n";
+  // The summary the run ends with.
+  const std::string missing =
+      "partsc: summary: 0 sources compiled, 1 failed\n"
+      "partsc: failed: RUN.CTL, line 1: Input File Open Error: none.src: No such file or "
+      "directory\npartsc:   left: no parts file was written\n";
+  const auto lost = [](const std::string& what) {
+    return "partsc: summary: 1 source compiled, 0 failed, 1 output not written\n"
+           "partsc: not written: " +
+           what + "\n";
+  };
+  const std::string noLogAtAll = noLog + lost("RUN.CTL.LOG: Is a directory");
+  const std::string noStdoutAtAll = noStdout + lost("standard output: No space left on device");
   const std::vector<std::string> compile = {"-q", "-c", "RUN.CTL"};
   const auto with = [&](std::vector<std::string> extra) {
     std::vector<std::string> args = compile;
@@ -45,22 +57,22 @@ TEST(ExitStatus, FailsWhatAPipelineMustNotTakeForSuccess) {
     return args;
   };
   const Case cases[] = {
-      {"missing source", "none.src\n", false, false, compile, 0, ""},
-      {"missing source, -Werror", "none.src\n", false, false, with({"-Werror"}), 1, ""},
+      {"missing source", "none.src\n", false, false, compile, 0, missing},
+      {"missing source, -Werror", "none.src\n", false, false, with({"-Werror"}), 1, missing},
       {"empty control file", "", false, false, compile, 0, ""},
       {"empty control file, --strict", "/ nothing\n\n", false, false, with({"--strict"}), 1, ""},
       {"empty control file, -Werror", "", false, false, with({"-Werror"}), 1, ""},
-      {"error log not opened", "x.src\n", true, false, compile, 0, noLog},
-      {"error log not opened, --strict", "x.src\n", true, false, with({"--strict"}), 1, noLog},
-      {"error log not opened, -Werror", "x.src\n", true, false, with({"-Werror"}), 1, noLog},
-      {"standard output full", "x.src\n", false, true, {"-c", "RUN.CTL"}, 0, noStdout},
+      {"error log not opened", "x.src\n", true, false, compile, 0, noLogAtAll},
+      {"error log not opened, --strict", "x.src\n", true, false, with({"--strict"}), 1, noLogAtAll},
+      {"error log not opened, -Werror", "x.src\n", true, false, with({"-Werror"}), 1, noLogAtAll},
+      {"standard output full", "x.src\n", false, true, {"-c", "RUN.CTL"}, 0, noStdoutAtAll},
       {"standard output full, --strict",
        "x.src\n",
        false,
        true,
        {"--strict", "-c", "RUN.CTL"},
        1,
-       noStdout},
+       noStdoutAtAll},
       {"standard output full, quiet, --strict", "x.src\n", false, true, with({"--strict"}), 0, ""},
       {"a good run, --strict -Wall -Werror", "x.src\n", false, false,
        with({"--strict", "-Wall", "-Werror"}), 0, ""},

@@ -52,7 +52,7 @@ run --atomic --strict
 [ $? -eq 1 ] || fail "--atomic --strict on a full disk did not end with 1"
 grep -qx "partsc: $parts/big.prt: cannot be written: No space left on device" err.txt ||
   fail "no reason named: $(cat err.txt)"
-grep -qx "partsc: $parts/big.prt: not replaced; the previous file and its backup are kept" \
+grep -qx "partsc: $parts/big.prt: not replaced: big.src: Data Write Error: No space left on device; the previous file and its backup are kept" \
   err.txt || fail "no note that the previous file was kept: $(cat err.txt)"
 cmp -s parts/big.prt older.prt || fail "the older parts file changed"
 cmp -s parts/big.prt.old older.old || fail "the older backup changed"
@@ -64,6 +64,8 @@ run
 grep -q "^	\*\*\* E \*\*\* Data Write Error$" RUN.CTL.LOG || fail "no Data Write Error in the error log"
 grep -qx "partsc: $parts/big.prt: cannot be written: No space left on device" err.txt ||
   fail "the default mode names no file and reason: $(cat err.txt)"
+grep -q "^partsc:   left: .*big.prt is left incomplete; the previous file is kept as .*big.prt.old$" \
+  err.txt || fail "the summary does not say what was left: $(cat err.txt)"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "full disk: the older parts file and its backup kept, every failure named"

@@ -6,7 +6,8 @@
 //   --- env             NAME=VALUE per line (SOURCE_DATE_EPOCH is preset)
 //   --- stdin           what is typed at the prompt
 //   --- runs            how many times to run (default 1); output is the last run's
-//   --- file PATH       a text file written before the run
+//   --- file PATH       a text file written before the run ($DIR in it is
+//                       the run's directory)
 //   --- hexfile PATH    a file given as hex bytes
 //   --- mkdir PATH      an empty directory
 //   === exit / === stdout / === stderr
@@ -180,7 +181,7 @@ std::map<std::string, std::string> WriteInputs(const std::vector<Section>& secti
       continue;
     }
     fs::create_directories(path.parent_path());
-    std::string bytes = section.body;
+    std::string bytes = ReplaceAll(section.body, "$DIR", dir);
     if (section.name == "hexfile") {
       const std::vector<uint8_t> hex = FromHex(section.body);
       bytes.assign(hex.begin(), hex.end());

@@ -97,11 +97,15 @@ TEST_F(SessionTest, ABadSettingsFileIsRefusedWithOneLine) {
        "ORVA.SET:4: key \"#PARTS:CTL#\" given twice"},
       {"#PARTS:CTL# .\n", "ORVA.SET:1: missing \"=\""},
       {"#PARTS:BIN# = \t\n", "ORVA.SET:1: empty directory for key \"#PARTS:BIN#\""},
-      {"#PARTS:BIN# = nowhere", "ORVA.SET:1: not a directory: \"$D/nowhere\""},
+      {"#PARTS:BIN# = nowhere", "ORVA.SET:1: no such directory: \"$D/nowhere\""},
       {"#PARTS:INP# = ORVA.SET\n", "ORVA.SET:1: not a directory: \"$D/ORVA.SET\""},
       {"#PARTS:ATOMIC# = Yes\n", "ORVA.SET:1: key \"#PARTS:ATOMIC#\" takes yes or no, not \"Yes\""},
       {"#PARTS:ATOMIC# = no\n#PARTS:ATOMIC# = no\n",
-       "ORVA.SET:2: key \"#PARTS:ATOMIC#\" given twice"}};
+       "ORVA.SET:2: key \"#PARTS:ATOMIC#\" given twice"},
+      {"#PARTS:STRICT# = on\n", "ORVA.SET:1: key \"#PARTS:STRICT#\" takes yes or no, not \"on\""},
+      {"#PARTS:DIAGNOSTICS# = xml\n",
+       "ORVA.SET:1: key \"#PARTS:DIAGNOSTICS#\" takes classic, gnu or json, not \"xml\""},
+      {"#PARTS:SARIF# =\n", "ORVA.SET:1: empty value for key \"#PARTS:SARIF#\""}};
   std::filesystem::create_directory(dir_.File("sub"));
   for (const auto& [content, problem] : cases) {
     std::filesystem::remove(dir_.File("ORVA.SET"));
@@ -115,6 +119,45 @@ TEST_F(SessionTest, ABadSettingsFileIsRefusedWithOneLine) {
   std::string err;
   EXPECT_EQ(Init({"-p", "sub"}, err), -1);
   EXPECT_EQ(err, "partsc: sub: cannot read the settings file\n");
+}
+
+// A library's settings file carries its everyday mode; each of its opt-ins
+// can be turned off, or given otherwise, on the command line.
+TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
+  WriteFile(dir_.File("ORVA.SET"),
+            "#PARTS:ATOMIC# = yes\n#PARTS:STRICT# = yes\n#PARTS:WERROR# = no\n"
+            "#PARTS:WARNINGS# = all,no-long-line\ttext-cut\n#PARTS:DIAGNOSTICS# = gnu\n"
+            "#PARTS:SARIF# = ci/run.sarif\n");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "classic"},
+      {{"-pORVA.SET"}, "atomic strict gnu sarif=$D/ci/run.sarif"},
+      {{"-pORVA.SET", "--no-atomic", "--no-strict", "--diagnostics-format=classic", "--no-sarif"},
+       "classic"},
+      {{"--no-strict", "-pORVA.SET", "--strict", "--sarif", "x.sarif", "--diagnostics-format",
+        "json"},
+       "atomic strict json sarif=x.sarif"},
+  };
+  for (const auto& [args, mode] : cases) {
+    OvSession session;
+    ASSERT_TRUE(Parse(session, args));
+    OvConsole console(OvConsole::InMemory{});
+    ASSERT_EQ(initfiles(console, session, cwd_, classes_), 0) << console.ErrText();
+    std::string text = session.Atomic() ? "atomic " : "";
+    text += session.Strict() ? "strict " : "";
+    text += session.DiagnosticsFormat().empty() ? "classic" : session.DiagnosticsFormat();
+    text += session.SarifPath().empty() ? "" : " sarif=" + session.SarifPath();
+    EXPECT_EQ(text, std::regex_replace(mode, std::regex("\\$D"), cwd_));
+    const OvSession::Policy& policy = session.SettingsPolicy();
+    if (args.empty()) {
+      EXPECT_TRUE(policy.warnings.empty());
+      continue;
+    }
+    EXPECT_EQ(policy.warningsAsErrors, false);
+    EXPECT_EQ(policy.warnings,
+              (std::vector<std::pair<std::string, std::string>>{{"all", "ORVA.SET:4: "},
+                                                                {"no-long-line", "ORVA.SET:4: "},
+                                                                {"text-cut", "ORVA.SET:4: "}}));
+  }
 }
 
 TEST_F(SessionTest, ClassDirectoriesComeFromTheSettingsFileOrTheCurrentDirectory) {
@@ -174,13 +217,16 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
 
 // What a command line leaves in the session, in one comparable text.
 std::string Settings(const OvSession& session) {
-  const char* actions[] = {"compile", "list", "decompile"};
+  const char* actions[] = {"compile", "list", "decompile", "explain", "init", "lsp", "check"};
   std::string text = actions[static_cast<int>(session.Action())];
   text += " p=" + session.SettingsPath() + " c=" + session.ControlName();
   text += session.Strict() ? " strict" : "";
   text += session.Quiet() ? " quiet" : "";
   for (const std::string& file : session.ListFiles()) {
     text += " [" + file + "]";
+  }
+  for (const std::string& source : session.Sources()) {
+    text += " <" + source + ">";
   }
   text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
   text += session.Force() ? " force" : "";
@@ -224,6 +270,8 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"-C", ""}, ""},
       {{"--atomic", "-c", "R", "--strict"}, "compile p= c=R strict d= o= atomic"},
       {{"--list", "a", "--atomic"}, ""},
+      {{"--list", "a", "--no-atomic", "--no-strict", "--no-sarif"}, "list p= c= [a] d= o="},
+      {{"--atomic", "--no-atomic", "--strict", "--no-strict"}, "compile p= c= d= o="},
       {{"--decompile", "a", "--atomic"}, ""},
       {{"-C"}, ""},
       {{"--force"}, ""},
@@ -243,6 +291,17 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--list=a"}, ""},
       {{"-qq"}, ""},
       {{"RUN.CTL"}, ""},
+      {{"--check"}, "check p= c= d= o="},
+      {{"--check", "-c", "R", "-pS", "-q"}, "check p=S c=R quiet d= o="},
+      {{"--check", "a.src", "--", "-b.src"}, "check p= c= <a.src> <-b.src> d= o="},
+      {{"--check", "a.src", "-c", "R"}, ""},
+      {{"--check", "--atomic"}, ""},
+      {{"--check", "--strict"}, ""},
+      {{"--check", "--list", "a"}, ""},
+      {{"--check", "--decompile", "a"}, ""},
+      {{"--check", "--explain", "all"}, ""},
+      {{"--check", "--lsp"}, ""},
+      {{"--check", "--init"}, ""},
   };
   for (const Case& c : cases) {
     OvSession session;

@@ -1,0 +1,122 @@
+#include "driver/control_file.h"
+
+#include "compiler/source_lint.h"
+#include "diagnostics/diagnostics.h"
+#include "diagnostics/line_pieces.h"
+#include "driver/run_context.h"
+#include "driver/run_driver.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_signals.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+
+namespace {
+
+constexpr int kConsoleBuffer = 128;
+constexpr int kControlBuffer = 80;
+
+// Asks for the control file name at the console. False when standard input
+// ended before a name could be read.
+bool ReadControlName(OvConsole& console, std::string& name) {
+  dbgprint(console, kConsoleProgress, "\n Parts Input Control File Name : ");
+  return console.In().Fgets(name, kConsoleBuffer);
+}
+
+// A comment line of the control file that is the absolute path of a file:
+// meant as a source, it is not compiled.
+void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
+  if (diagnostics.WarningEnabled(Warning::kCommentNamesFile) && OvFile::IsFile(line)) {
+    diagnostics.ReportWarning(Warning::kCommentNamesFile,
+                              "Comment line " + line +
+                                  " names an existing file, which is not "
+                                  "compiled; name it relative to #PARTS:INP#",
+                              0);
+  }
+}
+
+}  // namespace
+
+void AnnounceSource(RunContext& run, const std::string& inputPath) {
+  const std::string heading = "\n  Input file name\t\t" + inputPath + "\n";
+  if (run.console.Quiet()) {
+    run.diagnostics.SetPendingHeading(heading);
+    return;
+  }
+  dbgprint(run.console, kConsoleProgress, "%s", heading.c_str());
+}
+
+void ReportInterruption(RunContext& run, const std::string& where) {
+  run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
+}
+
+int TakeControlPath(RunContext& run, std::string& controlPath) {
+  Diagnostics& diagnostics = run.diagnostics;
+  std::string name = run.session.ControlName();
+  const bool answered = !name.empty() || ReadControlName(run.console, name);
+  if (!answered && OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the prompt");
+    return kExitSignal + OvSignals::Caught();
+  }
+  if (!answered) {
+    const std::string line = "\npartsc: no control file name: standard input ended\n";
+    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
+                                 "standard input ended");
+    return kExitStop;
+  }
+  // The name as typed or given with -c, without the line end and blanks.
+  OvStringUtil::TrimRight(name);
+  if (name.empty()) {
+    const std::string line = "partsc: no control file name: the answer is empty\n";
+    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
+                                 "the answer is empty");
+    return kExitStop;
+  }
+  controlPath = run.classes.ToFullPath(kClassControl, name);
+  dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
+  return kExitOk;
+}
+
+int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
+                    const std::function<std::string(const std::string&, int)>& input) {
+  Diagnostics& diagnostics = run.diagnostics;
+  LinePieces pieces;
+  bool carriageReturnSeen = false;
+  int lineNumber = 0;
+  int named = 0;
+  std::string lastInput;
+  std::string line;
+  // A signal ends the walk before the next input.
+  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
+    pieces.Take(line);
+    TrimLineEnd(line);
+    diagnostics.SetReportFile(controlPath);
+    diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
+    LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
+    if (!line.empty() && line.front() == '/') {
+      LintCommentLine(diagnostics, line);
+    }
+    diagnostics.ClearReportLine();
+    if (line.empty() || line.front() == '/') {
+      continue;
+    }
+    ++named;
+    lastInput = input(line, pieces.PhysicalLine());
+    dbgflush(run.console);
+  }
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(
+        run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
+    return named;
+  }
+  if (named == 0) {
+    diagnostics.SetReportFile(controlPath);
+    diagnostics.ReportWarning(Warning::kEmptyControl,
+                              CatalogueOf(DiagnosticId::kEmptyControl).text);
+  }
+  return named;
+}
+
+}  // namespace partsc

@@ -1,0 +1,36 @@
+// The control file of a run: its name, given with -c or asked for at the
+// prompt, and the walk over the sources it names.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace partsc {
+
+struct RunContext;
+class OvFileIO;
+
+// The full path of the run's control file: the name given with -c, or else
+// the one typed at the prompt, trimmed and resolved under #PARTS:CTL#.
+// Answers kExitOk, or after saying why the status the run ends with when
+// there is no name: kExitStop, or 128 + the signal that came at the prompt.
+int TakeControlPath(RunContext& run, std::string& controlPath);
+
+// Reads the control file piece by piece and hands every line that is neither
+// empty nor a comment to `input`, with the number of its physical line, and
+// `input` answers the full path of the source it took. A comment line that is
+// the absolute path of an existing file is warned about (-Wcomment-names-file). A signal ends the
+// walk before the next source and is reported with where it came. A control file that names no
+// source is warned about
+// (-Wempty-control). Answers how many sources the control file named.
+int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
+                    const std::function<std::string(const std::string&, int)>& input);
+
+// The progress line of a source, "Input file name": printed at once, or with
+// -q held back until the source's first diagnostic on the console.
+void AnnounceSource(RunContext& run, const std::string& inputPath);
+
+// Reports the signal that ends the run, at the place `where` says.
+void ReportInterruption(RunContext& run, const std::string& where);
+
+}  // namespace partsc

@@ -1,0 +1,167 @@
+#include "driver/init_library.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/run_context.h"
+#include "driver/run_driver.h"
+#include "platform/ov_console.h"
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+namespace {
+
+constexpr const char* kSettingsText =
+    "; Settings of this parts library, for every run of partsc on it:\n"
+    ";   partsc -pORVA.SET -c LIBRARY.CTL\n"
+    "; Relative directories are taken from this file's own directory. What the\n"
+    "; command line says wins over each key (--no-atomic, --no-strict,\n"
+    "; -Wno-error, --diagnostics-format=classic, --no-sarif).\n"
+    "\n"
+    "; Where the files of each class are: the control file, the parts\n"
+    "; sources, the compiled parts files (with their backups).\n"
+    "#PARTS:CTL# = .\n"
+    "#PARTS:INP# = src\n"
+    "#PARTS:BIN# = parts\n"
+    "\n"
+    "; The everyday mode. A source that fails keeps the previous parts file\n"
+    "; and its backup as they were (--atomic).\n"
+    "#PARTS:ATOMIC# = yes\n"
+    "; A run in which a source failed, or that compiled nothing, ends with 1\n"
+    "; (--strict).\n"
+    "#PARTS:STRICT# = yes\n"
+    "; Warn about what compiles without a word: a misspelt keyword, a field\n"
+    "; left open, a text cut, ... (-Wall; see partsc --explain all) ...\n"
+    "#PARTS:WARNINGS# = all\n"
+    "; ... and end such a run with 1 (-Werror).\n"
+    "#PARTS:WERROR# = yes\n"
+    "; Diagnostics as FILE:LINE:COLUMN lines on standard error, which editors\n"
+    "; read (--diagnostics-format=gnu); the error log is written as ever.\n"
+    "#PARTS:DIAGNOSTICS# = gnu\n"
+    "; A SARIF log of every run for code scanning (--sarif FILE):\n"
+    "; #PARTS:SARIF# = partsc.sarif\n";
+
+constexpr const char* kControlHead =
+    "/ The control file of this library: one parts source of src/ per line.\n"
+    "/ Lines that begin with \"/\" are comments; empty lines are skipped.\n";
+
+constexpr size_t kControlLineMax = 79;
+
+bool IsSourceName(std::string_view name) {
+  return name.size() > 4 && (name.ends_with(".src") || name.ends_with(".SRC"));
+}
+
+// A name a control-file line can hold as it stands: at most 79 characters,
+// no control character, no blank or tab at its end (the line end is
+// trimmed of them).
+bool FitsControlLine(std::string_view name) {
+  return name.size() <= kControlLineMax && EscapeControls(name) == name && name.back() != ' ' &&
+         name.back() != '\t';
+}
+
+// What --init does in one directory; `shown` is its path as the user gave it.
+struct Init {
+  RunContext& run;
+  std::string path;   // absolute
+  std::string shown;  // "" for ".", else "DIR/"
+};
+
+void Say(RunContext& run, const std::string& line) {
+  run.console.Out().Fprintf("%s\n", EscapeControls(line).c_str());
+}
+
+bool MakeFolder(Init& init, const std::string& name) {
+  bool made = false;
+  std::string reason;
+  if (!OvFile::MakeDirectory(init.path + "/" + name, made, reason)) {
+    Complain(init.run.console, init.shown + name + ": cannot be made: " + reason);
+    return false;
+  }
+  Say(init.run, (made ? "made " : "kept ") + init.shown + name + "/");
+  return true;
+}
+
+// Writes `text` to the new file `name`; an existing file is kept. False
+// after one complaint.
+bool WriteNewFile(Init& init, const std::string& name, const std::string& text,
+                  const std::string& what) {
+  OvFileIO file;
+  if (!file.Fopen(init.path + "/" + name, "wx")) {
+    if (file.AlreadyExists()) {
+      Say(init.run, "kept " + init.shown + name + ": it exists already");
+      return true;
+    }
+    ComplainNotWritten(init.run.console, init.shown + name, file.ErrorText());
+    return false;
+  }
+  file.Fprintf("%s", text.c_str());
+  file.Fclose();
+  if (!file.ErrorText().empty()) {
+    ComplainNotWritten(init.run.console, init.shown + name, file.ErrorText());
+    return false;
+  }
+  Say(init.run, "wrote " + init.shown + name + ": " + what);
+  return true;
+}
+
+// The control file's text: the sources already in src/. A name no control
+// line can hold is named on standard error and left out.
+std::string ControlText(Init& init, int& count) {
+  std::string text = kControlHead;
+  count = 0;
+  for (const std::string& name : OvFile::FileNames(init.path + "/src")) {
+    if (!IsSourceName(name)) {
+      continue;
+    }
+    if (!FitsControlLine(name)) {
+      Complain(init.run.console, EscapeControls(init.shown + "src/" + name) +
+                                     ": left out: a control-file line cannot name it");
+      continue;
+    }
+    text += name + "\n";
+    ++count;
+  }
+  return text;
+}
+
+}  // namespace
+
+int InitLibrary(RunContext& run, const std::string& directory) {
+  bool made = false;
+  std::string reason;
+  const std::string path = OvFile::Resolve(run.directory, directory);
+  if (!OvFile::MakeDirectory(path, made, reason)) {
+    Complain(run.console, directory + ": cannot be made: " + reason);
+    return kExitFailed;
+  }
+  const bool here = directory == "." || directory == "./";
+  Init init{run, path, here ? std::string() : directory + (directory.ends_with("/") ? "" : "/")};
+  if (made) {
+    Say(run, "made " + init.shown);
+  }
+  if (!MakeFolder(init, "src") || !MakeFolder(init, "parts")) {
+    return kExitFailed;
+  }
+  int sources = 0;
+  const std::string control = ControlText(init, sources);
+  const bool written =
+      WriteNewFile(init, kInitSettingsName, kSettingsText,
+                   "the settings, with the everyday mode --atomic --strict -Wall -Werror and "
+                   "GNU diagnostics") &&
+      WriteNewFile(init, kInitControlName, control,
+                   "the control file, naming the " + std::to_string(sources) +
+                       (sources == 1 ? " source" : " sources") + " of src/");
+  if (!written) {
+    return kExitFailed;
+  }
+  const std::string change = here ? std::string() : "-C " + directory + " ";
+  Say(run, "Next: put the parts sources into " + init.shown + "src/, name each in " + init.shown +
+               kInitControlName + ", and run");
+  Say(run, "  partsc " + change + "-p" + kInitSettingsName + " -c " + kInitControlName);
+  return kExitOk;
+}
+
+}  // namespace partsc

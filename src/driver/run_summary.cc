@@ -1,0 +1,114 @@
+#include "driver/run_summary.h"
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "platform/ov_console.h"
+#include "platform/ov_string_util.h"
+
+namespace partsc {
+namespace {
+
+std::string Count(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string BackupClause(const SourceFailure& failure, const char* verb) {
+  return failure.backup.empty() ? std::string()
+                                : std::string("; the previous file ") + verb + " " + failure.backup;
+}
+
+const char* LeftWord(LeftOnDisk left) {
+  switch (left) {
+    case LeftOnDisk::kNothing:
+      return "nothing";
+    case LeftOnDisk::kIncomplete:
+      return "incomplete";
+    case LeftOnDisk::kRemoved:
+      return "removed";
+    case LeftOnDisk::kPreviousKept:
+      return "previous-kept";
+    case LeftOnDisk::kNotWritten:
+      break;
+  }
+  return "not-written";
+}
+
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
+}  // namespace
+
+std::string PlaceText(const SourceFailure& failure) {
+  return failure.line > 0 ? failure.file + ", line " + std::to_string(failure.line) : failure.file;
+}
+
+std::string LeftText(const SourceFailure& failure) {
+  const std::string& file = failure.partsFile;
+  switch (failure.left) {
+    case LeftOnDisk::kNothing:
+      return "no parts file was written" + BackupClause(failure, "was moved to");
+    case LeftOnDisk::kIncomplete:
+      return file + " is left incomplete" + BackupClause(failure, "is kept as");
+    case LeftOnDisk::kRemoved:
+      return file + " was removed again" + BackupClause(failure, "is kept as");
+    case LeftOnDisk::kPreviousKept:
+      return file + " was not replaced: the previous file and its backup are as they were";
+    case LeftOnDisk::kNotWritten:
+      break;
+  }
+  return file + " was not written";
+}
+
+std::vector<std::string> RunSummary::Lines() const {
+  std::string head = "summary: " + Count(static_cast<size_t>(compiled_), "source", "sources") +
+                     " compiled, " + std::to_string(failures_.size()) + " failed";
+  if (!outputs_.empty()) {
+    head += ", " + Count(outputs_.size(), "output", "outputs") + " not written";
+  }
+  std::vector<std::string> lines{head};
+  for (const SourceFailure& failure : failures_) {
+    lines.push_back("failed: " + PlaceText(failure) + ": " + failure.message);
+    lines.push_back("  left: " + LeftText(failure));
+  }
+  for (const std::string& output : outputs_) {
+    lines.push_back("not written: " + output);
+  }
+  return lines;
+}
+
+std::string RunSummary::Json() const {
+  nlohmann::ordered_json failures = nlohmann::ordered_json::array();
+  for (const SourceFailure& failure : failures_) {
+    failures.push_back({{"file", failure.file},
+                        {"line", failure.line > 0 ? nlohmann::ordered_json(failure.line) : nullptr},
+                        {"message", failure.message},
+                        {"parts_file", TextOrNull(failure.partsFile)},
+                        {"left", LeftWord(failure.left)},
+                        {"backup", TextOrNull(failure.backup)}});
+  }
+  const nlohmann::ordered_json summary = {{"summary",
+                                           {{"compiled", compiled_},
+                                            {"failed", failures_.size()},
+                                            {"failures", failures},
+                                            {"not_written", outputs_}}}};
+  // Bytes that are no UTF-8 (a Latin-1 file name) are replaced, never a
+  // reason to lose the summary.
+  return summary.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void RunSummary::Print(OvConsole& console, bool json) const {
+  if (Empty()) {
+    return;
+  }
+  if (json) {
+    dbgprint(console, kConsoleFatal, "%s\n", Json().c_str());
+    return;
+  }
+  for (const std::string& line : Lines()) {
+    Complain(console, EscapeControls(line));
+  }
+}
+
+}  // namespace partsc
