@@ -298,6 +298,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   // signal.
   walk.pending.Finish();
   TakeReplacements(walk);
+  // A signal that came while they did is told in the error log too.
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the end of the run");
+  }
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
