@@ -250,16 +250,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   }
 
   OvFileIO control;
-  if (!control.Fopen(controlPath, "r")) {
-    const std::string reason = LastSystemError();
-    diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
-                                 "\t*** E *** Input Control File Open Error\n",
-                                 "Input Control File Open Error", reason);
-    // The console line names no file: standard error says which, and why.
-    if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-      Complain(run.console, EscapeControls(Shown(run, controlPath)) +
-                                ": the control file cannot be opened: " + reason);
-    }
+  if (!OpenControlFile(run, controlPath, control)) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
