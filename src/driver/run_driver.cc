@@ -226,7 +226,8 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   InputOutcome outcome = CompileAndList(inputPath, walk, *sink);
   sink->Release();
   run.diagnostics.EndInput();
-  if (!outcome.note.empty()) {
+  // JSON lines stay JSON: there the summary's object says the same.
+  if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, EscapeControls(outcome.note));
   }
   if (outcome.done) {
