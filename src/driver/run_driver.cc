@@ -111,19 +111,36 @@ void SetStop(const RunContext& run, const std::string& inputPath, const std::str
   }
 }
 
+// With --atomic, a parts file that was not put in place: the outcome says
+// whether a previous file is there, and its backup with it. True when it is.
+bool KeptPrevious(const RunContext& run, InputOutcome& outcome) {
+  const std::string& path = outcome.outputPath;
+  if (OvFile::Access(path, kAccessExists) != 0) {
+    outcome.failure.left = LeftOnDisk::kNotWritten;
+    return false;
+  }
+  outcome.failure.left = LeftOnDisk::kPreviousKept;
+  if (OvFile::Access(BackupPath(path), kAccessExists) == 0) {
+    outcome.failure.backup = Shown(run, BackupPath(path));
+  }
+  return true;
+}
+
 // With --atomic, the new content of a parts file that failed goes, and the
 // outcome says what is kept. Nothing without --atomic.
-void KeepPreviousFile(PartsFileSink& sink, InputOutcome& outcome) {
+void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& outcome) {
   if (!sink.Discard()) {
     return;
   }
-  const bool previous = OvFile::Access(outcome.outputPath, kAccessExists) == 0;
-  const SourceFailure& failure = outcome.failure;
+  SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
-  outcome.failure.left = previous ? LeftOnDisk::kPreviousKept : LeftOnDisk::kNotWritten;
-  outcome.note = outcome.outputPath + (previous ? ": not replaced: " + reason +
-                                                      "; the previous file and its backup are kept"
-                                                : ": not written: " + reason);
+  if (!KeptPrevious(run, outcome)) {
+    outcome.note = outcome.outputPath + ": not written: " + reason;
+    return;
+  }
+  outcome.note = outcome.outputPath + ": not replaced: " + reason +
+                 (failure.backup.empty() ? "; the previous file is kept"
+                                         : "; the previous file and its backup are kept");
 }
 
 // With --atomic, puts the new parts file in place; true when it is (and
@@ -137,7 +154,7 @@ bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& inpu
   outcome.note = outcome.outputPath + ": not replaced: " + reason;
   outcome.failure.file = Shown(run, inputPath);
   outcome.failure.message = "the parts file could not be put in place: " + reason;
-  outcome.failure.left = LeftOnDisk::kPreviousKept;
+  KeptPrevious(run, outcome);
   return false;
 }
 
@@ -171,7 +188,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   if (compiled != 0) {
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
-    KeepPreviousFile(sink, outcome);
+    KeepPreviousFile(run, sink, outcome);
     return outcome;
   }
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
@@ -187,7 +204,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
-  KeepPreviousFile(sink, outcome);
+  KeepPreviousFile(run, sink, outcome);
   return outcome;
 }
 
@@ -209,7 +226,8 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   InputOutcome outcome = CompileAndList(inputPath, walk, *sink);
   sink->Release();
   run.diagnostics.EndInput();
-  if (!outcome.note.empty()) {
+  // JSON lines stay JSON: there the summary's object says the same.
+  if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, EscapeControls(outcome.note));
   }
   if (outcome.done) {
