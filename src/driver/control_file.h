@@ -17,7 +17,7 @@ class OvFileIO;
 int TakeControlPath(RunContext& run, std::string& controlPath);
 
 // Opens the control file for reading into `control`. False after reporting
-// that it cannot be opened: the design's line names no file, so in the
+// that it cannot be opened: the error-log line names no file, so in the
 // classic format standard error then says which, and why.
 bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control);
 

@@ -116,19 +116,36 @@ void SetStop(const RunContext& run, const std::string& inputPath, const std::str
   }
 }
 
+// With --atomic, a parts file that was not put in place: the outcome says
+// whether a previous file is there, and its backup with it. True when it is.
+bool KeptPrevious(const RunContext& run, InputOutcome& outcome) {
+  const std::string& path = outcome.outputPath;
+  if (OvFile::Access(path, kAccessExists) != 0) {
+    outcome.failure.left = LeftOnDisk::kNotWritten;
+    return false;
+  }
+  outcome.failure.left = LeftOnDisk::kPreviousKept;
+  if (OvFile::Access(BackupPath(path), kAccessExists) == 0) {
+    outcome.failure.backup = Shown(run, BackupPath(path));
+  }
+  return true;
+}
+
 // With --atomic, the new content of a parts file that failed goes, and the
 // outcome says what is kept. Nothing without --atomic.
-void KeepPreviousFile(PartsFileSink& sink, InputOutcome& outcome) {
+void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& outcome) {
   if (!sink.Discard()) {
     return;
   }
-  const bool previous = OvFile::Access(outcome.outputPath, kAccessExists) == 0;
-  const SourceFailure& failure = outcome.failure;
+  SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
-  outcome.failure.left = previous ? LeftOnDisk::kPreviousKept : LeftOnDisk::kNotWritten;
-  outcome.note = outcome.outputPath + (previous ? ": not replaced: " + reason +
-                                                      "; the previous file and its backup are kept"
-                                                : ": not written: " + reason);
+  if (!KeptPrevious(run, outcome)) {
+    outcome.note = outcome.outputPath + ": not written: " + reason;
+    return;
+  }
+  outcome.note = outcome.outputPath + ": not replaced: " + reason +
+                 (failure.backup.empty() ? "; the previous file is kept"
+                                         : "; the previous file and its backup are kept");
 }
 
 // With --atomic, counts each parts file put in place as compiled, and names
@@ -142,13 +159,17 @@ void TakeReplacements(Walk& walk) {
       walk.summary.AddCompiled();
       continue;
     }
-    Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
-    SourceFailure failure;
-    failure.file = Shown(run, inputPath);
-    failure.message = "the parts file could not be put in place: " + result.reason;
-    failure.partsFile = Shown(run, result.path);
-    failure.left = LeftOnDisk::kPreviousKept;
-    walk.summary.AddFailure(std::move(failure));
+    InputOutcome outcome;
+    outcome.outputPath = result.path;
+    outcome.failure.file = Shown(run, inputPath);
+    outcome.failure.message = "the parts file could not be put in place: " + result.reason;
+    outcome.failure.partsFile = Shown(run, result.path);
+    KeptPrevious(run, outcome);
+    // JSON lines stay JSON: there the summary's object says the same.
+    if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
+      Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
+    }
+    walk.summary.AddFailure(std::move(outcome.failure));
     walk.anyFailed = true;
     --walk.compiled;
   }
@@ -184,7 +205,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   if (compiled != 0) {
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
-    KeepPreviousFile(sink, outcome);
+    KeepPreviousFile(run, sink, outcome);
     return outcome;
   }
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
@@ -200,7 +221,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
-  KeepPreviousFile(sink, outcome);
+  KeepPreviousFile(run, sink, outcome);
   return outcome;
 }
 
@@ -229,7 +250,8 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
     sink.Release();
   }
   run.diagnostics.EndInput();
-  if (!outcome.note.empty()) {
+  // JSON lines stay JSON: there the summary's object says the same.
+  if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, EscapeControls(outcome.note));
   }
   if (!outcome.done) {

@@ -39,7 +39,8 @@ case $mode in
     ;;
   jq)
     command -v jq >/dev/null || skip "jq is not installed (Debian package jq)"
-    run --diagnostics-format=json
+    # With --atomic too: standard error holds nothing but JSON lines.
+    run --atomic --diagnostics-format=json
     # Every record, then the summary the run ends with.
     jq -r 'if .summary then "summary \(.summary.compiled) \(.summary.failed) " +
              (.summary.failures | map("\(.file):\(.line):\(.left)") | join(" "))
