@@ -64,9 +64,10 @@ std::string ErrorLogName(std::string_view controlPath) {
   return name;
 }
 
-void Diagnostics::OpenErrorLog(std::string_view controlPath) {
+void Diagnostics::OpenErrorLog(std::string_view controlPath, const std::string& logName) {
   log_.Fclose();
-  log_.Fopen(OvFile::Resolve(directory_, ErrorLogName(controlPath)), "a");
+  const std::string name = logName.empty() ? ErrorLogName(controlPath) : logName;
+  log_.Fopen(OvFile::Resolve(directory_, name), "a");
   file_ = std::string(controlPath);
 }
 

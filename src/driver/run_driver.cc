@@ -283,14 +283,16 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
     return status;
   }
-  diagnostics.OpenErrorLog(controlPath);
+  const std::string& errorLogGiven = run.session.ErrorLogPath();
+  const std::string errorLogName =
+      errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
+  diagnostics.OpenErrorLog(controlPath, errorLogGiven);
   // An error log that cannot be opened is named at once; one that was opened
   // and could not be written at the end.
   const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
   if (!errorLogOpened) {
-    Complain(run.console,
-             ErrorLogName(controlPath) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
-    summary.AddOutputNotWritten(ErrorLogName(controlPath) + ": " + diagnostics.ErrorLogFailure());
+    Complain(run.console, errorLogName + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    summary.AddOutputNotWritten(errorLogName + ": " + diagnostics.ErrorLogFailure());
   }
 
   OvFileIO control;
@@ -299,9 +301,11 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     return kExitStop;
   }
   OvFileIO runLog;
-  if (!runLog.Fopen(OvFile::Resolve(run.directory, kRunLogName), "w")) {
-    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, "Log file TALVIREN.LOG open error\n",
-                                 "Log file TALVIREN.LOG open error", LastSystemError());
+  const std::string runLogName =
+      run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
+  if (!runLog.Fopen(OvFile::Resolve(run.directory, runLogName), "w")) {
+    const std::string text = "Log file " + runLogName + " open error";
+    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, LastSystemError());
     control.Fclose();
     diagnostics.CloseErrorLog();
     return kExitStop;
@@ -328,10 +332,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   runLog.Fclose();
   diagnostics.CloseErrorLog();
   bool outputFailed = !errorLogOpened;
-  outputFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
+  outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    outputFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
-                                         diagnostics.ErrorLogFailure());
+    outputFailed |=
+        WriteFailureReported(run.console, summary, errorLogName, diagnostics.ErrorLogFailure());
   }
   run.console.Out().Fflush();
   outputFailed |=
