@@ -1,6 +1,9 @@
 #include "diagnostics/sinks.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -141,8 +144,52 @@ class SarifSink : public DiagnosticSink {
     if (!entry.meaning.empty()) {
       rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
     }
+    rule += ", \"help\": " + Help(entry);
     return rule + ", \"defaultConfiguration\": {\"level\": \"" +
            std::string(SeverityWord(ConsequenceSeverity(entry))) + "\"}}";
+  }
+
+  // What --explain says of the rule, as text and as markdown.
+  static std::string Help(const CatalogueEntry& entry) {
+    const std::string meaning(entry.meaning.empty() ? entry.text : entry.meaning);
+    std::string text = meaning;
+    std::string markdown = meaning;
+    if (!entry.example.empty()) {
+      text += "\nExample:\n" + std::string(entry.example);
+      markdown += "\n\nExample:\n\n```\n" + std::string(entry.example) + "\n```";
+    }
+    if (!entry.fix.empty()) {
+      text += "\nFix: " + std::string(entry.fix);
+      markdown += "\n\nFix: " + std::string(entry.fix);
+    }
+    return "{\"text\": " + JsonString(text) + ", \"markdown\": " + JsonString(markdown) + "}";
+  }
+
+  // The message with the paths below the directory partsc was started in
+  // made relative, so that a checkout elsewhere gives the same.
+  std::string PortableMessage(const DiagnosticRecord& record) const {
+    std::string message = MessageWithReason(record);
+    const std::string prefix = displayDirectory_ + "/";
+    for (size_t at = message.find(prefix); at != std::string::npos; at = message.find(prefix, at)) {
+      message.erase(at, prefix.size());
+    }
+    return message;
+  }
+
+  // What tells this result from the others of its file whatever lines were
+  // added or removed around it: the rule, the file, the message and how many
+  // results before it in the file had the same three.
+  std::string Fingerprint(const DiagnosticRecord& record, int occurrence) const {
+    const std::string key = std::string(CatalogueOf(record.id).name) + '\0' +
+                            ShownPath(record, displayDirectory_) + '\0' + PortableMessage(record) +
+                            '\0' + std::to_string(occurrence);
+    uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (const char c : key) {
+      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
   }
 
   std::string Location(const DiagnosticRecord& record) const {
@@ -159,7 +206,7 @@ class SarifSink : public DiagnosticSink {
     return location + "}}";
   }
 
-  std::string Result(const DiagnosticRecord& record) const {
+  std::string Result(const DiagnosticRecord& record, int occurrence) const {
     const CatalogueEntry& entry = CatalogueOf(record.id);
     const int rule = ruleOf_[static_cast<size_t>(record.id)];
     std::string result = "{\"ruleId\": " + JsonString(entry.name);
@@ -169,6 +216,8 @@ class SarifSink : public DiagnosticSink {
     if (!record.file.empty()) {
       result += ", \"locations\": [" + Location(record) + "]";
     }
+    result += ", \"partialFingerprints\": {\"partscResult/v1\": \"" +
+              Fingerprint(record, occurrence) + "\"}";
     return result + "}";
   }
 
@@ -183,8 +232,12 @@ class SarifSink : public DiagnosticSink {
     doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
            JsonString("file://" + UriPath(displayDirectory_) + "/") + "}}";
     doc += ", \"results\": [";
+    std::map<std::string, int> seen;  // by rule, file and message
     for (size_t i = 0; i < records_.size(); ++i) {
-      doc += (i == 0 ? "\n" : ",\n") + Result(records_[i]);
+      const DiagnosticRecord& record = records_[i];
+      const std::string key = std::string(CatalogueOf(record.id).name) + '\0' + record.file + '\0' +
+                              MessageWithReason(record);
+      doc += (i == 0 ? "\n" : ",\n") + Result(record, seen[key]++);
     }
     return doc + "]}]}\n";
   }
