@@ -137,6 +137,13 @@ class SarifSink : public DiagnosticSink {
 
   std::string Failure() const override { return failure_; }
 
+  void SetOutcome(int exitCode, bool completed,
+                  const std::vector<std::string>& notWritten) override {
+    exitCode_ = exitCode;
+    completed_ = completed;
+    notWritten_ = notWritten;
+  }
+
  private:
   std::string Rule(const CatalogueEntry& entry) const {
     std::string rule = "{\"id\": " + JsonString(entry.name) +
@@ -221,6 +228,21 @@ class SarifSink : public DiagnosticSink {
     return result + "}";
   }
 
+  // The one invocation of the run: how it ended, and each output it could
+  // not write as a notification.
+  std::string Invocation() const {
+    std::string invocation =
+        "{\"executionSuccessful\": " + std::string(completed_ ? "true" : "false") +
+        ", \"exitCode\": " + std::to_string(exitCode_);
+    invocation += ", \"toolExecutionNotifications\": [";
+    for (size_t i = 0; i < notWritten_.size(); ++i) {
+      invocation += (i == 0 ? "" : ", ") +
+                    std::string("{\"level\": \"error\", \"message\": {\"text\": ") +
+                    JsonString("not written: " + notWritten_[i]) + "}}";
+    }
+    return invocation + "]}";
+  }
+
   std::string Document() const {
     std::string doc =
         "{\"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"version\": "
@@ -231,6 +253,7 @@ class SarifSink : public DiagnosticSink {
     }
     doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
            JsonString("file://" + UriPath(displayDirectory_) + "/") + "}}";
+    doc += ", \"invocations\": [" + Invocation() + "]";
     doc += ", \"results\": [";
     std::map<std::string, int> seen;  // by rule, file and message
     for (size_t i = 0; i < records_.size(); ++i) {
@@ -250,6 +273,9 @@ class SarifSink : public DiagnosticSink {
   std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
   std::string failure_;
+  int exitCode_ = 0;
+  bool completed_ = true;
+  std::vector<std::string> notWritten_;
 };
 
 }  // namespace
