@@ -1,8 +1,9 @@
 # bash completion for partsc: its options, and file names where an option
 # takes a file (-p, -c, --control, --decompile, --from-json, -o, --output,
-# --sarif) and for every word after --list, --check or --diff, directory names
-# after -C and --init; the formats of --diagnostics-format and --format, the
-# warnings of -W and the diagnostics of --explain.
+# --sarif, --run-log, --error-log) and for every word after --list, --check or
+# --diff, directory names after -C and --init; the formats of
+# --diagnostics-format and --format, the warnings of -W and the diagnostics of
+# --explain.
 
 _partsc_files() {
   local prefix=$1 word=$2 IFS=$'\n'
@@ -22,15 +23,15 @@ _partsc() {
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-C -p -c --control --strict --no-strict --atomic --no-atomic --changes -q --quiet
                  --check --list --format= --decompile --from-json -o --output --force --diff -h
-                 --help --version --diagnostics-format= --sarif --no-sarif -Wall -Werror -Wno-error
-                 --explain --init --lsp"
+                 --help --version --diagnostics-format= --sarif --no-sarif --run-log --error-log
+                 -Wall -Werror -Wno-error --explain --init --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped empty-control
                   comment-names-file common-name-dropped after-end no-parts-line split-character"
   COMPREPLY=()
 
   case $prev in
-    -p | -c | --control | --decompile | --from-json | -o | --output | --sarif)
+    -p | -c | --control | --decompile | --from-json | -o | --output | --sarif | --run-log | --error-log)
       _partsc_files "" "$cur"
       return 0
       ;;
@@ -53,7 +54,7 @@ _partsc() {
       _partsc_dirs "-C" "${cur#-C}"
       return 0
       ;;
-    --control=* | --output=* | --decompile=* | --from-json=* | --sarif=*)
+    --control=* | --output=* | --decompile=* | --from-json=* | --sarif=* | --run-log=* | --error-log=*)
       _partsc_files "${cur%%=*}=" "${cur#*=}"
       return 0
       ;;

@@ -49,6 +49,11 @@ class DiagnosticSink {
   // After a Finish that answered false: what could not be written, "FILE:
   // REASON".
   virtual std::string Failure() const { return {}; }
+  // How the run ends, before Finish: its exit status (as the shell sees it),
+  // whether it got to its end, and the outputs it could not write ("FILE:
+  // REASON").
+  virtual void SetOutcome(int /*exitCode*/, bool /*completed*/,
+                          const std::vector<std::string>& /*notWritten*/) {}
 };
 
 // How diagnostics show on the console: the error-log lines echoed on standard
@@ -85,10 +90,11 @@ class Diagnostics {
     return displayDirectory_.empty() ? directory_ : displayDirectory_;
   }
 
-  // Opens the error log of a control file: the part of its path after the
-  // last "/" followed by ".LOG", appended to; a log still open is closed
-  // first. A log that cannot be opened is not reported.
-  void OpenErrorLog(std::string_view controlPath);
+  // Opens the error log of a control file, appended to: `logName` (taken
+  // from the run's directory), or when it is empty the part of the control
+  // file's path after the last "/" followed by ".LOG". A log still open is
+  // closed first. A log that cannot be opened is not reported.
+  void OpenErrorLog(std::string_view controlPath, const std::string& logName = {});
   // An error log kept in memory, for a compile that writes no file: what it
   // is given shows in ErrorLogText. Diagnostics then point at `file`.
   void OpenErrorLogInMemory(std::string_view file);
@@ -141,6 +147,12 @@ class Diagnostics {
   void AddSink(std::unique_ptr<DiagnosticSink> sink);
   // Ends every sink and drops them; false when a sink could not write.
   bool FinishSinks();
+  // Tells every sink how the run ends, before FinishSinks.
+  void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
+    for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+      sink->SetOutcome(exitCode, completed, notWritten);
+    }
+  }
   // What the sinks ended by FinishSinks could not write ("FILE: REASON").
   const std::vector<std::string>& SinkFailures() const { return sinkFailures_; }
 

@@ -1,7 +1,10 @@
 #include "diagnostics/sinks.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,7 +18,7 @@
 namespace partsc {
 namespace {
 
-const char* SeverityWord(Severity severity) {
+std::string_view SeverityWord(Severity severity) {
   switch (severity) {
     case Severity::kError:
       return "error";
@@ -27,20 +30,24 @@ const char* SeverityWord(Severity severity) {
   return "note";
 }
 
-using Json = nlohmann::ordered_json;
-
-// A text for JSON: UTF-8 as it stands, other bytes read as Latin-1.
-Json JsonText(std::string_view text) {
-  return AsUtf8(text);
-}
-
-// A number that is only there when above 0, and a text only when not empty.
-Json Positive(int value) {
-  return value > 0 ? Json(value) : Json(nullptr);
-}
-
-Json Optional(std::string_view text) {
-  return text.empty() ? Json(nullptr) : JsonText(text);
+// A JSON string; bytes outside ASCII are taken as Latin-1, so that any file
+// name gives valid JSON.
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u >= 0x20 && u < 0x7f) {
+      out += c;
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", u);
+      out += escape;
+    }
+  }
+  return out + "\"";
 }
 
 std::string ShownPath(const DiagnosticRecord& record, const std::string& directory) {
@@ -123,78 +130,132 @@ class SarifSink : public DiagnosticSink {
 
   std::string Failure() const override { return failure_; }
 
- private:
-  static Json Rule(const CatalogueEntry& entry) {
-    Json rule = Json::object();
-    rule["id"] = JsonText(entry.name);
-    rule["shortDescription"] = {{"text", JsonText(entry.text)}};
-    if (!entry.meaning.empty()) {
-      rule["fullDescription"] = {{"text", JsonText(entry.meaning)}};
-    }
-    rule["defaultConfiguration"] = {{"level", SeverityWord(ConsequenceSeverity(entry))}};
-    return rule;
+  void SetOutcome(int exitCode, bool completed,
+                  const std::vector<std::string>& notWritten) override {
+    exitCode_ = exitCode;
+    completed_ = completed;
+    notWritten_ = notWritten;
   }
 
-  Json Location(const DiagnosticRecord& record) const {
+ private:
+  std::string Rule(const CatalogueEntry& entry) const {
+    std::string rule = "{\"id\": " + JsonString(entry.name) +
+                       ", \"shortDescription\": {\"text\": " + JsonString(entry.text) + "}";
+    if (!entry.meaning.empty()) {
+      rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
+    }
+    rule += ", \"help\": " + Help(entry);
+    return rule + ", \"defaultConfiguration\": {\"level\": \"" +
+           std::string(SeverityWord(ConsequenceSeverity(entry))) + "\"}}";
+  }
+
+  // What --explain says of the rule, as text and as markdown.
+  static std::string Help(const CatalogueEntry& entry) {
+    const std::string meaning(entry.meaning.empty() ? entry.text : entry.meaning);
+    std::string text = meaning;
+    std::string markdown = meaning;
+    if (!entry.example.empty()) {
+      text += "\nExample:\n" + std::string(entry.example);
+      markdown += "\n\nExample:\n\n```\n" + std::string(entry.example) + "\n```";
+    }
+    if (!entry.fix.empty()) {
+      text += "\nFix: " + std::string(entry.fix);
+      markdown += "\n\nFix: " + std::string(entry.fix);
+    }
+    return "{\"text\": " + JsonString(text) + ", \"markdown\": " + JsonString(markdown) + "}";
+  }
+
+  // The message with the paths below the directory partsc was started in
+  // made relative, so that a checkout elsewhere gives the same.
+  std::string PortableMessage(const DiagnosticRecord& record) const {
+    std::string message = MessageWithReason(record);
+    const std::string prefix = displayDirectory_ + "/";
+    for (size_t at = message.find(prefix); at != std::string::npos; at = message.find(prefix, at)) {
+      message.erase(at, prefix.size());
+    }
+    return message;
+  }
+
+  // What tells this result from the others of its file whatever lines were
+  // added or removed around it: the rule, the file, the message and how many
+  // results before it in the file had the same three.
+  std::string Fingerprint(const DiagnosticRecord& record, int occurrence) const {
+    const std::string key = std::string(CatalogueOf(record.id).name) + '\0' +
+                            ShownPath(record, displayDirectory_) + '\0' + PortableMessage(record) +
+                            '\0' + std::to_string(occurrence);
+    uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (const char c : key) {
+      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+  }
+
+  std::string Location(const DiagnosticRecord& record) const {
     const std::string shown = ShownPath(record, displayDirectory_);
     const bool relative = !shown.empty() && shown.front() != '/';
-    Json artifact = Json::object();
-    artifact["uri"] = JsonText(relative ? UriPath(shown) : "file://" + UriPath(shown));
-    if (relative) {
-      artifact["uriBaseId"] = "SRCROOT";
-    }
-    Json physical = Json::object();
-    physical["artifactLocation"] = std::move(artifact);
+    std::string location = "{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
+                           JsonString(relative ? UriPath(shown) : "file://" + UriPath(shown));
+    location += relative ? ", \"uriBaseId\": \"SRCROOT\"}" : "}";
     if (record.line > 0) {
-      Json region = Json::object();
-      region["startLine"] = record.line;
-      if (record.column > 0) {
-        region["startColumn"] = record.column;
-      }
-      physical["region"] = std::move(region);
+      location += ", \"region\": {\"startLine\": " + std::to_string(record.line);
+      location += record.column > 0 ? ", \"startColumn\": " + std::to_string(record.column) : "";
+      location += "}";
     }
-    return {{"physicalLocation", std::move(physical)}};
+    return location + "}}";
   }
 
-  Json Result(const DiagnosticRecord& record) const {
+  std::string Result(const DiagnosticRecord& record, int occurrence) const {
     const CatalogueEntry& entry = CatalogueOf(record.id);
     const int rule = ruleOf_[static_cast<size_t>(record.id)];
-    Json result = Json::object();
-    result["ruleId"] = JsonText(entry.name);
-    if (rule >= 0) {
-      result["ruleIndex"] = rule;
-    }
-    result["level"] = SeverityWord(record.severity);
-    result["message"] = {{"text", JsonText(MessageWithReason(record))}};
+    std::string result = "{\"ruleId\": " + JsonString(entry.name);
+    result += rule >= 0 ? ", \"ruleIndex\": " + std::to_string(rule) : "";
+    result += ", \"level\": \"" + std::string(SeverityWord(record.severity)) + "\"";
+    result += ", \"message\": {\"text\": " + JsonString(MessageWithReason(record)) + "}";
     if (!record.file.empty()) {
-      result["locations"] = Json::array({Location(record)});
+      result += ", \"locations\": [" + Location(record) + "]";
     }
-    return result;
+    result += ", \"partialFingerprints\": {\"partscResult/v1\": \"" +
+              Fingerprint(record, occurrence) + "\"}";
+    return result + "}";
+  }
+
+  // The one invocation of the run: how it ended, and each output it could
+  // not write as a notification.
+  std::string Invocation() const {
+    std::string invocation =
+        "{\"executionSuccessful\": " + std::string(completed_ ? "true" : "false") +
+        ", \"exitCode\": " + std::to_string(exitCode_);
+    invocation += ", \"toolExecutionNotifications\": [";
+    for (size_t i = 0; i < notWritten_.size(); ++i) {
+      invocation += (i == 0 ? "" : ", ") +
+                    std::string("{\"level\": \"error\", \"message\": {\"text\": ") +
+                    JsonString("not written: " + notWritten_[i]) + "}}";
+    }
+    return invocation + "]}";
   }
 
   std::string Document() const {
-    Json rules = Json::array();
-    for (const CatalogueEntry* entry : rules_) {
-      rules.push_back(Rule(*entry));
+    std::string doc =
+        "{\"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"version\": "
+        "\"2.1.0\", \"runs\": [{\"tool\": {\"driver\": {\"name\": \"partsc\", \"version\": " +
+        JsonString(ProgramVersion()) + ", \"rules\": [";
+    for (size_t i = 0; i < rules_.size(); ++i) {
+      doc += (i == 0 ? "\n" : ",\n") + Rule(*rules_[i]);
     }
-    Json driver = Json::object();
-    driver["name"] = "partsc";
-    driver["version"] = ProgramVersion();
-    driver["rules"] = std::move(rules);
-    Json results = Json::array();
-    for (const DiagnosticRecord& record : records_) {
-      results.push_back(Result(record));
+    doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
+           JsonString("file://" + UriPath(displayDirectory_) + "/") + "}}";
+    doc += ", \"invocations\": [" + Invocation() + "]";
+    doc += ", \"results\": [";
+    std::map<std::string, int> seen;  // by rule, file and message
+    for (size_t i = 0; i < records_.size(); ++i) {
+      const DiagnosticRecord& record = records_[i];
+      const std::string key = std::string(CatalogueOf(record.id).name) + '\0' + record.file + '\0' +
+                              MessageWithReason(record);
+      doc += (i == 0 ? "\n" : ",\n") + Result(record, seen[key]++);
     }
-    Json run = Json::object();
-    run["tool"] = {{"driver", std::move(driver)}};
-    run["originalUriBaseIds"] = {
-        {"SRCROOT", {{"uri", JsonText("file://" + UriPath(displayDirectory_) + "/")}}}};
-    run["results"] = std::move(results);
-    Json doc = Json::object();
-    doc["$schema"] = "https://json.schemastore.org/sarif-2.1.0.json";
-    doc["version"] = "2.1.0";
-    doc["runs"] = Json::array({std::move(run)});
-    return doc.dump(2) + "\n";
+    return doc + "]}]}\n";
   }
 
   OvConsole& console_;
@@ -205,6 +266,9 @@ class SarifSink : public DiagnosticSink {
   std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
   std::string failure_;
+  int exitCode_ = 0;
+  bool completed_ = true;
+  std::vector<std::string> notWritten_;
 };
 
 }  // namespace
@@ -223,17 +287,34 @@ std::string GnuLine(const DiagnosticRecord& record, const std::string& directory
   return EscapeControls(line) + " [" + std::string(CatalogueOf(record.id).name) + "]";
 }
 
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A text of a diagnostic line: UTF-8 as it stands, other bytes read as
+// Latin-1; null when empty.
+Json LineText(std::string_view text) {
+  return text.empty() ? Json(nullptr) : Json(AsUtf8(text));
+}
+
+// A number that is only there when above 0.
+Json LineNumber(int value) {
+  return value > 0 ? Json(value) : Json(nullptr);
+}
+
+}  // namespace
+
 std::string JsonLine(const DiagnosticRecord& record, const std::string& directory) {
   Json line = Json::object();
-  line["file"] = Optional(ShownPath(record, directory));
-  line["line"] = Positive(record.line);
-  line["column"] = Positive(record.column);
-  line["severity"] = SeverityWord(record.severity);
-  line["name"] = JsonText(CatalogueOf(record.id).name);
-  line["message"] = JsonText(record.message);
-  line["log_line"] = Positive(record.logLine);
-  line["extra"] = Optional(record.extra);
-  line["reason"] = Optional(record.reason);
+  line["file"] = LineText(ShownPath(record, directory));
+  line["line"] = LineNumber(record.line);
+  line["column"] = LineNumber(record.column);
+  line["severity"] = std::string(SeverityWord(record.severity));
+  line["name"] = AsUtf8(CatalogueOf(record.id).name);
+  line["message"] = AsUtf8(record.message);
+  line["log_line"] = LineNumber(record.logLine);
+  line["extra"] = LineText(record.extra);
+  line["reason"] = LineText(record.reason);
   return line.dump();
 }
 

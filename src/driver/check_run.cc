@@ -59,10 +59,7 @@ int CheckControlFile(RunContext& run, int& failed) {
   }
   run.diagnostics.OpenErrorLogInMemory(controlPath);
   OvFileIO control;
-  if (!control.Fopen(controlPath, "r")) {
-    run.diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
-                                     "\t*** E *** Input Control File Open Error\n",
-                                     "Input Control File Open Error", LastSystemError());
+  if (!OpenControlFile(run, controlPath, control)) {
     return kExitStop;
   }
   WalkControlFile(run, controlPath, control,

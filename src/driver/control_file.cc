@@ -10,6 +10,7 @@
 #include "platform/ov_file_io.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 
@@ -77,6 +78,22 @@ int TakeControlPath(RunContext& run, std::string& controlPath) {
   controlPath = run.classes.ToFullPath(kClassControl, name);
   dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
   return kExitOk;
+}
+
+bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control) {
+  if (control.Fopen(controlPath, "r")) {
+    return true;
+  }
+  Diagnostics& diagnostics = run.diagnostics;
+  const std::string reason = LastSystemError();
+  diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
+                               "\t*** E *** Input Control File Open Error\n",
+                               "Input Control File Open Error", reason);
+  if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
+    const std::string shown = OvFile::RelativeTo(diagnostics.DisplayDirectory(), controlPath);
+    Complain(run.console, EscapeControls(shown) + ": the control file cannot be opened: " + reason);
+  }
+  return false;
 }
 
 int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,

@@ -16,6 +16,11 @@ class OvFileIO;
 // there is no name: kExitStop, or 128 + the signal that came at the prompt.
 int TakeControlPath(RunContext& run, std::string& controlPath);
 
+// Opens the control file for reading into `control`. False after reporting
+// that it cannot be opened: the error-log line names no file, so in the
+// classic format standard error then says which, and why.
+bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control);
+
 // Reads the control file piece by piece and hands every line that is neither
 // empty nor a comment to `input`, with the number of its physical line, and
 // `input` answers the full path of the source it took. A comment line that is

@@ -270,13 +270,14 @@ int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile
   return changes.empty() ? kExitOk : kExitFailed;
 }
 
-void PrintChanges(RunContext& run, const std::string& path, bool hasBackup) {
+void PrintChanges(RunContext& run, const std::string& path, const std::string& written,
+                  const std::string& older) {
   std::string summary = "new file";
-  if (hasBackup) {
+  if (!older.empty()) {
     PartsFileBytes before;
     PartsFileBytes after;
-    ReadPartsFileBytes(BackupPath(path), before);
-    ReadPartsFileBytes(path, after);
+    ReadPartsFileBytes(older, before);
+    ReadPartsFileBytes(written, after);
     summary = ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
   }
   run.console.Out().Fwrite(OvFile::RelativeTo(run.directory, path) + ": " + summary + "\n");

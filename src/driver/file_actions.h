@@ -30,8 +30,9 @@ int FromJson(RunContext& run, const std::string& file, const std::string& output
 int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile);
 
 // --changes: one line on standard output for the parts file at `path` (a
-// full path), just put in place, saying what changed against its backup, or
-// "new file" when it has none.
-void PrintChanges(RunContext& run, const std::string& path, bool hasBackup);
+// full path) just written and listed, read from `written`, saying what
+// changed against the file it replaces, `older` ("new file" when empty).
+void PrintChanges(RunContext& run, const std::string& path, const std::string& written,
+                  const std::string& older);
 
 }  // namespace partsc

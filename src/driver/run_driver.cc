@@ -1,5 +1,6 @@
 #include "driver/run_driver.h"
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -64,6 +65,10 @@ struct Walk {
   std::set<std::string> written;  // the parts files of this run
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
+  // With --atomic, the parts files that wait to be put in place, and the
+  // input of each by its path.
+  PendingReplacements pending;
+  std::map<std::string, std::string> waitingInputs;
 };
 
 // A path as the run shows it: relative to where partsc was started when it
@@ -111,34 +116,63 @@ void SetStop(const RunContext& run, const std::string& inputPath, const std::str
   }
 }
 
+// With --atomic, a parts file that was not put in place: the outcome says
+// whether a previous file is there, and its backup with it. True when it is.
+bool KeptPrevious(const RunContext& run, InputOutcome& outcome) {
+  const std::string& path = outcome.outputPath;
+  if (OvFile::Access(path, kAccessExists) != 0) {
+    outcome.failure.left = LeftOnDisk::kNotWritten;
+    return false;
+  }
+  outcome.failure.left = LeftOnDisk::kPreviousKept;
+  if (OvFile::Access(BackupPath(path), kAccessExists) == 0) {
+    outcome.failure.backup = Shown(run, BackupPath(path));
+  }
+  return true;
+}
+
 // With --atomic, the new content of a parts file that failed goes, and the
 // outcome says what is kept. Nothing without --atomic.
-void KeepPreviousFile(PartsFileSink& sink, InputOutcome& outcome) {
+void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& outcome) {
   if (!sink.Discard()) {
     return;
   }
-  const bool previous = OvFile::Access(outcome.outputPath, kAccessExists) == 0;
-  const SourceFailure& failure = outcome.failure;
+  SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
-  outcome.failure.left = previous ? LeftOnDisk::kPreviousKept : LeftOnDisk::kNotWritten;
-  outcome.note = outcome.outputPath + (previous ? ": not replaced: " + reason +
-                                                      "; the previous file and its backup are kept"
-                                                : ": not written: " + reason);
+  if (!KeptPrevious(run, outcome)) {
+    outcome.note = outcome.outputPath + ": not written: " + reason;
+    return;
+  }
+  outcome.note = outcome.outputPath + ": not replaced: " + reason +
+                 (failure.backup.empty() ? "; the previous file is kept"
+                                         : "; the previous file and its backup are kept");
 }
 
-// With --atomic, puts the new parts file in place; true when it is (and
-// always without --atomic).
-bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& inputPath,
-                   InputOutcome& outcome) {
-  std::string reason;
-  if (sink.Commit(reason) == 0) {
-    return true;
+// With --atomic, counts each parts file put in place as compiled, and names
+// each that could not be put in place as a failure of its input.
+void TakeReplacements(Walk& walk) {
+  RunContext& run = walk.run;
+  for (const PendingReplacements::Result& result : walk.pending.TakeResults()) {
+    const std::string inputPath = walk.waitingInputs[result.path];
+    walk.waitingInputs.erase(result.path);
+    if (result.placed) {
+      walk.summary.AddCompiled();
+      continue;
+    }
+    InputOutcome outcome;
+    outcome.outputPath = result.path;
+    outcome.failure.file = Shown(run, inputPath);
+    outcome.failure.message = "the parts file could not be put in place: " + result.reason;
+    outcome.failure.partsFile = Shown(run, result.path);
+    KeptPrevious(run, outcome);
+    // JSON lines stay JSON: there the summary's object says the same.
+    if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
+      Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
+    }
+    walk.summary.AddFailure(std::move(outcome.failure));
+    walk.anyFailed = true;
+    --walk.compiled;
   }
-  outcome.note = outcome.outputPath + ": not replaced: " + reason;
-  outcome.failure.file = Shown(run, inputPath);
-  outcome.failure.message = "the parts file could not be put in place: " + reason;
-  outcome.failure.left = LeftOnDisk::kPreviousKept;
-  return false;
 }
 
 // What a source that failed in default mode left: nothing, or its parts
@@ -171,15 +205,23 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   if (compiled != 0) {
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
-    KeepPreviousFile(sink, outcome);
+    KeepPreviousFile(run, sink, outcome);
     return outcome;
   }
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
                                           OvFile::Resolve(run.directory, sink.WrittenPath()));
   if (listed.code == 0) {
-    outcome.done = CommitNewFile(run, sink, inputPath, outcome);
-    if (outcome.done && run.session.Changes()) {
-      PrintChanges(run, outputPath, sink.MadeBackup());
+    outcome.done = true;
+    if (run.session.Changes()) {
+      // With --atomic the older file still stands in its place until the
+      // new one is put there; else it is the backup, if Open made one.
+      std::string older;
+      if (sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
+        older = outputPath;
+      } else if (!sink.Replaces() && sink.MadeBackup()) {
+        older = BackupPath(outputPath);
+      }
+      PrintChanges(run, outputPath, OvFile::Resolve(run.directory, sink.WrittenPath()), older);
       dbgflush(run.console);
     }
     return outcome;
@@ -191,7 +233,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
-  KeepPreviousFile(sink, outcome);
+  KeepPreviousFile(run, sink, outcome);
   return outcome;
 }
 
@@ -204,23 +246,33 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   RunContext& run = walk.run;
   AnnounceSource(run, inputPath);
   run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
-  std::unique_ptr<PartsFileSink> sink;
+  InputOutcome outcome;
   if (run.session.Atomic()) {
-    sink = std::make_unique<ReplacingPartsFileSink>();
+    auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
+    outcome = CompileAndList(inputPath, walk, *sink);
+    // An earlier file of the same name was put in place as this one began.
+    TakeReplacements(walk);
+    if (outcome.done) {
+      walk.waitingInputs[sink->Path()] = inputPath;
+      walk.pending.Add(std::move(sink));
+    }
   } else {
-    sink = std::make_unique<PartsFileSink>();
+    PartsFileSink sink;
+    outcome = CompileAndList(inputPath, walk, sink);
+    sink.Release();
   }
-  InputOutcome outcome = CompileAndList(inputPath, walk, *sink);
-  sink->Release();
   run.diagnostics.EndInput();
-  if (!outcome.note.empty()) {
+  // JSON lines stay JSON: there the summary's object says the same.
+  if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, EscapeControls(outcome.note));
   }
-  if (outcome.done) {
-    walk.summary.AddCompiled();
-  } else {
+  if (!outcome.done) {
     walk.summary.AddFailure(std::move(outcome.failure));
+  } else if (!run.session.Atomic()) {
+    walk.summary.AddCompiled();
   }
+  // A batch of waiting files may have been put in place.
+  TakeReplacements(walk);
   return outcome.done;
 }
 
@@ -243,39 +295,34 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
     return status;
   }
-  diagnostics.OpenErrorLog(controlPath);
+  const std::string& errorLogGiven = run.session.ErrorLogPath();
+  const std::string errorLogName =
+      errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
+  diagnostics.OpenErrorLog(controlPath, errorLogGiven);
   // An error log that cannot be opened is named at once; one that was opened
   // and could not be written at the end.
   const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
   if (!errorLogOpened) {
-    Complain(run.console,
-             ErrorLogName(controlPath) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
-    summary.AddOutputNotWritten(ErrorLogName(controlPath) + ": " + diagnostics.ErrorLogFailure());
+    Complain(run.console, errorLogName + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    summary.AddOutputNotWritten(errorLogName + ": " + diagnostics.ErrorLogFailure());
   }
 
   OvFileIO control;
-  if (!control.Fopen(controlPath, "r")) {
-    const std::string reason = LastSystemError();
-    diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
-                                 "\t*** E *** Input Control File Open Error\n",
-                                 "Input Control File Open Error", reason);
-    // The console line names no file: standard error says which, and why.
-    if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-      Complain(run.console, EscapeControls(Shown(run, controlPath)) +
-                                ": the control file cannot be opened: " + reason);
-    }
+  if (!OpenControlFile(run, controlPath, control)) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
   OvFileIO runLog;
-  if (!runLog.Fopen(OvFile::Resolve(run.directory, kRunLogName), "w")) {
-    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, "Log file TALVIREN.LOG open error\n",
-                                 "Log file TALVIREN.LOG open error", LastSystemError());
+  const std::string runLogName =
+      run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
+  if (!runLog.Fopen(OvFile::Resolve(run.directory, runLogName), "w")) {
+    const std::string text = "Log file " + runLogName + " open error";
+    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, LastSystemError());
     control.Fclose();
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, summary, controlPath, {}, 0, false};
+  Walk walk{run, runLog, summary, controlPath, {}, 0, false, {}, {}};
   WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
     const std::string inputPath = walk.run.classes.ToFullPath(kClassInput, line);
     if (ProcessInput(inputPath, lineNumber, walk)) {
@@ -285,14 +332,22 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     }
     return inputPath;
   });
+  // The files that compiled and listed take their names, also after a
+  // signal.
+  walk.pending.Finish();
+  TakeReplacements(walk);
+  // A signal that came while they did is told in the error log too.
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the end of the run");
+  }
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
   bool outputFailed = !errorLogOpened;
-  outputFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
+  outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    outputFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
-                                         diagnostics.ErrorLogFailure());
+    outputFailed |=
+        WriteFailureReported(run.console, summary, errorLogName, diagnostics.ErrorLogFailure());
   }
   run.console.Out().Fflush();
   outputFailed |=
@@ -368,6 +423,10 @@ int CompileWithDiagnostics(RunContext& run) {
   RunSummary summary;
   run.diagnostics.WantLines();
   const int status = CompileControlFile(run, summary);
+  // The SARIF log tells the status the run ends with when the log itself
+  // is written.
+  const bool completed = status == kExitOk || status == kExitFailed;
+  run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.OutputsNotWritten());
   const bool written = run.diagnostics.FinishSinks();
   for (const std::string& failure : run.diagnostics.SinkFailures()) {
     summary.AddOutputNotWritten(failure);

@@ -54,7 +54,9 @@ std::string LeftText(const SourceFailure& failure) {
     case LeftOnDisk::kRemoved:
       return file + " was removed again" + BackupClause(failure, "is kept as");
     case LeftOnDisk::kPreviousKept:
-      return file + " was not replaced: the previous file and its backup are as they were";
+      return file + " was not replaced: " +
+             (failure.backup.empty() ? "the previous file is as it was"
+                                     : "the previous file and its backup are as they were");
     case LeftOnDisk::kNotWritten:
       break;
   }

@@ -28,7 +28,9 @@ struct SourceFailure {
   std::string message;    // what stopped it, with the system's reason
   std::string partsFile;  // as shown; empty when it was never named
   LeftOnDisk left = LeftOnDisk::kNothing;
-  std::string backup;  // the backup this run moved the previous file to; empty: none
+  // The backup this run moved the previous file to, or, when the previous
+  // file was kept, the backup kept with it; empty: none.
+  std::string backup;
 };
 
 // "src/b.src, line 19" or "src/b.src": a place that no editor takes for a
@@ -47,6 +49,7 @@ class RunSummary {
   void AddOutputNotWritten(std::string what) { outputs_.push_back(std::move(what)); }
 
   bool Empty() const { return failures_.empty() && outputs_.empty(); }
+  const std::vector<std::string>& OutputsNotWritten() const { return outputs_; }
   // The lines of the summary, without the program name.
   std::vector<std::string> Lines() const;
   // The summary as one JSON object, {"summary": {...}}.

@@ -22,7 +22,8 @@ constexpr const char* kHelpBody =
     "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS,\n"
     "                           and the everyday mode (#PARTS:ATOMIC#, #PARTS:STRICT#,\n"
     "                           #PARTS:WARNINGS#, #PARTS:WERROR#, #PARTS:DIAGNOSTICS#,\n"
-    "                           #PARTS:SARIF#), which the command line overrides\n"
+    "                           #PARTS:SARIF#, #PARTS:RUNLOG#, #PARTS:ERRORLOG#),\n"
+    "                           which the command line overrides\n"
     "  -c CONTROL, --control CONTROL\n"
     "                           compile the control file CONTROL without asking\n"
     "  --strict                 end with 1 when an input failed to compile or its\n"
@@ -32,6 +33,8 @@ constexpr const char* kHelpBody =
     "                           put it in place only when it compiled and listed:\n"
     "                           a failed input keeps the previous file and backup\n"
     "  --no-atomic              write in place, whatever the settings file says\n"
+    "  --run-log FILE           write the run log to FILE instead of TALVIREN.LOG\n"
+    "  --error-log FILE         append the error log to FILE instead of CONTROL.LOG\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
     "  --changes                print, for each parts file written, what changed\n"
     "                           against its backup (\"new file\" when none)\n"
@@ -78,7 +81,8 @@ void PrintHelp(OvConsole& console, const std::string& programName) {
   OvFileIO& out = console.Out();
   out.Fprintf(
       "Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--[no-]strict] [--[no-]atomic] [--changes]\n"
-      "          [-q] [--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [-W...]\n",
+      "          [-q] [--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [-W...]\n"
+      "          [--run-log FILE] [--error-log FILE]\n",
       name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...]\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE...\n", name);
@@ -115,6 +119,12 @@ bool TakeOnce(std::string& setting, std::string_view value) {
 
 bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
+  // The logs belong to the run of a control file.
+  const bool logsNamed = !runLogPath_.empty() || !errorLogPath_.empty();
+  if (logsNamed && (initRequested_ || lsp_ || !explainName_.empty() || checkRequested_ ||
+                    listRequested_ || decompile)) {
+    return false;
+  }
   const bool fromJson = !fromJsonFile_.empty();
   const int actions = (listRequested_ ? 1 : 0) + (decompile ? 1 : 0) + (fromJson ? 1 : 0) +
                       (diffRequested_ ? 1 : 0) + (lsp_ ? 1 : 0) + (explainName_.empty() ? 0 : 1) +
@@ -123,7 +133,8 @@ bool OvSession::SettleAction() {
     return false;
   }
   if (fromJson || diffRequested_) {
-    if (!controlName_.empty() || strict_.has_value() || atomic_.has_value() ||
+    if (!controlName_.empty() || !runLogPath_.empty() || !errorLogPath_.empty() ||
+        strict_.has_value() || atomic_.has_value() ||
         !sarifPath_.empty() || noSarif_ || !diagnosticsFormat_.empty()) {
       return false;
     }
@@ -283,6 +294,12 @@ struct CommandLineOptions {
   static constexpr Apply kSarif = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.sarifPath_, value);
   };
+  static constexpr Apply kRunLog = [](OvSession& session, OvConsole&, std::string_view value) {
+    return TakeOnce(session.runLogPath_, value);
+  };
+  static constexpr Apply kErrorLog = [](OvSession& session, OvConsole&, std::string_view value) {
+    return TakeOnce(session.errorLogPath_, value);
+  };
   static constexpr Apply kNoSarif = [](OvSession& session, OvConsole&, std::string_view) {
     session.noSarif_ = true;
     return true;
@@ -305,7 +322,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 30> kAll = {{
+  static constexpr std::array<Option, 32> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -328,6 +345,8 @@ struct CommandLineOptions {
       {"--diagnostics-format", true, kDiagnosticsFormat},
       {"--sarif", true, kSarif},
       {"--no-sarif", false, kNoSarif},
+      {"--run-log", true, kRunLog},
+      {"--error-log", true, kErrorLog},
       {"-W", true, kWarning},
       {"--explain", true, kExplain},
       {"--init", false, kInit},

@@ -6,7 +6,8 @@
 #   jq PARTSC     the JSON lines read by jq
 #   sarif PARTSC  the SARIF log validated against the SARIF 2.1.0 schema of
 #                 npm's @microsoft/sarif-multitool-linux (python3-jsonschema),
-#                 then by the multitool's own validate command
+#                 then by the multitool's own validate command with the
+#                 code-scanning rules; the fingerprints survive moved lines
 # A consumer that is not installed skips the test (exit 77) with a message.
 set -euo pipefail
 mode=$1
@@ -39,7 +40,8 @@ case $mode in
     ;;
   jq)
     command -v jq >/dev/null || skip "jq is not installed (Debian package jq)"
-    run --diagnostics-format=json
+    # With --atomic too: standard error holds nothing but JSON lines.
+    run --atomic --diagnostics-format=json
     # Every record, then the summary the run ends with.
     jq -r 'if .summary then "summary \(.summary.compiled) \(.summary.failed) " +
              (.summary.failures | map("\(.file):\(.line):\(.left)") | join(" "))
@@ -77,9 +79,26 @@ with open("results.txt", "w") as out:
 sys.exit(1 if errors or not run["results"] else 0)
 PY
     diff -u "$here/expected-sarif.txt" results.txt
-    # The multitool's own rules: warnings are advice, an error fails.
+    # The fingerprints of the same library checked out elsewhere, with lines
+    # added above every diagnostic, are those of the first run.
+    mkdir moved
+    cp LIB.CTL moved/
+    for source in *.src; do
+      { printf '/ a note\n/ another\n'; cat "$source"; } >"moved/$source"
+    done
+    (cd moved && run --sarif run.sarif)
+    "$python" - run.sarif moved/run.sarif <<'PY'
+import json, sys
+prints = [[r["partialFingerprints"]["partscResult/v1"] for r in json.load(open(p))["runs"][0]["results"]]
+          for p in sys.argv[1:]]
+assert prints[0] == prints[1], prints
+assert len(set(prints[0])) == len(prints[0]), "two results share a fingerprint"
+PY
+    # The multitool's own rules and the code-scanning ones: warnings are
+    # advice, an error fails.
     if [ -x "$multitool/Sarif.Multitool" ]; then
-      "$multitool/Sarif.Multitool" validate -o checked.sarif run.sarif >validate.txt 2>&1 || true
+      "$multitool/Sarif.Multitool" validate --rule-kind "Gh;Sarif" -o checked.sarif run.sarif \
+        >validate.txt 2>&1 || true
       if grep -E ': error [A-Z]+[0-9]+:|^Unhandled' validate.txt; then
         exit 1
       fi

@@ -305,6 +305,18 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   }
   EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
                                               "partsc-title-too-long warning warning"}));
+  // Each rule's help is what --explain says; each result has a fingerprint
+  // of its own.
+  const CatalogueEntry& spec = CatalogueOf(DiagnosticId::kIllegalSpec);
+  const nlohmann::json& help =
+      run["tool"]["driver"]["rules"][run["results"][0]["ruleIndex"].get<size_t>()]["help"];
+  EXPECT_EQ(help["text"], std::string(spec.meaning) + "\nExample:\n" + std::string(spec.example) +
+                              "\nFix: " + std::string(spec.fix));
+  EXPECT_EQ(help["markdown"], std::string(spec.meaning) + "\n\nExample:\n\n```\n" +
+                                  std::string(spec.example) +
+                                  "\n```\n\nFix: " + std::string(spec.fix));
+  EXPECT_NE(run["results"][0]["partialFingerprints"]["partscResult/v1"],
+            run["results"][1]["partialFingerprints"]["partscResult/v1"]);
 }
 
 // The compile skips the line position and the warnings' checks while these

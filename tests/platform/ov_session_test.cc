@@ -139,15 +139,18 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
   WriteFile(dir_.File("ORVA.SET"),
             "#PARTS:ATOMIC# = yes\n#PARTS:STRICT# = yes\n#PARTS:WERROR# = no\n"
             "#PARTS:WARNINGS# = all,no-long-line\ttext-cut\n#PARTS:DIAGNOSTICS# = gnu\n"
-            "#PARTS:SARIF# = ci/run.sarif\n");
+            "#PARTS:SARIF# = ci/run.sarif\n#PARTS:RUNLOG# = ci/run.log\n"
+            "#PARTS:ERRORLOG# = /tmp/e.log\n");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{}, "classic"},
-      {{"-pORVA.SET"}, "atomic strict gnu sarif=$D/ci/run.sarif"},
-      {{"-pORVA.SET", "--no-atomic", "--no-strict", "--diagnostics-format=classic", "--no-sarif"},
-       "classic"},
+      {{"-pORVA.SET"},
+       "atomic strict gnu sarif=$D/ci/run.sarif run=$D/ci/run.log error=/tmp/e.log"},
+      {{"-pORVA.SET", "--no-atomic", "--no-strict", "--diagnostics-format=classic", "--no-sarif",
+        "--run-log", "r", "--error-log=e"},
+       "classic run=r error=e"},
       {{"--no-strict", "-pORVA.SET", "--strict", "--sarif", "x.sarif", "--diagnostics-format",
         "json"},
-       "atomic strict json sarif=x.sarif"},
+       "atomic strict json sarif=x.sarif run=$D/ci/run.log error=/tmp/e.log"},
   };
   for (const auto& [args, mode] : cases) {
     OvSession session;
@@ -158,6 +161,8 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
     text += session.Strict() ? "strict " : "";
     text += session.DiagnosticsFormat().empty() ? "classic" : session.DiagnosticsFormat();
     text += session.SarifPath().empty() ? "" : " sarif=" + session.SarifPath();
+    text += session.RunLogPath().empty() ? "" : " run=" + session.RunLogPath();
+    text += session.ErrorLogPath().empty() ? "" : " error=" + session.ErrorLogPath();
     EXPECT_EQ(text, std::regex_replace(mode, std::regex("\\$D"), cwd_));
     const OvSession::Policy& policy = session.SettingsPolicy();
     if (args.empty()) {
@@ -193,16 +198,18 @@ TEST_F(SessionTest, ClassDirectoriesComeFromTheSettingsFileOrTheCurrentDirectory
 }
 
 TEST_F(SessionTest, InitfilesRefusesABadSourceDateEpochBeforeAnyFile) {
-  for (const std::string value :
-       {"", "-1", "+5", " 1", "1.5", "0x10", "99999999999999999999", "9223372036854775807"}) {
+  for (const std::string value : {"", "-1", "+5", " 1", "1.5", "0x10", "99999999999999999999",
+                                  "9223372036854775807", "1099511627776", "253402300800"}) {
     ::setenv("SOURCE_DATE_EPOCH", value.c_str(), 1);
     std::string err;
     EXPECT_EQ(Init({"-pMISSING.SET"}, err), -1) << value;
     EXPECT_EQ(err, "partsc: SOURCE_DATE_EPOCH: not a number of seconds: \"" + value + "\"\n");
   }
-  ::setenv("SOURCE_DATE_EPOCH", "0001", 1);
-  std::string err;
-  EXPECT_EQ(Init({}, err), 0);
+  for (const char* value : {"0001", "253402300799"}) {  // the last second of 9999
+    ::setenv("SOURCE_DATE_EPOCH", value, 1);
+    std::string err;
+    EXPECT_EQ(Init({}, err), 0) << value;
+  }
 }
 
 TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
@@ -309,11 +316,19 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--check", "a.src", "-c", "R"}, ""},
       {{"--check", "--atomic"}, ""},
       {{"--check", "--strict"}, ""},
+      {{"--check", "--run-log", "r"}, ""},
+      {{"--list", "a", "--error-log", "e"}, ""},
+      {{"--decompile", "a", "--run-log=r"}, ""},
+      {{"--explain", "all", "--error-log", "e"}, ""},
+      {{"--lsp", "--run-log", "r"}, ""},
+      {{"--run-log", "a", "--run-log", "b"}, ""},
+      {{"--error-log="}, ""},
       {{"--check", "--list", "a"}, ""},
       {{"--check", "--decompile", "a"}, ""},
       {{"--check", "--explain", "all"}, ""},
       {{"--check", "--lsp"}, ""},
       {{"--check", "--init"}, ""},
+      {{"--init", "--run-log", "r"}, ""},
   };
   for (const Case& c : cases) {
     OvSession session;
