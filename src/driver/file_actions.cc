@@ -55,8 +55,8 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       continue;
     }
     const PartsModel model = DecodePartsFile(bytes.View());
-    const std::string line = PartsModelJson(model).dump() + "\n";
-    out.Fwrite(line);
+    WritePartsModelJson(model, [&out](std::string_view piece) { out.Fwrite(piece); });
+    out.Fwrite("\n");
     out.Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -104,6 +105,7 @@ std::string ResultReason(PartsPart part, int result) {
 
 Json MembersJson(const MemberList& list) {
   Json members = Json::array();
+  members.get_ref<Json::array_t&>().reserve(list.specs.size() + list.params.size());
   for (const SpecEntry& spec : list.specs) {
     members.push_back(EntryJson(spec));
   }
@@ -166,8 +168,19 @@ Json ReadJson(const PartsRead& read) {
 
 }  // namespace
 
+namespace {
+
+// An object with room for `members` members.
+Json ObjectOf(size_t members) {
+  Json object = Json::object();
+  object.get_ref<Json::object_t&>().reserve(members);
+  return object;
+}
+
+}  // namespace
+
 Json EntryJson(const SpecEntry& spec) {
-  Json entry = Json::object();
+  Json entry = ObjectOf(5);
   entry["kind"] = "spec";
   entry["number"] = spec.number;
   entry["inverted"] = spec.invertedFlag;
@@ -177,7 +190,7 @@ Json EntryJson(const SpecEntry& spec) {
 }
 
 Json EntryJson(const ParamEntry& param) {
-  Json entry = Json::object();
+  Json entry = ObjectOf(5);
   entry["kind"] = "param";
   entry["name"] = TextJson(param.name);
   entry["pair_code"] = param.pairCode;
@@ -205,7 +218,10 @@ std::string ReadStopReason(const PartsRead& read) {
   return read.Whole() ? std::string() : ResultReason(read.part, read.result);
 }
 
-Json PartsModelJson(const PartsModel& model) {
+namespace {
+
+// The document without the sizes, which come last: an empty array.
+Json DocumentWithoutSizes(const PartsModel& model) {
   Json json = Json::object();
   json["header"] = HeaderJson(model.header);
   json["views"] = ViewsJson(model);
@@ -214,11 +230,6 @@ Json PartsModelJson(const PartsModel& model) {
     common["members"] = MembersJson(*model.common);
     json["common"] = std::move(common);
   }
-  Json sizes = Json::array();
-  for (const PartsSize& size : model.sizes) {
-    sizes.push_back(SizeJson(size));
-  }
-  json["sizes"] = std::move(sizes);
   Json unlisted = Json::array();
   for (const UnlistedList& list : model.unlisted) {
     Json entry = Json::object();
@@ -228,7 +239,37 @@ Json PartsModelJson(const PartsModel& model) {
   }
   json["unlisted"] = std::move(unlisted);
   json["read"] = ReadJson(model.read);
+  json["sizes"] = Json::array();
   return json;
+}
+
+}  // namespace
+
+Json PartsModelJson(const PartsModel& model) {
+  Json json = DocumentWithoutSizes(model);
+  Json& sizes = json["sizes"];
+  for (const PartsSize& size : model.sizes) {
+    sizes.push_back(SizeJson(size));
+  }
+  return json;
+}
+
+void WritePartsModelJson(const PartsModel& model,
+                         const std::function<void(std::string_view)>& write) {
+  std::string text = DocumentWithoutSizes(model).dump();
+  // The text ends with the empty array of the sizes and the end of the
+  // document, "[]}": each size goes into it on its own, so that the values
+  // of one size at a time are in memory.
+  text.resize(text.size() - 2);
+  write(text);
+  for (size_t i = 0; i < model.sizes.size(); ++i) {
+    text = SizeJson(model.sizes[i]).dump();
+    if (i > 0) {
+      write(",");
+    }
+    write(text);
+  }
+  write("]}");
 }
 
 namespace {
@@ -303,6 +344,13 @@ class Node {
       Refuse(std::to_string(number) + " is above " + std::to_string(high));
     }
     return number;
+  }
+
+  bool Boolean() const {
+    if (!value_.is_boolean()) {
+      Refuse(value_.dump() + " is not true or false");
+    }
+    return value_.get<bool>();
   }
 
   // A text of at most `max` bytes: a string, or {"latin1": "..."}.
@@ -462,6 +510,12 @@ void ReadCounts(const Node& header, PartsModel& model) {
 // was given.
 bool ReadModel(const Node& root, PartsModel& model) {
   root.Object({"header", "views", "common", "sizes", "unlisted", "read"});
+  // How far --list read the file: not read back, but checked, so that a
+  // document that says it is of a damaged file says so plainly.
+  const std::optional<Node> read = root.Optional("read");
+  if (read) {
+    read->Object({"whole", "part", "result", "offset", "size", "reason"}).Field("whole").Boolean();
+  }
   const Node header = root.Field("header");
   ReadHeader(header, model.header);
   ReadViews(root.Field("views"), model);
@@ -481,6 +535,10 @@ bool ReadModel(const Node& root, PartsModel& model) {
   for (size_t i = 0; i < sizeCount; ++i) {
     const Node size = sizes.Item(i);
     size.Object({"name", "title", "member_offset", "members", "read"});
+    const std::optional<Node> sizeRead = size.Optional("read");
+    if (sizeRead) {
+      sizeRead->Object({"result", "reason"});
+    }
     PartsSize part;
     ReadText(size.Field("name"), part.record.name);
     ReadText(size.Field("title"), part.record.title);

@@ -8,6 +8,7 @@
 
 #include <partsc/model.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -32,8 +33,13 @@ Json EntryJson(const SpecEntry& spec);
 Json EntryJson(const ParamEntry& param);
 Json SizeJson(const PartsSize& size);
 
-// The document of `model`: header, views, common, sizes, unlisted, read.
+// The document of `model`: header, views, common, unlisted, read, sizes.
 Json PartsModelJson(const PartsModel& model);
+
+// PartsModelJson(model).dump(), handed to `write` piece by piece, one size
+// at a time: the values of the whole file are never in memory together.
+void WritePartsModelJson(const PartsModel& model,
+                         const std::function<void(std::string_view)>& write);
 
 // The model a document describes. False, with `error` "POINTER: RULE"
 // ("/sizes/3/members/0/number: 300 is above 256"), for the first value that

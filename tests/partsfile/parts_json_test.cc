@@ -24,7 +24,10 @@ using testing::ReplaceAll;
 
 // The bytes the document of `bytes` gives back, through its text.
 std::string RoundTrip(const std::string& bytes) {
-  const std::string text = PartsModelJson(DecodePartsFile(bytes)).dump();
+  const PartsModel decoded = DecodePartsFile(bytes);
+  std::string text;
+  WritePartsModelJson(decoded, [&text](std::string_view piece) { text += piece; });
+  EXPECT_EQ(text, PartsModelJson(decoded).dump());
   Json document;
   std::string error;
   EXPECT_TRUE(ParseJson(text, document, error)) << error;
@@ -130,6 +133,7 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
       {"/views/1/view", "$TOP", "/views/1/view: the view here is \"$BOTTOM\""},
       {"/sizes", "M6", "/sizes: not an array"},
       {"", Json::array(), "/: not an object"},
+      {"/read/whole", "no", "/read/whole: \"no\" is not true or false"},
   };
   for (const Case& c : cases) {
     Json document = Document();
