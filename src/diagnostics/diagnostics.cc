@@ -312,11 +312,11 @@ void Diagnostics::AddSink(std::unique_ptr<DiagnosticSink> sink) {
   UpdateWanted();
 }
 
-bool Diagnostics::FinishSinks() {
+bool Diagnostics::FinishSinks(int exitStatus) {
   EndHolding();
   bool written = true;
   for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
-    if (!sink->Finish()) {
+    if (!sink->Finish(exitStatus)) {
       written = false;
       sinkFailures_.push_back(sink->Failure());
     }

@@ -39,13 +39,14 @@ struct DiagnosticRecord {
   std::string reason;   // the system's reason for an I/O failure
 };
 
-// Receives every record of the run; Finish comes once at its end and answers
-// false when what the sink writes could not be written.
+// Receives every record of the run; Finish comes once at its end, with the
+// status the run ends with, and answers false when what the sink writes could
+// not be written.
 class DiagnosticSink {
  public:
   virtual ~DiagnosticSink() = default;
   virtual void Emit(const DiagnosticRecord& record) = 0;
-  virtual bool Finish() { return true; }
+  virtual bool Finish(int exitStatus) = 0;
   // After a Finish that answered false: what could not be written, "FILE:
   // REASON".
   virtual std::string Failure() const { return {}; }
@@ -139,8 +140,9 @@ class Diagnostics {
   void SetFormat(DiagnosticsFormat format);
   DiagnosticsFormat Format() const { return format_; }
   void AddSink(std::unique_ptr<DiagnosticSink> sink);
-  // Ends every sink and drops them; false when a sink could not write.
-  bool FinishSinks();
+  // Ends every sink, telling it the run's exit status, and drops them; false
+  // when a sink could not write.
+  bool FinishSinks(int exitStatus);
   // What the sinks ended by FinishSinks could not write ("FILE: REASON").
   const std::vector<std::string>& SinkFailures() const { return sinkFailures_; }
 

@@ -68,6 +68,7 @@ class OvSession {
     std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
     std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
     std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
+    std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
     // #PARTS:WARNINGS#: the -W options it gives (without "-W"), each with
     // the place of its line for a complaint ("ORVA.SET:4: ").
     std::vector<std::pair<std::string, std::string>> warnings;
@@ -90,6 +91,11 @@ class OvSession {
       return {};
     }
     return sarifPath_.empty() ? policy_.sarifPath : sarifPath_;
+  }
+  // --sarif-base DIR (or #PARTS:SARIFBASE#): the directory the SARIF log's
+  // URIs are relative to; empty when neither gives one.
+  const std::string& SarifBase() const {
+    return sarifBase_.empty() ? policy_.sarifBase : sarifBase_;
   }
   const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
   const std::string& ExplainName() const { return explainName_; }
@@ -121,6 +127,7 @@ class OvSession {
   std::string decompileOutput_;
   std::string diagnosticsFormat_;
   std::string sarifPath_;
+  std::string sarifBase_;
   std::vector<std::string> warningOptions_;
   std::string explainName_;
   bool initRequested_ = false;

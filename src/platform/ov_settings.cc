@@ -82,6 +82,7 @@ constexpr std::array<SwitchKey, 3> kSwitchKeys = {{
 constexpr std::string_view kWarningsKey = "#PARTS:WARNINGS#";
 constexpr std::string_view kDiagnosticsKey = "#PARTS:DIAGNOSTICS#";
 constexpr std::string_view kSarifKey = "#PARTS:SARIF#";
+constexpr std::string_view kSarifBaseKey = "#PARTS:SARIFBASE#";
 
 std::string Quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
@@ -127,6 +128,10 @@ bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view valu
     settings.policy.sarifPath = Absolute(base, value);
     return true;
   }
+  if (key == kSarifBaseKey) {
+    settings.policy.sarifBase = Absolute(base, value);
+    return true;
+  }
   TakeWarnings(value, where, settings);
   return true;
 }
@@ -134,7 +139,7 @@ bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view valu
 bool IsModeKey(std::string_view key) {
   const auto named = [&](const SwitchKey& entry) { return entry.key == key; };
   return std::any_of(kSwitchKeys.begin(), kSwitchKeys.end(), named) || key == kWarningsKey ||
-         key == kDiagnosticsKey || key == kSarifKey;
+         key == kDiagnosticsKey || key == kSarifKey || key == kSarifBaseKey;
 }
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.

@@ -144,6 +144,7 @@ class Recorder : public DiagnosticSink {
   void Emit(const DiagnosticRecord& record) override {
     lines_.push_back(GnuLine(record, directory_) + " | " + JsonLine(record, directory_));
   }
+  bool Finish(int /*exitStatus*/) override { return true; }
 
  private:
   std::vector<std::string>& lines_;
@@ -170,7 +171,7 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
   d.ClearReportLine();
   d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
   d.CloseErrorLog();
-  d.FinishSinks();
+  d.FinishSinks(0);
 
   const std::string tail = "\"reason\": null}";
   EXPECT_EQ(lines,
@@ -242,7 +243,7 @@ TEST(ReportDiagnostic, StructuredFormsHelpFindEachDiagnostic) {
   d.BeginInput(dir.File("n\r.src"));
   d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
   d.EndInput();
-  d.FinishSinks();
+  d.FinishSinks(0);
 
   std::vector<std::string> gnu;
   for (const std::string& line : lines) {
@@ -277,7 +278,7 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
   d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 5);
   d.EndInput();
-  ASSERT_TRUE(d.FinishSinks());
+  ASSERT_TRUE(d.FinishSinks(0));
   const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
   const nlohmann::json& run = log["runs"][0];
   std::vector<std::string> levels;
@@ -306,9 +307,9 @@ TEST(ReportDiagnostic, WantedQueriesFollowEverySetting) {
       {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, true); }, true, true},
       {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, false); }, false, false},
       {[](Diagnostics& d) { d.AddSink(std::make_unique<Recorder>(lines, "")); }, true, false},
-      {[](Diagnostics& d) { d.FinishSinks(); }, false, false},
+      {[](Diagnostics& d) { d.FinishSinks(0); }, false, false},
       {[](Diagnostics& d) { d.SetFormat(DiagnosticsFormat::kJson); }, true, false},
-      {[](Diagnostics& d) { d.FinishSinks(); }, true, false},
+      {[](Diagnostics& d) { d.FinishSinks(0); }, true, false},
   };
   Channel channel("");
   EXPECT_FALSE(channel.diagnostics.ReportLineWanted());
