@@ -389,10 +389,9 @@ int WriteFailed(const Compile& c, DiagnosticId message) {
     return kCompileWriteFailed;
   }
   const std::string reason = c.output.sink.WriteError();
-  // Pointed at the source, whose compile it stopped; the reason names the
-  // parts file.
-  diagnostics.ReportFailure(
-      message, OvFile::RelativeTo(diagnostics.DisplayDirectory(), c.outputPath) + ": " + reason);
+  diagnostics.SetReportFile(c.outputPath);
+  diagnostics.ReportFailure(message, reason);
+  diagnostics.SetReportFile(c.inputPath);
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
     ComplainNotWritten(c.context.console, c.outputPath, reason);
   }

@@ -485,8 +485,8 @@ void PrintExplanation(OvConsole& console, const CatalogueEntry& entry) {
 
 std::string ExplanationText(const CatalogueEntry& entry) {
   return std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
-         Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) + "\n\nFix: " +
-         Wrapped(entry.fix);
+         Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
+         "\n\nFix: " + Wrapped(entry.fix);
 }
 
 std::string ExplanationMarkdown(const CatalogueEntry& entry) {

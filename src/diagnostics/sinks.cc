@@ -333,8 +333,8 @@ class SarifSink : public DiagnosticSink {
                                      {"rules", std::move(rules)}};
     nlohmann::ordered_json run = {
         {"tool", {{"driver", std::move(driver)}}},
-        {"invocations", nlohmann::ordered_json::array(
-                            {Invocation(exitStatus, std::move(notifications))})},
+        {"invocations",
+         nlohmann::ordered_json::array({Invocation(exitStatus, std::move(notifications))})},
         {"originalUriBaseIds",
          {{"SRCROOT", {{"uri", "file://" + UriPath(base_ == "/" ? "" : base_) + "/"}}}}},
         {"results", std::move(results)}};

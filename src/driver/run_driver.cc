@@ -202,8 +202,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   }
   // Pointed at the source: the parts file is gone.
   run.diagnostics.SetReportFile(inputPath);
-  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete,
-                                Shown(run, outputPath) + ": " + UnreadableReason(listed));
+  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
   KeepPreviousFile(run, sink, outcome);

@@ -113,8 +113,7 @@ bool OvSession::SettleAction() {
     return settingsPath_.empty() && controlName_.empty() && !strict_ && !atomic_ &&
            !listRequested_ && !checkRequested_ && !decompile && decompileOutput_.empty() &&
            !force_ && diagnosticsFormat_.empty() && sarifPath_.empty() && !noSarif_ &&
-           sarifBase_.empty() &&
-           warningOptions_.empty() && explainName_.empty() && !lsp_;
+           sarifBase_.empty() && warningOptions_.empty() && explainName_.empty() && !lsp_;
   }
   if (lsp_) {
     // The server takes -C and -p only: it compiles what the editor sends.
@@ -236,8 +235,7 @@ struct CommandLineOptions {
   static constexpr Apply kSarif = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.sarifPath_, value);
   };
-  static constexpr Apply kSarifBase = [](OvSession& session, OvConsole&,
-                                         std::string_view value) {
+  static constexpr Apply kSarifBase = [](OvSession& session, OvConsole&, std::string_view value) {
     return !value.empty() && TakeOnce(session.sarifBase_, value);
   };
   static constexpr Apply kNoSarif = [](OvSession& session, OvConsole&, std::string_view) {

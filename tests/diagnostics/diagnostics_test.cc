@@ -292,6 +292,51 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
                                               "partsc-title-too-long warning warning"}));
 }
 
+// The SARIF log for code scanning: URIs relative to the base (also through
+// "..") or absolute outside it; fingerprints made from the line's text, so
+// that the same line moved keeps its hash and a second one counts on; a
+// failure of the whole run as a notification; the exit status.
+TEST(SarifLog, UrisFingerprintsAndInvocation) {
+  TempDir dir;
+  Channel channel(dir.path());
+  std::filesystem::create_directories(dir.File("lib/sub"));
+  WriteFile(dir.File("lib/a.src"), "x\n  s <1,1 \"M\"\ny\ns <1,1  \"M\"\n");
+  Diagnostics& d = channel.diagnostics;
+  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.File("lib/sub/..")));
+  d.OpenErrorLog(dir.File("R.CTL"));
+  d.BeginInput("lib/sub/../a.src");
+  d.SetReportLine({2, 2, 1, "  s <1,1 \"M\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 2);
+  d.SetReportLine({4, 4, 1, "s <1,1  \"M\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 4);
+  d.EndInput();
+  d.BeginInput(dir.File("other.src"));
+  d.ReportFailure(DiagnosticId::kDataWriteError, "disk full");
+  d.EndInput();
+  d.ReportRunFailure(DiagnosticId::kRunLogOpen, "", "Log file open error", "denied");
+  ASSERT_TRUE(d.FinishSinks(1));
+  const nlohmann::json run = nlohmann::json::parse(ReadFile(dir.File("run.sarif")))["runs"][0];
+  std::vector<std::string> results;
+  for (const nlohmann::json& result : run["results"]) {
+    const nlohmann::json& artifact = result["locations"][0]["physicalLocation"]["artifactLocation"];
+    results.push_back(artifact["uri"].get<std::string>() + " " + artifact.value("uriBaseId", "-") +
+                      " " +
+                      result["partialFingerprints"]["primaryLocationLineHash"].get<std::string>());
+  }
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0].substr(0, 14), "a.src SRCROOT ");
+  EXPECT_EQ(results[0].substr(0, results[0].size() - 1) + "2", results[1]);
+  EXPECT_EQ(results[2].substr(0, results[2].find(' ')), "file://" + dir.File("other.src"));
+  EXPECT_EQ(run["originalUriBaseIds"]["SRCROOT"]["uri"], "file://" + dir.File("lib/"));
+  const nlohmann::json& invocation = run["invocations"][0];
+  EXPECT_EQ(invocation["executionSuccessful"], false);
+  EXPECT_EQ(invocation["exitCode"], 1);
+  EXPECT_EQ(invocation["toolExecutionNotifications"][0]["message"]["text"],
+            "Log file open error: denied");
+  const nlohmann::json& rule = run["tool"]["driver"]["rules"][0];
+  EXPECT_FALSE(rule["help"]["markdown"].get<std::string>().empty());
+}
+
 // The compile skips the line position and the warnings' checks while these
 // answer false, so each setting they depend on must turn them on and off.
 TEST(ReportDiagnostic, WantedQueriesFollowEverySetting) {
