@@ -14,12 +14,15 @@
 //     back the way partsc must do it: one write per member list (a failed
 //     write is reported at its own list), then the file read back whole in
 //     one read. It shows how much of partsc's time is that file pattern
-//     rather than its own work.
+//     rather than its own work;
+//   - for workload (d), partsc --atomic beside partsc, both over parts files
+//     and backups that already exist (so that each file is replaced and
+//     each older backup freed).
 // Each figure is the best of several runs on warm files. Prints one table.
 //
 //   partsc_bench [--quick] [--runs N] [--work DIR] [--only LIST] [--keep]
 //
-// LIST holds the workload letters to run, e.g. "ab" (default "abc"). The
+// LIST holds the workload letters to run, e.g. "ab" (default "abcd"). The
 // generated libraries go under DIR and are removed at the end unless --keep.
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -291,14 +294,15 @@ void RedirectConsole() {
   close(out);
 }
 
-Figures RunPartscInProcess(const std::string& settingsName) {
+Figures RunPartscInProcess(const std::string& settingsName, bool atomic) {
   RedirectConsole();
   std::string program = "partsc";
   std::string settings = "-p" + settingsName;
-  char* argv[] = {program.data(), settings.data(), nullptr};
+  std::string atomicOption = "--atomic";
+  char* argv[] = {program.data(), settings.data(), atomic ? atomicOption.data() : nullptr, nullptr};
   return Measured([&] {
     OvConsole console;
-    const int status = RunPartsc(2, argv, console);
+    const int status = RunPartsc(atomic ? 3 : 2, argv, console);
     std::fflush(stdout);
     return status;
   });
@@ -308,8 +312,9 @@ int ChildMain(const std::string& what, const std::string& dir, const std::string
   try {
     fs::current_path(dir);
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    const Figures figures =
-        what == "partsc" ? RunPartscInProcess("ORVA.SET") : RunFloor(what == "list-floor");
+    const bool partsc = what == "partsc" || what == "partsc-atomic";
+    const Figures figures = partsc ? RunPartscInProcess("ORVA.SET", what == "partsc-atomic")
+                                   : RunFloor(what == "list-floor");
     WriteFigures(resultPath, figures);
     return 0;
   } catch (const std::exception& error) {
@@ -424,6 +429,7 @@ struct Workload {
   std::string label;
   std::string key;
   LibraryShape shape;
+  bool atomic = false;  // also measure partsc --atomic
 };
 
 struct Result {
@@ -433,6 +439,8 @@ struct Result {
   Figures floor;
   Figures listFloor;
   Figures partsc;
+  Figures atomic;     // partsc --atomic, where the workload asks for it
+  Figures replacing;  // partsc in the default mode over existing files, beside it
 };
 
 Figures Best(const Figures& a, const Figures& b) {
@@ -479,6 +487,21 @@ Result Measure(const std::string& self, const std::string& work, const Workload&
     result.floor = run == 0 ? floor : Best(result.floor, floor);
     result.listFloor = run == 0 ? listFloor : Best(result.listFloor, listFloor);
     result.partsc = run == 0 ? partsc : Best(result.partsc, partsc);
+    if (workload.atomic) {
+      // Both over parts files and backups of the runs before, so that each
+      // replaces the files and frees the older backups; each after the file
+      // system has settled what came before it.
+      RunChild(self, "partsc", library.dir);
+      sync();
+      const Figures replacing = RunChild(self, "partsc", library.dir);
+      sync();
+      const Figures atomic = RunChild(self, "partsc-atomic", library.dir);
+      if (replacing.status != 0 || atomic.status != 0) {
+        throw std::runtime_error("partsc or partsc --atomic did not end with 0");
+      }
+      result.replacing = run == 0 ? replacing : Best(result.replacing, replacing);
+      result.atomic = run == 0 ? atomic : Best(result.atomic, atomic);
+    }
     std::fprintf(stderr, ".");
   }
   EmptyTrash(library);
@@ -541,6 +564,12 @@ void PrintTargets(const std::vector<Result>& results) {
           Ratio(r->partsc.milliseconds, r->listFloor.milliseconds), r->listFloor.milliseconds);
     }
   }
+  if (const Result* r = FindResult(results, "d")) {
+    const double ratio = Ratio(r->atomic.milliseconds, r->replacing.milliseconds);
+    std::printf("  (d) --atomic / default   %6.2f  (target <= 1.5: %s; %.1f ms against %.1f ms)\n",
+                ratio, ratio <= 1.5 ? "met" : "MISSED", r->atomic.milliseconds,
+                r->replacing.milliseconds);
+  }
   const Result* eighth = FindResult(results, "c8");
   const Result* full = FindResult(results, "a");
   if (eighth == nullptr || full == nullptr) {
@@ -582,6 +611,8 @@ std::vector<Workload> Workloads(bool quick, const std::string& only) {
       {"(c) 1/8: 256 sizes x 64", "c8", {1, 256, 64, 2000, 2}},
       {"(c) 1/4: 512 sizes x 64", "c4", {1, 512, 64, 2000, 2}},
       {"(c) 1/2: 1024 sizes x 64", "c2", {1, 1024, 64, 2000, 2}},
+      // (b) at 500 sources, the default mode beside --atomic.
+      {"(d) 500 sources, 3 sizes x 8", "d", {500, 3, 8, 6, 2}, true},
   };
   std::vector<Workload> chosen;
   for (const Workload& w : all) {
@@ -600,7 +631,7 @@ int ParentMain(int argc, char** argv) {
   bool quick = false;
   int runs = 5;
   std::string work = (fs::temp_directory_path() / "partsc-bench").string();
-  std::string only = "abc";
+  std::string only = "abcd";
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -616,7 +647,7 @@ int ParentMain(int argc, char** argv) {
     } else if (arg == "--keep") {
       keep = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--quick] [--runs N] [--work DIR] [--only abc] [--keep]\n",
+      std::fprintf(stderr, "usage: %s [--quick] [--runs N] [--work DIR] [--only abcd] [--keep]\n",
                    argv[0]);
       return 2;
     }

@@ -1,5 +1,6 @@
 # bash completion for partsc: its options, and file names where an option
-# takes a file (-p, -c, --control, --decompile, -o, --output, --sarif) and for
+# takes a file (-p, -c, --control, --decompile, -o, --output, --sarif,
+# --run-log, --error-log) and for
 # every word after --list or --check, directory names after -C and --init; the
 # formats of --diagnostics-format, the warnings of -W and the diagnostics of --explain.
 
@@ -21,14 +22,15 @@ _partsc() {
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-C -p -c --control --strict --no-strict --atomic --no-atomic -q --quiet --check
                  --list --decompile -o --output --force -h --help --version --diagnostics-format=
-                 --sarif --no-sarif -Wall -Werror -Wno-error --explain --init --lsp"
+                 --sarif --no-sarif --sarif-base --run-log --error-log -Wall -Werror -Wno-error
+                 --explain --init --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped empty-control
                   comment-names-file common-name-dropped after-end no-parts-line split-character"
   COMPREPLY=()
 
   case $prev in
-    -p | -c | --control | --decompile | -o | --output | --sarif)
+    -p | -c | --control | --decompile | -o | --output | --sarif | --run-log | --error-log)
       _partsc_files "" "$cur"
       return 0
       ;;
@@ -37,7 +39,7 @@ _partsc() {
         sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
       return 0
       ;;
-    -C | --init)
+    -C | --init | --sarif-base)
       _partsc_dirs "" "$cur"
       return 0
       ;;
@@ -51,7 +53,7 @@ _partsc() {
       _partsc_dirs "-C" "${cur#-C}"
       return 0
       ;;
-    --control=* | --output=* | --decompile=* | --sarif=*)
+    --control=* | --output=* | --decompile=* | --sarif=* | --run-log=* | --error-log=*)
       _partsc_files "${cur%%=*}=" "${cur#*=}"
       return 0
       ;;

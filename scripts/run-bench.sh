@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and measures partsc against the I/O floor on generated
 # libraries; prints one table (see docs/benchmarks.md). Arguments go to
-# partsc_bench: --quick, --runs N, --work DIR, --only abc, --keep.
+# partsc_bench: --quick, --runs N, --work DIR, --only abcd, --keep.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --bench

@@ -64,9 +64,10 @@ std::string ErrorLogName(std::string_view controlPath) {
   return name;
 }
 
-void Diagnostics::OpenErrorLog(std::string_view controlPath) {
+void Diagnostics::OpenErrorLog(std::string_view controlPath, const std::string& logName) {
   log_.Fclose();
-  log_.Fopen(OvFile::Resolve(directory_, ErrorLogName(controlPath)), "a");
+  const std::string name = logName.empty() ? ErrorLogName(controlPath) : logName;
+  log_.Fopen(OvFile::Resolve(directory_, name), "a");
   file_ = std::string(controlPath);
 }
 
@@ -85,11 +86,11 @@ void Diagnostics::BeginInput(std::string_view inputPath) {
   holding_ = true;
   input_ = std::string(inputPath);
   stop_.reset();
+  file_ = std::string(inputPath);
   if (!log_.IsOpen()) {
     return;
   }
   // Texts go in as arguments, never as formats; they may hold '%'.
-  file_ = std::string(inputPath);
   log_.Fprintf("Input File [%s]\n", file_.c_str());
 }
 
@@ -209,13 +210,14 @@ void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::
 }
 
 void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument) {
-  if (!log_.IsOpen()) {
-    return;
-  }
   const CatalogueEntry& entry = CatalogueOf(id);
   const std::string message = MessageText(id, argument);
   const std::string_view extra = entry.form == Form::kExtra ? argument : std::string_view();
-  WriteLogLine(entry.form, SeverityLabel(entry.severity), message, lineNumber, extra);
+  // Without an error log the console shows nothing, as ever; the records
+  // still go to the structured forms and count for -Werror.
+  if (log_.IsOpen()) {
+    WriteLogLine(entry.form, SeverityLabel(entry.severity), message, lineNumber, extra);
+  }
   // The record points at the line being read where the error log shows no
   // line of its own but the message is about it.
   int logLine = entry.form == Form::kLine ? lineNumber : 0;
@@ -232,11 +234,10 @@ void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_
 }
 
 void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {
-  if (!log_.IsOpen()) {
-    return;
-  }
   const std::string message(CatalogueOf(id).text);
-  WriteLogLine(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {});
+  if (log_.IsOpen()) {
+    WriteLogLine(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {});
+  }
   DiagnosticRecord record = MakeRecord(id, message, 0);
   record.reason = std::string(reason);
   // Pointed at the control-file line, the record names the source itself.
@@ -279,7 +280,7 @@ void Diagnostics::ReportInterruption(std::string_view signalName, std::string_vi
 }
 
 void Diagnostics::ReportWarning(Warning warning, std::string_view message, int index) {
-  if (!WarningEnabled(warning) || !log_.IsOpen()) {
+  if (!WarningEnabled(warning)) {
     return;
   }
   const int logLine = hasPosition_ ? position_.logLine : 0;

@@ -86,10 +86,11 @@ class Diagnostics {
     return displayDirectory_.empty() ? directory_ : displayDirectory_;
   }
 
-  // Opens the error log of a control file: the part of its path after the
-  // last "/" followed by ".LOG", appended to; a log still open is closed
-  // first. A log that cannot be opened is not reported.
-  void OpenErrorLog(std::string_view controlPath);
+  // Opens the error log of a control file, appended to: `logName` (taken
+  // from the run's directory), or when it is empty the part of the control
+  // file's path after the last "/" followed by ".LOG". A log still open is
+  // closed first. A log that cannot be opened is not reported.
+  void OpenErrorLog(std::string_view controlPath, const std::string& logName = {});
   // An error log kept in memory, for a compile that writes no file: what it
   // is given shows in ErrorLogText. Diagnostics then point at `file`.
   void OpenErrorLogInMemory(std::string_view file);

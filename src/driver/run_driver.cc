@@ -1,5 +1,6 @@
 #include "driver/run_driver.h"
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -64,6 +65,10 @@ struct Walk {
   std::set<std::string> written;  // the parts files of this run
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
+  // With --atomic, the parts files that wait to be put in place, and the
+  // input of each by its path.
+  PendingReplacements pending;
+  std::map<std::string, std::string> waitingInputs;
 };
 
 // A path as the run shows it: relative to where partsc was started when it
@@ -143,19 +148,31 @@ void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& 
                                          : "; the previous file and its backup are kept");
 }
 
-// With --atomic, puts the new parts file in place; true when it is (and
-// always without --atomic).
-bool CommitNewFile(RunContext& run, PartsFileSink& sink, const std::string& inputPath,
-                   InputOutcome& outcome) {
-  std::string reason;
-  if (sink.Commit(reason) == 0) {
-    return true;
+// With --atomic, counts each parts file put in place as compiled, and names
+// each that could not be put in place as a failure of its input.
+void TakeReplacements(Walk& walk) {
+  RunContext& run = walk.run;
+  for (const PendingReplacements::Result& result : walk.pending.TakeResults()) {
+    const std::string inputPath = walk.waitingInputs[result.path];
+    walk.waitingInputs.erase(result.path);
+    if (result.placed) {
+      walk.summary.AddCompiled();
+      continue;
+    }
+    InputOutcome outcome;
+    outcome.outputPath = result.path;
+    outcome.failure.file = Shown(run, inputPath);
+    outcome.failure.message = "the parts file could not be put in place: " + result.reason;
+    outcome.failure.partsFile = Shown(run, result.path);
+    KeptPrevious(run, outcome);
+    // JSON lines stay JSON: there the summary's object says the same.
+    if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
+      Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
+    }
+    walk.summary.AddFailure(std::move(outcome.failure));
+    walk.anyFailed = true;
+    --walk.compiled;
   }
-  outcome.note = outcome.outputPath + ": not replaced: " + reason;
-  outcome.failure.file = Shown(run, inputPath);
-  outcome.failure.message = "the parts file could not be put in place: " + reason;
-  KeptPrevious(run, outcome);
-  return false;
 }
 
 // What a source that failed in default mode left: nothing, or its parts
@@ -194,7 +211,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
                                           OvFile::Resolve(run.directory, sink.WrittenPath()));
   if (listed.code == 0) {
-    outcome.done = CommitNewFile(run, sink, inputPath, outcome);
+    outcome.done = true;
     return outcome;
   }
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
@@ -218,24 +235,33 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   RunContext& run = walk.run;
   AnnounceSource(run, inputPath);
   run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
-  std::unique_ptr<PartsFileSink> sink;
+  InputOutcome outcome;
   if (run.session.Atomic()) {
-    sink = std::make_unique<ReplacingPartsFileSink>();
+    auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
+    outcome = CompileAndList(inputPath, walk, *sink);
+    // An earlier file of the same name was put in place as this one began.
+    TakeReplacements(walk);
+    if (outcome.done) {
+      walk.waitingInputs[sink->Path()] = inputPath;
+      walk.pending.Add(std::move(sink));
+    }
   } else {
-    sink = std::make_unique<PartsFileSink>();
+    PartsFileSink sink;
+    outcome = CompileAndList(inputPath, walk, sink);
+    sink.Release();
   }
-  InputOutcome outcome = CompileAndList(inputPath, walk, *sink);
-  sink->Release();
   run.diagnostics.EndInput();
   // JSON lines stay JSON: there the summary's object says the same.
   if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, EscapeControls(outcome.note));
   }
-  if (outcome.done) {
-    walk.summary.AddCompiled();
-  } else {
+  if (!outcome.done) {
     walk.summary.AddFailure(std::move(outcome.failure));
+  } else if (!run.session.Atomic()) {
+    walk.summary.AddCompiled();
   }
+  // A batch of waiting files may have been put in place.
+  TakeReplacements(walk);
   return outcome.done;
 }
 
@@ -258,14 +284,16 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
     return status;
   }
-  diagnostics.OpenErrorLog(controlPath);
+  const std::string& errorLogGiven = run.session.ErrorLogPath();
+  const std::string errorLogName =
+      errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
+  diagnostics.OpenErrorLog(controlPath, errorLogGiven);
   // An error log that cannot be opened is named at once; one that was opened
   // and could not be written at the end.
   const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
   if (!errorLogOpened) {
-    Complain(run.console,
-             ErrorLogName(controlPath) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
-    summary.AddOutputNotWritten(ErrorLogName(controlPath) + ": " + diagnostics.ErrorLogFailure());
+    Complain(run.console, errorLogName + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    summary.AddOutputNotWritten(errorLogName + ": " + diagnostics.ErrorLogFailure());
   }
 
   OvFileIO control;
@@ -274,14 +302,16 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     return kExitStop;
   }
   OvFileIO runLog;
-  if (!runLog.Fopen(OvFile::Resolve(run.directory, kRunLogName), "w")) {
-    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, "Log file TALVIREN.LOG open error\n",
-                                 "Log file TALVIREN.LOG open error", LastSystemError());
+  const std::string runLogName =
+      run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
+  if (!runLog.Fopen(OvFile::Resolve(run.directory, runLogName), "w")) {
+    const std::string text = "Log file " + runLogName + " open error";
+    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, LastSystemError());
     control.Fclose();
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, summary, controlPath, {}, 0, false};
+  Walk walk{run, runLog, summary, controlPath, {}, 0, false, {}, {}};
   WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
     const std::string inputPath = walk.run.classes.ToFullPath(kClassInput, line);
     if (ProcessInput(inputPath, lineNumber, walk)) {
@@ -291,14 +321,22 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     }
     return inputPath;
   });
+  // The files that compiled and listed take their names, also after a
+  // signal.
+  walk.pending.Finish();
+  TakeReplacements(walk);
+  // A signal that came while they did is told in the error log too.
+  if (OvSignals::Caught() != 0) {
+    ReportInterruption(run, "at the end of the run");
+  }
   control.Fclose();
   runLog.Fclose();
   diagnostics.CloseErrorLog();
   bool outputFailed = !errorLogOpened;
-  outputFailed |= WriteFailureReported(run.console, summary, kRunLogName, runLog.ErrorText());
+  outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    outputFailed |= WriteFailureReported(run.console, summary, ErrorLogName(controlPath),
-                                         diagnostics.ErrorLogFailure());
+    outputFailed |=
+        WriteFailureReported(run.console, summary, errorLogName, diagnostics.ErrorLogFailure());
   }
   run.console.Out().Fflush();
   outputFailed |=

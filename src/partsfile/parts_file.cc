@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
+#include <set>
+#include <string_view>
 
 #include "partsfile/result_codes.h"
 #include "platform/ov_faults.h"
@@ -33,16 +36,12 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
   return path.substr(0, name) + "." + path.substr(name) + suffix;
 }
 
-// Puts `temporary` in place of `path`, and the older file, if any, in place
-// of its backup. `path` names a complete file at every moment: the older
-// file takes a second, hidden name first, and the new file replaces it in
-// one rename. When a step fails, the files are put back as they were (as far
-// as the system lets) and `reason` says why.
+// Puts `temporary`, already on the disk, in place of `path`, and the older
+// file, if any, in place of its backup. `path` names a complete file at
+// every moment: the older file takes a second, hidden name first, and the
+// new file replaces it in one rename. When a step fails, the files are put
+// back as they were (as far as the system lets) and `reason` says why.
 int PutInPlace(const std::string& path, const std::string& temporary, std::string& reason) {
-  if (OvFile::Sync(temporary) != 0) {
-    reason = LastSystemError();
-    return kPartsReplaceFailed;
-  }
   const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
   std::string older;
   if (hasOlder && OvFile::LinkUnique(path, HiddenBeside(path, ".old-"), older) != 0) {
@@ -63,10 +62,59 @@ int PutInPlace(const std::string& path, const std::string& temporary, std::strin
     }
     return kPartsReplaceFailed;
   }
-  // The names are in place; a directory that cannot be synced is no reason
-  // to undo them.
-  OvFile::Sync(DirectoryOf(path));
   return kPartsOk;
+}
+
+// Whether `rest` is `kind` ("new-", "old-") followed by the twelve random
+// characters of OvFile::RandomName.
+bool IsHiddenName(std::string_view rest, std::string_view kind) {
+  constexpr size_t kRandom = 12;
+  if (rest.size() != kind.size() + kRandom || !rest.starts_with(kind)) {
+    return false;
+  }
+  for (const char c : rest.substr(kind.size())) {
+    if ((c < '0' || c > '9') && (c < 'a' || c > 'z')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A previous file that a dead run had given its hidden second name: the
+// same file as `path` when the run died before the new file took the name
+// (the name stays), else the previous file on its way to the backup name.
+void FinishPutInPlace(const std::string& path, const std::string& older) {
+  if (OvFile::SameFile(path, older)) {
+    OvFile::Remove(older);
+    return;
+  }
+  OvFile::Rename(older, OvFile::Access(path, kAccessExists) == 0 ? BackupPath(path) : path);
+}
+
+// Clears what dead runs left beside `path`, whose lock this run holds, so
+// that no live run is writing it: new contents that never took the name go,
+// a previous file halfway to its backup name gets there, and a lock file
+// goes while the file itself is what is locked. `hidden` are the hidden
+// names of its directory when the run first looked.
+void ClearLeftovers(const std::string& path, const std::vector<std::string>& hidden,
+                    bool onLockFile) {
+  const std::string directory = DirectoryOf(path);
+  const size_t slash = path.rfind('/');
+  const std::string prefix = "." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  for (const std::string& name : hidden) {
+    const std::string full = OvFile::Resolve(directory, name);
+    if (!name.starts_with(prefix) || OvFile::Access(full, kAccessExists) != 0) {
+      continue;
+    }
+    const std::string_view rest = std::string_view(name).substr(prefix.size());
+    if (rest == "lock" && !onLockFile) {
+      OvFile::Remove(full);
+    } else if (IsHiddenName(rest, "new-")) {
+      OvFile::Remove(full);
+    } else if (IsHiddenName(rest, "old-")) {
+      FinishPutInPlace(path, full);
+    }
+  }
 }
 
 }  // namespace
@@ -145,22 +193,63 @@ void PartsFileSink::Release() {
   directoryLock_.Unlock();
 }
 
+bool ReplacingPartsFileSink::LockPartsFile(bool wait) {
+  constexpr int kTries = 100;
+  for (int i = 0; i < kTries; ++i) {
+    OvLockResult taken = fileLock_.LockNamed(path_, OvLockMode::kExclusive, false, wait);
+    onLockFile_ = false;
+    if (taken != OvLockResult::kMissing) {
+      return taken != OvLockResult::kBusy;
+    }
+    taken = fileLock_.LockNamed(HiddenBeside(path_, ".lock"), OvLockMode::kExclusive, true, wait);
+    if (taken != OvLockResult::kLocked) {
+      return taken != OvLockResult::kBusy;
+    }
+    onLockFile_ = true;
+    if (OvFile::Access(path_, kAccessExists) != 0) {
+      return true;
+    }
+    // The file came while this run waited: its own lock counts now.
+    fileLock_.UnlockRemoving();
+  }
+  return true;
+}
+
 int ReplacingPartsFileSink::Open(const std::string& path) {
+  // This run's own earlier file of that name takes it first: the same lock
+  // cannot be taken twice.
+  if (pending_.Holds(path)) {
+    pending_.PutInPlace();
+  }
   path_ = path;
-  directoryLock_.Lock(DirectoryOf(path), OvLockMode::kShared);
-  fileLock_.LockCreating(HiddenBeside(path, ".lock"), OvLockMode::kExclusive);
+  pending_.HoldDirectory(DirectoryOf(path));
+  // No run waits for another's lock while it holds the locks of waiting
+  // files, which the other may wait for in turn: those go in place first.
+  if (!LockPartsFile(false)) {
+    pending_.PutInPlace();
+    LockPartsFile(true);
+  }
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for a lock ended with a signal
   }
+  ClearLeftovers(path, pending_.HiddenNames(DirectoryOf(path)), onLockFile_);
   std::string temporary;
   if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
     return kPartsOpenFailed;
   }
   temporary_ = temporary;
+  // Nobody else knows the new file yet; once it has the name, its lock
+  // keeps other runs out until this one lets it go.
+  newLock_.LockDescriptor(file_.Duplicate(), OvLockMode::kExclusive);
   return kPartsOk;
 }
 
-int ReplacingPartsFileSink::Commit(std::string& reason) {
+void ReplacingPartsFileSink::Close() {
+  file_.StartWriteBack();
+  file_.Close();
+}
+
+int ReplacingPartsFileSink::Replace(std::string& reason) {
   if (temporary_.empty()) {
     return kPartsOk;
   }
@@ -185,8 +274,93 @@ bool ReplacingPartsFileSink::Discard() {
 
 void ReplacingPartsFileSink::Release() {
   Discard();
-  fileLock_.UnlockRemoving();
+  newLock_.Unlock();
+  if (onLockFile_) {
+    fileLock_.UnlockRemoving();
+  }
+  fileLock_.Unlock();
+  onLockFile_ = false;
   PartsFileSink::Release();
+}
+
+void PendingReplacements::Add(std::unique_ptr<ReplacingPartsFileSink> sink) {
+  waiting_.push_back(std::move(sink));
+  if (waiting_.size() >= kBatch) {
+    PutInPlace();
+  }
+}
+
+bool PendingReplacements::Holds(const std::string& path) const {
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    if (sink->Path() == path) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void PendingReplacements::PutInPlace() {
+  if (waiting_.empty()) {
+    return;
+  }
+  // Every new content is on the disk before any takes a name: one sync of
+  // the file system for the whole batch, or, where that fails, one of each
+  // file, which also tells which of them could not be written.
+  const bool allSynced = OvFile::SyncFileSystem(waiting_.front()->WrittenPath()) == 0;
+  for (std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    if (allSynced || OvFile::Sync(sink->WrittenPath()) == 0) {
+      continue;
+    }
+    results_.push_back({sink->Path(), false, LastSystemError()});
+    sink->Release();
+    sink.reset();
+  }
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    if (sink == nullptr) {
+      continue;
+    }
+    std::string reason;
+    const bool placed = sink->Replace(reason) == kPartsOk;
+    results_.push_back({sink->Path(), placed, reason});
+    if (placed) {
+      unsyncedDirectories_.insert(DirectoryOf(sink->Path()));
+    }
+  }
+  waiting_.clear();
+}
+
+void PendingReplacements::Finish() {
+  PutInPlace();
+  // The new names reach the disk too, each directory once. They are in
+  // place already; a directory that cannot be synced is no reason to undo
+  // them.
+  for (const std::string& directory : unsyncedDirectories_) {
+    OvFile::Sync(directory);
+  }
+  unsyncedDirectories_.clear();
+  directoryLocks_.clear();
+}
+
+void PendingReplacements::HoldDirectory(const std::string& directory) {
+  std::unique_ptr<OvFileLock>& lock = directoryLocks_[directory];
+  if (lock == nullptr) {
+    lock = std::make_unique<OvFileLock>();
+    lock->Lock(directory, OvLockMode::kShared);
+  }
+}
+
+const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {
+  const auto known = hidden_.find(directory);
+  if (known != hidden_.end()) {
+    return known->second;
+  }
+  return hidden_[directory] = OvFile::NamesStartingWith(directory, ".");
+}
+
+std::vector<PendingReplacements::Result> PendingReplacements::TakeResults() {
+  std::vector<Result> taken;
+  taken.swap(results_);
+  return taken;
 }
 
 int MemoryPartsSink::Open(const std::string& path) {

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
@@ -66,14 +69,13 @@ class PartsFileSink : public PartsSink {
 
   // Whether Open moved an older file to the backup.
   bool MadeBackup() const { return madeBackup_; }
-  // Where what was written can be read back before it is committed.
+  // The parts file's full path, as Open was given it.
+  const std::string& Path() const { return path_; }
+  // Where what was written can be read back before it is put in place.
   virtual const std::string& WrittenPath() const { return path_; }
-  // Whether what was written waits for Commit to take the parts file's name
-  // (--atomic); written in place, it has the name already.
+  // Whether what was written waits to take the parts file's name (--atomic);
+  // written in place, it has the name already.
   virtual bool Replaces() const { return false; }
-  // Puts what was written in place: kPartsOk, or kPartsReplaceFailed with
-  // the system's reason in `reason`.
-  virtual int Commit(std::string& /*reason*/) { return 0; }
   // Drops what was written and not yet in place. False when nothing waited.
   virtual bool Discard() { return false; }
   // Ends the work on the parts file: closes it, discards what was not
@@ -88,29 +90,97 @@ class PartsFileSink : public PartsSink {
   OvFileLock directoryLock_;
 };
 
+class PendingReplacements;
+
 // --atomic: leaves the older file and its backup as they are and writes into
 // a new file under a random hidden name beside it (".NAME.new-XXXXXXXXXXXX",
-// made with O_EXCL), under a lock file ".NAME.lock" that Release removes. Runs that
-// replace parts files share the directory lock and wait for each other on
-// the lock file of each parts file. Commit puts the new content in place:
-// the older file becomes its backup and the new one takes its name, in
-// renames that leave the name always on a complete file; then the directory
-// is synced. When it fails, the older file and its backup are as they were
-// and the new content is gone.
+// made with O_EXCL). Runs that replace parts files share the directory lock
+// (held by PendingReplacements) and wait for each other on each parts file: on the file its name
+// points at (the new file is locked before it takes the name), or on a lock file
+// ".NAME.lock" while there is no file yet, which Release removes. The run
+// that holds the lock clears what dead runs left beside the file. Once the
+// new content is on the disk, Replace puts it in place: the older file
+// becomes its backup and the new one takes its name, in renames that leave
+// the name always on a complete file. When it fails, the older file and its
+// backup are as they were and the new content is gone.
 class ReplacingPartsFileSink : public PartsFileSink {
  public:
+  // A parts file that waits in `pending` is put in place before this sink
+  // opens it again.
+  explicit ReplacingPartsFileSink(PendingReplacements& pending) : pending_(pending) {}
   ~ReplacingPartsFileSink() override { ReplacingPartsFileSink::Release(); }
 
   int Open(const std::string& path) override;
+  // The new file is whole: it sets off for the disk while the run goes on.
+  void Close() override;
   const std::string& WrittenPath() const override { return temporary_; }
   bool Replaces() const override { return true; }
-  int Commit(std::string& reason) override;
+  // Puts the new content, already on the disk, in place: kPartsOk, or
+  // kPartsReplaceFailed with the system's reason in `reason`.
+  int Replace(std::string& reason);
   bool Discard() override;
   void Release() override;
 
  private:
+  // Takes the lock of the parts file; false only when another run holds it
+  // and `wait` is false. Where no lock can be had the work goes on without.
+  bool LockPartsFile(bool wait);
+
+  PendingReplacements& pending_;
   std::string temporary_;  // empty when nothing waits
-  OvFileLock fileLock_;
+  OvFileLock fileLock_;    // the parts file, or its lock file
+  bool onLockFile_ = false;
+  OvFileLock newLock_;  // the new file, which takes the name
+};
+
+// --atomic: the parts files of a run that compiled and listed, waiting to be
+// put in place in batches. Each new content sets off for the disk when it
+// comes; a batch then waits until all of them are on the disk (one sync of
+// the file system) and renames them into place one by one; at the end of
+// the run each directory is synced once. A run so waits once a batch rather
+// than twice a file, and a name never points at a new content before that
+// content is on the disk.
+class PendingReplacements {
+ public:
+  // The files that wait at most; the one after puts them in place.
+  static constexpr size_t kBatch = 256;
+
+  PendingReplacements() = default;
+  ~PendingReplacements() { Finish(); }
+  PendingReplacements(const PendingReplacements&) = delete;
+  PendingReplacements& operator=(const PendingReplacements&) = delete;
+
+  // Takes a sink whose parts file compiled and listed.
+  void Add(std::unique_ptr<ReplacingPartsFileSink> sink);
+  // Whether the parts file at `path` waits here.
+  bool Holds(const std::string& path) const;
+  // Puts every waiting file in place and lets it go; what became of each is
+  // kept for TakeResults.
+  void PutInPlace();
+  // PutInPlace, then syncs the directories of every file put in place.
+  void Finish();
+  // What became of a parts file that waited: put in place, or not, with the
+  // system's reason.
+  struct Result {
+    std::string path;
+    bool placed = false;
+    std::string reason;
+  };
+  // The results since the last call.
+  std::vector<Result> TakeResults();
+  // The names that begin with "." in `directory`, as they were when the run
+  // first asked: among them what dead runs left.
+  const std::vector<std::string>& HiddenNames(const std::string& directory);
+  // Takes the shared lock of `directory` unless it is held already; it is
+  // held until Finish, so that no default-mode run works there meanwhile.
+  void HoldDirectory(const std::string& directory);
+
+ private:
+  std::vector<std::unique_ptr<ReplacingPartsFileSink>> waiting_;
+  std::vector<Result> results_;
+  std::map<std::string, std::vector<std::string>> hidden_;  // by directory
+  std::set<std::string> unsyncedDirectories_;
+  std::map<std::string, std::unique_ptr<OvFileLock>> directoryLocks_;
 };
 
 // Keeps the bytes of the parts file in memory; writes nothing anywhere.

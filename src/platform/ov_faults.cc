@@ -1,5 +1,7 @@
 #include "platform/ov_faults.h"
 
+#include <unistd.h>
+
 namespace partsc {
 
 void OvFaults::Arm(OvFaultKind kind, int64_t n, bool persistent) {
@@ -7,7 +9,13 @@ void OvFaults::Arm(OvFaultKind kind, int64_t n, bool persistent) {
   Seam& seam = SeamOf(kind);
   seam.failAt = n < 0 ? 0 : n;
   seam.persistent = persistent;
+  seam.crash = false;
   seam.count = 0;
+}
+
+void OvFaults::ArmCrash(OvFaultKind kind, int64_t n) {
+  Arm(kind, n, false);
+  SeamOf(kind).crash = true;
 }
 
 void OvFaults::Reset() {
@@ -26,6 +34,9 @@ int64_t OvFaults::Injected(OvFaultKind kind) {
 
 bool OvFaults::Trips(Seam& seam) {
   const bool fails = seam.count == seam.failAt || (seam.persistent && seam.count > seam.failAt);
+  if (fails && seam.crash) {
+    ::_exit(kCrashStatus);
+  }
   if (fails) {
     ++seam.injected;
   }

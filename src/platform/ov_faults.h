@@ -18,6 +18,10 @@ class OvFaults {
   // The n-th operation of `kind` from now (n >= 1) fails; with `persistent`
   // every one from the n-th on fails. n = 0 disarms.
   static void Arm(OvFaultKind kind, int64_t n, bool persistent);
+  // The n-th operation of `kind` from now ends the process at once, before
+  // it happens, with kCrashStatus: what a kill or a power cut leaves there.
+  static void ArmCrash(OvFaultKind kind, int64_t n);
+  static constexpr int kCrashStatus = 86;
   // Disarms every kind and zeroes the counters.
   static void Reset();
   // Operations of `kind` counted since the last Arm or Reset.
@@ -37,6 +41,7 @@ class OvFaults {
   struct Seam {
     int64_t failAt = 0;  // 0: disarmed
     bool persistent = false;
+    bool crash = false;
     int64_t count = 0;
     int64_t injected = 0;
   };

@@ -72,25 +72,34 @@ int OpenRetrying(const std::string& path, int flags, mode_t permission) {
 
 bool OvFileLock::Lock(const std::string& path, OvLockMode mode) {
   Unlock();
-  return Take(OpenRetrying(path, O_RDONLY, 0), mode);
+  return Take(OpenRetrying(path, O_RDONLY, 0), mode, true) == OvLockResult::kLocked;
 }
 
-bool OvFileLock::LockCreating(const std::string& path, OvLockMode mode) {
+OvLockResult OvFileLock::LockNamed(const std::string& path, OvLockMode mode, bool create,
+                                   bool wait) {
   Unlock();
-  // The holder before may have removed the file while this run waited for
-  // it: the lock is then on a file without the name, and taken anew.
   constexpr int kTries = 100;
   for (int i = 0; i < kTries; ++i) {
-    if (!Take(OpenRetrying(path, O_RDWR | O_CREAT, 0666), mode)) {
-      return false;
+    const int fd = OpenRetrying(path, create ? O_RDWR | O_CREAT : O_RDONLY, 0666);
+    if (fd < 0) {
+      return errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed;
+    }
+    const OvLockResult taken = Take(fd, mode, wait);
+    if (taken != OvLockResult::kLocked) {
+      return taken;
     }
     if (NamedBy(path)) {
       path_ = path;
-      return true;
+      return OvLockResult::kLocked;
     }
     Unlock();
   }
-  return false;
+  return OvLockResult::kFailed;
+}
+
+bool OvFileLock::LockDescriptor(int fd, OvLockMode mode) {
+  Unlock();
+  return Take(fd, mode, false) == OvLockResult::kLocked;
 }
 
 bool OvFileLock::NamedBy(const std::string& path) const {
@@ -107,25 +116,29 @@ void OvFileLock::UnlockRemoving() {
   Unlock();
 }
 
-bool OvFileLock::Take(int fd, OvLockMode mode) {
+OvLockResult OvFileLock::Take(int fd, OvLockMode mode, bool wait) {
   if (fd < 0) {
-    return false;
+    return OvLockResult::kFailed;
   }
   const int operation = mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH;
   int result = -1;
-  {
-    // Another run may hold the lock for long; a signal ends the wait.
-    const OvInterruptibleWait wait;
+  do {
+    result = ::flock(fd, operation | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  const bool busy = result != 0 && errno == EWOULDBLOCK;
+  if (busy && wait) {
+    // Another run holds the lock, maybe for long; a signal ends the wait.
+    const OvInterruptibleWait interruptible;
     do {
       result = ::flock(fd, operation);
     } while (result != 0 && errno == EINTR && OvSignals::Caught() == 0);
   }
   if (result != 0) {
     ::close(fd);
-    return false;
+    return busy && !wait ? OvLockResult::kBusy : OvLockResult::kFailed;
   }
   fd_ = fd;
-  return true;
+  return OvLockResult::kLocked;
 }
 
 void OvFileLock::Unlock() {
@@ -214,6 +227,46 @@ int OvFile::Sync(const std::string& path) {
   ::close(fd);
   errno = error;
   return result == 0 ? 0 : -1;
+}
+
+int OvFile::SyncFileSystem(const std::string& path) {
+  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+    errno = EIO;
+    return -1;
+  }
+  const int fd = OpenRetrying(path, O_RDONLY, 0);
+  if (fd < 0) {
+    return -1;
+  }
+  const int result = ::syncfs(fd);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return result == 0 ? 0 : -1;
+}
+
+bool OvFile::SameFile(const std::string& first, const std::string& second) {
+  struct stat one {};
+  struct stat other {};
+  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &other) == 0 &&
+         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+std::vector<std::string> OvFile::NamesStartingWith(const std::string& directory,
+                                                   std::string_view prefix) {
+  std::vector<std::string> names;
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) {
+    return names;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view name(entry->d_name);
+    if (name.starts_with(prefix)) {
+      names.emplace_back(name);
+    }
+  }
+  ::closedir(listing);
+  return names;
 }
 
 std::string OvFile::RandomName(const std::string& stem) {

@@ -21,6 +21,10 @@ inline constexpr int kAccessExists = 0;
 // How an advisory lock is held: shared with other shared holders, or alone.
 enum class OvLockMode { kShared, kExclusive };
 
+// What taking a lock came to: held, held by another (only when not waiting),
+// no file to lock, or a failure of the system.
+enum class OvLockResult { kLocked, kBusy, kMissing, kFailed };
+
 // An advisory lock (flock) on a file or a directory, held until Unlock() or
 // the end of the object. It keeps out only those who lock the same file.
 class OvFileLock {
@@ -34,21 +38,26 @@ class OvFileLock {
   // a lock held before is let go first. False when it cannot be opened or
   // locked: nothing is held then.
   bool Lock(const std::string& path, OvLockMode mode);
-  // As Lock, on a lock file that is made (empty) when it does not exist.
-  // The lock is held on the file that has the name when it is taken: a
-  // holder that removed it (UnlockRemoving) does not leave it to a waiter.
-  bool LockCreating(const std::string& path, OvLockMode mode);
+  // Locks the file that `path` names when the lock is taken: a file that
+  // lost the name while this run waited (replaced by a rename, or removed)
+  // is let go and the lock taken anew. With `create` a missing file is made,
+  // empty (a lock file); without `wait` the answer is kBusy at once when
+  // another holds the lock.
+  OvLockResult LockNamed(const std::string& path, OvLockMode mode, bool create, bool wait);
   void Unlock();
-  // Removes the lock file taken with LockCreating, then lets the lock go, so
-  // that no lock file stays behind; waiters then make a new one.
+  // Locks the file open on `fd`, which the lock then owns, without
+  // waiting; false (and `fd` closed) when another holds it.
+  bool LockDescriptor(int fd, OvLockMode mode);
+  // Removes the file locked with LockNamed, then lets the lock go; waiters
+  // then lock anew.
   void UnlockRemoving();
 
  private:
-  bool Take(int fd, OvLockMode mode);
+  OvLockResult Take(int fd, OvLockMode mode, bool wait);
   // Whether the descriptor of the lock is the file named `path` now.
   bool NamedBy(const std::string& path) const;
   int fd_ = -1;
-  std::string path_;  // the lock file of LockCreating
+  std::string path_;  // the file of LockNamed
 };
 
 // The directories of the three file classes of a run, set by initfiles.
@@ -87,6 +96,15 @@ class OvFile {
   // Writes what the system holds of a file or a directory to the disk. 0 on
   // success.
   static int Sync(const std::string& path);
+  // Writes what the system holds of every file of the file system that
+  // holds `path` to the disk. 0 on success.
+  static int SyncFileSystem(const std::string& path);
+  // True when both paths name one file (the same inode).
+  static bool SameFile(const std::string& first, const std::string& second);
+  // The names in `directory` that begin with `prefix`, in no order; none
+  // when it cannot be read.
+  static std::vector<std::string> NamesStartingWith(const std::string& directory,
+                                                    std::string_view prefix);
   // `stem` followed by random characters that nobody can guess; empty when
   // the system gives no random bytes.
   static std::string RandomName(const std::string& stem);

@@ -430,6 +430,16 @@ int OvFileIO::Write(const void* buffer, int count) {
   return put;
 }
 
+void OvFileIO::StartWriteBack() {
+  if (fd_ >= 0) {
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+}
+
+int OvFileIO::Duplicate() const {
+  return fd_ >= 0 ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
+}
+
 bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes) {
   OvFileIO file;
   if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {

@@ -83,6 +83,13 @@ class OvFileIO {
   int Read(void* buffer, int count);
   int Write(const void* buffer, int count);
 
+  // Starts writing what the system holds of a binary file to the disk and
+  // returns at once (nothing where the system cannot).
+  void StartWriteBack();
+  // A second descriptor of a binary file, for a lock that outlives the file
+  // object's own; -1 when it is not open.
+  int Duplicate() const;
+
   // The whole content of a file, read from its start until a read gives no
   // more; false when it cannot be opened or a read fails.
   static bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -22,8 +22,8 @@ constexpr const char* kHelpBody =
     "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS,\n"
     "                           and the everyday mode (#PARTS:ATOMIC#, #PARTS:STRICT#,\n"
     "                           #PARTS:WARNINGS#, #PARTS:WERROR#, #PARTS:DIAGNOSTICS#,\n"
-    "                           #PARTS:SARIF#, #PARTS:SARIFBASE#), which the command\n"
-    "                           line overrides\n"
+    "                           #PARTS:SARIF#, #PARTS:SARIFBASE#, #PARTS:RUNLOG#,\n"
+    "                           #PARTS:ERRORLOG#), which the command line overrides\n"
     "  -c CONTROL, --control CONTROL\n"
     "                           compile the control file CONTROL without asking\n"
     "  --strict                 end with 1 when an input failed to compile or its\n"
@@ -33,6 +33,8 @@ constexpr const char* kHelpBody =
     "                           put it in place only when it compiled and listed:\n"
     "                           a failed input keeps the previous file and backup\n"
     "  --no-atomic              write in place, whatever the settings file says\n"
+    "  --run-log FILE           write the run log to FILE instead of TALVIREN.LOG\n"
+    "  --error-log FILE         append the error log to FILE instead of CONTROL.LOG\n"
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
     "  --check [SOURCE...]      compile each SOURCE (without one, the sources of\n"
     "                           the control file) in memory and report their\n"
@@ -71,7 +73,8 @@ void PrintHelp(OvConsole& console, const std::string& programName) {
   OvFileIO& out = console.Out();
   out.Fprintf(
       "Usage: %s [-C DIR] [-p SETTINGS] [-c CONTROL] [--[no-]strict] [--[no-]atomic] [-q]\n"
-      "          [--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [-W...]\n",
+      "          [--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [-W...]\n"
+      "          [--run-log FILE] [--error-log FILE]\n",
       name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...]\n", name);
   out.Fprintf("   or: %s [-C DIR] [-p SETTINGS] --list FILE...\n", name);
@@ -106,6 +109,12 @@ bool TakeOnce(std::string& setting, std::string_view value) {
 
 bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
+  // The logs belong to the run of a control file.
+  const bool logsNamed = !runLogPath_.empty() || !errorLogPath_.empty();
+  if (logsNamed && (initRequested_ || lsp_ || !explainName_.empty() || checkRequested_ ||
+                    listRequested_ || decompile)) {
+    return false;
+  }
   if (initRequested_) {
     // --init goes with -C and -q only.
     action_ = OvAction::kInit;
@@ -238,6 +247,12 @@ struct CommandLineOptions {
   static constexpr Apply kSarifBase = [](OvSession& session, OvConsole&, std::string_view value) {
     return !value.empty() && TakeOnce(session.sarifBase_, value);
   };
+  static constexpr Apply kRunLog = [](OvSession& session, OvConsole&, std::string_view value) {
+    return TakeOnce(session.runLogPath_, value);
+  };
+  static constexpr Apply kErrorLog = [](OvSession& session, OvConsole&, std::string_view value) {
+    return TakeOnce(session.errorLogPath_, value);
+  };
   static constexpr Apply kNoSarif = [](OvSession& session, OvConsole&, std::string_view) {
     session.noSarif_ = true;
     return true;
@@ -260,7 +275,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 27> kAll = {{
+  static constexpr std::array<Option, 29> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -284,6 +299,8 @@ struct CommandLineOptions {
       {"--sarif", true, kSarif},
       {"--no-sarif", false, kNoSarif},
       {"--sarif-base", true, kSarifBase},
+      {"--run-log", true, kRunLog},
+      {"--error-log", true, kErrorLog},
       {"-W", true, kWarning},
       {"--explain", true, kExplain},
       {"--init", false, kInit},

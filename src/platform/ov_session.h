@@ -69,6 +69,8 @@ class OvSession {
     std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
     std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
     std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
+    std::string runLogPath;                // #PARTS:RUNLOG#, made absolute; empty: not given
+    std::string errorLogPath;              // #PARTS:ERRORLOG#, made absolute; empty: not given
     // #PARTS:WARNINGS#: the -W options it gives (without "-W"), each with
     // the place of its line for a complaint ("ORVA.SET:4: ").
     std::vector<std::pair<std::string, std::string>> warnings;
@@ -98,6 +100,15 @@ class OvSession {
     return sarifBase_.empty() ? policy_.sarifBase : sarifBase_;
   }
   const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
+  // --run-log FILE and --error-log FILE (or the settings file's
+  // #PARTS:RUNLOG# and #PARTS:ERRORLOG#): where the run log and the error log
+  // go; empty for their own names in the current directory.
+  const std::string& RunLogPath() const {
+    return runLogPath_.empty() ? policy_.runLogPath : runLogPath_;
+  }
+  const std::string& ErrorLogPath() const {
+    return errorLogPath_.empty() ? policy_.errorLogPath : errorLogPath_;
+  }
   const std::string& ExplainName() const { return explainName_; }
   // The directory named after --init ("." when none was).
   const std::string& InitDirectory() const { return initDirectory_; }
@@ -128,6 +139,8 @@ class OvSession {
   std::string diagnosticsFormat_;
   std::string sarifPath_;
   std::string sarifBase_;
+  std::string runLogPath_;
+  std::string errorLogPath_;
   std::vector<std::string> warningOptions_;
   std::string explainName_;
   bool initRequested_ = false;

@@ -83,6 +83,8 @@ constexpr std::string_view kWarningsKey = "#PARTS:WARNINGS#";
 constexpr std::string_view kDiagnosticsKey = "#PARTS:DIAGNOSTICS#";
 constexpr std::string_view kSarifKey = "#PARTS:SARIF#";
 constexpr std::string_view kSarifBaseKey = "#PARTS:SARIFBASE#";
+constexpr std::string_view kRunLogKey = "#PARTS:RUNLOG#";
+constexpr std::string_view kErrorLogKey = "#PARTS:ERRORLOG#";
 
 std::string Quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
@@ -132,6 +134,14 @@ bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view valu
     settings.policy.sarifBase = Absolute(base, value);
     return true;
   }
+  if (key == kRunLogKey) {
+    settings.policy.runLogPath = Absolute(base, value);
+    return true;
+  }
+  if (key == kErrorLogKey) {
+    settings.policy.errorLogPath = Absolute(base, value);
+    return true;
+  }
   TakeWarnings(value, where, settings);
   return true;
 }
@@ -139,7 +149,8 @@ bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view valu
 bool IsModeKey(std::string_view key) {
   const auto named = [&](const SwitchKey& entry) { return entry.key == key; };
   return std::any_of(kSwitchKeys.begin(), kSwitchKeys.end(), named) || key == kWarningsKey ||
-         key == kDiagnosticsKey || key == kSarifKey || key == kSarifBaseKey;
+         key == kDiagnosticsKey || key == kSarifKey || key == kSarifBaseKey || key == kRunLogKey ||
+         key == kErrorLogKey;
 }
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.

@@ -1,11 +1,13 @@
 // Runs in parallel over two control files that share their sources: none
 // destroys another's parts file, in the default mode and with --atomic, and
-// with --atomic a reader never meets a partial file.
+// with --atomic a reader never meets a partial file. Two jobs in one working
+// directory, each with logs of its own, never write into each other's.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,62 @@ TEST(ParallelRuns, RunsThatShareSourcesNeverDestroyEachOthersFiles) {
           << name;
     }
   }
+}
+
+// A source of `sizes` sizes whose titles are too long: a warning in the
+// error log for each size.
+std::string LongSource(const std::string& name, int sizes) {
+  std::string text = "$$PARTS !" + name + "!\n$$APG\n$TOP !T!\n";
+  for (int i = 0; i < sizes; ++i) {
+    text += "$$SIZE \"S" + std::to_string(i) + "\" !a size title of more than 32 characters!\n" +
+            "p !A! (" + std::to_string(i) + ")\n";
+  }
+  return text + "$$END\n";
+}
+
+TEST(ParallelRuns, TwoJobsInOneDirectoryKeepTheirOwnLogs) {
+  constexpr int kJobRounds = 10;
+  TempDir dir;
+  const std::vector<std::string> jobs = {"a", "b"};
+  for (const std::string& job : jobs) {
+    WriteFile(dir.File(job + ".src"), LongSource(job, 200));
+    WriteFile(dir.File(job + ".CTL"), job + ".src\n");
+  }
+  const auto args = [](const std::string& job) {
+    return std::vector<std::string>{"-q",         "-c",          job + ".CTL", "--run-log",
+                                    job + ".run", "--error-log", job + ".err"};
+  };
+  // What each job gives alone.
+  std::map<std::string, std::string> runLog;
+  std::map<std::string, std::string> errorLog;
+  for (const std::string& job : jobs) {
+    ASSERT_EQ(RunPartsc(dir.path(), args(job)).exitCode, 0);
+    runLog[job] = ReadFile(dir.File(job + ".run"));
+    errorLog[job] = ReadFile(dir.File(job + ".err"));
+    fs::remove(dir.File(job + ".err"));
+    EXPECT_NE(runLog[job].find("/ PARTS FILE NAME : " + dir.File(job + ".prt")), std::string::npos);
+    EXPECT_NE(errorLog[job].find("Input File [" + dir.File(job + ".src") + "]"), std::string::npos);
+  }
+  for (int round = 0; round < kJobRounds; ++round) {
+    std::vector<StartedProcess> runs;
+    for (const std::string& job : jobs) {
+      runs.push_back(StartProcess(
+          PARTSC_BINARY, {args(job), dir.path(), "", {{"SOURCE_DATE_EPOCH", "1700000000"}}, {}}));
+    }
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      EXPECT_EQ(WaitProcess(runs[i]).exitCode, 0);
+      EXPECT_EQ(ReadFile(dir.File(jobs[i] + ".run")), runLog[jobs[i]]);
+    }
+  }
+  for (const std::string& job : jobs) {
+    std::string appended;
+    for (int round = 0; round < kJobRounds; ++round) {
+      appended += errorLog[job];
+    }
+    EXPECT_EQ(ReadFile(dir.File(job + ".err")), appended);
+  }
+  EXPECT_FALSE(fs::exists(dir.File("TALVIREN.LOG")));
+  EXPECT_FALSE(fs::exists(dir.File("a.CTL.LOG")) || fs::exists(dir.File("b.CTL.LOG")));
 }
 
 }  // namespace

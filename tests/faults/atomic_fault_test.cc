@@ -1,9 +1,13 @@
 // An --atomic run of a small library whose parts files already exist, with
-// the n-th write, read, rename or allocation failing, for every n: each parts
-// file is afterwards either its older self beside its older backup, byte for
-// byte, or the new file with the older one as its backup; no temporary file
-// is left.
+// the n-th write, read, rename or allocation failing or killing it, for every n (the syncs
+// of the batch that puts the files in place count as writes, the links as
+// renames): each parts file is afterwards either its older self beside its
+// older backup, byte for byte, or the new file with the older one as its
+// backup; no temporary or lock file is left.
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -36,9 +40,9 @@ struct Outcome {
   std::vector<std::string> temporaries;
 };
 
-Outcome RunAtomic(OvFaultKind kind, int64_t n) {
-  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-  TempDir dir;
+// The library of kLibrary in `dir`, its parts files and backups as they
+// were before the run.
+void MakeLibrary(const TempDir& dir) {
   std::string control;
   for (const PartsFile& file : kLibrary) {
     WriteFile(dir.File(file.source), ExampleText(file.source));
@@ -51,25 +55,65 @@ Outcome RunAtomic(OvFaultKind kind, int64_t n) {
     control += std::string(file.source) + "\n";
   }
   WriteFile(dir.File("LIB.CTL"), control);
+}
+
+int RunIn(const TempDir& dir) {
   std::string args[] = {"partsc", "-q", "--atomic", "-c", "LIB.CTL"};
   char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), args[4].data()};
-  Outcome outcome;
-  {
-    OvConsole console(OvConsole::InMemory{});
-    OvFaults::Reset();
-    OvFaults::Arm(kind, n, false);
-    partsc::RunPartsc(5, argv, console, dir.path());
-    outcome.injected = OvFaults::Injected(kind);
-    OvFaults::Reset();
-  }
+  OvConsole console(OvConsole::InMemory{});
+  return partsc::RunPartsc(5, argv, console, dir.path());
+}
+
+void Collect(const TempDir& dir, Outcome& outcome) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     const std::string name = entry.path().filename().string();
     outcome.files[name] = ReadFile(entry.path().string());
-    if (name.find(".new-") != std::string::npos || name.find(".old-") != std::string::npos) {
-      outcome.temporaries.push_back(name);
+    if (name.front() == '.') {
+      outcome.temporaries.push_back(name);  // a temporary or lock file left
     }
   }
+}
+
+Outcome RunAtomic(OvFaultKind kind, int64_t n) {
+  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  TempDir dir;
+  MakeLibrary(dir);
+  Outcome outcome;
+  OvFaults::Reset();
+  OvFaults::Arm(kind, n, false);
+  RunIn(dir);
+  outcome.injected = OvFaults::Injected(kind);
+  OvFaults::Reset();
+  Collect(dir, outcome);
   return outcome;
+}
+
+// A run that dies at the n-th operation of `kind` (injected is 0 when it got
+// to its end), then what is left, then what a later run made of it.
+struct Crash {
+  Outcome left;
+  Outcome after;
+};
+
+Crash CrashAtomic(OvFaultKind kind, int64_t n) {
+  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  TempDir dir;
+  MakeLibrary(dir);
+  Crash crash;
+  const pid_t child = fork();
+  if (child == 0) {
+    OvFaults::Reset();
+    OvFaults::ArmCrash(kind, n);
+    RunIn(dir);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  crash.left.injected = WIFEXITED(status) && WEXITSTATUS(status) == OvFaults::kCrashStatus;
+  Collect(dir, crash.left);
+  RunIn(dir);
+  Collect(dir, crash.after);
+  return crash;
 }
 
 std::optional<std::string> FileOf(const Outcome& run, const std::string& name) {
@@ -104,6 +148,33 @@ TEST(AtomicFaults, EveryFailureLeavesTheOlderFilesOrTheNewOnes) {
     }
     std::printf("[ faults   ] --atomic, fault kind %d: %lld runs\n", static_cast<int>(kind),
                 static_cast<long long>(n));
+  }
+}
+
+// A run killed at any write (syncs too) or rename: the name of each parts
+// file holds a whole file, the older or the new one, and the older file is
+// still there under some name; the next run leaves nothing behind.
+TEST(AtomicFaults, ACrashAnywhereLeavesWholeFilesThatTheNextRunTidies) {
+  const Outcome clean = RunAtomic(OvFaultKind::kWrite, 0);
+  for (const OvFaultKind kind : {OvFaultKind::kWrite, OvFaultKind::kRename}) {
+    int64_t n = 1;
+    for (Crash crash = CrashAtomic(kind, n); crash.left.injected != 0;
+         crash = CrashAtomic(kind, ++n)) {
+      SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind)) + ", n " + std::to_string(n));
+      for (const PartsFile& file : kLibrary) {
+        SCOPED_TRACE(file.name);
+        const std::optional<std::string> named = FileOf(crash.left, file.name);
+        EXPECT_TRUE(named == file.older || named == FileOf(clean, file.name));
+        bool olderKept = !file.older;
+        for (const auto& [name, content] : crash.left.files) {
+          olderKept = olderKept || content == file.older;
+        }
+        EXPECT_TRUE(olderKept);
+        EXPECT_EQ(FileOf(crash.after, file.name), FileOf(clean, file.name));
+      }
+      EXPECT_EQ(crash.after.temporaries, std::vector<std::string>{});
+    }
+    EXPECT_GT(n, 3);
   }
 }
 

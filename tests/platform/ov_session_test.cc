@@ -127,15 +127,18 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
   WriteFile(dir_.File("ORVA.SET"),
             "#PARTS:ATOMIC# = yes\n#PARTS:STRICT# = yes\n#PARTS:WERROR# = no\n"
             "#PARTS:WARNINGS# = all,no-long-line\ttext-cut\n#PARTS:DIAGNOSTICS# = gnu\n"
-            "#PARTS:SARIF# = ci/run.sarif\n");
+            "#PARTS:SARIF# = ci/run.sarif\n#PARTS:RUNLOG# = ci/run.log\n"
+            "#PARTS:ERRORLOG# = /tmp/e.log\n");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{}, "classic"},
-      {{"-pORVA.SET"}, "atomic strict gnu sarif=$D/ci/run.sarif"},
-      {{"-pORVA.SET", "--no-atomic", "--no-strict", "--diagnostics-format=classic", "--no-sarif"},
-       "classic"},
+      {{"-pORVA.SET"},
+       "atomic strict gnu sarif=$D/ci/run.sarif run=$D/ci/run.log error=/tmp/e.log"},
+      {{"-pORVA.SET", "--no-atomic", "--no-strict", "--diagnostics-format=classic", "--no-sarif",
+        "--run-log", "r", "--error-log=e"},
+       "classic run=r error=e"},
       {{"--no-strict", "-pORVA.SET", "--strict", "--sarif", "x.sarif", "--diagnostics-format",
         "json"},
-       "atomic strict json sarif=x.sarif"},
+       "atomic strict json sarif=x.sarif run=$D/ci/run.log error=/tmp/e.log"},
   };
   for (const auto& [args, mode] : cases) {
     OvSession session;
@@ -146,6 +149,8 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
     text += session.Strict() ? "strict " : "";
     text += session.DiagnosticsFormat().empty() ? "classic" : session.DiagnosticsFormat();
     text += session.SarifPath().empty() ? "" : " sarif=" + session.SarifPath();
+    text += session.RunLogPath().empty() ? "" : " run=" + session.RunLogPath();
+    text += session.ErrorLogPath().empty() ? "" : " error=" + session.ErrorLogPath();
     EXPECT_EQ(text, std::regex_replace(mode, std::regex("\\$D"), cwd_));
     const OvSession::Policy& policy = session.SettingsPolicy();
     if (args.empty()) {
@@ -297,11 +302,19 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--check", "a.src", "-c", "R"}, ""},
       {{"--check", "--atomic"}, ""},
       {{"--check", "--strict"}, ""},
+      {{"--check", "--run-log", "r"}, ""},
+      {{"--list", "a", "--error-log", "e"}, ""},
+      {{"--decompile", "a", "--run-log=r"}, ""},
+      {{"--explain", "all", "--error-log", "e"}, ""},
+      {{"--lsp", "--run-log", "r"}, ""},
+      {{"--run-log", "a", "--run-log", "b"}, ""},
+      {{"--error-log="}, ""},
       {{"--check", "--list", "a"}, ""},
       {{"--check", "--decompile", "a"}, ""},
       {{"--check", "--explain", "all"}, ""},
       {{"--check", "--lsp"}, ""},
       {{"--check", "--init"}, ""},
+      {{"--init", "--run-log", "r"}, ""},
   };
   for (const Case& c : cases) {
     OvSession session;
