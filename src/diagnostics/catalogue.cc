@@ -489,12 +489,6 @@ std::string ExplanationText(const CatalogueEntry& entry) {
          "\n\nFix: " + Wrapped(entry.fix);
 }
 
-std::string ExplanationMarkdown(const CatalogueEntry& entry) {
-  return "**" + std::string(entry.name) + "**: " + std::string(entry.text) + "\n\n" +
-         std::string(entry.meaning) + "\n\nExample:\n\n```\n" + std::string(entry.example) +
-         "\n```\n\nFix: " + std::string(entry.fix) + "\n";
-}
-
 int ExplainDiagnostic(OvConsole& console, std::string_view name) {
   if (name == "all") {
     for (const CatalogueEntry& entry : kEntries) {

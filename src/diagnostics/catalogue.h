@@ -191,8 +191,6 @@ extern const std::array<std::string_view, kMessageCount> MessageTable;
 // line, what it means, "Example:" with the source, and "Fix:" with what to
 // do, wrapped at 76 characters.
 std::string ExplanationText(const CatalogueEntry& entry);
-// The same in Markdown, the example as a code block.
-std::string ExplanationMarkdown(const CatalogueEntry& entry);
 
 // --explain NAME: what the diagnostic means, a source that causes it and how
 // to fix it, on the console's standard output; "all" gives every reported

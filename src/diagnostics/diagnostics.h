@@ -50,6 +50,11 @@ class DiagnosticSink {
   // After a Finish that answered false: what could not be written, "FILE:
   // REASON".
   virtual std::string Failure() const { return {}; }
+  // How the run ends, before Finish: its exit status (as the shell sees it),
+  // whether it got to its end, and the outputs it could not write ("FILE:
+  // REASON").
+  virtual void SetOutcome(int /*exitCode*/, bool /*completed*/,
+                          const std::vector<std::string>& /*notWritten*/) {}
 };
 
 // How diagnostics show on the console: the error-log lines echoed on standard
@@ -144,6 +149,12 @@ class Diagnostics {
   // Ends every sink, telling it the run's exit status, and drops them; false
   // when a sink could not write.
   bool FinishSinks(int exitStatus);
+  // Tells every sink how the run ends, before FinishSinks.
+  void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
+    for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+      sink->SetOutcome(exitCode, completed, notWritten);
+    }
+  }
   // What the sinks ended by FinishSinks could not write ("FILE: REASON").
   const std::vector<std::string>& SinkFailures() const { return sinkFailures_; }
 

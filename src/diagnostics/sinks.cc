@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -174,14 +175,20 @@ std::string RuleName(const CatalogueEntry& entry) {
 }
 
 // A rule of the log: the stable name, the message, and the explanation
-// --explain gives, as text and as Markdown.
+// --explain gives (what it means, an example, the fix), as text and as
+// Markdown.
 nlohmann::ordered_json Rule(const CatalogueEntry& entry) {
-  return {{"id", entry.name},
-          {"name", RuleName(entry)},
-          {"shortDescription", Message(std::string(entry.text))},
-          {"fullDescription", Message(std::string(entry.meaning))},
-          {"help", {{"text", ExplanationText(entry)}, {"markdown", ExplanationMarkdown(entry)}}},
-          {"defaultConfiguration", {{"level", SeverityWord(ConsequenceSeverity(entry))}}}};
+  return {
+      {"id", entry.name},
+      {"name", RuleName(entry)},
+      {"shortDescription", Message(std::string(entry.text))},
+      {"fullDescription", Message(std::string(entry.meaning))},
+      {"help",
+       {{"text", std::string(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
+                     "\nFix: " + std::string(entry.fix)},
+        {"markdown", std::string(entry.meaning) + "\n\nExample:\n\n```\n" +
+                         std::string(entry.example) + "\n```\n\nFix: " + std::string(entry.fix)}}},
+      {"defaultConfiguration", {{"level", SeverityWord(ConsequenceSeverity(entry))}}}};
 }
 
 class SarifSink : public DiagnosticSink {
@@ -221,7 +228,17 @@ class SarifSink : public DiagnosticSink {
 
   std::string Failure() const override { return failure_; }
 
+  void SetOutcome(int exitCode, bool completed,
+                  const std::vector<std::string>& notWritten) override {
+    outcome_ = Outcome{exitCode, completed, notWritten};
+  }
+
  private:
+  struct Outcome {
+    int exitCode = 0;
+    bool completed = true;
+    std::vector<std::string> notWritten;
+  };
   // The file of a record, absolute and normal.
   std::string FullPath(const DiagnosticRecord& record) const {
     return NormalPath(OvFile::Resolve(directory_, record.file));
@@ -272,7 +289,7 @@ class SarifSink : public DiagnosticSink {
                             Artifact(FullPath(record))["uri"].get<std::string>() + '\n' +
                             std::to_string(record.column) + '\n' + Anchor(record);
     const int seen = seen_[key]++;
-    return {{"primaryLocationLineHash", HashText(key) + ":" + std::to_string(seen + 1)}};
+    return {{"partscResult/v1", HashText(key) + ":" + std::to_string(seen + 1)}};
   }
 
   nlohmann::ordered_json Result(const DiagnosticRecord& record) {
@@ -300,13 +317,23 @@ class SarifSink : public DiagnosticSink {
     return notification;
   }
 
+  // The one invocation: whether the run got to its end, its exit status as
+  // the shell sees it, and its failures. A run told no outcome stopped
+  // before it began or was a check: its problems on standard error are told.
   nlohmann::ordered_json Invocation(int exitStatus, nlohmann::ordered_json notifications) const {
-    nlohmann::ordered_json invocation = {{"executionSuccessful", exitStatus == 0},
-                                         {"exitCode", exitStatus}};
-    if (!notifications.empty()) {
-      invocation["toolExecutionNotifications"] = std::move(notifications);
+    const Outcome outcome =
+        outcome_.value_or(Outcome{exitStatus & 0xff, exitStatus == 0 || exitStatus == 1, {}});
+    for (const std::string& output : outcome.notWritten) {
+      notifications.push_back(Notification("not written: " + output, nullptr));
     }
-    return invocation;
+    if (!outcome_) {
+      for (const std::string& complaint : console_.Complaints()) {
+        notifications.push_back(Notification(complaint, nullptr));
+      }
+    }
+    return {{"executionSuccessful", outcome.completed},
+            {"exitCode", outcome.exitCode},
+            {"toolExecutionNotifications", std::move(notifications)}};
   }
 
   nlohmann::ordered_json Document(int exitStatus) {
@@ -323,9 +350,6 @@ class SarifSink : public DiagnosticSink {
         continue;
       }
       results.push_back(Result(record));
-    }
-    for (const std::string& complaint : console_.Complaints()) {
-      notifications.push_back(Notification(complaint, nullptr));
     }
     nlohmann::ordered_json driver = {{"name", "partsc"},
                                      {"version", ProgramVersion()},
@@ -353,6 +377,7 @@ class SarifSink : public DiagnosticSink {
   std::map<std::string, std::string> texts_;  // the files read for fingerprints
   std::map<std::string, int> seen_;           // results by what their fingerprint hashes
   std::string failure_;
+  std::optional<Outcome> outcome_;  // as SetOutcome told it
 };
 
 }  // namespace

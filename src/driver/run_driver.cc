@@ -430,6 +430,10 @@ int CompileWithDiagnostics(RunContext& run) {
   RunSummary summary;
   run.diagnostics.WantLines();
   const int status = CompileControlFile(run, summary);
+  // The SARIF log tells the status the run ends with when the log itself
+  // is written.
+  const bool completed = status == kExitOk || status == kExitFailed;
+  run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.OutputsNotWritten());
   const bool written = run.diagnostics.FinishSinks(status);
   for (const std::string& failure : run.diagnostics.SinkFailures()) {
     summary.AddOutputNotWritten(failure);

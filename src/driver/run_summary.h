@@ -49,6 +49,7 @@ class RunSummary {
   void AddOutputNotWritten(std::string what) { outputs_.push_back(std::move(what)); }
 
   bool Empty() const { return failures_.empty() && outputs_.empty(); }
+  const std::vector<std::string>& OutputsNotWritten() const { return outputs_; }
   // The lines of the summary, without the program name.
   std::vector<std::string> Lines() const;
   // The summary as one JSON object, {"summary": {...}}.

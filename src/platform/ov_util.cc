@@ -9,12 +9,15 @@
 namespace partsc {
 namespace {
 
+// The moment `seconds` after the epoch, in UTC; false beyond the year 9999,
+// which a parts file's 16-bit year and a four-digit date cannot hold.
 bool BrokenDownUtc(int64_t seconds, std::tm& moment) {
+  constexpr int kLastYear = 9999;
   if (seconds > std::numeric_limits<std::time_t>::max()) {
     return false;
   }
   const auto when = static_cast<std::time_t>(seconds);
-  return ::gmtime_r(&when, &moment) != nullptr;
+  return ::gmtime_r(&when, &moment) != nullptr && moment.tm_year + 1900 <= kLastYear;
 }
 
 // The moment SOURCE_DATE_EPOCH names (UTC) when it is set and valid,

@@ -7,7 +7,8 @@
 #   sarif PARTSC  the SARIF log validated against the SARIF 2.1.0 schema of
 #                 npm's @microsoft/sarif-multitool-linux (python3-jsonschema),
 #                 then by the multitool's own validate command with the
-#                 rules of code scanning
+#                 rules of code scanning; the fingerprints survive a moved
+#                 checkout with lines added above every diagnostic
 #   fingerprints PARTSC  the SARIF logs of two runs around an edit of a
 #                 source: each result keeps its fingerprint where only its
 #                 line moved
@@ -82,7 +83,22 @@ with open("results.txt", "w") as out:
 sys.exit(1 if errors or not run["results"] else 0)
 PY
     diff -u "$here/expected-sarif.txt" results.txt
-    # The multitool's own rules with those of code scanning: warnings are
+    # The fingerprints of the same library checked out elsewhere, with lines
+    # added above every diagnostic, are those of the first run.
+    mkdir moved
+    cp LIB.CTL moved/
+    for source in *.src; do
+      { printf '/ a note\n/ another\n'; cat "$source"; } >"moved/$source"
+    done
+    (cd moved && run --sarif run.sarif)
+    "$python" - run.sarif moved/run.sarif <<'PY'
+import json, sys
+prints = [[r["partialFingerprints"]["partscResult/v1"] for r in json.load(open(p))["runs"][0]["results"]]
+          for p in sys.argv[1:]]
+assert prints[0] == prints[1], prints
+assert len(set(prints[0])) == len(prints[0]), "two results share a fingerprint"
+PY
+    # The multitool's own rules and the code-scanning ones: warnings are
     # advice, an error fails.
     if [ -x "$multitool/Sarif.Multitool" ]; then
       "$multitool/Sarif.Multitool" validate --rule-kind "Gh;Sarif" -o checked.sarif run.sarif \
@@ -105,7 +121,7 @@ import json, sys
 def results(path):
     return [(r["ruleId"], r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"],
              r["locations"][0]["physicalLocation"].get("region", {}).get("startLine"),
-             r["partialFingerprints"]["primaryLocationLineHash"])
+             r["partialFingerprints"]["partscResult/v1"])
             for r in json.load(open(path))["runs"][0]["results"]]
 before, after = results(sys.argv[1]), results(sys.argv[2])
 prints = [r[3] for r in after]

@@ -290,6 +290,18 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   }
   EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
                                               "partsc-title-too-long warning warning"}));
+  // Each rule's help is what --explain says; each result has a fingerprint
+  // of its own.
+  const CatalogueEntry& spec = CatalogueOf(DiagnosticId::kIllegalSpec);
+  const nlohmann::json& help =
+      run["tool"]["driver"]["rules"][run["results"][0]["ruleIndex"].get<size_t>()]["help"];
+  EXPECT_EQ(help["text"], std::string(spec.meaning) + "\nExample:\n" + std::string(spec.example) +
+                              "\nFix: " + std::string(spec.fix));
+  EXPECT_EQ(help["markdown"], std::string(spec.meaning) + "\n\nExample:\n\n```\n" +
+                                  std::string(spec.example) +
+                                  "\n```\n\nFix: " + std::string(spec.fix));
+  EXPECT_NE(run["results"][0]["partialFingerprints"]["partscResult/v1"],
+            run["results"][1]["partialFingerprints"]["partscResult/v1"]);
 }
 
 // The SARIF log for code scanning: URIs relative to the base (also through
@@ -314,14 +326,13 @@ TEST(SarifLog, UrisFingerprintsAndInvocation) {
   d.ReportFailure(DiagnosticId::kDataWriteError, "disk full");
   d.EndInput();
   d.ReportRunFailure(DiagnosticId::kRunLogOpen, "", "Log file open error", "denied");
-  ASSERT_TRUE(d.FinishSinks(1));
+  ASSERT_TRUE(d.FinishSinks(-1));
   const nlohmann::json run = nlohmann::json::parse(ReadFile(dir.File("run.sarif")))["runs"][0];
   std::vector<std::string> results;
   for (const nlohmann::json& result : run["results"]) {
     const nlohmann::json& artifact = result["locations"][0]["physicalLocation"]["artifactLocation"];
     results.push_back(artifact["uri"].get<std::string>() + " " + artifact.value("uriBaseId", "-") +
-                      " " +
-                      result["partialFingerprints"]["primaryLocationLineHash"].get<std::string>());
+                      " " + result["partialFingerprints"]["partscResult/v1"].get<std::string>());
   }
   ASSERT_EQ(results.size(), 3u);
   EXPECT_EQ(results[0].substr(0, 14), "a.src SRCROOT ");
@@ -330,7 +341,7 @@ TEST(SarifLog, UrisFingerprintsAndInvocation) {
   EXPECT_EQ(run["originalUriBaseIds"]["SRCROOT"]["uri"], "file://" + dir.File("lib/"));
   const nlohmann::json& invocation = run["invocations"][0];
   EXPECT_EQ(invocation["executionSuccessful"], false);
-  EXPECT_EQ(invocation["exitCode"], 1);
+  EXPECT_EQ(invocation["exitCode"], 255);
   EXPECT_EQ(invocation["toolExecutionNotifications"][0]["message"]["text"],
             "Log file open error: denied");
   const nlohmann::json& rule = run["tool"]["driver"]["rules"][0];

@@ -3,6 +3,8 @@
 // every action fails when standard output cannot be written.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -99,6 +101,45 @@ TEST(ExitStatus, FailsWhatAPipelineMustNotTakeForSuccess) {
 }
 
 // -Wall names a control file that names no source.
+// The SARIF log's one invocation says how the run ended, also when it
+// stopped early, and names each output it could not write.
+TEST(ExitStatus, TheSarifLogSaysHowTheRunEnded) {
+  struct Invocation {
+    std::vector<std::string> args;
+    bool logIsDirectory;
+    std::string invocation;
+  };
+  const Invocation cases[] = {
+      {{"-c", "RUN.CTL"},
+       false,
+       R"({"executionSuccessful":true,"exitCode":0,"toolExecutionNotifications":[]})"},
+      {{"-c", "RUN.CTL", "--strict"},
+       true,
+       R"({"executionSuccessful":true,"exitCode":1,"toolExecutionNotifications":)"
+       R"([{"level":"error","message":{"text":"not written: RUN.CTL.LOG: Is a directory"}}]})"},
+      {{"-c", "NONE.CTL"},
+       false,
+       R"({"executionSuccessful":false,"exitCode":255,"toolExecutionNotifications":)"
+       R"([{"associatedRule":{"id":"partsc-control-open-error","index":33},"level":"error",)"
+       R"("message":{"text":"Input Control File Open Error: No such file or directory"}}]})"},
+  };
+  for (const Invocation& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    TempDir dir;
+    WriteFile(dir.File("RUN.CTL"), "x.src\n");
+    WriteFile(dir.File("x.src"), kGood);
+    if (c.logIsDirectory) {
+      std::filesystem::create_directory(dir.File("RUN.CTL.LOG"));
+    }
+    std::vector<std::string> args = {"-q", "--sarif", "run.sarif"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunPartsc(dir.path(), args);
+    const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
+    EXPECT_EQ(log["runs"][0]["invocations"].size(), 1u);
+    EXPECT_EQ(log["runs"][0]["invocations"][0].dump(), c.invocation);
+  }
+}
+
 TEST(ExitStatus, AnEmptyControlFileIsAWarningUnderWall) {
   TempDir dir;
   WriteFile(dir.File("RUN.CTL"), "/ only a comment\n");

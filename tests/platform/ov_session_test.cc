@@ -186,16 +186,18 @@ TEST_F(SessionTest, ClassDirectoriesComeFromTheSettingsFileOrTheCurrentDirectory
 }
 
 TEST_F(SessionTest, InitfilesRefusesABadSourceDateEpochBeforeAnyFile) {
-  for (const std::string value :
-       {"", "-1", "+5", " 1", "1.5", "0x10", "99999999999999999999", "9223372036854775807"}) {
+  for (const std::string value : {"", "-1", "+5", " 1", "1.5", "0x10", "99999999999999999999",
+                                  "9223372036854775807", "1099511627776", "253402300800"}) {
     ::setenv("SOURCE_DATE_EPOCH", value.c_str(), 1);
     std::string err;
     EXPECT_EQ(Init({"-pMISSING.SET"}, err), -1) << value;
     EXPECT_EQ(err, "partsc: SOURCE_DATE_EPOCH: not a number of seconds: \"" + value + "\"\n");
   }
-  ::setenv("SOURCE_DATE_EPOCH", "0001", 1);
-  std::string err;
-  EXPECT_EQ(Init({}, err), 0);
+  for (const char* value : {"0001", "253402300799"}) {  // the last second of 9999
+    ::setenv("SOURCE_DATE_EPOCH", value, 1);
+    std::string err;
+    EXPECT_EQ(Init({}, err), 0) << value;
+  }
 }
 
 TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
