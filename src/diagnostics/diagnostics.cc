@@ -143,6 +143,7 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   DiagnosticRecord record;
   record.id = id;
   record.file = file_;
+  record.source = input_;
   record.severity = ConsequenceSeverity(CatalogueOf(id));
   record.message = std::string(message);
   record.logLine = logLine;

@@ -37,6 +37,7 @@ struct DiagnosticRecord {
   int logLine = 0;      // the line number the error log shows; 0: none
   std::string extra;    // the extra text the error log shows in brackets
   std::string reason;   // the system's reason for an I/O failure
+  std::string source;   // the source being compiled; empty: none
 };
 
 // Receives every record of the run; Finish comes once at its end, with the

@@ -206,7 +206,19 @@ class SarifSink : public DiagnosticSink {
     }
   }
 
-  void Emit(const DiagnosticRecord& record) override { records_.push_back(record); }
+  // A parts file that did not read back was removed: code scanning would
+  // point at a file it cannot see, so the result points at the source, and
+  // the message names the parts file.
+  void Emit(const DiagnosticRecord& record) override {
+    records_.push_back(record);
+    DiagnosticRecord& kept = records_.back();
+    if (record.id != DiagnosticId::kIllegalFileDelete || record.source.empty()) {
+      return;
+    }
+    const std::string parts = ShownPath(record, displayDirectory_);
+    kept.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
+    kept.file = record.source;
+  }
 
   bool Finish(int exitStatus) override {
     OvFileIO out;

@@ -277,6 +277,8 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
   d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
   d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 5);
+  d.SetReportFile(dir.File("p.prt"));
+  d.ReportFailure(DiagnosticId::kIllegalFileDelete, "no view defined");
   d.EndInput();
   ASSERT_TRUE(d.FinishSinks(0));
   const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
@@ -289,7 +291,13 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
                      rule["defaultConfiguration"]["level"].get<std::string>());
   }
   EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
-                                              "partsc-title-too-long warning warning"}));
+                                              "partsc-title-too-long warning warning",
+                                              "partsc-illegal-file-delete error error"}));
+  // The removed parts file is named in the message; the result points at
+  // the source.
+  const nlohmann::json& removed = run["results"][2];
+  EXPECT_EQ(removed["message"]["text"], "Illegal File Delete It: p.prt: no view defined");
+  EXPECT_EQ(removed["locations"][0]["physicalLocation"]["artifactLocation"]["uri"], "p.src");
   // Each rule's help is what --explain says; each result has a fingerprint
   // of its own.
   const CatalogueEntry& spec = CatalogueOf(DiagnosticId::kIllegalSpec);
