@@ -215,7 +215,7 @@ class SarifSink : public DiagnosticSink {
     if (record.id != DiagnosticId::kIllegalFileDelete || record.source.empty()) {
       return;
     }
-    const std::string parts = ShownPath(record, displayDirectory_);
+    const std::string parts = ShownPath(record, base_);
     kept.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
     kept.file = record.source;
   }

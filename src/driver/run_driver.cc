@@ -217,8 +217,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
-  // Pointed at the source: the parts file is gone.
-  run.diagnostics.SetReportFile(inputPath);
+  run.diagnostics.SetReportFile(outputPath);
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
