@@ -23,8 +23,8 @@ _partsc() {
   [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="-C -p -c --control --strict --no-strict --atomic --no-atomic --changes -q --quiet
                  --check --list --format= --decompile --from-json -o --output --force --diff -h
-                 --help --version --diagnostics-format= --sarif --no-sarif --run-log --error-log
-                 -Wall -Werror -Wno-error --explain --init --lsp"
+                 --help --version --diagnostics-format= --sarif --no-sarif --sarif-base --run-log
+                 --error-log -Wall -Werror -Wno-error --explain --init --lsp"
   local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
                   long-line carriage-return parts-name parts-file-twice size-dropped empty-control
                   comment-names-file common-name-dropped after-end no-parts-line split-character"
@@ -40,7 +40,7 @@ _partsc() {
         sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
       return 0
       ;;
-    -C | --init)
+    -C | --init | --sarif-base)
       _partsc_dirs "" "$cur"
       return 0
       ;;

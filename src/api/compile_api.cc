@@ -52,6 +52,8 @@ class Collector : public DiagnosticSink {
  public:
   explicit Collector(std::vector<Diagnostic>& out) : out_(out) {}
 
+  bool Finish(int /*exitStatus*/) override { return true; }
+
   void Emit(const DiagnosticRecord& record) override {
     const CatalogueEntry& entry = CatalogueOf(record.id);
     Diagnostic d;
@@ -112,7 +114,7 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
   }
   result.errorLog = diagnostics.ErrorLogText();
   diagnostics.CloseErrorLog();
-  diagnostics.FinishSinks();
+  diagnostics.FinishSinks(result.code);
   return result;
 }
 

@@ -476,16 +476,18 @@ std::string Wrapped(std::string_view text) {
   return out.append(text.substr(lineStart)).append("\n");
 }
 
-// NAME: TEXT, a blank line, what it means, "Example:" with the source, and
-// "Fix:" with what to do.
 void PrintExplanation(OvConsole& console, const CatalogueEntry& entry) {
-  const std::string text = std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
-                           Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
-                           "\n\nFix: " + Wrapped(entry.fix);
+  const std::string text = ExplanationText(entry);
   dbgprint(console, kConsoleEcho, "%s", text.c_str());
 }
 
 }  // namespace
+
+std::string ExplanationText(const CatalogueEntry& entry) {
+  return std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
+         Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
+         "\n\nFix: " + Wrapped(entry.fix);
+}
 
 int ExplainDiagnostic(OvConsole& console, std::string_view name) {
   if (name == "all") {

@@ -187,6 +187,11 @@ std::string MessageText(DiagnosticId id, std::string_view argument);
 // The 51 texts of the message table, taken from the catalogue.
 extern const std::array<std::string_view, kMessageCount> MessageTable;
 
+// The explanation of an entry as --explain prints it: "NAME: TEXT", a blank
+// line, what it means, "Example:" with the source, and "Fix:" with what to
+// do, wrapped at 76 characters.
+std::string ExplanationText(const CatalogueEntry& entry);
+
 // --explain NAME: what the diagnostic means, a source that causes it and how
 // to fix it, on the console's standard output; "all" gives every reported
 // one. 0, or 1 (with a line on standard error) when no diagnostic has that

@@ -143,6 +143,7 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   DiagnosticRecord record;
   record.id = id;
   record.file = file_;
+  record.source = input_;
   record.severity = ConsequenceSeverity(CatalogueOf(id));
   record.message = std::string(message);
   record.logLine = logLine;
@@ -313,11 +314,11 @@ void Diagnostics::AddSink(std::unique_ptr<DiagnosticSink> sink) {
   UpdateWanted();
 }
 
-bool Diagnostics::FinishSinks() {
+bool Diagnostics::FinishSinks(int exitStatus) {
   EndHolding();
   bool written = true;
   for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
-    if (!sink->Finish()) {
+    if (!sink->Finish(exitStatus)) {
       written = false;
       sinkFailures_.push_back(sink->Failure());
     }

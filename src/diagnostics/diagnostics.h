@@ -37,15 +37,17 @@ struct DiagnosticRecord {
   int logLine = 0;      // the line number the error log shows; 0: none
   std::string extra;    // the extra text the error log shows in brackets
   std::string reason;   // the system's reason for an I/O failure
+  std::string source;   // the source being compiled; empty: none
 };
 
-// Receives every record of the run; Finish comes once at its end and answers
-// false when what the sink writes could not be written.
+// Receives every record of the run; Finish comes once at its end, with the
+// status the run ends with, and answers false when what the sink writes could
+// not be written.
 class DiagnosticSink {
  public:
   virtual ~DiagnosticSink() = default;
   virtual void Emit(const DiagnosticRecord& record) = 0;
-  virtual bool Finish() { return true; }
+  virtual bool Finish(int exitStatus) = 0;
   // After a Finish that answered false: what could not be written, "FILE:
   // REASON".
   virtual std::string Failure() const { return {}; }
@@ -145,8 +147,9 @@ class Diagnostics {
   void SetFormat(DiagnosticsFormat format);
   DiagnosticsFormat Format() const { return format_; }
   void AddSink(std::unique_ptr<DiagnosticSink> sink);
-  // Ends every sink and drops them; false when a sink could not write.
-  bool FinishSinks();
+  // Ends every sink, telling it the run's exit status, and drops them; false
+  // when a sink could not write.
+  bool FinishSinks(int exitStatus);
   // Tells every sink how the run ends, before FinishSinks.
   void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
     for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {

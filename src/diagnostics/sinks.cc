@@ -1,12 +1,17 @@
 #include "diagnostics/sinks.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
-#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
@@ -67,6 +72,7 @@ class ConsoleSink : public DiagnosticSink {
                                                                  : GnuLine(record, directory_);
     dbgprint(console_, kConsoleFatal, "%s\n", line.c_str());
   }
+  bool Finish(int /*exitStatus*/) override { return true; }
 
  private:
   OvConsole& console_;
@@ -92,14 +98,99 @@ std::string UriPath(std::string_view path) {
   return out;
 }
 
+// `path` without ".", ".." and doubled or trailing slashes; "/" stays.
+std::string NormalPath(const std::string& path) {
+  std::string normal = std::filesystem::path(path).lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') {
+    normal.pop_back();
+  }
+  return normal;
+}
+
+// 64 bits of FNV-1a over `text`, as 16 hexadecimal digits.
+std::string HashText(std::string_view text) {
+  uint64_t hash = 0xcbf29ce484222325ULL;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ULL;
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  return digits;
+}
+
+// The line `number` (from 1) of `text` with its blanks squeezed: the same
+// line gives the same text wherever it moved and however it was indented.
+std::string SqueezedLine(std::string_view text, int number) {
+  size_t start = 0;
+  for (int line = 1; line < number && start < text.size(); ++line) {
+    const size_t end = text.find('\n', start);
+    start = end == std::string_view::npos ? text.size() : end + 1;
+  }
+  const size_t end = std::min(text.find('\n', start), text.size());
+  std::string squeezed;
+  for (const char c : text.substr(start, end - start)) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r';
+    if (blank && (squeezed.empty() || squeezed.back() == ' ')) {
+      continue;
+    }
+    squeezed += blank ? ' ' : c;
+  }
+  while (!squeezed.empty() && squeezed.back() == ' ') {
+    squeezed.pop_back();
+  }
+  return squeezed;
+}
+
+// Text in JSON: the bytes that are not UTF-8 are replaced.
+std::string Dumped(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+nlohmann::ordered_json Message(std::string text) {
+  return {{"text", std::move(text)}};
+}
+
+// The stable name in words run together: "partsc-illegal-param" gives
+// "IllegalParam".
+std::string RuleName(const CatalogueEntry& entry) {
+  std::string name;
+  bool start = true;
+  for (const char c : entry.name.substr(entry.name.find('-') + 1)) {
+    if (c == '-') {
+      start = true;
+      continue;
+    }
+    name += start ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+    start = false;
+  }
+  return name;
+}
+
+// A rule of the log: the stable name, the message, and the explanation
+// --explain gives (what it means, an example, the fix), as text and as
+// Markdown.
+nlohmann::ordered_json Rule(const CatalogueEntry& entry) {
+  return {
+      {"id", entry.name},
+      {"name", RuleName(entry)},
+      {"shortDescription", Message(std::string(entry.text))},
+      {"fullDescription", Message(std::string(entry.meaning))},
+      {"help",
+       {{"text", std::string(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
+                     "\nFix: " + std::string(entry.fix)},
+        {"markdown", std::string(entry.meaning) + "\n\nExample:\n\n```\n" +
+                         std::string(entry.example) + "\n```\n\nFix: " + std::string(entry.fix)}}},
+      {"defaultConfiguration", {{"level", SeverityWord(ConsequenceSeverity(entry))}}}};
+}
+
 class SarifSink : public DiagnosticSink {
  public:
-  SarifSink(OvConsole& console, std::string path, std::string directory,
-            std::string displayDirectory)
+  SarifSink(OvConsole& console, std::string path, std::string directory, std::string base)
       : console_(console),
         path_(std::move(path)),
         directory_(std::move(directory)),
-        displayDirectory_(std::move(displayDirectory)) {
+        base_(NormalPath(base)) {
     for (const CatalogueEntry& entry : Catalogue()) {
       ruleOf_.push_back(entry.reported ? static_cast<int>(rules_.size()) : -1);
       if (entry.reported) {
@@ -108,16 +199,28 @@ class SarifSink : public DiagnosticSink {
     }
   }
 
-  void Emit(const DiagnosticRecord& record) override { records_.push_back(record); }
+  // A parts file that did not read back was removed: code scanning would
+  // point at a file it cannot see, so the result points at the source, and
+  // the message names the parts file.
+  void Emit(const DiagnosticRecord& record) override {
+    records_.push_back(record);
+    DiagnosticRecord& kept = records_.back();
+    if (record.id != DiagnosticId::kIllegalFileDelete || record.source.empty()) {
+      return;
+    }
+    const std::string parts = ShownPath(record, base_);
+    kept.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
+    kept.file = record.source;
+  }
 
-  bool Finish() override {
+  bool Finish(int exitStatus) override {
     OvFileIO out;
     if (!out.Fopen(OvFile::Resolve(directory_, path_), "w")) {
       failure_ = path_ + ": " + LastSystemError();
       Complain(console_, "cannot write the SARIF log " + failure_);
       return false;
     }
-    const std::string text = Document();
+    const std::string text = Dumped(Document(exitStatus)) + "\n";
     out.Fprintf("%s", text.c_str());
     out.Fclose();
     if (!out.ErrorText().empty()) {
@@ -132,143 +235,154 @@ class SarifSink : public DiagnosticSink {
 
   void SetOutcome(int exitCode, bool completed,
                   const std::vector<std::string>& notWritten) override {
-    exitCode_ = exitCode;
-    completed_ = completed;
-    notWritten_ = notWritten;
+    outcome_ = Outcome{exitCode, completed, notWritten};
   }
 
  private:
-  std::string Rule(const CatalogueEntry& entry) const {
-    std::string rule = "{\"id\": " + JsonString(entry.name) +
-                       ", \"shortDescription\": {\"text\": " + JsonString(entry.text) + "}";
-    if (!entry.meaning.empty()) {
-      rule += ", \"fullDescription\": {\"text\": " + JsonString(entry.meaning) + "}";
-    }
-    rule += ", \"help\": " + Help(entry);
-    return rule + ", \"defaultConfiguration\": {\"level\": \"" +
-           std::string(SeverityWord(ConsequenceSeverity(entry))) + "\"}}";
+  struct Outcome {
+    int exitCode = 0;
+    bool completed = true;
+    std::vector<std::string> notWritten;
+  };
+  // The file of a record, absolute and normal.
+  std::string FullPath(const DiagnosticRecord& record) const {
+    return NormalPath(OvFile::Resolve(directory_, record.file));
   }
 
-  // What --explain says of the rule, as text and as markdown.
-  static std::string Help(const CatalogueEntry& entry) {
-    const std::string meaning(entry.meaning.empty() ? entry.text : entry.meaning);
-    std::string text = meaning;
-    std::string markdown = meaning;
-    if (!entry.example.empty()) {
-      text += "\nExample:\n" + std::string(entry.example);
-      markdown += "\n\nExample:\n\n```\n" + std::string(entry.example) + "\n```";
+  // The artifact of a file: a URI relative to the base where it lies below
+  // it, an absolute "file:" URI otherwise.
+  nlohmann::ordered_json Artifact(const std::string& full) const {
+    const std::string shown = OvFile::RelativeTo(base_, full);
+    if (shown.front() == '/') {
+      return {{"uri", "file://" + UriPath(shown)}};
     }
-    if (!entry.fix.empty()) {
-      text += "\nFix: " + std::string(entry.fix);
-      markdown += "\n\nFix: " + std::string(entry.fix);
-    }
-    return "{\"text\": " + JsonString(text) + ", \"markdown\": " + JsonString(markdown) + "}";
+    return {{"uri", UriPath(shown)}, {"uriBaseId", "SRCROOT"}};
   }
 
-  // The message with the paths below the directory partsc was started in
-  // made relative, so that a checkout elsewhere gives the same.
-  std::string PortableMessage(const DiagnosticRecord& record) const {
-    std::string message = MessageWithReason(record);
-    const std::string prefix = displayDirectory_ + "/";
-    for (size_t at = message.find(prefix); at != std::string::npos; at = message.find(prefix, at)) {
-      message.erase(at, prefix.size());
-    }
-    return message;
-  }
-
-  // What tells this result from the others of its file whatever lines were
-  // added or removed around it: the rule, the file, the message and how many
-  // results before it in the file had the same three.
-  std::string Fingerprint(const DiagnosticRecord& record, int occurrence) const {
-    const std::string key = std::string(CatalogueOf(record.id).name) + '\0' +
-                            ShownPath(record, displayDirectory_) + '\0' + PortableMessage(record) +
-                            '\0' + std::to_string(occurrence);
-    uint64_t hash = 14695981039346656037ULL;  // FNV-1a
-    for (const char c : key) {
-      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return hex;
-  }
-
-  std::string Location(const DiagnosticRecord& record) const {
-    const std::string shown = ShownPath(record, displayDirectory_);
-    const bool relative = !shown.empty() && shown.front() != '/';
-    std::string location = "{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
-                           JsonString(relative ? UriPath(shown) : "file://" + UriPath(shown));
-    location += relative ? ", \"uriBaseId\": \"SRCROOT\"}" : "}";
+  nlohmann::ordered_json Location(const DiagnosticRecord& record) const {
+    nlohmann::ordered_json physical = {{"artifactLocation", Artifact(FullPath(record))}};
     if (record.line > 0) {
-      location += ", \"region\": {\"startLine\": " + std::to_string(record.line);
-      location += record.column > 0 ? ", \"startColumn\": " + std::to_string(record.column) : "";
-      location += "}";
+      physical["region"] = {{"startLine", record.line}};
+      if (record.column > 0) {
+        physical["region"]["startColumn"] = record.column;
+      }
     }
-    return location + "}}";
+    return {{"physicalLocation", std::move(physical)}};
   }
 
-  std::string Result(const DiagnosticRecord& record, int occurrence) const {
+  // The text of the line a record points at, or its message when it points
+  // at no line.
+  std::string Anchor(const DiagnosticRecord& record) {
+    if (record.line <= 0) {
+      return MessageWithReason(record);
+    }
+    const std::string full = FullPath(record);
+    auto found = texts_.find(full);
+    if (found == texts_.end()) {
+      std::string bytes;
+      OvFileIO::ReadWholeFile(full, bytes);
+      found = texts_.emplace(full, std::move(bytes)).first;
+    }
+    return SqueezedLine(found->second, record.line);
+  }
+
+  // What stays when lines above or below move: the rule, the file, the text
+  // of the line and the column, with the number of results before it that
+  // have the same.
+  nlohmann::ordered_json Fingerprints(const DiagnosticRecord& record) {
+    const std::string key = std::string(CatalogueOf(record.id).name) + '\n' +
+                            Artifact(FullPath(record))["uri"].get<std::string>() + '\n' +
+                            std::to_string(record.column) + '\n' + Anchor(record);
+    const int seen = seen_[key]++;
+    return {{"partscResult/v1", HashText(key) + ":" + std::to_string(seen + 1)}};
+  }
+
+  nlohmann::ordered_json Result(const DiagnosticRecord& record) {
     const CatalogueEntry& entry = CatalogueOf(record.id);
+    nlohmann::ordered_json result = {{"ruleId", entry.name}};
     const int rule = ruleOf_[static_cast<size_t>(record.id)];
-    std::string result = "{\"ruleId\": " + JsonString(entry.name);
-    result += rule >= 0 ? ", \"ruleIndex\": " + std::to_string(rule) : "";
-    result += ", \"level\": \"" + std::string(SeverityWord(record.severity)) + "\"";
-    result += ", \"message\": {\"text\": " + JsonString(MessageWithReason(record)) + "}";
-    if (!record.file.empty()) {
-      result += ", \"locations\": [" + Location(record) + "]";
+    if (rule >= 0) {
+      result["ruleIndex"] = rule;
     }
-    result += ", \"partialFingerprints\": {\"partscResult/v1\": \"" +
-              Fingerprint(record, occurrence) + "\"}";
-    return result + "}";
+    result["level"] = SeverityWord(record.severity);
+    result["message"] = Message(MessageWithReason(record));
+    result["locations"] = nlohmann::ordered_json::array({Location(record)});
+    result["partialFingerprints"] = Fingerprints(record);
+    return result;
   }
 
-  // The one invocation of the run: how it ended, and each output it could
-  // not write as a notification.
-  std::string Invocation() const {
-    std::string invocation =
-        "{\"executionSuccessful\": " + std::string(completed_ ? "true" : "false") +
-        ", \"exitCode\": " + std::to_string(exitCode_);
-    invocation += ", \"toolExecutionNotifications\": [";
-    for (size_t i = 0; i < notWritten_.size(); ++i) {
-      invocation += (i == 0 ? "" : ", ") +
-                    std::string("{\"level\": \"error\", \"message\": {\"text\": ") +
-                    JsonString("not written: " + notWritten_[i]) + "}}";
+  // A failure of the run rather than of a file: a diagnostic that stopped
+  // it, or a problem written on standard error.
+  nlohmann::ordered_json Notification(std::string text, const CatalogueEntry* entry) const {
+    nlohmann::ordered_json notification = {{"level", "error"}, {"message", Message(text)}};
+    if (entry != nullptr) {
+      notification["associatedRule"] = {{"id", entry->name},
+                                        {"index", ruleOf_[static_cast<size_t>(entry->id)]}};
     }
-    return invocation + "]}";
+    return notification;
   }
 
-  std::string Document() const {
-    std::string doc =
-        "{\"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"version\": "
-        "\"2.1.0\", \"runs\": [{\"tool\": {\"driver\": {\"name\": \"partsc\", \"version\": " +
-        JsonString(ProgramVersion()) + ", \"rules\": [";
-    for (size_t i = 0; i < rules_.size(); ++i) {
-      doc += (i == 0 ? "\n" : ",\n") + Rule(*rules_[i]);
+  // The one invocation: whether the run got to its end, its exit status as
+  // the shell sees it, and its failures. A run told no outcome stopped
+  // before it began or was a check: its problems on standard error are told.
+  nlohmann::ordered_json Invocation(int exitStatus, nlohmann::ordered_json notifications) const {
+    const Outcome outcome =
+        outcome_.value_or(Outcome{exitStatus & 0xff, exitStatus == 0 || exitStatus == 1, {}});
+    for (const std::string& output : outcome.notWritten) {
+      notifications.push_back(Notification("not written: " + output, nullptr));
     }
-    doc += "]}}, \"originalUriBaseIds\": {\"SRCROOT\": {\"uri\": " +
-           JsonString("file://" + UriPath(displayDirectory_) + "/") + "}}";
-    doc += ", \"invocations\": [" + Invocation() + "]";
-    doc += ", \"results\": [";
-    std::map<std::string, int> seen;  // by rule, file and message
-    for (size_t i = 0; i < records_.size(); ++i) {
-      const DiagnosticRecord& record = records_[i];
-      const std::string key = std::string(CatalogueOf(record.id).name) + '\0' + record.file + '\0' +
-                              MessageWithReason(record);
-      doc += (i == 0 ? "\n" : ",\n") + Result(record, seen[key]++);
+    if (!outcome_) {
+      for (const std::string& complaint : console_.Complaints()) {
+        notifications.push_back(Notification(complaint, nullptr));
+      }
     }
-    return doc + "]}]}\n";
+    return {{"executionSuccessful", outcome.completed},
+            {"exitCode", outcome.exitCode},
+            {"toolExecutionNotifications", std::move(notifications)}};
+  }
+
+  nlohmann::ordered_json Document(int exitStatus) {
+    nlohmann::ordered_json rules = nlohmann::ordered_json::array();
+    for (const CatalogueEntry* entry : rules_) {
+      rules.push_back(Rule(*entry));
+    }
+    nlohmann::ordered_json results = nlohmann::ordered_json::array();
+    nlohmann::ordered_json notifications = nlohmann::ordered_json::array();
+    for (const DiagnosticRecord& record : records_) {
+      const CatalogueEntry& entry = CatalogueOf(record.id);
+      if (entry.consequence == Consequence::kRunStops || record.file.empty()) {
+        notifications.push_back(Notification(MessageWithReason(record), &entry));
+        continue;
+      }
+      results.push_back(Result(record));
+    }
+    nlohmann::ordered_json driver = {{"name", "partsc"},
+                                     {"version", ProgramVersion()},
+                                     {"semanticVersion", ProgramVersion()},
+                                     {"rules", std::move(rules)}};
+    nlohmann::ordered_json run = {
+        {"tool", {{"driver", std::move(driver)}}},
+        {"invocations",
+         nlohmann::ordered_json::array({Invocation(exitStatus, std::move(notifications))})},
+        {"originalUriBaseIds",
+         {{"SRCROOT", {{"uri", "file://" + UriPath(base_ == "/" ? "" : base_) + "/"}}}}},
+        {"results", std::move(results)}};
+    return {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+            {"version", "2.1.0"},
+            {"runs", nlohmann::ordered_json::array({std::move(run)})}};
   }
 
   OvConsole& console_;
   std::string path_;
-  std::string directory_;         // the log's path is taken from it
-  std::string displayDirectory_;  // the locations are relative to it
+  std::string directory_;  // the log's path and the records' files are taken from it
+  std::string base_;       // the artifacts' URIs are relative to it
   std::vector<const CatalogueEntry*> rules_;
   std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
+  std::map<std::string, std::string> texts_;  // the files read for fingerprints
+  std::map<std::string, int> seen_;           // results by what their fingerprint hashes
   std::string failure_;
-  int exitCode_ = 0;
-  bool completed_ = true;
-  std::vector<std::string> notWritten_;
+  std::optional<Outcome> outcome_;  // as SetOutcome told it
 };
 
 }  // namespace

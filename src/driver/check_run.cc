@@ -85,16 +85,15 @@ int CheckSources(RunContext& run) {
     failed = CheckNamedSources(run, sources);
   }
   diagnostics.CloseErrorLog();
-  const bool written = diagnostics.FinishSinks();
-  const bool outputFailed = StandardOutputFailed(run.console) || !written;
+  const bool outputFailed = StandardOutputFailed(run.console);
   if (OvSignals::Caught() != 0) {
-    return kExitSignal + OvSignals::Caught();
+    status = kExitSignal + OvSignals::Caught();
+  } else if (status == kExitOk) {
+    const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
+    status = failed > 0 || warned || outputFailed ? kExitFailed : kExitOk;
   }
-  if (status != kExitOk) {
-    return status;
-  }
-  const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
-  return failed > 0 || warned || outputFailed ? kExitFailed : kExitOk;
+  const bool written = diagnostics.FinishSinks(status);
+  return written || status != kExitOk ? status : kExitFailed;
 }
 
 }  // namespace partsc

@@ -371,6 +371,14 @@ bool CheckWarningOptions(const OvSession& session, std::string& problem) {
   return true;
 }
 
+// The directory the SARIF log's URIs are relative to: the one named with
+// --sarif-base (from the run's directory) or in the settings file, else the
+// one partsc was started in.
+std::string SarifBase(const RunContext& run) {
+  const std::string& named = run.session.SarifBase();
+  return named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named);
+}
+
 // The diagnostics of the run: the settings file's everyday mode first, then
 // the command line, which wins. False after one complaint about a warning
 // the settings file names that does not exist.
@@ -398,10 +406,20 @@ bool SetUpDiagnostics(RunContext& run) {
   }
   const std::string sarif = session.SarifPath();
   if (!sarif.empty()) {
-    diagnostics.AddSink(
-        MakeSarifSink(run.console, sarif, run.directory, diagnostics.DisplayDirectory()));
+    diagnostics.AddSink(MakeSarifSink(run.console, sarif, run.directory, SarifBase(run)));
   }
   return true;
+}
+
+// A compile or check that stopped before it began still writes the SARIF
+// log it was asked for, with the problems as its tool's notifications.
+int StopBeforeRun(RunContext& run) {
+  const std::string sarif = run.session.SarifPath();
+  const OvAction action = run.session.Action();
+  if (!sarif.empty() && (action == OvAction::kCompile || action == OvAction::kCheck)) {
+    MakeSarifSink(run.console, sarif, run.directory, SarifBase(run))->Finish(kExitStop);
+  }
+  return kExitStop;
 }
 
 // A refused command line: what is wrong and where help is, in the words of
@@ -427,7 +445,7 @@ int CompileWithDiagnostics(RunContext& run) {
   // is written.
   const bool completed = status == kExitOk || status == kExitFailed;
   run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.OutputsNotWritten());
-  const bool written = run.diagnostics.FinishSinks();
+  const bool written = run.diagnostics.FinishSinks(status);
   for (const std::string& failure : run.diagnostics.SinkFailures()) {
     summary.AddOutputNotWritten(failure);
   }
@@ -468,7 +486,7 @@ int RunActions(RunContext& run, int argc, char** argv) {
   }
   if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
       !SetUpDiagnostics(run)) {
-    return kExitStop;
+    return StopBeforeRun(run);
   }
   const OvSession& session = run.session;
   int status = kExitOk;

@@ -39,6 +39,7 @@ void dbgflush(OvConsole& console) {
 
 void Complain(OvConsole& console, const std::string& problem) {
   dbgprint(console, kConsoleFatal, "partsc: %s\n", problem.c_str());
+  console.NoteComplaint(problem);
 }
 
 void ComplainNotWritten(OvConsole& console, const std::string& file, const std::string& reason) {

@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ov_file_io.h"
 
@@ -38,11 +40,17 @@ class OvConsole {
   void SetQuiet(bool quiet) { quiet_ = quiet; }
   bool Quiet() const { return quiet_; }
 
+  // The problems Complain wrote, in order: a log written for another
+  // program names them again.
+  void NoteComplaint(std::string problem) { complaints_.push_back(std::move(problem)); }
+  const std::vector<std::string>& Complaints() const { return complaints_; }
+
  private:
   OvFileIO in_;
   OvFileIO out_;
   OvFileIO err_;
   bool quiet_ = false;
+  std::vector<std::string> complaints_;
 };
 
 // Console output by level: 2 progress lines (standard output; nothing while

@@ -22,8 +22,8 @@ constexpr const char* kHelpBody =
     "                           #PARTS:CTL#, #PARTS:INP# and #PARTS:BIN# from SETTINGS,\n"
     "                           and the everyday mode (#PARTS:ATOMIC#, #PARTS:STRICT#,\n"
     "                           #PARTS:WARNINGS#, #PARTS:WERROR#, #PARTS:DIAGNOSTICS#,\n"
-    "                           #PARTS:SARIF#, #PARTS:RUNLOG#, #PARTS:ERRORLOG#),\n"
-    "                           which the command line overrides\n"
+    "                           #PARTS:SARIF#, #PARTS:SARIFBASE#, #PARTS:RUNLOG#,\n"
+    "                           #PARTS:ERRORLOG#), which the command line overrides\n"
     "  -c CONTROL, --control CONTROL\n"
     "                           compile the control file CONTROL without asking\n"
     "  --strict                 end with 1 when an input failed to compile or its\n"
@@ -62,6 +62,8 @@ constexpr const char* kHelpBody =
     "                           each on standard error instead\n"
     "  --sarif FILE             also write the diagnostics as a SARIF 2.1.0 log\n"
     "  --no-sarif               write none, whatever the settings file says\n"
+    "  --sarif-base DIR         make the SARIF log's file URIs relative to DIR\n"
+    "                           (default: the directory partsc was started in)\n"
     "  -Wall, -WNAME, -Wno-NAME warn about silent changes: all, one, or not one\n"
     "  -Werror, -Wno-error      end with 1 when any warning was reported, or not\n"
     "  --explain NAME           explain a diagnostic (NAME from its [partsc-...])\n"
@@ -152,14 +154,15 @@ bool OvSession::SettleAction() {
     return settingsPath_.empty() && controlName_.empty() && !strict_ && !atomic_ &&
            !listRequested_ && !checkRequested_ && !decompile && decompileOutput_.empty() &&
            !force_ && diagnosticsFormat_.empty() && sarifPath_.empty() && !noSarif_ &&
-           warningOptions_.empty() && explainName_.empty() && !lsp_;
+           sarifBase_.empty() && warningOptions_.empty() && explainName_.empty() && !lsp_;
   }
   if (lsp_) {
     // The server takes -C and -p only: it compiles what the editor sends.
     action_ = OvAction::kLsp;
     return !listRequested_ && !checkRequested_ && !decompile && explainName_.empty() &&
            controlName_.empty() && !strict_ && !atomic_ && decompileOutput_.empty() && !force_ &&
-           sarifPath_.empty() && diagnosticsFormat_.empty() && warningOptions_.empty();
+           sarifPath_.empty() && sarifBase_.empty() && diagnosticsFormat_.empty() &&
+           warningOptions_.empty();
   }
   if (!explainName_.empty()) {
     action_ = OvAction::kExplain;
@@ -294,6 +297,9 @@ struct CommandLineOptions {
   static constexpr Apply kSarif = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.sarifPath_, value);
   };
+  static constexpr Apply kSarifBase = [](OvSession& session, OvConsole&, std::string_view value) {
+    return !value.empty() && TakeOnce(session.sarifBase_, value);
+  };
   static constexpr Apply kRunLog = [](OvSession& session, OvConsole&, std::string_view value) {
     return TakeOnce(session.runLogPath_, value);
   };
@@ -322,7 +328,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 32> kAll = {{
+  static constexpr std::array<Option, 33> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -345,6 +351,7 @@ struct CommandLineOptions {
       {"--diagnostics-format", true, kDiagnosticsFormat},
       {"--sarif", true, kSarif},
       {"--no-sarif", false, kNoSarif},
+      {"--sarif-base", true, kSarifBase},
       {"--run-log", true, kRunLog},
       {"--error-log", true, kErrorLog},
       {"-W", true, kWarning},

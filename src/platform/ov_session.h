@@ -79,6 +79,7 @@ class OvSession {
     std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
     std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
     std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
+    std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
     std::string runLogPath;                // #PARTS:RUNLOG#, made absolute; empty: not given
     std::string errorLogPath;              // #PARTS:ERRORLOG#, made absolute; empty: not given
     // #PARTS:WARNINGS#: the -W options it gives (without "-W"), each with
@@ -103,6 +104,11 @@ class OvSession {
       return {};
     }
     return sarifPath_.empty() ? policy_.sarifPath : sarifPath_;
+  }
+  // --sarif-base DIR (or #PARTS:SARIFBASE#): the directory the SARIF log's
+  // URIs are relative to; empty when neither gives one.
+  const std::string& SarifBase() const {
+    return sarifBase_.empty() ? policy_.sarifBase : sarifBase_;
   }
   const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
   // --run-log FILE and --error-log FILE (or the settings file's
@@ -148,6 +154,7 @@ class OvSession {
   std::string decompileOutput_;
   std::string diagnosticsFormat_;
   std::string sarifPath_;
+  std::string sarifBase_;
   std::string runLogPath_;
   std::string errorLogPath_;
   std::vector<std::string> warningOptions_;

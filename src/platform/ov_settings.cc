@@ -82,6 +82,7 @@ constexpr std::array<SwitchKey, 3> kSwitchKeys = {{
 constexpr std::string_view kWarningsKey = "#PARTS:WARNINGS#";
 constexpr std::string_view kDiagnosticsKey = "#PARTS:DIAGNOSTICS#";
 constexpr std::string_view kSarifKey = "#PARTS:SARIF#";
+constexpr std::string_view kSarifBaseKey = "#PARTS:SARIFBASE#";
 constexpr std::string_view kRunLogKey = "#PARTS:RUNLOG#";
 constexpr std::string_view kErrorLogKey = "#PARTS:ERRORLOG#";
 
@@ -129,6 +130,10 @@ bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view valu
     settings.policy.sarifPath = Absolute(base, value);
     return true;
   }
+  if (key == kSarifBaseKey) {
+    settings.policy.sarifBase = Absolute(base, value);
+    return true;
+  }
   if (key == kRunLogKey) {
     settings.policy.runLogPath = Absolute(base, value);
     return true;
@@ -144,7 +149,8 @@ bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view valu
 bool IsModeKey(std::string_view key) {
   const auto named = [&](const SwitchKey& entry) { return entry.key == key; };
   return std::any_of(kSwitchKeys.begin(), kSwitchKeys.end(), named) || key == kWarningsKey ||
-         key == kDiagnosticsKey || key == kSarifKey || key == kRunLogKey || key == kErrorLogKey;
+         key == kDiagnosticsKey || key == kSarifKey || key == kSarifBaseKey || key == kRunLogKey ||
+         key == kErrorLogKey;
 }
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.

@@ -7,7 +7,11 @@
 #   sarif PARTSC  the SARIF log validated against the SARIF 2.1.0 schema of
 #                 npm's @microsoft/sarif-multitool-linux (python3-jsonschema),
 #                 then by the multitool's own validate command with the
-#                 code-scanning rules; the fingerprints survive moved lines
+#                 rules of code scanning; the fingerprints survive a moved
+#                 checkout with lines added above every diagnostic
+#   fingerprints PARTSC  the SARIF logs of two runs around an edit of a
+#                 source: each result keeps its fingerprint where only its
+#                 line moved
 # A consumer that is not installed skips the test (exit 77) with a message.
 set -euo pipefail
 mode=$1
@@ -105,8 +109,34 @@ PY
       grep -q 'Analysis completed successfully' validate.txt || { cat validate.txt; exit 1; }
     fi
     ;;
+  fingerprints)
+    [ -x /usr/bin/python3 ] || skip "python3 is not installed"
+    run --sarif before.sarif
+    # Two comment lines move every later line of bolts.src down; line 10
+    # (now 12) is changed, so its result is a new one.
+    sed -i -e '1a / moved down\n/ by two lines' -e 's/{COARSE}/{ROUGH}/' bolts.src
+    run --sarif after.sarif
+    /usr/bin/python3 - before.sarif after.sarif >fingerprints.txt <<'PY'
+import json, sys
+def results(path):
+    return [(r["ruleId"], r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"],
+             r["locations"][0]["physicalLocation"].get("region", {}).get("startLine"),
+             r["partialFingerprints"]["partscResult/v1"])
+            for r in json.load(open(path))["runs"][0]["results"]]
+before, after = results(sys.argv[1]), results(sys.argv[2])
+prints = [r[3] for r in after]
+assert len(set(prints)) == len(prints), "two results share a fingerprint"
+for rule, uri, line, mark in before:
+    match = [r for r in after if r[3] == mark]
+    print(rule, uri, line, "->", match[0][2] if match else "gone")
+for rule, uri, line, mark in after:
+    if mark not in [r[3] for r in before]:
+        print(rule, uri, "new ->", line)
+PY
+    diff -u "$here/expected-fingerprints.txt" fingerprints.txt
+    ;;
   *)
-    echo "usage: consumers_test.sh vim|jq|sarif PARTSC" >&2
+    echo "usage: consumers_test.sh vim|jq|sarif|fingerprints PARTSC" >&2
     exit 2
     ;;
 esac

@@ -144,6 +144,7 @@ class Recorder : public DiagnosticSink {
   void Emit(const DiagnosticRecord& record) override {
     lines_.push_back(GnuLine(record, directory_) + " | " + JsonLine(record, directory_));
   }
+  bool Finish(int /*exitStatus*/) override { return true; }
 
  private:
   std::vector<std::string>& lines_;
@@ -186,7 +187,7 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
   d.ClearReportLine();
   d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
   d.CloseErrorLog();
-  d.FinishSinks();
+  d.FinishSinks(0);
 
   const std::string tail = "\"reason\":null}";
   EXPECT_EQ(lines,
@@ -258,7 +259,7 @@ TEST(ReportDiagnostic, StructuredFormsHelpFindEachDiagnostic) {
   d.BeginInput(dir.File("n\r.src"));
   d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
   d.EndInput();
-  d.FinishSinks();
+  d.FinishSinks(0);
 
   std::vector<std::string> gnu;
   for (const std::string& line : lines) {
@@ -292,8 +293,10 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
   d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
   d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 5);
+  d.SetReportFile(dir.File("p.prt"));
+  d.ReportFailure(DiagnosticId::kIllegalFileDelete, "no view defined");
   d.EndInput();
-  ASSERT_TRUE(d.FinishSinks());
+  ASSERT_TRUE(d.FinishSinks(0));
   const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
   const nlohmann::json& run = log["runs"][0];
   std::vector<std::string> levels;
@@ -304,7 +307,13 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
                      rule["defaultConfiguration"]["level"].get<std::string>());
   }
   EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
-                                              "partsc-title-too-long warning warning"}));
+                                              "partsc-title-too-long warning warning",
+                                              "partsc-illegal-file-delete error error"}));
+  // The removed parts file is named in the message; the result points at
+  // the source.
+  const nlohmann::json& removed = run["results"][2];
+  EXPECT_EQ(removed["message"]["text"], "Illegal File Delete It: p.prt: no view defined");
+  EXPECT_EQ(removed["locations"][0]["physicalLocation"]["artifactLocation"]["uri"], "p.src");
   // Each rule's help is what --explain says; each result has a fingerprint
   // of its own.
   const CatalogueEntry& spec = CatalogueOf(DiagnosticId::kIllegalSpec);
@@ -317,6 +326,50 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
                                   "\n```\n\nFix: " + std::string(spec.fix));
   EXPECT_NE(run["results"][0]["partialFingerprints"]["partscResult/v1"],
             run["results"][1]["partialFingerprints"]["partscResult/v1"]);
+}
+
+// The SARIF log for code scanning: URIs relative to the base (also through
+// "..") or absolute outside it; fingerprints made from the line's text, so
+// that the same line moved keeps its hash and a second one counts on; a
+// failure of the whole run as a notification; the exit status.
+TEST(SarifLog, UrisFingerprintsAndInvocation) {
+  TempDir dir;
+  Channel channel(dir.path());
+  std::filesystem::create_directories(dir.File("lib/sub"));
+  WriteFile(dir.File("lib/a.src"), "x\n  s <1,1 \"M\"\ny\ns <1,1  \"M\"\n");
+  Diagnostics& d = channel.diagnostics;
+  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.File("lib/sub/..")));
+  d.OpenErrorLog(dir.File("R.CTL"));
+  d.BeginInput("lib/sub/../a.src");
+  d.SetReportLine({2, 2, 1, "  s <1,1 \"M\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 2);
+  d.SetReportLine({4, 4, 1, "s <1,1  \"M\""});
+  d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 4);
+  d.EndInput();
+  d.BeginInput(dir.File("other.src"));
+  d.ReportFailure(DiagnosticId::kDataWriteError, "disk full");
+  d.EndInput();
+  d.ReportRunFailure(DiagnosticId::kRunLogOpen, "", "Log file open error", "denied");
+  ASSERT_TRUE(d.FinishSinks(-1));
+  const nlohmann::json run = nlohmann::json::parse(ReadFile(dir.File("run.sarif")))["runs"][0];
+  std::vector<std::string> results;
+  for (const nlohmann::json& result : run["results"]) {
+    const nlohmann::json& artifact = result["locations"][0]["physicalLocation"]["artifactLocation"];
+    results.push_back(artifact["uri"].get<std::string>() + " " + artifact.value("uriBaseId", "-") +
+                      " " + result["partialFingerprints"]["partscResult/v1"].get<std::string>());
+  }
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0].substr(0, 14), "a.src SRCROOT ");
+  EXPECT_EQ(results[0].substr(0, results[0].size() - 1) + "2", results[1]);
+  EXPECT_EQ(results[2].substr(0, results[2].find(' ')), "file://" + dir.File("other.src"));
+  EXPECT_EQ(run["originalUriBaseIds"]["SRCROOT"]["uri"], "file://" + dir.File("lib/"));
+  const nlohmann::json& invocation = run["invocations"][0];
+  EXPECT_EQ(invocation["executionSuccessful"], false);
+  EXPECT_EQ(invocation["exitCode"], 255);
+  EXPECT_EQ(invocation["toolExecutionNotifications"][0]["message"]["text"],
+            "Log file open error: denied");
+  const nlohmann::json& rule = run["tool"]["driver"]["rules"][0];
+  EXPECT_FALSE(rule["help"]["markdown"].get<std::string>().empty());
 }
 
 // The compile skips the line position and the warnings' checks while these
@@ -334,9 +387,9 @@ TEST(ReportDiagnostic, WantedQueriesFollowEverySetting) {
       {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, true); }, true, true},
       {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, false); }, false, false},
       {[](Diagnostics& d) { d.AddSink(std::make_unique<Recorder>(lines, "")); }, true, false},
-      {[](Diagnostics& d) { d.FinishSinks(); }, false, false},
+      {[](Diagnostics& d) { d.FinishSinks(0); }, false, false},
       {[](Diagnostics& d) { d.SetFormat(DiagnosticsFormat::kJson); }, true, false},
-      {[](Diagnostics& d) { d.FinishSinks(); }, true, false},
+      {[](Diagnostics& d) { d.FinishSinks(0); }, true, false},
   };
   Channel channel("");
   EXPECT_FALSE(channel.diagnostics.ReportLineWanted());

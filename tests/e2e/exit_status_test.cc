@@ -119,7 +119,9 @@ TEST(ExitStatus, TheSarifLogSaysHowTheRunEnded) {
        R"([{"level":"error","message":{"text":"not written: RUN.CTL.LOG: Is a directory"}}]})"},
       {{"-c", "NONE.CTL"},
        false,
-       R"({"executionSuccessful":false,"exitCode":255,"toolExecutionNotifications":[]})"},
+       R"({"executionSuccessful":false,"exitCode":255,"toolExecutionNotifications":)"
+       R"([{"associatedRule":{"id":"partsc-control-open-error","index":33},"level":"error",)"
+       R"("message":{"text":"Input Control File Open Error: No such file or directory"}}]})"},
   };
   for (const Invocation& c : cases) {
     SCOPED_TRACE(c.args[1]);
