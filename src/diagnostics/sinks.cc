@@ -35,26 +35,6 @@ std::string_view SeverityWord(Severity severity) {
   return "note";
 }
 
-// A JSON string; bytes outside ASCII are taken as Latin-1, so that any file
-// name gives valid JSON.
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u >= 0x20 && u < 0x7f) {
-      out += c;
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", u);
-      out += escape;
-    }
-  }
-  return out + "\"";
-}
-
 std::string ShownPath(const DiagnosticRecord& record, const std::string& directory) {
   return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
