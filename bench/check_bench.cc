@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu_clock.h"
 #include "driver/run_driver.h"
 #include "gen_library.h"
 #include "platform/ov_console.h"
@@ -34,13 +35,6 @@ struct Figures {
   double milliseconds = 1e300;
   double cpuMilliseconds = 1e300;
 };
-
-double CpuMilliseconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 // One run of partsc in `dir` with `args`; keeps the better figures.
 int Run(const std::string& dir, std::vector<std::string> args, Figures& best) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu_clock.h"
 #include "driver/run_driver.h"
 #include "gen_library.h"
 #include "platform/ov_console.h"
@@ -33,13 +34,6 @@ struct Best {
   double cpuMs = 1e300;
   uintmax_t bytes = 0;
 };
-
-double CpuMs() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 // Runs partsc with `args`, its standard output into `outPath`.
 int RunWithOutput(std::vector<std::string> args, const std::string& outPath) {
@@ -65,14 +59,14 @@ int RunWithOutput(std::vector<std::string> args, const std::string& outPath) {
 
 void Measure(const std::vector<std::string>& args, const std::string& outPath, Best& best) {
   const auto start = std::chrono::steady_clock::now();
-  const double cpu = CpuMs();
+  const double cpu = bench::CpuMilliseconds();
   if (RunWithOutput(args, outPath) != 0) {
     throw std::runtime_error("partsc " + args[1] + " failed");
   }
   const double wall =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   best.wallMs = std::min(best.wallMs, wall);
-  best.cpuMs = std::min(best.cpuMs, CpuMs() - cpu);
+  best.cpuMs = std::min(best.cpuMs, bench::CpuMilliseconds() - cpu);
   best.bytes = fs::file_size(outPath);
 }
 

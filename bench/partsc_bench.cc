@@ -44,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu_clock.h"
 #include "driver/run_driver.h"
 #include "gen_library.h"
 #include "partsfile/parts_decoder.h"
@@ -91,14 +92,6 @@ long PeakRssKb() {
 
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// User and system time of this process so far.
-double CpuMilliseconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 void WriteFigures(const std::string& path, const Figures& figures) {

@@ -213,7 +213,11 @@ int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::st
   return -1;
 }
 
-int OvFile::Sync(const std::string& path) {
+namespace {
+
+// Opens `path` and gives its descriptor to `sync` (fsync or syncfs); keeps the
+// sync's errno.
+int SyncThrough(const std::string& path, int (*sync)(int)) {
   if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
     errno = EIO;
     return -1;
@@ -222,27 +226,21 @@ int OvFile::Sync(const std::string& path) {
   if (fd < 0) {
     return -1;
   }
-  const int result = ::fsync(fd);
+  const int result = sync(fd);
   const int error = errno;
   ::close(fd);
   errno = error;
   return result == 0 ? 0 : -1;
 }
 
+}  // namespace
+
+int OvFile::Sync(const std::string& path) {
+  return SyncThrough(path, ::fsync);
+}
+
 int OvFile::SyncFileSystem(const std::string& path) {
-  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
-    errno = EIO;
-    return -1;
-  }
-  const int fd = OpenRetrying(path, O_RDONLY, 0);
-  if (fd < 0) {
-    return -1;
-  }
-  const int result = ::syncfs(fd);
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return result == 0 ? 0 : -1;
+  return SyncThrough(path, ::syncfs);
 }
 
 bool OvFile::SameFile(const std::string& first, const std::string& second) {
