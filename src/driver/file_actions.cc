@@ -54,8 +54,8 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       status = kExitFailed;
       continue;
     }
-    const PartsModel model = DecodePartsFile(bytes.View());
-    WritePartsModelJson(model, [&out](std::string_view piece) { out.Fwrite(piece); });
+    const PartsModel model = DecodePartsFrame(bytes.View());
+    WritePartsFileJson(model, bytes.View(), [&out](std::string_view piece) { out.Fwrite(piece); });
     out.Fwrite("\n");
     out.Fflush();
     const std::string problem = UnlistableReason(model);
@@ -218,7 +218,8 @@ bool LooksLikePartsFile(std::string_view bytes) {
 std::string CompileFailure(const api::CompileResult& compiled) {
   for (const api::Diagnostic& diagnostic : compiled.diagnostics) {
     if (diagnostic.severity == "error") {
-      return diagnostic.message + (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
+      return diagnostic.message +
+             (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
     }
   }
   return "stopped with code " + std::to_string(compiled.code);
@@ -278,7 +279,8 @@ void PrintChanges(RunContext& run, const std::string& path, const std::string& w
     PartsFileBytes after;
     ReadPartsFileBytes(older, before);
     ReadPartsFileBytes(written, after);
-    summary = ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
+    summary =
+        ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
   }
   run.console.Out().Fwrite(OvFile::RelativeTo(run.directory, path) + ": " + summary + "\n");
 }
