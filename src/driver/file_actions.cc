@@ -55,8 +55,8 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       continue;
     }
     const PartsModel model = DecodePartsFile(bytes.View());
-    WritePartsModelJson(model, [&out](std::string_view piece) { out.Fwrite(piece); });
-    out.Fwrite("\n");
+    WritePartsModelJson(model, [&out](std::string_view piece) { out.FwriteData(piece); });
+    out.FwriteData("\n");
     out.Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
@@ -218,7 +218,8 @@ bool LooksLikePartsFile(std::string_view bytes) {
 std::string CompileFailure(const api::CompileResult& compiled) {
   for (const api::Diagnostic& diagnostic : compiled.diagnostics) {
     if (diagnostic.severity == "error") {
-      return diagnostic.message + (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
+      return diagnostic.message +
+             (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
     }
   }
   return "stopped with code " + std::to_string(compiled.code);
@@ -263,7 +264,7 @@ int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile
   const std::vector<Change> changes = DiffModels(from, to);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
-    out.Fwrite(DiffJson(changes, oldFile, newFile).dump() + "\n");
+    out.FwriteData(DiffJson(changes, oldFile, newFile).dump() + "\n");
   } else {
     out.Fwrite(DiffText(changes, oldFile, newFile));
   }
@@ -278,7 +279,8 @@ void PrintChanges(RunContext& run, const std::string& path, const std::string& w
     PartsFileBytes after;
     ReadPartsFileBytes(older, before);
     ReadPartsFileBytes(written, after);
-    summary = ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
+    summary =
+        ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
   }
   run.console.Out().Fwrite(OvFile::RelativeTo(run.directory, path) + ": " + summary + "\n");
 }
