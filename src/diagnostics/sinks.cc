@@ -48,9 +48,11 @@ class ConsoleSink : public DiagnosticSink {
   ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
       : console_(console), format_(format), directory_(std::move(directory)) {}
   void Emit(const DiagnosticRecord& record) override {
-    const std::string line = format_ == DiagnosticsFormat::kJson ? JsonLine(record, directory_)
-                                                                 : GnuLine(record, directory_);
-    dbgprint(console_, kConsoleFatal, "%s\n", line.c_str());
+    if (format_ == DiagnosticsFormat::kJson) {
+      dbgprintData(console_, JsonLine(record, directory_));
+      return;
+    }
+    dbgprint(console_, kConsoleFatal, "%s\n", GnuLine(record, directory_).c_str());
   }
   bool Finish(int /*exitStatus*/) override { return true; }
 

@@ -55,8 +55,9 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       continue;
     }
     const PartsModel model = DecodePartsFrame(bytes.View());
-    WritePartsFileJson(model, bytes.View(), [&out](std::string_view piece) { out.Fwrite(piece); });
-    out.Fwrite("\n");
+    WritePartsFileJson(model, bytes.View(),
+                       [&out](std::string_view piece) { out.FwriteData(piece); });
+    out.FwriteData("\n");
     out.Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
@@ -264,7 +265,7 @@ int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile
   const std::vector<Change> changes = DiffModels(from, to);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
-    out.Fwrite(DiffJson(changes, oldFile, newFile).dump() + "\n");
+    out.FwriteData(DiffJson(changes, oldFile, newFile).dump() + "\n");
   } else {
     out.Fwrite(DiffText(changes, oldFile, newFile));
   }

@@ -105,7 +105,7 @@ void RunSummary::Print(OvConsole& console, bool json) const {
     return;
   }
   if (json) {
-    dbgprint(console, kConsoleFatal, "%s\n", Json().c_str());
+    dbgprintData(console, Json());
     return;
   }
   for (const std::string& line : Lines()) {

@@ -33,6 +33,13 @@ void dbgprint(OvConsole& console, int level, const char* format, ...) {
   va_end(args);
 }
 
+void dbgprintData(OvConsole& console, std::string_view line) {
+  console.Out().Fflush();
+  console.Err().FwriteData(line);
+  console.Err().FwriteData("\n");
+  console.Err().Fflush();
+}
+
 void dbgflush(OvConsole& console) {
   console.Out().Fflush();
 }

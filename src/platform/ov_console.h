@@ -30,6 +30,11 @@ class OvConsole {
   OvConsole& operator=(const OvConsole&) = delete;
 
   OvFileIO& In() { return in_; }
+  // Standard output and error each escape the control characters of what
+  // they write when they are a terminal (OvFileIO::FopenStdout); a console
+  // in memory is none.
+  bool OutIsTerminal() const { return out_.IsTerminal(); }
+  bool ErrIsTerminal() const { return err_.IsTerminal(); }
   OvFileIO& Out() { return out_; }
   OvFileIO& Err() { return err_; }
   // What a console in memory was given on standard output and error so far.
@@ -61,6 +66,10 @@ class OvConsole {
 // is read and at exit, so the console shows everything in the order written.
 void dbgprint(OvConsole& console, int level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// One line of a document for another program (a JSON line) on standard
+// error, in order with standard output as level 4 keeps it; its bytes are
+// written as they stand, on a terminal too.
+void dbgprintData(OvConsole& console, std::string_view line);
 // Sends what the console holds on its way now; the driver calls it after each
 // input, so that a run piped into another program shows its progress source
 // by source.

@@ -17,6 +17,7 @@
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_signals.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -173,20 +174,21 @@ bool OvFileIO::FopenStdin() {
   return stream_ != nullptr;
 }
 
-bool OvFileIO::FopenStdout() {
+bool OvFileIO::FopenStandard(std::FILE* stream) {
   Fclose();
   error_ = 0;
-  stream_ = stdout;
+  stream_ = stream;
   ownsStream_ = false;
+  terminal_ = stream_ != nullptr && ::isatty(::fileno(stream_)) == 1;
   return stream_ != nullptr;
 }
 
+bool OvFileIO::FopenStdout() {
+  return FopenStandard(stdout);
+}
+
 bool OvFileIO::FopenStderr() {
-  Fclose();
-  error_ = 0;
-  stream_ = stderr;
-  ownsStream_ = false;
-  return stream_ != nullptr;
+  return FopenStandard(stderr);
 }
 
 bool OvFileIO::FopenText(std::string_view text) {
@@ -267,12 +269,38 @@ void OvFileIO::Fprintf(const char* format, ...) {
 }
 
 void OvFileIO::Vfprintf(const char* format, va_list args) {
-  if (stream_ != nullptr && std::vfprintf(stream_, format, args) < 0) {
-    Note(errno);
+  if (stream_ == nullptr) {
+    return;
   }
+  if (!terminal_) {
+    if (std::vfprintf(stream_, format, args) < 0) {
+      Note(errno);
+    }
+    return;
+  }
+  va_list measure;
+  va_copy(measure, args);
+  const int size = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (size < 0) {
+    Note(errno);
+    return;
+  }
+  std::string text(static_cast<size_t>(size) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.pop_back();
+  Fwrite(text);
 }
 
 void OvFileIO::Fwrite(std::string_view text) {
+  if (terminal_) {
+    FwriteData(EscapeForTerminal(text));
+    return;
+  }
+  FwriteData(text);
+}
+
+void OvFileIO::FwriteData(std::string_view text) {
   if (stream_ != nullptr && !text.empty() &&
       std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
     Note(errno);
@@ -292,6 +320,7 @@ void OvFileIO::Fclose() {
   }
   stream_ = nullptr;
   ownsStream_ = false;
+  terminal_ = false;
   buffer_.reset();
   // The memory the C library grew for FopenMemory is ours once closed.
   if (memoryOutput_) {

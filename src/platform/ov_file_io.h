@@ -48,8 +48,15 @@ class OvFileIO {
   bool Fopen(const std::string& path, const char* mode);
   bool FopenStdin();
   // Writes to standard output (standard error); closing leaves it open.
+  // When it is a terminal, text written with Fprintf, Vfprintf and Fwrite
+  // shows every control character but the tab and the line feed escaped
+  // ("\x1b"), so that a name or a quoted source line cannot move the cursor
+  // or retitle the window; to a file or a pipe its bytes pass as they are.
   bool FopenStdout();
   bool FopenStderr();
+  // Whether the stream escapes what it writes: standard output or error on a
+  // terminal.
+  bool IsTerminal() const { return terminal_; }
   // A text file in memory: reading gives `text`, piece by piece as Fgets
   // reads a file.
   bool FopenText(std::string_view text);
@@ -66,8 +73,12 @@ class OvFileIO {
   int Fseek(long offset, int origin);
   void Fprintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Vfprintf(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
-  // Writes `text` as it stands, zero bytes included.
+  // Writes `text`, zero bytes included; escaped on a terminal (see
+  // FopenStdout).
   void Fwrite(std::string_view text);
+  // Writes `text` as it stands even on a terminal: a document another
+  // program reads (a JSON line), whose own escapes keep it safe.
+  void FwriteData(std::string_view text);
   // Hands what was written so far to the system.
   void Fflush();
   void Fclose();
@@ -119,8 +130,12 @@ class OvFileIO {
   // The seek of a positioned file from `base`, without a system call.
   int64_t MovePosition(int64_t base, int64_t offset);
 
+  // Opens standard output or error as `stream`.
+  bool FopenStandard(std::FILE* stream);
+
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
+  bool terminal_ = false;  // see IsTerminal()
   // FopenText: the text read. FopenMemory: the buffer the C library grows,
   // and once closed what it held.
   std::string memory_;

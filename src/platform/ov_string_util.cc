@@ -401,12 +401,14 @@ std::string AsUtf8(std::string_view bytes) {
   return IsUtf8(bytes) ? std::string(bytes) : Latin1ToUtf8(bytes);
 }
 
-std::string EscapeControls(std::string_view text) {
+namespace {
+
+std::string Escaped(std::string_view text, bool keepLineFeeds) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
-    if ((u >= 0x20 && u != 0x7f) || c == '\t') {
+    if ((u >= 0x20 && u != 0x7f) || c == '\t' || (keepLineFeeds && c == '\n')) {
       out += c;
       continue;
     }
@@ -415,6 +417,16 @@ std::string EscapeControls(std::string_view text) {
     out += escape;
   }
   return out;
+}
+
+}  // namespace
+
+std::string EscapeControls(std::string_view text) {
+  return Escaped(text, false);
+}
+
+std::string EscapeForTerminal(std::string_view text) {
+  return Escaped(text, true);
 }
 
 }  // namespace partsc

@@ -77,5 +77,8 @@ void TrimLineEnd(std::string& line);
 // source then holds no line end or escape sequence that a terminal or an
 // editor would act on.
 std::string EscapeControls(std::string_view text);
+// The same for text on its way to a terminal: the line feeds that end its
+// lines stay.
+std::string EscapeForTerminal(std::string_view text);
 
 }  // namespace partsc
