@@ -1,5 +1,6 @@
 #include "listing/parts_diff.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <utility>
@@ -10,7 +11,8 @@ namespace partsc {
 
 namespace {
 
-constexpr std::array<const char*, 6> kViews = {"$TOP", "$BOTTOM", "$FRONT", "$BACK", "$LEFT", "$RIGHT"};
+constexpr std::array<const char*, 6> kViews = {"$TOP",  "$BOTTOM", "$FRONT",
+                                               "$BACK", "$LEFT",   "$RIGHT"};
 
 std::vector<std::string> Lines(std::string line) {
   std::vector<std::string> lines;
@@ -51,9 +53,9 @@ Field SpecField(const PartsHeader& header) {
   Json value = Json::object();
   value["spec_file"] = header.specFile;
   value["spec_record"] = header.specRecord;
-  return {"$$SPEC <" + std::to_string(header.specFile) + "," + std::to_string(header.specRecord) +
-              ">",
-          value};
+  return {
+      "$$SPEC <" + std::to_string(header.specFile) + "," + std::to_string(header.specRecord) + ">",
+      value};
 }
 
 Field TitleField(const PartsHeader& header) {
@@ -61,7 +63,9 @@ Field TitleField(const PartsHeader& header) {
 }
 
 Field SortField(const PartsHeader& header) {
-  const char* keyword = header.sortMode == 0 ? "$$LSORT" : header.sortMode == 1 ? "$$CSORT" : "$$NSORT";
+  const char* keyword = header.sortMode == 0   ? "$$LSORT"
+                        : header.sortMode == 1 ? "$$CSORT"
+                                               : "$$NSORT";
   return {keyword, header.sortMode};
 }
 
@@ -72,10 +76,10 @@ Field VersionField(const PartsHeader& header) {
 void DiffHeader(const PartsHeader& from, const PartsHeader& to, std::vector<Change>& changes) {
   using FieldOf = Field (*)(const PartsHeader&);
   const std::array<std::pair<const char*, FieldOf>, 5> fields = {{{"version", VersionField},
-                                                                 {"$$PARTS", PartsField},
-                                                                 {"$$SPEC", SpecField},
-                                                                 {"$$TITLE", TitleField},
-                                                                 {"sort", SortField}}};
+                                                                  {"$$PARTS", PartsField},
+                                                                  {"$$SPEC", SpecField},
+                                                                  {"$$TITLE", TitleField},
+                                                                  {"sort", SortField}}};
   for (const auto& [key, fieldOf] : fields) {
     Field before = fieldOf(from);
     Field after = fieldOf(to);
@@ -144,13 +148,12 @@ std::vector<bool> Paired(const std::vector<int>& pairs, size_t count) {
 
 template <typename Entry>
 void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
-                 const std::string& block, const std::string& size,
-                 std::vector<Change>& changes) {
+                 const std::string& block, const std::string& size, std::vector<Change>& changes) {
   const auto nameOf = [](const Entry& entry) { return entry.name; };
   const std::vector<int> pairs = Pair(from, to, nameOf);
   for (size_t i = 0; i < from.size(); ++i) {
-    Change change{ChangeKind::kChanged, block, size, from[i].name, Lines(MemberLine(from[i])),
-                  {}, EntryJson(from[i]), nullptr};
+    Change change{ChangeKind::kChanged, block,  size, from[i].name, Lines(MemberLine(from[i])), {},
+                  EntryJson(from[i]),   nullptr};
     if (pairs[i] >= 0) {
       const Entry& other = to[static_cast<size_t>(pairs[i])];
       change.newLines = Lines(MemberLine(other));
@@ -161,8 +164,14 @@ void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
   const std::vector<bool> paired = Paired(pairs, to.size());
   for (size_t i = 0; i < to.size(); ++i) {
     if (!paired[i]) {
-      Add(changes, {ChangeKind::kAdded, block, size, to[i].name, {}, Lines(MemberLine(to[i])),
-                    nullptr, EntryJson(to[i])});
+      Add(changes, {ChangeKind::kAdded,
+                    block,
+                    size,
+                    to[i].name,
+                    {},
+                    Lines(MemberLine(to[i])),
+                    nullptr,
+                    EntryJson(to[i])});
     }
   }
 }
@@ -178,15 +187,19 @@ std::string SizeLine(const SizeRecord& record) {
   return record.title.Empty() ? line : line + "\t!" + record.title.Str() + "!";
 }
 
+void AppendMemberLines(const MemberList& members, std::vector<std::string>& lines) {
+  for (const SpecEntry& spec : members.specs) {
+    lines.push_back(MemberLine(spec));
+  }
+  for (const ParamEntry& param : members.params) {
+    lines.push_back(MemberLine(param));
+  }
+}
+
 // A size's line with its member lines, for a size added or removed.
 std::vector<std::string> SizeLines(const PartsSize& size) {
   std::vector<std::string> lines = Lines(SizeLine(size.record));
-  for (const SpecEntry& spec : size.members.specs) {
-    lines.push_back(MemberLine(spec));
-  }
-  for (const ParamEntry& param : size.members.params) {
-    lines.push_back(MemberLine(param));
-  }
+  AppendMemberLines(size.members, lines);
   return lines;
 }
 
@@ -202,22 +215,60 @@ void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<i
   for (size_t i = 0; i < from.sizes.size(); ++i) {
     const PartsSize& size = from.sizes[i];
     if (pairs[i] < 0) {
-      Add(changes, {ChangeKind::kRemoved, "$$SIZE", "", size.record.name.Str(), SizeLines(size), {},
-                    SizeJson(size), nullptr});
+      Add(changes, {ChangeKind::kRemoved,
+                    "$$SIZE",
+                    "",
+                    size.record.name.Str(),
+                    SizeLines(size),
+                    {},
+                    SizeJson(size),
+                    nullptr});
       continue;
     }
     const SizeRecord& other = to.sizes[static_cast<size_t>(pairs[i])].record;
-    Add(changes, {ChangeKind::kChanged, "$$SIZE", "", size.record.name.Str(),
-                  Lines(SizeLine(size.record)), Lines(SizeLine(other)), SizeRecordJson(size.record),
-                  SizeRecordJson(other)});
+    Add(changes,
+        {ChangeKind::kChanged, "$$SIZE", "", size.record.name.Str(), Lines(SizeLine(size.record)),
+         Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
   }
   const std::vector<bool> paired = Paired(pairs, to.sizes.size());
   for (size_t i = 0; i < to.sizes.size(); ++i) {
     if (!paired[i]) {
       const PartsSize& size = to.sizes[i];
-      Add(changes, {ChangeKind::kAdded, "$$SIZE", "", size.record.name.Str(), {}, SizeLines(size),
-                    nullptr, SizeJson(size)});
+      Add(changes, {ChangeKind::kAdded,
+                    "$$SIZE",
+                    "",
+                    size.record.name.Str(),
+                    {},
+                    SizeLines(size),
+                    nullptr,
+                    SizeJson(size)});
     }
+  }
+}
+
+// The lists no size record points to, the n-th of `from` against the n-th
+// of `to`, each in a block of its own: a list on one side only is added or
+// removed whole (the list is then its own key), with its member lines; the
+// entries of a list on both sides are compared as a size's are.
+void DiffUnlisted(const PartsModel& from, const PartsModel& to, std::vector<Change>& changes) {
+  const size_t count = std::max(from.unlisted.size(), to.unlisted.size());
+  for (size_t i = 0; i < count; ++i) {
+    const std::string block = "unlisted list " + std::to_string(i + 1);
+    const UnlistedList* before = i < from.unlisted.size() ? &from.unlisted[i] : nullptr;
+    const UnlistedList* after = i < to.unlisted.size() ? &to.unlisted[i] : nullptr;
+    if (before != nullptr && after != nullptr) {
+      DiffMembers(before->members, after->members, block, "", changes);
+      continue;
+    }
+    Change change{ChangeKind::kChanged, block, "", block, {}, {}, nullptr, nullptr};
+    if (before != nullptr) {
+      AppendMemberLines(before->members, change.oldLines);
+      change.oldValue = UnlistedJson(*before);
+    } else {
+      AppendMemberLines(after->members, change.newLines);
+      change.newValue = UnlistedJson(*after);
+    }
+    Add(changes, std::move(change));
   }
 }
 
@@ -258,6 +309,7 @@ std::vector<Change> DiffModels(const PartsModel& from, const PartsModel& to) {
                   "$$SIZE \"" + name + "\"", name, changes);
     }
   }
+  DiffUnlisted(from, to, changes);
   return changes;
 }
 
@@ -310,14 +362,17 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
   std::vector<std::string> parts;
   std::array<std::vector<std::string>, 3> sizes;  // by ChangeKind: added, removed, retitled
   std::vector<std::pair<std::string, std::array<size_t, 3>>> lists;
+  std::vector<std::string> wholeLists;  // lists no record points to, added or removed
   for (const Change& change : changes) {
     const auto kind = static_cast<size_t>(change.kind);
     if (change.block == "$$PARTS" || change.block == "$$APG") {
       parts.push_back(change.key + " " + KindWord(change.kind));
+    } else if (change.key == change.block) {
+      wholeLists.push_back(change.key + " " + KindWord(change.kind));
     } else if (change.block == "$$SIZE") {
       sizes[kind].push_back(change.key);
     } else {
-      const std::string list = change.size.empty() ? "$$COMMON" : change.size;
+      const std::string list = change.size.empty() ? change.block : change.size;
       if (lists.empty() || lists.back().first != list) {
         lists.push_back({list, {0, 0, 0}});
       }
@@ -345,6 +400,7 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
     }
     parts.push_back(list + ": " + counted);
   }
+  parts.insert(parts.end(), wholeLists.begin(), wholeLists.end());
   std::string summary;
   for (const std::string& part : parts) {
     summary += (summary.empty() ? "" : "; ") + part;

@@ -419,6 +419,16 @@ void WriteSize(Out& out, const PartsSize& size, const MemberList& members) {
   out.EndObject();
 }
 
+template <class Out>
+void WriteUnlisted(Out& out, const UnlistedList& list) {
+  out.BeginObject();
+  out.Key("offset");
+  out.Integer(list.offset);
+  out.Key("members");
+  WriteMembers(out, list.members);
+  out.EndObject();
+}
+
 // The whole document; the sizes come last, each followed by a Break, the
 // member list of size i being members(i).
 template <class Out, class Members>
@@ -438,12 +448,7 @@ void WriteDocument(Out& out, const PartsModel& model, Members&& members) {
   out.Key("unlisted");
   out.BeginArray();
   for (const UnlistedList& list : model.unlisted) {
-    out.BeginObject();
-    out.Key("offset");
-    out.Integer(list.offset);
-    out.Key("members");
-    WriteMembers(out, list.members);
-    out.EndObject();
+    WriteUnlisted(out, list);
     out.Break();
   }
   out.EndArray();
@@ -486,6 +491,10 @@ Json EntryJson(const ParamEntry& param) {
 
 Json SizeJson(const PartsSize& size) {
   return Built([&](ValueBuilder& out) { WriteSize(out, size, size.members); });
+}
+
+Json UnlistedJson(const UnlistedList& list) {
+  return Built([&](ValueBuilder& out) { WriteUnlisted(out, list); });
 }
 
 namespace {

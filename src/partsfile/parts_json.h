@@ -28,10 +28,12 @@ Json TextJson(std::string_view bytes);
 // empty for a file read whole.
 std::string ReadStopReason(const PartsRead& read);
 
-// Parts of the document: one entry of a member list, one size.
+// Parts of the document: one entry of a member list, one size, one list no
+// size record points to.
 Json EntryJson(const SpecEntry& spec);
 Json EntryJson(const ParamEntry& param);
 Json SizeJson(const PartsSize& size);
+Json UnlistedJson(const UnlistedList& list);
 
 // The document of `model`: header, views, common, unlisted, read, sizes.
 Json PartsModelJson(const PartsModel& model);

@@ -1,0 +1,46 @@
+// What --changes says of member lists no size record points to: a list on
+// both sides is compared entry by entry, one on one side only is added or
+// removed whole, after the lists of the file.
+#include "listing/parts_diff.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace partsc {
+namespace {
+
+UnlistedList List(uint32_t offset, std::vector<ParamEntry> params) {
+  return {offset, {{}, std::move(params)}};
+}
+
+TEST(PartsDiff, SummariesOfListsNoSizeRecordPointsTo) {
+  const ParamEntry d10{"D", 0, "10", ""};
+  const ParamEntry l40{"L", 0, "40", ""};
+  const ParamEntry l45{"L", 0, "45", ""};
+  struct Case {
+    std::vector<UnlistedList> from;
+    std::vector<UnlistedList> to;
+    const char* summary;
+  };
+  const std::vector<Case> cases = {
+      {{List(10, {d10, l40})}, {List(99, {d10, l40})}, "no change"},
+      {{List(10, {d10, l40})},
+       {List(10, {d10, l45}), List(40, {d10})},
+       "unlisted list 1: 1 entry changed; unlisted list 2 added"},
+      {{List(10, {d10}), List(40, {l40})},
+       {List(10, {})},
+       "unlisted list 1: 1 entry removed; unlisted list 2 removed"},
+  };
+  for (const Case& c : cases) {
+    PartsModel from;
+    PartsModel to;
+    from.unlisted = c.from;
+    to.unlisted = c.to;
+    EXPECT_EQ(ChangeSummary(DiffModels(from, to)), c.summary);
+  }
+}
+
+}  // namespace
+}  // namespace partsc
