@@ -54,8 +54,9 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       status = kExitFailed;
       continue;
     }
-    const PartsModel model = DecodePartsFile(bytes.View());
-    WritePartsModelJson(model, [&out](std::string_view piece) { out.FwriteData(piece); });
+    const PartsModel model = DecodePartsFrame(bytes.View());
+    WritePartsFileJson(model, bytes.View(),
+                       [&out](std::string_view piece) { out.FwriteData(piece); });
     out.FwriteData("\n");
     out.Fflush();
     const std::string problem = UnlistableReason(model);

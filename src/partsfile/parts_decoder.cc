@@ -95,11 +95,14 @@ struct Used {
 };
 
 // Reads the member list at `position` into `list` until its end record,
-// over the entries the list held before. Answers 0 with `end` just past the
-// end record, or the failure with `end` at the record that failed.
-int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, MemberList& list,
+// over the entries the list held before; without a list, only counts the
+// entries. Answers 0 with `end` just past the end record, or the failure
+// with `end` at the record that failed.
+int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, MemberList* list,
                       Used& used, int64_t& end) {
-  ReserveEntries(file, position, room, list);
+  if (list != nullptr) {
+    ReserveEntries(file, position, room, *list);
+  }
   for (end = position;; end += kMemberHeadSize) {
     std::string_view headBytes;
     if (!file.View(end, kMemberHeadSize, headBytes)) {
@@ -126,8 +129,10 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
     if (!Allocated()) {
       return kNoMemory;
     }
-    if (member.IsSpec()) {
-      SpecEntry& spec = NextEntry(list.specs, used.specs);
+    if (list == nullptr) {
+      ++(member.IsSpec() ? used.specs : used.params);
+    } else if (member.IsSpec()) {
+      SpecEntry& spec = NextEntry(list->specs, used.specs);
       spec.number = static_cast<uint16_t>(member.number);
       spec.invertedFlag = static_cast<uint16_t>(member.invertedFlag);
       // A record byte of 0 under kind 3 is a record of 256 (or 512, ...):
@@ -137,7 +142,7 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
       spec.name.assign(body);
     } else {
       const auto commentLength = static_cast<size_t>(member.commentLength);
-      ParamEntry& param = NextEntry(list.params, used.params);
+      ParamEntry& param = NextEntry(list->params, used.params);
       param.name.assign(member.name);
       param.pairCode = static_cast<int16_t>(member.pairCode);
       param.text.assign(body.substr(commentLength));
@@ -149,7 +154,7 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
 
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
-int ReadMemberList(const FileBytes& file, int64_t position, Room room, MemberList& list,
+int ReadMemberList(const FileBytes& file, int64_t position, Room room, MemberList* list,
                    int64_t& end) {
   Used used;
   int result = kNoMemory;
@@ -157,8 +162,10 @@ int ReadMemberList(const FileBytes& file, int64_t position, Room room, MemberLis
     result = ReadMemberRecords(file, position, room, list, used, end);
   } catch (const std::bad_alloc&) {
   }
-  list.specs.resize(used.specs);
-  list.params.resize(used.params);
+  if (list != nullptr) {
+    list->specs.resize(used.specs);
+    list->params.resize(used.params);
+  }
   return result;
 }
 
@@ -175,8 +182,15 @@ Room RoomAfter(const std::optional<MemberList>& common) {
 // The reading of one file into its model, part by part.
 class Decoding {
  public:
-  // With `lists`, the sizes' lists and the lists no record points to too.
-  Decoding(std::string_view bytes, PartsModel& model, bool lists)
+  // What is read of the member lists beyond the common one.
+  enum class Lists {
+    kNone,     // nothing
+    kResults,  // each size's list, only for its result; the lists no record
+               // points to
+    kAll,      // every list, kept
+  };
+
+  Decoding(std::string_view bytes, PartsModel& model, Lists lists)
       : file_(bytes), model_(model), lists_(lists) {}
 
   void Run() {
@@ -186,7 +200,7 @@ class Decoding {
     for (const auto step :
          {&Decoding::ReadHeader, &Decoding::ReadApgList, &Decoding::ReadSizeList,
           &Decoding::ReadCommonList, &Decoding::ReadSizeMembers, &Decoding::ReadUnlistedLists}) {
-      if (!lists_ && step == &Decoding::ReadSizeMembers) {
+      if (lists_ == Lists::kNone && step == &Decoding::ReadSizeMembers) {
         return;
       }
       try {
@@ -289,7 +303,7 @@ class Decoding {
     }
     int64_t end = 0;
     model_.common.emplace();
-    const int result = ReadMemberList(file_, model_.header.commonOffset, {}, *model_.common, end);
+    const int result = ReadMemberList(file_, model_.header.commonOffset, {}, &*model_.common, end);
     if (result != 0) {
       Fail(current_, result, end);
       return;
@@ -308,7 +322,8 @@ class Decoding {
       size.membersResult =
           size.record.memberOffset == 0
               ? kReadSizeNotFound
-              : ReadMemberList(file_, size.record.memberOffset, room, size.members, end);
+              : ReadMemberList(file_, size.record.memberOffset, room,
+                               lists_ == Lists::kAll ? &size.members : nullptr, end);
       if (size.membersResult != 0) {
         Fail(current_, size.membersResult, end, static_cast<int>(i), true);
         continue;
@@ -344,7 +359,7 @@ class Decoding {
     while (position < until) {
       UnlistedList list{static_cast<uint32_t>(position), {}};
       int64_t end = 0;
-      const int result = ReadMemberList(file_, position, room, list.members, end);
+      const int result = ReadMemberList(file_, position, room, &list.members, end);
       if (result != 0) {
         Fail(current_, result, position);
         return false;
@@ -363,7 +378,7 @@ class Decoding {
 
   FileBytes file_;
   PartsModel& model_;
-  bool lists_;
+  Lists lists_;
   std::vector<Span> known_;
   PartsPart current_ = PartsPart::kHeader;
   bool stopped_ = false;
@@ -373,13 +388,19 @@ class Decoding {
 
 PartsModel DecodePartsFile(std::string_view bytes) {
   PartsModel model;
-  Decoding(bytes, model, true).Run();
+  Decoding(bytes, model, Decoding::Lists::kAll).Run();
   return model;
 }
 
 PartsModel DecodePartsOutline(std::string_view bytes) {
   PartsModel model;
-  Decoding(bytes, model, false).Run();
+  Decoding(bytes, model, Decoding::Lists::kNone).Run();
+  return model;
+}
+
+PartsModel DecodePartsFrame(std::string_view bytes) {
+  PartsModel model;
+  Decoding(bytes, model, Decoding::Lists::kResults).Run();
   return model;
 }
 
@@ -391,7 +412,7 @@ int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t 
     return kReadSizeNotFound;
   }
   int64_t end = 0;
-  return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), members, end);
+  return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), &members, end);
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {

@@ -27,6 +27,12 @@ PartsModel DecodePartsFile(std::string_view bytes);
 // parts were read. No list no record points to is looked for.
 PartsModel DecodePartsOutline(std::string_view bytes);
 
+// The model DecodePartsFile gives, but with every size's member list left
+// empty, for a reader that takes one at a time: each list is still read
+// through, without keeping its entries, for its membersResult, for `read`
+// and to find the lists no record points to, which are kept.
+PartsModel DecodePartsFrame(std::string_view bytes);
+
 // Reads the member list of size `slot` of `outline` from `bytes` into
 // `members`, over the entries it holds (their texts keep their room), as
 // DecodePartsFile reads it: 0 or the read result, `members` then holding

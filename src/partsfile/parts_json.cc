@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <utility>
+#include <vector>
 
+#include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
 #include "platform/ov_string_util.h"
 
@@ -16,7 +19,7 @@ namespace partsc {
 namespace {
 
 constexpr std::array<const char*, 6> kViewNames = {"$TOP",  "$BOTTOM", "$FRONT",
-                                                    "$BACK", "$LEFT",   "$RIGHT"};
+                                                   "$BACK", "$LEFT",   "$RIGHT"};
 
 }  // namespace
 
@@ -31,15 +34,6 @@ bool ParseJson(std::string_view text, Json& document, std::string& error) {
     return false;
   }
   return true;
-}
-
-Json TextJson(std::string_view bytes) {
-  if (IsUtf8(bytes)) {
-    return std::string(bytes);
-  }
-  Json text = Json::object();
-  text["latin1"] = Latin1ToUtf8(bytes);
-  return text;
 }
 
 namespace {
@@ -103,173 +97,440 @@ std::string ResultReason(PartsPart part, int result) {
   return "damaged " + words;
 }
 
-Json MembersJson(const MemberList& list) {
-  Json members = Json::array();
-  members.get_ref<Json::array_t&>().reserve(list.specs.size() + list.params.size());
+// The document is described once, by the Write* functions below, to an
+// output with these members:
+//   BeginObject, EndObject, BeginArray, EndArray  the structure;
+//   Key                                           the name of the next member,
+//                                                 a literal;
+//   Constant                                      a string value, a literal;
+//   String, Integer, Boolean                      the other values;
+//   Break                                         a place where what is written
+//                                                 so far may be handed on.
+// ValueBuilder makes nlohmann/json values of it (the pieces --diff shows),
+// TextWriter the text of --list --format=json.
+
+// Builds the value the document describes.
+class ValueBuilder {
+ public:
+  void BeginObject() { open_.push_back(&Put(Json::object())); }
+  void BeginArray() { open_.push_back(&Put(Json::array())); }
+  void EndObject() { open_.pop_back(); }
+  void EndArray() { open_.pop_back(); }
+  void Key(const char* name) { key_ = name; }
+  void Constant(const char* text) { String(text); }
+  void String(std::string_view text) { Put(std::string(text)); }
+  void Integer(int64_t number) { Put(number); }
+  void Boolean(bool value) { Put(value); }
+  void Break() {}
+
+  Json Take() { return std::move(root_); }
+
+ private:
+  // Only the innermost open value grows, so the pointers to the ones
+  // around it stay valid.
+  Json& Put(Json value) {
+    if (open_.empty()) {
+      root_ = std::move(value);
+      return root_;
+    }
+    Json& parent = *open_.back();
+    if (parent.is_array()) {
+      parent.push_back(std::move(value));
+      return parent.back();
+    }
+    Json& member = parent[key_];
+    member = std::move(value);
+    return member;
+  }
+
+  Json root_;
+  std::vector<Json*> open_;
+  std::string key_;
+};
+
+// Writes the text of the document, as Json::dump() writes it, without
+// building it. The structure ({ } [ ] , :) is put down here; every key,
+// string, number and boolean is written by nlohmann/json's own serializer,
+// from one kept value of each kind that is assigned again for each field,
+// into one buffer that is handed on in pieces of at least 64 KiB.
+class TextWriter {
+ public:
+  explicit TextWriter(const std::function<void(std::string_view)>& write)
+      : write_(write), serializer_(nlohmann::detail::output_adapter<char>(buffer_), ' ') {
+    buffer_.reserve(kPiece + kPiece / 4);
+  }
+
+  void BeginObject() { Open('{'); }
+  void BeginArray() { Open('['); }
+  void EndObject() { Close('}'); }
+  void EndArray() { Close(']'); }
+
+  void Key(const char* name) {
+    Constant(name);
+    buffer_ += ':';
+    afterKey_ = true;
+  }
+
+  // The literal `text` (a string of static storage, told from the others
+  // by its address) as a JSON string: the text the serializer gave for it
+  // the first time is kept and copied.
+  void Constant(const char* text) {
+    Separate();
+    const auto address = reinterpret_cast<uintptr_t>(text);
+    Literal& literal = literals_[(address ^ (address >> 8)) % literals_.size()];
+    if (literal.text == text) {
+      buffer_ += literal.json;
+      return;
+    }
+    const size_t start = buffer_.size();
+    string_.get_ref<Json::string_t&>() = text;
+    serializer_.dump(string_, false, false, 0);
+    literal = {text, buffer_.substr(start)};
+  }
+
+  void String(std::string_view text) {
+    string_.get_ref<Json::string_t&>().assign(text);
+    Dump(string_);
+  }
+
+  void Integer(int64_t number) {
+    integer_.get_ref<Json::number_integer_t&>() = number;
+    Dump(integer_);
+  }
+
+  void Boolean(bool value) {
+    boolean_.get_ref<Json::boolean_t&>() = value;
+    Dump(boolean_);
+  }
+
+  void Break() {
+    if (buffer_.size() >= kPiece) {
+      Flush();
+    }
+  }
+
+  void Flush() {
+    write_(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kPiece = 64 * 1024;
+
+  void Dump(const Json& value) {
+    Separate();
+    serializer_.dump(value, false, false, 0);
+  }
+
+  // The comma before every item of an object or array but its first.
+  void Separate() {
+    if (afterKey_) {
+      afterKey_ = false;
+      return;
+    }
+    if (hasItem_.empty()) {
+      return;
+    }
+    if (hasItem_.back()) {
+      buffer_ += ',';
+    }
+    hasItem_.back() = 1;
+  }
+
+  void Open(char bracket) {
+    Separate();
+    buffer_ += bracket;
+    hasItem_.push_back(0);
+  }
+
+  void Close(char bracket) {
+    buffer_ += bracket;
+    hasItem_.pop_back();
+  }
+
+  struct Literal {
+    const char* text = nullptr;
+    std::string json;
+  };
+
+  const std::function<void(std::string_view)>& write_;
+  std::array<Literal, 256> literals_;
+  std::string buffer_;
+  nlohmann::detail::serializer<Json> serializer_;
+  Json string_ = Json::string_t();
+  Json integer_ = Json::number_integer_t{0};
+  Json boolean_ = false;
+  std::vector<char> hasItem_;  // a bool for each open object or array
+  bool afterKey_ = false;
+};
+
+template <class Out>
+void WriteText(Out& out, std::string_view bytes) {
+  if (IsUtf8(bytes)) {
+    out.String(bytes);
+    return;
+  }
+  out.BeginObject();
+  out.Key("latin1");
+  out.String(Latin1ToUtf8(bytes));
+  out.EndObject();
+}
+
+template <class Out>
+void WriteEntry(Out& out, const SpecEntry& spec) {
+  out.BeginObject();
+  out.Key("kind");
+  out.Constant("spec");
+  out.Key("number");
+  out.Integer(spec.number);
+  out.Key("inverted");
+  out.Integer(spec.invertedFlag);
+  out.Key("record");
+  out.Integer(spec.record);
+  out.Key("name");
+  WriteText(out, spec.name);
+  out.EndObject();
+}
+
+template <class Out>
+void WriteEntry(Out& out, const ParamEntry& param) {
+  out.BeginObject();
+  out.Key("kind");
+  out.Constant("param");
+  out.Key("name");
+  WriteText(out, param.name);
+  out.Key("pair_code");
+  out.Integer(param.pairCode);
+  out.Key("text");
+  WriteText(out, param.text);
+  out.Key("comment");
+  WriteText(out, param.comment);
+  out.EndObject();
+}
+
+template <class Out>
+void WriteMembers(Out& out, const MemberList& list) {
+  out.BeginArray();
   for (const SpecEntry& spec : list.specs) {
-    members.push_back(EntryJson(spec));
+    WriteEntry(out, spec);
   }
   for (const ParamEntry& param : list.params) {
-    members.push_back(EntryJson(param));
+    WriteEntry(out, param);
   }
-  return members;
+  out.EndArray();
 }
 
-Json HeaderJson(const PartsHeader& header) {
-  Json json = Json::object();
-  json["version"] = header.version;
-  Json created = Json::object();
-  created["year"] = header.createdYear;
-  created["month"] = header.createdMonth;
-  created["day"] = header.createdDay;
-  created["hour"] = header.createdHour;
-  created["minute"] = header.createdMinute;
-  json["created"] = std::move(created);
-  json["comment"] = TextJson(header.comment.View());
-  json["title"] = TextJson(header.title.View());
-  json["parts_value_1"] = header.partsValue1;
-  json["parts_value_2"] = header.partsValue2;
-  json["spec_file"] = header.specFile;
-  json["spec_record"] = header.specRecord;
-  json["sort_mode"] = header.sortMode;
-  json["size_count"] = header.sizeCount;
-  json["apg_comment_count"] = header.apgCommentCount;
-  json["common_offset"] = header.commonOffset;
-  return json;
+template <class Out>
+void WriteHeader(Out& out, const PartsHeader& header) {
+  out.BeginObject();
+  out.Key("version");
+  out.Integer(header.version);
+  out.Key("created");
+  out.BeginObject();
+  out.Key("year");
+  out.Integer(header.createdYear);
+  out.Key("month");
+  out.Integer(header.createdMonth);
+  out.Key("day");
+  out.Integer(header.createdDay);
+  out.Key("hour");
+  out.Integer(header.createdHour);
+  out.Key("minute");
+  out.Integer(header.createdMinute);
+  out.EndObject();
+  out.Key("comment");
+  WriteText(out, header.comment.View());
+  out.Key("title");
+  WriteText(out, header.title.View());
+  const std::pair<const char*, int64_t> numbers[] = {{"parts_value_1", header.partsValue1},
+                                                     {"parts_value_2", header.partsValue2},
+                                                     {"spec_file", header.specFile},
+                                                     {"spec_record", header.specRecord},
+                                                     {"sort_mode", header.sortMode},
+                                                     {"size_count", header.sizeCount},
+                                                     {"apg_comment_count", header.apgCommentCount},
+                                                     {"common_offset", header.commonOffset}};
+  for (const auto& [key, number] : numbers) {
+    out.Key(key);
+    out.Integer(number);
+  }
+  out.EndObject();
 }
 
-Json ViewsJson(const PartsModel& model) {
-  Json views = Json::array();
+template <class Out>
+void WriteViews(Out& out, const PartsModel& model) {
+  out.BeginArray();
   for (size_t i = 0; i < kViewNames.size(); ++i) {
-    Json view = Json::object();
-    view["view"] = kViewNames[i];
-    view["name"] = TextJson(model.apgNames[i].View());
-    view["comment"] = TextJson(model.apgComments[i].View());
-    views.push_back(std::move(view));
+    out.BeginObject();
+    out.Key("view");
+    out.String(kViewNames[i]);
+    out.Key("name");
+    WriteText(out, model.apgNames[i].View());
+    out.Key("comment");
+    WriteText(out, model.apgComments[i].View());
+    out.EndObject();
   }
-  return views;
+  out.EndArray();
 }
 
-Json ReadJson(const PartsRead& read) {
-  Json json = Json::object();
-  json["whole"] = read.Whole();
-  if (read.Whole()) {
-    return json;
+template <class Out>
+void WriteRead(Out& out, const PartsRead& read) {
+  out.BeginObject();
+  out.Key("whole");
+  out.Boolean(read.Whole());
+  if (!read.Whole()) {
+    out.Key("part");
+    out.String(PartToken(read.part));
+    out.Key("result");
+    out.Integer(read.result);
+    out.Key("offset");
+    out.Integer(read.offset);
+    if (read.part == PartsPart::kSizeMembers) {
+      out.Key("size");
+      out.Integer(read.size);
+    }
+    out.Key("reason");
+    out.String(ReadStopReason(read));
   }
-  json["part"] = PartToken(read.part);
-  json["result"] = read.result;
-  json["offset"] = read.offset;
-  if (read.part == PartsPart::kSizeMembers) {
-    json["size"] = read.size;
-  }
-  json["reason"] = ReadStopReason(read);
-  return json;
+  out.EndObject();
 }
 
-}  // namespace
-
-namespace {
-
-// An object with room for `members` members.
-Json ObjectOf(size_t members) {
-  Json object = Json::object();
-  object.get_ref<Json::object_t&>().reserve(members);
-  return object;
-}
-
-}  // namespace
-
-Json EntryJson(const SpecEntry& spec) {
-  Json entry = ObjectOf(5);
-  entry["kind"] = "spec";
-  entry["number"] = spec.number;
-  entry["inverted"] = spec.invertedFlag;
-  entry["record"] = spec.record;
-  entry["name"] = TextJson(spec.name);
-  return entry;
-}
-
-Json EntryJson(const ParamEntry& param) {
-  Json entry = ObjectOf(5);
-  entry["kind"] = "param";
-  entry["name"] = TextJson(param.name);
-  entry["pair_code"] = param.pairCode;
-  entry["text"] = TextJson(param.text);
-  entry["comment"] = TextJson(param.comment);
-  return entry;
-}
-
-Json SizeJson(const PartsSize& size) {
-  Json json = Json::object();
-  json["name"] = TextJson(size.record.name.View());
-  json["title"] = TextJson(size.record.title.View());
-  json["member_offset"] = size.record.memberOffset;
-  json["members"] = MembersJson(size.members);
+// A size, with `members` for its member list.
+template <class Out>
+void WriteSize(Out& out, const PartsSize& size, const MemberList& members) {
+  out.BeginObject();
+  out.Key("name");
+  WriteText(out, size.record.name.View());
+  out.Key("title");
+  WriteText(out, size.record.title.View());
+  out.Key("member_offset");
+  out.Integer(size.record.memberOffset);
+  out.Key("members");
+  WriteMembers(out, members);
   if (size.membersResult != 0) {
-    Json read = Json::object();
-    read["result"] = size.membersResult;
-    read["reason"] = ResultReason(PartsPart::kSizeMembers, size.membersResult);
-    json["read"] = std::move(read);
+    out.Key("read");
+    out.BeginObject();
+    out.Key("result");
+    out.Integer(size.membersResult);
+    out.Key("reason");
+    out.String(ResultReason(PartsPart::kSizeMembers, size.membersResult));
+    out.EndObject();
   }
-  return json;
+  out.EndObject();
 }
+
+// The whole document; the sizes come last, each followed by a Break, the
+// member list of size i being members(i).
+template <class Out, class Members>
+void WriteDocument(Out& out, const PartsModel& model, Members&& members) {
+  out.BeginObject();
+  out.Key("header");
+  WriteHeader(out, model.header);
+  out.Key("views");
+  WriteViews(out, model);
+  if (model.common) {
+    out.Key("common");
+    out.BeginObject();
+    out.Key("members");
+    WriteMembers(out, *model.common);
+    out.EndObject();
+  }
+  out.Key("unlisted");
+  out.BeginArray();
+  for (const UnlistedList& list : model.unlisted) {
+    out.BeginObject();
+    out.Key("offset");
+    out.Integer(list.offset);
+    out.Key("members");
+    WriteMembers(out, list.members);
+    out.EndObject();
+    out.Break();
+  }
+  out.EndArray();
+  out.Key("read");
+  WriteRead(out, model.read);
+  out.Key("sizes");
+  out.BeginArray();
+  for (size_t i = 0; i < model.sizes.size(); ++i) {
+    WriteSize(out, model.sizes[i], members(i));
+    out.Break();
+  }
+  out.EndArray();
+  out.EndObject();
+}
+
+template <class Describe>
+Json Built(const Describe& describe) {
+  ValueBuilder builder;
+  describe(builder);
+  return builder.Take();
+}
+
+}  // namespace
 
 std::string ReadStopReason(const PartsRead& read) {
   return read.Whole() ? std::string() : ResultReason(read.part, read.result);
 }
 
+Json TextJson(std::string_view bytes) {
+  return Built([&](ValueBuilder& out) { WriteText(out, bytes); });
+}
+
+Json EntryJson(const SpecEntry& spec) {
+  return Built([&](ValueBuilder& out) { WriteEntry(out, spec); });
+}
+
+Json EntryJson(const ParamEntry& param) {
+  return Built([&](ValueBuilder& out) { WriteEntry(out, param); });
+}
+
+Json SizeJson(const PartsSize& size) {
+  return Built([&](ValueBuilder& out) { WriteSize(out, size, size.members); });
+}
+
 namespace {
 
-// The document without the sizes, which come last: an empty array.
-Json DocumentWithoutSizes(const PartsModel& model) {
-  Json json = Json::object();
-  json["header"] = HeaderJson(model.header);
-  json["views"] = ViewsJson(model);
-  if (model.common) {
-    Json common = Json::object();
-    common["members"] = MembersJson(*model.common);
-    json["common"] = std::move(common);
+// The member list of each size as the model holds it.
+struct ModelMembers {
+  const PartsModel& model;
+  const MemberList& operator()(size_t slot) const { return model.sizes[slot].members; }
+};
+
+// The member list of each size read again from the file, into one list.
+class FileMembers {
+ public:
+  FileMembers(const PartsModel& frame, std::string_view bytes) : frame_(frame), bytes_(bytes) {}
+
+  const MemberList& operator()(size_t slot) {
+    DecodeSizeMembers(bytes_, frame_, slot, scratch_);
+    return scratch_;
   }
-  Json unlisted = Json::array();
-  for (const UnlistedList& list : model.unlisted) {
-    Json entry = Json::object();
-    entry["offset"] = list.offset;
-    entry["members"] = MembersJson(list.members);
-    unlisted.push_back(std::move(entry));
-  }
-  json["unlisted"] = std::move(unlisted);
-  json["read"] = ReadJson(model.read);
-  json["sizes"] = Json::array();
-  return json;
-}
+
+ private:
+  const PartsModel& frame_;
+  std::string_view bytes_;
+  MemberList scratch_;
+};
 
 }  // namespace
 
 Json PartsModelJson(const PartsModel& model) {
-  Json json = DocumentWithoutSizes(model);
-  Json& sizes = json["sizes"];
-  for (const PartsSize& size : model.sizes) {
-    sizes.push_back(SizeJson(size));
-  }
-  return json;
+  return Built([&](ValueBuilder& out) { WriteDocument(out, model, ModelMembers{model}); });
 }
 
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write) {
-  std::string text = DocumentWithoutSizes(model).dump();
-  // The text ends with the empty array of the sizes and the end of the
-  // document, "[]}": each size goes into it on its own, so that the values
-  // of one size at a time are in memory.
-  text.resize(text.size() - 2);
-  write(text);
-  for (size_t i = 0; i < model.sizes.size(); ++i) {
-    text = SizeJson(model.sizes[i]).dump();
-    if (i > 0) {
-      write(",");
-    }
-    write(text);
-  }
-  write("]}");
+  TextWriter writer(write);
+  WriteDocument(writer, model, ModelMembers{model});
+  writer.Flush();
+}
+
+void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
+                        const std::function<void(std::string_view)>& write) {
+  TextWriter writer(write);
+  FileMembers members(frame, bytes);
+  WriteDocument(writer, frame, members);
+  writer.Flush();
 }
 
 namespace {
@@ -307,7 +568,9 @@ class Node {
     return Node(*found, pointer_ + "/" + key);
   }
 
-  Node Item(size_t index) const { return Node(value_[index], pointer_ + "/" + std::to_string(index)); }
+  Node Item(size_t index) const {
+    return Node(value_[index], pointer_ + "/" + std::to_string(index));
+  }
 
   // This object, whose members must all be among `known`.
   const Node& Object(std::initializer_list<std::string_view> known) const {
@@ -404,10 +667,10 @@ void ReadText(const Node& node, FixedText<N>& text) {
 }
 
 void ReadMember(const Node& node, MemberList& list) {
-  const std::string kind = node.Object({"kind", "number", "inverted", "record", "name", "pair_code",
-                                        "text", "comment"})
-                               .Field("kind")
-                               .Text(8);
+  const std::string kind =
+      node.Object({"kind", "number", "inverted", "record", "name", "pair_code", "text", "comment"})
+          .Field("kind")
+          .Text(8);
   if (kind == "spec") {
     node.Object({"kind", "number", "inverted", "record", "name"});
     SpecEntry spec;
@@ -492,8 +755,7 @@ void ReadViews(const Node& node, PartsModel& model) {
 // the document holds.
 void ReadCounts(const Node& header, PartsModel& model) {
   const std::optional<Node> sizeCount = header.Optional("size_count");
-  model.header.sizeCount =
-      sizeCount ? Int16(*sizeCount) : static_cast<int16_t>(model.sizes.size());
+  model.header.sizeCount = sizeCount ? Int16(*sizeCount) : static_cast<int16_t>(model.sizes.size());
   const std::optional<Node> comments = header.Optional("apg_comment_count");
   if (comments) {
     model.header.apgCommentCount = Int16(*comments);

@@ -36,10 +36,17 @@ Json SizeJson(const PartsSize& size);
 // The document of `model`: header, views, common, unlisted, read, sizes.
 Json PartsModelJson(const PartsModel& model);
 
-// PartsModelJson(model).dump(), handed to `write` piece by piece, one size
-// at a time: the values of the whole file are never in memory together.
+// The text of PartsModelJson(model).dump(), written without building the
+// document: every key, string and number goes through nlohmann/json's
+// serializer into one buffer, handed to `write` in pieces of about 64 KiB.
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write);
+
+// The same text for the parts file `bytes`, whose DecodePartsFrame is
+// `frame`: each size's member list is read from `bytes` when its turn comes,
+// into one list, so that the lists of the file are never in memory together.
+void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
+                        const std::function<void(std::string_view)>& write);
 
 // The model a document describes. False, with `error` "POINTER: RULE"
 // ("/sizes/3/members/0/number: 300 is above 256"), for the first value that

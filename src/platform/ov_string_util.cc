@@ -360,6 +360,10 @@ bool IsUtf8(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      ++i;  // most texts are ASCII
+      continue;
+    }
     const int length = SequenceLength(lead);
     if (length == 0 || bytes.size() - i < static_cast<size_t>(length)) {
       return false;

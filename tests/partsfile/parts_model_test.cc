@@ -1,6 +1,7 @@
 // The model of a parts file: every parts file of the golden runs and of the
 // example library, and a compile of more than 2048 sizes, decodes to a model
-// that encodes to the same bytes and decodes again to the same model. How
+// that encodes to the same bytes and decodes again to the same model, and its
+// frame and JSON document, written one list at a time, agree with it. How
 // damaged files read is pinned by the damaged-file patches, through the
 // listing and the decompiler.
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
+#include "partsfile/parts_json.h"
 #include "support/compile_support.h"
 #include "support/test_support.h"
 
@@ -93,6 +95,20 @@ std::vector<NamedFile> CompiledFiles() {
   return files;
 }
 
+// The frame of a file is its model without the sizes' lists, and the
+// document written from the frame and the file is the model's document.
+void ExpectFrameAndItsDocument(const PartsModel& model, const std::string& bytes) {
+  PartsModel withoutLists = model;
+  for (PartsSize& size : withoutLists.sizes) {
+    size.members = {};
+  }
+  const PartsModel frame = DecodePartsFrame(bytes);
+  EXPECT_EQ(frame, withoutLists);
+  std::string text;
+  WritePartsFileJson(frame, bytes, [&text](std::string_view piece) { text += piece; });
+  EXPECT_EQ(text, PartsModelJson(model).dump());
+}
+
 TEST(PartsModel, EveryPartsFileOfTheGoldensAndTheExamplesIsItsModelEncoded) {
   int checked = 0;
   std::vector<NamedFile> files = GoldenFiles();
@@ -102,6 +118,7 @@ TEST(PartsModel, EveryPartsFileOfTheGoldensAndTheExamplesIsItsModelEncoded) {
   for (const NamedFile& file : files) {
     SCOPED_TRACE(file.name);
     const PartsModel model = DecodePartsFile(file.bytes);
+    ExpectFrameAndItsDocument(model, file.bytes);
     const bool partsFile =
         file.name.ends_with(".prt") || file.name.ends_with(".PRT") || file.name.ends_with(".src");
     if (!partsFile && !model.read.Whole()) {
