@@ -389,7 +389,7 @@ int WriteFailed(const Compile& c, DiagnosticId message) {
     return kCompileWriteFailed;
   }
   const std::string reason = c.output.sink.WriteError();
-  diagnostics.SetReportFile(c.outputPath);
+  diagnostics.SetReportOutput(c.outputPath);
   diagnostics.ReportFailure(message, reason);
   diagnostics.SetReportFile(c.inputPath);
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {

@@ -68,13 +68,13 @@ void Diagnostics::OpenErrorLog(std::string_view controlPath, const std::string& 
   log_.Fclose();
   const std::string name = logName.empty() ? ErrorLogName(controlPath) : logName;
   log_.Fopen(OvFile::Resolve(directory_, name), "a");
-  file_ = std::string(controlPath);
+  SetReportFile(controlPath);
 }
 
 void Diagnostics::OpenErrorLogInMemory(std::string_view file) {
   log_.Fclose();
   log_.FopenMemory();
-  file_ = std::string(file);
+  SetReportFile(file);
 }
 
 void Diagnostics::CloseErrorLog() {
@@ -86,7 +86,7 @@ void Diagnostics::BeginInput(std::string_view inputPath) {
   holding_ = true;
   input_ = std::string(inputPath);
   stop_.reset();
-  file_ = std::string(inputPath);
+  SetReportFile(inputPath);
   if (!log_.IsOpen()) {
     return;
   }
@@ -144,6 +144,7 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   record.id = id;
   record.file = file_;
   record.source = input_;
+  record.aboutOutput = fileIsOutput_;
   record.severity = ConsequenceSeverity(CatalogueOf(id));
   record.message = std::string(message);
   record.logLine = logLine;

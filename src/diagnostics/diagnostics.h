@@ -38,6 +38,9 @@ struct DiagnosticRecord {
   std::string extra;    // the extra text the error log shows in brackets
   std::string reason;   // the system's reason for an I/O failure
   std::string source;   // the source being compiled; empty: none
+  // `file` is one the run writes (a parts file that could not be written or
+  // was removed), not one a maintainer edits.
+  bool aboutOutput = false;
 };
 
 // Receives every record of the run; Finish comes once at its end, with the
@@ -181,7 +184,15 @@ class Diagnostics {
 
   // What diagnostics point at: the file (OpenErrorLog and BeginInput set it
   // too) and the line being read.
-  void SetReportFile(std::string_view path) { file_ = std::string(path); }
+  void SetReportFile(std::string_view path) {
+    file_ = std::string(path);
+    fileIsOutput_ = false;
+  }
+  // The same for a file the run writes: its records say so (aboutOutput).
+  void SetReportOutput(std::string_view path) {
+    file_ = std::string(path);
+    fileIsOutput_ = true;
+  }
   void SetReportLine(const LinePosition& position) {
     position_ = position;
     hasPosition_ = true;
@@ -219,6 +230,7 @@ class Diagnostics {
   std::vector<std::unique_ptr<DiagnosticSink>> sinks_;
   std::vector<std::string> sinkFailures_;
   std::string file_;
+  bool fileIsOutput_ = false;  // file_ is one the run writes
   LinePosition position_;
   bool hasPosition_ = false;
   std::array<bool, kWarningCount> enabled_{};

@@ -181,13 +181,14 @@ class SarifSink : public DiagnosticSink {
     }
   }
 
-  // A parts file that did not read back was removed: code scanning would
-  // point at a file it cannot see, so the result points at the source, and
-  // the message names the parts file.
+  // Results point at what a maintainer edits: a parts file that could not
+  // be written, or did not read back and was removed, is no file code
+  // scanning can show, so the result points at the source, and the message
+  // names the parts file.
   void Emit(const DiagnosticRecord& record) override {
     records_.push_back(record);
     DiagnosticRecord& kept = records_.back();
-    if (record.id != DiagnosticId::kIllegalFileDelete || record.source.empty()) {
+    if (!record.aboutOutput || record.source.empty()) {
       return;
     }
     const std::string parts = ShownPath(record, base_);

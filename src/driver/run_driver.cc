@@ -229,7 +229,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
-  run.diagnostics.SetReportFile(outputPath);
+  run.diagnostics.SetReportOutput(outputPath);
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
   SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);

@@ -155,8 +155,14 @@ class Recorder : public DiagnosticSink {
 // other bytes are read as Latin-1, so that every byte shows.
 TEST(JsonLine, TextsAreUtf8OrReadAsLatin1) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"\xC3\x89" "crou", "\"\xC3\x89" "crou\""},
-      {"\xC9" "crou", "\"\xC3\x89" "crou\""},
+      {"\xC3\x89"
+       "crou",
+       "\"\xC3\x89"
+       "crou\""},
+      {"\xC9"
+       "crou",
+       "\"\xC3\x89"
+       "crou\""},
       {"tab\there", "\"tab\\there\""},
   };
   for (const auto& [extra, json] : cases) {
@@ -293,7 +299,7 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
   d.ReportDiagnostic(DiagnosticId::kIllegalSpec, 5);
   d.ReportDiagnostic(DiagnosticId::kTitleTooLong, 5);
-  d.SetReportFile(dir.File("p.prt"));
+  d.SetReportOutput(dir.File("p.prt"));
   d.ReportFailure(DiagnosticId::kIllegalFileDelete, "no view defined");
   d.EndInput();
   ASSERT_TRUE(d.FinishSinks(0));

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "faults/faults_fixture.h"
 
 namespace partsc::testing {
@@ -126,6 +128,31 @@ TEST(IoFaults, TheKernelRefusesAWriteBeyondTheFileSizeLimit) {
               "Input File [" + dir.File("bolts.src") + "]\n" + message);
     EXPECT_EQ(ReadFile(dir.File("bolt.prt.old")), kOlderContent);
     EXPECT_EQ(ReadBytes(dir.File("bolt.prt")).size(), limit);
+  }
+}
+
+// In the SARIF log a parts file that could not be written, or did not read
+// back and was removed, is no place to point at: the result points at the
+// source and its message names the parts file.
+TEST(IoFaults, TheSarifLogPointsAFailedPartsFileAtItsSource) {
+  const std::pair<OvFaultKind, std::string> cases[] = {
+      {OvFaultKind::kWrite, "Header Write Error: bolt.prt: No space left on device"},
+      {OvFaultKind::kRead, "Illegal File Delete It: bolt.prt: truncated header"},
+  };
+  for (const auto& [kind, message] : cases) {
+    SCOPED_TRACE(message);
+    TempDir dir;
+    WriteFile(dir.File("bolts.src"), ExampleText("bolts.src"));
+    WriteFile(dir.File("faults.ctl"), "bolts.src\n");
+    OvFaults::Arm(kind, 1, false);
+    RunDriver(dir.path(), {"-q", "--sarif", "run.sarif", "-c", "faults.ctl"}, nullptr);
+    OvFaults::Reset();
+    const nlohmann::json results =
+        nlohmann::json::parse(ReadFile(dir.File("run.sarif")))["runs"][0]["results"];
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0]["message"]["text"], message);
+    EXPECT_EQ(results[0]["locations"][0]["physicalLocation"].dump(),
+              R"({"artifactLocation":{"uri":"bolts.src","uriBaseId":"SRCROOT"}})");
   }
 }
 
