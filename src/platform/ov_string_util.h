@@ -78,7 +78,8 @@ void TrimLineEnd(std::string& line);
 // editor would act on.
 std::string EscapeControls(std::string_view text);
 // The same for text on its way to a terminal: the line feeds that end its
-// lines stay.
+// lines stay, and the C1 controls are escaped too (U+0080 to U+009F in UTF-8
+// text, the bytes 0x80 to 0x9F in any other), byte by byte.
 std::string EscapeForTerminal(std::string_view text);
 
 }  // namespace partsc

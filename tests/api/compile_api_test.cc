@@ -83,6 +83,11 @@ TEST(CompileText, WritesNothingAndStopsAsTheCompileDoes) {
 
   EXPECT_EQ(api::CompileText("$$PARTS !a!\n$$END\n", "a.src", options).partsPath,
             dir.File("a.prt"));
+  // Without a parts directory, the parts file's name is taken beside the
+  // source.
+  options.partsDirectory.clear();
+  EXPECT_EQ(api::CompileText("$$PARTS !a!\n$$END\n", "d/a.src", options).partsPath, "d/a.prt");
+  EXPECT_EQ(api::CompileText("$$PARTS !a!\n$$END\n", "/a.src", options).partsPath, "/a.prt");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   options.warnings = {"no-such-warning"};
   EXPECT_THROW(api::CompileText("", "a.src", options), std::invalid_argument);

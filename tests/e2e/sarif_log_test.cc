@@ -38,13 +38,15 @@ TEST(SarifLog, UrisAreRelativeToTheBaseAndAbsoluteOutsideIt) {
     std::string base;                 // the SRCROOT URI, $DIR for the run's directory
     std::vector<std::string> places;  // as Places gives them
   };
-  const std::vector<std::string> inBase = {"src/a.src SRCROOT 5", "file://$DIR/outside/b.src - 5",
-                                           "RUN.CTL SRCROOT 3"};
+  // The directory outside the base holds a blank and an "é": both are
+  // percent-encoded, in relative and in absolute URIs.
+  const std::vector<std::string> inBase = {
+      "src/a.src SRCROOT 5", "file://$DIR/out%20sid%C3%A9/b.src - 5", "RUN.CTL SRCROOT 3"};
   const Case cases[] = {
       {"no base: the directory partsc was started in",
        {},
        "file://$DIR/",
-       {"lib/src/a.src SRCROOT 5", "outside/b.src SRCROOT 5", "lib/RUN.CTL SRCROOT 3"}},
+       {"lib/src/a.src SRCROOT 5", "out%20sid%C3%A9/b.src SRCROOT 5", "lib/RUN.CTL SRCROOT 3"}},
       {"--sarif-base", {"--sarif-base", "lib"}, "file://$DIR/lib/", inBase},
       {"--sarif-base through ..", {"--sarif-base", "lib/src/.."}, "file://$DIR/lib/", inBase},
       {"the settings key", {"-pCI.SET"}, "file://$DIR/lib/", inBase},
@@ -53,10 +55,10 @@ TEST(SarifLog, UrisAreRelativeToTheBaseAndAbsoluteOutsideIt) {
     SCOPED_TRACE(c.label);
     TempDir dir;
     std::filesystem::create_directories(dir.File("lib/src"));
-    std::filesystem::create_directories(dir.File("outside"));
-    WriteFile(dir.File("lib/RUN.CTL"), "lib/src/a.src\noutside/b.src\nnone.src\n");
+    std::filesystem::create_directories(dir.File("out sid\xC3\xA9"));
+    WriteFile(dir.File("lib/RUN.CTL"), "lib/src/a.src\nout sid\xC3\xA9/b.src\nnone.src\n");
     WriteFile(dir.File("lib/src/a.src"), Source("a"));
-    WriteFile(dir.File("outside/b.src"), Source("b"));
+    WriteFile(dir.File("out sid\xC3\xA9/b.src"), Source("b"));
     WriteFile(dir.File("CI.SET"), "#PARTS:SARIFBASE# = lib\n");
     std::vector<std::string> args = {"-q", "--sarif", "run.sarif", "-c", "lib/RUN.CTL"};
     args.insert(args.end(), c.args.begin(), c.args.end());

@@ -3,10 +3,14 @@
 // default mode but the one named incomplete on standard error), the logs end
 // at a line, the interruption is said on standard error and in the error
 // log, and the run ends with 128 + the signal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -167,6 +171,49 @@ TEST(Signals, EveryInterruptedRunLeavesCompleteFilesAndLogsCutAtALine) {
     }
     EXPECT_GE(interrupted, kPoints / 3) << "too few runs were interrupted to tell";
   }
+}
+
+// A run that waits for the lock another run holds on a parts file ends on a
+// signal as any other run does, and leaves the file as it was.
+TEST(Signals, ASignalEndsTheWaitForAPartsFileThatAnotherRunHolds) {
+  const std::map<std::string, std::string> older = Compiled('a');
+  TempDir dir;
+  MakeCompiledLibrary(dir, older);
+  const int held = ::open(dir.File("parts/p0.prt").c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ProcessOptions options{{"-q", "-pORVA.SET", "-c", "LIB.CTL", "--atomic"},
+                         dir.path(),
+                         "",
+                         {{"SOURCE_DATE_EPOCH", "1700000000"}},
+                         {}};
+  StartedProcess process = StartProcess(PARTSC_BINARY, options);
+  const int pid = process.pid;
+  // Until partsc sleeps on the lock (a kernel that hides where a process
+  // sleeps gets two seconds).
+  const std::string wchan = "/proc/" + std::to_string(pid) + "/wchan";
+  for (int i = 0; i < 200 && ReadFile(wchan).find("lock") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(pid, SIGTERM);
+  // A run that goes on waiting is killed after 20 seconds, and fails.
+  std::atomic<bool> ended = false;
+  std::thread watchdog([&ended, pid] {
+    for (int i = 0; i < 200 && !ended; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!ended) {
+      ::kill(pid, SIGKILL);
+    }
+  });
+  const ProcessResult run = WaitProcess(process);
+  ended = true;
+  watchdog.join();
+  ::close(held);
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.exitCode, 128 + SIGTERM);
+  EXPECT_EQ(run.err.rfind("partsc: run interrupted by SIGTERM ", 0), 0u) << run.err;
+  EXPECT_EQ(ReadFile(dir.File("parts/p0.prt")), older.at("p0.prt"));
 }
 
 }  // namespace

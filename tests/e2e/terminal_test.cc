@@ -96,6 +96,16 @@ TEST(Terminal, ControlCharactersShowEscapedOnATerminalAndRawToAPipe) {
        {"-c", "RUN.CTL"},
        "  Input file name\t\t$DIR/m\x1b[2J\x7f.src\n",
        "  Input file name\t\t$DIR/m\\x1b[2J\\x7f.src\n"},
+      // C1 controls: U+009B in UTF-8 text beside an "é" that stays, and the
+      // byte 0x9B in a Latin-1 title beside an "é" that stays.
+      {"C1 control in UTF-8",
+       {"-c", "RUN.CTL"},
+       "\tSize name\t\tu\xc3\xa9\xc2\x9bm\n",
+       "\tSize name\t\tu\xc3\xa9\\xc2\\x9bm\n"},
+      {"C1 control in Latin-1",
+       {"-c", "RUN.CTL"},
+       "\tSize name\t\tv\xe9\x9bm\n",
+       "\tSize name\t\tv\xe9\\x9bm\n"},
       // JSON lines are data: their own escapes stay, and so does DEL.
       {"JSON line",
        {"-q", "--diagnostics-format=json", "-c", "RUN.CTL"},
@@ -106,7 +116,8 @@ TEST(Terminal, ControlCharactersShowEscapedOnATerminalAndRawToAPipe) {
   TempDir dir;
   WriteFile(dir.File("RUN.CTL"), "x.src\nm\x1b[2J\x7f.src\n");
   WriteFile(dir.File("x.src"),
-            "$$PARTS !x!\n$$APG\n$TOP !T!\n$$SIZE \"t\x1b]0;pwned\x07\x7f\" !S!\n$$END\n");
+            "$$PARTS !x!\n$$APG\n$TOP !T!\n$$SIZE \"t\x1b]0;pwned\x07\x7f\" !S!\n"
+            "$$SIZE \"u\xc3\xa9\xc2\x9bm\" !U!\n$$SIZE \"v\xe9\x9bm\" !V!\n$$END\n");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     const std::string piped = RunOn(false, dir.path(), c.args);
@@ -119,7 +130,7 @@ TEST(Terminal, ControlCharactersShowEscapedOnATerminalAndRawToAPipe) {
     }
     // Nothing else on the terminal holds a control character but the tab
     // and the line feed.
-    EXPECT_EQ(shown.find_first_of("\x1b\x07\x7f\r"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find_first_of("\x1b\x07\x7f\x9b\r"), std::string::npos) << shown;
   }
 }
 

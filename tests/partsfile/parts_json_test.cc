@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gen_library.h"
@@ -66,8 +67,8 @@ TEST(PartsJson, EveryByteOfEveryTextComesBack) {
     source = ReplaceAll(source, "\"Bolts\"", "\"Bo" + byte + "lts\"");
     source = ReplaceAll(source, "nominal", "nom" + byte);
     source = ReplaceAll(source, "M6 x 20", "M6 " + byte);
-    if (byte == "\"" || byte == "!" || byte == "\n" || byte == "\r" || byte == "(" ||
-        byte == ")" || byte == "{" || byte == "<" || byte == "[" || byte == " " || byte == "\t") {
+    if (byte == "\"" || byte == "!" || byte == "\n" || byte == "\r" || byte == "(" || byte == ")" ||
+        byte == "{" || byte == "<" || byte == "[" || byte == " " || byte == "\t") {
       continue;  // a delimiter of the source: not a byte a text can hold there
     }
     const std::string bytes = Compiled(source);
@@ -89,12 +90,12 @@ TEST(PartsJson, TextFormsByBytes) {
   };
   const std::vector<Case> cases = {
       {"Schraube", R"("Schraube")"},
-      {"Gr\xC3\xA9", R"("Gré")"},                     // UTF-8 é
-      {"Gr\xE9", R"({"latin1":"Gré"})"},              // Latin-1 é
-      {"\xC0\xAF", R"({"latin1":"À¯"})"},             // overlong "/"
-      {"\xED\xA0\x80", R"({"latin1":"í\u00a0\u0080"})"},     // a surrogate
+      {"Gr\xC3\xA9", R"("Gré")"},                                   // UTF-8 é
+      {"Gr\xE9", R"({"latin1":"Gré"})"},                            // Latin-1 é
+      {"\xC0\xAF", R"({"latin1":"À¯"})"},                           // overlong "/"
+      {"\xED\xA0\x80", R"({"latin1":"í\u00a0\u0080"})"},            // a surrogate
       {"\xF4\x90\x80\x80", R"({"latin1":"ô\u0090\u0080\u0080"})"},  // above U+10FFFF
-      {"\xE2\x82", R"({"latin1":"â\u0082"})"},         // cut short
+      {"\xE2\x82", R"({"latin1":"â\u0082"})"},                      // cut short
       {"\xF0\x9F\x94\xA9", R"("🔩")"},
   };
   for (const Case& c : cases) {
@@ -123,7 +124,8 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
       {"/sizes/0/members/1/kind", "size",
        "/sizes/0/members/1/kind: \"size\" is neither \"spec\" nor \"param\""},
       {"/sizes/0/name", std::string(33, 'M'), "/sizes/0/name: 33 bytes is above 32"},
-      {"/sizes/0/title", {{"latin1", "\xC4\x80"}},
+      {"/sizes/0/title",
+       {{"latin1", "\xC4\x80"}},
        "/sizes/0/title/latin1: a character above U+00FF is not a Latin-1 byte"},
       {"/sizes/0/title", {{"bytes", "00"}}, "/sizes/0/title/bytes: unknown field"},
       {"/header/version", 40000, "/header/version: 40000 is above 32767"},
@@ -143,6 +145,17 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
     EXPECT_FALSE(PartsModelFromJson(document, model, error)) << c.pointer;
     EXPECT_EQ(error, c.error);
   }
+  // A value at its bound is taken.
+  for (const auto& [pointer, value] :
+       std::vector<std::pair<const char*, int>>{{"/sizes/0/members/0/number", 256},
+                                                {"/sizes/0/members/0/record", 256},
+                                                {"/sizes/0/members/1/pair_code", 255}}) {
+    Json bound = Document();
+    bound[Json::json_pointer(pointer)] = value;
+    PartsModel model;
+    std::string error;
+    EXPECT_TRUE(PartsModelFromJson(bound, model, error)) << error;
+  }
   Json document = Document();
   document["header"].erase("title");
   PartsModel model;
@@ -159,6 +172,7 @@ TEST(PartsJson, StaleOrMissingOffsetsArePlaced) {
     size.erase("member_offset");
   }
   document["header"].erase("common_offset");
+  document.erase("unlisted");  // no list that no size points to
   PartsModel model;
   std::string error;
   ASSERT_TRUE(PartsModelFromJson(document, model, error)) << error;

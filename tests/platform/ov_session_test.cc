@@ -329,6 +329,8 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--check", "--lsp"}, ""},
       {{"--check", "--init"}, ""},
       {{"--init", "--run-log", "r"}, ""},
+      {{"--init", "--strict"}, ""},
+      {{"--init", "--sarif-base", "d"}, ""},
   };
   for (const Case& c : cases) {
     OvSession session;
