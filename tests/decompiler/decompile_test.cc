@@ -158,6 +158,10 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
       {"a short text that ends with a blank, left by the cut before expansion",
        "$$PARTS !x!\n" + views + "$$SIZE \"A\"\np !P! ({" + z59 + "}a  bc)\n",
        {"p !P! ({" + std::string(59, '-') + "}a  .)"}},
+      {"a text one character short of full that ends with a blank",
+       "t !M! (ab)\n$$PARTS !x!\n" + views + "$$SIZE \"A\"\np !P! ({}{M}" + std::string(57, 'a') +
+           "  x)\n",
+       {"p !P! ({-}ab" + std::string(57, 'a') + "  .)"}},
       {"a text too long for its line",
        "t !M! (twenty characters...)\n$$PARTS !x!\n" + views + "$$SIZE \"A\"\np !PPPPPP! <0,1> \"" +
            c50 + "\" ({M})\n",
