@@ -1,8 +1,9 @@
-// Figures of the source line parsers under large inputs: thousands of macros,
-// macro expansion, a full size table and full member tables. Prints one line
-// per figure; there is nothing to pass or fail.
-#include <chrono>
-#include <cstdio>
+// The source line parsers under large inputs: thousands of macros, macro
+// expansion, a full size table and full member tables. Each benchmark reports
+// items_per_second and per_item, the time of one operation (one macro defined
+// or found, one text expanded, one size added, one member line compiled).
+#include <benchmark/benchmark.h>
+
 #include <memory>
 #include <string>
 
@@ -17,16 +18,7 @@
 namespace partsc {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void Report(const char* what, int operations, double milliseconds) {
-  std::printf("%-44s %8d ops %10.3f ms %10.1f ns/op\n", what, operations, milliseconds,
-              milliseconds * 1e6 / operations);
-}
+constexpr int kMacros = 5000;
 
 // The objects a compile works on; the console is in memory and quiet.
 struct Bench {
@@ -39,75 +31,106 @@ struct Bench {
   CompileContext context{console, diagnostics, *state, macros, viewDefined};
 };
 
-void BenchMacros(Bench& bench, int count) {
-  MacroTable& macros = bench.macros;
+void DefineMacros(MacroTable& macros) {
   ClearMacros(macros);
-  auto start = Clock::now();
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < kMacros; ++i) {
     DefineMacro(macros, "MACRO_" + std::to_string(i), std::to_string(i));
   }
-  Report("DefineMacro, distinct names", count, MillisecondsSince(start));
-
-  start = Clock::now();
-  int found = 0;
-  for (int round = 0; round < 10; ++round) {
-    for (int i = count - 1; i >= 0; --i) {
-      found += FindMacro(macros, "MACRO_" + std::to_string(i)) >= 0 ? 1 : 0;
-    }
-  }
-  Report("FindMacro, every name ten times", found, MillisecondsSince(start));
 }
 
-void BenchExpansion(const Bench& bench, int texts) {
+std::unique_ptr<Bench> BenchWithMacros() {
+  auto bench = std::make_unique<Bench>();
+  DefineMacros(bench->macros);
+  return bench;
+}
+
+// Items per second, and its inverse: the time of one item.
+void CountItems(benchmark::State& state, int64_t itemsPerIteration) {
+  state.SetItemsProcessed(state.iterations() * itemsPerIteration);
+  state.counters["per_item"] = benchmark::Counter(
+      static_cast<double>(itemsPerIteration),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_DefineMacroDistinctNames(benchmark::State& state) {
+  const auto bench = std::make_unique<Bench>();
+  for (auto _ : state) {
+    DefineMacros(bench->macros);
+    benchmark::DoNotOptimize(bench->macros);
+  }
+  CountItems(state, kMacros);
+}
+BENCHMARK(BM_DefineMacroDistinctNames)->Unit(benchmark::kMicrosecond);
+
+void BM_FindMacroEveryName(benchmark::State& state) {
+  const auto bench = BenchWithMacros();
+  int found = 0;
+  for (auto _ : state) {
+    for (int i = kMacros - 1; i >= 0; --i) {
+      found += FindMacro(bench->macros, "MACRO_" + std::to_string(i)) >= 0 ? 1 : 0;
+    }
+  }
+  benchmark::DoNotOptimize(found);
+  if (found != state.iterations() * kMacros) {
+    state.SkipWithError("a defined macro was not found");
+  }
+  CountItems(state, kMacros);
+}
+BENCHMARK(BM_FindMacroEveryName)->Unit(benchmark::kMicrosecond);
+
+void BM_ExpandMacros24References(benchmark::State& state) {
+  const auto bench = BenchWithMacros();
   std::string source;
   for (int i = 0; i < 24; ++i) {
     source += "{MACRO_" + std::to_string(i * 97) + "}";
   }
-  const auto start = Clock::now();
-  int cut = 0;
-  for (int i = 0; i < texts; ++i) {
+  int64_t cut = 0;
+  for (auto _ : state) {
     std::string text = source;
-    cut += ExpandMacros(bench.macros, text, kParamTextMax);
+    cut += ExpandMacros(bench->macros, text, kParamTextMax);
+    benchmark::DoNotOptimize(text);
   }
-  Report("ExpandMacros, 24 references per text", texts, MillisecondsSince(start));
-  std::printf("  (%d of %d expansions cut)\n", cut, texts);
+  CountItems(state, 1);
+  // The share of expansions cut at the length limit.
+  state.counters["cut"] =
+      benchmark::Counter(static_cast<double>(cut), benchmark::Counter::kAvgIterations);
 }
+BENCHMARK(BM_ExpandMacros24References);
 
-void BenchSizes(Bench& bench) {
-  PartsFileState& state = *bench.state;
-  const auto start = Clock::now();
-  for (int i = 0; i < kMaxSizes; ++i) {
-    AddSize(state, i, "SIZE-NAME-" + std::to_string(i), "title");
+void BM_AddSizeFullTable(benchmark::State& state) {
+  const auto bench = std::make_unique<Bench>();
+  PartsFileState& parts = *bench->state;
+  for (auto _ : state) {
+    for (int i = 0; i < kMaxSizes; ++i) {
+      AddSize(parts, i, "SIZE-NAME-" + std::to_string(i), "title");
+    }
+    state.PauseTiming();
+    for (auto& record : parts.sizeTable) {
+      record.reset();
+    }
+    state.ResumeTiming();
   }
-  Report("AddSize, full table (duplicate check)", kMaxSizes, MillisecondsSince(start));
-  for (auto& record : state.sizeTable) {
-    record.reset();
-  }
+  CountItems(state, kMaxSizes);
 }
+BENCHMARK(BM_AddSizeFullTable)->Unit(benchmark::kMicrosecond);
 
-void BenchMembers(Bench& bench, int blocks) {
-  const auto start = Clock::now();
+// One iteration compiles a full block: every spec entry, then every param
+// entry with a text that uses two macros.
+void BM_CompileMemberLineFullBlock(benchmark::State& state) {
+  const auto bench = BenchWithMacros();
   int lines = 0;
-  for (int block = 0; block < blocks; ++block) {
+  for (auto _ : state) {
     for (int i = 0; i < kMaxSpecEntries; ++i, ++lines) {
-      CompileMemberLine(bench.context, "s [3] <" + std::to_string(i) + ",1> \"SPEC\"", lines);
+      CompileMemberLine(bench->context, "s [3] <" + std::to_string(i) + ",1> \"SPEC\"", lines);
     }
     for (int i = 0; i < kMaxParamEntries; ++i, ++lines) {
-      CompileMemberLine(bench.context, "p !W! ({MACRO_1}+{MACRO_2}) <0,1> \"comment\"", lines);
+      CompileMemberLine(bench->context, "p !W! ({MACRO_1}+{MACRO_2}) <0,1> \"comment\"", lines);
     }
-    DropBlockEntries(*bench.state);
+    DropBlockEntries(*bench->state);
   }
-  Report("CompileMemberLine, full blocks", lines, MillisecondsSince(start));
+  CountItems(state, kMaxSpecEntries + kMaxParamEntries);
 }
+BENCHMARK(BM_CompileMemberLineFullBlock)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace partsc
-
-int main() {
-  const auto bench = std::make_unique<partsc::Bench>();
-  partsc::BenchMacros(*bench, 5000);
-  partsc::BenchExpansion(*bench, 200000);
-  partsc::BenchSizes(*bench);
-  partsc::BenchMembers(*bench, 20);
-  return 0;
-}

@@ -1,9 +1,11 @@
-// Figures of the parts file writer and decoder at full scale: 2048 sizes with
-// their member lists, sorted in each mode, written, read back whole and
-// decoded, and each size's list found by name as the listing finds it. Prints one line per figure;
-// there is nothing to pass or fail.
-#include <chrono>
-#include <cstdio>
+// The parts file writer and decoder at full scale: 2048 sizes with their
+// member lists, sorted in each mode, written, read back whole and decoded, and
+// each size's list found by name as the listing finds it. Each benchmark
+// reports items_per_second and per_item over the member entries of the file,
+// and the file's size in bytes.
+#include <benchmark/benchmark.h>
+
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -18,19 +20,9 @@
 namespace partsc {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kSpecsPerSize = 4;
 constexpr int kParamsPerSize = 8;
-
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void Report(const char* what, int operations, double milliseconds) {
-  std::printf("%-44s %8d ops %10.3f ms %10.1f ns/op\n", what, operations, milliseconds,
-              milliseconds * 1e6 / operations);
-}
+constexpr int kMembers = kMaxSizes * (kSpecsPerSize + kParamsPerSize);
 
 void FillSizes(PartsFileState& state, std::mt19937& random) {
   for (int i = 0; i < kMaxSizes; ++i) {
@@ -105,33 +97,67 @@ int ReadFullFile(const std::string& path) {
   return result;
 }
 
+// A parts file in the temporary directory, removed with its backup.
+class TempPartsFile {
+ public:
+  explicit TempPartsFile(const char* name)
+      : path_((std::filesystem::temp_directory_path() / name).string()) {}
+  TempPartsFile(const TempPartsFile&) = delete;
+  TempPartsFile& operator=(const TempPartsFile&) = delete;
+  ~TempPartsFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+    std::filesystem::remove(path_ + ".old", ignored);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+void CountMembers(benchmark::State& state, const std::string& path) {
+  state.SetItemsProcessed(state.iterations() * kMembers);
+  state.counters["per_item"] = benchmark::Counter(
+      kMembers, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  std::error_code error;
+  const auto bytes = std::filesystem::file_size(path, error);
+  state.counters["file_bytes"] = error ? 0.0 : static_cast<double>(bytes);
+}
+
+void BM_WriteFullFile(benchmark::State& state, int sortMode) {
+  const TempPartsFile file("partsc-bench-write.prt");
+  const auto parts = std::make_unique<PartsFileState>();
+  for (auto _ : state) {
+    if (const int result = WriteFullFile(*parts, file.Path(), sortMode); result != 0) {
+      state.SkipWithError(("write failed: " + std::to_string(result)).c_str());
+      break;
+    }
+  }
+  CountMembers(state, file.Path());
+}
+BENCHMARK_CAPTURE(BM_WriteFullFile, length_order, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WriteFullFile, byte_order, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WriteFullFile, source_order, 2)->Unit(benchmark::kMillisecond);
+
+// The file is read back whole and decoded, and one search made per size.
+void BM_ReadFullFile(benchmark::State& state, int sortMode) {
+  const TempPartsFile file("partsc-bench-read.prt");
+  if (const int result = WriteFullFile(*std::make_unique<PartsFileState>(), file.Path(), sortMode);
+      result != 0) {
+    state.SkipWithError(("write failed: " + std::to_string(result)).c_str());
+    return;
+  }
+  for (auto _ : state) {
+    if (const int result = ReadFullFile(file.Path()); result != 0) {
+      state.SkipWithError(("read failed: " + std::to_string(result)).c_str());
+      break;
+    }
+  }
+  CountMembers(state, file.Path());
+}
+BENCHMARK_CAPTURE(BM_ReadFullFile, length_order, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadFullFile, byte_order, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadFullFile, source_order, 2)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace partsc
-
-int main() {
-  using namespace partsc;
-  const std::string path = (std::filesystem::temp_directory_path() / "partsc-bench.prt").string();
-  const int members = kMaxSizes * (kSpecsPerSize + kParamsPerSize);
-  const char* labels[] = {"write 2048 sizes, length order (LSORT)",
-                          "write 2048 sizes, byte order (CSORT)",
-                          "write 2048 sizes, source order (NSORT)"};
-  const auto state = std::make_unique<PartsFileState>();
-  for (int mode = 0; mode < 3; ++mode) {
-    auto start = Clock::now();
-    if (const int result = WriteFullFile(*state, path, mode); result != 0) {
-      std::printf("write failed: %d\n", result);
-      return 1;
-    }
-    Report(labels[mode], members, MillisecondsSince(start));
-    start = Clock::now();
-    if (const int result = ReadFullFile(path); result != 0) {
-      std::printf("read failed: %d\n", result);
-      return 1;
-    }
-    Report("  read back and decoded, one search per size", members, MillisecondsSince(start));
-  }
-  std::printf("%-44s %8ju bytes\n", "parts file size", std::filesystem::file_size(path));
-  std::filesystem::remove(path);
-  std::filesystem::remove(path + ".old");
-  return 0;
-}
