@@ -5,7 +5,8 @@
 #                                  about 4 minutes on 2 cores from a fresh clone
 #   ./scripts/run-tests.sh --all   the dev preset, then every other test preset
 #                                  (AddressSanitizer with UndefinedBehaviorSanitizer,
-#                                  ThreadSanitizer) and the Debian package check:
+#                                  which also builds the benchmarks without running
+#                                  them, ThreadSanitizer) and the Debian package check:
 #                                  about 30 minutes on 2 cores (what CI runs)
 #
 # What is missing is installed first with apt-get; the installer's output goes
@@ -17,7 +18,7 @@ all=0
 for option in "$@"; do
   case $option in
     --all) all=1 ;;
-    -h | --help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "run-tests: unknown option $option (use --all or nothing)" >&2; exit 2 ;;
   esac
 done
@@ -25,7 +26,7 @@ done
 mkdir -p build
 log=build/install-deps.log
 deps=(--tests)
-[ $all -eq 0 ] || deps+=(--package)
+[ $all -eq 0 ] || deps+=(--package --bench)
 echo "run-tests: installing what is missing (output in $log)"
 if ! ./scripts/install-deps.sh "${deps[@]}" >"$log" 2>&1; then
   cat "$log" >&2
