@@ -131,6 +131,28 @@ bool RunsToEnd(std::string_view line, size_t open) {
   return true;
 }
 
+// A text `whole` cut to `limit` bytes: the text-cut warning unless the cut
+// has a message of its own (`reported`), and the split-character warning
+// when the cut falls inside a UTF-8 character. `what` names it ("APG name"),
+// `at` is its place on the line or -1.
+void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view whole, int limit,
+             int at, bool reported) {
+  const auto kept = static_cast<size_t>(limit);
+  if (whole.size() <= kept) {
+    return;
+  }
+  if (!reported) {
+    diagnostics.ReportWarning(Warning::kTextCut,
+                              std::string(what) + " of " + std::to_string(whole.size()) +
+                                  " characters cut to " + std::to_string(limit),
+                              at);
+  }
+  // The byte after the cut continues a character that began before it.
+  if (IsContinuationByte(whole[kept]) && EndsInsideCharacter(whole.substr(0, kept))) {
+    ReportSplit(diagnostics, what, limit, at);
+  }
+}
+
 }  // namespace
 
 void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_view line,
@@ -212,12 +234,13 @@ void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line) {
   if (!diagnostics.WarningEnabled(Warning::kUnknownKeyword) || !line.starts_with('$')) {
     return;
   }
-  const std::string_view suggestion = Suggestion(LeadingWord(line, 1), kViewKeywords, true);
+  const std::string_view word = LeadingWord(line, 1);
+  const std::string_view suggestion = Suggestion(word, kViewKeywords, true);
   if (suggestion.empty()) {
     return;
   }
   diagnostics.ReportWarning(Warning::kUnknownKeyword,
-                            "Unknown view keyword " + std::string(LeadingWord(line, 1)) +
+                            "Unknown view keyword " + std::string(word) +
                                 " (the line is skipped); did you mean " + std::string(suggestion) +
                                 "?",
                             0);
@@ -286,24 +309,6 @@ void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string
         Warning::kCarriageReturn,
         "Carriage return at the line end, kept as part of the line (DOS line ends?)",
         static_cast<int>(line.size()) - 1);
-  }
-}
-
-void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view whole, int limit,
-             int at, bool reported) {
-  const auto kept = static_cast<size_t>(limit);
-  if (whole.size() <= kept) {
-    return;
-  }
-  if (!reported) {
-    diagnostics.ReportWarning(Warning::kTextCut,
-                              std::string(what) + " of " + std::to_string(whole.size()) +
-                                  " characters cut to " + std::to_string(limit),
-                              at);
-  }
-  // The byte after the cut continues a character that began before it.
-  if (IsContinuationByte(whole[kept]) && EndsInsideCharacter(whole.substr(0, kept))) {
-    ReportSplit(diagnostics, what, limit, at);
   }
 }
 

@@ -32,14 +32,10 @@ void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_vie
 // The delimiters of the fields each kind of line has.
 std::string_view FieldsOfLine(std::string_view line);
 
-// A text `whole` cut to `limit` bytes: the text-cut warning unless the cut
-// has a message of its own (`reported`), and the split-character warning
-// when the cut falls inside a UTF-8 character. `what` names it ("APG name"),
-// `at` is its place on the line or -1.
-void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view whole, int limit,
-             int at, bool reported = false);
-
-// The same for the field opened by `delimiter`, taken with `limit`.
+// The field opened by `delimiter`, as the line holds it, cut to `limit`
+// bytes: the text-cut warning unless the cut has a message of its own
+// (`reported`), and the split-character warning when the cut falls inside a
+// UTF-8 character. `what` names it ("APG name").
 void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_view line,
                   char delimiter, int limit, bool reported = false);
 

@@ -61,7 +61,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   // view text, before it is compared, so two names equal in their first 31
   // characters are the same name.
   if (name.size() > static_cast<size_t>(kApgTextMax)) {
-    LintCut(context.diagnostics, "APG name", name, kApgTextMax, static_cast<int>(line.find('!')));
+    LintFieldCut(context.diagnostics, "APG name", line, '!', kApgTextMax);
     name.resize(kApgTextMax);
   }
   if (NameTaken(viewDefined, name, names)) {
@@ -73,8 +73,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   std::string comment;
   ExtractField(line, '"', kViewFieldMax, comment);
   if (comment.size() > static_cast<size_t>(kApgTextMax)) {
-    LintCut(context.diagnostics, "APG comment", comment, kApgTextMax,
-            static_cast<int>(line.find('"')));
+    LintFieldCut(context.diagnostics, "APG comment", line, '"', kApgTextMax);
     comment.resize(kApgTextMax);
   }
   comments[view] = comment;

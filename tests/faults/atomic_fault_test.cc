@@ -58,12 +58,15 @@ void MakeLibrary(const TempDir& dir) {
   WriteFile(dir.File("LIB.CTL"), control);
 }
 
-std::string RunIn(const TempDir& dir) {
-  std::string args[] = {"partsc", "-q", "--atomic", "-c", "LIB.CTL"};
-  char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), args[4].data()};
-  OvConsole console(OvConsole::InMemory{});
-  partsc::RunPartsc(5, argv, console, dir.path());
-  return console.ErrText();
+std::string RunIn(const TempDir& dir, std::vector<std::string> extra = {},
+                  int* status = nullptr) {
+  extra.insert(extra.end(), {"-q", "--atomic", "-c", "LIB.CTL"});
+  std::string err;
+  const int code = RunDriver(dir.path(), extra, &err);
+  if (status != nullptr) {
+    *status = code;
+  }
+  return err;
 }
 
 void Collect(const TempDir& dir, Outcome& outcome) {
@@ -76,14 +79,14 @@ void Collect(const TempDir& dir, Outcome& outcome) {
   }
 }
 
-Outcome RunAtomic(OvFaultKind kind, int64_t n) {
-  setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+Outcome RunAtomic(OvFaultKind kind, int64_t n, std::vector<std::string> extra = {},
+                  int* status = nullptr) {
   TempDir dir;
   MakeLibrary(dir);
   Outcome outcome;
   OvFaults::Reset();
   OvFaults::Arm(kind, n, false);
-  outcome.err = RunIn(dir);
+  outcome.err = RunIn(dir, std::move(extra), status);
   outcome.injected = OvFaults::Injected(kind);
   OvFaults::Reset();
   Collect(dir, outcome);
@@ -156,6 +159,24 @@ TEST(AtomicFaults, EveryFailureLeavesTheOlderFilesOrTheNewOnes) {
     }
     std::printf("[ faults   ] --atomic, fault kind %d: %lld runs\n", static_cast<int>(kind),
                 static_cast<long long>(n));
+  }
+}
+
+// With --strict, a file that could not be put in place fails the run, even
+// when the others were.
+TEST(AtomicFaults, UnderStrictAFileNotPutInPlaceFailsTheRun) {
+  int status = -1;
+  const Outcome clean = RunAtomic(OvFaultKind::kRename, 0, {"--strict"}, &status);
+  EXPECT_EQ(status, 0);
+  int64_t n = 1;
+  for (Outcome run = RunAtomic(OvFaultKind::kRename, n, {"--strict"}, &status); run.injected != 0;
+       run = RunAtomic(OvFaultKind::kRename, ++n, {"--strict"}, &status)) {
+    SCOPED_TRACE("rename " + std::to_string(n));
+    bool allReplaced = true;
+    for (const PartsFile& file : kLibrary) {
+      allReplaced = allReplaced && FileOf(run, file.name) == FileOf(clean, file.name);
+    }
+    EXPECT_EQ(status, allReplaced ? 0 : 1) << run.err;
   }
 }
 

@@ -169,6 +169,32 @@ TEST(LanguageServer, EndsWith128AndTheSignalOnSigterm) {
   close(child.fromServer);
 }
 
+// An editor may keep the server's input open after "exit": the server ends
+// all the same, at once.
+TEST(LanguageServer, EndsAfterExitWhileItsInputStaysOpen) {
+  const Child child = StartServer();
+  ASSERT_GT(child.pid, 0);
+  const std::string input =
+      Framed({{"id", 1}, {"method", "initialize"}, {"params", json::object()}}) +
+      Framed({{"id", 2}, {"method", "shutdown"}}) + Framed({{"method", "exit"}});
+  ASSERT_EQ(write(child.toServer, input.data(), input.size()),
+            static_cast<ssize_t>(input.size()));
+  int status = 0;
+  pid_t ended = 0;
+  for (int tenths = 0; tenths < 200 && ended == 0; ++tenths) {
+    ended = waitpid(child.pid, &status, WNOHANG);
+    usleep(ended == 0 ? 100'000 : 0);
+  }
+  if (ended == 0) {
+    kill(child.pid, SIGKILL);
+    waitpid(child.pid, &status, 0);
+  }
+  EXPECT_EQ(ended, child.pid) << "still running 20 s after exit";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  close(child.toServer);
+  close(child.fromServer);
+}
+
 TEST(LanguageServer, EndsCleanlyWhenTheClientClosesItsOutput) {
   const Child child = StartServer();
   ASSERT_GT(child.pid, 0);

@@ -74,6 +74,27 @@ TEST(OvFileOpsTest, AccessRemoveRename) {
   EXPECT_EQ(OvFile::Remove(b), 0);
   EXPECT_FALSE(FileExists(b));
   EXPECT_EQ(OvFile::Remove(dir.path()), -1) << "a directory is not removed";
+  EXPECT_FALSE(OvFile::IsFile(dir.path())) << "a directory is not a file";
+  EXPECT_FALSE(OvFile::IsFile(a));
+  EXPECT_TRUE(OvFile::IsFile((WriteFile(a, "x"), a)));
+}
+
+// A path is shown relative to the current directory only when it lies
+// below it.
+TEST(OvFileNameTest, RelativeToShortensOnlyPathsBelowTheDirectory) {
+  struct Case {
+    std::string current, path, shown;
+  };
+  const std::vector<Case> cases = {{"/work/a", "/work/a/b/c.src", "b/c.src"},
+                                   {"/work/a", "/work/ab/c.src", "/work/ab/c.src"},
+                                   {"/work/a", "/tmp/bb/c.src", "/tmp/bb/c.src"},
+                                   {"/work/a", "/work/a/", "/work/a/"},
+                                   {"/work/a", "/work/a", "/work/a"},
+                                   {"/", "/c.src", "/c.src"},
+                                   {"", "c.src", "c.src"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(OvFile::RelativeTo(c.current, c.path), c.shown) << c.current << " " << c.path;
+  }
 }
 
 }  // namespace
