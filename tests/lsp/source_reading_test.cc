@@ -148,6 +148,7 @@ TEST(TokensOf, PutsEachFieldWhereTheLineParserFindsIt) {
       {head + "s [2] <5, x> \"MAT\"\n", 4, "K@0:1 n@3:1 n@7:1 N@10:1 N*@14:3 "},
       {head + "p !D! (a{B}c{D) <0,0> \"c\"\n", 4,
        "K@0:1 N*@3:1 T@7:1 M@8:3 T@11:1 M@12:2 n@17:1 n@19:1 T@23:1 "},
+      {head + "s [] <> \"X>\"\n", 4, "K@0:1 N*@9:2 "},
       {head + "p !D! (x(y)z) <1,1>\n", 4, "K@0:1 N*@3:1 T@7:5 n@15:1 n@17:1 "},
       {"$$PARTS !a!\nt !PITCH! ( 1.5 )\n", 1, "K@0:1 M*@3:5 T@12:3 "},
       {"$$PARTS !a!\nignored line\n/ comment\n", 1, "C@0:12 "},
