@@ -206,8 +206,8 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
 }
 
 // More than 2048 sizes: the lists past the counted sizes come back under
-// fresh names, and a late list that re-ties a counted size under that
-// size's name.
+// fresh names, and a late list that re-ties a counted size (the first one
+// too) under that size's name.
 TEST_F(DecompileTest, MemberListsBeyondTheCountedSizes) {
   std::string source = "$$PARTS !big!\n$$APG\n$TOP !T!\n$$NSORT\n";
   // A counted size takes the first fresh name.
@@ -215,11 +215,15 @@ TEST_F(DecompileTest, MemberListsBeyondTheCountedSizes) {
   for (int i = 1; i < 2048; ++i) {
     source += "$$SIZE \"S" + std::to_string(i) + "\"\np !A! (" + std::to_string(i) + ")\n";
   }
-  source += "$$SIZE \"S5\"\np !B! (late)\n$$SIZE \"EXTRA\"\np !C! (x)\n$$END\n";
+  source += "$$SIZE \"unlisted-1\"\np !B! (first)\n$$SIZE \"S5\"\np !B! (late)\n";
+  source += "$$SIZE \"EXTRA\"\np !C! (x)\n$$END\n";
   const std::string recovered = RoundTrip(Compile(source));
+  EXPECT_NE(recovered.find("\n$$NSORT\n$$SIZE \"unlisted-1\"\np !A! (0)\n"), std::string::npos);
   EXPECT_NE(recovered.find("\n$$SIZE \"S5\"\np !A! (5)\n"), std::string::npos);
-  EXPECT_NE(recovered.find("\n$$SIZE \"S5\"\np !B! (late)\n$$SIZE \"unlisted-2\"\np !C! (x)\n"),
-            std::string::npos);
+  EXPECT_NE(recovered.find("\n$$SIZE \"unlisted-1\"\np !B! (first)\n$$SIZE \"S5\"\np !B! "
+                           "(late)\n$$SIZE \"unlisted-2\"\np !C! (x)\n"),
+            std::string::npos)
+      << recovered.substr(recovered.size() - 200);
 }
 
 }  // namespace

@@ -103,6 +103,13 @@ TEST(SarifLog, ABadSettingsFileIsAToolNotification) {
     EXPECT_FALSE(FileExists(dir.File("x.prt")));
     EXPECT_FALSE(FileExists(dir.File("TALVIREN.LOG")));
   }
+  // --list writes no SARIF log, also when it stops before it begins.
+  TempDir dir;
+  WriteFile(dir.File("BAD.SET"), "#PARTS:NOPE# = x\n");
+  const ProcessResult list =
+      RunPartsc(dir.path(), {"-pBAD.SET", "--sarif", "run.sarif", "--list", "x.prt"});
+  EXPECT_EQ(list.exitCode, 255);
+  EXPECT_FALSE(FileExists(dir.File("run.sarif")));
 }
 
 }  // namespace
