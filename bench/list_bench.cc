@@ -39,6 +39,16 @@ struct Best {
   uintmax_t bytes = 0;
 };
 
+// The argument vector of `args`, ended by a null pointer.
+std::vector<char*> Argv(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  return argv;
+}
+
 // Runs partsc with `args`, its standard output into `outPath`.
 int RunWithOutput(std::vector<std::string> args, const std::string& outPath) {
   std::fflush(stdout);
@@ -48,11 +58,7 @@ int RunWithOutput(std::vector<std::string> args, const std::string& outPath) {
     throw std::runtime_error("cannot redirect standard output to " + outPath);
   }
   close(out);
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Argv(args);
   OvConsole console;
   const int status = RunPartsc(static_cast<int>(args.size()), argv.data(), console);
   std::fflush(stdout);
@@ -83,11 +89,7 @@ void MeasureProcess(const std::string& partsc, std::vector<std::string> args,
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0666);
   args.front() = partsc;
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Argv(args);
   const auto start = std::chrono::steady_clock::now();
   pid_t child = -1;
   const int spawned = posix_spawn(&child, partsc.c_str(), &actions, nullptr, argv.data(), environ);

@@ -11,12 +11,15 @@
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
 #include "diagnostics/diagnostics.h"
+#include "item_counters.h"
 #include "partsfile/parts_state.h"
 #include "partsfile/parts_tables.h"
 #include "platform/ov_console.h"
 
 namespace partsc {
 namespace {
+
+using bench::CountItems;
 
 constexpr int kMacros = 5000;
 
@@ -42,14 +45,6 @@ std::unique_ptr<Bench> BenchWithMacros() {
   auto bench = std::make_unique<Bench>();
   DefineMacros(bench->macros);
   return bench;
-}
-
-// Items per second, and its inverse: the time of one item.
-void CountItems(benchmark::State& state, int64_t itemsPerIteration) {
-  state.SetItemsProcessed(state.iterations() * itemsPerIteration);
-  state.counters["per_item"] = benchmark::Counter(
-      static_cast<double>(itemsPerIteration),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_DefineMacroDistinctNames(benchmark::State& state) {

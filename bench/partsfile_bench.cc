@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "item_counters.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_state.h"
@@ -116,9 +117,7 @@ class TempPartsFile {
 };
 
 void CountMembers(benchmark::State& state, const std::string& path) {
-  state.SetItemsProcessed(state.iterations() * kMembers);
-  state.counters["per_item"] = benchmark::Counter(
-      kMembers, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  bench::CountItems(state, kMembers);
   std::error_code error;
   const auto bytes = std::filesystem::file_size(path, error);
   state.counters["file_bytes"] = error ? 0.0 : static_cast<double>(bytes);

@@ -39,6 +39,7 @@ struct Outcome {
   std::map<std::string, std::optional<std::string>> files;  // by name
   std::vector<std::string> temporaries;
   std::string err;  // what the run wrote to standard error
+  int status = -1;  // its exit status
 };
 
 // The library of kLibrary in `dir`, its parts files and backups as they
@@ -58,15 +59,9 @@ void MakeLibrary(const TempDir& dir) {
   WriteFile(dir.File("LIB.CTL"), control);
 }
 
-std::string RunIn(const TempDir& dir, std::vector<std::string> extra = {},
-                  int* status = nullptr) {
+int RunIn(const TempDir& dir, std::string* err = nullptr, std::vector<std::string> extra = {}) {
   extra.insert(extra.end(), {"-q", "--atomic", "-c", "LIB.CTL"});
-  std::string err;
-  const int code = RunDriver(dir.path(), extra, &err);
-  if (status != nullptr) {
-    *status = code;
-  }
-  return err;
+  return RunDriver(dir.path(), extra, err);
 }
 
 void Collect(const TempDir& dir, Outcome& outcome) {
@@ -79,14 +74,13 @@ void Collect(const TempDir& dir, Outcome& outcome) {
   }
 }
 
-Outcome RunAtomic(OvFaultKind kind, int64_t n, std::vector<std::string> extra = {},
-                  int* status = nullptr) {
+Outcome RunAtomic(OvFaultKind kind, int64_t n, std::vector<std::string> extra = {}) {
   TempDir dir;
   MakeLibrary(dir);
   Outcome outcome;
   OvFaults::Reset();
   OvFaults::Arm(kind, n, false);
-  outcome.err = RunIn(dir, std::move(extra), status);
+  outcome.status = RunIn(dir, &outcome.err, std::move(extra));
   outcome.injected = OvFaults::Injected(kind);
   OvFaults::Reset();
   Collect(dir, outcome);
@@ -165,18 +159,17 @@ TEST(AtomicFaults, EveryFailureLeavesTheOlderFilesOrTheNewOnes) {
 // With --strict, a file that could not be put in place fails the run, even
 // when the others were.
 TEST(AtomicFaults, UnderStrictAFileNotPutInPlaceFailsTheRun) {
-  int status = -1;
-  const Outcome clean = RunAtomic(OvFaultKind::kRename, 0, {"--strict"}, &status);
-  EXPECT_EQ(status, 0);
+  const Outcome clean = RunAtomic(OvFaultKind::kRename, 0, {"--strict"});
+  EXPECT_EQ(clean.status, 0);
   int64_t n = 1;
-  for (Outcome run = RunAtomic(OvFaultKind::kRename, n, {"--strict"}, &status); run.injected != 0;
-       run = RunAtomic(OvFaultKind::kRename, ++n, {"--strict"}, &status)) {
+  for (Outcome run = RunAtomic(OvFaultKind::kRename, n, {"--strict"}); run.injected != 0;
+       run = RunAtomic(OvFaultKind::kRename, ++n, {"--strict"})) {
     SCOPED_TRACE("rename " + std::to_string(n));
     bool allReplaced = true;
     for (const PartsFile& file : kLibrary) {
       allReplaced = allReplaced && FileOf(run, file.name) == FileOf(clean, file.name);
     }
-    EXPECT_EQ(status, allReplaced ? 0 : 1) << run.err;
+    EXPECT_EQ(run.status, allReplaced ? 0 : 1) << run.err;
   }
 }
 
