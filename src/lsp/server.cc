@@ -146,7 +146,10 @@ void Server::HandleMessage(const json& message) {
     return;
   }
   const std::string method = message["method"].get<std::string>();
-  const json params = message.contains("params") ? message["params"] : json::object();
+  // Clients send null where a method takes no params (eglot's shutdown):
+  // it stands for none.
+  const bool noParams = !message.contains("params") || message["params"].is_null();
+  const json params = noParams ? json::object() : message["params"];
   if (hasId) {
     HandleRequest(id, method, params);
     return;
