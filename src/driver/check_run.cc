@@ -26,8 +26,7 @@ bool CheckSource(RunContext& run, const std::string& inputPath) {
   MemoryPartsSink sink;
   PartsOutput output{run.classes, sink};
   CompileContext context = run.Compile();
-  std::string outputPath;
-  const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+  const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output).code;
   run.diagnostics.EndInput();
   return compiled == kCompileOk;
 }

@@ -190,10 +190,12 @@ void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk
 InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sink) {
   RunContext& run = walk.run;
   InputOutcome outcome;
-  std::string& outputPath = outcome.outputPath;
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
-  const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+  CompileOutcome compile = CompilePartsSource(context, LineSource{inputPath, {}}, output);
+  const int compiled = compile.code;
+  outcome.outputPath = std::move(compile.outputPath);
+  const std::string& outputPath = outcome.outputPath;
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {

@@ -53,7 +53,7 @@ void AssignField(FixedText<N>& text, const uint8_t* field, int length) {
   while (n < length && field[n] != 0) {
     ++n;
   }
-  text.Assign(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
+  text.AssignCut(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
 }
 
 bool InRange(int value, int low, int high) {

@@ -672,7 +672,7 @@ int16_t Int16(const Node& node) {
 
 template <int N>
 void ReadText(const Node& node, FixedText<N>& text) {
-  text.Assign(node.Text(N));
+  text.AssignCut(node.Text(N));
 }
 
 void ReadMember(const Node& node, MemberList& list) {
@@ -756,7 +756,7 @@ void ReadViews(const Node& node, PartsModel& model) {
     }
     ReadText(view.Field("name"), model.apgNames[i]);
     const std::optional<Node> comment = view.Optional("comment");
-    model.apgComments[i].Assign(comment ? comment->Text(kApgTextMax) : std::string());
+    model.apgComments[i].AssignCut(comment ? comment->Text(kApgTextMax) : std::string());
   }
 }
 

@@ -1,0 +1,53 @@
+// The member entries of the block being compiled: the common block, or one
+// size block.
+#pragma once
+
+#include <partsc/model.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "partsfile/parts_layout.h"
+
+namespace partsc {
+
+// At most 256 spec and 512 param entries, in the order of their lines. Clear
+// empties the table for the next block but keeps its entries, which the next
+// block's lines are written over: a block takes new memory only for texts
+// longer than those its slots held before.
+class MemberTable {
+ public:
+  // The header's spec record as the lines being compiled see it: 0 in the
+  // common block, the $$SPEC record in the size blocks. A spec entry whose
+  // record has its 16 bits stores record 0.
+  int16_t specRecord = 0;
+
+  // Each appends an entry after the others: 0, kTableFull, or kNoMemory
+  // (the table is then as it was). Each entry counts as one allocation to
+  // the test seam.
+  int AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record, std::string_view name);
+  int AddParam(std::string_view name, std::string_view text, int16_t pairCode,
+               std::string_view comment);
+
+  bool SpecsFull() const { return specCount_ >= kMaxSpecEntries; }
+  bool ParamsFull() const { return paramCount_ >= kMaxParamEntries; }
+  std::span<const SpecEntry> Specs() const { return {specs_.data(), specCount_}; }
+  std::span<const ParamEntry> Params() const { return {params_.data(), paramCount_}; }
+  // The entries as a member list of their own.
+  MemberList List() const;
+  void Clear() {
+    specCount_ = 0;
+    paramCount_ = 0;
+  }
+
+ private:
+  std::vector<SpecEntry> specs_;
+  size_t specCount_ = 0;
+  std::vector<ParamEntry> params_;
+  size_t paramCount_ = 0;
+};
+
+}  // namespace partsc
