@@ -199,6 +199,16 @@ struct PartsRead {
   bool operator==(const PartsRead&) const = default;
 };
 
+// One field of a model that breaks the rule for a good parts file: its JSON
+// Pointer in the model's JSON document ("/sizes/3/members/0/number") and the
+// rule it breaks, in words ("300 is above 256").
+struct ModelProblem {
+  std::string pointer;
+  std::string rule;
+
+  bool operator==(const ModelProblem&) const = default;
+};
+
 struct PartsModel {
   PartsHeader header;
   ApgBlock apgNames;     // an empty name: the view is not defined

@@ -149,20 +149,24 @@ std::string ListLayoutProblem(const PartsModel& model) {
 
 void PlaceMemberLists(PartsModel& model) {
   struct Slot {
-    int64_t offset;
+    uint32_t offset;
     const MemberList* list;
     uint32_t* place;
   };
+  // The common list starts the area, as in every file a compile writes; a
+  // list without a place (0) goes after those with one.
+  constexpr uint32_t kLast = UINT32_MAX;
   std::vector<Slot> slots;
   uint32_t commonOffset = 0;
   if (model.common) {
-    slots.push_back({model.header.commonOffset, &*model.common, &commonOffset});
+    slots.push_back({0, &*model.common, &commonOffset});
   }
   for (PartsSize& size : model.sizes) {
-    slots.push_back({size.record.memberOffset, &size.members, &size.record.memberOffset});
+    const uint32_t offset = size.record.memberOffset;
+    slots.push_back({offset == 0 ? kLast : offset, &size.members, &size.record.memberOffset});
   }
   for (UnlistedList& list : model.unlisted) {
-    slots.push_back({list.offset, &list.members, &list.offset});
+    slots.push_back({list.offset == 0 ? kLast : list.offset, &list.members, &list.offset});
   }
   std::stable_sort(slots.begin(), slots.end(),
                    [](const Slot& a, const Slot& b) { return a.offset < b.offset; });

@@ -50,11 +50,13 @@ class PartsEncoder {
 // is 0) and every unlisted list at its offset.
 std::string ListLayoutProblem(const PartsModel& model);
 
-// Lays the member lists end to end from the start of the member-list area,
-// in the order they stand in now (by offset; among equal offsets the common
-// list, then the sizes' lists in record order, then the unlisted ones), and
-// sets header.commonOffset, every memberOffset and every unlisted offset to
-// match; a size gets a list even where its memberOffset was 0.
+// Lays the member lists end to end from the start of the member-list area
+// and sets header.commonOffset, every memberOffset and every unlisted offset
+// to match: the common list first, as a compile writes it, then the others
+// in the order of their offsets (among equal offsets the sizes' lists in
+// record order, then the unlisted ones), and last those whose offset is 0,
+// in the same order. After an entry has been added, removed or changed, or
+// a size added without an offset, the model encodes again.
 void PlaceMemberLists(PartsModel& model);
 
 // The bytes of the parts file of `model`, written by PartsEncoder part by

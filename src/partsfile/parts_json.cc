@@ -837,10 +837,8 @@ bool ReadModel(const Node& root, PartsModel& model) {
 bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error) {
   model = PartsModel();
   try {
-    const bool offsetsGiven = ReadModel(Node(document, ""), model);
-    if (!offsetsGiven || !ListLayoutProblem(model).empty()) {
-      PlaceMemberLists(model);
-    }
+    ReadModel(Node(document, ""), model);
+    PlaceMemberLists(model);
   } catch (const Refusal& refusal) {
     error = (refusal.pointer.empty() ? std::string("/") : refusal.pointer) + ": " + refusal.rule;
     return false;

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include <partsc/partsc.h>
+
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -272,6 +274,28 @@ std::vector<std::string> GoldenFiles() {
   return files;
 }
 
+// Every parts file the run wrote that lists whole passes the rule for a good
+// parts file, member lists that no record points to included.
+void ExpectWrittenFilesPassTheRule(const std::string& dir,
+                                   const std::map<std::string, std::string>& inputs) {
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string extension = entry.path().extension().string();
+    const std::string path = entry.path().string();
+    const auto input = inputs.find(fs::relative(entry.path(), dir).string());
+    if ((extension != ".prt" && extension != ".PRT") ||
+        (input != inputs.end() && input->second == ReadFile(path))) {
+      continue;
+    }
+    const api::ReadResult read = api::ReadPartsFile(path);
+    if (read.code != 0 || api::ListModel(read.model, path).code != 0) {
+      continue;
+    }
+    for (const ModelProblem& problem : api::Validate(read.model, path)) {
+      ADD_FAILURE() << path << ": " << problem.pointer << ": " << problem.rule;
+    }
+  }
+}
+
 class GoldenRun : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenRun, MatchesExpectedOutput) {
@@ -287,6 +311,7 @@ TEST_P(GoldenRun, MatchesExpectedOutput) {
     result = RunProcess(PARTSC_BINARY, options);
   }
   const std::string actual = Preamble(text) + Expectations(result, dir.path(), inputs);
+  ExpectWrittenFilesPassTheRule(dir.path(), inputs);
   const char* update = std::getenv("PARTSC_UPDATE_GOLDEN");
   if (update != nullptr && std::string(update) == "1") {
     WriteFile(file, actual);
