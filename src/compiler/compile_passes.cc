@@ -570,7 +570,11 @@ int OpenOutput(Compile& c, std::string& outputPath) {
     outputPath.clear();
     return kCompileOutputOpen;
   }
-  dbgprint(c.context.console, kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
+  // Nothing is said of a parts file that stays in memory.
+  if (c.output.sink.WritesFile()) {
+    dbgprint(c.context.console, kConsoleProgress, "  Out put file name\t\t%s\n",
+             outputPath.c_str());
+  }
   FillHeader(c);
 
   PartsModel& model = c.model;
