@@ -187,11 +187,11 @@ void CheckCompileLines(CompileContext& context, std::string_view line, int lineN
   Require(tables.sizes.size() == sizesBefore + (size == 0 ? 1 : 0),
           "an accepted size line adds exactly one size");
 
-  const size_t before = tables.members.Specs().size() + tables.members.Params().size();
+  const size_t before = tables.members.SpecCount() + tables.members.ParamCount();
   const int member = CompileMemberLine(context, line, lineNumber, tables.members);
   Require(member == 0 || member == -1 || member == kTableFull,
           "CompileMemberLine answers one of its codes");
-  const size_t after = tables.members.Specs().size() + tables.members.Params().size();
+  const size_t after = tables.members.SpecCount() + tables.members.ParamCount();
   const size_t added = after - before;
   Require(added == (member == 0 && !line.empty() && (line[0] == 's' || line[0] == 'p') ? 1U : 0U),
           "an accepted member line adds exactly one entry");

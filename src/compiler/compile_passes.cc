@@ -100,7 +100,7 @@ struct Compile {
   std::string titleText;
   std::string_view sizeName;  // pass 2: the size of the block being read
   SizeTable sizes{model.sizes};
-  MemberTable members;  // the block being read
+  MemberTable members{output.keepMemberLists};  // the block being read
   LinePieces pieces;    // where each line lies in the file, for the diagnostics
   // Whether anything asks where a line lies; taken once so that the pieces
   // are followed from the first line to the last or not at all.
@@ -416,7 +416,7 @@ int WriteFailed(const Compile& c, const std::string& outputPath, DiagnosticId me
 // A member list just built goes to the parts file at the next place of the
 // member-list area; `offset` gets that place.
 bool WriteMembers(Compile& c, uint32_t& offset) {
-  return c.encoder->WriteMemberList(c.members.Specs(), c.members.Params(), offset);
+  return c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset);
 }
 
 // Ties the member list written at `offset` to the counted size of that name,

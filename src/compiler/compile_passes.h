@@ -44,8 +44,9 @@ struct LineSource {
 // Where a compile puts its parts file: the directory of the parts class,
 // which the parts name is resolved in, and the sink that takes the bytes.
 // With `keepMemberLists` the model keeps every member list it wrote (the
-// library's compile); else only the common list, the size records and the
-// header stay, and a list's entries go once it is written.
+// library's compile); else its lists stay empty (the common list there as an
+// empty list), as a run needs only the header, the views and the size
+// records once a list is written.
 struct PartsOutput {
   const OvClassDirectories& classes;
   PartsSink& sink;

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "partsfile/parts_codec.h"
 #include "platform/ov_faults.h"
 
 namespace partsc {
@@ -9,20 +10,13 @@ namespace partsc {
 namespace {
 
 // The slot after the `count` entries of `entries`, made when the table has
-// never held that many; null when memory cannot be had.
+// never held that many.
 template <class T>
-T* NextSlot(std::vector<T>& entries, size_t count) {
-  if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
-    return nullptr;
+T& NextSlot(std::vector<T>& entries, size_t count) {
+  if (count == entries.size()) {
+    entries.emplace_back();
   }
-  try {
-    if (count == entries.size()) {
-      entries.emplace_back();
-    }
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-  return &entries[count];
+  return entries[count];
 }
 
 }  // namespace
@@ -32,18 +26,24 @@ int MemberTable::AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record
   if (SpecsFull()) {
     return kTableFull;
   }
-  SpecEntry* entry = NextSlot(specs_, specCount_);
-  if (entry == nullptr) {
+  if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
     return kNoMemory;
   }
+  const size_t had = specBytes_.size();
   try {
-    entry->name.assign(name);
+    AppendSpecRecord(number, invertedFlag, record, name, specBytes_);
+    if (keepEntries_) {
+      SpecEntry& entry = NextSlot(specs_, keptSpecs_);
+      entry.name.assign(name);
+      entry.number = number;
+      entry.invertedFlag = invertedFlag;
+      entry.record = record;
+      ++keptSpecs_;
+    }
   } catch (const std::bad_alloc&) {
+    specBytes_.resize(had);
     return kNoMemory;
   }
-  entry->number = number;
-  entry->invertedFlag = invertedFlag;
-  entry->record = record;
   ++specCount_;
   return 0;
 }
@@ -53,18 +53,24 @@ int MemberTable::AddParam(std::string_view name, std::string_view text, int16_t 
   if (ParamsFull()) {
     return kTableFull;
   }
-  ParamEntry* entry = NextSlot(params_, paramCount_);
-  if (entry == nullptr) {
+  if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
     return kNoMemory;
   }
+  const size_t had = paramBytes_.size();
   try {
-    entry->name.assign(name);
-    entry->text.assign(text);
-    entry->comment.assign(comment);
+    AppendParamRecord(name, text, pairCode, comment, paramBytes_);
+    if (keepEntries_) {
+      ParamEntry& entry = NextSlot(params_, keptParams_);
+      entry.name.assign(name);
+      entry.text.assign(text);
+      entry.comment.assign(comment);
+      entry.pairCode = pairCode;
+      ++keptParams_;
+    }
   } catch (const std::bad_alloc&) {
+    paramBytes_.resize(had);
     return kNoMemory;
   }
-  entry->pairCode = pairCode;
   ++paramCount_;
   return 0;
 }
@@ -74,6 +80,22 @@ MemberList MemberTable::List() const {
   list.specs.assign(Specs().begin(), Specs().end());
   list.params.assign(Params().begin(), Params().end());
   return list;
+}
+
+std::span<const uint8_t> MemberTable::ListBytes() {
+  list_.assign(specBytes_.begin(), specBytes_.end());
+  list_.insert(list_.end(), paramBytes_.begin(), paramBytes_.end());
+  list_.resize(list_.size() + kMemberHeadSize, 0);
+  return list_;
+}
+
+void MemberTable::Clear() {
+  specCount_ = 0;
+  paramCount_ = 0;
+  keptSpecs_ = 0;
+  keptParams_ = 0;
+  specBytes_.clear();
+  paramBytes_.clear();
 }
 
 }  // namespace partsc

@@ -16,7 +16,8 @@ inline constexpr size_t kPieceMax = 79;
 // characters up to its first zero byte, as the C string fgets fills.
 class PieceReader {
  public:
-  explicit PieceReader(std::string_view text) : text_(text) {}
+  explicit PieceReader(std::string_view text)
+      : text_(text), zeros_(text.find('\0') != std::string_view::npos) {}
 
   // The next piece, with its line feed when it ends its line; false at the
   // end of the text.
@@ -28,12 +29,13 @@ class PieceReader {
     const size_t feed = rest.find('\n');
     const std::string_view read = feed == std::string_view::npos ? rest : rest.substr(0, feed + 1);
     at_ += read.size();
-    piece = read.substr(0, read.find('\0'));
+    piece = zeros_ ? read.substr(0, read.find('\0')) : read;
     return true;
   }
 
  private:
   std::string_view text_;
+  bool zeros_;  // whether the text holds a zero byte at all
   size_t at_ = 0;
 };
 

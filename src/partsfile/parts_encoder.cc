@@ -57,11 +57,15 @@ bool PartsEncoder::WriteMemberList(std::span<const SpecEntry> specs,
     at = EncodeParamRecord(param, at);
   }
   assert(at + kMemberHeadSize == scratch_.data() + scratch_.size() && "records fill the list");
+  return WriteMemberListBytes(scratch_, offset);
+}
+
+bool PartsEncoder::WriteMemberListBytes(std::span<const uint8_t> bytes, uint32_t& offset) {
   offset = static_cast<uint32_t>(position_);
-  if (!sink_.WriteAt(position_, scratch_.data(), scratch_.size())) {
+  if (!sink_.WriteAt(position_, bytes.data(), bytes.size())) {
     return false;
   }
-  position_ += static_cast<int64_t>(scratch_.size());
+  position_ += static_cast<int64_t>(bytes.size());
   return true;
 }
 

@@ -33,6 +33,8 @@ class PartsEncoder {
   // record) at the next place of the area, and sets `offset` to that place.
   bool WriteMemberList(std::span<const SpecEntry> specs, std::span<const ParamEntry> params,
                        uint32_t& offset);
+  // The same for a member list already in its bytes, end record included.
+  bool WriteMemberListBytes(std::span<const uint8_t> bytes, uint32_t& offset);
   // The size records, in the order given, into the room before the lists.
   bool WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes);
 
