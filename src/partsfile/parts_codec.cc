@@ -252,7 +252,9 @@ MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {
     member.bodyLength = head[2];
     member.number = head[1] == 0 ? 256 : head[1];
     member.invertedFlag = head[3];
-    member.record = member.kind == kKindSpecRecord ? head[4] : 0;
+    // A record byte of 0 under kind 3 is a record of 256 (or 512, ...): the
+    // kind tells it from a spec without a record.
+    member.record = member.kind == kKindSpecRecord ? (head[4] == 0 ? 256 : head[4]) : 0;
     return member;
   }
   if (!member.IsParam()) {
