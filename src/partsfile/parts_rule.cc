@@ -62,6 +62,9 @@ void CheckViews(const PartsModel& model, Problems& problems) {
 
 void CheckHeader(const PartsModel& model, Problems& problems) {
   const PartsHeader& header = model.header;
+  if (!model.read.Whole()) {
+    problems.Add("/read", "the file it was read from was not read whole");
+  }
   if (header.version != kPartsVersion) {
     problems.Add("/header/version", "is " + std::to_string(header.version) + ", not " +
                                         std::to_string(kPartsVersion));
@@ -196,6 +199,9 @@ void CheckLists(const PartsModel& model, Problems& problems) {
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const PartsSize& size = model.sizes[i];
     const std::string at = "/sizes/" + std::to_string(i);
+    if (size.membersResult != 0) {
+      problems.Add(at + "/read", "its member list was not read whole");
+    }
     CheckEntries(size.members, at + "/members", problems);
     CheckCapacity(size.members, common, at + "/members", problems);
     if (size.record.memberOffset == 0) {
