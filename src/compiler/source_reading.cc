@@ -230,19 +230,6 @@ std::vector<Token> Settled(std::vector<Token> tokens) {
 
 }  // namespace
 
-LineKind BlockLineKind(BlockKind kind, std::string_view line) {
-  const char first = FirstChar(line);
-  if (first == '/') {
-    return LineKind::kComment;
-  }
-  if (kind == BlockKind::kApg) {
-    return ViewOf(line) >= 0 ? LineKind::kView : LineKind::kSkipped;
-  }
-  return first == 's'   ? LineKind::kSpecMember
-         : first == 'p' ? LineKind::kParamMember
-                        : LineKind::kSkipped;
-}
-
 Reading ReadSource(std::string_view text) {
   Reading reading;
   reading.text = text;

@@ -92,7 +92,17 @@ Reading ReadSource(std::string_view text);
 // block (kView) or a member line of a common or size block (kSpecMember,
 // kParamMember), a comment, or a line the block skips with a warning
 // (kSkipped). The compile passes and the reading both take it from here.
-LineKind BlockLineKind(BlockKind kind, std::string_view line);
+inline LineKind BlockLineKind(BlockKind kind, std::string_view line) {
+  const char first = line.empty() ? '\0' : line.front();
+  if (first == '/') {
+    return LineKind::kComment;
+  }
+  if (kind == BlockKind::kApg) {
+    return ViewOf(line) >= 0 ? LineKind::kView : LineKind::kSkipped;
+  }
+  return first == 's' ? LineKind::kSpecMember : first == 'p' ? LineKind::kParamMember
+                                                             : LineKind::kSkipped;
+}
 
 enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };
 inline constexpr int kTokenTypeCount = 6;
