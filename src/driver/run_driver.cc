@@ -98,22 +98,29 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
                                          "now its backup");
 }
 
-// Where the input stopped and the message that stopped it, as the summary
-// and the notes show them: the place of the stopping diagnostic when it is
-// about the source or the control file, else the source.
-void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
-             SourceFailure& failure) {
-  const DiagnosticRecord* stop = run.diagnostics.StopRecord();
+// Where the input failed and the diagnostic that failed it, as the summary
+// and the notes show them: the place of the diagnostic when it is about the
+// source or the control file, else the source.
+void SetFailure(const RunContext& run, const std::string& inputPath,
+                const std::string& controlPath, const DiagnosticRecord* record,
+                SourceFailure& failure) {
   failure.file = Shown(run, inputPath);
-  if (stop == nullptr) {
+  if (record == nullptr) {
     failure.message = "the compile failed";
     return;
   }
-  failure.message = stop->reason.empty() ? stop->message : stop->message + ": " + stop->reason;
-  if (stop->file == inputPath || stop->file == controlPath) {
-    failure.file = Shown(run, stop->file);
-    failure.line = stop->line;
+  failure.message =
+      record->reason.empty() ? record->message : record->message + ": " + record->reason;
+  if (record->file == inputPath || record->file == controlPath) {
+    failure.file = Shown(run, record->file);
+    failure.line = record->line;
   }
+}
+
+// Where the input stopped and the message that stopped it.
+void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
+             SourceFailure& failure) {
+  SetFailure(run, inputPath, controlPath, run.diagnostics.StopRecord(), failure);
 }
 
 // With --atomic, a parts file that was not put in place: the outcome says
@@ -185,6 +192,28 @@ void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk
   }
 }
 
+// With -Werror a source that compiled and listed but warned has failed,
+// named by its first warning: with --atomic its parts file is not put in
+// place; without, the file stays as written and the outcome says so. False
+// when it did not warn, or warnings are no errors.
+bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSink& sink,
+                     InputOutcome& outcome) {
+  const RunContext& run = walk.run;
+  const DiagnosticRecord* warning = run.diagnostics.InputWarning();
+  if (!run.diagnostics.WarningsAreErrors() || warning == nullptr) {
+    return false;
+  }
+  SourceFailure& failure = outcome.failure;
+  SetFailure(run, inputPath, walk.controlPath, warning, failure);
+  failure.message = "warnings are errors (-Werror): " + failure.message;
+  failure.left = LeftOnDisk::kWrittenAnyway;
+  if (sink.MadeBackup()) {
+    failure.backup = Shown(run, BackupPath(sink.WrittenPath()));
+  }
+  KeepPreviousFile(run, sink, outcome);
+  return true;
+}
+
 // Compiles one input into `sink` and lists the new parts file; a parts file
 // that cannot be read back is removed.
 InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sink) {
@@ -211,8 +240,9 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
                                           OvFile::Resolve(run.directory, sink.WrittenPath()));
   if (listed.code == 0) {
-    outcome.done = true;
-    if (run.session.Changes()) {
+    outcome.done = !FailedByWarning(inputPath, walk, sink, outcome);
+    // A file that warned with --atomic is not put in place, so nothing changed.
+    if (run.session.Changes() && (outcome.done || !sink.Replaces())) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
       std::string older;

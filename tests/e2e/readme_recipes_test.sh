@@ -37,6 +37,18 @@ echo pin.src >>LIBRARY.CTL
 out=$(partsc -pORVA.SET -c LIBRARY.CTL 2>&1 >/dev/null) || fail "quick start: the run failed: $out"
 [ -z "$out" ] || fail "quick start: standard error is not empty: $out"
 [ -f parts/pin.prt ] || fail "quick start: no parts/pin.prt"
+# A misspelt $$TITEL fails the run and keeps the good file and its backup.
+partsc -pORVA.SET -c LIBRARY.CTL >/dev/null 2>&1 || fail "quick start: the second run failed"
+cp parts/pin.prt good.prt
+cp parts/pin.prt.old good.prt.old
+sed -i 's/^\$\$SIZE/$$TITEL "Pins"\n$$SIZE/' src/pin.src
+out=$(partsc -pORVA.SET -c LIBRARY.CTL 2>&1 >/dev/null)
+status=$?
+[ "$status" -eq 1 ] || fail "quick start: \$\$TITEL ended with $status, not 1"
+cmp -s parts/pin.prt good.prt && cmp -s parts/pin.prt.old good.prt.old ||
+  fail "quick start: \$\$TITEL changed the good file or its backup"
+grep -qF 'partsc: failed: src/pin.src, line 4: warnings are errors (-Werror): Unknown keyword $$TITEL' <<<"$out" ||
+  fail "quick start: the summary does not name the warning: $out"
 
 # Compile a library of sources in src/ into parts/: with --init ...
 fresh init
