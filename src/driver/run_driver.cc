@@ -347,7 +347,11 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
       run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
   if (!runLog.Fopen(OvFile::Resolve(run.directory, runLogName), "w")) {
     const std::string text = "Log file " + runLogName + " open error";
-    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, LastSystemError());
+    const std::string reason = LastSystemError();
+    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, reason);
+    if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
+      Complain(run.console, EscapeControls(runLogName) + ": the run log cannot be opened: " + reason);
+    }
     control.Fclose();
     diagnostics.CloseErrorLog();
     return kExitStop;
@@ -518,6 +522,8 @@ int RunActions(RunContext& run, int argc, char** argv) {
       !SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }
+  // The settings file may have made the run quiet.
+  run.console.SetQuiet(run.session.Quiet());
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {

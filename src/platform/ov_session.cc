@@ -231,6 +231,10 @@ struct CommandLineOptions {
     session.quiet_ = true;
     return true;
   };
+  static constexpr Apply kNoQuiet = [](OvSession& session, OvConsole&, std::string_view) {
+    session.quiet_ = false;
+    return true;
+  };
   static constexpr Apply kList = [](OvSession& session, OvConsole&, std::string_view) {
     session.listRequested_ = true;
     return true;
@@ -328,7 +332,7 @@ struct CommandLineOptions {
     return true;
   };
 
-  static constexpr std::array<Option, 33> kAll = {{
+  static constexpr std::array<Option, 34> kAll = {{
       {"-C", true, kDirectory},
       {"-p", true, kSettings},
       {"-c", true, kControl},
@@ -339,6 +343,7 @@ struct CommandLineOptions {
       {"--no-atomic", false, kNoAtomic},
       {"-q", false, kQuiet},
       {"--quiet", false, kQuiet},
+      {"--no-quiet", false, kNoQuiet},
       {"--list", false, kList},
       {"--check", false, kCheck},
       {"--decompile", true, kDecompile},

@@ -45,8 +45,9 @@ class OvSession {
   // --strict: a run in which an input failed ends with 1. --no-strict, or
   // the settings file's "#PARTS:STRICT#" when the command line says neither.
   bool Strict() const { return strict_.value_or(policy_.strict.value_or(false)); }
-  // -q/--quiet: no progress lines on the console.
-  bool Quiet() const { return quiet_; }
+  // -q/--quiet: no progress lines on the console. --no-quiet, or the
+  // settings file's "#PARTS:QUIET#" when the command line says neither.
+  bool Quiet() const { return quiet_.value_or(policy_.quiet.value_or(false)); }
   // The files named after --list or --diff, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
   // --format=listing (the default; "text" for --diff) or --format=json.
@@ -77,6 +78,7 @@ class OvSession {
     std::optional<bool> atomic;            // #PARTS:ATOMIC#
     std::optional<bool> strict;            // #PARTS:STRICT#
     std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
+    std::optional<bool> quiet;             // #PARTS:QUIET#
     std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
     std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
     std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
@@ -140,7 +142,7 @@ class OvSession {
   OvAction action_ = OvAction::kCompile;
   std::string controlName_;
   std::optional<bool> strict_;  // --strict, --no-strict
-  bool quiet_ = false;
+  std::optional<bool> quiet_;  // -q, --no-quiet
   bool listRequested_ = false;
   bool diffRequested_ = false;
   bool changes_ = false;

@@ -74,10 +74,11 @@ struct SwitchKey {
   std::string_view key;
   std::optional<bool> OvSession::Policy::*field;
 };
-constexpr std::array<SwitchKey, 3> kSwitchKeys = {{
+constexpr std::array<SwitchKey, 4> kSwitchKeys = {{
     {"#PARTS:ATOMIC#", &OvSession::Policy::atomic},
     {"#PARTS:STRICT#", &OvSession::Policy::strict},
     {"#PARTS:WERROR#", &OvSession::Policy::warningsAsErrors},
+    {"#PARTS:QUIET#", &OvSession::Policy::quiet},
 }};
 constexpr std::string_view kWarningsKey = "#PARTS:WARNINGS#";
 constexpr std::string_view kDiagnosticsKey = "#PARTS:DIAGNOSTICS#";
