@@ -425,6 +425,37 @@ TEST(Catalogue, ReportedEntriesHaveUniqueNamesAndExplanations) {
   }
 }
 
+// --explain finds a diagnostic by its name, by any line that shows it, by
+// its message as reported and by a piece of it; several for a piece many
+// share, none for what no message says.
+TEST(Catalogue, ExplainFindsEachDiagnosticByWhatShowsIt) {
+  const std::pair<std::string_view, std::string> kCases[] = {
+      {"illegal-param", "partsc-illegal-param"},
+      {"\t*** W *** Illegal param defination[19]\n", "partsc-illegal-param"},
+      {"src/b.src:19: error: Illegal param defination [partsc-illegal-param]",
+       "partsc-illegal-param"},
+      {R"({"file":"a.src","name":"partsc-text-cut"})", "partsc-text-cut"},
+      {"illegal PARAM", "partsc-illegal-param"},
+      {"Unknown keyword $$TITEL (the line is skipped); did you mean $$TITLE?",
+       "partsc-unknown-keyword"},
+      {"$FRONT already defined", "partsc-view-already-defined"},
+      {"Log file logs/a.run open error", "partsc-run-log-open-error"},
+      {"Parameter text of 70 characters cut to 64", "partsc-text-cut"},
+      {"name too long", "partsc-common-name-too-long partsc-parts-name-too-long "
+                        "partsc-size-name-too-long"},
+      {"Parts Set name too long (cut)", ""},  // in the table, never reported
+      {"no such message", ""},
+  };
+  for (const auto& [query, names] : kCases) {
+    std::string found;
+    for (const CatalogueEntry* entry : FindExplained(query)) {
+      found += (found.empty() ? "" : " ") + std::string(entry->name);
+    }
+    EXPECT_EQ(found, names) << query;
+  }
+  EXPECT_EQ(NearestEntries("Ilegal parm defination", 1).front()->name, "partsc-illegal-param");
+}
+
 // The message table as the design lists it: each text once, in its order,
 // with the severity letter and the form ("3" with a line number, "4" with an
 // extra text, "5" bare) of the rows something reports; "-" for the others.
