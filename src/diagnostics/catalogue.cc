@@ -560,7 +560,8 @@ std::string_view MessageOf(std::string_view query) {
     const size_t second = query.find("*** ", 3);
     query = second == std::string_view::npos ? query : query.substr(second + 4);
   }
-  while (!query.empty() && std::string_view(" \t\r\n").find(query.back()) != std::string_view::npos) {
+  while (!query.empty() &&
+         std::string_view(" \t\r\n").find(query.back()) != std::string_view::npos) {
     query.remove_suffix(1);
   }
   if (query.ends_with("]")) {
@@ -575,9 +576,9 @@ const CatalogueEntry* NamedIn(std::string_view query) {
   for (size_t at = query.find(kPrefix); at != std::string_view::npos;
        at = query.find(kPrefix, at + 1)) {
     size_t end = at + kPrefix.size();
-    while (end < query.size() && (std::islower(static_cast<unsigned char>(query[end])) != 0 ||
-                                  std::isdigit(static_cast<unsigned char>(query[end])) != 0 ||
-                                  query[end] == '-')) {
+    while (end < query.size() &&
+           (std::islower(static_cast<unsigned char>(query[end])) != 0 ||
+            std::isdigit(static_cast<unsigned char>(query[end])) != 0 || query[end] == '-')) {
       ++end;
     }
     const CatalogueEntry* entry = FindCatalogueEntry(query.substr(at, end - at));

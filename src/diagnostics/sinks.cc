@@ -197,7 +197,9 @@ class SarifSink : public DiagnosticSink {
     }
   }
 
-  void Emit(const DiagnosticRecord& record) override { records_.push_back(AtSource(record, base_)); }
+  void Emit(const DiagnosticRecord& record) override {
+    records_.push_back(AtSource(record, base_));
+  }
 
   bool Finish(int exitStatus) override {
     OvFileIO out;

@@ -58,12 +58,11 @@ void NoteUnreadSettings(RunContext& run, const std::string& controlPath) {
   const std::string change = shownSlash == std::string::npos
                                  ? std::string()
                                  : "-C " + shownControl.substr(0, shownSlash) + " ";
-  Complain(run.console, EscapeControls("note: the settings file " +
-                                       OvFile::RelativeTo(shownFrom, settings) + " beside " +
-                                       shownControl +
-                                       " was not read, as no -p named it; partsc " + change + "-p" +
-                                       kInitSettingsName + " -c " + controlPath.substr(slash + 1) +
-                                       " reads it"));
+  Complain(run.console,
+           EscapeControls("note: the settings file " + OvFile::RelativeTo(shownFrom, settings) +
+                          " beside " + shownControl + " was not read, as no -p named it; partsc " +
+                          change + "-p" + kInitSettingsName + " -c " +
+                          controlPath.substr(slash + 1) + " reads it"));
 }
 
 }  // namespace

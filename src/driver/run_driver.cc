@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_options.h"
 #include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"
@@ -101,9 +103,8 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
 // Where the input failed and the diagnostic that failed it, as the summary
 // and the notes show them: the place of the diagnostic when it is about the
 // source or the control file, else the source.
-void SetFailure(const RunContext& run, const std::string& inputPath,
-                const std::string& controlPath, const DiagnosticRecord* record,
-                SourceFailure& failure) {
+void SetFailure(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
+                const DiagnosticRecord* record, SourceFailure& failure) {
   failure.file = Shown(run, inputPath);
   if (record == nullptr) {
     failure.message = "the compile failed";
@@ -350,7 +351,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     const std::string reason = LastSystemError();
     diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, reason);
     if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-      Complain(run.console, EscapeControls(runLogName) + ": the run log cannot be opened: " + reason);
+      Complain(run.console,
+               EscapeControls(runLogName) + ": the run log cannot be opened: " + reason);
     }
     control.Fclose();
     diagnostics.CloseErrorLog();
@@ -457,14 +459,20 @@ int StopBeforeRun(RunContext& run) {
 }
 
 // A refused command line: what is wrong and where help is, in the words of
-// GNU programs, around the usage line.
-int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::string& problem) {
+// GNU programs, around the usage line every refusal prints; after it, the
+// form of the action the command line was meant for.
+int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::string& problem,
+                      std::optional<OvAction> action = std::nullopt) {
   const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
   const std::string shortName = program.substr(program.rfind('/') + 1);
   if (!problem.empty()) {
     Complain(console, problem);
   }
   dbgprint(console, kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
+  if (action && *action != OvAction::kCompile) {
+    const std::string form = UsageLines("   or: ", program, UsageFormOf(*action));
+    dbgprint(console, kConsoleFatal, "%s", form.c_str());
+  }
   dbgprint(console, kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
   return kExitStop;
 }
@@ -573,7 +581,7 @@ bool StandardOutputFailed(OvConsole& console) {
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory) {
   OvSession session;
   if (!session.ParseCommandLine(argc, argv, console)) {
-    return RefuseCommandLine(console, argc, argv, session.Refusal());
+    return RefuseCommandLine(console, argc, argv, session.Refusal(), session.RefusedAction());
   }
   if (session.ExitRequested()) {
     return StandardOutputFailed(console) ? kExitFailed : kExitOk;

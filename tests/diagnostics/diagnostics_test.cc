@@ -441,8 +441,9 @@ TEST(Catalogue, ExplainFindsEachDiagnosticByWhatShowsIt) {
       {"$FRONT already defined", "partsc-view-already-defined"},
       {"Log file logs/a.run open error", "partsc-run-log-open-error"},
       {"Parameter text of 70 characters cut to 64", "partsc-text-cut"},
-      {"name too long", "partsc-common-name-too-long partsc-parts-name-too-long "
-                        "partsc-size-name-too-long"},
+      {"name too long",
+       "partsc-common-name-too-long partsc-parts-name-too-long "
+       "partsc-size-name-too-long"},
       {"Parts Set name too long (cut)", ""},  // in the table, never reported
       {"no such message", ""},
   };

@@ -22,11 +22,12 @@ TEST(InitLibrary, AStartedLibraryKeepsItsGoodFilesThroughATypo) {
   TempDir dir;
   const ProcessResult init = RunPartsc(dir.path(), {"--init"});
   ASSERT_EQ(init.exitCode, 0) << init.err;
-  EXPECT_EQ(init.out,
-            "made src/\nmade parts/\nwrote ORVA.SET: the settings, with the everyday mode "
-            "--atomic --strict -Wall -Werror -q and GNU diagnostics\nwrote LIBRARY.CTL: the control "
-            "file, naming the 0 sources of src/\nNext: put the parts sources into src/, name "
-            "each in LIBRARY.CTL, and run\n  partsc -pORVA.SET -c LIBRARY.CTL\n");
+  EXPECT_EQ(
+      init.out,
+      "made src/\nmade parts/\nwrote ORVA.SET: the settings, with the everyday mode "
+      "--atomic --strict -Wall -Werror -q and GNU diagnostics\nwrote LIBRARY.CTL: the control "
+      "file, naming the 0 sources of src/\nNext: put the parts sources into src/, name "
+      "each in LIBRARY.CTL, and run\n  partsc -pORVA.SET -c LIBRARY.CTL\n");
   WriteFile(dir.File("src/pin.src"), kGood);
   // A second --init names the new source in no file: it overwrites nothing,
   // and with -q says nothing.
