@@ -144,7 +144,7 @@ class OvSession {
   OvAction action_ = OvAction::kCompile;
   std::string controlName_;
   std::optional<bool> strict_;  // --strict, --no-strict
-  std::optional<bool> quiet_;  // -q, --no-quiet
+  std::optional<bool> quiet_;   // -q, --no-quiet
   bool listRequested_ = false;
   bool diffRequested_ = false;
   bool changes_ = false;

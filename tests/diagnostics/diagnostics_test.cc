@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -417,12 +419,22 @@ TEST(Catalogue, ReportedEntriesHaveUniqueNamesAndExplanations) {
     const bool explained = !entry.meaning.empty() && !entry.example.empty() && !entry.fix.empty();
     EXPECT_EQ(explained, entry.reported) << entry.name;
   }
+  // The bash completion offers the same warnings after -W.
+  const std::string script = ReadFile(std::string(PARTSC_SOURCE_DIR) + "/completions/partsc.bash");
+  const std::string key = "\n_partsc_warnings=\"";
+  const size_t list = script.find(key) + key.size();
+  std::istringstream offered(script.substr(list, script.find('"', list) - list));
+  std::set<std::string> completed(std::istream_iterator<std::string>(offered),
+                                  std::istream_iterator<std::string>{});
+  std::set<std::string> warnings;
   for (int i = 0; i < kWarningCount; ++i) {
     Warning warning = Warning::kUnknownKeyword;
-    EXPECT_TRUE(
-        FindWarning(CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(7), warning));
+    const std::string_view name = CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(7);
+    warnings.emplace(name);
+    EXPECT_TRUE(FindWarning(name, warning));
     EXPECT_EQ(static_cast<int>(warning), i);
   }
+  EXPECT_EQ(completed, warnings);
 }
 
 // --explain finds a diagnostic by its name, by any line that shows it, by
