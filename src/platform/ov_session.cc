@@ -28,8 +28,10 @@ bool TakeOnce(std::string& setting, std::string_view value) {
   return true;
 }
 
+// Appended piece by piece, as g++ 12 warns of `"'" + std::string(name)`
+// (a false positive of its -Wrestrict).
 std::string Quoted(std::string_view name) {
-  return "'" + std::string(name) + "'";
+  return std::string("'").append(name).append("'");
 }
 
 // "'--decompile' or '--from-json'": the actions of a set, by their options.

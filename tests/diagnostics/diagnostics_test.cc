@@ -462,7 +462,7 @@ TEST(Catalogue, ExplainFindsEachDiagnosticByWhatShowsIt) {
   for (const auto& [query, names] : kCases) {
     std::string found;
     for (const CatalogueEntry* entry : FindExplained(query)) {
-      found += (found.empty() ? "" : " ") + std::string(entry->name);
+      found.append(found.empty() ? "" : " ").append(entry->name);
     }
     EXPECT_EQ(found, names) << query;
   }

@@ -146,7 +146,7 @@ TEST(OptionTable, TheManualPageSaysWhatTheTableSays) {
     } else if (line.starts_with(".")) {
       continue;
     } else {
-      synopsis.back() += " " + RoffText(line);
+      synopsis.back().append(" ").append(RoffText(line));
     }
   }
   std::transform(synopsis.begin(), synopsis.end(), synopsis.begin(), Squeezed);
