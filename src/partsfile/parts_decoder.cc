@@ -10,7 +10,7 @@
 
 #include "partsfile/parts_codec.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/parts_tables.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_faults.h"
 
 namespace partsc {

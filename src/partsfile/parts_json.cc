@@ -672,7 +672,7 @@ int16_t Int16(const Node& node) {
 
 template <int N>
 void ReadText(const Node& node, FixedText<N>& text) {
-  text.Assign(node.Text(N));
+  text.AssignCut(node.Text(N));
 }
 
 void ReadMember(const Node& node, MemberList& list) {
@@ -756,7 +756,7 @@ void ReadViews(const Node& node, PartsModel& model) {
     }
     ReadText(view.Field("name"), model.apgNames[i]);
     const std::optional<Node> comment = view.Optional("comment");
-    model.apgComments[i].Assign(comment ? comment->Text(kApgTextMax) : std::string());
+    model.apgComments[i].AssignCut(comment ? comment->Text(kApgTextMax) : std::string());
   }
 }
 
@@ -837,10 +837,8 @@ bool ReadModel(const Node& root, PartsModel& model) {
 bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error) {
   model = PartsModel();
   try {
-    const bool offsetsGiven = ReadModel(Node(document, ""), model);
-    if (!offsetsGiven || !ListLayoutProblem(model).empty()) {
-      PlaceMemberLists(model);
-    }
+    ReadModel(Node(document, ""), model);
+    PlaceMemberLists(model);
   } catch (const Refusal& refusal) {
     error = (refusal.pointer.empty() ? std::string("/") : refusal.pointer) + ": " + refusal.rule;
     return false;

@@ -52,9 +52,11 @@ void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
 
 // The model a document describes. False, with `error` "POINTER: RULE"
 // ("/sizes/3/members/0/number: 300 is above 256"), for the first value that
-// breaks a rule; `model` is then unspecified. Offsets that do not lay the
-// member lists end to end (or that are left out) are replaced: the lists
-// are laid end to end in the order of their offsets.
+// is not of its field's type and range; `model` is then unspecified. A
+// count left out is the count of what the document holds; a count given is
+// kept as given, for the rule to judge. The offsets give the order of the
+// member lists, which are laid end to end again: the common list first, the
+// others by their offsets, and those left out after them in document order.
 bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error);
 
 }  // namespace partsc

@@ -494,4 +494,55 @@ bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes) {
   }
 }
 
+OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string& text,
+                              int& error) {
+  text.clear();
+  error = 0;
+  // Not blocking: a pipe without a writer must not hold the run.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return OvTextRead::kOpenFailed;
+  }
+  struct stat status {};
+  OvTextRead result = OvTextRead::kRead;
+  if (::fstat(fd, &status) != 0) {
+    error = errno;
+    result = OvTextRead::kReadFailed;
+  } else if (!S_ISREG(status.st_mode)) {
+    error = S_ISDIR(status.st_mode) ? EISDIR : 0;
+    result = OvTextRead::kNotRegular;
+  } else if (static_cast<uint64_t>(status.st_size) > limit) {
+    result = OvTextRead::kTooLarge;
+  }
+  // The size may change while the file is read: read until a read gives
+  // nothing, and never more than the limit allows.
+  size_t room = std::min<size_t>(static_cast<size_t>(std::max<off_t>(status.st_size, 0)), limit) + 1;
+  while (result == OvTextRead::kRead) {
+    text.resize(text.size() + room);
+    const ssize_t got = ::read(fd, text.data() + text.size() - room, room);
+    if (got < 0 && errno == EINTR) {
+      text.resize(text.size() - room);
+      continue;
+    }
+    if (got < 0) {
+      error = errno;
+      result = OvTextRead::kReadFailed;
+    }
+    text.resize(text.size() - room + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    if (got <= 0) {
+      break;
+    }
+    if (text.size() > limit) {
+      result = OvTextRead::kTooLarge;
+    }
+    room = std::min<size_t>(64 * 1024, limit + 1 - std::min(text.size(), limit));
+  }
+  ::close(fd);
+  if (result != OvTextRead::kRead) {
+    text.clear();
+  }
+  return result;
+}
+
 }  // namespace partsc

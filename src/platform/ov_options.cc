@@ -39,28 +39,29 @@ constexpr std::array<OptionSpec, static_cast<size_t>(Id::kVersion) + 1> kOptions
      "the settings file SETTINGS"},
     {Id::kControl, "-c", "--control", "CONTROL", V::kFile, "", "", "", kCompiles,
      "compile the control file CONTROL without asking for its name"},
-    {Id::kStrict, "", "--strict", "", V::kNone, "", "", "#PARTS:STRICT#", kCompile,
+    {Id::kStrict, "", "--strict", "", V::kNone, "", "", "#PARTS:STRICT#", kCompiles,
      "end with 1 when a source failed, or nothing compiled, or an output could not be written"},
-    {Id::kNoStrict, "", "--no-strict", "", V::kNone, "", "", "", kCompile,
+    {Id::kNoStrict, "", "--no-strict", "", V::kNone, "", "", "", kCompiles,
      "do not, whatever the settings file says"},
-    {Id::kAtomic, "", "--atomic", "", V::kNone, "", "", "#PARTS:ATOMIC#", kCompile,
+    {Id::kAtomic, "", "--atomic", "", V::kNone, "", "", "#PARTS:ATOMIC#", kCompiles,
      "put each parts file in place only when it compiled and listed: a source that fails keeps "
      "the previous file and its backup"},
-    {Id::kNoAtomic, "", "--no-atomic", "", V::kNone, "", "", "", kCompile,
+    {Id::kNoAtomic, "", "--no-atomic", "", V::kNone, "", "", "", kCompiles,
      "write each parts file in place, whatever the settings file says"},
     {Id::kQuiet, "-q", "--quiet", "", V::kNone, "", "", "#PARTS:QUIET#", kEvery,
      "print no progress lines, only diagnostics: a run that went well says nothing"},
     {Id::kNoQuiet, "", "--no-quiet", "", V::kNone, "", "", "", kEvery,
      "print them, whatever the settings file says"},
-    {Id::kChanges, "", "--changes", "", V::kNone, "", "", "", kCompile,
+    {Id::kChanges, "", "--changes", "", V::kNone, "", "", "", kCompiles,
      "print, for each parts file written, what changed against its backup"},
-    {Id::kRunLog, "", "--run-log", "FILE", V::kFile, "", "", "#PARTS:RUNLOG#", kCompile,
+    {Id::kRunLog, "", "--run-log", "FILE", V::kFile, "", "", "#PARTS:RUNLOG#", kCompiles,
      "write the run log to FILE instead of TALVIREN.LOG"},
-    {Id::kErrorLog, "", "--error-log", "FILE", V::kFile, "", "", "#PARTS:ERRORLOG#", kCompile,
+    {Id::kErrorLog, "", "--error-log", "FILE", V::kFile, "", "", "#PARTS:ERRORLOG#",
+     kCompiles,
      "append the error log to FILE instead of CONTROL.LOG"},
     {Id::kCheck, "", "--check", "", V::kNone, "", "[SOURCE...]", "", kCheck,
-     "compile each SOURCE (without one, the sources of the control file) in memory and report "
-     "their diagnostics; write no file; end with 1 when a source has an error"},
+     "run as the run of each SOURCE (without one, of the control file) would, every output "
+     "held in memory: write no file at all; end as --strict would"},
     {Id::kList, "", "--list", "", V::kNone, "", "FILE...", "", kList,
      "print the listing of each parts file FILE"},
     {Id::kFormat, "", "--format", "FORMAT", V::kChoice, "listing text json", "", "", kList | kDiff,
@@ -126,8 +127,10 @@ constexpr std::array<UsageForm, 10> kForms = {{
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},
     {OvAction::kCheck,
-     "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--diagnostics-format=FORMAT] "
-     "[--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] [-Werror | -Wno-error]"},
+     "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--strict | --no-strict] "
+     "[--atomic | --no-atomic] [--changes] [--run-log FILE] [--error-log FILE] "
+     "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
+     "[-Werror | -Wno-error]"},
     {OvAction::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
     {OvAction::kDecompile, "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
     {OvAction::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},

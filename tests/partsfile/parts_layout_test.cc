@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "partsfile/parts_state.h"
+#include "partsfile/parts_layout.h"
 
 namespace partsc {
 namespace {
