@@ -99,8 +99,8 @@ partsc --decompile parts/bolt.prt -o src/bolt.src || fail "recipe: --decompile"
 # JSON, from another program and as data.
 example_library json
 if command -v jq >/dev/null; then
-  partsc --list --format=json parts/bolt.prt | jq -r '.sizes[].name' | grep -q . ||
-    fail "recipe: --list --format=json | jq"
+  names=$(partsc --list --format=json parts/bolt.prt | jq -r '.sizes[].name')
+  [ -n "$names" ] || fail "recipe: --list --format=json | jq gave no size names"
 fi
 partsc --list --format=json parts/bolt.prt > bolt.json || fail "recipe: --format=json"
 partsc --from-json bolt.json -o parts/bolt.prt --force || fail "recipe: --from-json"
@@ -109,8 +109,8 @@ partsc --from-json bolt.json -o parts/bolt.prt --force || fail "recipe: --from-j
 example_library changes
 partsc -pORVA.SET -c LIBRARY.CTL >/dev/null 2>&1 || fail "recipe: the second compile"
 partsc --diff parts/bolt.prt.old parts/bolt.prt >/dev/null || fail "recipe: --diff of the same"
-partsc -pORVA.SET --changes -c LIBRARY.CTL | grep -q '^parts/bolt.prt: ' ||
-  fail "recipe: --changes printed no line"
+changes=$(partsc -pORVA.SET --changes -c LIBRARY.CTL) || fail "recipe: --changes"
+grep -q '^parts/bolt.prt: ' <<<"$changes" || fail "recipe: --changes printed no line: $changes"
 partsc -pORVA.SET --check -c LIBRARY.CTL || fail "recipe: --check"
 
 # From make, when make is there.
