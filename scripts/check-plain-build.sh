@@ -12,7 +12,8 @@ for cxx in g++ clang++; do
     cd "$scratch/$cxx"
     export CXX=$cxx
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >build.log 2>&1
-    cmake --build build -j >>build.log 2>&1 || { cat build.log >&2; exit 1; }
+    cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >>build.log 2>&1 ||
+      { cat build.log >&2; exit 1; }
     build/partsc --version
     DESTDIR="$scratch/root-$cxx" cmake --install build --prefix /usr/local >/dev/null
     if grep -n 'warning:' build.log >&2; then
