@@ -28,7 +28,7 @@ std::map<std::string, std::string> Tree(const std::string& root) {
         std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + " " +
         std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
     if (entry.is_regular_file()) {
-      state.append("\n").append(ReadFile(entry.path().string()));
+      state += "\n" + ReadFile(entry.path().string());
     }
     tree[fs::relative(entry.path(), root).string()] = state;
   }

@@ -55,7 +55,7 @@ void MakeLibrary(const TempDir& dir, char version) {
   WriteFile(dir.File("ORVA.SET"), "#PARTS:INP# = src\n#PARTS:BIN# = parts\n");
   std::string control;
   for (int i = 0; i < kSources; ++i) {
-    control.append("s").append(std::to_string(i)).append(".src\n");
+    control += "s" + std::to_string(i) + ".src\n";
   }
   WriteFile(dir.File("LIB.CTL"), control);
   WriteSources(dir, version);
@@ -69,7 +69,7 @@ std::map<std::string, std::string> Compiled(char version) {
   EXPECT_EQ(RunPartsc(dir.path(), {"-q", "-pORVA.SET", "-c", "LIB.CTL"}).exitCode, 0);
   std::map<std::string, std::string> bytes;
   for (int i = 0; i < kSources; ++i) {
-    const std::string name = std::string("p").append(std::to_string(i)).append(".prt");
+    const std::string name = "p" + std::to_string(i) + ".prt";
     bytes[name] = ReadFile(dir.File("parts/" + name));
   }
   return bytes;
