@@ -5,14 +5,12 @@
 #include <map>
 #include <utility>
 
+#include "diagnostics/keywords.h"
 #include "listing/listing.h"
 
 namespace partsc {
 
 namespace {
-
-constexpr std::array<const char*, 6> kViews = {"$TOP",  "$BOTTOM", "$FRONT",
-                                               "$BACK", "$LEFT",   "$RIGHT"};
 
 std::vector<std::string> Lines(std::string line) {
   std::vector<std::string> lines;
@@ -36,41 +34,42 @@ struct Field {
   Json value;
 };
 
+// The fields `keys` of a value of the document, in that order.
+Json Pick(const Json& from, std::initializer_list<const char*> keys) {
+  Json value = Json::object();
+  for (const char* key : keys) {
+    value[key] = from.at(key);
+  }
+  return value;
+}
+
 Field PartsField(const PartsHeader& header) {
   std::string line = "$$PARTS\t<" + std::to_string(header.partsValue1) + "," +
                      std::to_string(header.partsValue2) + ">";
   if (!header.comment.Empty()) {
     line += "\t\"" + header.comment.Str() + "\"";
   }
-  Json value = Json::object();
-  value["parts_value_1"] = header.partsValue1;
-  value["parts_value_2"] = header.partsValue2;
-  value["comment"] = TextJson(header.comment.View());
-  return {line, value};
+  return {line, Pick(HeaderJson(header), {"parts_value_1", "parts_value_2", "comment"})};
 }
 
 Field SpecField(const PartsHeader& header) {
-  Json value = Json::object();
-  value["spec_file"] = header.specFile;
-  value["spec_record"] = header.specRecord;
   return {
       "$$SPEC <" + std::to_string(header.specFile) + "," + std::to_string(header.specRecord) + ">",
-      value};
+      Pick(HeaderJson(header), {"spec_file", "spec_record"})};
 }
 
 Field TitleField(const PartsHeader& header) {
-  return {"$$TITLE\t\"" + header.title.Str() + "\"", TextJson(header.title.View())};
+  return {"$$TITLE\t\"" + header.title.Str() + "\"", HeaderJson(header).at("title")};
 }
 
 Field SortField(const PartsHeader& header) {
-  const char* keyword = header.sortMode == 0   ? "$$LSORT"
-                        : header.sortMode == 1 ? "$$CSORT"
-                                               : "$$NSORT";
-  return {keyword, header.sortMode};
+  const std::string keyword(SortKeyword(header.sortMode));
+  return {keyword, HeaderJson(header).at("sort_mode")};
 }
 
 Field VersionField(const PartsHeader& header) {
-  return {"/ PARTS VERSION   : " + std::to_string(header.version), header.version};
+  return {"/ PARTS VERSION   : " + std::to_string(header.version),
+          HeaderJson(header).at("version")};
 }
 
 void DiffHeader(const PartsHeader& from, const PartsHeader& to, std::vector<Change>& changes) {
@@ -93,14 +92,11 @@ Field ViewField(const PartsModel& model, size_t view) {
   if (model.apgNames[view].Empty()) {
     return {};
   }
-  std::string line = std::string(kViews[view]) + "\t!" + model.apgNames[view].Str() + "!";
+  std::string line = std::string(kViewKeywords[view]) + "\t!" + model.apgNames[view].Str() + "!";
   if (!model.apgComments[view].Empty()) {
     line += "\t" + model.apgComments[view].Str();
   }
-  Json value = Json::object();
-  value["name"] = TextJson(model.apgNames[view].View());
-  value["comment"] = TextJson(model.apgComments[view].View());
-  return {line, value};
+  return {line, Pick(ViewJson(model, view), {"name", "comment"})};
 }
 
 std::vector<std::string> LinesOf(Field field) {
@@ -108,11 +104,12 @@ std::vector<std::string> LinesOf(Field field) {
 }
 
 void DiffViews(const PartsModel& from, const PartsModel& to, std::vector<Change>& changes) {
-  for (size_t view = 0; view < kViews.size(); ++view) {
+  for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     Field before = ViewField(from, view);
     Field after = ViewField(to, view);
-    Add(changes, {ChangeKind::kChanged, "$$APG", "", kViews[view], LinesOf(before), LinesOf(after),
-                  std::move(before.value), std::move(after.value)});
+    Add(changes,
+        {ChangeKind::kChanged, "$$APG", "", std::string(kViewKeywords[view]), LinesOf(before),
+         LinesOf(after), std::move(before.value), std::move(after.value)});
   }
 }
 
@@ -204,10 +201,7 @@ std::vector<std::string> SizeLines(const PartsSize& size) {
 }
 
 Json SizeRecordJson(const SizeRecord& record) {
-  Json value = Json::object();
-  value["name"] = TextJson(record.name.View());
-  value["title"] = TextJson(record.title.View());
-  return value;
+  return Pick(SizeJson(PartsSize{record, {}, 0}), {"name", "title"});
 }
 
 void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<int>& pairs,

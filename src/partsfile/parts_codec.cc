@@ -235,8 +235,7 @@ uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at) {
 
 void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
                       std::string_view name, std::vector<uint8_t>& out) {
-  PutSpecRecord(number, invertedFlag, record, name,
-                Grow(out, kMemberHeadSize + ByteLength(name)));
+  PutSpecRecord(number, invertedFlag, record, name, Grow(out, kMemberHeadSize + ByteLength(name)));
 }
 
 void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
@@ -252,7 +251,9 @@ MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {
     member.bodyLength = head[2];
     member.number = head[1] == 0 ? 256 : head[1];
     member.invertedFlag = head[3];
-    member.record = member.kind == kKindSpecRecord ? head[4] : 0;
+    // A record byte of 0 under kind 3 is a record of 256 (or 512, ...): the
+    // kind tells it from a spec without a record.
+    member.record = member.kind == kKindSpecRecord ? (head[4] == 0 ? 256 : head[4]) : 0;
     return member;
   }
   if (!member.IsParam()) {

@@ -52,7 +52,7 @@ struct MemberHead {
   uint8_t kind = kKindEnd;
   int bodyLength = 0;  // the bytes after the head
   // A spec record: the number (a 0 byte is 256), the flag, and the record
-  // (0 for kind 1, the record byte for kind 3).
+  // (0 for kind 1, the record byte for kind 3, a 0 byte there 256).
   int number = 0;
   int invertedFlag = 0;
   int record = 0;

@@ -28,19 +28,22 @@ Json TextJson(std::string_view bytes);
 // empty for a file read whole.
 std::string ReadStopReason(const PartsRead& read);
 
-// Parts of the document: one entry of a member list, one size, one list no
-// size record points to.
+// Parts of the document, as its description gives them: one entry of a
+// member list, one size, one list no size record points to, the header, one
+// view.
 Json EntryJson(const SpecEntry& spec);
 Json EntryJson(const ParamEntry& param);
 Json SizeJson(const PartsSize& size);
 Json UnlistedJson(const UnlistedList& list);
+Json HeaderJson(const PartsHeader& header);
+Json ViewJson(const PartsModel& model, size_t view);
 
 // The document of `model`: header, views, common, unlisted, read, sizes.
 Json PartsModelJson(const PartsModel& model);
 
 // The text of PartsModelJson(model).dump(), written without building the
-// document: every key, string and number goes through nlohmann/json's
-// serializer into one buffer, handed to `write` in pieces of about 64 KiB.
+// document: one top-level field at a time and each size on its own, handed
+// to `write` in pieces of about 64 KiB.
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write);
 

@@ -15,6 +15,7 @@ inline constexpr int kParamTextLimit = 64;
 inline constexpr int kParamCommentLimit = 63;
 
 // Every problem of `model`, in document order:
+// - it was read whole, if it was read from a file;
 // - the version is 102, and a view has an APG name; no view has a comment
 //   without a name or the name of another view;
 // - the counts agree with what is there: size_count with the sizes (at most

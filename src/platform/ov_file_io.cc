@@ -494,6 +494,45 @@ bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes) {
   }
 }
 
+namespace {
+
+// Fills `text`, already sized, from `fd`, then reads on until the end of the
+// file, in pieces of a buffer on the stack: kRead, kTooLarge or kReadFailed.
+OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      error = got < 0 ? errno : 0;
+      text.resize(done);
+      return got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
+    }
+    done += static_cast<size_t>(got);
+  }
+  char more[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, more, sizeof more);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      error = errno;
+      return OvTextRead::kReadFailed;
+    }
+    if (got == 0) {
+      return OvTextRead::kRead;
+    }
+    if (text.size() + static_cast<size_t>(got) > limit) {
+      return OvTextRead::kTooLarge;
+    }
+    text.append(more, static_cast<size_t>(got));
+  }
+}
+
+}  // namespace
+
 OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string& text,
                               int& error) {
   text.clear();
@@ -515,28 +554,11 @@ OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string
   } else if (static_cast<uint64_t>(status.st_size) > limit) {
     result = OvTextRead::kTooLarge;
   }
-  // The size may change while the file is read: read until a read gives
-  // nothing, and never more than the limit allows.
-  size_t room = std::min<size_t>(static_cast<size_t>(std::max<off_t>(status.st_size, 0)), limit) + 1;
-  while (result == OvTextRead::kRead) {
-    text.resize(text.size() + room);
-    const ssize_t got = ::read(fd, text.data() + text.size() - room, room);
-    if (got < 0 && errno == EINTR) {
-      text.resize(text.size() - room);
-      continue;
-    }
-    if (got < 0) {
-      error = errno;
-      result = OvTextRead::kReadFailed;
-    }
-    text.resize(text.size() - room + static_cast<size_t>(std::max<ssize_t>(got, 0)));
-    if (got <= 0) {
-      break;
-    }
-    if (text.size() > limit) {
-      result = OvTextRead::kTooLarge;
-    }
-    room = std::min<size_t>(64 * 1024, limit + 1 - std::min(text.size(), limit));
+  // The file is read in one read of its size; a file that grew meanwhile
+  // is read on, never past the limit.
+  if (result == OvTextRead::kRead) {
+    text.resize(static_cast<size_t>(std::max<off_t>(status.st_size, 0)));
+    result = ReadRest(fd, limit, text, error);
   }
   ::close(fd);
   if (result != OvTextRead::kRead) {
