@@ -77,6 +77,7 @@ void Diagnostics::BeginInput(std::string_view inputPath) {
   holding_ = true;
   input_ = std::string(inputPath);
   stop_.reset();
+  inputWarning_.reset();
   SetReportFile(inputPath);
   if (!log_.IsOpen()) {
     return;
@@ -137,6 +138,10 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   record.source = input_;
   record.aboutOutput = fileIsOutput_;
   record.severity = ConsequenceSeverity(CatalogueOf(id));
+  // -Werror makes every warning an error, as compilers do.
+  if (warningsAreErrors_ && record.severity == Severity::kWarning) {
+    record.severity = Severity::kError;
+  }
   record.message = std::string(message);
   record.logLine = logLine;
   if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
@@ -155,6 +160,9 @@ void Diagnostics::Emit(const DiagnosticRecord& record) {
   // -Werror counts the warnings of the error log's letter.
   if (CatalogueOf(record.id).severity == Severity::kWarning) {
     ++warnings_;
+    if (holding_ && !inputWarning_) {
+      inputWarning_ = record;
+    }
   }
   if (!stop_ && CatalogueOf(record.id).consequence != Consequence::kGoesOn) {
     stop_ = record;

@@ -108,6 +108,11 @@ class Diagnostics {
   // The first diagnostic of the input after which its compile stopped or
   // its parts file was not written; null when there was none.
   const DiagnosticRecord* StopRecord() const { return stop_ ? &*stop_ : nullptr; }
+  // The first warning of the input (by the error log's letter, as -Werror
+  // counts them); null when there was none.
+  const DiagnosticRecord* InputWarning() const {
+    return inputWarning_ ? &*inputWarning_ : nullptr;
+  }
   // -q: `heading` (the input's progress line) is printed on the console
   // before the first diagnostic echoed there, and only then.
   void SetPendingHeading(std::string heading) { heading_ = std::move(heading); }
@@ -159,7 +164,8 @@ class Diagnostics {
   // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
   // (also "no-all", "no-error"); false for a name that is no warning.
   bool ApplyWarningOption(std::string_view option);
-  // -Werror: a run that reported any warning ends with 1.
+  // -Werror: a run that reported any warning ends with 1, a source that
+  // reported one failed, and the structured formats call each an error.
   bool WarningsAreErrors() const { return warningsAreErrors_; }
   // Warnings of any kind reported since the run began.
   int WarningsReported() const { return warnings_; }
@@ -237,6 +243,7 @@ class Diagnostics {
   };
   Origin origin_;
   std::optional<DiagnosticRecord> stop_;
+  std::optional<DiagnosticRecord> inputWarning_;
   std::string input_;                   // the input since BeginInput
   bool holding_ = false;                // between BeginInput and EndInput
   std::vector<DiagnosticRecord> held_;  // the input's records, held back
