@@ -17,7 +17,7 @@ _partsc_format_choices="listing text json"
 _partsc_diagnostics_format_choices="classic gnu json"
 _partsc_warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut long-line
   carriage-return parts-name parts-file-twice size-dropped empty-control comment-names-file
-  common-name-dropped after-end no-parts-line split-character"
+  common-name-dropped after-end no-parts-line split-character member-outside-block"
 
 # Whether the word $1 is one of the words that follow it.
 _partsc_is() {

@@ -381,6 +381,14 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "only its first bytes, which are no character at all.",
      "$$TITLE \"(63 letters, then an accented letter of two bytes)\"",
      "Shorten the text so that it ends before the cut."},
+    {DiagnosticId::kMemberOutsideBlock, "partsc-member-outside-block",
+     "Member line outside a common or size block is not read", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
+     "A member line (s or p) counts only inside the first $$COMMON block or a $$SIZE block. "
+     "Before them, after another keyword line ($$APG's block ends at the next keyword, as does "
+     "every block), or in a second $$COMMON block, it is dropped without a word.",
+     "$$PARTS !a!\n$$APG\n$TOP !T!\n$$TITLE \"Bolts\"\np !L! (10)\n$$SIZE \"A\"\n$$END",
+     "Move the line into the block it belongs to: after $$COMMON or its $$SIZE line."},
 }};
 
 constexpr std::string_view kPrefix = "partsc-";

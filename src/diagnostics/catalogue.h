@@ -96,8 +96,9 @@ enum class DiagnosticId : int {
   kAfterEnd,
   kNoPartsLine,
   kSplitCharacter,
+  kMemberOutsideBlock,
 };
-inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kSplitCharacter) + 1;
+inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kMemberOutsideBlock) + 1;
 
 // The number of message table rows; the table's 40-character slots hold
 // texts of at most 39 characters.
@@ -122,8 +123,9 @@ enum class Warning : int {
   kAfterEnd,
   kNoPartsLine,
   kSplitCharacter,
+  kMemberOutsideBlock,
 };
-inline constexpr int kWarningCount = 16;
+inline constexpr int kWarningCount = 17;
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
   return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +
