@@ -65,8 +65,8 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
      "A p line was refused: it has no name between exclamation marks, a name longer than six "
      "characters, a pair other than <0,0>, <1,0>, <0,1> or <1,1>, no text in parentheses where the "
-     "first number of the pair is 0, or the block already holds 512 of them. The compile of this "
-     "source ends.",
+     "first number of the pair is 0, or the block already holds 512 of them. The GNU, JSON and "
+     "SARIF forms name which, at the column of its field. The compile of this source ends.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! <2,0>\n$$END",
      "Write p !NAME! (TEXT) <FIRST,SECOND> \"comment\" with a name of at most six characters and "
      "each number 0 or 1."},
@@ -75,8 +75,8 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
     {DiagnosticId::kIllegalSpec, "partsc-illegal-spec", "Illegal spec defination",
      Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
      "An s line was refused: it has no name between double quotes, a flag (the second number of "
-     "its pair) other than 0 or 1, or the block already holds 256 of them. The compile of this "
-     "source ends.",
+     "its pair) other than 0 or 1, or the block already holds 256 of them. The GNU, JSON and SARIF "
+     "forms name which, at the column of its field. The compile of this source ends.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\ns <1,2>\"MATERIAL\"\n$$END",
      "Write s <NUMBER,FLAG>\"NAME\" with the flag 0 or 1."},
     {DiagnosticId::kInputFileOpenError, "partsc-input-open-error", "Input File Open Error",

@@ -211,6 +211,21 @@ void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::
 }
 
 void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument) {
+  Emit(LogDiagnostic(id, lineNumber, argument));
+}
+
+void Diagnostics::ReportRefusal(DiagnosticId id, int lineNumber, std::string_view cause,
+                                char field) {
+  DiagnosticRecord record = LogDiagnostic(id, lineNumber, {});
+  record.reason = std::string(cause);
+  if (record.line > 0 && field != '\0') {
+    record.column = FieldColumn(field);
+  }
+  Emit(record);
+}
+
+DiagnosticRecord Diagnostics::LogDiagnostic(DiagnosticId id, int lineNumber,
+                                            std::string_view argument) {
   const CatalogueEntry& entry = CatalogueOf(id);
   const std::string message = MessageText(id, argument);
   const std::string_view extra = entry.form == Form::kExtra ? argument : std::string_view();
@@ -231,7 +246,7 @@ void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_
     record.logLine = 0;
   }
   record.extra = std::string(extra);
-  Emit(record);
+  return record;
 }
 
 void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {

@@ -110,9 +110,7 @@ class Diagnostics {
   const DiagnosticRecord* StopRecord() const { return stop_ ? &*stop_ : nullptr; }
   // The first warning of the input (by the error log's letter, as -Werror
   // counts them); null when there was none.
-  const DiagnosticRecord* InputWarning() const {
-    return inputWarning_ ? &*inputWarning_ : nullptr;
-  }
+  const DiagnosticRecord* InputWarning() const { return inputWarning_ ? &*inputWarning_ : nullptr; }
   // -q: `heading` (the input's progress line) is printed on the console
   // before the first diagnostic echoed there, and only then.
   void SetPendingHeading(std::string heading) { heading_ = std::move(heading); }
@@ -123,6 +121,11 @@ class Diagnostics {
   // already defined"). While no error log is open nothing is written at all,
   // console included.
   void ReportDiagnostic(DiagnosticId id, int lineNumber = 0, std::string_view argument = {});
+  // The same, for a line refused for one of several causes: the error log
+  // and the console show the line as ReportDiagnostic does; the record also
+  // names `cause` ("param name of 8 characters, at most 6") as its reason
+  // and points at the field `field` opens ('\0': at the line).
+  void ReportRefusal(DiagnosticId id, int lineNumber, std::string_view cause, char field);
   // A bare message with the system's reason for a failed open or write.
   void ReportFailure(DiagnosticId id, std::string_view reason);
   // A failure of the whole run (the control file, the run log, a parts file
@@ -214,6 +217,8 @@ class Diagnostics {
                     int lineNumber, std::string_view extra);
   int FieldColumn(char field) const;
   DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) const;
+  // Writes the log line of a diagnostic and makes its record.
+  DiagnosticRecord LogDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument);
   void Emit(const DiagnosticRecord& record);
   void Deliver(const DiagnosticRecord& record);
   void EndHolding();

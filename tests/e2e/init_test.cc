@@ -56,11 +56,12 @@ TEST(InitLibrary, AStartedLibraryKeepsItsGoodFilesThroughATypo) {
     EXPECT_EQ(typo.out, "");
     const std::string tail =
         "partsc: summary: 0 sources compiled, 1 failed\n"
-        "partsc: failed: src/pin.src, line 6: Illegal spec defination\n"
+        "partsc: failed: src/pin.src, line 6: Illegal spec defination: the pair has no number "
+        "where one is needed\n"
         "partsc:   left: parts/pin.prt was not replaced: the previous file and its backup are as "
         "they were\n";
     EXPECT_TRUE(typo.err.ends_with(tail)) << typo.err;
-    EXPECT_NE(typo.err.find("src/pin.src:6: error: Illegal spec defination"), std::string::npos)
+    EXPECT_NE(typo.err.find("src/pin.src:6:3: error: Illegal spec defination"), std::string::npos)
         << typo.err;
     EXPECT_EQ(ReadFile(dir.File("parts/pin.prt")), file);
     EXPECT_EQ(ReadFile(dir.File("parts/pin.prt.old")), backup);
