@@ -7,7 +7,7 @@
 # The options of partsc's option table, and what their values are; a test
 # keeps these lists equal to the table.
 _partsc_options="-C -p -c --control --strict --no-strict --atomic --no-atomic -q --quiet
-  --no-quiet --changes --run-log --error-log --check --list --format= --decompile --from-json
+  --no-quiet --changes --run-log --error-log --check --keep-going --list --format= --decompile --from-json
   -o --output --force --diff --diagnostics-format= --sarif --no-sarif --sarif-base -Wall
   -Werror -Wno-error --explain --init --lsp -h --help --version"
 _partsc_file_options="-p -c --control --run-log --error-log --decompile --from-json -o --output

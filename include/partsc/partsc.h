@@ -37,7 +37,10 @@ struct Diagnostic {
   int column = 0;       // from 1; 0: none
   int logLine = 0;      // the line number the error log shows; 0: none
   std::string extra;    // the extra text the error log shows in brackets
-  std::string reason;   // the system's reason for an I/O failure
+  std::string reason;   // why: the system's reason for an I/O failure, the
+                        // cause of a refused line
+  // Found after the compile had stopped (CompileOptions::keepGoing).
+  bool afterStop = false;
 };
 
 struct CompileOptions {
@@ -48,6 +51,10 @@ struct CompileOptions {
   // The directory the parts name is resolved in (the file class
   // #PARTS:BIN#); empty: the directory of the source path.
   std::string partsDirectory;
+  // Read on after the line that ends the compile, as partsc --check
+  // --keep-going does: the later diagnostics come too, each with afterStop;
+  // the result's code is still that of the line, and no bytes are built.
+  bool keepGoing = false;
 };
 
 struct CompileResult {
@@ -121,7 +128,7 @@ struct WriteResult {
   // could not be moved to its backup, 22 a write fell short, 24 the model
   // breaks the rule (see problems; nothing was touched).
   int code = 0;
-  std::string reason;                 // the system's reason, or the first problem
+  std::string reason;                  // the system's reason, or the first problem
   std::vector<ModelProblem> problems;  // code 24: every problem Validate found
   bool Written() const { return code == 0; }
 };

@@ -63,6 +63,7 @@ class Collector : public DiagnosticSink {
     d.logLine = record.logLine;
     d.extra = record.extra;
     d.reason = record.reason;
+    d.afterStop = record.afterStop;
     out_.push_back(std::move(d));
   }
 
@@ -93,7 +94,8 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
   diagnostics.OpenErrorLogInMemory(path);
   const std::string directory =
       options.partsDirectory.empty() ? DirectoryOf(path) : options.partsDirectory;
-  CompileOutcome outcome = compiler.Compile(LineSource{path, text}, directory, true);
+  CompileOutcome outcome =
+      compiler.Compile(LineSource{path, text}, directory, true, options.keepGoing);
   result.code = outcome.code;
   result.partsPath = std::move(outcome.outputPath);
   if (result.code == 0) {

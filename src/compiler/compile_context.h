@@ -25,6 +25,10 @@ struct CompileContext {
   // Where a source file is read into; its room is kept from one source to
   // the next.
   std::string& sourceBytes;
+  // After a line that ends the compile, read the rest of the source for its
+  // diagnostics, each marked as found after the stop; nothing more is
+  // written and the compile ends with the code of that line.
+  bool readOn = false;
 };
 
 }  // namespace partsc

@@ -106,6 +106,8 @@ struct Compile {
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
   bool interrupted = false;  // a signal ended the reading
+  // Reading on: the code of the line that ended the compile, or kCompileOk.
+  int stopped = kCompileOk;
   bool carriageReturnSeen = false;
   std::optional<PartsEncoder> encoder;  // once the parts file is open
 
@@ -384,10 +386,33 @@ int Interrupted(const Compile& c) {
   return kCompileInterrupted;
 }
 
+// The errors of one line that a compile reading on goes on after: the line
+// of the parts name, a member line, a size line.
+bool ReadsOnAfter(int code) {
+  return code == kCompilePartsLine || code == kCompileMemberLine || code == kSizeNameTaken ||
+         code == kSizeDuplicate;
+}
+
+// An error that ends the compile: its code; or, for a compile that reads on
+// after it, kCompileOk once the first is noted. From then on the lines are
+// only read for their diagnostics: nothing is written, nothing is printed
+// but them.
+int Stop(Compile& c, int code) {
+  if (code == kCompileOk || !c.context.readOn || !ReadsOnAfter(code)) {
+    return code;
+  }
+  if (c.stopped == kCompileOk) {
+    c.stopped = code;
+    c.context.diagnostics.BeginAfterStop();
+    c.context.console.SetQuiet(true);
+  }
+  return kCompileOk;
+}
+
 int RunPass1(Compile& c) {
   bool ended = false;
   while (!ended && c.NextLine()) {
-    const int result = Pass1Line(c, ended);
+    const int result = Stop(c, Pass1Line(c, ended));
     if (result != kCompileOk) {
       return result;
     }
@@ -453,6 +478,10 @@ void TieList(Compile& c, std::string_view name, uint32_t offset) {
 
 // Writes the member list of the size block just ended and empties the table.
 int EndSizeBlock(Compile& c, const std::string& outputPath) {
+  if (c.stopped != kCompileOk) {
+    c.members.Clear();
+    return kCompileOk;
+  }
   uint32_t offset = 0;
   if (!WriteMembers(c, offset)) {
     return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
@@ -496,11 +525,12 @@ int Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
 int RunPass2(Compile& c, const std::string& outputPath) {
   c.Rewind();
   c.sizeLine = -1;
+  c.members.Clear();
   // The size blocks see the header's spec record.
   c.members.specRecord = c.model.header.specRecord;
   bool ended = false;
   while (!ended && c.NextLine()) {
-    const int result = Pass2Line(c, outputPath, ended);
+    const int result = Stop(c, Pass2Line(c, outputPath, ended));
     if (result != kCompileOk) {
       return result;
     }
@@ -681,12 +711,18 @@ CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& sou
   c.reader = PieceReader(c.text);
   ClearMacros(context.macros);
 
+  const bool quiet = context.console.Quiet();
   int result = RunPass1(c);
-  if (result == kCompileOk) {
+  if (result == kCompileOk && c.stopped == kCompileOk) {
     result = OpenOutput(c, outcome.outputPath);
   }
   if (result == kCompileOk && c.SizeCount() >= 1) {
     result = RunPass2(c, outcome.outputPath);
+  }
+  context.console.SetQuiet(quiet);
+  if (c.stopped != kCompileOk) {
+    outcome.code = c.stopped;
+    return outcome;
   }
   outcome.code = result == kCompileOk ? FinishOutput(c, outcome.outputPath) : result;
   return outcome;

@@ -10,8 +10,8 @@ MemoryCompiler::MemoryCompiler()
 }
 
 CompileOutcome MemoryCompiler::Compile(const LineSource& source, const std::string& partsDirectory,
-                                       bool keepMemberLists) {
-  CompileContext context{console_, diagnostics_, macros_, viewDefined_, sourceBytes_};
+                                       bool keepMemberLists, bool readOn) {
+  CompileContext context{console_, diagnostics_, macros_, viewDefined_, sourceBytes_, readOn};
   OvClassDirectories classes;
   classes.Set(kClassParts, partsDirectory);
   PartsOutput output{classes, sink_, keepMemberLists};

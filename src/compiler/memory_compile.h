@@ -24,9 +24,10 @@ class MemoryCompiler {
   Diagnostics& diagnostics() { return diagnostics_; }
 
   // Compiles `source`, its parts name resolved in `partsDirectory`; with
-  // `keepMemberLists` the model keeps every member list.
+  // `keepMemberLists` the model keeps every member list; with `readOn` the
+  // compile reads on after the line that ends it.
   CompileOutcome Compile(const LineSource& source, const std::string& partsDirectory,
-                         bool keepMemberLists);
+                         bool keepMemberLists, bool readOn = false);
   // The bytes the compile wrote.
   const std::string& Bytes() const { return sink_.Bytes(); }
 

@@ -100,8 +100,9 @@ inline LineKind BlockLineKind(BlockKind kind, std::string_view line) {
   if (kind == BlockKind::kApg) {
     return ViewOf(line) >= 0 ? LineKind::kView : LineKind::kSkipped;
   }
-  return first == 's' ? LineKind::kSpecMember : first == 'p' ? LineKind::kParamMember
-                                                             : LineKind::kSkipped;
+  return first == 's'   ? LineKind::kSpecMember
+         : first == 'p' ? LineKind::kParamMember
+                        : LineKind::kSkipped;
 }
 
 enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };

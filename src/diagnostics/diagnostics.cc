@@ -12,6 +12,20 @@ namespace partsc {
 
 namespace {
 
+// A line of the error log without its end: "\t*** W *** MESSAGE[LINE]",
+// "...[EXTRA]" or "\t*** W *** MESSAGE", as the form of the message says.
+std::string LogLineText(Form form, std::string_view severity, std::string_view message,
+                        int lineNumber, std::string_view extra) {
+  std::string line = "\t*** ";
+  line.append(severity).append(" *** ").append(message);
+  if (form == Form::kLine) {
+    line.append("[").append(std::to_string(lineNumber)).append("]");
+  } else if (form == Form::kExtra) {
+    line.append("[").append(extra).append("]");
+  }
+  return line;
+}
+
 // Bare messages about the line being read rather than the whole file.
 bool AboutCurrentLine(DiagnosticId id) {
   return id == DiagnosticId::kUnknownSizeKeyword || id == DiagnosticId::kMemoryAllocateError;
@@ -78,6 +92,7 @@ void Diagnostics::BeginInput(std::string_view inputPath) {
   input_ = std::string(inputPath);
   stop_.reset();
   inputWarning_.reset();
+  afterStop_ = false;
   SetReportFile(inputPath);
   if (!log_.IsOpen()) {
     return;
@@ -144,6 +159,7 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   }
   record.message = std::string(message);
   record.logLine = logLine;
+  record.afterStop = afterStop_;
   if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
     record.line = position_.physicalLine;
     record.column = FieldColumn(CatalogueOf(id).field);
@@ -157,6 +173,10 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
 }
 
 void Diagnostics::Emit(const DiagnosticRecord& record) {
+  if (record.afterStop) {
+    Hold(record);
+    return;
+  }
   // -Werror counts the warnings of the error log's letter.
   if (CatalogueOf(record.id).severity == Severity::kWarning) {
     ++warnings_;
@@ -167,6 +187,10 @@ void Diagnostics::Emit(const DiagnosticRecord& record) {
   if (!stop_ && CatalogueOf(record.id).consequence != Consequence::kGoesOn) {
     stop_ = record;
   }
+  Hold(record);
+}
+
+void Diagnostics::Hold(const DiagnosticRecord& record) {
   if (holding_) {
     held_.push_back(record);
     return;
@@ -182,32 +206,25 @@ void Diagnostics::Deliver(const DiagnosticRecord& record) {
 
 void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::string& message,
                                int lineNumber, std::string_view extra) {
-  const std::string label(severity);
-  const bool echo = EchoesOnConsole();
-  if (echo) {
-    PrintPendingHeading();
+  const std::string line = LogLineText(form, severity, message, lineNumber, extra);
+  // Texts go in as arguments, never as formats; they may hold '%'.
+  if (!afterStop_) {
+    log_.Fprintf("%s\n", line.c_str());
   }
-  if (form == Form::kLine) {
-    log_.Fprintf("\t*** %s *** %s[%d]\n", label.c_str(), message.c_str(), lineNumber);
-    if (echo) {
-      dbgprint(console_, kConsoleEcho, "\t*** %s *** %s[%d]\n", label.c_str(), message.c_str(),
-               lineNumber);
-    }
+  EchoLine(line);
+}
+
+void Diagnostics::EchoLine(const std::string& line) {
+  if (!EchoesOnConsole()) {
     return;
   }
-  if (form == Form::kExtra) {
-    const std::string extraText(extra);
-    log_.Fprintf("\t*** %s *** %s[%s]\n", label.c_str(), message.c_str(), extraText.c_str());
-    if (echo) {
-      dbgprint(console_, kConsoleEcho, "\t*** %s *** %s[%s]\n", label.c_str(), message.c_str(),
-               extraText.c_str());
-    }
+  PrintPendingHeading();
+  if (afterStop_) {
+    dbgprint(console_, kConsoleEcho, "%s (%s)\n", line.c_str(),
+             std::string(kAfterStopNote).c_str());
     return;
   }
-  log_.Fprintf("\t*** %s *** %s\n", label.c_str(), message.c_str());
-  if (echo) {
-    dbgprint(console_, kConsoleEcho, "\t*** %s *** %s\n", label.c_str(), message.c_str());
-  }
+  dbgprint(console_, kConsoleEcho, "%s\n", line.c_str());
 }
 
 void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument) {
@@ -300,15 +317,7 @@ void Diagnostics::ReportWarning(Warning warning, std::string_view message, int i
     return;
   }
   const int logLine = hasPosition_ ? position_.logLine : 0;
-  const std::string text(message);
-  if (EchoesOnConsole()) {
-    PrintPendingHeading();
-  }
-  if (EchoesOnConsole() && logLine > 0) {
-    dbgprint(console_, kConsoleEcho, "\t*** W *** %s[%d]\n", text.c_str(), logLine);
-  } else if (EchoesOnConsole()) {
-    dbgprint(console_, kConsoleEcho, "\t*** W *** %s\n", text.c_str());
-  }
+  EchoLine(LogLineText(logLine > 0 ? Form::kLine : Form::kBare, "W", message, logLine, {}));
   DiagnosticRecord record = MakeRecord(WarningId(warning), message, logLine);
   if (logLine > 0 && index >= 0) {
     record.column = position_.startColumn + index;

@@ -32,7 +32,13 @@ struct DiagnosticRecord {
   // `file` is one the run writes (a parts file that could not be written or
   // was removed), not one a maintainer edits.
   bool aboutOutput = false;
+  // Found when the compile of its source had already stopped, by a compile
+  // asked to read on (--check --keep-going, the language server).
+  bool afterStop = false;
 };
+
+// The note that a record found after its compile stopped carries.
+inline constexpr std::string_view kAfterStopNote = "found after the compile stopped";
 
 // Receives every record of the run; Finish comes once at its end, with the
 // status the run ends with, and answers false when what the sink writes could
@@ -108,6 +114,10 @@ class Diagnostics {
   // The first diagnostic of the input after which its compile stopped or
   // its parts file was not written; null when there was none.
   const DiagnosticRecord* StopRecord() const { return stop_ ? &*stop_ : nullptr; }
+  // From here to the next BeginInput, what is reported was found after the
+  // compile stopped: its records say so, it goes to no error log, and it
+  // counts for no warning; the console shows it with that note.
+  void BeginAfterStop() { afterStop_ = true; }
   // The first warning of the input (by the error log's letter, as -Werror
   // counts them); null when there was none.
   const DiagnosticRecord* InputWarning() const { return inputWarning_ ? &*inputWarning_ : nullptr; }
@@ -219,6 +229,11 @@ class Diagnostics {
   DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) const;
   // Writes the log line of a diagnostic and makes its record.
   DiagnosticRecord LogDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument);
+  // Shows a line of the error log's form on the console, when diagnostics
+  // show there, with the note of a record found after the compile stopped.
+  void EchoLine(const std::string& line);
+  // Holds the record of an input for EndInput, or hands it to the sinks.
+  void Hold(const DiagnosticRecord& record);
   void Emit(const DiagnosticRecord& record);
   void Deliver(const DiagnosticRecord& record);
   void EndHolding();
@@ -251,6 +266,7 @@ class Diagnostics {
   std::optional<DiagnosticRecord> inputWarning_;
   std::string input_;                   // the input since BeginInput
   bool holding_ = false;                // between BeginInput and EndInput
+  bool afterStop_ = false;              // the input's compile has stopped
   std::vector<DiagnosticRecord> held_;  // the input's records, held back
   std::string heading_;
 };

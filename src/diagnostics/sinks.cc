@@ -40,7 +40,12 @@ std::string ShownPath(const DiagnosticRecord& record, const std::string& directo
 }
 
 std::string MessageWithReason(const DiagnosticRecord& record) {
-  return record.reason.empty() ? record.message : record.message + ": " + record.reason;
+  std::string message =
+      record.reason.empty() ? record.message : record.message + ": " + record.reason;
+  if (record.afterStop) {
+    message.append(" (").append(kAfterStopNote).append(")");
+  }
+  return message;
 }
 
 // Every form points at what a maintainer edits: a parts file that could not
@@ -417,6 +422,10 @@ std::string JsonLine(const DiagnosticRecord& record, const std::string& director
   line["log_line"] = LineNumber(record.logLine);
   line["extra"] = LineText(record.extra);
   line["reason"] = LineText(record.reason);
+  // Only where it is true: the lines of every other run stay as they were.
+  if (record.afterStop) {
+    line["after_stop"] = true;
+  }
   return line.dump();
 }
 

@@ -25,7 +25,9 @@ struct RunContext {
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
 
-  CompileContext Compile() { return {console, diagnostics, macros, viewDefined, sourceBytes}; }
+  CompileContext Compile() {
+    return {console, diagnostics, macros, viewDefined, sourceBytes, session.KeepGoing()};
+  }
 
   OvConsole& console;
   // The run's current directory: relative names are taken from it.

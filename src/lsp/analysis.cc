@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "diagnostics/diagnostics.h"
+
 namespace partsc::lsp {
 namespace {
 
@@ -31,6 +33,9 @@ PlacedDiagnostic Place(const Reading& reading, const api::Diagnostic& diagnostic
   std::string message = diagnostic.message;
   if (!diagnostic.reason.empty()) {
     message += ": " + diagnostic.reason;
+  }
+  if (diagnostic.afterStop) {
+    message += " (" + std::string(kAfterStopNote) + ")";
   }
   std::optional<size_t> index;
   if (diagnostic.logLine > 0 && static_cast<size_t>(diagnostic.logLine) <= reading.pieces.size()) {
@@ -70,6 +75,7 @@ std::vector<PlacedDiagnostic> AnalyseSnapshot(const Snapshot& snapshot, const st
   api::CompileOptions options;
   options.warnings = {"all"};
   options.partsDirectory = settings.partsDirectory;
+  options.keepGoing = true;
   const api::CompileResult result = compile(snapshot.text, path, options);
   for (const api::Diagnostic& diagnostic : result.diagnostics) {
     placed.push_back(Place(snapshot.reading, diagnostic));

@@ -56,12 +56,14 @@ constexpr std::array<OptionSpec, static_cast<size_t>(Id::kVersion) + 1> kOptions
      "print, for each parts file written, what changed against its backup"},
     {Id::kRunLog, "", "--run-log", "FILE", V::kFile, "", "", "#PARTS:RUNLOG#", kCompiles,
      "write the run log to FILE instead of TALVIREN.LOG"},
-    {Id::kErrorLog, "", "--error-log", "FILE", V::kFile, "", "", "#PARTS:ERRORLOG#",
-     kCompiles,
+    {Id::kErrorLog, "", "--error-log", "FILE", V::kFile, "", "", "#PARTS:ERRORLOG#", kCompiles,
      "append the error log to FILE instead of CONTROL.LOG"},
     {Id::kCheck, "", "--check", "", V::kNone, "", "[SOURCE...]", "", kCheck,
      "run as the run of each SOURCE (without one, of the control file) would, every output "
      "held in memory: write no file at all; end as --strict would"},
+    {Id::kKeepGoing, "", "--keep-going", "", V::kNone, "", "", "", kCheck,
+     "with --check: read on after the error that ends a source's compile and report the later "
+     "mistakes too, each marked as found after the compile stopped"},
     {Id::kList, "", "--list", "", V::kNone, "", "FILE...", "", kList,
      "print the listing of each parts file FILE"},
     {Id::kFormat, "", "--format", "FORMAT", V::kChoice, "listing text json", "", "", kList | kDiff,
@@ -127,7 +129,8 @@ constexpr std::array<UsageForm, 10> kForms = {{
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},
     {OvAction::kCheck,
-     "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--strict | --no-strict] "
+     "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--keep-going] "
+     "[--strict | --no-strict] "
      "[--atomic | --no-atomic] [--changes] [--run-log FILE] [--error-log FILE] "
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},

@@ -52,6 +52,7 @@ enum class OptionId {
   kRunLog,
   kErrorLog,
   kCheck,
+  kKeepGoing,
   kList,
   kFormat,
   kDecompile,

@@ -76,6 +76,9 @@ bool OvSession::Apply(const OptionSpec& option, std::string_view value, OvConsol
     case OptionId::kNoQuiet:
       quiet_ = option.id == OptionId::kQuiet;
       return true;
+    case OptionId::kKeepGoing:
+      keepGoing_ = true;
+      return true;
     case OptionId::kChanges:
       changes_ = true;
       return true;

@@ -55,6 +55,9 @@ class OvSession {
   const std::string& FromJsonFile() const { return fromJsonFile_; }
   // --changes: a compile run prints what changed in each parts file it wrote.
   bool Changes() const { return changes_; }
+  // --keep-going (with --check): a compile reads on after the error that
+  // ends it.
+  bool KeepGoing() const { return keepGoing_; }
   // The directories named with -C, in command-line order: the run changes
   // into each in turn, relative to the one before, before anything else.
   const std::vector<std::string>& Directories() const { return directories_; }
@@ -148,6 +151,7 @@ class OvSession {
   bool listRequested_ = false;
   bool diffRequested_ = false;
   bool changes_ = false;
+  bool keepGoing_ = false;
   bool formatGiven_ = false;
   OvFormat format_ = OvFormat::kText;
   std::vector<std::string> listFiles_;

@@ -63,6 +63,29 @@ TEST(CompileText, GivesTheBytesAndLogOfARunAndEveryDiagnosticAsARecord) {
       }));
 }
 
+// Reading on, the compile ends with the code of the line that stopped it and
+// builds nothing, and only what it found after that line is marked.
+TEST(CompileText, ReadsOnAfterTheLineThatEndsTheCompileWhenAsked) {
+  constexpr const char* kRefused =
+      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !LENGTH8! (1)\np !D! ({NOPE})\n$$END\n";
+  api::CompileOptions options;
+  options.warnings = {"all"};
+  const api::CompileResult stopped = api::CompileText(kRefused, "a.src", options);
+  options.keepGoing = true;
+  const api::CompileResult readOn = api::CompileText(kRefused, "a.src", options);
+  EXPECT_EQ(stopped.code, 40);
+  EXPECT_EQ(readOn.code, 40);
+  EXPECT_EQ(readOn.bytes, "");
+  EXPECT_EQ(readOn.errorLog, stopped.errorLog);
+  ASSERT_EQ(stopped.diagnostics.size(), 1u);
+  ASSERT_EQ(readOn.diagnostics.size(), 2u);
+  EXPECT_EQ(readOn.diagnostics[0].reason, "param name of 7 characters, at most 6");
+  EXPECT_EQ(readOn.diagnostics[0].column, 3);
+  EXPECT_FALSE(readOn.diagnostics[0].afterStop);
+  EXPECT_EQ(readOn.diagnostics[1].name, "partsc-undefined-macro");
+  EXPECT_TRUE(readOn.diagnostics[1].afterStop);
+}
+
 TEST(CompileText, WritesNothingAndStopsAsTheCompileDoes) {
   TempDir dir;
   api::CompileOptions options;
