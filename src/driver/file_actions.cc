@@ -1,6 +1,7 @@
 #include "driver/file_actions.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <partsc/partsc.h>
 
@@ -38,10 +39,43 @@ std::string NotReadReason(int result) {
   return "cannot be opened";
 }
 
-// The JSON document of each file, one a line; a file that could not be read
-// whole still has its document, with where and why reading stopped.
+// The JSON document of each file, one a line, naming the file as given; a
+// file that could not be read whole still has its document, with where and
+// why reading stopped, and one that could not be read at all one that says
+// why.
 int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
   OvFileIO& out = run.console.Out();
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    if (OvSignals::Caught() != 0) {
+      break;  // the run reports the signal
+    }
+    PartsFileBytes bytes;
+    const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
+    if (result != 0) {
+      out.FwriteData(UnreadFileJson(file, NotReadReason(result)) + "\n");
+      Complain(run.console, file + ": " + NotReadReason(result));
+      status = kExitFailed;
+      continue;
+    }
+    const PartsModel model = DecodePartsFrame(bytes.View());
+    WritePartsFileJson(
+        model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
+    out.FwriteData("\n");
+    out.Fflush();
+    const std::string problem = UnlistableReason(model);
+    if (!problem.empty()) {
+      Complain(run.console, file + ": " + problem);
+      status = kExitFailed;
+    }
+  }
+  return status;
+}
+
+// The lines --diff compares of each file, in turn: a stable text, without
+// the file's path and its creation date.
+int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
+  const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
@@ -54,11 +88,9 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       status = kExitFailed;
       continue;
     }
-    const PartsModel model = DecodePartsFrame(bytes.View());
-    WritePartsFileJson(model, bytes.View(),
-                       [&out](std::string_view piece) { out.FwriteData(piece); });
-    out.FwriteData("\n");
-    out.Fflush();
+    const PartsModel model = DecodePartsFile(bytes.View());
+    run.console.Out().Fwrite(ModelLines(model, latin1));
+    run.console.Out().Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
       Complain(run.console, file + ": " + problem);
@@ -73,6 +105,9 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
 int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   if (run.session.Format() == OvFormat::kJson) {
     return ListFilesAsJson(run, files);
+  }
+  if (run.session.Format() == OvFormat::kLines) {
+    return ListFilesAsLines(run, files);
   }
   OvFileIO& out = run.console.Out();
   int status = kExitOk;
@@ -155,7 +190,12 @@ namespace {
 bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::string& output,
                         std::string& bytes) {
   std::string text;
-  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text)) {
+  if (file == "-") {
+    // Standard input, read to its end.
+    for (std::string piece; run.console.In().Fgets(piece, 1 << 16);) {
+      text += piece;
+    }
+  } else if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text)) {
     Complain(run.console, file + ": cannot be read: " + LastSystemError());
     return false;
   }
@@ -166,11 +206,12 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::str
     return false;
   }
   PartsModel model;
-  if (!PartsModelFromJson(document, model, error)) {
-    Complain(run.console, file + ": " + error);
+  ModelProblem refused;
+  if (!PartsModelFromJson(document, model, refused)) {
+    Complain(run.console, file + ": " + refused.pointer + ": " + refused.rule);
     return false;
   }
-  const std::vector<ModelProblem> problems = api::Validate(model, output);
+  const std::vector<ModelProblem> problems = Validate(model, output);
   for (const ModelProblem& problem : problems) {
     Complain(run.console, file + ": " + problem.pointer + ": " + problem.rule);
   }
@@ -210,19 +251,24 @@ bool LooksLikePartsFile(std::string_view bytes) {
 }
 
 // The first error a compile reported, for a source that did not compile.
-std::string CompileFailure(const api::CompileResult& compiled) {
-  for (const api::Diagnostic& diagnostic : compiled.diagnostics) {
-    if (diagnostic.severity == "error") {
+std::string CompileFailure(const CompileResult& compiled) {
+  for (const Diagnostic& diagnostic : compiled.diagnostics) {
+    if (diagnostic.severity == Severity::kError) {
       return diagnostic.message +
              (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
     }
   }
-  return "stopped with code " + std::to_string(compiled.code);
+  return compiled.reason;
 }
 
 // The model of `file`: a parts file read whole, or a parts source compiled
-// in memory. False after one complaint.
-bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
+// in memory; git's /dev/null, a side that is not there, has none. False
+// after one complaint.
+bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsModel>& loaded) {
+  if (file == "/dev/null") {
+    return true;
+  }
+  PartsModel& model = loaded.emplace();
   const std::string path = OvFile::Resolve(run.directory, file);
   PartsFileBytes bytes;
   const int result = ReadPartsFileBytes(path, bytes);
@@ -239,7 +285,7 @@ bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
     }
     return true;
   }
-  const api::CompileResult compiled = api::CompileText(bytes.View(), path);
+  const CompileResult compiled = CompileText(bytes.View(), path);
   if (!compiled.Compiled()) {
     Complain(run.console, file + ": does not compile: " + CompileFailure(compiled));
     return false;
@@ -248,22 +294,57 @@ bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
   return true;
 }
 
+// The two sides of a diff: the files and the names the output gives them.
+struct DiffSides {
+  std::string oldFile;
+  std::string newFile;
+  std::string oldLabel;
+  std::string newLabel;
+};
+
+// OLD NEW, or the arguments git gives an external diff: PATH OLD-FILE
+// OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE, and for a renamed file NEW-PATH
+// and a message. Git's sides are named a/PATH and b/PATH (or b/NEW-PATH),
+// and /dev/null for a side that is not there; --label names them instead.
+DiffSides SidesOf(const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& labels) {
+  DiffSides sides{arguments[0], arguments[1], arguments[0], arguments[1]};
+  if (arguments.size() >= 7) {
+    const std::string& newPath = arguments.size() == 9 ? arguments[7] : arguments[0];
+    sides = {arguments[1], arguments[4], "a/" + arguments[0], "b/" + newPath};
+    sides.oldLabel = sides.oldFile == "/dev/null" ? sides.oldFile : sides.oldLabel;
+    sides.newLabel = sides.newFile == "/dev/null" ? sides.newFile : sides.newLabel;
+  }
+  if (!labels.empty()) {
+    sides.oldLabel = labels[0];
+  }
+  if (labels.size() > 1) {
+    sides.newLabel = labels[1];
+  }
+  return sides;
+}
+
 }  // namespace
 
-int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile) {
-  PartsModel from;
-  PartsModel to;
-  if (!LoadModel(run, oldFile, from) || !LoadModel(run, newFile, to)) {
+int Diff(RunContext& run, const std::vector<std::string>& arguments) {
+  const DiffSides sides = SidesOf(arguments, run.session.Labels());
+  std::optional<PartsModel> from;
+  std::optional<PartsModel> to;
+  if (!LoadModel(run, sides.oldFile, from) || !LoadModel(run, sides.newFile, to)) {
     return kExitDiffTrouble;
   }
-  const std::vector<Change> changes = DiffModels(from, to);
+  const std::vector<Change> changes =
+      ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
-    out.FwriteData(DiffJson(changes, oldFile, newFile).dump() + "\n");
+    out.FwriteData(DiffJson(changes, sides.oldLabel, sides.newLabel) + "\n");
   } else {
-    out.Fwrite(DiffText(changes, oldFile, newFile));
+    const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
+    out.Fwrite(DiffText(changes, sides.oldLabel, sides.newLabel, latin1));
   }
-  return changes.empty() ? kExitOk : kExitFailed;
+  // Git stops at an external diff that ends with anything but 0.
+  const bool forGit = arguments.size() > 2;
+  return changes.empty() || forGit ? kExitOk : kExitFailed;
 }
 
 void PrintChanges(RunContext& run, const std::string& path, const std::string& written,

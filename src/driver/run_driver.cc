@@ -628,7 +628,7 @@ int RunActions(RunContext& run, int argc, char** argv) {
       status = FromJson(run, session.FromJsonFile(), session.DecompileOutput());
       break;
     case OvAction::kDiff:
-      status = Diff(run, session.ListFiles()[0], session.ListFiles()[1]);
+      status = Diff(run, session.ListFiles());
       break;
     case OvAction::kExplain:
       status = ExplainDiagnostic(run.console, session.ExplainName());

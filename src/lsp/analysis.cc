@@ -22,14 +22,14 @@ PlacedDiagnostic OnFirstLine(const Reading& reading, std::string message) {
 
 }  // namespace
 
-int SeverityOf(const api::Diagnostic& diagnostic) {
-  if (diagnostic.consequence != "goes-on" || diagnostic.severity == "error") {
+int SeverityOf(const Diagnostic& diagnostic) {
+  if (diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError) {
     return kSeverityError;
   }
-  return diagnostic.severity == "warning" ? kSeverityWarning : kSeverityInformation;
+  return diagnostic.severity == Severity::kWarning ? kSeverityWarning : kSeverityInformation;
 }
 
-PlacedDiagnostic Place(const Reading& reading, const api::Diagnostic& diagnostic) {
+PlacedDiagnostic Place(const Reading& reading, const Diagnostic& diagnostic) {
   std::string message = diagnostic.message;
   if (!diagnostic.reason.empty()) {
     message += ": " + diagnostic.reason;
@@ -38,9 +38,7 @@ PlacedDiagnostic Place(const Reading& reading, const api::Diagnostic& diagnostic
     message += " (" + std::string(kAfterStopNote) + ")";
   }
   std::optional<size_t> index;
-  if (diagnostic.logLine > 0 && static_cast<size_t>(diagnostic.logLine) <= reading.pieces.size()) {
-    index = static_cast<size_t>(diagnostic.logLine) - 1;
-  } else if (diagnostic.line > 0) {
+  if (diagnostic.line > 0) {
     index = reading.PieceOfPosition(diagnostic.line, diagnostic.column);
   }
   PlacedDiagnostic placed = OnFirstLine(reading, std::move(message));
@@ -72,12 +70,12 @@ std::vector<PlacedDiagnostic> AnalyseSnapshot(const Snapshot& snapshot, const st
   if (!settings.problem.empty()) {
     placed.push_back(OnFirstLine(snapshot.reading, settings.problem));
   }
-  api::CompileOptions options;
+  CompileOptions options;
   options.warnings = {"all"};
   options.partsDirectory = settings.partsDirectory;
   options.keepGoing = true;
-  const api::CompileResult result = compile(snapshot.text, path, options);
-  for (const api::Diagnostic& diagnostic : result.diagnostics) {
+  const CompileResult result = compile(snapshot.text, path, options);
+  for (const Diagnostic& diagnostic : result.diagnostics) {
     placed.push_back(Place(snapshot.reading, diagnostic));
   }
   return placed;

@@ -59,12 +59,12 @@ struct CompileSettings {
 };
 
 // Compiles a text in memory as the parts source at `path`.
-using CompileFunction = std::function<api::CompileResult(
-    const std::string& text, const std::string& path, const api::CompileOptions& options)>;
+using CompileFunction = std::function<CompileResult(
+    const std::string& text, const std::string& path, const CompileOptions& options)>;
 
 // The severity the protocol shows: an error whenever the compile stops or the
 // parts file is not written after it, else the diagnostic's own.
-int SeverityOf(const api::Diagnostic& diagnostic);
+int SeverityOf(const Diagnostic& diagnostic);
 
 // Compiles the snapshot with every warning of -Wall on and places what the
 // compile reports; a problem of the settings file comes first, on the first
@@ -74,6 +74,6 @@ std::vector<PlacedDiagnostic> AnalyseSnapshot(const Snapshot& snapshot, const st
                                               const CompileFunction& compile);
 
 // Places one diagnostic of the compile in the text that was compiled.
-PlacedDiagnostic Place(const Reading& reading, const api::Diagnostic& diagnostic);
+PlacedDiagnostic Place(const Reading& reading, const Diagnostic& diagnostic);
 
 }  // namespace partsc::lsp

@@ -66,8 +66,8 @@ struct RequestError {
 };
 
 CompileFunction DefaultCompile() {
-  return [](const std::string& text, const std::string& path, const api::CompileOptions& options) {
-    return api::CompileText(text, path, options);
+  return [](const std::string& text, const std::string& path, const CompileOptions& options) {
+    return CompileText(text, path, options);
   };
 }
 

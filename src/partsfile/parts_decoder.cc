@@ -240,7 +240,7 @@ class Decoding {
   // Notes the first failure; unless `goOn`, the reading ends with the part.
   void Fail(PartsPart part, int result, int64_t offset, int size = -1, bool goOn = false) {
     if (model_.read.Whole()) {
-      model_.read = {part, result, offset, size};
+      model_.read = {part, AsReadStatus(result), offset, size};
     }
     stopped_ = stopped_ || !goOn;
   }
@@ -314,7 +314,7 @@ class Decoding {
         Fail(current_, result, position);
         return;
       }
-      model_.sizes.push_back({record, {}, 0});
+      model_.sizes.push_back({record, {}, ReadStatus::kOk});
     }
   }
 
@@ -341,13 +341,14 @@ class Decoding {
     for (size_t i = 0; i < model_.sizes.size(); ++i) {
       PartsSize& size = model_.sizes[i];
       int64_t end = 0;
-      size.membersResult =
+      const int result =
           size.record.memberOffset == 0
               ? kReadSizeNotFound
               : ReadMemberList(file_, size.record.memberOffset, room,
                                lists_ == Lists::kAll ? &size.members : nullptr, end);
-      if (size.membersResult != 0) {
-        Fail(current_, size.membersResult, end, static_cast<int>(i), true);
+      size.membersResult = AsReadStatus(result);
+      if (result != 0) {
+        Fail(current_, result, end, static_cast<int>(i), true);
         continue;
       }
       known_.push_back({size.record.memberOffset, end - size.record.memberOffset});
