@@ -16,7 +16,9 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_json.h"
 #include "platform/ov_signals.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -50,7 +52,7 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
     PartsFileBytes bytes;
     const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
     if (result != 0) {
-      Complain(run.console, file + ": " + NotReadReason(result));
+      Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
       status = kExitFailed;
       continue;
     }
@@ -61,7 +63,7 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
     out.Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
-      Complain(run.console, file + ": " + problem);
+      Complain(run.console, QuoteName(file) + ": " + problem);
       status = kExitFailed;
     }
   }
@@ -84,7 +86,7 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
         ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file));
     out.Fflush();
     if (listed.code != 0) {
-      Complain(run.console, file + ": " + UnreadableReason(listed));
+      Complain(run.console, QuoteName(file) + ": " + UnreadableReason(listed));
       status = kExitFailed;
     }
   }
@@ -97,14 +99,16 @@ namespace {
 // must not exist yet unless --force was given. False after one complaint.
 bool OpenOutput(RunContext& run, const std::string& output, OvFileIO& out) {
   const std::string path = OvFile::Resolve(run.directory, output);
+  // --force writes over a file of the user's own, or into a device or FIFO,
+  // in place; never through a link or into a file another user planted.
   if (out.Fopen(path, run.session.Force() ? "w" : "wx")) {
     return true;
   }
   if (out.AlreadyExists()) {
-    Complain(run.console, output + ": already exists; give --force to overwrite it");
+    Complain(run.console, QuoteName(output) + ": already exists; give --force to overwrite it");
     return false;
   }
-  ComplainNotWritten(run.console, output, out.ErrorText());
+  ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
   return false;
 }
 
@@ -118,11 +122,11 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
     return kExitFailed;  // nothing is written; the run reports the signal
   }
   if (result == kDecompileNotRecoverable) {
-    Complain(run.console, file + ": not recoverable: " + reason);
+    Complain(run.console, QuoteName(file) + ": not recoverable: " + reason);
     return kExitFailed;
   }
   if (result != kDecompileOk) {
-    Complain(run.console, file + ": " + reason);
+    Complain(run.console, QuoteName(file) + ": " + reason);
     return kExitFailed;
   }
   OvFileIO outputFile;
@@ -137,7 +141,7 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
   }
   outputFile.Fclose();
   if (outputFile.Error() != 0) {
-    ComplainNotWritten(run.console, output, outputFile.ErrorText());
+    ComplainNotWritten(run.console, QuoteName(output), outputFile.ErrorText());
     return kExitFailed;
   }
   return kExitOk;
@@ -149,23 +153,48 @@ namespace partsc {
 
 namespace {
 
+// A refusal as a message quotes it: a long one keeps its start (where) and
+// its end (the rule), each cut short and escaped.
+std::string Shortened(const std::string& text) {
+  constexpr size_t kHead = 160;
+  constexpr size_t kTail = 80;
+  if (text.size() <= kHead + kTail) {
+    return EscapeControls(text);
+  }
+  std::string tail = text.substr(text.size() - kTail);
+  while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80) {
+    tail.erase(0, 1);
+  }
+  return Excerpt(text, kHead) + " (" + std::to_string(text.size()) + " bytes in all) " +
+         EscapeControls(tail);
+}
+
 // The bytes of the parts file the JSON document at `file` describes; false
 // after one complaint naming the value and the rule it breaks.
 bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& bytes) {
+  const std::string shown = QuoteName(file);
   std::string text;
-  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text)) {
-    Complain(run.console, file + ": cannot be read: " + LastSystemError());
+  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
+                               kJsonDocumentLimits.maxBytes, true)) {
+    Complain(run.console,
+             shown + ": cannot be read: " +
+                 (errno == kRefusedTooLarge ? "larger than 256 MiB, the most partsc reads of a "
+                                              "JSON document"
+                                            : LastSystemError()));
     return false;
   }
   Json document;
   std::string error;
-  if (!ParseJson(text, document, error)) {
-    Complain(run.console, file + ": not JSON: " + error);
+  const OvJsonResult parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document, error);
+  text = std::string();
+  if (parsed != OvJsonResult::kOk) {
+    Complain(run.console,
+             shown + (parsed == OvJsonResult::kNoMemory ? ": out of memory" : ": not JSON: " + error));
     return false;
   }
   PartsModel model;
   if (!PartsModelFromJson(document, model, error)) {
-    Complain(run.console, file + ": " + error);
+    Complain(run.console, shown + ": " + Shortened(error));
     return false;
   }
   EncodePartsFile(model, bytes);
@@ -177,7 +206,7 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& b
   }
   const std::string problem = UnlistableReason(DecodePartsFile(bytes));
   if (!problem.empty()) {
-    Complain(run.console, file + ": the parts file would not list: " + problem);
+    Complain(run.console, shown + ": the parts file would not list: " + problem);
     return false;
   }
   return true;
@@ -197,8 +226,12 @@ int FromJson(RunContext& run, const std::string& file, const std::string& output
   out.Fwrite(bytes);
   out.Fclose();
   if (out.Error() != 0) {
-    ComplainNotWritten(run.console, output, out.ErrorText());
-    OvFile::Remove(OvFile::Resolve(run.directory, output));
+    ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
+    // Only a file this run made goes again: never a device, a link's
+    // target or a file that was there before.
+    if (out.Created()) {
+      OvFile::Remove(OvFile::Resolve(run.directory, output));
+    }
     return kExitFailed;
   }
   return kExitOk;
@@ -233,21 +266,21 @@ bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
   PartsFileBytes bytes;
   const int result = ReadPartsFileBytes(path, bytes);
   if (result != 0) {
-    Complain(run.console, file + ": " + NotReadReason(result));
+    Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
     return false;
   }
   if (LooksLikePartsFile(bytes.View())) {
     model = DecodePartsFile(bytes.View());
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
-      Complain(run.console, file + ": " + problem);
+      Complain(run.console, QuoteName(file) + ": " + problem);
       return false;
     }
     return true;
   }
   const api::CompileResult compiled = api::CompileText(bytes.View(), path);
   if (!compiled.Compiled()) {
-    Complain(run.console, file + ": does not compile: " + CompileFailure(compiled));
+    Complain(run.console, QuoteName(file) + ": does not compile: " + CompileFailure(compiled));
     return false;
   }
   model = compiled.model;

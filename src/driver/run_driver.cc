@@ -303,7 +303,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   // and could not be written at the end.
   const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
   if (!errorLogOpened) {
-    Complain(run.console, errorLogName + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    Complain(run.console,
+             QuoteName(errorLogName) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
     summary.AddOutputNotWritten(errorLogName + ": " + diagnostics.ErrorLogFailure());
   }
 
@@ -317,7 +318,12 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
       run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
   if (!runLog.Fopen(OvFile::Resolve(run.directory, runLogName), "w")) {
     const std::string text = "Log file " + runLogName + " open error";
-    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, LastSystemError());
+    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, runLog.ErrorText());
+    // The design's line gives no reason: standard error does.
+    if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
+      Complain(run.console,
+               QuoteName(runLogName) + ": the run log cannot be opened: " + runLog.ErrorText());
+    }
     control.Fclose();
     diagnostics.CloseErrorLog();
     return kExitStop;
