@@ -105,8 +105,10 @@ int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& c
   int named = 0;
   std::string lastInput;
   std::string line;
-  // A signal ends the walk before the next input.
-  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
+  // A signal, or a lock another held too long, ends the walk before the
+  // next input.
+  while (OvSignals::Caught() == 0 && run.stopReason.empty() &&
+         control.Fgets(line, kControlBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(controlPath);
@@ -128,7 +130,7 @@ int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& c
         run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
     return named;
   }
-  if (named == 0) {
+  if (named == 0 && run.stopReason.empty()) {
     diagnostics.SetReportFile(controlPath);
     diagnostics.ReportWarning(Warning::kEmptyControl,
                               CatalogueOf(DiagnosticId::kEmptyControl).text);

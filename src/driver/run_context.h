@@ -39,6 +39,10 @@ struct RunContext {
   std::unique_ptr<PartsFileState> state;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
+  // Why the run ends before the end of its control file, other than a
+  // signal: a lock that another process held for longer than the lock wait.
+  // Empty while it goes on.
+  std::string stopReason;
 };
 
 }  // namespace partsc

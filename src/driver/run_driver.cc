@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <utility>
@@ -85,6 +86,10 @@ struct InputOutcome {
   std::string outputPath;
   SourceFailure failure;
   std::string note;
+  // Who held the lock of the parts file `lockedPath` when the wait for it
+  // ran out.
+  std::string lockHolder;
+  std::string lockedPath;
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -194,6 +199,10 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
   const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+  if (!sink.LockHolder().empty()) {
+    outcome.lockHolder = sink.LockHolder();
+    outcome.lockedPath = sink.Path();
+  }
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
@@ -262,6 +271,11 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
     sink.Release();
   }
   run.diagnostics.EndInput();
+  if (!outcome.lockHolder.empty()) {
+    run.stopReason = QuoteName(Shown(run, outcome.lockedPath)) + ": locked by " + outcome.lockHolder +
+                     " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
+                     " s): the run stops here";
+  }
   // JSON lines stay JSON: there the summary's object says the same.
   if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, EscapeControls(outcome.note));
@@ -305,6 +319,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   if (!errorLogOpened) {
     Complain(run.console,
              QuoteName(errorLogName) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
+    // Another run writes it: this one waited as long as it may, and stops.
+    if (diagnostics.ErrorLogError() == kRefusedLocked) {
+      return kExitLocked;
+    }
     summary.AddOutputNotWritten(errorLogName + ": " + diagnostics.ErrorLogFailure());
   }
 
@@ -323,6 +341,11 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
       Complain(run.console,
                QuoteName(runLogName) + ": the run log cannot be opened: " + runLog.ErrorText());
+    }
+    if (runLog.Error() == kRefusedLocked) {
+      control.Fclose();
+      diagnostics.CloseErrorLog();
+      return kExitLocked;
     }
     control.Fclose();
     diagnostics.CloseErrorLog();
@@ -361,6 +384,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the end of the run");
     return kExitSignal + OvSignals::Caught();
+  }
+  if (!run.stopReason.empty()) {
+    Complain(run.console, run.stopReason);
+    return kExitLocked;
   }
   return WalkedRunStatus(run, walk, outputFailed);
 }
@@ -482,18 +509,8 @@ int ServeLanguage(RunContext& run) {
   return lsp::RunLanguageServer(pipe, std::move(options));
 }
 
-int RunActions(RunContext& run, int argc, char** argv) {
-  if (run.session.Action() == OvAction::kLsp) {
-    return ServeLanguage(run);
-  }
-  std::string problem;
-  if (!CheckWarningOptions(run.session, problem)) {
-    return RefuseCommandLine(run.console, argc, argv, problem);
-  }
-  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
-      !SetUpDiagnostics(run)) {
-    return StopBeforeRun(run);
-  }
+// The action the command line asks for, once the settings are read.
+int RunAction(RunContext& run) {
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {
@@ -520,6 +537,35 @@ int RunActions(RunContext& run, int argc, char** argv) {
     case OvAction::kCompile:
     case OvAction::kLsp:
       return CompileWithDiagnostics(run);
+  }
+  return status;
+}
+
+int RunActions(RunContext& run, int argc, char** argv) {
+  if (run.session.Action() == OvAction::kLsp) {
+    return ServeLanguage(run);
+  }
+  std::string problem;
+  if (!CheckWarningOptions(run.session, problem)) {
+    return RefuseCommandLine(run.console, argc, argv, problem);
+  }
+  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
+      !SetUpDiagnostics(run)) {
+    return StopBeforeRun(run);
+  }
+  const OvSession& session = run.session;
+  int status = kExitOk;
+  try {
+    status = RunAction(run);
+  } catch (const std::bad_alloc&) {
+    // What the action held is freed on the way out; it wrote nothing yet,
+    // or what it wrote is named as any other failed output.
+    Complain(run.console, "out of memory");
+    status = session.Action() == OvAction::kDiff ? kExitDiffTrouble : kExitFailed;
+  }
+  // A compile or a check reported its end itself.
+  if (session.Action() == OvAction::kCheck || session.Action() == OvAction::kCompile) {
+    return status;
   }
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "");
