@@ -40,6 +40,14 @@ std::string NotReadReason(int result) {
   return "cannot be opened";
 }
 
+// Whether a size record of `model` points into a list that another record
+// or the common list points to.
+bool SharesMemberLists(const PartsModel& model) {
+  return std::any_of(model.sizes.begin(), model.sizes.end(), [](const PartsSize& size) {
+    return size.membersResult == kReadSharedList;
+  });
+}
+
 // The JSON document of each file, one a line; a file that could not be read
 // whole still has its document, with where and why reading stopped.
 int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
@@ -57,6 +65,14 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       continue;
     }
     const PartsModel model = DecodePartsFrame(bytes.View());
+    // A document gives each size's list whole: records that share one
+    // would make it grow with the records rather than with the file.
+    if (SharesMemberLists(model)) {
+      Complain(run.console,
+               QuoteName(file) + ": damaged: size records share member lists (no document)");
+      status = kExitFailed;
+      continue;
+    }
     WritePartsFileJson(model, bytes.View(),
                        [&out](std::string_view piece) { out.FwriteData(piece); });
     out.FwriteData("\n");
@@ -77,6 +93,9 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
     return ListFilesAsJson(run, files);
   }
   OvFileIO& out = run.console.Out();
+  // The run log keeps the file's bytes; standard output shows a line break
+  // inside a name or text escaped, so that no line can be forged.
+  out.SetEscapeLineBreaks(true);
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
@@ -298,7 +317,10 @@ int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile
   const std::vector<Change> changes = DiffModels(from, to);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
-    out.FwriteData(DiffJson(changes, oldFile, newFile).dump() + "\n");
+    // File names are bytes: one that is not UTF-8 is read as Latin-1, as
+    // the diagnostics' JSON lines read it.
+    const Json document = DiffJson(changes, AsUtf8(oldFile), AsUtf8(newFile));
+    out.FwriteData(document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
   } else {
     out.Fwrite(DiffText(changes, oldFile, newFile));
   }

@@ -63,6 +63,11 @@ class OvFileIO {
   // Whether the stream escapes what it writes: standard output or error on a
   // terminal.
   bool IsTerminal() const { return terminal_; }
+  // Asks those who write names and texts into this stream line by line (the
+  // listing on standard output) to show the line feeds and carriage returns
+  // inside them escaped (EscapeLineBreaks); a run log keeps its bytes.
+  void SetEscapeLineBreaks(bool escape) { escapeLineBreaks_ = escape; }
+  bool EscapesLineBreaks() const { return escapeLineBreaks_; }
   // A text file in memory: reading gives `text`, piece by piece as Fgets
   // reads a file.
   bool FopenText(std::string_view text);
@@ -171,6 +176,7 @@ class OvFileIO {
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
   bool terminal_ = false;  // see IsTerminal()
+  bool escapeLineBreaks_ = false;
   // FopenText: the text read. FopenMemory: the buffer the C library grows,
   // and once closed what it held.
   std::string memory_;

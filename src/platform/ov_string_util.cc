@@ -454,6 +454,19 @@ std::string EscapeControls(std::string_view text) {
   return Escaped(text, false);
 }
 
+std::string EscapeLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') {
+      AppendEscape(out, static_cast<unsigned char>(c));
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string QuoteName(std::string_view name) {
   const bool utf8 = IsUtf8(name);
   bool plain = utf8 && !name.empty() && name.front() != ' ' && name.back() != ' ';

@@ -77,6 +77,10 @@ void TrimLineEnd(std::string& line);
 // source then holds no line end or escape sequence that a terminal or an
 // editor would act on.
 std::string EscapeControls(std::string_view text);
+// The text with its line feeds and carriage returns shown as "\x0a" and
+// "\x0d": a name or text inside one line of partsc's own output (--list,
+// --diff) cannot begin a line of its own.
+std::string EscapeLineBreaks(std::string_view text);
 // A file name as partsc's own messages show it: as it stands when it holds
 // only plain printable characters (valid UTF-8 without control characters,
 // C1 controls included, and no blank at either end), else between double
