@@ -1,6 +1,7 @@
 #include "driver/file_actions.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <partsc/partsc.h>
 
@@ -195,11 +196,12 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& b
   std::string text;
   if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
                                kJsonDocumentLimits.maxBytes, true)) {
-    Complain(run.console,
-             shown + ": cannot be read: " +
-                 (errno == kRefusedTooLarge ? "larger than 256 MiB, the most partsc reads of a "
-                                              "JSON document"
-                                            : LastSystemError()));
+    const int error = errno;
+    Complain(run.console, shown + (error == ENOMEM ? ": out of memory"
+                                   : error == kRefusedTooLarge
+                                       ? ": cannot be read: larger than 256 MiB, the most partsc "
+                                         "reads of a JSON document"
+                                       : ": cannot be read: " + SystemErrorText(error)));
     return false;
   }
   Json document;

@@ -515,6 +515,11 @@ bool OvFile::IsOwnFile(const std::string& path) {
          status.st_uid == ::geteuid();
 }
 
+bool OvFile::BelongsToAnother(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && status.st_uid != ::geteuid();
+}
+
 bool OvFile::IsSharedDirectory(const std::string& directory) {
   struct stat status {};
   if (::stat(directory.c_str(), &status) != 0) {

@@ -142,6 +142,9 @@ class OvFile {
   static bool SameFile(const std::string& first, const std::string& second);
   // True when `path` is a regular file (not a link) of the run's user.
   static bool IsOwnFile(const std::string& path);
+  // True when the file `path` names (a link itself, not its target) belongs
+  // to a user other than the run's.
+  static bool BelongsToAnother(const std::string& path);
   // True when a user other than the run's can make or replace files in
   // `directory`: it belongs to another, or its group or others may write
   // to it. A directory that cannot be looked at counts as shared.

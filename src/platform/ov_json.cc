@@ -53,7 +53,7 @@ class Builder {
     return true;
   }
 
-  bool parse_error(std::size_t /*position*/, const std::string& lastRead,
+  bool parse_error(std::size_t position, const std::string& lastRead,
                    const nlohmann::detail::exception& problem) {
     // The words of nlohmann/json, after its "[json.exception.parse_error.101] ",
     // with what it last read cut short.
@@ -65,6 +65,10 @@ class Builder {
       const size_t end = what.find("'", at + read.size() + lastRead.size());
       what.replace(at, end == std::string::npos ? std::string::npos : end + 1 - at,
                    read + Excerpt(lastRead, kQuoted) + "'");
+    }
+    // A number out of range is told without its place.
+    if (what.find(" at line ") == std::string::npos) {
+      what += " at byte " + std::to_string(position);
     }
     return Refuse(Excerpt(what, 8 * kQuoted));
   }

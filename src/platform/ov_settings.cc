@@ -1,6 +1,7 @@
 #include "platform/ov_settings.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -197,12 +198,19 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
 // Why a settings file that was looked for cannot be used: it is not a
 // regular file of the run's user. Empty when it can.
 std::string FoundFileProblem(const std::string& path) {
-  if (OvFile::IsOwnFile(path)) {
-    return {};
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    return "cannot read the settings file";
   }
-  return OvFile::Access(path, kAccessExists) == 0 && !OvFile::IsFile(path)
-             ? "not a regular file"
-             : "not a regular file of yours: not used";
+  // A link of the user's own stands for its target.
+  if (S_ISLNK(status.st_mode) && status.st_uid == ::geteuid() &&
+      ::stat(path.c_str(), &status) != 0) {
+    return "cannot read the settings file";
+  }
+  if (status.st_uid != ::geteuid()) {
+    return "belongs to another user: not used";
+  }
+  return S_ISREG(status.st_mode) ? std::string() : "not a regular file: not used";
 }
 
 // Reads the settings file; false after one complaint.
