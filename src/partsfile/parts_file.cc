@@ -357,17 +357,21 @@ void PendingReplacements::PutInPlace() {
   if (waiting_.empty()) {
     return;
   }
-  // Every new content is on the disk before any takes a name: one sync of
-  // the file system for the whole batch, or, where that fails, one of each
-  // file, which also tells which of them could not be written.
-  const bool allSynced = OvFile::SyncFileSystem(waiting_.front()->WrittenPath()) == 0;
-  for (std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
-    if (allSynced || OvFile::Sync(sink->WrittenPath()) == 0) {
+  // Every new content is on the disk before any takes a name: the new files
+  // of the batch, and nothing else of their file system, are synced side by
+  // side; one that could not be written is not put in place.
+  std::vector<std::string> written;
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    written.push_back(sink->WrittenPath());
+  }
+  const std::vector<int> errors = OvFile::SyncEach(written);
+  for (size_t i = 0; i < waiting_.size(); ++i) {
+    if (errors[i] == 0) {
       continue;
     }
-    results_.push_back({sink->Path(), false, LastSystemError()});
-    sink->Release();
-    sink.reset();
+    results_.push_back({waiting_[i]->Path(), false, SystemErrorText(errors[i])});
+    waiting_[i]->Release();
+    waiting_[i].reset();
   }
   for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
     if (sink == nullptr) {

@@ -146,11 +146,11 @@ class ReplacingPartsFileSink : public PartsFileSink {
 
 // --atomic: the parts files of a run that compiled and listed, waiting to be
 // put in place in batches. Each new content sets off for the disk when it
-// comes; a batch then waits until all of them are on the disk (one sync of
-// the file system) and renames them into place one by one; at the end of
-// the run each directory is synced once. A run so waits once a batch rather
-// than twice a file, and a name never points at a new content before that
-// content is on the disk.
+// comes; a batch then waits until all of them are on the disk (each file
+// synced, side by side, and nothing else of the file system) and renames
+// them into place one by one; at the end of the run each directory is synced
+// once. A name never points at a new content before that content is on the
+// disk.
 class PendingReplacements {
  public:
   // The files that wait at most; the one after puts them in place.
