@@ -14,6 +14,7 @@
 // library (other programs' dirty pages) for as long as the rounds last.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,11 +66,16 @@ double Run(const std::string& binary, const std::string& dir, std::vector<std::s
 }
 
 // Another program writing: pieces of 8 MiB into a file of its own, over and
-// over, each left for the system to write back.
+// over, each left for the system to write back. It ends with this program,
+// however that ends.
 pid_t StartWriter(const std::string& path) {
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid != 0) {
     return pid;
+  }
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) {
+    _exit(0);
   }
   std::vector<char> piece(8 << 20, 'w');
   for (int n = 0;; ++n) {

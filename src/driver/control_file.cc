@@ -91,7 +91,7 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
                                "Input Control File Open Error", reason);
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
     const std::string shown = OvFile::RelativeTo(diagnostics.DisplayDirectory(), controlPath);
-    Complain(run.console, EscapeControls(shown) + ": the control file cannot be opened: " + reason);
+    Complain(run.console, QuoteName(shown) + ": the control file cannot be opened: " + reason);
   }
   return false;
 }

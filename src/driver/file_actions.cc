@@ -210,7 +210,8 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& b
   text = std::string();
   if (parsed != OvJsonResult::kOk) {
     Complain(run.console,
-             shown + (parsed == OvJsonResult::kNoMemory ? ": out of memory" : ": not JSON: " + error));
+             shown + (parsed == OvJsonResult::kNoMemory ? std::string(": out of memory")
+                                                        : ": not JSON: " + error));
     return false;
   }
   PartsModel model;

@@ -145,10 +145,10 @@ void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& 
   SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
   if (!KeptPrevious(run, outcome)) {
-    outcome.note = outcome.outputPath + ": not written: " + reason;
+    outcome.note = QuoteName(outcome.outputPath) + ": not written: " + reason;
     return;
   }
-  outcome.note = outcome.outputPath + ": not replaced: " + reason +
+  outcome.note = QuoteName(outcome.outputPath) + ": not replaced: " + reason +
                  (failure.backup.empty() ? "; the previous file is kept"
                                          : "; the previous file and its backup are kept");
 }
@@ -172,7 +172,7 @@ void TakeReplacements(Walk& walk) {
     KeptPrevious(run, outcome);
     // JSON lines stay JSON: there the summary's object says the same.
     if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
-      Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
+      Complain(run.console, QuoteName(result.path) + ": not replaced: " + result.reason);
     }
     walk.summary.AddFailure(std::move(outcome.failure));
     walk.anyFailed = true;
@@ -206,7 +206,8 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
-    outcome.note = outputPath + ": incomplete: the run was interrupted while it was written";
+    outcome.note =
+        QuoteName(outputPath) + ": incomplete: the run was interrupted while it was written";
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
     return outcome;
@@ -272,13 +273,14 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   }
   run.diagnostics.EndInput();
   if (!outcome.lockHolder.empty()) {
-    run.stopReason = QuoteName(Shown(run, outcome.lockedPath)) + ": locked by " + outcome.lockHolder +
+    run.stopReason = QuoteName(Shown(run, outcome.lockedPath)) + ": locked by " +
+                     outcome.lockHolder +
                      " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
                      " s): the run stops here";
   }
   // JSON lines stay JSON: there the summary's object says the same.
   if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
-    Complain(run.console, EscapeControls(outcome.note));
+    Complain(run.console, outcome.note);
   }
   if (!outcome.done) {
     walk.summary.AddFailure(std::move(outcome.failure));

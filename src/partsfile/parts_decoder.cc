@@ -328,7 +328,9 @@ class Decoding {
       PartsSize& size = model_.sizes[i];
       const int64_t offset = size.record.memberOffset;
       int64_t end = offset + 1;
-      int result = offset == 0 ? kReadSizeNotFound : Overlaps(spans, offset, end) ? kReadSharedList : 0;
+      int result = offset == 0                    ? kReadSizeNotFound
+                   : Overlaps(spans, offset, end) ? kReadSharedList
+                                                  : 0;
       if (result == 0) {
         result = ReadMemberList(file_, offset, room,
                                 lists_ == Lists::kAll ? &size.members : nullptr, end);

@@ -279,7 +279,8 @@ int initfiles(OvConsole& console, OvSession& session, const std::string& directo
   }
   Settings settings;
   const std::string& settingsPath = session.SettingsPath();
-  if (!settingsPath.empty() && !ReadSettings(console, settingsPath, currentDirectory, origin, settings)) {
+  if (!settingsPath.empty() &&
+      !ReadSettings(console, settingsPath, currentDirectory, origin, settings)) {
     return -1;
   }
   const std::string here = Absolute(currentDirectory, "");

@@ -249,7 +249,8 @@ TEST(CraftedInput, SizeRecordsThatShareAListAreRefusedByOurOutputs) {
   const ProcessResult json = RunPartsc(dir.path(), {"--list", "--format=json", "shared.prt"});
   EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(json.out, "");
-  EXPECT_EQ(json.err, "partsc: shared.prt: damaged: size records share member lists (no document)\n");
+  EXPECT_EQ(json.err,
+            "partsc: shared.prt: damaged: size records share member lists (no document)\n");
   const ProcessResult diff = RunPartsc(dir.path(), {"--diff", "shared.prt", "amp.prt"});
   EXPECT_EQ(diff.exitCode, 2);
   EXPECT_EQ(diff.err, "partsc: shared.prt: damaged size member list\n");

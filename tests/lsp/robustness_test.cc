@@ -254,9 +254,8 @@ TEST(LanguageServer, ReadsOnlyASettingsFileOfItsOwnInTheWorkspace) {
   }
   const std::string workspace = "file://" + dir.File("ws");
   const std::vector<std::string> documents = {"/src/a.src", "/b.src", "/theirs/c.src"};
-  std::string input = Framed({{"id", 1},
-                              {"method", "initialize"},
-                              {"params", {{"rootUri", workspace}, {"capabilities", json::object()}}}});
+  const json params{{"rootUri", workspace}, {"capabilities", json::object()}};
+  std::string input = Framed({{"id", 1}, {"method", "initialize"}, {"params", params}});
   for (const std::string& document : documents) {
     input += Open(workspace + document, "$$PARTS !x!\n$$APG\n$TOP !T!\n$$END\n");
   }
@@ -264,7 +263,8 @@ TEST(LanguageServer, ReadsOnlyASettingsFileOfItsOwnInTheWorkspace) {
   ASSERT_GT(child.pid, 0);
   ASSERT_EQ(write(child.toServer, input.data(), input.size()), static_cast<ssize_t>(input.size()));
   const std::vector<json> published = ReadPublished(child.fromServer, documents.size());
-  const std::string end = Framed({{"id", 2}, {"method", "shutdown"}}) + Framed({{"method", "exit"}});
+  const std::string end =
+      Framed({{"id", 2}, {"method", "shutdown"}}) + Framed({{"method", "exit"}});
   ASSERT_EQ(write(child.toServer, end.data(), end.size()), static_cast<ssize_t>(end.size()));
   int status = 0;
   ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
