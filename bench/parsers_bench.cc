@@ -6,14 +6,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "compiler/member_line.h"
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
 #include "diagnostics/diagnostics.h"
+#include "compiler/member_table.h"
 #include "item_counters.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_tables.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_console.h"
 
 namespace partsc {
@@ -28,10 +29,11 @@ struct Bench {
   Bench() : diagnostics(console, "") { console.SetQuiet(true); }
   OvConsole console{OvConsole::InMemory{}};
   Diagnostics diagnostics;
-  std::unique_ptr<PartsFileState> state = std::make_unique<PartsFileState>();
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
-  CompileContext context{console, diagnostics, *state, macros, viewDefined};
+  std::string sourceBytes;
+  CompileContext context{console, diagnostics, macros, viewDefined, sourceBytes};
+  MemberTable members;
 };
 
 void DefineMacros(MacroTable& macros) {
@@ -93,17 +95,13 @@ void BM_ExpandMacros24References(benchmark::State& state) {
 BENCHMARK(BM_ExpandMacros24References);
 
 void BM_AddSizeFullTable(benchmark::State& state) {
-  const auto bench = std::make_unique<Bench>();
-  PartsFileState& parts = *bench->state;
   for (auto _ : state) {
+    std::vector<PartsSize> sizes;
+    SizeTable table(sizes);
     for (int i = 0; i < kMaxSizes; ++i) {
-      AddSize(parts, i, "SIZE-NAME-" + std::to_string(i), "title");
+      table.Add("SIZE-NAME-" + std::to_string(i), "title");
     }
-    state.PauseTiming();
-    for (auto& record : parts.sizeTable) {
-      record.reset();
-    }
-    state.ResumeTiming();
+    benchmark::DoNotOptimize(sizes);
   }
   CountItems(state, kMaxSizes);
 }
@@ -116,12 +114,14 @@ void BM_CompileMemberLineFullBlock(benchmark::State& state) {
   int lines = 0;
   for (auto _ : state) {
     for (int i = 0; i < kMaxSpecEntries; ++i, ++lines) {
-      CompileMemberLine(bench->context, "s [3] <" + std::to_string(i) + ",1> \"SPEC\"", lines);
+      CompileMemberLine(bench->context, "s [3] <" + std::to_string(i) + ",1> \"SPEC\"", lines,
+                        bench->members);
     }
     for (int i = 0; i < kMaxParamEntries; ++i, ++lines) {
-      CompileMemberLine(bench->context, "p !W! ({MACRO_1}+{MACRO_2}) <0,1> \"comment\"", lines);
+      CompileMemberLine(bench->context, "p !W! ({MACRO_1}+{MACRO_2}) <0,1> \"comment\"", lines,
+                        bench->members);
     }
-    DropBlockEntries(*bench->state);
+    bench->members.Clear();
   }
   CountItems(state, kMaxSpecEntries + kMaxParamEntries);
 }

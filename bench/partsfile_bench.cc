@@ -5,7 +5,7 @@
 // and the file's size in bytes.
 #include <benchmark/benchmark.h>
 
-#include <array>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -13,10 +13,10 @@
 
 #include "item_counters.h"
 #include "partsfile/parts_decoder.h"
+#include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_tables.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/parts_layout.h"
+#include "partsfile/result_codes.h"
 
 namespace partsc {
 namespace {
@@ -25,62 +25,59 @@ constexpr int kSpecsPerSize = 4;
 constexpr int kParamsPerSize = 8;
 constexpr int kMembers = kMaxSizes * (kSpecsPerSize + kParamsPerSize);
 
-void FillSizes(PartsFileState& state, std::mt19937& random) {
+// 2048 sizes with names drawn at random, each with the same member list.
+PartsModel FullModel(int sortMode) {
+  std::mt19937 random(7);
+  PartsModel model;
+  MemberList members;
+  for (int i = 0; i < kSpecsPerSize; ++i) {
+    members.specs.push_back({static_cast<uint16_t>(i + 1), 0, static_cast<uint16_t>(i % 2),
+                             "SPECNAME"});
+  }
+  for (int i = 0; i < kParamsPerSize; ++i) {
+    members.params.push_back({"PARAM", 10, "a parameter text of some length", "a comment"});
+  }
   for (int i = 0; i < kMaxSizes; ++i) {
-    auto record = std::make_unique<SizeRecord>();
+    PartsSize& size = model.sizes.emplace_back();
     // Appended piece by piece: g++ 12 at -O3 warns that `"S" + std::to_string(n)`
     // may copy overlapping bytes (a false positive of its -Wrestrict).
     std::string name = "S";
     name += std::to_string(random());
     name += '_';
     name += std::to_string(i);
-    record->name.Assign(name);
-    record->title.Assign("title of a size");
-    state.sizeTable[static_cast<size_t>(i)] = std::move(record);
+    size.record.name.AssignCut(name);
+    size.record.title.AssignCut("title of a size");
+    size.members = members;
   }
-  int32_t count = kMaxSizes;
-  HeaderSizeCount(state, kStore, count);
+  model.header.sizeCount = kMaxSizes;
+  model.header.sortMode = static_cast<int16_t>(sortMode);
+  model.header.version = kPartsVersion;
+  model.header.comment.AssignCut("benchmark");
+  model.apgNames[0].AssignCut("VIEW");
+  return model;
 }
 
-void FillMembers(PartsFileState& state) {
-  for (int i = 0; i < kSpecsPerSize; ++i) {
-    auto entry = std::make_unique<SpecEntry>();
-    *entry = {static_cast<uint16_t>(i + 1), 0, static_cast<uint16_t>(i % 2), "SPECNAME"};
-    state.specTable[static_cast<size_t>(state.specCount++)] = std::move(entry);
-  }
-  for (int i = 0; i < kParamsPerSize; ++i) {
-    auto entry = std::make_unique<ParamEntry>();
-    *entry = {"PARAM", 10, "a parameter text of some length", "a comment"};
-    state.paramTable[static_cast<size_t>(state.paramCount++)] = std::move(entry);
-  }
-}
-
-int WriteFullFile(PartsFileState& state, const std::string& path, int sortMode) {
-  std::mt19937 random(7);
-  ClearTables(state);
-  FillSizes(state, random);
-  std::array<std::string, 6> names{"VIEW"};
-  ApgNames(state, kStore, names);
-  HeaderSortMode(state, kStore, sortMode);
-  int32_t version = kPartsVersion;
-  std::string comment = "benchmark";
-  HeaderVersion(state, kStore, version, comment);
+// Writes the model as a compile does: the header and views, each size's
+// list in turn, then the size records in the order of the sort mode.
+int WriteFullFile(PartsModel model, const std::string& path) {
   PartsFileSink sink;
-  PartsWriter writer(sink);
-  int result = sink.Open(path);
-  result = result != 0 ? result : writer.WriteHeader(state);
-  result = result != 0 ? result : writer.WriteApgList(state);
-  writer.BeginMemberLists();
-  for (int i = 0; result == 0 && i < kMaxSizes; ++i) {
-    FillMembers(state);
-    std::string name;
-    GetSizeName(state, i, name);
-    result = writer.WriteMemberList(state, name);
-    DropBlockEntries(state);
+  PartsEncoder encoder(sink);
+  bool written = sink.Open(path) == 0 && encoder.WriteHeader(model.header) &&
+                 encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
+  encoder.BeginMemberLists(model.header);
+  for (PartsSize& size : model.sizes) {
+    written = written && encoder.WriteMemberList(size.members.specs, size.members.params,
+                                                 size.record.memberOffset);
   }
-  result = result != 0 ? result : writer.WriteSizeList(state);
+  const int sortMode = model.header.sortMode;
+  if (sortMode < kSortAsWritten) {
+    std::stable_sort(model.sizes.begin(), model.sizes.end(), [sortMode](const auto& a, const auto& b) {
+      return CompareSizeNames(sortMode, a.record.name.View(), b.record.name.View()) < 0;
+    });
+  }
+  written = written && encoder.WriteSizeList(model.header, model.sizes);
   sink.Release();
-  return result;
+  return written ? 0 : kPartsShortWrite;
 }
 
 int ReadFullFile(const std::string& path) {
@@ -125,9 +122,9 @@ void CountMembers(benchmark::State& state, const std::string& path) {
 
 void BM_WriteFullFile(benchmark::State& state, int sortMode) {
   const TempPartsFile file("partsc-bench-write.prt");
-  const auto parts = std::make_unique<PartsFileState>();
+  const PartsModel model = FullModel(sortMode);
   for (auto _ : state) {
-    if (const int result = WriteFullFile(*parts, file.Path(), sortMode); result != 0) {
+    if (const int result = WriteFullFile(model, file.Path()); result != 0) {
       state.SkipWithError(("write failed: " + std::to_string(result)).c_str());
       break;
     }
@@ -141,8 +138,7 @@ BENCHMARK_CAPTURE(BM_WriteFullFile, source_order, 2)->Unit(benchmark::kMilliseco
 // The file is read back whole and decoded, and one search made per size.
 void BM_ReadFullFile(benchmark::State& state, int sortMode) {
   const TempPartsFile file("partsc-bench-read.prt");
-  if (const int result = WriteFullFile(*std::make_unique<PartsFileState>(), file.Path(), sortMode);
-      result != 0) {
+  if (const int result = WriteFullFile(FullModel(sortMode), file.Path()); result != 0) {
     state.SkipWithError(("write failed: " + std::to_string(result)).c_str());
     return;
   }

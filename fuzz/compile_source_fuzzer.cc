@@ -12,8 +12,7 @@
 #include "listing/listing.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/parts_encoder.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 
@@ -59,13 +58,12 @@ void CheckRecompile(Context& context, const std::string& input, int code,
     return;
   }
   const std::string first = ReadWhole(outputPath);
-  std::string again;
   CompileContext compile = context.Compile();
   PartsOutput output = context.Output();
   context.sink.Release();
-  Require(CompilePartsSource(compile, LineSource{input, {}}, output, again) == code,
-          "a second compile answers the same");
-  Require(again == outputPath, "a second compile names the same parts file");
+  const CompileOutcome again = CompilePartsSource(compile, LineSource{input, {}}, output);
+  Require(again.code == code, "a second compile answers the same");
+  Require(again.outputPath == outputPath, "a second compile names the same parts file");
   const std::string backup = outputPath + (OvFile::IsLowerCase(outputPath) ? ".old" : ".OLD");
   Require(OvFile::Access(backup, 0) == 0 && ReadWhole(backup) == first,
           "the first parts file survives whole as the backup");
@@ -83,10 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
 
-  std::string outputPath;
   CompileContext compile = context.Compile();
   PartsOutput output = context.Output();
-  const int code = CompilePartsSource(compile, LineSource{input, {}}, output, outputPath);
+  const CompileOutcome outcome = CompilePartsSource(compile, LineSource{input, {}}, output);
+  const int code = outcome.code;
+  const std::string& outputPath = outcome.outputPath;
   Require(IsCompileCode(code), "the compile answers one of its codes");
   if (code == kCompileOutputOpen) {
     Require(outputPath.empty(), "a parts file that could not be opened leaves no path");

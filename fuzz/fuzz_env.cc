@@ -53,7 +53,7 @@ std::unique_ptr<Context>& Current() {
 }  // namespace
 
 Context::Context()
-    : diagnostics(console, EnterWorkDir()), state(std::make_unique<PartsFileState>()) {
+    : diagnostics(console, EnterWorkDir()) {
   for (const std::string_view key : kClassKeys) {
     classes.Set(key, EnterWorkDir());
   }

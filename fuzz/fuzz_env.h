@@ -13,7 +13,6 @@
 #include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 
@@ -27,16 +26,16 @@ struct Context {
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 
-  CompileContext Compile() { return {console, diagnostics, *state, macros, viewDefined}; }
+  CompileContext Compile() { return {console, diagnostics, macros, viewDefined, sourceBytes}; }
   // The parts file written in place in the working directory.
   PartsOutput Output() { return {classes, sink}; }
 
   OvConsole console;
   Diagnostics diagnostics;
-  std::unique_ptr<PartsFileState> state;
   PartsFileSink sink;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
+  std::string sourceBytes;
   OvClassDirectories classes;
 };
 

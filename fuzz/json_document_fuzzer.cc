@@ -1,7 +1,7 @@
 // Any bytes as the JSON document that --from-json reads, through the whole
-// program: it ends with 0 or 1, says why it refused in one short line, never
-// throws or runs away, and a parts file it wrote lists (unless the document
-// said where the file's reading had stopped).
+// program: it ends with 0 or 1, says why it refused in short lines that name
+// the document, never throws or runs away, and a parts file it wrote lists
+// (unless the document said where the file's reading had stopped).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,9 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(run.status == 0 || run.status == 1, "the run ends with 0 or 1");
   Require(run.out.empty(), "nothing goes to standard output");
   if (run.status == 1) {
-    Require(run.err.starts_with("partsc: doc.json: ") && run.err.find('\n') == run.err.size() - 1,
-            "a refusal is one line that names the document");
-    Require(run.err.size() <= 600, "a refusal quotes only a short piece of the document");
+    // One line for each problem, each naming the document and quoting only a
+    // short piece of it.
+    Require(!run.err.empty() && EachLineBegins(run.err, {"partsc: doc.json: "}),
+            "each line of a refusal names the document");
+    for (size_t at = 0, end = 0; at < run.err.size(); at = end + 1) {
+      end = run.err.find('\n', at);
+      Require(end != std::string::npos && end - at <= 600, "a line of a refusal is short");
+    }
   } else {
     OvFileIO nowhere;
     nowhere.FopenMemory();

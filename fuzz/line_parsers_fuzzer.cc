@@ -17,7 +17,7 @@
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
 #include "fuzz_env.h"
-#include "partsfile/parts_state.h"
+#include "compiler/member_table.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc::fuzz {
@@ -149,17 +149,17 @@ void CheckExpansion(const MacroTable& macros, std::string_view line, int maxLeng
   Require(text == full.substr(0, limit), "an expansion is the whole expansion, cut to the limit");
 }
 
-struct TableCounts {
-  int32_t spec;
-  int32_t param;
+// What the lines of one input fill.
+struct Tables {
+  std::vector<PartsSize> sizes;
+  SizeTable sizeTable{sizes};
+  MemberTable members;
+  ApgSlots names;
+  ApgSlots comments;
 };
 
-TableCounts Counts(const PartsFileState& state) {
-  return {state.specCount, state.paramCount};
-}
-
 void CheckCompileLines(CompileContext& context, std::string_view line, int lineNumber,
-                       int& sizeCount, ApgSlots& names, ApgSlots& comments) {
+                       Tables& tables) {
   std::string partsName;
   std::string comment;
   int32_t value1 = 0;
@@ -174,26 +174,26 @@ void CheckCompileLines(CompileContext& context, std::string_view line, int lineN
   int32_t specRecord = 0;
   CompileSpecLine(context, line, specFile, specRecord);
 
-  CompileViewLine(context, line, lineNumber, names, comments);
+  CompileViewLine(context, line, lineNumber, tables.names, tables.comments);
   for (int i = 0; i < kViewCount; ++i) {
-    Require(names[i].size() <= kApgTextMax && comments[i].size() <= kApgTextMax,
+    Require(tables.names[i].size() <= kApgTextMax && tables.comments[i].size() <= kApgTextMax,
             "APG slots hold at most 31 characters");
   }
 
-  const int size = CompileSizeLine(context, line, sizeCount, lineNumber);
+  const size_t sizesBefore = tables.sizes.size();
+  const int size = CompileSizeLine(context, line, lineNumber, tables.sizeTable);
   Require(size == 0 || size == kTableFull || size == -1 || size == kSizeDuplicate,
           "CompileSizeLine answers one of its codes");
-  if (size == 0) {
-    ++sizeCount;
-  }
+  Require(tables.sizes.size() == sizesBefore + (size == 0 ? 1 : 0),
+          "an accepted size line adds exactly one size");
 
-  const TableCounts before = Counts(context.state);
-  const int member = CompileMemberLine(context, line, lineNumber);
+  const size_t before = tables.members.SpecCount() + tables.members.ParamCount();
+  const int member = CompileMemberLine(context, line, lineNumber, tables.members);
   Require(member == 0 || member == -1 || member == kTableFull,
           "CompileMemberLine answers one of its codes");
-  const TableCounts after = Counts(context.state);
-  const int added = (after.spec - before.spec) + (after.param - before.param);
-  Require(added == (member == 0 && !line.empty() && (line[0] == 's' || line[0] == 'p') ? 1 : 0),
+  const size_t after = tables.members.SpecCount() + tables.members.ParamCount();
+  const size_t added = after - before;
+  Require(added == (member == 0 && !line.empty() && (line[0] == 's' || line[0] == 'p') ? 1U : 0U),
           "an accepted member line adds exactly one entry");
 }
 
@@ -212,9 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view rest = AsText(data + 1, size - 1);
 
   int lineNumber = 0;
-  int sizeCount = 0;
-  ApgSlots names;
-  ApgSlots comments;
+  Tables tables;
   while (!rest.empty()) {
     const size_t end = rest.find('\n');
     const std::string_view line = rest.substr(0, end);
@@ -232,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckDouble(line, 1);
     CheckParseLine(line, limits);
     CheckExpansion(context.macros, line, limits.expandMax);
-    CheckCompileLines(context, line, lineNumber, sizeCount, names, comments);
+    CheckCompileLines(context, line, lineNumber, tables);
   }
 
   EndInput();

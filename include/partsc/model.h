@@ -34,14 +34,25 @@ inline constexpr int kApgTextMax = 31;      // a view's APG name or comment
 inline constexpr int kSizeTextSize = 32;    // a size's name or title
 inline constexpr int kParamNameMax = 6;     // a param entry's name
 
-// A text in a fixed field of N characters, with its length. Assign cuts a
-// longer text to N characters; the bytes after the text are zero.
+// A text in a fixed field of N bytes, with its length; the bytes after the
+// text are zero.
 template <int N>
 class FixedText {
  public:
   static constexpr int kCapacity = N;
 
-  void Assign(std::string_view text) {
+  // Takes `text` when it fits the field; false, and the field as it was,
+  // when it holds more than N bytes: a text is never cut without a word.
+  [[nodiscard]] bool Assign(std::string_view text) {
+    if (text.size() > size_t{N}) {
+      return false;
+    }
+    AssignCut(text);
+    return true;
+  }
+  // Takes the first N bytes of `text`: the cut a compile makes, as the file
+  // format gives it, to a text too long for its field.
+  void AssignCut(std::string_view text) {
     const size_t n = std::min(text.size(), size_t{N});
     bytes_.fill(0);
     if (n > 0) {
@@ -49,7 +60,7 @@ class FixedText {
     }
     length_ = static_cast<uint16_t>(n);
   }
-  void Clear() { Assign({}); }
+  void Clear() { AssignCut({}); }
   std::string_view View() const { return {bytes_.data(), length_}; }
   std::string Str() const { return std::string(View()); }
   uint16_t Length() const { return length_; }
@@ -191,6 +202,16 @@ struct PartsRead {
 
   bool Whole() const { return part == PartsPart::kWhole; }
   bool operator==(const PartsRead&) const = default;
+};
+
+// One field of a model that breaks the rule for a good parts file: its JSON
+// Pointer in the model's JSON document ("/sizes/3/members/0/number") and the
+// rule it breaks, in words ("300 is above 256").
+struct ModelProblem {
+  std::string pointer;
+  std::string rule;
+
+  bool operator==(const ModelProblem&) const = default;
 };
 
 struct PartsModel {

@@ -81,16 +81,28 @@ CompileResult CompileFile(const std::string& path, const CompileOptions& options
 // gives what could be read; model.read says where reading stopped and why.
 PartsModel DecodePartsFile(std::string_view bytes);
 
+// Every problem that keeps `model` from being written as the parts file at
+// `path` (whose file name gives the parts name; empty: none is checked), each
+// with the JSON Pointer of the field and the rule it breaks: a view defined;
+// counts that agree with what is there; sizes in the order of their sort
+// mode, named once each; every number in its range; every text fitting its
+// field as a source gives it; the member lists laid end to end; and a source
+// that gives the file back. A model without problems gives a file that
+// `partsc --list` lists whole and `partsc --decompile` recovers.
+std::vector<ModelProblem> Validate(const PartsModel& model, const std::string& path = {});
+
 // The bytes of the parts file of `model`, as partsc writes them for the same
 // records. Every field is written as the model holds it; the member lists go
 // where header.commonOffset, each memberOffset and each unlisted offset
-// place them, and must fill the member-list area end to end (after changing
-// entries, call PlaceMemberLists). Throws std::invalid_argument, naming the
-// list, when they do not.
+// place them (after changing entries, call PlaceMemberLists). Throws
+// std::invalid_argument, "POINTER: RULE" of the first problem Validate
+// finds, for a model that breaks the rule.
 std::string EncodePartsFile(const PartsModel& model);
 
-// Lays the member lists of `model` end to end, in the order they stand in,
-// and sets the offsets that point to them.
+// Lays the member lists of `model` end to end and sets the offsets that
+// point to them: the common list first, then the others in the order of
+// their offsets, and last, in model order, those whose offset is 0 (a size
+// just added).
 void PlaceMemberLists(PartsModel& model);
 
 struct ReadResult {
@@ -106,17 +118,19 @@ ReadResult ReadPartsFile(const std::string& path);
 
 struct WriteResult {
   // 0, or what failed: 11 the file could not be created, 20 an older file
-  // could not be moved to its backup, 22 a write fell short.
+  // could not be moved to its backup, 22 a write fell short, 24 the model
+  // breaks the rule (see problems; nothing was touched).
   int code = 0;
-  std::string reason;  // the system's reason
+  std::string reason;                 // the system's reason, or the first problem
+  std::vector<ModelProblem> problems;  // code 24: every problem Validate found
   bool Written() const { return code == 0; }
 };
 
 // Writes the parts file of `model` at `path` as partsc writes one: an older
 // file of that name is first moved to its backup (the path followed by
 // ".old", or ".OLD" when the file name is not in lower case), under the lock
-// of the directory that partsc runs share. Throws std::invalid_argument as
-// EncodePartsFile does, before anything is touched.
+// of the directory that partsc runs share. A model that Validate refuses is
+// not written, and no file is touched.
 WriteResult WritePartsFile(const PartsModel& model, const std::string& path);
 
 struct Listing {

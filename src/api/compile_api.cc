@@ -8,15 +8,10 @@
 #include <string>
 #include <utility>
 
-#include "compiler/compile_context.h"
 #include "compiler/compile_passes.h"
-#include "compiler/parts_line.h"
+#include "compiler/memory_compile.h"
 #include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
-#include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
-#include "platform/ov_console.h"
-#include "platform/ov_file.h"
 
 namespace partsc::api {
 namespace {
@@ -87,9 +82,8 @@ std::string DirectoryOf(const std::string& path) {
 CompileResult Compile(const std::string& path, std::optional<std::string_view> text,
                       const CompileOptions& options) {
   CompileResult result;
-  OvConsole console(OvConsole::InMemory{});
-  console.SetQuiet(true);
-  Diagnostics diagnostics(console, std::string());
+  MemoryCompiler compiler;
+  Diagnostics& diagnostics = compiler.diagnostics();
   for (const std::string& warning : options.warnings) {
     if (!diagnostics.ApplyWarningOption(warning)) {
       throw std::invalid_argument("unknown warning option '-W" + warning + "'");
@@ -97,20 +91,14 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
   }
   diagnostics.AddSink(std::make_unique<Collector>(result.diagnostics));
   diagnostics.OpenErrorLogInMemory(path);
-
-  const auto state = std::make_unique<PartsFileState>();
-  MacroTable macros;
-  ViewDefinedFlags viewDefined{};
-  CompileContext context{console, diagnostics, *state, macros, viewDefined};
-  OvClassDirectories classes;
-  classes.Set(kClassParts,
-              options.partsDirectory.empty() ? DirectoryOf(path) : options.partsDirectory);
-  MemoryPartsSink sink;
-  PartsOutput output{classes, sink};
-  result.code = CompilePartsSource(context, LineSource{path, text}, output, result.partsPath);
+  const std::string directory =
+      options.partsDirectory.empty() ? DirectoryOf(path) : options.partsDirectory;
+  CompileOutcome outcome = compiler.Compile(LineSource{path, text}, directory, true);
+  result.code = outcome.code;
+  result.partsPath = std::move(outcome.outputPath);
   if (result.code == 0) {
-    result.bytes = sink.Bytes();
-    result.model = DecodePartsFile(result.bytes);
+    result.bytes = compiler.Bytes();
+    result.model = std::move(outcome.model);
   }
   result.errorLog = diagnostics.ErrorLogText();
   diagnostics.CloseErrorLog();

@@ -1,14 +1,19 @@
 // The library's parts files: read into a model, written from one, listed.
 #include <partsc/partsc.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "decompiler/decompile.h"
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
+#include "partsfile/parts_rule.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
@@ -20,10 +25,28 @@ PartsModel DecodePartsFile(std::string_view bytes) {
   return ::partsc::DecodePartsFile(bytes);
 }
 
+std::vector<ModelProblem> Validate(const PartsModel& model, const std::string& path) {
+  std::vector<ModelProblem> problems = StructuralProblems(model);
+  std::string baseName = "parts";
+  if (!path.empty() && FileBaseName(path, baseName) != 0) {
+    problems.push_back({"/", "the file name of " + path +
+                                 " holds no full stop before which it names its parts"});
+  }
+  if (!problems.empty()) {
+    return problems;
+  }
+  if (std::optional<ModelProblem> problem = RecoveryProblem(model, baseName)) {
+    problems.push_back(std::move(*problem));
+  }
+  return problems;
+}
+
 std::string EncodePartsFile(const PartsModel& model) {
+  const std::vector<ModelProblem> problems = Validate(model);
   std::string bytes;
-  if (!::partsc::EncodePartsFile(model, bytes)) {
-    throw std::invalid_argument(ListLayoutProblem(model));
+  if (!problems.empty() || !::partsc::EncodePartsFile(model, bytes)) {
+    const ModelProblem& first = problems.front();
+    throw std::invalid_argument(first.pointer + ": " + first.rule);
   }
   return bytes;
 }
@@ -43,8 +66,15 @@ ReadResult ReadPartsFile(const std::string& path) {
 }
 
 WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
-  const std::string bytes = EncodePartsFile(model);
   WriteResult result;
+  result.problems = Validate(model, path);
+  if (!result.problems.empty()) {
+    result.code = kPartsModelRefused;
+    result.reason = result.problems.front().pointer + ": " + result.problems.front().rule;
+    return result;
+  }
+  std::string bytes;
+  ::partsc::EncodePartsFile(model, bytes);
   PartsFileSink sink;
   result.code = sink.Open(path);
   if (result.code != kPartsOk) {

@@ -1,13 +1,12 @@
 // What the compile of a source and its line parsers work on: the run's
-// console and diagnostics, the parts-file state the lines fill, the macro
-// table and the view flags.
+// console and diagnostics, the macro table and the view flags.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "diagnostics/diagnostics.h"
-#include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 
 namespace partsc {
@@ -21,9 +20,11 @@ using ViewDefinedFlags = std::array<int32_t, kViewCount>;
 struct CompileContext {
   OvConsole& console;
   Diagnostics& diagnostics;
-  PartsFileState& state;
   MacroTable& macros;
   ViewDefinedFlags& viewDefined;
+  // Where a source file is read into; its room is kept from one source to
+  // the next.
+  std::string& sourceBytes;
 };
 
 }  // namespace partsc

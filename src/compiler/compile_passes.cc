@@ -1,25 +1,26 @@
 #include "compiler/compile_passes.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "compiler/member_line.h"
+#include "compiler/member_table.h"
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
 #include "compiler/source_lint.h"
+#include "compiler/source_pieces.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/line_pieces.h"
+#include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_tables.h"
-#include "partsfile/parts_writer.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
@@ -31,7 +32,6 @@ namespace partsc {
 
 namespace {
 
-constexpr int kLineBuffer = 80;
 constexpr int kCommonNameMax = 32;
 constexpr int kTitleMax = 64;
 
@@ -65,20 +65,26 @@ bool TakeBlockLine(int& tracker, int lineNumber) {
   return true;
 }
 
+// Low 16 bits, as every numeric header field keeps them.
+int16_t Low16(int32_t value) {
+  return static_cast<int16_t>(static_cast<uint16_t>(value));
+}
+
 // Everything one call of CompilePartsSource knows; created afresh per call.
 struct Compile {
   CompileContext& context;
   PartsOutput& output;
   const std::string& inputPath;
-  OvFileIO input;
-  std::string line;
+  PartsModel& model;
+  std::string_view text;  // the whole source
+  PieceReader reader{{}};
+  std::string_view line;  // the line just read, its end trimmed
   int lineNumber = 0;
   bool partsSeen = false;
   bool specSeen = false;
   int apgLine = -1;
   int commonLine = -1;
   int sizeLine = -1;
-  int sizeCount = 0;
   int32_t sortMode = 0;
   std::string partsName;
   std::string partsComment;
@@ -92,22 +98,26 @@ struct Compile {
   LinePosition commonAt;  // the $$COMMON line that named the common size
   int commonQuote = -1;   // and the place of its name on that line
   std::string titleText;
-  std::string sizeName;
-  LinePieces pieces;  // where each line lies in the file, for the diagnostics
+  std::string_view sizeName;  // pass 2: the size of the block being read
+  SizeTable sizes{model.sizes};
+  MemberTable members{output.keepMemberLists};  // the block being read
+  LinePieces pieces;    // where each line lies in the file, for the diagnostics
   // Whether anything asks where a line lies; taken once so that the pieces
   // are followed from the first line to the last or not at all.
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
   bool interrupted = false;  // a signal ended the reading
   bool carriageReturnSeen = false;
-  std::string outputPath;             // the parts file, once it is open
-  std::optional<PartsWriter> writer;  // once it is open
+  std::optional<PartsEncoder> encoder;  // once the parts file is open
 
-  Compile(CompileContext& compileContext, PartsOutput& partsOutput, const std::string& path)
-      : context(compileContext), output(partsOutput), inputPath(path) {}
+  Compile(CompileContext& compileContext, PartsOutput& partsOutput, const std::string& path,
+          PartsModel& built)
+      : context(compileContext), output(partsOutput), inputPath(path), model(built) {}
   ~Compile() { context.diagnostics.ClearReportLine(); }
   Compile(const Compile&) = delete;
   Compile& operator=(const Compile&) = delete;
+
+  int SizeCount() const { return static_cast<int>(model.sizes.size()); }
 
   // False at the end of the source, and when a signal ends the run.
   bool NextLine() {
@@ -115,17 +125,17 @@ struct Compile {
       interrupted = true;
       return false;
     }
-    if (!input.Fgets(line, kLineBuffer)) {
+    std::string_view piece;
+    if (!reader.Next(piece)) {
       pieces.EndOfFile();
       return false;
     }
     ++lineNumber;
+    line = TrimmedLineEnd(piece);
     if (!linesTracked) {
-      TrimLineEnd(line);
       return true;
     }
-    pieces.Take(line);  // before the trim: it needs the line feed
-    TrimLineEnd(line);
+    pieces.Take(piece);
     context.diagnostics.SetReportLine(
         {lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     if (firstPass && context.diagnostics.WarningsWanted()) {
@@ -136,7 +146,7 @@ struct Compile {
 
   // Back to the first line, for the second pass.
   void Rewind() {
-    input.Fseek(0, kSeekStart);
+    reader = PieceReader(text);
     lineNumber = 0;
     pieces = LinePieces();
     firstPass = false;
@@ -218,13 +228,18 @@ void Pass1Common(Compile& c) {
   }
 }
 
+// A member line of the block being read: its entry goes to the member table.
+int MemberLine(Compile& c) {
+  LintLineFields(c.context.diagnostics, c.line);
+  return CompileMemberLine(c.context, c.line, c.lineNumber, c.members) != 0 ? kCompileMemberLine
+                                                                             : kCompileOk;
+}
+
 // A line of the common block: a member, a comment, or a warning.
 int Pass1CommonMember(Compile& c) {
   const char first = FirstChar(c.line);
   if (first == 's' || first == 'p') {
-    LintLineFields(c.context.diagnostics, c.line);
-    return CompileMemberLine(c.context, c.line, c.lineNumber) != 0 ? kCompileMemberLine
-                                                                   : kCompileOk;
+    return MemberLine(c);
   }
   if (first != '/') {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownCommonKeyword, c.lineNumber);
@@ -232,11 +247,10 @@ int Pass1CommonMember(Compile& c) {
   return kCompileOk;
 }
 
-// $$SIZE: counted when its record is added; a full table is only warned about.
+// $$SIZE: added to the sizes; a full table is only warned about.
 int Pass1Size(Compile& c) {
-  const int result = CompileSizeLine(c.context, c.line, c.sizeCount, c.lineNumber);
+  const int result = CompileSizeLine(c.context, c.line, c.lineNumber, c.sizes);
   if (result == 0) {
-    ++c.sizeCount;
     return kCompileOk;
   }
   if (result != kTableFull) {
@@ -324,7 +338,8 @@ void LintAfterEnd(Compile& c) {
     if (kReadAsLines.find(FirstChar(c.line)) == std::string_view::npos || c.line.empty()) {
       continue;
     }
-    const std::string shown = c.line.size() > kShown ? c.line.substr(0, kShown) + "..." : c.line;
+    const std::string line(c.line);
+    const std::string shown = line.size() > kShown ? line.substr(0, kShown) + "..." : line;
     c.context.diagnostics.ReportWarning(Warning::kAfterEnd, shown + " after $$END is not read", 0);
     return;
   }
@@ -343,7 +358,7 @@ void LintPass1(Compile& c, bool ended) {
         Warning::kNoPartsLine,
         "Source " + c.inputPath + " has no $$PARTS line: it names no parts file");
   }
-  if (c.sizeCount > 0 && !c.commonName.empty()) {
+  if (c.SizeCount() > 0 && !c.commonName.empty()) {
     diagnostics.SetReportLine(c.commonAt);
     diagnostics.ReportWarning(Warning::kCommonNameDropped,
                               "Common size name \"" + c.commonName +
@@ -389,37 +404,70 @@ int RunPass1(Compile& c) {
 // goes somewhere: not while no error log is open). The structured formats
 // carry both in the message's record; the classic one adds a line on
 // standard error.
-int WriteFailed(const Compile& c, DiagnosticId message) {
+int WriteFailed(const Compile& c, const std::string& outputPath, DiagnosticId message) {
   Diagnostics& diagnostics = c.context.diagnostics;
   if (!diagnostics.ErrorLogIsOpen()) {
     return kCompileWriteFailed;
   }
   const std::string reason = c.output.sink.WriteError();
-  diagnostics.SetReportOutput(c.outputPath);
+  diagnostics.SetReportOutput(outputPath);
   diagnostics.ReportFailure(message, reason);
   diagnostics.SetReportFile(c.inputPath);
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-    ComplainNotWritten(c.context.console, c.outputPath, reason);
+    ComplainNotWritten(c.context.console, outputPath, reason);
   }
   return kCompileWriteFailed;
 }
 
-// Writes the member list of the size block just ended and empties the tables.
-int EndSizeBlock(Compile& c) {
-  const std::string_view name = c.sizeName;
-  if (c.writer->WriteMemberList(c.context.state, name) != 0) {
-    return WriteFailed(c, DiagnosticId::kDataWriteError);
+// A member list just built goes to the parts file at the next place of the
+// member-list area; `offset` gets that place.
+bool WriteMembers(Compile& c, uint32_t& offset) {
+  return c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset);
+}
+
+// Ties the member list written at `offset` to the counted size of that name,
+// as the model keeps it: a list the size had before (a later block of the
+// same name, past the 2048th size, ties it again) and a list of no counted
+// size stay as lists no record points to.
+void TieList(Compile& c, std::string_view name, uint32_t offset) {
+  const int slot = c.sizes.Find(name);
+  const bool keep = c.output.keepMemberLists;
+  if (slot < 0) {
+    if (keep) {
+      c.model.unlisted.push_back({offset, c.members.List()});
+    }
+    return;
   }
-  DropBlockEntries(c.context.state);
+  PartsSize& size = c.model.sizes[static_cast<size_t>(slot)];
+  if (keep && size.record.memberOffset != 0) {
+    const UnlistedList earlier{size.record.memberOffset, std::move(size.members)};
+    const auto at = std::find_if(c.model.unlisted.begin(), c.model.unlisted.end(),
+                                 [&](const UnlistedList& u) { return u.offset > earlier.offset; });
+    c.model.unlisted.insert(at, earlier);
+  }
+  size.record.memberOffset = offset;
+  if (keep) {
+    size.members = c.members.List();
+  }
+}
+
+// Writes the member list of the size block just ended and empties the table.
+int EndSizeBlock(Compile& c, const std::string& outputPath) {
+  uint32_t offset = 0;
+  if (!WriteMembers(c, offset)) {
+    return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
+  }
+  TieList(c, c.sizeName, offset);
+  c.members.Clear();
   return kCompileOk;
 }
 
 // Pass 2: one line. Answers 0 to go on, or the compile's failure code.
-int Pass2Line(Compile& c, bool& ended) {
+int Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
   if (keywordLine && c.sizeLine > 0) {
-    if (EndSizeBlock(c) != kCompileOk) {
+    if (EndSizeBlock(c, outputPath) != kCompileOk) {
       return kCompileWriteFailed;
     }
     c.sizeLine = 0;
@@ -431,8 +479,7 @@ int Pass2Line(Compile& c, bool& ended) {
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
     const char first = FirstChar(line);
     if (first == 's' || first == 'p') {
-      LintLineFields(c.context.diagnostics, line);
-      if (CompileMemberLine(c.context, line, c.lineNumber) != 0) {
+      if (MemberLine(c) != kCompileOk) {
         return kCompileMemberLine;
       }
     } else if (first != '/') {
@@ -445,12 +492,14 @@ int Pass2Line(Compile& c, bool& ended) {
   return kCompileOk;
 }
 
-int RunPass2(Compile& c) {
+int RunPass2(Compile& c, const std::string& outputPath) {
   c.Rewind();
   c.sizeLine = -1;
+  // The size blocks see the header's spec record.
+  c.members.specRecord = c.model.header.specRecord;
   bool ended = false;
   while (!ended && c.NextLine()) {
-    const int result = Pass2Line(c, ended);
+    const int result = Pass2Line(c, outputPath, ended);
     if (result != kCompileOk) {
       return result;
     }
@@ -462,39 +511,41 @@ int RunPass2(Compile& c) {
     return kCompileOk;
   }
   c.context.diagnostics.ReportDiagnostic(DiagnosticId::kEndNotFound, c.lineNumber);
-  return EndSizeBlock(c);
+  return EndSizeBlock(c, outputPath);
 }
 
+// The header and the views, from what pass 1 read, as the parts file holds
+// them.
 void FillHeader(Compile& c) {
-  PartsFileState& state = c.context.state;
-  std::array<std::string, 6> names = c.apgNames;
-  std::array<std::string, 6> comments = c.apgComments;
-  ApgNames(state, kStore, names);
-  ApgComments(state, kStore, comments);
-  CountApgComments(state);
-
+  PartsModel& model = c.model;
+  for (size_t i = 0; i < c.apgNames.size(); ++i) {
+    model.apgNames[i].AssignCut(c.apgNames[i]);
+    model.apgComments[i].AssignCut(c.apgComments[i]);
+  }
+  PartsHeader& header = model.header;
+  header.apgCommentCount = static_cast<int16_t>(
+      std::count_if(model.apgComments.begin(), model.apgComments.end(),
+                    [](const auto& comment) { return !comment.Empty(); }));
   int16_t date[3] = {};
   int16_t time[4] = {};
   OvUtil::GetLocalTime(date, time);
-  int32_t day = date[0];
-  int32_t month = date[1];
-  int32_t year = date[2];
-  int32_t hour = time[0];
-  int32_t minute = time[1];
-  HeaderDate(state, kStore, day, month, year, hour, minute);
-
-  int32_t version = kPartsVersion;
-  HeaderVersion(state, kStore, version, c.partsComment);
-  HeaderSpec(state, kStore, c.specFile, c.specRecord);
-  HeaderPartsValue1(state, kStore, c.partsValue1);
-  HeaderPartsValue2(state, kStore, c.partsValue2);
-  int32_t sizeCount = c.sizeCount;
-  HeaderSizeCount(state, kStore, sizeCount);
+  header.createdDay = date[0];
+  header.createdMonth = date[1];
+  header.createdYear = date[2];
+  header.createdHour = time[0];
+  header.createdMinute = time[1];
+  header.version = kPartsVersion;
+  header.comment.AssignCut(c.partsComment);
+  header.specFile = Low16(c.specFile);
+  header.specRecord = Low16(c.specRecord);
+  header.partsValue1 = Low16(c.partsValue1);
+  header.partsValue2 = Low16(c.partsValue2);
+  header.sizeCount = static_cast<int16_t>(c.SizeCount());
   // A parts file without sizes carries its common size name as its title.
-  SetTitle(state, c.sizeCount != 0 ? c.titleText : c.commonName);
-  HeaderSortMode(state, kStore, c.sortMode);
+  header.title.AssignCut(c.SizeCount() != 0 ? c.titleText : c.commonName);
+  header.sortMode = Low16(c.sortMode);
   if (c.HasCommon()) {
-    SetCommonOffset(state, c.sizeCount);
+    header.commonOffset = MemberListsOffset(header);
   }
 }
 
@@ -502,7 +553,7 @@ void FillHeader(Compile& c) {
 // in the sink, and its header, view list and common member list are
 // written.
 int OpenOutput(Compile& c, std::string& outputPath) {
-  dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.sizeCount);
+  dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.SizeCount());
   outputPath = c.output.classes.ToFullPath(kClassParts, c.partsName);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
@@ -526,39 +577,76 @@ int OpenOutput(Compile& c, std::string& outputPath) {
     outputPath.clear();
     return kCompileOutputOpen;
   }
-  dbgprint(c.context.console, kConsoleProgress, "  Out put file name\t\t%s\n", outputPath.c_str());
-  c.outputPath = outputPath;
+  // Nothing is said of a parts file that stays in memory.
+  if (c.output.sink.WritesFile()) {
+    dbgprint(c.context.console, kConsoleProgress, "  Out put file name\t\t%s\n",
+             outputPath.c_str());
+  }
   FillHeader(c);
 
-  PartsFileState& state = c.context.state;
-  PartsWriter& writer = c.writer.emplace(c.output.sink);
-  if (writer.WriteHeader(state) != 0) {
-    return WriteFailed(c, DiagnosticId::kHeaderWriteError);
+  PartsModel& model = c.model;
+  PartsEncoder& encoder = c.encoder.emplace(c.output.sink);
+  if (!encoder.WriteHeader(model.header)) {
+    return WriteFailed(c, outputPath, DiagnosticId::kHeaderWriteError);
   }
-  if (writer.WriteApgList(state) != 0) {
-    return WriteFailed(c, DiagnosticId::kApgListWriteError);
+  if (!encoder.WriteApgList(model.header, model.apgNames, model.apgComments)) {
+    return WriteFailed(c, outputPath, DiagnosticId::kApgListWriteError);
   }
-  if (!c.HasCommon() && c.sizeCount < 1) {
+  if (!c.HasCommon() && c.SizeCount() < 1) {
     return kCompileOk;
   }
-  writer.BeginMemberLists();
+  encoder.BeginMemberLists(model.header);
   if (c.HasCommon()) {
-    if (writer.WriteMemberList(state, std::nullopt) != 0) {
-      return WriteFailed(c, DiagnosticId::kDataWriteError);
+    uint32_t offset = 0;
+    if (!WriteMembers(c, offset)) {
+      return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
     }
-    DropBlockEntries(state);
+    model.common = c.members.List();
+    c.members.Clear();
   }
   return kCompileOk;
 }
 
-// After pass 2: the size list, now that each size's member list has its
-// place, and the end of the file.
-int FinishOutput(Compile& c) {
-  if (c.writer->WriteSizeList(c.context.state) != 0) {
-    return WriteFailed(c, DiagnosticId::kSizeListWriteError);
+// After pass 2: the size records, sorted by the sort mode now that each
+// size's member list has its place, and the end of the file.
+int FinishOutput(Compile& c, const std::string& outputPath) {
+  std::vector<PartsSize>& sizes = c.model.sizes;
+  const int sortMode = c.model.header.sortMode;
+  // Size names are unique within a file, so this gives the same order as a
+  // selection sort that keeps the earliest of equal records.
+  if (sortMode < kSortAsWritten) {
+    std::stable_sort(sizes.begin(), sizes.end(), [sortMode](const auto& a, const auto& b) {
+      return CompareSizeNames(sortMode, a.record.name.View(), b.record.name.View()) < 0;
+    });
+  }
+  if (!c.encoder->WriteSizeList(c.model.header, sizes)) {
+    return WriteFailed(c, outputPath, DiagnosticId::kSizeListWriteError);
   }
   c.output.sink.Close();
   return kCompileOk;
+}
+
+// The source's text: the one given, or the file read whole into the
+// context's room. False, reported, when the file cannot be read.
+bool ReadSource(CompileContext& context, const LineSource& source, std::string_view& text) {
+  if (source.text) {
+    text = *source.text;
+    return true;
+  }
+  int error = 0;
+  const OvTextRead read = OvFileIO::ReadText(source.path, kSourceMax, context.sourceBytes, error);
+  if (read == OvTextRead::kRead) {
+    text = context.sourceBytes;
+    return true;
+  }
+  std::string reason = SystemErrorText(error);
+  if (read == OvTextRead::kNotRegular && error == 0) {
+    reason = "not a regular file";
+  } else if (read == OvTextRead::kTooLarge) {
+    reason = "larger than the " + std::to_string(kSourceMax >> 20) + " MiB a source may hold";
+  }
+  context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError, reason);
+  return false;
 }
 
 }  // namespace
@@ -581,26 +669,27 @@ void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& sp
            specRecord);
 }
 
-int CompilePartsSource(CompileContext& context, const LineSource& source, PartsOutput& output,
-                       std::string& outputPath) {
+CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& source,
+                                  PartsOutput& output) {
+  CompileOutcome outcome;
   context.diagnostics.BeginInput(source.path);
-  Compile c(context, output, source.path);
-  if (!source.Open(c.input)) {
-    context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError, LastSystemError());
-    return kCompileInputOpen;
+  Compile c(context, output, source.path, outcome.model);
+  if (!ReadSource(context, source, c.text)) {
+    outcome.code = kCompileInputOpen;
+    return outcome;
   }
-  ClearTables(context.state);
+  c.reader = PieceReader(c.text);
   ClearMacros(context.macros);
-  c.input.Fseek(0, kSeekStart);
 
   int result = RunPass1(c);
   if (result == kCompileOk) {
-    result = OpenOutput(c, outputPath);
+    result = OpenOutput(c, outcome.outputPath);
   }
-  if (result == kCompileOk && c.sizeCount >= 1) {
-    result = RunPass2(c);
+  if (result == kCompileOk && c.SizeCount() >= 1) {
+    result = RunPass2(c, outcome.outputPath);
   }
-  return result == kCompileOk ? FinishOutput(c) : result;
+  outcome.code = result == kCompileOk ? FinishOutput(c, outcome.outputPath) : result;
+  return outcome;
 }
 
 }  // namespace partsc

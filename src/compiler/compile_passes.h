@@ -1,6 +1,10 @@
-// Compiles one parts source file into one parts file, in two passes.
+// Compiles one parts source file into the model of its parts file, in two
+// passes, and writes that model's encoding into a sink list by list.
 #pragma once
 
+#include <partsc/model.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,7 +14,6 @@
 #include "partsfile/parts_file.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
-#include "platform/ov_file_io.h"
 
 namespace partsc {
 
@@ -27,31 +30,45 @@ inline constexpr int kCompileOutputOpen = -1;
 // that was begun is incomplete.
 inline constexpr int kCompileInterrupted = 128;
 
+// The largest source a compile reads: a larger one is refused as the
+// source that cannot be opened is.
+inline constexpr size_t kSourceMax = size_t{64} << 20;
+
 // Where a compile's lines come from: the source file at `path`, or `text`
-// read as that file would be, in pieces of at most 79 characters.
+// read as that file would be.
 struct LineSource {
   std::string path;  // the source's full path, as the diagnostics name it
   std::optional<std::string_view> text;
-
-  bool Open(OvFileIO& input) const {
-    return text.has_value() ? input.FopenText(*text) : input.Fopen(path, "r");
-  }
 };
 
 // Where a compile puts its parts file: the directory of the parts class,
 // which the parts name is resolved in, and the sink that takes the bytes.
+// With `keepMemberLists` the model keeps every member list it wrote (the
+// library's compile); else its lists stay empty (the common list there as an
+// empty list), as a run needs only the header, the views and the size
+// records once a list is written.
 struct PartsOutput {
   const OvClassDirectories& classes;
   PartsSink& sink;
+  bool keepMemberLists = false;
 };
 
-// Compiles one source: pass 1, then the parts file opened in the sink with
-// its header, view list and common member list, then pass 2, which hands
-// each finished size block's member list to the sink, then the size list.
-// Sets `outputPath` to the parts file's full path (emptied when the parts
-// file could not be opened).
-int CompilePartsSource(CompileContext& context, const LineSource& source, PartsOutput& output,
-                       std::string& outputPath);
+// What a compile gives: its result code, the parts file's full path (empty
+// when the parts file was not opened) and the model it built, whose
+// encoding is what the sink received.
+struct CompileOutcome {
+  int code = kCompileOk;
+  std::string outputPath;
+  PartsModel model;
+};
+
+// Compiles one source: pass 1 builds the header, the views, the common list
+// and the size records; the parts file is then opened in the sink and its
+// header, view list and common member list are written; pass 2 builds each
+// size block's member list and writes it; last the size records, sorted by
+// the sort mode, are written into the room left for them.
+CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& source,
+                                  PartsOutput& output);
 
 // Reads a $$SPEC line: both numbers 0 unless given as numbers.
 void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,

@@ -10,8 +10,6 @@
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/parts_state.h"
-#include "partsfile/parts_tables.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
@@ -38,12 +36,12 @@ int PairCode(const float (*pairs)[2]) {
 
 // The spec record of a member line: 0 when the line has no bracketed list or
 // when its first number has the 16 bits of the header's default record.
-uint16_t SpecRecord(const PartsHeader& header, const float* numbers, int numberCount) {
+uint16_t SpecRecord(int16_t specRecord, const float* numbers, int numberCount) {
   if (numberCount <= 0 || numbers == nullptr) {
     return 0;
   }
   const int16_t record = TruncateTo16Bits(numbers[0]);
-  if (record == header.specRecord) {
+  if (record == specRecord) {
     return 0;
   }
   return static_cast<uint16_t>(record);
@@ -126,7 +124,8 @@ void LintParamLine(CompileContext& context, std::string_view line, std::string_v
 
 }  // namespace
 
-int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber) {
+int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
+                      MemberTable& table) {
   std::string_view quoted;
   std::string_view bang;
   // ParseLine fills the first numberCount numbers and pairCount pairs; only
@@ -149,7 +148,7 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
     if (context.diagnostics.WarningsWanted()) {
       LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
     }
-    result = AddSpecEntry(context.state, quoted, pairs, pairCount, numbers, numberCount);
+    result = AddSpecEntry(table, quoted, pairs, pairCount, numbers, numberCount);
   } else if (line.front() == 'p') {
     std::string_view field;
     ExtractField(line, '(', kParamTextMax, field);
@@ -165,7 +164,7 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
                                         static_cast<int>(line.find('(')));
       LintKeptText(context.diagnostics, "Parameter text", text, static_cast<int>(line.find('(')));
     }
-    result = AddParamEntry(context.state, quoted, text, pairs, pairCount, bang);
+    result = AddParamEntry(table, quoted, text, pairs, pairCount, bang);
     illegal = DiagnosticId::kIllegalParam;
   } else {
     return 0;
@@ -182,12 +181,12 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
   return result;
 }
 
-int AddSpecEntry(PartsFileState& state, std::string_view name, const float (*pairs)[2],
+int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
                  int pairCount, const float* numbers, int numberCount) {
   if (name.empty() || pairCount < 1 || pairs == nullptr) {
     return -1;
   }
-  if (SpecTableFull(state)) {
+  if (table.SpecsFull()) {
     return kTableFull;
   }
   const float first = pairs[0][0];
@@ -200,11 +199,11 @@ int AddSpecEntry(PartsFileState& state, std::string_view name, const float (*pai
   }
   const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
   const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
-  const uint16_t record = SpecRecord(state.header, numbers, numberCount);
-  return StoreSpecEntry(state, number, invertedFlag, name, record);
+  const uint16_t record = SpecRecord(table.specRecord, numbers, numberCount);
+  return table.AddSpec(number, invertedFlag, record, name);
 }
 
-int AddParamEntry(PartsFileState& state, std::string_view comment, std::string_view text,
+int AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
                   const float (*pairs)[2], int pairCount, std::string_view name) {
   if (name.empty()) {
     return -1;
@@ -214,7 +213,7 @@ int AddParamEntry(PartsFileState& state, std::string_view comment, std::string_v
   if (name.size() > static_cast<size_t>(kParamNameMax)) {
     return -1;
   }
-  if (ParamTableFull(state)) {
+  if (table.ParamsFull()) {
     return kTableFull;
   }
   int pairCode = 0;
@@ -229,7 +228,7 @@ int AddParamEntry(PartsFileState& state, std::string_view comment, std::string_v
     return -1;
   }
 
-  return StoreParamEntry(state, name, text, pairCode, comment);
+  return table.AddParam(name, text, static_cast<int16_t>(pairCode), comment);
 }
 
 int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength) {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "compiler/compile_context.h"
-#include "partsfile/result_codes.h"
+#include "compiler/member_table.h"
 
 namespace partsc {
 
@@ -14,13 +14,15 @@ inline constexpr int kMemberTextBuffer = 64;  // ParseLine buffers, terminator i
 inline constexpr int kMemberListMax = 16;
 inline constexpr int kParamTextMax = 64;
 
-// 0 stored; 109 out of memory; otherwise the status of AddSpecEntry or
-// AddParamEntry (200 or -1). A line not starting with 's' or 'p' gives 0.
-int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber);
+// Appends the entry of a member line to `table`: 0 stored; 109 out of
+// memory; otherwise the status of AddSpecEntry or AddParamEntry (200 or -1).
+// A line not starting with 's' or 'p' gives 0.
+int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
+                      MemberTable& table);
 
-int AddSpecEntry(PartsFileState& state, std::string_view name, const float (*pairs)[2],
+int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
                  int pairCount, const float* numbers, int numberCount);
-int AddParamEntry(PartsFileState& state, std::string_view comment, std::string_view text,
+int AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
                   const float (*pairs)[2], int pairCount, std::string_view name);
 
 // Replaces every {name} of `text` by the macro's value; keeps at most

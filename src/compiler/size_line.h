@@ -1,10 +1,14 @@
-// $$SIZE lines.
+// $$SIZE lines and the sizes of a compile.
 #pragma once
 
+#include <partsc/model.h>
+
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "compiler/compile_context.h"
-#include "partsfile/result_codes.h"
 
 namespace partsc {
 
@@ -12,8 +16,30 @@ inline constexpr int kSizeNameMax = 32;
 inline constexpr int kSizeTitleMax = 32;
 inline constexpr int kSizeDuplicate = 20;
 
-// 0 stored, kTableFull (200), -1 no size name, kSizeDuplicate (20) name used
-// twice, kNoMemory (109). The record goes in with AddSize.
-int CompileSizeLine(CompileContext& context, std::string_view line, int sizeIndex, int lineNumber);
+// The sizes of a compile in the order of their $$SIZE lines, at most 2048,
+// each name once, with the names indexed.
+class SizeTable {
+ public:
+  explicit SizeTable(std::vector<PartsSize>& sizes) : sizes_(sizes) {}
+
+  // Appends a size: 0, kTableFull (2048 sizes already), kNoMemory, or
+  // kSizeNameTaken when a size has that name (nothing is appended then). The
+  // size counts as one allocation to the test seam.
+  int Add(std::string_view name, std::string_view title);
+  // The size of that name, or -1.
+  int Find(std::string_view name) const;
+
+ private:
+  std::vector<PartsSize>& sizes_;
+  std::unordered_map<std::string, int> index_;
+};
+
+// AddSize answers this when a size has the name already.
+inline constexpr int kSizeNameTaken = -1;
+
+// 0 added, kTableFull (200), -1 no size name, kSizeDuplicate (20) name used
+// twice, kNoMemory (109).
+int CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
+                    SizeTable& sizes);
 
 }  // namespace partsc

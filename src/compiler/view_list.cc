@@ -4,6 +4,7 @@
 
 #include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
+#include "partsfile/parts_layout.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/ov_console.h"
 

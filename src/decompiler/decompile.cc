@@ -10,6 +10,7 @@
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_decoder.h"
+#include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
@@ -57,6 +58,30 @@ std::string OrderedSizes(Recovery& recovery) {
 
 }  // namespace
 
+namespace {
+
+// The source that gives the file of `recovery` back, or empty with the
+// reason and the pointer of the field it is about.
+std::string Recover(Recovery& recovery, std::string& reason, std::string& pointer) {
+  std::string problem = OrderedSizes(recovery);
+  if (!problem.empty()) {
+    reason = std::move(problem);
+    pointer = "/sizes";
+    return {};
+  }
+  std::string text = WriteSource(recovery, reason, pointer);
+  if (text.empty()) {
+    return {};
+  }
+  if (CheckSource(text, recovery, reason) != kDecompileOk) {
+    pointer.clear();
+    return {};
+  }
+  return text;
+}
+
+}  // namespace
+
 int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason) {
   source.clear();
   reason.clear();
@@ -75,21 +100,27 @@ int DecompilePartsFile(const std::string& path, std::string& source, std::string
     return kDecompileUnreadable;
   }
   FileBaseName(path, recovery->baseName);
-  std::string problem = OrderedSizes(*recovery);
-  if (!problem.empty()) {
-    reason = std::move(problem);
-    return kDecompileNotRecoverable;
+  std::string pointer;
+  source = Recover(*recovery, reason, pointer);
+  return source.empty() ? kDecompileNotRecoverable : kDecompileOk;
+}
+
+std::optional<ModelProblem> RecoveryProblem(const PartsModel& model, const std::string& baseName) {
+  const auto recovery = std::make_unique<Recovery>();
+  if (!EncodePartsFile(model, recovery->bytes)) {
+    return ModelProblem{"/", "its member lists do not lie end to end"};
   }
-  std::string text = WriteSource(*recovery, reason);
-  if (text.empty()) {
-    return kDecompileNotRecoverable;
+  recovery->model = DecodePartsFile(recovery->bytes);
+  recovery->baseName = baseName;
+  ModelProblem problem;
+  if (!Recover(*recovery, problem.rule, problem.pointer).empty()) {
+    return std::nullopt;
   }
-  const int checked = CheckSource(text, *recovery, reason);
-  if (checked != kDecompileOk) {
-    return checked;
+  if (problem.pointer.empty()) {
+    problem.pointer = "/";
   }
-  source = std::move(text);
-  return kDecompileOk;
+  problem.rule = "no source gives it: " + problem.rule;
+  return problem;
 }
 
 }  // namespace partsc

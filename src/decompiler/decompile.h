@@ -1,7 +1,12 @@
 // Writes a parts source back from a parts file.
 #pragma once
 
+#include <partsc/model.h>
+
+#include <optional>
 #include <string>
+
+#include "partsfile/parts_rule.h"
 
 namespace partsc {
 
@@ -19,5 +24,11 @@ inline constexpr int kDecompileNotRecoverable = 2;
 // answering 0 it compiles the source in memory and compares the bytes; otherwise `source` is empty
 // and `reason` says why. The reading and the check work on objects of their own and print nothing.
 int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason);
+
+// Why no parts source, compiled with the parts name `baseName`, gives the
+// file of `model` back (the field it is about, and the reason): the same
+// recovery and check as DecompilePartsFile, on the model's encoding. None
+// when a source does. `model` must break no structural rule.
+std::optional<ModelProblem> RecoveryProblem(const PartsModel& model, const std::string& baseName);
 
 }  // namespace partsc

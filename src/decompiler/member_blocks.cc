@@ -7,7 +7,7 @@
 
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/parts_tables.h"
+#include "partsfile/parts_layout.h"
 
 namespace partsc {
 

@@ -4,16 +4,10 @@
 #include <array>
 #include <cstddef>
 
-#include <memory>
-
 #include "compiler/compile_passes.h"
-#include "compiler/parts_line.h"
+#include "compiler/memory_compile.h"
 #include "decompiler/decompile.h"
-#include "diagnostics/diagnostics.h"
-#include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/parts_state.h"
-#include "platform/ov_console.h"
 #include "platform/ov_file.h"
 
 namespace partsc {
@@ -83,26 +77,18 @@ std::string Difference(const std::string& original, const std::string& compiled,
 
 int CheckSource(const std::string& source, const Recovery& recovery, std::string& reason) {
   // A compile of its own, in memory, that prints nothing and writes no file.
-  OvConsole console(OvConsole::InMemory{});
-  console.SetQuiet(true);
-  Diagnostics diagnostics(console, std::string());
-  const auto state = std::make_unique<PartsFileState>();
-  MacroTable macros;
-  ViewDefinedFlags viewDefined{};
-  CompileContext context{console, diagnostics, *state, macros, viewDefined};
+  MemoryCompiler compiler;
+  const CompileOutcome compiled = compiler.Compile(LineSource{"/recovered.src", source}, "/", false);
   OvClassDirectories classes;
   classes.Set(kClassParts, "/");
-  MemoryPartsSink sink;
-  PartsOutput output{classes, sink};
   const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
-  std::string outputPath;
-  const int code =
-      CompilePartsSource(context, LineSource{"/recovered.src", source}, output, outputPath);
-  if (code != kCompileOk || outputPath != expectedPath) {
-    reason = "the source would not compile back (compile result " + std::to_string(code) + ")";
+  if (compiled.code != kCompileOk || compiled.outputPath != expectedPath) {
+    reason = "the source would not compile back (compile result " +
+             std::to_string(compiled.code) + ")";
     return kDecompileNotRecoverable;
   }
-  const std::string difference = Difference(recovery.bytes, sink.Bytes(), recovery.model.header);
+  const std::string difference =
+      Difference(recovery.bytes, compiler.Bytes(), recovery.model.header);
   if (!difference.empty()) {
     reason = "the source would not reproduce the file (" + difference + ")";
     return kDecompileNotRecoverable;

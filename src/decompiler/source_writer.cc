@@ -26,8 +26,9 @@ class SourceWriter {
   explicit SourceWriter(const Recovery& recovery)
       : recovery_(recovery), header_(recovery.model.header) {}
 
-  // The whole source, or empty with the reason.
-  std::string Write(std::string& reason) {
+  // The whole source, or empty with the reason and the pointer of the field
+  // it is about.
+  std::string Write(std::string& reason, std::string& pointer) {
     WriteHeaderLines();
     WriteViewLines();
     WriteCommonBlock();
@@ -36,6 +37,7 @@ class SourceWriter {
     const std::string macros = MacroLines();
     if (!reason_.empty()) {
       reason = reason_;
+      pointer = pointer_;
       return {};
     }
     return head_ + macros + body_ + "$$END\n";
@@ -47,6 +49,7 @@ class SourceWriter {
   void Fail(std::string reason) {
     if (reason_.empty()) {
       reason_ = std::move(reason);
+      pointer_ = at_;
     }
   }
 
@@ -90,6 +93,7 @@ class SourceWriter {
     head_ += "/ parts file back byte for byte, but for its creation date, which was\n";
     head_ += date;
     const std::string& name = recovery_.baseName;
+    at_ = "/header/comment";
     if (name.empty() || !OvFile::IsPlainName(name)) {
       Fail("the file name gives no parts name");
       return;
@@ -113,6 +117,7 @@ class SourceWriter {
     if (header_.specFile == 0 && header_.specRecord == 0) {
       return;
     }
+    at_ = "/header/spec_file";
     const int32_t file = header_.specFile;
     const int32_t record = header_.specRecord;
     Line(
@@ -128,6 +133,7 @@ class SourceWriter {
     for (int view = 0; view < kViewCount; ++view) {
       const std::string name = ApgName(view);
       const std::string comment = ApgComment(view);
+      at_ = "/views/" + std::to_string(view);
       comments += comment.empty() ? 0 : 1;
       const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
       if (name.empty() && !comment.empty()) {
@@ -140,6 +146,7 @@ class SourceWriter {
         }
       }
     }
+    at_ = "/header/apg_comment_count";
     if (comments != header_.apgCommentCount) {
       Fail("its header counts " + std::to_string(header_.apgCommentCount) +
            " APG comments, but the file holds " + std::to_string(comments));
@@ -149,10 +156,15 @@ class SourceWriter {
       const std::string name = ApgName(view);
       const std::string comment = ApgComment(view);
       const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
-      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax) ||
-          !Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
+      at_ = "/views/" + std::to_string(view) + "/name";
+      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax)) {
         continue;
       }
+      at_ = "/views/" + std::to_string(view) + "/comment";
+      if (!Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
+        continue;
+      }
+      at_ = "/views/" + std::to_string(view);
       Fixed(Constant({{'!', Padded(name, kApgTextMax), true},
                       {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
             keyword, "the view line of " + keyword);
@@ -163,6 +175,7 @@ class SourceWriter {
     // A file without sizes keeps the name of its common block as its title.
     const bool named = header_.sizeCount == 0;
     const std::string title = header_.title.Str();
+    at_ = "/header/title";
     if (!recovery_.model.common) {
       if (named && !title.empty()) {
         Fail("its title " + Shown(title) + " needs sizes or a common block");
@@ -175,11 +188,12 @@ class SourceWriter {
     }
     Fixed(Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}), "$$COMMON",
           "the $$COMMON line");
-    WriteMembers(*recovery_.model.common, true, "the common block");
+    WriteMembers(*recovery_.model.common, true, "the common block", "/common/members");
   }
 
   void WriteTitleAndSort() {
     const std::string title = header_.title.Str();
+    at_ = "/header/title";
     if (header_.sizeCount > 0 && !title.empty() &&
         Check("the title", title, '"', kHeaderTextSize)) {
       Fixed(Constant({{'"', Padded(title, kHeaderTextSize), true}}), "$$TITLE", "the $$TITLE line");
@@ -194,32 +208,44 @@ class SourceWriter {
         return;
       }
       const std::string what = "size " + Shown(block.name);
+      const std::string where =
+          block.record >= 0 ? "/sizes/" + std::to_string(block.record) : std::string("/unlisted");
+      at_ = where + "/name";
       if (block.name.empty()) {
         Fail("a size has an empty name");
         return;
       }
-      if (!Check("the size name", block.name, '"', kSizeTextSize) ||
-          !Check("the size title", block.title, '!', kSizeTextSize, "of " + what)) {
+      if (!Check("the size name", block.name, '"', kSizeTextSize)) {
         return;
       }
+      at_ = where + "/title";
+      if (!Check("the size title", block.title, '!', kSizeTextSize, "of " + what)) {
+        return;
+      }
+      at_ = where;
       Fixed(Constant({{'"', Padded(block.name, kSizeTextSize), true},
                       {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
             "$$SIZE", "the $$SIZE line of " + what);
-      WriteMembers(*block.members, false, what);
+      WriteMembers(*block.members, false, what, where + "/members");
     }
   }
 
-  void WriteMembers(const MemberList& list, bool common, const std::string& where) {
-    for (const SpecEntry& spec : list.specs) {
-      WriteSpec(spec, common, where);
+  void WriteMembers(const MemberList& list, bool common, const std::string& where,
+                    const std::string& pointer) {
+    for (size_t i = 0; i < list.specs.size(); ++i) {
+      entry_ = pointer + "/" + std::to_string(i);
+      WriteSpec(list.specs[i], common, where);
     }
-    for (const ParamEntry& param : list.params) {
-      WriteParam(param, where);
+    for (size_t i = 0; i < list.params.size(); ++i) {
+      entry_ = pointer + "/" + std::to_string(list.specs.size() + i);
+      macroUsers_.emplace(Padded(list.params[i].text, kParamTextMax), entry_);
+      WriteParam(list.params[i], where);
     }
   }
 
   void WriteSpec(const SpecEntry& spec, bool common, const std::string& where) {
     const std::string what = "the spec " + Shown(spec.name) + " in " + where;
+    at_ = entry_ + "/name";
     if (spec.name.empty()) {
       Fail("a spec in " + where + " has an empty name");
       return;
@@ -227,6 +253,7 @@ class SourceWriter {
     if (!Check("the spec name", spec.name, '"', kMemberTextMax, "in " + where)) {
       return;
     }
+    at_ = entry_;
     if (spec.invertedFlag != 0 && spec.invertedFlag != 1) {
       Fail(what + " has the flag byte " + std::to_string(spec.invertedFlag));
       return;
@@ -251,11 +278,19 @@ class SourceWriter {
       return;
     }
     const std::string& comment = param.comment;
-    if (!Check("the param name", param.name, '!', kParamNameMax, "in " + where, false) ||
-        !Check("the comment", comment, '"', kMemberTextMax, whose) ||
-        !Check("the text", param.text, '(', kParamTextMax, whose, true)) {
+    at_ = entry_ + "/name";
+    if (!Check("the param name", param.name, '!', kParamNameMax, "in " + where, false)) {
       return;
     }
+    at_ = entry_ + "/comment";
+    if (!Check("the comment", comment, '"', kMemberTextMax, whose)) {
+      return;
+    }
+    at_ = entry_ + "/text";
+    if (!Check("the text", param.text, '(', kParamTextMax, whose, true)) {
+      return;
+    }
+    at_ = entry_;
     const int32_t code = param.pairCode;
     if (code != 0 && code != 1 && code != 10 && code != 11) {
       Fail(what + " has the pair code " + std::to_string(code));
@@ -288,12 +323,14 @@ class SourceWriter {
       const std::string name = MacroFor(Padded(param.text, kParamTextMax));
       fit = PlaceLine("p", fields("{" + name + "}"), line);
     }
+    at_ = entry_ + "/text";
     if (!inPlace && !asMacro) {
       Fail("the text " + Shown(param.text) + " " + whose +
            (ClosesEarly(param.text) ? " holds a \")\" that closes no \"(\""
                                     : " ends with a blank or tab"));
       return;
     }
+    at_ = entry_;
     if (fit != Fit::kFits) {
       Fail(what + " " + NotPlaced(fit));
       return;
@@ -361,6 +398,7 @@ class SourceWriter {
     }
     std::string lines = "/ Param texts that cannot stand in their own line.\n";
     for (const std::string& value : macroOrder_) {
+      at_ = macroUsers_[value] + "/text";
       Line(lines, "t", Constant({{'!', macros_[value], true}, {'(', value, true}}),
            "the macro for " + Shown(value));
     }
@@ -379,14 +417,19 @@ class SourceWriter {
   std::string head_;
   std::string body_;
   std::string reason_;
+  std::string at_;       // the pointer of the field being written
+  std::string entry_;    // and of the member entry it belongs to
+  std::string pointer_;  // and of the one the reason is about
+  // The first param whose text each padded text is.
+  std::map<std::string, std::string> macroUsers_;
   std::map<std::string, std::string> macros_;
   std::vector<std::string> macroOrder_;
 };
 
 }  // namespace
 
-std::string WriteSource(const Recovery& recovery, std::string& reason) {
-  return SourceWriter(recovery).Write(reason);
+std::string WriteSource(const Recovery& recovery, std::string& reason, std::string& pointer) {
+  return SourceWriter(recovery).Write(reason, pointer);
 }
 
 }  // namespace partsc

@@ -189,9 +189,11 @@ std::string Shortened(const std::string& text) {
          EscapeControls(tail);
 }
 
-// The bytes of the parts file the JSON document at `file` describes; false
-// after one complaint naming the value and the rule it breaks.
-bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& bytes) {
+// The bytes of the parts file the JSON document at `file` describes, to be
+// written at `output`; false after a complaint about each field that breaks
+// the rule for a good parts file.
+bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::string& output,
+                        std::string& bytes) {
   const std::string shown = QuoteName(file);
   std::string text;
   if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
@@ -219,26 +221,18 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, std::string& b
     Complain(run.console, shown + ": " + Shortened(error));
     return false;
   }
-  EncodePartsFile(model, bytes);
-  // The document of a damaged file, which says where its reading stopped,
-  // gives that file back as it was; any other must give a file that lists.
-  const Json* read = document.contains("read") ? &document["read"] : nullptr;
-  if (read != nullptr && read->is_object() && read->value("whole", true) == false) {
-    return true;
+  const std::vector<ModelProblem> problems = api::Validate(model, output);
+  for (const ModelProblem& problem : problems) {
+    Complain(run.console, shown + ": " + Shortened(problem.pointer + ": " + problem.rule));
   }
-  const std::string problem = UnlistableReason(DecodePartsFile(bytes));
-  if (!problem.empty()) {
-    Complain(run.console, shown + ": the parts file would not list: " + problem);
-    return false;
-  }
-  return true;
+  return problems.empty() && EncodePartsFile(model, bytes);
 }
 
 }  // namespace
 
 int FromJson(RunContext& run, const std::string& file, const std::string& output) {
   std::string bytes;
-  if (!PartsBytesFromJson(run, file, bytes)) {
+  if (!PartsBytesFromJson(run, file, output, bytes)) {
     return kExitFailed;
   }
   OvFileIO out;

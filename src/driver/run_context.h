@@ -1,17 +1,15 @@
 // Everything one run of partsc owns: its console, its current directory, its
-// options, the class directories, the diagnostics, the parts-file state, the
-// macro table and the view flags. The driver passes each
-// layer only what it needs.
+// options, the class directories, the diagnostics, the macro table, the view
+// flags and the room sources are read into. The driver passes each layer
+// only what it needs.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <utility>
 
 #include "compiler/compile_context.h"
 #include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
-#include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_session.h"
@@ -23,12 +21,11 @@ struct RunContext {
       : console(runConsole),
         directory(std::move(runDirectory)),
         session(std::move(runSession)),
-        diagnostics(runConsole, directory),
-        state(std::make_unique<PartsFileState>()) {}
+        diagnostics(runConsole, directory) {}
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
 
-  CompileContext Compile() { return {console, diagnostics, *state, macros, viewDefined}; }
+  CompileContext Compile() { return {console, diagnostics, macros, viewDefined, sourceBytes}; }
 
   OvConsole& console;
   // The run's current directory: relative names are taken from it.
@@ -36,9 +33,9 @@ struct RunContext {
   OvSession session;
   OvClassDirectories classes;
   Diagnostics diagnostics;
-  std::unique_ptr<PartsFileState> state;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
+  std::string sourceBytes;
   // Why the run ends before the end of its control file, other than a
   // signal: a lock that another process held for longer than the lock wait.
   // Empty while it goes on.

@@ -1,5 +1,6 @@
 #include "driver/run_driver.h"
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <new>
@@ -11,7 +12,6 @@
 #include "compiler/compile_passes.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/sinks.h"
-#include "driver/check_run.h"
 #include "driver/control_file.h"
 #include "driver/file_actions.h"
 #include "driver/init_library.h"
@@ -62,7 +62,10 @@ struct Walk {
   RunContext& run;
   OvFileIO& runLog;
   RunSummary& summary;
-  std::string controlPath;
+  std::string controlPath;  // empty for sources named on the command line
+  // --check: every output is held in memory, and nothing is said of files
+  // the run does not write.
+  bool inMemory = false;
   std::set<std::string> written;  // the parts files of this run
   int compiled = 0;               // inputs that compiled and listed
   bool anyFailed = false;         // an input failed, or its parts file was not put in place
@@ -191,59 +194,72 @@ void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk
 }
 
 // Compiles one input into `sink` and lists the new parts file; a parts file
-// that cannot be read back is removed.
-InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileSink& sink) {
+// that cannot be read back is removed. `file` is the sink when it writes a
+// file, null when it holds the parts file in memory (--check).
+InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink& sink,
+                            PartsFileSink* file) {
   RunContext& run = walk.run;
   InputOutcome outcome;
-  std::string& outputPath = outcome.outputPath;
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
-  const int compiled = CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
-  if (!sink.LockHolder().empty()) {
-    outcome.lockHolder = sink.LockHolder();
-    outcome.lockedPath = sink.Path();
+  CompileOutcome compile = CompilePartsSource(context, LineSource{inputPath, {}}, output);
+  const int compiled = compile.code;
+  outcome.outputPath = std::move(compile.outputPath);
+  const std::string& outputPath = outcome.outputPath;
+  if (file != nullptr && !file->LockHolder().empty()) {
+    outcome.lockHolder = file->LockHolder();
+    outcome.lockedPath = file->Path();
   }
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
-  if (compiled == kCompileInterrupted && !sink.Replaces() && !outputPath.empty()) {
+  if (compiled == kCompileInterrupted && file != nullptr && !file->Replaces() &&
+      !outputPath.empty()) {
     outcome.note =
         QuoteName(outputPath) + ": incomplete: the run was interrupted while it was written";
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
-    SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
+    SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
     return outcome;
   }
   if (compiled != 0) {
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
-    SetLeftInPlace(run, sink, LeftOnDisk::kIncomplete, outcome);
-    KeepPreviousFile(run, sink, outcome);
+    if (file != nullptr) {
+      SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
+      KeepPreviousFile(run, *file, outcome);
+    }
     return outcome;
   }
-  const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
-                                          OvFile::Resolve(run.directory, sink.WrittenPath()));
+  const ListResult listed =
+      file != nullptr
+          ? ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                          OvFile::Resolve(run.directory, file->WrittenPath()))
+          : ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
+                          walk.runLog);
   if (listed.code == 0) {
     outcome.done = true;
-    if (run.session.Changes()) {
+    if (run.session.Changes() && file != nullptr) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
       std::string older;
-      if (sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
+      if (file->Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
         older = outputPath;
-      } else if (!sink.Replaces() && sink.MadeBackup()) {
+      } else if (!file->Replaces() && file->MadeBackup()) {
         older = BackupPath(outputPath);
       }
-      PrintChanges(run, outputPath, OvFile::Resolve(run.directory, sink.WrittenPath()), older);
+      PrintChanges(run, outputPath, OvFile::Resolve(run.directory, file->WrittenPath()), older);
       dbgflush(run.console);
     }
     return outcome;
   }
-  if (!sink.Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
+  if (file != nullptr && !file->Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportOutput(outputPath);
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
   SetStop(run, inputPath, walk.controlPath, outcome.failure);
-  SetLeftInPlace(run, sink, LeftOnDisk::kRemoved, outcome);
-  KeepPreviousFile(run, sink, outcome);
+  if (file != nullptr) {
+    SetLeftInPlace(run, *file, LeftOnDisk::kRemoved, outcome);
+    KeepPreviousFile(run, *file, outcome);
+  }
   return outcome;
 }
 
@@ -255,11 +271,16 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsFileS
 bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   RunContext& run = walk.run;
   AnnounceSource(run, inputPath);
-  run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
+  if (!walk.controlPath.empty()) {
+    run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
+  }
   InputOutcome outcome;
-  if (run.session.Atomic()) {
+  if (walk.inMemory) {
+    ProbingPartsSink sink;
+    outcome = CompileAndList(inputPath, walk, sink, nullptr);
+  } else if (run.session.Atomic()) {
     auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
-    outcome = CompileAndList(inputPath, walk, *sink);
+    outcome = CompileAndList(inputPath, walk, *sink, sink.get());
     // An earlier file of the same name was put in place as this one began.
     TakeReplacements(walk);
     if (outcome.done) {
@@ -268,7 +289,7 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
     }
   } else {
     PartsFileSink sink;
-    outcome = CompileAndList(inputPath, walk, sink);
+    outcome = CompileAndList(inputPath, walk, sink, &sink);
     sink.Release();
   }
   run.diagnostics.EndInput();
@@ -284,7 +305,7 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   }
   if (!outcome.done) {
     walk.summary.AddFailure(std::move(outcome.failure));
-  } else if (!run.session.Atomic()) {
+  } else if (!run.session.Atomic() || walk.inMemory) {
     walk.summary.AddCompiled();
   }
   // A batch of waiting files may have been put in place.
@@ -298,51 +319,107 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
 // output could not be written; with -Werror also when it warned.
 int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) {
   const Diagnostics& diagnostics = run.diagnostics;
-  const bool strict = run.session.Strict() || diagnostics.WarningsAreErrors();
+  // A check exists to fail a hook: it ends as the same run under --strict.
+  const bool strict = run.session.Strict() || diagnostics.WarningsAreErrors() || walk.inMemory;
   const bool failed = walk.anyFailed || walk.compiled == 0 || outputFailed;
   const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
   return (strict && failed) || warned ? kExitFailed : kExitOk;
 }
 
-// The run of a control file: named with -c, or asked for at the prompt.
+// Compiles and lists one input of the walk, counting what it gave; answers
+// the input's full path.
+std::string TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) {
+  if (ProcessInput(inputPath, lineNumber, walk)) {
+    ++walk.compiled;
+  } else {
+    walk.anyFailed = true;
+  }
+  return inputPath;
+}
+
+// The sources named on the command line (--check), each taken from the
+// run's directory; a signal stops them before the next.
+void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
+  RunContext& run = walk.run;
+  std::string lastInput;
+  for (const std::string& source : sources) {
+    if (OvSignals::Caught() != 0) {
+      ReportInterruption(run, lastInput.empty() ? "before the first source"
+                                                : "after compiling " + lastInput);
+      return;
+    }
+    lastInput = TakeInput(walk, OvFile::Resolve(run.directory, source), 0);
+    dbgflush(run.console);
+  }
+}
+
+// Opens the error log: the file of the control file's name (or the one
+// named with --error-log), or with --check one in memory. False when the
+// file cannot be opened, which is named at once.
+bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& controlPath,
+                  bool inMemory) {
+  Diagnostics& diagnostics = run.diagnostics;
+  const std::string& errorLogGiven = run.session.ErrorLogPath();
+  const std::string name = errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
+  // With --check the log is held in memory where the file could be opened.
+  const int probe = inMemory ? OvFile::ProbeCreate(OvFile::Resolve(run.directory, name)) : 0;
+  if (inMemory && probe == 0) {
+    diagnostics.OpenErrorLogInMemory(controlPath);
+  } else if (!inMemory) {
+    diagnostics.OpenErrorLog(controlPath, errorLogGiven);
+  }
+  if (diagnostics.ErrorLogIsOpen()) {
+    return true;
+  }
+  const std::string reason = inMemory ? SystemErrorText(probe) : diagnostics.ErrorLogFailure();
+  Complain(run.console, QuoteName(name) + ": cannot be opened: " + reason);
+  summary.AddOutputNotWritten(name + ": " + reason);
+  return false;
+}
+
+// The run of a control file (named with -c, or asked for at the prompt), or
+// with --check of the sources named on the command line. With --check every
+// output is held in memory: the run log, the error log, each parts file,
+// which is listed from memory.
 int CompileControlFile(RunContext& run, RunSummary& summary) {
   Diagnostics& diagnostics = run.diagnostics;
+  const bool inMemory = run.session.Action() == OvAction::kCheck;
+  const std::vector<std::string>& sources = run.session.Sources();
+  const bool named = inMemory && !sources.empty();
   std::string controlPath;
-  if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
-    return status;
-  }
-  const std::string& errorLogGiven = run.session.ErrorLogPath();
-  const std::string errorLogName =
-      errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
-  diagnostics.OpenErrorLog(controlPath, errorLogGiven);
-  // An error log that cannot be opened is named at once; one that was opened
-  // and could not be written at the end.
-  const bool errorLogOpened = diagnostics.ErrorLogIsOpen();
-  if (!errorLogOpened) {
-    Complain(run.console,
-             QuoteName(errorLogName) + ": cannot be opened: " + diagnostics.ErrorLogFailure());
-    // Another run writes it: this one waited as long as it may, and stops.
-    if (diagnostics.ErrorLogError() == kRefusedLocked) {
-      return kExitLocked;
+  if (!named) {
+    if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
+      return status;
     }
-    summary.AddOutputNotWritten(errorLogName + ": " + diagnostics.ErrorLogFailure());
   }
-
+  const bool errorLogOpened = OpenErrorLog(
+      run, summary, named ? OvFile::Resolve(run.directory, sources.front()) : controlPath,
+      inMemory);
+  // Another run writes the error log: this one waited as long as it may,
+  // and stops.
+  if (!errorLogOpened && diagnostics.ErrorLogError() == kRefusedLocked) {
+    return kExitLocked;
+  }
   OvFileIO control;
-  if (!OpenControlFile(run, controlPath, control)) {
+  if (!named && !OpenControlFile(run, controlPath, control)) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
   OvFileIO runLog;
   const std::string runLogName =
       run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
-  if (!runLog.Fopen(OvFile::Resolve(run.directory, runLogName), "w")) {
+  const std::string runLogPath = OvFile::Resolve(run.directory, runLogName);
+  // With --check the log is held in memory where the file could be opened.
+  const int probe = inMemory ? OvFile::ProbeCreate(runLogPath) : 0;
+  const bool runLogOpened = inMemory ? probe == 0 && runLog.FopenMemory()
+                                     : runLog.Fopen(runLogPath, "w");
+  if (!runLogOpened) {
+    const std::string reason = probe != 0 ? SystemErrorText(probe) : runLog.ErrorText();
     const std::string text = "Log file " + runLogName + " open error";
-    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, runLog.ErrorText());
+    diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, reason);
     // The design's line gives no reason: standard error does.
     if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-      Complain(run.console,
-               QuoteName(runLogName) + ": the run log cannot be opened: " + runLog.ErrorText());
+      Complain(run.console, QuoteName(runLogName) + ": the run log cannot be opened: " + reason);
     }
     if (runLog.Error() == kRefusedLocked) {
       control.Fclose();
@@ -353,16 +430,14 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     diagnostics.CloseErrorLog();
     return kExitStop;
   }
-  Walk walk{run, runLog, summary, controlPath, {}, 0, false, {}, {}};
-  WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
-    const std::string inputPath = walk.run.classes.ToFullPath(kClassInput, line);
-    if (ProcessInput(inputPath, lineNumber, walk)) {
-      ++walk.compiled;
-    } else {
-      walk.anyFailed = true;
-    }
-    return inputPath;
-  });
+  Walk walk{run, runLog, summary, controlPath, inMemory, {}, 0, false, {}, {}};
+  if (named) {
+    WalkNamedSources(walk, sources);
+  } else {
+    WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
+      return TakeInput(walk, walk.run.classes.ToFullPath(kClassInput, line), lineNumber);
+    });
+  }
   // The files that compiled and listed take their names, also after a
   // signal.
   walk.pending.Finish();
@@ -377,8 +452,9 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   bool outputFailed = !errorLogOpened;
   outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    outputFailed |=
-        WriteFailureReported(run.console, summary, errorLogName, diagnostics.ErrorLogFailure());
+    const std::string& errorLogGiven = run.session.ErrorLogPath();
+    const std::string name = errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
+    outputFailed |= WriteFailureReported(run.console, summary, name, diagnostics.ErrorLogFailure());
   }
   run.console.Out().Fflush();
   outputFailed |=
@@ -484,7 +560,10 @@ int CompileWithDiagnostics(RunContext& run) {
   for (const std::string& failure : run.diagnostics.SinkFailures()) {
     summary.AddOutputNotWritten(failure);
   }
-  summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
+  // --check leaves nothing on disk to sum up.
+  if (run.session.Action() != OvAction::kCheck) {
+    summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
+  }
   return written || status != kExitOk ? status : kExitFailed;
 }
 
@@ -516,8 +595,6 @@ int RunAction(RunContext& run) {
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {
-    case OvAction::kCheck:
-      return CheckSources(run);
     case OvAction::kList:
       status = ListFiles(run, session.ListFiles());
       break;
@@ -537,6 +614,7 @@ int RunAction(RunContext& run) {
       status = InitLibrary(run, session.InitDirectory());
       break;
     case OvAction::kCompile:
+    case OvAction::kCheck:
     case OvAction::kLsp:
       return CompileWithDiagnostics(run);
   }

@@ -22,29 +22,42 @@ namespace partsc {
 
 namespace {
 
+template <typename Entry>
+void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog);
+
 // Where the listing takes each size's member list from: the model, or the
-// bytes of the file, read one list at a time into the same entries.
+// bytes of the file, read one list at a time into the same views.
 class SizeMembers {
  public:
   explicit SizeMembers(const PartsModel& model) : model_(model) {}
   SizeMembers(const PartsModel& outline, std::string_view bytes)
       : model_(outline), bytes_(bytes), fromBytes_(true) {}
 
-  // The member list of the size in `slot` and the result of reading it.
-  int Read(size_t slot, const MemberList*& members) {
+  // Lists the member list of the size in `slot`, its spec lines then its
+  // param lines, and answers the result of reading it; a list that could
+  // not be read whole is not listed.
+  int List(size_t slot, OvFileIO& runLog) {
     if (!fromBytes_) {
-      members = &model_.sizes[slot].members;
-      return model_.sizes[slot].membersResult;
+      const PartsSize& size = model_.sizes[slot];
+      if (size.membersResult == 0) {
+        ListMembers(runLog, size.members, kSpecLines);
+        ListMembers(runLog, size.members, kParamLines);
+      }
+      return size.membersResult;
     }
-    members = &scratch_;
-    return DecodeSizeMembers(bytes_, model_, slot, scratch_);
+    const int result = ViewSizeMembers(bytes_, model_, slot, scratch_);
+    if (result == 0) {
+      ListEntries(scratch_.specs, runLog);
+      ListEntries(scratch_.params, runLog);
+    }
+    return result;
   }
 
  private:
   const PartsModel& model_;
   std::string_view bytes_;
   bool fromBytes_ = false;
-  MemberList scratch_;
+  MemberViews scratch_;
 };
 
 // What one listing works on.
@@ -167,13 +180,10 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   if (slot < 0) {
     return Failed(kListSizeMembers, kReadSizeNotFound);
   }
-  const MemberList* found = nullptr;
-  const int result = l.members.Read(static_cast<size_t>(slot), found);
+  const int result = l.members.List(static_cast<size_t>(slot), runLog);
   if (result != 0) {
     return ReadFailed(l, result, kListSizeMembers);
   }
-  ListMembers(runLog, *found, kSpecLines);
-  ListMembers(runLog, *found, kParamLines);
   return {};
 }
 
@@ -262,8 +272,8 @@ class BlockLines {
 // Room for the fixed characters and numbers of one member line.
 constexpr size_t kLineFrame = 64;
 
-std::string_view UpToZero(const std::string& text) {
-  return std::string_view(text.c_str());
+std::string_view UpToZero(std::string_view text) {
+  return text.substr(0, text.find('\0'));
 }
 
 char* Put(char* at, std::string_view text) {
@@ -280,7 +290,8 @@ char* PutNumber(char* at, int32_t value) {
   return std::to_chars(at, at + 11, value).ptr;
 }
 
-char* PutMemberLine(char* at, const SpecEntry& entry) {
+template <typename Spec>
+char* PutSpecLine(char* at, const Spec& entry) {
   // The record byte of the file: a record of 256 is written as 0 and
   // lists as a spec without one.
   const int32_t record = entry.record % 256;
@@ -301,7 +312,8 @@ char* PutMemberLine(char* at, const SpecEntry& entry) {
   return Put(at, '"');
 }
 
-char* PutMemberLine(char* at, const ParamEntry& entry) {
+template <typename Param>
+char* PutParamLine(char* at, const Param& entry) {
   const int32_t pairCode = entry.pairCode;
   const int32_t units = pairCode % 10;
   const int32_t tens = pairCode / 10;
@@ -330,12 +342,40 @@ char* PutMemberLine(char* at, const ParamEntry& entry) {
   return at;
 }
 
-size_t LineRoom(const SpecEntry& entry) {
+char* PutMemberLine(char* at, const SpecEntry& entry) {
+  return PutSpecLine(at, entry);
+}
+char* PutMemberLine(char* at, const SpecView& entry) {
+  return PutSpecLine(at, entry);
+}
+char* PutMemberLine(char* at, const ParamEntry& entry) {
+  return PutParamLine(at, entry);
+}
+char* PutMemberLine(char* at, const ParamView& entry) {
+  return PutParamLine(at, entry);
+}
+
+template <typename Spec>
+size_t SpecRoom(const Spec& entry) {
   return kLineFrame + entry.name.size();
 }
 
-size_t LineRoom(const ParamEntry& entry) {
+template <typename Param>
+size_t ParamRoom(const Param& entry) {
   return kLineFrame + entry.name.size() + entry.text.size() + entry.comment.size();
+}
+
+size_t LineRoom(const SpecEntry& entry) {
+  return SpecRoom(entry);
+}
+size_t LineRoom(const SpecView& entry) {
+  return SpecRoom(entry);
+}
+size_t LineRoom(const ParamEntry& entry) {
+  return ParamRoom(entry);
+}
+size_t LineRoom(const ParamView& entry) {
+  return ParamRoom(entry);
 }
 
 template <typename Entry>

@@ -37,41 +37,44 @@ struct Field {
   Json value;
 };
 
+// The fields `keys` of a value of the document, in that order.
+Json Pick(const Json& from, std::initializer_list<const char*> keys) {
+  Json value = Json::object();
+  for (const char* key : keys) {
+    value[key] = from.at(key);
+  }
+  return value;
+}
+
 Field PartsField(const PartsHeader& header) {
   std::string line = "$$PARTS\t<" + std::to_string(header.partsValue1) + "," +
                      std::to_string(header.partsValue2) + ">";
   if (!header.comment.Empty()) {
     line += "\t\"" + header.comment.Str() + "\"";
   }
-  Json value = Json::object();
-  value["parts_value_1"] = header.partsValue1;
-  value["parts_value_2"] = header.partsValue2;
-  value["comment"] = TextJson(header.comment.View());
-  return {line, value};
+  return {line, Pick(HeaderJson(header), {"parts_value_1", "parts_value_2", "comment"})};
 }
 
 Field SpecField(const PartsHeader& header) {
-  Json value = Json::object();
-  value["spec_file"] = header.specFile;
-  value["spec_record"] = header.specRecord;
   return {
       "$$SPEC <" + std::to_string(header.specFile) + "," + std::to_string(header.specRecord) + ">",
-      value};
+      Pick(HeaderJson(header), {"spec_file", "spec_record"})};
 }
 
 Field TitleField(const PartsHeader& header) {
-  return {"$$TITLE\t\"" + header.title.Str() + "\"", TextJson(header.title.View())};
+  return {"$$TITLE\t\"" + header.title.Str() + "\"", HeaderJson(header).at("title")};
 }
 
 Field SortField(const PartsHeader& header) {
   const char* keyword = header.sortMode == 0   ? "$$LSORT"
                         : header.sortMode == 1 ? "$$CSORT"
                                                : "$$NSORT";
-  return {keyword, header.sortMode};
+  return {keyword, HeaderJson(header).at("sort_mode")};
 }
 
 Field VersionField(const PartsHeader& header) {
-  return {"/ PARTS VERSION   : " + std::to_string(header.version), header.version};
+  return {"/ PARTS VERSION   : " + std::to_string(header.version),
+          HeaderJson(header).at("version")};
 }
 
 void DiffHeader(const PartsHeader& from, const PartsHeader& to, std::vector<Change>& changes) {
@@ -98,10 +101,7 @@ Field ViewField(const PartsModel& model, size_t view) {
   if (!model.apgComments[view].Empty()) {
     line += "\t" + model.apgComments[view].Str();
   }
-  Json value = Json::object();
-  value["name"] = TextJson(model.apgNames[view].View());
-  value["comment"] = TextJson(model.apgComments[view].View());
-  return {line, value};
+  return {line, Pick(ViewJson(model, view), {"name", "comment"})};
 }
 
 std::vector<std::string> LinesOf(Field field) {
@@ -205,10 +205,7 @@ std::vector<std::string> SizeLines(const PartsSize& size) {
 }
 
 Json SizeRecordJson(const SizeRecord& record) {
-  Json value = Json::object();
-  value["name"] = TextJson(record.name.View());
-  value["title"] = TextJson(record.title.View());
-  return value;
+  return Pick(SizeJson(PartsSize{record, {}, 0}), {"name", "title"});
 }
 
 void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<int>& pairs,

@@ -53,7 +53,7 @@ void AssignField(FixedText<N>& text, const uint8_t* field, int length) {
   while (n < length && field[n] != 0) {
     ++n;
   }
-  text.Assign(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
+  text.AssignCut(std::string_view(reinterpret_cast<const char*>(field), static_cast<size_t>(n)));
 }
 
 bool InRange(int value, int low, int high) {
@@ -186,30 +186,63 @@ size_t MemberRecordSize(const ParamEntry& entry) {
   return kMemberHeadSize + ByteLength(entry.comment) + ByteLength(entry.text);
 }
 
-uint8_t* EncodeSpecRecord(const SpecEntry& entry, uint8_t* at) {
-  const size_t nameLength = ByteLength(entry.name);
-  at[0] = entry.record != 0 ? kKindSpecRecord : kKindSpec;
-  at[1] = static_cast<uint8_t>(entry.number & 0xFF);
+namespace {
+
+uint8_t* PutSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
+                       std::string_view name, uint8_t* at) {
+  const size_t nameLength = ByteLength(name);
+  at[0] = record != 0 ? kKindSpecRecord : kKindSpec;
+  at[1] = static_cast<uint8_t>(number & 0xFF);
   at[2] = static_cast<uint8_t>(nameLength);
-  at[3] = static_cast<uint8_t>(entry.invertedFlag & 0xFF);
-  at[4] = static_cast<uint8_t>(entry.record & 0xFF);
-  return PutBytes(at + kMemberHeadSize, entry.name, nameLength);
+  at[3] = static_cast<uint8_t>(invertedFlag & 0xFF);
+  at[4] = static_cast<uint8_t>(record & 0xFF);
+  return PutBytes(at + kMemberHeadSize, name, nameLength);
 }
 
-uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at) {
+uint8_t* PutParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
+                        std::string_view comment, uint8_t* at) {
   // The compiler refuses longer names; the head has room for six characters.
-  assert(entry.name.size() <= kParamNameMax && "param name longer than six characters");
-  const size_t nameLength = std::min<size_t>(entry.name.size(), kParamNameMax);
-  const size_t textLength = ByteLength(entry.text);
-  const size_t commentLength = ByteLength(entry.comment);
+  assert(name.size() <= kParamNameMax && "param name longer than six characters");
+  const size_t nameLength = std::min<size_t>(name.size(), kParamNameMax);
+  const size_t textLength = ByteLength(text);
+  const size_t commentLength = ByteLength(comment);
   at[0] = kKindParam;
   at[1] = static_cast<uint8_t>(nameLength);
   at[2] = static_cast<uint8_t>(textLength);
-  at[3] = static_cast<uint8_t>(entry.pairCode & 0xFF);
+  at[3] = static_cast<uint8_t>(pairCode & 0xFF);
   at[4] = static_cast<uint8_t>(commentLength);
-  entry.name.copy(reinterpret_cast<char*>(at + 6), kParamNameMax);
-  at = PutBytes(at + kMemberHeadSize, entry.comment, commentLength);
-  return PutBytes(at, entry.text, textLength);
+  PutBytes(at + 6, name, nameLength);
+  at = PutBytes(at + kMemberHeadSize, comment, commentLength);
+  return PutBytes(at, text, textLength);
+}
+
+// Room for one more record of `size` bytes at the end of `out`, zero-filled.
+uint8_t* Grow(std::vector<uint8_t>& out, size_t size) {
+  const size_t at = out.size();
+  out.resize(at + size, 0);
+  return out.data() + at;
+}
+
+}  // namespace
+
+uint8_t* EncodeSpecRecord(const SpecEntry& entry, uint8_t* at) {
+  return PutSpecRecord(entry.number, entry.invertedFlag, entry.record, entry.name, at);
+}
+
+uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at) {
+  return PutParamRecord(entry.name, entry.text, entry.pairCode, entry.comment, at);
+}
+
+void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
+                      std::string_view name, std::vector<uint8_t>& out) {
+  PutSpecRecord(number, invertedFlag, record, name,
+                Grow(out, kMemberHeadSize + ByteLength(name)));
+}
+
+void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
+                       std::string_view comment, std::vector<uint8_t>& out) {
+  PutParamRecord(name, text, pairCode, comment,
+                 Grow(out, kMemberHeadSize + ByteLength(comment) + ByteLength(text)));
 }
 
 MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {
@@ -219,7 +252,9 @@ MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {
     member.bodyLength = head[2];
     member.number = head[1] == 0 ? 256 : head[1];
     member.invertedFlag = head[3];
-    member.record = member.kind == kKindSpecRecord ? head[4] : 0;
+    // A record byte of 0 under kind 3 is a record of 256 (or 512, ...): the
+    // kind tells it from a spec without a record.
+    member.record = member.kind == kKindSpecRecord ? (head[4] == 0 ? 256 : head[4]) : 0;
     return member;
   }
   if (!member.IsParam()) {

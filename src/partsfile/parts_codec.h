@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "partsfile/parts_layout.h"
 
@@ -40,13 +41,18 @@ size_t MemberRecordSize(const ParamEntry& entry);
 // and answer where the next record goes.
 uint8_t* EncodeSpecRecord(const SpecEntry& entry, uint8_t* at);
 uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at);
+// The same records, from the fields of an entry, appended to `out`.
+void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
+                      std::string_view name, std::vector<uint8_t>& out);
+void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
+                       std::string_view comment, std::vector<uint8_t>& out);
 
 // What the head of a member record says.
 struct MemberHead {
   uint8_t kind = kKindEnd;
   int bodyLength = 0;  // the bytes after the head
   // A spec record: the number (a 0 byte is 256), the flag, and the record
-  // (0 for kind 1, the record byte for kind 3).
+  // (0 for kind 1, the record byte for kind 3, a 0 byte there 256).
   int number = 0;
   int invertedFlag = 0;
   int record = 0;

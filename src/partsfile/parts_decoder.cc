@@ -12,7 +12,6 @@
 
 #include "partsfile/parts_codec.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/parts_tables.h"
 #include "platform/ov_faults.h"
 
 namespace partsc {
@@ -59,7 +58,8 @@ struct Room {
 
 // Counts the spec and param records of the list at `position`, as far as
 // its heads can be read, so that the entries take their room at once.
-void ReserveEntries(const FileBytes& file, int64_t position, Room room, MemberList& list) {
+template <class List>
+void ReserveEntries(const FileBytes& file, int64_t position, Room room, List& list) {
   size_t specs = 0;
   size_t params = 0;
   std::string_view head;
@@ -96,11 +96,48 @@ struct Used {
   size_t params = 0;
 };
 
+// Stores one record as the next entry of a list: its texts copied into the
+// entry, or viewed where the file holds them (`head` views the record's head
+// in the file).
+void Store(MemberList& list, Used& used, const MemberHead& member, std::string_view /*head*/,
+           std::string_view body) {
+  if (member.IsSpec()) {
+    SpecEntry& spec = NextEntry(list.specs, used.specs);
+    spec.number = static_cast<uint16_t>(member.number);
+    spec.invertedFlag = static_cast<uint16_t>(member.invertedFlag);
+    spec.record = static_cast<uint16_t>(member.record);
+    spec.name.assign(body);
+    return;
+  }
+  const auto commentLength = static_cast<size_t>(member.commentLength);
+  ParamEntry& param = NextEntry(list.params, used.params);
+  param.name.assign(member.name);
+  param.pairCode = static_cast<int16_t>(member.pairCode);
+  param.text.assign(body.substr(commentLength));
+  param.comment.assign(body.substr(0, commentLength));
+}
+
+void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_view head,
+           std::string_view body) {
+  if (member.IsSpec()) {
+    NextEntry(list.specs, used.specs) = {static_cast<uint16_t>(member.number),
+                                         static_cast<uint16_t>(member.invertedFlag),
+                                         static_cast<uint16_t>(member.record), body};
+    return;
+  }
+  const auto commentLength = static_cast<size_t>(member.commentLength);
+  NextEntry(list.params, used.params) = {head.substr(6, member.name.size()),
+                                         static_cast<int16_t>(member.pairCode),
+                                         body.substr(commentLength),
+                                         body.substr(0, commentLength)};
+}
+
 // Reads the member list at `position` into `list` until its end record,
 // over the entries the list held before; without a list, only counts the
 // entries. Answers 0 with `end` just past the end record, or the failure
 // with `end` at the record that failed.
-int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, MemberList* list,
+template <class List>
+int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list,
                       Used& used, int64_t& end) {
   if (list != nullptr) {
     ReserveEntries(file, position, room, *list);
@@ -133,22 +170,8 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
     }
     if (list == nullptr) {
       ++(member.IsSpec() ? used.specs : used.params);
-    } else if (member.IsSpec()) {
-      SpecEntry& spec = NextEntry(list->specs, used.specs);
-      spec.number = static_cast<uint16_t>(member.number);
-      spec.invertedFlag = static_cast<uint16_t>(member.invertedFlag);
-      // A record byte of 0 under kind 3 is a record of 256 (or 512, ...):
-      // the kind tells it from a spec without a record.
-      const bool wholeRecord = member.kind == kKindSpecRecord && member.record == 0;
-      spec.record = static_cast<uint16_t>(wholeRecord ? 256 : member.record);
-      spec.name.assign(body);
     } else {
-      const auto commentLength = static_cast<size_t>(member.commentLength);
-      ParamEntry& param = NextEntry(list->params, used.params);
-      param.name.assign(member.name);
-      param.pairCode = static_cast<int16_t>(member.pairCode);
-      param.text.assign(body.substr(commentLength));
-      param.comment.assign(body.substr(0, commentLength));
+      Store(*list, used, member, headBytes, body);
     }
     end += member.bodyLength;
   }
@@ -156,7 +179,8 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, Member
 
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
-int ReadMemberList(const FileBytes& file, int64_t position, Room room, MemberList* list,
+template <class List>
+int ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list,
                    int64_t& end) {
   Used used;
   int result = kNoMemory;
@@ -431,8 +455,10 @@ PartsModel DecodePartsFrame(std::string_view bytes) {
   return model;
 }
 
-int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                      MemberList& members) {
+namespace {
+
+template <class List>
+int ReadSizeList(std::string_view bytes, const PartsModel& outline, size_t slot, List& members) {
   const uint32_t offset = outline.sizes.at(slot).record.memberOffset;
   if (offset == 0) {
     members = {};
@@ -440,6 +466,18 @@ int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t 
   }
   int64_t end = 0;
   return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), &members, end);
+}
+
+}  // namespace
+
+int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                      MemberList& members) {
+  return ReadSizeList(bytes, outline, slot, members);
+}
+
+int ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                    MemberViews& members) {
+  return ReadSizeList(bytes, outline, slot, members);
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace partsc {
 
@@ -39,6 +40,29 @@ PartsModel DecodePartsFrame(std::string_view bytes);
 // the entries read before the failure.
 int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
                       MemberList& members);
+
+// A member list read as the file holds it, for a reader that only looks at
+// it: each entry's texts are views of the file's bytes.
+struct SpecView {
+  uint16_t number = 0;
+  uint16_t invertedFlag = 0;
+  uint16_t record = 0;
+  std::string_view name;
+};
+struct ParamView {
+  std::string_view name;
+  int16_t pairCode = 0;
+  std::string_view text;
+  std::string_view comment;
+};
+struct MemberViews {
+  std::vector<SpecView> specs;
+  std::vector<ParamView> params;
+};
+
+// DecodeSizeMembers into views of `bytes`, which must outlive them.
+int ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                    MemberViews& members);
 
 // The slot in `model.sizes` of the size record of that name, as the reader
 // finds it: a binary search over the records of sort modes 0 and 1, which

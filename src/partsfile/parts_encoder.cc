@@ -1,15 +1,84 @@
-// A model turned into the bytes of its parts file.
+// The one encoder of a parts file.
 #include "partsfile/parts_encoder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "partsfile/parts_codec.h"
 #include "partsfile/parts_decoder.h"
+#include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
 
 namespace partsc {
+
+bool PartsEncoder::WriteHeader(const PartsHeader& header) {
+  uint8_t bytes[kHeaderSize];
+  EncodeHeader(header, bytes);
+  return sink_.WriteAt(0, bytes, sizeof bytes);
+}
+
+bool PartsEncoder::WriteApgList(const PartsHeader& header, const ApgBlock& names,
+                                const ApgBlock& comments) {
+  uint8_t bytes[kApgBlockSize];
+  EncodeApgBlock(names, bytes);
+  if (!sink_.WriteAt(kApgOffset, bytes, sizeof bytes)) {
+    return false;
+  }
+  if (header.apgCommentCount == 0) {
+    return true;
+  }
+  EncodeApgBlock(comments, bytes);
+  return sink_.WriteAt(kApgOffset + kApgBlockSize, bytes, sizeof bytes);
+}
+
+void PartsEncoder::BeginMemberLists(const PartsHeader& header) {
+  position_ = MemberListsOffset(header);
+}
+
+bool PartsEncoder::WriteMemberList(std::span<const SpecEntry> specs,
+                                   std::span<const ParamEntry> params, uint32_t& offset) {
+  // Sized first, zero-filled, then written record by record.
+  size_t total = kMemberHeadSize;
+  for (const SpecEntry& spec : specs) {
+    total += MemberRecordSize(spec);
+  }
+  for (const ParamEntry& param : params) {
+    total += MemberRecordSize(param);
+  }
+  scratch_.assign(total, 0);
+  uint8_t* at = scratch_.data();
+  for (const SpecEntry& spec : specs) {
+    at = EncodeSpecRecord(spec, at);
+  }
+  for (const ParamEntry& param : params) {
+    at = EncodeParamRecord(param, at);
+  }
+  assert(at + kMemberHeadSize == scratch_.data() + scratch_.size() && "records fill the list");
+  return WriteMemberListBytes(scratch_, offset);
+}
+
+bool PartsEncoder::WriteMemberListBytes(std::span<const uint8_t> bytes, uint32_t& offset) {
+  offset = static_cast<uint32_t>(position_);
+  if (!sink_.WriteAt(position_, bytes.data(), bytes.size())) {
+    return false;
+  }
+  position_ += static_cast<int64_t>(bytes.size());
+  return true;
+}
+
+bool PartsEncoder::WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes) {
+  if (sizes.empty()) {
+    return true;
+  }
+  std::vector<uint8_t> bytes(sizes.size() * kSizeRecordSize, 0);
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    EncodeSizeRecord(sizes[i].record, bytes.data() + i * kSizeRecordSize);
+  }
+  return sink_.WriteAt(SizeListOffset(header), bytes.data(), bytes.size());
+}
 
 namespace {
 
@@ -45,15 +114,26 @@ int64_t AreaStart(const PartsModel& model) {
          int64_t{kSizeRecordSize} * static_cast<int64_t>(model.sizes.size());
 }
 
-// Writes the records of a list at `at`, over zero bytes.
-void PutMemberList(const MemberList& list, uint8_t* at) {
-  for (const SpecEntry& spec : list.specs) {
-    at = EncodeSpecRecord(spec, at);
+// The bytes of a file as they are written, counted by no test seam: the
+// encoding of a model is a pure function.
+class ByteSink : public PartsSink {
+ public:
+  explicit ByteSink(std::string& bytes) : bytes_(bytes) {}
+  int Open(const std::string& /*path*/) override { return 0; }
+  bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override {
+    const auto at = static_cast<size_t>(position);
+    if (bytes_.size() < at + count) {
+      bytes_.resize(at + count, '\0');
+    }
+    std::memcpy(bytes_.data() + at, bytes, count);
+    return true;
   }
-  for (const ParamEntry& param : list.params) {
-    at = EncodeParamRecord(param, at);
-  }
-}
+  std::string WriteError() const override { return {}; }
+  void Close() override {}
+
+ private:
+  std::string& bytes_;
+};
 
 }  // namespace
 
@@ -73,20 +153,24 @@ std::string ListLayoutProblem(const PartsModel& model) {
 
 void PlaceMemberLists(PartsModel& model) {
   struct Slot {
-    int64_t offset;
+    uint32_t offset;
     const MemberList* list;
     uint32_t* place;
   };
+  // The common list starts the area, as in every file a compile writes; a
+  // list without a place (0) goes after those with one.
+  constexpr uint32_t kLast = UINT32_MAX;
   std::vector<Slot> slots;
   uint32_t commonOffset = 0;
   if (model.common) {
-    slots.push_back({model.header.commonOffset, &*model.common, &commonOffset});
+    slots.push_back({0, &*model.common, &commonOffset});
   }
   for (PartsSize& size : model.sizes) {
-    slots.push_back({size.record.memberOffset, &size.members, &size.record.memberOffset});
+    const uint32_t offset = size.record.memberOffset;
+    slots.push_back({offset == 0 ? kLast : offset, &size.members, &size.record.memberOffset});
   }
   for (UnlistedList& list : model.unlisted) {
-    slots.push_back({list.offset, &list.members, &list.offset});
+    slots.push_back({list.offset == 0 ? kLast : list.offset, &list.members, &list.offset});
   }
   std::stable_sort(slots.begin(), slots.end(),
                    [](const Slot& a, const Slot& b) { return a.offset < b.offset; });
@@ -105,24 +189,23 @@ bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
   if (!ListLayoutProblem(model).empty()) {
     return false;
   }
-  const std::vector<Placed> lists = PlacedLists(model);
-  const int64_t end =
-      lists.empty() ? AreaStart(model) : lists.back().offset + MemberListBytes(*lists.back().list);
-  bytes.assign(static_cast<size_t>(end), '\0');
-  auto* out = reinterpret_cast<uint8_t*>(bytes.data());
-  EncodeHeader(model.header, out);
-  EncodeApgBlock(model.apgNames, out + kApgOffset);
-  if (model.header.apgCommentCount != 0) {
-    EncodeApgBlock(model.apgComments, out + kApgOffset + kApgBlockSize);
+  ByteSink sink(bytes);
+  PartsEncoder encoder(sink);
+  encoder.WriteHeader(model.header);
+  encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
+  // The area starts after the records the model holds, whatever its header
+  // counts.
+  PartsHeader area = model.header;
+  area.sizeCount = static_cast<int16_t>(model.sizes.size());
+  encoder.BeginMemberLists(area);
+  for (const Placed& placed : PlacedLists(model)) {
+    uint32_t offset = 0;
+    encoder.WriteMemberList(placed.list->specs, placed.list->params, offset);
+    assert(offset == placed.offset && "the lists are laid end to end");
   }
-  uint8_t* record = out + SizeListOffset(model.header);
-  for (const PartsSize& size : model.sizes) {
-    EncodeSizeRecord(size.record, record);
-    record += kSizeRecordSize;
-  }
-  for (const Placed& placed : lists) {
-    PutMemberList(*placed.list, out + placed.offset);
-  }
+  encoder.WriteSizeList(model.header, model.sizes);
+  // A file whose every part is empty still holds its size records' room.
+  bytes.resize(std::max<size_t>(bytes.size(), static_cast<size_t>(AreaStart(model))), '\0');
   return true;
 }
 

@@ -1,35 +1,71 @@
-// A model turned into the bytes of its parts file.
+// The one encoder of a parts file: a model's parts written into a sink one
+// after the other, as a compile writes them, and the whole file of a model.
 #pragma once
 
 #include <partsc/model.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace partsc {
 
+class PartsSink;
+
+// Writes the parts of one parts file into a sink opened for it. Each write
+// answers false when the sink took fewer bytes (the sink knows why); the
+// bytes of a part are those of parts_codec, the reserved bytes and the bytes
+// after a text zero.
+class PartsEncoder {
+ public:
+  explicit PartsEncoder(PartsSink& sink) : sink_(sink) {}
+
+  // The header record at offset 0.
+  bool WriteHeader(const PartsHeader& header);
+  // The APG name block, then the APG comment block when the header counts
+  // an APG comment.
+  bool WriteApgList(const PartsHeader& header, const ApgBlock& names, const ApgBlock& comments);
+  // The member lists follow one another from the start of the member-list
+  // area, after the size records the header counts.
+  void BeginMemberLists(const PartsHeader& header);
+  // Writes the entries as one member list (the specs, the params, the end
+  // record) at the next place of the area, and sets `offset` to that place.
+  bool WriteMemberList(std::span<const SpecEntry> specs, std::span<const ParamEntry> params,
+                       uint32_t& offset);
+  // The same for a member list already in its bytes, end record included.
+  bool WriteMemberListBytes(std::span<const uint8_t> bytes, uint32_t& offset);
+  // The size records, in the order given, into the room before the lists.
+  bool WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes);
+
+ private:
+  PartsSink& sink_;
+  int64_t position_ = 0;
+  std::vector<uint8_t> scratch_;  // the bytes of the list being written
+};
+
 // Why the member lists of `model` cannot be written as they stand; empty
 // when they fill the member-list area end to end (in any order, with no gap
-// and no overlap), as in every file the writer writes. The area starts after
+// and no overlap), as in every file a compile writes. The area starts after
 // the size records of `model.sizes`; the lists are the common list at
 // header.commonOffset, each size's list at its memberOffset (none when that
 // is 0) and every unlisted list at its offset.
 std::string ListLayoutProblem(const PartsModel& model);
 
-// Lays the member lists end to end from the start of the member-list area,
-// in the order they stand in now (by offset; among equal offsets the common
-// list, then the sizes' lists in record order, then the unlisted ones), and
-// sets header.commonOffset, every memberOffset and every unlisted offset to
-// match; a size gets a list even where its memberOffset was 0. After an
-// entry has been added, removed or changed, the model encodes again.
+// Lays the member lists end to end from the start of the member-list area
+// and sets header.commonOffset, every memberOffset and every unlisted offset
+// to match: the common list first, as a compile writes it, then the others
+// in the order of their offsets (among equal offsets the sizes' lists in
+// record order, then the unlisted ones), and last those whose offset is 0,
+// in the same order. After an entry has been added, removed or changed, or
+// a size added without an offset, the model encodes again.
 void PlaceMemberLists(PartsModel& model);
 
-// The bytes of the parts file of `model`, byte for byte what the writer
-// writes for the same records: the header, the APG names, the APG comments
-// when header.apgCommentCount is not 0, the size records in their order, and
-// every member list where the model places it. Every field is written as
-// the model holds it (header.sizeCount, commonOffset and apgCommentCount
-// included); the reserved bytes and the bytes after a text are zero. False,
-// and `bytes` empty, when ListLayoutProblem names a problem.
+// The bytes of the parts file of `model`, written by PartsEncoder part by
+// part as a compile writes them: the header, the views, the member lists in
+// the order of their offsets, the size records in their order. Every field
+// is written as the model holds it. False, and `bytes` empty, when
+// ListLayoutProblem names a problem.
 bool EncodePartsFile(const PartsModel& model, std::string& bytes);
 
 }  // namespace partsc

@@ -1,6 +1,7 @@
 #include "partsfile/parts_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -444,6 +445,14 @@ bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t cou
   }
   Store(position, bytes, count);
   return true;
+}
+
+int ProbingPartsSink::Open(const std::string& path) {
+  if (const int error = OvFile::ProbeCreate(path); error != 0) {
+    errno = error;
+    return kPartsOpenFailed;
+  }
+  return MemoryPartsSink::Open(path);
 }
 
 void MemoryPartsSink::Store(int64_t position, const uint8_t* bytes, size_t count) {

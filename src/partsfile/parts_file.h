@@ -47,6 +47,8 @@ class PartsSink {
   virtual std::string WriteError() const = 0;
   // The file is whole: nothing more is written.
   virtual void Close() = 0;
+  // Whether the parts file goes to the disk; false for one kept in memory.
+  virtual bool WritesFile() const { return true; }
 };
 
 // Writes the parts file in place. Open first renames an existing file to
@@ -204,6 +206,7 @@ class MemoryPartsSink : public PartsSink {
   bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
   std::string WriteError() const override { return "a write fell short"; }
   void Close() override {}
+  bool WritesFile() const override { return false; }
 
   // The full path the parts file would have, and its bytes.
   const std::string& Path() const { return path_; }
@@ -214,6 +217,13 @@ class MemoryPartsSink : public PartsSink {
 
   std::string path_;
   std::string bytes_;
+};
+
+// --check: keeps the bytes in memory as MemoryPartsSink does, but opens only
+// where the file could be written, asked without touching anything.
+class ProbingPartsSink : public MemoryPartsSink {
+ public:
+  int Open(const std::string& path) override;
 };
 
 }  // namespace partsc

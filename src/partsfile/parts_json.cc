@@ -1,8 +1,9 @@
-// A parts file's model as a JSON document, and back.
+// A parts file's model as a JSON document, and back: the writer and the
+// reader of the description in parts_document.h.
 #include "partsfile/parts_json.h"
 
 #include <algorithm>
-#include <array>
+#include <charconv>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,18 +12,12 @@
 #include <vector>
 
 #include "partsfile/parts_decoder.h"
+#include "partsfile/parts_document.h"
 #include "partsfile/parts_encoder.h"
 #include "platform/ov_json.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
-
-namespace {
-
-constexpr std::array<const char*, 6> kViewNames = {"$TOP",  "$BOTTOM", "$FRONT",
-                                                   "$BACK", "$LEFT",   "$RIGHT"};
-
-}  // namespace
 
 bool ParseJson(std::string_view text, Json& document, std::string& error) {
   return ParseJsonGuarded(text, kJsonDocumentLimits, document, error) == OvJsonResult::kOk;
@@ -89,407 +84,193 @@ std::string ResultReason(PartsPart part, int result) {
   return "damaged " + words;
 }
 
-// The document is described once, by the Write* functions below, to an
-// output with these members:
-//   BeginObject, EndObject, BeginArray, EndArray  the structure;
-//   Key                                           the name of the next member,
-//                                                 a literal;
-//   Constant                                      a string value, a literal;
-//   String, Integer, Boolean                      the other values;
-//   Break                                         a place where what is written
-//                                                 so far may be handed on.
-// ValueBuilder makes nlohmann/json values of it (the pieces --diff shows),
-// TextWriter the text of --list --format=json.
-
-// Builds the value the document describes.
-class ValueBuilder {
- public:
-  void BeginObject() { open_.push_back(&Put(Json::object())); }
-  void BeginArray() { open_.push_back(&Put(Json::array())); }
-  void EndObject() { open_.pop_back(); }
-  void EndArray() { open_.pop_back(); }
-  void Key(const char* name) { key_ = name; }
-  void Constant(const char* text) { String(text); }
-  void String(std::string_view text) { Put(std::string(text)); }
-  void Integer(int64_t number) { Put(number); }
-  void Boolean(bool value) { Put(value); }
-  void Break() {}
-
-  Json Take() { return std::move(root_); }
-
- private:
-  // Only the innermost open value grows, so the pointers to the ones
-  // around it stay valid.
-  Json& Put(Json value) {
-    if (open_.empty()) {
-      root_ = std::move(value);
-      return root_;
-    }
-    Json& parent = *open_.back();
-    if (parent.is_array()) {
-      parent.push_back(std::move(value));
-      return parent.back();
-    }
-    Json& member = parent[key_];
-    member = std::move(value);
-    return member;
-  }
-
-  Json root_;
-  std::vector<Json*> open_;
-  std::string key_;
-};
-
-// Writes the text of the document, as Json::dump() writes it, without
-// building it. The structure ({ } [ ] , :) is put down here; every key,
-// string, number and boolean is written by nlohmann/json's own serializer,
-// from one kept value of each kind that is assigned again for each field,
-// into one buffer that is handed on in pieces of at least 64 KiB.
+// Writes the text of the document as Json::dump() writes it, field by
+// field in the order of the description, into a buffer handed on in pieces
+// of about 64 KiB between the items of a top-level array, so that the
+// document is never built whole. Every string goes through nlohmann/json's
+// serializer unless it holds no character that JSON escapes ('"', '\\' and
+// the control characters); numbers are written as integers are.
 class TextWriter {
  public:
-  explicit TextWriter(const std::function<void(std::string_view)>& write)
-      : write_(write), serializer_(nlohmann::detail::output_adapter<char>(buffer_), ' ') {
-    buffer_.reserve(kPiece + kPiece / 4);
+  explicit TextWriter(const std::function<void(std::string_view)>& write) : write_(write) {}
+
+  template <class T>
+  void Integer(const char* key, const T& field, int64_t, int64_t, Need = Need::kRequired) {
+    Key(key);
+    char digits[24];
+    buffer_.append(digits, std::to_chars(digits, digits + sizeof digits, int64_t{field}).ptr);
   }
-
-  void BeginObject() { Open('{'); }
-  void BeginArray() { Open('['); }
-  void EndObject() { Close('}'); }
-  void EndArray() { Close(']'); }
-
-  void Key(const char* name) {
-    Constant(name);
-    buffer_ += ':';
-    afterKey_ = true;
-  }
-
-  // The literal `text` (a string of static storage, told from the others
-  // by its address) as a JSON string: the text the serializer gave for it
-  // the first time is kept and copied.
-  void Constant(const char* text) {
-    Separate();
-    const auto address = reinterpret_cast<uintptr_t>(text);
-    Literal& literal = literals_[(address ^ (address >> 8)) % literals_.size()];
-    if (literal.text == text) {
-      buffer_ += literal.json;
+  void Text(const char* key, std::string_view text, int, Need = Need::kRequired) {
+    Key(key);
+    if (IsUtf8(text)) {
+      String(text);
       return;
     }
-    const size_t start = buffer_.size();
-    string_.get_ref<Json::string_t&>() = text;
-    serializer_.dump(string_, false, false, 0);
-    literal = {text, buffer_.substr(start)};
+    Open('{');
+    Key("latin1");
+    String(Latin1ToUtf8(text));
+    Close('}');
   }
-
-  void String(std::string_view text) {
-    string_.get_ref<Json::string_t&>().assign(text);
-    Dump(string_);
+  template <int N>
+  void Text(const char* key, const FixedText<N>& text, int max, Need need = Need::kRequired) {
+    Text(key, text.View(), max, need);
   }
-
-  void Integer(int64_t number) {
-    integer_.get_ref<Json::number_integer_t&>() = number;
-    Dump(integer_);
+  void Label(const char* key, const char* text, Need) {
+    Key(key);
+    String(text);
   }
-
-  void Boolean(bool value) {
-    boolean_.get_ref<Json::boolean_t&>() = value;
-    Dump(boolean_);
+  template <class Describe>
+  void Object(const char* key, Describe describe) {
+    Key(key);
+    Open('{');
+    describe(*this);
+    Close('}');
   }
-
-  void Break() {
-    if (buffer_.size() >= kPiece) {
-      Flush();
+  void Members(const char* key, const MemberList& list) {
+    Key(key);
+    Open('[');
+    for (const SpecEntry& spec : list.specs) {
+      Item([&] { DescribeSpec(*this, spec); });
+    }
+    for (const ParamEntry& param : list.params) {
+      Item([&] { DescribeParam(*this, param); });
+    }
+    Close(']');
+  }
+  void Views(const char* key, const ApgBlock& names, const ApgBlock& comments) {
+    Key(key);
+    Open('[');
+    for (size_t i = 0; i < names.size(); ++i) {
+      Item([&] { DescribeView(*this, i, names[i], comments[i]); });
+    }
+    Close(']');
+  }
+  template <class Describe>
+  void Optional(const char* key, const std::optional<MemberList>& list, Describe describe) {
+    if (list) {
+      Object(key, [&](auto& io) { describe(io, *list); });
+    }
+  }
+  template <class T, class Describe>
+  void Array(const char* key, const std::vector<T>& items, Describe describe) {
+    Key(key);
+    Open('[');
+    const bool top = open_.size() == 2;
+    for (size_t i = 0; i < items.size(); ++i) {
+      Item([&] { describe(*this, items[i], i); });
+      if (top && buffer_.size() >= kPiece) {
+        Flush();
+      }
+    }
+    Close(']');
+  }
+  void Read(const char* key, const PartsRead& read) {
+    Object(key, [&read](TextWriter& out) {
+      out.Boolean("whole", read.Whole());
+      if (read.Whole()) {
+        return;
+      }
+      out.Label("part", PartToken(read.part), Need::kRequired);
+      out.Integer("result", read.result, 0, 0);
+      out.Integer("offset", read.offset, 0, 0);
+      if (read.part == PartsPart::kSizeMembers) {
+        out.Integer("size", read.size, 0, 0);
+      }
+      out.Text("reason", ReadStopReason(read), 0);
+    });
+  }
+  void SizeRead(const char* key, int result) {
+    if (result != 0) {
+      Object(key, [result](TextWriter& out) {
+        out.Integer("result", result, 0, 0);
+        out.Text("reason", ResultReason(PartsPart::kSizeMembers, result), 0);
+      });
     }
   }
 
-  void Flush() {
-    write_(buffer_);
-    buffer_.clear();
+  // Writes one value described by `describe(*this)`, the whole document or
+  // a part of it, and hands on what is left.
+  template <class Describe>
+  void Document(Describe describe) {
+    Open('{', false);
+    describe(*this);
+    Close('}');
+    Flush();
   }
 
  private:
   static constexpr size_t kPiece = 64 * 1024;
 
-  void Dump(const Json& value) {
-    Separate();
-    serializer_.dump(value, false, false, 0);
+  void Boolean(const char* key, bool value) {
+    Key(key);
+    buffer_ += value ? "true" : "false";
   }
-
+  void String(std::string_view text) {
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+      return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+    });
+    if (!plain) {
+      buffer_ += Json(std::string(text)).dump();
+      return;
+    }
+    buffer_ += '"';
+    buffer_ += text;
+    buffer_ += '"';
+  }
   // The comma before every item of an object or array but its first.
   void Separate() {
-    if (afterKey_) {
-      afterKey_ = false;
-      return;
-    }
-    if (hasItem_.empty()) {
-      return;
-    }
-    if (hasItem_.back()) {
+    if (!open_.empty() && open_.back()) {
       buffer_ += ',';
     }
-    hasItem_.back() = 1;
+    if (!open_.empty()) {
+      open_.back() = true;
+    }
   }
-
-  void Open(char bracket) {
+  void Key(const char* key) {
     Separate();
-    buffer_ += bracket;
-    hasItem_.push_back(0);
+    String(key);
+    buffer_ += ':';
   }
-
+  // Opens an object or array: the value of the key just written, or else
+  // an item of the array around it.
+  void Open(char bracket, bool keyed = true) {
+    if (!keyed) {
+      Separate();
+    }
+    buffer_ += bracket;
+    open_.push_back(false);
+  }
   void Close(char bracket) {
     buffer_ += bracket;
-    hasItem_.pop_back();
+    open_.pop_back();
   }
-
-  struct Literal {
-    const char* text = nullptr;
-    std::string json;
-  };
+  template <class Describe>
+  void Item(Describe describe) {
+    Open('{', false);
+    describe();
+    Close('}');
+  }
+  void Flush() {
+    write_(buffer_);
+    buffer_.clear();
+  }
 
   const std::function<void(std::string_view)>& write_;
-  std::array<Literal, 256> literals_;
   std::string buffer_;
-  nlohmann::detail::serializer<Json> serializer_;
-  Json string_ = Json::string_t();
-  Json integer_ = Json::number_integer_t{0};
-  Json boolean_ = false;
-  std::vector<char> hasItem_;  // a bool for each open object or array
-  bool afterKey_ = false;
+  std::vector<bool> open_;  // for each open object or array: whether it has an item
 };
 
-template <class Out>
-void WriteText(Out& out, std::string_view bytes) {
-  if (IsUtf8(bytes)) {
-    out.String(bytes);
-    return;
-  }
-  out.BeginObject();
-  out.Key("latin1");
-  out.String(Latin1ToUtf8(bytes));
-  out.EndObject();
-}
-
-template <class Out>
-void WriteEntry(Out& out, const SpecEntry& spec) {
-  out.BeginObject();
-  out.Key("kind");
-  out.Constant("spec");
-  out.Key("number");
-  out.Integer(spec.number);
-  out.Key("inverted");
-  out.Integer(spec.invertedFlag);
-  out.Key("record");
-  out.Integer(spec.record);
-  out.Key("name");
-  WriteText(out, spec.name);
-  out.EndObject();
-}
-
-template <class Out>
-void WriteEntry(Out& out, const ParamEntry& param) {
-  out.BeginObject();
-  out.Key("kind");
-  out.Constant("param");
-  out.Key("name");
-  WriteText(out, param.name);
-  out.Key("pair_code");
-  out.Integer(param.pairCode);
-  out.Key("text");
-  WriteText(out, param.text);
-  out.Key("comment");
-  WriteText(out, param.comment);
-  out.EndObject();
-}
-
-template <class Out>
-void WriteMembers(Out& out, const MemberList& list) {
-  out.BeginArray();
-  for (const SpecEntry& spec : list.specs) {
-    WriteEntry(out, spec);
-  }
-  for (const ParamEntry& param : list.params) {
-    WriteEntry(out, param);
-  }
-  out.EndArray();
-}
-
-template <class Out>
-void WriteHeader(Out& out, const PartsHeader& header) {
-  out.BeginObject();
-  out.Key("version");
-  out.Integer(header.version);
-  out.Key("created");
-  out.BeginObject();
-  out.Key("year");
-  out.Integer(header.createdYear);
-  out.Key("month");
-  out.Integer(header.createdMonth);
-  out.Key("day");
-  out.Integer(header.createdDay);
-  out.Key("hour");
-  out.Integer(header.createdHour);
-  out.Key("minute");
-  out.Integer(header.createdMinute);
-  out.EndObject();
-  out.Key("comment");
-  WriteText(out, header.comment.View());
-  out.Key("title");
-  WriteText(out, header.title.View());
-  const std::pair<const char*, int64_t> numbers[] = {{"parts_value_1", header.partsValue1},
-                                                     {"parts_value_2", header.partsValue2},
-                                                     {"spec_file", header.specFile},
-                                                     {"spec_record", header.specRecord},
-                                                     {"sort_mode", header.sortMode},
-                                                     {"size_count", header.sizeCount},
-                                                     {"apg_comment_count", header.apgCommentCount},
-                                                     {"common_offset", header.commonOffset}};
-  for (const auto& [key, number] : numbers) {
-    out.Key(key);
-    out.Integer(number);
-  }
-  out.EndObject();
-}
-
-template <class Out>
-void WriteViews(Out& out, const PartsModel& model) {
-  out.BeginArray();
-  for (size_t i = 0; i < kViewNames.size(); ++i) {
-    out.BeginObject();
-    out.Key("view");
-    out.String(kViewNames[i]);
-    out.Key("name");
-    WriteText(out, model.apgNames[i].View());
-    out.Key("comment");
-    WriteText(out, model.apgComments[i].View());
-    out.EndObject();
-  }
-  out.EndArray();
-}
-
-template <class Out>
-void WriteRead(Out& out, const PartsRead& read) {
-  out.BeginObject();
-  out.Key("whole");
-  out.Boolean(read.Whole());
-  if (!read.Whole()) {
-    out.Key("part");
-    out.String(PartToken(read.part));
-    out.Key("result");
-    out.Integer(read.result);
-    out.Key("offset");
-    out.Integer(read.offset);
-    if (read.part == PartsPart::kSizeMembers) {
-      out.Key("size");
-      out.Integer(read.size);
-    }
-    out.Key("reason");
-    out.String(ReadStopReason(read));
-  }
-  out.EndObject();
-}
-
-// A size, with `members` for its member list.
-template <class Out>
-void WriteSize(Out& out, const PartsSize& size, const MemberList& members) {
-  out.BeginObject();
-  out.Key("name");
-  WriteText(out, size.record.name.View());
-  out.Key("title");
-  WriteText(out, size.record.title.View());
-  out.Key("member_offset");
-  out.Integer(size.record.memberOffset);
-  out.Key("members");
-  WriteMembers(out, members);
-  if (size.membersResult != 0) {
-    out.Key("read");
-    out.BeginObject();
-    out.Key("result");
-    out.Integer(size.membersResult);
-    out.Key("reason");
-    out.String(ResultReason(PartsPart::kSizeMembers, size.membersResult));
-    out.EndObject();
-  }
-  out.EndObject();
-}
-
-template <class Out>
-void WriteUnlisted(Out& out, const UnlistedList& list) {
-  out.BeginObject();
-  out.Key("offset");
-  out.Integer(list.offset);
-  out.Key("members");
-  WriteMembers(out, list.members);
-  out.EndObject();
-}
-
-// The whole document; the sizes come last, each followed by a Break, the
-// member list of size i being members(i).
-template <class Out, class Members>
-void WriteDocument(Out& out, const PartsModel& model, Members&& members) {
-  out.BeginObject();
-  out.Key("header");
-  WriteHeader(out, model.header);
-  out.Key("views");
-  WriteViews(out, model);
-  if (model.common) {
-    out.Key("common");
-    out.BeginObject();
-    out.Key("members");
-    WriteMembers(out, *model.common);
-    out.EndObject();
-  }
-  out.Key("unlisted");
-  out.BeginArray();
-  for (const UnlistedList& list : model.unlisted) {
-    WriteUnlisted(out, list);
-    out.Break();
-  }
-  out.EndArray();
-  out.Key("read");
-  WriteRead(out, model.read);
-  out.Key("sizes");
-  out.BeginArray();
-  for (size_t i = 0; i < model.sizes.size(); ++i) {
-    WriteSize(out, model.sizes[i], members(i));
-    out.Break();
-  }
-  out.EndArray();
-  out.EndObject();
-}
-
+// A part of the document as a value: its text, written by the one writer,
+// read back.
 template <class Describe>
-Json Built(const Describe& describe) {
-  ValueBuilder builder;
-  describe(builder);
-  return builder.Take();
+Json ValueOf(Describe describe) {
+  std::string text;
+  const std::function<void(std::string_view)> keep = [&text](std::string_view piece) {
+    text += piece;
+  };
+  TextWriter(keep).Document(describe);
+  return Json::parse(text);
 }
-
-}  // namespace
-
-std::string ReadStopReason(const PartsRead& read) {
-  return read.Whole() ? std::string() : ResultReason(read.part, read.result);
-}
-
-Json TextJson(std::string_view bytes) {
-  return Built([&](ValueBuilder& out) { WriteText(out, bytes); });
-}
-
-Json EntryJson(const SpecEntry& spec) {
-  return Built([&](ValueBuilder& out) { WriteEntry(out, spec); });
-}
-
-Json EntryJson(const ParamEntry& param) {
-  return Built([&](ValueBuilder& out) { WriteEntry(out, param); });
-}
-
-Json SizeJson(const PartsSize& size) {
-  return Built([&](ValueBuilder& out) { WriteSize(out, size, size.members); });
-}
-
-Json UnlistedJson(const UnlistedList& list) {
-  return Built([&](ValueBuilder& out) { WriteUnlisted(out, list); });
-}
-
-namespace {
 
 // The member list of each size as the model holds it.
 struct ModelMembers {
@@ -515,23 +296,55 @@ class FileMembers {
 
 }  // namespace
 
+std::string ReadStopReason(const PartsRead& read) {
+  return read.Whole() ? std::string() : ResultReason(read.part, read.result);
+}
+
+Json TextJson(std::string_view bytes) {
+  return ValueOf([bytes](TextWriter& out) { out.Text("text", bytes, 0); })["text"];
+}
+
+Json EntryJson(const SpecEntry& spec) {
+  return ValueOf([&spec](TextWriter& out) { DescribeSpec(out, spec); });
+}
+
+Json EntryJson(const ParamEntry& param) {
+  return ValueOf([&param](TextWriter& out) { DescribeParam(out, param); });
+}
+
+Json SizeJson(const PartsSize& size) {
+  return ValueOf([&size](TextWriter& out) { DescribeSize(out, size, size.members); });
+}
+
+Json UnlistedJson(const UnlistedList& list) {
+  return ValueOf([&list](TextWriter& out) { DescribeUnlisted(out, list); });
+}
+
+Json HeaderJson(const PartsHeader& header) {
+  return ValueOf([&header](TextWriter& out) { DescribeHeader(out, header); });
+}
+
+Json ViewJson(const PartsModel& model, size_t view) {
+  return ValueOf([&model, view](TextWriter& out) {
+    DescribeView(out, view, model.apgNames[view], model.apgComments[view]);
+  });
+}
+
 Json PartsModelJson(const PartsModel& model) {
-  return Built([&](ValueBuilder& out) { WriteDocument(out, model, ModelMembers{model}); });
+  return ValueOf([&model](TextWriter& out) { DescribeModel(out, model, ModelMembers{model}); });
 }
 
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write) {
-  TextWriter writer(write);
-  WriteDocument(writer, model, ModelMembers{model});
-  writer.Flush();
+  TextWriter(write).Document(
+      [&model](TextWriter& out) { DescribeModel(out, model, ModelMembers{model}); });
 }
 
 void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
                         const std::function<void(std::string_view)>& write) {
-  TextWriter writer(write);
   FileMembers members(frame, bytes);
-  WriteDocument(writer, frame, members);
-  writer.Flush();
+  TextWriter(write).Document(
+      [&frame, &members](TextWriter& out) { DescribeModel(out, frame, members); });
 }
 
 namespace {
@@ -542,286 +355,310 @@ struct Refusal {
   std::string rule;
 };
 
-// A value of the document and its JSON Pointer.
-class Node {
+[[noreturn]] void Refuse(const std::string& pointer, const std::string& rule) {
+  throw Refusal{pointer, rule};
+}
+
+std::string StringOf(const Json& value, const std::string& pointer) {
+  if (!value.is_string()) {
+    Refuse(pointer, value.dump() + " is not a string");
+  }
+  return value.get<std::string>();
+}
+
+// The bytes of {"latin1": "..."}: each character one byte.
+std::string Latin1Of(const Json& value, const std::string& pointer) {
+  for (const auto& [key, item] : value.items()) {
+    if (key != "latin1") {
+      Refuse(pointer + "/" + key, "unknown field");
+    }
+  }
+  if (!value.contains("latin1")) {
+    Refuse(pointer + "/latin1", "missing");
+  }
+  const std::string at = pointer + "/latin1";
+  const std::string utf8 = StringOf(value["latin1"], at);
+  std::string bytes;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto u = static_cast<unsigned char>(utf8[i]);
+    if (u < 0x80) {
+      bytes += utf8[i];
+      continue;
+    }
+    if ((u != 0xC2 && u != 0xC3) || i + 1 == utf8.size()) {
+      Refuse(at, "a character above U+00FF is not a Latin-1 byte");
+    }
+    const auto next = static_cast<unsigned char>(utf8[++i]);
+    bytes += static_cast<char>(((u & 0x03) << 6) | (next & 0x3F));
+  }
+  return bytes;
+}
+
+// The keys a description gives an object, for the check that a document's
+// object holds no other.
+class Keys {
  public:
-  Node(const Json& value, std::string pointer) : value_(value), pointer_(std::move(pointer)) {}
+  std::vector<std::string_view> names;
 
-  [[noreturn]] void Refuse(const std::string& rule) const { throw Refusal{pointer_, rule}; }
-
-  const Json& Value() const { return value_; }
-  const std::string& Pointer() const { return pointer_; }
-
-  // The member `key` of this object; refused when it is missing.
-  Node Field(const char* key) const {
-    const std::optional<Node> field = Optional(key);
-    if (!field) {
-      Node(value_, pointer_ + "/" + key).Refuse("missing");
-    }
-    return *field;
+  template <class... Rest>
+  void Integer(const char* key, Rest&&...) {
+    names.push_back(key);
   }
-
-  std::optional<Node> Optional(const char* key) const {
-    const auto found = value_.find(key);
-    if (found == value_.end()) {
-      return std::nullopt;
-    }
-    return Node(*found, pointer_ + "/" + key);
+  template <class... Rest>
+  void Text(const char* key, Rest&&...) {
+    names.push_back(key);
   }
-
-  Node Item(size_t index) const {
-    return Node(value_[index], pointer_ + "/" + std::to_string(index));
+  template <class... Rest>
+  void Label(const char* key, Rest&&...) {
+    names.push_back(key);
   }
+  template <class... Rest>
+  void Object(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void Members(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void Views(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void Optional(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void Array(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void Read(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void SizeRead(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  template <class... Rest>
+  void Boolean(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  void Ignored(const char* key) { names.push_back(key); }
+};
 
-  // This object, whose members must all be among `known`.
-  const Node& Object(std::initializer_list<std::string_view> known) const {
-    if (!value_.is_object()) {
-      Refuse("not an object");
+// Reads the fields of one object of the document into the record the
+// description walks, with the type and range of each; refuses an object
+// that holds a field the description does not give.
+class Reader {
+ public:
+  Reader(const Json& value, std::string pointer) : value_(value), pointer_(std::move(pointer)) {}
+
+  // Reads the object with `describe(reader)`; `describe` is called twice,
+  // first for the keys, and must change nothing else.
+  template <class Describe>
+  static void ReadObject(const Json& value, const std::string& pointer, Describe describe) {
+    if (!value.is_object()) {
+      Refuse(pointer.empty() ? "/" : pointer, "not an object");
     }
-    for (const auto& [key, value] : value_.items()) {
-      if (std::find(known.begin(), known.end(), key) == known.end()) {
-        Node(value, pointer_ + "/" + key).Refuse("unknown field");
+    Keys keys;
+    describe(keys);
+    for (const auto& [key, item] : value.items()) {
+      if (std::find(keys.names.begin(), keys.names.end(), key) == keys.names.end()) {
+        Refuse(pointer + "/" + key, "unknown field");
       }
     }
-    return *this;
+    Reader reader(value, pointer);
+    describe(reader);
   }
 
-  size_t ArraySize() const {
-    if (!value_.is_array()) {
-      Refuse("not an array");
+  template <class T>
+  void Integer(const char* key, T& field, int64_t low, int64_t high, Need need = Need::kRequired) {
+    const Json* value = Field(key, need);
+    if (value != nullptr) {
+      field = static_cast<T>(IntegerOf(*value, At(key), low, high));
     }
-    return value_.size();
+  }
+  void Text(const char* key, std::string& field, int max, Need need = Need::kRequired) {
+    const Json* value = Field(key, need);
+    field = value != nullptr ? TextOf(*value, At(key), max) : std::string();
+  }
+  template <int N>
+  void Text(const char* key, FixedText<N>& field, int max, Need need = Need::kRequired) {
+    std::string text;
+    Text(key, text, max, need);
+    field.AssignCut(text);
+  }
+  void Label(const char* key, const char* text, Need need) {
+    const Json* value = Field(key, need);
+    if (value != nullptr && TextOf(*value, At(key), 8) != text) {
+      Refuse(At(key), std::string("the ") + key + " here is \"" + text + "\"");
+    }
+  }
+  template <class Describe>
+  void Object(const char* key, Describe describe) {
+    ReadObject(*Field(key, Need::kRequired), At(key), describe);
+  }
+  void Members(const char* key, MemberList& list) {
+    const Json& items = ArrayOf(*Field(key, Need::kRequired), At(key));
+    for (size_t i = 0; i < items.size(); ++i) {
+      ReadEntry(items[i], At(key) + "/" + std::to_string(i), list);
+    }
+  }
+  void Views(const char* key, ApgBlock& names, ApgBlock& comments) {
+    const Json& items = ArrayOf(*Field(key, Need::kRequired), At(key));
+    if (items.size() != names.size()) {
+      Refuse(At(key), std::to_string(items.size()) + " views, not 6");
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+      ReadObject(items[i], At(key) + "/" + std::to_string(i),
+                 [&](auto& view) { DescribeView(view, i, names[i], comments[i]); });
+    }
+  }
+  template <class Describe>
+  void Optional(const char* key, std::optional<MemberList>& list, Describe describe) {
+    const Json* value = Field(key, Need::kOptional);
+    if (value == nullptr || value->is_null()) {
+      return;
+    }
+    MemberList& read = list.emplace();
+    ReadObject(*value, At(key), [&](auto& object) { describe(object, read); });
+  }
+  template <class T, class Describe>
+  void Array(const char* key, std::vector<T>& items, Describe describe) {
+    const Json* value = Field(key, std::is_same_v<T, PartsSize> ? Need::kRequired : Need::kOptional);
+    if (value == nullptr) {
+      return;
+    }
+    const Json& array = ArrayOf(*value, At(key));
+    if (std::is_same_v<T, PartsSize> && array.size() > static_cast<size_t>(kInt16High)) {
+      Refuse(At(key), std::to_string(array.size()) + " sizes is above 32767");
+    }
+    items.resize(array.size());
+    for (size_t i = 0; i < array.size(); ++i) {
+      ReadObject(array[i], At(key) + "/" + std::to_string(i),
+                 [&](auto& item) { describe(item, items[i], i); });
+    }
+  }
+  // How far --list read the file: not read back, but checked, so that a
+  // document that says it is of a damaged file says so plainly.
+  void Read(const char* key, PartsRead&) {
+    const Json* value = Field(key, Need::kOptional);
+    if (value == nullptr) {
+      return;
+    }
+    ReadObject(*value, At(key), [](auto& read) {
+      bool whole = true;
+      read.Boolean("whole", whole);
+      for (const char* other : {"part", "result", "offset", "size", "reason"}) {
+        read.Ignored(other);
+      }
+    });
+  }
+  void SizeRead(const char* key, int&) {
+    const Json* value = Field(key, Need::kOptional);
+    if (value != nullptr) {
+      ReadObject(*value, At(key), [](auto& read) {
+        read.Ignored("result");
+        read.Ignored("reason");
+      });
+    }
+  }
+  void Boolean(const char* key, bool& field) {
+    const Json& value = *Field(key, Need::kRequired);
+    if (!value.is_boolean()) {
+      Refuse(At(key), value.dump() + " is not true or false");
+    }
+    field = value.get<bool>();
+  }
+  void Ignored(const char*) {}
+
+ private:
+  std::string At(const char* key) const { return pointer_ + "/" + key; }
+
+  // The member `key`, or null when it is missing and may be.
+  const Json* Field(const char* key, Need need) const {
+    const auto found = value_.find(key);
+    if (found != value_.end()) {
+      return &*found;
+    }
+    if (need == Need::kRequired) {
+      Refuse(At(key), "missing");
+    }
+    return nullptr;
   }
 
-  int64_t Integer(int64_t low, int64_t high) const {
-    if (!value_.is_number_integer()) {
-      Refuse(value_.dump() + " is not an integer");
+  static const Json& ArrayOf(const Json& value, const std::string& pointer) {
+    if (!value.is_array()) {
+      Refuse(pointer, "not an array");
     }
-    if (value_.is_number_unsigned() && value_.get<uint64_t>() > uint64_t{INT64_MAX}) {
-      Refuse(value_.dump() + " is above " + std::to_string(high));
+    return value;
+  }
+
+  static int64_t IntegerOf(const Json& value, const std::string& pointer, int64_t low,
+                           int64_t high) {
+    if (!value.is_number_integer()) {
+      Refuse(pointer, value.dump() + " is not an integer");
     }
-    const auto number = value_.get<int64_t>();
+    if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{INT64_MAX}) {
+      Refuse(pointer, value.dump() + " is above " + std::to_string(high));
+    }
+    const auto number = value.get<int64_t>();
     if (number < low) {
-      Refuse(std::to_string(number) + " is below " + std::to_string(low));
+      Refuse(pointer, std::to_string(number) + " is below " + std::to_string(low));
     }
     if (number > high) {
-      Refuse(std::to_string(number) + " is above " + std::to_string(high));
+      Refuse(pointer, std::to_string(number) + " is above " + std::to_string(high));
     }
     return number;
   }
 
-  bool Boolean() const {
-    if (!value_.is_boolean()) {
-      Refuse(value_.dump() + " is not true or false");
-    }
-    return value_.get<bool>();
-  }
-
   // A text of at most `max` bytes: a string, or {"latin1": "..."}.
-  std::string Text(size_t max) const {
-    const std::string bytes = value_.is_object() ? Latin1() : String(*this);
-    if (bytes.size() > max) {
-      Refuse(std::to_string(bytes.size()) + " bytes is above " + std::to_string(max));
+  static std::string TextOf(const Json& value, const std::string& pointer, int max) {
+    const std::string bytes = value.is_object() ? Latin1Of(value, pointer) : StringOf(value, pointer);
+    if (bytes.size() > static_cast<size_t>(max)) {
+      Refuse(pointer, std::to_string(bytes.size()) + " bytes is above " + std::to_string(max));
     }
     return bytes;
   }
 
- private:
-  static std::string String(const Node& node) {
-    if (!node.value_.is_string()) {
-      node.Refuse(node.value_.dump() + " is not a string");
+  // One entry of a member list, of the kind it names.
+  static void ReadEntry(const Json& value, const std::string& pointer, MemberList& list) {
+    if (!value.is_object()) {
+      Refuse(pointer, "not an object");
     }
-    return node.value_.get<std::string>();
-  }
-
-  // The bytes of {"latin1": "..."}: each character one byte.
-  std::string Latin1() const {
-    const Node text = Object({"latin1"}).Field("latin1");
-    const std::string utf8 = String(text);
-    std::string bytes;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-      const auto u = static_cast<unsigned char>(utf8[i]);
-      if (u < 0x80) {
-        bytes += utf8[i];
-        continue;
-      }
-      if ((u != 0xC2 && u != 0xC3) || i + 1 == utf8.size()) {
-        text.Refuse("a character above U+00FF is not a Latin-1 byte");
-      }
-      const auto next = static_cast<unsigned char>(utf8[++i]);
-      bytes += static_cast<char>(((u & 0x03) << 6) | (next & 0x3F));
+    const auto kind = value.find("kind");
+    if (kind == value.end()) {
+      Refuse(pointer + "/kind", "missing");
     }
-    return bytes;
+    const std::string name = TextOf(*kind, pointer + "/kind", 8);
+    if (name == "spec") {
+      SpecEntry& spec = list.specs.emplace_back();
+      ReadObject(value, pointer, [&spec](auto& io) { DescribeSpec(io, spec); });
+      return;
+    }
+    if (name != "param") {
+      Refuse(pointer + "/kind", "\"" + name + "\" is neither \"spec\" nor \"param\"");
+    }
+    ParamEntry& param = list.params.emplace_back();
+    ReadObject(value, pointer, [&param](auto& io) { DescribeParam(io, param); });
   }
 
   const Json& value_;
   std::string pointer_;
 };
 
-int16_t Int16(const Node& node) {
-  return static_cast<int16_t>(node.Integer(INT16_MIN, INT16_MAX));
-}
-
-template <int N>
-void ReadText(const Node& node, FixedText<N>& text) {
-  text.Assign(node.Text(N));
-}
-
-void ReadMember(const Node& node, MemberList& list) {
-  const std::string kind =
-      node.Object({"kind", "number", "inverted", "record", "name", "pair_code", "text", "comment"})
-          .Field("kind")
-          .Text(8);
-  if (kind == "spec") {
-    node.Object({"kind", "number", "inverted", "record", "name"});
-    SpecEntry spec;
-    spec.number = static_cast<uint16_t>(node.Field("number").Integer(1, 256));
-    spec.invertedFlag = static_cast<uint16_t>(node.Field("inverted").Integer(0, 255));
-    spec.record = static_cast<uint16_t>(node.Field("record").Integer(0, 256));
-    spec.name = node.Field("name").Text(255);
-    list.specs.push_back(std::move(spec));
-    return;
+// The counts left out of a document, from what it holds.
+void FillCounts(const Json& document, PartsModel& model) {
+  const Json& header = document["header"];
+  if (!header.contains("size_count")) {
+    model.header.sizeCount = static_cast<int16_t>(model.sizes.size());
   }
-  if (kind != "param") {
-    node.Field("kind").Refuse("\"" + kind + "\" is neither \"spec\" nor \"param\"");
+  if (!header.contains("apg_comment_count")) {
+    model.header.apgCommentCount = static_cast<int16_t>(
+        std::count_if(model.apgComments.begin(), model.apgComments.end(),
+                      [](const auto& comment) { return !comment.Empty(); }));
   }
-  node.Object({"kind", "name", "pair_code", "text", "comment"});
-  ParamEntry param;
-  param.name = node.Field("name").Text(kParamNameMax);
-  param.pairCode = static_cast<int16_t>(node.Field("pair_code").Integer(0, 255));
-  param.text = node.Field("text").Text(255);
-  const std::optional<Node> comment = node.Optional("comment");
-  param.comment = comment ? comment->Text(255) : std::string();
-  list.params.push_back(std::move(param));
-}
-
-MemberList ReadMembers(const Node& node) {
-  MemberList list;
-  const size_t count = node.ArraySize();
-  for (size_t i = 0; i < count; ++i) {
-    ReadMember(node.Item(i), list);
-  }
-  return list;
-}
-
-// An offset, or 0 (and `missing` set) when it is left out.
-int64_t ReadOffset(const Node& node, const char* key, int64_t high, bool& missing) {
-  const std::optional<Node> offset = node.Optional(key);
-  if (!offset) {
-    missing = true;
-    return 0;
-  }
-  return offset->Integer(0, high);
-}
-
-void ReadHeader(const Node& node, PartsHeader& header) {
-  node.Object({"version", "created", "comment", "title", "parts_value_1", "parts_value_2",
-               "spec_file", "spec_record", "sort_mode", "size_count", "apg_comment_count",
-               "common_offset"});
-  header.version = Int16(node.Field("version"));
-  const Node created = node.Field("created");
-  created.Object({"year", "month", "day", "hour", "minute"});
-  header.createdYear = Int16(created.Field("year"));
-  header.createdMonth = Int16(created.Field("month"));
-  header.createdDay = Int16(created.Field("day"));
-  header.createdHour = Int16(created.Field("hour"));
-  header.createdMinute = Int16(created.Field("minute"));
-  ReadText(node.Field("comment"), header.comment);
-  ReadText(node.Field("title"), header.title);
-  header.partsValue1 = Int16(node.Field("parts_value_1"));
-  header.partsValue2 = Int16(node.Field("parts_value_2"));
-  header.specFile = Int16(node.Field("spec_file"));
-  header.specRecord = Int16(node.Field("spec_record"));
-  header.sortMode = Int16(node.Field("sort_mode"));
-}
-
-void ReadViews(const Node& node, PartsModel& model) {
-  if (node.ArraySize() != kViewNames.size()) {
-    node.Refuse(std::to_string(node.Value().size()) + " views, not 6");
-  }
-  for (size_t i = 0; i < kViewNames.size(); ++i) {
-    const Node view = node.Item(i);
-    view.Object({"view", "name", "comment"});
-    const std::optional<Node> label = view.Optional("view");
-    if (label && label->Text(8) != kViewNames[i]) {
-      label->Refuse("the view here is \"" + std::string(kViewNames[i]) + "\"");
-    }
-    ReadText(view.Field("name"), model.apgNames[i]);
-    const std::optional<Node> comment = view.Optional("comment");
-    model.apgComments[i].Assign(comment ? comment->Text(kApgTextMax) : std::string());
-  }
-}
-
-// The counts the header holds, from the document or, left out, from what
-// the document holds.
-void ReadCounts(const Node& header, PartsModel& model) {
-  const std::optional<Node> sizeCount = header.Optional("size_count");
-  model.header.sizeCount = sizeCount ? Int16(*sizeCount) : static_cast<int16_t>(model.sizes.size());
-  const std::optional<Node> comments = header.Optional("apg_comment_count");
-  if (comments) {
-    model.header.apgCommentCount = Int16(*comments);
-    return;
-  }
-  int16_t count = 0;
-  for (const auto& comment : model.apgComments) {
-    count = static_cast<int16_t>(count + (comment.Empty() ? 0 : 1));
-  }
-  model.header.apgCommentCount = count;
-}
-
-// The document's model; the offsets as it gives them. True when every offset
-// was given.
-bool ReadModel(const Node& root, PartsModel& model) {
-  root.Object({"header", "views", "common", "sizes", "unlisted", "read"});
-  // How far --list read the file: not read back, but checked, so that a
-  // document that says it is of a damaged file says so plainly.
-  const std::optional<Node> read = root.Optional("read");
-  if (read) {
-    read->Object({"whole", "part", "result", "offset", "size", "reason"}).Field("whole").Boolean();
-  }
-  const Node header = root.Field("header");
-  ReadHeader(header, model.header);
-  ReadViews(root.Field("views"), model);
-  bool missing = false;
-  const std::optional<Node> common = root.Optional("common");
-  if (common && !common->Value().is_null()) {
-    common->Object({"members"});
-    model.common = ReadMembers(common->Field("members"));
-    model.header.commonOffset =
-        static_cast<int32_t>(ReadOffset(header, "common_offset", INT32_MAX, missing));
-  }
-  const Node sizes = root.Field("sizes");
-  const size_t sizeCount = sizes.ArraySize();
-  if (sizeCount > static_cast<size_t>(INT16_MAX)) {
-    sizes.Refuse(std::to_string(sizeCount) + " sizes is above " + std::to_string(INT16_MAX));
-  }
-  for (size_t i = 0; i < sizeCount; ++i) {
-    const Node size = sizes.Item(i);
-    size.Object({"name", "title", "member_offset", "members", "read"});
-    const std::optional<Node> sizeRead = size.Optional("read");
-    if (sizeRead) {
-      sizeRead->Object({"result", "reason"});
-    }
-    PartsSize part;
-    ReadText(size.Field("name"), part.record.name);
-    ReadText(size.Field("title"), part.record.title);
-    part.record.memberOffset =
-        static_cast<uint32_t>(ReadOffset(size, "member_offset", UINT32_MAX, missing));
-    part.members = ReadMembers(size.Field("members"));
-    model.sizes.push_back(std::move(part));
-  }
-  const std::optional<Node> unlisted = root.Optional("unlisted");
-  const size_t unlistedCount = unlisted ? unlisted->ArraySize() : 0;
-  for (size_t i = 0; i < unlistedCount; ++i) {
-    const Node list = unlisted->Item(i);
-    list.Object({"offset", "members"});
-    UnlistedList entry;
-    entry.offset = static_cast<uint32_t>(ReadOffset(list, "offset", UINT32_MAX, missing));
-    entry.members = ReadMembers(list.Field("members"));
-    model.unlisted.push_back(std::move(entry));
-  }
-  ReadCounts(header, model);
-  return !missing;
 }
 
 }  // namespace
@@ -829,10 +666,11 @@ bool ReadModel(const Node& root, PartsModel& model) {
 bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error) {
   model = PartsModel();
   try {
-    const bool offsetsGiven = ReadModel(Node(document, ""), model);
-    if (!offsetsGiven || !ListLayoutProblem(model).empty()) {
-      PlaceMemberLists(model);
-    }
+    Reader::ReadObject(document, "", [&model](auto& io) {
+      DescribeModel(io, model, [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
+    });
+    FillCounts(document, model);
+    PlaceMemberLists(model);
   } catch (const Refusal& refusal) {
     error = (refusal.pointer.empty() ? std::string("/") : refusal.pointer) + ": " + refusal.rule;
     return false;

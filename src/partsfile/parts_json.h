@@ -29,19 +29,22 @@ Json TextJson(std::string_view bytes);
 // empty for a file read whole.
 std::string ReadStopReason(const PartsRead& read);
 
-// Parts of the document: one entry of a member list, one size, one list no
-// size record points to.
+// Parts of the document, as its description gives them: one entry of a
+// member list, one size, one list no size record points to, the header, one
+// view.
 Json EntryJson(const SpecEntry& spec);
 Json EntryJson(const ParamEntry& param);
 Json SizeJson(const PartsSize& size);
 Json UnlistedJson(const UnlistedList& list);
+Json HeaderJson(const PartsHeader& header);
+Json ViewJson(const PartsModel& model, size_t view);
 
 // The document of `model`: header, views, common, unlisted, read, sizes.
 Json PartsModelJson(const PartsModel& model);
 
 // The text of PartsModelJson(model).dump(), written without building the
-// document: every key, string and number goes through nlohmann/json's
-// serializer into one buffer, handed to `write` in pieces of about 64 KiB.
+// document: one top-level field at a time and each size on its own, handed
+// to `write` in pieces of about 64 KiB.
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write);
 
@@ -53,9 +56,11 @@ void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
 
 // The model a document describes. False, with `error` "POINTER: RULE"
 // ("/sizes/3/members/0/number: 300 is above 256"), for the first value that
-// breaks a rule; `model` is then unspecified. Offsets that do not lay the
-// member lists end to end (or that are left out) are replaced: the lists
-// are laid end to end in the order of their offsets.
+// is not of its field's type and range; `model` is then unspecified. A
+// count left out is the count of what the document holds; a count given is
+// kept as given, for the rule to judge. The offsets give the order of the
+// member lists, which are laid end to end again: the common list first, the
+// others by their offsets, and those left out after them in document order.
 bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error);
 
 }  // namespace partsc

@@ -6,6 +6,7 @@
 #include <partsc/model.h>
 
 #include <cstdint>
+#include <string_view>
 
 namespace partsc {
 
@@ -68,6 +69,20 @@ inline constexpr uint8_t kKindSpecRecord = 3;
 inline constexpr int kSortLengthThenName = 0;
 inline constexpr int kSortByName = 1;
 inline constexpr int kSortAsWritten = 2;
+
+// Order of size names for a sort mode: 0 by length then bytes, 1 (or a
+// negative mode) by bytes, unsigned, the shorter first on a common beginning.
+// Negative when a sorts before b, 0 when equal, positive after. Any mode of 2
+// or more compares like 1 (the caller decides whether to sort at all).
+inline int CompareSizeNames(int sortMode, std::string_view a, std::string_view b) {
+  if (sortMode == kSortLengthThenName && a.size() != b.size()) {
+    return a.size() < b.size() ? -1 : 1;
+  }
+  // std::string_view compares with char_traits<char>, which orders bytes as
+  // unsigned characters, and puts a proper beginning first.
+  const int order = a.compare(b);
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
 
 // Capacities of the tables.
 inline constexpr int kMaxSizes = 2048;

@@ -10,6 +10,8 @@ namespace partsc {
 inline constexpr int kPartsOk = 0;
 inline constexpr int kPartsBackupFailed = 20;  // renaming the older file failed
 inline constexpr int kPartsShortWrite = 22;
+// A model breaks the rule for a good parts file: nothing is written.
+inline constexpr int kPartsModelRefused = 24;
 // The new content of a parts file could not be put in place.
 inline constexpr int kPartsReplaceFailed = 25;
 

@@ -721,6 +721,32 @@ bool OvFile::IsFile(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+int OvFile::ProbeCreate(const std::string& path) {
+  // What a run would refuse to write into, a check refuses too.
+  if (const int refusal = ReplaceRefusal(path); refusal != 0) {
+    return refusal;
+  }
+  struct stat status {};
+  const bool exists = ::stat(path.c_str(), &status) == 0;
+  if (exists && S_ISDIR(status.st_mode)) {
+    return EISDIR;
+  }
+  const size_t slash = path.rfind('/');
+  const std::string directory =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  struct stat parent {};
+  if (::stat(directory.c_str(), &parent) != 0) {
+    return errno;
+  }
+  if (!S_ISDIR(parent.st_mode)) {
+    return ENOTDIR;
+  }
+  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
+    return errno;
+  }
+  return exists && ::access(path.c_str(), W_OK) != 0 ? errno : 0;
+}
+
 std::vector<std::string> OvFile::FileNames(const std::string& directory) {
   std::vector<std::string> names;
   DIR* listing = ::opendir(directory.c_str());

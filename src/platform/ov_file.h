@@ -193,6 +193,11 @@ class OvFile {
   static bool MakeDirectory(const std::string& path, bool& made, std::string& reason);
   // True when `path` names a regular file (after symbolic links).
   static bool IsFile(const std::string& path);
+  // What creating or truncating the file at `path` would fail with, asked
+  // without touching it: 0, or the system's error number (EISDIR for a
+  // directory, the errors of a directory that is missing, is no directory
+  // or cannot be written, of a file that cannot be written).
+  static int ProbeCreate(const std::string& path);
   // The names of the regular files in `directory`, sorted by their bytes;
   // none when it cannot be read.
   static std::vector<std::string> FileNames(const std::string& directory);

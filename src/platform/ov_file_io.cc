@@ -656,4 +656,77 @@ bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t
   return true;
 }
 
+namespace {
+
+// Fills `text`, already sized, from `fd`, then reads on until the end of the
+// file, in pieces of a buffer on the stack: kRead, kTooLarge or kReadFailed.
+OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      error = got < 0 ? errno : 0;
+      text.resize(done);
+      return got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
+    }
+    done += static_cast<size_t>(got);
+  }
+  char more[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, more, sizeof more);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      error = errno;
+      return OvTextRead::kReadFailed;
+    }
+    if (got == 0) {
+      return OvTextRead::kRead;
+    }
+    if (text.size() + static_cast<size_t>(got) > limit) {
+      return OvTextRead::kTooLarge;
+    }
+    text.append(more, static_cast<size_t>(got));
+  }
+}
+
+}  // namespace
+
+OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string& text,
+                              int& error) {
+  text.clear();
+  error = 0;
+  // Not blocking: a pipe without a writer must not hold the run.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return OvTextRead::kOpenFailed;
+  }
+  struct stat status {};
+  OvTextRead result = OvTextRead::kRead;
+  if (::fstat(fd, &status) != 0) {
+    error = errno;
+    result = OvTextRead::kReadFailed;
+  } else if (!S_ISREG(status.st_mode)) {
+    error = S_ISDIR(status.st_mode) ? EISDIR : 0;
+    result = OvTextRead::kNotRegular;
+  } else if (static_cast<uint64_t>(status.st_size) > limit) {
+    result = OvTextRead::kTooLarge;
+  }
+  // The file is read in one read of its size; a file that grew meanwhile
+  // is read on, never past the limit.
+  if (result == OvTextRead::kRead) {
+    text.resize(static_cast<size_t>(std::max<off_t>(status.st_size, 0)));
+    result = ReadRest(fd, limit, text, error);
+  }
+  ::close(fd);
+  if (result != OvTextRead::kRead) {
+    text.clear();
+  }
+  return result;
+}
+
 }  // namespace partsc

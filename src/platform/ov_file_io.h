@@ -33,6 +33,15 @@ inline constexpr int kSeekStart = 0;
 inline constexpr int kSeekCurrent = 1;
 inline constexpr int kSeekEnd = 2;
 
+// What became of reading a text file whole (OvFileIO::ReadText).
+enum class OvTextRead {
+  kRead,         // the text was read whole
+  kOpenFailed,   // it could not be opened (the system's error kept)
+  kNotRegular,   // it is a directory (EISDIR kept), a device, a pipe or the like
+  kTooLarge,     // it holds more bytes than the limit
+  kReadFailed,   // a read failed (the system's error kept)
+};
+
 // One file: either a text stream (Fopen/FopenStdin) or a binary descriptor
 // (Open). Constructed closed; the destructor closes it.
 class OvFileIO {
@@ -128,6 +137,12 @@ class OvFileIO {
   // as ENOMEM).
   static bool ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
                             bool anyKind);
+  // The whole text of a regular file of at most `limit` bytes, into `text`
+  // (whose room is kept from one call to the next); `error` gets the
+  // system's error number of a failed open or read. A text file read so
+  // gives the same pieces to Fgets-like cutting as a stream read with Fgets.
+  static OvTextRead ReadText(const std::string& path, size_t limit, std::string& text,
+                             int& error);
 
   // Makes `text` the whole content of `path`, so that the name holds the
   // old content or the new, never a part: the text goes into a new hidden

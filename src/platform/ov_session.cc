@@ -38,10 +38,9 @@ constexpr const char* kHelpBody =
     "  -q, --quiet              print no progress lines (diagnostics still show)\n"
     "  --changes                print, for each parts file written, what changed\n"
     "                           against its backup (\"new file\" when none)\n"
-    "  --check [SOURCE...]      compile each SOURCE (without one, the sources of\n"
-    "                           the control file) in memory and report their\n"
-    "                           diagnostics; write no file at all; end with 1\n"
-    "                           when a source has an error\n"
+    "  --check [SOURCE...]      run as the run of each SOURCE (without one, of the\n"
+    "                           control file) would, every output held in memory:\n"
+    "                           write no file at all; end as --strict would\n"
     "  --list FILE...           print the listing of each parts file FILE\n"
     "  --format=FORMAT          with --list: listing (the default) or json, one JSON\n"
     "                           document per file (JSON Lines for several);\n"
@@ -123,15 +122,18 @@ bool OvSession::SettleAction() {
   const bool decompile = !decompileFile_.empty();
   // The logs belong to the run of a control file.
   const bool logsNamed = !runLogPath_.empty() || !errorLogPath_.empty();
-  if (logsNamed && (initRequested_ || lsp_ || !explainName_.empty() || checkRequested_ ||
-                    listRequested_ || decompile)) {
+  if (logsNamed &&
+      (initRequested_ || lsp_ || !explainName_.empty() || listRequested_ || decompile)) {
     return false;
   }
   const bool fromJson = !fromJsonFile_.empty();
   const int actions = (listRequested_ ? 1 : 0) + (decompile ? 1 : 0) + (fromJson ? 1 : 0) +
                       (diffRequested_ ? 1 : 0) + (lsp_ ? 1 : 0) + (explainName_.empty() ? 0 : 1) +
                       (initRequested_ ? 1 : 0) + (checkRequested_ ? 1 : 0);
-  if (actions > 1 || (changes_ && actions > 0) || (formatGiven_ && !listRequested_ && !diffRequested_)) {
+  // --check takes every option of a run, --changes too.
+  const int notRun = actions - (checkRequested_ ? 1 : 0);
+  if (actions > 1 || (changes_ && notRun > 0) ||
+      (formatGiven_ && !listRequested_ && !diffRequested_)) {
     return false;
   }
   if (fromJson || diffRequested_) {
@@ -170,11 +172,10 @@ bool OvSession::SettleAction() {
            strict_ != true;
   }
   if (checkRequested_) {
-    // Sources or a control file, not both; nothing is written, so nothing
-    // about writing goes with it.
+    // Sources or a control file, not both, with the options of a run.
     action_ = OvAction::kCheck;
-    return !listRequested_ && !decompile && strict_ != true && atomic_ != true && !force_ &&
-           decompileOutput_.empty() && (sources_.empty() || controlName_.empty());
+    return !listRequested_ && !decompile && !force_ && decompileOutput_.empty() &&
+           (sources_.empty() || controlName_.empty());
   }
   if (listRequested_ && decompile) {
     return false;

@@ -237,11 +237,15 @@ void OvStringUtil::TrimRight(std::string& text) {
 }
 
 void TrimLineEnd(std::string& line) {
+  line.erase(TrimmedLineEnd(line).size());
+}
+
+std::string_view TrimmedLineEnd(std::string_view line) {
   size_t keep = line.size();
   while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
     --keep;
   }
-  line.erase(keep);
+  return line.substr(0, keep);
 }
 
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {

@@ -71,6 +71,8 @@ class OvStringUtil {
 // trailing tabs, line feeds and blanks; a carriage return and every other
 // character stay, and the start of the line is never touched.
 void TrimLineEnd(std::string& line);
+// The same for a line that is a view of the text it was read from.
+std::string_view TrimmedLineEnd(std::string_view line);
 
 // The text with every control character but the tab (bytes below 32, and
 // 127) shown as "\xHH": a line of our own that names a file or quotes a

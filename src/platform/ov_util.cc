@@ -88,7 +88,7 @@ std::string SystemErrorText(int error) {
     case kRefusedNotRegular:
       return "not a regular file";
     case kRefusedTooLarge:
-      return "larger than 1 GiB, the most partsc reads of a source or control file";
+      return "larger than 64 MiB, the most partsc reads of a control file";
     case kRefusedLocked:
       return "locked by another run for longer than partsc waits";
     default:

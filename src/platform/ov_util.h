@@ -29,8 +29,8 @@ inline constexpr int kRefusedNotRegular = kRefusedForeignLink + 3;   // no regul
 inline constexpr int kRefusedTooLarge = kRefusedForeignLink + 4;     // above kTextReadLimit
 inline constexpr int kRefusedLocked = kRefusedForeignLink + 5;       // the lock wait ran out
 
-// The most bytes partsc reads of a source or a control file: 1 GiB.
-inline constexpr int64_t kTextReadLimit = int64_t{1} << 30;
+// The most bytes partsc reads of a control file: 64 MiB, as of a source.
+inline constexpr int64_t kTextReadLimit = int64_t{64} << 20;
 
 // The system's words for the error of the last failed call
 // ("No such file or directory").

@@ -7,7 +7,10 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "partsfile/result_codes.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -57,10 +60,11 @@ TEST_F(PartsApi, AChangedModelIsLaidOutAgainAndADamagedOneSaysWhereItStopped) {
   const std::string path = dir_.File("bolt.prt");
   PartsModel model = api::ReadPartsFile(path).model;
   model.sizes[0].members.params[0].text = "4.5";
-  EXPECT_THROW(api::WritePartsFile(model, path), std::invalid_argument);
+  EXPECT_EQ(api::WritePartsFile(model, path).code, kPartsModelRefused);
   EXPECT_FALSE(FileExists(path + ".old"));
   api::PlaceMemberLists(model);
   EXPECT_EQ(api::DecodePartsFile(api::EncodePartsFile(model)), model);
+  EXPECT_TRUE(api::WritePartsFile(model, path).Written());
 
   const std::string bytes = ReadFile(path);
   const PartsModel cut = api::DecodePartsFile(bytes.substr(0, bytes.size() - 1));
@@ -69,7 +73,60 @@ TEST_F(PartsApi, AChangedModelIsLaidOutAgainAndADamagedOneSaysWhereItStopped) {
   const api::Listing listing = api::ListModel(cut, path);
   EXPECT_EQ(listing.code, 7);
   EXPECT_EQ(listing.reason, "truncated size member list");
-  EXPECT_TRUE(ReadFile(dir_.File("TALVIREN.LOG")).starts_with(listing.text));
+}
+
+// Each edit breaks one rule: the model is neither encoded nor written, the
+// first problem names the field, and the file and its backup stay.
+TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
+  const std::string path = dir_.File("bolt.prt");
+  ASSERT_TRUE(api::WritePartsFile(api::ReadPartsFile(path).model, path).Written());
+  const std::string file = ReadFile(path);
+  const std::string backup = ReadFile(path + ".old");
+  using Edit = void (*)(PartsModel&);
+  const std::vector<std::pair<std::string, Edit>> edits = {
+      {"/header/size_count", [](PartsModel& m) { m.sizes.push_back(m.sizes[1]); }},
+      {"/sizes/2/member_offset",
+       [](PartsModel& m) {
+         m.sizes.push_back(m.sizes[1]);
+         ASSERT_TRUE(m.sizes[2].record.name.Assign("M12"));
+         m.sizes[2].record.memberOffset = 0;
+         m.header.sizeCount = 3;
+       }},
+      {"/sizes/1/name", [](PartsModel& m) { std::swap(m.sizes[0], m.sizes[1]); }},
+      {"/sizes/1/name", [](PartsModel& m) { m.sizes[1].record.name = m.sizes[0].record.name; }},
+      {"/views", [](PartsModel& m) { m.apgNames[0].Clear(); }},
+      {"/header/apg_comment_count", [](PartsModel& m) { m.header.apgCommentCount = 2; }},
+      {"/sizes/0/members/0/name", [](PartsModel& m) { m.sizes[0].members.params[0].name = ""; }},
+      {"/sizes/0/members/0/name",
+       [](PartsModel& m) { m.sizes[0].members.params[0].name = "LENGTHS"; }},
+      {"/sizes/0/members/0/text",
+       [](PartsModel& m) { m.sizes[0].members.params[0].text = std::string(300, 'x'); }},
+      {"/sizes/0/members/0/pair_code", [](PartsModel& m) { m.sizes[0].members.params[0].pairCode = 5; }},
+      {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 300; }},
+      {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 0; }},
+      {"/header/sort_mode", [](PartsModel& m) { m.header.sortMode = 3; }},
+      // No source gives these back.
+      {"/sizes/0/members/0/text",
+       [](PartsModel& m) {
+         m.sizes[0].members.params[0].text = "4)";
+         api::PlaceMemberLists(m);
+       }},
+      {"/sizes/1/title", [](PartsModel& m) { ASSERT_TRUE(m.sizes[1].record.title.Assign("a!b")); }},
+  };
+  for (const auto& [pointer, edit] : edits) {
+    SCOPED_TRACE(pointer);
+    PartsModel model = api::ReadPartsFile(path).model;
+    edit(model);
+    const api::WriteResult written = api::WritePartsFile(model, path);
+    EXPECT_EQ(written.code, kPartsModelRefused);
+    ASSERT_FALSE(written.problems.empty());
+    EXPECT_EQ(written.problems[0].pointer, pointer) << written.reason;
+    EXPECT_THROW(api::EncodePartsFile(model), std::invalid_argument);
+    EXPECT_EQ(ReadFile(path), file);
+    EXPECT_EQ(ReadFile(path + ".old"), backup);
+  }
+  // Without a full stop the file name gives no parts name.
+  EXPECT_EQ(api::Validate(api::ReadPartsFile(path).model, dir_.File("bolt"))[0].pointer, "/");
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include "compiler/size_line.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
-#include "partsfile/parts_state.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -87,15 +86,15 @@ class LineCases {
       int32_t file = 0;
       int32_t record = 0;
       CompileSpecLine(context_, line, file, record);
-      HeaderSpec(*state_, kStore, file, record);
+      members_.specRecord = static_cast<int16_t>(record);
       out_ += "$$SPEC " + std::to_string(file) + " " + std::to_string(record) + "\n";
     } else if (kind == "size") {
-      result = CompileSizeLine(context_, line, sizes_++, number_);
+      result = CompileSizeLine(context_, line, number_, sizeTable_);
     } else if (kind == "view") {
       CompileViewLine(context_, line, number_, names_, comments_);
       views_ = true;
     } else if (kind == "member") {
-      result = CompileMemberLine(context_, line, number_);
+      result = CompileMemberLine(context_, line, number_, members_);
     } else {
       ADD_FAILURE() << "no parser for " << kind;
     }
@@ -123,14 +122,9 @@ class LineCases {
     if (macrosUsed_) {
       out << "macros " << macros_.Count() << "\n";
     }
-    for (int i = 0; i < sizes_; ++i) {
-      std::string name;
-      std::string title;
-      GetSizeName(*state_, i, name);
-      GetSizeTitle(*state_, i, title);
-      if (!name.empty()) {
-        out << "size " << i << " " << Quoted(name) << " " << Quoted(title) << "\n";
-      }
+    for (size_t i = 0; i < sizes_.size(); ++i) {
+      out << "size " << i << " " << Quoted(sizes_[i].record.name.Str()) << " "
+          << Quoted(sizes_[i].record.title.Str()) << "\n";
     }
     for (int i = 0; views_ && i < kViewCount; ++i) {
       const bool defined = IsViewDefined(viewDefined_, i);
@@ -139,25 +133,24 @@ class LineCases {
             << (defined ? " defined" : "") << "\n";
       }
     }
-    const PartsFileState& state = *state_;
-    if (state.specCount > 8) {
-      out << "specs " << state.specCount << "\n";
+    const auto specs = members_.Specs();
+    if (specs.size() > 8) {
+      out << "specs " << specs.size() << "\n";
     }
-    for (int i = state.specCount > 8 ? state.specCount - 1 : 0; i < state.specCount; ++i) {
-      int32_t number, inverted, record;
-      std::string name;
-      GetSpecEntry(state, i, number, inverted, name, record);
-      out << "spec " << number << " " << inverted << " " << record << " " << Quoted(name) << "\n";
+    for (size_t i = specs.size() > 8 ? specs.size() - 1 : 0; i < specs.size(); ++i) {
+      const SpecEntry& spec = specs[i];
+      out << "spec " << static_cast<int16_t>(spec.number) << " "
+          << static_cast<int16_t>(spec.invertedFlag) << " " << static_cast<int16_t>(spec.record)
+          << " " << Quoted(spec.name) << "\n";
     }
-    if (state.paramCount > 8) {
-      out << "params " << state.paramCount << "\n";
+    const auto params = members_.Params();
+    if (params.size() > 8) {
+      out << "params " << params.size() << "\n";
     }
-    for (int i = state.paramCount > 8 ? state.paramCount - 1 : 0; i < state.paramCount; ++i) {
-      int32_t pairCode;
-      std::string name, text, comment;
-      GetParamEntry(state, i, &name, &text, pairCode, &comment);
-      out << "param " << Quoted(name) << " " << pairCode << " " << Quoted(text) << " "
-          << Quoted(comment) << "\n";
+    for (size_t i = params.size() > 8 ? params.size() - 1 : 0; i < params.size(); ++i) {
+      const ParamEntry& param = params[i];
+      out << "param " << Quoted(param.name) << " " << param.pairCode << " " << Quoted(param.text)
+          << " " << Quoted(param.comment) << "\n";
     }
     return out.str();
   }
@@ -166,17 +159,19 @@ class LineCases {
   std::string log_;
   OvConsole console_{OvConsole::InMemory{}};
   Diagnostics diagnostics_;
-  std::unique_ptr<PartsFileState> state_ = std::make_unique<PartsFileState>();
   MacroTable macros_;
   ViewDefinedFlags viewDefined_{};
-  CompileContext context_{console_, diagnostics_, *state_, macros_, viewDefined_};
+  std::string sourceBytes_;
+  CompileContext context_{console_, diagnostics_, macros_, viewDefined_, sourceBytes_};
+  std::vector<PartsSize> sizes_;
+  SizeTable sizeTable_{sizes_};
+  MemberTable members_;
   std::string out_;
   int number_ = 0;
   bool parts_ = false;
   std::string partsName_, comment_;
   int32_t value1_ = 0, value2_ = 0;
   bool macrosUsed_ = false;
-  int sizes_ = 0;
   bool views_ = false;
   ApgSlots names_, comments_;
 };

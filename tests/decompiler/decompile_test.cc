@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
-#include "partsfile/parts_state.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_session.h"

@@ -52,9 +52,21 @@ std::string WithoutSummary(const std::string& err) {
   return err.substr(0, std::min(classic, err.find("{\"summary\"")));
 }
 
+// A run's console without the lines that name the parts files it writes.
+std::string WithoutOutputNames(const std::string& out) {
+  std::string kept;
+  for (size_t at = 0; at < out.size();) {
+    const size_t end = std::min(out.find('\n', at), out.size() - 1) + 1;
+    const std::string line = out.substr(at, end - at);
+    kept += line.starts_with("  Out put file name") ? "" : line;
+    at = end;
+  }
+  return kept;
+}
+
 // In each format, --check shows what a run of the same library shows (but
-// the summary of what the run left), and leaves the library as it was, to
-// the last time stamp.
+// the parts files it would write and the summary of what the run left), and
+// leaves the library as it was, to the last time stamp.
 TEST(Check, ShowsWhatARunShowsAndWritesNothing) {
   const std::vector<std::vector<std::string>> formats = {
       {}, {"--diagnostics-format=gnu"}, {"--diagnostics-format=json"}};
@@ -75,7 +87,8 @@ TEST(Check, ShowsWhatARunShowsAndWritesNothing) {
 
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(check.exitCode, 1);  // brackets.src stops at an illegal param line
-    EXPECT_EQ(ReplaceAll(check.out, checked.path(), "DIR"), ReplaceAll(run.out, ran.path(), "DIR"));
+    EXPECT_EQ(ReplaceAll(check.out, checked.path(), "DIR"),
+              ReplaceAll(WithoutOutputNames(run.out), ran.path(), "DIR"));
     EXPECT_EQ(ReplaceAll(check.err, checked.path(), "DIR"),
               ReplaceAll(WithoutSummary(run.err), ran.path(), "DIR"));
     EXPECT_NE(run.err.find("summary"), std::string::npos);
@@ -83,9 +96,12 @@ TEST(Check, ShowsWhatARunShowsAndWritesNothing) {
   }
 }
 
-// The exit status: 1 for a source with an error, or under -Werror with a
-// warning; sources named on the command line or in a control file; what does
-// not go with --check is refused. Nothing is written in any case.
+// The exit status is the one of the run under --strict: 1 for a source with
+// an error, a parts file that would not read back, a run that compiles
+// nothing, or under -Werror a warning (the rules that span a run included);
+// sources named on the command line or in a control file; the options of a
+// run are taken, what does not go with --check is refused. Nothing is
+// written in any case.
 TEST(Check, EndsWithOneWhenASourceHasAnError) {
   struct Case {
     const char* label;
@@ -96,6 +112,8 @@ TEST(Check, EndsWithOneWhenASourceHasAnError) {
   const std::string clean = "$$PARTS !clean!\n$$APG\n$TOP !T!\n$$END\n";
   const std::string warned = "$$PARTS !warned!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! (1)\n";
   const std::string wrong = "$$SIZE \"A\"\n";
+  const std::string viewless = "$$PARTS !clean!\n$$END\n";
+  const std::string twice = "$$PARTS !clean! \"again\"\n$$APG\n$TOP !T!\n$$END\n";
   // With -q a source's progress line shows before its first diagnostic.
   const std::string endWarning =
       "\n  Input file name\t\tDIR/warned.src\n\t*** W *** Keyword $$END not found[5]\n";
@@ -113,8 +131,22 @@ TEST(Check, EndsWithOneWhenASourceHasAnError) {
       {"a control file", {"-c", "RUN.CTL"}, 1, endWarning + notParts},
       {"a control file that is missing", {"-c", "NONE.CTL"}, -1, ""},
       {"a control file and a source", {"-c", "RUN.CTL", "clean.src"}, -1, ""},
-      {"--atomic", {"--atomic", "clean.src"}, -1, ""},
-      {"--strict", {"--strict", "clean.src"}, -1, ""},
+      {"--atomic", {"--atomic", "clean.src"}, 0, ""},
+      {"--strict and logs", {"--strict", "--run-log", "r.log", "-c", "RUN.CTL"}, 1,
+       endWarning + notParts},
+      {"no view",
+       {"viewless.src"},
+       1,
+       "\n  Input file name\t\tDIR/viewless.src\n\t*** E *** Illegal File Delete It\n"},
+      {"one parts file twice, -Werror",
+       {"-Wall", "-Werror", "-c", "TWICE.CTL"},
+       1,
+       "\n  Input file name\t\tDIR/twice.src\n\t*** W *** Parts file DIR/clean.prt written again "
+       "in this run: the earlier one is now its backup\n"},
+      {"an empty control file, -Werror",
+       {"-Wall", "-Werror", "-c", "EMPTY.CTL"},
+       1,
+       "\t*** W *** Control file names no source file\n"},
       {"--list", {"--list", "clean.src"}, -1, ""},
   };
   for (const Case& c : cases) {
@@ -123,7 +155,11 @@ TEST(Check, EndsWithOneWhenASourceHasAnError) {
     WriteFile(dir.File("clean.src"), clean);
     WriteFile(dir.File("warned.src"), warned);
     WriteFile(dir.File("wrong.src"), wrong);
+    WriteFile(dir.File("viewless.src"), viewless);
+    WriteFile(dir.File("twice.src"), twice);
     WriteFile(dir.File("RUN.CTL"), "warned.src\nwrong.src\nclean.src\n");
+    WriteFile(dir.File("TWICE.CTL"), "clean.src\ntwice.src\n");
+    WriteFile(dir.File("EMPTY.CTL"), "/ nothing yet\n");
     const std::map<std::string, std::string> before = Tree(dir.path());
     std::vector<std::string> args = {"-q", "--check"};
     args.insert(args.end(), c.args.begin(), c.args.end());

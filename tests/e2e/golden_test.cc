@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include <partsc/partsc.h>
+
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -272,6 +274,28 @@ std::vector<std::string> GoldenFiles() {
   return files;
 }
 
+// Every parts file the run wrote that lists whole passes the rule for a good
+// parts file, member lists that no record points to included.
+void ExpectWrittenFilesPassTheRule(const std::string& dir,
+                                   const std::map<std::string, std::string>& inputs) {
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string extension = entry.path().extension().string();
+    const std::string path = entry.path().string();
+    const auto input = inputs.find(fs::relative(entry.path(), dir).string());
+    if ((extension != ".prt" && extension != ".PRT") ||
+        (input != inputs.end() && input->second == ReadFile(path))) {
+      continue;
+    }
+    const api::ReadResult read = api::ReadPartsFile(path);
+    if (read.code != 0 || api::ListModel(read.model, path).code != 0) {
+      continue;
+    }
+    for (const ModelProblem& problem : api::Validate(read.model, path)) {
+      ADD_FAILURE() << path << ": " << problem.pointer << ": " << problem.rule;
+    }
+  }
+}
+
 class GoldenRun : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenRun, MatchesExpectedOutput) {
@@ -287,6 +311,7 @@ TEST_P(GoldenRun, MatchesExpectedOutput) {
     result = RunProcess(PARTSC_BINARY, options);
   }
   const std::string actual = Preamble(text) + Expectations(result, dir.path(), inputs);
+  ExpectWrittenFilesPassTheRule(dir.path(), inputs);
   const char* update = std::getenv("PARTSC_UPDATE_GOLDEN");
   if (update != nullptr && std::string(update) == "1") {
     WriteFile(file, actual);
@@ -308,6 +333,72 @@ std::string CaseName(const ::testing::TestParamInfo<std::string>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenRun, ::testing::ValuesIn(GoldenFiles()), CaseName);
+
+// The lines of the GNU diagnostics of a run, each named by its stable name.
+std::string GnuLines(const std::string& err, const std::string& dir) {
+  std::string lines;
+  for (const std::string& line : Lines(Neutral(err, dir))) {
+    if (line.find(" [partsc-") != std::string::npos) {
+      lines += line + "\n";
+    }
+  }
+  return lines;
+}
+
+// A golden run that compiles, with --strict and GNU diagnostics; empty for
+// one that does something else.
+std::vector<std::string> StrictGnuArgs(const std::vector<std::string>& args) {
+  static const std::vector<std::string> kOther = {
+      "--list",  "--decompile", "--from-json", "--diff", "--explain", "--init", "--lsp",
+      "--help",  "--version",   "--check",     "-x",     "--no-strict"};
+  std::vector<std::string> strict = {"--strict", "--diagnostics-format=gnu"};
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (std::find(kOther.begin(), kOther.end(), args[i]) != kOther.end()) {
+      return {};
+    }
+    if (!args[i].starts_with("--diagnostics-format")) {
+      strict.push_back(args[i]);
+    }
+  }
+  return strict;
+}
+
+// --check is the run with the disk in memory: over every golden run that
+// compiles, and the example library, --check and the run, both with
+// --strict, end with the same status and report the same GNU diagnostics.
+TEST(GoldenCheck, ReportsWhatTheRunReports) {
+  int compared = 0;
+  for (const std::string& file : GoldenFiles()) {
+    SCOPED_TRACE(file);
+    const std::vector<Section> sections = ParseSections(ReadFile(file));
+    TempDir ran;
+    TempDir checked;
+    WriteInputs(sections, ran.path());
+    WriteInputs(sections, checked.path());
+    int runs = 1;
+    ProcessOptions run = OptionsFor(sections, ran.path(), runs);
+    ProcessOptions check = OptionsFor(sections, checked.path(), runs);
+    run.args = StrictGnuArgs(run.args);
+    check.args = StrictGnuArgs(check.args);
+    if (run.args.empty()) {
+      continue;
+    }
+    ProcessResult ranResult;
+    ProcessResult checkedResult;
+    for (int i = 0; i < runs; ++i) {
+      ranResult = RunProcess(PARTSC_BINARY, run);
+      if (i + 1 < runs) {
+        RunProcess(PARTSC_BINARY, check);
+      }
+    }
+    check.args.insert(check.args.begin(), "--check");
+    checkedResult = RunProcess(PARTSC_BINARY, check);
+    EXPECT_EQ(checkedResult.exitCode, ranResult.exitCode);
+    EXPECT_EQ(GnuLines(checkedResult.err, checked.path()), GnuLines(ranResult.err, ran.path()));
+    ++compared;
+  }
+  EXPECT_GT(compared, 40);
+}
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(GoldenRun);
 
 }  // namespace

@@ -3,7 +3,6 @@
 // `directory`.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "compiler/compile_passes.h"
@@ -11,7 +10,6 @@
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/parts_state.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 
@@ -24,10 +22,12 @@ struct Compiler {
 
   // CompilePartsSource into the parts directory, the file written in place.
   int Compile(const std::string& inputPath, std::string& outputPath) {
-    CompileContext context{console, diagnostics, *state, macros, viewDefined};
+    CompileContext context{console, diagnostics, macros, viewDefined, sourceBytes};
     PartsFileSink sink;
     PartsOutput output{classes, sink};
-    return CompilePartsSource(context, LineSource{inputPath, {}}, output, outputPath);
+    CompileOutcome outcome = CompilePartsSource(context, LineSource{inputPath, {}}, output);
+    outputPath = outcome.outputPath;
+    return outcome.code;
   }
 
   ListResult List(const std::string& path, OvFileIO& runLog) {
@@ -36,9 +36,9 @@ struct Compiler {
 
   OvConsole console{OvConsole::InMemory{}};
   Diagnostics diagnostics;
-  std::unique_ptr<PartsFileState> state = std::make_unique<PartsFileState>();
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
+  std::string sourceBytes;
   OvClassDirectories classes;
 };
 
