@@ -23,6 +23,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 #include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"

@@ -13,6 +13,7 @@
 
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 
 namespace partsc {
 

@@ -1,4 +1,5 @@
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
