@@ -14,6 +14,7 @@
 #include "compiler/size_line.h"
 #include "compiler/source_lint.h"
 #include "compiler/source_pieces.h"
+#include "compiler/source_reading.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
@@ -35,17 +36,14 @@ namespace {
 constexpr int kCommonNameMax = 32;
 constexpr int kTitleMax = 64;
 
-bool StartsWith(std::string_view line, std::string_view keyword) {
-  return line.substr(0, keyword.size()) == keyword;
-}
-
-// Every keyword begins with "$$"; most lines are member lines.
-bool IsKeywordLine(std::string_view line) {
-  return line.size() >= 2 && line[0] == '$' && line[1] == '$';
-}
-
 char FirstChar(std::string_view line) {
   return line.empty() ? '\0' : line.front();
+}
+
+// The keyword of a line; kNone for a line that is no keyword line (most are
+// member lines) and for a "$$" line with no keyword of the table.
+Keyword KeywordOfLine(std::string_view line) {
+  return IsKeywordLine(line) ? KeywordOf(line) : Keyword::kNone;
 }
 
 // A block tracker holds -1 until its keyword is met, then the number of the
@@ -101,7 +99,7 @@ struct Compile {
   std::string_view sizeName;  // pass 2: the size of the block being read
   SizeTable sizes{model.sizes};
   MemberTable members{output.keepMemberLists};  // the block being read
-  LinePieces pieces;    // where each line lies in the file, for the diagnostics
+  LinePieces pieces;  // where each line lies in the file, for the diagnostics
   // Whether anything asks where a line lies; taken once so that the pieces
   // are followed from the first line to the last or not at all.
   const bool linesTracked = context.diagnostics.ReportLineWanted();
@@ -232,16 +230,16 @@ void Pass1Common(Compile& c) {
 int MemberLine(Compile& c) {
   LintLineFields(c.context.diagnostics, c.line);
   return CompileMemberLine(c.context, c.line, c.lineNumber, c.members) != 0 ? kCompileMemberLine
-                                                                             : kCompileOk;
+                                                                            : kCompileOk;
 }
 
 // A line of the common block: a member, a comment, or a warning.
 int Pass1CommonMember(Compile& c) {
-  const char first = FirstChar(c.line);
-  if (first == 's' || first == 'p') {
+  const LineKind kind = BlockLineKind(BlockKind::kCommon, c.line);
+  if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
     return MemberLine(c);
   }
-  if (first != '/') {
+  if (kind == LineKind::kSkipped) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownCommonKeyword, c.lineNumber);
   }
   return kCompileOk;
@@ -269,12 +267,13 @@ int Pass1Size(Compile& c) {
 int Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
-  const auto keyword = [&](std::string_view name) { return keywordLine && StartsWith(line, name); };
+  const Keyword lineKeyword = KeywordOfLine(line);
+  const auto keyword = [lineKeyword](Keyword name) { return lineKeyword == name; };
   if (keywordLine) {
     if (c.context.diagnostics.WarningsWanted()) {
       LintKeywordLine(c.context.diagnostics, line, c.partsSeen);
     }
-    if (!c.partsSeen && !StartsWith(line, "$$PARTS")) {
+    if (!c.partsSeen && lineKeyword != Keyword::kParts) {
       c.context.diagnostics.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, c.inputPath);
       return kCompileNotParts;
     }
@@ -282,10 +281,10 @@ int Pass1Line(Compile& c, bool& ended) {
     EndBlock(c.commonLine);
     LintLineFields(c.context.diagnostics, line);
   }
-  if (keyword("$$PARTS") && Pass1Parts(c) != kCompileOk) {
+  if (keyword(Keyword::kParts) && Pass1Parts(c) != kCompileOk) {
     return kCompilePartsLine;
   }
-  if (keyword("$$END")) {
+  if (keyword(Keyword::kEnd)) {
     ended = true;
     return kCompileOk;
   }
@@ -295,36 +294,37 @@ int Pass1Line(Compile& c, bool& ended) {
       return kNoMemory;
     }
   }
-  if (keyword("$$SPEC")) {
+  if (keyword(Keyword::kSpec)) {
     Pass1Spec(c);
   }
-  if (keyword("$$APG")) {
+  if (keyword(Keyword::kApg)) {
     Pass1Apg(c);
   }
-  if (TakeBlockLine(c.apgLine, c.lineNumber) && FirstChar(line) != '/') {
+  if (TakeBlockLine(c.apgLine, c.lineNumber) &&
+      BlockLineKind(BlockKind::kApg, line) != LineKind::kComment) {
     if (FirstChar(line) == '$') {
       LintLineFields(c.context.diagnostics, line);
     }
     CompileViewLine(c.context, line, c.lineNumber, c.apgNames, c.apgComments);
   }
-  if (keyword("$$COMMON")) {
+  if (keyword(Keyword::kCommon)) {
     Pass1Common(c);
   }
   if (TakeBlockLine(c.commonLine, c.lineNumber) && Pass1CommonMember(c) != kCompileOk) {
     return kCompileMemberLine;
   }
-  if (keyword("$$TITLE") && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
+  if (keyword(Keyword::kTitle) && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);
     LintFieldCut(c.context.diagnostics, "Title", line, '"', kTitleMax, true);
   }
-  if (keyword("$$LSORT")) {
+  if (keyword(Keyword::kLsort)) {
     c.sortMode = kSortLengthThenName;
-  } else if (keyword("$$CSORT")) {
+  } else if (keyword(Keyword::kCsort)) {
     c.sortMode = kSortByName;
-  } else if (keyword("$$NSORT")) {
+  } else if (keyword(Keyword::kNsort)) {
     c.sortMode = kSortAsWritten;
   }
-  return keyword("$$SIZE") ? Pass1Size(c) : kCompileOk;
+  return keyword(Keyword::kSize) ? Pass1Size(c) : kCompileOk;
 }
 
 // The first line after $$END that would be a keyword, view, member or macro
@@ -466,27 +466,28 @@ int EndSizeBlock(Compile& c, const std::string& outputPath) {
 int Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
+  const Keyword lineKeyword = KeywordOfLine(line);
   if (keywordLine && c.sizeLine > 0) {
     if (EndSizeBlock(c, outputPath) != kCompileOk) {
       return kCompileWriteFailed;
     }
     c.sizeLine = 0;
   }
-  if (keywordLine && StartsWith(line, "$$SIZE")) {
+  if (lineKeyword == Keyword::kSize) {
     c.sizeLine = c.lineNumber;
     ExtractField(line, '"', kSizeNameMax, c.sizeName);
   }
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
-    const char first = FirstChar(line);
-    if (first == 's' || first == 'p') {
+    const LineKind kind = BlockLineKind(BlockKind::kSize, line);
+    if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
       if (MemberLine(c) != kCompileOk) {
         return kCompileMemberLine;
       }
-    } else if (first != '/') {
+    } else if (kind == LineKind::kSkipped) {
       c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
     }
   }
-  if (keywordLine && StartsWith(line, "$$END")) {
+  if (lineKeyword == Keyword::kEnd) {
     ended = true;
   }
   return kCompileOk;
@@ -523,9 +524,9 @@ void FillHeader(Compile& c) {
     model.apgComments[i].AssignCut(c.apgComments[i]);
   }
   PartsHeader& header = model.header;
-  header.apgCommentCount = static_cast<int16_t>(
-      std::count_if(model.apgComments.begin(), model.apgComments.end(),
-                    [](const auto& comment) { return !comment.Empty(); }));
+  header.apgCommentCount =
+      static_cast<int16_t>(std::count_if(model.apgComments.begin(), model.apgComments.end(),
+                                         [](const auto& comment) { return !comment.Empty(); }));
   int16_t date[3] = {};
   int16_t time[4] = {};
   OvUtil::GetLocalTime(date, time);

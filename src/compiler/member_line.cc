@@ -181,8 +181,8 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
   return result;
 }
 
-int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
-                 int pairCount, const float* numbers, int numberCount) {
+int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2], int pairCount,
+                 const float* numbers, int numberCount) {
   if (name.empty() || pairCount < 1 || pairs == nullptr) {
     return -1;
   }

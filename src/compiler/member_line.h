@@ -20,8 +20,8 @@ inline constexpr int kParamTextMax = 64;
 int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
                       MemberTable& table);
 
-int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
-                 int pairCount, const float* numbers, int numberCount);
+int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2], int pairCount,
+                 const float* numbers, int numberCount);
 int AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
                   const float (*pairs)[2], int pairCount, std::string_view name);
 

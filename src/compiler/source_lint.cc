@@ -14,12 +14,15 @@
 namespace partsc {
 namespace {
 
-constexpr std::array<std::string_view, 10> kKeywords = {"$$PARTS", "$$SPEC",  "$$APG",   "$$COMMON",
-                                                        "$$TITLE", "$$LSORT", "$$CSORT", "$$NSORT",
-                                                        "$$SIZE",  "$$END"};
-
-constexpr std::array<std::string_view, 6> kViewKeywords = {"$TOP",  "$BOTTOM", "$FRONT",
-                                                           "$BACK", "$LEFT",   "$RIGHT"};
+// The texts of the keywords of the table.
+constexpr std::array<std::string_view, kKeywords.size()> KeywordTexts() {
+  std::array<std::string_view, kKeywords.size()> texts{};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    texts[i] = kKeywords[i].text;
+  }
+  return texts;
+}
+constexpr std::array<std::string_view, kKeywords.size()> kKeywordTexts = KeywordTexts();
 
 bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
@@ -211,7 +214,7 @@ int EditDistance(std::string_view from, std::string_view to) {
 
 void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen) {
   const std::string_view word = LeadingWord(line, 2);
-  for (const std::string_view keyword : kKeywords) {
+  for (const std::string_view keyword : kKeywordTexts) {
     if (line.starts_with(keyword)) {
       if (word.size() > keyword.size()) {
         WarnPrefix(diagnostics, word, keyword);
@@ -219,7 +222,7 @@ void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool parts
       return;
     }
   }
-  const std::string_view suggestion = Suggestion(word, kKeywords, partsSeen);
+  const std::string_view suggestion = Suggestion(word, kKeywordTexts, partsSeen);
   if (!partsSeen && suggestion.empty()) {
     return;
   }
@@ -270,17 +273,18 @@ void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_vie
 }
 
 std::string_view FieldsOfLine(std::string_view line) {
-  if (line.starts_with("$$PARTS")) {
-    return "!\"<";
-  }
-  if (line.starts_with("$$SIZE")) {
-    return "\"!";
-  }
-  if (line.starts_with("$$TITLE") || line.starts_with("$$COMMON")) {
-    return "\"";
-  }
-  if (line.starts_with("$$SPEC")) {
-    return "<";
+  switch (KeywordOf(line)) {
+    case Keyword::kParts:
+      return "!\"<";
+    case Keyword::kSize:
+      return "\"!";
+    case Keyword::kTitle:
+    case Keyword::kCommon:
+      return "\"";
+    case Keyword::kSpec:
+      return "<";
+    default:
+      break;
   }
   switch (line.empty() ? '\0' : line.front()) {
     case 't':

@@ -20,8 +20,8 @@ class PieceReader {
       : text_(text), zeros_(text.find('\0') != std::string_view::npos) {}
 
   // The next piece, with its line feed when it ends its line; false at the
-  // end of the text.
-  bool Next(std::string_view& piece) {
+  // end of the text. `end`, when given, gets the offset after what was read.
+  bool Next(std::string_view& piece, size_t* end = nullptr) {
     if (at_ >= text_.size()) {
       return false;
     }
@@ -30,6 +30,9 @@ class PieceReader {
     const std::string_view read = feed == std::string_view::npos ? rest : rest.substr(0, feed + 1);
     at_ += read.size();
     piece = zeros_ ? read.substr(0, read.find('\0')) : read;
+    if (end != nullptr) {
+      *end = at_;
+    }
     return true;
   }
 

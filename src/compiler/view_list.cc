@@ -4,8 +4,8 @@
 
 #include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
-#include "partsfile/parts_layout.h"
 #include "diagnostics/diagnostics.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_console.h"
 
 namespace partsc {
@@ -14,17 +14,6 @@ namespace {
 
 // Longest APG name or comment taken from a line; a slot keeps kApgTextMax.
 constexpr int kViewFieldMax = 64;
-
-// The view index of the keyword that starts the line, or -1.
-int FindView(std::string_view line) {
-  for (int i = 0; i < kViewCount; ++i) {
-    const ViewName& view = ViewNameTable[i];
-    if (line.substr(0, static_cast<size_t>(view.length)) == view.keyword) {
-      return i;
-    }
-  }
-  return -1;
-}
 
 bool NameTaken(const ViewDefinedFlags& viewDefined, const std::string& name,
                const ApgSlots& names) {
@@ -41,13 +30,13 @@ bool NameTaken(const ViewDefinedFlags& viewDefined, const std::string& name,
 void CompileViewLine(CompileContext& context, std::string_view line, int lineNumber,
                      ApgSlots& names, ApgSlots& comments) {
   ViewDefinedFlags& viewDefined = context.viewDefined;
-  const int view = FindView(line);
+  const int view = ViewOf(line);
   if (view < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownViewKeyword, lineNumber);
     LintUnknownViewKeyword(context.diagnostics, line);
     return;
   }
-  const char* keyword = ViewNameTable[view].keyword;
+  const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
   LintViewKeyword(context.diagnostics, line, keyword);
   if (viewDefined[view] == 1) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kViewAlreadyDefined, lineNumber, keyword);
@@ -80,7 +69,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   comments[view] = comment;
 
   viewDefined[view] = 1;
-  dbgprint(context.console, kConsoleProgress, "\tapg %s\t\t%s\n", keyword, name.c_str());
+  dbgprint(context.console, kConsoleProgress, "\tapg %s\t\t%s\n", keyword.c_str(), name.c_str());
 }
 
 void ResetViewDefined(ViewDefinedFlags& flags) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/keywords.h"
 #include "partsfile/parts_decoder.h"
-#include "partsfile/parts_layout.h"
 #include "partsfile/parts_layout.h"
 
 namespace partsc {
@@ -158,7 +158,7 @@ std::string CheckSizeOrder(const Recovery& recovery) {
   for (size_t i = 1; i < names.size(); ++i) {
     if (CompareSizeNames(sortMode, names[i - 1], names[i]) >= 0) {
       return std::string("its size records are not in the order of ") +
-             kSortKeywords[static_cast<size_t>(sortMode)];
+             std::string(SortKeyword(sortMode));
     }
   }
   return {};

@@ -11,9 +11,6 @@
 
 namespace partsc {
 
-// The keyword of each sort mode, 0 to 2.
-inline constexpr std::array<const char*, 3> kSortKeywords = {"$$LSORT", "$$CSORT", "$$NSORT"};
-
 // One member list of the member-list area after the common one, in file
 // order, with the $$SIZE line that brings it back.
 struct Block {

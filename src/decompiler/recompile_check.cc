@@ -78,13 +78,14 @@ std::string Difference(const std::string& original, const std::string& compiled,
 int CheckSource(const std::string& source, const Recovery& recovery, std::string& reason) {
   // A compile of its own, in memory, that prints nothing and writes no file.
   MemoryCompiler compiler;
-  const CompileOutcome compiled = compiler.Compile(LineSource{"/recovered.src", source}, "/", false);
+  const CompileOutcome compiled =
+      compiler.Compile(LineSource{"/recovered.src", source}, "/", false);
   OvClassDirectories classes;
   classes.Set(kClassParts, "/");
   const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
   if (compiled.code != kCompileOk || compiled.outputPath != expectedPath) {
-    reason = "the source would not compile back (compile result " +
-             std::to_string(compiled.code) + ")";
+    reason =
+        "the source would not compile back (compile result " + std::to_string(compiled.code) + ")";
     return kDecompileNotRecoverable;
   }
   const std::string difference =

@@ -135,14 +135,14 @@ class SourceWriter {
       const std::string comment = ApgComment(view);
       at_ = "/views/" + std::to_string(view);
       comments += comment.empty() ? 0 : 1;
-      const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
+      const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
       if (name.empty() && !comment.empty()) {
         Fail("the view " + keyword + " has an APG comment but no APG name");
       }
       for (int other = 0; other < view && !name.empty(); ++other) {
         if (ApgName(other) == name) {
-          Fail(std::string("the views ") + ViewNameTable[static_cast<size_t>(other)].keyword +
-               " and " + keyword + " share the APG name " + Shown(name));
+          Fail("the views " + std::string(kViewKeywords[static_cast<size_t>(other)]) + " and " +
+               keyword + " share the APG name " + Shown(name));
         }
       }
     }
@@ -155,7 +155,7 @@ class SourceWriter {
     for (int view = 0; view < kViewCount && !Failed(); ++view) {
       const std::string name = ApgName(view);
       const std::string comment = ApgComment(view);
-      const std::string keyword = ViewNameTable[static_cast<size_t>(view)].keyword;
+      const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
       at_ = "/views/" + std::to_string(view) + "/name";
       if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax)) {
         continue;
@@ -198,7 +198,7 @@ class SourceWriter {
         Check("the title", title, '"', kHeaderTextSize)) {
       Fixed(Constant({{'"', Padded(title, kHeaderTextSize), true}}), "$$TITLE", "the $$TITLE line");
     }
-    body_ += kSortKeywords[static_cast<size_t>(header_.sortMode)];
+    body_ += SortKeyword(header_.sortMode);
     body_ += '\n';
   }
 

@@ -10,15 +10,6 @@
 
 namespace partsc {
 
-const std::array<ViewName, kViewCount> ViewNameTable = {{
-    {"$TOP", 4},
-    {"$BOTTOM", 7},
-    {"$FRONT", 6},
-    {"$BACK", 5},
-    {"$LEFT", 5},
-    {"$RIGHT", 6},
-}};
-
 namespace {
 
 // Bare messages about the line being read rather than the whole file.

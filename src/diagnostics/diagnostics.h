@@ -1,5 +1,4 @@
-// Diagnostics: the error log of a run with what listens beside it, and the
-// view names.
+// Diagnostics: the error log of a run with what listens beside it.
 #pragma once
 
 #include <array>
@@ -11,19 +10,11 @@
 #include <vector>
 
 #include "diagnostics/catalogue.h"
+#include "diagnostics/keywords.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc {
-
-inline constexpr int kViewCount = 6;
-struct ViewName {
-  const char* keyword;
-  int length;
-};
-// "$TOP", "$BOTTOM", "$FRONT", "$BACK", "$LEFT", "$RIGHT": the position is the
-// view index everywhere.
-extern const std::array<ViewName, kViewCount> ViewNameTable;
 
 // One diagnostic as the structured formats see it. The error log and the
 // console keep their own fixed lines; a record carries what they leave out.

@@ -116,7 +116,8 @@ void WriteApgLines(const PartsModel& model, OvFileIO& runLog) {
     if (name.empty()) {
       continue;
     }
-    runLog.Fprintf("%s\t!%s!", ViewNameTable[view].keyword, name.c_str());
+    const std::string_view keyword = kViewKeywords[view];
+    runLog.Fprintf("%.*s\t!%s!", static_cast<int>(keyword.size()), keyword.data(), name.c_str());
     if (!comment.empty()) {
       runLog.Fprintf("\t%s", comment.c_str());
     }

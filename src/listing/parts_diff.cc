@@ -5,15 +5,13 @@
 #include <map>
 #include <utility>
 
+#include "diagnostics/keywords.h"
 #include "listing/listing.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
 
 namespace {
-
-constexpr std::array<const char*, 6> kViews = {"$TOP",  "$BOTTOM", "$FRONT",
-                                               "$BACK", "$LEFT",   "$RIGHT"};
 
 std::vector<std::string> Lines(std::string line) {
   std::vector<std::string> lines;
@@ -66,9 +64,7 @@ Field TitleField(const PartsHeader& header) {
 }
 
 Field SortField(const PartsHeader& header) {
-  const char* keyword = header.sortMode == 0   ? "$$LSORT"
-                        : header.sortMode == 1 ? "$$CSORT"
-                                               : "$$NSORT";
+  const std::string keyword(SortKeyword(header.sortMode));
   return {keyword, HeaderJson(header).at("sort_mode")};
 }
 
@@ -97,7 +93,7 @@ Field ViewField(const PartsModel& model, size_t view) {
   if (model.apgNames[view].Empty()) {
     return {};
   }
-  std::string line = std::string(kViews[view]) + "\t!" + model.apgNames[view].Str() + "!";
+  std::string line = std::string(kViewKeywords[view]) + "\t!" + model.apgNames[view].Str() + "!";
   if (!model.apgComments[view].Empty()) {
     line += "\t" + model.apgComments[view].Str();
   }
@@ -109,11 +105,12 @@ std::vector<std::string> LinesOf(Field field) {
 }
 
 void DiffViews(const PartsModel& from, const PartsModel& to, std::vector<Change>& changes) {
-  for (size_t view = 0; view < kViews.size(); ++view) {
+  for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     Field before = ViewField(from, view);
     Field after = ViewField(to, view);
-    Add(changes, {ChangeKind::kChanged, "$$APG", "", kViews[view], LinesOf(before), LinesOf(after),
-                  std::move(before.value), std::move(after.value)});
+    Add(changes,
+        {ChangeKind::kChanged, "$$APG", "", std::string(kViewKeywords[view]), LinesOf(before),
+         LinesOf(after), std::move(before.value), std::move(after.value)});
   }
 }
 

@@ -12,7 +12,7 @@
 
 #include <partsc/partsc.h>
 
-#include "lsp/source_reading.h"
+#include "compiler/source_reading.h"
 #include "lsp/text_document.h"
 
 namespace partsc::lsp {

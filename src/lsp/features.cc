@@ -45,7 +45,7 @@ std::string CodeBlock(std::string_view text) {
 }
 
 std::string HelpText(const Help& help) {
-  return CodeBlock(help.syntax) + "\n" + std::string(help.meaning);
+  return CodeBlock(help.Syntax()) + "\n" + std::string(help.meaning);
 }
 
 std::string Explanation(const PlacedDiagnostic& diagnostic) {
@@ -117,21 +117,21 @@ std::string MacroText(const View& view, const MacroDefinition* macro, const std:
 }
 
 // What the keyword, view keyword or line kind under the cursor means.
-std::optional<std::string> KeywordText(const Piece& piece, const Token& token) {
+std::optional<std::string> KeywordHelpText(const Piece& piece, const Token& token) {
   if (token.type != TokenType::kKeyword || token.start != 0) {
     return std::nullopt;
   }
-  const Help* help = nullptr;
+  std::optional<Help> help;
   if (piece.kind == LineKind::kKeyword) {
     help = HelpOfKeyword(piece.keyword);
   } else if (piece.kind == LineKind::kView) {
-    help = &HelpOfView(piece.view);
-  } else {
-    help = HelpOfLineStart(piece.kind == LineKind::kMacro        ? 't'
-                           : piece.kind == LineKind::kSpecMember ? 's'
-                                                                 : 'p');
+    help = HelpOfView(piece.view);
+  } else if (const Help* start = HelpOfLineStart(piece.kind == LineKind::kMacro        ? 't'
+                                                 : piece.kind == LineKind::kSpecMember ? 's'
+                                                                                       : 'p')) {
+    help = *start;
   }
-  return help == nullptr ? std::nullopt : std::optional<std::string>(HelpText(*help));
+  return help ? std::optional<std::string>(HelpText(*help)) : std::nullopt;
 }
 
 json CompletionItem(const View& view, std::string_view label, int kind, const std::string& detail,
@@ -154,12 +154,9 @@ bool AllLetters(std::string_view text) {
 
 json KeywordItems(const View& view, size_t from, size_t to) {
   json items = json::array();
-  constexpr std::array<Keyword, 10> kAll = {
-      Keyword::kParts, Keyword::kSpec,  Keyword::kApg,   Keyword::kCommon, Keyword::kTitle,
-      Keyword::kLsort, Keyword::kCsort, Keyword::kNsort, Keyword::kSize,   Keyword::kEnd};
-  for (const Keyword keyword : kAll) {
-    const Help& help = *HelpOfKeyword(keyword);
-    items.push_back(CompletionItem(view, help.label, kCompletionKeyword, std::string(help.syntax),
+  for (const KeywordName& name : kKeywords) {
+    const Help help = *HelpOfKeyword(name.keyword);
+    items.push_back(CompletionItem(view, help.label, kCompletionKeyword, help.Syntax(),
                                    std::string(help.meaning), from, to, std::string(help.label)));
   }
   return items;
@@ -169,9 +166,8 @@ json ViewItems(const View& view, size_t from, size_t to) {
   json items = json::array();
   for (int i = 0; i < kViewCount; ++i) {
     const Help& help = HelpOfView(i);
-    items.push_back(CompletionItem(view, help.label, kCompletionEnumMember,
-                                   std::string(help.syntax), std::string(help.meaning), from, to,
-                                   std::string(help.label)));
+    items.push_back(CompletionItem(view, help.label, kCompletionEnumMember, help.Syntax(),
+                                   std::string(help.meaning), from, to, std::string(help.label)));
   }
   return items;
 }
@@ -276,8 +272,7 @@ json PartsChildren(const View& view) {
                                 definition.nameOffset + definition.nameLength));
     }
     if (piece.kind == LineKind::kView) {
-      const size_t keyword =
-          static_cast<size_t>(ViewNameTable[static_cast<size_t>(piece.view)].length);
+      const size_t keyword = kViewKeywords[static_cast<size_t>(piece.view)].size();
       json symbol = LineSymbol(view, i, '!', kSymbolEnumMember, "");
       symbol["detail"] = symbol["name"];
       symbol["name"] = std::string(reading.TextOf(piece).substr(0, keyword));
@@ -381,7 +376,7 @@ json Hover(const View& view, const std::vector<PlacedDiagnostic>* diagnostics, s
       start = piece.offset + use->start;
       end = start + use->length;
     } else if (token) {
-      const std::optional<std::string> text = KeywordText(piece, *token);
+      const std::optional<std::string> text = KeywordHelpText(piece, *token);
       if (text) {
         sections.push_back(*text);
         start = piece.offset + token->start;

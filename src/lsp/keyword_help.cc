@@ -1,49 +1,51 @@
 #include "lsp/keyword_help.h"
 
 #include <array>
+#include <optional>
 
 namespace partsc::lsp {
 namespace {
 
 struct KeywordEntry {
   Keyword keyword;
-  Help help;
+  struct {
+    std::string_view arguments;
+    std::string_view meaning;
+  } text;
 };
 
 constexpr std::array<KeywordEntry, 10> kKeywordHelp = {{
     {Keyword::kParts,
-     {"$$PARTS", "$$PARTS !name! <a,b> \"comment\"",
+     {"!name! <a,b> \"comment\"",
       "The parts name (22 characters; it names the parts file), two numbers and a comment (64). "
       "It must be the first keyword line. A second $$PARTS line is reported and ignored."}},
     {Keyword::kSpec,
-     {"$$SPEC", "$$SPEC <file,record>",
+     {"<file,record>",
       "The spec file and the default spec record. In a size block a spec member whose record "
       "equals the default record is stored as no record."}},
     {Keyword::kApg,
-     {"$$APG", "$$APG",
+     {"",
       "Starts the view block. Each line of it is view !name! \"comment\", where view is one of "
       "$TOP, $BOTTOM, $FRONT, $BACK, $LEFT, $RIGHT; the APG name and comment keep 31 characters "
       "each. A parts file needs at least one view."}},
     {Keyword::kCommon,
-     {"$$COMMON", "$$COMMON \"name\"",
+     {"\"name\"",
       "Starts the common block: members that every size shares. The name (32) is kept only by a "
       "file without sizes, as its title."}},
-    {Keyword::kTitle, {"$$TITLE", "$$TITLE \"title\"", "The title (64); the last one counts."}},
+    {Keyword::kTitle, {"\"title\"", "The title (64); the last one counts."}},
     {Keyword::kLsort,
-     {"$$LSORT", "$$LSORT",
+     {"",
       "The size records are ordered by name length and then by name (the default). The last "
       "sort keyword counts."}},
-    {Keyword::kCsort,
-     {"$$CSORT", "$$CSORT", "The size records are ordered by name. The last sort keyword counts."}},
+    {Keyword::kCsort, {"", "The size records are ordered by name. The last sort keyword counts."}},
     {Keyword::kNsort,
-     {"$$NSORT", "$$NSORT",
-      "The size records keep the order of the source. The last sort keyword counts."}},
+     {"", "The size records keep the order of the source. The last sort keyword counts."}},
     {Keyword::kSize,
-     {"$$SIZE", "$$SIZE \"name\" !title!",
+     {"\"name\" !title!",
       "Starts the block of one size: name (32, unique in the file) and title (32). At most 2048 "
       "sizes are counted; the member list of a further size is still written, but only a "
       "counted size of the same name points to it."}},
-    {Keyword::kEnd, {"$$END", "$$END", "Ends the source: nothing after it is read."}},
+    {Keyword::kEnd, {"", "Ends the source: nothing after it is read."}},
 }};
 
 constexpr std::string_view kViewMeaning =
@@ -51,40 +53,41 @@ constexpr std::string_view kViewMeaning =
     "between double quotes, 31 characters each. Each view is defined once, and no two views "
     "share an APG name.";
 
-constexpr std::array<Help, 6> kViewHelp = {{
-    {"$TOP", "$TOP !name! \"comment\"", kViewMeaning},
-    {"$BOTTOM", "$BOTTOM !name! \"comment\"", kViewMeaning},
-    {"$FRONT", "$FRONT !name! \"comment\"", kViewMeaning},
-    {"$BACK", "$BACK !name! \"comment\"", kViewMeaning},
-    {"$LEFT", "$LEFT !name! \"comment\"", kViewMeaning},
-    {"$RIGHT", "$RIGHT !name! \"comment\"", kViewMeaning},
-}};
+// The help of each view, its keyword from the one table.
+constexpr std::array<Help, kViewCount> ViewHelps() {
+  std::array<Help, kViewCount> helps{};
+  for (size_t i = 0; i < helps.size(); ++i) {
+    helps[i] = {kViewKeywords[i], "!name! \"comment\"", kViewMeaning};
+  }
+  return helps;
+}
+constexpr std::array<Help, kViewCount> kViewHelp = ViewHelps();
 
 constexpr Help kMacroHelp = {
-    "t", "t !name! (value)",
+    "t", "!name! (value)",
     "Defines a macro of up to 64 characters. A parameter text refers to it as {name}; a { "
     "followed by a name that is no macro gives a single {. Values are not expanded again. Macro "
     "lines are taken in file order in the first pass: the common block sees the macros above "
     "it, the size blocks see all of them."};
 constexpr Help kSpecHelp = {
-    "s", "s [record] <number,flag> \"name\"",
+    "s", "[record] <number,flag> \"name\"",
     "A spec member: a number, a flag of 0 or 1, an optional record number and a name of up to "
     "63 characters."};
 constexpr Help kParamHelp = {
-    "p", "p !name! (text) <first,second> \"comment\"",
+    "p", "!name! (text) <first,second> \"comment\"",
     "A parameter member: a name of up to 6 characters, a parameter text of up to 64 (after "
     "macro expansion), a pair of flags of 0 or 1 and a comment of up to 63 characters. The text "
     "may be left out only when first is 1."};
 
 }  // namespace
 
-const Help* HelpOfKeyword(Keyword keyword) {
+std::optional<Help> HelpOfKeyword(Keyword keyword) {
   for (const KeywordEntry& entry : kKeywordHelp) {
     if (entry.keyword == keyword) {
-      return &entry.help;
+      return Help{KeywordText(keyword), entry.text.arguments, entry.text.meaning};
     }
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 const Help& HelpOfView(int view) {

@@ -2,20 +2,28 @@
 // line, for hover and completion.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
-#include "lsp/source_reading.h"
+#include "compiler/source_reading.h"
 
 namespace partsc::lsp {
 
 struct Help {
-  std::string_view label;   // "$$SIZE", "$TOP", "p"
-  std::string_view syntax;  // the line as the manual writes it
+  std::string_view label;      // "$$SIZE", "$TOP", "p"
+  std::string_view arguments;  // what follows it as the manual writes the line
   std::string_view meaning;
+
+  // The line as the manual writes it.
+  std::string Syntax() const {
+    return arguments.empty() ? std::string(label)
+                             : std::string(label) + " " + std::string(arguments);
+  }
 };
 
-// For the keywords of the table; null for kNone.
-const Help* HelpOfKeyword(Keyword keyword);
+// For the keywords of the table; none for kNone.
+std::optional<Help> HelpOfKeyword(Keyword keyword);
 // For the view index 0 to 5.
 const Help& HelpOfView(int view);
 // For the first character of a macro line ('t') or a member line ('s', 'p');

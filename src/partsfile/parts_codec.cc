@@ -235,8 +235,7 @@ uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at) {
 
 void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
                       std::string_view name, std::vector<uint8_t>& out) {
-  PutSpecRecord(number, invertedFlag, record, name,
-                Grow(out, kMemberHeadSize + ByteLength(name)));
+  PutSpecRecord(number, invertedFlag, record, name, Grow(out, kMemberHeadSize + ByteLength(name)));
 }
 
 void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,

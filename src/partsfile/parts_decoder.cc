@@ -128,8 +128,7 @@ void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_
   const auto commentLength = static_cast<size_t>(member.commentLength);
   NextEntry(list.params, used.params) = {head.substr(6, member.name.size()),
                                          static_cast<int16_t>(member.pairCode),
-                                         body.substr(commentLength),
-                                         body.substr(0, commentLength)};
+                                         body.substr(commentLength), body.substr(0, commentLength)};
 }
 
 // Reads the member list at `position` into `list` until its end record,
@@ -137,8 +136,8 @@ void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_
 // entries. Answers 0 with `end` just past the end record, or the failure
 // with `end` at the record that failed.
 template <class List>
-int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list,
-                      Used& used, int64_t& end) {
+int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list, Used& used,
+                      int64_t& end) {
   if (list != nullptr) {
     ReserveEntries(file, position, room, *list);
   }
@@ -180,8 +179,7 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* 
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
 template <class List>
-int ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list,
-                   int64_t& end) {
+int ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list, int64_t& end) {
   Used used;
   int result = kNoMemory;
   try {

@@ -28,14 +28,14 @@
 #include <limits>
 #include <string_view>
 
+#include "diagnostics/keywords.h"
+
 namespace partsc {
 
 // Whether a field must be in a document that is read. An optional count or
 // offset is filled in from what the document holds.
 enum class Need { kRequired, kOptional };
 
-inline constexpr std::array<const char*, 6> kViewLabels = {"$TOP",  "$BOTTOM", "$FRONT",
-                                                           "$BACK", "$LEFT",   "$RIGHT"};
 inline constexpr int64_t kInt16Low = std::numeric_limits<int16_t>::min();
 inline constexpr int64_t kInt16High = std::numeric_limits<int16_t>::max();
 inline constexpr int64_t kOffsetHigh = std::numeric_limits<uint32_t>::max();
@@ -78,8 +78,7 @@ void DescribeHeader(Io& io, Header& header) {
   io.Integer("spec_record", header.specRecord, kInt16Low, kInt16High);
   io.Integer("sort_mode", header.sortMode, kInt16Low, kInt16High);
   io.Integer("size_count", header.sizeCount, kInt16Low, kInt16High, Need::kOptional);
-  io.Integer("apg_comment_count", header.apgCommentCount, kInt16Low, kInt16High,
-             Need::kOptional);
+  io.Integer("apg_comment_count", header.apgCommentCount, kInt16Low, kInt16High, Need::kOptional);
   io.Integer("common_offset", header.commonOffset, 0, std::numeric_limits<int32_t>::max(),
              Need::kOptional);
 }
@@ -87,7 +86,7 @@ void DescribeHeader(Io& io, Header& header) {
 // One view: its label, its APG name and comment.
 template <class Io, class Text>
 void DescribeView(Io& io, size_t view, Text& name, Text& comment) {
-  io.Label("view", kViewLabels[view], Need::kOptional);
+  io.Label("view", kViewKeywords[view], Need::kOptional);
   io.Text("name", name, kApgTextMax);
   io.Text("comment", comment, kApgTextMax, Need::kOptional);
 }
@@ -114,15 +113,13 @@ template <class Io, class Model, class MembersOf>
 void DescribeModel(Io& io, Model& model, MembersOf&& members) {
   io.Object("header", [&model](auto& header) { DescribeHeader(header, model.header); });
   io.Views("views", model.apgNames, model.apgComments);
-  io.Optional("common", model.common, [](auto& common, auto& list) {
-    common.Members("members", list);
-  });
+  io.Optional("common", model.common,
+              [](auto& common, auto& list) { common.Members("members", list); });
   io.Array("unlisted", model.unlisted,
            [](auto& item, auto& list, size_t) { DescribeUnlisted(item, list); });
   io.Read("read", model.read);
-  io.Array("sizes", model.sizes, [&members](auto& item, auto& size, size_t i) {
-    DescribeSize(item, size, members(i));
-  });
+  io.Array("sizes", model.sizes,
+           [&members](auto& item, auto& size, size_t i) { DescribeSize(item, size, members(i)); });
 }
 
 }  // namespace partsc

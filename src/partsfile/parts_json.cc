@@ -115,7 +115,7 @@ class TextWriter {
   void Text(const char* key, const FixedText<N>& text, int max, Need need = Need::kRequired) {
     Text(key, text.View(), max, need);
   }
-  void Label(const char* key, const char* text, Need) {
+  void Label(const char* key, std::string_view text, Need) {
     Key(key);
     String(text);
   }
@@ -489,10 +489,10 @@ class Reader {
     Text(key, text, max, need);
     field.AssignCut(text);
   }
-  void Label(const char* key, const char* text, Need need) {
+  void Label(const char* key, std::string_view text, Need need) {
     const Json* value = Field(key, need);
     if (value != nullptr && TextOf(*value, At(key), 8) != text) {
-      Refuse(At(key), std::string("the ") + key + " here is \"" + text + "\"");
+      Refuse(At(key), std::string("the ") + key + " here is \"" + std::string(text) + "\"");
     }
   }
   template <class Describe>
@@ -526,7 +526,8 @@ class Reader {
   }
   template <class T, class Describe>
   void Array(const char* key, std::vector<T>& items, Describe describe) {
-    const Json* value = Field(key, std::is_same_v<T, PartsSize> ? Need::kRequired : Need::kOptional);
+    const Json* value =
+        Field(key, std::is_same_v<T, PartsSize> ? Need::kRequired : Need::kOptional);
     if (value == nullptr) {
       return;
     }
@@ -615,7 +616,8 @@ class Reader {
 
   // A text of at most `max` bytes: a string, or {"latin1": "..."}.
   static std::string TextOf(const Json& value, const std::string& pointer, int max) {
-    const std::string bytes = value.is_object() ? Latin1Of(value, pointer) : StringOf(value, pointer);
+    const std::string bytes =
+        value.is_object() ? Latin1Of(value, pointer) : StringOf(value, pointer);
     if (bytes.size() > static_cast<size_t>(max)) {
       Refuse(pointer, std::to_string(bytes.size()) + " bytes is above " + std::to_string(max));
     }
@@ -655,9 +657,9 @@ void FillCounts(const Json& document, PartsModel& model) {
     model.header.sizeCount = static_cast<int16_t>(model.sizes.size());
   }
   if (!header.contains("apg_comment_count")) {
-    model.header.apgCommentCount = static_cast<int16_t>(
-        std::count_if(model.apgComments.begin(), model.apgComments.end(),
-                      [](const auto& comment) { return !comment.Empty(); }));
+    model.header.apgCommentCount =
+        static_cast<int16_t>(std::count_if(model.apgComments.begin(), model.apgComments.end(),
+                                           [](const auto& comment) { return !comment.Empty(); }));
   }
 }
 
@@ -667,7 +669,8 @@ bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& er
   model = PartsModel();
   try {
     Reader::ReadObject(document, "", [&model](auto& io) {
-      DescribeModel(io, model, [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
+      DescribeModel(io, model,
+                    [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
     });
     FillCounts(document, model);
     PlaceMemberLists(model);

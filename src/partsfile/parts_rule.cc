@@ -15,8 +15,8 @@ namespace partsc {
 
 namespace {
 
-constexpr std::array<const char*, 3> kSortWords = {"0 (by length, then by bytes)",
-                                                   "1 (by bytes)", "2 (as written)"};
+constexpr std::array<const char*, 3> kSortWords = {"0 (by length, then by bytes)", "1 (by bytes)",
+                                                   "2 (as written)"};
 
 std::string Quoted(std::string_view text) {
   return "\"" + EscapeControls(text) + "\"";
@@ -48,8 +48,9 @@ void CheckViews(const PartsModel& model, Problems& problems) {
     }
     for (size_t other = 0; other < i && !model.apgNames[i].Empty(); ++other) {
       if (model.apgNames[other] == model.apgNames[i]) {
-        problems.Add(at + "/name", Quoted(model.apgNames[i].View()) + " is the APG name of /views/" +
-                                       std::to_string(other) + " too");
+        problems.Add(at + "/name", Quoted(model.apgNames[i].View()) +
+                                       " is the APG name of /views/" + std::to_string(other) +
+                                       " too");
       }
     }
   }
@@ -66,26 +67,26 @@ void CheckHeader(const PartsModel& model, Problems& problems) {
     problems.Add("/read", "the file it was read from was not read whole");
   }
   if (header.version != kPartsVersion) {
-    problems.Add("/header/version", "is " + std::to_string(header.version) + ", not " +
-                                        std::to_string(kPartsVersion));
+    problems.Add("/header/version",
+                 "is " + std::to_string(header.version) + ", not " + std::to_string(kPartsVersion));
   }
   if (header.sortMode < 0 || header.sortMode > kSortAsWritten) {
     problems.Add("/header/sort_mode", "is " + std::to_string(header.sortMode) + ", not 0, 1 or 2");
   }
   if (model.sizes.size() > static_cast<size_t>(kMaxSizes)) {
-    problems.Add("/sizes", std::to_string(model.sizes.size()) + " sizes, above " +
-                               std::to_string(kMaxSizes));
+    problems.Add("/sizes",
+                 std::to_string(model.sizes.size()) + " sizes, above " + std::to_string(kMaxSizes));
   } else if (static_cast<size_t>(std::max<int16_t>(header.sizeCount, 0)) != model.sizes.size() ||
              header.sizeCount < 0) {
     problems.Add("/header/size_count", "is " + std::to_string(header.sizeCount) +
-                                           ", but there are " +
-                                           std::to_string(model.sizes.size()) + " sizes");
+                                           ", but there are " + std::to_string(model.sizes.size()) +
+                                           " sizes");
   }
   if (model.common.has_value() != (header.commonOffset != 0)) {
-    problems.Add("/header/common_offset",
-                 model.common ? "is 0, but there is a common member list"
-                              : "is " + std::to_string(header.commonOffset) +
-                                    ", but there is no common member list");
+    problems.Add("/header/common_offset", model.common
+                                              ? "is 0, but there is a common member list"
+                                              : "is " + std::to_string(header.commonOffset) +
+                                                    ", but there is no common member list");
   }
 }
 
@@ -217,14 +218,15 @@ void CheckLists(const PartsModel& model, Problems& problems) {
   }
   std::stable_sort(lists.begin(), lists.end(),
                    [](const Placed& a, const Placed& b) { return a.offset < b.offset; });
-  int64_t position =
-      SizeListOffset(model.header) + int64_t{kSizeRecordSize} * static_cast<int64_t>(model.sizes.size());
+  int64_t position = SizeListOffset(model.header) +
+                     int64_t{kSizeRecordSize} * static_cast<int64_t>(model.sizes.size());
   for (const Placed& placed : lists) {
     if (placed.offset != position) {
-      problems.Add(placed.pointer, "is " + std::to_string(placed.offset) + ", but the list there " +
-                                       (placed.offset < position ? "overlaps" : "leaves a gap after") +
-                                       " what ends at " + std::to_string(position) +
-                                       ": the member lists lie end to end");
+      problems.Add(placed.pointer,
+                   "is " + std::to_string(placed.offset) + ", but the list there " +
+                       (placed.offset < position ? "overlaps" : "leaves a gap after") +
+                       " what ends at " + std::to_string(position) +
+                       ": the member lists lie end to end");
       return;
     }
     position += MemberListBytes(*placed.list);

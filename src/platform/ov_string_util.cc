@@ -240,13 +240,6 @@ void TrimLineEnd(std::string& line) {
   line.erase(TrimmedLineEnd(line).size());
 }
 
-std::string_view TrimmedLineEnd(std::string_view line) {
-  size_t keep = line.size();
-  while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
-    --keep;
-  }
-  return line.substr(0, keep);
-}
 
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {

@@ -72,7 +72,13 @@ class OvStringUtil {
 // character stay, and the start of the line is never touched.
 void TrimLineEnd(std::string& line);
 // The same for a line that is a view of the text it was read from.
-std::string_view TrimmedLineEnd(std::string_view line);
+inline std::string_view TrimmedLineEnd(std::string_view line) {
+  size_t keep = line.size();
+  while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
+    --keep;
+  }
+  return line.substr(0, keep);
+}
 
 // The text with every control character but the tab (bytes below 32, and
 // 127) shown as "\xHH": a line of our own that names a file or quotes a

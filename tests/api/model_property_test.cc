@@ -20,10 +20,27 @@ namespace {
 namespace fs = std::filesystem;
 
 // Texts that a source holds, cannot hold, or holds only in some fields.
-const std::vector<std::string> kTexts = {
-    "",  "A", "M8", "x y", " lead", "trail ", "a\"b", "a!b", "(x)", "a)b", "{M}", "<1,2>",
-    "[3]", "\t", "caf\xC3\xA9", "\xE9t\xE9", std::string(31, 'n'), std::string(32, 'n'),
-    std::string(63, 'c'), std::string(64, 't'), std::string(65, 't')};
+const std::vector<std::string> kTexts = {"",
+                                         "A",
+                                         "M8",
+                                         "x y",
+                                         " lead",
+                                         "trail ",
+                                         "a\"b",
+                                         "a!b",
+                                         "(x)",
+                                         "a)b",
+                                         "{M}",
+                                         "<1,2>",
+                                         "[3]",
+                                         "\t",
+                                         "caf\xC3\xA9",
+                                         "\xE9t\xE9",
+                                         std::string(31, 'n'),
+                                         std::string(32, 'n'),
+                                         std::string(63, 'c'),
+                                         std::string(64, 't'),
+                                         std::string(65, 't')};
 
 class Editor {
  public:
@@ -74,7 +91,8 @@ class Editor {
         break;
       case 4:  // two params swapped
         if (list != nullptr && !list->params.empty()) {
-          std::swap(list->params[Pick(list->params.size())], list->params[Pick(list->params.size())]);
+          std::swap(list->params[Pick(list->params.size())],
+                    list->params[Pick(list->params.size())]);
         }
         break;
       case 5:  // a param's texts
@@ -106,7 +124,8 @@ class Editor {
         break;
       case 9:  // the header's texts and numbers
         (Pick(2) == 0 ? model.header.comment : model.header.title).AssignCut(Text());
-        model.header.sortMode = static_cast<int16_t>(Pick(3) == 0 ? Number(0, 3) : model.header.sortMode);
+        model.header.sortMode =
+            static_cast<int16_t>(Pick(3) == 0 ? Number(0, 3) : model.header.sortMode);
         model.header.specRecord = static_cast<int16_t>(Number(-2, 300));
         break;
       case 10:  // the counts

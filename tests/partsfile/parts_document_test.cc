@@ -40,12 +40,13 @@ class SchemaCheck {
   void Text(const char* key, const T&, int max, Need need = Need::kRequired) {
     const json property = object_["properties"][key];
     Property(key, need);
-    EXPECT_EQ(property.value("$ref", ""), "#/$defs/text" + std::to_string(max)) << where_ << "/"
-                                                                                 << key;
+    EXPECT_EQ(property.value("$ref", ""), "#/$defs/text" + std::to_string(max))
+        << where_ << "/" << key;
   }
-  void Label(const char* key, const char* text, Need need) {
+  void Label(const char* key, std::string_view text, Need need) {
     const json property = Property(key, need);
-    EXPECT_TRUE(property.value("const", text) == text || property.value("type", "") == "string")
+    EXPECT_TRUE(property.value("const", std::string(text)) == text ||
+                property.value("type", "") == "string")
         << where_ << "/" << key;
   }
   template <class Describe>
@@ -69,7 +70,7 @@ class SchemaCheck {
     const json prefix = views["prefixItems"];
     ASSERT_EQ(prefix.size(), names.size());
     for (size_t i = 0; i < names.size(); ++i) {
-      EXPECT_EQ(prefix[i]["properties"]["view"]["const"], kViewLabels[i]);
+      EXPECT_EQ(prefix[i]["properties"]["view"]["const"], kViewKeywords[i]);
       SchemaCheck view(schema_, prefix[i], where_ + "/views/" + std::to_string(i));
       DescribeView(view, i, names[i], names[i]);
     }
@@ -82,8 +83,8 @@ class SchemaCheck {
   }
   template <class T, class Describe>
   void Array(const char* key, const std::vector<T>&, Describe describe) {
-    const json property = Property(key, std::string(key) == "sizes" ? Need::kRequired
-                                                                     : Need::kOptional);
+    const json property =
+        Property(key, std::string(key) == "sizes" ? Need::kRequired : Need::kOptional);
     EXPECT_EQ(property.value("type", ""), "array");
     SchemaCheck item(schema_, property["items"], where_ + "/" + key + "/items");
     T value{};

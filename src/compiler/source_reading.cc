@@ -1,61 +1,21 @@
-#include "lsp/source_reading.h"
+#include "compiler/source_reading.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 
+#include "compiler/source_pieces.h"
 #include "compiler/tokenizer.h"
-#include "diagnostics/diagnostics.h"
 #include "diagnostics/line_pieces.h"
 #include "platform/ov_string_util.h"
 
-namespace partsc::lsp {
+namespace partsc {
 namespace {
 
-constexpr size_t kPieceMax = 79;  // what a read with a buffer of 80 gives at most
 constexpr size_t kMacroTextMax = 64;
-
-struct KeywordName {
-  Keyword keyword;
-  std::string_view text;
-};
-constexpr std::array<KeywordName, 10> kKeywords = {{
-    {Keyword::kParts, "$$PARTS"},
-    {Keyword::kSpec, "$$SPEC"},
-    {Keyword::kApg, "$$APG"},
-    {Keyword::kCommon, "$$COMMON"},
-    {Keyword::kTitle, "$$TITLE"},
-    {Keyword::kLsort, "$$LSORT"},
-    {Keyword::kCsort, "$$CSORT"},
-    {Keyword::kNsort, "$$NSORT"},
-    {Keyword::kSize, "$$SIZE"},
-    {Keyword::kEnd, "$$END"},
-}};
-
-bool IsKeywordLine(std::string_view line) {
-  return line.size() >= 2 && line[0] == '$' && line[1] == '$';
-}
 
 char FirstChar(std::string_view line) {
   return line.empty() ? '\0' : line.front();
-}
-
-// The next piece from `at`, as a read with a buffer of 80 takes it: up to 79
-// characters, or through the line feed.
-size_t NextPieceLength(std::string_view text, size_t at) {
-  const std::string_view rest = text.substr(at, kPieceMax);
-  const size_t newline = rest.find('\n');
-  return newline == std::string_view::npos ? rest.size() : newline + 1;
-}
-
-// What the compile keeps of a piece: up to a zero byte, without trailing
-// line feeds, blanks and tabs.
-std::string_view Cleaned(std::string_view raw) {
-  raw = raw.substr(0, raw.find('\0'));
-  while (!raw.empty() && (raw.back() == '\n' || OvStringUtil::IsBlank(raw.back()))) {
-    raw.remove_suffix(1);
-  }
-  return raw;
 }
 
 // Follows the blocks and the kinds of lines as the two passes do.
@@ -80,6 +40,7 @@ class Reader {
     piece.kind = KindOf(piece, line);
     if (piece.kind == LineKind::kMacro) {
       TakeMacro(index, line);
+      piece.reportedByBlock = Compiled() && BlockLineKind(OpenKind(), line) == LineKind::kSkipped;
     }
   }
 
@@ -123,25 +84,21 @@ class Reader {
     r_.blocks.push_back(Block{kind, index, index, compiled});
   }
 
+  bool Compiled() const { return open_ >= 0 && r_.blocks[static_cast<size_t>(open_)].compiled; }
+  BlockKind OpenKind() const { return r_.blocks[static_cast<size_t>(open_)].kind; }
+
   LineKind KindOf(Piece& piece, std::string_view line) const {
-    const char first = FirstChar(line);
-    if (first == 't') {
+    if (FirstChar(line) == 't') {
       return LineKind::kMacro;
     }
-    if (first == '/') {
-      return LineKind::kComment;
+    if (!Compiled()) {
+      return FirstChar(line) == '/' ? LineKind::kComment : LineKind::kIgnored;
     }
-    if (open_ < 0 || !r_.blocks[static_cast<size_t>(open_)].compiled) {
-      return LineKind::kIgnored;
-    }
-    if (r_.blocks[static_cast<size_t>(open_)].kind == BlockKind::kApg) {
+    const LineKind kind = BlockLineKind(OpenKind(), line);
+    if (kind == LineKind::kView) {
       piece.view = ViewOf(line);
-      return piece.view >= 0 ? LineKind::kView : LineKind::kSkipped;
     }
-    if (first == 's') {
-      return LineKind::kSpecMember;
-    }
-    return first == 'p' ? LineKind::kParamMember : LineKind::kSkipped;
+    return kind;
   }
 
   void TakeMacro(size_t index, std::string_view line) {
@@ -273,50 +230,21 @@ std::vector<Token> Settled(std::vector<Token> tokens) {
 
 }  // namespace
 
-Keyword KeywordOf(std::string_view line) {
-  for (const KeywordName& name : kKeywords) {
-    if (line.substr(0, name.text.size()) == name.text) {
-      return name.keyword;
-    }
-  }
-  return Keyword::kNone;
-}
-
-std::string_view KeywordText(Keyword keyword) {
-  for (const KeywordName& name : kKeywords) {
-    if (name.keyword == keyword) {
-      return name.text;
-    }
-  }
-  return {};
-}
-
-int ViewOf(std::string_view line) {
-  for (size_t i = 0; i < ViewNameTable.size(); ++i) {
-    const std::string_view keyword(ViewNameTable[i].keyword,
-                                   static_cast<size_t>(ViewNameTable[i].length));
-    if (line.substr(0, keyword.size()) == keyword) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
-}
-
 Reading ReadSource(std::string_view text) {
   Reading reading;
   reading.text = text;
   LinePieces lines;
-  for (size_t at = 0; at < text.size();) {
+  PieceReader cut(text);
+  std::string_view read;
+  for (size_t at = 0; cut.Next(read, &at);) {
     Piece piece;
-    piece.offset = at;
-    piece.rawLength = NextPieceLength(text, at);
-    const std::string_view raw = text.substr(at, piece.rawLength);
-    lines.Take(raw.substr(0, raw.find('\0')));
-    piece.length = Cleaned(raw).size();
+    piece.offset = static_cast<size_t>(read.data() - text.data());
+    piece.rawLength = at - piece.offset;
+    lines.Take(read);
+    piece.length = TrimmedLineEnd(read).size();
     piece.physicalLine = lines.PhysicalLine();
     piece.startColumn = lines.StartColumn();
     reading.pieces.push_back(piece);
-    at += piece.rawLength;
   }
   Reader reader(reading);
   for (size_t i = 0; i < reading.pieces.size(); ++i) {
@@ -430,9 +358,8 @@ std::vector<Token> TokensOf(const Reading& reading, size_t index) {
       AddField(tokens, line, '(', TokenType::kText);
       break;
     case LineKind::kView:
-      tokens.push_back(
-          Token{0, static_cast<size_t>(ViewNameTable[static_cast<size_t>(piece.view)].length),
-                TokenType::kKeyword, false});
+      tokens.push_back(Token{0, kViewKeywords[static_cast<size_t>(piece.view)].size(),
+                             TokenType::kKeyword, false});
       AddField(tokens, line, '!', TokenType::kName, true);
       AddField(tokens, line, '"', TokenType::kText);
       break;
@@ -460,4 +387,4 @@ std::vector<Token> TokensOf(const Reading& reading, size_t index) {
   return Settled(std::move(tokens));
 }
 
-}  // namespace partsc::lsp
+}  // namespace partsc

@@ -1,6 +1,6 @@
 // The language server reads a source as the compiler does: the same pieces,
 // the same kinds of line and blocks, each field where the line parser finds it.
-#include "lsp/source_reading.h"
+#include "compiler/source_reading.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "platform/ov_file_io.h"
 #include "platform/ov_string_util.h"
 
-namespace partsc::lsp {
+namespace partsc {
 namespace {
 
 TEST(ReadSource, TakesThePiecesTheCompilerReads) {
@@ -47,12 +47,14 @@ TEST(ReadSource, TakesThePiecesTheCompilerReads) {
 }
 
 // One letter a piece: K keyword, U unknown keyword, M macro, V view, S spec,
-// P param, C comment, X skipped in a block, I ignored, N not read; then the
-// block ("a" view, "c" common, "s" size, "-" none).
+// P param, C comment, X skipped in a block, I ignored, N not read, and "+"
+// when the block reports it too; then the block ("a" view, "c" common, "s"
+// size, "-" none).
 std::string Kinds(const Reading& reading) {
   std::string kinds;
   for (const Piece& piece : reading.pieces) {
     kinds += "KUMVSPCXIN"[static_cast<int>(piece.kind)];
+    kinds += piece.reportedByBlock ? "+" : "";
     kinds += piece.block < 0 ? '-' : "acs"[static_cast<int>(reading.blocks[piece.block].kind)];
     kinds += ' ';
   }
@@ -67,7 +69,7 @@ TEST(ReadSource, GivesEachLineTheKindAndBlockThePassesGiveIt) {
       "$$APG\n"
       "$TOPP !T!\n"   // read as $TOP
       " $LEFT !L!\n"  // not at the start: skipped
-      "t !B! (2)\n"   // a macro inside the block
+      "t !B! (2)\n"   // a macro inside the block, and a line it skips
       "$$COMMON \"C\"\n"
       "s <1,1> \"X\"\n"
       "/ note\n"
@@ -81,7 +83,7 @@ TEST(ReadSource, GivesEachLineTheKindAndBlockThePassesGiveIt) {
       "$$END\n"
       "$$SIZE \"T\"\n";
   const Reading reading = ReadSource(text);
-  EXPECT_EQ(Kinds(reading), "M- I- K- K- Va Xa Ma K- Sc Cc Xc K- Ia U- I- K- Ps K- N- ");
+  EXPECT_EQ(Kinds(reading), "M- I- K- K- Va Xa M+a K- Sc Cc Xc K- Ia U- I- K- Ps K- N- ");
   ASSERT_EQ(reading.blocks.size(), 4u);
   EXPECT_FALSE(reading.blocks[2].compiled);
   EXPECT_EQ(reading.blocks[3].lastPiece, 16u);
@@ -173,4 +175,4 @@ TEST(TokensOf, ReadsTheRestOfALongLineAsALineOfItsOwn) {
 }
 
 }  // namespace
-}  // namespace partsc::lsp
+}  // namespace partsc

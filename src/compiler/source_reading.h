@@ -1,7 +1,8 @@
-// A parts source read as the compiler reads it: in pieces of at most 79
-// characters, each piece a line with its kind and its block, and on each
-// line the fields that the line parsers take. Hover, completion, the
-// outline and the highlighting of the language server all start from here.
+// A parts source read as the compiler reads it, for those who look at a
+// source rather than compile it (the language server): in pieces of at most
+// 79 characters, each piece a line with its kind and its block, and on each
+// line the fields that the line parsers take. The pieces, the words of the
+// language and the kind of a line in a block are the compiler's own.
 #pragma once
 
 #include <cstddef>
@@ -11,21 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace partsc::lsp {
+#include "diagnostics/keywords.h"
 
-enum class Keyword {
-  kNone,
-  kParts,
-  kSpec,
-  kApg,
-  kCommon,
-  kTitle,
-  kLsort,
-  kCsort,
-  kNsort,
-  kSize,
-  kEnd
-};
+namespace partsc {
 
 // What the compile makes of a line.
 enum class LineKind {
@@ -51,6 +40,10 @@ struct Piece {
   int physicalLine = 0;  // as the diagnostics count it, from 1
   int startColumn = 1;   // of its first character in that line, from 1
   LineKind kind = LineKind::kIgnored;
+  // A macro line inside a compiled block is also a line that the block
+  // reports as none of its own (the compiler both defines the macro and
+  // warns about the line).
+  bool reportedByBlock = false;
   Keyword keyword = Keyword::kNone;  // for kKeyword
   int view = -1;                     // for kView: the view index
   int block = -1;                    // the block the line belongs to (not its keyword line)
@@ -95,11 +88,21 @@ struct Reading {
 // Reads `text`, which must outlive the reading.
 Reading ReadSource(std::string_view text);
 
-// The keyword of the table a "$$" line begins with.
-Keyword KeywordOf(std::string_view line);
-std::string_view KeywordText(Keyword keyword);
-// The view index of the view keyword a line begins with, or -1.
-int ViewOf(std::string_view line);
+// What a line inside a compiled block of `kind` is: a view line of the $$APG
+// block (kView) or a member line of a common or size block (kSpecMember,
+// kParamMember), a comment, or a line the block skips with a warning
+// (kSkipped). The compile passes and the reading both take it from here.
+inline LineKind BlockLineKind(BlockKind kind, std::string_view line) {
+  const char first = line.empty() ? '\0' : line.front();
+  if (first == '/') {
+    return LineKind::kComment;
+  }
+  if (kind == BlockKind::kApg) {
+    return ViewOf(line) >= 0 ? LineKind::kView : LineKind::kSkipped;
+  }
+  return first == 's' ? LineKind::kSpecMember : first == 'p' ? LineKind::kParamMember
+                                                             : LineKind::kSkipped;
+}
 
 enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };
 inline constexpr int kTokenTypeCount = 6;
@@ -134,4 +137,4 @@ std::optional<Span> FieldSpan(std::string_view line, char delimiter);
 // closing character, or the line's end.
 size_t FieldEnd(std::string_view line, size_t open);
 
-}  // namespace partsc::lsp
+}  // namespace partsc

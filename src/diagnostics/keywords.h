@@ -1,0 +1,97 @@
+// The words of the parts source language, each listed once: the ten
+// keywords, the six view keywords and the keyword of each sort mode. The
+// compiler, the language server, the listing, --diff, the JSON document and
+// the decompiler take them from here.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace partsc {
+
+enum class Keyword {
+  kNone,
+  kParts,
+  kSpec,
+  kApg,
+  kCommon,
+  kTitle,
+  kLsort,
+  kCsort,
+  kNsort,
+  kSize,
+  kEnd
+};
+
+struct KeywordName {
+  Keyword keyword;
+  std::string_view text;
+};
+
+// No keyword begins with another, so a line begins with at most one.
+inline constexpr std::array<KeywordName, 10> kKeywords = {{
+    {Keyword::kParts, "$$PARTS"},
+    {Keyword::kSpec, "$$SPEC"},
+    {Keyword::kApg, "$$APG"},
+    {Keyword::kCommon, "$$COMMON"},
+    {Keyword::kTitle, "$$TITLE"},
+    {Keyword::kLsort, "$$LSORT"},
+    {Keyword::kCsort, "$$CSORT"},
+    {Keyword::kNsort, "$$NSORT"},
+    {Keyword::kSize, "$$SIZE"},
+    {Keyword::kEnd, "$$END"},
+}};
+
+// The view keywords: a keyword's position is the view's index everywhere
+// (the APG name and comment slots, the listing, the JSON document).
+inline constexpr int kViewCount = 6;
+inline constexpr std::array<std::string_view, kViewCount> kViewKeywords = {
+    "$TOP", "$BOTTOM", "$FRONT", "$BACK", "$LEFT", "$RIGHT"};
+
+// The keyword of each sort mode: 0 by length then name, 1 by name, 2 as
+// written.
+inline constexpr std::array<Keyword, 3> kSortKeywords = {Keyword::kLsort, Keyword::kCsort,
+                                                         Keyword::kNsort};
+
+// Whether a line is a keyword line: it begins with "$$".
+constexpr bool IsKeywordLine(std::string_view line) {
+  return line.size() >= 2 && line[0] == '$' && line[1] == '$';
+}
+
+// The keyword a line begins with, compared over the keyword's own length.
+constexpr Keyword KeywordOf(std::string_view line) {
+  for (const KeywordName& name : kKeywords) {
+    if (line.substr(0, name.text.size()) == name.text) {
+      return name.keyword;
+    }
+  }
+  return Keyword::kNone;
+}
+
+constexpr std::string_view KeywordText(Keyword keyword) {
+  for (const KeywordName& name : kKeywords) {
+    if (name.keyword == keyword) {
+      return name.text;
+    }
+  }
+  return {};
+}
+
+// The view index of the view keyword a line begins with, or -1.
+constexpr int ViewOf(std::string_view line) {
+  for (int i = 0; i < kViewCount; ++i) {
+    const std::string_view keyword = kViewKeywords[static_cast<size_t>(i)];
+    if (line.substr(0, keyword.size()) == keyword) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// The keyword of a sort mode; the listing writes any mode above 1 as the
+// last one.
+constexpr std::string_view SortKeyword(int sortMode) {
+  return KeywordText(kSortKeywords[sortMode == 0 ? 0 : sortMode == 1 ? 1 : 2]);
+}
+
+}  // namespace partsc
