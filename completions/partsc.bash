@@ -1,95 +1,143 @@
-# bash completion for partsc: its options, and file names where an option
-# takes a file (-p, -c, --control, --decompile, --from-json, -o, --output,
-# --sarif, --run-log, --error-log) and for every word after --list, --check or
-# --diff, directory names after -C and --init; the formats of
-# --diagnostics-format and --format, the warnings of -W and the diagnostics of
-# --explain.
+# bash completion for partsc: its options; the value of an option that takes
+# a file, a directory or one of a few words, given after a blank
+# (--control FILE), after "=" (--control=FILE) or attached (-cFILE); the
+# warnings of -W and the diagnostics of --explain; file names after --list,
+# --check and --diff, a directory name after --init.
 
-_partsc_files() {
-  local prefix=$1 word=$2 IFS=$'\n'
-  COMPREPLY=($(compgen -f -P "$prefix" -- "$word"))
-  compopt -o filenames 2>/dev/null || true
+# The options of partsc's option table, and what their values are; a test
+# keeps these lists equal to the table.
+_partsc_options="-C -p -c --control --strict --no-strict --atomic --no-atomic -q --quiet
+  --no-quiet --changes --run-log --error-log --check --list --format= --decompile --from-json
+  -o --output --force --diff --diagnostics-format= --sarif --no-sarif --sarif-base -Wall
+  -Werror -Wno-error --explain --init --lsp -h --help --version"
+_partsc_file_options="-p -c --control --run-log --error-log --decompile --from-json -o --output
+  --sarif"
+_partsc_directory_options="-C --sarif-base"
+_partsc_format_choices="listing text json"
+_partsc_diagnostics_format_choices="classic gnu json"
+_partsc_warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut long-line
+  carriage-return parts-name parts-file-twice size-dropped empty-control comment-names-file
+  common-name-dropped after-end no-parts-line split-character member-outside-block"
+
+# Whether the word $1 is one of the words that follow it.
+_partsc_is() {
+  local word=$1
+  shift
+  [[ " $* " == *" $word "* ]]
 }
 
-_partsc_dirs() {
-  local prefix=$1 word=$2 IFS=$'\n'
-  COMPREPLY=($(compgen -d -P "$prefix" -- "$word"))
-  compopt -o filenames 2>/dev/null || true
+# Adds to `found` the names of files (or with -d of directories) that begin
+# with $2, each after the text $1.
+_partsc_names() {
+  local kind=-f
+  if [ "$1" = -d ]; then
+    kind=-d
+    shift
+  fi
+  local lead=$1 name
+  while IFS= read -r name; do
+    [ -d "$name" ] && [ -n "$lead" ] && name+=/
+    found+=("$lead$name")
+  done < <(compgen "$kind" -- "$2")
+  if [ -z "$lead" ]; then
+    compopt -o filenames 2>/dev/null
+  fi
 }
 
-_partsc() {
-  local cur=${COMP_WORDS[COMP_CWORD]}
-  local prev=""
-  [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="-C -p -c --control --strict --no-strict --atomic --no-atomic --changes -q --quiet
-                 --check --list --format= --decompile --from-json -o --output --force --diff -h
-                 --help --version --diagnostics-format= --sarif --no-sarif --sarif-base --run-log
-                 --error-log -Wall -Werror -Wno-error --explain --init --lsp"
-  local warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut
-                  long-line carriage-return parts-name parts-file-twice size-dropped empty-control
-                  comment-names-file common-name-dropped after-end no-parts-line split-character"
-  COMPREPLY=()
+# Adds to `found` the words of $2 that begin with $3, each after $1.
+_partsc_words() {
+  local word
+  for word in $2; do
+    [[ $word == "$3"* ]] && found+=("$1$word")
+  done
+}
 
-  case $prev in
-    -p | -c | --control | --decompile | --from-json | -o | --output | --sarif | --run-log | --error-log)
-      _partsc_files "" "$cur"
-      return 0
-      ;;
-    --explain)
-      COMPREPLY=($(compgen -W "all $("${COMP_WORDS[0]}" --explain all 2>/dev/null |
-        sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" -- "$cur"))
-      return 0
-      ;;
-    -C | --init | --sarif-base)
-      _partsc_dirs "" "$cur"
-      return 0
-      ;;
-  esac
+# The value of option $1 that begins with $2, each after the text $3: the
+# candidates of a file, a directory, a choice, a diagnostic. False when the
+# option takes no value.
+_partsc_value() {
+  local option=$1 value=$2 lead=$3
+  if _partsc_is "$option" $_partsc_file_options; then
+    _partsc_names "$lead" "$value"
+  elif _partsc_is "$option" $_partsc_directory_options; then
+    _partsc_names -d "$lead" "$value"
+  elif [ "$option" = --format ]; then
+    _partsc_words "$lead" "$_partsc_format_choices" "$value"
+  elif [ "$option" = --diagnostics-format ]; then
+    _partsc_words "$lead" "$_partsc_diagnostics_format_choices" "$value"
+  elif [ "$option" = --explain ]; then
+    _partsc_words "$lead" "all $("${words[0]}" --explain all 2>/dev/null |
+      sed -n 's/^partsc-\([a-z0-9-]*\): .*/\1/p')" "$value"
+  else
+    return 1
+  fi
+}
+
+# Fills `found` with what the whole word `cur` may become.
+_partsc_candidates() {
+  # A value after a blank: "-c FILE".
+  _partsc_value "$prev" "$cur" "" && return
   case $cur in
-    -p?*)
-      _partsc_files "-p" "${cur#-p}"
-      return 0
-      ;;
-    -C?*)
-      _partsc_dirs "-C" "${cur#-C}"
-      return 0
-      ;;
-    --control=* | --output=* | --decompile=* | --from-json=* | --sarif=* | --run-log=* | --error-log=*)
-      _partsc_files "${cur%%=*}=" "${cur#*=}"
-      return 0
-      ;;
-    --diagnostics-format=*)
-      COMPREPLY=($(compgen -P "--diagnostics-format=" -W "classic gnu json" -- "${cur#*=}"))
-      return 0
-      ;;
-    --format=*)
-      COMPREPLY=($(compgen -P "--format=" -W "listing text json" -- "${cur#*=}"))
-      return 0
+    --*=*)
+      _partsc_value "${cur%%=*}" "${cur#*=}" "${cur%%=*}="
+      return
       ;;
     -Wno-*)
-      COMPREPLY=($(compgen -P "-Wno-" -W "$warnings all error" -- "${cur#-Wno-}"))
-      return 0
+      _partsc_words -Wno- "$_partsc_warnings all error" "${cur#-Wno-}"
+      return
       ;;
     -W*)
-      COMPREPLY=($(compgen -P "-W" -W "all error no- $warnings" -- "${cur#-W}"))
-      return 0
+      _partsc_words -W "all error no- $_partsc_warnings" "${cur#-W}"
+      return
+      ;;
+    -[Cpco]?*)
+      _partsc_value "${cur:0:2}" "${cur:2}" "${cur:0:2}"
+      return
       ;;
     -*)
-      COMPREPLY=($(compgen -W "$options" -- "$cur"))
-      return 0
+      _partsc_words "" "$_partsc_options" "$cur"
+      return
       ;;
   esac
-
   local i
-  for ((i = 1; i < COMP_CWORD; i++)); do
-    case ${COMP_WORDS[i]} in
+  for ((i = 1; i < ${#words[@]} - 1; i++)); do
+    case ${words[i]} in
       --list | --check | --diff)
-        _partsc_files "" "$cur"
-        return 0
+        _partsc_names "" "$cur"
+        return
+        ;;
+      --init)
+        ((i == ${#words[@]} - 2)) && _partsc_names -d "" "$cur"
+        return
         ;;
     esac
   done
-  COMPREPLY=($(compgen -W "$options" -- "$cur"))
+  _partsc_words "" "$_partsc_options" "$cur"
+}
+
+_partsc() {
+  # bash breaks words at "=" too; take them from the line as it was typed.
+  local line=${COMP_LINE:0:COMP_POINT} cur prev
+  local -a words found=()
+  read -ra words <<<"$line"
+  [[ -z $line || $line == *[[:space:]] ]] && words+=("")
+  cur=${words[${#words[@]} - 1]}
+  prev=""
+  ((${#words[@]} > 1)) && prev=${words[${#words[@]} - 2]}
+  _partsc_candidates
+  # readline puts a candidate in place of the text after the last word
+  # break of the word ("json" for "--format=j"): what comes before it goes.
+  local tail=$cur lead candidate
+  [[ $COMP_WORDBREAKS == *=* ]] && tail=${tail##*=}
+  [[ $COMP_WORDBREAKS == *:* ]] && tail=${tail##*:}
+  lead=${cur%"$tail"}
+  COMPREPLY=()
+  for candidate in "${found[@]}"; do
+    COMPREPLY+=("${candidate#"$lead"}")
+  done
+  if ((${#found[@]} == 1)) && [[ ${found[0]} == *[=/] ]]; then
+    compopt -o nospace 2>/dev/null
+  fi
   return 0
 }
 

@@ -6,8 +6,10 @@
 #   ./scripts/run-tests.sh --all   the dev preset, then every other test preset
 #                                  (AddressSanitizer with UndefinedBehaviorSanitizer,
 #                                  which also builds the benchmarks without running
-#                                  them, ThreadSanitizer) and the Debian package check:
-#                                  about 30 minutes on 2 cores (what CI runs)
+#                                  them, ThreadSanitizer), the Debian package check
+#                                  and the README's plain build with g++ and clang++,
+#                                  which must print no warning: about 50 minutes on
+#                                  2 cores (what CI runs)
 #
 # What is missing is installed first with apt-get; the installer's output goes
 # to build/install-deps.log, and only a failure shows it.
@@ -18,7 +20,7 @@ all=0
 for option in "$@"; do
   case $option in
     --all) all=1 ;;
-    -h | --help) sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "run-tests: unknown option $option (use --all or nothing)" >&2; exit 2 ;;
   esac
 done
@@ -51,5 +53,6 @@ if [ $all -eq 1 ]; then
   step cmake --workflow --preset asan
   step cmake --workflow --preset tsan
   step ./scripts/check-package.sh
+  step ./scripts/check-plain-build.sh
 fi
 echo "run-tests: all tests passed in $((SECONDS - start)) s"

@@ -83,6 +83,7 @@ struct Compile {
   int apgLine = -1;
   int commonLine = -1;
   int sizeLine = -1;
+  bool inSizeBlock = false;  // pass 1: the last keyword line was $$SIZE
   int32_t sortMode = 0;
   std::string partsName;
   std::string partsComment;
@@ -279,6 +280,7 @@ int Pass1Line(Compile& c, bool& ended) {
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
+    c.inSizeBlock = lineKeyword == Keyword::kSize;
     LintLineFields(c.context.diagnostics, line);
   }
   if (keyword(Keyword::kParts) && Pass1Parts(c) != kCompileOk) {
@@ -300,8 +302,8 @@ int Pass1Line(Compile& c, bool& ended) {
   if (keyword(Keyword::kApg)) {
     Pass1Apg(c);
   }
-  if (TakeBlockLine(c.apgLine, c.lineNumber) &&
-      BlockLineKind(BlockKind::kApg, line) != LineKind::kComment) {
+  const bool apgBlockLine = TakeBlockLine(c.apgLine, c.lineNumber);
+  if (apgBlockLine && BlockLineKind(BlockKind::kApg, line) != LineKind::kComment) {
     if (FirstChar(line) == '$') {
       LintLineFields(c.context.diagnostics, line);
     }
@@ -310,8 +312,12 @@ int Pass1Line(Compile& c, bool& ended) {
   if (keyword(Keyword::kCommon)) {
     Pass1Common(c);
   }
-  if (TakeBlockLine(c.commonLine, c.lineNumber) && Pass1CommonMember(c) != kCompileOk) {
+  const bool commonBlockLine = TakeBlockLine(c.commonLine, c.lineNumber);
+  if (commonBlockLine && Pass1CommonMember(c) != kCompileOk) {
     return kCompileMemberLine;
+  }
+  if (!keywordLine && !apgBlockLine && !commonBlockLine && !c.inSizeBlock) {
+    LintMemberOutsideBlock(c.context.diagnostics, line);
   }
   if (keyword(Keyword::kTitle) && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "compiler/parts_line.h"
 #include "compiler/source_lint.h"
@@ -114,6 +117,34 @@ std::string_view Expand(const MacroTable& macros, std::string_view text, size_t 
   return room.View().substr(0, limit);
 }
 
+MemberOutcome Refused(std::string cause, char field) {
+  return {-1, std::move(cause), field};
+}
+
+// The outcome of a table's Add once the line is good: stored, or out of
+// memory (the table's room was looked at before).
+MemberOutcome Stored(int status) {
+  return {status, {}, '\0'};
+}
+
+// A number of a pair as the source could have written it.
+std::string NumberText(float number) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(number));
+  return text;
+}
+
+// The refusal of a first pair with a wrong number, "pair <2,0> `rule`", or
+// of one that lacks a number ("<1,1 "MAT"", whose ">" is missing).
+MemberOutcome PairRefused(const float (*pairs)[2], std::string_view rule) {
+  if (!std::isfinite(pairs[0][0]) || !std::isfinite(pairs[0][1])) {
+    return Refused("the pair has no number where one is needed", '<');
+  }
+  return Refused(
+      "pair <" + NumberText(pairs[0][0]) + "," + NumberText(pairs[0][1]) + "> " + std::string(rule),
+      '<');
+}
+
 // The silent cuts and the undefined macros of a param line whose text
 // field is `field`.
 void LintParamLine(CompileContext& context, std::string_view line, std::string_view field) {
@@ -142,13 +173,13 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
     return 0;
   }
 
-  int result = 0;
+  MemberOutcome outcome;
   DiagnosticId illegal = DiagnosticId::kIllegalSpec;
   if (line.front() == 's') {
     if (context.diagnostics.WarningsWanted()) {
       LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
     }
-    result = AddSpecEntry(table, quoted, pairs, pairCount, numbers, numberCount);
+    outcome = AddSpecEntry(table, quoted, pairs, pairCount, numbers, numberCount);
   } else if (line.front() == 'p') {
     std::string_view field;
     ExtractField(line, '(', kParamTextMax, field);
@@ -164,71 +195,74 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
                                         static_cast<int>(line.find('(')));
       LintKeptText(context.diagnostics, "Parameter text", text, static_cast<int>(line.find('(')));
     }
-    result = AddParamEntry(table, quoted, text, pairs, pairCount, bang);
+    outcome = AddParamEntry(table, quoted, text, pairs, pairCount, bang);
     illegal = DiagnosticId::kIllegalParam;
   } else {
     return 0;
   }
 
-  if (result == 0) {
+  if (outcome.status == 0) {
     return 0;
   }
-  if (result == kNoMemory) {
+  if (outcome.status == kNoMemory) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
     return kNoMemory;
   }
-  context.diagnostics.ReportDiagnostic(illegal, lineNumber);
-  return result;
+  context.diagnostics.ReportRefusal(illegal, lineNumber, outcome.cause, outcome.field);
+  return outcome.status;
 }
 
-int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2], int pairCount,
-                 const float* numbers, int numberCount) {
-  if (name.empty() || pairCount < 1 || pairs == nullptr) {
-    return -1;
+MemberOutcome AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
+                           int pairCount, const float* numbers, int numberCount) {
+  if (name.empty()) {
+    return Refused("no spec name between quotes", '"');
+  }
+  if (pairCount < 1 || pairs == nullptr) {
+    return Refused("no pair", '<');
   }
   if (table.SpecsFull()) {
-    return kTableFull;
+    return {kTableFull, "a block holds at most " + std::to_string(kMaxSpecEntries) + " spec lines",
+            '\0'};
   }
   const float first = pairs[0][0];
   const float second = pairs[0][1];
-  if (second != 0.0f && second != 1.0f) {
-    return -1;
-  }
-  if (!std::isfinite(first)) {
-    return -1;
+  if (!std::isfinite(first) || (second != 0.0f && second != 1.0f)) {
+    return PairRefused(pairs, "has a second number other than 0 and 1");
   }
   const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
   const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
   const uint16_t record = SpecRecord(table.specRecord, numbers, numberCount);
-  return table.AddSpec(number, invertedFlag, record, name);
+  return Stored(table.AddSpec(number, invertedFlag, record, name));
 }
 
-int AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
-                  const float (*pairs)[2], int pairCount, std::string_view name) {
+MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
+                            const float (*pairs)[2], int pairCount, std::string_view name) {
   if (name.empty()) {
-    return -1;
+    return Refused("no param name between ! and !", '!');
   }
   // The parts file keeps six characters of a name; a longer one is refused
   // rather than cut, since cutting could silently merge two names.
   if (name.size() > static_cast<size_t>(kParamNameMax)) {
-    return -1;
+    return Refused("param name of " + std::to_string(name.size()) + " characters, at most " +
+                       std::to_string(kParamNameMax),
+                   '!');
   }
   if (table.ParamsFull()) {
-    return kTableFull;
+    return {kTableFull,
+            "a block holds at most " + std::to_string(kMaxParamEntries) + " param lines", '\0'};
   }
   int pairCode = 0;
   if (pairCount >= 1 && pairs != nullptr) {
     pairCode = PairCode(pairs);
     if (pairCode < 0) {
-      return -1;
+      return PairRefused(pairs, "is none of <0,0>, <1,0>, <0,1> and <1,1>");
     }
   }
   // A parameter text may be left out only when the pair's first number is 1.
   if (pairCode % 10 != 1 && text.empty()) {
-    return -1;
+    return Refused("no parameter text, which only a pair whose first number is 1 leaves out", '(');
   }
-
-  return table.AddParam(name, text, static_cast<int16_t>(pairCode), comment);
+  return Stored(table.AddParam(name, text, static_cast<int16_t>(pairCode), comment));
 }
 
 int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength) {

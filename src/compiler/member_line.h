@@ -20,10 +20,19 @@ inline constexpr int kParamTextMax = 64;
 int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
                       MemberTable& table);
 
-int AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2], int pairCount,
-                 const float* numbers, int numberCount);
-int AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
-                  const float (*pairs)[2], int pairCount, std::string_view name);
+// What became of a member line's entry: `status` 0 (stored), -1 (refused),
+// kTableFull or kNoMemory; a refusal names its cause in words and the
+// delimiter of the field the cause is about ('\0': the line as a whole).
+struct MemberOutcome {
+  int status = 0;
+  std::string cause;
+  char field = '\0';
+};
+
+MemberOutcome AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
+                           int pairCount, const float* numbers, int numberCount);
+MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
+                            const float (*pairs)[2], int pairCount, std::string_view name);
 
 // Replaces every {name} of `text` by the macro's value; keeps at most
 // maxLength characters. 0 when the expansion fits, 1 when it was cut.

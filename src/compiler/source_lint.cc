@@ -233,6 +233,15 @@ void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool parts
   diagnostics.ReportWarning(Warning::kUnknownKeyword, message, 0);
 }
 
+void LintMemberOutsideBlock(Diagnostics& diagnostics, std::string_view line) {
+  const char first = line.empty() ? '\0' : line.front();
+  if (first != 's' && first != 'p') {
+    return;
+  }
+  diagnostics.ReportWarning(Warning::kMemberOutsideBlock,
+                            "Member line outside a common or size block is not read", 0);
+}
+
 void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line) {
   if (!diagnostics.WarningEnabled(Warning::kUnknownKeyword) || !line.starts_with('$')) {
     return;

@@ -25,6 +25,9 @@ void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line);
 // `keyword` is the keyword it was read as.
 void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::string_view keyword);
 
+// A member line ("s" or "p") that no $$COMMON or $$SIZE block reads.
+void LintMemberOutsideBlock(Diagnostics& diagnostics, std::string_view line);
+
 // Every field of the line opened by one of `delimiters` ('"', '!', '(', '<',
 // '[') and never closed.
 void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_view delimiters);

@@ -81,7 +81,7 @@ class Reader {
 
   void Open(BlockKind kind, size_t index, bool compiled) {
     open_ = static_cast<int>(r_.blocks.size());
-    r_.blocks.push_back(Block{kind, index, index, compiled});
+    r_.blocks.push_back(SourceBlock{kind, index, index, compiled});
   }
 
   bool Compiled() const { return open_ >= 0 && r_.blocks[static_cast<size_t>(open_)].compiled; }

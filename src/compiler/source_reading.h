@@ -49,7 +49,7 @@ struct Piece {
   int block = -1;                    // the block the line belongs to (not its keyword line)
 };
 
-struct Block {
+struct SourceBlock {
   BlockKind kind = BlockKind::kSize;
   size_t keywordPiece = 0;
   size_t lastPiece = 0;   // the keyword line for an empty block
@@ -67,7 +67,7 @@ struct MacroDefinition {
 struct Reading {
   std::string_view text;
   std::vector<Piece> pieces;
-  std::vector<Block> blocks;
+  std::vector<SourceBlock> blocks;
   std::vector<MacroDefinition> macros;  // in file order, as the first pass takes them
   std::optional<size_t> partsPiece;     // the first $$PARTS line
 

@@ -1,8 +1,12 @@
 #include "diagnostics/catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
+#include <cctype>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/ov_console.h"
 
@@ -61,8 +65,8 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
      "A p line was refused: it has no name between exclamation marks, a name longer than six "
      "characters, a pair other than <0,0>, <1,0>, <0,1> or <1,1>, no text in parentheses where the "
-     "first number of the pair is 0, or the block already holds 512 of them. The compile of this "
-     "source ends.",
+     "first number of the pair is 0, or the block already holds 512 of them. The GNU, JSON and "
+     "SARIF forms name which, at the column of its field. The compile of this source ends.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! <2,0>\n$$END",
      "Write p !NAME! (TEXT) <FIRST,SECOND> \"comment\" with a name of at most six characters and "
      "each number 0 or 1."},
@@ -71,8 +75,8 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
     {DiagnosticId::kIllegalSpec, "partsc-illegal-spec", "Illegal spec defination",
      Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
      "An s line was refused: it has no name between double quotes, a flag (the second number of "
-     "its pair) other than 0 or 1, or the block already holds 256 of them. The compile of this "
-     "source ends.",
+     "its pair) other than 0 or 1, or the block already holds 256 of them. The GNU, JSON and SARIF "
+     "forms name which, at the column of its field. The compile of this source ends.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\ns <1,2>\"MATERIAL\"\n$$END",
      "Write s <NUMBER,FLAG>\"NAME\" with the flag 0 or 1."},
     {DiagnosticId::kInputFileOpenError, "partsc-input-open-error", "Input File Open Error",
@@ -377,6 +381,14 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "only its first bytes, which are no character at all.",
      "$$TITLE \"(63 letters, then an accented letter of two bytes)\"",
      "Shorten the text so that it ends before the cut."},
+    {DiagnosticId::kMemberOutsideBlock, "partsc-member-outside-block",
+     "Member line outside a common or size block is not read", Severity::kWarning, Form::kBare,
+     Consequence::kGoesOn, true, 0,
+     "A member line (s or p) counts only inside the first $$COMMON block or a $$SIZE block. "
+     "Before them, after another keyword line ($$APG's block ends at the next keyword, as does "
+     "every block), or in a second $$COMMON block, it is dropped without a word.",
+     "$$PARTS !a!\n$$APG\n$TOP !T!\n$$TITLE \"Bolts\"\np !L! (10)\n$$SIZE \"A\"\n$$END",
+     "Move the line into the block it belongs to: after $$COMMON or its $$SIZE line."},
 }};
 
 constexpr std::string_view kPrefix = "partsc-";
@@ -481,7 +493,176 @@ void PrintExplanation(OvConsole& console, const CatalogueEntry& entry) {
   dbgprint(console, kConsoleEcho, "%s", text.c_str());
 }
 
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return lower;
+}
+
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The words of the made texts that stand for what a report puts in
+// ("Macro NAME is not defined"); the run log's name, too, may be another.
+constexpr std::array<std::string_view, 14> kPlaceholders = {
+    "TALVIREN.LOG", "DELIMITER", "KEYWORD", "SIGNAL", "LIMIT", "WHERE", "WORD",
+    "NAME",         "TEXT",      "PATH",    "LINE",   "VIEW",  "N",     "K"};
+
+// The placeholder that begins at `at` of `text` as a word of its own; empty
+// when none does.
+std::string_view PlaceholderAt(std::string_view text, size_t at) {
+  if (at > 0 && IsLetter(text[at - 1])) {
+    return {};
+  }
+  for (const std::string_view word : kPlaceholders) {
+    const size_t end = at + word.size();
+    if (text.substr(at, word.size()) == word && (end == text.size() || !IsLetter(text[end]))) {
+      return word;
+    }
+  }
+  return {};
+}
+
+// The text of an entry as a pattern, lower case, each placeholder a "*".
+std::string TextPattern(std::string_view text) {
+  std::string pattern;
+  for (size_t at = 0; at < text.size();) {
+    const std::string_view word = PlaceholderAt(text, at);
+    if (!word.empty()) {
+      pattern += '*';
+      at += word.size();
+      continue;
+    }
+    pattern += static_cast<char>(std::tolower(static_cast<unsigned char>(text[at])));
+    ++at;
+  }
+  return pattern;
+}
+
+// Whether `text` is an instance of `pattern`, whose "*" stand for any text.
+bool Matches(std::string_view pattern, std::string_view text) {
+  if (pattern.empty()) {
+    return text.empty();
+  }
+  if (pattern.front() == '*') {
+    for (size_t skip = 0; skip <= text.size(); ++skip) {
+      if (Matches(pattern.substr(1), text.substr(skip))) {
+        return true;
+      }
+    }
+    return false;
+  }
+  return !text.empty() && pattern.front() == text.front() &&
+         Matches(pattern.substr(1), text.substr(1));
+}
+
+// A message as the console, the error log or a structured line shows it,
+// without the error log's "*** W *** " and its "[19]" after the text.
+std::string_view MessageOf(std::string_view query) {
+  const size_t first = query.find_first_not_of(" \t\r\n");
+  query = first == std::string_view::npos ? std::string_view() : query.substr(first);
+  if (query.starts_with("***")) {
+    const size_t second = query.find("*** ", 3);
+    query = second == std::string_view::npos ? query : query.substr(second + 4);
+  }
+  while (!query.empty() &&
+         std::string_view(" \t\r\n").find(query.back()) != std::string_view::npos) {
+    query.remove_suffix(1);
+  }
+  if (query.ends_with("]")) {
+    query = query.substr(0, query.rfind('['));
+  }
+  return query;
+}
+
+// The stable name a pasted line carries ("... [partsc-illegal-param]",
+// "\"name\":\"partsc-illegal-param\""), or null.
+const CatalogueEntry* NamedIn(std::string_view query) {
+  for (size_t at = query.find(kPrefix); at != std::string_view::npos;
+       at = query.find(kPrefix, at + 1)) {
+    size_t end = at + kPrefix.size();
+    while (end < query.size() &&
+           (std::islower(static_cast<unsigned char>(query[end])) != 0 ||
+            std::isdigit(static_cast<unsigned char>(query[end])) != 0 || query[end] == '-')) {
+      ++end;
+    }
+    const CatalogueEntry* entry = FindCatalogueEntry(query.substr(at, end - at));
+    if (entry != nullptr && entry->reported) {
+      return entry;
+    }
+  }
+  return nullptr;
+}
+
+// The edits that make `a` into `b`: insertions, removals and changes.
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j < row.size(); ++j) {
+    row[j] = j;
+  }
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
 }  // namespace
+
+std::vector<const CatalogueEntry*> FindExplained(std::string_view query) {
+  const std::string_view message = MessageOf(query);
+  if (const CatalogueEntry* entry = FindCatalogueEntry(message); entry != nullptr) {
+    return entry->reported ? std::vector<const CatalogueEntry*>{entry}
+                           : std::vector<const CatalogueEntry*>{};
+  }
+  if (const CatalogueEntry* entry = NamedIn(query); entry != nullptr) {
+    return {entry};
+  }
+  const std::string lower = Lower(message);
+  std::vector<const CatalogueEntry*> said;
+  std::vector<const CatalogueEntry*> pieces;
+  for (const CatalogueEntry& entry : kEntries) {
+    if (!entry.reported || lower.empty()) {
+      continue;
+    }
+    // The message as reported, perhaps with more after it ("...; did you
+    // mean $$TITLE?"), or a piece of its text.
+    if (Matches(TextPattern(entry.text) + "*", lower)) {
+      said.push_back(&entry);
+    } else if (Lower(entry.text).find(lower) != std::string::npos) {
+      pieces.push_back(&entry);
+    }
+  }
+  return said.empty() ? pieces : said;
+}
+
+std::vector<const CatalogueEntry*> NearestEntries(std::string_view query, size_t count) {
+  const std::string lower = Lower(MessageOf(query));
+  std::vector<std::pair<size_t, const CatalogueEntry*>> ranked;
+  for (const CatalogueEntry& entry : kEntries) {
+    if (!entry.reported) {
+      continue;
+    }
+    const size_t byName = EditDistance(lower, entry.name.substr(kPrefix.size()));
+    const size_t byText = EditDistance(lower, Lower(entry.text));
+    ranked.emplace_back(std::min(byName, byText), &entry);
+  }
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<const CatalogueEntry*> nearest;
+  for (size_t i = 0; i < ranked.size() && i < count; ++i) {
+    nearest.push_back(ranked[i].second);
+  }
+  return nearest;
+}
 
 std::string ExplanationText(const CatalogueEntry& entry) {
   return std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
@@ -499,12 +680,21 @@ int ExplainDiagnostic(OvConsole& console, std::string_view name) {
     }
     return 0;
   }
-  const CatalogueEntry* entry = FindCatalogueEntry(name);
-  if (entry == nullptr || !entry->reported) {
-    Complain(console, "no diagnostic is named '" + std::string(name) + "'");
+  const std::vector<const CatalogueEntry*> found = FindExplained(name);
+  if (found.empty()) {
+    Complain(console, "no diagnostic is named or says '" + std::string(name) + "'");
+    std::string nearest;
+    for (const CatalogueEntry* entry : NearestEntries(name, 3)) {
+      nearest += std::string(nearest.empty() ? "" : ", ") + std::string(entry->name) + " (" +
+                 std::string(entry->text) + ")";
+    }
+    Complain(console, "the nearest: " + nearest + "; --explain all explains every one");
     return 1;
   }
-  PrintExplanation(console, *entry);
+  for (size_t i = 0; i < found.size(); ++i) {
+    dbgprint(console, kConsoleEcho, "%s", i > 0 ? "\n" : "");
+    PrintExplanation(console, *found[i]);
+  }
   return 0;
 }
 

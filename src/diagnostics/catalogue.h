@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace partsc {
 
@@ -95,8 +96,9 @@ enum class DiagnosticId : int {
   kAfterEnd,
   kNoPartsLine,
   kSplitCharacter,
+  kMemberOutsideBlock,
 };
-inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kSplitCharacter) + 1;
+inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kMemberOutsideBlock) + 1;
 
 // The number of message table rows; the table's 40-character slots hold
 // texts of at most 39 characters.
@@ -121,8 +123,9 @@ enum class Warning : int {
   kAfterEnd,
   kNoPartsLine,
   kSplitCharacter,
+  kMemberOutsideBlock,
 };
-inline constexpr int kWarningCount = 16;
+inline constexpr int kWarningCount = 17;
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
   return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +
@@ -192,10 +195,18 @@ extern const std::array<std::string_view, kMessageCount> MessageTable;
 // do, wrapped at 76 characters.
 std::string ExplanationText(const CatalogueEntry& entry);
 
-// --explain NAME: what the diagnostic means, a source that causes it and how
-// to fix it, on the console's standard output; "all" gives every reported
-// one. 0, or 1 (with a line on standard error) when no diagnostic has that
-// name.
+// The reported entries `query` names: by its stable name (with or without
+// "partsc-"), as a line of any form carries it, by the message as reported
+// (an error-log line too: "*** W *** Illegal param defination[19]"), or by
+// a piece of a message's text, in any case. Empty when nothing matches.
+std::vector<const CatalogueEntry*> FindExplained(std::string_view query);
+// The `count` reported entries whose name or text is nearest `query`.
+std::vector<const CatalogueEntry*> NearestEntries(std::string_view query, size_t count);
+
+// --explain NAME: what the diagnostic NAME names (see FindExplained) means, a
+// source that causes it and how to fix it, on the console's standard
+// output; "all" gives every reported one. 0, or 1 with two lines on standard
+// error (the nearest names) when nothing matches.
 int ExplainDiagnostic(OvConsole& console, std::string_view name);
 
 }  // namespace partsc

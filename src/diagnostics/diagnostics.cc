@@ -77,6 +77,7 @@ void Diagnostics::BeginInput(std::string_view inputPath) {
   holding_ = true;
   input_ = std::string(inputPath);
   stop_.reset();
+  inputWarning_.reset();
   SetReportFile(inputPath);
   if (!log_.IsOpen()) {
     return;
@@ -137,6 +138,10 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   record.source = input_;
   record.aboutOutput = fileIsOutput_;
   record.severity = ConsequenceSeverity(CatalogueOf(id));
+  // -Werror makes every warning an error, as compilers do.
+  if (warningsAreErrors_ && record.severity == Severity::kWarning) {
+    record.severity = Severity::kError;
+  }
   record.message = std::string(message);
   record.logLine = logLine;
   if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
@@ -155,6 +160,9 @@ void Diagnostics::Emit(const DiagnosticRecord& record) {
   // -Werror counts the warnings of the error log's letter.
   if (CatalogueOf(record.id).severity == Severity::kWarning) {
     ++warnings_;
+    if (holding_ && !inputWarning_) {
+      inputWarning_ = record;
+    }
   }
   if (!stop_ && CatalogueOf(record.id).consequence != Consequence::kGoesOn) {
     stop_ = record;
@@ -203,6 +211,21 @@ void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::
 }
 
 void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument) {
+  Emit(LogDiagnostic(id, lineNumber, argument));
+}
+
+void Diagnostics::ReportRefusal(DiagnosticId id, int lineNumber, std::string_view cause,
+                                char field) {
+  DiagnosticRecord record = LogDiagnostic(id, lineNumber, {});
+  record.reason = std::string(cause);
+  if (record.line > 0 && field != '\0') {
+    record.column = FieldColumn(field);
+  }
+  Emit(record);
+}
+
+DiagnosticRecord Diagnostics::LogDiagnostic(DiagnosticId id, int lineNumber,
+                                            std::string_view argument) {
   const CatalogueEntry& entry = CatalogueOf(id);
   const std::string message = MessageText(id, argument);
   const std::string_view extra = entry.form == Form::kExtra ? argument : std::string_view();
@@ -223,7 +246,7 @@ void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_
     record.logLine = 0;
   }
   record.extra = std::string(extra);
-  Emit(record);
+  return record;
 }
 
 void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {

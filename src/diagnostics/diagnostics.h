@@ -108,6 +108,9 @@ class Diagnostics {
   // The first diagnostic of the input after which its compile stopped or
   // its parts file was not written; null when there was none.
   const DiagnosticRecord* StopRecord() const { return stop_ ? &*stop_ : nullptr; }
+  // The first warning of the input (by the error log's letter, as -Werror
+  // counts them); null when there was none.
+  const DiagnosticRecord* InputWarning() const { return inputWarning_ ? &*inputWarning_ : nullptr; }
   // -q: `heading` (the input's progress line) is printed on the console
   // before the first diagnostic echoed there, and only then.
   void SetPendingHeading(std::string heading) { heading_ = std::move(heading); }
@@ -118,6 +121,11 @@ class Diagnostics {
   // already defined"). While no error log is open nothing is written at all,
   // console included.
   void ReportDiagnostic(DiagnosticId id, int lineNumber = 0, std::string_view argument = {});
+  // The same, for a line refused for one of several causes: the error log
+  // and the console show the line as ReportDiagnostic does; the record also
+  // names `cause` ("param name of 8 characters, at most 6") as its reason
+  // and points at the field `field` opens ('\0': at the line).
+  void ReportRefusal(DiagnosticId id, int lineNumber, std::string_view cause, char field);
   // A bare message with the system's reason for a failed open or write.
   void ReportFailure(DiagnosticId id, std::string_view reason);
   // A failure of the whole run (the control file, the run log, a parts file
@@ -159,7 +167,8 @@ class Diagnostics {
   // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
   // (also "no-all", "no-error"); false for a name that is no warning.
   bool ApplyWarningOption(std::string_view option);
-  // -Werror: a run that reported any warning ends with 1.
+  // -Werror: a run that reported any warning ends with 1, a source that
+  // reported one failed, and the structured formats call each an error.
   bool WarningsAreErrors() const { return warningsAreErrors_; }
   // Warnings of any kind reported since the run began.
   int WarningsReported() const { return warnings_; }
@@ -210,6 +219,8 @@ class Diagnostics {
                     int lineNumber, std::string_view extra);
   int FieldColumn(char field) const;
   DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) const;
+  // Writes the log line of a diagnostic and makes its record.
+  DiagnosticRecord LogDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument);
   void Emit(const DiagnosticRecord& record);
   void Deliver(const DiagnosticRecord& record);
   void EndHolding();
@@ -239,6 +250,7 @@ class Diagnostics {
   };
   Origin origin_;
   std::optional<DiagnosticRecord> stop_;
+  std::optional<DiagnosticRecord> inputWarning_;
   std::string input_;                   // the input since BeginInput
   bool holding_ = false;                // between BeginInput and EndInput
   std::vector<DiagnosticRecord> held_;  // the input's records, held back

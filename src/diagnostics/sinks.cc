@@ -43,16 +43,32 @@ std::string MessageWithReason(const DiagnosticRecord& record) {
   return record.reason.empty() ? record.message : record.message + ": " + record.reason;
 }
 
+// Every form points at what a maintainer edits: a parts file that could not
+// be written, or did not read back and was removed, is no file an editor or
+// code scanning can show, so the record points at its source, and the parts
+// file (as shown from `directory`) comes before the reason.
+DiagnosticRecord AtSource(const DiagnosticRecord& record, const std::string& directory) {
+  if (!record.aboutOutput || record.source.empty()) {
+    return record;
+  }
+  DiagnosticRecord moved = record;
+  const std::string parts = ShownPath(record, directory);
+  moved.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
+  moved.file = record.source;
+  return moved;
+}
+
 class ConsoleSink : public DiagnosticSink {
  public:
   ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
       : console_(console), format_(format), directory_(std::move(directory)) {}
   void Emit(const DiagnosticRecord& record) override {
+    const DiagnosticRecord shown = AtSource(record, directory_);
     if (format_ == DiagnosticsFormat::kJson) {
-      dbgprintData(console_, JsonLine(record, directory_));
+      dbgprintData(console_, JsonLine(shown, directory_));
       return;
     }
-    dbgprint(console_, kConsoleFatal, "%s\n", GnuLine(record, directory_).c_str());
+    dbgprint(console_, kConsoleFatal, "%s\n", GnuLine(shown, directory_).c_str());
   }
   bool Finish(int /*exitStatus*/) override { return true; }
 
@@ -181,19 +197,8 @@ class SarifSink : public DiagnosticSink {
     }
   }
 
-  // Results point at what a maintainer edits: a parts file that could not
-  // be written, or did not read back and was removed, is no file code
-  // scanning can show, so the result points at the source, and the message
-  // names the parts file.
   void Emit(const DiagnosticRecord& record) override {
-    records_.push_back(record);
-    DiagnosticRecord& kept = records_.back();
-    if (!record.aboutOutput || record.source.empty()) {
-      return;
-    }
-    const std::string parts = ShownPath(record, base_);
-    kept.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
-    kept.file = record.source;
+    records_.push_back(AtSource(record, base_));
   }
 
   // The log is written whole or not at all: under a hidden name beside it

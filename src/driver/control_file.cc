@@ -3,6 +3,7 @@
 #include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/line_pieces.h"
+#include "driver/init_library.h"
 #include "driver/run_context.h"
 #include "driver/run_driver.h"
 #include "platform/ov_console.h"
@@ -36,6 +37,32 @@ void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
                                   "compiled; name it relative to #PARTS:INP#",
                               0);
   }
+}
+
+// A run given no settings file whose control file has one beside it: said
+// once on standard error, for without it the run has neither the library's
+// directories nor its everyday mode. JSON lines stay JSON.
+void NoteUnreadSettings(RunContext& run, const std::string& controlPath) {
+  const size_t slash = controlPath.rfind('/');
+  if (!run.session.SettingsPath().empty() || slash == std::string::npos ||
+      run.diagnostics.Format() == DiagnosticsFormat::kJson) {
+    return;
+  }
+  const std::string settings = controlPath.substr(0, slash + 1) + kInitSettingsName;
+  if (!OvFile::IsFile(settings)) {
+    return;
+  }
+  const std::string& shownFrom = run.diagnostics.DisplayDirectory();
+  const std::string shownControl = OvFile::RelativeTo(shownFrom, controlPath);
+  const size_t shownSlash = shownControl.rfind('/');
+  const std::string change = shownSlash == std::string::npos
+                                 ? std::string()
+                                 : "-C " + shownControl.substr(0, shownSlash) + " ";
+  Complain(run.console,
+           EscapeControls("note: the settings file " + OvFile::RelativeTo(shownFrom, settings) +
+                          " beside " + shownControl + " was not read, as no -p named it; partsc " +
+                          change + "-p" + kInitSettingsName + " -c " +
+                          controlPath.substr(slash + 1) + " reads it"));
 }
 
 }  // namespace
@@ -77,6 +104,7 @@ int TakeControlPath(RunContext& run, std::string& controlPath) {
   }
   controlPath = run.classes.ToFullPath(kClassControl, name);
   dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
+  NoteUnreadSettings(run, controlPath);
   return kExitOk;
 }
 

@@ -19,7 +19,7 @@ constexpr const char* kSettingsText =
     ";   partsc -pORVA.SET -c LIBRARY.CTL\n"
     "; Relative directories are taken from this file's own directory. What the\n"
     "; command line says wins over each key (--no-atomic, --no-strict,\n"
-    "; -Wno-error, --diagnostics-format=classic, --no-sarif).\n"
+    "; -Wno-error, --no-quiet, --diagnostics-format=classic, --no-sarif).\n"
     "\n"
     "; Where the files of each class are: the control file, the parts\n"
     "; sources, the compiled parts files (with their backups).\n"
@@ -36,8 +36,10 @@ constexpr const char* kSettingsText =
     "; Warn about what compiles without a word: a misspelt keyword, a field\n"
     "; left open, a text cut, ... (-Wall; see partsc --explain all) ...\n"
     "#PARTS:WARNINGS# = all\n"
-    "; ... and end such a run with 1 (-Werror).\n"
+    "; ... and count a source that warned as failed (-Werror).\n"
     "#PARTS:WERROR# = yes\n"
+    "; Print no progress lines: a run that went well says nothing (-q).\n"
+    "#PARTS:QUIET# = yes\n"
     "; Diagnostics as FILE:LINE:COLUMN lines on standard error, which editors\n"
     "; read (--diagnostics-format=gnu); the error log is written as ever.\n"
     "#PARTS:DIAGNOSTICS# = gnu\n"
@@ -69,8 +71,9 @@ struct Init {
   std::string shown;  // "" for ".", else "DIR/"
 };
 
+// A line of what --init did, as progress: -q silences it.
 void Say(RunContext& run, const std::string& line) {
-  run.console.Out().Fprintf("%s\n", EscapeControls(line).c_str());
+  dbgprint(run.console, kConsoleProgress, "%s\n", EscapeControls(line).c_str());
 }
 
 // A folder or file that was there already and belongs to another user is
@@ -161,8 +164,8 @@ int InitLibrary(RunContext& run, const std::string& directory) {
   const std::string control = ControlText(init, sources);
   const bool written =
       WriteNewFile(init, kInitSettingsName, kSettingsText,
-                   "the settings, with the everyday mode --atomic --strict -Wall -Werror and "
-                   "GNU diagnostics") &&
+                   "the settings, with the everyday mode --atomic --strict -Wall -Werror -q "
+                   "and GNU diagnostics") &&
       WriteNewFile(init, kInitControlName, control,
                    "the control file, naming the " + std::to_string(sources) +
                        (sources == 1 ? " source" : " sources") + " of src/");

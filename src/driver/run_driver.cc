@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -24,6 +25,7 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
+#include "platform/ov_options.h"
 #include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
 #include "platform/ov_settings.h"
@@ -107,22 +109,28 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
                                          "now its backup");
 }
 
-// Where the input stopped and the message that stopped it, as the summary
-// and the notes show them: the place of the stopping diagnostic when it is
-// about the source or the control file, else the source.
-void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
-             SourceFailure& failure) {
-  const DiagnosticRecord* stop = run.diagnostics.StopRecord();
+// Where the input failed and the diagnostic that failed it, as the summary
+// and the notes show them: the place of the diagnostic when it is about the
+// source or the control file, else the source.
+void SetFailure(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
+                const DiagnosticRecord* record, SourceFailure& failure) {
   failure.file = Shown(run, inputPath);
-  if (stop == nullptr) {
+  if (record == nullptr) {
     failure.message = "the compile failed";
     return;
   }
-  failure.message = stop->reason.empty() ? stop->message : stop->message + ": " + stop->reason;
-  if (stop->file == inputPath || stop->file == controlPath) {
-    failure.file = Shown(run, stop->file);
-    failure.line = stop->line;
+  failure.message =
+      record->reason.empty() ? record->message : record->message + ": " + record->reason;
+  if (record->file == inputPath || record->file == controlPath) {
+    failure.file = Shown(run, record->file);
+    failure.line = record->line;
   }
+}
+
+// Where the input stopped and the message that stopped it.
+void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
+             SourceFailure& failure) {
+  SetFailure(run, inputPath, controlPath, run.diagnostics.StopRecord(), failure);
 }
 
 // With --atomic, a parts file that was not put in place: the outcome says
@@ -194,6 +202,32 @@ void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk
   }
 }
 
+// With -Werror a source that compiled and listed but warned has failed,
+// named by its first warning: with --atomic its parts file is not put in
+// place; without, the file stays as written and the outcome says so. `file`
+// is null when the parts file is held in memory. False when it did not
+// warn, or warnings are no errors.
+bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSink* file,
+                     InputOutcome& outcome) {
+  const RunContext& run = walk.run;
+  const DiagnosticRecord* warning = run.diagnostics.InputWarning();
+  if (!run.diagnostics.WarningsAreErrors() || warning == nullptr) {
+    return false;
+  }
+  SourceFailure& failure = outcome.failure;
+  SetFailure(run, inputPath, walk.controlPath, warning, failure);
+  failure.message = "warnings are errors (-Werror): " + failure.message;
+  if (file == nullptr) {
+    return true;
+  }
+  failure.left = LeftOnDisk::kWrittenAnyway;
+  if (file->MadeBackup()) {
+    failure.backup = Shown(run, BackupPath(file->WrittenPath()));
+  }
+  KeepPreviousFile(run, *file, outcome);
+  return true;
+}
+
 // Compiles one input into `sink` and lists the new parts file; a parts file
 // that cannot be read back is removed. `file` is the sink when it writes a
 // file, null when it holds the parts file in memory (--check).
@@ -236,8 +270,9 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
           : ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
                           walk.runLog);
   if (listed.code == 0) {
-    outcome.done = true;
-    if (run.session.Changes() && file != nullptr) {
+    outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
+    // A file that warned with --atomic is not put in place, so nothing changed.
+    if (run.session.Changes() && file != nullptr && (outcome.done || !file->Replaces())) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
       std::string older;
@@ -535,14 +570,20 @@ int StopBeforeRun(RunContext& run) {
 }
 
 // A refused command line: what is wrong and where help is, in the words of
-// GNU programs, around the usage line.
-int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::string& problem) {
+// GNU programs, around the usage line every refusal prints; after it, the
+// form of the action the command line was meant for.
+int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::string& problem,
+                      std::optional<OvAction> action = std::nullopt) {
   const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
   const std::string shortName = program.substr(program.rfind('/') + 1);
   if (!problem.empty()) {
     Complain(console, problem);
   }
   dbgprint(console, kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
+  if (action && *action != OvAction::kCompile) {
+    const std::string form = UsageLines("   or: ", program, UsageFormOf(*action));
+    dbgprint(console, kConsoleFatal, "%s", form.c_str());
+  }
   dbgprint(console, kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
   return kExitStop;
 }
@@ -634,6 +675,8 @@ int RunActions(RunContext& run, int argc, char** argv) {
       !SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }
+  // The settings file may have made the run quiet.
+  run.console.SetQuiet(run.session.Quiet());
   const OvSession& session = run.session;
   int status = kExitOk;
   try {
@@ -670,7 +713,7 @@ bool StandardOutputFailed(OvConsole& console) {
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory) {
   OvSession session;
   if (!session.ParseCommandLine(argc, argv, console)) {
-    return RefuseCommandLine(console, argc, argv, session.Refusal());
+    return RefuseCommandLine(console, argc, argv, session.Refusal(), session.RefusedAction());
   }
   if (session.ExitRequested()) {
     return StandardOutputFailed(console) ? kExitFailed : kExitOk;

@@ -28,6 +28,8 @@ const char* LeftWord(LeftOnDisk left) {
       return "removed";
     case LeftOnDisk::kPreviousKept:
       return "previous-kept";
+    case LeftOnDisk::kWrittenAnyway:
+      return "written";
     case LeftOnDisk::kNotWritten:
       break;
   }
@@ -57,6 +59,8 @@ std::string LeftText(const SourceFailure& failure) {
       return file + " was not replaced: " +
              (failure.backup.empty() ? "the previous file is as it was"
                                      : "the previous file and its backup are as they were");
+    case LeftOnDisk::kWrittenAnyway:
+      return file + " was written all the same" + BackupClause(failure, "is kept as");
     case LeftOnDisk::kNotWritten:
       break;
   }

@@ -18,6 +18,7 @@ enum class LeftOnDisk {
   kRemoved,       // written, not read back, and removed again
   kPreviousKept,  // --atomic: the previous file and its backup are as they were
   kNotWritten,    // --atomic: there was no previous file, and none was written
+  kWrittenAnyway,  // -Werror without --atomic: it warned, and its file was written all the same
 };
 
 struct SourceFailure {

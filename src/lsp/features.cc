@@ -231,7 +231,7 @@ json MemberSymbol(const View& view, size_t index) {
                          : std::string("parameter member"));
 }
 
-json BlockSymbol(const View& view, const Block& block) {
+json BlockSymbol(const View& view, const SourceBlock& block) {
   const Reading& reading = view.snapshot.reading;
   const Piece& last = reading.pieces[block.lastPiece];
   json symbol = block.kind == BlockKind::kCommon
@@ -283,7 +283,7 @@ json PartsChildren(const View& view) {
         (piece.keyword != Keyword::kCommon && piece.keyword != Keyword::kSize)) {
       continue;
     }
-    for (const Block& block : reading.blocks) {
+    for (const SourceBlock& block : reading.blocks) {
       if (block.keywordPiece == i && block.compiled) {
         children.push_back(BlockSymbol(view, block));
       }
@@ -472,7 +472,7 @@ json DocumentSymbols(const View& view) {
 json FoldingRanges(const View& view) {
   const Reading& reading = view.snapshot.reading;
   json ranges = json::array();
-  for (const Block& block : reading.blocks) {
+  for (const SourceBlock& block : reading.blocks) {
     const Piece& first = reading.pieces[block.keywordPiece];
     const Piece& last = reading.pieces[block.lastPiece];
     const int64_t startLine = view.snapshot.lines.PositionOf(first.offset, view.encoding).line;

@@ -115,7 +115,10 @@ void ClearLeftovers(const std::string& path, const std::vector<std::string>& hid
                     bool onLockFile) {
   const std::string directory = DirectoryOf(path);
   const size_t slash = path.rfind('/');
-  const std::string prefix = "." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  // Appended piece by piece: g++ 12 at -O2 warns of `"." + path.substr(...)`
+  // (a false positive of its -Wrestrict).
+  const std::string prefix =
+      std::string(".").append(path, slash == std::string::npos ? 0 : slash + 1).append(".");
   for (const std::string& name : hidden) {
     const std::string full = OvFile::Resolve(directory, name);
     if (!name.starts_with(prefix) || !OvFile::IsOwnFile(full)) {

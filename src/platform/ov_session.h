@@ -7,17 +7,9 @@
 #include <vector>
 
 #include "platform/ov_console.h"
+#include "platform/ov_options.h"
 
 namespace partsc {
-
-// What a run does: compile the sources of a control file (the default),
-// compile sources in memory only and report their diagnostics (--check),
-// print the listing of parts files (--list), write a parts source back from a
-// parts file (--decompile), explain a diagnostic (--explain), start a library
-// (--init), serve the Language Server Protocol on standard input and output
-// (--lsp), build a parts file from its JSON document (--from-json) or say what
-// differs between two parts files or sources (--diff).
-enum class OvAction { kCompile, kList, kDecompile, kExplain, kInit, kLsp, kCheck, kFromJson, kDiff };
 
 // How --list and --diff print: the listing of the run log, or diff-like
 // lines (the default), or JSON.
@@ -45,8 +37,9 @@ class OvSession {
   // --strict: a run in which an input failed ends with 1. --no-strict, or
   // the settings file's "#PARTS:STRICT#" when the command line says neither.
   bool Strict() const { return strict_.value_or(policy_.strict.value_or(false)); }
-  // -q/--quiet: no progress lines on the console.
-  bool Quiet() const { return quiet_; }
+  // -q/--quiet: no progress lines on the console. --no-quiet, or the
+  // settings file's "#PARTS:QUIET#" when the command line says neither.
+  bool Quiet() const { return quiet_.value_or(policy_.quiet.value_or(false)); }
   // The files named after --list or --diff, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
   // --format=listing (the default; "text" for --diff) or --format=json.
@@ -77,6 +70,7 @@ class OvSession {
     std::optional<bool> atomic;            // #PARTS:ATOMIC#
     std::optional<bool> strict;            // #PARTS:STRICT#
     std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
+    std::optional<bool> quiet;             // #PARTS:QUIET#
     std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
     std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
     std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
@@ -125,14 +119,24 @@ class OvSession {
   const std::string& InitDirectory() const { return initDirectory_; }
 
   // Why the command line was refused, in the words of GNU programs
-  // ("unrecognized option '--bogus'"); empty when it was not.
+  // ("unrecognized option '--bogus'", naming the options that do not go
+  // together); empty when it was not.
   const std::string& Refusal() const { return refusal_; }
+  // The action a refused command line was meant for, when it named one
+  // ("--diff"); its usage form helps.
+  std::optional<OvAction> RefusedAction() const { return refusedAction_; }
 
  private:
-  friend struct CommandLineOptions;  // the option table sets the fields below
-
-  // True when the options given together make sense; sets the action.
+  // Takes one option with its value; false (the refusal set) when the value
+  // is not one it takes, or is given twice.
+  bool Apply(const OptionSpec& option, std::string_view value, OvConsole& console);
+  // True when the options given together make sense; sets the action, or
+  // the refusal that names what does not go together.
   bool SettleAction();
+  bool Refuse(std::string refusal) {
+    refusal_ = std::move(refusal);
+    return false;
+  }
 
   bool exitRequested_ = false;
   std::string settingsPath_;
@@ -140,7 +144,7 @@ class OvSession {
   OvAction action_ = OvAction::kCompile;
   std::string controlName_;
   std::optional<bool> strict_;  // --strict, --no-strict
-  bool quiet_ = false;
+  std::optional<bool> quiet_;   // -q, --no-quiet
   bool listRequested_ = false;
   bool diffRequested_ = false;
   bool changes_ = false;
@@ -162,6 +166,9 @@ class OvSession {
   bool initRequested_ = false;
   std::string initDirectory_;
   std::string refusal_;
+  std::optional<OvAction> refusedAction_;
+  // The options given, each with the spelling it was given in ("-o").
+  std::vector<std::pair<OptionId, std::string>> given_;
   bool force_ = false;
   std::optional<bool> atomic_;  // --atomic, --no-atomic
   bool noSarif_ = false;

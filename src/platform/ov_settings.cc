@@ -18,6 +18,7 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
+#include "platform/ov_options.h"
 #include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
@@ -71,25 +72,10 @@ struct Settings {
   std::set<std::string, std::less<>> given;
 };
 
-// The keys of yes or no, and where each goes.
-struct SwitchKey {
-  std::string_view key;
-  std::optional<bool> OvSession::Policy::*field;
-};
-constexpr std::array<SwitchKey, 3> kSwitchKeys = {{
-    {"#PARTS:ATOMIC#", &OvSession::Policy::atomic},
-    {"#PARTS:STRICT#", &OvSession::Policy::strict},
-    {"#PARTS:WERROR#", &OvSession::Policy::warningsAsErrors},
-}};
-constexpr std::string_view kWarningsKey = "#PARTS:WARNINGS#";
-constexpr std::string_view kDiagnosticsKey = "#PARTS:DIAGNOSTICS#";
-constexpr std::string_view kSarifKey = "#PARTS:SARIF#";
-constexpr std::string_view kSarifBaseKey = "#PARTS:SARIFBASE#";
-constexpr std::string_view kRunLogKey = "#PARTS:RUNLOG#";
-constexpr std::string_view kErrorLogKey = "#PARTS:ERRORLOG#";
-
 std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  // Appended piece by piece: g++ 12 at -O2 warns that `"\"" + std::string(text)`
+  // may copy overlapping bytes (a false positive of its -Wrestrict).
+  return std::string("\"").append(text).append("\"");
 }
 
 // The -W options of the warnings key, separated by blanks, tabs or commas.
@@ -105,54 +91,76 @@ void TakeWarnings(std::string_view value, const std::string& where, Settings& se
   }
 }
 
-// Takes a key of the everyday mode; false after one complaint.
-bool TakeModeKey(OvConsole& console, std::string_view key, std::string_view value,
-                 const std::string& base, const std::string& where, Settings& settings) {
-  for (const SwitchKey& entry : kSwitchKeys) {
-    if (key != entry.key) {
-      continue;
+// The option whose default a key of the everyday mode gives, or null.
+const OptionSpec* ModeKeyOption(std::string_view key) {
+  for (const OptionSpec& option : OptionTable()) {
+    if (!option.settingsKey.empty() && option.settingsKey == key) {
+      return &option;
     }
+  }
+  return nullptr;
+}
+
+// Where a yes-or-no key goes.
+std::optional<bool>* SwitchOf(OptionId id, OvSession::Policy& policy) {
+  switch (id) {
+    case OptionId::kAtomic:
+      return &policy.atomic;
+    case OptionId::kStrict:
+      return &policy.strict;
+    case OptionId::kWarningsAreErrors:
+      return &policy.warningsAsErrors;
+    case OptionId::kQuiet:
+      return &policy.quiet;
+    default:
+      return nullptr;
+  }
+}
+
+// Where a key that names a file or a directory goes.
+std::string* PathOf(OptionId id, OvSession::Policy& policy) {
+  switch (id) {
+    case OptionId::kSarif:
+      return &policy.sarifPath;
+    case OptionId::kSarifBase:
+      return &policy.sarifBase;
+    case OptionId::kRunLog:
+      return &policy.runLogPath;
+    case OptionId::kErrorLog:
+      return &policy.errorLogPath;
+    default:
+      return nullptr;
+  }
+}
+
+// Takes a key of the everyday mode, the default of `option`; false after
+// one complaint.
+bool TakeModeKey(OvConsole& console, const OptionSpec& option, std::string_view value,
+                 const std::string& base, const std::string& where, Settings& settings) {
+  const std::string_view key = option.settingsKey;
+  if (std::optional<bool>* field = SwitchOf(option.id, settings.policy); field != nullptr) {
     if (value != "yes" && value != "no") {
       Complain(console, where + "key " + Quoted(key) + " takes yes or no, not " + Quoted(value));
       return false;
     }
-    settings.policy.*entry.field = value == "yes";
+    *field = value == "yes";
     return true;
   }
-  if (key == kDiagnosticsKey) {
-    if (value != "classic" && value != "gnu" && value != "json") {
-      Complain(console,
-               where + "key " + Quoted(key) + " takes classic, gnu or json, not " + Quoted(value));
+  if (option.value == OptionValue::kChoice) {
+    if (!IsChoice(option, value)) {
+      Complain(console, where + "key " + Quoted(key) + " takes " + ChoiceWords(option) + ", not " +
+                            Quoted(value));
       return false;
     }
     settings.policy.diagnosticsFormat = std::string(value);
     return true;
   }
-  if (key == kSarifKey) {
-    settings.policy.sarifPath = Absolute(base, value);
-    return true;
-  }
-  if (key == kSarifBaseKey) {
-    settings.policy.sarifBase = Absolute(base, value);
-    return true;
-  }
-  if (key == kRunLogKey) {
-    settings.policy.runLogPath = Absolute(base, value);
-    return true;
-  }
-  if (key == kErrorLogKey) {
-    settings.policy.errorLogPath = Absolute(base, value);
+  if (std::string* path = PathOf(option.id, settings.policy); path != nullptr) {
+    *path = Absolute(base, value);
     return true;
   }
   TakeWarnings(value, where, settings);
   return true;
-}
-
-bool IsModeKey(std::string_view key) {
-  const auto named = [&](const SwitchKey& entry) { return entry.key == key; };
-  return std::any_of(kSwitchKeys.begin(), kSwitchKeys.end(), named) || key == kWarningsKey ||
-         key == kDiagnosticsKey || key == kSarifKey || key == kSarifBaseKey || key == kRunLogKey ||
-         key == kErrorLogKey;
 }
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.
@@ -170,7 +178,8 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
   while (index < kClassKeys.size() && kClassKeys[index] != key) {
     ++index;
   }
-  if (index == kClassKeys.size() && !IsModeKey(key)) {
+  const OptionSpec* mode = ModeKeyOption(key);
+  if (index == kClassKeys.size() && mode == nullptr) {
     Complain(console, where + "unknown key " + Quoted(key));
     return false;
   }
@@ -184,7 +193,7 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
     return false;
   }
   if (index == kClassKeys.size()) {
-    return TakeModeKey(console, key, value, base, where, settings);
+    return TakeModeKey(console, *mode, value, base, where, settings);
   }
   const std::string absolute = Absolute(base, value);
   const std::string problem = DirectoryProblem(absolute);

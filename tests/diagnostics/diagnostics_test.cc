@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -417,12 +419,54 @@ TEST(Catalogue, ReportedEntriesHaveUniqueNamesAndExplanations) {
     const bool explained = !entry.meaning.empty() && !entry.example.empty() && !entry.fix.empty();
     EXPECT_EQ(explained, entry.reported) << entry.name;
   }
+  // The bash completion offers the same warnings after -W.
+  const std::string script = ReadFile(std::string(PARTSC_SOURCE_DIR) + "/completions/partsc.bash");
+  const std::string key = "\n_partsc_warnings=\"";
+  const size_t list = script.find(key) + key.size();
+  std::istringstream offered(script.substr(list, script.find('"', list) - list));
+  std::set<std::string> completed(std::istream_iterator<std::string>(offered),
+                                  std::istream_iterator<std::string>{});
+  std::set<std::string> warnings;
   for (int i = 0; i < kWarningCount; ++i) {
     Warning warning = Warning::kUnknownKeyword;
-    EXPECT_TRUE(
-        FindWarning(CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(7), warning));
+    const std::string_view name = CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(7);
+    warnings.emplace(name);
+    EXPECT_TRUE(FindWarning(name, warning));
     EXPECT_EQ(static_cast<int>(warning), i);
   }
+  EXPECT_EQ(completed, warnings);
+}
+
+// --explain finds a diagnostic by its name, by any line that shows it, by
+// its message as reported and by a piece of it; several for a piece many
+// share, none for what no message says.
+TEST(Catalogue, ExplainFindsEachDiagnosticByWhatShowsIt) {
+  const std::pair<std::string_view, std::string> kCases[] = {
+      {"illegal-param", "partsc-illegal-param"},
+      {"\t*** W *** Illegal param defination[19]\n", "partsc-illegal-param"},
+      {"src/b.src:19: error: Illegal param defination [partsc-illegal-param]",
+       "partsc-illegal-param"},
+      {R"({"file":"a.src","name":"partsc-text-cut"})", "partsc-text-cut"},
+      {"illegal PARAM", "partsc-illegal-param"},
+      {"Unknown keyword $$TITEL (the line is skipped); did you mean $$TITLE?",
+       "partsc-unknown-keyword"},
+      {"$FRONT already defined", "partsc-view-already-defined"},
+      {"Log file logs/a.run open error", "partsc-run-log-open-error"},
+      {"Parameter text of 70 characters cut to 64", "partsc-text-cut"},
+      {"name too long",
+       "partsc-common-name-too-long partsc-parts-name-too-long "
+       "partsc-size-name-too-long"},
+      {"Parts Set name too long (cut)", ""},  // in the table, never reported
+      {"no such message", ""},
+  };
+  for (const auto& [query, names] : kCases) {
+    std::string found;
+    for (const CatalogueEntry* entry : FindExplained(query)) {
+      found.append(found.empty() ? "" : " ").append(entry->name);
+    }
+    EXPECT_EQ(found, names) << query;
+  }
+  EXPECT_EQ(NearestEntries("Ilegal parm defination", 1).front()->name, "partsc-illegal-param");
 }
 
 // The message table as the design lists it: each text once, in its order,

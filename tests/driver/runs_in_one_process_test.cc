@@ -80,12 +80,11 @@ TEST_F(RunsInOneProcess, CompileListAndDecompileInAnyOrder) {
       case kCompile:
         return RunIn(dir, {"-c", "RUN.CTL"}, "");
       case kList:
-        return RunIn(
-            dir, {"-q", "-Wall", "-Werror", "--diagnostics-format=json", "--list", "RAIL.PRT"}, "");
+        return RunIn(dir, {"-q", "--format=listing", "--list", "RAIL.PRT"}, "");
       case kDecompile:
         break;
     }
-    return RunIn(dir, {"-q", "--diagnostics-format=gnu", "--decompile", "RAIL.PRT"}, "");
+    return RunIn(dir, {"-q", "-C", ".", "--decompile", "RAIL.PRT"}, "");
   };
   // The compile shows its progress and its warning as the error log has it;
   // were an option of the others kept, it would not.

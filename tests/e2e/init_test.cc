@@ -14,27 +14,32 @@ constexpr const char* kGood =
     "$$PARTS !pin! <1,0> \"Pins\"\n$$APG\n$TOP !PIN_T!\n$$SIZE \"P4\" !4 mm!\n"
     "p !D! (4) <0,1> \"diameter\"\n$$END\n";
 
-// Started in an empty folder, the library compiles a source added to it;
-// then a typo (a spec line without its ">") in that source, compiled twice,
+// Started in an empty folder, the library compiles a source added to it
+// without a word; then a typo (a spec line without its ">") in that source, compiled twice,
 // leaves the good parts file and its backup in place, and each run ends
 // with 1 and a summary on standard error that names the line.
 TEST(InitLibrary, AStartedLibraryKeepsItsGoodFilesThroughATypo) {
   TempDir dir;
   const ProcessResult init = RunPartsc(dir.path(), {"--init"});
   ASSERT_EQ(init.exitCode, 0) << init.err;
-  EXPECT_EQ(init.out,
-            "made src/\nmade parts/\nwrote ORVA.SET: the settings, with the everyday mode "
-            "--atomic --strict -Wall -Werror and GNU diagnostics\nwrote LIBRARY.CTL: the control "
-            "file, naming the 0 sources of src/\nNext: put the parts sources into src/, name "
-            "each in LIBRARY.CTL, and run\n  partsc -pORVA.SET -c LIBRARY.CTL\n");
+  EXPECT_EQ(
+      init.out,
+      "made src/\nmade parts/\nwrote ORVA.SET: the settings, with the everyday mode "
+      "--atomic --strict -Wall -Werror -q and GNU diagnostics\nwrote LIBRARY.CTL: the control "
+      "file, naming the 0 sources of src/\nNext: put the parts sources into src/, name "
+      "each in LIBRARY.CTL, and run\n  partsc -pORVA.SET -c LIBRARY.CTL\n");
   WriteFile(dir.File("src/pin.src"), kGood);
-  // A second --init names the new source in no file: it overwrites nothing.
+  // A second --init names the new source in no file: it overwrites nothing,
+  // and with -q says nothing.
   const std::string control = ReadFile(dir.File("LIBRARY.CTL"));
-  EXPECT_EQ(RunPartsc(dir.path(), {"--init"}).exitCode, 0);
+  const ProcessResult again = RunPartsc(dir.path(), {"-q", "--init"});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_EQ(again.out + again.err, "");
   EXPECT_EQ(ReadFile(dir.File("LIBRARY.CTL")), control);
   WriteFile(dir.File("LIBRARY.CTL"), control + "pin.src\n");
 
-  const std::vector<std::string> run = {"-pORVA.SET", "-q", "-c", "LIBRARY.CTL"};
+  // The everyday mode is quiet: a clean run says nothing at all.
+  const std::vector<std::string> run = {"-pORVA.SET", "-c", "LIBRARY.CTL"};
   const ProcessResult good = RunPartsc(dir.path(), run);
   ASSERT_EQ(good.exitCode, 0) << good.err;
   EXPECT_EQ(good.out + good.err, "");
@@ -51,11 +56,12 @@ TEST(InitLibrary, AStartedLibraryKeepsItsGoodFilesThroughATypo) {
     EXPECT_EQ(typo.out, "");
     const std::string tail =
         "partsc: summary: 0 sources compiled, 1 failed\n"
-        "partsc: failed: src/pin.src, line 6: Illegal spec defination\n"
+        "partsc: failed: src/pin.src, line 6: Illegal spec defination: the pair has no number "
+        "where one is needed\n"
         "partsc:   left: parts/pin.prt was not replaced: the previous file and its backup are as "
         "they were\n";
     EXPECT_TRUE(typo.err.ends_with(tail)) << typo.err;
-    EXPECT_NE(typo.err.find("src/pin.src:6: error: Illegal spec defination"), std::string::npos)
+    EXPECT_NE(typo.err.find("src/pin.src:6:3: error: Illegal spec defination"), std::string::npos)
         << typo.err;
     EXPECT_EQ(ReadFile(dir.File("parts/pin.prt")), file);
     EXPECT_EQ(ReadFile(dir.File("parts/pin.prt.old")), backup);

@@ -70,6 +70,21 @@ TEST(SarifLog, UrisAreRelativeToTheBaseAndAbsoluteOutsideIt) {
   }
 }
 
+// -Werror makes each warning an error, at the level of its result too.
+TEST(SarifLog, WarningsAreErrorsWithWerror) {
+  for (const bool werror : {false, true}) {
+    TempDir dir;
+    WriteFile(dir.File("RUN.CTL"), "a.src\n");
+    WriteFile(dir.File("a.src"), Source("a"));
+    std::vector<std::string> args = {"-q", "--sarif", "run.sarif", "-c", "RUN.CTL"};
+    args.push_back(werror ? "-Werror" : "-Wno-error");
+    EXPECT_EQ(RunPartsc(dir.path(), args).exitCode, werror ? 1 : 0);
+    const nlohmann::json run = nlohmann::json::parse(ReadFile(dir.File("run.sarif")))["runs"][0];
+    ASSERT_EQ(run["results"].size(), 1u);
+    EXPECT_EQ(run["results"][0]["level"], werror ? "error" : "warning");
+  }
+}
+
 // A settings file that stops the run still gives the log, its problem the
 // tool's notification; the run ends with 255 and writes nothing else.
 TEST(SarifLog, ABadSettingsFileIsAToolNotification) {

@@ -39,7 +39,7 @@ TEST(WriteFailure, EachOutputThatCannotBeWrittenIsNamedWithTheReason) {
        "partsc: $DIR/x.prt" + tooLarge, "summary: 0 sources compiled, 1 failed"},
       {"parts file, GNU lines", 300,
        ReadFile(std::string(PARTSC_SOURCE_DIR) + "/examples/src/bolts.src"), 1, 0, "",
-       "x.prt: error: APG List Write Error: File too large [partsc-apg-list-write-error]\n",
+       "x.src: error: APG List Write Error: x.prt: File too large [partsc-apg-list-write-error]\n",
        "summary: 0 sources compiled, 1 failed", "gnu"},
   };
   for (const Case& c : cases) {

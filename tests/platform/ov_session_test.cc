@@ -236,7 +236,8 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
 
 // What a command line leaves in the session, in one comparable text.
 std::string Settings(const OvSession& session) {
-  const char* actions[] = {"compile", "list", "decompile", "explain", "init", "lsp", "check"};
+  const char* actions[] = {"compile", "list",  "decompile", "explain", "init",
+                           "lsp",     "check", "from-json", "diff"};
   std::string text = actions[static_cast<int>(session.Action())];
   text += " p=" + session.SettingsPath() + " c=" + session.ControlName();
   text += session.Strict() ? " strict" : "";
@@ -259,16 +260,16 @@ std::string Settings(const OvSession& session) {
 TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
   struct Case {
     std::vector<std::string> args;
-    std::string settings;  // empty: refused
+    std::string settings;  // "refused: " and why, for a refused one
   };
   const std::vector<Case> cases = {
       {{}, "compile p= c= d= o="},
       {{"-pORVA.SET"}, "compile p=ORVA.SET c= d= o="},
       {{"-p", "-x"}, "compile p=-x c= d= o="},
-      {{"-p"}, ""},
-      {{"-p", ""}, ""},
-      {{"-pA", "-pB"}, ""},
-      {{"-x"}, ""},
+      {{"-p"}, "refused: option '-p' requires an argument"},
+      {{"-p", ""}, "refused: invalid or repeated argument '' for '-p'"},
+      {{"-pA", "-pB"}, "refused: invalid or repeated argument 'B' for '-p'"},
+      {{"-x"}, "refused: unrecognized option '-x'"},
       {{"-c", "RUN.CTL"}, "compile p= c=RUN.CTL d= o="},
       {{"-cRUN.CTL", "-pS"}, "compile p=S c=RUN.CTL d= o="},
       {{"--control", " A B "}, "compile p= c= A B  d= o="},
@@ -276,73 +277,89 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--list", "a.prt", "b.prt"}, "list p= c= [a.prt] [b.prt] d= o="},
       {{"--list", "a.prt", "-pS", "-q", "b.prt", "--", "-x", "--list"},
        "list p=S c= quiet [a.prt] [b.prt] [-x] [--list] d= o="},
-      {{"a.prt", "--list"}, ""},
+      {{"a.prt", "--list"}, "refused: unexpected argument 'a.prt'"},
       {{"--list", "-", ""}, "list p= c= [-] [] d= o="},
       {{"--decompile", "a.prt"}, "decompile p= c= d=a.prt o="},
       {{"--decompile=a.prt", "-o", "a.src", "-q"}, "decompile p= c= quiet d=a.prt o=a.src"},
       {{"-oa.src", "--decompile", "-x.prt"}, "decompile p= c= d=-x.prt o=a.src"},
       {{"--output=a.src", "--decompile", "a.prt", "-pS"}, "decompile p=S c= d=a.prt o=a.src"},
       {{"--force", "--decompile", "a", "-o", "b"}, "decompile p= c= d=a o=b force"},
-      {{"--decompile", "a", "--force"}, ""},
+      {{"--decompile", "a", "--force"},
+       "refused: option '--force' needs -o OUT, the file it overwrites"},
       {{"-C", "a", "-Cb", "-c", "R"}, "compile p= c=R d= o= C=a C=b"},
       {{"--list", "x", "-C", "-q"}, "list p= c= [x] d= o= C=-q"},
-      {{"-C", ""}, ""},
+      {{"-C", ""}, "refused: invalid or repeated argument '' for '-C'"},
       {{"--atomic", "-c", "R", "--strict"}, "compile p= c=R strict d= o= atomic"},
-      {{"--list", "a", "--atomic"}, ""},
-      {{"--list", "a", "--no-atomic", "--no-strict", "--no-sarif"}, "list p= c= [a] d= o="},
+      {{"--list", "a", "--atomic"}, "refused: option '--atomic' does not go with '--list'"},
+      {{"--list", "a", "--no-atomic", "--no-strict", "--no-sarif"},
+       "refused: option '--no-atomic' does not go with '--list'"},
       {{"--atomic", "--no-atomic", "--strict", "--no-strict"}, "compile p= c= d= o="},
-      {{"--decompile", "a", "--atomic"}, ""},
-      {{"-C"}, ""},
-      {{"--force"}, ""},
-      {{"--list"}, ""},
-      {{"--list", "a", "--decompile", "b"}, ""},
-      {{"--list", "a", "-c", "R"}, ""},
-      {{"--list", "a", "--strict"}, ""},
-      {{"--decompile", "a", "-c", "R"}, ""},
-      {{"--list", "a", "-o", "b"}, ""},
-      {{"-o", "b"}, ""},
-      {{"-c"}, ""},
-      {{"--control="}, ""},
-      {{"-c", "A", "-c", "B"}, ""},
-      {{"--decompile", "a", "--decompile", "b"}, ""},
-      {{"-o", "x", "-o", "y", "--decompile", "a"}, ""},
-      {{"--controlRUN"}, ""},
-      {{"--list=a"}, ""},
-      {{"-qq"}, ""},
-      {{"RUN.CTL"}, ""},
+      {{"--decompile", "a", "--atomic"},
+       "refused: option '--atomic' does not go with '--decompile'"},
+      {{"-C"}, "refused: option '-C' requires an argument"},
+      {{"--force"}, "refused: option '--force' goes with '--decompile' or '--from-json' only"},
+      {{"--list"}, "refused: option '--list' needs at least one FILE"},
+      {{"--list", "a", "--decompile", "b"},
+       "refused: options '--list' and '--decompile' do not go together"},
+      {{"--list", "a", "-c", "R"}, "refused: option '-c' does not go with '--list'"},
+      {{"--list", "a", "--strict"}, "refused: option '--strict' does not go with '--list'"},
+      {{"--decompile", "a", "-c", "R"}, "refused: option '-c' does not go with '--decompile'"},
+      {{"--list", "a", "-o", "b"}, "refused: option '-o' does not go with '--list'"},
+      {{"-o", "b"}, "refused: option '-o' goes with '--decompile' or '--from-json' only"},
+      {{"-c"}, "refused: option '-c' requires an argument"},
+      {{"--control="}, "refused: invalid or repeated argument '' for '--control'"},
+      {{"-c", "A", "-c", "B"}, "refused: invalid or repeated argument 'B' for '-c'"},
+      {{"--decompile", "a", "--decompile", "b"},
+       "refused: invalid or repeated argument 'b' for '--decompile'"},
+      {{"-o", "x", "-o", "y", "--decompile", "a"},
+       "refused: invalid or repeated argument 'y' for '-o'"},
+      {{"--controlRUN"}, "refused: unrecognized option '--controlRUN'"},
+      {{"--list=a"}, "refused: unrecognized option '--list=a'"},
+      {{"-qq"}, "refused: unrecognized option '-qq'"},
+      {{"RUN.CTL"}, "refused: unexpected argument 'RUN.CTL'"},
       {{"--check"}, "check p= c= d= o="},
       {{"--check", "-c", "R", "-pS", "-q"}, "check p=S c=R quiet d= o="},
       {{"--check", "a.src", "--", "-b.src"}, "check p= c= <a.src> <-b.src> d= o="},
-      {{"--check", "a.src", "-c", "R"}, ""},
+      {{"--check", "a.src", "-c", "R"},
+       "refused: option '--check' takes SOURCE... or -c CONTROL, not both"},
       {{"--check", "--atomic"}, "check p= c= d= o= atomic"},
       {{"--check", "--strict"}, "check p= c= strict d= o="},
       {{"--check", "--run-log", "r"}, "check p= c= d= o="},
-      {{"--list", "a", "--error-log", "e"}, ""},
-      {{"--decompile", "a", "--run-log=r"}, ""},
-      {{"--explain", "all", "--error-log", "e"}, ""},
-      {{"--lsp", "--run-log", "r"}, ""},
-      {{"--run-log", "a", "--run-log", "b"}, ""},
-      {{"--error-log="}, ""},
+      {{"--list", "a", "--error-log", "e"},
+       "refused: option '--error-log' does not go with '--list'"},
+      {{"--decompile", "a", "--run-log=r"},
+       "refused: option '--run-log' does not go with '--decompile'"},
+      {{"--explain", "all", "--error-log", "e"},
+       "refused: option '--error-log' does not go with '--explain'"},
+      {{"--lsp", "--run-log", "r"}, "refused: option '--run-log' does not go with '--lsp'"},
+      {{"--run-log", "a", "--run-log", "b"},
+       "refused: invalid or repeated argument 'b' for '--run-log'"},
+      {{"--error-log="}, "refused: invalid or repeated argument '' for '--error-log'"},
       {{"--changes", "-c", "R"}, "compile p= c=R d= o="},
-      {{"--changes", "--list", "a"}, ""},
+      {{"--changes", "--list", "a"}, "refused: option '--changes' does not go with '--list'"},
       {{"--changes", "--check"}, "check p= c= d= o="},
-      {{"--check", "--list", "a"}, ""},
-      {{"--check", "--decompile", "a"}, ""},
-      {{"--check", "--explain", "all"}, ""},
-      {{"--check", "--lsp"}, ""},
-      {{"--check", "--init"}, ""},
-      {{"--init", "--run-log", "r"}, ""},
-      {{"--init", "--strict"}, ""},
-      {{"--init", "--sarif-base", "d"}, ""},
+      {{"--check", "--list", "a"}, "refused: options '--check' and '--list' do not go together"},
+      {{"--check", "--decompile", "a"},
+       "refused: options '--check' and '--decompile' do not go together"},
+      {{"--check", "--explain", "all"},
+       "refused: options '--check' and '--explain' do not go together"},
+      {{"--check", "--lsp"}, "refused: options '--check' and '--lsp' do not go together"},
+      {{"--check", "--init"}, "refused: options '--check' and '--init' do not go together"},
+      {{"--init", "--run-log", "r"}, "refused: option '--run-log' does not go with '--init'"},
+      {{"--init", "--strict"}, "refused: option '--strict' does not go with '--init'"},
+      {{"--init", "--sarif-base", "d"}, "refused: option '--sarif-base' does not go with '--init'"},
   };
   for (const Case& c : cases) {
     OvSession session;
     std::string out;
-    EXPECT_EQ(Parse(session, c.args, &out), !c.settings.empty())
-        << ::testing::PrintToString(c.args);
+    const bool accepted = Parse(session, c.args, &out);
     EXPECT_EQ(out, "");
-    const std::string expected = c.settings.empty() ? "compile p= c= d= o=" : c.settings;
-    EXPECT_EQ(Settings(session), expected) << ::testing::PrintToString(c.args);
+    // A refused command line leaves nothing but its reason.
+    const std::string got = accepted ? Settings(session) : "refused: " + session.Refusal();
+    EXPECT_EQ(got, c.settings) << ::testing::PrintToString(c.args);
+    if (!accepted) {
+      EXPECT_EQ(Settings(session), "compile p= c= d= o=");
+    }
     EXPECT_FALSE(session.ExitRequested());
     EXPECT_EQ(session.ProgramName(), "partsc");
   }

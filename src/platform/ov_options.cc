@@ -1,0 +1,359 @@
+#include "platform/ov_options.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace partsc {
+namespace {
+
+constexpr ActionSet kCompile = ActionBit(OvAction::kCompile);
+constexpr ActionSet kCheck = ActionBit(OvAction::kCheck);
+constexpr ActionSet kList = ActionBit(OvAction::kList);
+constexpr ActionSet kDecompile = ActionBit(OvAction::kDecompile);
+constexpr ActionSet kFromJson = ActionBit(OvAction::kFromJson);
+constexpr ActionSet kDiff = ActionBit(OvAction::kDiff);
+constexpr ActionSet kExplain = ActionBit(OvAction::kExplain);
+constexpr ActionSet kInit = ActionBit(OvAction::kInit);
+constexpr ActionSet kLsp = ActionBit(OvAction::kLsp);
+constexpr ActionSet kEvery =
+    kCompile | kCheck | kList | kDecompile | kFromJson | kDiff | kExplain | kInit | kLsp;
+// The runs that compile sources and report their diagnostics.
+constexpr ActionSet kCompiles = kCompile | kCheck;
+
+using V = OptionValue;
+using Id = OptionId;
+
+// Id, short and long name, value, its kind and choices, operands, settings
+// key, actions, help. In the order of the help; each at the place of its id.
+constexpr std::array<OptionSpec, static_cast<size_t>(Id::kVersion) + 1> kOptions = {{
+    {Id::kDirectory, "-C", "", "DIR", V::kDirectory, "", "", "", kEvery & ~kExplain,
+     "change to the directory DIR before anything else; several are taken in "
+     "turn"},
+    {Id::kSettings, "-p", "", "SETTINGS", V::kFile, "", "", "",
+     kCompiles | kList | kDecompile | kDiff | kLsp,
+     "read the directories of the file classes and the everyday mode (the keys named below) from "
+     "the settings file SETTINGS"},
+    {Id::kControl, "-c", "--control", "CONTROL", V::kFile, "", "", "", kCompiles,
+     "compile the control file CONTROL without asking for its name"},
+    {Id::kStrict, "", "--strict", "", V::kNone, "", "", "#PARTS:STRICT#", kCompiles,
+     "end with 1 when a source failed, or nothing compiled, or an output could not be written"},
+    {Id::kNoStrict, "", "--no-strict", "", V::kNone, "", "", "", kCompiles,
+     "do not, whatever the settings file says"},
+    {Id::kAtomic, "", "--atomic", "", V::kNone, "", "", "#PARTS:ATOMIC#", kCompiles,
+     "put each parts file in place only when it compiled and listed: a source that fails keeps "
+     "the previous file and its backup"},
+    {Id::kNoAtomic, "", "--no-atomic", "", V::kNone, "", "", "", kCompiles,
+     "write each parts file in place, whatever the settings file says"},
+    {Id::kQuiet, "-q", "--quiet", "", V::kNone, "", "", "#PARTS:QUIET#", kEvery,
+     "print no progress lines, only diagnostics: a run that went well says nothing"},
+    {Id::kNoQuiet, "", "--no-quiet", "", V::kNone, "", "", "", kEvery,
+     "print them, whatever the settings file says"},
+    {Id::kChanges, "", "--changes", "", V::kNone, "", "", "", kCompiles,
+     "print, for each parts file written, what changed against its backup"},
+    {Id::kRunLog, "", "--run-log", "FILE", V::kFile, "", "", "#PARTS:RUNLOG#", kCompiles,
+     "write the run log to FILE instead of TALVIREN.LOG"},
+    {Id::kErrorLog, "", "--error-log", "FILE", V::kFile, "", "", "#PARTS:ERRORLOG#",
+     kCompiles,
+     "append the error log to FILE instead of CONTROL.LOG"},
+    {Id::kCheck, "", "--check", "", V::kNone, "", "[SOURCE...]", "", kCheck,
+     "run as the run of each SOURCE (without one, of the control file) would, every output "
+     "held in memory: write no file at all; end as --strict would"},
+    {Id::kList, "", "--list", "", V::kNone, "", "FILE...", "", kList,
+     "print the listing of each parts file FILE"},
+    {Id::kFormat, "", "--format", "FORMAT", V::kChoice, "listing text json", "", "", kList | kDiff,
+     "with --list: listing (the default) or json, one JSON document a line; with --diff: text "
+     "(the default) or json"},
+    {Id::kDecompile, "", "--decompile", "FILE", V::kFile, "", "", "", kDecompile,
+     "write a parts source that compiles back to the parts file FILE"},
+    {Id::kFromJson, "", "--from-json", "FILE", V::kFile, "", "", "", kFromJson,
+     "build the parts file -o OUT from the JSON document FILE"},
+    {Id::kOutput, "-o", "--output", "OUT", V::kFile, "", "", "", kDecompile | kFromJson,
+     "the file --decompile (else standard output) or --from-json writes; an existing OUT is "
+     "kept"},
+    {Id::kForce, "", "--force", "", V::kNone, "", "", "", kDecompile | kFromJson,
+     "with -o: overwrite an existing OUT"},
+    {Id::kDiff, "", "--diff", "", V::kNone, "", "OLD NEW", "", kDiff,
+     "say what changed from OLD to NEW, parts files or sources; end with 0 when they are the "
+     "same, 1 when they differ, 2 on trouble"},
+    {Id::kDiagnosticsFormat, "", "--diagnostics-format", "FORMAT", V::kChoice, "classic gnu json",
+     "", "#PARTS:DIAGNOSTICS#", kCompiles,
+     "classic: the error log's lines on the console (the default); gnu or json: one line each on "
+     "standard error instead"},
+    {Id::kSarif, "", "--sarif", "FILE", V::kFile, "", "", "#PARTS:SARIF#", kCompiles,
+     "also write the diagnostics as a SARIF 2.1.0 log"},
+    {Id::kNoSarif, "", "--no-sarif", "", V::kNone, "", "", "", kCompiles,
+     "write none, whatever the settings file says"},
+    {Id::kSarifBase, "", "--sarif-base", "DIR", V::kDirectory, "", "", "#PARTS:SARIFBASE#",
+     kCompiles, "make the SARIF log's file URIs relative to DIR, not to where partsc started"},
+    {Id::kWarning, "-W", "", "NAME", V::kWarning, "", "", "#PARTS:WARNINGS#", kCompiles,
+     "warn about what compiles without a word: -Wall about all, -WNAME about one, -Wno-NAME not "
+     "about it"},
+    {Id::kWarningsAreErrors, "-Werror", "", "", V::kNone, "", "", "#PARTS:WERROR#", kCompiles,
+     "make every warning an error: a source that warned has failed"},
+    {Id::kNoWarningsAreErrors, "-Wno-error", "", "", V::kNone, "", "", "", kCompiles,
+     "do not, whatever the settings file says"},
+    {Id::kExplain, "", "--explain", "NAME", V::kDiagnostic, "", "", "", kExplain,
+     "explain a diagnostic: NAME is its name, its message or a piece of one; all explains every "
+     "one"},
+    {Id::kInit, "", "--init", "", V::kNone, "", "[DIR]", "", kInit,
+     "start a library in DIR (default: here): src/, parts/, a settings file ORVA.SET with the "
+     "everyday mode and a control file LIBRARY.CTL; overwrites nothing"},
+    {Id::kLsp, "", "--lsp", "", V::kNone, "", "", "", kLsp,
+     "serve the Language Server Protocol on standard input and output, for an editor"},
+    {Id::kHelp, "-h", "--help", "", V::kNone, "", "", "", kEvery, "print this help and exit"},
+    {Id::kVersion, "", "--version", "", V::kNone, "", "", "", kEvery, "print the version and exit"},
+}};
+
+constexpr bool InIdOrder() {
+  for (size_t i = 0; i < kOptions.size(); ++i) {
+    if (static_cast<size_t>(kOptions[i].id) != i) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(InIdOrder(), "the option table lists its options in the order of their ids");
+
+// The forms of the help, the first of each action its own; the last is the
+// form of the options that print and exit.
+constexpr std::array<UsageForm, 10> kForms = {{
+    {OvAction::kCompile,
+     "[-C DIR] [-p SETTINGS] [-c CONTROL] [--strict | --no-strict] [--atomic | --no-atomic] "
+     "[-q | --no-quiet] [--changes] [--run-log FILE] [--error-log FILE] "
+     "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
+     "[-Werror | -Wno-error]"},
+    {OvAction::kCheck,
+     "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--strict | --no-strict] "
+     "[--atomic | --no-atomic] [--changes] [--run-log FILE] [--error-log FILE] "
+     "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
+     "[-Werror | -Wno-error]"},
+    {OvAction::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
+    {OvAction::kDecompile, "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
+    {OvAction::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},
+    {OvAction::kDiff, "[-C DIR] [-p SETTINGS] --diff [--format=FORMAT] OLD NEW"},
+    {OvAction::kExplain, "--explain NAME"},
+    {OvAction::kInit, "[-C DIR] --init [DIR]"},
+    {OvAction::kLsp, "[-C DIR] [-p SETTINGS] --lsp"},
+    {OvAction::kCompile, "-h | --help | --version"},
+}};
+
+// The option that starts each action but the compile of a control file.
+constexpr std::array<std::pair<OvAction, OptionId>, 8> kActionOptions = {{
+    {OvAction::kCheck, Id::kCheck},
+    {OvAction::kList, Id::kList},
+    {OvAction::kDecompile, Id::kDecompile},
+    {OvAction::kFromJson, Id::kFromJson},
+    {OvAction::kDiff, Id::kDiff},
+    {OvAction::kExplain, Id::kExplain},
+    {OvAction::kInit, Id::kInit},
+    {OvAction::kLsp, Id::kLsp},
+}};
+
+constexpr size_t kUsageWidth = 79;
+constexpr size_t kUsageIndent = 10;
+constexpr size_t kHelpColumn = 27;
+
+// The places `text` may be broken at: its blanks, or with `outside` only
+// the blanks outside brackets (a usage form keeps "[-o OUT]" whole).
+std::vector<size_t> Breaks(std::string_view text, bool outside) {
+  std::vector<size_t> breaks;
+  int depth = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    depth += text[i] == '[' ? 1 : text[i] == ']' ? -1 : 0;
+    if (text[i] == ' ' && (!outside || depth == 0)) {
+      breaks.push_back(i);
+    }
+  }
+  return breaks;
+}
+
+// `text` broken into lines that fit `width` when its first line starts at
+// column `first`; every line but the first starts with `indent` blanks.
+std::string Wrapped(std::string_view text, size_t first, size_t indent, size_t width,
+                    bool outside = false) {
+  std::string out;
+  size_t lineStart = 0;
+  size_t column = first;
+  size_t last = 0;  // the break taken last, or 0
+  for (const size_t at : Breaks(text, outside)) {
+    if (column + (at - lineStart) > width && last > lineStart) {
+      out.append(text.substr(lineStart, last - lineStart)).append("\n").append(indent, ' ');
+      lineStart = last + 1;
+      column = indent;
+    }
+    last = at;
+  }
+  if (column + (text.size() - lineStart) > width && last > lineStart) {
+    out.append(text.substr(lineStart, last - lineStart)).append("\n").append(indent, ' ');
+    lineStart = last + 1;
+  }
+  return out.append(text.substr(lineStart));
+}
+
+// The left column of an option's help line: "-c CONTROL, --control CONTROL",
+// "--format=FORMAT", "-WNAME", "--list FILE...".
+std::string Spelling(const OptionSpec& option) {
+  std::string text;
+  if (!option.shortName.empty()) {
+    text.append(option.shortName);
+    if (!option.argument.empty()) {
+      text.append(option.value == V::kWarning ? "" : " ").append(option.argument);
+    }
+  }
+  if (!option.longName.empty()) {
+    text.append(text.empty() ? "" : ", ").append(option.longName);
+    if (!option.argument.empty()) {
+      text.append(option.value == V::kChoice ? "=" : " ").append(option.argument);
+    }
+  }
+  if (!option.operands.empty()) {
+    text.append(" ").append(option.operands);
+  }
+  return text;
+}
+
+// The help of an option with the settings key that gives its default.
+std::string HelpOf(const OptionSpec& option) {
+  std::string help(option.help);
+  if (option.settingsKey.empty()) {
+    return help;
+  }
+  const std::string value = option.argument.empty() ? "yes" : std::string(option.argument);
+  return help + " (or " + std::string(option.settingsKey) + " = " + value + ")";
+}
+
+}  // namespace
+
+std::span<const OptionSpec> OptionTable() {
+  return kOptions;
+}
+
+const OptionSpec& OptionOf(OptionId id) {
+  const auto index = static_cast<size_t>(id);
+  assert(index < kOptions.size() && "an id of the option table");
+  return kOptions[index < kOptions.size() ? index : 0];
+}
+
+const OptionSpec* FindOption(std::string_view word, std::optional<std::string_view>& attached) {
+  for (const OptionSpec& option : kOptions) {
+    if (word == option.shortName || word == option.longName) {
+      return &option;
+    }
+  }
+  for (const OptionSpec& option : kOptions) {
+    if (option.argument.empty()) {
+      continue;
+    }
+    if (!option.shortName.empty() && word.starts_with(option.shortName)) {
+      attached = word.substr(option.shortName.size());
+      return &option;
+    }
+    if (!option.longName.empty() && word.starts_with(option.longName) &&
+        word.substr(option.longName.size()).starts_with("=")) {
+      attached = word.substr(option.longName.size() + 1);
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+const OptionSpec* ActionOption(OvAction action) {
+  for (const auto& [named, id] : kActionOptions) {
+    if (named == action) {
+      return &OptionOf(id);
+    }
+  }
+  return nullptr;
+}
+
+std::optional<OvAction> ActionStartedBy(const OptionSpec& option) {
+  for (const auto& [action, id] : kActionOptions) {
+    if (id == option.id) {
+      return action;
+    }
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// The blank-separated words of `choices`.
+std::vector<std::string_view> Words(std::string_view choices) {
+  std::vector<std::string_view> words;
+  while (!choices.empty()) {
+    const size_t blank = choices.find(' ');
+    words.push_back(choices.substr(0, blank));
+    choices = blank == std::string_view::npos ? std::string_view() : choices.substr(blank + 1);
+  }
+  return words;
+}
+
+}  // namespace
+
+bool IsChoice(const OptionSpec& option, std::string_view value) {
+  const std::vector<std::string_view> words = Words(option.choices);
+  return std::find(words.begin(), words.end(), value) != words.end();
+}
+
+std::string ChoiceWords(const OptionSpec& option) {
+  const std::vector<std::string_view> words = Words(option.choices);
+  std::string text;
+  for (size_t i = 0; i < words.size(); ++i) {
+    text += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
+    text += words[i];
+  }
+  return text;
+}
+
+std::string_view OptionName(const OptionSpec& option) {
+  return option.longName.empty() ? option.shortName : option.longName;
+}
+
+std::span<const UsageForm> UsageForms() {
+  return kForms;
+}
+
+std::string_view UsageFormOf(OvAction action) {
+  for (const UsageForm& form : kForms) {
+    if (form.action == action) {
+      return form.form;
+    }
+  }
+  return {};
+}
+
+std::string UsageLines(std::string_view lead, std::string_view program, std::string_view form) {
+  // Broken as after "partsc", whatever name the program was started by, so
+  // that the lines are the same for every name.
+  const size_t first = lead.size() + std::string_view("partsc ").size();
+  return std::string(lead) + std::string(program) + " " +
+         Wrapped(form, first, kUsageIndent, kUsageWidth, true) + "\n";
+}
+
+std::string HelpText(std::string_view program) {
+  std::string text;
+  for (const UsageForm& form : kForms) {
+    text += UsageLines(text.empty() ? "Usage: " : "   or: ", program, form.form);
+  }
+  text +=
+      "\nCompiles the parts source files listed in a control file; without -c the\n"
+      "name of the control file is asked for on the console. A short option takes\n"
+      "its value attached too (-pORVA.SET), a long one after \"=\" (--control=FILE).\n\n";
+  for (const OptionSpec& option : kOptions) {
+    const std::string left = "  " + Spelling(option);
+    text += left;
+    if (left.size() + 1 >= kHelpColumn) {
+      text += "\n" + std::string(kHelpColumn, ' ');
+    } else {
+      text += std::string(kHelpColumn - left.size(), ' ');
+    }
+    text += Wrapped(HelpOf(option), kHelpColumn, kHelpColumn, kUsageWidth) + "\n";
+  }
+  return text;
+}
+
+}  // namespace partsc
