@@ -268,6 +268,10 @@ CompileStatus Pass1Size(Compile& c) {
 CompileStatus Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
+  // A member line of a size block is read in pass 2 only.
+  if (c.inSizeBlock && !keywordLine && FirstChar(line) != 't') {
+    return CompileStatus::kOk;
+  }
   const Keyword lineKeyword = KeywordOfLine(line);
   const auto keyword = [lineKeyword](Keyword name) { return lineKeyword == name; };
   if (keywordLine) {

@@ -392,15 +392,18 @@ void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
   if (entries.empty()) {
     return;
   }
+  const bool escapes = runLog.EscapesLineBreaks();
   BlockLines lines(static_cast<int32_t>(entries.size()));
   for (const Entry& entry : entries) {
-    if (runLog.EscapesLineBreaks()) {
-      const std::string line = EscapeLineBreaks(MemberLineOf(entry));
-      lines.Commit(Put(Put(lines.Room(line.size() + 1), line), '\n'));
-      continue;
+    char* start = lines.Room(LineRoom(entry));
+    char* at = PutMemberLine(start, entry);
+    const std::string_view line(start, static_cast<size_t>(at - start));
+    // A line break inside a name or text: the line again, escaped, in the
+    // same place (nothing after it is committed yet).
+    if (escapes && line.find_first_of("\r\n") != std::string_view::npos) {
+      const std::string escaped = EscapeLineBreaks(line);
+      at = Put(lines.Room(escaped.size() + 1), escaped);
     }
-    char* at = lines.Room(LineRoom(entry));
-    at = PutMemberLine(at, entry);
     lines.Commit(Put(at, '\n'));
   }
   lines.WriteTo(runLog);
