@@ -150,6 +150,11 @@ enum class ReadStatus : int {
   // A length or count lies outside its field or table: a damaged file,
   // refused before anything is copied.
   kDamaged = 23,
+  // A size's member list begins inside a list read before it (the common
+  // list or another size's), or runs into one: size records that share their
+  // lists would make the model grow with each record, not with the file. The
+  // list is not kept.
+  kSharedList = 24,
   kSizeNotFound = 50,  // a size without a member list
   kNoMemory = 109,     // memory ran out
   // A list holds more than 256 spec entries or 512 param entries, counting

@@ -38,6 +38,10 @@ struct RunContext {
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
   std::string sourceBytes;
+  // Why the run ends before the end of its control file, other than a
+  // signal: a lock that another process held for longer than the lock wait.
+  // Empty while it goes on.
+  std::string stopReason;
 };
 
 }  // namespace partsc

@@ -373,7 +373,7 @@ namespace {
 
 void PutEscaped(std::string& out, unsigned char byte) {
   char escaped[5];
-  std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+  std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
   out += escaped;
 }
 
@@ -406,7 +406,10 @@ std::string DiffText(const std::vector<Change>& changes, const std::string& oldN
   if (changes.empty()) {
     return {};
   }
-  std::string text = "--- " + Shown(oldName, latin1) + "\n+++ " + Shown(newName, latin1) + "\n";
+  // A name shows as partsc's messages show a file name; every line here is
+  // one line of the listing, its line breaks and other control characters
+  // escaped.
+  std::string text = "--- " + QuoteName(oldName) + "\n+++ " + QuoteName(newName) + "\n";
   const std::string* block = nullptr;
   for (const Change& change : changes) {
     if (block == nullptr || *block != change.block) {
@@ -527,7 +530,8 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
   for (const std::string& part : parts) {
     summary += (summary.empty() ? "" : "; ") + part;
   }
-  return summary.empty() ? "no change" : summary;
+  // One line, whatever the names hold.
+  return summary.empty() ? "no change" : EscapeLineBreaks(summary);
 }
 
 }  // namespace partsc

@@ -14,6 +14,7 @@ inline constexpr int kReadBadVersion = static_cast<int>(ReadStatus::kBadVersion)
 inline constexpr int kReadNoApgName = static_cast<int>(ReadStatus::kNoView);
 inline constexpr int kReadShort = static_cast<int>(ReadStatus::kShort);
 inline constexpr int kReadDamaged = static_cast<int>(ReadStatus::kDamaged);
+inline constexpr int kReadSharedList = static_cast<int>(ReadStatus::kSharedList);
 inline constexpr int kReadSizeNotFound = static_cast<int>(ReadStatus::kSizeNotFound);
 inline constexpr int kNoMemory = static_cast<int>(ReadStatus::kNoMemory);
 inline constexpr int kTableFull = static_cast<int>(ReadStatus::kTableFull);
