@@ -83,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   runLog.FopenMemory();
   const ListResult listed = ListOpenFile(diagnostics, model, "/parts/fuzz.prt", runLog);
   const int expected = ListCodeOf(model.read.part);
-  Require(expected < 0 || (listed.code == expected && listed.readResult == ReadCode(model.read.result)),
-          "the listing stops at the part where reading stopped");
+  Require(
+      expected < 0 || (listed.code == expected && listed.readResult == ReadCode(model.read.result)),
+      "the listing stops at the part where reading stopped");
   OvFileIO byLists;
   byLists.FopenMemory();
   const ListResult streamed = ListFileBytes(diagnostics, bytes, "/parts/fuzz.prt", byLists);

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes = EncodePartsFile(model).bytes;
   const PartsModel back = DecodePartsFile(bytes);
   Require(back == model, "a model the rule takes is read back whole from its bytes");
-  Require(ListModel(back, "/fuzz.prt").status == ListStatus::kListed, "a model the rule takes lists whole");
+  Require(ListModel(back, "/fuzz.prt").status == ListStatus::kListed,
+          "a model the rule takes lists whole");
   Require(Validate(back, "/fuzz.prt").empty(), "the rule takes what it took, read back");
   return 0;
 }

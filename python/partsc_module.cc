@@ -18,8 +18,8 @@ namespace {
 
 // A text as Python takes it: str when it is UTF-8, else bytes.
 py::object Text(const std::string& text) {
-  PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
-                                           "strict");
+  PyObject* decoded =
+      PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
   if (decoded == nullptr) {
     PyErr_Clear();
     return py::bytes(text);
@@ -64,8 +64,8 @@ py::dict CompileDict(const CompileResult& result) {
   out["reason"] = Text(result.reason);
   out["parts_path"] = Text(result.partsPath);
   out["bytes"] = py::bytes(result.bytes);
-  out["model"] = result.Compiled() ? py::object(py::str(ModelToJson(result.model)))
-                                   : py::object(py::none());
+  out["model"] =
+      result.Compiled() ? py::object(py::str(ModelToJson(result.model))) : py::object(py::none());
   py::list diagnostics;
   for (const Diagnostic& d : result.diagnostics) {
     diagnostics.append(DiagnosticDict(d));
@@ -136,13 +136,13 @@ PYBIND11_MODULE(_partsc, m) {
       .value("RUN_STOPS", Consequence::kRunStops);
 
   m.def("version", &Version);
-  m.def("compile_text", [](const py::bytes& text, const std::string& path,
-                           std::vector<std::string> warnings, std::string directory,
-                           bool keepGoing) {
-    const std::string source = text;
-    return CompileDict(
-        CompileText(source, path, Options(std::move(warnings), std::move(directory), keepGoing)));
-  });
+  m.def("compile_text",
+        [](const py::bytes& text, const std::string& path, std::vector<std::string> warnings,
+           std::string directory, bool keepGoing) {
+          const std::string source = text;
+          return CompileDict(CompileText(
+              source, path, Options(std::move(warnings), std::move(directory), keepGoing)));
+        });
   m.def("compile_file", [](const std::string& path, std::vector<std::string> warnings,
                            std::string directory, bool keepGoing) {
     return CompileDict(
@@ -153,9 +153,8 @@ PYBIND11_MODULE(_partsc, m) {
     return py::make_tuple(read.status, Text(read.reason),
                           read.status == ReadStatus::kOk ? ModelToJson(read.model) : "");
   });
-  m.def("decode", [](const py::bytes& bytes) {
-    return ModelToJson(DecodePartsFile(std::string(bytes)));
-  });
+  m.def("decode",
+        [](const py::bytes& bytes) { return ModelToJson(DecodePartsFile(std::string(bytes))); });
   m.def("parse", [](const std::string& document) { return FromJson(document).second; });
   m.def("check", [](const std::string& document, const std::string& path) {
     auto [model, problems] = FromJson(document);

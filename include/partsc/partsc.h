@@ -55,15 +55,15 @@ struct CompileOptions {
 // How a compile ended. Each but kCompiled and kUnknownWarning has its
 // diagnostic among the result's.
 enum class CompileEnd {
-  kCompiled,            // the parts file compiled whole
-  kUnknownWarning,      // a warning of the options has no such name: nothing was compiled
-  kSourceUnreadable,    // the source cannot be read ("Input File Open Error")
-  kNotPartsSource,      // its first keyword line is not $$PARTS ("Not Parts Input File")
-  kNoPartsName,         // the $$PARTS line names no parts ("Parts name not found")
-  kNoSizeName,          // a $$SIZE line names no size
-  kSizeNamedTwice,      // two $$SIZE lines name the same size
-  kMemberLineRefused,   // a member line was refused ("Illegal param defination" ...)
-  kTableFull,           // a member list holds more entries than a parts file can
+  kCompiled,           // the parts file compiled whole
+  kUnknownWarning,     // a warning of the options has no such name: nothing was compiled
+  kSourceUnreadable,   // the source cannot be read ("Input File Open Error")
+  kNotPartsSource,     // its first keyword line is not $$PARTS ("Not Parts Input File")
+  kNoPartsName,        // the $$PARTS line names no parts ("Parts name not found")
+  kNoSizeName,         // a $$SIZE line names no size
+  kSizeNamedTwice,     // two $$SIZE lines name the same size
+  kMemberLineRefused,  // a member line was refused ("Illegal param defination" ...)
+  kTableFull,          // a member list holds more entries than a parts file can
   // The parts file could not be opened: the source names no parts (it has
   // no $$PARTS line, or is empty), or the parts name is no plain file name.
   kPartsFileNotOpened,
@@ -100,8 +100,7 @@ struct CompileResult {
 PARTSC_API CompileResult CompileText(std::string_view text, const std::string& path,
                                      const CompileOptions& options = {});
 // Compiles the parts source file at `path`.
-PARTSC_API CompileResult CompileFile(const std::string& path,
-                                     const CompileOptions& options = {});
+PARTSC_API CompileResult CompileFile(const std::string& path, const CompileOptions& options = {});
 
 // Every problem that keeps `model` from being written as the parts file at
 // `path` (whose file name gives the parts name; empty: none is checked),
@@ -142,10 +141,10 @@ PARTSC_API ReadResult ReadPartsFile(const std::string& path);
 
 enum class WriteStatus {
   kWritten,
-  kRefused,        // the model breaks the rule (see problems); nothing was touched
-  kNotCreated,     // the file could not be created
-  kBackupFailed,   // an older file could not be moved to its backup
-  kWriteFailed,    // a write fell short
+  kRefused,       // the model breaks the rule (see problems); nothing was touched
+  kNotCreated,    // the file could not be created
+  kBackupFailed,  // an older file could not be moved to its backup
+  kWriteFailed,   // a write fell short
 };
 
 struct WriteResult {

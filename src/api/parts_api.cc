@@ -109,7 +109,8 @@ Listing ListModel(const PartsModel& model, const std::string& path) {
 
 std::string ModelToJson(const PartsModel& model, const std::string& path) {
   std::string text;
-  WritePartsModelJson(model, [&text](std::string_view piece) { text += piece; }, path);
+  WritePartsModelJson(
+      model, [&text](std::string_view piece) { text += piece; }, path);
   return text;
 }
 

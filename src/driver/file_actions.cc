@@ -395,8 +395,7 @@ int Diff(RunContext& run, const std::vector<std::string>& arguments) {
   if (!LoadModel(run, sides.oldFile, from) || !LoadModel(run, sides.newFile, to)) {
     return kExitDiffTrouble;
   }
-  const std::vector<Change> changes =
-      ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
+  const std::vector<Change> changes = ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
     out.FwriteData(DiffJson(changes, sides.oldLabel, sides.newLabel) + "\n");

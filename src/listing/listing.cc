@@ -494,8 +494,8 @@ std::string UnlistableReason(const PartsModel& model) {
   }
   for (const PartsSize& size : model.sizes) {
     const int slot = FindSizeRecord(model, size.record.name.View());
-    const int result =
-        slot < 0 ? kReadSizeNotFound : ReadCode(model.sizes[static_cast<size_t>(slot)].membersResult);
+    const int result = slot < 0 ? kReadSizeNotFound
+                                : ReadCode(model.sizes[static_cast<size_t>(slot)].membersResult);
     if (result != 0) {
       return UnreadableReason({kListSizeMembers, result});
     }

@@ -123,11 +123,12 @@ Field VersionField(const PartsHeader& header) {
 }
 
 using FieldOf = Field (*)(const PartsHeader&);
-constexpr std::array<std::pair<const char*, FieldOf>, 5> kHeaderFields = {{{"version", VersionField},
-                                                                         {"$$PARTS", PartsField},
-                                                                         {"$$SPEC", SpecField},
-                                                                         {"$$TITLE", TitleField},
-                                                                         {"sort", SortField}}};
+constexpr std::array<std::pair<const char*, FieldOf>, 5> kHeaderFields = {
+    {{"version", VersionField},
+     {"$$PARTS", PartsField},
+     {"$$SPEC", SpecField},
+     {"$$TITLE", TitleField},
+     {"sort", SortField}}};
 
 std::vector<std::string> LinesOf(Field field) {
   return field.value.is_null() ? std::vector<std::string>() : Lines(std::move(field.line));
@@ -153,8 +154,7 @@ Field ViewField(const PartsModel* model, size_t view) {
   if (model == nullptr || model->apgNames[view].Empty()) {
     return {};
   }
-  std::string line =
-      std::string(kViewKeywords[view]) + "\t!" + model->apgNames[view].Str() + "!";
+  std::string line = std::string(kViewKeywords[view]) + "\t!" + model->apgNames[view].Str() + "!";
   if (!model->apgComments[view].Empty()) {
     line += "\t" + model->apgComments[view].Str();
   }
@@ -165,9 +165,8 @@ void DiffViews(const PartsModel* from, const PartsModel* to, std::vector<Change>
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     Field before = ViewField(from, view);
     Field after = ViewField(to, view);
-    Add(changes,
-        {"$$APG", "", std::string(kViewKeywords[view]), LinesOf(before),
-         LinesOf(after), std::move(before.value), std::move(after.value)});
+    Add(changes, {"$$APG", "", std::string(kViewKeywords[view]), LinesOf(before), LinesOf(after),
+                  std::move(before.value), std::move(after.value)});
   }
 }
 
@@ -207,8 +206,8 @@ void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
   const auto nameOf = [](const Entry& entry) { return entry.name; };
   const std::vector<int> pairs = Pair(from, to, nameOf);
   for (size_t i = 0; i < from.size(); ++i) {
-    Found change{block,  size, from[i].name, Lines(DiffLine(from[i])), {},
-                  EntryJson(from[i]),   nullptr};
+    Found change{block,  size, from[i].name, Lines(DiffLine(from[i])), {}, EntryJson(from[i]),
+                 nullptr};
     if (pairs[i] >= 0) {
       const Entry& other = to[static_cast<size_t>(pairs[i])];
       change.newLines = Lines(DiffLine(other));
@@ -219,13 +218,8 @@ void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
   const std::vector<bool> paired = Paired(pairs, to.size());
   for (size_t i = 0; i < to.size(); ++i) {
     if (!paired[i]) {
-      Add(changes, {block,
-                    size,
-                    to[i].name,
-                    {},
-                    Lines(DiffLine(to[i])),
-                    nullptr,
-                    EntryJson(to[i])});
+      Add(changes,
+          {block, size, to[i].name, {}, Lines(DiffLine(to[i])), nullptr, EntryJson(to[i])});
     }
   }
 }
@@ -266,31 +260,20 @@ void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<i
   for (size_t i = 0; i < from.sizes.size(); ++i) {
     const PartsSize& size = from.sizes[i];
     if (pairs[i] < 0) {
-      Add(changes, {"$$SIZE",
-                    "",
-                    size.record.name.Str(),
-                    SizeLines(size),
-                    {},
-                    SizeJson(size),
-                    nullptr});
+      Add(changes,
+          {"$$SIZE", "", size.record.name.Str(), SizeLines(size), {}, SizeJson(size), nullptr});
       continue;
     }
     const SizeRecord& other = to.sizes[static_cast<size_t>(pairs[i])].record;
-    Add(changes,
-        {"$$SIZE", "", size.record.name.Str(), Lines(SizeLine(size.record)),
-         Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
+    Add(changes, {"$$SIZE", "", size.record.name.Str(), Lines(SizeLine(size.record)),
+                  Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
   }
   const std::vector<bool> paired = Paired(pairs, to.sizes.size());
   for (size_t i = 0; i < to.sizes.size(); ++i) {
     if (!paired[i]) {
       const PartsSize& size = to.sizes[i];
-      Add(changes, {"$$SIZE",
-                    "",
-                    size.record.name.Str(),
-                    {},
-                    SizeLines(size),
-                    nullptr,
-                    SizeJson(size)});
+      Add(changes,
+          {"$$SIZE", "", size.record.name.Str(), {}, SizeLines(size), nullptr, SizeJson(size)});
     }
   }
 }

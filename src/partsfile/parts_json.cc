@@ -349,16 +349,17 @@ Json PartsModelJson(const PartsModel& model) {
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write,
                          std::string_view file) {
-  TextWriter(write, file).Document(
-      [&model](TextWriter& out) { DescribeModel(out, model, ModelMembers{model}); });
+  TextWriter(write, file).Document([&model](TextWriter& out) {
+    DescribeModel(out, model, ModelMembers{model});
+  });
 }
 
 void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
-                        const std::function<void(std::string_view)>& write,
-                        std::string_view file) {
+                        const std::function<void(std::string_view)>& write, std::string_view file) {
   FileMembers members(frame, bytes);
-  TextWriter(write, file).Document(
-      [&frame, &members](TextWriter& out) { DescribeModel(out, frame, members); });
+  TextWriter(write, file).Document([&frame, &members](TextWriter& out) {
+    DescribeModel(out, frame, members);
+  });
 }
 
 namespace {

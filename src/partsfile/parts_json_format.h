@@ -25,8 +25,7 @@ constexpr bool ReadableFormat(std::string_view format, std::string_view ours) {
       return false;
     }
   }
-  return minor.size() < ourMinor.size() ||
-         (minor.size() == ourMinor.size() && minor <= ourMinor);
+  return minor.size() < ourMinor.size() || (minor.size() == ourMinor.size() && minor <= ourMinor);
 }
 
 }  // namespace partsc

@@ -26,7 +26,11 @@ inline constexpr int kPartsModelRefused = 24;
 inline constexpr int kPartsReplaceFailed = 25;
 
 // A read result as the model keeps it, and back.
-constexpr ReadStatus AsReadStatus(int result) { return static_cast<ReadStatus>(result); }
-constexpr int ReadCode(ReadStatus status) { return static_cast<int>(status); }
+constexpr ReadStatus AsReadStatus(int result) {
+  return static_cast<ReadStatus>(result);
+}
+constexpr int ReadCode(ReadStatus status) {
+  return static_cast<int>(status);
+}
 
 }  // namespace partsc

@@ -24,8 +24,8 @@ constexpr const char* kSource =
 
 std::string Summary(const Diagnostic& d) {
   return d.name + " " + std::string(SeverityName(d.severity)) + " " +
-         std::string(ConsequenceName(d.consequence)) + " " + d.file + ":" +
-         std::to_string(d.line) + ":" + std::to_string(d.column) + " " + d.message;
+         std::string(ConsequenceName(d.consequence)) + " " + d.file + ":" + std::to_string(d.line) +
+         ":" + std::to_string(d.column) + " " + d.message;
 }
 
 TEST(CompileText, GivesTheBytesAndLogOfARunAndEveryDiagnosticAsARecord) {
@@ -48,17 +48,16 @@ TEST(CompileText, GivesTheBytesAndLogOfARunAndEveryDiagnosticAsARecord) {
     summaries.push_back(Summary(d));
   }
   const std::string file = dir.File("bolt.src");
-  EXPECT_EQ(
-      summaries,
-      (std::vector<std::string>{
-          "partsc-view-already-defined warning goes-on " + file + ":4:0 $TOP already defined",
-          "partsc-keyword-prefix warning goes-on " + file + ":5:1 $$SIZES is read as $$SIZE",
-          "partsc-undefined-macro warning goes-on " + file +
-              ":6:8 Macro PITCH is not defined: {PITCH} becomes {",
-          "partsc-unknown-size-keyword warning goes-on " + file +
-              ":7:0 Unknown Size Keyword (Skip)",
-          "partsc-end-not-found warning goes-on " + file + ":7:0 Keyword $$END not found",
-      }));
+  EXPECT_EQ(summaries,
+            (std::vector<std::string>{
+                "partsc-view-already-defined warning goes-on " + file + ":4:0 $TOP already defined",
+                "partsc-keyword-prefix warning goes-on " + file + ":5:1 $$SIZES is read as $$SIZE",
+                "partsc-undefined-macro warning goes-on " + file +
+                    ":6:8 Macro PITCH is not defined: {PITCH} becomes {",
+                "partsc-unknown-size-keyword warning goes-on " + file +
+                    ":7:0 Unknown Size Keyword (Skip)",
+                "partsc-end-not-found warning goes-on " + file + ":7:0 Keyword $$END not found",
+            }));
 }
 
 // Reading on, the compile ends with the code of the line that stopped it and
@@ -89,8 +88,7 @@ TEST(CompileText, WritesNothingAndStopsAsTheCompileDoes) {
   TempDir dir;
   CompileOptions options;
   options.partsDirectory = dir.path();
-  const CompileResult stopped =
-      CompileText("$$SIZE \"A\"\n$$PARTS !a!\n", "a.src", options);
+  const CompileResult stopped = CompileText("$$SIZE \"A\"\n$$PARTS !a!\n", "a.src", options);
   EXPECT_EQ(stopped.status, CompileEnd::kNotPartsSource);
   EXPECT_EQ(stopped.partsPath, "");
   EXPECT_EQ(stopped.bytes, "");
@@ -103,8 +101,7 @@ TEST(CompileText, WritesNothingAndStopsAsTheCompileDoes) {
   ASSERT_EQ(missing.diagnostics.size(), 1u);
   EXPECT_EQ(missing.diagnostics[0].reason, "No such file or directory");
 
-  EXPECT_EQ(CompileText("$$PARTS !a!\n$$END\n", "a.src", options).partsPath,
-            dir.File("a.prt"));
+  EXPECT_EQ(CompileText("$$PARTS !a!\n$$END\n", "a.src", options).partsPath, dir.File("a.prt"));
   // Without a parts directory, the parts file's name is taken beside the
   // source, as a full path.
   options.partsDirectory.clear();

@@ -101,8 +101,10 @@ TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
        [](PartsModel& m) { m.sizes[0].members.params[0].name = "LENGTHS"; }},
       {"/sizes/0/members/0/text",
        [](PartsModel& m) { m.sizes[0].members.params[0].text = std::string(300, 'x'); }},
-      {"/sizes/0/members/0/pair_code", [](PartsModel& m) { m.sizes[0].members.params[0].pairCode = 5; }},
-      {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 300; }},
+      {"/sizes/0/members/0/pair_code",
+       [](PartsModel& m) { m.sizes[0].members.params[0].pairCode = 5; }},
+      {"/sizes/1/members/0/number",
+       [](PartsModel& m) { m.sizes[1].members.specs[0].number = 300; }},
       {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 0; }},
       {"/header/sort_mode", [](PartsModel& m) { m.header.sortMode = 3; }},
       // No source gives these back.

@@ -287,7 +287,8 @@ void ExpectWrittenFilesPassTheRule(const std::string& dir,
       continue;
     }
     const ReadResult read = ReadPartsFile(path);
-    if (read.status != ReadStatus::kOk || ListModel(read.model, path).status != ListStatus::kListed) {
+    if (read.status != ReadStatus::kOk ||
+        ListModel(read.model, path).status != ListStatus::kListed) {
       continue;
     }
     for (const ModelProblem& problem : Validate(read.model, path)) {
