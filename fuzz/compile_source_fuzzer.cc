@@ -12,18 +12,18 @@
 #include "listing/listing.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
-#include "partsfile/parts_encoder.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 
 namespace partsc::fuzz {
 namespace {
 
-bool IsCompileCode(int code) {
+bool IsCompileStatus(CompileStatus status) {
   // Without injected faults, with a readable input and a writable directory:
-  // every code but 22 (input open), 109 (memory) and 122 (write).
-  return code == kCompileOk || code == kCompileNotParts || code == kCompilePartsLine ||
-         code == kCompileMemberLine || code == -1 || code == 20;
+  // no unreadable input, no shortage of memory, no failed write, no signal.
+  return status != CompileStatus::kInputUnreadable && status != CompileStatus::kOutOfMemory &&
+         status != CompileStatus::kWriteFailed && status != CompileStatus::kInterrupted &&
+         status != CompileStatus::kTableFull;
 }
 
 // A parts file the compiler has just written lies in the parts directory and
@@ -52,7 +52,7 @@ void CheckCompiled(Context& context, const std::string& outputPath, OvFileIO& ru
 // Compiling the same source again moves the first result, whole, to its
 // backup name and writes the same bytes again: nothing is lost, and a compile
 // depends on nothing but its input.
-void CheckRecompile(Context& context, const std::string& input, int code,
+void CheckRecompile(Context& context, const std::string& input, CompileStatus code,
                     const std::string& outputPath) {
   if (outputPath.empty()) {
     return;
@@ -62,7 +62,7 @@ void CheckRecompile(Context& context, const std::string& input, int code,
   PartsOutput output = context.Output();
   context.sink.Release();
   const CompileOutcome again = CompilePartsSource(compile, LineSource{input, {}}, output);
-  Require(again.code == code, "a second compile answers the same");
+  Require(again.status == code, "a second compile answers the same");
   Require(again.outputPath == outputPath, "a second compile names the same parts file");
   const std::string backup = outputPath + (OvFile::IsLowerCase(outputPath) ? ".old" : ".OLD");
   Require(OvFile::Access(backup, 0) == 0 && ReadWhole(backup) == first,
@@ -84,14 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CompileContext compile = context.Compile();
   PartsOutput output = context.Output();
   const CompileOutcome outcome = CompilePartsSource(compile, LineSource{input, {}}, output);
-  const int code = outcome.code;
+  const CompileStatus code = outcome.status;
   const std::string& outputPath = outcome.outputPath;
-  Require(IsCompileCode(code), "the compile answers one of its codes");
-  if (code == kCompileOutputOpen) {
+  Require(IsCompileStatus(code), "the compile answers one of its codes");
+  if (code == CompileStatus::kOutputUnopened) {
     Require(outputPath.empty(), "a parts file that could not be opened leaves no path");
   }
   CheckRecompile(context, input, code, outputPath);
-  if (code == kCompileOk) {
+  if (code == CompileStatus::kOk) {
     CheckCompiled(context, outputPath, runLog);
   }
 

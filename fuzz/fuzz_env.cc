@@ -52,8 +52,7 @@ std::unique_ptr<Context>& Current() {
 
 }  // namespace
 
-Context::Context()
-    : diagnostics(console, EnterWorkDir()) {
+Context::Context() : diagnostics(console, EnterWorkDir()) {
   for (const std::string_view key : kClassKeys) {
     classes.Set(key, EnterWorkDir());
   }

@@ -11,13 +11,13 @@
 
 #include "compiler/compile_passes.h"
 #include "compiler/member_line.h"
+#include "compiler/member_table.h"
 #include "compiler/parts_line.h"
 #include "compiler/size_line.h"
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
 #include "fuzz_env.h"
-#include "compiler/member_table.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc::fuzz {
@@ -120,7 +120,6 @@ void CheckParseLine(std::string_view line, const Limits& limits) {
 // to the next "}" or to the end of the text.
 std::string FullExpansion(const MacroTable& macros, std::string_view text) {
   std::string out;
-  std::string value;
   size_t pos = 0;
   for (;;) {
     const size_t open = text.find('{', pos);
@@ -132,7 +131,7 @@ std::string FullExpansion(const MacroTable& macros, std::string_view text) {
     const size_t close = text.find('}', open + 1);
     const std::string_view name =
         text.substr(open + 1, close == std::string_view::npos ? close : close - open - 1);
-    out += GetMacroValue(macros, name, value) == 0 ? value : std::string("{");
+    out += GetMacroValue(macros, name).value_or("{");
     if (close == std::string_view::npos) {
       return out;
     }
@@ -164,8 +163,10 @@ void CheckCompileLines(CompileContext& context, std::string_view line, int lineN
   std::string comment;
   int32_t value1 = 0;
   int32_t value2 = 0;
-  const int parts = CompilePartsLine(context, line, lineNumber, partsName, comment, value1, value2);
-  Require(parts == 0 || parts == -1, "CompilePartsLine answers 0 or -1");
+  const CompileStatus parts =
+      CompilePartsLine(context, line, lineNumber, partsName, comment, value1, value2);
+  Require(parts == CompileStatus::kOk || parts == CompileStatus::kPartsLineRefused,
+          "CompilePartsLine stores the line or refuses it");
   Require(partsName.size() <= 22 && comment.size() <= 64, "parts texts are cut");
   Require(value1 >= INT16_MIN && value1 <= INT16_MAX && value2 >= INT16_MIN && value2 <= INT16_MAX,
           "parts values are 16-bit");
@@ -181,20 +182,21 @@ void CheckCompileLines(CompileContext& context, std::string_view line, int lineN
   }
 
   const size_t sizesBefore = tables.sizes.size();
-  const int size = CompileSizeLine(context, line, lineNumber, tables.sizeTable);
-  Require(size == 0 || size == kTableFull || size == -1 || size == kSizeDuplicate,
-          "CompileSizeLine answers one of its codes");
-  Require(tables.sizes.size() == sizesBefore + (size == 0 ? 1 : 0),
+  const CompileStatus size = CompileSizeLine(context, line, lineNumber, tables.sizeTable);
+  Require(size != CompileStatus::kOutOfMemory, "CompileSizeLine runs short of nothing");
+  Require(tables.sizes.size() == sizesBefore + (size == CompileStatus::kOk ? 1 : 0),
           "an accepted size line adds exactly one size");
 
   const size_t before = tables.members.SpecCount() + tables.members.ParamCount();
-  const int member = CompileMemberLine(context, line, lineNumber, tables.members);
-  Require(member == 0 || member == -1 || member == kTableFull,
-          "CompileMemberLine answers one of its codes");
+  const CompileStatus member = CompileMemberLine(context, line, lineNumber, tables.members);
+  Require(member != CompileStatus::kOutOfMemory, "CompileMemberLine runs short of nothing");
   const size_t after = tables.members.SpecCount() + tables.members.ParamCount();
   const size_t added = after - before;
-  Require(added == (member == 0 && !line.empty() && (line[0] == 's' || line[0] == 'p') ? 1U : 0U),
-          "an accepted member line adds exactly one entry");
+  Require(
+      added == (member == CompileStatus::kOk && !line.empty() && (line[0] == 's' || line[0] == 'p')
+                    ? 1U
+                    : 0U),
+      "an accepted member line adds exactly one entry");
 }
 
 }  // namespace
@@ -218,7 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     ++lineNumber;
-    Require(CompileMacroLine(context, line, lineNumber) == 0,
+    Require(CompileMacroLine(context, line, lineNumber) == CompileStatus::kOk,
             "a macro line fails only without memory");
     for (const char delimiter : {'"', '!', '(', '<'}) {
       CheckField(line, delimiter, limits.fieldMax);

@@ -96,7 +96,7 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
       options.partsDirectory.empty() ? DirectoryOf(path) : options.partsDirectory;
   CompileOutcome outcome =
       compiler.Compile(LineSource{path, text}, directory, true, options.keepGoing);
-  result.code = outcome.code;
+  result.code = DesignCode(outcome.status);
   result.partsPath = std::move(outcome.outputPath);
   if (result.code == 0) {
     result.bytes = compiler.Bytes();

@@ -13,6 +13,23 @@ namespace partsc {
 
 class MacroTable;
 
+// How a compile, one of its lines or one of its tables ended. DesignCode
+// gives the design's result code of each.
+enum class CompileStatus {
+  kOk,
+  kNotParts,           // a keyword line came before $$PARTS
+  kInputUnreadable,    // the source cannot be read
+  kPartsLineRefused,   // the $$PARTS line has no parts name
+  kMemberLineRefused,  // a member line was refused
+  kSizeLineRefused,    // a $$SIZE line has no size name
+  kSizeNameTwice,      // a $$SIZE line names a size a second time
+  kTableFull,          // a table holds no more entries
+  kOutOfMemory,
+  kOutputUnopened,  // the parts file cannot be opened
+  kWriteFailed,     // a write to the parts file failed
+  kInterrupted,     // a signal ended the compile between two lines
+};
+
 // The six viewDefined flags: 1 when a view line for that view was accepted
 // in the current $$APG block.
 using ViewDefinedFlags = std::array<int32_t, kViewCount>;

@@ -106,8 +106,8 @@ struct Compile {
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
   bool interrupted = false;  // a signal ended the reading
-  // Reading on: the code of the line that ended the compile, or kCompileOk.
-  int stopped = kCompileOk;
+  // Reading on: the code of the line that ended the compile, or CompileStatus::kOk.
+  CompileStatus stopped = CompileStatus::kOk;
   bool carriageReturnSeen = false;
   std::optional<PartsEncoder> encoder;  // once the parts file is open
 
@@ -175,15 +175,15 @@ bool IsPortableName(std::string_view name) {
 }
 
 // $$PARTS: the first one names the parts; a later one is only warned about.
-int Pass1Parts(Compile& c) {
+CompileStatus Pass1Parts(Compile& c) {
   if (c.partsSeen) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameAlreadyDefined, c.lineNumber);
-    return kCompileOk;
+    return CompileStatus::kOk;
   }
   c.partsSeen = true;
   if (CompilePartsLine(c.context, c.line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
-                       c.partsValue2) != 0) {
-    return kCompilePartsLine;
+                       c.partsValue2) != CompileStatus::kOk) {
+    return CompileStatus::kPartsLineRefused;
   }
   dbgprint(c.context.console, kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
   if (!IsPortableName(c.partsName)) {
@@ -191,7 +191,7 @@ int Pass1Parts(Compile& c) {
         Warning::kPartsName, "Parts name \"" + c.partsName + "\" is not a plain file name",
         static_cast<int>(c.line.find('!')));
   }
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 void Pass1Spec(Compile& c) {
@@ -230,14 +230,15 @@ void Pass1Common(Compile& c) {
 }
 
 // A member line of the block being read: its entry goes to the member table.
-int MemberLine(Compile& c) {
+CompileStatus MemberLine(Compile& c) {
   LintLineFields(c.context.diagnostics, c.line);
-  return CompileMemberLine(c.context, c.line, c.lineNumber, c.members) != 0 ? kCompileMemberLine
-                                                                            : kCompileOk;
+  return CompileMemberLine(c.context, c.line, c.lineNumber, c.members) != CompileStatus::kOk
+             ? CompileStatus::kMemberLineRefused
+             : CompileStatus::kOk;
 }
 
 // A line of the common block: a member, a comment, or a warning.
-int Pass1CommonMember(Compile& c) {
+CompileStatus Pass1CommonMember(Compile& c) {
   const LineKind kind = BlockLineKind(BlockKind::kCommon, c.line);
   if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
     return MemberLine(c);
@@ -245,16 +246,13 @@ int Pass1CommonMember(Compile& c) {
   if (kind == LineKind::kSkipped) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownCommonKeyword, c.lineNumber);
   }
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 // $$SIZE: added to the sizes; a full table is only warned about.
-int Pass1Size(Compile& c) {
-  const int result = CompileSizeLine(c.context, c.line, c.lineNumber, c.sizes);
-  if (result == 0) {
-    return kCompileOk;
-  }
-  if (result != kTableFull) {
+CompileStatus Pass1Size(Compile& c) {
+  const CompileStatus result = CompileSizeLine(c.context, c.line, c.lineNumber, c.sizes);
+  if (result != CompileStatus::kTableFull) {
     return result;
   }
   std::string name;
@@ -262,12 +260,12 @@ int Pass1Size(Compile& c) {
   c.context.diagnostics.ReportWarning(
       Warning::kSizeDropped, "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
       static_cast<int>(c.line.find('"')));
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 // Pass 1: one line. Answers 0 to go on, or the compile's failure code.
 // Sets `ended` at the $$END line. The checks run in this order on every line.
-int Pass1Line(Compile& c, bool& ended) {
+CompileStatus Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
   const Keyword lineKeyword = KeywordOfLine(line);
@@ -278,24 +276,24 @@ int Pass1Line(Compile& c, bool& ended) {
     }
     if (!c.partsSeen && lineKeyword != Keyword::kParts) {
       c.context.diagnostics.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, c.inputPath);
-      return kCompileNotParts;
+      return CompileStatus::kNotParts;
     }
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
     c.inSizeBlock = lineKeyword == Keyword::kSize;
     LintLineFields(c.context.diagnostics, line);
   }
-  if (keyword(Keyword::kParts) && Pass1Parts(c) != kCompileOk) {
-    return kCompilePartsLine;
+  if (keyword(Keyword::kParts) && Pass1Parts(c) != CompileStatus::kOk) {
+    return CompileStatus::kPartsLineRefused;
   }
   if (keyword(Keyword::kEnd)) {
     ended = true;
-    return kCompileOk;
+    return CompileStatus::kOk;
   }
   if (FirstChar(line) == 't') {
     LintLineFields(c.context.diagnostics, line);
-    if (CompileMacroLine(c.context, line, c.lineNumber) != 0) {
-      return kNoMemory;
+    if (CompileMacroLine(c.context, line, c.lineNumber) != CompileStatus::kOk) {
+      return CompileStatus::kOutOfMemory;
     }
   }
   if (keyword(Keyword::kSpec)) {
@@ -315,8 +313,8 @@ int Pass1Line(Compile& c, bool& ended) {
     Pass1Common(c);
   }
   const bool commonBlockLine = TakeBlockLine(c.commonLine, c.lineNumber);
-  if (commonBlockLine && Pass1CommonMember(c) != kCompileOk) {
-    return kCompileMemberLine;
+  if (commonBlockLine && Pass1CommonMember(c) != CompileStatus::kOk) {
+    return CompileStatus::kMemberLineRefused;
   }
   if (!keywordLine && !apgBlockLine && !commonBlockLine && !c.inSizeBlock) {
     LintMemberOutsideBlock(c.context.diagnostics, line);
@@ -332,7 +330,7 @@ int Pass1Line(Compile& c, bool& ended) {
   } else if (keyword(Keyword::kNsort)) {
     c.sortMode = kSortAsWritten;
   }
-  return keyword(Keyword::kSize) ? Pass1Size(c) : kCompileOk;
+  return keyword(Keyword::kSize) ? Pass1Size(c) : CompileStatus::kOk;
 }
 
 // The first line after $$END that would be a keyword, view, member or macro
@@ -379,41 +377,42 @@ void LintPass1(Compile& c, bool ended) {
 }
 
 // Reports the signal that ended the compile, with the place in the source.
-int Interrupted(const Compile& c) {
+CompileStatus Interrupted(const Compile& c) {
   std::string where = "while compiling " + c.inputPath + (c.firstPass ? ", pass 1" : ", pass 2");
   where += c.lineNumber > 0 ? ", after line " + std::to_string(c.lineNumber) : ", at its start";
   c.context.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
-  return kCompileInterrupted;
+  return CompileStatus::kInterrupted;
 }
 
 // The errors of one line that a compile reading on goes on after: the line
 // of the parts name, a member line, a size line.
-bool ReadsOnAfter(int code) {
-  return code == kCompilePartsLine || code == kCompileMemberLine || code == kSizeNameTaken ||
-         code == kSizeDuplicate;
+bool ReadsOnAfter(CompileStatus status) {
+  return status == CompileStatus::kPartsLineRefused ||
+         status == CompileStatus::kMemberLineRefused || status == CompileStatus::kSizeLineRefused ||
+         status == CompileStatus::kSizeNameTwice;
 }
 
 // An error that ends the compile: its code; or, for a compile that reads on
-// after it, kCompileOk once the first is noted. From then on the lines are
+// after it, CompileStatus::kOk once the first is noted. From then on the lines are
 // only read for their diagnostics: nothing is written, nothing is printed
 // but them.
-int Stop(Compile& c, int code) {
-  if (code == kCompileOk || !c.context.readOn || !ReadsOnAfter(code)) {
+CompileStatus Stop(Compile& c, CompileStatus code) {
+  if (code == CompileStatus::kOk || !c.context.readOn || !ReadsOnAfter(code)) {
     return code;
   }
-  if (c.stopped == kCompileOk) {
+  if (c.stopped == CompileStatus::kOk) {
     c.stopped = code;
     c.context.diagnostics.BeginAfterStop();
     c.context.console.SetQuiet(true);
   }
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
-int RunPass1(Compile& c) {
+CompileStatus RunPass1(Compile& c) {
   bool ended = false;
   while (!ended && c.NextLine()) {
-    const int result = Stop(c, Pass1Line(c, ended));
-    if (result != kCompileOk) {
+    const CompileStatus result = Stop(c, Pass1Line(c, ended));
+    if (result != CompileStatus::kOk) {
       return result;
     }
   }
@@ -421,7 +420,7 @@ int RunPass1(Compile& c) {
     return Interrupted(c);
   }
   LintPass1(c, ended);
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 // Reports a failed write of the parts file: the message of the part written,
@@ -429,10 +428,10 @@ int RunPass1(Compile& c) {
 // goes somewhere: not while no error log is open). The structured formats
 // carry both in the message's record; the classic one adds a line on
 // standard error.
-int WriteFailed(const Compile& c, const std::string& outputPath, DiagnosticId message) {
+CompileStatus WriteFailed(const Compile& c, const std::string& outputPath, DiagnosticId message) {
   Diagnostics& diagnostics = c.context.diagnostics;
   if (!diagnostics.ErrorLogIsOpen()) {
-    return kCompileWriteFailed;
+    return CompileStatus::kWriteFailed;
   }
   const std::string reason = c.output.sink.WriteError();
   diagnostics.SetReportOutput(outputPath);
@@ -441,7 +440,7 @@ int WriteFailed(const Compile& c, const std::string& outputPath, DiagnosticId me
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
     ComplainNotWritten(c.context.console, outputPath, reason);
   }
-  return kCompileWriteFailed;
+  return CompileStatus::kWriteFailed;
 }
 
 // A member list just built goes to the parts file at the next place of the
@@ -477,10 +476,10 @@ void TieList(Compile& c, std::string_view name, uint32_t offset) {
 }
 
 // Writes the member list of the size block just ended and empties the table.
-int EndSizeBlock(Compile& c, const std::string& outputPath) {
-  if (c.stopped != kCompileOk) {
+CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
+  if (c.stopped != CompileStatus::kOk) {
     c.members.Clear();
-    return kCompileOk;
+    return CompileStatus::kOk;
   }
   uint32_t offset = 0;
   if (!WriteMembers(c, offset)) {
@@ -488,17 +487,17 @@ int EndSizeBlock(Compile& c, const std::string& outputPath) {
   }
   TieList(c, c.sizeName, offset);
   c.members.Clear();
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 // Pass 2: one line. Answers 0 to go on, or the compile's failure code.
-int Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
+CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
   const Keyword lineKeyword = KeywordOfLine(line);
   if (keywordLine && c.sizeLine > 0) {
-    if (EndSizeBlock(c, outputPath) != kCompileOk) {
-      return kCompileWriteFailed;
+    if (EndSizeBlock(c, outputPath) != CompileStatus::kOk) {
+      return CompileStatus::kWriteFailed;
     }
     c.sizeLine = 0;
   }
@@ -509,8 +508,8 @@ int Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
     const LineKind kind = BlockLineKind(BlockKind::kSize, line);
     if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
-      if (MemberLine(c) != kCompileOk) {
-        return kCompileMemberLine;
+      if (MemberLine(c) != CompileStatus::kOk) {
+        return CompileStatus::kMemberLineRefused;
       }
     } else if (kind == LineKind::kSkipped) {
       c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
@@ -519,10 +518,10 @@ int Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   if (lineKeyword == Keyword::kEnd) {
     ended = true;
   }
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
-int RunPass2(Compile& c, const std::string& outputPath) {
+CompileStatus RunPass2(Compile& c, const std::string& outputPath) {
   c.Rewind();
   c.sizeLine = -1;
   c.members.Clear();
@@ -530,8 +529,8 @@ int RunPass2(Compile& c, const std::string& outputPath) {
   c.members.specRecord = c.model.header.specRecord;
   bool ended = false;
   while (!ended && c.NextLine()) {
-    const int result = Stop(c, Pass2Line(c, outputPath, ended));
-    if (result != kCompileOk) {
+    const CompileStatus result = Stop(c, Pass2Line(c, outputPath, ended));
+    if (result != CompileStatus::kOk) {
       return result;
     }
   }
@@ -539,7 +538,7 @@ int RunPass2(Compile& c, const std::string& outputPath) {
     return Interrupted(c);
   }
   if (c.sizeLine <= 0) {
-    return kCompileOk;
+    return CompileStatus::kOk;
   }
   c.context.diagnostics.ReportDiagnostic(DiagnosticId::kEndNotFound, c.lineNumber);
   return EndSizeBlock(c, outputPath);
@@ -583,7 +582,7 @@ void FillHeader(Compile& c) {
 // Between the passes: the parts file is named by the parts name and opened
 // in the sink, and its header, view list and common member list are
 // written.
-int OpenOutput(Compile& c, std::string& outputPath) {
+CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.SizeCount());
   outputPath = c.output.classes.ToFullPath(kClassParts, c.partsName);
   // A parts name comes from the source: one that is not a plain file name
@@ -605,7 +604,7 @@ int OpenOutput(Compile& c, std::string& outputPath) {
     c.context.diagnostics.ReportRunFailure(DiagnosticId::kPartsFileOpen, message + "\n", message,
                                            reason);
     outputPath.clear();
-    return kCompileOutputOpen;
+    return CompileStatus::kOutputUnopened;
   }
   // Nothing is said of a parts file that stays in memory.
   if (c.output.sink.WritesFile()) {
@@ -623,7 +622,7 @@ int OpenOutput(Compile& c, std::string& outputPath) {
     return WriteFailed(c, outputPath, DiagnosticId::kApgListWriteError);
   }
   if (!c.HasCommon() && c.SizeCount() < 1) {
-    return kCompileOk;
+    return CompileStatus::kOk;
   }
   encoder.BeginMemberLists(model.header);
   if (c.HasCommon()) {
@@ -634,12 +633,12 @@ int OpenOutput(Compile& c, std::string& outputPath) {
     model.common = c.members.List();
     c.members.Clear();
   }
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 // After pass 2: the size records, sorted by the sort mode now that each
 // size's member list has its place, and the end of the file.
-int FinishOutput(Compile& c, const std::string& outputPath) {
+CompileStatus FinishOutput(Compile& c, const std::string& outputPath) {
   std::vector<PartsSize>& sizes = c.model.sizes;
   const int sortMode = c.model.header.sortMode;
   // Size names are unique within a file, so this gives the same order as a
@@ -653,7 +652,7 @@ int FinishOutput(Compile& c, const std::string& outputPath) {
     return WriteFailed(c, outputPath, DiagnosticId::kSizeListWriteError);
   }
   c.output.sink.Close();
-  return kCompileOk;
+  return CompileStatus::kOk;
 }
 
 // The source's text: the one given, or the file read whole into the
@@ -681,6 +680,35 @@ bool ReadSource(CompileContext& context, const LineSource& source, std::string_v
 
 }  // namespace
 
+int DesignCode(CompileStatus status) {
+  switch (status) {
+    case CompileStatus::kOk:
+      return 0;
+    case CompileStatus::kNotParts:
+      return 10;
+    case CompileStatus::kInputUnreadable:
+      return 22;
+    case CompileStatus::kPartsLineRefused:
+      return 501;
+    case CompileStatus::kMemberLineRefused:
+      return 40;
+    case CompileStatus::kSizeNameTwice:
+      return 20;
+    case CompileStatus::kTableFull:
+      return 200;
+    case CompileStatus::kOutOfMemory:
+      return 109;
+    case CompileStatus::kWriteFailed:
+      return 122;
+    case CompileStatus::kInterrupted:
+      return 128;
+    case CompileStatus::kSizeLineRefused:
+    case CompileStatus::kOutputUnopened:
+      break;
+  }
+  return -1;
+}
+
 void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,
                      int32_t& specRecord) {
   specFile = 0;
@@ -705,26 +733,26 @@ CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& sou
   context.diagnostics.BeginInput(source.path);
   Compile c(context, output, source.path, outcome.model);
   if (!ReadSource(context, source, c.text)) {
-    outcome.code = kCompileInputOpen;
+    outcome.status = CompileStatus::kInputUnreadable;
     return outcome;
   }
   c.reader = PieceReader(c.text);
   ClearMacros(context.macros);
 
   const bool quiet = context.console.Quiet();
-  int result = RunPass1(c);
-  if (result == kCompileOk && c.stopped == kCompileOk) {
+  CompileStatus result = RunPass1(c);
+  if (result == CompileStatus::kOk && c.stopped == CompileStatus::kOk) {
     result = OpenOutput(c, outcome.outputPath);
   }
-  if (result == kCompileOk && c.SizeCount() >= 1) {
+  if (result == CompileStatus::kOk && c.SizeCount() >= 1) {
     result = RunPass2(c, outcome.outputPath);
   }
   context.console.SetQuiet(quiet);
-  if (c.stopped != kCompileOk) {
-    outcome.code = c.stopped;
+  if (c.stopped != CompileStatus::kOk) {
+    outcome.status = c.stopped;
     return outcome;
   }
-  outcome.code = result == kCompileOk ? FinishOutput(c, outcome.outputPath) : result;
+  outcome.status = result == CompileStatus::kOk ? FinishOutput(c, outcome.outputPath) : result;
   return outcome;
 }
 

@@ -17,18 +17,11 @@
 
 namespace partsc {
 
-// Result codes of CompilePartsSource besides those passed on from the line
-// parsers (-1, 20, 109).
-inline constexpr int kCompileOk = 0;
-inline constexpr int kCompileNotParts = 10;
-inline constexpr int kCompileInputOpen = 22;
-inline constexpr int kCompileMemberLine = 40;
-inline constexpr int kCompileWriteFailed = 122;
-inline constexpr int kCompilePartsLine = 501;
-inline constexpr int kCompileOutputOpen = -1;
-// A signal ended the compile between two lines (reported); a parts file
-// that was begun is incomplete.
-inline constexpr int kCompileInterrupted = 128;
+// The design's result code of a compile that ended so: 0, 10 not a parts
+// source, 22 the source cannot be read, 40 a member line refused, 501 no
+// parts name, -1 no size name or the parts file not opened, 20 a size named
+// twice, 109 out of memory, 122 a write failed, 128 a signal.
+int DesignCode(CompileStatus status);
 
 // The largest source a compile reads: a larger one is refused as the
 // source that cannot be opened is.
@@ -57,7 +50,7 @@ struct PartsOutput {
 // when the parts file was not opened) and the model it built, whose
 // encoding is what the sink received.
 struct CompileOutcome {
-  int code = kCompileOk;
+  CompileStatus status = CompileStatus::kOk;
   std::string outputPath;
   PartsModel model;
 };

@@ -108,9 +108,7 @@ std::string_view Expand(const MacroTable& macros, std::string_view text, size_t 
     // Inside braces: the name runs to the next "}" or to the end of the text.
     const std::string_view rest = text.substr(at + 1);
     const size_t close = rest.find('}');
-    std::string_view value;
-    room.Append(GetMacroValue(macros, rest.substr(0, close), value) == 0 ? value
-                                                                         : std::string_view("{"));
+    room.Append(GetMacroValue(macros, rest.substr(0, close)).value_or("{"));
     at = close == std::string_view::npos ? text.size() : at + 1 + close + 1;
   }
   cut = room.Full();
@@ -118,12 +116,12 @@ std::string_view Expand(const MacroTable& macros, std::string_view text, size_t 
 }
 
 MemberOutcome Refused(std::string cause, char field) {
-  return {-1, std::move(cause), field};
+  return {CompileStatus::kMemberLineRefused, std::move(cause), field};
 }
 
 // The outcome of a table's Add once the line is good: stored, or out of
 // memory (the table's room was looked at before).
-MemberOutcome Stored(int status) {
+MemberOutcome Stored(CompileStatus status) {
   return {status, {}, '\0'};
 }
 
@@ -155,8 +153,8 @@ void LintParamLine(CompileContext& context, std::string_view line, std::string_v
 
 }  // namespace
 
-int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
-                      MemberTable& table) {
+CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
+                                MemberTable& table) {
   std::string_view quoted;
   std::string_view bang;
   // ParseLine fills the first numberCount numbers and pairCount pairs; only
@@ -170,7 +168,7 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
   OvStringUtil::ParseLine(line, quoted, kMemberTextBuffer, bang, kMemberTextBuffer, numbers,
                           numberCount, kMemberListMax, pairs, pairCount, kMemberListMax);
   if (line.empty()) {
-    return 0;
+    return CompileStatus::kOk;
   }
 
   MemberOutcome outcome;
@@ -198,15 +196,15 @@ int CompileMemberLine(CompileContext& context, std::string_view line, int lineNu
     outcome = AddParamEntry(table, quoted, text, pairs, pairCount, bang);
     illegal = DiagnosticId::kIllegalParam;
   } else {
-    return 0;
+    return CompileStatus::kOk;
   }
 
-  if (outcome.status == 0) {
-    return 0;
+  if (outcome.status == CompileStatus::kOk) {
+    return CompileStatus::kOk;
   }
-  if (outcome.status == kNoMemory) {
+  if (outcome.status == CompileStatus::kOutOfMemory) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   context.diagnostics.ReportRefusal(illegal, lineNumber, outcome.cause, outcome.field);
   return outcome.status;
@@ -221,8 +219,8 @@ MemberOutcome AddSpecEntry(MemberTable& table, std::string_view name, const floa
     return Refused("no pair", '<');
   }
   if (table.SpecsFull()) {
-    return {kTableFull, "a block holds at most " + std::to_string(kMaxSpecEntries) + " spec lines",
-            '\0'};
+    return {CompileStatus::kTableFull,
+            "a block holds at most " + std::to_string(kMaxSpecEntries) + " spec lines", '\0'};
   }
   const float first = pairs[0][0];
   const float second = pairs[0][1];
@@ -248,7 +246,7 @@ MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::s
                    '!');
   }
   if (table.ParamsFull()) {
-    return {kTableFull,
+    return {CompileStatus::kTableFull,
             "a block holds at most " + std::to_string(kMaxParamEntries) + " param lines", '\0'};
   }
   int pairCode = 0;

@@ -14,17 +14,18 @@ inline constexpr int kMemberTextBuffer = 64;  // ParseLine buffers, terminator i
 inline constexpr int kMemberListMax = 16;
 inline constexpr int kParamTextMax = 64;
 
-// Appends the entry of a member line to `table`: 0 stored; 109 out of
-// memory; otherwise the status of AddSpecEntry or AddParamEntry (200 or -1).
-// A line not starting with 's' or 'p' gives 0.
-int CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
-                      MemberTable& table);
+// Appends the entry of a member line to `table`: kOk stored, or, reported,
+// kMemberLineRefused, kTableFull or kOutOfMemory. A line not starting with
+// 's' or 'p' gives kOk.
+CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
+                                MemberTable& table);
 
-// What became of a member line's entry: `status` 0 (stored), -1 (refused),
-// kTableFull or kNoMemory; a refusal names its cause in words and the
-// delimiter of the field the cause is about ('\0': the line as a whole).
+// What became of a member line's entry: `status` kOk (stored),
+// kMemberLineRefused, kTableFull or kOutOfMemory; a refusal names its cause
+// in words and the delimiter of the field the cause is about ('\0': the line
+// as a whole).
 struct MemberOutcome {
-  int status = 0;
+  CompileStatus status = CompileStatus::kOk;
   std::string cause;
   char field = '\0';
 };

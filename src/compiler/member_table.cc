@@ -21,13 +21,13 @@ T& NextSlot(std::vector<T>& entries, size_t count) {
 
 }  // namespace
 
-int MemberTable::AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record,
-                         std::string_view name) {
+CompileStatus MemberTable::AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record,
+                                   std::string_view name) {
   if (SpecsFull()) {
-    return kTableFull;
+    return CompileStatus::kTableFull;
   }
   if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   const size_t had = specBytes_.size();
   try {
@@ -42,19 +42,19 @@ int MemberTable::AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record
     }
   } catch (const std::bad_alloc&) {
     specBytes_.resize(had);
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   ++specCount_;
-  return 0;
+  return CompileStatus::kOk;
 }
 
-int MemberTable::AddParam(std::string_view name, std::string_view text, int16_t pairCode,
-                          std::string_view comment) {
+CompileStatus MemberTable::AddParam(std::string_view name, std::string_view text, int16_t pairCode,
+                                    std::string_view comment) {
   if (ParamsFull()) {
-    return kTableFull;
+    return CompileStatus::kTableFull;
   }
   if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   const size_t had = paramBytes_.size();
   try {
@@ -69,10 +69,10 @@ int MemberTable::AddParam(std::string_view name, std::string_view text, int16_t 
     }
   } catch (const std::bad_alloc&) {
     paramBytes_.resize(had);
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   ++paramCount_;
-  return 0;
+  return CompileStatus::kOk;
 }
 
 MemberList MemberTable::List() const {

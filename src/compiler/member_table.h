@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/compile_context.h"
 #include "partsfile/parts_layout.h"
 
 namespace partsc {
@@ -27,12 +28,13 @@ class MemberTable {
   // record has its 16 bits stores record 0.
   int16_t specRecord = 0;
 
-  // Each appends an entry after the others: 0, kTableFull, or kNoMemory
-  // (the table is then as it was). Each entry counts as one allocation to
-  // the test seam.
-  int AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record, std::string_view name);
-  int AddParam(std::string_view name, std::string_view text, int16_t pairCode,
-               std::string_view comment);
+  // Each appends an entry after the others: kOk, kTableFull, or
+  // kOutOfMemory (the table is then as it was). Each entry counts as one
+  // allocation to the test seam.
+  CompileStatus AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record,
+                        std::string_view name);
+  CompileStatus AddParam(std::string_view name, std::string_view text, int16_t pairCode,
+                         std::string_view comment);
 
   bool SpecsFull() const { return specCount_ >= kMaxSpecEntries; }
   bool ParamsFull() const { return paramCount_ >= kMaxParamEntries; }

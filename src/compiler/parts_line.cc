@@ -71,7 +71,7 @@ int MacroTable::Find(std::string_view name) const {
   return store_->cells[store_->CellOf(name, NameHash(name))].slot;
 }
 
-int MacroTable::Define(std::string_view name, std::string_view value) {
+CompileStatus MacroTable::Define(std::string_view name, std::string_view value) {
   const int existing = Find(name);
   if (existing >= 0) {
     return ReplaceValue(existing, value);
@@ -96,28 +96,28 @@ void MacroTable::Clear() {
 }
 
 // The old value stays when its replacement cannot be copied.
-int MacroTable::ReplaceValue(int index, std::string_view value) {
+CompileStatus MacroTable::ReplaceValue(int index, std::string_view value) {
   std::string copy;
   if (!OvCopyText(copy, value)) {
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   store_->slots[index].value = std::move(copy);
-  return 0;
+  return CompileStatus::kOk;
 }
 
 // Nothing changes until the larger store (when one is needed) and both
 // copies are all in hand, so a failure leaves the table exactly as it was.
-int MacroTable::Append(std::string_view name, std::string_view value) {
+CompileStatus MacroTable::Append(std::string_view name, std::string_view value) {
   std::unique_ptr<MacroStore> grown;
   if (count_ == capacity_) {
     grown = OvNew<MacroStore>(static_cast<size_t>(capacity_) + kMacroGrowth);
     if (grown == nullptr) {
-      return kNoMemory;
+      return CompileStatus::kOutOfMemory;
     }
   }
   MacroEntry entry;
   if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   if (grown != nullptr) {
     MoveInto(std::move(grown));
@@ -126,7 +126,7 @@ int MacroTable::Append(std::string_view name, std::string_view value) {
   store_->cells[store_->CellOf(entry.name, hash)] = IndexCell{hash, count_};
   store_->slots[count_] = std::move(entry);
   ++count_;
-  return 0;
+  return CompileStatus::kOk;
 }
 
 // Takes a store 256 slots larger; every entry keeps its index.
@@ -141,14 +141,14 @@ void MacroTable::MoveInto(std::unique_ptr<MacroStore> grown) {
   capacity_ += kMacroGrowth;
 }
 
-int CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
-                     std::string& partsName, std::string& comment, int32_t& value1,
-                     int32_t& value2) {
+CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
+                               std::string& partsName, std::string& comment, int32_t& value1,
+                               int32_t& value2) {
   std::string name;
   const int nameResult = ExtractField(line, '!', kPartsNameMax, name);
   if (nameResult < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameNotFound, lineNumber);
-    return -1;
+    return CompileStatus::kPartsLineRefused;
   }
   if (nameResult == kFieldCut) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameTooLong, lineNumber);
@@ -173,57 +173,46 @@ int CompilePartsLine(CompileContext& context, std::string_view line, int lineNum
   if (count >= 2 && types[1] == kItemNumber) {
     value2 = TruncateTo16Bits(items[1].number);
   }
-  return 0;
+  return CompileStatus::kOk;
 }
 
-int CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber) {
+CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber) {
   std::string name;
   if (ExtractField(line, '!', kMacroTextMax, name) < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMacroNameNothing, lineNumber);
-    return 0;
+    return CompileStatus::kOk;
   }
   std::string value;
   if (ExtractField(line, '(', kMacroTextMax, value) < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMacroValueNothing, lineNumber);
-    return 0;
+    return CompileStatus::kOk;
   }
   if (context.diagnostics.WarningsWanted()) {
     LintFieldCut(context.diagnostics, "Macro name", line, '!', kMacroTextMax);
     LintFieldCut(context.diagnostics, "Macro value", line, '(', kMacroTextMax);
   }
-  const int result = context.macros.Define(name, value);
-  if (result != 0) {
+  const CompileStatus result = context.macros.Define(name, value);
+  if (result != CompileStatus::kOk) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
-    return result;
   }
-  return 0;
+  return result;
 }
 
 int FindMacro(const MacroTable& macros, std::string_view name) {
   return macros.Find(name);
 }
 
-int DefineMacro(MacroTable& macros, std::string_view name, std::string_view value) {
+CompileStatus DefineMacro(MacroTable& macros, std::string_view name, std::string_view value) {
   return macros.Define(name, value);
 }
 
-int GetMacroValue(const MacroTable& macros, std::string_view name, std::string& value) {
-  std::string_view found;
-  if (GetMacroValue(macros, name, found) != 0) {
-    return -1;
-  }
-  value.assign(found);
-  return 0;
-}
-
-int GetMacroValue(const MacroTable& macros, std::string_view name, std::string_view& value) {
+std::optional<std::string_view> GetMacroValue(const MacroTable& macros, std::string_view name) {
   const std::string* found = macros.Value(name);
   if (found == nullptr) {
-    return -1;
+    return std::nullopt;
   }
   // The caller's buffer holds a macro value of at most 64 characters.
-  value = std::string_view(*found).substr(0, kMacroTextMax);
-  return 0;
+  return std::string_view(*found).substr(0, kMacroTextMax);
 }
 
 void ClearMacros(MacroTable& macros) {

@@ -3,11 +3,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "compiler/compile_context.h"
-#include "partsfile/result_codes.h"
 
 namespace partsc {
 
@@ -32,9 +32,9 @@ class MacroTable {
 
   // The slot of the macro, or -1.
   int Find(std::string_view name) const;
-  // Defines the macro, or gives it a new value: 0, or kNoMemory with the
-  // table as it was.
-  int Define(std::string_view name, std::string_view value);
+  // Defines the macro, or gives it a new value: kOk, or kOutOfMemory with
+  // the table as it was.
+  CompileStatus Define(std::string_view name, std::string_view value);
   // The macro's value, or null; good until the macro is defined again or the
   // table is cleared.
   const std::string* Value(std::string_view name) const;
@@ -44,8 +44,8 @@ class MacroTable {
   int32_t Capacity() const { return capacity_; }
 
  private:
-  int ReplaceValue(int index, std::string_view value);
-  int Append(std::string_view name, std::string_view value);
+  CompileStatus ReplaceValue(int index, std::string_view value);
+  CompileStatus Append(std::string_view name, std::string_view value);
   void MoveInto(std::unique_ptr<MacroStore> grown);
 
   std::unique_ptr<MacroStore> store_;
@@ -53,21 +53,21 @@ class MacroTable {
   int32_t capacity_ = 0;
 };
 
-// 0, or -1 when the line has no parts name. value1/value2 are written only
-// when their list item is a number; the caller sets them to 0 first.
-int CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
-                     std::string& partsName, std::string& comment, int32_t& value1,
-                     int32_t& value2);
-// 0 (also when the line was refused with a warning), or 109 out of memory.
-int CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber);
+// kOk, or kPartsLineRefused when the line has no parts name. value1/value2
+// are written only when their list item is a number; the caller sets them to
+// 0 first.
+CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
+                               std::string& partsName, std::string& comment, int32_t& value1,
+                               int32_t& value2);
+// kOk (also when the line was refused with a warning), or kOutOfMemory.
+CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber);
 
 int FindMacro(const MacroTable& macros, std::string_view name);
-int DefineMacro(MacroTable& macros, std::string_view name, std::string_view value);
-// Copies the value into `value` and answers 0, or answers -1 and leaves it.
-int GetMacroValue(const MacroTable& macros, std::string_view name, std::string& value);
-// The same, with the value as a view of the table's own copy, good until the
-// macro is defined again or the table is cleared.
-int GetMacroValue(const MacroTable& macros, std::string_view name, std::string_view& value);
+CompileStatus DefineMacro(MacroTable& macros, std::string_view name, std::string_view value);
+// The value of the macro, as much of it as a parameter text takes, as a view
+// of the table's own copy (good until the macro is defined again or the table
+// is cleared); none when no macro has the name.
+std::optional<std::string_view> GetMacroValue(const MacroTable& macros, std::string_view name);
 void ClearMacros(MacroTable& macros);
 
 }  // namespace partsc

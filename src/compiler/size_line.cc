@@ -12,25 +12,25 @@
 
 namespace partsc {
 
-int SizeTable::Add(std::string_view name, std::string_view title) {
+CompileStatus SizeTable::Add(std::string_view name, std::string_view title) {
   if (sizes_.size() >= static_cast<size_t>(kMaxSizes)) {
-    return kTableFull;
+    return CompileStatus::kTableFull;
   }
   if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
   try {
     const auto [at, added] = index_.try_emplace(std::string(name), static_cast<int>(sizes_.size()));
     if (!added) {
-      return kSizeNameTaken;
+      return CompileStatus::kSizeNameTwice;
     }
     PartsSize& size = sizes_.emplace_back();
     size.record.name.AssignCut(name);
     size.record.title.AssignCut(title);
   } catch (const std::bad_alloc&) {
-    return kNoMemory;
+    return CompileStatus::kOutOfMemory;
   }
-  return 0;
+  return CompileStatus::kOk;
 }
 
 int SizeTable::Find(std::string_view name) const {
@@ -38,13 +38,13 @@ int SizeTable::Find(std::string_view name) const {
   return found == index_.end() ? -1 : found->second;
 }
 
-int CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
-                    SizeTable& sizes) {
+CompileStatus CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
+                              SizeTable& sizes) {
   std::string_view name;
   const int nameResult = ExtractField(line, '"', kSizeNameMax, name);
   if (nameResult < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameNotFound, lineNumber);
-    return -1;
+    return CompileStatus::kSizeLineRefused;
   }
   if (nameResult == kFieldCut) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameTooLong, lineNumber);
@@ -59,20 +59,15 @@ int CompileSizeLine(CompileContext& context, std::string_view line, int lineNumb
     LintFieldCut(context.diagnostics, "Size title", line, '!', kSizeTitleMax, true);
   }
 
-  const int result = sizes.Add(name, title);
-  if (result == kTableFull) {
+  const CompileStatus result = sizes.Add(name, title);
+  if (result == CompileStatus::kTableFull) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeMemberTooMany, lineNumber);
-    return kTableFull;
-  }
-  if (result == kNoMemory) {
+  } else if (result == CompileStatus::kOutOfMemory) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
-    return kNoMemory;
-  }
-  if (result == kSizeNameTaken) {
+  } else if (result == CompileStatus::kSizeNameTwice) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameMultiple, lineNumber);
-    return kSizeDuplicate;
   }
-  return 0;
+  return result;
 }
 
 }  // namespace partsc

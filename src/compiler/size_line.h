@@ -14,7 +14,6 @@ namespace partsc {
 
 inline constexpr int kSizeNameMax = 32;
 inline constexpr int kSizeTitleMax = 32;
-inline constexpr int kSizeDuplicate = 20;
 
 // The sizes of a compile in the order of their $$SIZE lines, at most 2048,
 // each name once, with the names indexed.
@@ -22,10 +21,10 @@ class SizeTable {
  public:
   explicit SizeTable(std::vector<PartsSize>& sizes) : sizes_(sizes) {}
 
-  // Appends a size: 0, kTableFull (2048 sizes already), kNoMemory, or
-  // kSizeNameTaken when a size has that name (nothing is appended then). The
+  // Appends a size: kOk, kTableFull (2048 sizes already), kOutOfMemory, or
+  // kSizeNameTwice when a size has that name (nothing is appended then). The
   // size counts as one allocation to the test seam.
-  int Add(std::string_view name, std::string_view title);
+  CompileStatus Add(std::string_view name, std::string_view title);
   // The size of that name, or -1.
   int Find(std::string_view name) const;
 
@@ -34,12 +33,9 @@ class SizeTable {
   std::unordered_map<std::string, int> index_;
 };
 
-// AddSize answers this when a size has the name already.
-inline constexpr int kSizeNameTaken = -1;
-
-// 0 added, kTableFull (200), -1 no size name, kSizeDuplicate (20) name used
-// twice, kNoMemory (109).
-int CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
-                    SizeTable& sizes);
+// kOk added, kTableFull, kSizeLineRefused (no size name), kSizeNameTwice,
+// kOutOfMemory.
+CompileStatus CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
+                              SizeTable& sizes);
 
 }  // namespace partsc

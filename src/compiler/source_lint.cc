@@ -175,12 +175,11 @@ void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std
     return;
   }
   const size_t base = static_cast<size_t>(text.data() - line.data());
-  std::string value;
   for (size_t open = text.find('{'); open != std::string_view::npos;) {
     const size_t close = text.find('}', open + 1);
     const std::string_view name = text.substr(
         open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
-    if (GetMacroValue(macros, name, value) != 0) {
+    if (!GetMacroValue(macros, name)) {
       diagnostics.ReportWarning(
           Warning::kUndefinedMacro,
           "Macro " + std::string(name) + " is not defined: {" + std::string(name) + "} becomes {",

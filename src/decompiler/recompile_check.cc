@@ -83,9 +83,9 @@ int CheckSource(const std::string& source, const Recovery& recovery, std::string
   OvClassDirectories classes;
   classes.Set(kClassParts, "/");
   const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
-  if (compiled.code != kCompileOk || compiled.outputPath != expectedPath) {
-    reason =
-        "the source would not compile back (compile result " + std::to_string(compiled.code) + ")";
+  if (compiled.status != CompileStatus::kOk || compiled.outputPath != expectedPath) {
+    reason = "the source would not compile back (compile result " +
+             std::to_string(DesignCode(compiled.status)) + ")";
     return kDecompileNotRecoverable;
   }
   const std::string difference =

@@ -12,20 +12,6 @@ namespace partsc {
 
 namespace {
 
-// A line of the error log without its end: "\t*** W *** MESSAGE[LINE]",
-// "...[EXTRA]" or "\t*** W *** MESSAGE", as the form of the message says.
-std::string LogLineText(Form form, std::string_view severity, std::string_view message,
-                        int lineNumber, std::string_view extra) {
-  std::string line = "\t*** ";
-  line.append(severity).append(" *** ").append(message);
-  if (form == Form::kLine) {
-    line.append("[").append(std::to_string(lineNumber)).append("]");
-  } else if (form == Form::kExtra) {
-    line.append("[").append(extra).append("]");
-  }
-  return line;
-}
-
 // Bare messages about the line being read rather than the whole file.
 bool AboutCurrentLine(DiagnosticId id) {
   return id == DiagnosticId::kUnknownSizeKeyword || id == DiagnosticId::kMemoryAllocateError;
@@ -37,104 +23,51 @@ bool PointsAtOrigin(DiagnosticId id) {
   return id == DiagnosticId::kInputFileOpenError || id == WarningId(Warning::kPartsFileTwice);
 }
 
-// Puts the records about `file` that have a line into the order of their
-// lines, each in one of the places such records held; the others stay where
-// they are.
-void SortByLine(std::vector<DiagnosticRecord>& records, const std::string& file) {
-  std::vector<size_t> places;
-  std::vector<DiagnosticRecord> lined;
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (records[i].line > 0 && records[i].file == file) {
-      places.push_back(i);
-      lined.push_back(std::move(records[i]));
-    }
-  }
-  std::stable_sort(
-      lined.begin(), lined.end(),
-      [](const DiagnosticRecord& a, const DiagnosticRecord& b) { return a.line < b.line; });
-  for (size_t i = 0; i < places.size(); ++i) {
-    records[places[i]] = std::move(lined[i]);
-  }
-}
-
 }  // namespace
 
 Diagnostics::Diagnostics(OvConsole& console, std::string directory)
-    : console_(console), directory_(std::move(directory)) {}
-
-std::string ErrorLogName(std::string_view controlPath) {
-  const size_t slash = controlPath.rfind('/');
-  std::string name(slash == std::string_view::npos ? controlPath : controlPath.substr(slash + 1));
-  name += ".LOG";
-  return name;
-}
+    : console_(console), directory_(std::move(directory)), echo_(console) {}
 
 void Diagnostics::OpenErrorLog(std::string_view controlPath, const std::string& logName) {
-  log_.Fclose();
   const std::string name = logName.empty() ? ErrorLogName(controlPath) : logName;
-  log_.Fopen(OvFile::Resolve(directory_, name), "a");
+  log_.Open(OvFile::Resolve(directory_, name));
   SetReportFile(controlPath);
 }
 
 void Diagnostics::OpenErrorLogInMemory(std::string_view file) {
-  log_.Fclose();
-  log_.FopenMemory();
+  log_.OpenInMemory();
   SetReportFile(file);
 }
 
 void Diagnostics::CloseErrorLog() {
-  log_.Fclose();
+  log_.Close();
 }
 
 void Diagnostics::BeginInput(std::string_view inputPath) {
-  EndHolding();
-  holding_ = true;
   input_ = std::string(inputPath);
+  router_.BeginInput(input_);
+  inInput_ = true;
   stop_.reset();
   inputWarning_.reset();
   afterStop_ = false;
   SetReportFile(inputPath);
-  if (!log_.IsOpen()) {
-    return;
-  }
-  // Texts go in as arguments, never as formats; they may hold '%'.
-  log_.Fprintf("Input File [%s]\n", file_.c_str());
-}
-
-void Diagnostics::EndHolding() {
-  holding_ = false;
-  SortByLine(held_, input_);
-  for (const DiagnosticRecord& record : held_) {
-    Deliver(record);
-  }
-  held_.clear();
+  log_.Write("Input File [" + file_ + "]");
 }
 
 void Diagnostics::EndInput() {
-  EndHolding();
+  router_.EndInput();
+  inInput_ = false;
   origin_ = Origin{};
-  heading_.clear();
+  echo_.ClearHeading();
 }
 
 void Diagnostics::SetInputOrigin(std::string_view file, int line) {
   origin_ = Origin{std::string(file), line};
 }
 
-void Diagnostics::PrintPendingHeading() {
-  if (heading_.empty()) {
-    return;
-  }
-  dbgprint(console_, kConsoleEcho, "%s", heading_.c_str());
-  heading_.clear();
-}
-
 void Diagnostics::UpdateWanted() {
-  recordsWanted_ = !sinks_.empty() || format_ != DiagnosticsFormat::kClassic;
-  bool anyWarning = false;
-  for (const bool enabled : enabled_) {
-    anyWarning = anyWarning || enabled;
-  }
-  warningsWanted_ = anyWarning;
+  recordsWanted_ = router_.HasSinks() || format_ != DiagnosticsFormat::kClassic;
+  warningsWanted_ = warnings_.AnyEnabled();
 }
 
 int Diagnostics::FieldColumn(char field) const {
@@ -154,7 +87,7 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   record.aboutOutput = fileIsOutput_;
   record.severity = ConsequenceSeverity(CatalogueOf(id));
   // -Werror makes every warning an error, as compilers do.
-  if (warningsAreErrors_ && record.severity == Severity::kWarning) {
+  if (warnings_.AreErrors() && record.severity == Severity::kWarning) {
     record.severity = Severity::kError;
   }
   record.message = std::string(message);
@@ -173,58 +106,24 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
 }
 
 void Diagnostics::Emit(const DiagnosticRecord& record) {
-  if (record.afterStop) {
-    Hold(record);
-    return;
-  }
   // -Werror counts the warnings of the error log's letter.
-  if (CatalogueOf(record.id).severity == Severity::kWarning) {
-    ++warnings_;
-    if (holding_ && !inputWarning_) {
+  if (!record.afterStop && CatalogueOf(record.id).severity == Severity::kWarning) {
+    ++warningsReported_;
+    if (inInput_ && !inputWarning_) {
       inputWarning_ = record;
     }
   }
-  if (!stop_ && CatalogueOf(record.id).consequence != Consequence::kGoesOn) {
+  if (!record.afterStop && !stop_ && CatalogueOf(record.id).consequence != Consequence::kGoesOn) {
     stop_ = record;
   }
-  Hold(record);
+  router_.Route(record);
 }
 
-void Diagnostics::Hold(const DiagnosticRecord& record) {
-  if (holding_) {
-    held_.push_back(record);
-    return;
-  }
-  Deliver(record);
-}
-
-void Diagnostics::Deliver(const DiagnosticRecord& record) {
-  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
-    sink->Emit(record);
-  }
-}
-
-void Diagnostics::WriteLogLine(Form form, std::string_view severity, const std::string& message,
-                               int lineNumber, std::string_view extra) {
-  const std::string line = LogLineText(form, severity, message, lineNumber, extra);
-  // Texts go in as arguments, never as formats; they may hold '%'.
+void Diagnostics::WriteLogLine(const std::string& line) {
   if (!afterStop_) {
-    log_.Fprintf("%s\n", line.c_str());
+    log_.Write(line);
   }
-  EchoLine(line);
-}
-
-void Diagnostics::EchoLine(const std::string& line) {
-  if (!EchoesOnConsole()) {
-    return;
-  }
-  PrintPendingHeading();
-  if (afterStop_) {
-    dbgprint(console_, kConsoleEcho, "%s (%s)\n", line.c_str(),
-             std::string(kAfterStopNote).c_str());
-    return;
-  }
-  dbgprint(console_, kConsoleEcho, "%s\n", line.c_str());
+  echo_.Line(line, afterStop_);
 }
 
 void Diagnostics::ReportDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument) {
@@ -249,7 +148,8 @@ DiagnosticRecord Diagnostics::LogDiagnostic(DiagnosticId id, int lineNumber,
   // Without an error log the console shows nothing, as ever; the records
   // still go to the structured forms and count for -Werror.
   if (log_.IsOpen()) {
-    WriteLogLine(entry.form, SeverityLabel(entry.severity), message, lineNumber, extra);
+    WriteLogLine(
+        LogLineText(entry.form, SeverityLabel(entry.severity), message, lineNumber, extra));
   }
   // The record points at the line being read where the error log shows no
   // line of its own but the message is about it.
@@ -269,7 +169,7 @@ DiagnosticRecord Diagnostics::LogDiagnostic(DiagnosticId id, int lineNumber,
 void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {
   const std::string message(CatalogueOf(id).text);
   if (log_.IsOpen()) {
-    WriteLogLine(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {});
+    WriteLogLine(LogLineText(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {}));
   }
   DiagnosticRecord record = MakeRecord(id, message, 0);
   record.reason = std::string(reason);
@@ -282,11 +182,7 @@ void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {
 
 void Diagnostics::ReportRunFailure(DiagnosticId id, std::string_view consoleLine,
                                    std::string_view message, std::string_view reason) {
-  if (EchoesOnConsole()) {
-    PrintPendingHeading();
-    const std::string line(consoleLine);
-    dbgprint(console_, kConsoleFatal, "%s", line.c_str());
-  }
+  echo_.Fatal(consoleLine);
   DiagnosticRecord record = MakeRecord(id, message, 0);
   record.reason = std::string(reason);
   Emit(record);
@@ -301,12 +197,8 @@ void Diagnostics::ReportInterruption(std::string_view signalName, std::string_vi
   if (!where.empty()) {
     message.append(" ").append(where);
   }
-  if (log_.IsOpen()) {
-    log_.Fprintf("\t*** E *** %s\n", message.c_str());
-  }
-  if (EchoesOnConsole()) {
-    Complain(console_, "run" + message.substr(3));
-  }
+  log_.Write("\t*** E *** " + message);
+  echo_.Complain("run" + message.substr(3));
   DiagnosticRecord record = MakeRecord(DiagnosticId::kInterrupted, message, 0);
   record.file.clear();
   Emit(record);
@@ -317,7 +209,8 @@ void Diagnostics::ReportWarning(Warning warning, std::string_view message, int i
     return;
   }
   const int logLine = hasPosition_ ? position_.logLine : 0;
-  EchoLine(LogLineText(logLine > 0 ? Form::kLine : Form::kBare, "W", message, logLine, {}));
+  echo_.Line(LogLineText(logLine > 0 ? Form::kLine : Form::kBare, "W", message, logLine, {}),
+             afterStop_);
   DiagnosticRecord record = MakeRecord(WarningId(warning), message, logLine);
   if (logLine > 0 && index >= 0) {
     record.column = position_.startColumn + index;
@@ -327,6 +220,7 @@ void Diagnostics::ReportWarning(Warning warning, std::string_view message, int i
 
 void Diagnostics::SetFormat(DiagnosticsFormat format) {
   format_ = format;
+  echo_.SetShown(format == DiagnosticsFormat::kClassic);
   if (format != DiagnosticsFormat::kClassic) {
     AddSink(MakeConsoleSink(console_, format, DisplayDirectory()));
   }
@@ -334,50 +228,25 @@ void Diagnostics::SetFormat(DiagnosticsFormat format) {
 }
 
 void Diagnostics::AddSink(std::unique_ptr<DiagnosticSink> sink) {
-  sinks_.push_back(std::move(sink));
+  router_.AddSink(std::move(sink));
   UpdateWanted();
 }
 
 bool Diagnostics::FinishSinks(int exitStatus) {
-  EndHolding();
-  bool written = true;
-  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
-    if (!sink->Finish(exitStatus)) {
-      written = false;
-      sinkFailures_.push_back(sink->Failure());
-    }
-  }
-  sinks_.clear();
+  const bool written = router_.Finish(exitStatus);
   UpdateWanted();
   return written;
 }
 
 void Diagnostics::EnableWarning(Warning warning, bool enabled) {
-  enabled_[static_cast<size_t>(warning)] = enabled;
+  warnings_.Enable(warning, enabled);
   UpdateWanted();
 }
 
-bool IsWarningOption(std::string_view option) {
-  const std::string_view name = option.starts_with("no-") ? option.substr(3) : option;
-  Warning warning = Warning::kUnknownKeyword;
-  return name == "all" || name == "error" || FindWarning(name, warning);
-}
-
 bool Diagnostics::ApplyWarningOption(std::string_view option) {
-  const bool on = !option.starts_with("no-");
-  const std::string_view name = on ? option : option.substr(3);
-  Warning warning = Warning::kUnknownKeyword;
-  if (name == "error") {
-    warningsAreErrors_ = on;
-  } else if (name == "all") {
-    enabled_.fill(on);
-    UpdateWanted();
-  } else if (FindWarning(name, warning)) {
-    EnableWarning(warning, on);
-  } else {
-    return false;
-  }
-  return true;
+  const bool applied = warnings_.Apply(option);
+  UpdateWanted();
+  return applied;
 }
 
 }  // namespace partsc

@@ -10,53 +10,15 @@
 #include <vector>
 
 #include "diagnostics/catalogue.h"
+#include "diagnostics/console_echo.h"
+#include "diagnostics/diagnostics_record.h"
+#include "diagnostics/error_log.h"
 #include "diagnostics/keywords.h"
+#include "diagnostics/record_router.h"
+#include "diagnostics/warning_set.h"
 #include "platform/ov_console.h"
-#include "platform/ov_file_io.h"
 
 namespace partsc {
-
-// One diagnostic as the structured formats see it. The error log and the
-// console keep their own fixed lines; a record carries what they leave out.
-struct DiagnosticRecord {
-  DiagnosticId id = DiagnosticId::kBlank;
-  std::string file;  // the file it is about, as the run names it; empty: none
-  int line = 0;      // the physical line in that file; 0: none
-  int column = 0;    // from 1; 0: none
-  Severity severity = Severity::kError;
-  std::string message;  // the message text (for table rows, the row's text)
-  int logLine = 0;      // the line number the error log shows; 0: none
-  std::string extra;    // the extra text the error log shows in brackets
-  std::string reason;   // the system's reason for an I/O failure
-  std::string source;   // the source being compiled; empty: none
-  // `file` is one the run writes (a parts file that could not be written or
-  // was removed), not one a maintainer edits.
-  bool aboutOutput = false;
-  // Found when the compile of its source had already stopped, by a compile
-  // asked to read on (--check --keep-going, the language server).
-  bool afterStop = false;
-};
-
-// The note that a record found after its compile stopped carries.
-inline constexpr std::string_view kAfterStopNote = "found after the compile stopped";
-
-// Receives every record of the run; Finish comes once at its end, with the
-// status the run ends with, and answers false when what the sink writes could
-// not be written.
-class DiagnosticSink {
- public:
-  virtual ~DiagnosticSink() = default;
-  virtual void Emit(const DiagnosticRecord& record) = 0;
-  virtual bool Finish(int exitStatus) = 0;
-  // After a Finish that answered false: what could not be written, "FILE:
-  // REASON".
-  virtual std::string Failure() const { return {}; }
-  // How the run ends, before Finish: its exit status (as the shell sees it),
-  // whether it got to its end, and the outputs it could not write ("FILE:
-  // REASON").
-  virtual void SetOutcome(int /*exitCode*/, bool /*completed*/,
-                          const std::vector<std::string>& /*notWritten*/) {}
-};
 
 // How diagnostics show on the console: the error-log lines echoed on standard
 // output (the default), or one record a line on standard error instead.
@@ -72,9 +34,10 @@ struct LinePosition {
   std::string_view text;
 };
 
-// The diagnostics of one run: its error log, the console the error log's
-// lines are echoed on, the structured formats and sinks beside them, the
-// warnings that are on, and what the diagnostics point at.
+// The diagnostics of one run: what each report becomes in the error log
+// (ErrorLog), on the console (ConsoleEcho) and as a record for the sinks
+// (RecordRouter), with the warnings that are on (WarningSet) and what the
+// diagnostics point at.
 class Diagnostics {
  public:
   // `directory` is the run's current directory: the error log is made there,
@@ -100,7 +63,7 @@ class Diagnostics {
   // An error log kept in memory, for a compile that writes no file: what it
   // is given shows in ErrorLogText. Diagnostics then point at `file`.
   void OpenErrorLogInMemory(std::string_view file);
-  std::string ErrorLogText() { return log_.MemoryText(); }
+  std::string ErrorLogText() { return log_.Text(); }
   void CloseErrorLog();
   // Starts the section of one input: "Input File [%s]" with its path.
   // From here to EndInput the records of the input are held back, and
@@ -123,7 +86,7 @@ class Diagnostics {
   const DiagnosticRecord* InputWarning() const { return inputWarning_ ? &*inputWarning_ : nullptr; }
   // -q: `heading` (the input's progress line) is printed on the console
   // before the first diagnostic echoed there, and only then.
-  void SetPendingHeading(std::string heading) { heading_ = std::move(heading); }
+  void SetPendingHeading(std::string heading) { echo_.SetPendingHeading(std::move(heading)); }
 
   // Reports a diagnostic to the error log and, the same line, to the console,
   // in the form its catalogue entry gives: with `lineNumber`, with `argument`
@@ -164,24 +127,22 @@ class Diagnostics {
   bool FinishSinks(int exitStatus);
   // Tells every sink how the run ends, before FinishSinks.
   void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
-    for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
-      sink->SetOutcome(exitCode, completed, notWritten);
-    }
+    router_.SetOutcome(exitCode, completed, notWritten);
   }
   // What the sinks ended by FinishSinks could not write ("FILE: REASON").
-  const std::vector<std::string>& SinkFailures() const { return sinkFailures_; }
+  const std::vector<std::string>& SinkFailures() const { return router_.Failures(); }
 
   // Warnings for silent changes: off until enabled.
   void EnableWarning(Warning warning, bool enabled);
-  bool WarningEnabled(Warning warning) const { return enabled_[static_cast<size_t>(warning)]; }
+  bool WarningEnabled(Warning warning) const { return warnings_.Enabled(warning); }
   // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
   // (also "no-all", "no-error"); false for a name that is no warning.
   bool ApplyWarningOption(std::string_view option);
   // -Werror: a run that reported any warning ends with 1, a source that
   // reported one failed, and the structured formats call each an error.
-  bool WarningsAreErrors() const { return warningsAreErrors_; }
+  bool WarningsAreErrors() const { return warnings_.AreErrors(); }
   // Warnings of any kind reported since the run began.
-  int WarningsReported() const { return warnings_; }
+  int WarningsReported() const { return warningsReported_; }
 
   // Whether any warning is on: the line checks of the compile are skipped
   // otherwise.
@@ -216,43 +177,36 @@ class Diagnostics {
   bool ErrorLogIsOpen() const { return log_.IsOpen(); }
   // The system's reason when a write to the error log, or its close, failed
   // since it was last opened; empty when none did.
-  std::string ErrorLogFailure() const { return log_.ErrorText(); }
+  std::string ErrorLogFailure() const { return log_.Failure(); }
 
  private:
   // Recomputes WarningsWanted and ReportLineWanted after a setting they
   // depend on changed.
   void UpdateWanted();
-  bool EchoesOnConsole() const { return format_ == DiagnosticsFormat::kClassic; }
-  void WriteLogLine(Form form, std::string_view severity, const std::string& message,
-                    int lineNumber, std::string_view extra);
+  // Writes a line of the error log (none after the compile stopped) and
+  // echoes it.
+  void WriteLogLine(const std::string& line);
   int FieldColumn(char field) const;
   DiagnosticRecord MakeRecord(DiagnosticId id, std::string_view message, int logLine) const;
   // Writes the log line of a diagnostic and makes its record.
   DiagnosticRecord LogDiagnostic(DiagnosticId id, int lineNumber, std::string_view argument);
-  // Shows a line of the error log's form on the console, when diagnostics
-  // show there, with the note of a record found after the compile stopped.
-  void EchoLine(const std::string& line);
-  // Holds the record of an input for EndInput, or hands it to the sinks.
-  void Hold(const DiagnosticRecord& record);
+  // Notes what the record tells of the input (its stop, its first warning)
+  // and routes it.
   void Emit(const DiagnosticRecord& record);
-  void Deliver(const DiagnosticRecord& record);
-  void EndHolding();
-  void PrintPendingHeading();
 
   OvConsole& console_;
   std::string directory_;
   std::string displayDirectory_;
-  OvFileIO log_;
+  ErrorLog log_;
+  ConsoleEcho echo_;
+  RecordRouter router_;
+  WarningSet warnings_;
   DiagnosticsFormat format_ = DiagnosticsFormat::kClassic;
-  std::vector<std::unique_ptr<DiagnosticSink>> sinks_;
-  std::vector<std::string> sinkFailures_;
   std::string file_;
   bool fileIsOutput_ = false;  // file_ is one the run writes
   LinePosition position_;
   bool hasPosition_ = false;
-  std::array<bool, kWarningCount> enabled_{};
-  bool warningsAreErrors_ = false;
-  int warnings_ = 0;
+  int warningsReported_ = 0;
   bool interrupted_ = false;
   bool recordsWanted_ = false;   // a sink is present or the format is not classic
   bool warningsWanted_ = false;  // a warning is enabled
@@ -264,19 +218,9 @@ class Diagnostics {
   Origin origin_;
   std::optional<DiagnosticRecord> stop_;
   std::optional<DiagnosticRecord> inputWarning_;
-  std::string input_;                   // the input since BeginInput
-  bool holding_ = false;                // between BeginInput and EndInput
-  bool afterStop_ = false;              // the input's compile has stopped
-  std::vector<DiagnosticRecord> held_;  // the input's records, held back
-  std::string heading_;
+  std::string input_;       // the input since BeginInput
+  bool inInput_ = false;    // between BeginInput and EndInput
+  bool afterStop_ = false;  // the input's compile has stopped
 };
-
-// Whether `option` is a -W option without its "-W": "all", "error", a
-// warning's name, each also after "no-".
-bool IsWarningOption(std::string_view option);
-
-// The name of the error log for a control file path: the part after the last
-// "/" followed by ".LOG"; a path without "/" is taken whole.
-std::string ErrorLogName(std::string_view controlPath);
 
 }  // namespace partsc

@@ -233,19 +233,19 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   PartsOutput output{run.classes, sink};
   CompileOutcome compile =
       CompilePartsSource(context, LineSource{inputPath, run.GivenText(inputPath)}, output);
-  const int compiled = compile.code;
+  const CompileStatus compiled = compile.status;
   outcome.outputPath = std::move(compile.outputPath);
   const std::string& outputPath = outcome.outputPath;
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
-  if (compiled == kCompileInterrupted && file != nullptr && !file->Replaces() &&
+  if (compiled == CompileStatus::kInterrupted && file != nullptr && !file->Replaces() &&
       !outputPath.empty()) {
     outcome.note = outputPath + ": incomplete: the run was interrupted while it was written";
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
     return outcome;
   }
-  if (compiled != 0) {
+  if (compiled != CompileStatus::kOk) {
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     if (file != nullptr) {
       SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
@@ -254,11 +254,10 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
     return outcome;
   }
   const ListResult listed =
-      file != nullptr
-          ? ListPartsFile(run.diagnostics, outputPath, walk.runLog,
-                          OvFile::Resolve(run.directory, file->WrittenPath()))
-          : ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
-                          walk.runLog);
+      file != nullptr ? ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                                      OvFile::Resolve(run.directory, file->WrittenPath()))
+                      : ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(),
+                                      outputPath, walk.runLog);
   if (listed.code == 0) {
     outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
     // A file that warned with --atomic is not put in place, so nothing changed.
@@ -367,8 +366,8 @@ void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
   std::string lastInput;
   for (const std::string& source : sources) {
     if (OvSignals::Caught() != 0) {
-      ReportInterruption(run, lastInput.empty() ? "before the first source"
-                                                : "after compiling " + lastInput);
+      ReportInterruption(
+          run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
       return;
     }
     lastInput = TakeInput(walk, OvFile::Resolve(run.directory, source), 0);
@@ -415,9 +414,9 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
       return status;
     }
   }
-  const bool errorLogOpened = OpenErrorLog(
-      run, summary, named ? OvFile::Resolve(run.directory, sources.front()) : controlPath,
-      inMemory);
+  const bool errorLogOpened =
+      OpenErrorLog(run, summary,
+                   named ? OvFile::Resolve(run.directory, sources.front()) : controlPath, inMemory);
   OvFileIO control;
   if (!named && !OpenControlFile(run, controlPath, control)) {
     diagnostics.CloseErrorLog();
@@ -429,8 +428,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   const std::string runLogPath = OvFile::Resolve(run.directory, runLogName);
   // With --check the log is held in memory where the file could be opened.
   const int probe = inMemory ? OvFile::ProbeCreate(runLogPath) : 0;
-  const bool runLogOpened = inMemory ? probe == 0 && runLog.FopenMemory()
-                                     : runLog.Fopen(runLogPath, "w");
+  const bool runLogOpened =
+      inMemory ? probe == 0 && runLog.FopenMemory() : runLog.Fopen(runLogPath, "w");
   if (!runLogOpened) {
     errno = probe != 0 ? probe : errno;
     const std::string text = "Log file " + runLogName + " open error";

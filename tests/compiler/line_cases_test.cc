@@ -73,7 +73,7 @@ class LineCases {
 
   void Feed(const std::string& kind, const std::string& line) {
     ++number_;
-    int result = 0;
+    CompileStatus result = CompileStatus::kOk;
     if (kind == "parts") {
       partsName_ = comment_ = "";
       value1_ = value2_ = 0;
@@ -98,8 +98,8 @@ class LineCases {
     } else {
       ADD_FAILURE() << "no parser for " << kind;
     }
-    if (result != 0) {
-      out_ += "result " + std::to_string(result) + "\n";
+    if (result != CompileStatus::kOk) {
+      out_ += "result " + std::to_string(DesignCode(result)) + "\n";
     }
     diagnostics_.CloseErrorLog();
     std::istringstream written(ReadFile(log_));

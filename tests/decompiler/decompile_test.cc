@@ -44,8 +44,7 @@ class DecompileTest : public ::testing::Test {
     WriteFile(where + "/in.src", source);
     std::string output;
     Compiler compiler(where);
-    const int code = compiler.Compile(where + "/in.src", output);
-    EXPECT_EQ(code, 0) << source;
+    EXPECT_EQ(compiler.Compile(where + "/in.src", output), CompileStatus::kOk) << source;
     return output;
   }
 

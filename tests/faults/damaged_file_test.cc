@@ -32,7 +32,7 @@ Bytes Compile(const std::string& source) {
   WriteFile(dir.File("base.src"), source);
   std::string outputPath;
   Compiler compiler(dir.path());
-  EXPECT_EQ(compiler.Compile(dir.File("base.src"), outputPath), kCompileOk) << source;
+  EXPECT_EQ(compiler.Compile(dir.File("base.src"), outputPath), CompileStatus::kOk) << source;
   return ReadBytes(outputPath);
 }
 

@@ -21,13 +21,13 @@ struct Compiler {
   }
 
   // CompilePartsSource into the parts directory, the file written in place.
-  int Compile(const std::string& inputPath, std::string& outputPath) {
+  CompileStatus Compile(const std::string& inputPath, std::string& outputPath) {
     CompileContext context{console, diagnostics, macros, viewDefined, sourceBytes};
     PartsFileSink sink;
     PartsOutput output{classes, sink};
     CompileOutcome outcome = CompilePartsSource(context, LineSource{inputPath, {}}, output);
     outputPath = outcome.outputPath;
-    return outcome.code;
+    return outcome.status;
   }
 
   ListResult List(const std::string& path, OvFileIO& runLog) {

@@ -1,0 +1,54 @@
+// A diagnostic as a record, and the sinks that receive the records of a run.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diagnostics/catalogue.h"
+
+namespace partsc {
+
+// One diagnostic as the structured formats see it. The error log and the
+// console keep their own fixed lines; a record carries what they leave out.
+struct DiagnosticRecord {
+  DiagnosticId id = DiagnosticId::kBlank;
+  std::string file;  // the file it is about, as the run names it; empty: none
+  int line = 0;      // the physical line in that file; 0: none
+  int column = 0;    // from 1; 0: none
+  Severity severity = Severity::kError;
+  std::string message;  // the message text (for table rows, the row's text)
+  int logLine = 0;      // the line number the error log shows; 0: none
+  std::string extra;    // the extra text the error log shows in brackets
+  std::string reason;   // why: the system's reason, the cause of a refused line
+  std::string source;   // the source being compiled; empty: none
+  // `file` is one the run writes (a parts file that could not be written or
+  // was removed), not one a maintainer edits.
+  bool aboutOutput = false;
+  // Found when the compile of its source had already stopped, by a compile
+  // asked to read on (--check --keep-going, the language server).
+  bool afterStop = false;
+};
+
+// The note that a record found after its compile stopped carries.
+inline constexpr std::string_view kAfterStopNote = "found after the compile stopped";
+
+// Receives every record of the run; Finish comes once at its end, with the
+// status the run ends with, and answers false when what the sink writes could
+// not be written.
+class DiagnosticSink {
+ public:
+  virtual ~DiagnosticSink() = default;
+  virtual void Emit(const DiagnosticRecord& record) = 0;
+  virtual bool Finish(int exitStatus) = 0;
+  // After a Finish that answered false: what could not be written, "FILE:
+  // REASON".
+  virtual std::string Failure() const { return {}; }
+  // How the run ends, before Finish: its exit status (as the shell sees it),
+  // whether it got to its end, and the outputs it could not write ("FILE:
+  // REASON").
+  virtual void SetOutcome(int /*exitCode*/, bool /*completed*/,
+                          const std::vector<std::string>& /*notWritten*/) {}
+};
+
+}  // namespace partsc

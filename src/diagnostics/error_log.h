@@ -1,0 +1,42 @@
+// The error log of a run: the file the diagnostics of a control file are
+// appended to, or a log kept in memory, in the design's line forms.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "diagnostics/catalogue.h"
+#include "platform/ov_file_io.h"
+
+namespace partsc {
+
+class ErrorLog {
+ public:
+  // Opens `path` to append to, or a log in memory; a log still open is
+  // closed first. A log that cannot be opened stays closed.
+  void Open(const std::string& path);
+  void OpenInMemory();
+  void Close() { file_.Fclose(); }
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Appends `line` and its end, when the log is open.
+  void Write(std::string_view line);
+  // What a log in memory holds.
+  std::string Text() { return file_.MemoryText(); }
+  // The system's reason when a write, or the close, failed since the log
+  // was opened; empty when none did.
+  std::string Failure() const { return file_.ErrorText(); }
+
+ private:
+  OvFileIO file_;
+};
+
+// The name of the error log for a control file path: the part after the last
+// "/" followed by ".LOG"; a path without "/" is taken whole.
+std::string ErrorLogName(std::string_view controlPath);
+
+// A line of the error log without its end: "\t*** W *** MESSAGE[LINE]",
+// "...[EXTRA]" or "\t*** W *** MESSAGE", as the form of the message says.
+std::string LogLineText(Form form, std::string_view severity, std::string_view message,
+                        int lineNumber, std::string_view extra);
+
+}  // namespace partsc

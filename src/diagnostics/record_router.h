@@ -1,0 +1,40 @@
+// Where the records of a run go: to every sink as they come, but those of
+// an input held back while it is compiled and then handed over in the order
+// of their lines.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "diagnostics/diagnostics_record.h"
+
+namespace partsc {
+
+class RecordRouter {
+ public:
+  void AddSink(std::unique_ptr<DiagnosticSink> sink) { sinks_.push_back(std::move(sink)); }
+  bool HasSinks() const { return !sinks_.empty(); }
+  // Holds the records of the input `path` from here to EndInput.
+  void BeginInput(std::string path);
+  void EndInput();
+  void Route(const DiagnosticRecord& record);
+  // Tells every sink how the run ends (see DiagnosticSink::SetOutcome).
+  void SetOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten);
+  // Ends every sink with the run's exit status and drops them; false when a
+  // sink could not write.
+  bool Finish(int exitStatus);
+  // What the sinks ended by Finish could not write ("FILE: REASON").
+  const std::vector<std::string>& Failures() const { return failures_; }
+
+ private:
+  void Deliver(const DiagnosticRecord& record);
+
+  std::vector<std::unique_ptr<DiagnosticSink>> sinks_;
+  std::vector<std::string> failures_;
+  std::string input_;
+  bool holding_ = false;
+  std::vector<DiagnosticRecord> held_;
+};
+
+}  // namespace partsc
