@@ -609,28 +609,6 @@ bool ChangeDirectories(OvConsole& console, const OvSession& session, std::string
   return true;
 }
 
-// The language server's check of a library: the run of --check on its
-// control file, every output in memory, the editor's texts in place of their
-// files.
-void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
-                     std::vector<std::string>& inputs) {
-  std::vector<std::string> words = {"partsc", "--check", "-q", "-c", request.controlPath};
-  if (!request.settingsPath.empty()) {
-    words.push_back("-p" + request.settingsPath);
-  }
-  for (const std::string& warning : request.warnings) {
-    words.push_back("-W" + warning);
-  }
-  std::vector<char*> argv;
-  for (std::string& word : words) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
-  OvConsole console(OvConsole::InMemory{});
-  RunExtras extras{request.texts, &sink, &inputs};
-  RunPartsc(static_cast<int>(words.size()), argv.data(), console, request.directory, extras);
-}
-
 // --lsp: the language server on standard input and output. A settings file
 // with a problem does not stop it: each document's diagnostics name it.
 int ServeLanguage(RunContext& run) {
@@ -695,6 +673,28 @@ int RunActions(RunContext& run, int argc, char** argv) {
 }
 
 }  // namespace
+
+// The language server's check of a library: the run of --check on its
+// control file, every output in memory, the editor's texts in place of their
+// files.
+void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
+                     std::vector<std::string>& inputs) {
+  std::vector<std::string> words = {"partsc", "--check", "-q", "-c", request.controlPath};
+  if (!request.settingsPath.empty()) {
+    words.push_back("-p" + request.settingsPath);
+  }
+  for (const std::string& warning : request.warnings) {
+    words.push_back("-W" + warning);
+  }
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  OvConsole console(OvConsole::InMemory{});
+  RunExtras extras{request.texts, &sink, &inputs};
+  RunPartsc(static_cast<int>(words.size()), argv.data(), console, request.directory, extras);
+}
 
 bool StandardOutputFailed(OvConsole& console) {
   console.Out().Fflush();

@@ -21,6 +21,9 @@ inline constexpr int kExitSignal = 128;
 
 class OvConsole;
 class DiagnosticSink;
+namespace lsp {
+struct LibraryRun;
+}
 
 // What a program that runs partsc inside itself (the language server's check
 // of a library) gives a run besides its command line.
@@ -44,5 +47,12 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& dire
 // Hands what standard output holds to the system and names a failure to
 // write it, as GNU programs do. True when there was one.
 bool StandardOutputFailed(OvConsole& console);
+
+// The language server's check of a library: the run of --check on its
+// control file, every output in memory, the editor's texts in place of their
+// files; every record goes to `sink`, the full path of each source compiled
+// to `inputs`.
+void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
+                     std::vector<std::string>& inputs);
 
 }  // namespace partsc

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -596,11 +597,15 @@ RenameResult Rename(const View& view, const std::string& uri, size_t offset,
 json CodeActions(const View& view, const std::string& uri,
                  const std::vector<PlacedDiagnostic>& diagnostics, size_t start, size_t end) {
   json actions = json::array();
+  std::set<std::tuple<size_t, size_t, std::string>> offered;
   for (const PlacedDiagnostic& diagnostic : diagnostics) {
     if (!diagnostic.fix || diagnostic.end < start || diagnostic.start > end) {
       continue;
     }
     const TextEdit& edit = diagnostic.fix->edit;
+    if (!offered.emplace(edit.start, edit.end, edit.newText).second) {
+      continue;  // two diagnostics of one mistake: one fix
+    }
     json change{{"range", view.RangeJson(edit.start, edit.end)}, {"newText", edit.newText}};
     actions.push_back(json{{"title", diagnostic.fix->title},
                            {"kind", "quickfix"},

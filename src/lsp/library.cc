@@ -37,6 +37,17 @@ class FindingSink : public DiagnosticSink {
       finding.column = record.column;
       finding.logLine = record.source.empty() || record.file == record.source ? record.logLine : 0;
     }
+    // A record about a source as the control file names it (its parts file
+    // written again) shows on the control-file line and on the source's
+    // first line, unless the source could not be read.
+    if (!record.aboutOutput && !record.source.empty() && record.file != record.source &&
+        record.id != DiagnosticId::kInputFileOpenError) {
+      Finding onSource = finding;
+      onSource.line = 0;
+      onSource.column = 0;
+      onSource.logLine = 0;
+      findings_.byPath[OvFile::Resolve(directory_, record.source)].push_back(std::move(onSource));
+    }
     findings_.byPath[OvFile::Resolve(directory_, about)].push_back(std::move(finding));
   }
   bool Finish(int /*exitStatus*/) override { return true; }

@@ -78,8 +78,10 @@ std::optional<QuickFix> Cut(std::string_view line, size_t base, size_t open, siz
   if (open >= line.size()) {
     return std::nullopt;
   }
+  // An open field is closed first: where it ends is not known yet.
   const std::optional<Span> span = FieldSpan(line, line[open]);
-  if (!span || span->length <= limit) {
+  if (!span || span->length <= limit ||
+      line.find(ClosingDelimiter(line[open]), open + 1) == std::string_view::npos) {
     return std::nullopt;
   }
   size_t keep = limit;
