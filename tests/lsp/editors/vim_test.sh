@@ -13,17 +13,38 @@ trap 'rm -rf "$work"' EXIT
   printf '/ before the first keyword line\n'
   cat "$root/tests/lsp/editors/bolt.src"
   printf '/ %s|beyond\n' "$(printf '%077d' 0 | tr 0 .)"
+  # A tab is one byte: the cut stays at byte 79.
+  printf '/\t%s|beyond\n' "$(printf '%077d' 0 | tr 0 .)"
 } >"$work/BOLT"
 printf 'notparts\n$$SIZE "A"\n$$PARTS !a!\n' >"$work/OTHER"
+# A library folder: new and empty files in it are parts sources.
+mkdir -p "$work/lib/src"
+: >"$work/lib/ORVA.SET"
+: >"$work/lib/EMPTY"
 
 # Line:column of the places asked about, and what each is.
-places="1:1 2:2 2:10 2:17 2:23 5:2 6:2 8:1 9:9 12:79 12:81"
+places="1:1 2:2 2:10 2:17 2:23 5:2 6:2 8:1 9:9 12:79 12:81 13:79 13:80"
+cat >"$work/facts.vim" <<EOF
+silent e $work/OTHER
+redir! > $work/received.txt
+echo "OTHER filetype" &filetype
+silent e $work/BOLT
+echo "BOLT filetype" &filetype b:current_syntax
+for p in split('$places') | let [l, c] = split(p, ':') | echo p synIDattr(synID(l, c, 1), 'name') | endfor
+silent e $work/lib/EMPTY
+echo "EMPTY filetype" &filetype
+silent e $work/lib/src/new.src
+echo "new.src filetype" &filetype
+silent e $work/NEW
+echo "NEW filetype" &filetype
+call setline(1, '\$\$PARTS !new!')
+silent w
+echo "NEW written filetype" &filetype
+redir END
+qa!
+EOF
 HOME=$work vim -u NONE -N -es --cmd "set runtimepath^=$root/editors/vim" \
-  -c 'filetype on' -c 'syntax on' \
-  -c "silent e $work/OTHER" -c "redir! > $work/received.txt" -c 'echo "OTHER filetype" &filetype' \
-  -c "silent e $work/BOLT" -c 'echo "BOLT filetype" &filetype b:current_syntax' \
-  -c "for p in split('$places') | let [l, c] = split(p, ':') | echo p synIDattr(synID(l, c, 1), 'name') | endfor" \
-  -c 'redir END' -c 'qa!' </dev/null
+  -c 'filetype on' -c 'syntax on' -S "$work/facts.vim" </dev/null
 # Without the blank lines, carriage returns and file messages of :redir.
 tr -d '\r' <"$work/received.txt" | sed -e '/^$/d' -e '/^"/d' -e '$a\' >"$work/facts.txt"
 diff -u "$root/tests/lsp/editors/expected-vim.txt" "$work/facts.txt"
