@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Vim with the package's editor files: a source named without an extension
-# gets the filetype parts from its first keyword line, and the syntax file
-# names what stands at a few places. Skips (77) only when Vim is missing.
-#   vim_test.sh SOURCE_DIR
+# Vim with the package's editor files, installed under a prefix and found
+# through the editors page's vimrc for /usr/local taken verbatim (the
+# prefix moved): a source named without an extension gets the filetype parts
+# from its first keyword line, new and empty files in a library folder get
+# it, and the syntax file names what stands at a few places. Skips (77) only
+# when Vim is missing.
+#   vim_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 root=$1
+build=$2
 command -v vim >/dev/null 2>&1 || { echo "vim_test: Vim is not installed"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/usr/local" >/dev/null
+awk '/^```vim$/ { on = 1; next } /^```$/ { on = 0 } on' "$root/docs/editors.md" |
+  sed "s|/usr/local|$work/usr/local|" >"$work/vimrc"
 {
   printf '/ before the first keyword line\n'
   cat "$root/tests/lsp/editors/bolt.src"
@@ -43,8 +50,7 @@ echo "NEW written filetype" &filetype
 redir END
 qa!
 EOF
-HOME=$work vim -u NONE -N -es --cmd "set runtimepath^=$root/editors/vim" \
-  -c 'filetype on' -c 'syntax on' -S "$work/facts.vim" </dev/null
+HOME=$work vim -u "$work/vimrc" -N -es -S "$work/facts.vim" </dev/null
 # Without the blank lines, carriage returns and file messages of :redir.
 tr -d '\r' <"$work/received.txt" | sed -e '/^$/d' -e '/^"/d' -e '$a\' >"$work/facts.txt"
 diff -u "$root/tests/lsp/editors/expected-vim.txt" "$work/facts.txt"
