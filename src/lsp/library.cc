@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diagnostics/catalogue.h"
+#include "diagnostics/sinks.h"
 #include "platform/ov_file.h"
 
 namespace partsc::lsp {
@@ -14,8 +15,9 @@ class FindingSink : public DiagnosticSink {
   FindingSink(const std::string& directory, LibraryFindings& findings)
       : directory_(directory), findings_(findings) {}
 
-  void Emit(const DiagnosticRecord& record) override {
-    const std::string& about = record.aboutOutput ? record.source : record.file;
+  void Emit(const DiagnosticRecord& given) override {
+    const DiagnosticRecord record = AtSource(given, directory_);
+    const std::string& about = record.file;
     if (about.empty()) {
       return;
     }
