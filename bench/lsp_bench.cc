@@ -177,7 +177,8 @@ int Run(const std::string& binary, int changes) {
                {"params",
                 {{"textDocument",
                   {{"uri", kUri}, {"languageId", "parts"}, {"version", 1}, {"text", text}}}}}});
-  Published(client, 1);
+  // What the source gives as it is generated (-Wall warnings included).
+  const size_t mended = Published(client, 1)["params"]["diagnostics"].size();
   std::printf("%-52s %6.2f ms\n", "open to published diagnostics", MillisecondsSince(start));
 
   std::vector<double> times;
@@ -189,7 +190,7 @@ int Run(const std::string& binary, int changes) {
     const json published = Published(client, version);
     times.push_back(MillisecondsSince(start));
     const bool broken = version % 2 == 0;
-    if (published["params"]["diagnostics"].empty() == broken) {
+    if ((published["params"]["diagnostics"].size() == mended) == broken) {
       throw std::runtime_error("the diagnostics do not follow the change");
     }
   }
