@@ -88,6 +88,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   OvFileIO byLists;
   byLists.FopenMemory();
   const ListResult streamed = ListFileBytes(diagnostics, bytes, "/parts/fuzz.prt", byLists);
+  // A list the model keeps once for records that share it (kReadSharedList)
+  // is read again from the bytes for each record: there the model's listing
+  // stops, and the other goes on.
+  if (listed.readResult == kReadSharedList) {
+    Require(byLists.MemoryText().starts_with(runLog.MemoryText()),
+            "a listing of the bytes goes on where the model keeps a shared list once");
+    return 0;
+  }
   Require(streamed.code == listed.code && streamed.readResult == listed.readResult &&
               byLists.MemoryText() == runLog.MemoryText(),
           "listing the bytes a list at a time gives the listing of the model");

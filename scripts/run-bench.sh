@@ -8,6 +8,6 @@ cd "$(dirname "$0")/.."
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" \
-  --target partsc_bench partsc_check_bench partsc_gen_library partsc_parsers_bench \
-  partsc_partsfile_bench >/dev/null
+  --target partsc partsc_bench partsc_check_bench partsc_gen_library partsc_parsers_bench \
+  partsc_partsfile_bench partsc_atomic_bench >/dev/null
 exec build/bench/bench/partsc_bench "$@"

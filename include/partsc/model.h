@@ -145,6 +145,11 @@ inline constexpr int kReadShort = 21;        // the file ends inside the part
 // A length or count lies outside its field or table: a damaged file, refused
 // before anything is copied.
 inline constexpr int kReadDamaged = 23;
+// A size's member list begins inside a list read before it (the common list
+// or another size's), or runs into one: size records that share their lists
+// would make the model grow with each record, not with the file. The list is
+// not kept (DecodePartsFile, DecodePartsFrame).
+inline constexpr int kReadSharedList = 24;
 inline constexpr int kReadSizeNotFound = 50;  // a size without a member list
 inline constexpr int kNoMemory = 109;         // memory ran out
 // A list holds more than 256 spec entries or 512 param entries, counting

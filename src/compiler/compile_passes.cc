@@ -268,6 +268,10 @@ CompileStatus Pass1Size(Compile& c) {
 CompileStatus Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
+  // A member line of a size block is read in pass 2 only.
+  if (c.inSizeBlock && !keywordLine && FirstChar(line) != 't') {
+    return CompileStatus::kOk;
+  }
   const Keyword lineKeyword = KeywordOfLine(line);
   const auto keyword = [lineKeyword](Keyword name) { return lineKeyword == name; };
   if (keywordLine) {
@@ -376,10 +380,16 @@ void LintPass1(Compile& c, bool ended) {
   }
 }
 
-// Reports the signal that ended the compile, with the place in the source.
-CompileStatus Interrupted(const Compile& c) {
-  std::string where = "while compiling " + c.inputPath + (c.firstPass ? ", pass 1" : ", pass 2");
-  where += c.lineNumber > 0 ? ", after line " + std::to_string(c.lineNumber) : ", at its start";
+// Reports the signal that ended the compile, with the place in the source,
+// or with what it waited for (`waiting`).
+CompileStatus Interrupted(const Compile& c, const std::string& waiting = {}) {
+  std::string where = "while compiling " + c.inputPath;
+  if (!waiting.empty()) {
+    where += ", " + waiting;
+  } else {
+    where += c.firstPass ? ", pass 1" : ", pass 2";
+    where += c.lineNumber > 0 ? ", after line " + std::to_string(c.lineNumber) : ", at its start";
+  }
   c.context.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
   return CompileStatus::kInterrupted;
 }
@@ -595,8 +605,9 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   const bool opened = plain && c.output.sink.Open(outputPath) == 0;
   // The wait for another run's lock ends when a signal comes.
   if (!opened && OvSignals::Caught() != 0) {
+    const std::string waiting = "waiting for the lock of " + outputPath;
     outputPath.clear();
-    return Interrupted(c);
+    return Interrupted(c, waiting);
   }
   if (!opened) {
     const std::string reason = plain ? LastSystemError() : "not a plain file name";

@@ -115,8 +115,20 @@ std::string_view Expand(const MacroTable& macros, std::string_view text, size_t 
   return room.View().substr(0, limit);
 }
 
-MemberOutcome Refused(std::string cause, char field) {
+// The refusals are out of the way of the lines that are stored.
+[[gnu::cold, gnu::noinline]] MemberOutcome Refused(std::string cause, char field) {
   return {CompileStatus::kMemberLineRefused, std::move(cause), field};
+}
+
+[[gnu::cold, gnu::noinline]] MemberOutcome ParamNameTooLong(size_t size) {
+  return Refused("param name of " + std::to_string(size) + " characters, at most " +
+                     std::to_string(kParamNameMax),
+                 '!');
+}
+
+[[gnu::cold, gnu::noinline]] MemberOutcome BlockFull(const char* kind, int most) {
+  return {CompileStatus::kTableFull,
+          "a block holds at most " + std::to_string(most) + " " + kind + " lines", '\0'};
 }
 
 // The outcome of a table's Add once the line is good: stored, or out of
@@ -134,7 +146,7 @@ std::string NumberText(float number) {
 
 // The refusal of a first pair with a wrong number, "pair <2,0> `rule`", or
 // of one that lacks a number ("<1,1 "MAT"", whose ">" is missing).
-MemberOutcome PairRefused(const float (*pairs)[2], std::string_view rule) {
+[[gnu::cold, gnu::noinline]] MemberOutcome PairRefused(const float (*pairs)[2], std::string_view rule) {
   if (!std::isfinite(pairs[0][0]) || !std::isfinite(pairs[0][1])) {
     return Refused("the pair has no number where one is needed", '<');
   }
@@ -149,6 +161,38 @@ void LintParamLine(CompileContext& context, std::string_view line, std::string_v
   LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextMax);
   LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kMemberTextBuffer - 1);
   LintUndefinedMacros(context.diagnostics, context.macros, line, field);
+}
+
+// The entry of a spec line, once its fields are parsed.
+MemberOutcome CompileSpecLine(CompileContext& context, std::string_view line, MemberTable& table,
+                              std::string_view name, const float (*pairs)[2], int pairCount,
+                              const float* numbers, int numberCount) {
+  if (context.diagnostics.WarningsWanted()) {
+    LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
+  }
+  return AddSpecEntry(table, name, pairs, pairCount, numbers, numberCount);
+}
+
+// The entry of a param line, once its fields are parsed: its text with the
+// macros expanded.
+MemberOutcome CompileParamLine(CompileContext& context, std::string_view line, MemberTable& table,
+                               std::string_view comment, std::string_view name,
+                               const float (*pairs)[2], int pairCount) {
+  std::string_view field;
+  ExtractField(line, '(', kParamTextMax, field);
+  if (context.diagnostics.WarningsWanted()) {
+    LintParamLine(context, line, field);
+  }
+  BoundedText room(kParamTextMax);
+  bool cut = false;
+  const std::string_view text = Expand(context.macros, field, kParamTextMax, room, cut);
+  if (cut) {
+    context.diagnostics.ReportWarning(Warning::kTextCut,
+                                      "Parameter text cut to 64 characters after its macros",
+                                      static_cast<int>(line.find('(')));
+    LintKeptText(context.diagnostics, "Parameter text", text, static_cast<int>(line.find('(')));
+  }
+  return AddParamEntry(table, comment, text, pairs, pairCount, name);
 }
 
 }  // namespace
@@ -167,38 +211,14 @@ CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, 
   int16_t pairCount = 1;
   OvStringUtil::ParseLine(line, quoted, kMemberTextBuffer, bang, kMemberTextBuffer, numbers,
                           numberCount, kMemberListMax, pairs, pairCount, kMemberListMax);
-  if (line.empty()) {
+  if (line.empty() || (line.front() != 's' && line.front() != 'p')) {
     return CompileStatus::kOk;
   }
-
-  MemberOutcome outcome;
-  DiagnosticId illegal = DiagnosticId::kIllegalSpec;
-  if (line.front() == 's') {
-    if (context.diagnostics.WarningsWanted()) {
-      LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
-    }
-    outcome = AddSpecEntry(table, quoted, pairs, pairCount, numbers, numberCount);
-  } else if (line.front() == 'p') {
-    std::string_view field;
-    ExtractField(line, '(', kParamTextMax, field);
-    if (context.diagnostics.WarningsWanted()) {
-      LintParamLine(context, line, field);
-    }
-    BoundedText room(kParamTextMax);
-    bool cut = false;
-    const std::string_view text = Expand(context.macros, field, kParamTextMax, room, cut);
-    if (cut) {
-      context.diagnostics.ReportWarning(Warning::kTextCut,
-                                        "Parameter text cut to 64 characters after its macros",
-                                        static_cast<int>(line.find('(')));
-      LintKeptText(context.diagnostics, "Parameter text", text, static_cast<int>(line.find('(')));
-    }
-    outcome = AddParamEntry(table, quoted, text, pairs, pairCount, bang);
-    illegal = DiagnosticId::kIllegalParam;
-  } else {
-    return CompileStatus::kOk;
-  }
-
+  const bool spec = line.front() == 's';
+  const MemberOutcome outcome =
+      spec ? CompileSpecLine(context, line, table, quoted, pairs, pairCount, numbers, numberCount)
+           : CompileParamLine(context, line, table, quoted, bang, pairs, pairCount);
+  const DiagnosticId illegal = spec ? DiagnosticId::kIllegalSpec : DiagnosticId::kIllegalParam;
   if (outcome.status == CompileStatus::kOk) {
     return CompileStatus::kOk;
   }
@@ -219,8 +239,7 @@ MemberOutcome AddSpecEntry(MemberTable& table, std::string_view name, const floa
     return Refused("no pair", '<');
   }
   if (table.SpecsFull()) {
-    return {CompileStatus::kTableFull,
-            "a block holds at most " + std::to_string(kMaxSpecEntries) + " spec lines", '\0'};
+    return BlockFull("spec", kMaxSpecEntries);
   }
   const float first = pairs[0][0];
   const float second = pairs[0][1];
@@ -241,13 +260,10 @@ MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::s
   // The parts file keeps six characters of a name; a longer one is refused
   // rather than cut, since cutting could silently merge two names.
   if (name.size() > static_cast<size_t>(kParamNameMax)) {
-    return Refused("param name of " + std::to_string(name.size()) + " characters, at most " +
-                       std::to_string(kParamNameMax),
-                   '!');
+    return ParamNameTooLong(name.size());
   }
   if (table.ParamsFull()) {
-    return {CompileStatus::kTableFull,
-            "a block holds at most " + std::to_string(kMaxParamEntries) + " param lines", '\0'};
+    return BlockFull("param", kMaxParamEntries);
   }
   int pairCode = 0;
   if (pairCount >= 1 && pairs != nullptr) {

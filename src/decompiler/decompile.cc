@@ -87,6 +87,14 @@ int DecompilePartsFile(const std::string& path, std::string& source, std::string
   reason.clear();
   const auto recovery = std::make_unique<Recovery>();
   const ListResult listed = ReadBack(path, *recovery);
+  // Size records that share member lists, which the model keeps once: the
+  // order of the lists says which.
+  if (listed.readResult == kReadSharedList && !recovery->model.read.Whole()) {
+    reason = OrderBlocks(*recovery);
+    if (!reason.empty()) {
+      return kDecompileNotRecoverable;
+    }
+  }
   if (listed.code != 0) {
     reason = UnreadableReason(listed);
     return kDecompileUnreadable;

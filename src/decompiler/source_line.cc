@@ -145,6 +145,11 @@ std::string TextProblem(std::string_view text, char open, size_t limit, bool cut
   if (text.find('\n') != std::string_view::npos) {
     return "holds a line feed";
   }
+  // The compiler would keep it, but an editor or git may take it, next to a
+  // line end, for part of one: a source holds no raw carriage return.
+  if (text.find('\r') != std::string_view::npos) {
+    return "holds a carriage return";
+  }
   const bool padded = cut && (text.size() == limit || anyLength);
   if (!text.empty() &&
       (OvStringUtil::IsBlank(text.front()) || (OvStringUtil::IsBlank(text.back()) && !padded))) {

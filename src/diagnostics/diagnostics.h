@@ -178,6 +178,8 @@ class Diagnostics {
   // The system's reason when a write to the error log, or its close, failed
   // since it was last opened; empty when none did.
   std::string ErrorLogFailure() const { return log_.Failure(); }
+  // The error number (or partsc's own reason) behind ErrorLogFailure.
+  int ErrorLogError() const { return log_.Error(); }
 
  private:
   // Recomputes WarningsWanted and ReportLineWanted after a setting they

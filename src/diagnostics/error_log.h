@@ -25,6 +25,8 @@ class ErrorLog {
   // The system's reason when a write, or the close, failed since the log
   // was opened; empty when none did.
   std::string Failure() const { return file_.ErrorText(); }
+  // The error number (or partsc's own reason) behind Failure.
+  int Error() const { return file_.Error(); }
 
  private:
   OvFileIO file_;

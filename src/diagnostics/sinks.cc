@@ -210,22 +210,23 @@ class SarifSink : public DiagnosticSink {
     records_.push_back(AtSource(record, base_));
   }
 
+  // The log is written whole or not at all: under a hidden name beside it
+  // that takes its name once it is complete.
   bool Finish(int exitStatus) override {
-    OvFileIO out;
-    if (!out.Fopen(OvFile::Resolve(directory_, path_), "w")) {
-      failure_ = path_ + ": " + LastSystemError();
-      Complain(console_, "cannot write the SARIF log " + failure_);
-      return false;
-    }
     const std::string text = Dumped(Document(exitStatus)) + "\n";
-    out.Fprintf("%s", text.c_str());
-    out.Fclose();
-    if (!out.ErrorText().empty()) {
-      failure_ = path_ + ": " + out.ErrorText();
-      ComplainNotWritten(console_, path_, out.ErrorText());
-      return false;
+    std::string reason;
+    const OvFileIO::Replaced replaced =
+        OvFileIO::ReplaceWholeFile(OvFile::Resolve(directory_, path_), text, reason);
+    if (replaced == OvFileIO::Replaced::kDone) {
+      return true;
     }
-    return true;
+    failure_ = path_ + ": " + reason;
+    if (replaced == OvFileIO::Replaced::kNotOpened) {
+      Complain(console_, "cannot write the SARIF log " + failure_);
+    } else {
+      ComplainNotWritten(console_, path_, reason);
+    }
+    return false;
   }
 
   std::string Failure() const override { return failure_; }
@@ -277,7 +278,7 @@ class SarifSink : public DiagnosticSink {
     auto found = texts_.find(full);
     if (found == texts_.end()) {
       std::string bytes;
-      OvFileIO::ReadWholeFile(full, bytes);
+      OvFileIO::ReadWholeFile(full, bytes, kTextReadLimit, false);
       found = texts_.emplace(full, std::move(bytes)).first;
     }
     return SqueezedLine(found->second, record.line);

@@ -120,7 +120,7 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
                                "Input Control File Open Error", reason);
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
     const std::string shown = OvFile::RelativeTo(diagnostics.DisplayDirectory(), controlPath);
-    Complain(run.console, EscapeControls(shown) + ": the control file cannot be opened: " + reason);
+    Complain(run.console, QuoteName(shown) + ": the control file cannot be opened: " + reason);
   }
   return false;
 }
@@ -134,8 +134,10 @@ int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& c
   int named = 0;
   std::string lastInput;
   std::string line;
-  // A signal ends the walk before the next input.
-  while (OvSignals::Caught() == 0 && control.Fgets(line, kControlBuffer)) {
+  // A signal, or a lock another held too long, ends the walk before the
+  // next input.
+  while (OvSignals::Caught() == 0 && run.stopReason.empty() &&
+         control.Fgets(line, kControlBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(controlPath);
@@ -157,7 +159,7 @@ int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& c
         run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
     return named;
   }
-  if (named == 0) {
+  if (named == 0 && run.stopReason.empty()) {
     diagnostics.SetReportFile(controlPath);
     diagnostics.ReportWarning(Warning::kEmptyControl,
                               CatalogueOf(DiagnosticId::kEmptyControl).text);

@@ -1,6 +1,7 @@
 #include "driver/file_actions.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <partsc/partsc.h>
 
@@ -16,7 +17,9 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_json.h"
 #include "platform/ov_signals.h"
+#include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -38,6 +41,14 @@ std::string NotReadReason(int result) {
   return "cannot be opened";
 }
 
+// Whether a size record of `model` points into a list that another record
+// or the common list points to.
+bool SharesMemberLists(const PartsModel& model) {
+  return std::any_of(model.sizes.begin(), model.sizes.end(), [](const PartsSize& size) {
+    return size.membersResult == kReadSharedList;
+  });
+}
+
 // The JSON document of each file, one a line; a file that could not be read
 // whole still has its document, with where and why reading stopped.
 int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
@@ -50,18 +61,26 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
     PartsFileBytes bytes;
     const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
     if (result != 0) {
-      Complain(run.console, file + ": " + NotReadReason(result));
+      Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
       status = kExitFailed;
       continue;
     }
     const PartsModel model = DecodePartsFrame(bytes.View());
+    // A document gives each size's list whole: records that share one
+    // would make it grow with the records rather than with the file.
+    if (SharesMemberLists(model)) {
+      Complain(run.console,
+               QuoteName(file) + ": damaged: size records share member lists (no document)");
+      status = kExitFailed;
+      continue;
+    }
     WritePartsFileJson(model, bytes.View(),
                        [&out](std::string_view piece) { out.FwriteData(piece); });
     out.FwriteData("\n");
     out.Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
-      Complain(run.console, file + ": " + problem);
+      Complain(run.console, QuoteName(file) + ": " + problem);
       status = kExitFailed;
     }
   }
@@ -75,6 +94,9 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
     return ListFilesAsJson(run, files);
   }
   OvFileIO& out = run.console.Out();
+  // The run log keeps the file's bytes; standard output shows a line break
+  // inside a name or text escaped, so that no line can be forged.
+  out.SetEscapeLineBreaks(true);
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
@@ -84,7 +106,7 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
         ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file));
     out.Fflush();
     if (listed.code != 0) {
-      Complain(run.console, file + ": " + UnreadableReason(listed));
+      Complain(run.console, QuoteName(file) + ": " + UnreadableReason(listed));
       status = kExitFailed;
     }
   }
@@ -97,14 +119,16 @@ namespace {
 // must not exist yet unless --force was given. False after one complaint.
 bool OpenOutput(RunContext& run, const std::string& output, OvFileIO& out) {
   const std::string path = OvFile::Resolve(run.directory, output);
+  // --force writes over a file of the user's own, or into a device or FIFO,
+  // in place; never through a link or into a file another user planted.
   if (out.Fopen(path, run.session.Force() ? "w" : "wx")) {
     return true;
   }
   if (out.AlreadyExists()) {
-    Complain(run.console, output + ": already exists; give --force to overwrite it");
+    Complain(run.console, QuoteName(output) + ": already exists; give --force to overwrite it");
     return false;
   }
-  ComplainNotWritten(run.console, output, out.ErrorText());
+  ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
   return false;
 }
 
@@ -118,11 +142,11 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
     return kExitFailed;  // nothing is written; the run reports the signal
   }
   if (result == kDecompileNotRecoverable) {
-    Complain(run.console, file + ": not recoverable: " + reason);
+    Complain(run.console, QuoteName(file) + ": not recoverable: " + reason);
     return kExitFailed;
   }
   if (result != kDecompileOk) {
-    Complain(run.console, file + ": " + reason);
+    Complain(run.console, QuoteName(file) + ": " + reason);
     return kExitFailed;
   }
   OvFileIO outputFile;
@@ -137,7 +161,7 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
   }
   outputFile.Fclose();
   if (outputFile.Error() != 0) {
-    ComplainNotWritten(run.console, output, outputFile.ErrorText());
+    ComplainNotWritten(run.console, QuoteName(output), outputFile.ErrorText());
     return kExitFailed;
   }
   return kExitOk;
@@ -149,30 +173,57 @@ namespace partsc {
 
 namespace {
 
+// A refusal as a message quotes it: a long one keeps its start (where) and
+// its end (the rule), each cut short and escaped.
+std::string Shortened(const std::string& text) {
+  constexpr size_t kHead = 160;
+  constexpr size_t kTail = 80;
+  if (text.size() <= kHead + kTail) {
+    return EscapeControls(text);
+  }
+  std::string tail = text.substr(text.size() - kTail);
+  while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80) {
+    tail.erase(0, 1);
+  }
+  return Excerpt(text, kHead) + " (" + std::to_string(text.size()) + " bytes in all) " +
+         EscapeControls(tail);
+}
+
 // The bytes of the parts file the JSON document at `file` describes, to be
 // written at `output`; false after a complaint about each field that breaks
 // the rule for a good parts file.
 bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::string& output,
                         std::string& bytes) {
+  const std::string shown = QuoteName(file);
   std::string text;
-  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text)) {
-    Complain(run.console, file + ": cannot be read: " + LastSystemError());
+  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
+                               kJsonDocumentLimits.maxBytes, true)) {
+    const int error = errno;
+    Complain(run.console, shown + (error == ENOMEM ? ": out of memory"
+                                   : error == kRefusedTooLarge
+                                       ? ": cannot be read: larger than 256 MiB, the most partsc "
+                                         "reads of a JSON document"
+                                       : ": cannot be read: " + SystemErrorText(error)));
     return false;
   }
   Json document;
   std::string error;
-  if (!ParseJson(text, document, error)) {
-    Complain(run.console, file + ": not JSON: " + error);
+  const OvJsonResult parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document, error);
+  text = std::string();
+  if (parsed != OvJsonResult::kOk) {
+    Complain(run.console,
+             shown + (parsed == OvJsonResult::kNoMemory ? std::string(": out of memory")
+                                                        : ": not JSON: " + error));
     return false;
   }
   PartsModel model;
   if (!PartsModelFromJson(document, model, error)) {
-    Complain(run.console, file + ": " + error);
+    Complain(run.console, shown + ": " + Shortened(error));
     return false;
   }
   const std::vector<ModelProblem> problems = api::Validate(model, output);
   for (const ModelProblem& problem : problems) {
-    Complain(run.console, file + ": " + problem.pointer + ": " + problem.rule);
+    Complain(run.console, shown + ": " + Shortened(problem.pointer + ": " + problem.rule));
   }
   return problems.empty() && EncodePartsFile(model, bytes);
 }
@@ -191,8 +242,12 @@ int FromJson(RunContext& run, const std::string& file, const std::string& output
   out.Fwrite(bytes);
   out.Fclose();
   if (out.Error() != 0) {
-    ComplainNotWritten(run.console, output, out.ErrorText());
-    OvFile::Remove(OvFile::Resolve(run.directory, output));
+    ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
+    // Only a file this run made goes again: never a device, a link's
+    // target or a file that was there before.
+    if (out.Created()) {
+      OvFile::Remove(OvFile::Resolve(run.directory, output));
+    }
     return kExitFailed;
   }
   return kExitOk;
@@ -227,21 +282,21 @@ bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
   PartsFileBytes bytes;
   const int result = ReadPartsFileBytes(path, bytes);
   if (result != 0) {
-    Complain(run.console, file + ": " + NotReadReason(result));
+    Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
     return false;
   }
   if (LooksLikePartsFile(bytes.View())) {
     model = DecodePartsFile(bytes.View());
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
-      Complain(run.console, file + ": " + problem);
+      Complain(run.console, QuoteName(file) + ": " + problem);
       return false;
     }
     return true;
   }
   const api::CompileResult compiled = api::CompileText(bytes.View(), path);
   if (!compiled.Compiled()) {
-    Complain(run.console, file + ": does not compile: " + CompileFailure(compiled));
+    Complain(run.console, QuoteName(file) + ": does not compile: " + CompileFailure(compiled));
     return false;
   }
   model = compiled.model;
@@ -259,7 +314,10 @@ int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile
   const std::vector<Change> changes = DiffModels(from, to);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
-    out.FwriteData(DiffJson(changes, oldFile, newFile).dump() + "\n");
+    // File names are bytes: one that is not UTF-8 is read as Latin-1, as
+    // the diagnostics' JSON lines read it.
+    const Json document = DiffJson(changes, AsUtf8(oldFile), AsUtf8(newFile));
+    out.FwriteData(document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
   } else {
     out.Fwrite(DiffText(changes, oldFile, newFile));
   }

@@ -76,6 +76,18 @@ void Say(RunContext& run, const std::string& line) {
   dbgprint(run.console, kConsoleProgress, "%s\n", EscapeControls(line).c_str());
 }
 
+// A folder or file that was there already and belongs to another user is
+// kept, but not taken for the library's own: it is named, and --init fails.
+bool KeptOwn(Init& init, const std::string& name) {
+  if (!OvFile::BelongsToAnother(init.path + "/" + name)) {
+    return true;
+  }
+  Complain(init.run.console, QuoteName(init.shown + name) +
+                                 ": kept, but it belongs to another user: check it, or start "
+                                 "the library elsewhere");
+  return false;
+}
+
 bool MakeFolder(Init& init, const std::string& name) {
   bool made = false;
   std::string reason;
@@ -84,7 +96,7 @@ bool MakeFolder(Init& init, const std::string& name) {
     return false;
   }
   Say(init.run, (made ? "made " : "kept ") + init.shown + name + "/");
-  return true;
+  return made || KeptOwn(init, name);
 }
 
 // Writes `text` to the new file `name`; an existing file is kept. False
@@ -95,7 +107,7 @@ bool WriteNewFile(Init& init, const std::string& name, const std::string& text,
   if (!file.Fopen(init.path + "/" + name, "wx")) {
     if (file.AlreadyExists()) {
       Say(init.run, "kept " + init.shown + name + ": it exists already");
-      return true;
+      return KeptOwn(init, name);
     }
     ComplainNotWritten(init.run.console, init.shown + name, file.ErrorText());
     return false;

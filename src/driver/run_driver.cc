@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,6 +24,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 #include "platform/ov_options.h"
 #include "platform/ov_pipe.h"
 #include "platform/ov_session.h"
@@ -90,6 +92,10 @@ struct InputOutcome {
   std::string outputPath;
   SourceFailure failure;
   std::string note;
+  // Who held the lock of the parts file `lockedPath` when the wait for it
+  // ran out.
+  std::string lockHolder;
+  std::string lockedPath;
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -151,10 +157,10 @@ void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& 
   SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
   if (!KeptPrevious(run, outcome)) {
-    outcome.note = outcome.outputPath + ": not written: " + reason;
+    outcome.note = QuoteName(outcome.outputPath) + ": not written: " + reason;
     return;
   }
-  outcome.note = outcome.outputPath + ": not replaced: " + reason +
+  outcome.note = QuoteName(outcome.outputPath) + ": not replaced: " + reason +
                  (failure.backup.empty() ? "; the previous file is kept"
                                          : "; the previous file and its backup are kept");
 }
@@ -178,7 +184,7 @@ void TakeReplacements(Walk& walk) {
     KeptPrevious(run, outcome);
     // JSON lines stay JSON: there the summary's object says the same.
     if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
-      Complain(run.console, EscapeControls(result.path + ": not replaced: " + result.reason));
+      Complain(run.console, QuoteName(result.path) + ": not replaced: " + result.reason);
     }
     walk.summary.AddFailure(std::move(outcome.failure));
     walk.anyFailed = true;
@@ -236,11 +242,16 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   const CompileStatus compiled = compile.status;
   outcome.outputPath = std::move(compile.outputPath);
   const std::string& outputPath = outcome.outputPath;
+  if (file != nullptr && !file->LockHolder().empty()) {
+    outcome.lockHolder = file->LockHolder();
+    outcome.lockedPath = file->Path();
+  }
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
   if (compiled == CompileStatus::kInterrupted && file != nullptr && !file->Replaces() &&
       !outputPath.empty()) {
-    outcome.note = outputPath + ": incomplete: the run was interrupted while it was written";
+    outcome.note =
+        QuoteName(outputPath) + ": incomplete: the run was interrupted while it was written";
     SetStop(run, inputPath, walk.controlPath, outcome.failure);
     SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
     return outcome;
@@ -321,9 +332,15 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
     sink.Release();
   }
   run.diagnostics.EndInput();
+  if (!outcome.lockHolder.empty()) {
+    run.stopReason = QuoteName(Shown(run, outcome.lockedPath)) + ": locked by " +
+                     outcome.lockHolder +
+                     " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
+                     " s): the run stops here";
+  }
   // JSON lines stay JSON: there the summary's object says the same.
   if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
-    Complain(run.console, EscapeControls(outcome.note));
+    Complain(run.console, outcome.note);
   }
   if (!outcome.done) {
     walk.summary.AddFailure(std::move(outcome.failure));
@@ -394,7 +411,7 @@ bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& contr
     return true;
   }
   const std::string reason = inMemory ? SystemErrorText(probe) : diagnostics.ErrorLogFailure();
-  Complain(run.console, name + ": cannot be opened: " + reason);
+  Complain(run.console, QuoteName(name) + ": cannot be opened: " + reason);
   summary.AddOutputNotWritten(name + ": " + reason);
   return false;
 }
@@ -414,9 +431,14 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
       return status;
     }
   }
-  const bool errorLogOpened =
-      OpenErrorLog(run, summary,
-                   named ? OvFile::Resolve(run.directory, sources.front()) : controlPath, inMemory);
+  const bool errorLogOpened = OpenErrorLog(
+      run, summary, named ? OvFile::Resolve(run.directory, sources.front()) : controlPath,
+      inMemory);
+  // Another run writes the error log: this one waited as long as it may,
+  // and stops.
+  if (!errorLogOpened && diagnostics.ErrorLogError() == kRefusedLocked) {
+    return kExitLocked;
+  }
   OvFileIO control;
   if (!named && !OpenControlFile(run, controlPath, control)) {
     diagnostics.CloseErrorLog();
@@ -431,13 +453,17 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   const bool runLogOpened =
       inMemory ? probe == 0 && runLog.FopenMemory() : runLog.Fopen(runLogPath, "w");
   if (!runLogOpened) {
-    errno = probe != 0 ? probe : errno;
+    const std::string reason = probe != 0 ? SystemErrorText(probe) : runLog.ErrorText();
     const std::string text = "Log file " + runLogName + " open error";
-    const std::string reason = LastSystemError();
     diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, reason);
+    // The design's line gives no reason: standard error does.
     if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-      Complain(run.console,
-               EscapeControls(runLogName) + ": the run log cannot be opened: " + reason);
+      Complain(run.console, QuoteName(runLogName) + ": the run log cannot be opened: " + reason);
+    }
+    if (runLog.Error() == kRefusedLocked) {
+      control.Fclose();
+      diagnostics.CloseErrorLog();
+      return kExitLocked;
     }
     control.Fclose();
     diagnostics.CloseErrorLog();
@@ -475,6 +501,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the end of the run");
     return kExitSignal + OvSignals::Caught();
+  }
+  if (!run.stopReason.empty()) {
+    Complain(run.console, run.stopReason);
+    return kExitLocked;
   }
   return WalkedRunStatus(run, walk, outputFailed);
 }
@@ -620,20 +650,8 @@ int ServeLanguage(RunContext& run) {
   return lsp::RunLanguageServer(pipe, std::move(options));
 }
 
-int RunActions(RunContext& run, int argc, char** argv) {
-  if (run.session.Action() == OvAction::kLsp) {
-    return ServeLanguage(run);
-  }
-  std::string problem;
-  if (!CheckWarningOptions(run.session, problem)) {
-    return RefuseCommandLine(run.console, argc, argv, problem);
-  }
-  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
-      !SetUpDiagnostics(run)) {
-    return StopBeforeRun(run);
-  }
-  // The settings file may have made the run quiet.
-  run.console.SetQuiet(run.session.Quiet());
+// The action the command line asks for, once the settings are read.
+int RunAction(RunContext& run) {
   const OvSession& session = run.session;
   int status = kExitOk;
   switch (session.Action()) {
@@ -659,6 +677,37 @@ int RunActions(RunContext& run, int argc, char** argv) {
     case OvAction::kCheck:
     case OvAction::kLsp:
       return CompileWithDiagnostics(run);
+  }
+  return status;
+}
+
+int RunActions(RunContext& run, int argc, char** argv) {
+  if (run.session.Action() == OvAction::kLsp) {
+    return ServeLanguage(run);
+  }
+  std::string problem;
+  if (!CheckWarningOptions(run.session, problem)) {
+    return RefuseCommandLine(run.console, argc, argv, problem);
+  }
+  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
+      !SetUpDiagnostics(run)) {
+    return StopBeforeRun(run);
+  }
+  // The settings file may have made the run quiet.
+  run.console.SetQuiet(run.session.Quiet());
+  const OvSession& session = run.session;
+  int status = kExitOk;
+  try {
+    status = RunAction(run);
+  } catch (const std::bad_alloc&) {
+    // What the action held is freed on the way out; it wrote nothing yet,
+    // or what it wrote is named as any other failed output.
+    Complain(run.console, "out of memory");
+    status = session.Action() == OvAction::kDiff ? kExitDiffTrouble : kExitFailed;
+  }
+  // A compile or a check reported its end itself.
+  if (session.Action() == OvAction::kCheck || session.Action() == OvAction::kCompile) {
+    return status;
   }
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "");

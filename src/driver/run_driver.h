@@ -18,6 +18,9 @@ inline constexpr int kExitDiffTrouble = 2;
 inline constexpr int kExitStop = -1;
 // A signal ended the run: this plus the signal's number.
 inline constexpr int kExitSignal = 128;
+// A lock that another process held for longer than the lock wait stopped the
+// run (EX_TEMPFAIL of sysexits.h: try again later).
+inline constexpr int kExitLocked = 75;
 
 class OvConsole;
 class DiagnosticSink;

@@ -16,6 +16,7 @@
 #include "partsfile/parts_layout.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_string_util.h"
 
 namespace partsc {
 
@@ -67,6 +68,12 @@ struct Listing {
   OvFileIO& runLog;
 };
 
+// A name or text as the listing shows it in `out`: as it stands in the run
+// log; with its line breaks escaped where `out` asks for it (--list).
+std::string Shown(const OvFileIO& out, std::string_view text) {
+  return out.EscapesLineBreaks() ? EscapeLineBreaks(text) : std::string(text);
+}
+
 ListResult Failed(int listCode, int readResult) {
   return {listCode, readResult};
 }
@@ -77,8 +84,8 @@ bool StoppedIn(const PartsModel& model, PartsPart part) {
 }
 
 void WriteHeaderBlock(const PartsHeader& header, const std::string& path, OvFileIO& runLog) {
-  const std::string comment = header.comment.Str();
-  runLog.Fprintf("/ PARTS FILE NAME : %s\n", path.c_str());
+  const std::string comment = Shown(runLog, header.comment.Str());
+  runLog.Fprintf("/ PARTS FILE NAME : %s\n", Shown(runLog, path).c_str());
   runLog.Fprintf("/ CREATED DATE    : %4d/%02d/%02d\n", header.createdYear, header.createdMonth,
                  header.createdDay);
   runLog.Fprintf("/         TIME    : %02d:%02d\n", header.createdHour, header.createdMinute);
@@ -90,12 +97,12 @@ void WriteHeaderBlock(const PartsHeader& header, const std::string& path, OvFile
 void WritePartsLine(const PartsHeader& header, OvFileIO& runLog, const std::string& baseName) {
   const int32_t value1 = header.partsValue1;
   const int32_t value2 = header.partsValue2;
-  runLog.Fprintf("$$PARTS\t!%s!", baseName.c_str());
+  runLog.Fprintf("$$PARTS\t!%s!", Shown(runLog, baseName).c_str());
   if (value1 != 0 || value2 != 0) {
     runLog.Fprintf("\t<%d,%d>", value1, value2);
   }
   if (!header.comment.Empty()) {
-    runLog.Fprintf("\t\"%s\"", header.comment.Str().c_str());
+    runLog.Fprintf("\t\"%s\"", Shown(runLog, header.comment.Str()).c_str());
   }
   runLog.Fprintf("\n");
 }
@@ -104,8 +111,8 @@ void WriteApgLines(const PartsModel& model, OvFileIO& runLog) {
   runLog.Fprintf("/ APG DEFINATION\n");
   runLog.Fprintf("$$APG\n");
   for (size_t view = 0; view < model.apgNames.size(); ++view) {
-    const std::string name = model.apgNames[view].Str();
-    const std::string comment = model.apgComments[view].Str();
+    const std::string name = Shown(runLog, model.apgNames[view].Str());
+    const std::string comment = Shown(runLog, model.apgComments[view].Str());
     if (name.empty()) {
       continue;
     }
@@ -131,7 +138,8 @@ ListResult WriteCommonBlock(Listing& l) {
   OvFileIO& runLog = l.runLog;
   const PartsHeader& header = l.model.header;
   // A file without sizes keeps the name of its common block as its title.
-  const std::string title = header.sizeCount == 0 ? header.title.Str() : std::string();
+  const std::string title =
+      header.sizeCount == 0 ? Shown(runLog, header.title.Str()) : std::string();
   runLog.Fprintf("$$COMMON");
   if (!title.empty()) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
@@ -162,8 +170,8 @@ void WriteSortLine(int32_t sortMode, OvFileIO& runLog) {
 ListResult WriteSizeBlock(Listing& l, size_t index) {
   OvFileIO& runLog = l.runLog;
   const SizeRecord& record = l.model.sizes[index].record;
-  const std::string name = record.name.Str();
-  const std::string title = record.title.Str();
+  const std::string name = Shown(runLog, record.name.Str());
+  const std::string title = Shown(runLog, record.title.Str());
   if (title.empty()) {
     runLog.Fprintf("$$SIZE\t\"%s\"\n", name.c_str());
   } else {
@@ -212,7 +220,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
     }
   }
   if (header.sizeCount > 0 && !header.title.Empty()) {
-    runLog.Fprintf("$$TITLE\t\"%s\"\n", header.title.Str().c_str());
+    runLog.Fprintf("$$TITLE\t\"%s\"\n", Shown(runLog, header.title.Str()).c_str());
   }
   WriteSortLine(header.sortMode, runLog);
   for (size_t i = 0; i < model.sizes.size(); ++i) {
@@ -372,26 +380,35 @@ size_t LineRoom(const ParamView& entry) {
 }
 
 template <typename Entry>
-void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
-  if (entries.empty()) {
-    return;
-  }
-  BlockLines lines(static_cast<int32_t>(entries.size()));
-  for (const Entry& entry : entries) {
-    char* at = lines.Room(LineRoom(entry));
-    at = PutMemberLine(at, entry);
-    lines.Commit(Put(at, '\n'));
-  }
-  lines.WriteTo(runLog);
-}
-
-template <typename Entry>
 std::string MemberLineOf(const Entry& entry) {
   std::string line(LineRoom(entry), '\0');
   const char* end = PutMemberLine(line.data(), entry);
   line.resize(static_cast<size_t>(end - line.data()));
   return line;
 }
+
+template <typename Entry>
+void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
+  if (entries.empty()) {
+    return;
+  }
+  const bool escapes = runLog.EscapesLineBreaks();
+  BlockLines lines(static_cast<int32_t>(entries.size()));
+  for (const Entry& entry : entries) {
+    char* start = lines.Room(LineRoom(entry));
+    char* at = PutMemberLine(start, entry);
+    const std::string_view line(start, static_cast<size_t>(at - start));
+    // A line break inside a name or text: the line again, escaped, in the
+    // same place (nothing after it is committed yet).
+    if (escapes && line.find_first_of("\r\n") != std::string_view::npos) {
+      const std::string escaped = EscapeLineBreaks(line);
+      at = Put(lines.Room(escaped.size() + 1), escaped);
+    }
+    lines.Commit(Put(at, '\n'));
+  }
+  lines.WriteTo(runLog);
+}
+
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "diagnostics/keywords.h"
 #include "listing/listing.h"
+#include "platform/ov_string_util.h"
 
 namespace partsc {
 
@@ -312,18 +313,20 @@ std::string DiffText(const std::vector<Change>& changes, const std::string& oldN
   if (changes.empty()) {
     return {};
   }
-  std::string text = "--- " + oldName + "\n+++ " + newName + "\n";
+  // A name or text that holds a line break shows it escaped: every line
+  // here is one line of the listing.
+  std::string text = "--- " + QuoteName(oldName) + "\n+++ " + QuoteName(newName) + "\n";
   const std::string* block = nullptr;
   for (const Change& change : changes) {
     if (block == nullptr || *block != change.block) {
       block = &change.block;
-      text += "@@ " + change.block + " @@\n";
+      text += "@@ " + EscapeLineBreaks(change.block) + " @@\n";
     }
     for (const std::string& line : change.oldLines) {
-      text += "-" + line + "\n";
+      text += "-" + EscapeLineBreaks(line) + "\n";
     }
     for (const std::string& line : change.newLines) {
-      text += "+" + line + "\n";
+      text += "+" + EscapeLineBreaks(line) + "\n";
     }
   }
   return text;
@@ -399,7 +402,8 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
   for (const std::string& part : parts) {
     summary += (summary.empty() ? "" : "; ") + part;
   }
-  return summary.empty() ? "no change" : summary;
+  // One line, whatever the names hold.
+  return summary.empty() ? "no change" : EscapeLineBreaks(summary);
 }
 
 }  // namespace partsc

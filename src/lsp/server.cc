@@ -11,6 +11,7 @@
 #include "lsp/features.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_json.h"
 #include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 
@@ -47,6 +48,10 @@ json Capabilities(PositionEncoding encoding) {
   };
 }
 
+// A client's message: as long as the framing lets it be, nested at most 64
+// deep (the protocol's messages nest a few levels).
+constexpr OvJsonLimits kMessageLimits{SIZE_MAX, 64};
+
 // True when the client offers UTF-8 positions.
 bool OffersUtf8(const json& params) {
   const json::json_pointer where("/capabilities/general/positionEncodings");
@@ -61,29 +66,39 @@ bool OffersUtf8(const json& params) {
   return false;
 }
 
+// The workspace folders of an initialize request, as paths: its
+// workspaceFolders, else its rootUri, else its rootPath.
+std::vector<std::string> WorkspaceRoots(const json& params) {
+  std::vector<std::string> roots;
+  const json folders = params.value("workspaceFolders", json());
+  if (folders.is_array()) {
+    for (const json& folder : folders) {
+      if (folder.is_object() && folder.value("uri", json()).is_string()) {
+        roots.push_back(PathOfUri(folder["uri"].get<std::string>()));
+      }
+    }
+  }
+  const json rootUri = params.value("rootUri", json());
+  const json rootPath = params.value("rootPath", json());
+  if (roots.empty() && rootUri.is_string()) {
+    roots.push_back(PathOfUri(rootUri.get<std::string>()));
+  } else if (roots.empty() && rootPath.is_string()) {
+    roots.push_back(rootPath.get<std::string>());
+  }
+  // A path is absolute, without a trailing "/" but for "/" itself.
+  std::erase_if(roots, [](const std::string& root) { return root.empty() || root[0] != '/'; });
+  for (std::string& root : roots) {
+    while (root.size() > 1 && root.back() == '/') {
+      root.pop_back();
+    }
+  }
+  return roots;
+}
+
 bool ClientWatchesFiles(const json& params) {
   const json::json_pointer where(
       "/capabilities/workspace/didChangeWatchedFiles/dynamicRegistration");
   return params.contains(where) && params.at(where) == true;
-}
-
-// The folders of the workspace: its workspaceFolders, else its rootUri.
-std::vector<std::string> WorkspaceFolders(const json& params) {
-  std::vector<std::string> folders;
-  const json folderList = params.value("workspaceFolders", json());
-  if (folderList.is_array()) {
-    for (const json& folder : folderList) {
-      if (folder.is_object() && folder.value("uri", json()).is_string()) {
-        folders.push_back(PathOfUri(folder["uri"].get<std::string>()));
-      }
-    }
-  }
-  const json root = params.value("rootUri", json());
-  if (folders.empty() && root.is_string()) {
-    folders.push_back(PathOfUri(root.get<std::string>()));
-  }
-  std::erase(folders, std::string());
-  return folders;
 }
 
 // A request the server does not know, or a parameter it cannot take.
@@ -170,9 +185,12 @@ void Server::HandleFramingError(const std::string& problem) {
 }
 
 void Server::Handle(std::string_view body) {
-  json message = json::parse(body, nullptr, false);
-  if (message.is_discarded()) {
-    RespondError(nullptr, kParseError, "the message is not JSON");
+  json message;
+  std::string problem;
+  const OvJsonResult parsed = ParseJsonGuarded(body, kMessageLimits, message, problem);
+  if (parsed != OvJsonResult::kOk) {
+    RespondError(nullptr, kParseError,
+                 parsed == OvJsonResult::kNoMemory ? "out of memory" : "the message is not JSON");
     return;
   }
   try {
@@ -317,7 +335,8 @@ json Server::Initialize(const json& params) {
   }
   encoding_ = OffersUtf8(params) ? PositionEncoding::kUtf8 : PositionEncoding::kUtf16;
   watchFiles_ = ClientWatchesFiles(params);
-  roots_ = WorkspaceFolders(params);
+  roots_ = WorkspaceRoots(params);
+  settings_.SetRoots(roots_);
   initialized_ = true;
   return json{{"capabilities", Capabilities(encoding_)},
               {"serverInfo", {{"name", "partsc"}, {"version", ProgramVersion()}}}};

@@ -28,9 +28,15 @@ std::string StampText(const std::optional<OvFileStamp>& stamp) {
          std::to_string(stamp->inode);
 }
 
+// Whether `directory` is `root` or lies below it.
+bool Within(const std::string& directory, const std::string& root) {
+  return directory == root ||
+         (directory.starts_with(root) && (root == "/" || directory[root.size()] == '/'));
+}
+
 // Reads the settings file as a run with -p does; a problem comes back as the
 // line the run would print, without the program name.
-CompileSettings ReadSettingsFile(const std::string& path) {
+CompileSettings ReadSettingsFile(const std::string& path, OvSettingsOrigin origin) {
   CompileSettings settings;
   settings.settingsPath = path;
   OvConsole console(OvConsole::InMemory{});
@@ -42,7 +48,7 @@ CompileSettings ReadSettingsFile(const std::string& path) {
   OvSession session;
   session.ParseCommandLine(static_cast<int>(argv.size()), argv.data(), console);
   OvClassDirectories classes;
-  if (initfiles(console, session, Parent(path), classes) != 0) {
+  if (initfiles(console, session, Parent(path), classes, origin) != 0) {
     std::string problem = console.ErrText();
     const std::string prefix = "partsc: ";
     if (problem.rfind(prefix, 0) == 0) {
@@ -79,17 +85,43 @@ std::string SettingsRule::PathFor(const std::string& documentPath) const {
   if (!lookUp_ || documentPath.empty() || documentPath.front() != '/') {
     return {};
   }
-  for (std::string directory = Parent(documentPath); !directory.empty();
-       directory = Parent(directory)) {
+  const std::string first = Parent(documentPath);
+  const std::string last = LastDirectory(first);
+  for (std::string directory = first; !directory.empty(); directory = Parent(directory)) {
+    // Another user's directory may hold a file of theirs: the look ends.
+    if (OvFile::BelongsToAnother(directory)) {
+      break;
+    }
     const std::string candidate = (directory == "/" ? "" : directory) + "/" + kSettingsFileName;
     if (OvFile::Access(candidate, kAccessExists) == 0) {
       return candidate;
     }
-    if (directory == "/") {
+    if (directory == last || directory == "/") {
       break;
     }
   }
   return {};
+}
+
+std::string SettingsRule::LastDirectory(const std::string& directory) const {
+  std::string last;
+  for (const std::string& root : roots_) {
+    if (Within(directory, root) && root.size() > last.size()) {
+      last = root;
+    }
+  }
+  if (!last.empty()) {
+    return last;
+  }
+  for (std::string above = directory; !above.empty(); above = Parent(above)) {
+    if (OvFile::Access((above == "/" ? "" : above) + "/.git", kAccessExists) == 0) {
+      return above;
+    }
+    if (above == "/") {
+      break;
+    }
+  }
+  return directory;
 }
 
 CompileSettings SettingsRule::Read(const std::string& settingsPath) {
@@ -103,7 +135,8 @@ CompileSettings SettingsRule::Read(const std::string& settingsPath) {
   }
   Cached& cached = cache_[settingsPath];
   cached.stamp = stamp;
-  cached.settings = ReadSettingsFile(settingsPath);
+  cached.settings = ReadSettingsFile(
+      settingsPath, explicitPath_.empty() ? OvSettingsOrigin::kFound : OvSettingsOrigin::kNamed);
   return cached.settings;
 }
 

@@ -2,12 +2,18 @@
 //
 // The rule: the file named with --lsp -p SETTINGS, for every document; without
 // -p, the nearest file named ORVA.SET in the document's directory or a
-// directory above it; none when there is no such file.
+// directory above it, up to the workspace folder that holds the document (or
+// without one, the repository: a directory that holds .git), and never in or
+// above a directory that belongs to another user; none when there is no such
+// file. A file that was looked for is used only when it is a regular file of
+// the user's own, of at most 64 KiB; else its one problem is named.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "lsp/analysis.h"
 #include "platform/ov_pipe.h"
@@ -22,6 +28,8 @@ class SettingsRule {
   // `lookUp` false takes no settings file at all.
   SettingsRule(std::string explicitPath, const std::string& directory, bool lookUp);
 
+  // The workspace folders the client named (absolute paths).
+  void SetRoots(std::vector<std::string> roots) { roots_ = std::move(roots); }
   // The settings file for the document at `path` (a file, or empty for a
   // document that names none); empty when there is none.
   std::string PathFor(const std::string& documentPath) const;
@@ -39,8 +47,12 @@ class SettingsRule {
     CompileSettings settings;
   };
 
+  // Where the look for a settings file ends, going up from `directory`.
+  std::string LastDirectory(const std::string& directory) const;
+
   std::string explicitPath_;
   bool lookUp_;
+  std::vector<std::string> roots_;
   std::map<std::string, Cached> cache_;
 };
 

@@ -216,13 +216,6 @@ uint8_t* PutParamRecord(std::string_view name, std::string_view text, int16_t pa
   return PutBytes(at, text, textLength);
 }
 
-// Room for one more record of `size` bytes at the end of `out`, zero-filled.
-uint8_t* Grow(std::vector<uint8_t>& out, size_t size) {
-  const size_t at = out.size();
-  out.resize(at + size, 0);
-  return out.data() + at;
-}
-
 }  // namespace
 
 uint8_t* EncodeSpecRecord(const SpecEntry& entry, uint8_t* at) {
@@ -235,13 +228,20 @@ uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at) {
 
 void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
                       std::string_view name, std::vector<uint8_t>& out) {
-  PutSpecRecord(number, invertedFlag, record, name, Grow(out, kMemberHeadSize + ByteLength(name)));
+  const size_t at = out.size();
+  out.resize(at + kMemberHeadSize + ByteLength(name), 0);
+  PutSpecRecord(number, invertedFlag, record, name, out.data() + at);
 }
 
+// A param record is built on the stack with only its head zeroed, then
+// appended in one copy: its texts are not zero-filled first.
 void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
                        std::string_view comment, std::vector<uint8_t>& out) {
-  PutParamRecord(name, text, pairCode, comment,
-                 Grow(out, kMemberHeadSize + ByteLength(comment) + ByteLength(text)));
+  uint8_t room[kMemberHeadSize + 2 * 255];
+  std::memset(room, 0, kMemberHeadSize);
+  const uint8_t* begin = room;
+  const uint8_t* end = PutParamRecord(name, text, pairCode, comment, room);
+  out.insert(out.end(), begin, end);
 }
 
 MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {

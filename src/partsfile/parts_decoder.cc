@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <new>
 #include <optional>
 #include <string>
@@ -334,24 +336,49 @@ class Decoding {
   }
 
   // Each size's list is read on its own: one that fails keeps no other from
-  // being read.
+  // being read. A list that begins inside one read before, or runs into one,
+  // is refused (kReadSharedList) and not kept, so that records that share a
+  // list cost the list once.
   void ReadSizeMembers() {
     current_ = PartsPart::kSizeMembers;
     const Room room = RoomAfter(model_.common);
+    std::map<int64_t, int64_t> spans;  // the start and end of each list read
+    for (const Span& span : known_) {
+      spans[span.offset] = span.offset + span.length;
+    }
     for (size_t i = 0; i < model_.sizes.size(); ++i) {
       PartsSize& size = model_.sizes[i];
-      int64_t end = 0;
-      size.membersResult =
-          size.record.memberOffset == 0
-              ? kReadSizeNotFound
-              : ReadMemberList(file_, size.record.memberOffset, room,
-                               lists_ == Lists::kAll ? &size.members : nullptr, end);
-      if (size.membersResult != 0) {
-        Fail(current_, size.membersResult, end, static_cast<int>(i), true);
+      const int64_t offset = size.record.memberOffset;
+      int64_t end = offset + 1;
+      int result = offset == 0                    ? kReadSizeNotFound
+                   : Overlaps(spans, offset, end) ? kReadSharedList
+                                                  : 0;
+      if (result == 0) {
+        result = ReadMemberList(file_, offset, room,
+                                lists_ == Lists::kAll ? &size.members : nullptr, end);
+      }
+      if (result == 0 && Overlaps(spans, offset, end)) {
+        result = kReadSharedList;
+        size.members = MemberList();
+        end = offset;
+      }
+      size.membersResult = result;
+      if (result != 0) {
+        Fail(current_, result, end, static_cast<int>(i), true);
         continue;
       }
-      known_.push_back({size.record.memberOffset, end - size.record.memberOffset});
+      spans[offset] = end;
+      known_.push_back({offset, end - offset});
     }
+  }
+
+  // Whether the bytes from `start` to `end` meet a list of `spans`.
+  static bool Overlaps(const std::map<int64_t, int64_t>& spans, int64_t start, int64_t end) {
+    const auto after = spans.upper_bound(start);
+    if (after != spans.end() && after->first < end) {
+      return true;
+    }
+    return after != spans.begin() && std::prev(after)->second > start;
   }
 
   // Walks the member-list area from its start, list by list, to the end of

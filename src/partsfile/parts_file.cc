@@ -13,6 +13,7 @@
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_util.h"
 
@@ -81,6 +82,13 @@ bool IsHiddenName(std::string_view rest, std::string_view kind) {
   return true;
 }
 
+// Whether no run holds a lock on the file `path` names now: a file that
+// cannot be opened counts as held.
+bool LockIsFree(const std::string& path) {
+  OvFileLock lock;
+  return lock.LockNamed(path, OvLockMode::kExclusive, false, false) == OvLockResult::kLocked;
+}
+
 // A previous file that a dead run had given its hidden second name: the
 // same file as `path` when the run died before the new file took the name
 // (the name stays), else the previous file on its way to the backup name.
@@ -89,14 +97,20 @@ void FinishPutInPlace(const std::string& path, const std::string& older) {
     OvFile::Remove(older);
     return;
   }
-  OvFile::Rename(older, OvFile::Access(path, kAccessExists) == 0 ? BackupPath(path) : path);
+  const bool hasFile = OvFile::Access(path, kAccessExists) == 0;
+  const std::string to = hasFile ? BackupPath(path) : path;
+  if (LockIsFree(older) && OvFile::ReplaceRefusal(to) == 0) {
+    OvFile::Rename(older, to);
+  }
 }
 
-// Clears what dead runs left beside `path`, whose lock this run holds, so
-// that no live run is writing it: new contents that never took the name go,
-// a previous file halfway to its backup name gets there, and a lock file
-// goes while the file itself is what is locked. `hidden` are the hidden
-// names of its directory when the run first looked.
+// Clears what dead runs of this user left beside `path`, whose lock this
+// run holds, so that no live run is writing it: new contents that never
+// took the name go, a previous file halfway to its backup name gets there,
+// and a lock file goes while the file itself is what is locked. Only a
+// regular file of the run's user that no run holds a lock on is touched:
+// a file another user put there under such a name is left alone. `hidden`
+// are the hidden names of its directory when the run first looked.
 void ClearLeftovers(const std::string& path, const std::vector<std::string>& hidden,
                     bool onLockFile) {
   const std::string directory = DirectoryOf(path);
@@ -107,13 +121,12 @@ void ClearLeftovers(const std::string& path, const std::vector<std::string>& hid
       std::string(".").append(path, slash == std::string::npos ? 0 : slash + 1).append(".");
   for (const std::string& name : hidden) {
     const std::string full = OvFile::Resolve(directory, name);
-    if (!name.starts_with(prefix) || OvFile::Access(full, kAccessExists) != 0) {
+    if (!name.starts_with(prefix) || !OvFile::IsOwnFile(full)) {
       continue;
     }
     const std::string_view rest = std::string_view(name).substr(prefix.size());
-    if (rest == "lock" && !onLockFile) {
-      OvFile::Remove(full);
-    } else if (IsHiddenName(rest, "new-")) {
+    const bool stale = (rest == "lock" && !onLockFile) || IsHiddenName(rest, "new-");
+    if (stale && LockIsFree(full)) {
       OvFile::Remove(full);
     } else if (IsHiddenName(rest, "old-")) {
       FinishPutInPlace(path, full);
@@ -165,12 +178,22 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
 int PartsFileSink::Open(const std::string& path) {
   path_ = path;
   madeBackup_ = false;
-  directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
+  lockHolder_.clear();
+  const OvLockResult locked = directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for the lock ended with a signal
   }
+  if (locked == OvLockResult::kTimedOut) {
+    return LockTimedOut(directoryLock_);
+  }
+  // The new file keeps the permission bits of the one it replaces.
+  const int permission = OvFile::PermissionOf(path);
   if (OvFile::Access(path, kAccessExists) == 0) {
     const std::string backup = BackupPath(path);
+    if (const int refusal = OvFile::ReplaceRefusal(backup); refusal != 0) {
+      errno = refusal;
+      return kPartsBackupFailed;
+    }
     if (OvFile::Access(backup, kAccessExists) == 0) {
       OvFile::Remove(backup);
     }
@@ -179,7 +202,21 @@ int PartsFileSink::Open(const std::string& path) {
     }
     madeBackup_ = true;
   }
-  return file_.Open(path, kOpenPartsWrite, kOpenPermission) ? kPartsOk : kPartsOpenFailed;
+  // The name is free now: the new file is made there, never through a link
+  // that appeared meanwhile.
+  if (!file_.Open(path, kOpenPartsWrite | kOpenExclusive, kOpenPermission)) {
+    return kPartsOpenFailed;
+  }
+  if (permission >= 0) {
+    file_.SetPermission(permission);
+  }
+  return kPartsOk;
+}
+
+int PartsFileSink::LockTimedOut(const OvFileLock& lock) {
+  lockHolder_ = lock.Holder();
+  errno = kRefusedLocked;
+  return kPartsOpenFailed;
 }
 
 bool PartsFileSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
@@ -197,26 +234,26 @@ void PartsFileSink::Release() {
   directoryLock_.Unlock();
 }
 
-bool ReplacingPartsFileSink::LockPartsFile(bool wait) {
+OvLockResult ReplacingPartsFileSink::LockPartsFile(bool wait) {
   constexpr int kTries = 100;
   for (int i = 0; i < kTries; ++i) {
     OvLockResult taken = fileLock_.LockNamed(path_, OvLockMode::kExclusive, false, wait);
     onLockFile_ = false;
     if (taken != OvLockResult::kMissing) {
-      return taken != OvLockResult::kBusy;
+      return taken;
     }
     taken = fileLock_.LockNamed(HiddenBeside(path_, ".lock"), OvLockMode::kExclusive, true, wait);
     if (taken != OvLockResult::kLocked) {
-      return taken != OvLockResult::kBusy;
+      return taken;
     }
     onLockFile_ = true;
     if (OvFile::Access(path_, kAccessExists) != 0) {
-      return true;
+      return OvLockResult::kLocked;
     }
     // The file came while this run waited: its own lock counts now.
     fileLock_.UnlockRemoving();
   }
-  return true;
+  return OvLockResult::kFailed;
 }
 
 int ReplacingPartsFileSink::Open(const std::string& path) {
@@ -226,22 +263,38 @@ int ReplacingPartsFileSink::Open(const std::string& path) {
     pending_.PutInPlace();
   }
   path_ = path;
-  pending_.HoldDirectory(DirectoryOf(path));
+  lockHolder_.clear();
+  const OvFileLock* timedOut = pending_.HoldDirectory(DirectoryOf(path));
   // No run waits for another's lock while it holds the locks of waiting
   // files, which the other may wait for in turn: those go in place first.
-  if (!LockPartsFile(false)) {
+  OvLockResult taken = OvLockResult::kLocked;
+  if (timedOut == nullptr) {
+    taken = LockPartsFile(false);
+  }
+  if (taken == OvLockResult::kBusy) {
     pending_.PutInPlace();
-    LockPartsFile(true);
+    taken = LockPartsFile(true);
   }
   if (OvSignals::Caught() != 0) {
     return kPartsOpenFailed;  // the wait for a lock ended with a signal
   }
+  if (timedOut != nullptr) {
+    return LockTimedOut(*timedOut);
+  }
+  if (taken == OvLockResult::kTimedOut) {
+    return LockTimedOut(fileLock_);
+  }
+  // Where no lock can be had (kFailed) the work goes on without.
   ClearLeftovers(path, pending_.HiddenNames(DirectoryOf(path)), onLockFile_);
   std::string temporary;
   if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
     return kPartsOpenFailed;
   }
   temporary_ = temporary;
+  // The new file keeps the permission bits of the one it replaces.
+  if (const int permission = OvFile::PermissionOf(path); permission >= 0) {
+    file_.SetPermission(permission);
+  }
   // Nobody else knows the new file yet; once it has the name, its lock
   // keeps other runs out until this one lets it go.
   newLock_.LockDescriptor(file_.Duplicate(), OvLockMode::kExclusive);
@@ -309,17 +362,21 @@ void PendingReplacements::PutInPlace() {
   if (waiting_.empty()) {
     return;
   }
-  // Every new content is on the disk before any takes a name: one sync of
-  // the file system for the whole batch, or, where that fails, one of each
-  // file, which also tells which of them could not be written.
-  const bool allSynced = OvFile::SyncFileSystem(waiting_.front()->WrittenPath()) == 0;
-  for (std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
-    if (allSynced || OvFile::Sync(sink->WrittenPath()) == 0) {
+  // Every new content is on the disk before any takes a name: the new files
+  // of the batch, and nothing else of their file system, are synced side by
+  // side; one that could not be written is not put in place.
+  std::vector<std::string> written;
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    written.push_back(sink->WrittenPath());
+  }
+  const std::vector<int> errors = OvFile::SyncEach(written);
+  for (size_t i = 0; i < waiting_.size(); ++i) {
+    if (errors[i] == 0) {
       continue;
     }
-    results_.push_back({sink->Path(), false, LastSystemError()});
-    sink->Release();
-    sink.reset();
+    results_.push_back({waiting_[i]->Path(), false, SystemErrorText(errors[i])});
+    waiting_[i]->Release();
+    waiting_[i].reset();
   }
   for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
     if (sink == nullptr) {
@@ -347,12 +404,19 @@ void PendingReplacements::Finish() {
   directoryLocks_.clear();
 }
 
-void PendingReplacements::HoldDirectory(const std::string& directory) {
+const OvFileLock* PendingReplacements::HoldDirectory(const std::string& directory) {
   std::unique_ptr<OvFileLock>& lock = directoryLocks_[directory];
-  if (lock == nullptr) {
-    lock = std::make_unique<OvFileLock>();
-    lock->Lock(directory, OvLockMode::kShared);
+  if (lock != nullptr) {
+    return nullptr;
   }
+  lock = std::make_unique<OvFileLock>();
+  if (lock->Lock(directory, OvLockMode::kShared) != OvLockResult::kTimedOut) {
+    return nullptr;
+  }
+  // Asked again by the next parts file of that directory.
+  timedOut_ = std::move(lock);
+  directoryLocks_.erase(directory);
+  return timedOut_.get();
 }
 
 const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {

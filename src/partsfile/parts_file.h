@@ -13,6 +13,7 @@
 
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 
 namespace partsc {
 
@@ -72,6 +73,10 @@ class PartsFileSink : public PartsSink {
   // Whether Open (with --atomic, a Commit that put the new file in place)
   // moved an older file to the backup.
   bool MadeBackup() const { return madeBackup_; }
+  // Who held a lock that Open waited for until the lock wait ran out
+  // ("process 1234 (partsc) of user alice"); empty when Open did not fail
+  // so.
+  const std::string& LockHolder() const { return lockHolder_; }
   // The parts file's full path, as Open was given it.
   const std::string& Path() const { return path_; }
   // Where what was written can be read back before it is put in place.
@@ -87,8 +92,13 @@ class PartsFileSink : public PartsSink {
   virtual void Release();
 
  protected:
+  // Open's answer when the wait for `lock` ran out: kPartsOpenFailed, errno
+  // kRefusedLocked, and the holder kept for LockHolder().
+  int LockTimedOut(const OvFileLock& lock);
+
   std::string path_;
   bool madeBackup_ = false;
+  std::string lockHolder_;
   OvFileIO file_;
   OvFileLock directoryLock_;
 };
@@ -125,9 +135,10 @@ class ReplacingPartsFileSink : public PartsFileSink {
   void Release() override;
 
  private:
-  // Takes the lock of the parts file; false only when another run holds it
-  // and `wait` is false. Where no lock can be had the work goes on without.
-  bool LockPartsFile(bool wait);
+  // Takes the lock of the parts file: kLocked, kBusy when another run holds
+  // it and `wait` is false, kTimedOut when the wait ran out, kFailed where
+  // no lock can be had (the work then goes on without).
+  OvLockResult LockPartsFile(bool wait);
 
   PendingReplacements& pending_;
   std::string temporary_;  // empty when nothing waits
@@ -138,11 +149,11 @@ class ReplacingPartsFileSink : public PartsFileSink {
 
 // --atomic: the parts files of a run that compiled and listed, waiting to be
 // put in place in batches. Each new content sets off for the disk when it
-// comes; a batch then waits until all of them are on the disk (one sync of
-// the file system) and renames them into place one by one; at the end of
-// the run each directory is synced once. A run so waits once a batch rather
-// than twice a file, and a name never points at a new content before that
-// content is on the disk.
+// comes; a batch then waits until all of them are on the disk (each file
+// synced, side by side, and nothing else of the file system) and renames
+// them into place one by one; at the end of the run each directory is synced
+// once. A name never points at a new content before that content is on the
+// disk.
 class PendingReplacements {
  public:
   // The files that wait at most; the one after puts them in place.
@@ -176,7 +187,9 @@ class PendingReplacements {
   const std::vector<std::string>& HiddenNames(const std::string& directory);
   // Takes the shared lock of `directory` unless it is held already; it is
   // held until Finish, so that no default-mode run works there meanwhile.
-  void HoldDirectory(const std::string& directory);
+  // The lock whose wait ran out, for its holder; null when it is held (or
+  // could not be had at all: the work goes on without).
+  const OvFileLock* HoldDirectory(const std::string& directory);
 
  private:
   std::vector<std::unique_ptr<ReplacingPartsFileSink>> waiting_;
@@ -184,6 +197,7 @@ class PendingReplacements {
   std::map<std::string, std::vector<std::string>> hidden_;  // by directory
   std::set<std::string> unsyncedDirectories_;
   std::map<std::string, std::unique_ptr<OvFileLock>> directoryLocks_;
+  std::unique_ptr<OvFileLock> timedOut_;  // the last directory lock whose wait ran out
 };
 
 // Keeps the bytes of the parts file in memory; writes nothing anywhere.

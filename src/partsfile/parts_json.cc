@@ -14,21 +14,13 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_document.h"
 #include "partsfile/parts_encoder.h"
+#include "platform/ov_json.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
 
 bool ParseJson(std::string_view text, Json& document, std::string& error) {
-  try {
-    document = Json::parse(text);
-  } catch (const Json::parse_error& e) {
-    // what() begins with "[json.exception.parse_error.101] ".
-    const std::string_view what = e.what();
-    const size_t start = what.find("] ");
-    error = std::string(start == std::string_view::npos ? what : what.substr(start + 2));
-    return false;
-  }
-  return true;
+  return ParseJsonGuarded(text, kJsonDocumentLimits, document, error) == OvJsonResult::kOk;
 }
 
 namespace {

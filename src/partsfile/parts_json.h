@@ -17,8 +17,9 @@ namespace partsc {
 
 using Json = nlohmann::ordered_json;
 
-// Parses `text` as one JSON document; false, with nlohmann/json's words
-// ("parse error at line 3, column 14: ..."), when it is not one.
+// Parses `text` as one JSON document under the limits of a document
+// (ParseJsonGuarded, kJsonDocumentLimits); false, with the words of the
+// refusal ("parse error at line 3, column 14: ..."), when it is not one.
 bool ParseJson(std::string_view text, Json& document, std::string& error);
 
 // A text as the document holds it: a string, or {"latin1": ...}.

@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 
+#include "platform/ov_string_util.h"
+
 namespace partsc {
 
 OvConsole::OvConsole() {
@@ -45,8 +47,10 @@ void dbgflush(OvConsole& console) {
 }
 
 void Complain(OvConsole& console, const std::string& problem) {
-  dbgprint(console, kConsoleFatal, "partsc: %s\n", problem.c_str());
-  console.NoteComplaint(problem);
+  // One line, whatever a name or text in it holds.
+  const std::string line = EscapeControls(problem);
+  dbgprint(console, kConsoleFatal, "partsc: %s\n", line.c_str());
+  console.NoteComplaint(line);
 }
 
 void ComplainNotWritten(OvConsole& console, const std::string& file, const std::string& reason) {

@@ -76,7 +76,8 @@ void dbgprintData(OvConsole& console, std::string_view line);
 void dbgflush(OvConsole& console);
 
 // One line on standard error: "partsc: " and the problem, whatever name the
-// program was started by.
+// program was started by; its control characters (a line feed in a name)
+// are shown as "\xHH", so that it stays one line.
 void Complain(OvConsole& console, const std::string& problem);
 // The same for an output that could not be written: "FILE: cannot be
 // written: REASON".

@@ -2,23 +2,25 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/ov_faults.h"
-#include "platform/ov_signals.h"
 #include "platform/ov_util.h"
 
 namespace partsc {
@@ -68,86 +70,104 @@ int OpenRetrying(const std::string& path, int flags, mode_t permission) {
   return fd;
 }
 
+// The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
+// without "/" the current directory.
+std::string DirectoryPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Whether a file of `owner` is one the run may write into or follow: its
+// own, or root's (the system's: /dev/null, /dev/stdout).
+bool TrustedOwner(uid_t owner) {
+  return owner == ::geteuid() || owner == 0;
+}
+
+// Why an existing file, `status` its lstat, is no place to write in:
+// a kRefused reason, or 0.
+int WriteRefusal(const std::string& path, const struct stat& status) {
+  if (S_ISLNK(status.st_mode)) {
+    return TrustedOwner(status.st_uid) ? 0 : kRefusedForeignLink;
+  }
+  const bool foreign = !TrustedOwner(status.st_uid);
+  const bool otherNames = S_ISREG(status.st_mode) && status.st_nlink > 1;
+  if ((!foreign && !otherNames) || !OvFile::IsSharedDirectory(DirectoryPart(path))) {
+    return 0;
+  }
+  return foreign ? kRefusedForeignFile : kRefusedOtherNames;
+}
+
 }  // namespace
 
-bool OvFileLock::Lock(const std::string& path, OvLockMode mode) {
-  Unlock();
-  return Take(OpenRetrying(path, O_RDONLY, 0), mode, true) == OvLockResult::kLocked;
-}
-
-OvLockResult OvFileLock::LockNamed(const std::string& path, OvLockMode mode, bool create,
-                                   bool wait) {
-  Unlock();
-  constexpr int kTries = 100;
+int OpenOutputFile(const std::string& path, int flags, int permission, bool& created) {
+  created = false;
+  flags = (flags | O_CREAT) & ~O_TRUNC;
+  const auto mode = static_cast<mode_t>(permission);
+  // A name that changes between the look and the open is looked at again.
+  constexpr int kTries = 8;
   for (int i = 0; i < kTries; ++i) {
-    const int fd = OpenRetrying(path, create ? O_RDWR | O_CREAT : O_RDONLY, 0666);
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0) {
+      if (errno != ENOENT) {
+        return -1;
+      }
+      const int fd = OpenRetrying(path, flags | O_EXCL | O_NOFOLLOW, mode);
+      if (fd >= 0 || errno != EEXIST || (flags & O_EXCL) != 0) {
+        created = fd >= 0;
+        return fd;
+      }
+      continue;
+    }
+    if ((flags & O_EXCL) != 0) {
+      errno = EEXIST;
+      return -1;
+    }
+    if (const int refusal = WriteRefusal(path, named); refusal != 0) {
+      errno = refusal;
+      return -1;
+    }
+    const bool link = S_ISLNK(named.st_mode);
+    const int fd = OpenRetrying(path, flags | (link ? 0 : O_NOFOLLOW), mode);
     if (fd < 0) {
-      return errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed;
+      if (errno == ELOOP && !link) {
+        continue;
+      }
+      return -1;
     }
-    const OvLockResult taken = Take(fd, mode, wait);
-    if (taken != OvLockResult::kLocked) {
-      return taken;
+    struct stat opened {};
+    if (link || (::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev &&
+                 opened.st_ino == named.st_ino)) {
+      return fd;
     }
-    if (NamedBy(path)) {
-      path_ = path;
-      return OvLockResult::kLocked;
-    }
-    Unlock();
-  }
-  return OvLockResult::kFailed;
-}
-
-bool OvFileLock::LockDescriptor(int fd, OvLockMode mode) {
-  Unlock();
-  return Take(fd, mode, false) == OvLockResult::kLocked;
-}
-
-bool OvFileLock::NamedBy(const std::string& path) const {
-  struct stat held {};
-  struct stat named {};
-  return ::fstat(fd_, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-}
-
-void OvFileLock::UnlockRemoving() {
-  if (fd_ >= 0 && !path_.empty()) {
-    ::unlink(path_.c_str());
-  }
-  Unlock();
-}
-
-OvLockResult OvFileLock::Take(int fd, OvLockMode mode, bool wait) {
-  if (fd < 0) {
-    return OvLockResult::kFailed;
-  }
-  const int operation = mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH;
-  int result = -1;
-  do {
-    result = ::flock(fd, operation | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  const bool busy = result != 0 && errno == EWOULDBLOCK;
-  if (busy && wait) {
-    // Another run holds the lock, maybe for long; a signal ends the wait.
-    const OvInterruptibleWait interruptible;
-    do {
-      result = ::flock(fd, operation);
-    } while (result != 0 && errno == EINTR && OvSignals::Caught() == 0);
-  }
-  if (result != 0) {
     ::close(fd);
-    return busy && !wait ? OvLockResult::kBusy : OvLockResult::kFailed;
   }
-  fd_ = fd;
-  return OvLockResult::kLocked;
+  errno = EAGAIN;
+  return -1;
 }
 
-void OvFileLock::Unlock() {
-  // Closing the only descriptor of the lock lets the lock go.
-  if (fd_ >= 0) {
-    ::close(fd_);
+int OpenInputFile(const std::string& path, bool regularOnly) {
+  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK, 0);
+  if (fd < 0) {
+    return -1;
   }
-  fd_ = -1;
-  path_.clear();
+  struct stat status {};
+  int refusal = ::fstat(fd, &status) != 0 ? errno : 0;
+  if (refusal == 0 && S_ISDIR(status.st_mode)) {
+    refusal = EISDIR;
+  } else if (refusal == 0 && regularOnly && !S_ISREG(status.st_mode)) {
+    refusal = kRefusedNotRegular;
+  }
+  if (refusal != 0) {
+    ::close(fd);
+    errno = refusal;
+    return -1;
+  }
+  // Reads of a pipe wait for their bytes again.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_view name) const {
@@ -170,6 +190,10 @@ std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_vie
 }
 
 int OvFile::Access(const std::string& path, int mode) {
+  if (mode == kAccessExists) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 ? 0 : -1;
+  }
   return ::access(path.c_str(), mode) == 0 ? 0 : -1;
 }
 
@@ -239,15 +263,82 @@ int OvFile::Sync(const std::string& path) {
   return SyncThrough(path, ::fsync);
 }
 
-int OvFile::SyncFileSystem(const std::string& path) {
-  return SyncThrough(path, ::syncfs);
+std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
+  std::vector<int> errors(paths.size(), 0);
+  std::vector<size_t> todo;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
+      errors[i] = EIO;
+    } else {
+      todo.push_back(i);
+    }
+  }
+  // Each sync waits for the disk; side by side the waits overlap, and a
+  // journaling file system commits the files of one wait together.
+  constexpr size_t kAtOnce = 16;
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t k = next++; k < todo.size(); k = next++) {
+      const size_t i = todo[k];
+      const int fd = OpenRetrying(paths[i], O_RDONLY, 0);
+      errors[i] = fd < 0 ? errno : ::fsync(fd) == 0 ? 0 : errno;
+      if (fd >= 0) {
+        ::close(fd);
+      }
+    }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (size_t t = 1; t < std::min(kAtOnce, todo.size()); ++t) {
+      helpers.emplace_back(work);
+    }
+  } catch (const std::system_error&) {
+    // No more threads: those there are, and this one, do the rest.
+  }
+  work();
+  for (std::thread& helper : helpers) {
+    helper.join();
+  }
+  return errors;
 }
 
 bool OvFile::SameFile(const std::string& first, const std::string& second) {
   struct stat one {};
   struct stat other {};
-  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &other) == 0 &&
+  return ::lstat(first.c_str(), &one) == 0 && ::lstat(second.c_str(), &other) == 0 &&
          one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+bool OvFile::IsOwnFile(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+         status.st_uid == ::geteuid();
+}
+
+bool OvFile::BelongsToAnother(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && status.st_uid != ::geteuid();
+}
+
+bool OvFile::IsSharedDirectory(const std::string& directory) {
+  struct stat status {};
+  if (::stat(directory.c_str(), &status) != 0) {
+    return true;
+  }
+  return status.st_uid != ::geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+int OvFile::ReplaceRefusal(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 ? WriteRefusal(path, status) : 0;
+}
+
+int OvFile::PermissionOf(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return -1;
+  }
+  return static_cast<int>(status.st_mode & 0777);
 }
 
 std::vector<std::string> OvFile::NamesStartingWith(const std::string& directory,
@@ -393,6 +484,10 @@ bool OvFile::IsFile(const std::string& path) {
 }
 
 int OvFile::ProbeCreate(const std::string& path) {
+  // What a run would refuse to write into, a check refuses too.
+  if (const int refusal = ReplaceRefusal(path); refusal != 0) {
+    return refusal;
+  }
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) {

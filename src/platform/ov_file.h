@@ -18,47 +18,20 @@ inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kC
 // The mode of OvFile::Access that asks whether a file exists.
 inline constexpr int kAccessExists = 0;
 
-// How an advisory lock is held: shared with other shared holders, or alone.
-enum class OvLockMode { kShared, kExclusive };
-
-// What taking a lock came to: held, held by another (only when not waiting),
-// no file to lock, or a failure of the system.
-enum class OvLockResult { kLocked, kBusy, kMissing, kFailed };
-
-// An advisory lock (flock) on a file or a directory, held until Unlock() or
-// the end of the object. It keeps out only those who lock the same file.
-class OvFileLock {
- public:
-  OvFileLock() = default;
-  ~OvFileLock() { Unlock(); }
-  OvFileLock(const OvFileLock&) = delete;
-  OvFileLock& operator=(const OvFileLock&) = delete;
-
-  // Opens `path` (a file or a directory) read-only and waits for the lock;
-  // a lock held before is let go first. False when it cannot be opened or
-  // locked: nothing is held then.
-  bool Lock(const std::string& path, OvLockMode mode);
-  // Locks the file that `path` names when the lock is taken: a file that
-  // lost the name while this run waited (replaced by a rename, or removed)
-  // is let go and the lock taken anew. With `create` a missing file is made,
-  // empty (a lock file); without `wait` the answer is kBusy at once when
-  // another holds the lock.
-  OvLockResult LockNamed(const std::string& path, OvLockMode mode, bool create, bool wait);
-  void Unlock();
-  // Locks the file open on `fd`, which the lock then owns, without
-  // waiting; false (and `fd` closed) when another holds it.
-  bool LockDescriptor(int fd, OvLockMode mode);
-  // Removes the file locked with LockNamed, then lets the lock go; waiters
-  // then lock anew.
-  void UnlockRemoving();
-
- private:
-  OvLockResult Take(int fd, OvLockMode mode, bool wait);
-  // Whether the descriptor of the lock is the file named `path` now.
-  bool NamedBy(const std::string& path) const;
-  int fd_ = -1;
-  std::string path_;  // the file of LockNamed
-};
+// Opens `path` for writing with the host's open flags `flags` (O_CREAT is
+// added), never through a link or into a file that another user planted:
+// a missing file is made with O_EXCL and O_NOFOLLOW; a symbolic link is
+// followed only when it belongs to the run's user or to root; in a directory
+// that another user can write to, an existing file must belong to the run's
+// user (or root) and have no other name. O_TRUNC is left to the caller
+// (OvFileIO truncates once it holds the file's lock). The descriptor, with
+// `created` telling whether this open made the file; -1 with errno, a system
+// error or one of the kRefused reasons of ov_util.h.
+int OpenOutputFile(const std::string& path, int flags, int permission, bool& created);
+// Opens `path` for reading without waiting for a writer (a FIFO) and refuses
+// a directory (EISDIR) and, with `regularOnly`, anything but a regular file
+// (kRefusedNotRegular). The descriptor, or -1 with errno.
+int OpenInputFile(const std::string& path, bool regularOnly);
 
 // The directories of the three file classes of a run, set by initfiles.
 class OvClassDirectories {
@@ -84,7 +57,8 @@ class OvClassDirectories {
 
 class OvFile {
  public:
-  // 0 when the file exists (mode kAccessExists, 0), -1 otherwise.
+  // 0 when the file exists (mode kAccessExists, 0), -1 otherwise. A
+  // symbolic link counts as a file, whether or not its target exists.
   static int Access(const std::string& path, int mode);
   // 0 when the file is gone.
   static int Remove(const std::string& path);
@@ -96,11 +70,32 @@ class OvFile {
   // Writes what the system holds of a file or a directory to the disk. 0 on
   // success.
   static int Sync(const std::string& path);
-  // Writes what the system holds of every file of the file system that
-  // holds `path` to the disk. 0 on success.
-  static int SyncFileSystem(const std::string& path);
-  // True when both paths name one file (the same inode).
+  // Writes what the system holds of each file of `paths` to the disk, and
+  // nothing else: the files are synced side by side, a few at once, so that
+  // the file system can commit them together. The error number of each (0
+  // when it is on the disk). Each counts as one write for the test seams,
+  // in the order of `paths`, on the calling thread.
+  static std::vector<int> SyncEach(const std::vector<std::string>& paths);
+  // True when both paths name one file (the same inode); a symbolic link is
+  // the link itself.
   static bool SameFile(const std::string& first, const std::string& second);
+  // True when `path` is a regular file (not a link) of the run's user.
+  static bool IsOwnFile(const std::string& path);
+  // True when the file `path` names (a link itself, not its target) belongs
+  // to a user other than the run's.
+  static bool BelongsToAnother(const std::string& path);
+  // True when a user other than the run's can make or replace files in
+  // `directory`: it belongs to another, or its group or others may write
+  // to it. A directory that cannot be looked at counts as shared.
+  static bool IsSharedDirectory(const std::string& directory);
+  // Why a file at `path` is no file for partsc to replace or write: a
+  // kRefused reason of ov_util.h (a link of another user; another user's
+  // file, or one with other names, in a directory others can write to), or
+  // 0 (also when there is none). See OpenOutputFile.
+  static int ReplaceRefusal(const std::string& path);
+  // The permission bits of the regular file `path` (a link is not
+  // followed); -1 when it is none.
+  static int PermissionOf(const std::string& path);
   // The names in `directory` that begin with `prefix`, in no order; none
   // when it cannot be read.
   static std::vector<std::string> NamesStartingWith(const std::string& directory,

@@ -1,4 +1,5 @@
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -126,6 +127,10 @@ void OvFileIO::Note(int error) {
 }
 
 std::string OvFileIO::ErrorText() const {
+  if (error_ == kRefusedLocked && !holder_.empty()) {
+    return "in use by " + holder_ + ", which held its lock longer than partsc waits (" +
+           std::to_string(LockWaitSeconds()) + " s)";
+  }
   return error_ == 0 ? std::string() : SystemErrorText(error_);
 }
 
@@ -136,34 +141,87 @@ bool OvFileIO::AlreadyExists() const {
 bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   Fclose();
   error_ = 0;
+  holder_.clear();
+  created_ = false;
   const char* stdioMode = StdioMode(mode);
   if (stdioMode == nullptr) {
     Note(EINVAL);
     return false;
   }
-  stream_ = std::fopen(path.c_str(), stdioMode);
+  const bool reading = stdioMode[0] == 'r';
+  const int fd = reading ? OpenText(path) : OpenTextOutput(path, stdioMode);
+  if (fd < 0) {
+    return false;
+  }
+  // fdopen takes the mode without "x": the descriptor was made so already.
+  stream_ = ::fdopen(fd, reading ? "rb" : stdioMode[0] == 'a' ? "ab" : "wb");
   if (stream_ == nullptr) {
     Note(errno);
+    ::close(fd);
     return false;
   }
   ownsStream_ = true;
-  // The host opens a directory for reading; as a text file it cannot be read.
-  struct stat status {};
-  if (::fstat(::fileno(stream_), &status) == 0 && S_ISDIR(status.st_mode)) {
-    Fclose();
-    Note(EISDIR);
-    errno = EISDIR;
-    return false;
-  }
+  readLimit_ = reading ? kTextReadLimit : 0;
+  readSoFar_ = 0;
   // A buffer larger than the C library's, so that a long source or run log
   // takes few reads and writes; without one the library's own serves.
-  if (stream_ != nullptr) {
-    buffer_.reset(new (std::nothrow) char[kStreamBuffer]);
-    if (buffer_ != nullptr) {
-      std::setvbuf(stream_, buffer_.get(), _IOFBF, kStreamBuffer);
-    }
+  buffer_.reset(new (std::nothrow) char[kStreamBuffer]);
+  if (buffer_ != nullptr) {
+    std::setvbuf(stream_, buffer_.get(), _IOFBF, kStreamBuffer);
   }
-  return stream_ != nullptr;
+  return true;
+}
+
+int OvFileIO::OpenText(const std::string& path) {
+  // A source or control file is a regular file of at most kTextReadLimit
+  // bytes: a device or a FIFO could be read for ever.
+  const int fd = OpenInputFile(path, true);
+  struct stat status {};
+  if (fd >= 0 && ::fstat(fd, &status) == 0 && status.st_size > kTextReadLimit) {
+    ::close(fd);
+    errno = kRefusedTooLarge;
+    return Failed(kRefusedTooLarge);
+  }
+  return fd >= 0 ? fd : Failed(errno);
+}
+
+int OvFileIO::OpenTextOutput(const std::string& path, const char* stdioMode) {
+  int flags = O_WRONLY | (stdioMode[0] == 'a' ? O_APPEND : 0);
+  if (std::strchr(stdioMode, 'x') != nullptr) {
+    flags |= O_EXCL;
+  }
+  const int fd = OpenOutputFile(path, flags, kOpenPermission, created_);
+  if (fd < 0) {
+    return Failed(errno);
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    ::close(fd);
+    return Failed(EISDIR);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    return fd;
+  }
+  // Two runs never write one log at once: the second waits for the first,
+  // as long as the lock wait allows, and only then empties the file.
+  const OvLockResult locked = LockDescriptor(fd, OvLockMode::kExclusive, true, holder_);
+  if (locked != OvLockResult::kLocked) {
+    const int error = locked == OvLockResult::kTimedOut ? kRefusedLocked : errno;
+    ::close(fd);
+    return Failed(error);
+  }
+  if (stdioMode[0] == 'w' && !created_ && ::ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return Failed(error);
+  }
+  return fd;
+}
+
+int OvFileIO::Failed(int error) {
+  Note(error);
+  errno = error;
+  return -1;
 }
 
 bool OvFileIO::FopenStdin() {
@@ -250,6 +308,13 @@ bool OvFileIO::Fgets(std::string& line, int size) {
     return false;
   }
   line.resize(std::strlen(line.c_str()));
+  // A file that grew beyond the limit after it was opened ends there.
+  readSoFar_ += static_cast<int64_t>(line.size());
+  if (readLimit_ > 0 && readSoFar_ > readLimit_) {
+    Note(kRefusedTooLarge);
+    line.clear();
+    return false;
+  }
   return true;
 }
 
@@ -257,6 +322,9 @@ int OvFileIO::Fseek(long offset, int origin) {
   const int whence = Whence(origin);
   if (stream_ == nullptr || whence < 0) {
     return -1;
+  }
+  if (origin == kSeekStart && offset == 0) {
+    readSoFar_ = 0;
   }
   return std::fseek(stream_, offset, whence) == 0 ? 0 : -1;
 }
@@ -335,25 +403,40 @@ void OvFileIO::Fclose() {
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   Close();
   error_ = 0;
+  holder_.clear();
+  created_ = false;
   const int hostFlags = HostFlags(flags);
   if (hostFlags < 0) {
     Note(EINVAL);
     return false;
   }
+  // A file that is made or written is never one another user planted; one
+  // that is read is a regular file (a FIFO would wait for a writer).
   int fd = -1;
-  do {
-    fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
-  } while (fd < 0 && errno == EINTR);
+  if ((hostFlags & O_CREAT) != 0) {
+    fd = OpenOutputFile(path, hostFlags, permission, created_);
+  } else if ((hostFlags & O_ACCMODE) == O_RDONLY) {
+    fd = OpenInputFile(path, true);
+  } else {
+    do {
+      fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
+    } while (fd < 0 && errno == EINTR);
+  }
   if (fd < 0) {
     Note(errno);
   }
-  // A directory is not a file to read or write, as with Fopen.
   struct stat status {};
   const bool known = fd >= 0 && ::fstat(fd, &status) == 0;
   if (known && S_ISDIR(status.st_mode)) {
     ::close(fd);
     fd = -1;
     Note(EISDIR);
+  }
+  if (fd >= 0 && (hostFlags & O_TRUNC) != 0 && !created_ && S_ISREG(status.st_mode) &&
+      ::ftruncate(fd, 0) != 0) {
+    Note(errno);
+    ::close(fd);
+    fd = -1;
   }
   fd_ = fd;
   // Appending writes land at the end, wherever the file stood: such a file
@@ -362,6 +445,10 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   positioned_ = fd_ >= 0 && !append && known && S_ISREG(status.st_mode);
   position_ = 0;
   return fd_ >= 0;
+}
+
+bool OvFileIO::SetPermission(int permission) {
+  return fd_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(permission)) == 0;
 }
 
 bool OvFileIO::OpenUnique(const std::string& stem, std::string& path) {
@@ -476,22 +563,98 @@ int OvFileIO::Duplicate() const {
   return fd_ >= 0 ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
 }
 
-bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes) {
+namespace {
+
+// Writes `text` through the stream of `file`, then closes it; false with
+// the reason in `reason`.
+bool WriteAndClose(OvFileIO& file, std::string_view text, std::string& reason) {
+  file.FwriteData(text);
+  file.Fclose();
+  reason = file.ErrorText();
+  return reason.empty();
+}
+
+// "/dir/.name.new-" for "/dir/name".
+std::string HiddenStem(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name) + "." + path.substr(name) + ".new-";
+}
+
+}  // namespace
+
+OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::string_view text,
+                                              std::string& reason) {
+  struct stat named {};
+  const bool exists = ::lstat(path.c_str(), &named) == 0;
   OvFileIO file;
-  if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
+  if (exists && !S_ISREG(named.st_mode)) {
+    if (!file.Fopen(path, "w")) {
+      reason = file.ErrorText();
+      return Replaced::kNotOpened;
+    }
+    return WriteAndClose(file, text, reason) ? Replaced::kDone : Replaced::kNotWritten;
+  }
+  std::string temporary;
+  if (!file.OpenUnique(HiddenStem(path), temporary)) {
+    reason = file.ErrorText();
+    return Replaced::kNotOpened;
+  }
+  const int permission = exists ? static_cast<int>(named.st_mode & 0777) : -1;
+  const bool kept = permission < 0 || file.SetPermission(permission);
+  const int count = static_cast<int>(text.size());
+  const bool written = text.size() <= static_cast<size_t>(INT32_MAX) &&
+                       file.Write(text.data(), count) == count;
+  reason = written ? std::string() : file.ErrorText();
+  file.Close();
+  if (written && kept && OvFile::Rename(temporary, path) == 0) {
+    return Replaced::kDone;
+  }
+  if (reason.empty()) {
+    reason = LastSystemError();
+  }
+  OvFile::Remove(temporary);
+  return Replaced::kNotWritten;
+}
+
+bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
+                             bool anyKind) {
+  bytes.clear();
+  const int fd = OpenInputFile(path, !anyKind);
+  if (fd < 0) {
     return false;
   }
-  constexpr int kChunk = 4096;
-  bytes.clear();
-  for (;;) {
-    const size_t had = bytes.size();
-    bytes.resize(had + kChunk);
-    const int got = file.Read(bytes.data() + had, kChunk);
-    bytes.resize(had + static_cast<size_t>(std::max(got, 0)));
-    if (got <= 0) {
-      return got == 0;
+  constexpr size_t kChunk = 64 * 1024;
+  int error = 0;
+  try {
+    for (;;) {
+      const size_t had = bytes.size();
+      bytes.resize(had + kChunk);
+      const ssize_t got = ::read(fd, bytes.data() + had, kChunk);
+      if (got < 0 && errno == EINTR) {
+        bytes.resize(had);
+        continue;
+      }
+      bytes.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+      if (got <= 0) {
+        error = got < 0 ? errno : 0;
+        break;
+      }
+      if (bytes.size() > limit) {
+        error = kRefusedTooLarge;
+        break;
+      }
     }
+  } catch (const std::bad_alloc&) {
+    error = ENOMEM;
   }
+  ::close(fd);
+  if (error != 0) {
+    bytes = std::string();
+    errno = error;
+    return false;
+  }
+  return true;
 }
 
 namespace {

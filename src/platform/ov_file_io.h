@@ -53,7 +53,13 @@ class OvFileIO {
 
   // Text files. Mode is "r", "w", "a" or "wx" (create a new file: an existing
   // one is not opened, and AlreadyExists() then answers true). A file already
-  // open is closed first.
+  // open is closed first. "r" opens only a regular file of at most
+  // kTextReadLimit bytes, and Fgets reads no further than that. The others
+  // open as OpenOutputFile (ov_file.h) does, never through a link or into a
+  // file that another user planted; a regular file is then locked
+  // (flock, exclusive) for as long as it is open, waiting for another holder
+  // at most LockWaitSeconds() (kRefusedLocked after that, see ErrorText),
+  // and "w" empties it only once it holds the lock.
   bool Fopen(const std::string& path, const char* mode);
   bool FopenStdin();
   // Writes to standard output (standard error); closing leaves it open.
@@ -66,6 +72,11 @@ class OvFileIO {
   // Whether the stream escapes what it writes: standard output or error on a
   // terminal.
   bool IsTerminal() const { return terminal_; }
+  // Asks those who write names and texts into this stream line by line (the
+  // listing on standard output) to show the line feeds and carriage returns
+  // inside them escaped (EscapeLineBreaks); a run log keeps its bytes.
+  void SetEscapeLineBreaks(bool escape) { escapeLineBreaks_ = escape; }
+  bool EscapesLineBreaks() const { return escapeLineBreaks_; }
   // A text file in memory: reading gives `text`, piece by piece as Fgets
   // reads a file.
   bool FopenText(std::string_view text);
@@ -92,8 +103,15 @@ class OvFileIO {
   void Fflush();
   void Fclose();
 
-  // Binary files. Flags as above; permission as for POSIX open.
+  // Binary files. Flags as above; permission as for POSIX open. With
+  // kOpenCreate the file is opened as OpenOutputFile (ov_file.h) does; a
+  // file opened only for reading must be a regular file.
   bool Open(const std::string& path, int flags, int permission);
+  // Whether the last Fopen or Open made the file: it did not exist before.
+  bool Created() const { return created_; }
+  // Gives the open binary file the permission bits `permission`; false when
+  // the system refuses.
+  bool SetPermission(int permission);
   void Close();
   // Creates a new file for reading and writing under `stem` followed by
   // random characters, a name no file had (O_EXCL), and opens it as Open
@@ -113,14 +131,29 @@ class OvFileIO {
   int Duplicate() const;
 
   // The whole content of a file, read from its start until a read gives no
-  // more; false when it cannot be opened or a read fails.
-  static bool ReadWholeFile(const std::string& path, std::string& bytes);
+  // more, of at most `limit` bytes: a regular file, or with `anyKind` also a
+  // pipe or a device. False with errno when it cannot be opened or read, or
+  // holds more (kRefusedTooLarge; std::bad_alloc is not thrown but answered
+  // as ENOMEM).
+  static bool ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
+                            bool anyKind);
   // The whole text of a regular file of at most `limit` bytes, into `text`
   // (whose room is kept from one call to the next); `error` gets the
   // system's error number of a failed open or read. A text file read so
   // gives the same pieces to Fgets-like cutting as a stream read with Fgets.
   static OvTextRead ReadText(const std::string& path, size_t limit, std::string& text,
                              int& error);
+
+  // Makes `text` the whole content of `path`, so that the name holds the
+  // old content or the new, never a part: the text goes into a new hidden
+  // file beside it (".NAME.new-" and random characters, O_EXCL), which then
+  // takes the name by rename and the old file's permission bits; it is
+  // removed when any step fails. A name that is a link the run may follow
+  // or no regular file (a FIFO, a device) is written in place as Fopen
+  // "w" does. What came of it, with the reason in `reason`.
+  enum class Replaced { kDone, kNotOpened, kNotWritten };
+  static Replaced ReplaceWholeFile(const std::string& path, std::string_view text,
+                                   std::string& reason);
 
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 
@@ -129,7 +162,8 @@ class OvFileIO {
   // short. 0 when there was none. Closing keeps it, so that the close of a
   // file can be asked about.
   int Error() const { return error_; }
-  // The system's text for Error(); empty when there was no failure.
+  // The system's text for Error(), or partsc's own (a lock held by another
+  // names its holder); empty when there was no failure.
   std::string ErrorText() const;
   // The last open failed because the file exists (mode "wx").
   bool AlreadyExists() const;
@@ -147,10 +181,17 @@ class OvFileIO {
 
   // Opens standard output or error as `stream`.
   bool FopenStandard(std::FILE* stream);
+  // The descriptors of Fopen: a text file to read, one to write with the
+  // stdio mode `stdioMode`. -1 after Note.
+  int OpenText(const std::string& path);
+  int OpenTextOutput(const std::string& path, const char* stdioMode);
+  // Notes `error`, leaves it in errno and answers -1.
+  int Failed(int error);
 
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
   bool terminal_ = false;  // see IsTerminal()
+  bool escapeLineBreaks_ = false;
   // FopenText: the text read. FopenMemory: the buffer the C library grows,
   // and once closed what it held.
   std::string memory_;
@@ -165,6 +206,11 @@ class OvFileIO {
   bool positioned_ = false;
   int64_t position_ = 0;  // where a positioned file stands
   int error_ = 0;         // see Error()
+  std::string holder_;    // who held the lock when the wait ran out
+  bool created_ = false;  // see Created()
+  // A text file to read: the bytes Fgets may still take, and has taken.
+  int64_t readLimit_ = 0;
+  int64_t readSoFar_ = 0;
 };
 
 }  // namespace partsc

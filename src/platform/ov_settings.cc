@@ -1,6 +1,7 @@
 #include "platform/ov_settings.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +17,7 @@
 
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
 #include "platform/ov_options.h"
 #include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
@@ -203,12 +205,41 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
   return true;
 }
 
+// Why a settings file that was looked for cannot be used: it is not a
+// regular file of the run's user. Empty when it can.
+std::string FoundFileProblem(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    return "cannot read the settings file";
+  }
+  // A link of the user's own stands for its target.
+  if (S_ISLNK(status.st_mode) && status.st_uid == ::geteuid() &&
+      ::stat(path.c_str(), &status) != 0) {
+    return "cannot read the settings file";
+  }
+  if (status.st_uid != ::geteuid()) {
+    return "belongs to another user: not used";
+  }
+  return S_ISREG(status.st_mode) ? std::string() : "not a regular file: not used";
+}
+
 // Reads the settings file; false after one complaint.
 bool ReadSettings(OvConsole& console, const std::string& settingsPath,
-                  const std::string& currentDirectory, Settings& settings) {
+                  const std::string& currentDirectory, OvSettingsOrigin origin,
+                  Settings& settings) {
+  const std::string path = OvFile::Resolve(currentDirectory, settingsPath);
+  const bool found = origin == OvSettingsOrigin::kFound;
+  if (found) {
+    if (const std::string problem = FoundFileProblem(path); !problem.empty()) {
+      Complain(console, settingsPath + ": " + problem);
+      return false;
+    }
+  }
   std::string content;
-  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(currentDirectory, settingsPath), content)) {
-    Complain(console, settingsPath + ": cannot read the settings file");
+  if (!OvFileIO::ReadWholeFile(path, content, kSettingsReadLimit, !found)) {
+    Complain(console, settingsPath + (errno == kRefusedTooLarge
+                                          ? ": cannot read the settings file: larger than 64 KiB"
+                                          : ": cannot read the settings file"));
     return false;
   }
   const std::string base = Parent(Absolute(currentDirectory, settingsPath));
@@ -237,7 +268,7 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
 }  // namespace
 
 int initfiles(OvConsole& console, OvSession& session, const std::string& directory,
-              OvClassDirectories& classes) {
+              OvClassDirectories& classes, OvSettingsOrigin origin) {
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
     int64_t seconds = 0;
     if (!OvUtil::ParseEpoch(epoch, seconds)) {
@@ -246,6 +277,11 @@ int initfiles(OvConsole& console, OvSession& session, const std::string& directo
       return -1;
     }
   }
+  if (const char* wait = std::getenv("PARTSC_LOCK_WAIT"); wait != nullptr && !IsLockWait(wait)) {
+    Complain(console, std::string("PARTSC_LOCK_WAIT: not a number of seconds from 0 to 86400: \"") +
+                          EscapeControls(wait) + "\"");
+    return -1;
+  }
   const std::string& currentDirectory = directory;
   if (currentDirectory.empty()) {
     Complain(console, "cannot determine the current directory");
@@ -253,7 +289,8 @@ int initfiles(OvConsole& console, OvSession& session, const std::string& directo
   }
   Settings settings;
   const std::string& settingsPath = session.SettingsPath();
-  if (!settingsPath.empty() && !ReadSettings(console, settingsPath, currentDirectory, settings)) {
+  if (!settingsPath.empty() &&
+      !ReadSettings(console, settingsPath, currentDirectory, origin, settings)) {
     return -1;
   }
   const std::string here = Absolute(currentDirectory, "");

@@ -451,6 +451,48 @@ std::string EscapeControls(std::string_view text) {
   return Escaped(text, false);
 }
 
+std::string EscapeLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') {
+      AppendEscape(out, static_cast<unsigned char>(c));
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string QuoteName(std::string_view name) {
+  const bool utf8 = IsUtf8(name);
+  bool plain = utf8 && !name.empty() && name.front() != ' ' && name.back() != ' ';
+  for (size_t i = 0; plain && i < name.size(); ++i) {
+    const auto u = static_cast<unsigned char>(name[i]);
+    plain = u >= 0x20 && u != 0x7f && C1ControlAt(name, i, true) == 0;
+  }
+  if (plain) {
+    return std::string(name);
+  }
+  std::string out = "\"";
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto u = static_cast<unsigned char>(name[i]);
+    const size_t c1 = utf8 ? C1ControlAt(name, i, true) : 0;
+    if (c1 != 0 || u < 0x20 || u == 0x7f || (!utf8 && u >= 0x80)) {
+      for (size_t k = 0; k < std::max<size_t>(c1, 1); ++k) {
+        AppendEscape(out, static_cast<unsigned char>(name[i + k]));
+      }
+      i += c1 == 0 ? 0 : c1 - 1;
+      continue;
+    }
+    if (name[i] == '"' || name[i] == '\\') {
+      out += '\\';
+    }
+    out += name[i];
+  }
+  return out + "\"";
+}
+
 std::string EscapeForTerminal(std::string_view text) {
   return Escaped(text, true);
 }

@@ -78,6 +78,22 @@ std::string LastSystemError() {
 }
 
 std::string SystemErrorText(int error) {
+  switch (error) {
+    case kRefusedForeignLink:
+      return "a symbolic link that belongs to another user (partsc does not follow it)";
+    case kRefusedForeignFile:
+      return "the file belongs to another user, in a directory that others can write to";
+    case kRefusedOtherNames:
+      return "the file has other names (hard links), in a directory that others can write to";
+    case kRefusedNotRegular:
+      return "not a regular file";
+    case kRefusedTooLarge:
+      return "larger than 64 MiB, the most partsc reads of a control file";
+    case kRefusedLocked:
+      return "locked by another run for longer than partsc waits";
+    default:
+      break;
+  }
   // strerror_r, unlike strerror, leaves other threads' texts alone; the GNU
   // one answers its text, in `buffer` or in a table of its own.
   char buffer[256] = {};

@@ -19,10 +19,23 @@ class OvUtil {
   static bool ParseEpoch(std::string_view text, int64_t& seconds);
 };
 
+// partsc's own reasons for refusing a file. They travel where the system's
+// error numbers do (errno, OvFileIO::Error) and lie above all of them, so
+// that SystemErrorText gives their words as well.
+inline constexpr int kRefusedForeignLink = 1 << 16;  // a symbolic link of another user
+inline constexpr int kRefusedForeignFile = kRefusedForeignLink + 1;  // another user's, shared
+inline constexpr int kRefusedOtherNames = kRefusedForeignLink + 2;   // hard links, shared
+inline constexpr int kRefusedNotRegular = kRefusedForeignLink + 3;   // no regular file
+inline constexpr int kRefusedTooLarge = kRefusedForeignLink + 4;     // above kTextReadLimit
+inline constexpr int kRefusedLocked = kRefusedForeignLink + 5;       // the lock wait ran out
+
+// The most bytes partsc reads of a control file: 64 MiB, as of a source.
+inline constexpr int64_t kTextReadLimit = int64_t{64} << 20;
+
 // The system's words for the error of the last failed call
 // ("No such file or directory").
 std::string LastSystemError();
-// The same for an error number.
+// The same for an error number, or one of partsc's own reasons above.
 std::string SystemErrorText(int error);
 
 }  // namespace partsc

@@ -2,9 +2,12 @@
 // characters, input that ends in the middle of a message, a client that
 // closes its end of either pipe. The server answers or ends cleanly.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 #include <string>
@@ -212,6 +215,74 @@ TEST(LanguageServer, EndsCleanlyWhenTheClientClosesItsOutput) {
   ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// What the server writes until it has published diagnostics `count` times,
+// for at most 10 seconds.
+std::vector<json> ReadPublished(int fd, size_t count) {
+  std::string out;
+  std::vector<json> published;
+  for (int tenths = 0; tenths < 100 && published.size() < count; ++tenths) {
+    pollfd ready{fd, POLLIN, 0};
+    char buffer[4096];
+    const ssize_t got = poll(&ready, 1, 100) > 0 ? read(fd, buffer, sizeof buffer) : 0;
+    out.append(buffer, static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    published.clear();
+    for (const json& message : Messages(out)) {
+      if (message.value("method", "") == "textDocument/publishDiagnostics") {
+        published.push_back(message["params"]);
+      }
+    }
+  }
+  return published;
+}
+
+// A document's settings file is looked for up to the workspace folder, never
+// in a directory of another user, and only a regular file of the user's own
+// is read: a FIFO gives one diagnostic and blocks nothing.
+TEST(LanguageServer, ReadsOnlyASettingsFileOfItsOwnInTheWorkspace) {
+  TempDir dir;
+  const bool root = geteuid() == 0;
+  std::filesystem::create_directories(dir.File("ws/src"));
+  std::filesystem::create_directories(dir.File("ws/theirs"));
+  WriteFile(dir.File("ORVA.SET"), "#PARTS:COLOUR# = above the workspace\n");
+  ASSERT_EQ(mkfifo(dir.File("ws/src/ORVA.SET").c_str(), 0600), 0);
+  WriteFile(dir.File("ws/theirs/ORVA.SET"), "#PARTS:COLOUR# = theirs\n");
+  if (root) {
+    ASSERT_EQ(chown(dir.File("ws/theirs/ORVA.SET").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(dir.File("ws/theirs").c_str(), 65534, 65534), 0);
+  }
+  const std::string workspace = "file://" + dir.File("ws");
+  const std::vector<std::string> documents = {"/src/a.src", "/b.src", "/theirs/c.src"};
+  const json params{{"rootUri", workspace}, {"capabilities", json::object()}};
+  std::string input = Framed({{"id", 1}, {"method", "initialize"}, {"params", params}});
+  for (const std::string& document : documents) {
+    input += Open(workspace + document, "$$PARTS !x!\n$$APG\n$TOP !T!\n$$END\n");
+  }
+  const Child child = StartServer();
+  ASSERT_GT(child.pid, 0);
+  ASSERT_EQ(write(child.toServer, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  const std::vector<json> published = ReadPublished(child.fromServer, documents.size());
+  const std::string end =
+      Framed({{"id", 2}, {"method", "shutdown"}}) + Framed({{"method", "exit"}});
+  ASSERT_EQ(write(child.toServer, end.data(), end.size()), static_cast<ssize_t>(end.size()));
+  int status = 0;
+  ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  close(child.toServer);
+  close(child.fromServer);
+  ASSERT_EQ(published.size(), documents.size());
+  for (const json& params : published) {
+    const std::string uri = params["uri"];
+    const json& diagnostics = params["diagnostics"];
+    if (uri.ends_with("a.src")) {
+      ASSERT_EQ(diagnostics.size(), 1u) << params.dump();
+      EXPECT_EQ(diagnostics[0]["message"],
+                "settings file " + dir.File("ws/src/ORVA.SET") + ": not a regular file: not used");
+    } else if (root || uri.ends_with("b.src")) {
+      EXPECT_EQ(diagnostics, json::array()) << params.dump();
+    }
+  }
 }
 
 }  // namespace

@@ -194,8 +194,20 @@ StartedProcess StartProcess(const std::string& binary, const ProcessOptions& opt
     }
     const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
     if (options.fileSizeLimit > 0 &&
-        (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
+        ((!options.sizeSignal && std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) ||
+         setrlimit(RLIMIT_FSIZE, &limit) != 0)) {
       _exit(127);
+    }
+    const rlimit memory{options.memoryLimit, options.memoryLimit};
+    int pipeEnds[2] = {-1, -1};
+    if ((options.memoryLimit > 0 && setrlimit(RLIMIT_AS, &memory) != 0) ||
+        (options.closedStdout && close(1) != 0) ||
+        (options.brokenPipe && (pipe(pipeEnds) != 0 || dup2(pipeEnds[1], 1) < 0))) {
+      _exit(127);
+    }
+    if (options.brokenPipe) {
+      close(pipeEnds[0]);
+      close(pipeEnds[1]);
     }
     for (const std::string& name : options.unsetEnv) {
       unsetenv(name.c_str());

@@ -105,6 +105,14 @@ struct ProcessOptions {
   // Above 0: no file of the child may grow beyond this many bytes, and a
   // write beyond it fails (SIGXFSZ ignored) as on a full disk.
   uint64_t fileSizeLimit = 0;
+  // With fileSizeLimit: SIGXFSZ left to the child, as a shell's ulimit -f.
+  bool sizeSignal = false;
+  // Above 0: the child's address space in bytes (ulimit -v).
+  uint64_t memoryLimit = 0;
+  // The child starts with its standard output closed, or (brokenPipe) a pipe
+  // whose reader has gone.
+  bool closedStdout = false;
+  bool brokenPipe = false;
 };
 
 // A child process started by StartProcess, with the files that take its

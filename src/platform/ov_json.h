@@ -1,0 +1,40 @@
+// JSON from outside partsc (a document given to --from-json, a message of a
+// language server's client) parsed under limits, in time linear in the
+// text: a refusal in words, never an exception, a crash or a runaway.
+#pragma once
+
+#include <cstddef>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+
+namespace partsc {
+
+// The limits of one parse.
+struct OvJsonLimits {
+  size_t maxBytes;  // the text's length
+  int maxDepth;     // objects and arrays inside each other
+};
+
+// A parts file's JSON document: at most 256 MiB, nested at most 64 deep.
+inline constexpr OvJsonLimits kJsonDocumentLimits{size_t{256} << 20, 64};
+
+enum class OvJsonResult { kOk, kRefused, kNoMemory };
+
+// Parses `text` as one JSON value into `value`. Refused, with `error` saying
+// where and why, when the text is longer than `limits.maxBytes`, nests
+// deeper than `limits.maxDepth`, gives a key twice in one object, holds a
+// number beyond what a double holds, or is not JSON; `error` quotes at most
+// a short, escaped piece of the text. kNoMemory when an allocation failed.
+// An ordered_json keeps the keys of an object in the order of the text.
+OvJsonResult ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                              nlohmann::json& value, std::string& error);
+OvJsonResult ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                              nlohmann::ordered_json& value, std::string& error);
+
+// At most `max` bytes of `text` for a message to quote: cut on a character
+// boundary, with "..." where it was cut, and every control character shown
+// as "\xHH".
+std::string Excerpt(std::string_view text, size_t max);
+
+}  // namespace partsc

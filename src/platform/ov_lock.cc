@@ -1,0 +1,270 @@
+#include "platform/ov_lock.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string_view>
+
+#include "platform/ov_file.h"
+#include "platform/ov_signals.h"
+#include "platform/ov_string_util.h"
+#include "platform/ov_util.h"
+
+namespace partsc {
+namespace {
+
+// open(2) with a retry on EINTR.
+int OpenRetrying(const std::string& path, int flags, mode_t permission) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Opens a file that is there to lock it: read-only, without following a
+// link or waiting for a FIFO's writer; anything but a regular file is
+// refused.
+int OpenLockFile(const std::string& path) {
+  const int fd = OpenRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
+  struct stat status {};
+  if (fd < 0 || (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))) {
+    return fd;
+  }
+  ::close(fd);
+  errno = kRefusedNotRegular;
+  return -1;
+}
+
+// The number of a line of /proc/locks that is a flock held (not waited
+// for) on the file `status` describes; 0 when it is not one.
+pid_t FlockHolderOf(const std::string& line, const struct stat& status) {
+  char kind[16] = {};
+  char arrow[4] = {};
+  long pid = 0;
+  unsigned major = 0;
+  unsigned minor = 0;
+  unsigned long long inode = 0;
+  // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter has "->"
+  // before its kind.
+  if (std::sscanf(line.c_str(), "%*d: %3s", arrow) == 1 && std::strcmp(arrow, "->") == 0) {
+    return 0;
+  }
+  if (std::sscanf(line.c_str(), "%*d: %15s %*s %*s %ld %x:%x:%llu", kind, &pid, &major, &minor,
+                  &inode) != 5 ||
+      std::strcmp(kind, "FLOCK") != 0) {
+    return 0;
+  }
+  const bool same = major == ::major(status.st_dev) && minor == ::minor(status.st_dev) &&
+                    inode == static_cast<unsigned long long>(status.st_ino);
+  return same ? static_cast<pid_t>(pid) : 0;
+}
+
+// The first line of a small file of /proc, without its line end.
+std::string ProcLine(const std::string& path, std::string_view key = {}) {
+  std::FILE* file = std::fopen(path.c_str(), "re");
+  if (file == nullptr) {
+    return {};
+  }
+  char buffer[512];
+  std::string found;
+  while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
+    const std::string_view line(buffer);
+    if (line.starts_with(key)) {
+      found = std::string(line.substr(key.size()));
+      break;
+    }
+  }
+  std::fclose(file);
+  const size_t first = found.find_first_not_of(" \t");
+  const size_t last = found.find_last_not_of(" \t\n");
+  return first == std::string::npos ? std::string() : found.substr(first, last - first + 1);
+}
+
+// "process 1234 (partsc) of user alice", from /proc.
+std::string DescribeProcess(pid_t pid) {
+  const std::string base = "/proc/" + std::to_string(pid);
+  const std::string name = EscapeControls(ProcLine(base + "/comm"));
+  std::string text = "process " + std::to_string(pid);
+  if (!name.empty()) {
+    text += " (" + name + ")";
+  }
+  const std::string uid = ProcLine(base + "/status", "Uid:");
+  if (uid.empty()) {
+    return text;
+  }
+  const auto id = static_cast<uid_t>(std::strtoul(uid.c_str(), nullptr, 10));
+  passwd entry{};
+  passwd* found = nullptr;
+  std::array<char, 1024> buffer{};
+  if (::getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+    return text + " of user " + EscapeControls(found->pw_name);
+  }
+  return text + " of user " + std::to_string(id);
+}
+
+}  // namespace
+
+int LockWaitSeconds() {
+  constexpr int kDefault = 10;
+  const char* text = std::getenv("PARTSC_LOCK_WAIT");
+  return text != nullptr && IsLockWait(text) ? std::atoi(text) : kDefault;
+}
+
+bool IsLockWait(const char* text) {
+  constexpr size_t kDigits = 5;
+  constexpr long kMost = 86400;
+  const std::string_view digits(text);
+  if (digits.empty() || digits.size() > kDigits ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  return std::strtol(text, nullptr, 10) <= kMost;
+}
+
+OvLockResult LockDescriptor(int fd, OvLockMode mode, bool wait, std::string& holder) {
+  const int operation = (mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(LockWaitSeconds());
+  // Another run may hold the lock for long: the wait looks again at growing
+  // intervals, and a signal or the end of the wait ends it.
+  long pauseNs = 5'000'000;
+  for (;;) {
+    if (::flock(fd, operation) == 0) {
+      return OvLockResult::kLocked;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      return OvLockResult::kFailed;
+    }
+    if (!wait) {
+      return OvLockResult::kBusy;
+    }
+    if (OvSignals::Caught() != 0) {
+      return OvLockResult::kFailed;
+    }
+    if (Clock::now() >= deadline) {
+      holder = LockHolder(fd);
+      return OvLockResult::kTimedOut;
+    }
+    const timespec pause{0, pauseNs};
+    ::nanosleep(&pause, nullptr);
+    pauseNs = std::min(pauseNs * 2, 100'000'000L);
+  }
+}
+
+std::string LockHolder(int fd) {
+  struct stat status {};
+  std::FILE* locks = std::fopen("/proc/locks", "re");
+  if (locks == nullptr || ::fstat(fd, &status) != 0) {
+    if (locks != nullptr) {
+      std::fclose(locks);
+    }
+    return "another process";
+  }
+  char buffer[256];
+  pid_t holder = 0;
+  while (holder == 0 && std::fgets(buffer, sizeof buffer, locks) != nullptr) {
+    holder = FlockHolderOf(buffer, status);
+  }
+  std::fclose(locks);
+  if (holder == ::getpid()) {
+    return "this process";
+  }
+  return holder > 0 ? DescribeProcess(holder) : "another process";
+}
+
+OvLockResult OvFileLock::Lock(const std::string& path, OvLockMode mode) {
+  Unlock();
+  return Take(OpenRetrying(path, O_RDONLY, 0), mode, true);
+}
+
+OvLockResult OvFileLock::LockNamed(const std::string& path, OvLockMode mode, bool create,
+                                   bool wait) {
+  Unlock();
+  constexpr int kTries = 100;
+  for (int i = 0; i < kTries; ++i) {
+    // A lock file is made anew, or one that is there is only opened to be
+    // locked: never through a link, never anything but a regular file.
+    int fd = create ? OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666) : -1;
+    const bool made = fd >= 0;
+    if (fd < 0 && (!create || errno == EEXIST)) {
+      fd = OpenLockFile(path);
+    }
+    if (fd < 0) {
+      if (errno == ENOENT && create) {
+        continue;  // gone between the two opens
+      }
+      return errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed;
+    }
+    const OvLockResult taken = Take(fd, mode, wait);
+    if (taken != OvLockResult::kLocked) {
+      return taken;
+    }
+    if (NamedBy(path)) {
+      path_ = path;
+      made_ = made;
+      return OvLockResult::kLocked;
+    }
+    Unlock();
+  }
+  return OvLockResult::kFailed;
+}
+
+bool OvFileLock::LockDescriptor(int fd, OvLockMode mode) {
+  Unlock();
+  return Take(fd, mode, false) == OvLockResult::kLocked;
+}
+
+bool OvFileLock::NamedBy(const std::string& path) const {
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd_, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+void OvFileLock::UnlockRemoving() {
+  if (fd_ >= 0 && !path_.empty() && (made_ || OvFile::IsOwnFile(path_))) {
+    ::unlink(path_.c_str());
+  }
+  Unlock();
+}
+
+OvLockResult OvFileLock::Take(int fd, OvLockMode mode, bool wait) {
+  if (fd < 0) {
+    return OvLockResult::kFailed;
+  }
+  holder_.clear();
+  const OvLockResult taken = partsc::LockDescriptor(fd, mode, wait, holder_);
+  if (taken != OvLockResult::kLocked) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return taken;
+  }
+  fd_ = fd;
+  return OvLockResult::kLocked;
+}
+
+void OvFileLock::Unlock() {
+  // Closing the only descriptor of the lock lets the lock go.
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+  fd_ = -1;
+  path_.clear();
+  made_ = false;
+}
+
+}  // namespace partsc

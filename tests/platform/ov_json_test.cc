@@ -1,0 +1,52 @@
+// The guarded JSON parse: each limit refuses in words, for both kinds of
+// value partsc builds (the language server's json, the document's
+// ordered_json, whose keys keep their order).
+#include "platform/ov_json.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace partsc {
+namespace {
+
+TEST(JsonGuard, RefusesWhatBreaksALimitAndKeepsTheOrderOfKeys) {
+  const OvJsonLimits limits{64, 3};
+  struct Case {
+    std::string text;
+    OvJsonResult result;
+    const char* error;  // a piece of the refusal
+  };
+  const Case cases[] = {
+      {R"({"b":1,"a":[2,{"c":null}]})", OvJsonResult::kOk, ""},
+      {"[[[1]]]", OvJsonResult::kOk, ""},
+      {"[[[[1]]]]", OvJsonResult::kRefused, "values nested deeper than 3"},
+      {R"({"a":1,"b":2,"a":3})", OvJsonResult::kRefused, "the key \"a\" is given twice"},
+      {"[1e400]", OvJsonResult::kRefused, "number overflow parsing '1e400' at byte"},
+      {std::string(65, ' ') + "1", OvJsonResult::kRefused, "longer than 64 bytes"},
+      {"{\"a\":\"x\ny\"}", OvJsonResult::kRefused, "last read: '\"x<U+000A>'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    nlohmann::json plain;
+    nlohmann::ordered_json ordered;
+    std::string error;
+    EXPECT_EQ(ParseJsonGuarded(c.text, limits, plain, error), c.result);
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    EXPECT_EQ(ParseJsonGuarded(c.text, limits, ordered, error), c.result);
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    if (c.result == OvJsonResult::kOk) {
+      EXPECT_EQ(ordered.dump(), c.text);
+      EXPECT_EQ(plain, nlohmann::json::parse(c.text));
+    }
+  }
+}
+
+TEST(JsonGuard, AnExcerptIsShortEscapedAndCutBetweenCharacters) {
+  EXPECT_EQ(Excerpt("a\nb", 10), "a\\x0ab");
+  EXPECT_EQ(Excerpt("abcdef", 4), "abcd...");
+  EXPECT_EQ(Excerpt("ab\xc3\xa9", 3), "ab...");
+}
+
+}  // namespace
+}  // namespace partsc
