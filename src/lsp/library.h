@@ -3,6 +3,7 @@
 // source it names.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -33,6 +34,8 @@ using LibraryCheckFunction = std::function<void(const LibraryRun& run, Diagnosti
 struct LibraryFindings {
   std::map<std::string, std::vector<Finding>> byPath;
   std::vector<std::string> inputs;
+  // The generation of each open document's text the checks took, by path.
+  std::map<std::string, uint64_t> generations;
 };
 
 // Runs `check` for `run` and adds what it finds to `findings`.

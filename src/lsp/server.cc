@@ -541,9 +541,11 @@ void Server::CheckLibraryAgain() {
   }
   std::vector<LibraryRun> runs;
   std::map<std::string, std::string> texts;
+  std::map<std::string, uint64_t> generations;
   for (const auto& [uri, open] : documents_) {
     if (!open.document.path.empty()) {
       texts[open.document.path] = FileBytes(open.document.text, open.fileEncoding);
+      generations[open.document.path] = open.generation;
     }
   }
   for (const std::string& control : state.controls) {
@@ -569,11 +571,13 @@ void Server::CheckLibraryAgain() {
     }
   }
   library_ = std::move(state);
-  libraryWorker_.Submit("library", [this, runs = std::move(runs)] {
+  libraryWorker_.Submit("library", [this, runs = std::move(runs),
+                                     generations = std::move(generations)] {
     LibraryFindings findings;
     for (const LibraryRun& run : runs) {
       CheckLibrary(options_.checkLibrary, run, findings);
     }
+    findings.generations = generations;
     PublishLibrary(std::move(findings));
   });
 }
@@ -692,7 +696,15 @@ void Server::PublishLocked(const std::string& uri) {
     const Analysis& analysis = *open->second;
     snapshot = analysis.snapshot;
     diagnostics = analysis.diagnostics;
+    // A check of an older text still tells what the run found about the
+    // whole source (a clash of parts names, no view), not about its lines.
+    const auto taken = libraryFindings_.generations.find(path);
+    const bool current =
+        taken != libraryFindings_.generations.end() && taken->second == analysis.generation;
     for (const Finding& finding : found) {
+      if (!current && (finding.line != 0 || finding.logLine != 0)) {
+        continue;
+      }
       if (std::find(analysis.findings.begin(), analysis.findings.end(), finding) ==
           analysis.findings.end()) {
         diagnostics.push_back(Place(*snapshot, finding));
