@@ -56,19 +56,48 @@
   (setq-local indent-tabs-mode nil))
 
 ;;;###autoload
+(defun parts-mode-library-file-p (file)
+  "True when FILE, new or empty, lies in a library folder.
+A library folder holds ORVA.SET; a name ending in .src may also lie below one.
+The settings file and a control file are no sources."
+  (and file
+       (not (string-match-p "\\(\\`ORVA\\.SET\\|\\.[Cc][Tt][Ll]\\)\\'"
+                            (file-name-nondirectory file)))
+       (or (file-exists-p (expand-file-name "ORVA.SET" (file-name-directory file)))
+           (and (string-match-p "\\.[Ss][Rr][Cc]\\'" file)
+                (locate-dominating-file file "ORVA.SET")))
+       t))
+
+;;;###autoload
 (defun parts-mode-source-p ()
-  "True when the buffer's first line that begins with $$ begins with $$PARTS."
+  "True when the buffer is a parts source.
+Its first line that begins with $$ begins with $$PARTS; or it is empty and
+its file lies in a library folder."
   (save-excursion
     (goto-char (point-min))
-    (and (re-search-forward "^\\$\\$" (+ (point-min) 40000) t)
-         (looking-at "PARTS"))))
+    (if (re-search-forward "^\\$\\$" (+ (point-min) 40000) t)
+        (looking-at "PARTS")
+      (and (= (buffer-size) 0) (parts-mode-library-file-p buffer-file-name)))))
 
 ;;;###autoload
 (add-to-list 'magic-fallback-mode-alist '(parts-mode-source-p . parts-mode))
 
+;;;###autoload
+(defun parts-mode-check-after-save ()
+  "Choose `parts-mode' for a buffer with no mode that became a parts source."
+  (when (and (eq major-mode 'fundamental-mode)
+             (save-restriction (widen) (parts-mode-source-p)))
+    (parts-mode)))
+
+;;;###autoload
+(add-hook 'after-save-hook #'parts-mode-check-after-save)
+
+;; The server of parts-mode, unless the user named one, before or after this
+;; file was loaded.
 (with-eval-after-load 'eglot
   (defvar eglot-server-programs)
-  (add-to-list 'eglot-server-programs '(parts-mode . ("partsc" "--lsp"))))
+  (unless (assq 'parts-mode eglot-server-programs)
+    (add-to-list 'eglot-server-programs '(parts-mode . ("partsc" "--lsp")))))
 
 (provide 'parts-mode)
 

@@ -130,9 +130,9 @@ void AddField(std::vector<Token>& tokens, std::string_view line, char delimiter,
   }
 }
 
-// Each item of the first list `open` begins: a number when it reads as one
-// (for the keyword lines' value lists, a number other than 0), else a name.
-void AddList(std::vector<Token>& tokens, std::string_view line, char open, bool zeroIsName) {
+// Each item of the first list `open` begins: a number when it reads as one,
+// else a name.
+void AddList(std::vector<Token>& tokens, std::string_view line, char open) {
   const size_t start = line.find(open);
   if (start == std::string_view::npos) {
     return;
@@ -147,8 +147,7 @@ void AddList(std::vector<Token>& tokens, std::string_view line, char open, bool 
     const std::string_view item = OvStringUtil::TrimBlanks(raw);
     if (!item.empty()) {
       double value = 0.0;
-      const bool parsed = OvStringUtil::ParseDouble(item, kTrimFirst, value) == 0;
-      const bool number = parsed && !(zeroIsName && value == 0.0);
+      const bool number = OvStringUtil::ParseDouble(item, kTrimFirst, value) == 0;
       const size_t itemAt = start + 1 + at + static_cast<size_t>(item.data() - raw.data());
       tokens.push_back(
           Token{itemAt, item.size(), number ? TokenType::kNumber : TokenType::kName, false});
@@ -183,10 +182,10 @@ void AddKeywordFields(std::vector<Token>& tokens, std::string_view line, Keyword
     case Keyword::kParts:
       AddField(tokens, line, '!', TokenType::kName, true);
       AddField(tokens, line, '"', TokenType::kText);
-      AddList(tokens, line, '<', true);
+      AddList(tokens, line, '<');
       break;
     case Keyword::kSpec:
-      AddList(tokens, line, '<', true);
+      AddList(tokens, line, '<');
       break;
     case Keyword::kCommon:
       AddField(tokens, line, '"', TokenType::kName, true);
@@ -365,15 +364,15 @@ std::vector<Token> TokensOf(const Reading& reading, size_t index) {
       break;
     case LineKind::kSpecMember:
       tokens.push_back(Token{0, 1, TokenType::kKeyword, false});
-      AddList(tokens, line, '[', false);
-      AddList(tokens, line, '<', false);
+      AddList(tokens, line, '[');
+      AddList(tokens, line, '<');
       AddField(tokens, line, '"', TokenType::kName, true);
       break;
     case LineKind::kParamMember:
       tokens.push_back(Token{0, 1, TokenType::kKeyword, false});
       AddField(tokens, line, '!', TokenType::kName, true);
       AddParamText(tokens, line);
-      AddList(tokens, line, '<', false);
+      AddList(tokens, line, '<');
       AddField(tokens, line, '"', TokenType::kText);
       break;
     case LineKind::kComment:

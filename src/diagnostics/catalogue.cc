@@ -273,6 +273,14 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "SIGTERM).",
      "timeout -s TERM 1 partsc -c LIBRARY.CTL",
      "Give the run the time it needs; with --atomic nothing is lost, so run it again."},
+    {DiagnosticId::kSettingsFile, "partsc-settings-file", "settings file PATH:LINE: PROBLEM",
+     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+     "The settings file (named with -p, or the ORVA.SET the language server finds above a "
+     "source) cannot be read, or a line of it cannot be taken: an unknown key, a directory that "
+     "does not exist, an unknown warning. A run stops before it compiles anything and ends with "
+     "255; the language server shows the problem on the first line of each source that takes "
+     "the file, and compiles the source without it.",
+     "#PARTS:COLOUR# = red", "Correct or remove the line the message names."},
     {DiagnosticId::kUnknownKeyword, "partsc-unknown-keyword",
      "Unknown keyword $$WORD (the line is skipped)", Severity::kWarning, Form::kBare,
      Consequence::kGoesOn, true, 0,

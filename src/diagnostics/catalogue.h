@@ -82,6 +82,9 @@ enum class DiagnosticId : int {
   kNoControlName,
   // A signal that ended the run: on standard error and in the error log.
   kInterrupted,
+  // A settings file the run cannot take: on standard error (the language
+  // server shows it on each document).
+  kSettingsFile,
   // The warnings for silent changes, in the order of Warning.
   kUnknownKeyword,
   kKeywordPrefix,

@@ -36,6 +36,8 @@ std::string MessageWithReason(const DiagnosticRecord& record) {
   return message;
 }
 
+}  // namespace
+
 // Every form points at what a maintainer edits: a parts file that could not
 // be written, or did not read back and was removed, is no file an editor or
 // code scanning can show, so the record points at its source, and the parts
@@ -50,6 +52,8 @@ DiagnosticRecord AtSource(const DiagnosticRecord& record, const std::string& dir
   moved.file = record.source;
   return moved;
 }
+
+namespace {
 
 class ConsoleSink : public DiagnosticSink {
  public:

@@ -10,6 +10,11 @@
 
 namespace partsc {
 
+// The record as every form shows it: one about a parts file that could not be
+// written, or did not read back, points at its source, with the parts file
+// (as shown from `directory`) before the reason.
+DiagnosticRecord AtSource(const DiagnosticRecord& record, const std::string& directory);
+
 // "FILE:LINE:COLUMN: SEVERITY: MESSAGE[: REASON] [NAME]"; the path relative to
 // `directory` (where partsc was started) where the file lies below it, and
 // control characters shown as "\xHH".

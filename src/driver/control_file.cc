@@ -109,7 +109,8 @@ int TakeControlPath(RunContext& run, std::string& controlPath) {
 }
 
 bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control) {
-  if (control.Fopen(controlPath, "r")) {
+  const std::optional<std::string_view> given = run.GivenText(controlPath);
+  if (given ? control.FopenText(*given) : control.Fopen(controlPath, "r")) {
     return true;
   }
   Diagnostics& diagnostics = run.diagnostics;

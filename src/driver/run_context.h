@@ -4,12 +4,15 @@
 // only what it needs.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "compiler/compile_context.h"
 #include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
+#include "driver/run_driver.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_session.h"
@@ -38,6 +41,19 @@ struct RunContext {
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
   std::string sourceBytes;
+  // What the program that runs partsc gave besides the command line.
+  const RunExtras* extras = nullptr;
+
+  // The text that stands for the file at `path`, if one was given.
+  std::optional<std::string_view> GivenText(const std::string& path) const {
+    if (extras == nullptr) {
+      return std::nullopt;
+    }
+    const auto found = extras->texts.find(path);
+    return found == extras->texts.end() ? std::nullopt
+                                        : std::optional<std::string_view>(found->second);
+  }
+
   // Why the run ends before the end of its control file, other than a
   // signal: a lock that another process held for longer than the lock wait.
   // Empty while it goes on.

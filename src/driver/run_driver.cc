@@ -237,7 +237,8 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   InputOutcome outcome;
   CompileContext context = run.Compile();
   PartsOutput output{run.classes, sink};
-  CompileOutcome compile = CompilePartsSource(context, LineSource{inputPath, {}}, output);
+  CompileOutcome compile =
+      CompilePartsSource(context, LineSource{inputPath, run.GivenText(inputPath)}, output);
   const CompileStatus compiled = compile.status;
   outcome.outputPath = std::move(compile.outputPath);
   const std::string& outputPath = outcome.outputPath;
@@ -306,6 +307,9 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
 bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   RunContext& run = walk.run;
   AnnounceSource(run, inputPath);
+  if (run.extras != nullptr && run.extras->inputs != nullptr) {
+    run.extras->inputs->push_back(inputPath);
+  }
   if (!walk.controlPath.empty()) {
     run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
   }
@@ -525,6 +529,17 @@ std::string SarifBase(const RunContext& run) {
   return named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named);
 }
 
+// Hands each record on to a sink the run does not own.
+class ForwardingSink : public DiagnosticSink {
+ public:
+  explicit ForwardingSink(DiagnosticSink& to) : to_(to) {}
+  void Emit(const DiagnosticRecord& record) override { to_.Emit(record); }
+  bool Finish(int exitStatus) override { return to_.Finish(exitStatus); }
+
+ private:
+  DiagnosticSink& to_;
+};
+
 // The diagnostics of the run: the settings file's everyday mode first, then
 // the command line, which wins. False after one complaint about a warning
 // the settings file names that does not exist.
@@ -553,6 +568,9 @@ bool SetUpDiagnostics(RunContext& run) {
   const std::string sarif = session.SarifPath();
   if (!sarif.empty()) {
     diagnostics.AddSink(MakeSarifSink(run.console, sarif, run.directory, SarifBase(run)));
+  }
+  if (run.extras != nullptr && run.extras->sink != nullptr) {
+    diagnostics.AddSink(std::make_unique<ForwardingSink>(*run.extras->sink));
   }
   return true;
 }
@@ -627,6 +645,7 @@ int ServeLanguage(RunContext& run) {
   lsp::ServerOptions options;
   options.settingsPath = run.session.SettingsPath();
   options.directory = run.directory;
+  options.checkLibrary = CheckLibraryRun;
   OvPipe pipe = OvPipe::Standard();
   return lsp::RunLanguageServer(pipe, std::move(options));
 }
@@ -704,12 +723,35 @@ int RunActions(RunContext& run, int argc, char** argv) {
 
 }  // namespace
 
+// The language server's check of a library: the run of --check on its
+// control file, every output in memory, the editor's texts in place of their
+// files.
+void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
+                     std::vector<std::string>& inputs) {
+  std::vector<std::string> words = {"partsc", "--check", "-q", "-c", request.controlPath};
+  if (!request.settingsPath.empty()) {
+    words.push_back("-p" + request.settingsPath);
+  }
+  for (const std::string& warning : request.warnings) {
+    words.push_back("-W" + warning);
+  }
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  OvConsole console(OvConsole::InMemory{});
+  RunExtras extras{request.texts, &sink, &inputs};
+  RunPartsc(static_cast<int>(words.size()), argv.data(), console, request.directory, extras);
+}
+
 bool StandardOutputFailed(OvConsole& console) {
   console.Out().Fflush();
   return WriteFailureReported(console, "standard output", console.Out().ErrorText());
 }
 
-int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory) {
+int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory,
+              const RunExtras& extras) {
   OvSession session;
   if (!session.ParseCommandLine(argc, argv, console)) {
     return RefuseCommandLine(console, argc, argv, session.Refusal(), session.RefusedAction());
@@ -725,6 +767,7 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& star
   }
   const auto run = std::make_unique<RunContext>(console, std::move(session), std::move(directory));
   run->diagnostics.SetDisplayDirectory(started);
+  run->extras = &extras;
   return RunActions(*run, argc, argv);
 }
 

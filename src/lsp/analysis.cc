@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "diagnostics/diagnostics.h"
+#include "platform/ov_string_util.h"
 
 namespace partsc::lsp {
 namespace {
@@ -22,28 +23,44 @@ PlacedDiagnostic OnFirstLine(const Reading& reading, std::string message) {
 
 }  // namespace
 
-int SeverityOf(const Diagnostic& diagnostic) {
-  if (diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError) {
-    return kSeverityError;
-  }
-  return diagnostic.severity == Severity::kWarning ? kSeverityWarning : kSeverityInformation;
+std::string Snapshot::ClientText(std::string_view part) const {
+  return encoding == TextEncoding::kLatin1 ? Latin1ToUtf8(part) : std::string(part);
 }
 
-PlacedDiagnostic Place(const Reading& reading, const Diagnostic& diagnostic) {
-  std::string message = diagnostic.message;
-  if (!diagnostic.reason.empty()) {
-    message += ": " + diagnostic.reason;
+Finding FindingOf(const Diagnostic& diagnostic) {
+  Finding finding;
+  finding.code = diagnostic.name;
+  finding.severity =
+      diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError
+          ? kSeverityError
+      : diagnostic.severity == Severity::kWarning ? kSeverityWarning
+                                                  : kSeverityInformation;
+  finding.text = diagnostic.message;
+  finding.reason = diagnostic.reason;
+  finding.afterStop = diagnostic.afterStop;
+  finding.line = diagnostic.line;
+  finding.column = diagnostic.column;
+  return finding;
+}
+
+PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding) {
+  const Reading& reading = snapshot.reading;
+  std::string message = finding.text;
+  if (!finding.reason.empty()) {
+    message += ": " + finding.reason;
   }
-  if (diagnostic.afterStop) {
+  if (finding.afterStop) {
     message += " (" + std::string(kAfterStopNote) + ")";
   }
   std::optional<size_t> index;
-  if (diagnostic.line > 0) {
-    index = reading.PieceOfPosition(diagnostic.line, diagnostic.column);
+  if (finding.logLine > 0 && static_cast<size_t>(finding.logLine) <= reading.pieces.size()) {
+    index = static_cast<size_t>(finding.logLine) - 1;
+  } else if (finding.line > 0) {
+    index = reading.PieceOfPosition(finding.line, finding.column);
   }
   PlacedDiagnostic placed = OnFirstLine(reading, std::move(message));
-  placed.severity = SeverityOf(diagnostic);
-  placed.code = diagnostic.name;
+  placed.severity = finding.severity;
+  placed.code = finding.code;
   if (!index) {
     return placed;
   }
@@ -51,34 +68,41 @@ PlacedDiagnostic Place(const Reading& reading, const Diagnostic& diagnostic) {
   const std::string_view line = reading.TextOf(piece);
   placed.start = piece.offset;
   placed.end = piece.offset + piece.length;
-  const int at = diagnostic.column - piece.startColumn;
-  if (diagnostic.column <= 0 || at < 0 || static_cast<size_t>(at) >= line.size()) {
-    return placed;
+  const int at = finding.column - piece.startColumn;
+  if (finding.column > 0 && at >= 0 && static_cast<size_t>(at) < line.size()) {
+    const auto column = static_cast<size_t>(at);
+    placed.start = piece.offset + column;
+    if (OpensField(line[column])) {
+      placed.end = piece.offset + FieldEnd(line, column);
+    }
   }
-  const auto column = static_cast<size_t>(at);
-  placed.start = piece.offset + column;
-  if (OpensField(line[column])) {
-    placed.end = piece.offset + FieldEnd(line, column);
-  }
+  placed.fix = FixOf(reading, finding, placed.start, snapshot.encoding == TextEncoding::kUtf8);
   return placed;
 }
 
-std::vector<PlacedDiagnostic> AnalyseSnapshot(const Snapshot& snapshot, const std::string& path,
-                                              const CompileSettings& settings,
-                                              const CompileFunction& compile) {
-  std::vector<PlacedDiagnostic> placed;
+void Analyse(Analysis& analysis, const std::string& path, const CompileSettings& settings,
+             const CompileFunction& compile) {
+  const Snapshot& snapshot = *analysis.snapshot;
   if (!settings.problem.empty()) {
-    placed.push_back(OnFirstLine(snapshot.reading, settings.problem));
+    Finding problem;
+    problem.code = kSettingsCode;
+    problem.text = settings.problem;
+    analysis.findings.push_back(std::move(problem));
   }
-  CompileOptions options;
-  options.warnings = {"all"};
-  options.partsDirectory = settings.partsDirectory;
-  options.keepGoing = true;
-  const CompileResult result = compile(snapshot.text, path, options);
-  for (const Diagnostic& diagnostic : result.diagnostics) {
-    placed.push_back(Place(snapshot.reading, diagnostic));
+  if (snapshot.text.find_first_not_of(" \t\r\n") != std::string::npos) {
+    CompileOptions options;
+    options.warnings = {"all"};
+    options.warnings.insert(options.warnings.end(), settings.warnings.begin(),
+                            settings.warnings.end());
+    options.partsDirectory = settings.partsDirectory;
+    options.keepGoing = true;
+    for (const Diagnostic& diagnostic : compile(snapshot.text, path, options).diagnostics) {
+      analysis.findings.push_back(FindingOf(diagnostic));
+    }
   }
-  return placed;
+  for (const Finding& finding : analysis.findings) {
+    analysis.diagnostics.push_back(Place(snapshot, finding));
+  }
 }
 
 }  // namespace partsc::lsp

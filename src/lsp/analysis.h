@@ -13,42 +13,72 @@
 #include <partsc/partsc.h>
 
 #include "compiler/source_reading.h"
+#include "lsp/quick_fix.h"
 #include "lsp/text_document.h"
 
 namespace partsc::lsp {
 
-// A text with its line index and its reading; neither is copied nor moved,
-// so that both may keep views of the text.
+// A text in the bytes the file holds, with its line index and its reading;
+// neither is copied nor moved, so that both may keep views of the text.
 struct Snapshot {
-  explicit Snapshot(std::string content)
-      : text(std::move(content)), lines(text), reading(ReadSource(text)) {}
+  explicit Snapshot(std::string content, TextEncoding source = TextEncoding::kUtf8)
+      : text(std::move(content)), encoding(source), lines(text, source), reading(ReadSource(text)) {}
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
 
+  // A part of the text as the client holds it: in UTF-8.
+  std::string ClientText(std::string_view part) const;
+
   const std::string text;
+  const TextEncoding encoding;
   const LineIndex lines;
   const Reading reading;
 };
+
+// The code of a problem of the settings file.
+inline constexpr const char* kSettingsCode = "partsc-settings-file";
 
 // The protocol's severities.
 inline constexpr int kSeverityError = 1;
 inline constexpr int kSeverityWarning = 2;
 inline constexpr int kSeverityInformation = 3;
 
+// A diagnostic of a compile or of a run, as the server takes it.
+struct Finding {
+  std::string code;  // the stable name
+  int severity = kSeverityError;
+  std::string text;    // the message as reported
+  std::string reason;  // why, when it says
+  bool afterStop = false;
+  int line = 0;     // of the file, from 1; 0: none
+  int column = 0;   // from 1; 0: none
+  int logLine = 0;  // as the error log counts lines; 0: none
+  bool operator==(const Finding&) const = default;
+};
+
+// A diagnostic of the library's compile. Its severity is an error whenever
+// the compile stops or the parts file is not written after it, else its
+// own.
+Finding FindingOf(const Diagnostic& diagnostic);
+
 // A diagnostic placed in the text: byte offsets of what it is about.
 struct PlacedDiagnostic {
   size_t start = 0;
   size_t end = 0;
   int severity = kSeverityError;
-  std::string code;  // the stable name; empty for a problem of the settings file
+  std::string code;  // the stable name
   std::string message;
+  std::optional<QuickFix> fix;  // the fix it names
 };
 
 // A document's version with what its compile found.
 struct Analysis {
   uint64_t generation = 0;
+  int64_t version = 0;  // the document's
+  std::string path;     // of its file; empty when it names none
   std::shared_ptr<const Snapshot> snapshot;
-  std::vector<PlacedDiagnostic> diagnostics;
+  std::vector<Finding> findings;
+  std::vector<PlacedDiagnostic> diagnostics;  // the findings placed, in their order
 };
 
 // What a compile of a document needs besides its text.
@@ -56,24 +86,23 @@ struct CompileSettings {
   std::string settingsPath;    // the settings file taken; empty: none
   std::string problem;         // what is wrong with it; empty: nothing
   std::string partsDirectory;  // empty: the document's directory
+  // The -W options its #PARTS:WARNINGS# gives (without "-W"), taken after
+  // -Wall as a run takes them.
+  std::vector<std::string> warnings;
 };
 
 // Compiles a text in memory as the parts source at `path`.
 using CompileFunction = std::function<CompileResult(
     const std::string& text, const std::string& path, const CompileOptions& options)>;
 
-// The severity the protocol shows: an error whenever the compile stops or the
-// parts file is not written after it, else the diagnostic's own.
-int SeverityOf(const Diagnostic& diagnostic);
+// Compiles the snapshot with every warning of -Wall on, then those the
+// settings file gives, and places what the compile reports with the fix each
+// names; a problem of the settings file comes first, on the first line. An
+// empty text is not compiled.
+void Analyse(Analysis& analysis, const std::string& path, const CompileSettings& settings,
+             const CompileFunction& compile);
 
-// Compiles the snapshot with every warning of -Wall on and places what the
-// compile reports; a problem of the settings file comes first, on the first
-// line.
-std::vector<PlacedDiagnostic> AnalyseSnapshot(const Snapshot& snapshot, const std::string& path,
-                                              const CompileSettings& settings,
-                                              const CompileFunction& compile);
-
-// Places one diagnostic of the compile in the text that was compiled.
-PlacedDiagnostic Place(const Reading& reading, const Diagnostic& diagnostic);
+// Places a finding in the text that was compiled, with the fix it names.
+PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding);
 
 }  // namespace partsc::lsp

@@ -6,13 +6,17 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
 #include "lsp/keyword_help.h"
+#include "lsp/macros.h"
 
 namespace partsc::lsp {
 namespace {
@@ -30,7 +34,6 @@ constexpr int kCompletionKeyword = 14;
 constexpr int kCompletionEnumMember = 20;
 constexpr int kCompletionConstant = 21;
 
-constexpr size_t kPartsNameMax = 22;
 
 json PositionJson(const Position& position) {
   return json{{"line", position.line}, {"character", position.character}};
@@ -180,9 +183,11 @@ json MacroItems(const View& view, size_t piece, size_t from, size_t to, bool clo
     if (!seen.insert(macro->name).second || reading.MacroFor(macro->name, piece) != &*macro) {
       continue;
     }
-    items.push_back(CompletionItem(view, macro->name, kCompletionConstant, macro->value,
-                                   MacroText(view, &*macro, macro->name), from, to,
-                                   macro->name + (closed ? "" : "}")));
+    const Snapshot& snapshot = view.snapshot;
+    items.push_back(CompletionItem(view, snapshot.ClientText(macro->name), kCompletionConstant,
+                                   snapshot.ClientText(macro->value),
+                                   snapshot.ClientText(MacroText(view, &*macro, macro->name)),
+                                   from, to, snapshot.ClientText(macro->name) + (closed ? "" : "}")));
   }
   std::reverse(items.begin(), items.end());
   return items;
@@ -193,12 +198,12 @@ json Symbol(const View& view, std::string name, int kind, std::string detail, si
   if (name.empty()) {
     name = "(no name)";
   }
-  json symbol{{"name", name},
+  json symbol{{"name", view.snapshot.ClientText(name)},
               {"kind", kind},
               {"range", view.RangeJson(start, end)},
               {"selectionRange", view.RangeJson(selectionStart, selectionEnd)}};
   if (!detail.empty()) {
-    symbol["detail"] = detail;
+    symbol["detail"] = view.snapshot.ClientText(detail);
   }
   return symbol;
 }
@@ -223,33 +228,49 @@ json MemberSymbol(const View& view, size_t index) {
   const Reading& reading = view.snapshot.reading;
   const Piece& piece = reading.pieces[index];
   if (piece.kind == LineKind::kSpecMember) {
-    return LineSymbol(view, index, '"', kSymbolField, "spec member");
+    return LineSymbol(view, index, '"', kSymbolField, "spec member", kMemberTextBuffer - 1);
   }
   const std::optional<Span> text = FieldSpan(reading.TextOf(piece), '(');
   return LineSymbol(view, index, '!', kSymbolField,
-                    text ? std::string(reading.TextOf(piece).substr(text->start, text->length))
-                         : std::string("parameter member"));
+                    text ? std::string(reading.TextOf(piece).substr(
+                               text->start, std::min<size_t>(text->length, kParamTextMax)))
+                         : std::string("parameter member"),
+                    kParamNameMax);
 }
 
-json BlockSymbol(const View& view, const SourceBlock& block) {
+// True when the compile refused the line of the piece: an error stands on it.
+bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>* diagnostics,
+             size_t index) {
+  if (diagnostics == nullptr) {
+    return false;
+  }
+  return std::any_of(diagnostics->begin(), diagnostics->end(), [&](const PlacedDiagnostic& d) {
+    return d.severity == kSeverityError && d.code != kSettingsCode &&
+           reading.PieceAt(d.start) == index;
+  });
+}
+
+json BlockSymbol(const View& view, const SourceBlock& block,
+                 const std::vector<PlacedDiagnostic>* diagnostics) {
   const Reading& reading = view.snapshot.reading;
   const Piece& last = reading.pieces[block.lastPiece];
-  json symbol = block.kind == BlockKind::kCommon
-                    ? LineSymbol(view, block.keywordPiece, '"', kSymbolStruct, "common block")
-                    : LineSymbol(view, block.keywordPiece, '"', kSymbolClass, [&] {
-                        const std::optional<Span> title =
-                            FieldSpan(reading.TextOf(reading.pieces[block.keywordPiece]), '!');
-                        return title
-                                   ? std::string(reading.TextOf(reading.pieces[block.keywordPiece])
-                                                     .substr(title->start, title->length))
-                                   : std::string("size");
-                      }());
+  const std::string_view keywordLine = reading.TextOf(reading.pieces[block.keywordPiece]);
+  const std::optional<Span> title = FieldSpan(keywordLine, '!');
+  json symbol =
+      block.kind == BlockKind::kCommon
+          ? LineSymbol(view, block.keywordPiece, '"', kSymbolStruct, "common block", kSizeTextSize)
+          : LineSymbol(view, block.keywordPiece, '"', kSymbolClass,
+                       title ? std::string(keywordLine.substr(
+                                   title->start, std::min<size_t>(title->length, kSizeTextSize)))
+                             : std::string("size"),
+                       kSizeTextSize);
   symbol["range"] =
       view.RangeJson(reading.pieces[block.keywordPiece].offset, last.offset + last.length);
   json children = json::array();
   for (size_t i = block.keywordPiece + 1; i <= block.lastPiece && i < reading.pieces.size(); ++i) {
     const LineKind kind = reading.pieces[i].kind;
-    if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
+    if ((kind == LineKind::kSpecMember || kind == LineKind::kParamMember) &&
+        !Refused(reading, diagnostics, i)) {
       children.push_back(MemberSymbol(view, i));
     }
   }
@@ -259,7 +280,7 @@ json BlockSymbol(const View& view, const SourceBlock& block) {
 
 // The symbols inside the parts: macros, views, the common block and sizes,
 // in the order of the text.
-json PartsChildren(const View& view) {
+json PartsChildren(const View& view, const std::vector<PlacedDiagnostic>* diagnostics) {
   const Reading& reading = view.snapshot.reading;
   json children = json::array();
   size_t macro = 0;
@@ -267,13 +288,14 @@ json PartsChildren(const View& view) {
     const Piece& piece = reading.pieces[i];
     while (macro < reading.macros.size() && reading.macros[macro].piece == i) {
       const MacroDefinition& definition = reading.macros[macro++];
-      children.push_back(Symbol(view, definition.name, kSymbolConstant, definition.value,
+      children.push_back(Symbol(view, definition.name.substr(0, kMacroTextMax), kSymbolConstant,
+                                definition.value.substr(0, kMacroTextMax),
                                 piece.offset, piece.offset + piece.length, definition.nameOffset,
                                 definition.nameOffset + definition.nameLength));
     }
     if (piece.kind == LineKind::kView) {
       const size_t keyword = kViewKeywords[static_cast<size_t>(piece.view)].size();
-      json symbol = LineSymbol(view, i, '!', kSymbolEnumMember, "");
+      json symbol = LineSymbol(view, i, '!', kSymbolEnumMember, "", kApgTextMax);
       symbol["detail"] = symbol["name"];
       symbol["name"] = std::string(reading.TextOf(piece).substr(0, keyword));
       symbol["selectionRange"] = view.RangeJson(piece.offset, piece.offset + keyword);
@@ -285,7 +307,7 @@ json PartsChildren(const View& view) {
     }
     for (const SourceBlock& block : reading.blocks) {
       if (block.keywordPiece == i && block.compiled) {
-        children.push_back(BlockSymbol(view, block));
+        children.push_back(BlockSymbol(view, block, diagnostics));
       }
     }
   }
@@ -301,7 +323,7 @@ class PositionCursor {
     const LineIndex& lines = view_.snapshot.lines;
     const Position start = lines.PositionOf(offset, PositionEncoding::kUtf8);
     const auto line = static_cast<size_t>(start.line);
-    if (view_.encoding == PositionEncoding::kUtf8) {
+    if (view_.encoding == PositionEncoding::kUtf8 && view_.snapshot.encoding == TextEncoding::kUtf8) {
       return start;
     }
     if (line != line_ || offset < offset_) {
@@ -310,8 +332,8 @@ class PositionCursor {
       units_ = 0;
     }
     const size_t stop = std::min(offset, lines.LineEnd(line));
-    units_ += EncodedLength(std::string_view(view_.snapshot.text).substr(offset_, stop - offset_),
-                            view_.encoding);
+    units_ += lines.Units(std::string_view(view_.snapshot.text).substr(offset_, stop - offset_),
+                          view_.encoding);
     offset_ = std::max(offset_, stop);
     return Position{start.line, units_};
   }
@@ -343,10 +365,9 @@ json DiagnosticsJson(const View& view, const std::vector<PlacedDiagnostic>& diag
     json item{{"range", view.RangeJson(diagnostic.start, diagnostic.end)},
               {"severity", diagnostic.severity},
               {"source", "partsc"},
-              {"message", diagnostic.message}};
+              {"message", view.snapshot.ClientText(diagnostic.message)}};
     if (!diagnostic.code.empty()) {
       item["code"] = diagnostic.code;
-      item["codeDescription"] = json{{"href", "man:partsc(1)"}};
       item["data"] = json{{"explain", "partsc --explain " + diagnostic.code}};
     }
     list.push_back(std::move(item));
@@ -371,10 +392,15 @@ json Hover(const View& view, const std::vector<PlacedDiagnostic>* diagnostics, s
     const Piece& piece = reading.pieces[place->piece];
     const std::optional<MacroUse> use = MacroUseAt(reading, *place);
     const std::optional<Token> token = TokenAt(reading, *place);
+    const MacroDefinition* defined = DefinitionNamedAt(reading, offset);
     if (use) {
       sections.push_back(MacroText(view, reading.MacroFor(use->name, place->piece), use->name));
       start = piece.offset + use->start;
       end = start + use->length;
+    } else if (defined != nullptr) {
+      sections.push_back(MacroText(view, defined, defined->name));
+      start = defined->nameOffset;
+      end = start + defined->nameLength;
     } else if (token) {
       const std::optional<std::string> text = KeywordHelpText(piece, *token);
       if (text) {
@@ -391,7 +417,8 @@ json Hover(const View& view, const std::vector<PlacedDiagnostic>* diagnostics, s
   for (size_t i = 1; i < sections.size(); ++i) {
     value += "\n\n---\n\n" + sections[i];
   }
-  return json{{"contents", Markdown(value)}, {"range", view.RangeJson(start, end)}};
+  return json{{"contents", Markdown(view.snapshot.ClientText(value))},
+              {"range", view.RangeJson(start, end)}};
 }
 
 json Completion(const View& view, size_t offset) {
@@ -432,10 +459,7 @@ json Completion(const View& view, size_t offset) {
 }
 
 json Definition(const View& view, const std::string& uri, size_t offset) {
-  const Reading& reading = view.snapshot.reading;
-  const std::optional<PieceColumn> place = PlaceOf(reading, offset);
-  const std::optional<MacroUse> use = place ? MacroUseAt(reading, *place) : std::nullopt;
-  const MacroDefinition* macro = use ? reading.MacroFor(use->name, place->piece) : nullptr;
+  const MacroDefinition* macro = MacroDefinitionAt(view.snapshot.reading, offset);
   if (macro == nullptr) {
     return nullptr;
   }
@@ -443,9 +467,9 @@ json Definition(const View& view, const std::string& uri, size_t offset) {
               {"range", view.RangeJson(macro->nameOffset, macro->nameOffset + macro->nameLength)}};
 }
 
-json DocumentSymbols(const View& view) {
+json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>* diagnostics) {
   const Reading& reading = view.snapshot.reading;
-  json children = PartsChildren(view);
+  json children = PartsChildren(view, diagnostics);
   if (!reading.partsPiece) {
     return children;
   }
@@ -500,7 +524,7 @@ json SemanticTokens(const View& view) {
         continue;
       }
       const Position at = cursor.At(base + token.start);
-      const int64_t length = EncodedLength(covered, view.encoding);
+      const int64_t length = view.snapshot.lines.Units(covered, view.encoding);
       data.push_back(at.line - previous.line);
       data.push_back(at.line == previous.line ? at.character - previous.character : at.character);
       data.push_back(length);
@@ -512,6 +536,84 @@ json SemanticTokens(const View& view) {
   json tokens = json::object();
   tokens["data"] = std::move(data);
   return tokens;
+}
+
+json References(const View& view, const std::string& uri, size_t offset, bool declarations) {
+  const Reading& reading = view.snapshot.reading;
+  const std::optional<std::string> name = MacroNameAt(reading, offset);
+  if (!name) {
+    return nullptr;
+  }
+  json locations = json::array();
+  for (const MacroPlace& place : MacroPlaces(reading, *name)) {
+    if (declarations || !place.definition) {
+      locations.push_back(
+          json{{"uri", uri}, {"range", view.RangeJson(place.start, place.start + place.length)}});
+    }
+  }
+  return locations;
+}
+
+json Highlights(const View& view, size_t offset) {
+  constexpr int kRead = 2;
+  constexpr int kWrite = 3;
+  const Reading& reading = view.snapshot.reading;
+  const std::optional<std::string> name = MacroNameAt(reading, offset);
+  if (!name) {
+    return nullptr;
+  }
+  json highlights = json::array();
+  for (const MacroPlace& place : MacroPlaces(reading, *name)) {
+    highlights.push_back(json{{"range", view.RangeJson(place.start, place.start + place.length)},
+                              {"kind", place.definition ? kWrite : kRead}});
+  }
+  return highlights;
+}
+
+RenameResult Rename(const View& view, const std::string& uri, size_t offset,
+                    const std::string& newName) {
+  const Reading& reading = view.snapshot.reading;
+  const std::optional<std::string> name = MacroNameAt(reading, offset);
+  if (!name) {
+    return {nullptr, "no macro stands here"};
+  }
+  std::string bytes = newName;
+  if (view.snapshot.encoding == TextEncoding::kLatin1 && !EncodeLatin1(newName, bytes)) {
+    return {nullptr, "the file is Latin-1, which has no character of this name"};
+  }
+  std::string refusal = RenameRefusal(reading, *name, bytes);
+  if (!refusal.empty()) {
+    return {nullptr, "cannot rename " + view.snapshot.ClientText(*name) + " to " + newName + ": " +
+                         refusal};
+  }
+  json edits = json::array();
+  for (const MacroPlace& place : MacroPlaces(reading, *name)) {
+    edits.push_back(
+        json{{"range", view.RangeJson(place.start, place.start + place.length)}, {"newText", newName}});
+  }
+  return {json{{"changes", {{uri, std::move(edits)}}}}, {}};
+}
+
+json CodeActions(const View& view, const std::string& uri,
+                 const std::vector<PlacedDiagnostic>& diagnostics, size_t start, size_t end) {
+  json actions = json::array();
+  std::set<std::tuple<size_t, size_t, std::string>> offered;
+  for (const PlacedDiagnostic& diagnostic : diagnostics) {
+    if (!diagnostic.fix || diagnostic.end < start || diagnostic.start > end) {
+      continue;
+    }
+    const TextEdit& edit = diagnostic.fix->edit;
+    if (!offered.emplace(edit.start, edit.end, edit.newText).second) {
+      continue;  // two diagnostics of one mistake: one fix
+    }
+    json change{{"range", view.RangeJson(edit.start, edit.end)}, {"newText", edit.newText}};
+    actions.push_back(json{{"title", diagnostic.fix->title},
+                           {"kind", "quickfix"},
+                           {"isPreferred", true},
+                           {"diagnostics", DiagnosticsJson(view, {diagnostic})},
+                           {"edit", {{"changes", {{uri, json::array({std::move(change)})}}}}}});
+  }
+  return actions;
 }
 
 json SemanticTokensLegend() {

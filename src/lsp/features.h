@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 #include "lsp/analysis.h"
 
@@ -35,9 +35,34 @@ nlohmann::json Hover(const View& view, const std::vector<PlacedDiagnostic>* diag
 nlohmann::json Completion(const View& view, size_t offset);
 // The definition of the macro used at `offset`, or null.
 nlohmann::json Definition(const View& view, const std::string& uri, size_t offset);
-nlohmann::json DocumentSymbols(const View& view);
+// The outline: names cut as the compile cuts them, and no member line that
+// the compile refused (an error of `diagnostics`, which may be null, on it).
+nlohmann::json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>* diagnostics);
 nlohmann::json FoldingRanges(const View& view);
 nlohmann::json SemanticTokens(const View& view);
+
+// The places of the macro at `offset` as locations, its definitions too
+// when `declarations`; null when no macro stands there.
+nlohmann::json References(const View& view, const std::string& uri, size_t offset,
+                          bool declarations);
+// The places of the macro at `offset`, its definitions as written, its uses
+// as read; null when no macro stands there.
+nlohmann::json Highlights(const View& view, size_t offset);
+
+// The edit that renames the macro at `offset` to `newName` (UTF-8) at every
+// place, or why the compile would not take the new name.
+struct RenameResult {
+  nlohmann::json edit;
+  std::string refusal;
+};
+RenameResult Rename(const View& view, const std::string& uri, size_t offset,
+                    const std::string& newName);
+
+// The quick fixes of the diagnostics that touch the bytes from `start` to
+// `end`.
+nlohmann::json CodeActions(const View& view, const std::string& uri,
+                           const std::vector<PlacedDiagnostic>& diagnostics, size_t start,
+                           size_t end);
 
 // The legend of SemanticTokens, for the server's capabilities.
 nlohmann::json SemanticTokensLegend();

@@ -1,15 +1,19 @@
 #include "lsp/server.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
+#include <set>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "lsp/features.h"
 #include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
 #include "platform/ov_json.h"
 #include "platform/ov_session.h"
+#include "platform/ov_string_util.h"
 
 namespace partsc::lsp {
 namespace {
@@ -33,6 +37,10 @@ json Capabilities(PositionEncoding encoding) {
       {"hoverProvider", true},
       {"completionProvider", {{"triggerCharacters", {"$", "{"}}, {"resolveProvider", false}}},
       {"definitionProvider", true},
+      {"referencesProvider", true},
+      {"documentHighlightProvider", true},
+      {"renameProvider", true},
+      {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
       {"documentSymbolProvider", true},
       {"foldingRangeProvider", true},
       {"semanticTokensProvider",
@@ -99,6 +107,39 @@ struct RequestError {
   std::string message;
 };
 
+// The largest file whose encoding the server looks at.
+constexpr size_t kLargestFile = size_t{64} << 20;
+
+// Latin-1 for a file on disk that is not UTF-8, else UTF-8.
+TextEncoding EncodingOfFile(const std::string& path) {
+  std::string bytes;
+  int error = 0;
+  if (path.empty() || OvFileIO::ReadText(path, kLargestFile, bytes, error) != OvTextRead::kRead) {
+    return TextEncoding::kUtf8;
+  }
+  return IsUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+}
+
+// The editor's text in the bytes its file would hold: a Latin-1 file's text
+// back in Latin-1, unless the editor put in a character Latin-1 does not
+// have.
+std::shared_ptr<const Snapshot> NewSnapshot(const std::string& text, TextEncoding fileEncoding) {
+  std::string bytes;
+  if (fileEncoding == TextEncoding::kLatin1 && EncodeLatin1(text, bytes)) {
+    return std::make_shared<const Snapshot>(std::move(bytes), TextEncoding::kLatin1);
+  }
+  return std::make_shared<const Snapshot>(text);
+}
+
+// The same text as bytes only.
+std::string FileBytes(const std::string& text, TextEncoding fileEncoding) {
+  std::string bytes;
+  if (fileEncoding == TextEncoding::kLatin1 && EncodeLatin1(text, bytes)) {
+    return bytes;
+  }
+  return text;
+}
+
 CompileFunction DefaultCompile() {
   return [](const std::string& text, const std::string& path, const CompileOptions& options) {
     return CompileText(text, path, options);
@@ -115,14 +156,15 @@ Server::Server(Outbox& outbox, ServerOptions options)
     : outbox_(outbox),
       options_(std::move(options)),
       settings_(options_.settingsPath, options_.directory, options_.lookForSettings),
-      worker_(options_.compileInBackground) {
+      worker_(options_.compileInBackground),
+      libraryWorker_(options_.compileInBackground) {
   if (!options_.compile) {
     options_.compile = DefaultCompile();
   }
 }
 
 Server::~Server() {
-  worker_.Stop();
+  Stop();
 }
 
 void Server::Respond(const json& id, json result) {
@@ -227,21 +269,27 @@ json Server::Answer(const std::string& method, const json& params) {
   }
   if (method == "shutdown") {
     shutdown_ = true;
-    worker_.Stop();
+    Stop();
     return nullptr;
   }
   const bool known =
       method == "textDocument/hover" || method == "textDocument/completion" ||
       method == "textDocument/definition" || method == "textDocument/documentSymbol" ||
-      method == "textDocument/foldingRange" || method == "textDocument/semanticTokens/full";
+      method == "textDocument/foldingRange" || method == "textDocument/semanticTokens/full" ||
+      method == "textDocument/references" || method == "textDocument/documentHighlight" ||
+      method == "textDocument/rename" || method == "textDocument/codeAction";
   if (!known) {
     throw RequestError{kMethodNotFound, "unknown method " + method};
   }
   OpenDocument& open = DocumentOf(params);
+  const std::string& uri = open.document.uri;
   const std::shared_ptr<const Snapshot> snapshot = SnapshotOf(open);
   const View view{*snapshot, encoding_};
+  // What the compile of this version found; null while it runs.
+  const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
+  const std::vector<PlacedDiagnostic>* diagnostics = analysis ? &analysis->diagnostics : nullptr;
   if (method == "textDocument/documentSymbol") {
-    return DocumentSymbols(view);
+    return DocumentSymbols(view, diagnostics);
   }
   if (method == "textDocument/foldingRange") {
     return FoldingRanges(view);
@@ -249,15 +297,36 @@ json Server::Answer(const std::string& method, const json& params) {
   if (method == "textDocument/semanticTokens/full") {
     return SemanticTokens(view);
   }
+  if (method == "textDocument/codeAction") {
+    const json& range = params.at("range");
+    return diagnostics == nullptr ? json::array()
+                                  : CodeActions(view, uri, *diagnostics,
+                                                view.OffsetOf(range.at("start")),
+                                                view.OffsetOf(range.at("end")));
+  }
   const size_t offset = view.OffsetOf(params.at("position"));
   if (method == "textDocument/completion") {
     return Completion(view, offset);
   }
   if (method == "textDocument/definition") {
-    return Definition(view, open.document.uri, offset);
+    return Definition(view, uri, offset);
   }
-  const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
-  return Hover(view, analysis ? &analysis->diagnostics : nullptr, offset);
+  if (method == "textDocument/references") {
+    const json::json_pointer declarations("/context/includeDeclaration");
+    return References(view, uri, offset,
+                      !params.contains(declarations) || params.at(declarations) == true);
+  }
+  if (method == "textDocument/documentHighlight") {
+    return Highlights(view, offset);
+  }
+  if (method == "textDocument/rename") {
+    RenameResult renamed = Rename(view, uri, offset, params.at("newName").get<std::string>());
+    if (!renamed.refusal.empty()) {
+      throw RequestError{kRequestFailed, renamed.refusal};
+    }
+    return std::move(renamed.edit);
+  }
+  return Hover(view, diagnostics, offset);
 }
 
 json Server::Initialize(const json& params) {
@@ -266,7 +335,8 @@ json Server::Initialize(const json& params) {
   }
   encoding_ = OffersUtf8(params) ? PositionEncoding::kUtf8 : PositionEncoding::kUtf16;
   watchFiles_ = ClientWatchesFiles(params);
-  settings_.SetRoots(WorkspaceRoots(params));
+  roots_ = WorkspaceRoots(params);
+  settings_.SetRoots(roots_);
   initialized_ = true;
   return json{{"capabilities", Capabilities(encoding_)},
               {"serverInfo", {{"name", "partsc"}, {"version", ProgramVersion()}}}};
@@ -287,13 +357,17 @@ void Server::Initialized() {
                      {{"registrations",
                        {{{"id", "partsc-settings"},
                          {"method", "workspace/didChangeWatchedFiles"},
-                         {"registerOptions", {{"watchers", {{{"globPattern", pattern}}}}}}}}}}}});
+                         {"registerOptions",
+                          {{"watchers",
+                            {{{"globPattern", pattern}},
+                             {{"globPattern", "**/*.CTL"}},
+                             {{"globPattern", "**/*.ctl"}}}}}}}}}}}});
 }
 
 void Server::HandleNotification(const std::string& method, const json& params) {
   if (method == "exit") {
     exited_ = true;
-    worker_.Stop();
+    Stop();
     return;
   }
   if (!initialized_ || shutdown_) {
@@ -342,6 +416,7 @@ void Server::DidOpen(const json& params) {
   document.text = item.at("text").get<std::string>();
   OpenDocument& open = documents_[document.uri];
   open = OpenDocument{};
+  open.fileEncoding = EncodingOfFile(document.path);
   open.document = std::move(document);
   Compile(open);
 }
@@ -374,13 +449,16 @@ void Server::DidClose(const json& params) {
     const std::lock_guard<std::mutex> lock(published_);
     current_.erase(uri);
     analyses_.erase(uri);
+    PublishLocked(uri);
   }
-  Notify("textDocument/publishDiagnostics", json{{"uri", uri}, {"diagnostics", json::array()}});
+  CheckLibraryAgain();
 }
 
 void Server::DidChangeWatchedFiles(const json& params) {
   for (const json& change : params.at("changes")) {
-    if (settings_.IsSettingsFile(PathOfUri(change.at("uri").get<std::string>()))) {
+    const std::string path = PathOfUri(change.at("uri").get<std::string>());
+    if (settings_.IsSettingsFile(path) || IsControlFile(path) ||
+        library_.versions.contains(path)) {
       CheckSettings();
       return;
     }
@@ -397,16 +475,142 @@ void Server::CheckSettings() {
       Compile(open);
     }
   }
+  if (LibraryChanged()) {
+    CheckLibraryAgain();
+  }
+}
+
+// The control files of the workspace's folders and of the folders of the
+// open documents' settings files, and those open.
+std::vector<std::string> Server::ControlFiles() const {
+  std::set<std::string> folders(roots_.begin(), roots_.end());
+  std::set<std::string> controls;
+  for (const auto& [uri, open] : documents_) {
+    const std::string settings = settings_.PathFor(open.document.path);
+    if (!settings.empty()) {
+      folders.insert(settings.substr(0, settings.rfind('/')));
+    }
+    if (IsControlFile(open.document.path)) {
+      controls.insert(open.document.path);
+    }
+  }
+  for (const std::string& folder : folders) {
+    for (const std::string& control : ControlFilesIn(folder)) {
+      controls.insert(control);
+    }
+  }
+  return {controls.begin(), controls.end()};
+}
+
+// True when a control file came or went, or a file the last check read
+// changed on disk.
+bool Server::LibraryChanged() {
+  if (!options_.checkLibrary) {
+    return false;
+  }
+  if (ControlFiles() != library_.controls) {
+    return true;
+  }
+  {
+    const std::lock_guard<std::mutex> lock(published_);
+    for (const std::string& input : libraryFindings_.inputs) {
+      if (!library_.versions.contains(input)) {
+        return true;
+      }
+    }
+  }
+  for (const auto& [path, version] : library_.versions) {
+    if (settings_.VersionOf(path) != version) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Checks the library of each control file as partsc --check does, with the
+// open documents' texts in place of their files, and publishes what it
+// finds; a check that waits is replaced.
+void Server::CheckLibraryAgain() {
+  if (!options_.checkLibrary || !initialized_ || shutdown_) {
+    return;
+  }
+  LibraryState state;
+  state.controls = ControlFiles();
+  if (state.controls.empty() && library_.controls.empty()) {
+    return;
+  }
+  std::vector<LibraryRun> runs;
+  std::map<std::string, std::string> texts;
+  std::map<std::string, uint64_t> generations;
+  for (const auto& [uri, open] : documents_) {
+    if (!open.document.path.empty()) {
+      texts[open.document.path] = FileBytes(open.document.text, open.fileEncoding);
+      generations[open.document.path] = open.generation;
+    }
+  }
+  for (const std::string& control : state.controls) {
+    LibraryRun run;
+    run.controlPath = control;
+    run.settingsPath = settings_.PathFor(control);
+    const CompileSettings settings = settings_.Read(run.settingsPath);
+    run.directory = (run.settingsPath.empty() ? control : run.settingsPath);
+    run.directory.erase(run.directory.rfind('/'));
+    run.warnings = {"all"};
+    run.warnings.insert(run.warnings.end(), settings.warnings.begin(), settings.warnings.end());
+    run.texts = texts;
+    state.versions[control] = settings_.VersionOf(control);
+    if (!run.settingsPath.empty()) {
+      state.versions[run.settingsPath] = settings_.VersionOf(run.settingsPath);
+    }
+    runs.push_back(std::move(run));
+  }
+  {
+    const std::lock_guard<std::mutex> lock(published_);
+    for (const std::string& input : libraryFindings_.inputs) {
+      state.versions[input] = settings_.VersionOf(input);
+    }
+  }
+  library_ = std::move(state);
+  libraryWorker_.Submit("library", [this, runs = std::move(runs),
+                                     generations = std::move(generations)] {
+    LibraryFindings findings;
+    for (const LibraryRun& run : runs) {
+      CheckLibrary(options_.checkLibrary, run, findings);
+    }
+    findings.generations = generations;
+    PublishLibrary(std::move(findings));
+  });
+}
+
+void Server::PublishLibrary(LibraryFindings findings) {
+  const std::lock_guard<std::mutex> lock(published_);
+  std::set<std::string> paths;
+  for (const auto& [path, found] : libraryFindings_.byPath) {
+    paths.insert(path);
+  }
+  for (const auto& [path, found] : findings.byPath) {
+    paths.insert(path);
+  }
+  libraryFindings_ = std::move(findings);
+  for (const std::string& path : paths) {
+    std::string uri = UriOfPath(path);
+    for (const auto& [openUri, analysis] : analyses_) {
+      if (analysis->path == path) {
+        uri = openUri;
+      }
+    }
+    PublishLocked(uri);
+  }
 }
 
 std::shared_ptr<const Snapshot> Server::SnapshotOf(OpenDocument& open) {
   if (!open.snapshot) {
     const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
-    open.snapshot =
-        analysis ? analysis->snapshot : std::make_shared<const Snapshot>(open.document.text);
+    open.snapshot = analysis ? analysis->snapshot : NewSnapshot(open.document.text, open.fileEncoding);
   }
   return open.snapshot;
 }
+
 
 std::shared_ptr<const Analysis> Server::AnalysisOf(const OpenDocument& open) {
   const std::lock_guard<std::mutex> lock(published_);
@@ -431,38 +635,106 @@ void Server::Compile(OpenDocument& open) {
     current_[uri] = open.generation;
   }
   auto text = std::make_shared<const std::string>(open.document.text);
+  const TextEncoding fileEncoding = open.fileEncoding;
   const std::string path = open.document.path.empty() ? uri : open.document.path;
   const uint64_t generation = open.generation;
   const int64_t version = open.document.version;
-  worker_.Submit(uri, [this, uri, text, path, generation, version, settings] {
+  const std::string filePath = open.document.path;
+  // A control file is no source: what it holds comes from the check.
+  const bool source = !IsControlFile(filePath);
+  worker_.Submit(uri, [this, uri, text, fileEncoding, path, filePath, source, generation, version,
+                       settings] {
     try {
       auto analysis = std::make_shared<Analysis>();
       analysis->generation = generation;
-      analysis->snapshot = std::make_shared<const Snapshot>(*text);
-      analysis->diagnostics =
-          AnalyseSnapshot(*analysis->snapshot, path, settings, options_.compile);
-      Publish(uri, version, std::move(analysis));
+      analysis->version = version;
+      analysis->path = filePath;
+      analysis->snapshot = NewSnapshot(*text, fileEncoding);
+      if (source) {
+        Analyse(*analysis, path, settings, options_.compile);
+      }
+      Publish(uri, std::move(analysis));
     } catch (const std::exception& error) {
       Notify("window/showMessage", json{{"type", kMessageError},
                                         {"message", std::string("partsc could not compile ") + uri +
                                                         ": " + error.what()}});
     }
   });
+  CheckLibraryAgain();
 }
 
-void Server::Publish(const std::string& uri, int64_t version,
-                     std::shared_ptr<const Analysis> analysis) {
+void Server::Publish(const std::string& uri, std::shared_ptr<const Analysis> analysis) {
   const std::lock_guard<std::mutex> lock(published_);
   const auto current = current_.find(uri);
   if (current == current_.end() || current->second != analysis->generation) {
     return;  // the document changed or went since: this compile is superseded
   }
-  const View view{*analysis->snapshot, encoding_};
-  Notify("textDocument/publishDiagnostics",
-         json{{"uri", uri},
-              {"version", version},
-              {"diagnostics", DiagnosticsJson(view, analysis->diagnostics)}});
   analyses_[uri] = std::move(analysis);
+  PublishLocked(uri);
+}
+
+// Publishes what is known of `uri`, if it changed: for an open document
+// what its compile found and what the check of the library found beside it
+// (a missing view, a clash of parts names), for a file not open what the
+// check found, placed in the file as it is on disk. `published_` is held.
+void Server::PublishLocked(const std::string& uri) {
+  const auto open = analyses_.find(uri);
+  const std::string path = open != analyses_.end() ? open->second->path : PathOfUri(uri);
+  const auto library = libraryFindings_.byPath.find(path);
+  const std::vector<Finding> none;
+  const std::vector<Finding>& found =
+      library == libraryFindings_.byPath.end() ? none : library->second;
+  json message{{"uri", uri}};
+  std::vector<PlacedDiagnostic> diagnostics;
+  std::shared_ptr<const Snapshot> snapshot;
+  const auto current = current_.find(uri);
+  if (current != current_.end() &&
+      (open == analyses_.end() || open->second->generation != current->second)) {
+    return;  // open, and the compile of its text has not come
+  }
+  if (open != analyses_.end()) {
+    const Analysis& analysis = *open->second;
+    snapshot = analysis.snapshot;
+    diagnostics = analysis.diagnostics;
+    // A check of an older text still tells what the run found about the
+    // whole source (a clash of parts names, no view), not about its lines.
+    const auto taken = libraryFindings_.generations.find(path);
+    const bool current =
+        taken != libraryFindings_.generations.end() && taken->second == analysis.generation;
+    for (const Finding& finding : found) {
+      if (!current && (finding.line != 0 || finding.logLine != 0)) {
+        continue;
+      }
+      if (std::find(analysis.findings.begin(), analysis.findings.end(), finding) ==
+          analysis.findings.end()) {
+        diagnostics.push_back(Place(*snapshot, finding));
+      }
+    }
+    message["version"] = analysis.version;
+  } else {
+    std::string bytes;
+    int error = 0;
+    if (!found.empty()) {
+      OvFileIO::ReadText(path, kLargestFile, bytes, error);
+    }
+    const TextEncoding encoding = IsUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+    snapshot = std::make_shared<const Snapshot>(std::move(bytes), encoding);
+    for (const Finding& finding : found) {
+      diagnostics.push_back(Place(*snapshot, finding));
+    }
+  }
+  message["diagnostics"] = DiagnosticsJson(View{*snapshot, encoding_}, diagnostics);
+  std::string text = MessageText(message);
+  const auto sent = sent_.find(uri);
+  if (sent != sent_.end() && sent->second == text) {
+    return;
+  }
+  if (diagnostics.empty() && open == analyses_.end()) {
+    sent_.erase(uri);
+  } else {
+    sent_[uri] = std::move(text);
+  }
+  Notify("textDocument/publishDiagnostics", std::move(message));
 }
 
 }  // namespace partsc::lsp

@@ -15,6 +15,7 @@
 
 #include "lsp/analysis.h"
 #include "lsp/compile_worker.h"
+#include "lsp/library.h"
 #include "lsp/settings_rule.h"
 #include "lsp/text_document.h"
 
@@ -27,6 +28,7 @@ inline constexpr int kMethodNotFound = -32601;
 inline constexpr int kInvalidParams = -32602;
 inline constexpr int kInternalError = -32603;
 inline constexpr int kServerNotInitialized = -32002;
+inline constexpr int kRequestFailed = -32803;
 
 // Where the server's messages go; Send may be called from several threads.
 class Outbox {
@@ -50,6 +52,8 @@ struct ServerOptions {
   bool compileInBackground = true;
   // The compile; empty: the library's CompileText.
   CompileFunction compile;
+  // The check of a library, as partsc --check runs it; empty: none.
+  LibraryCheckFunction checkLibrary;
 };
 
 class Server {
@@ -64,21 +68,34 @@ class Server {
   // What was wrong with bytes that could not be taken as a message.
   void HandleFramingError(const std::string& problem);
   // Looks at the settings files of the open documents and compiles again
-  // those whose settings file changed.
+  // those whose settings file changed; checks the library again when a file
+  // of it changed.
   void CheckSettings();
 
   bool Exited() const { return exited_; }
   // 0 after shutdown and exit, 1 otherwise.
   int ExitCode() const { return shutdown_ ? 0 : 1; }
   // Waits for the compile that runs now and drops those that wait.
-  void Stop() { worker_.Stop(); }
+  void Stop() {
+    worker_.Stop();
+    libraryWorker_.Stop();
+  }
 
  private:
   struct OpenDocument {
     TextDocument document;
+    // The encoding of the file on disk when it was opened: the text is
+    // compiled in it.
+    TextEncoding fileEncoding = TextEncoding::kUtf8;
     uint64_t generation = 0;
     std::string settingsVersion;
     std::shared_ptr<const Snapshot> snapshot;  // of this generation, once made
+  };
+  // The last check of the library: the files it read and a token of each
+  // as it was then.
+  struct LibraryState {
+    std::vector<std::string> controls;
+    std::map<std::string, std::string> versions;
   };
 
   void HandleMessage(const nlohmann::json& message);
@@ -98,7 +115,13 @@ class Server {
   std::shared_ptr<const Snapshot> SnapshotOf(OpenDocument& open);
   std::shared_ptr<const Analysis> AnalysisOf(const OpenDocument& open);
   void Compile(OpenDocument& open);
-  void Publish(const std::string& uri, int64_t version, std::shared_ptr<const Analysis> analysis);
+  void Publish(const std::string& uri, std::shared_ptr<const Analysis> analysis);
+  void PublishLocked(const std::string& uri);
+
+  std::vector<std::string> ControlFiles() const;
+  bool LibraryChanged();
+  void CheckLibraryAgain();
+  void PublishLibrary(LibraryFindings findings);
 
   void Respond(const nlohmann::json& id, nlohmann::json result);
   void RespondError(const nlohmann::json& id, int code, const std::string& message);
@@ -112,16 +135,24 @@ class Server {
   bool shutdown_ = false;
   bool exited_ = false;
   bool watchFiles_ = false;
+  std::vector<std::string> roots_;  // the workspace's folders
+  LibraryState library_;
   std::map<std::string, OpenDocument> documents_;
   uint64_t nextGeneration_ = 1;
 
-  // Shared with the compiles: the generation each open document is at, and
-  // what its last published compile found.
+  // Shared with the compiles: the generation each open document is at, what
+  // its last published compile found, what the last check of the library
+  // found by path, the sources it compiled, and what was last published
+  // for each uri.
   std::mutex published_;
   std::map<std::string, uint64_t> current_;
   std::map<std::string, std::shared_ptr<const Analysis>> analyses_;
+  LibraryFindings libraryFindings_;
+  std::map<std::string, std::string> sent_;
 
-  CompileWorker worker_;  // last: it stops before what its work uses goes
+  // Last: they stop before what their work uses goes.
+  CompileWorker worker_;
+  CompileWorker libraryWorker_;
 };
 
 }  // namespace partsc::lsp

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_session.h"
@@ -60,6 +61,13 @@ CompileSettings ReadSettingsFile(const std::string& path, OvSettingsOrigin origi
     return settings;
   }
   settings.partsDirectory = classes.Of(kClassParts);
+  for (const auto& [option, where] : session.SettingsPolicy().warnings) {
+    if (!IsWarningOption(option)) {
+      settings.problem = "settings file " + where + "unknown warning \"" + option + "\"";
+      continue;
+    }
+    settings.warnings.push_back(option);
+  }
   return settings;
 }
 

@@ -30,21 +30,55 @@ int HexValue(char c) {
   return -1;
 }
 
+// The units one byte of a text adds in the position encoding: a Latin-1
+// byte is one character, of two UTF-8 bytes from 128 on.
+int64_t ByteUnits(unsigned char byte, PositionEncoding encoding, TextEncoding source) {
+  if (source == TextEncoding::kLatin1) {
+    return encoding == PositionEncoding::kUtf8 && byte >= 0x80 ? 2 : 1;
+  }
+  if (encoding == PositionEncoding::kUtf8) {
+    return 1;
+  }
+  return IsContinuation(byte) ? 0 : Utf16Units(byte);
+}
+
 }  // namespace
 
-int64_t EncodedLength(std::string_view text, PositionEncoding encoding) {
-  if (encoding == PositionEncoding::kUtf8) {
+int64_t EncodedLength(std::string_view text, PositionEncoding encoding, TextEncoding source) {
+  if (encoding == PositionEncoding::kUtf8 && source == TextEncoding::kUtf8) {
     return static_cast<int64_t>(text.size());
   }
   int64_t units = 0;
   for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    units += IsContinuation(byte) ? 0 : Utf16Units(byte);
+    units += ByteUnits(static_cast<unsigned char>(c), encoding, source);
   }
   return units;
 }
 
-LineIndex::LineIndex(std::string_view text) : text_(text) {
+bool EncodeLatin1(std::string_view utf8, std::string& bytes) {
+  bytes.clear();
+  bytes.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {
+      bytes += static_cast<char>(byte);
+      continue;
+    }
+    // Latin-1 has U+0080 to U+00FF: C2 or C3 and one continuation byte.
+    if ((byte != 0xC2 && byte != 0xC3) || i + 1 == utf8.size() ||
+        !IsContinuation(static_cast<unsigned char>(utf8[i + 1]))) {
+      return false;
+    }
+    bytes += static_cast<char>(((byte & 0x03) << 6) | (utf8[++i] & 0x3F));
+  }
+  return true;
+}
+
+int64_t LineIndex::Units(std::string_view part, PositionEncoding encoding) const {
+  return EncodedLength(part, encoding, source_);
+}
+
+LineIndex::LineIndex(std::string_view text, TextEncoding source) : text_(text), source_(source) {
   starts_.push_back(0);
   bool ascii = true;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -90,7 +124,7 @@ size_t LineIndex::OffsetOf(Position position, PositionEncoding encoding) const {
   const size_t start = starts_[line];
   const size_t end = LineEnd(line);
   const int64_t wanted = std::max<int64_t>(position.character, 0);
-  if (encoding == PositionEncoding::kUtf8 || ascii_[line]) {
+  if ((encoding == PositionEncoding::kUtf8 && source_ == TextEncoding::kUtf8) || ascii_[line]) {
     size_t at =
         start + static_cast<size_t>(std::min<int64_t>(wanted, static_cast<int64_t>(end - start)));
     while (at > start && at < end && IsContinuation(static_cast<unsigned char>(text_[at]))) {
@@ -101,16 +135,17 @@ size_t LineIndex::OffsetOf(Position position, PositionEncoding encoding) const {
   int64_t units = 0;
   size_t at = start;
   while (at < end) {
-    const auto lead = static_cast<unsigned char>(text_[at]);
-    const int64_t width = Utf16Units(lead);
+    int64_t width = ByteUnits(static_cast<unsigned char>(text_[at]), encoding, source_);
+    size_t next = at + 1;
+    while (source_ == TextEncoding::kUtf8 && next < end &&
+           IsContinuation(static_cast<unsigned char>(text_[next]))) {
+      width += ByteUnits(static_cast<unsigned char>(text_[next++]), encoding, source_);
+    }
     if (units + width > wanted) {
       break;
     }
     units += width;
-    ++at;
-    while (at < end && IsContinuation(static_cast<unsigned char>(text_[at]))) {
-      ++at;
-    }
+    at = next;
   }
   return at;
 }
@@ -122,9 +157,8 @@ Position LineIndex::PositionOf(size_t offset, PositionEncoding encoding) const {
   const size_t stop = std::min(offset, LineEnd(line));
   Position position;
   position.line = static_cast<int64_t>(line);
-  position.character = encoding == PositionEncoding::kUtf8 || ascii_[line]
-                           ? static_cast<int64_t>(stop - start)
-                           : EncodedLength(text_.substr(start, stop - start), encoding);
+  position.character = ascii_[line] ? static_cast<int64_t>(stop - start)
+                                     : Units(text_.substr(start, stop - start), encoding);
   return position;
 }
 

@@ -14,6 +14,10 @@ namespace partsc::lsp {
 // default) or bytes of UTF-8.
 enum class PositionEncoding { kUtf16, kUtf8 };
 
+// How the bytes of a text stand for its characters: the file's own
+// encoding, in which the text is compiled. The client always holds UTF-8.
+enum class TextEncoding { kUtf8, kLatin1 };
+
 struct Position {
   int64_t line = 0;
   int64_t character = 0;
@@ -28,7 +32,7 @@ struct Range {
 // "\r". The index keeps a view of the text, which must outlive it.
 class LineIndex {
  public:
-  explicit LineIndex(std::string_view text);
+  explicit LineIndex(std::string_view text, TextEncoding source = TextEncoding::kUtf8);
 
   size_t LineCount() const { return starts_.size(); }
   // The byte offsets of the first character of a line and of its end (before
@@ -44,17 +48,26 @@ class LineIndex {
   // stands at the line's end.
   Position PositionOf(size_t offset, PositionEncoding encoding) const;
   Range RangeOf(size_t start, size_t end, PositionEncoding encoding) const;
+  // The units of a part of the text in the position encoding.
+  int64_t Units(std::string_view part, PositionEncoding encoding) const;
 
  private:
   size_t LineOf(size_t offset) const;
 
   std::string_view text_;
+  TextEncoding source_;
   std::vector<size_t> starts_;
   std::vector<bool> ascii_;  // per line: only bytes below 128
 };
 
-// The units of `text` in the encoding (UTF-16 code units or bytes).
-int64_t EncodedLength(std::string_view text, PositionEncoding encoding);
+// The units of `text` in the encoding (UTF-16 code units or bytes of
+// UTF-8), its bytes read in `source`.
+int64_t EncodedLength(std::string_view text, PositionEncoding encoding,
+                      TextEncoding source = TextEncoding::kUtf8);
+
+// The UTF-8 text of the client in Latin-1, into `bytes`; false when it holds
+// a character Latin-1 does not have.
+bool EncodeLatin1(std::string_view utf8, std::string& bytes);
 
 // One open document: its text and version.
 struct TextDocument {

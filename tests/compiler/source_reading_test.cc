@@ -141,7 +141,7 @@ TEST(TokensOf, PutsEachFieldWhereTheLineParserFindsIt) {
     std::string tokens;
   };
   const Case cases[] = {
-      {"$$PARTS !bolt! <1, 0,x> \"Hex\"\n", 0, "K@0:7 N*@9:4 n@16:1 N@19:1 N@21:1 T@25:3 "},
+      {"$$PARTS !bolt! <1, 0,x> \"Hex\"\n", 0, "K@0:7 N*@9:4 n@16:1 n@19:1 N@21:1 T@25:3 "},
       // The name starts inside the comment, and is cut where the comment ends.
       {"$$PARTS \"Hi! there\" !b!\n", 0, "K@0:7 T@9:9 N*@18:1 "},
       {"$$PARTS !a!\n$$SIZES \"M4\" !M4 x 12\n", 1, "K@0:6 N*@9:2 T@14:7 "},

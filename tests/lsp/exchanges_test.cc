@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/run_driver.h"
 #include "lsp/run_server.h"
 #include "support/test_support.h"
 
@@ -71,6 +72,7 @@ Exchange RunExchange(const std::string& file, const std::string& dir) {
   lsp::ServerOptions options;
   options.directory = dir;
   options.compileInBackground = false;
+  options.checkLibrary = CheckLibraryRun;
   for (const std::string& line : exchange.lines) {
     if (line.rfind("!! settings ", 0) == 0) {
       options.settingsPath = line.substr(12);

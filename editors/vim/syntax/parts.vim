@@ -5,7 +5,7 @@
 " reading of each line; this file is the reading a regular expression can
 " give: keyword lines, view lines, macro and member lines, comment lines,
 " fields and value lists, macros in parameter texts. A line is read in pieces
-" of 79 characters, so what stands beyond the 79th is marked.
+" of 79 bytes, so what stands beyond the 79th byte is marked (a tab is one).
 
 if exists('b:current_syntax')
   finish
@@ -28,8 +28,8 @@ syntax match partsMacro        /{[^}]*}\?/ contained
 syntax region partsList        matchgroup=partsDelimiter start=/[<[]/ end=/[>\]]/ end=/$/ oneline
       \ contains=partsNumber,partsBeyondPiece
 syntax match partsNumber       /[-+]\?\(\d\+\.\?\d*\|\.\d\+\)\([eE][-+]\?\d\+\)\?/ contained
-syntax match partsBeyondPiece  /\%>79v./ contained
-syntax match partsBeyondPiece  /\%>79v./
+syntax match partsBeyondPiece  /\%>79c./ contained
+syntax match partsBeyondPiece  /\%>79c./
 
 highlight default link partsComment     Comment
 highlight default link partsKeyword     Keyword

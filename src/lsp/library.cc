@@ -1,0 +1,92 @@
+#include "lsp/library.h"
+
+#include <algorithm>
+
+#include "diagnostics/catalogue.h"
+#include "diagnostics/sinks.h"
+#include "platform/ov_file.h"
+
+namespace partsc::lsp {
+namespace {
+
+// Keeps each record of a run as a finding about its file.
+class FindingSink : public DiagnosticSink {
+ public:
+  FindingSink(const std::string& directory, LibraryFindings& findings)
+      : directory_(directory), findings_(findings) {}
+
+  void Emit(const DiagnosticRecord& given) override {
+    const DiagnosticRecord record = AtSource(given, directory_);
+    const std::string& about = record.file;
+    if (about.empty()) {
+      return;
+    }
+    const CatalogueEntry& entry = CatalogueOf(record.id);
+    Finding finding;
+    finding.code = std::string(entry.name);
+    finding.severity = entry.consequence != Consequence::kGoesOn || record.severity == Severity::kError
+                           ? kSeverityError
+                       : record.severity == Severity::kWarning ? kSeverityWarning
+                                                               : kSeverityInformation;
+    finding.text = record.message;
+    finding.reason = record.reason;
+    finding.afterStop = record.afterStop;
+    // A record about a parts file names no line of its source; one about
+    // the control file line that named a source, no line the error log
+    // counted.
+    // Placed as the library places a document's own diagnostics: by its
+    // line and column, or where the piece of a long line begins.
+    if (!record.aboutOutput) {
+      finding.line = record.line;
+      finding.column =
+          record.column == 0 && record.pieceColumn > 1 ? record.pieceColumn : record.column;
+    }
+    // A record about a source as the control file names it (its parts file
+    // written again) shows on the control-file line and on the source's
+    // first line, unless the source could not be read.
+    if (!record.aboutOutput && !record.source.empty() && record.file != record.source &&
+        record.id != DiagnosticId::kInputFileOpenError) {
+      Finding onSource = finding;
+      onSource.line = 0;
+      onSource.column = 0;
+      onSource.logLine = 0;
+      findings_.byPath[OvFile::Resolve(directory_, record.source)].push_back(std::move(onSource));
+    }
+    findings_.byPath[OvFile::Resolve(directory_, about)].push_back(std::move(finding));
+  }
+  bool Finish(int /*exitStatus*/) override { return true; }
+
+ private:
+  const std::string& directory_;
+  LibraryFindings& findings_;
+};
+
+}  // namespace
+
+void CheckLibrary(const LibraryCheckFunction& check, const LibraryRun& run,
+                  LibraryFindings& findings) {
+  FindingSink sink(run.directory, findings);
+  std::vector<std::string> inputs;
+  check(run, sink, inputs);
+  for (const std::string& input : inputs) {
+    findings.inputs.push_back(OvFile::Resolve(run.directory, input));
+  }
+}
+
+bool IsControlFile(const std::string& path) {
+  return path.size() > 4 && (path.ends_with(".CTL") || path.ends_with(".ctl"));
+}
+
+std::vector<std::string> ControlFilesIn(const std::string& directory) {
+  std::vector<std::string> found;
+  for (const std::string& name : OvFile::FileNames(directory)) {
+    const std::string path = OvFile::Resolve(directory, name);
+    if (IsControlFile(name) && OvFile::IsFile(path)) {
+      found.push_back(path);
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+}  // namespace partsc::lsp
