@@ -222,8 +222,8 @@ int Run(const std::string& binary, int changes) {
   // Where the time goes: the compile with its placing, in this process.
   times.clear();
   const lsp::CompileFunction compile = [](const std::string& source, const std::string& path,
-                                          const api::CompileOptions& options) {
-    return api::CompileText(source, path, options);
+                                          const CompileOptions& options) {
+    return CompileText(source, path, options);
   };
   for (int i = 0; i < changes; ++i) {
     start = Clock::now();

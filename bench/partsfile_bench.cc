@@ -87,10 +87,11 @@ int ReadFullFile(const std::string& path) {
     return result;
   }
   const PartsModel model = DecodePartsFile(bytes.View());
-  result = model.read.result;
+  result = ReadCode(model.read.result);
   for (size_t i = 0; result == 0 && i < model.sizes.size(); ++i) {
     const int slot = FindSizeRecord(model, model.sizes[i].record.name.View());
-    result = slot < 0 ? kReadSizeNotFound : model.sizes[static_cast<size_t>(slot)].membersResult;
+    result = slot < 0 ? kReadSizeNotFound
+                      : ReadCode(model.sizes[static_cast<size_t>(slot)].membersResult);
   }
   return result;
 }

@@ -8,12 +8,12 @@
 # keeps these lists equal to the table.
 _partsc_options="-C -p -c --control --strict --no-strict --atomic --no-atomic -q --quiet
   --no-quiet --changes --run-log --error-log --check --keep-going --list --format= --decompile --from-json
-  -o --output --force --diff --diagnostics-format= --sarif --no-sarif --sarif-base -Wall
+  -o --output --force --diff --label --diagnostics-format= --sarif --no-sarif --sarif-base -Wall
   -Werror -Wno-error --explain --init --lsp -h --help --version"
 _partsc_file_options="-p -c --control --run-log --error-log --decompile --from-json -o --output
-  --sarif"
+  --sarif --label"
 _partsc_directory_options="-C --sarif-base"
-_partsc_format_choices="listing text json"
+_partsc_format_choices="listing lines text json"
 _partsc_diagnostics_format_choices="classic gnu json"
 _partsc_warnings="unknown-keyword keyword-prefix undefined-macro unclosed-field text-cut long-line
   carriage-return parts-name parts-file-twice size-dropped empty-control comment-names-file

@@ -35,7 +35,7 @@ void CheckWhole(const PartsModel& model) {
   Require(model.common.has_value() == (model.header.commonOffset != 0),
           "a file read whole has its common list exactly when the header points to one");
   for (const PartsSize& size : model.sizes) {
-    Require(size.membersResult == 0, "a file read whole has every size's list");
+    Require(size.membersResult == ReadStatus::kOk, "a file read whole has every size's list");
     CheckEntries(size.members);
   }
   std::string bytes;
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes = AsText(data, size);
   const PartsModel model = DecodePartsFile(bytes);
   Require(DecodePartsFile(bytes) == model, "the same bytes give the same model");
-  Require(model.read.Whole() == (model.read.result == 0), "a stop names its reason");
+  Require(model.read.Whole() == (model.read.result == ReadStatus::kOk), "a stop names its reason");
   if (model.read.Whole()) {
     CheckWhole(model);
   }
@@ -83,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   runLog.FopenMemory();
   const ListResult listed = ListOpenFile(diagnostics, model, "/parts/fuzz.prt", runLog);
   const int expected = ListCodeOf(model.read.part);
-  Require(expected < 0 || (listed.code == expected && listed.readResult == model.read.result),
-          "the listing stops at the part where reading stopped");
+  Require(
+      expected < 0 || (listed.code == expected && listed.readResult == ReadCode(model.read.result)),
+      "the listing stops at the part where reading stopped");
   OvFileIO byLists;
   byLists.FopenMemory();
   const ListResult streamed = ListFileBytes(diagnostics, bytes, "/parts/fuzz.prt", byLists);

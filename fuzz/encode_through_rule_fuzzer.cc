@@ -13,14 +13,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace partsc;
   using namespace partsc::fuzz;
-  const PartsModel model = api::DecodePartsFile(AsText(data, size));
-  if (!api::Validate(model, "/fuzz.prt").empty()) {
+  const PartsModel model = DecodePartsFile(AsText(data, size));
+  if (!Validate(model, "/fuzz.prt").empty()) {
     return 0;
   }
-  const std::string bytes = api::EncodePartsFile(model);
-  const PartsModel back = api::DecodePartsFile(bytes);
+  const std::string bytes = EncodePartsFile(model).bytes;
+  const PartsModel back = DecodePartsFile(bytes);
   Require(back == model, "a model the rule takes is read back whole from its bytes");
-  Require(api::ListModel(back, "/fuzz.prt").code == 0, "a model the rule takes lists whole");
-  Require(api::Validate(back, "/fuzz.prt").empty(), "the rule takes what it took, read back");
+  Require(ListModel(back, "/fuzz.prt").status == ListStatus::kListed,
+          "a model the rule takes lists whole");
+  Require(Validate(back, "/fuzz.prt").empty(), "the rule takes what it took, read back");
   return 0;
 }

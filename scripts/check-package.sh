@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian packages from a release build (cmake --workflow --preset
-# release): partsc and libpartsc-dev. Checks their file lists against
-# tests/packaging/deb_contents.txt and dev_deb_contents.txt, unpacks both into
-# a scratch root, runs the unpacked partsc (--version and a compile of the
+# release): partsc, libpartsc1, libpartsc-dev and python3-partsc. Checks their
+# file lists against tests/packaging/*deb_contents.txt, unpacks them into a
+# scratch root, runs the unpacked partsc (--version and a compile of the
 # example library), builds examples/embed against the unpacked library and
-# runs it, and runs lintian over both packages: any error fails.
+# runs it, runs the Python tests (pytest) and the catalogue example against
+# the unpacked python3-partsc (PYTHONPATH), and runs lintian over the four
+# packages: any error or warning fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -15,6 +17,8 @@ version=$(sed -n 's/^project(partsc VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 arch=$(dpkg --print-architecture)
 deb=build/release/partsc_${version}_${arch}.deb
 devdeb=build/release/libpartsc-dev_${version}_${arch}.deb
+libdeb=build/release/libpartsc1_${version}_${arch}.deb
+pydeb=build/release/python3-partsc_${version}_${arch}.deb
 
 # Each package holds exactly the files of its list, where MULTIARCH stands
 # for the library directory of the architecture (x86_64-linux-gnu).
@@ -31,6 +35,10 @@ check_contents() {
 }
 check_contents "$deb" tests/packaging/deb_contents.txt
 check_contents "$devdeb" tests/packaging/dev_deb_contents.txt
+check_contents "$libdeb" tests/packaging/lib_deb_contents.txt
+check_contents "$pydeb" tests/packaging/python_deb_contents.txt
+dpkg-deb -I "$libdeb" shlibs | grep -qx "libpartsc 1 libpartsc1 (>= $version)" ||
+  { echo "check-package: libpartsc1 has no shlibs for libpartsc.so.1" >&2; exit 1; }
 # The completion needs bash-completion, which apt then brings by default.
 dpkg-deb -f "$deb" Recommends | grep -qw bash-completion ||
   { echo "check-package: the package does not recommend bash-completion" >&2; exit 1; }
@@ -39,6 +47,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg -x "$deb" "$scratch/root"
 dpkg -x "$devdeb" "$scratch/root"
+dpkg -x "$libdeb" "$scratch/root"
+dpkg -x "$pydeb" "$scratch/root"
 partsc=$scratch/root/usr/bin/partsc
 "$partsc" --version | grep -qx "partsc $version" || { echo "check-package: wrong --version" >&2; exit 1; }
 zcat "$scratch/root/usr/share/man/man1/partsc.1.gz" | cmp - man/partsc.1
@@ -70,6 +80,15 @@ cmake --build "$scratch/embed" >/dev/null
 "$scratch/embed/embed" examples/src/bolts.src | grep -qx '\$\$END' ||
   { echo "check-package: examples/embed did not list bolts.src" >&2; exit 1; }
 
-# Errors fail; warnings are listed in docs/packaging.md with their reasons.
-lintian --allow-root --fail-on error "$deb" "$devdeb"
-echo "check-package: packages built, checked, unpacked and run; lintian shows no error"
+# import partsc from the unpacked python3-partsc, where Debian's python3 finds
+# it once installed (/usr/lib/python3/dist-packages): its tests, with the
+# unpacked partsc, and the catalogue example on the example library.
+pythonpath=$scratch/root/usr/lib/python3/dist-packages
+(cd "$scratch" && PYTHONPATH=$pythonpath PARTSC=$partsc PYTHONDONTWRITEBYTECODE=1 \
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider "$root/tests/python")
+PYTHONPATH=$pythonpath /usr/bin/python3 examples/python/catalogue.py "$scratch/library/parts" |
+  diff -u tests/python/catalogue.expected - ||
+  { echo "check-package: the catalogue example printed another table" >&2; exit 1; }
+
+lintian --allow-root --fail-on error,warning "$deb" "$devdeb" "$libdeb" "$pydeb"
+echo "check-package: packages built, checked, unpacked and run; lintian shows no error or warning"

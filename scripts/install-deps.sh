@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, only the tools that are missing: without options
-# what builds partsc (cmake, g++, make, nlohmann/json). --tests adds what the
+# what builds partsc (cmake, g++, make, nlohmann/json, pybind11 and python3-dev). --tests adds what the
 # tests use (clang++ and its sanitizer runtimes, GoogleTest, man and groff,
 # the consumers of the structured diagnostics: vim, jq, python3-jsonschema
 # and npm's SARIF multitool, and the editors the language server is tested
@@ -30,6 +30,9 @@ have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
 have_file /usr/include/nlohmann/json.hpp || missing+=(nlohmann-json3-dev)
+# The Python package (python/), built in the same build.
+have_file /usr/include/pybind11/pybind11.h || missing+=(pybind11-dev)
+ls /usr/include/python3*/Python.h >/dev/null 2>&1 || missing+=(python3-dev)
 if [ $tests -eq 1 ]; then
   have_cmd clang++ || missing+=(clang)
   have_file /usr/include/gtest/gtest.h || missing+=(libgtest-dev)
@@ -45,6 +48,9 @@ if [ $tests -eq 1 ]; then
   have_cmd vim || missing+=(vim-nox)
   have_cmd jq || missing+=(jq)
   /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1 || missing+=(python3-jsonschema)
+  /usr/bin/python3 -c 'import pytest' >/dev/null 2>&1 || missing+=(python3-pytest)
+  have_cmd pkg-config || missing+=(pkg-config)
+  have_cmd git || missing+=(git)
   have_cmd npm || missing+=(npm)
   # The editors that drive partsc --lsp (tests/lsp/).
   have_cmd nvim || missing+=(neovim)
@@ -57,6 +63,7 @@ if [ $package -eq 1 ]; then
   have_cmd dpkg-shlibdeps || missing+=(dpkg-dev)
   have_cmd gzip || missing+=(gzip)
   have_cmd lintian || missing+=(lintian)
+  /usr/bin/python3 -c 'import pytest' >/dev/null 2>&1 || missing+=(python3-pytest)
 fi
 
 sudo=""

@@ -9,8 +9,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s SOURCE\n", argv[0]);
     return 2;
   }
-  const partsc::api::CompileResult result = partsc::api::CompileFile(argv[1]);
-  for (const partsc::api::Diagnostic& d : result.diagnostics) {
+  const partsc::CompileResult result = partsc::CompileFile(argv[1]);
+  for (const partsc::Diagnostic& d : result.diagnostics) {
     std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
   }
   if (!result.Compiled()) {
@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
     std::printf("size %s: %zu spec and %zu param entries\n", size.record.name.Str().c_str(),
                 size.members.specs.size(), size.members.params.size());
   }
-  std::printf("%s", partsc::api::ListModel(result.model, result.partsPath).text.c_str());
+  std::printf("%s", partsc::ListModel(result.model, result.partsPath).text.c_str());
   return 0;
 }

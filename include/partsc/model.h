@@ -26,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include <partsc/export.h>
+
 namespace partsc {
 
 // The characters each text field holds.
@@ -136,34 +138,38 @@ struct MemberList {
   bool operator==(const MemberList&) const = default;
 };
 
-// The results of reading a parts file (0 is success).
-inline constexpr int kPartsNoFile = 10;      // there is no such file
-inline constexpr int kPartsOpenFailed = 11;  // the file cannot be opened
-inline constexpr int kReadBadVersion = 13;   // the version is not 102
-inline constexpr int kReadNoApgName = 14;    // no view has an APG name
-inline constexpr int kReadShort = 21;        // the file ends inside the part
-// A length or count lies outside its field or table: a damaged file, refused
-// before anything is copied.
-inline constexpr int kReadDamaged = 23;
-// A size's member list begins inside a list read before it (the common list
-// or another size's), or runs into one: size records that share their lists
-// would make the model grow with each record, not with the file. The list is
-// not kept (DecodePartsFile, DecodePartsFrame).
-inline constexpr int kReadSharedList = 24;
-inline constexpr int kReadSizeNotFound = 50;  // a size without a member list
-inline constexpr int kNoMemory = 109;         // memory ran out
-// A list holds more than 256 spec entries or 512 param entries, counting
-// those of the common list.
-inline constexpr int kTableFull = 200;
+// What reading a parts file gives. The numbers are those the JSON document
+// gives as "result" and that never change.
+enum class ReadStatus : int {
+  kOk = 0,           // read
+  kNoFile = 10,      // there is no such file
+  kOpenFailed = 11,  // the file cannot be opened
+  kBadVersion = 13,  // the version is not 102: not a parts file
+  kNoView = 14,      // no view has an APG name
+  kShort = 21,       // the file ends inside the part
+  // A length or count lies outside its field or table: a damaged file,
+  // refused before anything is copied.
+  kDamaged = 23,
+  // A size's member list begins inside a list read before it (the common
+  // list or another size's), or runs into one: size records that share their
+  // lists would make the model grow with each record, not with the file. The
+  // list is not kept.
+  kSharedList = 24,
+  kSizeNotFound = 50,  // a size without a member list
+  kNoMemory = 109,     // memory ran out
+  // A list holds more than 256 spec entries or 512 param entries, counting
+  // those of the common list.
+  kTableFull = 200,
+};
 
 // One size: its record and the member list at the record's memberOffset.
 struct PartsSize {
   SizeRecord record;
   MemberList members;
-  // 0 when `members` is the whole list; else why it is not (a read result:
-  // kReadSizeNotFound for a memberOffset of 0), and `members` holds the
-  // entries before the failure.
-  int membersResult = 0;
+  // kOk when `members` is the whole list; else why it is not
+  // (kSizeNotFound for a memberOffset of 0), and `members` holds the entries
+  // before the failure.
+  ReadStatus membersResult = ReadStatus::kOk;
 
   bool operator==(const PartsSize&) const = default;
 };
@@ -191,12 +197,12 @@ enum class PartsPart {
 
 // How far the reading got: kWhole, or the first part that could not be read,
 // why and where. A part that fails ends the reading, with two exceptions: a
-// file without any APG name (kReadNoApgName) is refused but read on, and a
+// file without any APG name (kNoView) is refused but read on, and a
 // size's member list that cannot be read keeps nothing after it from being
 // read (each size has its membersResult).
 struct PartsRead {
   PartsPart part = PartsPart::kWhole;
-  int result = 0;      // a read result; 0 for kWhole
+  ReadStatus result = ReadStatus::kOk;  // kOk for kWhole
   int64_t offset = 0;  // the position in the file where the failed read began
   int size = -1;       // kSizeMembers: the index of the size in `sizes`
 
@@ -229,5 +235,16 @@ struct PartsModel {
 
   bool operator==(const PartsModel&) const = default;
 };
+
+// The model of the bytes of a parts file, read part by part as partsc reads
+// one. A file that cannot be read whole gives what could be read; `read` says
+// where reading stopped and why.
+PARTSC_API PartsModel DecodePartsFile(std::string_view bytes);
+
+// Lays the member lists of `model` end to end and sets the offsets that
+// point to them: the common list first, then the others in the order of
+// their offsets, and last, in model order, those whose offset is 0 (a size
+// just added). Call it after adding, removing or changing entries.
+PARTSC_API void PlaceMemberLists(PartsModel& model);
 
 }  // namespace partsc

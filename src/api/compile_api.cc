@@ -3,81 +3,80 @@
 #include <partsc/partsc.h>
 
 #include <memory>
+#include <new>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
+#include "api/statuses.h"
 #include "compiler/compile_passes.h"
 #include "compiler/memory_compile.h"
 #include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
+#include "platform/ov_file.h"
 
-namespace partsc::api {
+namespace partsc {
 namespace {
 
-std::string SeverityWord(Severity severity) {
-  switch (severity) {
-    case Severity::kError:
-      return "error";
-    case Severity::kWarning:
-      return "warning";
-    case Severity::kNote:
-      break;
-  }
-  return "note";
-}
-
-std::string ConsequenceWord(Consequence consequence) {
-  switch (consequence) {
-    case Consequence::kGoesOn:
-      return "goes-on";
-    case Consequence::kSourceStops:
-      return "source-stops";
-    case Consequence::kFileNotWritten:
-      return "file-not-written";
-    case Consequence::kRunStops:
-      break;
-  }
-  return "run-stops";
+// A record as the library gives it. A line-level diagnostic about a piece
+// of a long line that is not its first points at where that piece begins.
+Diagnostic PublicDiagnostic(const DiagnosticRecord& record) {
+  const CatalogueEntry& entry = CatalogueOf(record.id);
+  Diagnostic d;
+  d.name = std::string(entry.name);
+  d.severity = record.severity;
+  d.consequence = entry.consequence;
+  d.message = record.message;
+  d.file = record.file;
+  d.line = record.line;
+  d.column = record.column == 0 && record.pieceColumn > 1 ? record.pieceColumn : record.column;
+  d.extra = record.extra;
+  d.reason = record.reason;
+  d.afterStop = record.afterStop;
+  return d;
 }
 
 // Keeps every record as the library gives it.
 class Collector : public DiagnosticSink {
  public:
-  explicit Collector(std::vector<Diagnostic>& out) : out_(out) {}
+  explicit Collector(CompileResult& result) : result_(result) {}
 
   bool Finish(int /*exitStatus*/) override { return true; }
 
   void Emit(const DiagnosticRecord& record) override {
-    const CatalogueEntry& entry = CatalogueOf(record.id);
-    Diagnostic d;
-    d.name = std::string(entry.name);
-    d.severity = SeverityWord(record.severity);
-    d.label = std::string(SeverityLabel(entry.severity));
-    d.consequence = ConsequenceWord(entry.consequence);
-    d.message = record.message;
-    d.file = record.file;
-    d.line = record.line;
-    d.column = record.column;
-    d.logLine = record.logLine;
-    d.extra = record.extra;
-    d.reason = record.reason;
-    d.afterStop = record.afterStop;
-    out_.push_back(std::move(d));
+    result_.diagnostics.push_back(PublicDiagnostic(record));
   }
 
  private:
-  std::vector<Diagnostic>& out_;
+  CompileResult& result_;
 };
 
-// The directory part of a path; "." for a path without "/".
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
+// The directory the parts name is resolved in, as a full path: the one
+// given, or that of the source; the current directory for a source path
+// without "/".
+std::string PartsDirectory(const std::string& path, const CompileOptions& options) {
+  std::string directory = options.partsDirectory;
+  if (directory.empty()) {
+    const size_t slash = path.rfind('/');
+    directory = slash == std::string::npos ? std::string()
+                : slash == 0               ? std::string("/")
+                                           : path.substr(0, slash);
   }
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
+  const std::string current = OvFile::CurrentDirectory();
+  if (directory.empty() || directory == ".") {
+    return current.empty() ? std::string(".") : current;
+  }
+  return OvFile::Resolve(current, directory);
+}
+
+// The first diagnostic that stopped the compile, in words.
+std::string StopReason(const CompileResult& result) {
+  for (const Diagnostic& d : result.diagnostics) {
+    if (d.consequence != Consequence::kGoesOn && !d.afterStop) {
+      return d.reason.empty() ? d.message : d.message + ": " + d.reason;
+    }
+  }
+  return {};
 }
 
 CompileResult Compile(const std::string& path, std::optional<std::string_view> text,
@@ -87,36 +86,51 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
   Diagnostics& diagnostics = compiler.diagnostics();
   for (const std::string& warning : options.warnings) {
     if (!diagnostics.ApplyWarningOption(warning)) {
-      throw std::invalid_argument("unknown warning option '-W" + warning + "'");
+      result.status = CompileEnd::kUnknownWarning;
+      result.reason = "unknown warning option '-W" + warning + "'";
+      return result;
     }
   }
-  diagnostics.AddSink(std::make_unique<Collector>(result.diagnostics));
+  diagnostics.AddSink(std::make_unique<Collector>(result));
   diagnostics.OpenErrorLogInMemory(path);
-  const std::string directory =
-      options.partsDirectory.empty() ? DirectoryOf(path) : options.partsDirectory;
-  CompileOutcome outcome =
-      compiler.Compile(LineSource{path, text}, directory, true, options.keepGoing);
-  result.code = DesignCode(outcome.status);
+  CompileOutcome outcome = compiler.Compile(LineSource{path, text}, PartsDirectory(path, options),
+                                            true, options.keepGoing);
+  result.status = PublicStatus(outcome.status);
   result.partsPath = std::move(outcome.outputPath);
-  if (result.code == 0) {
+  if (result.Compiled()) {
     result.bytes = compiler.Bytes();
     result.model = std::move(outcome.model);
   }
   result.errorLog = diagnostics.ErrorLogText();
   diagnostics.CloseErrorLog();
-  diagnostics.FinishSinks(result.code);
+  diagnostics.FinishSinks(DesignCode(outcome.status));
+  if (!result.Compiled()) {
+    result.reason = StopReason(result);
+  }
   return result;
+}
+
+CompileResult Guarded(const std::string& path, std::optional<std::string_view> text,
+                      const CompileOptions& options) {
+  try {
+    return Compile(path, text, options);
+  } catch (const std::bad_alloc&) {
+    CompileResult result;
+    result.status = CompileEnd::kNoMemory;
+    result.reason = "out of memory";
+    return result;
+  }
 }
 
 }  // namespace
 
 CompileResult CompileText(std::string_view text, const std::string& path,
                           const CompileOptions& options) {
-  return Compile(path, text, options);
+  return Guarded(path, text, options);
 }
 
 CompileResult CompileFile(const std::string& path, const CompileOptions& options) {
-  return Compile(path, std::nullopt, options);
+  return Guarded(path, std::nullopt, options);
 }
 
-}  // namespace partsc::api
+}  // namespace partsc

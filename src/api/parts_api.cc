@@ -1,28 +1,31 @@
-// The library's parts files: read into a model, written from one, listed.
+// The library's parts files: read into a model, checked, written from one,
+// listed, and given as a JSON document and read back from one.
 #include <partsc/partsc.h>
 
+#include <new>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "api/statuses.h"
 #include "decompiler/decompile.h"
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
+#include "partsfile/parts_json.h"
 #include "partsfile/parts_rule.h"
 #include "partsfile/result_codes.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_util.h"
 
-namespace partsc::api {
+namespace partsc {
 
-PartsModel DecodePartsFile(std::string_view bytes) {
-  return ::partsc::DecodePartsFile(bytes);
+const char* Version() {
+  return PARTSC_VERSION_STRING;
 }
 
 std::vector<ModelProblem> Validate(const PartsModel& model, const std::string& path) {
@@ -41,26 +44,24 @@ std::vector<ModelProblem> Validate(const PartsModel& model, const std::string& p
   return problems;
 }
 
-std::string EncodePartsFile(const PartsModel& model) {
-  const std::vector<ModelProblem> problems = Validate(model);
-  std::string bytes;
-  if (!problems.empty() || !::partsc::EncodePartsFile(model, bytes)) {
-    const ModelProblem& first = problems.front();
-    throw std::invalid_argument(first.pointer + ": " + first.rule);
+EncodeResult EncodePartsFile(const PartsModel& model) {
+  EncodeResult result;
+  result.problems = Validate(model);
+  if (result.problems.empty()) {
+    EncodePartsFile(model, result.bytes);
   }
-  return bytes;
-}
-
-void PlaceMemberLists(PartsModel& model) {
-  ::partsc::PlaceMemberLists(model);
+  return result;
 }
 
 ReadResult ReadPartsFile(const std::string& path) {
   ReadResult result;
   PartsFileBytes bytes;
-  result.code = ReadPartsFileBytes(path, bytes);
-  if (result.code == kPartsOk) {
-    result.model = ::partsc::DecodePartsFile(bytes.View());
+  const int code = ReadPartsFileBytes(path, bytes);
+  result.status = AsReadStatus(code);
+  if (code == kPartsOk) {
+    result.model = DecodePartsFile(bytes.View());
+  } else if (code != kNoMemory) {
+    result.reason = LastSystemError();
   }
   return result;
 }
@@ -69,20 +70,21 @@ WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
   WriteResult result;
   result.problems = Validate(model, path);
   if (!result.problems.empty()) {
-    result.code = kPartsModelRefused;
+    result.status = WriteStatus::kRefused;
     result.reason = result.problems.front().pointer + ": " + result.problems.front().rule;
     return result;
   }
   std::string bytes;
-  ::partsc::EncodePartsFile(model, bytes);
+  EncodePartsFile(model, bytes);
   PartsFileSink sink;
-  result.code = sink.Open(path);
-  if (result.code != kPartsOk) {
+  int code = sink.Open(path);
+  if (code != kPartsOk) {
     result.reason = LastSystemError();
   } else if (!sink.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
-    result.code = kPartsShortWrite;
+    code = kPartsShortWrite;
     result.reason = sink.WriteError();
   }
+  result.status = WriteStatusOf(code);
   sink.Release();
   return result;
 }
@@ -96,8 +98,8 @@ Listing ListModel(const PartsModel& model, const std::string& path) {
   const ListResult listed = ListOpenFile(diagnostics, model, path, runLog);
   runLog.Fclose();
   Listing listing;
-  listing.code = listed.code;
-  listing.readResult = listed.readResult;
+  listing.status = ListStatusOf(listed.code);
+  listing.read = AsReadStatus(listed.readResult);
   listing.text = runLog.MemoryText();
   if (listed.code != 0) {
     listing.reason = UnreadableReason(listed);
@@ -105,4 +107,24 @@ Listing ListModel(const PartsModel& model, const std::string& path) {
   return listing;
 }
 
-}  // namespace partsc::api
+std::string ModelToJson(const PartsModel& model, const std::string& path) {
+  std::string text;
+  WritePartsModelJson(
+      model, [&text](std::string_view piece) { text += piece; }, path);
+  return text;
+}
+
+JsonResult ModelFromJson(std::string_view text) {
+  JsonResult result;
+  Json document;
+  std::string error;
+  ModelProblem problem;
+  if (!ParseJson(text, document, error)) {
+    result.problems.push_back({"", "not JSON: " + error});
+  } else if (!PartsModelFromJson(document, result.model, problem)) {
+    result.problems.push_back(std::move(problem));
+  }
+  return result;
+}
+
+}  // namespace partsc

@@ -3,6 +3,8 @@
 
 #include <partsc/model.h>
 
+#include "partsfile/result_codes.h"
+
 #include <string>
 #include <string_view>
 #include <unordered_map>

@@ -42,7 +42,7 @@ std::string OrderedSizes(Recovery& recovery) {
     return "its size count is negative (" + std::to_string(model.header.sizeCount) + ")";
   }
   for (const PartsSize& size : model.sizes) {
-    if (size.membersResult != 0) {
+    if (size.membersResult != ReadStatus::kOk) {
       return "the member list of size " + Shown(size.record.name.View()) + " cannot be read";
     }
   }

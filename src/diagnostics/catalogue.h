@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+// Severity and Consequence: the public enums the library's records carry.
+#include <partsc/diagnostic.h>
+
 namespace partsc {
 
 class OvConsole;
@@ -135,8 +138,6 @@ inline constexpr DiagnosticId WarningId(Warning warning) {
                                    static_cast<int>(warning));
 }
 
-enum class Severity { kError, kWarning, kNote };
-
 // The severity letter of the error log and the console: "E", "W", or " "
 // where no severity is printed.
 std::string_view SeverityLabel(Severity severity);
@@ -144,14 +145,6 @@ std::string_view SeverityLabel(Severity severity);
 // How a diagnostic shows in the error log: "\t*** E *** TEXT[LINE]",
 // "\t*** E *** TEXT[EXTRA]" or "\t*** E *** TEXT".
 enum class Form { kLine, kExtra, kBare };
-
-// What follows from a diagnostic.
-enum class Consequence {
-  kGoesOn,          // the compile goes on
-  kSourceStops,     // the compile of this source stops
-  kFileNotWritten,  // the parts file is not written, or is removed again
-  kRunStops,        // the run stops
-};
 
 struct CatalogueEntry;
 

@@ -96,11 +96,13 @@ DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view messa
   if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
     record.line = position_.physicalLine;
     record.column = FieldColumn(CatalogueOf(id).field);
+    record.pieceColumn = position_.startColumn;
   }
   if (PointsAtOrigin(id) && !origin_.file.empty()) {
     record.file = origin_.file;
     record.line = origin_.line;
     record.column = 0;
+    record.pieceColumn = 0;
   }
   return record;
 }

@@ -16,6 +16,9 @@ struct DiagnosticRecord {
   std::string file;  // the file it is about, as the run names it; empty: none
   int line = 0;      // the physical line in that file; 0: none
   int column = 0;    // from 1; 0: none
+  // Where the piece of a long line the compile read as its line begins, from
+  // 1; 0: no line.
+  int pieceColumn = 0;
   Severity severity = Severity::kError;
   std::string message;  // the message text (for table rows, the row's text)
   int logLine = 0;      // the line number the error log shows; 0: none

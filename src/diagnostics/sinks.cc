@@ -23,18 +23,6 @@
 namespace partsc {
 namespace {
 
-std::string_view SeverityWord(Severity severity) {
-  switch (severity) {
-    case Severity::kError:
-      return "error";
-    case Severity::kWarning:
-      return "warning";
-    case Severity::kNote:
-      break;
-  }
-  return "note";
-}
-
 std::string ShownPath(const DiagnosticRecord& record, const std::string& directory) {
   return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
@@ -188,7 +176,7 @@ nlohmann::ordered_json Rule(const CatalogueEntry& entry) {
                      "\nFix: " + std::string(entry.fix)},
         {"markdown", std::string(entry.meaning) + "\n\nExample:\n\n```\n" +
                          std::string(entry.example) + "\n```\n\nFix: " + std::string(entry.fix)}}},
-      {"defaultConfiguration", {{"level", SeverityWord(ConsequenceSeverity(entry))}}}};
+      {"defaultConfiguration", {{"level", SeverityName(ConsequenceSeverity(entry))}}}};
 }
 
 class SarifSink : public DiagnosticSink {
@@ -302,7 +290,7 @@ class SarifSink : public DiagnosticSink {
     if (rule >= 0) {
       result["ruleIndex"] = rule;
     }
-    result["level"] = SeverityWord(record.severity);
+    result["level"] = SeverityName(record.severity);
     result["message"] = Message(MessageWithReason(record));
     result["locations"] = nlohmann::ordered_json::array({Location(record)});
     result["partialFingerprints"] = Fingerprints(record);
@@ -395,7 +383,7 @@ std::string GnuLine(const DiagnosticRecord& record, const std::string& directory
       line.append(":").append(std::to_string(record.column));
     }
   }
-  line += ": " + std::string(SeverityWord(record.severity)) + ": " + MessageWithReason(record);
+  line += ": " + std::string(SeverityName(record.severity)) + ": " + MessageWithReason(record);
   return EscapeControls(line) + " [" + std::string(CatalogueOf(record.id).name) + "]";
 }
 
@@ -421,7 +409,7 @@ std::string JsonLine(const DiagnosticRecord& record, const std::string& director
   line["file"] = LineText(ShownPath(record, directory));
   line["line"] = LineNumber(record.line);
   line["column"] = LineNumber(record.column);
-  line["severity"] = std::string(SeverityWord(record.severity));
+  line["severity"] = std::string(SeverityName(record.severity));
   line["name"] = AsUtf8(CatalogueOf(record.id).name);
   line["message"] = AsUtf8(record.message);
   line["log_line"] = LineNumber(record.logLine);

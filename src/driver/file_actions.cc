@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include <partsc/partsc.h>
 
@@ -45,14 +46,56 @@ std::string NotReadReason(int result) {
 // or the common list points to.
 bool SharesMemberLists(const PartsModel& model) {
   return std::any_of(model.sizes.begin(), model.sizes.end(), [](const PartsSize& size) {
-    return size.membersResult == kReadSharedList;
+    return size.membersResult == ReadStatus::kSharedList;
   });
 }
 
-// The JSON document of each file, one a line; a file that could not be read
-// whole still has its document, with where and why reading stopped.
+// The JSON document of each file, one a line, naming the file as given; a
+// file that could not be read whole still has its document, with where and
+// why reading stopped, and one that has none (it could not be read at all,
+// or its size records share member lists) a line that says why.
 int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
   OvFileIO& out = run.console.Out();
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    if (OvSignals::Caught() != 0) {
+      break;  // the run reports the signal
+    }
+    PartsFileBytes bytes;
+    const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
+    if (result != 0) {
+      out.FwriteData(UnreadFileJson(file, NotReadReason(result)) + "\n");
+      Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
+      status = kExitFailed;
+      continue;
+    }
+    const PartsModel model = DecodePartsFrame(bytes.View());
+    // A document gives each size's list whole: records that share one
+    // would make it grow with the records rather than with the file.
+    if (SharesMemberLists(model)) {
+      const std::string reason = "damaged: size records share member lists (no document)";
+      out.FwriteData(UnreadFileJson(file, reason) + "\n");
+      Complain(run.console, QuoteName(file) + ": " + reason);
+      status = kExitFailed;
+      continue;
+    }
+    WritePartsFileJson(
+        model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
+    out.FwriteData("\n");
+    out.Fflush();
+    const std::string problem = UnlistableReason(model);
+    if (!problem.empty()) {
+      Complain(run.console, QuoteName(file) + ": " + problem);
+      status = kExitFailed;
+    }
+  }
+  return status;
+}
+
+// The lines --diff compares of each file, in turn: a stable text, without
+// the file's path and its creation date.
+int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
+  const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
@@ -65,19 +108,9 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
       status = kExitFailed;
       continue;
     }
-    const PartsModel model = DecodePartsFrame(bytes.View());
-    // A document gives each size's list whole: records that share one
-    // would make it grow with the records rather than with the file.
-    if (SharesMemberLists(model)) {
-      Complain(run.console,
-               QuoteName(file) + ": damaged: size records share member lists (no document)");
-      status = kExitFailed;
-      continue;
-    }
-    WritePartsFileJson(model, bytes.View(),
-                       [&out](std::string_view piece) { out.FwriteData(piece); });
-    out.FwriteData("\n");
-    out.Fflush();
+    const PartsModel model = DecodePartsFile(bytes.View());
+    run.console.Out().Fwrite(ModelLines(model, latin1));
+    run.console.Out().Fflush();
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
       Complain(run.console, QuoteName(file) + ": " + problem);
@@ -92,6 +125,9 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
 int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   if (run.session.Format() == OvFormat::kJson) {
     return ListFilesAsJson(run, files);
+  }
+  if (run.session.Format() == OvFormat::kLines) {
+    return ListFilesAsLines(run, files);
   }
   OvFileIO& out = run.console.Out();
   // The run log keeps the file's bytes; standard output shows a line break
@@ -196,8 +232,19 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::str
                         std::string& bytes) {
   const std::string shown = QuoteName(file);
   std::string text;
-  if (!OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
-                               kJsonDocumentLimits.maxBytes, true)) {
+  bool read = true;
+  if (file == "-") {
+    // Standard input, read to its end, at most as much as of a file.
+    for (std::string piece; read && run.console.In().Fgets(piece, 1 << 16);) {
+      text += piece;
+      read = text.size() <= kJsonDocumentLimits.maxBytes;
+      errno = read ? 0 : kRefusedTooLarge;
+    }
+  } else {
+    read = OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
+                                   kJsonDocumentLimits.maxBytes, true);
+  }
+  if (!read) {
     const int error = errno;
     Complain(run.console, shown + (error == ENOMEM ? ": out of memory"
                                    : error == kRefusedTooLarge
@@ -217,11 +264,12 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::str
     return false;
   }
   PartsModel model;
-  if (!PartsModelFromJson(document, model, error)) {
-    Complain(run.console, shown + ": " + Shortened(error));
+  ModelProblem refused;
+  if (!PartsModelFromJson(document, model, refused)) {
+    Complain(run.console, shown + ": " + Shortened(refused.pointer + ": " + refused.rule));
     return false;
   }
-  const std::vector<ModelProblem> problems = api::Validate(model, output);
+  const std::vector<ModelProblem> problems = Validate(model, output);
   for (const ModelProblem& problem : problems) {
     Complain(run.console, shown + ": " + Shortened(problem.pointer + ": " + problem.rule));
   }
@@ -265,19 +313,24 @@ bool LooksLikePartsFile(std::string_view bytes) {
 }
 
 // The first error a compile reported, for a source that did not compile.
-std::string CompileFailure(const api::CompileResult& compiled) {
-  for (const api::Diagnostic& diagnostic : compiled.diagnostics) {
-    if (diagnostic.severity == "error") {
+std::string CompileFailure(const CompileResult& compiled) {
+  for (const Diagnostic& diagnostic : compiled.diagnostics) {
+    if (diagnostic.severity == Severity::kError) {
       return diagnostic.message +
              (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
     }
   }
-  return "stopped with code " + std::to_string(compiled.code);
+  return compiled.reason;
 }
 
 // The model of `file`: a parts file read whole, or a parts source compiled
-// in memory. False after one complaint.
-bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
+// in memory; git's /dev/null, a side that is not there, has none. False
+// after one complaint.
+bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsModel>& loaded) {
+  if (file == "/dev/null") {
+    return true;
+  }
+  PartsModel& model = loaded.emplace();
   const std::string path = OvFile::Resolve(run.directory, file);
   PartsFileBytes bytes;
   const int result = ReadPartsFileBytes(path, bytes);
@@ -294,7 +347,7 @@ bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
     }
     return true;
   }
-  const api::CompileResult compiled = api::CompileText(bytes.View(), path);
+  const CompileResult compiled = CompileText(bytes.View(), path);
   if (!compiled.Compiled()) {
     Complain(run.console, QuoteName(file) + ": does not compile: " + CompileFailure(compiled));
     return false;
@@ -303,25 +356,56 @@ bool LoadModel(RunContext& run, const std::string& file, PartsModel& model) {
   return true;
 }
 
+// The two sides of a diff: the files and the names the output gives them.
+struct DiffSides {
+  std::string oldFile;
+  std::string newFile;
+  std::string oldLabel;
+  std::string newLabel;
+};
+
+// OLD NEW, or the arguments git gives an external diff: PATH OLD-FILE
+// OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE, and for a renamed file NEW-PATH
+// and a message. Git's sides are named a/PATH and b/PATH (or b/NEW-PATH),
+// and /dev/null for a side that is not there; --label names them instead.
+DiffSides SidesOf(const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& labels) {
+  DiffSides sides{arguments[0], arguments[1], arguments[0], arguments[1]};
+  if (arguments.size() >= 7) {
+    const std::string& newPath = arguments.size() == 9 ? arguments[7] : arguments[0];
+    sides = {arguments[1], arguments[4], "a/" + arguments[0], "b/" + newPath};
+    sides.oldLabel = sides.oldFile == "/dev/null" ? sides.oldFile : sides.oldLabel;
+    sides.newLabel = sides.newFile == "/dev/null" ? sides.newFile : sides.newLabel;
+  }
+  if (!labels.empty()) {
+    sides.oldLabel = labels[0];
+  }
+  if (labels.size() > 1) {
+    sides.newLabel = labels[1];
+  }
+  return sides;
+}
+
 }  // namespace
 
-int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile) {
-  PartsModel from;
-  PartsModel to;
-  if (!LoadModel(run, oldFile, from) || !LoadModel(run, newFile, to)) {
+int Diff(RunContext& run, const std::vector<std::string>& arguments) {
+  const DiffSides sides = SidesOf(arguments, run.session.Labels());
+  std::optional<PartsModel> from;
+  std::optional<PartsModel> to;
+  if (!LoadModel(run, sides.oldFile, from) || !LoadModel(run, sides.newFile, to)) {
     return kExitDiffTrouble;
   }
-  const std::vector<Change> changes = DiffModels(from, to);
+  const std::vector<Change> changes = ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
   OvFileIO& out = run.console.Out();
   if (run.session.Format() == OvFormat::kJson) {
-    // File names are bytes: one that is not UTF-8 is read as Latin-1, as
-    // the diagnostics' JSON lines read it.
-    const Json document = DiffJson(changes, AsUtf8(oldFile), AsUtf8(newFile));
-    out.FwriteData(document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+    out.FwriteData(DiffJson(changes, sides.oldLabel, sides.newLabel) + "\n");
   } else {
-    out.Fwrite(DiffText(changes, oldFile, newFile));
+    const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
+    out.Fwrite(DiffText(changes, sides.oldLabel, sides.newLabel, latin1));
   }
-  return changes.empty() ? kExitOk : kExitFailed;
+  // Git stops at an external diff that ends with anything but 0.
+  const bool forGit = arguments.size() > 2;
+  return changes.empty() || forGit ? kExitOk : kExitFailed;
 }
 
 void PrintChanges(RunContext& run, const std::string& path, const std::string& written,

@@ -23,11 +23,12 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
 // document breaks a rule. kExitOk or kExitFailed.
 int FromJson(RunContext& run, const std::string& file, const std::string& output);
 
-// --diff: what changed from `oldFile` to `newFile`, parts files or parts
-// sources (compiled in memory), on standard output as text or JSON.
-// kExitOk when they are the same, kExitFailed when they differ,
+// --diff: what changed from OLD to NEW, parts files or parts sources
+// (compiled in memory), on standard output as text or JSON; `arguments` are
+// OLD NEW, or the 7 or 9 that git gives an external diff. kExitOk when they
+// are the same, kExitFailed when they differ (for git, kExitOk as well),
 // kExitDiffTrouble when one cannot be read or compiled.
-int Diff(RunContext& run, const std::string& oldFile, const std::string& newFile);
+int Diff(RunContext& run, const std::vector<std::string>& arguments);
 
 // --changes: one line on standard output for the parts file at `path` (a
 // full path) just written and listed, read from `written`, saying what

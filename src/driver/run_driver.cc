@@ -665,7 +665,7 @@ int RunAction(RunContext& run) {
       status = FromJson(run, session.FromJsonFile(), session.DecompileOutput());
       break;
     case OvAction::kDiff:
-      status = Diff(run, session.ListFiles()[0], session.ListFiles()[1]);
+      status = Diff(run, session.ListFiles());
       break;
     case OvAction::kExplain:
       status = ExplainDiagnostic(run.console, session.ExplainName());

@@ -39,11 +39,11 @@ class SizeMembers {
   int List(size_t slot, OvFileIO& runLog) {
     if (!fromBytes_) {
       const PartsSize& size = model_.sizes[slot];
-      if (size.membersResult == 0) {
+      if (size.membersResult == ReadStatus::kOk) {
         ListMembers(runLog, size.members, kSpecLines);
         ListMembers(runLog, size.members, kParamLines);
       }
-      return size.membersResult;
+      return ReadCode(size.membersResult);
     }
     const int result = ViewSizeMembers(bytes_, model_, slot, scratch_);
     if (result == 0) {
@@ -146,7 +146,7 @@ ListResult WriteCommonBlock(Listing& l) {
   }
   runLog.Fprintf("\n");
   if (StoppedIn(l.model, PartsPart::kCommonList)) {
-    return Failed(kListCommon, l.model.read.result);
+    return Failed(kListCommon, ReadCode(l.model.read.result));
   }
   ListMembers(runLog, *l.model.common, kSpecLines);
   ListMembers(runLog, *l.model.common, kParamLines);
@@ -195,7 +195,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
   const PartsHeader& header = model.header;
   OvFileIO& runLog = l.runLog;
   if (StoppedIn(model, PartsPart::kHeader)) {
-    return Failed(kListHeader, model.read.result);
+    return Failed(kListHeader, ReadCode(model.read.result));
   }
   WriteHeaderBlock(header, path, runLog);
   std::string baseName;
@@ -207,11 +207,11 @@ ListResult ListModel(Listing& l, const std::string& path) {
     runLog.Fprintf("$$SPEC <%d,%d>\n", header.specFile, header.specRecord);
   }
   if (StoppedIn(model, PartsPart::kApgList)) {
-    return Failed(kListApg, model.read.result);
+    return Failed(kListApg, ReadCode(model.read.result));
   }
   WriteApgLines(model, runLog);
   if (StoppedIn(model, PartsPart::kSizeList)) {
-    return ReadFailed(l, model.read.result, kListSizes);
+    return ReadFailed(l, ReadCode(model.read.result), kListSizes);
   }
   if (header.commonOffset != 0) {
     const ListResult common = WriteCommonBlock(l);
@@ -489,13 +489,13 @@ std::string UnlistableReason(const PartsModel& model) {
                                                           {PartsPart::kCommonList, kListCommon}}};
   for (const auto& [part, listCode] : steps) {
     if (read.part == part) {
-      return UnreadableReason({listCode, read.result});
+      return UnreadableReason({listCode, ReadCode(read.result)});
     }
   }
   for (const PartsSize& size : model.sizes) {
     const int slot = FindSizeRecord(model, size.record.name.View());
-    const int result =
-        slot < 0 ? kReadSizeNotFound : model.sizes[static_cast<size_t>(slot)].membersResult;
+    const int result = slot < 0 ? kReadSizeNotFound
+                                : ReadCode(model.sizes[static_cast<size_t>(slot)].membersResult);
     if (result != 0) {
       return UnreadableReason({kListSizeMembers, result});
     }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <map>
 #include <utility>
 
 #include "diagnostics/keywords.h"
 #include "listing/listing.h"
+#include "partsfile/parts_json.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
@@ -19,14 +21,57 @@ std::vector<std::string> Lines(std::string line) {
   return lines;
 }
 
-void Add(std::vector<Change>& changes, Change change) {
-  if (change.oldValue == change.newValue) {
+// One change as it is found: its values as the document's.
+struct Found {
+  std::string block;
+  std::string size;
+  std::string key;
+  std::vector<std::string> oldLines;
+  std::vector<std::string> newLines;
+  Json oldValue;
+  Json newValue;
+};
+
+void Add(std::vector<Change>& changes, Found found) {
+  if (found.oldValue == found.newValue) {
     return;
   }
-  change.kind = change.oldValue.is_null()   ? ChangeKind::kAdded
-                : change.newValue.is_null() ? ChangeKind::kRemoved
-                                            : ChangeKind::kChanged;
-  changes.push_back(std::move(change));
+  const ChangeKind kind = found.oldValue.is_null()   ? ChangeKind::kAdded
+                          : found.newValue.is_null() ? ChangeKind::kRemoved
+                                                     : ChangeKind::kChanged;
+  changes.push_back({kind, std::move(found.block), std::move(found.size), std::move(found.key),
+                     std::move(found.oldLines), std::move(found.newLines), found.oldValue.dump(),
+                     found.newValue.dump()});
+}
+
+// A text that the listing shows only up to its first zero byte, or not at
+// all, written whole after a tab: "\ttext=\"4.5\"".
+std::string Hidden(const char* key, const std::string& text, bool shown) {
+  if (text.empty() || (shown && text.find('\0') == std::string::npos)) {
+    return {};
+  }
+  return std::string("\t") + key + "=\"" + text + "\"";
+}
+
+// An entry's line in the listing, with every field the listing leaves out
+// of it added: a param's text where its pair code has a first number, what
+// follows a zero byte in a text, a spec's record 256 (listed as none) and an
+// inverted flag other than 0 or 1.
+std::string DiffLine(const SpecEntry& spec) {
+  std::string line = MemberLine(spec) + Hidden("name", spec.name, true);
+  if (spec.record == 256) {
+    line += "\trecord=256";
+  }
+  if (spec.invertedFlag > 1) {
+    line += "\tinverted=" + std::to_string(spec.invertedFlag);
+  }
+  return line;
+}
+
+std::string DiffLine(const ParamEntry& param) {
+  return MemberLine(param) + Hidden("name", param.name, true) +
+         Hidden("text", param.text, param.pairCode % 10 == 0) +
+         Hidden("comment", param.comment, true);
 }
 
 // One header field: its line and its value, on one side.
@@ -63,9 +108,13 @@ Field TitleField(const PartsHeader& header) {
   return {"$$TITLE\t\"" + header.title.Str() + "\"", HeaderJson(header).at("title")};
 }
 
+// The sort keyword; a mode that has none shows its number too.
 Field SortField(const PartsHeader& header) {
-  const std::string keyword(SortKeyword(header.sortMode));
-  return {keyword, HeaderJson(header).at("sort_mode")};
+  std::string line(SortKeyword(header.sortMode));
+  if (header.sortMode < 0 || header.sortMode > 2) {
+    line += "\tsort_mode=" + std::to_string(header.sortMode);
+  }
+  return {line, HeaderJson(header).at("sort_mode")};
 }
 
 Field VersionField(const PartsHeader& header) {
@@ -73,44 +122,51 @@ Field VersionField(const PartsHeader& header) {
           HeaderJson(header).at("version")};
 }
 
-void DiffHeader(const PartsHeader& from, const PartsHeader& to, std::vector<Change>& changes) {
-  using FieldOf = Field (*)(const PartsHeader&);
-  const std::array<std::pair<const char*, FieldOf>, 5> fields = {{{"version", VersionField},
-                                                                  {"$$PARTS", PartsField},
-                                                                  {"$$SPEC", SpecField},
-                                                                  {"$$TITLE", TitleField},
-                                                                  {"sort", SortField}}};
-  for (const auto& [key, fieldOf] : fields) {
-    Field before = fieldOf(from);
-    Field after = fieldOf(to);
-    Add(changes, {ChangeKind::kChanged, "$$PARTS", "", key, Lines(std::move(before.line)),
-                  Lines(std::move(after.line)), std::move(before.value), std::move(after.value)});
-  }
-}
-
-// A view on one side: no line and a null value when it is not defined.
-Field ViewField(const PartsModel& model, size_t view) {
-  if (model.apgNames[view].Empty()) {
-    return {};
-  }
-  std::string line = std::string(kViewKeywords[view]) + "\t!" + model.apgNames[view].Str() + "!";
-  if (!model.apgComments[view].Empty()) {
-    line += "\t" + model.apgComments[view].Str();
-  }
-  return {line, Pick(ViewJson(model, view), {"name", "comment"})};
-}
+using FieldOf = Field (*)(const PartsHeader&);
+constexpr std::array<std::pair<const char*, FieldOf>, 5> kHeaderFields = {
+    {{"version", VersionField},
+     {"$$PARTS", PartsField},
+     {"$$SPEC", SpecField},
+     {"$$TITLE", TitleField},
+     {"sort", SortField}}};
 
 std::vector<std::string> LinesOf(Field field) {
   return field.value.is_null() ? std::vector<std::string>() : Lines(std::move(field.line));
 }
 
-void DiffViews(const PartsModel& from, const PartsModel& to, std::vector<Change>& changes) {
+// A field of a header; none (no line, a null value) for a missing side.
+Field SideField(FieldOf field, const PartsModel* model) {
+  return model == nullptr ? Field{} : field(model->header);
+}
+
+void DiffHeader(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
+  for (const auto& [key, fieldOf] : kHeaderFields) {
+    Field before = SideField(fieldOf, from);
+    Field after = SideField(fieldOf, to);
+    Add(changes, {"$$PARTS", "", key, LinesOf(before), LinesOf(after), std::move(before.value),
+                  std::move(after.value)});
+  }
+}
+
+// A view on one side: no line and a null value when it is not defined, or
+// the side is missing.
+Field ViewField(const PartsModel* model, size_t view) {
+  if (model == nullptr || model->apgNames[view].Empty()) {
+    return {};
+  }
+  std::string line = std::string(kViewKeywords[view]) + "\t!" + model->apgNames[view].Str() + "!";
+  if (!model->apgComments[view].Empty()) {
+    line += "\t" + model->apgComments[view].Str();
+  }
+  return {line, Pick(ViewJson(*model, view), {"name", "comment"})};
+}
+
+void DiffViews(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     Field before = ViewField(from, view);
     Field after = ViewField(to, view);
-    Add(changes,
-        {ChangeKind::kChanged, "$$APG", "", std::string(kViewKeywords[view]), LinesOf(before),
-         LinesOf(after), std::move(before.value), std::move(after.value)});
+    Add(changes, {"$$APG", "", std::string(kViewKeywords[view]), LinesOf(before), LinesOf(after),
+                  std::move(before.value), std::move(after.value)});
   }
 }
 
@@ -150,11 +206,11 @@ void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
   const auto nameOf = [](const Entry& entry) { return entry.name; };
   const std::vector<int> pairs = Pair(from, to, nameOf);
   for (size_t i = 0; i < from.size(); ++i) {
-    Change change{ChangeKind::kChanged, block,  size, from[i].name, Lines(MemberLine(from[i])), {},
-                  EntryJson(from[i]),   nullptr};
+    Found change{block,  size, from[i].name, Lines(DiffLine(from[i])), {}, EntryJson(from[i]),
+                 nullptr};
     if (pairs[i] >= 0) {
       const Entry& other = to[static_cast<size_t>(pairs[i])];
-      change.newLines = Lines(MemberLine(other));
+      change.newLines = Lines(DiffLine(other));
       change.newValue = EntryJson(other);
     }
     Add(changes, std::move(change));
@@ -162,14 +218,8 @@ void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
   const std::vector<bool> paired = Paired(pairs, to.size());
   for (size_t i = 0; i < to.size(); ++i) {
     if (!paired[i]) {
-      Add(changes, {ChangeKind::kAdded,
-                    block,
-                    size,
-                    to[i].name,
-                    {},
-                    Lines(MemberLine(to[i])),
-                    nullptr,
-                    EntryJson(to[i])});
+      Add(changes,
+          {block, size, to[i].name, {}, Lines(DiffLine(to[i])), nullptr, EntryJson(to[i])});
     }
   }
 }
@@ -187,10 +237,10 @@ std::string SizeLine(const SizeRecord& record) {
 
 void AppendMemberLines(const MemberList& members, std::vector<std::string>& lines) {
   for (const SpecEntry& spec : members.specs) {
-    lines.push_back(MemberLine(spec));
+    lines.push_back(DiffLine(spec));
   }
   for (const ParamEntry& param : members.params) {
-    lines.push_back(MemberLine(param));
+    lines.push_back(DiffLine(param));
   }
 }
 
@@ -202,7 +252,7 @@ std::vector<std::string> SizeLines(const PartsSize& size) {
 }
 
 Json SizeRecordJson(const SizeRecord& record) {
-  return Pick(SizeJson(PartsSize{record, {}, 0}), {"name", "title"});
+  return Pick(SizeJson(PartsSize{record, {}, ReadStatus::kOk}), {"name", "title"});
 }
 
 void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<int>& pairs,
@@ -210,33 +260,20 @@ void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<i
   for (size_t i = 0; i < from.sizes.size(); ++i) {
     const PartsSize& size = from.sizes[i];
     if (pairs[i] < 0) {
-      Add(changes, {ChangeKind::kRemoved,
-                    "$$SIZE",
-                    "",
-                    size.record.name.Str(),
-                    SizeLines(size),
-                    {},
-                    SizeJson(size),
-                    nullptr});
+      Add(changes,
+          {"$$SIZE", "", size.record.name.Str(), SizeLines(size), {}, SizeJson(size), nullptr});
       continue;
     }
     const SizeRecord& other = to.sizes[static_cast<size_t>(pairs[i])].record;
-    Add(changes,
-        {ChangeKind::kChanged, "$$SIZE", "", size.record.name.Str(), Lines(SizeLine(size.record)),
-         Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
+    Add(changes, {"$$SIZE", "", size.record.name.Str(), Lines(SizeLine(size.record)),
+                  Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
   }
   const std::vector<bool> paired = Paired(pairs, to.sizes.size());
   for (size_t i = 0; i < to.sizes.size(); ++i) {
     if (!paired[i]) {
       const PartsSize& size = to.sizes[i];
-      Add(changes, {ChangeKind::kAdded,
-                    "$$SIZE",
-                    "",
-                    size.record.name.Str(),
-                    {},
-                    SizeLines(size),
-                    nullptr,
-                    SizeJson(size)});
+      Add(changes,
+          {"$$SIZE", "", size.record.name.Str(), {}, SizeLines(size), nullptr, SizeJson(size)});
     }
   }
 }
@@ -255,7 +292,7 @@ void DiffUnlisted(const PartsModel& from, const PartsModel& to, std::vector<Chan
       DiffMembers(before->members, after->members, block, "", changes);
       continue;
     }
-    Change change{ChangeKind::kChanged, block, "", block, {}, {}, nullptr, nullptr};
+    Found change{block, "", block, {}, {}, nullptr, nullptr};
     if (before != nullptr) {
       AppendMemberLines(before->members, change.oldLines);
       change.oldValue = UnlistedJson(*before);
@@ -286,9 +323,16 @@ std::string Counted(size_t count, const char* one, const char* many) {
 }  // namespace
 
 std::vector<Change> DiffModels(const PartsModel& from, const PartsModel& to) {
+  return ChangesBetween(&from, &to);
+}
+
+std::vector<Change> ChangesBetween(const PartsModel* fromSide, const PartsModel* toSide) {
+  static const PartsModel kNothing;
+  const PartsModel& from = fromSide != nullptr ? *fromSide : kNothing;
+  const PartsModel& to = toSide != nullptr ? *toSide : kNothing;
   std::vector<Change> changes;
-  DiffHeader(from.header, to.header, changes);
-  DiffViews(from, to, changes);
+  DiffHeader(fromSide, toSide, changes);
+  DiffViews(fromSide, toSide, changes);
   const auto sizeName = [](const PartsSize& size) { return size.record.name.Str(); };
   const std::vector<int> pairs = Pair(from.sizes, to.sizes, sizeName);
   DiffSizes(from, to, pairs, changes);
@@ -308,51 +352,118 @@ std::vector<Change> DiffModels(const PartsModel& from, const PartsModel& to) {
   return changes;
 }
 
+namespace {
+
+void PutEscaped(std::string& out, unsigned char byte) {
+  char escaped[5];
+  std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+  out += escaped;
+}
+
+// A line as a text diff shows it: UTF-8 as it stands; the bytes of a line
+// that is no UTF-8 text as `latin1` says; control characters but the tab as
+// \xHH.
+std::string Shown(std::string_view line, Latin1Bytes latin1) {
+  const bool utf8 = IsUtf8(line);
+  std::string out;
+  out.reserve(line.size());
+  for (size_t i = 0; i < line.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line[i]);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+      PutEscaped(out, byte);
+    } else if (byte < 0x80 || utf8) {
+      out += line[i];
+    } else if (latin1 == Latin1Bytes::kUtf8) {
+      out += Latin1ToUtf8(line.substr(i, 1));
+    } else {
+      PutEscaped(out, byte);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string DiffText(const std::vector<Change>& changes, const std::string& oldName,
-                     const std::string& newName) {
+                     const std::string& newName, Latin1Bytes latin1) {
   if (changes.empty()) {
     return {};
   }
-  // A name or text that holds a line break shows it escaped: every line
-  // here is one line of the listing.
+  // A name shows as partsc's messages show a file name; every line here is
+  // one line of the listing, its line breaks and other control characters
+  // escaped.
   std::string text = "--- " + QuoteName(oldName) + "\n+++ " + QuoteName(newName) + "\n";
   const std::string* block = nullptr;
   for (const Change& change : changes) {
     if (block == nullptr || *block != change.block) {
       block = &change.block;
-      text += "@@ " + EscapeLineBreaks(change.block) + " @@\n";
+      text += "@@ " + Shown(change.block, latin1) + " @@\n";
     }
     for (const std::string& line : change.oldLines) {
-      text += "-" + EscapeLineBreaks(line) + "\n";
+      text += "-" + Shown(line, latin1) + "\n";
     }
     for (const std::string& line : change.newLines) {
-      text += "+" + EscapeLineBreaks(line) + "\n";
+      text += "+" + Shown(line, latin1) + "\n";
     }
   }
   return text;
 }
 
-Json DiffJson(const std::vector<Change>& changes, const std::string& oldName,
-              const std::string& newName) {
+std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
+  std::vector<std::string> lines;
+  for (const auto& [key, fieldOf] : kHeaderFields) {
+    lines.push_back(fieldOf(model.header).line);
+  }
+  lines.emplace_back("$$APG");
+  for (size_t view = 0; view < kViewKeywords.size(); ++view) {
+    const std::vector<std::string> viewLines = LinesOf(ViewField(&model, view));
+    lines.insert(lines.end(), viewLines.begin(), viewLines.end());
+  }
+  if (model.common) {
+    lines.emplace_back("$$COMMON");
+    AppendMemberLines(*model.common, lines);
+  }
+  for (const PartsSize& size : model.sizes) {
+    const std::vector<std::string> sizeLines = SizeLines(size);
+    lines.insert(lines.end(), sizeLines.begin(), sizeLines.end());
+  }
+  for (size_t i = 0; i < model.unlisted.size(); ++i) {
+    lines.push_back("/ unlisted list " + std::to_string(i + 1));
+    AppendMemberLines(model.unlisted[i].members, lines);
+  }
+  lines.emplace_back("$$END");
+  if (!model.read.Whole()) {
+    lines.push_back("/ READING STOPPED: " + ReadStopReason(model.read));
+  }
+  std::string text;
+  for (const std::string& line : lines) {
+    text += Shown(line, latin1) + "\n";
+  }
+  return text;
+}
+
+std::string DiffJson(const std::vector<Change>& changes, const std::string& oldName,
+                     const std::string& newName) {
   Json json = Json::object();
-  json["old"] = oldName;
-  json["new"] = newName;
+  json["format"] = std::string(kPartsDiffFormat);
+  json["old"] = TextJson(oldName);
+  json["new"] = TextJson(newName);
   json["same"] = changes.empty();
   Json list = Json::array();
   for (const Change& change : changes) {
     Json item = Json::object();
     item["change"] = KindWord(change.kind);
-    item["block"] = change.block;
+    item["block"] = TextJson(change.block);
     if (!change.size.empty()) {
       item["size"] = TextJson(change.size);
     }
     item["key"] = TextJson(change.key);
-    item["old"] = change.oldValue;
-    item["new"] = change.newValue;
+    item["old"] = Json::parse(change.oldValue);
+    item["new"] = Json::parse(change.newValue);
     list.push_back(std::move(item));
   }
   json["changes"] = std::move(list);
-  return json;
+  return json.dump();
 }
 
 std::string ChangeSummary(const std::vector<Change>& changes) {

@@ -1,59 +1,30 @@
-// What changed from one parts file to another, in the lines of the listing:
-// the header fields a source sets, the views, the sizes added, removed or
-// retitled, the entries added, removed or changed in the common block and in
-// each size, an entry known by its kind and name, and the member lists no
-// size record points to.
+// What changed from one parts file to another (the calls of <partsc/diff.h>,
+// defined here): the header fields a source sets, the views, the sizes added,
+// removed or retitled, the entries added, removed or changed in the common
+// block and in each size, an entry known by its kind and name, and the
+// member lists no size record points to; each in the lines of the listing,
+// with what the listing leaves out of a line added to it.
 #pragma once
 
+#include <partsc/diff.h>
 #include <partsc/model.h>
 
 #include <string>
 #include <vector>
 
-#include "partsfile/parts_json.h"
-
 namespace partsc {
 
-enum class ChangeKind { kAdded, kRemoved, kChanged };
+// DiffModels, where a side may be missing (null): git's /dev/null. Every
+// field of the side that is there is then added or removed.
+std::vector<Change> ChangesBetween(const PartsModel* from, const PartsModel* to);
 
-// One change. `block` is the block of the listing it is in: "$$PARTS" for a
-// header field, "$$APG" for a view, "$$SIZE" for a size record, "$$COMMON"
-// or `$$SIZE "M8"` for an entry (`size` then the size's name), "unlisted
-// list 2" for the second member list no size record points to and its
-// entries. `key` names what changed there: the header field ("$$TITLE",
-// "sort", "version"), the view ("$TOP"), the size's name, the entry's name,
-// or the block itself for a list no record points to that is added or
-// removed whole. The lines are the
-// listing's (none on the side where the thing is missing; a size added or
-// removed has its member lines too); the values are the JSON document's
-// (null on the side where the thing is missing).
-struct Change {
-  ChangeKind kind = ChangeKind::kChanged;
-  std::string block;
-  std::string size;
-  std::string key;
-  std::vector<std::string> oldLines;
-  std::vector<std::string> newLines;
-  Json oldValue;
-  Json newValue;
-};
-
-// The changes from `from` to `to`, block by block in listing order: header,
-// views, sizes (those of `from` in its order, then the new ones), common
-// entries, the entries of each size both files hold, then the lists no size
-// record points to, the n-th of one file against the n-th of the other. The
-// creation date
-// and what follows from the layout (offsets, counts) are not compared.
-std::vector<Change> DiffModels(const PartsModel& from, const PartsModel& to);
-
-// The changes as diff -u shows lines: "--- OLD" and "+++ NEW", then per
-// block "@@ BLOCK @@" and its "-" and "+" lines. Empty when there are none.
-std::string DiffText(const std::vector<Change>& changes, const std::string& oldName,
-                     const std::string& newName);
-
-// The changes as one JSON document: {"old", "new", "same", "changes": [...]}.
-Json DiffJson(const std::vector<Change>& changes, const std::string& oldName,
-              const std::string& newName);
+// The lines DiffModels compares, as a text a line each: the header fields,
+// "$$APG" and the views, "$$COMMON" and its entries, each size with its
+// entries, the lists no size record points to, and "$$END"; for a file not
+// read whole, last a line "/ READING STOPPED: REASON". Neither the file's
+// path nor its creation date is in it, so that it changes only when what a
+// source sets changes. Bytes as DiffText shows them.
+std::string ModelLines(const PartsModel& model, Latin1Bytes latin1);
 
 // One line: "2 sizes added (M14, M16); M8: 1 entry changed; unlisted list 2
 // added", or "no change".

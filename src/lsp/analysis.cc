@@ -27,19 +27,19 @@ std::string Snapshot::ClientText(std::string_view part) const {
   return encoding == TextEncoding::kLatin1 ? Latin1ToUtf8(part) : std::string(part);
 }
 
-Finding FindingOf(const api::Diagnostic& diagnostic) {
+Finding FindingOf(const Diagnostic& diagnostic) {
   Finding finding;
   finding.code = diagnostic.name;
-  finding.severity = diagnostic.consequence != "goes-on" || diagnostic.severity == "error"
-                         ? kSeverityError
-                     : diagnostic.severity == "warning" ? kSeverityWarning
-                                                        : kSeverityInformation;
+  finding.severity =
+      diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError
+          ? kSeverityError
+      : diagnostic.severity == Severity::kWarning ? kSeverityWarning
+                                                  : kSeverityInformation;
   finding.text = diagnostic.message;
   finding.reason = diagnostic.reason;
   finding.afterStop = diagnostic.afterStop;
   finding.line = diagnostic.line;
   finding.column = diagnostic.column;
-  finding.logLine = diagnostic.logLine;
   return finding;
 }
 
@@ -90,13 +90,13 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
     analysis.findings.push_back(std::move(problem));
   }
   if (snapshot.text.find_first_not_of(" \t\r\n") != std::string::npos) {
-    api::CompileOptions options;
+    CompileOptions options;
     options.warnings = {"all"};
     options.warnings.insert(options.warnings.end(), settings.warnings.begin(),
                             settings.warnings.end());
     options.partsDirectory = settings.partsDirectory;
     options.keepGoing = true;
-    for (const api::Diagnostic& diagnostic : compile(snapshot.text, path, options).diagnostics) {
+    for (const Diagnostic& diagnostic : compile(snapshot.text, path, options).diagnostics) {
       analysis.findings.push_back(FindingOf(diagnostic));
     }
   }

@@ -59,7 +59,7 @@ struct Finding {
 // A diagnostic of the library's compile. Its severity is an error whenever
 // the compile stops or the parts file is not written after it, else its
 // own.
-Finding FindingOf(const api::Diagnostic& diagnostic);
+Finding FindingOf(const Diagnostic& diagnostic);
 
 // A diagnostic placed in the text: byte offsets of what it is about.
 struct PlacedDiagnostic {
@@ -92,8 +92,8 @@ struct CompileSettings {
 };
 
 // Compiles a text in memory as the parts source at `path`.
-using CompileFunction = std::function<api::CompileResult(
-    const std::string& text, const std::string& path, const api::CompileOptions& options)>;
+using CompileFunction = std::function<CompileResult(
+    const std::string& text, const std::string& path, const CompileOptions& options)>;
 
 // Compiles the snapshot with every warning of -Wall on, then those the
 // settings file gives, and places what the compile reports with the fix each

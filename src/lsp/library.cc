@@ -34,10 +34,12 @@ class FindingSink : public DiagnosticSink {
     // A record about a parts file names no line of its source; one about
     // the control file line that named a source, no line the error log
     // counted.
+    // Placed as the library places a document's own diagnostics: by its
+    // line and column, or where the piece of a long line begins.
     if (!record.aboutOutput) {
       finding.line = record.line;
-      finding.column = record.column;
-      finding.logLine = record.source.empty() || record.file == record.source ? record.logLine : 0;
+      finding.column =
+          record.column == 0 && record.pieceColumn > 1 ? record.pieceColumn : record.column;
     }
     // A record about a source as the control file names it (its parts file
     // written again) shows on the control-file line and on the source's

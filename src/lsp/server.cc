@@ -141,8 +141,8 @@ std::string FileBytes(const std::string& text, TextEncoding fileEncoding) {
 }
 
 CompileFunction DefaultCompile() {
-  return [](const std::string& text, const std::string& path, const api::CompileOptions& options) {
-    return api::CompileText(text, path, options);
+  return [](const std::string& text, const std::string& path, const CompileOptions& options) {
+    return CompileText(text, path, options);
   };
 }
 

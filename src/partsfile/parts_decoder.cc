@@ -242,7 +242,7 @@ class Decoding {
   // Notes the first failure; unless `goOn`, the reading ends with the part.
   void Fail(PartsPart part, int result, int64_t offset, int size = -1, bool goOn = false) {
     if (model_.read.Whole()) {
-      model_.read = {part, result, offset, size};
+      model_.read = {part, AsReadStatus(result), offset, size};
     }
     stopped_ = stopped_ || !goOn;
   }
@@ -316,7 +316,7 @@ class Decoding {
         Fail(current_, result, position);
         return;
       }
-      model_.sizes.push_back({record, {}, 0});
+      model_.sizes.push_back({record, {}, ReadStatus::kOk});
     }
   }
 
@@ -362,7 +362,7 @@ class Decoding {
         size.members = MemberList();
         end = offset;
       }
-      size.membersResult = result;
+      size.membersResult = AsReadStatus(result);
       if (result != 0) {
         Fail(current_, result, end, static_cast<int>(i), true);
         continue;

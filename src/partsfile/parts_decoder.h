@@ -4,6 +4,8 @@
 
 #include <partsc/model.h>
 
+#include "partsfile/result_codes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

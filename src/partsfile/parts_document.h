@@ -19,6 +19,15 @@
 //   Read(key, read)                       where reading a file stopped: the
 //                                         reader's own words, written only
 //   SizeRead(key, result)                 why a size's list was not read whole
+//   Format(key, format)                   what the document is, "NAME/MAJOR.MINOR":
+//                                         written always; read when given, and
+//                                         refused for another name or a newer
+//                                         version
+//   Note(key)                             a text about the document, not of the
+//                                         model: the file it is of ("file"),
+//                                         written when known; the schema it
+//                                         names ("$schema"), never written;
+//                                         neither read back
 #pragma once
 
 #include <partsc/model.h>
@@ -29,6 +38,7 @@
 #include <string_view>
 
 #include "diagnostics/keywords.h"
+#include "partsfile/parts_json_format.h"
 
 namespace partsc {
 
@@ -111,6 +121,9 @@ void DescribeUnlisted(Io& io, List& list) {
 // of size i.
 template <class Io, class Model, class MembersOf>
 void DescribeModel(Io& io, Model& model, MembersOf&& members) {
+  io.Note("$schema");
+  io.Format("format", kPartsFileFormat);
+  io.Note("file");
   io.Object("header", [&model](auto& header) { DescribeHeader(header, model.header); });
   io.Views("views", model.apgNames, model.apgComments);
   io.Optional("common", model.common,

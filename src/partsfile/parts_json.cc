@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_document.h"
 #include "partsfile/parts_encoder.h"
+#include "partsfile/result_codes.h"
 #include "platform/ov_json.h"
 #include "platform/ov_string_util.h"
 
@@ -92,7 +94,9 @@ std::string ResultReason(PartsPart part, int result) {
 // the control characters); numbers are written as integers are.
 class TextWriter {
  public:
-  explicit TextWriter(const std::function<void(std::string_view)>& write) : write_(write) {}
+  explicit TextWriter(const std::function<void(std::string_view)>& write,
+                      std::string_view file = {})
+      : write_(write), file_(file) {}
 
   template <class T>
   void Integer(const char* key, const T& field, int64_t, int64_t, Need = Need::kRequired) {
@@ -171,7 +175,7 @@ class TextWriter {
         return;
       }
       out.Label("part", PartToken(read.part), Need::kRequired);
-      out.Integer("result", read.result, 0, 0);
+      out.Integer("result", ReadCode(read.result), 0, 0);
       out.Integer("offset", read.offset, 0, 0);
       if (read.part == PartsPart::kSizeMembers) {
         out.Integer("size", read.size, 0, 0);
@@ -179,8 +183,15 @@ class TextWriter {
       out.Text("reason", ReadStopReason(read), 0);
     });
   }
-  void SizeRead(const char* key, int result) {
-    if (result != 0) {
+  void Format(const char* key, std::string_view format) { Label(key, format, Need::kRequired); }
+  void Note(const char* key) {
+    if (std::string_view(key) == "file" && !file_.empty()) {
+      Text(key, file_, 0);
+    }
+  }
+  void SizeRead(const char* key, ReadStatus status) {
+    if (status != ReadStatus::kOk) {
+      const int result = ReadCode(status);
       Object(key, [result](TextWriter& out) {
         out.Integer("result", result, 0, 0);
         out.Text("reason", ResultReason(PartsPart::kSizeMembers, result), 0);
@@ -256,6 +267,7 @@ class TextWriter {
   }
 
   const std::function<void(std::string_view)>& write_;
+  std::string_view file_;  // the file the document is of; empty: none
   std::string buffer_;
   std::vector<bool> open_;  // for each open object or array: whether it has an item
 };
@@ -297,7 +309,7 @@ class FileMembers {
 }  // namespace
 
 std::string ReadStopReason(const PartsRead& read) {
-  return read.Whole() ? std::string() : ResultReason(read.part, read.result);
+  return read.Whole() ? std::string() : ResultReason(read.part, ReadCode(read.result));
 }
 
 Json TextJson(std::string_view bytes) {
@@ -335,16 +347,19 @@ Json PartsModelJson(const PartsModel& model) {
 }
 
 void WritePartsModelJson(const PartsModel& model,
-                         const std::function<void(std::string_view)>& write) {
-  TextWriter(write).Document(
-      [&model](TextWriter& out) { DescribeModel(out, model, ModelMembers{model}); });
+                         const std::function<void(std::string_view)>& write,
+                         std::string_view file) {
+  TextWriter(write, file).Document([&model](TextWriter& out) {
+    DescribeModel(out, model, ModelMembers{model});
+  });
 }
 
 void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
-                        const std::function<void(std::string_view)>& write) {
+                        const std::function<void(std::string_view)>& write, std::string_view file) {
   FileMembers members(frame, bytes);
-  TextWriter(write).Document(
-      [&frame, &members](TextWriter& out) { DescribeModel(out, frame, members); });
+  TextWriter(write, file).Document([&frame, &members](TextWriter& out) {
+    DescribeModel(out, frame, members);
+  });
 }
 
 namespace {
@@ -444,6 +459,11 @@ class Keys {
   void Boolean(const char* key, Rest&&...) {
     names.push_back(key);
   }
+  template <class... Rest>
+  void Format(const char* key, Rest&&...) {
+    names.push_back(key);
+  }
+  void Note(const char* key) { names.push_back(key); }
   void Ignored(const char* key) { names.push_back(key); }
 };
 
@@ -556,13 +576,31 @@ class Reader {
       }
     });
   }
-  void SizeRead(const char* key, int&) {
+  void SizeRead(const char* key, ReadStatus&) {
     const Json* value = Field(key, Need::kOptional);
     if (value != nullptr) {
       ReadObject(*value, At(key), [](auto& read) {
         read.Ignored("result");
         read.Ignored("reason");
       });
+    }
+  }
+  void Format(const char* key, std::string_view format) {
+    const Json* value = Field(key, Need::kOptional);
+    if (value == nullptr) {
+      return;
+    }
+    const std::string given = StringOf(*value, At(key));
+    if (!ReadableFormat(given, format)) {
+      Refuse(At(key), "\"" + given + "\" is not a format this partsc reads (" +
+                          std::string(format) + " and older)");
+    }
+  }
+  // A note is only checked to be a text.
+  void Note(const char* key) {
+    const Json* value = Field(key, Need::kOptional);
+    if (value != nullptr) {
+      TextOf(*value, At(key), std::numeric_limits<int>::max());
     }
   }
   void Boolean(const char* key, bool& field) {
@@ -665,9 +703,20 @@ void FillCounts(const Json& document, PartsModel& model) {
 
 }  // namespace
 
-bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error) {
+std::string UnreadFileJson(std::string_view file, std::string_view reason) {
+  Json document = Json::object();
+  document["format"] = std::string(kPartsFileFormat);
+  document["file"] = TextJson(file);
+  document["error"] = TextJson(reason);
+  return document.dump();
+}
+
+bool PartsModelFromJson(const Json& document, PartsModel& model, ModelProblem& problem) {
   model = PartsModel();
   try {
+    if (document.is_object() && document.contains("error")) {
+      Refuse("/error", "the document is of a file that could not be read");
+    }
     Reader::ReadObject(document, "", [&model](auto& io) {
       DescribeModel(io, model,
                     [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
@@ -675,7 +724,7 @@ bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& er
     FillCounts(document, model);
     PlaceMemberLists(model);
   } catch (const Refusal& refusal) {
-    error = (refusal.pointer.empty() ? std::string("/") : refusal.pointer) + ": " + refusal.rule;
+    problem = {refusal.pointer.empty() ? std::string("/") : refusal.pointer, refusal.rule};
     return false;
   }
   return true;

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "partsfile/parts_json_format.h"
+
 namespace partsc {
 
 using Json = nlohmann::ordered_json;
@@ -44,23 +46,30 @@ Json PartsModelJson(const PartsModel& model);
 
 // The text of PartsModelJson(model).dump(), written without building the
 // document: one top-level field at a time and each size on its own, handed
-// to `write` in pieces of about 64 KiB.
+// to `write` in pieces of about 64 KiB; with a `file`, which names the file
+// the document is of.
 void WritePartsModelJson(const PartsModel& model,
-                         const std::function<void(std::string_view)>& write);
+                         const std::function<void(std::string_view)>& write,
+                         std::string_view file = {});
 
 // The same text for the parts file `bytes`, whose DecodePartsFrame is
 // `frame`: each size's member list is read from `bytes` when its turn comes,
 // into one list, so that the lists of the file are never in memory together.
 void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
-                        const std::function<void(std::string_view)>& write);
+                        const std::function<void(std::string_view)>& write,
+                        std::string_view file = {});
 
-// The model a document describes. False, with `error` "POINTER: RULE"
-// ("/sizes/3/members/0/number: 300 is above 256"), for the first value that
-// is not of its field's type and range; `model` is then unspecified. A
-// count left out is the count of what the document holds; a count given is
+// The document of a file that could not be read at all, one line without
+// its line feed: {"format", "file", "error": REASON}.
+std::string UnreadFileJson(std::string_view file, std::string_view reason);
+
+// The model a document describes. False, with the `problem` of the pointer
+// and the rule ("/sizes/3/members/0/number", "300 is above 256"), for the
+// first value that is not of its field's type and range; `model` is then
+// unspecified. A count left out is the count of what the document holds; a count given is
 // kept as given, for the rule to judge. The offsets give the order of the
 // member lists, which are laid end to end again: the common list first, the
 // others by their offsets, and those left out after them in document order.
-bool PartsModelFromJson(const Json& document, PartsModel& model, std::string& error);
+bool PartsModelFromJson(const Json& document, PartsModel& model, ModelProblem& problem);
 
 }  // namespace partsc

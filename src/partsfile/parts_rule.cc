@@ -200,7 +200,7 @@ void CheckLists(const PartsModel& model, Problems& problems) {
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const PartsSize& size = model.sizes[i];
     const std::string at = "/sizes/" + std::to_string(i);
-    if (size.membersResult != 0) {
+    if (size.membersResult != ReadStatus::kOk) {
       problems.Add(at + "/read", "its member list was not read whole");
     }
     CheckEntries(size.members, at + "/members", problems);

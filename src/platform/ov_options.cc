@@ -66,9 +66,11 @@ constexpr std::array<OptionSpec, static_cast<size_t>(Id::kVersion) + 1> kOptions
      "mistakes too, each marked as found after the compile stopped"},
     {Id::kList, "", "--list", "", V::kNone, "", "FILE...", "", kList,
      "print the listing of each parts file FILE"},
-    {Id::kFormat, "", "--format", "FORMAT", V::kChoice, "listing text json", "", "", kList | kDiff,
-     "with --list: listing (the default) or json, one JSON document a line; with --diff: text "
-     "(the default) or json"},
+    {Id::kFormat, "", "--format", "FORMAT", V::kChoice, "listing lines text json", "", "",
+     kList | kDiff,
+     "with --list: listing (the default), lines (the lines --diff compares, without path or "
+     "date: a textconv for git) or json, one JSON document a line; with --diff: text (the "
+     "default) or json"},
     {Id::kDecompile, "", "--decompile", "FILE", V::kFile, "", "", "", kDecompile,
      "write a parts source that compiles back to the parts file FILE"},
     {Id::kFromJson, "", "--from-json", "FILE", V::kFile, "", "", "", kFromJson,
@@ -80,7 +82,10 @@ constexpr std::array<OptionSpec, static_cast<size_t>(Id::kVersion) + 1> kOptions
      "with -o: overwrite an existing OUT"},
     {Id::kDiff, "", "--diff", "", V::kNone, "", "OLD NEW", "", kDiff,
      "say what changed from OLD to NEW, parts files or sources; end with 0 when they are the "
-     "same, 1 when they differ, 2 on trouble"},
+     "same, 1 when they differ, 2 on trouble; also takes the 7 or 9 arguments git gives an "
+     "external diff, and then ends with 0 unless in trouble"},
+    {Id::kLabel, "", "--label", "LABEL", V::kFile, "", "", "", kDiff,
+     "with --diff: name OLD in the text's header, and given again NEW (as diff -L does)"},
     {Id::kDiagnosticsFormat, "", "--diagnostics-format", "FORMAT", V::kChoice, "classic gnu json",
      "", "#PARTS:DIAGNOSTICS#", kCompiles,
      "classic: the error log's lines on the console (the default); gnu or json: one line each on "
@@ -137,7 +142,9 @@ constexpr std::array<UsageForm, 10> kForms = {{
     {OvAction::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
     {OvAction::kDecompile, "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
     {OvAction::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},
-    {OvAction::kDiff, "[-C DIR] [-p SETTINGS] --diff [--format=FORMAT] OLD NEW"},
+    {OvAction::kDiff,
+     "[-C DIR] [-p SETTINGS] --diff [--format=FORMAT] [--label OLD-LABEL [--label NEW-LABEL]] "
+     "OLD NEW"},
     {OvAction::kExplain, "--explain NAME"},
     {OvAction::kInit, "[-C DIR] --init [DIR]"},
     {OvAction::kLsp, "[-C DIR] [-p SETTINGS] --lsp"},

@@ -60,6 +60,7 @@ enum class OptionId {
   kOutput,
   kForce,
   kDiff,
+  kLabel,
   kDiagnosticsFormat,
   kSarif,
   kNoSarif,

@@ -97,7 +97,9 @@ bool OvSession::Apply(const OptionSpec& option, std::string_view value, OvConsol
         return false;
       }
       formatGiven_ = true;
-      format_ = value == "json" ? OvFormat::kJson : OvFormat::kText;
+      format_ = value == "json"    ? OvFormat::kJson
+                : value == "lines" ? OvFormat::kLines
+                                   : OvFormat::kText;
       return true;
     case OptionId::kDecompile:
       return TakeOnce(decompileFile_, value);
@@ -111,6 +113,9 @@ bool OvSession::Apply(const OptionSpec& option, std::string_view value, OvConsol
     case OptionId::kDiff:
       diffRequested_ = true;
       return true;
+    case OptionId::kLabel:
+      labels_.emplace_back(value);
+      return labels_.size() <= 2;
     case OptionId::kDiagnosticsFormat:
       return IsChoice(option, value) && TakeOnce(diagnosticsFormat_, value);
     case OptionId::kSarif:
@@ -186,7 +191,11 @@ bool OvSession::SettleAction() {
     case OvAction::kList:
       return !listFiles_.empty() || Refuse("option '--list' needs at least one FILE");
     case OvAction::kDiff:
-      return listFiles_.size() == 2 ||
+      if (format_ == OvFormat::kLines) {
+        return Refuse("option '--format=lines' goes with '--list' only");
+      }
+      // Git runs an external diff with 7 arguments, 9 for a renamed file.
+      return listFiles_.size() == 2 || listFiles_.size() == 7 || listFiles_.size() == 9 ||
              Refuse("option '--diff' compares two files, OLD and NEW, not " +
                     std::to_string(listFiles_.size()));
     case OvAction::kFromJson:

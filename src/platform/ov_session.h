@@ -13,7 +13,7 @@ namespace partsc {
 
 // How --list and --diff print: the listing of the run log, or diff-like
 // lines (the default), or JSON.
-enum class OvFormat { kText, kJson };
+enum class OvFormat { kText, kLines, kJson };
 
 // The options of one run, as its command line gives them; a value the run
 // owns.
@@ -42,8 +42,10 @@ class OvSession {
   bool Quiet() const { return quiet_.value_or(policy_.quiet.value_or(false)); }
   // The files named after --list or --diff, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
-  // --format=listing (the default; "text" for --diff) or --format=json.
+  // --format=listing (the default; "text" for --diff), lines or json.
   OvFormat Format() const { return format_; }
+  // The names --label gives the sides of --diff, in command-line order.
+  const std::vector<std::string>& Labels() const { return labels_; }
   // The sources named after --check, in command-line order; empty: those of
   // the control file.
   const std::vector<std::string>& Sources() const { return sources_; }
@@ -155,6 +157,7 @@ class OvSession {
   bool formatGiven_ = false;
   OvFormat format_ = OvFormat::kText;
   std::vector<std::string> listFiles_;
+  std::vector<std::string> labels_;
   std::string fromJsonFile_;
   bool checkRequested_ = false;
   std::vector<std::string> sources_;

@@ -1,10 +1,12 @@
 #include "platform/ov_util.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <string>
 
 namespace partsc {
 namespace {
@@ -98,6 +100,24 @@ std::string SystemErrorText(int error) {
   // one answers its text, in `buffer` or in a table of its own.
   char buffer[256] = {};
   return std::string(::strerror_r(error, buffer, sizeof buffer));
+}
+
+bool OvUtil::Utf8Locale() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+      continue;
+    }
+    std::string codeset(value);
+    const size_t dot = codeset.find('.');
+    codeset = dot == std::string::npos ? std::string() : codeset.substr(dot + 1);
+    codeset = codeset.substr(0, codeset.find('@'));
+    for (char& c : codeset) {
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return codeset == "utf-8" || codeset == "utf8";
+  }
+  return false;
 }
 
 }  // namespace partsc

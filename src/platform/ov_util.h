@@ -17,6 +17,11 @@ class OvUtil {
   // A value of SOURCE_DATE_EPOCH: decimal digits only, no sign, fitting in
   // 64 bits and naming a moment the calendar conversion accepts.
   static bool ParseEpoch(std::string_view text, int64_t& seconds);
+
+  // Whether the locale of the process's environment writes UTF-8: the first
+  // of LC_ALL, LC_CTYPE and LANG that is set and not empty names the UTF-8
+  // codeset ("en_US.UTF-8", "C.utf8").
+  static bool Utf8Locale();
 };
 
 // partsc's own reasons for refusing a file. They travel where the system's

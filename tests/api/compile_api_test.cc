@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,10 +22,10 @@ constexpr const char* kSource =
     "p !D! ({PITCH)\n"
     "M4 thin\n";
 
-std::string Summary(const api::Diagnostic& d) {
-  return d.name + " " + d.label + " " + d.severity + " " + d.consequence + " " + d.file + ":" +
-         std::to_string(d.line) + ":" + std::to_string(d.column) + " [" +
-         std::to_string(d.logLine) + "] " + d.message;
+std::string Summary(const Diagnostic& d) {
+  return d.name + " " + std::string(SeverityName(d.severity)) + " " +
+         std::string(ConsequenceName(d.consequence)) + " " + d.file + ":" + std::to_string(d.line) +
+         ":" + std::to_string(d.column) + " " + d.message;
 }
 
 TEST(CompileText, GivesTheBytesAndLogOfARunAndEveryDiagnosticAsARecord) {
@@ -36,31 +35,29 @@ TEST(CompileText, GivesTheBytesAndLogOfARunAndEveryDiagnosticAsARecord) {
   WriteFile(dir.File("RUN.CTL"), "bolt.src\n");
   ASSERT_EQ(RunPartsc(dir.path(), {"-q", "-c", "RUN.CTL"}).exitCode, 0);
 
-  api::CompileOptions options;
+  CompileOptions options;
   options.warnings = {"all"};
-  const api::CompileResult result = api::CompileText(kSource, dir.File("bolt.src"), options);
-  EXPECT_EQ(result.code, 0);
+  const CompileResult result = CompileText(kSource, dir.File("bolt.src"), options);
   EXPECT_TRUE(result.Compiled());
   EXPECT_EQ(result.partsPath, dir.File("bolt.prt"));
   EXPECT_EQ(result.bytes, ReadFile(dir.File("bolt.prt")));
   const std::string log = ReadFile(dir.File("RUN.CTL.LOG"));
   EXPECT_EQ(result.errorLog, log);
   std::vector<std::string> summaries;
-  for (const api::Diagnostic& d : result.diagnostics) {
+  for (const Diagnostic& d : result.diagnostics) {
     summaries.push_back(Summary(d));
   }
   const std::string file = dir.File("bolt.src");
-  EXPECT_EQ(
-      summaries,
-      (std::vector<std::string>{
-          "partsc-view-already-defined W warning goes-on " + file + ":4:0 [4] $TOP already defined",
-          "partsc-keyword-prefix W warning goes-on " + file + ":5:1 [5] $$SIZES is read as $$SIZE",
-          "partsc-undefined-macro W warning goes-on " + file +
-              ":6:8 [6] Macro PITCH is not defined: {PITCH} becomes {",
-          "partsc-unknown-size-keyword W warning goes-on " + file +
-              ":7:0 [0] Unknown Size Keyword (Skip)",
-          "partsc-end-not-found W warning goes-on " + file + ":7:0 [7] Keyword $$END not found",
-      }));
+  EXPECT_EQ(summaries,
+            (std::vector<std::string>{
+                "partsc-view-already-defined warning goes-on " + file + ":4:0 $TOP already defined",
+                "partsc-keyword-prefix warning goes-on " + file + ":5:1 $$SIZES is read as $$SIZE",
+                "partsc-undefined-macro warning goes-on " + file +
+                    ":6:8 Macro PITCH is not defined: {PITCH} becomes {",
+                "partsc-unknown-size-keyword warning goes-on " + file +
+                    ":7:0 Unknown Size Keyword (Skip)",
+                "partsc-end-not-found warning goes-on " + file + ":7:0 Keyword $$END not found",
+            }));
 }
 
 // Reading on, the compile ends with the code of the line that stopped it and
@@ -68,13 +65,14 @@ TEST(CompileText, GivesTheBytesAndLogOfARunAndEveryDiagnosticAsARecord) {
 TEST(CompileText, ReadsOnAfterTheLineThatEndsTheCompileWhenAsked) {
   constexpr const char* kRefused =
       "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !LENGTH8! (1)\np !D! ({NOPE})\n$$END\n";
-  api::CompileOptions options;
+  CompileOptions options;
   options.warnings = {"all"};
-  const api::CompileResult stopped = api::CompileText(kRefused, "a.src", options);
+  const CompileResult stopped = CompileText(kRefused, "a.src", options);
   options.keepGoing = true;
-  const api::CompileResult readOn = api::CompileText(kRefused, "a.src", options);
-  EXPECT_EQ(stopped.code, 40);
-  EXPECT_EQ(readOn.code, 40);
+  const CompileResult readOn = CompileText(kRefused, "a.src", options);
+  EXPECT_EQ(stopped.status, CompileEnd::kMemberLineRefused);
+  EXPECT_EQ(readOn.status, CompileEnd::kMemberLineRefused);
+  EXPECT_EQ(readOn.reason, "Illegal param defination: param name of 7 characters, at most 6");
   EXPECT_EQ(readOn.bytes, "");
   EXPECT_EQ(readOn.errorLog, stopped.errorLog);
   ASSERT_EQ(stopped.diagnostics.size(), 1u);
@@ -88,32 +86,34 @@ TEST(CompileText, ReadsOnAfterTheLineThatEndsTheCompileWhenAsked) {
 
 TEST(CompileText, WritesNothingAndStopsAsTheCompileDoes) {
   TempDir dir;
-  api::CompileOptions options;
+  CompileOptions options;
   options.partsDirectory = dir.path();
-  const api::CompileResult stopped =
-      api::CompileText("$$SIZE \"A\"\n$$PARTS !a!\n", "a.src", options);
-  EXPECT_EQ(stopped.code, 10);
+  const CompileResult stopped = CompileText("$$SIZE \"A\"\n$$PARTS !a!\n", "a.src", options);
+  EXPECT_EQ(stopped.status, CompileEnd::kNotPartsSource);
   EXPECT_EQ(stopped.partsPath, "");
   EXPECT_EQ(stopped.bytes, "");
   ASSERT_EQ(stopped.diagnostics.size(), 1u);
-  EXPECT_EQ(stopped.diagnostics[0].consequence, "source-stops");
+  EXPECT_EQ(stopped.diagnostics[0].consequence, Consequence::kSourceStops);
   EXPECT_EQ(stopped.errorLog, "Input File [a.src]\n\t*** E *** Not Parts Input File[a.src]\n");
 
-  const api::CompileResult missing = api::CompileFile(dir.File("none.src"), options);
-  EXPECT_EQ(missing.code, 22);
+  const CompileResult missing = CompileFile(dir.File("none.src"), options);
+  EXPECT_EQ(missing.status, CompileEnd::kSourceUnreadable);
   ASSERT_EQ(missing.diagnostics.size(), 1u);
   EXPECT_EQ(missing.diagnostics[0].reason, "No such file or directory");
 
-  EXPECT_EQ(api::CompileText("$$PARTS !a!\n$$END\n", "a.src", options).partsPath,
-            dir.File("a.prt"));
+  EXPECT_EQ(CompileText("$$PARTS !a!\n$$END\n", "a.src", options).partsPath, dir.File("a.prt"));
   // Without a parts directory, the parts file's name is taken beside the
-  // source.
+  // source, as a full path.
   options.partsDirectory.clear();
-  EXPECT_EQ(api::CompileText("$$PARTS !a!\n$$END\n", "d/a.src", options).partsPath, "d/a.prt");
-  EXPECT_EQ(api::CompileText("$$PARTS !a!\n$$END\n", "/a.src", options).partsPath, "/a.prt");
+  EXPECT_EQ(CompileText("$$PARTS !a!\n$$END\n", "d/a.src", options).partsPath,
+            std::filesystem::current_path().string() + "/d/a.prt");
+  EXPECT_EQ(CompileText("$$PARTS !a!\n$$END\n", "/a.src", options).partsPath, "/a.prt");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_EQ(CompileText("", "a.src", options).status, CompileEnd::kPartsFileNotOpened);
   options.warnings = {"no-such-warning"};
-  EXPECT_THROW(api::CompileText("", "a.src", options), std::invalid_argument);
+  const CompileResult refused = CompileText("", "a.src", options);
+  EXPECT_EQ(refused.status, CompileEnd::kUnknownWarning);
+  EXPECT_EQ(refused.reason, "unknown warning option '-Wno-such-warning'");
 }
 
 }  // namespace

@@ -146,8 +146,8 @@ TEST(ModelProperty, AnEditedModelIsRefusedOrComesBackWhole) {
   TempDir dir;
   std::vector<PartsModel> models;
   for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "examples/src")) {
-    const api::CompileResult compiled = api::CompileFile(entry.path().string());
-    if (compiled.Compiled() && api::Validate(compiled.model).empty()) {
+    const CompileResult compiled = CompileFile(entry.path().string());
+    if (compiled.Compiled() && Validate(compiled.model).empty()) {
       models.push_back(compiled.model);
     }
   }
@@ -161,24 +161,24 @@ TEST(ModelProperty, AnEditedModelIsRefusedOrComesBackWhole) {
       editor.Edit(model);
     }
     if (editor.Pick(3) != 0) {
-      api::PlaceMemberLists(model);
+      PlaceMemberLists(model);
     }
     const std::string path = dir.File("edit.prt");
-    if (!api::Validate(model, path).empty()) {
+    if (!Validate(model, path).empty()) {
       ++refused;
       continue;
     }
     ++taken;
     SCOPED_TRACE("round " + std::to_string(round));
-    const std::string bytes = api::EncodePartsFile(model);
+    const std::string bytes = EncodePartsFile(model).bytes;
     WriteFile(path, bytes);
-    const api::ReadResult read = api::ReadPartsFile(path);
+    const ReadResult read = ReadPartsFile(path);
     ASSERT_EQ(read.model, model);
-    ASSERT_EQ(api::ListModel(read.model, path).code, 0);
+    ASSERT_EQ(ListModel(read.model, path).status, ListStatus::kListed);
     std::string source;
     std::string reason;
     ASSERT_EQ(DecompilePartsFile(path, source, reason), 0) << reason;
-    const api::CompileResult again = api::CompileText(source, dir.File("edit.src"));
+    const CompileResult again = CompileText(source, dir.File("edit.src"));
     ASSERT_TRUE(again.Compiled());
     // The same bytes but for the creation date.
     ASSERT_EQ(again.bytes.size(), bytes.size());

@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "partsfile/result_codes.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -34,44 +32,46 @@ class PartsApi : public ::testing::Test {
 
 TEST_F(PartsApi, ReadsWritesAndListsAsPartscDoes) {
   const std::string path = dir_.File("bolt.prt");
-  const api::CompileResult compiled = api::CompileFile(dir_.File("bolt.src"));
-  const api::ReadResult read = api::ReadPartsFile(path);
-  ASSERT_EQ(read.code, 0);
+  const CompileResult compiled = CompileFile(dir_.File("bolt.src"));
+  const ReadResult read = ReadPartsFile(path);
+  ASSERT_EQ(read.status, ReadStatus::kOk);
   EXPECT_EQ(read.model, compiled.model);
   ASSERT_EQ(read.model.sizes.size(), 2u);
   EXPECT_EQ(read.model.sizes[0].record.name.View(), "M4");
   EXPECT_EQ(read.model.sizes[1].members.specs.at(0).record, 7);
 
-  const api::Listing listing = api::ListModel(read.model, path);
-  EXPECT_EQ(listing.code, 0);
+  const Listing listing = ListModel(read.model, path);
+  EXPECT_EQ(listing.status, ListStatus::kListed);
   EXPECT_EQ(listing.text, ReadFile(dir_.File("TALVIREN.LOG")));
 
   const std::string bytes = ReadFile(path);
-  EXPECT_EQ(api::EncodePartsFile(read.model), bytes);
-  const api::WriteResult written = api::WritePartsFile(read.model, path);
+  EXPECT_EQ(EncodePartsFile(read.model).bytes, bytes);
+  const WriteResult written = WritePartsFile(read.model, path);
   EXPECT_TRUE(written.Written()) << written.reason;
   EXPECT_EQ(ReadFile(path), bytes);
   EXPECT_EQ(ReadFile(path + ".old"), bytes);
 
-  EXPECT_EQ(api::ReadPartsFile(dir_.File("none.prt")).code, kPartsNoFile);
+  const ReadResult none = ReadPartsFile(dir_.File("none.prt"));
+  EXPECT_EQ(none.status, ReadStatus::kNoFile);
+  EXPECT_EQ(none.reason, "No such file or directory");
 }
 
 TEST_F(PartsApi, AChangedModelIsLaidOutAgainAndADamagedOneSaysWhereItStopped) {
   const std::string path = dir_.File("bolt.prt");
-  PartsModel model = api::ReadPartsFile(path).model;
+  PartsModel model = ReadPartsFile(path).model;
   model.sizes[0].members.params[0].text = "4.5";
-  EXPECT_EQ(api::WritePartsFile(model, path).code, kPartsModelRefused);
+  EXPECT_EQ(WritePartsFile(model, path).status, WriteStatus::kRefused);
   EXPECT_FALSE(FileExists(path + ".old"));
-  api::PlaceMemberLists(model);
-  EXPECT_EQ(api::DecodePartsFile(api::EncodePartsFile(model)), model);
-  EXPECT_TRUE(api::WritePartsFile(model, path).Written());
+  PlaceMemberLists(model);
+  EXPECT_EQ(DecodePartsFile(EncodePartsFile(model).bytes), model);
+  EXPECT_TRUE(WritePartsFile(model, path).Written());
 
   const std::string bytes = ReadFile(path);
-  const PartsModel cut = api::DecodePartsFile(bytes.substr(0, bytes.size() - 1));
+  const PartsModel cut = DecodePartsFile(bytes.substr(0, bytes.size() - 1));
   EXPECT_EQ(cut.read.part, PartsPart::kSizeMembers);
-  EXPECT_EQ(cut.read.result, kReadShort);
-  const api::Listing listing = api::ListModel(cut, path);
-  EXPECT_EQ(listing.code, 7);
+  EXPECT_EQ(cut.read.result, ReadStatus::kShort);
+  const Listing listing = ListModel(cut, path);
+  EXPECT_EQ(listing.status, ListStatus::kSizeMembersUnread);
   EXPECT_EQ(listing.reason, "truncated size member list");
 }
 
@@ -79,7 +79,7 @@ TEST_F(PartsApi, AChangedModelIsLaidOutAgainAndADamagedOneSaysWhereItStopped) {
 // first problem names the field, and the file and its backup stay.
 TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
   const std::string path = dir_.File("bolt.prt");
-  ASSERT_TRUE(api::WritePartsFile(api::ReadPartsFile(path).model, path).Written());
+  ASSERT_TRUE(WritePartsFile(ReadPartsFile(path).model, path).Written());
   const std::string file = ReadFile(path);
   const std::string backup = ReadFile(path + ".old");
   using Edit = void (*)(PartsModel&);
@@ -101,32 +101,36 @@ TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
        [](PartsModel& m) { m.sizes[0].members.params[0].name = "LENGTHS"; }},
       {"/sizes/0/members/0/text",
        [](PartsModel& m) { m.sizes[0].members.params[0].text = std::string(300, 'x'); }},
-      {"/sizes/0/members/0/pair_code", [](PartsModel& m) { m.sizes[0].members.params[0].pairCode = 5; }},
-      {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 300; }},
+      {"/sizes/0/members/0/pair_code",
+       [](PartsModel& m) { m.sizes[0].members.params[0].pairCode = 5; }},
+      {"/sizes/1/members/0/number",
+       [](PartsModel& m) { m.sizes[1].members.specs[0].number = 300; }},
       {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 0; }},
       {"/header/sort_mode", [](PartsModel& m) { m.header.sortMode = 3; }},
       // No source gives these back.
       {"/sizes/0/members/0/text",
        [](PartsModel& m) {
          m.sizes[0].members.params[0].text = "4)";
-         api::PlaceMemberLists(m);
+         PlaceMemberLists(m);
        }},
       {"/sizes/1/title", [](PartsModel& m) { ASSERT_TRUE(m.sizes[1].record.title.Assign("a!b")); }},
   };
   for (const auto& [pointer, edit] : edits) {
     SCOPED_TRACE(pointer);
-    PartsModel model = api::ReadPartsFile(path).model;
+    PartsModel model = ReadPartsFile(path).model;
     edit(model);
-    const api::WriteResult written = api::WritePartsFile(model, path);
-    EXPECT_EQ(written.code, kPartsModelRefused);
+    const WriteResult written = WritePartsFile(model, path);
+    EXPECT_EQ(written.status, WriteStatus::kRefused);
     ASSERT_FALSE(written.problems.empty());
     EXPECT_EQ(written.problems[0].pointer, pointer) << written.reason;
-    EXPECT_THROW(api::EncodePartsFile(model), std::invalid_argument);
+    const EncodeResult encoded = EncodePartsFile(model);
+    EXPECT_EQ(encoded.bytes, "");
+    EXPECT_EQ(encoded.problems, written.problems);
     EXPECT_EQ(ReadFile(path), file);
     EXPECT_EQ(ReadFile(path + ".old"), backup);
   }
   // Without a full stop the file name gives no parts name.
-  EXPECT_EQ(api::Validate(api::ReadPartsFile(path).model, dir_.File("bolt"))[0].pointer, "/");
+  EXPECT_EQ(Validate(ReadPartsFile(path).model, dir_.File("bolt"))[0].pointer, "/");
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ CASES = [
     ("partsc --diagnostics-format=", "classic gnu json", "partsc --diagnostics-format="),
     ("partsc --diagnostics-format=g", "", "partsc --diagnostics-format=gnu "),
     ("partsc --diagnostics-format g", "", "partsc --diagnostics-format gnu "),
-    ("partsc --list --format=", "json listing text", "partsc --list --format="),
+    ("partsc --list --format=", "json lines listing text", "partsc --list --format="),
     ("partsc --list --format=j", "", "partsc --list --format=json "),
     ("partsc --control=L", "", "partsc --control=LIBRARY.CTL "),
     ("partsc --control L", "", "partsc --control LIBRARY.CTL "),

@@ -248,7 +248,9 @@ TEST(CraftedInput, SizeRecordsThatShareAListAreRefusedByOurOutputs) {
   WriteBytes(dir.File("shared.prt"), SharedListFile(dir));
   const ProcessResult json = RunPartsc(dir.path(), {"--list", "--format=json", "shared.prt"});
   EXPECT_EQ(json.exitCode, 1);
-  EXPECT_EQ(json.out, "");
+  EXPECT_EQ(json.out,
+            "{\"format\":\"partsc-parts-file/1.0\",\"file\":\"shared.prt\",\"error\":"
+            "\"damaged: size records share member lists (no document)\"}\n");
   EXPECT_EQ(json.err,
             "partsc: shared.prt: damaged: size records share member lists (no document)\n");
   const ProcessResult diff = RunPartsc(dir.path(), {"--diff", "shared.prt", "amp.prt"});

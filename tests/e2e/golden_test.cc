@@ -286,11 +286,12 @@ void ExpectWrittenFilesPassTheRule(const std::string& dir,
         (input != inputs.end() && input->second == ReadFile(path))) {
       continue;
     }
-    const api::ReadResult read = api::ReadPartsFile(path);
-    if (read.code != 0 || api::ListModel(read.model, path).code != 0) {
+    const ReadResult read = ReadPartsFile(path);
+    if (read.status != ReadStatus::kOk ||
+        ListModel(read.model, path).status != ListStatus::kListed) {
       continue;
     }
-    for (const ModelProblem& problem : api::Validate(read.model, path)) {
+    for (const ModelProblem& problem : Validate(read.model, path)) {
       ADD_FAILURE() << path << ": " << problem.pointer << ": " << problem.rule;
     }
   }

@@ -68,13 +68,13 @@ TEST(Server, AChangeWhileACompileRunsSupersedesIt) {
   ServerOptions options;
   options.lookForSettings = false;
   options.compile = [&](const std::string& text, const std::string& path,
-                        const api::CompileOptions& compileOptions) {
+                        const CompileOptions& compileOptions) {
     compiled.push_back(text);
     if (compiles++ == 0) {
       started.set_value();
       released.wait();
     }
-    return api::CompileText(text, path, compileOptions);
+    return CompileText(text, path, compileOptions);
   };
   Collector out;
   Server server(out, options);

@@ -98,6 +98,12 @@ class SchemaCheck {
   void SizeRead(const char* key, const T&) {
     Property(key, Need::kOptional);
   }
+  void Format(const char* key, std::string_view format) {
+    const std::string pattern = Property(key, Need::kOptional).value("pattern", "");
+    const std::string major(format.substr(0, format.rfind('.')));
+    EXPECT_EQ(pattern, "^" + major + "\\.[0-9]+$") << where_ << "/" << key;
+  }
+  void Note(const char* key) { Property(key, Need::kOptional); }
 
  private:
   // A node with its $ref put in: the definition, its properties overlaid

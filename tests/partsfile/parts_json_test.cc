@@ -23,6 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReplaceAll;
 
+// What PartsModelFromJson refuses, "POINTER: RULE"; empty when it reads.
+std::string Refusal(const Json& document, PartsModel& model) {
+  ModelProblem problem;
+  return PartsModelFromJson(document, model, problem) ? std::string()
+                                                      : problem.pointer + ": " + problem.rule;
+}
+
 // The bytes the document of `bytes` gives back, through its text.
 std::string RoundTrip(const std::string& bytes) {
   const PartsModel decoded = DecodePartsFile(bytes);
@@ -33,7 +40,7 @@ std::string RoundTrip(const std::string& bytes) {
   std::string error;
   EXPECT_TRUE(ParseJson(text, document, error)) << error;
   PartsModel model;
-  EXPECT_TRUE(PartsModelFromJson(document, model, error)) << error;
+  EXPECT_EQ(Refusal(document, model), "");
   std::string back;
   EncodePartsFile(model, back);
   return back;
@@ -53,8 +60,8 @@ const char* kSource =
     "$$END\n";
 
 std::string Compiled(const std::string& source) {
-  const api::CompileResult result = api::CompileText(source, "/tmp/bolt.src");
-  EXPECT_EQ(result.code, 0);
+  const CompileResult result = CompileText(source, "/tmp/bolt.src");
+  EXPECT_TRUE(result.Compiled());
   return result.bytes;
 }
 
@@ -141,9 +148,7 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
     Json document = Document();
     document[Json::json_pointer(c.pointer)] = c.value;
     PartsModel model;
-    std::string error;
-    EXPECT_FALSE(PartsModelFromJson(document, model, error)) << c.pointer;
-    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(Refusal(document, model), c.error) << c.pointer;
   }
   // A value at its bound is taken.
   for (const auto& [pointer, value] :
@@ -153,15 +158,12 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
     Json bound = Document();
     bound[Json::json_pointer(pointer)] = value;
     PartsModel model;
-    std::string error;
-    EXPECT_TRUE(PartsModelFromJson(bound, model, error)) << error;
+    EXPECT_EQ(Refusal(bound, model), "");
   }
   Json document = Document();
   document["header"].erase("title");
   PartsModel model;
-  std::string error;
-  EXPECT_FALSE(PartsModelFromJson(document, model, error));
-  EXPECT_EQ(error, "/header/title: missing");
+  EXPECT_EQ(Refusal(document, model), "/header/title: missing");
 }
 
 // Offsets left out, or left behind by an edit, are laid end to end again.
@@ -174,14 +176,13 @@ TEST(PartsJson, StaleOrMissingOffsetsArePlaced) {
   document["header"].erase("common_offset");
   document.erase("unlisted");  // no list that no size points to
   PartsModel model;
-  std::string error;
-  ASSERT_TRUE(PartsModelFromJson(document, model, error)) << error;
+  ASSERT_EQ(Refusal(document, model), "");
   std::string back;
   ASSERT_TRUE(EncodePartsFile(model, back));
   EXPECT_EQ(back, bytes);
 
   document["common"]["members"].push_back(document["sizes"][0]["members"][0]);
-  ASSERT_TRUE(PartsModelFromJson(document, model, error)) << error;
+  ASSERT_EQ(Refusal(document, model), "");
   ASSERT_TRUE(EncodePartsFile(model, back));
   const PartsModel read = DecodePartsFile(back);
   EXPECT_TRUE(read.read.Whole());
@@ -194,7 +195,7 @@ TEST(PartsJson, CompiledFilesComeBackByteForByte) {
   int files = 0;
   const fs::path examples = fs::path(PARTSC_SOURCE_DIR) / "examples/src";
   for (const auto& entry : fs::directory_iterator(examples)) {
-    const api::CompileResult result = api::CompileFile(entry.path().string());
+    const CompileResult result = CompileFile(entry.path().string());
     if (!result.bytes.empty()) {
       EXPECT_EQ(RoundTrip(result.bytes), result.bytes) << entry.path();
       ++files;
