@@ -24,10 +24,7 @@ class FindingSink : public DiagnosticSink {
     const CatalogueEntry& entry = CatalogueOf(record.id);
     Finding finding;
     finding.code = std::string(entry.name);
-    finding.severity = entry.consequence != Consequence::kGoesOn || record.severity == Severity::kError
-                           ? kSeverityError
-                       : record.severity == Severity::kWarning ? kSeverityWarning
-                                                               : kSeverityInformation;
+    finding.severity = ProtocolSeverity(entry.consequence, record.severity);
     finding.text = record.message;
     finding.reason = record.reason;
     finding.afterStop = record.afterStop;
