@@ -194,9 +194,7 @@ int PartsFileSink::Open(const std::string& path) {
       errno = refusal;
       return kPartsBackupFailed;
     }
-    if (OvFile::Access(backup, kAccessExists) == 0) {
-      OvFile::Remove(backup);
-    }
+    // The rename replaces an older backup in one step.
     if (OvFile::Rename(path, backup) != 0) {
       return kPartsBackupFailed;
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "compiler/compile_passes.h"
+#include "decompiler/source_line.h"
 #include "partsfile/parts_layout.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
@@ -201,6 +202,19 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
       EXPECT_NE(source.find("\n" + line + "\n"), std::string::npos) << line << "\n" << source;
     }
     fs::remove_all(dir_.File("src"));
+  }
+}
+
+// A ")" closes a parenthesis field early when no "(" of the text before it
+// is still open.
+TEST(ClosesEarly, CountsTheParenthesesOpenBeforeEachClose) {
+  const struct {
+    const char* text;
+    bool early;
+  } cases[] = {{"", false},      {"a)", true},      {"(a)", false},
+               {"(a))b", true},  {"((a)", false},   {"(a)(b))", true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClosesEarly(c.text), c.early) << c.text;
   }
 }
 

@@ -304,6 +304,11 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   d.SetReportOutput(dir.File("p.prt"));
   d.ReportFailure(DiagnosticId::kIllegalFileDelete, "no view defined");
   d.EndInput();
+  // The first rule has the index 0, and its result names it too.
+  d.BeginInput(dir.File("q.src"));
+  d.SetReportOutput(dir.File("q.prt"));
+  d.ReportDiagnostic(DiagnosticId::kApgListWriteError, 0);
+  d.EndInput();
   ASSERT_TRUE(d.FinishSinks(0));
   const nlohmann::json log = nlohmann::json::parse(ReadFile(dir.File("run.sarif")));
   const nlohmann::json& run = log["runs"][0];
@@ -316,7 +321,8 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   }
   EXPECT_EQ(levels, (std::vector<std::string>{"partsc-illegal-spec error error",
                                               "partsc-title-too-long warning warning",
-                                              "partsc-illegal-file-delete error error"}));
+                                              "partsc-illegal-file-delete error error",
+                                              "partsc-apg-list-write-error error error"}));
   // The removed parts file is named in the message; the result points at
   // the source.
   const nlohmann::json& removed = run["results"][2];

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/ov_faults.h"
 #include "platform/ov_memory.h"
+#include "platform/ov_util.h"
 #include "support/test_support.h"
 
 namespace partsc {
@@ -52,6 +55,32 @@ TEST(FgetsTest, DeliversPiecesAsCFgets) {
     WriteFile(dir.File("t"), c.content);
     EXPECT_EQ(Pieces(dir.File("t"), c.size), c.pieces) << c.content.substr(0, 20);
   }
+}
+
+// A text file of exactly the read limit is read to its end; a byte more is
+// refused when it is opened.
+TEST(FgetsTest, ReadsAFileOfTheLimitAndRefusesOneByteMore) {
+  TempDir dir;
+  const std::string line = std::string(4095, 'x') + "\n";
+  {
+    std::ofstream out(dir.File("t"), std::ios::binary);
+    for (int64_t at = 0; at < kTextReadLimit; at += static_cast<int64_t>(line.size())) {
+      out << line;
+    }
+  }
+  OvFileIO file;
+  ASSERT_TRUE(file.Fopen(dir.File("t"), "r"));
+  int64_t read = 0;
+  std::string piece;
+  while (file.Fgets(piece, 4097)) {
+    read += static_cast<int64_t>(piece.size());
+  }
+  EXPECT_EQ(read, kTextReadLimit);
+  EXPECT_EQ(file.Error(), 0);
+  file.Close();
+  std::ofstream(dir.File("t"), std::ios::binary | std::ios::app) << 'x';
+  EXPECT_FALSE(file.Fopen(dir.File("t"), "r"));
+  EXPECT_EQ(file.Error(), kRefusedTooLarge);
 }
 
 TEST(TextFileTest, WriteAppendSeekAndClose) {
@@ -115,6 +144,22 @@ TEST(BinaryFileTest, ADirectoryIsNotAFile) {
   EXPECT_FALSE(file.IsOpen());
   EXPECT_FALSE(file.Fopen(dir.path(), "r"));
   EXPECT_FALSE(file.IsOpen());
+}
+
+// A unique file is made beside its stem, or not at all: a directory that
+// does not exist gives no file and the reason.
+TEST(BinaryFileTest, OpenUniqueMakesANewFileOrSaysWhyNot) {
+  TempDir dir;
+  OvFileIO file;
+  std::string made;
+  ASSERT_TRUE(file.OpenUnique(dir.File(".a.prt.new-"), made));
+  EXPECT_TRUE(made.starts_with(dir.File(".a.prt.new-"))) << made;
+  EXPECT_EQ(file.Write("x", 1), 1);
+  file.Close();
+  EXPECT_EQ(ReadFile(made), "x");
+  EXPECT_FALSE(file.OpenUnique(dir.File("gone/.a.prt.new-"), made));
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(file.Error(), ENOENT);
 }
 
 class SeamTest : public ::testing::Test {
