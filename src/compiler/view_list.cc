@@ -76,11 +76,4 @@ void ResetViewDefined(ViewDefinedFlags& flags) {
   flags.fill(0);
 }
 
-bool IsViewDefined(const ViewDefinedFlags& flags, int viewIndex) {
-  if (viewIndex < 0 || viewIndex >= kViewCount) {
-    return false;
-  }
-  return flags[viewIndex] == 1;
-}
-
 }  // namespace partsc

@@ -18,6 +18,5 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
 // Sets the six viewDefined flags to 0; the compiler calls it at the first
 // $$APG line of a source.
 void ResetViewDefined(ViewDefinedFlags& flags);
-bool IsViewDefined(const ViewDefinedFlags& flags, int viewIndex);
 
 }  // namespace partsc

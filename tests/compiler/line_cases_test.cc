@@ -127,7 +127,7 @@ class LineCases {
           << Quoted(sizes_[i].record.title.Str()) << "\n";
     }
     for (int i = 0; views_ && i < kViewCount; ++i) {
-      const bool defined = IsViewDefined(viewDefined_, i);
+      const bool defined = viewDefined_[static_cast<size_t>(i)] == 1;
       if (!names_[i].empty() || !comments_[i].empty() || defined) {
         out << "view " << i << " " << Quoted(names_[i]) << " " << Quoted(comments_[i])
             << (defined ? " defined" : "") << "\n";

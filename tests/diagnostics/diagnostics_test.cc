@@ -192,6 +192,9 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
   d.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
   d.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, "/x \"y\"");
   d.ReportDiagnostic(DiagnosticId::kEndNotFound, 9);
+  // Running out of memory is about the line being read; a failed write is not.
+  d.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
+  d.ReportDiagnostic(DiagnosticId::kDataWriteError);
   d.ClearReportLine();
   d.ReportFailure(DiagnosticId::kInputFileOpenError, "No such file or directory");
   d.CloseErrorLog();
@@ -220,6 +223,16 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
                 "\"name\":\"partsc-end-not-found\",\"message\":\"Keyword $$END not "
                 "found\",\"log_line\":9,\"extra\":null," +
                     tail,
+                "p.src:3: error: Memory Allocate Error [partsc-memory-allocate-error] | {\"file\":"
+                "\"p.src\",\"line\":3,\"column\":null,\"severity\":\"error\",\"name\":"
+                "\"partsc-memory-allocate-error\",\"message\":\"Memory Allocate Error\","
+                "\"log_line\":null,\"extra\":null," +
+                    tail,
+                "p.src: error: Data Write Error [partsc-data-write-error] | {\"file\":\"p.src\","
+                "\"line\":null,\"column\":null,\"severity\":\"error\",\"name\":"
+                "\"partsc-data-write-error\",\"message\":\"Data Write Error\",\"log_line\":null,"
+                "\"extra\":null," +
+                    tail,
                 "p.src: error: Input File Open Error: No such file or directory "
                 "[partsc-input-open-error] | {\"file\":\"p.src\",\"line\":null,"
                 "\"column\":null,\"severity\":\"error\",\"name\":"
@@ -230,6 +243,7 @@ TEST(ReportDiagnostic, RecordsCarryFileLineColumnAndName) {
   EXPECT_EQ(channel.console.OutText(),
             "\t*** W *** Title string too long[4]\n\t*** W *** Unknown Size Keyword (Skip)\n"
             "\t*** E *** Not Parts Input File[/x \"y\"]\n\t*** W *** Keyword $$END not found[9]\n"
+            "\t*** E *** Memory Allocate Error\n\t*** E *** Data Write Error\n"
             "\t*** E *** Input File Open Error\n");
 }
 
