@@ -11,6 +11,7 @@
 #include "compiler/parts_line.h"
 #include "decompiler/source_line.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/keywords.h"
 #include "platform/ov_file.h"
 #include "platform/ov_string_util.h"
 
@@ -40,7 +41,7 @@ class SourceWriter {
       pointer = pointer_;
       return {};
     }
-    return head_ + macros + body_ + "$$END\n";
+    return head_ + macros + body_ + std::string(KeywordText(Keyword::kEnd)) + "\n";
   }
 
  private:
@@ -80,6 +81,13 @@ class SourceWriter {
     Line(body_, keyword, fieldsFor, what);
   }
 
+  // A keyword line, named in a refusal as "the $$SIZE line" and what `of` adds.
+  void KeywordLine(std::string& target, Keyword keyword, const FieldsFor& fieldsFor,
+                   const std::string& of = "") {
+    const std::string word(KeywordText(keyword));
+    Line(target, word, fieldsFor, "the " + word + " line" + (of.empty() ? "" : " " + of));
+  }
+
   static FieldsFor Constant(std::vector<Field> fields) {
     return [fields = std::move(fields)](bool) { return fields; };
   }
@@ -105,27 +113,21 @@ class SourceWriter {
     const int32_t value1 = header_.partsValue1;
     const int32_t value2 = header_.partsValue2;
     const std::string comment = header_.comment.Str();
-    Line(
-        head_, "$$PARTS",
-        [name, comment, value1, value2](bool compact) {
-          return std::vector<Field>{
-              {'!', Padded(name, kPartsNameMax), true},
-              {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
-              {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
-        },
-        "the $$PARTS line");
+    KeywordLine(head_, Keyword::kParts, [name, comment, value1, value2](bool compact) {
+      return std::vector<Field>{
+          {'!', Padded(name, kPartsNameMax), true},
+          {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
+          {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
+    });
     if (header_.specFile == 0 && header_.specRecord == 0) {
       return;
     }
     at_ = "/header/spec_file";
     const int32_t file = header_.specFile;
     const int32_t record = header_.specRecord;
-    Line(
-        head_, "$$SPEC",
-        [file, record](bool compact) {
-          return std::vector<Field>{{'<', NumberPair(file, record, compact), true}};
-        },
-        "the $$SPEC line");
+    KeywordLine(head_, Keyword::kSpec, [file, record](bool compact) {
+      return std::vector<Field>{{'<', NumberPair(file, record, compact), true}};
+    });
   }
 
   void WriteViewLines() {
@@ -151,7 +153,8 @@ class SourceWriter {
       Fail("its header counts " + std::to_string(header_.apgCommentCount) +
            " APG comments, but the file holds " + std::to_string(comments));
     }
-    body_ += "$$APG\n";
+    body_ += KeywordText(Keyword::kApg);
+    body_ += '\n';
     for (int view = 0; view < kViewCount && !Failed(); ++view) {
       const std::string name = ApgName(view);
       const std::string comment = ApgComment(view);
@@ -186,8 +189,8 @@ class SourceWriter {
     if (!Check("the common block's name", name, '"', kSizeTextSize)) {
       return;
     }
-    Fixed(Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}), "$$COMMON",
-          "the $$COMMON line");
+    KeywordLine(body_, Keyword::kCommon,
+                Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}));
     WriteMembers(*recovery_.model.common, true, "the common block", "/common/members");
   }
 
@@ -196,7 +199,7 @@ class SourceWriter {
     at_ = "/header/title";
     if (header_.sizeCount > 0 && !title.empty() &&
         Check("the title", title, '"', kHeaderTextSize)) {
-      Fixed(Constant({{'"', Padded(title, kHeaderTextSize), true}}), "$$TITLE", "the $$TITLE line");
+      KeywordLine(body_, Keyword::kTitle, Constant({{'"', Padded(title, kHeaderTextSize), true}}));
     }
     body_ += SortKeyword(header_.sortMode);
     body_ += '\n';
@@ -223,9 +226,10 @@ class SourceWriter {
         return;
       }
       at_ = where;
-      Fixed(Constant({{'"', Padded(block.name, kSizeTextSize), true},
-                      {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
-            "$$SIZE", "the $$SIZE line of " + what);
+      KeywordLine(body_, Keyword::kSize,
+                  Constant({{'"', Padded(block.name, kSizeTextSize), true},
+                            {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
+                  "of " + what);
       WriteMembers(*block.members, false, what, where + "/members");
     }
   }

@@ -74,6 +74,10 @@ std::string DiffLine(const ParamEntry& param) {
          Hidden("comment", param.comment, true);
 }
 
+std::string Word(Keyword keyword) {
+  return std::string(KeywordText(keyword));
+}
+
 // One header field: its line and its value, on one side.
 struct Field {
   std::string line;
@@ -90,7 +94,7 @@ Json Pick(const Json& from, std::initializer_list<const char*> keys) {
 }
 
 Field PartsField(const PartsHeader& header) {
-  std::string line = "$$PARTS\t<" + std::to_string(header.partsValue1) + "," +
+  std::string line = Word(Keyword::kParts) + "\t<" + std::to_string(header.partsValue1) + "," +
                      std::to_string(header.partsValue2) + ">";
   if (!header.comment.Empty()) {
     line += "\t\"" + header.comment.Str() + "\"";
@@ -99,13 +103,14 @@ Field PartsField(const PartsHeader& header) {
 }
 
 Field SpecField(const PartsHeader& header) {
-  return {
-      "$$SPEC <" + std::to_string(header.specFile) + "," + std::to_string(header.specRecord) + ">",
-      Pick(HeaderJson(header), {"spec_file", "spec_record"})};
+  return {Word(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
+              std::to_string(header.specRecord) + ">",
+          Pick(HeaderJson(header), {"spec_file", "spec_record"})};
 }
 
 Field TitleField(const PartsHeader& header) {
-  return {"$$TITLE\t\"" + header.title.Str() + "\"", HeaderJson(header).at("title")};
+  return {Word(Keyword::kTitle) + "\t\"" + header.title.Str() + "\"",
+          HeaderJson(header).at("title")};
 }
 
 // The sort keyword; a mode that has none shows its number too.
@@ -123,11 +128,11 @@ Field VersionField(const PartsHeader& header) {
 }
 
 using FieldOf = Field (*)(const PartsHeader&);
-constexpr std::array<std::pair<const char*, FieldOf>, 5> kHeaderFields = {
+constexpr std::array<std::pair<std::string_view, FieldOf>, 5> kHeaderFields = {
     {{"version", VersionField},
-     {"$$PARTS", PartsField},
-     {"$$SPEC", SpecField},
-     {"$$TITLE", TitleField},
+     {KeywordText(Keyword::kParts), PartsField},
+     {KeywordText(Keyword::kSpec), SpecField},
+     {KeywordText(Keyword::kTitle), TitleField},
      {"sort", SortField}}};
 
 std::vector<std::string> LinesOf(Field field) {
@@ -143,8 +148,8 @@ void DiffHeader(const PartsModel* from, const PartsModel* to, std::vector<Change
   for (const auto& [key, fieldOf] : kHeaderFields) {
     Field before = SideField(fieldOf, from);
     Field after = SideField(fieldOf, to);
-    Add(changes, {"$$PARTS", "", key, LinesOf(before), LinesOf(after), std::move(before.value),
-                  std::move(after.value)});
+    Add(changes, {Word(Keyword::kParts), "", std::string(key), LinesOf(before), LinesOf(after),
+                  std::move(before.value), std::move(after.value)});
   }
 }
 
@@ -165,8 +170,8 @@ void DiffViews(const PartsModel* from, const PartsModel* to, std::vector<Change>
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     Field before = ViewField(from, view);
     Field after = ViewField(to, view);
-    Add(changes, {"$$APG", "", std::string(kViewKeywords[view]), LinesOf(before), LinesOf(after),
-                  std::move(before.value), std::move(after.value)});
+    Add(changes, {Word(Keyword::kApg), "", std::string(kViewKeywords[view]), LinesOf(before),
+                  LinesOf(after), std::move(before.value), std::move(after.value)});
   }
 }
 
@@ -231,7 +236,7 @@ void DiffMembers(const MemberList& from, const MemberList& to, const std::string
 }
 
 std::string SizeLine(const SizeRecord& record) {
-  std::string line = "$$SIZE\t\"" + record.name.Str() + "\"";
+  std::string line = Word(Keyword::kSize) + "\t\"" + record.name.Str() + "\"";
   return record.title.Empty() ? line : line + "\t!" + record.title.Str() + "!";
 }
 
@@ -260,20 +265,30 @@ void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<i
   for (size_t i = 0; i < from.sizes.size(); ++i) {
     const PartsSize& size = from.sizes[i];
     if (pairs[i] < 0) {
-      Add(changes,
-          {"$$SIZE", "", size.record.name.Str(), SizeLines(size), {}, SizeJson(size), nullptr});
+      Add(changes, {Word(Keyword::kSize),
+                    "",
+                    size.record.name.Str(),
+                    SizeLines(size),
+                    {},
+                    SizeJson(size),
+                    nullptr});
       continue;
     }
     const SizeRecord& other = to.sizes[static_cast<size_t>(pairs[i])].record;
-    Add(changes, {"$$SIZE", "", size.record.name.Str(), Lines(SizeLine(size.record)),
+    Add(changes, {Word(Keyword::kSize), "", size.record.name.Str(), Lines(SizeLine(size.record)),
                   Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
   }
   const std::vector<bool> paired = Paired(pairs, to.sizes.size());
   for (size_t i = 0; i < to.sizes.size(); ++i) {
     if (!paired[i]) {
       const PartsSize& size = to.sizes[i];
-      Add(changes,
-          {"$$SIZE", "", size.record.name.Str(), {}, SizeLines(size), nullptr, SizeJson(size)});
+      Add(changes, {Word(Keyword::kSize),
+                    "",
+                    size.record.name.Str(),
+                    {},
+                    SizeLines(size),
+                    nullptr,
+                    SizeJson(size)});
     }
   }
 }
@@ -338,14 +353,14 @@ std::vector<Change> ChangesBetween(const PartsModel* fromSide, const PartsModel*
   DiffSizes(from, to, pairs, changes);
   static const MemberList kNone;
   if (from.common || to.common) {
-    DiffMembers(from.common ? *from.common : kNone, to.common ? *to.common : kNone, "$$COMMON", "",
-                changes);
+    DiffMembers(from.common ? *from.common : kNone, to.common ? *to.common : kNone,
+                Word(Keyword::kCommon), "", changes);
   }
   for (size_t i = 0; i < from.sizes.size(); ++i) {
     if (pairs[i] >= 0) {
       const std::string name = from.sizes[i].record.name.Str();
       DiffMembers(from.sizes[i].members, to.sizes[static_cast<size_t>(pairs[i])].members,
-                  "$$SIZE \"" + name + "\"", name, changes);
+                  Word(Keyword::kSize) + " \"" + name + "\"", name, changes);
     }
   }
   DiffUnlisted(from, to, changes);
@@ -414,13 +429,13 @@ std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
   for (const auto& [key, fieldOf] : kHeaderFields) {
     lines.push_back(fieldOf(model.header).line);
   }
-  lines.emplace_back("$$APG");
+  lines.push_back(Word(Keyword::kApg));
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     const std::vector<std::string> viewLines = LinesOf(ViewField(&model, view));
     lines.insert(lines.end(), viewLines.begin(), viewLines.end());
   }
   if (model.common) {
-    lines.emplace_back("$$COMMON");
+    lines.push_back(Word(Keyword::kCommon));
     AppendMemberLines(*model.common, lines);
   }
   for (const PartsSize& size : model.sizes) {
@@ -431,7 +446,7 @@ std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
     lines.push_back("/ unlisted list " + std::to_string(i + 1));
     AppendMemberLines(model.unlisted[i].members, lines);
   }
-  lines.emplace_back("$$END");
+  lines.push_back(Word(Keyword::kEnd));
   if (!model.read.Whole()) {
     lines.push_back("/ READING STOPPED: " + ReadStopReason(model.read));
   }
@@ -473,11 +488,12 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
   std::vector<std::string> wholeLists;  // lists no record points to, added or removed
   for (const Change& change : changes) {
     const auto kind = static_cast<size_t>(change.kind);
-    if (change.block == "$$PARTS" || change.block == "$$APG") {
+    if (change.block == KeywordText(Keyword::kParts) ||
+        change.block == KeywordText(Keyword::kApg)) {
       parts.push_back(change.key + " " + KindWord(change.kind));
     } else if (change.key == change.block) {
       wholeLists.push_back(change.key + " " + KindWord(change.kind));
-    } else if (change.block == "$$SIZE") {
+    } else if (change.block == KeywordText(Keyword::kSize)) {
       sizes[kind].push_back(change.key);
     } else {
       const std::string list = change.size.empty() ? change.block : change.size;
