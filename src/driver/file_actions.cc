@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <optional>
 
 #include <partsc/partsc.h>
@@ -50,12 +51,16 @@ bool SharesMemberLists(const PartsModel& model) {
   });
 }
 
-// The JSON document of each file, one a line, naming the file as given; a
-// file that could not be read whole still has its document, with where and
-// why reading stopped, and one that has none (it could not be read at all,
-// or its size records share member lists) a line that says why.
-int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
-  OvFileIO& out = run.console.Out();
+// What a form of --list writes for one file: for a file it could not read
+// (nothing, or a line that says why), and for one it read, giving what is
+// wrong with it (empty when nothing is).
+struct ListForm {
+  std::function<void(const std::string& file, const std::string& reason)> unread;
+  std::function<std::string(const std::string& file, const PartsFileBytes& bytes)> write;
+};
+
+// Each file in turn in `form`, each problem also said on standard error.
+int ListEachFile(RunContext& run, const std::vector<std::string>& files, const ListForm& form) {
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
@@ -63,27 +68,13 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
     }
     PartsFileBytes bytes;
     const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
+    std::string problem;
     if (result != 0) {
-      out.FwriteData(UnreadFileJson(file, NotReadReason(result)) + "\n");
-      Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
-      status = kExitFailed;
-      continue;
+      problem = NotReadReason(result);
+      form.unread(file, problem);
+    } else {
+      problem = form.write(file, bytes);
     }
-    const PartsModel model = DecodePartsFrame(bytes.View());
-    // A document gives each size's list whole: records that share one
-    // would make it grow with the records rather than with the file.
-    if (SharesMemberLists(model)) {
-      const std::string reason = "damaged: size records share member lists (no document)";
-      out.FwriteData(UnreadFileJson(file, reason) + "\n");
-      Complain(run.console, QuoteName(file) + ": " + reason);
-      status = kExitFailed;
-      continue;
-    }
-    WritePartsFileJson(
-        model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
-    out.FwriteData("\n");
-    out.Fflush();
-    const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
       Complain(run.console, QuoteName(file) + ": " + problem);
       status = kExitFailed;
@@ -92,32 +83,45 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
   return status;
 }
 
+// The JSON document of each file, one a line, naming the file as given; a
+// file that could not be read whole still has its document, with where and
+// why reading stopped, and one that has none (it could not be read at all,
+// or its size records share member lists) a line that says why.
+int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
+  OvFileIO& out = run.console.Out();
+  const auto unread = [&out](const std::string& file, const std::string& reason) {
+    out.FwriteData(UnreadFileJson(file, reason) + "\n");
+  };
+  const auto write = [&out, &unread](const std::string& file, const PartsFileBytes& bytes) {
+    const PartsModel model = DecodePartsFrame(bytes.View());
+    // A document gives each size's list whole: records that share one
+    // would make it grow with the records rather than with the file.
+    if (SharesMemberLists(model)) {
+      const std::string reason = "damaged: size records share member lists (no document)";
+      unread(file, reason);
+      return reason;
+    }
+    WritePartsFileJson(
+        model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
+    out.FwriteData("\n");
+    out.Fflush();
+    return UnlistableReason(model);
+  };
+  return ListEachFile(run, files, {unread, write});
+}
+
 // The lines --diff compares of each file, in turn: a stable text, without
 // the file's path and its creation date.
 int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
   const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
-  int status = kExitOk;
-  for (const std::string& file : files) {
-    if (OvSignals::Caught() != 0) {
-      break;  // the run reports the signal
-    }
-    PartsFileBytes bytes;
-    const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
-    if (result != 0) {
-      Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
-      status = kExitFailed;
-      continue;
-    }
+  OvFileIO& out = run.console.Out();
+  const auto write = [&out, latin1](const std::string&, const PartsFileBytes& bytes) {
     const PartsModel model = DecodePartsFile(bytes.View());
-    run.console.Out().Fwrite(ModelLines(model, latin1));
-    run.console.Out().Fflush();
-    const std::string problem = UnlistableReason(model);
-    if (!problem.empty()) {
-      Complain(run.console, QuoteName(file) + ": " + problem);
-      status = kExitFailed;
-    }
-  }
-  return status;
+    out.Fwrite(ModelLines(model, latin1));
+    out.Fflush();
+    return UnlistableReason(model);
+  };
+  return ListEachFile(run, files, {[](const std::string&, const std::string&) {}, write});
 }
 
 }  // namespace
