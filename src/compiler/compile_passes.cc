@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "compiler/member_line.h"
@@ -722,18 +723,7 @@ int DesignCode(CompileStatus status) {
 
 void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,
                      int32_t& specRecord) {
-  specFile = 0;
-  specRecord = 0;
-  ValueItem items[2];
-  int32_t types[2] = {};
-  int32_t count = 0;
-  ParseValueList(line, 2, '<', items, types, count);
-  if (count >= 1 && types[0] == kItemNumber) {
-    specFile = TruncateTo16Bits(items[0].number);
-  }
-  if (count >= 2 && types[1] == kItemNumber) {
-    specRecord = TruncateTo16Bits(items[1].number);
-  }
+  std::tie(specFile, specRecord) = AngleNumbers(line);
   dbgprint(context.console, kConsoleProgress, "\tSpec file & record\t\t%d %d\n", specFile,
            specRecord);
 }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -163,17 +164,19 @@ CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, i
   }
   comment = std::move(text);
 
+  std::tie(value1, value2) = AngleNumbers(line);
+  return CompileStatus::kOk;
+}
+
+std::pair<int32_t, int32_t> AngleNumbers(std::string_view line) {
   ValueItem items[2];
   int32_t types[2] = {kItemName, kItemName};
   int32_t count = 0;
   ParseValueList(line, 2, '<', items, types, count);
-  if (count >= 1 && types[0] == kItemNumber) {
-    value1 = TruncateTo16Bits(items[0].number);
-  }
-  if (count >= 2 && types[1] == kItemNumber) {
-    value2 = TruncateTo16Bits(items[1].number);
-  }
-  return CompileStatus::kOk;
+  const auto number = [&](int32_t i) {
+    return count > i && types[i] == kItemNumber ? TruncateTo16Bits(items[i].number) : 0;
+  };
+  return {number(0), number(1)};
 }
 
 CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "compiler/compile_context.h"
 
@@ -53,9 +54,12 @@ class MacroTable {
   int32_t capacity_ = 0;
 };
 
-// kOk, or kPartsLineRefused when the line has no parts name. value1/value2
-// are written only when their list item is a number; the caller sets them to
-// 0 first.
+// The two numbers of a line's angle-bracket list ("<3,5>"), each cut to 16
+// bits: an item that is not a number, or is missing, gives 0.
+std::pair<int32_t, int32_t> AngleNumbers(std::string_view line);
+
+// kOk, or kPartsLineRefused when the line has no parts name; value1/value2
+// are the numbers of its list (AngleNumbers).
 CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
                                std::string& partsName, std::string& comment, int32_t& value1,
                                int32_t& value2);

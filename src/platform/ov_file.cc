@@ -61,15 +61,6 @@ std::string CurrentOrDot() {
   return directory.empty() ? std::string(".") : directory;
 }
 
-// open(2) with a retry on EINTR.
-int OpenRetrying(const std::string& path, int flags, mode_t permission) {
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 // The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
 // without "/" the current directory.
 std::string DirectoryPart(const std::string& path) {
@@ -101,6 +92,14 @@ int WriteRefusal(const std::string& path, const struct stat& status) {
 }
 
 }  // namespace
+
+int OpenRetrying(const std::string& path, int flags, mode_t permission) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
 
 int OpenOutputFile(const std::string& path, int flags, int permission, bool& created) {
   created = false;

@@ -1,6 +1,8 @@
 // File names by file class, and operations on whole files.
 #pragma once
 
+#include <sys/types.h>
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -18,6 +20,8 @@ inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kC
 // The mode of OvFile::Access that asks whether a file exists.
 inline constexpr int kAccessExists = 0;
 
+// open(2) with O_CLOEXEC added, tried again when a signal interrupts it.
+int OpenRetrying(const std::string& path, int flags, mode_t permission);
 // Opens `path` for writing with the host's open flags `flags` (O_CREAT is
 // added), never through a link or into a file that another user planted:
 // a missing file is made with O_EXCL and O_NOFOLLOW; a symbolic link is

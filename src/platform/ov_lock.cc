@@ -25,15 +25,6 @@
 namespace partsc {
 namespace {
 
-// open(2) with a retry on EINTR.
-int OpenRetrying(const std::string& path, int flags, mode_t permission) {
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
 // Opens a file that is there to lock it: read-only, without following a
 // link or waiting for a FIFO's writer; anything but a regular file is
 // refused.
