@@ -51,30 +51,16 @@ bool SharesMemberLists(const PartsModel& model) {
   });
 }
 
-// What a form of --list writes for one file: for a file it could not read
-// (nothing, or a line that says why), and for one it read, giving what is
-// wrong with it (empty when nothing is).
-struct ListForm {
-  std::function<void(const std::string& file, const std::string& reason)> unread;
-  std::function<std::string(const std::string& file, const PartsFileBytes& bytes)> write;
-};
-
-// Each file in turn in `form`, each problem also said on standard error.
-int ListEachFile(RunContext& run, const std::vector<std::string>& files, const ListForm& form) {
+// Lists each file in turn with `listOne`, which gives what is wrong with a
+// file (empty when nothing is); each problem is also said on standard error.
+int ListEachFile(RunContext& run, const std::vector<std::string>& files,
+                 const std::function<std::string(const std::string& file)>& listOne) {
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
       break;  // the run reports the signal
     }
-    PartsFileBytes bytes;
-    const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
-    std::string problem;
-    if (result != 0) {
-      problem = NotReadReason(result);
-      form.unread(file, problem);
-    } else {
-      problem = form.write(file, bytes);
-    }
+    const std::string problem = listOne(file);
     if (!problem.empty()) {
       Complain(run.console, QuoteName(file) + ": " + problem);
       status = kExitFailed;
@@ -83,22 +69,29 @@ int ListEachFile(RunContext& run, const std::vector<std::string>& files, const L
   return status;
 }
 
+// Reads a named file's bytes: empty, or why it could not be read.
+std::string ReadBytes(const RunContext& run, const std::string& file, PartsFileBytes& bytes) {
+  const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
+  return result == 0 ? std::string() : NotReadReason(result);
+}
+
 // The JSON document of each file, one a line, naming the file as given; a
 // file that could not be read whole still has its document, with where and
 // why reading stopped, and one that has none (it could not be read at all,
 // or its size records share member lists) a line that says why.
 int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
   OvFileIO& out = run.console.Out();
-  const auto unread = [&out](const std::string& file, const std::string& reason) {
-    out.FwriteData(UnreadFileJson(file, reason) + "\n");
-  };
-  const auto write = [&out, &unread](const std::string& file, const PartsFileBytes& bytes) {
-    const PartsModel model = DecodePartsFrame(bytes.View());
+  return ListEachFile(run, files, [&run, &out](const std::string& file) {
+    PartsFileBytes bytes;
+    std::string reason = ReadBytes(run, file, bytes);
+    const PartsModel model = reason.empty() ? DecodePartsFrame(bytes.View()) : PartsModel();
     // A document gives each size's list whole: records that share one
     // would make it grow with the records rather than with the file.
-    if (SharesMemberLists(model)) {
-      const std::string reason = "damaged: size records share member lists (no document)";
-      unread(file, reason);
+    if (reason.empty() && SharesMemberLists(model)) {
+      reason = "damaged: size records share member lists (no document)";
+    }
+    if (!reason.empty()) {
+      out.FwriteData(UnreadFileJson(file, reason) + "\n");
       return reason;
     }
     WritePartsFileJson(
@@ -106,8 +99,7 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
     out.FwriteData("\n");
     out.Fflush();
     return UnlistableReason(model);
-  };
-  return ListEachFile(run, files, {unread, write});
+  });
 }
 
 // The lines --diff compares of each file, in turn: a stable text, without
@@ -115,13 +107,16 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
 int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
   const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
   OvFileIO& out = run.console.Out();
-  const auto write = [&out, latin1](const std::string&, const PartsFileBytes& bytes) {
+  return ListEachFile(run, files, [&run, &out, latin1](const std::string& file) {
+    PartsFileBytes bytes;
+    if (std::string reason = ReadBytes(run, file, bytes); !reason.empty()) {
+      return reason;
+    }
     const PartsModel model = DecodePartsFile(bytes.View());
     out.Fwrite(ModelLines(model, latin1));
     out.Fflush();
     return UnlistableReason(model);
-  };
-  return ListEachFile(run, files, {[](const std::string&, const std::string&) {}, write});
+  });
 }
 
 }  // namespace
@@ -137,20 +132,12 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   // The run log keeps the file's bytes; standard output shows a line break
   // inside a name or text escaped, so that no line can be forged.
   out.SetEscapeLineBreaks(true);
-  int status = kExitOk;
-  for (const std::string& file : files) {
-    if (OvSignals::Caught() != 0) {
-      break;  // the run reports the signal
-    }
+  return ListEachFile(run, files, [&run, &out](const std::string& file) {
     const ListResult listed =
         ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file));
     out.Fflush();
-    if (listed.code != 0) {
-      Complain(run.console, QuoteName(file) + ": " + UnreadableReason(listed));
-      status = kExitFailed;
-    }
-  }
-  return status;
+    return listed.code == 0 ? std::string() : UnreadableReason(listed);
+  });
 }
 
 namespace {
