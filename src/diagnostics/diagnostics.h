@@ -47,7 +47,6 @@ class Diagnostics {
   Diagnostics& operator=(const Diagnostics&) = delete;
 
   OvConsole& Console() { return console_; }
-  const std::string& Directory() const { return directory_; }
   // The directory the structured formats show paths relative to: the one
   // partsc was started in, also after -C. The run's directory until set.
   void SetDisplayDirectory(std::string directory) { displayDirectory_ = std::move(directory); }
@@ -111,7 +110,6 @@ class Diagnostics {
   // error log, one on standard error (a record in the GNU and JSON formats),
   // and a record for the sinks. Only the first call of a run reports.
   void ReportInterruption(std::string_view signalName, std::string_view where);
-  bool InterruptionReported() const { return interrupted_; }
   // Reports an enabled warning about the line being read (`index`: the
   // character it is about, or -1), or about the file when no line is being
   // read. In the classic format it shows on the console only, as a "W" line.

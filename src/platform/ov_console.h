@@ -33,8 +33,6 @@ class OvConsole {
   // Standard output and error each escape the control characters of what
   // they write when they are a terminal (OvFileIO::FopenStdout); a console
   // in memory is none.
-  bool OutIsTerminal() const { return out_.IsTerminal(); }
-  bool ErrIsTerminal() const { return err_.IsTerminal(); }
   OvFileIO& Out() { return out_; }
   OvFileIO& Err() { return err_; }
   // What a console in memory was given on standard output and error so far.

@@ -30,13 +30,4 @@ std::unique_ptr<T> OvNew(Args&&... args) {
 // memory cannot be had.
 bool OvCopyText(std::string& out, std::string_view text);
 
-// As OvCopyText, but copies nothing when `out` holds that text already; the
-// allocation counts, and can be refused, either way.
-inline bool OvCopyChangedText(std::string& out, std::string_view text) {
-  if (out == text) {
-    return !OvFaults::ShouldFail(OvFaultKind::kAllocation);
-  }
-  return OvCopyText(out, text);
-}
-
 }  // namespace partsc

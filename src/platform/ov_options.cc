@@ -271,15 +271,6 @@ const OptionSpec* FindOption(std::string_view word, std::optional<std::string_vi
   return nullptr;
 }
 
-const OptionSpec* ActionOption(OvAction action) {
-  for (const auto& [named, id] : kActionOptions) {
-    if (named == action) {
-      return &OptionOf(id);
-    }
-  }
-  return nullptr;
-}
-
 std::optional<OvAction> ActionStartedBy(const OptionSpec& option) {
   for (const auto& [action, id] : kActionOptions) {
     if (id == option.id) {

@@ -101,9 +101,7 @@ const OptionSpec& OptionOf(OptionId id);
 // "-Werror" and "-Wno-error" are options of their own; any other "-W..." is
 // -W with the rest as its value.
 const OptionSpec* FindOption(std::string_view word, std::optional<std::string_view>& attached);
-// The action option that starts `action` ("--list"), or null for kCompile;
-// and the action an option starts, if it is one.
-const OptionSpec* ActionOption(OvAction action);
+// The action an option starts, if it is one.
 std::optional<OvAction> ActionStartedBy(const OptionSpec& option);
 // Whether `value` is one of the choices of `option`; "classic, gnu or json".
 bool IsChoice(const OptionSpec& option, std::string_view value);
