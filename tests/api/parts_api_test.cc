@@ -76,7 +76,8 @@ TEST_F(PartsApi, AChangedModelIsLaidOutAgainAndADamagedOneSaysWhereItStopped) {
 }
 
 // Each edit breaks one rule: the model is neither encoded nor written, the
-// first problem names the field, and the file and its backup stay.
+// first problem names the field (and where told, the rule), and the file and
+// its backup stay.
 TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
   const std::string path = dir_.File("bolt.prt");
   ASSERT_TRUE(WritePartsFile(ReadPartsFile(path).model, path).Written());
@@ -84,45 +85,47 @@ TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
   const std::string backup = ReadFile(path + ".old");
   using Edit = void (*)(PartsModel&);
   const std::vector<std::pair<std::string, Edit>> edits = {
-      {"/header/size_count", [](PartsModel& m) { m.sizes.push_back(m.sizes[1]); }},
-      {"/sizes/2/member_offset",
+      {"/header/size_count ", [](PartsModel& m) { m.sizes.push_back(m.sizes[1]); }},
+      {"/sizes/2/member_offset is 0: the size has no member list",
        [](PartsModel& m) {
          m.sizes.push_back(m.sizes[1]);
          ASSERT_TRUE(m.sizes[2].record.name.Assign("M12"));
          m.sizes[2].record.memberOffset = 0;
          m.header.sizeCount = 3;
        }},
-      {"/sizes/1/name", [](PartsModel& m) { std::swap(m.sizes[0], m.sizes[1]); }},
-      {"/sizes/1/name", [](PartsModel& m) { m.sizes[1].record.name = m.sizes[0].record.name; }},
-      {"/views", [](PartsModel& m) { m.apgNames[0].Clear(); }},
-      {"/header/apg_comment_count", [](PartsModel& m) { m.header.apgCommentCount = 2; }},
-      {"/sizes/0/members/0/name", [](PartsModel& m) { m.sizes[0].members.params[0].name = ""; }},
-      {"/sizes/0/members/0/name",
+      {"/sizes/1/name ", [](PartsModel& m) { std::swap(m.sizes[0], m.sizes[1]); }},
+      {"/sizes/1/name ", [](PartsModel& m) { m.sizes[1].record.name = m.sizes[0].record.name; }},
+      {"/views ", [](PartsModel& m) { m.apgNames[0].Clear(); }},
+      {"/header/apg_comment_count ", [](PartsModel& m) { m.header.apgCommentCount = 2; }},
+      {"/sizes/0/members/0/name ", [](PartsModel& m) { m.sizes[0].members.params[0].name = ""; }},
+      {"/sizes/0/members/0/name ",
        [](PartsModel& m) { m.sizes[0].members.params[0].name = "LENGTHS"; }},
-      {"/sizes/0/members/0/text",
+      {"/sizes/0/members/0/text ",
        [](PartsModel& m) { m.sizes[0].members.params[0].text = std::string(300, 'x'); }},
-      {"/sizes/0/members/0/pair_code",
+      {"/sizes/0/members/0/pair_code ",
        [](PartsModel& m) { m.sizes[0].members.params[0].pairCode = 5; }},
-      {"/sizes/1/members/0/number",
+      {"/sizes/1/members/0/number ",
        [](PartsModel& m) { m.sizes[1].members.specs[0].number = 300; }},
-      {"/sizes/1/members/0/number", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 0; }},
-      {"/header/sort_mode", [](PartsModel& m) { m.header.sortMode = 3; }},
+      {"/sizes/1/members/0/number ", [](PartsModel& m) { m.sizes[1].members.specs[0].number = 0; }},
+      {"/header/sort_mode ", [](PartsModel& m) { m.header.sortMode = 3; }},
       // No source gives these back.
-      {"/sizes/0/members/0/text",
+      {"/sizes/0/members/0/text ",
        [](PartsModel& m) {
          m.sizes[0].members.params[0].text = "4)";
          PlaceMemberLists(m);
        }},
-      {"/sizes/1/title", [](PartsModel& m) { ASSERT_TRUE(m.sizes[1].record.title.Assign("a!b")); }},
+      {"/sizes/1/title ",
+       [](PartsModel& m) { ASSERT_TRUE(m.sizes[1].record.title.Assign("a!b")); }},
   };
-  for (const auto& [pointer, edit] : edits) {
-    SCOPED_TRACE(pointer);
+  for (const auto& [problem, edit] : edits) {
+    SCOPED_TRACE(problem);
     PartsModel model = ReadPartsFile(path).model;
     edit(model);
     const WriteResult written = WritePartsFile(model, path);
     EXPECT_EQ(written.status, WriteStatus::kRefused);
     ASSERT_FALSE(written.problems.empty());
-    EXPECT_EQ(written.problems[0].pointer, pointer) << written.reason;
+    const ModelProblem& first = written.problems[0];
+    EXPECT_TRUE((first.pointer + " " + first.rule).starts_with(problem)) << written.reason;
     const EncodeResult encoded = EncodePartsFile(model);
     EXPECT_EQ(encoded.bytes, "");
     EXPECT_EQ(encoded.problems, written.problems);

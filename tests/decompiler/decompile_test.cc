@@ -170,6 +170,9 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
        "$$PARTS !x!\n$$SPEC <1,5>\n" + views +
            "$$SIZE \"A\"\ns [261] <1,1>\"X\"\ns [5] <1,1>\"Y\"\n",
        {"s [261] <1,1> \"X\"", "s <1,1> \"Y\""}},
+      {"a record of 1 in the common block, whose default record is 0",
+       "$$PARTS !x!\n$$SPEC <1,1>\n" + views + "$$COMMON\ns [1] <1,1>\"C\"\n",
+       {"s [1] <1,1> \"C\""}},
       {"records of 256",
        "$$PARTS !x!\n$$SPEC <1,256>\n" + views +
            "$$COMMON\ns [256] <1,1>\"C\"\n$$SIZE \"BB\"\n$$SIZE \"A\"\ns [512] <256,0>\"S\"\n",
