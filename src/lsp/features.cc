@@ -178,9 +178,9 @@ json ViewItems(const View& view, size_t from, size_t to) {
 json MacroItems(const View& view, size_t piece, size_t from, size_t to, bool closed) {
   const Reading& reading = view.snapshot.reading;
   json items = json::array();
-  std::set<std::string> seen;
+  // Each name once: the definition the compile would use here, if any.
   for (auto macro = reading.macros.rbegin(); macro != reading.macros.rend(); ++macro) {
-    if (!seen.insert(macro->name).second || reading.MacroFor(macro->name, piece) != &*macro) {
+    if (reading.MacroFor(macro->name, piece) != &*macro) {
       continue;
     }
     const Snapshot& snapshot = view.snapshot;

@@ -309,11 +309,9 @@ int ReplacingPartsFileSink::Replace(std::string& reason) {
     return kPartsOk;
   }
   file_.Close();
-  const bool hadOlder = OvFile::Access(path_, kAccessExists) == 0;
   const int result = PutInPlace(path_, temporary_, reason);
   if (result == kPartsOk) {
     temporary_.clear();
-    madeBackup_ = hadOlder;
   }
   Discard();
   return result;

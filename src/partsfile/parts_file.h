@@ -70,8 +70,8 @@ class PartsFileSink : public PartsSink {
   std::string WriteError() const override;
   void Close() override { file_.Close(); }
 
-  // Whether Open (with --atomic, a Commit that put the new file in place)
-  // moved an older file to the backup.
+  // Whether Open moved an older file to the backup (never with --atomic,
+  // whose older file stays in place until the run puts the new one there).
   bool MadeBackup() const { return madeBackup_; }
   // Who held a lock that Open waited for until the lock wait ran out
   // ("process 1234 (partsc) of user alice"); empty when Open did not fail

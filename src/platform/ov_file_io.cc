@@ -224,12 +224,11 @@ int OvFileIO::Failed(int error) {
   return -1;
 }
 
-bool OvFileIO::FopenStdin() {
+void OvFileIO::FopenStdin() {
   Fclose();
   error_ = 0;
   stream_ = stdin;
   ownsStream_ = false;
-  return stream_ != nullptr;
 }
 
 bool OvFileIO::FopenStandard(std::FILE* stream) {

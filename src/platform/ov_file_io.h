@@ -61,7 +61,7 @@ class OvFileIO {
   // at most LockWaitSeconds() (kRefusedLocked after that, see ErrorText),
   // and "w" empties it only once it holds the lock.
   bool Fopen(const std::string& path, const char* mode);
-  bool FopenStdin();
+  void FopenStdin();
   // Writes to standard output (standard error); closing leaves it open.
   // When it is a terminal, text written with Fprintf, Vfprintf and Fwrite
   // shows every control character but the tab and the line feed escaped

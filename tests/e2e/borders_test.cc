@@ -131,6 +131,31 @@ TEST(SharedDirectories, TheAtomicCleanUpTouchesOnlyItsOwnLeftovers) {
   EXPECT_EQ(ReadFile(library.dir.File(".bolt.prt.new-bbbbbbbbbbbb")), "hers too\n");
 }
 
+// A dead run's own leftovers go: its new contents are removed and its older
+// file reaches the backup name. A name that only looks like one (not twelve
+// characters of digits and small letters) is no leftover, and stays.
+TEST(SharedDirectories, TheAtomicCleanUpTakesItsOwnLeftoversByTheirExactNames) {
+  SharedLibrary library;
+  ASSERT_EQ(library.Run(kRun).exitCode, 0);
+  const std::string first = ReadFile(library.dir.File("bolt.prt"));
+  const char* const kept[] = {".bolt.prt.new-ABCDEFGHIJKL", ".bolt.prt.new-abcdefghijk",
+                              ".bolt.prt.new-abcdefghij.l", ".bolt.prt.newxabcdefghijkl"};
+  for (const char* name : kept) {
+    WriteFile(library.dir.File(name), "mine\n");
+  }
+  WriteFile(library.dir.File(".bolt.prt.new-abcdefghijkl"), "dead run\n");
+  WriteFile(library.dir.File(".bolt.prt.old-0123456789az"), "older\n");
+  ASSERT_EQ(library.Run(kRun, {"--atomic"}).exitCode, 0);
+  EXPECT_FALSE(fs::exists(library.dir.File(".bolt.prt.new-abcdefghijkl")));
+  EXPECT_FALSE(fs::exists(library.dir.File(".bolt.prt.old-0123456789az")));
+  // The dead run's older file took the backup name, and then gave it to
+  // the file this run replaced.
+  EXPECT_EQ(ReadFile(library.dir.File("bolt.prt.old")), first);
+  for (const char* name : kept) {
+    EXPECT_EQ(ReadFile(library.dir.File(name)), "mine\n") << name;
+  }
+}
+
 TEST(SharedDirectories, AReplacedPartsFileKeepsItsPermissions) {
   for (const std::string mode : {"-q", "--atomic"}) {
     SCOPED_TRACE(mode);
