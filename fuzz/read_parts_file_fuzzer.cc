@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
 
-  const ListResult listed = ListPartsFile(context.diagnostics, path, runLog);
+  PartsFileBytes bytes;
+  const ListResult listed = ListPartsFile(context.diagnostics, path, runLog, path, bytes);
   const int code = listed.code;
   // The file exists and its name has a full stop: neither 1 nor 3.
   Require(code == 0 || code == 2 || code == 4 || code == 5 || code == 6 || code == 7,

@@ -132,9 +132,10 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   // The run log keeps the file's bytes; standard output shows a line break
   // inside a name or text escaped, so that no line can be forged.
   out.SetEscapeLineBreaks(true);
-  return ListEachFile(run, files, [&run, &out](const std::string& file) {
+  PartsFileBytes bytes;
+  return ListEachFile(run, files, [&run, &out, &bytes](const std::string& file) {
     const ListResult listed =
-        ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file));
+        ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file), bytes);
     out.Fflush();
     return listed.code == 0 ? std::string() : UnreadableReason(listed);
   });

@@ -231,6 +231,23 @@ bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSi
 // Compiles one input into `sink` and lists the new parts file; a parts file
 // that cannot be read back is removed. `file` is the sink when it writes a
 // file, null when it holds the parts file in memory (--check).
+// Lists the parts file just written: the bytes held in memory, or the file
+// read back into the memory of the source, which is compiled and free now
+// (fresh memory costs a page fault for each page).
+ListResult ListWritten(Walk& walk, PartsSink& sink, PartsFileSink* file,
+                       const std::string& outputPath) {
+  RunContext& run = walk.run;
+  if (file == nullptr) {
+    return ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
+                         walk.runLog);
+  }
+  PartsFileBytes bytes{std::move(run.sourceBytes)};
+  const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                                          OvFile::Resolve(run.directory, file->WrittenPath()), bytes);
+  run.sourceBytes = std::move(bytes.data);
+  return listed;
+}
+
 InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink& sink,
                             PartsFileSink* file) {
   RunContext& run = walk.run;
@@ -264,11 +281,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
     }
     return outcome;
   }
-  const ListResult listed =
-      file != nullptr ? ListPartsFile(run.diagnostics, outputPath, walk.runLog,
-                                      OvFile::Resolve(run.directory, file->WrittenPath()))
-                      : ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(),
-                                      outputPath, walk.runLog);
+  const ListResult listed = ListWritten(walk, sink, file, outputPath);
   if (listed.code == 0) {
     outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
     // A file that warned with --atomic is not put in place, so nothing changed.

@@ -439,9 +439,8 @@ ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const
 }
 
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
-                         const std::string& readPath) {
-  PartsFileBytes bytes;
-  const ListResult read = ReadListedFile(readPath.empty() ? path : readPath, bytes);
+                         const std::string& readPath, PartsFileBytes& bytes) {
+  const ListResult read = ReadListedFile(readPath, bytes);
   if (read.code != 0) {
     return read;
   }

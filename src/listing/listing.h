@@ -50,10 +50,11 @@ ListResult ListOpenFile(Diagnostics& diagnostics, const PartsModel& model, const
 ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const std::string& path,
                          OvFileIO& runLog);
 
-// ReadListedFile, then ListFileBytes: the file is read from `readPath` when
-// it is given (a new parts file not yet in place), else from `path`.
+// ReadListedFile into `bytes` (whose memory is used again), then
+// ListFileBytes: the file is read from `readPath` (a new parts file not yet
+// in place, or `path` itself).
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
-                         const std::string& readPath = {});
+                         const std::string& readPath, PartsFileBytes& bytes);
 
 // Kinds of ListMembers.
 inline constexpr int kSpecLines = 1;

@@ -141,7 +141,7 @@ std::string BackupPath(const std::string& path) {
 }
 
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
-  bytes = {};
+  bytes.data.clear();
   if (OvFile::Access(path, kAccessExists) != 0) {
     return kPartsNoFile;
   }
@@ -157,7 +157,7 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
     return kNoMemory;
   }
   try {
-    bytes.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(length));
+    bytes.data.resize(static_cast<size_t>(length));
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
@@ -165,13 +165,12 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
   constexpr int64_t kLargestRead = int64_t{1} << 30;
   for (int64_t done = 0; done < length;) {
     const auto count = static_cast<int>(std::min(length - done, kLargestRead));
-    if (file.Read(bytes.data.get() + done, count) != count) {
-      bytes = {};
+    if (file.Read(bytes.data.data() + done, count) != count) {
+      bytes.data.clear();
       return kReadShort;
     }
     done += count;
   }
-  bytes.size = static_cast<size_t>(length);
   return kPartsOk;
 }
 

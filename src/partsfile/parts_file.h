@@ -19,15 +19,15 @@ namespace partsc {
 
 // The bytes of a parts file read whole, in room that was not cleared first.
 struct PartsFileBytes {
-  std::unique_ptr<char[]> data;
-  size_t size = 0;
-  std::string_view View() const { return {data.get(), size}; }
+  std::string data;
+  std::string_view View() const { return data; }
 };
 
 // Reads the whole parts file at `path` (a full path) into `bytes`, in one
 // read: kPartsOk, kPartsNoFile, kPartsOpenFailed, kReadShort when the read
 // falls short, or kNoMemory when there is no room for the bytes (`bytes` is
-// then empty).
+// then empty). The memory `bytes` holds already is used again: fresh memory
+// costs a page fault for each page it takes.
 int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
 
 // The backup name of a parts file: path + ".old", or ".OLD" when the file

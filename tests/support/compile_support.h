@@ -31,7 +31,8 @@ struct Compiler {
   }
 
   ListResult List(const std::string& path, OvFileIO& runLog) {
-    return ListPartsFile(diagnostics, path, runLog);
+    PartsFileBytes bytes;
+    return ListPartsFile(diagnostics, path, runLog, path, bytes);
   }
 
   OvConsole console{OvConsole::InMemory{}};
