@@ -31,7 +31,7 @@ struct Bench {
   Diagnostics diagnostics;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
-  std::string sourceBytes;
+  OvFileBytes sourceBytes;
   CompileContext context{console, diagnostics, macros, viewDefined, sourceBytes};
   MemberTable members;
 };

@@ -46,6 +46,7 @@
 
 #include "cpu_clock.h"
 #include "driver/run_driver.h"
+#include "platform/ov_file_bytes.h"
 #include "gen_library.h"
 #include "partsfile/parts_decoder.h"
 #include "platform/ov_console.h"
@@ -289,6 +290,8 @@ void RedirectConsole() {
 
 Figures RunPartscInProcess(const std::string& settingsName, bool atomic) {
   RedirectConsole();
+  // As the program's main: files are mapped under the guard.
+  OvFileBytes::InstallGuard();
   std::string program = "partsc";
   std::string settings = "-p" + settingsName;
   std::string atomicOption = "--atomic";

@@ -81,7 +81,7 @@ int WriteFullFile(PartsModel model, const std::string& path) {
 }
 
 int ReadFullFile(const std::string& path) {
-  PartsFileBytes bytes;
+  OvFileBytes bytes;
   int result = ReadPartsFileBytes(path, bytes);
   if (result != 0) {
     return result;

@@ -34,7 +34,7 @@ void CheckCompiled(Context& context, const std::string& outputPath, OvFileIO& ru
   Require(path.parent_path() == std::filesystem::path(EnterWorkDir()),
           "the parts file lies in the parts directory");
   Require(OvFile::Access(outputPath, 0) == 0, "the parts file exists after the compile");
-  PartsFileBytes read;
+  OvFileBytes read;
   const int listed = ListPartsFile(context.diagnostics, outputPath, runLog, outputPath, read).code;
   Require(listed == 0 || listed == 4, "a freshly compiled parts file reads back");
   const std::string bytes = ReadWhole(outputPath);

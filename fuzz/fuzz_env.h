@@ -35,7 +35,7 @@ struct Context {
   PartsFileSink sink;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
-  std::string sourceBytes;
+  OvFileBytes sourceBytes;
   OvClassDirectories classes;
 };
 

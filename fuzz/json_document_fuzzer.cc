@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     OvFileIO nowhere;
     nowhere.FopenMemory();
-    PartsFileBytes bytes;
+    OvFileBytes bytes;
     const bool stopped = text.find("\"whole\":false") != std::string::npos ||
                          text.find("\"whole\": false") != std::string::npos;
     Require(stopped || ListPartsFile(context.diagnostics, "doc.prt", nowhere, "doc.prt", bytes).code == 0,

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   OvFileIO runLog;
   runLog.Fopen("TALVIREN.LOG", "w");
 
-  PartsFileBytes bytes;
+  OvFileBytes bytes;
   const ListResult listed = ListPartsFile(context.diagnostics, path, runLog, path, bytes);
   const int code = listed.code;
   // The file exists and its name has a full stop: neither 1 nor 3.

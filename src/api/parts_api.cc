@@ -55,7 +55,7 @@ EncodeResult EncodePartsFile(const PartsModel& model) {
 
 ReadResult ReadPartsFile(const std::string& path) {
   ReadResult result;
-  PartsFileBytes bytes;
+  OvFileBytes bytes;
   const int code = ReadPartsFileBytes(path, bytes);
   result.status = AsReadStatus(code);
   if (code == kPartsOk) {

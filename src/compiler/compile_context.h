@@ -39,9 +39,9 @@ struct CompileContext {
   Diagnostics& diagnostics;
   MacroTable& macros;
   ViewDefinedFlags& viewDefined;
-  // Where a source file is read into; its room is kept from one source to
-  // the next.
-  std::string& sourceBytes;
+  // Where a source file is mapped or read into, its room kept from one
+  // source to the next; the run reads the parts file back into it.
+  OvFileBytes& sourceBytes;
   // After a line that ends the compile, read the rest of the source for its
   // diagnostics, each marked as found after the stop; nothing more is
   // written and the compile ends with the code of that line.

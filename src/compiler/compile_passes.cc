@@ -107,6 +107,8 @@ struct Compile {
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
   bool interrupted = false;  // a signal ended the reading
+  const OvFileBytes* file = nullptr;  // the source's bytes, when read from its file
+  bool cut = false;  // the file was cut short while it was read
   // Reading on: the code of the line that ended the compile, or CompileStatus::kOk.
   CompileStatus stopped = CompileStatus::kOk;
   bool carriageReturnSeen = false;
@@ -130,6 +132,10 @@ struct Compile {
     std::string_view piece;
     if (!reader.Next(piece)) {
       pieces.EndOfFile();
+      return false;
+    }
+    if (file != nullptr && file->Cut()) {
+      cut = true;
       return false;
     }
     ++lineNumber;
@@ -395,6 +401,15 @@ CompileStatus Interrupted(const Compile& c, const std::string& waiting = {}) {
   return CompileStatus::kInterrupted;
 }
 
+// The source file became shorter while it was read: what was read past its
+// new end is not the source, and the compile fails as if it could not be
+// read.
+CompileStatus SourceCut(const Compile& c) {
+  c.context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError,
+                                      "the file was cut short while it was read");
+  return CompileStatus::kInputUnreadable;
+}
+
 // The errors of one line that a compile reading on goes on after: the line
 // of the parts name, a member line, a size line.
 bool ReadsOnAfter(CompileStatus status) {
@@ -427,8 +442,8 @@ CompileStatus RunPass1(Compile& c) {
       return result;
     }
   }
-  if (c.interrupted) {
-    return Interrupted(c);
+  if (c.interrupted || c.cut) {
+    return c.cut ? SourceCut(c) : Interrupted(c);
   }
   LintPass1(c, ended);
   return CompileStatus::kOk;
@@ -545,8 +560,8 @@ CompileStatus RunPass2(Compile& c, const std::string& outputPath) {
       return result;
     }
   }
-  if (c.interrupted) {
-    return Interrupted(c);
+  if (c.interrupted || c.cut) {
+    return c.cut ? SourceCut(c) : Interrupted(c);
   }
   if (c.sizeLine <= 0) {
     return CompileStatus::kOk;
@@ -669,15 +684,17 @@ CompileStatus FinishOutput(Compile& c, const std::string& outputPath) {
 
 // The source's text: the one given, or the file read whole into the
 // context's room. False, reported, when the file cannot be read.
-bool ReadSource(CompileContext& context, const LineSource& source, std::string_view& text) {
+bool ReadSource(Compile& c, const LineSource& source) {
+  CompileContext& context = c.context;
   if (source.text) {
-    text = *source.text;
+    c.text = *source.text;
     return true;
   }
   int error = 0;
   const OvTextRead read = OvFileIO::ReadText(source.path, kSourceMax, context.sourceBytes, error);
   if (read == OvTextRead::kRead) {
-    text = context.sourceBytes;
+    c.text = context.sourceBytes.View();
+    c.file = &context.sourceBytes;
     return true;
   }
   std::string reason = SystemErrorText(error);
@@ -733,7 +750,7 @@ CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& sou
   CompileOutcome outcome;
   context.diagnostics.BeginInput(source.path);
   Compile c(context, output, source.path, outcome.model);
-  if (!ReadSource(context, source, c.text)) {
+  if (!ReadSource(c, source)) {
     outcome.status = CompileStatus::kInputUnreadable;
     return outcome;
   }

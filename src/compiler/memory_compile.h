@@ -36,7 +36,7 @@ class MemoryCompiler {
   Diagnostics diagnostics_;
   MacroTable macros_;
   ViewDefinedFlags viewDefined_{};
-  std::string sourceBytes_;
+  OvFileBytes sourceBytes_;
   MemoryPartsSink sink_;
 };
 

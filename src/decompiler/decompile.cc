@@ -22,12 +22,15 @@ namespace {
 // Reads the file and lists it nowhere: the listing only tells whether the
 // file reads back.
 ListResult ReadBack(const std::string& path, Recovery& recovery) {
-  PartsFileBytes bytes;
+  OvFileBytes bytes;
   const ListResult read = ReadListedFile(path, bytes);
   if (read.code != 0) {
     return read;
   }
   recovery.bytes = bytes.View();
+  if (bytes.Cut()) {
+    return {kListHeader, kReadShort};
+  }
   recovery.model = DecodePartsFile(recovery.bytes);
   OvFileIO nowhere;
   OvConsole console(OvConsole::InMemory{});

@@ -70,7 +70,7 @@ int ListEachFile(RunContext& run, const std::vector<std::string>& files,
 }
 
 // Reads a named file's bytes: empty, or why it could not be read.
-std::string ReadBytes(const RunContext& run, const std::string& file, PartsFileBytes& bytes) {
+std::string ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
   const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
   return result == 0 ? std::string() : NotReadReason(result);
 }
@@ -82,7 +82,7 @@ std::string ReadBytes(const RunContext& run, const std::string& file, PartsFileB
 int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
   OvFileIO& out = run.console.Out();
   return ListEachFile(run, files, [&run, &out](const std::string& file) {
-    PartsFileBytes bytes;
+    OvFileBytes bytes;
     std::string reason = ReadBytes(run, file, bytes);
     const PartsModel model = reason.empty() ? DecodePartsFrame(bytes.View()) : PartsModel();
     // A document gives each size's list whole: records that share one
@@ -98,7 +98,7 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
         model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
     out.FwriteData("\n");
     out.Fflush();
-    return UnlistableReason(model);
+    return bytes.Cut() ? NotReadReason(kReadShort) : UnlistableReason(model);
   });
 }
 
@@ -108,11 +108,14 @@ int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
   const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
   OvFileIO& out = run.console.Out();
   return ListEachFile(run, files, [&run, &out, latin1](const std::string& file) {
-    PartsFileBytes bytes;
+    OvFileBytes bytes;
     if (std::string reason = ReadBytes(run, file, bytes); !reason.empty()) {
       return reason;
     }
     const PartsModel model = DecodePartsFile(bytes.View());
+    if (bytes.Cut()) {
+      return NotReadReason(kReadShort);
+    }
     out.Fwrite(ModelLines(model, latin1));
     out.Fflush();
     return UnlistableReason(model);
@@ -132,7 +135,7 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   // The run log keeps the file's bytes; standard output shows a line break
   // inside a name or text escaped, so that no line can be forged.
   out.SetEscapeLineBreaks(true);
-  PartsFileBytes bytes;
+  OvFileBytes bytes;
   return ListEachFile(run, files, [&run, &out, &bytes](const std::string& file) {
     const ListResult listed =
         ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file), bytes);
@@ -324,7 +327,7 @@ bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsMode
   }
   PartsModel& model = loaded.emplace();
   const std::string path = OvFile::Resolve(run.directory, file);
-  PartsFileBytes bytes;
+  OvFileBytes bytes;
   const int result = ReadPartsFileBytes(path, bytes);
   if (result != 0) {
     Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
@@ -332,6 +335,10 @@ bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsMode
   }
   if (LooksLikePartsFile(bytes.View())) {
     model = DecodePartsFile(bytes.View());
+    if (bytes.Cut()) {
+      Complain(run.console, QuoteName(file) + ": " + NotReadReason(kReadShort));
+      return false;
+    }
     const std::string problem = UnlistableReason(model);
     if (!problem.empty()) {
       Complain(run.console, QuoteName(file) + ": " + problem);
@@ -404,8 +411,8 @@ void PrintChanges(RunContext& run, const std::string& path, const std::string& w
                   const std::string& older) {
   std::string summary = "new file";
   if (!older.empty()) {
-    PartsFileBytes before;
-    PartsFileBytes after;
+    OvFileBytes before;
+    OvFileBytes after;
     ReadPartsFileBytes(older, before);
     ReadPartsFileBytes(written, after);
     summary =

@@ -40,7 +40,7 @@ struct RunContext {
   Diagnostics diagnostics;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
-  std::string sourceBytes;
+  OvFileBytes sourceBytes;
   // What the program that runs partsc gave besides the command line.
   const RunExtras* extras = nullptr;
 

@@ -232,8 +232,7 @@ bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSi
 // that cannot be read back is removed. `file` is the sink when it writes a
 // file, null when it holds the parts file in memory (--check).
 // Lists the parts file just written: the bytes held in memory, or the file
-// read back into the memory of the source, which is compiled and free now
-// (fresh memory costs a page fault for each page).
+// read back where the source was, which is compiled.
 ListResult ListWritten(Walk& walk, PartsSink& sink, PartsFileSink* file,
                        const std::string& outputPath) {
   RunContext& run = walk.run;
@@ -241,11 +240,8 @@ ListResult ListWritten(Walk& walk, PartsSink& sink, PartsFileSink* file,
     return ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
                          walk.runLog);
   }
-  PartsFileBytes bytes{std::move(run.sourceBytes)};
-  const ListResult listed = ListPartsFile(run.diagnostics, outputPath, walk.runLog,
-                                          OvFile::Resolve(run.directory, file->WrittenPath()), bytes);
-  run.sourceBytes = std::move(bytes.data);
-  return listed;
+  return ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                       OvFile::Resolve(run.directory, file->WrittenPath()), run.sourceBytes);
 }
 
 InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink& sink,

@@ -412,7 +412,7 @@ void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
 
 }  // namespace
 
-ListResult ReadListedFile(const std::string& readPath, PartsFileBytes& bytes) {
+ListResult ReadListedFile(const std::string& readPath, OvFileBytes& bytes) {
   const int read = ReadPartsFileBytes(readPath, bytes);
   if (read == kPartsNoFile || read == kPartsOpenFailed) {
     return Failed(kListOpen, read);
@@ -439,12 +439,14 @@ ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const
 }
 
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
-                         const std::string& readPath, PartsFileBytes& bytes) {
+                         const std::string& readPath, OvFileBytes& bytes) {
   const ListResult read = ReadListedFile(readPath, bytes);
   if (read.code != 0) {
     return read;
   }
-  return ListFileBytes(diagnostics, bytes.View(), path, runLog);
+  const ListResult listed = ListFileBytes(diagnostics, bytes.View(), path, runLog);
+  // A file cut short while it was listed was not read whole.
+  return bytes.Cut() ? Failed(kListHeader, kReadShort) : listed;
 }
 
 std::string MemberLine(const SpecEntry& entry) {

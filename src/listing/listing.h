@@ -34,7 +34,7 @@ struct ListResult {
 // Reads the parts file at `readPath` whole, in one read, into `bytes`. A
 // file that cannot be opened fails as the listing's first step; one that
 // cannot be read as its header.
-ListResult ReadListedFile(const std::string& readPath, PartsFileBytes& bytes);
+ListResult ReadListedFile(const std::string& readPath, OvFileBytes& bytes);
 
 // Writes the listing of `model`, the parts file at `path`, into the run log,
 // step by step, and stops at the first step whose part of the file could
@@ -54,7 +54,7 @@ ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const
 // ListFileBytes: the file is read from `readPath` (a new parts file not yet
 // in place, or `path` itself).
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
-                         const std::string& readPath, PartsFileBytes& bytes);
+                         const std::string& readPath, OvFileBytes& bytes);
 
 // Kinds of ListMembers.
 inline constexpr int kSpecLines = 1;

@@ -140,8 +140,8 @@ std::string BackupPath(const std::string& path) {
   return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
 }
 
-int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
-  bytes.data.clear();
+int ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes) {
+  bytes.Clear();
   if (OvFile::Access(path, kAccessExists) != 0) {
     return kPartsNoFile;
   }
@@ -153,11 +153,15 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
   if (length < 0 || file.Lseek(0, kSeekStart) != 0) {
     return kReadShort;
   }
+  if (bytes.Map(file.Descriptor(), static_cast<size_t>(length))) {
+    return kPartsOk;
+  }
   if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
     return kNoMemory;
   }
+  char* room = nullptr;
   try {
-    bytes.data.resize(static_cast<size_t>(length));
+    room = bytes.Room(static_cast<size_t>(length)).data();
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
@@ -165,8 +169,8 @@ int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes) {
   constexpr int64_t kLargestRead = int64_t{1} << 30;
   for (int64_t done = 0; done < length;) {
     const auto count = static_cast<int>(std::min(length - done, kLargestRead));
-    if (file.Read(bytes.data.data() + done, count) != count) {
-      bytes.data.clear();
+    if (file.Read(room + done, count) != count) {
+      bytes.Clear();
       return kReadShort;
     }
     done += count;

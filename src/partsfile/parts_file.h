@@ -17,18 +17,11 @@
 
 namespace partsc {
 
-// The bytes of a parts file read whole, in room that was not cleared first.
-struct PartsFileBytes {
-  std::string data;
-  std::string_view View() const { return data; }
-};
-
-// Reads the whole parts file at `path` (a full path) into `bytes`, in one
-// read: kPartsOk, kPartsNoFile, kPartsOpenFailed, kReadShort when the read
-// falls short, or kNoMemory when there is no room for the bytes (`bytes` is
-// then empty). The memory `bytes` holds already is used again: fresh memory
-// costs a page fault for each page it takes.
-int ReadPartsFileBytes(const std::string& path, PartsFileBytes& bytes);
+// Reads the whole parts file at `path` (a full path) into `bytes`, mapped
+// or in one read into the room `bytes` kept: kPartsOk, kPartsNoFile,
+// kPartsOpenFailed, kReadShort when the read falls short, or kNoMemory when
+// there is no room for the bytes (`bytes` is then empty).
+int ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes);
 
 // The backup name of a parts file: path + ".old", or ".OLD" when the file
 // name is not in lower case.

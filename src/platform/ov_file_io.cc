@@ -693,20 +693,20 @@ OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
   }
 }
 
-}  // namespace
-
-OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string& text,
-                              int& error) {
-  text.clear();
+// Opens `path` to be read whole: a regular file of at most `limit` bytes.
+// Its descriptor, and its size in `size`; else -1, with why in `result`.
+int OpenWhole(const std::string& path, size_t limit, size_t& size, OvTextRead& result,
+              int& error) {
   error = 0;
   // Not blocking: a pipe without a writer must not hold the run.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     error = errno;
-    return OvTextRead::kOpenFailed;
+    result = OvTextRead::kOpenFailed;
+    return -1;
   }
   struct stat status {};
-  OvTextRead result = OvTextRead::kRead;
+  result = OvTextRead::kRead;
   if (::fstat(fd, &status) != 0) {
     error = errno;
     result = OvTextRead::kReadFailed;
@@ -716,15 +716,52 @@ OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string
   } else if (static_cast<uint64_t>(status.st_size) > limit) {
     result = OvTextRead::kTooLarge;
   }
-  // The file is read in one read of its size; a file that grew meanwhile
-  // is read on, never past the limit.
-  if (result == OvTextRead::kRead) {
-    text.resize(static_cast<size_t>(std::max<off_t>(status.st_size, 0)));
-    result = ReadRest(fd, limit, text, error);
+  if (result != OvTextRead::kRead) {
+    ::close(fd);
+    return -1;
   }
+  size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));
+  return fd;
+}
+
+}  // namespace
+
+// The file is read in one read of its size; a file that grew meanwhile is
+// read on, never past the limit.
+OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string& text,
+                              int& error) {
+  text.clear();
+  size_t size = 0;
+  OvTextRead result = OvTextRead::kRead;
+  const int fd = OpenWhole(path, limit, size, result, error);
+  if (fd < 0) {
+    return result;
+  }
+  text.resize(size);
+  result = ReadRest(fd, limit, text, error);
   ::close(fd);
   if (result != OvTextRead::kRead) {
     text.clear();
+  }
+  return result;
+}
+
+// Mapped, the file is what it held when it was opened.
+OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes,
+                              int& error) {
+  bytes.Clear();
+  size_t size = 0;
+  OvTextRead result = OvTextRead::kRead;
+  const int fd = OpenWhole(path, limit, size, result, error);
+  if (fd < 0) {
+    return result;
+  }
+  if (!bytes.Map(fd, size)) {
+    result = ReadRest(fd, limit, bytes.Room(size), error);
+  }
+  ::close(fd);
+  if (result != OvTextRead::kRead) {
+    bytes.Clear();
   }
   return result;
 }

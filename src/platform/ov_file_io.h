@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ov_file_bytes.h"
+
 namespace partsc {
 
 // Flag values of OvFileIO::Open. They are the values the parts file code
@@ -143,6 +145,11 @@ class OvFileIO {
   // gives the same pieces to Fgets-like cutting as a stream read with Fgets.
   static OvTextRead ReadText(const std::string& path, size_t limit, std::string& text,
                              int& error);
+  // The same, mapped where it can be (see OvFileBytes).
+  static OvTextRead ReadText(const std::string& path, size_t limit, OvFileBytes& bytes,
+                             int& error);
+  // The descriptor of a binary file (-1 when none is open).
+  int Descriptor() const { return fd_; }
 
   // Makes `text` the whole content of `path`, so that the name holds the
   // old content or the new, never a part: the text goes into a new hidden

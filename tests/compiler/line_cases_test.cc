@@ -161,7 +161,7 @@ class LineCases {
   Diagnostics diagnostics_;
   MacroTable macros_;
   ViewDefinedFlags viewDefined_{};
-  std::string sourceBytes_;
+  OvFileBytes sourceBytes_;
   CompileContext context_{console_, diagnostics_, macros_, viewDefined_, sourceBytes_};
   std::vector<PartsSize> sizes_;
   SizeTable sizeTable_{sizes_};

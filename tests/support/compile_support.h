@@ -31,7 +31,7 @@ struct Compiler {
   }
 
   ListResult List(const std::string& path, OvFileIO& runLog) {
-    PartsFileBytes bytes;
+    OvFileBytes bytes;
     return ListPartsFile(diagnostics, path, runLog, path, bytes);
   }
 
@@ -39,7 +39,7 @@ struct Compiler {
   Diagnostics diagnostics;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
-  std::string sourceBytes;
+  OvFileBytes sourceBytes;
   OvClassDirectories classes;
 };
 

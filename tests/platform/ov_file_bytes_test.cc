@@ -1,0 +1,67 @@
+#include "platform/ov_file_bytes.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/ov_file_io.h"
+#include "support/test_support.h"
+
+namespace partsc {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+// A mapped file that another process cuts short reads as zeros past its new
+// end, and says so, instead of ending the process with SIGBUS. Its memory
+// is let go with it; a second file takes the record the first left.
+TEST(FileBytesTest, AFileCutShortWhileMappedReadsAsZerosAndSaysSo) {
+  OvFileBytes::InstallGuard();
+  TempDir dir;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const std::string text(static_cast<size_t>(page) * 3, 'x');
+  WriteFile(dir.File("source"), text);
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    OvFileBytes bytes;
+    int error = 0;
+    ASSERT_EQ(OvFileIO::ReadText(dir.File("source"), text.size(), bytes, error), OvTextRead::kRead);
+    ASSERT_EQ(bytes.View(), text);
+    EXPECT_FALSE(bytes.Cut());
+    ASSERT_EQ(::truncate(dir.File("source").c_str(), page), 0);
+    const std::string_view view = bytes.View();
+    EXPECT_EQ(view.size(), text.size());
+    EXPECT_EQ(view.substr(0, static_cast<size_t>(page)), text.substr(0, static_cast<size_t>(page)));
+    EXPECT_EQ(view.substr(static_cast<size_t>(page)),
+              std::string(static_cast<size_t>(page) * 2, '\0'));
+    EXPECT_TRUE(bytes.Cut());
+    WriteFile(dir.File("source"), text);
+  }
+}
+
+// A file that cannot be mapped (empty) is read into the room kept from the
+// file before; a failed read leaves nothing.
+TEST(FileBytesTest, WhatIsNotMappedIsReadIntoTheRoomKept) {
+  OvFileBytes::InstallGuard();
+  TempDir dir;
+  WriteFile(dir.File("empty"), "");
+  OvFileBytes bytes;
+  int error = 0;
+  ASSERT_EQ(OvFileIO::ReadText(dir.File("empty"), 10, bytes, error), OvTextRead::kRead);
+  EXPECT_EQ(bytes.Size(), 0u);
+  EXPECT_FALSE(bytes.Cut());
+  EXPECT_EQ(OvFileIO::ReadText(dir.path(), 10, bytes, error), OvTextRead::kNotRegular);
+  EXPECT_EQ(OvFileIO::ReadText(dir.File("none"), 10, bytes, error), OvTextRead::kOpenFailed);
+  WriteFile(dir.File("large"), "eleven char");
+  EXPECT_EQ(OvFileIO::ReadText(dir.File("large"), 10, bytes, error), OvTextRead::kTooLarge);
+  EXPECT_EQ(bytes.Size(), 0u);
+  std::string& room = bytes.Room(5);
+  EXPECT_EQ(room.size(), 5u);
+  EXPECT_EQ(bytes.Size(), 5u);
+}
+
+}  // namespace
+}  // namespace partsc
