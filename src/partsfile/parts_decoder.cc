@@ -304,6 +304,8 @@ class Decoding {
       Fail(current_, kReadDamaged, start);
       return;
     }
+    // At most kMaxSizes records: room made once, not grown record by record.
+    model_.sizes.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
       const int64_t position = start + int64_t{kSizeRecordSize} * i;
       std::string_view bytes;
