@@ -96,6 +96,7 @@ TEST_F(PartsApi, AModelThatBreaksTheRuleIsRefusedNamingTheField) {
       {"/sizes/1/name ", [](PartsModel& m) { std::swap(m.sizes[0], m.sizes[1]); }},
       {"/sizes/1/name ", [](PartsModel& m) { m.sizes[1].record.name = m.sizes[0].record.name; }},
       {"/views ", [](PartsModel& m) { m.apgNames[0].Clear(); }},
+      {"/views/2/name ", [](PartsModel& m) { m.apgNames[2] = m.apgNames[0]; }},
       {"/header/apg_comment_count ", [](PartsModel& m) { m.header.apgCommentCount = 2; }},
       {"/sizes/0/members/0/name ", [](PartsModel& m) { m.sizes[0].members.params[0].name = ""; }},
       {"/sizes/0/members/0/name ",

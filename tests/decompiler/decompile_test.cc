@@ -221,6 +221,20 @@ TEST(ClosesEarly, CountsTheParenthesesOpenBeforeEachClose) {
   }
 }
 
+// Each "{" is written "{}"; where a later ")" would close the field, "("
+// go inside the braces, as many as the text needs at that point and no more.
+TEST(EscapedText, OpensInsideTheBracesWhatALaterCloseNeeds) {
+  const struct {
+    const char* text;
+    std::optional<std::string> written;
+  } cases[] = {{"a{b", "a{}b"},     {"{)", "{(})"},        {"{))", "{((}))"},
+               {"({)", "({})"},     {"{)(", "{(})("},      {"{", "{}"},
+               {")", std::nullopt}, {"a){", std::nullopt}, {"{a)){b)", "{(((}a)){}b)"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapedText(c.text), c.written) << c.text;
+  }
+}
+
 // More than 2048 sizes: the lists past the counted sizes come back under
 // fresh names, and a late list that re-ties a counted size (the first one
 // too) under that size's name.
