@@ -442,8 +442,11 @@ CompileStatus RunPass1(Compile& c) {
       return result;
     }
   }
-  if (c.interrupted || c.cut) {
-    return c.cut ? SourceCut(c) : Interrupted(c);
+  if (c.cut) {
+    return SourceCut(c);
+  }
+  if (c.interrupted) {
+    return Interrupted(c);
   }
   LintPass1(c, ended);
   return CompileStatus::kOk;
@@ -560,8 +563,11 @@ CompileStatus RunPass2(Compile& c, const std::string& outputPath) {
       return result;
     }
   }
-  if (c.interrupted || c.cut) {
-    return c.cut ? SourceCut(c) : Interrupted(c);
+  if (c.cut) {
+    return SourceCut(c);
+  }
+  if (c.interrupted) {
+    return Interrupted(c);
   }
   if (c.sizeLine <= 0) {
     return CompileStatus::kOk;

@@ -112,12 +112,12 @@ constexpr size_t kLargestFile = size_t{64} << 20;
 
 // Latin-1 for a file on disk that is not UTF-8, else UTF-8.
 TextEncoding EncodingOfFile(const std::string& path) {
-  std::string bytes;
+  OvFileBytes bytes;
   int error = 0;
   if (path.empty() || OvFileIO::ReadText(path, kLargestFile, bytes, error) != OvTextRead::kRead) {
     return TextEncoding::kUtf8;
   }
-  return IsUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+  return IsUtf8(bytes.View()) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
 }
 
 // The editor's text in the bytes its file would hold: a Latin-1 file's text
@@ -712,13 +712,14 @@ void Server::PublishLocked(const std::string& uri) {
     }
     message["version"] = analysis.version;
   } else {
-    std::string bytes;
+    OvFileBytes bytes;
     int error = 0;
     if (!found.empty()) {
       OvFileIO::ReadText(path, kLargestFile, bytes, error);
     }
-    const TextEncoding encoding = IsUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
-    snapshot = std::make_shared<const Snapshot>(std::move(bytes), encoding);
+    std::string text(bytes.View());
+    const TextEncoding encoding = IsUtf8(text) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+    snapshot = std::make_shared<const Snapshot>(std::move(text), encoding);
     for (const Finding& finding : found) {
       diagnostics.push_back(Place(*snapshot, finding));
     }

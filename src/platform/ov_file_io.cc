@@ -726,27 +726,9 @@ int OpenWhole(const std::string& path, size_t limit, size_t& size, OvTextRead& r
 
 }  // namespace
 
-// The file is read in one read of its size; a file that grew meanwhile is
-// read on, never past the limit.
-OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, std::string& text,
-                              int& error) {
-  text.clear();
-  size_t size = 0;
-  OvTextRead result = OvTextRead::kRead;
-  const int fd = OpenWhole(path, limit, size, result, error);
-  if (fd < 0) {
-    return result;
-  }
-  text.resize(size);
-  result = ReadRest(fd, limit, text, error);
-  ::close(fd);
-  if (result != OvTextRead::kRead) {
-    text.clear();
-  }
-  return result;
-}
-
-// Mapped, the file is what it held when it was opened.
+// Mapped, the file is what it held when it was opened; read, it is read in
+// one read of its size, and a file that grew meanwhile is read on, never
+// past the limit.
 OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes,
                               int& error) {
   bytes.Clear();

@@ -139,13 +139,11 @@ class OvFileIO {
   // as ENOMEM).
   static bool ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
                             bool anyKind);
-  // The whole text of a regular file of at most `limit` bytes, into `text`
-  // (whose room is kept from one call to the next); `error` gets the
-  // system's error number of a failed open or read. A text file read so
-  // gives the same pieces to Fgets-like cutting as a stream read with Fgets.
-  static OvTextRead ReadText(const std::string& path, size_t limit, std::string& text,
-                             int& error);
-  // The same, mapped where it can be (see OvFileBytes).
+  // The whole text of a regular file of at most `limit` bytes, mapped where
+  // it can be, else read into the room `bytes` kept from the call before
+  // (see OvFileBytes); `error` gets the system's error number of a failed
+  // open or read. A text file read so gives the same pieces to Fgets-like
+  // cutting as a stream read with Fgets.
   static OvTextRead ReadText(const std::string& path, size_t limit, OvFileBytes& bytes,
                              int& error);
   // The descriptor of a binary file (-1 when none is open).
