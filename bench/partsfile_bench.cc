@@ -16,7 +16,6 @@
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/result_codes.h"
 
 namespace partsc {
 namespace {
@@ -62,7 +61,7 @@ PartsModel FullModel(int sortMode) {
 int WriteFullFile(PartsModel model, const std::string& path) {
   PartsFileSink sink;
   PartsEncoder encoder(sink);
-  bool written = sink.Open(path) == 0 && encoder.WriteHeader(model.header) &&
+  bool written = sink.Open(path).Ok() && encoder.WriteHeader(model.header) &&
                  encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
   encoder.BeginMemberLists(model.header);
   for (PartsSize& size : model.sizes) {
@@ -77,21 +76,21 @@ int WriteFullFile(PartsModel model, const std::string& path) {
   }
   written = written && encoder.WriteSizeList(model.header, model.sizes);
   sink.Release();
-  return written ? 0 : kPartsShortWrite;
+  return written ? 0 : 1;
 }
 
 int ReadFullFile(const std::string& path) {
   OvFileBytes bytes;
-  int result = ReadPartsFileBytes(path, bytes);
+  int result = static_cast<int>(ReadPartsFileBytes(path, bytes).status);
   if (result != 0) {
     return result;
   }
   const PartsModel model = DecodePartsFile(bytes.View());
-  result = ReadCode(model.read.result);
+  result = static_cast<int>(model.read.result);
   for (size_t i = 0; result == 0 && i < model.sizes.size(); ++i) {
     const int slot = FindSizeRecord(model, model.sizes[i].record.name.View());
-    result = slot < 0 ? kReadSizeNotFound
-                      : ReadCode(model.sizes[static_cast<size_t>(slot)].membersResult);
+    result = static_cast<int>(slot < 0 ? ReadStatus::kSizeNotFound
+                                       : model.sizes[static_cast<size_t>(slot)].membersResult);
   }
   return result;
 }

@@ -35,7 +35,8 @@ void CheckCompiled(Context& context, const std::string& outputPath, OvFileIO& ru
           "the parts file lies in the parts directory");
   Require(OvFile::Access(outputPath, 0) == 0, "the parts file exists after the compile");
   OvFileBytes read;
-  const int listed = ListPartsFile(context.diagnostics, outputPath, runLog, outputPath, read).code;
+  const int listed =
+      static_cast<int>(ListPartsFile(context.diagnostics, outputPath, runLog, outputPath, read).step);
   Require(listed == 0 || listed == 4, "a freshly compiled parts file reads back");
   const std::string bytes = ReadWhole(outputPath);
   std::string encoded;

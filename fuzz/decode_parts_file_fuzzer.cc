@@ -4,6 +4,7 @@
 // a list at a time from the bytes is the same.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "diagnostics/diagnostics.h"
@@ -49,18 +50,18 @@ void CheckWhole(const PartsModel& model) {
 }
 
 // The listing step that reads each part.
-int ListCodeOf(PartsPart part) {
+std::optional<ListStep> ListStepOf(PartsPart part) {
   switch (part) {
     case PartsPart::kHeader:
-      return kListHeader;
+      return ListStep::kHeader;
     case PartsPart::kApgList:
-      return kListApg;
+      return ListStep::kApg;
     case PartsPart::kSizeList:
-      return kListSizes;
+      return ListStep::kSizes;
     case PartsPart::kCommonList:
-      return kListCommon;
+      return ListStep::kCommon;
     default:
-      return -1;
+      return std::nullopt;
   }
 }
 
@@ -82,9 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   OvFileIO runLog;
   runLog.FopenMemory();
   const ListResult listed = ListOpenFile(diagnostics, model, "/parts/fuzz.prt", runLog);
-  const int expected = ListCodeOf(model.read.part);
-  Require(
-      expected < 0 || (listed.code == expected && listed.readResult == ReadCode(model.read.result)),
+  const std::optional<ListStep> expected = ListStepOf(model.read.part);
+  Require(!expected || (listed.step == *expected && listed.read == model.read.result),
       "the listing stops at the part where reading stopped");
   OvFileIO byLists;
   byLists.FopenMemory();
@@ -92,12 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A list the model keeps once for records that share it (kReadSharedList)
   // is read again from the bytes for each record: there the model's listing
   // stops, and the other goes on.
-  if (listed.readResult == kReadSharedList) {
+  if (listed.read == ReadStatus::kSharedList) {
     Require(byLists.MemoryText().starts_with(runLog.MemoryText()),
             "a listing of the bytes goes on where the model keeps a shared list once");
     return 0;
   }
-  Require(streamed.code == listed.code && streamed.readResult == listed.readResult &&
+  Require(streamed.step == listed.step && streamed.read == listed.read &&
               byLists.MemoryText() == runLog.MemoryText(),
           "listing the bytes a list at a time gives the listing of the model");
   return 0;

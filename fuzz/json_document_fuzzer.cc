@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OvFileBytes bytes;
     const bool stopped = text.find("\"whole\":false") != std::string::npos ||
                          text.find("\"whole\": false") != std::string::npos;
-    Require(stopped || ListPartsFile(context.diagnostics, "doc.prt", nowhere, "doc.prt", bytes).code == 0,
+    Require(stopped || ListPartsFile(context.diagnostics, "doc.prt", nowhere, "doc.prt", bytes).Listed(),
             "a parts file written from a whole document lists");
   }
   EndInput();

@@ -17,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   OvFileBytes bytes;
   const ListResult listed = ListPartsFile(context.diagnostics, path, runLog, path, bytes);
-  const int code = listed.code;
+  const int code = static_cast<int>(listed.step);
   // The file exists and its name has a full stop: neither 1 nor 3.
   Require(code == 0 || code == 2 || code == 4 || code == 5 || code == 6 || code == 7,
           "the listing answers one of its codes");
-  Require((code == 0) == (listed.readResult == 0), "a failed step names the reader's result");
+  Require((code == 0) == (listed.read == ReadStatus::kOk), "a failed step names the reader's result");
 
   runLog.Fclose();
   EndInput();

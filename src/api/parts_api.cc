@@ -17,7 +17,6 @@
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_json.h"
 #include "partsfile/parts_rule.h"
-#include "partsfile/result_codes.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_util.h"
@@ -56,12 +55,11 @@ EncodeResult EncodePartsFile(const PartsModel& model) {
 ReadResult ReadPartsFile(const std::string& path) {
   ReadResult result;
   OvFileBytes bytes;
-  const int code = ReadPartsFileBytes(path, bytes);
-  result.status = AsReadStatus(code);
-  if (code == kPartsOk) {
+  OvResult<ReadStatus> read = ReadPartsFileBytes(path, bytes);
+  result.status = read.status;
+  result.reason = std::move(read.reason);
+  if (read.Ok()) {
     result.model = DecodePartsFile(bytes.View());
-  } else if (code != kNoMemory) {
-    result.reason = LastSystemError();
   }
   return result;
 }
@@ -77,14 +75,14 @@ WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
   std::string bytes;
   EncodePartsFile(model, bytes);
   PartsFileSink sink;
-  int code = sink.Open(path);
-  if (code != kPartsOk) {
-    result.reason = LastSystemError();
-  } else if (!sink.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
-    code = kPartsShortWrite;
+  SinkResult opened = sink.Open(path);
+  result.status = PublicStatus(opened.status);
+  result.reason = std::move(opened.reason);
+  if (opened.Ok() &&
+      !sink.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
+    result.status = WriteStatus::kWriteFailed;
     result.reason = sink.WriteError();
   }
-  result.status = WriteStatusOf(code);
   sink.Release();
   return result;
 }
@@ -98,12 +96,10 @@ Listing ListModel(const PartsModel& model, const std::string& path) {
   const ListResult listed = ListOpenFile(diagnostics, model, path, runLog);
   runLog.Fclose();
   Listing listing;
-  listing.status = ListStatusOf(listed.code);
-  listing.read = AsReadStatus(listed.readResult);
+  listing.status = PublicStatus(listed.step);
+  listing.read = listed.read;
   listing.text = runLog.MemoryText();
-  if (listed.code != 0) {
-    listing.reason = UnreadableReason(listed);
-  }
+  listing.reason = UnreadableReason(listed);
   return listing;
 }
 

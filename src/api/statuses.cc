@@ -1,8 +1,5 @@
 #include "api/statuses.h"
 
-#include "listing/listing.h"
-#include "partsfile/result_codes.h"
-
 namespace partsc {
 
 CompileEnd PublicStatus(CompileStatus status) {
@@ -35,37 +32,35 @@ CompileEnd PublicStatus(CompileStatus status) {
   return CompileEnd::kInterrupted;
 }
 
-WriteStatus WriteStatusOf(int code) {
-  switch (code) {
-    case kPartsOk:
+WriteStatus PublicStatus(SinkStatus status) {
+  switch (status) {
+    case SinkStatus::kOk:
       return WriteStatus::kWritten;
-    case kPartsModelRefused:
-      return WriteStatus::kRefused;
-    case kPartsBackupFailed:
+    case SinkStatus::kBackupFailed:
       return WriteStatus::kBackupFailed;
-    case kPartsShortWrite:
-      return WriteStatus::kWriteFailed;
-    default:
+    case SinkStatus::kOpenFailed:
+    case SinkStatus::kReplaceFailed:
       break;
   }
   return WriteStatus::kNotCreated;
 }
 
-ListStatus ListStatusOf(int code) {
-  switch (code) {
-    case 0:
+ListStatus PublicStatus(ListStep step) {
+  switch (step) {
+    case ListStep::kNone:
       return ListStatus::kListed;
-    case kListBaseName:
+    case ListStep::kBaseName:
       return ListStatus::kNoFullStop;
-    case kListApg:
+    case ListStep::kApg:
       return ListStatus::kViewsUnread;
-    case kListSizes:
+    case ListStep::kSizes:
       return ListStatus::kSizeListUnread;
-    case kListCommon:
+    case ListStep::kCommon:
       return ListStatus::kCommonListUnread;
-    case kListSizeMembers:
+    case ListStep::kSizeMembers:
       return ListStatus::kSizeMembersUnread;
-    default:
+    case ListStep::kOpen:
+    case ListStep::kHeader:
       break;
   }
   return ListStatus::kHeaderUnread;

@@ -5,14 +5,16 @@
 #include <partsc/partsc.h>
 
 #include "compiler/compile_context.h"
+#include "listing/listing.h"
+#include "partsfile/parts_file.h"
 
 namespace partsc {
 
 // How the compile ended, as the library says it.
 CompileEnd PublicStatus(CompileStatus status);
-// The code of PartsSink::Open or of a short write.
-WriteStatus WriteStatusOf(int code);
-// The code of a listing's step.
-ListStatus ListStatusOf(int code);
+// What opening the parts file came to.
+WriteStatus PublicStatus(SinkStatus status);
+// The step of a listing that failed.
+ListStatus PublicStatus(ListStep step);
 
 }  // namespace partsc

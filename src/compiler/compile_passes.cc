@@ -624,15 +624,17 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
     outputPath.clear();
     return Interrupted(c);
   }
-  const bool opened = plain && c.output.sink.Open(outputPath) == 0;
+  const SinkResult opened = plain ? c.output.sink.Open(outputPath)
+                                  : SinkResult::Failed(SinkStatus::kOpenFailed,
+                                                       "not a plain file name");
   // The wait for another run's lock ends when a signal comes.
-  if (!opened && OvSignals::Caught() != 0) {
+  if (!opened.Ok() && OvSignals::Caught() != 0) {
     const std::string waiting = "waiting for the lock of " + outputPath;
     outputPath.clear();
     return Interrupted(c, waiting);
   }
-  if (!opened) {
-    const std::string reason = plain ? LastSystemError() : "not a plain file name";
+  if (!opened.Ok()) {
+    const std::string& reason = opened.reason;
     const std::string message = "File " + outputPath + " open error";
     c.context.diagnostics.ReportRunFailure(DiagnosticId::kPartsFileOpen, message + "\n", message,
                                            reason);

@@ -12,7 +12,6 @@
 
 #include "compiler/compile_context.h"
 #include "partsfile/parts_file.h"
-#include "partsfile/result_codes.h"
 #include "platform/ov_file.h"
 
 namespace partsc {

@@ -4,7 +4,6 @@
 
 #include <partsc/model.h>
 
-#include "partsfile/result_codes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,6 @@
 
 #include <partsc/model.h>
 
-#include "partsfile/result_codes.h"
 
 #include <string>
 #include <string_view>

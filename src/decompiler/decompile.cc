@@ -24,12 +24,12 @@ namespace {
 ListResult ReadBack(const std::string& path, Recovery& recovery) {
   OvFileBytes bytes;
   const ListResult read = ReadListedFile(path, bytes);
-  if (read.code != 0) {
+  if (!read.Listed()) {
     return read;
   }
   recovery.bytes = bytes.View();
   if (bytes.Cut()) {
-    return {kListHeader, kReadShort};
+    return {ListStep::kHeader, ReadStatus::kShort};
   }
   recovery.model = DecodePartsFile(recovery.bytes);
   OvFileIO nowhere;
@@ -92,13 +92,13 @@ int DecompilePartsFile(const std::string& path, std::string& source, std::string
   const ListResult listed = ReadBack(path, *recovery);
   // Size records that share member lists, which the model keeps once: the
   // order of the lists says which.
-  if (listed.readResult == kReadSharedList && !recovery->model.read.Whole()) {
+  if (listed.read == ReadStatus::kSharedList && !recovery->model.read.Whole()) {
     reason = OrderBlocks(*recovery);
     if (!reason.empty()) {
       return kDecompileNotRecoverable;
     }
   }
-  if (listed.code != 0) {
+  if (!listed.Listed()) {
     reason = UnreadableReason(listed);
     return kDecompileUnreadable;
   }

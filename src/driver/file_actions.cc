@@ -29,13 +29,13 @@ namespace partsc {
 namespace {
 
 // The reason for a result of ReadPartsFileBytes.
-std::string NotReadReason(int result) {
+std::string NotReadReason(ReadStatus result) {
   switch (result) {
-    case kPartsNoFile:
+    case ReadStatus::kNoFile:
       return "no such file";
-    case kNoMemory:
+    case ReadStatus::kNoMemory:
       return "out of memory";
-    case kReadShort:
+    case ReadStatus::kShort:
       return "the read fell short";
     default:
       break;
@@ -71,8 +71,8 @@ int ListEachFile(RunContext& run, const std::vector<std::string>& files,
 
 // Reads a named file's bytes: empty, or why it could not be read.
 std::string ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
-  const int result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes);
-  return result == 0 ? std::string() : NotReadReason(result);
+  const ReadStatus result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes).status;
+  return result == ReadStatus::kOk ? std::string() : NotReadReason(result);
 }
 
 // The JSON document of each file, one a line, naming the file as given; a
@@ -98,7 +98,7 @@ int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
         model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
     out.FwriteData("\n");
     out.Fflush();
-    return bytes.Cut() ? NotReadReason(kReadShort) : UnlistableReason(model);
+    return bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
   });
 }
 
@@ -114,7 +114,7 @@ int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
     }
     const PartsModel model = DecodePartsFile(bytes.View());
     if (bytes.Cut()) {
-      return NotReadReason(kReadShort);
+      return NotReadReason(ReadStatus::kShort);
     }
     out.Fwrite(ModelLines(model, latin1));
     out.Fflush();
@@ -140,7 +140,7 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
     const ListResult listed =
         ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file), bytes);
     out.Fflush();
-    return listed.code == 0 ? std::string() : UnreadableReason(listed);
+    return UnreadableReason(listed);
   });
 }
 
@@ -328,15 +328,15 @@ bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsMode
   PartsModel& model = loaded.emplace();
   const std::string path = OvFile::Resolve(run.directory, file);
   OvFileBytes bytes;
-  const int result = ReadPartsFileBytes(path, bytes);
-  if (result != 0) {
+  const ReadStatus result = ReadPartsFileBytes(path, bytes).status;
+  if (result != ReadStatus::kOk) {
     Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
     return false;
   }
   if (LooksLikePartsFile(bytes.View())) {
     model = DecodePartsFile(bytes.View());
     if (bytes.Cut()) {
-      Complain(run.console, QuoteName(file) + ": " + NotReadReason(kReadShort));
+      Complain(run.console, QuoteName(file) + ": " + NotReadReason(ReadStatus::kShort));
       return false;
     }
     const std::string problem = UnlistableReason(model);

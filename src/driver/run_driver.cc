@@ -278,7 +278,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
     return outcome;
   }
   const ListResult listed = ListWritten(walk, sink, file, outputPath);
-  if (listed.code == 0) {
+  if (listed.Listed()) {
     outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
     // A file that warned with --atomic is not put in place, so nothing changed.
     if (run.session.Changes() && file != nullptr && (outcome.done || !file->Replaces())) {

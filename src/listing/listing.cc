@@ -14,7 +14,6 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
-#include "partsfile/result_codes.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_string_util.h"
 
@@ -36,17 +35,17 @@ class SizeMembers {
   // Lists the member list of the size in `slot`, its spec lines then its
   // param lines, and answers the result of reading it; a list that could
   // not be read whole is not listed.
-  int List(size_t slot, OvFileIO& runLog) {
+  ReadStatus List(size_t slot, OvFileIO& runLog) {
     if (!fromBytes_) {
       const PartsSize& size = model_.sizes[slot];
       if (size.membersResult == ReadStatus::kOk) {
         ListMembers(runLog, size.members, kSpecLines);
         ListMembers(runLog, size.members, kParamLines);
       }
-      return ReadCode(size.membersResult);
+      return size.membersResult;
     }
-    const int result = ViewSizeMembers(bytes_, model_, slot, scratch_);
-    if (result == 0) {
+    const ReadStatus result = ViewSizeMembers(bytes_, model_, slot, scratch_);
+    if (result == ReadStatus::kOk) {
       ListEntries(scratch_.specs, runLog);
       ListEntries(scratch_.params, runLog);
     }
@@ -74,8 +73,8 @@ std::string Shown(const OvFileIO& out, std::string_view text) {
   return out.EscapesLineBreaks() ? EscapeLineBreaks(text) : std::string(text);
 }
 
-ListResult Failed(int listCode, int readResult) {
-  return {listCode, readResult};
+ListResult Failed(ListStep step, ReadStatus read) {
+  return {step, read};
 }
 
 // Whether the reading of the model stopped in `part`.
@@ -127,11 +126,11 @@ void WriteApgLines(const PartsModel& model, OvFileIO& runLog) {
 
 // A failed read of the size list or of a size's members: only an exhausted
 // memory is reported.
-ListResult ReadFailed(Listing& l, int readResult, int listCode) {
-  if (readResult == kNoMemory) {
+ListResult ReadFailed(Listing& l, ReadStatus readResult, ListStep step) {
+  if (readResult == ReadStatus::kNoMemory) {
     l.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
   }
-  return Failed(listCode, readResult);
+  return Failed(step, readResult);
 }
 
 ListResult WriteCommonBlock(Listing& l) {
@@ -146,7 +145,7 @@ ListResult WriteCommonBlock(Listing& l) {
   }
   runLog.Fprintf("\n");
   if (StoppedIn(l.model, PartsPart::kCommonList)) {
-    return Failed(kListCommon, ReadCode(l.model.read.result));
+    return Failed(ListStep::kCommon, l.model.read.result);
   }
   ListMembers(runLog, *l.model.common, kSpecLines);
   ListMembers(runLog, *l.model.common, kParamLines);
@@ -179,11 +178,11 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   }
   const int slot = FindSizeRecord(l.model, record.name.View());
   if (slot < 0) {
-    return Failed(kListSizeMembers, kReadSizeNotFound);
+    return Failed(ListStep::kSizeMembers, ReadStatus::kSizeNotFound);
   }
-  const int result = l.members.List(static_cast<size_t>(slot), runLog);
-  if (result != 0) {
-    return ReadFailed(l, result, kListSizeMembers);
+  const ReadStatus result = l.members.List(static_cast<size_t>(slot), runLog);
+  if (result != ReadStatus::kOk) {
+    return ReadFailed(l, result, ListStep::kSizeMembers);
   }
   return {};
 }
@@ -195,27 +194,27 @@ ListResult ListModel(Listing& l, const std::string& path) {
   const PartsHeader& header = model.header;
   OvFileIO& runLog = l.runLog;
   if (StoppedIn(model, PartsPart::kHeader)) {
-    return Failed(kListHeader, ReadCode(model.read.result));
+    return Failed(ListStep::kHeader, model.read.result);
   }
   WriteHeaderBlock(header, path, runLog);
   std::string baseName;
   if (FileBaseName(path, baseName) != 0) {
-    return Failed(kListBaseName, 0);
+    return Failed(ListStep::kBaseName, ReadStatus::kOk);
   }
   WritePartsLine(header, runLog, baseName);
   if (header.specFile > 0 && header.specRecord > 0) {
     runLog.Fprintf("$$SPEC <%d,%d>\n", header.specFile, header.specRecord);
   }
   if (StoppedIn(model, PartsPart::kApgList)) {
-    return Failed(kListApg, ReadCode(model.read.result));
+    return Failed(ListStep::kApg, model.read.result);
   }
   WriteApgLines(model, runLog);
   if (StoppedIn(model, PartsPart::kSizeList)) {
-    return ReadFailed(l, ReadCode(model.read.result), kListSizes);
+    return ReadFailed(l, model.read.result, ListStep::kSizes);
   }
   if (header.commonOffset != 0) {
     const ListResult common = WriteCommonBlock(l);
-    if (common.code != 0) {
+    if (!common.Listed()) {
       return common;
     }
   }
@@ -225,7 +224,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
   WriteSortLine(header.sortMode, runLog);
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const ListResult size = WriteSizeBlock(l, i);
-    if (size.code != 0) {
+    if (!size.Listed()) {
       return size;
     }
   }
@@ -413,12 +412,12 @@ void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
 }  // namespace
 
 ListResult ReadListedFile(const std::string& readPath, OvFileBytes& bytes) {
-  const int read = ReadPartsFileBytes(readPath, bytes);
-  if (read == kPartsNoFile || read == kPartsOpenFailed) {
-    return Failed(kListOpen, read);
+  const ReadStatus read = ReadPartsFileBytes(readPath, bytes).status;
+  if (read == ReadStatus::kNoFile || read == ReadStatus::kOpenFailed) {
+    return Failed(ListStep::kOpen, read);
   }
-  if (read != kPartsOk) {
-    return Failed(kListHeader, read);
+  if (read != ReadStatus::kOk) {
+    return Failed(ListStep::kHeader, read);
   }
   return {};
 }
@@ -441,12 +440,12 @@ ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
                          const std::string& readPath, OvFileBytes& bytes) {
   const ListResult read = ReadListedFile(readPath, bytes);
-  if (read.code != 0) {
+  if (!read.Listed()) {
     return read;
   }
   const ListResult listed = ListFileBytes(diagnostics, bytes.View(), path, runLog);
   // A file cut short while it was listed was not read whole.
-  return bytes.Cut() ? Failed(kListHeader, kReadShort) : listed;
+  return bytes.Cut() ? Failed(ListStep::kHeader, ReadStatus::kShort) : listed;
 }
 
 std::string MemberLine(const SpecEntry& entry) {
@@ -484,63 +483,47 @@ int FileBaseName(std::string_view path, std::string& result) {
 
 std::string UnlistableReason(const PartsModel& model) {
   const PartsRead& read = model.read;
-  const std::array<std::pair<PartsPart, int>, 4> steps = {{{PartsPart::kHeader, kListHeader},
-                                                          {PartsPart::kApgList, kListApg},
-                                                          {PartsPart::kSizeList, kListSizes},
-                                                          {PartsPart::kCommonList, kListCommon}}};
-  for (const auto& [part, listCode] : steps) {
+  const std::array<std::pair<PartsPart, ListStep>, 4> steps = {
+      {{PartsPart::kHeader, ListStep::kHeader},
+       {PartsPart::kApgList, ListStep::kApg},
+       {PartsPart::kSizeList, ListStep::kSizes},
+       {PartsPart::kCommonList, ListStep::kCommon}}};
+  for (const auto& [part, step] : steps) {
     if (read.part == part) {
-      return UnreadableReason({listCode, ReadCode(read.result)});
+      return UnreadableReason({step, read.result});
     }
   }
   for (const PartsSize& size : model.sizes) {
     const int slot = FindSizeRecord(model, size.record.name.View());
-    const int result = slot < 0 ? kReadSizeNotFound
-                                : ReadCode(model.sizes[static_cast<size_t>(slot)].membersResult);
-    if (result != 0) {
-      return UnreadableReason({kListSizeMembers, result});
+    const ReadStatus result = slot < 0 ? ReadStatus::kSizeNotFound
+                                       : model.sizes[static_cast<size_t>(slot)].membersResult;
+    if (result != ReadStatus::kOk) {
+      return UnreadableReason({ListStep::kSizeMembers, result});
     }
   }
   return {};
 }
 
 std::string UnreadableReason(const ListResult& listed) {
-  const int listCode = listed.code;
-  const int readResult = listed.readResult;
-  if (readResult == kNoMemory) {
-    return "out of memory";
-  }
-  switch (listCode) {
-    case kListOpen:
-      return readResult == kPartsNoFile ? "no such file" : "cannot be opened";
-    case kListHeader:
-      if (readResult == kReadBadVersion) {
-        return "not a parts file (version is not 102)";
-      }
-      return readResult == kReadShort ? "truncated header" : "damaged header";
-    case kListBaseName:
+  switch (listed.step) {
+    case ListStep::kNone:
+      return {};
+    case ListStep::kOpen:
+      return listed.read == ReadStatus::kNoFile ? "no such file" : "cannot be opened";
+    case ListStep::kBaseName:
       return "the file name has no full stop";
-    case kListApg:
-      if (readResult == kReadNoApgName) {
-        return "no view defined";
-      }
-      return readResult == kReadShort ? "truncated view list" : "damaged view list";
-    default:
+    case ListStep::kHeader:
+      return ReadReason(PartsPart::kHeader, listed.read);
+    case ListStep::kApg:
+      return ReadReason(PartsPart::kApgList, listed.read);
+    case ListStep::kSizes:
+      return ReadReason(PartsPart::kSizeList, listed.read);
+    case ListStep::kCommon:
+      return ReadReason(PartsPart::kCommonList, listed.read);
+    case ListStep::kSizeMembers:
       break;
   }
-  const std::string part = listCode == kListSizes    ? "size list"
-                           : listCode == kListCommon ? "common member list"
-                                                     : "size member list";
-  switch (readResult) {
-    case kReadShort:
-      return "truncated " + part;
-    case kTableFull:
-      return "too many members in the " + part;
-    case kReadSizeNotFound:
-      return "size member list not found (a size record out of order or without a list)";
-    default:
-      return "damaged " + part;
-  }
+  return ReadReason(PartsPart::kSizeMembers, listed.read);
 }
 
 }  // namespace partsc

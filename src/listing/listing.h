@@ -14,21 +14,25 @@ namespace partsc {
 class Diagnostics;
 class OvFileIO;
 
-// Failure codes of ListPartsFile, by the step that failed.
-inline constexpr int kListOpen = 1;
-inline constexpr int kListHeader = 2;
-inline constexpr int kListBaseName = 3;
-inline constexpr int kListApg = 4;
-inline constexpr int kListSizes = 5;
-inline constexpr int kListCommon = 6;
-inline constexpr int kListSizeMembers = 7;
+// The step of a listing that failed, by its number.
+enum class ListStep : int {
+  kNone = 0,  // the file was listed whole
+  kOpen = 1,
+  kHeader = 2,
+  kBaseName = 3,
+  kApg = 4,
+  kSizes = 5,
+  kCommon = 6,
+  kSizeMembers = 7,
+};
 
-// What a listing answers: 0, or the code of the step that failed, and the
-// result of the parts-file operation behind it (the open's 10 or 11, or the
-// reader's code; 0 for a file name without a full stop).
+// What a listing answers: the step that failed, and the result of reading
+// the parts file behind it (kOk for a file name without a full stop).
 struct ListResult {
-  int code = 0;
-  int readResult = 0;
+  ListStep step = ListStep::kNone;
+  ReadStatus read = ReadStatus::kOk;
+
+  bool Listed() const { return step == ListStep::kNone; }
 };
 
 // Reads the parts file at `readPath` whole, in one read, into `bytes`. A

@@ -136,7 +136,7 @@ void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_
 // entries. Answers 0 with `end` just past the end record, or the failure
 // with `end` at the record that failed.
 template <class List>
-int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list, Used& used,
+ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list, Used& used,
                       int64_t& end) {
   if (list != nullptr) {
     ReserveEntries(file, position, room, *list);
@@ -144,28 +144,28 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* 
   for (end = position;; end += kMemberHeadSize) {
     std::string_view headBytes;
     if (!file.View(end, kMemberHeadSize, headBytes)) {
-      return kReadShort;
+      return ReadStatus::kShort;
     }
     uint8_t head[kMemberHeadSize];
     std::memcpy(head, headBytes.data(), kMemberHeadSize);
     const MemberHead member = DecodeMemberHead(head);
     if (!member.IsSpec() && !member.IsParam()) {
       end += kMemberHeadSize;
-      return 0;
+      return ReadStatus::kOk;
     }
     if (member.IsParam() && (member.nameLength < 1 || member.nameLength > kParamNameMax)) {
-      return kReadDamaged;
+      return ReadStatus::kDamaged;
     }
     std::string_view body;
     if (!file.View(end + kMemberHeadSize, member.bodyLength, body)) {
-      return kReadShort;
+      return ReadStatus::kShort;
     }
     const bool full = member.IsSpec() ? used.specs >= room.specs : used.params >= room.params;
     if (full) {
-      return kTableFull;
+      return ReadStatus::kTableFull;
     }
     if (!Allocated()) {
-      return kNoMemory;
+      return ReadStatus::kNoMemory;
     }
     if (list == nullptr) {
       ++(member.IsSpec() ? used.specs : used.params);
@@ -179,9 +179,9 @@ int ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* 
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
 template <class List>
-int ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list, int64_t& end) {
+ReadStatus ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list, int64_t& end) {
   Used used;
-  int result = kNoMemory;
+  ReadStatus result = ReadStatus::kNoMemory;
   try {
     result = ReadMemberRecords(file, position, room, list, used, end);
   } catch (const std::bad_alloc&) {
@@ -230,7 +230,7 @@ class Decoding {
       try {
         (this->*step)();
       } catch (const std::bad_alloc&) {
-        Fail(current_, kNoMemory, 0);
+        Fail(current_, ReadStatus::kNoMemory, 0);
       }
       if (stopped_) {
         return;
@@ -240,9 +240,9 @@ class Decoding {
 
  private:
   // Notes the first failure; unless `goOn`, the reading ends with the part.
-  void Fail(PartsPart part, int result, int64_t offset, int size = -1, bool goOn = false) {
+  void Fail(PartsPart part, ReadStatus result, int64_t offset, int size = -1, bool goOn = false) {
     if (model_.read.Whole()) {
-      model_.read = {part, AsReadStatus(result), offset, size};
+      model_.read = {part, result, offset, size};
     }
     stopped_ = stopped_ || !goOn;
   }
@@ -251,17 +251,17 @@ class Decoding {
     current_ = PartsPart::kHeader;
     std::string_view bytes;
     if (!file_.View(0, kHeaderSize, bytes)) {
-      Fail(current_, kReadShort, 0);
+      Fail(current_, ReadStatus::kShort, 0);
       return;
     }
     // A foreign file is refused on its version before anything else is
     // looked at, and none of its fields is kept.
     if (HeaderVersionOf(file_.At(bytes)) != kPartsVersion) {
-      Fail(current_, kReadBadVersion, 0);
+      Fail(current_, ReadStatus::kBadVersion, 0);
       return;
     }
     if (!DecodeHeader(file_.At(bytes), model_.header)) {
-      Fail(current_, kReadDamaged, 0);
+      Fail(current_, ReadStatus::kDamaged, 0);
     }
   }
 
@@ -269,11 +269,11 @@ class Decoding {
   bool ReadApgBlock(int64_t position, ApgBlock& block) {
     std::string_view bytes;
     if (!file_.View(position, kApgBlockSize, bytes)) {
-      Fail(current_, kReadShort, position);
+      Fail(current_, ReadStatus::kShort, position);
       return false;
     }
     if (!DecodeApgBlock(file_.At(bytes), block)) {
-      Fail(current_, kReadDamaged, position);
+      Fail(current_, ReadStatus::kDamaged, position);
       return false;
     }
     return true;
@@ -289,7 +289,7 @@ class Decoding {
     // A file without a view is refused, but nothing keeps the rest of it
     // from being read.
     if (!anyName) {
-      Fail(current_, kReadNoApgName, kApgOffset, -1, true);
+      Fail(current_, ReadStatus::kNoView, kApgOffset, -1, true);
     }
     if (model_.header.apgCommentCount != 0) {
       ReadApgBlock(kApgOffset + kApgBlockSize, model_.apgComments);
@@ -301,7 +301,7 @@ class Decoding {
     const int count = model_.header.sizeCount;
     const int64_t start = SizeListOffset(model_.header);
     if (count > kMaxSizes) {
-      Fail(current_, kReadDamaged, start);
+      Fail(current_, ReadStatus::kDamaged, start);
       return;
     }
     // At most kMaxSizes records: room made once, not grown record by record.
@@ -310,11 +310,11 @@ class Decoding {
       const int64_t position = start + int64_t{kSizeRecordSize} * i;
       std::string_view bytes;
       SizeRecord record;
-      const int result = !Allocated()                                    ? kNoMemory
-                         : !file_.View(position, kSizeRecordSize, bytes) ? kReadShort
-                         : !DecodeSizeRecord(file_.At(bytes), record)    ? kReadDamaged
-                                                                         : 0;
-      if (result != 0) {
+      const ReadStatus result = !Allocated()                                    ? ReadStatus::kNoMemory
+                         : !file_.View(position, kSizeRecordSize, bytes) ? ReadStatus::kShort
+                         : !DecodeSizeRecord(file_.At(bytes), record)    ? ReadStatus::kDamaged
+                                                                         : ReadStatus::kOk;
+      if (result != ReadStatus::kOk) {
         Fail(current_, result, position);
         return;
       }
@@ -329,8 +329,8 @@ class Decoding {
     }
     int64_t end = 0;
     model_.common.emplace();
-    const int result = ReadMemberList(file_, model_.header.commonOffset, {}, &*model_.common, end);
-    if (result != 0) {
+    const ReadStatus result = ReadMemberList(file_, model_.header.commonOffset, {}, &*model_.common, end);
+    if (result != ReadStatus::kOk) {
       Fail(current_, result, end);
       return;
     }
@@ -339,7 +339,7 @@ class Decoding {
 
   // Each size's list is read on its own: one that fails keeps no other from
   // being read. A list that begins inside one read before, or runs into one,
-  // is refused (kReadSharedList) and not kept, so that records that share a
+  // is refused (ReadStatus::kSharedList) and not kept, so that records that share a
   // list cost the list once.
   void ReadSizeMembers() {
     current_ = PartsPart::kSizeMembers;
@@ -352,20 +352,20 @@ class Decoding {
       PartsSize& size = model_.sizes[i];
       const int64_t offset = size.record.memberOffset;
       int64_t end = offset + 1;
-      int result = offset == 0                    ? kReadSizeNotFound
-                   : Overlaps(spans, offset, end) ? kReadSharedList
-                                                  : 0;
-      if (result == 0) {
+      ReadStatus result = offset == 0                    ? ReadStatus::kSizeNotFound
+                   : Overlaps(spans, offset, end) ? ReadStatus::kSharedList
+                                                  : ReadStatus::kOk;
+      if (result == ReadStatus::kOk) {
         result = ReadMemberList(file_, offset, room,
                                 lists_ == Lists::kAll ? &size.members : nullptr, end);
       }
-      if (result == 0 && Overlaps(spans, offset, end)) {
-        result = kReadSharedList;
+      if (result == ReadStatus::kOk && Overlaps(spans, offset, end)) {
+        result = ReadStatus::kSharedList;
         size.members = MemberList();
         end = offset;
       }
-      size.membersResult = AsReadStatus(result);
-      if (result != 0) {
+      size.membersResult = result;
+      if (result != ReadStatus::kOk) {
         Fail(current_, result, end, static_cast<int>(i), true);
         continue;
       }
@@ -410,8 +410,8 @@ class Decoding {
     while (position < until) {
       UnlistedList list{static_cast<uint32_t>(position), {}};
       int64_t end = 0;
-      const int result = ReadMemberList(file_, position, room, &list.members, end);
-      if (result != 0) {
+      const ReadStatus result = ReadMemberList(file_, position, room, &list.members, end);
+      if (result != ReadStatus::kOk) {
         Fail(current_, result, position);
         return false;
       }
@@ -458,11 +458,11 @@ PartsModel DecodePartsFrame(std::string_view bytes) {
 namespace {
 
 template <class List>
-int ReadSizeList(std::string_view bytes, const PartsModel& outline, size_t slot, List& members) {
+ReadStatus ReadSizeList(std::string_view bytes, const PartsModel& outline, size_t slot, List& members) {
   const uint32_t offset = outline.sizes.at(slot).record.memberOffset;
   if (offset == 0) {
     members = {};
-    return kReadSizeNotFound;
+    return ReadStatus::kSizeNotFound;
   }
   int64_t end = 0;
   return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), &members, end);
@@ -470,12 +470,12 @@ int ReadSizeList(std::string_view bytes, const PartsModel& outline, size_t slot,
 
 }  // namespace
 
-int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+ReadStatus DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
                       MemberList& members) {
   return ReadSizeList(bytes, outline, slot, members);
 }
 
-int ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
                     MemberViews& members) {
   return ReadSizeList(bytes, outline, slot, members);
 }
@@ -520,6 +520,49 @@ int64_t MemberListBytes(const MemberList& list) {
     bytes += static_cast<int64_t>(MemberRecordSize(param));
   }
   return bytes;
+}
+
+namespace {
+
+const char* PartWords(PartsPart part) {
+  switch (part) {
+    case PartsPart::kHeader:
+      return "header";
+    case PartsPart::kApgList:
+      return "view list";
+    case PartsPart::kSizeList:
+      return "size list";
+    case PartsPart::kCommonList:
+      return "common member list";
+    case PartsPart::kSizeMembers:
+      return "size member list";
+    default:
+      break;
+  }
+  return "member area";
+}
+
+}  // namespace
+
+std::string ReadReason(PartsPart part, ReadStatus result) {
+  const std::string words = PartWords(part);
+  switch (result) {
+    case ReadStatus::kShort:
+      return "truncated " + words;
+    case ReadStatus::kBadVersion:
+      return "not a parts file (version is not 102)";
+    case ReadStatus::kNoView:
+      return "no view defined";
+    case ReadStatus::kTableFull:
+      return "too many members in the " + words;
+    case ReadStatus::kSizeNotFound:
+      return "size member list not found (a size record out of order or without a list)";
+    case ReadStatus::kNoMemory:
+      return "out of memory";
+    default:
+      break;
+  }
+  return "damaged " + words;
 }
 
 }  // namespace partsc

@@ -4,10 +4,10 @@
 
 #include <partsc/model.h>
 
-#include "partsfile/result_codes.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,9 +38,9 @@ PartsModel DecodePartsFrame(std::string_view bytes);
 
 // Reads the member list of size `slot` of `outline` from `bytes` into
 // `members`, over the entries it holds (their texts keep their room), as
-// DecodePartsFile reads it: 0 or the read result, `members` then holding
+// DecodePartsFile reads it: kOk or the read result, `members` then holding
 // the entries read before the failure.
-int DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+ReadStatus DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
                       MemberList& members);
 
 // A member list read as the file holds it, for a reader that only looks at
@@ -63,7 +63,7 @@ struct MemberViews {
 };
 
 // DecodeSizeMembers into views of `bytes`, which must outlive them.
-int ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
                     MemberViews& members);
 
 // The slot in `model.sizes` of the size record of that name, as the reader
@@ -71,6 +71,10 @@ int ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t sl
 // assumes them in their order; the first record of the name in any other
 // mode. -1 when the search finds none.
 int FindSizeRecord(const PartsModel& model, std::string_view name);
+
+// Why reading `part` stopped with `result`, in the words the listing and the
+// JSON document give ("truncated size list", "no view defined").
+std::string ReadReason(PartsPart part, ReadStatus result);
 
 // The bytes a member list takes in a file, its end record included.
 int64_t MemberListBytes(const MemberList& list);

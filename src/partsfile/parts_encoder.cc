@@ -119,7 +119,7 @@ int64_t AreaStart(const PartsModel& model) {
 class ByteSink : public PartsSink {
  public:
   explicit ByteSink(std::string& bytes) : bytes_(bytes) {}
-  int Open(const std::string& /*path*/) override { return 0; }
+  SinkResult Open(const std::string& /*path*/) override { return {}; }
   bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override {
     const auto at = static_cast<size_t>(position);
     if (bytes_.size() < at + count) {

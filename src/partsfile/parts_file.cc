@@ -1,7 +1,6 @@
 #include "partsfile/parts_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -9,7 +8,6 @@
 #include <set>
 #include <string_view>
 
-#include "partsfile/result_codes.h"
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
@@ -42,29 +40,28 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
 // file, if any, in place of its backup. `path` names a complete file at
 // every moment: the older file takes a second, hidden name first, and the
 // new file replaces it in one rename. When a step fails, the files are put
-// back as they were (as far as the system lets) and `reason` says why.
-int PutInPlace(const std::string& path, const std::string& temporary, std::string& reason) {
+// back as they were (as far as the system lets) and the result says why.
+SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
   const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
   std::string older;
   if (hasOlder && OvFile::LinkUnique(path, HiddenBeside(path, ".old-"), older) != 0) {
-    reason = LastSystemError();
-    return kPartsReplaceFailed;
+    return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
   }
   if (OvFile::Rename(temporary, path) != 0) {
-    reason = LastSystemError();
+    SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
     if (hasOlder) {
       OvFile::Remove(older);
     }
-    return kPartsReplaceFailed;
+    return failed;
   }
   if (hasOlder && OvFile::Rename(older, BackupPath(path)) != 0) {
-    reason = LastSystemError();
+    SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
     if (OvFile::Rename(older, path) != 0) {
-      reason += "; the previous file is left as " + older;
+      failed.reason += "; the previous file is left as " + older;
     }
-    return kPartsReplaceFailed;
+    return failed;
   }
-  return kPartsOk;
+  return {};
 }
 
 // Whether `rest` is `kind` ("new-", "old-") followed by the twelve random
@@ -140,30 +137,32 @@ std::string BackupPath(const std::string& path) {
   return path + (OvFile::IsLowerCase(path) ? ".old" : ".OLD");
 }
 
-int ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes) {
+OvResult<ReadStatus> ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes) {
+  using Read = OvResult<ReadStatus>;
   bytes.Clear();
   if (OvFile::Access(path, kAccessExists) != 0) {
-    return kPartsNoFile;
+    return Read::Failed(ReadStatus::kNoFile, LastSystemError());
   }
   OvFileIO file;
   if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
-    return kPartsOpenFailed;
+    return Read::Failed(ReadStatus::kOpenFailed, LastSystemError());
   }
   const int64_t length = file.Lseek(0, kSeekEnd);
   if (length < 0 || file.Lseek(0, kSeekStart) != 0) {
-    return kReadShort;
+    return Read::Failed(ReadStatus::kShort, LastSystemError());
   }
   if (bytes.Map(file.Descriptor(), static_cast<size_t>(length))) {
-    return kPartsOk;
+    return {};
   }
+  const Read noMemory = Read::Failed(ReadStatus::kNoMemory, "out of memory");
   if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
-    return kNoMemory;
+    return noMemory;
   }
   char* room = nullptr;
   try {
     room = bytes.Room(static_cast<size_t>(length)).data();
   } catch (const std::bad_alloc&) {
-    return kNoMemory;
+    return noMemory;
   }
   // One read, but for a file larger than one read can take.
   constexpr int64_t kLargestRead = int64_t{1} << 30;
@@ -171,20 +170,20 @@ int ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes) {
     const auto count = static_cast<int>(std::min(length - done, kLargestRead));
     if (file.Read(room + done, count) != count) {
       bytes.Clear();
-      return kReadShort;
+      return Read::Failed(ReadStatus::kShort, "the read fell short");
     }
     done += count;
   }
-  return kPartsOk;
+  return {};
 }
 
-int PartsFileSink::Open(const std::string& path) {
+SinkResult PartsFileSink::Open(const std::string& path) {
   path_ = path;
   madeBackup_ = false;
   lockHolder_.clear();
   const OvLockResult locked = directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
-    return kPartsOpenFailed;  // the wait for the lock ended with a signal
+    return Interrupted();
   }
   if (locked == OvLockResult::kTimedOut) {
     return LockTimedOut(directoryLock_);
@@ -194,30 +193,32 @@ int PartsFileSink::Open(const std::string& path) {
   if (OvFile::Access(path, kAccessExists) == 0) {
     const std::string backup = BackupPath(path);
     if (const int refusal = OvFile::ReplaceRefusal(backup); refusal != 0) {
-      errno = refusal;
-      return kPartsBackupFailed;
+      return SinkResult::Failed(SinkStatus::kBackupFailed, SystemErrorText(refusal));
     }
     // The rename replaces an older backup in one step.
     if (OvFile::Rename(path, backup) != 0) {
-      return kPartsBackupFailed;
+      return SinkResult::Failed(SinkStatus::kBackupFailed, LastSystemError());
     }
     madeBackup_ = true;
   }
   // The name is free now: the new file is made there, never through a link
   // that appeared meanwhile.
   if (!file_.Open(path, kOpenPartsWrite | kOpenExclusive, kOpenPermission)) {
-    return kPartsOpenFailed;
+    return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
   }
   if (permission >= 0) {
     file_.SetPermission(permission);
   }
-  return kPartsOk;
+  return {};
 }
 
-int PartsFileSink::LockTimedOut(const OvFileLock& lock) {
+SinkResult PartsFileSink::LockTimedOut(const OvFileLock& lock) {
   lockHolder_ = lock.Holder();
-  errno = kRefusedLocked;
-  return kPartsOpenFailed;
+  return SinkResult::Failed(SinkStatus::kOpenFailed, SystemErrorText(kRefusedLocked));
+}
+
+SinkResult PartsFileSink::Interrupted() {
+  return SinkResult::Failed(SinkStatus::kOpenFailed, "the wait for the lock ended with a signal");
 }
 
 bool PartsFileSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
@@ -257,7 +258,7 @@ OvLockResult ReplacingPartsFileSink::LockPartsFile(bool wait) {
   return OvLockResult::kFailed;
 }
 
-int ReplacingPartsFileSink::Open(const std::string& path) {
+SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   // This run's own earlier file of that name takes it first: the same lock
   // cannot be taken twice.
   if (pending_.Holds(path)) {
@@ -277,7 +278,7 @@ int ReplacingPartsFileSink::Open(const std::string& path) {
     taken = LockPartsFile(true);
   }
   if (OvSignals::Caught() != 0) {
-    return kPartsOpenFailed;  // the wait for a lock ended with a signal
+    return Interrupted();
   }
   if (timedOut != nullptr) {
     return LockTimedOut(*timedOut);
@@ -289,7 +290,7 @@ int ReplacingPartsFileSink::Open(const std::string& path) {
   ClearLeftovers(path, pending_.HiddenNames(DirectoryOf(path)), onLockFile_);
   std::string temporary;
   if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
-    return kPartsOpenFailed;
+    return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
   }
   temporary_ = temporary;
   // The new file keeps the permission bits of the one it replaces.
@@ -299,7 +300,7 @@ int ReplacingPartsFileSink::Open(const std::string& path) {
   // Nobody else knows the new file yet; once it has the name, its lock
   // keeps other runs out until this one lets it go.
   newLock_.LockDescriptor(file_.Duplicate(), OvLockMode::kExclusive);
-  return kPartsOk;
+  return {};
 }
 
 void ReplacingPartsFileSink::Close() {
@@ -307,13 +308,13 @@ void ReplacingPartsFileSink::Close() {
   file_.Close();
 }
 
-int ReplacingPartsFileSink::Replace(std::string& reason) {
+SinkResult ReplacingPartsFileSink::Replace() {
   if (temporary_.empty()) {
-    return kPartsOk;
+    return {};
   }
   file_.Close();
-  const int result = PutInPlace(path_, temporary_, reason);
-  if (result == kPartsOk) {
+  SinkResult result = PutInPlace(path_, temporary_);
+  if (result.Ok()) {
     temporary_.clear();
   }
   Discard();
@@ -381,9 +382,9 @@ void PendingReplacements::PutInPlace() {
     if (sink == nullptr) {
       continue;
     }
-    std::string reason;
-    const bool placed = sink->Replace(reason) == kPartsOk;
-    results_.push_back({sink->Path(), placed, reason});
+    SinkResult replaced = sink->Replace();
+    const bool placed = replaced.Ok();
+    results_.push_back({sink->Path(), placed, std::move(replaced.reason)});
     if (placed) {
       unsyncedDirectories_.insert(DirectoryOf(sink->Path()));
     }
@@ -432,10 +433,10 @@ std::vector<PendingReplacements::Result> PendingReplacements::TakeResults() {
   return taken;
 }
 
-int MemoryPartsSink::Open(const std::string& path) {
+SinkResult MemoryPartsSink::Open(const std::string& path) {
   path_ = path;
   bytes_.clear();
-  return kPartsOk;
+  return {};
 }
 
 bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
@@ -450,10 +451,9 @@ bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t cou
   return true;
 }
 
-int ProbingPartsSink::Open(const std::string& path) {
+SinkResult ProbingPartsSink::Open(const std::string& path) {
   if (const int error = OvFile::ProbeCreate(path); error != 0) {
-    errno = error;
-    return kPartsOpenFailed;
+    return SinkResult::Failed(SinkStatus::kOpenFailed, SystemErrorText(error));
   }
   return MemoryPartsSink::Open(path);
 }

@@ -2,6 +2,8 @@
 // an older file), a new file that replaces the older one only when committed, or memory.
 #pragma once
 
+#include <partsc/model.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,14 +16,25 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
+#include "platform/ov_result.h"
 
 namespace partsc {
 
 // Reads the whole parts file at `path` (a full path) into `bytes`, mapped
-// or in one read into the room `bytes` kept: kPartsOk, kPartsNoFile,
-// kPartsOpenFailed, kReadShort when the read falls short, or kNoMemory when
-// there is no room for the bytes (`bytes` is then empty).
-int ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes);
+// or in one read into the room `bytes` kept: kOk, kNoFile, kOpenFailed,
+// kShort when the read falls short, or kNoMemory when there is no room for
+// the bytes (`bytes` is then empty); a failure of the system with its reason.
+OvResult<ReadStatus> ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes);
+
+// What making ready to write a parts file, or putting a new one in place,
+// came to; the result carries the system's reason.
+enum class SinkStatus {
+  kOk,
+  kOpenFailed,     // the file cannot be made (or the wait for its lock ran out)
+  kBackupFailed,   // the older file cannot be renamed to its backup
+  kReplaceFailed,  // the new content cannot be put in place (--atomic)
+};
+using SinkResult = OvResult<SinkStatus>;
 
 // The backup name of a parts file: path + ".old", or ".OLD" when the file
 // name is not in lower case.
@@ -31,9 +44,9 @@ std::string BackupPath(const std::string& path);
 class PartsSink {
  public:
   virtual ~PartsSink() = default;
-  // Makes ready to take the parts file at `path` (a full path): kPartsOk, or
-  // kPartsOpenFailed or kPartsBackupFailed with the system's reason in errno.
-  virtual int Open(const std::string& path) = 0;
+  // Makes ready to take the parts file at `path` (a full path): kOk, or
+  // kOpenFailed or kBackupFailed with the system's reason.
+  virtual SinkResult Open(const std::string& path) = 0;
   // Writes `count` bytes at `position`; false when not all were written.
   virtual bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) = 0;
   // The system's reason for the first failed write ("a write fell short"
@@ -58,7 +71,7 @@ class PartsFileSink : public PartsSink {
   PartsFileSink& operator=(const PartsFileSink&) = delete;
   ~PartsFileSink() override { PartsFileSink::Release(); }
 
-  int Open(const std::string& path) override;
+  SinkResult Open(const std::string& path) override;
   bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
   std::string WriteError() const override;
   void Close() override { file_.Close(); }
@@ -85,9 +98,11 @@ class PartsFileSink : public PartsSink {
   virtual void Release();
 
  protected:
-  // Open's answer when the wait for `lock` ran out: kPartsOpenFailed, errno
-  // kRefusedLocked, and the holder kept for LockHolder().
-  int LockTimedOut(const OvFileLock& lock);
+  // Open's answer when the wait for `lock` ran out: kOpenFailed with the
+  // words of kRefusedLocked, and the holder kept for LockHolder().
+  SinkResult LockTimedOut(const OvFileLock& lock);
+  // Open's answer when a signal ended the wait for a lock.
+  static SinkResult Interrupted();
 
   std::string path_;
   bool madeBackup_ = false;
@@ -116,14 +131,14 @@ class ReplacingPartsFileSink : public PartsFileSink {
   explicit ReplacingPartsFileSink(PendingReplacements& pending) : pending_(pending) {}
   ~ReplacingPartsFileSink() override { ReplacingPartsFileSink::Release(); }
 
-  int Open(const std::string& path) override;
+  SinkResult Open(const std::string& path) override;
   // The new file is whole: it sets off for the disk while the run goes on.
   void Close() override;
   const std::string& WrittenPath() const override { return temporary_; }
   bool Replaces() const override { return true; }
-  // Puts the new content, already on the disk, in place: kPartsOk, or
-  // kPartsReplaceFailed with the system's reason in `reason`.
-  int Replace(std::string& reason);
+  // Puts the new content, already on the disk, in place: kOk, or
+  // kReplaceFailed with the system's reason.
+  SinkResult Replace();
   bool Discard() override;
   void Release() override;
 
@@ -196,7 +211,7 @@ class PendingReplacements {
 // Keeps the bytes of the parts file in memory; writes nothing anywhere.
 class MemoryPartsSink : public PartsSink {
  public:
-  int Open(const std::string& path) override;
+  SinkResult Open(const std::string& path) override;
   bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
   std::string WriteError() const override { return "a write fell short"; }
   void Close() override {}
@@ -217,7 +232,7 @@ class MemoryPartsSink : public PartsSink {
 // where the file could be written, asked without touching anything.
 class ProbingPartsSink : public MemoryPartsSink {
  public:
-  int Open(const std::string& path) override;
+  SinkResult Open(const std::string& path) override;
 };
 
 }  // namespace partsc

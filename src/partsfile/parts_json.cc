@@ -15,7 +15,6 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_document.h"
 #include "partsfile/parts_encoder.h"
-#include "partsfile/result_codes.h"
 #include "platform/ov_json.h"
 #include "platform/ov_string_util.h"
 
@@ -45,45 +44,6 @@ const char* PartToken(PartsPart part) {
       break;
   }
   return "whole";
-}
-
-const char* PartWords(PartsPart part) {
-  switch (part) {
-    case PartsPart::kHeader:
-      return "header";
-    case PartsPart::kApgList:
-      return "view list";
-    case PartsPart::kSizeList:
-      return "size list";
-    case PartsPart::kCommonList:
-      return "common member list";
-    case PartsPart::kSizeMembers:
-      return "size member list";
-    default:
-      break;
-  }
-  return "member area";
-}
-
-std::string ResultReason(PartsPart part, int result) {
-  const std::string words = PartWords(part);
-  switch (result) {
-    case kReadShort:
-      return "truncated " + words;
-    case kReadBadVersion:
-      return "not a parts file (version is not 102)";
-    case kReadNoApgName:
-      return "no view defined";
-    case kTableFull:
-      return "too many members in the " + words;
-    case kReadSizeNotFound:
-      return "size member list not found (a size record out of order or without a list)";
-    case kNoMemory:
-      return "out of memory";
-    default:
-      break;
-  }
-  return "damaged " + words;
 }
 
 // Writes the text of the document as Json::dump() writes it, field by
@@ -175,7 +135,7 @@ class TextWriter {
         return;
       }
       out.Label("part", PartToken(read.part), Need::kRequired);
-      out.Integer("result", ReadCode(read.result), 0, 0);
+      out.Integer("result", static_cast<int>(read.result), 0, 0);
       out.Integer("offset", read.offset, 0, 0);
       if (read.part == PartsPart::kSizeMembers) {
         out.Integer("size", read.size, 0, 0);
@@ -191,10 +151,9 @@ class TextWriter {
   }
   void SizeRead(const char* key, ReadStatus status) {
     if (status != ReadStatus::kOk) {
-      const int result = ReadCode(status);
-      Object(key, [result](TextWriter& out) {
-        out.Integer("result", result, 0, 0);
-        out.Text("reason", ResultReason(PartsPart::kSizeMembers, result), 0);
+      Object(key, [status](TextWriter& out) {
+        out.Integer("result", static_cast<int>(status), 0, 0);
+        out.Text("reason", ReadReason(PartsPart::kSizeMembers, status), 0);
       });
     }
   }
@@ -309,7 +268,7 @@ class FileMembers {
 }  // namespace
 
 std::string ReadStopReason(const PartsRead& read) {
-  return read.Whole() ? std::string() : ResultReason(read.part, ReadCode(read.result));
+  return read.Whole() ? std::string() : ReadReason(read.part, read.result);
 }
 
 Json TextJson(std::string_view bytes) {

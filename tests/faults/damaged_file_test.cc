@@ -56,8 +56,8 @@ Listed ListAndDecompile(const Bytes* bytes, const TempDir& dir, const std::strin
   runLog.Fopen(dir.File("run.log"), "w");
   Compiler lister(dir.path());
   const ListResult result = lister.List(path, runLog);
-  listed.code = result.code;
-  listed.readResult = result.readResult;
+  listed.code = static_cast<int>(result.step);
+  listed.readResult = static_cast<int>(result.read);
   runLog.Fclose();
   std::istringstream lines(ReadFile(dir.File("run.log")));
   for (std::string line; std::getline(lines, line);) {
