@@ -698,17 +698,14 @@ bool ReadSource(Compile& c, const LineSource& source) {
     c.text = *source.text;
     return true;
   }
-  int error = 0;
-  const OvTextRead read = OvFileIO::ReadText(source.path, kSourceMax, context.sourceBytes, error);
-  if (read == OvTextRead::kRead) {
+  const OvTextResult read = OvFileIO::ReadText(source.path, kSourceMax, context.sourceBytes);
+  if (read.Ok()) {
     c.text = context.sourceBytes.View();
     c.file = &context.sourceBytes;
     return true;
   }
-  std::string reason = SystemErrorText(error);
-  if (read == OvTextRead::kNotRegular && error == 0) {
-    reason = "not a regular file";
-  } else if (read == OvTextRead::kTooLarge) {
+  std::string reason = read.reason;
+  if (read.status == OvTextRead::kTooLarge) {
     reason = "larger than the " + std::to_string(kSourceMax >> 20) + " MiB a source may hold";
   }
   context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError, reason);

@@ -1,7 +1,6 @@
 #include "driver/file_actions.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <functional>
 #include <optional>
 
@@ -227,25 +226,25 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::str
                         std::string& bytes) {
   const std::string shown = QuoteName(file);
   std::string text;
-  bool read = true;
+  OvTextResult read;
   if (file == "-") {
     // Standard input, read to its end, at most as much as of a file.
-    for (std::string piece; read && run.console.In().Fgets(piece, 1 << 16);) {
+    for (std::string piece; read.Ok() && run.console.In().Fgets(piece, 1 << 16);) {
       text += piece;
-      read = text.size() <= kJsonDocumentLimits.maxBytes;
-      errno = read ? 0 : kRefusedTooLarge;
+      if (text.size() > kJsonDocumentLimits.maxBytes) {
+        read.status = OvTextRead::kTooLarge;
+      }
     }
   } else {
     read = OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
                                    kJsonDocumentLimits.maxBytes, true);
   }
-  if (!read) {
-    const int error = errno;
-    Complain(run.console, shown + (error == ENOMEM ? ": out of memory"
-                                   : error == kRefusedTooLarge
+  if (!read.Ok()) {
+    Complain(run.console, shown + (read.status == OvTextRead::kNoMemory ? ": out of memory"
+                                   : read.status == OvTextRead::kTooLarge
                                        ? ": cannot be read: larger than 256 MiB, the most partsc "
                                          "reads of a JSON document"
-                                       : ": cannot be read: " + SystemErrorText(error)));
+                                       : ": cannot be read: " + read.reason));
     return false;
   }
   Json document;

@@ -1,6 +1,5 @@
 #include "driver/run_driver.h"
 
-#include <cerrno>
 #include <map>
 #include <memory>
 #include <new>

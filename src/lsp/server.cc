@@ -113,8 +113,7 @@ constexpr size_t kLargestFile = size_t{64} << 20;
 // Latin-1 for a file on disk that is not UTF-8, else UTF-8.
 TextEncoding EncodingOfFile(const std::string& path) {
   OvFileBytes bytes;
-  int error = 0;
-  if (path.empty() || OvFileIO::ReadText(path, kLargestFile, bytes, error) != OvTextRead::kRead) {
+  if (path.empty() || !OvFileIO::ReadText(path, kLargestFile, bytes).Ok()) {
     return TextEncoding::kUtf8;
   }
   return IsUtf8(bytes.View()) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
@@ -713,9 +712,8 @@ void Server::PublishLocked(const std::string& uri) {
     message["version"] = analysis.version;
   } else {
     OvFileBytes bytes;
-    int error = 0;
     if (!found.empty()) {
-      OvFileIO::ReadText(path, kLargestFile, bytes, error);
+      OvFileIO::ReadText(path, kLargestFile, bytes);
     }
     std::string text(bytes.View());
     const TextEncoding encoding = IsUtf8(text) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;

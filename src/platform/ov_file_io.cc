@@ -616,15 +616,41 @@ OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::stri
   return Replaced::kNotWritten;
 }
 
-bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
-                             bool anyKind) {
+namespace {
+
+// A whole read's result with the words of its reason.
+OvTextResult TextResult(OvTextRead read, int error) {
+  switch (read) {
+    case OvTextRead::kRead:
+      return {};
+    case OvTextRead::kNoMemory:
+      return {read, "out of memory"};
+    case OvTextRead::kTooLarge:
+      return {read, SystemErrorText(kRefusedTooLarge)};
+    case OvTextRead::kNotRegular:
+      if (error == 0) {
+        return {read, "not a regular file"};
+      }
+      break;
+    case OvTextRead::kOpenFailed:
+    case OvTextRead::kReadFailed:
+      break;
+  }
+  return {read, SystemErrorText(error)};
+}
+
+}  // namespace
+
+OvTextResult OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
+                                     bool anyKind) {
   bytes.clear();
   const int fd = OpenInputFile(path, !anyKind);
   if (fd < 0) {
-    return false;
+    return TextResult(OvTextRead::kOpenFailed, errno);
   }
   constexpr size_t kChunk = 64 * 1024;
   int error = 0;
+  OvTextRead read = OvTextRead::kRead;
   try {
     for (;;) {
       const size_t had = bytes.size();
@@ -637,23 +663,22 @@ bool OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t
       bytes.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
       if (got <= 0) {
         error = got < 0 ? errno : 0;
+        read = got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
         break;
       }
       if (bytes.size() > limit) {
-        error = kRefusedTooLarge;
+        read = OvTextRead::kTooLarge;
         break;
       }
     }
   } catch (const std::bad_alloc&) {
-    error = ENOMEM;
+    read = OvTextRead::kNoMemory;
   }
   ::close(fd);
-  if (error != 0) {
+  if (read != OvTextRead::kRead) {
     bytes = std::string();
-    errno = error;
-    return false;
   }
-  return true;
+  return TextResult(read, error);
 }
 
 namespace {
@@ -729,14 +754,14 @@ int OpenWhole(const std::string& path, size_t limit, size_t& size, OvTextRead& r
 // Mapped, the file is what it held when it was opened; read, it is read in
 // one read of its size, and a file that grew meanwhile is read on, never
 // past the limit.
-OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes,
-                              int& error) {
+OvTextResult OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes) {
   bytes.Clear();
   size_t size = 0;
+  int error = 0;
   OvTextRead result = OvTextRead::kRead;
   const int fd = OpenWhole(path, limit, size, result, error);
   if (fd < 0) {
-    return result;
+    return TextResult(result, error);
   }
   if (!bytes.Map(fd, size)) {
     result = ReadRest(fd, limit, bytes.Room(size), error);
@@ -745,7 +770,7 @@ OvTextRead OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes
   if (result != OvTextRead::kRead) {
     bytes.Clear();
   }
-  return result;
+  return TextResult(result, error);
 }
 
 }  // namespace partsc

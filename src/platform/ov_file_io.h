@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ov_result.h"
 #include "platform/ov_file_bytes.h"
 
 namespace partsc {
@@ -42,7 +43,11 @@ enum class OvTextRead {
   kNotRegular,   // it is a directory (EISDIR kept), a device, a pipe or the like
   kTooLarge,     // it holds more bytes than the limit
   kReadFailed,   // a read failed (the system's error kept)
+  kNoMemory,     // there is no room for its bytes
 };
+// A whole read with the reason of a failure: the system's words, "not a
+// regular file", "out of memory", or for kTooLarge those of kRefusedTooLarge.
+using OvTextResult = OvResult<OvTextRead>;
 
 // One file: either a text stream (Fopen/FopenStdin) or a binary descriptor
 // (Open). Constructed closed; the destructor closes it.
@@ -134,18 +139,15 @@ class OvFileIO {
 
   // The whole content of a file, read from its start until a read gives no
   // more, of at most `limit` bytes: a regular file, or with `anyKind` also a
-  // pipe or a device. False with errno when it cannot be opened or read, or
-  // holds more (kRefusedTooLarge; std::bad_alloc is not thrown but answered
-  // as ENOMEM).
-  static bool ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
-                            bool anyKind);
+  // pipe or a device. kOpenFailed or kReadFailed, kTooLarge when it holds
+  // more, kNoMemory (std::bad_alloc is not thrown).
+  static OvTextResult ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
+                                    bool anyKind);
   // The whole text of a regular file of at most `limit` bytes, mapped where
   // it can be, else read into the room `bytes` kept from the call before
-  // (see OvFileBytes); `error` gets the system's error number of a failed
-  // open or read. A text file read so gives the same pieces to Fgets-like
-  // cutting as a stream read with Fgets.
-  static OvTextRead ReadText(const std::string& path, size_t limit, OvFileBytes& bytes,
-                             int& error);
+  // (see OvFileBytes). A text file read so gives the same pieces to
+  // Fgets-like cutting as a stream read with Fgets.
+  static OvTextResult ReadText(const std::string& path, size_t limit, OvFileBytes& bytes);
   // The descriptor of a binary file (-1 when none is open).
   int Descriptor() const { return fd_; }
 

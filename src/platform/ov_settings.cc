@@ -236,8 +236,9 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
     }
   }
   std::string content;
-  if (!OvFileIO::ReadWholeFile(path, content, kSettingsReadLimit, !found)) {
-    Complain(console, settingsPath + (errno == kRefusedTooLarge
+  if (const OvTextResult read = OvFileIO::ReadWholeFile(path, content, kSettingsReadLimit, !found);
+      !read.Ok()) {
+    Complain(console, settingsPath + (read.status == OvTextRead::kTooLarge
                                           ? ": cannot read the settings file: larger than 64 KiB"
                                           : ": cannot read the settings file"));
     return false;

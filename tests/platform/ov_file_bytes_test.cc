@@ -27,8 +27,7 @@ TEST(FileBytesTest, AFileCutShortWhileMappedReadsAsZerosAndSaysSo) {
   for (int round = 0; round < 6; ++round) {
     SCOPED_TRACE(round);
     OvFileBytes bytes;
-    int error = 0;
-    ASSERT_EQ(OvFileIO::ReadText(dir.File("source"), text.size(), bytes, error), OvTextRead::kRead);
+    ASSERT_TRUE(OvFileIO::ReadText(dir.File("source"), text.size(), bytes).Ok());
     ASSERT_EQ(bytes.View(), text);
     EXPECT_FALSE(bytes.Cut());
     ASSERT_EQ(::truncate(dir.File("source").c_str(), page), 0);
@@ -49,14 +48,17 @@ TEST(FileBytesTest, WhatIsNotMappedIsReadIntoTheRoomKept) {
   TempDir dir;
   WriteFile(dir.File("empty"), "");
   OvFileBytes bytes;
-  int error = 0;
-  ASSERT_EQ(OvFileIO::ReadText(dir.File("empty"), 10, bytes, error), OvTextRead::kRead);
+  ASSERT_TRUE(OvFileIO::ReadText(dir.File("empty"), 10, bytes).Ok());
   EXPECT_EQ(bytes.Size(), 0u);
   EXPECT_FALSE(bytes.Cut());
-  EXPECT_EQ(OvFileIO::ReadText(dir.path(), 10, bytes, error), OvTextRead::kNotRegular);
-  EXPECT_EQ(OvFileIO::ReadText(dir.File("none"), 10, bytes, error), OvTextRead::kOpenFailed);
+  const OvTextResult directory = OvFileIO::ReadText(dir.path(), 10, bytes);
+  EXPECT_EQ(directory.status, OvTextRead::kNotRegular);
+  EXPECT_EQ(directory.reason, "Is a directory");
+  const OvTextResult none = OvFileIO::ReadText(dir.File("none"), 10, bytes);
+  EXPECT_EQ(none.status, OvTextRead::kOpenFailed);
+  EXPECT_EQ(none.reason, "No such file or directory");
   WriteFile(dir.File("large"), "eleven char");
-  EXPECT_EQ(OvFileIO::ReadText(dir.File("large"), 10, bytes, error), OvTextRead::kTooLarge);
+  EXPECT_EQ(OvFileIO::ReadText(dir.File("large"), 10, bytes).status, OvTextRead::kTooLarge);
   EXPECT_EQ(bytes.Size(), 0u);
   std::string& room = bytes.Room(5);
   EXPECT_EQ(room.size(), 5u);
