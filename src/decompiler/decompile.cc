@@ -76,7 +76,8 @@ std::string Recover(Recovery& recovery, std::string& reason, std::string& pointe
   if (text.empty()) {
     return {};
   }
-  if (CheckSource(text, recovery, reason) != kDecompileOk) {
+  if (DecompileResult checked = CheckSource(text, recovery); !checked.Ok()) {
+    reason = std::move(checked.reason);
     pointer.clear();
     return {};
   }
@@ -85,27 +86,28 @@ std::string Recover(Recovery& recovery, std::string& reason, std::string& pointe
 
 }  // namespace
 
-int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason) {
+DecompileResult DecompilePartsFile(const std::string& path, std::string& source) {
   source.clear();
-  reason.clear();
   const auto recovery = std::make_unique<Recovery>();
   const ListResult listed = ReadBack(path, *recovery);
   // Size records that share member lists, which the model keeps once: the
   // order of the lists says which.
   if (listed.read == ReadStatus::kSharedList && !recovery->model.read.Whole()) {
-    reason = OrderBlocks(*recovery);
-    if (!reason.empty()) {
-      return kDecompileNotRecoverable;
+    if (std::string reason = OrderBlocks(*recovery); !reason.empty()) {
+      return {DecompileStatus::kNotRecoverable, std::move(reason)};
     }
   }
   if (!listed.Listed()) {
-    reason = UnreadableReason(listed);
-    return kDecompileUnreadable;
+    return {DecompileStatus::kUnreadable, UnreadableReason(listed)};
   }
   FileBaseName(path, recovery->baseName);
+  std::string reason;
   std::string pointer;
   source = Recover(*recovery, reason, pointer);
-  return source.empty() ? kDecompileNotRecoverable : kDecompileOk;
+  if (source.empty()) {
+    return {DecompileStatus::kNotRecoverable, std::move(reason)};
+  }
+  return {};
 }
 
 std::optional<ModelProblem> RecoveryProblem(const PartsModel& model, const std::string& baseName) {

@@ -7,23 +7,28 @@
 #include <string>
 
 #include "partsfile/parts_rule.h"
+#include "platform/ov_result.h"
 
 namespace partsc {
 
-// Results of DecompilePartsFile.
-inline constexpr int kDecompileOk = 0;
-// The file cannot be read back: its listing fails (the reason is the one
-// UnreadableReason gives).
-inline constexpr int kDecompileUnreadable = 1;
-// The file reads back, but no parts source compiles to the same bytes.
-inline constexpr int kDecompileNotRecoverable = 2;
+// What came of writing a parts source back.
+enum class DecompileStatus {
+  kOk,
+  // The file cannot be read back: its listing fails (the reason is the one
+  // UnreadableReason gives).
+  kUnreadable,
+  // The file reads back, but no parts source compiles to the same bytes.
+  kNotRecoverable,
+};
+using DecompileResult = OvResult<DecompileStatus>;
 
 // Reads the parts file at `path` back and makes `source` a parts source that,
 // compiled with the parts name the file's name gives (FileBaseName), writes
 // the same bytes again apart from the creation date (bytes 2 to 11). Before
-// answering 0 it compiles the source in memory and compares the bytes; otherwise `source` is empty
-// and `reason` says why. The reading and the check work on objects of their own and print nothing.
-int DecompilePartsFile(const std::string& path, std::string& source, std::string& reason);
+// answering kOk it compiles the source in memory and compares the bytes;
+// otherwise `source` is empty and the result says why. The reading and the
+// check work on objects of their own and print nothing.
+DecompileResult DecompilePartsFile(const std::string& path, std::string& source);
 
 // Why no parts source, compiled with the parts name `baseName`, gives the
 // file of `model` back (the field it is about, and the reason): the same

@@ -75,7 +75,7 @@ std::string Difference(const std::string& original, const std::string& compiled,
 
 }  // namespace
 
-int CheckSource(const std::string& source, const Recovery& recovery, std::string& reason) {
+DecompileResult CheckSource(const std::string& source, const Recovery& recovery) {
   // A compile of its own, in memory, that prints nothing and writes no file.
   MemoryCompiler compiler;
   const CompileOutcome compiled =
@@ -84,17 +84,17 @@ int CheckSource(const std::string& source, const Recovery& recovery, std::string
   classes.Set(kClassParts, "/");
   const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
   if (compiled.status != CompileStatus::kOk || compiled.outputPath != expectedPath) {
-    reason = "the source would not compile back (compile result " +
-             std::to_string(DesignCode(compiled.status)) + ")";
-    return kDecompileNotRecoverable;
+    return {DecompileStatus::kNotRecoverable,
+            "the source would not compile back (compile result " +
+                std::to_string(DesignCode(compiled.status)) + ")"};
   }
   const std::string difference =
       Difference(recovery.bytes, compiler.Bytes(), recovery.model.header);
   if (!difference.empty()) {
-    reason = "the source would not reproduce the file (" + difference + ")";
-    return kDecompileNotRecoverable;
+    return {DecompileStatus::kNotRecoverable,
+            "the source would not reproduce the file (" + difference + ")"};
   }
-  return kDecompileOk;
+  return {};
 }
 
 }  // namespace partsc

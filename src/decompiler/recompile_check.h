@@ -4,11 +4,12 @@
 
 #include <string>
 
+#include "decompiler/decompile.h"
 #include "decompiler/member_blocks.h"
 
 namespace partsc {
 
-// kDecompileOk, or kDecompileNotRecoverable with the reason.
-int CheckSource(const std::string& source, const Recovery& recovery, std::string& reason);
+// kOk, or kNotRecoverable with the reason.
+DecompileResult CheckSource(const std::string& source, const Recovery& recovery);
 
 }  // namespace partsc

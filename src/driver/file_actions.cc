@@ -166,17 +166,16 @@ bool OpenOutput(RunContext& run, const std::string& output, OvFileIO& out) {
 
 int Decompile(RunContext& run, const std::string& file, const std::string& output) {
   std::string source;
-  std::string reason;
-  const int result = DecompilePartsFile(OvFile::Resolve(run.directory, file), source, reason);
+  const DecompileResult result = DecompilePartsFile(OvFile::Resolve(run.directory, file), source);
   if (OvSignals::Caught() != 0) {
     return kExitFailed;  // nothing is written; the run reports the signal
   }
-  if (result == kDecompileNotRecoverable) {
-    Complain(run.console, QuoteName(file) + ": not recoverable: " + reason);
+  if (result.status == DecompileStatus::kNotRecoverable) {
+    Complain(run.console, QuoteName(file) + ": not recoverable: " + result.reason);
     return kExitFailed;
   }
-  if (result != kDecompileOk) {
-    Complain(run.console, QuoteName(file) + ": " + reason);
+  if (!result.Ok()) {
+    Complain(run.console, QuoteName(file) + ": " + result.reason);
     return kExitFailed;
   }
   OvFileIO outputFile;

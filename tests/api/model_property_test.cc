@@ -176,8 +176,8 @@ TEST(ModelProperty, AnEditedModelIsRefusedOrComesBackWhole) {
     ASSERT_EQ(read.model, model);
     ASSERT_EQ(ListModel(read.model, path).status, ListStatus::kListed);
     std::string source;
-    std::string reason;
-    ASSERT_EQ(DecompilePartsFile(path, source, reason), 0) << reason;
+    const DecompileResult decompiled = DecompilePartsFile(path, source);
+    ASSERT_TRUE(decompiled.Ok()) << decompiled.reason;
     const CompileResult again = CompileText(source, dir.File("edit.src"));
     ASSERT_TRUE(again.Compiled());
     // The same bytes but for the creation date.

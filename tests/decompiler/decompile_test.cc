@@ -51,14 +51,14 @@ class DecompileTest : public ::testing::Test {
 
   // Decompiles `path`; nothing may reach the console, and no temporary
   // directory may stay behind.
-  int Decompile(const std::string& path, std::string& source, std::string& reason) {
-    int result = -1;
+  DecompileResult Decompile(const std::string& path, std::string& source) {
+    DecompileResult result;
     std::string out;
     std::string err;
     {
       CaptureFd outCapture(1);
       CaptureFd errCapture(2);
-      result = DecompilePartsFile(path, source, reason);
+      result = DecompilePartsFile(path, source);
       out = outCapture.Text();
       err = errCapture.Text();
     }
@@ -72,8 +72,8 @@ class DecompileTest : public ::testing::Test {
   // the two files but for the creation date; answers the source.
   std::string RoundTrip(const std::string& path) {
     std::string source;
-    std::string reason;
-    EXPECT_EQ(Decompile(path, source, reason), kDecompileOk) << reason;
+    const DecompileResult result = Decompile(path, source);
+    EXPECT_TRUE(result.Ok()) << result.reason;
     std::istringstream lines(source);
     std::string line;
     while (std::getline(lines, line)) {

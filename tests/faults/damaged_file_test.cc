@@ -64,8 +64,8 @@ Listed ListAndDecompile(const Bytes* bytes, const TempDir& dir, const std::strin
     listed.lines.push_back(line);
   }
   std::string source;
-  const int decompiled = DecompilePartsFile(path, source, listed.reason);
-  listed.reason = decompiled == 0 ? "ok" : listed.reason;
+  const DecompileResult decompiled = DecompilePartsFile(path, source);
+  listed.reason = decompiled.Ok() ? "ok" : decompiled.reason;
   return listed;
 }
 
