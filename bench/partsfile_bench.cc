@@ -15,6 +15,7 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
+#include "storage/file_sinks.h"
 #include "partsfile/parts_layout.h"
 
 namespace partsc {

@@ -13,6 +13,7 @@
 #include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_file.h"
+#include "storage/file_sinks.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 

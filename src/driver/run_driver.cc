@@ -20,6 +20,7 @@
 #include "listing/listing.h"
 #include "lsp/run_server.h"
 #include "partsfile/parts_file.h"
+#include "storage/file_sinks.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"

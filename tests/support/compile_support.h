@@ -10,6 +10,7 @@
 #include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_file.h"
+#include "storage/file_sinks.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 

@@ -1,0 +1,389 @@
+#include "storage/file_sinks.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string_view>
+#include <utility>
+
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_lock.h"
+#include "platform/ov_signals.h"
+#include "platform/ov_util.h"
+
+namespace partsc {
+namespace {
+
+// The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
+// without "/" the current directory.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// A hidden name beside the parts file: "/dir/bolt.prt" and ".lock" give
+// "/dir/.bolt.prt.lock".
+std::string HiddenBeside(const std::string& path, const char* suffix) {
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name) + "." + path.substr(name) + suffix;
+}
+
+// Puts `temporary`, already on the disk, in place of `path`, and the older
+// file, if any, in place of its backup. `path` names a complete file at
+// every moment: the older file takes a second, hidden name first, and the
+// new file replaces it in one rename. When a step fails, the files are put
+// back as they were (as far as the system lets) and the result says why.
+SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
+  const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
+  std::string older;
+  if (hasOlder && OvFile::LinkUnique(path, HiddenBeside(path, ".old-"), older) != 0) {
+    return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
+  }
+  if (OvFile::Rename(temporary, path) != 0) {
+    SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
+    if (hasOlder) {
+      OvFile::Remove(older);
+    }
+    return failed;
+  }
+  if (hasOlder && OvFile::Rename(older, BackupPath(path)) != 0) {
+    SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
+    if (OvFile::Rename(older, path) != 0) {
+      failed.reason += "; the previous file is left as " + older;
+    }
+    return failed;
+  }
+  return {};
+}
+
+// Whether `rest` is `kind` ("new-", "old-") followed by the twelve random
+// characters of OvFile::RandomName.
+bool IsHiddenName(std::string_view rest, std::string_view kind) {
+  constexpr size_t kRandom = 12;
+  if (rest.size() != kind.size() + kRandom || !rest.starts_with(kind)) {
+    return false;
+  }
+  for (const char c : rest.substr(kind.size())) {
+    if ((c < '0' || c > '9') && (c < 'a' || c > 'z')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether no run holds a lock on the file `path` names now: a file that
+// cannot be opened counts as held.
+bool LockIsFree(const std::string& path) {
+  OvFileLock lock;
+  return lock.LockNamed(path, OvLockMode::kExclusive, false, false) == OvLockResult::kLocked;
+}
+
+// A previous file that a dead run had given its hidden second name: the
+// same file as `path` when the run died before the new file took the name
+// (the name stays), else the previous file on its way to the backup name.
+void FinishPutInPlace(const std::string& path, const std::string& older) {
+  if (OvFile::SameFile(path, older)) {
+    OvFile::Remove(older);
+    return;
+  }
+  const bool hasFile = OvFile::Access(path, kAccessExists) == 0;
+  const std::string to = hasFile ? BackupPath(path) : path;
+  if (LockIsFree(older) && OvFile::ReplaceRefusal(to) == 0) {
+    OvFile::Rename(older, to);
+  }
+}
+
+// Clears what dead runs of this user left beside `path`, whose lock this
+// run holds, so that no live run is writing it: new contents that never
+// took the name go, a previous file halfway to its backup name gets there,
+// and a lock file goes while the file itself is what is locked. Only a
+// regular file of the run's user that no run holds a lock on is touched:
+// a file another user put there under such a name is left alone. `hidden`
+// are the hidden names of its directory when the run first looked.
+void ClearLeftovers(const std::string& path, const std::vector<std::string>& hidden,
+                    bool onLockFile) {
+  const std::string directory = DirectoryOf(path);
+  const size_t slash = path.rfind('/');
+  // Appended piece by piece: g++ 12 at -O2 warns of `"." + path.substr(...)`
+  // (a false positive of its -Wrestrict).
+  const std::string prefix =
+      std::string(".").append(path, slash == std::string::npos ? 0 : slash + 1).append(".");
+  for (const std::string& name : hidden) {
+    const std::string full = OvFile::Resolve(directory, name);
+    if (!name.starts_with(prefix) || !OvFile::IsOwnFile(full)) {
+      continue;
+    }
+    const std::string_view rest = std::string_view(name).substr(prefix.size());
+    const bool stale = (rest == "lock" && !onLockFile) || IsHiddenName(rest, "new-");
+    if (stale && LockIsFree(full)) {
+      OvFile::Remove(full);
+    } else if (IsHiddenName(rest, "old-")) {
+      FinishPutInPlace(path, full);
+    }
+  }
+}
+
+}  // namespace
+
+SinkResult PartsFileSink::Open(const std::string& path) {
+  path_ = path;
+  madeBackup_ = false;
+  lockHolder_.clear();
+  const OvLockResult locked = directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
+  if (OvSignals::Caught() != 0) {
+    return Interrupted();
+  }
+  if (locked == OvLockResult::kTimedOut) {
+    return LockTimedOut(directoryLock_);
+  }
+  // The new file keeps the permission bits of the one it replaces.
+  const int permission = OvFile::PermissionOf(path);
+  if (OvFile::Access(path, kAccessExists) == 0) {
+    const std::string backup = BackupPath(path);
+    if (const int refusal = OvFile::ReplaceRefusal(backup); refusal != 0) {
+      return SinkResult::Failed(SinkStatus::kBackupFailed, SystemErrorText(refusal));
+    }
+    // The rename replaces an older backup in one step.
+    if (OvFile::Rename(path, backup) != 0) {
+      return SinkResult::Failed(SinkStatus::kBackupFailed, LastSystemError());
+    }
+    madeBackup_ = true;
+  }
+  // The name is free now: the new file is made there, never through a link
+  // that appeared meanwhile.
+  if (!file_.Open(path, kOpenPartsWrite | kOpenExclusive, kOpenPermission)) {
+    return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
+  }
+  if (permission >= 0) {
+    file_.SetPermission(permission);
+  }
+  return {};
+}
+
+SinkResult PartsFileSink::LockTimedOut(const OvFileLock& lock) {
+  lockHolder_ = lock.Holder();
+  return SinkResult::Failed(SinkStatus::kOpenFailed, SystemErrorText(kRefusedLocked));
+}
+
+SinkResult PartsFileSink::Interrupted() {
+  return SinkResult::Failed(SinkStatus::kOpenFailed, "the wait for the lock ended with a signal");
+}
+
+bool PartsFileSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
+  const int asked = static_cast<int>(count);
+  return file_.Lseek(position, kSeekStart) == position && file_.Write(bytes, asked) == asked;
+}
+
+std::string PartsFileSink::WriteError() const {
+  const std::string reason = file_.ErrorText();
+  return reason.empty() ? std::string("a write fell short") : reason;
+}
+
+void PartsFileSink::Release() {
+  file_.Close();
+  directoryLock_.Unlock();
+}
+
+OvLockResult ReplacingPartsFileSink::LockPartsFile(bool wait) {
+  constexpr int kTries = 100;
+  for (int i = 0; i < kTries; ++i) {
+    OvLockResult taken = fileLock_.LockNamed(path_, OvLockMode::kExclusive, false, wait);
+    onLockFile_ = false;
+    if (taken != OvLockResult::kMissing) {
+      return taken;
+    }
+    taken = fileLock_.LockNamed(HiddenBeside(path_, ".lock"), OvLockMode::kExclusive, true, wait);
+    if (taken != OvLockResult::kLocked) {
+      return taken;
+    }
+    onLockFile_ = true;
+    if (OvFile::Access(path_, kAccessExists) != 0) {
+      return OvLockResult::kLocked;
+    }
+    // The file came while this run waited: its own lock counts now.
+    fileLock_.UnlockRemoving();
+  }
+  return OvLockResult::kFailed;
+}
+
+SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
+  // This run's own earlier file of that name takes it first: the same lock
+  // cannot be taken twice.
+  if (pending_.Holds(path)) {
+    pending_.PutInPlace();
+  }
+  path_ = path;
+  lockHolder_.clear();
+  const OvFileLock* timedOut = pending_.HoldDirectory(DirectoryOf(path));
+  // No run waits for another's lock while it holds the locks of waiting
+  // files, which the other may wait for in turn: those go in place first.
+  OvLockResult taken = OvLockResult::kLocked;
+  if (timedOut == nullptr) {
+    taken = LockPartsFile(false);
+  }
+  if (taken == OvLockResult::kBusy) {
+    pending_.PutInPlace();
+    taken = LockPartsFile(true);
+  }
+  if (OvSignals::Caught() != 0) {
+    return Interrupted();
+  }
+  if (timedOut != nullptr) {
+    return LockTimedOut(*timedOut);
+  }
+  if (taken == OvLockResult::kTimedOut) {
+    return LockTimedOut(fileLock_);
+  }
+  // Where no lock can be had (kFailed) the work goes on without.
+  ClearLeftovers(path, pending_.HiddenNames(DirectoryOf(path)), onLockFile_);
+  std::string temporary;
+  if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
+    return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
+  }
+  temporary_ = temporary;
+  // The new file keeps the permission bits of the one it replaces.
+  if (const int permission = OvFile::PermissionOf(path); permission >= 0) {
+    file_.SetPermission(permission);
+  }
+  // Nobody else knows the new file yet; once it has the name, its lock
+  // keeps other runs out until this one lets it go.
+  newLock_.LockDescriptor(file_.Duplicate(), OvLockMode::kExclusive);
+  return {};
+}
+
+void ReplacingPartsFileSink::Close() {
+  file_.StartWriteBack();
+  file_.Close();
+}
+
+SinkResult ReplacingPartsFileSink::Replace() {
+  if (temporary_.empty()) {
+    return {};
+  }
+  file_.Close();
+  SinkResult result = PutInPlace(path_, temporary_);
+  if (result.Ok()) {
+    temporary_.clear();
+  }
+  Discard();
+  return result;
+}
+
+bool ReplacingPartsFileSink::Discard() {
+  if (temporary_.empty()) {
+    return false;
+  }
+  file_.Close();
+  OvFile::Remove(temporary_);
+  temporary_.clear();
+  return true;
+}
+
+void ReplacingPartsFileSink::Release() {
+  Discard();
+  newLock_.Unlock();
+  if (onLockFile_) {
+    fileLock_.UnlockRemoving();
+  }
+  fileLock_.Unlock();
+  onLockFile_ = false;
+  PartsFileSink::Release();
+}
+
+void PendingReplacements::Add(std::unique_ptr<ReplacingPartsFileSink> sink) {
+  waiting_.push_back(std::move(sink));
+  if (waiting_.size() >= kBatch) {
+    PutInPlace();
+  }
+}
+
+bool PendingReplacements::Holds(const std::string& path) const {
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    if (sink->Path() == path) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void PendingReplacements::PutInPlace() {
+  if (waiting_.empty()) {
+    return;
+  }
+  // Every new content is on the disk before any takes a name: the new files
+  // of the batch, and nothing else of their file system, are synced side by
+  // side; one that could not be written is not put in place.
+  std::vector<std::string> written;
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    written.push_back(sink->WrittenPath());
+  }
+  const std::vector<int> errors = OvFile::SyncEach(written);
+  for (size_t i = 0; i < waiting_.size(); ++i) {
+    if (errors[i] == 0) {
+      continue;
+    }
+    results_.push_back({waiting_[i]->Path(), false, SystemErrorText(errors[i])});
+    waiting_[i]->Release();
+    waiting_[i].reset();
+  }
+  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
+    if (sink == nullptr) {
+      continue;
+    }
+    SinkResult replaced = sink->Replace();
+    const bool placed = replaced.Ok();
+    results_.push_back({sink->Path(), placed, std::move(replaced.reason)});
+    if (placed) {
+      unsyncedDirectories_.insert(DirectoryOf(sink->Path()));
+    }
+  }
+  waiting_.clear();
+}
+
+void PendingReplacements::Finish() {
+  PutInPlace();
+  // The new names reach the disk too, each directory once. They are in
+  // place already; a directory that cannot be synced is no reason to undo
+  // them.
+  for (const std::string& directory : unsyncedDirectories_) {
+    OvFile::Sync(directory);
+  }
+  unsyncedDirectories_.clear();
+  directoryLocks_.clear();
+}
+
+const OvFileLock* PendingReplacements::HoldDirectory(const std::string& directory) {
+  std::unique_ptr<OvFileLock>& lock = directoryLocks_[directory];
+  if (lock != nullptr) {
+    return nullptr;
+  }
+  lock = std::make_unique<OvFileLock>();
+  if (lock->Lock(directory, OvLockMode::kShared) != OvLockResult::kTimedOut) {
+    return nullptr;
+  }
+  // Asked again by the next parts file of that directory.
+  timedOut_ = std::move(lock);
+  directoryLocks_.erase(directory);
+  return timedOut_.get();
+}
+
+const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {
+  const auto known = hidden_.find(directory);
+  if (known != hidden_.end()) {
+    return known->second;
+  }
+  return hidden_[directory] = OvFile::NamesStartingWith(directory, ".");
+}
+
+std::vector<PendingReplacements::Result> PendingReplacements::TakeResults() {
+  std::vector<Result> taken;
+  taken.swap(results_);
+  return taken;
+}
+
+}  // namespace partsc
