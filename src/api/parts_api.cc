@@ -114,10 +114,9 @@ std::string ModelToJson(const PartsModel& model, const std::string& path) {
 JsonResult ModelFromJson(std::string_view text) {
   JsonResult result;
   Json document;
-  std::string error;
   ModelProblem problem;
-  if (!ParseJson(text, document, error)) {
-    result.problems.push_back({"", "not JSON: " + error});
+  if (const OvResult<OvJsonResult> parsed = ParseJson(text, document); !parsed.Ok()) {
+    result.problems.push_back({"", "not JSON: " + parsed.reason});
   } else if (!PartsModelFromJson(document, result.model, problem)) {
     result.problems.push_back(std::move(problem));
   }

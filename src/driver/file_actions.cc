@@ -247,13 +247,12 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::str
     return false;
   }
   Json document;
-  std::string error;
-  const OvJsonResult parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document, error);
+  const OvResult<OvJsonResult> parsed = ParseJson(text, document);
   text = std::string();
-  if (parsed != OvJsonResult::kOk) {
-    Complain(run.console,
-             shown + (parsed == OvJsonResult::kNoMemory ? std::string(": out of memory")
-                                                        : ": not JSON: " + error));
+  if (!parsed.Ok()) {
+    Complain(run.console, shown + (parsed.status == OvJsonResult::kNoMemory
+                                       ? std::string(": out of memory")
+                                       : ": not JSON: " + parsed.reason));
     return false;
   }
   PartsModel model;

@@ -185,8 +185,7 @@ void Server::HandleFramingError(const std::string& problem) {
 
 void Server::Handle(std::string_view body) {
   json message;
-  std::string problem;
-  const OvJsonResult parsed = ParseJsonGuarded(body, kMessageLimits, message, problem);
+  const OvJsonResult parsed = ParseJsonGuarded(body, kMessageLimits, message).status;
   if (parsed != OvJsonResult::kOk) {
     RespondError(nullptr, kParseError,
                  parsed == OvJsonResult::kNoMemory ? "out of memory" : "the message is not JSON");

@@ -20,8 +20,8 @@
 
 namespace partsc {
 
-bool ParseJson(std::string_view text, Json& document, std::string& error) {
-  return ParseJsonGuarded(text, kJsonDocumentLimits, document, error) == OvJsonResult::kOk;
+OvResult<OvJsonResult> ParseJson(std::string_view text, Json& document) {
+  return ParseJsonGuarded(text, kJsonDocumentLimits, document);
 }
 
 namespace {

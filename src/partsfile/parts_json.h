@@ -14,15 +14,16 @@
 #include <string_view>
 
 #include "partsfile/parts_json_format.h"
+#include "platform/ov_json.h"
 
 namespace partsc {
 
 using Json = nlohmann::ordered_json;
 
 // Parses `text` as one JSON document under the limits of a document
-// (ParseJsonGuarded, kJsonDocumentLimits); false, with the words of the
-// refusal ("parse error at line 3, column 14: ..."), when it is not one.
-bool ParseJson(std::string_view text, Json& document, std::string& error);
+// (ParseJsonGuarded, kJsonDocumentLimits): kRefused with the words of the
+// refusal ("parse error at line 3, column 14: ..."), or kNoMemory.
+OvResult<OvJsonResult> ParseJson(std::string_view text, Json& document);
 
 // A text as the document holds it: a string, or {"latin1": ...}.
 Json TextJson(std::string_view bytes);

@@ -165,14 +165,18 @@ OvJsonResult Parse(std::string_view text, const OvJsonLimits& limits, Json& valu
 
 }  // namespace
 
-OvJsonResult ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                              nlohmann::json& value, std::string& error) {
-  return Parse(text, limits, value, error);
+OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                                        nlohmann::json& value) {
+  std::string error;
+  const OvJsonResult parsed = Parse(text, limits, value, error);
+  return {parsed, parsed == OvJsonResult::kOk ? std::string() : std::move(error)};
 }
 
-OvJsonResult ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                              nlohmann::ordered_json& value, std::string& error) {
-  return Parse(text, limits, value, error);
+OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                                        nlohmann::ordered_json& value) {
+  std::string error;
+  const OvJsonResult parsed = Parse(text, limits, value, error);
+  return {parsed, parsed == OvJsonResult::kOk ? std::string() : std::move(error)};
 }
 
 std::string Excerpt(std::string_view text, size_t max) {

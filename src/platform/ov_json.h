@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <nlohmann/json.hpp>
+
+#include "platform/ov_result.h"
 #include <string>
 #include <string_view>
 
@@ -21,16 +23,17 @@ inline constexpr OvJsonLimits kJsonDocumentLimits{size_t{256} << 20, 64};
 
 enum class OvJsonResult { kOk, kRefused, kNoMemory };
 
-// Parses `text` as one JSON value into `value`. Refused, with `error` saying
-// where and why, when the text is longer than `limits.maxBytes`, nests
-// deeper than `limits.maxDepth`, gives a key twice in one object, holds a
-// number beyond what a double holds, or is not JSON; `error` quotes at most
-// a short, escaped piece of the text. kNoMemory when an allocation failed.
-// An ordered_json keeps the keys of an object in the order of the text.
-OvJsonResult ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                              nlohmann::json& value, std::string& error);
-OvJsonResult ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                              nlohmann::ordered_json& value, std::string& error);
+// Parses `text` as one JSON value into `value`. Refused, with the reason
+// saying where and why, when the text is longer than `limits.maxBytes`,
+// nests deeper than `limits.maxDepth`, gives a key twice in one object,
+// holds a number beyond what a double holds, or is not JSON; the reason
+// quotes at most a short, escaped piece of the text. kNoMemory when an
+// allocation failed. An ordered_json keeps the keys of an object in the
+// order of the text.
+OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                                        nlohmann::json& value);
+OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                                        nlohmann::ordered_json& value);
 
 // At most `max` bytes of `text` for a message to quote: cut on a character
 // boundary, with "..." where it was cut, and every control character shown

@@ -37,8 +37,7 @@ std::string RoundTrip(const std::string& bytes) {
   WritePartsModelJson(decoded, [&text](std::string_view piece) { text += piece; });
   EXPECT_EQ(text, PartsModelJson(decoded).dump());
   Json document;
-  std::string error;
-  EXPECT_TRUE(ParseJson(text, document, error)) << error;
+  EXPECT_TRUE(ParseJson(text, document).Ok());
   PartsModel model;
   EXPECT_EQ(Refusal(document, model), "");
   std::string back;

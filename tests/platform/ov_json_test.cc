@@ -30,11 +30,12 @@ TEST(JsonGuard, RefusesWhatBreaksALimitAndKeepsTheOrderOfKeys) {
     SCOPED_TRACE(c.text);
     nlohmann::json plain;
     nlohmann::ordered_json ordered;
-    std::string error;
-    EXPECT_EQ(ParseJsonGuarded(c.text, limits, plain, error), c.result);
-    EXPECT_NE(error.find(c.error), std::string::npos) << error;
-    EXPECT_EQ(ParseJsonGuarded(c.text, limits, ordered, error), c.result);
-    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    const OvResult<OvJsonResult> parsed = ParseJsonGuarded(c.text, limits, plain);
+    EXPECT_EQ(parsed.status, c.result);
+    EXPECT_NE(parsed.reason.find(c.error), std::string::npos) << parsed.reason;
+    const OvResult<OvJsonResult> again = ParseJsonGuarded(c.text, limits, ordered);
+    EXPECT_EQ(again.status, c.result);
+    EXPECT_EQ(again.reason, parsed.reason);
     if (c.result == OvJsonResult::kOk) {
       EXPECT_EQ(ordered.dump(), c.text);
       EXPECT_EQ(plain, nlohmann::json::parse(c.text));
