@@ -7,10 +7,8 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "platform/ov_file_io.h"
+#include "platform/ov_file_bytes.h"
 #include "platform/ov_result.h"
 
 namespace partsc {
