@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/run_options.h"
 #include "fuzz_env.h"
 #include "platform/ov_console.h"
-#include "platform/ov_session.h"
 #include "platform/ov_settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -23,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::string& word : words) {
       argv.push_back(word.data());
     }
-    OvSession session;
-    Require(session.ParseCommandLine(static_cast<int>(argv.size()), argv.data(), console),
+    RunOptions options;
+    Require(options.Parse(static_cast<int>(argv.size()), argv.data(), console),
             "the command line is taken");
     OvClassDirectories classes;
-    const int result = initfiles(console, session, EnterWorkDir(), classes, origin);
+    const int result = options.ReadSettings(console, EnterWorkDir(), classes, origin);
     const std::string err = console.ErrText();
     if (result != 0) {
       Require(result == -1, "initfiles answers 0 or -1");

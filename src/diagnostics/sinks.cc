@@ -12,11 +12,11 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <partsc/version.h>
 
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -343,8 +343,8 @@ class SarifSink : public DiagnosticSink {
       results.push_back(Result(record));
     }
     nlohmann::ordered_json driver = {{"name", "partsc"},
-                                     {"version", ProgramVersion()},
-                                     {"semanticVersion", ProgramVersion()},
+                                     {"version", PARTSC_VERSION_STRING},
+                                     {"semanticVersion", PARTSC_VERSION_STRING},
                                      {"rules", std::move(rules)}};
     nlohmann::ordered_json run = {
         {"tool", {{"driver", std::move(driver)}}},

@@ -44,7 +44,7 @@ void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
 // directories nor its everyday mode. JSON lines stay JSON.
 void NoteUnreadSettings(RunContext& run, const std::string& controlPath) {
   const size_t slash = controlPath.rfind('/');
-  if (!run.session.SettingsPath().empty() || slash == std::string::npos ||
+  if (!run.options.SettingsPath().empty() || slash == std::string::npos ||
       run.diagnostics.Format() == DiagnosticsFormat::kJson) {
     return;
   }
@@ -82,7 +82,7 @@ void ReportInterruption(RunContext& run, const std::string& where) {
 
 int TakeControlPath(RunContext& run, std::string& controlPath) {
   Diagnostics& diagnostics = run.diagnostics;
-  std::string name = run.session.ControlName();
+  std::string name = run.options.ControlName();
   const bool answered = !name.empty() || ReadControlName(run.console, name);
   if (!answered && OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the prompt");

@@ -124,10 +124,10 @@ int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
 }  // namespace
 
 int ListFiles(RunContext& run, const std::vector<std::string>& files) {
-  if (run.session.Format() == OvFormat::kJson) {
+  if (run.options.Format() == OutputFormat::kJson) {
     return ListFilesAsJson(run, files);
   }
-  if (run.session.Format() == OvFormat::kLines) {
+  if (run.options.Format() == OutputFormat::kLines) {
     return ListFilesAsLines(run, files);
   }
   OvFileIO& out = run.console.Out();
@@ -151,7 +151,7 @@ bool OpenOutput(RunContext& run, const std::string& output, OvFileIO& out) {
   const std::string path = OvFile::Resolve(run.directory, output);
   // --force writes over a file of the user's own, or into a device or FIFO,
   // in place; never through a link or into a file another user planted.
-  if (out.Fopen(path, run.session.Force() ? "w" : "wx")) {
+  if (out.Fopen(path, run.options.Force() ? "w" : "wx")) {
     return true;
   }
   if (out.AlreadyExists()) {
@@ -385,7 +385,7 @@ DiffSides SidesOf(const std::vector<std::string>& arguments,
 }  // namespace
 
 int Diff(RunContext& run, const std::vector<std::string>& arguments) {
-  const DiffSides sides = SidesOf(arguments, run.session.Labels());
+  const DiffSides sides = SidesOf(arguments, run.options.Labels());
   std::optional<PartsModel> from;
   std::optional<PartsModel> to;
   if (!LoadModel(run, sides.oldFile, from) || !LoadModel(run, sides.newFile, to)) {
@@ -393,7 +393,7 @@ int Diff(RunContext& run, const std::vector<std::string>& arguments) {
   }
   const std::vector<Change> changes = ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
   OvFileIO& out = run.console.Out();
-  if (run.session.Format() == OvFormat::kJson) {
+  if (run.options.Format() == OutputFormat::kJson) {
     out.FwriteData(DiffJson(changes, sides.oldLabel, sides.newLabel) + "\n");
   } else {
     const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;

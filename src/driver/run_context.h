@@ -13,29 +13,29 @@
 #include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
 #include "driver/run_driver.h"
+#include "driver/run_options.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
-#include "platform/ov_session.h"
 
 namespace partsc {
 
 struct RunContext {
-  RunContext(OvConsole& runConsole, OvSession runSession, std::string runDirectory)
+  RunContext(OvConsole& runConsole, RunOptions runOptions, std::string runDirectory)
       : console(runConsole),
         directory(std::move(runDirectory)),
-        session(std::move(runSession)),
+        options(std::move(runOptions)),
         diagnostics(runConsole, directory) {}
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
 
   CompileContext Compile() {
-    return {console, diagnostics, macros, viewDefined, sourceBytes, session.KeepGoing()};
+    return {console, diagnostics, macros, viewDefined, sourceBytes, options.KeepGoing()};
   }
 
   OvConsole& console;
   // The run's current directory: relative names are taken from it.
   std::string directory;
-  OvSession session;
+  RunOptions options;
   OvClassDirectories classes;
   Diagnostics diagnostics;
   MacroTable macros;

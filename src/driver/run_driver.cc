@@ -15,6 +15,7 @@
 #include "driver/control_file.h"
 #include "driver/file_actions.h"
 #include "driver/init_library.h"
+#include "driver/option_table.h"
 #include "driver/run_context.h"
 #include "driver/run_summary.h"
 #include "listing/listing.h"
@@ -25,10 +26,7 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
-#include "platform/ov_options.h"
 #include "platform/ov_pipe.h"
-#include "platform/ov_session.h"
-#include "platform/ov_settings.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
@@ -281,7 +279,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   if (listed.Listed()) {
     outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
     // A file that warned with --atomic is not put in place, so nothing changed.
-    if (run.session.Changes() && file != nullptr && (outcome.done || !file->Replaces())) {
+    if (run.options.Changes() && file != nullptr && (outcome.done || !file->Replaces())) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
       std::string older;
@@ -326,7 +324,7 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   if (walk.inMemory) {
     ProbingPartsSink sink;
     outcome = CompileAndList(inputPath, walk, sink, nullptr);
-  } else if (run.session.Atomic()) {
+  } else if (run.options.Atomic()) {
     auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
     outcome = CompileAndList(inputPath, walk, *sink, sink.get());
     // An earlier file of the same name was put in place as this one began.
@@ -353,7 +351,7 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   }
   if (!outcome.done) {
     walk.summary.AddFailure(std::move(outcome.failure));
-  } else if (!run.session.Atomic() || walk.inMemory) {
+  } else if (!run.options.Atomic() || walk.inMemory) {
     walk.summary.AddCompiled();
   }
   // A batch of waiting files may have been put in place.
@@ -368,7 +366,7 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
 int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) {
   const Diagnostics& diagnostics = run.diagnostics;
   // A check exists to fail a hook: it ends as the same run under --strict.
-  const bool strict = run.session.Strict() || diagnostics.WarningsAreErrors() || walk.inMemory;
+  const bool strict = run.options.Strict() || diagnostics.WarningsAreErrors() || walk.inMemory;
   const bool failed = walk.anyFailed || walk.compiled == 0 || outputFailed;
   const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
   return (strict && failed) || warned ? kExitFailed : kExitOk;
@@ -407,7 +405,7 @@ void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
 bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& controlPath,
                   bool inMemory) {
   Diagnostics& diagnostics = run.diagnostics;
-  const std::string& errorLogGiven = run.session.ErrorLogPath();
+  const std::string& errorLogGiven = run.options.ErrorLogPath();
   const std::string name = errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
   // With --check the log is held in memory where the file could be opened.
   const int probe = inMemory ? OvFile::ProbeCreate(OvFile::Resolve(run.directory, name)) : 0;
@@ -431,8 +429,8 @@ bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& contr
 // which is listed from memory.
 int CompileControlFile(RunContext& run, RunSummary& summary) {
   Diagnostics& diagnostics = run.diagnostics;
-  const bool inMemory = run.session.Action() == OvAction::kCheck;
-  const std::vector<std::string>& sources = run.session.Sources();
+  const bool inMemory = run.options.Action() == ActionId::kCheck;
+  const std::vector<std::string>& sources = run.options.Sources();
   const bool named = inMemory && !sources.empty();
   std::string controlPath;
   if (!named) {
@@ -455,7 +453,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   }
   OvFileIO runLog;
   const std::string runLogName =
-      run.session.RunLogPath().empty() ? kRunLogName : run.session.RunLogPath();
+      run.options.RunLogPath().empty() ? kRunLogName : run.options.RunLogPath();
   const std::string runLogPath = OvFile::Resolve(run.directory, runLogName);
   // With --check the log is held in memory where the file could be opened.
   const int probe = inMemory ? OvFile::ProbeCreate(runLogPath) : 0;
@@ -500,7 +498,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   bool outputFailed = !errorLogOpened;
   outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    const std::string& errorLogGiven = run.session.ErrorLogPath();
+    const std::string& errorLogGiven = run.options.ErrorLogPath();
     const std::string name = errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
     outputFailed |= WriteFailureReported(run.console, summary, name, diagnostics.ErrorLogFailure());
   }
@@ -520,8 +518,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
 
 // The -W options of the command line; false with `problem` set when one
 // names no warning.
-bool CheckWarningOptions(const OvSession& session, std::string& problem) {
-  for (const std::string& option : session.WarningOptions()) {
+bool CheckWarningOptions(const RunOptions& options, std::string& problem) {
+  for (const std::string& option : options.WarningOptions()) {
     if (!IsWarningOption(option)) {
       problem = "unknown warning option '-W" + option + "'";
       return false;
@@ -534,7 +532,7 @@ bool CheckWarningOptions(const OvSession& session, std::string& problem) {
 // --sarif-base (from the run's directory) or in the settings file, else the
 // one partsc was started in.
 std::string SarifBase(const RunContext& run) {
-  const std::string& named = run.session.SarifBase();
+  const std::string& named = run.options.SarifBase();
   return named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named);
 }
 
@@ -553,8 +551,8 @@ class ForwardingSink : public DiagnosticSink {
 // the command line, which wins. False after one complaint about a warning
 // the settings file names that does not exist.
 bool SetUpDiagnostics(RunContext& run) {
-  const OvSession& session = run.session;
-  const OvSession::Policy& policy = session.SettingsPolicy();
+  const RunOptions& options = run.options;
+  const RunOptions::Policy& policy = options.SettingsPolicy();
   Diagnostics& diagnostics = run.diagnostics;
   if (policy.warningsAsErrors) {
     diagnostics.ApplyWarningOption(*policy.warningsAsErrors ? "error" : "no-error");
@@ -565,16 +563,16 @@ bool SetUpDiagnostics(RunContext& run) {
       return false;
     }
   }
-  for (const std::string& option : session.WarningOptions()) {
+  for (const std::string& option : options.WarningOptions()) {
     diagnostics.ApplyWarningOption(option);
   }
-  const std::string& format = session.DiagnosticsFormat();
+  const std::string& format = options.DiagnosticsFormat();
   if (format == "gnu") {
     diagnostics.SetFormat(DiagnosticsFormat::kGnu);
   } else if (format == "json") {
     diagnostics.SetFormat(DiagnosticsFormat::kJson);
   }
-  const std::string sarif = session.SarifPath();
+  const std::string sarif = options.SarifPath();
   if (!sarif.empty()) {
     diagnostics.AddSink(MakeSarifSink(run.console, sarif, run.directory, SarifBase(run)));
   }
@@ -587,9 +585,9 @@ bool SetUpDiagnostics(RunContext& run) {
 // A compile or check that stopped before it began still writes the SARIF
 // log it was asked for, with the problems as its tool's notifications.
 int StopBeforeRun(RunContext& run) {
-  const std::string sarif = run.session.SarifPath();
-  const OvAction action = run.session.Action();
-  if (!sarif.empty() && (action == OvAction::kCompile || action == OvAction::kCheck)) {
+  const std::string sarif = run.options.SarifPath();
+  const ActionId action = run.options.Action();
+  if (!sarif.empty() && (action == ActionId::kCompile || action == ActionId::kCheck)) {
     MakeSarifSink(run.console, sarif, run.directory, SarifBase(run))->Finish(kExitStop);
   }
   return kExitStop;
@@ -599,14 +597,14 @@ int StopBeforeRun(RunContext& run) {
 // GNU programs, around the usage line every refusal prints; after it, the
 // form of the action the command line was meant for.
 int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::string& problem,
-                      std::optional<OvAction> action = std::nullopt) {
+                      std::optional<ActionId> action = std::nullopt) {
   const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
   const std::string shortName = program.substr(program.rfind('/') + 1);
   if (!problem.empty()) {
     Complain(console, problem);
   }
   dbgprint(console, kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
-  if (action && *action != OvAction::kCompile) {
+  if (action && *action != ActionId::kCompile) {
     const std::string form = UsageLines("   or: ", program, UsageFormOf(*action));
     dbgprint(console, kConsoleFatal, "%s", form.c_str());
   }
@@ -629,7 +627,7 @@ int CompileWithDiagnostics(RunContext& run) {
     summary.AddOutputNotWritten(failure);
   }
   // --check leaves nothing on disk to sum up.
-  if (run.session.Action() != OvAction::kCheck) {
+  if (run.options.Action() != ActionId::kCheck) {
     summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
   }
   return written || status != kExitOk ? status : kExitFailed;
@@ -637,8 +635,8 @@ int CompileWithDiagnostics(RunContext& run) {
 
 // Takes the directories named with -C in turn, each from the one before,
 // into `directory`. False after one complaint.
-bool ChangeDirectories(OvConsole& console, const OvSession& session, std::string& directory) {
-  for (const std::string& named : session.Directories()) {
+bool ChangeDirectories(OvConsole& console, const RunOptions& options, std::string& directory) {
+  for (const std::string& named : options.Directories()) {
     std::string reason;
     if (!OvFile::ChangeDirectory(directory, named, directory, reason)) {
       Complain(console, named + ": cannot change to the directory: " + reason);
@@ -652,59 +650,60 @@ bool ChangeDirectories(OvConsole& console, const OvSession& session, std::string
 // with a problem does not stop it: each document's diagnostics name it.
 int ServeLanguage(RunContext& run) {
   lsp::ServerOptions options;
-  options.settingsPath = run.session.SettingsPath();
+  options.settingsPath = run.options.SettingsPath();
   options.directory = run.directory;
   options.checkLibrary = CheckLibraryRun;
+  options.readSettings = ReadCompileSettings;
   OvPipe pipe = OvPipe::Standard();
   return lsp::RunLanguageServer(pipe, std::move(options));
 }
 
 // The action the command line asks for, once the settings are read.
 int RunAction(RunContext& run) {
-  const OvSession& session = run.session;
+  const RunOptions& options = run.options;
   int status = kExitOk;
-  switch (session.Action()) {
-    case OvAction::kList:
-      status = ListFiles(run, session.ListFiles());
+  switch (options.Action()) {
+    case ActionId::kList:
+      status = ListFiles(run, options.ListFiles());
       break;
-    case OvAction::kDecompile:
-      status = Decompile(run, session.DecompileFile(), session.DecompileOutput());
+    case ActionId::kDecompile:
+      status = Decompile(run, options.DecompileFile(), options.DecompileOutput());
       break;
-    case OvAction::kFromJson:
-      status = FromJson(run, session.FromJsonFile(), session.DecompileOutput());
+    case ActionId::kFromJson:
+      status = FromJson(run, options.FromJsonFile(), options.DecompileOutput());
       break;
-    case OvAction::kDiff:
-      status = Diff(run, session.ListFiles());
+    case ActionId::kDiff:
+      status = Diff(run, options.ListFiles());
       break;
-    case OvAction::kExplain:
-      status = ExplainDiagnostic(run.console, session.ExplainName());
+    case ActionId::kExplain:
+      status = ExplainDiagnostic(run.console, options.ExplainName());
       break;
-    case OvAction::kInit:
-      status = InitLibrary(run, session.InitDirectory());
+    case ActionId::kInit:
+      status = InitLibrary(run, options.InitDirectory());
       break;
-    case OvAction::kCompile:
-    case OvAction::kCheck:
-    case OvAction::kLsp:
+    case ActionId::kCompile:
+    case ActionId::kCheck:
+    case ActionId::kLsp:
       return CompileWithDiagnostics(run);
   }
   return status;
 }
 
 int RunActions(RunContext& run, int argc, char** argv) {
-  if (run.session.Action() == OvAction::kLsp) {
+  if (run.options.Action() == ActionId::kLsp) {
     return ServeLanguage(run);
   }
   std::string problem;
-  if (!CheckWarningOptions(run.session, problem)) {
+  if (!CheckWarningOptions(run.options, problem)) {
     return RefuseCommandLine(run.console, argc, argv, problem);
   }
-  if (initfiles(run.console, run.session, run.directory, run.classes) != 0 ||
+  if (run.options.ReadSettings(run.console, run.directory, run.classes) != 0 ||
       !SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }
   // The settings file may have made the run quiet.
-  run.console.SetQuiet(run.session.Quiet());
-  const OvSession& session = run.session;
+  run.console.SetQuiet(run.options.Quiet());
+  const RunOptions& options = run.options;
   int status = kExitOk;
   try {
     status = RunAction(run);
@@ -712,10 +711,10 @@ int RunActions(RunContext& run, int argc, char** argv) {
     // What the action held is freed on the way out; it wrote nothing yet,
     // or what it wrote is named as any other failed output.
     Complain(run.console, "out of memory");
-    status = session.Action() == OvAction::kDiff ? kExitDiffTrouble : kExitFailed;
+    status = options.Action() == ActionId::kDiff ? kExitDiffTrouble : kExitFailed;
   }
   // A compile or a check reported its end itself.
-  if (session.Action() == OvAction::kCheck || session.Action() == OvAction::kCompile) {
+  if (options.Action() == ActionId::kCheck || options.Action() == ActionId::kCompile) {
     return status;
   }
   if (OvSignals::Caught() != 0) {
@@ -725,7 +724,7 @@ int RunActions(RunContext& run, int argc, char** argv) {
   // An action whose output did not reach standard output failed; --diff
   // calls that trouble, as diff(1) does.
   if (StandardOutputFailed(run.console)) {
-    return session.Action() == OvAction::kDiff ? kExitDiffTrouble : kExitFailed;
+    return options.Action() == ActionId::kDiff ? kExitDiffTrouble : kExitFailed;
   }
   return status;
 }
@@ -761,20 +760,20 @@ bool StandardOutputFailed(OvConsole& console) {
 
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory,
               const RunExtras& extras) {
-  OvSession session;
-  if (!session.ParseCommandLine(argc, argv, console)) {
-    return RefuseCommandLine(console, argc, argv, session.Refusal(), session.RefusedAction());
+  RunOptions options;
+  if (!options.Parse(argc, argv, console)) {
+    return RefuseCommandLine(console, argc, argv, options.Refusal(), options.RefusedAction());
   }
-  if (session.ExitRequested()) {
+  if (options.ExitRequested()) {
     return StandardOutputFailed(console) ? kExitFailed : kExitOk;
   }
-  console.SetQuiet(session.Quiet());
+  console.SetQuiet(options.Quiet());
   const std::string started = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
   std::string directory = started;
-  if (!ChangeDirectories(console, session, directory)) {
+  if (!ChangeDirectories(console, options, directory)) {
     return kExitStop;
   }
-  const auto run = std::make_unique<RunContext>(console, std::move(session), std::move(directory));
+  const auto run = std::make_unique<RunContext>(console, std::move(options), std::move(directory));
   run->diagnostics.SetDisplayDirectory(started);
   run->extras = &extras;
   return RunActions(*run, argc, argv);

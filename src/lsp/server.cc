@@ -7,12 +7,12 @@
 #include <utility>
 
 #include <nlohmann/json.hpp>
+#include <partsc/version.h>
 
 #include "lsp/features.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_json.h"
-#include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc::lsp {
@@ -154,7 +154,8 @@ std::string MessageText(const json& message) {
 Server::Server(Outbox& outbox, ServerOptions options)
     : outbox_(outbox),
       options_(std::move(options)),
-      settings_(options_.settingsPath, options_.directory, options_.lookForSettings),
+      settings_(options_.settingsPath, options_.directory, options_.lookForSettings,
+                options_.readSettings),
       worker_(options_.compileInBackground),
       libraryWorker_(options_.compileInBackground) {
   if (!options_.compile) {
@@ -337,7 +338,7 @@ json Server::Initialize(const json& params) {
   settings_.SetRoots(roots_);
   initialized_ = true;
   return json{{"capabilities", Capabilities(encoding_)},
-              {"serverInfo", {{"name", "partsc"}, {"version", ProgramVersion()}}}};
+              {"serverInfo", {{"name", "partsc"}, {"version", PARTSC_VERSION_STRING}}}};
 }
 
 // Asks a client that can watch files to tell of changes to settings files.

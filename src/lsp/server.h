@@ -54,6 +54,9 @@ struct ServerOptions {
   CompileFunction compile;
   // The check of a library, as partsc --check runs it; empty: none.
   LibraryCheckFunction checkLibrary;
+  // What a settings file gives, read as a run reads it; empty: no settings
+  // file is read.
+  SettingsReader readSettings;
 };
 
 class Server {

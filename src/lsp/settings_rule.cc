@@ -1,13 +1,10 @@
 #include "lsp/settings_rule.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "diagnostics/diagnostics.h"
-#include "platform/ov_console.h"
 #include "platform/ov_file.h"
-#include "platform/ov_session.h"
-#include "platform/ov_settings.h"
 
 namespace partsc::lsp {
 namespace {
@@ -34,49 +31,14 @@ bool Within(const std::string& directory, const std::string& root) {
          (directory.starts_with(root) && (root == "/" || directory[root.size()] == '/'));
 }
 
-// Reads the settings file as a run with -p does; a problem comes back as the
-// line the run would print, without the program name.
-CompileSettings ReadSettingsFile(const std::string& path, OvSettingsOrigin origin) {
-  CompileSettings settings;
-  settings.settingsPath = path;
-  OvConsole console(OvConsole::InMemory{});
-  std::vector<std::string> words = {"partsc", "-p", path};
-  std::vector<char*> argv;
-  for (std::string& word : words) {
-    argv.push_back(word.data());
-  }
-  OvSession session;
-  session.ParseCommandLine(static_cast<int>(argv.size()), argv.data(), console);
-  OvClassDirectories classes;
-  if (initfiles(console, session, Parent(path), classes, origin) != 0) {
-    std::string problem = console.ErrText();
-    const std::string prefix = "partsc: ";
-    if (problem.rfind(prefix, 0) == 0) {
-      problem.erase(0, prefix.size());
-    }
-    while (!problem.empty() && problem.back() == '\n') {
-      problem.pop_back();
-    }
-    settings.problem = "settings file " + problem;
-    return settings;
-  }
-  settings.partsDirectory = classes.Of(kClassParts);
-  for (const auto& [option, where] : session.SettingsPolicy().warnings) {
-    if (!IsWarningOption(option)) {
-      settings.problem = "settings file " + where + "unknown warning \"" + option + "\"";
-      continue;
-    }
-    settings.warnings.push_back(option);
-  }
-  return settings;
-}
-
 }  // namespace
 
-SettingsRule::SettingsRule(std::string explicitPath, const std::string& directory, bool lookUp)
+SettingsRule::SettingsRule(std::string explicitPath, const std::string& directory, bool lookUp,
+                           SettingsReader reader)
     : explicitPath_(explicitPath.empty() ? std::string()
                                          : OvFile::Resolve(directory, explicitPath)),
-      lookUp_(lookUp) {}
+      lookUp_(lookUp),
+      reader_(std::move(reader)) {}
 
 std::string SettingsRule::PathFor(const std::string& documentPath) const {
   if (!explicitPath_.empty()) {
@@ -125,7 +87,7 @@ std::string SettingsRule::LastDirectory(const std::string& directory) const {
 }
 
 CompileSettings SettingsRule::Read(const std::string& settingsPath) {
-  if (settingsPath.empty()) {
+  if (settingsPath.empty() || !reader_) {
     return {};
   }
   const std::optional<OvFileStamp> stamp = FileStamp(settingsPath);
@@ -135,7 +97,7 @@ CompileSettings SettingsRule::Read(const std::string& settingsPath) {
   }
   Cached& cached = cache_[settingsPath];
   cached.stamp = stamp;
-  cached.settings = ReadSettingsFile(
+  cached.settings = reader_(
       settingsPath, explicitPath_.empty() ? OvSettingsOrigin::kFound : OvSettingsOrigin::kNamed);
   return cached.settings;
 }

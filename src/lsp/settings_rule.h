@@ -9,6 +9,7 @@
 // the user's own, of at most 64 KiB; else its one problem is named.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,16 +18,25 @@
 
 #include "lsp/analysis.h"
 #include "platform/ov_pipe.h"
+#include "platform/ov_settings.h"
 
 namespace partsc::lsp {
 
 inline constexpr const char* kSettingsFileName = "ORVA.SET";
 
+// Reads the settings file at `path` as a run with -p does: what a
+// document's compile takes from it, or the one problem that keeps it from
+// being used.
+using SettingsReader =
+    std::function<CompileSettings(const std::string& path, OvSettingsOrigin origin)>;
+
 class SettingsRule {
  public:
   // `explicitPath` is the -p file taken from `directory` (empty: none);
-  // `lookUp` false takes no settings file at all.
-  SettingsRule(std::string explicitPath, const std::string& directory, bool lookUp);
+  // `lookUp` false takes no settings file at all; `reader` reads one (empty:
+  // none is read).
+  SettingsRule(std::string explicitPath, const std::string& directory, bool lookUp,
+               SettingsReader reader = {});
 
   // The workspace folders the client named (absolute paths).
   void SetRoots(std::vector<std::string> roots) { roots_ = std::move(roots); }
@@ -52,6 +62,7 @@ class SettingsRule {
 
   std::string explicitPath_;
   bool lookUp_;
+  SettingsReader reader_;
   std::vector<std::string> roots_;
   std::map<std::string, Cached> cache_;
 };

@@ -1,190 +1,82 @@
-// The command line of one run.
+// The session library: the command line of one run taken apart word by
+// word. Which options there are and what each means is the program's: it
+// hands the session its options and takes each word the session finds.
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
-#include <vector>
-
-#include "platform/ov_console.h"
-#include "platform/ov_options.h"
 
 namespace partsc {
 
-// How --list and --diff print: the listing of the run log, or diff-like
-// lines (the default), or JSON.
-enum class OvFormat { kText, kLines, kJson };
+// An option as the command line spells it.
+struct OvOptionSpelling {
+  std::string_view shortName;  // "-c", or empty
+  std::string_view longName;   // "--control", or empty
+  bool takesValue = false;
+};
 
-// The options of one run, as its command line gives them; a value the run
-// owns.
+// The option a word of the command line names, as an index of `options`:
+// "-c" or "--control" exactly; a short option with its value attached
+// ("-cRUN.CTL"), a long one with its value after "=" ("--control=RUN.CTL"),
+// which goes to `attached`. An exact spelling wins over a short one with a
+// value attached ("-Werror" over "-W" with "error").
+std::optional<size_t> FindOption(std::span<const OvOptionSpelling> options, std::string_view word,
+                                 std::optional<std::string_view>& attached);
+
+// What a program makes of the words of its command line.
+class OvCommandLine {
+ public:
+  // What became of an option.
+  enum class Taken { kTaken, kRefused, kEnd };
+
+  virtual ~OvCommandLine() = default;
+  // The options the program knows.
+  virtual std::span<const OvOptionSpelling> Options() const = 0;
+  // Takes the option `index` of Options(), given as `spelling` (without its
+  // value), with its value (empty for one that takes none). kRefused: the
+  // value is not one it takes, or the option may not be given again; kEnd:
+  // the command line is done with (the help was asked for).
+  virtual Taken TakeOption(size_t index, std::string_view spelling, std::string_view value) = 0;
+  // Takes a word that is no option (or any word after "--"); false when no
+  // such word was expected.
+  virtual bool TakeOperand(std::string_view word) = 0;
+  // After the last word: empty when the options given go together, else
+  // why not.
+  virtual std::string Settle() = 0;
+
+ protected:
+  OvCommandLine() = default;
+  OvCommandLine(const OvCommandLine&) = default;
+  OvCommandLine& operator=(const OvCommandLine&) = default;
+};
+
 class OvSession {
  public:
-  // Takes the command line apart. True when it is acceptable. "-h"/"--help"
-  // and "--version" print their text on the console's standard output and
-  // are acceptable; the caller then asks ExitRequested() and ends the run
-  // with 0.
-  bool ParseCommandLine(int argc, char** argv, OvConsole& console);
+  explicit OvSession(OvCommandLine& program) : program_(program) {}
 
-  bool ExitRequested() const { return exitRequested_; }
-  // The settings file named with -p, or empty.
-  const std::string& SettingsPath() const { return settingsPath_; }
+  // Takes the command line apart and hands each word to the program. True
+  // when it is acceptable.
+  bool ParseCommandLine(int argc, char** argv);
+
+  // The name the program was started by ("partsc" when there is none).
   const std::string& ProgramName() const { return programName_; }
-
-  OvAction Action() const { return action_; }
-  // The control file named with -c/--control, untrimmed; empty when the name
-  // is to be asked for at the prompt.
-  const std::string& ControlName() const { return controlName_; }
-  // --strict: a run in which an input failed ends with 1. --no-strict, or
-  // the settings file's "#PARTS:STRICT#" when the command line says neither.
-  bool Strict() const { return strict_.value_or(policy_.strict.value_or(false)); }
-  // -q/--quiet: no progress lines on the console. --no-quiet, or the
-  // settings file's "#PARTS:QUIET#" when the command line says neither.
-  bool Quiet() const { return quiet_.value_or(policy_.quiet.value_or(false)); }
-  // The files named after --list or --diff, in command-line order.
-  const std::vector<std::string>& ListFiles() const { return listFiles_; }
-  // --format=listing (the default; "text" for --diff), lines or json.
-  OvFormat Format() const { return format_; }
-  // The names --label gives the sides of --diff, in command-line order.
-  const std::vector<std::string>& Labels() const { return labels_; }
-  // The sources named after --check, in command-line order; empty: those of
-  // the control file.
-  const std::vector<std::string>& Sources() const { return sources_; }
-  // The parts file named with --decompile, and the file named with -o/--output
-  // (empty: standard output).
-  const std::string& DecompileFile() const { return decompileFile_; }
-  const std::string& DecompileOutput() const { return decompileOutput_; }
-  // The JSON document named with --from-json; the parts file goes to -o.
-  const std::string& FromJsonFile() const { return fromJsonFile_; }
-  // --changes: a compile run prints what changed in each parts file it wrote.
-  bool Changes() const { return changes_; }
-  // --keep-going (with --check): a compile reads on after the error that
-  // ends it.
-  bool KeepGoing() const { return keepGoing_; }
-  // The directories named with -C, in command-line order: the run changes
-  // into each in turn, relative to the one before, before anything else.
-  const std::vector<std::string>& Directories() const { return directories_; }
-  // --atomic (or, when the command line says neither --atomic nor
-  // --no-atomic, the settings file's "#PARTS:ATOMIC# = yes"): each parts
-  // file is written under a temporary name and put in place only when it
-  // compiled and listed.
-  bool Atomic() const { return atomic_.value_or(policy_.atomic.value_or(false)); }
-
-  // The everyday mode a library's settings file sets: every opt-in of the
-  // command line. The command line wins over each.
-  struct Policy {
-    std::optional<bool> atomic;            // #PARTS:ATOMIC#
-    std::optional<bool> strict;            // #PARTS:STRICT#
-    std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
-    std::optional<bool> quiet;             // #PARTS:QUIET#
-    std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
-    std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
-    std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
-    std::string runLogPath;                // #PARTS:RUNLOG#, made absolute; empty: not given
-    std::string errorLogPath;              // #PARTS:ERRORLOG#, made absolute; empty: not given
-    // #PARTS:WARNINGS#: the -W options it gives (without "-W"), each with
-    // the place of its line for a complaint ("ORVA.SET:4: ").
-    std::vector<std::pair<std::string, std::string>> warnings;
-  };
-  void SetPolicy(Policy policy) { policy_ = std::move(policy); }
-  const Policy& SettingsPolicy() const { return policy_; }
-  // --force: the file named with -o may be overwritten.
-  bool Force() const { return force_; }
-
-  // Diagnostics: --diagnostics-format (empty: the error log's lines on the
-  // console), --sarif FILE, the -W options in command-line order (without the
-  // "-W": "all", "error", "NAME", "no-NAME"), and the name after --explain.
-  // Each also from the settings file when the command line does not give it
-  // (--no-sarif: no SARIF log, whatever the settings file says).
-  const std::string& DiagnosticsFormat() const {
-    return diagnosticsFormat_.empty() ? policy_.diagnosticsFormat : diagnosticsFormat_;
-  }
-  std::string SarifPath() const {
-    if (noSarif_) {
-      return {};
-    }
-    return sarifPath_.empty() ? policy_.sarifPath : sarifPath_;
-  }
-  // --sarif-base DIR (or #PARTS:SARIFBASE#): the directory the SARIF log's
-  // URIs are relative to; empty when neither gives one.
-  const std::string& SarifBase() const {
-    return sarifBase_.empty() ? policy_.sarifBase : sarifBase_;
-  }
-  const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
-  // --run-log FILE and --error-log FILE (or the settings file's
-  // #PARTS:RUNLOG# and #PARTS:ERRORLOG#): where the run log and the error log
-  // go; empty for their own names in the current directory.
-  const std::string& RunLogPath() const {
-    return runLogPath_.empty() ? policy_.runLogPath : runLogPath_;
-  }
-  const std::string& ErrorLogPath() const {
-    return errorLogPath_.empty() ? policy_.errorLogPath : errorLogPath_;
-  }
-  const std::string& ExplainName() const { return explainName_; }
-  // The directory named after --init ("." when none was).
-  const std::string& InitDirectory() const { return initDirectory_; }
-
   // Why the command line was refused, in the words of GNU programs
-  // ("unrecognized option '--bogus'", naming the options that do not go
-  // together); empty when it was not.
+  // ("unrecognized option '--bogus'"); empty when it was not.
   const std::string& Refusal() const { return refusal_; }
-  // The action a refused command line was meant for, when it named one
-  // ("--diff"); its usage form helps.
-  std::optional<OvAction> RefusedAction() const { return refusedAction_; }
 
  private:
-  // Takes one option with its value; false (the refusal set) when the value
-  // is not one it takes, or is given twice.
-  bool Apply(const OptionSpec& option, std::string_view value, OvConsole& console);
-  // True when the options given together make sense; sets the action, or
-  // the refusal that names what does not go together.
-  bool SettleAction();
   bool Refuse(std::string refusal) {
     refusal_ = std::move(refusal);
     return false;
   }
 
-  bool exitRequested_ = false;
-  std::string settingsPath_;
+  OvCommandLine& program_;
   std::string programName_;
-  OvAction action_ = OvAction::kCompile;
-  std::string controlName_;
-  std::optional<bool> strict_;  // --strict, --no-strict
-  std::optional<bool> quiet_;   // -q, --no-quiet
-  bool listRequested_ = false;
-  bool diffRequested_ = false;
-  bool changes_ = false;
-  bool keepGoing_ = false;
-  bool formatGiven_ = false;
-  OvFormat format_ = OvFormat::kText;
-  std::vector<std::string> listFiles_;
-  std::vector<std::string> labels_;
-  std::string fromJsonFile_;
-  bool checkRequested_ = false;
-  std::vector<std::string> sources_;
-  std::string decompileFile_;
-  std::string decompileOutput_;
-  std::string diagnosticsFormat_;
-  std::string sarifPath_;
-  std::string sarifBase_;
-  std::string runLogPath_;
-  std::string errorLogPath_;
-  std::vector<std::string> warningOptions_;
-  std::string explainName_;
-  bool initRequested_ = false;
-  std::string initDirectory_;
   std::string refusal_;
-  std::optional<OvAction> refusedAction_;
-  // The options given, each with the spelling it was given in ("-o").
-  std::vector<std::pair<OptionId, std::string>> given_;
-  bool force_ = false;
-  std::optional<bool> atomic_;  // --atomic, --no-atomic
-  bool noSarif_ = false;
-  Policy policy_;
-  bool lsp_ = false;
-  std::vector<std::string> directories_;
 };
-
-// The version of partsc ("1.0.0").
-const char* ProgramVersion();
 
 }  // namespace partsc

@@ -18,8 +18,6 @@
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
-#include "platform/ov_options.h"
-#include "platform/ov_session.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -65,10 +63,9 @@ std::string DirectoryProblem(const std::string& path) {
 }
 
 // What the settings file gives: the class directories (empty where not
-// given), the everyday mode of the run, and the keys given so far.
+// given), and the keys given so far.
 struct Settings {
   std::array<std::string, 3> directories;
-  OvSession::Policy policy;
   std::set<std::string, std::less<>> given;
 };
 
@@ -78,95 +75,11 @@ std::string Quoted(std::string_view text) {
   return std::string("\"").append(text).append("\"");
 }
 
-// The -W options of the warnings key, separated by blanks, tabs or commas.
-void TakeWarnings(std::string_view value, const std::string& where, Settings& settings) {
-  std::size_t at = 0;
-  while (at < value.size()) {
-    const std::size_t end = value.find_first_of(" \t,", at);
-    const std::string_view item = value.substr(at, end - at);
-    if (!item.empty()) {
-      settings.policy.warnings.emplace_back(std::string(item), where);
-    }
-    at = end == std::string_view::npos ? value.size() : end + 1;
-  }
-}
-
-// The option whose default a key of the everyday mode gives, or null.
-const OptionSpec* ModeKeyOption(std::string_view key) {
-  for (const OptionSpec& option : OptionTable()) {
-    if (!option.settingsKey.empty() && option.settingsKey == key) {
-      return &option;
-    }
-  }
-  return nullptr;
-}
-
-// Where a yes-or-no key goes.
-std::optional<bool>* SwitchOf(OptionId id, OvSession::Policy& policy) {
-  switch (id) {
-    case OptionId::kAtomic:
-      return &policy.atomic;
-    case OptionId::kStrict:
-      return &policy.strict;
-    case OptionId::kWarningsAreErrors:
-      return &policy.warningsAsErrors;
-    case OptionId::kQuiet:
-      return &policy.quiet;
-    default:
-      return nullptr;
-  }
-}
-
-// Where a key that names a file or a directory goes.
-std::string* PathOf(OptionId id, OvSession::Policy& policy) {
-  switch (id) {
-    case OptionId::kSarif:
-      return &policy.sarifPath;
-    case OptionId::kSarifBase:
-      return &policy.sarifBase;
-    case OptionId::kRunLog:
-      return &policy.runLogPath;
-    case OptionId::kErrorLog:
-      return &policy.errorLogPath;
-    default:
-      return nullptr;
-  }
-}
-
-// Takes a key of the everyday mode, the default of `option`; false after
-// one complaint.
-bool TakeModeKey(OvConsole& console, const OptionSpec& option, std::string_view value,
-                 const std::string& base, const std::string& where, Settings& settings) {
-  const std::string_view key = option.settingsKey;
-  if (std::optional<bool>* field = SwitchOf(option.id, settings.policy); field != nullptr) {
-    if (value != "yes" && value != "no") {
-      Complain(console, where + "key " + Quoted(key) + " takes yes or no, not " + Quoted(value));
-      return false;
-    }
-    *field = value == "yes";
-    return true;
-  }
-  if (option.value == OptionValue::kChoice) {
-    if (!IsChoice(option, value)) {
-      Complain(console, where + "key " + Quoted(key) + " takes " + ChoiceWords(option) + ", not " +
-                            Quoted(value));
-      return false;
-    }
-    settings.policy.diagnosticsFormat = std::string(value);
-    return true;
-  }
-  if (std::string* path = PathOf(option.id, settings.policy); path != nullptr) {
-    *path = Absolute(base, value);
-    return true;
-  }
-  TakeWarnings(value, where, settings);
-  return true;
-}
-
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.
 // `where` names the line for the complaint.
-bool TakeSetting(OvConsole& console, std::string_view line, const std::string& base,
-                 const std::string& where, Settings& settings) {
+bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine& place,
+                 OvSettingsKeys& keys, Settings& settings) {
+  const std::string& where = place.where;
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) {
     Complain(console, where + "missing \"=\"");
@@ -178,8 +91,7 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
   while (index < kClassKeys.size() && kClassKeys[index] != key) {
     ++index;
   }
-  const OptionSpec* mode = ModeKeyOption(key);
-  if (index == kClassKeys.size() && mode == nullptr) {
+  if (index == kClassKeys.size() && !keys.Knows(key)) {
     Complain(console, where + "unknown key " + Quoted(key));
     return false;
   }
@@ -193,9 +105,9 @@ bool TakeSetting(OvConsole& console, std::string_view line, const std::string& b
     return false;
   }
   if (index == kClassKeys.size()) {
-    return TakeModeKey(console, *mode, value, base, where, settings);
+    return keys.Take(console, key, value, place);
   }
-  const std::string absolute = Absolute(base, value);
+  const std::string absolute = place.Absolute(value);
   const std::string problem = DirectoryProblem(absolute);
   if (!problem.empty()) {
     Complain(console, where + problem + ": " + Quoted(absolute));
@@ -226,7 +138,7 @@ std::string FoundFileProblem(const std::string& path) {
 // Reads the settings file; false after one complaint.
 bool ReadSettings(OvConsole& console, const std::string& settingsPath,
                   const std::string& currentDirectory, OvSettingsOrigin origin,
-                  Settings& settings) {
+                  OvSettingsKeys& keys, Settings& settings) {
   const std::string path = OvFile::Resolve(currentDirectory, settingsPath);
   const bool found = origin == OvSettingsOrigin::kFound;
   if (found) {
@@ -258,8 +170,8 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
     if (line.empty() || line.front() == ';') {
       continue;
     }
-    const std::string where = settingsPath + ":" + std::to_string(lineNumber) + ": ";
-    if (!TakeSetting(console, line, base, where, settings)) {
+    const OvSettingsLine place{settingsPath + ":" + std::to_string(lineNumber) + ": ", base};
+    if (!TakeSetting(console, line, place, keys, settings)) {
       return false;
     }
   }
@@ -268,8 +180,12 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
 
 }  // namespace
 
-int initfiles(OvConsole& console, OvSession& session, const std::string& directory,
-              OvClassDirectories& classes, OvSettingsOrigin origin) {
+std::string OvSettingsLine::Absolute(std::string_view path) const {
+  return partsc::Absolute(directory, path);
+}
+
+int initfiles(OvConsole& console, const std::string& settingsPath, const std::string& directory,
+              OvClassDirectories& classes, OvSettingsKeys& keys, OvSettingsOrigin origin) {
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
     int64_t seconds = 0;
     if (!OvUtil::ParseEpoch(epoch, seconds)) {
@@ -289,9 +205,8 @@ int initfiles(OvConsole& console, OvSession& session, const std::string& directo
     return -1;
   }
   Settings settings;
-  const std::string& settingsPath = session.SettingsPath();
   if (!settingsPath.empty() &&
-      !ReadSettings(console, settingsPath, currentDirectory, origin, settings)) {
+      !ReadSettings(console, settingsPath, currentDirectory, origin, keys, settings)) {
     return -1;
   }
   const std::string here = Absolute(currentDirectory, "");
@@ -299,8 +214,6 @@ int initfiles(OvConsole& console, OvSession& session, const std::string& directo
     const std::string& given = settings.directories[i];
     classes.Set(kClassKeys[i], given.empty() ? here : given);
   }
-  // The command line wins over each of these.
-  session.SetPolicy(std::move(settings.policy));
   return 0;
 }
 

@@ -3,10 +3,10 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
-#include "platform/ov_session.h"
 
 namespace partsc {
 
@@ -18,14 +18,42 @@ inline constexpr size_t kSettingsReadLimit = 64 * 1024;
 // regular file of the run's user.
 enum class OvSettingsOrigin { kNamed, kFound };
 
+// A line of the settings file: where it is, for a complaint ("ORVA.SET:4: "),
+// and the directory of the file, which a relative path is taken from.
+struct OvSettingsLine {
+  std::string where;
+  std::string directory;
+  // `path` taken from the settings file's directory: absolute, without
+  // empty or "." components ("..", as written: links are not resolved).
+  std::string Absolute(std::string_view path) const;
+};
+
+// The keys a program adds to the settings file beside the class
+// directories, and what it makes of their values.
+class OvSettingsKeys {
+ public:
+  virtual ~OvSettingsKeys() = default;
+  virtual bool Knows(std::string_view key) const = 0;
+  // Takes the value (not empty) of a key it knows, given once in the file;
+  // false after one complaint on the console.
+  virtual bool Take(OvConsole& console, std::string_view key, std::string_view value,
+                    const OvSettingsLine& line) = 0;
+
+ protected:
+  OvSettingsKeys() = default;
+  OvSettingsKeys(const OvSettingsKeys&) = default;
+  OvSettingsKeys& operator=(const OvSettingsKeys&) = default;
+};
+
 // Prepares file-name resolution for a run whose current directory is
-// `directory`: reads the settings file of the session (when one was named;
-// at most kSettingsReadLimit bytes), checks every class directory,
-// SOURCE_DATE_EPOCH and PARTSC_LOCK_WAIT, and sets `classes` and the
-// session's mode of writing parts files. 0 when ready; otherwise one line
-// naming the problem has been printed on the console's standard error and the
-// answer is -1.
-int initfiles(OvConsole& console, OvSession& session, const std::string& directory,
-              OvClassDirectories& classes, OvSettingsOrigin origin = OvSettingsOrigin::kNamed);
+// `directory`: reads the settings file `settingsPath` (when one was named
+// with -p; at most kSettingsReadLimit bytes), its lines in order, the class
+// directories checked and the other keys handed to `keys`; checks
+// SOURCE_DATE_EPOCH and PARTSC_LOCK_WAIT, and sets `classes`. 0 when ready;
+// otherwise one line naming the problem has been printed on the console's
+// standard error and the answer is -1.
+int initfiles(OvConsole& console, const std::string& settingsPath, const std::string& directory,
+              OvClassDirectories& classes, OvSettingsKeys& keys,
+              OvSettingsOrigin origin = OvSettingsOrigin::kNamed);
 
 }  // namespace partsc

@@ -17,7 +17,6 @@
 #include "partsfile/parts_layout.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_session.h"
 #include "support/compile_support.h"
 #include "support/test_support.h"
 

@@ -18,6 +18,7 @@
 
 #include "diagnostics/diagnostics_record.h"
 #include "driver/run_driver.h"
+#include "driver/run_options.h"
 #include "lsp/framing.h"
 #include "lsp/run_server.h"
 #include "platform/ov_string_util.h"
@@ -146,6 +147,7 @@ Found ByServer(const std::string& dir, const std::string& text) {
   options.directory = dir;
   options.compileInBackground = false;
   options.checkLibrary = CheckLibraryRun;
+  options.readSettings = ReadCompileSettings;
   lsp::Server server(recorder, options);
   lsp::MessageReader reader;
   const std::string uri = lsp::UriOfPath(dir + "/x.src");

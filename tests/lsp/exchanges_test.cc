@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "driver/run_driver.h"
+#include "driver/run_options.h"
 #include "lsp/run_server.h"
 #include "support/test_support.h"
 
@@ -73,6 +74,7 @@ Exchange RunExchange(const std::string& file, const std::string& dir) {
   options.directory = dir;
   options.compileInBackground = false;
   options.checkLibrary = CheckLibraryRun;
+  options.readSettings = ReadCompileSettings;
   for (const std::string& line : exchange.lines) {
     if (line.rfind("!! settings ", 0) == 0) {
       options.settingsPath = line.substr(12);

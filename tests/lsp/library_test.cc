@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/run_driver.h"
+#include "driver/run_options.h"
 #include "gen_library.h"
 #include "lsp/framing.h"
 #include "lsp/run_server.h"
@@ -33,6 +34,7 @@ class Client {
     options_.directory = dir;
     options_.compileInBackground = false;
     options_.checkLibrary = CheckLibraryRun;
+    options_.readSettings = ReadCompileSettings;
     server_ = std::make_unique<lsp::Server>(recorder_, options_);
   }
   void Send(json message) {

@@ -1,7 +1,7 @@
 // The option table against what is made by hand from it: the manual page's
 // SYNOPSIS, OPTIONS and settings keys, the README's synopsis and the lists
 // of the bash completion say what the table says, no more and no less.
-#include "platform/ov_options.h"
+#include "driver/option_table.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +94,12 @@ std::vector<std::string> OptionWords(const std::string& text) {
     word += c;
   }
   return words;
+}
+
+// The option of the table a word names, or null.
+const OptionSpec* FindOption(std::string_view word, std::optional<std::string_view>& attached) {
+  const std::optional<size_t> index = partsc::FindOption(OptionSpellings(), word, attached);
+  return index ? &OptionTable()[*index] : nullptr;
 }
 
 // The usage forms, each after "partsc".

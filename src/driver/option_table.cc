@@ -1,4 +1,4 @@
-#include "platform/ov_options.h"
+#include "driver/option_table.h"
 
 #include <algorithm>
 #include <array>
@@ -10,15 +10,15 @@
 namespace partsc {
 namespace {
 
-constexpr ActionSet kCompile = ActionBit(OvAction::kCompile);
-constexpr ActionSet kCheck = ActionBit(OvAction::kCheck);
-constexpr ActionSet kList = ActionBit(OvAction::kList);
-constexpr ActionSet kDecompile = ActionBit(OvAction::kDecompile);
-constexpr ActionSet kFromJson = ActionBit(OvAction::kFromJson);
-constexpr ActionSet kDiff = ActionBit(OvAction::kDiff);
-constexpr ActionSet kExplain = ActionBit(OvAction::kExplain);
-constexpr ActionSet kInit = ActionBit(OvAction::kInit);
-constexpr ActionSet kLsp = ActionBit(OvAction::kLsp);
+constexpr ActionSet kCompile = ActionBit(ActionId::kCompile);
+constexpr ActionSet kCheck = ActionBit(ActionId::kCheck);
+constexpr ActionSet kList = ActionBit(ActionId::kList);
+constexpr ActionSet kDecompile = ActionBit(ActionId::kDecompile);
+constexpr ActionSet kFromJson = ActionBit(ActionId::kFromJson);
+constexpr ActionSet kDiff = ActionBit(ActionId::kDiff);
+constexpr ActionSet kExplain = ActionBit(ActionId::kExplain);
+constexpr ActionSet kInit = ActionBit(ActionId::kInit);
+constexpr ActionSet kLsp = ActionBit(ActionId::kLsp);
 constexpr ActionSet kEvery =
     kCompile | kCheck | kList | kDecompile | kFromJson | kDiff | kExplain | kInit | kLsp;
 // The runs that compile sources and report their diagnostics.
@@ -128,39 +128,39 @@ static_assert(InIdOrder(), "the option table lists its options in the order of t
 // The forms of the help, the first of each action its own; the last is the
 // form of the options that print and exit.
 constexpr std::array<UsageForm, 10> kForms = {{
-    {OvAction::kCompile,
+    {ActionId::kCompile,
      "[-C DIR] [-p SETTINGS] [-c CONTROL] [--strict | --no-strict] [--atomic | --no-atomic] "
      "[-q | --no-quiet] [--changes] [--run-log FILE] [--error-log FILE] "
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},
-    {OvAction::kCheck,
+    {ActionId::kCheck,
      "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--keep-going] "
      "[--strict | --no-strict] "
      "[--atomic | --no-atomic] [--changes] [--run-log FILE] [--error-log FILE] "
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},
-    {OvAction::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
-    {OvAction::kDecompile, "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
-    {OvAction::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},
-    {OvAction::kDiff,
+    {ActionId::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
+    {ActionId::kDecompile, "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
+    {ActionId::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},
+    {ActionId::kDiff,
      "[-C DIR] [-p SETTINGS] --diff [--format=FORMAT] [--label OLD-LABEL [--label NEW-LABEL]] "
      "OLD NEW"},
-    {OvAction::kExplain, "--explain NAME"},
-    {OvAction::kInit, "[-C DIR] --init [DIR]"},
-    {OvAction::kLsp, "[-C DIR] [-p SETTINGS] --lsp"},
-    {OvAction::kCompile, "-h | --help | --version"},
+    {ActionId::kExplain, "--explain NAME"},
+    {ActionId::kInit, "[-C DIR] --init [DIR]"},
+    {ActionId::kLsp, "[-C DIR] [-p SETTINGS] --lsp"},
+    {ActionId::kCompile, "-h | --help | --version"},
 }};
 
 // The option that starts each action but the compile of a control file.
-constexpr std::array<std::pair<OvAction, OptionId>, 8> kActionOptions = {{
-    {OvAction::kCheck, Id::kCheck},
-    {OvAction::kList, Id::kList},
-    {OvAction::kDecompile, Id::kDecompile},
-    {OvAction::kFromJson, Id::kFromJson},
-    {OvAction::kDiff, Id::kDiff},
-    {OvAction::kExplain, Id::kExplain},
-    {OvAction::kInit, Id::kInit},
-    {OvAction::kLsp, Id::kLsp},
+constexpr std::array<std::pair<ActionId, OptionId>, 8> kActionOptions = {{
+    {ActionId::kCheck, Id::kCheck},
+    {ActionId::kList, Id::kList},
+    {ActionId::kDecompile, Id::kDecompile},
+    {ActionId::kFromJson, Id::kFromJson},
+    {ActionId::kDiff, Id::kDiff},
+    {ActionId::kExplain, Id::kExplain},
+    {ActionId::kInit, Id::kInit},
+    {ActionId::kLsp, Id::kLsp},
 }};
 
 constexpr size_t kUsageWidth = 79;
@@ -248,30 +248,18 @@ const OptionSpec& OptionOf(OptionId id) {
   return kOptions[index < kOptions.size() ? index : 0];
 }
 
-const OptionSpec* FindOption(std::string_view word, std::optional<std::string_view>& attached) {
-  for (const OptionSpec& option : kOptions) {
-    if (word == option.shortName || word == option.longName) {
-      return &option;
+std::span<const OvOptionSpelling> OptionSpellings() {
+  static constexpr auto kSpellings = [] {
+    std::array<OvOptionSpelling, kOptions.size()> spellings{};
+    for (size_t i = 0; i < kOptions.size(); ++i) {
+      spellings[i] = {kOptions[i].shortName, kOptions[i].longName, !kOptions[i].argument.empty()};
     }
-  }
-  for (const OptionSpec& option : kOptions) {
-    if (option.argument.empty()) {
-      continue;
-    }
-    if (!option.shortName.empty() && word.starts_with(option.shortName)) {
-      attached = word.substr(option.shortName.size());
-      return &option;
-    }
-    if (!option.longName.empty() && word.starts_with(option.longName) &&
-        word.substr(option.longName.size()).starts_with("=")) {
-      attached = word.substr(option.longName.size() + 1);
-      return &option;
-    }
-  }
-  return nullptr;
+    return spellings;
+  }();
+  return kSpellings;
 }
 
-std::optional<OvAction> ActionStartedBy(const OptionSpec& option) {
+std::optional<ActionId> ActionStartedBy(const OptionSpec& option) {
   for (const auto& [action, id] : kActionOptions) {
     if (id == option.id) {
       return action;
@@ -318,7 +306,7 @@ std::span<const UsageForm> UsageForms() {
   return kForms;
 }
 
-std::string_view UsageFormOf(OvAction action) {
+std::string_view UsageFormOf(ActionId action) {
   for (const UsageForm& form : kForms) {
     if (form.action == action) {
       return form.form;

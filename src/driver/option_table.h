@@ -1,14 +1,17 @@
 // The one table of the command line: every option, the value it takes, the
 // settings key that gives its default, the actions it goes with and its
 // one-line help; and the forms of a command line, one per action. The help,
-// the parser and the settings file are made from it; the manual page, the
-// README and the bash completion are checked against it by a test.
+// the spellings the session parses and the keys of the everyday mode are
+// made from it; the manual page, the README and the bash completion are
+// checked against it by a test.
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/ov_session.h"
 
 namespace partsc {
 
@@ -19,7 +22,7 @@ namespace partsc {
 // (--init), serve the Language Server Protocol on standard input and output
 // (--lsp), build a parts file from its JSON document (--from-json) or say what
 // differs between two parts files or sources (--diff).
-enum class OvAction {
+enum class ActionId {
   kCompile,
   kList,
   kDecompile,
@@ -33,7 +36,7 @@ enum class OvAction {
 
 // A set of actions, one bit each.
 using ActionSet = unsigned;
-constexpr ActionSet ActionBit(OvAction action) {
+constexpr ActionSet ActionBit(ActionId action) {
   return 1u << static_cast<unsigned>(action);
 }
 
@@ -95,14 +98,12 @@ struct OptionSpec {
 // Every option, in the order of the help.
 std::span<const OptionSpec> OptionTable();
 const OptionSpec& OptionOf(OptionId id);
-// The option a word of the command line names, or null: "-c" or "--control"
-// exactly; a short option with its value attached ("-cRUN.CTL"), a long one
-// with its value after "=" ("--control=RUN.CTL"), which goes to `attached`.
-// "-Werror" and "-Wno-error" are options of their own; any other "-W..." is
-// -W with the rest as its value.
-const OptionSpec* FindOption(std::string_view word, std::optional<std::string_view>& attached);
+// The spellings of the table, at the places of their options, for the
+// session's parse: "-Werror" and "-Wno-error" are options of their own; any
+// other "-W..." is -W with the rest as its value.
+std::span<const OvOptionSpelling> OptionSpellings();
 // The action an option starts, if it is one.
-std::optional<OvAction> ActionStartedBy(const OptionSpec& option);
+std::optional<ActionId> ActionStartedBy(const OptionSpec& option);
 // Whether `value` is one of the choices of `option`; "classic, gnu or json".
 bool IsChoice(const OptionSpec& option, std::string_view value);
 std::string ChoiceWords(const OptionSpec& option);
@@ -112,11 +113,11 @@ std::string_view OptionName(const OptionSpec& option);
 // The form of a command line of one action, without the program name
 // ("[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE...").
 struct UsageForm {
-  OvAction action;
+  ActionId action;
   std::string_view form;
 };
 std::span<const UsageForm> UsageForms();
-std::string_view UsageFormOf(OvAction action);
+std::string_view UsageFormOf(ActionId action);
 
 // `form` after `lead` and `program`, wrapped at 79 columns, each line after
 // the first indented by 10: the lines of the help's usage.

@@ -1,5 +1,4 @@
-#include "platform/ov_session.h"
-#include "platform/ov_settings.h"
+#include "driver/run_options.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +23,7 @@ using testing::WriteFile;
 
 // ParseCommandLine on "partsc" + args into `session`; answers whether it
 // accepted, and what it printed on standard output in `out`.
-bool Parse(OvSession& session, std::vector<std::string> args, std::string* out = nullptr) {
+bool Parse(RunOptions& session, std::vector<std::string> args, std::string* out = nullptr) {
   args.insert(args.begin(), "partsc");
   std::vector<char*> argv;
   for (std::string& arg : args) {
@@ -33,7 +32,7 @@ bool Parse(OvSession& session, std::vector<std::string> args, std::string* out =
   argv.push_back(nullptr);
   OvConsole console(OvConsole::InMemory{});
   const bool accepted =
-      session.ParseCommandLine(static_cast<int>(args.size()), argv.data(), console);
+      session.Parse(static_cast<int>(args.size()), argv.data(), console);
   if (out != nullptr) {
     *out = console.OutText();
   }
@@ -58,10 +57,10 @@ class SessionTest : public ::testing::Test {
 
   // initfiles after the command line `args`; answers its result, stderr in `err`.
   int Init(const std::vector<std::string>& args, std::string& err) {
-    OvSession session;
+    RunOptions session;
     EXPECT_TRUE(Parse(session, args));
     OvConsole console(OvConsole::InMemory{});
-    const int result = initfiles(console, session, cwd_, classes_);
+    const int result = session.ReadSettings(console, cwd_, classes_);
     err = console.ErrText();
     return result;
   }
@@ -85,7 +84,7 @@ TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged)
       {{"-h"}, "Usage: partsc [-C DIR] [-p SETTINGS] ", "--version"},
       {{"--list", "--help", "--bogus"}, "Usage: partsc [-C DIR] [-p SETTINGS] ", "--list"}};
   for (const Case& c : cases) {
-    OvSession session;
+    RunOptions session;
     std::string out;
     EXPECT_TRUE(Parse(session, c.args, &out));
     EXPECT_TRUE(session.ExitRequested());
@@ -93,7 +92,7 @@ TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged)
     EXPECT_NE(out.find(c.word), std::string::npos) << out;
   }
   std::string version;
-  OvSession session;
+  RunOptions session;
   EXPECT_TRUE(Parse(session, {"-pA", "--version"}, &version));
   EXPECT_TRUE(session.ExitRequested());
   EXPECT_TRUE(std::regex_match(version, std::regex("partsc [0-9]+\\.[0-9]+\\.[0-9]+\n")));
@@ -153,10 +152,10 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
        "atomic strict json sarif=x.sarif run=$D/ci/run.log error=/tmp/e.log"},
   };
   for (const auto& [args, mode] : cases) {
-    OvSession session;
+    RunOptions session;
     ASSERT_TRUE(Parse(session, args));
     OvConsole console(OvConsole::InMemory{});
-    ASSERT_EQ(initfiles(console, session, cwd_, classes_), 0) << console.ErrText();
+    ASSERT_EQ(session.ReadSettings(console, cwd_, classes_), 0) << console.ErrText();
     std::string text = session.Atomic() ? "atomic " : "";
     text += session.Strict() ? "strict " : "";
     text += session.DiagnosticsFormat().empty() ? "classic" : session.DiagnosticsFormat();
@@ -164,7 +163,7 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
     text += session.RunLogPath().empty() ? "" : " run=" + session.RunLogPath();
     text += session.ErrorLogPath().empty() ? "" : " error=" + session.ErrorLogPath();
     EXPECT_EQ(text, std::regex_replace(mode, std::regex("\\$D"), cwd_));
-    const OvSession::Policy& policy = session.SettingsPolicy();
+    const RunOptions::Policy& policy = session.SettingsPolicy();
     if (args.empty()) {
       EXPECT_TRUE(policy.warnings.empty());
       continue;
@@ -235,7 +234,7 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
 }
 
 // What a command line leaves in the session, in one comparable text.
-std::string Settings(const OvSession& session) {
+std::string Settings(const RunOptions& session) {
   const char* actions[] = {"compile", "list",  "decompile", "explain", "init",
                            "lsp",     "check", "from-json", "diff"};
   std::string text = actions[static_cast<int>(session.Action())];
@@ -354,7 +353,7 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       {{"--init", "--sarif-base", "d"}, "refused: option '--sarif-base' does not go with '--init'"},
   };
   for (const Case& c : cases) {
-    OvSession session;
+    RunOptions session;
     std::string out;
     const bool accepted = Parse(session, c.args, &out);
     EXPECT_EQ(out, "");
@@ -365,7 +364,6 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
       EXPECT_EQ(Settings(session), "compile p= c= d= o=");
     }
     EXPECT_FALSE(session.ExitRequested());
-    EXPECT_EQ(session.ProgramName(), "partsc");
   }
 }
 
