@@ -653,7 +653,7 @@ int ServeLanguage(RunContext& run) {
   options.settingsPath = run.options.SettingsPath();
   options.directory = run.directory;
   options.checkLibrary = CheckLibraryRun;
-  options.readSettings = ReadCompileSettings;
+  options.readSettings = RunOptions::ReadCompileSettings;
   OvPipe pipe = OvPipe::Standard();
   return lsp::RunLanguageServer(pipe, std::move(options));
 }

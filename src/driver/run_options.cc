@@ -2,6 +2,7 @@
 
 #include <partsc/version.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -264,121 +265,95 @@ const OptionSpec* ModeKeyOption(std::string_view key) {
   return nullptr;
 }
 
-// The keys of the everyday mode, each the default of an option: read into
-// a policy.
-class PolicyKeys : public OvSettingsKeys {
- public:
-  explicit PolicyKeys(RunOptions::Policy& policy) : policy_(policy) {}
-
-  bool Knows(std::string_view key) const override { return ModeKeyOption(key) != nullptr; }
-
-  bool Take(OvConsole& console, std::string_view key, std::string_view value,
-            const OvSettingsLine& line) override {
-    const OptionSpec& option = *ModeKeyOption(key);
-    if (std::optional<bool>* field = SwitchOf(option.id); field != nullptr) {
-      if (value != "yes" && value != "no") {
-        Complain(console, line.where + "key " + QuotedText(key) + " takes yes or no, not " +
-                              QuotedText(value));
-        return false;
-      }
-      *field = value == "yes";
-      return true;
-    }
-    if (option.value == OptionValue::kChoice) {
-      if (!IsChoice(option, value)) {
-        Complain(console, line.where + "key " + QuotedText(key) + " takes " +
-                              ChoiceWords(option) + ", not " + QuotedText(value));
-        return false;
-      }
-      policy_.diagnosticsFormat = std::string(value);
-      return true;
-    }
-    if (std::string* path = PathOf(option.id); path != nullptr) {
-      *path = line.Absolute(value);
-      return true;
-    }
-    TakeWarnings(value, line.where);
-    return true;
-  }
-
- private:
-  static std::string QuotedText(std::string_view text) {
-    return std::string("\"").append(text).append("\"");
-  }
-
-  // Where a yes-or-no key goes.
-  std::optional<bool>* SwitchOf(OptionId id) {
-    switch (id) {
-      case OptionId::kAtomic:
-        return &policy_.atomic;
-      case OptionId::kStrict:
-        return &policy_.strict;
-      case OptionId::kWarningsAreErrors:
-        return &policy_.warningsAsErrors;
-      case OptionId::kQuiet:
-        return &policy_.quiet;
-      default:
-        return nullptr;
-    }
-  }
-
-  // Where a key that names a file or a directory goes.
-  std::string* PathOf(OptionId id) {
-    switch (id) {
-      case OptionId::kSarif:
-        return &policy_.sarifPath;
-      case OptionId::kSarifBase:
-        return &policy_.sarifBase;
-      case OptionId::kRunLog:
-        return &policy_.runLogPath;
-      case OptionId::kErrorLog:
-        return &policy_.errorLogPath;
-      default:
-        return nullptr;
-    }
-  }
-
-  // The -W options of the warnings key, separated by blanks, tabs or commas.
-  void TakeWarnings(std::string_view value, const std::string& where) {
-    size_t at = 0;
-    while (at < value.size()) {
-      const size_t end = value.find_first_of(" \t,", at);
-      const std::string_view item = value.substr(at, end - at);
-      if (!item.empty()) {
-        policy_.warnings.emplace_back(std::string(item), where);
-      }
-      at = end == std::string_view::npos ? value.size() : end + 1;
-    }
-  }
-
-  RunOptions::Policy& policy_;
-};
+std::string DoubleQuoted(std::string_view text) {
+  return std::string("\"").append(text).append("\"");
+}
 
 }  // namespace
 
+bool RunOptions::Knows(std::string_view key) const {
+  return ModeKeyOption(key) != nullptr;
+}
+
+std::optional<bool>* RunOptions::SwitchOf(OptionId id) {
+  switch (id) {
+    case OptionId::kAtomic:
+      return &atomic_;
+    case OptionId::kStrict:
+      return &strict_;
+    case OptionId::kWarningsAreErrors:
+      return &policy_.warningsAsErrors;
+    case OptionId::kQuiet:
+      return &quiet_;
+    default:
+      return nullptr;
+  }
+}
+
+std::string* RunOptions::PathOf(OptionId id) {
+  switch (id) {
+    case OptionId::kSarif:
+      return &sarifPath_;
+    case OptionId::kSarifBase:
+      return &sarifBase_;
+    case OptionId::kRunLog:
+      return &runLogPath_;
+    case OptionId::kErrorLog:
+      return &errorLogPath_;
+    default:
+      return nullptr;
+  }
+}
+
+bool RunOptions::Take(OvConsole& console, std::string_view key, std::string_view value,
+                      const OvSettingsLine& line) {
+  const OptionSpec& option = *ModeKeyOption(key);
+  const std::string complaint = line.where + "key " + DoubleQuoted(key) + " takes ";
+  if (std::optional<bool>* field = SwitchOf(option.id); field != nullptr) {
+    if (value != "yes" && value != "no") {
+      Complain(console, complaint + "yes or no, not " + DoubleQuoted(value));
+      return false;
+    }
+    *field = field->value_or(value == "yes");
+  } else if (option.value == OptionValue::kChoice) {
+    if (!IsChoice(option, value)) {
+      Complain(console, complaint + ChoiceWords(option) + ", not " + DoubleQuoted(value));
+      return false;
+    }
+    diagnosticsFormat_ = diagnosticsFormat_.empty() ? std::string(value) : diagnosticsFormat_;
+  } else if (std::string* path = PathOf(option.id); path != nullptr) {
+    *path = path->empty() ? line.Absolute(value) : *path;
+  } else {
+    // The -W options of the warnings key, separated by blanks, tabs or commas.
+    for (size_t at = 0; at < value.size();) {
+      const size_t end = std::min(value.find_first_of(" \t,", at), value.size());
+      if (end > at) {
+        policy_.warnings.emplace_back(std::string(value.substr(at, end - at)), line.where);
+      }
+      at = end + 1;
+    }
+  }
+  return true;
+}
+
 int RunOptions::ReadSettings(OvConsole& console, const std::string& directory,
                              OvClassDirectories& classes, OvSettingsOrigin origin) {
-  Policy policy;
-  PolicyKeys keys(policy);
-  if (initfiles(console, settingsPath_, directory, classes, keys, origin) != 0) {
+  // The command line wins over each key; a file refused gives none.
+  const RunOptions given = *this;
+  if (initfiles(console, settingsPath_, directory, classes, *this, origin) != 0) {
+    *this = given;
     return -1;
   }
-  // The command line wins over each of these.
-  policy_ = std::move(policy);
   return 0;
 }
 
-lsp::CompileSettings ReadCompileSettings(const std::string& path, OvSettingsOrigin origin) {
+lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
+                                                     OvSettingsOrigin origin) {
   lsp::CompileSettings settings;
   settings.settingsPath = path;
   OvConsole console(OvConsole::InMemory{});
-  std::vector<std::string> words = {"partsc", "-p", path};
-  std::vector<char*> argv;
-  for (std::string& word : words) {
-    argv.push_back(word.data());
-  }
   RunOptions options;
-  options.Parse(static_cast<int>(argv.size()), argv.data(), console);
+  options.settingsPath_ = path;
   const size_t slash = path.rfind('/');
   const std::string directory = slash == std::string::npos ? std::string()
                                 : slash == 0               ? std::string("/")

@@ -28,7 +28,7 @@ enum class OutputFormat { kText, kLines, kJson };
 
 // The options of one run, as its command line and its settings file give
 // them; a value the run owns.
-class RunOptions : public OvCommandLine {
+class RunOptions : public OvCommandLine, public OvSettingsKeys {
  public:
   // Takes the command line apart (OvSession::ParseCommandLine). True when it
   // is acceptable. "-h"/"--help" and "--version" print their text on the
@@ -40,6 +40,12 @@ class RunOptions : public OvCommandLine {
   // ready; otherwise -1 after one line on the console's standard error.
   int ReadSettings(OvConsole& console, const std::string& directory, OvClassDirectories& classes,
                    OvSettingsOrigin origin = OvSettingsOrigin::kNamed);
+  // What the settings file at `path` gives a document's compile in the
+  // language server: read as a run with -p reads it (one that was looked
+  // for must be a regular file of the user's own), its problem as the line
+  // the run would print, without the program name.
+  static lsp::CompileSettings ReadCompileSettings(const std::string& path,
+                                                  OvSettingsOrigin origin);
 
   bool ExitRequested() const { return exitRequested_; }
   // The settings file named with -p, or empty.
@@ -49,12 +55,13 @@ class RunOptions : public OvCommandLine {
   // The control file named with -c/--control, untrimmed; empty when the name
   // is to be asked for at the prompt.
   const std::string& ControlName() const { return controlName_; }
-  // --strict: a run in which an input failed ends with 1. --no-strict, or
-  // the settings file's "#PARTS:STRICT#" when the command line says neither.
-  bool Strict() const { return strict_.value_or(policy_.strict.value_or(false)); }
-  // -q/--quiet: no progress lines on the console. --no-quiet, or the
-  // settings file's "#PARTS:QUIET#" when the command line says neither.
-  bool Quiet() const { return quiet_.value_or(policy_.quiet.value_or(false)); }
+  // Each option that has a settings key (the everyday mode) takes its
+  // value from the settings file when the command line does not give it.
+  //
+  // --strict: a run in which an input failed ends with 1 (or --no-strict).
+  bool Strict() const { return strict_.value_or(false); }
+  // -q/--quiet: no progress lines on the console (or --no-quiet).
+  bool Quiet() const { return quiet_.value_or(false); }
   // The files named after --list or --diff, in command-line order.
   const std::vector<std::string>& ListFiles() const { return listFiles_; }
   // --format=listing (the default; "text" for --diff), lines or json.
@@ -78,26 +85,16 @@ class RunOptions : public OvCommandLine {
   // The directories named with -C, in command-line order: the run changes
   // into each in turn, relative to the one before, before anything else.
   const std::vector<std::string>& Directories() const { return directories_; }
-  // --atomic (or, when the command line says neither --atomic nor
-  // --no-atomic, the settings file's "#PARTS:ATOMIC# = yes"): each parts
-  // file is written under a temporary name and put in place only when it
-  // compiled and listed.
-  bool Atomic() const { return atomic_.value_or(policy_.atomic.value_or(false)); }
+  // --atomic: each parts file is written under a temporary name and put in
+  // place only when it compiled and listed (or --no-atomic).
+  bool Atomic() const { return atomic_.value_or(false); }
 
-  // The everyday mode a library's settings file sets: every opt-in of the
-  // command line. The command line wins over each.
+  // What the settings file gives the warnings, which the -W options of the
+  // command line follow: #PARTS:WERROR#, and the -W options of
+  // #PARTS:WARNINGS# (without "-W"), each with the place of its line for a
+  // complaint ("ORVA.SET:4: ").
   struct Policy {
-    std::optional<bool> atomic;            // #PARTS:ATOMIC#
-    std::optional<bool> strict;            // #PARTS:STRICT#
-    std::optional<bool> warningsAsErrors;  // #PARTS:WERROR#
-    std::optional<bool> quiet;             // #PARTS:QUIET#
-    std::string diagnosticsFormat;         // #PARTS:DIAGNOSTICS#; empty: not given
-    std::string sarifPath;                 // #PARTS:SARIF#, made absolute; empty: not given
-    std::string sarifBase;                 // #PARTS:SARIFBASE#, made absolute; empty: not given
-    std::string runLogPath;                // #PARTS:RUNLOG#, made absolute; empty: not given
-    std::string errorLogPath;              // #PARTS:ERRORLOG#, made absolute; empty: not given
-    // #PARTS:WARNINGS#: the -W options it gives (without "-W"), each with
-    // the place of its line for a complaint ("ORVA.SET:4: ").
+    std::optional<bool> warningsAsErrors;
     std::vector<std::pair<std::string, std::string>> warnings;
   };
   const Policy& SettingsPolicy() const { return policy_; }
@@ -105,34 +102,20 @@ class RunOptions : public OvCommandLine {
   bool Force() const { return force_; }
 
   // Diagnostics: --diagnostics-format (empty: the error log's lines on the
-  // console), --sarif FILE, the -W options in command-line order (without the
-  // "-W": "all", "error", "NAME", "no-NAME"), and the name after --explain.
-  // Each also from the settings file when the command line does not give it
-  // (--no-sarif: no SARIF log, whatever the settings file says).
-  const std::string& DiagnosticsFormat() const {
-    return diagnosticsFormat_.empty() ? policy_.diagnosticsFormat : diagnosticsFormat_;
-  }
-  std::string SarifPath() const {
-    if (noSarif_) {
-      return {};
-    }
-    return sarifPath_.empty() ? policy_.sarifPath : sarifPath_;
-  }
-  // --sarif-base DIR (or #PARTS:SARIFBASE#): the directory the SARIF log's
-  // URIs are relative to; empty when neither gives one.
-  const std::string& SarifBase() const {
-    return sarifBase_.empty() ? policy_.sarifBase : sarifBase_;
-  }
+  // console), --sarif FILE (--no-sarif: none), the -W options in
+  // command-line order (without the "-W": "all", "error", "NAME",
+  // "no-NAME"), and the name after --explain.
+  const std::string& DiagnosticsFormat() const { return diagnosticsFormat_; }
+  std::string SarifPath() const { return noSarif_ ? std::string() : sarifPath_; }
+  // --sarif-base DIR: the directory the SARIF log's URIs are relative to;
+  // empty when none is given.
+  const std::string& SarifBase() const { return sarifBase_; }
   const std::vector<std::string>& WarningOptions() const { return warningOptions_; }
-  // --run-log FILE and --error-log FILE (or the settings file's
-  // #PARTS:RUNLOG# and #PARTS:ERRORLOG#): where the run log and the error log
-  // go; empty for their own names in the current directory.
-  const std::string& RunLogPath() const {
-    return runLogPath_.empty() ? policy_.runLogPath : runLogPath_;
-  }
-  const std::string& ErrorLogPath() const {
-    return errorLogPath_.empty() ? policy_.errorLogPath : errorLogPath_;
-  }
+  // --run-log FILE and --error-log FILE: where the run log and the error log
+  // go; empty for their own names in the current directory. A settings
+  // file's path is absolute, taken from its directory.
+  const std::string& RunLogPath() const { return runLogPath_; }
+  const std::string& ErrorLogPath() const { return errorLogPath_; }
   const std::string& ExplainName() const { return explainName_; }
   // The directory named after --init ("." when none was).
   const std::string& InitDirectory() const { return initDirectory_; }
@@ -152,11 +135,20 @@ class RunOptions : public OvCommandLine {
   // Sets the action: the one the options given start. Empty when the
   // options given go with it, else what does not go together.
   std::string Settle() override;
+  // The settings file's side (OvSettingsKeys): the keys of the everyday
+  // mode, each the default of an option.
+  bool Knows(std::string_view key) const override;
+  bool Take(OvConsole& console, std::string_view key, std::string_view value,
+            const OvSettingsLine& line) override;
 
  private:
   // Takes one option with its value; false when the value is not one it
   // takes, or is given twice.
   bool Apply(const OptionSpec& option, std::string_view value);
+  // Where a yes-or-no key of the everyday mode goes, and one that names a
+  // file or a directory (the option's own value); null for another.
+  std::optional<bool>* SwitchOf(OptionId id);
+  std::string* PathOf(OptionId id);
 
   bool exitRequested_ = false;
   std::optional<OptionId> printed_;  // --help or --version
@@ -197,11 +189,5 @@ class RunOptions : public OvCommandLine {
   Policy policy_;
   std::vector<std::string> directories_;
 };
-
-// What the settings file at `path` gives a document's compile in the
-// language server: read as a run with -p reads it (one that was looked for
-// must be a regular file of the user's own), its problem as the line the
-// run would print, without the program name.
-lsp::CompileSettings ReadCompileSettings(const std::string& path, OvSettingsOrigin origin);
 
 }  // namespace partsc

@@ -147,7 +147,7 @@ Found ByServer(const std::string& dir, const std::string& text) {
   options.directory = dir;
   options.compileInBackground = false;
   options.checkLibrary = CheckLibraryRun;
-  options.readSettings = ReadCompileSettings;
+  options.readSettings = RunOptions::ReadCompileSettings;
   lsp::Server server(recorder, options);
   lsp::MessageReader reader;
   const std::string uri = lsp::UriOfPath(dir + "/x.src");

@@ -74,7 +74,7 @@ Exchange RunExchange(const std::string& file, const std::string& dir) {
   options.directory = dir;
   options.compileInBackground = false;
   options.checkLibrary = CheckLibraryRun;
-  options.readSettings = ReadCompileSettings;
+  options.readSettings = RunOptions::ReadCompileSettings;
   for (const std::string& line : exchange.lines) {
     if (line.rfind("!! settings ", 0) == 0) {
       options.settingsPath = line.substr(12);

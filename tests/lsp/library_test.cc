@@ -34,7 +34,7 @@ class Client {
     options_.directory = dir;
     options_.compileInBackground = false;
     options_.checkLibrary = CheckLibraryRun;
-    options_.readSettings = ReadCompileSettings;
+    options_.readSettings = RunOptions::ReadCompileSettings;
     server_ = std::make_unique<lsp::Server>(recorder_, options_);
   }
   void Send(json message) {
