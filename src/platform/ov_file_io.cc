@@ -251,10 +251,7 @@ bool OvFileIO::FopenStderr() {
 bool OvFileIO::FopenText(std::string_view text) {
   Fclose();
   error_ = 0;
-  memory_.assign(text);
-  // A stream over no bytes at all still needs a buffer to point at.
-  memory_.reserve(1);
-  stream_ = ::fmemopen(memory_.data(), memory_.size(), "r");
+  stream_ = memory_.OpenText(text);
   if (stream_ == nullptr) {
     Note(errno);
     return false;
@@ -266,23 +263,20 @@ bool OvFileIO::FopenText(std::string_view text) {
 bool OvFileIO::FopenMemory() {
   Fclose();
   error_ = 0;
-  memory_.clear();
-  stream_ = ::open_memstream(&memoryBuffer_, &memorySize_);
+  stream_ = memory_.OpenOutput();
   if (stream_ == nullptr) {
     Note(errno);
     return false;
   }
   ownsStream_ = true;
-  memoryOutput_ = true;
   return true;
 }
 
 std::string OvFileIO::MemoryText() {
-  if (!memoryOutput_ || stream_ == nullptr) {
-    return memory_;
+  if (memory_.Writing() && stream_ != nullptr) {
+    Fflush();
   }
-  Fflush();
-  return memoryBuffer_ == nullptr ? std::string() : std::string(memoryBuffer_, memorySize_);
+  return memory_.Text();
 }
 
 bool OvFileIO::Fgets(std::string& line, int size) {
@@ -389,14 +383,7 @@ void OvFileIO::Fclose() {
   ownsStream_ = false;
   terminal_ = false;
   buffer_.reset();
-  // The memory the C library grew for FopenMemory is ours once closed.
-  if (memoryOutput_) {
-    memory_.assign(memoryBuffer_ == nullptr ? "" : memoryBuffer_, memorySize_);
-    std::free(memoryBuffer_);
-    memoryBuffer_ = nullptr;
-    memorySize_ = 0;
-    memoryOutput_ = false;
-  }
+  memory_.Closed();
 }
 
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {

@@ -11,6 +11,7 @@
 
 #include "platform/ov_result.h"
 #include "platform/ov_file_bytes.h"
+#include "platform/ov_memory_stream.h"
 
 namespace partsc {
 
@@ -199,12 +200,7 @@ class OvFileIO {
   bool ownsStream_ = false;
   bool terminal_ = false;  // see IsTerminal()
   bool escapeLineBreaks_ = false;
-  // FopenText: the text read. FopenMemory: the buffer the C library grows,
-  // and once closed what it held.
-  std::string memory_;
-  char* memoryBuffer_ = nullptr;
-  size_t memorySize_ = 0;
-  bool memoryOutput_ = false;
+  OvMemoryStream memory_;  // FopenText, FopenMemory
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
   // A regular file opened without append: reads and writes name their
