@@ -17,6 +17,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 

@@ -9,7 +9,7 @@
 #include "platform/ov_console.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_string_util.h"
+#include "platform/ov_escape.h"
 
 namespace partsc {
 namespace {

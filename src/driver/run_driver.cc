@@ -28,7 +28,7 @@
 #include "platform/ov_lock.h"
 #include "platform/ov_pipe.h"
 #include "platform/ov_signals.h"
-#include "platform/ov_string_util.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_util.h"
 
 namespace partsc {

@@ -11,7 +11,6 @@
 
 #include "diagnostics/warning_set.h"
 #include "lsp/analysis.h"
-#include "platform/ov_string_util.h"
 
 namespace partsc {
 namespace {

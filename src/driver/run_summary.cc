@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/ov_console.h"
-#include "platform/ov_string_util.h"
+#include "platform/ov_escape.h"
 
 namespace partsc {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "platform/ov_string_util.h"
+#include "platform/ov_escape.h"
 
 namespace partsc {
 

@@ -18,7 +18,7 @@
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_signals.h"
-#include "platform/ov_string_util.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_util.h"
 
 namespace partsc {

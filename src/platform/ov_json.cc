@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ov_string_util.h"
+#include "platform/ov_escape.h"
 
 namespace partsc {
 namespace {
