@@ -73,27 +73,14 @@ bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
     case OptionId::kNoQuiet:
       quiet_ = option.id == OptionId::kQuiet;
       return true;
-    case OptionId::kKeepGoing:
-      keepGoing_ = true;
-      return true;
-    case OptionId::kChanges:
-      changes_ = true;
-      return true;
     case OptionId::kRunLog:
       return TakeOnce(runLogPath_, value);
     case OptionId::kErrorLog:
       return TakeOnce(errorLogPath_, value);
-    case OptionId::kCheck:
-      checkRequested_ = true;
-      return true;
-    case OptionId::kList:
-      listRequested_ = true;
-      return true;
     case OptionId::kFormat:
-      if (formatGiven_ || !IsChoice(option, value)) {
+      if (Times(OptionId::kFormat) > 1 || !IsChoice(option, value)) {
         return false;
       }
-      formatGiven_ = true;
       format_ = value == "json"    ? OutputFormat::kJson
                 : value == "lines" ? OutputFormat::kLines
                                    : OutputFormat::kText;
@@ -104,12 +91,6 @@ bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
       return TakeOnce(fromJsonFile_, value);
     case OptionId::kOutput:
       return TakeOnce(decompileOutput_, value);
-    case OptionId::kForce:
-      force_ = true;
-      return true;
-    case OptionId::kDiff:
-      diffRequested_ = true;
-      return true;
     case OptionId::kLabel:
       labels_.emplace_back(value);
       return labels_.size() <= 2;
@@ -117,9 +98,6 @@ bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
       return IsChoice(option, value) && TakeOnce(diagnosticsFormat_, value);
     case OptionId::kSarif:
       return TakeOnce(sarifPath_, value);
-    case OptionId::kNoSarif:
-      noSarif_ = true;
-      return true;
     case OptionId::kSarifBase:
       return TakeOnce(sarifBase_, value);
     case OptionId::kWarning:
@@ -132,17 +110,19 @@ bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
       return true;
     case OptionId::kExplain:
       return TakeOnce(explainName_, value);
-    case OptionId::kInit: {
-      const bool first = !initRequested_;
-      initRequested_ = true;
-      return first;
-    }
+    case OptionId::kInit:
+      return Times(OptionId::kInit) == 1;
+    // Options that only need to have been given (Times).
+    case OptionId::kKeepGoing:
+    case OptionId::kChanges:
+    case OptionId::kCheck:
+    case OptionId::kList:
+    case OptionId::kForce:
+    case OptionId::kDiff:
+    case OptionId::kNoSarif:
     case OptionId::kLsp:
-      return true;
     case OptionId::kHelp:
     case OptionId::kVersion:
-      printed_ = option.id;
-      exitRequested_ = true;
       return true;
   }
   return false;
@@ -206,7 +186,7 @@ std::string RunOptions::Settle() {
     default:
       break;
   }
-  return force_ && !outputGiven ? "option '--force' needs -o OUT, the file it overwrites" : "";
+  return Times(OptionId::kForce) > 0 && !outputGiven ? "option '--force' needs -o OUT, the file it overwrites" : "";
 }
 
 RunOptions::Taken RunOptions::TakeOption(size_t index, std::string_view spelling,
@@ -216,18 +196,19 @@ RunOptions::Taken RunOptions::TakeOption(size_t index, std::string_view spelling
   if (!Apply(option, value)) {
     return Taken::kRefused;
   }
-  return exitRequested_ ? Taken::kEnd : Taken::kTaken;
+  return ExitRequested() ? Taken::kEnd : Taken::kTaken;
 }
 
 bool RunOptions::TakeOperand(std::string_view word) {
   // A file to list or compare, a source to check, or the one directory of
   // --init.
-  if (initRequested_ && initDirectory_.empty() && !word.empty()) {
+  if (Times(OptionId::kInit) > 0 && initDirectory_.empty() && !word.empty()) {
     initDirectory_ = std::string(word);
     return true;
   }
-  (listRequested_ || diffRequested_ ? listFiles_ : sources_).emplace_back(word);
-  return listRequested_ || checkRequested_ || diffRequested_;
+  const bool files = Times(OptionId::kList) + Times(OptionId::kDiff) > 0;
+  (files ? listFiles_ : sources_).emplace_back(word);
+  return files || Times(OptionId::kCheck) > 0;
 }
 
 bool RunOptions::Parse(int argc, char** argv, OvConsole& console) {
@@ -243,9 +224,9 @@ bool RunOptions::Parse(int argc, char** argv, OvConsole& console) {
     *this = std::move(refused);
     return false;
   }
-  if (printed_ == OptionId::kHelp) {
+  if (Times(OptionId::kHelp) > 0) {
     console.Out().Fprintf("%s", HelpText(session.ProgramName()).c_str());
-  } else if (printed_ == OptionId::kVersion) {
+  } else if (Times(OptionId::kVersion) > 0) {
     console.Out().Fprintf("partsc %s\n", PARTSC_VERSION_STRING);
   }
   console.Out().Fflush();
@@ -359,15 +340,8 @@ lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
                                                            : path.substr(0, slash);
   OvClassDirectories classes;
   if (options.ReadSettings(console, directory, classes, origin) != 0) {
-    std::string problem = console.ErrText();
-    const std::string prefix = "partsc: ";
-    if (problem.rfind(prefix, 0) == 0) {
-      problem.erase(0, prefix.size());
-    }
-    while (!problem.empty() && problem.back() == '\n') {
-      problem.pop_back();
-    }
-    settings.problem = "settings file " + problem;
+    const std::vector<std::string>& complaints = console.Complaints();
+    settings.problem = "settings file " + (complaints.empty() ? "" : complaints.back());
     return settings;
   }
   settings.partsDirectory = classes.Of(kClassParts);

@@ -3,6 +3,8 @@
 // the command line overrides.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -47,7 +49,9 @@ class RunOptions : public OvCommandLine, public OvSettingsKeys {
   static lsp::CompileSettings ReadCompileSettings(const std::string& path,
                                                   OvSettingsOrigin origin);
 
-  bool ExitRequested() const { return exitRequested_; }
+  bool ExitRequested() const {
+    return Times(OptionId::kHelp) + Times(OptionId::kVersion) > 0;
+  }
   // The settings file named with -p, or empty.
   const std::string& SettingsPath() const { return settingsPath_; }
 
@@ -78,10 +82,10 @@ class RunOptions : public OvCommandLine, public OvSettingsKeys {
   // The JSON document named with --from-json; the parts file goes to -o.
   const std::string& FromJsonFile() const { return fromJsonFile_; }
   // --changes: a compile run prints what changed in each parts file it wrote.
-  bool Changes() const { return changes_; }
+  bool Changes() const { return Times(OptionId::kChanges) > 0; }
   // --keep-going (with --check): a compile reads on after the error that
   // ends it.
-  bool KeepGoing() const { return keepGoing_; }
+  bool KeepGoing() const { return Times(OptionId::kKeepGoing) > 0; }
   // The directories named with -C, in command-line order: the run changes
   // into each in turn, relative to the one before, before anything else.
   const std::vector<std::string>& Directories() const { return directories_; }
@@ -99,14 +103,16 @@ class RunOptions : public OvCommandLine, public OvSettingsKeys {
   };
   const Policy& SettingsPolicy() const { return policy_; }
   // --force: the file named with -o may be overwritten.
-  bool Force() const { return force_; }
+  bool Force() const { return Times(OptionId::kForce) > 0; }
 
   // Diagnostics: --diagnostics-format (empty: the error log's lines on the
   // console), --sarif FILE (--no-sarif: none), the -W options in
   // command-line order (without the "-W": "all", "error", "NAME",
   // "no-NAME"), and the name after --explain.
   const std::string& DiagnosticsFormat() const { return diagnosticsFormat_; }
-  std::string SarifPath() const { return noSarif_ ? std::string() : sarifPath_; }
+  std::string SarifPath() const {
+    return Times(OptionId::kNoSarif) > 0 ? std::string() : sarifPath_;
+  }
   // --sarif-base DIR: the directory the SARIF log's URIs are relative to;
   // empty when none is given.
   const std::string& SarifBase() const { return sarifBase_; }
@@ -145,28 +151,24 @@ class RunOptions : public OvCommandLine, public OvSettingsKeys {
   // Takes one option with its value; false when the value is not one it
   // takes, or is given twice.
   bool Apply(const OptionSpec& option, std::string_view value);
+  // How many times the option was given.
+  std::ptrdiff_t Times(OptionId id) const {
+    return std::ranges::count(given_, id, &std::pair<OptionId, std::string>::first);
+  }
   // Where a yes-or-no key of the everyday mode goes, and one that names a
   // file or a directory (the option's own value); null for another.
   std::optional<bool>* SwitchOf(OptionId id);
   std::string* PathOf(OptionId id);
 
-  bool exitRequested_ = false;
-  std::optional<OptionId> printed_;  // --help or --version
   std::string settingsPath_;
   ActionId action_ = ActionId::kCompile;
   std::string controlName_;
   std::optional<bool> strict_;  // --strict, --no-strict
   std::optional<bool> quiet_;   // -q, --no-quiet
-  bool listRequested_ = false;
-  bool diffRequested_ = false;
-  bool changes_ = false;
-  bool keepGoing_ = false;
-  bool formatGiven_ = false;
   OutputFormat format_ = OutputFormat::kText;
   std::vector<std::string> listFiles_;
   std::vector<std::string> labels_;
   std::string fromJsonFile_;
-  bool checkRequested_ = false;
   std::vector<std::string> sources_;
   std::string decompileFile_;
   std::string decompileOutput_;
@@ -177,15 +179,12 @@ class RunOptions : public OvCommandLine, public OvSettingsKeys {
   std::string errorLogPath_;
   std::vector<std::string> warningOptions_;
   std::string explainName_;
-  bool initRequested_ = false;
   std::string initDirectory_;
   std::string refusal_;
   std::optional<ActionId> refusedAction_;
   // The options given, each with the spelling it was given in ("-o").
   std::vector<std::pair<OptionId, std::string>> given_;
-  bool force_ = false;
   std::optional<bool> atomic_;  // --atomic, --no-atomic
-  bool noSarif_ = false;
   Policy policy_;
   std::vector<std::string> directories_;
 };
