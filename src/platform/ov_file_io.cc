@@ -383,7 +383,6 @@ void OvFileIO::Fclose() {
   ownsStream_ = false;
   terminal_ = false;
   buffer_.reset();
-  memory_.Closed();
 }
 
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {

@@ -77,9 +77,6 @@ class OvFileIO {
   // or retitle the window; to a file or a pipe its bytes pass as they are.
   bool FopenStdout();
   bool FopenStderr();
-  // Whether the stream escapes what it writes: standard output or error on a
-  // terminal.
-  bool IsTerminal() const { return terminal_; }
   // Asks those who write names and texts into this stream line by line (the
   // listing on standard output) to show the line feeds and carriage returns
   // inside them escaped (EscapeLineBreaks); a run log keeps its bytes.
@@ -198,7 +195,7 @@ class OvFileIO {
 
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;
-  bool terminal_ = false;  // see IsTerminal()
+  bool terminal_ = false;  // standard output or error on a terminal
   bool escapeLineBreaks_ = false;
   OvMemoryStream memory_;  // FopenText, FopenMemory
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen

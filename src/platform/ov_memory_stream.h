@@ -18,19 +18,19 @@ class OvMemoryStream {
 
   // A stream that reads `text`, or one that keeps what is written; null
   // (errno set) when the C library cannot open one. The caller closes it
-  // with fclose and then calls Closed().
+  // with fclose before it opens the next.
   std::FILE* OpenText(std::string_view text);
   std::FILE* OpenOutput();
-  // Keeps what the stream held once it was closed.
-  void Closed();
-  // Whether the stream open now keeps what is written.
+  // Whether the last stream opened keeps what is written.
   bool Writing() const { return writing_; }
-  // The text read, or what was written (so far: the caller flushes first).
+  // The text read, or what was written (so far: the caller flushes first;
+  // also once the stream is closed).
   std::string Text() const;
 
  private:
   std::string text_;
-  // What the C library grows while the stream is written.
+  // What the C library grows while the stream is written, and keeps when
+  // it is closed.
   char* buffer_ = nullptr;
   size_t size_ = 0;
   bool writing_ = false;
