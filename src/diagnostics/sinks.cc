@@ -11,13 +11,13 @@
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 #include <partsc/version.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/ov_console.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 

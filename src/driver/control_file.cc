@@ -7,10 +7,10 @@
 #include "driver/run_context.h"
 #include "driver/run_driver.h"
 #include "platform/ov_console.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_signals.h"
-#include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 

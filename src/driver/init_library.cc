@@ -7,9 +7,9 @@
 #include "driver/run_context.h"
 #include "driver/run_driver.h"
 #include "platform/ov_console.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_escape.h"
 
 namespace partsc {
 namespace {

@@ -23,12 +23,12 @@
 #include "partsfile/parts_file.h"
 #include "storage/file_sinks.h"
 #include "platform/ov_console.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
 #include "platform/ov_pipe.h"
 #include "platform/ov_signals.h"
-#include "platform/ov_escape.h"
 #include "platform/ov_util.h"
 
 namespace partsc {

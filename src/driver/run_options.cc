@@ -186,7 +186,9 @@ std::string RunOptions::Settle() {
     default:
       break;
   }
-  return Times(OptionId::kForce) > 0 && !outputGiven ? "option '--force' needs -o OUT, the file it overwrites" : "";
+  return Times(OptionId::kForce) > 0 && !outputGiven
+             ? "option '--force' needs -o OUT, the file it overwrites"
+             : "";
 }
 
 RunOptions::Taken RunOptions::TakeOption(size_t index, std::string_view spelling,

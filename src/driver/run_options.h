@@ -46,12 +46,9 @@ class RunOptions : public OvCommandLine, public OvSettingsKeys {
   // language server: read as a run with -p reads it (one that was looked
   // for must be a regular file of the user's own), its problem as the line
   // the run would print, without the program name.
-  static lsp::CompileSettings ReadCompileSettings(const std::string& path,
-                                                  OvSettingsOrigin origin);
+  static lsp::CompileSettings ReadCompileSettings(const std::string& path, OvSettingsOrigin origin);
 
-  bool ExitRequested() const {
-    return Times(OptionId::kHelp) + Times(OptionId::kVersion) > 0;
-  }
+  bool ExitRequested() const { return Times(OptionId::kHelp) + Times(OptionId::kVersion) > 0; }
   // The settings file named with -p, or empty.
   const std::string& SettingsPath() const { return settingsPath_; }
 

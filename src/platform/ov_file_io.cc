@@ -15,10 +15,10 @@
 #include <new>
 #include <optional>
 
+#include "platform/ov_escape.h"
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_signals.h"
-#include "platform/ov_escape.h"
 #include "platform/ov_util.h"
 
 namespace partsc {

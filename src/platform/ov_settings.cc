@@ -9,16 +9,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_lock.h"
-#include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
 
@@ -77,7 +76,7 @@ std::string Quoted(std::string_view text) {
 }
 
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.
-// `where` names the line for the complaint.
+// `place` names the line for the complaint.
 bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine& place,
                  OvSettingsKeys& keys, Settings& settings) {
   const std::string& where = place.where;

@@ -31,8 +31,7 @@ bool Parse(RunOptions& session, std::vector<std::string> args, std::string* out 
   }
   argv.push_back(nullptr);
   OvConsole console(OvConsole::InMemory{});
-  const bool accepted =
-      session.Parse(static_cast<int>(args.size()), argv.data(), console);
+  const bool accepted = session.Parse(static_cast<int>(args.size()), argv.data(), console);
   if (out != nullptr) {
     *out = console.OutText();
   }
