@@ -47,11 +47,6 @@ class OvCommandLine {
   // After the last word: empty when the options given go together, else
   // why not.
   virtual std::string Settle() = 0;
-
- protected:
-  OvCommandLine() = default;
-  OvCommandLine(const OvCommandLine&) = default;
-  OvCommandLine& operator=(const OvCommandLine&) = default;
 };
 
 class OvSession {

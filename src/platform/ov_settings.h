@@ -38,11 +38,6 @@ class OvSettingsKeys {
   // false after one complaint on the console.
   virtual bool Take(OvConsole& console, std::string_view key, std::string_view value,
                     const OvSettingsLine& line) = 0;
-
- protected:
-  OvSettingsKeys() = default;
-  OvSettingsKeys(const OvSettingsKeys&) = default;
-  OvSettingsKeys& operator=(const OvSettingsKeys&) = default;
 };
 
 // Prepares file-name resolution for a run whose current directory is
