@@ -16,6 +16,7 @@
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_json.h"
 #include "platform/ov_console.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_json.h"

@@ -14,6 +14,7 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_string_util.h"
 

@@ -9,6 +9,7 @@
 #include "diagnostics/keywords.h"
 #include "listing/listing.h"
 #include "partsfile/parts_json.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {

@@ -9,6 +9,7 @@
 
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_layout.h"
+#include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {

@@ -17,6 +17,7 @@
 #include <ctime>
 #include <string_view>
 
+#include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"

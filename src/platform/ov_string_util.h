@@ -7,7 +7,6 @@
 
 // The units that escape names and texts beside these services take the
 // escapes from here too.
-#include "platform/ov_escape.h"
 
 namespace partsc {
 
