@@ -239,7 +239,8 @@ std::vector<json> ReadPublished(int fd, size_t count) {
 
 // A document's settings file is looked for up to the workspace folder, never
 // in a directory of another user, and only a regular file of the user's own
-// is read: a FIFO gives one diagnostic and blocks nothing.
+// is read: a FIFO gives one diagnostic and blocks nothing, and a link of the
+// user's own stands for its target.
 TEST(LanguageServer, ReadsOnlyASettingsFileOfItsOwnInTheWorkspace) {
   TempDir dir;
   const bool root = geteuid() == 0;
@@ -248,6 +249,8 @@ TEST(LanguageServer, ReadsOnlyASettingsFileOfItsOwnInTheWorkspace) {
   WriteFile(dir.File("ORVA.SET"), "#PARTS:COLOUR# = above the workspace\n");
   ASSERT_EQ(mkfifo(dir.File("ws/src/ORVA.SET").c_str(), 0600), 0);
   WriteFile(dir.File("ws/theirs/ORVA.SET"), "#PARTS:COLOUR# = theirs\n");
+  WriteFile(dir.File("kept.SET"), "#PARTS:WARNINGS# = all\n");
+  ASSERT_EQ(symlink(dir.File("kept.SET").c_str(), dir.File("ws/ORVA.SET").c_str()), 0);
   if (root) {
     ASSERT_EQ(chown(dir.File("ws/theirs/ORVA.SET").c_str(), 65534, 65534), 0);
     ASSERT_EQ(chown(dir.File("ws/theirs").c_str(), 65534, 65534), 0);

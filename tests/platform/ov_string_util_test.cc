@@ -58,6 +58,21 @@ TEST(StringUtilTest, ParseDoubleRefusesAnythingElseAndLeavesTheResultAlone) {
   }
 }
 
+// The first and last sequence of each range of lead bytes is UTF-8; one byte
+// beyond either end of a range, a surrogate or an overlong form is not.
+TEST(StringUtilTest, IsUtf8TakesEachRangeToItsLastByte) {
+  const std::pair<const char*, bool> cases[] = {
+      {"\xC2\x80", true},          {"\xC2\xBF", true},         {"\xDF\xBF", true},
+      {"\xE0\xA0\x80", true},      {"\xE0\xBF\xBF", true},     {"\xED\x9F\xBF", true},
+      {"\xEF\xBF\xBD", true},      {"\xF0\x90\x80\x80", true}, {"\xF4\x8F\xBF\xBF", true},
+      {"\xC2\xC0", false},         {"\xE0\x9F\xBF", false},    {"\xED\xA0\x80", false},
+      {"\xF4\x90\x80\x80", false}, {"\xC0\xAF", false},        {"\xE2\x82", false},
+  };
+  for (const auto& [bytes, utf8] : cases) {
+    EXPECT_EQ(IsUtf8(bytes), utf8) << bytes;
+  }
+}
+
 // One ParseLine call with room for 16 numbers and 16 pairs, over arrays preset
 // to -7 as a caller presets them; one pair more than the room shows whether
 // anything is written beyond it.
@@ -97,6 +112,10 @@ TEST(ParseLineTest, StoresAtMostTheRoomAndLeavesMissingListsAlone) {
   EXPECT_EQ(p.pairs[15][1], 32.0f);
   EXPECT_EQ(p.pairs[16][0], -7.0f);
   EXPECT_EQ(p.pairs[16][1], -7.0f);
+
+  // An even list that fits fills its pairs and no more.
+  p = Parsed("p " + List('<', 4, '>'));
+  EXPECT_EQ(p.pairCount, 2);
 
   // An odd list that fits ends in a half pair.
   p = Parsed("p " + List('<', 31, '>'));
