@@ -45,7 +45,7 @@ void LintCommentLine(Diagnostics& diagnostics, const std::string& line) {
 // directories nor its everyday mode. JSON lines stay JSON.
 void NoteUnreadSettings(RunContext& run, const std::string& controlPath) {
   const size_t slash = controlPath.rfind('/');
-  if (!run.options.SettingsPath().empty() || slash == std::string::npos ||
+  if (!run.options.settingsPath.empty() || slash == std::string::npos ||
       run.diagnostics.Format() == DiagnosticsFormat::kJson) {
     return;
   }
@@ -83,24 +83,20 @@ void ReportInterruption(RunContext& run, const std::string& where) {
 
 int TakeControlPath(RunContext& run, std::string& controlPath) {
   Diagnostics& diagnostics = run.diagnostics;
-  std::string name = run.options.ControlName();
+  std::string name = run.options.controlName;
   const bool answered = !name.empty() || ReadControlName(run.console, name);
   if (!answered && OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the prompt");
     return kExitSignal + OvSignals::Caught();
   }
-  if (!answered) {
-    const std::string line = "\npartsc: no control file name: standard input ended\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "standard input ended");
-    return kExitStop;
-  }
   // The name as typed or given with -c, without the line end and blanks.
   OvStringUtil::TrimRight(name);
-  if (name.empty()) {
-    const std::string line = "partsc: no control file name: the answer is empty\n";
-    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name",
-                                 "the answer is empty");
+  if (!answered || name.empty()) {
+    // An ended input leaves the prompt's line open.
+    const std::string why = answered ? "the answer is empty" : "standard input ended";
+    const std::string line =
+        std::string(answered ? "" : "\n") + "partsc: no control file name: " + why + "\n";
+    diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name", why);
     return kExitStop;
   }
   controlPath = run.classes.ToFullPath(kClassControl, name);

@@ -23,11 +23,11 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
 
 // Reads the control file piece by piece and hands every line that is neither
 // empty nor a comment to `input`, with the number of its physical line, and
-// `input` answers the full path of the source it took. A comment line that is
-// the absolute path of an existing file is warned about (-Wcomment-names-file). A signal ends the
-// walk before the next source and is reported with where it came. A control file that names no
-// source is warned about
-// (-Wempty-control). Answers how many sources the control file named.
+// `input` answers the full path of the source it took. A comment line that
+// is the absolute path of an existing file is warned about
+// (-Wcomment-names-file). A signal ends the walk before the next source and
+// is reported with where it came. A control file that names no source is
+// warned about (-Wempty-control). Answers how many sources it named.
 int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
                     const std::function<std::string(const std::string&, int)>& input);
 

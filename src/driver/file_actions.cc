@@ -1,7 +1,6 @@
 #include "driver/file_actions.h"
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 
 #include <partsc/partsc.h>
@@ -51,16 +50,80 @@ bool SharesMemberLists(const PartsModel& model) {
   });
 }
 
-// Lists each file in turn with `listOne`, which gives what is wrong with a
-// file (empty when nothing is); each problem is also said on standard error.
-int ListEachFile(RunContext& run, const std::vector<std::string>& files,
-                 const std::function<std::string(const std::string& file)>& listOne) {
+// Reads a named file's bytes: empty, or why it could not be read.
+std::string ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
+  const ReadStatus result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes).status;
+  return result == ReadStatus::kOk ? std::string() : NotReadReason(result);
+}
+
+// The JSON document of a file, on one line, naming the file as given; a
+// file that could not be read whole still has its document, with where and
+// why reading stopped, and one that has none (it could not be read at all,
+// or its size records share member lists) a line that says why. Answers
+// what is wrong with the file; empty when nothing is.
+std::string ListAsJson(RunContext& run, const std::string& file) {
+  OvFileIO& out = run.console.Out();
+  OvFileBytes bytes;
+  std::string reason = ReadBytes(run, file, bytes);
+  const PartsModel model = reason.empty() ? DecodePartsFrame(bytes.View()) : PartsModel();
+  // A document gives each size's list whole: records that share one
+  // would make it grow with the records rather than with the file.
+  if (reason.empty() && SharesMemberLists(model)) {
+    reason = "damaged: size records share member lists (no document)";
+  }
+  if (!reason.empty()) {
+    out.FwriteData(UnreadFileJson(file, reason) + "\n");
+    return reason;
+  }
+  WritePartsFileJson(
+      model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
+  out.FwriteData("\n");
+  out.Fflush();
+  return bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
+}
+
+// The lines --diff compares of a file: a stable text, without the file's
+// path and its creation date. Answers what is wrong with the file.
+std::string ListAsLines(RunContext& run, const std::string& file) {
+  OvFileBytes bytes;
+  if (std::string reason = ReadBytes(run, file, bytes); !reason.empty()) {
+    return reason;
+  }
+  const PartsModel model = DecodePartsFile(bytes.View());
+  if (bytes.Cut()) {
+    return NotReadReason(ReadStatus::kShort);
+  }
+  const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
+  run.console.Out().Fwrite(ModelLines(model, latin1));
+  run.console.Out().Fflush();
+  return UnlistableReason(model);
+}
+
+}  // namespace
+
+int ListFiles(RunContext& run, const std::vector<std::string>& files) {
+  const OutputFormat format = run.options.format;
+  OvFileIO& out = run.console.Out();
+  // The run log keeps the file's bytes; the listing on standard output
+  // shows a line break inside a name or text escaped, so that no line can
+  // be forged.
+  out.SetEscapeLineBreaks(format == OutputFormat::kText);
+  OvFileBytes bytes;
   int status = kExitOk;
   for (const std::string& file : files) {
     if (OvSignals::Caught() != 0) {
       break;  // the run reports the signal
     }
-    const std::string problem = listOne(file);
+    std::string problem;
+    if (format == OutputFormat::kJson) {
+      problem = ListAsJson(run, file);
+    } else if (format == OutputFormat::kLines) {
+      problem = ListAsLines(run, file);
+    } else {
+      const std::string path = OvFile::Resolve(run.directory, file);
+      problem = UnreadableReason(ListPartsFile(run.diagnostics, file, out, path, bytes));
+      out.Fflush();
+    }
     if (!problem.empty()) {
       Complain(run.console, QuoteName(file) + ": " + problem);
       status = kExitFailed;
@@ -69,98 +132,35 @@ int ListEachFile(RunContext& run, const std::vector<std::string>& files,
   return status;
 }
 
-// Reads a named file's bytes: empty, or why it could not be read.
-std::string ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
-  const ReadStatus result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes).status;
-  return result == ReadStatus::kOk ? std::string() : NotReadReason(result);
-}
-
-// The JSON document of each file, one a line, naming the file as given; a
-// file that could not be read whole still has its document, with where and
-// why reading stopped, and one that has none (it could not be read at all,
-// or its size records share member lists) a line that says why.
-int ListFilesAsJson(RunContext& run, const std::vector<std::string>& files) {
-  OvFileIO& out = run.console.Out();
-  return ListEachFile(run, files, [&run, &out](const std::string& file) {
-    OvFileBytes bytes;
-    std::string reason = ReadBytes(run, file, bytes);
-    const PartsModel model = reason.empty() ? DecodePartsFrame(bytes.View()) : PartsModel();
-    // A document gives each size's list whole: records that share one
-    // would make it grow with the records rather than with the file.
-    if (reason.empty() && SharesMemberLists(model)) {
-      reason = "damaged: size records share member lists (no document)";
-    }
-    if (!reason.empty()) {
-      out.FwriteData(UnreadFileJson(file, reason) + "\n");
-      return reason;
-    }
-    WritePartsFileJson(
-        model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
-    out.FwriteData("\n");
-    out.Fflush();
-    return bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
-  });
-}
-
-// The lines --diff compares of each file, in turn: a stable text, without
-// the file's path and its creation date.
-int ListFilesAsLines(RunContext& run, const std::vector<std::string>& files) {
-  const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
-  OvFileIO& out = run.console.Out();
-  return ListEachFile(run, files, [&run, &out, latin1](const std::string& file) {
-    OvFileBytes bytes;
-    if (std::string reason = ReadBytes(run, file, bytes); !reason.empty()) {
-      return reason;
-    }
-    const PartsModel model = DecodePartsFile(bytes.View());
-    if (bytes.Cut()) {
-      return NotReadReason(ReadStatus::kShort);
-    }
-    out.Fwrite(ModelLines(model, latin1));
-    out.Fflush();
-    return UnlistableReason(model);
-  });
-}
-
-}  // namespace
-
-int ListFiles(RunContext& run, const std::vector<std::string>& files) {
-  if (run.options.Format() == OutputFormat::kJson) {
-    return ListFilesAsJson(run, files);
-  }
-  if (run.options.Format() == OutputFormat::kLines) {
-    return ListFilesAsLines(run, files);
-  }
-  OvFileIO& out = run.console.Out();
-  // The run log keeps the file's bytes; standard output shows a line break
-  // inside a name or text escaped, so that no line can be forged.
-  out.SetEscapeLineBreaks(true);
-  OvFileBytes bytes;
-  return ListEachFile(run, files, [&run, &out, &bytes](const std::string& file) {
-    const ListResult listed =
-        ListPartsFile(run.diagnostics, file, out, OvFile::Resolve(run.directory, file), bytes);
-    out.Fflush();
-    return UnreadableReason(listed);
-  });
-}
-
 namespace {
 
-// Opens where a recovered source goes: standard output, or `output`, which
-// must not exist yet unless --force was given. False after one complaint.
-bool OpenOutput(RunContext& run, const std::string& output, OvFileIO& out) {
+// Writes `bytes` to `output`, which must not exist yet unless --force was
+// given. kExitOk, or kExitFailed after one complaint.
+int WriteOutput(RunContext& run, const std::string& output, std::string_view bytes) {
   const std::string path = OvFile::Resolve(run.directory, output);
+  OvFileIO out;
   // --force writes over a file of the user's own, or into a device or FIFO,
   // in place; never through a link or into a file another user planted.
-  if (out.Fopen(path, run.options.Force() ? "w" : "wx")) {
-    return true;
+  if (!out.Fopen(path, run.options.Given(OptionId::kForce) ? "w" : "wx")) {
+    if (out.AlreadyExists()) {
+      Complain(run.console, QuoteName(output) + ": already exists; give --force to overwrite it");
+    } else {
+      ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
+    }
+    return kExitFailed;
   }
-  if (out.AlreadyExists()) {
-    Complain(run.console, QuoteName(output) + ": already exists; give --force to overwrite it");
-    return false;
+  out.Fwrite(bytes);
+  out.Fclose();
+  if (out.Error() == 0) {
+    return kExitOk;
   }
   ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
-  return false;
+  // Only a file this run made goes again: never a device, a link's target
+  // or a file that was there before.
+  if (out.Created()) {
+    OvFile::Remove(path);
+  }
+  return kExitFailed;
 }
 
 }  // namespace
@@ -171,35 +171,18 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
   if (OvSignals::Caught() != 0) {
     return kExitFailed;  // nothing is written; the run reports the signal
   }
-  if (result.status == DecompileStatus::kNotRecoverable) {
-    Complain(run.console, QuoteName(file) + ": not recoverable: " + result.reason);
-    return kExitFailed;
-  }
   if (!result.Ok()) {
-    Complain(run.console, QuoteName(file) + ": " + result.reason);
+    const bool lost = result.status == DecompileStatus::kNotRecoverable;
+    Complain(run.console, QuoteName(file) + (lost ? ": not recoverable: " : ": ") + result.reason);
     return kExitFailed;
   }
-  OvFileIO outputFile;
-  OvFileIO& out = output.empty() ? run.console.Out() : outputFile;
-  if (!output.empty() && !OpenOutput(run, output, outputFile)) {
-    return kExitFailed;
+  if (!output.empty()) {
+    return WriteOutput(run, output, source);
   }
-  out.Fprintf("%s", source.c_str());
   // Standard output is checked when the action ends.
-  if (output.empty()) {
-    return kExitOk;
-  }
-  outputFile.Fclose();
-  if (outputFile.Error() != 0) {
-    ComplainNotWritten(run.console, QuoteName(output), outputFile.ErrorText());
-    return kExitFailed;
-  }
+  run.console.Out().Fwrite(source);
   return kExitOk;
 }
-
-}  // namespace partsc
-
-namespace partsc {
 
 namespace {
 
@@ -251,9 +234,9 @@ bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::str
   const OvResult<OvJsonResult> parsed = ParseJson(text, document);
   text = std::string();
   if (!parsed.Ok()) {
-    Complain(run.console, shown + (parsed.status == OvJsonResult::kNoMemory
-                                       ? std::string(": out of memory")
-                                       : ": not JSON: " + parsed.reason));
+    Complain(run.console,
+             shown + (parsed.status == OvJsonResult::kNoMemory ? std::string(": out of memory")
+                                                               : ": not JSON: " + parsed.reason));
     return false;
   }
   PartsModel model;
@@ -276,27 +259,8 @@ int FromJson(RunContext& run, const std::string& file, const std::string& output
   if (!PartsBytesFromJson(run, file, output, bytes)) {
     return kExitFailed;
   }
-  OvFileIO out;
-  if (!OpenOutput(run, output, out)) {
-    return kExitFailed;
-  }
-  out.Fwrite(bytes);
-  out.Fclose();
-  if (out.Error() != 0) {
-    ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
-    // Only a file this run made goes again: never a device, a link's
-    // target or a file that was there before.
-    if (out.Created()) {
-      OvFile::Remove(OvFile::Resolve(run.directory, output));
-    }
-    return kExitFailed;
-  }
-  return kExitOk;
+  return WriteOutput(run, output, bytes);
 }
-
-}  // namespace partsc
-
-namespace partsc {
 
 namespace {
 
@@ -324,33 +288,20 @@ bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsMode
     return true;
   }
   PartsModel& model = loaded.emplace();
-  const std::string path = OvFile::Resolve(run.directory, file);
   OvFileBytes bytes;
-  const ReadStatus result = ReadPartsFileBytes(path, bytes).status;
-  if (result != ReadStatus::kOk) {
-    Complain(run.console, QuoteName(file) + ": " + NotReadReason(result));
-    return false;
-  }
-  if (LooksLikePartsFile(bytes.View())) {
+  std::string problem = ReadBytes(run, file, bytes);
+  if (problem.empty() && LooksLikePartsFile(bytes.View())) {
     model = DecodePartsFile(bytes.View());
-    if (bytes.Cut()) {
-      Complain(run.console, QuoteName(file) + ": " + NotReadReason(ReadStatus::kShort));
-      return false;
-    }
-    const std::string problem = UnlistableReason(model);
-    if (!problem.empty()) {
-      Complain(run.console, QuoteName(file) + ": " + problem);
-      return false;
-    }
-    return true;
+    problem = bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
+  } else if (problem.empty()) {
+    const CompileResult compiled = CompileText(bytes.View(), OvFile::Resolve(run.directory, file));
+    model = compiled.model;
+    problem = compiled.Compiled() ? "" : "does not compile: " + CompileFailure(compiled);
   }
-  const CompileResult compiled = CompileText(bytes.View(), path);
-  if (!compiled.Compiled()) {
-    Complain(run.console, QuoteName(file) + ": does not compile: " + CompileFailure(compiled));
-    return false;
+  if (!problem.empty()) {
+    Complain(run.console, QuoteName(file) + ": " + problem);
   }
-  model = compiled.model;
-  return true;
+  return problem.empty();
 }
 
 // The two sides of a diff: the files and the names the output gives them.
@@ -386,7 +337,7 @@ DiffSides SidesOf(const std::vector<std::string>& arguments,
 }  // namespace
 
 int Diff(RunContext& run, const std::vector<std::string>& arguments) {
-  const DiffSides sides = SidesOf(arguments, run.options.Labels());
+  const DiffSides sides = SidesOf(arguments, run.options.labels);
   std::optional<PartsModel> from;
   std::optional<PartsModel> to;
   if (!LoadModel(run, sides.oldFile, from) || !LoadModel(run, sides.newFile, to)) {
@@ -394,7 +345,7 @@ int Diff(RunContext& run, const std::vector<std::string>& arguments) {
   }
   const std::vector<Change> changes = ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
   OvFileIO& out = run.console.Out();
-  if (run.options.Format() == OutputFormat::kJson) {
+  if (run.options.format == OutputFormat::kJson) {
     out.FwriteData(DiffJson(changes, sides.oldLabel, sides.newLabel) + "\n");
   } else {
     const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;

@@ -189,17 +189,16 @@ std::string Wrapped(std::string_view text, size_t first, size_t indent, size_t w
   size_t lineStart = 0;
   size_t column = first;
   size_t last = 0;  // the break taken last, or 0
-  for (const size_t at : Breaks(text, outside)) {
+  // The end of the text is the last place to look back from.
+  std::vector<size_t> breaks = Breaks(text, outside);
+  breaks.push_back(text.size());
+  for (const size_t at : breaks) {
     if (column + (at - lineStart) > width && last > lineStart) {
       out.append(text.substr(lineStart, last - lineStart)).append("\n").append(indent, ' ');
       lineStart = last + 1;
       column = indent;
     }
     last = at;
-  }
-  if (column + (text.size() - lineStart) > width && last > lineStart) {
-    out.append(text.substr(lineStart, last - lineStart)).append("\n").append(indent, ' ');
-    lineStart = last + 1;
   }
   return out.append(text.substr(lineStart));
 }
@@ -260,22 +259,19 @@ std::span<const OvOptionSpelling> OptionSpellings() {
 }
 
 std::optional<ActionId> ActionStartedBy(const OptionSpec& option) {
-  for (const auto& [action, id] : kActionOptions) {
-    if (id == option.id) {
-      return action;
-    }
-  }
-  return std::nullopt;
+  const auto found =
+      std::ranges::find(kActionOptions, option.id, &std::pair<ActionId, OptionId>::second);
+  return found == kActionOptions.end() ? std::nullopt : std::optional(found->first);
 }
 
 namespace {
 
 // The blank-separated words of `choices`.
-std::vector<std::string_view> Words(std::string_view choices) {
-  std::vector<std::string_view> words;
+std::vector<std::string> Words(std::string_view choices) {
+  std::vector<std::string> words;
   while (!choices.empty()) {
     const size_t blank = choices.find(' ');
-    words.push_back(choices.substr(0, blank));
+    words.emplace_back(choices.substr(0, blank));
     choices = blank == std::string_view::npos ? std::string_view() : choices.substr(blank + 1);
   }
   return words;
@@ -284,16 +280,18 @@ std::vector<std::string_view> Words(std::string_view choices) {
 }  // namespace
 
 bool IsChoice(const OptionSpec& option, std::string_view value) {
-  const std::vector<std::string_view> words = Words(option.choices);
+  const std::vector<std::string> words = Words(option.choices);
   return std::find(words.begin(), words.end(), value) != words.end();
 }
 
 std::string ChoiceWords(const OptionSpec& option) {
-  const std::vector<std::string_view> words = Words(option.choices);
+  return OrList(Words(option.choices));
+}
+
+std::string OrList(const std::vector<std::string>& words) {
   std::string text;
   for (size_t i = 0; i < words.size(); ++i) {
-    text += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
-    text += words[i];
+    text += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
   }
   return text;
 }
@@ -307,12 +305,8 @@ std::span<const UsageForm> UsageForms() {
 }
 
 std::string_view UsageFormOf(ActionId action) {
-  for (const UsageForm& form : kForms) {
-    if (form.action == action) {
-      return form.form;
-    }
-  }
-  return {};
+  // Every action has a form.
+  return std::ranges::find(kForms, action, &UsageForm::action)->form;
 }
 
 std::string UsageLines(std::string_view lead, std::string_view program, std::string_view form) {
@@ -334,12 +328,9 @@ std::string HelpText(std::string_view program) {
       "its value attached too (-pORVA.SET), a long one after \"=\" (--control=FILE).\n\n";
   for (const OptionSpec& option : kOptions) {
     const std::string left = "  " + Spelling(option);
-    text += left;
-    if (left.size() + 1 >= kHelpColumn) {
-      text += "\n" + std::string(kHelpColumn, ' ');
-    } else {
-      text += std::string(kHelpColumn - left.size(), ' ');
-    }
+    // A long left column has its help on a line of its own.
+    text += left + (left.size() + 1 >= kHelpColumn ? "\n" + std::string(kHelpColumn, ' ')
+                                                   : std::string(kHelpColumn - left.size(), ' '));
     text += Wrapped(HelpOf(option), kHelpColumn, kHelpColumn, kUsageWidth) + "\n";
   }
   return text;

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/ov_session.h"
 
@@ -107,6 +108,8 @@ std::optional<ActionId> ActionStartedBy(const OptionSpec& option);
 // Whether `value` is one of the choices of `option`; "classic, gnu or json".
 bool IsChoice(const OptionSpec& option, std::string_view value);
 std::string ChoiceWords(const OptionSpec& option);
+// "a, b or c".
+std::string OrList(const std::vector<std::string>& words);
 // The name an option goes by in messages: its long name, else its short one.
 std::string_view OptionName(const OptionSpec& option);
 

@@ -20,16 +20,19 @@
 namespace partsc {
 
 struct RunContext {
-  RunContext(OvConsole& runConsole, RunOptions runOptions, std::string runDirectory)
+  RunContext(OvConsole& runConsole, RunOptions runOptions, std::string runDirectory,
+             const RunExtras& runExtras)
       : console(runConsole),
         directory(std::move(runDirectory)),
         options(std::move(runOptions)),
-        diagnostics(runConsole, directory) {}
+        diagnostics(runConsole, directory),
+        extras(runExtras) {}
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
 
   CompileContext Compile() {
-    return {console, diagnostics, macros, viewDefined, sourceBytes, options.KeepGoing()};
+    return {console,     diagnostics, macros,
+            viewDefined, sourceBytes, options.Given(OptionId::kKeepGoing)};
   }
 
   OvConsole& console;
@@ -42,16 +45,13 @@ struct RunContext {
   ViewDefinedFlags viewDefined{};
   OvFileBytes sourceBytes;
   // What the program that runs partsc gave besides the command line.
-  const RunExtras* extras = nullptr;
+  const RunExtras& extras;
 
   // The text that stands for the file at `path`, if one was given.
   std::optional<std::string_view> GivenText(const std::string& path) const {
-    if (extras == nullptr) {
-      return std::nullopt;
-    }
-    const auto found = extras->texts.find(path);
-    return found == extras->texts.end() ? std::nullopt
-                                        : std::optional<std::string_view>(found->second);
+    const auto found = extras.texts.find(path);
+    return found == extras.texts.end() ? std::nullopt
+                                       : std::optional<std::string_view>(found->second);
   }
 
   // Why the run ends before the end of its control file, other than a

@@ -21,7 +21,6 @@
 #include "listing/listing.h"
 #include "lsp/run_server.h"
 #include "partsfile/parts_file.h"
-#include "storage/file_sinks.h"
 #include "platform/ov_console.h"
 #include "platform/ov_escape.h"
 #include "platform/ov_file.h"
@@ -30,6 +29,7 @@
 #include "platform/ov_pipe.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_util.h"
+#include "storage/file_sinks.h"
 
 namespace partsc {
 
@@ -47,13 +47,20 @@ bool WriteFailureReported(OvConsole& console, const std::string& name, const std
   return true;
 }
 
+// Hands what standard output holds to the system and names a failure to
+// write it, as GNU programs do. True when there was one.
+bool StandardOutputFailed(OvConsole& console) {
+  console.Out().Fflush();
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
+}
+
 // The same for an output of a compile run, which its summary names again.
 bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::string& name,
                           const std::string& reason) {
   if (!WriteFailureReported(console, name, reason)) {
     return false;
   }
-  summary.AddOutputNotWritten(name + ": " + reason);
+  summary.notWritten.push_back(name + ": " + reason);
   return true;
 }
 
@@ -90,10 +97,6 @@ struct InputOutcome {
   std::string outputPath;
   SourceFailure failure;
   std::string note;
-  // Who held the lock of the parts file `lockedPath` when the wait for it
-  // ran out.
-  std::string lockHolder;
-  std::string lockedPath;
 };
 
 // A parts file written a second time in one run replaces the first.
@@ -123,12 +126,6 @@ void SetFailure(const RunContext& run, const std::string& inputPath, const std::
     failure.file = Shown(run, record->file);
     failure.line = record->line;
   }
-}
-
-// Where the input stopped and the message that stopped it.
-void SetStop(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
-             SourceFailure& failure) {
-  SetFailure(run, inputPath, controlPath, run.diagnostics.StopRecord(), failure);
 }
 
 // With --atomic, a parts file that was not put in place: the outcome says
@@ -171,7 +168,7 @@ void TakeReplacements(Walk& walk) {
     const std::string inputPath = walk.waitingInputs[result.path];
     walk.waitingInputs.erase(result.path);
     if (result.placed) {
-      walk.summary.AddCompiled();
+      ++walk.summary.compiled;
       continue;
     }
     InputOutcome outcome;
@@ -184,7 +181,7 @@ void TakeReplacements(Walk& walk) {
     if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
       Complain(run.console, QuoteName(result.path) + ": not replaced: " + result.reason);
     }
-    walk.summary.AddFailure(std::move(outcome.failure));
+    walk.summary.failures.push_back(std::move(outcome.failure));
     walk.anyFailed = true;
     --walk.compiled;
   }
@@ -197,6 +194,18 @@ void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk
   outcome.failure.left = outcome.outputPath.empty() ? LeftOnDisk::kNothing : begun;
   if (sink.MadeBackup()) {
     outcome.failure.backup = Shown(run, BackupPath(sink.WrittenPath()));
+  }
+}
+
+// The input stopped: where and why, and with a parts file on the disk what
+// it left (`begun`) and, with --atomic, kept.
+void SetStopped(const Walk& walk, const std::string& inputPath, PartsFileSink* file,
+                LeftOnDisk begun, InputOutcome& outcome) {
+  const RunContext& run = walk.run;
+  SetFailure(run, inputPath, walk.controlPath, run.diagnostics.StopRecord(), outcome.failure);
+  if (file != nullptr) {
+    SetLeftInPlace(run, *file, begun, outcome);
+    KeepPreviousFile(run, *file, outcome);
   }
 }
 
@@ -218,17 +227,11 @@ bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSi
   if (file == nullptr) {
     return true;
   }
-  failure.left = LeftOnDisk::kWrittenAnyway;
-  if (file->MadeBackup()) {
-    failure.backup = Shown(run, BackupPath(file->WrittenPath()));
-  }
+  SetLeftInPlace(run, *file, LeftOnDisk::kWrittenAnyway, outcome);
   KeepPreviousFile(run, *file, outcome);
   return true;
 }
 
-// Compiles one input into `sink` and lists the new parts file; a parts file
-// that cannot be read back is removed. `file` is the sink when it writes a
-// file, null when it holds the parts file in memory (--check).
 // Lists the parts file just written: the bytes held in memory, or the file
 // read back where the source was, which is compiled.
 ListResult ListWritten(Walk& walk, PartsSink& sink, PartsFileSink* file,
@@ -242,6 +245,9 @@ ListResult ListWritten(Walk& walk, PartsSink& sink, PartsFileSink* file,
                        OvFile::Resolve(run.directory, file->WrittenPath()), run.sourceBytes);
 }
 
+// Compiles one input into `sink` and lists the new parts file; a parts file
+// that cannot be read back is removed. `file` is the sink when it writes a
+// file, null when it holds the parts file in memory (--check).
 InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink& sink,
                             PartsFileSink* file) {
   RunContext& run = walk.run;
@@ -254,8 +260,9 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   outcome.outputPath = std::move(compile.outputPath);
   const std::string& outputPath = outcome.outputPath;
   if (file != nullptr && !file->LockHolder().empty()) {
-    outcome.lockHolder = file->LockHolder();
-    outcome.lockedPath = file->Path();
+    run.stopReason = QuoteName(Shown(run, file->Path())) + ": locked by " + file->LockHolder() +
+                     " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
+                     " s): the run stops here";
   }
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
@@ -263,23 +270,17 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
       !outputPath.empty()) {
     outcome.note =
         QuoteName(outputPath) + ": incomplete: the run was interrupted while it was written";
-    SetStop(run, inputPath, walk.controlPath, outcome.failure);
-    SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
-    return outcome;
   }
   if (compiled != CompileStatus::kOk) {
-    SetStop(run, inputPath, walk.controlPath, outcome.failure);
-    if (file != nullptr) {
-      SetLeftInPlace(run, *file, LeftOnDisk::kIncomplete, outcome);
-      KeepPreviousFile(run, *file, outcome);
-    }
+    SetStopped(walk, inputPath, file, LeftOnDisk::kIncomplete, outcome);
     return outcome;
   }
   const ListResult listed = ListWritten(walk, sink, file, outputPath);
   if (listed.Listed()) {
     outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
     // A file that warned with --atomic is not put in place, so nothing changed.
-    if (run.options.Changes() && file != nullptr && (outcome.done || !file->Replaces())) {
+    if (run.options.Given(OptionId::kChanges) && file != nullptr &&
+        (outcome.done || !file->Replaces())) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
       std::string older;
@@ -298,24 +299,20 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   }
   run.diagnostics.SetReportOutput(outputPath);
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
-  SetStop(run, inputPath, walk.controlPath, outcome.failure);
-  if (file != nullptr) {
-    SetLeftInPlace(run, *file, LeftOnDisk::kRemoved, outcome);
-    KeepPreviousFile(run, *file, outcome);
-  }
+  SetStopped(walk, inputPath, file, LeftOnDisk::kRemoved, outcome);
   return outcome;
 }
 
 // One input, from its compile to the listing or removal of its parts file,
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
-// `inputPath` is named on line `lineNumber` of the control file. True when
-// it compiled and listed.
-bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
+// `inputPath` is named on line `lineNumber` of the control file. Counts
+// what it gave, and answers the input's full path.
+std::string TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) {
   RunContext& run = walk.run;
   AnnounceSource(run, inputPath);
-  if (run.extras != nullptr && run.extras->inputs != nullptr) {
-    run.extras->inputs->push_back(inputPath);
+  if (run.extras.inputs != nullptr) {
+    run.extras.inputs->push_back(inputPath);
   }
   if (!walk.controlPath.empty()) {
     run.diagnostics.SetInputOrigin(walk.controlPath, lineNumber);
@@ -324,7 +321,7 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
   if (walk.inMemory) {
     ProbingPartsSink sink;
     outcome = CompileAndList(inputPath, walk, sink, nullptr);
-  } else if (run.options.Atomic()) {
+  } else if (run.options.atomic.value_or(false)) {
     auto sink = std::make_unique<ReplacingPartsFileSink>(walk.pending);
     outcome = CompileAndList(inputPath, walk, *sink, sink.get());
     // An earlier file of the same name was put in place as this one began.
@@ -339,24 +336,21 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
     sink.Release();
   }
   run.diagnostics.EndInput();
-  if (!outcome.lockHolder.empty()) {
-    run.stopReason = QuoteName(Shown(run, outcome.lockedPath)) + ": locked by " +
-                     outcome.lockHolder +
-                     " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
-                     " s): the run stops here";
-  }
   // JSON lines stay JSON: there the summary's object says the same.
   if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, outcome.note);
   }
+  walk.anyFailed |= !outcome.done;
+  walk.compiled += outcome.done ? 1 : 0;
   if (!outcome.done) {
-    walk.summary.AddFailure(std::move(outcome.failure));
-  } else if (!run.options.Atomic() || walk.inMemory) {
-    walk.summary.AddCompiled();
+    walk.summary.failures.push_back(std::move(outcome.failure));
+  } else if (!run.options.atomic.value_or(false) || walk.inMemory) {
+    // With --atomic a file counts once it is in place (TakeReplacements).
+    ++walk.summary.compiled;
   }
   // A batch of waiting files may have been put in place.
   TakeReplacements(walk);
-  return outcome.done;
+  return inputPath;
 }
 
 // The exit status of a run that walked its control file to the end. With
@@ -366,21 +360,11 @@ bool ProcessInput(const std::string& inputPath, int lineNumber, Walk& walk) {
 int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) {
   const Diagnostics& diagnostics = run.diagnostics;
   // A check exists to fail a hook: it ends as the same run under --strict.
-  const bool strict = run.options.Strict() || diagnostics.WarningsAreErrors() || walk.inMemory;
+  const bool strict =
+      run.options.strict.value_or(false) || diagnostics.WarningsAreErrors() || walk.inMemory;
   const bool failed = walk.anyFailed || walk.compiled == 0 || outputFailed;
   const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
   return (strict && failed) || warned ? kExitFailed : kExitOk;
-}
-
-// Compiles and lists one input of the walk, counting what it gave; answers
-// the input's full path.
-std::string TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) {
-  if (ProcessInput(inputPath, lineNumber, walk)) {
-    ++walk.compiled;
-  } else {
-    walk.anyFailed = true;
-  }
-  return inputPath;
 }
 
 // The sources named on the command line (--check), each taken from the
@@ -399,27 +383,25 @@ void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
   }
 }
 
-// Opens the error log: the file of the control file's name (or the one
-// named with --error-log), or with --check one in memory. False when the
+// Opens the error log `name`: the file of the control file's name (or the
+// one named with --error-log), or with --check one in memory. False when the
 // file cannot be opened, which is named at once.
 bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& controlPath,
-                  bool inMemory) {
+                  const std::string& name, bool inMemory) {
   Diagnostics& diagnostics = run.diagnostics;
-  const std::string& errorLogGiven = run.options.ErrorLogPath();
-  const std::string name = errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
   // With --check the log is held in memory where the file could be opened.
   const int probe = inMemory ? OvFile::ProbeCreate(OvFile::Resolve(run.directory, name)) : 0;
   if (inMemory && probe == 0) {
     diagnostics.OpenErrorLogInMemory(controlPath);
   } else if (!inMemory) {
-    diagnostics.OpenErrorLog(controlPath, errorLogGiven);
+    diagnostics.OpenErrorLog(controlPath, run.options.errorLogPath);
   }
   if (diagnostics.ErrorLogIsOpen()) {
     return true;
   }
   const std::string reason = inMemory ? SystemErrorText(probe) : diagnostics.ErrorLogFailure();
   Complain(run.console, QuoteName(name) + ": cannot be opened: " + reason);
-  summary.AddOutputNotWritten(name + ": " + reason);
+  summary.notWritten.push_back(name + ": " + reason);
   return false;
 }
 
@@ -429,8 +411,8 @@ bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& contr
 // which is listed from memory.
 int CompileControlFile(RunContext& run, RunSummary& summary) {
   Diagnostics& diagnostics = run.diagnostics;
-  const bool inMemory = run.options.Action() == ActionId::kCheck;
-  const std::vector<std::string>& sources = run.options.Sources();
+  const bool inMemory = run.options.action == ActionId::kCheck;
+  const std::vector<std::string>& sources = run.options.sources;
   const bool named = inMemory && !sources.empty();
   std::string controlPath;
   if (!named) {
@@ -438,9 +420,10 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
       return status;
     }
   }
-  const bool errorLogOpened = OpenErrorLog(
-      run, summary, named ? OvFile::Resolve(run.directory, sources.front()) : controlPath,
-      inMemory);
+  const std::string logOf = named ? OvFile::Resolve(run.directory, sources.front()) : controlPath;
+  const std::string& errorLogGiven = run.options.errorLogPath;
+  const std::string errorLogName = errorLogGiven.empty() ? ErrorLogName(logOf) : errorLogGiven;
+  const bool errorLogOpened = OpenErrorLog(run, summary, logOf, errorLogName, inMemory);
   // Another run writes the error log: this one waited as long as it may,
   // and stops.
   if (!errorLogOpened && diagnostics.ErrorLogError() == kRefusedLocked) {
@@ -453,7 +436,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   }
   OvFileIO runLog;
   const std::string runLogName =
-      run.options.RunLogPath().empty() ? kRunLogName : run.options.RunLogPath();
+      run.options.runLogPath.empty() ? kRunLogName : run.options.runLogPath;
   const std::string runLogPath = OvFile::Resolve(run.directory, runLogName);
   // With --check the log is held in memory where the file could be opened.
   const int probe = inMemory ? OvFile::ProbeCreate(runLogPath) : 0;
@@ -467,14 +450,9 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
       Complain(run.console, QuoteName(runLogName) + ": the run log cannot be opened: " + reason);
     }
-    if (runLog.Error() == kRefusedLocked) {
-      control.Fclose();
-      diagnostics.CloseErrorLog();
-      return kExitLocked;
-    }
     control.Fclose();
     diagnostics.CloseErrorLog();
-    return kExitStop;
+    return runLog.Error() == kRefusedLocked ? kExitLocked : kExitStop;
   }
   Walk walk{run, runLog, summary, controlPath, inMemory, {}, 0, false, {}, {}};
   if (named) {
@@ -498,9 +476,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   bool outputFailed = !errorLogOpened;
   outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
   if (errorLogOpened) {
-    const std::string& errorLogGiven = run.options.ErrorLogPath();
-    const std::string name = errorLogGiven.empty() ? ErrorLogName(controlPath) : errorLogGiven;
-    outputFailed |= WriteFailureReported(run.console, summary, name, diagnostics.ErrorLogFailure());
+    outputFailed |=
+        WriteFailureReported(run.console, summary, errorLogName, diagnostics.ErrorLogFailure());
   }
   run.console.Out().Fflush();
   outputFailed |=
@@ -516,24 +493,18 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   return WalkedRunStatus(run, walk, outputFailed);
 }
 
-// The -W options of the command line; false with `problem` set when one
-// names no warning.
-bool CheckWarningOptions(const RunOptions& options, std::string& problem) {
-  for (const std::string& option : options.WarningOptions()) {
-    if (!IsWarningOption(option)) {
-      problem = "unknown warning option '-W" + option + "'";
-      return false;
-    }
+// The SARIF log asked for; null when none was. Its URIs are relative to the
+// directory named with --sarif-base (from the run's directory) or in the
+// settings file, else to the one partsc was started in.
+std::unique_ptr<DiagnosticSink> SarifSink(const RunContext& run) {
+  const std::string sarif = run.options.SarifPath();
+  if (sarif.empty()) {
+    return nullptr;
   }
-  return true;
-}
-
-// The directory the SARIF log's URIs are relative to: the one named with
-// --sarif-base (from the run's directory) or in the settings file, else the
-// one partsc was started in.
-std::string SarifBase(const RunContext& run) {
-  const std::string& named = run.options.SarifBase();
-  return named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named);
+  const std::string& named = run.options.sarifBase;
+  return MakeSarifSink(
+      run.console, sarif, run.directory,
+      named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named));
 }
 
 // Hands each record on to a sink the run does not own.
@@ -552,32 +523,30 @@ class ForwardingSink : public DiagnosticSink {
 // the settings file names that does not exist.
 bool SetUpDiagnostics(RunContext& run) {
   const RunOptions& options = run.options;
-  const RunOptions::Policy& policy = options.SettingsPolicy();
   Diagnostics& diagnostics = run.diagnostics;
-  if (policy.warningsAsErrors) {
-    diagnostics.ApplyWarningOption(*policy.warningsAsErrors ? "error" : "no-error");
+  if (options.settingsWerror) {
+    diagnostics.ApplyWarningOption(*options.settingsWerror ? "error" : "no-error");
   }
-  for (const auto& [option, where] : policy.warnings) {
+  for (const auto& [option, where] : options.settingsWarnings) {
     if (!diagnostics.ApplyWarningOption(option)) {
       Complain(run.console, where + "unknown warning \"" + option + "\"");
       return false;
     }
   }
-  for (const std::string& option : options.WarningOptions()) {
+  for (const std::string& option : options.warningOptions) {
     diagnostics.ApplyWarningOption(option);
   }
-  const std::string& format = options.DiagnosticsFormat();
+  const std::string& format = options.diagnosticsFormat;
   if (format == "gnu") {
     diagnostics.SetFormat(DiagnosticsFormat::kGnu);
   } else if (format == "json") {
     diagnostics.SetFormat(DiagnosticsFormat::kJson);
   }
-  const std::string sarif = options.SarifPath();
-  if (!sarif.empty()) {
-    diagnostics.AddSink(MakeSarifSink(run.console, sarif, run.directory, SarifBase(run)));
+  if (std::unique_ptr<DiagnosticSink> sarif = SarifSink(run); sarif != nullptr) {
+    diagnostics.AddSink(std::move(sarif));
   }
-  if (run.extras != nullptr && run.extras->sink != nullptr) {
-    diagnostics.AddSink(std::make_unique<ForwardingSink>(*run.extras->sink));
+  if (run.extras.sink != nullptr) {
+    diagnostics.AddSink(std::make_unique<ForwardingSink>(*run.extras.sink));
   }
   return true;
 }
@@ -585,10 +554,10 @@ bool SetUpDiagnostics(RunContext& run) {
 // A compile or check that stopped before it began still writes the SARIF
 // log it was asked for, with the problems as its tool's notifications.
 int StopBeforeRun(RunContext& run) {
-  const std::string sarif = run.options.SarifPath();
-  const ActionId action = run.options.Action();
-  if (!sarif.empty() && (action == ActionId::kCompile || action == ActionId::kCheck)) {
-    MakeSarifSink(run.console, sarif, run.directory, SarifBase(run))->Finish(kExitStop);
+  const ActionId action = run.options.action;
+  std::unique_ptr<DiagnosticSink> sarif = SarifSink(run);
+  if (sarif != nullptr && (action == ActionId::kCompile || action == ActionId::kCheck)) {
+    sarif->Finish(kExitStop);
   }
   return kExitStop;
 }
@@ -621,13 +590,13 @@ int CompileWithDiagnostics(RunContext& run) {
   // The SARIF log tells the status the run ends with when the log itself
   // is written.
   const bool completed = status == kExitOk || status == kExitFailed;
-  run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.OutputsNotWritten());
+  run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.notWritten);
   const bool written = run.diagnostics.FinishSinks(status);
   for (const std::string& failure : run.diagnostics.SinkFailures()) {
-    summary.AddOutputNotWritten(failure);
+    summary.notWritten.push_back(failure);
   }
   // --check leaves nothing on disk to sum up.
-  if (run.options.Action() != ActionId::kCheck) {
+  if (run.options.action != ActionId::kCheck) {
     summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
   }
   return written || status != kExitOk ? status : kExitFailed;
@@ -636,7 +605,7 @@ int CompileWithDiagnostics(RunContext& run) {
 // Takes the directories named with -C in turn, each from the one before,
 // into `directory`. False after one complaint.
 bool ChangeDirectories(OvConsole& console, const RunOptions& options, std::string& directory) {
-  for (const std::string& named : options.Directories()) {
+  for (const std::string& named : options.directories) {
     std::string reason;
     if (!OvFile::ChangeDirectory(directory, named, directory, reason)) {
       Complain(console, named + ": cannot change to the directory: " + reason);
@@ -650,7 +619,7 @@ bool ChangeDirectories(OvConsole& console, const RunOptions& options, std::strin
 // with a problem does not stop it: each document's diagnostics name it.
 int ServeLanguage(RunContext& run) {
   lsp::ServerOptions options;
-  options.settingsPath = run.options.SettingsPath();
+  options.settingsPath = run.options.settingsPath;
   options.directory = run.directory;
   options.checkLibrary = CheckLibraryRun;
   options.readSettings = RunOptions::ReadCompileSettings;
@@ -661,72 +630,64 @@ int ServeLanguage(RunContext& run) {
 // The action the command line asks for, once the settings are read.
 int RunAction(RunContext& run) {
   const RunOptions& options = run.options;
-  int status = kExitOk;
-  switch (options.Action()) {
+  switch (options.action) {
     case ActionId::kList:
-      status = ListFiles(run, options.ListFiles());
-      break;
+      return ListFiles(run, options.listFiles);
     case ActionId::kDecompile:
-      status = Decompile(run, options.DecompileFile(), options.DecompileOutput());
-      break;
+      return Decompile(run, options.decompileFile, options.output);
     case ActionId::kFromJson:
-      status = FromJson(run, options.FromJsonFile(), options.DecompileOutput());
-      break;
+      return FromJson(run, options.fromJsonFile, options.output);
     case ActionId::kDiff:
-      status = Diff(run, options.ListFiles());
-      break;
+      return Diff(run, options.listFiles);
     case ActionId::kExplain:
-      status = ExplainDiagnostic(run.console, options.ExplainName());
-      break;
+      return ExplainDiagnostic(run.console, options.explainName);
     case ActionId::kInit:
-      status = InitLibrary(run, options.InitDirectory());
-      break;
+      return InitLibrary(run, options.initDirectory);
     case ActionId::kCompile:
     case ActionId::kCheck:
     case ActionId::kLsp:
-      return CompileWithDiagnostics(run);
+      break;
   }
-  return status;
+  return CompileWithDiagnostics(run);
 }
 
 int RunActions(RunContext& run, int argc, char** argv) {
-  if (run.options.Action() == ActionId::kLsp) {
+  if (run.options.action == ActionId::kLsp) {
     return ServeLanguage(run);
   }
-  std::string problem;
-  if (!CheckWarningOptions(run.options, problem)) {
-    return RefuseCommandLine(run.console, argc, argv, problem);
+  for (const std::string& option : run.options.warningOptions) {
+    if (!IsWarningOption(option)) {
+      return RefuseCommandLine(run.console, argc, argv,
+                               "unknown warning option '-W" + option + "'");
+    }
   }
   if (run.options.ReadSettings(run.console, run.directory, run.classes) != 0 ||
       !SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }
   // The settings file may have made the run quiet.
-  run.console.SetQuiet(run.options.Quiet());
+  run.console.SetQuiet(run.options.quiet.value_or(false));
   const RunOptions& options = run.options;
-  int status = kExitOk;
+  // --diff calls a failure trouble, as diff(1) does.
+  const int failed = options.action == ActionId::kDiff ? kExitDiffTrouble : kExitFailed;
+  int status = failed;
   try {
     status = RunAction(run);
   } catch (const std::bad_alloc&) {
     // What the action held is freed on the way out; it wrote nothing yet,
     // or what it wrote is named as any other failed output.
     Complain(run.console, "out of memory");
-    status = options.Action() == ActionId::kDiff ? kExitDiffTrouble : kExitFailed;
   }
   // A compile or a check reported its end itself.
-  if (options.Action() == ActionId::kCheck || options.Action() == ActionId::kCompile) {
+  if (options.action == ActionId::kCheck || options.action == ActionId::kCompile) {
     return status;
   }
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "");
     return kExitSignal + OvSignals::Caught();
   }
-  // An action whose output did not reach standard output failed; --diff
-  // calls that trouble, as diff(1) does.
-  if (StandardOutputFailed(run.console)) {
-    return options.Action() == ActionId::kDiff ? kExitDiffTrouble : kExitFailed;
-  }
-  return status;
+  // An action whose output did not reach standard output failed.
+  return StandardOutputFailed(run.console) ? failed : status;
 }
 
 }  // namespace
@@ -753,29 +714,24 @@ void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
   RunPartsc(static_cast<int>(words.size()), argv.data(), console, request.directory, extras);
 }
 
-bool StandardOutputFailed(OvConsole& console) {
-  console.Out().Fflush();
-  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
-}
-
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory,
               const RunExtras& extras) {
   RunOptions options;
   if (!options.Parse(argc, argv, console)) {
-    return RefuseCommandLine(console, argc, argv, options.Refusal(), options.RefusedAction());
+    return RefuseCommandLine(console, argc, argv, options.refusal, options.refusedAction);
   }
   if (options.ExitRequested()) {
     return StandardOutputFailed(console) ? kExitFailed : kExitOk;
   }
-  console.SetQuiet(options.Quiet());
+  console.SetQuiet(options.quiet.value_or(false));
   const std::string started = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
   std::string directory = started;
   if (!ChangeDirectories(console, options, directory)) {
     return kExitStop;
   }
-  const auto run = std::make_unique<RunContext>(console, std::move(options), std::move(directory));
+  const auto run =
+      std::make_unique<RunContext>(console, std::move(options), std::move(directory), extras);
   run->diagnostics.SetDisplayDirectory(started);
-  run->extras = &extras;
   return RunActions(*run, argc, argv);
 }
 

@@ -47,10 +47,6 @@ struct RunExtras {
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& directory = {},
               const RunExtras& extras = {});
 
-// Hands what standard output holds to the system and names a failure to
-// write it, as GNU programs do. True when there was one.
-bool StandardOutputFailed(OvConsole& console);
-
 // The language server's check of a library: the run of --check on its
 // control file, every output in memory, the editor's texts in place of their
 // files; every record goes to `sink`, the full path of each source compiled

@@ -40,92 +40,91 @@ std::string ActionNames(ActionSet actions) {
       names.push_back(Quoted(OptionName(option)));
     }
   }
-  std::string text;
-  for (size_t i = 0; i < names.size(); ++i) {
-    text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-  }
-  return text;
+  return OrList(names);
 }
+
+// The options that take a text, given once.
+constexpr std::pair<OptionId, std::string RunOptions::*> kTexts[] = {
+    {OptionId::kSettings, &RunOptions::settingsPath},
+    {OptionId::kControl, &RunOptions::controlName},
+    {OptionId::kRunLog, &RunOptions::runLogPath},
+    {OptionId::kErrorLog, &RunOptions::errorLogPath},
+    {OptionId::kDecompile, &RunOptions::decompileFile},
+    {OptionId::kFromJson, &RunOptions::fromJsonFile},
+    {OptionId::kOutput, &RunOptions::output},
+    {OptionId::kDiagnosticsFormat, &RunOptions::diagnosticsFormat},
+    {OptionId::kSarif, &RunOptions::sarif},
+    {OptionId::kSarifBase, &RunOptions::sarifBase},
+    {OptionId::kExplain, &RunOptions::explainName},
+};
+
+// The switches: the option that turns each on, the one that turns it off.
+struct Switch {
+  OptionId on;
+  OptionId off;
+  std::optional<bool> RunOptions::*field;
+};
+constexpr Switch kSwitches[] = {
+    {OptionId::kStrict, OptionId::kNoStrict, &RunOptions::strict},
+    {OptionId::kAtomic, OptionId::kNoAtomic, &RunOptions::atomic},
+    {OptionId::kQuiet, OptionId::kNoQuiet, &RunOptions::quiet},
+};
 
 }  // namespace
 
+std::string* RunOptions::TextOf(OptionId id) {
+  const auto* found =
+      std::ranges::find(kTexts, id, &std::pair<OptionId, std::string RunOptions::*>::first);
+  return found == std::end(kTexts) ? nullptr : &(this->*found->second);
+}
+
+std::optional<bool>* RunOptions::SwitchOf(OptionId id) {
+  for (const Switch& item : kSwitches) {
+    if (item.on == id || item.off == id) {
+      return &(this->*item.field);
+    }
+  }
+  return nullptr;
+}
+
 bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
-  switch (option.id) {
+  const OptionId id = option.id;
+  if (option.value == OptionValue::kChoice && !IsChoice(option, value)) {
+    return false;
+  }
+  if (std::string* text = TextOf(id); text != nullptr) {
+    return TakeOnce(*text, value);
+  }
+  if (std::optional<bool>* field = SwitchOf(id); field != nullptr) {
+    // The option of the switch's settings key turns it on.
+    *field = !option.settingsKey.empty();
+    return true;
+  }
+  switch (id) {
     case OptionId::kDirectory:
-      if (value.empty()) {
-        return false;
-      }
-      directories_.emplace_back(value);
-      return true;
-    case OptionId::kSettings:
-      return TakeOnce(settingsPath_, value);
-    case OptionId::kControl:
-      return TakeOnce(controlName_, value);
-    case OptionId::kStrict:
-    case OptionId::kNoStrict:
-      strict_ = option.id == OptionId::kStrict;
-      return true;
-    case OptionId::kAtomic:
-    case OptionId::kNoAtomic:
-      atomic_ = option.id == OptionId::kAtomic;
-      return true;
-    case OptionId::kQuiet:
-    case OptionId::kNoQuiet:
-      quiet_ = option.id == OptionId::kQuiet;
-      return true;
-    case OptionId::kRunLog:
-      return TakeOnce(runLogPath_, value);
-    case OptionId::kErrorLog:
-      return TakeOnce(errorLogPath_, value);
+      directories.emplace_back(value);
+      return !value.empty();
     case OptionId::kFormat:
-      if (Times(OptionId::kFormat) > 1 || !IsChoice(option, value)) {
-        return false;
-      }
-      format_ = value == "json"    ? OutputFormat::kJson
-                : value == "lines" ? OutputFormat::kLines
-                                   : OutputFormat::kText;
-      return true;
-    case OptionId::kDecompile:
-      return TakeOnce(decompileFile_, value);
-    case OptionId::kFromJson:
-      return TakeOnce(fromJsonFile_, value);
-    case OptionId::kOutput:
-      return TakeOnce(decompileOutput_, value);
+      format = value == "json"    ? OutputFormat::kJson
+               : value == "lines" ? OutputFormat::kLines
+                                  : OutputFormat::kText;
+      return Times(OptionId::kFormat) == 1;
     case OptionId::kLabel:
-      labels_.emplace_back(value);
-      return labels_.size() <= 2;
-    case OptionId::kDiagnosticsFormat:
-      return IsChoice(option, value) && TakeOnce(diagnosticsFormat_, value);
-    case OptionId::kSarif:
-      return TakeOnce(sarifPath_, value);
-    case OptionId::kSarifBase:
-      return TakeOnce(sarifBase_, value);
+      labels.emplace_back(value);
+      return labels.size() <= 2;
     case OptionId::kWarning:
-      warningOptions_.emplace_back(value);
+      warningOptions.emplace_back(value);
       return !value.empty();
     case OptionId::kWarningsAreErrors:
     case OptionId::kNoWarningsAreErrors:
-      warningOptions_.emplace_back(option.id == OptionId::kWarningsAreErrors ? "error"
-                                                                             : "no-error");
+      warningOptions.emplace_back(id == OptionId::kWarningsAreErrors ? "error" : "no-error");
       return true;
-    case OptionId::kExplain:
-      return TakeOnce(explainName_, value);
     case OptionId::kInit:
       return Times(OptionId::kInit) == 1;
-    // Options that only need to have been given (Times).
-    case OptionId::kKeepGoing:
-    case OptionId::kChanges:
-    case OptionId::kCheck:
-    case OptionId::kList:
-    case OptionId::kForce:
-    case OptionId::kDiff:
-    case OptionId::kNoSarif:
-    case OptionId::kLsp:
-    case OptionId::kHelp:
-    case OptionId::kVersion:
+    default:
+      // The others only need to have been given (Given).
       return true;
   }
-  return false;
 }
 
 std::string RunOptions::Settle() {
@@ -143,12 +142,12 @@ std::string RunOptions::Settle() {
              " do not go together";
     }
     actionOption = &option;
-    action_ = *started;
+    action = *started;
   }
-  refusedAction_ = action_;
+  refusedAction = action;
   for (const auto& [id, spelling] : given_) {
     const OptionSpec& option = OptionOf(id);
-    if ((option.actions & ActionBit(action_)) != 0) {
+    if ((option.actions & ActionBit(action)) != 0) {
       continue;
     }
     if (actionOption == nullptr) {
@@ -156,37 +155,37 @@ std::string RunOptions::Settle() {
     }
     return "option " + Quoted(spelling) + " does not go with " + Quoted(OptionName(*actionOption));
   }
-  const bool outputGiven = !decompileOutput_.empty();
-  switch (action_) {
+  const bool outputGiven = !output.empty();
+  switch (action) {
     case ActionId::kList:
-      return listFiles_.empty() ? "option '--list' needs at least one FILE" : "";
+      return listFiles.empty() ? "option '--list' needs at least one FILE" : "";
     case ActionId::kDiff:
-      if (format_ == OutputFormat::kLines) {
+      if (format == OutputFormat::kLines) {
         return "option '--format=lines' goes with '--list' only";
       }
       // Git runs an external diff with 7 arguments, 9 for a renamed file.
-      if (listFiles_.size() == 2 || listFiles_.size() == 7 || listFiles_.size() == 9) {
+      if (listFiles.size() == 2 || listFiles.size() == 7 || listFiles.size() == 9) {
         return "";
       }
       return "option '--diff' compares two files, OLD and NEW, not " +
-             std::to_string(listFiles_.size());
+             std::to_string(listFiles.size());
     case ActionId::kFromJson:
       if (!outputGiven) {
         return "option '--from-json' needs -o OUT, the parts file it writes";
       }
       break;
     case ActionId::kCheck:
-      if (!sources_.empty() && !controlName_.empty()) {
+      if (!sources.empty() && !controlName.empty()) {
         return "option '--check' takes SOURCE... or -c CONTROL, not both";
       }
       break;
     case ActionId::kInit:
-      initDirectory_ = initDirectory_.empty() ? "." : initDirectory_;
+      initDirectory = initDirectory.empty() ? "." : initDirectory;
       break;
     default:
       break;
   }
-  return Times(OptionId::kForce) > 0 && !outputGiven
+  return Given(OptionId::kForce) && !outputGiven
              ? "option '--force' needs -o OUT, the file it overwrites"
              : "";
 }
@@ -204,13 +203,13 @@ RunOptions::Taken RunOptions::TakeOption(size_t index, std::string_view spelling
 bool RunOptions::TakeOperand(std::string_view word) {
   // A file to list or compare, a source to check, or the one directory of
   // --init.
-  if (Times(OptionId::kInit) > 0 && initDirectory_.empty() && !word.empty()) {
-    initDirectory_ = std::string(word);
+  if (Given(OptionId::kInit) && initDirectory.empty() && !word.empty()) {
+    initDirectory = std::string(word);
     return true;
   }
-  const bool files = Times(OptionId::kList) + Times(OptionId::kDiff) > 0;
-  (files ? listFiles_ : sources_).emplace_back(word);
-  return files || Times(OptionId::kCheck) > 0;
+  const bool files = Given(OptionId::kList) || Given(OptionId::kDiff);
+  (files ? listFiles : sources).emplace_back(word);
+  return files || Given(OptionId::kCheck);
 }
 
 bool RunOptions::Parse(int argc, char** argv, OvConsole& console) {
@@ -221,14 +220,14 @@ bool RunOptions::Parse(int argc, char** argv, OvConsole& console) {
     // A refused command line leaves nothing behind but the reason and the
     // action it was meant for.
     RunOptions refused;
-    refused.refusal_ = session.Refusal();
-    refused.refusedAction_ = refusedAction_;
+    refused.refusal = session.Refusal();
+    refused.refusedAction = refusedAction;
     *this = std::move(refused);
     return false;
   }
-  if (Times(OptionId::kHelp) > 0) {
+  if (Given(OptionId::kHelp)) {
     console.Out().Fprintf("%s", HelpText(session.ProgramName()).c_str());
-  } else if (Times(OptionId::kVersion) > 0) {
+  } else if (Given(OptionId::kVersion)) {
     console.Out().Fprintf("partsc %s\n", PARTSC_VERSION_STRING);
   }
   console.Out().Fflush();
@@ -239,12 +238,11 @@ namespace {
 
 // The option whose default a key of the everyday mode gives, or null.
 const OptionSpec* ModeKeyOption(std::string_view key) {
-  for (const OptionSpec& option : OptionTable()) {
-    if (!option.settingsKey.empty() && option.settingsKey == key) {
-      return &option;
-    }
-  }
-  return nullptr;
+  const std::span<const OptionSpec> table = OptionTable();
+  const auto found = std::ranges::find_if(table, [key](const OptionSpec& option) {
+    return !option.settingsKey.empty() && option.settingsKey == key;
+  });
+  return found == table.end() ? nullptr : &*found;
 }
 
 std::string DoubleQuoted(std::string_view text) {
@@ -257,63 +255,37 @@ bool RunOptions::Knows(std::string_view key) const {
   return ModeKeyOption(key) != nullptr;
 }
 
-std::optional<bool>* RunOptions::SwitchOf(OptionId id) {
-  switch (id) {
-    case OptionId::kAtomic:
-      return &atomic_;
-    case OptionId::kStrict:
-      return &strict_;
-    case OptionId::kWarningsAreErrors:
-      return &policy_.warningsAsErrors;
-    case OptionId::kQuiet:
-      return &quiet_;
-    default:
-      return nullptr;
-  }
-}
-
-std::string* RunOptions::PathOf(OptionId id) {
-  switch (id) {
-    case OptionId::kSarif:
-      return &sarifPath_;
-    case OptionId::kSarifBase:
-      return &sarifBase_;
-    case OptionId::kRunLog:
-      return &runLogPath_;
-    case OptionId::kErrorLog:
-      return &errorLogPath_;
-    default:
-      return nullptr;
-  }
-}
-
 bool RunOptions::Take(OvConsole& console, std::string_view key, std::string_view value,
                       const OvSettingsLine& line) {
   const OptionSpec& option = *ModeKeyOption(key);
   const std::string complaint = line.where + "key " + DoubleQuoted(key) + " takes ";
-  if (std::optional<bool>* field = SwitchOf(option.id); field != nullptr) {
+  std::optional<bool>* field =
+      option.id == OptionId::kWarningsAreErrors ? &settingsWerror : SwitchOf(option.id);
+  if (field != nullptr) {
     if (value != "yes" && value != "no") {
       Complain(console, complaint + "yes or no, not " + DoubleQuoted(value));
       return false;
     }
     *field = field->value_or(value == "yes");
-  } else if (option.value == OptionValue::kChoice) {
-    if (!IsChoice(option, value)) {
-      Complain(console, complaint + ChoiceWords(option) + ", not " + DoubleQuoted(value));
-      return false;
+    return true;
+  }
+  const bool choice = option.value == OptionValue::kChoice;
+  if (choice && !IsChoice(option, value)) {
+    Complain(console, complaint + ChoiceWords(option) + ", not " + DoubleQuoted(value));
+    return false;
+  }
+  if (std::string* text = TextOf(option.id); text != nullptr) {
+    // A file or directory is taken from the settings file's directory.
+    *text = !text->empty() ? *text : choice ? std::string(value) : line.Absolute(value);
+    return true;
+  }
+  // The -W options of the warnings key, separated by blanks, tabs or commas.
+  for (size_t at = 0; at < value.size();) {
+    const size_t end = std::min(value.find_first_of(" \t,", at), value.size());
+    if (end > at) {
+      settingsWarnings.emplace_back(std::string(value.substr(at, end - at)), line.where);
     }
-    diagnosticsFormat_ = diagnosticsFormat_.empty() ? std::string(value) : diagnosticsFormat_;
-  } else if (std::string* path = PathOf(option.id); path != nullptr) {
-    *path = path->empty() ? line.Absolute(value) : *path;
-  } else {
-    // The -W options of the warnings key, separated by blanks, tabs or commas.
-    for (size_t at = 0; at < value.size();) {
-      const size_t end = std::min(value.find_first_of(" \t,", at), value.size());
-      if (end > at) {
-        policy_.warnings.emplace_back(std::string(value.substr(at, end - at)), line.where);
-      }
-      at = end + 1;
-    }
+    at = end + 1;
   }
   return true;
 }
@@ -322,7 +294,7 @@ int RunOptions::ReadSettings(OvConsole& console, const std::string& directory,
                              OvClassDirectories& classes, OvSettingsOrigin origin) {
   // The command line wins over each key; a file refused gives none.
   const RunOptions given = *this;
-  if (initfiles(console, settingsPath_, directory, classes, *this, origin) != 0) {
+  if (initfiles(console, settingsPath, directory, classes, *this, origin) != 0) {
     *this = given;
     return -1;
   }
@@ -335,7 +307,7 @@ lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
   settings.settingsPath = path;
   OvConsole console(OvConsole::InMemory{});
   RunOptions options;
-  options.settingsPath_ = path;
+  options.settingsPath = path;
   const size_t slash = path.rfind('/');
   const std::string directory = slash == std::string::npos ? std::string()
                                 : slash == 0               ? std::string("/")
@@ -347,7 +319,7 @@ lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
     return settings;
   }
   settings.partsDirectory = classes.Of(kClassParts);
-  for (const auto& [option, where] : options.SettingsPolicy().warnings) {
+  for (const auto& [option, where] : options.settingsWarnings) {
     if (!IsWarningOption(option)) {
       settings.problem = "settings file " + where + "unknown warning \"" + option + "\"";
       continue;

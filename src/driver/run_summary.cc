@@ -40,12 +40,8 @@ nlohmann::ordered_json TextOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
 }
 
-}  // namespace
-
-std::string PlaceText(const SourceFailure& failure) {
-  return failure.line > 0 ? failure.file + ", line " + std::to_string(failure.line) : failure.file;
-}
-
+// What a failed source left, in words: "parts/a.prt is left incomplete; the
+// previous file is kept as parts/a.prt.old".
 std::string LeftText(const SourceFailure& failure) {
   const std::string& file = failure.partsFile;
   switch (failure.left) {
@@ -67,26 +63,10 @@ std::string LeftText(const SourceFailure& failure) {
   return file + " was not written";
 }
 
-std::vector<std::string> RunSummary::Lines() const {
-  std::string head = "summary: " + Count(static_cast<size_t>(compiled_), "source", "sources") +
-                     " compiled, " + std::to_string(failures_.size()) + " failed";
-  if (!outputs_.empty()) {
-    head += ", " + Count(outputs_.size(), "output", "outputs") + " not written";
-  }
-  std::vector<std::string> lines{head};
-  for (const SourceFailure& failure : failures_) {
-    lines.push_back("failed: " + PlaceText(failure) + ": " + failure.message);
-    lines.push_back("  left: " + LeftText(failure));
-  }
-  for (const std::string& output : outputs_) {
-    lines.push_back("not written: " + output);
-  }
-  return lines;
-}
-
-std::string RunSummary::Json() const {
+// The summary as one JSON object, {"summary": {...}}.
+std::string JsonOf(const RunSummary& summary) {
   nlohmann::ordered_json failures = nlohmann::ordered_json::array();
-  for (const SourceFailure& failure : failures_) {
+  for (const SourceFailure& failure : summary.failures) {
     failures.push_back({{"file", failure.file},
                         {"line", failure.line > 0 ? nlohmann::ordered_json(failure.line) : nullptr},
                         {"message", failure.message},
@@ -94,25 +74,44 @@ std::string RunSummary::Json() const {
                         {"left", LeftWord(failure.left)},
                         {"backup", TextOrNull(failure.backup)}});
   }
-  const nlohmann::ordered_json summary = {{"summary",
-                                           {{"compiled", compiled_},
-                                            {"failed", failures_.size()},
-                                            {"failures", failures},
-                                            {"not_written", outputs_}}}};
+  const nlohmann::ordered_json json = {{"summary",
+                                        {{"compiled", summary.compiled},
+                                         {"failed", summary.failures.size()},
+                                         {"failures", failures},
+                                         {"not_written", summary.notWritten}}}};
   // Bytes that are no UTF-8 (a Latin-1 file name) are replaced, never a
   // reason to lose the summary.
-  return summary.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace
+
+std::string PlaceText(const SourceFailure& failure) {
+  return failure.line > 0 ? failure.file + ", line " + std::to_string(failure.line) : failure.file;
 }
 
 void RunSummary::Print(OvConsole& console, bool json) const {
-  if (Empty()) {
+  if (failures.empty() && notWritten.empty()) {
     return;
   }
   if (json) {
-    dbgprintData(console, Json());
+    dbgprintData(console, JsonOf(*this));
     return;
   }
-  for (const std::string& line : Lines()) {
+  std::string head = "summary: " + Count(static_cast<size_t>(compiled), "source", "sources") +
+                     " compiled, " + std::to_string(failures.size()) + " failed";
+  if (!notWritten.empty()) {
+    head += ", " + Count(notWritten.size(), "output", "outputs") + " not written";
+  }
+  std::vector<std::string> lines{head};
+  for (const SourceFailure& failure : failures) {
+    lines.push_back("failed: " + PlaceText(failure) + ": " + failure.message);
+    lines.push_back("  left: " + LeftText(failure));
+  }
+  for (const std::string& output : notWritten) {
+    lines.push_back("not written: " + output);
+  }
+  for (const std::string& line : lines) {
     Complain(console, EscapeControls(line));
   }
 }

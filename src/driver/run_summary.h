@@ -13,11 +13,11 @@ class OvConsole;
 
 // What a failed source left of its parts file.
 enum class LeftOnDisk {
-  kNothing,       // the parts file was not begun
-  kIncomplete,    // written in place and left incomplete
-  kRemoved,       // written, not read back, and removed again
-  kPreviousKept,  // --atomic: the previous file and its backup are as they were
-  kNotWritten,    // --atomic: there was no previous file, and none was written
+  kNothing,        // the parts file was not begun
+  kIncomplete,     // written in place and left incomplete
+  kRemoved,        // written, not read back, and removed again
+  kPreviousKept,   // --atomic: the previous file and its backup are as they were
+  kNotWritten,     // --atomic: there was no previous file, and none was written
   kWrittenAnyway,  // -Werror without --atomic: it warned, and its file was written all the same
 };
 
@@ -37,32 +37,18 @@ struct SourceFailure {
 // "src/b.src, line 19" or "src/b.src": a place that no editor takes for a
 // diagnostic of its own.
 std::string PlaceText(const SourceFailure& failure);
-// What a failed source left, in words: "parts/a.prt is left incomplete; the
-// previous file is kept as parts/a.prt.old".
-std::string LeftText(const SourceFailure& failure);
 
-class RunSummary {
- public:
-  void AddCompiled() { ++compiled_; }
-  void AddFailure(SourceFailure failure) { failures_.push_back(std::move(failure)); }
-  // An output (a log, the SARIF log) that could not be written: "FILE:
-  // REASON".
-  void AddOutputNotWritten(std::string what) { outputs_.push_back(std::move(what)); }
-
-  bool Empty() const { return failures_.empty() && outputs_.empty(); }
-  const std::vector<std::string>& OutputsNotWritten() const { return outputs_; }
-  // The lines of the summary, without the program name.
-  std::vector<std::string> Lines() const;
-  // The summary as one JSON object, {"summary": {...}}.
-  std::string Json() const;
-  // Prints the summary on standard error, unless it is empty: Lines after
-  // the program name, or with `json` the one line of Json.
+struct RunSummary {
+  // Prints the summary on standard error, unless nothing went wrong: its
+  // lines after the program name, or with `json` one line, the JSON object
+  // {"summary": {...}}.
   void Print(OvConsole& console, bool json) const;
 
- private:
-  int compiled_ = 0;
-  std::vector<SourceFailure> failures_;
-  std::vector<std::string> outputs_;
+  int compiled = 0;
+  std::vector<SourceFailure> failures;
+  // The outputs (a log, the SARIF log) that could not be written: "FILE:
+  // REASON".
+  std::vector<std::string> notWritten;
 };
 
 }  // namespace partsc

@@ -1,5 +1,6 @@
 #include "storage/file_sinks.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -68,12 +69,9 @@ bool IsHiddenName(std::string_view rest, std::string_view kind) {
   if (rest.size() != kind.size() + kRandom || !rest.starts_with(kind)) {
     return false;
   }
-  for (const char c : rest.substr(kind.size())) {
-    if ((c < '0' || c > '9') && (c < 'a' || c > 'z')) {
-      return false;
-    }
-  }
-  return true;
+  return std::ranges::all_of(rest.substr(kind.size()), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+  });
 }
 
 // Whether no run holds a lock on the file `path` names now: a file that
@@ -303,12 +301,7 @@ void PendingReplacements::Add(std::unique_ptr<ReplacingPartsFileSink> sink) {
 }
 
 bool PendingReplacements::Holds(const std::string& path) const {
-  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
-    if (sink->Path() == path) {
-      return true;
-    }
-  }
-  return false;
+  return std::ranges::any_of(waiting_, [&path](const auto& sink) { return sink->Path() == path; });
 }
 
 void PendingReplacements::PutInPlace() {
@@ -324,22 +317,13 @@ void PendingReplacements::PutInPlace() {
   }
   const std::vector<int> errors = OvFile::SyncEach(written);
   for (size_t i = 0; i < waiting_.size(); ++i) {
-    if (errors[i] == 0) {
-      continue;
-    }
-    results_.push_back({waiting_[i]->Path(), false, SystemErrorText(errors[i])});
-    waiting_[i]->Release();
-    waiting_[i].reset();
-  }
-  for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
-    if (sink == nullptr) {
-      continue;
-    }
-    SinkResult replaced = sink->Replace();
-    const bool placed = replaced.Ok();
-    results_.push_back({sink->Path(), placed, std::move(replaced.reason)});
-    if (placed) {
-      unsyncedDirectories_.insert(DirectoryOf(sink->Path()));
+    ReplacingPartsFileSink& sink = *waiting_[i];
+    SinkResult replaced =
+        errors[i] != 0 ? SinkResult::Failed(SinkStatus::kReplaceFailed, SystemErrorText(errors[i]))
+                       : sink.Replace();
+    results_.push_back({sink.Path(), replaced.Ok(), std::move(replaced.reason)});
+    if (replaced.Ok()) {
+      unsyncedDirectories_.insert(DirectoryOf(sink.Path()));
     }
   }
   waiting_.clear();
@@ -373,17 +357,15 @@ const OvFileLock* PendingReplacements::HoldDirectory(const std::string& director
 }
 
 const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {
-  const auto known = hidden_.find(directory);
-  if (known != hidden_.end()) {
-    return known->second;
+  const auto [known, added] = hidden_.try_emplace(directory);
+  if (added) {
+    known->second = OvFile::NamesStartingWith(directory, ".");
   }
-  return hidden_[directory] = OvFile::NamesStartingWith(directory, ".");
+  return known->second;
 }
 
 std::vector<PendingReplacements::Result> PendingReplacements::TakeResults() {
-  std::vector<Result> taken;
-  taken.swap(results_);
-  return taken;
+  return std::exchange(results_, {});
 }
 
 }  // namespace partsc

@@ -155,20 +155,19 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
     ASSERT_TRUE(Parse(session, args));
     OvConsole console(OvConsole::InMemory{});
     ASSERT_EQ(session.ReadSettings(console, cwd_, classes_), 0) << console.ErrText();
-    std::string text = session.Atomic() ? "atomic " : "";
-    text += session.Strict() ? "strict " : "";
-    text += session.DiagnosticsFormat().empty() ? "classic" : session.DiagnosticsFormat();
+    std::string text = session.atomic.value_or(false) ? "atomic " : "";
+    text += session.strict.value_or(false) ? "strict " : "";
+    text += session.diagnosticsFormat.empty() ? "classic" : session.diagnosticsFormat;
     text += session.SarifPath().empty() ? "" : " sarif=" + session.SarifPath();
-    text += session.RunLogPath().empty() ? "" : " run=" + session.RunLogPath();
-    text += session.ErrorLogPath().empty() ? "" : " error=" + session.ErrorLogPath();
+    text += session.runLogPath.empty() ? "" : " run=" + session.runLogPath;
+    text += session.errorLogPath.empty() ? "" : " error=" + session.errorLogPath;
     EXPECT_EQ(text, std::regex_replace(mode, std::regex("\\$D"), cwd_));
-    const RunOptions::Policy& policy = session.SettingsPolicy();
     if (args.empty()) {
-      EXPECT_TRUE(policy.warnings.empty());
+      EXPECT_TRUE(session.settingsWarnings.empty());
       continue;
     }
-    EXPECT_EQ(policy.warningsAsErrors, false);
-    EXPECT_EQ(policy.warnings,
+    EXPECT_EQ(session.settingsWerror, false);
+    EXPECT_EQ(session.settingsWarnings,
               (std::vector<std::pair<std::string, std::string>>{{"all", "ORVA.SET:4: "},
                                                                 {"no-long-line", "ORVA.SET:4: "},
                                                                 {"text-cut", "ORVA.SET:4: "}}));
@@ -236,20 +235,20 @@ TEST_F(SessionTest, GetLocalTimeTakesSourceDateEpochInUtc) {
 std::string Settings(const RunOptions& session) {
   const char* actions[] = {"compile", "list",  "decompile", "explain", "init",
                            "lsp",     "check", "from-json", "diff"};
-  std::string text = actions[static_cast<int>(session.Action())];
-  text += " p=" + session.SettingsPath() + " c=" + session.ControlName();
-  text += session.Strict() ? " strict" : "";
-  text += session.Quiet() ? " quiet" : "";
-  for (const std::string& file : session.ListFiles()) {
+  std::string text = actions[static_cast<int>(session.action)];
+  text += " p=" + session.settingsPath + " c=" + session.controlName;
+  text += session.strict.value_or(false) ? " strict" : "";
+  text += session.quiet.value_or(false) ? " quiet" : "";
+  for (const std::string& file : session.listFiles) {
     text += " [" + file + "]";
   }
-  for (const std::string& source : session.Sources()) {
+  for (const std::string& source : session.sources) {
     text += " <" + source + ">";
   }
-  text += " d=" + session.DecompileFile() + " o=" + session.DecompileOutput();
-  text += session.Force() ? " force" : "";
-  text += session.Atomic() ? " atomic" : "";
-  for (const std::string& directory : session.Directories()) {
+  text += " d=" + session.decompileFile + " o=" + session.output;
+  text += session.Given(OptionId::kForce) ? " force" : "";
+  text += session.atomic.value_or(false) ? " atomic" : "";
+  for (const std::string& directory : session.directories) {
     text += " C=" + directory;
   }
   return text;
@@ -357,7 +356,7 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
     const bool accepted = Parse(session, c.args, &out);
     EXPECT_EQ(out, "");
     // A refused command line leaves nothing but its reason.
-    const std::string got = accepted ? Settings(session) : "refused: " + session.Refusal();
+    const std::string got = accepted ? Settings(session) : "refused: " + session.refusal;
     EXPECT_EQ(got, c.settings) << ::testing::PrintToString(c.args);
     if (!accepted) {
       EXPECT_EQ(Settings(session), "compile p= c= d= o=");
