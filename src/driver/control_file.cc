@@ -122,8 +122,8 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
   return false;
 }
 
-int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                    const std::function<std::string(const std::string&, int)>& input) {
+void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
+                     const std::function<std::string(const std::string&, int)>& input) {
   Diagnostics& diagnostics = run.diagnostics;
   LinePieces pieces;
   bool carriageReturnSeen = false;
@@ -154,14 +154,13 @@ int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& c
   if (OvSignals::Caught() != 0) {
     ReportInterruption(
         run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
-    return named;
+    return;
   }
   if (named == 0 && run.stopReason.empty()) {
     diagnostics.SetReportFile(controlPath);
     diagnostics.ReportWarning(Warning::kEmptyControl,
                               CatalogueOf(DiagnosticId::kEmptyControl).text);
   }
-  return named;
 }
 
 }  // namespace partsc

@@ -27,9 +27,9 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
 // is the absolute path of an existing file is warned about
 // (-Wcomment-names-file). A signal ends the walk before the next source and
 // is reported with where it came. A control file that names no source is
-// warned about (-Wempty-control). Answers how many sources it named.
-int WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                    const std::function<std::string(const std::string&, int)>& input);
+// warned about (-Wempty-control).
+void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
+                     const std::function<std::string(const std::string&, int)>& input);
 
 // The progress line of a source, "Input file name": printed at once, or with
 // -q held back until the source's first diagnostic on the console.

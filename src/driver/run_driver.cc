@@ -128,17 +128,17 @@ void SetFailure(const RunContext& run, const std::string& inputPath, const std::
   }
 }
 
-// With --atomic, a parts file that was not put in place: the outcome says
-// whether a previous file is there, and its backup with it. True when it is.
-bool KeptPrevious(const RunContext& run, InputOutcome& outcome) {
-  const std::string& path = outcome.outputPath;
+// With --atomic, the parts file `path` that was not put in place: the
+// failure says whether a previous file is there, and its backup with it.
+// True when it is.
+bool KeptPrevious(const RunContext& run, const std::string& path, SourceFailure& failure) {
   if (OvFile::Access(path, kAccessExists) != 0) {
-    outcome.failure.left = LeftOnDisk::kNotWritten;
+    failure.left = LeftOnDisk::kNotWritten;
     return false;
   }
-  outcome.failure.left = LeftOnDisk::kPreviousKept;
+  failure.left = LeftOnDisk::kPreviousKept;
   if (OvFile::Access(BackupPath(path), kAccessExists) == 0) {
-    outcome.failure.backup = Shown(run, BackupPath(path));
+    failure.backup = Shown(run, BackupPath(path));
   }
   return true;
 }
@@ -151,7 +151,7 @@ void KeepPreviousFile(const RunContext& run, PartsFileSink& sink, InputOutcome& 
   }
   SourceFailure& failure = outcome.failure;
   const std::string reason = PlaceText(failure) + ": " + failure.message;
-  if (!KeptPrevious(run, outcome)) {
+  if (!KeptPrevious(run, outcome.outputPath, failure)) {
     outcome.note = QuoteName(outcome.outputPath) + ": not written: " + reason;
     return;
   }
@@ -171,17 +171,16 @@ void TakeReplacements(Walk& walk) {
       ++walk.summary.compiled;
       continue;
     }
-    InputOutcome outcome;
-    outcome.outputPath = result.path;
-    outcome.failure.file = Shown(run, inputPath);
-    outcome.failure.message = "the parts file could not be put in place: " + result.reason;
-    outcome.failure.partsFile = Shown(run, result.path);
-    KeptPrevious(run, outcome);
+    SourceFailure failure;
+    failure.file = Shown(run, inputPath);
+    failure.message = "the parts file could not be put in place: " + result.reason;
+    failure.partsFile = Shown(run, result.path);
+    KeptPrevious(run, result.path, failure);
     // JSON lines stay JSON: there the summary's object says the same.
     if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
       Complain(run.console, QuoteName(result.path) + ": not replaced: " + result.reason);
     }
-    walk.summary.failures.push_back(std::move(outcome.failure));
+    walk.summary.failures.push_back(std::move(failure));
     walk.anyFailed = true;
     --walk.compiled;
   }
