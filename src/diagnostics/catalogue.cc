@@ -4,6 +4,8 @@
 #include <array>
 #include <cassert>
 #include <cctype>
+#include <numeric>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,56 +15,60 @@
 namespace partsc {
 namespace {
 
+using enum DiagnosticId;
+using enum Severity;
+using enum Form;
+using enum Consequence;
+
 // Id, name, text, severity, form, consequence, reported, field, then
-// meaning, example and fix.
+// meaning, example and fix; a row that nothing reports ends at its
+// consequence.
 constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
-    {DiagnosticId::kBlank, "partsc-blank", " ", Severity::kNote, Form::kBare, Consequence::kGoesOn,
-     false, 0, "", "", ""},
-    {DiagnosticId::kApgListWriteError, "partsc-apg-list-write-error", "APG List Write Error",
-     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
+    {kBlank, "partsc-blank", " ", kNote, kBare, kGoesOn},
+    {kApgListWriteError, "partsc-apg-list-write-error", "APG List Write Error", kError, kBare,
+     kFileNotWritten, true, 0,
      "The view list could not be written into the parts file: the disk is full, or the file went "
      "away while it was written. The parts file is left incomplete and is not listed; the backup "
      "of an older file stays.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$END\n(compiled into a full parts directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {DiagnosticId::kApgNameNothing, "partsc-apg-name-nothing", "APG Name is Nothing",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
+    {kApgNameNothing, "partsc-apg-name-nothing", "APG Name is Nothing", kWarning, kLine, kGoesOn,
+     true, '!',
      "A view line has no APG name between exclamation marks. The line is skipped and the view "
      "stays undefined.",
      "$$PARTS !a!\n$$APG\n$TOP \"seen from above\"\n$$END",
      "Give the APG name: $TOP !A_T! \"seen from above\"."},
-    {DiagnosticId::kCommonAlreadyDefined, "partsc-common-already-defined",
-     "Common data already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
+    {kCommonAlreadyDefined, "partsc-common-already-defined", "Common data already defined",
+     kWarning, kLine, kGoesOn, true, 0,
      "A second $$COMMON line. It and the block after it are skipped; the first common block stays.",
      "$$PARTS !a!\n$$COMMON \"C\"\n$$COMMON \"D\"\ns <1,1>\"X\"\n$$END",
      "Keep one common block and move the member lines of the second into it."},
-    {DiagnosticId::kCommonNameTooLong, "partsc-common-name-too-long",
-     "Common size name too long (cut)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true,
-     '\"',
+    {kCommonNameTooLong, "partsc-common-name-too-long", "Common size name too long (cut)", kWarning,
+     kLine, kGoesOn, true, '\"',
      "The common size name between double quotes is longer than 32 characters; its first 32 are "
      "kept.",
      "$$PARTS !a!\n$$COMMON \"a common size name of more than 32 characters\"\n$$END",
      "Shorten the name to 32 characters."},
-    {DiagnosticId::kDataWriteError, "partsc-data-write-error", "Data Write Error", Severity::kError,
-     Form::kBare, Consequence::kFileNotWritten, true, 0,
+    {kDataWriteError, "partsc-data-write-error", "Data Write Error", kError, kBare, kFileNotWritten,
+     true, 0,
      "A member list could not be written into the parts file: the disk is full, or the file went "
      "away. The parts file is left incomplete and is not listed.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! (10)\n$$END\n(compiled into a full parts "
      "directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {DiagnosticId::kHeaderWriteError, "partsc-header-write-error", "Header Write Error",
-     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
+    {kHeaderWriteError, "partsc-header-write-error", "Header Write Error", kError, kBare,
+     kFileNotWritten, true, 0,
      "The header of the parts file could not be written: the disk is full, or the file went away.",
      "$$PARTS !a!\n$$END\n(compiled into a full parts directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {DiagnosticId::kIllegalFileDelete, "partsc-illegal-file-delete", "Illegal File Delete It",
-     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
+    {kIllegalFileDelete, "partsc-illegal-file-delete", "Illegal File Delete It", kError, kBare,
+     kFileNotWritten, true, 0,
      "The parts file just written could not be read back, so it is removed again; the backup of an "
      "older file stays. Most often no view line was accepted: a parts file needs at least one "
      "view.",
      "$$PARTS !a!\n$$END", "Define a view in an $$APG block: $$APG, then $TOP !A_T!."},
-    {DiagnosticId::kIllegalParam, "partsc-illegal-param", "Illegal param defination",
-     Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
+    {kIllegalParam, "partsc-illegal-param", "Illegal param defination", kWarning, kLine,
+     kSourceStops, true, 0,
      "A p line was refused: it has no name between exclamation marks, a name longer than six "
      "characters, a pair other than <0,0>, <1,0>, <0,1> or <1,1>, no text in parentheses where the "
      "first number of the pair is 0, or the block already holds 512 of them. The GNU, JSON and "
@@ -70,201 +76,189 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! <2,0>\n$$END",
      "Write p !NAME! (TEXT) <FIRST,SECOND> \"comment\" with a name of at most six characters and "
      "each number 0 or 1."},
-    {DiagnosticId::kIllegalParts, "partsc-illegal-parts", "Illegal parts defination",
-     Severity::kError, Form::kLine, Consequence::kSourceStops, false, 0, "", "", ""},
-    {DiagnosticId::kIllegalSpec, "partsc-illegal-spec", "Illegal spec defination",
-     Severity::kWarning, Form::kLine, Consequence::kSourceStops, true, 0,
+    {kIllegalParts, "partsc-illegal-parts", "Illegal parts defination", kError, kLine,
+     kSourceStops},
+    {kIllegalSpec, "partsc-illegal-spec", "Illegal spec defination", kWarning, kLine, kSourceStops,
+     true, 0,
      "An s line was refused: it has no name between double quotes, a flag (the second number of "
      "its pair) other than 0 or 1, or the block already holds 256 of them. The GNU, JSON and SARIF "
      "forms name which, at the column of its field. The compile of this source ends.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\ns <1,2>\"MATERIAL\"\n$$END",
      "Write s <NUMBER,FLAG>\"NAME\" with the flag 0 or 1."},
-    {DiagnosticId::kInputFileOpenError, "partsc-input-open-error", "Input File Open Error",
-     Severity::kError, Form::kBare, Consequence::kSourceStops, true, 0,
+    {kInputFileOpenError, "partsc-input-open-error", "Input File Open Error", kError, kBare,
+     kSourceStops, true, 0,
      "A source named in the control file cannot be opened; the structured formats add the system's "
      "reason. The run goes on with the next line.",
      "(a control file line)\nnosuch.src",
      "Correct the name in the control file, or the #PARTS:INP# directory of the settings file."},
-    {DiagnosticId::kEndNotFound, "partsc-end-not-found", "Keyword $$END not found",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
+    {kEndNotFound, "partsc-end-not-found", "Keyword $$END not found", kWarning, kLine, kGoesOn,
+     true, 0,
      "The source ends inside a size block without a $$END line. The block is still written; the "
      "line number is that of the last line.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !D! (10)", "End the source with a $$END line."},
-    {DiagnosticId::kMacroNameNothing, "partsc-macro-name-nothing", "Macro Name Nothing",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
+    {kMacroNameNothing, "partsc-macro-name-nothing", "Macro Name Nothing", kWarning, kLine, kGoesOn,
+     true, '!',
      "Every line that begins with the letter t is a macro line; this one has no name between "
      "exclamation marks and defines nothing.",
      "$$PARTS !a!\ntolerance (0.1)", "Write t !NAME! (VALUE); begin a comment with /."},
-    {DiagnosticId::kMacroValueNothing, "partsc-macro-value-nothing", "Macro Value Nothing",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '(',
-     "A macro line has no value between parentheses and defines nothing.", "$$PARTS !a!\nt !PITCH!",
-     "Write t !PITCH! (1.5)."},
-    {DiagnosticId::kMemoryAllocateError, "partsc-memory-allocate-error", "Memory Allocate Error",
-     Severity::kError, Form::kBare, Consequence::kSourceStops, true, 0,
+    {kMacroValueNothing, "partsc-macro-value-nothing", "Macro Value Nothing", kWarning, kLine,
+     kGoesOn, true, '(', "A macro line has no value between parentheses and defines nothing.",
+     "$$PARTS !a!\nt !PITCH!", "Write t !PITCH! (1.5)."},
+    {kMemoryAllocateError, "partsc-memory-allocate-error", "Memory Allocate Error", kError, kBare,
+     kSourceStops, true, 0,
      "partsc ran out of memory while it stored an entry; the compile or the listing of this file "
      "ends.",
      "(any source, with too little memory)", "Give partsc more memory, or split the source."},
-    {DiagnosticId::kNotPartsInputFile, "partsc-not-parts-input", "Not Parts Input File",
-     Severity::kError, Form::kExtra, Consequence::kSourceStops, true, 0,
+    {kNotPartsInputFile, "partsc-not-parts-input", "Not Parts Input File", kError, kExtra,
+     kSourceStops, true, 0,
      "The first $$ line of the source is not $$PARTS, so the file is not taken as a parts source "
      "and nothing is compiled.",
      "$$SIZE \"A\"\n$$PARTS !a!", "Put the $$PARTS line before every other $$ line."},
-    {DiagnosticId::kNotPartsSetInputFile, "partsc-not-parts-set-input", "Not Parts Set Input File",
-     Severity::kError, Form::kLine, Consequence::kSourceStops, false, 0, "", "", ""},
-    {DiagnosticId::kParameterCharOver, "partsc-parameter-char-over", "Parameter Char Over (cut)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kApgListAlreadyDefined, "partsc-apg-list-already-defined",
-     "Parts apg list already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true,
-     0, "A second $$APG line. It and its view lines are skipped; the first block stays.",
+    {kNotPartsSetInputFile, "partsc-not-parts-set-input", "Not Parts Set Input File", kError, kLine,
+     kSourceStops},
+    {kParameterCharOver, "partsc-parameter-char-over", "Parameter Char Over (cut)", kWarning, kLine,
+     kGoesOn},
+    {kApgListAlreadyDefined, "partsc-apg-list-already-defined", "Parts apg list already defined",
+     kWarning, kLine, kGoesOn, true, 0,
+     "A second $$APG line. It and its view lines are skipped; the first block stays.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$APG\n$LEFT !L!\n$$END",
      "Keep one $$APG block with all the view lines."},
-    {DiagnosticId::kPartsListWriteError, "partsc-parts-list-write-error", "Parts List Write Error",
-     Severity::kError, Form::kLine, Consequence::kFileNotWritten, false, 0, "", "", ""},
-    {DiagnosticId::kPartsNameAlreadyDefined, "partsc-parts-name-already-defined",
-     "Parts name already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
+    {kPartsListWriteError, "partsc-parts-list-write-error", "Parts List Write Error", kError, kLine,
+     kFileNotWritten},
+    {kPartsNameAlreadyDefined, "partsc-parts-name-already-defined", "Parts name already defined",
+     kWarning, kLine, kGoesOn, true, 0,
      "A second $$PARTS line is ignored; the first names the parts.",
      "$$PARTS !a!\n$$PARTS !b!\n$$END", "Keep one $$PARTS line."},
-    {DiagnosticId::kPartsSetNameAlreadyDefined, "partsc-parts-set-name-already-defined",
-     "Parts Set name already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
-     0, "", "", ""},
-    {DiagnosticId::kPartsNameNotFound, "partsc-parts-name-not-found", "Parts name not found",
-     Severity::kError, Form::kLine, Consequence::kSourceStops, true, 0,
+    {kPartsSetNameAlreadyDefined, "partsc-parts-set-name-already-defined",
+     "Parts Set name already defined", kWarning, kLine, kGoesOn},
+    {kPartsNameNotFound, "partsc-parts-name-not-found", "Parts name not found", kError, kLine,
+     kSourceStops, true, 0,
      "The $$PARTS line has no parts name between exclamation marks; the compile of this source "
      "ends.",
      "$$PARTS \"Hex head bolts\"", "Write $$PARTS !NAME! <1,2> \"comment\"."},
-    {DiagnosticId::kPartsSetNameNotFound, "partsc-parts-set-name-not-found",
-     "Parts Set name not found", Severity::kError, Form::kLine, Consequence::kSourceStops, false, 0,
-     "", "", ""},
-    {DiagnosticId::kPartsNameTooLong, "partsc-parts-name-too-long", "Parts name too long (cut)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
+    {kPartsSetNameNotFound, "partsc-parts-set-name-not-found", "Parts Set name not found", kError,
+     kLine, kSourceStops},
+    {kPartsNameTooLong, "partsc-parts-name-too-long", "Parts name too long (cut)", kWarning, kLine,
+     kGoesOn, true, '!',
      "The parts name is longer than 22 characters; its first 22 are kept, and they name the parts "
      "file.",
      "$$PARTS !a_parts_name_of_more_than_22!", "Shorten the parts name to 22 characters."},
-    {DiagnosticId::kPartsSetNameTooLong, "partsc-parts-set-name-too-long",
-     "Parts Set name too long (cut)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
-     0, "", "", ""},
-    {DiagnosticId::kPartsSpecAlreadyDefined, "partsc-spec-already-defined",
-     "Parts spec already defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
-     "A second $$SPEC line is ignored; the first stays.",
+    {kPartsSetNameTooLong, "partsc-parts-set-name-too-long", "Parts Set name too long (cut)",
+     kWarning, kLine, kGoesOn},
+    {kPartsSpecAlreadyDefined, "partsc-spec-already-defined", "Parts spec already defined",
+     kWarning, kLine, kGoesOn, true, 0, "A second $$SPEC line is ignored; the first stays.",
      "$$PARTS !a!\n$$SPEC <1,2>\n$$SPEC <3,4>\n$$END", "Keep one $$SPEC line."},
-    {DiagnosticId::kPartsSetSpecAlreadyDefined, "partsc-parts-set-spec-already-defined",
-     "Parts Set spec allredy defined", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
-     0, "", "", ""},
-    {DiagnosticId::kPartsTitleTooLong, "partsc-parts-title-too-long", "Parts title too long (cut)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '\"',
+    {kPartsSetSpecAlreadyDefined, "partsc-parts-set-spec-already-defined",
+     "Parts Set spec allredy defined", kWarning, kLine, kGoesOn},
+    {kPartsTitleTooLong, "partsc-parts-title-too-long", "Parts title too long (cut)", kWarning,
+     kLine, kGoesOn, true, '\"',
      "The comment between double quotes on the $$PARTS line is longer than 64 characters; its "
      "first 64 are kept.",
      "$$PARTS !a! \"a comment of the parts that runs on for more than sixty-four characters\"",
      "Shorten the comment to 64 characters."},
-    {DiagnosticId::kPartsSetTitleTooLong, "partsc-parts-set-title-too-long",
-     "Parts Set title too long (cut)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, false,
-     0, "", "", ""},
-    {DiagnosticId::kPartsNoNothing, "partsc-parts-no-nothing", "Parts No. Nothing",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kPartsNoNotConstant, "partsc-parts-no-not-constant", "Parts No. isn't Constant",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kSameApgName, "partsc-same-apg-name", "Same Apg Name Define", Severity::kWarning,
-     Form::kLine, Consequence::kGoesOn, true, '!',
+    {kPartsSetTitleTooLong, "partsc-parts-set-title-too-long", "Parts Set title too long (cut)",
+     kWarning, kLine, kGoesOn},
+    {kPartsNoNothing, "partsc-parts-no-nothing", "Parts No. Nothing", kWarning, kLine, kGoesOn},
+    {kPartsNoNotConstant, "partsc-parts-no-not-constant", "Parts No. isn't Constant", kWarning,
+     kLine, kGoesOn},
+    {kSameApgName, "partsc-same-apg-name", "Same Apg Name Define", kWarning, kLine, kGoesOn, true,
+     '!',
      "A view line names the APG name of another view of the block; it is skipped and its view "
      "stays undefined.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$LEFT !T!\n$$END", "Give each view its own APG name."},
-    {DiagnosticId::kSizeListWriteError, "partsc-size-list-write-error", "Size list Write Error",
-     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
+    {kSizeListWriteError, "partsc-size-list-write-error", "Size list Write Error", kError, kBare,
+     kFileNotWritten, true, 0,
      "The size list could not be written into the parts file: the disk is full, or the file went "
      "away.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\n$$END\n(compiled into a full parts directory)",
      "Make room in the parts directory (#PARTS:BIN#) and compile again."},
-    {DiagnosticId::kSizeTitleTooLong, "partsc-size-title-too-long", "Size title too long (cut)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '!',
+    {kSizeTitleTooLong, "partsc-size-title-too-long", "Size title too long (cut)", kWarning, kLine,
+     kGoesOn, true, '!',
      "The size title between exclamation marks is longer than 32 characters; its first 32 are "
      "kept.",
      "$$SIZE \"A\" !a size title of more than 32 characters!",
      "Shorten the title to 32 characters."},
-    {DiagnosticId::kSizeMemberTooMany, "partsc-size-member-too-many", "Size member too many",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
+    {kSizeMemberTooMany, "partsc-size-member-too-many", "Size member too many", kWarning, kLine,
+     kGoesOn, true, 0,
      "The source has more than 2048 $$SIZE lines: this size is not counted. Its member list is "
      "still written, but no size of the file points to it.",
      "(a source with 2049 $$SIZE lines)",
      "Split the parts into two sources (see partsc-size-dropped)."},
-    {DiagnosticId::kSizeNameMultiple, "partsc-size-name-multiple", "Size name multiple define",
-     Severity::kError, Form::kLine, Consequence::kSourceStops, true, '\"',
+    {kSizeNameMultiple, "partsc-size-name-multiple", "Size name multiple define", kError, kLine,
+     kSourceStops, true, '\"',
      "Two $$SIZE lines give the same size name; the compile of this source ends. Names are "
      "compared after the cut to 32 characters.",
      "$$PARTS !a!\n$$SIZE \"A\"\n$$SIZE \"A\"\n$$END", "Give each size its own name."},
-    {DiagnosticId::kSizeNameNotFound, "partsc-size-name-not-found", "Size name not found",
-     Severity::kError, Form::kLine, Consequence::kSourceStops, true, 0,
+    {kSizeNameNotFound, "partsc-size-name-not-found", "Size name not found", kError, kLine,
+     kSourceStops, true, 0,
      "A $$SIZE line has no size name between double quotes; the compile of this source ends.",
      "$$PARTS !a!\n$$SIZE !M4 x 12!\n$$END", "Write $$SIZE \"NAME\" !TITLE!."},
-    {DiagnosticId::kSizeNameTooLong, "partsc-size-name-too-long", "Size name too long (cut)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '\"',
-     "The size name is longer than 32 characters; its first 32 are kept.",
+    {kSizeNameTooLong, "partsc-size-name-too-long", "Size name too long (cut)", kWarning, kLine,
+     kGoesOn, true, '\"', "The size name is longer than 32 characters; its first 32 are kept.",
      "$$SIZE \"a size name of more than 32 characters\"",
      "Shorten the size name to 32 characters."},
-    {DiagnosticId::kTitleTooLong, "partsc-title-too-long", "Title string too long",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, '\"',
+    {kTitleTooLong, "partsc-title-too-long", "Title string too long", kWarning, kLine, kGoesOn,
+     true, '\"',
      "The title between double quotes on the $$TITLE line is longer than 64 characters; its first "
      "64 are kept.",
      "$$TITLE \"a title of the parts file that runs on for more than sixty-four characters\"",
      "Shorten the title to 64 characters."},
-    {DiagnosticId::kUnknownViewKeyword, "partsc-unknown-view-keyword",
-     "Unknown View Keyword (Skip)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
+    {kUnknownViewKeyword, "partsc-unknown-view-keyword", "Unknown View Keyword (Skip)", kWarning,
+     kLine, kGoesOn, true, 0,
      "A line of the $$APG block does not begin with a view keyword ($TOP, $BOTTOM, $FRONT, $BACK, "
      "$LEFT, $RIGHT) at its very first character; it is skipped. Empty lines count too.",
      "$$PARTS !a!\n$$APG\n TOP !T!\n$$END",
      "Begin the line with the view keyword, or with / for a comment."},
-    {DiagnosticId::kUnknownViewName, "partsc-unknown-view-name", "Unknown View Name (Skip)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kViewDataWriteError, "partsc-view-data-write-error", "View Data Write Error",
-     Severity::kError, Form::kLine, Consequence::kFileNotWritten, false, 0, "", "", ""},
-    {DiagnosticId::kViewNotClosed, "partsc-view-not-closed", "View Define Not Closed(not define)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kViewMaxCountOver, "partsc-view-max-count-over", "View Max Count Over (Skip)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kViewNameNothing, "partsc-view-name-nothing", "View Name Nothing (Skip)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kViewNameTooLong, "partsc-view-name-too-long", "View Name Too Long (Cut)",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kViewNotExist, "partsc-view-not-exist", "View Not Exist", Severity::kWarning,
-     Form::kLine, Consequence::kGoesOn, false, 0, "", "", ""},
-    {DiagnosticId::kUnknownCommonKeyword, "partsc-unknown-common-keyword",
-     "Unknown Common Keyword (Skip)", Severity::kWarning, Form::kLine, Consequence::kGoesOn, true,
-     0,
+    {kUnknownViewName, "partsc-unknown-view-name", "Unknown View Name (Skip)", kWarning, kLine,
+     kGoesOn},
+    {kViewDataWriteError, "partsc-view-data-write-error", "View Data Write Error", kError, kLine,
+     kFileNotWritten},
+    {kViewNotClosed, "partsc-view-not-closed", "View Define Not Closed(not define)", kWarning,
+     kLine, kGoesOn},
+    {kViewMaxCountOver, "partsc-view-max-count-over", "View Max Count Over (Skip)", kWarning, kLine,
+     kGoesOn},
+    {kViewNameNothing, "partsc-view-name-nothing", "View Name Nothing (Skip)", kWarning, kLine,
+     kGoesOn},
+    {kViewNameTooLong, "partsc-view-name-too-long", "View Name Too Long (Cut)", kWarning, kLine,
+     kGoesOn},
+    {kViewNotExist, "partsc-view-not-exist", "View Not Exist", kWarning, kLine, kGoesOn},
+    {kUnknownCommonKeyword, "partsc-unknown-common-keyword", "Unknown Common Keyword (Skip)",
+     kWarning, kLine, kGoesOn, true, 0,
      "A line of the common block is neither a member line (s, p) nor a comment (/); it is skipped. "
      "Empty lines count too.",
      "$$PARTS !a!\n$$COMMON \"C\"\n\ns <1,1>\"X\"\n$$END", "Remove the line, or begin it with /."},
-    {DiagnosticId::kUnknownSizeKeyword, "partsc-unknown-size-keyword",
-     "Unknown Size Keyword (Skip)", Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+    {kUnknownSizeKeyword, "partsc-unknown-size-keyword", "Unknown Size Keyword (Skip)", kWarning,
+     kBare, kGoesOn, true, 0,
      "A line of a size block is neither a member line (s, p) nor a comment (/); it is skipped. The "
      "error log gives it no line number.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\nM4 thin\n$$END",
      "Remove the line, or begin it with /."},
-    {DiagnosticId::kViewAlreadyDefined, "partsc-view-already-defined", "$VIEW already defined",
-     Severity::kWarning, Form::kLine, Consequence::kGoesOn, true, 0,
-     "A second line for the same view in the $$APG block; the first stays.",
+    {kViewAlreadyDefined, "partsc-view-already-defined", "$VIEW already defined", kWarning, kLine,
+     kGoesOn, true, 0, "A second line for the same view in the $$APG block; the first stays.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$TOP !U!\n$$END", "Keep one line for each view."},
-    {DiagnosticId::kControlOpen, "partsc-control-open-error", "Input Control File Open Error",
-     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+    {kControlOpen, "partsc-control-open-error", "Input Control File Open Error", kError, kBare,
+     kRunStops, true, 0,
      "The control file cannot be opened; the run ends with 255. Its error log has been opened (and "
      "so created).",
      "partsc -c NOSUCH.CTL", "Name an existing control file, or set the #PARTS:CTL# directory."},
-    {DiagnosticId::kRunLogOpen, "partsc-run-log-open-error", "Log file TALVIREN.LOG open error",
-     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+    {kRunLogOpen, "partsc-run-log-open-error", "Log file TALVIREN.LOG open error", kError, kBare,
+     kRunStops, true, 0,
      "The run log TALVIREN.LOG cannot be created in the current directory; the run ends with 255.",
      "(a run in a directory without write permission)", "Run partsc in a directory it may write."},
-    {DiagnosticId::kPartsFileOpen, "partsc-parts-file-open-error", "File PATH open error",
-     Severity::kError, Form::kBare, Consequence::kFileNotWritten, true, 0,
+    {kPartsFileOpen, "partsc-parts-file-open-error", "File PATH open error", kError, kBare,
+     kFileNotWritten, true, 0,
      "The parts file cannot be created: its directory is missing or not writable, its backup could "
      "not be made, or the parts name is not a plain file name (empty, \".\", \"..\" or holding "
      "\"/\"). Nothing of this source is written.",
      "$$PARTS !a/b!\n$$END",
      "Create the parts directory (#PARTS:BIN#), or give a plain parts name."},
-    {DiagnosticId::kNoControlName, "partsc-no-control-name", "No control file name",
-     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+    {kNoControlName, "partsc-no-control-name", "No control file name", kError, kBare, kRunStops,
+     true, 0,
      "No control file name was given: the answer at the prompt was empty, or standard input ended. "
      "The run ends with 255.",
      "printf '\\n' | partsc", "Type the name at the prompt, or give it with -c."},
-    {DiagnosticId::kInterrupted, "partsc-interrupted", "Run interrupted by SIGNAL WHERE",
-     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+    {kInterrupted, "partsc-interrupted", "Run interrupted by SIGNAL WHERE", kError, kBare,
+     kRunStops, true, 0,
      "SIGTERM, SIGINT or SIGHUP ended the run at its next safe point: between two lines of a "
      "source, between two sources, or while it waited. With --atomic the parts file being "
      "written is removed and the older one kept; without, the parts file being written is "
@@ -273,125 +267,117 @@ constexpr std::array<CatalogueEntry, kDiagnosticCount> kEntries = {{
      "SIGTERM).",
      "timeout -s TERM 1 partsc -c LIBRARY.CTL",
      "Give the run the time it needs; with --atomic nothing is lost, so run it again."},
-    {DiagnosticId::kSettingsFile, "partsc-settings-file", "settings file PATH:LINE: PROBLEM",
-     Severity::kError, Form::kBare, Consequence::kRunStops, true, 0,
+    {kSettingsFile, "partsc-settings-file", "settings file PATH:LINE: PROBLEM", kError, kBare,
+     kRunStops, true, 0,
      "The settings file (named with -p, or the ORVA.SET the language server finds above a "
      "source) cannot be read, or a line of it cannot be taken: an unknown key, a directory that "
      "does not exist, an unknown warning. A run stops before it compiles anything and ends with "
      "255; the language server shows the problem on the first line of each source that takes "
      "the file, and compiles the source without it.",
      "#PARTS:COLOUR# = red", "Correct or remove the line the message names."},
-    {DiagnosticId::kUnknownKeyword, "partsc-unknown-keyword",
-     "Unknown keyword $$WORD (the line is skipped)", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kUnknownKeyword, "partsc-unknown-keyword", "Unknown keyword $$WORD (the line is skipped)",
+     kWarning, kBare, kGoesOn, true, 0,
      "A $$ line that is no keyword ends an open block and is otherwise ignored, so what it was "
      "meant to do (a title, a common block and its member lines) silently does not happen. The "
      "keyword within two edits of it, if there is one, is named.",
      "$$PARTS !a!\n$$TITEL \"Bolts\"", "Spell the keyword: $$TITLE \"Bolts\"."},
-    {DiagnosticId::kKeywordPrefix, "partsc-keyword-prefix", "WORD is read as KEYWORD",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+    {kKeywordPrefix, "partsc-keyword-prefix", "WORD is read as KEYWORD", kWarning, kBare, kGoesOn,
+     true, 0,
      "A keyword is recognised by its beginning: $$SIZES is read as $$SIZE, $TOPP as $TOP; the rest "
      "of the word is ignored.",
      "$$PARTS !a!\n$$APG\n$TOPP !T!", "Write the keyword alone: $TOP !T!."},
-    {DiagnosticId::kUndefinedMacro, "partsc-undefined-macro",
-     "Macro NAME is not defined: {NAME} becomes {", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, '{',
+    {kUndefinedMacro, "partsc-undefined-macro", "Macro NAME is not defined: {NAME} becomes {",
+     kWarning, kBare, kGoesOn, true, '{',
      "A parameter text names {NAME}, but no macro of that name is defined (a member line of the "
      "common block sees only the macros above it). {NAME} becomes a single {.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$SIZE \"A\"\np !P! ({COARSE})\n$$END",
      "Define the macro (t !COARSE! (1.5)) or correct its name."},
-    {DiagnosticId::kUnclosedField, "partsc-unclosed-field",
-     "No closing DELIMITER for the field opened here", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kUnclosedField, "partsc-unclosed-field", "No closing DELIMITER for the field opened here",
+     kWarning, kBare, kGoesOn, true, 0,
      "A field has its opening delimiter but no closing one, so the field runs to the end of the "
      "line and takes the fields after it with it.",
      "$$SIZE \"M4 !M4 x 12!", "Close the field: $$SIZE \"M4\" !M4 x 12!."},
-    {DiagnosticId::kTextCut, "partsc-text-cut", "TEXT of N characters cut to LIMIT",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+    {kTextCut, "partsc-text-cut", "TEXT of N characters cut to LIMIT", kWarning, kBare, kGoesOn,
+     true, 0,
      "A text longer than its field is cut without a message of its own: a parameter text to 64 "
      "characters (also after its macros are put in), a spec name or a parameter comment to 63, an "
      "APG name or comment to 31, a macro name or value to 64.",
      "$$APG\n$TOP !an_APG_name_of_more_than_31_characters!", "Shorten the text."},
-    {DiagnosticId::kLongLine, "partsc-long-line", "Line of N characters read as K lines",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+    {kLongLine, "partsc-long-line", "Line of N characters read as K lines", kWarning, kBare,
+     kGoesOn, true, 0,
      "A line of 79 characters or more is read in pieces of at most 79, each a line of its own: the "
      "rest of the line is read as a line by itself, and the line numbers of the error log count "
      "the pieces.",
      "/ a comment line of more than seventy-nine characters ...........................",
      "Keep every line shorter than 79 characters."},
-    {DiagnosticId::kCarriageReturn, "partsc-carriage-return",
-     "Carriage return at the line end, kept as part of the line", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kCarriageReturn, "partsc-carriage-return",
+     "Carriage return at the line end, kept as part of the line", kWarning, kBare, kGoesOn, true, 0,
      "A line ends in a carriage return (DOS line ends). It stays part of the line: a control file "
      "line then names a file whose name ends in it. Only the first such line of a file is "
      "reported.",
      "(a control file written with DOS line ends)",
      "Convert the file to Unix line ends (dos2unix)."},
-    {DiagnosticId::kPartsName, "partsc-parts-name", "Parts name \"NAME\" is not a plain file name",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, '!',
+    {kPartsName, "partsc-parts-name", "Parts name \"NAME\" is not a plain file name", kWarning,
+     kBare, kGoesOn, true, '!',
      "The parts name, which names the parts file, holds other characters than letters, digits, "
      "\".\", \"_\", \"-\" and \"+\". Often its closing ! is missing, so the rest of the line "
      "became the name.",
      "$$PARTS !bolt <1,2> \"x\"", "Close the name: $$PARTS !bolt! <1,2> \"x\"."},
-    {DiagnosticId::kPartsFileTwice, "partsc-parts-file-twice",
-     "Parts file PATH written again in this run", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kPartsFileTwice, "partsc-parts-file-twice", "Parts file PATH written again in this run",
+     kWarning, kBare, kGoesOn, true, 0,
      "Two sources of one run name the same parts file: the second replaces the first, which "
      "survives only as the backup (.old or .OLD).",
      "(a control file)\nnut.src\nwasher.src\n(both with $$PARTS !nut!)",
      "Give each source its own parts name."},
-    {DiagnosticId::kSizeDropped, "partsc-size-dropped",
-     "Size \"NAME\" dropped: a parts file holds at most 2048 sizes", Severity::kWarning,
-     Form::kBare, Consequence::kGoesOn, true, '\"',
+    {kSizeDropped, "partsc-size-dropped",
+     "Size \"NAME\" dropped: a parts file holds at most 2048 sizes", kWarning, kBare, kGoesOn, true,
+     '\"',
      "A parts file holds at most 2048 sizes: this size is left out of the size list, though its "
      "member list is written.",
      "(a source with 2049 $$SIZE lines)", "Split the parts into two sources."},
-    {DiagnosticId::kEmptyControl, "partsc-empty-control", "Control file names no source file",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+    {kEmptyControl, "partsc-empty-control", "Control file names no source file", kWarning, kBare,
+     kGoesOn, true, 0,
      "The control file holds no line that names a source: it is empty, or every line is empty or "
      "a comment (a line that begins with /). The run compiles nothing; with --strict it fails.",
      "(an empty control file)", "List the sources in the control file, one name a line."},
-    {DiagnosticId::kCommentNamesFile, "partsc-comment-names-file",
-     "Comment line /PATH names an existing file, which is not compiled", Severity::kWarning,
-     Form::kBare, Consequence::kGoesOn, true, 0,
+    {kCommentNamesFile, "partsc-comment-names-file",
+     "Comment line /PATH names an existing file, which is not compiled", kWarning, kBare, kGoesOn,
+     true, 0,
      "A line of the control file that begins with / is a comment, also when it is the absolute "
      "path of a source that exists: nothing is compiled from it. A source is named relative to "
      "the #PARTS:INP# directory.",
      "(a control file line)\n/lib/src/pin.src",
      "Name the source relative to #PARTS:INP# (pin.src, with #PARTS:INP# = /lib/src)."},
-    {DiagnosticId::kCommonNameDropped, "partsc-common-name-dropped",
-     "Common size name \"NAME\" dropped: a parts file with sizes keeps only its title",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, '"',
+    {kCommonNameDropped, "partsc-common-name-dropped",
+     "Common size name \"NAME\" dropped: a parts file with sizes keeps only its title", kWarning,
+     kBare, kGoesOn, true, '"',
      "The name of a $$COMMON block is kept only in a parts file without sizes, where it takes the "
      "place of the title. A parts file with sizes keeps its $$TITLE there, and the common name is "
      "lost: the listing and --decompile show $$COMMON without it. The member lines of the block "
      "are kept.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$COMMON \"M-series\"\ns <1,1>\"X\"\n$$SIZE \"A\"\n$$END",
      "Leave the name out ($$COMMON), or make it part of the $$TITLE."},
-    {DiagnosticId::kAfterEnd, "partsc-after-end", "LINE after $$END is not read",
-     Severity::kWarning, Form::kBare, Consequence::kGoesOn, true, 0,
+    {kAfterEnd, "partsc-after-end", "LINE after $$END is not read", kWarning, kBare, kGoesOn, true,
+     0,
      "Nothing after the first $$END line is read: keyword lines, blocks, member lines and macro "
      "lines there have no effect. The first line there that begins with $, s, p or t is reported; "
      "notes in other words are left alone.",
      "$$PARTS !a!\n$$APG\n$TOP !T!\n$$END\n$$COMMON \"C\"\ns <1,1>\"X\"",
      "Move the lines above the $$END line, or remove them."},
-    {DiagnosticId::kNoPartsLine, "partsc-no-parts-line",
-     "Source PATH has no $$PARTS line: it names no parts file", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kNoPartsLine, "partsc-no-parts-line",
+     "Source PATH has no $$PARTS line: it names no parts file", kWarning, kBare, kGoesOn, true, 0,
      "The source has no $$PARTS line: it is empty, or holds no keyword line at all, so nothing "
      "names its parts file, and the compile stops with File .../.prt open error.",
      "(an empty source)", "Begin the source with $$PARTS !NAME!."},
-    {DiagnosticId::kSplitCharacter, "partsc-split-character",
-     "TEXT cut to N bytes splits a UTF-8 character", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kSplitCharacter, "partsc-split-character", "TEXT cut to N bytes splits a UTF-8 character",
+     kWarning, kBare, kGoesOn, true, 0,
      "A text longer than its field is cut after a number of bytes, not characters. Here the cut "
      "falls inside a character of several bytes (an accented letter, say): the parts file keeps "
      "only its first bytes, which are no character at all.",
      "$$TITLE \"(63 letters, then an accented letter of two bytes)\"",
      "Shorten the text so that it ends before the cut."},
-    {DiagnosticId::kMemberOutsideBlock, "partsc-member-outside-block",
-     "Member line outside a common or size block is not read", Severity::kWarning, Form::kBare,
-     Consequence::kGoesOn, true, 0,
+    {kMemberOutsideBlock, "partsc-member-outside-block",
+     "Member line outside a common or size block is not read", kWarning, kBare, kGoesOn, true, 0,
      "A member line (s or p) counts only inside the first $$COMMON block or a $$SIZE block. "
      "Before them, after another keyword line ($$APG's block ends at the next keyword, as does "
      "every block), or in a second $$COMMON block, it is dropped without a word.",
@@ -403,20 +389,17 @@ constexpr std::string_view kPrefix = "partsc-";
 
 // Each entry stands at the place of its id.
 constexpr bool InIdOrder() {
-  for (size_t i = 0; i < kEntries.size(); ++i) {
-    if (static_cast<size_t>(kEntries[i].id) != i) {
-      return false;
-    }
-  }
-  return true;
+  size_t place = 0;
+  return std::ranges::all_of(kEntries, [&place](const CatalogueEntry& entry) {
+    return static_cast<size_t>(entry.id) == place++;
+  });
 }
 static_assert(InIdOrder(), "the catalogue lists its entries in the order of their ids");
 
 constexpr std::array<std::string_view, kMessageCount> TableTexts() {
   std::array<std::string_view, kMessageCount> texts{};
-  for (size_t i = 0; i < texts.size(); ++i) {
-    texts[i] = kEntries[i].text;
-  }
+  std::ranges::transform(std::span(kEntries).first<kMessageCount>(), texts.begin(),
+                         &CatalogueEntry::text);
   return texts;
 }
 
@@ -425,25 +408,13 @@ constexpr std::array<std::string_view, kMessageCount> TableTexts() {
 const std::array<std::string_view, kMessageCount> MessageTable = TableTexts();
 
 std::string_view SeverityLabel(Severity severity) {
-  switch (severity) {
-    case Severity::kError:
-      return "E";
-    case Severity::kWarning:
-      return "W";
-    case Severity::kNote:
-      break;
-  }
-  return " ";
-}
-
-Severity ConsequenceSeverity(const CatalogueEntry& entry) {
-  return entry.consequence == Consequence::kGoesOn ? entry.severity : Severity::kError;
+  return severity == kError ? "E" : severity == kWarning ? "W" : " ";
 }
 
 std::string MessageText(DiagnosticId id, std::string_view argument) {
   // The one made text of the view list: the view keyword, then the rest of
   // the pattern.
-  if (id == DiagnosticId::kViewAlreadyDefined) {
+  if (id == kViewAlreadyDefined) {
     return std::string(argument) + " already defined";
   }
   return std::string(CatalogueOf(id).text);
@@ -468,15 +439,13 @@ const CatalogueEntry* FindCatalogueEntry(std::string_view name) {
   return nullptr;
 }
 
-bool FindWarning(std::string_view name, Warning& warning) {
+std::optional<Warning> FindWarning(std::string_view name) {
   for (int i = 0; i < kWarningCount; ++i) {
-    const Warning candidate = static_cast<Warning>(i);
-    if (CatalogueOf(WarningId(candidate)).name.substr(kPrefix.size()) == name) {
-      warning = candidate;
-      return true;
+    if (CatalogueOf(WarningId(static_cast<Warning>(i))).name.substr(kPrefix.size()) == name) {
+      return static_cast<Warning>(i);
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 namespace {
@@ -496,16 +465,10 @@ std::string Wrapped(std::string_view text) {
   return out.append(text.substr(lineStart)).append("\n");
 }
 
-void PrintExplanation(OvConsole& console, const CatalogueEntry& entry) {
-  const std::string text = ExplanationText(entry);
-  dbgprint(console, kConsoleEcho, "%s", text.c_str());
-}
-
 std::string Lower(std::string_view text) {
   std::string lower(text);
-  for (char& c : lower) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  std::ranges::transform(lower, lower.begin(),
+                         [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return lower;
 }
 
@@ -539,15 +502,10 @@ std::string TextPattern(std::string_view text) {
   std::string pattern;
   for (size_t at = 0; at < text.size();) {
     const std::string_view word = PlaceholderAt(text, at);
-    if (!word.empty()) {
-      pattern += '*';
-      at += word.size();
-      continue;
-    }
-    pattern += static_cast<char>(std::tolower(static_cast<unsigned char>(text[at])));
-    ++at;
+    pattern += word.empty() ? text[at] : '*';
+    at += word.empty() ? 1 : word.size();
   }
-  return pattern;
+  return Lower(pattern);
 }
 
 // Whether `text` is an instance of `pattern`, whose "*" stand for any text.
@@ -570,16 +528,12 @@ bool Matches(std::string_view pattern, std::string_view text) {
 // A message as the console, the error log or a structured line shows it,
 // without the error log's "*** W *** " and its "[19]" after the text.
 std::string_view MessageOf(std::string_view query) {
-  const size_t first = query.find_first_not_of(" \t\r\n");
-  query = first == std::string_view::npos ? std::string_view() : query.substr(first);
+  query.remove_prefix(std::min(query.find_first_not_of(" \t\r\n"), query.size()));
   if (query.starts_with("***")) {
     const size_t second = query.find("*** ", 3);
     query = second == std::string_view::npos ? query : query.substr(second + 4);
   }
-  while (!query.empty() &&
-         std::string_view(" \t\r\n").find(query.back()) != std::string_view::npos) {
-    query.remove_suffix(1);
-  }
+  query = query.substr(0, query.find_last_not_of(" \t\r\n") + 1);
   if (query.ends_with("]")) {
     query = query.substr(0, query.rfind('['));
   }
@@ -608,9 +562,7 @@ const CatalogueEntry* NamedIn(std::string_view query) {
 // The edits that make `a` into `b`: insertions, removals and changes.
 size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j < row.size(); ++j) {
-    row[j] = j;
-  }
+  std::iota(row.begin(), row.end(), size_t{0});
   for (size_t i = 1; i <= a.size(); ++i) {
     size_t diagonal = row[0];
     row[0] = i;
@@ -665,10 +617,9 @@ std::vector<const CatalogueEntry*> NearestEntries(std::string_view query, size_t
   }
   std::stable_sort(ranked.begin(), ranked.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<const CatalogueEntry*> nearest;
-  for (size_t i = 0; i < ranked.size() && i < count; ++i) {
-    nearest.push_back(ranked[i].second);
-  }
+  ranked.resize(std::min(count, ranked.size()));
+  std::vector<const CatalogueEntry*> nearest(ranked.size());
+  std::ranges::transform(ranked, nearest.begin(), [](const auto& rank) { return rank.second; });
   return nearest;
 }
 
@@ -682,8 +633,7 @@ int ExplainDiagnostic(OvConsole& console, std::string_view name) {
   if (name == "all") {
     for (const CatalogueEntry& entry : kEntries) {
       if (entry.reported) {
-        PrintExplanation(console, entry);
-        dbgprint(console, kConsoleEcho, "\n");
+        dbgprint(console, kConsoleEcho, "%s\n", ExplanationText(entry).c_str());
       }
     }
     return 0;
@@ -700,13 +650,11 @@ int ExplainDiagnostic(OvConsole& console, std::string_view name) {
     return 1;
   }
   for (size_t i = 0; i < found.size(); ++i) {
-    dbgprint(console, kConsoleEcho, "%s", i > 0 ? "\n" : "");
-    PrintExplanation(console, *found[i]);
+    dbgprint(console, kConsoleEcho, "%s%s", i > 0 ? "\n" : "", ExplanationText(*found[i]).c_str());
   }
   return 0;
 }
 
-static_assert(static_cast<int>(DiagnosticId::kViewAlreadyDefined) == kMessageCount,
-              "the table rows come first");
+static_assert(static_cast<int>(kViewAlreadyDefined) == kMessageCount, "the table rows come first");
 
 }  // namespace partsc

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -146,13 +147,13 @@ std::string_view SeverityLabel(Severity severity);
 // "\t*** E *** TEXT[EXTRA]" or "\t*** E *** TEXT".
 enum class Form { kLine, kExtra, kBare };
 
-struct CatalogueEntry;
-
-// The severity the structured forms (GNU, JSON, SARIF) give: an error for
-// every message after which the compile stops or the parts file is not
-// written, whatever its letter ("Illegal param defination" is a "W" in the
-// error log); otherwise the letter's.
-Severity ConsequenceSeverity(const CatalogueEntry& entry);
+// The severity the structured forms (GNU, JSON, SARIF), the library and the
+// language server give: an error for every message after which the compile
+// stops or the parts file is not written, whatever its letter ("Illegal
+// param defination" is a "W" in the error log); otherwise the letter's.
+constexpr Severity ConsequenceSeverity(Consequence consequence, Severity letter) {
+  return consequence == Consequence::kGoesOn ? letter : Severity::kError;
+}
 
 struct CatalogueEntry {
   DiagnosticId id;
@@ -161,23 +162,23 @@ struct CatalogueEntry {
   Severity severity;
   Form form;
   Consequence consequence;
-  bool reported;  // false for table rows that nothing reports
+  bool reported = false;  // false for table rows that nothing reports
   // The delimiter of the field the message is about; its first place on the
   // line gives the column. 0: the message is about the whole line.
-  char field;
+  char field = 0;
   // For --explain and the manual page: what it means, a minimal source that
   // causes it, how to fix it.
-  std::string_view meaning;
-  std::string_view example;
-  std::string_view fix;
+  std::string_view meaning = {};
+  std::string_view example = {};
+  std::string_view fix = {};
 };
 
 std::span<const CatalogueEntry> Catalogue();
 const CatalogueEntry& CatalogueOf(DiagnosticId id);
 // The entry named `name` ("partsc-illegal-param" or "illegal-param"), or null.
 const CatalogueEntry* FindCatalogueEntry(std::string_view name);
-// The warning named `name` (without "partsc-"); false when there is none.
-bool FindWarning(std::string_view name, Warning& warning);
+// The warning named `name` (without "partsc-"), if there is one.
+std::optional<Warning> FindWarning(std::string_view name);
 
 // The message of a diagnostic as it is reported: the entry's text, or for a
 // made text its pattern with `argument` put in ("$TOP already defined").

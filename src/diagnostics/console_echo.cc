@@ -17,12 +17,8 @@ void ConsoleEcho::Line(const std::string& line, bool afterStop) {
     return;
   }
   PrintPendingHeading();
-  if (afterStop) {
-    dbgprint(console_, kConsoleEcho, "%s (%s)\n", line.c_str(),
-             std::string(kAfterStopNote).c_str());
-    return;
-  }
-  dbgprint(console_, kConsoleEcho, "%s\n", line.c_str());
+  const std::string note = afterStop ? " (" + std::string(kAfterStopNote) + ")" : std::string();
+  dbgprint(console_, kConsoleEcho, "%s%s\n", line.c_str(), note.c_str());
 }
 
 void ConsoleEcho::Fatal(std::string_view line) {
@@ -30,8 +26,7 @@ void ConsoleEcho::Fatal(std::string_view line) {
     return;
   }
   PrintPendingHeading();
-  const std::string text(line);
-  dbgprint(console_, kConsoleFatal, "%s", text.c_str());
+  dbgprint(console_, kConsoleFatal, "%.*s", static_cast<int>(line.size()), line.data());
 }
 
 void ConsoleEcho::Complain(const std::string& message) {

@@ -16,7 +16,6 @@ class ConsoleEcho {
 
   // Whether diagnostics show on the console (the classic format).
   void SetShown(bool shown) { shown_ = shown; }
-  bool Shown() const { return shown_; }
   // -q: `heading` is printed before the first line echoed, and only then.
   void SetPendingHeading(std::string heading) { heading_ = std::move(heading); }
   void ClearHeading() { heading_.clear(); }

@@ -61,42 +61,34 @@ void Diagnostics::EndInput() {
   echo_.ClearHeading();
 }
 
-void Diagnostics::SetInputOrigin(std::string_view file, int line) {
-  origin_ = Origin{std::string(file), line};
-}
-
-void Diagnostics::UpdateWanted() {
-  recordsWanted_ = router_.HasSinks() || format_ != DiagnosticsFormat::kClassic;
-  warningsWanted_ = warnings_.AnyEnabled();
-}
-
 int Diagnostics::FieldColumn(char field) const {
-  const size_t at = field == 0 ? std::string_view::npos : position_.text.find(field);
+  const size_t at = field == 0 || !position_ ? std::string_view::npos : position_->text.find(field);
   if (at == std::string_view::npos) {
     return 0;
   }
-  return position_.startColumn + static_cast<int>(at);
+  return position_->startColumn + static_cast<int>(at);
 }
 
 DiagnosticRecord Diagnostics::MakeRecord(DiagnosticId id, std::string_view message,
                                          int logLine) const {
+  const CatalogueEntry& entry = CatalogueOf(id);
   DiagnosticRecord record;
   record.id = id;
   record.file = file_;
   record.source = input_;
   record.aboutOutput = fileIsOutput_;
-  record.severity = ConsequenceSeverity(CatalogueOf(id));
+  record.severity = ConsequenceSeverity(entry.consequence, entry.severity);
+  record.message = std::string(message);
+  record.logLine = logLine;
+  record.afterStop = afterStop_;
   // -Werror makes every warning an error, as compilers do.
   if (warnings_.AreErrors() && record.severity == Severity::kWarning) {
     record.severity = Severity::kError;
   }
-  record.message = std::string(message);
-  record.logLine = logLine;
-  record.afterStop = afterStop_;
-  if (logLine > 0 && hasPosition_ && position_.logLine == logLine) {
-    record.line = position_.physicalLine;
-    record.column = FieldColumn(CatalogueOf(id).field);
-    record.pieceColumn = position_.startColumn;
+  if (logLine > 0 && position_ && position_->logLine == logLine) {
+    record.line = position_->physicalLine;
+    record.column = FieldColumn(entry.field);
+    record.pieceColumn = position_->startColumn;
   }
   if (PointsAtOrigin(id) && !origin_.file.empty()) {
     record.file = origin_.file;
@@ -156,9 +148,9 @@ DiagnosticRecord Diagnostics::LogDiagnostic(DiagnosticId id, int lineNumber,
   // The record points at the line being read where the error log shows no
   // line of its own but the message is about it.
   int logLine = entry.form == Form::kLine ? lineNumber : 0;
-  if (entry.form != Form::kLine && hasPosition_ &&
+  if (entry.form != Form::kLine && position_ &&
       (entry.form == Form::kExtra || AboutCurrentLine(id))) {
-    logLine = position_.logLine;
+    logLine = position_->logLine;
   }
   DiagnosticRecord record = MakeRecord(id, message, logLine);
   if (entry.form != Form::kLine) {
@@ -169,11 +161,7 @@ DiagnosticRecord Diagnostics::LogDiagnostic(DiagnosticId id, int lineNumber,
 }
 
 void Diagnostics::ReportFailure(DiagnosticId id, std::string_view reason) {
-  const std::string message(CatalogueOf(id).text);
-  if (log_.IsOpen()) {
-    WriteLogLine(LogLineText(Form::kBare, SeverityLabel(CatalogueOf(id).severity), message, 0, {}));
-  }
-  DiagnosticRecord record = MakeRecord(id, message, 0);
+  DiagnosticRecord record = LogDiagnostic(id, 0, {});
   record.reason = std::string(reason);
   // Pointed at the control-file line, the record names the source itself.
   if (PointsAtOrigin(id) && !origin_.file.empty()) {
@@ -210,12 +198,12 @@ void Diagnostics::ReportWarning(Warning warning, std::string_view message, int i
   if (!WarningEnabled(warning)) {
     return;
   }
-  const int logLine = hasPosition_ ? position_.logLine : 0;
+  const int logLine = position_ ? position_->logLine : 0;
   echo_.Line(LogLineText(logLine > 0 ? Form::kLine : Form::kBare, "W", message, logLine, {}),
              afterStop_);
   DiagnosticRecord record = MakeRecord(WarningId(warning), message, logLine);
   if (logLine > 0 && index >= 0) {
-    record.column = position_.startColumn + index;
+    record.column = position_->startColumn + index;
   }
   Emit(record);
 }
@@ -226,29 +214,6 @@ void Diagnostics::SetFormat(DiagnosticsFormat format) {
   if (format != DiagnosticsFormat::kClassic) {
     AddSink(MakeConsoleSink(console_, format, DisplayDirectory()));
   }
-  UpdateWanted();
-}
-
-void Diagnostics::AddSink(std::unique_ptr<DiagnosticSink> sink) {
-  router_.AddSink(std::move(sink));
-  UpdateWanted();
-}
-
-bool Diagnostics::FinishSinks(int exitStatus) {
-  const bool written = router_.Finish(exitStatus);
-  UpdateWanted();
-  return written;
-}
-
-void Diagnostics::EnableWarning(Warning warning, bool enabled) {
-  warnings_.Enable(warning, enabled);
-  UpdateWanted();
-}
-
-bool Diagnostics::ApplyWarningOption(std::string_view option) {
-  const bool applied = warnings_.Apply(option);
-  UpdateWanted();
-  return applied;
 }
 
 }  // namespace partsc

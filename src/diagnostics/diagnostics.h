@@ -72,7 +72,7 @@ class Diagnostics {
   // The control-file line that named the input: a source that cannot be
   // opened, or whose parts file is written twice, is pointed at there. Set
   // before BeginInput; EndInput forgets it.
-  void SetInputOrigin(std::string_view file, int line);
+  void SetInputOrigin(std::string_view file, int line) { origin_ = {std::string(file), line}; }
   // The first diagnostic of the input after which its compile stopped or
   // its parts file was not written; null when there was none.
   const DiagnosticRecord* StopRecord() const { return stop_ ? &*stop_ : nullptr; }
@@ -119,10 +119,10 @@ class Diagnostics {
   // console's own sink is made here).
   void SetFormat(DiagnosticsFormat format);
   DiagnosticsFormat Format() const { return format_; }
-  void AddSink(std::unique_ptr<DiagnosticSink> sink);
+  void AddSink(std::unique_ptr<DiagnosticSink> sink) { router_.AddSink(std::move(sink)); }
   // Ends every sink, telling it the run's exit status, and drops them; false
   // when a sink could not write.
-  bool FinishSinks(int exitStatus);
+  bool FinishSinks(int exitStatus) { return router_.Finish(exitStatus); }
   // Tells every sink how the run ends, before FinishSinks.
   void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
     router_.SetOutcome(exitCode, completed, notWritten);
@@ -131,11 +131,11 @@ class Diagnostics {
   const std::vector<std::string>& SinkFailures() const { return router_.Failures(); }
 
   // Warnings for silent changes: off until enabled.
-  void EnableWarning(Warning warning, bool enabled);
+  void EnableWarning(Warning warning, bool enabled) { warnings_.Enable(warning, enabled); }
   bool WarningEnabled(Warning warning) const { return warnings_.Enabled(warning); }
   // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
   // (also "no-all", "no-error"); false for a name that is no warning.
-  bool ApplyWarningOption(std::string_view option);
+  bool ApplyWarningOption(std::string_view option) { return warnings_.Apply(option); }
   // -Werror: a run that reported any warning ends with 1, a source that
   // reported one failed, and the structured formats call each an error.
   bool WarningsAreErrors() const { return warnings_.AreErrors(); }
@@ -144,10 +144,13 @@ class Diagnostics {
 
   // Whether any warning is on: the line checks of the compile are skipped
   // otherwise.
-  bool WarningsWanted() const { return warningsWanted_; }
+  bool WarningsWanted() const { return warnings_.AnyEnabled(); }
   // Whether the line being read matters: a record names it, a warning may
   // point at it, or the summary of the run names it.
-  bool ReportLineWanted() const { return recordsWanted_ || warningsWanted_ || linesWanted_; }
+  bool ReportLineWanted() const {
+    return router_.HasSinks() || format_ != DiagnosticsFormat::kClassic || WarningsWanted() ||
+           linesWanted_;
+  }
   // Asks that every diagnostic know its line, as the summary of a run needs.
   void WantLines() { linesWanted_ = true; }
 
@@ -162,14 +165,8 @@ class Diagnostics {
     file_ = std::string(path);
     fileIsOutput_ = true;
   }
-  void SetReportLine(const LinePosition& position) {
-    position_ = position;
-    hasPosition_ = true;
-  }
-  void ClearReportLine() {
-    position_ = LinePosition{};
-    hasPosition_ = false;
-  }
+  void SetReportLine(const LinePosition& position) { position_ = position; }
+  void ClearReportLine() { position_.reset(); }
 
   // Whether the error log is open now.
   bool ErrorLogIsOpen() const { return log_.IsOpen(); }
@@ -180,9 +177,6 @@ class Diagnostics {
   int ErrorLogError() const { return log_.Error(); }
 
  private:
-  // Recomputes WarningsWanted and ReportLineWanted after a setting they
-  // depend on changed.
-  void UpdateWanted();
   // Writes a line of the error log (none after the compile stopped) and
   // echoes it.
   void WriteLogLine(const std::string& line);
@@ -203,14 +197,11 @@ class Diagnostics {
   WarningSet warnings_;
   DiagnosticsFormat format_ = DiagnosticsFormat::kClassic;
   std::string file_;
-  bool fileIsOutput_ = false;  // file_ is one the run writes
-  LinePosition position_;
-  bool hasPosition_ = false;
+  bool fileIsOutput_ = false;             // file_ is one the run writes
+  std::optional<LinePosition> position_;  // the line being read
   int warningsReported_ = 0;
   bool interrupted_ = false;
-  bool recordsWanted_ = false;   // a sink is present or the format is not classic
-  bool warningsWanted_ = false;  // a warning is enabled
-  bool linesWanted_ = false;     // WantLines
+  bool linesWanted_ = false;  // WantLines
   struct Origin {
     std::string file;
     int line = 0;

@@ -17,15 +17,14 @@ void ErrorLog::Write(std::string_view line) {
     return;
   }
   // Texts go in as arguments, never as formats; they may hold '%'.
-  const std::string text(line);
-  file_.Fprintf("%s\n", text.c_str());
+  file_.Fprintf("%.*s\n", static_cast<int>(line.size()), line.data());
 }
 
 std::string ErrorLogName(std::string_view controlPath) {
   const size_t slash = controlPath.rfind('/');
-  std::string name(slash == std::string_view::npos ? controlPath : controlPath.substr(slash + 1));
-  name += ".LOG";
-  return name;
+  return std::string(slash == std::string_view::npos ? controlPath
+                                                     : controlPath.substr(slash + 1)) +
+         ".LOG";
 }
 
 std::string LogLineText(Form form, std::string_view severity, std::string_view message,

@@ -24,6 +24,19 @@
 namespace partsc {
 namespace {
 
+using Json = nlohmann::ordered_json;
+
+// A text of a diagnostic line: UTF-8 as it stands, other bytes read as
+// Latin-1; null when empty.
+Json LineText(std::string_view text) {
+  return text.empty() ? Json(nullptr) : Json(AsUtf8(text));
+}
+
+// A number that is only there when above 0.
+Json LineNumber(int value) {
+  return value > 0 ? Json(value) : Json(nullptr);
+}
+
 std::string ShownPath(const DiagnosticRecord& record, const std::string& directory) {
   return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
@@ -37,25 +50,6 @@ std::string MessageWithReason(const DiagnosticRecord& record) {
   return message;
 }
 
-}  // namespace
-
-// Every form points at what a maintainer edits: a parts file that could not
-// be written, or did not read back and was removed, is no file an editor or
-// code scanning can show, so the record points at its source, and the parts
-// file (as shown from `directory`) comes before the reason.
-DiagnosticRecord AtSource(const DiagnosticRecord& record, const std::string& directory) {
-  if (!record.aboutOutput || record.source.empty()) {
-    return record;
-  }
-  DiagnosticRecord moved = record;
-  const std::string parts = ShownPath(record, directory);
-  moved.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
-  moved.file = record.source;
-  return moved;
-}
-
-namespace {
-
 class ConsoleSink : public DiagnosticSink {
  public:
   ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
@@ -68,7 +62,6 @@ class ConsoleSink : public DiagnosticSink {
     }
     dbgprint(console_, kConsoleFatal, "%s\n", GnuLine(shown, directory_).c_str());
   }
-  bool Finish(int /*exitStatus*/) override { return true; }
 
  private:
   OvConsole& console_;
@@ -138,12 +131,7 @@ std::string SqueezedLine(std::string_view text, int number) {
   return squeezed;
 }
 
-// Text in JSON: the bytes that are not UTF-8 are replaced.
-std::string Dumped(const nlohmann::ordered_json& json) {
-  return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
-nlohmann::ordered_json Message(std::string text) {
+Json Message(std::string text) {
   return {{"text", std::move(text)}};
 }
 
@@ -166,7 +154,7 @@ std::string RuleName(const CatalogueEntry& entry) {
 // A rule of the log: the stable name, the message, and the explanation
 // --explain gives (what it means, an example, the fix), as text and as
 // Markdown.
-nlohmann::ordered_json Rule(const CatalogueEntry& entry) {
+Json Rule(const CatalogueEntry& entry) {
   return {
       {"id", entry.name},
       {"name", RuleName(entry)},
@@ -177,7 +165,18 @@ nlohmann::ordered_json Rule(const CatalogueEntry& entry) {
                      "\nFix: " + std::string(entry.fix)},
         {"markdown", std::string(entry.meaning) + "\n\nExample:\n\n```\n" +
                          std::string(entry.example) + "\n```\n\nFix: " + std::string(entry.fix)}}},
-      {"defaultConfiguration", {{"level", SeverityName(ConsequenceSeverity(entry))}}}};
+      {"defaultConfiguration",
+       {{"level", SeverityName(ConsequenceSeverity(entry.consequence, entry.severity))}}}};
+}
+
+// The index of an entry's rule: the rules are the reported entries, in the
+// order of the catalogue. -1 for an entry that is no rule.
+int RuleIndex(const CatalogueEntry& entry) {
+  if (!entry.reported) {
+    return -1;
+  }
+  return static_cast<int>(std::ranges::count_if(Catalogue().first(static_cast<size_t>(entry.id)),
+                                                &CatalogueEntry::reported));
 }
 
 class SarifSink : public DiagnosticSink {
@@ -186,14 +185,7 @@ class SarifSink : public DiagnosticSink {
       : console_(console),
         path_(std::move(path)),
         directory_(std::move(directory)),
-        base_(NormalPath(base)) {
-    for (const CatalogueEntry& entry : Catalogue()) {
-      ruleOf_.push_back(entry.reported ? static_cast<int>(rules_.size()) : -1);
-      if (entry.reported) {
-        rules_.push_back(&entry);
-      }
-    }
-  }
+        base_(NormalPath(base)) {}
 
   void Emit(const DiagnosticRecord& record) override {
     records_.push_back(AtSource(record, base_));
@@ -202,7 +194,9 @@ class SarifSink : public DiagnosticSink {
   // The log is written whole or not at all: under a hidden name beside it
   // that takes its name once it is complete.
   bool Finish(int exitStatus) override {
-    const std::string text = Dumped(Document(exitStatus)) + "\n";
+    // The bytes that are not UTF-8 are replaced.
+    const std::string text =
+        Document(exitStatus).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     std::string reason;
     const OvFileIO::Replaced replaced =
         OvFileIO::ReplaceWholeFile(OvFile::Resolve(directory_, path_), text, reason);
@@ -238,7 +232,7 @@ class SarifSink : public DiagnosticSink {
 
   // The artifact of a file: a URI relative to the base where it lies below
   // it, an absolute "file:" URI otherwise.
-  nlohmann::ordered_json Artifact(const std::string& full) const {
+  Json Artifact(const std::string& full) const {
     const std::string shown = OvFile::RelativeTo(base_, full);
     if (shown.front() == '/') {
       return {{"uri", "file://" + UriPath(shown)}};
@@ -246,8 +240,8 @@ class SarifSink : public DiagnosticSink {
     return {{"uri", UriPath(shown)}, {"uriBaseId", "SRCROOT"}};
   }
 
-  nlohmann::ordered_json Location(const DiagnosticRecord& record) const {
-    nlohmann::ordered_json physical = {{"artifactLocation", Artifact(FullPath(record))}};
+  Json Location(const DiagnosticRecord& record) const {
+    Json physical = {{"artifactLocation", Artifact(FullPath(record))}};
     if (record.line > 0) {
       physical["region"] = {{"startLine", record.line}};
       if (record.column > 0) {
@@ -276,7 +270,7 @@ class SarifSink : public DiagnosticSink {
   // What stays when lines above or below move: the rule, the file, the text
   // of the line and the column, with the number of results before it that
   // have the same.
-  nlohmann::ordered_json Fingerprints(const DiagnosticRecord& record) {
+  Json Fingerprints(const DiagnosticRecord& record) {
     const std::string key = std::string(CatalogueOf(record.id).name) + '\n' +
                             Artifact(FullPath(record))["uri"].get<std::string>() + '\n' +
                             std::to_string(record.column) + '\n' + Anchor(record);
@@ -284,27 +278,25 @@ class SarifSink : public DiagnosticSink {
     return {{"partscResult/v1", HashText(key) + ":" + std::to_string(seen + 1)}};
   }
 
-  nlohmann::ordered_json Result(const DiagnosticRecord& record) {
+  Json Result(const DiagnosticRecord& record) {
     const CatalogueEntry& entry = CatalogueOf(record.id);
-    nlohmann::ordered_json result = {{"ruleId", entry.name}};
-    const int rule = ruleOf_[static_cast<size_t>(record.id)];
-    if (rule >= 0) {
+    Json result = {{"ruleId", entry.name}};
+    if (const int rule = RuleIndex(entry); rule >= 0) {
       result["ruleIndex"] = rule;
     }
     result["level"] = SeverityName(record.severity);
     result["message"] = Message(MessageWithReason(record));
-    result["locations"] = nlohmann::ordered_json::array({Location(record)});
+    result["locations"] = Json::array({Location(record)});
     result["partialFingerprints"] = Fingerprints(record);
     return result;
   }
 
   // A failure of the run rather than of a file: a diagnostic that stopped
   // it, or a problem written on standard error.
-  nlohmann::ordered_json Notification(std::string text, const CatalogueEntry* entry) const {
-    nlohmann::ordered_json notification = {{"level", "error"}, {"message", Message(text)}};
+  Json Notification(std::string text, const CatalogueEntry* entry) const {
+    Json notification = {{"level", "error"}, {"message", Message(text)}};
     if (entry != nullptr) {
-      notification["associatedRule"] = {{"id", entry->name},
-                                        {"index", ruleOf_[static_cast<size_t>(entry->id)]}};
+      notification["associatedRule"] = {{"id", entry->name}, {"index", RuleIndex(*entry)}};
     }
     return notification;
   }
@@ -312,7 +304,7 @@ class SarifSink : public DiagnosticSink {
   // The one invocation: whether the run got to its end, its exit status as
   // the shell sees it, and its failures. A run told no outcome stopped
   // before it began or was a check: its problems on standard error are told.
-  nlohmann::ordered_json Invocation(int exitStatus, nlohmann::ordered_json notifications) const {
+  Json Invocation(int exitStatus, Json notifications) const {
     const Outcome outcome =
         outcome_.value_or(Outcome{exitStatus & 0xff, exitStatus == 0 || exitStatus == 1, {}});
     for (const std::string& output : outcome.notWritten) {
@@ -328,13 +320,15 @@ class SarifSink : public DiagnosticSink {
             {"toolExecutionNotifications", std::move(notifications)}};
   }
 
-  nlohmann::ordered_json Document(int exitStatus) {
-    nlohmann::ordered_json rules = nlohmann::ordered_json::array();
-    for (const CatalogueEntry* entry : rules_) {
-      rules.push_back(Rule(*entry));
+  Json Document(int exitStatus) {
+    Json rules = Json::array();
+    for (const CatalogueEntry& entry : Catalogue()) {
+      if (entry.reported) {
+        rules.push_back(Rule(entry));
+      }
     }
-    nlohmann::ordered_json results = nlohmann::ordered_json::array();
-    nlohmann::ordered_json notifications = nlohmann::ordered_json::array();
+    Json results = Json::array();
+    Json notifications = Json::array();
     for (const DiagnosticRecord& record : records_) {
       const CatalogueEntry& entry = CatalogueOf(record.id);
       if (entry.consequence == Consequence::kRunStops || record.file.empty()) {
@@ -343,28 +337,24 @@ class SarifSink : public DiagnosticSink {
       }
       results.push_back(Result(record));
     }
-    nlohmann::ordered_json driver = {{"name", "partsc"},
-                                     {"version", PARTSC_VERSION_STRING},
-                                     {"semanticVersion", PARTSC_VERSION_STRING},
-                                     {"rules", std::move(rules)}};
-    nlohmann::ordered_json run = {
-        {"tool", {{"driver", std::move(driver)}}},
-        {"invocations",
-         nlohmann::ordered_json::array({Invocation(exitStatus, std::move(notifications))})},
-        {"originalUriBaseIds",
-         {{"SRCROOT", {{"uri", "file://" + UriPath(base_ == "/" ? "" : base_) + "/"}}}}},
-        {"results", std::move(results)}};
+    Json driver = {{"name", "partsc"},
+                   {"version", PARTSC_VERSION_STRING},
+                   {"semanticVersion", PARTSC_VERSION_STRING},
+                   {"rules", std::move(rules)}};
+    Json run = {{"tool", {{"driver", std::move(driver)}}},
+                {"invocations", Json::array({Invocation(exitStatus, std::move(notifications))})},
+                {"originalUriBaseIds",
+                 {{"SRCROOT", {{"uri", "file://" + UriPath(base_ == "/" ? "" : base_) + "/"}}}}},
+                {"results", std::move(results)}};
     return {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
             {"version", "2.1.0"},
-            {"runs", nlohmann::ordered_json::array({std::move(run)})}};
+            {"runs", Json::array({std::move(run)})}};
   }
 
   OvConsole& console_;
   std::string path_;
   std::string directory_;  // the log's path and the records' files are taken from it
   std::string base_;       // the artifacts' URIs are relative to it
-  std::vector<const CatalogueEntry*> rules_;
-  std::vector<int> ruleOf_;  // by catalogue id: the rule's index, or -1
   std::vector<DiagnosticRecord> records_;
   std::map<std::string, std::string> texts_;  // the files read for fingerprints
   std::map<std::string, int> seen_;           // results by what their fingerprint hashes
@@ -373,6 +363,21 @@ class SarifSink : public DiagnosticSink {
 };
 
 }  // namespace
+
+// Every form points at what a maintainer edits: a parts file that could not
+// be written, or did not read back and was removed, is no file an editor or
+// code scanning can show, so the record points at its source, and the parts
+// file (as shown from `directory`) comes before the reason.
+DiagnosticRecord AtSource(const DiagnosticRecord& record, const std::string& directory) {
+  if (!record.aboutOutput || record.source.empty()) {
+    return record;
+  }
+  DiagnosticRecord moved = record;
+  const std::string parts = ShownPath(record, directory);
+  moved.reason = record.reason.empty() ? parts : parts + ": " + record.reason;
+  moved.file = record.source;
+  return moved;
+}
 
 std::string GnuLine(const DiagnosticRecord& record, const std::string& directory) {
   std::string line = record.file.empty() ? std::string("partsc") : ShownPath(record, directory);
@@ -388,34 +393,16 @@ std::string GnuLine(const DiagnosticRecord& record, const std::string& directory
   return EscapeControls(line) + " [" + std::string(CatalogueOf(record.id).name) + "]";
 }
 
-namespace {
-
-using Json = nlohmann::ordered_json;
-
-// A text of a diagnostic line: UTF-8 as it stands, other bytes read as
-// Latin-1; null when empty.
-Json LineText(std::string_view text) {
-  return text.empty() ? Json(nullptr) : Json(AsUtf8(text));
-}
-
-// A number that is only there when above 0.
-Json LineNumber(int value) {
-  return value > 0 ? Json(value) : Json(nullptr);
-}
-
-}  // namespace
-
 std::string JsonLine(const DiagnosticRecord& record, const std::string& directory) {
-  Json line = Json::object();
-  line["file"] = LineText(ShownPath(record, directory));
-  line["line"] = LineNumber(record.line);
-  line["column"] = LineNumber(record.column);
-  line["severity"] = std::string(SeverityName(record.severity));
-  line["name"] = AsUtf8(CatalogueOf(record.id).name);
-  line["message"] = AsUtf8(record.message);
-  line["log_line"] = LineNumber(record.logLine);
-  line["extra"] = LineText(record.extra);
-  line["reason"] = LineText(record.reason);
+  Json line = {{"file", LineText(ShownPath(record, directory))},
+               {"line", LineNumber(record.line)},
+               {"column", LineNumber(record.column)},
+               {"severity", std::string(SeverityName(record.severity))},
+               {"name", AsUtf8(CatalogueOf(record.id).name)},
+               {"message", AsUtf8(record.message)},
+               {"log_line", LineNumber(record.logLine)},
+               {"extra", LineText(record.extra)},
+               {"reason", LineText(record.reason)}};
   // Only where it is true: the lines of every other run stay as they were.
   if (record.afterStop) {
     line["after_stop"] = true;

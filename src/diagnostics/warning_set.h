@@ -2,7 +2,7 @@
 // them errors.
 #pragma once
 
-#include <array>
+#include <bitset>
 #include <string_view>
 
 #include "diagnostics/catalogue.h"
@@ -11,17 +11,16 @@ namespace partsc {
 
 class WarningSet {
  public:
-  void Enable(Warning warning, bool on) { enabled_[static_cast<size_t>(warning)] = on; }
-  bool Enabled(Warning warning) const { return enabled_[static_cast<size_t>(warning)]; }
-  // Whether any warning is on.
-  bool AnyEnabled() const;
+  void Enable(Warning warning, bool on) { enabled_.set(static_cast<size_t>(warning), on); }
+  bool Enabled(Warning warning) const { return enabled_.test(static_cast<size_t>(warning)); }
+  bool AnyEnabled() const { return enabled_.any(); }
   // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
   // (also "no-all", "no-error"); false for a name that is no warning.
   bool Apply(std::string_view option);
   bool AreErrors() const { return areErrors_; }
 
  private:
-  std::array<bool, kWarningCount> enabled_{};
+  std::bitset<kWarningCount> enabled_;
   bool areErrors_ = false;
 };
 
