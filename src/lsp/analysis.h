@@ -22,7 +22,10 @@ namespace partsc::lsp {
 // neither is copied nor moved, so that both may keep views of the text.
 struct Snapshot {
   explicit Snapshot(std::string content, TextEncoding source = TextEncoding::kUtf8)
-      : text(std::move(content)), encoding(source), lines(text, source), reading(ReadSource(text)) {}
+      : text(std::move(content)),
+        encoding(source),
+        lines(text, source),
+        reading(ReadSource(text)) {}
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
 
@@ -61,9 +64,8 @@ struct Finding {
   std::string text;    // the message as reported
   std::string reason;  // why, when it says
   bool afterStop = false;
-  int line = 0;     // of the file, from 1; 0: none
-  int column = 0;   // from 1; 0: none
-  int logLine = 0;  // as the error log counts lines; 0: none
+  int line = 0;    // of the file, from 1; 0: none
+  int column = 0;  // from 1; 0: none
   bool operator==(const Finding&) const = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <string>
 
@@ -68,18 +69,9 @@ size_t HeaderEnd(std::string_view pending, size_t& blockLength) {
 
 // A decimal number of at most 18 digits, nothing else.
 bool ParseLength(std::string_view text, size_t& length) {
-  if (text.empty() || text.size() > 18) {
-    return false;
-  }
-  uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') {
-      return false;
-    }
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  length = static_cast<size_t>(value);
-  return true;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, length);
+  return error == std::errc() && stop == end && text.size() <= 18;
 }
 
 }  // namespace

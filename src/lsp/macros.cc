@@ -30,10 +30,7 @@ const MacroDefinition* DefinitionNamedAt(const Reading& reading, size_t offset) 
   return nullptr;
 }
 
-std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
-  if (const MacroDefinition* macro = DefinitionNamedAt(reading, offset)) {
-    return macro->name;
-  }
+std::optional<MacroUse> MacroUseAt(const Reading& reading, size_t offset) {
   const std::optional<size_t> piece = reading.PieceAt(offset);
   if (!piece) {
     return std::nullopt;
@@ -41,10 +38,18 @@ std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
   const size_t column = offset - reading.pieces[*piece].offset;
   for (const MacroUse& use : UsesOn(reading, *piece)) {
     if (use.start <= column && column <= use.start + use.length) {
-      return use.name;
+      return use;
     }
   }
   return std::nullopt;
+}
+
+std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
+  if (const MacroDefinition* macro = DefinitionNamedAt(reading, offset)) {
+    return macro->name;
+  }
+  std::optional<MacroUse> use = MacroUseAt(reading, offset);
+  return use ? std::optional<std::string>(std::move(use->name)) : std::nullopt;
 }
 
 const MacroDefinition* MacroDefinitionAt(const Reading& reading, size_t offset) {
@@ -65,7 +70,8 @@ std::vector<MacroPlace> MacroPlaces(const Reading& reading, std::string_view nam
   for (size_t piece = 0; piece < reading.pieces.size(); ++piece) {
     for (const MacroUse& use : UsesOn(reading, piece)) {
       if (use.name == name) {
-        places.push_back(MacroPlace{reading.pieces[piece].offset + use.start + 1, name.size(), false});
+        places.push_back(
+            MacroPlace{reading.pieces[piece].offset + use.start + 1, name.size(), false});
       }
     }
   }
@@ -83,7 +89,8 @@ std::string RenameRefusal(const Reading& reading, std::string_view name,
     return "a macro name holds at most " + std::to_string(kMacroTextMax) + " characters";
   }
   for (const char c : nameBytes) {
-    if (static_cast<unsigned char>(c) <= ' ' || std::string_view("!(){}").find(c) != std::string_view::npos) {
+    if (static_cast<unsigned char>(c) <= ' ' ||
+        std::string_view("!(){}").find(c) != std::string_view::npos) {
       return "a macro name holds no blank, control character or any of ! ( ) { }";
     }
   }

@@ -48,12 +48,13 @@ std::vector<std::string> Lines(const std::string& path) {
 // The "--- file NAME.src" sections of the golden runs.
 std::vector<std::string> GoldenSources() {
   std::vector<std::string> sources;
-  for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden")) {
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden")) {
     std::string* body = nullptr;
     for (const std::string& line : Lines(entry.path().string())) {
       if (line.starts_with("--- ") || line.starts_with("=== ")) {
-        const bool source = line.starts_with("--- file ") &&
-                            (line.ends_with(".src") || line.ends_with(".SRC"));
+        const bool source =
+            line.starts_with("--- file ") && (line.ends_with(".src") || line.ends_with(".SRC"));
         body = source ? &sources.emplace_back() : nullptr;
       } else if (body != nullptr && line == "\\ no newline at end") {
         body->pop_back();
@@ -190,7 +191,8 @@ TEST(Agreement, TheServerAndCheckGiveTheSameDiagnosticsOfEverySource) {
   std::vector<std::string> sources = GoldenSources();
   const std::vector<std::string> cases = LineCaseSources();
   sources.insert(sources.end(), cases.begin(), cases.end());
-  for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/lsp/latin1")) {
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/lsp/latin1")) {
     sources.push_back(ReadFile(entry.path().string()));
   }
   ASSERT_GT(sources.size(), 150u);
@@ -200,9 +202,9 @@ TEST(Agreement, TheServerAndCheckGiveTheSameDiagnosticsOfEverySource) {
       continue;
     }
     std::vector<std::string> forms = {source};
-    std::string bytes;
-    if (IsUtf8(source) && source != Latin1ToUtf8(source) && lsp::EncodeLatin1(source, bytes)) {
-      forms.push_back(bytes);
+    const std::optional<std::string> bytes = lsp::EncodeLatin1(source);
+    if (IsUtf8(source) && source != Latin1ToUtf8(source) && bytes) {
+      forms.push_back(*bytes);
     }
     for (const std::string& form : forms) {
       latin1 += IsUtf8(form) ? 0 : 1;
