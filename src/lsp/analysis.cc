@@ -30,7 +30,11 @@ std::string Snapshot::ClientText(std::string_view part) const {
 Finding FindingOf(const Diagnostic& diagnostic) {
   Finding finding;
   finding.code = diagnostic.name;
-  finding.severity = ProtocolSeverity(diagnostic.consequence, diagnostic.severity);
+  finding.severity =
+      diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError
+          ? kSeverityError
+      : diagnostic.severity == Severity::kWarning ? kSeverityWarning
+                                                  : kSeverityInformation;
   finding.text = diagnostic.message;
   finding.reason = diagnostic.reason;
   finding.afterStop = diagnostic.afterStop;

@@ -46,17 +46,6 @@ inline constexpr int kSeverityError = 1;
 inline constexpr int kSeverityWarning = 2;
 inline constexpr int kSeverityInformation = 3;
 
-// The protocol's severity of a diagnostic: an error when it ends the compile
-// or is one, else a warning or a piece of information. Both the public
-// diagnostic and the run's record go through it.
-template <typename ConsequenceT, typename SeverityT>
-constexpr int ProtocolSeverity(ConsequenceT consequence, SeverityT severity) {
-  if (consequence != ConsequenceT::kGoesOn || severity == SeverityT::kError) {
-    return kSeverityError;
-  }
-  return severity == SeverityT::kWarning ? kSeverityWarning : kSeverityInformation;
-}
-
 // A diagnostic of a compile or of a run, as the server takes it.
 struct Finding {
   std::string code;  // the stable name
@@ -69,9 +58,9 @@ struct Finding {
   bool operator==(const Finding&) const = default;
 };
 
-// A diagnostic of the library's compile. Its severity is an error whenever
-// the compile stops or the parts file is not written after it, else its
-// own.
+// A diagnostic of the library's compile. Its severity in the protocol is
+// an error whenever the compile stops or the parts file is not written after
+// it, else its own.
 Finding FindingOf(const Diagnostic& diagnostic);
 
 // A diagnostic placed in the text: byte offsets of what it is about.

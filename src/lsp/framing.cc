@@ -51,20 +51,14 @@ std::string_view Trim(std::string_view text) {
 // The end of the header block (the first byte after its blank line) and the
 // length of the block without it; npos when it has not all arrived.
 size_t HeaderEnd(std::string_view pending, size_t& blockLength) {
-  size_t lineStart = 0;
-  while (lineStart < pending.size()) {
-    const size_t newline = pending.find('\n', lineStart);
-    if (newline == std::string_view::npos) {
-      return std::string_view::npos;
-    }
-    const std::string_view line = pending.substr(lineStart, newline - lineStart);
-    if (line.empty() || line == "\r") {
-      blockLength = lineStart;
-      return newline + 1;
-    }
-    lineStart = newline + 1;
+  const size_t bare = pending.find("\n\n");
+  const size_t withReturn = pending.find("\n\r\n");
+  const size_t newline = std::min(bare, withReturn);
+  if (newline == std::string_view::npos) {
+    return std::string_view::npos;
   }
-  return std::string_view::npos;
+  blockLength = newline + 1;
+  return newline + (newline == bare ? 2 : 3);
 }
 
 // A decimal number of at most 18 digits, nothing else.
@@ -91,10 +85,6 @@ void MessageReader::Consume(size_t count) {
     buffer_.clear();
     start_ = 0;
   }
-}
-
-bool MessageReader::HoldsPartial() const {
-  return state_ == State::kBody || (state_ == State::kHeader && !IsWhitespace(Pending()));
 }
 
 bool MessageReader::Next(Frame& frame) {

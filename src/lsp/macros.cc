@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "compiler/parts_line.h"
+#include "compiler/source_pieces.h"
 
 namespace partsc::lsp {
 namespace {
-
-// The longest line that the compile reads as one piece.
-constexpr size_t kLongestLine = 78;
 
 // The uses of a parameter member piece, as the expansion walks them.
 std::vector<MacroUse> UsesOn(const Reading& reading, size_t piece) {
@@ -105,7 +103,7 @@ std::string RenameRefusal(const Reading& reading, std::string_view name,
     const size_t renamed = std::count_if(places.begin(), places.end(), [&](const MacroPlace& p) {
       return p.start >= piece.offset && p.start < piece.offset + piece.length;
     });
-    if (piece.length + renamed * nameBytes.size() - renamed * name.size() > kLongestLine) {
+    if (piece.length + renamed * nameBytes.size() - renamed * name.size() > kPieceMax - 1) {
       return "line " + std::to_string(piece.physicalLine) +
              " would be longer than 78 characters, which the compile reads as two lines";
     }

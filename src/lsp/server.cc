@@ -104,13 +104,18 @@ struct RequestError {
 // The largest file whose encoding the server looks at.
 constexpr size_t kLargestFile = size_t{64} << 20;
 
-// Latin-1 for a file on disk that is not UTF-8, else UTF-8.
-TextEncoding EncodingOfFile(const std::string& path) {
+// The bytes of a file on disk; none when it cannot be read.
+std::string FileText(const std::string& path) {
   OvFileBytes bytes;
   if (path.empty() || !OvFileIO::ReadText(path, kLargestFile, bytes).Ok()) {
-    return TextEncoding::kUtf8;
+    return {};
   }
-  return IsUtf8(bytes.View()) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+  return std::string(bytes.View());
+}
+
+// Latin-1 for bytes that are not UTF-8, else UTF-8.
+TextEncoding EncodingOf(std::string_view bytes) {
+  return IsUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
 }
 
 // The editor's text in the bytes its file would hold: a Latin-1 file's text
@@ -394,7 +399,7 @@ void Server::DidOpen(const json& params) {
   document.text = item.at("text").get<std::string>();
   OpenDocument& open = documents_[document.uri];
   open = OpenDocument{};
-  open.fileEncoding = EncodingOfFile(document.path);
+  open.fileEncoding = EncodingOf(FileText(document.path));
   open.document = std::move(document);
   Compile(open);
 }
@@ -686,12 +691,8 @@ void Server::PublishLocked(const std::string& uri) {
     }
     message["version"] = analysis.version;
   } else {
-    OvFileBytes bytes;
-    if (!found.empty()) {
-      OvFileIO::ReadText(path, kLargestFile, bytes);
-    }
-    std::string text(bytes.View());
-    const TextEncoding encoding = IsUtf8(text) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+    std::string text = found.empty() ? std::string() : FileText(path);
+    const TextEncoding encoding = EncodingOf(text);
     snapshot = std::make_shared<const Snapshot>(std::move(text), encoding);
     for (const Finding& finding : found) {
       diagnostics.push_back(Place(*snapshot, finding));
