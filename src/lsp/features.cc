@@ -411,11 +411,7 @@ json Completion(const View& view, size_t offset) {
   }
   // The whole name is replaced, also the part after the cursor.
   const std::string_view line = reading.TextOf(piece);
-  size_t nameEnd = place->column;
-  while (nameEnd < line.size() && line[nameEnd] != '}' && line[nameEnd] != ')' &&
-         line[nameEnd] != ' ' && line[nameEnd] != '{') {
-    ++nameEnd;
-  }
+  const size_t nameEnd = std::min(line.find_first_of("}) {", place->column), line.size());
   const bool closed = nameEnd < line.size() && line[nameEnd] == '}';
   result["items"] = MacroItems(view, place->piece, piece.offset + brace + 1,
                                piece.offset + std::max(nameEnd, place->column), closed);

@@ -473,9 +473,8 @@ std::vector<std::string> Server::ControlFiles() const {
     }
   }
   for (const std::string& folder : folders) {
-    for (const std::string& control : ControlFilesIn(folder)) {
-      controls.insert(control);
-    }
+    const std::vector<std::string> found = ControlFilesIn(folder);
+    controls.insert(found.begin(), found.end());
   }
   return {controls.begin(), controls.end()};
 }

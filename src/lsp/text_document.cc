@@ -13,11 +13,6 @@ bool IsContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
 }
 
-// The UTF-16 code units of the character a lead byte begins.
-int64_t Utf16Units(unsigned char lead) {
-  return lead >= 0xF0 ? 2 : 1;
-}
-
 // The units one byte of a text adds in the position encoding: a Latin-1
 // byte is one character, of two UTF-8 bytes from 128 on.
 int64_t ByteUnits(unsigned char byte, PositionEncoding encoding, TextEncoding source) {
@@ -27,7 +22,8 @@ int64_t ByteUnits(unsigned char byte, PositionEncoding encoding, TextEncoding so
   if (encoding == PositionEncoding::kUtf8) {
     return 1;
   }
-  return IsContinuation(byte) ? 0 : Utf16Units(byte);
+  // A character of four bytes is two UTF-16 code units, any other one.
+  return IsContinuation(byte) ? 0 : (byte >= 0xF0 ? 2 : 1);
 }
 
 }  // namespace
