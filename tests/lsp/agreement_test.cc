@@ -48,13 +48,12 @@ std::vector<std::string> Lines(const std::string& path) {
 // The "--- file NAME.src" sections of the golden runs.
 std::vector<std::string> GoldenSources() {
   std::vector<std::string> sources;
-  for (const auto& entry :
-       fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden")) {
+  for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden")) {
     std::string* body = nullptr;
     for (const std::string& line : Lines(entry.path().string())) {
       if (line.starts_with("--- ") || line.starts_with("=== ")) {
-        const bool source =
-            line.starts_with("--- file ") && (line.ends_with(".src") || line.ends_with(".SRC"));
+        const bool source = line.starts_with("--- file ") &&
+                            (line.ends_with(".src") || line.ends_with(".SRC"));
         body = source ? &sources.emplace_back() : nullptr;
       } else if (body != nullptr && line == "\\ no newline at end") {
         body->pop_back();
@@ -191,8 +190,7 @@ TEST(Agreement, TheServerAndCheckGiveTheSameDiagnosticsOfEverySource) {
   std::vector<std::string> sources = GoldenSources();
   const std::vector<std::string> cases = LineCaseSources();
   sources.insert(sources.end(), cases.begin(), cases.end());
-  for (const auto& entry :
-       fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/lsp/latin1")) {
+  for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/lsp/latin1")) {
     sources.push_back(ReadFile(entry.path().string()));
   }
   ASSERT_GT(sources.size(), 150u);
