@@ -18,24 +18,6 @@
 namespace partsc {
 namespace {
 
-// A record as the library gives it. A line-level diagnostic about a piece
-// of a long line that is not its first points at where that piece begins.
-Diagnostic PublicDiagnostic(const DiagnosticRecord& record) {
-  const CatalogueEntry& entry = CatalogueOf(record.id);
-  Diagnostic d;
-  d.name = std::string(entry.name);
-  d.severity = record.severity;
-  d.consequence = entry.consequence;
-  d.message = record.message;
-  d.file = record.file;
-  d.line = record.line;
-  d.column = record.column == 0 && record.pieceColumn > 1 ? record.pieceColumn : record.column;
-  d.extra = record.extra;
-  d.reason = record.reason;
-  d.afterStop = record.afterStop;
-  return d;
-}
-
 // Keeps every record as the library gives it.
 class Collector : public DiagnosticSink {
  public:

@@ -1,69 +1,80 @@
 #include "api/statuses.h"
 
+#include <array>
+#include <utility>
+
+#include "diagnostics/catalogue.h"
+
 namespace partsc {
+namespace {
+
+// The value `from` maps to in `table`, else `otherwise`.
+template <typename From, typename To, size_t N>
+To Mapped(const std::array<std::pair<From, To>, N>& table, From from, To otherwise) {
+  for (const auto& [key, value] : table) {
+    if (key == from) {
+      return value;
+    }
+  }
+  return otherwise;
+}
+
+constexpr std::array<std::pair<CompileStatus, CompileEnd>, 11> kCompileEnds = {{
+    {CompileStatus::kOk, CompileEnd::kCompiled},
+    {CompileStatus::kNotParts, CompileEnd::kNotPartsSource},
+    {CompileStatus::kInputUnreadable, CompileEnd::kSourceUnreadable},
+    {CompileStatus::kPartsLineRefused, CompileEnd::kNoPartsName},
+    {CompileStatus::kMemberLineRefused, CompileEnd::kMemberLineRefused},
+    {CompileStatus::kSizeLineRefused, CompileEnd::kNoSizeName},
+    {CompileStatus::kSizeNameTwice, CompileEnd::kSizeNamedTwice},
+    {CompileStatus::kTableFull, CompileEnd::kTableFull},
+    {CompileStatus::kOutOfMemory, CompileEnd::kNoMemory},
+    {CompileStatus::kOutputUnopened, CompileEnd::kPartsFileNotOpened},
+    {CompileStatus::kWriteFailed, CompileEnd::kWriteFailed},
+}};
+
+constexpr std::array<std::pair<SinkStatus, WriteStatus>, 2> kWriteStatuses = {{
+    {SinkStatus::kOk, WriteStatus::kWritten},
+    {SinkStatus::kBackupFailed, WriteStatus::kBackupFailed},
+}};
+
+constexpr std::array<std::pair<ListStep, ListStatus>, 6> kListStatuses = {{
+    {ListStep::kNone, ListStatus::kListed},
+    {ListStep::kBaseName, ListStatus::kNoFullStop},
+    {ListStep::kApg, ListStatus::kViewsUnread},
+    {ListStep::kSizes, ListStatus::kSizeListUnread},
+    {ListStep::kCommon, ListStatus::kCommonListUnread},
+    {ListStep::kSizeMembers, ListStatus::kSizeMembersUnread},
+}};
+
+}  // namespace
 
 CompileEnd PublicStatus(CompileStatus status) {
-  switch (status) {
-    case CompileStatus::kOk:
-      return CompileEnd::kCompiled;
-    case CompileStatus::kNotParts:
-      return CompileEnd::kNotPartsSource;
-    case CompileStatus::kInputUnreadable:
-      return CompileEnd::kSourceUnreadable;
-    case CompileStatus::kPartsLineRefused:
-      return CompileEnd::kNoPartsName;
-    case CompileStatus::kMemberLineRefused:
-      return CompileEnd::kMemberLineRefused;
-    case CompileStatus::kSizeLineRefused:
-      return CompileEnd::kNoSizeName;
-    case CompileStatus::kSizeNameTwice:
-      return CompileEnd::kSizeNamedTwice;
-    case CompileStatus::kTableFull:
-      return CompileEnd::kTableFull;
-    case CompileStatus::kOutOfMemory:
-      return CompileEnd::kNoMemory;
-    case CompileStatus::kOutputUnopened:
-      return CompileEnd::kPartsFileNotOpened;
-    case CompileStatus::kWriteFailed:
-      return CompileEnd::kWriteFailed;
-    case CompileStatus::kInterrupted:
-      break;
-  }
-  return CompileEnd::kInterrupted;
+  return Mapped(kCompileEnds, status, CompileEnd::kInterrupted);
 }
 
 WriteStatus PublicStatus(SinkStatus status) {
-  switch (status) {
-    case SinkStatus::kOk:
-      return WriteStatus::kWritten;
-    case SinkStatus::kBackupFailed:
-      return WriteStatus::kBackupFailed;
-    case SinkStatus::kOpenFailed:
-    case SinkStatus::kReplaceFailed:
-      break;
-  }
-  return WriteStatus::kNotCreated;
+  return Mapped(kWriteStatuses, status, WriteStatus::kNotCreated);
 }
 
 ListStatus PublicStatus(ListStep step) {
-  switch (step) {
-    case ListStep::kNone:
-      return ListStatus::kListed;
-    case ListStep::kBaseName:
-      return ListStatus::kNoFullStop;
-    case ListStep::kApg:
-      return ListStatus::kViewsUnread;
-    case ListStep::kSizes:
-      return ListStatus::kSizeListUnread;
-    case ListStep::kCommon:
-      return ListStatus::kCommonListUnread;
-    case ListStep::kSizeMembers:
-      return ListStatus::kSizeMembersUnread;
-    case ListStep::kOpen:
-    case ListStep::kHeader:
-      break;
-  }
-  return ListStatus::kHeaderUnread;
+  return Mapped(kListStatuses, step, ListStatus::kHeaderUnread);
+}
+
+Diagnostic PublicDiagnostic(const DiagnosticRecord& record) {
+  const CatalogueEntry& entry = CatalogueOf(record.id);
+  Diagnostic d;
+  d.name = std::string(entry.name);
+  d.severity = record.severity;
+  d.consequence = entry.consequence;
+  d.message = record.message;
+  d.file = record.file;
+  d.line = record.line;
+  d.column = record.column == 0 && record.pieceColumn > 1 ? record.pieceColumn : record.column;
+  d.extra = record.extra;
+  d.reason = record.reason;
+  d.afterStop = record.afterStop;
+  return d;
 }
 
 }  // namespace partsc

@@ -5,6 +5,7 @@
 #include <partsc/partsc.h>
 
 #include "compiler/compile_context.h"
+#include "diagnostics/diagnostics_record.h"
 #include "listing/listing.h"
 #include "partsfile/parts_file.h"
 
@@ -16,5 +17,8 @@ CompileEnd PublicStatus(CompileStatus status);
 WriteStatus PublicStatus(SinkStatus status);
 // The step of a listing that failed.
 ListStatus PublicStatus(ListStep step);
+// A record as the library gives it. A line-level diagnostic about a piece
+// of a long line that is not its first points at where that piece begins.
+Diagnostic PublicDiagnostic(const DiagnosticRecord& record);
 
 }  // namespace partsc

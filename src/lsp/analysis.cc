@@ -30,7 +30,11 @@ std::string Snapshot::ClientText(std::string_view part) const {
 Finding FindingOf(const Diagnostic& diagnostic) {
   Finding finding;
   finding.code = diagnostic.name;
-  finding.severity = ProtocolSeverity(diagnostic.consequence, diagnostic.severity);
+  finding.severity =
+      diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError
+          ? kSeverityError
+      : diagnostic.severity == Severity::kWarning ? kSeverityWarning
+                                                  : kSeverityInformation;
   finding.text = diagnostic.message;
   finding.reason = diagnostic.reason;
   finding.afterStop = diagnostic.afterStop;
@@ -48,12 +52,8 @@ PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding) {
   if (finding.afterStop) {
     message += " (" + std::string(kAfterStopNote) + ")";
   }
-  std::optional<size_t> index;
-  if (finding.logLine > 0 && static_cast<size_t>(finding.logLine) <= reading.pieces.size()) {
-    index = static_cast<size_t>(finding.logLine) - 1;
-  } else if (finding.line > 0) {
-    index = reading.PieceOfPosition(finding.line, finding.column);
-  }
+  const std::optional<size_t> index =
+      finding.line > 0 ? reading.PieceOfPosition(finding.line, finding.column) : std::nullopt;
   PlacedDiagnostic placed = OnFirstLine(reading, std::move(message));
   placed.severity = finding.severity;
   placed.code = finding.code;

@@ -22,7 +22,10 @@ namespace partsc::lsp {
 // neither is copied nor moved, so that both may keep views of the text.
 struct Snapshot {
   explicit Snapshot(std::string content, TextEncoding source = TextEncoding::kUtf8)
-      : text(std::move(content)), encoding(source), lines(text, source), reading(ReadSource(text)) {}
+      : text(std::move(content)),
+        encoding(source),
+        lines(text, source),
+        reading(ReadSource(text)) {}
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
 
@@ -43,17 +46,6 @@ inline constexpr int kSeverityError = 1;
 inline constexpr int kSeverityWarning = 2;
 inline constexpr int kSeverityInformation = 3;
 
-// The protocol's severity of a diagnostic: an error when it ends the compile
-// or is one, else a warning or a piece of information. Both the public
-// diagnostic and the run's record go through it.
-template <typename ConsequenceT, typename SeverityT>
-constexpr int ProtocolSeverity(ConsequenceT consequence, SeverityT severity) {
-  if (consequence != ConsequenceT::kGoesOn || severity == SeverityT::kError) {
-    return kSeverityError;
-  }
-  return severity == SeverityT::kWarning ? kSeverityWarning : kSeverityInformation;
-}
-
 // A diagnostic of a compile or of a run, as the server takes it.
 struct Finding {
   std::string code;  // the stable name
@@ -61,15 +53,14 @@ struct Finding {
   std::string text;    // the message as reported
   std::string reason;  // why, when it says
   bool afterStop = false;
-  int line = 0;     // of the file, from 1; 0: none
-  int column = 0;   // from 1; 0: none
-  int logLine = 0;  // as the error log counts lines; 0: none
+  int line = 0;    // of the file, from 1; 0: none
+  int column = 0;  // from 1; 0: none
   bool operator==(const Finding&) const = default;
 };
 
-// A diagnostic of the library's compile. Its severity is an error whenever
-// the compile stops or the parts file is not written after it, else its
-// own.
+// A diagnostic of the library's compile. Its severity in the protocol is
+// an error whenever the compile stops or the parts file is not written after
+// it, else its own.
 Finding FindingOf(const Diagnostic& diagnostic);
 
 // A diagnostic placed in the text: byte offsets of what it is about.

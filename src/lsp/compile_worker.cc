@@ -1,5 +1,6 @@
 #include "lsp/compile_worker.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace partsc::lsp {
@@ -20,10 +21,13 @@ void CompileWorker::Submit(const std::string& key, Work work) {
     if (stopping_) {
       return;
     }
-    if (waiting_.find(key) == waiting_.end()) {
-      order_.push_back(key);
+    const auto same = std::find_if(waiting_.begin(), waiting_.end(),
+                                   [&key](const auto& waiting) { return waiting.first == key; });
+    if (same == waiting_.end()) {
+      waiting_.emplace_back(key, std::move(work));
+    } else {
+      same->second = std::move(work);
     }
-    waiting_[key] = std::move(work);
   }
   wake_.notify_one();
 }
@@ -33,7 +37,6 @@ void CompileWorker::Stop() {
     const std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
     waiting_.clear();
-    order_.clear();
   }
   wake_.notify_one();
   if (thread_.joinable()) {
@@ -46,14 +49,12 @@ void CompileWorker::Run() {
     Work work;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || !order_.empty(); });
+      wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
       if (stopping_) {
         return;
       }
-      const std::string key = order_.front();
-      order_.pop_front();
-      work = std::move(waiting_[key]);
-      waiting_.erase(key);
+      work = std::move(waiting_.front().second);
+      waiting_.pop_front();
     }
     work();
   }

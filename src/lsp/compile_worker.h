@@ -6,10 +6,10 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace partsc::lsp {
 
@@ -33,8 +33,7 @@ class CompileWorker {
   bool background_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::string> order_;  // keys in the order their work came
-  std::map<std::string, Work> waiting_;
+  std::deque<std::pair<std::string, Work>> waiting_;  // by key, in the order the keys came
   bool stopping_ = false;
   std::thread thread_;
 };

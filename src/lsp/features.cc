@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -33,11 +34,6 @@ constexpr int kSymbolStruct = 23;
 constexpr int kCompletionKeyword = 14;
 constexpr int kCompletionEnumMember = 20;
 constexpr int kCompletionConstant = 21;
-
-
-json PositionJson(const Position& position) {
-  return json{{"line", position.line}, {"character", position.character}};
-}
 
 json Markdown(const std::string& value) {
   return json{{"kind", "markdown"}, {"value", value}};
@@ -97,19 +93,6 @@ std::optional<Token> TokenAt(const Reading& reading, const PieceColumn& place) {
   return touching;
 }
 
-std::optional<MacroUse> MacroUseAt(const Reading& reading, const PieceColumn& place) {
-  const Piece& piece = reading.pieces[place.piece];
-  if (piece.kind != LineKind::kParamMember) {
-    return std::nullopt;
-  }
-  for (const MacroUse& use : MacroUsesOf(reading.TextOf(piece))) {
-    if (use.start <= place.column && place.column <= use.start + use.length) {
-      return use;
-    }
-  }
-  return std::nullopt;
-}
-
 std::string MacroText(const View& view, const MacroDefinition* macro, const std::string& name) {
   if (macro == nullptr) {
     return "No macro `" + name + "` is defined for this line: `{" + name + "}` becomes `{`.";
@@ -124,16 +107,9 @@ std::optional<std::string> KeywordHelpText(const Piece& piece, const Token& toke
   if (token.type != TokenType::kKeyword || token.start != 0) {
     return std::nullopt;
   }
-  std::optional<Help> help;
-  if (piece.kind == LineKind::kKeyword) {
-    help = HelpOfKeyword(piece.keyword);
-  } else if (piece.kind == LineKind::kView) {
-    help = HelpOfView(piece.view);
-  } else if (const Help* start = HelpOfLineStart(piece.kind == LineKind::kMacro        ? 't'
-                                                 : piece.kind == LineKind::kSpecMember ? 's'
-                                                                                       : 'p')) {
-    help = *start;
-  }
+  const std::optional<Help> help = piece.kind == LineKind::kKeyword ? HelpOfKeyword(piece.keyword)
+                                   : piece.kind == LineKind::kView  ? HelpOfView(piece.view)
+                                                                    : HelpOfLine(piece.kind);
   return help ? std::optional<std::string>(HelpText(*help)) : std::nullopt;
 }
 
@@ -155,22 +131,13 @@ bool AllLetters(std::string_view text) {
                      [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
 }
 
-json KeywordItems(const View& view, size_t from, size_t to) {
+// An item for each help, its label put in place of the bytes from `from`
+// to `to`.
+json HelpItems(const View& view, std::span<const Help> helps, int kind, size_t from, size_t to) {
   json items = json::array();
-  for (const KeywordName& name : kKeywords) {
-    const Help help = *HelpOfKeyword(name.keyword);
-    items.push_back(CompletionItem(view, help.label, kCompletionKeyword, help.Syntax(),
-                                   std::string(help.meaning), from, to, std::string(help.label)));
-  }
-  return items;
-}
-
-json ViewItems(const View& view, size_t from, size_t to) {
-  json items = json::array();
-  for (int i = 0; i < kViewCount; ++i) {
-    const Help& help = HelpOfView(i);
-    items.push_back(CompletionItem(view, help.label, kCompletionEnumMember, help.Syntax(),
-                                   std::string(help.meaning), from, to, std::string(help.label)));
+  for (const Help& help : helps) {
+    items.push_back(CompletionItem(view, help.label, kind, help.Syntax(), std::string(help.meaning),
+                                   from, to, std::string(help.label)));
   }
   return items;
 }
@@ -186,11 +153,19 @@ json MacroItems(const View& view, size_t piece, size_t from, size_t to, bool clo
     const Snapshot& snapshot = view.snapshot;
     items.push_back(CompletionItem(view, snapshot.ClientText(macro->name), kCompletionConstant,
                                    snapshot.ClientText(macro->value),
-                                   snapshot.ClientText(MacroText(view, &*macro, macro->name)),
-                                   from, to, snapshot.ClientText(macro->name) + (closed ? "" : "}")));
+                                   snapshot.ClientText(MacroText(view, &*macro, macro->name)), from,
+                                   to, snapshot.ClientText(macro->name) + (closed ? "" : "}")));
   }
   std::reverse(items.begin(), items.end());
   return items;
+}
+
+// The text of the field a delimiter opens on the line, cut to `limit`.
+std::optional<std::string> FieldText(std::string_view line, char delimiter,
+                                     size_t limit = std::string::npos) {
+  const std::optional<Span> span = FieldSpan(line, delimiter);
+  return span ? std::optional<std::string>(line.substr(span->start, std::min(span->length, limit)))
+              : std::nullopt;
 }
 
 json Symbol(const View& view, std::string name, int kind, std::string detail, size_t start,
@@ -217,10 +192,8 @@ json LineSymbol(const View& view, size_t index, char field, int kind, std::strin
   const std::string_view line = reading.TextOf(piece);
   const std::optional<Span> span = FieldSpan(line, field);
   const Span name = span ? *span : Span{0, std::min<size_t>(line.size(), 1)};
-  std::string text =
-      span ? std::string(line.substr(span->start, std::min(span->length, limit))) : std::string();
-  return Symbol(view, std::move(text), kind, std::move(detail), piece.offset,
-                piece.offset + piece.length, piece.offset + name.start,
+  return Symbol(view, FieldText(line, field, limit).value_or(""), kind, std::move(detail),
+                piece.offset, piece.offset + piece.length, piece.offset + name.start,
                 piece.offset + name.start + name.length);
 }
 
@@ -230,40 +203,31 @@ json MemberSymbol(const View& view, size_t index) {
   if (piece.kind == LineKind::kSpecMember) {
     return LineSymbol(view, index, '"', kSymbolField, "spec member", kMemberTextBuffer - 1);
   }
-  const std::optional<Span> text = FieldSpan(reading.TextOf(piece), '(');
-  return LineSymbol(view, index, '!', kSymbolField,
-                    text ? std::string(reading.TextOf(piece).substr(
-                               text->start, std::min<size_t>(text->length, kParamTextMax)))
-                         : std::string("parameter member"),
-                    kParamNameMax);
+  return LineSymbol(
+      view, index, '!', kSymbolField,
+      FieldText(reading.TextOf(piece), '(', kParamTextMax).value_or("parameter member"),
+      kParamNameMax);
 }
 
 // True when the compile refused the line of the piece: an error stands on it.
-bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>* diagnostics,
+bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>& diagnostics,
              size_t index) {
-  if (diagnostics == nullptr) {
-    return false;
-  }
-  return std::any_of(diagnostics->begin(), diagnostics->end(), [&](const PlacedDiagnostic& d) {
+  return std::any_of(diagnostics.begin(), diagnostics.end(), [&](const PlacedDiagnostic& d) {
     return d.severity == kSeverityError && d.code != kSettingsCode &&
            reading.PieceAt(d.start) == index;
   });
 }
 
 json BlockSymbol(const View& view, const SourceBlock& block,
-                 const std::vector<PlacedDiagnostic>* diagnostics) {
+                 const std::vector<PlacedDiagnostic>& diagnostics) {
   const Reading& reading = view.snapshot.reading;
   const Piece& last = reading.pieces[block.lastPiece];
   const std::string_view keywordLine = reading.TextOf(reading.pieces[block.keywordPiece]);
-  const std::optional<Span> title = FieldSpan(keywordLine, '!');
   json symbol =
       block.kind == BlockKind::kCommon
           ? LineSymbol(view, block.keywordPiece, '"', kSymbolStruct, "common block", kSizeTextSize)
           : LineSymbol(view, block.keywordPiece, '"', kSymbolClass,
-                       title ? std::string(keywordLine.substr(
-                                   title->start, std::min<size_t>(title->length, kSizeTextSize)))
-                             : std::string("size"),
-                       kSizeTextSize);
+                       FieldText(keywordLine, '!', kSizeTextSize).value_or("size"), kSizeTextSize);
   symbol["range"] =
       view.RangeJson(reading.pieces[block.keywordPiece].offset, last.offset + last.length);
   json children = json::array();
@@ -280,7 +244,7 @@ json BlockSymbol(const View& view, const SourceBlock& block,
 
 // The symbols inside the parts: macros, views, the common block and sizes,
 // in the order of the text.
-json PartsChildren(const View& view, const std::vector<PlacedDiagnostic>* diagnostics) {
+json PartsChildren(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
   const Reading& reading = view.snapshot.reading;
   json children = json::array();
   size_t macro = 0;
@@ -289,8 +253,8 @@ json PartsChildren(const View& view, const std::vector<PlacedDiagnostic>* diagno
     while (macro < reading.macros.size() && reading.macros[macro].piece == i) {
       const MacroDefinition& definition = reading.macros[macro++];
       children.push_back(Symbol(view, definition.name.substr(0, kMacroTextMax), kSymbolConstant,
-                                definition.value.substr(0, kMacroTextMax),
-                                piece.offset, piece.offset + piece.length, definition.nameOffset,
+                                definition.value.substr(0, kMacroTextMax), piece.offset,
+                                piece.offset + piece.length, definition.nameOffset,
                                 definition.nameOffset + definition.nameLength));
     }
     if (piece.kind == LineKind::kView) {
@@ -323,7 +287,8 @@ class PositionCursor {
     const LineIndex& lines = view_.snapshot.lines;
     const Position start = lines.PositionOf(offset, PositionEncoding::kUtf8);
     const auto line = static_cast<size_t>(start.line);
-    if (view_.encoding == PositionEncoding::kUtf8 && view_.snapshot.encoding == TextEncoding::kUtf8) {
+    if (view_.encoding == PositionEncoding::kUtf8 &&
+        view_.snapshot.encoding == TextEncoding::kUtf8) {
       return start;
     }
     if (line != line_ || offset < offset_) {
@@ -349,14 +314,16 @@ class PositionCursor {
 
 json View::RangeJson(size_t start, size_t end) const {
   const Range range = snapshot.lines.RangeOf(start, end, encoding);
-  return json{{"start", PositionJson(range.start)}, {"end", PositionJson(range.end)}};
+  return json{{"start", {{"line", range.start.line}, {"character", range.start.character}}},
+              {"end", {{"line", range.end.line}, {"character", range.end.character}}}};
+}
+
+Position PositionOf(const json& position) {
+  return {position.at("line").get<int64_t>(), position.at("character").get<int64_t>()};
 }
 
 size_t View::OffsetOf(const json& position) const {
-  Position at;
-  at.line = position.at("line").get<int64_t>();
-  at.character = position.at("character").get<int64_t>();
-  return snapshot.lines.OffsetOf(at, encoding);
+  return snapshot.lines.OffsetOf(PositionOf(position), encoding);
 }
 
 json DiagnosticsJson(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
@@ -375,47 +342,44 @@ json DiagnosticsJson(const View& view, const std::vector<PlacedDiagnostic>& diag
   return list;
 }
 
-json Hover(const View& view, const std::vector<PlacedDiagnostic>* diagnostics, size_t offset) {
+json Hover(const View& view, const std::vector<PlacedDiagnostic>& diagnostics, size_t offset) {
   const Reading& reading = view.snapshot.reading;
-  std::vector<std::string> sections;
+  std::string value;  // its sections, each after a rule
+  const auto add = [&value](const std::string& section) {
+    value += (value.empty() ? "" : "\n\n---\n\n") + section;
+  };
   size_t start = offset;
   size_t end = offset;
-  if (diagnostics != nullptr) {
-    for (const PlacedDiagnostic& diagnostic : *diagnostics) {
-      if (diagnostic.start <= offset && offset <= diagnostic.end) {
-        sections.push_back(Explanation(diagnostic));
-      }
+  for (const PlacedDiagnostic& diagnostic : diagnostics) {
+    if (diagnostic.start <= offset && offset <= diagnostic.end) {
+      add(Explanation(diagnostic));
     }
   }
   const std::optional<PieceColumn> place = PlaceOf(reading, offset);
   if (place) {
     const Piece& piece = reading.pieces[place->piece];
-    const std::optional<MacroUse> use = MacroUseAt(reading, *place);
+    const std::optional<MacroUse> use = MacroUseAt(reading, offset);
     const std::optional<Token> token = TokenAt(reading, *place);
     const MacroDefinition* defined = DefinitionNamedAt(reading, offset);
     if (use) {
-      sections.push_back(MacroText(view, reading.MacroFor(use->name, place->piece), use->name));
+      add(MacroText(view, reading.MacroFor(use->name, place->piece), use->name));
       start = piece.offset + use->start;
       end = start + use->length;
     } else if (defined != nullptr) {
-      sections.push_back(MacroText(view, defined, defined->name));
+      add(MacroText(view, defined, defined->name));
       start = defined->nameOffset;
       end = start + defined->nameLength;
     } else if (token) {
       const std::optional<std::string> text = KeywordHelpText(piece, *token);
       if (text) {
-        sections.push_back(*text);
+        add(*text);
         start = piece.offset + token->start;
         end = start + token->length;
       }
     }
   }
-  if (sections.empty()) {
+  if (value.empty()) {
     return nullptr;
-  }
-  std::string value = sections.front();
-  for (size_t i = 1; i < sections.size(); ++i) {
-    value += "\n\n---\n\n" + sections[i];
   }
   return json{{"contents", Markdown(view.snapshot.ClientText(value))},
               {"range", view.RangeJson(start, end)}};
@@ -432,13 +396,13 @@ json Completion(const View& view, size_t offset) {
   const std::string_view before =
       std::string_view(view.snapshot.text).substr(piece.offset, place->column);
   if (before.substr(0, 2) == "$$" && AllLetters(before.substr(2))) {
-    result["items"] = KeywordItems(view, piece.offset, offset);
+    result["items"] = HelpItems(view, KeywordHelps(), kCompletionKeyword, piece.offset, offset);
     return result;
   }
   const bool inViews =
       piece.block >= 0 && reading.blocks[static_cast<size_t>(piece.block)].kind == BlockKind::kApg;
   if (inViews && before.substr(0, 1) == "$" && AllLetters(before.substr(1))) {
-    result["items"] = ViewItems(view, piece.offset, offset);
+    result["items"] = HelpItems(view, ViewHelps(), kCompletionEnumMember, piece.offset, offset);
     return result;
   }
   const size_t brace = before.rfind('{');
@@ -447,11 +411,7 @@ json Completion(const View& view, size_t offset) {
   }
   // The whole name is replaced, also the part after the cursor.
   const std::string_view line = reading.TextOf(piece);
-  size_t nameEnd = place->column;
-  while (nameEnd < line.size() && line[nameEnd] != '}' && line[nameEnd] != ')' &&
-         line[nameEnd] != ' ' && line[nameEnd] != '{') {
-    ++nameEnd;
-  }
+  const size_t nameEnd = std::min(line.find_first_of("}) {", place->column), line.size());
   const bool closed = nameEnd < line.size() && line[nameEnd] == '}';
   result["items"] = MacroItems(view, place->piece, piece.offset + brace + 1,
                                piece.offset + std::max(nameEnd, place->column), closed);
@@ -467,7 +427,7 @@ json Definition(const View& view, const std::string& uri, size_t offset) {
               {"range", view.RangeJson(macro->nameOffset, macro->nameOffset + macro->nameLength)}};
 }
 
-json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>* diagnostics) {
+json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
   const Reading& reading = view.snapshot.reading;
   json children = PartsChildren(view, diagnostics);
   if (!reading.partsPiece) {
@@ -480,11 +440,9 @@ json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>* diag
   }
   const Piece& end = reading.pieces[last];
   json parts = LineSymbol(view, *reading.partsPiece, '!', kSymbolModule, "", kPartsNameMax);
-  const std::optional<Span> comment =
-      FieldSpan(reading.TextOf(reading.pieces[*reading.partsPiece]), '"');
-  if (comment) {
-    parts["detail"] = std::string(reading.TextOf(reading.pieces[*reading.partsPiece])
-                                      .substr(comment->start, comment->length));
+  if (std::optional<std::string> comment =
+          FieldText(reading.TextOf(reading.pieces[*reading.partsPiece]), '"')) {
+    parts["detail"] = std::move(*comment);
   }
   parts["range"] = view.RangeJson(0, end.offset + end.length);
   parts["children"] = std::move(children);
@@ -577,19 +535,20 @@ RenameResult Rename(const View& view, const std::string& uri, size_t offset,
   if (!name) {
     return {nullptr, "no macro stands here"};
   }
-  std::string bytes = newName;
-  if (view.snapshot.encoding == TextEncoding::kLatin1 && !EncodeLatin1(newName, bytes)) {
+  const std::optional<std::string> bytes =
+      view.snapshot.encoding == TextEncoding::kLatin1 ? EncodeLatin1(newName) : newName;
+  if (!bytes) {
     return {nullptr, "the file is Latin-1, which has no character of this name"};
   }
-  std::string refusal = RenameRefusal(reading, *name, bytes);
+  std::string refusal = RenameRefusal(reading, *name, *bytes);
   if (!refusal.empty()) {
-    return {nullptr, "cannot rename " + view.snapshot.ClientText(*name) + " to " + newName + ": " +
-                         refusal};
+    return {nullptr,
+            "cannot rename " + view.snapshot.ClientText(*name) + " to " + newName + ": " + refusal};
   }
   json edits = json::array();
   for (const MacroPlace& place : MacroPlaces(reading, *name)) {
-    edits.push_back(
-        json{{"range", view.RangeJson(place.start, place.start + place.length)}, {"newText", newName}});
+    edits.push_back(json{{"range", view.RangeJson(place.start, place.start + place.length)},
+                         {"newText", newName}});
   }
   return {json{{"changes", {{uri, std::move(edits)}}}}, {}};
 }

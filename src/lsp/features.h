@@ -22,13 +22,16 @@ struct View {
   size_t OffsetOf(const nlohmann::json& position) const;
 };
 
+// A position the protocol gives.
+Position PositionOf(const nlohmann::json& position);
+
 // The diagnostics of a compile as the protocol publishes them.
 nlohmann::json DiagnosticsJson(const View& view, const std::vector<PlacedDiagnostic>& diagnostics);
 
 // The hover at `offset`: the explanation of each diagnostic there, the
 // meaning of a keyword, the value of a macro and where it is defined; null
-// when there is nothing to say. `diagnostics` may be null.
-nlohmann::json Hover(const View& view, const std::vector<PlacedDiagnostic>* diagnostics,
+// when there is nothing to say.
+nlohmann::json Hover(const View& view, const std::vector<PlacedDiagnostic>& diagnostics,
                      size_t offset);
 // Keywords after "$$", view keywords after "$" in the view block, the macros
 // the line sees after "{".
@@ -36,8 +39,8 @@ nlohmann::json Completion(const View& view, size_t offset);
 // The definition of the macro used at `offset`, or null.
 nlohmann::json Definition(const View& view, const std::string& uri, size_t offset);
 // The outline: names cut as the compile cuts them, and no member line that
-// the compile refused (an error of `diagnostics`, which may be null, on it).
-nlohmann::json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>* diagnostics);
+// the compile refused (an error of `diagnostics` on it).
+nlohmann::json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>& diagnostics);
 nlohmann::json FoldingRanges(const View& view);
 nlohmann::json SemanticTokens(const View& view);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <string>
 
@@ -50,36 +51,21 @@ std::string_view Trim(std::string_view text) {
 // The end of the header block (the first byte after its blank line) and the
 // length of the block without it; npos when it has not all arrived.
 size_t HeaderEnd(std::string_view pending, size_t& blockLength) {
-  size_t lineStart = 0;
-  while (lineStart < pending.size()) {
-    const size_t newline = pending.find('\n', lineStart);
-    if (newline == std::string_view::npos) {
-      return std::string_view::npos;
-    }
-    const std::string_view line = pending.substr(lineStart, newline - lineStart);
-    if (line.empty() || line == "\r") {
-      blockLength = lineStart;
-      return newline + 1;
-    }
-    lineStart = newline + 1;
+  const size_t bare = pending.find("\n\n");
+  const size_t withReturn = pending.find("\n\r\n");
+  const size_t newline = std::min(bare, withReturn);
+  if (newline == std::string_view::npos) {
+    return std::string_view::npos;
   }
-  return std::string_view::npos;
+  blockLength = newline + 1;
+  return newline + (newline == bare ? 2 : 3);
 }
 
 // A decimal number of at most 18 digits, nothing else.
 bool ParseLength(std::string_view text, size_t& length) {
-  if (text.empty() || text.size() > 18) {
-    return false;
-  }
-  uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') {
-      return false;
-    }
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  length = static_cast<size_t>(value);
-  return true;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, length);
+  return error == std::errc() && stop == end && text.size() <= 18;
 }
 
 }  // namespace
@@ -99,10 +85,6 @@ void MessageReader::Consume(size_t count) {
     buffer_.clear();
     start_ = 0;
   }
-}
-
-bool MessageReader::HoldsPartial() const {
-  return state_ == State::kBody || (state_ == State::kHeader && !IsWhitespace(Pending()));
 }
 
 bool MessageReader::Next(Frame& frame) {

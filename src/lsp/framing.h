@@ -31,9 +31,6 @@ class MessageReader {
   void Feed(std::string_view bytes);
   // The next body or problem; false when the bytes so far hold neither.
   bool Next(Frame& frame);
-  // True when part of a message is held: at the end of the input, a message
-  // that will never be whole.
-  bool HoldsPartial() const;
 
  private:
   enum class State { kHeader, kBody, kSkip };

@@ -2,50 +2,38 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 namespace partsc::lsp {
 namespace {
 
-struct KeywordEntry {
-  Keyword keyword;
-  struct {
-    std::string_view arguments;
-    std::string_view meaning;
-  } text;
-};
-
-constexpr std::array<KeywordEntry, 10> kKeywordHelp = {{
-    {Keyword::kParts,
-     {"!name! <a,b> \"comment\"",
-      "The parts name (22 characters; it names the parts file), two numbers and a comment (64). "
-      "It must be the first keyword line. A second $$PARTS line is reported and ignored."}},
-    {Keyword::kSpec,
-     {"<file,record>",
-      "The spec file and the default spec record. In a size block a spec member whose record "
-      "equals the default record is stored as no record."}},
-    {Keyword::kApg,
-     {"",
-      "Starts the view block. Each line of it is view !name! \"comment\", where view is one of "
-      "$TOP, $BOTTOM, $FRONT, $BACK, $LEFT, $RIGHT; the APG name and comment keep 31 characters "
-      "each. A parts file needs at least one view."}},
-    {Keyword::kCommon,
-     {"\"name\"",
-      "Starts the common block: members that every size shares. The name (32) is kept only by a "
-      "file without sizes, as its title."}},
-    {Keyword::kTitle, {"\"title\"", "The title (64); the last one counts."}},
-    {Keyword::kLsort,
-     {"",
-      "The size records are ordered by name length and then by name (the default). The last "
-      "sort keyword counts."}},
-    {Keyword::kCsort, {"", "The size records are ordered by name. The last sort keyword counts."}},
-    {Keyword::kNsort,
-     {"", "The size records keep the order of the source. The last sort keyword counts."}},
-    {Keyword::kSize,
-     {"\"name\" !title!",
-      "Starts the block of one size: name (32, unique in the file) and title (32). At most 2048 "
-      "sizes are counted; the member list of a further size is still written, but only a "
-      "counted size of the same name points to it."}},
-    {Keyword::kEnd, {"", "Ends the source: nothing after it is read."}},
+constexpr std::array<Help, kKeywords.size()> kKeywordHelp = {{
+    {KeywordText(Keyword::kParts), "!name! <a,b> \"comment\"",
+     "The parts name (22 characters; it names the parts file), two numbers and a comment (64). "
+     "It must be the first keyword line. A second $$PARTS line is reported and ignored."},
+    {KeywordText(Keyword::kSpec), "<file,record>",
+     "The spec file and the default spec record. In a size block a spec member whose record "
+     "equals the default record is stored as no record."},
+    {KeywordText(Keyword::kApg), "",
+     "Starts the view block. Each line of it is view !name! \"comment\", where view is one of "
+     "$TOP, $BOTTOM, $FRONT, $BACK, $LEFT, $RIGHT; the APG name and comment keep 31 characters "
+     "each. A parts file needs at least one view."},
+    {KeywordText(Keyword::kCommon), "\"name\"",
+     "Starts the common block: members that every size shares. The name (32) is kept only by a "
+     "file without sizes, as its title."},
+    {KeywordText(Keyword::kTitle), "\"title\"", "The title (64); the last one counts."},
+    {KeywordText(Keyword::kLsort), "",
+     "The size records are ordered by name length and then by name (the default). The last "
+     "sort keyword counts."},
+    {KeywordText(Keyword::kCsort), "",
+     "The size records are ordered by name. The last sort keyword counts."},
+    {KeywordText(Keyword::kNsort), "",
+     "The size records keep the order of the source. The last sort keyword counts."},
+    {KeywordText(Keyword::kSize), "\"name\" !title!",
+     "Starts the block of one size: name (32, unique in the file) and title (32). At most 2048 "
+     "sizes are counted; the member list of a further size is still written, but only a "
+     "counted size of the same name points to it."},
+    {KeywordText(Keyword::kEnd), "", "Ends the source: nothing after it is read."},
 }};
 
 constexpr std::string_view kViewMeaning =
@@ -54,14 +42,14 @@ constexpr std::string_view kViewMeaning =
     "share an APG name.";
 
 // The help of each view, its keyword from the one table.
-constexpr std::array<Help, kViewCount> ViewHelps() {
+constexpr std::array<Help, kViewCount> MakeViewHelps() {
   std::array<Help, kViewCount> helps{};
   for (size_t i = 0; i < helps.size(); ++i) {
     helps[i] = {kViewKeywords[i], "!name! \"comment\"", kViewMeaning};
   }
   return helps;
 }
-constexpr std::array<Help, kViewCount> kViewHelp = ViewHelps();
+constexpr std::array<Help, kViewCount> kViewHelp = MakeViewHelps();
 
 constexpr Help kMacroHelp = {
     "t", "!name! (value)",
@@ -82,29 +70,30 @@ constexpr Help kParamHelp = {
 }  // namespace
 
 std::optional<Help> HelpOfKeyword(Keyword keyword) {
-  for (const KeywordEntry& entry : kKeywordHelp) {
-    if (entry.keyword == keyword) {
-      return Help{KeywordText(keyword), entry.text.arguments, entry.text.meaning};
+  for (const Help& help : kKeywordHelp) {
+    if (help.label == KeywordText(keyword)) {
+      return help;
     }
   }
   return std::nullopt;
+}
+
+std::span<const Help> KeywordHelps() {
+  return kKeywordHelp;
+}
+
+std::span<const Help> ViewHelps() {
+  return kViewHelp;
 }
 
 const Help& HelpOfView(int view) {
   return kViewHelp[static_cast<size_t>(view) % kViewHelp.size()];
 }
 
-const Help* HelpOfLineStart(char first) {
-  switch (first) {
-    case 't':
-      return &kMacroHelp;
-    case 's':
-      return &kSpecHelp;
-    case 'p':
-      return &kParamHelp;
-    default:
-      return nullptr;
-  }
+const Help& HelpOfLine(LineKind kind) {
+  return kind == LineKind::kMacro        ? kMacroHelp
+         : kind == LineKind::kSpecMember ? kSpecHelp
+                                         : kParamHelp;
 }
 
 }  // namespace partsc::lsp

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,8 +27,10 @@ struct Help {
 std::optional<Help> HelpOfKeyword(Keyword keyword);
 // For the view index 0 to 5.
 const Help& HelpOfView(int view);
-// For the first character of a macro line ('t') or a member line ('s', 'p');
-// null for any other.
-const Help* HelpOfLineStart(char first);
+// For a macro line, a spec member line, else a parameter member line.
+const Help& HelpOfLine(LineKind kind);
+// Every keyword's and every view keyword's, in the order of their tables.
+std::span<const Help> KeywordHelps();
+std::span<const Help> ViewHelps();
 
 }  // namespace partsc::lsp

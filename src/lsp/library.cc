@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "diagnostics/catalogue.h"
+#include "api/statuses.h"
 #include "diagnostics/sinks.h"
 #include "platform/ov_file.h"
 
@@ -17,26 +17,14 @@ class FindingSink : public DiagnosticSink {
 
   void Emit(const DiagnosticRecord& given) override {
     const DiagnosticRecord record = AtSource(given, directory_);
-    const std::string& about = record.file;
-    if (about.empty()) {
+    if (record.file.empty()) {
       return;
     }
-    const CatalogueEntry& entry = CatalogueOf(record.id);
-    Finding finding;
-    finding.code = std::string(entry.name);
-    finding.severity = ProtocolSeverity(entry.consequence, record.severity);
-    finding.text = record.message;
-    finding.reason = record.reason;
-    finding.afterStop = record.afterStop;
-    // A record about a parts file names no line of its source; one about
-    // the control file line that named a source, no line the error log
-    // counted.
-    // Placed as the library places a document's own diagnostics: by its
-    // line and column, or where the piece of a long line begins.
-    if (!record.aboutOutput) {
-      finding.line = record.line;
-      finding.column =
-          record.column == 0 && record.pieceColumn > 1 ? record.pieceColumn : record.column;
+    Finding finding = FindingOf(PublicDiagnostic(record));
+    // A record about a parts file names no line of its source.
+    if (record.aboutOutput) {
+      finding.line = 0;
+      finding.column = 0;
     }
     // A record about a source as the control file names it (its parts file
     // written again) shows on the control-file line and on the source's
@@ -46,10 +34,9 @@ class FindingSink : public DiagnosticSink {
       Finding onSource = finding;
       onSource.line = 0;
       onSource.column = 0;
-      onSource.logLine = 0;
       findings_.byPath[OvFile::Resolve(directory_, record.source)].push_back(std::move(onSource));
     }
-    findings_.byPath[OvFile::Resolve(directory_, about)].push_back(std::move(finding));
+    findings_.byPath[OvFile::Resolve(directory_, record.file)].push_back(std::move(finding));
   }
   bool Finish(int /*exitStatus*/) override { return true; }
 

@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "compiler/parts_line.h"
+#include "compiler/source_pieces.h"
 
 namespace partsc::lsp {
 namespace {
-
-// The longest line that the compile reads as one piece.
-constexpr size_t kLongestLine = 78;
 
 // The uses of a parameter member piece, as the expansion walks them.
 std::vector<MacroUse> UsesOn(const Reading& reading, size_t piece) {
@@ -30,10 +28,7 @@ const MacroDefinition* DefinitionNamedAt(const Reading& reading, size_t offset) 
   return nullptr;
 }
 
-std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
-  if (const MacroDefinition* macro = DefinitionNamedAt(reading, offset)) {
-    return macro->name;
-  }
+std::optional<MacroUse> MacroUseAt(const Reading& reading, size_t offset) {
   const std::optional<size_t> piece = reading.PieceAt(offset);
   if (!piece) {
     return std::nullopt;
@@ -41,10 +36,18 @@ std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
   const size_t column = offset - reading.pieces[*piece].offset;
   for (const MacroUse& use : UsesOn(reading, *piece)) {
     if (use.start <= column && column <= use.start + use.length) {
-      return use.name;
+      return use;
     }
   }
   return std::nullopt;
+}
+
+std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
+  if (const MacroDefinition* macro = DefinitionNamedAt(reading, offset)) {
+    return macro->name;
+  }
+  std::optional<MacroUse> use = MacroUseAt(reading, offset);
+  return use ? std::optional<std::string>(std::move(use->name)) : std::nullopt;
 }
 
 const MacroDefinition* MacroDefinitionAt(const Reading& reading, size_t offset) {
@@ -65,7 +68,8 @@ std::vector<MacroPlace> MacroPlaces(const Reading& reading, std::string_view nam
   for (size_t piece = 0; piece < reading.pieces.size(); ++piece) {
     for (const MacroUse& use : UsesOn(reading, piece)) {
       if (use.name == name) {
-        places.push_back(MacroPlace{reading.pieces[piece].offset + use.start + 1, name.size(), false});
+        places.push_back(
+            MacroPlace{reading.pieces[piece].offset + use.start + 1, name.size(), false});
       }
     }
   }
@@ -83,7 +87,8 @@ std::string RenameRefusal(const Reading& reading, std::string_view name,
     return "a macro name holds at most " + std::to_string(kMacroTextMax) + " characters";
   }
   for (const char c : nameBytes) {
-    if (static_cast<unsigned char>(c) <= ' ' || std::string_view("!(){}").find(c) != std::string_view::npos) {
+    if (static_cast<unsigned char>(c) <= ' ' ||
+        std::string_view("!(){}").find(c) != std::string_view::npos) {
       return "a macro name holds no blank, control character or any of ! ( ) { }";
     }
   }
@@ -98,7 +103,7 @@ std::string RenameRefusal(const Reading& reading, std::string_view name,
     const size_t renamed = std::count_if(places.begin(), places.end(), [&](const MacroPlace& p) {
       return p.start >= piece.offset && p.start < piece.offset + piece.length;
     });
-    if (piece.length + renamed * nameBytes.size() - renamed * name.size() > kLongestLine) {
+    if (piece.length + renamed * nameBytes.size() - renamed * name.size() > kPieceMax - 1) {
       return "line " + std::to_string(piece.physicalLine) +
              " would be longer than 78 characters, which the compile reads as two lines";
     }

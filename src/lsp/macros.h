@@ -23,6 +23,10 @@ struct MacroPlace {
 // The definition whose name (on its t line) stands at `offset`, or null.
 const MacroDefinition* DefinitionNamedAt(const Reading& reading, size_t offset);
 
+// The use of a macro that holds `offset` in a parameter text, with its
+// offsets in the piece that holds `offset`.
+std::optional<MacroUse> MacroUseAt(const Reading& reading, size_t offset);
+
 // The name of the macro at `offset`: a use, or the name of a t line.
 std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset);
 

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "compiler/parts_line.h"
-#include "lsp/analysis.h"
 #include "compiler/tokenizer.h"
+#include "lsp/analysis.h"
 
 namespace partsc::lsp {
 namespace {
@@ -59,7 +59,8 @@ std::optional<QuickFix> Close(std::string_view line, size_t base, size_t open) {
   }
   size_t end = line.size();
   for (size_t at = open + 1; at + 1 < line.size(); ++at) {
-    if (line[at] == ' ' && std::string_view("\"!(<[").find(line[at + 1]) != std::string_view::npos) {
+    if (line[at] == ' ' &&
+        std::string_view("\"!(<[").find(line[at + 1]) != std::string_view::npos) {
       end = at;
       break;
     }
@@ -85,7 +86,8 @@ std::optional<QuickFix> Cut(std::string_view line, size_t base, size_t open, siz
     return std::nullopt;
   }
   size_t keep = limit;
-  while (utf8 && keep > 0 && (static_cast<unsigned char>(line[span->start + keep]) & 0xC0) == 0x80) {
+  while (utf8 && keep > 0 &&
+         (static_cast<unsigned char>(line[span->start + keep]) & 0xC0) == 0x80) {
     --keep;
   }
   return QuickFix{"Cut the text to " + std::to_string(limit) + " characters",
@@ -94,9 +96,10 @@ std::optional<QuickFix> Cut(std::string_view line, size_t base, size_t open, siz
 
 }  // namespace
 
-std::optional<QuickFix> FixOf(const Reading& reading, const Finding& finding, size_t at, bool utf8) {
+std::optional<QuickFix> FixOf(const Reading& reading, const Finding& finding, size_t at,
+                              bool utf8) {
   const std::optional<size_t> piece = reading.PieceAt(at);
-  if (!piece || finding.afterStop || (finding.line == 0 && finding.logLine == 0)) {
+  if (!piece || finding.afterStop || finding.line == 0) {
     return std::nullopt;
   }
   const Piece& where = reading.pieces[*piece];

@@ -14,8 +14,7 @@ namespace partsc::lsp {
 namespace {
 
 // How often the settings files are looked at while messages come or not.
-constexpr auto kSettingsInterval = std::chrono::seconds(1);
-constexpr int kSettingsIntervalMs = 1000;
+constexpr std::chrono::milliseconds kSettingsInterval(1000);
 // A run ended by a signal ends with 128 + the signal, as a shell tells it.
 constexpr int kSignalStatusBase = 128;
 
@@ -64,7 +63,7 @@ int RunLanguageServer(OvPipe& pipe, ServerOptions options) {
   std::string bytes;
   while (!server.Exited() && !outbox.Broken()) {
     bytes.clear();
-    const OvReadResult read = pipe.Read(bytes, kSettingsIntervalMs);
+    const OvReadResult read = pipe.Read(bytes, kSettingsInterval.count());
     if (OvSignals::Caught() != 0) {
       server.Stop();
       return kSignalStatusBase + OvSignals::Caught();

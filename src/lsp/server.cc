@@ -6,8 +6,8 @@
 #include <set>
 #include <utility>
 
-#include <nlohmann/json.hpp>
 #include <partsc/version.h>
+#include <nlohmann/json.hpp>
 
 #include "lsp/features.h"
 #include "platform/ov_file.h"
@@ -55,15 +55,9 @@ constexpr OvJsonLimits kMessageLimits{SIZE_MAX, 64};
 // True when the client offers UTF-8 positions.
 bool OffersUtf8(const json& params) {
   const json::json_pointer where("/capabilities/general/positionEncodings");
-  if (!params.contains(where) || !params.at(where).is_array()) {
-    return false;
-  }
-  for (const json& encoding : params.at(where)) {
-    if (encoding == "utf-8") {
-      return true;
-    }
-  }
-  return false;
+  const json encodings = params.contains(where) ? params.at(where) : json();
+  return encodings.is_array() &&
+         std::find(encodings.begin(), encodings.end(), "utf-8") != encodings.end();
 }
 
 // The workspace folders of an initialize request, as paths: its
@@ -110,39 +104,31 @@ struct RequestError {
 // The largest file whose encoding the server looks at.
 constexpr size_t kLargestFile = size_t{64} << 20;
 
-// Latin-1 for a file on disk that is not UTF-8, else UTF-8.
-TextEncoding EncodingOfFile(const std::string& path) {
+// The bytes of a file on disk; none when it cannot be read.
+std::string FileText(const std::string& path) {
   OvFileBytes bytes;
   if (path.empty() || !OvFileIO::ReadText(path, kLargestFile, bytes).Ok()) {
-    return TextEncoding::kUtf8;
+    return {};
   }
-  return IsUtf8(bytes.View()) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+  return std::string(bytes.View());
+}
+
+// Latin-1 for bytes that are not UTF-8, else UTF-8.
+TextEncoding EncodingOf(std::string_view bytes) {
+  return IsUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
 }
 
 // The editor's text in the bytes its file would hold: a Latin-1 file's text
 // back in Latin-1, unless the editor put in a character Latin-1 does not
 // have.
+std::optional<std::string> Latin1Bytes(const std::string& text, TextEncoding fileEncoding) {
+  return fileEncoding == TextEncoding::kLatin1 ? EncodeLatin1(text) : std::nullopt;
+}
+
 std::shared_ptr<const Snapshot> NewSnapshot(const std::string& text, TextEncoding fileEncoding) {
-  std::string bytes;
-  if (fileEncoding == TextEncoding::kLatin1 && EncodeLatin1(text, bytes)) {
-    return std::make_shared<const Snapshot>(std::move(bytes), TextEncoding::kLatin1);
-  }
-  return std::make_shared<const Snapshot>(text);
-}
-
-// The same text as bytes only.
-std::string FileBytes(const std::string& text, TextEncoding fileEncoding) {
-  std::string bytes;
-  if (fileEncoding == TextEncoding::kLatin1 && EncodeLatin1(text, bytes)) {
-    return bytes;
-  }
-  return text;
-}
-
-CompileFunction DefaultCompile() {
-  return [](const std::string& text, const std::string& path, const CompileOptions& options) {
-    return CompileText(text, path, options);
-  };
+  std::optional<std::string> bytes = Latin1Bytes(text, fileEncoding);
+  return bytes ? std::make_shared<const Snapshot>(std::move(*bytes), TextEncoding::kLatin1)
+               : std::make_shared<const Snapshot>(text);
 }
 
 }  // namespace
@@ -159,7 +145,7 @@ Server::Server(Outbox& outbox, ServerOptions options)
       worker_(options_.compileInBackground),
       libraryWorker_(options_.compileInBackground) {
   if (!options_.compile) {
-    options_.compile = DefaultCompile();
+    options_.compile = CompileText;
   }
 }
 
@@ -286,7 +272,8 @@ json Server::Answer(const std::string& method, const json& params) {
   const View view{*snapshot, encoding_};
   // What the compile of this version found; null while it runs.
   const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
-  const std::vector<PlacedDiagnostic>* diagnostics = analysis ? &analysis->diagnostics : nullptr;
+  const std::vector<PlacedDiagnostic> none;
+  const std::vector<PlacedDiagnostic>& diagnostics = analysis ? analysis->diagnostics : none;
   if (method == "textDocument/documentSymbol") {
     return DocumentSymbols(view, diagnostics);
   }
@@ -298,10 +285,8 @@ json Server::Answer(const std::string& method, const json& params) {
   }
   if (method == "textDocument/codeAction") {
     const json& range = params.at("range");
-    return diagnostics == nullptr ? json::array()
-                                  : CodeActions(view, uri, *diagnostics,
-                                                view.OffsetOf(range.at("start")),
-                                                view.OffsetOf(range.at("end")));
+    return CodeActions(view, uri, diagnostics, view.OffsetOf(range.at("start")),
+                       view.OffsetOf(range.at("end")));
   }
   const size_t offset = view.OffsetOf(params.at("position"));
   if (method == "textDocument/completion") {
@@ -410,12 +395,11 @@ void Server::DidOpen(const json& params) {
   TextDocument document;
   document.uri = item.at("uri").get<std::string>();
   document.path = PathOfUri(document.uri);
-  document.languageId = item.value("languageId", std::string());
   document.version = item.value("version", int64_t{0});
   document.text = item.at("text").get<std::string>();
   OpenDocument& open = documents_[document.uri];
   open = OpenDocument{};
-  open.fileEncoding = EncodingOfFile(document.path);
+  open.fileEncoding = EncodingOf(FileText(document.path));
   open.document = std::move(document);
   Compile(open);
 }
@@ -430,12 +414,8 @@ void Server::DidChange(const json& params) {
       continue;
     }
     const json& range = change.at("range");
-    Range at;
-    at.start = Position{range.at("start").at("line").get<int64_t>(),
-                        range.at("start").at("character").get<int64_t>()};
-    at.end = Position{range.at("end").at("line").get<int64_t>(),
-                      range.at("end").at("character").get<int64_t>()};
-    ApplyChange(document.text, at, text, encoding_);
+    ApplyChange(document.text, {PositionOf(range.at("start")), PositionOf(range.at("end"))}, text,
+                encoding_);
   }
   document.version = params.at("textDocument").value("version", document.version);
   Compile(open);
@@ -456,8 +436,7 @@ void Server::DidClose(const json& params) {
 void Server::DidChangeWatchedFiles(const json& params) {
   for (const json& change : params.at("changes")) {
     const std::string path = PathOfUri(change.at("uri").get<std::string>());
-    if (settings_.IsSettingsFile(path) || IsControlFile(path) ||
-        library_.versions.contains(path)) {
+    if (settings_.IsSettingsFile(path) || IsControlFile(path) || library_.versions.contains(path)) {
       CheckSettings();
       return;
     }
@@ -494,9 +473,8 @@ std::vector<std::string> Server::ControlFiles() const {
     }
   }
   for (const std::string& folder : folders) {
-    for (const std::string& control : ControlFilesIn(folder)) {
-      controls.insert(control);
-    }
+    const std::vector<std::string> found = ControlFilesIn(folder);
+    controls.insert(found.begin(), found.end());
   }
   return {controls.begin(), controls.end()};
 }
@@ -543,7 +521,8 @@ void Server::CheckLibraryAgain() {
   std::map<std::string, uint64_t> generations;
   for (const auto& [uri, open] : documents_) {
     if (!open.document.path.empty()) {
-      texts[open.document.path] = FileBytes(open.document.text, open.fileEncoding);
+      texts[open.document.path] =
+          Latin1Bytes(open.document.text, open.fileEncoding).value_or(open.document.text);
       generations[open.document.path] = open.generation;
     }
   }
@@ -570,15 +549,15 @@ void Server::CheckLibraryAgain() {
     }
   }
   library_ = std::move(state);
-  libraryWorker_.Submit("library", [this, runs = std::move(runs),
-                                     generations = std::move(generations)] {
-    LibraryFindings findings;
-    for (const LibraryRun& run : runs) {
-      CheckLibrary(options_.checkLibrary, run, findings);
-    }
-    findings.generations = generations;
-    PublishLibrary(std::move(findings));
-  });
+  libraryWorker_.Submit("library",
+                        [this, runs = std::move(runs), generations = std::move(generations)] {
+                          LibraryFindings findings;
+                          for (const LibraryRun& run : runs) {
+                            CheckLibrary(options_.checkLibrary, run, findings);
+                          }
+                          findings.generations = generations;
+                          PublishLibrary(std::move(findings));
+                        });
 }
 
 void Server::PublishLibrary(LibraryFindings findings) {
@@ -605,11 +584,11 @@ void Server::PublishLibrary(LibraryFindings findings) {
 std::shared_ptr<const Snapshot> Server::SnapshotOf(OpenDocument& open) {
   if (!open.snapshot) {
     const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
-    open.snapshot = analysis ? analysis->snapshot : NewSnapshot(open.document.text, open.fileEncoding);
+    open.snapshot =
+        analysis ? analysis->snapshot : NewSnapshot(open.document.text, open.fileEncoding);
   }
   return open.snapshot;
 }
-
 
 std::shared_ptr<const Analysis> Server::AnalysisOf(const OpenDocument& open) {
   const std::lock_guard<std::mutex> lock(published_);
@@ -641,24 +620,24 @@ void Server::Compile(OpenDocument& open) {
   const std::string filePath = open.document.path;
   // A control file is no source: what it holds comes from the check.
   const bool source = !IsControlFile(filePath);
-  worker_.Submit(uri, [this, uri, text, fileEncoding, path, filePath, source, generation, version,
-                       settings] {
-    try {
-      auto analysis = std::make_shared<Analysis>();
-      analysis->generation = generation;
-      analysis->version = version;
-      analysis->path = filePath;
-      analysis->snapshot = NewSnapshot(*text, fileEncoding);
-      if (source) {
-        Analyse(*analysis, path, settings, options_.compile);
-      }
-      Publish(uri, std::move(analysis));
-    } catch (const std::exception& error) {
-      Notify("window/showMessage", json{{"type", kMessageError},
-                                        {"message", std::string("partsc could not compile ") + uri +
-                                                        ": " + error.what()}});
-    }
-  });
+  worker_.Submit(
+      uri, [this, uri, text, fileEncoding, path, filePath, source, generation, version, settings] {
+        try {
+          auto analysis = std::make_shared<Analysis>();
+          analysis->generation = generation;
+          analysis->version = version;
+          analysis->path = filePath;
+          analysis->snapshot = NewSnapshot(*text, fileEncoding);
+          if (source) {
+            Analyse(*analysis, path, settings, options_.compile);
+          }
+          Publish(uri, std::move(analysis));
+        } catch (const std::exception& error) {
+          Notify("window/showMessage", json{{"type", kMessageError},
+                                            {"message", std::string("partsc could not compile ") +
+                                                            uri + ": " + error.what()}});
+        }
+      });
   CheckLibraryAgain();
 }
 
@@ -701,7 +680,7 @@ void Server::PublishLocked(const std::string& uri) {
     const bool current =
         taken != libraryFindings_.generations.end() && taken->second == analysis.generation;
     for (const Finding& finding : found) {
-      if (!current && (finding.line != 0 || finding.logLine != 0)) {
+      if (!current && finding.line != 0) {
         continue;
       }
       if (std::find(analysis.findings.begin(), analysis.findings.end(), finding) ==
@@ -711,12 +690,8 @@ void Server::PublishLocked(const std::string& uri) {
     }
     message["version"] = analysis.version;
   } else {
-    OvFileBytes bytes;
-    if (!found.empty()) {
-      OvFileIO::ReadText(path, kLargestFile, bytes);
-    }
-    std::string text(bytes.View());
-    const TextEncoding encoding = IsUtf8(text) ? TextEncoding::kUtf8 : TextEncoding::kLatin1;
+    std::string text = found.empty() ? std::string() : FileText(path);
+    const TextEncoding encoding = EncodingOf(text);
     snapshot = std::make_shared<const Snapshot>(std::move(text), encoding);
     for (const Finding& finding : found) {
       diagnostics.push_back(Place(*snapshot, finding));

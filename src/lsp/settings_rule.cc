@@ -111,8 +111,7 @@ bool SettingsRule::IsSettingsFile(const std::string& path) const {
   if (!explicitPath_.empty()) {
     return path == explicitPath_;
   }
-  const size_t slash = path.rfind('/');
-  return path.substr(slash == std::string::npos ? 0 : slash + 1) == kSettingsFileName;
+  return path == kSettingsFileName || path.ends_with(std::string("/") + kSettingsFileName);
 }
 
 }  // namespace partsc::lsp

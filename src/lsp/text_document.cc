@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <string>
 
@@ -10,24 +11,6 @@ namespace {
 
 bool IsContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
-}
-
-// The UTF-16 code units of the character a lead byte begins.
-int64_t Utf16Units(unsigned char lead) {
-  return lead >= 0xF0 ? 2 : 1;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
 }
 
 // The units one byte of a text adds in the position encoding: a Latin-1
@@ -39,7 +22,8 @@ int64_t ByteUnits(unsigned char byte, PositionEncoding encoding, TextEncoding so
   if (encoding == PositionEncoding::kUtf8) {
     return 1;
   }
-  return IsContinuation(byte) ? 0 : Utf16Units(byte);
+  // A character of four bytes is two UTF-16 code units, any other one.
+  return IsContinuation(byte) ? 0 : (byte >= 0xF0 ? 2 : 1);
 }
 
 }  // namespace
@@ -55,8 +39,8 @@ int64_t EncodedLength(std::string_view text, PositionEncoding encoding, TextEnco
   return units;
 }
 
-bool EncodeLatin1(std::string_view utf8, std::string& bytes) {
-  bytes.clear();
+std::optional<std::string> EncodeLatin1(std::string_view utf8) {
+  std::string bytes;
   bytes.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {
     const auto byte = static_cast<unsigned char>(utf8[i]);
@@ -67,11 +51,11 @@ bool EncodeLatin1(std::string_view utf8, std::string& bytes) {
     // Latin-1 has U+0080 to U+00FF: C2 or C3 and one continuation byte.
     if ((byte != 0xC2 && byte != 0xC3) || i + 1 == utf8.size() ||
         !IsContinuation(static_cast<unsigned char>(utf8[i + 1]))) {
-      return false;
+      return std::nullopt;
     }
     bytes += static_cast<char>(((byte & 0x03) << 6) | (utf8[++i] & 0x3F));
   }
-  return true;
+  return bytes;
 }
 
 int64_t LineIndex::Units(std::string_view part, PositionEncoding encoding) const {
@@ -158,7 +142,7 @@ Position LineIndex::PositionOf(size_t offset, PositionEncoding encoding) const {
   Position position;
   position.line = static_cast<int64_t>(line);
   position.character = ascii_[line] ? static_cast<int64_t>(stop - start)
-                                     : Units(text_.substr(start, stop - start), encoding);
+                                    : Units(text_.substr(start, stop - start), encoding);
   return position;
 }
 
@@ -195,14 +179,15 @@ std::string PathOfUri(std::string_view uri) {
   rest = rest.substr(slash);
   std::string path;
   for (size_t i = 0; i < rest.size(); ++i) {
-    const int high = rest[i] == '%' && i + 2 < rest.size() ? HexValue(rest[i + 1]) : -1;
-    const int low = high >= 0 ? HexValue(rest[i + 2]) : -1;
-    if (low < 0) {
-      path += rest[i];
+    const char* digits = rest.data() + i + 1;
+    uint8_t byte = 0;
+    if (rest[i] == '%' && i + 2 < rest.size() &&
+        std::from_chars(digits, digits + 2, byte, 16).ptr == digits + 2) {
+      path += static_cast<char>(byte);
+      i += 2;
       continue;
     }
-    path += static_cast<char>(high * 16 + low);
-    i += 2;
+    path += rest[i];
   }
   return path;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,15 +66,14 @@ class LineIndex {
 int64_t EncodedLength(std::string_view text, PositionEncoding encoding,
                       TextEncoding source = TextEncoding::kUtf8);
 
-// The UTF-8 text of the client in Latin-1, into `bytes`; false when it holds
-// a character Latin-1 does not have.
-bool EncodeLatin1(std::string_view utf8, std::string& bytes);
+// The UTF-8 text of the client in Latin-1; none when it holds a character
+// Latin-1 does not have.
+std::optional<std::string> EncodeLatin1(std::string_view utf8);
 
 // One open document: its text and version.
 struct TextDocument {
   std::string uri;
   std::string path;  // the file the uri names; the uri itself when it names none
-  std::string languageId;
   int64_t version = 0;
   std::string text;
 };

@@ -200,9 +200,9 @@ TEST(Agreement, TheServerAndCheckGiveTheSameDiagnosticsOfEverySource) {
       continue;
     }
     std::vector<std::string> forms = {source};
-    std::string bytes;
-    if (IsUtf8(source) && source != Latin1ToUtf8(source) && lsp::EncodeLatin1(source, bytes)) {
-      forms.push_back(bytes);
+    const std::optional<std::string> bytes = lsp::EncodeLatin1(source);
+    if (IsUtf8(source) && source != Latin1ToUtf8(source) && bytes) {
+      forms.push_back(*bytes);
     }
     for (const std::string& form : forms) {
       latin1 += IsUtf8(form) ? 0 : 1;
