@@ -45,12 +45,6 @@ std::string Absolute(const std::string& base, std::string_view path) {
   return clean.empty() ? std::string("/") : clean;
 }
 
-// The directory part of an absolute path: "/a/b" gives "/a", "/a" gives "/".
-std::string Parent(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
 // Why `path` cannot be a class directory: "no such directory", "not a
 // directory"; empty when it is a directory.
 std::string DirectoryProblem(const std::string& path) {
@@ -155,7 +149,7 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
                                           : ": cannot read the settings file"));
     return false;
   }
-  const std::string base = Parent(Absolute(currentDirectory, settingsPath));
+  const std::string base = OvFile::DirectoryOf(Absolute(currentDirectory, settingsPath));
   std::string_view rest = content;
   int lineNumber = 0;
   while (!rest.empty()) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -20,85 +21,31 @@ bool IsDigit(char c) {
 // An integer of at most this many digits is exact in a double.
 constexpr std::size_t kShortIntegerDigits = 15;
 
-// The shape of a number in plain decimal form.
-struct DecimalForm {
-  bool negative = false;
-  std::string_view integerDigits;
-  std::string_view fractionDigits;
-  int64_t exponent = 0;  // saturated far beyond any double
-};
-
-std::string_view TakeDigits(std::string_view text, std::size_t& at) {
-  const std::size_t start = at;
-  while (at < text.size() && IsDigit(text[at])) {
-    ++at;
+// True when the magnitude of `number`, a whole number in plain decimal form,
+// is at least 1, so that a conversion out of range overflowed rather than
+// underflowed.
+bool AtLeastOne(std::string_view number) {
+  const std::size_t e = std::min(number.find_first_of("eE"), number.size());
+  const std::string_view mantissa = number.substr(0, e);
+  const std::size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) {
+    return false;
   }
-  return text.substr(start, at - start);
-}
-
-// Checks the whole text against: [+-] digits [. digits] | [+-] . digits,
-// then an optional exponent e/E [+-] digits.
-std::optional<DecimalForm> ReadDecimalForm(std::string_view text) {
-  DecimalForm form;
-  std::size_t at = 0;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-    form.negative = text[at] == '-';
-    ++at;
-  }
-  form.integerDigits = TakeDigits(text, at);
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    form.fractionDigits = TakeDigits(text, at);
-  }
-  if (form.integerDigits.empty() && form.fractionDigits.empty()) {
-    return std::nullopt;
-  }
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-    ++at;
-    bool negativeExponent = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-      negativeExponent = text[at] == '-';
-      ++at;
-    }
-    const std::string_view digits = TakeDigits(text, at);
-    if (digits.empty()) {
-      return std::nullopt;
-    }
-    constexpr int64_t kSaturation = 1'000'000'000;
-    for (const char c : digits) {
-      form.exponent = std::min<int64_t>(form.exponent * 10 + (c - '0'), kSaturation);
-    }
-    if (negativeExponent) {
-      form.exponent = -form.exponent;
-    }
-  }
-  if (at != text.size()) {
-    return std::nullopt;
-  }
-  return form;
-}
-
-// True when the magnitude of the number is at least 1, so that a conversion
-// out of range overflowed rather than underflowed.
-bool AtLeastOne(const DecimalForm& form) {
-  int64_t leading = static_cast<int64_t>(form.integerDigits.size());
-  std::string_view digits = form.integerDigits;
-  std::size_t zeros = 0;
-  while (zeros < digits.size() && digits[zeros] == '0') {
-    ++zeros;
-  }
-  if (zeros == digits.size()) {
-    std::size_t fractionZeros = 0;
-    while (fractionZeros < form.fractionDigits.size() &&
-           form.fractionDigits[fractionZeros] == '0') {
-      ++fractionZeros;
-    }
-    leading = -static_cast<int64_t>(fractionZeros);
-  } else {
-    leading -= static_cast<int64_t>(zeros);
-  }
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
   // The first significant digit stands at 10^(leading - 1 + exponent).
-  return leading + form.exponent > 0;
+  const int64_t leading =
+      static_cast<int64_t>(point) - static_cast<int64_t>(first) + (first > point ? 1 : 0);
+  std::string_view digits = e < number.size() ? number.substr(e + 1) : "0";
+  const bool negative = digits.front() == '-';
+  if (negative || digits.front() == '+') {
+    digits.remove_prefix(1);
+  }
+  // An exponent beyond int64_t lies far beyond any double.
+  int64_t exponent = 0;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec != std::errc()) {
+    exponent = std::numeric_limits<int32_t>::max();
+  }
+  return leading + (negative ? -exponent : exponent) > 0;
 }
 
 // The text between the first `mark` and the next one (or the end of the
@@ -240,7 +187,6 @@ void TrimLineEnd(std::string& line) {
   line.erase(TrimmedLineEnd(line).size());
 }
 
-
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {
     text = OvStringUtil::TrimBlanks(text);
@@ -248,22 +194,24 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (ParseShortInteger(text, result)) {
     return 0;
   }
-  const std::optional<DecimalForm> form = ReadDecimalForm(text);
-  if (!form) {
+  // Plain decimal form only: from_chars takes no '+', but "inf" and "nan".
+  const std::string_view number = text.starts_with('+') ? text.substr(1) : text;
+  const std::string_view unsigned_ =
+      number.starts_with('-') && number.size() == text.size() ? number.substr(1) : number;
+  if (unsigned_.empty() || (!IsDigit(unsigned_.front()) && unsigned_.front() != '.')) {
     return -1;
   }
-  // from_chars takes no '+'; the form has been checked already.
-  if (text.front() == '+') {
-    text.remove_prefix(1);
-  }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (end != number.data() + number.size()) {
+    return -1;
+  }
   if (error == std::errc::result_out_of_range) {
-    if (AtLeastOne(*form)) {
+    if (AtLeastOne(number)) {
       return -1;
     }
-    value = form->negative ? -0.0 : 0.0;
-  } else if (error != std::errc() || end != text.data() + text.size()) {
+    value = number.starts_with('-') ? -0.0 : 0.0;
+  } else if (error != std::errc()) {
     return -1;
   }
   if (std::isinf(value)) {
@@ -271,17 +219,6 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   }
   result = value;
   return 0;
-}
-
-void OvStringUtil::ParseLine(std::string_view line, std::string& quoted, int quotedSize,
-                             std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
-                             int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs) {
-  std::string_view quotedText;
-  std::string_view bangText;
-  ParseLine(line, quotedText, quotedSize, bangText, bangSize, numbers, numberCount, maxNumbers,
-            pairs, pairCount, maxPairs);
-  quoted.assign(quotedText);
-  bang.assign(bangText);
 }
 
 void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,
