@@ -338,9 +338,7 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   } else if ((hostFlags & O_ACCMODE) == O_RDONLY) {
     fd = OpenInputFile(path, true);
   } else {
-    do {
-      fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
-    } while (fd < 0 && errno == EINTR);
+    fd = OpenRetrying(path, hostFlags, static_cast<mode_t>(permission));
   }
   if (fd < 0) {
     Note(errno);

@@ -65,24 +65,24 @@ std::string_view MarkedText(std::string_view line, char mark, int size) {
 
 // The most common number, an integer of at most 15 digits with an optional
 // sign, is exact in a double: it needs no rounding and takes a short way.
-// False, and `result` alone, for any other text.
-bool ParseShortInteger(std::string_view text, double& result) {
-  const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
-  const std::string_view digits = signed_ ? text.substr(1) : text;
-  if (digits.empty() || digits.size() > kShortIntegerDigits) {
-    return false;
+// The one that starts at `at`, which moves past it; none for any other text.
+std::optional<double> ShortIntegerAt(std::string_view text, std::size_t& at) {
+  const bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+    ++at;
   }
-  int64_t value = 0;
-  for (const char c : digits) {
-    if (!IsDigit(c)) {
-      return false;
-    }
-    value = value * 10 + (c - '0');
+  const std::size_t start = at;
+  int64_t magnitude = 0;
+  while (at < text.size() && IsDigit(text[at]) && at - start <= kShortIntegerDigits) {
+    magnitude = magnitude * 10 + (text[at] - '0');
+    ++at;
+  }
+  if (at == start || at - start > kShortIntegerDigits) {
+    return std::nullopt;
   }
   // "-0" is negative zero, as the full conversion gives it.
-  const double magnitude = static_cast<double>(value);
-  result = text.front() == '-' ? -magnitude : magnitude;
-  return true;
+  const auto exact = static_cast<double>(magnitude);
+  return negative ? -exact : exact;
 }
 
 // The value of a trimmed list item as single precision; NaN when it is not a
@@ -108,29 +108,14 @@ std::size_t ShortIntegerItem(std::string_view list, std::size_t at, float& value
   while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
     ++at;
   }
-  const bool negative = at < list.size() && list[at] == '-';
-  if (at < list.size() && (list[at] == '-' || list[at] == '+')) {
-    ++at;
-  }
-  const std::size_t digitsStart = at;
-  int64_t magnitude = 0;
-  while (at < list.size() && IsDigit(list[at]) && at - digitsStart <= kShortIntegerDigits) {
-    magnitude = magnitude * 10 + (list[at] - '0');
-    ++at;
-  }
-  const std::size_t digits = at - digitsStart;
-  if (digits == 0 || digits > kShortIntegerDigits) {
-    return std::string_view::npos;
-  }
+  const std::optional<double> exact = ShortIntegerAt(list, at);
   while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
     ++at;
   }
-  if (at < list.size() && list[at] != ',') {
+  if (!exact || (at < list.size() && list[at] != ',')) {
     return std::string_view::npos;
   }
-  // Through double, as every other number: "-0" stays negative zero.
-  const double exact = static_cast<double>(magnitude);
-  value = static_cast<float>(negative ? -exact : exact);
+  value = static_cast<float>(*exact);  // through double, as every other number
   return at;
 }
 
@@ -191,7 +176,9 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {
     text = OvStringUtil::TrimBlanks(text);
   }
-  if (ParseShortInteger(text, result)) {
+  std::size_t at = 0;
+  if (const std::optional<double> exact = ShortIntegerAt(text, at); exact && at == text.size()) {
+    result = *exact;
     return 0;
   }
   // Plain decimal form only: from_chars takes no '+', but "inf" and "nan".
@@ -271,23 +258,6 @@ int SequenceLength(unsigned char lead) {
   return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
 }
 
-// The range the second byte of a sequence must lie in: it rules out the
-// overlong forms, the surrogates and what lies above U+10FFFF.
-std::pair<unsigned char, unsigned char> SecondByteRange(unsigned char lead) {
-  switch (lead) {
-    case 0xE0:
-      return {0xA0, 0xBF};
-    case 0xED:
-      return {0x80, 0x9F};
-    case 0xF0:
-      return {0x90, 0xBF};
-    case 0xF4:
-      return {0x80, 0x8F};
-    default:
-      return {0x80, 0xBF};
-  }
-}
-
 }  // namespace
 
 bool IsUtf8(std::string_view bytes) {
@@ -298,20 +268,21 @@ bool IsUtf8(std::string_view bytes) {
       ++i;  // most texts are ASCII
       continue;
     }
-    const int length = SequenceLength(lead);
-    if (length == 0 || bytes.size() - i < static_cast<size_t>(length)) {
+    const auto length = static_cast<size_t>(SequenceLength(lead));
+    if (length == 0 || bytes.size() - i < length) {
       return false;
     }
-    const auto [low, high] = SecondByteRange(lead);
-    for (int k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
-      const unsigned char min = k == 1 ? low : 0x80;
-      const unsigned char max = k == 1 ? high : 0xBF;
-      if (next < min || next > max) {
+    // The range of the second byte rules out the overlong forms, the
+    // surrogates and what lies above U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
         return false;
       }
     }
-    i += static_cast<size_t>(length);
+    i += length;
   }
   return true;
 }
