@@ -99,8 +99,8 @@ void CheckDouble(std::string_view text, int trim) {
 }
 
 void CheckParseLine(std::string_view line, const Limits& limits) {
-  std::string quoted;
-  std::string bang;
+  std::string_view quoted;
+  std::string_view bang;
   std::array<float, kLineSlots> numbers{};
   float pairs[kLineSlots][2] = {};
   int16_t numberCount = kUntouched;

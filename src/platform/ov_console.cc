@@ -8,8 +8,8 @@ namespace partsc {
 
 OvConsole::OvConsole() {
   in_.FopenStdin();
-  out_.FopenStdout();
-  err_.FopenStderr();
+  out_.FopenStandard(stdout);
+  err_.FopenStandard(stderr);
 }
 
 OvConsole::OvConsole(InMemory memory) {

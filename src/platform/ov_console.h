@@ -31,7 +31,7 @@ class OvConsole {
 
   OvFileIO& In() { return in_; }
   // Standard output and error each escape the control characters of what
-  // they write when they are a terminal (OvFileIO::FopenStdout); a console
+  // they write when they are a terminal (OvFileIO::FopenStandard); a console
   // in memory is none.
   OvFileIO& Out() { return out_; }
   OvFileIO& Err() { return err_; }

@@ -28,12 +28,8 @@ namespace {
 
 // The index of `key` in kClassKeys, or -1.
 int ClassIndex(std::string_view key) {
-  for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
-    if (kClassKeys[i] == key) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
+  const auto* found = std::find(kClassKeys.begin(), kClassKeys.end(), key);
+  return found == kClassKeys.end() ? -1 : static_cast<int>(found - kClassKeys.begin());
 }
 
 // directory + "/" + name, where the directory "/" gives "/name".
@@ -47,12 +43,7 @@ std::string Join(const std::string& directory, std::string_view name) {
 }
 
 bool HasCapital(std::string_view text) {
-  for (const char c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
 // The current directory, or "." when it cannot be told.
@@ -61,14 +52,15 @@ std::string CurrentOrDot() {
   return directory.empty() ? std::string(".") : directory;
 }
 
-// The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
-// without "/" the current directory.
-std::string DirectoryPart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
+// True when a user other than the run's can make or replace files in
+// `directory`: it belongs to another, or its group or others may write to
+// it. A directory that cannot be looked at counts as shared.
+bool IsSharedDirectory(const std::string& directory) {
+  struct stat status {};
+  if (::stat(directory.c_str(), &status) != 0) {
+    return true;
   }
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
+  return status.st_uid != ::geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 // Whether a file of `owner` is one the run may write into or follow: its
@@ -85,10 +77,28 @@ int WriteRefusal(const std::string& path, const struct stat& status) {
   }
   const bool foreign = !TrustedOwner(status.st_uid);
   const bool otherNames = S_ISREG(status.st_mode) && status.st_nlink > 1;
-  if ((!foreign && !otherNames) || !OvFile::IsSharedDirectory(DirectoryPart(path))) {
+  if ((!foreign && !otherNames) || !IsSharedDirectory(OvFile::DirectoryOf(path))) {
     return 0;
   }
   return foreign ? kRefusedForeignFile : kRefusedOtherNames;
+}
+
+// The names in `directory` that `keep` takes, in no order; none when it
+// cannot be read.
+template <class Keep>
+std::vector<std::string> NamesIn(const std::string& directory, Keep keep) {
+  std::vector<std::string> names;
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) {
+    return names;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    if (keep(std::string_view(entry->d_name))) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  ::closedir(listing);
+  return names;
 }
 
 }  // namespace
@@ -148,7 +158,7 @@ int OpenOutputFile(const std::string& path, int flags, int permission, bool& cre
 }
 
 int OpenInputFile(const std::string& path, bool regularOnly) {
-  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK, 0);
+  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, 0);
   if (fd < 0) {
     return -1;
   }
@@ -236,11 +246,7 @@ int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::st
   return -1;
 }
 
-namespace {
-
-// Opens `path` and gives its descriptor to `sync` (fsync or syncfs); keeps the
-// sync's errno.
-int SyncThrough(const std::string& path, int (*sync)(int)) {
+int OvFile::Sync(const std::string& path) {
   if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
     errno = EIO;
     return -1;
@@ -249,17 +255,11 @@ int SyncThrough(const std::string& path, int (*sync)(int)) {
   if (fd < 0) {
     return -1;
   }
-  const int result = sync(fd);
+  const int result = ::fsync(fd);
   const int error = errno;
   ::close(fd);
   errno = error;
   return result == 0 ? 0 : -1;
-}
-
-}  // namespace
-
-int OvFile::Sync(const std::string& path) {
-  return SyncThrough(path, ::fsync);
 }
 
 std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
@@ -319,14 +319,6 @@ bool OvFile::BelongsToAnother(const std::string& path) {
   return ::lstat(path.c_str(), &status) == 0 && status.st_uid != ::geteuid();
 }
 
-bool OvFile::IsSharedDirectory(const std::string& directory) {
-  struct stat status {};
-  if (::stat(directory.c_str(), &status) != 0) {
-    return true;
-  }
-  return status.st_uid != ::geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-}
-
 int OvFile::ReplaceRefusal(const std::string& path) {
   struct stat status {};
   return ::lstat(path.c_str(), &status) == 0 ? WriteRefusal(path, status) : 0;
@@ -342,19 +334,7 @@ int OvFile::PermissionOf(const std::string& path) {
 
 std::vector<std::string> OvFile::NamesStartingWith(const std::string& directory,
                                                    std::string_view prefix) {
-  std::vector<std::string> names;
-  DIR* listing = ::opendir(directory.c_str());
-  if (listing == nullptr) {
-    return names;
-  }
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string_view name(entry->d_name);
-    if (name.starts_with(prefix)) {
-      names.emplace_back(name);
-    }
-  }
-  ::closedir(listing);
-  return names;
+  return NamesIn(directory, [&](std::string_view name) { return name.starts_with(prefix); });
 }
 
 std::string OvFile::RandomName(const std::string& stem) {
@@ -374,6 +354,14 @@ bool OvFile::IsLowerCase(std::string_view path) {
   const std::size_t slash = path.rfind('/');
   const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   return !HasCapital(name);
+}
+
+std::string OvFile::DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 bool OvFile::IsPlainName(std::string_view name) {
@@ -410,16 +398,16 @@ bool OvFile::ChangeDirectory(const std::string& directory, const std::string& pa
   const std::string resolved(real);
   std::free(real);
   struct stat status {};
+  int error = 0;
   if (::stat(resolved.c_str(), &status) != 0) {
-    reason = SystemErrorText(errno);
-    return false;
+    error = errno;
+  } else if (!S_ISDIR(status.st_mode)) {
+    error = ENOTDIR;
+  } else if (::access(resolved.c_str(), X_OK) != 0) {
+    error = errno;
   }
-  if (!S_ISDIR(status.st_mode)) {
-    reason = SystemErrorText(ENOTDIR);
-    return false;
-  }
-  if (::access(resolved.c_str(), X_OK) != 0) {
-    reason = SystemErrorText(errno);
+  if (error != 0) {
+    reason = SystemErrorText(error);
     return false;
   }
   result = resolved;
@@ -492,9 +480,7 @@ int OvFile::ProbeCreate(const std::string& path) {
   if (exists && S_ISDIR(status.st_mode)) {
     return EISDIR;
   }
-  const size_t slash = path.rfind('/');
-  const std::string directory =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string directory = DirectoryOf(path);
   struct stat parent {};
   if (::stat(directory.c_str(), &parent) != 0) {
     return errno;
@@ -509,17 +495,8 @@ int OvFile::ProbeCreate(const std::string& path) {
 }
 
 std::vector<std::string> OvFile::FileNames(const std::string& directory) {
-  std::vector<std::string> names;
-  DIR* listing = ::opendir(directory.c_str());
-  if (listing == nullptr) {
-    return names;
-  }
-  while (const dirent* entry = ::readdir(listing)) {
-    if (IsFile(directory + "/" + entry->d_name)) {
-      names.emplace_back(entry->d_name);
-    }
-  }
-  ::closedir(listing);
+  std::vector<std::string> names =
+      NamesIn(directory, [&](std::string_view name) { return IsFile(Join(directory, name)); });
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -88,10 +88,6 @@ class OvFile {
   // True when the file `path` names (a link itself, not its target) belongs
   // to a user other than the run's.
   static bool BelongsToAnother(const std::string& path);
-  // True when a user other than the run's can make or replace files in
-  // `directory`: it belongs to another, or its group or others may write
-  // to it. A directory that cannot be looked at counts as shared.
-  static bool IsSharedDirectory(const std::string& directory);
   // Why a file at `path` is no file for partsc to replace or write: a
   // kRefused reason of ov_util.h (a link of another user; another user's
   // file, or one with other names, in a directory others can write to), or
@@ -109,6 +105,9 @@ class OvFile {
   static std::string RandomName(const std::string& stem);
   // True when the file name after the last "/" holds no capital letter.
   static bool IsLowerCase(std::string_view path);
+  // The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
+  // without "/" the current directory, ".".
+  static std::string DirectoryOf(const std::string& path);
   // True when `name` can be a file name inside a class directory: not empty,
   // not "." or "..", and without "/".
   static bool IsPlainName(std::string_view name);

@@ -14,6 +14,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "platform/ov_escape.h"
 #include "platform/ov_faults.h"
@@ -24,71 +25,32 @@
 namespace partsc {
 namespace {
 
-// The stdio mode for "r", "w" or "a"; always binary so that bytes pass
-// untranslated. Null for any other mode.
-const char* StdioMode(const char* mode) {
-  if (mode == nullptr) {
-    return nullptr;
-  }
-  if (std::strcmp(mode, "r") == 0) {
-    return "rb";
-  }
-  if (std::strcmp(mode, "w") == 0) {
-    return "wb";
-  }
-  if (std::strcmp(mode, "a") == 0) {
-    return "ab";
-  }
-  if (std::strcmp(mode, "wx") == 0) {
-    return "wbx";
-  }
-  return nullptr;
-}
+// The flag values of ov_file_io.h that are no access mode, with the host's
+// flag of each. The access modes and the seek origins are the host's own.
+constexpr std::pair<int, int> kHostFlags[] = {{kOpenAppend, O_APPEND},
+                                              {kOpenCreate, O_CREAT},
+                                              {kOpenTruncate, O_TRUNC},
+                                              {kOpenExclusive, O_EXCL}};
+static_assert(kOpenReadOnly == O_RDONLY && kOpenWriteOnly == O_WRONLY && kOpenReadWrite == O_RDWR);
+static_assert(kSeekStart == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SEEK_END);
 
-// The host's whence for origin 0 (start), 1 (current) or 2 (end); -1 otherwise.
-int Whence(int origin) {
-  switch (origin) {
-    case kSeekStart:
-      return SEEK_SET;
-    case kSeekCurrent:
-      return SEEK_CUR;
-    case kSeekEnd:
-      return SEEK_END;
-    default:
-      return -1;
-  }
+bool IsOrigin(int origin) {
+  return origin >= kSeekStart && origin <= kSeekEnd;
 }
 
 // The host's open flags for the flag values of ov_file_io.h; -1 when the
 // access mode is not one of read-only, write-only or read-write.
 int HostFlags(int flags) {
-  int host = 0;
-  switch (flags & 0x0003) {
-    case kOpenReadOnly:
-      host = O_RDONLY;
-      break;
-    case kOpenWriteOnly:
-      host = O_WRONLY;
-      break;
-    case kOpenReadWrite:
-      host = O_RDWR;
-      break;
-    default:
-      return -1;
+  if ((flags & O_ACCMODE) == O_ACCMODE) {
+    return -1;
   }
-  if ((flags & kOpenAppend) != 0) {
-    host |= O_APPEND;
+  int host = (flags & O_ACCMODE) | O_CLOEXEC;
+  for (const auto& [ours, theirs] : kHostFlags) {
+    if ((flags & ours) != 0) {
+      host |= theirs;
+    }
   }
-  if ((flags & kOpenCreate) != 0) {
-    host |= O_CREAT;
-  }
-  if ((flags & kOpenTruncate) != 0) {
-    host |= O_TRUNC;
-  }
-  if ((flags & kOpenExclusive) != 0) {
-    host |= O_EXCL;
-  }
-  return host | O_CLOEXEC;
+  return host;
 }
 
 // Calls `transfer(done)`, which moves the bytes from `done` on and answers as
@@ -143,24 +105,22 @@ bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   error_ = 0;
   holder_.clear();
   created_ = false;
-  const char* stdioMode = StdioMode(mode);
-  if (stdioMode == nullptr) {
+  const std::string_view given = mode == nullptr ? "" : mode;
+  if (given != "r" && given != "w" && given != "a" && given != "wx") {
     Note(EINVAL);
     return false;
   }
-  const bool reading = stdioMode[0] == 'r';
-  const int fd = reading ? OpenText(path) : OpenTextOutput(path, stdioMode);
+  const bool reading = given == "r";
+  const int fd = reading ? OpenText(path) : OpenTextOutput(path, given);
   if (fd < 0) {
     return false;
   }
-  // fdopen takes the mode without "x": the descriptor was made so already.
-  stream_ = ::fdopen(fd, reading ? "rb" : stdioMode[0] == 'a' ? "ab" : "wb");
-  if (stream_ == nullptr) {
-    Note(errno);
+  // Always binary, so that bytes pass untranslated; fdopen takes the mode
+  // without "x": the descriptor was made so already.
+  if (!Adopt(::fdopen(fd, reading ? "rb" : given == "a" ? "ab" : "wb"), true)) {
     ::close(fd);
     return false;
   }
-  ownsStream_ = true;
   readLimit_ = reading ? kTextReadLimit : 0;
   readSoFar_ = 0;
   // A buffer larger than the C library's, so that a long source or run log
@@ -185,11 +145,8 @@ int OvFileIO::OpenText(const std::string& path) {
   return fd >= 0 ? fd : Failed(errno);
 }
 
-int OvFileIO::OpenTextOutput(const std::string& path, const char* stdioMode) {
-  int flags = O_WRONLY | (stdioMode[0] == 'a' ? O_APPEND : 0);
-  if (std::strchr(stdioMode, 'x') != nullptr) {
-    flags |= O_EXCL;
-  }
+int OvFileIO::OpenTextOutput(const std::string& path, std::string_view mode) {
+  const int flags = O_WRONLY | (mode == "a" ? O_APPEND : 0) | (mode == "wx" ? O_EXCL : 0);
   const int fd = OpenOutputFile(path, flags, kOpenPermission, created_);
   if (fd < 0) {
     return Failed(errno);
@@ -210,7 +167,7 @@ int OvFileIO::OpenTextOutput(const std::string& path, const char* stdioMode) {
     ::close(fd);
     return Failed(error);
   }
-  if (stdioMode[0] == 'w' && !created_ && ::ftruncate(fd, 0) != 0) {
+  if (mode[0] == 'w' && !created_ && ::ftruncate(fd, 0) != 0) {
     const int error = errno;
     ::close(fd);
     return Failed(error);
@@ -224,52 +181,31 @@ int OvFileIO::Failed(int error) {
   return -1;
 }
 
-void OvFileIO::FopenStdin() {
-  Fclose();
+bool OvFileIO::Adopt(std::FILE* stream, bool owns) {
   error_ = 0;
-  stream_ = stdin;
-  ownsStream_ = false;
+  stream_ = stream;
+  ownsStream_ = owns && stream != nullptr;
+  if (stream == nullptr) {
+    Note(errno);
+    return false;
+  }
+  terminal_ = !owns && ::isatty(::fileno(stream)) == 1;
+  return true;
 }
 
 bool OvFileIO::FopenStandard(std::FILE* stream) {
   Fclose();
-  error_ = 0;
-  stream_ = stream;
-  ownsStream_ = false;
-  terminal_ = stream_ != nullptr && ::isatty(::fileno(stream_)) == 1;
-  return stream_ != nullptr;
-}
-
-bool OvFileIO::FopenStdout() {
-  return FopenStandard(stdout);
-}
-
-bool OvFileIO::FopenStderr() {
-  return FopenStandard(stderr);
+  return Adopt(stream, false);
 }
 
 bool OvFileIO::FopenText(std::string_view text) {
   Fclose();
-  error_ = 0;
-  stream_ = memory_.OpenText(text);
-  if (stream_ == nullptr) {
-    Note(errno);
-    return false;
-  }
-  ownsStream_ = true;
-  return true;
+  return Adopt(memory_.OpenText(text), true);
 }
 
 bool OvFileIO::FopenMemory() {
   Fclose();
-  error_ = 0;
-  stream_ = memory_.OpenOutput();
-  if (stream_ == nullptr) {
-    Note(errno);
-    return false;
-  }
-  ownsStream_ = true;
-  return true;
+  return Adopt(memory_.OpenOutput(), true);
 }
 
 std::string OvFileIO::MemoryText() {
@@ -312,14 +248,13 @@ bool OvFileIO::Fgets(std::string& line, int size) {
 }
 
 int OvFileIO::Fseek(long offset, int origin) {
-  const int whence = Whence(origin);
-  if (stream_ == nullptr || whence < 0) {
+  if (stream_ == nullptr || !IsOrigin(origin)) {
     return -1;
   }
   if (origin == kSeekStart && offset == 0) {
     readSoFar_ = 0;
   }
-  return std::fseek(stream_, offset, whence) == 0 ? 0 : -1;
+  return std::fseek(stream_, offset, origin) == 0 ? 0 : -1;
 }
 
 void OvFileIO::Fprintf(const char* format, ...) {
@@ -403,9 +338,7 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   } else if ((hostFlags & O_ACCMODE) == O_RDONLY) {
     fd = OpenInputFile(path, true);
   } else {
-    do {
-      fd = ::open(path.c_str(), hostFlags, static_cast<mode_t>(permission));
-    } while (fd < 0 && errno == EINTR);
+    fd = OpenRetrying(path, hostFlags, static_cast<mode_t>(permission));
   }
   if (fd < 0) {
     Note(errno);
@@ -462,14 +395,13 @@ void OvFileIO::Close() {
 }
 
 int64_t OvFileIO::Lseek(int64_t offset, int origin) {
-  const int whence = Whence(origin);
-  if (fd_ < 0 || whence < 0) {
+  if (fd_ < 0 || !IsOrigin(origin)) {
     return -1;
   }
   if (positioned_ && origin != kSeekEnd) {
     return MovePosition(origin == kSeekStart ? 0 : position_, offset);
   }
-  const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  const off_t position = ::lseek(fd_, static_cast<off_t>(offset), origin);
   if (position < 0) {
     return -1;
   }
@@ -550,15 +482,6 @@ int OvFileIO::Duplicate() const {
 
 namespace {
 
-// Writes `text` through the stream of `file`, then closes it; false with
-// the reason in `reason`.
-bool WriteAndClose(OvFileIO& file, std::string_view text, std::string& reason) {
-  file.FwriteData(text);
-  file.Fclose();
-  reason = file.ErrorText();
-  return reason.empty();
-}
-
 // "/dir/.name.new-" for "/dir/name".
 std::string HiddenStem(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -578,7 +501,10 @@ OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::stri
       reason = file.ErrorText();
       return Replaced::kNotOpened;
     }
-    return WriteAndClose(file, text, reason) ? Replaced::kDone : Replaced::kNotWritten;
+    file.FwriteData(text);
+    file.Fclose();
+    reason = file.ErrorText();
+    return reason.empty() ? Replaced::kDone : Replaced::kNotWritten;
   }
   std::string temporary;
   if (!file.OpenUnique(HiddenStem(path), temporary)) {
@@ -588,8 +514,8 @@ OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::stri
   const int permission = exists ? static_cast<int>(named.st_mode & 0777) : -1;
   const bool kept = permission < 0 || file.SetPermission(permission);
   const int count = static_cast<int>(text.size());
-  const bool written = text.size() <= static_cast<size_t>(INT32_MAX) &&
-                       file.Write(text.data(), count) == count;
+  const bool written =
+      text.size() <= static_cast<size_t>(INT32_MAX) && file.Write(text.data(), count) == count;
   reason = written ? std::string() : file.ErrorText();
   file.Close();
   if (written && kept && OvFile::Rename(temporary, path) == 0) {
@@ -606,23 +532,45 @@ namespace {
 
 // A whole read's result with the words of its reason.
 OvTextResult TextResult(OvTextRead read, int error) {
-  switch (read) {
-    case OvTextRead::kRead:
-      return {};
-    case OvTextRead::kNoMemory:
-      return {read, "out of memory"};
-    case OvTextRead::kTooLarge:
-      return {read, SystemErrorText(kRefusedTooLarge)};
-    case OvTextRead::kNotRegular:
-      if (error == 0) {
-        return {read, "not a regular file"};
-      }
-      break;
-    case OvTextRead::kOpenFailed:
-    case OvTextRead::kReadFailed:
-      break;
+  if (read == OvTextRead::kRead) {
+    return {};
   }
-  return {read, SystemErrorText(error)};
+  if (read == OvTextRead::kNoMemory) {
+    return {read, "out of memory"};
+  }
+  return {read, SystemErrorText(read == OvTextRead::kTooLarge ? kRefusedTooLarge : error)};
+}
+
+// Fills `text`, already sized, from `fd`, then reads on until the end of the
+// file, in pieces of a buffer on the stack, never past `limit`: kRead,
+// kTooLarge, kReadFailed (the system's error in `error`) or kNoMemory.
+OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
+  size_t done = 0;
+  char more[64 * 1024];
+  try {
+    for (;;) {
+      const bool room = done < text.size();
+      const ssize_t got =
+          room ? ::read(fd, text.data() + done, text.size() - done) : ::read(fd, more, sizeof more);
+      if (got < 0 && errno == EINTR) {
+        continue;
+      }
+      if (got <= 0) {
+        error = got < 0 ? errno : 0;
+        text.resize(done);
+        return got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
+      }
+      done += static_cast<size_t>(got);
+      if (done > limit) {
+        return OvTextRead::kTooLarge;
+      }
+      if (!room) {
+        text.append(more, static_cast<size_t>(got));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return OvTextRead::kNoMemory;
+  }
 }
 
 }  // namespace
@@ -634,32 +582,8 @@ OvTextResult OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes
   if (fd < 0) {
     return TextResult(OvTextRead::kOpenFailed, errno);
   }
-  constexpr size_t kChunk = 64 * 1024;
   int error = 0;
-  OvTextRead read = OvTextRead::kRead;
-  try {
-    for (;;) {
-      const size_t had = bytes.size();
-      bytes.resize(had + kChunk);
-      const ssize_t got = ::read(fd, bytes.data() + had, kChunk);
-      if (got < 0 && errno == EINTR) {
-        bytes.resize(had);
-        continue;
-      }
-      bytes.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
-      if (got <= 0) {
-        error = got < 0 ? errno : 0;
-        read = got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
-        break;
-      }
-      if (bytes.size() > limit) {
-        read = OvTextRead::kTooLarge;
-        break;
-      }
-    }
-  } catch (const std::bad_alloc&) {
-    read = OvTextRead::kNoMemory;
-  }
+  const OvTextRead read = ReadRest(fd, limit, bytes, error);
   ::close(fd);
   if (read != OvTextRead::kRead) {
     bytes = std::string();
@@ -667,96 +591,34 @@ OvTextResult OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes
   return TextResult(read, error);
 }
 
-namespace {
-
-// Fills `text`, already sized, from `fd`, then reads on until the end of the
-// file, in pieces of a buffer on the stack: kRead, kTooLarge or kReadFailed.
-OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {
-      error = got < 0 ? errno : 0;
-      text.resize(done);
-      return got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
-    }
-    done += static_cast<size_t>(got);
-  }
-  char more[4096];
-  for (;;) {
-    const ssize_t got = ::read(fd, more, sizeof more);
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      error = errno;
-      return OvTextRead::kReadFailed;
-    }
-    if (got == 0) {
-      return OvTextRead::kRead;
-    }
-    if (text.size() + static_cast<size_t>(got) > limit) {
-      return OvTextRead::kTooLarge;
-    }
-    text.append(more, static_cast<size_t>(got));
-  }
-}
-
-// Opens `path` to be read whole: a regular file of at most `limit` bytes.
-// Its descriptor, and its size in `size`; else -1, with why in `result`.
-int OpenWhole(const std::string& path, size_t limit, size_t& size, OvTextRead& result,
-              int& error) {
-  error = 0;
-  // Not blocking: a pipe without a writer must not hold the run.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    error = errno;
-    result = OvTextRead::kOpenFailed;
-    return -1;
-  }
-  struct stat status {};
-  result = OvTextRead::kRead;
-  if (::fstat(fd, &status) != 0) {
-    error = errno;
-    result = OvTextRead::kReadFailed;
-  } else if (!S_ISREG(status.st_mode)) {
-    error = S_ISDIR(status.st_mode) ? EISDIR : 0;
-    result = OvTextRead::kNotRegular;
-  } else if (static_cast<uint64_t>(status.st_size) > limit) {
-    result = OvTextRead::kTooLarge;
-  }
-  if (result != OvTextRead::kRead) {
-    ::close(fd);
-    return -1;
-  }
-  size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));
-  return fd;
-}
-
-}  // namespace
-
 // Mapped, the file is what it held when it was opened; read, it is read in
 // one read of its size, and a file that grew meanwhile is read on, never
 // past the limit.
 OvTextResult OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes) {
   bytes.Clear();
-  size_t size = 0;
-  int error = 0;
-  OvTextRead result = OvTextRead::kRead;
-  const int fd = OpenWhole(path, limit, size, result, error);
+  const int fd = OpenInputFile(path, true);
   if (fd < 0) {
-    return TextResult(result, error);
+    const bool regular = errno != EISDIR && errno != kRefusedNotRegular;
+    return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, errno);
   }
-  if (!bytes.Map(fd, size)) {
-    result = ReadRest(fd, limit, bytes.Room(size), error);
+  struct stat status {};
+  int error = ::fstat(fd, &status) != 0 ? errno : 0;
+  const auto size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));
+  OvTextRead read = error != 0     ? OvTextRead::kReadFailed
+                    : size > limit ? OvTextRead::kTooLarge
+                                   : OvTextRead::kRead;
+  if (read == OvTextRead::kRead && !bytes.Map(fd, size)) {
+    try {
+      read = ReadRest(fd, limit, bytes.Room(size), error);
+    } catch (const std::bad_alloc&) {
+      read = OvTextRead::kNoMemory;
+    }
   }
   ::close(fd);
-  if (result != OvTextRead::kRead) {
+  if (read != OvTextRead::kRead) {
     bytes.Clear();
   }
-  return TextResult(result, error);
+  return TextResult(read, error);
 }
 
 }  // namespace partsc

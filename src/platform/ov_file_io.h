@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ov_result.h"
 #include "platform/ov_file_bytes.h"
 #include "platform/ov_memory_stream.h"
+#include "platform/ov_result.h"
 
 namespace partsc {
 
@@ -39,12 +39,12 @@ inline constexpr int kSeekEnd = 2;
 
 // What became of reading a text file whole (OvFileIO::ReadText).
 enum class OvTextRead {
-  kRead,         // the text was read whole
-  kOpenFailed,   // it could not be opened (the system's error kept)
-  kNotRegular,   // it is a directory (EISDIR kept), a device, a pipe or the like
-  kTooLarge,     // it holds more bytes than the limit
-  kReadFailed,   // a read failed (the system's error kept)
-  kNoMemory,     // there is no room for its bytes
+  kRead,        // the text was read whole
+  kOpenFailed,  // it could not be opened (the system's error kept)
+  kNotRegular,  // it is a directory (EISDIR kept), a device, a pipe or the like
+  kTooLarge,    // it holds more bytes than the limit
+  kReadFailed,  // a read failed (the system's error kept)
+  kNoMemory,    // there is no room for its bytes
 };
 // A whole read with the reason of a failure: the system's words, "not a
 // regular file", "out of memory", or for kTooLarge those of kRefusedTooLarge.
@@ -69,14 +69,14 @@ class OvFileIO {
   // at most LockWaitSeconds() (kRefusedLocked after that, see ErrorText),
   // and "w" empties it only once it holds the lock.
   bool Fopen(const std::string& path, const char* mode);
-  void FopenStdin();
-  // Writes to standard output (standard error); closing leaves it open.
-  // When it is a terminal, text written with Fprintf, Vfprintf and Fwrite
-  // shows every control character but the tab and the line feed escaped
-  // ("\x1b"), so that a name or a quoted source line cannot move the cursor
-  // or retitle the window; to a file or a pipe its bytes pass as they are.
-  bool FopenStdout();
-  bool FopenStderr();
+  void FopenStdin() { FopenStandard(stdin); }
+  // Reads or writes a standard stream (stdin, stdout or stderr); closing
+  // leaves it open. When it is a terminal, text written with Fprintf,
+  // Vfprintf and Fwrite shows every control character but the tab and the
+  // line feed escaped ("\x1b"), so that a name or a quoted source line cannot
+  // move the cursor or retitle the window; to a file or a pipe its bytes
+  // pass as they are.
+  bool FopenStandard(std::FILE* stream);
   // Asks those who write names and texts into this stream line by line (the
   // listing on standard output) to show the line feeds and carriage returns
   // inside them escaped (EscapeLineBreaks); a run log keeps its bytes.
@@ -99,7 +99,7 @@ class OvFileIO {
   void Fprintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Vfprintf(const char* format, va_list args) __attribute__((format(printf, 2, 0)));
   // Writes `text`, zero bytes included; escaped on a terminal (see
-  // FopenStdout).
+  // FopenStandard).
   void Fwrite(std::string_view text);
   // Writes `text` as it stands even on a terminal: a document another
   // program reads (a JSON line), whose own escapes keep it safe.
@@ -184,12 +184,13 @@ class OvFileIO {
   // The seek of a positioned file from `base`, without a system call.
   int64_t MovePosition(int64_t base, int64_t offset);
 
-  // Opens standard output or error as `stream`.
-  bool FopenStandard(std::FILE* stream);
+  // Makes `stream` (closed with the file when `owns`) the open stream; false
+  // after Note when there is none.
+  bool Adopt(std::FILE* stream, bool owns);
   // The descriptors of Fopen: a text file to read, one to write with the
-  // stdio mode `stdioMode`. -1 after Note.
+  // mode "w", "a" or "wx". -1 after Note.
   int OpenText(const std::string& path);
-  int OpenTextOutput(const std::string& path, const char* stdioMode);
+  int OpenTextOutput(const std::string& path, std::string_view mode);
   // Notes `error`, leaves it in errno and answers -1.
   int Failed(int error);
 
@@ -197,7 +198,7 @@ class OvFileIO {
   bool ownsStream_ = false;
   bool terminal_ = false;  // standard output or error on a terminal
   bool escapeLineBreaks_ = false;
-  OvMemoryStream memory_;  // FopenText, FopenMemory
+  OvMemoryStream memory_;           // FopenText, FopenMemory
   std::unique_ptr<char[]> buffer_;  // the buffer of a stream opened by Fopen
   int fd_ = -1;
   // A regular file opened without append: reads and writes name their

@@ -137,47 +137,33 @@ class Builder {
   std::string key_;
 };
 
+}  // namespace
+
 template <class Json>
-OvJsonResult Parse(std::string_view text, const OvJsonLimits& limits, Json& value,
-                   std::string& error) {
-  error.clear();
+OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
+                                        Json& value) {
   value = Json();
   if (text.size() > limits.maxBytes) {
-    error = "longer than " + std::to_string(limits.maxBytes) + " bytes";
-    return OvJsonResult::kRefused;
+    return {OvJsonResult::kRefused, "longer than " + std::to_string(limits.maxBytes) + " bytes"};
   }
+  std::string error;
   try {
     Builder<Json> builder(value, limits.maxDepth, error);
     if (Json::sax_parse(text.begin(), text.end(), &builder)) {
-      return OvJsonResult::kOk;
+      return {};
     }
   } catch (const std::bad_alloc&) {
     value = Json();
-    error = "out of memory";
-    return OvJsonResult::kNoMemory;
+    return {OvJsonResult::kNoMemory, "out of memory"};
   }
   value = Json();
-  if (error.empty()) {
-    error = "not JSON";
-  }
-  return OvJsonResult::kRefused;
+  return {OvJsonResult::kRefused, error.empty() ? "not JSON" : std::move(error)};
 }
 
-}  // namespace
-
-OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                                        nlohmann::json& value) {
-  std::string error;
-  const OvJsonResult parsed = Parse(text, limits, value, error);
-  return {parsed, parsed == OvJsonResult::kOk ? std::string() : std::move(error)};
-}
-
-OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                                        nlohmann::ordered_json& value) {
-  std::string error;
-  const OvJsonResult parsed = Parse(text, limits, value, error);
-  return {parsed, parsed == OvJsonResult::kOk ? std::string() : std::move(error)};
-}
+template OvResult<OvJsonResult> ParseJsonGuarded(std::string_view, const OvJsonLimits&,
+                                                 nlohmann::json&);
+template OvResult<OvJsonResult> ParseJsonGuarded(std::string_view, const OvJsonLimits&,
+                                                 nlohmann::ordered_json&);
 
 std::string Excerpt(std::string_view text, size_t max) {
   if (text.size() <= max) {

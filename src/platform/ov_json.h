@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 
-#include "platform/ov_result.h"
 #include <string>
 #include <string_view>
+#include "platform/ov_result.h"
 
 namespace partsc {
 
@@ -29,11 +29,10 @@ enum class OvJsonResult { kOk, kRefused, kNoMemory };
 // holds a number beyond what a double holds, or is not JSON; the reason
 // quotes at most a short, escaped piece of the text. kNoMemory when an
 // allocation failed. An ordered_json keeps the keys of an object in the
-// order of the text.
+// order of the text. Json is nlohmann::json or nlohmann::ordered_json.
+template <class Json>
 OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                                        nlohmann::json& value);
-OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                                        nlohmann::ordered_json& value);
+                                        Json& value);
 
 // At most `max` bytes of `text` for a message to quote: cut on a character
 // boundary, with "..." where it was cut, and every control character shown

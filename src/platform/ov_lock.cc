@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <string_view>
 
 #include "platform/ov_escape.h"
@@ -64,25 +65,16 @@ pid_t FlockHolderOf(const std::string& line, const struct stat& status) {
   return same ? static_cast<pid_t>(pid) : 0;
 }
 
-// The first line of a small file of /proc, without its line end.
+// What follows `key` on the first line of a small file of /proc that begins
+// with it, trimmed of blanks and tabs.
 std::string ProcLine(const std::string& path, std::string_view key = {}) {
-  std::FILE* file = std::fopen(path.c_str(), "re");
-  if (file == nullptr) {
-    return {};
-  }
-  char buffer[512];
-  std::string found;
-  while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-    const std::string_view line(buffer);
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
     if (line.starts_with(key)) {
-      found = std::string(line.substr(key.size()));
-      break;
+      return std::string(OvStringUtil::TrimBlanks(std::string_view(line).substr(key.size())));
     }
   }
-  std::fclose(file);
-  const size_t first = found.find_first_not_of(" \t");
-  const size_t last = found.find_last_not_of(" \t\n");
-  return first == std::string::npos ? std::string() : found.substr(first, last - first + 1);
+  return {};
 }
 
 // "process 1234 (partsc) of user alice", from /proc.
@@ -158,19 +150,13 @@ OvLockResult LockDescriptor(int fd, OvLockMode mode, bool wait, std::string& hol
 
 std::string LockHolder(int fd) {
   struct stat status {};
-  std::FILE* locks = std::fopen("/proc/locks", "re");
-  if (locks == nullptr || ::fstat(fd, &status) != 0) {
-    if (locks != nullptr) {
-      std::fclose(locks);
-    }
-    return "another process";
-  }
-  char buffer[256];
+  std::ifstream locks("/proc/locks");
   pid_t holder = 0;
-  while (holder == 0 && std::fgets(buffer, sizeof buffer, locks) != nullptr) {
-    holder = FlockHolderOf(buffer, status);
+  if (::fstat(fd, &status) == 0) {
+    for (std::string line; holder == 0 && std::getline(locks, line);) {
+      holder = FlockHolderOf(line, status);
+    }
   }
-  std::fclose(locks);
   if (holder == ::getpid()) {
     return "this process";
   }

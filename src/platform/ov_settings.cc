@@ -45,12 +45,6 @@ std::string Absolute(const std::string& base, std::string_view path) {
   return clean.empty() ? std::string("/") : clean;
 }
 
-// The directory part of an absolute path: "/a/b" gives "/a", "/a" gives "/".
-std::string Parent(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
 // Why `path` cannot be a class directory: "no such directory", "not a
 // directory"; empty when it is a directory.
 std::string DirectoryProblem(const std::string& path) {
@@ -87,10 +81,8 @@ bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine
   }
   const std::string_view key = OvStringUtil::TrimBlanks(line.substr(0, equals));
   const std::string_view value = OvStringUtil::TrimBlanks(line.substr(equals + 1));
-  std::size_t index = 0;
-  while (index < kClassKeys.size() && kClassKeys[index] != key) {
-    ++index;
-  }
+  const auto index = static_cast<std::size_t>(std::find(kClassKeys.begin(), kClassKeys.end(), key) -
+                                              kClassKeys.begin());
   if (index == kClassKeys.size() && !keys.Knows(key)) {
     Complain(console, where + "unknown key " + Quoted(key));
     return false;
@@ -155,7 +147,7 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
                                           : ": cannot read the settings file"));
     return false;
   }
-  const std::string base = Parent(Absolute(currentDirectory, settingsPath));
+  const std::string base = OvFile::DirectoryOf(Absolute(currentDirectory, settingsPath));
   std::string_view rest = content;
   int lineNumber = 0;
   while (!rest.empty()) {
@@ -199,17 +191,16 @@ int initfiles(OvConsole& console, const std::string& settingsPath, const std::st
                           EscapeControls(wait) + "\"");
     return -1;
   }
-  const std::string& currentDirectory = directory;
-  if (currentDirectory.empty()) {
+  if (directory.empty()) {
     Complain(console, "cannot determine the current directory");
     return -1;
   }
   Settings settings;
   if (!settingsPath.empty() &&
-      !ReadSettings(console, settingsPath, currentDirectory, origin, keys, settings)) {
+      !ReadSettings(console, settingsPath, directory, origin, keys, settings)) {
     return -1;
   }
-  const std::string here = Absolute(currentDirectory, "");
+  const std::string here = Absolute(directory, "");
   for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
     const std::string& given = settings.directories[i];
     classes.Set(kClassKeys[i], given.empty() ? here : given);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -94,20 +95,11 @@ void OvSignals::OpenStandardDescriptors() {
 }
 
 const char* OvSignals::Name(int signal) {
-  switch (signal) {
-    case SIGHUP:
-      return "SIGHUP";
-    case SIGINT:
-      return "SIGINT";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGPIPE:
-      return "SIGPIPE";
-    case SIGXFSZ:
-      return "SIGXFSZ";
-    default:
-      return "a signal";
-  }
+  constexpr std::array<const char*, kSignals.size()> kNames = {"SIGHUP", "SIGINT", "SIGTERM",
+                                                               "SIGPIPE", "SIGXFSZ"};
+  const auto* found = std::find(kSignals.begin(), kSignals.end(), signal);
+  return found == kSignals.end() ? "a signal"
+                                 : kNames[static_cast<size_t>(found - kSignals.begin())];
 }
 
 OvInterruptibleWait::OvInterruptibleWait() {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -20,85 +21,31 @@ bool IsDigit(char c) {
 // An integer of at most this many digits is exact in a double.
 constexpr std::size_t kShortIntegerDigits = 15;
 
-// The shape of a number in plain decimal form.
-struct DecimalForm {
-  bool negative = false;
-  std::string_view integerDigits;
-  std::string_view fractionDigits;
-  int64_t exponent = 0;  // saturated far beyond any double
-};
-
-std::string_view TakeDigits(std::string_view text, std::size_t& at) {
-  const std::size_t start = at;
-  while (at < text.size() && IsDigit(text[at])) {
-    ++at;
+// True when the magnitude of `number`, a whole number in plain decimal form,
+// is at least 1, so that a conversion out of range overflowed rather than
+// underflowed.
+bool AtLeastOne(std::string_view number) {
+  const std::size_t e = std::min(number.find_first_of("eE"), number.size());
+  const std::string_view mantissa = number.substr(0, e);
+  const std::size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) {
+    return false;
   }
-  return text.substr(start, at - start);
-}
-
-// Checks the whole text against: [+-] digits [. digits] | [+-] . digits,
-// then an optional exponent e/E [+-] digits.
-std::optional<DecimalForm> ReadDecimalForm(std::string_view text) {
-  DecimalForm form;
-  std::size_t at = 0;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-    form.negative = text[at] == '-';
-    ++at;
-  }
-  form.integerDigits = TakeDigits(text, at);
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    form.fractionDigits = TakeDigits(text, at);
-  }
-  if (form.integerDigits.empty() && form.fractionDigits.empty()) {
-    return std::nullopt;
-  }
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-    ++at;
-    bool negativeExponent = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-      negativeExponent = text[at] == '-';
-      ++at;
-    }
-    const std::string_view digits = TakeDigits(text, at);
-    if (digits.empty()) {
-      return std::nullopt;
-    }
-    constexpr int64_t kSaturation = 1'000'000'000;
-    for (const char c : digits) {
-      form.exponent = std::min<int64_t>(form.exponent * 10 + (c - '0'), kSaturation);
-    }
-    if (negativeExponent) {
-      form.exponent = -form.exponent;
-    }
-  }
-  if (at != text.size()) {
-    return std::nullopt;
-  }
-  return form;
-}
-
-// True when the magnitude of the number is at least 1, so that a conversion
-// out of range overflowed rather than underflowed.
-bool AtLeastOne(const DecimalForm& form) {
-  int64_t leading = static_cast<int64_t>(form.integerDigits.size());
-  std::string_view digits = form.integerDigits;
-  std::size_t zeros = 0;
-  while (zeros < digits.size() && digits[zeros] == '0') {
-    ++zeros;
-  }
-  if (zeros == digits.size()) {
-    std::size_t fractionZeros = 0;
-    while (fractionZeros < form.fractionDigits.size() &&
-           form.fractionDigits[fractionZeros] == '0') {
-      ++fractionZeros;
-    }
-    leading = -static_cast<int64_t>(fractionZeros);
-  } else {
-    leading -= static_cast<int64_t>(zeros);
-  }
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
   // The first significant digit stands at 10^(leading - 1 + exponent).
-  return leading + form.exponent > 0;
+  const int64_t leading =
+      static_cast<int64_t>(point) - static_cast<int64_t>(first) + (first > point ? 1 : 0);
+  std::string_view digits = e < number.size() ? number.substr(e + 1) : "0";
+  const bool negative = digits.front() == '-';
+  if (negative || digits.front() == '+') {
+    digits.remove_prefix(1);
+  }
+  // An exponent beyond int64_t lies far beyond any double.
+  int64_t exponent = 0;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec != std::errc()) {
+    exponent = std::numeric_limits<int32_t>::max();
+  }
+  return leading + (negative ? -exponent : exponent) > 0;
 }
 
 // The text between the first `mark` and the next one (or the end of the
@@ -118,24 +65,24 @@ std::string_view MarkedText(std::string_view line, char mark, int size) {
 
 // The most common number, an integer of at most 15 digits with an optional
 // sign, is exact in a double: it needs no rounding and takes a short way.
-// False, and `result` alone, for any other text.
-bool ParseShortInteger(std::string_view text, double& result) {
-  const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
-  const std::string_view digits = signed_ ? text.substr(1) : text;
-  if (digits.empty() || digits.size() > kShortIntegerDigits) {
-    return false;
+// The one that starts at `at`, which moves past it; none for any other text.
+std::optional<double> ShortIntegerAt(std::string_view text, std::size_t& at) {
+  const bool negative = at < text.size() && text[at] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+    ++at;
   }
-  int64_t value = 0;
-  for (const char c : digits) {
-    if (!IsDigit(c)) {
-      return false;
-    }
-    value = value * 10 + (c - '0');
+  const std::size_t start = at;
+  int64_t magnitude = 0;
+  while (at < text.size() && IsDigit(text[at]) && at - start <= kShortIntegerDigits) {
+    magnitude = magnitude * 10 + (text[at] - '0');
+    ++at;
+  }
+  if (at == start || at - start > kShortIntegerDigits) {
+    return std::nullopt;
   }
   // "-0" is negative zero, as the full conversion gives it.
-  const double magnitude = static_cast<double>(value);
-  result = text.front() == '-' ? -magnitude : magnitude;
-  return true;
+  const auto exact = static_cast<double>(magnitude);
+  return negative ? -exact : exact;
 }
 
 // The value of a trimmed list item as single precision; NaN when it is not a
@@ -161,29 +108,14 @@ std::size_t ShortIntegerItem(std::string_view list, std::size_t at, float& value
   while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
     ++at;
   }
-  const bool negative = at < list.size() && list[at] == '-';
-  if (at < list.size() && (list[at] == '-' || list[at] == '+')) {
-    ++at;
-  }
-  const std::size_t digitsStart = at;
-  int64_t magnitude = 0;
-  while (at < list.size() && IsDigit(list[at]) && at - digitsStart <= kShortIntegerDigits) {
-    magnitude = magnitude * 10 + (list[at] - '0');
-    ++at;
-  }
-  const std::size_t digits = at - digitsStart;
-  if (digits == 0 || digits > kShortIntegerDigits) {
-    return std::string_view::npos;
-  }
+  const std::optional<double> exact = ShortIntegerAt(list, at);
   while (at < list.size() && OvStringUtil::IsBlank(list[at])) {
     ++at;
   }
-  if (at < list.size() && list[at] != ',') {
+  if (!exact || (at < list.size() && list[at] != ',')) {
     return std::string_view::npos;
   }
-  // Through double, as every other number: "-0" stays negative zero.
-  const double exact = static_cast<double>(magnitude);
-  value = static_cast<float>(negative ? -exact : exact);
+  value = static_cast<float>(*exact);  // through double, as every other number
   return at;
 }
 
@@ -240,30 +172,33 @@ void TrimLineEnd(std::string& line) {
   line.erase(TrimmedLineEnd(line).size());
 }
 
-
 int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   if (trim == 1) {
     text = OvStringUtil::TrimBlanks(text);
   }
-  if (ParseShortInteger(text, result)) {
+  std::size_t at = 0;
+  if (const std::optional<double> exact = ShortIntegerAt(text, at); exact && at == text.size()) {
+    result = *exact;
     return 0;
   }
-  const std::optional<DecimalForm> form = ReadDecimalForm(text);
-  if (!form) {
+  // Plain decimal form only: from_chars takes no '+', but "inf" and "nan".
+  const std::string_view number = text.starts_with('+') ? text.substr(1) : text;
+  const std::string_view unsigned_ =
+      number.starts_with('-') && number.size() == text.size() ? number.substr(1) : number;
+  if (unsigned_.empty() || (!IsDigit(unsigned_.front()) && unsigned_.front() != '.')) {
     return -1;
   }
-  // from_chars takes no '+'; the form has been checked already.
-  if (text.front() == '+') {
-    text.remove_prefix(1);
-  }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (end != number.data() + number.size()) {
+    return -1;
+  }
   if (error == std::errc::result_out_of_range) {
-    if (AtLeastOne(*form)) {
+    if (AtLeastOne(number)) {
       return -1;
     }
-    value = form->negative ? -0.0 : 0.0;
-  } else if (error != std::errc() || end != text.data() + text.size()) {
+    value = number.starts_with('-') ? -0.0 : 0.0;
+  } else if (error != std::errc()) {
     return -1;
   }
   if (std::isinf(value)) {
@@ -271,17 +206,6 @@ int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
   }
   result = value;
   return 0;
-}
-
-void OvStringUtil::ParseLine(std::string_view line, std::string& quoted, int quotedSize,
-                             std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
-                             int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs) {
-  std::string_view quotedText;
-  std::string_view bangText;
-  ParseLine(line, quotedText, quotedSize, bangText, bangSize, numbers, numberCount, maxNumbers,
-            pairs, pairCount, maxPairs);
-  quoted.assign(quotedText);
-  bang.assign(bangText);
 }
 
 void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,
@@ -334,23 +258,6 @@ int SequenceLength(unsigned char lead) {
   return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
 }
 
-// The range the second byte of a sequence must lie in: it rules out the
-// overlong forms, the surrogates and what lies above U+10FFFF.
-std::pair<unsigned char, unsigned char> SecondByteRange(unsigned char lead) {
-  switch (lead) {
-    case 0xE0:
-      return {0xA0, 0xBF};
-    case 0xED:
-      return {0x80, 0x9F};
-    case 0xF0:
-      return {0x90, 0xBF};
-    case 0xF4:
-      return {0x80, 0x8F};
-    default:
-      return {0x80, 0xBF};
-  }
-}
-
 }  // namespace
 
 bool IsUtf8(std::string_view bytes) {
@@ -361,20 +268,21 @@ bool IsUtf8(std::string_view bytes) {
       ++i;  // most texts are ASCII
       continue;
     }
-    const int length = SequenceLength(lead);
-    if (length == 0 || bytes.size() - i < static_cast<size_t>(length)) {
+    const auto length = static_cast<size_t>(SequenceLength(lead));
+    if (length == 0 || bytes.size() - i < length) {
       return false;
     }
-    const auto [low, high] = SecondByteRange(lead);
-    for (int k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
-      const unsigned char min = k == 1 ? low : 0x80;
-      const unsigned char max = k == 1 ? high : 0xBF;
-      if (next < min || next > max) {
+    // The range of the second byte rules out the overlong forms, the
+    // surrogates and what lies above U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
         return false;
       }
     }
-    i += static_cast<size_t>(length);
+    i += length;
   }
   return true;
 }

@@ -52,19 +52,15 @@ class OvStringUtil {
   // answers -1.
   static int ParseDouble(std::string_view text, int trim, double& result);
 
-  // Takes apart a member line. `quoted` and `bang` receive the text between
-  // the first double quote (or exclamation mark) and the next one, trimmed of
-  // blanks and tabs, cut to bufferSize-1 characters; they are left empty when
-  // the line has no such text. The first [...] list gives `numbers` (at most
-  // maxNumbers, count in `numberCount`); the first <...> list gives `pairs`,
-  // its numbers taken two at a time (at most maxPairs, count in `pairCount`).
-  // A list item that is not a number is stored as NaN. A list the line does
-  // not have leaves numberCount, pairCount and the arrays as the caller set
-  // them; a list holding only blanks has no items.
-  static void ParseLine(std::string_view line, std::string& quoted, int quotedSize,
-                        std::string& bang, int bangSize, float* numbers, int16_t& numberCount,
-                        int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);
-  // The same, with `quoted` and `bang` as views of the line.
+  // Takes apart a member line. `quoted` and `bang` become views of the text
+  // between the first double quote (or exclamation mark) and the next one,
+  // trimmed of blanks and tabs, cut to bufferSize-1 characters; they are left
+  // empty when the line has no such text. The first [...] list gives
+  // `numbers` (at most maxNumbers, count in `numberCount`); the first <...>
+  // list gives `pairs`, its numbers taken two at a time (at most maxPairs,
+  // count in `pairCount`). A list item that is not a number is stored as
+  // NaN. A list the line does not have leaves numberCount, pairCount and the
+  // arrays as the caller set them; a list holding only blanks has no items.
   static void ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,
                         std::string_view& bang, int bangSize, float* numbers, int16_t& numberCount,
                         int maxNumbers, float (*pairs)[2], int16_t& pairCount, int maxPairs);

@@ -1,10 +1,13 @@
 #include "platform/ov_util.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -41,23 +44,14 @@ std::tm Now() {
 }  // namespace
 
 bool OvUtil::ParseEpoch(std::string_view text, int64_t& seconds) {
-  if (text.empty()) {
+  // Digits only: from_chars would take a sign.
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
     return false;
   }
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   int64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') {
-      return false;
-    }
-    const int digit = c - '0';
-    if (value > (kMax - digit) / 10) {
-      return false;
-    }
-    value = value * 10 + digit;
-  }
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   std::tm moment{};
-  if (!BrokenDownUtc(value, moment)) {
+  if (error != std::errc() || !BrokenDownUtc(value, moment)) {
     return false;
   }
   seconds = value;
@@ -80,21 +74,18 @@ std::string LastSystemError() {
 }
 
 std::string SystemErrorText(int error) {
-  switch (error) {
-    case kRefusedForeignLink:
-      return "a symbolic link that belongs to another user (partsc does not follow it)";
-    case kRefusedForeignFile:
-      return "the file belongs to another user, in a directory that others can write to";
-    case kRefusedOtherNames:
-      return "the file has other names (hard links), in a directory that others can write to";
-    case kRefusedNotRegular:
-      return "not a regular file";
-    case kRefusedTooLarge:
-      return "larger than 64 MiB, the most partsc reads of a control file";
-    case kRefusedLocked:
-      return "locked by another run for longer than partsc waits";
-    default:
-      break;
+  // In the order of their numbers, from kRefusedForeignLink on.
+  constexpr const char* kRefusals[] = {
+      "a symbolic link that belongs to another user (partsc does not follow it)",
+      "the file belongs to another user, in a directory that others can write to",
+      "the file has other names (hard links), in a directory that others can write to",
+      "not a regular file",
+      "larger than 64 MiB, the most partsc reads of a control file",
+      "locked by another run for longer than partsc waits",
+  };
+  static_assert(std::size(kRefusals) == kRefusedLocked - kRefusedForeignLink + 1);
+  if (error >= kRefusedForeignLink && error <= kRefusedLocked) {
+    return kRefusals[error - kRefusedForeignLink];
   }
   // strerror_r, unlike strerror, leaves other threads' texts alone; the GNU
   // one answers its text, in `buffer` or in a table of its own.
@@ -112,9 +103,8 @@ bool OvUtil::Utf8Locale() {
     const size_t dot = codeset.find('.');
     codeset = dot == std::string::npos ? std::string() : codeset.substr(dot + 1);
     codeset = codeset.substr(0, codeset.find('@'));
-    for (char& c : codeset) {
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    std::transform(codeset.begin(), codeset.end(), codeset.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return codeset == "utf-8" || codeset == "utf8";
   }
   return false;

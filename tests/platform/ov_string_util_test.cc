@@ -85,8 +85,8 @@ struct Parsed {
     OvStringUtil::ParseLine(line, quoted, textSize, bang, textSize, numbers, numberCount, 16, pairs,
                             pairCount, 16);
   }
-  std::string quoted = "stale";
-  std::string bang = "stale";
+  std::string_view quoted = "stale";
+  std::string_view bang = "stale";
   float numbers[17];
   int16_t numberCount = -7;
   float pairs[17][2];
