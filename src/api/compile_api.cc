@@ -37,15 +37,10 @@ class Collector : public DiagnosticSink {
 // given, or that of the source; the current directory for a source path
 // without "/".
 std::string PartsDirectory(const std::string& path, const CompileOptions& options) {
-  std::string directory = options.partsDirectory;
-  if (directory.empty()) {
-    const size_t slash = path.rfind('/');
-    directory = slash == std::string::npos ? std::string()
-                : slash == 0               ? std::string("/")
-                                           : path.substr(0, slash);
-  }
+  const std::string directory =
+      options.partsDirectory.empty() ? OvFile::DirectoryOf(path) : options.partsDirectory;
   const std::string current = OvFile::CurrentDirectory();
-  if (directory.empty() || directory == ".") {
+  if (directory == ".") {
     return current.empty() ? std::string(".") : current;
   }
   return OvFile::Resolve(current, directory);

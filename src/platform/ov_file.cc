@@ -364,6 +364,12 @@ std::string OvFile::DirectoryOf(const std::string& path) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+std::string OvFile::HiddenBeside(const std::string& path, std::string_view suffix) {
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name).append(".").append(path, name).append(suffix);
+}
+
 bool OvFile::IsPlainName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") {
     return false;

@@ -108,6 +108,9 @@ class OvFile {
   // The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
   // without "/" the current directory, ".".
   static std::string DirectoryOf(const std::string& path);
+  // A hidden name beside a file: "/dir/bolt.prt" and ".lock" give
+  // "/dir/.bolt.prt.lock".
+  static std::string HiddenBeside(const std::string& path, std::string_view suffix);
   // True when `name` can be a file name inside a class directory: not empty,
   // not "." or "..", and without "/".
   static bool IsPlainName(std::string_view name);

@@ -480,17 +480,6 @@ int OvFileIO::Duplicate() const {
   return fd_ >= 0 ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
 }
 
-namespace {
-
-// "/dir/.name.new-" for "/dir/name".
-std::string HiddenStem(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t name = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, name) + "." + path.substr(name) + ".new-";
-}
-
-}  // namespace
-
 OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::string_view text,
                                               std::string& reason) {
   struct stat named {};
@@ -507,7 +496,7 @@ OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::stri
     return reason.empty() ? Replaced::kDone : Replaced::kNotWritten;
   }
   std::string temporary;
-  if (!file.OpenUnique(HiddenStem(path), temporary)) {
+  if (!file.OpenUnique(OvFile::HiddenBeside(path, ".new-"), temporary)) {
     reason = file.ErrorText();
     return Replaced::kNotOpened;
   }

@@ -16,24 +16,6 @@
 namespace partsc {
 namespace {
 
-// The directory part of a path: "/a/b" gives "/a", "/b" gives "/", a path
-// without "/" the current directory.
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// A hidden name beside the parts file: "/dir/bolt.prt" and ".lock" give
-// "/dir/.bolt.prt.lock".
-std::string HiddenBeside(const std::string& path, const char* suffix) {
-  const size_t slash = path.rfind('/');
-  const size_t name = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, name) + "." + path.substr(name) + suffix;
-}
-
 // Puts `temporary`, already on the disk, in place of `path`, and the older
 // file, if any, in place of its backup. `path` names a complete file at
 // every moment: the older file takes a second, hidden name first, and the
@@ -42,7 +24,7 @@ std::string HiddenBeside(const std::string& path, const char* suffix) {
 SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
   const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
   std::string older;
-  if (hasOlder && OvFile::LinkUnique(path, HiddenBeside(path, ".old-"), older) != 0) {
+  if (hasOlder && OvFile::LinkUnique(path, OvFile::HiddenBeside(path, ".old-"), older) != 0) {
     return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
   }
   if (OvFile::Rename(temporary, path) != 0) {
@@ -105,7 +87,7 @@ void FinishPutInPlace(const std::string& path, const std::string& older) {
 // are the hidden names of its directory when the run first looked.
 void ClearLeftovers(const std::string& path, const std::vector<std::string>& hidden,
                     bool onLockFile) {
-  const std::string directory = DirectoryOf(path);
+  const std::string directory = OvFile::DirectoryOf(path);
   const size_t slash = path.rfind('/');
   // Appended piece by piece: g++ 12 at -O2 warns of `"." + path.substr(...)`
   // (a false positive of its -Wrestrict).
@@ -132,7 +114,8 @@ SinkResult PartsFileSink::Open(const std::string& path) {
   path_ = path;
   madeBackup_ = false;
   lockHolder_.clear();
-  const OvLockResult locked = directoryLock_.Lock(DirectoryOf(path), OvLockMode::kExclusive);
+  const OvLockResult locked =
+      directoryLock_.Lock(OvFile::DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
     return Interrupted();
   }
@@ -195,7 +178,8 @@ OvLockResult ReplacingPartsFileSink::LockPartsFile(bool wait) {
     if (taken != OvLockResult::kMissing) {
       return taken;
     }
-    taken = fileLock_.LockNamed(HiddenBeside(path_, ".lock"), OvLockMode::kExclusive, true, wait);
+    taken = fileLock_.LockNamed(OvFile::HiddenBeside(path_, ".lock"), OvLockMode::kExclusive, true,
+                                wait);
     if (taken != OvLockResult::kLocked) {
       return taken;
     }
@@ -217,7 +201,7 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   }
   path_ = path;
   lockHolder_.clear();
-  const OvFileLock* timedOut = pending_.HoldDirectory(DirectoryOf(path));
+  const OvFileLock* timedOut = pending_.HoldDirectory(OvFile::DirectoryOf(path));
   // No run waits for another's lock while it holds the locks of waiting
   // files, which the other may wait for in turn: those go in place first.
   OvLockResult taken = OvLockResult::kLocked;
@@ -238,9 +222,9 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
     return LockTimedOut(fileLock_);
   }
   // Where no lock can be had (kFailed) the work goes on without.
-  ClearLeftovers(path, pending_.HiddenNames(DirectoryOf(path)), onLockFile_);
+  ClearLeftovers(path, pending_.HiddenNames(OvFile::DirectoryOf(path)), onLockFile_);
   std::string temporary;
-  if (!file_.OpenUnique(HiddenBeside(path, ".new-"), temporary)) {
+  if (!file_.OpenUnique(OvFile::HiddenBeside(path, ".new-"), temporary)) {
     return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
   }
   temporary_ = temporary;
@@ -323,7 +307,7 @@ void PendingReplacements::PutInPlace() {
                        : sink.Replace();
     results_.push_back({sink.Path(), replaced.Ok(), std::move(replaced.reason)});
     if (replaced.Ok()) {
-      unsyncedDirectories_.insert(DirectoryOf(sink.Path()));
+      unsyncedDirectories_.insert(OvFile::DirectoryOf(sink.Path()));
     }
   }
   waiting_.clear();
