@@ -221,7 +221,10 @@ void Pass1Common(Compile& c) {
 
 // A member line of the block being read: its entry goes to the member table.
 CompileStatus MemberLine(Compile& c) {
-  LintFields(c.context.diagnostics, c.line);
+  // The most frequent line: the lint is not even called while no warning is on.
+  if (c.context.diagnostics.WarningsWanted()) {
+    LintFields(c.context.diagnostics, c.line);
+  }
   return CompileMemberLine(c.context, c.line, c.lineNumber, c.members) != CompileStatus::kOk
              ? CompileStatus::kMemberLineRefused
              : CompileStatus::kOk;
