@@ -74,10 +74,7 @@ int MacroTable::Find(std::string_view name) const {
 
 CompileStatus MacroTable::Define(std::string_view name, std::string_view value) {
   const int existing = Find(name);
-  if (existing >= 0) {
-    return ReplaceValue(existing, value);
-  }
-  return Append(name, value);
+  return existing >= 0 ? ReplaceValue(existing, value) : Append(name, value);
 }
 
 const std::string* MacroTable::Value(std::string_view name) const {

@@ -284,16 +284,12 @@ std::optional<std::string> EscapedText(std::string_view text) {
 }
 
 Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string& line) {
-  struct Attempt {
-    bool compact;
-    size_t limit;
-  };
-  constexpr std::array<Attempt, 3> kAttempts = {
+  // Whether compact, and within how many characters.
+  constexpr std::array<std::pair<bool, size_t>, 3> kAttempts = {
       {{false, kCleanLineLimit}, {true, kCleanLineLimit}, {true, kSourceLineLimit}}};
   Fit result = Fit::kNoOrder;
-  for (const Attempt& attempt : kAttempts) {
-    const Fit fit =
-        LayOut(keyword, fieldsFor(attempt.compact), attempt.compact, attempt.limit, line);
+  for (const auto& [compact, limit] : kAttempts) {
+    const Fit fit = LayOut(keyword, fieldsFor(compact), compact, limit, line);
     if (fit == Fit::kFits) {
       return fit;
     }
