@@ -37,9 +37,9 @@ struct Bench {
 };
 
 void DefineMacros(MacroTable& macros) {
-  ClearMacros(macros);
+  macros.Clear();
   for (int i = 0; i < kMacros; ++i) {
-    DefineMacro(macros, "MACRO_" + std::to_string(i), std::to_string(i));
+    macros.Define("MACRO_" + std::to_string(i), std::to_string(i));
   }
 }
 
@@ -64,7 +64,7 @@ void BM_FindMacroEveryName(benchmark::State& state) {
   int found = 0;
   for (auto _ : state) {
     for (int i = kMacros - 1; i >= 0; --i) {
-      found += FindMacro(bench->macros, "MACRO_" + std::to_string(i)) >= 0 ? 1 : 0;
+      found += bench->macros.Find("MACRO_" + std::to_string(i)) >= 0 ? 1 : 0;
     }
   }
   benchmark::DoNotOptimize(found);

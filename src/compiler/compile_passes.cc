@@ -1,6 +1,7 @@
 #include "compiler/compile_passes.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -36,16 +37,6 @@ namespace {
 
 constexpr int kCommonNameMax = 32;
 constexpr int kTitleMax = 64;
-
-char FirstChar(std::string_view line) {
-  return line.empty() ? '\0' : line.front();
-}
-
-// The keyword of a line; kNone for a line that is no keyword line (most are
-// member lines) and for a "$$" line with no keyword of the table.
-Keyword KeywordOfLine(std::string_view line) {
-  return IsKeywordLine(line) ? KeywordOf(line) : Keyword::kNone;
-}
 
 // A block tracker holds -1 until its keyword is met, then the number of the
 // last line of the block; any keyword line ends the block for good (0).
@@ -106,9 +97,9 @@ struct Compile {
   // are followed from the first line to the last or not at all.
   const bool linesTracked = context.diagnostics.ReportLineWanted();
   bool firstPass = true;
-  bool interrupted = false;  // a signal ended the reading
+  bool interrupted = false;           // a signal ended the reading
   const OvFileBytes* file = nullptr;  // the source's bytes, when read from its file
-  bool cut = false;  // the file was cut short while it was read
+  bool cut = false;                   // the file was cut short while it was read
   // Reading on: the code of the line that ended the compile, or CompileStatus::kOk.
   CompileStatus stopped = CompileStatus::kOk;
   bool carriageReturnSeen = false;
@@ -163,14 +154,6 @@ struct Compile {
   bool HasCommon() const { return commonLine != -1; }
 };
 
-// The fields left open on a line; nothing to do while no warning is on.
-void LintLineFields(Diagnostics& diagnostics, std::string_view line) {
-  if (!diagnostics.WarningsWanted()) {
-    return;
-  }
-  LintFields(diagnostics, line, FieldsOfLine(line));
-}
-
 // Letters, digits, ".", "_", "-" and "+": a name every file system keeps as
 // it is, that no shell splits, and that is not "." or "..".
 bool IsPortableName(std::string_view name) {
@@ -216,7 +199,7 @@ void Pass1Apg(Compile& c) {
     return;
   }
   c.apgLine = c.lineNumber;
-  ResetViewDefined(c.context.viewDefined);
+  c.context.viewDefined.fill(0);
   dbgprint(c.context.console, kConsoleProgress, "\tApg define start\n");
 }
 
@@ -238,7 +221,10 @@ void Pass1Common(Compile& c) {
 
 // A member line of the block being read: its entry goes to the member table.
 CompileStatus MemberLine(Compile& c) {
-  LintLineFields(c.context.diagnostics, c.line);
+  // The most frequent line: the lint is not even called while no warning is on.
+  if (c.context.diagnostics.WarningsWanted()) {
+    LintFields(c.context.diagnostics, c.line);
+  }
   return CompileMemberLine(c.context, c.line, c.lineNumber, c.members) != CompileStatus::kOk
              ? CompileStatus::kMemberLineRefused
              : CompileStatus::kOk;
@@ -279,7 +265,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   if (c.inSizeBlock && !keywordLine && FirstChar(line) != 't') {
     return CompileStatus::kOk;
   }
-  const Keyword lineKeyword = KeywordOfLine(line);
+  const Keyword lineKeyword = keywordLine ? KeywordOf(line) : Keyword::kNone;
   const auto keyword = [lineKeyword](Keyword name) { return lineKeyword == name; };
   if (keywordLine) {
     if (c.context.diagnostics.WarningsWanted()) {
@@ -292,7 +278,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
     EndBlock(c.apgLine);
     EndBlock(c.commonLine);
     c.inSizeBlock = lineKeyword == Keyword::kSize;
-    LintLineFields(c.context.diagnostics, line);
+    LintFields(c.context.diagnostics, line);
   }
   if (keyword(Keyword::kParts) && Pass1Parts(c) != CompileStatus::kOk) {
     return CompileStatus::kPartsLineRefused;
@@ -302,7 +288,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
     return CompileStatus::kOk;
   }
   if (FirstChar(line) == 't') {
-    LintLineFields(c.context.diagnostics, line);
+    LintFields(c.context.diagnostics, line);
     if (CompileMacroLine(c.context, line, c.lineNumber) != CompileStatus::kOk) {
       return CompileStatus::kOutOfMemory;
     }
@@ -316,7 +302,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   const bool apgBlockLine = TakeBlockLine(c.apgLine, c.lineNumber);
   if (apgBlockLine && BlockLineKind(BlockKind::kApg, line) != LineKind::kComment) {
     if (FirstChar(line) == '$') {
-      LintLineFields(c.context.diagnostics, line);
+      LintFields(c.context.diagnostics, line);
     }
     CompileViewLine(c.context, line, c.lineNumber, c.apgNames, c.apgComments);
   }
@@ -334,12 +320,9 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);
     LintFieldCut(c.context.diagnostics, "Title", line, '"', kTitleMax, true);
   }
-  if (keyword(Keyword::kLsort)) {
-    c.sortMode = kSortLengthThenName;
-  } else if (keyword(Keyword::kCsort)) {
-    c.sortMode = kSortByName;
-  } else if (keyword(Keyword::kNsort)) {
-    c.sortMode = kSortAsWritten;
+  const auto sort = std::find(kSortKeywords.begin(), kSortKeywords.end(), lineKeyword);
+  if (sort != kSortKeywords.end()) {
+    c.sortMode = static_cast<int32_t>(sort - kSortKeywords.begin());
   }
   return keyword(Keyword::kSize) ? Pass1Size(c) : CompileStatus::kOk;
 }
@@ -401,15 +384,6 @@ CompileStatus Interrupted(const Compile& c, const std::string& waiting = {}) {
   return CompileStatus::kInterrupted;
 }
 
-// The source file became shorter while it was read: what was read past its
-// new end is not the source, and the compile fails as if it could not be
-// read.
-CompileStatus SourceCut(const Compile& c) {
-  c.context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError,
-                                      "the file was cut short while it was read");
-  return CompileStatus::kInputUnreadable;
-}
-
 // The errors of one line that a compile reading on goes on after: the line
 // of the parts name, a member line, a size line.
 bool ReadsOnAfter(CompileStatus status) {
@@ -434,22 +408,34 @@ CompileStatus Stop(Compile& c, CompileStatus code) {
   return CompileStatus::kOk;
 }
 
-CompileStatus RunPass1(Compile& c) {
-  bool ended = false;
+// Reads lines up to $$END, each by `takeLine`: kOk, or the code of the line,
+// the cut or the signal that ended the reading.
+template <class TakeLine>
+CompileStatus ReadLines(Compile& c, bool& ended, TakeLine takeLine) {
   while (!ended && c.NextLine()) {
-    const CompileStatus result = Stop(c, Pass1Line(c, ended));
+    const CompileStatus result = Stop(c, takeLine(ended));
     if (result != CompileStatus::kOk) {
       return result;
     }
   }
+  // The source file became shorter while it was read: what was read past its
+  // new end is not the source, and the compile fails as if it could not be
+  // read.
   if (c.cut) {
-    return SourceCut(c);
+    c.context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError,
+                                        "the file was cut short while it was read");
+    return CompileStatus::kInputUnreadable;
   }
-  if (c.interrupted) {
-    return Interrupted(c);
+  return c.interrupted ? Interrupted(c) : CompileStatus::kOk;
+}
+
+CompileStatus RunPass1(Compile& c) {
+  bool ended = false;
+  const CompileStatus result = ReadLines(c, ended, [&c](bool& end) { return Pass1Line(c, end); });
+  if (result == CompileStatus::kOk) {
+    LintPass1(c, ended);
   }
-  LintPass1(c, ended);
-  return CompileStatus::kOk;
+  return result;
 }
 
 // Reports a failed write of the parts file: the message of the part written,
@@ -470,12 +456,6 @@ CompileStatus WriteFailed(const Compile& c, const std::string& outputPath, Diagn
     ComplainNotWritten(c.context.console, outputPath, reason);
   }
   return CompileStatus::kWriteFailed;
-}
-
-// A member list just built goes to the parts file at the next place of the
-// member-list area; `offset` gets that place.
-bool WriteMembers(Compile& c, uint32_t& offset) {
-  return c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset);
 }
 
 // Ties the member list written at `offset` to the counted size of that name,
@@ -511,7 +491,7 @@ CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
     return CompileStatus::kOk;
   }
   uint32_t offset = 0;
-  if (!WriteMembers(c, offset)) {
+  if (!c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset)) {
     return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
   }
   TieList(c, c.sizeName, offset);
@@ -523,7 +503,7 @@ CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
 CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
-  const Keyword lineKeyword = KeywordOfLine(line);
+  const Keyword lineKeyword = keywordLine ? KeywordOf(line) : Keyword::kNone;
   if (keywordLine && c.sizeLine > 0) {
     if (EndSizeBlock(c, outputPath) != CompileStatus::kOk) {
       return CompileStatus::kWriteFailed;
@@ -557,20 +537,10 @@ CompileStatus RunPass2(Compile& c, const std::string& outputPath) {
   // The size blocks see the header's spec record.
   c.members.specRecord = c.model.header.specRecord;
   bool ended = false;
-  while (!ended && c.NextLine()) {
-    const CompileStatus result = Stop(c, Pass2Line(c, outputPath, ended));
-    if (result != CompileStatus::kOk) {
-      return result;
-    }
-  }
-  if (c.cut) {
-    return SourceCut(c);
-  }
-  if (c.interrupted) {
-    return Interrupted(c);
-  }
-  if (c.sizeLine <= 0) {
-    return CompileStatus::kOk;
+  const CompileStatus result =
+      ReadLines(c, ended, [&](bool& end) { return Pass2Line(c, outputPath, end); });
+  if (result != CompileStatus::kOk || c.sizeLine <= 0) {
+    return result;
   }
   c.context.diagnostics.ReportDiagnostic(DiagnosticId::kEndNotFound, c.lineNumber);
   return EndSizeBlock(c, outputPath);
@@ -624,9 +594,9 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
     outputPath.clear();
     return Interrupted(c);
   }
-  const SinkResult opened = plain ? c.output.sink.Open(outputPath)
-                                  : SinkResult::Failed(SinkStatus::kOpenFailed,
-                                                       "not a plain file name");
+  const SinkResult opened =
+      plain ? c.output.sink.Open(outputPath)
+            : SinkResult::Failed(SinkStatus::kOpenFailed, "not a plain file name");
   // The wait for another run's lock ends when a signal comes.
   if (!opened.Ok() && OvSignals::Caught() != 0) {
     const std::string waiting = "waiting for the lock of " + outputPath;
@@ -662,7 +632,7 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   encoder.BeginMemberLists(model.header);
   if (c.HasCommon()) {
     uint32_t offset = 0;
-    if (!WriteMembers(c, offset)) {
+    if (!c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset)) {
       return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
     }
     model.common = c.members.List();
@@ -715,32 +685,10 @@ bool ReadSource(Compile& c, const LineSource& source) {
 }  // namespace
 
 int DesignCode(CompileStatus status) {
-  switch (status) {
-    case CompileStatus::kOk:
-      return 0;
-    case CompileStatus::kNotParts:
-      return 10;
-    case CompileStatus::kInputUnreadable:
-      return 22;
-    case CompileStatus::kPartsLineRefused:
-      return 501;
-    case CompileStatus::kMemberLineRefused:
-      return 40;
-    case CompileStatus::kSizeNameTwice:
-      return 20;
-    case CompileStatus::kTableFull:
-      return 200;
-    case CompileStatus::kOutOfMemory:
-      return 109;
-    case CompileStatus::kWriteFailed:
-      return 122;
-    case CompileStatus::kInterrupted:
-      return 128;
-    case CompileStatus::kSizeLineRefused:
-    case CompileStatus::kOutputUnopened:
-      break;
-  }
-  return -1;
+  // In the order of CompileStatus.
+  constexpr std::array<int, 12> kCodes = {0, 10, 22, 501, 40, -1, 20, 200, 109, -1, 122, 128};
+  static_assert(static_cast<size_t>(CompileStatus::kInterrupted) + 1 == kCodes.size());
+  return kCodes[static_cast<size_t>(status)];
 }
 
 void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,
@@ -760,7 +708,7 @@ CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& sou
     return outcome;
   }
   c.reader = PieceReader(c.text);
-  ClearMacros(context.macros);
+  context.macros.Clear();
 
   const bool quiet = context.console.Quiet();
   CompileStatus result = RunPass1(c);

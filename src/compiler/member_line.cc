@@ -19,13 +19,19 @@ namespace partsc {
 
 namespace {
 
+// What became of a member line's entry: `status` kOk (stored),
+// kMemberLineRefused, kTableFull or kOutOfMemory; a refusal names its cause
+// in words and the delimiter of the field the cause is about ('\0': the line
+// as a whole).
+struct MemberOutcome {
+  CompileStatus status = CompileStatus::kOk;
+  std::string cause;
+  char field = '\0';
+};
+
 // A pair code beyond this magnitude cannot be one of 0, 1, 10, 11 and is
 // refused before it is converted to an integer.
 constexpr float kPairCodeBound = 1e6f;
-
-bool IsAllowedPairCode(int code) {
-  return code == 0 || code == 1 || code == 10 || code == 11;
-}
 
 // The pair code of the first pair, or -1 when it is not one of 0, 1, 10, 11.
 int PairCode(const float (*pairs)[2]) {
@@ -131,12 +137,6 @@ std::string_view Expand(const MacroTable& macros, std::string_view text, size_t 
           "a block holds at most " + std::to_string(most) + " " + kind + " lines", '\0'};
 }
 
-// The outcome of a table's Add once the line is good: stored, or out of
-// memory (the table's room was looked at before).
-MemberOutcome Stored(CompileStatus status) {
-  return {status, {}, '\0'};
-}
-
 // A number of a pair as the source could have written it.
 std::string NumberText(float number) {
   char text[32];
@@ -146,7 +146,8 @@ std::string NumberText(float number) {
 
 // The refusal of a first pair with a wrong number, "pair <2,0> `rule`", or
 // of one that lacks a number ("<1,1 "MAT"", whose ">" is missing).
-[[gnu::cold, gnu::noinline]] MemberOutcome PairRefused(const float (*pairs)[2], std::string_view rule) {
+[[gnu::cold, gnu::noinline]] MemberOutcome PairRefused(const float (*pairs)[2],
+                                                       std::string_view rule) {
   if (!std::isfinite(pairs[0][0]) || !std::isfinite(pairs[0][1])) {
     return Refused("the pair has no number where one is needed", '<');
   }
@@ -155,22 +156,62 @@ std::string NumberText(float number) {
       '<');
 }
 
+MemberOutcome AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
+                           int pairCount, const float* numbers, int numberCount) {
+  if (name.empty()) {
+    return Refused("no spec name between quotes", '"');
+  }
+  if (pairCount < 1 || pairs == nullptr) {
+    return Refused("no pair", '<');
+  }
+  if (table.SpecsFull()) {
+    return BlockFull("spec", kMaxSpecEntries);
+  }
+  const float first = pairs[0][0];
+  const float second = pairs[0][1];
+  if (!std::isfinite(first) || (second != 0.0f && second != 1.0f)) {
+    return PairRefused(pairs, "has a second number other than 0 and 1");
+  }
+  const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
+  const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
+  const uint16_t record = SpecRecord(table.specRecord, numbers, numberCount);
+  // Stored, or out of memory (the table's room was looked at before).
+  return {table.AddSpec(number, invertedFlag, record, name), {}, '\0'};
+}
+
+MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
+                            const float (*pairs)[2], int pairCount, std::string_view name) {
+  if (name.empty()) {
+    return Refused("no param name between ! and !", '!');
+  }
+  // The parts file keeps six characters of a name; a longer one is refused
+  // rather than cut, since cutting could silently merge two names.
+  if (name.size() > static_cast<size_t>(kParamNameMax)) {
+    return ParamNameTooLong(name.size());
+  }
+  if (table.ParamsFull()) {
+    return BlockFull("param", kMaxParamEntries);
+  }
+  int pairCode = 0;
+  if (pairCount >= 1 && pairs != nullptr) {
+    pairCode = PairCode(pairs);
+    if (pairCode < 0) {
+      return PairRefused(pairs, "is none of <0,0>, <1,0>, <0,1> and <1,1>");
+    }
+  }
+  // A parameter text may be left out only when the pair's first number is 1.
+  if (pairCode % 10 != 1 && text.empty()) {
+    return Refused("no parameter text, which only a pair whose first number is 1 leaves out", '(');
+  }
+  return {table.AddParam(name, text, static_cast<int16_t>(pairCode), comment), {}, '\0'};
+}
+
 // The silent cuts and the undefined macros of a param line whose text
 // field is `field`.
 void LintParamLine(CompileContext& context, std::string_view line, std::string_view field) {
   LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextMax);
   LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kMemberTextBuffer - 1);
   LintUndefinedMacros(context.diagnostics, context.macros, line, field);
-}
-
-// The entry of a spec line, once its fields are parsed.
-MemberOutcome CompileSpecLine(CompileContext& context, std::string_view line, MemberTable& table,
-                              std::string_view name, const float (*pairs)[2], int pairCount,
-                              const float* numbers, int numberCount) {
-  if (context.diagnostics.WarningsWanted()) {
-    LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
-  }
-  return AddSpecEntry(table, name, pairs, pairCount, numbers, numberCount);
 }
 
 // The entry of a param line, once its fields are parsed: its text with the
@@ -215,8 +256,11 @@ CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, 
     return CompileStatus::kOk;
   }
   const bool spec = line.front() == 's';
+  if (spec && context.diagnostics.WarningsWanted()) {
+    LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
+  }
   const MemberOutcome outcome =
-      spec ? CompileSpecLine(context, line, table, quoted, pairs, pairCount, numbers, numberCount)
+      spec ? AddSpecEntry(table, quoted, pairs, pairCount, numbers, numberCount)
            : CompileParamLine(context, line, table, quoted, bang, pairs, pairCount);
   const DiagnosticId illegal = spec ? DiagnosticId::kIllegalSpec : DiagnosticId::kIllegalParam;
   if (outcome.status == CompileStatus::kOk) {
@@ -228,55 +272,6 @@ CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, 
   }
   context.diagnostics.ReportRefusal(illegal, lineNumber, outcome.cause, outcome.field);
   return outcome.status;
-}
-
-MemberOutcome AddSpecEntry(MemberTable& table, std::string_view name, const float (*pairs)[2],
-                           int pairCount, const float* numbers, int numberCount) {
-  if (name.empty()) {
-    return Refused("no spec name between quotes", '"');
-  }
-  if (pairCount < 1 || pairs == nullptr) {
-    return Refused("no pair", '<');
-  }
-  if (table.SpecsFull()) {
-    return BlockFull("spec", kMaxSpecEntries);
-  }
-  const float first = pairs[0][0];
-  const float second = pairs[0][1];
-  if (!std::isfinite(first) || (second != 0.0f && second != 1.0f)) {
-    return PairRefused(pairs, "has a second number other than 0 and 1");
-  }
-  const auto number = static_cast<uint16_t>(TruncateTo16Bits(first));
-  const uint16_t invertedFlag = second == 0.0f ? 1 : 0;
-  const uint16_t record = SpecRecord(table.specRecord, numbers, numberCount);
-  return Stored(table.AddSpec(number, invertedFlag, record, name));
-}
-
-MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::string_view text,
-                            const float (*pairs)[2], int pairCount, std::string_view name) {
-  if (name.empty()) {
-    return Refused("no param name between ! and !", '!');
-  }
-  // The parts file keeps six characters of a name; a longer one is refused
-  // rather than cut, since cutting could silently merge two names.
-  if (name.size() > static_cast<size_t>(kParamNameMax)) {
-    return ParamNameTooLong(name.size());
-  }
-  if (table.ParamsFull()) {
-    return BlockFull("param", kMaxParamEntries);
-  }
-  int pairCode = 0;
-  if (pairCount >= 1 && pairs != nullptr) {
-    pairCode = PairCode(pairs);
-    if (pairCode < 0) {
-      return PairRefused(pairs, "is none of <0,0>, <1,0>, <0,1> and <1,1>");
-    }
-  }
-  // A parameter text may be left out only when the pair's first number is 1.
-  if (pairCode % 10 != 1 && text.empty()) {
-    return Refused("no parameter text, which only a pair whose first number is 1 leaves out", '(');
-  }
-  return Stored(table.AddParam(name, text, static_cast<int16_t>(pairCode), comment));
 }
 
 int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength) {

@@ -4,7 +4,6 @@
 
 #include <partsc/model.h>
 
-
 #include <cstddef>
 #include <cstdint>
 #include <span>

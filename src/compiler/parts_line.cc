@@ -74,10 +74,7 @@ int MacroTable::Find(std::string_view name) const {
 
 CompileStatus MacroTable::Define(std::string_view name, std::string_view value) {
   const int existing = Find(name);
-  if (existing >= 0) {
-    return ReplaceValue(existing, value);
-  }
-  return Append(name, value);
+  return existing >= 0 ? ReplaceValue(existing, value) : Append(name, value);
 }
 
 const std::string* MacroTable::Value(std::string_view name) const {
@@ -201,14 +198,6 @@ CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, i
   return result;
 }
 
-int FindMacro(const MacroTable& macros, std::string_view name) {
-  return macros.Find(name);
-}
-
-CompileStatus DefineMacro(MacroTable& macros, std::string_view name, std::string_view value) {
-  return macros.Define(name, value);
-}
-
 std::optional<std::string_view> GetMacroValue(const MacroTable& macros, std::string_view name) {
   const std::string* found = macros.Value(name);
   if (found == nullptr) {
@@ -216,10 +205,6 @@ std::optional<std::string_view> GetMacroValue(const MacroTable& macros, std::str
   }
   // The caller's buffer holds a macro value of at most 64 characters.
   return std::string_view(*found).substr(0, kMacroTextMax);
-}
-
-void ClearMacros(MacroTable& macros) {
-  macros.Clear();
 }
 
 }  // namespace partsc

@@ -40,9 +40,8 @@ class MacroTable {
   // table is cleared.
   const std::string* Value(std::string_view name) const;
   void Clear();
-  // The table's size counters, for tests and benchmarks.
+  // How many macros the table holds, for tests.
   int32_t Count() const { return count_; }
-  int32_t Capacity() const { return capacity_; }
 
  private:
   CompileStatus ReplaceValue(int index, std::string_view value);
@@ -66,12 +65,9 @@ CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, i
 // kOk (also when the line was refused with a warning), or kOutOfMemory.
 CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber);
 
-int FindMacro(const MacroTable& macros, std::string_view name);
-CompileStatus DefineMacro(MacroTable& macros, std::string_view name, std::string_view value);
 // The value of the macro, as much of it as a parameter text takes, as a view
 // of the table's own copy (good until the macro is defined again or the table
 // is cleared); none when no macro has the name.
 std::optional<std::string_view> GetMacroValue(const MacroTable& macros, std::string_view name);
-void ClearMacros(MacroTable& macros);
 
 }  // namespace partsc

@@ -3,7 +3,6 @@
 
 #include <partsc/model.h>
 
-
 #include <string>
 #include <string_view>
 #include <unordered_map>

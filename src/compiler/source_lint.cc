@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compiler/parts_line.h"
+#include "compiler/source_reading.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/line_pieces.h"
@@ -115,25 +116,6 @@ void WarnPrefix(Diagnostics& diagnostics, std::string_view word, std::string_vie
                             std::string(word) + " is read as " + std::string(keyword), 0);
 }
 
-// True when the field opened at `open` runs to the end of the line (the
-// parentheses nest, as the field tokenizer takes them).
-bool RunsToEnd(std::string_view line, size_t open) {
-  const char opening = line[open];
-  const char closing = ClosingDelimiter(opening);
-  int depth = 1;
-  for (size_t i = open + 1; i < line.size(); ++i) {
-    if (line[i] == closing) {
-      --depth;
-      if (depth == 0 || opening != '(') {
-        return false;
-      }
-    } else if (line[i] == opening && opening == '(') {
-      ++depth;
-    }
-  }
-  return true;
-}
-
 // A text `whole` cut to `limit` bytes: the text-cut warning unless the cut
 // has a message of its own (`reported`), and the split-character warning
 // when the cut falls inside a UTF-8 character. `what` names it ("APG name"),
@@ -153,6 +135,35 @@ void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view w
   // The byte after the cut continues a character that began before it.
   if (IsContinuationByte(whole[kept]) && EndsInsideCharacter(whole.substr(0, kept))) {
     ReportSplit(diagnostics, what, limit, at);
+  }
+}
+
+// The delimiters of the fields each kind of line has.
+std::string_view FieldsOfLine(std::string_view line) {
+  switch (KeywordOf(line)) {
+    case Keyword::kParts:
+      return "!\"<";
+    case Keyword::kSize:
+      return "\"!";
+    case Keyword::kTitle:
+    case Keyword::kCommon:
+      return "\"";
+    case Keyword::kSpec:
+      return "<";
+    default:
+      break;
+  }
+  switch (FirstChar(line)) {
+    case 't':
+      return "!(";
+    case 's':
+      return "[<\"";
+    case 'p':
+      return "!(<\"";
+    case '$':
+      return "!\"";
+    default:
+      return "";
   }
 }
 
@@ -233,7 +244,7 @@ void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool parts
 }
 
 void LintMemberOutsideBlock(Diagnostics& diagnostics, std::string_view line) {
-  const char first = line.empty() ? '\0' : line.front();
+  const char first = FirstChar(line);
   if (first != 's' && first != 'p') {
     return;
   }
@@ -264,47 +275,19 @@ void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::strin
   }
 }
 
-void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_view delimiters) {
+void LintFields(Diagnostics& diagnostics, std::string_view line) {
   if (!diagnostics.WarningEnabled(Warning::kUnclosedField)) {
     return;
   }
-  for (const char opening : delimiters) {
+  for (const char opening : FieldsOfLine(line)) {
     const size_t open = line.find(opening);
-    if (open == std::string_view::npos || !RunsToEnd(line, open)) {
+    if (open == std::string_view::npos || FieldClose(line, open)) {
       continue;
     }
     diagnostics.ReportWarning(
         Warning::kUnclosedField,
         std::string("No closing ") + ClosingDelimiter(opening) + " for the field opened here",
         static_cast<int>(open));
-  }
-}
-
-std::string_view FieldsOfLine(std::string_view line) {
-  switch (KeywordOf(line)) {
-    case Keyword::kParts:
-      return "!\"<";
-    case Keyword::kSize:
-      return "\"!";
-    case Keyword::kTitle:
-    case Keyword::kCommon:
-      return "\"";
-    case Keyword::kSpec:
-      return "<";
-    default:
-      break;
-  }
-  switch (line.empty() ? '\0' : line.front()) {
-    case 't':
-      return "!(";
-    case 's':
-      return "[<\"";
-    case 'p':
-      return "!(<\"";
-    case '$':
-      return "!\"";
-    default:
-      return "";
   }
 }
 

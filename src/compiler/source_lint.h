@@ -28,12 +28,9 @@ void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::strin
 // A member line ("s" or "p") that no $$COMMON or $$SIZE block reads.
 void LintMemberOutsideBlock(Diagnostics& diagnostics, std::string_view line);
 
-// Every field of the line opened by one of `delimiters` ('"', '!', '(', '<',
-// '[') and never closed.
-void LintFields(Diagnostics& diagnostics, std::string_view line, std::string_view delimiters);
-
-// The delimiters of the fields each kind of line has.
-std::string_view FieldsOfLine(std::string_view line);
+// Every field of the line that is opened and never closed, among the fields
+// its kind of line has.
+void LintFields(Diagnostics& diagnostics, std::string_view line);
 
 // The field opened by `delimiter`, as the line holds it, cut to `limit`
 // bytes: the text-cut warning unless the cut has a message of its own

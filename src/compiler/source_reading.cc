@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "compiler/member_line.h"
+#include "compiler/parts_line.h"
 #include "compiler/source_pieces.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/line_pieces.h"
@@ -11,12 +13,6 @@
 
 namespace partsc {
 namespace {
-
-constexpr size_t kMacroTextMax = 64;
-
-char FirstChar(std::string_view line) {
-  return line.empty() ? '\0' : line.front();
-}
 
 // Follows the blocks and the kinds of lines as the two passes do.
 class Reader {
@@ -104,8 +100,8 @@ class Reader {
   void TakeMacro(size_t index, std::string_view line) {
     std::string_view name;
     std::string_view value;
-    if (ExtractField(line, '!', static_cast<int>(kMacroTextMax), name) < 0 ||
-        ExtractField(line, '(', static_cast<int>(kMacroTextMax), value) < 0) {
+    if (ExtractField(line, '!', kMacroTextMax, name) < 0 ||
+        ExtractField(line, '(', kMacroTextMax, value) < 0) {
       return;
     }
     const Piece& piece = r_.pieces[index];
@@ -302,19 +298,19 @@ std::optional<Span> FieldSpan(std::string_view line, char delimiter) {
   return Span{static_cast<size_t>(field.data() - line.data()), field.size()};
 }
 
-size_t FieldEnd(std::string_view line, size_t open) {
+std::optional<size_t> FieldClose(std::string_view line, size_t open) {
   const char opening = line[open];
   const char closing = opening == '{' ? '}' : ClosingDelimiter(opening);
   int depth = 1;
   for (size_t at = open + 1; at < line.size(); ++at) {
     if (line[at] == closing && --depth == 0) {
-      return at + 1;
+      return at;
     }
     if (opening == '(' && line[at] == '(') {
       ++depth;
     }
   }
-  return line.size();
+  return std::nullopt;
 }
 
 std::vector<MacroUse> MacroUsesOf(std::string_view line) {
@@ -324,7 +320,7 @@ std::vector<MacroUse> MacroUsesOf(std::string_view line) {
     return uses;
   }
   // The expansion sees the text as the member line keeps it: cut to 64.
-  const size_t end = span->start + std::min(span->length, kMacroTextMax);
+  const size_t end = span->start + std::min(span->length, static_cast<size_t>(kParamTextMax));
   for (size_t at = span->start; at < end;) {
     const size_t open = line.substr(0, end).find('{', at);
     if (open == std::string_view::npos) {

@@ -88,12 +88,18 @@ struct Reading {
 // Reads `text`, which must outlive the reading.
 Reading ReadSource(std::string_view text);
 
+// The first character of a line, which tells most kinds of line apart; '\0'
+// for an empty line.
+constexpr char FirstChar(std::string_view line) {
+  return line.empty() ? '\0' : line.front();
+}
+
 // What a line inside a compiled block of `kind` is: a view line of the $$APG
 // block (kView) or a member line of a common or size block (kSpecMember,
 // kParamMember), a comment, or a line the block skips with a warning
 // (kSkipped). The compile passes and the reading both take it from here.
 inline LineKind BlockLineKind(BlockKind kind, std::string_view line) {
-  const char first = line.empty() ? '\0' : line.front();
+  const char first = FirstChar(line);
   if (first == '/') {
     return LineKind::kComment;
   }
@@ -106,7 +112,6 @@ inline LineKind BlockLineKind(BlockKind kind, std::string_view line) {
 }
 
 enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };
-inline constexpr int kTokenTypeCount = 6;
 
 // A part of a line the way the line's parser takes it; offsets are within
 // the piece's text. Tokens are sorted and never overlap.
@@ -134,8 +139,15 @@ struct Span {
   size_t length = 0;
 };
 std::optional<Span> FieldSpan(std::string_view line, char delimiter);
-// The end of the field or list opened at `open` on the line: after its
-// closing character, or the line's end.
-size_t FieldEnd(std::string_view line, size_t open);
+// The place of the character that closes the field or list opened at `open`
+// on the line (parentheses nest, as the field tokenizer takes them); none
+// when the field runs to the line's end.
+std::optional<size_t> FieldClose(std::string_view line, size_t open);
+// The end of that field or list: after its closing character, or the line's
+// end.
+inline size_t FieldEnd(std::string_view line, size_t open) {
+  const std::optional<size_t> close = FieldClose(line, open);
+  return close ? *close + 1 : line.size();
+}
 
 }  // namespace partsc

@@ -9,33 +9,14 @@ namespace partsc {
 
 namespace {
 
-struct DelimiterPair {
-  char opening;
-  char closing;
-};
-
-// Fields: quotes and exclamation marks end at their next occurrence; only
-// parentheses nest.
-constexpr DelimiterPair kFieldDelimiters[] = {{'"', '"'}, {'!', '!'}, {'(', ')'}};
-// Value lists; brackets never nest.
-constexpr DelimiterPair kListBrackets[] = {{'<', '>'}, {'[', ']'}};
-
-template <size_t N>
-const DelimiterPair* FindPair(const DelimiterPair (&table)[N], char opening) {
-  for (const DelimiterPair& pair : table) {
-    if (pair.opening == opening) {
-      return &pair;
-    }
-  }
-  return nullptr;
-}
-
 // What stands between the first opening character and its matching closing
 // character, or up to the end of the line when the field is never closed.
-// The closing character is tested first, so a pair of equal characters ends
-// at the next one and only distinct pairs nest.
-std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
-  const size_t open = line.find(pair.opening);
+// The closing character is tested first, so a pair of equal characters (the
+// quotes, the exclamation marks) ends at the next one and only parentheses
+// nest.
+std::string_view GatherField(std::string_view line, char opening) {
+  const char closing = ClosingDelimiter(opening);
+  const size_t open = line.find(opening);
   if (open == std::string_view::npos) {
     return {};
   }
@@ -43,10 +24,10 @@ std::string_view GatherField(std::string_view line, const DelimiterPair& pair) {
   // From one closing to the next: every opening in between nests one deeper.
   int depth = 1;
   for (size_t from = 0;;) {
-    const size_t close = rest.find(pair.closing, from);
+    const size_t close = rest.find(closing, from);
     const std::string_view between = rest.substr(from, close - from);
-    for (size_t nested = between.find(pair.opening); nested != std::string_view::npos;
-         nested = between.find(pair.opening, nested + 1)) {
+    for (size_t nested = between.find(opening); nested != std::string_view::npos;
+         nested = between.find(opening, nested + 1)) {
       ++depth;
     }
     if (close == std::string_view::npos) {
@@ -90,11 +71,10 @@ int ExtractField(std::string_view line, char delimiter, int maxLength, std::stri
 
 int ExtractField(std::string_view line, char delimiter, int maxLength, std::string_view& field) {
   field = {};
-  const DelimiterPair* pair = FindPair(kFieldDelimiters, delimiter);
-  if (pair == nullptr) {
+  if (delimiter != '"' && delimiter != '!' && delimiter != '(') {
     return kFieldBadDelimiter;
   }
-  const std::string_view trimmed = OvStringUtil::TrimBlanks(GatherField(line, *pair));
+  const std::string_view trimmed = OvStringUtil::TrimBlanks(GatherField(line, delimiter));
   if (trimmed.empty()) {
     return kFieldMissing;
   }
@@ -110,16 +90,13 @@ int ExtractField(std::string_view line, char delimiter, int maxLength, std::stri
 void ParseValueList(std::string_view line, int maxItems, char openingBracket, ValueItem* items,
                     int32_t* types, int32_t& count) {
   count = 0;
-  const DelimiterPair* pair = FindPair(kListBrackets, openingBracket);
-  if (pair == nullptr) {
-    return;
-  }
-  const size_t open = line.find(pair->opening);
-  if (open == std::string_view::npos) {
+  // Brackets never nest.
+  const size_t open = line.find(openingBracket);
+  if ((openingBracket != '<' && openingBracket != '[') || open == std::string_view::npos) {
     return;
   }
   std::string_view list = line.substr(open + 1);
-  const size_t close = list.find(pair->closing);
+  const size_t close = list.find(ClosingDelimiter(openingBracket));
   if (close != std::string_view::npos) {
     list = list.substr(0, close);
   }

@@ -72,8 +72,4 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   dbgprint(context.console, kConsoleProgress, "\tapg %s\t\t%s\n", keyword.c_str(), name.c_str());
 }
 
-void ResetViewDefined(ViewDefinedFlags& flags) {
-  flags.fill(0);
-}
-
 }  // namespace partsc

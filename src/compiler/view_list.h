@@ -15,8 +15,5 @@ using ApgSlots = std::array<std::string, 6>;
 // a warning and the compile goes on.
 void CompileViewLine(CompileContext& context, std::string_view line, int lineNumber,
                      ApgSlots& names, ApgSlots& comments);
-// Sets the six viewDefined flags to 0; the compiler calls it at the first
-// $$APG line of a source.
-void ResetViewDefined(ViewDefinedFlags& flags);
 
 }  // namespace partsc

@@ -59,10 +59,6 @@ std::string OrderedSizes(Recovery& recovery) {
   return problem;
 }
 
-}  // namespace
-
-namespace {
-
 // The source that gives the file of `recovery` back, or empty with the
 // reason and the pointer of the field it is about.
 std::string Recover(Recovery& recovery, std::string& reason, std::string& pointer) {

@@ -84,9 +84,9 @@ DecompileResult CheckSource(const std::string& source, const Recovery& recovery)
   classes.Set(kClassParts, "/");
   const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
   if (compiled.status != CompileStatus::kOk || compiled.outputPath != expectedPath) {
-    return {DecompileStatus::kNotRecoverable,
-            "the source would not compile back (compile result " +
-                std::to_string(DesignCode(compiled.status)) + ")"};
+    return {DecompileStatus::kNotRecoverable, "the source would not compile back (compile result " +
+                                                  std::to_string(DesignCode(compiled.status)) +
+                                                  ")"};
   }
   const std::string difference =
       Difference(recovery.bytes, compiler.Bytes(), recovery.model.header);

@@ -130,6 +130,81 @@ std::vector<std::vector<Piece>> Cuttings(const std::vector<Field>& written) {
   return cuttings;
 }
 
+// The keyword and the fields in the first order in which every field reads
+// back and the line keeps within `limit`; the order given is tried first.
+// Compact lines have no blanks between the fields. A quote field and an
+// exclamation field that each hold the other's opening character may
+// overlap, as the compiler reads them.
+Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
+           std::string& line) {
+  // A field left out is written empty, in its place, when its opening
+  // character occurs elsewhere on the line.
+  auto occurs = [&keyword, &fields](char open) {
+    return keyword.find(open) != std::string_view::npos ||
+           std::any_of(fields.begin(), fields.end(), [open](const Field& other) {
+             return other.given && other.text.find(open) != std::string::npos;
+           });
+  };
+  std::vector<Field> written;
+  std::string absentOpens;
+  for (const Field& field : fields) {
+    if (field.given) {
+      written.push_back(field);
+    } else if (occurs(field.open)) {
+      written.push_back(Field{field.open, {}, true});
+    } else {
+      absentOpens += field.open;
+    }
+  }
+  bool anyOrder = false;
+  std::string candidate;
+  for (const std::vector<Piece>& pieces : Cuttings(written)) {
+    std::vector<size_t> order(pieces.size());
+    std::iota(order.begin(), order.end(), 0);
+    do {
+      for (const bool leaveLastOpen : {false, true}) {
+        if (!Arrange(keyword, pieces, order, absentOpens, compact, leaveLastOpen, candidate)) {
+          continue;
+        }
+        anyOrder = true;
+        if (candidate.size() <= limit) {
+          line = candidate;
+          return Fit::kFits;
+        }
+      }
+    } while (std::next_permutation(order.begin(), order.end()));
+  }
+  return anyOrder ? Fit::kTooLong : Fit::kNoOrder;
+}
+
+// A list item that the tokenizer reads as `value`, a non-zero 16-bit number:
+// plain decimal, or when compact the shortest equivalent (the low 16 bits of
+// the integer part are what counts: 65535 gives -1, and 3e4 is 30000).
+std::string ShortNumber(int32_t value, bool compact) {
+  std::string best = std::to_string(value);
+  if (!compact) {
+    return best;
+  }
+  for (const int64_t target : {int64_t{value}, int64_t{value} + 65536, int64_t{value} - 65536}) {
+    std::vector<std::string> candidates = {std::to_string(target)};
+    int64_t scale = 10;
+    for (int exponent = 1; exponent <= 5; ++exponent, scale *= 10) {
+      if (target % scale == 0) {
+        candidates.push_back(std::to_string(target / scale) + "e" + std::to_string(exponent));
+      }
+    }
+    for (const std::string& candidate : candidates) {
+      double number = 0.0;
+      const bool reads = OvStringUtil::ParseDouble(candidate, kTrimFirst, number) == 0 &&
+                         number != 0.0 && TruncateTo16Bits(number) == value;
+      if (reads && candidate.size() < best.size()) {
+        best = candidate;
+      }
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 std::string TextProblem(std::string_view text, char open, size_t limit, bool cut) {
@@ -208,59 +283,13 @@ std::optional<std::string> EscapedText(std::string_view text) {
   return written;
 }
 
-Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
-           std::string& line) {
-  // A field left out is written empty, in its place, when its opening
-  // character occurs elsewhere on the line.
-  auto occurs = [&keyword, &fields](char open) {
-    return keyword.find(open) != std::string_view::npos ||
-           std::any_of(fields.begin(), fields.end(), [open](const Field& other) {
-             return other.given && other.text.find(open) != std::string::npos;
-           });
-  };
-  std::vector<Field> written;
-  std::string absentOpens;
-  for (const Field& field : fields) {
-    if (field.given) {
-      written.push_back(field);
-    } else if (occurs(field.open)) {
-      written.push_back(Field{field.open, {}, true});
-    } else {
-      absentOpens += field.open;
-    }
-  }
-  bool anyOrder = false;
-  std::string candidate;
-  for (const std::vector<Piece>& pieces : Cuttings(written)) {
-    std::vector<size_t> order(pieces.size());
-    std::iota(order.begin(), order.end(), 0);
-    do {
-      for (const bool leaveLastOpen : {false, true}) {
-        if (!Arrange(keyword, pieces, order, absentOpens, compact, leaveLastOpen, candidate)) {
-          continue;
-        }
-        anyOrder = true;
-        if (candidate.size() <= limit) {
-          line = candidate;
-          return Fit::kFits;
-        }
-      }
-    } while (std::next_permutation(order.begin(), order.end()));
-  }
-  return anyOrder ? Fit::kTooLong : Fit::kNoOrder;
-}
-
 Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string& line) {
-  struct Attempt {
-    bool compact;
-    size_t limit;
-  };
-  constexpr std::array<Attempt, 3> kAttempts = {
+  // Whether compact, and within how many characters.
+  constexpr std::array<std::pair<bool, size_t>, 3> kAttempts = {
       {{false, kCleanLineLimit}, {true, kCleanLineLimit}, {true, kSourceLineLimit}}};
   Fit result = Fit::kNoOrder;
-  for (const Attempt& attempt : kAttempts) {
-    const Fit fit =
-        LayOut(keyword, fieldsFor(attempt.compact), attempt.compact, attempt.limit, line);
+  for (const auto& [compact, limit] : kAttempts) {
+    const Fit fit = LayOut(keyword, fieldsFor(compact), compact, limit, line);
     if (fit == Fit::kFits) {
       return fit;
     }
@@ -274,31 +303,6 @@ Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string&
 std::string NotPlaced(Fit fit) {
   return fit == Fit::kTooLong ? "does not fit on one line of 79 characters"
                               : "has fields that no order on its line reads back";
-}
-
-std::string ShortNumber(int32_t value, bool compact) {
-  std::string best = std::to_string(value);
-  if (!compact) {
-    return best;
-  }
-  for (const int64_t target : {int64_t{value}, int64_t{value} + 65536, int64_t{value} - 65536}) {
-    std::vector<std::string> candidates = {std::to_string(target)};
-    int64_t scale = 10;
-    for (int exponent = 1; exponent <= 5; ++exponent, scale *= 10) {
-      if (target % scale == 0) {
-        candidates.push_back(std::to_string(target / scale) + "e" + std::to_string(exponent));
-      }
-    }
-    for (const std::string& candidate : candidates) {
-      double number = 0.0;
-      const bool reads = OvStringUtil::ParseDouble(candidate, kTrimFirst, number) == 0 &&
-                         number != 0.0 && TruncateTo16Bits(number) == value;
-      if (reads && candidate.size() < best.size()) {
-        best = candidate;
-      }
-    }
-  }
-  return best;
 }
 
 std::string NumberPair(int32_t first, int32_t second, bool compact) {

@@ -29,14 +29,6 @@ struct Field {
 
 enum class Fit { kFits, kTooLong, kNoOrder };
 
-// The keyword and the fields in the first order in which every field reads
-// back and the line keeps within `limit`; the order given is tried first.
-// Compact lines have no blanks between the fields. A quote field and an
-// exclamation field that each hold the other's opening character may
-// overlap, as the compiler reads them.
-Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
-           std::string& line);
-
 // The fields of a line, readable (numbers in plain decimal) or compact
 // (numbers in their shortest form).
 using FieldsFor = std::function<std::vector<Field>(bool compact)>;
@@ -69,11 +61,6 @@ bool ClosesEarly(std::string_view text);
 // field too early (the name inside the braces is dropped). Null when a ")"
 // comes before any "{" could make up for it.
 std::optional<std::string> EscapedText(std::string_view text);
-
-// A list item that the tokenizer reads as `value`, a non-zero 16-bit number:
-// plain decimal, or when compact the shortest equivalent (the low 16 bits of
-// the integer part are what counts: 65535 gives -1, and 3e4 is 30000).
-std::string ShortNumber(int32_t value, bool compact);
 
 // The two numbers of a $$PARTS or $$SPEC list. A 0 is an item that is no
 // number ("0", or empty when compact), and a 0 at the end is left out when

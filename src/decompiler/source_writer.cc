@@ -77,10 +77,6 @@ class SourceWriter {
     target += '\n';
   }
 
-  void Fixed(const FieldsFor& fieldsFor, std::string_view keyword, const std::string& what) {
-    Line(body_, keyword, fieldsFor, what);
-  }
-
   // A keyword line, named in a refusal as "the $$SIZE line" and what `of` adds.
   void KeywordLine(std::string& target, Keyword keyword, const FieldsFor& fieldsFor,
                    const std::string& of = "") {
@@ -168,9 +164,10 @@ class SourceWriter {
         continue;
       }
       at_ = "/views/" + std::to_string(view);
-      Fixed(Constant({{'!', Padded(name, kApgTextMax), true},
-                      {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
-            keyword, "the view line of " + keyword);
+      Line(body_, keyword,
+           Constant({{'!', Padded(name, kApgTextMax), true},
+                     {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
+           "the view line of " + keyword);
     }
   }
 
@@ -268,10 +265,11 @@ class SourceWriter {
     const int32_t record = spec.record == defaultRecord ? spec.record + 256 : spec.record;
     const std::string pair =
         std::to_string(spec.number) + "," + std::to_string(spec.invertedFlag == 0 ? 1 : 0);
-    Fixed(Constant({{'[', std::to_string(record), spec.record != 0},
-                    {'<', pair, true},
-                    {'"', Padded(spec.name, kMemberTextMax), true}}),
-          "s", what);
+    Line(body_, "s",
+         Constant({{'[', std::to_string(record), spec.record != 0},
+                   {'<', pair, true},
+                   {'"', Padded(spec.name, kMemberTextMax), true}}),
+         what);
   }
 
   void WriteParam(const ParamEntry& param, const std::string& where) {
@@ -296,7 +294,7 @@ class SourceWriter {
     }
     at_ = entry_;
     const int32_t code = param.pairCode;
-    if (code != 0 && code != 1 && code != 10 && code != 11) {
+    if (!IsAllowedPairCode(code)) {
       Fail(what + " has the pair code " + std::to_string(code));
       return;
     }
@@ -313,34 +311,27 @@ class SourceWriter {
                        {'(', text, !text.empty()}});
     };
     std::string line;
-    Fit fit = Fit::kNoOrder;
     const std::optional<std::string> inPlace = TextInPlace(param.text);
-    if (inPlace) {
-      fit = PlaceLine("p", fields(*inPlace), line);
+    const Fit fit = inPlace ? PlaceLine("p", fields(*inPlace), line) : Fit::kNoOrder;
+    if (fit == Fit::kFits) {
+      body_ += line + '\n';
+      return;
     }
     // A text that cannot stand in its line is written through a macro whose
     // value it is (values are not expanded again).
     const bool asMacro =
         !param.text.empty() && !ClosesEarly(param.text) &&
         (!OvStringUtil::IsBlank(param.text.back()) || param.text.size() == kParamTextMax);
-    if (fit != Fit::kFits && asMacro) {
-      const std::string name = MacroFor(Padded(param.text, kParamTextMax));
-      fit = PlaceLine("p", fields("{" + name + "}"), line);
-    }
-    at_ = entry_ + "/text";
-    if (!inPlace && !asMacro) {
+    if (asMacro) {
+      Line(body_, "p", fields("{" + MacroFor(Padded(param.text, kParamTextMax)) + "}"), what);
+    } else if (inPlace) {
+      Fail(what + " " + NotPlaced(fit));
+    } else {
+      at_ = entry_ + "/text";
       Fail("the text " + Shown(param.text) + " " + whose +
            (ClosesEarly(param.text) ? " holds a \")\" that closes no \"(\""
                                     : " ends with a blank or tab"));
-      return;
     }
-    at_ = entry_;
-    if (fit != Fit::kFits) {
-      Fail(what + " " + NotPlaced(fit));
-      return;
-    }
-    body_ += line;
-    body_ += '\n';
   }
 
   // How a param text stands in its own line: as it is, or with every "{"
