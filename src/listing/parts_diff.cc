@@ -287,6 +287,14 @@ void DiffUnlisted(const PartsModel& from, const PartsModel& to, std::vector<Chan
   }
 }
 
+std::string Joined(const std::vector<std::string>& parts, const char* between) {
+  std::string text;
+  for (const std::string& part : parts) {
+    text += (text.empty() ? "" : between) + part;
+  }
+  return text;
+}
+
 const char* KindWord(ChangeKind kind) {
   switch (kind) {
     case ChangeKind::kAdded:
@@ -474,11 +482,8 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
     if (sizes[kind].empty()) {
       continue;
     }
-    std::string names;
-    for (const std::string& name : sizes[kind]) {
-      names += (names.empty() ? "" : ", ") + name;
-    }
-    parts.push_back(Counted(sizes[kind].size(), "size", "sizes") + kSizeWords[kind] + names + ")");
+    parts.push_back(Counted(sizes[kind].size(), "size", "sizes") + kSizeWords[kind] +
+                    Joined(sizes[kind], ", ") + ")");
   }
   for (const auto& [list, counts] : lists) {
     std::string counted;
@@ -491,12 +496,8 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
     parts.push_back(list + ": " + counted);
   }
   parts.insert(parts.end(), wholeLists.begin(), wholeLists.end());
-  std::string summary;
-  for (const std::string& part : parts) {
-    summary += (summary.empty() ? "" : "; ") + part;
-  }
   // One line, whatever the names hold.
-  return summary.empty() ? "no change" : EscapeLineBreaks(summary);
+  return parts.empty() ? "no change" : EscapeLineBreaks(Joined(parts, "; "));
 }
 
 }  // namespace partsc

@@ -120,21 +120,12 @@ void CheckSizes(const PartsModel& model, Problems& problems) {
   }
 }
 
-std::string TextRule(std::string_view text, size_t low, size_t high) {
-  if (text.size() < low) {
-    return "is empty";
-  }
-  if (text.size() > high) {
-    return std::to_string(text.size()) + " bytes, above " + std::to_string(high);
-  }
-  return {};
-}
-
 void CheckText(Problems& problems, const std::string& at, std::string_view text, size_t low,
                size_t high) {
-  std::string rule = TextRule(text, low, high);
-  if (!rule.empty()) {
-    problems.Add(at, std::move(rule));
+  if (text.size() < low) {
+    problems.Add(at, "is empty");
+  } else if (text.size() > high) {
+    problems.Add(at, std::to_string(text.size()) + " bytes, above " + std::to_string(high));
   }
 }
 
