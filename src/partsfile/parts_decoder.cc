@@ -455,10 +455,8 @@ PartsModel DecodePartsFrame(std::string_view bytes) {
   return model;
 }
 
-namespace {
-
-template <class List>
-ReadStatus ReadSizeList(std::string_view bytes, const PartsModel& outline, size_t slot, List& members) {
+ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                           MemberViews& members) {
   const uint32_t offset = outline.sizes.at(slot).record.memberOffset;
   if (offset == 0) {
     members = {};
@@ -466,18 +464,6 @@ ReadStatus ReadSizeList(std::string_view bytes, const PartsModel& outline, size_
   }
   int64_t end = 0;
   return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), &members, end);
-}
-
-}  // namespace
-
-ReadStatus DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                      MemberList& members) {
-  return ReadSizeList(bytes, outline, slot, members);
-}
-
-ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                    MemberViews& members) {
-  return ReadSizeList(bytes, outline, slot, members);
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {

@@ -75,13 +75,15 @@ class TextWriter {
     describe(*this);
     Close('}');
   }
-  void Members(const char* key, const MemberList& list) {
+  // A member list: its entries, or views of them in a file's bytes.
+  template <class List>
+  void Members(const char* key, const List& list) {
     Key(key);
     Open('[');
-    for (const SpecEntry& spec : list.specs) {
+    for (const auto& spec : list.specs) {
       Item([&] { DescribeSpec(*this, spec); });
     }
-    for (const ParamEntry& param : list.params) {
+    for (const auto& param : list.params) {
       Item([&] { DescribeParam(*this, param); });
     }
     Close(']');
@@ -234,20 +236,21 @@ struct ModelMembers {
   const MemberList& operator()(size_t slot) const { return model.sizes[slot].members; }
 };
 
-// The member list of each size read again from the file, into one list.
+// The member list of each size read again from the file, into one list of
+// views of its bytes.
 class FileMembers {
  public:
   FileMembers(const PartsModel& frame, std::string_view bytes) : frame_(frame), bytes_(bytes) {}
 
-  const MemberList& operator()(size_t slot) {
-    DecodeSizeMembers(bytes_, frame_, slot, scratch_);
+  const MemberViews& operator()(size_t slot) {
+    ViewSizeMembers(bytes_, frame_, slot, scratch_);
     return scratch_;
   }
 
  private:
   const PartsModel& frame_;
   std::string_view bytes_;
-  MemberList scratch_;
+  MemberViews scratch_;
 };
 
 }  // namespace
