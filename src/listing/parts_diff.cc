@@ -343,30 +343,27 @@ std::vector<Change> ChangesBetween(const PartsModel* fromSide, const PartsModel*
 
 namespace {
 
-void PutEscaped(std::string& out, unsigned char byte) {
-  char escaped[5];
-  std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-  out += escaped;
-}
-
 // A line as a text diff shows it: UTF-8 as it stands; the bytes of a line
 // that is no UTF-8 text as `latin1` says; control characters but the tab as
 // \xHH.
 std::string Shown(std::string_view line, Latin1Bytes latin1) {
-  const bool utf8 = IsUtf8(line);
+  std::string shown = EscapeControls(line);
+  if (IsUtf8(line)) {
+    return shown;
+  }
+  if (latin1 == Latin1Bytes::kUtf8) {
+    return Latin1ToUtf8(shown);
+  }
   std::string out;
-  out.reserve(line.size());
-  for (size_t i = 0; i < line.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(line[i]);
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-      PutEscaped(out, byte);
-    } else if (byte < 0x80 || utf8) {
-      out += line[i];
-    } else if (latin1 == Latin1Bytes::kUtf8) {
-      out += Latin1ToUtf8(line.substr(i, 1));
-    } else {
-      PutEscaped(out, byte);
+  for (const char c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+      continue;
     }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+    out += escaped;
   }
   return out;
 }
