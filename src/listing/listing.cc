@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/keywords.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
@@ -74,14 +75,13 @@ std::string Shown(const OvFileIO& out, std::string_view text) {
   return out.EscapesLineBreaks() ? EscapeLineBreaks(text) : std::string(text);
 }
 
-ListResult Failed(ListStep step, ReadStatus read) {
-  return {step, read};
-}
-
-// Whether the reading of the model stopped in `part`.
-bool StoppedIn(const PartsModel& model, PartsPart part) {
-  return model.read.part == part;
-}
+// The steps that list a part of the file read whole before them, and that
+// part.
+constexpr std::array<std::pair<ListStep, PartsPart>, 4> kStepParts = {
+    {{ListStep::kHeader, PartsPart::kHeader},
+     {ListStep::kApg, PartsPart::kApgList},
+     {ListStep::kSizes, PartsPart::kSizeList},
+     {ListStep::kCommon, PartsPart::kCommonList}}};
 
 void WriteHeaderBlock(const PartsHeader& header, const std::string& path, OvFileIO& runLog) {
   const std::string comment = Shown(runLog, header.comment.Str());
@@ -131,7 +131,7 @@ ListResult ReadFailed(Listing& l, ReadStatus readResult, ListStep step) {
   if (readResult == ReadStatus::kNoMemory) {
     l.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
   }
-  return Failed(step, readResult);
+  return {step, readResult};
 }
 
 ListResult WriteCommonBlock(Listing& l) {
@@ -145,24 +145,12 @@ ListResult WriteCommonBlock(Listing& l) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
   }
   runLog.Fprintf("\n");
-  if (StoppedIn(l.model, PartsPart::kCommonList)) {
-    return Failed(ListStep::kCommon, l.model.read.result);
+  if (l.model.read.part == PartsPart::kCommonList) {
+    return ListResult{ListStep::kCommon, l.model.read.result};
   }
   ListMembers(runLog, *l.model.common, kSpecLines);
   ListMembers(runLog, *l.model.common, kParamLines);
   return {};
-}
-
-void WriteSortLine(int32_t sortMode, OvFileIO& runLog) {
-  if (sortMode == kSortLengthThenName) {
-    runLog.Fprintf(" $$LSORT\n");
-    return;
-  }
-  if (sortMode == kSortByName) {
-    runLog.Fprintf(" $$CSORT\n");
-    return;
-  }
-  runLog.Fprintf(" $$NSORT\n");
 }
 
 // The size record in slot `index` and the member list the reader finds by
@@ -179,7 +167,7 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   }
   const int slot = FindSizeRecord(l.model, record.name.View());
   if (slot < 0) {
-    return Failed(ListStep::kSizeMembers, ReadStatus::kSizeNotFound);
+    return ListResult{ListStep::kSizeMembers, ReadStatus::kSizeNotFound};
   }
   const ReadStatus result = l.members.List(static_cast<size_t>(slot), runLog);
   if (result != ReadStatus::kOk) {
@@ -194,23 +182,23 @@ ListResult ListModel(Listing& l, const std::string& path) {
   const PartsModel& model = l.model;
   const PartsHeader& header = model.header;
   OvFileIO& runLog = l.runLog;
-  if (StoppedIn(model, PartsPart::kHeader)) {
-    return Failed(ListStep::kHeader, model.read.result);
+  if (model.read.part == PartsPart::kHeader) {
+    return ListResult{ListStep::kHeader, model.read.result};
   }
   WriteHeaderBlock(header, path, runLog);
   std::string baseName;
   if (FileBaseName(path, baseName) != 0) {
-    return Failed(ListStep::kBaseName, ReadStatus::kOk);
+    return ListResult{ListStep::kBaseName, ReadStatus::kOk};
   }
   WritePartsLine(header, runLog, baseName);
   if (header.specFile > 0 && header.specRecord > 0) {
     runLog.Fprintf("$$SPEC <%d,%d>\n", header.specFile, header.specRecord);
   }
-  if (StoppedIn(model, PartsPart::kApgList)) {
-    return Failed(ListStep::kApg, model.read.result);
+  if (model.read.part == PartsPart::kApgList) {
+    return ListResult{ListStep::kApg, model.read.result};
   }
   WriteApgLines(model, runLog);
-  if (StoppedIn(model, PartsPart::kSizeList)) {
+  if (model.read.part == PartsPart::kSizeList) {
     return ReadFailed(l, model.read.result, ListStep::kSizes);
   }
   if (header.commonOffset != 0) {
@@ -222,7 +210,8 @@ ListResult ListModel(Listing& l, const std::string& path) {
   if (header.sizeCount > 0 && !header.title.Empty()) {
     runLog.Fprintf("$$TITLE\t\"%s\"\n", Shown(runLog, header.title.Str()).c_str());
   }
-  WriteSortLine(header.sortMode, runLog);
+  const std::string_view sort = SortKeyword(header.sortMode);
+  runLog.Fprintf(" %.*s\n", static_cast<int>(sort.size()), sort.data());
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const ListResult size = WriteSizeBlock(l, i);
     if (!size.Listed()) {
@@ -343,40 +332,28 @@ char* PutParamLine(char* at, const Param& entry) {
   return at;
 }
 
-char* PutMemberLine(char* at, const SpecEntry& entry) {
-  return PutSpecLine(at, entry);
-}
-char* PutMemberLine(char* at, const SpecView& entry) {
-  return PutSpecLine(at, entry);
-}
-char* PutMemberLine(char* at, const ParamEntry& entry) {
-  return PutParamLine(at, entry);
-}
-char* PutMemberLine(char* at, const ParamView& entry) {
-  return PutParamLine(at, entry);
+// Whether an entry is a spec entry, or a view of one.
+template <typename Entry>
+constexpr bool kIsSpec = requires(const Entry& entry) {
+  entry.invertedFlag;
+};
+
+template <typename Entry>
+char* PutMemberLine(char* at, const Entry& entry) {
+  if constexpr (kIsSpec<Entry>) {
+    return PutSpecLine(at, entry);
+  } else {
+    return PutParamLine(at, entry);
+  }
 }
 
-template <typename Spec>
-size_t SpecRoom(const Spec& entry) {
-  return kLineFrame + entry.name.size();
-}
-
-template <typename Param>
-size_t ParamRoom(const Param& entry) {
-  return kLineFrame + entry.name.size() + entry.text.size() + entry.comment.size();
-}
-
-size_t LineRoom(const SpecEntry& entry) {
-  return SpecRoom(entry);
-}
-size_t LineRoom(const SpecView& entry) {
-  return SpecRoom(entry);
-}
-size_t LineRoom(const ParamEntry& entry) {
-  return ParamRoom(entry);
-}
-size_t LineRoom(const ParamView& entry) {
-  return ParamRoom(entry);
+template <typename Entry>
+size_t LineRoom(const Entry& entry) {
+  if constexpr (kIsSpec<Entry>) {
+    return kLineFrame + entry.name.size();
+  } else {
+    return kLineFrame + entry.name.size() + entry.text.size() + entry.comment.size();
+  }
 }
 
 template <typename Entry>
@@ -415,10 +392,10 @@ void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
 ListResult ReadListedFile(const std::string& readPath, OvFileBytes& bytes) {
   const ReadStatus read = ReadPartsFileBytes(readPath, bytes).status;
   if (read == ReadStatus::kNoFile || read == ReadStatus::kOpenFailed) {
-    return Failed(ListStep::kOpen, read);
+    return ListResult{ListStep::kOpen, read};
   }
   if (read != ReadStatus::kOk) {
-    return Failed(ListStep::kHeader, read);
+    return ListResult{ListStep::kHeader, read};
   }
   return {};
 }
@@ -446,7 +423,7 @@ ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFi
   }
   const ListResult listed = ListFileBytes(diagnostics, bytes.View(), path, runLog);
   // A file cut short while it was listed was not read whole.
-  return bytes.Cut() ? Failed(ListStep::kHeader, ReadStatus::kShort) : listed;
+  return bytes.Cut() ? ListResult{ListStep::kHeader, ReadStatus::kShort} : listed;
 }
 
 std::string MemberLine(const SpecEntry& entry) {
@@ -483,15 +460,9 @@ int FileBaseName(std::string_view path, std::string& result) {
 }
 
 std::string UnlistableReason(const PartsModel& model) {
-  const PartsRead& read = model.read;
-  const std::array<std::pair<PartsPart, ListStep>, 4> steps = {
-      {{PartsPart::kHeader, ListStep::kHeader},
-       {PartsPart::kApgList, ListStep::kApg},
-       {PartsPart::kSizeList, ListStep::kSizes},
-       {PartsPart::kCommonList, ListStep::kCommon}}};
-  for (const auto& [part, step] : steps) {
-    if (read.part == part) {
-      return UnreadableReason({step, read.result});
+  for (const auto& [step, part] : kStepParts) {
+    if (model.read.part == part) {
+      return UnreadableReason({step, model.read.result});
     }
   }
   for (const PartsSize& size : model.sizes) {
@@ -506,23 +477,19 @@ std::string UnlistableReason(const PartsModel& model) {
 }
 
 std::string UnreadableReason(const ListResult& listed) {
-  switch (listed.step) {
-    case ListStep::kNone:
-      return {};
-    case ListStep::kOpen:
-      return listed.read == ReadStatus::kNoFile ? "no such file" : "cannot be opened";
-    case ListStep::kBaseName:
-      return "the file name has no full stop";
-    case ListStep::kHeader:
-      return ReadReason(PartsPart::kHeader, listed.read);
-    case ListStep::kApg:
-      return ReadReason(PartsPart::kApgList, listed.read);
-    case ListStep::kSizes:
-      return ReadReason(PartsPart::kSizeList, listed.read);
-    case ListStep::kCommon:
-      return ReadReason(PartsPart::kCommonList, listed.read);
-    case ListStep::kSizeMembers:
-      break;
+  if (listed.step == ListStep::kNone) {
+    return {};
+  }
+  if (listed.step == ListStep::kOpen) {
+    return listed.read == ReadStatus::kNoFile ? "no such file" : "cannot be opened";
+  }
+  if (listed.step == ListStep::kBaseName) {
+    return "the file name has no full stop";
+  }
+  for (const auto& [step, part] : kStepParts) {
+    if (listed.step == step) {
+      return ReadReason(part, listed.read);
+    }
   }
   return ReadReason(PartsPart::kSizeMembers, listed.read);
 }

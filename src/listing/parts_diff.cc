@@ -22,27 +22,24 @@ std::vector<std::string> Lines(std::string line) {
   return lines;
 }
 
-// One change as it is found: its values as the document's.
-struct Found {
-  std::string block;
-  std::string size;
-  std::string key;
-  std::vector<std::string> oldLines;
-  std::vector<std::string> newLines;
-  Json oldValue;
-  Json newValue;
+// One side of a change: its lines and its value as the document's; none
+// (no line, a null value) for a side that has nothing.
+struct Side {
+  std::vector<std::string> lines;
+  Json value;
 };
 
-void Add(std::vector<Change>& changes, Found found) {
-  if (found.oldValue == found.newValue) {
+void Add(std::vector<Change>& changes, std::string block, std::string size, std::string key,
+         Side before, Side after) {
+  if (before.value == after.value) {
     return;
   }
-  const ChangeKind kind = found.oldValue.is_null()   ? ChangeKind::kAdded
-                          : found.newValue.is_null() ? ChangeKind::kRemoved
-                                                     : ChangeKind::kChanged;
-  changes.push_back({kind, std::move(found.block), std::move(found.size), std::move(found.key),
-                     std::move(found.oldLines), std::move(found.newLines), found.oldValue.dump(),
-                     found.newValue.dump()});
+  const ChangeKind kind = before.value.is_null()  ? ChangeKind::kAdded
+                          : after.value.is_null() ? ChangeKind::kRemoved
+                                                  : ChangeKind::kChanged;
+  changes.push_back({kind, std::move(block), std::move(size), std::move(key),
+                     std::move(before.lines), std::move(after.lines), before.value.dump(),
+                     after.value.dump()});
 }
 
 // A text that the listing shows only up to its first zero byte, or not at
@@ -79,12 +76,6 @@ std::string Word(Keyword keyword) {
   return std::string(KeywordText(keyword));
 }
 
-// One header field: its line and its value, on one side.
-struct Field {
-  std::string line;
-  Json value;
-};
-
 // The fields `keys` of a value of the document, in that order.
 Json Pick(const Json& from, std::initializer_list<const char*> keys) {
   Json value = Json::object();
@@ -94,41 +85,41 @@ Json Pick(const Json& from, std::initializer_list<const char*> keys) {
   return value;
 }
 
-Field PartsField(const PartsHeader& header) {
+Side PartsField(const PartsHeader& header) {
   std::string line = Word(Keyword::kParts) + "\t<" + std::to_string(header.partsValue1) + "," +
                      std::to_string(header.partsValue2) + ">";
   if (!header.comment.Empty()) {
     line += "\t\"" + header.comment.Str() + "\"";
   }
-  return {line, Pick(HeaderJson(header), {"parts_value_1", "parts_value_2", "comment"})};
+  return {Lines(line), Pick(HeaderJson(header), {"parts_value_1", "parts_value_2", "comment"})};
 }
 
-Field SpecField(const PartsHeader& header) {
-  return {Word(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
-              std::to_string(header.specRecord) + ">",
+Side SpecField(const PartsHeader& header) {
+  return {Lines(Word(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
+                std::to_string(header.specRecord) + ">"),
           Pick(HeaderJson(header), {"spec_file", "spec_record"})};
 }
 
-Field TitleField(const PartsHeader& header) {
-  return {Word(Keyword::kTitle) + "\t\"" + header.title.Str() + "\"",
+Side TitleField(const PartsHeader& header) {
+  return {Lines(Word(Keyword::kTitle) + "\t\"" + header.title.Str() + "\""),
           HeaderJson(header).at("title")};
 }
 
 // The sort keyword; a mode that has none shows its number too.
-Field SortField(const PartsHeader& header) {
+Side SortField(const PartsHeader& header) {
   std::string line(SortKeyword(header.sortMode));
   if (header.sortMode < 0 || header.sortMode > 2) {
     line += "\tsort_mode=" + std::to_string(header.sortMode);
   }
-  return {line, HeaderJson(header).at("sort_mode")};
+  return {Lines(line), HeaderJson(header).at("sort_mode")};
 }
 
-Field VersionField(const PartsHeader& header) {
-  return {"/ PARTS VERSION   : " + std::to_string(header.version),
+Side VersionField(const PartsHeader& header) {
+  return {Lines("/ PARTS VERSION   : " + std::to_string(header.version)),
           HeaderJson(header).at("version")};
 }
 
-using FieldOf = Field (*)(const PartsHeader&);
+using FieldOf = Side (*)(const PartsHeader&);
 constexpr std::array<std::pair<std::string_view, FieldOf>, 5> kHeaderFields = {
     {{"version", VersionField},
      {KeywordText(Keyword::kParts), PartsField},
@@ -136,27 +127,20 @@ constexpr std::array<std::pair<std::string_view, FieldOf>, 5> kHeaderFields = {
      {KeywordText(Keyword::kTitle), TitleField},
      {"sort", SortField}}};
 
-std::vector<std::string> LinesOf(Field field) {
-  return field.value.is_null() ? std::vector<std::string>() : Lines(std::move(field.line));
-}
-
-// A field of a header; none (no line, a null value) for a missing side.
-Field SideField(FieldOf field, const PartsModel* model) {
-  return model == nullptr ? Field{} : field(model->header);
+// A field of a header; none for a missing side.
+Side SideField(FieldOf field, const PartsModel* model) {
+  return model == nullptr ? Side{} : field(model->header);
 }
 
 void DiffHeader(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
   for (const auto& [key, fieldOf] : kHeaderFields) {
-    Field before = SideField(fieldOf, from);
-    Field after = SideField(fieldOf, to);
-    Add(changes, {Word(Keyword::kParts), "", std::string(key), LinesOf(before), LinesOf(after),
-                  std::move(before.value), std::move(after.value)});
+    Add(changes, Word(Keyword::kParts), "", std::string(key), SideField(fieldOf, from),
+        SideField(fieldOf, to));
   }
 }
 
-// A view on one side: no line and a null value when it is not defined, or
-// the side is missing.
-Field ViewField(const PartsModel* model, size_t view) {
+// A view on one side; none when it is not defined, or the side is missing.
+Side ViewField(const PartsModel* model, size_t view) {
   if (model == nullptr || model->apgNames[view].Empty()) {
     return {};
   }
@@ -164,70 +148,59 @@ Field ViewField(const PartsModel* model, size_t view) {
   if (!model->apgComments[view].Empty()) {
     line += "\t" + model->apgComments[view].Str();
   }
-  return {line, Pick(ViewJson(*model, view), {"name", "comment"})};
+  return {Lines(line), Pick(ViewJson(*model, view), {"name", "comment"})};
 }
 
 void DiffViews(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
-    Field before = ViewField(from, view);
-    Field after = ViewField(to, view);
-    Add(changes, {Word(Keyword::kApg), "", std::string(kViewKeywords[view]), LinesOf(before),
-                  LinesOf(after), std::move(before.value), std::move(after.value)});
+    Add(changes, Word(Keyword::kApg), "", std::string(kViewKeywords[view]), ViewField(from, view),
+        ViewField(to, view));
   }
 }
 
 // Things known by a name, the n-th of a name on one side paired with the n-th
-// on the other: the index of each item of `to` paired with item i of `from`,
-// or -1.
-template <typename Item, typename NameOf>
-std::vector<int> Pair(const std::vector<Item>& from, const std::vector<Item>& to, NameOf nameOf) {
+// on the other: `compare(before, after)` for each item of `from` and its pair
+// or null, then for each item of `to` left over, with null before. Answers
+// the index of the item of `to` paired with item i of `from`, or -1.
+template <typename Item, typename NameOf, typename Compare>
+std::vector<int> ForPairs(const std::vector<Item>& from, const std::vector<Item>& to, NameOf nameOf,
+                          Compare compare) {
   std::map<std::string, std::vector<int>> waiting;
   for (size_t i = to.size(); i-- > 0;) {
     waiting[nameOf(to[i])].push_back(static_cast<int>(i));
   }
   std::vector<int> pairs;
+  std::vector<bool> paired(to.size(), false);
   for (const Item& item : from) {
     std::vector<int>& names = waiting[nameOf(item)];
     pairs.push_back(names.empty() ? -1 : names.back());
     if (!names.empty()) {
+      paired[static_cast<size_t>(names.back())] = true;
       names.pop_back();
+    }
+    compare(&item, pairs.back() < 0 ? nullptr : &to[static_cast<size_t>(pairs.back())]);
+  }
+  for (size_t i = 0; i < to.size(); ++i) {
+    if (!paired[i]) {
+      compare(nullptr, &to[i]);
     }
   }
   return pairs;
 }
 
-std::vector<bool> Paired(const std::vector<int>& pairs, size_t count) {
-  std::vector<bool> paired(count, false);
-  for (const int pair : pairs) {
-    if (pair >= 0) {
-      paired[static_cast<size_t>(pair)] = true;
-    }
-  }
-  return paired;
+template <typename Entry>
+Side EntrySide(const Entry* entry) {
+  return entry == nullptr ? Side{} : Side{Lines(DiffLine(*entry)), EntryJson(*entry)};
 }
 
 template <typename Entry>
 void DiffEntries(const std::vector<Entry>& from, const std::vector<Entry>& to,
                  const std::string& block, const std::string& size, std::vector<Change>& changes) {
   const auto nameOf = [](const Entry& entry) { return entry.name; };
-  const std::vector<int> pairs = Pair(from, to, nameOf);
-  for (size_t i = 0; i < from.size(); ++i) {
-    Found change{block,  size, from[i].name, Lines(DiffLine(from[i])), {}, EntryJson(from[i]),
-                 nullptr};
-    if (pairs[i] >= 0) {
-      const Entry& other = to[static_cast<size_t>(pairs[i])];
-      change.newLines = Lines(DiffLine(other));
-      change.newValue = EntryJson(other);
-    }
-    Add(changes, std::move(change));
-  }
-  const std::vector<bool> paired = Paired(pairs, to.size());
-  for (size_t i = 0; i < to.size(); ++i) {
-    if (!paired[i]) {
-      Add(changes,
-          {block, size, to[i].name, {}, Lines(DiffLine(to[i])), nullptr, EntryJson(to[i])});
-    }
-  }
+  ForPairs(from, to, nameOf, [&](const Entry* before, const Entry* after) {
+    Add(changes, block, size, (before != nullptr ? before : after)->name, EntrySide(before),
+        EntrySide(after));
+  });
 }
 
 void DiffMembers(const MemberList& from, const MemberList& to, const std::string& block,
@@ -261,37 +234,39 @@ Json SizeRecordJson(const SizeRecord& record) {
   return Pick(SizeJson(PartsSize{record, {}, ReadStatus::kOk}), {"name", "title"});
 }
 
-void DiffSizes(const PartsModel& from, const PartsModel& to, const std::vector<int>& pairs,
-               std::vector<Change>& changes) {
-  for (size_t i = 0; i < from.sizes.size(); ++i) {
-    const PartsSize& size = from.sizes[i];
-    if (pairs[i] < 0) {
-      Add(changes, {Word(Keyword::kSize),
-                    "",
-                    size.record.name.Str(),
-                    SizeLines(size),
-                    {},
-                    SizeJson(size),
-                    nullptr});
-      continue;
-    }
-    const SizeRecord& other = to.sizes[static_cast<size_t>(pairs[i])].record;
-    Add(changes, {Word(Keyword::kSize), "", size.record.name.Str(), Lines(SizeLine(size.record)),
-                  Lines(SizeLine(other)), SizeRecordJson(size.record), SizeRecordJson(other)});
+// A size on one side: its line and record; when the other side has no size
+// of its name, its member lines and the whole size too.
+Side SizeSide(const PartsSize* size, bool whole) {
+  if (size == nullptr) {
+    return {};
   }
-  const std::vector<bool> paired = Paired(pairs, to.sizes.size());
-  for (size_t i = 0; i < to.sizes.size(); ++i) {
-    if (!paired[i]) {
-      const PartsSize& size = to.sizes[i];
-      Add(changes, {Word(Keyword::kSize),
-                    "",
-                    size.record.name.Str(),
-                    {},
-                    SizeLines(size),
-                    nullptr,
-                    SizeJson(size)});
-    }
+  if (whole) {
+    return {SizeLines(*size), SizeJson(*size)};
   }
+  return {Lines(SizeLine(size->record)), SizeRecordJson(size->record)};
+}
+
+// The sizes added, removed and retitled; answers the pairs of ForPairs.
+std::vector<int> DiffSizes(const PartsModel& from, const PartsModel& to,
+                           std::vector<Change>& changes) {
+  const auto nameOf = [](const PartsSize& size) { return size.record.name.Str(); };
+  return ForPairs(from.sizes, to.sizes, nameOf,
+                  [&changes](const PartsSize* before, const PartsSize* after) {
+                    const bool whole = before == nullptr || after == nullptr;
+                    Add(changes, Word(Keyword::kSize), "",
+                        (before != nullptr ? before : after)->record.name.Str(),
+                        SizeSide(before, whole), SizeSide(after, whole));
+                  });
+}
+
+// A list no size record points to, on one side: its member lines.
+Side UnlistedSide(const UnlistedList* list) {
+  if (list == nullptr) {
+    return {};
+  }
+  Side side{{}, UnlistedJson(*list)};
+  AppendMemberLines(list->members, side.lines);
+  return side;
 }
 
 // The lists no size record points to, the n-th of `from` against the n-th
@@ -308,16 +283,16 @@ void DiffUnlisted(const PartsModel& from, const PartsModel& to, std::vector<Chan
       DiffMembers(before->members, after->members, block, "", changes);
       continue;
     }
-    Found change{block, "", block, {}, {}, nullptr, nullptr};
-    if (before != nullptr) {
-      AppendMemberLines(before->members, change.oldLines);
-      change.oldValue = UnlistedJson(*before);
-    } else {
-      AppendMemberLines(after->members, change.newLines);
-      change.newValue = UnlistedJson(*after);
-    }
-    Add(changes, std::move(change));
+    Add(changes, block, "", block, UnlistedSide(before), UnlistedSide(after));
   }
+}
+
+std::string Joined(const std::vector<std::string>& parts, const char* between) {
+  std::string text;
+  for (const std::string& part : parts) {
+    text += (text.empty() ? "" : between) + part;
+  }
+  return text;
 }
 
 const char* KindWord(ChangeKind kind) {
@@ -349,9 +324,7 @@ std::vector<Change> ChangesBetween(const PartsModel* fromSide, const PartsModel*
   std::vector<Change> changes;
   DiffHeader(fromSide, toSide, changes);
   DiffViews(fromSide, toSide, changes);
-  const auto sizeName = [](const PartsSize& size) { return size.record.name.Str(); };
-  const std::vector<int> pairs = Pair(from.sizes, to.sizes, sizeName);
-  DiffSizes(from, to, pairs, changes);
+  const std::vector<int> pairs = DiffSizes(from, to, changes);
   static const MemberList kNone;
   if (from.common || to.common) {
     DiffMembers(from.common ? *from.common : kNone, to.common ? *to.common : kNone,
@@ -370,30 +343,27 @@ std::vector<Change> ChangesBetween(const PartsModel* fromSide, const PartsModel*
 
 namespace {
 
-void PutEscaped(std::string& out, unsigned char byte) {
-  char escaped[5];
-  std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-  out += escaped;
-}
-
 // A line as a text diff shows it: UTF-8 as it stands; the bytes of a line
 // that is no UTF-8 text as `latin1` says; control characters but the tab as
 // \xHH.
 std::string Shown(std::string_view line, Latin1Bytes latin1) {
-  const bool utf8 = IsUtf8(line);
+  std::string shown = EscapeControls(line);
+  if (IsUtf8(line)) {
+    return shown;
+  }
+  if (latin1 == Latin1Bytes::kUtf8) {
+    return Latin1ToUtf8(shown);
+  }
   std::string out;
-  out.reserve(line.size());
-  for (size_t i = 0; i < line.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(line[i]);
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-      PutEscaped(out, byte);
-    } else if (byte < 0x80 || utf8) {
-      out += line[i];
-    } else if (latin1 == Latin1Bytes::kUtf8) {
-      out += Latin1ToUtf8(line.substr(i, 1));
-    } else {
-      PutEscaped(out, byte);
+  for (const char c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+      continue;
     }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+    out += escaped;
   }
   return out;
 }
@@ -428,11 +398,11 @@ std::string DiffText(const std::vector<Change>& changes, const std::string& oldN
 std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
   std::vector<std::string> lines;
   for (const auto& [key, fieldOf] : kHeaderFields) {
-    lines.push_back(fieldOf(model.header).line);
+    lines.push_back(fieldOf(model.header).lines.front());
   }
   lines.push_back(Word(Keyword::kApg));
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
-    const std::vector<std::string> viewLines = LinesOf(ViewField(&model, view));
+    const std::vector<std::string> viewLines = ViewField(&model, view).lines;
     lines.insert(lines.end(), viewLines.begin(), viewLines.end());
   }
   if (model.common) {
@@ -509,11 +479,8 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
     if (sizes[kind].empty()) {
       continue;
     }
-    std::string names;
-    for (const std::string& name : sizes[kind]) {
-      names += (names.empty() ? "" : ", ") + name;
-    }
-    parts.push_back(Counted(sizes[kind].size(), "size", "sizes") + kSizeWords[kind] + names + ")");
+    parts.push_back(Counted(sizes[kind].size(), "size", "sizes") + kSizeWords[kind] +
+                    Joined(sizes[kind], ", ") + ")");
   }
   for (const auto& [list, counts] : lists) {
     std::string counted;
@@ -526,12 +493,8 @@ std::string ChangeSummary(const std::vector<Change>& changes) {
     parts.push_back(list + ": " + counted);
   }
   parts.insert(parts.end(), wholeLists.begin(), wholeLists.end());
-  std::string summary;
-  for (const std::string& part : parts) {
-    summary += (summary.empty() ? "" : "; ") + part;
-  }
   // One line, whatever the names hold.
-  return summary.empty() ? "no change" : EscapeLineBreaks(summary);
+  return parts.empty() ? "no change" : EscapeLineBreaks(Joined(parts, "; "));
 }
 
 }  // namespace partsc

@@ -1,44 +1,51 @@
 #include "partsfile/parts_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstring>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace partsc {
 
 namespace {
 
-void PutU16(uint8_t* out, int at, uint16_t value) {
-  out[at] = static_cast<uint8_t>(value & 0xFF);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutI16(uint8_t* out, int at, int16_t value) {
-  PutU16(out, at, static_cast<uint16_t>(value));
-}
-
-void PutU32(uint8_t* out, int at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) {
-    out[at + i] = static_cast<uint8_t>((value >> (8 * i)) & 0xFF);
+// A number of the width of T, little-endian, at byte `at`.
+template <class T>
+void Put(uint8_t* out, int at, T value) {
+  const auto bits = static_cast<std::make_unsigned_t<T>>(value);
+  for (size_t i = 0; i < sizeof(T); ++i) {
+    out[at + static_cast<int>(i)] = static_cast<uint8_t>(bits >> (8 * i));
   }
 }
 
-uint16_t GetU16(const uint8_t* in, int at) {
-  return static_cast<uint16_t>(in[at] | (in[at + 1] << 8));
-}
-
-int16_t GetI16(const uint8_t* in, int at) {
-  return static_cast<int16_t>(GetU16(in, at));
-}
-
-uint32_t GetU32(const uint8_t* in, int at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) {
-    value = (value << 8) | in[at + i];
+template <class T>
+T Get(const uint8_t* in, int at) {
+  std::make_unsigned_t<T> bits = 0;
+  for (size_t i = sizeof(T); i-- > 0;) {
+    bits = static_cast<std::make_unsigned_t<T>>((bits << 8) | in[at + static_cast<int>(i)]);
   }
-  return value;
+  return static_cast<T>(bits);
 }
+
+// The 16-bit numbers of the header and where each stands.
+constexpr std::array<std::pair<int, int16_t PartsHeader::*>, 13> kHeaderNumbers = {{
+    {kVersionAt, &PartsHeader::version},
+    {kDayAt, &PartsHeader::createdDay},
+    {kMonthAt, &PartsHeader::createdMonth},
+    {kYearAt, &PartsHeader::createdYear},
+    {kHourAt, &PartsHeader::createdHour},
+    {kMinuteAt, &PartsHeader::createdMinute},
+    {kSpecFileAt, &PartsHeader::specFile},
+    {kSpecRecordAt, &PartsHeader::specRecord},
+    {kPartsValue1At, &PartsHeader::partsValue1},
+    {kPartsValue2At, &PartsHeader::partsValue2},
+    {kSizeCountAt, &PartsHeader::sizeCount},
+    {kApgCommentCountAt, &PartsHeader::apgCommentCount},
+    {kSortModeAt, &PartsHeader::sortMode},
+}};
 
 template <int N>
 void PutText(uint8_t* out, int at, const FixedText<N>& text) {
@@ -80,53 +87,33 @@ uint8_t* PutBytes(uint8_t* at, std::string_view text, size_t length) {
 
 void EncodeHeader(const PartsHeader& header, uint8_t out[kHeaderSize]) {
   std::memset(out, 0, kHeaderSize);
-  PutI16(out, kVersionAt, header.version);
-  PutI16(out, kDayAt, header.createdDay);
-  PutI16(out, kMonthAt, header.createdMonth);
-  PutI16(out, kYearAt, header.createdYear);
-  PutI16(out, kHourAt, header.createdHour);
-  PutI16(out, kMinuteAt, header.createdMinute);
+  for (const auto& [at, field] : kHeaderNumbers) {
+    Put(out, at, header.*field);
+  }
   PutText(out, kCommentAt, header.comment);
-  PutU16(out, kCommentLengthAt, header.comment.Length());
-  PutI16(out, kSpecFileAt, header.specFile);
-  PutI16(out, kSpecRecordAt, header.specRecord);
-  PutI16(out, kPartsValue1At, header.partsValue1);
-  PutI16(out, kPartsValue2At, header.partsValue2);
-  PutI16(out, kSizeCountAt, header.sizeCount);
-  PutU32(out, kCommonOffsetAt, static_cast<uint32_t>(header.commonOffset));
+  Put(out, kCommentLengthAt, header.comment.Length());
+  Put(out, kCommonOffsetAt, static_cast<uint32_t>(header.commonOffset));
   PutText(out, kTitleAt, header.title);
-  PutU16(out, kTitleLengthAt, header.title.Length());
-  PutI16(out, kApgCommentCountAt, header.apgCommentCount);
-  PutI16(out, kSortModeAt, header.sortMode);
+  Put(out, kTitleLengthAt, header.title.Length());
 }
 
 int16_t HeaderVersionOf(const uint8_t in[kHeaderSize]) {
-  return GetI16(in, kVersionAt);
+  return Get<int16_t>(in, kVersionAt);
 }
 
 bool DecodeHeader(const uint8_t in[kHeaderSize], PartsHeader& header) {
   header = PartsHeader{};
-  const int commentLength = GetI16(in, kCommentLengthAt);
-  const int titleLength = GetI16(in, kTitleLengthAt);
+  const int commentLength = Get<int16_t>(in, kCommentLengthAt);
+  const int titleLength = Get<int16_t>(in, kTitleLengthAt);
   if (!InRange(commentLength, 0, kHeaderTextSize) || !InRange(titleLength, 0, kHeaderTextSize)) {
     return false;
   }
-  header.version = GetI16(in, kVersionAt);
-  header.createdDay = GetI16(in, kDayAt);
-  header.createdMonth = GetI16(in, kMonthAt);
-  header.createdYear = GetI16(in, kYearAt);
-  header.createdHour = GetI16(in, kHourAt);
-  header.createdMinute = GetI16(in, kMinuteAt);
+  for (const auto& [at, field] : kHeaderNumbers) {
+    header.*field = Get<int16_t>(in, at);
+  }
   AssignField(header.comment, in + kCommentAt, commentLength);
-  header.specFile = GetI16(in, kSpecFileAt);
-  header.specRecord = GetI16(in, kSpecRecordAt);
-  header.partsValue1 = GetI16(in, kPartsValue1At);
-  header.partsValue2 = GetI16(in, kPartsValue2At);
-  header.sizeCount = GetI16(in, kSizeCountAt);
-  header.commonOffset = static_cast<int32_t>(GetU32(in, kCommonOffsetAt));
+  header.commonOffset = static_cast<int32_t>(Get<uint32_t>(in, kCommonOffsetAt));
   AssignField(header.title, in + kTitleAt, titleLength);
-  header.apgCommentCount = GetI16(in, kApgCommentCountAt);
-  header.sortMode = GetI16(in, kSortModeAt);
   return true;
 }
 
@@ -134,7 +121,7 @@ void EncodeApgBlock(const ApgBlock& block, uint8_t out[kApgBlockSize]) {
   std::memset(out, 0, kApgBlockSize);
   for (size_t i = 0; i < block.size(); ++i) {
     const int at = kApgEntrySize * static_cast<int>(i);
-    PutU16(out, at, block[i].Length());
+    Put(out, at, block[i].Length());
     // The 32-byte field holds at most 31 characters; its last byte stays 0.
     PutText(out, at + 2, block[i]);
   }
@@ -145,36 +132,36 @@ bool DecodeApgBlock(const uint8_t in[kApgBlockSize], ApgBlock& block) {
     text.Clear();
   }
   for (size_t i = 0; i < block.size(); ++i) {
-    const int length = GetI16(in, kApgEntrySize * static_cast<int>(i));
+    const int length = Get<int16_t>(in, kApgEntrySize * static_cast<int>(i));
     if (!InRange(length, 0, kApgTextMax)) {
       return false;
     }
   }
   for (size_t i = 0; i < block.size(); ++i) {
     const int at = kApgEntrySize * static_cast<int>(i);
-    AssignField(block[i], in + at + 2, GetI16(in, at));
+    AssignField(block[i], in + at + 2, Get<int16_t>(in, at));
   }
   return true;
 }
 
 void EncodeSizeRecord(const SizeRecord& record, uint8_t out[kSizeRecordSize]) {
-  PutU16(out, kSizeNameLengthAt, record.name.Length());
-  PutU16(out, kSizeTitleLengthAt, record.title.Length());
+  Put(out, kSizeNameLengthAt, record.name.Length());
+  Put(out, kSizeTitleLengthAt, record.title.Length());
   PutText(out, kSizeNameAt, record.name);
   PutText(out, kSizeTitleAt, record.title);
-  PutU32(out, kSizeMemberOffsetAt, record.memberOffset);
+  Put(out, kSizeMemberOffsetAt, record.memberOffset);
 }
 
 bool DecodeSizeRecord(const uint8_t in[kSizeRecordSize], SizeRecord& record) {
   record = SizeRecord{};
-  const int nameLength = GetU16(in, kSizeNameLengthAt);
-  const int titleLength = GetU16(in, kSizeTitleLengthAt);
+  const int nameLength = Get<uint16_t>(in, kSizeNameLengthAt);
+  const int titleLength = Get<uint16_t>(in, kSizeTitleLengthAt);
   if (nameLength > kSizeTextSize || titleLength > kSizeTextSize) {
     return false;
   }
   AssignField(record.name, in + kSizeNameAt, nameLength);
   AssignField(record.title, in + kSizeTitleAt, titleLength);
-  record.memberOffset = GetU32(in, kSizeMemberOffsetAt);
+  record.memberOffset = Get<uint32_t>(in, kSizeMemberOffsetAt);
   return true;
 }
 
@@ -217,14 +204,6 @@ uint8_t* PutParamRecord(std::string_view name, std::string_view text, int16_t pa
 }
 
 }  // namespace
-
-uint8_t* EncodeSpecRecord(const SpecEntry& entry, uint8_t* at) {
-  return PutSpecRecord(entry.number, entry.invertedFlag, entry.record, entry.name, at);
-}
-
-uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at) {
-  return PutParamRecord(entry.name, entry.text, entry.pairCode, entry.comment, at);
-}
 
 void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
                       std::string_view name, std::vector<uint8_t>& out) {

@@ -37,11 +37,7 @@ bool DecodeSizeRecord(const uint8_t in[kSizeRecordSize], SizeRecord& record);
 // The bytes the record of an entry takes, head included.
 size_t MemberRecordSize(const SpecEntry& entry);
 size_t MemberRecordSize(const ParamEntry& entry);
-// Write the record of an entry at `at`, over bytes that are zero already,
-// and answer where the next record goes.
-uint8_t* EncodeSpecRecord(const SpecEntry& entry, uint8_t* at);
-uint8_t* EncodeParamRecord(const ParamEntry& entry, uint8_t* at);
-// The same records, from the fields of an entry, appended to `out`.
+// The record of an entry, from its fields, appended to `out`.
 void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
                       std::string_view name, std::vector<uint8_t>& out);
 void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,

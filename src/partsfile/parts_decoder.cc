@@ -2,6 +2,7 @@
 #include "partsfile/parts_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -392,8 +393,7 @@ class Decoding {
     current_ = PartsPart::kMemberArea;
     std::stable_sort(known_.begin(), known_.end(),
                      [](const Span& a, const Span& b) { return a.offset < b.offset; });
-    int64_t position = SizeListOffset(model_.header) +
-                       int64_t{kSizeRecordSize} * static_cast<int64_t>(model_.sizes.size());
+    int64_t position = MemberAreaStart(model_);
     for (const Span& span : known_) {
       if (!ReadListsUntil(position, span.offset)) {
         return;
@@ -455,10 +455,8 @@ PartsModel DecodePartsFrame(std::string_view bytes) {
   return model;
 }
 
-namespace {
-
-template <class List>
-ReadStatus ReadSizeList(std::string_view bytes, const PartsModel& outline, size_t slot, List& members) {
+ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
+                           MemberViews& members) {
   const uint32_t offset = outline.sizes.at(slot).record.memberOffset;
   if (offset == 0) {
     members = {};
@@ -466,18 +464,6 @@ ReadStatus ReadSizeList(std::string_view bytes, const PartsModel& outline, size_
   }
   int64_t end = 0;
   return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), &members, end);
-}
-
-}  // namespace
-
-ReadStatus DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                      MemberList& members) {
-  return ReadSizeList(bytes, outline, slot, members);
-}
-
-ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                    MemberViews& members) {
-  return ReadSizeList(bytes, outline, slot, members);
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {
@@ -524,28 +510,15 @@ int64_t MemberListBytes(const MemberList& list) {
 
 namespace {
 
-const char* PartWords(PartsPart part) {
-  switch (part) {
-    case PartsPart::kHeader:
-      return "header";
-    case PartsPart::kApgList:
-      return "view list";
-    case PartsPart::kSizeList:
-      return "size list";
-    case PartsPart::kCommonList:
-      return "common member list";
-    case PartsPart::kSizeMembers:
-      return "size member list";
-    default:
-      break;
-  }
-  return "member area";
-}
+// The words of each part of a file, in the order of PartsPart.
+constexpr std::array<const char*, 7> kPartWords = {
+    "header",           "view list",   "size list",  "common member list",
+    "size member list", "member area", "member area"};
 
 }  // namespace
 
 std::string ReadReason(PartsPart part, ReadStatus result) {
-  const std::string words = PartWords(part);
+  const std::string words = kPartWords[static_cast<size_t>(part)];
   switch (result) {
     case ReadStatus::kShort:
       return "truncated " + words;

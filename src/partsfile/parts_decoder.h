@@ -36,13 +36,6 @@ PartsModel DecodePartsOutline(std::string_view bytes);
 // and to find the lists no record points to, which are kept.
 PartsModel DecodePartsFrame(std::string_view bytes);
 
-// Reads the member list of size `slot` of `outline` from `bytes` into
-// `members`, over the entries it holds (their texts keep their room), as
-// DecodePartsFile reads it: kOk or the read result, `members` then holding
-// the entries read before the failure.
-ReadStatus DecodeSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                      MemberList& members);
-
 // A member list read as the file holds it, for a reader that only looks at
 // it: each entry's texts are views of the file's bytes.
 struct SpecView {
@@ -62,7 +55,10 @@ struct MemberViews {
   std::vector<ParamView> params;
 };
 
-// DecodeSizeMembers into views of `bytes`, which must outlive them.
+// Reads the member list of size `slot` of `outline` from `bytes` into
+// `members`, over the entries it holds, as DecodePartsFile reads it, each
+// text a view of `bytes`, which must outlive them: kOk or the read result,
+// `members` then holding the entries read before the failure.
 ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
                     MemberViews& members);
 

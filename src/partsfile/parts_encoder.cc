@@ -40,23 +40,14 @@ void PartsEncoder::BeginMemberLists(const PartsHeader& header) {
 
 bool PartsEncoder::WriteMemberList(std::span<const SpecEntry> specs,
                                    std::span<const ParamEntry> params, uint32_t& offset) {
-  // Sized first, zero-filled, then written record by record.
-  size_t total = kMemberHeadSize;
+  scratch_.clear();
   for (const SpecEntry& spec : specs) {
-    total += MemberRecordSize(spec);
+    AppendSpecRecord(spec.number, spec.invertedFlag, spec.record, spec.name, scratch_);
   }
   for (const ParamEntry& param : params) {
-    total += MemberRecordSize(param);
+    AppendParamRecord(param.name, param.text, param.pairCode, param.comment, scratch_);
   }
-  scratch_.assign(total, 0);
-  uint8_t* at = scratch_.data();
-  for (const SpecEntry& spec : specs) {
-    at = EncodeSpecRecord(spec, at);
-  }
-  for (const ParamEntry& param : params) {
-    at = EncodeParamRecord(param, at);
-  }
-  assert(at + kMemberHeadSize == scratch_.data() + scratch_.size() && "records fill the list");
+  scratch_.resize(scratch_.size() + kMemberHeadSize, 0);  // the end record
   return WriteMemberListBytes(scratch_, offset);
 }
 
@@ -80,71 +71,52 @@ bool PartsEncoder::WriteSizeList(const PartsHeader& header, std::span<const Part
   return sink_.WriteAt(SizeListOffset(header), bytes.data(), bytes.size());
 }
 
-namespace {
-
-// One member list of the model and where it goes.
-struct Placed {
-  int64_t offset;
-  const MemberList* list;
-  std::string what;  // for a problem: "the common list", "the list of size 3", ...
-};
-
-std::vector<Placed> PlacedLists(const PartsModel& model) {
-  std::vector<Placed> lists;
+std::vector<PlacedList> PlacedLists(const PartsModel& model) {
+  std::vector<PlacedList> lists;
   if (model.common) {
-    lists.push_back({model.header.commonOffset, &*model.common, "the common member list"});
+    lists.push_back({model.header.commonOffset, &*model.common, "the common member list",
+                     "/header/common_offset"});
   }
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const PartsSize& size = model.sizes[i];
     if (size.record.memberOffset != 0) {
       lists.push_back({size.record.memberOffset, &size.members,
-                       "the member list of size " + std::to_string(i + 1)});
+                       "the member list of size " + std::to_string(i + 1),
+                       "/sizes/" + std::to_string(i) + "/member_offset"});
     }
   }
-  for (const UnlistedList& list : model.unlisted) {
-    lists.push_back({list.offset, &list.members, "the unlisted member list"});
+  for (size_t i = 0; i < model.unlisted.size(); ++i) {
+    lists.push_back({model.unlisted[i].offset, &model.unlisted[i].members,
+                     "the unlisted member list", "/unlisted/" + std::to_string(i) + "/offset"});
   }
   std::stable_sort(lists.begin(), lists.end(),
-                   [](const Placed& a, const Placed& b) { return a.offset < b.offset; });
+                   [](const PlacedList& a, const PlacedList& b) { return a.offset < b.offset; });
   return lists;
 }
 
-int64_t AreaStart(const PartsModel& model) {
-  return SizeListOffset(model.header) +
-         int64_t{kSizeRecordSize} * static_cast<int64_t>(model.sizes.size());
-}
+namespace {
 
 // The bytes of a file as they are written, counted by no test seam: the
 // encoding of a model is a pure function.
-class ByteSink : public PartsSink {
+class ByteSink : public MemoryPartsSink {
  public:
-  explicit ByteSink(std::string& bytes) : bytes_(bytes) {}
-  SinkResult Open(const std::string& /*path*/) override { return {}; }
   bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override {
-    const auto at = static_cast<size_t>(position);
-    if (bytes_.size() < at + count) {
-      bytes_.resize(at + count, '\0');
-    }
-    std::memcpy(bytes_.data() + at, bytes, count);
+    Store(position, bytes, count);
     return true;
   }
-  std::string WriteError() const override { return {}; }
-  void Close() override {}
-
- private:
-  std::string& bytes_;
 };
 
 }  // namespace
 
 std::string ListLayoutProblem(const PartsModel& model) {
-  int64_t position = AreaStart(model);
-  for (const Placed& placed : PlacedLists(model)) {
+  int64_t position = MemberAreaStart(model);
+  for (const PlacedList& placed : PlacedLists(model)) {
     if (placed.offset != position) {
       const char* problem =
           placed.offset < position ? " overlaps what comes before it" : " leaves a gap before it";
       return placed.what + " at offset " + std::to_string(placed.offset) + problem +
-             " (the lists fill the area from offset " + std::to_string(AreaStart(model)) + ")";
+             " (the lists fill the area from offset " + std::to_string(MemberAreaStart(model)) +
+             ")";
     }
     position += MemberListBytes(*placed.list);
   }
@@ -174,7 +146,7 @@ void PlaceMemberLists(PartsModel& model) {
   }
   std::stable_sort(slots.begin(), slots.end(),
                    [](const Slot& a, const Slot& b) { return a.offset < b.offset; });
-  int64_t position = AreaStart(model);
+  int64_t position = MemberAreaStart(model);
   for (const Slot& slot : slots) {
     *slot.place = static_cast<uint32_t>(position);
     position += MemberListBytes(*slot.list);
@@ -189,7 +161,7 @@ bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
   if (!ListLayoutProblem(model).empty()) {
     return false;
   }
-  ByteSink sink(bytes);
+  ByteSink sink;
   PartsEncoder encoder(sink);
   encoder.WriteHeader(model.header);
   encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
@@ -198,14 +170,15 @@ bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
   PartsHeader area = model.header;
   area.sizeCount = static_cast<int16_t>(model.sizes.size());
   encoder.BeginMemberLists(area);
-  for (const Placed& placed : PlacedLists(model)) {
+  for (const PlacedList& placed : PlacedLists(model)) {
     uint32_t offset = 0;
     encoder.WriteMemberList(placed.list->specs, placed.list->params, offset);
     assert(offset == placed.offset && "the lists are laid end to end");
   }
   encoder.WriteSizeList(model.header, model.sizes);
+  bytes = sink.Bytes();
   // A file whose every part is empty still holds its size records' room.
-  bytes.resize(std::max<size_t>(bytes.size(), static_cast<size_t>(AreaStart(model))), '\0');
+  bytes.resize(std::max<size_t>(bytes.size(), static_cast<size_t>(MemberAreaStart(model))), '\0');
   return true;
 }
 

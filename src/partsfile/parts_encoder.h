@@ -44,12 +44,23 @@ class PartsEncoder {
   std::vector<uint8_t> scratch_;  // the bytes of the list being written
 };
 
+// One member list of a model and where it goes.
+struct PlacedList {
+  int64_t offset;
+  const MemberList* list;
+  std::string what;     // "the common member list", "the member list of size 3", ...
+  std::string pointer;  // of its offset in the document: "/sizes/2/member_offset"
+};
+
+// The lists of `model` that have a place, in the order of their offsets: the
+// common list at header.commonOffset, each size's list at its memberOffset
+// (none when that is 0) and every unlisted list at its offset.
+std::vector<PlacedList> PlacedLists(const PartsModel& model);
+
 // Why the member lists of `model` cannot be written as they stand; empty
 // when they fill the member-list area end to end (in any order, with no gap
 // and no overlap), as in every file a compile writes. The area starts after
-// the size records of `model.sizes`; the lists are the common list at
-// header.commonOffset, each size's list at its memberOffset (none when that
-// is 0) and every unlisted list at its offset.
+// the size records of `model.sizes`; the lists are those of PlacedLists.
 std::string ListLayoutProblem(const PartsModel& model);
 
 // Lays the member lists end to end from the start of the member-list area

@@ -64,9 +64,11 @@ class MemoryPartsSink : public PartsSink {
   const std::string& Path() const { return path_; }
   const std::string& Bytes() const { return bytes_; }
 
- private:
+ protected:
+  // Puts the bytes in place, the file growing as needed.
   void Store(int64_t position, const uint8_t* bytes, size_t count);
 
+ private:
   std::string path_;
   std::string bytes_;
 };

@@ -3,6 +3,7 @@
 #include "partsfile/parts_json.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <functional>
@@ -26,25 +27,9 @@ OvResult<OvJsonResult> ParseJson(std::string_view text, Json& document) {
 
 namespace {
 
-const char* PartToken(PartsPart part) {
-  switch (part) {
-    case PartsPart::kHeader:
-      return "header";
-    case PartsPart::kApgList:
-      return "views";
-    case PartsPart::kSizeList:
-      return "size_records";
-    case PartsPart::kCommonList:
-      return "common";
-    case PartsPart::kSizeMembers:
-      return "size_members";
-    case PartsPart::kMemberArea:
-      return "unlisted";
-    case PartsPart::kWhole:
-      break;
-  }
-  return "whole";
-}
+// The token of each part of a file, in the order of PartsPart.
+constexpr std::array<const char*, 7> kPartTokens = {
+    "header", "views", "size_records", "common", "size_members", "unlisted", "whole"};
 
 // Writes the text of the document as Json::dump() writes it, field by
 // field in the order of the description, into a buffer handed on in pieces
@@ -90,13 +75,15 @@ class TextWriter {
     describe(*this);
     Close('}');
   }
-  void Members(const char* key, const MemberList& list) {
+  // A member list: its entries, or views of them in a file's bytes.
+  template <class List>
+  void Members(const char* key, const List& list) {
     Key(key);
     Open('[');
-    for (const SpecEntry& spec : list.specs) {
+    for (const auto& spec : list.specs) {
       Item([&] { DescribeSpec(*this, spec); });
     }
-    for (const ParamEntry& param : list.params) {
+    for (const auto& param : list.params) {
       Item([&] { DescribeParam(*this, param); });
     }
     Close(']');
@@ -134,7 +121,7 @@ class TextWriter {
       if (read.Whole()) {
         return;
       }
-      out.Label("part", PartToken(read.part), Need::kRequired);
+      out.Label("part", kPartTokens[static_cast<size_t>(read.part)], Need::kRequired);
       out.Integer("result", static_cast<int>(read.result), 0, 0);
       out.Integer("offset", read.offset, 0, 0);
       if (read.part == PartsPart::kSizeMembers) {
@@ -249,20 +236,21 @@ struct ModelMembers {
   const MemberList& operator()(size_t slot) const { return model.sizes[slot].members; }
 };
 
-// The member list of each size read again from the file, into one list.
+// The member list of each size read again from the file, into one list of
+// views of its bytes.
 class FileMembers {
  public:
   FileMembers(const PartsModel& frame, std::string_view bytes) : frame_(frame), bytes_(bytes) {}
 
-  const MemberList& operator()(size_t slot) {
-    DecodeSizeMembers(bytes_, frame_, slot, scratch_);
+  const MemberViews& operator()(size_t slot) {
+    ViewSizeMembers(bytes_, frame_, slot, scratch_);
     return scratch_;
   }
 
  private:
   const PartsModel& frame_;
   std::string_view bytes_;
-  MemberList scratch_;
+  MemberViews scratch_;
 };
 
 }  // namespace
@@ -368,86 +356,29 @@ std::string Latin1Of(const Json& value, const std::string& pointer) {
   return bytes;
 }
 
-// The keys a description gives an object, for the check that a document's
-// object holds no other.
-class Keys {
- public:
-  std::vector<std::string_view> names;
-
-  template <class... Rest>
-  void Integer(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Text(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Label(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Object(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Members(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Views(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Optional(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Array(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Read(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void SizeRead(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Boolean(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  template <class... Rest>
-  void Format(const char* key, Rest&&...) {
-    names.push_back(key);
-  }
-  void Note(const char* key) { names.push_back(key); }
-  void Ignored(const char* key) { names.push_back(key); }
-};
-
 // Reads the fields of one object of the document into the record the
 // description walks, with the type and range of each; refuses an object
 // that holds a field the description does not give.
 class Reader {
  public:
-  Reader(const Json& value, std::string pointer) : value_(value), pointer_(std::move(pointer)) {}
+  Reader(const Json& value, std::string pointer, bool listing)
+      : value_(value), pointer_(std::move(pointer)), listing_(listing) {}
 
-  // Reads the object with `describe(reader)`; `describe` is called twice,
-  // first for the keys, and must change nothing else.
+  // Reads the object with `describe(reader)`, called twice: first to list
+  // the keys it looks for, and refuse any other; then to read them.
   template <class Describe>
   static void ReadObject(const Json& value, const std::string& pointer, Describe describe) {
     if (!value.is_object()) {
       Refuse(pointer.empty() ? "/" : pointer, "not an object");
     }
-    Keys keys;
+    Reader keys(value, pointer, true);
     describe(keys);
     for (const auto& [key, item] : value.items()) {
-      if (std::find(keys.names.begin(), keys.names.end(), key) == keys.names.end()) {
+      if (std::find(keys.keys_.begin(), keys.keys_.end(), key) == keys.keys_.end()) {
         Refuse(pointer + "/" + key, "unknown field");
       }
     }
-    Reader reader(value, pointer);
+    Reader reader(value, pointer, false);
     describe(reader);
   }
 
@@ -476,16 +407,26 @@ class Reader {
   }
   template <class Describe>
   void Object(const char* key, Describe describe) {
-    ReadObject(*Field(key, Need::kRequired), At(key), describe);
+    if (const Json* value = Field(key, Need::kRequired); value != nullptr) {
+      ReadObject(*value, At(key), describe);
+    }
   }
   void Members(const char* key, MemberList& list) {
-    const Json& items = ArrayOf(*Field(key, Need::kRequired), At(key));
+    const Json* value = Field(key, Need::kRequired);
+    if (value == nullptr) {
+      return;
+    }
+    const Json& items = ArrayOf(*value, At(key));
     for (size_t i = 0; i < items.size(); ++i) {
       ReadEntry(items[i], At(key) + "/" + std::to_string(i), list);
     }
   }
   void Views(const char* key, ApgBlock& names, ApgBlock& comments) {
-    const Json& items = ArrayOf(*Field(key, Need::kRequired), At(key));
+    const Json* value = Field(key, Need::kRequired);
+    if (value == nullptr) {
+      return;
+    }
+    const Json& items = ArrayOf(*value, At(key));
     if (items.size() != names.size()) {
       Refuse(At(key), std::to_string(items.size()) + " views, not 6");
     }
@@ -563,19 +504,27 @@ class Reader {
     }
   }
   void Boolean(const char* key, bool& field) {
-    const Json& value = *Field(key, Need::kRequired);
-    if (!value.is_boolean()) {
-      Refuse(At(key), value.dump() + " is not true or false");
+    const Json* value = Field(key, Need::kRequired);
+    if (value == nullptr) {
+      return;
     }
-    field = value.get<bool>();
+    if (!value->is_boolean()) {
+      Refuse(At(key), value->dump() + " is not true or false");
+    }
+    field = value->get<bool>();
   }
-  void Ignored(const char*) {}
+  void Ignored(const char* key) { keys_.push_back(key); }
 
  private:
   std::string At(const char* key) const { return pointer_ + "/" + key; }
 
-  // The member `key`, or null when it is missing and may be.
-  const Json* Field(const char* key, Need need) const {
+  // The member `key`, or null when it is missing and may be; always null
+  // while the keys are listed.
+  const Json* Field(const char* key, Need need) {
+    keys_.push_back(key);
+    if (listing_) {
+      return nullptr;
+    }
     const auto found = value_.find(key);
     if (found != value_.end()) {
       return &*found;
@@ -645,6 +594,8 @@ class Reader {
 
   const Json& value_;
   std::string pointer_;
+  bool listing_;                        // whether the keys are only listed
+  std::vector<std::string_view> keys_;  // the keys the description looks for
 };
 
 // The counts left out of a document, from what it holds.

@@ -100,4 +100,10 @@ inline int32_t MemberListsOffset(const PartsHeader& header) {
   return static_cast<int32_t>(offset);
 }
 
+// The same for the size records `model` holds, whatever its header counts.
+inline int64_t MemberAreaStart(const PartsModel& model) {
+  return SizeListOffset(model.header) +
+         int64_t{kSizeRecordSize} * static_cast<int64_t>(model.sizes.size());
+}
+
 }  // namespace partsc

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "partsfile/parts_decoder.h"
+#include "partsfile/parts_encoder.h"
 #include "partsfile/parts_layout.h"
 #include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"
@@ -119,21 +120,12 @@ void CheckSizes(const PartsModel& model, Problems& problems) {
   }
 }
 
-std::string TextRule(std::string_view text, size_t low, size_t high) {
-  if (text.size() < low) {
-    return "is empty";
-  }
-  if (text.size() > high) {
-    return std::to_string(text.size()) + " bytes, above " + std::to_string(high);
-  }
-  return {};
-}
-
 void CheckText(Problems& problems, const std::string& at, std::string_view text, size_t low,
                size_t high) {
-  std::string rule = TextRule(text, low, high);
-  if (!rule.empty()) {
-    problems.Add(at, std::move(rule));
+  if (text.size() < low) {
+    problems.Add(at, "is empty");
+  } else if (text.size() > high) {
+    problems.Add(at, std::to_string(text.size()) + " bytes, above " + std::to_string(high));
   }
 }
 
@@ -148,7 +140,7 @@ void CheckRange(Problems& problems, const std::string& at, int value, int low, i
 void CheckEntries(const MemberList& list, const std::string& where, Problems& problems) {
   for (size_t i = 0; i < list.specs.size(); ++i) {
     const SpecEntry& spec = list.specs[i];
-    const std::string at = EntryPointer(where, i);
+    const std::string at = where + "/" + std::to_string(i);
     CheckRange(problems, at + "/number", spec.number, 1, 256);
     CheckRange(problems, at + "/inverted", spec.invertedFlag, 0, 1);
     CheckRange(problems, at + "/record", spec.record, 0, 256);
@@ -156,7 +148,7 @@ void CheckEntries(const MemberList& list, const std::string& where, Problems& pr
   }
   for (size_t i = 0; i < list.params.size(); ++i) {
     const ParamEntry& param = list.params[i];
-    const std::string at = EntryPointer(where, list.specs.size() + i);
+    const std::string at = where + "/" + std::to_string(list.specs.size() + i);
     CheckText(problems, at + "/name", param.name, 1, kParamNameMax);
     const int code = param.pairCode;
     if (code != 0 && code != 1 && code != 10 && code != 11) {
@@ -186,17 +178,10 @@ void CheckCapacity(const MemberList& list, const MemberList* common, const std::
 }
 
 void CheckLists(const PartsModel& model, Problems& problems) {
-  struct Placed {
-    int64_t offset;
-    const MemberList* list;
-    std::string pointer;  // of the offset
-  };
-  std::vector<Placed> lists;
   const MemberList* common = model.common ? &*model.common : nullptr;
   if (common != nullptr) {
     CheckEntries(*common, "/common/members", problems);
     CheckCapacity(*common, nullptr, "/common/members", problems);
-    lists.push_back({model.header.commonOffset, common, "/header/common_offset"});
   }
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const PartsSize& size = model.sizes[i];
@@ -208,20 +193,14 @@ void CheckLists(const PartsModel& model, Problems& problems) {
     CheckCapacity(size.members, common, at + "/members", problems);
     if (size.record.memberOffset == 0) {
       problems.Add(at + "/member_offset", "is 0: the size has no member list");
-      continue;
     }
-    lists.push_back({size.record.memberOffset, &size.members, at + "/member_offset"});
   }
   for (size_t i = 0; i < model.unlisted.size(); ++i) {
-    const std::string at = "/unlisted/" + std::to_string(i);
-    CheckEntries(model.unlisted[i].members, at + "/members", problems);
-    lists.push_back({model.unlisted[i].offset, &model.unlisted[i].members, at + "/offset"});
+    CheckEntries(model.unlisted[i].members, "/unlisted/" + std::to_string(i) + "/members",
+                 problems);
   }
-  std::stable_sort(lists.begin(), lists.end(),
-                   [](const Placed& a, const Placed& b) { return a.offset < b.offset; });
-  int64_t position = SizeListOffset(model.header) +
-                     int64_t{kSizeRecordSize} * static_cast<int64_t>(model.sizes.size());
-  for (const Placed& placed : lists) {
+  int64_t position = MemberAreaStart(model);
+  for (const PlacedList& placed : PlacedLists(model)) {
     if (placed.offset != position) {
       problems.Add(placed.pointer,
                    "is " + std::to_string(placed.offset) + ", but the list there " +
@@ -235,10 +214,6 @@ void CheckLists(const PartsModel& model, Problems& problems) {
 }
 
 }  // namespace
-
-std::string EntryPointer(const std::string& list, size_t index) {
-  return list + "/" + std::to_string(index);
-}
 
 std::vector<ModelProblem> StructuralProblems(const PartsModel& model) {
   Problems problems;

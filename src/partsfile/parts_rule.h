@@ -33,8 +33,4 @@ inline constexpr int kParamCommentLimit = 63;
 // - the member lists lie end to end from the start of the member-list area.
 std::vector<ModelProblem> StructuralProblems(const PartsModel& model);
 
-// The pointer of entry `index` of a member list in the document: its specs
-// come first, then its params.
-std::string EntryPointer(const std::string& list, size_t index);
-
 }  // namespace partsc
