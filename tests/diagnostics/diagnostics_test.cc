@@ -487,11 +487,11 @@ TEST(Catalogue, ExplainFindsEachDiagnosticByWhatShowsIt) {
   EXPECT_EQ(NearestEntries("Ilegal parm defination", 1).front()->name, "partsc-illegal-param");
 }
 
-// The message table as the design lists it: each text once, in its order,
+// The message table as partsc has always listed it: each text once, in its order,
 // with the severity letter and the form ("3" with a line number, "4" with an
 // extra text, "5" bare) of the rows something reports; "-" for the others.
 TEST(Catalogue, HoldsEveryMessageTextOnceWithItsSeverityAndForm) {
-  const std::pair<std::string_view, std::string_view> kDesign[kMessageCount] = {
+  const std::pair<std::string_view, std::string_view> kClassic[kMessageCount] = {
       {" ", "-"},
       {"APG List Write Error", "E5"},
       {"APG Name is Nothing", "W3"},
@@ -546,8 +546,8 @@ TEST(Catalogue, HoldsEveryMessageTextOnceWithItsSeverityAndForm) {
   };
   const char kForms[] = {'3', '4', '5'};
   for (int i = 0; i < kMessageCount; ++i) {
-    const std::string_view text = kDesign[i].first;
-    const std::string_view kind = kDesign[i].second;
+    const std::string_view text = kClassic[i].first;
+    const std::string_view kind = kClassic[i].second;
     const CatalogueEntry& entry = CatalogueOf(static_cast<DiagnosticId>(i));
     EXPECT_EQ(MessageTable[static_cast<size_t>(i)], text);
     EXPECT_LT(text.size(), static_cast<size_t>(kMessageSlotSize)) << text;
