@@ -209,10 +209,9 @@ void Pass1Common(Compile& c) {
     return;
   }
   c.commonLine = c.lineNumber;
-  if (ExtractField(c.line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
-    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kCommonNameTooLong, c.lineNumber);
-    LintFieldCut(c.context.diagnostics, "Common size name", c.line, '"', kCommonNameMax, true);
-  }
+  c.commonName =
+      TakeField(c.context, c.line, c.lineNumber,
+                {'"', kCommonNameMax, DiagnosticId::kCommonNameTooLong, "Common size name"});
   if (!c.commonName.empty() && c.linesTracked) {
     c.commonAt = {c.lineNumber, c.pieces.PhysicalLine(), c.pieces.StartColumn(), {}};
     c.commonQuote = static_cast<int>(c.line.find('"'));
@@ -316,9 +315,9 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   if (!keywordLine && !apgBlockLine && !commonBlockLine && !c.inSizeBlock) {
     LintMemberOutsideBlock(c.context.diagnostics, line);
   }
-  if (keyword(Keyword::kTitle) && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
-    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);
-    LintFieldCut(c.context.diagnostics, "Title", line, '"', kTitleMax, true);
+  if (keyword(Keyword::kTitle)) {
+    c.titleText = TakeField(c.context, line, c.lineNumber,
+                            {'"', kTitleMax, DiagnosticId::kTitleTooLong, "Title"});
   }
   const auto sort = std::find(kSortKeywords.begin(), kSortKeywords.end(), lineKeyword);
   if (sort != kSortKeywords.end()) {
