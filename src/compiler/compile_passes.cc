@@ -209,10 +209,9 @@ void Pass1Common(Compile& c) {
     return;
   }
   c.commonLine = c.lineNumber;
-  if (ExtractField(c.line, '"', kCommonNameMax, c.commonName) == kFieldCut) {
-    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kCommonNameTooLong, c.lineNumber);
-    LintFieldCut(c.context.diagnostics, "Common size name", c.line, '"', kCommonNameMax, true);
-  }
+  c.commonName =
+      TakeField(c.context, c.line, c.lineNumber,
+                {'"', kCommonNameMax, DiagnosticId::kCommonNameTooLong, "Common size name"});
   if (!c.commonName.empty() && c.linesTracked) {
     c.commonAt = {c.lineNumber, c.pieces.PhysicalLine(), c.pieces.StartColumn(), {}};
     c.commonQuote = static_cast<int>(c.line.find('"'));
@@ -230,14 +229,15 @@ CompileStatus MemberLine(Compile& c) {
              : CompileStatus::kOk;
 }
 
-// A line of the common block: a member, a comment, or a warning.
-CompileStatus Pass1CommonMember(Compile& c) {
-  const LineKind kind = BlockLineKind(BlockKind::kCommon, c.line);
+// A line of a common or size block: a member, a comment, or a line
+// reported as `unknown` (on line `reportLine`).
+CompileStatus BlockLine(Compile& c, BlockKind block, DiagnosticId unknown, int reportLine) {
+  const LineKind kind = BlockLineKind(block, c.line);
   if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
     return MemberLine(c);
   }
   if (kind == LineKind::kSkipped) {
-    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownCommonKeyword, c.lineNumber);
+    c.context.diagnostics.ReportDiagnostic(unknown, reportLine);
   }
   return CompileStatus::kOk;
 }
@@ -310,15 +310,16 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
     Pass1Common(c);
   }
   const bool commonBlockLine = TakeBlockLine(c.commonLine, c.lineNumber);
-  if (commonBlockLine && Pass1CommonMember(c) != CompileStatus::kOk) {
+  if (commonBlockLine && BlockLine(c, BlockKind::kCommon, DiagnosticId::kUnknownCommonKeyword,
+                                   c.lineNumber) != CompileStatus::kOk) {
     return CompileStatus::kMemberLineRefused;
   }
   if (!keywordLine && !apgBlockLine && !commonBlockLine && !c.inSizeBlock) {
     LintMemberOutsideBlock(c.context.diagnostics, line);
   }
-  if (keyword(Keyword::kTitle) && ExtractField(line, '"', kTitleMax, c.titleText) == kFieldCut) {
-    c.context.diagnostics.ReportDiagnostic(DiagnosticId::kTitleTooLong, c.lineNumber);
-    LintFieldCut(c.context.diagnostics, "Title", line, '"', kTitleMax, true);
+  if (keyword(Keyword::kTitle)) {
+    c.titleText = TakeField(c.context, line, c.lineNumber,
+                            {'"', kTitleMax, DiagnosticId::kTitleTooLong, "Title"});
   }
   const auto sort = std::find(kSortKeywords.begin(), kSortKeywords.end(), lineKeyword);
   if (sort != kSortKeywords.end()) {
@@ -514,15 +515,10 @@ CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) 
     c.sizeLine = c.lineNumber;
     ExtractField(line, '"', kSizeNameMax, c.sizeName);
   }
-  if (TakeBlockLine(c.sizeLine, c.lineNumber)) {
-    const LineKind kind = BlockLineKind(BlockKind::kSize, line);
-    if (kind == LineKind::kSpecMember || kind == LineKind::kParamMember) {
-      if (MemberLine(c) != CompileStatus::kOk) {
-        return CompileStatus::kMemberLineRefused;
-      }
-    } else if (kind == LineKind::kSkipped) {
-      c.context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownSizeKeyword);
-    }
+  // An unknown line of a size block is reported without its line number.
+  if (TakeBlockLine(c.sizeLine, c.lineNumber) &&
+      BlockLine(c, BlockKind::kSize, DiagnosticId::kUnknownSizeKeyword, 0) != CompileStatus::kOk) {
+    return CompileStatus::kMemberLineRefused;
   }
   if (lineKeyword == Keyword::kEnd) {
     ended = true;

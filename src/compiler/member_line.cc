@@ -50,10 +50,7 @@ uint16_t SpecRecord(int16_t specRecord, const float* numbers, int numberCount) {
     return 0;
   }
   const int16_t record = TruncateTo16Bits(numbers[0]);
-  if (record == specRecord) {
-    return 0;
-  }
-  return static_cast<uint16_t>(record);
+  return record == specRecord ? 0 : static_cast<uint16_t>(record);
 }
 
 // Builds the expansion of a text, keeping at most limit + 1 characters: enough

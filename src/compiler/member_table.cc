@@ -7,72 +7,60 @@
 
 namespace partsc {
 
-namespace {
-
-// The slot after the `count` entries of `entries`, made when the table has
-// never held that many.
-template <class T>
-T& NextSlot(std::vector<T>& entries, size_t count) {
-  if (count == entries.size()) {
-    entries.emplace_back();
-  }
-  return entries[count];
-}
-
-}  // namespace
-
-CompileStatus MemberTable::AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record,
-                                   std::string_view name) {
-  if (SpecsFull()) {
+// Appends the record by `append` and, when the table keeps its entries,
+// the entry by `fill`, into the room of an earlier block where there is.
+template <class Entry, class Append, class Fill>
+CompileStatus MemberTable::Add(Entries<Entry>& to, size_t most, Append append, Fill fill) {
+  if (to.count >= most) {
     return CompileStatus::kTableFull;
   }
   if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
     return CompileStatus::kOutOfMemory;
   }
-  const size_t had = specBytes_.size();
+  const size_t had = to.bytes.size();
   try {
-    AppendSpecRecord(number, invertedFlag, record, name, specBytes_);
+    append(to.bytes);
     if (keepEntries_) {
-      SpecEntry& entry = NextSlot(specs_, keptSpecs_);
-      entry.name.assign(name);
-      entry.number = number;
-      entry.invertedFlag = invertedFlag;
-      entry.record = record;
-      ++keptSpecs_;
+      if (to.kept == to.entries.size()) {
+        to.entries.emplace_back();
+      }
+      fill(to.entries[to.kept]);
+      ++to.kept;
     }
   } catch (const std::bad_alloc&) {
-    specBytes_.resize(had);
+    to.bytes.resize(had);
     return CompileStatus::kOutOfMemory;
   }
-  ++specCount_;
+  ++to.count;
   return CompileStatus::kOk;
+}
+
+CompileStatus MemberTable::AddSpec(uint16_t number, uint16_t invertedFlag, uint16_t record,
+                                   std::string_view name) {
+  return Add(
+      specs_, kMaxSpecEntries,
+      [&](std::vector<uint8_t>& bytes) {
+        AppendSpecRecord(number, invertedFlag, record, name, bytes);
+      },
+      [&](SpecEntry& entry) {
+        entry.name.assign(name);
+        entry.number = number;
+        entry.invertedFlag = invertedFlag;
+        entry.record = record;
+      });
 }
 
 CompileStatus MemberTable::AddParam(std::string_view name, std::string_view text, int16_t pairCode,
                                     std::string_view comment) {
-  if (ParamsFull()) {
-    return CompileStatus::kTableFull;
-  }
-  if (OvFaults::ShouldFail(OvFaultKind::kAllocation)) {
-    return CompileStatus::kOutOfMemory;
-  }
-  const size_t had = paramBytes_.size();
-  try {
-    AppendParamRecord(name, text, pairCode, comment, paramBytes_);
-    if (keepEntries_) {
-      ParamEntry& entry = NextSlot(params_, keptParams_);
-      entry.name.assign(name);
-      entry.text.assign(text);
-      entry.comment.assign(comment);
-      entry.pairCode = pairCode;
-      ++keptParams_;
-    }
-  } catch (const std::bad_alloc&) {
-    paramBytes_.resize(had);
-    return CompileStatus::kOutOfMemory;
-  }
-  ++paramCount_;
-  return CompileStatus::kOk;
+  return Add(
+      params_, kMaxParamEntries,
+      [&](std::vector<uint8_t>& bytes) { AppendParamRecord(name, text, pairCode, comment, bytes); },
+      [&](ParamEntry& entry) {
+        entry.name.assign(name);
+        entry.text.assign(text);
+        entry.comment.assign(comment);
+        entry.pairCode = pairCode;
+      });
 }
 
 MemberList MemberTable::List() const {
@@ -83,19 +71,15 @@ MemberList MemberTable::List() const {
 }
 
 std::span<const uint8_t> MemberTable::ListBytes() {
-  list_.assign(specBytes_.begin(), specBytes_.end());
-  list_.insert(list_.end(), paramBytes_.begin(), paramBytes_.end());
+  list_.assign(specs_.bytes.begin(), specs_.bytes.end());
+  list_.insert(list_.end(), params_.bytes.begin(), params_.bytes.end());
   list_.resize(list_.size() + kMemberHeadSize, 0);
   return list_;
 }
 
 void MemberTable::Clear() {
-  specCount_ = 0;
-  paramCount_ = 0;
-  keptSpecs_ = 0;
-  keptParams_ = 0;
-  specBytes_.clear();
-  paramBytes_.clear();
+  specs_.Clear();
+  params_.Clear();
 }
 
 }  // namespace partsc

@@ -36,13 +36,13 @@ class MemberTable {
   CompileStatus AddParam(std::string_view name, std::string_view text, int16_t pairCode,
                          std::string_view comment);
 
-  bool SpecsFull() const { return specCount_ >= kMaxSpecEntries; }
-  bool ParamsFull() const { return paramCount_ >= kMaxParamEntries; }
-  size_t SpecCount() const { return specCount_; }
-  size_t ParamCount() const { return paramCount_; }
+  bool SpecsFull() const { return specs_.count >= kMaxSpecEntries; }
+  bool ParamsFull() const { return params_.count >= kMaxParamEntries; }
+  size_t SpecCount() const { return specs_.count; }
+  size_t ParamCount() const { return params_.count; }
   // The entries; empty unless the table keeps them.
-  std::span<const SpecEntry> Specs() const { return {specs_.data(), keptSpecs_}; }
-  std::span<const ParamEntry> Params() const { return {params_.data(), keptParams_}; }
+  std::span<const SpecEntry> Specs() const { return {specs_.entries.data(), specs_.kept}; }
+  std::span<const ParamEntry> Params() const { return {params_.entries.data(), params_.kept}; }
   // The entries as a member list of their own; empty unless the table keeps
   // them.
   MemberList List() const;
@@ -52,16 +52,28 @@ class MemberTable {
   void Clear();
 
  private:
+  // The entries of one kind: how many, their records, and the entries kept
+  // (the first `kept`; those after them are room for the next block).
+  template <class Entry>
+  struct Entries {
+    size_t count = 0;
+    std::vector<uint8_t> bytes;
+    std::vector<Entry> entries;
+    size_t kept = 0;
+
+    void Clear() {
+      count = 0;
+      kept = 0;
+      bytes.clear();
+    }
+  };
+  template <class Entry, class Append, class Fill>
+  CompileStatus Add(Entries<Entry>& to, size_t most, Append append, Fill fill);
+
   bool keepEntries_;
-  size_t specCount_ = 0;
-  size_t paramCount_ = 0;
-  std::vector<uint8_t> specBytes_;
-  std::vector<uint8_t> paramBytes_;
+  Entries<SpecEntry> specs_;
+  Entries<ParamEntry> params_;
   std::vector<uint8_t> list_;
-  std::vector<SpecEntry> specs_;
-  size_t keptSpecs_ = 0;
-  std::vector<ParamEntry> params_;
-  size_t keptParams_ = 0;
 };
 
 }  // namespace partsc

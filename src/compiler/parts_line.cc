@@ -139,28 +139,29 @@ void MacroTable::MoveInto(std::unique_ptr<MacroStore> grown) {
   capacity_ += kMacroGrowth;
 }
 
+std::string_view TakeField(CompileContext& context, std::string_view line, int lineNumber,
+                           const ReportedField& field) {
+  std::string_view text;
+  if (ExtractField(line, field.delimiter, field.limit, text) == kFieldCut) {
+    context.diagnostics.ReportDiagnostic(field.tooLong, lineNumber);
+    LintFieldCut(context.diagnostics, field.what, line, field.delimiter, field.limit, true);
+  }
+  return text;
+}
+
 CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
                                std::string& partsName, std::string& comment, int32_t& value1,
                                int32_t& value2) {
-  std::string name;
-  const int nameResult = ExtractField(line, '!', kPartsNameMax, name);
-  if (nameResult < 0) {
+  const std::string_view name =
+      TakeField(context, line, lineNumber,
+                {'!', kPartsNameMax, DiagnosticId::kPartsNameTooLong, "Parts name"});
+  if (name.empty()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameNotFound, lineNumber);
     return CompileStatus::kPartsLineRefused;
   }
-  if (nameResult == kFieldCut) {
-    context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameTooLong, lineNumber);
-    LintFieldCut(context.diagnostics, "Parts name", line, '!', kPartsNameMax, true);
-  }
-  partsName = std::move(name);
-
-  std::string text;
-  if (ExtractField(line, '"', kPartsCommentMax, text) == kFieldCut) {
-    context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsTitleTooLong, lineNumber);
-    LintFieldCut(context.diagnostics, "Parts comment", line, '"', kPartsCommentMax, true);
-  }
-  comment = std::move(text);
-
+  partsName = name;
+  comment = TakeField(context, line, lineNumber,
+                      {'"', kPartsCommentMax, DiagnosticId::kPartsTitleTooLong, "Parts comment"});
   std::tie(value1, value2) = AngleNumbers(line);
   return CompileStatus::kOk;
 }

@@ -53,6 +53,20 @@ class MacroTable {
   int32_t capacity_ = 0;
 };
 
+// A field whose cut the compile reports: the character that opens it, the
+// characters it keeps, the message of a cut and its name in the warnings.
+struct ReportedField {
+  char delimiter;
+  int limit;
+  DiagnosticId tooLong;
+  std::string_view what;
+};
+
+// The field on the line, cut to its limit, a cut reported on the line and
+// linted for a split character; empty when the line has none.
+std::string_view TakeField(CompileContext& context, std::string_view line, int lineNumber,
+                           const ReportedField& field);
+
 // The two numbers of a line's angle-bracket list ("<3,5>"), each cut to 16
 // bits: an item that is not a number, or is missing, gives 0.
 std::pair<int32_t, int32_t> AngleNumbers(std::string_view line);

@@ -3,8 +3,7 @@
 #include <new>
 #include <string>
 
-#include "compiler/source_lint.h"
-#include "compiler/tokenizer.h"
+#include "compiler/parts_line.h"
 #include "diagnostics/diagnostics.h"
 #include "partsfile/parts_layout.h"
 #include "platform/ov_console.h"
@@ -40,24 +39,17 @@ int SizeTable::Find(std::string_view name) const {
 
 CompileStatus CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
                               SizeTable& sizes) {
-  std::string_view name;
-  const int nameResult = ExtractField(line, '"', kSizeNameMax, name);
-  if (nameResult < 0) {
+  const std::string_view name = TakeField(
+      context, line, lineNumber, {'"', kSizeNameMax, DiagnosticId::kSizeNameTooLong, "Size name"});
+  if (name.empty()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameNotFound, lineNumber);
     return CompileStatus::kSizeLineRefused;
   }
-  if (nameResult == kFieldCut) {
-    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameTooLong, lineNumber);
-    LintFieldCut(context.diagnostics, "Size name", line, '"', kSizeNameMax, true);
-  }
   dbgprint(context.console, kConsoleProgress, "\tSize name\t\t%.*s\n",
            static_cast<int>(name.size()), name.data());
-
-  std::string_view title;
-  if (ExtractField(line, '!', kSizeTitleMax, title) == kFieldCut) {
-    context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeTitleTooLong, lineNumber);
-    LintFieldCut(context.diagnostics, "Size title", line, '!', kSizeTitleMax, true);
-  }
+  const std::string_view title =
+      TakeField(context, line, lineNumber,
+                {'!', kSizeTitleMax, DiagnosticId::kSizeTitleTooLong, "Size title"});
 
   const CompileStatus result = sizes.Add(name, title);
   if (result == CompileStatus::kTableFull) {

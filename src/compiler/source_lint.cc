@@ -1,29 +1,26 @@
 #include "compiler/source_lint.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <string>
-#include <vector>
 
 #include "compiler/parts_line.h"
 #include "compiler/source_reading.h"
 #include "compiler/tokenizer.h"
+#include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/line_pieces.h"
 
 namespace partsc {
 namespace {
 
-// The texts of the keywords of the table.
-constexpr std::array<std::string_view, kKeywords.size()> KeywordTexts() {
-  std::array<std::string_view, kKeywords.size()> texts{};
-  for (size_t i = 0; i < texts.size(); ++i) {
-    texts[i] = kKeywords[i].text;
-  }
-  return texts;
+// The text of a word of the keyword or the view table.
+constexpr std::string_view TextOf(const KeywordName& keyword) {
+  return keyword.text;
 }
-constexpr std::array<std::string_view, kKeywords.size()> kKeywordTexts = KeywordTexts();
+constexpr std::string_view TextOf(std::string_view keyword) {
+  return keyword;
+}
 
 bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
@@ -40,13 +37,13 @@ std::string_view LeadingWord(std::string_view line, size_t from) {
 
 // The one keyword of `keywords` nearest to `word` within two edits, or
 // empty.
-template <size_t N>
-std::string_view NearestKeyword(std::string_view word,
-                                const std::array<std::string_view, N>& keywords) {
+template <class Words>
+std::string_view NearestKeyword(std::string_view word, const Words& keywords) {
   std::string_view nearest;
   int best = 3;
   bool tie = false;
-  for (const std::string_view keyword : keywords) {
+  for (const auto& entry : keywords) {
+    const std::string_view keyword = TextOf(entry);
     const int distance = EditDistance(word, keyword);
     tie = distance == best || (tie && distance > best);
     if (distance < best) {
@@ -99,13 +96,12 @@ std::string Upper(std::string_view word) {
 
 // The keyword of `keywords` that `word` is in other letter case, else the one
 // nearest to it within two edits, or empty.
-template <size_t N>
-std::string_view Suggestion(std::string_view word, const std::array<std::string_view, N>& keywords,
-                            bool nearest) {
+template <class Words>
+std::string_view Suggestion(std::string_view word, const Words& keywords, bool nearest) {
   const std::string upper = Upper(word);
-  for (const std::string_view keyword : keywords) {
-    if (upper == keyword) {
-      return keyword;
+  for (const auto& keyword : keywords) {
+    if (upper == TextOf(keyword)) {
+      return TextOf(keyword);
     }
   }
   return nearest ? NearestKeyword(word, keywords) : std::string_view();
@@ -200,39 +196,15 @@ void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std
   }
 }
 
-int EditDistance(std::string_view from, std::string_view to) {
-  const size_t n = from.size();
-  const size_t m = to.size();
-  std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
-  for (size_t i = 0; i <= n; ++i) {
-    d[i][0] = static_cast<int>(i);
-  }
-  for (size_t j = 0; j <= m; ++j) {
-    d[0][j] = static_cast<int>(j);
-  }
-  for (size_t i = 1; i <= n; ++i) {
-    for (size_t j = 1; j <= m; ++j) {
-      const int change = from[i - 1] == to[j - 1] ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
-      if (i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-      }
-    }
-  }
-  return d[n][m];
-}
-
 void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen) {
   const std::string_view word = LeadingWord(line, 2);
-  for (const std::string_view keyword : kKeywordTexts) {
-    if (line.starts_with(keyword)) {
-      if (word.size() > keyword.size()) {
-        WarnPrefix(diagnostics, word, keyword);
-      }
-      return;
+  if (const Keyword keyword = KeywordOf(line); keyword != Keyword::kNone) {
+    if (word.size() > KeywordText(keyword).size()) {
+      WarnPrefix(diagnostics, word, KeywordText(keyword));
     }
+    return;
   }
-  const std::string_view suggestion = Suggestion(word, kKeywordTexts, partsSeen);
+  const std::string_view suggestion = Suggestion(word, kKeywords, partsSeen);
   if (!partsSeen && suggestion.empty()) {
     return;
   }

@@ -53,8 +53,4 @@ void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std
 void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
                  bool& carriageReturnSeen);
 
-// The edits (insert, delete, change, swap of neighbours) from one word to the
-// other.
-int EditDistance(std::string_view from, std::string_view to);
-
 }  // namespace partsc

@@ -4,7 +4,6 @@
 #include <array>
 #include <cassert>
 #include <cctype>
-#include <numeric>
 #include <optional>
 #include <string>
 #include <utility>
@@ -559,23 +558,29 @@ const CatalogueEntry* NamedIn(std::string_view query) {
   return nullptr;
 }
 
-// The edits that make `a` into `b`: insertions, removals and changes.
-size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  std::iota(row.begin(), row.end(), size_t{0});
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
+}  // namespace
+
+int EditDistance(std::string_view from, std::string_view to, bool swaps) {
+  const size_t n = from.size();
+  const size_t m = to.size();
+  std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+  for (size_t i = 0; i <= n; ++i) {
+    d[i][0] = static_cast<int>(i);
+  }
+  for (size_t j = 0; j <= m; ++j) {
+    d[0][j] = static_cast<int>(j);
+  }
+  for (size_t i = 1; i <= n; ++i) {
+    for (size_t j = 1; j <= m; ++j) {
+      const int change = from[i - 1] == to[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      if (swaps && i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
     }
   }
-  return row[b.size()];
+  return d[n][m];
 }
-
-}  // namespace
 
 std::vector<const CatalogueEntry*> FindExplained(std::string_view query) {
   const std::string_view message = MessageOf(query);
@@ -606,13 +611,13 @@ std::vector<const CatalogueEntry*> FindExplained(std::string_view query) {
 
 std::vector<const CatalogueEntry*> NearestEntries(std::string_view query, size_t count) {
   const std::string lower = Lower(MessageOf(query));
-  std::vector<std::pair<size_t, const CatalogueEntry*>> ranked;
+  std::vector<std::pair<int, const CatalogueEntry*>> ranked;
   for (const CatalogueEntry& entry : kEntries) {
     if (!entry.reported) {
       continue;
     }
-    const size_t byName = EditDistance(lower, entry.name.substr(kPrefix.size()));
-    const size_t byText = EditDistance(lower, Lower(entry.text));
+    const int byName = EditDistance(lower, entry.name.substr(kPrefix.size()), false);
+    const int byText = EditDistance(lower, Lower(entry.text), false);
     ranked.emplace_back(std::min(byName, byText), &entry);
   }
   std::stable_sort(ranked.begin(), ranked.end(),

@@ -200,6 +200,10 @@ std::vector<const CatalogueEntry*> FindExplained(std::string_view query);
 // The `count` reported entries whose name or text is nearest `query`.
 std::vector<const CatalogueEntry*> NearestEntries(std::string_view query, size_t count);
 
+// The edits that make one word into the other: insertions, removals,
+// changes and, with `swaps`, swaps of neighbours.
+int EditDistance(std::string_view from, std::string_view to, bool swaps = true);
+
 // --explain NAME: what the diagnostic NAME names (see FindExplained) means, a
 // source that causes it and how to fix it, on the console's standard
 // output; "all" gives every reported one. 0, or 1 with two lines on standard

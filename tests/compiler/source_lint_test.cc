@@ -1,4 +1,4 @@
-#include "compiler/source_lint.h"
+#include "diagnostics/catalogue.h"
 
 #include <gtest/gtest.h>
 
