@@ -27,25 +27,15 @@ std::string Snapshot::ClientText(std::string_view part) const {
   return encoding == TextEncoding::kLatin1 ? Latin1ToUtf8(part) : std::string(part);
 }
 
-Finding FindingOf(const Diagnostic& diagnostic) {
-  Finding finding;
-  finding.code = diagnostic.name;
-  finding.severity =
-      diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError
-          ? kSeverityError
-      : diagnostic.severity == Severity::kWarning ? kSeverityWarning
-                                                  : kSeverityInformation;
-  finding.text = diagnostic.message;
-  finding.reason = diagnostic.reason;
-  finding.afterStop = diagnostic.afterStop;
-  finding.line = diagnostic.line;
-  finding.column = diagnostic.column;
-  return finding;
+Diagnostic Kept(Diagnostic diagnostic) {
+  diagnostic.file.clear();
+  diagnostic.extra.clear();
+  return diagnostic;
 }
 
-PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding) {
+PlacedDiagnostic Place(const Snapshot& snapshot, const Diagnostic& finding) {
   const Reading& reading = snapshot.reading;
-  std::string message = finding.text;
+  std::string message = finding.message;
   if (!finding.reason.empty()) {
     message += ": " + finding.reason;
   }
@@ -56,7 +46,7 @@ PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding) {
       finding.line > 0 ? reading.PieceOfPosition(finding.line, finding.column) : std::nullopt;
   PlacedDiagnostic placed = OnFirstLine(reading, std::move(message));
   placed.severity = finding.severity;
-  placed.code = finding.code;
+  placed.code = finding.name;
   if (!index) {
     return placed;
   }
@@ -80,9 +70,9 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
              const CompileFunction& compile) {
   const Snapshot& snapshot = *analysis.snapshot;
   if (!settings.problem.empty()) {
-    Finding problem;
-    problem.code = kSettingsCode;
-    problem.text = settings.problem;
+    Diagnostic problem;
+    problem.name = kSettingsCode;
+    problem.message = settings.problem;
     analysis.findings.push_back(std::move(problem));
   }
   if (snapshot.text.find_first_not_of(" \t\r\n") != std::string::npos) {
@@ -93,10 +83,10 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
     options.partsDirectory = settings.partsDirectory;
     options.keepGoing = true;
     for (const Diagnostic& diagnostic : compile(snapshot.text, path, options).diagnostics) {
-      analysis.findings.push_back(FindingOf(diagnostic));
+      analysis.findings.push_back(Kept(diagnostic));
     }
   }
-  for (const Finding& finding : analysis.findings) {
+  for (const Diagnostic& finding : analysis.findings) {
     analysis.diagnostics.push_back(Place(snapshot, finding));
   }
 }

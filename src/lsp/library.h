@@ -32,7 +32,7 @@ using LibraryCheckFunction = std::function<void(const LibraryRun& run, Diagnosti
 // (a source, for what a run found about its parts file), and the sources
 // they compiled.
 struct LibraryFindings {
-  std::map<std::string, std::vector<Finding>> byPath;
+  std::map<std::string, std::vector<Diagnostic>> byPath;
   std::vector<std::string> inputs;
   // The generation of each open document's text the checks took, by path.
   std::map<std::string, uint64_t> generations;

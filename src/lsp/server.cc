@@ -659,8 +659,8 @@ void Server::PublishLocked(const std::string& uri) {
   const auto open = analyses_.find(uri);
   const std::string path = open != analyses_.end() ? open->second->path : PathOfUri(uri);
   const auto library = libraryFindings_.byPath.find(path);
-  const std::vector<Finding> none;
-  const std::vector<Finding>& found =
+  const std::vector<Diagnostic> none;
+  const std::vector<Diagnostic>& found =
       library == libraryFindings_.byPath.end() ? none : library->second;
   json message{{"uri", uri}};
   std::vector<PlacedDiagnostic> diagnostics;
@@ -679,7 +679,7 @@ void Server::PublishLocked(const std::string& uri) {
     const auto taken = libraryFindings_.generations.find(path);
     const bool current =
         taken != libraryFindings_.generations.end() && taken->second == analysis.generation;
-    for (const Finding& finding : found) {
+    for (const Diagnostic& finding : found) {
       if (!current && finding.line != 0) {
         continue;
       }
@@ -693,7 +693,7 @@ void Server::PublishLocked(const std::string& uri) {
     std::string text = found.empty() ? std::string() : FileText(path);
     const TextEncoding encoding = EncodingOf(text);
     snapshot = std::make_shared<const Snapshot>(std::move(text), encoding);
-    for (const Finding& finding : found) {
+    for (const Diagnostic& finding : found) {
       diagnostics.push_back(Place(*snapshot, finding));
     }
   }
