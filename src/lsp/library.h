@@ -19,7 +19,7 @@ struct LibraryRun {
   std::string controlPath;   // the control file, a full path
   std::string settingsPath;  // -p; empty: none
   std::string directory;     // where the run starts: the settings file's, else the control file's
-  std::vector<std::string> warnings;          // -W options (without "-W"), in order
+  std::vector<std::string> warnings;         // -W options (without "-W"), in order
   std::map<std::string, std::string> texts;  // the open documents by path, in their files' bytes
 };
 

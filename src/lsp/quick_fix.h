@@ -28,6 +28,7 @@ struct QuickFix {
 // The fix of `finding`, which the compile of the reading's text reported at
 // `at` (the byte its column names, or its line's first); none when it names
 // none. `utf8` says whether a cut must keep whole UTF-8 characters.
-std::optional<QuickFix> FixOf(const Reading& reading, const Diagnostic& finding, size_t at, bool utf8);
+std::optional<QuickFix> FixOf(const Reading& reading, const Diagnostic& finding, size_t at,
+                              bool utf8);
 
 }  // namespace partsc::lsp

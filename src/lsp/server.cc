@@ -466,7 +466,7 @@ std::vector<std::string> Server::ControlFiles() const {
   for (const auto& [uri, open] : documents_) {
     const std::string settings = settings_.PathFor(open.document.path);
     if (!settings.empty()) {
-      folders.insert(settings.substr(0, settings.rfind('/')));
+      folders.insert(OvFile::DirectoryOf(settings));
     }
     if (IsControlFile(open.document.path)) {
       controls.insert(open.document.path);
@@ -531,8 +531,7 @@ void Server::CheckLibraryAgain() {
     run.controlPath = control;
     run.settingsPath = settings_.PathFor(control);
     const CompileSettings settings = settings_.Read(run.settingsPath);
-    run.directory = (run.settingsPath.empty() ? control : run.settingsPath);
-    run.directory.erase(run.directory.rfind('/'));
+    run.directory = OvFile::DirectoryOf(run.settingsPath.empty() ? control : run.settingsPath);
     run.warnings = {"all"};
     run.warnings.insert(run.warnings.end(), settings.warnings.begin(), settings.warnings.end());
     run.texts = texts;
