@@ -27,6 +27,12 @@ std::string Snapshot::ClientText(std::string_view part) const {
   return encoding == TextEncoding::kLatin1 ? Latin1ToUtf8(part) : std::string(part);
 }
 
+std::vector<std::string> CompileSettings::RunWarnings() const {
+  std::vector<std::string> all = {"all"};
+  all.insert(all.end(), warnings.begin(), warnings.end());
+  return all;
+}
+
 Diagnostic Kept(Diagnostic diagnostic) {
   diagnostic.file.clear();
   diagnostic.extra.clear();
@@ -77,9 +83,7 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
   }
   if (snapshot.text.find_first_not_of(" \t\r\n") != std::string::npos) {
     CompileOptions options;
-    options.warnings = {"all"};
-    options.warnings.insert(options.warnings.end(), settings.warnings.begin(),
-                            settings.warnings.end());
+    options.warnings = settings.RunWarnings();
     options.partsDirectory = settings.partsDirectory;
     options.keepGoing = true;
     for (const Diagnostic& diagnostic : compile(snapshot.text, path, options).diagnostics) {

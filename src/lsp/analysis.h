@@ -74,6 +74,9 @@ struct CompileSettings {
   // The -W options its #PARTS:WARNINGS# gives (without "-W"), taken after
   // -Wall as a run takes them.
   std::vector<std::string> warnings;
+
+  // The -W options of a compile or a check: "all", then those it gives.
+  std::vector<std::string> RunWarnings() const;
 };
 
 // Compiles a text in memory as the parts source at `path`.

@@ -510,8 +510,7 @@ void Server::CheckLibraryAgain() {
   if (!options_.checkLibrary || !initialized_ || shutdown_) {
     return;
   }
-  LibraryState state;
-  state.controls = ControlFiles();
+  LibraryState state{ControlFiles(), {}};
   if (state.controls.empty() && library_.controls.empty()) {
     return;
   }
@@ -526,19 +525,18 @@ void Server::CheckLibraryAgain() {
     }
   }
   for (const std::string& control : state.controls) {
-    LibraryRun run;
-    run.controlPath = control;
-    run.settingsPath = settings_.PathFor(control);
-    const CompileSettings settings = settings_.Read(run.settingsPath);
-    run.directory = OvFile::DirectoryOf(run.settingsPath.empty() ? control : run.settingsPath);
-    run.warnings = {"all"};
-    run.warnings.insert(run.warnings.end(), settings.warnings.begin(), settings.warnings.end());
-    run.texts = texts;
-    state.versions[control] = settings_.VersionOf(control);
-    if (!run.settingsPath.empty()) {
-      state.versions[run.settingsPath] = settings_.VersionOf(run.settingsPath);
+    const std::string settingsPath = settings_.PathFor(control);
+    runs.push_back(
+        LibraryRun{.controlPath = control,
+                   .settingsPath = settingsPath,
+                   .directory = OvFile::DirectoryOf(settingsPath.empty() ? control : settingsPath),
+                   .warnings = settings_.Read(settingsPath).RunWarnings(),
+                   .texts = texts});
+    for (const std::string& path : {control, settingsPath}) {
+      if (!path.empty()) {
+        state.versions[path] = settings_.VersionOf(path);
+      }
     }
-    runs.push_back(std::move(run));
   }
   {
     const std::lock_guard<std::mutex> lock(published_);
