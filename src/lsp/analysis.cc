@@ -13,14 +13,6 @@ bool OpensField(char c) {
   return c == '"' || c == '!' || c == '(' || c == '<' || c == '[' || c == '{';
 }
 
-// The span of the first line of the text, for what belongs to no line.
-PlacedDiagnostic OnFirstLine(const Reading& reading, std::string message) {
-  PlacedDiagnostic placed;
-  placed.end = reading.pieces.empty() ? 0 : reading.pieces.front().length;
-  placed.message = std::move(message);
-  return placed;
-}
-
 }  // namespace
 
 std::string Snapshot::ClientText(std::string_view part) const {
@@ -50,9 +42,12 @@ PlacedDiagnostic Place(const Snapshot& snapshot, const Diagnostic& finding) {
   }
   const std::optional<size_t> index =
       finding.line > 0 ? reading.PieceOfPosition(finding.line, finding.column) : std::nullopt;
-  PlacedDiagnostic placed = OnFirstLine(reading, std::move(message));
-  placed.severity = finding.severity;
-  placed.code = finding.name;
+  // What belongs to no line stands on the first.
+  PlacedDiagnostic placed{.end = reading.pieces.empty() ? 0 : reading.pieces.front().length,
+                          .severity = finding.severity,
+                          .code = finding.name,
+                          .message = std::move(message),
+                          .fix = std::nullopt};
   if (!index) {
     return placed;
   }
