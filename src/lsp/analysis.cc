@@ -13,39 +13,27 @@ bool OpensField(char c) {
   return c == '"' || c == '!' || c == '(' || c == '<' || c == '[' || c == '{';
 }
 
-// The span of the first line of the text, for what belongs to no line.
-PlacedDiagnostic OnFirstLine(const Reading& reading, std::string message) {
-  PlacedDiagnostic placed;
-  placed.end = reading.pieces.empty() ? 0 : reading.pieces.front().length;
-  placed.message = std::move(message);
-  return placed;
-}
-
 }  // namespace
 
 std::string Snapshot::ClientText(std::string_view part) const {
   return encoding == TextEncoding::kLatin1 ? Latin1ToUtf8(part) : std::string(part);
 }
 
-Finding FindingOf(const Diagnostic& diagnostic) {
-  Finding finding;
-  finding.code = diagnostic.name;
-  finding.severity =
-      diagnostic.consequence != Consequence::kGoesOn || diagnostic.severity == Severity::kError
-          ? kSeverityError
-      : diagnostic.severity == Severity::kWarning ? kSeverityWarning
-                                                  : kSeverityInformation;
-  finding.text = diagnostic.message;
-  finding.reason = diagnostic.reason;
-  finding.afterStop = diagnostic.afterStop;
-  finding.line = diagnostic.line;
-  finding.column = diagnostic.column;
-  return finding;
+std::vector<std::string> CompileSettings::RunWarnings() const {
+  std::vector<std::string> all = {"all"};
+  all.insert(all.end(), warnings.begin(), warnings.end());
+  return all;
 }
 
-PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding) {
+Diagnostic Kept(Diagnostic diagnostic) {
+  diagnostic.file.clear();
+  diagnostic.extra.clear();
+  return diagnostic;
+}
+
+PlacedDiagnostic Place(const Snapshot& snapshot, const Diagnostic& finding) {
   const Reading& reading = snapshot.reading;
-  std::string message = finding.text;
+  std::string message = finding.message;
   if (!finding.reason.empty()) {
     message += ": " + finding.reason;
   }
@@ -54,9 +42,12 @@ PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding) {
   }
   const std::optional<size_t> index =
       finding.line > 0 ? reading.PieceOfPosition(finding.line, finding.column) : std::nullopt;
-  PlacedDiagnostic placed = OnFirstLine(reading, std::move(message));
-  placed.severity = finding.severity;
-  placed.code = finding.code;
+  // What belongs to no line stands on the first.
+  PlacedDiagnostic placed{.end = reading.pieces.empty() ? 0 : reading.pieces.front().length,
+                          .severity = finding.severity,
+                          .code = finding.name,
+                          .message = std::move(message),
+                          .fix = std::nullopt};
   if (!index) {
     return placed;
   }
@@ -80,23 +71,21 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
              const CompileFunction& compile) {
   const Snapshot& snapshot = *analysis.snapshot;
   if (!settings.problem.empty()) {
-    Finding problem;
-    problem.code = kSettingsCode;
-    problem.text = settings.problem;
+    Diagnostic problem;
+    problem.name = kSettingsCode;
+    problem.message = settings.problem;
     analysis.findings.push_back(std::move(problem));
   }
   if (snapshot.text.find_first_not_of(" \t\r\n") != std::string::npos) {
     CompileOptions options;
-    options.warnings = {"all"};
-    options.warnings.insert(options.warnings.end(), settings.warnings.begin(),
-                            settings.warnings.end());
+    options.warnings = settings.RunWarnings();
     options.partsDirectory = settings.partsDirectory;
     options.keepGoing = true;
     for (const Diagnostic& diagnostic : compile(snapshot.text, path, options).diagnostics) {
-      analysis.findings.push_back(FindingOf(diagnostic));
+      analysis.findings.push_back(Kept(diagnostic));
     }
   }
-  for (const Finding& finding : analysis.findings) {
+  for (const Diagnostic& finding : analysis.findings) {
     analysis.diagnostics.push_back(Place(snapshot, finding));
   }
 }

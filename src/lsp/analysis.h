@@ -41,33 +41,16 @@ struct Snapshot {
 // The code of a problem of the settings file.
 inline constexpr const char* kSettingsCode = "partsc-settings-file";
 
-// The protocol's severities.
-inline constexpr int kSeverityError = 1;
-inline constexpr int kSeverityWarning = 2;
-inline constexpr int kSeverityInformation = 3;
-
-// A diagnostic of a compile or of a run, as the server takes it.
-struct Finding {
-  std::string code;  // the stable name
-  int severity = kSeverityError;
-  std::string text;    // the message as reported
-  std::string reason;  // why, when it says
-  bool afterStop = false;
-  int line = 0;    // of the file, from 1; 0: none
-  int column = 0;  // from 1; 0: none
-  bool operator==(const Finding&) const = default;
-};
-
-// A diagnostic of the library's compile. Its severity in the protocol is
-// an error whenever the compile stops or the parts file is not written after
-// it, else its own.
-Finding FindingOf(const Diagnostic& diagnostic);
+// A diagnostic of a compile or of a run, as the server keeps it: without
+// the file and the bracketed addition, which the compile of an open document
+// and the check of its library give apart, so that the two compare equal.
+Diagnostic Kept(Diagnostic diagnostic);
 
 // A diagnostic placed in the text: byte offsets of what it is about.
 struct PlacedDiagnostic {
   size_t start = 0;
   size_t end = 0;
-  int severity = kSeverityError;
+  Severity severity = Severity::kError;
   std::string code;  // the stable name
   std::string message;
   std::optional<QuickFix> fix;  // the fix it names
@@ -79,7 +62,7 @@ struct Analysis {
   int64_t version = 0;  // the document's
   std::string path;     // of its file; empty when it names none
   std::shared_ptr<const Snapshot> snapshot;
-  std::vector<Finding> findings;
+  std::vector<Diagnostic> findings;
   std::vector<PlacedDiagnostic> diagnostics;  // the findings placed, in their order
 };
 
@@ -91,6 +74,9 @@ struct CompileSettings {
   // The -W options its #PARTS:WARNINGS# gives (without "-W"), taken after
   // -Wall as a run takes them.
   std::vector<std::string> warnings;
+
+  // The -W options of a compile or a check: "all", then those it gives.
+  std::vector<std::string> RunWarnings() const;
 };
 
 // Compiles a text in memory as the parts source at `path`.
@@ -105,6 +91,6 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
              const CompileFunction& compile);
 
 // Places a finding in the text that was compiled, with the fix it names.
-PlacedDiagnostic Place(const Snapshot& snapshot, const Finding& finding);
+PlacedDiagnostic Place(const Snapshot& snapshot, const Diagnostic& finding);
 
 }  // namespace partsc::lsp

@@ -213,7 +213,7 @@ json MemberSymbol(const View& view, size_t index) {
 bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>& diagnostics,
              size_t index) {
   return std::any_of(diagnostics.begin(), diagnostics.end(), [&](const PlacedDiagnostic& d) {
-    return d.severity == kSeverityError && d.code != kSettingsCode &&
+    return d.severity == Severity::kError && d.code != kSettingsCode &&
            reading.PieceAt(d.start) == index;
   });
 }
@@ -329,8 +329,9 @@ size_t View::OffsetOf(const json& position) const {
 json DiagnosticsJson(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
   json list = json::array();
   for (const PlacedDiagnostic& diagnostic : diagnostics) {
+    // The protocol's 1 error, 2 warning, 3 information follow Severity's order.
     json item{{"range", view.RangeJson(diagnostic.start, diagnostic.end)},
-              {"severity", diagnostic.severity},
+              {"severity", static_cast<int>(diagnostic.severity) + 1},
               {"source", "partsc"},
               {"message", view.snapshot.ClientText(diagnostic.message)}};
     if (!diagnostic.code.empty()) {

@@ -20,22 +20,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == y; });
 }
 
-// Where `text` holds "content-" in any case, from `from` on; npos when not.
-size_t FindHeaderStart(std::string_view text, size_t from) {
-  const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                                 kHeaderStart.begin(), kHeaderStart.end(),
-                                 [](char x, char y) { return Lower(x) == y; });
-  return found == text.end() ? std::string_view::npos : static_cast<size_t>(found - text.begin());
-}
-
-// True when `text` (shorter than kHeaderStart) could still become it.
-bool CouldStartHeader(std::string_view text) {
-  return EqualsIgnoringCase(text, kHeaderStart.substr(0, text.size()));
-}
-
-bool IsWhitespace(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+// True when `text` begins with "content-" in any case, or, shorter, could
+// still become it.
+bool StartsLikeHeader(std::string_view text) {
+  const size_t length = std::min(text.size(), kHeaderStart.size());
+  return EqualsIgnoringCase(text.substr(0, length), kHeaderStart.substr(0, length));
 }
 
 std::string_view Trim(std::string_view text) {
@@ -118,16 +107,13 @@ bool MessageReader::Next(Frame& frame) {
 // "Content-" (or a tail that may become one).
 void MessageReader::SkipGarbage() {
   const std::string_view pending = Pending();
-  size_t next = FindHeaderStart(pending, 0);
-  if (next == std::string_view::npos) {
-    const size_t keep = std::min(pending.size(), kHeaderStart.size() - 1);
-    next = pending.size() - keep;
-    while (next < pending.size() && !CouldStartHeader(pending.substr(next))) {
-      ++next;
-    }
+  size_t next = 0;
+  while (next < pending.size() && !StartsLikeHeader(pending.substr(next))) {
+    ++next;
   }
   skipped_ += next;
-  skippedText_ = skippedText_ || !IsWhitespace(pending.substr(0, next));
+  const std::string_view dropped = pending.substr(0, next);
+  skippedText_ = skippedText_ || dropped.find_first_not_of(" \t\r\n") != std::string_view::npos;
   Consume(next);
 }
 
@@ -147,8 +133,7 @@ bool MessageReader::ReportSkipped(Frame& frame) {
 
 bool MessageReader::NextHeader(Frame& frame) {
   std::string_view pending = Pending();
-  const size_t headerLength = std::min(pending.size(), kHeaderStart.size());
-  if (!EqualsIgnoringCase(pending.substr(0, headerLength), kHeaderStart.substr(0, headerLength))) {
+  if (!StartsLikeHeader(pending)) {
     SkipGarbage();
     pending = Pending();
   }

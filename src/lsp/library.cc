@@ -20,7 +20,7 @@ class FindingSink : public DiagnosticSink {
     if (record.file.empty()) {
       return;
     }
-    Finding finding = FindingOf(PublicDiagnostic(record));
+    Diagnostic finding = Kept(PublicDiagnostic(record));
     // A record about a parts file names no line of its source.
     if (record.aboutOutput) {
       finding.line = 0;
@@ -31,14 +31,13 @@ class FindingSink : public DiagnosticSink {
     // first line, unless the source could not be read.
     if (!record.aboutOutput && !record.source.empty() && record.file != record.source &&
         record.id != DiagnosticId::kInputFileOpenError) {
-      Finding onSource = finding;
+      Diagnostic onSource = finding;
       onSource.line = 0;
       onSource.column = 0;
       findings_.byPath[OvFile::Resolve(directory_, record.source)].push_back(std::move(onSource));
     }
     findings_.byPath[OvFile::Resolve(directory_, record.file)].push_back(std::move(finding));
   }
-  bool Finish(int /*exitStatus*/) override { return true; }
 
  private:
   const std::string& directory_;

@@ -19,7 +19,7 @@ struct LibraryRun {
   std::string controlPath;   // the control file, a full path
   std::string settingsPath;  // -p; empty: none
   std::string directory;     // where the run starts: the settings file's, else the control file's
-  std::vector<std::string> warnings;          // -W options (without "-W"), in order
+  std::vector<std::string> warnings;         // -W options (without "-W"), in order
   std::map<std::string, std::string> texts;  // the open documents by path, in their files' bytes
 };
 
@@ -32,7 +32,7 @@ using LibraryCheckFunction = std::function<void(const LibraryRun& run, Diagnosti
 // (a source, for what a run found about its parts file), and the sources
 // they compiled.
 struct LibraryFindings {
-  std::map<std::string, std::vector<Finding>> byPath;
+  std::map<std::string, std::vector<Diagnostic>> byPath;
   std::vector<std::string> inputs;
   // The generation of each open document's text the checks took, by path.
   std::map<std::string, uint64_t> generations;

@@ -96,7 +96,7 @@ std::optional<QuickFix> Cut(std::string_view line, size_t base, size_t open, siz
 
 }  // namespace
 
-std::optional<QuickFix> FixOf(const Reading& reading, const Finding& finding, size_t at,
+std::optional<QuickFix> FixOf(const Reading& reading, const Diagnostic& finding, size_t at,
                               bool utf8) {
   const std::optional<size_t> piece = reading.PieceAt(at);
   if (!piece || finding.afterStop || finding.line == 0) {
@@ -105,8 +105,8 @@ std::optional<QuickFix> FixOf(const Reading& reading, const Finding& finding, si
   const Piece& where = reading.pieces[*piece];
   const std::string_view line = reading.TextOf(where);
   const size_t column = at - where.offset;
-  const std::string_view message = finding.text;
-  const std::string_view code = finding.code;
+  const std::string_view message = finding.message;
+  const std::string_view code = finding.name;
   if (code == "partsc-unknown-keyword") {
     const std::string_view word = message.starts_with("Unknown view keyword ")
                                       ? Between(message, "Unknown view keyword ", " (")

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include <partsc/diagnostic.h>
+
 #include "compiler/source_reading.h"
 
 namespace partsc::lsp {
@@ -23,11 +25,10 @@ struct QuickFix {
   TextEdit edit;
 };
 
-struct Finding;
-
 // The fix of `finding`, which the compile of the reading's text reported at
 // `at` (the byte its column names, or its line's first); none when it names
 // none. `utf8` says whether a cut must keep whole UTF-8 characters.
-std::optional<QuickFix> FixOf(const Reading& reading, const Finding& finding, size_t at, bool utf8);
+std::optional<QuickFix> FixOf(const Reading& reading, const Diagnostic& finding, size_t at,
+                              bool utf8);
 
 }  // namespace partsc::lsp

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <new>
+#include <ranges>
 #include <set>
 #include <utility>
 
@@ -466,7 +468,7 @@ std::vector<std::string> Server::ControlFiles() const {
   for (const auto& [uri, open] : documents_) {
     const std::string settings = settings_.PathFor(open.document.path);
     if (!settings.empty()) {
-      folders.insert(settings.substr(0, settings.rfind('/')));
+      folders.insert(OvFile::DirectoryOf(settings));
     }
     if (IsControlFile(open.document.path)) {
       controls.insert(open.document.path);
@@ -490,18 +492,15 @@ bool Server::LibraryChanged() {
   }
   {
     const std::lock_guard<std::mutex> lock(published_);
-    for (const std::string& input : libraryFindings_.inputs) {
-      if (!library_.versions.contains(input)) {
-        return true;
-      }
-    }
-  }
-  for (const auto& [path, version] : library_.versions) {
-    if (settings_.VersionOf(path) != version) {
+    if (std::ranges::any_of(libraryFindings_.inputs, [this](const std::string& input) {
+          return !library_.versions.contains(input);
+        })) {
       return true;
     }
   }
-  return false;
+  return std::ranges::any_of(library_.versions, [this](const auto& entry) {
+    return settings_.VersionOf(entry.first) != entry.second;
+  });
 }
 
 // Checks the library of each control file as partsc --check does, with the
@@ -511,8 +510,7 @@ void Server::CheckLibraryAgain() {
   if (!options_.checkLibrary || !initialized_ || shutdown_) {
     return;
   }
-  LibraryState state;
-  state.controls = ControlFiles();
+  LibraryState state{ControlFiles(), {}};
   if (state.controls.empty() && library_.controls.empty()) {
     return;
   }
@@ -527,20 +525,18 @@ void Server::CheckLibraryAgain() {
     }
   }
   for (const std::string& control : state.controls) {
-    LibraryRun run;
-    run.controlPath = control;
-    run.settingsPath = settings_.PathFor(control);
-    const CompileSettings settings = settings_.Read(run.settingsPath);
-    run.directory = (run.settingsPath.empty() ? control : run.settingsPath);
-    run.directory.erase(run.directory.rfind('/'));
-    run.warnings = {"all"};
-    run.warnings.insert(run.warnings.end(), settings.warnings.begin(), settings.warnings.end());
-    run.texts = texts;
-    state.versions[control] = settings_.VersionOf(control);
-    if (!run.settingsPath.empty()) {
-      state.versions[run.settingsPath] = settings_.VersionOf(run.settingsPath);
+    const std::string settingsPath = settings_.PathFor(control);
+    runs.push_back(
+        LibraryRun{.controlPath = control,
+                   .settingsPath = settingsPath,
+                   .directory = OvFile::DirectoryOf(settingsPath.empty() ? control : settingsPath),
+                   .warnings = settings_.Read(settingsPath).RunWarnings(),
+                   .texts = texts});
+    for (const std::string& path : {control, settingsPath}) {
+      if (!path.empty()) {
+        state.versions[path] = settings_.VersionOf(path);
+      }
     }
-    runs.push_back(std::move(run));
   }
   {
     const std::lock_guard<std::mutex> lock(published_);
@@ -563,11 +559,8 @@ void Server::CheckLibraryAgain() {
 void Server::PublishLibrary(LibraryFindings findings) {
   const std::lock_guard<std::mutex> lock(published_);
   std::set<std::string> paths;
-  for (const auto& [path, found] : libraryFindings_.byPath) {
-    paths.insert(path);
-  }
-  for (const auto& [path, found] : findings.byPath) {
-    paths.insert(path);
+  for (const LibraryFindings* each : {&libraryFindings_, &findings}) {
+    std::ranges::copy(std::views::keys(each->byPath), std::inserter(paths, paths.end()));
   }
   libraryFindings_ = std::move(findings);
   for (const std::string& path : paths) {
@@ -606,38 +599,31 @@ void Server::Compile(OpenDocument& open) {
   open.snapshot.reset();
   const std::string settingsPath = settings_.PathFor(open.document.path);
   open.settingsVersion = settings_.VersionOf(settingsPath);
-  const CompileSettings settings = settings_.Read(settingsPath);
-  const std::string uri = open.document.uri;
   {
     const std::lock_guard<std::mutex> lock(published_);
-    current_[uri] = open.generation;
+    current_[open.document.uri] = open.generation;
   }
-  auto text = std::make_shared<const std::string>(open.document.text);
-  const TextEncoding fileEncoding = open.fileEncoding;
-  const std::string path = open.document.path.empty() ? uri : open.document.path;
-  const uint64_t generation = open.generation;
-  const int64_t version = open.document.version;
-  const std::string filePath = open.document.path;
-  // A control file is no source: what it holds comes from the check.
-  const bool source = !IsControlFile(filePath);
-  worker_.Submit(
-      uri, [this, uri, text, fileEncoding, path, filePath, source, generation, version, settings] {
-        try {
-          auto analysis = std::make_shared<Analysis>();
-          analysis->generation = generation;
-          analysis->version = version;
-          analysis->path = filePath;
-          analysis->snapshot = NewSnapshot(*text, fileEncoding);
-          if (source) {
-            Analyse(*analysis, path, settings, options_.compile);
-          }
-          Publish(uri, std::move(analysis));
-        } catch (const std::exception& error) {
-          Notify("window/showMessage", json{{"type", kMessageError},
-                                            {"message", std::string("partsc could not compile ") +
-                                                            uri + ": " + error.what()}});
-        }
-      });
+  worker_.Submit(open.document.uri, [this, document = open.document,
+                                     fileEncoding = open.fileEncoding, generation = open.generation,
+                                     settings = settings_.Read(settingsPath)] {
+    try {
+      auto analysis = std::make_shared<Analysis>();
+      analysis->generation = generation;
+      analysis->version = document.version;
+      analysis->path = document.path;
+      analysis->snapshot = NewSnapshot(document.text, fileEncoding);
+      // A control file is no source: what it holds comes from the check.
+      if (!IsControlFile(document.path)) {
+        const std::string& path = document.path.empty() ? document.uri : document.path;
+        Analyse(*analysis, path, settings, options_.compile);
+      }
+      Publish(document.uri, std::move(analysis));
+    } catch (const std::exception& error) {
+      Notify("window/showMessage",
+             json{{"type", kMessageError},
+                  {"message", "partsc could not compile " + document.uri + ": " + error.what()}});
+    }
+  });
   CheckLibraryAgain();
 }
 
@@ -659,8 +645,8 @@ void Server::PublishLocked(const std::string& uri) {
   const auto open = analyses_.find(uri);
   const std::string path = open != analyses_.end() ? open->second->path : PathOfUri(uri);
   const auto library = libraryFindings_.byPath.find(path);
-  const std::vector<Finding> none;
-  const std::vector<Finding>& found =
+  const std::vector<Diagnostic> none;
+  const std::vector<Diagnostic>& found =
       library == libraryFindings_.byPath.end() ? none : library->second;
   json message{{"uri", uri}};
   std::vector<PlacedDiagnostic> diagnostics;
@@ -679,7 +665,7 @@ void Server::PublishLocked(const std::string& uri) {
     const auto taken = libraryFindings_.generations.find(path);
     const bool current =
         taken != libraryFindings_.generations.end() && taken->second == analysis.generation;
-    for (const Finding& finding : found) {
+    for (const Diagnostic& finding : found) {
       if (!current && finding.line != 0) {
         continue;
       }
@@ -693,7 +679,7 @@ void Server::PublishLocked(const std::string& uri) {
     std::string text = found.empty() ? std::string() : FileText(path);
     const TextEncoding encoding = EncodingOf(text);
     snapshot = std::make_shared<const Snapshot>(std::move(text), encoding);
-    for (const Finding& finding : found) {
+    for (const Diagnostic& finding : found) {
       diagnostics.push_back(Place(*snapshot, finding));
     }
   }

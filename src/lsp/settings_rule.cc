@@ -9,14 +9,6 @@
 namespace partsc::lsp {
 namespace {
 
-std::string Parent(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return {};
-  }
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::string StampText(const std::optional<OvFileStamp>& stamp) {
   if (!stamp) {
     return "none";
@@ -47,9 +39,9 @@ std::string SettingsRule::PathFor(const std::string& documentPath) const {
   if (!lookUp_ || documentPath.empty() || documentPath.front() != '/') {
     return {};
   }
-  const std::string first = Parent(documentPath);
+  const std::string first = OvFile::DirectoryOf(documentPath);
   const std::string last = LastDirectory(first);
-  for (std::string directory = first; !directory.empty(); directory = Parent(directory)) {
+  for (std::string directory = first;; directory = OvFile::DirectoryOf(directory)) {
     // Another user's directory may hold a file of theirs: the look ends.
     if (OvFile::BelongsToAnother(directory)) {
       break;
@@ -75,7 +67,7 @@ std::string SettingsRule::LastDirectory(const std::string& directory) const {
   if (!last.empty()) {
     return last;
   }
-  for (std::string above = directory; !above.empty(); above = Parent(above)) {
+  for (std::string above = directory;; above = OvFile::DirectoryOf(above)) {
     if (OvFile::Access((above == "/" ? "" : above) + "/.git", kAccessExists) == 0) {
       return above;
     }

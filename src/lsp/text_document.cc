@@ -198,11 +198,7 @@ std::string UriOfPath(std::string_view path) {
   std::string uri = "file://";
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) != 0 && byte < 0x80) {
-      uri += c;
-      continue;
-    }
-    if (kKept.find(c) != std::string_view::npos) {
+    if ((std::isalnum(byte) != 0 && byte < 0x80) || kKept.find(c) != std::string_view::npos) {
       uri += c;
       continue;
     }
