@@ -137,8 +137,8 @@ void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_
 // entries. Answers 0 with `end` just past the end record, or the failure
 // with `end` at the record that failed.
 template <class List>
-ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list, Used& used,
-                      int64_t& end) {
+ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list,
+                             Used& used, int64_t& end) {
   if (list != nullptr) {
     ReserveEntries(file, position, room, *list);
   }
@@ -180,7 +180,8 @@ ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room,
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
 template <class List>
-ReadStatus ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list, int64_t& end) {
+ReadStatus ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list,
+                          int64_t& end) {
   Used used;
   ReadStatus result = ReadStatus::kNoMemory;
   try {
@@ -311,10 +312,10 @@ class Decoding {
       const int64_t position = start + int64_t{kSizeRecordSize} * i;
       std::string_view bytes;
       SizeRecord record;
-      const ReadStatus result = !Allocated()                                    ? ReadStatus::kNoMemory
-                         : !file_.View(position, kSizeRecordSize, bytes) ? ReadStatus::kShort
-                         : !DecodeSizeRecord(file_.At(bytes), record)    ? ReadStatus::kDamaged
-                                                                         : ReadStatus::kOk;
+      const ReadStatus result = !Allocated() ? ReadStatus::kNoMemory
+                                : !file_.View(position, kSizeRecordSize, bytes) ? ReadStatus::kShort
+                                : !DecodeSizeRecord(file_.At(bytes), record) ? ReadStatus::kDamaged
+                                                                             : ReadStatus::kOk;
       if (result != ReadStatus::kOk) {
         Fail(current_, result, position);
         return;
@@ -330,7 +331,8 @@ class Decoding {
     }
     int64_t end = 0;
     model_.common.emplace();
-    const ReadStatus result = ReadMemberList(file_, model_.header.commonOffset, {}, &*model_.common, end);
+    const ReadStatus result =
+        ReadMemberList(file_, model_.header.commonOffset, {}, &*model_.common, end);
     if (result != ReadStatus::kOk) {
       Fail(current_, result, end);
       return;
@@ -354,8 +356,8 @@ class Decoding {
       const int64_t offset = size.record.memberOffset;
       int64_t end = offset + 1;
       ReadStatus result = offset == 0                    ? ReadStatus::kSizeNotFound
-                   : Overlaps(spans, offset, end) ? ReadStatus::kSharedList
-                                                  : ReadStatus::kOk;
+                          : Overlaps(spans, offset, end) ? ReadStatus::kSharedList
+                                                         : ReadStatus::kOk;
       if (result == ReadStatus::kOk) {
         result = ReadMemberList(file_, offset, room,
                                 lists_ == Lists::kAll ? &size.members : nullptr, end);
