@@ -193,17 +193,8 @@ void CheckLists(const PartsModel& model, Problems& problems) {
     CheckEntries(model.unlisted[i].members, "/unlisted/" + std::to_string(i) + "/members",
                  problems);
   }
-  int64_t position = MemberAreaStart(model);
-  for (const PlacedList& placed : PlacedLists(model)) {
-    if (placed.offset != position) {
-      problems.push_back(
-          {placed.pointer, "is " + std::to_string(placed.offset) + ", but the list there " +
-                               (placed.offset < position ? "overlaps" : "leaves a gap after") +
-                               " what ends at " + std::to_string(position) +
-                               ": the member lists lie end to end"});
-      return;
-    }
-    position += MemberListBytes(*placed.list);
+  if (std::optional<ModelProblem> layout = ListLayoutProblem(model)) {
+    problems.push_back(std::move(*layout));
   }
 }
 
