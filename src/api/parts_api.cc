@@ -15,12 +15,12 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
-#include "storage/file_sinks.h"
 #include "partsfile/parts_json.h"
 #include "partsfile/parts_rule.h"
 #include "platform/ov_console.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_util.h"
+#include "storage/file_sinks.h"
 
 namespace partsc {
 
@@ -30,15 +30,16 @@ const char* Version() {
 
 std::vector<ModelProblem> Validate(const PartsModel& model, const std::string& path) {
   std::vector<ModelProblem> problems = StructuralProblems(model);
-  std::string baseName = "parts";
-  if (!path.empty() && FileBaseName(path, baseName) != 0) {
-    problems.push_back({"/", "the file name of " + path +
-                                 " holds no full stop before which it names its parts"});
+  const std::optional<std::string> baseName =
+      path.empty() ? std::optional<std::string>("parts") : FileBaseName(path);
+  if (!baseName) {
+    problems.push_back(
+        {"/", "the file name of " + path + " holds no full stop before which it names its parts"});
   }
   if (!problems.empty()) {
     return problems;
   }
-  if (std::optional<ModelProblem> problem = RecoveryProblem(model, baseName)) {
+  if (std::optional<ModelProblem> problem = RecoveryProblem(model, *baseName)) {
     problems.push_back(std::move(*problem));
   }
   return problems;

@@ -7,17 +7,13 @@
 
 #include "compiler/compile_context.h"
 #include "compiler/member_table.h"
+#include "partsfile/parts_layout.h"
 
 namespace partsc {
 
 inline constexpr int kMemberTextBuffer = 64;  // ParseLine buffers, terminator included
 inline constexpr int kMemberListMax = 16;
 inline constexpr int kParamTextMax = 64;
-
-// The pair codes a param line may give: <0,0>, <1,0>, <0,1> and <1,1>.
-constexpr bool IsAllowedPairCode(int code) {
-  return code == 0 || code == 1 || code == 10 || code == 11;
-}
 
 // Appends the entry of a member line to `table`: kOk stored, or, reported,
 // kMemberLineRefused, kTableFull or kOutOfMemory. A line not starting with

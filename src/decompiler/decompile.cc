@@ -96,7 +96,7 @@ DecompileResult DecompilePartsFile(const std::string& path, std::string& source)
   if (!listed.Listed()) {
     return {DecompileStatus::kUnreadable, UnreadableReason(listed)};
   }
-  FileBaseName(path, recovery->baseName);
+  recovery->baseName = FileBaseName(path).value_or("");
   std::string reason;
   std::string pointer;
   source = Recover(*recovery, reason, pointer);

@@ -41,8 +41,7 @@ class SizeMembers {
     if (!fromBytes_) {
       const PartsSize& size = model_.sizes[slot];
       if (size.membersResult == ReadStatus::kOk) {
-        ListMembers(runLog, size.members, kSpecLines);
-        ListMembers(runLog, size.members, kParamLines);
+        ListMembers(runLog, size.members);
       }
       return size.membersResult;
     }
@@ -148,8 +147,7 @@ ListResult WriteCommonBlock(Listing& l) {
   if (l.model.read.part == PartsPart::kCommonList) {
     return ListResult{ListStep::kCommon, l.model.read.result};
   }
-  ListMembers(runLog, *l.model.common, kSpecLines);
-  ListMembers(runLog, *l.model.common, kParamLines);
+  ListMembers(runLog, *l.model.common);
   return {};
 }
 
@@ -186,11 +184,11 @@ ListResult ListModel(Listing& l, const std::string& path) {
     return ListResult{ListStep::kHeader, model.read.result};
   }
   WriteHeaderBlock(header, path, runLog);
-  std::string baseName;
-  if (FileBaseName(path, baseName) != 0) {
+  const std::optional<std::string> baseName = FileBaseName(path);
+  if (!baseName) {
     return ListResult{ListStep::kBaseName, ReadStatus::kOk};
   }
-  WritePartsLine(header, runLog, baseName);
+  WritePartsLine(header, runLog, *baseName);
   if (header.specFile > 0 && header.specRecord > 0) {
     runLog.Fprintf("$$SPEC <%d,%d>\n", header.specFile, header.specRecord);
   }
@@ -386,7 +384,6 @@ void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog) {
   lines.WriteTo(runLog);
 }
 
-
 }  // namespace
 
 ListResult ReadListedFile(const std::string& readPath, OvFileBytes& bytes) {
@@ -434,29 +431,20 @@ std::string MemberLine(const ParamEntry& entry) {
   return MemberLineOf(entry);
 }
 
-void ListMembers(OvFileIO& runLog, const MemberList& list, int kind) {
-  if (kind == kSpecLines) {
-    ListEntries(list.specs, runLog);
-    return;
-  }
-  if (kind == kParamLines) {
-    ListEntries(list.params, runLog);
-  }
+void ListMembers(OvFileIO& runLog, const MemberList& list) {
+  ListEntries(list.specs, runLog);
+  ListEntries(list.params, runLog);
 }
 
-int FileBaseName(std::string_view path, std::string& result) {
-  if (path.empty()) {
-    return -1;
-  }
+std::optional<std::string> FileBaseName(std::string_view path) {
   const size_t slash = path.rfind('/');
   // A path without "/" is taken as a bare file name.
   const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   const size_t stop = name.find('.');
   if (stop == std::string_view::npos) {
-    return -1;
+    return std::nullopt;
   }
-  result.assign(name.substr(0, stop));
-  return 0;
+  return std::string(name.substr(0, stop));
 }
 
 std::string UnlistableReason(const PartsModel& model) {
@@ -467,8 +455,8 @@ std::string UnlistableReason(const PartsModel& model) {
   }
   for (const PartsSize& size : model.sizes) {
     const int slot = FindSizeRecord(model, size.record.name.View());
-    const ReadStatus result = slot < 0 ? ReadStatus::kSizeNotFound
-                                       : model.sizes[static_cast<size_t>(slot)].membersResult;
+    const ReadStatus result =
+        slot < 0 ? ReadStatus::kSizeNotFound : model.sizes[static_cast<size_t>(slot)].membersResult;
     if (result != ReadStatus::kOk) {
       return UnreadableReason({ListStep::kSizeMembers, result});
     }

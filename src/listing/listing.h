@@ -4,6 +4,7 @@
 
 #include <partsc/model.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,13 +61,8 @@ ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const
 ListResult ListPartsFile(Diagnostics& diagnostics, const std::string& path, OvFileIO& runLog,
                          const std::string& readPath, OvFileBytes& bytes);
 
-// Kinds of ListMembers.
-inline constexpr int kSpecLines = 1;
-inline constexpr int kParamLines = 2;
-
-// The spec lines (kSpecLines) or the param lines (kParamLines) of a member
-// list.
-void ListMembers(OvFileIO& runLog, const MemberList& list, int kind);
+// The spec lines, then the param lines, of a member list.
+void ListMembers(OvFileIO& runLog, const MemberList& list);
 // The listing's line of one entry, without its line feed:
 // s [7] <6,0>"HEAD" and p !D! (6) <0,1>" nominal".
 std::string MemberLine(const SpecEntry& entry);
@@ -77,8 +73,8 @@ std::string MemberLine(const ParamEntry& entry);
 std::string UnlistableReason(const PartsModel& model);
 // What is wrong with a parts file whose listing failed.
 std::string UnreadableReason(const ListResult& listed);
-// The file name after the last "/", cut before its first full stop; -1 when
-// the path is empty or that name has no full stop.
-int FileBaseName(std::string_view path, std::string& result);
+// The file name after the last "/", cut before its first full stop; none
+// when the path is empty or that name has no full stop.
+std::optional<std::string> FileBaseName(std::string_view path);
 
 }  // namespace partsc

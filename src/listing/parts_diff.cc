@@ -16,12 +16,6 @@ namespace partsc {
 
 namespace {
 
-std::vector<std::string> Lines(std::string line) {
-  std::vector<std::string> lines;
-  lines.push_back(std::move(line));
-  return lines;
-}
-
 // One side of a change: its lines and its value as the document's; none
 // (no line, a null value) for a side that has nothing.
 struct Side {
@@ -91,17 +85,17 @@ Side PartsField(const PartsHeader& header) {
   if (!header.comment.Empty()) {
     line += "\t\"" + header.comment.Str() + "\"";
   }
-  return {Lines(line), Pick(HeaderJson(header), {"parts_value_1", "parts_value_2", "comment"})};
+  return {{line}, Pick(HeaderJson(header), {"parts_value_1", "parts_value_2", "comment"})};
 }
 
 Side SpecField(const PartsHeader& header) {
-  return {Lines(Word(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
-                std::to_string(header.specRecord) + ">"),
+  return {{Word(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
+           std::to_string(header.specRecord) + ">"},
           Pick(HeaderJson(header), {"spec_file", "spec_record"})};
 }
 
 Side TitleField(const PartsHeader& header) {
-  return {Lines(Word(Keyword::kTitle) + "\t\"" + header.title.Str() + "\""),
+  return {{Word(Keyword::kTitle) + "\t\"" + header.title.Str() + "\""},
           HeaderJson(header).at("title")};
 }
 
@@ -111,11 +105,11 @@ Side SortField(const PartsHeader& header) {
   if (header.sortMode < 0 || header.sortMode > 2) {
     line += "\tsort_mode=" + std::to_string(header.sortMode);
   }
-  return {Lines(line), HeaderJson(header).at("sort_mode")};
+  return {{line}, HeaderJson(header).at("sort_mode")};
 }
 
 Side VersionField(const PartsHeader& header) {
-  return {Lines("/ PARTS VERSION   : " + std::to_string(header.version)),
+  return {{"/ PARTS VERSION   : " + std::to_string(header.version)},
           HeaderJson(header).at("version")};
 }
 
@@ -148,7 +142,7 @@ Side ViewField(const PartsModel* model, size_t view) {
   if (!model->apgComments[view].Empty()) {
     line += "\t" + model->apgComments[view].Str();
   }
-  return {Lines(line), Pick(ViewJson(*model, view), {"name", "comment"})};
+  return {{line}, Pick(ViewJson(*model, view), {"name", "comment"})};
 }
 
 void DiffViews(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
@@ -190,7 +184,7 @@ std::vector<int> ForPairs(const std::vector<Item>& from, const std::vector<Item>
 
 template <typename Entry>
 Side EntrySide(const Entry* entry) {
-  return entry == nullptr ? Side{} : Side{Lines(DiffLine(*entry)), EntryJson(*entry)};
+  return entry == nullptr ? Side{} : Side{{DiffLine(*entry)}, EntryJson(*entry)};
 }
 
 template <typename Entry>
@@ -225,7 +219,7 @@ void AppendMemberLines(const MemberList& members, std::vector<std::string>& line
 
 // A size's line with its member lines, for a size added or removed.
 std::vector<std::string> SizeLines(const PartsSize& size) {
-  std::vector<std::string> lines = Lines(SizeLine(size.record));
+  std::vector<std::string> lines{SizeLine(size.record)};
   AppendMemberLines(size.members, lines);
   return lines;
 }
@@ -243,7 +237,7 @@ Side SizeSide(const PartsSize* size, bool whole) {
   if (whole) {
     return {SizeLines(*size), SizeJson(*size)};
   }
-  return {Lines(SizeLine(size->record)), SizeRecordJson(size->record)};
+  return {{SizeLine(size->record)}, SizeRecordJson(size->record)};
 }
 
 // The sizes added, removed and retitled; answers the pairs of ForPairs.
@@ -296,15 +290,8 @@ std::string Joined(const std::vector<std::string>& parts, const char* between) {
 }
 
 const char* KindWord(ChangeKind kind) {
-  switch (kind) {
-    case ChangeKind::kAdded:
-      return "added";
-    case ChangeKind::kRemoved:
-      return "removed";
-    case ChangeKind::kChanged:
-      break;
-  }
-  return "changed";
+  constexpr std::array<const char*, 3> kWords = {"added", "removed", "changed"};
+  return kWords[static_cast<size_t>(kind)];
 }
 
 std::string Counted(size_t count, const char* one, const char* many) {
@@ -402,16 +389,16 @@ std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
   }
   lines.push_back(Word(Keyword::kApg));
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
-    const std::vector<std::string> viewLines = ViewField(&model, view).lines;
-    lines.insert(lines.end(), viewLines.begin(), viewLines.end());
+    const Side side = ViewField(&model, view);
+    lines.insert(lines.end(), side.lines.begin(), side.lines.end());
   }
   if (model.common) {
     lines.push_back(Word(Keyword::kCommon));
     AppendMemberLines(*model.common, lines);
   }
   for (const PartsSize& size : model.sizes) {
-    const std::vector<std::string> sizeLines = SizeLines(size);
-    lines.insert(lines.end(), sizeLines.begin(), sizeLines.end());
+    lines.push_back(SizeLine(size.record));
+    AppendMemberLines(size.members, lines);
   }
   for (size_t i = 0; i < model.unlisted.size(); ++i) {
     lines.push_back("/ unlisted list " + std::to_string(i + 1));

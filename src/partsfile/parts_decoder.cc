@@ -19,60 +19,51 @@ namespace partsc {
 
 namespace {
 
-// The bytes of a file, read at positions: a read of bytes beyond the end
-// fails, as a short read of the file would.
-class FileBytes {
- public:
-  explicit FileBytes(std::string_view bytes) : bytes_(bytes) {}
-
-  // The `count` bytes at `position`; false when the file does not hold them.
-  bool View(int64_t position, int64_t count, std::string_view& out) const {
-    const auto size = static_cast<int64_t>(bytes_.size());
-    if (position < 0 || count < 0 || position > size || count > size - position) {
-      return false;
-    }
-    out = bytes_.substr(static_cast<size_t>(position), static_cast<size_t>(count));
-    return true;
+// The `count` bytes of a file at `position`; none when the file does not
+// hold them, as a short read of the file would fail.
+std::optional<std::string_view> Slice(std::string_view file, int64_t position, int64_t count) {
+  const auto size = static_cast<int64_t>(file.size());
+  if (position < 0 || count < 0 || position > size || count > size - position) {
+    return std::nullopt;
   }
+  return file.substr(static_cast<size_t>(position), static_cast<size_t>(count));
+}
 
-  const uint8_t* At(std::string_view view) const {
-    return reinterpret_cast<const uint8_t*>(view.data());
-  }
-
-  int64_t Size() const { return static_cast<int64_t>(bytes_.size()); }
-
- private:
-  std::string_view bytes_;
-};
+const uint8_t* Bytes(std::string_view view) {
+  return reinterpret_cast<const uint8_t*>(view.data());
+}
 
 // One allocation for the test seam: false when it must fail.
 bool Allocated() {
   return !OvFaults::ShouldFail(OvFaultKind::kAllocation);
 }
 
-// How much room a member list has: the tables hold 256 spec and 512 param
-// entries, and a size's list comes after the common entries.
-struct Room {
-  size_t specs = kMaxSpecEntries;
-  size_t params = kMaxParamEntries;
+// Spec and param entries of a member list: those read so far, or the room
+// it has (the tables hold 256 spec and 512 param entries, and a size's list
+// comes after the common entries).
+struct Counts {
+  size_t specs = 0;
+  size_t params = 0;
 };
+constexpr Counts kTableRoom = {kMaxSpecEntries, kMaxParamEntries};
 
 // Counts the spec and param records of the list at `position`, as far as
 // its heads can be read, so that the entries take their room at once.
 template <class List>
-void ReserveEntries(const FileBytes& file, int64_t position, Room room, List& list) {
+void ReserveEntries(std::string_view file, int64_t position, Counts room, List& list) {
   size_t specs = 0;
   size_t params = 0;
-  std::string_view head;
+  std::optional<std::string_view> head;
   while (specs <= room.specs && params <= room.params &&
-         file.View(position, kMemberHeadSize, head)) {
-    const auto kind = static_cast<uint8_t>(head[0]);
+         (head = Slice(file, position, kMemberHeadSize))) {
+    const auto kind = static_cast<uint8_t>((*head)[0]);
     if (kind == kKindSpec || kind == kKindSpecRecord) {
       ++specs;
-      position += kMemberHeadSize + static_cast<uint8_t>(head[2]);
+      position += kMemberHeadSize + static_cast<uint8_t>((*head)[2]);
     } else if (kind == kKindParam) {
       ++params;
-      position += kMemberHeadSize + static_cast<uint8_t>(head[2]) + static_cast<uint8_t>(head[4]);
+      position +=
+          kMemberHeadSize + static_cast<uint8_t>((*head)[2]) + static_cast<uint8_t>((*head)[4]);
     } else {
       break;
     }
@@ -91,16 +82,10 @@ T& NextEntry(std::vector<T>& entries, size_t& used) {
   return entries[used++];
 }
 
-// The entries of a list read so far.
-struct Used {
-  size_t specs = 0;
-  size_t params = 0;
-};
-
 // Stores one record as the next entry of a list: its texts copied into the
 // entry, or viewed where the file holds them (`head` views the record's head
 // in the file).
-void Store(MemberList& list, Used& used, const MemberHead& member, std::string_view /*head*/,
+void Store(MemberList& list, Counts& used, const MemberHead& member, std::string_view /*head*/,
            std::string_view body) {
   if (member.IsSpec()) {
     SpecEntry& spec = NextEntry(list.specs, used.specs);
@@ -118,7 +103,7 @@ void Store(MemberList& list, Used& used, const MemberHead& member, std::string_v
   param.comment.assign(body.substr(0, commentLength));
 }
 
-void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_view head,
+void Store(MemberViews& list, Counts& used, const MemberHead& member, std::string_view head,
            std::string_view body) {
   if (member.IsSpec()) {
     NextEntry(list.specs, used.specs) = {static_cast<uint16_t>(member.number),
@@ -137,18 +122,18 @@ void Store(MemberViews& list, Used& used, const MemberHead& member, std::string_
 // entries. Answers 0 with `end` just past the end record, or the failure
 // with `end` at the record that failed.
 template <class List>
-ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room, List* list, Used& used,
-                      int64_t& end) {
+ReadStatus ReadMemberRecords(std::string_view file, int64_t position, Counts room, List* list,
+                             Counts& used, int64_t& end) {
   if (list != nullptr) {
     ReserveEntries(file, position, room, *list);
   }
   for (end = position;; end += kMemberHeadSize) {
-    std::string_view headBytes;
-    if (!file.View(end, kMemberHeadSize, headBytes)) {
+    const std::optional<std::string_view> headBytes = Slice(file, end, kMemberHeadSize);
+    if (!headBytes) {
       return ReadStatus::kShort;
     }
     uint8_t head[kMemberHeadSize];
-    std::memcpy(head, headBytes.data(), kMemberHeadSize);
+    std::memcpy(head, headBytes->data(), kMemberHeadSize);
     const MemberHead member = DecodeMemberHead(head);
     if (!member.IsSpec() && !member.IsParam()) {
       end += kMemberHeadSize;
@@ -157,8 +142,9 @@ ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room,
     if (member.IsParam() && (member.nameLength < 1 || member.nameLength > kParamNameMax)) {
       return ReadStatus::kDamaged;
     }
-    std::string_view body;
-    if (!file.View(end + kMemberHeadSize, member.bodyLength, body)) {
+    const std::optional<std::string_view> body =
+        Slice(file, end + kMemberHeadSize, member.bodyLength);
+    if (!body) {
       return ReadStatus::kShort;
     }
     const bool full = member.IsSpec() ? used.specs >= room.specs : used.params >= room.params;
@@ -171,7 +157,7 @@ ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room,
     if (list == nullptr) {
       ++(member.IsSpec() ? used.specs : used.params);
     } else {
-      Store(*list, used, member, headBytes, body);
+      Store(*list, used, member, *headBytes, *body);
     }
     end += member.bodyLength;
   }
@@ -180,8 +166,9 @@ ReadStatus ReadMemberRecords(const FileBytes& file, int64_t position, Room room,
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
 template <class List>
-ReadStatus ReadMemberList(const FileBytes& file, int64_t position, Room room, List* list, int64_t& end) {
-  Used used;
+ReadStatus ReadMemberList(std::string_view file, int64_t position, Counts room, List* list,
+                          int64_t& end) {
+  Counts used;
   ReadStatus result = ReadStatus::kNoMemory;
   try {
     result = ReadMemberRecords(file, position, room, list, used, end);
@@ -195,8 +182,8 @@ ReadStatus ReadMemberList(const FileBytes& file, int64_t position, Room room, Li
 }
 
 // The room a size's list has after the common entries.
-Room RoomAfter(const std::optional<MemberList>& common) {
-  Room room;
+Counts RoomAfter(const std::optional<MemberList>& common) {
+  Counts room = kTableRoom;
   if (common) {
     room.specs -= common->specs.size();
     room.params -= common->params.size();
@@ -250,30 +237,30 @@ class Decoding {
 
   void ReadHeader() {
     current_ = PartsPart::kHeader;
-    std::string_view bytes;
-    if (!file_.View(0, kHeaderSize, bytes)) {
+    const std::optional<std::string_view> bytes = Slice(file_, 0, kHeaderSize);
+    if (!bytes) {
       Fail(current_, ReadStatus::kShort, 0);
       return;
     }
     // A foreign file is refused on its version before anything else is
     // looked at, and none of its fields is kept.
-    if (HeaderVersionOf(file_.At(bytes)) != kPartsVersion) {
+    if (HeaderVersionOf(Bytes(*bytes)) != kPartsVersion) {
       Fail(current_, ReadStatus::kBadVersion, 0);
       return;
     }
-    if (!DecodeHeader(file_.At(bytes), model_.header)) {
+    if (!DecodeHeader(Bytes(*bytes), model_.header)) {
       Fail(current_, ReadStatus::kDamaged, 0);
     }
   }
 
   // One APG block; false after a failure.
   bool ReadApgBlock(int64_t position, ApgBlock& block) {
-    std::string_view bytes;
-    if (!file_.View(position, kApgBlockSize, bytes)) {
+    const std::optional<std::string_view> bytes = Slice(file_, position, kApgBlockSize);
+    if (!bytes) {
       Fail(current_, ReadStatus::kShort, position);
       return false;
     }
-    if (!DecodeApgBlock(file_.At(bytes), block)) {
+    if (!DecodeApgBlock(Bytes(*bytes), block)) {
       Fail(current_, ReadStatus::kDamaged, position);
       return false;
     }
@@ -309,12 +296,12 @@ class Decoding {
     model_.sizes.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
       const int64_t position = start + int64_t{kSizeRecordSize} * i;
-      std::string_view bytes;
+      const std::optional<std::string_view> bytes = Slice(file_, position, kSizeRecordSize);
       SizeRecord record;
-      const ReadStatus result = !Allocated()                                    ? ReadStatus::kNoMemory
-                         : !file_.View(position, kSizeRecordSize, bytes) ? ReadStatus::kShort
-                         : !DecodeSizeRecord(file_.At(bytes), record)    ? ReadStatus::kDamaged
-                                                                         : ReadStatus::kOk;
+      const ReadStatus result = !Allocated()                               ? ReadStatus::kNoMemory
+                                : !bytes                                   ? ReadStatus::kShort
+                                : !DecodeSizeRecord(Bytes(*bytes), record) ? ReadStatus::kDamaged
+                                                                           : ReadStatus::kOk;
       if (result != ReadStatus::kOk) {
         Fail(current_, result, position);
         return;
@@ -330,7 +317,8 @@ class Decoding {
     }
     int64_t end = 0;
     model_.common.emplace();
-    const ReadStatus result = ReadMemberList(file_, model_.header.commonOffset, {}, &*model_.common, end);
+    const ReadStatus result =
+        ReadMemberList(file_, model_.header.commonOffset, kTableRoom, &*model_.common, end);
     if (result != ReadStatus::kOk) {
       Fail(current_, result, end);
       return;
@@ -344,7 +332,7 @@ class Decoding {
   // list cost the list once.
   void ReadSizeMembers() {
     current_ = PartsPart::kSizeMembers;
-    const Room room = RoomAfter(model_.common);
+    const Counts room = RoomAfter(model_.common);
     std::map<int64_t, int64_t> spans;  // the start and end of each list read
     for (const Span& span : known_) {
       spans[span.offset] = span.offset + span.length;
@@ -354,8 +342,8 @@ class Decoding {
       const int64_t offset = size.record.memberOffset;
       int64_t end = offset + 1;
       ReadStatus result = offset == 0                    ? ReadStatus::kSizeNotFound
-                   : Overlaps(spans, offset, end) ? ReadStatus::kSharedList
-                                                  : ReadStatus::kOk;
+                          : Overlaps(spans, offset, end) ? ReadStatus::kSharedList
+                                                         : ReadStatus::kOk;
       if (result == ReadStatus::kOk) {
         result = ReadMemberList(file_, offset, room,
                                 lists_ == Lists::kAll ? &size.members : nullptr, end);
@@ -400,13 +388,13 @@ class Decoding {
       }
       position = std::max(position, span.offset + span.length);
     }
-    ReadListsUntil(position, file_.Size());
+    ReadListsUntil(position, static_cast<int64_t>(file_.size()));
   }
 
   // Reads the lists from `position` on while they start before `until`;
   // false after a failure.
   bool ReadListsUntil(int64_t& position, int64_t until) {
-    const Room room = RoomAfter(model_.common);
+    const Counts room = RoomAfter(model_.common);
     while (position < until) {
       UnlistedList list{static_cast<uint32_t>(position), {}};
       int64_t end = 0;
@@ -427,7 +415,7 @@ class Decoding {
     int64_t length;
   };
 
-  FileBytes file_;
+  std::string_view file_;
   PartsModel& model_;
   Lists lists_;
   std::vector<Span> known_;
@@ -463,7 +451,7 @@ ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, si
     return ReadStatus::kSizeNotFound;
   }
   int64_t end = 0;
-  return ReadMemberList(FileBytes(bytes), offset, RoomAfter(outline.common), &members, end);
+  return ReadMemberList(bytes, offset, RoomAfter(outline.common), &members, end);
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {

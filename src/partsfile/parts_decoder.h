@@ -4,7 +4,6 @@
 
 #include <partsc/model.h>
 
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -60,7 +59,7 @@ struct MemberViews {
 // text a view of `bytes`, which must outlive them: kOk or the read result,
 // `members` then holding the entries read before the failure.
 ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
-                    MemberViews& members);
+                           MemberViews& members);
 
 // The slot in `model.sizes` of the size record of that name, as the reader
 // finds it: a binary search over the records of sort modes 0 and 1, which

@@ -74,20 +74,18 @@ bool PartsEncoder::WriteSizeList(const PartsHeader& header, std::span<const Part
 std::vector<PlacedList> PlacedLists(const PartsModel& model) {
   std::vector<PlacedList> lists;
   if (model.common) {
-    lists.push_back({model.header.commonOffset, &*model.common, "the common member list",
-                     "/header/common_offset"});
+    lists.push_back({model.header.commonOffset, &*model.common, "/header/common_offset"});
   }
   for (size_t i = 0; i < model.sizes.size(); ++i) {
     const PartsSize& size = model.sizes[i];
     if (size.record.memberOffset != 0) {
       lists.push_back({size.record.memberOffset, &size.members,
-                       "the member list of size " + std::to_string(i + 1),
                        "/sizes/" + std::to_string(i) + "/member_offset"});
     }
   }
   for (size_t i = 0; i < model.unlisted.size(); ++i) {
     lists.push_back({model.unlisted[i].offset, &model.unlisted[i].members,
-                     "the unlisted member list", "/unlisted/" + std::to_string(i) + "/offset"});
+                     "/unlisted/" + std::to_string(i) + "/offset"});
   }
   std::stable_sort(lists.begin(), lists.end(),
                    [](const PlacedList& a, const PlacedList& b) { return a.offset < b.offset; });
@@ -108,19 +106,19 @@ class ByteSink : public MemoryPartsSink {
 
 }  // namespace
 
-std::string ListLayoutProblem(const PartsModel& model) {
+std::optional<ModelProblem> ListLayoutProblem(const PartsModel& model) {
   int64_t position = MemberAreaStart(model);
   for (const PlacedList& placed : PlacedLists(model)) {
     if (placed.offset != position) {
-      const char* problem =
-          placed.offset < position ? " overlaps what comes before it" : " leaves a gap before it";
-      return placed.what + " at offset " + std::to_string(placed.offset) + problem +
-             " (the lists fill the area from offset " + std::to_string(MemberAreaStart(model)) +
-             ")";
+      return ModelProblem{placed.pointer,
+                          "is " + std::to_string(placed.offset) + ", but the list there " +
+                              (placed.offset < position ? "overlaps" : "leaves a gap after") +
+                              " what ends at " + std::to_string(position) +
+                              ": the member lists lie end to end"};
     }
     position += MemberListBytes(*placed.list);
   }
-  return {};
+  return std::nullopt;
 }
 
 void PlaceMemberLists(PartsModel& model) {
@@ -158,7 +156,7 @@ void PlaceMemberLists(PartsModel& model) {
 
 bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
   bytes.clear();
-  if (!ListLayoutProblem(model).empty()) {
+  if (ListLayoutProblem(model)) {
     return false;
   }
   ByteSink sink;

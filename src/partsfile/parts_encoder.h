@@ -5,6 +5,7 @@
 #include <partsc/model.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,7 +49,6 @@ class PartsEncoder {
 struct PlacedList {
   int64_t offset;
   const MemberList* list;
-  std::string what;     // "the common member list", "the member list of size 3", ...
   std::string pointer;  // of its offset in the document: "/sizes/2/member_offset"
 };
 
@@ -57,11 +57,12 @@ struct PlacedList {
 // (none when that is 0) and every unlisted list at its offset.
 std::vector<PlacedList> PlacedLists(const PartsModel& model);
 
-// Why the member lists of `model` cannot be written as they stand; empty
-// when they fill the member-list area end to end (in any order, with no gap
-// and no overlap), as in every file a compile writes. The area starts after
-// the size records of `model.sizes`; the lists are those of PlacedLists.
-std::string ListLayoutProblem(const PartsModel& model);
+// Why the member lists of `model` cannot be written as they stand: the
+// offset of the first list that overlaps or leaves a gap after the one
+// before it; none when they fill the member-list area end to end (in any
+// order), as in every file a compile writes. The area starts after the size
+// records of `model.sizes`; the lists are those of PlacedLists.
+std::optional<ModelProblem> ListLayoutProblem(const PartsModel& model);
 
 // Lays the member lists end to end from the start of the member-list area
 // and sets header.commonOffset, every memberOffset and every unlisted offset

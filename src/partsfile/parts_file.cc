@@ -65,13 +65,9 @@ SinkResult MemoryPartsSink::Open(const std::string& path) {
 bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
   // Each write is counted as a write to a file is, so that the seams can
   // refuse it; a refused write keeps half its bytes, as a full disk does.
-  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
-    count /= 2;
-    Store(position, bytes, count);
-    return false;
-  }
-  Store(position, bytes, count);
-  return true;
+  const bool refused = OvFaults::ShouldFail(OvFaultKind::kWrite);
+  Store(position, bytes, refused ? count / 2 : count);
+  return !refused;
 }
 
 SinkResult ProbingPartsSink::Open(const std::string& path) {

@@ -412,26 +412,18 @@ class Reader {
     }
   }
   void Members(const char* key, MemberList& list) {
-    const Json* value = Field(key, Need::kRequired);
-    if (value == nullptr) {
-      return;
-    }
-    const Json& items = ArrayOf(*value, At(key));
-    for (size_t i = 0; i < items.size(); ++i) {
-      ReadEntry(items[i], At(key) + "/" + std::to_string(i), list);
+    const Json* items = ArrayField(key, Need::kRequired);
+    for (size_t i = 0; items != nullptr && i < items->size(); ++i) {
+      ReadEntry((*items)[i], At(key) + "/" + std::to_string(i), list);
     }
   }
   void Views(const char* key, ApgBlock& names, ApgBlock& comments) {
-    const Json* value = Field(key, Need::kRequired);
-    if (value == nullptr) {
-      return;
+    const Json* items = ArrayField(key, Need::kRequired);
+    if (items != nullptr && items->size() != names.size()) {
+      Refuse(At(key), std::to_string(items->size()) + " views, not 6");
     }
-    const Json& items = ArrayOf(*value, At(key));
-    if (items.size() != names.size()) {
-      Refuse(At(key), std::to_string(items.size()) + " views, not 6");
-    }
-    for (size_t i = 0; i < items.size(); ++i) {
-      ReadObject(items[i], At(key) + "/" + std::to_string(i),
+    for (size_t i = 0; items != nullptr && i < items->size(); ++i) {
+      ReadObject((*items)[i], At(key) + "/" + std::to_string(i),
                  [&](auto& view) { DescribeView(view, i, names[i], comments[i]); });
     }
   }
@@ -446,12 +438,12 @@ class Reader {
   }
   template <class T, class Describe>
   void Array(const char* key, std::vector<T>& items, Describe describe) {
-    const Json* value =
-        Field(key, std::is_same_v<T, PartsSize> ? Need::kRequired : Need::kOptional);
-    if (value == nullptr) {
+    const Json* found =
+        ArrayField(key, std::is_same_v<T, PartsSize> ? Need::kRequired : Need::kOptional);
+    if (found == nullptr) {
       return;
     }
-    const Json& array = ArrayOf(*value, At(key));
+    const Json& array = *found;
     if (std::is_same_v<T, PartsSize> && array.size() > static_cast<size_t>(kInt16High)) {
       Refuse(At(key), std::to_string(array.size()) + " sizes is above 32767");
     }
@@ -535,9 +527,11 @@ class Reader {
     return nullptr;
   }
 
-  static const Json& ArrayOf(const Json& value, const std::string& pointer) {
-    if (!value.is_array()) {
-      Refuse(pointer, "not an array");
+  // The member `key` as Field finds it, refused when it is not an array.
+  const Json* ArrayField(const char* key, Need need) {
+    const Json* value = Field(key, need);
+    if (value != nullptr && !value->is_array()) {
+      Refuse(At(key), "not an array");
     }
     return value;
   }

@@ -65,6 +65,12 @@ inline constexpr uint8_t kKindSpec = 1;
 inline constexpr uint8_t kKindParam = 2;
 inline constexpr uint8_t kKindSpecRecord = 3;
 
+// The pair codes a param entry may hold: <0,0>, <1,0>, <0,1> and <1,1>, the
+// units giving the first number and the tens the second.
+constexpr bool IsAllowedPairCode(int code) {
+  return code == 0 || code == 1 || code == 10 || code == 11;
+}
+
 // Sort modes of the size records ($$LSORT, $$CSORT, $$NSORT).
 inline constexpr int kSortLengthThenName = 0;
 inline constexpr int kSortByName = 1;

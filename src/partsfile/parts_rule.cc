@@ -25,70 +25,62 @@ std::string Quoted(std::string_view text) {
 }
 
 // The problems found so far, each with its place.
-class Problems {
- public:
-  void Add(std::string pointer, std::string rule) {
-    found_.push_back({std::move(pointer), std::move(rule)});
-  }
-  std::vector<ModelProblem> Take() { return std::move(found_); }
-
- private:
-  std::vector<ModelProblem> found_;
-};
+using Problems = std::vector<ModelProblem>;
 
 void CheckViews(const PartsModel& model, Problems& problems) {
   const auto named = [](const auto& name) { return !name.Empty(); };
   if (std::none_of(model.apgNames.begin(), model.apgNames.end(), named)) {
-    problems.Add("/views", "no view has an APG name: a parts file needs one");
+    problems.push_back({"/views", "no view has an APG name: a parts file needs one"});
   }
   int comments = 0;
   for (size_t i = 0; i < model.apgNames.size(); ++i) {
     const std::string at = "/views/" + std::to_string(i);
     comments += model.apgComments[i].Empty() ? 0 : 1;
     if (model.apgNames[i].Empty() && !model.apgComments[i].Empty()) {
-      problems.Add(at + "/comment", "a view without an APG name has no comment");
+      problems.push_back({at + "/comment", "a view without an APG name has no comment"});
     }
     for (size_t other = 0; other < i && !model.apgNames[i].Empty(); ++other) {
       if (model.apgNames[other] == model.apgNames[i]) {
-        problems.Add(at + "/name", Quoted(model.apgNames[i].View()) +
-                                       " is the APG name of /views/" + std::to_string(other) +
-                                       " too");
+        problems.push_back({at + "/name", Quoted(model.apgNames[i].View()) +
+                                              " is the APG name of /views/" +
+                                              std::to_string(other) + " too"});
       }
     }
   }
   if (model.header.apgCommentCount != comments) {
-    problems.Add("/header/apg_comment_count", "is " + std::to_string(model.header.apgCommentCount) +
-                                                  ", but the views hold " +
-                                                  std::to_string(comments) + " comments");
+    problems.push_back({"/header/apg_comment_count",
+                        "is " + std::to_string(model.header.apgCommentCount) +
+                            ", but the views hold " + std::to_string(comments) + " comments"});
   }
 }
 
 void CheckHeader(const PartsModel& model, Problems& problems) {
   const PartsHeader& header = model.header;
   if (!model.read.Whole()) {
-    problems.Add("/read", "the file it was read from was not read whole");
+    problems.push_back({"/read", "the file it was read from was not read whole"});
   }
   if (header.version != kPartsVersion) {
-    problems.Add("/header/version",
-                 "is " + std::to_string(header.version) + ", not " + std::to_string(kPartsVersion));
+    problems.push_back({"/header/version", "is " + std::to_string(header.version) + ", not " +
+                                               std::to_string(kPartsVersion)});
   }
   if (header.sortMode < 0 || header.sortMode > kSortAsWritten) {
-    problems.Add("/header/sort_mode", "is " + std::to_string(header.sortMode) + ", not 0, 1 or 2");
+    problems.push_back(
+        {"/header/sort_mode", "is " + std::to_string(header.sortMode) + ", not 0, 1 or 2"});
   }
   if (model.sizes.size() > static_cast<size_t>(kMaxSizes)) {
-    problems.Add("/sizes",
-                 std::to_string(model.sizes.size()) + " sizes, above " + std::to_string(kMaxSizes));
+    problems.push_back({"/sizes", std::to_string(model.sizes.size()) + " sizes, above " +
+                                      std::to_string(kMaxSizes)});
   } else if (static_cast<size_t>(std::max<int16_t>(header.sizeCount, 0)) != model.sizes.size() ||
              header.sizeCount < 0) {
-    problems.Add("/header/size_count", "is " + std::to_string(header.sizeCount) +
-                                           ", but there are " + std::to_string(model.sizes.size()) +
-                                           " sizes");
+    problems.push_back({"/header/size_count", "is " + std::to_string(header.sizeCount) +
+                                                  ", but there are " +
+                                                  std::to_string(model.sizes.size()) + " sizes"});
   }
   if (model.common.has_value() != (header.commonOffset != 0)) {
-    problems.Add("/header/common_offset", model.common
-                                              ? "is 0, but there is a common member list"
-                                              : "is " + std::to_string(header.commonOffset) +
-                                                    ", but there is no common member list");
+    problems.push_back({"/header/common_offset", model.common
+                                                     ? "is 0, but there is a common member list"
+                                                     : "is " + std::to_string(header.commonOffset) +
+                                                           ", but there is no common member list"});
   }
 }
 
@@ -99,23 +91,23 @@ void CheckSizes(const PartsModel& model, Problems& problems) {
     const SizeRecord& record = model.sizes[i].record;
     const std::string at = "/sizes/" + std::to_string(i);
     if (record.name.Empty()) {
-      problems.Add(at + "/name", "is empty");
+      problems.push_back({at + "/name", "is empty"});
       continue;
     }
     const auto [seen, added] = first.emplace(record.name.View(), i);
     if (!added) {
-      problems.Add(at + "/name", Quoted(record.name.View()) + " is the name of /sizes/" +
-                                     std::to_string(seen->second) + " too");
+      problems.push_back({at + "/name", Quoted(record.name.View()) + " is the name of /sizes/" +
+                                            std::to_string(seen->second) + " too"});
       continue;
     }
     const SizeRecord* before = i > 0 ? &model.sizes[i - 1].record : nullptr;
     if (before != nullptr && sortMode >= 0 && sortMode < kSortAsWritten &&
         CompareSizeNames(sortMode, before->name.View(), record.name.View()) > 0) {
-      problems.Add(at + "/name", "out of order: sort mode " +
-                                     std::string(kSortWords[static_cast<size_t>(sortMode)]) +
-                                     " puts " + Quoted(record.name.View()) + " before " +
-                                     Quoted(before->name.View()) + " (/sizes/" +
-                                     std::to_string(i - 1) + ")");
+      problems.push_back({at + "/name", "out of order: sort mode " +
+                                            std::string(kSortWords[static_cast<size_t>(sortMode)]) +
+                                            " puts " + Quoted(record.name.View()) + " before " +
+                                            Quoted(before->name.View()) + " (/sizes/" +
+                                            std::to_string(i - 1) + ")"});
     }
   }
 }
@@ -123,17 +115,17 @@ void CheckSizes(const PartsModel& model, Problems& problems) {
 void CheckText(Problems& problems, const std::string& at, std::string_view text, size_t low,
                size_t high) {
   if (text.size() < low) {
-    problems.Add(at, "is empty");
+    problems.push_back({at, "is empty"});
   } else if (text.size() > high) {
-    problems.Add(at, std::to_string(text.size()) + " bytes, above " + std::to_string(high));
+    problems.push_back({at, std::to_string(text.size()) + " bytes, above " + std::to_string(high)});
   }
 }
 
 void CheckRange(Problems& problems, const std::string& at, int value, int low, int high) {
   if (value < low) {
-    problems.Add(at, std::to_string(value) + " is below " + std::to_string(low));
+    problems.push_back({at, std::to_string(value) + " is below " + std::to_string(low)});
   } else if (value > high) {
-    problems.Add(at, std::to_string(value) + " is above " + std::to_string(high));
+    problems.push_back({at, std::to_string(value) + " is above " + std::to_string(high)});
   }
 }
 
@@ -151,10 +143,12 @@ void CheckEntries(const MemberList& list, const std::string& where, Problems& pr
     const std::string at = where + "/" + std::to_string(list.specs.size() + i);
     CheckText(problems, at + "/name", param.name, 1, kParamNameMax);
     const int code = param.pairCode;
-    if (code != 0 && code != 1 && code != 10 && code != 11) {
-      problems.Add(at + "/pair_code", "is " + std::to_string(code) + ", not 0, 1, 10 or 11");
+    if (!IsAllowedPairCode(code)) {
+      problems.push_back(
+          {at + "/pair_code", "is " + std::to_string(code) + ", not 0, 1, 10 or 11"});
     } else if (code % 10 != 1 && param.text.empty()) {
-      problems.Add(at + "/text", "is empty, but pair code " + std::to_string(code) + " needs one");
+      problems.push_back(
+          {at + "/text", "is empty, but pair code " + std::to_string(code) + " needs one"});
     }
     CheckText(problems, at + "/text", param.text, 0, kParamTextLimit);
     CheckText(problems, at + "/comment", param.comment, 0, kParamCommentLimit);
@@ -168,12 +162,12 @@ void CheckCapacity(const MemberList& list, const MemberList* common, const std::
   const size_t params = list.params.size() + (common != nullptr ? common->params.size() : 0);
   const char* with = common != nullptr ? " with those of the common list" : "";
   if (specs > static_cast<size_t>(kMaxSpecEntries)) {
-    problems.Add(where, std::to_string(specs) + " spec entries" + with + ", above " +
-                            std::to_string(kMaxSpecEntries));
+    problems.push_back({where, std::to_string(specs) + " spec entries" + with + ", above " +
+                                   std::to_string(kMaxSpecEntries)});
   }
   if (params > static_cast<size_t>(kMaxParamEntries)) {
-    problems.Add(where, std::to_string(params) + " param entries" + with + ", above " +
-                            std::to_string(kMaxParamEntries));
+    problems.push_back({where, std::to_string(params) + " param entries" + with + ", above " +
+                                   std::to_string(kMaxParamEntries)});
   }
 }
 
@@ -187,29 +181,20 @@ void CheckLists(const PartsModel& model, Problems& problems) {
     const PartsSize& size = model.sizes[i];
     const std::string at = "/sizes/" + std::to_string(i);
     if (size.membersResult != ReadStatus::kOk) {
-      problems.Add(at + "/read", "its member list was not read whole");
+      problems.push_back({at + "/read", "its member list was not read whole"});
     }
     CheckEntries(size.members, at + "/members", problems);
     CheckCapacity(size.members, common, at + "/members", problems);
     if (size.record.memberOffset == 0) {
-      problems.Add(at + "/member_offset", "is 0: the size has no member list");
+      problems.push_back({at + "/member_offset", "is 0: the size has no member list"});
     }
   }
   for (size_t i = 0; i < model.unlisted.size(); ++i) {
     CheckEntries(model.unlisted[i].members, "/unlisted/" + std::to_string(i) + "/members",
                  problems);
   }
-  int64_t position = MemberAreaStart(model);
-  for (const PlacedList& placed : PlacedLists(model)) {
-    if (placed.offset != position) {
-      problems.Add(placed.pointer,
-                   "is " + std::to_string(placed.offset) + ", but the list there " +
-                       (placed.offset < position ? "overlaps" : "leaves a gap after") +
-                       " what ends at " + std::to_string(position) +
-                       ": the member lists lie end to end");
-      return;
-    }
-    position += MemberListBytes(*placed.list);
+  if (std::optional<ModelProblem> layout = ListLayoutProblem(model)) {
+    problems.push_back(std::move(*layout));
   }
 }
 
@@ -221,7 +206,7 @@ std::vector<ModelProblem> StructuralProblems(const PartsModel& model) {
   CheckViews(model, problems);
   CheckSizes(model, problems);
   CheckLists(model, problems);
-  return problems.Take();
+  return problems;
 }
 
 }  // namespace partsc

@@ -125,7 +125,7 @@ TEST(PartsModel, EveryPartsFileOfTheGoldensAndTheExamplesIsItsModelEncoded) {
       continue;  // a backup that holds no parts file
     }
     std::string encoded;
-    ASSERT_TRUE(EncodePartsFile(model, encoded)) << ListLayoutProblem(model);
+    ASSERT_TRUE(EncodePartsFile(model, encoded)) << ListLayoutProblem(model)->rule;
     EXPECT_EQ(encoded, file.bytes);
     EXPECT_EQ(DecodePartsFile(encoded), model);
     ++checked;
@@ -151,8 +151,9 @@ TEST(PartsModel, ListsNoRecordPointsToAndAWholeRecordAreKept) {
   std::string encoded;
   EXPECT_FALSE(EncodePartsFile(model, encoded));
   EXPECT_EQ(ListLayoutProblem(model),
-            "the member list of size 2 at offset 148170 overlaps what comes before it (the "
-            "lists fill the area from offset 148120)");
+            (ModelProblem{"/sizes/1/member_offset",
+                          "is 148170, but the list there overlaps what "
+                          "ends at 148182: the member lists lie end to end"}));
   PlaceMemberLists(model);
   ASSERT_TRUE(EncodePartsFile(model, encoded));
   EXPECT_EQ(encoded.size(), files.back().bytes.size() + 12);
