@@ -246,22 +246,6 @@ int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::st
   return -1;
 }
 
-int OvFile::Sync(const std::string& path) {
-  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
-    errno = EIO;
-    return -1;
-  }
-  const int fd = OpenRetrying(path, O_RDONLY, 0);
-  if (fd < 0) {
-    return -1;
-  }
-  const int result = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return result == 0 ? 0 : -1;
-}
-
 std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
   std::vector<int> errors(paths.size(), 0);
   std::vector<size_t> todo;

@@ -81,14 +81,11 @@ class OvFile {
   // Gives the file `from` a second name: `stem` followed by random
   // characters, a name no file had; that name goes to `to`. 0 on success.
   static int LinkUnique(const std::string& from, const std::string& stem, std::string& to);
-  // Writes what the system holds of a file or a directory to the disk. 0 on
-  // success.
-  static int Sync(const std::string& path);
-  // Writes what the system holds of each file of `paths` to the disk, and
-  // nothing else: the files are synced side by side, a few at once, so that
-  // the file system can commit them together. The error number of each (0
-  // when it is on the disk). Each counts as one write for the test seams,
-  // in the order of `paths`, on the calling thread.
+  // Writes what the system holds of each file or directory of `paths` to
+  // the disk, and nothing else: they are synced side by side, a few at once,
+  // so that the file system can commit them together. The error number of
+  // each (0 when it is on the disk). Each counts as one write for the test
+  // seams, in the order of `paths`, on the calling thread.
   static std::vector<int> SyncEach(const std::vector<std::string>& paths);
   // True when both paths name one file (the same inode); a symbolic link is
   // the link itself.

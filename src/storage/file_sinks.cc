@@ -318,9 +318,7 @@ void PendingReplacements::Finish() {
   // The new names reach the disk too, each directory once. They are in
   // place already; a directory that cannot be synced is no reason to undo
   // them.
-  for (const std::string& directory : unsyncedDirectories_) {
-    OvFile::Sync(directory);
-  }
+  OvFile::SyncEach({unsyncedDirectories_.begin(), unsyncedDirectories_.end()});
   unsyncedDirectories_.clear();
   directoryLocks_.clear();
 }
