@@ -120,6 +120,7 @@ class Diagnostics {
   void SetFormat(DiagnosticsFormat format);
   DiagnosticsFormat Format() const { return format_; }
   void AddSink(std::unique_ptr<DiagnosticSink> sink) { router_.AddSink(std::move(sink)); }
+  void AddSink(DiagnosticSink& sink) { router_.AddSink(sink); }
   // Ends every sink, telling it the run's exit status, and drops them; false
   // when a sink could not write.
   bool FinishSinks(int exitStatus) { return router_.Finish(exitStatus); }

@@ -52,14 +52,14 @@ void RecordRouter::Route(const DiagnosticRecord& record) {
 }
 
 void RecordRouter::Deliver(const DiagnosticRecord& record) {
-  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+  for (DiagnosticSink* sink : sinks_) {
     sink->Emit(record);
   }
 }
 
 void RecordRouter::SetOutcome(int exitCode, bool completed,
                               const std::vector<std::string>& notWritten) {
-  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+  for (DiagnosticSink* sink : sinks_) {
     sink->SetOutcome(exitCode, completed, notWritten);
   }
 }
@@ -67,13 +67,14 @@ void RecordRouter::SetOutcome(int exitCode, bool completed,
 bool RecordRouter::Finish(int exitStatus) {
   EndInput();
   bool written = true;
-  for (const std::unique_ptr<DiagnosticSink>& sink : sinks_) {
+  for (DiagnosticSink* sink : sinks_) {
     if (!sink->Finish(exitStatus)) {
       written = false;
       failures_.push_back(sink->Failure());
     }
   }
   sinks_.clear();
+  owned_.clear();
   return written;
 }
 

@@ -13,7 +13,12 @@ namespace partsc {
 
 class RecordRouter {
  public:
-  void AddSink(std::unique_ptr<DiagnosticSink> sink) { sinks_.push_back(std::move(sink)); }
+  void AddSink(std::unique_ptr<DiagnosticSink> sink) {
+    sinks_.push_back(sink.get());
+    owned_.push_back(std::move(sink));
+  }
+  // A sink its caller keeps alive until Finish.
+  void AddSink(DiagnosticSink& sink) { sinks_.push_back(&sink); }
   bool HasSinks() const { return !sinks_.empty(); }
   // Holds the records of the input `path` from here to EndInput.
   void BeginInput(std::string path);
@@ -30,7 +35,8 @@ class RecordRouter {
  private:
   void Deliver(const DiagnosticRecord& record);
 
-  std::vector<std::unique_ptr<DiagnosticSink>> sinks_;
+  std::vector<DiagnosticSink*> sinks_;
+  std::vector<std::unique_ptr<DiagnosticSink>> owned_;
   std::vector<std::string> failures_;
   std::string input_;
   bool holding_ = false;

@@ -197,17 +197,16 @@ class SarifSink : public DiagnosticSink {
     // The bytes that are not UTF-8 are replaced.
     const std::string text =
         Document(exitStatus).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-    std::string reason;
-    const OvFileIO::Replaced replaced =
-        OvFileIO::ReplaceWholeFile(OvFile::Resolve(directory_, path_), text, reason);
-    if (replaced == OvFileIO::Replaced::kDone) {
+    const OvResult<OvFileIO::Replaced> replaced =
+        OvFileIO::ReplaceWholeFile(OvFile::Resolve(directory_, path_), text);
+    if (replaced.Ok()) {
       return true;
     }
-    failure_ = path_ + ": " + reason;
-    if (replaced == OvFileIO::Replaced::kNotOpened) {
+    failure_ = path_ + ": " + replaced.reason;
+    if (replaced.status == OvFileIO::Replaced::kNotOpened) {
       Complain(console_, "cannot write the SARIF log " + failure_);
     } else {
-      ComplainNotWritten(console_, path_, reason);
+      ComplainNotWritten(console_, path_, replaced.reason);
     }
     return false;
   }

@@ -89,14 +89,13 @@ bool KeptOwn(Init& init, const std::string& name) {
 }
 
 bool MakeFolder(Init& init, const std::string& name) {
-  bool made = false;
-  std::string reason;
-  if (!OvFile::MakeDirectory(init.path + "/" + name, made, reason)) {
-    Complain(init.run.console, init.shown + name + ": cannot be made: " + reason);
+  const OvResult<OvMade> made = OvFile::MakeDirectory(init.path + "/" + name);
+  if (made.status == OvMade::kFailed) {
+    Complain(init.run.console, init.shown + name + ": cannot be made: " + made.reason);
     return false;
   }
-  Say(init.run, (made ? "made " : "kept ") + init.shown + name + "/");
-  return made || KeptOwn(init, name);
+  Say(init.run, (made.status == OvMade::kMade ? "made " : "kept ") + init.shown + name + "/");
+  return made.status == OvMade::kMade || KeptOwn(init, name);
 }
 
 // Writes `text` to the new file `name`; an existing file is kept. False
@@ -145,16 +144,15 @@ std::string ControlText(Init& init, int& count) {
 }  // namespace
 
 int InitLibrary(RunContext& run, const std::string& directory) {
-  bool made = false;
-  std::string reason;
   const std::string path = OvFile::Resolve(run.directory, directory);
-  if (!OvFile::MakeDirectory(path, made, reason)) {
-    Complain(run.console, directory + ": cannot be made: " + reason);
+  const OvResult<OvMade> made = OvFile::MakeDirectory(path);
+  if (made.status == OvMade::kFailed) {
+    Complain(run.console, directory + ": cannot be made: " + made.reason);
     return kExitFailed;
   }
   const bool here = directory == "." || directory == "./";
   Init init{run, path, here ? std::string() : directory + (directory.ends_with("/") ? "" : "/")};
-  if (made) {
+  if (made.status == OvMade::kMade) {
     Say(run, "made " + init.shown);
   }
   if (!MakeFolder(init, "src") || !MakeFolder(init, "parts")) {

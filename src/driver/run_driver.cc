@@ -506,17 +506,6 @@ std::unique_ptr<DiagnosticSink> SarifSink(const RunContext& run) {
       named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named));
 }
 
-// Hands each record on to a sink the run does not own.
-class ForwardingSink : public DiagnosticSink {
- public:
-  explicit ForwardingSink(DiagnosticSink& to) : to_(to) {}
-  void Emit(const DiagnosticRecord& record) override { to_.Emit(record); }
-  bool Finish(int exitStatus) override { return to_.Finish(exitStatus); }
-
- private:
-  DiagnosticSink& to_;
-};
-
 // The diagnostics of the run: the settings file's everyday mode first, then
 // the command line, which wins. False after one complaint about a warning
 // the settings file names that does not exist.
@@ -545,7 +534,7 @@ bool SetUpDiagnostics(RunContext& run) {
     diagnostics.AddSink(std::move(sarif));
   }
   if (run.extras.sink != nullptr) {
-    diagnostics.AddSink(std::make_unique<ForwardingSink>(*run.extras.sink));
+    diagnostics.AddSink(*run.extras.sink);
   }
   return true;
 }
@@ -605,11 +594,12 @@ int CompileWithDiagnostics(RunContext& run) {
 // into `directory`. False after one complaint.
 bool ChangeDirectories(OvConsole& console, const RunOptions& options, std::string& directory) {
   for (const std::string& named : options.directories) {
-    std::string reason;
-    if (!OvFile::ChangeDirectory(directory, named, directory, reason)) {
-      Complain(console, named + ": cannot change to the directory: " + reason);
+    OvEntered entered = OvFile::ChangeDirectory(directory, named);
+    if (!entered.Ok()) {
+      Complain(console, named + ": cannot change to the directory: " + entered.reason);
       return false;
     }
+    directory = std::move(entered.directory);
   }
   return true;
 }

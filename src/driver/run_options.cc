@@ -308,12 +308,8 @@ lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
   OvConsole console(OvConsole::InMemory{});
   RunOptions options;
   options.settingsPath = path;
-  const size_t slash = path.rfind('/');
-  const std::string directory = slash == std::string::npos ? std::string()
-                                : slash == 0               ? std::string("/")
-                                                           : path.substr(0, slash);
   OvClassDirectories classes;
-  if (options.ReadSettings(console, directory, classes, origin) != 0) {
+  if (options.ReadSettings(console, OvFile::DirectoryOf(path), classes, origin) != 0) {
     const std::vector<std::string>& complaints = console.Complaints();
     settings.problem = "settings file " + (complaints.empty() ? "" : complaints.back());
     return settings;

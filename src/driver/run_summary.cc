@@ -18,23 +18,9 @@ std::string BackupClause(const SourceFailure& failure, const char* verb) {
                                 : std::string("; the previous file ") + verb + " " + failure.backup;
 }
 
-const char* LeftWord(LeftOnDisk left) {
-  switch (left) {
-    case LeftOnDisk::kNothing:
-      return "nothing";
-    case LeftOnDisk::kIncomplete:
-      return "incomplete";
-    case LeftOnDisk::kRemoved:
-      return "removed";
-    case LeftOnDisk::kPreviousKept:
-      return "previous-kept";
-    case LeftOnDisk::kWrittenAnyway:
-      return "written";
-    case LeftOnDisk::kNotWritten:
-      break;
-  }
-  return "not-written";
-}
+// The word of each LeftOnDisk, in the order of the enum.
+constexpr const char* kLeftWords[] = {"nothing",       "incomplete",  "removed",
+                                      "previous-kept", "not-written", "written"};
 
 nlohmann::ordered_json TextOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
@@ -71,7 +57,7 @@ std::string JsonOf(const RunSummary& summary) {
                         {"line", failure.line > 0 ? nlohmann::ordered_json(failure.line) : nullptr},
                         {"message", failure.message},
                         {"parts_file", TextOrNull(failure.partsFile)},
-                        {"left", LeftWord(failure.left)},
+                        {"left", kLeftWords[static_cast<size_t>(failure.left)]},
                         {"backup", TextOrNull(failure.backup)}});
   }
   const nlohmann::ordered_json json = {{"summary",

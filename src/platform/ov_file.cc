@@ -157,8 +157,8 @@ int OpenOutputFile(const std::string& path, int flags, int permission, bool& cre
   return -1;
 }
 
-int OpenInputFile(const std::string& path, bool regularOnly) {
-  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, 0);
+int OpenInputFile(const std::string& path, bool regularOnly, int flags) {
+  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | flags, 0);
   if (fd < 0) {
     return -1;
   }
@@ -244,22 +244,6 @@ int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::st
     }
   }
   return -1;
-}
-
-int OvFile::Sync(const std::string& path) {
-  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
-    errno = EIO;
-    return -1;
-  }
-  const int fd = OpenRetrying(path, O_RDONLY, 0);
-  if (fd < 0) {
-    return -1;
-  }
-  const int result = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return result == 0 ? 0 : -1;
 }
 
 std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
@@ -390,16 +374,14 @@ std::string OvClassDirectories::Of(std::string_view key) const {
   return index < 0 ? std::string() : directories_[static_cast<std::size_t>(index)];
 }
 
-bool OvFile::ChangeDirectory(const std::string& directory, const std::string& path,
-                             std::string& result, std::string& reason) {
+OvEntered OvFile::ChangeDirectory(const std::string& directory, const std::string& path) {
   // chdir(2) refuses what it cannot enter for these reasons, in this order:
   // a path that does not lead anywhere, a file that is no directory, a
   // directory without search permission.
   const std::string joined = Resolve(directory, path);
   char* real = ::realpath(joined.c_str(), nullptr);
   if (real == nullptr) {
-    reason = SystemErrorText(errno);
-    return false;
+    return {{OvEnter::kRefused, SystemErrorText(errno)}, {}};
   }
   const std::string resolved(real);
   std::free(real);
@@ -413,11 +395,9 @@ bool OvFile::ChangeDirectory(const std::string& directory, const std::string& pa
     error = errno;
   }
   if (error != 0) {
-    reason = SystemErrorText(error);
-    return false;
+    return {{OvEnter::kRefused, SystemErrorText(error)}, {}};
   }
-  result = resolved;
-  return true;
+  return {{}, resolved};
 }
 
 std::string OvFile::Resolve(const std::string& directory, const std::string& path) {
@@ -446,29 +426,23 @@ std::string OvFile::RelativeTo(const std::string& current, std::string_view path
   return std::string(path.substr(current.size() + 1));
 }
 
-bool OvFile::MakeDirectory(const std::string& path, bool& made, std::string& reason) {
-  made = false;
+OvResult<OvMade> OvFile::MakeDirectory(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) == 0) {
-    if (S_ISDIR(status.st_mode)) {
-      return true;
-    }
-    reason = SystemErrorText(ENOTDIR);
-    return false;
+    return S_ISDIR(status.st_mode) ? OvResult<OvMade>{}
+                                   : OvResult<OvMade>{OvMade::kFailed, SystemErrorText(ENOTDIR)};
   }
   const size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0) {
-    bool above = false;
-    if (!MakeDirectory(path.substr(0, slash), above, reason)) {
-      return false;
+    OvResult<OvMade> above = MakeDirectory(path.substr(0, slash));
+    if (above.status == OvMade::kFailed) {
+      return above;
     }
   }
   if (::mkdir(path.c_str(), 0777) != 0) {
-    reason = SystemErrorText(errno);
-    return false;
+    return {OvMade::kFailed, SystemErrorText(errno)};
   }
-  made = true;
-  return true;
+  return {OvMade::kMade, {}};
 }
 
 bool OvFile::IsFile(const std::string& path) {

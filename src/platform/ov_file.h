@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ov_result.h"
+
 namespace partsc {
 
 inline constexpr std::string_view kClassControl = "#PARTS:CTL#";
@@ -34,8 +36,9 @@ int OpenRetrying(const std::string& path, int flags, mode_t permission);
 int OpenOutputFile(const std::string& path, int flags, int permission, bool& created);
 // Opens `path` for reading without waiting for a writer (a FIFO) and refuses
 // a directory (EISDIR) and, with `regularOnly`, anything but a regular file
-// (kRefusedNotRegular). The descriptor, or -1 with errno.
-int OpenInputFile(const std::string& path, bool regularOnly);
+// (kRefusedNotRegular), with the host's open flags `flags` added. The
+// descriptor, or -1 with errno.
+int OpenInputFile(const std::string& path, bool regularOnly, int flags = 0);
 
 // The directories of the three file classes of a run, set by initfiles.
 class OvClassDirectories {
@@ -59,6 +62,13 @@ class OvClassDirectories {
   std::array<std::string, 3> directories_;  // in the order of kClassKeys
 };
 
+enum class OvMade { kExisted, kMade, kFailed };
+enum class OvEnter { kEntered, kRefused };
+// A directory that could be entered, or why not.
+struct OvEntered : OvResult<OvEnter> {
+  std::string directory;
+};
+
 class OvFile {
  public:
   // 0 when the file exists (mode kAccessExists, 0), -1 otherwise. A
@@ -71,14 +81,11 @@ class OvFile {
   // Gives the file `from` a second name: `stem` followed by random
   // characters, a name no file had; that name goes to `to`. 0 on success.
   static int LinkUnique(const std::string& from, const std::string& stem, std::string& to);
-  // Writes what the system holds of a file or a directory to the disk. 0 on
-  // success.
-  static int Sync(const std::string& path);
-  // Writes what the system holds of each file of `paths` to the disk, and
-  // nothing else: the files are synced side by side, a few at once, so that
-  // the file system can commit them together. The error number of each (0
-  // when it is on the disk). Each counts as one write for the test seams,
-  // in the order of `paths`, on the calling thread.
+  // Writes what the system holds of each file or directory of `paths` to
+  // the disk, and nothing else: they are synced side by side, a few at once,
+  // so that the file system can commit them together. The error number of
+  // each (0 when it is on the disk). Each counts as one write for the test
+  // seams, in the order of `paths`, on the calling thread.
   static std::vector<int> SyncEach(const std::vector<std::string>& paths);
   // True when both paths name one file (the same inode); a symbolic link is
   // the link itself.
@@ -117,10 +124,9 @@ class OvFile {
 
   // The directory `path` names, taken from `directory` when it is relative,
   // as changing into it would make it the current directory: absolute, with
-  // every symbolic link resolved. False with the system's reason in `reason`
-  // when one could not change into it.
-  static bool ChangeDirectory(const std::string& directory, const std::string& path,
-                              std::string& result, std::string& reason);
+  // every symbolic link resolved; kRefused with the system's reason when one
+  // could not change into it.
+  static OvEntered ChangeDirectory(const std::string& directory, const std::string& path);
   // The current directory of the process; empty when it cannot be told.
   static std::string CurrentDirectory();
   // `path` taken from `directory` when it is relative: "directory/path".
@@ -129,10 +135,10 @@ class OvFile {
   // stands.
   static std::string RelativeTo(const std::string& directory, std::string_view path);
 
-  // Makes the directory `path` and those above it that are missing. True
-  // when it is a directory now, with `made` telling whether it was made;
-  // false with the system's reason.
-  static bool MakeDirectory(const std::string& path, bool& made, std::string& reason);
+  // Makes the directory `path` and those above it that are missing: kMade,
+  // kExisted when it was a directory already, or kFailed with the system's
+  // reason.
+  static OvResult<OvMade> MakeDirectory(const std::string& path);
   // True when `path` names a regular file (after symbolic links).
   static bool IsFile(const std::string& path);
   // What creating or truncating the file at `path` would fail with, asked

@@ -369,20 +369,23 @@ bool OvFileIO::SetPermission(int permission) {
   return fd_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(permission)) == 0;
 }
 
-bool OvFileIO::OpenUnique(const std::string& stem, std::string& path) {
+std::optional<std::string> OvFileIO::OpenUnique(const std::string& stem) {
   constexpr int kTries = 16;
   constexpr int kFlags = kOpenReadWrite | kOpenCreate | kOpenExclusive | kOpenBinary;
   for (int i = 0; i < kTries; ++i) {
-    path = OvFile::RandomName(stem);
+    std::string path = OvFile::RandomName(stem);
     if (path.empty()) {
       Note(EIO);
-      return false;
+      break;
     }
-    if (Open(path, kFlags, kOpenPermission) || error_ != EEXIST) {
-      return IsOpen();
+    if (Open(path, kFlags, kOpenPermission)) {
+      return path;
+    }
+    if (error_ != EEXIST) {
+      break;
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 void OvFileIO::Close() {
@@ -480,41 +483,39 @@ int OvFileIO::Duplicate() const {
   return fd_ >= 0 ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
 }
 
-OvFileIO::Replaced OvFileIO::ReplaceWholeFile(const std::string& path, std::string_view text,
-                                              std::string& reason) {
+OvResult<OvFileIO::Replaced> OvFileIO::ReplaceWholeFile(const std::string& path,
+                                                        std::string_view text) {
   struct stat named {};
   const bool exists = ::lstat(path.c_str(), &named) == 0;
   OvFileIO file;
   if (exists && !S_ISREG(named.st_mode)) {
     if (!file.Fopen(path, "w")) {
-      reason = file.ErrorText();
-      return Replaced::kNotOpened;
+      return {Replaced::kNotOpened, file.ErrorText()};
     }
     file.FwriteData(text);
     file.Fclose();
-    reason = file.ErrorText();
-    return reason.empty() ? Replaced::kDone : Replaced::kNotWritten;
+    std::string reason = file.ErrorText();
+    return {reason.empty() ? Replaced::kDone : Replaced::kNotWritten, std::move(reason)};
   }
-  std::string temporary;
-  if (!file.OpenUnique(OvFile::HiddenBeside(path, ".new-"), temporary)) {
-    reason = file.ErrorText();
-    return Replaced::kNotOpened;
+  const std::optional<std::string> temporary = file.OpenUnique(OvFile::HiddenBeside(path, ".new-"));
+  if (!temporary) {
+    return {Replaced::kNotOpened, file.ErrorText()};
   }
   const int permission = exists ? static_cast<int>(named.st_mode & 0777) : -1;
   const bool kept = permission < 0 || file.SetPermission(permission);
   const int count = static_cast<int>(text.size());
   const bool written =
       text.size() <= static_cast<size_t>(INT32_MAX) && file.Write(text.data(), count) == count;
-  reason = written ? std::string() : file.ErrorText();
+  std::string reason = written ? std::string() : file.ErrorText();
   file.Close();
-  if (written && kept && OvFile::Rename(temporary, path) == 0) {
-    return Replaced::kDone;
+  if (written && kept && OvFile::Rename(*temporary, path) == 0) {
+    return {};
   }
   if (reason.empty()) {
     reason = LastSystemError();
   }
-  OvFile::Remove(temporary);
-  return Replaced::kNotWritten;
+  OvFile::Remove(*temporary);
+  return {Replaced::kNotWritten, std::move(reason)};
 }
 
 namespace {

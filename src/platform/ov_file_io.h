@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -120,8 +121,8 @@ class OvFileIO {
   void Close();
   // Creates a new file for reading and writing under `stem` followed by
   // random characters, a name no file had (O_EXCL), and opens it as Open
-  // does; the name goes to `path`. False when none could be made.
-  bool OpenUnique(const std::string& stem, std::string& path);
+  // does. Its name; none when none could be made (see Error()).
+  std::optional<std::string> OpenUnique(const std::string& stem);
   // New position, or -1 when the seek failed.
   int64_t Lseek(int64_t offset, int origin);
   // Bytes transferred; fewer than count on a short transfer, -1 on error.
@@ -155,10 +156,9 @@ class OvFileIO {
   // takes the name by rename and the old file's permission bits; it is
   // removed when any step fails. A name that is a link the run may follow
   // or no regular file (a FIFO, a device) is written in place as Fopen
-  // "w" does. What came of it, with the reason in `reason`.
+  // "w" does. What came of it, with the reason of a failure.
   enum class Replaced { kDone, kNotOpened, kNotWritten };
-  static Replaced ReplaceWholeFile(const std::string& path, std::string_view text,
-                                   std::string& reason);
+  static OvResult<Replaced> ReplaceWholeFile(const std::string& path, std::string_view text);
 
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 

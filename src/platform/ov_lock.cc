@@ -27,20 +27,6 @@
 namespace partsc {
 namespace {
 
-// Opens a file that is there to lock it: read-only, without following a
-// link or waiting for a FIFO's writer; anything but a regular file is
-// refused.
-int OpenLockFile(const std::string& path) {
-  const int fd = OpenRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
-  struct stat status {};
-  if (fd < 0 || (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))) {
-    return fd;
-  }
-  ::close(fd);
-  errno = kRefusedNotRegular;
-  return -1;
-}
-
 // The number of a line of /proc/locks that is a flock held (not waited
 // for) on the file `status` describes; 0 when it is not one.
 pid_t FlockHolderOf(const std::string& line, const struct stat& status) {
@@ -178,7 +164,7 @@ OvLockResult OvFileLock::LockNamed(const std::string& path, OvLockMode mode, boo
     int fd = create ? OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666) : -1;
     const bool made = fd >= 0;
     if (fd < 0 && (!create || errno == EEXIST)) {
-      fd = OpenLockFile(path);
+      fd = OpenInputFile(path, true, O_NOFOLLOW);
     }
     if (fd < 0) {
       if (errno == ENOENT && create) {

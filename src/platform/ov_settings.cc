@@ -178,13 +178,9 @@ std::string OvSettingsLine::Absolute(std::string_view path) const {
 
 int initfiles(OvConsole& console, const std::string& settingsPath, const std::string& directory,
               OvClassDirectories& classes, OvSettingsKeys& keys, OvSettingsOrigin origin) {
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-    int64_t seconds = 0;
-    if (!OvUtil::ParseEpoch(epoch, seconds)) {
-      Complain(console,
-               std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
-      return -1;
-    }
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && !OvUtil::ParseEpoch(epoch)) {
+    Complain(console, std::string("SOURCE_DATE_EPOCH: not a number of seconds: \"") + epoch + "\"");
+    return -1;
   }
   if (const char* wait = std::getenv("PARTSC_LOCK_WAIT"); wait != nullptr && !IsLockWait(wait)) {
     Complain(console, std::string("PARTSC_LOCK_WAIT: not a number of seconds from 0 to 86400: \"") +

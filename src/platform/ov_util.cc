@@ -30,8 +30,8 @@ bool BrokenDownUtc(int64_t seconds, std::tm& moment) {
 std::tm Now() {
   std::tm moment{};
   const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-  int64_t seconds = 0;
-  if (epoch != nullptr && OvUtil::ParseEpoch(epoch, seconds) && BrokenDownUtc(seconds, moment)) {
+  const std::optional<int64_t> seconds = epoch ? OvUtil::ParseEpoch(epoch) : std::nullopt;
+  if (seconds && BrokenDownUtc(*seconds, moment)) {
     return moment;
   }
   const std::time_t now = std::time(nullptr);
@@ -43,19 +43,18 @@ std::tm Now() {
 
 }  // namespace
 
-bool OvUtil::ParseEpoch(std::string_view text, int64_t& seconds) {
+std::optional<int64_t> OvUtil::ParseEpoch(std::string_view text) {
   // Digits only: from_chars would take a sign.
   if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
-    return false;
+    return std::nullopt;
   }
   int64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   std::tm moment{};
   if (error != std::errc() || !BrokenDownUtc(value, moment)) {
-    return false;
+    return std::nullopt;
   }
-  seconds = value;
-  return true;
+  return value;
 }
 
 void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {

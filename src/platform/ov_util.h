@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,9 @@ class OvUtil {
   static void GetLocalTime(int16_t date[3], int16_t time[4]);
 
   // A value of SOURCE_DATE_EPOCH: decimal digits only, no sign, fitting in
-  // 64 bits and naming a moment the calendar conversion accepts.
-  static bool ParseEpoch(std::string_view text, int64_t& seconds);
+  // 64 bits and naming a moment the calendar conversion accepts; its
+  // seconds, or none.
+  static std::optional<int64_t> ParseEpoch(std::string_view text);
 
   // Whether the locale of the process's environment writes UTF-8: the first
   // of LC_ALL, LC_CTYPE and LANG that is set and not empty names the UTF-8

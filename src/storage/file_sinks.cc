@@ -223,11 +223,11 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   }
   // Where no lock can be had (kFailed) the work goes on without.
   ClearLeftovers(path, pending_.HiddenNames(OvFile::DirectoryOf(path)), onLockFile_);
-  std::string temporary;
-  if (!file_.OpenUnique(OvFile::HiddenBeside(path, ".new-"), temporary)) {
+  std::optional<std::string> temporary = file_.OpenUnique(OvFile::HiddenBeside(path, ".new-"));
+  if (!temporary) {
     return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
   }
-  temporary_ = temporary;
+  temporary_ = std::move(*temporary);
   // The new file keeps the permission bits of the one it replaces.
   if (const int permission = OvFile::PermissionOf(path); permission >= 0) {
     file_.SetPermission(permission);
@@ -318,9 +318,7 @@ void PendingReplacements::Finish() {
   // The new names reach the disk too, each directory once. They are in
   // place already; a directory that cannot be synced is no reason to undo
   // them.
-  for (const std::string& directory : unsyncedDirectories_) {
-    OvFile::Sync(directory);
-  }
+  OvFile::SyncEach({unsyncedDirectories_.begin(), unsyncedDirectories_.end()});
   unsyncedDirectories_.clear();
   directoryLocks_.clear();
 }

@@ -151,13 +151,13 @@ TEST(BinaryFileTest, ADirectoryIsNotAFile) {
 TEST(BinaryFileTest, OpenUniqueMakesANewFileOrSaysWhyNot) {
   TempDir dir;
   OvFileIO file;
-  std::string made;
-  ASSERT_TRUE(file.OpenUnique(dir.File(".a.prt.new-"), made));
-  EXPECT_TRUE(made.starts_with(dir.File(".a.prt.new-"))) << made;
+  const std::optional<std::string> made = file.OpenUnique(dir.File(".a.prt.new-"));
+  ASSERT_TRUE(made);
+  EXPECT_TRUE(made->starts_with(dir.File(".a.prt.new-"))) << *made;
   EXPECT_EQ(file.Write("x", 1), 1);
   file.Close();
-  EXPECT_EQ(ReadFile(made), "x");
-  EXPECT_FALSE(file.OpenUnique(dir.File("gone/.a.prt.new-"), made));
+  EXPECT_EQ(ReadFile(*made), "x");
+  EXPECT_FALSE(file.OpenUnique(dir.File("gone/.a.prt.new-")));
   EXPECT_FALSE(file.IsOpen());
   EXPECT_EQ(file.Error(), ENOENT);
 }
