@@ -80,7 +80,7 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
   }
   result.errorLog = diagnostics.ErrorLogText();
   diagnostics.CloseErrorLog();
-  diagnostics.FinishSinks(DesignCode(outcome.status));
+  diagnostics.FinishSinks(ResultCode(outcome.status));
   if (!result.Compiled()) {
     result.reason = StopReason(result);
   }

@@ -13,8 +13,8 @@ namespace partsc {
 
 class MacroTable;
 
-// How a compile, one of its lines or one of its tables ended. DesignCode
-// gives the design's result code of each.
+// How a compile, one of its lines or one of its tables ended. ResultCode
+// gives the classic result code of each.
 enum class CompileStatus {
   kOk,
   kNotParts,           // a keyword line came before $$PARTS

@@ -680,7 +680,7 @@ bool ReadSource(Compile& c, const LineSource& source) {
 
 }  // namespace
 
-int DesignCode(CompileStatus status) {
+int ResultCode(CompileStatus status) {
   // In the order of CompileStatus.
   constexpr std::array<int, 12> kCodes = {0, 10, 22, 501, 40, -1, 20, 200, 109, -1, 122, 128};
   static_assert(static_cast<size_t>(CompileStatus::kInterrupted) + 1 == kCodes.size());

@@ -16,11 +16,11 @@
 
 namespace partsc {
 
-// The design's result code of a compile that ended so: 0, 10 not a parts
+// The classic result code of a compile that ended so: 0, 10 not a parts
 // source, 22 the source cannot be read, 40 a member line refused, 501 no
 // parts name, -1 no size name or the parts file not opened, 20 a size named
 // twice, 109 out of memory, 122 a write failed, 128 a signal.
-int DesignCode(CompileStatus status);
+int ResultCode(CompileStatus status);
 
 // The largest source a compile reads: a larger one is refused as the
 // source that cannot be opened is.

@@ -85,7 +85,7 @@ DecompileResult CheckSource(const std::string& source, const Recovery& recovery)
   const std::string expectedPath = classes.ToFullPath(kClassParts, recovery.baseName);
   if (compiled.status != CompileStatus::kOk || compiled.outputPath != expectedPath) {
     return {DecompileStatus::kNotRecoverable, "the source would not compile back (compile result " +
-                                                  std::to_string(DesignCode(compiled.status)) +
+                                                  std::to_string(ResultCode(compiled.status)) +
                                                   ")"};
   }
   const std::string difference =

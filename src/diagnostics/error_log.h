@@ -1,5 +1,5 @@
 // The error log of a run: the file the diagnostics of a control file are
-// appended to, or a log kept in memory, in the design's line forms.
+// appended to, or a log kept in memory, in the classic line forms.
 #pragma once
 
 #include <string>

@@ -445,7 +445,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     const std::string reason = probe != 0 ? SystemErrorText(probe) : runLog.ErrorText();
     const std::string text = "Log file " + runLogName + " open error";
     diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, reason);
-    // The design's line gives no reason: standard error does.
+    // The classic line gives no reason: standard error does.
     if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
       Complain(run.console, QuoteName(runLogName) + ": the run log cannot be opened: " + reason);
     }

@@ -99,7 +99,7 @@ class LineCases {
       ADD_FAILURE() << "no parser for " << kind;
     }
     if (result != CompileStatus::kOk) {
-      out_ += "result " + std::to_string(DesignCode(result)) + "\n";
+      out_ += "result " + std::to_string(ResultCode(result)) + "\n";
     }
     diagnostics_.CloseErrorLog();
     std::istringstream written(ReadFile(log_));
