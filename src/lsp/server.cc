@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <exception>
-#include <iterator>
 #include <new>
-#include <ranges>
 #include <set>
 #include <utility>
 
@@ -560,7 +558,9 @@ void Server::PublishLibrary(LibraryFindings findings) {
   const std::lock_guard<std::mutex> lock(published_);
   std::set<std::string> paths;
   for (const LibraryFindings* each : {&libraryFindings_, &findings}) {
-    std::ranges::copy(std::views::keys(each->byPath), std::inserter(paths, paths.end()));
+    for (const auto& [path, found] : each->byPath) {
+      paths.insert(path);
+    }
   }
   libraryFindings_ = std::move(findings);
   for (const std::string& path : paths) {
