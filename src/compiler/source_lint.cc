@@ -196,15 +196,27 @@ void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std
   }
 }
 
+Respelling RespellingOf(std::string_view line, bool nearest) {
+  if (IsKeywordLine(line)) {
+    const std::string_view word = LeadingWord(line, 2);
+    const Keyword keyword = KeywordOf(line);
+    return {word, keyword != Keyword::kNone ? KeywordText(keyword)
+                                            : Suggestion(word, kKeywords, nearest)};
+  }
+  const std::string_view word = LeadingWord(line, 1);
+  const int view = ViewOf(line);
+  return {word, view >= 0 ? kViewKeywords[static_cast<size_t>(view)]
+                          : Suggestion(word, kViewKeywords, nearest)};
+}
+
 void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen) {
-  const std::string_view word = LeadingWord(line, 2);
-  if (const Keyword keyword = KeywordOf(line); keyword != Keyword::kNone) {
-    if (word.size() > KeywordText(keyword).size()) {
-      WarnPrefix(diagnostics, word, KeywordText(keyword));
+  const auto [word, suggestion] = RespellingOf(line, partsSeen);
+  if (KeywordOf(line) != Keyword::kNone) {
+    if (word.size() > suggestion.size()) {
+      WarnPrefix(diagnostics, word, suggestion);
     }
     return;
   }
-  const std::string_view suggestion = Suggestion(word, kKeywords, partsSeen);
   if (!partsSeen && suggestion.empty()) {
     return;
   }
@@ -228,8 +240,7 @@ void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line) {
   if (!diagnostics.WarningEnabled(Warning::kUnknownKeyword) || !line.starts_with('$')) {
     return;
   }
-  const std::string_view word = LeadingWord(line, 1);
-  const std::string_view suggestion = Suggestion(word, kViewKeywords, true);
+  const auto [word, suggestion] = RespellingOf(line);
   if (suggestion.empty()) {
     return;
   }

@@ -11,6 +11,16 @@ class Diagnostics;
 class LinePieces;
 class MacroTable;
 
+// The word a "$$" line (else a "$" line, with the view keywords) begins
+// with, and the keyword it is read as; when it is read as none, the keyword
+// it is in other letter case, else (`nearest`) the one within two edits of
+// it, else none. The language server's fixes spell the word so.
+struct Respelling {
+  std::string_view word;
+  std::string_view keyword;
+};
+Respelling RespellingOf(std::string_view line, bool nearest = true);
+
 // A "$$" line: a keyword read by its beginning ("$$SIZES" as "$$SIZE"), and,
 // when `partsSeen`, a keyword that is no keyword at all, with the keyword it
 // is in other letter case ("$$size") or the one within two edits of it when

@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc::lsp {
-namespace {
-
-bool OpensField(char c) {
-  return c == '"' || c == '!' || c == '(' || c == '<' || c == '[' || c == '{';
-}
-
-}  // namespace
 
 std::string Snapshot::ClientText(std::string_view part) const {
   return encoding == TextEncoding::kLatin1 ? Latin1ToUtf8(part) : std::string(part);
@@ -59,7 +53,8 @@ PlacedDiagnostic Place(const Snapshot& snapshot, const Diagnostic& finding) {
   if (finding.column > 0 && at >= 0 && static_cast<size_t>(at) < line.size()) {
     const auto column = static_cast<size_t>(at);
     placed.start = piece.offset + column;
-    if (OpensField(line[column])) {
+    // A column at a field's opening character names the whole field.
+    if (std::string_view("\"!(<[{").find(line[column]) != std::string_view::npos) {
       placed.end = piece.offset + FieldEnd(line, column);
     }
   }
@@ -72,7 +67,7 @@ void Analyse(Analysis& analysis, const std::string& path, const CompileSettings&
   const Snapshot& snapshot = *analysis.snapshot;
   if (!settings.problem.empty()) {
     Diagnostic problem;
-    problem.name = kSettingsCode;
+    problem.name = CatalogueOf(DiagnosticId::kSettingsFile).name;
     problem.message = settings.problem;
     analysis.findings.push_back(std::move(problem));
   }

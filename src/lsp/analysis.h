@@ -38,9 +38,6 @@ struct Snapshot {
   const Reading reading;
 };
 
-// The code of a problem of the settings file.
-inline constexpr const char* kSettingsCode = "partsc-settings-file";
-
 // A diagnostic of a compile or of a run, as the server keeps it: without
 // the file and the bracketed addition, which the compile of an open document
 // and the check of its library give apart, so that the two compare equal.

@@ -11,11 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "compiler/member_line.h"
-#include "compiler/parts_line.h"
-#include "compiler/tokenizer.h"
 #include "diagnostics/catalogue.h"
-#include "diagnostics/diagnostics.h"
 #include "lsp/keyword_help.h"
 #include "lsp/macros.h"
 
@@ -43,10 +39,6 @@ std::string CodeBlock(std::string_view text) {
   return "```\n" + std::string(text) + "\n```";
 }
 
-std::string HelpText(const Help& help) {
-  return CodeBlock(help.Syntax()) + "\n" + std::string(help.meaning);
-}
-
 std::string Explanation(const PlacedDiagnostic& diagnostic) {
   std::string text = "**" + diagnostic.message + "**";
   const CatalogueEntry* entry = FindCatalogueEntry(diagnostic.code);
@@ -66,27 +58,14 @@ std::string Explanation(const PlacedDiagnostic& diagnostic) {
   return text;
 }
 
-// The piece at `offset` and the column of `offset` in it.
-struct PieceColumn {
-  size_t piece = 0;
-  size_t column = 0;
-};
-std::optional<PieceColumn> PlaceOf(const Reading& reading, size_t offset) {
-  const std::optional<size_t> piece = reading.PieceAt(offset);
-  if (!piece) {
-    return std::nullopt;
-  }
-  return PieceColumn{*piece, offset - reading.pieces[*piece].offset};
-}
-
 // The token of the piece that holds the column, or ends right at it.
-std::optional<Token> TokenAt(const Reading& reading, const PieceColumn& place) {
+std::optional<Token> TokenAt(const Reading& reading, size_t piece, size_t column) {
   std::optional<Token> touching;
-  for (const Token& token : TokensOf(reading, place.piece)) {
-    if (token.start <= place.column && place.column < token.start + token.length) {
+  for (const Token& token : TokensOf(reading, piece)) {
+    if (token.start <= column && column < token.start + token.length) {
       return token;
     }
-    if (token.start + token.length == place.column) {
+    if (token.start + token.length == column) {
       touching = token;
     }
   }
@@ -110,7 +89,10 @@ std::optional<std::string> KeywordHelpText(const Piece& piece, const Token& toke
   const std::optional<Help> help = piece.kind == LineKind::kKeyword ? HelpOfKeyword(piece.keyword)
                                    : piece.kind == LineKind::kView  ? HelpOfView(piece.view)
                                                                     : HelpOfLine(piece.kind);
-  return help ? std::optional<std::string>(HelpText(*help)) : std::nullopt;
+  if (!help) {
+    return std::nullopt;
+  }
+  return CodeBlock(help->Syntax()) + "\n" + std::string(help->meaning);
 }
 
 json CompletionItem(const View& view, std::string_view label, int kind, const std::string& detail,
@@ -160,22 +142,25 @@ json MacroItems(const View& view, size_t piece, size_t from, size_t to, bool clo
   return items;
 }
 
-// The text of the field a delimiter opens on the line, cut to `limit`.
-std::optional<std::string> FieldText(std::string_view line, char delimiter,
-                                     size_t limit = std::string::npos) {
+// The text of the field a delimiter opens on the piece's line, cut as the
+// compile cuts it.
+std::optional<std::string> FieldText(const View& view, const Piece& piece, char delimiter) {
+  const std::string_view line = view.snapshot.reading.TextOf(piece);
   const std::optional<Span> span = FieldSpan(line, delimiter);
-  return span ? std::optional<std::string>(line.substr(span->start, std::min(span->length, limit)))
-              : std::nullopt;
+  if (!span) {
+    return std::nullopt;
+  }
+  const size_t limit = FieldLimit(piece, delimiter).value_or(span->length);
+  return std::string(line.substr(span->start, std::min(span->length, limit)));
 }
 
-json Symbol(const View& view, std::string name, int kind, std::string detail, size_t start,
-            size_t end, size_t selectionStart, size_t selectionEnd) {
-  if (name.empty()) {
-    name = "(no name)";
-  }
-  json symbol{{"name", view.snapshot.ClientText(name)},
+// The symbol of the piece's line, its name at the offsets from
+// `selectionStart` to `selectionEnd`.
+json Symbol(const View& view, const std::string& name, int kind, const std::string& detail,
+            const Piece& piece, size_t selectionStart, size_t selectionEnd) {
+  json symbol{{"name", view.snapshot.ClientText(name.empty() ? "(no name)" : name)},
               {"kind", kind},
-              {"range", view.RangeJson(start, end)},
+              {"range", view.RangeJson(piece.offset, piece.offset + piece.length)},
               {"selectionRange", view.RangeJson(selectionStart, selectionEnd)}};
   if (!detail.empty()) {
     symbol["detail"] = view.snapshot.ClientText(detail);
@@ -183,37 +168,31 @@ json Symbol(const View& view, std::string name, int kind, std::string detail, si
   return symbol;
 }
 
-// A line's symbol, named by one of its fields (its keyword when the field is
-// missing); `limit` cuts the name as the compiler does.
-json LineSymbol(const View& view, size_t index, char field, int kind, std::string detail,
-                size_t limit = std::string::npos) {
-  const Reading& reading = view.snapshot.reading;
-  const Piece& piece = reading.pieces[index];
-  const std::string_view line = reading.TextOf(piece);
-  const std::optional<Span> span = FieldSpan(line, field);
-  const Span name = span ? *span : Span{0, std::min<size_t>(line.size(), 1)};
-  return Symbol(view, FieldText(line, field, limit).value_or(""), kind, std::move(detail),
-                piece.offset, piece.offset + piece.length, piece.offset + name.start,
-                piece.offset + name.start + name.length);
+// A line's symbol, named by one of its fields (its first character when the
+// field is missing).
+json LineSymbol(const View& view, const Piece& piece, char field, int kind,
+                const std::string& detail) {
+  const std::string_view line = view.snapshot.reading.TextOf(piece);
+  const Span name = FieldSpan(line, field).value_or(Span{0, std::min<size_t>(line.size(), 1)});
+  const size_t start = piece.offset + name.start;
+  return Symbol(view, FieldText(view, piece, field).value_or(""), kind, detail, piece, start,
+                start + name.length);
 }
 
-json MemberSymbol(const View& view, size_t index) {
-  const Reading& reading = view.snapshot.reading;
-  const Piece& piece = reading.pieces[index];
+json MemberSymbol(const View& view, const Piece& piece) {
   if (piece.kind == LineKind::kSpecMember) {
-    return LineSymbol(view, index, '"', kSymbolField, "spec member", kMemberTextBuffer - 1);
+    return LineSymbol(view, piece, '"', kSymbolField, "spec member");
   }
-  return LineSymbol(
-      view, index, '!', kSymbolField,
-      FieldText(reading.TextOf(piece), '(', kParamTextMax).value_or("parameter member"),
-      kParamNameMax);
+  return LineSymbol(view, piece, '!', kSymbolField,
+                    FieldText(view, piece, '(').value_or("parameter member"));
 }
 
 // True when the compile refused the line of the piece: an error stands on it.
 bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>& diagnostics,
              size_t index) {
   return std::any_of(diagnostics.begin(), diagnostics.end(), [&](const PlacedDiagnostic& d) {
-    return d.severity == Severity::kError && d.code != kSettingsCode &&
+    return d.severity == Severity::kError &&
+           d.code != CatalogueOf(DiagnosticId::kSettingsFile).name &&
            reading.PieceAt(d.start) == index;
   });
 }
@@ -221,21 +200,19 @@ bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>& diagno
 json BlockSymbol(const View& view, const SourceBlock& block,
                  const std::vector<PlacedDiagnostic>& diagnostics) {
   const Reading& reading = view.snapshot.reading;
+  const Piece& first = reading.pieces[block.keywordPiece];
   const Piece& last = reading.pieces[block.lastPiece];
-  const std::string_view keywordLine = reading.TextOf(reading.pieces[block.keywordPiece]);
-  json symbol =
-      block.kind == BlockKind::kCommon
-          ? LineSymbol(view, block.keywordPiece, '"', kSymbolStruct, "common block", kSizeTextSize)
-          : LineSymbol(view, block.keywordPiece, '"', kSymbolClass,
-                       FieldText(keywordLine, '!', kSizeTextSize).value_or("size"), kSizeTextSize);
-  symbol["range"] =
-      view.RangeJson(reading.pieces[block.keywordPiece].offset, last.offset + last.length);
+  json symbol = block.kind == BlockKind::kCommon
+                    ? LineSymbol(view, first, '"', kSymbolStruct, "common block")
+                    : LineSymbol(view, first, '"', kSymbolClass,
+                                 FieldText(view, first, '!').value_or("size"));
+  symbol["range"] = view.RangeJson(first.offset, last.offset + last.length);
   json children = json::array();
   for (size_t i = block.keywordPiece + 1; i <= block.lastPiece && i < reading.pieces.size(); ++i) {
     const LineKind kind = reading.pieces[i].kind;
     if ((kind == LineKind::kSpecMember || kind == LineKind::kParamMember) &&
         !Refused(reading, diagnostics, i)) {
-      children.push_back(MemberSymbol(view, i));
+      children.push_back(MemberSymbol(view, reading.pieces[i]));
     }
   }
   symbol["children"] = std::move(children);
@@ -247,31 +224,23 @@ json BlockSymbol(const View& view, const SourceBlock& block,
 json PartsChildren(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
   const Reading& reading = view.snapshot.reading;
   json children = json::array();
-  size_t macro = 0;
+  auto macro = reading.macros.begin();
+  auto block = reading.blocks.begin();
   for (size_t i = 0; i < reading.pieces.size(); ++i) {
     const Piece& piece = reading.pieces[i];
-    while (macro < reading.macros.size() && reading.macros[macro].piece == i) {
-      const MacroDefinition& definition = reading.macros[macro++];
-      children.push_back(Symbol(view, definition.name.substr(0, kMacroTextMax), kSymbolConstant,
-                                definition.value.substr(0, kMacroTextMax), piece.offset,
-                                piece.offset + piece.length, definition.nameOffset,
-                                definition.nameOffset + definition.nameLength));
+    for (; macro != reading.macros.end() && macro->piece == i; ++macro) {
+      children.push_back(Symbol(view, macro->name, kSymbolConstant, macro->value, piece,
+                                macro->nameOffset, macro->nameOffset + macro->nameLength));
     }
     if (piece.kind == LineKind::kView) {
-      const size_t keyword = kViewKeywords[static_cast<size_t>(piece.view)].size();
-      json symbol = LineSymbol(view, i, '!', kSymbolEnumMember, "", kApgTextMax);
-      symbol["detail"] = symbol["name"];
-      symbol["name"] = std::string(reading.TextOf(piece).substr(0, keyword));
-      symbol["selectionRange"] = view.RangeJson(piece.offset, piece.offset + keyword);
-      children.push_back(std::move(symbol));
+      const std::string_view keyword = kViewKeywords[static_cast<size_t>(piece.view)];
+      children.push_back(Symbol(view, std::string(keyword), kSymbolEnumMember,
+                                FieldText(view, piece, '!').value_or("(no name)"), piece,
+                                piece.offset, piece.offset + keyword.size()));
     }
-    if (piece.kind != LineKind::kKeyword ||
-        (piece.keyword != Keyword::kCommon && piece.keyword != Keyword::kSize)) {
-      continue;
-    }
-    for (const SourceBlock& block : reading.blocks) {
-      if (block.keywordPiece == i && block.compiled) {
-        children.push_back(BlockSymbol(view, block, diagnostics));
+    for (; block != reading.blocks.end() && block->keywordPiece == i; ++block) {
+      if (block->compiled && block->kind != BlockKind::kApg) {
+        children.push_back(BlockSymbol(view, *block, diagnostics));
       }
     }
   }
@@ -356,27 +325,20 @@ json Hover(const View& view, const std::vector<PlacedDiagnostic>& diagnostics, s
       add(Explanation(diagnostic));
     }
   }
-  const std::optional<PieceColumn> place = PlaceOf(reading, offset);
-  if (place) {
-    const Piece& piece = reading.pieces[place->piece];
-    const std::optional<MacroUse> use = MacroUseAt(reading, offset);
-    const std::optional<Token> token = TokenAt(reading, *place);
-    const MacroDefinition* defined = DefinitionNamedAt(reading, offset);
-    if (use) {
-      add(MacroText(view, reading.MacroFor(use->name, place->piece), use->name));
-      start = piece.offset + use->start;
-      end = start + use->length;
-    } else if (defined != nullptr) {
-      add(MacroText(view, defined, defined->name));
-      start = defined->nameOffset;
-      end = start + defined->nameLength;
-    } else if (token) {
-      const std::optional<std::string> text = KeywordHelpText(piece, *token);
-      if (text) {
-        add(*text);
-        start = piece.offset + token->start;
-        end = start + token->length;
-      }
+  const std::optional<MacroAt> macro = MacroAtOffset(reading, offset);
+  const std::optional<size_t> index = reading.PieceAt(offset);
+  if (macro) {
+    add(MacroText(view, macro->definition, macro->name));
+    start = macro->start;
+    end = start + macro->length;
+  } else if (index) {
+    const Piece& piece = reading.pieces[*index];
+    const std::optional<Token> token = TokenAt(reading, *index, offset - piece.offset);
+    const std::optional<std::string> text = token ? KeywordHelpText(piece, *token) : std::nullopt;
+    if (text) {
+      add(*text);
+      start = piece.offset + token->start;
+      end = start + token->length;
     }
   }
   if (value.empty()) {
@@ -388,14 +350,14 @@ json Hover(const View& view, const std::vector<PlacedDiagnostic>& diagnostics, s
 
 json Completion(const View& view, size_t offset) {
   const Reading& reading = view.snapshot.reading;
-  const std::optional<PieceColumn> place = PlaceOf(reading, offset);
+  const std::optional<size_t> index = reading.PieceAt(offset);
   json result{{"isIncomplete", false}, {"items", json::array()}};
-  if (!place) {
+  if (!index) {
     return result;
   }
-  const Piece& piece = reading.pieces[place->piece];
-  const std::string_view before =
-      std::string_view(view.snapshot.text).substr(piece.offset, place->column);
+  const Piece& piece = reading.pieces[*index];
+  const size_t column = offset - piece.offset;
+  const std::string_view before = std::string_view(view.snapshot.text).substr(piece.offset, column);
   if (before.substr(0, 2) == "$$" && AllLetters(before.substr(2))) {
     result["items"] = HelpItems(view, KeywordHelps(), kCompletionKeyword, piece.offset, offset);
     return result;
@@ -412,20 +374,22 @@ json Completion(const View& view, size_t offset) {
   }
   // The whole name is replaced, also the part after the cursor.
   const std::string_view line = reading.TextOf(piece);
-  const size_t nameEnd = std::min(line.find_first_of("}) {", place->column), line.size());
+  const size_t nameEnd = std::min(line.find_first_of("}) {", column), line.size());
   const bool closed = nameEnd < line.size() && line[nameEnd] == '}';
-  result["items"] = MacroItems(view, place->piece, piece.offset + brace + 1,
-                               piece.offset + std::max(nameEnd, place->column), closed);
+  result["items"] = MacroItems(view, *index, piece.offset + brace + 1,
+                               piece.offset + std::max(nameEnd, column), closed);
   return result;
 }
 
 json Definition(const View& view, const std::string& uri, size_t offset) {
-  const MacroDefinition* macro = MacroDefinitionAt(view.snapshot.reading, offset);
-  if (macro == nullptr) {
+  const std::optional<MacroAt> macro = MacroAtOffset(view.snapshot.reading, offset);
+  if (!macro || macro->definition == nullptr) {
     return nullptr;
   }
+  const MacroDefinition& definition = *macro->definition;
   return json{{"uri", uri},
-              {"range", view.RangeJson(macro->nameOffset, macro->nameOffset + macro->nameLength)}};
+              {"range", view.RangeJson(definition.nameOffset,
+                                       definition.nameOffset + definition.nameLength)}};
 }
 
 json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>& diagnostics) {
@@ -434,35 +398,27 @@ json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>& diag
   if (!reading.partsPiece) {
     return children;
   }
-  size_t last = *reading.partsPiece;
-  for (size_t i = last; i < reading.pieces.size() && reading.pieces[i].kind != LineKind::kNotRead;
-       ++i) {
-    last = i;
-  }
-  const Piece& end = reading.pieces[last];
-  json parts = LineSymbol(view, *reading.partsPiece, '!', kSymbolModule, "", kPartsNameMax);
-  if (std::optional<std::string> comment =
-          FieldText(reading.TextOf(reading.pieces[*reading.partsPiece]), '"')) {
-    parts["detail"] = std::move(*comment);
-  }
+  // The parts run to the last line the compile reads.
+  const auto notRead =
+      std::find_if(reading.pieces.begin() + *reading.partsPiece, reading.pieces.end(),
+                   [](const Piece& p) { return p.kind == LineKind::kNotRead; });
+  const Piece& end = *std::prev(notRead);
+  const Piece& line = reading.pieces[*reading.partsPiece];
+  json parts = LineSymbol(view, line, '!', kSymbolModule, FieldText(view, line, '"').value_or(""));
   parts["range"] = view.RangeJson(0, end.offset + end.length);
   parts["children"] = std::move(children);
-  json symbols = json::array();
-  symbols.push_back(std::move(parts));
-  return symbols;
+  return json::array({std::move(parts)});
 }
 
 json FoldingRanges(const View& view) {
   const Reading& reading = view.snapshot.reading;
   json ranges = json::array();
   for (const SourceBlock& block : reading.blocks) {
-    const Piece& first = reading.pieces[block.keywordPiece];
     const Piece& last = reading.pieces[block.lastPiece];
-    const int64_t startLine = view.snapshot.lines.PositionOf(first.offset, view.encoding).line;
-    const int64_t endLine =
-        view.snapshot.lines.PositionOf(last.offset + last.length, view.encoding).line;
-    if (endLine > startLine) {
-      ranges.push_back(json{{"startLine", startLine}, {"endLine", endLine}});
+    const Range range = view.snapshot.lines.RangeOf(reading.pieces[block.keywordPiece].offset,
+                                                    last.offset + last.length, view.encoding);
+    if (range.end.line > range.start.line) {
+      ranges.push_back(json{{"startLine", range.start.line}, {"endLine", range.end.line}});
     }
   }
   return ranges;
@@ -492,19 +448,17 @@ json SemanticTokens(const View& view) {
       previous = at;
     }
   }
-  json tokens = json::object();
-  tokens["data"] = std::move(data);
-  return tokens;
+  return json{{"data", std::move(data)}};
 }
 
 json References(const View& view, const std::string& uri, size_t offset, bool declarations) {
   const Reading& reading = view.snapshot.reading;
-  const std::optional<std::string> name = MacroNameAt(reading, offset);
-  if (!name) {
+  const std::optional<MacroAt> macro = MacroAtOffset(reading, offset);
+  if (!macro) {
     return nullptr;
   }
   json locations = json::array();
-  for (const MacroPlace& place : MacroPlaces(reading, *name)) {
+  for (const MacroPlace& place : MacroPlaces(reading, macro->name)) {
     if (declarations || !place.definition) {
       locations.push_back(
           json{{"uri", uri}, {"range", view.RangeJson(place.start, place.start + place.length)}});
@@ -517,12 +471,12 @@ json Highlights(const View& view, size_t offset) {
   constexpr int kRead = 2;
   constexpr int kWrite = 3;
   const Reading& reading = view.snapshot.reading;
-  const std::optional<std::string> name = MacroNameAt(reading, offset);
-  if (!name) {
+  const std::optional<MacroAt> macro = MacroAtOffset(reading, offset);
+  if (!macro) {
     return nullptr;
   }
   json highlights = json::array();
-  for (const MacroPlace& place : MacroPlaces(reading, *name)) {
+  for (const MacroPlace& place : MacroPlaces(reading, macro->name)) {
     highlights.push_back(json{{"range", view.RangeJson(place.start, place.start + place.length)},
                               {"kind", place.definition ? kWrite : kRead}});
   }
@@ -532,22 +486,22 @@ json Highlights(const View& view, size_t offset) {
 RenameResult Rename(const View& view, const std::string& uri, size_t offset,
                     const std::string& newName) {
   const Reading& reading = view.snapshot.reading;
-  const std::optional<std::string> name = MacroNameAt(reading, offset);
-  if (!name) {
+  const std::optional<MacroAt> macro = MacroAtOffset(reading, offset);
+  if (!macro) {
     return {nullptr, "no macro stands here"};
   }
-  const std::optional<std::string> bytes =
-      view.snapshot.encoding == TextEncoding::kLatin1 ? EncodeLatin1(newName) : newName;
+  const std::string& name = macro->name;
+  const std::optional<std::string> bytes = FileBytes(newName, view.snapshot.encoding);
   if (!bytes) {
     return {nullptr, "the file is Latin-1, which has no character of this name"};
   }
-  std::string refusal = RenameRefusal(reading, *name, *bytes);
+  std::string refusal = RenameRefusal(reading, name, *bytes);
   if (!refusal.empty()) {
     return {nullptr,
-            "cannot rename " + view.snapshot.ClientText(*name) + " to " + newName + ": " + refusal};
+            "cannot rename " + view.snapshot.ClientText(name) + " to " + newName + ": " + refusal};
   }
   json edits = json::array();
-  for (const MacroPlace& place : MacroPlaces(reading, *name)) {
+  for (const MacroPlace& place : MacroPlaces(reading, macro->name)) {
     edits.push_back(json{{"range", view.RangeJson(place.start, place.start + place.length)},
                          {"newText", newName}});
   }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ov_string_util.h"
+
 namespace partsc::lsp {
 namespace {
 
@@ -25,16 +27,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 bool StartsLikeHeader(std::string_view text) {
   const size_t length = std::min(text.size(), kHeaderStart.size());
   return EqualsIgnoringCase(text.substr(0, length), kHeaderStart.substr(0, length));
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 // The end of the header block (the first byte after its blank line) and the
@@ -170,15 +162,18 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
   frame.isMessage = false;
   while (!block.empty()) {
     const size_t newline = block.find('\n');
-    const std::string_view line = block.substr(0, newline);
+    std::string_view line = block.substr(0, newline);
     block = newline == std::string_view::npos ? std::string_view() : block.substr(newline + 1);
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
       frame.text = "a message header line without ':'";
       return true;
     }
-    const std::string_view name = Trim(line.substr(0, colon));
-    const std::string_view value = Trim(line.substr(colon + 1));
+    const std::string_view name = OvStringUtil::TrimBlanks(line.substr(0, colon));
+    const std::string_view value = OvStringUtil::TrimBlanks(line.substr(colon + 1));
     if (!EqualsIgnoringCase(name, "content-length")) {
       continue;  // Content-Type and any other header are not needed
     }

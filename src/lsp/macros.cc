@@ -19,43 +19,23 @@ std::vector<MacroUse> UsesOn(const Reading& reading, size_t piece) {
 
 }  // namespace
 
-const MacroDefinition* DefinitionNamedAt(const Reading& reading, size_t offset) {
+std::optional<MacroAt> MacroAtOffset(const Reading& reading, size_t offset) {
   for (const MacroDefinition& macro : reading.macros) {
     if (macro.nameOffset <= offset && offset <= macro.nameOffset + macro.nameLength) {
-      return &macro;
+      return MacroAt{macro.name, &macro, macro.nameOffset, macro.nameLength};
     }
   }
-  return nullptr;
-}
-
-std::optional<MacroUse> MacroUseAt(const Reading& reading, size_t offset) {
   const std::optional<size_t> piece = reading.PieceAt(offset);
   if (!piece) {
     return std::nullopt;
   }
-  const size_t column = offset - reading.pieces[*piece].offset;
+  const size_t base = reading.pieces[*piece].offset;
   for (const MacroUse& use : UsesOn(reading, *piece)) {
-    if (use.start <= column && column <= use.start + use.length) {
-      return use;
+    if (base + use.start <= offset && offset <= base + use.start + use.length) {
+      return MacroAt{use.name, reading.MacroFor(use.name, *piece), base + use.start, use.length};
     }
   }
   return std::nullopt;
-}
-
-std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset) {
-  if (const MacroDefinition* macro = DefinitionNamedAt(reading, offset)) {
-    return macro->name;
-  }
-  std::optional<MacroUse> use = MacroUseAt(reading, offset);
-  return use ? std::optional<std::string>(std::move(use->name)) : std::nullopt;
-}
-
-const MacroDefinition* MacroDefinitionAt(const Reading& reading, size_t offset) {
-  if (const MacroDefinition* macro = DefinitionNamedAt(reading, offset)) {
-    return macro;
-  }
-  const std::optional<std::string> name = MacroNameAt(reading, offset);
-  return name ? reading.MacroFor(*name, *reading.PieceAt(offset)) : nullptr;
 }
 
 std::vector<MacroPlace> MacroPlaces(const Reading& reading, std::string_view name) {

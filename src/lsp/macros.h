@@ -20,19 +20,15 @@ struct MacroPlace {
   bool definition = false;
 };
 
-// The definition whose name (on its t line) stands at `offset`, or null.
-const MacroDefinition* DefinitionNamedAt(const Reading& reading, size_t offset);
-
-// The use of a macro that holds `offset` in a parameter text, with its
-// offsets in the piece that holds `offset`.
-std::optional<MacroUse> MacroUseAt(const Reading& reading, size_t offset);
-
-// The name of the macro at `offset`: a use, or the name of a t line.
-std::optional<std::string> MacroNameAt(const Reading& reading, size_t offset);
-
-// The definition of the macro at `offset`: the one a use gets its value
-// from, or the t line whose name stands there.
-const MacroDefinition* MacroDefinitionAt(const Reading& reading, size_t offset);
+// The macro named at `offset`: by a use in a parameter text or by the name
+// of a t line.
+struct MacroAt {
+  std::string name;
+  const MacroDefinition* definition = nullptr;  // the one the name gets its value from, if any
+  size_t start = 0;                             // of the use, its braces included, or of the name
+  size_t length = 0;
+};
+std::optional<MacroAt> MacroAtOffset(const Reading& reading, size_t offset);
 
 // Every place of the macro `name` in the text order: the names of its t lines
 // and its uses in parameter texts.

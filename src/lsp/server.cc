@@ -65,11 +65,9 @@ bool OffersUtf8(const json& params) {
 std::vector<std::string> WorkspaceRoots(const json& params) {
   std::vector<std::string> roots;
   const json folders = params.value("workspaceFolders", json());
-  if (folders.is_array()) {
-    for (const json& folder : folders) {
-      if (folder.is_object() && folder.value("uri", json()).is_string()) {
-        roots.push_back(PathOfUri(folder["uri"].get<std::string>()));
-      }
+  for (const json& folder : folders.is_array() ? folders : json::array()) {
+    if (folder.is_object() && folder.value("uri", json()).is_string()) {
+      roots.push_back(PathOfUri(folder["uri"].get<std::string>()));
     }
   }
   const json rootUri = params.value("rootUri", json());
@@ -121,13 +119,9 @@ TextEncoding EncodingOf(std::string_view bytes) {
 // The editor's text in the bytes its file would hold: a Latin-1 file's text
 // back in Latin-1, unless the editor put in a character Latin-1 does not
 // have.
-std::optional<std::string> Latin1Bytes(const std::string& text, TextEncoding fileEncoding) {
-  return fileEncoding == TextEncoding::kLatin1 ? EncodeLatin1(text) : std::nullopt;
-}
-
 std::shared_ptr<const Snapshot> NewSnapshot(const std::string& text, TextEncoding fileEncoding) {
-  std::optional<std::string> bytes = Latin1Bytes(text, fileEncoding);
-  return bytes ? std::make_shared<const Snapshot>(std::move(*bytes), TextEncoding::kLatin1)
+  std::optional<std::string> bytes = FileBytes(text, fileEncoding);
+  return bytes ? std::make_shared<const Snapshot>(std::move(*bytes), fileEncoding)
                : std::make_shared<const Snapshot>(text);
 }
 
@@ -151,10 +145,6 @@ Server::Server(Outbox& outbox, ServerOptions options)
 
 Server::~Server() {
   Stop();
-}
-
-void Server::Respond(const json& id, json result) {
-  outbox_.Send(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
 }
 
 void Server::RespondError(const json& id, int code, const std::string& message) {
@@ -234,8 +224,7 @@ void Server::HandleRequest(const json& id, const std::string& method, const json
     if (!params.is_object() && !params.is_array()) {
       throw RequestError{kInvalidParams, "params is an object or an array"};
     }
-    json result = Answer(method, params);
-    Respond(id, std::move(result));
+    outbox_.Send(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", Answer(method, params)}});
   } catch (const RequestError& error) {
     RespondError(id, error.code, error.message);
   } catch (const json::exception& error) {
@@ -436,7 +425,7 @@ void Server::DidClose(const json& params) {
 void Server::DidChangeWatchedFiles(const json& params) {
   for (const json& change : params.at("changes")) {
     const std::string path = PathOfUri(change.at("uri").get<std::string>());
-    if (settings_.IsSettingsFile(path) || IsControlFile(path) || library_.versions.contains(path)) {
+    if (settings_.IsSettingsFile(path) || IsControlFile(path) || library_.stamps.contains(path)) {
       CheckSettings();
       return;
     }
@@ -449,7 +438,7 @@ void Server::CheckSettings() {
   }
   for (auto& [uri, open] : documents_) {
     const std::string path = settings_.PathFor(open.document.path);
-    if (settings_.VersionOf(path) != open.settingsVersion) {
+    if (path != open.settingsPath || FileStamp(path) != open.settingsStamp) {
       Compile(open);
     }
   }
@@ -464,9 +453,8 @@ std::vector<std::string> Server::ControlFiles() const {
   std::set<std::string> folders(roots_.begin(), roots_.end());
   std::set<std::string> controls;
   for (const auto& [uri, open] : documents_) {
-    const std::string settings = settings_.PathFor(open.document.path);
-    if (!settings.empty()) {
-      folders.insert(OvFile::DirectoryOf(settings));
+    if (!open.settingsPath.empty()) {
+      folders.insert(OvFile::DirectoryOf(open.settingsPath));
     }
     if (IsControlFile(open.document.path)) {
       controls.insert(open.document.path);
@@ -488,17 +476,11 @@ bool Server::LibraryChanged() {
   if (ControlFiles() != library_.controls) {
     return true;
   }
-  {
-    const std::lock_guard<std::mutex> lock(published_);
-    if (std::ranges::any_of(libraryFindings_.inputs, [this](const std::string& input) {
-          return !library_.versions.contains(input);
-        })) {
-      return true;
-    }
-  }
-  return std::ranges::any_of(library_.versions, [this](const auto& entry) {
-    return settings_.VersionOf(entry.first) != entry.second;
-  });
+  const std::lock_guard<std::mutex> lock(published_);
+  const auto unseen = [this](const std::string& input) { return !library_.stamps.contains(input); };
+  const auto changed = [](const auto& entry) { return FileStamp(entry.first) != entry.second; };
+  return std::ranges::any_of(libraryFindings_.inputs, unseen) ||
+         std::ranges::any_of(library_.stamps, changed);
 }
 
 // Checks the library of each control file as partsc --check does, with the
@@ -514,12 +496,12 @@ void Server::CheckLibraryAgain() {
   }
   std::vector<LibraryRun> runs;
   std::map<std::string, std::string> texts;
-  std::map<std::string, uint64_t> generations;
+  LibraryFindings findings;  // of the texts as they are now
   for (const auto& [uri, open] : documents_) {
     if (!open.document.path.empty()) {
       texts[open.document.path] =
-          Latin1Bytes(open.document.text, open.fileEncoding).value_or(open.document.text);
-      generations[open.document.path] = open.generation;
+          FileBytes(open.document.text, open.fileEncoding).value_or(open.document.text);
+      findings.generations[open.document.path] = open.generation;
     }
   }
   for (const std::string& control : state.controls) {
@@ -532,24 +514,22 @@ void Server::CheckLibraryAgain() {
                    .texts = texts});
     for (const std::string& path : {control, settingsPath}) {
       if (!path.empty()) {
-        state.versions[path] = settings_.VersionOf(path);
+        state.stamps[path] = FileStamp(path);
       }
     }
   }
   {
     const std::lock_guard<std::mutex> lock(published_);
     for (const std::string& input : libraryFindings_.inputs) {
-      state.versions[input] = settings_.VersionOf(input);
+      state.stamps[input] = FileStamp(input);
     }
   }
   library_ = std::move(state);
   libraryWorker_.Submit("library",
-                        [this, runs = std::move(runs), generations = std::move(generations)] {
-                          LibraryFindings findings;
+                        [this, runs = std::move(runs), findings = std::move(findings)]() mutable {
                           for (const LibraryRun& run : runs) {
                             CheckLibrary(options_.checkLibrary, run, findings);
                           }
-                          findings.generations = generations;
                           PublishLibrary(std::move(findings));
                         });
 }
@@ -597,15 +577,15 @@ std::shared_ptr<const Analysis> Server::AnalysisOf(const OpenDocument& open) {
 void Server::Compile(OpenDocument& open) {
   open.generation = nextGeneration_++;
   open.snapshot.reset();
-  const std::string settingsPath = settings_.PathFor(open.document.path);
-  open.settingsVersion = settings_.VersionOf(settingsPath);
+  open.settingsPath = settings_.PathFor(open.document.path);
+  open.settingsStamp = FileStamp(open.settingsPath);
   {
     const std::lock_guard<std::mutex> lock(published_);
     current_[open.document.uri] = open.generation;
   }
   worker_.Submit(open.document.uri, [this, document = open.document,
                                      fileEncoding = open.fileEncoding, generation = open.generation,
-                                     settings = settings_.Read(settingsPath)] {
+                                     settings = settings_.Read(open.settingsPath)] {
     try {
       auto analysis = std::make_shared<Analysis>();
       analysis->generation = generation;
@@ -643,53 +623,50 @@ void Server::Publish(const std::string& uri, std::shared_ptr<const Analysis> ana
 // check found, placed in the file as it is on disk. `published_` is held.
 void Server::PublishLocked(const std::string& uri) {
   const auto open = analyses_.find(uri);
-  const std::string path = open != analyses_.end() ? open->second->path : PathOfUri(uri);
-  const auto library = libraryFindings_.byPath.find(path);
-  const std::vector<Diagnostic> none;
-  const std::vector<Diagnostic>& found =
-      library == libraryFindings_.byPath.end() ? none : library->second;
-  json message{{"uri", uri}};
-  std::vector<PlacedDiagnostic> diagnostics;
-  std::shared_ptr<const Snapshot> snapshot;
   const auto current = current_.find(uri);
   if (current != current_.end() &&
       (open == analyses_.end() || open->second->generation != current->second)) {
     return;  // open, and the compile of its text has not come
   }
-  if (open != analyses_.end()) {
-    const Analysis& analysis = *open->second;
-    snapshot = analysis.snapshot;
-    diagnostics = analysis.diagnostics;
-    // A check of an older text still tells what the run found about the
-    // whole source (a clash of parts names, no view), not about its lines.
-    const auto taken = libraryFindings_.generations.find(path);
-    const bool current =
-        taken != libraryFindings_.generations.end() && taken->second == analysis.generation;
-    for (const Diagnostic& finding : found) {
-      if (!current && finding.line != 0) {
-        continue;
-      }
-      if (std::find(analysis.findings.begin(), analysis.findings.end(), finding) ==
-          analysis.findings.end()) {
-        diagnostics.push_back(Place(*snapshot, finding));
-      }
-    }
-    message["version"] = analysis.version;
-  } else {
+  const Analysis* analysis = open == analyses_.end() ? nullptr : open->second.get();
+  const std::string path = analysis ? analysis->path : PathOfUri(uri);
+  const auto library = libraryFindings_.byPath.find(path);
+  const std::vector<Diagnostic> none;
+  const std::vector<Diagnostic>& found =
+      library == libraryFindings_.byPath.end() ? none : library->second;
+  std::shared_ptr<const Snapshot> snapshot = analysis ? analysis->snapshot : nullptr;
+  if (!snapshot) {
     std::string text = found.empty() ? std::string() : FileText(path);
     const TextEncoding encoding = EncodingOf(text);
     snapshot = std::make_shared<const Snapshot>(std::move(text), encoding);
-    for (const Diagnostic& finding : found) {
+  }
+  // A check of an older text still tells what the run found about the
+  // whole source (a clash of parts names, no view), not about its lines.
+  const auto taken = libraryFindings_.generations.find(path);
+  const bool checked = analysis == nullptr || (taken != libraryFindings_.generations.end() &&
+                                               taken->second == analysis->generation);
+  std::vector<PlacedDiagnostic> diagnostics;
+  if (analysis) {
+    diagnostics = analysis->diagnostics;
+  }
+  for (const Diagnostic& finding : found) {
+    const bool compiled =
+        analysis && std::ranges::find(analysis->findings, finding) != analysis->findings.end();
+    if ((checked || finding.line == 0) && !compiled) {
       diagnostics.push_back(Place(*snapshot, finding));
     }
   }
-  message["diagnostics"] = DiagnosticsJson(View{*snapshot, encoding_}, diagnostics);
+  json message{{"uri", uri},
+               {"diagnostics", DiagnosticsJson(View{*snapshot, encoding_}, diagnostics)}};
+  if (analysis) {
+    message["version"] = analysis->version;
+  }
   std::string text = MessageText(message);
   const auto sent = sent_.find(uri);
   if (sent != sent_.end() && sent->second == text) {
     return;
   }
-  if (diagnostics.empty() && open == analyses_.end()) {
+  if (diagnostics.empty() && analysis == nullptr) {
     sent_.erase(uri);
   } else {
     sent_[uri] = std::move(text);

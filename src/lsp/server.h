@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,14 +92,16 @@ class Server {
     // compiled in it.
     TextEncoding fileEncoding = TextEncoding::kUtf8;
     uint64_t generation = 0;
-    std::string settingsVersion;
+    // The settings file its last compile took, and the file's stamp then.
+    std::string settingsPath;
+    std::optional<OvFileStamp> settingsStamp;
     std::shared_ptr<const Snapshot> snapshot;  // of this generation, once made
   };
-  // The last check of the library: the files it read and a token of each
-  // as it was then.
+  // The last check of the library: the files it read and the stamp of each
+  // then.
   struct LibraryState {
     std::vector<std::string> controls;
-    std::map<std::string, std::string> versions;
+    std::map<std::string, std::optional<OvFileStamp>> stamps;
   };
 
   void HandleMessage(const nlohmann::json& message);
@@ -126,7 +129,6 @@ class Server {
   void CheckLibraryAgain();
   void PublishLibrary(LibraryFindings findings);
 
-  void Respond(const nlohmann::json& id, nlohmann::json result);
   void RespondError(const nlohmann::json& id, int code, const std::string& message);
   void Notify(const std::string& method, nlohmann::json params);
 

@@ -9,14 +9,6 @@
 namespace partsc::lsp {
 namespace {
 
-std::string StampText(const std::optional<OvFileStamp>& stamp) {
-  if (!stamp) {
-    return "none";
-  }
-  return std::to_string(stamp->modifiedNs) + ":" + std::to_string(stamp->size) + ":" +
-         std::to_string(stamp->inode);
-}
-
 // Whether `directory` is `root` or lies below it.
 bool Within(const std::string& directory, const std::string& root) {
   return directory == root ||
@@ -92,11 +84,6 @@ CompileSettings SettingsRule::Read(const std::string& settingsPath) {
   cached.settings = reader_(
       settingsPath, explicitPath_.empty() ? OvSettingsOrigin::kFound : OvSettingsOrigin::kNamed);
   return cached.settings;
-}
-
-std::string SettingsRule::VersionOf(const std::string& settingsPath) const {
-  return settingsPath.empty() ? std::string()
-                              : settingsPath + "@" + StampText(FileStamp(settingsPath));
 }
 
 bool SettingsRule::IsSettingsFile(const std::string& path) const {

@@ -46,8 +46,6 @@ class SettingsRule {
   // What the settings file at `settingsPath` gives, read again whenever it
   // changed; for an empty path, no settings.
   CompileSettings Read(const std::string& settingsPath);
-  // A token that changes whenever the file at `settingsPath` does.
-  std::string VersionOf(const std::string& settingsPath) const;
   // True when `name`, a file that changed, is a settings file of this rule.
   bool IsSettingsFile(const std::string& path) const;
 

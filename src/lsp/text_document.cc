@@ -28,17 +28,6 @@ int64_t ByteUnits(unsigned char byte, PositionEncoding encoding, TextEncoding so
 
 }  // namespace
 
-int64_t EncodedLength(std::string_view text, PositionEncoding encoding, TextEncoding source) {
-  if (encoding == PositionEncoding::kUtf8 && source == TextEncoding::kUtf8) {
-    return static_cast<int64_t>(text.size());
-  }
-  int64_t units = 0;
-  for (const char c : text) {
-    units += ByteUnits(static_cast<unsigned char>(c), encoding, source);
-  }
-  return units;
-}
-
 std::optional<std::string> EncodeLatin1(std::string_view utf8) {
   std::string bytes;
   bytes.reserve(utf8.size());
@@ -58,8 +47,19 @@ std::optional<std::string> EncodeLatin1(std::string_view utf8) {
   return bytes;
 }
 
+std::optional<std::string> FileBytes(std::string_view utf8, TextEncoding encoding) {
+  return encoding == TextEncoding::kLatin1 ? EncodeLatin1(utf8) : std::string(utf8);
+}
+
 int64_t LineIndex::Units(std::string_view part, PositionEncoding encoding) const {
-  return EncodedLength(part, encoding, source_);
+  if (encoding == PositionEncoding::kUtf8 && source_ == TextEncoding::kUtf8) {
+    return static_cast<int64_t>(part.size());
+  }
+  int64_t units = 0;
+  for (const char c : part) {
+    units += ByteUnits(static_cast<unsigned char>(c), encoding, source_);
+  }
+  return units;
 }
 
 LineIndex::LineIndex(std::string_view text, TextEncoding source) : text_(text), source_(source) {

@@ -61,14 +61,11 @@ class LineIndex {
   std::vector<bool> ascii_;  // per line: only bytes below 128
 };
 
-// The units of `text` in the encoding (UTF-16 code units or bytes of
-// UTF-8), its bytes read in `source`.
-int64_t EncodedLength(std::string_view text, PositionEncoding encoding,
-                      TextEncoding source = TextEncoding::kUtf8);
-
 // The UTF-8 text of the client in Latin-1; none when it holds a character
 // Latin-1 does not have.
 std::optional<std::string> EncodeLatin1(std::string_view utf8);
+// The UTF-8 text of the client in the bytes of a file of `encoding`.
+std::optional<std::string> FileBytes(std::string_view utf8, TextEncoding encoding);
 
 // One open document: its text and version.
 struct TextDocument {
