@@ -21,8 +21,7 @@ void CompileWorker::Submit(const std::string& key, Work work) {
     if (stopping_) {
       return;
     }
-    const auto same = std::find_if(waiting_.begin(), waiting_.end(),
-                                   [&key](const auto& waiting) { return waiting.first == key; });
+    const auto same = std::ranges::find(waiting_, key, &std::pair<std::string, Work>::first);
     if (same == waiting_.end()) {
       waiting_.emplace_back(key, std::move(work));
     } else {
