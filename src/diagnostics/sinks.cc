@@ -181,11 +181,13 @@ int RuleIndex(const CatalogueEntry& entry) {
 
 class SarifSink : public DiagnosticSink {
  public:
-  SarifSink(OvConsole& console, std::string path, std::string directory, std::string base)
+  SarifSink(OvConsole& console, std::string path, std::string directory, std::string base,
+            WholeFileWriter write)
       : console_(console),
         path_(std::move(path)),
         directory_(std::move(directory)),
-        base_(NormalPath(base)) {}
+        base_(NormalPath(base)),
+        write_(std::move(write)) {}
 
   void Emit(const DiagnosticRecord& record) override {
     records_.push_back(AtSource(record, base_));
@@ -197,13 +199,12 @@ class SarifSink : public DiagnosticSink {
     // The bytes that are not UTF-8 are replaced.
     const std::string text =
         Document(exitStatus).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-    const OvResult<OvFileIO::Replaced> replaced =
-        OvFileIO::ReplaceWholeFile(OvFile::Resolve(directory_, path_), text);
+    const OvResult<WholeWrite> replaced = write_(OvFile::Resolve(directory_, path_), text);
     if (replaced.Ok()) {
       return true;
     }
     failure_ = path_ + ": " + replaced.reason;
-    if (replaced.status == OvFileIO::Replaced::kNotOpened) {
+    if (replaced.status == WholeWrite::kNotOpened) {
       Complain(console_, "cannot write the SARIF log " + failure_);
     } else {
       ComplainNotWritten(console_, path_, replaced.reason);
@@ -354,6 +355,7 @@ class SarifSink : public DiagnosticSink {
   std::string path_;
   std::string directory_;  // the log's path and the records' files are taken from it
   std::string base_;       // the artifacts' URIs are relative to it
+  WholeFileWriter write_;
   std::vector<DiagnosticRecord> records_;
   std::map<std::string, std::string> texts_;  // the files read for fingerprints
   std::map<std::string, int> seen_;           // results by what their fingerprint hashes
@@ -416,8 +418,9 @@ std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsF
 
 std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
                                               const std::string& directory,
-                                              const std::string& displayDirectory) {
-  return std::make_unique<SarifSink>(console, path, directory, displayDirectory);
+                                              const std::string& displayDirectory,
+                                              WholeFileWriter write) {
+  return std::make_unique<SarifSink>(console, path, directory, displayDirectory, std::move(write));
 }
 
 }  // namespace partsc

@@ -1,5 +1,8 @@
 #include "driver/control_file.h"
 
+#include <optional>
+#include <utility>
+
 #include "compiler/source_lint.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/line_pieces.h"
@@ -21,11 +24,12 @@ namespace {
 constexpr int kConsoleBuffer = 128;
 constexpr int kControlBuffer = 80;
 
-// Asks for the control file name at the console. False when standard input
+// Asks for the control file name at the console. None when standard input
 // ended before a name could be read.
-bool ReadControlName(OvConsole& console, std::string& name) {
+std::optional<std::string> ReadControlName(OvConsole& console) {
   dbgprint(console, kConsoleProgress, "\n Parts Input Control File Name : ");
-  return console.In().Fgets(name, kConsoleBuffer);
+  std::string name;
+  return console.In().Fgets(name, kConsoleBuffer) ? std::optional(std::move(name)) : std::nullopt;
 }
 
 // A comment line of the control file that is the absolute path of a file:
@@ -81,15 +85,18 @@ void ReportInterruption(RunContext& run, const std::string& where) {
   run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
 }
 
-int TakeControlPath(RunContext& run, std::string& controlPath) {
+ControlPath TakeControlPath(RunContext& run) {
   Diagnostics& diagnostics = run.diagnostics;
-  std::string name = run.options.controlName;
-  const bool answered = !name.empty() || ReadControlName(run.console, name);
+  const std::string& given = run.options.controlName;
+  const std::optional<std::string> answer =
+      given.empty() ? ReadControlName(run.console) : std::optional(given);
+  const bool answered = answer.has_value();
   if (!answered && OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the prompt");
-    return kExitSignal + OvSignals::Caught();
+    return {{}, kExitSignal + OvSignals::Caught()};
   }
   // The name as typed or given with -c, without the line end and blanks.
+  std::string name = answer.value_or("");
   OvStringUtil::TrimRight(name);
   if (!answered || name.empty()) {
     // An ended input leaves the prompt's line open.
@@ -97,12 +104,12 @@ int TakeControlPath(RunContext& run, std::string& controlPath) {
     const std::string line =
         std::string(answered ? "" : "\n") + "partsc: no control file name: " + why + "\n";
     diagnostics.ReportRunFailure(DiagnosticId::kNoControlName, line, "No control file name", why);
-    return kExitStop;
+    return {{}, kExitStop};
   }
-  controlPath = run.classes.ToFullPath(kClassControl, name);
-  dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", controlPath.c_str());
-  NoteUnreadSettings(run, controlPath);
-  return kExitOk;
+  ControlPath control{run.classes.ToFullPath(kClassControl, name), kExitOk};
+  dbgprint(run.console, kConsoleProgress, "\n  Control file name\t\t%s\n", control.path.c_str());
+  NoteUnreadSettings(run, control.path);
+  return control;
 }
 
 bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control) {

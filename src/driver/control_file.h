@@ -11,10 +11,14 @@ struct RunContext;
 class OvFileIO;
 
 // The full path of the run's control file: the name given with -c, or else
-// the one typed at the prompt, trimmed and resolved under #PARTS:CTL#.
-// Answers kExitOk, or after saying why the status the run ends with when
-// there is no name: kExitStop, or 128 + the signal that came at the prompt.
-int TakeControlPath(RunContext& run, std::string& controlPath);
+// the one typed at the prompt, trimmed and resolved under #PARTS:CTL#, with
+// kExitOk; or, after saying why there is no name, no path and the status
+// the run ends with: kExitStop, or 128 + the signal that came at the prompt.
+struct ControlPath {
+  std::string path;
+  int status = 0;
+};
+ControlPath TakeControlPath(RunContext& run);
 
 // Opens the control file for reading into `control`. False after reporting
 // that it cannot be opened: the error-log line names no file, so in the

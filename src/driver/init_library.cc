@@ -121,11 +121,10 @@ bool WriteNewFile(Init& init, const std::string& name, const std::string& text,
   return true;
 }
 
-// The control file's text: the sources already in src/. A name no control
-// line can hold is named on standard error and left out.
-std::string ControlText(Init& init, int& count) {
-  std::string text = kControlHead;
-  count = 0;
+// The sources already in src/ for the control file. A name no control line
+// can hold is named on standard error and left out.
+std::vector<std::string> SourceNames(Init& init) {
+  std::vector<std::string> names;
   for (const std::string& name : OvFile::FileNames(init.path + "/src")) {
     if (!IsSourceName(name)) {
       continue;
@@ -135,10 +134,9 @@ std::string ControlText(Init& init, int& count) {
                                      ": left out: a control-file line cannot name it");
       continue;
     }
-    text += name + "\n";
-    ++count;
+    names.push_back(name);
   }
-  return text;
+  return names;
 }
 
 }  // namespace
@@ -158,15 +156,18 @@ int InitLibrary(RunContext& run, const std::string& directory) {
   if (!MakeFolder(init, "src") || !MakeFolder(init, "parts")) {
     return kExitFailed;
   }
-  int sources = 0;
-  const std::string control = ControlText(init, sources);
+  const std::vector<std::string> sources = SourceNames(init);
+  std::string control = kControlHead;
+  for (const std::string& name : sources) {
+    control += name + "\n";
+  }
   const bool written =
       WriteNewFile(init, kInitSettingsName, kSettingsText,
                    "the settings, with the everyday mode --atomic --strict -Wall -Werror -q "
                    "and GNU diagnostics") &&
       WriteNewFile(init, kInitControlName, control,
-                   "the control file, naming the " + std::to_string(sources) +
-                       (sources == 1 ? " source" : " sources") + " of src/");
+                   "the control file, naming the " + std::to_string(sources.size()) +
+                       (sources.size() == 1 ? " source" : " sources") + " of src/");
   if (!written) {
     return kExitFailed;
   }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "platform/ov_signals.h"
 #include "platform/ov_util.h"
 #include "storage/file_sinks.h"
+#include "storage/whole_file.h"
 
 namespace partsc {
 
@@ -37,31 +39,26 @@ namespace {
 
 constexpr const char* kRunLogName = "TALVIREN.LOG";
 
-// Names a log that could not be written, with the system's `reason`, on
-// standard error. True when there was one.
-bool WriteFailureReported(OvConsole& console, const std::string& name, const std::string& reason) {
+// Names an output that could not be written, with the system's `reason`,
+// on standard error, and in the summary of a compile run when there is one.
+// True when there was one.
+bool WriteFailureReported(OvConsole& console, const std::string& name, const std::string& reason,
+                          RunSummary* summary = nullptr) {
   if (reason.empty()) {
     return false;
   }
   ComplainNotWritten(console, name, reason);
+  if (summary != nullptr) {
+    summary->notWritten.push_back(name + ": " + reason);
+  }
   return true;
 }
 
 // Hands what standard output holds to the system and names a failure to
 // write it, as GNU programs do. True when there was one.
-bool StandardOutputFailed(OvConsole& console) {
+bool StandardOutputFailed(OvConsole& console, RunSummary* summary = nullptr) {
   console.Out().Fflush();
-  return WriteFailureReported(console, "standard output", console.Out().ErrorText());
-}
-
-// The same for an output of a compile run, which its summary names again.
-bool WriteFailureReported(OvConsole& console, RunSummary& summary, const std::string& name,
-                          const std::string& reason) {
-  if (!WriteFailureReported(console, name, reason)) {
-    return false;
-  }
-  summary.notWritten.push_back(name + ": " + reason);
-  return true;
+  return WriteFailureReported(console, "standard output", console.Out().ErrorText(), summary);
 }
 
 // What the walk of a control file keeps from one input to the next, and
@@ -108,24 +105,6 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
                                      "Parts file " + outputPath +
                                          " written again in this run: the earlier one is "
                                          "now its backup");
-}
-
-// Where the input failed and the diagnostic that failed it, as the summary
-// and the notes show them: the place of the diagnostic when it is about the
-// source or the control file, else the source.
-void SetFailure(const RunContext& run, const std::string& inputPath, const std::string& controlPath,
-                const DiagnosticRecord* record, SourceFailure& failure) {
-  failure.file = Shown(run, inputPath);
-  if (record == nullptr) {
-    failure.message = "the compile failed";
-    return;
-  }
-  failure.message =
-      record->reason.empty() ? record->message : record->message + ": " + record->reason;
-  if (record->file == inputPath || record->file == controlPath) {
-    failure.file = Shown(run, record->file);
-    failure.line = record->line;
-  }
 }
 
 // With --atomic, the parts file `path` that was not put in place: the
@@ -186,26 +165,37 @@ void TakeReplacements(Walk& walk) {
   }
 }
 
-// What a source that failed in default mode left: nothing, or its parts
-// file incomplete or removed, and the backup this compile made.
-void SetLeftInPlace(const RunContext& run, const PartsFileSink& sink, LeftOnDisk begun,
-                    InputOutcome& outcome) {
-  outcome.failure.left = outcome.outputPath.empty() ? LeftOnDisk::kNothing : begun;
-  if (sink.MadeBackup()) {
-    outcome.failure.backup = Shown(run, BackupPath(sink.WrittenPath()));
-  }
-}
-
-// The input stopped: where and why, and with a parts file on the disk what
-// it left (`begun`) and, with --atomic, kept.
-void SetStopped(const Walk& walk, const std::string& inputPath, PartsFileSink* file,
-                LeftOnDisk begun, InputOutcome& outcome) {
+// The input failed on `record` (the diagnostic that stopped it, or under
+// -Werror its first warning, the message after `prefix`): where, as the
+// summary and the notes show it (the place of the diagnostic when it is
+// about the source or the control file, else the source), why, and with a
+// parts file on the disk what it left (`begun`), the backup this compile
+// made and, with --atomic, what was kept.
+void SetFailed(const Walk& walk, const std::string& inputPath, const DiagnosticRecord* record,
+               std::string_view prefix, PartsFileSink* file, LeftOnDisk begun,
+               InputOutcome& outcome) {
   const RunContext& run = walk.run;
-  SetFailure(run, inputPath, walk.controlPath, run.diagnostics.StopRecord(), outcome.failure);
-  if (file != nullptr) {
-    SetLeftInPlace(run, *file, begun, outcome);
-    KeepPreviousFile(run, *file, outcome);
+  SourceFailure& failure = outcome.failure;
+  failure.file = Shown(run, inputPath);
+  failure.message = std::string(prefix);
+  if (record == nullptr) {
+    failure.message += "the compile failed";
+  } else {
+    failure.message +=
+        record->reason.empty() ? record->message : record->message + ": " + record->reason;
   }
+  if (record != nullptr && (record->file == inputPath || record->file == walk.controlPath)) {
+    failure.file = Shown(run, record->file);
+    failure.line = record->line;
+  }
+  if (file == nullptr) {
+    return;
+  }
+  failure.left = outcome.outputPath.empty() ? LeftOnDisk::kNothing : begun;
+  if (file->MadeBackup()) {
+    failure.backup = Shown(run, BackupPath(file->WrittenPath()));
+  }
+  KeepPreviousFile(run, *file, outcome);
 }
 
 // With -Werror a source that compiled and listed but warned has failed,
@@ -215,19 +205,13 @@ void SetStopped(const Walk& walk, const std::string& inputPath, PartsFileSink* f
 // warn, or warnings are no errors.
 bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSink* file,
                      InputOutcome& outcome) {
-  const RunContext& run = walk.run;
-  const DiagnosticRecord* warning = run.diagnostics.InputWarning();
-  if (!run.diagnostics.WarningsAreErrors() || warning == nullptr) {
+  const Diagnostics& diagnostics = walk.run.diagnostics;
+  const DiagnosticRecord* warning = diagnostics.InputWarning();
+  if (!diagnostics.WarningsAreErrors() || warning == nullptr) {
     return false;
   }
-  SourceFailure& failure = outcome.failure;
-  SetFailure(run, inputPath, walk.controlPath, warning, failure);
-  failure.message = "warnings are errors (-Werror): " + failure.message;
-  if (file == nullptr) {
-    return true;
-  }
-  SetLeftInPlace(run, *file, LeftOnDisk::kWrittenAnyway, outcome);
-  KeepPreviousFile(run, *file, outcome);
+  SetFailed(walk, inputPath, warning, "warnings are errors (-Werror): ", file,
+            LeftOnDisk::kWrittenAnyway, outcome);
   return true;
 }
 
@@ -271,7 +255,8 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
         QuoteName(outputPath) + ": incomplete: the run was interrupted while it was written";
   }
   if (compiled != CompileStatus::kOk) {
-    SetStopped(walk, inputPath, file, LeftOnDisk::kIncomplete, outcome);
+    SetFailed(walk, inputPath, run.diagnostics.StopRecord(), "", file, LeftOnDisk::kIncomplete,
+              outcome);
     return outcome;
   }
   const ListResult listed = ListWritten(walk, sink, file, outputPath);
@@ -298,7 +283,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   }
   run.diagnostics.SetReportOutput(outputPath);
   run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
-  SetStopped(walk, inputPath, file, LeftOnDisk::kRemoved, outcome);
+  SetFailed(walk, inputPath, run.diagnostics.StopRecord(), "", file, LeftOnDisk::kRemoved, outcome);
   return outcome;
 }
 
@@ -413,12 +398,11 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   const bool inMemory = run.options.action == ActionId::kCheck;
   const std::vector<std::string>& sources = run.options.sources;
   const bool named = inMemory && !sources.empty();
-  std::string controlPath;
-  if (!named) {
-    if (const int status = TakeControlPath(run, controlPath); status != kExitOk) {
-      return status;
-    }
+  const ControlPath taken = named ? ControlPath{} : TakeControlPath(run);
+  if (taken.status != kExitOk) {
+    return taken.status;
   }
+  const std::string& controlPath = taken.path;
   const std::string logOf = named ? OvFile::Resolve(run.directory, sources.front()) : controlPath;
   const std::string& errorLogGiven = run.options.errorLogPath;
   const std::string errorLogName = errorLogGiven.empty() ? ErrorLogName(logOf) : errorLogGiven;
@@ -473,14 +457,12 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   runLog.Fclose();
   diagnostics.CloseErrorLog();
   bool outputFailed = !errorLogOpened;
-  outputFailed |= WriteFailureReported(run.console, summary, runLogName, runLog.ErrorText());
+  outputFailed |= WriteFailureReported(run.console, runLogName, runLog.ErrorText(), &summary);
   if (errorLogOpened) {
     outputFailed |=
-        WriteFailureReported(run.console, summary, errorLogName, diagnostics.ErrorLogFailure());
+        WriteFailureReported(run.console, errorLogName, diagnostics.ErrorLogFailure(), &summary);
   }
-  run.console.Out().Fflush();
-  outputFailed |=
-      WriteFailureReported(run.console, summary, "standard output", run.console.Out().ErrorText());
+  outputFailed |= StandardOutputFailed(run.console, &summary);
   if (OvSignals::Caught() != 0) {
     ReportInterruption(run, "at the end of the run");
     return kExitSignal + OvSignals::Caught();
@@ -503,7 +485,8 @@ std::unique_ptr<DiagnosticSink> SarifSink(const RunContext& run) {
   const std::string& named = run.options.sarifBase;
   return MakeSarifSink(
       run.console, sarif, run.directory,
-      named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named));
+      named.empty() ? run.diagnostics.DisplayDirectory() : OvFile::Resolve(run.directory, named),
+      ReplaceWholeFile);
 }
 
 // The diagnostics of the run: the settings file's everyday mode first, then
@@ -590,18 +573,19 @@ int CompileWithDiagnostics(RunContext& run) {
   return written || status != kExitOk ? status : kExitFailed;
 }
 
-// Takes the directories named with -C in turn, each from the one before,
-// into `directory`. False after one complaint.
-bool ChangeDirectories(OvConsole& console, const RunOptions& options, std::string& directory) {
+// The run's directory: `directory` with the directories named with -C
+// taken in turn, each from the one before. None after one complaint.
+std::optional<std::string> ChangeDirectories(OvConsole& console, const RunOptions& options,
+                                             std::string directory) {
   for (const std::string& named : options.directories) {
     OvEntered entered = OvFile::ChangeDirectory(directory, named);
     if (!entered.Ok()) {
       Complain(console, named + ": cannot change to the directory: " + entered.reason);
-      return false;
+      return std::nullopt;
     }
     directory = std::move(entered.directory);
   }
-  return true;
+  return directory;
 }
 
 // --lsp: the language server on standard input and output. A settings file
@@ -714,12 +698,12 @@ int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& star
   }
   console.SetQuiet(options.quiet.value_or(false));
   const std::string started = startDirectory.empty() ? OvFile::CurrentDirectory() : startDirectory;
-  std::string directory = started;
-  if (!ChangeDirectories(console, options, directory)) {
+  std::optional<std::string> directory = ChangeDirectories(console, options, started);
+  if (!directory) {
     return kExitStop;
   }
   const auto run =
-      std::make_unique<RunContext>(console, std::move(options), std::move(directory), extras);
+      std::make_unique<RunContext>(console, std::move(options), std::move(*directory), extras);
   run->diagnostics.SetDisplayDirectory(started);
   return RunActions(*run, argc, argv);
 }

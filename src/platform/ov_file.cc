@@ -111,8 +111,7 @@ int OpenRetrying(const std::string& path, int flags, mode_t permission) {
   return fd;
 }
 
-int OpenOutputFile(const std::string& path, int flags, int permission, bool& created) {
-  created = false;
+OvOutputFile OpenOutputFile(const std::string& path, int flags, int permission) {
   flags = (flags | O_CREAT) & ~O_TRUNC;
   const auto mode = static_cast<mode_t>(permission);
   // A name that changes between the look and the open is looked at again.
@@ -121,22 +120,21 @@ int OpenOutputFile(const std::string& path, int flags, int permission, bool& cre
     struct stat named {};
     if (::lstat(path.c_str(), &named) != 0) {
       if (errno != ENOENT) {
-        return -1;
+        return {};
       }
       const int fd = OpenRetrying(path, flags | O_EXCL | O_NOFOLLOW, mode);
       if (fd >= 0 || errno != EEXIST || (flags & O_EXCL) != 0) {
-        created = fd >= 0;
-        return fd;
+        return {fd, fd >= 0};
       }
       continue;
     }
     if ((flags & O_EXCL) != 0) {
       errno = EEXIST;
-      return -1;
+      return {};
     }
     if (const int refusal = WriteRefusal(path, named); refusal != 0) {
       errno = refusal;
-      return -1;
+      return {};
     }
     const bool link = S_ISLNK(named.st_mode);
     const int fd = OpenRetrying(path, flags | (link ? 0 : O_NOFOLLOW), mode);
@@ -144,17 +142,17 @@ int OpenOutputFile(const std::string& path, int flags, int permission, bool& cre
       if (errno == ELOOP && !link) {
         continue;
       }
-      return -1;
+      return {};
     }
     struct stat opened {};
     if (link || (::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev &&
                  opened.st_ino == named.st_ino)) {
-      return fd;
+      return {fd, false};
     }
     ::close(fd);
   }
   errno = EAGAIN;
-  return -1;
+  return {};
 }
 
 int OpenInputFile(const std::string& path, bool regularOnly, int flags) {
@@ -223,27 +221,6 @@ int OvFile::Rename(const std::string& from, const std::string& to) {
     return -1;
   }
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
-}
-
-int OvFile::LinkUnique(const std::string& from, const std::string& stem, std::string& to) {
-  constexpr int kTries = 16;
-  for (int i = 0; i < kTries; ++i) {
-    if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
-      errno = EIO;
-      return -1;
-    }
-    to = RandomName(stem);
-    if (to.empty()) {
-      return -1;
-    }
-    if (::link(from.c_str(), to.c_str()) == 0) {
-      return 0;
-    }
-    if (errno != EEXIST) {
-      return -1;
-    }
-  }
-  return -1;
 }
 
 std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {

@@ -30,10 +30,14 @@ int OpenRetrying(const std::string& path, int flags, mode_t permission);
 // followed only when it belongs to the run's user or to root; in a directory
 // that another user can write to, an existing file must belong to the run's
 // user (or root) and have no other name. O_TRUNC is left to the caller
-// (OvFileIO truncates once it holds the file's lock). The descriptor, with
-// `created` telling whether this open made the file; -1 with errno, a system
-// error or one of the kRefused reasons of ov_util.h.
-int OpenOutputFile(const std::string& path, int flags, int permission, bool& created);
+// (OvFileIO truncates once it holds the file's lock). The descriptor, and
+// whether this open made the file; fd -1 with errno, a system error or one
+// of the kRefused reasons of ov_util.h.
+struct OvOutputFile {
+  int fd = -1;
+  bool created = false;
+};
+OvOutputFile OpenOutputFile(const std::string& path, int flags, int permission);
 // Opens `path` for reading without waiting for a writer (a FIFO) and refuses
 // a directory (EISDIR) and, with `regularOnly`, anything but a regular file
 // (kRefusedNotRegular), with the host's open flags `flags` added. The
@@ -78,9 +82,6 @@ class OvFile {
   static int Remove(const std::string& path);
   // 0 on success.
   static int Rename(const std::string& from, const std::string& to);
-  // Gives the file `from` a second name: `stem` followed by random
-  // characters, a name no file had; that name goes to `to`. 0 on success.
-  static int LinkUnique(const std::string& from, const std::string& stem, std::string& to);
   // Writes what the system holds of each file or directory of `paths` to
   // the disk, and nothing else: they are synced side by side, a few at once,
   // so that the file system can commit them together. The error number of

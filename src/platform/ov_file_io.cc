@@ -147,7 +147,9 @@ int OvFileIO::OpenText(const std::string& path) {
 
 int OvFileIO::OpenTextOutput(const std::string& path, std::string_view mode) {
   const int flags = O_WRONLY | (mode == "a" ? O_APPEND : 0) | (mode == "wx" ? O_EXCL : 0);
-  const int fd = OpenOutputFile(path, flags, kOpenPermission, created_);
+  const OvOutputFile opened = OpenOutputFile(path, flags, kOpenPermission);
+  const int fd = opened.fd;
+  created_ = opened.created;
   if (fd < 0) {
     return Failed(errno);
   }
@@ -161,9 +163,11 @@ int OvFileIO::OpenTextOutput(const std::string& path, std::string_view mode) {
   }
   // Two runs never write one log at once: the second waits for the first,
   // as long as the lock wait allows, and only then empties the file.
-  const OvLockResult locked = LockDescriptor(fd, OvLockMode::kExclusive, true, holder_);
-  if (locked != OvLockResult::kLocked) {
-    const int error = locked == OvLockResult::kTimedOut ? kRefusedLocked : errno;
+  OvResult<OvLockResult> locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
+  if (!locked.Ok()) {
+    const bool timedOut = locked.status == OvLockResult::kTimedOut;
+    const int error = timedOut ? kRefusedLocked : errno;
+    holder_ = timedOut ? std::move(locked.reason) : std::string();
     ::close(fd);
     return Failed(error);
   }
@@ -334,7 +338,9 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   // that is read is a regular file (a FIFO would wait for a writer).
   int fd = -1;
   if ((hostFlags & O_CREAT) != 0) {
-    fd = OpenOutputFile(path, hostFlags, permission, created_);
+    const OvOutputFile opened = OpenOutputFile(path, hostFlags, permission);
+    fd = opened.fd;
+    created_ = opened.created;
   } else if ((hostFlags & O_ACCMODE) == O_RDONLY) {
     fd = OpenInputFile(path, true);
   } else {
@@ -481,41 +487,6 @@ void OvFileIO::StartWriteBack() {
 
 int OvFileIO::Duplicate() const {
   return fd_ >= 0 ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
-}
-
-OvResult<OvFileIO::Replaced> OvFileIO::ReplaceWholeFile(const std::string& path,
-                                                        std::string_view text) {
-  struct stat named {};
-  const bool exists = ::lstat(path.c_str(), &named) == 0;
-  OvFileIO file;
-  if (exists && !S_ISREG(named.st_mode)) {
-    if (!file.Fopen(path, "w")) {
-      return {Replaced::kNotOpened, file.ErrorText()};
-    }
-    file.FwriteData(text);
-    file.Fclose();
-    std::string reason = file.ErrorText();
-    return {reason.empty() ? Replaced::kDone : Replaced::kNotWritten, std::move(reason)};
-  }
-  const std::optional<std::string> temporary = file.OpenUnique(OvFile::HiddenBeside(path, ".new-"));
-  if (!temporary) {
-    return {Replaced::kNotOpened, file.ErrorText()};
-  }
-  const int permission = exists ? static_cast<int>(named.st_mode & 0777) : -1;
-  const bool kept = permission < 0 || file.SetPermission(permission);
-  const int count = static_cast<int>(text.size());
-  const bool written =
-      text.size() <= static_cast<size_t>(INT32_MAX) && file.Write(text.data(), count) == count;
-  std::string reason = written ? std::string() : file.ErrorText();
-  file.Close();
-  if (written && kept && OvFile::Rename(*temporary, path) == 0) {
-    return {};
-  }
-  if (reason.empty()) {
-    reason = LastSystemError();
-  }
-  OvFile::Remove(*temporary);
-  return {Replaced::kNotWritten, std::move(reason)};
 }
 
 namespace {

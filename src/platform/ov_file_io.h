@@ -150,16 +150,6 @@ class OvFileIO {
   // The descriptor of a binary file (-1 when none is open).
   int Descriptor() const { return fd_; }
 
-  // Makes `text` the whole content of `path`, so that the name holds the
-  // old content or the new, never a part: the text goes into a new hidden
-  // file beside it (".NAME.new-" and random characters, O_EXCL), which then
-  // takes the name by rename and the old file's permission bits; it is
-  // removed when any step fails. A name that is a link the run may follow
-  // or no regular file (a FIFO, a device) is written in place as Fopen
-  // "w" does. What came of it, with the reason of a failure.
-  enum class Replaced { kDone, kNotOpened, kNotWritten };
-  static OvResult<Replaced> ReplaceWholeFile(const std::string& path, std::string_view text);
-
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 
   // The system's error number of the first failure since the file was last

@@ -1,6 +1,5 @@
 #include "platform/ov_lock.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,7 +18,6 @@
 #include <string_view>
 
 #include "platform/ov_escape.h"
-#include "platform/ov_file.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
@@ -85,6 +83,24 @@ std::string DescribeProcess(pid_t pid) {
   return text + " of user " + std::to_string(id);
 }
 
+// Who holds a lock on the file open on `fd`, as far as the system tells:
+// "process 1234 (partsc) of user alice"; "another process" when it cannot
+// be told; "this process" for a lock of its own through another descriptor.
+std::string LockHolder(int fd) {
+  struct stat status {};
+  std::ifstream locks("/proc/locks");
+  pid_t holder = 0;
+  if (::fstat(fd, &status) == 0) {
+    for (std::string line; holder == 0 && std::getline(locks, line);) {
+      holder = FlockHolderOf(line, status);
+    }
+  }
+  if (holder == ::getpid()) {
+    return "this process";
+  }
+  return holder > 0 ? DescribeProcess(holder) : "another process";
+}
+
 }  // namespace
 
 int LockWaitSeconds() {
@@ -104,7 +120,7 @@ bool IsLockWait(const char* text) {
   return std::strtol(text, nullptr, 10) <= kMost;
 }
 
-OvLockResult LockDescriptor(int fd, OvLockMode mode, bool wait, std::string& holder) {
+OvResult<OvLockResult> LockDescriptor(int fd, OvLockMode mode, bool wait) {
   const int operation = (mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(LockWaitSeconds());
@@ -113,122 +129,21 @@ OvLockResult LockDescriptor(int fd, OvLockMode mode, bool wait, std::string& hol
   long pauseNs = 5'000'000;
   for (;;) {
     if (::flock(fd, operation) == 0) {
-      return OvLockResult::kLocked;
+      return {};
     }
-    if (errno != EWOULDBLOCK && errno != EINTR) {
-      return OvLockResult::kFailed;
+    if ((errno != EWOULDBLOCK && errno != EINTR) || (wait && OvSignals::Caught() != 0)) {
+      return {OvLockResult::kFailed, LastSystemError()};
     }
     if (!wait) {
-      return OvLockResult::kBusy;
-    }
-    if (OvSignals::Caught() != 0) {
-      return OvLockResult::kFailed;
+      return {OvLockResult::kBusy, {}};
     }
     if (Clock::now() >= deadline) {
-      holder = LockHolder(fd);
-      return OvLockResult::kTimedOut;
+      return {OvLockResult::kTimedOut, LockHolder(fd)};
     }
     const timespec pause{0, pauseNs};
     ::nanosleep(&pause, nullptr);
     pauseNs = std::min(pauseNs * 2, 100'000'000L);
   }
-}
-
-std::string LockHolder(int fd) {
-  struct stat status {};
-  std::ifstream locks("/proc/locks");
-  pid_t holder = 0;
-  if (::fstat(fd, &status) == 0) {
-    for (std::string line; holder == 0 && std::getline(locks, line);) {
-      holder = FlockHolderOf(line, status);
-    }
-  }
-  if (holder == ::getpid()) {
-    return "this process";
-  }
-  return holder > 0 ? DescribeProcess(holder) : "another process";
-}
-
-OvLockResult OvFileLock::Lock(const std::string& path, OvLockMode mode) {
-  Unlock();
-  return Take(OpenRetrying(path, O_RDONLY, 0), mode, true);
-}
-
-OvLockResult OvFileLock::LockNamed(const std::string& path, OvLockMode mode, bool create,
-                                   bool wait) {
-  Unlock();
-  constexpr int kTries = 100;
-  for (int i = 0; i < kTries; ++i) {
-    // A lock file is made anew, or one that is there is only opened to be
-    // locked: never through a link, never anything but a regular file.
-    int fd = create ? OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666) : -1;
-    const bool made = fd >= 0;
-    if (fd < 0 && (!create || errno == EEXIST)) {
-      fd = OpenInputFile(path, true, O_NOFOLLOW);
-    }
-    if (fd < 0) {
-      if (errno == ENOENT && create) {
-        continue;  // gone between the two opens
-      }
-      return errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed;
-    }
-    const OvLockResult taken = Take(fd, mode, wait);
-    if (taken != OvLockResult::kLocked) {
-      return taken;
-    }
-    if (NamedBy(path)) {
-      path_ = path;
-      made_ = made;
-      return OvLockResult::kLocked;
-    }
-    Unlock();
-  }
-  return OvLockResult::kFailed;
-}
-
-bool OvFileLock::LockDescriptor(int fd, OvLockMode mode) {
-  Unlock();
-  return Take(fd, mode, false) == OvLockResult::kLocked;
-}
-
-bool OvFileLock::NamedBy(const std::string& path) const {
-  struct stat held {};
-  struct stat named {};
-  return ::fstat(fd_, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-}
-
-void OvFileLock::UnlockRemoving() {
-  if (fd_ >= 0 && !path_.empty() && (made_ || OvFile::IsOwnFile(path_))) {
-    ::unlink(path_.c_str());
-  }
-  Unlock();
-}
-
-OvLockResult OvFileLock::Take(int fd, OvLockMode mode, bool wait) {
-  if (fd < 0) {
-    return OvLockResult::kFailed;
-  }
-  holder_.clear();
-  const OvLockResult taken = partsc::LockDescriptor(fd, mode, wait, holder_);
-  if (taken != OvLockResult::kLocked) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return taken;
-  }
-  fd_ = fd;
-  return OvLockResult::kLocked;
-}
-
-void OvFileLock::Unlock() {
-  // Closing the only descriptor of the lock lets the lock go.
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
-  fd_ = -1;
-  path_.clear();
-  made_ = false;
 }
 
 }  // namespace partsc

@@ -1,20 +1,49 @@
 #include "storage/file_sinks.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
 
+#include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_lock.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_util.h"
+#include "storage/file_lock.h"
 
 namespace partsc {
 namespace {
+
+// Gives the file `from` a second name: `stem` followed by random characters,
+// a name no file had. That name; none when no name could be given (errno
+// tells why).
+std::optional<std::string> LinkUnique(const std::string& from, const std::string& stem) {
+  constexpr int kTries = 16;
+  for (int i = 0; i < kTries; ++i) {
+    if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
+      errno = EIO;
+      return std::nullopt;
+    }
+    std::string to = OvFile::RandomName(stem);
+    if (to.empty()) {
+      return std::nullopt;
+    }
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      return to;
+    }
+    if (errno != EEXIST) {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
 
 // Puts `temporary`, already on the disk, in place of `path`, and the older
 // file, if any, in place of its backup. `path` names a complete file at
@@ -24,8 +53,12 @@ namespace {
 SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
   const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
   std::string older;
-  if (hasOlder && OvFile::LinkUnique(path, OvFile::HiddenBeside(path, ".old-"), older) != 0) {
-    return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
+  if (hasOlder) {
+    std::optional<std::string> linked = LinkUnique(path, OvFile::HiddenBeside(path, ".old-"));
+    if (!linked) {
+      return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
+    }
+    older = std::move(*linked);
   }
   if (OvFile::Rename(temporary, path) != 0) {
     SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
@@ -59,7 +92,7 @@ bool IsHiddenName(std::string_view rest, std::string_view kind) {
 // Whether no run holds a lock on the file `path` names now: a file that
 // cannot be opened counts as held.
 bool LockIsFree(const std::string& path) {
-  OvFileLock lock;
+  FileLock lock;
   return lock.LockNamed(path, OvLockMode::kExclusive, false, false) == OvLockResult::kLocked;
 }
 
@@ -120,7 +153,7 @@ SinkResult PartsFileSink::Open(const std::string& path) {
     return Interrupted();
   }
   if (locked == OvLockResult::kTimedOut) {
-    return LockTimedOut(directoryLock_);
+    return LockTimedOut(directoryLock_.Holder());
   }
   // The new file keeps the permission bits of the one it replaces.
   const int permission = OvFile::PermissionOf(path);
@@ -146,8 +179,8 @@ SinkResult PartsFileSink::Open(const std::string& path) {
   return {};
 }
 
-SinkResult PartsFileSink::LockTimedOut(const OvFileLock& lock) {
-  lockHolder_ = lock.Holder();
+SinkResult PartsFileSink::LockTimedOut(std::string holder) {
+  lockHolder_ = std::move(holder);
   return SinkResult::Failed(SinkStatus::kOpenFailed, SystemErrorText(kRefusedLocked));
 }
 
@@ -201,11 +234,11 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   }
   path_ = path;
   lockHolder_.clear();
-  const OvFileLock* timedOut = pending_.HoldDirectory(OvFile::DirectoryOf(path));
+  std::optional<std::string> timedOut = pending_.HoldDirectory(OvFile::DirectoryOf(path));
   // No run waits for another's lock while it holds the locks of waiting
   // files, which the other may wait for in turn: those go in place first.
   OvLockResult taken = OvLockResult::kLocked;
-  if (timedOut == nullptr) {
+  if (!timedOut) {
     taken = LockPartsFile(false);
   }
   if (taken == OvLockResult::kBusy) {
@@ -215,11 +248,11 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   if (OvSignals::Caught() != 0) {
     return Interrupted();
   }
-  if (timedOut != nullptr) {
-    return LockTimedOut(*timedOut);
+  if (timedOut) {
+    return LockTimedOut(std::move(*timedOut));
   }
   if (taken == OvLockResult::kTimedOut) {
-    return LockTimedOut(fileLock_);
+    return LockTimedOut(fileLock_.Holder());
   }
   // Where no lock can be had (kFailed) the work goes on without.
   ClearLeftovers(path, pending_.HiddenNames(OvFile::DirectoryOf(path)), onLockFile_);
@@ -323,19 +356,15 @@ void PendingReplacements::Finish() {
   directoryLocks_.clear();
 }
 
-const OvFileLock* PendingReplacements::HoldDirectory(const std::string& directory) {
-  std::unique_ptr<OvFileLock>& lock = directoryLocks_[directory];
-  if (lock != nullptr) {
-    return nullptr;
-  }
-  lock = std::make_unique<OvFileLock>();
-  if (lock->Lock(directory, OvLockMode::kShared) != OvLockResult::kTimedOut) {
-    return nullptr;
+std::optional<std::string> PendingReplacements::HoldDirectory(const std::string& directory) {
+  const auto [lock, added] = directoryLocks_.try_emplace(directory);
+  if (!added || lock->second.Lock(directory, OvLockMode::kShared) != OvLockResult::kTimedOut) {
+    return std::nullopt;
   }
   // Asked again by the next parts file of that directory.
-  timedOut_ = std::move(lock);
-  directoryLocks_.erase(directory);
-  return timedOut_.get();
+  std::string holder = lock->second.Holder();
+  directoryLocks_.erase(lock);
+  return holder;
 }
 
 const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {

@@ -8,13 +8,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "partsfile/parts_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_lock.h"
+#include "storage/file_lock.h"
 
 namespace partsc {
 
@@ -58,9 +59,9 @@ class PartsFileSink : public PartsSink {
   virtual void Release();
 
  protected:
-  // Open's answer when the wait for `lock` ran out: kOpenFailed with the
-  // words of kRefusedLocked, and the holder kept for LockHolder().
-  SinkResult LockTimedOut(const OvFileLock& lock);
+  // Open's answer when the wait for a lock ran out: kOpenFailed with the
+  // words of kRefusedLocked, and `holder` kept for LockHolder().
+  SinkResult LockTimedOut(std::string holder);
   // Open's answer when a signal ended the wait for a lock.
   static SinkResult Interrupted();
 
@@ -68,7 +69,7 @@ class PartsFileSink : public PartsSink {
   bool madeBackup_ = false;
   std::string lockHolder_;
   OvFileIO file_;
-  OvFileLock directoryLock_;
+  FileLock directoryLock_;
 };
 
 class PendingReplacements;
@@ -110,9 +111,9 @@ class ReplacingPartsFileSink : public PartsFileSink {
 
   PendingReplacements& pending_;
   std::string temporary_;  // empty when nothing waits
-  OvFileLock fileLock_;    // the parts file, or its lock file
+  FileLock fileLock_;      // the parts file, or its lock file
   bool onLockFile_ = false;
-  OvFileLock newLock_;  // the new file, which takes the name
+  FileLock newLock_;  // the new file, which takes the name
 };
 
 // --atomic: the parts files of a run that compiled and listed, waiting to be
@@ -155,17 +156,16 @@ class PendingReplacements {
   const std::vector<std::string>& HiddenNames(const std::string& directory);
   // Takes the shared lock of `directory` unless it is held already; it is
   // held until Finish, so that no default-mode run works there meanwhile.
-  // The lock whose wait ran out, for its holder; null when it is held (or
-  // could not be had at all: the work goes on without).
-  const OvFileLock* HoldDirectory(const std::string& directory);
+  // Who held it when the wait ran out; none when it is held (or could not
+  // be had at all: the work goes on without).
+  std::optional<std::string> HoldDirectory(const std::string& directory);
 
  private:
   std::vector<std::unique_ptr<ReplacingPartsFileSink>> waiting_;
   std::vector<Result> results_;
   std::map<std::string, std::vector<std::string>> hidden_;  // by directory
   std::set<std::string> unsyncedDirectories_;
-  std::map<std::string, std::unique_ptr<OvFileLock>> directoryLocks_;
-  std::unique_ptr<OvFileLock> timedOut_;  // the last directory lock whose wait ran out
+  std::map<std::string, FileLock> directoryLocks_;
 };
 
 }  // namespace partsc

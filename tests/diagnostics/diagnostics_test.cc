@@ -18,6 +18,7 @@
 #include "diagnostics/line_pieces.h"
 #include "diagnostics/sinks.h"
 #include "platform/ov_string_util.h"
+#include "storage/whole_file.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -309,7 +310,7 @@ TEST(ReportDiagnostic, SarifLevelsFollowTheConsequence) {
   TempDir dir;
   Channel channel(dir.path());
   Diagnostics& d = channel.diagnostics;
-  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.path()));
+  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.path(), ReplaceWholeFile));
   d.OpenErrorLog(dir.File("R.CTL"));
   d.BeginInput(dir.File("p.src"));
   d.SetReportLine({5, 5, 1, "s <1,1 \"MAT\""});
@@ -366,7 +367,8 @@ TEST(SarifLog, UrisFingerprintsAndInvocation) {
   std::filesystem::create_directories(dir.File("lib/sub"));
   WriteFile(dir.File("lib/a.src"), "x\n  s <1,1 \"M\"\ny\ns <1,1  \"M\"\n");
   Diagnostics& d = channel.diagnostics;
-  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.File("lib/sub/..")));
+  d.AddSink(MakeSarifSink(channel.console, "run.sarif", dir.path(), dir.File("lib/sub/.."),
+                          ReplaceWholeFile));
   d.OpenErrorLog(dir.File("R.CTL"));
   d.BeginInput("lib/sub/../a.src");
   d.SetReportLine({2, 2, 1, "  s <1,1 \"M\""});

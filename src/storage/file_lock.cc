@@ -1,0 +1,95 @@
+#include "storage/file_lock.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/ov_file.h"
+
+namespace partsc {
+
+OvLockResult FileLock::Lock(const std::string& path, OvLockMode mode) {
+  Unlock();
+  return Take(OpenRetrying(path, O_RDONLY, 0), mode, true);
+}
+
+OvLockResult FileLock::LockNamed(const std::string& path, OvLockMode mode, bool create, bool wait) {
+  Unlock();
+  constexpr int kTries = 100;
+  for (int i = 0; i < kTries; ++i) {
+    // A lock file is made anew, or one that is there is only opened to be
+    // locked: never through a link, never anything but a regular file.
+    int fd = create ? OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666) : -1;
+    const bool made = fd >= 0;
+    if (fd < 0 && (!create || errno == EEXIST)) {
+      fd = OpenInputFile(path, true, O_NOFOLLOW);
+    }
+    if (fd < 0) {
+      if (errno == ENOENT && create) {
+        continue;  // gone between the two opens
+      }
+      return errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed;
+    }
+    const OvLockResult taken = Take(fd, mode, wait);
+    if (taken != OvLockResult::kLocked) {
+      return taken;
+    }
+    if (NamedBy(path)) {
+      path_ = path;
+      made_ = made;
+      return OvLockResult::kLocked;
+    }
+    Unlock();
+  }
+  return OvLockResult::kFailed;
+}
+
+bool FileLock::LockDescriptor(int fd, OvLockMode mode) {
+  Unlock();
+  return Take(fd, mode, false) == OvLockResult::kLocked;
+}
+
+bool FileLock::NamedBy(const std::string& path) const {
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd_, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+void FileLock::UnlockRemoving() {
+  if (fd_ >= 0 && !path_.empty() && (made_ || OvFile::IsOwnFile(path_))) {
+    ::unlink(path_.c_str());
+  }
+  Unlock();
+}
+
+OvLockResult FileLock::Take(int fd, OvLockMode mode, bool wait) {
+  if (fd < 0) {
+    return OvLockResult::kFailed;
+  }
+  OvResult<OvLockResult> taken = partsc::LockDescriptor(fd, mode, wait);
+  holder_ = taken.status == OvLockResult::kTimedOut ? std::move(taken.reason) : std::string();
+  if (!taken.Ok()) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return taken.status;
+  }
+  fd_ = fd;
+  return OvLockResult::kLocked;
+}
+
+void FileLock::Unlock() {
+  // Closing the only descriptor of the lock lets the lock go.
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+  fd_ = -1;
+  path_.clear();
+  made_ = false;
+}
+
+}  // namespace partsc

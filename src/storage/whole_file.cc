@@ -1,0 +1,49 @@
+#include "storage/whole_file.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "platform/ov_file.h"
+#include "platform/ov_file_io.h"
+#include "platform/ov_util.h"
+
+namespace partsc {
+
+OvResult<WholeWrite> ReplaceWholeFile(const std::string& path, std::string_view text) {
+  struct stat named {};
+  const bool exists = ::lstat(path.c_str(), &named) == 0;
+  OvFileIO file;
+  if (exists && !S_ISREG(named.st_mode)) {
+    if (!file.Fopen(path, "w")) {
+      return {WholeWrite::kNotOpened, file.ErrorText()};
+    }
+    file.FwriteData(text);
+    file.Fclose();
+    std::string reason = file.ErrorText();
+    return {reason.empty() ? WholeWrite::kDone : WholeWrite::kNotWritten, std::move(reason)};
+  }
+  const std::optional<std::string> temporary = file.OpenUnique(OvFile::HiddenBeside(path, ".new-"));
+  if (!temporary) {
+    return {WholeWrite::kNotOpened, file.ErrorText()};
+  }
+  const int permission = exists ? static_cast<int>(named.st_mode & 0777) : -1;
+  const bool kept = permission < 0 || file.SetPermission(permission);
+  const int count = static_cast<int>(text.size());
+  const bool written =
+      text.size() <= static_cast<size_t>(INT32_MAX) && file.Write(text.data(), count) == count;
+  std::string reason = written ? std::string() : file.ErrorText();
+  file.Close();
+  if (written && kept && OvFile::Rename(*temporary, path) == 0) {
+    return {};
+  }
+  if (reason.empty()) {
+    reason = LastSystemError();
+  }
+  OvFile::Remove(*temporary);
+  return {WholeWrite::kNotWritten, std::move(reason)};
+}
+
+}  // namespace partsc
