@@ -363,31 +363,32 @@ class Decoding {
   // records unwritten, and every list of a size among these.
   void ReadUnlistedLists() {
     current_ = PartsPart::kMemberArea;
-    int64_t position = MemberAreaStart(model_);
+    std::optional<int64_t> position = MemberAreaStart(model_);
     for (const auto& [start, end] : spans_) {
-      if (!ReadListsUntil(position, start)) {
+      position = ReadListsUntil(*position, start);
+      if (!position) {
         return;
       }
-      position = std::max(position, end);
+      position = std::max(*position, end);
     }
-    ReadListsUntil(position, static_cast<int64_t>(file_.size()));
+    ReadListsUntil(*position, static_cast<int64_t>(file_.size()));
   }
 
-  // Reads the lists from `position` on while they start before `until`;
-  // false after a failure.
-  bool ReadListsUntil(int64_t& position, int64_t until) {
+  // Reads the lists from `position` on while they start before `until`:
+  // where the last one ends, or none after a failure.
+  std::optional<int64_t> ReadListsUntil(int64_t position, int64_t until) {
     const Counts room = RoomAfter(model_.common);
     while (position < until) {
       UnlistedList list{static_cast<uint32_t>(position), {}};
       const ListEnd read = ReadMemberList(file_, position, room, &list.members);
       if (read.result != ReadStatus::kOk) {
         Fail(read.result, position);
-        return false;
+        return std::nullopt;
       }
       model_.unlisted.push_back(std::move(list));
       position = read.end;
     }
-    return true;
+    return position;
   }
 
   std::string_view file_;
