@@ -66,8 +66,9 @@ int WriteFullFile(PartsModel model, const std::string& path) {
                  encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
   encoder.BeginMemberLists(model.header);
   for (PartsSize& size : model.sizes) {
-    written = written && encoder.WriteMemberList(size.members.specs, size.members.params,
-                                                 size.record.memberOffset);
+    const std::optional<uint32_t> offset = encoder.WriteMemberList(size.members);
+    written = written && offset.has_value();
+    size.record.memberOffset = offset.value_or(0);
   }
   const int sortMode = model.header.sortMode;
   if (sortMode < kSortAsWritten) {

@@ -39,13 +39,13 @@ void CheckWhole(const PartsModel& model) {
     Require(size.membersResult == ReadStatus::kOk, "a file read whole has every size's list");
     CheckEntries(size.members);
   }
-  std::string bytes;
-  if (!EncodePartsFile(model, bytes)) {
+  const EncodedModel encoded = EncodeModel(model);
+  if (encoded.problem) {
     return;
   }
+  const std::string& bytes = encoded.bytes;
   Require(DecodePartsFile(bytes) == model, "a model read whole is read back from its bytes");
-  std::string again;
-  Require(EncodePartsFile(DecodePartsFile(bytes), again) && again == bytes,
+  Require(EncodeModel(DecodePartsFile(bytes)).bytes == bytes,
           "the bytes of a model encode to themselves");
 }
 

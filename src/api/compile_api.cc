@@ -23,8 +23,6 @@ class Collector : public DiagnosticSink {
  public:
   explicit Collector(CompileResult& result) : result_(result) {}
 
-  bool Finish(int /*exitStatus*/) override { return true; }
-
   void Emit(const DiagnosticRecord& record) override {
     result_.diagnostics.push_back(PublicDiagnostic(record));
   }
@@ -56,8 +54,9 @@ std::string StopReason(const CompileResult& result) {
   return {};
 }
 
+// A compile that runs out of memory gives no more than that.
 CompileResult Compile(const std::string& path, std::optional<std::string_view> text,
-                      const CompileOptions& options) {
+                      const CompileOptions& options) try {
   CompileResult result;
   MemoryCompiler compiler;
   Diagnostics& diagnostics = compiler.diagnostics();
@@ -85,29 +84,22 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
     result.reason = StopReason(result);
   }
   return result;
-}
-
-CompileResult Guarded(const std::string& path, std::optional<std::string_view> text,
-                      const CompileOptions& options) {
-  try {
-    return Compile(path, text, options);
-  } catch (const std::bad_alloc&) {
-    CompileResult result;
-    result.status = CompileEnd::kNoMemory;
-    result.reason = "out of memory";
-    return result;
-  }
+} catch (const std::bad_alloc&) {
+  CompileResult result;
+  result.status = CompileEnd::kNoMemory;
+  result.reason = "out of memory";
+  return result;
 }
 
 }  // namespace
 
 CompileResult CompileText(std::string_view text, const std::string& path,
                           const CompileOptions& options) {
-  return Guarded(path, text, options);
+  return Compile(path, text, options);
 }
 
 CompileResult CompileFile(const std::string& path, const CompileOptions& options) {
-  return Guarded(path, std::nullopt, options);
+  return Compile(path, std::nullopt, options);
 }
 
 }  // namespace partsc

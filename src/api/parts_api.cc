@@ -46,24 +46,15 @@ std::vector<ModelProblem> Validate(const PartsModel& model, const std::string& p
 }
 
 EncodeResult EncodePartsFile(const PartsModel& model) {
-  EncodeResult result;
-  result.problems = Validate(model);
-  if (result.problems.empty()) {
-    EncodePartsFile(model, result.bytes);
-  }
-  return result;
+  std::vector<ModelProblem> problems = Validate(model);
+  return {problems.empty() ? EncodeModel(model).bytes : std::string(), std::move(problems)};
 }
 
 ReadResult ReadPartsFile(const std::string& path) {
-  ReadResult result;
   OvFileBytes bytes;
   OvResult<ReadStatus> read = ReadPartsFileBytes(path, bytes);
-  result.status = read.status;
-  result.reason = std::move(read.reason);
-  if (read.Ok()) {
-    result.model = DecodePartsFile(bytes.View());
-  }
-  return result;
+  PartsModel model = read.Ok() ? DecodePartsFile(bytes.View()) : PartsModel();
+  return {read.status, std::move(read.reason), std::move(model)};
 }
 
 WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
@@ -74,8 +65,7 @@ WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
     result.reason = result.problems.front().pointer + ": " + result.problems.front().rule;
     return result;
   }
-  std::string bytes;
-  EncodePartsFile(model, bytes);
+  const std::string bytes = EncodeModel(model).bytes;
   PartsFileSink sink;
   SinkResult opened = sink.Open(path);
   result.status = PublicStatus(opened.status);
@@ -97,12 +87,7 @@ Listing ListModel(const PartsModel& model, const std::string& path) {
   runLog.FopenMemory();
   const ListResult listed = ListOpenFile(diagnostics, model, path, runLog);
   runLog.Fclose();
-  Listing listing;
-  listing.status = PublicStatus(listed.step);
-  listing.read = listed.read;
-  listing.text = runLog.MemoryText();
-  listing.reason = UnreadableReason(listed);
-  return listing;
+  return {PublicStatus(listed.step), listed.read, runLog.MemoryText(), UnreadableReason(listed)};
 }
 
 std::string ModelToJson(const PartsModel& model, const std::string& path) {
@@ -113,15 +98,16 @@ std::string ModelToJson(const PartsModel& model, const std::string& path) {
 }
 
 JsonResult ModelFromJson(std::string_view text) {
-  JsonResult result;
   Json document;
-  ModelProblem problem;
-  if (const OvResult<OvJsonResult> parsed = ParseJson(text, document); !parsed.Ok()) {
-    result.problems.push_back({"", "not JSON: " + parsed.reason});
-  } else if (!PartsModelFromJson(document, result.model, problem)) {
-    result.problems.push_back(std::move(problem));
+  if (const OvResult<OvJsonResult> parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document);
+      !parsed.Ok()) {
+    return {PartsModel(), {{"", "not JSON: " + parsed.reason}}};
   }
-  return result;
+  JsonModel read = PartsModelFromJson(document);
+  if (!read.problem) {
+    return {std::move(read.model), {}};
+  }
+  return {std::move(read.model), {std::move(*read.problem)}};
 }
 
 }  // namespace partsc

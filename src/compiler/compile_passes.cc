@@ -491,11 +491,11 @@ CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
     c.members.Clear();
     return CompileStatus::kOk;
   }
-  uint32_t offset = 0;
-  if (!c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset)) {
+  const std::optional<uint32_t> offset = c.encoder->WriteMemberListBytes(c.members.ListBytes());
+  if (!offset) {
     return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
   }
-  TieList(c, c.sizeName, offset);
+  TieList(c, c.sizeName, *offset);
   c.members.Clear();
   return CompileStatus::kOk;
 }
@@ -627,8 +627,7 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   }
   encoder.BeginMemberLists(model.header);
   if (c.HasCommon()) {
-    uint32_t offset = 0;
-    if (!c.encoder->WriteMemberListBytes(c.members.ListBytes(), offset)) {
+    if (!c.encoder->WriteMemberListBytes(c.members.ListBytes())) {
       return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
     }
     model.common = c.members.List();

@@ -108,9 +108,11 @@ DecompileResult DecompilePartsFile(const std::string& path, std::string& source)
 
 std::optional<ModelProblem> RecoveryProblem(const PartsModel& model, const std::string& baseName) {
   const auto recovery = std::make_unique<Recovery>();
-  if (!EncodePartsFile(model, recovery->bytes)) {
-    return ModelProblem{"/", "its member lists do not lie end to end"};
+  EncodedModel encoded = EncodeModel(model);
+  if (encoded.problem) {
+    return encoded.problem;
   }
+  recovery->bytes = std::move(encoded.bytes);
   recovery->model = DecodePartsFile(recovery->bytes);
   recovery->baseName = baseName;
   ModelProblem problem;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diagnostics/keywords.h"
+#include "partsfile/parts_codec.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_layout.h"
 

@@ -1,6 +1,7 @@
 #include "driver/file_actions.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include <partsc/partsc.h>
@@ -42,14 +43,6 @@ std::string NotReadReason(ReadStatus result) {
   return "cannot be opened";
 }
 
-// Whether a size record of `model` points into a list that another record
-// or the common list points to.
-bool SharesMemberLists(const PartsModel& model) {
-  return std::any_of(model.sizes.begin(), model.sizes.end(), [](const PartsSize& size) {
-    return size.membersResult == ReadStatus::kSharedList;
-  });
-}
-
 // Reads a named file's bytes: empty, or why it could not be read.
 std::string ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
   const ReadStatus result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes).status;
@@ -68,7 +61,10 @@ std::string ListAsJson(RunContext& run, const std::string& file) {
   const PartsModel model = reason.empty() ? DecodePartsFrame(bytes.View()) : PartsModel();
   // A document gives each size's list whole: records that share one
   // would make it grow with the records rather than with the file.
-  if (reason.empty() && SharesMemberLists(model)) {
+  const auto shared = [](const PartsSize& size) {
+    return size.membersResult == ReadStatus::kSharedList;
+  };
+  if (reason.empty() && std::any_of(model.sizes.begin(), model.sizes.end(), shared)) {
     reason = "damaged: size records share member lists (no document)";
   }
   if (!reason.empty()) {
@@ -97,6 +93,166 @@ std::string ListAsLines(RunContext& run, const std::string& file) {
   run.console.Out().Fwrite(ModelLines(model, latin1));
   run.console.Out().Fflush();
   return UnlistableReason(model);
+}
+
+// Writes `bytes` to `output`, which must not exist yet unless --force was
+// given. kExitOk, or kExitFailed after one complaint.
+int WriteOutput(RunContext& run, const std::string& output, std::string_view bytes) {
+  const std::string path = OvFile::Resolve(run.directory, output);
+  OvFileIO out;
+  // --force writes over a file of the user's own, or into a device or FIFO,
+  // in place; never through a link or into a file another user planted.
+  if (!out.Fopen(path, run.options.Given(OptionId::kForce) ? "w" : "wx")) {
+    if (out.AlreadyExists()) {
+      Complain(run.console, QuoteName(output) + ": already exists; give --force to overwrite it");
+    } else {
+      ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
+    }
+    return kExitFailed;
+  }
+  out.Fwrite(bytes);
+  out.Fclose();
+  if (out.Error() == 0) {
+    return kExitOk;
+  }
+  ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
+  // Only a file this run made goes again: never a device, a link's target
+  // or a file that was there before.
+  if (out.Created()) {
+    OvFile::Remove(path);
+  }
+  return kExitFailed;
+}
+
+// A refusal as a message quotes it: a long one keeps its start (where) and
+// its end (the rule), each cut short and escaped.
+std::string Shortened(const std::string& text) {
+  constexpr size_t kHead = 160;
+  constexpr size_t kTail = 80;
+  if (text.size() <= kHead + kTail) {
+    return EscapeControls(text);
+  }
+  std::string tail = text.substr(text.size() - kTail);
+  while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80) {
+    tail.erase(0, 1);
+  }
+  return Excerpt(text, kHead) + " (" + std::to_string(text.size()) + " bytes in all) " +
+         EscapeControls(tail);
+}
+
+// The bytes of the parts file the JSON document at `file` describes, to be
+// written at `output`; none after a complaint about each field that breaks
+// the rule for a good parts file.
+std::optional<std::string> PartsBytesFromJson(RunContext& run, const std::string& file,
+                                              const std::string& output) {
+  const std::string shown = QuoteName(file);
+  std::string text;
+  OvTextResult read;
+  if (file == "-") {
+    // Standard input, read to its end, at most as much as of a file.
+    for (std::string piece; read.Ok() && run.console.In().Fgets(piece, 1 << 16);) {
+      text += piece;
+      if (text.size() > kJsonDocumentLimits.maxBytes) {
+        read.status = OvTextRead::kTooLarge;
+      }
+    }
+  } else {
+    read = OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
+                                   kJsonDocumentLimits.maxBytes, true);
+  }
+  if (!read.Ok()) {
+    Complain(run.console, shown + (read.status == OvTextRead::kNoMemory ? ": out of memory"
+                                   : read.status == OvTextRead::kTooLarge
+                                       ? ": cannot be read: larger than 256 MiB, the most partsc "
+                                         "reads of a JSON document"
+                                       : ": cannot be read: " + read.reason));
+    return std::nullopt;
+  }
+  Json document;
+  const OvResult<OvJsonResult> parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document);
+  text = std::string();
+  if (!parsed.Ok()) {
+    Complain(run.console,
+             shown + (parsed.status == OvJsonResult::kNoMemory ? std::string(": out of memory")
+                                                               : ": not JSON: " + parsed.reason));
+    return std::nullopt;
+  }
+  const JsonModel described = PartsModelFromJson(document);
+  const std::vector<ModelProblem> problems =
+      described.problem ? std::vector{*described.problem} : Validate(described.model, output);
+  for (const ModelProblem& problem : problems) {
+    Complain(run.console, shown + ": " + Shortened(problem.pointer + ": " + problem.rule));
+  }
+  if (!problems.empty()) {
+    return std::nullopt;
+  }
+  return EncodeModel(described.model).bytes;
+}
+
+// The first bytes of every parts file: the version 102, low byte first.
+bool LooksLikePartsFile(std::string_view bytes) {
+  return bytes.size() >= 2 && bytes[0] == 'f' && bytes[1] == '\0';
+}
+
+// The first error a compile reported, for a source that did not compile.
+std::string CompileFailure(const CompileResult& compiled) {
+  for (const Diagnostic& diagnostic : compiled.diagnostics) {
+    if (diagnostic.severity == Severity::kError) {
+      return diagnostic.message +
+             (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
+    }
+  }
+  return compiled.reason;
+}
+
+// The model of `file`: a parts file read whole, or a parts source compiled
+// in memory; none after one complaint.
+std::optional<PartsModel> LoadModel(RunContext& run, const std::string& file) {
+  PartsModel model;
+  OvFileBytes bytes;
+  std::string problem = ReadBytes(run, file, bytes);
+  if (problem.empty() && LooksLikePartsFile(bytes.View())) {
+    model = DecodePartsFile(bytes.View());
+    problem = bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
+  } else if (problem.empty()) {
+    const CompileResult compiled = CompileText(bytes.View(), OvFile::Resolve(run.directory, file));
+    model = compiled.model;
+    problem = compiled.Compiled() ? "" : "does not compile: " + CompileFailure(compiled);
+  }
+  if (!problem.empty()) {
+    Complain(run.console, QuoteName(file) + ": " + problem);
+    return std::nullopt;
+  }
+  return model;
+}
+
+// The two sides of a diff, old and new: the files and the names the output
+// gives them.
+struct DiffSides {
+  std::array<std::string, 2> files;
+  std::array<std::string, 2> labels;
+};
+
+// OLD NEW, or the arguments git gives an external diff: PATH OLD-FILE
+// OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE, and for a renamed file NEW-PATH
+// and a message. Git's sides are named a/PATH and b/PATH (or b/NEW-PATH),
+// and /dev/null for a side that is not there; --label names them instead.
+DiffSides SidesOf(const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& labels) {
+  DiffSides sides{{arguments[0], arguments[1]}, {arguments[0], arguments[1]}};
+  if (arguments.size() >= 7) {
+    const std::string& newPath = arguments.size() == 9 ? arguments[7] : arguments[0];
+    sides = {{arguments[1], arguments[4]}, {"a/" + arguments[0], "b/" + newPath}};
+  }
+  for (size_t i = 0; i < 2; ++i) {
+    if (sides.files[i] == "/dev/null") {
+      sides.labels[i] = sides.files[i];
+    }
+    if (i < labels.size()) {
+      sides.labels[i] = labels[i];
+    }
+  }
+  return sides;
 }
 
 }  // namespace
@@ -132,39 +288,6 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
   return status;
 }
 
-namespace {
-
-// Writes `bytes` to `output`, which must not exist yet unless --force was
-// given. kExitOk, or kExitFailed after one complaint.
-int WriteOutput(RunContext& run, const std::string& output, std::string_view bytes) {
-  const std::string path = OvFile::Resolve(run.directory, output);
-  OvFileIO out;
-  // --force writes over a file of the user's own, or into a device or FIFO,
-  // in place; never through a link or into a file another user planted.
-  if (!out.Fopen(path, run.options.Given(OptionId::kForce) ? "w" : "wx")) {
-    if (out.AlreadyExists()) {
-      Complain(run.console, QuoteName(output) + ": already exists; give --force to overwrite it");
-    } else {
-      ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
-    }
-    return kExitFailed;
-  }
-  out.Fwrite(bytes);
-  out.Fclose();
-  if (out.Error() == 0) {
-    return kExitOk;
-  }
-  ComplainNotWritten(run.console, QuoteName(output), out.ErrorText());
-  // Only a file this run made goes again: never a device, a link's target
-  // or a file that was there before.
-  if (out.Created()) {
-    OvFile::Remove(path);
-  }
-  return kExitFailed;
-}
-
-}  // namespace
-
 int Decompile(RunContext& run, const std::string& file, const std::string& output) {
   std::string source;
   const DecompileResult result = DecompilePartsFile(OvFile::Resolve(run.directory, file), source);
@@ -184,172 +307,32 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
   return kExitOk;
 }
 
-namespace {
-
-// A refusal as a message quotes it: a long one keeps its start (where) and
-// its end (the rule), each cut short and escaped.
-std::string Shortened(const std::string& text) {
-  constexpr size_t kHead = 160;
-  constexpr size_t kTail = 80;
-  if (text.size() <= kHead + kTail) {
-    return EscapeControls(text);
-  }
-  std::string tail = text.substr(text.size() - kTail);
-  while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80) {
-    tail.erase(0, 1);
-  }
-  return Excerpt(text, kHead) + " (" + std::to_string(text.size()) + " bytes in all) " +
-         EscapeControls(tail);
-}
-
-// The bytes of the parts file the JSON document at `file` describes, to be
-// written at `output`; false after a complaint about each field that breaks
-// the rule for a good parts file.
-bool PartsBytesFromJson(RunContext& run, const std::string& file, const std::string& output,
-                        std::string& bytes) {
-  const std::string shown = QuoteName(file);
-  std::string text;
-  OvTextResult read;
-  if (file == "-") {
-    // Standard input, read to its end, at most as much as of a file.
-    for (std::string piece; read.Ok() && run.console.In().Fgets(piece, 1 << 16);) {
-      text += piece;
-      if (text.size() > kJsonDocumentLimits.maxBytes) {
-        read.status = OvTextRead::kTooLarge;
-      }
-    }
-  } else {
-    read = OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
-                                   kJsonDocumentLimits.maxBytes, true);
-  }
-  if (!read.Ok()) {
-    Complain(run.console, shown + (read.status == OvTextRead::kNoMemory ? ": out of memory"
-                                   : read.status == OvTextRead::kTooLarge
-                                       ? ": cannot be read: larger than 256 MiB, the most partsc "
-                                         "reads of a JSON document"
-                                       : ": cannot be read: " + read.reason));
-    return false;
-  }
-  Json document;
-  const OvResult<OvJsonResult> parsed = ParseJson(text, document);
-  text = std::string();
-  if (!parsed.Ok()) {
-    Complain(run.console,
-             shown + (parsed.status == OvJsonResult::kNoMemory ? std::string(": out of memory")
-                                                               : ": not JSON: " + parsed.reason));
-    return false;
-  }
-  PartsModel model;
-  ModelProblem refused;
-  if (!PartsModelFromJson(document, model, refused)) {
-    Complain(run.console, shown + ": " + Shortened(refused.pointer + ": " + refused.rule));
-    return false;
-  }
-  const std::vector<ModelProblem> problems = Validate(model, output);
-  for (const ModelProblem& problem : problems) {
-    Complain(run.console, shown + ": " + Shortened(problem.pointer + ": " + problem.rule));
-  }
-  return problems.empty() && EncodePartsFile(model, bytes);
-}
-
-}  // namespace
-
 int FromJson(RunContext& run, const std::string& file, const std::string& output) {
-  std::string bytes;
-  if (!PartsBytesFromJson(run, file, output, bytes)) {
-    return kExitFailed;
-  }
-  return WriteOutput(run, output, bytes);
+  const std::optional<std::string> bytes = PartsBytesFromJson(run, file, output);
+  return bytes ? WriteOutput(run, output, *bytes) : kExitFailed;
 }
-
-namespace {
-
-// The first bytes of every parts file: the version 102, low byte first.
-bool LooksLikePartsFile(std::string_view bytes) {
-  return bytes.size() >= 2 && bytes[0] == 'f' && bytes[1] == '\0';
-}
-
-// The first error a compile reported, for a source that did not compile.
-std::string CompileFailure(const CompileResult& compiled) {
-  for (const Diagnostic& diagnostic : compiled.diagnostics) {
-    if (diagnostic.severity == Severity::kError) {
-      return diagnostic.message +
-             (diagnostic.line > 0 ? " (line " + std::to_string(diagnostic.line) + ")" : "");
-    }
-  }
-  return compiled.reason;
-}
-
-// The model of `file`: a parts file read whole, or a parts source compiled
-// in memory; git's /dev/null, a side that is not there, has none. False
-// after one complaint.
-bool LoadModel(RunContext& run, const std::string& file, std::optional<PartsModel>& loaded) {
-  if (file == "/dev/null") {
-    return true;
-  }
-  PartsModel& model = loaded.emplace();
-  OvFileBytes bytes;
-  std::string problem = ReadBytes(run, file, bytes);
-  if (problem.empty() && LooksLikePartsFile(bytes.View())) {
-    model = DecodePartsFile(bytes.View());
-    problem = bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
-  } else if (problem.empty()) {
-    const CompileResult compiled = CompileText(bytes.View(), OvFile::Resolve(run.directory, file));
-    model = compiled.model;
-    problem = compiled.Compiled() ? "" : "does not compile: " + CompileFailure(compiled);
-  }
-  if (!problem.empty()) {
-    Complain(run.console, QuoteName(file) + ": " + problem);
-  }
-  return problem.empty();
-}
-
-// The two sides of a diff: the files and the names the output gives them.
-struct DiffSides {
-  std::string oldFile;
-  std::string newFile;
-  std::string oldLabel;
-  std::string newLabel;
-};
-
-// OLD NEW, or the arguments git gives an external diff: PATH OLD-FILE
-// OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE, and for a renamed file NEW-PATH
-// and a message. Git's sides are named a/PATH and b/PATH (or b/NEW-PATH),
-// and /dev/null for a side that is not there; --label names them instead.
-DiffSides SidesOf(const std::vector<std::string>& arguments,
-                  const std::vector<std::string>& labels) {
-  DiffSides sides{arguments[0], arguments[1], arguments[0], arguments[1]};
-  if (arguments.size() >= 7) {
-    const std::string& newPath = arguments.size() == 9 ? arguments[7] : arguments[0];
-    sides = {arguments[1], arguments[4], "a/" + arguments[0], "b/" + newPath};
-    sides.oldLabel = sides.oldFile == "/dev/null" ? sides.oldFile : sides.oldLabel;
-    sides.newLabel = sides.newFile == "/dev/null" ? sides.newFile : sides.newLabel;
-  }
-  if (!labels.empty()) {
-    sides.oldLabel = labels[0];
-  }
-  if (labels.size() > 1) {
-    sides.newLabel = labels[1];
-  }
-  return sides;
-}
-
-}  // namespace
 
 int Diff(RunContext& run, const std::vector<std::string>& arguments) {
   const DiffSides sides = SidesOf(arguments, run.options.labels);
-  std::optional<PartsModel> from;
-  std::optional<PartsModel> to;
-  if (!LoadModel(run, sides.oldFile, from) || !LoadModel(run, sides.newFile, to)) {
-    return kExitDiffTrouble;
+  std::array<std::optional<PartsModel>, 2> models;
+  for (size_t i = 0; i < 2; ++i) {
+    // Git's /dev/null, a side that is not there, has no model.
+    if (sides.files[i] != "/dev/null") {
+      models[i] = LoadModel(run, sides.files[i]);
+      if (!models[i]) {
+        return kExitDiffTrouble;
+      }
+    }
   }
-  const std::vector<Change> changes = ChangesBetween(from ? &*from : nullptr, to ? &*to : nullptr);
+  const std::vector<Change> changes =
+      ChangesBetween(models[0] ? &*models[0] : nullptr, models[1] ? &*models[1] : nullptr);
   OvFileIO& out = run.console.Out();
+  const auto& [oldLabel, newLabel] = sides.labels;
   if (run.options.format == OutputFormat::kJson) {
-    out.FwriteData(DiffJson(changes, sides.oldLabel, sides.newLabel) + "\n");
+    out.FwriteData(DiffJson(changes, oldLabel, newLabel) + "\n");
   } else {
     const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
-    out.Fwrite(DiffText(changes, sides.oldLabel, sides.newLabel, latin1));
+    out.Fwrite(DiffText(changes, oldLabel, newLabel, latin1));
   }
   // Git stops at an external diff that ends with anything but 0.
   const bool forGit = arguments.size() > 2;

@@ -101,20 +101,20 @@ int16_t HeaderVersionOf(const uint8_t in[kHeaderSize]) {
   return Get<int16_t>(in, kVersionAt);
 }
 
-bool DecodeHeader(const uint8_t in[kHeaderSize], PartsHeader& header) {
-  header = PartsHeader{};
+std::optional<PartsHeader> DecodeHeader(const uint8_t in[kHeaderSize]) {
   const int commentLength = Get<int16_t>(in, kCommentLengthAt);
   const int titleLength = Get<int16_t>(in, kTitleLengthAt);
   if (!InRange(commentLength, 0, kHeaderTextSize) || !InRange(titleLength, 0, kHeaderTextSize)) {
-    return false;
+    return std::nullopt;
   }
+  PartsHeader header;
   for (const auto& [at, field] : kHeaderNumbers) {
     header.*field = Get<int16_t>(in, at);
   }
   AssignField(header.comment, in + kCommentAt, commentLength);
   header.commonOffset = static_cast<int32_t>(Get<uint32_t>(in, kCommonOffsetAt));
   AssignField(header.title, in + kTitleAt, titleLength);
-  return true;
+  return header;
 }
 
 void EncodeApgBlock(const ApgBlock& block, uint8_t out[kApgBlockSize]) {
@@ -127,21 +127,17 @@ void EncodeApgBlock(const ApgBlock& block, uint8_t out[kApgBlockSize]) {
   }
 }
 
-bool DecodeApgBlock(const uint8_t in[kApgBlockSize], ApgBlock& block) {
-  for (auto& text : block) {
-    text.Clear();
-  }
-  for (size_t i = 0; i < block.size(); ++i) {
-    const int length = Get<int16_t>(in, kApgEntrySize * static_cast<int>(i));
-    if (!InRange(length, 0, kApgTextMax)) {
-      return false;
-    }
-  }
+std::optional<ApgBlock> DecodeApgBlock(const uint8_t in[kApgBlockSize]) {
+  ApgBlock block;
   for (size_t i = 0; i < block.size(); ++i) {
     const int at = kApgEntrySize * static_cast<int>(i);
-    AssignField(block[i], in + at + 2, Get<int16_t>(in, at));
+    const int length = Get<int16_t>(in, at);
+    if (!InRange(length, 0, kApgTextMax)) {
+      return std::nullopt;
+    }
+    AssignField(block[i], in + at + 2, length);
   }
-  return true;
+  return block;
 }
 
 void EncodeSizeRecord(const SizeRecord& record, uint8_t out[kSizeRecordSize]) {
@@ -152,101 +148,64 @@ void EncodeSizeRecord(const SizeRecord& record, uint8_t out[kSizeRecordSize]) {
   Put(out, kSizeMemberOffsetAt, record.memberOffset);
 }
 
-bool DecodeSizeRecord(const uint8_t in[kSizeRecordSize], SizeRecord& record) {
-  record = SizeRecord{};
+std::optional<SizeRecord> DecodeSizeRecord(const uint8_t in[kSizeRecordSize]) {
   const int nameLength = Get<uint16_t>(in, kSizeNameLengthAt);
   const int titleLength = Get<uint16_t>(in, kSizeTitleLengthAt);
   if (nameLength > kSizeTextSize || titleLength > kSizeTextSize) {
-    return false;
+    return std::nullopt;
   }
+  SizeRecord record;
   AssignField(record.name, in + kSizeNameAt, nameLength);
   AssignField(record.title, in + kSizeTitleAt, titleLength);
   record.memberOffset = Get<uint32_t>(in, kSizeMemberOffsetAt);
-  return true;
+  return record;
 }
 
-size_t MemberRecordSize(const SpecEntry& entry) {
-  return kMemberHeadSize + ByteLength(entry.name);
+int64_t MemberListBytes(const MemberList& list) {
+  size_t bytes = kMemberHeadSize;
+  for (const SpecEntry& spec : list.specs) {
+    bytes += kMemberHeadSize + ByteLength(spec.name);
+  }
+  for (const ParamEntry& param : list.params) {
+    bytes += kMemberHeadSize + ByteLength(param.comment) + ByteLength(param.text);
+  }
+  return static_cast<int64_t>(bytes);
 }
-
-size_t MemberRecordSize(const ParamEntry& entry) {
-  return kMemberHeadSize + ByteLength(entry.comment) + ByteLength(entry.text);
-}
-
-namespace {
-
-uint8_t* PutSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
-                       std::string_view name, uint8_t* at) {
-  const size_t nameLength = ByteLength(name);
-  at[0] = record != 0 ? kKindSpecRecord : kKindSpec;
-  at[1] = static_cast<uint8_t>(number & 0xFF);
-  at[2] = static_cast<uint8_t>(nameLength);
-  at[3] = static_cast<uint8_t>(invertedFlag & 0xFF);
-  at[4] = static_cast<uint8_t>(record & 0xFF);
-  return PutBytes(at + kMemberHeadSize, name, nameLength);
-}
-
-uint8_t* PutParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
-                        std::string_view comment, uint8_t* at) {
-  // The compiler refuses longer names; the head has room for six characters.
-  assert(name.size() <= kParamNameMax && "param name longer than six characters");
-  const size_t nameLength = std::min<size_t>(name.size(), kParamNameMax);
-  const size_t textLength = ByteLength(text);
-  const size_t commentLength = ByteLength(comment);
-  at[0] = kKindParam;
-  at[1] = static_cast<uint8_t>(nameLength);
-  at[2] = static_cast<uint8_t>(textLength);
-  at[3] = static_cast<uint8_t>(pairCode & 0xFF);
-  at[4] = static_cast<uint8_t>(commentLength);
-  PutBytes(at + 6, name, nameLength);
-  at = PutBytes(at + kMemberHeadSize, comment, commentLength);
-  return PutBytes(at, text, textLength);
-}
-
-}  // namespace
 
 void AppendSpecRecord(uint16_t number, uint16_t invertedFlag, uint16_t record,
                       std::string_view name, std::vector<uint8_t>& out) {
+  const size_t nameLength = ByteLength(name);
   const size_t at = out.size();
-  out.resize(at + kMemberHeadSize + ByteLength(name), 0);
-  PutSpecRecord(number, invertedFlag, record, name, out.data() + at);
+  out.resize(at + kMemberHeadSize + nameLength, 0);
+  uint8_t* head = out.data() + at;
+  head[0] = record != 0 ? kKindSpecRecord : kKindSpec;
+  head[1] = static_cast<uint8_t>(number & 0xFF);
+  head[2] = static_cast<uint8_t>(nameLength);
+  head[3] = static_cast<uint8_t>(invertedFlag & 0xFF);
+  head[4] = static_cast<uint8_t>(record & 0xFF);
+  PutBytes(head + kMemberHeadSize, name, nameLength);
 }
 
 // A param record is built on the stack with only its head zeroed, then
 // appended in one copy: its texts are not zero-filled first.
 void AppendParamRecord(std::string_view name, std::string_view text, int16_t pairCode,
                        std::string_view comment, std::vector<uint8_t>& out) {
+  // The compiler refuses longer names; the head has room for six characters.
+  assert(name.size() <= kParamNameMax && "param name longer than six characters");
+  const size_t nameLength = std::min<size_t>(name.size(), kParamNameMax);
+  const size_t textLength = ByteLength(text);
+  const size_t commentLength = ByteLength(comment);
   uint8_t room[kMemberHeadSize + 2 * 255];
   std::memset(room, 0, kMemberHeadSize);
-  const uint8_t* begin = room;
-  const uint8_t* end = PutParamRecord(name, text, pairCode, comment, room);
-  out.insert(out.end(), begin, end);
-}
-
-MemberHead DecodeMemberHead(const uint8_t (&head)[kMemberHeadSize]) {
-  MemberHead member;
-  member.kind = head[0];
-  if (member.IsSpec()) {
-    member.bodyLength = head[2];
-    member.number = head[1] == 0 ? 256 : head[1];
-    member.invertedFlag = head[3];
-    // A record byte of 0 under kind 3 is a record of 256 (or 512, ...): the
-    // kind tells it from a spec without a record.
-    member.record = member.kind == kKindSpecRecord ? (head[4] == 0 ? 256 : head[4]) : 0;
-    return member;
-  }
-  if (!member.IsParam()) {
-    return member;
-  }
-  member.nameLength = head[1];
-  member.pairCode = head[3];
-  member.commentLength = head[4];
-  member.bodyLength = head[4] + head[2];
-  // Every byte the length counts, zero bytes included, so that the name
-  // is written back as it stands.
-  member.name = std::string_view(reinterpret_cast<const char*>(head + 6),
-                                 std::min<size_t>(head[1], kParamNameMax));
-  return member;
+  room[0] = kKindParam;
+  room[1] = static_cast<uint8_t>(nameLength);
+  room[2] = static_cast<uint8_t>(textLength);
+  room[3] = static_cast<uint8_t>(pairCode & 0xFF);
+  room[4] = static_cast<uint8_t>(commentLength);
+  PutBytes(room + 6, name, nameLength);
+  uint8_t* end =
+      PutBytes(PutBytes(room + kMemberHeadSize, comment, commentLength), text, textLength);
+  out.insert(out.end(), room, end);
 }
 
 }  // namespace partsc

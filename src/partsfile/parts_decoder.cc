@@ -49,31 +49,6 @@ struct Counts {
 };
 constexpr Counts kTableRoom = {kMaxSpecEntries, kMaxParamEntries};
 
-// Counts the spec and param records of the list at `position`, as far as
-// its heads can be read, so that the entries take their room at once.
-template <class List>
-void ReserveEntries(std::string_view file, int64_t position, Counts room, List& list) {
-  size_t specs = 0;
-  size_t params = 0;
-  std::optional<std::string_view> head;
-  while (specs <= room.specs && params <= room.params &&
-         (head = Slice(file, position, kMemberHeadSize))) {
-    const auto kind = static_cast<uint8_t>((*head)[0]);
-    if (kind == kKindSpec || kind == kKindSpecRecord) {
-      ++specs;
-      position += kMemberHeadSize + static_cast<uint8_t>((*head)[2]);
-    } else if (kind == kKindParam) {
-      ++params;
-      position +=
-          kMemberHeadSize + static_cast<uint8_t>((*head)[2]) + static_cast<uint8_t>((*head)[4]);
-    } else {
-      break;
-    }
-  }
-  list.specs.reserve(std::min(specs, room.specs));
-  list.params.reserve(std::min(params, room.params));
-}
-
 // The next entry of a list being read: one the list held before, whose
 // texts keep their room, or a new one.
 template <class T>
@@ -84,103 +59,116 @@ T& NextEntry(std::vector<T>& entries, size_t& used) {
   return entries[used++];
 }
 
-// Stores one record as the next entry of a list: its texts copied into the
-// entry, or viewed where the file holds them (`head` views the record's head
-// in the file).
-void Store(MemberList& list, Counts& used, const MemberHead& member, std::string_view /*head*/,
-           std::string_view body) {
-  if (member.IsSpec()) {
-    SpecEntry& spec = NextEntry(list.specs, used.specs);
-    spec.number = static_cast<uint16_t>(member.number);
-    spec.invertedFlag = static_cast<uint16_t>(member.invertedFlag);
-    spec.record = static_cast<uint16_t>(member.record);
-    spec.name.assign(body);
-    return;
-  }
-  const auto commentLength = static_cast<size_t>(member.commentLength);
-  ParamEntry& param = NextEntry(list.params, used.params);
-  param.name.assign(member.name);
-  param.pairCode = static_cast<int16_t>(member.pairCode);
-  param.text.assign(body.substr(commentLength));
-  param.comment.assign(body.substr(0, commentLength));
+bool IsSpecKind(uint8_t kind) {
+  return kind == kKindSpec || kind == kKindSpecRecord;
 }
 
-void Store(MemberViews& list, Counts& used, const MemberHead& member, std::string_view head,
-           std::string_view body) {
-  if (member.IsSpec()) {
-    NextEntry(list.specs, used.specs) = {static_cast<uint16_t>(member.number),
-                                         static_cast<uint16_t>(member.invertedFlag),
-                                         static_cast<uint16_t>(member.record), body};
+// A 0 byte for the number is 256; so is one for the record under kind 3,
+// where the kind tells it from a spec without a record.
+SpecView SpecOf(const uint8_t* head, std::string_view body) {
+  const int record = head[0] == kKindSpecRecord ? (head[4] == 0 ? 256 : head[4]) : 0;
+  return {static_cast<uint16_t>(head[1] == 0 ? 256 : head[1]), head[3],
+          static_cast<uint16_t>(record), body};
+}
+
+// The name is every byte its length counts, zero bytes included, so that it
+// is written back as it stands.
+ParamView ParamOf(std::string_view head, std::string_view body) {
+  const auto commentLength = static_cast<uint8_t>(head[4]);
+  const size_t nameLength = std::min<size_t>(static_cast<uint8_t>(head[1]), kParamNameMax);
+  return {head.substr(6, nameLength), static_cast<uint8_t>(head[3]), body.substr(commentLength),
+          body.substr(0, commentLength)};
+}
+
+// Stores one record as the next entry of a list: its texts copied into the
+// entry, or viewed where the file holds them.
+void Store(MemberList& list, Counts& used, std::string_view head, std::string_view body) {
+  if (IsSpecKind(Bytes(head)[0])) {
+    const SpecView view = SpecOf(Bytes(head), body);
+    SpecEntry& spec = NextEntry(list.specs, used.specs);
+    spec.number = view.number;
+    spec.invertedFlag = view.invertedFlag;
+    spec.record = view.record;
+    spec.name.assign(view.name);
     return;
   }
-  const auto commentLength = static_cast<size_t>(member.commentLength);
-  NextEntry(list.params, used.params) = {head.substr(6, member.name.size()),
-                                         static_cast<int16_t>(member.pairCode),
-                                         body.substr(commentLength), body.substr(0, commentLength)};
+  const ParamView view = ParamOf(head, body);
+  ParamEntry& param = NextEntry(list.params, used.params);
+  param.name.assign(view.name);
+  param.pairCode = view.pairCode;
+  param.text.assign(view.text);
+  param.comment.assign(view.comment);
 }
+
+void Store(MemberViews& list, Counts& used, std::string_view head, std::string_view body) {
+  if (IsSpecKind(Bytes(head)[0])) {
+    NextEntry(list.specs, used.specs) = SpecOf(Bytes(head), body);
+  } else {
+    NextEntry(list.params, used.params) = ParamOf(head, body);
+  }
+}
+
+// How reading a member list ended: kOk with `end` just past the end record,
+// or the failure with `end` at the record that failed.
+struct ListEnd {
+  ReadStatus result;
+  int64_t end;
+};
 
 // Reads the member list at `position` into `list` until its end record,
 // over the entries the list held before; without a list, only counts the
-// entries. Answers 0 with `end` just past the end record, or the failure
-// with `end` at the record that failed.
+// entries.
 template <class List>
-ReadStatus ReadMemberRecords(std::string_view file, int64_t position, Counts room, List* list,
-                             Counts& used, int64_t& end) {
-  if (list != nullptr) {
-    ReserveEntries(file, position, room, *list);
-  }
-  for (end = position;; end += kMemberHeadSize) {
-    const std::optional<std::string_view> headBytes = Slice(file, end, kMemberHeadSize);
-    if (!headBytes) {
-      return ReadStatus::kShort;
+ListEnd ReadMemberRecords(std::string_view file, int64_t position, Counts room, List* list,
+                          Counts& used) {
+  for (int64_t end = position;; end += kMemberHeadSize) {
+    const std::optional<std::string_view> head = Slice(file, end, kMemberHeadSize);
+    if (!head) {
+      return {ReadStatus::kShort, end};
     }
-    uint8_t head[kMemberHeadSize];
-    std::memcpy(head, headBytes->data(), kMemberHeadSize);
-    const MemberHead member = DecodeMemberHead(head);
-    if (!member.IsSpec() && !member.IsParam()) {
-      end += kMemberHeadSize;
-      return ReadStatus::kOk;
+    const uint8_t* bytes = Bytes(*head);
+    const bool spec = IsSpecKind(bytes[0]);
+    if (!spec && bytes[0] != kKindParam) {
+      return {ReadStatus::kOk, end + kMemberHeadSize};
     }
-    if (member.IsParam() && (member.nameLength < 1 || member.nameLength > kParamNameMax)) {
-      return ReadStatus::kDamaged;
+    if (!spec && (bytes[1] < 1 || bytes[1] > kParamNameMax)) {
+      return {ReadStatus::kDamaged, end};
     }
-    const std::optional<std::string_view> body =
-        Slice(file, end + kMemberHeadSize, member.bodyLength);
+    const int bodyLength = spec ? bytes[2] : bytes[2] + bytes[4];
+    const std::optional<std::string_view> body = Slice(file, end + kMemberHeadSize, bodyLength);
     if (!body) {
-      return ReadStatus::kShort;
+      return {ReadStatus::kShort, end};
     }
-    const bool full = member.IsSpec() ? used.specs >= room.specs : used.params >= room.params;
-    if (full) {
-      return ReadStatus::kTableFull;
+    if (spec ? used.specs >= room.specs : used.params >= room.params) {
+      return {ReadStatus::kTableFull, end};
     }
     if (!Allocated()) {
-      return ReadStatus::kNoMemory;
+      return {ReadStatus::kNoMemory, end};
     }
     if (list == nullptr) {
-      ++(member.IsSpec() ? used.specs : used.params);
+      ++(spec ? used.specs : used.params);
     } else {
-      Store(*list, used, member, *headBytes, *body);
+      try {
+        Store(*list, used, *head, *body);
+      } catch (const std::bad_alloc&) {
+        return {ReadStatus::kNoMemory, end};
+      }
     }
-    end += member.bodyLength;
+    end += bodyLength;
   }
 }
 
 // ReadMemberRecords, with the entries the list held before and were not
 // read over dropped.
 template <class List>
-ReadStatus ReadMemberList(std::string_view file, int64_t position, Counts room, List* list,
-                          int64_t& end) {
+ListEnd ReadMemberList(std::string_view file, int64_t position, Counts room, List* list) {
   Counts used;
-  ReadStatus result = ReadStatus::kNoMemory;
-  try {
-    result = ReadMemberRecords(file, position, room, list, used, end);
-  } catch (const std::bad_alloc&) {
-  }
+  const ListEnd read = ReadMemberRecords(file, position, room, list, used);
   if (list != nullptr) {
     list->specs.resize(used.specs);
     list->params.resize(used.params);
   }
-  return result;
+  return read;
 }
 
 // The room a size's list has after the common entries.
@@ -220,7 +208,7 @@ class Decoding {
       try {
         (this->*step)();
       } catch (const std::bad_alloc&) {
-        Fail(current_, ReadStatus::kNoMemory, 0);
+        Fail(ReadStatus::kNoMemory, 0);
       }
       if (stopped_) {
         return;
@@ -229,10 +217,11 @@ class Decoding {
   }
 
  private:
-  // Notes the first failure; unless `goOn`, the reading ends with the part.
-  void Fail(PartsPart part, ReadStatus result, int64_t offset, int size = -1, bool goOn = false) {
+  // Notes the first failure, in the part being read; unless `goOn`, the
+  // reading ends with the part.
+  void Fail(ReadStatus result, int64_t offset, int size = -1, bool goOn = false) {
     if (model_.read.Whole()) {
-      model_.read = {part, result, offset, size};
+      model_.read = {current_, result, offset, size};
     }
     stopped_ = stopped_ || !goOn;
   }
@@ -241,48 +230,49 @@ class Decoding {
     current_ = PartsPart::kHeader;
     const std::optional<std::string_view> bytes = Slice(file_, 0, kHeaderSize);
     if (!bytes) {
-      Fail(current_, ReadStatus::kShort, 0);
+      Fail(ReadStatus::kShort, 0);
       return;
     }
     // A foreign file is refused on its version before anything else is
     // looked at, and none of its fields is kept.
     if (HeaderVersionOf(Bytes(*bytes)) != kPartsVersion) {
-      Fail(current_, ReadStatus::kBadVersion, 0);
+      Fail(ReadStatus::kBadVersion, 0);
       return;
     }
-    if (!DecodeHeader(Bytes(*bytes), model_.header)) {
-      Fail(current_, ReadStatus::kDamaged, 0);
+    const std::optional<PartsHeader> header = DecodeHeader(Bytes(*bytes));
+    if (!header) {
+      Fail(ReadStatus::kDamaged, 0);
+      return;
     }
+    model_.header = *header;
   }
 
-  // One APG block; false after a failure.
-  bool ReadApgBlock(int64_t position, ApgBlock& block) {
+  // One APG block; none after a failure.
+  std::optional<ApgBlock> ReadApgBlock(int64_t position) {
     const std::optional<std::string_view> bytes = Slice(file_, position, kApgBlockSize);
-    if (!bytes) {
-      Fail(current_, ReadStatus::kShort, position);
-      return false;
+    std::optional<ApgBlock> block = bytes ? DecodeApgBlock(Bytes(*bytes)) : std::nullopt;
+    if (!block) {
+      Fail(bytes ? ReadStatus::kDamaged : ReadStatus::kShort, position);
     }
-    if (!DecodeApgBlock(Bytes(*bytes), block)) {
-      Fail(current_, ReadStatus::kDamaged, position);
-      return false;
-    }
-    return true;
+    return block;
   }
 
   void ReadApgList() {
     current_ = PartsPart::kApgList;
-    if (!ReadApgBlock(kApgOffset, model_.apgNames)) {
+    const std::optional<ApgBlock> names = ReadApgBlock(kApgOffset);
+    if (!names) {
       return;
     }
+    model_.apgNames = *names;
     const bool anyName = std::any_of(model_.apgNames.begin(), model_.apgNames.end(),
                                      [](const auto& text) { return !text.Empty(); });
     // A file without a view is refused, but nothing keeps the rest of it
     // from being read.
     if (!anyName) {
-      Fail(current_, ReadStatus::kNoView, kApgOffset, -1, true);
+      Fail(ReadStatus::kNoView, kApgOffset, -1, true);
     }
     if (model_.header.apgCommentCount != 0) {
-      ReadApgBlock(kApgOffset + kApgBlockSize, model_.apgComments);
+      model_.apgComments = ReadApgBlock(kApgOffset + kApgBlockSize).value_or(ApgBlock{});
     }
   }
 
@@ -291,87 +281,79 @@ class Decoding {
     const int count = model_.header.sizeCount;
     const int64_t start = SizeListOffset(model_.header);
     if (count > kMaxSizes) {
-      Fail(current_, ReadStatus::kDamaged, start);
+      Fail(ReadStatus::kDamaged, start);
       return;
     }
     // At most kMaxSizes records: room made once, not grown record by record.
     model_.sizes.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
       const int64_t position = start + int64_t{kSizeRecordSize} * i;
+      const bool allocated = Allocated();
       const std::optional<std::string_view> bytes = Slice(file_, position, kSizeRecordSize);
-      SizeRecord record;
-      const ReadStatus result = !Allocated()                               ? ReadStatus::kNoMemory
-                                : !bytes                                   ? ReadStatus::kShort
-                                : !DecodeSizeRecord(Bytes(*bytes), record) ? ReadStatus::kDamaged
-                                                                           : ReadStatus::kOk;
-      if (result != ReadStatus::kOk) {
-        Fail(current_, result, position);
+      const std::optional<SizeRecord> record =
+          allocated && bytes ? DecodeSizeRecord(Bytes(*bytes)) : std::nullopt;
+      if (!record) {
+        Fail(!allocated ? ReadStatus::kNoMemory
+             : !bytes   ? ReadStatus::kShort
+                        : ReadStatus::kDamaged,
+             position);
         return;
       }
-      model_.sizes.push_back({record, {}, ReadStatus::kOk});
+      model_.sizes.push_back({*record, {}, ReadStatus::kOk});
     }
   }
 
   void ReadCommonList() {
     current_ = PartsPart::kCommonList;
-    if (model_.header.commonOffset == 0) {
+    const int64_t offset = model_.header.commonOffset;
+    if (offset == 0) {
       return;
     }
-    int64_t end = 0;
-    model_.common.emplace();
-    const ReadStatus result =
-        ReadMemberList(file_, model_.header.commonOffset, kTableRoom, &*model_.common, end);
-    if (result != ReadStatus::kOk) {
-      Fail(current_, result, end);
+    const ListEnd read = ReadMemberList(file_, offset, kTableRoom, &model_.common.emplace());
+    if (read.result != ReadStatus::kOk) {
+      Fail(read.result, read.end);
       return;
     }
-    known_.push_back({model_.header.commonOffset, end - model_.header.commonOffset});
+    spans_[offset] = read.end;
   }
 
   // Each size's list is read on its own: one that fails keeps no other from
   // being read. A list that begins inside one read before, or runs into one,
-  // is refused (ReadStatus::kSharedList) and not kept, so that records that share a
-  // list cost the list once.
+  // is refused (ReadStatus::kSharedList) and not kept, so that records that
+  // share a list cost the list once.
   void ReadSizeMembers() {
     current_ = PartsPart::kSizeMembers;
     const Counts room = RoomAfter(model_.common);
-    std::map<int64_t, int64_t> spans;  // the start and end of each list read
-    for (const Span& span : known_) {
-      spans[span.offset] = span.offset + span.length;
-    }
     for (size_t i = 0; i < model_.sizes.size(); ++i) {
       PartsSize& size = model_.sizes[i];
       const int64_t offset = size.record.memberOffset;
-      int64_t end = offset + 1;
-      ReadStatus result = offset == 0                    ? ReadStatus::kSizeNotFound
-                          : Overlaps(spans, offset, end) ? ReadStatus::kSharedList
-                                                         : ReadStatus::kOk;
-      if (result == ReadStatus::kOk) {
-        result = ReadMemberList(file_, offset, room,
-                                lists_ == Lists::kAll ? &size.members : nullptr, end);
+      ListEnd read{offset == 0                    ? ReadStatus::kSizeNotFound
+                   : Overlaps(offset, offset + 1) ? ReadStatus::kSharedList
+                                                  : ReadStatus::kOk,
+                   offset + 1};
+      if (read.result == ReadStatus::kOk) {
+        read = ReadMemberList(file_, offset, room, lists_ == Lists::kAll ? &size.members : nullptr);
       }
-      if (result == ReadStatus::kOk && Overlaps(spans, offset, end)) {
-        result = ReadStatus::kSharedList;
+      if (read.result == ReadStatus::kOk && Overlaps(offset, read.end)) {
+        read = {ReadStatus::kSharedList, offset};
         size.members = MemberList();
-        end = offset;
       }
-      size.membersResult = result;
-      if (result != ReadStatus::kOk) {
-        Fail(current_, result, end, static_cast<int>(i), true);
+      size.membersResult = read.result;
+      if (read.result != ReadStatus::kOk) {
+        Fail(read.result, read.end, static_cast<int>(i), true);
         continue;
       }
-      spans[offset] = end;
-      known_.push_back({offset, end - offset});
+      spans_[offset] = read.end;
     }
   }
 
-  // Whether the bytes from `start` to `end` meet a list of `spans`.
-  static bool Overlaps(const std::map<int64_t, int64_t>& spans, int64_t start, int64_t end) {
-    const auto after = spans.upper_bound(start);
-    if (after != spans.end() && after->first < end) {
+  // Whether the bytes from `start` to `end` meet a list read before.
+  bool Overlaps(int64_t start, int64_t end) const {
+    const auto after = spans_.upper_bound(start);
+    if (after != spans_.end() && after->first < end) {
       return true;
     }
-    return after != spans.begin() && std::prev(after)->second > start;
+    return after != spans_.begin() && std::prev(after)->second > start;
   }
 
   // Walks the member-list area from its start, list by list, to the end of
@@ -381,68 +363,65 @@ class Decoding {
   // records unwritten, and every list of a size among these.
   void ReadUnlistedLists() {
     current_ = PartsPart::kMemberArea;
-    std::stable_sort(known_.begin(), known_.end(),
-                     [](const Span& a, const Span& b) { return a.offset < b.offset; });
-    int64_t position = MemberAreaStart(model_);
-    for (const Span& span : known_) {
-      if (!ReadListsUntil(position, span.offset)) {
+    std::optional<int64_t> position = MemberAreaStart(model_);
+    for (const auto& [start, end] : spans_) {
+      position = ReadListsUntil(*position, start);
+      if (!position) {
         return;
       }
-      position = std::max(position, span.offset + span.length);
+      position = std::max(*position, end);
     }
-    ReadListsUntil(position, static_cast<int64_t>(file_.size()));
+    ReadListsUntil(*position, static_cast<int64_t>(file_.size()));
   }
 
-  // Reads the lists from `position` on while they start before `until`;
-  // false after a failure.
-  bool ReadListsUntil(int64_t& position, int64_t until) {
+  // Reads the lists from `position` on while they start before `until`:
+  // where the last one ends, or none after a failure.
+  std::optional<int64_t> ReadListsUntil(int64_t position, int64_t until) {
     const Counts room = RoomAfter(model_.common);
     while (position < until) {
       UnlistedList list{static_cast<uint32_t>(position), {}};
-      int64_t end = 0;
-      const ReadStatus result = ReadMemberList(file_, position, room, &list.members, end);
-      if (result != ReadStatus::kOk) {
-        Fail(current_, result, position);
-        return false;
+      const ListEnd read = ReadMemberList(file_, position, room, &list.members);
+      if (read.result != ReadStatus::kOk) {
+        Fail(read.result, position);
+        return std::nullopt;
       }
       model_.unlisted.push_back(std::move(list));
-      position = end;
+      position = read.end;
     }
-    return true;
+    return position;
   }
-
-  // A member list that was read: where it starts and the bytes it took.
-  struct Span {
-    int64_t offset;
-    int64_t length;
-  };
 
   std::string_view file_;
   PartsModel& model_;
   Lists lists_;
-  std::vector<Span> known_;
+  std::map<int64_t, int64_t> spans_;  // the start and end of each list read
   PartsPart current_ = PartsPart::kHeader;
   bool stopped_ = false;
 };
 
+// The words of each part of a file, in the order of PartsPart.
+constexpr std::array<const char*, 7> kPartWords = {
+    "header",           "view list",   "size list",  "common member list",
+    "size member list", "member area", "member area"};
+
+PartsModel Decode(std::string_view bytes, Decoding::Lists lists) {
+  PartsModel model;
+  Decoding(bytes, model, lists).Run();
+  return model;
+}
+
 }  // namespace
 
 PartsModel DecodePartsFile(std::string_view bytes) {
-  PartsModel model;
-  Decoding(bytes, model, Decoding::Lists::kAll).Run();
-  return model;
+  return Decode(bytes, Decoding::Lists::kAll);
 }
 
 PartsModel DecodePartsOutline(std::string_view bytes) {
-  PartsModel model;
-  Decoding(bytes, model, Decoding::Lists::kNone).Run();
-  return model;
+  return Decode(bytes, Decoding::Lists::kNone);
 }
 
 PartsModel DecodePartsFrame(std::string_view bytes) {
-  PartsModel model;
-  Decoding(bytes, model, Decoding::Lists::kResults).Run();
-  return model;
+  return Decode(bytes, Decoding::Lists::kResults);
 }
 
 ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, size_t slot,
@@ -452,8 +431,7 @@ ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, si
     members = {};
     return ReadStatus::kSizeNotFound;
   }
-  int64_t end = 0;
-  return ReadMemberList(bytes, offset, RoomAfter(outline.common), &members, end);
+  return ReadMemberList(bytes, offset, RoomAfter(outline.common), &members).result;
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {
@@ -463,12 +441,10 @@ int FindSizeRecord(const PartsModel& model, std::string_view name) {
     return model.sizes[static_cast<size_t>(slot)].record.name.View();
   };
   if (sortMode != kSortLengthThenName && sortMode != kSortByName) {
-    for (int i = 0; i < count; ++i) {
-      if (nameAt(i) == name) {
-        return i;
-      }
-    }
-    return -1;
+    const auto found =
+        std::find_if(model.sizes.begin(), model.sizes.end(),
+                     [name](const PartsSize& size) { return size.record.name.View() == name; });
+    return found == model.sizes.end() ? -1 : static_cast<int>(found - model.sizes.begin());
   }
   int low = 0;
   int high = count - 1;
@@ -486,26 +462,6 @@ int FindSizeRecord(const PartsModel& model, std::string_view name) {
   }
   return -1;
 }
-
-int64_t MemberListBytes(const MemberList& list) {
-  int64_t bytes = kMemberHeadSize;
-  for (const SpecEntry& spec : list.specs) {
-    bytes += static_cast<int64_t>(MemberRecordSize(spec));
-  }
-  for (const ParamEntry& param : list.params) {
-    bytes += static_cast<int64_t>(MemberRecordSize(param));
-  }
-  return bytes;
-}
-
-namespace {
-
-// The words of each part of a file, in the order of PartsPart.
-constexpr std::array<const char*, 7> kPartWords = {
-    "header",           "view list",   "size list",  "common member list",
-    "size member list", "member area", "member area"};
-
-}  // namespace
 
 std::string ReadReason(PartsPart part, ReadStatus result) {
   const std::string words = kPartWords[static_cast<size_t>(part)];

@@ -71,7 +71,4 @@ int FindSizeRecord(const PartsModel& model, std::string_view name);
 // JSON document give ("truncated size list", "no view defined").
 std::string ReadReason(PartsPart part, ReadStatus result);
 
-// The bytes a member list takes in a file, its end record included.
-int64_t MemberListBytes(const MemberList& list);
-
 }  // namespace partsc

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "partsfile/parts_codec.h"
-#include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
 
@@ -38,26 +37,25 @@ void PartsEncoder::BeginMemberLists(const PartsHeader& header) {
   position_ = MemberListsOffset(header);
 }
 
-bool PartsEncoder::WriteMemberList(std::span<const SpecEntry> specs,
-                                   std::span<const ParamEntry> params, uint32_t& offset) {
+std::optional<uint32_t> PartsEncoder::WriteMemberList(const MemberList& list) {
   scratch_.clear();
-  for (const SpecEntry& spec : specs) {
+  for (const SpecEntry& spec : list.specs) {
     AppendSpecRecord(spec.number, spec.invertedFlag, spec.record, spec.name, scratch_);
   }
-  for (const ParamEntry& param : params) {
+  for (const ParamEntry& param : list.params) {
     AppendParamRecord(param.name, param.text, param.pairCode, param.comment, scratch_);
   }
   scratch_.resize(scratch_.size() + kMemberHeadSize, 0);  // the end record
-  return WriteMemberListBytes(scratch_, offset);
+  return WriteMemberListBytes(scratch_);
 }
 
-bool PartsEncoder::WriteMemberListBytes(std::span<const uint8_t> bytes, uint32_t& offset) {
-  offset = static_cast<uint32_t>(position_);
+std::optional<uint32_t> PartsEncoder::WriteMemberListBytes(std::span<const uint8_t> bytes) {
+  const auto offset = static_cast<uint32_t>(position_);
   if (!sink_.WriteAt(position_, bytes.data(), bytes.size())) {
-    return false;
+    return std::nullopt;
   }
   position_ += static_cast<int64_t>(bytes.size());
-  return true;
+  return offset;
 }
 
 bool PartsEncoder::WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes) {
@@ -154,10 +152,9 @@ void PlaceMemberLists(PartsModel& model) {
   }
 }
 
-bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
-  bytes.clear();
-  if (ListLayoutProblem(model)) {
-    return false;
+EncodedModel EncodeModel(const PartsModel& model) {
+  if (std::optional<ModelProblem> problem = ListLayoutProblem(model)) {
+    return {{}, std::move(problem)};
   }
   ByteSink sink;
   PartsEncoder encoder(sink);
@@ -169,15 +166,14 @@ bool EncodePartsFile(const PartsModel& model, std::string& bytes) {
   area.sizeCount = static_cast<int16_t>(model.sizes.size());
   encoder.BeginMemberLists(area);
   for (const PlacedList& placed : PlacedLists(model)) {
-    uint32_t offset = 0;
-    encoder.WriteMemberList(placed.list->specs, placed.list->params, offset);
+    [[maybe_unused]] const std::optional<uint32_t> offset = encoder.WriteMemberList(*placed.list);
     assert(offset == placed.offset && "the lists are laid end to end");
   }
   encoder.WriteSizeList(model.header, model.sizes);
-  bytes = sink.Bytes();
+  std::string bytes = sink.Bytes();
   // A file whose every part is empty still holds its size records' room.
   bytes.resize(std::max<size_t>(bytes.size(), static_cast<size_t>(MemberAreaStart(model))), '\0');
-  return true;
+  return {std::move(bytes), std::nullopt};
 }
 
 }  // namespace partsc

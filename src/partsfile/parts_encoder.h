@@ -30,12 +30,11 @@ class PartsEncoder {
   // The member lists follow one another from the start of the member-list
   // area, after the size records the header counts.
   void BeginMemberLists(const PartsHeader& header);
-  // Writes the entries as one member list (the specs, the params, the end
-  // record) at the next place of the area, and sets `offset` to that place.
-  bool WriteMemberList(std::span<const SpecEntry> specs, std::span<const ParamEntry> params,
-                       uint32_t& offset);
+  // Writes a member list (its specs, its params, the end record) at the next
+  // place of the area: that place, or none when the sink took fewer bytes.
+  std::optional<uint32_t> WriteMemberList(const MemberList& list);
   // The same for a member list already in its bytes, end record included.
-  bool WriteMemberListBytes(std::span<const uint8_t> bytes, uint32_t& offset);
+  std::optional<uint32_t> WriteMemberListBytes(std::span<const uint8_t> bytes);
   // The size records, in the order given, into the room before the lists.
   bool WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes);
 
@@ -73,11 +72,16 @@ std::optional<ModelProblem> ListLayoutProblem(const PartsModel& model);
 // a size added without an offset, the model encodes again.
 void PlaceMemberLists(PartsModel& model);
 
-// The bytes of the parts file of `model`, written by PartsEncoder part by
-// part as a compile writes them: the header, the views, the member lists in
-// the order of their offsets, the size records in their order. Every field
-// is written as the model holds it. False, and `bytes` empty, when
-// ListLayoutProblem names a problem.
-bool EncodePartsFile(const PartsModel& model, std::string& bytes);
+// The parts file of a model: its bytes, or why they cannot be written.
+struct EncodedModel {
+  std::string bytes;
+  std::optional<ModelProblem> problem;  // the bytes are then empty
+};
+
+// The parts file of `model`, written by PartsEncoder part by part as a
+// compile writes them: the header, the views, the member lists in the order
+// of their offsets, the size records in their order. Every field is written
+// as the model holds it. No bytes when ListLayoutProblem names a problem.
+EncodedModel EncodeModel(const PartsModel& model);
 
 }  // namespace partsc

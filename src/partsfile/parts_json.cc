@@ -21,10 +21,6 @@
 
 namespace partsc {
 
-OvResult<OvJsonResult> ParseJson(std::string_view text, Json& document) {
-  return ParseJsonGuarded(text, kJsonDocumentLimits, document);
-}
-
 namespace {
 
 // The token of each part of a file, in the order of PartsPart.
@@ -78,23 +74,17 @@ class TextWriter {
   // A member list: its entries, or views of them in a file's bytes.
   template <class List>
   void Members(const char* key, const List& list) {
-    Key(key);
-    Open('[');
-    for (const auto& spec : list.specs) {
-      Item([&] { DescribeSpec(*this, spec); });
-    }
-    for (const auto& param : list.params) {
-      Item([&] { DescribeParam(*this, param); });
-    }
-    Close(']');
+    const size_t specs = list.specs.size();
+    Items(key, specs + list.params.size(), [&](size_t i) {
+      if (i < specs) {
+        DescribeSpec(*this, list.specs[i]);
+      } else {
+        DescribeParam(*this, list.params[i - specs]);
+      }
+    });
   }
   void Views(const char* key, const ApgBlock& names, const ApgBlock& comments) {
-    Key(key);
-    Open('[');
-    for (size_t i = 0; i < names.size(); ++i) {
-      Item([&] { DescribeView(*this, i, names[i], comments[i]); });
-    }
-    Close(']');
+    Items(key, names.size(), [&](size_t i) { DescribeView(*this, i, names[i], comments[i]); });
   }
   template <class Describe>
   void Optional(const char* key, const std::optional<MemberList>& list, Describe describe) {
@@ -104,16 +94,7 @@ class TextWriter {
   }
   template <class T, class Describe>
   void Array(const char* key, const std::vector<T>& items, Describe describe) {
-    Key(key);
-    Open('[');
-    const bool top = open_.size() == 2;
-    for (size_t i = 0; i < items.size(); ++i) {
-      Item([&] { describe(*this, items[i], i); });
-      if (top && buffer_.size() >= kPiece) {
-        Flush();
-      }
-    }
-    Close(']');
+    Items(key, items.size(), [&](size_t i) { describe(*this, items[i], i); });
   }
   void Read(const char* key, const PartsRead& read) {
     Object(key, [&read](TextWriter& out) {
@@ -201,11 +182,22 @@ class TextWriter {
     buffer_ += bracket;
     open_.pop_back();
   }
-  template <class Describe>
-  void Item(Describe describe) {
-    Open('{', false);
-    describe();
-    Close('}');
+  // An array of `count` objects, the i-th written by each(i); the text of
+  // the items of a top-level array is handed on in pieces.
+  template <class Each>
+  void Items(const char* key, size_t count, Each each) {
+    Key(key);
+    Open('[');
+    const bool top = open_.size() == 2;
+    for (size_t i = 0; i < count; ++i) {
+      Open('{', false);
+      each(i);
+      Close('}');
+      if (top && buffer_.size() >= kPiece) {
+        Flush();
+      }
+    }
+    Close(']');
   }
   void Flush() {
     write_(buffer_);
@@ -230,95 +222,9 @@ Json ValueOf(Describe describe) {
   return Json::parse(text);
 }
 
-// The member list of each size as the model holds it.
-struct ModelMembers {
-  const PartsModel& model;
-  const MemberList& operator()(size_t slot) const { return model.sizes[slot].members; }
-};
-
-// The member list of each size read again from the file, into one list of
-// views of its bytes.
-class FileMembers {
- public:
-  FileMembers(const PartsModel& frame, std::string_view bytes) : frame_(frame), bytes_(bytes) {}
-
-  const MemberViews& operator()(size_t slot) {
-    ViewSizeMembers(bytes_, frame_, slot, scratch_);
-    return scratch_;
-  }
-
- private:
-  const PartsModel& frame_;
-  std::string_view bytes_;
-  MemberViews scratch_;
-};
-
-}  // namespace
-
-std::string ReadStopReason(const PartsRead& read) {
-  return read.Whole() ? std::string() : ReadReason(read.part, read.result);
-}
-
-Json TextJson(std::string_view bytes) {
-  return ValueOf([bytes](TextWriter& out) { out.Text("text", bytes, 0); })["text"];
-}
-
-Json EntryJson(const SpecEntry& spec) {
-  return ValueOf([&spec](TextWriter& out) { DescribeSpec(out, spec); });
-}
-
-Json EntryJson(const ParamEntry& param) {
-  return ValueOf([&param](TextWriter& out) { DescribeParam(out, param); });
-}
-
-Json SizeJson(const PartsSize& size) {
-  return ValueOf([&size](TextWriter& out) { DescribeSize(out, size, size.members); });
-}
-
-Json UnlistedJson(const UnlistedList& list) {
-  return ValueOf([&list](TextWriter& out) { DescribeUnlisted(out, list); });
-}
-
-Json HeaderJson(const PartsHeader& header) {
-  return ValueOf([&header](TextWriter& out) { DescribeHeader(out, header); });
-}
-
-Json ViewJson(const PartsModel& model, size_t view) {
-  return ValueOf([&model, view](TextWriter& out) {
-    DescribeView(out, view, model.apgNames[view], model.apgComments[view]);
-  });
-}
-
-Json PartsModelJson(const PartsModel& model) {
-  return ValueOf([&model](TextWriter& out) { DescribeModel(out, model, ModelMembers{model}); });
-}
-
-void WritePartsModelJson(const PartsModel& model,
-                         const std::function<void(std::string_view)>& write,
-                         std::string_view file) {
-  TextWriter(write, file).Document([&model](TextWriter& out) {
-    DescribeModel(out, model, ModelMembers{model});
-  });
-}
-
-void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
-                        const std::function<void(std::string_view)>& write, std::string_view file) {
-  FileMembers members(frame, bytes);
-  TextWriter(write, file).Document([&frame, &members](TextWriter& out) {
-    DescribeModel(out, frame, members);
-  });
-}
-
-namespace {
-
-// The first rule a document breaks: where, and what.
-struct Refusal {
-  std::string pointer;
-  std::string rule;
-};
-
+// The first rule a document breaks ends the reading.
 [[noreturn]] void Refuse(const std::string& pointer, const std::string& rule) {
-  throw Refusal{pointer, rule};
+  throw ModelProblem{pointer, rule};
 }
 
 std::string StringOf(const Json& value, const std::string& pointer) {
@@ -406,8 +312,8 @@ class Reader {
     }
   }
   template <class Describe>
-  void Object(const char* key, Describe describe) {
-    if (const Json* value = Field(key, Need::kRequired); value != nullptr) {
+  void Object(const char* key, Describe describe, Need need = Need::kRequired) {
+    if (const Json* value = Field(key, need); value != nullptr) {
       ReadObject(*value, At(key), describe);
     }
   }
@@ -456,26 +362,21 @@ class Reader {
   // How far --list read the file: not read back, but checked, so that a
   // document that says it is of a damaged file says so plainly.
   void Read(const char* key, PartsRead&) {
-    const Json* value = Field(key, Need::kOptional);
-    if (value == nullptr) {
-      return;
-    }
-    ReadObject(*value, At(key), [](auto& read) {
+    const auto check = [](auto& read) {
       bool whole = true;
       read.Boolean("whole", whole);
       for (const char* other : {"part", "result", "offset", "size", "reason"}) {
         read.Ignored(other);
       }
-    });
+    };
+    Object(key, check, Need::kOptional);
   }
   void SizeRead(const char* key, ReadStatus&) {
-    const Json* value = Field(key, Need::kOptional);
-    if (value != nullptr) {
-      ReadObject(*value, At(key), [](auto& read) {
-        read.Ignored("result");
-        read.Ignored("reason");
-      });
-    }
+    const auto check = [](auto& read) {
+      read.Ignored("result");
+      read.Ignored("reason");
+    };
+    Object(key, check, Need::kOptional);
   }
   void Format(const char* key, std::string_view format) {
     const Json* value = Field(key, Need::kOptional);
@@ -607,6 +508,61 @@ void FillCounts(const Json& document, PartsModel& model) {
 
 }  // namespace
 
+std::string ReadStopReason(const PartsRead& read) {
+  return read.Whole() ? std::string() : ReadReason(read.part, read.result);
+}
+
+Json TextJson(std::string_view bytes) {
+  return ValueOf([bytes](TextWriter& out) { out.Text("text", bytes, 0); })["text"];
+}
+
+Json EntryJson(const SpecEntry& spec) {
+  return ValueOf([&spec](TextWriter& out) { DescribeSpec(out, spec); });
+}
+
+Json EntryJson(const ParamEntry& param) {
+  return ValueOf([&param](TextWriter& out) { DescribeParam(out, param); });
+}
+
+Json SizeJson(const PartsSize& size) {
+  return ValueOf([&size](TextWriter& out) { DescribeSize(out, size, size.members); });
+}
+
+Json UnlistedJson(const UnlistedList& list) {
+  return ValueOf([&list](TextWriter& out) { DescribeUnlisted(out, list); });
+}
+
+Json HeaderJson(const PartsHeader& header) {
+  return ValueOf([&header](TextWriter& out) { DescribeHeader(out, header); });
+}
+
+Json ViewJson(const PartsModel& model, size_t view) {
+  return ValueOf([&model, view](TextWriter& out) {
+    DescribeView(out, view, model.apgNames[view], model.apgComments[view]);
+  });
+}
+
+void WritePartsModelJson(const PartsModel& model,
+                         const std::function<void(std::string_view)>& write,
+                         std::string_view file) {
+  const auto members = [&model](size_t slot) -> const MemberList& {
+    return model.sizes[slot].members;
+  };
+  TextWriter(write, file).Document([&](TextWriter& out) { DescribeModel(out, model, members); });
+}
+
+void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
+                        const std::function<void(std::string_view)>& write, std::string_view file) {
+  // Each size's list is read again from the file, into one list of views of
+  // its bytes.
+  MemberViews scratch;
+  const auto members = [&](size_t slot) -> const MemberViews& {
+    ViewSizeMembers(bytes, frame, slot, scratch);
+    return scratch;
+  };
+  TextWriter(write, file).Document([&](TextWriter& out) { DescribeModel(out, frame, members); });
+}
+
 std::string UnreadFileJson(std::string_view file, std::string_view reason) {
   Json document = Json::object();
   document["format"] = std::string(kPartsFileFormat);
@@ -615,8 +571,9 @@ std::string UnreadFileJson(std::string_view file, std::string_view reason) {
   return document.dump();
 }
 
-bool PartsModelFromJson(const Json& document, PartsModel& model, ModelProblem& problem) {
-  model = PartsModel();
+JsonModel PartsModelFromJson(const Json& document) {
+  JsonModel read;
+  PartsModel& model = read.model;
   try {
     if (document.is_object() && document.contains("error")) {
       Refuse("/error", "the document is of a file that could not be read");
@@ -627,11 +584,10 @@ bool PartsModelFromJson(const Json& document, PartsModel& model, ModelProblem& p
     });
     FillCounts(document, model);
     PlaceMemberLists(model);
-  } catch (const Refusal& refusal) {
-    problem = {refusal.pointer.empty() ? std::string("/") : refusal.pointer, refusal.rule};
-    return false;
+  } catch (ModelProblem& problem) {
+    read.problem = std::move(problem);
   }
-  return true;
+  return read;
 }
 
 }  // namespace partsc

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,11 +20,6 @@
 namespace partsc {
 
 using Json = nlohmann::ordered_json;
-
-// Parses `text` as one JSON document under the limits of a document
-// (ParseJsonGuarded, kJsonDocumentLimits): kRefused with the words of the
-// refusal ("parse error at line 3, column 14: ..."), or kNoMemory.
-OvResult<OvJsonResult> ParseJson(std::string_view text, Json& document);
 
 // A text as the document holds it: a string, or {"latin1": ...}.
 Json TextJson(std::string_view bytes);
@@ -42,13 +38,11 @@ Json UnlistedJson(const UnlistedList& list);
 Json HeaderJson(const PartsHeader& header);
 Json ViewJson(const PartsModel& model, size_t view);
 
-// The document of `model`: header, views, common, unlisted, read, sizes.
-Json PartsModelJson(const PartsModel& model);
-
-// The text of PartsModelJson(model).dump(), written without building the
-// document: one top-level field at a time and each size on its own, handed
-// to `write` in pieces of about 64 KiB; with a `file`, which names the file
-// the document is of.
+// The document of `model` (header, views, common, unlisted, read, sizes) as
+// the text Json::dump() gives, written without building the document: one
+// top-level field at a time and each size on its own, handed to `write` in
+// pieces of about 64 KiB; with a `file`, which names the file the document
+// is of.
 void WritePartsModelJson(const PartsModel& model,
                          const std::function<void(std::string_view)>& write,
                          std::string_view file = {});
@@ -64,13 +58,19 @@ void WritePartsFileJson(const PartsModel& frame, std::string_view bytes,
 // its line feed: {"format", "file", "error": REASON}.
 std::string UnreadFileJson(std::string_view file, std::string_view reason);
 
-// The model a document describes. False, with the `problem` of the pointer
-// and the rule ("/sizes/3/members/0/number", "300 is above 256"), for the
-// first value that is not of its field's type and range; `model` is then
-// unspecified. A count left out is the count of what the document holds; a count given is
+// The model a document describes, or the first value that is not of its
+// field's type and range, by its pointer and the rule it breaks
+// ("/sizes/3/members/0/number", "300 is above 256"); `model` is then
+// unspecified.
+struct JsonModel {
+  PartsModel model;
+  std::optional<ModelProblem> problem;
+};
+
+// A count left out is the count of what the document holds; a count given is
 // kept as given, for the rule to judge. The offsets give the order of the
 // member lists, which are laid end to end again: the common list first, the
 // others by their offsets, and those left out after them in document order.
-bool PartsModelFromJson(const Json& document, PartsModel& model, ModelProblem& problem);
+JsonModel PartsModelFromJson(const Json& document);
 
 }  // namespace partsc

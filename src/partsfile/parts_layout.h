@@ -45,7 +45,6 @@ inline constexpr int kDateEnd = kMinuteAt + 2;
 // holding at most 31 characters.
 inline constexpr int kApgOffset = 256;
 inline constexpr int kApgEntrySize = 34;
-inline constexpr int kApgTextSize = 32;
 inline constexpr int kApgBlockSize = 204;
 
 // The size records after the APG blocks: name length, title length, the two
@@ -58,9 +57,12 @@ inline constexpr int kSizeTitleAt = 36;
 inline constexpr int kSizeMemberOffsetAt = 68;
 
 // Member records: a 12-byte head, then the texts; a head of any other kind
-// ends the list.
+// ends the list. A spec record (kind 1, or 3 when it names a record) has the
+// number, the name length, the inverted flag and the record byte in its head
+// and the name after it. A param record (kind 2) has the name length, the
+// text length, the pair code and the comment length in its head, the name in
+// head bytes 6 to 11, and the comment, then the text, after it.
 inline constexpr int kMemberHeadSize = 12;
-inline constexpr uint8_t kKindEnd = 0;
 inline constexpr uint8_t kKindSpec = 1;
 inline constexpr uint8_t kKindParam = 2;
 inline constexpr uint8_t kKindSpecRecord = 3;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string_view>
+#include <tuple>
 
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
@@ -70,8 +71,7 @@ void CheckHeader(const PartsModel& model, Problems& problems) {
   if (model.sizes.size() > static_cast<size_t>(kMaxSizes)) {
     problems.push_back({"/sizes", std::to_string(model.sizes.size()) + " sizes, above " +
                                       std::to_string(kMaxSizes)});
-  } else if (static_cast<size_t>(std::max<int16_t>(header.sizeCount, 0)) != model.sizes.size() ||
-             header.sizeCount < 0) {
+  } else if (header.sizeCount < 0 || static_cast<size_t>(header.sizeCount) != model.sizes.size()) {
     problems.push_back({"/header/size_count", "is " + std::to_string(header.sizeCount) +
                                                   ", but there are " +
                                                   std::to_string(model.sizes.size()) + " sizes"});
@@ -161,13 +161,12 @@ void CheckCapacity(const MemberList& list, const MemberList* common, const std::
   const size_t specs = list.specs.size() + (common != nullptr ? common->specs.size() : 0);
   const size_t params = list.params.size() + (common != nullptr ? common->params.size() : 0);
   const char* with = common != nullptr ? " with those of the common list" : "";
-  if (specs > static_cast<size_t>(kMaxSpecEntries)) {
-    problems.push_back({where, std::to_string(specs) + " spec entries" + with + ", above " +
-                                   std::to_string(kMaxSpecEntries)});
-  }
-  if (params > static_cast<size_t>(kMaxParamEntries)) {
-    problems.push_back({where, std::to_string(params) + " param entries" + with + ", above " +
-                                   std::to_string(kMaxParamEntries)});
+  for (const auto& [count, most, kind] : {std::tuple{specs, kMaxSpecEntries, " spec entries"},
+                                          std::tuple{params, kMaxParamEntries, " param entries"}}) {
+    if (count > static_cast<size_t>(most)) {
+      problems.push_back(
+          {where, std::to_string(count) + kind + with + ", above " + std::to_string(most)});
+    }
   }
 }
 

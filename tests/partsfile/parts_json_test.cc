@@ -25,9 +25,9 @@ using testing::ReplaceAll;
 
 // What PartsModelFromJson refuses, "POINTER: RULE"; empty when it reads.
 std::string Refusal(const Json& document, PartsModel& model) {
-  ModelProblem problem;
-  return PartsModelFromJson(document, model, problem) ? std::string()
-                                                      : problem.pointer + ": " + problem.rule;
+  JsonModel read = PartsModelFromJson(document);
+  model = std::move(read.model);
+  return read.problem ? read.problem->pointer + ": " + read.problem->rule : std::string();
 }
 
 // The bytes the document of `bytes` gives back, through its text.
@@ -35,14 +35,12 @@ std::string RoundTrip(const std::string& bytes) {
   const PartsModel decoded = DecodePartsFile(bytes);
   std::string text;
   WritePartsModelJson(decoded, [&text](std::string_view piece) { text += piece; });
-  EXPECT_EQ(text, PartsModelJson(decoded).dump());
+  EXPECT_EQ(text, Json::parse(text).dump());
   Json document;
-  EXPECT_TRUE(ParseJson(text, document).Ok());
+  EXPECT_TRUE(ParseJsonGuarded(text, kJsonDocumentLimits, document).Ok());
   PartsModel model;
   EXPECT_EQ(Refusal(document, model), "");
-  std::string back;
-  EncodePartsFile(model, back);
-  return back;
+  return EncodeModel(model).bytes;
 }
 
 const char* kSource =
@@ -79,7 +77,7 @@ TEST(PartsJson, EveryByteOfEveryTextComesBack) {
     }
     const std::string bytes = Compiled(source);
     ASSERT_EQ(RoundTrip(bytes), bytes) << "byte " << b;
-    const Json document = PartsModelJson(DecodePartsFile(bytes));
+    const Json document = Json::parse(ModelToJson(DecodePartsFile(bytes)));
     const Json& title = document["header"]["title"];
     if (b < 0x80) {
       EXPECT_EQ(title, "Bo" + byte + "lts") << b;
@@ -111,7 +109,7 @@ TEST(PartsJson, TextFormsByBytes) {
 
 // A document the compiler's file gives, with one value changed.
 Json Document() {
-  return PartsModelJson(DecodePartsFile(Compiled(kSource)));
+  return Json::parse(ModelToJson(DecodePartsFile(Compiled(kSource))));
 }
 
 TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
@@ -168,7 +166,7 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
 // Offsets left out, or left behind by an edit, are laid end to end again.
 TEST(PartsJson, StaleOrMissingOffsetsArePlaced) {
   const std::string bytes = Compiled(kSource);
-  Json document = PartsModelJson(DecodePartsFile(bytes));
+  Json document = Json::parse(ModelToJson(DecodePartsFile(bytes)));
   for (Json& size : document["sizes"]) {
     size.erase("member_offset");
   }
@@ -176,14 +174,15 @@ TEST(PartsJson, StaleOrMissingOffsetsArePlaced) {
   document.erase("unlisted");  // no list that no size points to
   PartsModel model;
   ASSERT_EQ(Refusal(document, model), "");
-  std::string back;
-  ASSERT_TRUE(EncodePartsFile(model, back));
-  EXPECT_EQ(back, bytes);
+  EncodedModel back = EncodeModel(model);
+  ASSERT_FALSE(back.problem);
+  EXPECT_EQ(back.bytes, bytes);
 
   document["common"]["members"].push_back(document["sizes"][0]["members"][0]);
   ASSERT_EQ(Refusal(document, model), "");
-  ASSERT_TRUE(EncodePartsFile(model, back));
-  const PartsModel read = DecodePartsFile(back);
+  back = EncodeModel(model);
+  ASSERT_FALSE(back.problem);
+  const PartsModel read = DecodePartsFile(back.bytes);
   EXPECT_TRUE(read.read.Whole());
   EXPECT_EQ(read.common->specs.size(), 2u);
 }

@@ -5,6 +5,7 @@
 // damaged files read is pinned by the damaged-file patches, through the
 // listing and the decompiler.
 #include <gtest/gtest.h>
+#include <partsc/partsc.h>
 
 #include <filesystem>
 #include <sstream>
@@ -106,7 +107,8 @@ void ExpectFrameAndItsDocument(const PartsModel& model, const std::string& bytes
   EXPECT_EQ(frame, withoutLists);
   std::string text;
   WritePartsFileJson(frame, bytes, [&text](std::string_view piece) { text += piece; });
-  EXPECT_EQ(text, PartsModelJson(model).dump());
+  EXPECT_EQ(text, ModelToJson(model));
+  EXPECT_EQ(text, Json::parse(text).dump());
 }
 
 TEST(PartsModel, EveryPartsFileOfTheGoldensAndTheExamplesIsItsModelEncoded) {
@@ -124,10 +126,10 @@ TEST(PartsModel, EveryPartsFileOfTheGoldensAndTheExamplesIsItsModelEncoded) {
     if (!partsFile && !model.read.Whole()) {
       continue;  // a backup that holds no parts file
     }
-    std::string encoded;
-    ASSERT_TRUE(EncodePartsFile(model, encoded)) << ListLayoutProblem(model)->rule;
-    EXPECT_EQ(encoded, file.bytes);
-    EXPECT_EQ(DecodePartsFile(encoded), model);
+    const EncodedModel encoded = EncodeModel(model);
+    ASSERT_FALSE(encoded.problem) << encoded.problem->rule;
+    EXPECT_EQ(encoded.bytes, file.bytes);
+    EXPECT_EQ(DecodePartsFile(encoded.bytes), model);
     ++checked;
   }
   EXPECT_GE(checked, 60);
@@ -148,16 +150,16 @@ TEST(PartsModel, ListsNoRecordPointsToAndAWholeRecordAreKept) {
 
   // An entry that grows moves the lists after it.
   model.sizes[0].members.params[0].text = "a longer text";
-  std::string encoded;
-  EXPECT_FALSE(EncodePartsFile(model, encoded));
-  EXPECT_EQ(ListLayoutProblem(model),
-            (ModelProblem{"/sizes/1/member_offset",
-                          "is 148170, but the list there overlaps what "
-                          "ends at 148182: the member lists lie end to end"}));
+  EncodedModel encoded = EncodeModel(model);
+  EXPECT_EQ(encoded.bytes, "");
+  EXPECT_EQ(encoded.problem, (ModelProblem{"/sizes/1/member_offset",
+                                           "is 148170, but the list there overlaps what "
+                                           "ends at 148182: the member lists lie end to end"}));
   PlaceMemberLists(model);
-  ASSERT_TRUE(EncodePartsFile(model, encoded));
-  EXPECT_EQ(encoded.size(), files.back().bytes.size() + 12);
-  EXPECT_EQ(DecodePartsFile(encoded), model);
+  encoded = EncodeModel(model);
+  ASSERT_FALSE(encoded.problem);
+  EXPECT_EQ(encoded.bytes.size(), files.back().bytes.size() + 12);
+  EXPECT_EQ(DecodePartsFile(encoded.bytes), model);
 }
 
 }  // namespace
