@@ -46,43 +46,35 @@ Limits LimitsOf(uint8_t knob) {
 }
 
 void CheckField(std::string_view line, char delimiter, int maxLength) {
-  std::string field = "stale";
-  const int result = ExtractField(line, delimiter, maxLength, field);
+  const auto [result, field] = ExtractField(line, delimiter, maxLength);
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
   if (delimiter != '"' && delimiter != '!' && delimiter != '(') {
-    Require(result == kFieldBadDelimiter && field.empty(), "an unknown delimiter gives -2");
+    Require(result == FieldFit::kBadDelimiter && field.empty(), "an unknown delimiter is refused");
     return;
   }
-  Require(result >= kFieldMissing && result <= kFieldCut, "ExtractField answers -1, 0 or 1");
+  Require(result != FieldFit::kBadDelimiter, "a known delimiter is taken");
   Require(field.size() <= limit, "a field never exceeds its limit");
-  Require(result != kFieldMissing || field.empty(), "a missing field is empty");
-  Require(result != kFieldCut || field.size() == limit, "a cut field has the limit's length");
-  Require(result == kFieldMissing || limit == 0 || !field.empty(), "a found field is not empty");
-  if (result == kFieldFits) {
+  Require(result != FieldFit::kMissing || field.empty(), "a missing field is empty");
+  Require(result != FieldFit::kCut || field.size() == limit, "a cut field has the limit's length");
+  Require(result == FieldFit::kMissing || limit == 0 || !field.empty(),
+          "a found field is not empty");
+  if (result == FieldFit::kFits) {
     Require(!IsBlank(field.front()) && !IsBlank(field.back()), "a field is trimmed");
   }
 }
 
 void CheckValueList(std::string_view line, char bracket, int maxItems) {
-  std::array<ValueItem, kListSlots> items;
-  std::array<int32_t, kListSlots> types;
-  types.fill(kUntouched);
-  int32_t count = -1;
-  ParseValueList(line, maxItems, bracket, items.data(), types.data(), count);
-  Require(count >= 0 && count <= (maxItems < 0 ? 0 : maxItems), "the item count stays in range");
-  for (int i = 0; i < kListSlots; ++i) {
-    if (i >= count) {
-      Require(types[i] == kUntouched, "slots beyond the count are not written");
-      continue;
-    }
-    if (types[i] == kItemNumber) {
-      Require(std::isfinite(items[i].number) && items[i].number != 0.0,
+  const std::vector<ValueItem> items = ParseValueList(line, maxItems, bracket);
+  Require(items.size() <= static_cast<size_t>(maxItems < 0 ? 0 : maxItems),
+          "the item count stays in range");
+  for (const ValueItem& item : items) {
+    if (item.type == ItemType::kNumber) {
+      Require(std::isfinite(item.number) && item.number != 0.0,
               "a number item is finite and not zero");
-      (void)TruncateTo16Bits(items[i].number);
+      (void)TruncateTo16Bits(item.number);
       continue;
     }
-    Require(types[i] == kItemName || types[i] == kItemNameCut, "an item is a number or a name");
-    Require(items[i].name.size() <= static_cast<size_t>(kValueNameMax), "a name item is cut");
+    Require(item.Name().size() <= static_cast<size_t>(kValueNameMax), "a name item is cut");
   }
 }
 
@@ -140,12 +132,12 @@ std::string FullExpansion(const MacroTable& macros, std::string_view text) {
 }
 
 void CheckExpansion(const MacroTable& macros, std::string_view line, int maxLength) {
-  std::string text(line);
-  const int result = ExpandMacros(macros, text, maxLength);
+  const Expansion expansion = ExpandMacros(macros, line, maxLength);
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
   const std::string full = FullExpansion(macros, line);
-  Require(result == (full.size() > limit ? 1 : 0), "ExpandMacros tells whether it cut");
-  Require(text == full.substr(0, limit), "an expansion is the whole expansion, cut to the limit");
+  Require(expansion.cut == (full.size() > limit), "ExpandMacros tells whether it cut");
+  Require(expansion.text == full.substr(0, limit),
+          "an expansion is the whole expansion, cut to the limit");
 }
 
 // What the lines of one input fill.
@@ -159,21 +151,10 @@ struct Tables {
 
 void CheckCompileLines(CompileContext& context, std::string_view line, int lineNumber,
                        Tables& tables) {
-  std::string partsName;
-  std::string comment;
-  int32_t value1 = 0;
-  int32_t value2 = 0;
-  const CompileStatus parts =
-      CompilePartsLine(context, line, lineNumber, partsName, comment, value1, value2);
-  Require(parts == CompileStatus::kOk || parts == CompileStatus::kPartsLineRefused,
-          "CompilePartsLine stores the line or refuses it");
-  Require(partsName.size() <= 22 && comment.size() <= 64, "parts texts are cut");
-  Require(value1 >= INT16_MIN && value1 <= INT16_MAX && value2 >= INT16_MIN && value2 <= INT16_MAX,
-          "parts values are 16-bit");
+  const PartsLine parts = CompilePartsLine(context, line, lineNumber).value_or(PartsLine{});
+  Require(parts.name.size() <= 22 && parts.comment.size() <= 64, "parts texts are cut");
 
-  int32_t specFile = 0;
-  int32_t specRecord = 0;
-  CompileSpecLine(context, line, specFile, specRecord);
+  CompileSpecLine(context, line);
 
   CompileViewLine(context, line, lineNumber, tables.names, tables.comments);
   for (int i = 0; i < kViewCount; ++i) {

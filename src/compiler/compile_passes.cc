@@ -20,7 +20,6 @@
 #include "compiler/tokenizer.h"
 #include "compiler/view_list.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/line_pieces.h"
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
@@ -38,28 +37,6 @@ namespace {
 constexpr int kCommonNameMax = 32;
 constexpr int kTitleMax = 64;
 
-// A block tracker holds -1 until its keyword is met, then the number of the
-// last line of the block; any keyword line ends the block for good (0).
-void EndBlock(int& tracker) {
-  if (tracker > 0) {
-    tracker = 0;
-  }
-}
-
-// True for a line that belongs to the block, and moves the tracker onto it.
-bool TakeBlockLine(int& tracker, int lineNumber) {
-  if (tracker == -1 || lineNumber - tracker != 1) {
-    return false;
-  }
-  ++tracker;
-  return true;
-}
-
-// Low 16 bits, as every numeric header field keeps them.
-int16_t Low16(int32_t value) {
-  return static_cast<int16_t>(static_cast<uint16_t>(value));
-}
-
 // Everything one call of CompilePartsSource knows; created afresh per call.
 struct Compile {
   CompileContext& context;
@@ -72,17 +49,12 @@ struct Compile {
   int lineNumber = 0;
   bool partsSeen = false;
   bool specSeen = false;
-  int apgLine = -1;
-  int commonLine = -1;
-  int sizeLine = -1;
-  bool inSizeBlock = false;  // pass 1: the last keyword line was $$SIZE
-  int32_t sortMode = 0;
-  std::string partsName;
-  std::string partsComment;
-  int32_t partsValue1 = 0;
-  int32_t partsValue2 = 0;
-  int32_t specFile = 0;
-  int32_t specRecord = 0;
+  bool commonSeen = false;
+  BlockRules blocks;
+  int16_t sortMode = 0;
+  PartsLine parts;
+  int16_t specFile = 0;
+  int16_t specRecord = 0;
   ApgSlots apgNames;
   ApgSlots apgComments;
   std::string commonName;
@@ -92,7 +64,6 @@ struct Compile {
   std::string_view sizeName;  // pass 2: the size of the block being read
   SizeTable sizes{model.sizes};
   MemberTable members{output.keepMemberLists};  // the block being read
-  LinePieces pieces;  // where each line lies in the file, for the diagnostics
   // Whether anything asks where a line lies; taken once so that the pieces
   // are followed from the first line to the last or not at all.
   const bool linesTracked = context.diagnostics.ReportLineWanted();
@@ -120,9 +91,7 @@ struct Compile {
       interrupted = true;
       return false;
     }
-    std::string_view piece;
-    if (!reader.Next(piece)) {
-      pieces.EndOfFile();
+    if (!reader.Next(line, linesTracked)) {
       return false;
     }
     if (file != nullptr && file->Cut()) {
@@ -130,11 +99,10 @@ struct Compile {
       return false;
     }
     ++lineNumber;
-    line = TrimmedLineEnd(piece);
     if (!linesTracked) {
       return true;
     }
-    pieces.Take(piece);
+    const LinePieces& pieces = reader.Lines();
     context.diagnostics.SetReportLine(
         {lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     if (firstPass && context.diagnostics.WarningsWanted()) {
@@ -147,11 +115,9 @@ struct Compile {
   void Rewind() {
     reader = PieceReader(text);
     lineNumber = 0;
-    pieces = LinePieces();
+    blocks = BlockRules();
     firstPass = false;
   }
-
-  bool HasCommon() const { return commonLine != -1; }
 };
 
 // Letters, digits, ".", "_", "-" and "+": a name every file system keeps as
@@ -171,15 +137,17 @@ CompileStatus Pass1Parts(Compile& c) {
     return CompileStatus::kOk;
   }
   c.partsSeen = true;
-  if (CompilePartsLine(c.context, c.line, c.lineNumber, c.partsName, c.partsComment, c.partsValue1,
-                       c.partsValue2) != CompileStatus::kOk) {
+  std::optional<PartsLine> parts = CompilePartsLine(c.context, c.line, c.lineNumber);
+  if (!parts) {
     return CompileStatus::kPartsLineRefused;
   }
-  dbgprint(c.context.console, kConsoleProgress, "\tParts name\t\t%s\n", c.partsName.c_str());
-  if (!IsPortableName(c.partsName)) {
-    c.context.diagnostics.ReportWarning(
-        Warning::kPartsName, "Parts name \"" + c.partsName + "\" is not a plain file name",
-        static_cast<int>(c.line.find('!')));
+  c.parts = std::move(*parts);
+  const std::string& name = c.parts.name;
+  dbgprint(c.context.console, kConsoleProgress, "\tParts name\t\t%s\n", name.c_str());
+  if (!IsPortableName(name)) {
+    c.context.diagnostics.ReportWarning(Warning::kPartsName,
+                                        "Parts name \"" + name + "\" is not a plain file name",
+                                        static_cast<int>(c.line.find('!')));
   }
   return CompileStatus::kOk;
 }
@@ -190,30 +158,30 @@ void Pass1Spec(Compile& c) {
     return;
   }
   c.specSeen = true;
-  CompileSpecLine(c.context, c.line, c.specFile, c.specRecord);
+  std::tie(c.specFile, c.specRecord) = CompileSpecLine(c.context, c.line);
 }
 
 void Pass1Apg(Compile& c) {
-  if (c.apgLine != -1) {
+  if (!c.blocks.Compiled()) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kApgListAlreadyDefined, c.lineNumber);
     return;
   }
-  c.apgLine = c.lineNumber;
   c.context.viewDefined.fill(0);
   dbgprint(c.context.console, kConsoleProgress, "\tApg define start\n");
 }
 
 void Pass1Common(Compile& c) {
-  if (c.commonLine != -1) {
+  if (!c.blocks.Compiled()) {
     c.context.diagnostics.ReportDiagnostic(DiagnosticId::kCommonAlreadyDefined, c.lineNumber);
     return;
   }
-  c.commonLine = c.lineNumber;
+  c.commonSeen = true;
   c.commonName =
       TakeField(c.context, c.line, c.lineNumber,
                 {'"', kCommonNameMax, DiagnosticId::kCommonNameTooLong, "Common size name"});
   if (!c.commonName.empty() && c.linesTracked) {
-    c.commonAt = {c.lineNumber, c.pieces.PhysicalLine(), c.pieces.StartColumn(), {}};
+    const LinePieces& pieces = c.reader.Lines();
+    c.commonAt = {c.lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), {}};
     c.commonQuote = static_cast<int>(c.line.find('"'));
   }
 }
@@ -248,8 +216,7 @@ CompileStatus Pass1Size(Compile& c) {
   if (result != CompileStatus::kTableFull) {
     return result;
   }
-  std::string name;
-  ExtractField(c.line, '"', kSizeNameMax, name);
+  const std::string name(ExtractField(c.line, '"', kSizeNameMax).text);
   c.context.diagnostics.ReportWarning(
       Warning::kSizeDropped, "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
       static_cast<int>(c.line.find('"')));
@@ -262,7 +229,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
   // A member line of a size block is read in pass 2 only.
-  if (c.inSizeBlock && !keywordLine && FirstChar(line) != 't') {
+  if (c.blocks.Compiled() == BlockKind::kSize && !keywordLine && FirstChar(line) != 't') {
     return CompileStatus::kOk;
   }
   const Keyword lineKeyword = keywordLine ? KeywordOf(line) : Keyword::kNone;
@@ -275,9 +242,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
       c.context.diagnostics.ReportDiagnostic(DiagnosticId::kNotPartsInputFile, 0, c.inputPath);
       return CompileStatus::kNotParts;
     }
-    EndBlock(c.apgLine);
-    EndBlock(c.commonLine);
-    c.inSizeBlock = lineKeyword == Keyword::kSize;
+    c.blocks.TakeKeyword(lineKeyword);
     LintFields(c.context.diagnostics, line);
   }
   if (keyword(Keyword::kParts) && Pass1Parts(c) != CompileStatus::kOk) {
@@ -299,8 +264,9 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   if (keyword(Keyword::kApg)) {
     Pass1Apg(c);
   }
-  const bool apgBlockLine = TakeBlockLine(c.apgLine, c.lineNumber);
-  if (apgBlockLine && BlockLineKind(BlockKind::kApg, line) != LineKind::kComment) {
+  // The compiled block a line that is no keyword line belongs to.
+  const std::optional<BlockKind> block = keywordLine ? std::nullopt : c.blocks.Compiled();
+  if (block == BlockKind::kApg && BlockLineKind(BlockKind::kApg, line) != LineKind::kComment) {
     if (FirstChar(line) == '$') {
       LintFields(c.context.diagnostics, line);
     }
@@ -309,12 +275,12 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   if (keyword(Keyword::kCommon)) {
     Pass1Common(c);
   }
-  const bool commonBlockLine = TakeBlockLine(c.commonLine, c.lineNumber);
-  if (commonBlockLine && BlockLine(c, BlockKind::kCommon, DiagnosticId::kUnknownCommonKeyword,
-                                   c.lineNumber) != CompileStatus::kOk) {
+  if (block == BlockKind::kCommon &&
+      BlockLine(c, BlockKind::kCommon, DiagnosticId::kUnknownCommonKeyword, c.lineNumber) !=
+          CompileStatus::kOk) {
     return CompileStatus::kMemberLineRefused;
   }
-  if (!keywordLine && !apgBlockLine && !commonBlockLine && !c.inSizeBlock) {
+  if (!keywordLine && !block) {
     LintMemberOutsideBlock(c.context.diagnostics, line);
   }
   if (keyword(Keyword::kTitle)) {
@@ -323,7 +289,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   }
   const auto sort = std::find(kSortKeywords.begin(), kSortKeywords.end(), lineKeyword);
   if (sort != kSortKeywords.end()) {
-    c.sortMode = static_cast<int32_t>(sort - kSortKeywords.begin());
+    c.sortMode = static_cast<int16_t>(sort - kSortKeywords.begin());
   }
   return keyword(Keyword::kSize) ? Pass1Size(c) : CompileStatus::kOk;
 }
@@ -503,39 +469,35 @@ CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
 // Pass 2: one line. Answers 0 to go on, or the compile's failure code.
 CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
   const std::string_view line = c.line;
-  const bool keywordLine = IsKeywordLine(line);
-  const Keyword lineKeyword = keywordLine ? KeywordOf(line) : Keyword::kNone;
-  if (keywordLine && c.sizeLine > 0) {
-    if (EndSizeBlock(c, outputPath) != CompileStatus::kOk) {
-      return CompileStatus::kWriteFailed;
-    }
-    c.sizeLine = 0;
-  }
-  if (lineKeyword == Keyword::kSize) {
-    c.sizeLine = c.lineNumber;
-    ExtractField(line, '"', kSizeNameMax, c.sizeName);
-  }
+  const bool inSize = c.blocks.Compiled() == BlockKind::kSize;
   // An unknown line of a size block is reported without its line number.
-  if (TakeBlockLine(c.sizeLine, c.lineNumber) &&
-      BlockLine(c, BlockKind::kSize, DiagnosticId::kUnknownSizeKeyword, 0) != CompileStatus::kOk) {
-    return CompileStatus::kMemberLineRefused;
+  if (!IsKeywordLine(line)) {
+    return inSize && BlockLine(c, BlockKind::kSize, DiagnosticId::kUnknownSizeKeyword, 0) !=
+                         CompileStatus::kOk
+               ? CompileStatus::kMemberLineRefused
+               : CompileStatus::kOk;
   }
-  if (lineKeyword == Keyword::kEnd) {
-    ended = true;
+  if (inSize && EndSizeBlock(c, outputPath) != CompileStatus::kOk) {
+    return CompileStatus::kWriteFailed;
   }
+  const Keyword keyword = KeywordOf(line);
+  c.blocks.TakeKeyword(keyword);
+  if (keyword == Keyword::kSize) {
+    c.sizeName = ExtractField(line, '"', kSizeNameMax).text;
+  }
+  ended = keyword == Keyword::kEnd;
   return CompileStatus::kOk;
 }
 
 CompileStatus RunPass2(Compile& c, const std::string& outputPath) {
   c.Rewind();
-  c.sizeLine = -1;
   c.members.Clear();
   // The size blocks see the header's spec record.
   c.members.specRecord = c.model.header.specRecord;
   bool ended = false;
   const CompileStatus result =
       ReadLines(c, ended, [&](bool& end) { return Pass2Line(c, outputPath, end); });
-  if (result != CompileStatus::kOk || c.sizeLine <= 0) {
+  if (result != CompileStatus::kOk || c.blocks.Compiled() != BlockKind::kSize) {
     return result;
   }
   c.context.diagnostics.ReportDiagnostic(DiagnosticId::kEndNotFound, c.lineNumber);
@@ -563,16 +525,16 @@ void FillHeader(Compile& c) {
   header.createdHour = time[0];
   header.createdMinute = time[1];
   header.version = kPartsVersion;
-  header.comment.AssignCut(c.partsComment);
-  header.specFile = Low16(c.specFile);
-  header.specRecord = Low16(c.specRecord);
-  header.partsValue1 = Low16(c.partsValue1);
-  header.partsValue2 = Low16(c.partsValue2);
+  header.comment.AssignCut(c.parts.comment);
+  header.specFile = c.specFile;
+  header.specRecord = c.specRecord;
+  header.partsValue1 = c.parts.value1;
+  header.partsValue2 = c.parts.value2;
   header.sizeCount = static_cast<int16_t>(c.SizeCount());
   // A parts file without sizes carries its common size name as its title.
   header.title.AssignCut(c.SizeCount() != 0 ? c.titleText : c.commonName);
-  header.sortMode = Low16(c.sortMode);
-  if (c.HasCommon()) {
+  header.sortMode = c.sortMode;
+  if (c.commonSeen) {
     header.commonOffset = MemberListsOffset(header);
   }
 }
@@ -582,10 +544,10 @@ void FillHeader(Compile& c) {
 // written.
 CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.SizeCount());
-  outputPath = c.output.classes.ToFullPath(kClassParts, c.partsName);
+  outputPath = c.output.classes.ToFullPath(kClassParts, c.parts.name);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
-  const bool plain = OvFile::IsPlainName(c.partsName);
+  const bool plain = OvFile::IsPlainName(c.parts.name);
   if (OvSignals::Caught() != 0) {
     outputPath.clear();
     return Interrupted(c);
@@ -622,11 +584,11 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   if (!encoder.WriteApgList(model.header, model.apgNames, model.apgComments)) {
     return WriteFailed(c, outputPath, DiagnosticId::kApgListWriteError);
   }
-  if (!c.HasCommon() && c.SizeCount() < 1) {
+  if (!c.commonSeen && c.SizeCount() < 1) {
     return CompileStatus::kOk;
   }
   encoder.BeginMemberLists(model.header);
-  if (c.HasCommon()) {
+  if (c.commonSeen) {
     if (!c.encoder->WriteMemberListBytes(c.members.ListBytes())) {
       return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
     }
@@ -686,11 +648,11 @@ int ResultCode(CompileStatus status) {
   return kCodes[static_cast<size_t>(status)];
 }
 
-void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,
-                     int32_t& specRecord) {
-  std::tie(specFile, specRecord) = AngleNumbers(line);
-  dbgprint(context.console, kConsoleProgress, "\tSpec file & record\t\t%d %d\n", specFile,
-           specRecord);
+std::pair<int16_t, int16_t> CompileSpecLine(CompileContext& context, std::string_view line) {
+  const std::pair<int16_t, int16_t> spec = AngleNumbers(line);
+  dbgprint(context.console, kConsoleProgress, "\tSpec file & record\t\t%d %d\n", spec.first,
+           spec.second);
+  return spec;
 }
 
 CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& source,

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "compiler/compile_context.h"
 #include "partsfile/parts_file.h"
@@ -62,8 +63,8 @@ struct CompileOutcome {
 CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& source,
                                   PartsOutput& output);
 
-// Reads a $$SPEC line: both numbers 0 unless given as numbers.
-void CompileSpecLine(CompileContext& context, std::string_view line, int32_t& specFile,
-                     int32_t& specRecord);
+// Reads a $$SPEC line: its spec file and record, both 0 unless given as
+// numbers.
+std::pair<int16_t, int16_t> CompileSpecLine(CompileContext& context, std::string_view line);
 
 }  // namespace partsc

@@ -88,18 +88,17 @@ class BoundedText {
   char* data_ = inline_.data();
 };
 
-// The expansion of `text`, cut to `limit` characters (`cut` tells), as a view
-// of the text itself when it holds no brace, else of `room`.
-std::string_view Expand(const MacroTable& macros, std::string_view text, size_t limit,
-                        BoundedText& room, bool& cut) {
-  cut = false;
-  if (text.empty()) {
-    return text;
-  }
+// The expansion of `text`, cut to `limit` characters, as a view of the text
+// itself when it holds no brace, else of `room`.
+struct ExpandedText {
+  std::string_view text;
+  bool cut = false;
+};
+ExpandedText Expand(const MacroTable& macros, std::string_view text, size_t limit,
+                    BoundedText& room) {
   // Without a brace the expansion is the text itself.
   if (text.find('{') == std::string_view::npos) {
-    cut = text.size() > limit;
-    return text.substr(0, limit);
+    return {text.substr(0, limit), text.size() > limit};
   }
   // Plain characters are copied one by one: between macros there are few.
   for (size_t at = 0; at < text.size() && !room.Full();) {
@@ -114,8 +113,7 @@ std::string_view Expand(const MacroTable& macros, std::string_view text, size_t 
     room.Append(GetMacroValue(macros, rest.substr(0, close)).value_or("{"));
     at = close == std::string_view::npos ? text.size() : at + 1 + close + 1;
   }
-  cut = room.Full();
-  return room.View().substr(0, limit);
+  return {room.View().substr(0, limit), room.Full()};
 }
 
 // The refusals are out of the way of the lines that are stored.
@@ -203,27 +201,19 @@ MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::s
   return {table.AddParam(name, text, static_cast<int16_t>(pairCode), comment), {}, '\0'};
 }
 
-// The silent cuts and the undefined macros of a param line whose text
-// field is `field`.
-void LintParamLine(CompileContext& context, std::string_view line, std::string_view field) {
-  LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextMax);
-  LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kMemberTextBuffer - 1);
-  LintUndefinedMacros(context.diagnostics, context.macros, line, field);
-}
-
 // The entry of a param line, once its fields are parsed: its text with the
 // macros expanded.
 MemberOutcome CompileParamLine(CompileContext& context, std::string_view line, MemberTable& table,
                                std::string_view comment, std::string_view name,
                                const float (*pairs)[2], int pairCount) {
-  std::string_view field;
-  ExtractField(line, '(', kParamTextMax, field);
+  const std::string_view field = ExtractField(line, '(', kParamTextMax).text;
   if (context.diagnostics.WarningsWanted()) {
-    LintParamLine(context, line, field);
+    LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextMax);
+    LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kMemberTextBuffer - 1);
+    LintUndefinedMacros(context.diagnostics, context.macros, line);
   }
   BoundedText room(kParamTextMax);
-  bool cut = false;
-  const std::string_view text = Expand(context.macros, field, kParamTextMax, room, cut);
+  const auto [text, cut] = Expand(context.macros, field, kParamTextMax, room);
   if (cut) {
     context.diagnostics.ReportWarning(Warning::kTextCut,
                                       "Parameter text cut to 64 characters after its macros",
@@ -271,17 +261,11 @@ CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, 
   return outcome.status;
 }
 
-int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength) {
+Expansion ExpandMacros(const MacroTable& macros, std::string_view text, int maxLength) {
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
   BoundedText room(limit);
-  bool cut = false;
-  const std::string_view expansion = Expand(macros, text, limit, room, cut);
-  if (expansion.data() != text.data()) {
-    text.assign(expansion);
-  } else {
-    text.resize(expansion.size());
-  }
-  return cut ? 1 : 0;
+  const ExpandedText expanded = Expand(macros, text, limit, room);
+  return {std::string(expanded.text), expanded.cut};
 }
 
 }  // namespace partsc

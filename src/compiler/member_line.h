@@ -21,8 +21,12 @@ inline constexpr int kParamTextMax = 64;
 CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, int lineNumber,
                                 MemberTable& table);
 
-// Replaces every {name} of `text` by the macro's value; keeps at most
-// maxLength characters. 0 when the expansion fits, 1 when it was cut.
-int ExpandMacros(const MacroTable& macros, std::string& text, int maxLength);
+// A parameter text with every {name} replaced by the macro's value, kept to
+// at most maxLength characters, and whether it was cut there.
+struct Expansion {
+  std::string text;
+  bool cut = false;
+};
+Expansion ExpandMacros(const MacroTable& macros, std::string_view text, int maxLength);
 
 }  // namespace partsc

@@ -141,50 +141,48 @@ void MacroTable::MoveInto(std::unique_ptr<MacroStore> grown) {
 
 std::string_view TakeField(CompileContext& context, std::string_view line, int lineNumber,
                            const ReportedField& field) {
-  std::string_view text;
-  if (ExtractField(line, field.delimiter, field.limit, text) == kFieldCut) {
+  const LineField found = ExtractField(line, field.delimiter, field.limit);
+  if (found.fit == FieldFit::kCut) {
     context.diagnostics.ReportDiagnostic(field.tooLong, lineNumber);
     LintFieldCut(context.diagnostics, field.what, line, field.delimiter, field.limit, true);
   }
-  return text;
+  return found.text;
 }
 
-CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
-                               std::string& partsName, std::string& comment, int32_t& value1,
-                               int32_t& value2) {
-  const std::string_view name =
-      TakeField(context, line, lineNumber,
-                {'!', kPartsNameMax, DiagnosticId::kPartsNameTooLong, "Parts name"});
-  if (name.empty()) {
+std::optional<PartsLine> CompilePartsLine(CompileContext& context, std::string_view line,
+                                          int lineNumber) {
+  PartsLine parts;
+  parts.name = TakeField(context, line, lineNumber,
+                         {'!', kPartsNameMax, DiagnosticId::kPartsNameTooLong, "Parts name"});
+  if (parts.name.empty()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kPartsNameNotFound, lineNumber);
-    return CompileStatus::kPartsLineRefused;
+    return std::nullopt;
   }
-  partsName = name;
-  comment = TakeField(context, line, lineNumber,
-                      {'"', kPartsCommentMax, DiagnosticId::kPartsTitleTooLong, "Parts comment"});
-  std::tie(value1, value2) = AngleNumbers(line);
-  return CompileStatus::kOk;
+  parts.comment =
+      TakeField(context, line, lineNumber,
+                {'"', kPartsCommentMax, DiagnosticId::kPartsTitleTooLong, "Parts comment"});
+  std::tie(parts.value1, parts.value2) = AngleNumbers(line);
+  return parts;
 }
 
-std::pair<int32_t, int32_t> AngleNumbers(std::string_view line) {
-  ValueItem items[2];
-  int32_t types[2] = {kItemName, kItemName};
-  int32_t count = 0;
-  ParseValueList(line, 2, '<', items, types, count);
-  const auto number = [&](int32_t i) {
-    return count > i && types[i] == kItemNumber ? TruncateTo16Bits(items[i].number) : 0;
+std::pair<int16_t, int16_t> AngleNumbers(std::string_view line) {
+  const std::vector<ValueItem> items = ParseValueList(line, 2, '<');
+  const auto number = [&items](size_t i) -> int16_t {
+    return items.size() > i && items[i].type == ItemType::kNumber
+               ? TruncateTo16Bits(items[i].number)
+               : 0;
   };
   return {number(0), number(1)};
 }
 
 CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber) {
-  std::string name;
-  if (ExtractField(line, '!', kMacroTextMax, name) < 0) {
+  const LineField name = ExtractField(line, '!', kMacroTextMax);
+  if (!name.Found()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMacroNameNothing, lineNumber);
     return CompileStatus::kOk;
   }
-  std::string value;
-  if (ExtractField(line, '(', kMacroTextMax, value) < 0) {
+  const LineField value = ExtractField(line, '(', kMacroTextMax);
+  if (!value.Found()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMacroValueNothing, lineNumber);
     return CompileStatus::kOk;
   }
@@ -192,7 +190,7 @@ CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, i
     LintFieldCut(context.diagnostics, "Macro name", line, '!', kMacroTextMax);
     LintFieldCut(context.diagnostics, "Macro value", line, '(', kMacroTextMax);
   }
-  const CompileStatus result = context.macros.Define(name, value);
+  const CompileStatus result = context.macros.Define(name.text, value.text);
   if (result != CompileStatus::kOk) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kMemoryAllocateError);
   }

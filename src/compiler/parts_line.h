@@ -69,13 +69,20 @@ std::string_view TakeField(CompileContext& context, std::string_view line, int l
 
 // The two numbers of a line's angle-bracket list ("<3,5>"), each cut to 16
 // bits: an item that is not a number, or is missing, gives 0.
-std::pair<int32_t, int32_t> AngleNumbers(std::string_view line);
+std::pair<int16_t, int16_t> AngleNumbers(std::string_view line);
 
-// kOk, or kPartsLineRefused when the line has no parts name; value1/value2
-// are the numbers of its list (AngleNumbers).
-CompileStatus CompilePartsLine(CompileContext& context, std::string_view line, int lineNumber,
-                               std::string& partsName, std::string& comment, int32_t& value1,
-                               int32_t& value2);
+// What a $$PARTS line gives: its parts name, its comment and the numbers of
+// its list (AngleNumbers).
+struct PartsLine {
+  std::string name;
+  std::string comment;
+  int16_t value1 = 0;
+  int16_t value2 = 0;
+};
+
+// The fields of the line; none, reported, when it has no parts name.
+std::optional<PartsLine> CompilePartsLine(CompileContext& context, std::string_view line,
+                                          int lineNumber);
 // kOk (also when the line was refused with a warning), or kOutOfMemory.
 CompileStatus CompileMacroLine(CompileContext& context, std::string_view line, int lineNumber);
 

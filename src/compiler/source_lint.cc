@@ -2,25 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <span>
 #include <string>
 
 #include "compiler/parts_line.h"
+#include "compiler/source_pieces.h"
 #include "compiler/source_reading.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/line_pieces.h"
 
 namespace partsc {
 namespace {
-
-// The text of a word of the keyword or the view table.
-constexpr std::string_view TextOf(const KeywordName& keyword) {
-  return keyword.text;
-}
-constexpr std::string_view TextOf(std::string_view keyword) {
-  return keyword;
-}
 
 bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
@@ -37,13 +30,11 @@ std::string_view LeadingWord(std::string_view line, size_t from) {
 
 // The one keyword of `keywords` nearest to `word` within two edits, or
 // empty.
-template <class Words>
-std::string_view NearestKeyword(std::string_view word, const Words& keywords) {
+std::string_view NearestKeyword(std::string_view word, std::span<const std::string_view> keywords) {
   std::string_view nearest;
   int best = 3;
   bool tie = false;
-  for (const auto& entry : keywords) {
-    const std::string_view keyword = TextOf(entry);
+  for (const std::string_view keyword : keywords) {
     const int distance = EditDistance(word, keyword);
     tie = distance == best || (tie && distance > best);
     if (distance < best) {
@@ -85,24 +76,16 @@ void ReportSplit(Diagnostics& diagnostics, std::string_view what, int limit, int
       at);
 }
 
-// `word` in capital letters.
-std::string Upper(std::string_view word) {
-  std::string upper(word);
-  for (char& c : upper) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return upper;
-}
-
 // The keyword of `keywords` that `word` is in other letter case, else the one
 // nearest to it within two edits, or empty.
-template <class Words>
-std::string_view Suggestion(std::string_view word, const Words& keywords, bool nearest) {
-  const std::string upper = Upper(word);
-  for (const auto& keyword : keywords) {
-    if (upper == TextOf(keyword)) {
-      return TextOf(keyword);
-    }
+std::string_view Suggestion(std::string_view word, std::span<const std::string_view> keywords,
+                            bool nearest) {
+  std::string upper(word);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  const auto same = std::find(keywords.begin(), keywords.end(), upper);
+  if (same != keywords.end()) {
+    return *same;
   }
   return nearest ? NearestKeyword(word, keywords) : std::string_view();
 }
@@ -171,28 +154,22 @@ void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_v
   if (!cutWanted && !diagnostics.WarningEnabled(Warning::kSplitCharacter)) {
     return;
   }
-  std::string_view whole;
-  ExtractField(line, delimiter, static_cast<int>(line.size()), whole);
+  const std::string_view whole = ExtractField(line, delimiter, static_cast<int>(line.size())).text;
   LintCut(diagnostics, what, whole, limit, static_cast<int>(line.find(delimiter)), reported);
 }
 
-void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line,
-                         std::string_view text) {
-  if (!diagnostics.WarningEnabled(Warning::kUndefinedMacro) || text.empty()) {
+void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros,
+                         std::string_view line) {
+  if (!diagnostics.WarningEnabled(Warning::kUndefinedMacro)) {
     return;
   }
-  const size_t base = static_cast<size_t>(text.data() - line.data());
-  for (size_t open = text.find('{'); open != std::string_view::npos;) {
-    const size_t close = text.find('}', open + 1);
-    const std::string_view name = text.substr(
-        open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
-    if (!GetMacroValue(macros, name)) {
+  for (const MacroUse& use : MacroUsesOf(line)) {
+    if (!GetMacroValue(macros, use.name)) {
       diagnostics.ReportWarning(
           Warning::kUndefinedMacro,
-          "Macro " + std::string(name) + " is not defined: {" + std::string(name) + "} becomes {",
-          static_cast<int>(base + open));
+          "Macro " + use.name + " is not defined: {" + use.name + "} becomes {",
+          static_cast<int>(use.start));
     }
-    open = close == std::string_view::npos ? close : text.find('{', close + 1);
   }
 }
 
@@ -236,26 +213,23 @@ void LintMemberOutsideBlock(Diagnostics& diagnostics, std::string_view line) {
                             "Member line outside a common or size block is not read", 0);
 }
 
-void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line) {
-  if (!diagnostics.WarningEnabled(Warning::kUnknownKeyword) || !line.starts_with('$')) {
+void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, int view) {
+  const auto [word, keyword] = RespellingOf(line);
+  if (view >= 0) {
+    if (word.size() > keyword.size()) {
+      WarnPrefix(diagnostics, word, keyword);
+    }
     return;
   }
-  const auto [word, suggestion] = RespellingOf(line);
-  if (suggestion.empty()) {
+  if (!diagnostics.WarningEnabled(Warning::kUnknownKeyword) || !line.starts_with('$') ||
+      keyword.empty()) {
     return;
   }
   diagnostics.ReportWarning(Warning::kUnknownKeyword,
                             "Unknown view keyword " + std::string(word) +
-                                " (the line is skipped); did you mean " + std::string(suggestion) +
+                                " (the line is skipped); did you mean " + std::string(keyword) +
                                 "?",
                             0);
-}
-
-void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::string_view keyword) {
-  const std::string_view word = LeadingWord(line, 1);
-  if (word.size() > keyword.size()) {
-    WarnPrefix(diagnostics, word, keyword);
-  }
 }
 
 void LintFields(Diagnostics& diagnostics, std::string_view line) {

@@ -27,13 +27,11 @@ Respelling RespellingOf(std::string_view line, bool nearest = true);
 // there is one; before `partsSeen`, only one in other letter case.
 void LintKeywordLine(Diagnostics& diagnostics, std::string_view line, bool partsSeen);
 
-// A line of the $$APG block that begins with no view keyword: the view
-// keyword it is in other letter case ("$top"), or within two edits of.
-void LintUnknownViewKeyword(Diagnostics& diagnostics, std::string_view line);
-
-// A view line whose keyword is read by its beginning ("$TOPP" as "$TOP");
-// `keyword` is the keyword it was read as.
-void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, std::string_view keyword);
+// A line of the $$APG block: a keyword read by its beginning ("$TOPP" as
+// "$TOP", `view` the view it was read as); for a line that begins with no
+// view keyword (`view` -1), the view keyword it is in other letter case
+// ("$top"), or within two edits of.
+void LintViewKeyword(Diagnostics& diagnostics, std::string_view line, int view);
 
 // A member line ("s" or "p") that no $$COMMON or $$SIZE block reads.
 void LintMemberOutsideBlock(Diagnostics& diagnostics, std::string_view line);
@@ -53,10 +51,9 @@ void LintFieldCut(Diagnostics& diagnostics, std::string_view what, std::string_v
 // it ends inside a UTF-8 character.
 void LintKeptText(Diagnostics& diagnostics, std::string_view what, std::string_view kept, int at);
 
-// Every macro that a parameter text (`text`, a view of `line`) names and that
-// is not defined: its "{NAME}" becomes a single "{".
-void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line,
-                         std::string_view text);
+// Every macro that the parameter text of a param line names and that is not
+// defined: its "{NAME}" becomes a single "{".
+void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line);
 
 // A line just read: one that arrived in several pieces, once it is complete,
 // and the first line (of the file) that ends in a carriage return.

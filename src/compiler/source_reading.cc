@@ -8,7 +8,6 @@
 #include "compiler/parts_line.h"
 #include "compiler/source_pieces.h"
 #include "compiler/tokenizer.h"
-#include "diagnostics/line_pieces.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
@@ -29,14 +28,18 @@ class Reader {
       TakeKeyword(piece, index, line);
       return;
     }
-    if (open_ >= 0) {
-      r_.blocks[static_cast<size_t>(open_)].lastPiece = index;
-      piece.block = open_;
+    if (blocks_.Open()) {
+      r_.blocks.back().lastPiece = index;
+      piece.block = static_cast<int>(r_.blocks.size()) - 1;
     }
-    piece.kind = KindOf(piece, line);
+    const std::optional<BlockKind> compiled = blocks_.Compiled();
+    piece.kind = KindOf(line, compiled);
+    if (piece.kind == LineKind::kView) {
+      piece.view = ViewOf(line);
+    }
     if (piece.kind == LineKind::kMacro) {
       TakeMacro(index, line);
-      piece.reportedByBlock = Compiled() && BlockLineKind(OpenKind(), line) == LineKind::kSkipped;
+      piece.reportedByBlock = compiled && BlockLineKind(*compiled, line) == LineKind::kSkipped;
     }
   }
 
@@ -44,78 +47,34 @@ class Reader {
   void TakeKeyword(Piece& piece, size_t index, std::string_view line) {
     piece.keyword = KeywordOf(line);
     piece.kind = piece.keyword == Keyword::kNone ? LineKind::kUnknownKeyword : LineKind::kKeyword;
-    open_ = -1;
-    if (!partsSeen_ && piece.keyword != Keyword::kParts) {
+    if (!r_.partsPiece && piece.keyword != Keyword::kParts) {
       stopped_ = true;  // "Not Parts Input File": nothing more is read
       return;
     }
-    switch (piece.keyword) {
-      case Keyword::kParts:
-        if (!partsSeen_) {
-          r_.partsPiece = index;
-        }
-        partsSeen_ = true;
-        break;
-      case Keyword::kEnd:
-        stopped_ = true;
-        break;
-      case Keyword::kApg:
-        Open(BlockKind::kApg, index, !apgSeen_);
-        apgSeen_ = true;
-        break;
-      case Keyword::kCommon:
-        Open(BlockKind::kCommon, index, !commonSeen_);
-        commonSeen_ = true;
-        break;
-      case Keyword::kSize:
-        Open(BlockKind::kSize, index, true);
-        break;
-      default:
-        break;
+    if (!r_.partsPiece) {
+      r_.partsPiece = index;
     }
-  }
-
-  void Open(BlockKind kind, size_t index, bool compiled) {
-    open_ = static_cast<int>(r_.blocks.size());
-    r_.blocks.push_back(SourceBlock{kind, index, index, compiled});
-  }
-
-  bool Compiled() const { return open_ >= 0 && r_.blocks[static_cast<size_t>(open_)].compiled; }
-  BlockKind OpenKind() const { return r_.blocks[static_cast<size_t>(open_)].kind; }
-
-  LineKind KindOf(Piece& piece, std::string_view line) const {
-    if (FirstChar(line) == 't') {
-      return LineKind::kMacro;
+    stopped_ = piece.keyword == Keyword::kEnd;
+    const bool compiled = blocks_.TakeKeyword(piece.keyword);
+    if (blocks_.Open()) {
+      r_.blocks.push_back(SourceBlock{*blocks_.Open(), index, index, compiled});
     }
-    if (!Compiled()) {
-      return FirstChar(line) == '/' ? LineKind::kComment : LineKind::kIgnored;
-    }
-    const LineKind kind = BlockLineKind(OpenKind(), line);
-    if (kind == LineKind::kView) {
-      piece.view = ViewOf(line);
-    }
-    return kind;
   }
 
   void TakeMacro(size_t index, std::string_view line) {
-    std::string_view name;
-    std::string_view value;
-    if (ExtractField(line, '!', kMacroTextMax, name) < 0 ||
-        ExtractField(line, '(', kMacroTextMax, value) < 0) {
+    const LineField name = ExtractField(line, '!', kMacroTextMax);
+    const LineField value = ExtractField(line, '(', kMacroTextMax);
+    if (!name.Found() || !value.Found()) {
       return;
     }
-    const Piece& piece = r_.pieces[index];
-    const auto nameAt = static_cast<size_t>(name.data() - line.data());
-    r_.macros.push_back(MacroDefinition{std::string(name), std::string(value), index,
-                                        piece.offset + nameAt, name.size()});
+    const auto nameAt = static_cast<size_t>(name.text.data() - line.data());
+    r_.macros.push_back(MacroDefinition{std::string(name.text), std::string(value.text), index,
+                                        r_.pieces[index].offset + nameAt, name.text.size()});
   }
 
   Reading& r_;
+  BlockRules blocks_;
   bool stopped_ = false;
-  bool partsSeen_ = false;
-  bool apgSeen_ = false;
-  bool commonSeen_ = false;
-  int open_ = -1;  // the block open now
 };
 
 void AddField(std::vector<Token>& tokens, std::string_view line, char delimiter, TokenType type,
@@ -129,26 +88,13 @@ void AddField(std::vector<Token>& tokens, std::string_view line, char delimiter,
 // Each item of the first list `open` begins: a number when it reads as one,
 // else a name.
 void AddList(std::vector<Token>& tokens, std::string_view line, char open) {
-  const size_t start = line.find(open);
-  if (start == std::string_view::npos) {
-    return;
-  }
-  const size_t close = line.find(ClosingDelimiter(open), start + 1);
-  const size_t listEnd = close == std::string_view::npos ? line.size() : close;
-  const std::string_view list = line.substr(start + 1, listEnd - start - 1);
-  size_t at = 0;
-  while (at <= list.size()) {
-    const size_t comma = std::min(list.find(',', at), list.size());
-    const std::string_view raw = list.substr(at, comma - at);
-    const std::string_view item = OvStringUtil::TrimBlanks(raw);
-    if (!item.empty()) {
-      double value = 0.0;
-      const bool number = OvStringUtil::ParseDouble(item, kTrimFirst, value) == 0;
-      const size_t itemAt = start + 1 + at + static_cast<size_t>(item.data() - raw.data());
-      tokens.push_back(
-          Token{itemAt, item.size(), number ? TokenType::kNumber : TokenType::kName, false});
+  for (const ValueItem& item : ParseValueList(line, static_cast<int>(line.size()) + 1, open)) {
+    double value = 0.0;
+    const bool number = OvStringUtil::ParseDouble(item.text, kTrimFirst, value) == 0;
+    if (!item.text.empty()) {
+      tokens.push_back(Token{static_cast<size_t>(item.text.data() - line.data()), item.text.size(),
+                             number ? TokenType::kNumber : TokenType::kName, false});
     }
-    at = comma + 1;
   }
 }
 
@@ -228,22 +174,12 @@ std::vector<Token> Settled(std::vector<Token> tokens) {
 Reading ReadSource(std::string_view text) {
   Reading reading;
   reading.text = text;
-  LinePieces lines;
-  PieceReader cut(text);
-  std::string_view read;
-  for (size_t at = 0; cut.Next(read, &at);) {
-    Piece piece;
-    piece.offset = static_cast<size_t>(read.data() - text.data());
-    piece.rawLength = at - piece.offset;
-    lines.Take(read);
-    piece.length = TrimmedLineEnd(read).size();
-    piece.physicalLine = lines.PhysicalLine();
-    piece.startColumn = lines.StartColumn();
-    reading.pieces.push_back(piece);
-  }
   Reader reader(reading);
-  for (size_t i = 0; i < reading.pieces.size(); ++i) {
-    reader.Take(reading.pieces[i], i);
+  PieceReader cut(text);
+  for (std::string_view line; cut.Next(line);) {
+    reading.pieces.push_back(Piece{cut.OffsetOf(line), line.size(), cut.Lines().PhysicalLine(),
+                                   cut.Lines().StartColumn()});
+    reader.Take(reading.pieces.back(), reading.pieces.size() - 1);
   }
   return reading;
 }
@@ -291,26 +227,11 @@ const MacroDefinition* Reading::MacroFor(std::string_view name, size_t use) cons
 }
 
 std::optional<Span> FieldSpan(std::string_view line, char delimiter) {
-  std::string_view field;
-  if (ExtractField(line, delimiter, static_cast<int>(line.size()) + 1, field) < 0) {
+  const LineField field = ExtractField(line, delimiter, static_cast<int>(line.size()) + 1);
+  if (!field.Found()) {
     return std::nullopt;
   }
-  return Span{static_cast<size_t>(field.data() - line.data()), field.size()};
-}
-
-std::optional<size_t> FieldClose(std::string_view line, size_t open) {
-  const char opening = line[open];
-  const char closing = opening == '{' ? '}' : ClosingDelimiter(opening);
-  int depth = 1;
-  for (size_t at = open + 1; at < line.size(); ++at) {
-    if (line[at] == closing && --depth == 0) {
-      return at;
-    }
-    if (opening == '(' && line[at] == '(') {
-      ++depth;
-    }
-  }
-  return std::nullopt;
+  return Span{static_cast<size_t>(field.text.data() - line.data()), field.text.size()};
 }
 
 std::vector<MacroUse> MacroUsesOf(std::string_view line) {

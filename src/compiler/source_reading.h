@@ -10,8 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "compiler/tokenizer.h"
 #include "diagnostics/keywords.h"
 
 namespace partsc {
@@ -36,7 +38,6 @@ enum class BlockKind { kApg, kCommon, kSize };
 struct Piece {
   size_t offset = 0;     // of its first character in the text
   size_t length = 0;     // of its text: up to a zero byte, without the trimmed end
-  size_t rawLength = 0;  // of what was read, line feed included
   int physicalLine = 0;  // as the diagnostics count it, from 1
   int startColumn = 1;   // of its first character in that line, from 1
   LineKind kind = LineKind::kIgnored;
@@ -111,6 +112,57 @@ inline LineKind BlockLineKind(BlockKind kind, std::string_view line) {
                         : LineKind::kSkipped;
 }
 
+// What a line that is no "$$" line is: a macro line, else a line of the
+// compiled block `block`, else (outside every compiled block) a comment or
+// a line passed by.
+inline LineKind KindOf(std::string_view line, std::optional<BlockKind> block) {
+  if (FirstChar(line) == 't') {
+    return LineKind::kMacro;
+  }
+  if (!block) {
+    return FirstChar(line) == '/' ? LineKind::kComment : LineKind::kIgnored;
+  }
+  return BlockLineKind(*block, line);
+}
+
+// The blocks of a source: a $$APG, $$COMMON or $$SIZE line opens its block,
+// and every "$$" line ends the block open before it. Only the first $$APG
+// block and the first $$COMMON block are compiled; every $$SIZE block is.
+class BlockRules {
+ public:
+  // Takes a "$$" line: true when the block its keyword opens is compiled.
+  bool TakeKeyword(Keyword keyword) {
+    switch (keyword) {
+      case Keyword::kApg:
+        return Begin(BlockKind::kApg, !std::exchange(apgSeen_, true));
+      case Keyword::kCommon:
+        return Begin(BlockKind::kCommon, !std::exchange(commonSeen_, true));
+      case Keyword::kSize:
+        return Begin(BlockKind::kSize, true);
+      default:
+        open_.reset();
+        compiled_.reset();
+        return false;
+    }
+  }
+  // The block open now, compiled or not.
+  std::optional<BlockKind> Open() const { return open_; }
+  // The compiled block open now.
+  std::optional<BlockKind> Compiled() const { return compiled_; }
+
+ private:
+  bool Begin(BlockKind kind, bool compiled) {
+    open_ = kind;
+    compiled_ = compiled ? open_ : std::nullopt;
+    return compiled;
+  }
+
+  std::optional<BlockKind> open_;
+  std::optional<BlockKind> compiled_;
+  bool apgSeen_ = false;
+  bool commonSeen_ = false;
+};
+
 enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };
 
 // A part of a line the way the line's parser takes it; offsets are within
@@ -139,15 +191,5 @@ struct Span {
   size_t length = 0;
 };
 std::optional<Span> FieldSpan(std::string_view line, char delimiter);
-// The place of the character that closes the field or list opened at `open`
-// on the line (parentheses nest, as the field tokenizer takes them); none
-// when the field runs to the line's end.
-std::optional<size_t> FieldClose(std::string_view line, size_t open);
-// The end of that field or list: after its closing character, or the line's
-// end.
-inline size_t FieldEnd(std::string_view line, size_t open) {
-  const std::optional<size_t> close = FieldClose(line, open);
-  return close ? *close + 1 : line.size();
-}
 
 }  // namespace partsc

@@ -1,7 +1,7 @@
 #include "compiler/tokenizer.h"
 
-#include <cassert>
 #include <cmath>
+#include <utility>
 
 #include "platform/ov_string_util.h"
 
@@ -13,7 +13,8 @@ namespace {
 // character, or up to the end of the line when the field is never closed.
 // The closing character is tested first, so a pair of equal characters (the
 // quotes, the exclamation marks) ends at the next one and only parentheses
-// nest.
+// nest. FieldClose finds the same close; this one, on every member line,
+// looks for the characters with memchr.
 std::string_view GatherField(std::string_view line, char opening) {
   const char closing = ClosingDelimiter(opening);
   const size_t open = line.find(opening);
@@ -41,79 +42,69 @@ std::string_view GatherField(std::string_view line, char opening) {
   return rest;
 }
 
-void StoreItem(std::string_view text, ValueItem& item, int32_t& type) {
+ValueItem ItemOf(std::string_view text) {
   double value = 0.0;
   OvStringUtil::ParseDouble(text, kTrimFirst, value);
   if (value != 0.0) {
-    item.number = value;
-    item.name.clear();
-    type = kItemNumber;
-    return;
+    return {ItemType::kNumber, value, text};
   }
-  item.number = 0.0;
-  if (text.size() > static_cast<size_t>(kValueNameMax)) {
-    item.name.assign(text.substr(0, kValueNameMax));
-    type = kItemNameCut;
-    return;
-  }
-  item.name.assign(text);
-  type = kItemName;
+  return {text.size() > static_cast<size_t>(kValueNameMax) ? ItemType::kNameCut : ItemType::kName,
+          0.0, text};
 }
 
 }  // namespace
 
-int ExtractField(std::string_view line, char delimiter, int maxLength, std::string& field) {
-  std::string_view text;
-  const int result = ExtractField(line, delimiter, maxLength, text);
-  field.assign(text);
-  return result;
-}
-
-int ExtractField(std::string_view line, char delimiter, int maxLength, std::string_view& field) {
-  field = {};
+LineField ExtractField(std::string_view line, char delimiter, int maxLength) {
   if (delimiter != '"' && delimiter != '!' && delimiter != '(') {
-    return kFieldBadDelimiter;
+    return {FieldFit::kBadDelimiter, {}};
   }
   const std::string_view trimmed = OvStringUtil::TrimBlanks(GatherField(line, delimiter));
   if (trimmed.empty()) {
-    return kFieldMissing;
+    return {FieldFit::kMissing, {}};
   }
   const size_t limit = maxLength < 0 ? 0 : static_cast<size_t>(maxLength);
   if (trimmed.size() > limit) {
-    field = trimmed.substr(0, limit);
-    return kFieldCut;
+    return {FieldFit::kCut, trimmed.substr(0, limit)};
   }
-  field = trimmed;
-  return kFieldFits;
+  return {FieldFit::kFits, trimmed};
 }
 
-void ParseValueList(std::string_view line, int maxItems, char openingBracket, ValueItem* items,
-                    int32_t* types, int32_t& count) {
-  count = 0;
+std::vector<ValueItem> ParseValueList(std::string_view line, int maxItems, char openingBracket) {
+  std::vector<ValueItem> items;
   // Brackets never nest.
   const size_t open = line.find(openingBracket);
   if ((openingBracket != '<' && openingBracket != '[') || open == std::string_view::npos) {
-    return;
+    return items;
   }
   std::string_view list = line.substr(open + 1);
   const size_t close = list.find(ClosingDelimiter(openingBracket));
   if (close != std::string_view::npos) {
     list = list.substr(0, close);
   }
-  if (maxItems < 1) {
-    return;
-  }
-  assert(items != nullptr && types != nullptr && "a list with room for items needs slots");
-  while (true) {
+  while (std::cmp_less(items.size(), maxItems)) {
     const size_t comma = list.find(',');
-    const std::string_view item = OvStringUtil::TrimBlanks(list.substr(0, comma));
-    StoreItem(item, items[count], types[count]);
-    ++count;
-    if (count >= maxItems || comma == std::string_view::npos) {
-      return;
+    items.push_back(ItemOf(OvStringUtil::TrimBlanks(list.substr(0, comma))));
+    if (comma == std::string_view::npos) {
+      break;
     }
     list.remove_prefix(comma + 1);
   }
+  return items;
+}
+
+std::optional<size_t> FieldClose(std::string_view line, size_t open) {
+  const char opening = line[open];
+  const char closing = opening == '{' ? '}' : ClosingDelimiter(opening);
+  int depth = 1;
+  for (size_t at = open + 1; at < line.size(); ++at) {
+    if (line[at] == closing && --depth == 0) {
+      return at;
+    }
+    if (opening == '(' && line[at] == '(') {
+      ++depth;
+    }
+  }
+  return std::nullopt;
 }
 
 int16_t TruncateTo16Bits(double value) {

@@ -1,40 +1,58 @@
 // Takes delimited fields and bracketed value lists out of a source line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace partsc {
 
-// Results of ExtractField.
-inline constexpr int kFieldFits = 0;
-inline constexpr int kFieldCut = 1;
-inline constexpr int kFieldMissing = -1;
-inline constexpr int kFieldBadDelimiter = -2;
+enum class FieldFit { kFits, kCut, kMissing, kBadDelimiter };
 
-// Item types of ParseValueList.
-inline constexpr int32_t kItemName = 0;
-inline constexpr int32_t kItemNumber = 1;
-inline constexpr int32_t kItemNameCut = 2;
+// A field of a line: how it was found, and its text as a view of the line
+// (empty unless found).
+struct LineField {
+  FieldFit fit = FieldFit::kMissing;
+  std::string_view text;
+
+  bool Found() const { return fit == FieldFit::kFits || fit == FieldFit::kCut; }
+};
+
+enum class ItemType { kName, kNumber, kNameCut };
 
 inline constexpr int kValueNameMax = 32;
 
 struct ValueItem {
-  double number = 0.0;  // for kItemNumber; never 0.0
-  std::string name;     // for kItemName and kItemNameCut
+  ItemType type = ItemType::kName;
+  double number = 0.0;    // for kNumber; never 0.0
+  std::string_view text;  // the item as the line holds it, trimmed
+
+  // The name, for kName and kNameCut: the text cut to kValueNameMax.
+  std::string_view Name() const { return text.substr(0, kValueNameMax); }
 };
 
 // The field opened by the first `delimiter` ('"', '!' or '(') on the line,
 // trimmed of blanks and tabs, cut to maxLength characters.
-int ExtractField(std::string_view line, char delimiter, int maxLength, std::string& field);
-// The same, with the field as a view of the line.
-int ExtractField(std::string_view line, char delimiter, int maxLength, std::string_view& field);
+LineField ExtractField(std::string_view line, char delimiter, int maxLength);
 
-// The items of the first list opened by `openingBracket` ('<' or '['). Slots
-// at and beyond `count` are not written.
-void ParseValueList(std::string_view line, int maxItems, char openingBracket, ValueItem* items,
-                    int32_t* types, int32_t& count);
+// The items of the first list opened by `openingBracket` ('<' or '['), at
+// most `maxItems` of them.
+std::vector<ValueItem> ParseValueList(std::string_view line, int maxItems, char openingBracket);
+
+// The place of the character that closes the field or list opened at `open`
+// on the line: the next closing character, where only parentheses nest, so a
+// pair of equal characters (the quotes, the exclamation marks) ends at the
+// next one; none when the field runs to the line's end.
+std::optional<size_t> FieldClose(std::string_view line, size_t open);
+// The end of that field or list: after its closing character, or the line's
+// end.
+inline size_t FieldEnd(std::string_view line, size_t open) {
+  const std::optional<size_t> close = FieldClose(line, open);
+  return close ? *close + 1 : line.size();
+}
 
 // A number truncated toward zero, keeping the low 16 bits of the integer as a
 // signed value (12.7 -> 12, -1.5 -> -1, 32768 -> -32768). Any finite

@@ -33,20 +33,21 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   const int view = ViewOf(line);
   if (view < 0) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kUnknownViewKeyword, lineNumber);
-    LintUnknownViewKeyword(context.diagnostics, line);
+    LintViewKeyword(context.diagnostics, line, view);
     return;
   }
   const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
-  LintViewKeyword(context.diagnostics, line, keyword);
+  LintViewKeyword(context.diagnostics, line, view);
   if (viewDefined[view] == 1) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kViewAlreadyDefined, lineNumber, keyword);
     return;
   }
-  std::string name;
-  if (ExtractField(line, '!', kViewFieldMax, name) < 0) {
+  const LineField nameField = ExtractField(line, '!', kViewFieldMax);
+  if (!nameField.Found()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kApgNameNothing, lineNumber);
     return;
   }
+  std::string name(nameField.text);
   // A slot holds 31 characters: the name is cut, silently like every other
   // view text, before it is compared, so two names equal in their first 31
   // characters are the same name.
@@ -60,8 +61,7 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
   }
   names[view] = name;
 
-  std::string comment;
-  ExtractField(line, '"', kViewFieldMax, comment);
+  std::string comment(ExtractField(line, '"', kViewFieldMax).text);
   if (comment.size() > static_cast<size_t>(kApgTextMax)) {
     LintFieldCut(context.diagnostics, "APG comment", line, '"', kApgTextMax);
     comment.resize(kApgTextMax);

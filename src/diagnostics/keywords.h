@@ -23,24 +23,11 @@ enum class Keyword {
   kEnd
 };
 
-struct KeywordName {
-  Keyword keyword;
-  std::string_view text;
-};
-
-// No keyword begins with another, so a line begins with at most one.
-inline constexpr std::array<KeywordName, 10> kKeywords = {{
-    {Keyword::kParts, "$$PARTS"},
-    {Keyword::kSpec, "$$SPEC"},
-    {Keyword::kApg, "$$APG"},
-    {Keyword::kCommon, "$$COMMON"},
-    {Keyword::kTitle, "$$TITLE"},
-    {Keyword::kLsort, "$$LSORT"},
-    {Keyword::kCsort, "$$CSORT"},
-    {Keyword::kNsort, "$$NSORT"},
-    {Keyword::kSize, "$$SIZE"},
-    {Keyword::kEnd, "$$END"},
-}};
+// The text of each keyword, in the order of Keyword after kNone. No keyword
+// begins with another, so a line begins with at most one.
+inline constexpr std::array<std::string_view, 10> kKeywords = {
+    "$$PARTS", "$$SPEC",  "$$APG",   "$$COMMON", "$$TITLE",
+    "$$LSORT", "$$CSORT", "$$NSORT", "$$SIZE",   "$$END"};
 
 // The view keywords: a keyword's position is the view's index everywhere
 // (the APG name and comment slots, the listing, the JSON document).
@@ -60,21 +47,17 @@ constexpr bool IsKeywordLine(std::string_view line) {
 
 // The keyword a line begins with, compared over the keyword's own length.
 constexpr Keyword KeywordOf(std::string_view line) {
-  for (const KeywordName& name : kKeywords) {
-    if (line.substr(0, name.text.size()) == name.text) {
-      return name.keyword;
+  for (size_t i = 0; i < kKeywords.size(); ++i) {
+    if (line.substr(0, kKeywords[i].size()) == kKeywords[i]) {
+      return static_cast<Keyword>(i + 1);
     }
   }
   return Keyword::kNone;
 }
 
 constexpr std::string_view KeywordText(Keyword keyword) {
-  for (const KeywordName& name : kKeywords) {
-    if (name.keyword == keyword) {
-      return name.text;
-    }
-  }
-  return {};
+  return keyword == Keyword::kNone ? std::string_view()
+                                   : kKeywords[static_cast<size_t>(keyword) - 1];
 }
 
 // The view index of the view keyword a line begins with, or -1.

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "compiler/source_lint.h"
+#include "compiler/source_pieces.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/line_pieces.h"
 #include "driver/init_library.h"
 #include "driver/run_context.h"
 #include "driver/run_driver.h"

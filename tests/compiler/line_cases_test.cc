@@ -75,17 +75,15 @@ class LineCases {
     ++number_;
     CompileStatus result = CompileStatus::kOk;
     if (kind == "parts") {
-      partsName_ = comment_ = "";
-      value1_ = value2_ = 0;
-      result = CompilePartsLine(context_, line, number_, partsName_, comment_, value1_, value2_);
-      parts_ = true;
+      const std::optional<PartsLine> parts = CompilePartsLine(context_, line, number_);
+      result = parts ? CompileStatus::kOk : CompileStatus::kPartsLineRefused;
+      parts_ = parts.value_or(PartsLine{});
+      partsSeen_ = true;
     } else if (kind == "macro") {
       result = CompileMacroLine(context_, line, number_);
       macrosUsed_ = true;
     } else if (kind == "spec") {
-      int32_t file = 0;
-      int32_t record = 0;
-      CompileSpecLine(context_, line, file, record);
+      const auto [file, record] = CompileSpecLine(context_, line);
       members_.specRecord = static_cast<int16_t>(record);
       out_ += "$$SPEC " + std::to_string(file) + " " + std::to_string(record) + "\n";
     } else if (kind == "size") {
@@ -115,9 +113,9 @@ class LineCases {
   std::string Dump() {
     std::ostringstream out;
     out << out_;
-    if (parts_) {
-      out << "parts " << Quoted(partsName_) << " " << Quoted(comment_) << " " << value1_ << " "
-          << value2_ << "\n";
+    if (partsSeen_) {
+      out << "parts " << Quoted(parts_.name) << " " << Quoted(parts_.comment) << " "
+          << parts_.value1 << " " << parts_.value2 << "\n";
     }
     if (macrosUsed_) {
       out << "macros " << macros_.Count() << "\n";
@@ -168,9 +166,8 @@ class LineCases {
   MemberTable members_;
   std::string out_;
   int number_ = 0;
-  bool parts_ = false;
-  std::string partsName_, comment_;
-  int32_t value1_ = 0, value2_ = 0;
+  bool partsSeen_ = false;
+  PartsLine parts_;
   bool macrosUsed_ = false;
   bool views_ = false;
   ApgSlots names_, comments_;

@@ -7,12 +7,37 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/line_pieces.h"
+#include "compiler/source_pieces.h"
 #include "platform/ov_file_io.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
 namespace {
+
+// The pieces of at most 79 characters go back to the lines of the file: the
+// line, the column of each piece, and the length and pieces of each line.
+TEST(LinePieces, FollowsPiecesBackToLines) {
+  const std::string p79(79, 'x');
+  struct Step {
+    std::string piece;
+    int line, column, length, pieces;
+    bool ended;
+  };
+  const Step steps[] = {
+      {"a\n", 1, 1, 1, 1, true},      {p79, 2, 1, 79, 1, false},  {p79, 2, 80, 158, 2, false},
+      {"yz\n", 2, 159, 160, 3, true}, {p79, 3, 1, 79, 1, false},  {"\n", 3, 80, 79, 2, true},
+      {"\n", 4, 1, 0, 1, true},       {"end", 5, 1, 3, 1, false},
+  };
+  LinePieces pieces;
+  for (const Step& s : steps) {
+    pieces.Take(s.piece);
+    EXPECT_EQ(pieces.PhysicalLine(), s.line) << s.piece;
+    EXPECT_EQ(pieces.StartColumn(), s.column) << s.piece;
+    EXPECT_EQ(pieces.LineLength(), s.length) << s.piece;
+    EXPECT_EQ(pieces.Pieces(), s.pieces) << s.piece;
+    EXPECT_EQ(pieces.LineEnded(), s.ended) << s.piece;
+  }
+}
 
 TEST(ReadSource, TakesThePiecesTheCompilerReads) {
   const std::string long79(79, 'a');
