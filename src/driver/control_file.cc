@@ -13,6 +13,7 @@
 #include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_settings.h"
 #include "platform/ov_signals.h"
 #include "platform/ov_string_util.h"
 #include "platform/ov_util.h"
@@ -53,7 +54,7 @@ void NoteUnreadSettings(RunContext& run, const std::string& controlPath) {
       run.diagnostics.Format() == DiagnosticsFormat::kJson) {
     return;
   }
-  const std::string settings = controlPath.substr(0, slash + 1) + kInitSettingsName;
+  const std::string settings = controlPath.substr(0, slash + 1) + kSettingsFileName;
   if (!OvFile::IsFile(settings)) {
     return;
   }
@@ -66,7 +67,7 @@ void NoteUnreadSettings(RunContext& run, const std::string& controlPath) {
   Complain(run.console,
            EscapeControls("note: the settings file " + OvFile::RelativeTo(shownFrom, settings) +
                           " beside " + shownControl + " was not read, as no -p named it; partsc " +
-                          change + "-p" + kInitSettingsName + " -c " +
+                          change + "-p" + kSettingsFileName + " -c " +
                           controlPath.substr(slash + 1) + " reads it"));
 }
 

@@ -10,6 +10,7 @@
 #include "platform/ov_escape.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_settings.h"
 
 namespace partsc {
 namespace {
@@ -162,7 +163,7 @@ int InitLibrary(RunContext& run, const std::string& directory) {
     control += name + "\n";
   }
   const bool written =
-      WriteNewFile(init, kInitSettingsName, kSettingsText,
+      WriteNewFile(init, kSettingsFileName, kSettingsText,
                    "the settings, with the everyday mode --atomic --strict -Wall -Werror -q "
                    "and GNU diagnostics") &&
       WriteNewFile(init, kInitControlName, control,
@@ -174,7 +175,7 @@ int InitLibrary(RunContext& run, const std::string& directory) {
   const std::string change = here ? std::string() : "-C " + directory + " ";
   Say(run, "Next: put the parts sources into " + init.shown + "src/, name each in " + init.shown +
                kInitControlName + ", and run");
-  Say(run, "  partsc " + change + "-p" + kInitSettingsName + " -c " + kInitControlName);
+  Say(run, "  partsc " + change + "-p" + kSettingsFileName + " -c " + kInitControlName);
   return kExitOk;
 }
 

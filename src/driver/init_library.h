@@ -7,8 +7,7 @@ namespace partsc {
 
 struct RunContext;
 
-// The names --init gives the settings file and the control file.
-inline constexpr const char* kInitSettingsName = "ORVA.SET";
+// The name --init gives the control file (the settings file has its own).
 inline constexpr const char* kInitControlName = "LIBRARY.CTL";
 
 // Makes `directory` (taken from the run's directory) with its folders src/

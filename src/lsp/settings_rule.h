@@ -22,8 +22,6 @@
 
 namespace partsc::lsp {
 
-inline constexpr const char* kSettingsFileName = "ORVA.SET";
-
 // Reads the settings file at `path` as a run with -p does: what a
 // document's compile takes from it, or the one problem that keeps it from
 // being used.

@@ -10,6 +10,10 @@
 
 namespace partsc {
 
+// The name of the settings file that the language server looks for and
+// --init writes.
+inline constexpr const char* kSettingsFileName = "ORVA.SET";
+
 // The most bytes of a settings file: 64 KiB.
 inline constexpr size_t kSettingsReadLimit = 64 * 1024;
 
