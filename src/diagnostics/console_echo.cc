@@ -17,8 +17,7 @@ void ConsoleEcho::Line(const std::string& line, bool afterStop) {
     return;
   }
   PrintPendingHeading();
-  const std::string note = afterStop ? " (" + std::string(kAfterStopNote) + ")" : std::string();
-  dbgprint(console_, kConsoleEcho, "%s%s\n", line.c_str(), note.c_str());
+  dbgprint(console_, kConsoleEcho, "%s\n", MessageWithReason(line, {}, afterStop).c_str());
 }
 
 void ConsoleEcho::Fatal(std::string_view line) {

@@ -36,6 +36,24 @@ struct DiagnosticRecord {
 // The note that a record found after its compile stopped carries.
 inline constexpr std::string_view kAfterStopNote = "found after the compile stopped";
 
+// "MESSAGE: REASON", without ": REASON" when there is none, and with
+// " (found after the compile stopped)" when `afterStop`: the text of a
+// diagnostic as the console, the structured formats and the editor show it.
+inline std::string MessageWithReason(std::string_view message, std::string_view reason,
+                                     bool afterStop) {
+  std::string text(message);
+  if (!reason.empty()) {
+    text.append(": ").append(reason);
+  }
+  if (afterStop) {
+    text.append(" (").append(kAfterStopNote).append(")");
+  }
+  return text;
+}
+inline std::string MessageWithReason(const DiagnosticRecord& record) {
+  return MessageWithReason(record.message, record.reason, record.afterStop);
+}
+
 // Receives every record of the run; Finish comes once at its end, with the
 // status the run ends with, and answers false when what the sink writes could
 // not be written (a sink that writes nothing then answers true).

@@ -41,15 +41,6 @@ std::string ShownPath(const DiagnosticRecord& record, const std::string& directo
   return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
 
-std::string MessageWithReason(const DiagnosticRecord& record) {
-  std::string message =
-      record.reason.empty() ? record.message : record.message + ": " + record.reason;
-  if (record.afterStop) {
-    message.append(" (").append(kAfterStopNote).append(")");
-  }
-  return message;
-}
-
 class ConsoleSink : public DiagnosticSink {
  public:
   ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
@@ -68,24 +59,6 @@ class ConsoleSink : public DiagnosticSink {
   DiagnosticsFormat format_;
   std::string directory_;
 };
-
-// Percent-encodes a path for a URI; "/" stays.
-std::string UriPath(std::string_view path) {
-  std::string out;
-  for (const char c : path) {
-    const auto u = static_cast<unsigned char>(c);
-    const bool plain = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-    if (plain) {
-      out += c;
-      continue;
-    }
-    char escape[4];
-    std::snprintf(escape, sizeof escape, "%%%02X", u);
-    out += escape;
-  }
-  return out;
-}
 
 // `path` without ".", ".." and doubled or trailing slashes; "/" stays.
 std::string NormalPath(const std::string& path) {
@@ -235,7 +208,7 @@ class SarifSink : public DiagnosticSink {
   Json Artifact(const std::string& full) const {
     const std::string shown = OvFile::RelativeTo(base_, full);
     if (shown.front() == '/') {
-      return {{"uri", "file://" + UriPath(shown)}};
+      return {{"uri", FileUri(shown)}};
     }
     return {{"uri", UriPath(shown)}, {"uriBaseId", "SRCROOT"}};
   }
@@ -341,11 +314,11 @@ class SarifSink : public DiagnosticSink {
                    {"version", PARTSC_VERSION_STRING},
                    {"semanticVersion", PARTSC_VERSION_STRING},
                    {"rules", std::move(rules)}};
-    Json run = {{"tool", {{"driver", std::move(driver)}}},
-                {"invocations", Json::array({Invocation(exitStatus, std::move(notifications))})},
-                {"originalUriBaseIds",
-                 {{"SRCROOT", {{"uri", "file://" + UriPath(base_ == "/" ? "" : base_) + "/"}}}}},
-                {"results", std::move(results)}};
+    Json run = {
+        {"tool", {{"driver", std::move(driver)}}},
+        {"invocations", Json::array({Invocation(exitStatus, std::move(notifications))})},
+        {"originalUriBaseIds", {{"SRCROOT", {{"uri", FileUri(base_ == "/" ? "" : base_) + "/"}}}}},
+        {"results", std::move(results)}};
     return {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
             {"version", "2.1.0"},
             {"runs", Json::array({std::move(run)})}};

@@ -5,6 +5,7 @@
 
 #include "diagnostics/catalogue.h"
 #include "diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics_record.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc::lsp {
@@ -27,13 +28,7 @@ Diagnostic Kept(Diagnostic diagnostic) {
 
 PlacedDiagnostic Place(const Snapshot& snapshot, const Diagnostic& finding) {
   const Reading& reading = snapshot.reading;
-  std::string message = finding.message;
-  if (!finding.reason.empty()) {
-    message += ": " + finding.reason;
-  }
-  if (finding.afterStop) {
-    message += " (" + std::string(kAfterStopNote) + ")";
-  }
+  std::string message = MessageWithReason(finding.message, finding.reason, finding.afterStop);
   const std::optional<size_t> index =
       finding.line > 0 ? reading.PieceOfPosition(finding.line, finding.column) : std::nullopt;
   // What belongs to no line stands on the first.

@@ -544,7 +544,7 @@ void Server::PublishLibrary(LibraryFindings findings) {
   }
   libraryFindings_ = std::move(findings);
   for (const std::string& path : paths) {
-    std::string uri = UriOfPath(path);
+    std::string uri = FileUri(path);
     for (const auto& [openUri, analysis] : analyses_) {
       if (analysis->path == path) {
         uri = openUri;

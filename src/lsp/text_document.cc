@@ -1,10 +1,11 @@
 #include "lsp/text_document.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <string>
+
+#include "platform/ov_string_util.h"
 
 namespace partsc::lsp {
 namespace {
@@ -28,27 +29,8 @@ int64_t ByteUnits(unsigned char byte, PositionEncoding encoding, TextEncoding so
 
 }  // namespace
 
-std::optional<std::string> EncodeLatin1(std::string_view utf8) {
-  std::string bytes;
-  bytes.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    if (byte < 0x80) {
-      bytes += static_cast<char>(byte);
-      continue;
-    }
-    // Latin-1 has U+0080 to U+00FF: C2 or C3 and one continuation byte.
-    if ((byte != 0xC2 && byte != 0xC3) || i + 1 == utf8.size() ||
-        !IsContinuation(static_cast<unsigned char>(utf8[i + 1]))) {
-      return std::nullopt;
-    }
-    bytes += static_cast<char>(((byte & 0x03) << 6) | (utf8[++i] & 0x3F));
-  }
-  return bytes;
-}
-
 std::optional<std::string> FileBytes(std::string_view utf8, TextEncoding encoding) {
-  return encoding == TextEncoding::kLatin1 ? EncodeLatin1(utf8) : std::string(utf8);
+  return encoding == TextEncoding::kLatin1 ? Utf8ToLatin1(utf8) : std::string(utf8);
 }
 
 int64_t LineIndex::Units(std::string_view part, PositionEncoding encoding) const {
@@ -190,23 +172,6 @@ std::string PathOfUri(std::string_view uri) {
     path += rest[i];
   }
   return path;
-}
-
-std::string UriOfPath(std::string_view path) {
-  constexpr std::string_view kKept = "/-._~!$&'()*+,;=:@";
-  constexpr char kHex[] = "0123456789ABCDEF";
-  std::string uri = "file://";
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((std::isalnum(byte) != 0 && byte < 0x80) || kKept.find(c) != std::string_view::npos) {
-      uri += c;
-      continue;
-    }
-    uri += '%';
-    uri += kHex[byte >> 4];
-    uri += kHex[byte & 0xF];
-  }
-  return uri;
 }
 
 }  // namespace partsc::lsp

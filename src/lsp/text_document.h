@@ -61,9 +61,6 @@ class LineIndex {
   std::vector<bool> ascii_;  // per line: only bytes below 128
 };
 
-// The UTF-8 text of the client in Latin-1; none when it holds a character
-// Latin-1 does not have.
-std::optional<std::string> EncodeLatin1(std::string_view utf8);
 // The UTF-8 text of the client in the bytes of a file of `encoding`.
 std::optional<std::string> FileBytes(std::string_view utf8, TextEncoding encoding);
 
@@ -82,7 +79,5 @@ void ApplyChange(std::string& text, const Range& range, std::string_view replace
 // The file a "file:" uri names, with its %XX escapes decoded; empty for any
 // other uri.
 std::string PathOfUri(std::string_view uri);
-// The "file:" uri of an absolute path.
-std::string UriOfPath(std::string_view path);
 
 }  // namespace partsc::lsp

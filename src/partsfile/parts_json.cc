@@ -245,21 +245,11 @@ std::string Latin1Of(const Json& value, const std::string& pointer) {
     Refuse(pointer + "/latin1", "missing");
   }
   const std::string at = pointer + "/latin1";
-  const std::string utf8 = StringOf(value["latin1"], at);
-  std::string bytes;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const auto u = static_cast<unsigned char>(utf8[i]);
-    if (u < 0x80) {
-      bytes += utf8[i];
-      continue;
-    }
-    if ((u != 0xC2 && u != 0xC3) || i + 1 == utf8.size()) {
-      Refuse(at, "a character above U+00FF is not a Latin-1 byte");
-    }
-    const auto next = static_cast<unsigned char>(utf8[++i]);
-    bytes += static_cast<char>(((u & 0x03) << 6) | (next & 0x3F));
+  std::optional<std::string> bytes = Utf8ToLatin1(StringOf(value["latin1"], at));
+  if (!bytes) {
+    Refuse(at, "a character above U+00FF is not a Latin-1 byte");
   }
-  return bytes;
+  return std::move(*bytes);
 }
 
 // Reads the fields of one object of the document into the record the

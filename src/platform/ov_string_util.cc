@@ -302,6 +302,49 @@ std::string Latin1ToUtf8(std::string_view bytes) {
   return text;
 }
 
+std::optional<std::string> Utf8ToLatin1(std::string_view utf8) {
+  std::string bytes;
+  bytes.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {
+      bytes += static_cast<char>(byte);
+      continue;
+    }
+    // Latin-1 has U+0080 to U+00FF: C2 or C3 and one continuation byte.
+    const bool latin1 = (byte == 0xC2 || byte == 0xC3) && i + 1 < utf8.size() &&
+                        (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80;
+    if (!latin1) {
+      return std::nullopt;
+    }
+    bytes += static_cast<char>(((byte & 0x03) << 6) | (utf8[++i] & 0x3F));
+  }
+  return bytes;
+}
+
+std::string UriPath(std::string_view path) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (const char c : path) {
+    const auto u = static_cast<unsigned char>(c);
+    const bool plain = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      out += c;
+      continue;
+    }
+    out += '%';
+    out += kHex[u >> 4];
+    out += kHex[u & 0xF];
+  }
+  return out;
+}
+
+std::string FileUri(std::string_view path) {
+  return "file://" + UriPath(path);
+}
+
 std::string AsUtf8(std::string_view bytes) {
   return IsUtf8(bytes) ? std::string(bytes) : Latin1ToUtf8(bytes);
 }

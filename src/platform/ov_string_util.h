@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,15 @@ bool IsUtf8(std::string_view bytes);
 // `bytes` read as Latin-1 (each byte the character of the same number), in
 // UTF-8.
 std::string Latin1ToUtf8(std::string_view bytes);
+// The UTF-8 text `utf8` in Latin-1, one byte a character; none when it holds
+// a character above U+00FF.
+std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
+
+// `path` for a URI: the letters, digits, "-", ".", "_", "~" and "/" stay,
+// every other byte becomes "%XX".
+std::string UriPath(std::string_view path);
+// The "file:" URI of an absolute path.
+std::string FileUri(std::string_view path);
 
 // The UTF-8 text `bytes` as it stands, or, when it is not valid UTF-8, read
 // as Latin-1: a text for JSON that keeps every byte visible.

@@ -48,12 +48,13 @@ std::vector<std::string> Lines(const std::string& path) {
 // The "--- file NAME.src" sections of the golden runs.
 std::vector<std::string> GoldenSources() {
   std::vector<std::string> sources;
-  for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden")) {
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/e2e/golden")) {
     std::string* body = nullptr;
     for (const std::string& line : Lines(entry.path().string())) {
       if (line.starts_with("--- ") || line.starts_with("=== ")) {
-        const bool source = line.starts_with("--- file ") &&
-                            (line.ends_with(".src") || line.ends_with(".SRC"));
+        const bool source =
+            line.starts_with("--- file ") && (line.ends_with(".src") || line.ends_with(".SRC"));
         body = source ? &sources.emplace_back() : nullptr;
       } else if (body != nullptr && line == "\\ no newline at end") {
         body->pop_back();
@@ -126,13 +127,10 @@ Found ByCheck(const std::string& dir) {
     if (!record.is_object() || record.value("file", json()) != "x.src") {
       continue;
     }
-    std::string message = record["message"].get<std::string>();
-    if (record["reason"].is_string()) {
-      message += ": " + record["reason"].get<std::string>();
-    }
-    if (record.value("after_stop", false)) {
-      message += " (" + std::string(kAfterStopNote) + ")";
-    }
+    const std::string message = MessageWithReason(
+        record["message"].get<std::string>(),
+        record["reason"].is_string() ? record["reason"].get<std::string>() : std::string(),
+        record.value("after_stop", false));
     const int number = record["line"].is_number() ? record["line"].get<int>() : 1;
     found.push_back(std::to_string(number) + " " + record["name"].get<std::string>() + ": " +
                     message);
@@ -150,12 +148,12 @@ Found ByServer(const std::string& dir, const std::string& text) {
   options.readSettings = RunOptions::ReadCompileSettings;
   lsp::Server server(recorder, options);
   lsp::MessageReader reader;
-  const std::string uri = lsp::UriOfPath(dir + "/x.src");
+  const std::string uri = FileUri(dir + "/x.src");
   for (const json& message :
        {json{{"jsonrpc", "2.0"},
              {"id", 1},
              {"method", "initialize"},
-             {"params", {{"rootUri", lsp::UriOfPath(dir)}}}},
+             {"params", {{"rootUri", FileUri(dir)}}}},
         json{{"jsonrpc", "2.0"},
              {"method", "textDocument/didOpen"},
              {"params",
@@ -190,7 +188,8 @@ TEST(Agreement, TheServerAndCheckGiveTheSameDiagnosticsOfEverySource) {
   std::vector<std::string> sources = GoldenSources();
   const std::vector<std::string> cases = LineCaseSources();
   sources.insert(sources.end(), cases.begin(), cases.end());
-  for (const auto& entry : fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/lsp/latin1")) {
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(PARTSC_SOURCE_DIR) / "tests/lsp/latin1")) {
     sources.push_back(ReadFile(entry.path().string()));
   }
   ASSERT_GT(sources.size(), 150u);
@@ -200,7 +199,7 @@ TEST(Agreement, TheServerAndCheckGiveTheSameDiagnosticsOfEverySource) {
       continue;
     }
     std::vector<std::string> forms = {source};
-    const std::optional<std::string> bytes = lsp::EncodeLatin1(source);
+    const std::optional<std::string> bytes = Utf8ToLatin1(source);
     if (IsUtf8(source) && source != Latin1ToUtf8(source) && bytes) {
       forms.push_back(*bytes);
     }

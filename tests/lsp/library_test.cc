@@ -15,6 +15,7 @@
 #include "gen_library.h"
 #include "lsp/framing.h"
 #include "lsp/run_server.h"
+#include "platform/ov_string_util.h"
 #include "support/test_support.h"
 
 namespace partsc::testing {
@@ -73,13 +74,13 @@ json Open(const std::string& path, const std::string& text) {
   return {{"method", "textDocument/didOpen"},
           {"params",
            {{"textDocument",
-             {{"uri", lsp::UriOfPath(path)}, {"languageId", "parts"}, {"version", 1}, {"text", text}}}}}};
+             {{"uri", FileUri(path)}, {"languageId", "parts"}, {"version", 1}, {"text", text}}}}}};
 }
 
 json Change(const std::string& path, int version, const std::string& text) {
   return {{"method", "textDocument/didChange"},
           {"params",
-           {{"textDocument", {{"uri", lsp::UriOfPath(path)}, {"version", version}}},
+           {{"textDocument", {{"uri", FileUri(path)}, {"version", version}}},
             {"contentChanges", json::array({{{"text", text}}})}}}};
 }
 
@@ -97,9 +98,8 @@ TEST(Library, FiftySourcesOnDiskAndTwoOpen) {
   std::remove(paths[20].c_str());
 
   Client client(dir.path());
-  client.Send({{"id", 1},
-               {"method", "initialize"},
-               {"params", {{"rootUri", lsp::UriOfPath(library.dir)}}}});
+  client.Send(
+      {{"id", 1}, {"method", "initialize"}, {"params", {{"rootUri", FileUri(library.dir)}}}});
   client.Send({{"method", "initialized"}, {"params", json::object()}});
   const std::string text0 = bench::SourceText(shape, 0);
   std::string text1 = bench::SourceText(shape, 1);

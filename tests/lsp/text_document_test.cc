@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/ov_string_util.h"
+
 namespace partsc::lsp {
 namespace {
 
@@ -67,8 +69,8 @@ TEST(Uri, NamesFilesBothWays) {
   EXPECT_EQ(PathOfUri("untitled:Untitled-1"), "");
   EXPECT_EQ(PathOfUri("file:///bad%zz"), "/bad%zz");
   EXPECT_EQ(PathOfUri("file:///x/a%09b%0A.src"), "/x/a\tb\n.src");
-  EXPECT_EQ(UriOfPath("/home/me/a b%.src"), "file:///home/me/a%20b%25.src");
-  EXPECT_EQ(PathOfUri(UriOfPath("/x/\xC3\xA9 #?.src")), "/x/\xC3\xA9 #?.src");
+  EXPECT_EQ(FileUri("/home/me/a b%.src"), "file:///home/me/a%20b%25.src");
+  EXPECT_EQ(PathOfUri(FileUri("/x/\xC3\xA9 #?.src")), "/x/\xC3\xA9 #?.src");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,6 +72,29 @@ TEST(StringUtilTest, IsUtf8TakesEachRangeToItsLastByte) {
   for (const auto& [bytes, utf8] : cases) {
     EXPECT_EQ(IsUtf8(bytes), utf8) << bytes;
   }
+}
+
+// Every byte from 0 to 255 comes back from its UTF-8 form; a character above
+// U+00FF, a lone lead or a lone continuation byte has no Latin-1 byte.
+TEST(StringUtilTest, Utf8ToLatin1TakesBackWhatLatin1ToUtf8Gives) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) {
+    all += static_cast<char>(b);
+  }
+  EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(all)), all);
+  for (const char* text : {"\xC4\x80", "\xE2\x82\xAC", "a\xC3", "\xC3!", "\xA9", "\xC3\xC3\xA9"}) {
+    EXPECT_EQ(Utf8ToLatin1(text), std::nullopt) << text;
+  }
+}
+
+// A URI keeps the unreserved characters and "/" of a path; every other byte,
+// the delimiters a URI could also hold as they stand among them, is escaped.
+TEST(StringUtilTest, UriPathEscapesAllButUnreservedCharactersAndSlash) {
+  EXPECT_EQ(UriPath("/az/AZ/09/-._~"), "/az/AZ/09/-._~");
+  EXPECT_EQ(UriPath("a b%#?[]"), "a%20b%25%23%3F%5B%5D");
+  EXPECT_EQ(UriPath("!$&'()*+,;=:@"), "%21%24%26%27%28%29%2A%2B%2C%3B%3D%3A%40");
+  EXPECT_EQ(UriPath("\x01\x7F\xC3\xA9\xFF"), "%01%7F%C3%A9%FF");
+  EXPECT_EQ(FileUri("/x/a b.src"), "file:///x/a%20b.src");
 }
 
 // One ParseLine call with room for 16 numbers and 16 pairs, over arrays preset
