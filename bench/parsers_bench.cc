@@ -83,7 +83,7 @@ void BM_ExpandMacros24References(benchmark::State& state) {
   }
   int64_t cut = 0;
   for (auto _ : state) {
-    const Expansion expansion = ExpandMacros(bench->macros, source, kParamTextMax);
+    const Expansion expansion = ExpandMacros(bench->macros, source, kParamTextLimit);
     cut += expansion.cut ? 1 : 0;
     benchmark::DoNotOptimize(expansion);
   }

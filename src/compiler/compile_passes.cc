@@ -34,9 +34,6 @@ namespace partsc {
 
 namespace {
 
-constexpr int kCommonNameMax = 32;
-constexpr int kTitleMax = 64;
-
 // Everything one call of CompilePartsSource knows; created afresh per call.
 struct Compile {
   CompileContext& context;
@@ -178,7 +175,7 @@ void Pass1Common(Compile& c) {
   c.commonSeen = true;
   c.commonName =
       TakeField(c.context, c.line, c.lineNumber,
-                {'"', kCommonNameMax, DiagnosticId::kCommonNameTooLong, "Common size name"});
+                {'"', kSizeTextSize, DiagnosticId::kCommonNameTooLong, "Common size name"});
   if (!c.commonName.empty() && c.linesTracked) {
     const LinePieces& pieces = c.reader.Lines();
     c.commonAt = {c.lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), {}};
@@ -216,7 +213,7 @@ CompileStatus Pass1Size(Compile& c) {
   if (result != CompileStatus::kTableFull) {
     return result;
   }
-  const std::string name(ExtractField(c.line, '"', kSizeNameMax).text);
+  const std::string name(ExtractField(c.line, '"', kSizeTextSize).text);
   c.context.diagnostics.ReportWarning(
       Warning::kSizeDropped, "Size \"" + name + "\" dropped: a parts file holds at most 2048 sizes",
       static_cast<int>(c.line.find('"')));
@@ -285,7 +282,7 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   }
   if (keyword(Keyword::kTitle)) {
     c.titleText = TakeField(c.context, line, c.lineNumber,
-                            {'"', kTitleMax, DiagnosticId::kTitleTooLong, "Title"});
+                            {'"', kHeaderTextSize, DiagnosticId::kTitleTooLong, "Title"});
   }
   const auto sort = std::find(kSortKeywords.begin(), kSortKeywords.end(), lineKeyword);
   if (sort != kSortKeywords.end()) {
@@ -483,7 +480,7 @@ CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) 
   const Keyword keyword = KeywordOf(line);
   c.blocks.TakeKeyword(keyword);
   if (keyword == Keyword::kSize) {
-    c.sizeName = ExtractField(line, '"', kSizeNameMax).text;
+    c.sizeName = ExtractField(line, '"', kSizeTextSize).text;
   }
   ended = keyword == Keyword::kEnd;
   return CompileStatus::kOk;

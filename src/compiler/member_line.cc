@@ -206,14 +206,14 @@ MemberOutcome AddParamEntry(MemberTable& table, std::string_view comment, std::s
 MemberOutcome CompileParamLine(CompileContext& context, std::string_view line, MemberTable& table,
                                std::string_view comment, std::string_view name,
                                const float (*pairs)[2], int pairCount) {
-  const std::string_view field = ExtractField(line, '(', kParamTextMax).text;
+  const std::string_view field = ExtractField(line, '(', kParamTextLimit).text;
   if (context.diagnostics.WarningsWanted()) {
-    LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextMax);
-    LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kMemberTextBuffer - 1);
+    LintFieldCut(context.diagnostics, "Parameter text", line, '(', kParamTextLimit);
+    LintFieldCut(context.diagnostics, "Parameter comment", line, '"', kParamCommentLimit);
     LintUndefinedMacros(context.diagnostics, context.macros, line);
   }
-  BoundedText room(kParamTextMax);
-  const auto [text, cut] = Expand(context.macros, field, kParamTextMax, room);
+  BoundedText room(kParamTextLimit);
+  const auto [text, cut] = Expand(context.macros, field, kParamTextLimit, room);
   if (cut) {
     context.diagnostics.ReportWarning(Warning::kTextCut,
                                       "Parameter text cut to 64 characters after its macros",
@@ -244,7 +244,7 @@ CompileStatus CompileMemberLine(CompileContext& context, std::string_view line, 
   }
   const bool spec = line.front() == 's';
   if (spec && context.diagnostics.WarningsWanted()) {
-    LintFieldCut(context.diagnostics, "Spec name", line, '"', kMemberTextBuffer - 1);
+    LintFieldCut(context.diagnostics, "Spec name", line, '"', kSpecNameLimit);
   }
   const MemberOutcome outcome =
       spec ? AddSpecEntry(table, quoted, pairs, pairCount, numbers, numberCount)

@@ -11,9 +11,11 @@
 
 namespace partsc {
 
-inline constexpr int kMemberTextBuffer = 64;  // ParseLine buffers, terminator included
+// ParseLine's buffers for the quoted and the exclamation text, terminator
+// included: the quoted text is a spec name or a param comment.
+inline constexpr int kMemberTextBuffer = kSpecNameLimit + 1;
+static_assert(kParamCommentLimit == kSpecNameLimit, "one buffer holds either");
 inline constexpr int kMemberListMax = 16;
-inline constexpr int kParamTextMax = 64;
 
 // Appends the entry of a member line to `table`: kOk stored, or, reported,
 // kMemberLineRefused, kTableFull or kOutOfMemory. A line not starting with

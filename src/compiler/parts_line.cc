@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include <partsc/model.h>
+
 #include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/diagnostics.h"
@@ -160,7 +162,7 @@ std::optional<PartsLine> CompilePartsLine(CompileContext& context, std::string_v
   }
   parts.comment =
       TakeField(context, line, lineNumber,
-                {'"', kPartsCommentMax, DiagnosticId::kPartsTitleTooLong, "Parts comment"});
+                {'"', kHeaderTextSize, DiagnosticId::kPartsTitleTooLong, "Parts comment"});
   std::tie(parts.value1, parts.value2) = AngleNumbers(line);
   return parts;
 }

@@ -12,8 +12,10 @@
 
 namespace partsc {
 
+// The parts name, which names the parts file, and a macro's name and value:
+// texts the file does not keep in a field of their own. The parts comment is
+// the header's comment (kHeaderTextSize).
 inline constexpr int kPartsNameMax = 22;
-inline constexpr int kPartsCommentMax = 64;
 inline constexpr int kMacroTextMax = 64;
 inline constexpr int kMacroGrowth = 256;
 

@@ -40,7 +40,7 @@ int SizeTable::Find(std::string_view name) const {
 CompileStatus CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,
                               SizeTable& sizes) {
   const std::string_view name = TakeField(
-      context, line, lineNumber, {'"', kSizeNameMax, DiagnosticId::kSizeNameTooLong, "Size name"});
+      context, line, lineNumber, {'"', kSizeTextSize, DiagnosticId::kSizeNameTooLong, "Size name"});
   if (name.empty()) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSizeNameNotFound, lineNumber);
     return CompileStatus::kSizeLineRefused;
@@ -49,7 +49,7 @@ CompileStatus CompileSizeLine(CompileContext& context, std::string_view line, in
            static_cast<int>(name.size()), name.data());
   const std::string_view title =
       TakeField(context, line, lineNumber,
-                {'!', kSizeTitleMax, DiagnosticId::kSizeTitleTooLong, "Size title"});
+                {'!', kSizeTextSize, DiagnosticId::kSizeTitleTooLong, "Size title"});
 
   const CompileStatus result = sizes.Add(name, title);
   if (result == CompileStatus::kTableFull) {

@@ -12,9 +12,6 @@
 
 namespace partsc {
 
-inline constexpr int kSizeNameMax = 32;
-inline constexpr int kSizeTitleMax = 32;
-
 // The sizes of a compile in the order of their $$SIZE lines, at most 2048,
 // each name once, with the names indexed.
 class SizeTable {

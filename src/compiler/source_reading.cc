@@ -4,10 +4,12 @@
 #include <array>
 #include <string>
 
-#include "compiler/member_line.h"
+#include <partsc/model.h>
+
 #include "compiler/parts_line.h"
 #include "compiler/source_pieces.h"
 #include "compiler/tokenizer.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
@@ -226,6 +228,35 @@ const MacroDefinition* Reading::MacroFor(std::string_view name, size_t use) cons
   return found;
 }
 
+namespace {
+
+// A field the compile cuts: the kind of its line (and the keyword of a
+// keyword line), the character that opens it and the bytes it keeps.
+struct KeptField {
+  LineKind kind;
+  Keyword keyword;
+  char delimiter;
+  int limit;
+};
+constexpr std::array<KeptField, 14> kKeptFields = {{
+    {LineKind::kKeyword, Keyword::kParts, '!', kPartsNameMax},
+    {LineKind::kKeyword, Keyword::kParts, '"', kHeaderTextSize},
+    {LineKind::kKeyword, Keyword::kTitle, '"', kHeaderTextSize},
+    {LineKind::kKeyword, Keyword::kCommon, '"', kSizeTextSize},
+    {LineKind::kKeyword, Keyword::kSize, '"', kSizeTextSize},
+    {LineKind::kKeyword, Keyword::kSize, '!', kSizeTextSize},
+    {LineKind::kView, Keyword::kNone, '!', kApgTextMax},
+    {LineKind::kView, Keyword::kNone, '"', kApgTextMax},
+    {LineKind::kMacro, Keyword::kNone, '!', kMacroTextMax},
+    {LineKind::kMacro, Keyword::kNone, '(', kMacroTextMax},
+    {LineKind::kSpecMember, Keyword::kNone, '"', kSpecNameLimit},
+    {LineKind::kParamMember, Keyword::kNone, '!', kParamNameMax},
+    {LineKind::kParamMember, Keyword::kNone, '(', kParamTextLimit},
+    {LineKind::kParamMember, Keyword::kNone, '"', kParamCommentLimit},
+}};
+
+}  // namespace
+
 std::optional<Span> FieldSpan(std::string_view line, char delimiter) {
   const LineField field = ExtractField(line, delimiter, static_cast<int>(line.size()) + 1);
   if (!field.Found()) {
@@ -241,7 +272,7 @@ std::vector<MacroUse> MacroUsesOf(std::string_view line) {
     return uses;
   }
   // The expansion sees the text as the member line keeps it: cut to 64.
-  const size_t end = span->start + std::min(span->length, static_cast<size_t>(kParamTextMax));
+  const size_t end = span->start + std::min(span->length, static_cast<size_t>(kParamTextLimit));
   for (size_t at = span->start; at < end;) {
     const size_t open = line.substr(0, end).find('{', at);
     if (open == std::string_view::npos) {
@@ -301,6 +332,16 @@ std::vector<Token> TokensOf(const Reading& reading, size_t index) {
       break;
   }
   return Settled(std::move(tokens));
+}
+
+std::optional<size_t> FieldLimit(const Piece& piece, char delimiter) {
+  for (const KeptField& field : kKeptFields) {
+    if (field.kind == piece.kind && field.delimiter == delimiter &&
+        (piece.kind != LineKind::kKeyword || field.keyword == piece.keyword)) {
+      return static_cast<size_t>(field.limit);
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace partsc

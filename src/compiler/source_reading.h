@@ -192,4 +192,8 @@ struct Span {
 };
 std::optional<Span> FieldSpan(std::string_view line, char delimiter);
 
+// The bytes the compile keeps of the field `delimiter` opens on the piece's
+// line; none for a field it does not cut.
+std::optional<size_t> FieldLimit(const Piece& piece, char delimiter);
+
 }  // namespace partsc

@@ -11,13 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/source_pieces.h"
+
 namespace partsc {
 
 // The compiler reads a line in pieces of at most 79 characters. A line of
 // exactly 79 leaves its line feed behind as an empty line of its own, which a
 // block reports as an unknown line: 78 is preferred.
-inline constexpr size_t kSourceLineLimit = 79;
-inline constexpr size_t kCleanLineLimit = 78;
+inline constexpr size_t kSourceLineLimit = kPieceMax;
+inline constexpr size_t kCleanLineLimit = kPieceMax - 1;
 
 // One field of a source line: a text between '"', '!' or '(' and its
 // closing character, or a list between '<' or '['.

@@ -7,20 +7,17 @@
 #include <utility>
 #include <vector>
 
-#include "compiler/member_line.h"
 #include "compiler/parts_line.h"
 #include "decompiler/source_line.h"
 #include "diagnostics/diagnostics.h"
 #include "diagnostics/keywords.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_file.h"
 #include "platform/ov_string_util.h"
 
 namespace partsc {
 
 namespace {
-
-// The longest spec name and param comment a member line keeps.
-constexpr int kMemberTextMax = kMemberTextBuffer - 1;
 
 class SourceWriter {
  public:
@@ -239,7 +236,7 @@ class SourceWriter {
     }
     for (size_t i = 0; i < list.params.size(); ++i) {
       entry_ = pointer + "/" + std::to_string(list.specs.size() + i);
-      macroUsers_.emplace(Padded(list.params[i].text, kParamTextMax), entry_);
+      macroUsers_.emplace(Padded(list.params[i].text, kParamTextLimit), entry_);
       WriteParam(list.params[i], where);
     }
   }
@@ -251,7 +248,7 @@ class SourceWriter {
       Fail("a spec in " + where + " has an empty name");
       return;
     }
-    if (!Check("the spec name", spec.name, '"', kMemberTextMax, "in " + where)) {
+    if (!Check("the spec name", spec.name, '"', kSpecNameLimit, "in " + where)) {
       return;
     }
     at_ = entry_;
@@ -268,7 +265,7 @@ class SourceWriter {
     Line(body_, "s",
          Constant({{'[', std::to_string(record), spec.record != 0},
                    {'<', pair, true},
-                   {'"', Padded(spec.name, kMemberTextMax), true}}),
+                   {'"', Padded(spec.name, kSpecNameLimit), true}}),
          what);
   }
 
@@ -285,11 +282,11 @@ class SourceWriter {
       return;
     }
     at_ = entry_ + "/comment";
-    if (!Check("the comment", comment, '"', kMemberTextMax, whose)) {
+    if (!Check("the comment", comment, '"', kParamCommentLimit, whose)) {
       return;
     }
     at_ = entry_ + "/text";
-    if (!Check("the text", param.text, '(', kParamTextMax, whose, true)) {
+    if (!Check("the text", param.text, '(', kParamTextLimit, whose, true)) {
       return;
     }
     at_ = entry_;
@@ -303,7 +300,7 @@ class SourceWriter {
       return;
     }
     const std::string pair = std::to_string(code % 10) + "," + std::to_string(code / 10);
-    const std::string paddedComment = Padded(comment, kMemberTextMax);
+    const std::string paddedComment = Padded(comment, kParamCommentLimit);
     auto fields = [&param, &pair, &paddedComment, code](const std::string& text) {
       return Constant({{'!', param.name, true},
                        {'<', pair, code != 0},
@@ -321,9 +318,9 @@ class SourceWriter {
     // value it is (values are not expanded again).
     const bool asMacro =
         !param.text.empty() && !ClosesEarly(param.text) &&
-        (!OvStringUtil::IsBlank(param.text.back()) || param.text.size() == kParamTextMax);
+        (!OvStringUtil::IsBlank(param.text.back()) || param.text.size() == kParamTextLimit);
     if (asMacro) {
-      Line(body_, "p", fields("{" + MacroFor(Padded(param.text, kParamTextMax)) + "}"), what);
+      Line(body_, "p", fields("{" + MacroFor(Padded(param.text, kParamTextLimit)) + "}"), what);
     } else if (inPlace) {
       Fail(what + " " + NotPlaced(fit));
     } else {
@@ -345,7 +342,7 @@ class SourceWriter {
     } else {
       written = EscapedText(text);
     }
-    if (!written || written->size() > kParamTextMax) {
+    if (!written || written->size() > kParamTextLimit) {
       return std::nullopt;
     }
     if (text.empty() || !OvStringUtil::IsBlank(text.back())) {
@@ -355,7 +352,7 @@ class SourceWriter {
     // cut to 64 characters before expansion (and the expansion again). A
     // shorter text fills its first "{}" with characters that expansion drops,
     // so that an added last character falls to the cut.
-    const size_t missing = kParamTextMax - written->size();
+    const size_t missing = kParamTextLimit - written->size();
     if (missing > 0) {
       const size_t brace = written->find("{");
       if (brace == std::string::npos) {

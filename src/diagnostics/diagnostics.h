@@ -13,7 +13,6 @@
 #include "diagnostics/console_echo.h"
 #include "diagnostics/diagnostics_record.h"
 #include "diagnostics/error_log.h"
-#include "diagnostics/keywords.h"
 #include "diagnostics/record_router.h"
 #include "diagnostics/warning_set.h"
 #include "platform/ov_console.h"

@@ -1,44 +1,14 @@
 #include "lsp/quick_fix.h"
 
-#include <array>
+#include <string>
 #include <string_view>
 
-#include <partsc/model.h>
-
-#include "compiler/member_line.h"
-#include "compiler/parts_line.h"
-#include "compiler/size_line.h"
 #include "compiler/source_lint.h"
 #include "compiler/tokenizer.h"
 #include "diagnostics/catalogue.h"
 
 namespace partsc::lsp {
 namespace {
-
-// A field the compile cuts: the kind of its line (and the keyword of a
-// keyword line), the character that opens it and the bytes it keeps.
-struct KeptField {
-  LineKind kind;
-  Keyword keyword;
-  char delimiter;
-  int limit;
-};
-constexpr std::array<KeptField, 14> kKeptFields = {{
-    {LineKind::kKeyword, Keyword::kParts, '!', kPartsNameMax},
-    {LineKind::kKeyword, Keyword::kParts, '"', kPartsCommentMax},
-    {LineKind::kKeyword, Keyword::kTitle, '"', kHeaderTextSize},
-    {LineKind::kKeyword, Keyword::kCommon, '"', kSizeTextSize},
-    {LineKind::kKeyword, Keyword::kSize, '"', kSizeNameMax},
-    {LineKind::kKeyword, Keyword::kSize, '!', kSizeTitleMax},
-    {LineKind::kView, Keyword::kNone, '!', kApgTextMax},
-    {LineKind::kView, Keyword::kNone, '"', kApgTextMax},
-    {LineKind::kMacro, Keyword::kNone, '!', kMacroTextMax},
-    {LineKind::kMacro, Keyword::kNone, '(', kMacroTextMax},
-    {LineKind::kSpecMember, Keyword::kNone, '"', kMemberTextBuffer - 1},
-    {LineKind::kParamMember, Keyword::kNone, '!', kParamNameMax},
-    {LineKind::kParamMember, Keyword::kNone, '(', kParamTextMax},
-    {LineKind::kParamMember, Keyword::kNone, '"', kMemberTextBuffer - 1},
-}};
 
 // The word the line begins with spelt as the keyword it is read as, or
 // was meant to be.
@@ -95,16 +65,6 @@ std::optional<QuickFix> Cut(const Piece& piece, std::string_view line, size_t op
 }
 
 }  // namespace
-
-std::optional<size_t> FieldLimit(const Piece& piece, char delimiter) {
-  for (const KeptField& field : kKeptFields) {
-    if (field.kind == piece.kind && field.delimiter == delimiter &&
-        (piece.kind != LineKind::kKeyword || field.keyword == piece.keyword)) {
-      return static_cast<size_t>(field.limit);
-    }
-  }
-  return std::nullopt;
-}
 
 std::optional<QuickFix> FixOf(const Reading& reading, const Diagnostic& finding, size_t at,
                               bool utf8) {

@@ -25,10 +25,6 @@ struct QuickFix {
   TextEdit edit;
 };
 
-// The bytes the compile keeps of the field `delimiter` opens on the piece's
-// line; none for a field it does not cut.
-std::optional<size_t> FieldLimit(const Piece& piece, char delimiter);
-
 // The fix of `finding`, which the compile of the reading's text reported at
 // `at` (the byte its column names, or its line's first); none when it names
 // none. `utf8` says whether a cut must keep whole UTF-8 characters.

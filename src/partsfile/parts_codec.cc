@@ -68,10 +68,10 @@ bool InRange(int value, int low, int high) {
 }
 
 // A text length as one byte of a member-record head. The compiler keeps every
-// member text far below 255 characters; a longer one is cut, so that the
-// length in the head always matches the characters that follow it.
+// member text far below kRecordTextMax characters; a longer one is cut, so
+// that the length in the head always matches the characters that follow it.
 size_t ByteLength(std::string_view text) {
-  return std::min<size_t>(text.size(), 255);
+  return std::min(text.size(), static_cast<size_t>(kRecordTextMax));
 }
 
 // Copies `length` bytes of a text to `at` and answers where they end.
@@ -195,7 +195,7 @@ void AppendParamRecord(std::string_view name, std::string_view text, int16_t pai
   const size_t nameLength = std::min<size_t>(name.size(), kParamNameMax);
   const size_t textLength = ByteLength(text);
   const size_t commentLength = ByteLength(comment);
-  uint8_t room[kMemberHeadSize + 2 * 255];
+  uint8_t room[kMemberHeadSize + 2 * kRecordTextMax];
   std::memset(room, 0, kMemberHeadSize);
   room[0] = kKindParam;
   room[1] = static_cast<uint8_t>(nameLength);

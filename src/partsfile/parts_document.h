@@ -39,6 +39,7 @@
 
 #include "diagnostics/keywords.h"
 #include "partsfile/parts_json_format.h"
+#include "partsfile/parts_layout.h"
 
 namespace partsc {
 
@@ -49,8 +50,6 @@ enum class Need { kRequired, kOptional };
 inline constexpr int64_t kInt16Low = std::numeric_limits<int16_t>::min();
 inline constexpr int64_t kInt16High = std::numeric_limits<int16_t>::max();
 inline constexpr int64_t kOffsetHigh = std::numeric_limits<uint32_t>::max();
-// The byte a member record gives a text's length.
-inline constexpr int kRecordTextMax = 255;
 
 template <class Io, class Spec>
 void DescribeSpec(Io& io, Spec& spec) {

@@ -66,6 +66,14 @@ inline constexpr int kMemberHeadSize = 12;
 inline constexpr uint8_t kKindSpec = 1;
 inline constexpr uint8_t kKindParam = 2;
 inline constexpr uint8_t kKindSpecRecord = 3;
+// The byte a member record gives a text's length.
+inline constexpr int kRecordTextMax = 255;
+// The most characters a source gives the texts of member entries (what the
+// compiler keeps of a member line's fields), far below kRecordTextMax; a
+// param entry's name has its own field of kParamNameMax.
+inline constexpr int kSpecNameLimit = 63;
+inline constexpr int kParamTextLimit = 64;  // after macro expansion
+inline constexpr int kParamCommentLimit = 63;
 
 // The pair codes a param entry may hold: <0,0>, <1,0>, <0,1> and <1,1>, the
 // units giving the first number and the tens the second.

@@ -9,11 +9,6 @@
 
 namespace partsc {
 
-// The limits a source gives the texts of member entries.
-inline constexpr int kSpecNameLimit = 63;
-inline constexpr int kParamTextLimit = 64;
-inline constexpr int kParamCommentLimit = 63;
-
 // Every problem of `model`, in document order:
 // - it was read whole, if it was read from a file;
 // - the version is 102, and a view has an APG name; no view has a comment
