@@ -24,6 +24,7 @@
 #include "lsp/features.h"
 #include "lsp/framing.h"
 #include "lsp/text_document.h"
+#include "platform/ov_string_util.h"
 
 namespace partsc::bench {
 namespace {
@@ -253,8 +254,8 @@ int RunLibrary(const std::string& binary, int sources, int changes) {
   const Library library = GenerateLibrary(pattern, shape);
   std::printf("partsc --lsp: a library of %d sources, %lld bytes, %d changes\n", sources,
               static_cast<long long>(library.sourceBytes), changes);
-  const std::string sourceUri = lsp::UriOfPath(library.sourcePaths[0]);
-  const std::string controlUri = lsp::UriOfPath(library.dir + "/" + library.controlName);
+  const std::string sourceUri = FileUri(library.sourcePaths[0]);
+  const std::string controlUri = FileUri(library.dir + "/" + library.controlName);
   const std::string text = SourceText(shape, 0);
   std::string clashing = text;
   const std::string name = "!" + library.partsNames[0] + "!";
@@ -263,7 +264,7 @@ int RunLibrary(const std::string& binary, int sources, int changes) {
   Client client(binary);
   client.Send({{"id", 1},
                {"method", "initialize"},
-               {"params", {{"rootUri", lsp::UriOfPath(library.dir)}, {"capabilities", json::object()}}}});
+               {"params", {{"rootUri", FileUri(library.dir)}, {"capabilities", json::object()}}}});
   client.WaitFor([](const json& m) { return m.value("id", 0) == 1; });
   client.Send({{"method", "initialized"}, {"params", json::object()}});
   auto start = Clock::now();
