@@ -29,6 +29,9 @@ TEST(Escapes, ShowEveryByteThatCouldForgeALineOrActOnATerminal) {
       // Latin-1: the bytes that are no UTF-8 in a name, 0x80 to 0x9F on a
       // terminal.
       {"\xe9t\x9b\"", "\"\\xe9t\\x9b\\\"\"", "\xe9t\\x9b\"", "\xe9t\x9b\""},
+      // The ends of the C1 range, and the first byte past it, in both texts.
+      {"\x80\x9f\xa0", "\"\\x80\\x9f\\xa0\"", "\\x80\\x9f\xa0", "\x80\x9f\xa0"},
+      {"\xc2\x9f\xc2\xa0", "\"\\xc2\\x9f\xc2\xa0\"", "\\xc2\\x9f\xc2\xa0", "\xc2\x9f\xc2\xa0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
