@@ -9,21 +9,18 @@
 namespace partsc::lsp {
 namespace {
 
-// "$TOP, $BOTTOM, ...": the view keywords of the table.
-std::string ViewKeywordList() {
-  std::string list;
-  for (const std::string_view keyword : kViewKeywords) {
-    list.append(list.empty() ? "" : ", ").append(keyword);
-  }
-  return list;
-}
-
-// Made on first use: the help of $$APG names the view keywords.
+// Made on first use: the help of $$APG names the view keywords of the table.
 const std::array<Help, kKeywords.size()>& KeywordHelpTable() {
-  static const std::string apgMeaning =
-      "Starts the view block. Each line of it is view !name! \"comment\", where view is one of " +
-      ViewKeywordList() +
-      "; the APG name and comment keep 31 characters each. A parts file needs at least one view.";
+  static const std::string apgMeaning = [] {
+    std::string text =
+        "Starts the view block. Each line of it is view !name! \"comment\", where view is one of ";
+    for (const std::string_view keyword : kViewKeywords) {
+      text.append(keyword == kViewKeywords[0] ? "" : ", ").append(keyword);
+    }
+    return text +
+           "; the APG name and comment keep 31 characters each. A parts file needs at "
+           "least one view.";
+  }();
   static const std::array<Help, kKeywords.size()> table = {{
       {KeywordText(Keyword::kParts), "!name! <a,b> \"comment\"",
        "The parts name (22 characters; it names the parts file), two numbers and a comment (64). "
