@@ -7,7 +7,7 @@
 #include <string>
 
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/keywords.h"
+#include "partsfile/keywords.h"
 #include "platform/ov_console.h"
 
 namespace partsc {

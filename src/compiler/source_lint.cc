@@ -117,32 +117,24 @@ void LintCut(Diagnostics& diagnostics, std::string_view what, std::string_view w
   }
 }
 
-// The delimiters of the fields each kind of line has.
-std::string_view FieldsOfLine(std::string_view line) {
-  switch (KeywordOf(line)) {
-    case Keyword::kParts:
-      return "!\"<";
-    case Keyword::kSize:
-      return "\"!";
-    case Keyword::kTitle:
-    case Keyword::kCommon:
-      return "\"";
-    case Keyword::kSpec:
-      return "<";
-    default:
-      break;
+// The fields the lint looks for on a line: those of its keyword, else those
+// of the kind its first character names, wherever the compile reads it (a
+// keyword line without fields of its own is looked at as a view line).
+std::span<const FieldRule> LintedFields(std::string_view line) {
+  const char first = FirstChar(line);
+  if (first == '$') {
+    const std::span<const FieldRule> ofKeyword = FieldsOf(LineKind::kKeyword, KeywordOf(line));
+    return !ofKeyword.empty() ? ofKeyword : FieldsOf(LineKind::kView);
   }
-  switch (FirstChar(line)) {
+  switch (first) {
     case 't':
-      return "!(";
+      return FieldsOf(LineKind::kMacro);
     case 's':
-      return "[<\"";
+      return FieldsOf(LineKind::kSpecMember);
     case 'p':
-      return "!(<\"";
-    case '$':
-      return "!\"";
+      return FieldsOf(LineKind::kParamMember);
     default:
-      return "";
+      return {};
   }
 }
 
@@ -236,7 +228,8 @@ void LintFields(Diagnostics& diagnostics, std::string_view line) {
   if (!diagnostics.WarningEnabled(Warning::kUnclosedField)) {
     return;
   }
-  for (const char opening : FieldsOfLine(line)) {
+  for (const FieldRule& field : LintedFields(line)) {
+    const char opening = field.delimiter;
     const size_t open = line.find(opening);
     if (open == std::string_view::npos || FieldClose(line, open)) {
       continue;

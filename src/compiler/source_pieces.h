@@ -9,8 +9,11 @@
 
 namespace partsc {
 
-// The longest piece: a line buffer of 80 characters with its terminator.
-inline constexpr size_t kPieceMax = 79;
+// The line buffer that a source and the control file are read through, 80
+// characters with its terminator, and so the longest piece a line arrives
+// in.
+inline constexpr int kLineBuffer = 80;
+inline constexpr size_t kPieceMax = kLineBuffer - 1;
 
 // Follows the pieces a line reader hands out (at most 79 characters each, a
 // longer line arriving in several) back to the lines of the file.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <string>
 
 #include <partsc/model.h>
@@ -120,29 +121,20 @@ void AddParamText(std::vector<Token>& tokens, std::string_view line) {
   }
 }
 
-void AddKeywordFields(std::vector<Token>& tokens, std::string_view line, Keyword keyword) {
-  tokens.push_back(Token{0, KeywordText(keyword).size(), TokenType::kKeyword, false});
-  switch (keyword) {
-    case Keyword::kParts:
-      AddField(tokens, line, '!', TokenType::kName, true);
-      AddField(tokens, line, '"', TokenType::kText);
-      AddList(tokens, line, '<');
-      break;
-    case Keyword::kSpec:
-      AddList(tokens, line, '<');
-      break;
-    case Keyword::kCommon:
-      AddField(tokens, line, '"', TokenType::kName, true);
-      break;
-    case Keyword::kTitle:
-      AddField(tokens, line, '"', TokenType::kText);
-      break;
-    case Keyword::kSize:
-      AddField(tokens, line, '"', TokenType::kName, true);
-      AddField(tokens, line, '!', TokenType::kText);
-      break;
-    default:
-      break;
+void AddFields(std::vector<Token>& tokens, std::string_view line,
+               std::span<const FieldRule> fields) {
+  for (const FieldRule& field : fields) {
+    switch (field.form) {
+      case FieldForm::kText:
+        AddField(tokens, line, field.delimiter, field.type, field.declaration);
+        break;
+      case FieldForm::kList:
+        AddList(tokens, line, field.delimiter);
+        break;
+      case FieldForm::kParamText:
+        AddParamText(tokens, line);
+        break;
+    }
   }
 }
 
@@ -230,32 +222,60 @@ const MacroDefinition* Reading::MacroFor(std::string_view name, size_t use) cons
 
 namespace {
 
-// A field the compile cuts: the kind of its line (and the keyword of a
-// keyword line), the character that opens it and the bytes it keeps.
-struct KeptField {
+constexpr FieldRule Field(char delimiter, TokenType type, int limit) {
+  return {delimiter, FieldForm::kText, type, false, limit};
+}
+constexpr FieldRule Name(char delimiter, TokenType type, int limit) {
+  return {delimiter, FieldForm::kText, type, true, limit};
+}
+constexpr FieldRule List(char delimiter) {
+  return {delimiter, FieldForm::kList, TokenType::kName, false, 0};
+}
+
+// The fields of each kind of line that has any, as its parser reads them.
+struct LineFields {
   LineKind kind;
   Keyword keyword;
-  char delimiter;
-  int limit;
+  std::array<FieldRule, 4> fields;  // up to the first without a delimiter
 };
-constexpr std::array<KeptField, 14> kKeptFields = {{
-    {LineKind::kKeyword, Keyword::kParts, '!', kPartsNameMax},
-    {LineKind::kKeyword, Keyword::kParts, '"', kHeaderTextSize},
-    {LineKind::kKeyword, Keyword::kTitle, '"', kHeaderTextSize},
-    {LineKind::kKeyword, Keyword::kCommon, '"', kSizeTextSize},
-    {LineKind::kKeyword, Keyword::kSize, '"', kSizeTextSize},
-    {LineKind::kKeyword, Keyword::kSize, '!', kSizeTextSize},
-    {LineKind::kView, Keyword::kNone, '!', kApgTextMax},
-    {LineKind::kView, Keyword::kNone, '"', kApgTextMax},
-    {LineKind::kMacro, Keyword::kNone, '!', kMacroTextMax},
-    {LineKind::kMacro, Keyword::kNone, '(', kMacroTextMax},
-    {LineKind::kSpecMember, Keyword::kNone, '"', kSpecNameLimit},
-    {LineKind::kParamMember, Keyword::kNone, '!', kParamNameMax},
-    {LineKind::kParamMember, Keyword::kNone, '(', kParamTextLimit},
-    {LineKind::kParamMember, Keyword::kNone, '"', kParamCommentLimit},
+constexpr std::array<LineFields, 9> kLineFields = {{
+    {LineKind::kKeyword,
+     Keyword::kParts,
+     {Name('!', TokenType::kName, kPartsNameMax), Field('"', TokenType::kText, kHeaderTextSize),
+      List('<')}},
+    {LineKind::kKeyword, Keyword::kSpec, {List('<')}},
+    {LineKind::kKeyword, Keyword::kCommon, {Name('"', TokenType::kName, kSizeTextSize)}},
+    {LineKind::kKeyword, Keyword::kTitle, {Field('"', TokenType::kText, kHeaderTextSize)}},
+    {LineKind::kKeyword,
+     Keyword::kSize,
+     {Name('"', TokenType::kName, kSizeTextSize), Field('!', TokenType::kText, kSizeTextSize)}},
+    {LineKind::kView,
+     Keyword::kNone,
+     {Name('!', TokenType::kName, kApgTextMax), Field('"', TokenType::kText, kApgTextMax)}},
+    {LineKind::kMacro,
+     Keyword::kNone,
+     {Name('!', TokenType::kMacro, kMacroTextMax), Field('(', TokenType::kText, kMacroTextMax)}},
+    {LineKind::kSpecMember,
+     Keyword::kNone,
+     {List('['), List('<'), Name('"', TokenType::kName, kSpecNameLimit)}},
+    {LineKind::kParamMember,
+     Keyword::kNone,
+     {Name('!', TokenType::kName, kParamNameMax),
+      FieldRule{'(', FieldForm::kParamText, TokenType::kText, false, kParamTextLimit}, List('<'),
+      Field('"', TokenType::kText, kParamCommentLimit)}},
 }};
 
 }  // namespace
+
+std::span<const FieldRule> FieldsOf(LineKind kind, Keyword keyword) {
+  for (const LineFields& line : kLineFields) {
+    if (line.kind == kind && line.keyword == keyword) {
+      const auto end = std::ranges::find(line.fields, '\0', &FieldRule::delimiter);
+      return {line.fields.begin(), end};
+    }
+  }
+  return {};
+}
 
 std::optional<Span> FieldSpan(std::string_view line, char delimiter) {
   const LineField field = ExtractField(line, delimiter, static_cast<int>(line.size()) + 1);
@@ -295,49 +315,36 @@ std::vector<Token> TokensOf(const Reading& reading, size_t index) {
   if (line.empty()) {
     return tokens;
   }
+  // The word that says what the line is: its keyword, its view keyword or
+  // its letter.
+  size_t word = 1;
   switch (piece.kind) {
     case LineKind::kKeyword:
-      AddKeywordFields(tokens, line, piece.keyword);
-      break;
-    case LineKind::kMacro:
-      tokens.push_back(Token{0, 1, TokenType::kKeyword, false});
-      AddField(tokens, line, '!', TokenType::kMacro, true);
-      AddField(tokens, line, '(', TokenType::kText);
+      word = KeywordText(piece.keyword).size();
       break;
     case LineKind::kView:
-      tokens.push_back(Token{0, kViewKeywords[static_cast<size_t>(piece.view)].size(),
-                             TokenType::kKeyword, false});
-      AddField(tokens, line, '!', TokenType::kName, true);
-      AddField(tokens, line, '"', TokenType::kText);
+      word = kViewKeywords[static_cast<size_t>(piece.view)].size();
       break;
+    case LineKind::kMacro:
     case LineKind::kSpecMember:
-      tokens.push_back(Token{0, 1, TokenType::kKeyword, false});
-      AddList(tokens, line, '[');
-      AddList(tokens, line, '<');
-      AddField(tokens, line, '"', TokenType::kName, true);
-      break;
     case LineKind::kParamMember:
-      tokens.push_back(Token{0, 1, TokenType::kKeyword, false});
-      AddField(tokens, line, '!', TokenType::kName, true);
-      AddParamText(tokens, line);
-      AddList(tokens, line, '<');
-      AddField(tokens, line, '"', TokenType::kText);
       break;
     case LineKind::kComment:
     case LineKind::kIgnored:
     case LineKind::kNotRead:
       tokens.push_back(Token{0, line.size(), TokenType::kComment, false});
-      break;
+      return tokens;
     default:
-      break;
+      return tokens;
   }
+  tokens.push_back(Token{0, word, TokenType::kKeyword, false});
+  AddFields(tokens, line, FieldsOf(piece.kind, piece.keyword));
   return Settled(std::move(tokens));
 }
 
 std::optional<size_t> FieldLimit(const Piece& piece, char delimiter) {
-  for (const KeptField& field : kKeptFields) {
-    if (field.kind == piece.kind && field.delimiter == delimiter &&
-        (piece.kind != LineKind::kKeyword || field.keyword == piece.keyword)) {
+  for (const FieldRule& field : FieldsOf(piece.kind, piece.keyword)) {
+    if (field.delimiter == delimiter && field.limit > 0) {
       return static_cast<size_t>(field.limit);
     }
   }

@@ -8,13 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "compiler/tokenizer.h"
-#include "diagnostics/keywords.h"
+#include "partsfile/keywords.h"
 
 namespace partsc {
 
@@ -164,6 +165,27 @@ class BlockRules {
 };
 
 enum class TokenType { kKeyword, kName, kText, kNumber, kMacro, kComment };
+
+// How a field is read: the text between its delimiters (ExtractField), the
+// items of a value list (ParseValueList: each a number when it reads as
+// one, else a name), or a parameter text with the macros it names.
+enum class FieldForm { kText, kList, kParamText };
+
+// A field of a kind of line: the character that opens it, how it is read,
+// its token, whether it is the name the line defines, and the bytes the
+// compile keeps of it (0: it is not cut).
+struct FieldRule {
+  char delimiter = '\0';
+  FieldForm form = FieldForm::kText;
+  TokenType type = TokenType::kText;
+  bool declaration = false;
+  int limit = 0;
+};
+
+// The fields of a kind of line (of a keyword line, of its keyword) in the
+// order its parser takes them; none for a line without fields. The lint,
+// the tokens and the limits of the server's quick fixes all read them here.
+std::span<const FieldRule> FieldsOf(LineKind kind, Keyword keyword = Keyword::kNone);
 
 // A part of a line the way the line's parser takes it; offsets are within
 // the piece's text. Tokens are sorted and never overlap.

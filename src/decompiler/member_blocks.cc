@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/keywords.h"
+#include "partsfile/keywords.h"
 #include "partsfile/parts_codec.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_layout.h"

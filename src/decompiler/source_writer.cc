@@ -10,7 +10,7 @@
 #include "compiler/parts_line.h"
 #include "decompiler/source_line.h"
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/keywords.h"
+#include "partsfile/keywords.h"
 #include "partsfile/parts_layout.h"
 #include "platform/ov_file.h"
 #include "platform/ov_string_util.h"

@@ -23,7 +23,6 @@ namespace partsc {
 namespace {
 
 constexpr int kConsoleBuffer = 128;
-constexpr int kControlBuffer = 80;
 
 // Asks for the control file name at the console. None when standard input
 // ended before a name could be read.
@@ -141,8 +140,7 @@ void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
   std::string line;
   // A signal, or a lock another held too long, ends the walk before the
   // next input.
-  while (OvSignals::Caught() == 0 && run.stopReason.empty() &&
-         control.Fgets(line, kControlBuffer)) {
+  while (OvSignals::Caught() == 0 && run.stopReason.empty() && control.Fgets(line, kLineBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(controlPath);

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compiler/source_pieces.h"
 #include "driver/run_context.h"
 #include "driver/run_driver.h"
 #include "platform/ov_console.h"
@@ -51,8 +52,6 @@ constexpr const char* kControlHead =
     "/ The control file of this library: one parts source of src/ per line.\n"
     "/ Lines that begin with \"/\" are comments; empty lines are skipped.\n";
 
-constexpr size_t kControlLineMax = 79;
-
 bool IsSourceName(std::string_view name) {
   return name.size() > 4 && (name.ends_with(".src") || name.ends_with(".SRC"));
 }
@@ -61,7 +60,7 @@ bool IsSourceName(std::string_view name) {
 // no control character, no blank or tab at its end (the line end is
 // trimmed of them).
 bool FitsControlLine(std::string_view name) {
-  return name.size() <= kControlLineMax && EscapeControls(name) == name && name.back() != ' ' &&
+  return name.size() <= kPieceMax && EscapeControls(name) == name && name.back() != ' ' &&
          name.back() != '\t';
 }
 

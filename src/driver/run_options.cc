@@ -245,10 +245,6 @@ const OptionSpec* ModeKeyOption(std::string_view key) {
   return found == table.end() ? nullptr : &*found;
 }
 
-std::string DoubleQuoted(std::string_view text) {
-  return std::string("\"").append(text).append("\"");
-}
-
 }  // namespace
 
 bool RunOptions::Knows(std::string_view key) const {
@@ -258,12 +254,12 @@ bool RunOptions::Knows(std::string_view key) const {
 bool RunOptions::Take(OvConsole& console, std::string_view key, std::string_view value,
                       const OvSettingsLine& line) {
   const OptionSpec& option = *ModeKeyOption(key);
-  const std::string complaint = line.where + "key " + DoubleQuoted(key) + " takes ";
+  const std::string complaint = line.where + "key " + QuotedSetting(key) + " takes ";
   std::optional<bool>* field =
       option.id == OptionId::kWarningsAreErrors ? &settingsWerror : SwitchOf(option.id);
   if (field != nullptr) {
     if (value != "yes" && value != "no") {
-      Complain(console, complaint + "yes or no, not " + DoubleQuoted(value));
+      Complain(console, complaint + "yes or no, not " + QuotedSetting(value));
       return false;
     }
     *field = field->value_or(value == "yes");
@@ -271,7 +267,7 @@ bool RunOptions::Take(OvConsole& console, std::string_view key, std::string_view
   }
   const bool choice = option.value == OptionValue::kChoice;
   if (choice && !IsChoice(option, value)) {
-    Complain(console, complaint + ChoiceWords(option) + ", not " + DoubleQuoted(value));
+    Complain(console, complaint + ChoiceWords(option) + ", not " + QuotedSetting(value));
     return false;
   }
   if (std::string* text = TextOf(option.id); text != nullptr) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
-#include "diagnostics/keywords.h"
+#include "partsfile/keywords.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_file.h"
 #include "partsfile/parts_layout.h"
@@ -74,6 +74,11 @@ std::string Shown(const OvFileIO& out, std::string_view text) {
   return out.EscapesLineBreaks() ? EscapeLineBreaks(text) : std::string(text);
 }
 
+// A keyword as the listing's lines write it.
+std::string Word(Keyword keyword) {
+  return std::string(KeywordText(keyword));
+}
+
 // The steps that list a part of the file read whole before them, and that
 // part.
 constexpr std::array<std::pair<ListStep, PartsPart>, 4> kStepParts = {
@@ -96,7 +101,7 @@ void WriteHeaderBlock(const PartsHeader& header, const std::string& path, OvFile
 void WritePartsLine(const PartsHeader& header, OvFileIO& runLog, const std::string& baseName) {
   const int32_t value1 = header.partsValue1;
   const int32_t value2 = header.partsValue2;
-  runLog.Fprintf("$$PARTS\t!%s!", Shown(runLog, baseName).c_str());
+  runLog.Fprintf("%s\t!%s!", Word(Keyword::kParts).c_str(), Shown(runLog, baseName).c_str());
   if (value1 != 0 || value2 != 0) {
     runLog.Fprintf("\t<%d,%d>", value1, value2);
   }
@@ -108,7 +113,7 @@ void WritePartsLine(const PartsHeader& header, OvFileIO& runLog, const std::stri
 
 void WriteApgLines(const PartsModel& model, OvFileIO& runLog) {
   runLog.Fprintf("/ APG DEFINATION\n");
-  runLog.Fprintf("$$APG\n");
+  runLog.Fprintf("%s\n", Word(Keyword::kApg).c_str());
   for (size_t view = 0; view < model.apgNames.size(); ++view) {
     const std::string name = Shown(runLog, model.apgNames[view].Str());
     const std::string comment = Shown(runLog, model.apgComments[view].Str());
@@ -139,7 +144,7 @@ ListResult WriteCommonBlock(Listing& l) {
   // A file without sizes keeps the name of its common block as its title.
   const std::string title =
       header.sizeCount == 0 ? Shown(runLog, header.title.Str()) : std::string();
-  runLog.Fprintf("$$COMMON");
+  runLog.Fprintf("%s", Word(Keyword::kCommon).c_str());
   if (!title.empty()) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
   }
@@ -159,9 +164,9 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   const std::string name = Shown(runLog, record.name.Str());
   const std::string title = Shown(runLog, record.title.Str());
   if (title.empty()) {
-    runLog.Fprintf("$$SIZE\t\"%s\"\n", name.c_str());
+    runLog.Fprintf("%s\t\"%s\"\n", Word(Keyword::kSize).c_str(), name.c_str());
   } else {
-    runLog.Fprintf("$$SIZE\t\"%s\"\t!%s!\n", name.c_str(), title.c_str());
+    runLog.Fprintf("%s\t\"%s\"\t!%s!\n", Word(Keyword::kSize).c_str(), name.c_str(), title.c_str());
   }
   const int slot = FindSizeRecord(l.model, record.name.View());
   if (slot < 0) {
@@ -190,7 +195,8 @@ ListResult ListModel(Listing& l, const std::string& path) {
   }
   WritePartsLine(header, runLog, *baseName);
   if (header.specFile > 0 && header.specRecord > 0) {
-    runLog.Fprintf("$$SPEC <%d,%d>\n", header.specFile, header.specRecord);
+    runLog.Fprintf("%s <%d,%d>\n", Word(Keyword::kSpec).c_str(), header.specFile,
+                   header.specRecord);
   }
   if (model.read.part == PartsPart::kApgList) {
     return ListResult{ListStep::kApg, model.read.result};
@@ -206,7 +212,8 @@ ListResult ListModel(Listing& l, const std::string& path) {
     }
   }
   if (header.sizeCount > 0 && !header.title.Empty()) {
-    runLog.Fprintf("$$TITLE\t\"%s\"\n", Shown(runLog, header.title.Str()).c_str());
+    runLog.Fprintf("%s\t\"%s\"\n", Word(Keyword::kTitle).c_str(),
+                   Shown(runLog, header.title.Str()).c_str());
   }
   const std::string_view sort = SortKeyword(header.sortMode);
   runLog.Fprintf(" %.*s\n", static_cast<int>(sort.size()), sort.data());
@@ -216,7 +223,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
       return size;
     }
   }
-  runLog.Fprintf("$$END\n");
+  runLog.Fprintf("%s\n", Word(Keyword::kEnd).c_str());
   runLog.Fprintf("/---------------------------------------/\n");
   return {};
 }

@@ -6,8 +6,8 @@
 #include <map>
 #include <utility>
 
-#include "diagnostics/keywords.h"
 #include "listing/listing.h"
+#include "partsfile/keywords.h"
 #include "partsfile/parts_json.h"
 #include "platform/ov_escape.h"
 #include "platform/ov_string_util.h"

@@ -358,7 +358,7 @@ json Completion(const View& view, size_t offset) {
   const Piece& piece = reading.pieces[*index];
   const size_t column = offset - piece.offset;
   const std::string_view before = std::string_view(view.snapshot.text).substr(piece.offset, column);
-  if (before.substr(0, 2) == "$$" && AllLetters(before.substr(2))) {
+  if (IsKeywordLine(before) && AllLetters(before.substr(2))) {
     result["items"] = HelpItems(view, KeywordHelps(), kCompletionKeyword, piece.offset, offset);
     return result;
   }

@@ -3,38 +3,51 @@
 #include <array>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace partsc::lsp {
 namespace {
 
-constexpr std::array<Help, kKeywords.size()> kKeywordHelp = {{
-    {KeywordText(Keyword::kParts), "!name! <a,b> \"comment\"",
-     "The parts name (22 characters; it names the parts file), two numbers and a comment (64). "
-     "It must be the first keyword line. A second $$PARTS line is reported and ignored."},
-    {KeywordText(Keyword::kSpec), "<file,record>",
-     "The spec file and the default spec record. In a size block a spec member whose record "
-     "equals the default record is stored as no record."},
-    {KeywordText(Keyword::kApg), "",
-     "Starts the view block. Each line of it is view !name! \"comment\", where view is one of "
-     "$TOP, $BOTTOM, $FRONT, $BACK, $LEFT, $RIGHT; the APG name and comment keep 31 characters "
-     "each. A parts file needs at least one view."},
-    {KeywordText(Keyword::kCommon), "\"name\"",
-     "Starts the common block: members that every size shares. The name (32) is kept only by a "
-     "file without sizes, as its title."},
-    {KeywordText(Keyword::kTitle), "\"title\"", "The title (64); the last one counts."},
-    {KeywordText(Keyword::kLsort), "",
-     "The size records are ordered by name length and then by name (the default). The last "
-     "sort keyword counts."},
-    {KeywordText(Keyword::kCsort), "",
-     "The size records are ordered by name. The last sort keyword counts."},
-    {KeywordText(Keyword::kNsort), "",
-     "The size records keep the order of the source. The last sort keyword counts."},
-    {KeywordText(Keyword::kSize), "\"name\" !title!",
-     "Starts the block of one size: name (32, unique in the file) and title (32). At most 2048 "
-     "sizes are counted; the member list of a further size is still written, but only a "
-     "counted size of the same name points to it."},
-    {KeywordText(Keyword::kEnd), "", "Ends the source: nothing after it is read."},
-}};
+// Made on first use: the help of $$APG names the view keywords of the table.
+const std::array<Help, kKeywords.size()>& KeywordHelpTable() {
+  static const std::string apgMeaning = [] {
+    std::string text =
+        "Starts the view block. Each line of it is view !name! \"comment\", where view is one of ";
+    for (const std::string_view keyword : kViewKeywords) {
+      text.append(keyword == kViewKeywords[0] ? "" : ", ").append(keyword);
+    }
+    return text +
+           "; the APG name and comment keep 31 characters each. A parts file needs at "
+           "least one view.";
+  }();
+  static const std::array<Help, kKeywords.size()> table = {{
+      {KeywordText(Keyword::kParts), "!name! <a,b> \"comment\"",
+       "The parts name (22 characters; it names the parts file), two numbers and a comment (64). "
+       "It must be the first keyword line. A second $$PARTS line is reported and ignored."},
+      {KeywordText(Keyword::kSpec), "<file,record>",
+       "The spec file and the default spec record. In a size block a spec member whose record "
+       "equals the default record is stored as no record."},
+      {KeywordText(Keyword::kApg), "", apgMeaning},
+      {KeywordText(Keyword::kCommon), "\"name\"",
+       "Starts the common block: members that every size shares. The name (32) is kept only by a "
+       "file without sizes, as its title."},
+      {KeywordText(Keyword::kTitle), "\"title\"", "The title (64); the last one counts."},
+      {KeywordText(Keyword::kLsort), "",
+       "The size records are ordered by name length and then by name (the default). The last "
+       "sort keyword counts."},
+      {KeywordText(Keyword::kCsort), "",
+       "The size records are ordered by name. The last sort keyword counts."},
+      {KeywordText(Keyword::kNsort), "",
+       "The size records keep the order of the source. The last sort keyword counts."},
+      {KeywordText(Keyword::kSize), "\"name\" !title!",
+       "Starts the block of one size: name (32, unique in the file) and title (32). At most 2048 "
+       "sizes are counted; the member list of a further size is still written, but only a "
+       "counted size of the same name points to it."},
+      {KeywordText(Keyword::kEnd), "", "Ends the source: nothing after it is read."},
+  }};
+  return table;
+}
 
 constexpr std::string_view kViewMeaning =
     "A view of the $$APG block: its APG name between exclamation marks and an optional comment "
@@ -70,7 +83,7 @@ constexpr Help kParamHelp = {
 }  // namespace
 
 std::optional<Help> HelpOfKeyword(Keyword keyword) {
-  for (const Help& help : kKeywordHelp) {
+  for (const Help& help : KeywordHelpTable()) {
     if (help.label == KeywordText(keyword)) {
       return help;
     }
@@ -79,7 +92,7 @@ std::optional<Help> HelpOfKeyword(Keyword keyword) {
 }
 
 std::span<const Help> KeywordHelps() {
-  return kKeywordHelp;
+  return KeywordHelpTable();
 }
 
 std::span<const Help> ViewHelps() {

@@ -37,7 +37,7 @@
 #include <limits>
 #include <string_view>
 
-#include "diagnostics/keywords.h"
+#include "partsfile/keywords.h"
 #include "partsfile/parts_json_format.h"
 #include "partsfile/parts_layout.h"
 

@@ -63,12 +63,6 @@ struct Settings {
   std::set<std::string, std::less<>> given;
 };
 
-std::string Quoted(std::string_view text) {
-  // Appended piece by piece: g++ 12 at -O2 warns that `"\"" + std::string(text)`
-  // may copy overlapping bytes (a false positive of its -Wrestrict).
-  return std::string("\"").append(text).append("\"");
-}
-
 // Takes one `KEY = VALUE` line into the settings; false after one complaint.
 // `place` names the line for the complaint.
 bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine& place,
@@ -84,16 +78,16 @@ bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine
   const auto index = static_cast<std::size_t>(std::find(kClassKeys.begin(), kClassKeys.end(), key) -
                                               kClassKeys.begin());
   if (index == kClassKeys.size() && !keys.Knows(key)) {
-    Complain(console, where + "unknown key " + Quoted(key));
+    Complain(console, where + "unknown key " + QuotedSetting(key));
     return false;
   }
   if (!settings.given.insert(std::string(key)).second) {
-    Complain(console, where + "key " + Quoted(key) + " given twice");
+    Complain(console, where + "key " + QuotedSetting(key) + " given twice");
     return false;
   }
   if (value.empty()) {
     const char* what = index == kClassKeys.size() ? "empty value" : "empty directory";
-    Complain(console, where + what + " for key " + Quoted(key));
+    Complain(console, where + what + " for key " + QuotedSetting(key));
     return false;
   }
   if (index == kClassKeys.size()) {
@@ -102,7 +96,7 @@ bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine
   const std::string absolute = place.Absolute(value);
   const std::string problem = DirectoryProblem(absolute);
   if (!problem.empty()) {
-    Complain(console, where + problem + ": " + Quoted(absolute));
+    Complain(console, where + problem + ": " + QuotedSetting(absolute));
     return false;
   }
   settings.directories[index] = absolute;
@@ -174,6 +168,12 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
 
 std::string OvSettingsLine::Absolute(std::string_view path) const {
   return partsc::Absolute(directory, path);
+}
+
+std::string QuotedSetting(std::string_view text) {
+  // Appended piece by piece: g++ 12 at -O2 warns that `"\"" + std::string(text)`
+  // may copy overlapping bytes (a false positive of its -Wrestrict).
+  return std::string("\"").append(text).append("\"");
 }
 
 int initfiles(OvConsole& console, const std::string& settingsPath, const std::string& directory,

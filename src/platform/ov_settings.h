@@ -32,6 +32,10 @@ struct OvSettingsLine {
   std::string Absolute(std::string_view path) const;
 };
 
+// A key or a value as a complaint about a settings line shows it: between
+// double quotes, as written.
+std::string QuotedSetting(std::string_view text);
+
 // The keys a program adds to the settings file beside the class
 // directories, and what it makes of their values.
 class OvSettingsKeys {

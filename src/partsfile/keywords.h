@@ -1,11 +1,16 @@
 // The words of the parts source language, each listed once: the ten
-// keywords, the six view keywords and the keyword of each sort mode. The
-// compiler, the language server, the listing, --diff, the JSON document and
-// the decompiler take them from here.
+// keywords, the six view keywords and the keyword of each sort mode. They
+// also name what a parts file holds by number: a view by its slot, a sort
+// mode by its value. The JSON document labels its views with them; the
+// compiler, the language server, the listing, --diff and the decompiler
+// take them from here.
 #pragma once
+
+#include <partsc/model.h>
 
 #include <array>
 #include <string_view>
+#include <tuple>
 
 namespace partsc {
 
@@ -31,7 +36,7 @@ inline constexpr std::array<std::string_view, 10> kKeywords = {
 
 // The view keywords: a keyword's position is the view's index everywhere
 // (the APG name and comment slots, the listing, the JSON document).
-inline constexpr int kViewCount = 6;
+inline constexpr int kViewCount = static_cast<int>(std::tuple_size_v<ApgBlock>);
 inline constexpr std::array<std::string_view, kViewCount> kViewKeywords = {
     "$TOP", "$BOTTOM", "$FRONT", "$BACK", "$LEFT", "$RIGHT"};
 
