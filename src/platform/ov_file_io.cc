@@ -536,20 +536,16 @@ OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
 
 }  // namespace
 
-OvTextResult OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
-                                     bool anyKind) {
-  bytes.clear();
+OvWholeFile OvFileIO::ReadWholeFile(const std::string& path, size_t limit, bool anyKind) {
   const int fd = OpenInputFile(path, !anyKind);
   if (fd < 0) {
-    return TextResult(OvTextRead::kOpenFailed, errno);
+    return {TextResult(OvTextRead::kOpenFailed, errno), {}};
   }
+  std::string bytes;
   int error = 0;
   const OvTextRead read = ReadRest(fd, limit, bytes, error);
   ::close(fd);
-  if (read != OvTextRead::kRead) {
-    bytes = std::string();
-  }
-  return TextResult(read, error);
+  return {TextResult(read, error), read == OvTextRead::kRead ? std::move(bytes) : std::string()};
 }
 
 // Mapped, the file is what it held when it was opened; read, it is read in

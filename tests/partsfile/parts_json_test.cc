@@ -36,10 +36,10 @@ std::string RoundTrip(const std::string& bytes) {
   std::string text;
   WritePartsModelJson(decoded, [&text](std::string_view piece) { text += piece; });
   EXPECT_EQ(text, Json::parse(text).dump());
-  Json document;
-  EXPECT_TRUE(ParseJsonGuarded(text, kJsonDocumentLimits, document).Ok());
+  const OvJsonParsed<Json> parsed = ParseJsonGuarded<Json>(text, kJsonDocumentLimits);
+  EXPECT_TRUE(parsed.Ok());
   PartsModel model;
-  EXPECT_EQ(Refusal(document, model), "");
+  EXPECT_EQ(Refusal(parsed.value, model), "");
   return EncodeModel(model).bytes;
 }
 
