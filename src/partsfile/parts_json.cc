@@ -375,11 +375,10 @@ class Reader {
  private:
   std::string At(const char* key) const { return pointer_ + "/" + key; }
 
-  // Keeps the first rule the document breaks; answers that there is no value.
+  // Keeps the rule the document breaks, the first: nothing is read after
+  // it. Answers that there is no value.
   std::nullopt_t Refuse(const std::string& pointer, const std::string& rule) {
-    if (!problem_) {
-      problem_ = ModelProblem{pointer, rule};
-    }
+    problem_ = ModelProblem{pointer, rule};
     return std::nullopt;
   }
 
@@ -436,11 +435,8 @@ class Reader {
       return Refuse(at, "missing");
     }
     const std::optional<std::string> text = StringOf(value["latin1"], at);
-    if (!text) {
-      return std::nullopt;
-    }
-    std::optional<std::string> bytes = Utf8ToLatin1(*text);
-    if (!bytes) {
+    std::optional<std::string> bytes = text ? Utf8ToLatin1(*text) : std::nullopt;
+    if (text && !bytes) {
       return Refuse(at, "a character above U+00FF is not a Latin-1 byte");
     }
     return bytes;

@@ -161,6 +161,9 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
   document["header"].erase("title");
   PartsModel model;
   EXPECT_EQ(Refusal(document, model), "/header/title: missing");
+  // The first rule broken is the one named.
+  document["header"]["sort_mode"] = 40000;
+  EXPECT_EQ(Refusal(document, model), "/header/title: missing");
 }
 
 // Offsets left out, or left behind by an edit, are laid end to end again.
