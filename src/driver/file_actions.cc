@@ -28,8 +28,10 @@ namespace partsc {
 
 namespace {
 
-// What the actions on parts files find wrong with a file; the reason says
-// it in the words of the complaint.
+// What the actions on parts files find wrong with a file: it could not be
+// read, has no JSON document, fails a step of its listing (its opening
+// among them), or is a source that does not compile. The reason says it in
+// the words of the complaint.
 enum class FileFault { kNone, kNotRead, kNoDocument, kUnlistable, kNoCompile };
 using FileResult = OvResult<FileFault>;
 
