@@ -26,7 +26,6 @@ namespace {
 constexpr int kListSlots = 8;
 constexpr int kLineSlots = 16;
 constexpr int32_t kUntouched = -7;
-constexpr double kUnsetNumber = 12345.0;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -79,15 +78,12 @@ void CheckValueList(std::string_view line, char bracket, int maxItems) {
 }
 
 void CheckDouble(std::string_view text, int trim) {
-  double value = kUnsetNumber;
-  const int result = OvStringUtil::ParseDouble(text, trim, value);
-  Require(result == 0 || result == -1, "ParseDouble answers 0 or -1");
-  if (result != 0) {
-    Require(value == kUnsetNumber, "a refused number leaves the result alone");
+  const std::optional<double> value = OvStringUtil::ParseDouble(text, trim);
+  if (!value) {
     return;
   }
-  Require(std::isfinite(value), "an accepted number is finite");
-  (void)TruncateTo16Bits(value);
+  Require(std::isfinite(*value), "an accepted number is finite");
+  (void)TruncateTo16Bits(*value);
 }
 
 void CheckParseLine(std::string_view line, const Limits& limits) {

@@ -98,12 +98,11 @@ std::string ModelToJson(const PartsModel& model, const std::string& path) {
 }
 
 JsonResult ModelFromJson(std::string_view text) {
-  Json document;
-  if (const OvResult<OvJsonResult> parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document);
-      !parsed.Ok()) {
+  const OvJsonParsed<Json> parsed = ParseJsonGuarded<Json>(text, kJsonDocumentLimits);
+  if (!parsed.Ok()) {
     return {PartsModel(), {{"", "not JSON: " + parsed.reason}}};
   }
-  JsonModel read = PartsModelFromJson(document);
+  JsonModel read = PartsModelFromJson(parsed.value);
   if (!read.problem) {
     return {std::move(read.model), {}};
   }

@@ -194,9 +194,8 @@ std::string ShortNumber(int32_t value, bool compact) {
       }
     }
     for (const std::string& candidate : candidates) {
-      double number = 0.0;
-      const bool reads = OvStringUtil::ParseDouble(candidate, kTrimFirst, number) == 0 &&
-                         number != 0.0 && TruncateTo16Bits(number) == value;
+      const std::optional<double> number = OvStringUtil::ParseDouble(candidate, kTrimFirst);
+      const bool reads = number && *number != 0.0 && TruncateTo16Bits(*number) == value;
       if (reads && candidate.size() < best.size()) {
         best = candidate;
       }

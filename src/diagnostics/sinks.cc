@@ -233,9 +233,8 @@ class SarifSink : public DiagnosticSink {
     const std::string full = FullPath(record);
     auto found = texts_.find(full);
     if (found == texts_.end()) {
-      std::string bytes;
-      OvFileIO::ReadWholeFile(full, bytes, kTextReadLimit, false);
-      found = texts_.emplace(full, std::move(bytes)).first;
+      found =
+          texts_.emplace(full, OvFileIO::ReadWholeFile(full, kTextReadLimit, false).bytes).first;
     }
     return SqueezedLine(found->second, record.line);
   }

@@ -28,71 +28,88 @@ namespace partsc {
 
 namespace {
 
-// The reason for a result of ReadPartsFileBytes.
-std::string NotReadReason(ReadStatus result) {
-  switch (result) {
+// What the actions on parts files find wrong with a file: it could not be
+// read, has no JSON document, fails a step of its listing (its opening
+// among them), or is a source that does not compile. The reason says it in
+// the words of the complaint.
+enum class FileFault { kNone, kNotRead, kNoDocument, kUnlistable, kNoCompile };
+using FileResult = OvResult<FileFault>;
+
+// A file whose read ended in `status`.
+FileResult ReadResult(ReadStatus status) {
+  switch (status) {
+    case ReadStatus::kOk:
+      return {};
     case ReadStatus::kNoFile:
-      return "no such file";
+      return {FileFault::kNotRead, "no such file"};
     case ReadStatus::kNoMemory:
-      return "out of memory";
+      return {FileFault::kNotRead, "out of memory"};
     case ReadStatus::kShort:
-      return "the read fell short";
+      return {FileFault::kNotRead, "the read fell short"};
     default:
-      break;
+      return {FileFault::kNotRead, "cannot be opened"};
   }
-  return "cannot be opened";
 }
 
-// Reads a named file's bytes: empty, or why it could not be read.
-std::string ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
-  const ReadStatus result = ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes).status;
-  return result == ReadStatus::kOk ? std::string() : NotReadReason(result);
+// A file whose listing failed, or would fail, for `reason` (none: it did not).
+FileResult ListingResult(std::string reason) {
+  return reason.empty() ? FileResult() : FileResult{FileFault::kUnlistable, std::move(reason)};
+}
+
+// The model of `bytes`, decoded: a read that fell short, or a listing that
+// would fail.
+FileResult ModelResult(const PartsModel& model, const OvFileBytes& bytes) {
+  return bytes.Cut() ? ReadResult(ReadStatus::kShort) : ListingResult(UnlistableReason(model));
+}
+
+// Reads a named file's bytes.
+FileResult ReadBytes(const RunContext& run, const std::string& file, OvFileBytes& bytes) {
+  return ReadResult(ReadPartsFileBytes(OvFile::Resolve(run.directory, file), bytes).status);
 }
 
 // The JSON document of a file, on one line, naming the file as given; a
 // file that could not be read whole still has its document, with where and
 // why reading stopped, and one that has none (it could not be read at all,
-// or its size records share member lists) a line that says why. Answers
-// what is wrong with the file; empty when nothing is.
-std::string ListAsJson(RunContext& run, const std::string& file) {
+// or its size records share member lists) a line that says why.
+FileResult ListAsJson(RunContext& run, const std::string& file) {
   OvFileIO& out = run.console.Out();
   OvFileBytes bytes;
-  std::string reason = ReadBytes(run, file, bytes);
-  const PartsModel model = reason.empty() ? DecodePartsFrame(bytes.View()) : PartsModel();
+  FileResult result = ReadBytes(run, file, bytes);
+  const PartsModel model = result.Ok() ? DecodePartsFrame(bytes.View()) : PartsModel();
   // A document gives each size's list whole: records that share one
   // would make it grow with the records rather than with the file.
   const auto shared = [](const PartsSize& size) {
     return size.membersResult == ReadStatus::kSharedList;
   };
-  if (reason.empty() && std::any_of(model.sizes.begin(), model.sizes.end(), shared)) {
-    reason = "damaged: size records share member lists (no document)";
+  if (result.Ok() && std::any_of(model.sizes.begin(), model.sizes.end(), shared)) {
+    result = {FileFault::kNoDocument, "damaged: size records share member lists (no document)"};
   }
-  if (!reason.empty()) {
-    out.FwriteData(UnreadFileJson(file, reason) + "\n");
-    return reason;
+  if (!result.Ok()) {
+    out.FwriteData(UnreadFileJson(file, result.reason) + "\n");
+    return result;
   }
   WritePartsFileJson(
       model, bytes.View(), [&out](std::string_view piece) { out.FwriteData(piece); }, file);
   out.FwriteData("\n");
   out.Fflush();
-  return bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
+  return ModelResult(model, bytes);
 }
 
 // The lines --diff compares of a file: a stable text, without the file's
-// path and its creation date. Answers what is wrong with the file.
-std::string ListAsLines(RunContext& run, const std::string& file) {
+// path and its creation date.
+FileResult ListAsLines(RunContext& run, const std::string& file) {
   OvFileBytes bytes;
-  if (std::string reason = ReadBytes(run, file, bytes); !reason.empty()) {
-    return reason;
+  if (FileResult read = ReadBytes(run, file, bytes); !read.Ok()) {
+    return read;
   }
   const PartsModel model = DecodePartsFile(bytes.View());
   if (bytes.Cut()) {
-    return NotReadReason(ReadStatus::kShort);
+    return ReadResult(ReadStatus::kShort);
   }
   const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
   run.console.Out().Fwrite(ModelLines(model, latin1));
   run.console.Out().Fflush();
-  return UnlistableReason(model);
+  return ListingResult(UnlistableReason(model));
 }
 
 // Writes `bytes` to `output`, which must not exist yet unless --force was
@@ -146,18 +163,17 @@ std::string Shortened(const std::string& text) {
 std::optional<std::string> PartsBytesFromJson(RunContext& run, const std::string& file,
                                               const std::string& output) {
   const std::string shown = QuoteName(file);
-  std::string text;
-  OvTextResult read;
+  OvWholeFile read;
   if (file == "-") {
     // Standard input, read to its end, at most as much as of a file.
     for (std::string piece; read.Ok() && run.console.In().Fgets(piece, 1 << 16);) {
-      text += piece;
-      if (text.size() > kJsonDocumentLimits.maxBytes) {
+      read.bytes += piece;
+      if (read.bytes.size() > kJsonDocumentLimits.maxBytes) {
         read.status = OvTextRead::kTooLarge;
       }
     }
   } else {
-    read = OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file), text,
+    read = OvFileIO::ReadWholeFile(OvFile::Resolve(run.directory, file),
                                    kJsonDocumentLimits.maxBytes, true);
   }
   if (!read.Ok()) {
@@ -168,16 +184,15 @@ std::optional<std::string> PartsBytesFromJson(RunContext& run, const std::string
                                        : ": cannot be read: " + read.reason));
     return std::nullopt;
   }
-  Json document;
-  const OvResult<OvJsonResult> parsed = ParseJsonGuarded(text, kJsonDocumentLimits, document);
-  text = std::string();
+  const OvJsonParsed<Json> parsed = ParseJsonGuarded<Json>(read.bytes, kJsonDocumentLimits);
+  read.bytes = std::string();
   if (!parsed.Ok()) {
     Complain(run.console,
              shown + (parsed.status == OvJsonResult::kNoMemory ? std::string(": out of memory")
                                                                : ": not JSON: " + parsed.reason));
     return std::nullopt;
   }
-  const JsonModel described = PartsModelFromJson(document);
+  const JsonModel described = PartsModelFromJson(parsed.value);
   const std::vector<ModelProblem> problems =
       described.problem ? std::vector{*described.problem} : Validate(described.model, output);
   for (const ModelProblem& problem : problems) {
@@ -210,17 +225,19 @@ std::string CompileFailure(const CompileResult& compiled) {
 std::optional<PartsModel> LoadModel(RunContext& run, const std::string& file) {
   PartsModel model;
   OvFileBytes bytes;
-  std::string problem = ReadBytes(run, file, bytes);
-  if (problem.empty() && LooksLikePartsFile(bytes.View())) {
+  FileResult result = ReadBytes(run, file, bytes);
+  if (result.Ok() && LooksLikePartsFile(bytes.View())) {
     model = DecodePartsFile(bytes.View());
-    problem = bytes.Cut() ? NotReadReason(ReadStatus::kShort) : UnlistableReason(model);
-  } else if (problem.empty()) {
-    const CompileResult compiled = CompileText(bytes.View(), OvFile::Resolve(run.directory, file));
-    model = compiled.model;
-    problem = compiled.Compiled() ? "" : "does not compile: " + CompileFailure(compiled);
+    result = ModelResult(model, bytes);
+  } else if (result.Ok()) {
+    CompileResult compiled = CompileText(bytes.View(), OvFile::Resolve(run.directory, file));
+    model = std::move(compiled.model);
+    if (!compiled.Compiled()) {
+      result = {FileFault::kNoCompile, "does not compile: " + CompileFailure(compiled)};
+    }
   }
-  if (!problem.empty()) {
-    Complain(run.console, QuoteName(file) + ": " + problem);
+  if (!result.Ok()) {
+    Complain(run.console, QuoteName(file) + ": " + result.reason);
     return std::nullopt;
   }
   return model;
@@ -270,18 +287,19 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
     if (OvSignals::Caught() != 0) {
       break;  // the run reports the signal
     }
-    std::string problem;
+    FileResult result;
     if (format == OutputFormat::kJson) {
-      problem = ListAsJson(run, file);
+      result = ListAsJson(run, file);
     } else if (format == OutputFormat::kLines) {
-      problem = ListAsLines(run, file);
+      result = ListAsLines(run, file);
     } else {
       const std::string path = OvFile::Resolve(run.directory, file);
-      problem = UnreadableReason(ListPartsFile(run.diagnostics, file, out, path, bytes));
+      result =
+          ListingResult(UnreadableReason(ListPartsFile(run.diagnostics, file, out, path, bytes)));
       out.Fflush();
     }
-    if (!problem.empty()) {
-      Complain(run.console, QuoteName(file) + ": " + problem);
+    if (!result.Ok()) {
+      Complain(run.console, QuoteName(file) + ": " + result.reason);
       status = kExitFailed;
     }
   }

@@ -161,13 +161,14 @@ void Server::HandleFramingError(const std::string& problem) {
 }
 
 void Server::Handle(std::string_view body) {
-  json message;
-  const OvJsonResult parsed = ParseJsonGuarded(body, kMessageLimits, message).status;
-  if (parsed != OvJsonResult::kOk) {
-    RespondError(nullptr, kParseError,
-                 parsed == OvJsonResult::kNoMemory ? "out of memory" : "the message is not JSON");
+  const OvJsonParsed<json> parsed = ParseJsonGuarded<json>(body, kMessageLimits);
+  if (!parsed.Ok()) {
+    RespondError(
+        nullptr, kParseError,
+        parsed.status == OvJsonResult::kNoMemory ? "out of memory" : "the message is not JSON");
     return;
   }
+  const json& message = parsed.value;
   try {
     HandleMessage(message);
   } catch (const std::bad_alloc&) {

@@ -222,72 +222,46 @@ Json ValueOf(Describe describe) {
   return Json::parse(text);
 }
 
-// The first rule a document breaks ends the reading.
-[[noreturn]] void Refuse(const std::string& pointer, const std::string& rule) {
-  throw ModelProblem{pointer, rule};
-}
-
-std::string StringOf(const Json& value, const std::string& pointer) {
-  if (!value.is_string()) {
-    Refuse(pointer, value.dump() + " is not a string");
-  }
-  return value.get<std::string>();
-}
-
-// The bytes of {"latin1": "..."}: each character one byte.
-std::string Latin1Of(const Json& value, const std::string& pointer) {
-  for (const auto& [key, item] : value.items()) {
-    if (key != "latin1") {
-      Refuse(pointer + "/" + key, "unknown field");
-    }
-  }
-  if (!value.contains("latin1")) {
-    Refuse(pointer + "/latin1", "missing");
-  }
-  const std::string at = pointer + "/latin1";
-  std::optional<std::string> bytes = Utf8ToLatin1(StringOf(value["latin1"], at));
-  if (!bytes) {
-    Refuse(at, "a character above U+00FF is not a Latin-1 byte");
-  }
-  return std::move(*bytes);
-}
-
 // Reads the fields of one object of the document into the record the
 // description walks, with the type and range of each; refuses an object
-// that holds a field the description does not give.
+// that holds a field the description does not give. The first rule the
+// document breaks ends the reading: the readers of its objects keep it in
+// one place, and once it is there none of them reads further.
 class Reader {
  public:
-  Reader(const Json& value, std::string pointer, bool listing)
-      : value_(value), pointer_(std::move(pointer)), listing_(listing) {}
+  Reader(const Json& value, std::string pointer, bool listing, std::optional<ModelProblem>& problem)
+      : value_(value), pointer_(std::move(pointer)), listing_(listing), problem_(problem) {}
 
   // Reads the object with `describe(reader)`, called twice: first to list
   // the keys it looks for, and refuse any other; then to read them.
   template <class Describe>
-  static void ReadObject(const Json& value, const std::string& pointer, Describe describe) {
-    if (!value.is_object()) {
-      Refuse(pointer.empty() ? "/" : pointer, "not an object");
+  void ReadObject(Describe describe) {
+    if (!value_.is_object()) {
+      Refuse(pointer_.empty() ? "/" : pointer_, "not an object");
+      return;
     }
-    Reader keys(value, pointer, true);
+    Reader keys(value_, pointer_, true, problem_);
     describe(keys);
-    for (const auto& [key, item] : value.items()) {
+    for (const auto& [key, item] : value_.items()) {
       if (std::find(keys.keys_.begin(), keys.keys_.end(), key) == keys.keys_.end()) {
-        Refuse(pointer + "/" + key, "unknown field");
+        Refuse(pointer_ + "/" + key, "unknown field");
+        return;
       }
     }
-    Reader reader(value, pointer, false);
-    describe(reader);
+    describe(*this);
   }
 
   template <class T>
   void Integer(const char* key, T& field, int64_t low, int64_t high, Need need = Need::kRequired) {
     const Json* value = Field(key, need);
-    if (value != nullptr) {
-      field = static_cast<T>(IntegerOf(*value, At(key), low, high));
+    if (const std::optional<int64_t> number =
+            value != nullptr ? IntegerOf(*value, At(key), low, high) : std::nullopt) {
+      field = static_cast<T>(*number);
     }
   }
   void Text(const char* key, std::string& field, int max, Need need = Need::kRequired) {
     const Json* value = Field(key, need);
-    field = value != nullptr ? TextOf(*value, At(key), max) : std::string();
+    field = value != nullptr ? TextOf(*value, At(key), max).value_or("") : std::string();
   }
   template <int N>
   void Text(const char* key, FixedText<N>& field, int max, Need need = Need::kRequired) {
@@ -297,19 +271,21 @@ class Reader {
   }
   void Label(const char* key, std::string_view text, Need need) {
     const Json* value = Field(key, need);
-    if (value != nullptr && TextOf(*value, At(key), 8) != text) {
+    const std::optional<std::string> given =
+        value != nullptr ? TextOf(*value, At(key), 8) : std::nullopt;
+    if (given && *given != text) {
       Refuse(At(key), std::string("the ") + key + " here is \"" + std::string(text) + "\"");
     }
   }
   template <class Describe>
   void Object(const char* key, Describe describe, Need need = Need::kRequired) {
     if (const Json* value = Field(key, need); value != nullptr) {
-      ReadObject(*value, At(key), describe);
+      ReadChild(*value, At(key), describe);
     }
   }
   void Members(const char* key, MemberList& list) {
     const Json* items = ArrayField(key, Need::kRequired);
-    for (size_t i = 0; items != nullptr && i < items->size(); ++i) {
+    for (size_t i = 0; items != nullptr && i < items->size() && !problem_; ++i) {
       ReadEntry((*items)[i], At(key) + "/" + std::to_string(i), list);
     }
   }
@@ -317,10 +293,11 @@ class Reader {
     const Json* items = ArrayField(key, Need::kRequired);
     if (items != nullptr && items->size() != names.size()) {
       Refuse(At(key), std::to_string(items->size()) + " views, not 6");
+      return;
     }
-    for (size_t i = 0; items != nullptr && i < items->size(); ++i) {
-      ReadObject((*items)[i], At(key) + "/" + std::to_string(i),
-                 [&](auto& view) { DescribeView(view, i, names[i], comments[i]); });
+    for (size_t i = 0; items != nullptr && i < items->size() && !problem_; ++i) {
+      ReadChild((*items)[i], At(key) + "/" + std::to_string(i),
+                [&](auto& view) { DescribeView(view, i, names[i], comments[i]); });
     }
   }
   template <class Describe>
@@ -330,7 +307,7 @@ class Reader {
       return;
     }
     MemberList& read = list.emplace();
-    ReadObject(*value, At(key), [&](auto& object) { describe(object, read); });
+    ReadChild(*value, At(key), [&](auto& object) { describe(object, read); });
   }
   template <class T, class Describe>
   void Array(const char* key, std::vector<T>& items, Describe describe) {
@@ -342,11 +319,12 @@ class Reader {
     const Json& array = *found;
     if (std::is_same_v<T, PartsSize> && array.size() > static_cast<size_t>(kInt16High)) {
       Refuse(At(key), std::to_string(array.size()) + " sizes is above 32767");
+      return;
     }
     items.resize(array.size());
-    for (size_t i = 0; i < array.size(); ++i) {
-      ReadObject(array[i], At(key) + "/" + std::to_string(i),
-                 [&](auto& item) { describe(item, items[i], i); });
+    for (size_t i = 0; i < array.size() && !problem_; ++i) {
+      ReadChild(array[i], At(key) + "/" + std::to_string(i),
+                [&](auto& item) { describe(item, items[i], i); });
     }
   }
   // How far --list read the file: not read back, but checked, so that a
@@ -370,12 +348,10 @@ class Reader {
   }
   void Format(const char* key, std::string_view format) {
     const Json* value = Field(key, Need::kOptional);
-    if (value == nullptr) {
-      return;
-    }
-    const std::string given = StringOf(*value, At(key));
-    if (!ReadableFormat(given, format)) {
-      Refuse(At(key), "\"" + given + "\" is not a format this partsc reads (" +
+    const std::optional<std::string> given =
+        value != nullptr ? StringOf(*value, At(key)) : std::nullopt;
+    if (given && !ReadableFormat(*given, format)) {
+      Refuse(At(key), "\"" + *given + "\" is not a format this partsc reads (" +
                           std::string(format) + " and older)");
     }
   }
@@ -388,24 +364,35 @@ class Reader {
   }
   void Boolean(const char* key, bool& field) {
     const Json* value = Field(key, Need::kRequired);
-    if (value == nullptr) {
-      return;
-    }
-    if (!value->is_boolean()) {
+    if (value != nullptr && !value->is_boolean()) {
       Refuse(At(key), value->dump() + " is not true or false");
+    } else if (value != nullptr) {
+      field = value->get<bool>();
     }
-    field = value->get<bool>();
   }
   void Ignored(const char* key) { keys_.push_back(key); }
 
  private:
   std::string At(const char* key) const { return pointer_ + "/" + key; }
 
+  // Keeps the rule the document breaks, the first: nothing is read after
+  // it. Answers that there is no value.
+  std::nullopt_t Refuse(const std::string& pointer, const std::string& rule) {
+    problem_ = ModelProblem{pointer, rule};
+    return std::nullopt;
+  }
+
+  // The object `value`, at `pointer`, read with `describe`.
+  template <class Describe>
+  void ReadChild(const Json& value, std::string pointer, Describe describe) {
+    Reader(value, std::move(pointer), false, problem_).ReadObject(describe);
+  }
+
   // The member `key`, or null when it is missing and may be; always null
-  // while the keys are listed.
+  // while the keys are listed, and once the document broke a rule.
   const Json* Field(const char* key, Need need) {
     keys_.push_back(key);
-    if (listing_) {
+    if (listing_ || problem_) {
       return nullptr;
     }
     const auto found = value_.find(key);
@@ -418,69 +405,100 @@ class Reader {
     return nullptr;
   }
 
-  // The member `key` as Field finds it, refused when it is not an array.
+  // The member `key` as Field finds it; refused, and null, when it is not an
+  // array.
   const Json* ArrayField(const char* key, Need need) {
     const Json* value = Field(key, need);
     if (value != nullptr && !value->is_array()) {
       Refuse(At(key), "not an array");
+      return nullptr;
     }
     return value;
   }
 
-  static int64_t IntegerOf(const Json& value, const std::string& pointer, int64_t low,
-                           int64_t high) {
+  std::optional<std::string> StringOf(const Json& value, const std::string& pointer) {
+    if (!value.is_string()) {
+      return Refuse(pointer, value.dump() + " is not a string");
+    }
+    return value.get<std::string>();
+  }
+
+  // The bytes of {"latin1": "..."}: each character one byte.
+  std::optional<std::string> Latin1Of(const Json& value, const std::string& pointer) {
+    for (const auto& [key, item] : value.items()) {
+      if (key != "latin1") {
+        return Refuse(pointer + "/" + key, "unknown field");
+      }
+    }
+    const std::string at = pointer + "/latin1";
+    if (!value.contains("latin1")) {
+      return Refuse(at, "missing");
+    }
+    const std::optional<std::string> text = StringOf(value["latin1"], at);
+    std::optional<std::string> bytes = text ? Utf8ToLatin1(*text) : std::nullopt;
+    if (text && !bytes) {
+      return Refuse(at, "a character above U+00FF is not a Latin-1 byte");
+    }
+    return bytes;
+  }
+
+  std::optional<int64_t> IntegerOf(const Json& value, const std::string& pointer, int64_t low,
+                                   int64_t high) {
     if (!value.is_number_integer()) {
-      Refuse(pointer, value.dump() + " is not an integer");
+      return Refuse(pointer, value.dump() + " is not an integer");
     }
     if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{INT64_MAX}) {
-      Refuse(pointer, value.dump() + " is above " + std::to_string(high));
+      return Refuse(pointer, value.dump() + " is above " + std::to_string(high));
     }
     const auto number = value.get<int64_t>();
     if (number < low) {
-      Refuse(pointer, std::to_string(number) + " is below " + std::to_string(low));
+      return Refuse(pointer, std::to_string(number) + " is below " + std::to_string(low));
     }
     if (number > high) {
-      Refuse(pointer, std::to_string(number) + " is above " + std::to_string(high));
+      return Refuse(pointer, std::to_string(number) + " is above " + std::to_string(high));
     }
     return number;
   }
 
   // A text of at most `max` bytes: a string, or {"latin1": "..."}.
-  static std::string TextOf(const Json& value, const std::string& pointer, int max) {
-    const std::string bytes =
+  std::optional<std::string> TextOf(const Json& value, const std::string& pointer, int max) {
+    std::optional<std::string> bytes =
         value.is_object() ? Latin1Of(value, pointer) : StringOf(value, pointer);
-    if (bytes.size() > static_cast<size_t>(max)) {
-      Refuse(pointer, std::to_string(bytes.size()) + " bytes is above " + std::to_string(max));
+    if (bytes && bytes->size() > static_cast<size_t>(max)) {
+      return Refuse(pointer,
+                    std::to_string(bytes->size()) + " bytes is above " + std::to_string(max));
     }
     return bytes;
   }
 
   // One entry of a member list, of the kind it names.
-  static void ReadEntry(const Json& value, const std::string& pointer, MemberList& list) {
+  void ReadEntry(const Json& value, const std::string& pointer, MemberList& list) {
     if (!value.is_object()) {
       Refuse(pointer, "not an object");
+      return;
     }
     const auto kind = value.find("kind");
     if (kind == value.end()) {
       Refuse(pointer + "/kind", "missing");
-    }
-    const std::string name = TextOf(*kind, pointer + "/kind", 8);
-    if (name == "spec") {
-      SpecEntry& spec = list.specs.emplace_back();
-      ReadObject(value, pointer, [&spec](auto& io) { DescribeSpec(io, spec); });
       return;
     }
-    if (name != "param") {
-      Refuse(pointer + "/kind", "\"" + name + "\" is neither \"spec\" nor \"param\"");
+    const std::optional<std::string> name = TextOf(*kind, pointer + "/kind", 8);
+    if (name == "spec") {
+      SpecEntry& spec = list.specs.emplace_back();
+      ReadChild(value, pointer, [&spec](auto& io) { DescribeSpec(io, spec); });
+    } else if (name == "param") {
+      ParamEntry& param = list.params.emplace_back();
+      ReadChild(value, pointer, [&param](auto& io) { DescribeParam(io, param); });
+    } else if (name) {
+      Refuse(pointer + "/kind", "\"" + *name + "\" is neither \"spec\" nor \"param\"");
     }
-    ParamEntry& param = list.params.emplace_back();
-    ReadObject(value, pointer, [&param](auto& io) { DescribeParam(io, param); });
   }
 
   const Json& value_;
   std::string pointer_;
-  bool listing_;                        // whether the keys are only listed
-  std::vector<std::string_view> keys_;  // the keys the description looks for
+  bool listing_;                          // whether the keys are only listed
+  std::optional<ModelProblem>& problem_;  // the first rule broken, shared
+  std::vector<std::string_view> keys_;    // the keys the description looks for
 };
 
 // The counts left out of a document, from what it holds.
@@ -563,19 +581,17 @@ std::string UnreadFileJson(std::string_view file, std::string_view reason) {
 
 JsonModel PartsModelFromJson(const Json& document) {
   JsonModel read;
+  if (document.is_object() && document.contains("error")) {
+    read.problem = ModelProblem{"/error", "the document is of a file that could not be read"};
+    return read;
+  }
   PartsModel& model = read.model;
-  try {
-    if (document.is_object() && document.contains("error")) {
-      Refuse("/error", "the document is of a file that could not be read");
-    }
-    Reader::ReadObject(document, "", [&model](auto& io) {
-      DescribeModel(io, model,
-                    [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
-    });
+  Reader(document, "", false, read.problem).ReadObject([&model](auto& io) {
+    DescribeModel(io, model, [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
+  });
+  if (!read.problem) {
     FillCounts(document, model);
     PlaceMemberLists(model);
-  } catch (ModelProblem& problem) {
-    read.problem = std::move(problem);
   }
   return read;
 }

@@ -504,8 +504,8 @@ OvTextResult TextResult(OvTextRead read, int error) {
 
 // Fills `text`, already sized, from `fd`, then reads on until the end of the
 // file, in pieces of a buffer on the stack, never past `limit`: kRead,
-// kTooLarge, kReadFailed (the system's error in `error`) or kNoMemory.
-OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
+// kTooLarge, kReadFailed or kNoMemory.
+OvTextResult ReadRest(int fd, size_t limit, std::string& text) {
   size_t done = 0;
   char more[64 * 1024];
   try {
@@ -516,40 +516,37 @@ OvTextRead ReadRest(int fd, size_t limit, std::string& text, int& error) {
       if (got < 0 && errno == EINTR) {
         continue;
       }
-      if (got <= 0) {
-        error = got < 0 ? errno : 0;
+      if (got < 0) {
+        return TextResult(OvTextRead::kReadFailed, errno);
+      }
+      if (got == 0) {
         text.resize(done);
-        return got < 0 ? OvTextRead::kReadFailed : OvTextRead::kRead;
+        return {};
       }
       done += static_cast<size_t>(got);
       if (done > limit) {
-        return OvTextRead::kTooLarge;
+        return TextResult(OvTextRead::kTooLarge, 0);
       }
       if (!room) {
         text.append(more, static_cast<size_t>(got));
       }
     }
   } catch (const std::bad_alloc&) {
-    return OvTextRead::kNoMemory;
+    return TextResult(OvTextRead::kNoMemory, 0);
   }
 }
 
 }  // namespace
 
-OvTextResult OvFileIO::ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
-                                     bool anyKind) {
-  bytes.clear();
+OvWholeFile OvFileIO::ReadWholeFile(const std::string& path, size_t limit, bool anyKind) {
   const int fd = OpenInputFile(path, !anyKind);
   if (fd < 0) {
-    return TextResult(OvTextRead::kOpenFailed, errno);
+    return {TextResult(OvTextRead::kOpenFailed, errno), {}};
   }
-  int error = 0;
-  const OvTextRead read = ReadRest(fd, limit, bytes, error);
+  std::string bytes;
+  const OvTextResult read = ReadRest(fd, limit, bytes);
   ::close(fd);
-  if (read != OvTextRead::kRead) {
-    bytes = std::string();
-  }
-  return TextResult(read, error);
+  return {read, read.Ok() ? std::move(bytes) : std::string()};
 }
 
 // Mapped, the file is what it held when it was opened; read, it is read in
@@ -563,23 +560,23 @@ OvTextResult OvFileIO::ReadText(const std::string& path, size_t limit, OvFileByt
     return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, errno);
   }
   struct stat status {};
-  int error = ::fstat(fd, &status) != 0 ? errno : 0;
+  const bool known = ::fstat(fd, &status) == 0;
   const auto size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));
-  OvTextRead read = error != 0     ? OvTextRead::kReadFailed
-                    : size > limit ? OvTextRead::kTooLarge
-                                   : OvTextRead::kRead;
-  if (read == OvTextRead::kRead && !bytes.Map(fd, size)) {
+  OvTextResult read = !known         ? TextResult(OvTextRead::kReadFailed, errno)
+                      : size > limit ? TextResult(OvTextRead::kTooLarge, 0)
+                                     : OvTextResult();
+  if (read.Ok() && !bytes.Map(fd, size)) {
     try {
-      read = ReadRest(fd, limit, bytes.Room(size), error);
+      read = ReadRest(fd, limit, bytes.Room(size));
     } catch (const std::bad_alloc&) {
-      read = OvTextRead::kNoMemory;
+      read = TextResult(OvTextRead::kNoMemory, 0);
     }
   }
   ::close(fd);
-  if (read != OvTextRead::kRead) {
+  if (!read.Ok()) {
     bytes.Clear();
   }
-  return TextResult(read, error);
+  return read;
 }
 
 }  // namespace partsc

@@ -50,6 +50,10 @@ enum class OvTextRead {
 // A whole read with the reason of a failure: the system's words, "not a
 // regular file", "out of memory", or for kTooLarge those of kRefusedTooLarge.
 using OvTextResult = OvResult<OvTextRead>;
+// A file's whole content, or why it could not be read (it is then empty).
+struct OvWholeFile : OvTextResult {
+  std::string bytes;
+};
 
 // One file: either a text stream (Fopen/FopenStdin) or a binary descriptor
 // (Open). Constructed closed; the destructor closes it.
@@ -140,8 +144,7 @@ class OvFileIO {
   // more, of at most `limit` bytes: a regular file, or with `anyKind` also a
   // pipe or a device. kOpenFailed or kReadFailed, kTooLarge when it holds
   // more, kNoMemory (std::bad_alloc is not thrown).
-  static OvTextResult ReadWholeFile(const std::string& path, std::string& bytes, size_t limit,
-                                    bool anyKind);
+  static OvWholeFile ReadWholeFile(const std::string& path, size_t limit, bool anyKind);
   // The whole text of a regular file of at most `limit` bytes, mapped where
   // it can be, else read into the room `bytes` kept from the call before
   // (see OvFileBytes). A text file read so gives the same pieces to

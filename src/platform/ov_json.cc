@@ -140,30 +140,28 @@ class Builder {
 }  // namespace
 
 template <class Json>
-OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                                        Json& value) {
-  value = Json();
+OvJsonParsed<Json> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits) {
   if (text.size() > limits.maxBytes) {
-    return {OvJsonResult::kRefused, "longer than " + std::to_string(limits.maxBytes) + " bytes"};
+    return {{OvJsonResult::kRefused, "longer than " + std::to_string(limits.maxBytes) + " bytes"},
+            Json()};
   }
   std::string error;
   try {
-    Builder<Json> builder(value, limits.maxDepth, error);
+    // A value refused half-built is let go before the refusal is made.
+    OvJsonParsed<Json> parsed;
+    Builder<Json> builder(parsed.value, limits.maxDepth, error);
     if (Json::sax_parse(text.begin(), text.end(), &builder)) {
-      return {};
+      return parsed;
     }
   } catch (const std::bad_alloc&) {
-    value = Json();
-    return {OvJsonResult::kNoMemory, "out of memory"};
+    return {{OvJsonResult::kNoMemory, "out of memory"}, Json()};
   }
-  value = Json();
-  return {OvJsonResult::kRefused, error.empty() ? "not JSON" : std::move(error)};
+  return {{OvJsonResult::kRefused, error.empty() ? "not JSON" : std::move(error)}, Json()};
 }
 
-template OvResult<OvJsonResult> ParseJsonGuarded(std::string_view, const OvJsonLimits&,
-                                                 nlohmann::json&);
-template OvResult<OvJsonResult> ParseJsonGuarded(std::string_view, const OvJsonLimits&,
-                                                 nlohmann::ordered_json&);
+template OvJsonParsed<nlohmann::json> ParseJsonGuarded(std::string_view, const OvJsonLimits&);
+template OvJsonParsed<nlohmann::ordered_json> ParseJsonGuarded(std::string_view,
+                                                               const OvJsonLimits&);
 
 std::string Excerpt(std::string_view text, size_t max) {
   if (text.size() <= max) {

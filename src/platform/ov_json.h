@@ -22,8 +22,13 @@ struct OvJsonLimits {
 inline constexpr OvJsonLimits kJsonDocumentLimits{size_t{256} << 20, 64};
 
 enum class OvJsonResult { kOk, kRefused, kNoMemory };
+// A parsed value, or why there is none (it is then null).
+template <class Json>
+struct OvJsonParsed : OvResult<OvJsonResult> {
+  Json value;
+};
 
-// Parses `text` as one JSON value into `value`. Refused, with the reason
+// Parses `text` as one JSON value. Refused, with the reason
 // saying where and why, when the text is longer than `limits.maxBytes`,
 // nests deeper than `limits.maxDepth`, gives a key twice in one object,
 // holds a number beyond what a double holds, or is not JSON; the reason
@@ -31,8 +36,7 @@ enum class OvJsonResult { kOk, kRefused, kNoMemory };
 // allocation failed. An ordered_json keeps the keys of an object in the
 // order of the text. Json is nlohmann::json or nlohmann::ordered_json.
 template <class Json>
-OvResult<OvJsonResult> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits,
-                                        Json& value);
+OvJsonParsed<Json> ParseJsonGuarded(std::string_view text, const OvJsonLimits& limits);
 
 // At most `max` bytes of `text` for a message to quote: cut on a character
 // boundary, with "..." where it was cut, and every control character shown

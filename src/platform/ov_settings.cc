@@ -133,16 +133,15 @@ bool ReadSettings(OvConsole& console, const std::string& settingsPath,
       return false;
     }
   }
-  std::string content;
-  if (const OvTextResult read = OvFileIO::ReadWholeFile(path, content, kSettingsReadLimit, !found);
-      !read.Ok()) {
+  const OvWholeFile read = OvFileIO::ReadWholeFile(path, kSettingsReadLimit, !found);
+  if (!read.Ok()) {
     Complain(console, settingsPath + (read.status == OvTextRead::kTooLarge
                                           ? ": cannot read the settings file: larger than 64 KiB"
                                           : ": cannot read the settings file"));
     return false;
   }
   const std::string base = OvFile::DirectoryOf(Absolute(currentDirectory, settingsPath));
-  std::string_view rest = content;
+  std::string_view rest = read.bytes;
   int lineNumber = 0;
   while (!rest.empty()) {
     ++lineNumber;

@@ -88,10 +88,11 @@ std::optional<double> ShortIntegerAt(std::string_view text, std::size_t& at) {
 // The value of a trimmed list item as single precision; NaN when it is not a
 // number. A value beyond the range of float becomes an infinity of its sign.
 float ItemValue(std::string_view item) {
-  double value = 0.0;
-  if (OvStringUtil::ParseDouble(item, kAsItStands, value) != 0) {
+  const std::optional<double> number = OvStringUtil::ParseDouble(item, kAsItStands);
+  if (!number) {
     return std::numeric_limits<float>::quiet_NaN();
   }
+  const double value = *number;
   // From here on a double rounds to infinity as a float.
   constexpr double kFloatOverflow = 0x1.ffffffp127;
   if (std::fabs(value) >= kFloatOverflow) {
@@ -172,40 +173,38 @@ void TrimLineEnd(std::string& line) {
   line.erase(TrimmedLineEnd(line).size());
 }
 
-int OvStringUtil::ParseDouble(std::string_view text, int trim, double& result) {
+std::optional<double> OvStringUtil::ParseDouble(std::string_view text, int trim) {
   if (trim == 1) {
     text = OvStringUtil::TrimBlanks(text);
   }
   std::size_t at = 0;
   if (const std::optional<double> exact = ShortIntegerAt(text, at); exact && at == text.size()) {
-    result = *exact;
-    return 0;
+    return exact;
   }
   // Plain decimal form only: from_chars takes no '+', but "inf" and "nan".
   const std::string_view number = text.starts_with('+') ? text.substr(1) : text;
   const std::string_view unsigned_ =
       number.starts_with('-') && number.size() == text.size() ? number.substr(1) : number;
   if (unsigned_.empty() || (!IsDigit(unsigned_.front()) && unsigned_.front() != '.')) {
-    return -1;
+    return std::nullopt;
   }
   double value = 0.0;
   const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
   if (end != number.data() + number.size()) {
-    return -1;
+    return std::nullopt;
   }
   if (error == std::errc::result_out_of_range) {
     if (AtLeastOne(number)) {
-      return -1;
+      return std::nullopt;
     }
     value = number.starts_with('-') ? -0.0 : 0.0;
   } else if (error != std::errc()) {
-    return -1;
+    return std::nullopt;
   }
   if (std::isinf(value)) {
-    return -1;
+    return std::nullopt;
   }
-  result = value;
-  return 0;
+  return value;
 }
 
 void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,

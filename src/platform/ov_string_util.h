@@ -56,11 +56,10 @@ class OvStringUtil {
   }
 
   // With `trim` kTrimFirst (1) the text is first trimmed of blanks and tabs at both ends.
-  // A text in plain decimal form (optional sign, digits with an optional
-  // fraction, optional exponent) sets `result` and answers 0; anything else
-  // (empty, "12abc", hex, inf, nan, out of range) leaves `result` alone and
-  // answers -1.
-  static int ParseDouble(std::string_view text, int trim, double& result);
+  // The number of a text in plain decimal form (optional sign, digits with
+  // an optional fraction, optional exponent); none for anything else (empty,
+  // "12abc", hex, inf, nan, out of range).
+  static std::optional<double> ParseDouble(std::string_view text, int trim);
 
   // Takes apart a member line. `quoted` and `bang` become views of the text
   // between the first double quote (or exclamation mark) and the next one,

@@ -36,10 +36,10 @@ std::string RoundTrip(const std::string& bytes) {
   std::string text;
   WritePartsModelJson(decoded, [&text](std::string_view piece) { text += piece; });
   EXPECT_EQ(text, Json::parse(text).dump());
-  Json document;
-  EXPECT_TRUE(ParseJsonGuarded(text, kJsonDocumentLimits, document).Ok());
+  const OvJsonParsed<Json> parsed = ParseJsonGuarded<Json>(text, kJsonDocumentLimits);
+  EXPECT_TRUE(parsed.Ok());
   PartsModel model;
-  EXPECT_EQ(Refusal(document, model), "");
+  EXPECT_EQ(Refusal(parsed.value, model), "");
   return EncodeModel(model).bytes;
 }
 
@@ -160,6 +160,9 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
   Json document = Document();
   document["header"].erase("title");
   PartsModel model;
+  EXPECT_EQ(Refusal(document, model), "/header/title: missing");
+  // The first rule broken is the one named.
+  document["header"]["sort_mode"] = 40000;
   EXPECT_EQ(Refusal(document, model), "/header/title: missing");
 }
 

@@ -28,17 +28,17 @@ TEST(JsonGuard, RefusesWhatBreaksALimitAndKeepsTheOrderOfKeys) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    nlohmann::json plain;
-    nlohmann::ordered_json ordered;
-    const OvResult<OvJsonResult> parsed = ParseJsonGuarded(c.text, limits, plain);
+    const auto parsed = ParseJsonGuarded<nlohmann::json>(c.text, limits);
     EXPECT_EQ(parsed.status, c.result);
     EXPECT_NE(parsed.reason.find(c.error), std::string::npos) << parsed.reason;
-    const OvResult<OvJsonResult> again = ParseJsonGuarded(c.text, limits, ordered);
+    const auto again = ParseJsonGuarded<nlohmann::ordered_json>(c.text, limits);
     EXPECT_EQ(again.status, c.result);
     EXPECT_EQ(again.reason, parsed.reason);
     if (c.result == OvJsonResult::kOk) {
-      EXPECT_EQ(ordered.dump(), c.text);
-      EXPECT_EQ(plain, nlohmann::json::parse(c.text));
+      EXPECT_EQ(again.value.dump(), c.text);
+      EXPECT_EQ(parsed.value, nlohmann::json::parse(c.text));
+    } else {
+      EXPECT_TRUE(parsed.value.is_null() && again.value.is_null());
     }
   }
 }
