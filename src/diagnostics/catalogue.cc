@@ -544,12 +544,8 @@ std::string_view MessageOf(std::string_view query) {
 const CatalogueEntry* NamedIn(std::string_view query) {
   for (size_t at = query.find(kPrefix); at != std::string_view::npos;
        at = query.find(kPrefix, at + 1)) {
-    size_t end = at + kPrefix.size();
-    while (end < query.size() &&
-           (std::islower(static_cast<unsigned char>(query[end])) != 0 ||
-            std::isdigit(static_cast<unsigned char>(query[end])) != 0 || query[end] == '-')) {
-      ++end;
-    }
+    const size_t end =
+        query.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-", at + kPrefix.size());
     const CatalogueEntry* entry = FindCatalogueEntry(query.substr(at, end - at));
     if (entry != nullptr && entry->reported) {
       return entry;
@@ -565,13 +561,11 @@ int EditDistance(std::string_view from, std::string_view to, bool swaps) {
   const size_t m = to.size();
   std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
   for (size_t i = 0; i <= n; ++i) {
-    d[i][0] = static_cast<int>(i);
-  }
-  for (size_t j = 0; j <= m; ++j) {
-    d[0][j] = static_cast<int>(j);
-  }
-  for (size_t i = 1; i <= n; ++i) {
-    for (size_t j = 1; j <= m; ++j) {
+    for (size_t j = 0; j <= m; ++j) {
+      if (i == 0 || j == 0) {
+        d[i][j] = static_cast<int>(i + j);  // all insertions, or all removals
+        continue;
+      }
       const int change = from[i - 1] == to[j - 1] ? 0 : 1;
       d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
       if (swaps && i > 1 && j > 1 && from[i - 1] == to[j - 2] && from[i - 2] == to[j - 1]) {
