@@ -157,32 +157,24 @@ constexpr size_t kUsageWidth = 79;
 constexpr size_t kUsageIndent = 10;
 constexpr size_t kHelpColumn = 27;
 
-// The places `text` may be broken at: its blanks, or with `outside` only
-// the blanks outside brackets (a usage form keeps "[-o OUT]" whole).
-std::vector<size_t> Breaks(std::string_view text, bool outside) {
-  std::vector<size_t> breaks;
-  int depth = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    depth += text[i] == '[' ? 1 : text[i] == ']' ? -1 : 0;
-    if (text[i] == ' ' && (!outside || depth == 0)) {
-      breaks.push_back(i);
-    }
-  }
-  return breaks;
-}
-
 // `text` broken into lines that fit `width` when its first line starts at
-// column `first`; every line but the first starts with `indent` blanks.
+// column `first`; every line but the first starts with `indent` blanks. It
+// breaks at its blanks, or with `outside` only at the blanks outside
+// brackets (a usage form keeps "[-o OUT]" whole).
 std::string Wrapped(std::string_view text, size_t first, size_t indent, size_t width,
                     bool outside = false) {
   std::string out;
   size_t lineStart = 0;
   size_t column = first;
   size_t last = 0;  // the break taken last, or 0
+  int depth = 0;
   // The end of the text is the last place to look back from.
-  std::vector<size_t> breaks = Breaks(text, outside);
-  breaks.push_back(text.size());
-  for (const size_t at : breaks) {
+  for (size_t at = 0; at <= text.size(); ++at) {
+    const char c = at < text.size() ? text[at] : ' ';
+    depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+    if (c != ' ' || (outside && depth != 0 && at < text.size())) {
+      continue;
+    }
     if (column + (at - lineStart) > width && last > lineStart) {
       out.append(text.substr(lineStart, last - lineStart)).append("\n").append(indent, ' ');
       lineStart = last + 1;
