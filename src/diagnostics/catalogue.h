@@ -162,7 +162,6 @@ struct CatalogueEntry {
   Severity severity;
   Form form;
   Consequence consequence;
-  bool reported = false;  // false for table rows that nothing reports
   // The delimiter of the field the message is about; its first place on the
   // line gives the column. 0: the message is about the whole line.
   char field = 0;
@@ -171,6 +170,10 @@ struct CatalogueEntry {
   std::string_view meaning = {};
   std::string_view example = {};
   std::string_view fix = {};
+
+  // Whether anything reports it: every entry that is reported is explained,
+  // and only those are (some rows of the message table are never reported).
+  constexpr bool Reported() const { return !meaning.empty(); }
 };
 
 std::span<const CatalogueEntry> Catalogue();
