@@ -106,10 +106,10 @@ class SourceWriter {
     const std::string comment = header_.comment.Str();
     const PartsHeader& h = header_;
     KeywordLine(head_, Keyword::kParts, [&](bool compact) {
-      return std::vector<Field>{
-          {'!', Padded(name, kPartsNameMax), true},
-          {'<', NumberPair(h.partsValue1, h.partsValue2, compact), h.partsValue1 || h.partsValue2},
-          {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
+      const bool pair = h.partsValue1 != 0 || h.partsValue2 != 0;
+      return std::vector<Field>{{'!', Padded(name, kPartsNameMax), true},
+                                {'<', NumberPair(h.partsValue1, h.partsValue2, compact), pair},
+                                {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
     });
     if (header_.specFile == 0 && header_.specRecord == 0) {
       return;
