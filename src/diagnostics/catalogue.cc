@@ -546,6 +546,15 @@ const CatalogueEntry* NamedIn(std::string_view query) {
   return nullptr;
 }
 
+// The explanation of an entry as --explain prints it: "NAME: TEXT", a blank
+// line, what it means, "Example:" with the source, and "Fix:" with what to
+// do, wrapped at 76 characters.
+std::string ExplanationText(const CatalogueEntry& entry) {
+  return std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
+         Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
+         "\n\nFix: " + Wrapped(entry.fix);
+}
+
 }  // namespace
 
 int EditDistance(std::string_view from, std::string_view to, bool swaps) {
@@ -612,12 +621,6 @@ std::vector<const CatalogueEntry*> NearestEntries(std::string_view query, size_t
   std::vector<const CatalogueEntry*> nearest(ranked.size());
   std::ranges::transform(ranked, nearest.begin(), [](const auto& rank) { return rank.second; });
   return nearest;
-}
-
-std::string ExplanationText(const CatalogueEntry& entry) {
-  return std::string(entry.name) + ": " + std::string(entry.text) + "\n\n" +
-         Wrapped(entry.meaning) + "\nExample:\n" + std::string(entry.example) +
-         "\n\nFix: " + Wrapped(entry.fix);
 }
 
 int ExplainDiagnostic(OvConsole& console, std::string_view name) {

@@ -190,11 +190,6 @@ std::string MessageText(DiagnosticId id, std::string_view argument);
 // The 51 texts of the message table, taken from the catalogue.
 extern const std::array<std::string_view, kMessageCount> MessageTable;
 
-// The explanation of an entry as --explain prints it: "NAME: TEXT", a blank
-// line, what it means, "Example:" with the source, and "Fix:" with what to
-// do, wrapped at 76 characters.
-std::string ExplanationText(const CatalogueEntry& entry);
-
 // The reported entries `query` names: by its stable name (with or without
 // "partsc-"), as a line of any form carries it, by the message as reported
 // (an error-log line too: "*** W *** Illegal param defination[19]"), or by
