@@ -78,12 +78,9 @@ SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
 // characters of OvFile::RandomName.
 bool IsHiddenName(std::string_view rest, std::string_view kind) {
   constexpr size_t kRandom = 12;
-  if (rest.size() != kind.size() + kRandom || !rest.starts_with(kind)) {
-    return false;
-  }
-  return std::ranges::all_of(rest.substr(kind.size()), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
-  });
+  return rest.size() == kind.size() + kRandom && rest.starts_with(kind) &&
+         rest.find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz", kind.size()) ==
+             std::string_view::npos;
 }
 
 // Whether no run holds a lock on the file `path` names now: a file that
