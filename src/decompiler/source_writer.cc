@@ -103,23 +103,20 @@ class SourceWriter {
         !Check("the parts comment", header_.comment.View(), '"', kHeaderTextSize)) {
       return;
     }
-    const int32_t value1 = header_.partsValue1;
-    const int32_t value2 = header_.partsValue2;
     const std::string comment = header_.comment.Str();
-    KeywordLine(head_, Keyword::kParts, [name, comment, value1, value2](bool compact) {
-      return std::vector<Field>{
-          {'!', Padded(name, kPartsNameMax), true},
-          {'<', NumberPair(value1, value2, compact), value1 != 0 || value2 != 0},
-          {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
+    const PartsHeader& h = header_;
+    KeywordLine(head_, Keyword::kParts, [&](bool compact) {
+      const bool pair = h.partsValue1 != 0 || h.partsValue2 != 0;
+      return std::vector<Field>{{'!', Padded(name, kPartsNameMax), true},
+                                {'<', NumberPair(h.partsValue1, h.partsValue2, compact), pair},
+                                {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
     });
     if (header_.specFile == 0 && header_.specRecord == 0) {
       return;
     }
     at_ = "/header/spec_file";
-    const int32_t file = header_.specFile;
-    const int32_t record = header_.specRecord;
-    KeywordLine(head_, Keyword::kSpec, [file, record](bool compact) {
-      return std::vector<Field>{{'<', NumberPair(file, record, compact), true}};
+    KeywordLine(head_, Keyword::kSpec, [&h](bool compact) {
+      return std::vector<Field>{{'<', NumberPair(h.specFile, h.specRecord, compact), true}};
     });
   }
 
@@ -334,14 +331,9 @@ class SourceWriter {
   // How a param text stands in its own line: as it is, or with every "{"
   // written so that expansion gives it back; null when neither reads back.
   static std::optional<std::string> TextInPlace(const std::string& text) {
-    std::optional<std::string> written;
-    if (text.find('{') == std::string::npos) {
-      if (!ClosesEarly(text)) {
-        written = text;
-      }
-    } else {
-      written = EscapedText(text);
-    }
+    std::optional<std::string> written = text.find('{') != std::string::npos ? EscapedText(text)
+                                         : ClosesEarly(text)                 ? std::nullopt
+                                                                             : std::optional(text);
     if (!written || written->size() > kParamTextLimit) {
       return std::nullopt;
     }

@@ -162,7 +162,6 @@ struct CatalogueEntry {
   Severity severity;
   Form form;
   Consequence consequence;
-  bool reported = false;  // false for table rows that nothing reports
   // The delimiter of the field the message is about; its first place on the
   // line gives the column. 0: the message is about the whole line.
   char field = 0;
@@ -171,6 +170,10 @@ struct CatalogueEntry {
   std::string_view meaning = {};
   std::string_view example = {};
   std::string_view fix = {};
+
+  // Whether anything reports it: every entry that is reported is explained,
+  // and only those are (some rows of the message table are never reported).
+  constexpr bool Reported() const { return !meaning.empty(); }
 };
 
 std::span<const CatalogueEntry> Catalogue();
@@ -186,11 +189,6 @@ std::string MessageText(DiagnosticId id, std::string_view argument);
 
 // The 51 texts of the message table, taken from the catalogue.
 extern const std::array<std::string_view, kMessageCount> MessageTable;
-
-// The explanation of an entry as --explain prints it: "NAME: TEXT", a blank
-// line, what it means, "Example:" with the source, and "Fix:" with what to
-// do, wrapped at 76 characters.
-std::string ExplanationText(const CatalogueEntry& entry);
 
 // The reported entries `query` names: by its stable name (with or without
 // "partsc-"), as a line of any form carries it, by the message as reported

@@ -145,11 +145,11 @@ Json Rule(const CatalogueEntry& entry) {
 // The index of an entry's rule: the rules are the reported entries, in the
 // order of the catalogue. -1 for an entry that is no rule.
 int RuleIndex(const CatalogueEntry& entry) {
-  if (!entry.reported) {
+  if (!entry.Reported()) {
     return -1;
   }
   return static_cast<int>(std::ranges::count_if(Catalogue().first(static_cast<size_t>(entry.id)),
-                                                &CatalogueEntry::reported));
+                                                &CatalogueEntry::Reported));
 }
 
 class SarifSink : public DiagnosticSink {
@@ -295,7 +295,7 @@ class SarifSink : public DiagnosticSink {
   Json Document(int exitStatus) {
     Json rules = Json::array();
     for (const CatalogueEntry& entry : Catalogue()) {
-      if (entry.reported) {
+      if (entry.Reported()) {
         rules.push_back(Rule(entry));
       }
     }

@@ -125,74 +125,56 @@ constexpr bool InIdOrder() {
 }
 static_assert(InIdOrder(), "the option table lists its options in the order of their ids");
 
-// The forms of the help, the first of each action its own; the last is the
+// The forms of the help, the first of each action its own, with the option
+// that starts it (none for the compile of a control file); the last is the
 // form of the options that print and exit.
 constexpr std::array<UsageForm, 10> kForms = {{
-    {ActionId::kCompile,
+    {ActionId::kCompile, std::nullopt,
      "[-C DIR] [-p SETTINGS] [-c CONTROL] [--strict | --no-strict] [--atomic | --no-atomic] "
      "[-q | --no-quiet] [--changes] [--run-log FILE] [--error-log FILE] "
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},
-    {ActionId::kCheck,
+    {ActionId::kCheck, Id::kCheck,
      "[-C DIR] [-p SETTINGS] --check [-c CONTROL | SOURCE...] [--keep-going] "
      "[--strict | --no-strict] "
      "[--atomic | --no-atomic] [--changes] [--run-log FILE] [--error-log FILE] "
      "[--diagnostics-format=FORMAT] [--sarif FILE | --no-sarif] [--sarif-base DIR] [-WNAME...] "
      "[-Werror | -Wno-error]"},
-    {ActionId::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
-    {ActionId::kDecompile, "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
-    {ActionId::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},
-    {ActionId::kDiff,
+    {ActionId::kList, Id::kList, "[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."},
+    {ActionId::kDecompile, Id::kDecompile,
+     "[-C DIR] [-p SETTINGS] --decompile FILE [-o OUT [--force]]"},
+    {ActionId::kFromJson, Id::kFromJson, "[-C DIR] --from-json FILE -o OUT [--force]"},
+    {ActionId::kDiff, Id::kDiff,
      "[-C DIR] [-p SETTINGS] --diff [--format=FORMAT] [--label OLD-LABEL [--label NEW-LABEL]] "
      "OLD NEW"},
-    {ActionId::kExplain, "--explain NAME"},
-    {ActionId::kInit, "[-C DIR] --init [DIR]"},
-    {ActionId::kLsp, "[-C DIR] [-p SETTINGS] --lsp"},
-    {ActionId::kCompile, "-h | --help | --version"},
-}};
-
-// The option that starts each action but the compile of a control file.
-constexpr std::array<std::pair<ActionId, OptionId>, 8> kActionOptions = {{
-    {ActionId::kCheck, Id::kCheck},
-    {ActionId::kList, Id::kList},
-    {ActionId::kDecompile, Id::kDecompile},
-    {ActionId::kFromJson, Id::kFromJson},
-    {ActionId::kDiff, Id::kDiff},
-    {ActionId::kExplain, Id::kExplain},
-    {ActionId::kInit, Id::kInit},
-    {ActionId::kLsp, Id::kLsp},
+    {ActionId::kExplain, Id::kExplain, "--explain NAME"},
+    {ActionId::kInit, Id::kInit, "[-C DIR] --init [DIR]"},
+    {ActionId::kLsp, Id::kLsp, "[-C DIR] [-p SETTINGS] --lsp"},
+    {ActionId::kCompile, std::nullopt, "-h | --help | --version"},
 }};
 
 constexpr size_t kUsageWidth = 79;
 constexpr size_t kUsageIndent = 10;
 constexpr size_t kHelpColumn = 27;
 
-// The places `text` may be broken at: its blanks, or with `outside` only
-// the blanks outside brackets (a usage form keeps "[-o OUT]" whole).
-std::vector<size_t> Breaks(std::string_view text, bool outside) {
-  std::vector<size_t> breaks;
-  int depth = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    depth += text[i] == '[' ? 1 : text[i] == ']' ? -1 : 0;
-    if (text[i] == ' ' && (!outside || depth == 0)) {
-      breaks.push_back(i);
-    }
-  }
-  return breaks;
-}
-
 // `text` broken into lines that fit `width` when its first line starts at
-// column `first`; every line but the first starts with `indent` blanks.
+// column `first`; every line but the first starts with `indent` blanks. It
+// breaks at its blanks, or with `outside` only at the blanks outside
+// brackets (a usage form keeps "[-o OUT]" whole).
 std::string Wrapped(std::string_view text, size_t first, size_t indent, size_t width,
                     bool outside = false) {
   std::string out;
   size_t lineStart = 0;
   size_t column = first;
   size_t last = 0;  // the break taken last, or 0
+  int depth = 0;
   // The end of the text is the last place to look back from.
-  std::vector<size_t> breaks = Breaks(text, outside);
-  breaks.push_back(text.size());
-  for (const size_t at : breaks) {
+  for (size_t at = 0; at <= text.size(); ++at) {
+    const char c = at < text.size() ? text[at] : ' ';
+    depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+    if (c != ' ' || (outside && depth != 0 && at < text.size())) {
+      continue;
+    }
     if (column + (at - lineStart) > width && last > lineStart) {
       out.append(text.substr(lineStart, last - lineStart)).append("\n").append(indent, ' ');
       lineStart = last + 1;
@@ -201,6 +183,17 @@ std::string Wrapped(std::string_view text, size_t first, size_t indent, size_t w
     last = at;
   }
   return out.append(text.substr(lineStart));
+}
+
+// The blank-separated words of `choices`.
+std::vector<std::string> Words(std::string_view choices) {
+  std::vector<std::string> words;
+  while (!choices.empty()) {
+    const size_t blank = choices.find(' ');
+    words.emplace_back(choices.substr(0, blank));
+    choices = blank == std::string_view::npos ? std::string_view() : choices.substr(blank + 1);
+  }
+  return words;
 }
 
 // The left column of an option's help line: "-c CONTROL, --control CONTROL",
@@ -259,29 +252,12 @@ std::span<const OvOptionSpelling> OptionSpellings() {
 }
 
 std::optional<ActionId> ActionStartedBy(const OptionSpec& option) {
-  const auto found =
-      std::ranges::find(kActionOptions, option.id, &std::pair<ActionId, OptionId>::second);
-  return found == kActionOptions.end() ? std::nullopt : std::optional(found->first);
+  const auto found = std::ranges::find(kForms, std::optional(option.id), &UsageForm::startedBy);
+  return found == kForms.end() ? std::nullopt : std::optional(found->action);
 }
-
-namespace {
-
-// The blank-separated words of `choices`.
-std::vector<std::string> Words(std::string_view choices) {
-  std::vector<std::string> words;
-  while (!choices.empty()) {
-    const size_t blank = choices.find(' ');
-    words.emplace_back(choices.substr(0, blank));
-    choices = blank == std::string_view::npos ? std::string_view() : choices.substr(blank + 1);
-  }
-  return words;
-}
-
-}  // namespace
 
 bool IsChoice(const OptionSpec& option, std::string_view value) {
-  const std::vector<std::string> words = Words(option.choices);
-  return std::find(words.begin(), words.end(), value) != words.end();
+  return std::ranges::count(Words(option.choices), value) > 0;
 }
 
 std::string ChoiceWords(const OptionSpec& option) {

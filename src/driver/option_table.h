@@ -114,9 +114,11 @@ std::string OrList(const std::vector<std::string>& words);
 std::string_view OptionName(const OptionSpec& option);
 
 // The form of a command line of one action, without the program name
-// ("[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE...").
+// ("[-C DIR] [-p SETTINGS] --list [--format=FORMAT] FILE..."), and the
+// option that starts the action, if one does.
 struct UsageForm {
   ActionId action;
+  std::optional<OptionId> startedBy;
   std::string_view form;
 };
 std::span<const UsageForm> UsageForms();

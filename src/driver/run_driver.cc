@@ -72,8 +72,6 @@ struct Walk {
   // the run does not write.
   bool inMemory = false;
   std::set<std::string> written;  // the parts files of this run
-  int compiled = 0;               // inputs that compiled and listed
-  bool anyFailed = false;         // an input failed, or its parts file was not put in place
   // With --atomic, the parts files that wait to be put in place, and the
   // input of each by its path.
   PendingReplacements pending;
@@ -160,8 +158,6 @@ void TakeReplacements(Walk& walk) {
       Complain(run.console, QuoteName(result.path) + ": not replaced: " + result.reason);
     }
     walk.summary.failures.push_back(std::move(failure));
-    walk.anyFailed = true;
-    --walk.compiled;
   }
 }
 
@@ -177,13 +173,8 @@ void SetFailed(const Walk& walk, const std::string& inputPath, const DiagnosticR
   const RunContext& run = walk.run;
   SourceFailure& failure = outcome.failure;
   failure.file = Shown(run, inputPath);
-  failure.message = std::string(prefix);
-  if (record == nullptr) {
-    failure.message += "the compile failed";
-  } else {
-    failure.message +=
-        record->reason.empty() ? record->message : record->message + ": " + record->reason;
-  }
+  failure.message =
+      std::string(prefix) + (record == nullptr ? "the compile failed" : MessageWithReason(*record));
   if (record != nullptr && (record->file == inputPath || record->file == walk.controlPath)) {
     failure.file = Shown(run, record->file);
     failure.line = record->line;
@@ -196,36 +187,6 @@ void SetFailed(const Walk& walk, const std::string& inputPath, const DiagnosticR
     failure.backup = Shown(run, BackupPath(file->WrittenPath()));
   }
   KeepPreviousFile(run, *file, outcome);
-}
-
-// With -Werror a source that compiled and listed but warned has failed,
-// named by its first warning: with --atomic its parts file is not put in
-// place; without, the file stays as written and the outcome says so. `file`
-// is null when the parts file is held in memory. False when it did not
-// warn, or warnings are no errors.
-bool FailedByWarning(const std::string& inputPath, const Walk& walk, PartsFileSink* file,
-                     InputOutcome& outcome) {
-  const Diagnostics& diagnostics = walk.run.diagnostics;
-  const DiagnosticRecord* warning = diagnostics.InputWarning();
-  if (!diagnostics.WarningsAreErrors() || warning == nullptr) {
-    return false;
-  }
-  SetFailed(walk, inputPath, warning, "warnings are errors (-Werror): ", file,
-            LeftOnDisk::kWrittenAnyway, outcome);
-  return true;
-}
-
-// Lists the parts file just written: the bytes held in memory, or the file
-// read back where the source was, which is compiled.
-ListResult ListWritten(Walk& walk, PartsSink& sink, PartsFileSink* file,
-                       const std::string& outputPath) {
-  RunContext& run = walk.run;
-  if (file == nullptr) {
-    return ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
-                         walk.runLog);
-  }
-  return ListPartsFile(run.diagnostics, outputPath, walk.runLog,
-                       OvFile::Resolve(run.directory, file->WrittenPath()), run.sourceBytes);
 }
 
 // Compiles one input into `sink` and lists the new parts file; a parts file
@@ -259,20 +220,33 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
               outcome);
     return outcome;
   }
-  const ListResult listed = ListWritten(walk, sink, file, outputPath);
+  // The parts file just written is listed: the bytes held in memory, or the
+  // file read back where the source was, which is compiled.
+  const ListResult listed =
+      file == nullptr
+          ? ListFileBytes(run.diagnostics, static_cast<MemoryPartsSink&>(sink).Bytes(), outputPath,
+                          walk.runLog)
+          : ListPartsFile(run.diagnostics, outputPath, walk.runLog,
+                          OvFile::Resolve(run.directory, file->WrittenPath()), run.sourceBytes);
   if (listed.Listed()) {
-    outcome.done = !FailedByWarning(inputPath, walk, file, outcome);
+    // With -Werror a source that warned has failed, named by its first
+    // warning: with --atomic its parts file is not put in place; without, the
+    // file stays as written and the outcome says so.
+    const DiagnosticRecord* warning = run.diagnostics.InputWarning();
+    outcome.done = !run.diagnostics.WarningsAreErrors() || warning == nullptr;
+    if (!outcome.done) {
+      SetFailed(walk, inputPath, warning, "warnings are errors (-Werror): ", file,
+                LeftOnDisk::kWrittenAnyway, outcome);
+    }
     // A file that warned with --atomic is not put in place, so nothing changed.
     if (run.options.Given(OptionId::kChanges) && file != nullptr &&
         (outcome.done || !file->Replaces())) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
-      std::string older;
-      if (file->Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
-        older = outputPath;
-      } else if (!file->Replaces() && file->MadeBackup()) {
-        older = BackupPath(outputPath);
-      }
+      const std::string older =
+          file->Replaces()     ? (OvFile::Access(outputPath, kAccessExists) == 0 ? outputPath : "")
+          : file->MadeBackup() ? BackupPath(outputPath)
+                               : "";
       PrintChanges(run, outputPath, OvFile::Resolve(run.directory, file->WrittenPath()), older);
       dbgflush(run.console);
     }
@@ -324,8 +298,6 @@ std::string TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) 
   if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
     Complain(run.console, outcome.note);
   }
-  walk.anyFailed |= !outcome.done;
-  walk.compiled += outcome.done ? 1 : 0;
   if (!outcome.done) {
     walk.summary.failures.push_back(std::move(outcome.failure));
   } else if (!run.options.atomic.value_or(false) || walk.inMemory) {
@@ -346,7 +318,8 @@ int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) 
   // A check exists to fail a hook: it ends as the same run under --strict.
   const bool strict =
       run.options.strict.value_or(false) || diagnostics.WarningsAreErrors() || walk.inMemory;
-  const bool failed = walk.anyFailed || walk.compiled == 0 || outputFailed;
+  const RunSummary& summary = walk.summary;
+  const bool failed = !summary.failures.empty() || summary.compiled == 0 || outputFailed;
   const bool warned = diagnostics.WarningsAreErrors() && diagnostics.WarningsReported() > 0;
   return (strict && failed) || warned ? kExitFailed : kExitOk;
 }
@@ -437,7 +410,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     diagnostics.CloseErrorLog();
     return runLog.Error() == kRefusedLocked ? kExitLocked : kExitStop;
   }
-  Walk walk{run, runLog, summary, controlPath, inMemory, {}, 0, false, {}, {}};
+  Walk walk{run, runLog, summary, controlPath, inMemory, {}, {}, {}};
   if (named) {
     WalkNamedSources(walk, sources);
   } else {

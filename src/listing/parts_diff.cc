@@ -217,27 +217,19 @@ void AppendMemberLines(const MemberList& members, std::vector<std::string>& line
   }
 }
 
-// A size's line with its member lines, for a size added or removed.
-std::vector<std::string> SizeLines(const PartsSize& size) {
-  std::vector<std::string> lines{SizeLine(size.record)};
-  AppendMemberLines(size.members, lines);
-  return lines;
-}
-
-Json SizeRecordJson(const SizeRecord& record) {
-  return Pick(SizeJson(PartsSize{record, {}, ReadStatus::kOk}), {"name", "title"});
-}
-
 // A size on one side: its line and record; when the other side has no size
 // of its name, its member lines and the whole size too.
 Side SizeSide(const PartsSize* size, bool whole) {
   if (size == nullptr) {
     return {};
   }
-  if (whole) {
-    return {SizeLines(*size), SizeJson(*size)};
+  if (!whole) {
+    return {{SizeLine(size->record)},
+            Pick(SizeJson(PartsSize{size->record, {}, ReadStatus::kOk}), {"name", "title"})};
   }
-  return {{SizeLine(size->record)}, SizeRecordJson(size->record)};
+  Side side{{SizeLine(size->record)}, SizeJson(*size)};
+  AppendMemberLines(size->members, side.lines);
+  return side;
 }
 
 // The sizes added, removed and retitled; answers the pairs of ForPairs.
@@ -417,16 +409,9 @@ std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
 
 std::string DiffJson(const std::vector<Change>& changes, const std::string& oldName,
                      const std::string& newName) {
-  Json json = Json::object();
-  json["format"] = std::string(kPartsDiffFormat);
-  json["old"] = TextJson(oldName);
-  json["new"] = TextJson(newName);
-  json["same"] = changes.empty();
   Json list = Json::array();
   for (const Change& change : changes) {
-    Json item = Json::object();
-    item["change"] = KindWord(change.kind);
-    item["block"] = TextJson(change.block);
+    Json item = {{"change", KindWord(change.kind)}, {"block", TextJson(change.block)}};
     if (!change.size.empty()) {
       item["size"] = TextJson(change.size);
     }
@@ -435,8 +420,12 @@ std::string DiffJson(const std::vector<Change>& changes, const std::string& oldN
     item["new"] = Json::parse(change.newValue);
     list.push_back(std::move(item));
   }
-  json["changes"] = std::move(list);
-  return json.dump();
+  return Json{{"format", std::string(kPartsDiffFormat)},
+              {"old", TextJson(oldName)},
+              {"new", TextJson(newName)},
+              {"same", changes.empty()},
+              {"changes", std::move(list)}}
+      .dump();
 }
 
 std::string ChangeSummary(const std::vector<Change>& changes) {

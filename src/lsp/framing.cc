@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/ov_string_util.h"
 
@@ -49,6 +50,13 @@ bool ParseLength(std::string_view text, size_t& length) {
   return error == std::errc() && stop == end && text.size() <= 18;
 }
 
+// Sets `frame` to the problem `text`; true, for the reader's answer.
+bool Problem(Frame& frame, std::string text) {
+  frame.isMessage = false;
+  frame.text = std::move(text);
+  return true;
+}
+
 }  // namespace
 
 void MessageReader::Feed(std::string_view bytes) {
@@ -69,30 +77,27 @@ void MessageReader::Consume(size_t count) {
 }
 
 bool MessageReader::Next(Frame& frame) {
-  while (true) {
-    if (state_ == State::kHeader) {
-      return NextHeader(frame);
-    }
-    const std::string_view pending = Pending();
-    if (state_ == State::kSkip) {
-      const size_t count = std::min(remaining_, pending.size());
-      Consume(count);
-      remaining_ -= count;
-      if (remaining_ > 0) {
-        return false;
-      }
-      state_ = State::kHeader;
-      continue;
-    }
-    if (pending.size() < remaining_) {
+  if (state_ == State::kSkip) {
+    const size_t count = std::min(remaining_, Pending().size());
+    Consume(count);
+    remaining_ -= count;
+    if (remaining_ > 0) {
       return false;
     }
-    frame.isMessage = true;
-    frame.text.assign(pending.substr(0, remaining_));
-    Consume(remaining_);
     state_ = State::kHeader;
-    return true;
   }
+  if (state_ == State::kHeader) {
+    return NextHeader(frame);
+  }
+  const std::string_view pending = Pending();
+  if (pending.size() < remaining_) {
+    return false;
+  }
+  frame.isMessage = true;
+  frame.text.assign(pending.substr(0, remaining_));
+  Consume(remaining_);
+  state_ = State::kHeader;
+  return true;
 }
 
 // Bytes where a header should begin but none does: dropped up to the next
@@ -112,15 +117,10 @@ void MessageReader::SkipGarbage() {
 // Once the next header begins: what was dropped before it, reported once
 // (blank lines alone are dropped without a word). True when a problem was set.
 bool MessageReader::ReportSkipped(Frame& frame) {
-  const bool report = skippedText_;
-  if (report) {
-    frame.isMessage = false;
-    frame.text =
-        "bytes that are not a message header were skipped (" + std::to_string(skipped_) + " bytes)";
-  }
-  skipped_ = 0;
-  skippedText_ = false;
-  return report;
+  const size_t skipped = std::exchange(skipped_, 0);
+  return std::exchange(skippedText_, false) &&
+         Problem(frame, "bytes that are not a message header were skipped (" +
+                            std::to_string(skipped) + " bytes)");
 }
 
 bool MessageReader::NextHeader(Frame& frame) {
@@ -142,10 +142,8 @@ bool MessageReader::NextHeader(Frame& frame) {
       return false;
     }
     Consume(pending.size());
-    frame.isMessage = false;
-    frame.text =
-        "a message header of more than " + std::to_string(kMaxHeaderBytes) + " bytes was skipped";
-    return true;
+    return Problem(frame, "a message header of more than " + std::to_string(kMaxHeaderBytes) +
+                              " bytes was skipped");
   }
   const std::string block(pending.substr(0, blockLength));
   Consume(end);
@@ -159,7 +157,6 @@ bool MessageReader::NextHeader(Frame& frame) {
 bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
   bool haveLength = false;
   size_t length = 0;
-  frame.isMessage = false;
   while (!block.empty()) {
     const size_t newline = block.find('\n');
     std::string_view line = block.substr(0, newline);
@@ -169,8 +166,7 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
     }
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
-      frame.text = "a message header line without ':'";
-      return true;
+      return Problem(frame, "a message header line without ':'");
     }
     const std::string_view name = OvStringUtil::TrimBlanks(line.substr(0, colon));
     const std::string_view value = OvStringUtil::TrimBlanks(line.substr(colon + 1));
@@ -178,21 +174,19 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
       continue;  // Content-Type and any other header are not needed
     }
     if (haveLength || !ParseLength(value, length)) {
-      frame.text = "a message header with a wrong Content-Length: \"" + std::string(value) + "\"";
-      return true;
+      return Problem(
+          frame, "a message header with a wrong Content-Length: \"" + std::string(value) + "\"");
     }
     haveLength = true;
   }
   if (!haveLength) {
-    frame.text = "a message header without Content-Length";
-    return true;
+    return Problem(frame, "a message header without Content-Length");
   }
   if (length > maxBody_) {
     state_ = State::kSkip;
     remaining_ = length;
-    frame.text = "a message of " + std::to_string(length) + " bytes is larger than the " +
-                 std::to_string(maxBody_) + " bytes taken; it was skipped";
-    return true;
+    return Problem(frame, "a message of " + std::to_string(length) + " bytes is larger than the " +
+                              std::to_string(maxBody_) + " bytes taken; it was skipped");
   }
   state_ = State::kBody;
   remaining_ = length;
@@ -200,9 +194,7 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
 }
 
 std::string FrameMessage(std::string_view body) {
-  std::string framed = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-  framed.append(body);
-  return framed;
+  return ("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n").append(body);
 }
 
 }  // namespace partsc::lsp

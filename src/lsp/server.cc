@@ -382,13 +382,10 @@ Server::OpenDocument& Server::DocumentOf(const json& params) {
 
 void Server::DidOpen(const json& params) {
   const json& item = params.at("textDocument");
-  TextDocument document;
-  document.uri = item.at("uri").get<std::string>();
-  document.path = PathOfUri(document.uri);
-  document.version = item.value("version", int64_t{0});
-  document.text = item.at("text").get<std::string>();
-  OpenDocument& open = documents_[document.uri];
-  open = OpenDocument{};
+  const std::string uri = item.at("uri").get<std::string>();
+  TextDocument document{uri, PathOfUri(uri), item.value("version", int64_t{0}),
+                        item.at("text").get<std::string>()};
+  OpenDocument& open = documents_[uri] = OpenDocument{};
   open.fileEncoding = EncodingOf(FileText(document.path));
   open.document = std::move(document);
   Compile(open);
@@ -646,10 +643,8 @@ void Server::PublishLocked(const std::string& uri) {
   const auto taken = libraryFindings_.generations.find(path);
   const bool checked = analysis == nullptr || (taken != libraryFindings_.generations.end() &&
                                                taken->second == analysis->generation);
-  std::vector<PlacedDiagnostic> diagnostics;
-  if (analysis) {
-    diagnostics = analysis->diagnostics;
-  }
+  std::vector<PlacedDiagnostic> diagnostics =
+      analysis ? analysis->diagnostics : std::vector<PlacedDiagnostic>();
   for (const Diagnostic& finding : found) {
     const bool compiled =
         analysis && std::ranges::find(analysis->findings, finding) != analysis->findings.end();

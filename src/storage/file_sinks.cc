@@ -52,13 +52,10 @@ std::optional<std::string> LinkUnique(const std::string& from, const std::string
 // back as they were (as far as the system lets) and the result says why.
 SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
   const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
-  std::string older;
-  if (hasOlder) {
-    std::optional<std::string> linked = LinkUnique(path, OvFile::HiddenBeside(path, ".old-"));
-    if (!linked) {
-      return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
-    }
-    older = std::move(*linked);
+  const std::string older =
+      hasOlder ? LinkUnique(path, OvFile::HiddenBeside(path, ".old-")).value_or("") : "";
+  if (hasOlder && older.empty()) {
+    return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
   }
   if (OvFile::Rename(temporary, path) != 0) {
     SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
@@ -81,12 +78,9 @@ SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
 // characters of OvFile::RandomName.
 bool IsHiddenName(std::string_view rest, std::string_view kind) {
   constexpr size_t kRandom = 12;
-  if (rest.size() != kind.size() + kRandom || !rest.starts_with(kind)) {
-    return false;
-  }
-  return std::ranges::all_of(rest.substr(kind.size()), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
-  });
+  return rest.size() == kind.size() + kRandom && rest.starts_with(kind) &&
+         rest.find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz", kind.size()) ==
+             std::string_view::npos;
 }
 
 // Whether no run holds a lock on the file `path` names now: a file that
@@ -237,10 +231,7 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   std::optional<std::string> timedOut = pending_.HoldDirectory(OvFile::DirectoryOf(path));
   // No run waits for another's lock while it holds the locks of waiting
   // files, which the other may wait for in turn: those go in place first.
-  OvLockResult taken = OvLockResult::kLocked;
-  if (!timedOut) {
-    taken = LockPartsFile(false);
-  }
+  OvLockResult taken = timedOut ? OvLockResult::kLocked : LockPartsFile(false);
   if (taken == OvLockResult::kBusy) {
     pending_.PutInPlace();
     taken = LockPartsFile(true);

@@ -413,7 +413,7 @@ TEST(Catalogue, ReportedEntriesHaveUniqueNamesAndExplanations) {
     EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
     EXPECT_EQ(FindCatalogueEntry(entry.name), &entry);
     const bool explained = !entry.meaning.empty() && !entry.example.empty() && !entry.fix.empty();
-    EXPECT_EQ(explained, entry.reported) << entry.name;
+    EXPECT_EQ(explained, entry.Reported()) << entry.name;
   }
   // The bash completion offers the same warnings after -W.
   const std::string script = ReadFile(std::string(PARTSC_SOURCE_DIR) + "/completions/partsc.bash");
@@ -529,9 +529,9 @@ TEST(Catalogue, HoldsEveryMessageTextOnceWithItsSeverityAndForm) {
     EXPECT_LT(text.size(), static_cast<size_t>(kMessageSlotSize)) << text;
     const auto named = [&](const CatalogueEntry& e) { return e.text == text; };
     EXPECT_EQ(std::count_if(Catalogue().begin(), Catalogue().end(), named), 1) << text;
-    const std::string shown = entry.reported ? std::string(SeverityLabel(entry.severity)) +
-                                                   kForms[static_cast<int>(entry.form)]
-                                             : "-";
+    const std::string shown = entry.Reported() ? std::string(SeverityLabel(entry.severity)) +
+                                                     kForms[static_cast<int>(entry.form)]
+                                               : "-";
     EXPECT_EQ(shown, kind) << text;
   }
 }
