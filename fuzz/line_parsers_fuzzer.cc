@@ -77,7 +77,7 @@ void CheckValueList(std::string_view line, char bracket, int maxItems) {
   }
 }
 
-void CheckDouble(std::string_view text, int trim) {
+void CheckDouble(std::string_view text, NumberTrim trim) {
   const std::optional<double> value = OvStringUtil::ParseDouble(text, trim);
   if (!value) {
     return;
@@ -205,8 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckValueList(line, '<', limits.listMax);
     CheckValueList(line, '[', limits.listMax);
     CheckValueList(line, '(', limits.listMax);
-    CheckDouble(line, 0);
-    CheckDouble(line, 1);
+    CheckDouble(line, NumberTrim::kAsItStands);
+    CheckDouble(line, NumberTrim::kTrimFirst);
     CheckParseLine(line, limits);
     CheckExpansion(context.macros, line, limits.expandMax);
     CheckCompileLines(context, line, lineNumber, tables);

@@ -87,7 +87,7 @@ Listing ListModel(const PartsModel& model, const std::string& path) {
   runLog.FopenMemory();
   const ListResult listed = ListOpenFile(diagnostics, model, path, runLog);
   runLog.Fclose();
-  return {PublicStatus(listed.step), listed.read, runLog.MemoryText(), UnreadableReason(listed)};
+  return {PublicStatus(listed.step), listed.read, runLog.MemoryText(), Verdict(listed).reason};
 }
 
 std::string ModelToJson(const PartsModel& model, const std::string& path) {

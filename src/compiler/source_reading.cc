@@ -92,7 +92,7 @@ void AddField(std::vector<Token>& tokens, std::string_view line, char delimiter,
 // else a name.
 void AddList(std::vector<Token>& tokens, std::string_view line, char open) {
   for (const ValueItem& item : ParseValueList(line, static_cast<int>(line.size()) + 1, open)) {
-    const bool number = OvStringUtil::ParseDouble(item.text, kTrimFirst).has_value();
+    const bool number = OvStringUtil::ParseDouble(item.text, NumberTrim::kTrimFirst).has_value();
     if (!item.text.empty()) {
       tokens.push_back(Token{static_cast<size_t>(item.text.data() - line.data()), item.text.size(),
                              number ? TokenType::kNumber : TokenType::kName, false});

@@ -43,7 +43,7 @@ std::string_view GatherField(std::string_view line, char opening) {
 }
 
 ValueItem ItemOf(std::string_view text) {
-  const double value = OvStringUtil::ParseDouble(text, kTrimFirst).value_or(0.0);
+  const double value = OvStringUtil::ParseDouble(text, NumberTrim::kTrimFirst).value_or(0.0);
   if (value != 0.0) {
     return {ItemType::kNumber, value, text};
   }

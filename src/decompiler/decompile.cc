@@ -38,72 +38,62 @@ ListResult ReadBack(const std::string& path, Recovery& recovery) {
   return ListOpenFile(diagnostics, recovery.model, path, nowhere);
 }
 
-// Empty, or why the model's sizes cannot come back in their order.
-std::string OrderedSizes(Recovery& recovery) {
+// kNotRecoverable when the model's sizes cannot come back in their order.
+DecompileResult OrderedSizes(Recovery& recovery) {
   const PartsModel& model = recovery.model;
   if (model.header.sizeCount < 0) {
-    return "its size count is negative (" + std::to_string(model.header.sizeCount) + ")";
+    return NotRecoverable("its size count is negative (" + std::to_string(model.header.sizeCount) +
+                          ")");
   }
   for (const PartsSize& size : model.sizes) {
     if (size.membersResult != ReadStatus::kOk) {
-      return "the member list of size " + Shown(size.record.name.View()) + " cannot be read";
+      return NotRecoverable("the member list of size " + Shown(size.record.name.View()) +
+                            " cannot be read");
     }
   }
-  std::string problem = OrderBlocks(recovery);
-  if (problem.empty()) {
-    problem = NameBlocks(recovery);
+  DecompileResult result = OrderBlocks(recovery);
+  if (result.Ok()) {
+    result = NameBlocks(recovery);
   }
-  if (problem.empty()) {
-    problem = CheckSizeOrder(recovery);
+  if (result.Ok()) {
+    result = CheckSizeOrder(recovery);
   }
-  return problem;
+  return result;
 }
 
-// The source that gives the file of `recovery` back, or empty with the
-// reason and the pointer of the field it is about.
-std::string Recover(Recovery& recovery, std::string& reason, std::string& pointer) {
-  std::string problem = OrderedSizes(recovery);
-  if (!problem.empty()) {
-    reason = std::move(problem);
-    pointer = "/sizes";
-    return {};
+// The source that gives the file of `recovery` back, or why there is none
+// and the pointer of the field it is about.
+Decompiled Recover(Recovery& recovery) {
+  if (DecompileResult ordered = OrderedSizes(recovery); !ordered.Ok()) {
+    return {std::move(ordered), {}, "/sizes"};
   }
-  std::string text = WriteSource(recovery, reason, pointer);
-  if (text.empty()) {
-    return {};
+  Decompiled written = WriteSource(recovery);
+  if (!written.Ok()) {
+    return written;
   }
-  if (DecompileResult checked = CheckSource(text, recovery); !checked.Ok()) {
-    reason = std::move(checked.reason);
-    pointer.clear();
-    return {};
+  if (DecompileResult checked = CheckSource(written.source, recovery); !checked.Ok()) {
+    return {std::move(checked), {}, {}};
   }
-  return text;
+  return written;
 }
 
 }  // namespace
 
-DecompileResult DecompilePartsFile(const std::string& path, std::string& source) {
-  source.clear();
+Decompiled DecompilePartsFile(const std::string& path) {
   const auto recovery = std::make_unique<Recovery>();
   const ListResult listed = ReadBack(path, *recovery);
   // Size records that share member lists, which the model keeps once: the
   // order of the lists says which.
   if (listed.read == ReadStatus::kSharedList && !recovery->model.read.Whole()) {
-    if (std::string reason = OrderBlocks(*recovery); !reason.empty()) {
-      return {DecompileStatus::kNotRecoverable, std::move(reason)};
+    if (DecompileResult ordered = OrderBlocks(*recovery); !ordered.Ok()) {
+      return {std::move(ordered), {}, {}};
     }
   }
-  if (!listed.Listed()) {
-    return {DecompileStatus::kUnreadable, UnreadableReason(listed)};
+  if (ListVerdict verdict = Verdict(listed); !verdict.Ok()) {
+    return {{DecompileStatus::kUnreadable, std::move(verdict.reason)}, {}, {}};
   }
   recovery->baseName = FileBaseName(path).value_or("");
-  std::string reason;
-  std::string pointer;
-  source = Recover(*recovery, reason, pointer);
-  if (source.empty()) {
-    return {DecompileStatus::kNotRecoverable, std::move(reason)};
-  }
-  return {};
+  return Recover(*recovery);
 }
 
 std::optional<ModelProblem> RecoveryProblem(const PartsModel& model, const std::string& baseName) {
@@ -115,15 +105,12 @@ std::optional<ModelProblem> RecoveryProblem(const PartsModel& model, const std::
   recovery->bytes = std::move(encoded.bytes);
   recovery->model = DecodePartsFile(recovery->bytes);
   recovery->baseName = baseName;
-  ModelProblem problem;
-  if (!Recover(*recovery, problem.rule, problem.pointer).empty()) {
+  const Decompiled recovered = Recover(*recovery);
+  if (recovered.Ok()) {
     return std::nullopt;
   }
-  if (problem.pointer.empty()) {
-    problem.pointer = "/";
-  }
-  problem.rule = "no source gives it: " + problem.rule;
-  return problem;
+  return ModelProblem{recovered.pointer.empty() ? "/" : recovered.pointer,
+                      "no source gives it: " + recovered.reason};
 }
 
 }  // namespace partsc

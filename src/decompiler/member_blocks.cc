@@ -14,8 +14,9 @@ namespace partsc {
 
 namespace {
 
-std::string Stray(int64_t offset) {
-  return "the bytes at offset " + std::to_string(offset) + " belong to no size's member list";
+DecompileResult Stray(int64_t offset) {
+  return NotRecoverable("the bytes at offset " + std::to_string(offset) +
+                        " belong to no size's member list");
 }
 
 // A member list of the model after the common one, where it stands.
@@ -36,12 +37,12 @@ std::string Shown(std::string_view text) {
   return shown + "\"";
 }
 
-std::string OrderBlocks(Recovery& recovery) {
+DecompileResult OrderBlocks(Recovery& recovery) {
   const PartsModel& model = recovery.model;
   int64_t position = MemberListsOffset(model.header);
   if (model.common) {
     if (model.header.commonOffset != position) {
-      return "the common member list does not start the member-list area";
+      return NotRecoverable("the common member list does not start the member-list area");
     }
     position += MemberListBytes(*model.common);
   }
@@ -67,8 +68,8 @@ std::string OrderBlocks(Recovery& recovery) {
     }
     if (list.offset < position) {
       const SizeRecord& record = model.sizes[static_cast<size_t>(list.record)].record;
-      return "the member list of size " + Shown(record.name.View()) +
-             " overlaps another list or lies outside the member-list area";
+      return NotRecoverable("the member list of size " + Shown(record.name.View()) +
+                            " overlaps another list or lies outside the member-list area");
     }
     Block block{list.members, list.record, {}, {}};
     if (list.record >= 0) {
@@ -85,7 +86,7 @@ std::string OrderBlocks(Recovery& recovery) {
   return {};
 }
 
-std::string NameBlocks(Recovery& recovery) {
+DecompileResult NameBlocks(Recovery& recovery) {
   std::vector<Block>& blocks = recovery.blocks;
   const PartsModel& model = recovery.model;
   std::vector<size_t> early;  // counted blocks that no record points to
@@ -101,7 +102,8 @@ std::string NameBlocks(Recovery& recovery) {
     }
   }
   if (early.size() != late.size()) {
-    return "its member lists cannot be brought into the order of 2048 counted sizes";
+    return NotRecoverable(
+        "its member lists cannot be brought into the order of 2048 counted sizes");
   }
   for (size_t k = 0; k < early.size(); ++k) {
     const SizeRecord& record = model.sizes[static_cast<size_t>(blocks[late[k]].record)].record;
@@ -130,12 +132,12 @@ std::string NameBlocks(Recovery& recovery) {
   return {};
 }
 
-std::string CheckSizeOrder(const Recovery& recovery) {
+DecompileResult CheckSizeOrder(const Recovery& recovery) {
   const PartsModel& model = recovery.model;
   const std::vector<Block>& blocks = recovery.blocks;
   const int sortMode = model.header.sortMode;
   if (sortMode < kSortLengthThenName || sortMode > kSortAsWritten) {
-    return "its sort mode " + std::to_string(sortMode) + " has no keyword";
+    return NotRecoverable("its sort mode " + std::to_string(sortMode) + " has no keyword");
   }
   std::vector<std::string> names;
   for (const PartsSize& size : model.sizes) {
@@ -145,21 +147,22 @@ std::string CheckSizeOrder(const Recovery& recovery) {
   std::sort(sorted.begin(), sorted.end());
   const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
   if (twice != sorted.end()) {
-    return "two sizes are named " + Shown(*twice);
+    return NotRecoverable("two sizes are named " + Shown(*twice));
   }
   if (sortMode == kSortAsWritten) {
     // The records keep the order of the counted $$SIZE lines.
     for (size_t i = 0; i < names.size(); ++i) {
       if (blocks[i].name != names[i]) {
-        return "its size records are not in the order of their member lists ($$NSORT)";
+        return NotRecoverable(
+            "its size records are not in the order of their member lists ($$NSORT)");
       }
     }
     return {};
   }
   for (size_t i = 1; i < names.size(); ++i) {
     if (CompareSizeNames(sortMode, names[i - 1], names[i]) >= 0) {
-      return std::string("its size records are not in the order of ") +
-             std::string(SortKeyword(sortMode));
+      return NotRecoverable("its size records are not in the order of " +
+                            std::string(SortKeyword(sortMode)));
     }
   }
   return {};

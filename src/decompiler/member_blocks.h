@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "decompiler/decompile.h"
+
 namespace partsc {
 
 // One member list of the member-list area after the common one, in file
@@ -39,13 +41,13 @@ struct Recovery {
 std::string Shown(std::string_view text);
 
 // Puts the member lists after the common one into `recovery.blocks`, in file
-// order; empty, or why the lists do not follow each other as a compile
-// writes them.
-std::string OrderBlocks(Recovery& recovery);
-// Gives every block the name (and title) its $$SIZE line must carry; empty,
-// or why the blocks cannot be named so.
-std::string NameBlocks(Recovery& recovery);
-// Empty, or why the size records cannot come back in their order.
-std::string CheckSizeOrder(const Recovery& recovery);
+// order; kNotRecoverable when the lists do not follow each other as a
+// compile writes them.
+DecompileResult OrderBlocks(Recovery& recovery);
+// Gives every block the name (and title) its $$SIZE line must carry;
+// kNotRecoverable when the blocks cannot be named so.
+DecompileResult NameBlocks(Recovery& recovery);
+// kNotRecoverable when the size records cannot come back in their order.
+DecompileResult CheckSizeOrder(const Recovery& recovery);
 
 }  // namespace partsc

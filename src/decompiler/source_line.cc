@@ -194,7 +194,8 @@ std::string ShortNumber(int32_t value, bool compact) {
       }
     }
     for (const std::string& candidate : candidates) {
-      const std::optional<double> number = OvStringUtil::ParseDouble(candidate, kTrimFirst);
+      const std::optional<double> number =
+          OvStringUtil::ParseDouble(candidate, NumberTrim::kTrimFirst);
       const bool reads = number && *number != 0.0 && TruncateTo16Bits(*number) == value;
       if (reads && candidate.size() < best.size()) {
         best = candidate;

@@ -24,9 +24,9 @@ class SourceWriter {
   explicit SourceWriter(const Recovery& recovery)
       : recovery_(recovery), header_(recovery.model.header) {}
 
-  // The whole source, or empty with the reason and the pointer of the field
-  // it is about.
-  std::string Write(std::string& reason, std::string& pointer) {
+  // The whole source, or why there is none and the pointer of the field it
+  // is about.
+  Decompiled Write() {
     WriteHeaderLines();
     WriteViewLines();
     WriteCommonBlock();
@@ -34,11 +34,9 @@ class SourceWriter {
     WriteSizeBlocks();
     const std::string macros = MacroLines();
     if (!reason_.empty()) {
-      reason = reason_;
-      pointer = pointer_;
-      return {};
+      return {NotRecoverable(reason_), {}, pointer_};
     }
-    return head_ + macros + body_ + std::string(KeywordText(Keyword::kEnd)) + "\n";
+    return {{}, head_ + macros + body_ + std::string(KeywordText(Keyword::kEnd)) + "\n", {}};
   }
 
  private:
@@ -412,8 +410,8 @@ class SourceWriter {
 
 }  // namespace
 
-std::string WriteSource(const Recovery& recovery, std::string& reason, std::string& pointer) {
-  return SourceWriter(recovery).Write(reason, pointer);
+Decompiled WriteSource(const Recovery& recovery) {
+  return SourceWriter(recovery).Write();
 }
 
 }  // namespace partsc

@@ -8,8 +8,8 @@
 
 namespace partsc {
 
-// The whole source, or empty with the reason why `recovery` has none and the
+// The whole source, or kNotRecoverable with why `recovery` has none and the
 // JSON Pointer of the field of its model the reason is about.
-std::string WriteSource(const Recovery& recovery, std::string& reason, std::string& pointer);
+Decompiled WriteSource(const Recovery& recovery);
 
 }  // namespace partsc

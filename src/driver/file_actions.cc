@@ -51,15 +51,17 @@ FileResult ReadResult(ReadStatus status) {
   }
 }
 
-// A file whose listing failed, or would fail, for `reason` (none: it did not).
-FileResult ListingResult(std::string reason) {
-  return reason.empty() ? FileResult() : FileResult{FileFault::kUnlistable, std::move(reason)};
+// A file whose listing failed, or would fail, as `listed` says.
+FileResult ListingResult(const ListResult& listed) {
+  ListVerdict verdict = Verdict(listed);
+  return verdict.Ok() ? FileResult()
+                      : FileResult{FileFault::kUnlistable, std::move(verdict.reason)};
 }
 
 // The model of `bytes`, decoded: a read that fell short, or a listing that
 // would fail.
 FileResult ModelResult(const PartsModel& model, const OvFileBytes& bytes) {
-  return bytes.Cut() ? ReadResult(ReadStatus::kShort) : ListingResult(UnlistableReason(model));
+  return bytes.Cut() ? ReadResult(ReadStatus::kShort) : ListingResult(Listability(model));
 }
 
 // Reads a named file's bytes.
@@ -109,7 +111,7 @@ FileResult ListAsLines(RunContext& run, const std::string& file) {
   const Latin1Bytes latin1 = OvUtil::Utf8Locale() ? Latin1Bytes::kUtf8 : Latin1Bytes::kEscaped;
   run.console.Out().Fwrite(ModelLines(model, latin1));
   run.console.Out().Fflush();
-  return ListingResult(UnlistableReason(model));
+  return ListingResult(Listability(model));
 }
 
 // Writes `bytes` to `output`, which must not exist yet unless --force was
@@ -272,6 +274,24 @@ DiffSides SidesOf(const std::vector<std::string>& arguments,
   return sides;
 }
 
+// What changed from the parts file at `older` to the one at `written`; a
+// file that cannot be read back is named with why, since its model would
+// tell of changes that were never made.
+std::string ChangesSince(const RunContext& run, const std::string& older,
+                         const std::string& written) {
+  std::array<OvFileBytes, 2> bytes;
+  const std::array<const std::string*, 2> paths = {&older, &written};
+  for (size_t i = 0; i < 2; ++i) {
+    const ReadStatus read = ReadPartsFileBytes(*paths[i], bytes[i]).status;
+    if (FileResult result = ReadResult(bytes[i].Cut() ? ReadStatus::kShort : read); !result.Ok()) {
+      return "changes unknown: " + QuoteName(OvFile::RelativeTo(run.directory, *paths[i])) + ": " +
+             result.reason;
+    }
+  }
+  return ChangeSummary(
+      DiffModels(DecodePartsFile(bytes[0].View()), DecodePartsFile(bytes[1].View())));
+}
+
 }  // namespace
 
 int ListFiles(RunContext& run, const std::vector<std::string>& files) {
@@ -294,8 +314,7 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
       result = ListAsLines(run, file);
     } else {
       const std::string path = OvFile::Resolve(run.directory, file);
-      result =
-          ListingResult(UnreadableReason(ListPartsFile(run.diagnostics, file, out, path, bytes)));
+      result = ListingResult(ListPartsFile(run.diagnostics, file, out, path, bytes));
       out.Fflush();
     }
     if (!result.Ok()) {
@@ -307,8 +326,7 @@ int ListFiles(RunContext& run, const std::vector<std::string>& files) {
 }
 
 int Decompile(RunContext& run, const std::string& file, const std::string& output) {
-  std::string source;
-  const DecompileResult result = DecompilePartsFile(OvFile::Resolve(run.directory, file), source);
+  const Decompiled result = DecompilePartsFile(OvFile::Resolve(run.directory, file));
   if (OvSignals::Caught() != 0) {
     return kExitFailed;  // nothing is written; the run reports the signal
   }
@@ -318,10 +336,10 @@ int Decompile(RunContext& run, const std::string& file, const std::string& outpu
     return kExitFailed;
   }
   if (!output.empty()) {
-    return WriteOutput(run, output, source);
+    return WriteOutput(run, output, result.source);
   }
   // Standard output is checked when the action ends.
-  run.console.Out().Fwrite(source);
+  run.console.Out().Fwrite(result.source);
   return kExitOk;
 }
 
@@ -359,15 +377,7 @@ int Diff(RunContext& run, const std::vector<std::string>& arguments) {
 
 void PrintChanges(RunContext& run, const std::string& path, const std::string& written,
                   const std::string& older) {
-  std::string summary = "new file";
-  if (!older.empty()) {
-    OvFileBytes before;
-    OvFileBytes after;
-    ReadPartsFileBytes(older, before);
-    ReadPartsFileBytes(written, after);
-    summary =
-        ChangeSummary(DiffModels(DecodePartsFile(before.View()), DecodePartsFile(after.View())));
-  }
+  const std::string summary = older.empty() ? "new file" : ChangesSince(run, older, written);
   run.console.Out().Fwrite(OvFile::RelativeTo(run.directory, path) + ": " + summary + "\n");
 }
 

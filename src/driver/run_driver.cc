@@ -256,7 +256,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportOutput(outputPath);
-  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, UnreadableReason(listed));
+  run.diagnostics.ReportFailure(DiagnosticId::kIllegalFileDelete, Verdict(listed).reason);
   SetFailed(walk, inputPath, run.diagnostics.StopRecord(), "", file, LeftOnDisk::kRemoved, outcome);
   return outcome;
 }

@@ -454,10 +454,10 @@ std::optional<std::string> FileBaseName(std::string_view path) {
   return std::string(name.substr(0, stop));
 }
 
-std::string UnlistableReason(const PartsModel& model) {
+ListResult Listability(const PartsModel& model) {
   for (const auto& [step, part] : kStepParts) {
     if (model.read.part == part) {
-      return UnreadableReason({step, model.read.result});
+      return {step, model.read.result};
     }
   }
   for (const PartsSize& size : model.sizes) {
@@ -465,28 +465,31 @@ std::string UnlistableReason(const PartsModel& model) {
     const ReadStatus result =
         slot < 0 ? ReadStatus::kSizeNotFound : model.sizes[static_cast<size_t>(slot)].membersResult;
     if (result != ReadStatus::kOk) {
-      return UnreadableReason({ListStep::kSizeMembers, result});
+      return {ListStep::kSizeMembers, result};
     }
   }
   return {};
 }
 
-std::string UnreadableReason(const ListResult& listed) {
+ListVerdict Verdict(const ListResult& listed) {
+  const auto failed = [&listed](std::string reason) {
+    return ListVerdict::Failed(listed.step, std::move(reason));
+  };
   if (listed.step == ListStep::kNone) {
     return {};
   }
   if (listed.step == ListStep::kOpen) {
-    return listed.read == ReadStatus::kNoFile ? "no such file" : "cannot be opened";
+    return failed(listed.read == ReadStatus::kNoFile ? "no such file" : "cannot be opened");
   }
   if (listed.step == ListStep::kBaseName) {
-    return "the file name has no full stop";
+    return failed("the file name has no full stop");
   }
   for (const auto& [step, part] : kStepParts) {
     if (listed.step == step) {
-      return ReadReason(part, listed.read);
+      return failed(ReadReason(part, listed.read));
     }
   }
-  return ReadReason(PartsPart::kSizeMembers, listed.read);
+  return failed(ReadReason(PartsPart::kSizeMembers, listed.read));
 }
 
 }  // namespace partsc

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "partsfile/parts_file.h"
+#include "platform/ov_result.h"
 
 namespace partsc {
 
@@ -67,12 +68,14 @@ void ListMembers(OvFileIO& runLog, const MemberList& list);
 // s [7] <6,0>"HEAD" and p !D! (6) <0,1>" nominal".
 std::string MemberLine(const SpecEntry& entry);
 std::string MemberLine(const ParamEntry& entry);
-// Why the listing of `model` would fail, as UnreadableReason says it; empty
-// when the listing would be whole (a member list that no size record points
-// to plays no part in it).
-std::string UnlistableReason(const PartsModel& model);
-// What is wrong with a parts file whose listing failed.
-std::string UnreadableReason(const ListResult& listed);
+// What the listing of `model` would answer (a member list that no size
+// record points to plays no part in it).
+ListResult Listability(const PartsModel& model);
+
+// Why a listing failed, in words; kNone, with no reason, when it did not.
+using ListVerdict = OvResult<ListStep>;
+ListVerdict Verdict(const ListResult& listed);
+
 // The file name after the last "/", cut before its first full stop; none
 // when the path is empty or that name has no full stop.
 std::optional<std::string> FileBaseName(std::string_view path);

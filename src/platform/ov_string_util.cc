@@ -88,7 +88,7 @@ std::optional<double> ShortIntegerAt(std::string_view text, std::size_t& at) {
 // The value of a trimmed list item as single precision; NaN when it is not a
 // number. A value beyond the range of float becomes an infinity of its sign.
 float ItemValue(std::string_view item) {
-  const std::optional<double> number = OvStringUtil::ParseDouble(item, kAsItStands);
+  const std::optional<double> number = OvStringUtil::ParseDouble(item, NumberTrim::kAsItStands);
   if (!number) {
     return std::numeric_limits<float>::quiet_NaN();
   }
@@ -173,8 +173,8 @@ void TrimLineEnd(std::string& line) {
   line.erase(TrimmedLineEnd(line).size());
 }
 
-std::optional<double> OvStringUtil::ParseDouble(std::string_view text, int trim) {
-  if (trim == 1) {
+std::optional<double> OvStringUtil::ParseDouble(std::string_view text, NumberTrim trim) {
+  if (trim == NumberTrim::kTrimFirst) {
     text = OvStringUtil::TrimBlanks(text);
   }
   std::size_t at = 0;

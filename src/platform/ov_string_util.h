@@ -32,9 +32,9 @@ std::string FileUri(std::string_view path);
 // as Latin-1: a text for JSON that keeps every byte visible.
 std::string AsUtf8(std::string_view bytes);
 
-// The `trim` argument of OvStringUtil::ParseDouble.
-inline constexpr int kAsItStands = 0;
-inline constexpr int kTrimFirst = 1;
+// Whether OvStringUtil::ParseDouble reads a text as it stands, or first
+// trims it of blanks and tabs at both ends.
+enum class NumberTrim { kAsItStands, kTrimFirst };
 
 class OvStringUtil {
  public:
@@ -55,11 +55,10 @@ class OvStringUtil {
     return text;
   }
 
-  // With `trim` kTrimFirst (1) the text is first trimmed of blanks and tabs at both ends.
   // The number of a text in plain decimal form (optional sign, digits with
   // an optional fraction, optional exponent); none for anything else (empty,
   // "12abc", hex, inf, nan, out of range).
-  static std::optional<double> ParseDouble(std::string_view text, int trim);
+  static std::optional<double> ParseDouble(std::string_view text, NumberTrim trim);
 
   // Takes apart a member line. `quoted` and `bang` become views of the text
   // between the first double quote (or exclamation mark) and the next one,

@@ -175,10 +175,9 @@ TEST(ModelProperty, AnEditedModelIsRefusedOrComesBackWhole) {
     const ReadResult read = ReadPartsFile(path);
     ASSERT_EQ(read.model, model);
     ASSERT_EQ(ListModel(read.model, path).status, ListStatus::kListed);
-    std::string source;
-    const DecompileResult decompiled = DecompilePartsFile(path, source);
+    const Decompiled decompiled = DecompilePartsFile(path);
     ASSERT_TRUE(decompiled.Ok()) << decompiled.reason;
-    const CompileResult again = CompileText(source, dir.File("edit.src"));
+    const CompileResult again = CompileText(decompiled.source, dir.File("edit.src"));
     ASSERT_TRUE(again.Compiled());
     // The same bytes but for the creation date.
     ASSERT_EQ(again.bytes.size(), bytes.size());

@@ -50,14 +50,14 @@ class DecompileTest : public ::testing::Test {
 
   // Decompiles `path`; nothing may reach the console, and no temporary
   // directory may stay behind.
-  DecompileResult Decompile(const std::string& path, std::string& source) {
-    DecompileResult result;
+  Decompiled Decompile(const std::string& path) {
+    Decompiled result;
     std::string out;
     std::string err;
     {
       CaptureFd outCapture(1);
       CaptureFd errCapture(2);
-      result = DecompilePartsFile(path, source);
+      result = DecompilePartsFile(path);
       out = outCapture.Text();
       err = errCapture.Text();
     }
@@ -70,9 +70,9 @@ class DecompileTest : public ::testing::Test {
   // Decompiles `path`, compiles the source again on its own and compares
   // the two files but for the creation date; answers the source.
   std::string RoundTrip(const std::string& path) {
-    std::string source;
-    const DecompileResult result = Decompile(path, source);
+    const Decompiled result = Decompile(path);
     EXPECT_TRUE(result.Ok()) << result.reason;
+    const std::string& source = result.source;
     std::istringstream lines(source);
     std::string line;
     while (std::getline(lines, line)) {
@@ -213,8 +213,8 @@ TEST(ClosesEarly, CountsTheParenthesesOpenBeforeEachClose) {
   const struct {
     const char* text;
     bool early;
-  } cases[] = {{"", false},      {"a)", true},      {"(a)", false},
-               {"(a))b", true},  {"((a)", false},   {"(a)(b))", true}};
+  } cases[] = {{"", false},     {"a)", true},    {"(a)", false},
+               {"(a))b", true}, {"((a)", false}, {"(a)(b))", true}};
   for (const auto& c : cases) {
     EXPECT_EQ(ClosesEarly(c.text), c.early) << c.text;
   }

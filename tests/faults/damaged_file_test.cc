@@ -63,8 +63,7 @@ Listed ListAndDecompile(const Bytes* bytes, const TempDir& dir, const std::strin
   for (std::string line; std::getline(lines, line);) {
     listed.lines.push_back(line);
   }
-  std::string source;
-  const DecompileResult decompiled = DecompilePartsFile(path, source);
+  const Decompiled decompiled = DecompilePartsFile(path);
   listed.reason = decompiled.Ok() ? "ok" : decompiled.reason;
   return listed;
 }

@@ -39,7 +39,7 @@ TEST(StringUtilTest, ParseDoubleAcceptsPlainDecimalFormsBitForBit) {
     texts.push_back(std::string(length, '9'));
   }
   for (const std::string& text : texts) {
-    const std::optional<double> result = OvStringUtil::ParseDouble(text, 1);
+    const std::optional<double> result = OvStringUtil::ParseDouble(text, NumberTrim::kTrimFirst);
     ASSERT_TRUE(result) << text;
     const double expected = std::strtod(text.c_str(), nullptr);
     EXPECT_EQ(std::memcmp(&*result, &expected, sizeof expected), 0) << text << " " << *result;
@@ -47,11 +47,14 @@ TEST(StringUtilTest, ParseDoubleAcceptsPlainDecimalFormsBitForBit) {
 }
 
 TEST(StringUtilTest, ParseDoubleRefusesAnythingElse) {
-  const std::vector<std::pair<const char*, int>> cases = {
-      {"", 1},      {" ", 1},     {".", 1},      {"-", 1},     {"+.", 1},   {"+-1", 1},
-      {"1-", 1},    {"- 1", 1},   {"1_0", 1},    {"12abc", 1}, {"0x10", 1}, {"inf", 1},
-      {"nan", 1},   {"1e", 1},    {"1e+", 1},    {"e5", 1},    {" 1 2", 1}, {"1,5", 1},
-      {"1.2.3", 1}, {"1e309", 1}, {"-1e309", 1}, {" 7", 0},    {"7 ", 0},   {"1\r", 1}};
+  constexpr NumberTrim kTrim = NumberTrim::kTrimFirst;
+  constexpr NumberTrim kAsIs = NumberTrim::kAsItStands;
+  const std::vector<std::pair<const char*, NumberTrim>> cases = {
+      {"", kTrim},       {" ", kTrim},    {".", kTrim},   {"-", kTrim},     {"+.", kTrim},
+      {"+-1", kTrim},    {"1-", kTrim},   {"- 1", kTrim}, {"1_0", kTrim},   {"12abc", kTrim},
+      {"0x10", kTrim},   {"inf", kTrim},  {"nan", kTrim}, {"1e", kTrim},    {"1e+", kTrim},
+      {"e5", kTrim},     {" 1 2", kTrim}, {"1,5", kTrim}, {"1.2.3", kTrim}, {"1e309", kTrim},
+      {"-1e309", kTrim}, {" 7", kAsIs},   {"7 ", kAsIs},  {"1\r", kTrim}};
   for (const auto& [text, trim] : cases) {
     EXPECT_FALSE(OvStringUtil::ParseDouble(text, trim)) << '"' << text << '"';
   }
