@@ -75,8 +75,9 @@ inline std::optional<std::string> ContentOf(const std::string& path) {
 }
 
 // RunPartsc with `args` in `dir`, on a console in memory; answers the exit
-// status and standard error.
-inline int RunDriver(const std::string& dir, std::vector<std::string> args, std::string* err) {
+// status, standard error and (when `out` is given) standard output.
+inline int RunDriver(const std::string& dir, std::vector<std::string> args, std::string* err,
+                     std::string* out = nullptr) {
   setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
   args.insert(args.begin(), "partsc");
   std::vector<char*> argv;
@@ -89,6 +90,9 @@ inline int RunDriver(const std::string& dir, std::vector<std::string> args, std:
       ::partsc::RunPartsc(static_cast<int>(args.size()), argv.data(), console, dir) & 0xFF;
   if (err != nullptr) {
     *err = console.ErrText();
+  }
+  if (out != nullptr) {
+    *out = console.OutText();
   }
   return status;
 }

@@ -156,5 +156,33 @@ TEST(IoFaults, TheSarifLogPointsAFailedPartsFileAtItsSource) {
   }
 }
 
+// --changes reads the older file and then the new one back: a read that
+// falls short is named on the file's line, never taken as a file that
+// changed in everything.
+TEST(IoFaults, ChangesNameAFileThatCannotBeReadBack) {
+  int64_t reads = 0;
+  const auto run = [&reads](int64_t failAt) {
+    TempDir dir;
+    WriteFile(dir.File("bolts.src"), ExampleText("bolts.src"));
+    WriteFile(dir.File("faults.ctl"), "bolts.src\n");
+    WriteFile(dir.File("bolt.prt"), kOlderContent);
+    OvFaults::Reset();
+    OvFaults::Arm(OvFaultKind::kRead, failAt, false);
+    std::string out;
+    RunDriver(dir.path(), {"-q", "--changes", "-c", "faults.ctl"}, nullptr, &out);
+    reads = OvFaults::Count(OvFaultKind::kRead);
+    OvFaults::Reset();
+    return out;
+  };
+  EXPECT_TRUE(run(0).starts_with("bolt.prt: version changed; ")) << "the older file is text";
+  const std::pair<int64_t, const char*> cases[] = {
+      {reads - 1, "bolt.prt: changes unknown: bolt.prt.old: the read fell short\n"},
+      {reads, "bolt.prt: changes unknown: bolt.prt: the read fell short\n"},
+  };
+  for (const auto& [failAt, line] : cases) {
+    EXPECT_EQ(run(failAt), line) << failAt << " of " << reads;
+  }
+}
+
 }  // namespace
 }  // namespace partsc::testing
