@@ -19,6 +19,29 @@ namespace partsc {
 
 class OvConsole;
 
+// The warnings for silent changes, listed once: both DiagnosticId (after
+// the run-level failures) and Warning take their enumerators from here.
+#define PARTSC_WARNINGS(X) \
+  X(kUnknownKeyword)       \
+  X(kKeywordPrefix)        \
+  X(kUndefinedMacro)       \
+  X(kUnclosedField)        \
+  X(kTextCut)              \
+  X(kLongLine)             \
+  X(kCarriageReturn)       \
+  X(kPartsName)            \
+  X(kPartsFileTwice)       \
+  X(kSizeDropped)          \
+  X(kEmptyControl)         \
+  X(kCommentNamesFile)     \
+  X(kCommonNameDropped)    \
+  X(kAfterEnd)             \
+  X(kNoPartsLine)          \
+  X(kSplitCharacter)       \
+  X(kMemberOutsideBlock)
+#define PARTSC_ENUMERATOR(name) name,
+#define PARTSC_ONE(name) +1
+
 // Identifies a catalogue entry. The first 51 are the rows of MessageTable,
 // in its order; the rest follow.
 enum class DiagnosticId : int {
@@ -86,26 +109,9 @@ enum class DiagnosticId : int {
   // A settings file the run cannot take: on standard error (the language
   // server shows it on each document).
   kSettingsFile,
-  // The warnings for silent changes, in the order of Warning.
-  kUnknownKeyword,
-  kKeywordPrefix,
-  kUndefinedMacro,
-  kUnclosedField,
-  kTextCut,
-  kLongLine,
-  kCarriageReturn,
-  kPartsName,
-  kPartsFileTwice,
-  kSizeDropped,
-  kEmptyControl,
-  kCommentNamesFile,
-  kCommonNameDropped,
-  kAfterEnd,
-  kNoPartsLine,
-  kSplitCharacter,
-  kMemberOutsideBlock,
+  // The warnings for silent changes.
+  PARTSC_WARNINGS(PARTSC_ENUMERATOR)
 };
-inline constexpr int kDiagnosticCount = static_cast<int>(DiagnosticId::kMemberOutsideBlock) + 1;
 
 // The number of message table rows; the table's 40-character slots hold
 // texts of at most 39 characters.
@@ -113,26 +119,14 @@ inline constexpr int kMessageCount = 51;
 inline constexpr int kMessageSlotSize = 40;
 
 // The warnings for silent changes; each is off until -Wall or -W<name>.
-enum class Warning : int {
-  kUnknownKeyword,
-  kKeywordPrefix,
-  kUndefinedMacro,
-  kUnclosedField,
-  kTextCut,
-  kLongLine,
-  kCarriageReturn,
-  kPartsName,
-  kPartsFileTwice,
-  kSizeDropped,
-  kEmptyControl,
-  kCommentNamesFile,
-  kCommonNameDropped,
-  kAfterEnd,
-  kNoPartsLine,
-  kSplitCharacter,
-  kMemberOutsideBlock,
-};
-inline constexpr int kWarningCount = 17;
+enum class Warning : int { PARTSC_WARNINGS(PARTSC_ENUMERATOR) };
+inline constexpr int kWarningCount = 0 PARTSC_WARNINGS(PARTSC_ONE);
+inline constexpr int kDiagnosticCount =
+    static_cast<int>(DiagnosticId::kUnknownKeyword) + kWarningCount;
+
+#undef PARTSC_ONE
+#undef PARTSC_ENUMERATOR
+#undef PARTSC_WARNINGS
 
 inline constexpr DiagnosticId WarningId(Warning warning) {
   return static_cast<DiagnosticId>(static_cast<int>(DiagnosticId::kUnknownKeyword) +

@@ -74,11 +74,6 @@ std::string Shown(const OvFileIO& out, std::string_view text) {
   return out.EscapesLineBreaks() ? EscapeLineBreaks(text) : std::string(text);
 }
 
-// A keyword as the listing's lines write it.
-std::string Word(Keyword keyword) {
-  return std::string(KeywordText(keyword));
-}
-
 // The steps that list a part of the file read whole before them, and that
 // part.
 constexpr std::array<std::pair<ListStep, PartsPart>, 4> kStepParts = {
@@ -101,7 +96,8 @@ void WriteHeaderBlock(const PartsHeader& header, const std::string& path, OvFile
 void WritePartsLine(const PartsHeader& header, OvFileIO& runLog, const std::string& baseName) {
   const int32_t value1 = header.partsValue1;
   const int32_t value2 = header.partsValue2;
-  runLog.Fprintf("%s\t!%s!", Word(Keyword::kParts).c_str(), Shown(runLog, baseName).c_str());
+  runLog.Fprintf("%s\t!%s!", KeywordString(Keyword::kParts).c_str(),
+                 Shown(runLog, baseName).c_str());
   if (value1 != 0 || value2 != 0) {
     runLog.Fprintf("\t<%d,%d>", value1, value2);
   }
@@ -113,7 +109,7 @@ void WritePartsLine(const PartsHeader& header, OvFileIO& runLog, const std::stri
 
 void WriteApgLines(const PartsModel& model, OvFileIO& runLog) {
   runLog.Fprintf("/ APG DEFINATION\n");
-  runLog.Fprintf("%s\n", Word(Keyword::kApg).c_str());
+  runLog.Fprintf("%s\n", KeywordString(Keyword::kApg).c_str());
   for (size_t view = 0; view < model.apgNames.size(); ++view) {
     const std::string name = Shown(runLog, model.apgNames[view].Str());
     const std::string comment = Shown(runLog, model.apgComments[view].Str());
@@ -144,7 +140,7 @@ ListResult WriteCommonBlock(Listing& l) {
   // A file without sizes keeps the name of its common block as its title.
   const std::string title =
       header.sizeCount == 0 ? Shown(runLog, header.title.Str()) : std::string();
-  runLog.Fprintf("%s", Word(Keyword::kCommon).c_str());
+  runLog.Fprintf("%s", KeywordString(Keyword::kCommon).c_str());
   if (!title.empty()) {
     runLog.Fprintf("\t\"%s\"\n", title.c_str());
   }
@@ -164,9 +160,10 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   const std::string name = Shown(runLog, record.name.Str());
   const std::string title = Shown(runLog, record.title.Str());
   if (title.empty()) {
-    runLog.Fprintf("%s\t\"%s\"\n", Word(Keyword::kSize).c_str(), name.c_str());
+    runLog.Fprintf("%s\t\"%s\"\n", KeywordString(Keyword::kSize).c_str(), name.c_str());
   } else {
-    runLog.Fprintf("%s\t\"%s\"\t!%s!\n", Word(Keyword::kSize).c_str(), name.c_str(), title.c_str());
+    runLog.Fprintf("%s\t\"%s\"\t!%s!\n", KeywordString(Keyword::kSize).c_str(), name.c_str(),
+                   title.c_str());
   }
   const int slot = FindSizeRecord(l.model, record.name.View());
   if (slot < 0) {
@@ -195,7 +192,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
   }
   WritePartsLine(header, runLog, *baseName);
   if (header.specFile > 0 && header.specRecord > 0) {
-    runLog.Fprintf("%s <%d,%d>\n", Word(Keyword::kSpec).c_str(), header.specFile,
+    runLog.Fprintf("%s <%d,%d>\n", KeywordString(Keyword::kSpec).c_str(), header.specFile,
                    header.specRecord);
   }
   if (model.read.part == PartsPart::kApgList) {
@@ -212,7 +209,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
     }
   }
   if (header.sizeCount > 0 && !header.title.Empty()) {
-    runLog.Fprintf("%s\t\"%s\"\n", Word(Keyword::kTitle).c_str(),
+    runLog.Fprintf("%s\t\"%s\"\n", KeywordString(Keyword::kTitle).c_str(),
                    Shown(runLog, header.title.Str()).c_str());
   }
   const std::string_view sort = SortKeyword(header.sortMode);
@@ -223,7 +220,7 @@ ListResult ListModel(Listing& l, const std::string& path) {
       return size;
     }
   }
-  runLog.Fprintf("%s\n", Word(Keyword::kEnd).c_str());
+  runLog.Fprintf("%s\n", KeywordString(Keyword::kEnd).c_str());
   runLog.Fprintf("/---------------------------------------/\n");
   return {};
 }

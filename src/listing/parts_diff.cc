@@ -66,10 +66,6 @@ std::string DiffLine(const ParamEntry& param) {
          Hidden("comment", param.comment, true);
 }
 
-std::string Word(Keyword keyword) {
-  return std::string(KeywordText(keyword));
-}
-
 // The fields `keys` of a value of the document, in that order.
 Json Pick(const Json& from, std::initializer_list<const char*> keys) {
   Json value = Json::object();
@@ -80,8 +76,8 @@ Json Pick(const Json& from, std::initializer_list<const char*> keys) {
 }
 
 Side PartsField(const PartsHeader& header) {
-  std::string line = Word(Keyword::kParts) + "\t<" + std::to_string(header.partsValue1) + "," +
-                     std::to_string(header.partsValue2) + ">";
+  std::string line = KeywordString(Keyword::kParts) + "\t<" + std::to_string(header.partsValue1) +
+                     "," + std::to_string(header.partsValue2) + ">";
   if (!header.comment.Empty()) {
     line += "\t\"" + header.comment.Str() + "\"";
   }
@@ -89,13 +85,13 @@ Side PartsField(const PartsHeader& header) {
 }
 
 Side SpecField(const PartsHeader& header) {
-  return {{Word(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
+  return {{KeywordString(Keyword::kSpec) + " <" + std::to_string(header.specFile) + "," +
            std::to_string(header.specRecord) + ">"},
           Pick(HeaderJson(header), {"spec_file", "spec_record"})};
 }
 
 Side TitleField(const PartsHeader& header) {
-  return {{Word(Keyword::kTitle) + "\t\"" + header.title.Str() + "\""},
+  return {{KeywordString(Keyword::kTitle) + "\t\"" + header.title.Str() + "\""},
           HeaderJson(header).at("title")};
 }
 
@@ -128,7 +124,7 @@ Side SideField(FieldOf field, const PartsModel* model) {
 
 void DiffHeader(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
   for (const auto& [key, fieldOf] : kHeaderFields) {
-    Add(changes, Word(Keyword::kParts), "", std::string(key), SideField(fieldOf, from),
+    Add(changes, KeywordString(Keyword::kParts), "", std::string(key), SideField(fieldOf, from),
         SideField(fieldOf, to));
   }
 }
@@ -147,8 +143,8 @@ Side ViewField(const PartsModel* model, size_t view) {
 
 void DiffViews(const PartsModel* from, const PartsModel* to, std::vector<Change>& changes) {
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
-    Add(changes, Word(Keyword::kApg), "", std::string(kViewKeywords[view]), ViewField(from, view),
-        ViewField(to, view));
+    Add(changes, KeywordString(Keyword::kApg), "", std::string(kViewKeywords[view]),
+        ViewField(from, view), ViewField(to, view));
   }
 }
 
@@ -204,7 +200,7 @@ void DiffMembers(const MemberList& from, const MemberList& to, const std::string
 }
 
 std::string SizeLine(const SizeRecord& record) {
-  std::string line = Word(Keyword::kSize) + "\t\"" + record.name.Str() + "\"";
+  std::string line = KeywordString(Keyword::kSize) + "\t\"" + record.name.Str() + "\"";
   return record.title.Empty() ? line : line + "\t!" + record.title.Str() + "!";
 }
 
@@ -239,7 +235,7 @@ std::vector<int> DiffSizes(const PartsModel& from, const PartsModel& to,
   return ForPairs(from.sizes, to.sizes, nameOf,
                   [&changes](const PartsSize* before, const PartsSize* after) {
                     const bool whole = before == nullptr || after == nullptr;
-                    Add(changes, Word(Keyword::kSize), "",
+                    Add(changes, KeywordString(Keyword::kSize), "",
                         (before != nullptr ? before : after)->record.name.Str(),
                         SizeSide(before, whole), SizeSide(after, whole));
                   });
@@ -307,13 +303,13 @@ std::vector<Change> ChangesBetween(const PartsModel* fromSide, const PartsModel*
   static const MemberList kNone;
   if (from.common || to.common) {
     DiffMembers(from.common ? *from.common : kNone, to.common ? *to.common : kNone,
-                Word(Keyword::kCommon), "", changes);
+                KeywordString(Keyword::kCommon), "", changes);
   }
   for (size_t i = 0; i < from.sizes.size(); ++i) {
     if (pairs[i] >= 0) {
       const std::string name = from.sizes[i].record.name.Str();
       DiffMembers(from.sizes[i].members, to.sizes[static_cast<size_t>(pairs[i])].members,
-                  Word(Keyword::kSize) + " \"" + name + "\"", name, changes);
+                  KeywordString(Keyword::kSize) + " \"" + name + "\"", name, changes);
     }
   }
   DiffUnlisted(from, to, changes);
@@ -379,13 +375,13 @@ std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
   for (const auto& [key, fieldOf] : kHeaderFields) {
     lines.push_back(fieldOf(model.header).lines.front());
   }
-  lines.push_back(Word(Keyword::kApg));
+  lines.push_back(KeywordString(Keyword::kApg));
   for (size_t view = 0; view < kViewKeywords.size(); ++view) {
     const Side side = ViewField(&model, view);
     lines.insert(lines.end(), side.lines.begin(), side.lines.end());
   }
   if (model.common) {
-    lines.push_back(Word(Keyword::kCommon));
+    lines.push_back(KeywordString(Keyword::kCommon));
     AppendMemberLines(*model.common, lines);
   }
   for (const PartsSize& size : model.sizes) {
@@ -396,7 +392,7 @@ std::string ModelLines(const PartsModel& model, Latin1Bytes latin1) {
     lines.push_back("/ unlisted list " + std::to_string(i + 1));
     AppendMemberLines(model.unlisted[i].members, lines);
   }
-  lines.push_back(Word(Keyword::kEnd));
+  lines.push_back(KeywordString(Keyword::kEnd));
   if (!model.read.Whole()) {
     lines.push_back("/ READING STOPPED: " + ReadStopReason(model.read));
   }

@@ -168,10 +168,13 @@ json Symbol(const View& view, const std::string& name, int kind, const std::stri
   return symbol;
 }
 
-// A line's symbol, named by one of its fields (its first character when the
-// field is missing).
-json LineSymbol(const View& view, const Piece& piece, char field, int kind,
-                const std::string& detail) {
+// A line's symbol, named by the field that holds the name the line defines
+// (its first character when the field is missing).
+json LineSymbol(const View& view, const Piece& piece, int kind, const std::string& detail) {
+  const std::span<const FieldRule> fields = FieldsOf(piece.kind, piece.keyword);
+  const auto named = std::ranges::find(fields, true, &FieldRule::declaration);
+  // '\0' when the line defines no name: no field opens with it.
+  const char field = named != fields.end() ? named->delimiter : '\0';
   const std::string_view line = view.snapshot.reading.TextOf(piece);
   const Span name = FieldSpan(line, field).value_or(Span{0, std::min<size_t>(line.size(), 1)});
   const size_t start = piece.offset + name.start;
@@ -181,9 +184,9 @@ json LineSymbol(const View& view, const Piece& piece, char field, int kind,
 
 json MemberSymbol(const View& view, const Piece& piece) {
   if (piece.kind == LineKind::kSpecMember) {
-    return LineSymbol(view, piece, '"', kSymbolField, "spec member");
+    return LineSymbol(view, piece, kSymbolField, "spec member");
   }
-  return LineSymbol(view, piece, '!', kSymbolField,
+  return LineSymbol(view, piece, kSymbolField,
                     FieldText(view, piece, '(').value_or("parameter member"));
 }
 
@@ -202,10 +205,10 @@ json BlockSymbol(const View& view, const SourceBlock& block,
   const Reading& reading = view.snapshot.reading;
   const Piece& first = reading.pieces[block.keywordPiece];
   const Piece& last = reading.pieces[block.lastPiece];
-  json symbol = block.kind == BlockKind::kCommon
-                    ? LineSymbol(view, first, '"', kSymbolStruct, "common block")
-                    : LineSymbol(view, first, '"', kSymbolClass,
-                                 FieldText(view, first, '!').value_or("size"));
+  json symbol =
+      block.kind == BlockKind::kCommon
+          ? LineSymbol(view, first, kSymbolStruct, "common block")
+          : LineSymbol(view, first, kSymbolClass, FieldText(view, first, '!').value_or("size"));
   symbol["range"] = view.RangeJson(first.offset, last.offset + last.length);
   json children = json::array();
   for (size_t i = block.keywordPiece + 1; i <= block.lastPiece && i < reading.pieces.size(); ++i) {
@@ -404,7 +407,7 @@ json DocumentSymbols(const View& view, const std::vector<PlacedDiagnostic>& diag
                    [](const Piece& p) { return p.kind == LineKind::kNotRead; });
   const Piece& end = *std::prev(notRead);
   const Piece& line = reading.pieces[*reading.partsPiece];
-  json parts = LineSymbol(view, line, '!', kSymbolModule, FieldText(view, line, '"').value_or(""));
+  json parts = LineSymbol(view, line, kSymbolModule, FieldText(view, line, '"').value_or(""));
   parts["range"] = view.RangeJson(0, end.offset + end.length);
   parts["children"] = std::move(children);
   return json::array({std::move(parts)});

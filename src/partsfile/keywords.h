@@ -9,6 +9,7 @@
 #include <partsc/model.h>
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <tuple>
 
@@ -63,6 +64,11 @@ constexpr Keyword KeywordOf(std::string_view line) {
 constexpr std::string_view KeywordText(Keyword keyword) {
   return keyword == Keyword::kNone ? std::string_view()
                                    : kKeywords[static_cast<size_t>(keyword) - 1];
+}
+
+// A keyword as a string, for the lines the listing and --diff put together.
+inline std::string KeywordString(Keyword keyword) {
+  return std::string(KeywordText(keyword));
 }
 
 // The view index of the view keyword a line begins with, or -1.
