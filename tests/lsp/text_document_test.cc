@@ -68,6 +68,8 @@ TEST(Uri, NamesFilesBothWays) {
   EXPECT_EQ(PathOfUri("file://server/x.src"), "");
   EXPECT_EQ(PathOfUri("untitled:Untitled-1"), "");
   EXPECT_EQ(PathOfUri("file:///bad%zz"), "/bad%zz");
+  EXPECT_EQ(PathOfUri("file:///x/a%25"), "/x/a%");
+  EXPECT_EQ(PathOfUri("file:///x/a%2"), "/x/a%2");
   EXPECT_EQ(PathOfUri("file:///x/a%09b%0A.src"), "/x/a\tb\n.src");
   EXPECT_EQ(FileUri("/home/me/a b%.src"), "file:///home/me/a%20b%25.src");
   EXPECT_EQ(PathOfUri(FileUri("/x/\xC3\xA9 #?.src")), "/x/\xC3\xA9 #?.src");

@@ -160,6 +160,12 @@ TEST(PartsModel, ListsNoRecordPointsToAndAWholeRecordAreKept) {
   ASSERT_FALSE(encoded.problem);
   EXPECT_EQ(encoded.bytes.size(), files.back().bytes.size() + 12);
   EXPECT_EQ(DecodePartsFile(encoded.bytes), model);
+
+  // A list without a place goes after every list that has one.
+  model.unlisted.insert(model.unlisted.begin(), UnlistedList{0, model.unlisted[0].members});
+  PlaceMemberLists(model);
+  EXPECT_EQ(model.unlisted[0].offset, encoded.bytes.size());
+  EXPECT_FALSE(EncodeModel(model).problem);
 }
 
 }  // namespace

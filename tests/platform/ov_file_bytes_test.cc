@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <string>
@@ -39,6 +40,31 @@ TEST(FileBytesTest, AFileCutShortWhileMappedReadsAsZerosAndSaysSo) {
     EXPECT_TRUE(bytes.Cut());
     WriteFile(dir.File("source"), text);
   }
+}
+
+// A SIGBUS past the end of a guarded mapping, here in a mapping of its own
+// just above it, is not the guard's: it ends the process as it would
+// without the guard.
+TEST(FileBytesDeathTest, ABusErrorOutsideTheGuardedFilesIsNotCaught) {
+  OvFileBytes::InstallGuard();
+  TempDir dir;
+  const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  WriteFile(dir.File("guarded"), std::string(page * 2, 'g'));
+  WriteFile(dir.File("other"), std::string(page * 2, 'o'));
+  const int fd = ::open(dir.File("other").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  void* other = ::mmap(nullptr, page * 2, PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  ASSERT_NE(other, MAP_FAILED);
+  OvFileBytes bytes;
+  ASSERT_TRUE(OvFileIO::ReadText(dir.File("guarded"), page * 2, bytes).Ok());
+  if (static_cast<const void*>(bytes.View().data()) >= other) {
+    GTEST_SKIP() << "the guarded mapping does not lie below the other";
+  }
+  ASSERT_EQ(::truncate(dir.File("other").c_str(), 0), 0);
+  EXPECT_DEATH(static_cast<void>(*static_cast<volatile const char*>(other)), "");
+  EXPECT_EQ(bytes.View()[0], 'g');
+  ::munmap(other, page * 2);
 }
 
 // A file that cannot be mapped (empty) is read into the room kept from the
