@@ -607,7 +607,7 @@ int RunActions(RunContext& run, int argc, char** argv) {
                                "unknown warning option '-W" + option + "'");
     }
   }
-  if (run.options.ReadSettings(run.console, run.directory, run.classes) != 0 ||
+  if (!run.options.ReadSettings(run.console, run.directory, run.classes) ||
       !SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }
