@@ -27,10 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(options.Parse(static_cast<int>(argv.size()), argv.data(), console),
             "the command line is taken");
     OvClassDirectories classes;
-    const int result = options.ReadSettings(console, EnterWorkDir(), classes, origin);
+    const bool ready = options.ReadSettings(console, EnterWorkDir(), classes, origin);
     const std::string err = console.ErrText();
-    if (result != 0) {
-      Require(result == -1, "initfiles answers 0 or -1");
+    if (!ready) {
       Require(err.starts_with("partsc: ORVA.SET") && err.find('\n') == err.size() - 1,
               "a refusal is one line that names the settings file");
       continue;

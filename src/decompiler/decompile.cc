@@ -7,20 +7,17 @@
 #include "decompiler/member_blocks.h"
 #include "decompiler/recompile_check.h"
 #include "decompiler/source_writer.h"
-#include "diagnostics/diagnostics.h"
 #include "listing/listing.h"
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_encoder.h"
 #include "partsfile/parts_file.h"
-#include "platform/ov_console.h"
-#include "platform/ov_file_io.h"
 
 namespace partsc {
 
 namespace {
 
-// Reads the file and lists it nowhere: the listing only tells whether the
-// file reads back.
+// Reads the file and answers what its listing would: whether the file
+// reads back.
 ListResult ReadBack(const std::string& path, Recovery& recovery) {
   OvFileBytes bytes;
   const ListResult read = ReadListedFile(path, bytes);
@@ -32,10 +29,12 @@ ListResult ReadBack(const std::string& path, Recovery& recovery) {
     return {ListStep::kHeader, ReadStatus::kShort};
   }
   recovery.model = DecodePartsFile(recovery.bytes);
-  OvFileIO nowhere;
-  OvConsole console(OvConsole::InMemory{});
-  Diagnostics diagnostics(console, std::string());
-  return ListOpenFile(diagnostics, recovery.model, path, nowhere);
+  const ListResult listed = Listability(recovery.model);
+  // The listing takes the parts name from the file name after the header.
+  if (listed.step != ListStep::kHeader && !FileBaseName(path)) {
+    return {ListStep::kBaseName, ReadStatus::kOk};
+  }
+  return listed;
 }
 
 // kNotRecoverable when the model's sizes cannot come back in their order.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 
 #include "compiler/compile_passes.h"
 #include "compiler/memory_compile.h"
@@ -55,10 +56,10 @@ std::string PartAt(size_t offset, const PartsHeader& header) {
   return "the member lists";
 }
 
-// Where the compile of `source` and the original first differ; empty when
+// Where the compile of `source` and the original first differ; none when
 // they are the same but for the creation date.
-std::string Difference(const std::string& original, const std::string& compiled,
-                       const PartsHeader& header) {
+std::optional<std::string> Difference(const std::string& original, const std::string& compiled,
+                                      const PartsHeader& header) {
   const size_t common = std::min(original.size(), compiled.size());
   for (size_t i = 0; i < common; ++i) {
     if ((i < static_cast<size_t>(kDateAt) || i >= static_cast<size_t>(kDateEnd)) &&
@@ -70,7 +71,7 @@ std::string Difference(const std::string& original, const std::string& compiled,
     return "it gives " + std::to_string(compiled.size()) + " bytes for " +
            std::to_string(original.size());
   }
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace
@@ -88,11 +89,11 @@ DecompileResult CheckSource(const std::string& source, const Recovery& recovery)
                                                   std::to_string(ResultCode(compiled.status)) +
                                                   ")"};
   }
-  const std::string difference =
+  const std::optional<std::string> difference =
       Difference(recovery.bytes, compiler.Bytes(), recovery.model.header);
-  if (!difference.empty()) {
+  if (difference) {
     return {DecompileStatus::kNotRecoverable,
-            "the source would not reproduce the file (" + difference + ")"};
+            "the source would not reproduce the file (" + *difference + ")"};
   }
   return {};
 }

@@ -135,8 +135,8 @@ std::vector<std::vector<Piece>> Cuttings(const std::vector<Field>& written) {
 // Compact lines have no blanks between the fields. A quote field and an
 // exclamation field that each hold the other's opening character may
 // overlap, as the compiler reads them.
-Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact, size_t limit,
-           std::string& line) {
+PlacedLine LayOut(std::string_view keyword, const std::vector<Field>& fields, bool compact,
+                  size_t limit) {
   // A field left out is written empty, in its place, when its opening
   // character occurs elsewhere on the line.
   auto occurs = [&keyword, &fields](char open) {
@@ -168,13 +168,12 @@ Fit LayOut(std::string_view keyword, const std::vector<Field>& fields, bool comp
         }
         anyOrder = true;
         if (candidate.size() <= limit) {
-          line = candidate;
-          return Fit::kFits;
+          return {Fit::kFits, candidate};
         }
       }
     } while (std::next_permutation(order.begin(), order.end()));
   }
-  return anyOrder ? Fit::kTooLong : Fit::kNoOrder;
+  return {anyOrder ? Fit::kTooLong : Fit::kNoOrder, {}};
 }
 
 // A list item that the tokenizer reads as `value`, a non-zero 16-bit number:
@@ -207,7 +206,7 @@ std::string ShortNumber(int32_t value, bool compact) {
 
 }  // namespace
 
-std::string TextProblem(std::string_view text, char open, size_t limit, bool cut) {
+std::optional<std::string> TextProblem(std::string_view text, char open, size_t limit, bool cut) {
   // A param text (a parenthesis field) may end with a blank at any length:
   // the cut before macro expansion can leave one (see TextInPlace).
   const bool anyLength = open == '(';
@@ -236,7 +235,7 @@ std::string TextProblem(std::string_view text, char open, size_t limit, bool cut
   if (open == '!' && text.find('!') != std::string_view::npos) {
     return "holds an exclamation mark";
   }
-  return {};
+  return std::nullopt;
 }
 
 std::string Padded(const std::string& text, size_t limit) {
@@ -283,21 +282,21 @@ std::optional<std::string> EscapedText(std::string_view text) {
   return written;
 }
 
-Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string& line) {
+PlacedLine PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor) {
   // Whether compact, and within how many characters.
   constexpr std::array<std::pair<bool, size_t>, 3> kAttempts = {
       {{false, kCleanLineLimit}, {true, kCleanLineLimit}, {true, kSourceLineLimit}}};
   Fit result = Fit::kNoOrder;
   for (const auto& [compact, limit] : kAttempts) {
-    const Fit fit = LayOut(keyword, fieldsFor(compact), compact, limit, line);
-    if (fit == Fit::kFits) {
-      return fit;
+    PlacedLine placed = LayOut(keyword, fieldsFor(compact), compact, limit);
+    if (placed.fit == Fit::kFits) {
+      return placed;
     }
-    if (fit == Fit::kTooLong) {
-      result = fit;
+    if (placed.fit == Fit::kTooLong) {
+      result = placed.fit;
     }
   }
-  return result;
+  return {result, {}};
 }
 
 std::string NotPlaced(Fit fit) {

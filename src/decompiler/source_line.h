@@ -31,22 +31,29 @@ struct Field {
 
 enum class Fit { kFits, kTooLong, kNoOrder };
 
+// A line laid out (kFits, without its line feed), or why there is none.
+struct PlacedLine {
+  Fit fit = Fit::kNoOrder;
+  std::string text;
+};
+
 // The fields of a line, readable (numbers in plain decimal) or compact
 // (numbers in their shortest form).
 using FieldsFor = std::function<std::vector<Field>(bool compact)>;
 
 // Lays a line out readably when it fits in 78 characters, else compactly in
 // 78, else compactly in 79.
-Fit PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor, std::string& line);
+PlacedLine PlaceLine(std::string_view keyword, const FieldsFor& fieldsFor);
 // Why a line could not be laid out, as a reason ends.
 std::string NotPlaced(Fit fit);
 
 // Why `text` cannot be read back from a field opened by `open` that keeps
-// `limit` characters; empty when it can. A field that is cut to its limit
+// `limit` characters; none when it can. A field that is cut to its limit
 // (`cut`) may end with a blank when the text is that long (Padded); a param
 // text may end with one at any length (the cut before macro expansion can
 // leave one). Parentheses are not looked at (ClosesEarly).
-std::string TextProblem(std::string_view text, char open, size_t limit, bool cut = true);
+std::optional<std::string> TextProblem(std::string_view text, char open, size_t limit,
+                                       bool cut = true);
 
 // The text to write for a field that is cut to `limit` characters after its
 // blanks are trimmed: a text of the full length that ends with a blank gets

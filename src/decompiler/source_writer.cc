@@ -53,22 +53,21 @@ class SourceWriter {
   // reason reads: what, the text, whose (when given), the problem.
   bool Check(const std::string& what, std::string_view text, char open, size_t limit,
              const std::string& whose = {}, bool cut = true) {
-    const std::string problem = TextProblem(text, open, limit, cut);
-    if (!problem.empty()) {
-      Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + problem);
+    const std::optional<std::string> problem = TextProblem(text, open, limit, cut);
+    if (problem) {
+      Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + *problem);
     }
-    return problem.empty();
+    return !problem;
   }
 
   void Line(std::string& target, std::string_view keyword, const FieldsFor& fieldsFor,
             const std::string& what) {
-    std::string line;
-    const Fit fit = PlaceLine(keyword, fieldsFor, line);
-    if (fit != Fit::kFits) {
-      Fail(what + " " + NotPlaced(fit));
+    const PlacedLine placed = PlaceLine(keyword, fieldsFor);
+    if (placed.fit != Fit::kFits) {
+      Fail(what + " " + NotPlaced(placed.fit));
       return;
     }
-    target += line;
+    target += placed.text;
     target += '\n';
   }
 
@@ -302,11 +301,10 @@ class SourceWriter {
                        {'"', paddedComment, !paddedComment.empty()},
                        {'(', text, !text.empty()}});
     };
-    std::string line;
     const std::optional<std::string> inPlace = TextInPlace(param.text);
-    const Fit fit = inPlace ? PlaceLine("p", fields(*inPlace), line) : Fit::kNoOrder;
-    if (fit == Fit::kFits) {
-      body_ += line + '\n';
+    const PlacedLine placed = inPlace ? PlaceLine("p", fields(*inPlace)) : PlacedLine{};
+    if (placed.fit == Fit::kFits) {
+      body_ += placed.text + '\n';
       return;
     }
     // A text that cannot stand in its line is written through a macro whose
@@ -317,7 +315,7 @@ class SourceWriter {
     if (asMacro) {
       Line(body_, "p", fields("{" + MacroFor(Padded(param.text, kParamTextLimit)) + "}"), what);
     } else if (inPlace) {
-      Fail(what + " " + NotPlaced(fit));
+      Fail(what + " " + NotPlaced(placed.fit));
     } else {
       at_ = entry_ + "/text";
       Fail("the text " + Shown(param.text) + " " + whose +

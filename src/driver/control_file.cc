@@ -118,7 +118,7 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
     return true;
   }
   Diagnostics& diagnostics = run.diagnostics;
-  const std::string reason = LastSystemError();
+  const std::string reason = control.ErrorText();
   diagnostics.ReportRunFailure(DiagnosticId::kControlOpen,
                                "\t*** E *** Input Control File Open Error\n",
                                "Input Control File Open Error", reason);

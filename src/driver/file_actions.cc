@@ -274,22 +274,25 @@ DiffSides SidesOf(const std::vector<std::string>& arguments,
   return sides;
 }
 
-// What changed from the parts file at `older` to the one at `written`; a
-// file that cannot be read back is named with why, since its model would
-// tell of changes that were never made.
-std::string ChangesSince(const RunContext& run, const std::string& older,
-                         const std::string& written) {
-  std::array<OvFileBytes, 2> bytes;
-  const std::array<const std::string*, 2> paths = {&older, &written};
-  for (size_t i = 0; i < 2; ++i) {
-    const ReadStatus read = ReadPartsFileBytes(*paths[i], bytes[i]).status;
-    if (FileResult result = ReadResult(bytes[i].Cut() ? ReadStatus::kShort : read); !result.Ok()) {
-      return "changes unknown: " + QuoteName(OvFile::RelativeTo(run.directory, *paths[i])) + ": " +
+// What changed from the parts file at `older` to the one at `path`, whose
+// bytes the listing holds in `written`; a file that cannot be read back is
+// named with why, since its model would tell of changes that were never made.
+std::string ChangesSince(const RunContext& run, const std::string& older, const std::string& path,
+                         const OvFileBytes& written) {
+  OvFileBytes bytes;
+  const ReadStatus read = ReadPartsFileBytes(older, bytes).status;
+  const std::vector<Change> changes =
+      DiffModels(DecodePartsFile(bytes.View()), DecodePartsFile(written.View()));
+  const std::array<std::pair<const std::string*, ReadStatus>, 2> reads = {
+      {{&older, bytes.Cut() ? ReadStatus::kShort : read},
+       {&path, written.Cut() ? ReadStatus::kShort : ReadStatus::kOk}}};
+  for (const auto& [file, status] : reads) {
+    if (FileResult result = ReadResult(status); !result.Ok()) {
+      return "changes unknown: " + QuoteName(OvFile::RelativeTo(run.directory, *file)) + ": " +
              result.reason;
     }
   }
-  return ChangeSummary(
-      DiffModels(DecodePartsFile(bytes[0].View()), DecodePartsFile(bytes[1].View())));
+  return ChangeSummary(changes);
 }
 
 }  // namespace
@@ -375,9 +378,9 @@ int Diff(RunContext& run, const std::vector<std::string>& arguments) {
   return changes.empty() || forGit ? kExitOk : kExitFailed;
 }
 
-void PrintChanges(RunContext& run, const std::string& path, const std::string& written,
+void PrintChanges(RunContext& run, const std::string& path, const OvFileBytes& written,
                   const std::string& older) {
-  const std::string summary = older.empty() ? "new file" : ChangesSince(run, older, written);
+  const std::string summary = older.empty() ? "new file" : ChangesSince(run, older, path, written);
   run.console.Out().Fwrite(OvFile::RelativeTo(run.directory, path) + ": " + summary + "\n");
 }
 

@@ -7,6 +7,7 @@
 
 namespace partsc {
 
+class OvFileBytes;
 struct RunContext;
 
 // --list: the listing of each file on standard output, in turn; a file that
@@ -31,9 +32,10 @@ int FromJson(RunContext& run, const std::string& file, const std::string& output
 int Diff(RunContext& run, const std::vector<std::string>& arguments);
 
 // --changes: one line on standard output for the parts file at `path` (a
-// full path) just written and listed, read from `written`, saying what
-// changed against the file it replaces, `older` ("new file" when empty).
-void PrintChanges(RunContext& run, const std::string& path, const std::string& written,
+// full path) just written and listed, whose bytes the listing read into
+// `written`, saying what changed against the file it replaces, `older`
+// ("new file" when empty).
+void PrintChanges(RunContext& run, const std::string& path, const OvFileBytes& written,
                   const std::string& older);
 
 }  // namespace partsc

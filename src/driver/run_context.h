@@ -43,6 +43,7 @@ struct RunContext {
   Diagnostics diagnostics;
   MacroTable macros;
   ViewDefinedFlags viewDefined{};
+  // A source being compiled, then the parts file it gave as it was listed.
   OvFileBytes sourceBytes;
   // What the program that runs partsc gave besides the command line.
   const RunExtras& extras;

@@ -247,7 +247,7 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
           file->Replaces()     ? (OvFile::Access(outputPath, kAccessExists) == 0 ? outputPath : "")
           : file->MadeBackup() ? BackupPath(outputPath)
                                : "";
-      PrintChanges(run, outputPath, OvFile::Resolve(run.directory, file->WrittenPath()), older);
+      PrintChanges(run, outputPath, run.sourceBytes, older);
       dbgflush(run.console);
     }
     return outcome;
@@ -607,7 +607,7 @@ int RunActions(RunContext& run, int argc, char** argv) {
                                "unknown warning option '-W" + option + "'");
     }
   }
-  if (run.options.ReadSettings(run.console, run.directory, run.classes) != 0 ||
+  if (!run.options.ReadSettings(run.console, run.directory, run.classes) ||
       !SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }

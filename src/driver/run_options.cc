@@ -286,15 +286,15 @@ bool RunOptions::Take(OvConsole& console, std::string_view key, std::string_view
   return true;
 }
 
-int RunOptions::ReadSettings(OvConsole& console, const std::string& directory,
-                             OvClassDirectories& classes, OvSettingsOrigin origin) {
+bool RunOptions::ReadSettings(OvConsole& console, const std::string& directory,
+                              OvClassDirectories& classes, OvSettingsOrigin origin) {
   // The command line wins over each key; a file refused gives none.
   const RunOptions given = *this;
   if (initfiles(console, settingsPath, directory, classes, *this, origin) != 0) {
     *this = given;
-    return -1;
+    return false;
   }
-  return 0;
+  return true;
 }
 
 lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
@@ -305,7 +305,7 @@ lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
   RunOptions options;
   options.settingsPath = path;
   OvClassDirectories classes;
-  if (options.ReadSettings(console, OvFile::DirectoryOf(path), classes, origin) != 0) {
+  if (!options.ReadSettings(console, OvFile::DirectoryOf(path), classes, origin)) {
     const std::vector<std::string>& complaints = console.Complaints();
     settings.problem = "settings file " + (complaints.empty() ? "" : complaints.back());
     return settings;

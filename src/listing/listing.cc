@@ -159,12 +159,11 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   const SizeRecord& record = l.model.sizes[index].record;
   const std::string name = Shown(runLog, record.name.Str());
   const std::string title = Shown(runLog, record.title.Str());
-  if (title.empty()) {
-    runLog.Fprintf("%s\t\"%s\"\n", KeywordString(Keyword::kSize).c_str(), name.c_str());
-  } else {
-    runLog.Fprintf("%s\t\"%s\"\t!%s!\n", KeywordString(Keyword::kSize).c_str(), name.c_str(),
-                   title.c_str());
+  runLog.Fprintf("%s\t\"%s\"", KeywordString(Keyword::kSize).c_str(), name.c_str());
+  if (!title.empty()) {
+    runLog.Fprintf("\t!%s!", title.c_str());
   }
+  runLog.Fprintf("\n");
   const int slot = FindSizeRecord(l.model, record.name.View());
   if (slot < 0) {
     return ListResult{ListStep::kSizeMembers, ReadStatus::kSizeNotFound};

@@ -59,7 +59,7 @@ class SessionTest : public ::testing::Test {
     RunOptions session;
     EXPECT_TRUE(Parse(session, args));
     OvConsole console(OvConsole::InMemory{});
-    const int result = session.ReadSettings(console, cwd_, classes_);
+    const int result = session.ReadSettings(console, cwd_, classes_) ? 0 : -1;
     err = console.ErrText();
     return result;
   }
@@ -154,7 +154,7 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
     RunOptions session;
     ASSERT_TRUE(Parse(session, args));
     OvConsole console(OvConsole::InMemory{});
-    ASSERT_EQ(session.ReadSettings(console, cwd_, classes_), 0) << console.ErrText();
+    ASSERT_TRUE(session.ReadSettings(console, cwd_, classes_)) << console.ErrText();
     std::string text = session.atomic.value_or(false) ? "atomic " : "";
     text += session.strict.value_or(false) ? "strict " : "";
     text += session.diagnosticsFormat.empty() ? "classic" : session.diagnosticsFormat;
