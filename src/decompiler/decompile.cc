@@ -29,12 +29,7 @@ ListResult ReadBack(const std::string& path, Recovery& recovery) {
     return {ListStep::kHeader, ReadStatus::kShort};
   }
   recovery.model = DecodePartsFile(recovery.bytes);
-  const ListResult listed = Listability(recovery.model);
-  // The listing takes the parts name from the file name after the header.
-  if (listed.step != ListStep::kHeader && !FileBaseName(path)) {
-    return {ListStep::kBaseName, ReadStatus::kOk};
-  }
-  return listed;
+  return Listability(recovery.model, path);
 }
 
 // kNotRecoverable when the model's sizes cannot come back in their order.

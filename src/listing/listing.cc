@@ -159,11 +159,12 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   const SizeRecord& record = l.model.sizes[index].record;
   const std::string name = Shown(runLog, record.name.Str());
   const std::string title = Shown(runLog, record.title.Str());
-  runLog.Fprintf("%s\t\"%s\"", KeywordString(Keyword::kSize).c_str(), name.c_str());
-  if (!title.empty()) {
-    runLog.Fprintf("\t!%s!", title.c_str());
+  if (title.empty()) {
+    runLog.Fprintf("%s\t\"%s\"\n", KeywordString(Keyword::kSize).c_str(), name.c_str());
+  } else {
+    runLog.Fprintf("%s\t\"%s\"\t!%s!\n", KeywordString(Keyword::kSize).c_str(), name.c_str(),
+                   title.c_str());
   }
-  runLog.Fprintf("\n");
   const int slot = FindSizeRecord(l.model, record.name.View());
   if (slot < 0) {
     return ListResult{ListStep::kSizeMembers, ReadStatus::kSizeNotFound};
@@ -450,7 +451,10 @@ std::optional<std::string> FileBaseName(std::string_view path) {
   return std::string(name.substr(0, stop));
 }
 
-ListResult Listability(const PartsModel& model) {
+ListResult Listability(const PartsModel& model, std::optional<std::string_view> path) {
+  if (model.read.part != PartsPart::kHeader && path && !FileBaseName(*path)) {
+    return {ListStep::kBaseName, ReadStatus::kOk};
+  }
   for (const auto& [step, part] : kStepParts) {
     if (model.read.part == part) {
       return {step, model.read.result};

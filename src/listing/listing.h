@@ -69,8 +69,9 @@ void ListMembers(OvFileIO& runLog, const MemberList& list);
 std::string MemberLine(const SpecEntry& entry);
 std::string MemberLine(const ParamEntry& entry);
 // What the listing of `model` would answer (a member list that no size
-// record points to plays no part in it).
-ListResult Listability(const PartsModel& model);
+// record points to plays no part in it); with `path`, also what it answers
+// of the file's name, which it reads after the header.
+ListResult Listability(const PartsModel& model, std::optional<std::string_view> path = {});
 
 // Why a listing failed, in words; kNone, with no reason, when it did not.
 using ListVerdict = OvResult<ListStep>;
