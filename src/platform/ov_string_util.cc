@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
@@ -20,33 +21,6 @@ bool IsDigit(char c) {
 
 // An integer of at most this many digits is exact in a double.
 constexpr std::size_t kShortIntegerDigits = 15;
-
-// True when the magnitude of `number`, a whole number in plain decimal form,
-// is at least 1, so that a conversion out of range overflowed rather than
-// underflowed.
-bool AtLeastOne(std::string_view number) {
-  const std::size_t e = std::min(number.find_first_of("eE"), number.size());
-  const std::string_view mantissa = number.substr(0, e);
-  const std::size_t first = mantissa.find_first_of("123456789");
-  if (first == std::string_view::npos) {
-    return false;
-  }
-  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-  // The first significant digit stands at 10^(leading - 1 + exponent).
-  const int64_t leading =
-      static_cast<int64_t>(point) - static_cast<int64_t>(first) + (first > point ? 1 : 0);
-  std::string_view digits = e < number.size() ? number.substr(e + 1) : "0";
-  const bool negative = digits.front() == '-';
-  if (negative || digits.front() == '+') {
-    digits.remove_prefix(1);
-  }
-  // An exponent beyond int64_t lies far beyond any double.
-  int64_t exponent = 0;
-  if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec != std::errc()) {
-    exponent = std::numeric_limits<int32_t>::max();
-  }
-  return leading + (negative ? -exponent : exponent) > 0;
-}
 
 // The text between the first `mark` and the next one (or the end of the
 // line), trimmed and cut to size-1 characters; empty without a `mark`.
@@ -194,17 +168,13 @@ std::optional<double> OvStringUtil::ParseDouble(std::string_view text, NumberTri
     return std::nullopt;
   }
   if (error == std::errc::result_out_of_range) {
-    if (AtLeastOne(number)) {
-      return std::nullopt;
-    }
-    value = number.starts_with('-') ? -0.0 : 0.0;
+    // Beyond what a double holds: strtod tells an overflow (an infinity,
+    // refused below) from an underflow (a zero of the number's sign).
+    value = std::strtod(std::string(number).c_str(), nullptr);
   } else if (error != std::errc()) {
     return std::nullopt;
   }
-  if (std::isinf(value)) {
-    return std::nullopt;
-  }
-  return value;
+  return std::isinf(value) ? std::nullopt : std::optional<double>(value);
 }
 
 void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,
