@@ -285,24 +285,18 @@ void OvFileIO::Vfprintf(const char* format, va_list args) {
   if (stream_ == nullptr) {
     return;
   }
-  if (!terminal_) {
-    if (std::vfprintf(stream_, format, args) < 0) {
-      Note(errno);
-    }
-    return;
-  }
-  va_list measure;
-  va_copy(measure, args);
-  const int size = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
+  // On a terminal the text is formatted first, to be escaped.
+  char* text = nullptr;
+  const int size =
+      terminal_ ? ::vasprintf(&text, format, args) : std::vfprintf(stream_, format, args);
   if (size < 0) {
     Note(errno);
     return;
   }
-  std::string text(static_cast<size_t>(size) + 1, '\0');
-  std::vsnprintf(text.data(), text.size(), format, args);
-  text.pop_back();
-  Fwrite(text);
+  if (text != nullptr) {
+    Fwrite(std::string_view(text, static_cast<size_t>(size)));
+    std::free(text);
+  }
 }
 
 void OvFileIO::Fwrite(std::string_view text) {
