@@ -10,11 +10,11 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -308,9 +308,7 @@ std::string OvFile::RandomName(const std::string& stem) {
 }
 
 bool OvFile::IsLowerCase(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  return !HasCapital(name);
+  return !HasCapital(path.substr(path.rfind('/') + 1));  // npos + 1: the whole path
 }
 
 std::string OvFile::DirectoryOf(const std::string& path) {
@@ -322,8 +320,7 @@ std::string OvFile::DirectoryOf(const std::string& path) {
 }
 
 std::string OvFile::HiddenBeside(const std::string& path, std::string_view suffix) {
-  const size_t slash = path.rfind('/');
-  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const size_t name = path.rfind('/') + 1;  // npos + 1: 0
   return path.substr(0, name).append(".").append(path, name).append(suffix);
 }
 
@@ -379,14 +376,9 @@ std::string OvFile::Resolve(const std::string& directory, const std::string& pat
 }
 
 std::string OvFile::CurrentDirectory() {
-  std::vector<char> buffer(PATH_MAX + 1);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      return std::string();
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::string(buffer.data());
+  // getcwd makes room for a directory of any length.
+  const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+  return current ? std::string(current.get()) : std::string();
 }
 
 std::string OvFile::RelativeTo(const std::string& current, std::string_view path) {

@@ -130,17 +130,13 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
 }
 
 int16_t CountOf(std::size_t count) {
-  constexpr std::size_t kMax = std::numeric_limits<int16_t>::max();
-  return static_cast<int16_t>(count < kMax ? count : kMax);
+  return static_cast<int16_t>(std::min<std::size_t>(count, std::numeric_limits<int16_t>::max()));
 }
 
 }  // namespace
 
 void OvStringUtil::TrimRight(std::string& text) {
-  while (!text.empty() &&
-         (OvStringUtil::IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) {
-    text.pop_back();
-  }
+  text.erase(text.find_last_not_of(" \t\r\n") + 1);  // npos + 1: all of it
 }
 
 void TrimLineEnd(std::string& line) {
