@@ -30,10 +30,7 @@ std::string_view MarkedText(std::string_view line, char mark, int size) {
     return {};
   }
   std::string_view text = line.substr(start + 1);
-  const std::size_t end = text.find(mark);
-  if (end != std::string_view::npos) {
-    text = text.substr(0, end);
-  }
+  text = text.substr(0, text.find(mark));
   return OvStringUtil::TrimBlanks(text).substr(0, static_cast<std::size_t>(size - 1));
 }
 
@@ -106,10 +103,7 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
     return std::nullopt;
   }
   std::string_view list = line.substr(start + 1);
-  const std::size_t end = list.find(close);
-  if (end != std::string_view::npos) {
-    list = list.substr(0, end);
-  }
+  list = list.substr(0, list.find(close));
   if (OvStringUtil::TrimBlanks(list).empty()) {
     return 0;
   }
