@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -158,9 +159,14 @@ std::optional<double> OvStringUtil::ParseDouble(std::string_view text, NumberTri
     return std::nullopt;
   }
   if (error == std::errc::result_out_of_range) {
-    // Beyond what a double holds: strtod tells an overflow (an infinity,
-    // refused below) from an underflow (a zero of the number's sign).
-    value = std::strtod(std::string(number).c_str(), nullptr);
+    // Beyond what a double holds: strtod, in the C locale whatever the
+    // process's own is (a program that embeds partsc may set another), tells
+    // an overflow (an infinity, refused below) from an underflow (a zero of
+    // the number's sign).
+    static const locale_t kC = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    const std::string copy(number);
+    value = kC != locale_t{} ? ::strtod_l(copy.c_str(), nullptr, kC)
+                             : std::strtod(copy.c_str(), nullptr);
   } else if (error != std::errc()) {
     return std::nullopt;
   }
