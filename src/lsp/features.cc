@@ -182,14 +182,6 @@ json LineSymbol(const View& view, const Piece& piece, int kind, const std::strin
                 start + name.length);
 }
 
-json MemberSymbol(const View& view, const Piece& piece) {
-  if (piece.kind == LineKind::kSpecMember) {
-    return LineSymbol(view, piece, kSymbolField, "spec member");
-  }
-  return LineSymbol(view, piece, kSymbolField,
-                    FieldText(view, piece, '(').value_or("parameter member"));
-}
-
 // True when the compile refused the line of the piece: an error stands on it.
 bool Refused(const Reading& reading, const std::vector<PlacedDiagnostic>& diagnostics,
              size_t index) {
@@ -212,10 +204,12 @@ json BlockSymbol(const View& view, const SourceBlock& block,
   symbol["range"] = view.RangeJson(first.offset, last.offset + last.length);
   json children = json::array();
   for (size_t i = block.keywordPiece + 1; i <= block.lastPiece && i < reading.pieces.size(); ++i) {
-    const LineKind kind = reading.pieces[i].kind;
-    if ((kind == LineKind::kSpecMember || kind == LineKind::kParamMember) &&
-        !Refused(reading, diagnostics, i)) {
-      children.push_back(MemberSymbol(view, reading.pieces[i]));
+    const Piece& piece = reading.pieces[i];
+    const bool spec = piece.kind == LineKind::kSpecMember;
+    if ((spec || piece.kind == LineKind::kParamMember) && !Refused(reading, diagnostics, i)) {
+      children.push_back(LineSymbol(
+          view, piece, kSymbolField,
+          spec ? "spec member" : FieldText(view, piece, '(').value_or("parameter member")));
     }
   }
   symbol["children"] = std::move(children);
@@ -248,6 +242,25 @@ json PartsChildren(const View& view, const std::vector<PlacedDiagnostic>& diagno
     }
   }
   return children;
+}
+
+// An item for each place of the macro at `offset`, made by `item` from the
+// place and its range (a null item is left out); null when no macro stands
+// there.
+template <class Item>
+json EachPlace(const View& view, size_t offset, Item item) {
+  const std::optional<MacroAt> macro = MacroAtOffset(view.snapshot.reading, offset);
+  if (!macro) {
+    return nullptr;
+  }
+  json items = json::array();
+  for (const MacroPlace& place : MacroPlaces(view.snapshot.reading, macro->name)) {
+    json one = item(place, view.RangeJson(place.start, place.start + place.length));
+    if (!one.is_null()) {
+      items.push_back(std::move(one));
+    }
+  }
+  return items;
 }
 
 // Positions of offsets taken in increasing order: a long line that is not
@@ -455,35 +468,18 @@ json SemanticTokens(const View& view) {
 }
 
 json References(const View& view, const std::string& uri, size_t offset, bool declarations) {
-  const Reading& reading = view.snapshot.reading;
-  const std::optional<MacroAt> macro = MacroAtOffset(reading, offset);
-  if (!macro) {
-    return nullptr;
-  }
-  json locations = json::array();
-  for (const MacroPlace& place : MacroPlaces(reading, macro->name)) {
-    if (declarations || !place.definition) {
-      locations.push_back(
-          json{{"uri", uri}, {"range", view.RangeJson(place.start, place.start + place.length)}});
-    }
-  }
-  return locations;
+  return EachPlace(view, offset, [&](const MacroPlace& place, json range) {
+    return declarations || !place.definition ? json{{"uri", uri}, {"range", std::move(range)}}
+                                             : json();
+  });
 }
 
 json Highlights(const View& view, size_t offset) {
   constexpr int kRead = 2;
   constexpr int kWrite = 3;
-  const Reading& reading = view.snapshot.reading;
-  const std::optional<MacroAt> macro = MacroAtOffset(reading, offset);
-  if (!macro) {
-    return nullptr;
-  }
-  json highlights = json::array();
-  for (const MacroPlace& place : MacroPlaces(reading, macro->name)) {
-    highlights.push_back(json{{"range", view.RangeJson(place.start, place.start + place.length)},
-                              {"kind", place.definition ? kWrite : kRead}});
-  }
-  return highlights;
+  return EachPlace(view, offset, [&](const MacroPlace& place, json range) {
+    return json{{"range", std::move(range)}, {"kind", place.definition ? kWrite : kRead}};
+  });
 }
 
 RenameResult Rename(const View& view, const std::string& uri, size_t offset,
@@ -503,11 +499,9 @@ RenameResult Rename(const View& view, const std::string& uri, size_t offset,
     return {nullptr,
             "cannot rename " + view.snapshot.ClientText(name) + " to " + newName + ": " + refusal};
   }
-  json edits = json::array();
-  for (const MacroPlace& place : MacroPlaces(reading, macro->name)) {
-    edits.push_back(json{{"range", view.RangeJson(place.start, place.start + place.length)},
-                         {"newText", newName}});
-  }
+  json edits = EachPlace(view, offset, [&](const MacroPlace& /*place*/, json range) {
+    return json{{"range", std::move(range)}, {"newText", newName}};
+  });
   return {json{{"changes", {{uri, std::move(edits)}}}}, {}};
 }
 

@@ -1,7 +1,8 @@
 #include "lsp/framing.h"
 
+#include <strings.h>
+
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -14,13 +15,8 @@ namespace {
 
 constexpr std::string_view kHeaderStart = "content-";
 
-char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == y; });
+  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 // True when `text` begins with "content-" in any case, or, shorter, could

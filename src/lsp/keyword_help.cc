@@ -1,5 +1,6 @@
 #include "lsp/keyword_help.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <span>
@@ -83,12 +84,9 @@ constexpr Help kParamHelp = {
 }  // namespace
 
 std::optional<Help> HelpOfKeyword(Keyword keyword) {
-  for (const Help& help : KeywordHelpTable()) {
-    if (help.label == KeywordText(keyword)) {
-      return help;
-    }
-  }
-  return std::nullopt;
+  const auto& table = KeywordHelpTable();
+  const auto* found = std::ranges::find(table, KeywordText(keyword), &Help::label);
+  return found == table.end() ? std::nullopt : std::optional<Help>(*found);
 }
 
 std::span<const Help> KeywordHelps() {

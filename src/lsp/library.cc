@@ -1,7 +1,5 @@
 #include "lsp/library.h"
 
-#include <algorithm>
-
 #include "api/statuses.h"
 #include "diagnostics/sinks.h"
 #include "platform/ov_file.h"
@@ -61,14 +59,13 @@ bool IsControlFile(const std::string& path) {
 }
 
 std::vector<std::string> ControlFilesIn(const std::string& directory) {
+  // The regular files of the directory, sorted: their full paths sort alike.
   std::vector<std::string> found;
   for (const std::string& name : OvFile::FileNames(directory)) {
-    const std::string path = OvFile::Resolve(directory, name);
-    if (IsControlFile(name) && OvFile::IsFile(path)) {
-      found.push_back(path);
+    if (IsControlFile(name)) {
+      found.push_back(OvFile::Resolve(directory, name));
     }
   }
-  std::sort(found.begin(), found.end());
   return found;
 }
 

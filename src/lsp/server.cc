@@ -104,11 +104,7 @@ constexpr size_t kLargestFile = size_t{64} << 20;
 
 // The bytes of a file on disk; none when it cannot be read.
 std::string FileText(const std::string& path) {
-  OvFileBytes bytes;
-  if (path.empty() || !OvFileIO::ReadText(path, kLargestFile, bytes).Ok()) {
-    return {};
-  }
-  return std::string(bytes.View());
+  return OvFileIO::ReadWholeFile(path, kLargestFile, false).bytes;
 }
 
 // Latin-1 for bytes that are not UTF-8, else UTF-8.

@@ -121,11 +121,9 @@ Position LineIndex::PositionOf(size_t offset, PositionEncoding encoding) const {
   const size_t line = LineOf(offset);
   const size_t start = starts_[line];
   const size_t stop = std::min(offset, LineEnd(line));
-  Position position;
-  position.line = static_cast<int64_t>(line);
-  position.character = ascii_[line] ? static_cast<int64_t>(stop - start)
-                                    : Units(text_.substr(start, stop - start), encoding);
-  return position;
+  return Position{static_cast<int64_t>(line),
+                  ascii_[line] ? static_cast<int64_t>(stop - start)
+                               : Units(text_.substr(start, stop - start), encoding)};
 }
 
 Range LineIndex::RangeOf(size_t start, size_t end, PositionEncoding encoding) const {

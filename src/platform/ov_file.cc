@@ -10,11 +10,12 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -44,6 +45,13 @@ std::string Join(const std::string& directory, std::string_view name) {
 
 bool HasCapital(std::string_view text) {
   return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// What lstat(2) tells of `path` (a link itself, not its target); none when
+// there is nothing there.
+std::optional<struct stat> Lstat(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 ? std::optional<struct stat>(status) : std::nullopt;
 }
 
 // The current directory, or "." when it cannot be told.
@@ -197,22 +205,15 @@ std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_vie
 }
 
 int OvFile::Access(const std::string& path, int mode) {
-  if (mode == kAccessExists) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0 ? 0 : -1;
-  }
-  return ::access(path.c_str(), mode) == 0 ? 0 : -1;
+  const bool found =
+      mode == kAccessExists ? Lstat(path).has_value() : ::access(path.c_str(), mode) == 0;
+  return found ? 0 : -1;
 }
 
 int OvFile::Remove(const std::string& path) {
-  if (::unlink(path.c_str()) == 0) {
-    return 0;
-  }
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-    return 0;
-  }
-  return -1;
+  const bool gone =
+      ::unlink(path.c_str()) == 0 || (!Lstat(path) && (errno == ENOENT || errno == ENOTDIR));
+  return gone ? 0 : -1;
 }
 
 int OvFile::Rename(const std::string& from, const std::string& to) {
@@ -263,34 +264,29 @@ std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
 }
 
 bool OvFile::SameFile(const std::string& first, const std::string& second) {
-  struct stat one {};
-  struct stat other {};
-  return ::lstat(first.c_str(), &one) == 0 && ::lstat(second.c_str(), &other) == 0 &&
-         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+  const std::optional<struct stat> one = Lstat(first);
+  const std::optional<struct stat> other = Lstat(second);
+  return one && other && one->st_dev == other->st_dev && one->st_ino == other->st_ino;
 }
 
 bool OvFile::IsOwnFile(const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-         status.st_uid == ::geteuid();
+  const std::optional<struct stat> status = Lstat(path);
+  return status && S_ISREG(status->st_mode) && status->st_uid == ::geteuid();
 }
 
 bool OvFile::BelongsToAnother(const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 && status.st_uid != ::geteuid();
+  const std::optional<struct stat> status = Lstat(path);
+  return status && status->st_uid != ::geteuid();
 }
 
 int OvFile::ReplaceRefusal(const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 ? WriteRefusal(path, status) : 0;
+  const std::optional<struct stat> status = Lstat(path);
+  return status ? WriteRefusal(path, *status) : 0;
 }
 
 int OvFile::PermissionOf(const std::string& path) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return -1;
-  }
-  return static_cast<int>(status.st_mode & 0777);
+  const std::optional<struct stat> status = Lstat(path);
+  return status && S_ISREG(status->st_mode) ? static_cast<int>(status->st_mode & 0777) : -1;
 }
 
 std::vector<std::string> OvFile::NamesStartingWith(const std::string& directory,
@@ -312,9 +308,7 @@ std::string OvFile::RandomName(const std::string& stem) {
 }
 
 bool OvFile::IsLowerCase(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  return !HasCapital(name);
+  return !HasCapital(path.substr(path.rfind('/') + 1));  // npos + 1: the whole path
 }
 
 std::string OvFile::DirectoryOf(const std::string& path) {
@@ -326,8 +320,7 @@ std::string OvFile::DirectoryOf(const std::string& path) {
 }
 
 std::string OvFile::HiddenBeside(const std::string& path, std::string_view suffix) {
-  const size_t slash = path.rfind('/');
-  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const size_t name = path.rfind('/') + 1;  // npos + 1: 0
   return path.substr(0, name).append(".").append(path, name).append(suffix);
 }
 
@@ -339,11 +332,9 @@ bool OvFile::IsPlainName(std::string_view name) {
 }
 
 void OvClassDirectories::Set(std::string_view key, const std::string& directory) {
-  const int index = ClassIndex(key);
-  if (index < 0) {
-    return;
+  if (const int index = ClassIndex(key); index >= 0) {
+    directories_[static_cast<std::size_t>(index)] = directory;
   }
-  directories_[static_cast<std::size_t>(index)] = directory;
 }
 
 std::string OvClassDirectories::Of(std::string_view key) const {
@@ -385,14 +376,9 @@ std::string OvFile::Resolve(const std::string& directory, const std::string& pat
 }
 
 std::string OvFile::CurrentDirectory() {
-  std::vector<char> buffer(PATH_MAX + 1);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      return std::string();
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::string(buffer.data());
+  // getcwd makes room for a directory of any length.
+  const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+  return current ? std::string(current.get()) : std::string();
 }
 
 std::string OvFile::RelativeTo(const std::string& current, std::string_view path) {

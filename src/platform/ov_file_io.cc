@@ -11,9 +11,11 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "platform/ov_escape.h"
@@ -33,6 +35,20 @@ constexpr std::pair<int, int> kHostFlags[] = {{kOpenAppend, O_APPEND},
                                               {kOpenExclusive, O_EXCL}};
 static_assert(kOpenReadOnly == O_RDONLY && kOpenWriteOnly == O_WRONLY && kOpenReadWrite == O_RDWR);
 static_assert(kSeekStart == SEEK_SET && kSeekCurrent == SEEK_CUR && kSeekEnd == SEEK_END);
+
+// The modes of Fopen: the mode of the C stream, always binary so that bytes
+// pass untranslated (and without "x": the descriptor is made so already),
+// and the host's open flags. "w" and "wx" empty a file only once it is
+// locked.
+struct TextMode {
+  std::string_view name;
+  const char* stream;
+  int flags;
+};
+constexpr TextMode kTextModes[] = {{"r", "rb", O_RDONLY},
+                                   {"w", "wb", O_WRONLY | O_CREAT | O_TRUNC},
+                                   {"a", "ab", O_WRONLY | O_CREAT | O_APPEND},
+                                   {"wx", "wb", O_WRONLY | O_CREAT | O_EXCL}};
 
 bool IsOrigin(int origin) {
   return origin >= kSeekStart && origin <= kSeekEnd;
@@ -102,26 +118,18 @@ bool OvFileIO::AlreadyExists() const {
 
 bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   Fclose();
-  error_ = 0;
-  holder_.clear();
-  created_ = false;
   const std::string_view given = mode == nullptr ? "" : mode;
-  if (given != "r" && given != "w" && given != "a" && given != "wx") {
-    Note(EINVAL);
-    return false;
-  }
-  const bool reading = given == "r";
-  const int fd = reading ? OpenText(path) : OpenTextOutput(path, given);
+  const auto* text = std::ranges::find(kTextModes, given, &TextMode::name);
+  const bool known = text != std::end(kTextModes);
+  const int fd = OpenDescriptor(path, known ? text->flags : -1, kOpenPermission, true);
   if (fd < 0) {
     return false;
   }
-  // Always binary, so that bytes pass untranslated; fdopen takes the mode
-  // without "x": the descriptor was made so already.
-  if (!Adopt(::fdopen(fd, reading ? "rb" : given == "a" ? "ab" : "wb"), true)) {
+  if (!Adopt(::fdopen(fd, text->stream), true)) {
     ::close(fd);
     return false;
   }
-  readLimit_ = reading ? kTextReadLimit : 0;
+  readLimit_ = text->flags == O_RDONLY ? kTextReadLimit : 0;
   readSoFar_ = 0;
   // A buffer larger than the C library's, so that a long source or run log
   // takes few reads and writes; without one the library's own serves.
@@ -132,50 +140,55 @@ bool OvFileIO::Fopen(const std::string& path, const char* mode) {
   return true;
 }
 
-int OvFileIO::OpenText(const std::string& path) {
-  // A source or control file is a regular file of at most kTextReadLimit
-  // bytes: a device or a FIFO could be read for ever.
-  const int fd = OpenInputFile(path, true);
-  struct stat status {};
-  if (fd >= 0 && ::fstat(fd, &status) == 0 && status.st_size > kTextReadLimit) {
-    ::close(fd);
-    errno = kRefusedTooLarge;
-    return Failed(kRefusedTooLarge);
+int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permission, bool text) {
+  error_ = 0;
+  holder_.clear();
+  created_ = false;
+  if (hostFlags < 0) {
+    return Failed(EINVAL);
   }
-  return fd >= 0 ? fd : Failed(errno);
-}
-
-int OvFileIO::OpenTextOutput(const std::string& path, std::string_view mode) {
-  const int flags = O_WRONLY | (mode == "a" ? O_APPEND : 0) | (mode == "wx" ? O_EXCL : 0);
-  const OvOutputFile opened = OpenOutputFile(path, flags, kOpenPermission);
-  const int fd = opened.fd;
-  created_ = opened.created;
+  // A file that is made or written is never one another user planted; one
+  // that is read is a regular file (a FIFO would wait for a writer).
+  const bool reading = (hostFlags & O_ACCMODE) == O_RDONLY;
+  int fd = -1;
+  if ((hostFlags & O_CREAT) != 0) {
+    const OvOutputFile opened = OpenOutputFile(path, hostFlags, permission);
+    fd = opened.fd;
+    created_ = opened.created;
+  } else {
+    fd = reading ? OpenInputFile(path, true)
+                 : OpenRetrying(path, hostFlags, static_cast<mode_t>(permission));
+  }
   if (fd < 0) {
     return Failed(errno);
   }
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    ::close(fd);
-    return Failed(EISDIR);
-  }
-  if (!S_ISREG(status.st_mode)) {
-    return fd;
+  const bool known = ::fstat(fd, &status) == 0;
+  const bool regular = known && S_ISREG(status.st_mode);
+  int error = known && S_ISDIR(status.st_mode) ? EISDIR : 0;
+  // A source or control file is a regular file of at most kTextReadLimit
+  // bytes: a device or a FIFO could be read for ever.
+  if (error == 0 && text && reading && status.st_size > kTextReadLimit) {
+    error = kRefusedTooLarge;
   }
   // Two runs never write one log at once: the second waits for the first,
   // as long as the lock wait allows, and only then empties the file.
-  OvResult<OvLockResult> locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
-  if (!locked.Ok()) {
+  if (error == 0 && text && !reading && regular) {
+    OvResult<OvLockResult> locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
     const bool timedOut = locked.status == OvLockResult::kTimedOut;
-    const int error = timedOut ? kRefusedLocked : errno;
+    error = locked.Ok() ? 0 : timedOut ? kRefusedLocked : errno;
     holder_ = timedOut ? std::move(locked.reason) : std::string();
+  }
+  if (error == 0 && (hostFlags & O_TRUNC) != 0 && !created_ && regular && ::ftruncate(fd, 0) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
     ::close(fd);
     return Failed(error);
   }
-  if (mode[0] == 'w' && !created_ && ::ftruncate(fd, 0) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return Failed(error);
-  }
+  // Appending writes land at the end, wherever the file stood: such a file
+  // keeps no position of its own.
+  positioned_ = text ? positioned_ : regular && (hostFlags & O_APPEND) == 0;
   return fd;
 }
 
@@ -272,24 +285,18 @@ void OvFileIO::Vfprintf(const char* format, va_list args) {
   if (stream_ == nullptr) {
     return;
   }
-  if (!terminal_) {
-    if (std::vfprintf(stream_, format, args) < 0) {
-      Note(errno);
-    }
-    return;
-  }
-  va_list measure;
-  va_copy(measure, args);
-  const int size = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
+  // On a terminal the text is formatted first, to be escaped.
+  char* text = nullptr;
+  const int size =
+      terminal_ ? ::vasprintf(&text, format, args) : std::vfprintf(stream_, format, args);
   if (size < 0) {
     Note(errno);
     return;
   }
-  std::string text(static_cast<size_t>(size) + 1, '\0');
-  std::vsnprintf(text.data(), text.size(), format, args);
-  text.pop_back();
-  Fwrite(text);
+  if (text != nullptr) {
+    Fwrite(std::string_view(text, static_cast<size_t>(size)));
+    std::free(text);
+  }
 }
 
 void OvFileIO::Fwrite(std::string_view text) {
@@ -326,48 +333,7 @@ void OvFileIO::Fclose() {
 
 bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   Close();
-  error_ = 0;
-  holder_.clear();
-  created_ = false;
-  const int hostFlags = HostFlags(flags);
-  if (hostFlags < 0) {
-    Note(EINVAL);
-    return false;
-  }
-  // A file that is made or written is never one another user planted; one
-  // that is read is a regular file (a FIFO would wait for a writer).
-  int fd = -1;
-  if ((hostFlags & O_CREAT) != 0) {
-    const OvOutputFile opened = OpenOutputFile(path, hostFlags, permission);
-    fd = opened.fd;
-    created_ = opened.created;
-  } else if ((hostFlags & O_ACCMODE) == O_RDONLY) {
-    fd = OpenInputFile(path, true);
-  } else {
-    fd = OpenRetrying(path, hostFlags, static_cast<mode_t>(permission));
-  }
-  if (fd < 0) {
-    Note(errno);
-  }
-  struct stat status {};
-  const bool known = fd >= 0 && ::fstat(fd, &status) == 0;
-  if (known && S_ISDIR(status.st_mode)) {
-    ::close(fd);
-    fd = -1;
-    Note(EISDIR);
-  }
-  if (fd >= 0 && (hostFlags & O_TRUNC) != 0 && !created_ && S_ISREG(status.st_mode) &&
-      ::ftruncate(fd, 0) != 0) {
-    Note(errno);
-    ::close(fd);
-    fd = -1;
-  }
-  fd_ = fd;
-  // Appending writes land at the end, wherever the file stood: such a file
-  // keeps no position of its own.
-  const bool append = (flags & kOpenAppend) != 0;
-  positioned_ = fd_ >= 0 && !append && known && S_ISREG(status.st_mode);
-  position_ = 0;
+  fd_ = OpenDescriptor(path, HostFlags(flags), permission, false);
   return fd_ >= 0;
 }
 
@@ -429,11 +395,26 @@ int64_t OvFileIO::MovePosition(int64_t base, int64_t offset) {
   return position_;
 }
 
-void OvFileIO::Advance(int transferred) {
-  // A failed transfer (-1) moved nothing.
-  if (positioned_ && transferred > 0) {
-    position_ += transferred;
+template <class Byte>
+int OvFileIO::Transfer(Byte* bytes, int count) {
+  if (fd_ < 0 || count < 0 || (bytes == nullptr && count > 0)) {
+    errno = EBADF;
+    return -1;
   }
+  const int moved = TransferFully(count, [&](int done) {
+    const size_t rest = static_cast<size_t>(count - done);
+    const auto at = static_cast<off_t>(position_ + done);
+    if constexpr (std::is_const_v<Byte>) {
+      return positioned_ ? ::pwrite(fd_, bytes + done, rest, at) : ::write(fd_, bytes + done, rest);
+    } else {
+      return positioned_ ? ::pread(fd_, bytes + done, rest, at) : ::read(fd_, bytes + done, rest);
+    }
+  });
+  // A failed transfer (-1) moved nothing.
+  if (positioned_ && moved > 0) {
+    position_ += moved;
+  }
+  return moved;
 }
 
 int OvFileIO::Read(void* buffer, int count) {
@@ -441,41 +422,20 @@ int OvFileIO::Read(void* buffer, int count) {
   if (OvFaults::ShouldFail(OvFaultKind::kRead)) {
     count /= 2;
   }
-  if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
-    return -1;
-  }
-  char* bytes = static_cast<char*>(buffer);
-  const int got = TransferFully(count, [&](int done) {
-    const size_t rest = static_cast<size_t>(count - done);
-    return positioned_ ? ::pread(fd_, bytes + done, rest, static_cast<off_t>(position_ + done))
-                       : ::read(fd_, bytes + done, rest);
-  });
-  Advance(got);
-  return got;
+  return Transfer(static_cast<char*>(buffer), count);
 }
 
 int OvFileIO::Write(const void* buffer, int count) {
   // A refused write writes half the bytes and reports only those, as a full
   // disk does.
-  const bool refused = OvFaults::ShouldFail(OvFaultKind::kWrite);
-  if (refused) {
+  if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
     Note(ENOSPC);
     count /= 2;
   }
-  if (fd_ < 0 || count < 0 || (buffer == nullptr && count > 0)) {
-    Note(EBADF);
-    return -1;
-  }
-  const char* bytes = static_cast<const char*>(buffer);
-  const int put = TransferFully(count, [&](int done) {
-    const size_t rest = static_cast<size_t>(count - done);
-    return positioned_ ? ::pwrite(fd_, bytes + done, rest, static_cast<off_t>(position_ + done))
-                       : ::write(fd_, bytes + done, rest);
-  });
-  if (put < count) {
+  const int put = Transfer(static_cast<const char*>(buffer), count);
+  if (put < 0 || put < count) {
     Note(errno);
   }
-  Advance(put);
   return put;
 }
 

@@ -171,19 +171,19 @@ class OvFileIO {
 
   // Keeps `error` unless a failure is already kept.
   void Note(int error);
-  // Moves the position of a positioned file on by the bytes a Read or Write
-  // transferred.
-  void Advance(int transferred);
+  // Read (into char) or Write (from const char) at the position of a
+  // positioned file, which moves on; EBADF in errno when it cannot begin.
+  template <class Byte>
+  int Transfer(Byte* bytes, int count);
   // The seek of a positioned file from `base`, without a system call.
   int64_t MovePosition(int64_t base, int64_t offset);
 
   // Makes `stream` (closed with the file when `owns`) the open stream; false
   // after Note when there is none.
   bool Adopt(std::FILE* stream, bool owns);
-  // The descriptors of Fopen: a text file to read, one to write with the
-  // mode "w", "a" or "wx". -1 after Note.
-  int OpenText(const std::string& path);
-  int OpenTextOutput(const std::string& path, std::string_view mode);
+  // The descriptor of Open, or with `text` of Fopen (see each), for the
+  // host's flags `hostFlags` (-1: invalid); -1 after Failed.
+  int OpenDescriptor(const std::string& path, int hostFlags, int permission, bool text);
   // Notes `error`, leaves it in errno and answers -1.
   int Failed(int error);
 

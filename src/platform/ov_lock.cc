@@ -29,16 +29,12 @@ namespace {
 // for) on the file `status` describes; 0 when it is not one.
 pid_t FlockHolderOf(const std::string& line, const struct stat& status) {
   char kind[16] = {};
-  char arrow[4] = {};
   long pid = 0;
   unsigned major = 0;
   unsigned minor = 0;
   unsigned long long inode = 0;
-  // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter has "->"
-  // before its kind.
-  if (std::sscanf(line.c_str(), "%*d: %3s", arrow) == 1 && std::strcmp(arrow, "->") == 0) {
-    return 0;
-  }
+  // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter, which
+  // holds nothing yet, has "->" where the kind stands.
   if (std::sscanf(line.c_str(), "%*d: %15s %*s %*s %ld %x:%x:%llu", kind, &pid, &major, &minor,
                   &inode) != 5 ||
       std::strcmp(kind, "FLOCK") != 0) {

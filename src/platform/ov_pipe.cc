@@ -60,12 +60,10 @@ std::optional<OvFileStamp> FileStamp(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0) {
     return std::nullopt;
   }
-  OvFileStamp stamp;
-  stamp.modifiedNs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 +
-                     static_cast<int64_t>(status.st_mtim.tv_nsec);
-  stamp.size = static_cast<int64_t>(status.st_size);
-  stamp.inode = static_cast<uint64_t>(status.st_ino);
-  return stamp;
+  return OvFileStamp{.modifiedNs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+                                   static_cast<int64_t>(status.st_mtim.tv_nsec),
+                     .size = static_cast<int64_t>(status.st_size),
+                     .inode = static_cast<uint64_t>(status.st_ino)};
 }
 
 }  // namespace partsc

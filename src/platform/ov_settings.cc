@@ -107,12 +107,10 @@ bool TakeSetting(OvConsole& console, std::string_view line, const OvSettingsLine
 // regular file of the run's user. Empty when it can.
 std::string FoundFileProblem(const std::string& path) {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) {
-    return "cannot read the settings file";
-  }
   // A link of the user's own stands for its target.
-  if (S_ISLNK(status.st_mode) && status.st_uid == ::geteuid() &&
-      ::stat(path.c_str(), &status) != 0) {
+  if (::lstat(path.c_str(), &status) != 0 ||
+      (S_ISLNK(status.st_mode) && status.st_uid == ::geteuid() &&
+       ::stat(path.c_str(), &status) != 0)) {
     return "cannot read the settings file";
   }
   if (status.st_uid != ::geteuid()) {

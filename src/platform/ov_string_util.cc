@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
@@ -21,33 +23,6 @@ bool IsDigit(char c) {
 // An integer of at most this many digits is exact in a double.
 constexpr std::size_t kShortIntegerDigits = 15;
 
-// True when the magnitude of `number`, a whole number in plain decimal form,
-// is at least 1, so that a conversion out of range overflowed rather than
-// underflowed.
-bool AtLeastOne(std::string_view number) {
-  const std::size_t e = std::min(number.find_first_of("eE"), number.size());
-  const std::string_view mantissa = number.substr(0, e);
-  const std::size_t first = mantissa.find_first_of("123456789");
-  if (first == std::string_view::npos) {
-    return false;
-  }
-  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-  // The first significant digit stands at 10^(leading - 1 + exponent).
-  const int64_t leading =
-      static_cast<int64_t>(point) - static_cast<int64_t>(first) + (first > point ? 1 : 0);
-  std::string_view digits = e < number.size() ? number.substr(e + 1) : "0";
-  const bool negative = digits.front() == '-';
-  if (negative || digits.front() == '+') {
-    digits.remove_prefix(1);
-  }
-  // An exponent beyond int64_t lies far beyond any double.
-  int64_t exponent = 0;
-  if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec != std::errc()) {
-    exponent = std::numeric_limits<int32_t>::max();
-  }
-  return leading + (negative ? -exponent : exponent) > 0;
-}
-
 // The text between the first `mark` and the next one (or the end of the
 // line), trimmed and cut to size-1 characters; empty without a `mark`.
 std::string_view MarkedText(std::string_view line, char mark, int size) {
@@ -56,10 +31,7 @@ std::string_view MarkedText(std::string_view line, char mark, int size) {
     return {};
   }
   std::string_view text = line.substr(start + 1);
-  const std::size_t end = text.find(mark);
-  if (end != std::string_view::npos) {
-    text = text.substr(0, end);
-  }
+  text = text.substr(0, text.find(mark));
   return OvStringUtil::TrimBlanks(text).substr(0, static_cast<std::size_t>(size - 1));
 }
 
@@ -132,10 +104,7 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
     return std::nullopt;
   }
   std::string_view list = line.substr(start + 1);
-  const std::size_t end = list.find(close);
-  if (end != std::string_view::npos) {
-    list = list.substr(0, end);
-  }
+  list = list.substr(0, list.find(close));
   if (OvStringUtil::TrimBlanks(list).empty()) {
     return 0;
   }
@@ -156,17 +125,13 @@ std::optional<std::size_t> VisitListItems(std::string_view line, char open, char
 }
 
 int16_t CountOf(std::size_t count) {
-  constexpr std::size_t kMax = std::numeric_limits<int16_t>::max();
-  return static_cast<int16_t>(count < kMax ? count : kMax);
+  return static_cast<int16_t>(std::min<std::size_t>(count, std::numeric_limits<int16_t>::max()));
 }
 
 }  // namespace
 
 void OvStringUtil::TrimRight(std::string& text) {
-  while (!text.empty() &&
-         (OvStringUtil::IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) {
-    text.pop_back();
-  }
+  text.erase(text.find_last_not_of(" \t\r\n") + 1);  // npos + 1: all of it
 }
 
 void TrimLineEnd(std::string& line) {
@@ -194,17 +159,18 @@ std::optional<double> OvStringUtil::ParseDouble(std::string_view text, NumberTri
     return std::nullopt;
   }
   if (error == std::errc::result_out_of_range) {
-    if (AtLeastOne(number)) {
-      return std::nullopt;
-    }
-    value = number.starts_with('-') ? -0.0 : 0.0;
+    // Beyond what a double holds: strtod, in the C locale whatever the
+    // process's own is (a program that embeds partsc may set another), tells
+    // an overflow (an infinity, refused below) from an underflow (a zero of
+    // the number's sign).
+    static const locale_t kC = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    const std::string copy(number);
+    value = kC != locale_t{} ? ::strtod_l(copy.c_str(), nullptr, kC)
+                             : std::strtod(copy.c_str(), nullptr);
   } else if (error != std::errc()) {
     return std::nullopt;
   }
-  if (std::isinf(value)) {
-    return std::nullopt;
-  }
-  return value;
+  return std::isinf(value) ? std::nullopt : std::optional<double>(value);
 }
 
 void OvStringUtil::ParseLine(std::string_view line, std::string_view& quoted, int quotedSize,

@@ -80,11 +80,7 @@ class OvStringUtil {
 void TrimLineEnd(std::string& line);
 // The same for a line that is a view of the text it was read from.
 inline std::string_view TrimmedLineEnd(std::string_view line) {
-  size_t keep = line.size();
-  while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
-    --keep;
-  }
-  return line.substr(0, keep);
+  return line.substr(0, line.find_last_not_of(" \t\n") + 1);  // npos + 1: none of it
 }
 
 }  // namespace partsc
