@@ -79,8 +79,14 @@ class OvStringUtil {
 // character stay, and the start of the line is never touched.
 void TrimLineEnd(std::string& line);
 // The same for a line that is a view of the text it was read from.
+// A loop, as every source line passes here: find_last_not_of would search
+// the set once for each character it looks at.
 inline std::string_view TrimmedLineEnd(std::string_view line) {
-  return line.substr(0, line.find_last_not_of(" \t\n") + 1);  // npos + 1: none of it
+  size_t keep = line.size();
+  while (keep > 0 && (line[keep - 1] == '\n' || OvStringUtil::IsBlank(line[keep - 1]))) {
+    --keep;
+  }
+  return line.substr(0, keep);
 }
 
 }  // namespace partsc
