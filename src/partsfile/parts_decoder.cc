@@ -264,11 +264,9 @@ class Decoding {
       return;
     }
     model_.apgNames = *names;
-    const bool anyName = std::any_of(model_.apgNames.begin(), model_.apgNames.end(),
-                                     [](const auto& text) { return !text.Empty(); });
     // A file without a view is refused, but nothing keeps the rest of it
     // from being read.
-    if (!anyName) {
+    if (TextsGiven(model_.apgNames) == 0) {
       Fail(ReadStatus::kNoView, kApgOffset, -1, true);
     }
     if (model_.header.apgCommentCount != 0) {
