@@ -39,9 +39,10 @@ struct Compile {
   CompileContext& context;
   PartsOutput& output;
   const std::string& inputPath;
-  PartsModel& model;
-  std::string& outputPath;  // the parts file's full path, once it is open
-  std::string_view text;    // the whole source
+  CompileOutcome& outcome;
+  PartsModel& model = outcome.model;
+  std::string& outputPath = outcome.outputPath;  // the parts file's full path, once it is open
+  std::string_view text;                         // the whole source
   PieceReader reader{{}};
   std::string_view line;  // the line just read, its end trimmed
   int lineNumber = 0;
@@ -75,12 +76,8 @@ struct Compile {
   std::optional<PartsEncoder> encoder;  // once the parts file is open
 
   Compile(CompileContext& compileContext, PartsOutput& partsOutput, const std::string& path,
-          CompileOutcome& outcome)
-      : context(compileContext),
-        output(partsOutput),
-        inputPath(path),
-        model(outcome.model),
-        outputPath(outcome.outputPath) {}
+          CompileOutcome& result)
+      : context(compileContext), output(partsOutput), inputPath(path), outcome(result) {}
   ~Compile() { context.diagnostics.ClearReportLine(); }
   Compile(const Compile&) = delete;
   Compile& operator=(const Compile&) = delete;
@@ -249,9 +246,6 @@ CompileStatus Pass1Line(Compile& c) {
   }
   if (keyword(Keyword::kParts) && Pass1Parts(c) != CompileStatus::kOk) {
     return CompileStatus::kPartsLineRefused;
-  }
-  if (keyword(Keyword::kEnd)) {
-    return CompileStatus::kOk;
   }
   if (FirstChar(line) == 't') {
     LintFields(c.context.diagnostics, line);

@@ -433,11 +433,7 @@ ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, si
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {
-  const int count = static_cast<int>(model.sizes.size());
   const int sortMode = model.header.sortMode;
-  auto nameAt = [&model](int slot) {
-    return model.sizes[static_cast<size_t>(slot)].record.name.View();
-  };
   if (sortMode != kSortLengthThenName && sortMode != kSortByName) {
     const auto found =
         std::find_if(model.sizes.begin(), model.sizes.end(),
@@ -445,10 +441,11 @@ int FindSizeRecord(const PartsModel& model, std::string_view name) {
     return found == model.sizes.end() ? -1 : static_cast<int>(found - model.sizes.begin());
   }
   int low = 0;
-  int high = count - 1;
+  int high = static_cast<int>(model.sizes.size()) - 1;
   while (low <= high) {
     const int middle = (low + high) / 2;
-    const int order = CompareSizeNames(sortMode, nameAt(middle), name);
+    const std::string_view at = model.sizes[static_cast<size_t>(middle)].record.name.View();
+    const int order = CompareSizeNames(sortMode, at, name);
     if (order == 0) {
       return middle;
     }
