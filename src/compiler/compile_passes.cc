@@ -39,8 +39,10 @@ struct Compile {
   CompileContext& context;
   PartsOutput& output;
   const std::string& inputPath;
-  PartsModel& model;
-  std::string_view text;  // the whole source
+  CompileOutcome& outcome;
+  PartsModel& model = outcome.model;
+  std::string& outputPath = outcome.outputPath;  // the parts file's full path, once it is open
+  std::string_view text;                         // the whole source
   PieceReader reader{{}};
   std::string_view line;  // the line just read, its end trimmed
   int lineNumber = 0;
@@ -74,8 +76,8 @@ struct Compile {
   std::optional<PartsEncoder> encoder;  // once the parts file is open
 
   Compile(CompileContext& compileContext, PartsOutput& partsOutput, const std::string& path,
-          PartsModel& built)
-      : context(compileContext), output(partsOutput), inputPath(path), model(built) {}
+          CompileOutcome& result)
+      : context(compileContext), output(partsOutput), inputPath(path), outcome(result) {}
   ~Compile() { context.diagnostics.ClearReportLine(); }
   Compile(const Compile&) = delete;
   Compile& operator=(const Compile&) = delete;
@@ -103,7 +105,7 @@ struct Compile {
     context.diagnostics.SetReportLine(
         {lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
     if (firstPass && context.diagnostics.WarningsWanted()) {
-      LintLineEnd(context.diagnostics, pieces, line, carriageReturnSeen);
+      carriageReturnSeen = LintLineEnd(context.diagnostics, pieces, line, carriageReturnSeen);
     }
     return true;
   }
@@ -221,8 +223,8 @@ CompileStatus Pass1Size(Compile& c) {
 }
 
 // Pass 1: one line. Answers 0 to go on, or the compile's failure code.
-// Sets `ended` at the $$END line. The checks run in this order on every line.
-CompileStatus Pass1Line(Compile& c, bool& ended) {
+// The checks run in this order on every line.
+CompileStatus Pass1Line(Compile& c) {
   const std::string_view line = c.line;
   const bool keywordLine = IsKeywordLine(line);
   // A member line of a size block is read in pass 2 only.
@@ -244,10 +246,6 @@ CompileStatus Pass1Line(Compile& c, bool& ended) {
   }
   if (keyword(Keyword::kParts) && Pass1Parts(c) != CompileStatus::kOk) {
     return CompileStatus::kPartsLineRefused;
-  }
-  if (keyword(Keyword::kEnd)) {
-    ended = true;
-    return CompileStatus::kOk;
   }
   if (FirstChar(line) == 't') {
     LintFields(c.context.diagnostics, line);
@@ -311,7 +309,7 @@ void LintAfterEnd(Compile& c) {
 
 // What only the whole of pass 1 shows: a source without a $$PARTS line, a
 // common size name that a parts file with sizes drops, lines after $$END.
-void LintPass1(Compile& c, bool ended) {
+void LintPass1(Compile& c, bool atEnd) {
   Diagnostics& diagnostics = c.context.diagnostics;
   if (!diagnostics.WarningsWanted()) {
     return;
@@ -329,7 +327,7 @@ void LintPass1(Compile& c, bool ended) {
                                   "\" dropped: a parts file with sizes keeps only its title",
                               c.commonQuote);
   }
-  if (ended && diagnostics.WarningEnabled(Warning::kAfterEnd)) {
+  if (atEnd && diagnostics.WarningEnabled(Warning::kAfterEnd)) {
     LintAfterEnd(c);
   }
 }
@@ -372,14 +370,23 @@ CompileStatus Stop(Compile& c, CompileStatus code) {
   return CompileStatus::kOk;
 }
 
-// Reads lines up to $$END, each by `takeLine`: kOk, or the code of the line,
-// the cut or the signal that ended the reading.
+// How a reading of the lines ended: kOk, or the code of the line, the cut or
+// the signal that ended it; and whether it ended at the $$END line.
+struct LinesRead {
+  CompileStatus status = CompileStatus::kOk;
+  bool atEnd = false;
+};
+
+// Reads lines up to $$END, each by `takeLine`.
 template <class TakeLine>
-CompileStatus ReadLines(Compile& c, bool& ended, TakeLine takeLine) {
-  while (!ended && c.NextLine()) {
-    const CompileStatus result = Stop(c, takeLine(ended));
+LinesRead ReadLines(Compile& c, TakeLine takeLine) {
+  while (c.NextLine()) {
+    const CompileStatus result = Stop(c, takeLine());
     if (result != CompileStatus::kOk) {
-      return result;
+      return {result};
+    }
+    if (IsKeywordLine(c.line) && KeywordOf(c.line) == Keyword::kEnd) {
+      return {CompileStatus::kOk, true};
     }
   }
   // The source file became shorter while it was read: what was read past its
@@ -388,18 +395,17 @@ CompileStatus ReadLines(Compile& c, bool& ended, TakeLine takeLine) {
   if (c.cut) {
     c.context.diagnostics.ReportFailure(DiagnosticId::kInputFileOpenError,
                                         "the file was cut short while it was read");
-    return CompileStatus::kInputUnreadable;
+    return {CompileStatus::kInputUnreadable};
   }
-  return c.interrupted ? Interrupted(c) : CompileStatus::kOk;
+  return {c.interrupted ? Interrupted(c) : CompileStatus::kOk};
 }
 
 CompileStatus RunPass1(Compile& c) {
-  bool ended = false;
-  const CompileStatus result = ReadLines(c, ended, [&c](bool& end) { return Pass1Line(c, end); });
-  if (result == CompileStatus::kOk) {
-    LintPass1(c, ended);
+  const LinesRead read = ReadLines(c, [&c] { return Pass1Line(c); });
+  if (read.status == CompileStatus::kOk) {
+    LintPass1(c, read.atEnd);
   }
-  return result;
+  return read.status;
 }
 
 // Reports a failed write of the parts file: the message of the part written,
@@ -407,17 +413,17 @@ CompileStatus RunPass1(Compile& c) {
 // goes somewhere: not while no error log is open). The structured formats
 // carry both in the message's record; the classic one adds a line on
 // standard error.
-CompileStatus WriteFailed(const Compile& c, const std::string& outputPath, DiagnosticId message) {
+CompileStatus WriteFailed(const Compile& c, DiagnosticId message) {
   Diagnostics& diagnostics = c.context.diagnostics;
   if (!diagnostics.ErrorLogIsOpen()) {
     return CompileStatus::kWriteFailed;
   }
   const std::string reason = c.output.sink.WriteError();
-  diagnostics.SetReportOutput(outputPath);
+  diagnostics.SetReportOutput(c.outputPath);
   diagnostics.ReportFailure(message, reason);
   diagnostics.SetReportFile(c.inputPath);
   if (diagnostics.Format() == DiagnosticsFormat::kClassic) {
-    ComplainNotWritten(c.context.console, outputPath, reason);
+    ComplainNotWritten(c.context.console, c.outputPath, reason);
   }
   return CompileStatus::kWriteFailed;
 }
@@ -449,14 +455,14 @@ void TieList(Compile& c, std::string_view name, uint32_t offset) {
 }
 
 // Writes the member list of the size block just ended and empties the table.
-CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
+CompileStatus EndSizeBlock(Compile& c) {
   if (c.stopped != CompileStatus::kOk) {
     c.members.Clear();
     return CompileStatus::kOk;
   }
   const std::optional<uint32_t> offset = c.encoder->WriteMemberListBytes(c.members.ListBytes());
   if (!offset) {
-    return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
+    return WriteFailed(c, DiagnosticId::kDataWriteError);
   }
   TieList(c, c.sizeName, *offset);
   c.members.Clear();
@@ -464,7 +470,7 @@ CompileStatus EndSizeBlock(Compile& c, const std::string& outputPath) {
 }
 
 // Pass 2: one line. Answers 0 to go on, or the compile's failure code.
-CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) {
+CompileStatus Pass2Line(Compile& c) {
   const std::string_view line = c.line;
   const bool inSize = c.blocks.Compiled() == BlockKind::kSize;
   // An unknown line of a size block is reported without its line number.
@@ -474,7 +480,7 @@ CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) 
                ? CompileStatus::kMemberLineRefused
                : CompileStatus::kOk;
   }
-  if (inSize && EndSizeBlock(c, outputPath) != CompileStatus::kOk) {
+  if (inSize && EndSizeBlock(c) != CompileStatus::kOk) {
     return CompileStatus::kWriteFailed;
   }
   const Keyword keyword = KeywordOf(line);
@@ -482,23 +488,20 @@ CompileStatus Pass2Line(Compile& c, const std::string& outputPath, bool& ended) 
   if (keyword == Keyword::kSize) {
     c.sizeName = ExtractField(line, '"', kSizeTextSize).text;
   }
-  ended = keyword == Keyword::kEnd;
   return CompileStatus::kOk;
 }
 
-CompileStatus RunPass2(Compile& c, const std::string& outputPath) {
+CompileStatus RunPass2(Compile& c) {
   c.Rewind();
   c.members.Clear();
   // The size blocks see the header's spec record.
   c.members.specRecord = c.model.header.specRecord;
-  bool ended = false;
-  const CompileStatus result =
-      ReadLines(c, ended, [&](bool& end) { return Pass2Line(c, outputPath, end); });
+  const CompileStatus result = ReadLines(c, [&c] { return Pass2Line(c); }).status;
   if (result != CompileStatus::kOk || c.blocks.Compiled() != BlockKind::kSize) {
     return result;
   }
   c.context.diagnostics.ReportDiagnostic(DiagnosticId::kEndNotFound, c.lineNumber);
-  return EndSizeBlock(c, outputPath);
+  return EndSizeBlock(c);
 }
 
 // The header and the views, from what pass 1 read, as the parts file holds
@@ -510,9 +513,7 @@ void FillHeader(Compile& c) {
     model.apgComments[i].AssignCut(c.apgComments[i]);
   }
   PartsHeader& header = model.header;
-  header.apgCommentCount =
-      static_cast<int16_t>(std::count_if(model.apgComments.begin(), model.apgComments.end(),
-                                         [](const auto& comment) { return !comment.Empty(); }));
+  header.apgCommentCount = TextsGiven(model.apgComments);
   int16_t date[3] = {};
   int16_t time[4] = {};
   OvUtil::GetLocalTime(date, time);
@@ -536,17 +537,14 @@ void FillHeader(Compile& c) {
   }
 }
 
-// Between the passes: the parts file is named by the parts name and opened
-// in the sink, and its header, view list and common member list are
-// written.
-CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
+// Between the passes: the parts file, at `outputPath` named by the parts
+// name, is opened in the sink.
+CompileStatus OpenOutput(Compile& c, const std::string& outputPath) {
   dbgprint(c.context.console, kConsoleProgress, "\tCount of size\t\t%d\n", c.SizeCount());
-  outputPath = c.output.classes.ToFullPath(kClassParts, c.parts.name);
   // A parts name comes from the source: one that is not a plain file name
   // (empty, ".", "..", or holding "/") must never reach the file system.
   const bool plain = OvFile::IsPlainName(c.parts.name);
   if (OvSignals::Caught() != 0) {
-    outputPath.clear();
     return Interrupted(c);
   }
   const SinkResult opened =
@@ -554,32 +552,34 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
             : SinkResult::Failed(SinkStatus::kOpenFailed, "not a plain file name");
   // The wait for another run's lock ends when a signal comes.
   if (!opened.Ok() && OvSignals::Caught() != 0) {
-    const std::string waiting = "waiting for the lock of " + outputPath;
-    outputPath.clear();
-    return Interrupted(c, waiting);
+    return Interrupted(c, "waiting for the lock of " + outputPath);
   }
   if (!opened.Ok()) {
-    const std::string& reason = opened.reason;
     const std::string message = "File " + outputPath + " open error";
     c.context.diagnostics.ReportRunFailure(DiagnosticId::kPartsFileOpen, message + "\n", message,
-                                           reason);
-    outputPath.clear();
+                                           opened.reason);
     return CompileStatus::kOutputUnopened;
   }
+  return CompileStatus::kOk;
+}
+
+// Once the parts file is open: its header, view list and common member list
+// are written.
+CompileStatus WriteHead(Compile& c) {
   // Nothing is said of a parts file that stays in memory.
   if (c.output.sink.WritesFile()) {
     dbgprint(c.context.console, kConsoleProgress, "  Out put file name\t\t%s\n",
-             outputPath.c_str());
+             c.outputPath.c_str());
   }
   FillHeader(c);
 
   PartsModel& model = c.model;
   PartsEncoder& encoder = c.encoder.emplace(c.output.sink);
   if (!encoder.WriteHeader(model.header)) {
-    return WriteFailed(c, outputPath, DiagnosticId::kHeaderWriteError);
+    return WriteFailed(c, DiagnosticId::kHeaderWriteError);
   }
   if (!encoder.WriteApgList(model.header, model.apgNames, model.apgComments)) {
-    return WriteFailed(c, outputPath, DiagnosticId::kApgListWriteError);
+    return WriteFailed(c, DiagnosticId::kApgListWriteError);
   }
   if (!c.commonSeen && c.SizeCount() < 1) {
     return CompileStatus::kOk;
@@ -587,7 +587,7 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
   encoder.BeginMemberLists(model.header);
   if (c.commonSeen) {
     if (!c.encoder->WriteMemberListBytes(c.members.ListBytes())) {
-      return WriteFailed(c, outputPath, DiagnosticId::kDataWriteError);
+      return WriteFailed(c, DiagnosticId::kDataWriteError);
     }
     model.common = c.members.List();
     c.members.Clear();
@@ -597,7 +597,7 @@ CompileStatus OpenOutput(Compile& c, std::string& outputPath) {
 
 // After pass 2: the size records, sorted by the sort mode now that each
 // size's member list has its place, and the end of the file.
-CompileStatus FinishOutput(Compile& c, const std::string& outputPath) {
+CompileStatus FinishOutput(Compile& c) {
   std::vector<PartsSize>& sizes = c.model.sizes;
   const int sortMode = c.model.header.sortMode;
   // Size names are unique within a file, so this gives the same order as a
@@ -608,7 +608,7 @@ CompileStatus FinishOutput(Compile& c, const std::string& outputPath) {
     });
   }
   if (!c.encoder->WriteSizeList(c.model.header, sizes)) {
-    return WriteFailed(c, outputPath, DiagnosticId::kSizeListWriteError);
+    return WriteFailed(c, DiagnosticId::kSizeListWriteError);
   }
   c.output.sink.Close();
   return CompileStatus::kOk;
@@ -656,7 +656,7 @@ CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& sou
                                   PartsOutput& output) {
   CompileOutcome outcome;
   context.diagnostics.BeginInput(source.path);
-  Compile c(context, output, source.path, outcome.model);
+  Compile c(context, output, source.path, outcome);
   if (!ReadSource(c, source)) {
     outcome.status = CompileStatus::kInputUnreadable;
     return outcome;
@@ -667,17 +667,22 @@ CompileOutcome CompilePartsSource(CompileContext& context, const LineSource& sou
   const bool quiet = context.console.Quiet();
   CompileStatus result = RunPass1(c);
   if (result == CompileStatus::kOk && c.stopped == CompileStatus::kOk) {
-    result = OpenOutput(c, outcome.outputPath);
+    std::string path = output.classes.ToFullPath(kClassParts, c.parts.name);
+    result = OpenOutput(c, path);
+    if (result == CompileStatus::kOk) {
+      c.outputPath = std::move(path);
+      result = WriteHead(c);
+    }
   }
   if (result == CompileStatus::kOk && c.SizeCount() >= 1) {
-    result = RunPass2(c, outcome.outputPath);
+    result = RunPass2(c);
   }
   context.console.SetQuiet(quiet);
   if (c.stopped != CompileStatus::kOk) {
     outcome.status = c.stopped;
     return outcome;
   }
-  outcome.status = result == CompileStatus::kOk ? FinishOutput(c, outcome.outputPath) : result;
+  outcome.status = result == CompileStatus::kOk ? FinishOutput(c) : result;
   return outcome;
 }
 

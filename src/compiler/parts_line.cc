@@ -76,7 +76,16 @@ int MacroTable::Find(std::string_view name) const {
 
 CompileStatus MacroTable::Define(std::string_view name, std::string_view value) {
   const int existing = Find(name);
-  return existing >= 0 ? ReplaceValue(existing, value) : Append(name, value);
+  if (existing < 0) {
+    return Append(name, value);
+  }
+  // The old value stays when its replacement cannot be copied.
+  std::string copy;
+  if (!OvCopyText(copy, value)) {
+    return CompileStatus::kOutOfMemory;
+  }
+  store_->slots[existing].value = std::move(copy);
+  return CompileStatus::kOk;
 }
 
 const std::string* MacroTable::Value(std::string_view name) const {
@@ -95,16 +104,6 @@ void MacroTable::Clear() {
   count_ = 0;
 }
 
-// The old value stays when its replacement cannot be copied.
-CompileStatus MacroTable::ReplaceValue(int index, std::string_view value) {
-  std::string copy;
-  if (!OvCopyText(copy, value)) {
-    return CompileStatus::kOutOfMemory;
-  }
-  store_->slots[index].value = std::move(copy);
-  return CompileStatus::kOk;
-}
-
 // Nothing changes until the larger store (when one is needed) and both
 // copies are all in hand, so a failure leaves the table exactly as it was.
 CompileStatus MacroTable::Append(std::string_view name, std::string_view value) {
@@ -119,26 +118,22 @@ CompileStatus MacroTable::Append(std::string_view name, std::string_view value) 
   if (!OvCopyText(entry.name, name) || !OvCopyText(entry.value, value)) {
     return CompileStatus::kOutOfMemory;
   }
+  // A store 256 slots larger takes every entry at the index it had.
   if (grown != nullptr) {
-    MoveInto(std::move(grown));
+    for (int32_t i = 0; i < count_; ++i) {
+      MacroEntry& moved = grown->slots[i];
+      moved = std::move(store_->slots[i]);
+      const uint32_t hash = NameHash(moved.name);
+      grown->cells[grown->CellOf(moved.name, hash)] = IndexCell{hash, i};
+    }
+    store_ = std::move(grown);
+    capacity_ += kMacroGrowth;
   }
   const uint32_t hash = NameHash(entry.name);
   store_->cells[store_->CellOf(entry.name, hash)] = IndexCell{hash, count_};
   store_->slots[count_] = std::move(entry);
   ++count_;
   return CompileStatus::kOk;
-}
-
-// Takes a store 256 slots larger; every entry keeps its index.
-void MacroTable::MoveInto(std::unique_ptr<MacroStore> grown) {
-  for (int32_t i = 0; i < count_; ++i) {
-    MacroEntry& entry = grown->slots[i];
-    entry = std::move(store_->slots[i]);
-    const uint32_t hash = NameHash(entry.name);
-    grown->cells[grown->CellOf(entry.name, hash)] = IndexCell{hash, i};
-  }
-  store_ = std::move(grown);
-  capacity_ += kMacroGrowth;
 }
 
 std::string_view TakeField(CompileContext& context, std::string_view line, int lineNumber,

@@ -46,9 +46,7 @@ class MacroTable {
   int32_t Count() const { return count_; }
 
  private:
-  CompileStatus ReplaceValue(int index, std::string_view value);
   CompileStatus Append(std::string_view name, std::string_view value);
-  void MoveInto(std::unique_ptr<MacroStore> grown);
 
   std::unique_ptr<MacroStore> store_;
   int32_t count_ = 0;

@@ -241,20 +241,21 @@ void LintFields(Diagnostics& diagnostics, std::string_view line) {
   }
 }
 
-void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
-                 bool& carriageReturnSeen) {
+bool LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
+                 bool carriageReturnSeen) {
   if (pieces.LineEnded() && pieces.Pieces() > 1) {
     diagnostics.ReportWarning(Warning::kLongLine, "Line of " + std::to_string(pieces.LineLength()) +
                                                       " characters read as " +
                                                       std::to_string(pieces.Pieces()) + " lines");
   }
-  if (!carriageReturnSeen && !line.empty() && line.back() == '\r') {
-    carriageReturnSeen = true;
-    diagnostics.ReportWarning(
-        Warning::kCarriageReturn,
-        "Carriage return at the line end, kept as part of the line (DOS line ends?)",
-        static_cast<int>(line.size()) - 1);
+  if (carriageReturnSeen || line.empty() || line.back() != '\r') {
+    return carriageReturnSeen;
   }
+  diagnostics.ReportWarning(
+      Warning::kCarriageReturn,
+      "Carriage return at the line end, kept as part of the line (DOS line ends?)",
+      static_cast<int>(line.size()) - 1);
+  return true;
 }
 
 void LintKeptText(Diagnostics& diagnostics, std::string_view what, std::string_view kept, int at) {

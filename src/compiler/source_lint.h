@@ -56,8 +56,9 @@ void LintKeptText(Diagnostics& diagnostics, std::string_view what, std::string_v
 void LintUndefinedMacros(Diagnostics& diagnostics, const MacroTable& macros, std::string_view line);
 
 // A line just read: one that arrived in several pieces, once it is complete,
-// and the first line (of the file) that ends in a carriage return.
-void LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
-                 bool& carriageReturnSeen);
+// and the first line (of the file) that ends in a carriage return. Answers
+// whether a carriage return has been seen, on this line or before it.
+bool LintLineEnd(Diagnostics& diagnostics, const LinePieces& pieces, std::string_view line,
+                 bool carriageReturnSeen);
 
 }  // namespace partsc

@@ -25,6 +25,16 @@ bool NameTaken(const ViewDefinedFlags& viewDefined, const std::string& name,
   return false;
 }
 
+// A view text as its slot keeps it: cut to 31 characters, silently like every
+// other view text but for the lint.
+std::string SlotText(CompileContext& context, std::string_view line, std::string_view text,
+                     std::string_view what, char delimiter) {
+  if (text.size() > static_cast<size_t>(kApgTextMax)) {
+    LintFieldCut(context.diagnostics, what, line, delimiter, kApgTextMax);
+  }
+  return std::string(text.substr(0, kApgTextMax));
+}
+
 }  // namespace
 
 void CompileViewLine(CompileContext& context, std::string_view line, int lineNumber,
@@ -47,26 +57,17 @@ void CompileViewLine(CompileContext& context, std::string_view line, int lineNum
     context.diagnostics.ReportDiagnostic(DiagnosticId::kApgNameNothing, lineNumber);
     return;
   }
-  std::string name(nameField.text);
-  // A slot holds 31 characters: the name is cut, silently like every other
-  // view text, before it is compared, so two names equal in their first 31
-  // characters are the same name.
-  if (name.size() > static_cast<size_t>(kApgTextMax)) {
-    LintFieldCut(context.diagnostics, "APG name", line, '!', kApgTextMax);
-    name.resize(kApgTextMax);
-  }
+  // The name is cut before it is compared, so two names equal in their first
+  // 31 characters are the same name.
+  const std::string name = SlotText(context, line, nameField.text, "APG name", '!');
   if (NameTaken(viewDefined, name, names)) {
     context.diagnostics.ReportDiagnostic(DiagnosticId::kSameApgName, lineNumber);
     return;
   }
   names[view] = name;
 
-  std::string comment(ExtractField(line, '"', kViewFieldMax).text);
-  if (comment.size() > static_cast<size_t>(kApgTextMax)) {
-    LintFieldCut(context.diagnostics, "APG comment", line, '"', kApgTextMax);
-    comment.resize(kApgTextMax);
-  }
-  comments[view] = comment;
+  comments[view] =
+      SlotText(context, line, ExtractField(line, '"', kViewFieldMax).text, "APG comment", '"');
 
   viewDefined[view] = 1;
   dbgprint(context.console, kConsoleProgress, "\tapg %s\t\t%s\n", keyword.c_str(), name.c_str());

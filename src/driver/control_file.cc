@@ -145,7 +145,7 @@ void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
     TrimLineEnd(line);
     diagnostics.SetReportFile(controlPath);
     diagnostics.SetReportLine({++lineNumber, pieces.PhysicalLine(), pieces.StartColumn(), line});
-    LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
+    carriageReturnSeen = LintLineEnd(diagnostics, pieces, line, carriageReturnSeen);
     if (!line.empty() && line.front() == '/') {
       LintCommentLine(diagnostics, line);
     }

@@ -264,11 +264,9 @@ class Decoding {
       return;
     }
     model_.apgNames = *names;
-    const bool anyName = std::any_of(model_.apgNames.begin(), model_.apgNames.end(),
-                                     [](const auto& text) { return !text.Empty(); });
     // A file without a view is refused, but nothing keeps the rest of it
     // from being read.
-    if (!anyName) {
+    if (TextsGiven(model_.apgNames) == 0) {
       Fail(ReadStatus::kNoView, kApgOffset, -1, true);
     }
     if (model_.header.apgCommentCount != 0) {
@@ -435,11 +433,7 @@ ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, si
 }
 
 int FindSizeRecord(const PartsModel& model, std::string_view name) {
-  const int count = static_cast<int>(model.sizes.size());
   const int sortMode = model.header.sortMode;
-  auto nameAt = [&model](int slot) {
-    return model.sizes[static_cast<size_t>(slot)].record.name.View();
-  };
   if (sortMode != kSortLengthThenName && sortMode != kSortByName) {
     const auto found =
         std::find_if(model.sizes.begin(), model.sizes.end(),
@@ -447,10 +441,11 @@ int FindSizeRecord(const PartsModel& model, std::string_view name) {
     return found == model.sizes.end() ? -1 : static_cast<int>(found - model.sizes.begin());
   }
   int low = 0;
-  int high = count - 1;
+  int high = static_cast<int>(model.sizes.size()) - 1;
   while (low <= high) {
     const int middle = (low + high) / 2;
-    const int order = CompareSizeNames(sortMode, nameAt(middle), name);
+    const std::string_view at = model.sizes[static_cast<size_t>(middle)].record.name.View();
+    const int order = CompareSizeNames(sortMode, at, name);
     if (order == 0) {
       return middle;
     }

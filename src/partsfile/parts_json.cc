@@ -16,6 +16,7 @@
 #include "partsfile/parts_decoder.h"
 #include "partsfile/parts_document.h"
 #include "partsfile/parts_encoder.h"
+#include "partsfile/parts_layout.h"
 #include "platform/ov_json.h"
 #include "platform/ov_string_util.h"
 
@@ -508,9 +509,7 @@ void FillCounts(const Json& document, PartsModel& model) {
     model.header.sizeCount = static_cast<int16_t>(model.sizes.size());
   }
   if (!header.contains("apg_comment_count")) {
-    model.header.apgCommentCount =
-        static_cast<int16_t>(std::count_if(model.apgComments.begin(), model.apgComments.end(),
-                                           [](const auto& comment) { return !comment.Empty(); }));
+    model.header.apgCommentCount = TextsGiven(model.apgComments);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <partsc/model.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
@@ -104,6 +105,13 @@ inline int CompareSizeNames(int sortMode, std::string_view a, std::string_view b
 inline constexpr int kMaxSizes = 2048;
 inline constexpr int kMaxSpecEntries = 256;
 inline constexpr int kMaxParamEntries = 512;
+
+// How many texts of a view block are given: the header's APG comment count
+// of the comment block; none in the name block means a file without a view.
+inline int16_t TextsGiven(const ApgBlock& block) {
+  return static_cast<int16_t>(
+      std::count_if(block.begin(), block.end(), [](const auto& text) { return !text.Empty(); }));
+}
 
 // Start of the size records: 460, or 664 with the APG comment block.
 inline int32_t SizeListOffset(const PartsHeader& header) {

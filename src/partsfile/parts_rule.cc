@@ -1,7 +1,6 @@
 // The rule for a good parts file, on its model.
 #include "partsfile/parts_rule.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -29,14 +28,11 @@ std::string Quoted(std::string_view text) {
 using Problems = std::vector<ModelProblem>;
 
 void CheckViews(const PartsModel& model, Problems& problems) {
-  const auto named = [](const auto& name) { return !name.Empty(); };
-  if (std::none_of(model.apgNames.begin(), model.apgNames.end(), named)) {
+  if (TextsGiven(model.apgNames) == 0) {
     problems.push_back({"/views", "no view has an APG name: a parts file needs one"});
   }
-  int comments = 0;
   for (size_t i = 0; i < model.apgNames.size(); ++i) {
     const std::string at = "/views/" + std::to_string(i);
-    comments += model.apgComments[i].Empty() ? 0 : 1;
     if (model.apgNames[i].Empty() && !model.apgComments[i].Empty()) {
       problems.push_back({at + "/comment", "a view without an APG name has no comment"});
     }
@@ -48,7 +44,8 @@ void CheckViews(const PartsModel& model, Problems& problems) {
       }
     }
   }
-  if (model.header.apgCommentCount != comments) {
+  if (const int comments = TextsGiven(model.apgComments);
+      model.header.apgCommentCount != comments) {
     problems.push_back({"/header/apg_comment_count",
                         "is " + std::to_string(model.header.apgCommentCount) +
                             ", but the views hold " + std::to_string(comments) + " comments"});
