@@ -385,7 +385,7 @@ LinesRead ReadLines(Compile& c, TakeLine takeLine) {
     if (result != CompileStatus::kOk) {
       return {result};
     }
-    if (IsKeywordLine(c.line) && KeywordOf(c.line) == Keyword::kEnd) {
+    if (IsKeywordLine(c.line) && c.line.starts_with(KeywordText(Keyword::kEnd))) {
       return {CompileStatus::kOk, true};
     }
   }
