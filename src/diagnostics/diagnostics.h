@@ -62,7 +62,7 @@ class Diagnostics {
   // is given shows in ErrorLogText. Diagnostics then point at `file`.
   void OpenErrorLogInMemory(std::string_view file);
   std::string ErrorLogText() { return log_.Text(); }
-  void CloseErrorLog();
+  void CloseErrorLog() { log_.Close(); }
   // Starts the section of one input: "Input File [%s]" with its path.
   // From here to EndInput the records of the input are held back, and
   // EndInput hands them to the sinks in the order of their lines.
@@ -170,11 +170,10 @@ class Diagnostics {
 
   // Whether the error log is open now.
   bool ErrorLogIsOpen() const { return log_.IsOpen(); }
-  // The system's reason when a write to the error log, or its close, failed
-  // since it was last opened; empty when none did.
-  std::string ErrorLogFailure() const { return log_.Failure(); }
-  // The error number (or partsc's own reason) behind ErrorLogFailure.
-  int ErrorLogError() const { return log_.Error(); }
+  // What came of the error log since it was last opened: kOk, kLocked when
+  // another run held it longer than partsc waits, or kFailed with the
+  // system's reason for a failed open, write or close.
+  OvResult<ErrorLogStatus> ErrorLogState() const { return log_.State(); }
 
  private:
   // Writes a line of the error log (none after the compile stopped) and

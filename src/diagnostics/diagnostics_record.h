@@ -1,8 +1,10 @@
 // A diagnostic as a record, and the sinks that receive the records of a run.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/catalogue.h"
@@ -70,6 +72,17 @@ class DiagnosticSink {
   // REASON").
   virtual void SetOutcome(int /*exitCode*/, bool /*completed*/,
                           const std::vector<std::string>& /*notWritten*/) {}
+};
+
+// A sink that hands every record to `emit` and writes nothing of its own.
+class FunctionSink : public DiagnosticSink {
+ public:
+  explicit FunctionSink(std::function<void(const DiagnosticRecord&)> emit)
+      : emit_(std::move(emit)) {}
+  void Emit(const DiagnosticRecord& record) override { emit_(record); }
+
+ private:
+  std::function<void(const DiagnosticRecord&)> emit_;
 };
 
 }  // namespace partsc

@@ -41,25 +41,6 @@ std::string ShownPath(const DiagnosticRecord& record, const std::string& directo
   return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
 
-class ConsoleSink : public DiagnosticSink {
- public:
-  ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
-      : console_(console), format_(format), directory_(std::move(directory)) {}
-  void Emit(const DiagnosticRecord& record) override {
-    const DiagnosticRecord shown = AtSource(record, directory_);
-    if (format_ == DiagnosticsFormat::kJson) {
-      dbgprintData(console_, JsonLine(shown, directory_));
-      return;
-    }
-    dbgprint(console_, kConsoleFatal, "%s\n", GnuLine(shown, directory_).c_str());
-  }
-
- private:
-  OvConsole& console_;
-  DiagnosticsFormat format_;
-  std::string directory_;
-};
-
 // `path` without ".", ".." and doubled or trailing slashes; "/" stays.
 std::string NormalPath(const std::string& path) {
   std::string normal = std::filesystem::path(path).lexically_normal().string();
@@ -385,7 +366,15 @@ std::string JsonLine(const DiagnosticRecord& record, const std::string& director
 
 std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsFormat format,
                                                 const std::string& directory) {
-  return std::make_unique<ConsoleSink>(console, format, directory);
+  return std::make_unique<FunctionSink>(
+      [&console, format, directory](const DiagnosticRecord& record) {
+        const DiagnosticRecord shown = AtSource(record, directory);
+        if (format == DiagnosticsFormat::kJson) {
+          dbgprintData(console, JsonLine(shown, directory));
+          return;
+        }
+        dbgprint(console, kConsoleFatal, "%s\n", GnuLine(shown, directory).c_str());
+      });
 }
 
 std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,
