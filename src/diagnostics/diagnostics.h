@@ -120,15 +120,13 @@ class Diagnostics {
   DiagnosticsFormat Format() const { return format_; }
   void AddSink(std::unique_ptr<DiagnosticSink> sink) { router_.AddSink(std::move(sink)); }
   void AddSink(DiagnosticSink& sink) { router_.AddSink(sink); }
-  // Ends every sink, telling it the run's exit status, and drops them; false
-  // when a sink could not write.
-  bool FinishSinks(int exitStatus) { return router_.Finish(exitStatus); }
+  // Ends every sink, telling it the run's exit status, and drops them; what
+  // they could not write ("FILE: REASON"), empty when all was written.
+  std::vector<std::string> FinishSinks(int exitStatus) { return router_.Finish(exitStatus); }
   // Tells every sink how the run ends, before FinishSinks.
   void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
     router_.SetOutcome(exitCode, completed, notWritten);
   }
-  // What the sinks ended by FinishSinks could not write ("FILE: REASON").
-  const std::vector<std::string>& SinkFailures() const { return router_.Failures(); }
 
   // Warnings for silent changes: off until enabled.
   void EnableWarning(Warning warning, bool enabled) { warnings_.Enable(warning, enabled); }

@@ -23,11 +23,11 @@ void ErrorLog::Write(std::string_view line) {
 }
 
 OvResult<ErrorLogStatus> ErrorLog::State() const {
-  if (file_.Error() == 0) {
-    return {};
-  }
-  const bool locked = file_.Error() == kRefusedLocked;
-  return {locked ? ErrorLogStatus::kLocked : ErrorLogStatus::kFailed, file_.ErrorText()};
+  const int error = file_.Error();
+  const ErrorLogStatus status = error == 0                ? ErrorLogStatus::kOk
+                                : error == kRefusedLocked ? ErrorLogStatus::kLocked
+                                                          : ErrorLogStatus::kFailed;
+  return {status, file_.ErrorText()};
 }
 
 std::string ErrorLogName(std::string_view controlPath) {

@@ -149,24 +149,22 @@ class SarifSink : public DiagnosticSink {
 
   // The log is written whole or not at all: under a hidden name beside it
   // that takes its name once it is complete.
-  bool Finish(int exitStatus) override {
+  std::optional<std::string> Finish(int exitStatus) override {
     // The bytes that are not UTF-8 are replaced.
     const std::string text =
         Document(exitStatus).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     const OvResult<WholeWrite> replaced = write_(OvFile::Resolve(directory_, path_), text);
     if (replaced.Ok()) {
-      return true;
+      return std::nullopt;
     }
-    failure_ = path_ + ": " + replaced.reason;
+    std::string failure = path_ + ": " + replaced.reason;
     if (replaced.status == WholeWrite::kNotOpened) {
-      Complain(console_, "cannot write the SARIF log " + failure_);
+      Complain(console_, "cannot write the SARIF log " + failure);
     } else {
       ComplainNotWritten(console_, path_, replaced.reason);
     }
-    return false;
+    return failure;
   }
-
-  std::string Failure() const override { return failure_; }
 
   void SetOutcome(int exitCode, bool completed,
                   const std::vector<std::string>& notWritten) override {
@@ -312,8 +310,7 @@ class SarifSink : public DiagnosticSink {
   std::vector<DiagnosticRecord> records_;
   std::map<std::string, std::string> texts_;  // the files read for fingerprints
   std::map<std::string, int> seen_;           // results by what their fingerprint hashes
-  std::string failure_;
-  std::optional<Outcome> outcome_;  // as SetOutcome told it
+  std::optional<Outcome> outcome_;            // as SetOutcome told it
 };
 
 }  // namespace

@@ -535,15 +535,13 @@ int CompileWithDiagnostics(RunContext& run) {
   // is written.
   const bool completed = status == kExitOk || status == kExitFailed;
   run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.notWritten);
-  const bool written = run.diagnostics.FinishSinks(status);
-  for (const std::string& failure : run.diagnostics.SinkFailures()) {
-    summary.notWritten.push_back(failure);
-  }
+  const std::vector<std::string> failures = run.diagnostics.FinishSinks(status);
+  summary.notWritten.insert(summary.notWritten.end(), failures.begin(), failures.end());
   // --check leaves nothing on disk to sum up.
   if (run.options.action != ActionId::kCheck) {
     summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
   }
-  return written || status != kExitOk ? status : kExitFailed;
+  return failures.empty() || status != kExitOk ? status : kExitFailed;
 }
 
 // The run's directory: `directory` with the directories named with -C
