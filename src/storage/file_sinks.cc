@@ -232,19 +232,18 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   }
   path_ = path;
   lockHolder_.reset();
-  std::optional<std::string> timedOut = pending_.HoldDirectory(OvFile::DirectoryOf(path));
+  OvResult<OvLockResult> taken = pending_.HoldDirectory(OvFile::DirectoryOf(path));
+  if (taken.Ok()) {
+    taken = LockPartsFile(false);
+  }
   // No run waits for another's lock while it holds the locks of waiting
   // files, which the other may wait for in turn: those go in place first.
-  OvResult<OvLockResult> taken = timedOut ? OvResult<OvLockResult>{} : LockPartsFile(false);
   if (taken.status == OvLockResult::kBusy) {
     pending_.PutInPlace();
     taken = LockPartsFile(true);
   }
   if (OvSignals::Caught() != 0) {
     return Interrupted();
-  }
-  if (timedOut) {
-    return LockTimedOut(std::move(*timedOut));
   }
   if (taken.status == OvLockResult::kTimedOut) {
     return LockTimedOut(std::move(taken.reason));
@@ -351,16 +350,16 @@ void PendingReplacements::Finish() {
   directoryLocks_.clear();
 }
 
-std::optional<std::string> PendingReplacements::HoldDirectory(const std::string& directory) {
+OvResult<OvLockResult> PendingReplacements::HoldDirectory(const std::string& directory) {
   const auto [lock, added] = directoryLocks_.try_emplace(directory);
   OvResult<OvLockResult> taken =
       added ? lock->second.Lock(directory, OvLockMode::kShared) : OvResult<OvLockResult>{};
   if (taken.status != OvLockResult::kTimedOut) {
-    return std::nullopt;
+    return {};
   }
   // Asked again by the next parts file of that directory.
   directoryLocks_.erase(lock);
-  return std::move(taken.reason);
+  return taken;
 }
 
 const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {

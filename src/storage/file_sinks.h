@@ -153,9 +153,9 @@ class PendingReplacements {
   const std::vector<std::string>& HiddenNames(const std::string& directory);
   // Takes the shared lock of `directory` unless it is held already; it is
   // held until Finish, so that no default-mode run works there meanwhile.
-  // Who held it when the wait ran out; none when it is held (or could not
-  // be had at all: the work goes on without).
-  std::optional<std::string> HoldDirectory(const std::string& directory);
+  // kTimedOut with who held it when the wait ran out; kLocked when it is
+  // held (or could not be had at all: the work goes on without).
+  OvResult<OvLockResult> HoldDirectory(const std::string& directory);
 
  private:
   std::vector<std::unique_ptr<ReplacingPartsFileSink>> waiting_;
