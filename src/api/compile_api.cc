@@ -18,19 +18,6 @@
 namespace partsc {
 namespace {
 
-// Keeps every record as the library gives it.
-class Collector : public DiagnosticSink {
- public:
-  explicit Collector(CompileResult& result) : result_(result) {}
-
-  void Emit(const DiagnosticRecord& record) override {
-    result_.diagnostics.push_back(PublicDiagnostic(record));
-  }
-
- private:
-  CompileResult& result_;
-};
-
 // The directory the parts name is resolved in, as a full path: the one
 // given, or that of the source; the current directory for a source path
 // without "/".
@@ -48,7 +35,7 @@ std::string PartsDirectory(const std::string& path, const CompileOptions& option
 std::string StopReason(const CompileResult& result) {
   for (const Diagnostic& d : result.diagnostics) {
     if (d.consequence != Consequence::kGoesOn && !d.afterStop) {
-      return d.reason.empty() ? d.message : d.message + ": " + d.reason;
+      return MessageWithReason(d.message, d.reason, false);
     }
   }
   return {};
@@ -67,7 +54,10 @@ CompileResult Compile(const std::string& path, std::optional<std::string_view> t
       return result;
     }
   }
-  diagnostics.AddSink(std::make_unique<Collector>(result));
+  // Every record is kept as the library gives it.
+  diagnostics.AddSink(std::make_unique<FunctionSink>([&result](const DiagnosticRecord& record) {
+    result.diagnostics.push_back(PublicDiagnostic(record));
+  }));
   diagnostics.OpenErrorLogInMemory(path);
   CompileOutcome outcome = compiler.Compile(LineSource{path, text}, PartsDirectory(path, options),
                                             true, options.keepGoing);

@@ -75,7 +75,6 @@ WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
     result.status = WriteStatus::kWriteFailed;
     result.reason = sink.WriteError();
   }
-  sink.Release();
   return result;
 }
 

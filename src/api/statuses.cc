@@ -1,5 +1,6 @@
 #include "api/statuses.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -11,12 +12,8 @@ namespace {
 // The value `from` maps to in `table`, else `otherwise`.
 template <typename From, typename To, size_t N>
 To Mapped(const std::array<std::pair<From, To>, N>& table, From from, To otherwise) {
-  for (const auto& [key, value] : table) {
-    if (key == from) {
-      return value;
-    }
-  }
-  return otherwise;
+  const auto found = std::ranges::find(table, from, &std::pair<From, To>::first);
+  return found == table.end() ? otherwise : found->second;
 }
 
 constexpr std::array<std::pair<CompileStatus, CompileEnd>, 11> kCompileEnds = {{

@@ -4,28 +4,19 @@
 
 namespace partsc {
 
-void ConsoleEcho::PrintPendingHeading() {
-  if (heading_.empty()) {
-    return;
-  }
-  dbgprint(console_, kConsoleEcho, "%s", heading_.c_str());
-  heading_.clear();
-}
-
 void ConsoleEcho::Line(const std::string& line, bool afterStop) {
-  if (!shown_) {
-    return;
-  }
-  PrintPendingHeading();
-  dbgprint(console_, kConsoleEcho, "%s\n", MessageWithReason(line, {}, afterStop).c_str());
+  Print(kConsoleEcho, MessageWithReason(line, {}, afterStop), "\n");
 }
 
-void ConsoleEcho::Fatal(std::string_view line) {
+void ConsoleEcho::Print(int level, std::string_view text, const char* end) {
   if (!shown_) {
     return;
   }
-  PrintPendingHeading();
-  dbgprint(console_, kConsoleFatal, "%.*s", static_cast<int>(line.size()), line.data());
+  if (!heading_.empty()) {
+    dbgprint(console_, kConsoleEcho, "%s", heading_.c_str());
+    heading_.clear();
+  }
+  dbgprint(console_, level, "%.*s%s", static_cast<int>(text.size()), text.data(), end);
 }
 
 void ConsoleEcho::Complain(const std::string& message) {

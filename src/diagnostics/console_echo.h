@@ -23,12 +23,14 @@ class ConsoleEcho {
   // after the compile stopped.
   void Line(const std::string& line, bool afterStop);
   // A run's fixed console line, its end included.
-  void Fatal(std::string_view line);
+  void Fatal(std::string_view line) { Print(kConsoleFatal, line, ""); }
   // A message of partsc's own on standard error.
   void Complain(const std::string& message);
 
  private:
-  void PrintPendingHeading();
+  // Prints `text` (up to a zero byte, as "%s" does) and `end` at `level`,
+  // after the pending heading, when diagnostics show on the console.
+  void Print(int level, std::string_view text, const char* end);
 
   OvConsole& console_;
   bool shown_ = true;

@@ -39,10 +39,6 @@ void Diagnostics::OpenErrorLogInMemory(std::string_view file) {
   SetReportFile(file);
 }
 
-void Diagnostics::CloseErrorLog() {
-  log_.Close();
-}
-
 void Diagnostics::BeginInput(std::string_view inputPath) {
   input_ = std::string(inputPath);
   router_.BeginInput(input_);

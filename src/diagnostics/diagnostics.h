@@ -62,7 +62,7 @@ class Diagnostics {
   // is given shows in ErrorLogText. Diagnostics then point at `file`.
   void OpenErrorLogInMemory(std::string_view file);
   std::string ErrorLogText() { return log_.Text(); }
-  void CloseErrorLog();
+  void CloseErrorLog() { log_.Close(); }
   // Starts the section of one input: "Input File [%s]" with its path.
   // From here to EndInput the records of the input are held back, and
   // EndInput hands them to the sinks in the order of their lines.
@@ -120,15 +120,13 @@ class Diagnostics {
   DiagnosticsFormat Format() const { return format_; }
   void AddSink(std::unique_ptr<DiagnosticSink> sink) { router_.AddSink(std::move(sink)); }
   void AddSink(DiagnosticSink& sink) { router_.AddSink(sink); }
-  // Ends every sink, telling it the run's exit status, and drops them; false
-  // when a sink could not write.
-  bool FinishSinks(int exitStatus) { return router_.Finish(exitStatus); }
+  // Ends every sink, telling it the run's exit status, and drops them; what
+  // they could not write ("FILE: REASON"), empty when all was written.
+  std::vector<std::string> FinishSinks(int exitStatus) { return router_.Finish(exitStatus); }
   // Tells every sink how the run ends, before FinishSinks.
   void SetRunOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten) {
     router_.SetOutcome(exitCode, completed, notWritten);
   }
-  // What the sinks ended by FinishSinks could not write ("FILE: REASON").
-  const std::vector<std::string>& SinkFailures() const { return router_.Failures(); }
 
   // Warnings for silent changes: off until enabled.
   void EnableWarning(Warning warning, bool enabled) { warnings_.Enable(warning, enabled); }
@@ -170,11 +168,10 @@ class Diagnostics {
 
   // Whether the error log is open now.
   bool ErrorLogIsOpen() const { return log_.IsOpen(); }
-  // The system's reason when a write to the error log, or its close, failed
-  // since it was last opened; empty when none did.
-  std::string ErrorLogFailure() const { return log_.Failure(); }
-  // The error number (or partsc's own reason) behind ErrorLogFailure.
-  int ErrorLogError() const { return log_.Error(); }
+  // What came of the error log since it was last opened: kOk, kLocked when
+  // another run held it longer than partsc waits, or kFailed with the
+  // system's reason for a failed open, write or close.
+  OvResult<ErrorLogStatus> ErrorLogState() const { return log_.State(); }
 
  private:
   // Writes a line of the error log (none after the compile stopped) and

@@ -1,8 +1,11 @@
 // A diagnostic as a record, and the sinks that receive the records of a run.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "diagnostics/catalogue.h"
@@ -55,21 +58,29 @@ inline std::string MessageWithReason(const DiagnosticRecord& record) {
 }
 
 // Receives every record of the run; Finish comes once at its end, with the
-// status the run ends with, and answers false when what the sink writes could
-// not be written (a sink that writes nothing then answers true).
+// status the run ends with, and answers what the sink could not write
+// ("FILE: REASON"), none when all was written (or it writes nothing).
 class DiagnosticSink {
  public:
   virtual ~DiagnosticSink() = default;
   virtual void Emit(const DiagnosticRecord& record) = 0;
-  virtual bool Finish(int /*exitStatus*/) { return true; }
-  // After a Finish that answered false: what could not be written, "FILE:
-  // REASON".
-  virtual std::string Failure() const { return {}; }
+  virtual std::optional<std::string> Finish(int /*exitStatus*/) { return std::nullopt; }
   // How the run ends, before Finish: its exit status (as the shell sees it),
   // whether it got to its end, and the outputs it could not write ("FILE:
   // REASON").
   virtual void SetOutcome(int /*exitCode*/, bool /*completed*/,
                           const std::vector<std::string>& /*notWritten*/) {}
+};
+
+// A sink that hands every record to `emit` and writes nothing of its own.
+class FunctionSink : public DiagnosticSink {
+ public:
+  explicit FunctionSink(std::function<void(const DiagnosticRecord&)> emit)
+      : emit_(std::move(emit)) {}
+  void Emit(const DiagnosticRecord& record) override { emit_(record); }
+
+ private:
+  std::function<void(const DiagnosticRecord&)> emit_;
 };
 
 }  // namespace partsc

@@ -1,5 +1,7 @@
 #include "diagnostics/error_log.h"
 
+#include "platform/ov_util.h"
+
 namespace partsc {
 
 void ErrorLog::Open(const std::string& path) {
@@ -18,6 +20,14 @@ void ErrorLog::Write(std::string_view line) {
   }
   // Texts go in as arguments, never as formats; they may hold '%'.
   file_.Fprintf("%.*s\n", static_cast<int>(line.size()), line.data());
+}
+
+OvResult<ErrorLogStatus> ErrorLog::State() const {
+  const int error = file_.Error();
+  const ErrorLogStatus status = error == 0                ? ErrorLogStatus::kOk
+                                : error == kRefusedLocked ? ErrorLogStatus::kLocked
+                                                          : ErrorLogStatus::kFailed;
+  return {status, file_.ErrorText()};
 }
 
 std::string ErrorLogName(std::string_view controlPath) {

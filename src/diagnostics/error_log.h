@@ -7,8 +7,14 @@
 
 #include "diagnostics/catalogue.h"
 #include "platform/ov_file_io.h"
+#include "platform/ov_result.h"
 
 namespace partsc {
+
+// What came of the error log since it was last opened: every write and the
+// close went through, another run held its lock longer than partsc waits,
+// or an open, a write or the close failed.
+enum class ErrorLogStatus { kOk, kLocked, kFailed };
 
 class ErrorLog {
  public:
@@ -22,11 +28,9 @@ class ErrorLog {
   void Write(std::string_view line);
   // What a log in memory holds.
   std::string Text() { return file_.MemoryText(); }
-  // The system's reason when a write, or the close, failed since the log
-  // was opened; empty when none did.
-  std::string Failure() const { return file_.ErrorText(); }
-  // The error number (or partsc's own reason) behind Failure.
-  int Error() const { return file_.Error(); }
+  // What came of the log since it was opened, with the system's reason
+  // when the open, a write or the close failed.
+  OvResult<ErrorLogStatus> State() const;
 
  private:
   OvFileIO file_;

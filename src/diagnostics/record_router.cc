@@ -1,6 +1,7 @@
 #include "diagnostics/record_router.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace partsc {
@@ -64,18 +65,17 @@ void RecordRouter::SetOutcome(int exitCode, bool completed,
   }
 }
 
-bool RecordRouter::Finish(int exitStatus) {
+std::vector<std::string> RecordRouter::Finish(int exitStatus) {
   EndInput();
-  bool written = true;
+  std::vector<std::string> failures;
   for (DiagnosticSink* sink : sinks_) {
-    if (!sink->Finish(exitStatus)) {
-      written = false;
-      failures_.push_back(sink->Failure());
+    if (std::optional<std::string> failure = sink->Finish(exitStatus)) {
+      failures.push_back(std::move(*failure));
     }
   }
   sinks_.clear();
   owned_.clear();
-  return written;
+  return failures;
 }
 
 }  // namespace partsc

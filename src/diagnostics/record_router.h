@@ -26,18 +26,15 @@ class RecordRouter {
   void Route(const DiagnosticRecord& record);
   // Tells every sink how the run ends (see DiagnosticSink::SetOutcome).
   void SetOutcome(int exitCode, bool completed, const std::vector<std::string>& notWritten);
-  // Ends every sink with the run's exit status and drops them; false when a
-  // sink could not write.
-  bool Finish(int exitStatus);
-  // What the sinks ended by Finish could not write ("FILE: REASON").
-  const std::vector<std::string>& Failures() const { return failures_; }
+  // Ends every sink with the run's exit status and drops them; what they
+  // could not write ("FILE: REASON"), empty when all was written.
+  std::vector<std::string> Finish(int exitStatus);
 
  private:
   void Deliver(const DiagnosticRecord& record);
 
   std::vector<DiagnosticSink*> sinks_;
   std::vector<std::unique_ptr<DiagnosticSink>> owned_;
-  std::vector<std::string> failures_;
   std::string input_;
   bool holding_ = false;
   std::vector<DiagnosticRecord> held_;

@@ -41,25 +41,6 @@ std::string ShownPath(const DiagnosticRecord& record, const std::string& directo
   return record.file.empty() ? std::string() : OvFile::RelativeTo(directory, record.file);
 }
 
-class ConsoleSink : public DiagnosticSink {
- public:
-  ConsoleSink(OvConsole& console, DiagnosticsFormat format, std::string directory)
-      : console_(console), format_(format), directory_(std::move(directory)) {}
-  void Emit(const DiagnosticRecord& record) override {
-    const DiagnosticRecord shown = AtSource(record, directory_);
-    if (format_ == DiagnosticsFormat::kJson) {
-      dbgprintData(console_, JsonLine(shown, directory_));
-      return;
-    }
-    dbgprint(console_, kConsoleFatal, "%s\n", GnuLine(shown, directory_).c_str());
-  }
-
- private:
-  OvConsole& console_;
-  DiagnosticsFormat format_;
-  std::string directory_;
-};
-
 // `path` without ".", ".." and doubled or trailing slashes; "/" stays.
 std::string NormalPath(const std::string& path) {
   std::string normal = std::filesystem::path(path).lexically_normal().string();
@@ -168,24 +149,22 @@ class SarifSink : public DiagnosticSink {
 
   // The log is written whole or not at all: under a hidden name beside it
   // that takes its name once it is complete.
-  bool Finish(int exitStatus) override {
+  std::optional<std::string> Finish(int exitStatus) override {
     // The bytes that are not UTF-8 are replaced.
     const std::string text =
         Document(exitStatus).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     const OvResult<WholeWrite> replaced = write_(OvFile::Resolve(directory_, path_), text);
     if (replaced.Ok()) {
-      return true;
+      return std::nullopt;
     }
-    failure_ = path_ + ": " + replaced.reason;
+    std::string failure = path_ + ": " + replaced.reason;
     if (replaced.status == WholeWrite::kNotOpened) {
-      Complain(console_, "cannot write the SARIF log " + failure_);
+      Complain(console_, "cannot write the SARIF log " + failure);
     } else {
       ComplainNotWritten(console_, path_, replaced.reason);
     }
-    return false;
+    return failure;
   }
-
-  std::string Failure() const override { return failure_; }
 
   void SetOutcome(int exitCode, bool completed,
                   const std::vector<std::string>& notWritten) override {
@@ -331,8 +310,7 @@ class SarifSink : public DiagnosticSink {
   std::vector<DiagnosticRecord> records_;
   std::map<std::string, std::string> texts_;  // the files read for fingerprints
   std::map<std::string, int> seen_;           // results by what their fingerprint hashes
-  std::string failure_;
-  std::optional<Outcome> outcome_;  // as SetOutcome told it
+  std::optional<Outcome> outcome_;            // as SetOutcome told it
 };
 
 }  // namespace
@@ -385,7 +363,15 @@ std::string JsonLine(const DiagnosticRecord& record, const std::string& director
 
 std::unique_ptr<DiagnosticSink> MakeConsoleSink(OvConsole& console, DiagnosticsFormat format,
                                                 const std::string& directory) {
-  return std::make_unique<ConsoleSink>(console, format, directory);
+  return std::make_unique<FunctionSink>(
+      [&console, format, directory](const DiagnosticRecord& record) {
+        const DiagnosticRecord shown = AtSource(record, directory);
+        if (format == DiagnosticsFormat::kJson) {
+          dbgprintData(console, JsonLine(shown, directory));
+          return;
+        }
+        dbgprint(console, kConsoleFatal, "%s\n", GnuLine(shown, directory).c_str());
+      });
 }
 
 std::unique_ptr<DiagnosticSink> MakeSarifSink(OvConsole& console, const std::string& path,

@@ -19,9 +19,4 @@ bool WarningSet::Apply(std::string_view option) {
   return true;
 }
 
-bool IsWarningOption(std::string_view option) {
-  const std::string_view name = option.starts_with("no-") ? option.substr(3) : option;
-  return name == "all" || name == "error" || FindWarning(name).has_value();
-}
-
 }  // namespace partsc

@@ -26,6 +26,8 @@ class WarningSet {
 
 // Whether `option` is a -W option without its "-W": "all", "error", a
 // warning's name, each also after "no-".
-bool IsWarningOption(std::string_view option);
+inline bool IsWarningOption(std::string_view option) {
+  return WarningSet().Apply(option);
+}
 
 }  // namespace partsc

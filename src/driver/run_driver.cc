@@ -144,7 +144,7 @@ void TakeReplacements(Walk& walk) {
   for (const PendingReplacements::Result& result : walk.pending.TakeResults()) {
     const std::string inputPath = walk.waitingInputs[result.path];
     walk.waitingInputs.erase(result.path);
-    if (result.placed) {
+    if (result.Ok()) {
       ++walk.summary.compiled;
       continue;
     }
@@ -203,8 +203,8 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   const CompileStatus compiled = compile.status;
   outcome.outputPath = std::move(compile.outputPath);
   const std::string& outputPath = outcome.outputPath;
-  if (file != nullptr && !file->LockHolder().empty()) {
-    run.stopReason = QuoteName(Shown(run, file->Path())) + ": locked by " + file->LockHolder() +
+  if (file != nullptr && file->LockHolder()) {
+    run.stopReason = QuoteName(Shown(run, file->Path())) + ": locked by " + *file->LockHolder() +
                      " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
                      " s): the run stops here";
   }
@@ -356,7 +356,7 @@ bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& contr
   if (diagnostics.ErrorLogIsOpen()) {
     return true;
   }
-  const std::string reason = inMemory ? SystemErrorText(probe) : diagnostics.ErrorLogFailure();
+  const std::string reason = inMemory ? SystemErrorText(probe) : diagnostics.ErrorLogState().reason;
   Complain(run.console, QuoteName(name) + ": cannot be opened: " + reason);
   summary.notWritten.push_back(name + ": " + reason);
   return false;
@@ -382,7 +382,7 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   const bool errorLogOpened = OpenErrorLog(run, summary, logOf, errorLogName, inMemory);
   // Another run writes the error log: this one waited as long as it may,
   // and stops.
-  if (!errorLogOpened && diagnostics.ErrorLogError() == kRefusedLocked) {
+  if (!errorLogOpened && diagnostics.ErrorLogState().status == ErrorLogStatus::kLocked) {
     return kExitLocked;
   }
   OvFileIO control;
@@ -432,8 +432,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
   bool outputFailed = !errorLogOpened;
   outputFailed |= WriteFailureReported(run.console, runLogName, runLog.ErrorText(), &summary);
   if (errorLogOpened) {
-    outputFailed |=
-        WriteFailureReported(run.console, errorLogName, diagnostics.ErrorLogFailure(), &summary);
+    outputFailed |= WriteFailureReported(run.console, errorLogName,
+                                         diagnostics.ErrorLogState().reason, &summary);
   }
   outputFailed |= StandardOutputFailed(run.console, &summary);
   if (OvSignals::Caught() != 0) {
@@ -535,15 +535,13 @@ int CompileWithDiagnostics(RunContext& run) {
   // is written.
   const bool completed = status == kExitOk || status == kExitFailed;
   run.diagnostics.SetRunOutcome(status & 0xff, completed, summary.notWritten);
-  const bool written = run.diagnostics.FinishSinks(status);
-  for (const std::string& failure : run.diagnostics.SinkFailures()) {
-    summary.notWritten.push_back(failure);
-  }
+  const std::vector<std::string> failures = run.diagnostics.FinishSinks(status);
+  summary.notWritten.insert(summary.notWritten.end(), failures.begin(), failures.end());
   // --check leaves nothing on disk to sum up.
   if (run.options.action != ActionId::kCheck) {
     summary.Print(run.console, run.diagnostics.Format() == DiagnosticsFormat::kJson);
   }
-  return written || status != kExitOk ? status : kExitFailed;
+  return failures.empty() || status != kExitOk ? status : kExitFailed;
 }
 
 // The run's directory: `directory` with the directories named with -C

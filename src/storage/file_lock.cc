@@ -5,18 +5,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "platform/ov_file.h"
 
 namespace partsc {
 
-OvLockResult FileLock::Lock(const std::string& path, OvLockMode mode) {
+OvResult<OvLockResult> FileLock::Lock(const std::string& path, OvLockMode mode) {
   Unlock();
   return Take(OpenRetrying(path, O_RDONLY, 0), mode, true);
 }
 
-OvLockResult FileLock::LockNamed(const std::string& path, OvLockMode mode, bool create, bool wait) {
+OvResult<OvLockResult> FileLock::LockNamed(const std::string& path, OvLockMode mode, bool create,
+                                           bool wait) {
   Unlock();
   constexpr int kTries = 100;
   for (int i = 0; i < kTries; ++i) {
@@ -31,25 +31,25 @@ OvLockResult FileLock::LockNamed(const std::string& path, OvLockMode mode, bool 
       if (errno == ENOENT && create) {
         continue;  // gone between the two opens
       }
-      return errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed;
+      return {errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed, {}};
     }
-    const OvLockResult taken = Take(fd, mode, wait);
-    if (taken != OvLockResult::kLocked) {
+    OvResult<OvLockResult> taken = Take(fd, mode, wait);
+    if (!taken.Ok()) {
       return taken;
     }
     if (NamedBy(path)) {
       path_ = path;
       made_ = made;
-      return OvLockResult::kLocked;
+      return {};
     }
     Unlock();
   }
-  return OvLockResult::kFailed;
+  return {OvLockResult::kFailed, {}};
 }
 
 bool FileLock::LockDescriptor(int fd, OvLockMode mode) {
   Unlock();
-  return Take(fd, mode, false) == OvLockResult::kLocked;
+  return Take(fd, mode, false).Ok();
 }
 
 bool FileLock::NamedBy(const std::string& path) const {
@@ -66,20 +66,17 @@ void FileLock::UnlockRemoving() {
   Unlock();
 }
 
-OvLockResult FileLock::Take(int fd, OvLockMode mode, bool wait) {
+OvResult<OvLockResult> FileLock::Take(int fd, OvLockMode mode, bool wait) {
   if (fd < 0) {
-    return OvLockResult::kFailed;
+    return {OvLockResult::kFailed, {}};
   }
   OvResult<OvLockResult> taken = partsc::LockDescriptor(fd, mode, wait);
-  holder_ = taken.status == OvLockResult::kTimedOut ? std::move(taken.reason) : std::string();
   if (!taken.Ok()) {
-    const int error = errno;
     ::close(fd);
-    errno = error;
-    return taken.status;
+    return taken;
   }
   fd_ = fd;
-  return OvLockResult::kLocked;
+  return taken;
 }
 
 void FileLock::Unlock() {

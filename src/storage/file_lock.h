@@ -20,15 +20,16 @@ class FileLock {
 
   // Opens `path` (a file or a directory) read-only and waits for the lock,
   // as LockDescriptor (platform/ov_lock.h) does; a lock held before is let go first. Nothing is
-  // held unless the answer is kLocked.
-  OvLockResult Lock(const std::string& path, OvLockMode mode);
+  // held unless the answer is kLocked; kTimedOut names who held it.
+  OvResult<OvLockResult> Lock(const std::string& path, OvLockMode mode);
   // Locks the file that `path` names when the lock is taken: a file that
   // lost the name while this run waited (replaced by a rename, or removed)
   // is let go and the lock taken anew. With `create` a missing file is made,
   // empty (a lock file), with O_EXCL and O_NOFOLLOW; a file that is there is
   // opened read-only without following a link, and must be a regular file.
   // Without `wait` the answer is kBusy at once when another holds the lock.
-  OvLockResult LockNamed(const std::string& path, OvLockMode mode, bool create, bool wait);
+  OvResult<OvLockResult> LockNamed(const std::string& path, OvLockMode mode, bool create,
+                                   bool wait);
   void Unlock();
   // Locks the file open on `fd`, which the lock then owns, without
   // waiting; false (and `fd` closed) when another holds it.
@@ -36,17 +37,14 @@ class FileLock {
   // Removes the file locked with LockNamed when this lock made it or it
   // belongs to the run's user, then lets the lock go; waiters then lock anew.
   void UnlockRemoving();
-  // Who held the lock when the last wait ran out.
-  const std::string& Holder() const { return holder_; }
 
  private:
-  OvLockResult Take(int fd, OvLockMode mode, bool wait);
+  OvResult<OvLockResult> Take(int fd, OvLockMode mode, bool wait);
   // Whether the descriptor of the lock is the file named `path` now.
   bool NamedBy(const std::string& path) const;
   int fd_ = -1;
   std::string path_;   // the file of LockNamed
   bool made_ = false;  // LockNamed made the file
-  std::string holder_;
 };
 
 }  // namespace partsc

@@ -21,28 +21,37 @@
 namespace partsc {
 namespace {
 
+// A second name a file was given, or why it was given none.
+struct SecondName : SinkResult {
+  std::string name;
+};
+
 // Gives the file `from` a second name: `stem` followed by random characters,
-// a name no file had. That name; none when no name could be given (errno
-// tells why).
-std::optional<std::string> LinkUnique(const std::string& from, const std::string& stem) {
+// a name no file had; kReplaceFailed with the system's reason when none
+// could be given.
+SecondName LinkUnique(const std::string& from, const std::string& stem) {
   constexpr int kTries = 16;
-  for (int i = 0; i < kTries; ++i) {
+  int error = EEXIST;
+  for (int i = 0; i < kTries && error == EEXIST; ++i) {
     if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
-      errno = EIO;
-      return std::nullopt;
+      error = EIO;
+      break;
     }
     std::string to = OvFile::RandomName(stem);
-    if (to.empty()) {
-      return std::nullopt;
+    if (!to.empty() && ::link(from.c_str(), to.c_str()) == 0) {
+      return {{}, std::move(to)};
     }
-    if (::link(from.c_str(), to.c_str()) == 0) {
-      return to;
-    }
-    if (errno != EEXIST) {
-      return std::nullopt;
-    }
+    error = errno;
   }
-  return std::nullopt;
+  return {SinkResult::Failed(SinkStatus::kReplaceFailed, SystemErrorText(error)), {}};
+}
+
+// Renames `from` to `to`: kOk, or `failure` with the system's reason.
+SinkResult Renamed(const std::string& from, const std::string& to, SinkStatus failure) {
+  if (OvFile::Rename(from, to) != 0) {
+    return SinkResult::Failed(failure, LastSystemError());
+  }
+  return {};
 }
 
 // Puts `temporary`, already on the disk, in place of `path`, and the older
@@ -51,27 +60,22 @@ std::optional<std::string> LinkUnique(const std::string& from, const std::string
 // new file replaces it in one rename. When a step fails, the files are put
 // back as they were (as far as the system lets) and the result says why.
 SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
-  const bool hasOlder = OvFile::Access(path, kAccessExists) == 0;
-  const std::string older =
-      hasOlder ? LinkUnique(path, OvFile::HiddenBeside(path, ".old-")).value_or("") : "";
-  if (hasOlder && older.empty()) {
-    return SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
+  if (OvFile::Access(path, kAccessExists) != 0) {
+    return Renamed(temporary, path, SinkStatus::kReplaceFailed);
   }
-  if (OvFile::Rename(temporary, path) != 0) {
-    SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
-    if (hasOlder) {
-      OvFile::Remove(older);
-    }
-    return failed;
+  const SecondName older = LinkUnique(path, OvFile::HiddenBeside(path, ".old-"));
+  if (!older.Ok()) {
+    return older;
   }
-  if (hasOlder && OvFile::Rename(older, BackupPath(path)) != 0) {
-    SinkResult failed = SinkResult::Failed(SinkStatus::kReplaceFailed, LastSystemError());
-    if (OvFile::Rename(older, path) != 0) {
-      failed.reason += "; the previous file is left as " + older;
-    }
-    return failed;
+  if (SinkResult placed = Renamed(temporary, path, SinkStatus::kReplaceFailed); !placed.Ok()) {
+    OvFile::Remove(older.name);
+    return placed;
   }
-  return {};
+  SinkResult backedUp = Renamed(older.name, BackupPath(path), SinkStatus::kReplaceFailed);
+  if (!backedUp.Ok() && OvFile::Rename(older.name, path) != 0) {
+    backedUp.reason += "; the previous file is left as " + older.name;
+  }
+  return backedUp;
 }
 
 // Whether `rest` is `kind` ("new-", "old-") followed by the twelve random
@@ -87,7 +91,7 @@ bool IsHiddenName(std::string_view rest, std::string_view kind) {
 // cannot be opened counts as held.
 bool LockIsFree(const std::string& path) {
   FileLock lock;
-  return lock.LockNamed(path, OvLockMode::kExclusive, false, false) == OvLockResult::kLocked;
+  return lock.LockNamed(path, OvLockMode::kExclusive, false, false).Ok();
 }
 
 // A previous file that a dead run had given its hidden second name: the
@@ -140,14 +144,14 @@ void ClearLeftovers(const std::string& path, const std::vector<std::string>& hid
 SinkResult PartsFileSink::Open(const std::string& path) {
   path_ = path;
   madeBackup_ = false;
-  lockHolder_.clear();
-  const OvLockResult locked =
+  lockHolder_.reset();
+  OvResult<OvLockResult> locked =
       directoryLock_.Lock(OvFile::DirectoryOf(path), OvLockMode::kExclusive);
   if (OvSignals::Caught() != 0) {
     return Interrupted();
   }
-  if (locked == OvLockResult::kTimedOut) {
-    return LockTimedOut(directoryLock_.Holder());
+  if (locked.status == OvLockResult::kTimedOut) {
+    return LockTimedOut(std::move(locked.reason));
   }
   // The new file keeps the permission bits of the one it replaces.
   const int permission = OvFile::PermissionOf(path);
@@ -157,15 +161,15 @@ SinkResult PartsFileSink::Open(const std::string& path) {
       return SinkResult::Failed(SinkStatus::kBackupFailed, SystemErrorText(refusal));
     }
     // The rename replaces an older backup in one step.
-    if (OvFile::Rename(path, backup) != 0) {
-      return SinkResult::Failed(SinkStatus::kBackupFailed, LastSystemError());
+    if (SinkResult moved = Renamed(path, backup, SinkStatus::kBackupFailed); !moved.Ok()) {
+      return moved;
     }
     madeBackup_ = true;
   }
   // The name is free now: the new file is made there, never through a link
   // that appeared meanwhile.
   if (!file_.Open(path, kOpenPartsWrite | kOpenExclusive, kOpenPermission)) {
-    return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
+    return SinkResult::Failed(SinkStatus::kOpenFailed, file_.ErrorText());
   }
   if (permission >= 0) {
     file_.SetPermission(permission);
@@ -197,27 +201,27 @@ void PartsFileSink::Release() {
   directoryLock_.Unlock();
 }
 
-OvLockResult ReplacingPartsFileSink::LockPartsFile(bool wait) {
+OvResult<OvLockResult> ReplacingPartsFileSink::LockPartsFile(bool wait) {
   constexpr int kTries = 100;
   for (int i = 0; i < kTries; ++i) {
-    OvLockResult taken = fileLock_.LockNamed(path_, OvLockMode::kExclusive, false, wait);
+    OvResult<OvLockResult> taken = fileLock_.LockNamed(path_, OvLockMode::kExclusive, false, wait);
     onLockFile_ = false;
-    if (taken != OvLockResult::kMissing) {
+    if (taken.status != OvLockResult::kMissing) {
       return taken;
     }
     taken = fileLock_.LockNamed(OvFile::HiddenBeside(path_, ".lock"), OvLockMode::kExclusive, true,
                                 wait);
-    if (taken != OvLockResult::kLocked) {
+    if (!taken.Ok()) {
       return taken;
     }
     onLockFile_ = true;
     if (OvFile::Access(path_, kAccessExists) != 0) {
-      return OvLockResult::kLocked;
+      return taken;
     }
     // The file came while this run waited: its own lock counts now.
     fileLock_.UnlockRemoving();
   }
-  return OvLockResult::kFailed;
+  return {OvLockResult::kFailed, {}};
 }
 
 SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
@@ -227,29 +231,28 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
     pending_.PutInPlace();
   }
   path_ = path;
-  lockHolder_.clear();
-  std::optional<std::string> timedOut = pending_.HoldDirectory(OvFile::DirectoryOf(path));
+  lockHolder_.reset();
+  OvResult<OvLockResult> taken = pending_.HoldDirectory(OvFile::DirectoryOf(path));
+  if (taken.Ok()) {
+    taken = LockPartsFile(false);
+  }
   // No run waits for another's lock while it holds the locks of waiting
   // files, which the other may wait for in turn: those go in place first.
-  OvLockResult taken = timedOut ? OvLockResult::kLocked : LockPartsFile(false);
-  if (taken == OvLockResult::kBusy) {
+  if (taken.status == OvLockResult::kBusy) {
     pending_.PutInPlace();
     taken = LockPartsFile(true);
   }
   if (OvSignals::Caught() != 0) {
     return Interrupted();
   }
-  if (timedOut) {
-    return LockTimedOut(std::move(*timedOut));
-  }
-  if (taken == OvLockResult::kTimedOut) {
-    return LockTimedOut(fileLock_.Holder());
+  if (taken.status == OvLockResult::kTimedOut) {
+    return LockTimedOut(std::move(taken.reason));
   }
   // Where no lock can be had (kFailed) the work goes on without.
   ClearLeftovers(path, pending_.HiddenNames(OvFile::DirectoryOf(path)), onLockFile_);
   std::optional<std::string> temporary = file_.OpenUnique(OvFile::HiddenBeside(path, ".new-"));
   if (!temporary) {
-    return SinkResult::Failed(SinkStatus::kOpenFailed, LastSystemError());
+    return SinkResult::Failed(SinkStatus::kOpenFailed, file_.ErrorText());
   }
   temporary_ = std::move(*temporary);
   // The new file keeps the permission bits of the one it replaces.
@@ -329,10 +332,10 @@ void PendingReplacements::PutInPlace() {
     SinkResult replaced =
         errors[i] != 0 ? SinkResult::Failed(SinkStatus::kReplaceFailed, SystemErrorText(errors[i]))
                        : sink.Replace();
-    results_.push_back({sink.Path(), replaced.Ok(), std::move(replaced.reason)});
     if (replaced.Ok()) {
       unsyncedDirectories_.insert(OvFile::DirectoryOf(sink.Path()));
     }
+    results_.push_back({std::move(replaced), sink.Path()});
   }
   waiting_.clear();
 }
@@ -347,15 +350,16 @@ void PendingReplacements::Finish() {
   directoryLocks_.clear();
 }
 
-std::optional<std::string> PendingReplacements::HoldDirectory(const std::string& directory) {
+OvResult<OvLockResult> PendingReplacements::HoldDirectory(const std::string& directory) {
   const auto [lock, added] = directoryLocks_.try_emplace(directory);
-  if (!added || lock->second.Lock(directory, OvLockMode::kShared) != OvLockResult::kTimedOut) {
-    return std::nullopt;
+  OvResult<OvLockResult> taken =
+      added ? lock->second.Lock(directory, OvLockMode::kShared) : OvResult<OvLockResult>{};
+  if (taken.status != OvLockResult::kTimedOut) {
+    return {};
   }
   // Asked again by the next parts file of that directory.
-  std::string holder = lock->second.Holder();
   directoryLocks_.erase(lock);
-  return holder;
+  return taken;
 }
 
 const std::vector<std::string>& PendingReplacements::HiddenNames(const std::string& directory) {

@@ -41,9 +41,8 @@ class PartsFileSink : public PartsSink {
   // whose older file stays in place until the run puts the new one there).
   bool MadeBackup() const { return madeBackup_; }
   // Who held a lock that Open waited for until the lock wait ran out
-  // ("process 1234 (partsc) of user alice"); empty when Open did not fail
-  // so.
-  const std::string& LockHolder() const { return lockHolder_; }
+  // ("process 1234 (partsc) of user alice"); none when Open did not fail so.
+  const std::optional<std::string>& LockHolder() const { return lockHolder_; }
   // The parts file's full path, as Open was given it.
   const std::string& Path() const { return path_; }
   // Where what was written can be read back before it is put in place.
@@ -67,7 +66,7 @@ class PartsFileSink : public PartsSink {
 
   std::string path_;
   bool madeBackup_ = false;
-  std::string lockHolder_;
+  std::optional<std::string> lockHolder_;
   OvFileIO file_;
   FileLock directoryLock_;
 };
@@ -107,7 +106,7 @@ class ReplacingPartsFileSink : public PartsFileSink {
   // Takes the lock of the parts file: kLocked, kBusy when another run holds
   // it and `wait` is false, kTimedOut when the wait ran out, kFailed where
   // no lock can be had (the work then goes on without).
-  OvLockResult LockPartsFile(bool wait);
+  OvResult<OvLockResult> LockPartsFile(bool wait);
 
   PendingReplacements& pending_;
   std::string temporary_;  // empty when nothing waits
@@ -142,12 +141,10 @@ class PendingReplacements {
   void PutInPlace();
   // PutInPlace, then syncs the directories of every file put in place.
   void Finish();
-  // What became of a parts file that waited: put in place, or not, with the
-  // system's reason.
-  struct Result {
+  // What became of a parts file that waited: put in place (kOk), or
+  // kReplaceFailed with the system's reason.
+  struct Result : SinkResult {
     std::string path;
-    bool placed = false;
-    std::string reason;
   };
   // The results since the last call.
   std::vector<Result> TakeResults();
@@ -156,9 +153,9 @@ class PendingReplacements {
   const std::vector<std::string>& HiddenNames(const std::string& directory);
   // Takes the shared lock of `directory` unless it is held already; it is
   // held until Finish, so that no default-mode run works there meanwhile.
-  // Who held it when the wait ran out; none when it is held (or could not
-  // be had at all: the work goes on without).
-  std::optional<std::string> HoldDirectory(const std::string& directory);
+  // kTimedOut with who held it when the wait ran out; kLocked when it is
+  // held (or could not be had at all: the work goes on without).
+  OvResult<OvLockResult> HoldDirectory(const std::string& directory);
 
  private:
   std::vector<std::unique_ptr<ReplacingPartsFileSink>> waiting_;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -29,18 +30,22 @@ OvResult<WholeWrite> ReplaceWholeFile(const std::string& path, std::string_view 
   if (!temporary) {
     return {WholeWrite::kNotOpened, file.ErrorText()};
   }
-  const int permission = exists ? static_cast<int>(named.st_mode & 0777) : -1;
-  const bool kept = permission < 0 || file.SetPermission(permission);
+  // The reason of a failed step is taken at once, before the next step.
   const int count = static_cast<int>(text.size());
-  const bool written =
-      text.size() <= static_cast<size_t>(INT32_MAX) && file.Write(text.data(), count) == count;
-  std::string reason = written ? std::string() : file.ErrorText();
+  std::string reason;
+  if (text.size() > static_cast<size_t>(INT32_MAX)) {
+    reason = SystemErrorText(EFBIG);
+  } else if (file.Write(text.data(), count) != count) {
+    reason = file.ErrorText();
+  } else if (exists && !file.SetPermission(static_cast<int>(named.st_mode & 0777))) {
+    reason = LastSystemError();
+  }
   file.Close();
-  if (written && kept && OvFile::Rename(*temporary, path) == 0) {
-    return {};
+  if (reason.empty() && OvFile::Rename(*temporary, path) != 0) {
+    reason = LastSystemError();
   }
   if (reason.empty()) {
-    reason = LastSystemError();
+    return {};
   }
   OvFile::Remove(*temporary);
   return {WholeWrite::kNotWritten, std::move(reason)};

@@ -46,7 +46,7 @@ TEST(FileLock, TakesOnlyARegularLockFileAndLeavesWhatItFound) {
     const std::string path = dir.File(std::string(c.name) + ".lock");
     c.plant(path, target);
     FileLock lock;
-    EXPECT_EQ(lock.LockNamed(path, OvLockMode::kExclusive, true, false), c.expected);
+    EXPECT_EQ(lock.LockNamed(path, OvLockMode::kExclusive, true, false).status, c.expected);
     lock.UnlockRemoving();
     // The lock file the run made goes with the lock; what it found stays.
     EXPECT_EQ(Exists(path), c.expected != OvLockResult::kLocked);
@@ -60,14 +60,16 @@ TEST(FileLock, AHeldLockFileIsBusyToOthers) {
   TempDir dir;
   const std::string path = dir.File("parts.lock");
   FileLock holder;
-  ASSERT_EQ(holder.LockNamed(path, OvLockMode::kExclusive, true, false), OvLockResult::kLocked);
+  ASSERT_EQ(holder.LockNamed(path, OvLockMode::kExclusive, true, false).status,
+            OvLockResult::kLocked);
   FileLock other;
-  EXPECT_EQ(other.LockNamed(path, OvLockMode::kExclusive, true, false), OvLockResult::kBusy);
+  EXPECT_EQ(other.LockNamed(path, OvLockMode::kExclusive, true, false).status, OvLockResult::kBusy);
   other.UnlockRemoving();
   EXPECT_TRUE(Exists(path));
   holder.UnlockRemoving();
   EXPECT_FALSE(Exists(path));
-  EXPECT_EQ(other.LockNamed(path, OvLockMode::kExclusive, false, false), OvLockResult::kMissing);
+  EXPECT_EQ(other.LockNamed(path, OvLockMode::kExclusive, false, false).status,
+            OvLockResult::kMissing);
 }
 
 }  // namespace
