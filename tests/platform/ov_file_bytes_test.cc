@@ -67,8 +67,8 @@ TEST(FileBytesDeathTest, ABusErrorOutsideTheGuardedFilesIsNotCaught) {
   ::munmap(other, page * 2);
 }
 
-// A file that cannot be mapped (empty) is read into the room kept from the
-// file before; a failed read leaves nothing.
+// A file that cannot be mapped (empty, or open for writing only) is read
+// into the room kept from the file before; a failed read leaves nothing.
 TEST(FileBytesTest, WhatIsNotMappedIsReadIntoTheRoomKept) {
   OvFileBytes::InstallGuard();
   TempDir dir;
@@ -86,6 +86,10 @@ TEST(FileBytesTest, WhatIsNotMappedIsReadIntoTheRoomKept) {
   WriteFile(dir.File("large"), "eleven char");
   EXPECT_EQ(OvFileIO::ReadText(dir.File("large"), 10, bytes).status, OvTextRead::kTooLarge);
   EXPECT_EQ(bytes.Size(), 0u);
+  // A descriptor open for writing only cannot be mapped.
+  const int writeOnly = ::open(dir.File("large").c_str(), O_WRONLY);
+  EXPECT_FALSE(bytes.Map(writeOnly, 11));
+  ::close(writeOnly);
   std::string& room = bytes.Room(5);
   EXPECT_EQ(room.size(), 5u);
   EXPECT_EQ(bytes.Size(), 5u);
