@@ -2,7 +2,7 @@
 # partsc as git's diff driver, with real git: a repository of parts files,
 # `partsc --diff` as the external diff (git diff, git diff --cached of a new
 # file, git log -p --ext-diff) and `partsc --list --format=lines` as the
-# textconv (git log -p), each configured as the manual shows. What they
+# textconv (git log -p), and a file renamed and changed, each configured as the manual shows. What they
 # print is tests/e2e/git/expected.txt.
 #
 # usage: git_driver_test.sh PARTSC SOURCE_DIR
@@ -46,5 +46,13 @@ compile WASHER.src 86400
   echo '*.PRT diff=partslines' >.gitattributes
   echo "== git log -p (textconv)"
   git log -p --format=%s -2 | grep -v '^index '
+  echo '*.PRT diff=parts' >.gitattributes
+  sed -i 's/(8.5)/(8.6)/' WASHER.src
+  compile WASHER.src 172800
+  git mv SPACER.PRT NARROW.PRT
+  mv WASHER.PRT NARROW.PRT
+  git add NARROW.PRT
+  echo "== git diff --cached -M (renamed and changed)"
+  git diff --cached -M
 } >out.txt 2>&1
 diff -u "$data/expected.txt" out.txt
