@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include <partsc/version.h>
@@ -27,25 +28,6 @@ constexpr int kMessageError = 1;
 
 bool IsValidId(const json& id) {
   return id.is_number_integer() || id.is_string();
-}
-
-json Capabilities(PositionEncoding encoding) {
-  return json{
-      {"positionEncoding", encoding == PositionEncoding::kUtf8 ? "utf-8" : "utf-16"},
-      {"textDocumentSync",
-       {{"openClose", true}, {"change", kSyncIncremental}, {"save", {{"includeText", false}}}}},
-      {"hoverProvider", true},
-      {"completionProvider", {{"triggerCharacters", {"$", "{"}}, {"resolveProvider", false}}},
-      {"definitionProvider", true},
-      {"referencesProvider", true},
-      {"documentHighlightProvider", true},
-      {"renameProvider", true},
-      {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
-      {"documentSymbolProvider", true},
-      {"foldingRangeProvider", true},
-      {"semanticTokensProvider",
-       {{"legend", SemanticTokensLegend()}, {"full", true}, {"range", false}}},
-  };
 }
 
 // A client's message: as long as the framing lets it be, nested at most 64
@@ -98,6 +80,79 @@ struct RequestError {
   int code;
   std::string message;
 };
+
+// A request about an open document, with what the server knows of it.
+struct DocumentRequest {
+  const View& view;
+  const std::string& uri;
+  const std::vector<PlacedDiagnostic>& diagnostics;  // of the last compile
+  const json& params;
+
+  size_t Offset() const { return view.OffsetOf(params.at("position")); }
+};
+
+// The requests about a document that the server answers, each with the
+// capability that announces it: the one list both are taken from.
+struct DocumentMethod {
+  std::string_view method;
+  std::string_view provider;
+  json (*answer)(const DocumentRequest&);
+};
+constexpr DocumentMethod kDocumentMethods[] = {
+    {"textDocument/hover", "hoverProvider",
+     [](const DocumentRequest& r) { return Hover(r.view, r.diagnostics, r.Offset()); }},
+    {"textDocument/completion", "completionProvider",
+     [](const DocumentRequest& r) { return Completion(r.view, r.Offset()); }},
+    {"textDocument/definition", "definitionProvider",
+     [](const DocumentRequest& r) { return Definition(r.view, r.uri, r.Offset()); }},
+    {"textDocument/references", "referencesProvider",
+     [](const DocumentRequest& r) {
+       const json::json_pointer declarations("/context/includeDeclaration");
+       return References(r.view, r.uri, r.Offset(),
+                         !r.params.contains(declarations) || r.params.at(declarations) == true);
+     }},
+    {"textDocument/documentHighlight", "documentHighlightProvider",
+     [](const DocumentRequest& r) { return Highlights(r.view, r.Offset()); }},
+    {"textDocument/rename", "renameProvider",
+     [](const DocumentRequest& r) {
+       RenameResult renamed =
+           Rename(r.view, r.uri, r.Offset(), r.params.at("newName").get<std::string>());
+       if (!renamed.refusal.empty()) {
+         throw RequestError{kRequestFailed, renamed.refusal};
+       }
+       return std::move(renamed.edit);
+     }},
+    {"textDocument/codeAction", "codeActionProvider",
+     [](const DocumentRequest& r) {
+       const json& range = r.params.at("range");
+       return CodeActions(r.view, r.uri, r.diagnostics, r.view.OffsetOf(range.at("start")),
+                          r.view.OffsetOf(range.at("end")));
+     }},
+    {"textDocument/documentSymbol", "documentSymbolProvider",
+     [](const DocumentRequest& r) { return DocumentSymbols(r.view, r.diagnostics); }},
+    {"textDocument/foldingRange", "foldingRangeProvider",
+     [](const DocumentRequest& r) { return FoldingRanges(r.view); }},
+    {"textDocument/semanticTokens/full", "semanticTokensProvider",
+     [](const DocumentRequest& r) { return SemanticTokens(r.view); }},
+};
+
+json Capabilities(PositionEncoding encoding) {
+  json capabilities{
+      {"positionEncoding", encoding == PositionEncoding::kUtf8 ? "utf-8" : "utf-16"},
+      {"textDocumentSync",
+       {{"openClose", true}, {"change", kSyncIncremental}, {"save", {{"includeText", false}}}}},
+  };
+  for (const DocumentMethod& method : kDocumentMethods) {
+    capabilities[std::string(method.provider)] = true;
+  }
+  // The providers that take options in place of true.
+  capabilities["completionProvider"] = {{"triggerCharacters", {"$", "{"}},
+                                        {"resolveProvider", false}};
+  capabilities["codeActionProvider"] = {{"codeActionKinds", {"quickfix"}}};
+  capabilities["semanticTokensProvider"] = {
+      {"legend", SemanticTokensLegend()}, {"full", true}, {"range", false}};
+  return capabilities;
+}
 
 // The largest file whose encoding the server looks at.
 constexpr size_t kLargestFile = size_t{64} << 20;
@@ -243,60 +298,17 @@ json Server::Answer(const std::string& method, const json& params) {
     Stop();
     return nullptr;
   }
-  const bool known =
-      method == "textDocument/hover" || method == "textDocument/completion" ||
-      method == "textDocument/definition" || method == "textDocument/documentSymbol" ||
-      method == "textDocument/foldingRange" || method == "textDocument/semanticTokens/full" ||
-      method == "textDocument/references" || method == "textDocument/documentHighlight" ||
-      method == "textDocument/rename" || method == "textDocument/codeAction";
-  if (!known) {
+  const auto* known = std::ranges::find(kDocumentMethods, method, &DocumentMethod::method);
+  if (known == std::end(kDocumentMethods)) {
     throw RequestError{kMethodNotFound, "unknown method " + method};
   }
   OpenDocument& open = DocumentOf(params);
-  const std::string& uri = open.document.uri;
   const std::shared_ptr<const Snapshot> snapshot = SnapshotOf(open);
-  const View view{*snapshot, encoding_};
   // What the compile of this version found; null while it runs.
   const std::shared_ptr<const Analysis> analysis = AnalysisOf(open);
   const std::vector<PlacedDiagnostic> none;
-  const std::vector<PlacedDiagnostic>& diagnostics = analysis ? analysis->diagnostics : none;
-  if (method == "textDocument/documentSymbol") {
-    return DocumentSymbols(view, diagnostics);
-  }
-  if (method == "textDocument/foldingRange") {
-    return FoldingRanges(view);
-  }
-  if (method == "textDocument/semanticTokens/full") {
-    return SemanticTokens(view);
-  }
-  if (method == "textDocument/codeAction") {
-    const json& range = params.at("range");
-    return CodeActions(view, uri, diagnostics, view.OffsetOf(range.at("start")),
-                       view.OffsetOf(range.at("end")));
-  }
-  const size_t offset = view.OffsetOf(params.at("position"));
-  if (method == "textDocument/completion") {
-    return Completion(view, offset);
-  }
-  if (method == "textDocument/definition") {
-    return Definition(view, uri, offset);
-  }
-  if (method == "textDocument/references") {
-    const json::json_pointer declarations("/context/includeDeclaration");
-    return References(view, uri, offset,
-                      !params.contains(declarations) || params.at(declarations) == true);
-  }
-  if (method == "textDocument/documentHighlight") {
-    return Highlights(view, offset);
-  }
-  if (method == "textDocument/rename") {
-    RenameResult renamed = Rename(view, uri, offset, params.at("newName").get<std::string>());
-    if (!renamed.refusal.empty()) {
-      throw RequestError{kRequestFailed, renamed.refusal};
-    }
-    return std::move(renamed.edit);
-  }
-  return Hover(view, diagnostics, offset);
+  return known->answer({View{*snapshot, encoding_}, open.document.uri,
+                        analysis ? analysis->diagnostics : none, params});
 }
 
 json Server::Initialize(const json& params) {
