@@ -494,15 +494,14 @@ RenameResult Rename(const View& view, const std::string& uri, size_t offset,
   if (!bytes) {
     return {nullptr, "the file is Latin-1, which has no character of this name"};
   }
-  std::string refusal = RenameRefusal(reading, name, *bytes);
-  if (!refusal.empty()) {
+  if (const auto refusal = RenameRefusal(reading, name, *bytes)) {
     return {nullptr,
-            "cannot rename " + view.snapshot.ClientText(name) + " to " + newName + ": " + refusal};
+            "cannot rename " + view.snapshot.ClientText(name) + " to " + newName + ": " + *refusal};
   }
   json edits = EachPlace(view, offset, [&](const MacroPlace& /*place*/, json range) {
     return json{{"range", std::move(range)}, {"newText", newName}};
   });
-  return {json{{"changes", {{uri, std::move(edits)}}}}, {}};
+  return {json{{"changes", {{uri, std::move(edits)}}}}, std::nullopt};
 }
 
 json CodeActions(const View& view, const std::string& uri,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,7 @@ nlohmann::json Highlights(const View& view, size_t offset);
 // place, or why the compile would not take the new name.
 struct RenameResult {
   nlohmann::json edit;
-  std::string refusal;
+  std::optional<std::string> refusal;
 };
 RenameResult Rename(const View& view, const std::string& uri, size_t offset,
                     const std::string& newName);

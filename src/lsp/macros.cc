@@ -58,8 +58,8 @@ std::vector<MacroPlace> MacroPlaces(const Reading& reading, std::string_view nam
   return places;
 }
 
-std::string RenameRefusal(const Reading& reading, std::string_view name,
-                          std::string_view nameBytes) {
+std::optional<std::string> RenameRefusal(const Reading& reading, std::string_view name,
+                                         std::string_view nameBytes) {
   if (nameBytes.empty()) {
     return "a macro needs a name";
   }
@@ -88,7 +88,7 @@ std::string RenameRefusal(const Reading& reading, std::string_view name,
              " would be longer than 78 characters, which the compile reads as two lines";
     }
   }
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace partsc::lsp

@@ -35,9 +35,9 @@ std::optional<MacroAt> MacroAtOffset(const Reading& reading, size_t offset);
 std::vector<MacroPlace> MacroPlaces(const Reading& reading, std::string_view name);
 
 // Why the compile would not take `newName` for the macro `name` in place of
-// it, each place renamed; empty when it would. `nameBytes` is the new name
+// it, each place renamed; none when it would. `nameBytes` is the new name
 // in the bytes of the text.
-std::string RenameRefusal(const Reading& reading, std::string_view name,
-                          std::string_view nameBytes);
+std::optional<std::string> RenameRefusal(const Reading& reading, std::string_view name,
+                                         std::string_view nameBytes);
 
 }  // namespace partsc::lsp

@@ -117,8 +117,8 @@ constexpr DocumentMethod kDocumentMethods[] = {
      [](const DocumentRequest& r) {
        RenameResult renamed =
            Rename(r.view, r.uri, r.Offset(), r.params.at("newName").get<std::string>());
-       if (!renamed.refusal.empty()) {
-         throw RequestError{kRequestFailed, renamed.refusal};
+       if (renamed.refusal) {
+         throw RequestError{kRequestFailed, *renamed.refusal};
        }
        return std::move(renamed.edit);
      }},
