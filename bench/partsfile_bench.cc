@@ -90,9 +90,8 @@ int ReadFullFile(const std::string& path) {
   const PartsModel model = DecodePartsFile(bytes.View());
   result = static_cast<int>(model.read.result);
   for (size_t i = 0; result == 0 && i < model.sizes.size(); ++i) {
-    const int slot = FindSizeRecord(model, model.sizes[i].record.name.View());
-    result = static_cast<int>(slot < 0 ? ReadStatus::kSizeNotFound
-                                       : model.sizes[static_cast<size_t>(slot)].membersResult);
+    const std::optional<size_t> slot = FindSizeRecord(model, model.sizes[i].record.name.View());
+    result = static_cast<int>(slot ? model.sizes[*slot].membersResult : ReadStatus::kSizeNotFound);
   }
   return result;
 }

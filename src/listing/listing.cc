@@ -165,11 +165,11 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
     runLog.Fprintf("%s\t\"%s\"\t!%s!\n", KeywordString(Keyword::kSize).c_str(), name.c_str(),
                    title.c_str());
   }
-  const int slot = FindSizeRecord(l.model, record.name.View());
-  if (slot < 0) {
+  const std::optional<size_t> slot = FindSizeRecord(l.model, record.name.View());
+  if (!slot) {
     return ListResult{ListStep::kSizeMembers, ReadStatus::kSizeNotFound};
   }
-  const ReadStatus result = l.members.List(static_cast<size_t>(slot), runLog);
+  const ReadStatus result = l.members.List(*slot, runLog);
   if (result != ReadStatus::kOk) {
     return ReadFailed(l, result, ListStep::kSizeMembers);
   }
@@ -461,9 +461,8 @@ ListResult Listability(const PartsModel& model, std::optional<std::string_view> 
     }
   }
   for (const PartsSize& size : model.sizes) {
-    const int slot = FindSizeRecord(model, size.record.name.View());
-    const ReadStatus result =
-        slot < 0 ? ReadStatus::kSizeNotFound : model.sizes[static_cast<size_t>(slot)].membersResult;
+    const std::optional<size_t> slot = FindSizeRecord(model, size.record.name.View());
+    const ReadStatus result = slot ? model.sizes[*slot].membersResult : ReadStatus::kSizeNotFound;
     if (result != ReadStatus::kOk) {
       return {ListStep::kSizeMembers, result};
     }

@@ -432,13 +432,16 @@ ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, si
   return ReadMemberList(bytes, offset, RoomAfter(outline.common), &members).result;
 }
 
-int FindSizeRecord(const PartsModel& model, std::string_view name) {
+std::optional<size_t> FindSizeRecord(const PartsModel& model, std::string_view name) {
   const int sortMode = model.header.sortMode;
   if (sortMode != kSortLengthThenName && sortMode != kSortByName) {
     const auto found =
         std::find_if(model.sizes.begin(), model.sizes.end(),
                      [name](const PartsSize& size) { return size.record.name.View() == name; });
-    return found == model.sizes.end() ? -1 : static_cast<int>(found - model.sizes.begin());
+    if (found == model.sizes.end()) {
+      return std::nullopt;
+    }
+    return static_cast<size_t>(found - model.sizes.begin());
   }
   int low = 0;
   int high = static_cast<int>(model.sizes.size()) - 1;
@@ -447,7 +450,7 @@ int FindSizeRecord(const PartsModel& model, std::string_view name) {
     const std::string_view at = model.sizes[static_cast<size_t>(middle)].record.name.View();
     const int order = CompareSizeNames(sortMode, at, name);
     if (order == 0) {
-      return middle;
+      return static_cast<size_t>(middle);
     }
     if (order < 0) {
       low = middle + 1;
@@ -455,7 +458,7 @@ int FindSizeRecord(const PartsModel& model, std::string_view name) {
       high = middle - 1;
     }
   }
-  return -1;
+  return std::nullopt;
 }
 
 std::string ReadReason(PartsPart part, ReadStatus result) {

@@ -64,8 +64,8 @@ ReadStatus ViewSizeMembers(std::string_view bytes, const PartsModel& outline, si
 // The slot in `model.sizes` of the size record of that name, as the reader
 // finds it: a binary search over the records of sort modes 0 and 1, which
 // assumes them in their order; the first record of the name in any other
-// mode. -1 when the search finds none.
-int FindSizeRecord(const PartsModel& model, std::string_view name);
+// mode. None when the search finds none.
+std::optional<size_t> FindSizeRecord(const PartsModel& model, std::string_view name);
 
 // Why reading `part` stopped with `result`, in the words the listing and the
 // JSON document give ("truncated size list", "no view defined").
