@@ -46,11 +46,10 @@ class SourceWriter {
   // what, the text, whose (when given), the problem.
   Problem Check(const std::string& what, std::string_view text, char open, size_t limit,
                 const std::string& whose = {}, bool cut = true) const {
-    const std::optional<std::string> problem = TextProblem(text, open, limit, cut);
-    if (!problem) {
-      return std::nullopt;
+    if (const std::optional<std::string> problem = TextProblem(text, open, limit, cut)) {
+      return Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + *problem);
     }
-    return Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + *problem);
+    return std::nullopt;
   }
 
   Problem Line(std::string& target, std::string_view keyword, const FieldsFor& fieldsFor,
@@ -59,8 +58,7 @@ class SourceWriter {
     if (placed.fit != Fit::kFits) {
       return Fail(what + " " + NotPlaced(placed.fit));
     }
-    target += placed.text;
-    target += '\n';
+    target += placed.text + '\n';
     return std::nullopt;
   }
 
