@@ -25,64 +25,55 @@ class SourceWriter {
       : recovery_(recovery), header_(recovery.model.header) {}
 
   // The whole source, or why there is none and the pointer of the field it
-  // is about.
+  // is about: the first step that fails ends the writing.
   Decompiled Write() {
-    WriteHeaderLines();
-    WriteViewLines();
-    WriteCommonBlock();
-    WriteTitleAndSort();
-    WriteSizeBlocks();
-    const std::string macros = MacroLines();
-    if (!reason_.empty()) {
-      return {NotRecoverable(reason_), {}, pointer_};
+    for (const auto step : {&SourceWriter::WriteHeaderLines, &SourceWriter::WriteViewLines,
+                            &SourceWriter::WriteCommonBlock, &SourceWriter::WriteTitleAndSort,
+                            &SourceWriter::WriteSizeBlocks, &SourceWriter::WriteMacroLines}) {
+      if (const Problem problem = (this->*step)()) {
+        return {NotRecoverable(problem->rule), {}, problem->pointer};
+      }
     }
-    return {{}, head_ + macros + body_ + std::string(KeywordText(Keyword::kEnd)) + "\n", {}};
+    return {{}, head_ + body_ + std::string(KeywordText(Keyword::kEnd)) + "\n", {}};
   }
 
  private:
-  bool Failed() const { return !reason_.empty(); }
+  // Why the field at `at_` cannot be written.
+  using Problem = std::optional<ModelProblem>;
+  ModelProblem Fail(std::string reason) const { return {at_, std::move(reason)}; }
 
-  void Fail(std::string reason) {
-    if (reason_.empty()) {
-      reason_ = std::move(reason);
-      pointer_ = at_;
+  // Why `text` cannot stand in its field, if it cannot. The reason reads:
+  // what, the text, whose (when given), the problem.
+  Problem Check(const std::string& what, std::string_view text, char open, size_t limit,
+                const std::string& whose = {}, bool cut = true) const {
+    if (const std::optional<std::string> problem = TextProblem(text, open, limit, cut)) {
+      return Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + *problem);
     }
+    return std::nullopt;
   }
 
-  // False, with the reason, when `text` cannot stand in its field. The
-  // reason reads: what, the text, whose (when given), the problem.
-  bool Check(const std::string& what, std::string_view text, char open, size_t limit,
-             const std::string& whose = {}, bool cut = true) {
-    const std::optional<std::string> problem = TextProblem(text, open, limit, cut);
-    if (problem) {
-      Fail(what + " " + Shown(text) + (whose.empty() ? "" : " " + whose) + " " + *problem);
-    }
-    return !problem;
-  }
-
-  void Line(std::string& target, std::string_view keyword, const FieldsFor& fieldsFor,
-            const std::string& what) {
+  Problem Line(std::string& target, std::string_view keyword, const FieldsFor& fieldsFor,
+               const std::string& what) const {
     const PlacedLine placed = PlaceLine(keyword, fieldsFor);
     if (placed.fit != Fit::kFits) {
-      Fail(what + " " + NotPlaced(placed.fit));
-      return;
+      return Fail(what + " " + NotPlaced(placed.fit));
     }
-    target += placed.text;
-    target += '\n';
+    target += placed.text + '\n';
+    return std::nullopt;
   }
 
   // A keyword line, named in a refusal as "the $$SIZE line" and what `of` adds.
-  void KeywordLine(std::string& target, Keyword keyword, const FieldsFor& fieldsFor,
-                   const std::string& of = "") {
+  Problem KeywordLine(std::string& target, Keyword keyword, const FieldsFor& fieldsFor,
+                      const std::string& of = "") const {
     const std::string word(KeywordText(keyword));
-    Line(target, word, fieldsFor, "the " + word + " line" + (of.empty() ? "" : " " + of));
+    return Line(target, word, fieldsFor, "the " + word + " line" + (of.empty() ? "" : " " + of));
   }
 
   static FieldsFor Constant(std::vector<Field> fields) {
     return [fields = std::move(fields)](bool) { return fields; };
   }
 
-  void WriteHeaderLines() {
+  Problem WriteHeaderLines() {
     char date[80];
     std::snprintf(date, sizeof date, "/ created %04d/%02d/%02d %02d:%02d\n", header_.createdYear,
                   header_.createdMonth, header_.createdDay, header_.createdHour,
@@ -93,31 +84,34 @@ class SourceWriter {
     const std::string& name = recovery_.baseName;
     at_ = "/header/comment";
     if (name.empty() || !OvFile::IsPlainName(name)) {
-      Fail("the file name gives no parts name");
-      return;
+      return Fail("the file name gives no parts name");
     }
-    if (!Check("the parts name (the file's base name)", name, '!', kPartsNameMax) ||
-        !Check("the parts comment", header_.comment.View(), '"', kHeaderTextSize)) {
-      return;
+    if (Problem problem =
+            Check("the parts name (the file's base name)", name, '!', kPartsNameMax)) {
+      return problem;
+    }
+    if (Problem problem =
+            Check("the parts comment", header_.comment.View(), '"', kHeaderTextSize)) {
+      return problem;
     }
     const std::string comment = header_.comment.Str();
     const PartsHeader& h = header_;
-    KeywordLine(head_, Keyword::kParts, [&](bool compact) {
+    const Problem problem = KeywordLine(head_, Keyword::kParts, [&](bool compact) {
       const bool pair = h.partsValue1 != 0 || h.partsValue2 != 0;
       return std::vector<Field>{{'!', Padded(name, kPartsNameMax), true},
                                 {'<', NumberPair(h.partsValue1, h.partsValue2, compact), pair},
                                 {'"', Padded(comment, kHeaderTextSize), !comment.empty()}};
     });
-    if (header_.specFile == 0 && header_.specRecord == 0) {
-      return;
+    if (problem || (header_.specFile == 0 && header_.specRecord == 0)) {
+      return problem;
     }
     at_ = "/header/spec_file";
-    KeywordLine(head_, Keyword::kSpec, [&h](bool compact) {
+    return KeywordLine(head_, Keyword::kSpec, [&h](bool compact) {
       return std::vector<Field>{{'<', NumberPair(h.specFile, h.specRecord, compact), true}};
     });
   }
 
-  void WriteViewLines() {
+  Problem WriteViewLines() {
     int comments = 0;
     for (int view = 0; view < kViewCount; ++view) {
       const std::string name = ApgName(view);
@@ -126,129 +120,149 @@ class SourceWriter {
       comments += comment.empty() ? 0 : 1;
       const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
       if (name.empty() && !comment.empty()) {
-        Fail("the view " + keyword + " has an APG comment but no APG name");
+        return Fail("the view " + keyword + " has an APG comment but no APG name");
       }
       for (int other = 0; other < view && !name.empty(); ++other) {
         if (ApgName(other) == name) {
-          Fail("the views " + std::string(kViewKeywords[static_cast<size_t>(other)]) + " and " +
-               keyword + " share the APG name " + Shown(name));
+          return Fail("the views " + std::string(kViewKeywords[static_cast<size_t>(other)]) +
+                      " and " + keyword + " share the APG name " + Shown(name));
         }
       }
     }
     at_ = "/header/apg_comment_count";
     if (comments != header_.apgCommentCount) {
-      Fail("its header counts " + std::to_string(header_.apgCommentCount) +
-           " APG comments, but the file holds " + std::to_string(comments));
+      return Fail("its header counts " + std::to_string(header_.apgCommentCount) +
+                  " APG comments, but the file holds " + std::to_string(comments));
     }
     body_ += KeywordText(Keyword::kApg);
     body_ += '\n';
-    for (int view = 0; view < kViewCount && !Failed(); ++view) {
+    for (int view = 0; view < kViewCount; ++view) {
       const std::string name = ApgName(view);
       const std::string comment = ApgComment(view);
       const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
-      at_ = "/views/" + std::to_string(view) + "/name";
-      if (name.empty() || !Check("the APG name of " + keyword, name, '!', kApgTextMax)) {
+      if (name.empty()) {
         continue;
+      }
+      at_ = "/views/" + std::to_string(view) + "/name";
+      if (Problem problem = Check("the APG name of " + keyword, name, '!', kApgTextMax)) {
+        return problem;
       }
       at_ = "/views/" + std::to_string(view) + "/comment";
-      if (!Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
-        continue;
+      if (Problem problem = Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
+        return problem;
       }
       at_ = "/views/" + std::to_string(view);
-      Line(body_, keyword,
-           Constant({{'!', Padded(name, kApgTextMax), true},
-                     {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
-           "the view line of " + keyword);
+      if (Problem problem = Line(body_, keyword,
+                                 Constant({{'!', Padded(name, kApgTextMax), true},
+                                           {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
+                                 "the view line of " + keyword)) {
+        return problem;
+      }
     }
+    return std::nullopt;
   }
 
-  void WriteCommonBlock() {
+  Problem WriteCommonBlock() {
     // A file without sizes keeps the name of its common block as its title.
     const bool named = header_.sizeCount == 0;
     const std::string title = header_.title.Str();
     at_ = "/header/title";
     if (!recovery_.model.common) {
       if (named && !title.empty()) {
-        Fail("its title " + Shown(title) + " needs sizes or a common block");
+        return Fail("its title " + Shown(title) + " needs sizes or a common block");
       }
-      return;
+      return std::nullopt;
     }
     const std::string name = named ? title : std::string();
-    if (!Check("the common block's name", name, '"', kSizeTextSize)) {
-      return;
+    if (Problem problem = Check("the common block's name", name, '"', kSizeTextSize)) {
+      return problem;
     }
-    KeywordLine(body_, Keyword::kCommon,
-                Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}));
-    WriteMembers(*recovery_.model.common, true, "the common block", "/common/members");
+    if (Problem problem =
+            KeywordLine(body_, Keyword::kCommon,
+                        Constant({{'"', Padded(name, kSizeTextSize), !name.empty()}}))) {
+      return problem;
+    }
+    return WriteMembers(*recovery_.model.common, true, "the common block", "/common/members");
   }
 
-  void WriteTitleAndSort() {
+  Problem WriteTitleAndSort() {
     const std::string title = header_.title.Str();
     at_ = "/header/title";
-    if (header_.sizeCount > 0 && !title.empty() &&
-        Check("the title", title, '"', kHeaderTextSize)) {
-      KeywordLine(body_, Keyword::kTitle, Constant({{'"', Padded(title, kHeaderTextSize), true}}));
+    if (header_.sizeCount > 0 && !title.empty()) {
+      if (Problem problem = Check("the title", title, '"', kHeaderTextSize)) {
+        return problem;
+      }
+      if (Problem problem = KeywordLine(body_, Keyword::kTitle,
+                                        Constant({{'"', Padded(title, kHeaderTextSize), true}}))) {
+        return problem;
+      }
     }
     body_ += SortKeyword(header_.sortMode);
     body_ += '\n';
+    return std::nullopt;
   }
 
-  void WriteSizeBlocks() {
+  Problem WriteSizeBlocks() {
     for (const Block& block : recovery_.blocks) {
-      if (Failed()) {
-        return;
-      }
       const std::string what = "size " + Shown(block.name);
       const std::string where =
           block.record >= 0 ? "/sizes/" + std::to_string(block.record) : std::string("/unlisted");
       at_ = where + "/name";
       if (block.name.empty()) {
-        Fail("a size has an empty name");
-        return;
+        return Fail("a size has an empty name");
       }
-      if (!Check("the size name", block.name, '"', kSizeTextSize)) {
-        return;
+      if (Problem problem = Check("the size name", block.name, '"', kSizeTextSize)) {
+        return problem;
       }
       at_ = where + "/title";
-      if (!Check("the size title", block.title, '!', kSizeTextSize, "of " + what)) {
-        return;
+      if (Problem problem =
+              Check("the size title", block.title, '!', kSizeTextSize, "of " + what)) {
+        return problem;
       }
       at_ = where;
-      KeywordLine(body_, Keyword::kSize,
-                  Constant({{'"', Padded(block.name, kSizeTextSize), true},
-                            {'!', Padded(block.title, kSizeTextSize), !block.title.empty()}}),
-                  "of " + what);
-      WriteMembers(*block.members, false, what, where + "/members");
+      const Field title{'!', Padded(block.title, kSizeTextSize), !block.title.empty()};
+      if (Problem problem = KeywordLine(
+              body_, Keyword::kSize,
+              Constant({{'"', Padded(block.name, kSizeTextSize), true}, title}), "of " + what)) {
+        return problem;
+      }
+      if (Problem problem = WriteMembers(*block.members, false, what, where + "/members")) {
+        return problem;
+      }
     }
+    return std::nullopt;
   }
 
-  void WriteMembers(const MemberList& list, bool common, const std::string& where,
-                    const std::string& pointer) {
+  Problem WriteMembers(const MemberList& list, bool common, const std::string& where,
+                       const std::string& pointer) {
     for (size_t i = 0; i < list.specs.size(); ++i) {
       entry_ = pointer + "/" + std::to_string(i);
-      WriteSpec(list.specs[i], common, where);
+      if (Problem problem = WriteSpec(list.specs[i], common, where)) {
+        return problem;
+      }
     }
     for (size_t i = 0; i < list.params.size(); ++i) {
       entry_ = pointer + "/" + std::to_string(list.specs.size() + i);
       macroUsers_.emplace(Padded(list.params[i].text, kParamTextLimit), entry_);
-      WriteParam(list.params[i], where);
+      if (Problem problem = WriteParam(list.params[i], where)) {
+        return problem;
+      }
     }
+    return std::nullopt;
   }
 
-  void WriteSpec(const SpecEntry& spec, bool common, const std::string& where) {
+  Problem WriteSpec(const SpecEntry& spec, bool common, const std::string& where) {
     const std::string what = "the spec " + Shown(spec.name) + " in " + where;
     at_ = entry_ + "/name";
     if (spec.name.empty()) {
-      Fail("a spec in " + where + " has an empty name");
-      return;
+      return Fail("a spec in " + where + " has an empty name");
     }
-    if (!Check("the spec name", spec.name, '"', kSpecNameLimit, "in " + where)) {
-      return;
+    if (Problem problem = Check("the spec name", spec.name, '"', kSpecNameLimit, "in " + where)) {
+      return problem;
     }
     at_ = entry_;
     if (spec.invertedFlag != 0 && spec.invertedFlag != 1) {
-      Fail(what + " has the flag byte " + std::to_string(spec.invertedFlag));
-      return;
+      return Fail(what + " has the flag byte " + std::to_string(spec.invertedFlag));
     }
     // A record equal to the default record of the block would read as 0; 256
     // more has the same low 8 bits and does not.
@@ -256,42 +270,40 @@ class SourceWriter {
     const int32_t record = spec.record == defaultRecord ? spec.record + 256 : spec.record;
     const std::string pair =
         std::to_string(spec.number) + "," + std::to_string(spec.invertedFlag == 0 ? 1 : 0);
-    Line(body_, "s",
-         Constant({{'[', std::to_string(record), spec.record != 0},
-                   {'<', pair, true},
-                   {'"', Padded(spec.name, kSpecNameLimit), true}}),
-         what);
+    return Line(body_, "s",
+                Constant({{'[', std::to_string(record), spec.record != 0},
+                          {'<', pair, true},
+                          {'"', Padded(spec.name, kSpecNameLimit), true}}),
+                what);
   }
 
-  void WriteParam(const ParamEntry& param, const std::string& where) {
+  Problem WriteParam(const ParamEntry& param, const std::string& where) {
     const std::string what = "the param " + Shown(param.name) + " in " + where;
     const std::string whose = "of param " + Shown(param.name) + " in " + where;
     if (param.name.empty()) {
-      Fail("a param in " + where + " has an empty name");
-      return;
+      return Fail("a param in " + where + " has an empty name");
     }
     const std::string& comment = param.comment;
     at_ = entry_ + "/name";
-    if (!Check("the param name", param.name, '!', kParamNameMax, "in " + where, false)) {
-      return;
+    if (Problem problem =
+            Check("the param name", param.name, '!', kParamNameMax, "in " + where, false)) {
+      return problem;
     }
     at_ = entry_ + "/comment";
-    if (!Check("the comment", comment, '"', kParamCommentLimit, whose)) {
-      return;
+    if (Problem problem = Check("the comment", comment, '"', kParamCommentLimit, whose)) {
+      return problem;
     }
     at_ = entry_ + "/text";
-    if (!Check("the text", param.text, '(', kParamTextLimit, whose, true)) {
-      return;
+    if (Problem problem = Check("the text", param.text, '(', kParamTextLimit, whose, true)) {
+      return problem;
     }
     at_ = entry_;
     const int32_t code = param.pairCode;
     if (!IsAllowedPairCode(code)) {
-      Fail(what + " has the pair code " + std::to_string(code));
-      return;
+      return Fail(what + " has the pair code " + std::to_string(code));
     }
     if (param.text.empty() && code % 10 != 1) {
-      Fail(what + " has no text, which its pair code " + std::to_string(code) + " needs");
-      return;
+      return Fail(what + " has no text, which its pair code " + std::to_string(code) + " needs");
     }
     const std::string pair = std::to_string(code % 10) + "," + std::to_string(code / 10);
     const std::string paddedComment = Padded(comment, kParamCommentLimit);
@@ -305,7 +317,7 @@ class SourceWriter {
     const PlacedLine placed = inPlace ? PlaceLine("p", fields(*inPlace)) : PlacedLine{};
     if (placed.fit == Fit::kFits) {
       body_ += placed.text + '\n';
-      return;
+      return std::nullopt;
     }
     // A text that cannot stand in its line is written through a macro whose
     // value it is (values are not expanded again).
@@ -313,15 +325,16 @@ class SourceWriter {
         !param.text.empty() && !ClosesEarly(param.text) &&
         (!OvStringUtil::IsBlank(param.text.back()) || param.text.size() == kParamTextLimit);
     if (asMacro) {
-      Line(body_, "p", fields("{" + MacroFor(Padded(param.text, kParamTextLimit)) + "}"), what);
-    } else if (inPlace) {
-      Fail(what + " " + NotPlaced(placed.fit));
-    } else {
-      at_ = entry_ + "/text";
-      Fail("the text " + Shown(param.text) + " " + whose +
-           (ClosesEarly(param.text) ? " holds a \")\" that closes no \"(\""
-                                    : " ends with a blank or tab"));
+      return Line(body_, "p", fields("{" + MacroFor(Padded(param.text, kParamTextLimit)) + "}"),
+                  what);
     }
+    if (inPlace) {
+      return Fail(what + " " + NotPlaced(placed.fit));
+    }
+    at_ = entry_ + "/text";
+    return Fail("the text " + Shown(param.text) + " " + whose +
+                (ClosesEarly(param.text) ? " holds a \")\" that closes no \"(\""
+                                         : " ends with a blank or tab"));
   }
 
   // How a param text stands in its own line: as it is, or with every "{"
@@ -372,17 +385,20 @@ class SourceWriter {
   }
 
   // Macro lines stand before every block, so the common block sees them too.
-  std::string MacroLines() {
+  Problem WriteMacroLines() {
     if (macroOrder_.empty()) {
-      return {};
+      return std::nullopt;
     }
-    std::string lines = "/ Param texts that cannot stand in their own line.\n";
+    head_ += "/ Param texts that cannot stand in their own line.\n";
     for (const std::string& value : macroOrder_) {
       at_ = macroUsers_[value] + "/text";
-      Line(lines, "t", Constant({{'!', macros_[value], true}, {'(', value, true}}),
-           "the macro for " + Shown(value));
+      if (Problem problem =
+              Line(head_, "t", Constant({{'!', macros_[value], true}, {'(', value, true}}),
+                   "the macro for " + Shown(value))) {
+        return problem;
+      }
     }
-    return lines;
+    return std::nullopt;
   }
 
   std::string ApgName(int view) const {
@@ -396,10 +412,8 @@ class SourceWriter {
   const PartsHeader& header_;
   std::string head_;
   std::string body_;
-  std::string reason_;
-  std::string at_;       // the pointer of the field being written
-  std::string entry_;    // and of the member entry it belongs to
-  std::string pointer_;  // and of the one the reason is about
+  std::string at_;     // the pointer of the field being written
+  std::string entry_;  // and of the member entry it belongs to
   // The first param whose text each padded text is.
   std::map<std::string, std::string> macroUsers_;
   std::map<std::string, std::string> macros_;

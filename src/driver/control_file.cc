@@ -129,18 +129,18 @@ bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
   return false;
 }
 
-void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                     const std::function<std::string(const std::string&, int)>& input) {
+WalkResult WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
+                           const std::function<TakenInput(const std::string&, int)>& input) {
   Diagnostics& diagnostics = run.diagnostics;
   LinePieces pieces;
   bool carriageReturnSeen = false;
   int lineNumber = 0;
   int named = 0;
-  std::string lastInput;
+  TakenInput lastInput;
   std::string line;
   // A signal, or a lock another held too long, ends the walk before the
   // next input.
-  while (OvSignals::Caught() == 0 && run.stopReason.empty() && control.Fgets(line, kLineBuffer)) {
+  while (OvSignals::Caught() == 0 && lastInput.Ok() && control.Fgets(line, kLineBuffer)) {
     pieces.Take(line);
     TrimLineEnd(line);
     diagnostics.SetReportFile(controlPath);
@@ -158,15 +158,14 @@ void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& 
     dbgflush(run.console);
   }
   if (OvSignals::Caught() != 0) {
-    ReportInterruption(
-        run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
-    return;
-  }
-  if (named == 0 && run.stopReason.empty()) {
+    ReportInterruption(run, lastInput.path.empty() ? "before the first source"
+                                                   : "after compiling " + lastInput.path);
+  } else if (named == 0) {
     diagnostics.SetReportFile(controlPath);
     diagnostics.ReportWarning(Warning::kEmptyControl,
                               CatalogueOf(DiagnosticId::kEmptyControl).text);
   }
+  return WalkResult(lastInput);
 }
 
 }  // namespace partsc

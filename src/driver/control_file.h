@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/ov_result.h"
+
 namespace partsc {
 
 struct RunContext;
@@ -25,15 +27,25 @@ ControlPath TakeControlPath(RunContext& run);
 // classic format standard error then says which, and why.
 bool OpenControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control);
 
+// How a walk over the sources ended: at the end of its list or at a signal,
+// or after a source whose parts file another run held locked for longer than
+// the lock wait, with why the run stops there.
+enum class WalkStatus { kWalked, kLocked };
+using WalkResult = OvResult<WalkStatus>;
+// A source taken: how the walk goes on, and the source's full path.
+struct TakenInput : WalkResult {
+  std::string path;
+};
+
 // Reads the control file piece by piece and hands every line that is neither
 // empty nor a comment to `input`, with the number of its physical line, and
-// `input` answers the full path of the source it took. A comment line that
-// is the absolute path of an existing file is warned about
-// (-Wcomment-names-file). A signal ends the walk before the next source and
-// is reported with where it came. A control file that names no source is
-// warned about (-Wempty-control).
-void WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
-                     const std::function<std::string(const std::string&, int)>& input);
+// `input` answers the full path of the source it took and whether the walk
+// goes on. A comment line that is the absolute path of an existing file is
+// warned about (-Wcomment-names-file). A signal ends the walk before the next
+// source and is reported with where it came. A control file that names no
+// source is warned about (-Wempty-control).
+WalkResult WalkControlFile(RunContext& run, const std::string& controlPath, OvFileIO& control,
+                           const std::function<TakenInput(const std::string&, int)>& input);
 
 // The progress line of a source, "Input file name": printed at once, or with
 // -q held back until the source's first diagnostic on the console.

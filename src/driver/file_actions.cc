@@ -281,8 +281,6 @@ std::string ChangesSince(const RunContext& run, const std::string& older, const 
                          const OvFileBytes& written) {
   OvFileBytes bytes;
   const ReadStatus read = ReadPartsFileBytes(older, bytes).status;
-  const std::vector<Change> changes =
-      DiffModels(DecodePartsFile(bytes.View()), DecodePartsFile(written.View()));
   const std::array<std::pair<const std::string*, ReadStatus>, 2> reads = {
       {{&older, bytes.Cut() ? ReadStatus::kShort : read},
        {&path, written.Cut() ? ReadStatus::kShort : ReadStatus::kOk}}};
@@ -292,7 +290,7 @@ std::string ChangesSince(const RunContext& run, const std::string& older, const 
              result.reason;
     }
   }
-  return ChangeSummary(changes);
+  return ChangeSummary(DiffModels(DecodePartsFile(bytes.View()), DecodePartsFile(written.View())));
 }
 
 }  // namespace

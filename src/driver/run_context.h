@@ -54,11 +54,6 @@ struct RunContext {
     return found == extras.texts.end() ? std::nullopt
                                        : std::optional<std::string_view>(found->second);
   }
-
-  // Why the run ends before the end of its control file, other than a
-  // signal: a lock that another process held for longer than the lock wait.
-  // Empty while it goes on.
-  std::string stopReason;
 };
 
 }  // namespace partsc

@@ -89,6 +89,7 @@ std::string Shown(const RunContext& run, const std::string& path) {
 // for standard error.
 struct InputOutcome {
   bool done = false;
+  WalkResult walk;  // kLocked: the run stops after this input
   std::string outputPath;
   SourceFailure failure;
   std::string note;
@@ -204,9 +205,10 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
   outcome.outputPath = std::move(compile.outputPath);
   const std::string& outputPath = outcome.outputPath;
   if (file != nullptr && file->LockHolder()) {
-    run.stopReason = QuoteName(Shown(run, file->Path())) + ": locked by " + *file->LockHolder() +
-                     " for longer than the lock wait (" + std::to_string(LockWaitSeconds()) +
-                     " s): the run stops here";
+    outcome.walk = WalkResult::Failed(
+        WalkStatus::kLocked, QuoteName(Shown(run, file->Path())) + ": locked by " +
+                                 *file->LockHolder() + " for longer than the lock wait (" +
+                                 std::to_string(LockWaitSeconds()) + " s): the run stops here");
   }
   NoteWritten(walk, outputPath);
   outcome.failure.partsFile = Shown(run, outputPath);
@@ -265,8 +267,8 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
 // which is then let go for other runs. With --atomic the parts file is
 // written beside the older one and takes its place only when it listed.
 // `inputPath` is named on line `lineNumber` of the control file. Counts
-// what it gave, and answers the input's full path.
-std::string TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) {
+// what it gave, and answers the input's full path and whether the run goes on.
+TakenInput TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) {
   RunContext& run = walk.run;
   AnnounceSource(run, inputPath);
   if (run.extras.inputs != nullptr) {
@@ -306,7 +308,7 @@ std::string TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) 
   }
   // A batch of waiting files may have been put in place.
   TakeReplacements(walk);
-  return inputPath;
+  return {std::move(outcome.walk), inputPath};
 }
 
 // The exit status of a run that walked its control file to the end. With
@@ -325,7 +327,8 @@ int WalkedRunStatus(const RunContext& run, const Walk& walk, bool outputFailed) 
 }
 
 // The sources named on the command line (--check), each taken from the
-// run's directory; a signal stops them before the next.
+// run's directory; a signal stops them before the next. Held in memory,
+// their parts files meet no lock.
 void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
   RunContext& run = walk.run;
   std::string lastInput;
@@ -335,7 +338,7 @@ void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
           run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
       return;
     }
-    lastInput = TakeInput(walk, OvFile::Resolve(run.directory, source), 0);
+    lastInput = TakeInput(walk, OvFile::Resolve(run.directory, source), 0).path;
     dbgflush(run.console);
   }
 }
@@ -411,11 +414,12 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     return runLog.Error() == kRefusedLocked ? kExitLocked : kExitStop;
   }
   Walk walk{run, runLog, summary, controlPath, inMemory, {}, {}, {}};
+  WalkResult walked;
   if (named) {
     WalkNamedSources(walk, sources);
   } else {
-    WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int lineNumber) {
-      return TakeInput(walk, walk.run.classes.ToFullPath(kClassInput, line), lineNumber);
+    walked = WalkControlFile(run, controlPath, control, [&walk](const std::string& line, int at) {
+      return TakeInput(walk, walk.run.classes.ToFullPath(kClassInput, line), at);
     });
   }
   // The files that compiled and listed take their names, also after a
@@ -440,8 +444,8 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
     ReportInterruption(run, "at the end of the run");
     return kExitSignal + OvSignals::Caught();
   }
-  if (!run.stopReason.empty()) {
-    Complain(run.console, run.stopReason);
+  if (!walked.Ok()) {
+    Complain(run.console, walked.reason);
     return kExitLocked;
   }
   return WalkedRunStatus(run, walk, outputFailed);

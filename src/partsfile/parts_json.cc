@@ -226,30 +226,30 @@ Json ValueOf(Describe describe) {
 // Reads the fields of one object of the document into the record the
 // description walks, with the type and range of each; refuses an object
 // that holds a field the description does not give. The first rule the
-// document breaks ends the reading: the readers of its objects keep it in
-// one place, and once it is there none of them reads further.
+// document breaks ends the reading: a reader reads nothing after it, and
+// the reader of an object hands the first rule its fields broke up.
 class Reader {
  public:
-  Reader(const Json& value, std::string pointer, bool listing, std::optional<ModelProblem>& problem)
-      : value_(value), pointer_(std::move(pointer)), listing_(listing), problem_(problem) {}
+  Reader(const Json& value, std::string pointer, bool listing)
+      : value_(value), pointer_(std::move(pointer)), listing_(listing) {}
 
   // Reads the object with `describe(reader)`, called twice: first to list
-  // the keys it looks for, and refuse any other; then to read them.
+  // the keys it looks for, and refuse any other; then to read them. Answers
+  // the first rule broken, if one was.
   template <class Describe>
-  void ReadObject(Describe describe) {
+  std::optional<ModelProblem> ReadObject(Describe describe) {
     if (!value_.is_object()) {
-      Refuse(pointer_.empty() ? "/" : pointer_, "not an object");
-      return;
+      return ModelProblem{pointer_.empty() ? "/" : pointer_, "not an object"};
     }
-    Reader keys(value_, pointer_, true, problem_);
+    Reader keys(value_, pointer_, true);
     describe(keys);
     for (const auto& [key, item] : value_.items()) {
       if (std::find(keys.keys_.begin(), keys.keys_.end(), key) == keys.keys_.end()) {
-        Refuse(pointer_ + "/" + key, "unknown field");
-        return;
+        return ModelProblem{pointer_ + "/" + key, "unknown field"};
       }
     }
     describe(*this);
+    return problem_;
   }
 
   template <class T>
@@ -383,10 +383,11 @@ class Reader {
     return std::nullopt;
   }
 
-  // The object `value`, at `pointer`, read with `describe`.
+  // The object `value`, at `pointer`, read with `describe`; what it broke
+  // is this reader's too. Never called once a rule is broken.
   template <class Describe>
   void ReadChild(const Json& value, std::string pointer, Describe describe) {
-    Reader(value, std::move(pointer), false, problem_).ReadObject(describe);
+    problem_ = Reader(value, std::move(pointer), false).ReadObject(describe);
   }
 
   // The member `key`, or null when it is missing and may be; always null
@@ -497,9 +498,9 @@ class Reader {
 
   const Json& value_;
   std::string pointer_;
-  bool listing_;                          // whether the keys are only listed
-  std::optional<ModelProblem>& problem_;  // the first rule broken, shared
-  std::vector<std::string_view> keys_;    // the keys the description looks for
+  bool listing_;                         // whether the keys are only listed
+  std::optional<ModelProblem> problem_;  // the first rule broken
+  std::vector<std::string_view> keys_;   // the keys the description looks for
 };
 
 // The counts left out of a document, from what it holds.
@@ -585,7 +586,7 @@ JsonModel PartsModelFromJson(const Json& document) {
     return read;
   }
   PartsModel& model = read.model;
-  Reader(document, "", false, read.problem).ReadObject([&model](auto& io) {
+  read.problem = Reader(document, "", false).ReadObject([&model](auto& io) {
     DescribeModel(io, model, [&model](size_t i) -> MemberList& { return model.sizes[i].members; });
   });
   if (!read.problem) {
