@@ -33,10 +33,10 @@ void CheckCompiled(Context& context, const std::string& outputPath, OvFileIO& ru
   const std::filesystem::path path(outputPath);
   Require(path.parent_path() == std::filesystem::path(EnterWorkDir()),
           "the parts file lies in the parts directory");
-  Require(OvFile::Access(outputPath, 0) == 0, "the parts file exists after the compile");
+  Require(OvFile::Access(outputPath).Ok(), "the parts file exists after the compile");
   OvFileBytes read;
-  const int listed =
-      static_cast<int>(ListPartsFile(context.diagnostics, outputPath, runLog, outputPath, read).step);
+  const int listed = static_cast<int>(
+      ListPartsFile(context.diagnostics, outputPath, runLog, outputPath, read).step);
   Require(listed == 0 || listed == 4, "a freshly compiled parts file reads back");
   const std::string bytes = ReadWhole(outputPath);
   Require(EncodeModel(DecodePartsFile(bytes)).bytes == bytes,
@@ -44,7 +44,7 @@ void CheckCompiled(Context& context, const std::string& outputPath, OvFileIO& ru
   if (listed == 0) {
     return;
   }
-  if (OvFile::Access(outputPath, 0) == 0) {
+  if (OvFile::Access(outputPath).Ok()) {
     OvFile::Remove(outputPath);
   }
   context.diagnostics.ReportDiagnostic(DiagnosticId::kIllegalFileDelete);
@@ -66,7 +66,7 @@ void CheckRecompile(Context& context, const std::string& input, CompileStatus co
   Require(again.status == code, "a second compile answers the same");
   Require(again.outputPath == outputPath, "a second compile names the same parts file");
   const std::string backup = outputPath + (OvFile::IsLowerCase(outputPath) ? ".old" : ".OLD");
-  Require(OvFile::Access(backup, 0) == 0 && ReadWhole(backup) == first,
+  Require(OvFile::Access(backup).Ok() && ReadWhole(backup) == first,
           "the first parts file survives whole as the backup");
   Require(ReadWhole(outputPath) == first, "a second compile writes the same bytes");
 }

@@ -110,12 +110,12 @@ void NoteWritten(Walk& walk, const std::string& outputPath) {
 // failure says whether a previous file is there, and its backup with it.
 // True when it is.
 bool KeptPrevious(const RunContext& run, const std::string& path, SourceFailure& failure) {
-  if (OvFile::Access(path, kAccessExists) != 0) {
+  if (!OvFile::Access(path).Ok()) {
     failure.left = LeftOnDisk::kNotWritten;
     return false;
   }
   failure.left = LeftOnDisk::kPreviousKept;
-  if (OvFile::Access(BackupPath(path), kAccessExists) == 0) {
+  if (OvFile::Access(BackupPath(path)).Ok()) {
     failure.backup = Shown(run, BackupPath(path));
   }
   return true;
@@ -245,16 +245,16 @@ InputOutcome CompileAndList(const std::string& inputPath, Walk& walk, PartsSink&
         (outcome.done || !file->Replaces())) {
       // With --atomic the older file still stands in its place until the
       // new one is put there; else it is the backup, if Open made one.
-      const std::string older =
-          file->Replaces()     ? (OvFile::Access(outputPath, kAccessExists) == 0 ? outputPath : "")
-          : file->MadeBackup() ? BackupPath(outputPath)
-                               : "";
+      const std::string older = file->Replaces()
+                                    ? (OvFile::Access(outputPath).Ok() ? outputPath : "")
+                                : file->MadeBackup() ? BackupPath(outputPath)
+                                                     : "";
       PrintChanges(run, outputPath, run.sourceBytes, older);
       dbgflush(run.console);
     }
     return outcome;
   }
-  if (file != nullptr && !file->Replaces() && OvFile::Access(outputPath, kAccessExists) == 0) {
+  if (file != nullptr && !file->Replaces() && OvFile::Access(outputPath).Ok()) {
     OvFile::Remove(outputPath);
   }
   run.diagnostics.SetReportOutput(outputPath);
@@ -350,8 +350,9 @@ bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& contr
                   const std::string& name, bool inMemory) {
   Diagnostics& diagnostics = run.diagnostics;
   // With --check the log is held in memory where the file could be opened.
-  const int probe = inMemory ? OvFile::ProbeCreate(OvFile::Resolve(run.directory, name)) : 0;
-  if (inMemory && probe == 0) {
+  const OvFileResult probe =
+      inMemory ? OvFile::ProbeCreate(OvFile::Resolve(run.directory, name)) : OvFileResult{};
+  if (inMemory && probe.Ok()) {
     diagnostics.OpenErrorLogInMemory(controlPath);
   } else if (!inMemory) {
     diagnostics.OpenErrorLog(controlPath, run.options.errorLogPath);
@@ -359,7 +360,7 @@ bool OpenErrorLog(RunContext& run, RunSummary& summary, const std::string& contr
   if (diagnostics.ErrorLogIsOpen()) {
     return true;
   }
-  const std::string reason = inMemory ? SystemErrorText(probe) : diagnostics.ErrorLogState().reason;
+  const std::string reason = inMemory ? probe.reason : diagnostics.ErrorLogState().reason;
   Complain(run.console, QuoteName(name) + ": cannot be opened: " + reason);
   summary.notWritten.push_back(name + ": " + reason);
   return false;
@@ -398,11 +399,11 @@ int CompileControlFile(RunContext& run, RunSummary& summary) {
       run.options.runLogPath.empty() ? kRunLogName : run.options.runLogPath;
   const std::string runLogPath = OvFile::Resolve(run.directory, runLogName);
   // With --check the log is held in memory where the file could be opened.
-  const int probe = inMemory ? OvFile::ProbeCreate(runLogPath) : 0;
+  const OvFileResult probe = inMemory ? OvFile::ProbeCreate(runLogPath) : OvFileResult{};
   const bool runLogOpened =
-      inMemory ? probe == 0 && runLog.FopenMemory() : runLog.Fopen(runLogPath, "w");
+      inMemory ? probe.Ok() && runLog.FopenMemory() : runLog.Fopen(runLogPath, "w");
   if (!runLogOpened) {
-    const std::string reason = probe != 0 ? SystemErrorText(probe) : runLog.ErrorText();
+    const std::string reason = !probe.Ok() ? probe.reason : runLog.ErrorText();
     const std::string text = "Log file " + runLogName + " open error";
     diagnostics.ReportRunFailure(DiagnosticId::kRunLogOpen, text + "\n", text, reason);
     // The classic line gives no reason: standard error does.

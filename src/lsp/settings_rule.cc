@@ -39,7 +39,7 @@ std::string SettingsRule::PathFor(const std::string& documentPath) const {
       break;
     }
     const std::string candidate = (directory == "/" ? "" : directory) + "/" + kSettingsFileName;
-    if (OvFile::Access(candidate, kAccessExists) == 0) {
+    if (OvFile::Access(candidate).Ok()) {
       return candidate;
     }
     if (directory == last || directory == "/") {
@@ -60,7 +60,7 @@ std::string SettingsRule::LastDirectory(const std::string& directory) const {
     return last;
   }
   for (std::string above = directory;; above = OvFile::DirectoryOf(above)) {
-    if (OvFile::Access((above == "/" ? "" : above) + "/.git", kAccessExists) == 0) {
+    if (OvFile::Access((above == "/" ? "" : above) + "/.git").Ok()) {
       return above;
     }
     if (above == "/") {

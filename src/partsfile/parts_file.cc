@@ -8,7 +8,6 @@
 #include "platform/ov_faults.h"
 #include "platform/ov_file.h"
 #include "platform/ov_file_io.h"
-#include "platform/ov_util.h"
 
 namespace partsc {
 
@@ -19,16 +18,16 @@ std::string BackupPath(const std::string& path) {
 OvResult<ReadStatus> ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes) {
   using Read = OvResult<ReadStatus>;
   bytes.Clear();
-  if (OvFile::Access(path, kAccessExists) != 0) {
-    return Read::Failed(ReadStatus::kNoFile, LastSystemError());
+  if (OvFileResult found = OvFile::Access(path); !found.Ok()) {
+    return Read::Failed(ReadStatus::kNoFile, std::move(found.reason));
   }
   OvFileIO file;
   if (!file.Open(path, kOpenPartsRead, kOpenPermission)) {
-    return Read::Failed(ReadStatus::kOpenFailed, LastSystemError());
+    return Read::Failed(ReadStatus::kOpenFailed, file.ErrorText());
   }
   const int64_t length = file.Lseek(0, kSeekEnd);
   if (length < 0 || file.Lseek(0, kSeekStart) != 0) {
-    return Read::Failed(ReadStatus::kShort, LastSystemError());
+    return Read::Failed(ReadStatus::kShort, file.ErrorText());
   }
   if (bytes.Map(file.Descriptor(), static_cast<size_t>(length))) {
     return {};
@@ -71,8 +70,8 @@ bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t cou
 }
 
 SinkResult ProbingPartsSink::Open(const std::string& path) {
-  if (const int error = OvFile::ProbeCreate(path); error != 0) {
-    return SinkResult::Failed(SinkStatus::kOpenFailed, SystemErrorText(error));
+  if (OvFileResult probe = OvFile::ProbeCreate(path); !probe.Ok()) {
+    return SinkResult::Failed(SinkStatus::kOpenFailed, std::move(probe.reason));
   }
   return MemoryPartsSink::Open(path);
 }

@@ -111,6 +111,10 @@ std::vector<std::string> NamesIn(const std::string& directory, Keep keep) {
 
 }  // namespace
 
+OvFileResult FileResultOf(int error) {
+  return error == 0 ? OvFileResult{} : OvFileResult{OvFileStatus::kFailed, SystemErrorText(error)};
+}
+
 int OpenRetrying(const std::string& path, int flags, mode_t permission) {
   int fd = -1;
   do {
@@ -204,24 +208,21 @@ std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_vie
   return path;
 }
 
-int OvFile::Access(const std::string& path, int mode) {
-  const bool found =
-      mode == kAccessExists ? Lstat(path).has_value() : ::access(path.c_str(), mode) == 0;
-  return found ? 0 : -1;
+OvFileResult OvFile::Access(const std::string& path) {
+  return FileResultOf(Lstat(path) ? 0 : errno);
 }
 
-int OvFile::Remove(const std::string& path) {
-  const bool gone =
-      ::unlink(path.c_str()) == 0 || (!Lstat(path) && (errno == ENOENT || errno == ENOTDIR));
-  return gone ? 0 : -1;
+OvFileResult OvFile::Remove(const std::string& path) {
+  const int error = ::unlink(path.c_str()) == 0 ? 0 : errno;
+  const bool gone = error == 0 || (!Lstat(path) && (errno == ENOENT || errno == ENOTDIR));
+  return FileResultOf(gone ? 0 : error);
 }
 
-int OvFile::Rename(const std::string& from, const std::string& to) {
+OvFileResult OvFile::Rename(const std::string& from, const std::string& to) {
   if (OvFaults::ShouldFail(OvFaultKind::kRename)) {
-    errno = EIO;
-    return -1;
+    return FileResultOf(EIO);
   }
-  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
+  return FileResultOf(std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno);
 }
 
 std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
@@ -279,14 +280,16 @@ bool OvFile::BelongsToAnother(const std::string& path) {
   return status && status->st_uid != ::geteuid();
 }
 
-int OvFile::ReplaceRefusal(const std::string& path) {
+OvFileResult OvFile::MayReplace(const std::string& path) {
   const std::optional<struct stat> status = Lstat(path);
-  return status ? WriteRefusal(path, *status) : 0;
+  return FileResultOf(status ? WriteRefusal(path, *status) : 0);
 }
 
-int OvFile::PermissionOf(const std::string& path) {
+std::optional<int> OvFile::PermissionOf(const std::string& path) {
   const std::optional<struct stat> status = Lstat(path);
-  return status && S_ISREG(status->st_mode) ? static_cast<int>(status->st_mode & 0777) : -1;
+  return status && S_ISREG(status->st_mode)
+             ? std::optional(static_cast<int>(status->st_mode & 0777))
+             : std::nullopt;
 }
 
 std::vector<std::string> OvFile::NamesStartingWith(const std::string& directory,
@@ -413,28 +416,28 @@ bool OvFile::IsFile(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-int OvFile::ProbeCreate(const std::string& path) {
+OvFileResult OvFile::ProbeCreate(const std::string& path) {
   // What a run would refuse to write into, a check refuses too.
-  if (const int refusal = ReplaceRefusal(path); refusal != 0) {
-    return refusal;
+  if (OvFileResult replace = MayReplace(path); !replace.Ok()) {
+    return replace;
   }
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) {
-    return EISDIR;
+    return FileResultOf(EISDIR);
   }
   const std::string directory = DirectoryOf(path);
   struct stat parent {};
   if (::stat(directory.c_str(), &parent) != 0) {
-    return errno;
+    return FileResultOf(errno);
   }
   if (!S_ISDIR(parent.st_mode)) {
-    return ENOTDIR;
+    return FileResultOf(ENOTDIR);
   }
   if (::access(directory.c_str(), W_OK | X_OK) != 0) {
-    return errno;
+    return FileResultOf(errno);
   }
-  return exists && ::access(path.c_str(), W_OK) != 0 ? errno : 0;
+  return FileResultOf(exists && ::access(path.c_str(), W_OK) != 0 ? errno : 0);
 }
 
 std::vector<std::string> OvFile::FileNames(const std::string& directory) {

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,6 @@ inline constexpr std::string_view kClassParts = "#PARTS:BIN#";
 // The three file classes, in the order their directories are kept.
 inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kClassInput,
                                                                kClassParts};
-
-// The mode of OvFile::Access that asks whether a file exists.
-inline constexpr int kAccessExists = 0;
 
 // open(2) with O_CLOEXEC added, tried again when a signal interrupts it.
 int OpenRetrying(const std::string& path, int flags, mode_t permission);
@@ -66,6 +64,12 @@ class OvClassDirectories {
   std::array<std::string, 3> directories_;  // in the order of kClassKeys
 };
 
+// What a call on one file came to (OvFile::Access, Remove, Rename, ...):
+// kOk, or kFailed with the system's reason, taken where the call failed.
+enum class OvFileStatus { kOk, kFailed };
+using OvFileResult = OvResult<OvFileStatus>;
+// The result of a system call that left the error number `error` (0: kOk).
+OvFileResult FileResultOf(int error);
 enum class OvMade { kExisted, kMade, kFailed };
 enum class OvEnter { kEntered, kRefused };
 // A directory that could be entered, or why not.
@@ -75,13 +79,11 @@ struct OvEntered : OvResult<OvEnter> {
 
 class OvFile {
  public:
-  // 0 when the file exists (mode kAccessExists, 0), -1 otherwise. A
-  // symbolic link counts as a file, whether or not its target exists.
-  static int Access(const std::string& path, int mode);
-  // 0 when the file is gone.
-  static int Remove(const std::string& path);
-  // 0 on success.
-  static int Rename(const std::string& from, const std::string& to);
+  // kOk when the file exists (a symbolic link counts, whatever its target).
+  static OvFileResult Access(const std::string& path);
+  // kOk when the file is gone (also when there was none).
+  static OvFileResult Remove(const std::string& path);
+  static OvFileResult Rename(const std::string& from, const std::string& to);
   // Writes what the system holds of each file or directory of `paths` to
   // the disk, and nothing else: they are synced side by side, a few at once,
   // so that the file system can commit them together. The error number of
@@ -96,20 +98,20 @@ class OvFile {
   // True when the file `path` names (a link itself, not its target) belongs
   // to a user other than the run's.
   static bool BelongsToAnother(const std::string& path);
-  // Why a file at `path` is no file for partsc to replace or write: a
-  // kRefused reason of ov_util.h (a link of another user; another user's
-  // file, or one with other names, in a directory others can write to), or
-  // 0 (also when there is none). See OpenOutputFile.
-  static int ReplaceRefusal(const std::string& path);
+  // kOk when a file at `path` (or none) is one partsc may replace or write,
+  // else the reason (a kRefused one of ov_util.h: a link of another user;
+  // another user's file, or one with other names, in a directory others can
+  // write to). See OpenOutputFile.
+  static OvFileResult MayReplace(const std::string& path);
   // The permission bits of the regular file `path` (a link is not
-  // followed); -1 when it is none.
-  static int PermissionOf(const std::string& path);
+  // followed); none when it is none.
+  static std::optional<int> PermissionOf(const std::string& path);
   // The names in `directory` that begin with `prefix`, in no order; none
   // when it cannot be read.
   static std::vector<std::string> NamesStartingWith(const std::string& directory,
                                                     std::string_view prefix);
   // `stem` followed by random characters that nobody can guess; empty when
-  // the system gives no random bytes.
+  // the system gives no random bytes (kRefusedNoRandom).
   static std::string RandomName(const std::string& stem);
   // True when the file name after the last "/" holds no capital letter.
   static bool IsLowerCase(std::string_view path);
@@ -142,11 +144,10 @@ class OvFile {
   static OvResult<OvMade> MakeDirectory(const std::string& path);
   // True when `path` names a regular file (after symbolic links).
   static bool IsFile(const std::string& path);
-  // What creating or truncating the file at `path` would fail with, asked
-  // without touching it: 0, or the system's error number (EISDIR for a
-  // directory, the errors of a directory that is missing, is no directory
-  // or cannot be written, of a file that cannot be written).
-  static int ProbeCreate(const std::string& path);
+  // Whether creating or truncating the file at `path` would work, asked
+  // without touching it; the reason is that of EISDIR for a directory, the
+  // system's for a missing, unwritable or no directory, an unwritable file.
+  static OvFileResult ProbeCreate(const std::string& path);
   // The names of the regular files in `directory`, sorted by their bytes;
   // none when it cannot be read.
   static std::vector<std::string> FileNames(const std::string& directory);

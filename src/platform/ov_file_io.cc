@@ -337,8 +337,9 @@ bool OvFileIO::Open(const std::string& path, int flags, int permission) {
   return fd_ >= 0;
 }
 
-bool OvFileIO::SetPermission(int permission) {
-  return fd_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(permission)) == 0;
+OvFileResult OvFileIO::SetPermission(int permission) {
+  const bool set = fd_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(permission)) == 0;
+  return FileResultOf(set ? 0 : fd_ < 0 ? EBADF : errno);
 }
 
 std::optional<std::string> OvFileIO::OpenUnique(const std::string& stem) {
@@ -347,7 +348,7 @@ std::optional<std::string> OvFileIO::OpenUnique(const std::string& stem) {
   for (int i = 0; i < kTries; ++i) {
     std::string path = OvFile::RandomName(stem);
     if (path.empty()) {
-      Note(EIO);
+      Note(kRefusedNoRandom);
       break;
     }
     if (Open(path, kFlags, kOpenPermission)) {
@@ -378,6 +379,7 @@ int64_t OvFileIO::Lseek(int64_t offset, int origin) {
   }
   const off_t position = ::lseek(fd_, static_cast<off_t>(offset), origin);
   if (position < 0) {
+    Note(errno);
     return -1;
   }
   position_ = static_cast<int64_t>(position);

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ov_file.h"
 #include "platform/ov_file_bytes.h"
 #include "platform/ov_memory_stream.h"
 #include "platform/ov_result.h"
@@ -119,15 +120,14 @@ class OvFileIO {
   bool Open(const std::string& path, int flags, int permission);
   // Whether the last Fopen or Open made the file: it did not exist before.
   bool Created() const { return created_; }
-  // Gives the open binary file the permission bits `permission`; false when
-  // the system refuses.
-  bool SetPermission(int permission);
+  // Gives the open binary file the permission bits `permission`.
+  OvFileResult SetPermission(int permission);
   void Close();
   // Creates a new file for reading and writing under `stem` followed by
   // random characters, a name no file had (O_EXCL), and opens it as Open
   // does. Its name; none when none could be made (see Error()).
   std::optional<std::string> OpenUnique(const std::string& stem);
-  // New position, or -1 when the seek failed.
+  // New position, or -1 when the seek failed (a failed lseek is kept, see Error()).
   int64_t Lseek(int64_t offset, int origin);
   // Bytes transferred; fewer than count on a short transfer, -1 on error.
   int Read(void* buffer, int count);
@@ -156,9 +156,9 @@ class OvFileIO {
   bool IsOpen() const { return stream_ != nullptr || fd_ >= 0; }
 
   // The system's error number of the first failure since the file was last
-  // opened: the open itself, or a write, flush or close that failed or fell
-  // short. 0 when there was none. Closing keeps it, so that the close of a
-  // file can be asked about.
+  // opened: the open itself, or a seek, write, flush or close that failed
+  // or fell short. 0 when there was none. Closing keeps it, so that the
+  // close of a file can be asked about.
   int Error() const { return error_; }
   // The system's text for Error(), or partsc's own (a lock held by another
   // names its holder); empty when there was no failure.

@@ -127,8 +127,9 @@ OvResult<OvLockResult> LockDescriptor(int fd, OvLockMode mode, bool wait) {
     if (::flock(fd, operation) == 0) {
       return {};
     }
-    if ((errno != EWOULDBLOCK && errno != EINTR) || (wait && OvSignals::Caught() != 0)) {
-      return {OvLockResult::kFailed, LastSystemError()};
+    const int error = errno;
+    if ((error != EWOULDBLOCK && error != EINTR) || (wait && OvSignals::Caught() != 0)) {
+      return {OvLockResult::kFailed, SystemErrorText(error)};
     }
     if (!wait) {
       return {OvLockResult::kBusy, {}};

@@ -51,7 +51,7 @@ std::string DirectoryProblem(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
     return errno == ENOENT ? "no such directory"
-                           : "cannot use the directory (" + LastSystemError() + ")";
+                           : "cannot use the directory (" + SystemErrorText(errno) + ")";
   }
   return S_ISDIR(status.st_mode) ? std::string() : "not a directory";
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -68,10 +67,6 @@ void OvUtil::GetLocalTime(int16_t date[3], int16_t time[4]) {
   time[3] = 0;
 }
 
-std::string LastSystemError() {
-  return SystemErrorText(errno);
-}
-
 std::string SystemErrorText(int error) {
   // In the order of their numbers, from kRefusedForeignLink on.
   constexpr const char* kRefusals[] = {
@@ -81,9 +76,10 @@ std::string SystemErrorText(int error) {
       "not a regular file",
       "larger than 64 MiB, the most partsc reads of a control file",
       "locked by another run for longer than partsc waits",
+      "the system gives no random bytes for a new file name",
   };
-  static_assert(std::size(kRefusals) == kRefusedLocked - kRefusedForeignLink + 1);
-  if (error >= kRefusedForeignLink && error <= kRefusedLocked) {
+  static_assert(std::size(kRefusals) == kRefusedNoRandom - kRefusedForeignLink + 1);
+  if (error >= kRefusedForeignLink && error <= kRefusedNoRandom) {
     return kRefusals[error - kRefusedForeignLink];
   }
   // strerror_r, unlike strerror, leaves other threads' texts alone; the GNU

@@ -35,14 +35,12 @@ inline constexpr int kRefusedOtherNames = kRefusedForeignLink + 2;   // hard lin
 inline constexpr int kRefusedNotRegular = kRefusedForeignLink + 3;   // no regular file
 inline constexpr int kRefusedTooLarge = kRefusedForeignLink + 4;     // above kTextReadLimit
 inline constexpr int kRefusedLocked = kRefusedForeignLink + 5;       // the lock wait ran out
+inline constexpr int kRefusedNoRandom = kRefusedForeignLink + 6;     // no random bytes for a name
 
 // The most bytes partsc reads of a control file: 64 MiB, as of a source.
 inline constexpr int64_t kTextReadLimit = int64_t{64} << 20;
 
-// The system's words for the error of the last failed call
-// ("No such file or directory").
-std::string LastSystemError();
-// The same for an error number, or one of partsc's own reasons above.
+// The words of an error number ("No such file or directory") or of a reason above.
 std::string SystemErrorText(int error);
 
 }  // namespace partsc

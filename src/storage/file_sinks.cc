@@ -38,20 +38,18 @@ SecondName LinkUnique(const std::string& from, const std::string& stem) {
       break;
     }
     std::string to = OvFile::RandomName(stem);
-    if (!to.empty() && ::link(from.c_str(), to.c_str()) == 0) {
+    error = to.empty() ? kRefusedNoRandom : ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    if (error == 0) {
       return {{}, std::move(to)};
     }
-    error = errno;
   }
   return {SinkResult::Failed(SinkStatus::kReplaceFailed, SystemErrorText(error)), {}};
 }
 
 // Renames `from` to `to`: kOk, or `failure` with the system's reason.
 SinkResult Renamed(const std::string& from, const std::string& to, SinkStatus failure) {
-  if (OvFile::Rename(from, to) != 0) {
-    return SinkResult::Failed(failure, LastSystemError());
-  }
-  return {};
+  OvFileResult renamed = OvFile::Rename(from, to);
+  return renamed.Ok() ? SinkResult{} : SinkResult::Failed(failure, std::move(renamed.reason));
 }
 
 // Puts `temporary`, already on the disk, in place of `path`, and the older
@@ -60,7 +58,7 @@ SinkResult Renamed(const std::string& from, const std::string& to, SinkStatus fa
 // new file replaces it in one rename. When a step fails, the files are put
 // back as they were (as far as the system lets) and the result says why.
 SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
-  if (OvFile::Access(path, kAccessExists) != 0) {
+  if (!OvFile::Access(path).Ok()) {
     return Renamed(temporary, path, SinkStatus::kReplaceFailed);
   }
   const SecondName older = LinkUnique(path, OvFile::HiddenBeside(path, ".old-"));
@@ -72,7 +70,7 @@ SinkResult PutInPlace(const std::string& path, const std::string& temporary) {
     return placed;
   }
   SinkResult backedUp = Renamed(older.name, BackupPath(path), SinkStatus::kReplaceFailed);
-  if (!backedUp.Ok() && OvFile::Rename(older.name, path) != 0) {
+  if (!backedUp.Ok() && !OvFile::Rename(older.name, path).Ok()) {
     backedUp.reason += "; the previous file is left as " + older.name;
   }
   return backedUp;
@@ -102,9 +100,8 @@ void FinishPutInPlace(const std::string& path, const std::string& older) {
     OvFile::Remove(older);
     return;
   }
-  const bool hasFile = OvFile::Access(path, kAccessExists) == 0;
-  const std::string to = hasFile ? BackupPath(path) : path;
-  if (LockIsFree(older) && OvFile::ReplaceRefusal(to) == 0) {
+  const std::string to = OvFile::Access(path).Ok() ? BackupPath(path) : path;
+  if (LockIsFree(older) && OvFile::MayReplace(to).Ok()) {
     OvFile::Rename(older, to);
   }
 }
@@ -154,11 +151,11 @@ SinkResult PartsFileSink::Open(const std::string& path) {
     return LockTimedOut(std::move(locked.reason));
   }
   // The new file keeps the permission bits of the one it replaces.
-  const int permission = OvFile::PermissionOf(path);
-  if (OvFile::Access(path, kAccessExists) == 0) {
+  const std::optional<int> permission = OvFile::PermissionOf(path);
+  if (OvFile::Access(path).Ok()) {
     const std::string backup = BackupPath(path);
-    if (const int refusal = OvFile::ReplaceRefusal(backup); refusal != 0) {
-      return SinkResult::Failed(SinkStatus::kBackupFailed, SystemErrorText(refusal));
+    if (OvFileResult refused = OvFile::MayReplace(backup); !refused.Ok()) {
+      return SinkResult::Failed(SinkStatus::kBackupFailed, std::move(refused.reason));
     }
     // The rename replaces an older backup in one step.
     if (SinkResult moved = Renamed(path, backup, SinkStatus::kBackupFailed); !moved.Ok()) {
@@ -171,8 +168,8 @@ SinkResult PartsFileSink::Open(const std::string& path) {
   if (!file_.Open(path, kOpenPartsWrite | kOpenExclusive, kOpenPermission)) {
     return SinkResult::Failed(SinkStatus::kOpenFailed, file_.ErrorText());
   }
-  if (permission >= 0) {
-    file_.SetPermission(permission);
+  if (permission) {
+    file_.SetPermission(*permission);
   }
   return {};
 }
@@ -215,7 +212,7 @@ OvResult<OvLockResult> ReplacingPartsFileSink::LockPartsFile(bool wait) {
       return taken;
     }
     onLockFile_ = true;
-    if (OvFile::Access(path_, kAccessExists) != 0) {
+    if (!OvFile::Access(path_).Ok()) {
       return taken;
     }
     // The file came while this run waited: its own lock counts now.
@@ -256,8 +253,8 @@ SinkResult ReplacingPartsFileSink::Open(const std::string& path) {
   }
   temporary_ = std::move(*temporary);
   // The new file keeps the permission bits of the one it replaces.
-  if (const int permission = OvFile::PermissionOf(path); permission >= 0) {
-    file_.SetPermission(permission);
+  if (const std::optional<int> permission = OvFile::PermissionOf(path)) {
+    file_.SetPermission(*permission);
   }
   // Nobody else knows the new file yet; once it has the name, its lock
   // keeps other runs out until this one lets it go.

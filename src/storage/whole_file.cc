@@ -37,12 +37,12 @@ OvResult<WholeWrite> ReplaceWholeFile(const std::string& path, std::string_view 
     reason = SystemErrorText(EFBIG);
   } else if (file.Write(text.data(), count) != count) {
     reason = file.ErrorText();
-  } else if (exists && !file.SetPermission(static_cast<int>(named.st_mode & 0777))) {
-    reason = LastSystemError();
+  } else if (exists) {
+    reason = file.SetPermission(static_cast<int>(named.st_mode & 0777)).reason;
   }
   file.Close();
-  if (reason.empty() && OvFile::Rename(*temporary, path) != 0) {
-    reason = LastSystemError();
+  if (reason.empty()) {
+    reason = OvFile::Rename(*temporary, path).reason;
   }
   if (reason.empty()) {
     return {};

@@ -54,6 +54,9 @@ TEST_F(PartsApi, ReadsWritesAndListsAsPartscDoes) {
   const ReadResult none = ReadPartsFile(dir_.File("none.prt"));
   EXPECT_EQ(none.status, ReadStatus::kNoFile);
   EXPECT_EQ(none.reason, "No such file or directory");
+  const ReadResult directory = ReadPartsFile(dir_.path());
+  EXPECT_EQ(directory.status, ReadStatus::kOpenFailed);
+  EXPECT_EQ(directory.reason, "Is a directory");
 }
 
 TEST_F(PartsApi, AChangedModelIsLaidOutAgainAndADamagedOneSaysWhereItStopped) {

@@ -63,17 +63,17 @@ TEST(OvFileOpsTest, AccessRemoveRename) {
   TempDir dir;
   const std::string a = dir.File("a");
   const std::string b = dir.File("b");
-  EXPECT_EQ(OvFile::Access(a, 0), -1);
-  EXPECT_EQ(OvFile::Remove(a), 0) << "a file that is not there is gone";
-  EXPECT_EQ(OvFile::Rename(a, b), -1);
+  EXPECT_EQ(OvFile::Access(a).reason, "No such file or directory");
+  EXPECT_TRUE(OvFile::Remove(a).Ok()) << "a file that is not there is gone";
+  EXPECT_EQ(OvFile::Rename(a, b).reason, "No such file or directory");
 
   WriteFile(a, "x");
-  EXPECT_EQ(OvFile::Access(a, 0), 0);
-  EXPECT_EQ(OvFile::Rename(a, b), 0);
+  EXPECT_TRUE(OvFile::Access(a).Ok());
+  EXPECT_TRUE(OvFile::Rename(a, b).Ok());
   EXPECT_FALSE(FileExists(a));
-  EXPECT_EQ(OvFile::Remove(b), 0);
+  EXPECT_TRUE(OvFile::Remove(b).Ok());
   EXPECT_FALSE(FileExists(b));
-  EXPECT_EQ(OvFile::Remove(dir.path()), -1) << "a directory is not removed";
+  EXPECT_EQ(OvFile::Remove(dir.path()).reason, "Is a directory") << "a directory is not removed";
   EXPECT_FALSE(OvFile::IsFile(dir.path())) << "a directory is not a file";
   EXPECT_FALSE(OvFile::IsFile(a));
   EXPECT_TRUE(OvFile::IsFile((WriteFile(a, "x"), a)));
