@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       argv.push_back(word.data());
     }
     RunOptions options;
-    Require(options.Parse(static_cast<int>(argv.size()), argv.data(), console),
+    Require(options.Parse(static_cast<int>(argv.size()), argv.data(), console).Ok(),
             "the command line is taken");
     OvClassDirectories classes;
     const bool ready = options.ReadSettings(console, EnterWorkDir(), classes, origin);

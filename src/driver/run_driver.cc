@@ -666,8 +666,8 @@ void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
 int RunPartsc(int argc, char** argv, OvConsole& console, const std::string& startDirectory,
               const RunExtras& extras) {
   RunOptions options;
-  if (!options.Parse(argc, argv, console)) {
-    return RefuseCommandLine(console, argc, argv, options.refusal, options.refusedAction);
+  if (const ParsedCommandLine parsed = options.Parse(argc, argv, console); !parsed.Ok()) {
+    return RefuseCommandLine(console, argc, argv, parsed.result.reason, parsed.action);
   }
   if (options.ExitRequested()) {
     return StandardOutputFailed(console) ? kExitFailed : kExitOk;

@@ -127,14 +127,13 @@ bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
   }
 }
 
-std::string RunOptions::Settle() {
+std::optional<std::string> RunOptions::Settle() {
   // The action: the one action option given, or the compile of a control
   // file.
   const OptionSpec* actionOption = nullptr;
   for (const auto& [id, spelling] : given_) {
     const OptionSpec& option = OptionOf(id);
-    const std::optional<ActionId> started = ActionStartedBy(option);
-    if (!started || actionOption == &option) {
+    if (!ActionStartedBy(option) || actionOption == &option) {
       continue;
     }
     if (actionOption != nullptr) {
@@ -142,9 +141,8 @@ std::string RunOptions::Settle() {
              " do not go together";
     }
     actionOption = &option;
-    action = *started;
   }
-  refusedAction = action;
+  action = actionOption != nullptr ? *ActionStartedBy(*actionOption) : ActionId::kCompile;
   for (const auto& [id, spelling] : given_) {
     const OptionSpec& option = OptionOf(id);
     if ((option.actions & ActionBit(action)) != 0) {
@@ -158,17 +156,19 @@ std::string RunOptions::Settle() {
   const bool outputGiven = !output.empty();
   switch (action) {
     case ActionId::kList:
-      return listFiles.empty() ? "option '--list' needs at least one FILE" : "";
+      return listFiles.empty()
+                 ? std::optional<std::string>("option '--list' needs at least one FILE")
+                 : std::nullopt;
     case ActionId::kDiff:
       if (format == OutputFormat::kLines) {
         return "option '--format=lines' goes with '--list' only";
       }
       // Git runs an external diff with 7 arguments, 9 for a renamed file.
-      if (listFiles.size() == 2 || listFiles.size() == 7 || listFiles.size() == 9) {
-        return "";
+      if (listFiles.size() != 2 && listFiles.size() != 7 && listFiles.size() != 9) {
+        return "option '--diff' compares two files, OLD and NEW, not " +
+               std::to_string(listFiles.size());
       }
-      return "option '--diff' compares two files, OLD and NEW, not " +
-             std::to_string(listFiles.size());
+      break;
     case ActionId::kFromJson:
       if (!outputGiven) {
         return "option '--from-json' needs -o OUT, the parts file it writes";
@@ -186,8 +186,8 @@ std::string RunOptions::Settle() {
       break;
   }
   return Given(OptionId::kForce) && !outputGiven
-             ? "option '--force' needs -o OUT, the file it overwrites"
-             : "";
+             ? std::optional<std::string>("option '--force' needs -o OUT, the file it overwrites")
+             : std::nullopt;
 }
 
 RunOptions::Taken RunOptions::TakeOption(size_t index, std::string_view spelling,
@@ -212,18 +212,14 @@ bool RunOptions::TakeOperand(std::string_view word) {
   return files || Given(OptionId::kCheck);
 }
 
-bool RunOptions::Parse(int argc, char** argv, OvConsole& console) {
+ParsedCommandLine RunOptions::Parse(int argc, char** argv, OvConsole& console) {
   *this = RunOptions();
   OvSession session(*this);
-  const bool accepted = session.ParseCommandLine(argc, argv);
-  if (!accepted) {
-    // A refused command line leaves nothing behind but the reason and the
-    // action it was meant for.
-    RunOptions refused;
-    refused.refusal = session.Refusal();
-    refused.refusedAction = refusedAction;
-    *this = std::move(refused);
-    return false;
+  ParsedCommandLine parsed{session.ParseCommandLine(argc, argv), action};
+  if (!parsed.Ok()) {
+    // A refused command line leaves no options behind.
+    *this = RunOptions();
+    return parsed;
   }
   if (Given(OptionId::kHelp)) {
     console.Out().Fprintf("%s", HelpText(session.ProgramName()).c_str());
@@ -231,7 +227,7 @@ bool RunOptions::Parse(int argc, char** argv, OvConsole& console) {
     console.Out().Fprintf("partsc %s\n", PARTSC_VERSION_STRING);
   }
   console.Out().Fflush();
-  return true;
+  return parsed;
 }
 
 namespace {

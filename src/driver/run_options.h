@@ -28,16 +28,26 @@ struct CompileSettings;
 // lines (the default), or JSON.
 enum class OutputFormat { kText, kLines, kJson };
 
+// What became of a command line: the session's answer, and the action the
+// command line was meant for (a refused one's usage form helps; the compile
+// when it named none, or named more than one).
+struct ParsedCommandLine {
+  OvResult<OvParse> result;
+  ActionId action = ActionId::kCompile;
+
+  bool Ok() const { return result.Ok(); }
+};
+
 // The options of one run, as its command line and its settings file give
 // them; a value the run owns. Each option that has a settings key (the
 // everyday mode) takes its value from the settings file when the command
 // line does not give it.
 struct RunOptions : OvCommandLine, OvSettingsKeys {
-  // Takes the command line apart (OvSession::ParseCommandLine). True when it
-  // is acceptable. "-h"/"--help" and "--version" print their text on the
-  // console's standard output and are acceptable; the caller then asks
-  // ExitRequested() and ends the run with 0.
-  bool Parse(int argc, char** argv, OvConsole& console);
+  // Takes the command line apart (OvSession::ParseCommandLine); a refused
+  // one leaves the options as they start. "-h"/"--help" and "--version"
+  // print their text on the console's standard output and are accepted; the
+  // caller then asks ExitRequested() and ends the run with 0.
+  ParsedCommandLine Parse(int argc, char** argv, OvConsole& console);
   // Reads the settings file named with -p, if one was (initfiles): the class
   // directories into `classes`, the everyday mode into these options. True
   // when ready; false after one line on the console's standard error.
@@ -61,9 +71,9 @@ struct RunOptions : OvCommandLine, OvSettingsKeys {
   std::span<const OvOptionSpelling> Options() const override { return OptionSpellings(); }
   Taken TakeOption(size_t index, std::string_view spelling, std::string_view value) override;
   bool TakeOperand(std::string_view word) override;
-  // Sets the action: the one the options given start. Empty when the
+  // Sets the action: the one the options given start. None when the
   // options given go with it, else what does not go together.
-  std::string Settle() override;
+  std::optional<std::string> Settle() override;
   // The settings file's side (OvSettingsKeys): the keys of the everyday
   // mode, each the default of an option.
   bool Knows(std::string_view key) const override;
@@ -117,12 +127,6 @@ struct RunOptions : OvCommandLine, OvSettingsKeys {
   // complaint ("ORVA.SET:4: ").
   std::optional<bool> settingsWerror;
   std::vector<std::pair<std::string, std::string>> settingsWarnings;
-  // Why the command line was refused, in the words of GNU programs
-  // ("unrecognized option '--bogus'", naming the options that do not go
-  // together); empty when it was not. And the action a refused command line
-  // was meant for, when it named one ("--diff"): its usage form helps.
-  std::string refusal;
-  std::optional<ActionId> refusedAction;
 
  private:
   // Takes one option with its value; false when the value is not one it

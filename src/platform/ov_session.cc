@@ -3,8 +3,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace partsc {
+namespace {
+
+OvResult<OvParse> Refuse(std::string why) {
+  return OvResult<OvParse>::Failed(OvParse::kRefused, std::move(why));
+}
+
+}  // namespace
 
 std::optional<size_t> FindOption(std::span<const OvOptionSpelling> options, std::string_view word,
                                  std::optional<std::string_view>& attached) {
@@ -31,9 +39,8 @@ std::optional<size_t> FindOption(std::span<const OvOptionSpelling> options, std:
   return std::nullopt;
 }
 
-bool OvSession::ParseCommandLine(int argc, char** argv) {
+OvResult<OvParse> OvSession::ParseCommandLine(int argc, char** argv) {
   programName_ = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "partsc";
-  refusal_.clear();
   const std::span<const OvOptionSpelling> options = program_.Options();
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
@@ -72,11 +79,11 @@ bool OvSession::ParseCommandLine(int argc, char** argv) {
                     std::string(spelling) + "'");
     }
     if (taken == OvCommandLine::Taken::kEnd) {
-      return true;
+      return {};
     }
   }
-  std::string problem = program_.Settle();
-  return problem.empty() || Refuse(std::move(problem));
+  std::optional<std::string> problem = program_.Settle();
+  return problem ? Refuse(std::move(*problem)) : OvResult<OvParse>{};
 }
 
 }  // namespace partsc

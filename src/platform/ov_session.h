@@ -8,7 +8,8 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
+
+#include "platform/ov_result.h"
 
 namespace partsc {
 
@@ -44,34 +45,29 @@ class OvCommandLine {
   // Takes a word that is no option (or any word after "--"); false when no
   // such word was expected.
   virtual bool TakeOperand(std::string_view word) = 0;
-  // After the last word: empty when the options given go together, else
+  // After the last word: none when the options given go together, else
   // why not.
-  virtual std::string Settle() = 0;
+  virtual std::optional<std::string> Settle() = 0;
 };
+
+// What became of a command line: accepted (the help asked for ends it
+// there), or refused, with why in the words of GNU programs
+// ("unrecognized option '--bogus'").
+enum class OvParse { kAccepted, kRefused };
 
 class OvSession {
  public:
   explicit OvSession(OvCommandLine& program) : program_(program) {}
 
-  // Takes the command line apart and hands each word to the program. True
-  // when it is acceptable.
-  bool ParseCommandLine(int argc, char** argv);
+  // Takes the command line apart and hands each word to the program.
+  OvResult<OvParse> ParseCommandLine(int argc, char** argv);
 
   // The name the program was started by ("partsc" when there is none).
   const std::string& ProgramName() const { return programName_; }
-  // Why the command line was refused, in the words of GNU programs
-  // ("unrecognized option '--bogus'"); empty when it was not.
-  const std::string& Refusal() const { return refusal_; }
 
  private:
-  bool Refuse(std::string refusal) {
-    refusal_ = std::move(refusal);
-    return false;
-  }
-
   OvCommandLine& program_;
   std::string programName_;
-  std::string refusal_;
 };
 
 }  // namespace partsc

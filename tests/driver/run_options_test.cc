@@ -21,9 +21,10 @@ using testing::ScopedChdir;
 using testing::TempDir;
 using testing::WriteFile;
 
-// ParseCommandLine on "partsc" + args into `session`; answers whether it
-// accepted, and what it printed on standard output in `out`.
-bool Parse(RunOptions& session, std::vector<std::string> args, std::string* out = nullptr) {
+// ParseCommandLine on "partsc" + args into `session`; answers what became of
+// it, and what it printed on standard output in `out`.
+ParsedCommandLine Parse(RunOptions& session, std::vector<std::string> args,
+                        std::string* out = nullptr) {
   args.insert(args.begin(), "partsc");
   std::vector<char*> argv;
   for (std::string& arg : args) {
@@ -31,11 +32,11 @@ bool Parse(RunOptions& session, std::vector<std::string> args, std::string* out 
   }
   argv.push_back(nullptr);
   OvConsole console(OvConsole::InMemory{});
-  const bool accepted = session.Parse(static_cast<int>(args.size()), argv.data(), console);
+  ParsedCommandLine parsed = session.Parse(static_cast<int>(args.size()), argv.data(), console);
   if (out != nullptr) {
     *out = console.OutText();
   }
-  return accepted;
+  return parsed;
 }
 
 // Every test runs in a fresh current directory, with a fresh session and
@@ -57,7 +58,7 @@ class SessionTest : public ::testing::Test {
   // initfiles after the command line `args`; answers its result, stderr in `err`.
   int Init(const std::vector<std::string>& args, std::string& err) {
     RunOptions session;
-    EXPECT_TRUE(Parse(session, args));
+    EXPECT_TRUE(Parse(session, args).Ok());
     OvConsole console(OvConsole::InMemory{});
     const int result = session.ReadSettings(console, cwd_, classes_) ? 0 : -1;
     err = console.ErrText();
@@ -85,14 +86,14 @@ TEST_F(SessionTest, HelpAndVersionPrintAndAskToExitBeforeAnyCombinationIsJudged)
   for (const Case& c : cases) {
     RunOptions session;
     std::string out;
-    EXPECT_TRUE(Parse(session, c.args, &out));
+    EXPECT_TRUE(Parse(session, c.args, &out).Ok());
     EXPECT_TRUE(session.ExitRequested());
     EXPECT_EQ(out.rfind(c.start, 0), 0u) << out;
     EXPECT_NE(out.find(c.word), std::string::npos) << out;
   }
   std::string version;
   RunOptions session;
-  EXPECT_TRUE(Parse(session, {"-pA", "--version"}, &version));
+  EXPECT_TRUE(Parse(session, {"-pA", "--version"}, &version).Ok());
   EXPECT_TRUE(session.ExitRequested());
   EXPECT_TRUE(std::regex_match(version, std::regex("partsc [0-9]+\\.[0-9]+\\.[0-9]+\n")));
 }
@@ -152,7 +153,7 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
   };
   for (const auto& [args, mode] : cases) {
     RunOptions session;
-    ASSERT_TRUE(Parse(session, args));
+    ASSERT_TRUE(Parse(session, args).Ok());
     OvConsole console(OvConsole::InMemory{});
     ASSERT_TRUE(session.ReadSettings(console, cwd_, classes_)) << console.ErrText();
     std::string text = session.atomic.value_or(false) ? "atomic " : "";
@@ -353,15 +354,37 @@ TEST_F(SessionTest, CommandLineOptionsAndTheirCombinations) {
   for (const Case& c : cases) {
     RunOptions session;
     std::string out;
-    const bool accepted = Parse(session, c.args, &out);
+    const ParsedCommandLine parsed = Parse(session, c.args, &out);
+    const bool accepted = parsed.Ok();
     EXPECT_EQ(out, "");
-    // A refused command line leaves nothing but its reason.
-    const std::string got = accepted ? Settings(session) : "refused: " + session.refusal;
+    // A refused command line leaves no options behind.
+    const std::string got = accepted ? Settings(session) : "refused: " + parsed.result.reason;
     EXPECT_EQ(got, c.settings) << ::testing::PrintToString(c.args);
     if (!accepted) {
       EXPECT_EQ(Settings(session), "compile p= c= d= o=");
     }
     EXPECT_FALSE(session.ExitRequested());
+  }
+}
+
+// A refused command line tells the action it was meant for only when it
+// named exactly one, and every word of it was taken.
+TEST_F(SessionTest, RefusalNamesTheActionMeant) {
+  struct Case {
+    std::vector<std::string> args;
+    ActionId action;
+  };
+  const std::vector<Case> cases = {
+      {{"--diff", "a"}, ActionId::kDiff},
+      {{"--list", "a", "-c", "R"}, ActionId::kList},
+      {{"--list", "a", "--decompile", "b"}, ActionId::kCompile},
+      {{"--list", "a", "--bogus"}, ActionId::kCompile},
+  };
+  for (const Case& c : cases) {
+    RunOptions session;
+    const ParsedCommandLine parsed = Parse(session, c.args);
+    EXPECT_EQ(parsed.result.status, OvParse::kRefused) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(parsed.action, c.action) << ::testing::PrintToString(c.args);
   }
 }
 
