@@ -515,15 +515,15 @@ int StopBeforeRun(RunContext& run) {
 // GNU programs, around the usage line every refusal prints; after it, the
 // form of the action the command line was meant for.
 int RefuseCommandLine(OvConsole& console, int argc, char** argv, const std::string& problem,
-                      std::optional<ActionId> action = std::nullopt) {
+                      ActionId action = ActionId::kCompile) {
   const std::string program = argc > 0 && argv[0] != nullptr ? argv[0] : "partsc";
   const std::string shortName = program.substr(program.rfind('/') + 1);
   if (!problem.empty()) {
     Complain(console, problem);
   }
   dbgprint(console, kConsoleFatal, "Usage: %s -pORVA.SET\n", program.c_str());
-  if (action && *action != ActionId::kCompile) {
-    const std::string form = UsageLines("   or: ", program, UsageFormOf(*action));
+  if (action != ActionId::kCompile) {
+    const std::string form = UsageLines("   or: ", program, UsageFormOf(action));
     dbgprint(console, kConsoleFatal, "%s", form.c_str());
   }
   dbgprint(console, kConsoleFatal, "Try '%s --help' for more information.\n", shortName.c_str());
