@@ -81,8 +81,10 @@ class PieceReader {
     const std::string_view read = feed == std::string_view::npos ? rest : rest.substr(0, feed + 1);
     at_ += read.size();
     const std::string_view piece = zeros_ ? read.substr(0, read.find('\0')) : read;
+    // The file's lines and columns count every byte read, also those after
+    // a zero byte that the piece leaves out.
     if (follow) {
-      lines_.Take(piece);
+      lines_.Take(read);
     }
     line = TrimmedLineEnd(piece);
     return true;

@@ -47,8 +47,6 @@ TEST(ReadSource, TakesThePiecesTheCompilerReads) {
       "$$PARTS !a!\n\n  \t\n$$END\n",
       long79 + "\n" + long79 + "b\n" + std::string(200, 'c') + "\nend",
       std::string(78, 'd') + "\r\n" + std::string(80, 'e') + "\r\n",
-      std::string("p !A! (1)\0zzz\nnext\n", 19),
-      std::string("x\0", 2) + std::string(100, 'y'),
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);
@@ -68,6 +66,34 @@ TEST(ReadSource, TakesThePiecesTheCompilerReads) {
       EXPECT_EQ(piece.startColumn, lines.StartColumn());
     }
     EXPECT_EQ(index, reading.pieces.size());
+  }
+}
+
+// A piece ends at a zero byte, as the line reader's does, but the file's
+// lines and columns count the bytes after it too.
+TEST(ReadSource, CountsTheBytesAfterAZeroByteInLinesAndColumns) {
+  struct Placed {
+    std::string text;
+    int line, column;
+  };
+  struct Case {
+    std::string source;
+    std::vector<Placed> pieces;
+  };
+  const Case cases[] = {
+      {std::string("p !A! (1)\0zzz\nnext\n", 19), {{"p !A! (1)", 1, 1}, {"next", 2, 1}}},
+      {std::string("x\0", 2) + std::string(100, 'y') + "\nz",
+       {{"x", 1, 1}, {std::string(23, 'y'), 1, 80}, {"z", 2, 1}}},
+  };
+  for (const Case& c : cases) {
+    const Reading reading = ReadSource(c.source);
+    ASSERT_EQ(reading.pieces.size(), c.pieces.size());
+    for (size_t i = 0; i < c.pieces.size(); ++i) {
+      const Piece& piece = reading.pieces[i];
+      EXPECT_EQ(reading.TextOf(piece), c.pieces[i].text);
+      EXPECT_EQ(piece.physicalLine, c.pieces[i].line) << c.pieces[i].text;
+      EXPECT_EQ(piece.startColumn, c.pieces[i].column) << c.pieces[i].text;
+    }
   }
 }
 
