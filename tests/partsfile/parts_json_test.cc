@@ -149,9 +149,10 @@ TEST(PartsJson, RefusalsNameThePointerAndTheRule) {
   }
   // A value at its bound is taken.
   for (const auto& [pointer, value] :
-       std::vector<std::pair<const char*, int>>{{"/sizes/0/members/0/number", 256},
-                                                {"/sizes/0/members/0/record", 256},
-                                                {"/sizes/0/members/1/pair_code", 255}}) {
+       std::vector<std::pair<const char*, Json>>{{"/sizes/0/members/0/number", 256},
+                                                 {"/sizes/0/members/0/record", 256},
+                                                 {"/sizes/0/members/1/pair_code", 255},
+                                                 {"/sizes/0/members/1/name", "DIAMET"}}) {
     Json bound = Document();
     bound[Json::json_pointer(pointer)] = value;
     PartsModel model;

@@ -15,7 +15,7 @@ TEST(JsonGuard, RefusesWhatBreaksALimitAndKeepsTheOrderOfKeys) {
   struct Case {
     std::string text;
     OvJsonResult result;
-    const char* error;  // a piece of the refusal
+    std::string error;  // a piece of the refusal
   };
   const Case cases[] = {
       {R"({"b":1,"a":[2,{"c":null}]})", OvJsonResult::kOk, ""},
@@ -25,6 +25,9 @@ TEST(JsonGuard, RefusesWhatBreaksALimitAndKeepsTheOrderOfKeys) {
       {"[1e400]", OvJsonResult::kRefused, "number overflow parsing '1e400' at byte"},
       {std::string(65, ' ') + "1", OvJsonResult::kRefused, "longer than 64 bytes"},
       {"{\"a\":\"x\ny\"}", OvJsonResult::kRefused, "last read: '\"x<U+000A>'"},
+      // A message quotes at most 40 characters of what was read.
+      {"\"" + std::string(50, 'a'), OvJsonResult::kRefused,
+       "last read: '\"" + std::string(39, 'a') + "...'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
