@@ -428,13 +428,13 @@ void Server::DidClose(const json& params) {
   CheckLibraryAgain();
 }
 
+// Whatever file changed, the settings and the library are looked at again:
+// each is checked again only when one of its own files differs from what it
+// last read. (The library's sources are known only once a check has read
+// them, so a change cannot be sorted out by its path.)
 void Server::DidChangeWatchedFiles(const json& params) {
-  for (const json& change : params.at("changes")) {
-    const std::string path = PathOfUri(change.at("uri").get<std::string>());
-    if (settings_.IsSettingsFile(path) || IsControlFile(path) || library_.stamps.contains(path)) {
-      CheckSettings();
-      return;
-    }
+  if (!params.at("changes").empty()) {
+    CheckSettings();
   }
 }
 

@@ -86,11 +86,4 @@ CompileSettings SettingsRule::Read(const std::string& settingsPath) {
   return cached.settings;
 }
 
-bool SettingsRule::IsSettingsFile(const std::string& path) const {
-  if (!explicitPath_.empty()) {
-    return path == explicitPath_;
-  }
-  return path == kSettingsFileName || path.ends_with(std::string("/") + kSettingsFileName);
-}
-
 }  // namespace partsc::lsp

@@ -44,8 +44,6 @@ class SettingsRule {
   // What the settings file at `settingsPath` gives, read again whenever it
   // changed; for an empty path, no settings.
   CompileSettings Read(const std::string& settingsPath);
-  // True when `name`, a file that changed, is a settings file of this rule.
-  bool IsSettingsFile(const std::string& path) const;
 
  private:
   struct Cached {
