@@ -124,9 +124,7 @@ void Diagnostics::ReportRefusal(DiagnosticId id, int lineNumber, std::string_vie
                                 char field) {
   DiagnosticRecord record = LogDiagnostic(id, lineNumber, {});
   record.reason = std::string(cause);
-  if (record.line > 0 && field != '\0') {
-    record.column = FieldColumn(field);
-  }
+  record.column = FieldColumn(field);
   Emit(record);
 }
 
