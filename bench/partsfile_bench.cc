@@ -62,13 +62,13 @@ PartsModel FullModel(int sortMode) {
 int WriteFullFile(PartsModel model, const std::string& path) {
   PartsFileSink sink;
   PartsEncoder encoder(sink);
-  bool written = sink.Open(path).Ok() && encoder.WriteHeader(model.header) &&
-                 encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
+  bool written = sink.Open(path).Ok() && encoder.WriteHeader(model.header).Ok() &&
+                 encoder.WriteApgList(model.header, model.apgNames, model.apgComments).Ok();
   encoder.BeginMemberLists(model.header);
   for (PartsSize& size : model.sizes) {
-    const std::optional<uint32_t> offset = encoder.WriteMemberList(size.members);
-    written = written && offset.has_value();
-    size.record.memberOffset = offset.value_or(0);
+    const ListWritten list = encoder.WriteMemberList(size.members);
+    written = written && list.Ok();
+    size.record.memberOffset = list.Ok() ? list.offset : 0;
   }
   const int sortMode = model.header.sortMode;
   if (sortMode < kSortAsWritten) {
@@ -76,7 +76,7 @@ int WriteFullFile(PartsModel model, const std::string& path) {
       return CompareSizeNames(sortMode, a.record.name.View(), b.record.name.View()) < 0;
     });
   }
-  written = written && encoder.WriteSizeList(model.header, model.sizes);
+  written = written && encoder.WriteSizeList(model.header, model.sizes).Ok();
   sink.Release();
   return written ? 0 : 1;
 }

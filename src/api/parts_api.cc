@@ -67,14 +67,12 @@ WriteResult WritePartsFile(const PartsModel& model, const std::string& path) {
   }
   const std::string bytes = EncodeModel(model).bytes;
   PartsFileSink sink;
-  SinkResult opened = sink.Open(path);
-  result.status = PublicStatus(opened.status);
-  result.reason = std::move(opened.reason);
-  if (opened.Ok() &&
-      !sink.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
-    result.status = WriteStatus::kWriteFailed;
-    result.reason = sink.WriteError();
+  SinkResult done = sink.Open(path);
+  if (done.Ok()) {
+    done = sink.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
+  result.status = PublicStatus(done.status);
+  result.reason = std::move(done.reason);
   return result;
 }
 

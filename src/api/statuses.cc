@@ -30,9 +30,10 @@ constexpr std::array<std::pair<CompileStatus, CompileEnd>, 11> kCompileEnds = {{
     {CompileStatus::kWriteFailed, CompileEnd::kWriteFailed},
 }};
 
-constexpr std::array<std::pair<SinkStatus, WriteStatus>, 2> kWriteStatuses = {{
+constexpr std::array<std::pair<SinkStatus, WriteStatus>, 3> kWriteStatuses = {{
     {SinkStatus::kOk, WriteStatus::kWritten},
     {SinkStatus::kBackupFailed, WriteStatus::kBackupFailed},
+    {SinkStatus::kWriteFailed, WriteStatus::kWriteFailed},
 }};
 
 constexpr std::array<std::pair<ListStep, ListStatus>, 6> kListStatuses = {{

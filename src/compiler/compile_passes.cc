@@ -413,12 +413,11 @@ CompileStatus RunPass1(Compile& c) {
 // goes somewhere: not while no error log is open). The structured formats
 // carry both in the message's record; the classic one adds a line on
 // standard error.
-CompileStatus WriteFailed(const Compile& c, DiagnosticId message) {
+CompileStatus WriteFailed(const Compile& c, DiagnosticId message, const std::string& reason) {
   Diagnostics& diagnostics = c.context.diagnostics;
   if (!diagnostics.ErrorLogIsOpen()) {
     return CompileStatus::kWriteFailed;
   }
-  const std::string reason = c.output.sink.WriteError();
   diagnostics.SetReportOutput(c.outputPath);
   diagnostics.ReportFailure(message, reason);
   diagnostics.SetReportFile(c.inputPath);
@@ -460,11 +459,11 @@ CompileStatus EndSizeBlock(Compile& c) {
     c.members.Clear();
     return CompileStatus::kOk;
   }
-  const std::optional<uint32_t> offset = c.encoder->WriteMemberListBytes(c.members.ListBytes());
-  if (!offset) {
-    return WriteFailed(c, DiagnosticId::kDataWriteError);
+  const ListWritten list = c.encoder->WriteMemberListBytes(c.members.ListBytes());
+  if (!list.Ok()) {
+    return WriteFailed(c, DiagnosticId::kDataWriteError, list.reason);
   }
-  TieList(c, c.sizeName, *offset);
+  TieList(c, c.sizeName, list.offset);
   c.members.Clear();
   return CompileStatus::kOk;
 }
@@ -575,19 +574,20 @@ CompileStatus WriteHead(Compile& c) {
 
   PartsModel& model = c.model;
   PartsEncoder& encoder = c.encoder.emplace(c.output.sink);
-  if (!encoder.WriteHeader(model.header)) {
-    return WriteFailed(c, DiagnosticId::kHeaderWriteError);
+  if (SinkResult written = encoder.WriteHeader(model.header); !written.Ok()) {
+    return WriteFailed(c, DiagnosticId::kHeaderWriteError, written.reason);
   }
-  if (!encoder.WriteApgList(model.header, model.apgNames, model.apgComments)) {
-    return WriteFailed(c, DiagnosticId::kApgListWriteError);
+  if (SinkResult written = encoder.WriteApgList(model.header, model.apgNames, model.apgComments);
+      !written.Ok()) {
+    return WriteFailed(c, DiagnosticId::kApgListWriteError, written.reason);
   }
   if (!c.commonSeen && c.SizeCount() < 1) {
     return CompileStatus::kOk;
   }
   encoder.BeginMemberLists(model.header);
   if (c.commonSeen) {
-    if (!c.encoder->WriteMemberListBytes(c.members.ListBytes())) {
-      return WriteFailed(c, DiagnosticId::kDataWriteError);
+    if (ListWritten list = c.encoder->WriteMemberListBytes(c.members.ListBytes()); !list.Ok()) {
+      return WriteFailed(c, DiagnosticId::kDataWriteError, list.reason);
     }
     model.common = c.members.List();
     c.members.Clear();
@@ -607,8 +607,8 @@ CompileStatus FinishOutput(Compile& c) {
       return CompareSizeNames(sortMode, a.record.name.View(), b.record.name.View()) < 0;
     });
   }
-  if (!c.encoder->WriteSizeList(c.model.header, sizes)) {
-    return WriteFailed(c, DiagnosticId::kSizeListWriteError);
+  if (SinkResult written = c.encoder->WriteSizeList(c.model.header, sizes); !written.Ok()) {
+    return WriteFailed(c, DiagnosticId::kSizeListWriteError, written.reason);
   }
   c.output.sink.Close();
   return CompileStatus::kOk;

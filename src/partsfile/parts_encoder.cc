@@ -13,21 +13,19 @@
 
 namespace partsc {
 
-bool PartsEncoder::WriteHeader(const PartsHeader& header) {
+SinkResult PartsEncoder::WriteHeader(const PartsHeader& header) {
   uint8_t bytes[kHeaderSize];
   EncodeHeader(header, bytes);
   return sink_.WriteAt(0, bytes, sizeof bytes);
 }
 
-bool PartsEncoder::WriteApgList(const PartsHeader& header, const ApgBlock& names,
-                                const ApgBlock& comments) {
+SinkResult PartsEncoder::WriteApgList(const PartsHeader& header, const ApgBlock& names,
+                                      const ApgBlock& comments) {
   uint8_t bytes[kApgBlockSize];
   EncodeApgBlock(names, bytes);
-  if (!sink_.WriteAt(kApgOffset, bytes, sizeof bytes)) {
-    return false;
-  }
-  if (header.apgCommentCount == 0) {
-    return true;
+  if (SinkResult written = sink_.WriteAt(kApgOffset, bytes, sizeof bytes);
+      !written.Ok() || header.apgCommentCount == 0) {
+    return written;
   }
   EncodeApgBlock(comments, bytes);
   return sink_.WriteAt(kApgOffset + kApgBlockSize, bytes, sizeof bytes);
@@ -37,7 +35,7 @@ void PartsEncoder::BeginMemberLists(const PartsHeader& header) {
   position_ = MemberListsOffset(header);
 }
 
-std::optional<uint32_t> PartsEncoder::WriteMemberList(const MemberList& list) {
+ListWritten PartsEncoder::WriteMemberList(const MemberList& list) {
   scratch_.clear();
   for (const SpecEntry& spec : list.specs) {
     AppendSpecRecord(spec.number, spec.invertedFlag, spec.record, spec.name, scratch_);
@@ -49,18 +47,19 @@ std::optional<uint32_t> PartsEncoder::WriteMemberList(const MemberList& list) {
   return WriteMemberListBytes(scratch_);
 }
 
-std::optional<uint32_t> PartsEncoder::WriteMemberListBytes(std::span<const uint8_t> bytes) {
-  const auto offset = static_cast<uint32_t>(position_);
-  if (!sink_.WriteAt(position_, bytes.data(), bytes.size())) {
-    return std::nullopt;
+ListWritten PartsEncoder::WriteMemberListBytes(std::span<const uint8_t> bytes) {
+  ListWritten written{sink_.WriteAt(position_, bytes.data(), bytes.size()),
+                      static_cast<uint32_t>(position_)};
+  if (written.Ok()) {
+    position_ += static_cast<int64_t>(bytes.size());
   }
-  position_ += static_cast<int64_t>(bytes.size());
-  return offset;
+  return written;
 }
 
-bool PartsEncoder::WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes) {
+SinkResult PartsEncoder::WriteSizeList(const PartsHeader& header,
+                                       std::span<const PartsSize> sizes) {
   if (sizes.empty()) {
-    return true;
+    return {};
   }
   std::vector<uint8_t> bytes(sizes.size() * kSizeRecordSize, 0);
   for (size_t i = 0; i < sizes.size(); ++i) {
@@ -96,9 +95,9 @@ namespace {
 // encoding of a model is a pure function.
 class ByteSink : public MemoryPartsSink {
  public:
-  bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override {
+  SinkResult WriteAt(int64_t position, const uint8_t* bytes, size_t count) override {
     Store(position, bytes, count);
-    return true;
+    return {};
   }
 };
 
@@ -166,7 +165,7 @@ EncodedModel EncodeModel(const PartsModel& model) {
   area.sizeCount = static_cast<int16_t>(model.sizes.size());
   encoder.BeginMemberLists(area);
   for (const PlacedList& placed : PlacedLists(model)) {
-    [[maybe_unused]] const std::optional<uint32_t> offset = encoder.WriteMemberList(*placed.list);
+    [[maybe_unused]] const uint32_t offset = encoder.WriteMemberList(*placed.list).offset;
     assert(offset == placed.offset && "the lists are laid end to end");
   }
   encoder.WriteSizeList(model.header, model.sizes);

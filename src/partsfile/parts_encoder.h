@@ -10,12 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "partsfile/parts_file.h"
+
 namespace partsc {
 
-class PartsSink;
+// A member list written: kOk with the place it was written at, or the
+// sink's kWriteFailed.
+struct ListWritten : SinkResult {
+  uint32_t offset = 0;
+};
 
 // Writes the parts of one parts file into a sink opened for it. Each write
-// answers false when the sink took fewer bytes (the sink knows why); the
+// answers kOk, or the sink's kWriteFailed when it took fewer bytes; the
 // bytes of a part are those of parts_codec, the reserved bytes and the bytes
 // after a text zero.
 class PartsEncoder {
@@ -23,20 +29,21 @@ class PartsEncoder {
   explicit PartsEncoder(PartsSink& sink) : sink_(sink) {}
 
   // The header record at offset 0.
-  bool WriteHeader(const PartsHeader& header);
+  SinkResult WriteHeader(const PartsHeader& header);
   // The APG name block, then the APG comment block when the header counts
   // an APG comment.
-  bool WriteApgList(const PartsHeader& header, const ApgBlock& names, const ApgBlock& comments);
+  SinkResult WriteApgList(const PartsHeader& header, const ApgBlock& names,
+                          const ApgBlock& comments);
   // The member lists follow one another from the start of the member-list
   // area, after the size records the header counts.
   void BeginMemberLists(const PartsHeader& header);
   // Writes a member list (its specs, its params, the end record) at the next
-  // place of the area: that place, or none when the sink took fewer bytes.
-  std::optional<uint32_t> WriteMemberList(const MemberList& list);
+  // place of the area.
+  ListWritten WriteMemberList(const MemberList& list);
   // The same for a member list already in its bytes, end record included.
-  std::optional<uint32_t> WriteMemberListBytes(std::span<const uint8_t> bytes);
+  ListWritten WriteMemberListBytes(std::span<const uint8_t> bytes);
   // The size records, in the order given, into the room before the lists.
-  bool WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes);
+  SinkResult WriteSizeList(const PartsHeader& header, std::span<const PartsSize> sizes);
 
  private:
   PartsSink& sink_;

@@ -61,12 +61,13 @@ SinkResult MemoryPartsSink::Open(const std::string& path) {
   return {};
 }
 
-bool MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
+SinkResult MemoryPartsSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
   // Each write is counted as a write to a file is, so that the seams can
   // refuse it; a refused write keeps half its bytes, as a full disk does.
   const bool refused = OvFaults::ShouldFail(OvFaultKind::kWrite);
   Store(position, bytes, refused ? count / 2 : count);
-  return !refused;
+  return refused ? SinkResult::Failed(SinkStatus::kWriteFailed, "a write fell short")
+                 : SinkResult{};
 }
 
 SinkResult ProbingPartsSink::Open(const std::string& path) {

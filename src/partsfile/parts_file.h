@@ -19,12 +19,13 @@ namespace partsc {
 // the bytes (`bytes` is then empty); a failure of the system with its reason.
 OvResult<ReadStatus> ReadPartsFileBytes(const std::string& path, OvFileBytes& bytes);
 
-// What making ready to write a parts file, or putting a new one in place,
-// came to; the result carries the system's reason.
+// What making ready to write a parts file, writing it, or putting a new one
+// in place came to; the result carries the system's reason.
 enum class SinkStatus {
   kOk,
   kOpenFailed,     // the file cannot be made (or the wait for its lock ran out)
   kBackupFailed,   // the older file cannot be renamed to its backup
+  kWriteFailed,    // a write fell short
   kReplaceFailed,  // the new content cannot be put in place (--atomic)
 };
 using SinkResult = OvResult<SinkStatus>;
@@ -40,11 +41,10 @@ class PartsSink {
   // Makes ready to take the parts file at `path` (a full path): kOk, or
   // kOpenFailed or kBackupFailed with the system's reason.
   virtual SinkResult Open(const std::string& path) = 0;
-  // Writes `count` bytes at `position`; false when not all were written.
-  virtual bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) = 0;
-  // The system's reason for the first failed write ("a write fell short"
-  // when the system gave none).
-  virtual std::string WriteError() const = 0;
+  // Writes `count` bytes at `position`: kOk, or kWriteFailed when not all
+  // were written, with the system's reason ("a write fell short" when the
+  // system gave none).
+  virtual SinkResult WriteAt(int64_t position, const uint8_t* bytes, size_t count) = 0;
   // The file is whole: nothing more is written.
   virtual void Close() = 0;
   // Whether the parts file goes to the disk; false for one kept in memory.
@@ -55,8 +55,7 @@ class PartsSink {
 class MemoryPartsSink : public PartsSink {
  public:
   SinkResult Open(const std::string& path) override;
-  bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
-  std::string WriteError() const override { return "a write fell short"; }
+  SinkResult WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
   void Close() override {}
   bool WritesFile() const override { return false; }
 

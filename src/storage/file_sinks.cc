@@ -183,14 +183,14 @@ SinkResult PartsFileSink::Interrupted() {
   return SinkResult::Failed(SinkStatus::kOpenFailed, "the wait for the lock ended with a signal");
 }
 
-bool PartsFileSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
+SinkResult PartsFileSink::WriteAt(int64_t position, const uint8_t* bytes, size_t count) {
   const int asked = static_cast<int>(count);
-  return file_.Lseek(position, kSeekStart) == position && file_.Write(bytes, asked) == asked;
-}
-
-std::string PartsFileSink::WriteError() const {
+  if (file_.Lseek(position, kSeekStart) == position && file_.Write(bytes, asked) == asked) {
+    return {};
+  }
   const std::string reason = file_.ErrorText();
-  return reason.empty() ? std::string("a write fell short") : reason;
+  return SinkResult::Failed(SinkStatus::kWriteFailed,
+                            reason.empty() ? std::string("a write fell short") : reason);
 }
 
 void PartsFileSink::Release() {

@@ -33,8 +33,7 @@ class PartsFileSink : public PartsSink {
   ~PartsFileSink() override { PartsFileSink::Release(); }
 
   SinkResult Open(const std::string& path) override;
-  bool WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
-  std::string WriteError() const override;
+  SinkResult WriteAt(int64_t position, const uint8_t* bytes, size_t count) override;
   void Close() override { file_.Close(); }
 
   // Whether Open moved an older file to the backup (never with --atomic,
