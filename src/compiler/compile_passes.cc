@@ -432,15 +432,15 @@ CompileStatus WriteFailed(const Compile& c, DiagnosticId message, const std::str
 // same name, past the 2048th size, ties it again) and a list of no counted
 // size stay as lists no record points to.
 void TieList(Compile& c, std::string_view name, uint32_t offset) {
-  const int slot = c.sizes.Find(name);
+  const std::optional<size_t> slot = c.sizes.Find(name);
   const bool keep = c.output.keepMemberLists;
-  if (slot < 0) {
+  if (!slot) {
     if (keep) {
       c.model.unlisted.push_back({offset, c.members.List()});
     }
     return;
   }
-  PartsSize& size = c.model.sizes[static_cast<size_t>(slot)];
+  PartsSize& size = c.model.sizes[*slot];
   if (keep && size.record.memberOffset != 0) {
     const UnlistedList earlier{size.record.memberOffset, std::move(size.members)};
     const auto at = std::find_if(c.model.unlisted.begin(), c.model.unlisted.end(),

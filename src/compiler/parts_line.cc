@@ -67,16 +67,14 @@ struct MacroStore {
 MacroTable::MacroTable() = default;
 MacroTable::~MacroTable() = default;
 
-int MacroTable::Find(std::string_view name) const {
-  if (count_ < 1) {
-    return -1;
-  }
-  return store_->cells[store_->CellOf(name, NameHash(name))].slot;
+std::optional<uint32_t> MacroTable::Find(std::string_view name) const {
+  const int32_t slot = count_ < 1 ? -1 : store_->cells[store_->CellOf(name, NameHash(name))].slot;
+  return slot < 0 ? std::nullopt : std::optional<uint32_t>(slot);
 }
 
 CompileStatus MacroTable::Define(std::string_view name, std::string_view value) {
-  const int existing = Find(name);
-  if (existing < 0) {
+  const std::optional<uint32_t> existing = Find(name);
+  if (!existing) {
     return Append(name, value);
   }
   // The old value stays when its replacement cannot be copied.
@@ -84,13 +82,13 @@ CompileStatus MacroTable::Define(std::string_view name, std::string_view value) 
   if (!OvCopyText(copy, value)) {
     return CompileStatus::kOutOfMemory;
   }
-  store_->slots[existing].value = std::move(copy);
+  store_->slots[*existing].value = std::move(copy);
   return CompileStatus::kOk;
 }
 
 const std::string* MacroTable::Value(std::string_view name) const {
-  const int index = Find(name);
-  return index < 0 ? nullptr : &store_->slots[index].value;
+  const std::optional<uint32_t> index = Find(name);
+  return index ? &store_->slots[*index].value : nullptr;
 }
 
 void MacroTable::Clear() {

@@ -33,8 +33,8 @@ class MacroTable {
   MacroTable(const MacroTable&) = delete;
   MacroTable& operator=(const MacroTable&) = delete;
 
-  // The slot of the macro, or -1.
-  int Find(std::string_view name) const;
+  // The slot of the macro; none when it is not defined.
+  std::optional<uint32_t> Find(std::string_view name) const;
   // Defines the macro, or gives it a new value: kOk, or kOutOfMemory with
   // the table as it was.
   CompileStatus Define(std::string_view name, std::string_view value);

@@ -19,7 +19,7 @@ CompileStatus SizeTable::Add(std::string_view name, std::string_view title) {
     return CompileStatus::kOutOfMemory;
   }
   try {
-    const auto [at, added] = index_.try_emplace(std::string(name), static_cast<int>(sizes_.size()));
+    const auto [at, added] = index_.try_emplace(std::string(name), sizes_.size());
     if (!added) {
       return CompileStatus::kSizeNameTwice;
     }
@@ -32,9 +32,9 @@ CompileStatus SizeTable::Add(std::string_view name, std::string_view title) {
   return CompileStatus::kOk;
 }
 
-int SizeTable::Find(std::string_view name) const {
+std::optional<size_t> SizeTable::Find(std::string_view name) const {
   const auto found = index_.find(std::string(name));
-  return found == index_.end() ? -1 : found->second;
+  return found == index_.end() ? std::nullopt : std::optional(found->second);
 }
 
 CompileStatus CompileSizeLine(CompileContext& context, std::string_view line, int lineNumber,

@@ -3,6 +3,7 @@
 
 #include <partsc/model.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,12 +23,12 @@ class SizeTable {
   // kSizeNameTwice when a size has that name (nothing is appended then). The
   // size counts as one allocation to the test seam.
   CompileStatus Add(std::string_view name, std::string_view title);
-  // The size of that name, or -1.
-  int Find(std::string_view name) const;
+  // The index of the size of that name; none when there is none.
+  std::optional<size_t> Find(std::string_view name) const;
 
  private:
   std::vector<PartsSize>& sizes_;
-  std::unordered_map<std::string, int> index_;
+  std::unordered_map<std::string, size_t> index_;
 };
 
 // kOk added, kTableFull, kSizeLineRefused (no size name), kSizeNameTwice,

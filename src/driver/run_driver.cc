@@ -610,8 +610,11 @@ int RunActions(RunContext& run, int argc, char** argv) {
                                "unknown warning option '-W" + option + "'");
     }
   }
-  if (!run.options.ReadSettings(run.console, run.directory, run.classes) ||
-      !SetUpDiagnostics(run)) {
+  if (const auto problem = run.options.ReadSettings(run.directory, run.classes)) {
+    Complain(run.console, *problem);
+    return StopBeforeRun(run);
+  }
+  if (!SetUpDiagnostics(run)) {
     return StopBeforeRun(run);
   }
   // The settings file may have made the run quiet.

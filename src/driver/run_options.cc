@@ -79,12 +79,9 @@ std::string* RunOptions::TextOf(OptionId id) {
 }
 
 std::optional<bool>* RunOptions::SwitchOf(OptionId id) {
-  for (const Switch& item : kSwitches) {
-    if (item.on == id || item.off == id) {
-      return &(this->*item.field);
-    }
-  }
-  return nullptr;
+  const auto* found =
+      std::ranges::find_if(kSwitches, [id](const Switch& s) { return s.on == id || s.off == id; });
+  return found == std::end(kSwitches) ? nullptr : &(this->*found->field);
 }
 
 bool RunOptions::Apply(const OptionSpec& option, std::string_view value) {
@@ -282,28 +279,28 @@ bool RunOptions::Take(OvConsole& console, std::string_view key, std::string_view
   return true;
 }
 
-bool RunOptions::ReadSettings(OvConsole& console, const std::string& directory,
-                              OvClassDirectories& classes, OvSettingsOrigin origin) {
+std::optional<std::string> RunOptions::ReadSettings(const std::string& directory,
+                                                    OvClassDirectories& classes,
+                                                    OvSettingsOrigin origin) {
   // The command line wins over each key; a file refused gives none.
   const RunOptions given = *this;
-  if (initfiles(console, settingsPath, directory, classes, *this, origin) != 0) {
-    *this = given;
-    return false;
+  OvConsole console(OvConsole::InMemory{});
+  if (initfiles(console, settingsPath, directory, classes, *this, origin) == 0) {
+    return std::nullopt;
   }
-  return true;
+  *this = given;
+  return console.Complaints().empty() ? std::string() : console.Complaints().back();
 }
 
 lsp::CompileSettings RunOptions::ReadCompileSettings(const std::string& path,
                                                      OvSettingsOrigin origin) {
   lsp::CompileSettings settings;
   settings.settingsPath = path;
-  OvConsole console(OvConsole::InMemory{});
   RunOptions options;
   options.settingsPath = path;
   OvClassDirectories classes;
-  if (!options.ReadSettings(console, OvFile::DirectoryOf(path), classes, origin)) {
-    const std::vector<std::string>& complaints = console.Complaints();
-    settings.problem = "settings file " + (complaints.empty() ? "" : complaints.back());
+  if (const auto problem = options.ReadSettings(OvFile::DirectoryOf(path), classes, origin)) {
+    settings.problem = "settings file " + *problem;
     return settings;
   }
   settings.partsDirectory = classes.Of(kClassParts);

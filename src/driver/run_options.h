@@ -49,10 +49,10 @@ struct RunOptions : OvCommandLine, OvSettingsKeys {
   // caller then asks ExitRequested() and ends the run with 0.
   ParsedCommandLine Parse(int argc, char** argv, OvConsole& console);
   // Reads the settings file named with -p, if one was (initfiles): the class
-  // directories into `classes`, the everyday mode into these options. True
-  // when ready; false after one line on the console's standard error.
-  bool ReadSettings(OvConsole& console, const std::string& directory, OvClassDirectories& classes,
-                    OvSettingsOrigin origin = OvSettingsOrigin::kNamed);
+  // directories into `classes`, the everyday mode into these options. None
+  // when ready; else the line to Complain of, the options as before.
+  std::optional<std::string> ReadSettings(const std::string& directory, OvClassDirectories& classes,
+                                          OvSettingsOrigin origin = OvSettingsOrigin::kNamed);
   // What the settings file at `path` gives a document's compile in the
   // language server: read as a run with -p reads it (one that was looked
   // for must be a regular file of the user's own), its problem as the line

@@ -526,9 +526,10 @@ json CodeActions(const View& view, const std::string& uri,
   return actions;
 }
 
-json SemanticTokensLegend() {
-  return json{{"tokenTypes", {"keyword", "variable", "string", "number", "macro", "comment"}},
-              {"tokenModifiers", {"declaration"}}};
+json SemanticTokensOptions() {
+  const json legend{{"tokenTypes", {"keyword", "variable", "string", "number", "macro", "comment"}},
+                    {"tokenModifiers", {"declaration"}}};
+  return json{{"legend", legend}, {"full", true}, {"range", false}};
 }
 
 }  // namespace partsc::lsp

@@ -68,7 +68,8 @@ nlohmann::json CodeActions(const View& view, const std::string& uri,
                            const std::vector<PlacedDiagnostic>& diagnostics, size_t start,
                            size_t end);
 
-// The legend of SemanticTokens, for the server's capabilities.
-nlohmann::json SemanticTokensLegend();
+// The options of SemanticTokens, for the server's capabilities: the legend,
+// and whole documents only.
+nlohmann::json SemanticTokensOptions();
 
 }  // namespace partsc::lsp

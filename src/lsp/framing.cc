@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -26,24 +27,28 @@ bool StartsLikeHeader(std::string_view text) {
   return EqualsIgnoringCase(text.substr(0, length), kHeaderStart.substr(0, length));
 }
 
-// The end of the header block (the first byte after its blank line) and the
-// length of the block without it; npos when it has not all arrived.
-size_t HeaderEnd(std::string_view pending, size_t& blockLength) {
+// The header block at the start of `pending`: the length of its lines and the
+// first byte after its blank line; none while it has not all arrived.
+struct HeaderBlock {
+  size_t length;
+  size_t end;
+};
+std::optional<HeaderBlock> FindHeaderBlock(std::string_view pending) {
   const size_t bare = pending.find("\n\n");
-  const size_t withReturn = pending.find("\n\r\n");
-  const size_t newline = std::min(bare, withReturn);
+  const size_t newline = std::min(bare, pending.find("\n\r\n"));
   if (newline == std::string_view::npos) {
-    return std::string_view::npos;
+    return std::nullopt;
   }
-  blockLength = newline + 1;
-  return newline + (newline == bare ? 2 : 3);
+  return HeaderBlock{newline + 1, newline + (newline == bare ? 2 : 3)};
 }
 
-// A decimal number of at most 18 digits, nothing else.
-bool ParseLength(std::string_view text, size_t& length) {
+// A decimal number of at most 18 digits, nothing else; none for another text.
+std::optional<size_t> ParseLength(std::string_view text) {
   const char* end = text.data() + text.size();
+  size_t length = 0;
   const auto [stop, error] = std::from_chars(text.data(), end, length);
-  return error == std::errc() && stop == end && text.size() <= 18;
+  return error == std::errc() && stop == end && text.size() <= 18 ? std::optional(length)
+                                                                  : std::nullopt;
 }
 
 // Sets `frame` to the problem `text`; true, for the reader's answer.
@@ -131,9 +136,8 @@ bool MessageReader::NextHeader(Frame& frame) {
   if (ReportSkipped(frame)) {
     return true;
   }
-  size_t blockLength = 0;
-  const size_t end = HeaderEnd(pending, blockLength);
-  if (end == std::string_view::npos) {
+  const std::optional<HeaderBlock> header = FindHeaderBlock(pending);
+  if (!header) {
     if (pending.size() <= kMaxHeaderBytes) {
       return false;
     }
@@ -141,8 +145,8 @@ bool MessageReader::NextHeader(Frame& frame) {
     return Problem(frame, "a message header of more than " + std::to_string(kMaxHeaderBytes) +
                               " bytes was skipped");
   }
-  const std::string block(pending.substr(0, blockLength));
-  Consume(end);
+  const std::string block(pending.substr(0, header->length));
+  Consume(header->end);
   if (ParseHeader(block, frame)) {
     return true;
   }
@@ -151,8 +155,7 @@ bool MessageReader::NextHeader(Frame& frame) {
 
 // Reads the header block; true when it holds a problem (set in `frame`).
 bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
-  bool haveLength = false;
-  size_t length = 0;
+  std::optional<size_t> length;
   while (!block.empty()) {
     const size_t newline = block.find('\n');
     std::string_view line = block.substr(0, newline);
@@ -169,24 +172,22 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
     if (!EqualsIgnoringCase(name, "content-length")) {
       continue;  // Content-Type and any other header are not needed
     }
-    if (haveLength || !ParseLength(value, length)) {
+    const std::optional<size_t> parsed = ParseLength(value);
+    if (length || !parsed) {
       return Problem(
           frame, "a message header with a wrong Content-Length: \"" + std::string(value) + "\"");
     }
-    haveLength = true;
+    length = parsed;
   }
-  if (!haveLength) {
+  if (!length) {
     return Problem(frame, "a message header without Content-Length");
   }
-  if (length > maxBody_) {
-    state_ = State::kSkip;
-    remaining_ = length;
-    return Problem(frame, "a message of " + std::to_string(length) + " bytes is larger than the " +
-                              std::to_string(maxBody_) + " bytes taken; it was skipped");
-  }
-  state_ = State::kBody;
-  remaining_ = length;
-  return false;
+  remaining_ = *length;
+  state_ = remaining_ > maxBody_ ? State::kSkip : State::kBody;
+  return state_ == State::kSkip &&
+         Problem(frame, "a message of " + std::to_string(remaining_) +
+                            " bytes is larger than the " + std::to_string(maxBody_) +
+                            " bytes taken; it was skipped");
 }
 
 std::string FrameMessage(std::string_view body) {

@@ -92,17 +92,20 @@ struct DocumentRequest {
 };
 
 // The requests about a document that the server answers, each with the
-// capability that announces it: the one list both are taken from.
+// capability that announces it and the capability's options (null: it is
+// announced as true): the one list all are taken from.
 struct DocumentMethod {
   std::string_view method;
   std::string_view provider;
   json (*answer)(const DocumentRequest&);
+  json (*options)() = nullptr;
 };
 constexpr DocumentMethod kDocumentMethods[] = {
     {"textDocument/hover", "hoverProvider",
      [](const DocumentRequest& r) { return Hover(r.view, r.diagnostics, r.Offset()); }},
     {"textDocument/completion", "completionProvider",
-     [](const DocumentRequest& r) { return Completion(r.view, r.Offset()); }},
+     [](const DocumentRequest& r) { return Completion(r.view, r.Offset()); },
+     [] { return json::parse(R"({"triggerCharacters":["$","{"],"resolveProvider":false})"); }},
     {"textDocument/definition", "definitionProvider",
      [](const DocumentRequest& r) { return Definition(r.view, r.uri, r.Offset()); }},
     {"textDocument/references", "referencesProvider",
@@ -127,13 +130,14 @@ constexpr DocumentMethod kDocumentMethods[] = {
        const json& range = r.params.at("range");
        return CodeActions(r.view, r.uri, r.diagnostics, r.view.OffsetOf(range.at("start")),
                           r.view.OffsetOf(range.at("end")));
-     }},
+     },
+     [] { return json::parse(R"({"codeActionKinds":["quickfix"]})"); }},
     {"textDocument/documentSymbol", "documentSymbolProvider",
      [](const DocumentRequest& r) { return DocumentSymbols(r.view, r.diagnostics); }},
     {"textDocument/foldingRange", "foldingRangeProvider",
      [](const DocumentRequest& r) { return FoldingRanges(r.view); }},
     {"textDocument/semanticTokens/full", "semanticTokensProvider",
-     [](const DocumentRequest& r) { return SemanticTokens(r.view); }},
+     [](const DocumentRequest& r) { return SemanticTokens(r.view); }, SemanticTokensOptions},
 };
 
 json Capabilities(PositionEncoding encoding) {
@@ -143,14 +147,8 @@ json Capabilities(PositionEncoding encoding) {
        {{"openClose", true}, {"change", kSyncIncremental}, {"save", {{"includeText", false}}}}},
   };
   for (const DocumentMethod& method : kDocumentMethods) {
-    capabilities[std::string(method.provider)] = true;
+    capabilities[std::string(method.provider)] = method.options ? method.options() : json(true);
   }
-  // The providers that take options in place of true.
-  capabilities["completionProvider"] = {{"triggerCharacters", {"$", "{"}},
-                                        {"resolveProvider", false}};
-  capabilities["codeActionProvider"] = {{"codeActionKinds", {"quickfix"}}};
-  capabilities["semanticTokensProvider"] = {
-      {"legend", SemanticTokensLegend()}, {"full", true}, {"range", false}};
   return capabilities;
 }
 

@@ -59,10 +59,9 @@ class SessionTest : public ::testing::Test {
   int Init(const std::vector<std::string>& args, std::string& err) {
     RunOptions session;
     EXPECT_TRUE(Parse(session, args).Ok());
-    OvConsole console(OvConsole::InMemory{});
-    const int result = session.ReadSettings(console, cwd_, classes_) ? 0 : -1;
-    err = console.ErrText();
-    return result;
+    const std::optional<std::string> problem = session.ReadSettings(cwd_, classes_);
+    err = problem ? "partsc: " + *problem + "\n" : "";
+    return problem ? -1 : 0;
   }
 
   TempDir dir_;
@@ -154,8 +153,8 @@ TEST_F(SessionTest, TheSettingsFileSetsTheEverydayModeAndTheCommandLineWins) {
   for (const auto& [args, mode] : cases) {
     RunOptions session;
     ASSERT_TRUE(Parse(session, args).Ok());
-    OvConsole console(OvConsole::InMemory{});
-    ASSERT_TRUE(session.ReadSettings(console, cwd_, classes_)) << console.ErrText();
+    const std::optional<std::string> problem = session.ReadSettings(cwd_, classes_);
+    ASSERT_FALSE(problem) << *problem;
     std::string text = session.atomic.value_or(false) ? "atomic " : "";
     text += session.strict.value_or(false) ? "strict " : "";
     text += session.diagnosticsFormat.empty() ? "classic" : session.diagnosticsFormat;

@@ -14,7 +14,19 @@ emacs --batch --eval '(require (quote eglot))' >/dev/null 2>&1 ||
   { echo "emacs_test: eglot is not installed"; exit 77; }
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# However the test ends (a timeout, a failure, a signal), Emacs and every
+# server still running are stopped: a server's session is named by a file
+# "running.PGID" while it runs.
+editor=
+stop() {
+  [ -z "$editor" ] || kill "$editor" 2>/dev/null || true
+  for running in "$work"/running.*; do
+    [ ! -e "$running" ] || kill -KILL -- "-${running##*.}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap stop EXIT
+trap 'exit 1' HUP INT TERM
 cp "$root/tests/lsp/editors/bolt.src" "$work/BOLT"
 # The snippets run "partsc" from the PATH.
 mkdir "$work/bin" "$work/settings" "$work/lib"
@@ -24,7 +36,8 @@ mkdir "$work/bin" "$work/settings" "$work/lib"
 cat >"$work/bin/partsc" <<EOF
 #!/bin/sh
 exec 3<&0
-setsid sh -c '"\$0" "\$@" <&3 3<&-; echo \$? >"$work/server-status"' \
+setsid sh -c ': >"$work/running.\$\$"; "\$0" "\$@" <&3 3<&-; s=\$?
+  rm -f "$work/running.\$\$"; echo \$s >"$work/server-status"' \
   "$(cd "$(dirname "$partsc")" && pwd)/$(basename "$partsc")" "\$@" &
 wait \$!
 EOF
@@ -41,8 +54,11 @@ export PARTSC_SNIPPET_SETUP=$work/snippet-1.el PARTSC_SNIPPET_SETTINGS=$work/sni
 export PARTSC_NEW_IN_LIBRARY=$work/lib/new.src PARTSC_NEW=$work/NEW PARTSC_STATUS=$work/server-status
 
 status=0
-timeout 60 emacs --batch -L "$root/editors/emacs" \
-  -l "$root/tests/lsp/editors/eglot_client.el" </dev/null >"$work/emacs.log" 2>&1 || status=$?
+timeout -k 5 60 emacs --batch -L "$root/editors/emacs" \
+  -l "$root/tests/lsp/editors/eglot_client.el" </dev/null >"$work/emacs.log" 2>&1 &
+editor=$!
+wait "$editor" || status=$?
+editor=
 cat "$work/received.txt" 2>/dev/null || true
 if [ $status -ne 0 ]; then
   echo "emacs_test: Emacs ended with $status" >&2
