@@ -150,18 +150,16 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   // A file that is made or written is never one another user planted; one
   // that is read is a regular file (a FIFO would wait for a writer).
   const bool reading = (hostFlags & O_ACCMODE) == O_RDONLY;
-  int fd = -1;
-  if ((hostFlags & O_CREAT) != 0) {
-    const OvOutputFile opened = OpenOutputFile(path, hostFlags, permission);
-    fd = opened.fd;
-    created_ = opened.created;
-  } else {
-    fd = reading ? OpenInputFile(path, true)
-                 : OpenRetrying(path, hostFlags, static_cast<mode_t>(permission));
+  const bool making = (hostFlags & O_CREAT) != 0;
+  const auto mode = static_cast<mode_t>(permission);
+  const OvOpened opened = making    ? OpenOutputFile(path, hostFlags, permission)
+                          : reading ? OpenInputFile(path, true)
+                                    : OpenRetrying(path, hostFlags, mode);
+  if (!opened.Ok()) {
+    return Failed(opened.error);
   }
-  if (fd < 0) {
-    return Failed(errno);
-  }
+  const int fd = opened.fd;
+  created_ = opened.created;
   struct stat status {};
   const bool known = ::fstat(fd, &status) == 0;
   const bool regular = known && S_ISREG(status.st_mode);
@@ -174,9 +172,9 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   // Two runs never write one log at once: the second waits for the first,
   // as long as the lock wait allows, and only then empties the file.
   if (error == 0 && text && !reading && regular) {
-    OvResult<OvLockResult> locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
+    OvLocked locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
     const bool timedOut = locked.status == OvLockResult::kTimedOut;
-    error = locked.Ok() ? 0 : timedOut ? kRefusedLocked : errno;
+    error = locked.Ok() ? 0 : timedOut ? kRefusedLocked : locked.error;
     holder_ = timedOut ? std::move(locked.reason) : std::string();
   }
   if (error == 0 && (hostFlags & O_TRUNC) != 0 && !created_ && regular && ::ftruncate(fd, 0) != 0) {
@@ -194,7 +192,6 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
 
 int OvFileIO::Failed(int error) {
   Note(error);
-  errno = error;
   return -1;
 }
 
@@ -501,13 +498,13 @@ OvTextResult ReadRest(int fd, size_t limit, std::string& text) {
 }  // namespace
 
 OvWholeFile OvFileIO::ReadWholeFile(const std::string& path, size_t limit, bool anyKind) {
-  const int fd = OpenInputFile(path, !anyKind);
-  if (fd < 0) {
-    return {TextResult(OvTextRead::kOpenFailed, errno), {}};
+  const OvOpened opened = OpenInputFile(path, !anyKind);
+  if (!opened.Ok()) {
+    return {TextResult(OvTextRead::kOpenFailed, opened.error), {}};
   }
   std::string bytes;
-  const OvTextResult read = ReadRest(fd, limit, bytes);
-  ::close(fd);
+  const OvTextResult read = ReadRest(opened.fd, limit, bytes);
+  ::close(opened.fd);
   return {read, read.Ok() ? std::move(bytes) : std::string()};
 }
 
@@ -516,11 +513,12 @@ OvWholeFile OvFileIO::ReadWholeFile(const std::string& path, size_t limit, bool 
 // past the limit.
 OvTextResult OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes) {
   bytes.Clear();
-  const int fd = OpenInputFile(path, true);
-  if (fd < 0) {
-    const bool regular = errno != EISDIR && errno != kRefusedNotRegular;
-    return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, errno);
+  const OvOpened opened = OpenInputFile(path, true);
+  if (!opened.Ok()) {
+    const bool regular = opened.error != EISDIR && opened.error != kRefusedNotRegular;
+    return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, opened.error);
   }
+  const int fd = opened.fd;
   struct stat status {};
   const bool known = ::fstat(fd, &status) == 0;
   const auto size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));

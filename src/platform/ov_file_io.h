@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ov_file.h"
 #include "platform/ov_file_bytes.h"
+#include "platform/ov_file_result.h"
 #include "platform/ov_memory_stream.h"
 #include "platform/ov_result.h"
 
@@ -184,7 +184,7 @@ class OvFileIO {
   // The descriptor of Open, or with `text` of Fopen (see each), for the
   // host's flags `hostFlags` (-1: invalid); -1 after Failed.
   int OpenDescriptor(const std::string& path, int hostFlags, int permission, bool text);
-  // Notes `error`, leaves it in errno and answers -1.
+  // Notes `error` and answers -1.
   int Failed(int error);
 
   std::FILE* stream_ = nullptr;
