@@ -172,12 +172,10 @@ OvOpened OpenInputFile(const std::string& path, bool regularOnly, int flags) {
     return opened;
   }
   struct stat status {};
-  int refusal = ::fstat(opened.fd, &status) != 0 ? errno : 0;
-  if (refusal == 0 && S_ISDIR(status.st_mode)) {
-    refusal = EISDIR;
-  } else if (refusal == 0 && regularOnly && !S_ISREG(status.st_mode)) {
-    refusal = kRefusedNotRegular;
-  }
+  const int refusal = ::fstat(opened.fd, &status) != 0          ? errno
+                      : S_ISDIR(status.st_mode)                 ? EISDIR
+                      : regularOnly && !S_ISREG(status.st_mode) ? kRefusedNotRegular
+                                                                : 0;
   if (refusal != 0) {
     ::close(opened.fd);
     return OpenFailed(refusal);
@@ -356,14 +354,10 @@ OvEntered OvFile::ChangeDirectory(const std::string& directory, const std::strin
   const std::string resolved(real);
   std::free(real);
   struct stat status {};
-  int error = 0;
-  if (::stat(resolved.c_str(), &status) != 0) {
-    error = errno;
-  } else if (!S_ISDIR(status.st_mode)) {
-    error = ENOTDIR;
-  } else if (::access(resolved.c_str(), X_OK) != 0) {
-    error = errno;
-  }
+  const int error = ::stat(resolved.c_str(), &status) != 0  ? errno
+                    : !S_ISDIR(status.st_mode)              ? ENOTDIR
+                    : ::access(resolved.c_str(), X_OK) != 0 ? errno
+                                                            : 0;
   if (error != 0) {
     return {{OvEnter::kRefused, SystemErrorText(error)}, {}};
   }
@@ -422,21 +416,14 @@ OvFileResult OvFile::ProbeCreate(const std::string& path) {
   }
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
-  if (exists && S_ISDIR(status.st_mode)) {
-    return FileResultOf(EISDIR);
-  }
   const std::string directory = DirectoryOf(path);
   struct stat parent {};
-  if (::stat(directory.c_str(), &parent) != 0) {
-    return FileResultOf(errno);
-  }
-  if (!S_ISDIR(parent.st_mode)) {
-    return FileResultOf(ENOTDIR);
-  }
-  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
-    return FileResultOf(errno);
-  }
-  return FileResultOf(exists && ::access(path.c_str(), W_OK) != 0 ? errno : 0);
+  return FileResultOf(exists && S_ISDIR(status.st_mode)               ? EISDIR
+                      : ::stat(directory.c_str(), &parent) != 0       ? errno
+                      : !S_ISDIR(parent.st_mode)                      ? ENOTDIR
+                      : ::access(directory.c_str(), W_OK | X_OK) != 0 ? errno
+                      : exists && ::access(path.c_str(), W_OK) != 0   ? errno
+                                                                      : 0);
 }
 
 std::vector<std::string> OvFile::FileNames(const std::string& directory) {

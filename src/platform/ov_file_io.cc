@@ -145,7 +145,8 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   holder_.clear();
   created_ = false;
   if (hostFlags < 0) {
-    return Failed(EINVAL);
+    Note(EINVAL);
+    return -1;
   }
   // A file that is made or written is never one another user planted; one
   // that is read is a regular file (a FIFO would wait for a writer).
@@ -156,7 +157,8 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
                           : reading ? OpenInputFile(path, true)
                                     : OpenRetrying(path, hostFlags, mode);
   if (!opened.Ok()) {
-    return Failed(opened.error);
+    Note(opened.error);
+    return -1;
   }
   const int fd = opened.fd;
   created_ = opened.created;
@@ -182,17 +184,13 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   }
   if (error != 0) {
     ::close(fd);
-    return Failed(error);
+    Note(error);
+    return -1;
   }
   // Appending writes land at the end, wherever the file stood: such a file
   // keeps no position of its own.
   positioned_ = text ? positioned_ : regular && (hostFlags & O_APPEND) == 0;
   return fd;
-}
-
-int OvFileIO::Failed(int error) {
-  Note(error);
-  return -1;
 }
 
 bool OvFileIO::Adopt(std::FILE* stream, bool owns) {
@@ -518,21 +516,20 @@ OvTextResult OvFileIO::ReadText(const std::string& path, size_t limit, OvFileByt
     const bool regular = opened.error != EISDIR && opened.error != kRefusedNotRegular;
     return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, opened.error);
   }
-  const int fd = opened.fd;
   struct stat status {};
-  const bool known = ::fstat(fd, &status) == 0;
+  const bool known = ::fstat(opened.fd, &status) == 0;
   const auto size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));
   OvTextResult read = !known         ? TextResult(OvTextRead::kReadFailed, errno)
                       : size > limit ? TextResult(OvTextRead::kTooLarge, 0)
                                      : OvTextResult();
-  if (read.Ok() && !bytes.Map(fd, size)) {
+  if (read.Ok() && !bytes.Map(opened.fd, size)) {
     try {
-      read = ReadRest(fd, limit, bytes.Room(size));
+      read = ReadRest(opened.fd, limit, bytes.Room(size));
     } catch (const std::bad_alloc&) {
       read = TextResult(OvTextRead::kNoMemory, 0);
     }
   }
-  ::close(fd);
+  ::close(opened.fd);
   if (!read.Ok()) {
     bytes.Clear();
   }

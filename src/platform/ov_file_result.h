@@ -1,4 +1,5 @@
-// What a call on one file came to.
+// What a call on one file came to (OvFile::Access, Remove, Rename, ...): kOk,
+// or kFailed with the system's reason, taken where the call failed.
 #pragma once
 
 #include "platform/ov_result.h"
@@ -6,8 +7,6 @@
 
 namespace partsc {
 
-// What a call on one file came to (OvFile::Access, Remove, Rename, ...):
-// kOk, or kFailed with the system's reason, taken where the call failed.
 enum class OvFileStatus { kOk, kFailed };
 using OvFileResult = OvResult<OvFileStatus>;
 // The result of a system call that left the error number `error` (0: kOk).
