@@ -109,21 +109,22 @@ std::vector<std::string> NamesIn(const std::string& directory, Keep keep) {
   return names;
 }
 
-}  // namespace
-
-OvFileResult FileResultOf(int error) {
-  return error == 0 ? OvFileResult{} : OvFileResult{OvFileStatus::kFailed, SystemErrorText(error)};
+// A failed open, `error` its reason.
+OvOpened OpenFailed(int error) {
+  return {FileResultOf(error), -1, false, error};
 }
 
-int OpenRetrying(const std::string& path, int flags, mode_t permission) {
+}  // namespace
+
+OvOpened OpenRetrying(const std::string& path, int flags, mode_t permission) {
   int fd = -1;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, permission);
   } while (fd < 0 && errno == EINTR);
-  return fd;
+  return fd >= 0 ? OvOpened{{}, fd} : OpenFailed(errno);
 }
 
-OvOutputFile OpenOutputFile(const std::string& path, int flags, int permission) {
+OvOpened OpenOutputFile(const std::string& path, int flags, int permission) {
   flags = (flags | O_CREAT) & ~O_TRUNC;
   const auto mode = static_cast<mode_t>(permission);
   // A name that changes between the look and the open is looked at again.
@@ -132,61 +133,56 @@ OvOutputFile OpenOutputFile(const std::string& path, int flags, int permission) 
     struct stat named {};
     if (::lstat(path.c_str(), &named) != 0) {
       if (errno != ENOENT) {
-        return {};
+        return OpenFailed(errno);
       }
-      const int fd = OpenRetrying(path, flags | O_EXCL | O_NOFOLLOW, mode);
-      if (fd >= 0 || errno != EEXIST || (flags & O_EXCL) != 0) {
-        return {fd, fd >= 0};
+      OvOpened made = OpenRetrying(path, flags | O_EXCL | O_NOFOLLOW, mode);
+      made.created = made.Ok();
+      if (made.error != EEXIST || (flags & O_EXCL) != 0) {
+        return made;
       }
       continue;
     }
     if ((flags & O_EXCL) != 0) {
-      errno = EEXIST;
-      return {};
+      return OpenFailed(EEXIST);
     }
     if (const int refusal = WriteRefusal(path, named); refusal != 0) {
-      errno = refusal;
-      return {};
+      return OpenFailed(refusal);
     }
     const bool link = S_ISLNK(named.st_mode);
-    const int fd = OpenRetrying(path, flags | (link ? 0 : O_NOFOLLOW), mode);
-    if (fd < 0) {
-      if (errno == ELOOP && !link) {
+    OvOpened opened = OpenRetrying(path, flags | (link ? 0 : O_NOFOLLOW), mode);
+    if (!opened.Ok()) {
+      if (opened.error == ELOOP && !link) {
         continue;
       }
-      return {};
+      return opened;
     }
-    struct stat opened {};
-    if (link || (::fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev &&
-                 opened.st_ino == named.st_ino)) {
-      return {fd, false};
+    struct stat status {};
+    if (link || (::fstat(opened.fd, &status) == 0 && status.st_dev == named.st_dev &&
+                 status.st_ino == named.st_ino)) {
+      return opened;
     }
-    ::close(fd);
+    ::close(opened.fd);
   }
-  errno = EAGAIN;
-  return {};
+  return OpenFailed(EAGAIN);
 }
 
-int OpenInputFile(const std::string& path, bool regularOnly, int flags) {
-  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | flags, 0);
-  if (fd < 0) {
-    return -1;
+OvOpened OpenInputFile(const std::string& path, bool regularOnly, int flags) {
+  OvOpened opened = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | flags, 0);
+  if (!opened.Ok()) {
+    return opened;
   }
   struct stat status {};
-  int refusal = ::fstat(fd, &status) != 0 ? errno : 0;
-  if (refusal == 0 && S_ISDIR(status.st_mode)) {
-    refusal = EISDIR;
-  } else if (refusal == 0 && regularOnly && !S_ISREG(status.st_mode)) {
-    refusal = kRefusedNotRegular;
-  }
+  const int refusal = ::fstat(opened.fd, &status) != 0          ? errno
+                      : S_ISDIR(status.st_mode)                 ? EISDIR
+                      : regularOnly && !S_ISREG(status.st_mode) ? kRefusedNotRegular
+                                                                : 0;
   if (refusal != 0) {
-    ::close(fd);
-    errno = refusal;
-    return -1;
+    ::close(opened.fd);
+    return OpenFailed(refusal);
   }
   // Reads of a pipe wait for their bytes again.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return fd;
+  ::fcntl(opened.fd, F_SETFL, ::fcntl(opened.fd, F_GETFL) & ~O_NONBLOCK);
+  return opened;
 }
 
 std::string OvClassDirectories::ToFullPath(std::string_view key, std::string_view name) const {
@@ -225,12 +221,12 @@ OvFileResult OvFile::Rename(const std::string& from, const std::string& to) {
   return FileResultOf(std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno);
 }
 
-std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
-  std::vector<int> errors(paths.size(), 0);
+std::vector<OvFileResult> OvFile::SyncEach(const std::vector<std::string>& paths) {
+  std::vector<OvFileResult> results(paths.size());
   std::vector<size_t> todo;
   for (size_t i = 0; i < paths.size(); ++i) {
     if (OvFaults::ShouldFail(OvFaultKind::kWrite)) {
-      errors[i] = EIO;
+      results[i] = FileResultOf(EIO);
     } else {
       todo.push_back(i);
     }
@@ -242,10 +238,11 @@ std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
   const auto work = [&] {
     for (size_t k = next++; k < todo.size(); k = next++) {
       const size_t i = todo[k];
-      const int fd = OpenRetrying(paths[i], O_RDONLY, 0);
-      errors[i] = fd < 0 ? errno : ::fsync(fd) == 0 ? 0 : errno;
-      if (fd >= 0) {
-        ::close(fd);
+      const OvOpened opened = OpenRetrying(paths[i], O_RDONLY, 0);
+      results[i] = opened;
+      if (opened.Ok()) {
+        results[i] = FileResultOf(::fsync(opened.fd) == 0 ? 0 : errno);
+        ::close(opened.fd);
       }
     }
   };
@@ -261,7 +258,7 @@ std::vector<int> OvFile::SyncEach(const std::vector<std::string>& paths) {
   for (std::thread& helper : helpers) {
     helper.join();
   }
-  return errors;
+  return results;
 }
 
 bool OvFile::SameFile(const std::string& first, const std::string& second) {
@@ -357,14 +354,10 @@ OvEntered OvFile::ChangeDirectory(const std::string& directory, const std::strin
   const std::string resolved(real);
   std::free(real);
   struct stat status {};
-  int error = 0;
-  if (::stat(resolved.c_str(), &status) != 0) {
-    error = errno;
-  } else if (!S_ISDIR(status.st_mode)) {
-    error = ENOTDIR;
-  } else if (::access(resolved.c_str(), X_OK) != 0) {
-    error = errno;
-  }
+  const int error = ::stat(resolved.c_str(), &status) != 0  ? errno
+                    : !S_ISDIR(status.st_mode)              ? ENOTDIR
+                    : ::access(resolved.c_str(), X_OK) != 0 ? errno
+                                                            : 0;
   if (error != 0) {
     return {{OvEnter::kRefused, SystemErrorText(error)}, {}};
   }
@@ -423,21 +416,14 @@ OvFileResult OvFile::ProbeCreate(const std::string& path) {
   }
   struct stat status {};
   const bool exists = ::stat(path.c_str(), &status) == 0;
-  if (exists && S_ISDIR(status.st_mode)) {
-    return FileResultOf(EISDIR);
-  }
   const std::string directory = DirectoryOf(path);
   struct stat parent {};
-  if (::stat(directory.c_str(), &parent) != 0) {
-    return FileResultOf(errno);
-  }
-  if (!S_ISDIR(parent.st_mode)) {
-    return FileResultOf(ENOTDIR);
-  }
-  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
-    return FileResultOf(errno);
-  }
-  return FileResultOf(exists && ::access(path.c_str(), W_OK) != 0 ? errno : 0);
+  return FileResultOf(exists && S_ISDIR(status.st_mode)               ? EISDIR
+                      : ::stat(directory.c_str(), &parent) != 0       ? errno
+                      : !S_ISDIR(parent.st_mode)                      ? ENOTDIR
+                      : ::access(directory.c_str(), W_OK | X_OK) != 0 ? errno
+                      : exists && ::access(path.c_str(), W_OK) != 0   ? errno
+                                                                      : 0);
 }
 
 std::vector<std::string> OvFile::FileNames(const std::string& directory) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ov_file_result.h"
 #include "platform/ov_result.h"
 
 namespace partsc {
@@ -20,27 +21,29 @@ inline constexpr std::string_view kClassParts = "#PARTS:BIN#";
 inline constexpr std::array<std::string_view, 3> kClassKeys = {kClassControl, kClassInput,
                                                                kClassParts};
 
+// What an open came to: the descriptor, and whether this open made the file;
+// or fd -1 and kFailed with the reason and its number (the system's error,
+// or one of the kRefused reasons of ov_util.h), taken where the open failed.
+struct OvOpened : OvFileResult {
+  int fd = -1;
+  bool created = false;
+  int error = 0;
+};
 // open(2) with O_CLOEXEC added, tried again when a signal interrupts it.
-int OpenRetrying(const std::string& path, int flags, mode_t permission);
+OvOpened OpenRetrying(const std::string& path, int flags, mode_t permission);
 // Opens `path` for writing with the host's open flags `flags` (O_CREAT is
 // added), never through a link or into a file that another user planted:
 // a missing file is made with O_EXCL and O_NOFOLLOW; a symbolic link is
 // followed only when it belongs to the run's user or to root; in a directory
 // that another user can write to, an existing file must belong to the run's
-// user (or root) and have no other name. O_TRUNC is left to the caller
-// (OvFileIO truncates once it holds the file's lock). The descriptor, and
-// whether this open made the file; fd -1 with errno, a system error or one
-// of the kRefused reasons of ov_util.h.
-struct OvOutputFile {
-  int fd = -1;
-  bool created = false;
-};
-OvOutputFile OpenOutputFile(const std::string& path, int flags, int permission);
+// user (or root) and have no other name (else kRefusedForeignLink,
+// kRefusedForeignFile or kRefusedOtherNames). O_TRUNC is left to the caller
+// (OvFileIO truncates once it holds the file's lock).
+OvOpened OpenOutputFile(const std::string& path, int flags, int permission);
 // Opens `path` for reading without waiting for a writer (a FIFO) and refuses
 // a directory (EISDIR) and, with `regularOnly`, anything but a regular file
-// (kRefusedNotRegular), with the host's open flags `flags` added. The
-// descriptor, or -1 with errno.
-int OpenInputFile(const std::string& path, bool regularOnly, int flags = 0);
+// (kRefusedNotRegular), with the host's open flags `flags` added.
+OvOpened OpenInputFile(const std::string& path, bool regularOnly, int flags = 0);
 
 // The directories of the three file classes of a run, set by initfiles.
 class OvClassDirectories {
@@ -64,12 +67,6 @@ class OvClassDirectories {
   std::array<std::string, 3> directories_;  // in the order of kClassKeys
 };
 
-// What a call on one file came to (OvFile::Access, Remove, Rename, ...):
-// kOk, or kFailed with the system's reason, taken where the call failed.
-enum class OvFileStatus { kOk, kFailed };
-using OvFileResult = OvResult<OvFileStatus>;
-// The result of a system call that left the error number `error` (0: kOk).
-OvFileResult FileResultOf(int error);
 enum class OvMade { kExisted, kMade, kFailed };
 enum class OvEnter { kEntered, kRefused };
 // A directory that could be entered, or why not.
@@ -86,10 +83,10 @@ class OvFile {
   static OvFileResult Rename(const std::string& from, const std::string& to);
   // Writes what the system holds of each file or directory of `paths` to
   // the disk, and nothing else: they are synced side by side, a few at once,
-  // so that the file system can commit them together. The error number of
-  // each (0 when it is on the disk). Each counts as one write for the test
+  // so that the file system can commit them together. What came of each
+  // (kOk when it is on the disk). Each counts as one write for the test
   // seams, in the order of `paths`, on the calling thread.
-  static std::vector<int> SyncEach(const std::vector<std::string>& paths);
+  static std::vector<OvFileResult> SyncEach(const std::vector<std::string>& paths);
   // True when both paths name one file (the same inode); a symbolic link is
   // the link itself.
   static bool SameFile(const std::string& first, const std::string& second);

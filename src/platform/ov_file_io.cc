@@ -145,23 +145,23 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   holder_.clear();
   created_ = false;
   if (hostFlags < 0) {
-    return Failed(EINVAL);
+    Note(EINVAL);
+    return -1;
   }
   // A file that is made or written is never one another user planted; one
   // that is read is a regular file (a FIFO would wait for a writer).
   const bool reading = (hostFlags & O_ACCMODE) == O_RDONLY;
-  int fd = -1;
-  if ((hostFlags & O_CREAT) != 0) {
-    const OvOutputFile opened = OpenOutputFile(path, hostFlags, permission);
-    fd = opened.fd;
-    created_ = opened.created;
-  } else {
-    fd = reading ? OpenInputFile(path, true)
-                 : OpenRetrying(path, hostFlags, static_cast<mode_t>(permission));
+  const bool making = (hostFlags & O_CREAT) != 0;
+  const auto mode = static_cast<mode_t>(permission);
+  const OvOpened opened = making    ? OpenOutputFile(path, hostFlags, permission)
+                          : reading ? OpenInputFile(path, true)
+                                    : OpenRetrying(path, hostFlags, mode);
+  if (!opened.Ok()) {
+    Note(opened.error);
+    return -1;
   }
-  if (fd < 0) {
-    return Failed(errno);
-  }
+  const int fd = opened.fd;
+  created_ = opened.created;
   struct stat status {};
   const bool known = ::fstat(fd, &status) == 0;
   const bool regular = known && S_ISREG(status.st_mode);
@@ -174,9 +174,9 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   // Two runs never write one log at once: the second waits for the first,
   // as long as the lock wait allows, and only then empties the file.
   if (error == 0 && text && !reading && regular) {
-    OvResult<OvLockResult> locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
+    OvLocked locked = LockDescriptor(fd, OvLockMode::kExclusive, true);
     const bool timedOut = locked.status == OvLockResult::kTimedOut;
-    error = locked.Ok() ? 0 : timedOut ? kRefusedLocked : errno;
+    error = locked.Ok() ? 0 : timedOut ? kRefusedLocked : locked.error;
     holder_ = timedOut ? std::move(locked.reason) : std::string();
   }
   if (error == 0 && (hostFlags & O_TRUNC) != 0 && !created_ && regular && ::ftruncate(fd, 0) != 0) {
@@ -184,18 +184,13 @@ int OvFileIO::OpenDescriptor(const std::string& path, int hostFlags, int permiss
   }
   if (error != 0) {
     ::close(fd);
-    return Failed(error);
+    Note(error);
+    return -1;
   }
   // Appending writes land at the end, wherever the file stood: such a file
   // keeps no position of its own.
   positioned_ = text ? positioned_ : regular && (hostFlags & O_APPEND) == 0;
   return fd;
-}
-
-int OvFileIO::Failed(int error) {
-  Note(error);
-  errno = error;
-  return -1;
 }
 
 bool OvFileIO::Adopt(std::FILE* stream, bool owns) {
@@ -501,13 +496,13 @@ OvTextResult ReadRest(int fd, size_t limit, std::string& text) {
 }  // namespace
 
 OvWholeFile OvFileIO::ReadWholeFile(const std::string& path, size_t limit, bool anyKind) {
-  const int fd = OpenInputFile(path, !anyKind);
-  if (fd < 0) {
-    return {TextResult(OvTextRead::kOpenFailed, errno), {}};
+  const OvOpened opened = OpenInputFile(path, !anyKind);
+  if (!opened.Ok()) {
+    return {TextResult(OvTextRead::kOpenFailed, opened.error), {}};
   }
   std::string bytes;
-  const OvTextResult read = ReadRest(fd, limit, bytes);
-  ::close(fd);
+  const OvTextResult read = ReadRest(opened.fd, limit, bytes);
+  ::close(opened.fd);
   return {read, read.Ok() ? std::move(bytes) : std::string()};
 }
 
@@ -516,25 +511,25 @@ OvWholeFile OvFileIO::ReadWholeFile(const std::string& path, size_t limit, bool 
 // past the limit.
 OvTextResult OvFileIO::ReadText(const std::string& path, size_t limit, OvFileBytes& bytes) {
   bytes.Clear();
-  const int fd = OpenInputFile(path, true);
-  if (fd < 0) {
-    const bool regular = errno != EISDIR && errno != kRefusedNotRegular;
-    return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, errno);
+  const OvOpened opened = OpenInputFile(path, true);
+  if (!opened.Ok()) {
+    const bool regular = opened.error != EISDIR && opened.error != kRefusedNotRegular;
+    return TextResult(regular ? OvTextRead::kOpenFailed : OvTextRead::kNotRegular, opened.error);
   }
   struct stat status {};
-  const bool known = ::fstat(fd, &status) == 0;
+  const bool known = ::fstat(opened.fd, &status) == 0;
   const auto size = static_cast<size_t>(std::max<off_t>(status.st_size, 0));
   OvTextResult read = !known         ? TextResult(OvTextRead::kReadFailed, errno)
                       : size > limit ? TextResult(OvTextRead::kTooLarge, 0)
                                      : OvTextResult();
-  if (read.Ok() && !bytes.Map(fd, size)) {
+  if (read.Ok() && !bytes.Map(opened.fd, size)) {
     try {
-      read = ReadRest(fd, limit, bytes.Room(size));
+      read = ReadRest(opened.fd, limit, bytes.Room(size));
     } catch (const std::bad_alloc&) {
       read = TextResult(OvTextRead::kNoMemory, 0);
     }
   }
-  ::close(fd);
+  ::close(opened.fd);
   if (!read.Ok()) {
     bytes.Clear();
   }

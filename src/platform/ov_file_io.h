@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ov_file.h"
 #include "platform/ov_file_bytes.h"
+#include "platform/ov_file_result.h"
 #include "platform/ov_memory_stream.h"
 #include "platform/ov_result.h"
 
@@ -182,10 +182,8 @@ class OvFileIO {
   // after Note when there is none.
   bool Adopt(std::FILE* stream, bool owns);
   // The descriptor of Open, or with `text` of Fopen (see each), for the
-  // host's flags `hostFlags` (-1: invalid); -1 after Failed.
+  // host's flags `hostFlags` (-1: invalid); -1 with the failure noted.
   int OpenDescriptor(const std::string& path, int hostFlags, int permission, bool text);
-  // Notes `error`, leaves it in errno and answers -1.
-  int Failed(int error);
 
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = false;

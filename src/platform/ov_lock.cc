@@ -116,7 +116,7 @@ bool IsLockWait(const char* text) {
   return std::strtol(text, nullptr, 10) <= kMost;
 }
 
-OvResult<OvLockResult> LockDescriptor(int fd, OvLockMode mode, bool wait) {
+OvLocked LockDescriptor(int fd, OvLockMode mode, bool wait) {
   const int operation = (mode == OvLockMode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(LockWaitSeconds());
@@ -129,13 +129,13 @@ OvResult<OvLockResult> LockDescriptor(int fd, OvLockMode mode, bool wait) {
     }
     const int error = errno;
     if ((error != EWOULDBLOCK && error != EINTR) || (wait && OvSignals::Caught() != 0)) {
-      return {OvLockResult::kFailed, SystemErrorText(error)};
+      return {{OvLockResult::kFailed, SystemErrorText(error)}, error};
     }
     if (!wait) {
-      return {OvLockResult::kBusy, {}};
+      return {{OvLockResult::kBusy, {}}};
     }
     if (Clock::now() >= deadline) {
-      return {OvLockResult::kTimedOut, LockHolder(fd)};
+      return {{OvLockResult::kTimedOut, LockHolder(fd)}};
     }
     const timespec pause{0, pauseNs};
     ::nanosleep(&pause, nullptr);

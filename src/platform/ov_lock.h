@@ -23,11 +23,15 @@ int LockWaitSeconds();
 // LockWaitSeconds takes.
 bool IsLockWait(const char* text);
 
+// What taking a lock came to; with kFailed the system's error number too.
+struct OvLocked : OvResult<OvLockResult> {
+  int error = 0;
+};
 // Takes the lock on the file open on `fd`. With `wait`, a lock another holds
 // is waited for, at most LockWaitSeconds() (a signal ends the wait sooner);
 // kTimedOut then, with who held it as the reason ("process 1234 (partsc)
 // of user alice", "another process" when the system cannot tell). Without, kBusy
 // at once.
-OvResult<OvLockResult> LockDescriptor(int fd, OvLockMode mode, bool wait);
+OvLocked LockDescriptor(int fd, OvLockMode mode, bool wait);
 
 }  // namespace partsc

@@ -27,8 +27,8 @@ class OvUtil {
 };
 
 // partsc's own reasons for refusing a file. They travel where the system's
-// error numbers do (errno, OvFileIO::Error) and lie above all of them, so
-// that SystemErrorText gives their words as well.
+// error numbers do (OvOpened::error, OvFileIO::Error) and lie above all of
+// them, so that SystemErrorText gives their words as well.
 inline constexpr int kRefusedForeignLink = 1 << 16;  // a symbolic link of another user
 inline constexpr int kRefusedForeignFile = kRefusedForeignLink + 1;  // another user's, shared
 inline constexpr int kRefusedOtherNames = kRefusedForeignLink + 2;   // hard links, shared

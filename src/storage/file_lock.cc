@@ -12,7 +12,11 @@ namespace partsc {
 
 OvResult<OvLockResult> FileLock::Lock(const std::string& path, OvLockMode mode) {
   Unlock();
-  return Take(OpenRetrying(path, O_RDONLY, 0), mode, true);
+  const OvOpened opened = OpenRetrying(path, O_RDONLY, 0);
+  if (!opened.Ok()) {
+    return {OvLockResult::kFailed, opened.reason};
+  }
+  return Take(opened.fd, mode, true);
 }
 
 OvResult<OvLockResult> FileLock::LockNamed(const std::string& path, OvLockMode mode, bool create,
@@ -22,18 +26,20 @@ OvResult<OvLockResult> FileLock::LockNamed(const std::string& path, OvLockMode m
   for (int i = 0; i < kTries; ++i) {
     // A lock file is made anew, or one that is there is only opened to be
     // locked: never through a link, never anything but a regular file.
-    int fd = create ? OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666) : -1;
-    const bool made = fd >= 0;
-    if (fd < 0 && (!create || errno == EEXIST)) {
-      fd = OpenInputFile(path, true, O_NOFOLLOW);
+    OvOpened opened = create ? OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666)
+                             : OpenInputFile(path, true, O_NOFOLLOW);
+    const bool made = create && opened.Ok();
+    if (create && opened.error == EEXIST) {
+      opened = OpenInputFile(path, true, O_NOFOLLOW);
     }
-    if (fd < 0) {
-      if (errno == ENOENT && create) {
+    if (!opened.Ok()) {
+      if (opened.error == ENOENT && create) {
         continue;  // gone between the two opens
       }
-      return {errno == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed, {}};
+      return {opened.error == ENOENT ? OvLockResult::kMissing : OvLockResult::kFailed,
+              opened.reason};
     }
-    OvResult<OvLockResult> taken = Take(fd, mode, wait);
+    OvResult<OvLockResult> taken = Take(opened.fd, mode, wait);
     if (!taken.Ok()) {
       return taken;
     }

@@ -18,9 +18,9 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  // Opens `path` (a file or a directory) read-only and waits for the lock,
-  // as LockDescriptor (platform/ov_lock.h) does; a lock held before is let go first. Nothing is
-  // held unless the answer is kLocked; kTimedOut names who held it.
+  // Opens `path` (a file or a directory) read-only and waits for the lock, as LockDescriptor
+  // (platform/ov_lock.h) does; a lock held before is let go first. Nothing is held unless the
+  // answer is kLocked; kTimedOut names who held it, kFailed why it could not be opened or locked.
   OvResult<OvLockResult> Lock(const std::string& path, OvLockMode mode);
   // Locks the file that `path` names when the lock is taken: a file that
   // lost the name while this run waited (replaced by a rename, or removed)

@@ -323,12 +323,12 @@ void PendingReplacements::PutInPlace() {
   for (const std::unique_ptr<ReplacingPartsFileSink>& sink : waiting_) {
     written.push_back(sink->WrittenPath());
   }
-  const std::vector<int> errors = OvFile::SyncEach(written);
+  std::vector<OvFileResult> synced = OvFile::SyncEach(written);
   for (size_t i = 0; i < waiting_.size(); ++i) {
     ReplacingPartsFileSink& sink = *waiting_[i];
-    SinkResult replaced =
-        errors[i] != 0 ? SinkResult::Failed(SinkStatus::kReplaceFailed, SystemErrorText(errors[i]))
-                       : sink.Replace();
+    SinkResult replaced = synced[i].Ok() ? sink.Replace()
+                                         : SinkResult::Failed(SinkStatus::kReplaceFailed,
+                                                              std::move(synced[i].reason));
     if (replaced.Ok()) {
       unsyncedDirectories_.insert(OvFile::DirectoryOf(sink.Path()));
     }
