@@ -116,14 +116,10 @@ std::vector<std::vector<Piece>> Cuttings(const std::vector<Field>& written) {
       if (!overlap) {
         continue;
       }
-      std::vector<Piece> cutting;
-      for (size_t k = 0; k < written.size(); ++k) {
-        if (k == i) {
-          cutting.push_back(*overlap);
-        } else if (k != j) {
-          cutting.push_back(single[k]);
-        }
-      }
+      // The overlap takes the first field's place; the second's goes.
+      std::vector<Piece> cutting = single;
+      cutting[i] = *overlap;
+      cutting.erase(cutting.begin() + static_cast<std::ptrdiff_t>(j));
       cuttings.push_back(std::move(cutting));
     }
   }

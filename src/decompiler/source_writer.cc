@@ -112,20 +112,20 @@ class SourceWriter {
   }
 
   Problem WriteViewLines() {
+    const PartsModel& model = recovery_.model;
     int comments = 0;
-    for (int view = 0; view < kViewCount; ++view) {
-      const std::string name = ApgName(view);
-      const std::string comment = ApgComment(view);
+    for (size_t view = 0; view < kViewKeywords.size(); ++view) {
+      const std::string name = model.apgNames[view].Str();
       at_ = "/views/" + std::to_string(view);
-      comments += comment.empty() ? 0 : 1;
-      const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
-      if (name.empty() && !comment.empty()) {
+      comments += model.apgComments[view].Empty() ? 0 : 1;
+      const std::string keyword(kViewKeywords[view]);
+      if (name.empty() && !model.apgComments[view].Empty()) {
         return Fail("the view " + keyword + " has an APG comment but no APG name");
       }
-      for (int other = 0; other < view && !name.empty(); ++other) {
-        if (ApgName(other) == name) {
-          return Fail("the views " + std::string(kViewKeywords[static_cast<size_t>(other)]) +
-                      " and " + keyword + " share the APG name " + Shown(name));
+      for (size_t other = 0; other < view && !name.empty(); ++other) {
+        if (model.apgNames[other].Str() == name) {
+          return Fail("the views " + std::string(kViewKeywords[other]) + " and " + keyword +
+                      " share the APG name " + Shown(name));
         }
       }
     }
@@ -136,22 +136,23 @@ class SourceWriter {
     }
     body_ += KeywordText(Keyword::kApg);
     body_ += '\n';
-    for (int view = 0; view < kViewCount; ++view) {
-      const std::string name = ApgName(view);
-      const std::string comment = ApgComment(view);
-      const std::string keyword(kViewKeywords[static_cast<size_t>(view)]);
+    for (size_t view = 0; view < kViewKeywords.size(); ++view) {
+      const std::string name = model.apgNames[view].Str();
+      const std::string comment = model.apgComments[view].Str();
+      const std::string keyword(kViewKeywords[view]);
+      const std::string where = "/views/" + std::to_string(view);
       if (name.empty()) {
         continue;
       }
-      at_ = "/views/" + std::to_string(view) + "/name";
+      at_ = where + "/name";
       if (Problem problem = Check("the APG name of " + keyword, name, '!', kApgTextMax)) {
         return problem;
       }
-      at_ = "/views/" + std::to_string(view) + "/comment";
+      at_ = where + "/comment";
       if (Problem problem = Check("the APG comment of " + keyword, comment, '"', kApgTextMax)) {
         return problem;
       }
-      at_ = "/views/" + std::to_string(view);
+      at_ = where;
       if (Problem problem = Line(body_, keyword,
                                  Constant({{'!', Padded(name, kApgTextMax), true},
                                            {'"', Padded(comment, kApgTextMax), !comment.empty()}}),
@@ -399,13 +400,6 @@ class SourceWriter {
       }
     }
     return std::nullopt;
-  }
-
-  std::string ApgName(int view) const {
-    return recovery_.model.apgNames[static_cast<size_t>(view)].Str();
-  }
-  std::string ApgComment(int view) const {
-    return recovery_.model.apgComments[static_cast<size_t>(view)].Str();
   }
 
   const Recovery& recovery_;

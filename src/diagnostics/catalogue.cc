@@ -422,12 +422,10 @@ const CatalogueEntry& CatalogueOf(DiagnosticId id) {
 }
 
 const CatalogueEntry* FindCatalogueEntry(std::string_view name) {
-  for (const CatalogueEntry& entry : kEntries) {
-    if (entry.name == name || entry.name.substr(kPrefix.size()) == name) {
-      return &entry;
-    }
-  }
-  return nullptr;
+  const auto found = std::ranges::find_if(kEntries, [name](const CatalogueEntry& entry) {
+    return entry.name == name || entry.name.substr(kPrefix.size()) == name;
+  });
+  return found == kEntries.end() ? nullptr : &*found;
 }
 
 std::optional<Warning> FindWarning(std::string_view name) {

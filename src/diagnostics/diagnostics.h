@@ -45,7 +45,6 @@ class Diagnostics {
   Diagnostics(const Diagnostics&) = delete;
   Diagnostics& operator=(const Diagnostics&) = delete;
 
-  OvConsole& Console() { return console_; }
   // The directory the structured formats show paths relative to: the one
   // partsc was started in, also after -C. The run's directory until set.
   void SetDisplayDirectory(std::string directory) { displayDirectory_ = std::move(directory); }
@@ -129,7 +128,6 @@ class Diagnostics {
   }
 
   // Warnings for silent changes: off until enabled.
-  void EnableWarning(Warning warning, bool enabled) { warnings_.Enable(warning, enabled); }
   bool WarningEnabled(Warning warning) const { return warnings_.Enabled(warning); }
   // One -W option without its "-W": "all", "error", "NAME" or "no-NAME"
   // (also "no-all", "no-error"); false for a name that is no warning.

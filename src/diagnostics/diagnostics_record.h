@@ -36,9 +36,6 @@ struct DiagnosticRecord {
   bool afterStop = false;
 };
 
-// The note that a record found after its compile stopped carries.
-inline constexpr std::string_view kAfterStopNote = "found after the compile stopped";
-
 // "MESSAGE: REASON", without ": REASON" when there is none, and with
 // " (found after the compile stopped)" when `afterStop`: the text of a
 // diagnostic as the console, the structured formats and the editor show it.
@@ -49,7 +46,7 @@ inline std::string MessageWithReason(std::string_view message, std::string_view 
     text.append(": ").append(reason);
   }
   if (afterStop) {
-    text.append(" (").append(kAfterStopNote).append(")");
+    text.append(" (found after the compile stopped)");
   }
   return text;
 }

@@ -26,46 +26,15 @@ namespace {
 template <typename Entry>
 void ListEntries(const std::vector<Entry>& entries, OvFileIO& runLog);
 
-// Where the listing takes each size's member list from: the model, or the
-// bytes of the file, read one list at a time into the same views.
-class SizeMembers {
- public:
-  explicit SizeMembers(const PartsModel& model) : model_(model) {}
-  SizeMembers(const PartsModel& outline, std::string_view bytes)
-      : model_(outline), bytes_(bytes), fromBytes_(true) {}
-
-  // Lists the member list of the size in `slot`, its spec lines then its
-  // param lines, and answers the result of reading it; a list that could
-  // not be read whole is not listed.
-  ReadStatus List(size_t slot, OvFileIO& runLog) {
-    if (!fromBytes_) {
-      const PartsSize& size = model_.sizes[slot];
-      if (size.membersResult == ReadStatus::kOk) {
-        ListMembers(runLog, size.members);
-      }
-      return size.membersResult;
-    }
-    const ReadStatus result = ViewSizeMembers(bytes_, model_, slot, scratch_);
-    if (result == ReadStatus::kOk) {
-      ListEntries(scratch_.specs, runLog);
-      ListEntries(scratch_.params, runLog);
-    }
-    return result;
-  }
-
- private:
-  const PartsModel& model_;
-  std::string_view bytes_;
-  bool fromBytes_ = false;
-  MemberViews scratch_;
-};
-
-// What one listing works on.
+// What one listing works on. With `bytes`, each size's member list is read
+// from them when the listing comes to it, one list at a time into the same
+// views; without, it is the model's.
 struct Listing {
   Diagnostics& diagnostics;
   const PartsModel& model;
-  SizeMembers& members;
   OvFileIO& runLog;
+  std::optional<std::string_view> bytes = {};
+  MemberViews scratch = {};
 };
 
 // A name or text as the listing shows it in `out`: as it stands in the run
@@ -169,10 +138,17 @@ ListResult WriteSizeBlock(Listing& l, size_t index) {
   if (!slot) {
     return ListResult{ListStep::kSizeMembers, ReadStatus::kSizeNotFound};
   }
-  const ReadStatus result = l.members.List(*slot, runLog);
+  const ReadStatus result = l.bytes ? ViewSizeMembers(*l.bytes, l.model, *slot, l.scratch)
+                                    : l.model.sizes[*slot].membersResult;
   if (result != ReadStatus::kOk) {
     return ReadFailed(l, result, ListStep::kSizeMembers);
   }
+  if (!l.bytes) {
+    ListMembers(runLog, l.model.sizes[*slot].members);
+    return {};
+  }
+  ListEntries(l.scratch.specs, runLog);
+  ListEntries(l.scratch.params, runLog);
   return {};
 }
 
@@ -403,16 +379,14 @@ ListResult ReadListedFile(const std::string& readPath, OvFileBytes& bytes) {
 
 ListResult ListOpenFile(Diagnostics& diagnostics, const PartsModel& model, const std::string& path,
                         OvFileIO& runLog) {
-  SizeMembers members(model);
-  Listing listing{diagnostics, model, members, runLog};
+  Listing listing{diagnostics, model, runLog};
   return ListModel(listing, path);
 }
 
 ListResult ListFileBytes(Diagnostics& diagnostics, std::string_view bytes, const std::string& path,
                          OvFileIO& runLog) {
   const PartsModel outline = DecodePartsOutline(bytes);
-  SizeMembers members(outline, bytes);
-  Listing listing{diagnostics, outline, members, runLog};
+  Listing listing{diagnostics, outline, runLog, bytes};
   return ListModel(listing, path);
 }
 

@@ -387,8 +387,8 @@ TEST(ReportDiagnostic, WantedQueriesFollowEverySetting) {
   const Step steps[] = {
       {[](Diagnostics& d) { d.ApplyWarningOption("all"); }, true, true},
       {[](Diagnostics& d) { d.ApplyWarningOption("no-all"); }, false, false},
-      {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, true); }, true, true},
-      {[](Diagnostics& d) { d.EnableWarning(Warning::kTextCut, false); }, false, false},
+      {[](Diagnostics& d) { d.ApplyWarningOption("text-cut"); }, true, true},
+      {[](Diagnostics& d) { d.ApplyWarningOption("no-text-cut"); }, false, false},
       {[](Diagnostics& d) { d.AddSink(std::make_unique<Recorder>(lines, "")); }, true, false},
       {[](Diagnostics& d) { d.FinishSinks(0); }, false, false},
       {[](Diagnostics& d) { d.SetFormat(DiagnosticsFormat::kJson); }, true, false},
