@@ -281,11 +281,11 @@ class SourceWriter {
   Problem WriteParam(const ParamEntry& param, const std::string& where) {
     const std::string what = "the param " + Shown(param.name) + " in " + where;
     const std::string whose = "of param " + Shown(param.name) + " in " + where;
+    const std::string& comment = param.comment;
+    at_ = entry_ + "/name";
     if (param.name.empty()) {
       return Fail("a param in " + where + " has an empty name");
     }
-    const std::string& comment = param.comment;
-    at_ = entry_ + "/name";
     if (Problem problem =
             Check("the param name", param.name, '!', kParamNameMax, "in " + where, false)) {
       return problem;
