@@ -77,9 +77,8 @@ class Client {
   // Reads until a message for which `wanted` is true; the others are passed.
   json WaitFor(const std::function<bool(const json&)>& wanted) {
     while (true) {
-      lsp::Frame frame;
-      while (reader_.Next(frame)) {
-        json message = json::parse(frame.text);
+      while (const std::optional<lsp::Frame> frame = reader_.Next()) {
+        json message = json::parse(frame->text);
         if (wanted(message)) {
           return message;
         }

@@ -54,11 +54,10 @@ class CheckingOutbox : public partsc::lsp::Outbox {
 std::vector<partsc::lsp::Frame> Cut(std::string_view first, std::string_view second) {
   partsc::lsp::MessageReader reader;
   std::vector<partsc::lsp::Frame> frames;
-  partsc::lsp::Frame frame;
   for (const std::string_view part : {first, second}) {
     reader.Feed(part);
-    while (reader.Next(frame)) {
-      frames.push_back(frame);
+    while (std::optional<partsc::lsp::Frame> frame = reader.Next()) {
+      frames.push_back(std::move(*frame));
     }
   }
   return frames;

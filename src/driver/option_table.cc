@@ -200,16 +200,16 @@ std::vector<std::string> Words(std::string_view choices) {
 // "--format=FORMAT", "-WNAME", "--list FILE...".
 std::string Spelling(const OptionSpec& option) {
   std::string text;
-  if (!option.shortName.empty()) {
-    text.append(option.shortName);
-    if (!option.argument.empty()) {
-      text.append(option.value == V::kWarning ? "" : " ").append(option.argument);
+  const std::pair<std::string_view, const char*> names[] = {
+      {option.shortName, option.value == V::kWarning ? "" : " "},
+      {option.longName, option.value == V::kChoice ? "=" : " "}};
+  for (const auto& [name, separator] : names) {
+    if (name.empty()) {
+      continue;
     }
-  }
-  if (!option.longName.empty()) {
-    text.append(text.empty() ? "" : ", ").append(option.longName);
+    text.append(text.empty() ? "" : ", ").append(name);
     if (!option.argument.empty()) {
-      text.append(option.value == V::kChoice ? "=" : " ").append(option.argument);
+      text.append(separator).append(option.argument);
     }
   }
   if (!option.operands.empty()) {

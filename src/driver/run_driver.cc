@@ -1,5 +1,6 @@
 #include "driver/run_driver.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <new>
@@ -59,6 +60,14 @@ bool WriteFailureReported(OvConsole& console, const std::string& name, const std
 bool StandardOutputFailed(OvConsole& console, RunSummary* summary = nullptr) {
   console.Out().Fflush();
   return WriteFailureReported(console, "standard output", console.Out().ErrorText(), summary);
+}
+
+// A note on standard error about an input or its parts file. JSON lines
+// stay JSON: there the summary's object says the same.
+void Note(RunContext& run, const std::string& note) {
+  if (!note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
+    Complain(run.console, note);
+  }
 }
 
 // What the walk of a control file keeps from one input to the next, and
@@ -154,10 +163,7 @@ void TakeReplacements(Walk& walk) {
     failure.message = "the parts file could not be put in place: " + result.reason;
     failure.partsFile = Shown(run, result.path);
     KeptPrevious(run, result.path, failure);
-    // JSON lines stay JSON: there the summary's object says the same.
-    if (run.diagnostics.Format() != DiagnosticsFormat::kJson) {
-      Complain(run.console, QuoteName(result.path) + ": not replaced: " + result.reason);
-    }
+    Note(run, QuoteName(result.path) + ": not replaced: " + result.reason);
     walk.summary.failures.push_back(std::move(failure));
   }
 }
@@ -296,10 +302,7 @@ TakenInput TakeInput(Walk& walk, const std::string& inputPath, int lineNumber) {
     sink.Release();
   }
   run.diagnostics.EndInput();
-  // JSON lines stay JSON: there the summary's object says the same.
-  if (!outcome.note.empty() && run.diagnostics.Format() != DiagnosticsFormat::kJson) {
-    Complain(run.console, outcome.note);
-  }
+  Note(run, outcome.note);
   if (!outcome.done) {
     walk.summary.failures.push_back(std::move(outcome.failure));
   } else if (!run.options.atomic.value_or(false) || walk.inMemory) {
@@ -656,11 +659,8 @@ void CheckLibraryRun(const lsp::LibraryRun& request, DiagnosticSink& sink,
   for (const std::string& warning : request.warnings) {
     words.push_back("-W" + warning);
   }
-  std::vector<char*> argv;
-  for (std::string& word : words) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv(words.size() + 1, nullptr);
+  std::ranges::transform(words, argv.begin(), [](std::string& word) { return word.data(); });
   OvConsole console(OvConsole::InMemory{});
   RunExtras extras{request.texts, &sink, &inputs};
   RunPartsc(static_cast<int>(words.size()), argv.data(), console, request.directory, extras);

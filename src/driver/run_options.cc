@@ -43,6 +43,15 @@ std::string ActionNames(ActionSet actions) {
   return OrList(names);
 }
 
+// The option whose default a key of the everyday mode gives, or null.
+const OptionSpec* ModeKeyOption(std::string_view key) {
+  const std::span<const OptionSpec> table = OptionTable();
+  const auto found = std::ranges::find_if(table, [key](const OptionSpec& option) {
+    return !option.settingsKey.empty() && option.settingsKey == key;
+  });
+  return found == table.end() ? nullptr : &*found;
+}
+
 // The options that take a text, given once.
 constexpr std::pair<OptionId, std::string RunOptions::*> kTexts[] = {
     {OptionId::kSettings, &RunOptions::settingsPath},
@@ -226,19 +235,6 @@ ParsedCommandLine RunOptions::Parse(int argc, char** argv, OvConsole& console) {
   console.Out().Fflush();
   return parsed;
 }
-
-namespace {
-
-// The option whose default a key of the everyday mode gives, or null.
-const OptionSpec* ModeKeyOption(std::string_view key) {
-  const std::span<const OptionSpec> table = OptionTable();
-  const auto found = std::ranges::find_if(table, [key](const OptionSpec& option) {
-    return !option.settingsKey.empty() && option.settingsKey == key;
-  });
-  return found == table.end() ? nullptr : &*found;
-}
-
-}  // namespace
 
 bool RunOptions::Knows(std::string_view key) const {
   return ModeKeyOption(key) != nullptr;

@@ -89,16 +89,14 @@ void RunSummary::Print(OvConsole& console, bool json) const {
   if (!notWritten.empty()) {
     head += ", " + Count(notWritten.size(), "output", "outputs") + " not written";
   }
-  std::vector<std::string> lines{head};
+  const auto say = [&console](const std::string& line) { Complain(console, EscapeControls(line)); };
+  say(head);
   for (const SourceFailure& failure : failures) {
-    lines.push_back("failed: " + PlaceText(failure) + ": " + failure.message);
-    lines.push_back("  left: " + LeftText(failure));
+    say("failed: " + PlaceText(failure) + ": " + failure.message);
+    say("  left: " + LeftText(failure));
   }
   for (const std::string& output : notWritten) {
-    lines.push_back("not written: " + output);
-  }
-  for (const std::string& line : lines) {
-    Complain(console, EscapeControls(line));
+    say("not written: " + output);
   }
 }
 

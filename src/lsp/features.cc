@@ -456,11 +456,10 @@ json SemanticTokens(const View& view) {
       }
       const Position at = cursor.At(base + token.start);
       const int64_t length = view.snapshot.lines.Units(covered, view.encoding);
-      data.push_back(at.line - previous.line);
-      data.push_back(at.line == previous.line ? at.character - previous.character : at.character);
-      data.push_back(length);
-      data.push_back(static_cast<int64_t>(token.type));
-      data.push_back(token.declaration ? 1 : 0);
+      data.insert(data.end(),
+                  {at.line - previous.line,
+                   at.line == previous.line ? at.character - previous.character : at.character,
+                   length, static_cast<int64_t>(token.type), token.declaration ? 1 : 0});
       previous = at;
     }
   }

@@ -51,11 +51,8 @@ std::optional<size_t> ParseLength(std::string_view text) {
                                                                   : std::nullopt;
 }
 
-// Sets `frame` to the problem `text`; true, for the reader's answer.
-bool Problem(Frame& frame, std::string text) {
-  frame.isMessage = false;
-  frame.text = std::move(text);
-  return true;
+Frame Problem(std::string text) {
+  return {false, std::move(text)};
 }
 
 }  // namespace
@@ -77,28 +74,26 @@ void MessageReader::Consume(size_t count) {
   }
 }
 
-bool MessageReader::Next(Frame& frame) {
+std::optional<Frame> MessageReader::Next() {
   if (state_ == State::kSkip) {
     const size_t count = std::min(remaining_, Pending().size());
     Consume(count);
     remaining_ -= count;
     if (remaining_ > 0) {
-      return false;
+      return std::nullopt;
     }
     state_ = State::kHeader;
   }
   if (state_ == State::kHeader) {
-    return NextHeader(frame);
+    return NextHeader();
   }
-  const std::string_view pending = Pending();
-  if (pending.size() < remaining_) {
-    return false;
+  if (Pending().size() < remaining_) {
+    return std::nullopt;
   }
-  frame.isMessage = true;
-  frame.text.assign(pending.substr(0, remaining_));
+  Frame frame{true, std::string(Pending().substr(0, remaining_))};
   Consume(remaining_);
   state_ = State::kHeader;
-  return true;
+  return frame;
 }
 
 // Bytes where a header should begin but none does: dropped up to the next
@@ -116,45 +111,45 @@ void MessageReader::SkipGarbage() {
 }
 
 // Once the next header begins: what was dropped before it, reported once
-// (blank lines alone are dropped without a word). True when a problem was set.
-bool MessageReader::ReportSkipped(Frame& frame) {
+// (blank lines alone are dropped without a word).
+std::optional<Frame> MessageReader::ReportSkipped() {
   const size_t skipped = std::exchange(skipped_, 0);
-  return std::exchange(skippedText_, false) &&
-         Problem(frame, "bytes that are not a message header were skipped (" +
-                            std::to_string(skipped) + " bytes)");
+  if (!std::exchange(skippedText_, false)) {
+    return std::nullopt;
+  }
+  return Problem("bytes that are not a message header were skipped (" + std::to_string(skipped) +
+                 " bytes)");
 }
 
-bool MessageReader::NextHeader(Frame& frame) {
+std::optional<Frame> MessageReader::NextHeader() {
   std::string_view pending = Pending();
   if (!StartsLikeHeader(pending)) {
     SkipGarbage();
     pending = Pending();
   }
   if (pending.size() < kHeaderStart.size()) {
-    return false;
+    return std::nullopt;
   }
-  if (ReportSkipped(frame)) {
-    return true;
+  if (std::optional<Frame> skipped = ReportSkipped()) {
+    return skipped;
   }
   const std::optional<HeaderBlock> header = FindHeaderBlock(pending);
   if (!header) {
     if (pending.size() <= kMaxHeaderBytes) {
-      return false;
+      return std::nullopt;
     }
     Consume(pending.size());
-    return Problem(frame, "a message header of more than " + std::to_string(kMaxHeaderBytes) +
-                              " bytes was skipped");
+    return Problem("a message header of more than " + std::to_string(kMaxHeaderBytes) +
+                   " bytes was skipped");
   }
   const std::string block(pending.substr(0, header->length));
   Consume(header->end);
-  if (ParseHeader(block, frame)) {
-    return true;
-  }
-  return Next(frame);
+  std::optional<Frame> problem = ParseHeader(block);
+  return problem ? problem : Next();
 }
 
-// Reads the header block; true when it holds a problem (set in `frame`).
-bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
+// Reads the header block; answers the problem it holds, if any.
+std::optional<Frame> MessageReader::ParseHeader(std::string_view block) {
   std::optional<size_t> length;
   while (!block.empty()) {
     const size_t newline = block.find('\n');
@@ -165,7 +160,7 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
     }
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
-      return Problem(frame, "a message header line without ':'");
+      return Problem("a message header line without ':'");
     }
     const std::string_view name = OvStringUtil::TrimBlanks(line.substr(0, colon));
     const std::string_view value = OvStringUtil::TrimBlanks(line.substr(colon + 1));
@@ -174,20 +169,21 @@ bool MessageReader::ParseHeader(std::string_view block, Frame& frame) {
     }
     const std::optional<size_t> parsed = ParseLength(value);
     if (length || !parsed) {
-      return Problem(
-          frame, "a message header with a wrong Content-Length: \"" + std::string(value) + "\"");
+      return Problem("a message header with a wrong Content-Length: \"" + std::string(value) +
+                     "\"");
     }
     length = parsed;
   }
   if (!length) {
-    return Problem(frame, "a message header without Content-Length");
+    return Problem("a message header without Content-Length");
   }
   remaining_ = *length;
   state_ = remaining_ > maxBody_ ? State::kSkip : State::kBody;
-  return state_ == State::kSkip &&
-         Problem(frame, "a message of " + std::to_string(remaining_) +
-                            " bytes is larger than the " + std::to_string(maxBody_) +
-                            " bytes taken; it was skipped");
+  if (state_ == State::kBody) {
+    return std::nullopt;
+  }
+  return Problem("a message of " + std::to_string(remaining_) + " bytes is larger than the " +
+                 std::to_string(maxBody_) + " bytes taken; it was skipped");
 }
 
 std::string FrameMessage(std::string_view body) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,18 +30,18 @@ class MessageReader {
   explicit MessageReader(size_t maxBody = kMaxMessageBytes) : maxBody_(maxBody) {}
 
   void Feed(std::string_view bytes);
-  // The next body or problem; false when the bytes so far hold neither.
-  bool Next(Frame& frame);
+  // The next body or problem; none while the bytes so far hold neither.
+  std::optional<Frame> Next();
 
  private:
   enum class State { kHeader, kBody, kSkip };
 
   std::string_view Pending() const { return std::string_view(buffer_).substr(start_); }
   void Consume(size_t count);
-  bool NextHeader(Frame& frame);
+  std::optional<Frame> NextHeader();
   void SkipGarbage();
-  bool ReportSkipped(Frame& frame);
-  bool ParseHeader(std::string_view block, Frame& frame);
+  std::optional<Frame> ReportSkipped();
+  std::optional<Frame> ParseHeader(std::string_view block);
 
   size_t maxBody_;
   std::string buffer_;

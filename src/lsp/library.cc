@@ -18,23 +18,20 @@ class FindingSink : public DiagnosticSink {
     if (record.file.empty()) {
       return;
     }
-    Diagnostic finding = Kept(PublicDiagnostic(record));
-    // A record about a parts file names no line of its source.
-    if (record.aboutOutput) {
-      finding.line = 0;
-      finding.column = 0;
-    }
+    const Diagnostic finding = Kept(PublicDiagnostic(record));
+    Diagnostic unplaced = finding;
+    unplaced.line = 0;
+    unplaced.column = 0;
     // A record about a source as the control file names it (its parts file
     // written again) shows on the control-file line and on the source's
     // first line, unless the source could not be read.
     if (!record.aboutOutput && !record.source.empty() && record.file != record.source &&
         record.id != DiagnosticId::kInputFileOpenError) {
-      Diagnostic onSource = finding;
-      onSource.line = 0;
-      onSource.column = 0;
-      findings_.byPath[OvFile::Resolve(directory_, record.source)].push_back(std::move(onSource));
+      findings_.byPath[OvFile::Resolve(directory_, record.source)].push_back(unplaced);
     }
-    findings_.byPath[OvFile::Resolve(directory_, record.file)].push_back(std::move(finding));
+    // A record about a parts file names no line of its source.
+    findings_.byPath[OvFile::Resolve(directory_, record.file)].push_back(
+        record.aboutOutput ? unplaced : finding);
   }
 
  private:

@@ -53,8 +53,7 @@ std::vector<MacroPlace> MacroPlaces(const Reading& reading, std::string_view nam
       }
     }
   }
-  std::sort(places.begin(), places.end(),
-            [](const MacroPlace& a, const MacroPlace& b) { return a.start < b.start; });
+  std::ranges::sort(places, {}, &MacroPlace::start);
   return places;
 }
 

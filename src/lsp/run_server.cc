@@ -45,12 +45,12 @@ class PipeOutbox : public Outbox {
 }  // namespace
 
 void Deliver(MessageReader& reader, Server& server) {
-  Frame frame;
-  while (!server.Exited() && reader.Next(frame)) {
-    if (frame.isMessage) {
-      server.Handle(frame.text);
+  std::optional<Frame> frame;
+  while (!server.Exited() && (frame = reader.Next())) {
+    if (frame->isMessage) {
+      server.Handle(frame->text);
     } else {
-      server.HandleFramingError(frame.text);
+      server.HandleFramingError(frame->text);
     }
   }
 }

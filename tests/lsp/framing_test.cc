@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,10 @@ namespace {
 std::vector<std::string> Cut(const std::string& stream, size_t chunk, size_t maxBody) {
   MessageReader reader(maxBody);
   std::vector<std::string> found;
-  Frame frame;
   for (size_t at = 0; at < stream.size(); at += chunk) {
     reader.Feed(std::string_view(stream).substr(at, chunk));
-    while (reader.Next(frame)) {
-      found.push_back((frame.isMessage ? "M:" : "E:") + frame.text);
+    while (const std::optional<Frame> frame = reader.Next()) {
+      found.push_back((frame->isMessage ? "M:" : "E:") + frame->text);
     }
   }
   return found;
@@ -49,25 +49,26 @@ TEST(MessageReader, CutsTheSameFramesFromAnyPiecesOfTheStream) {
 
 TEST(MessageReader, WaitsForTheRestOfAMessage) {
   MessageReader reader;
-  Frame frame;
   reader.Feed("\r\n");
-  EXPECT_FALSE(reader.Next(frame)) << "blank lines are no message";
+  EXPECT_FALSE(reader.Next()) << "blank lines are no message";
   reader.Feed("Content-Length: 10\r\n\r\n{\"a\":");
-  EXPECT_FALSE(reader.Next(frame));
+  EXPECT_FALSE(reader.Next());
   reader.Feed("12345");
-  ASSERT_TRUE(reader.Next(frame));
-  EXPECT_EQ(frame.text, "{\"a\":12345");
+  const std::optional<Frame> frame = reader.Next();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->text, "{\"a\":12345");
 }
 
 TEST(MessageReader, GivesUpAHeaderThatNeverEnds) {
   MessageReader reader;
-  Frame frame;
   reader.Feed("Content-Length: 1\r\n" + std::string(kMaxHeaderBytes, 'x'));
-  ASSERT_TRUE(reader.Next(frame));
-  EXPECT_FALSE(frame.isMessage);
+  std::optional<Frame> frame = reader.Next();
+  ASSERT_TRUE(frame);
+  EXPECT_FALSE(frame->isMessage);
   reader.Feed(FrameMessage("{}"));
-  ASSERT_TRUE(reader.Next(frame));
-  EXPECT_EQ(frame.text, "{}");
+  frame = reader.Next();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->text, "{}");
 }
 
 }  // namespace

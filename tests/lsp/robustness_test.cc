@@ -47,9 +47,8 @@ std::vector<json> Messages(const std::string& out) {
   std::vector<json> messages;
   lsp::MessageReader reader;
   reader.Feed(out);
-  lsp::Frame frame;
-  while (reader.Next(frame)) {
-    messages.push_back(json::parse(frame.text));
+  while (const std::optional<lsp::Frame> frame = reader.Next()) {
+    messages.push_back(json::parse(frame->text));
   }
   return messages;
 }
