@@ -71,9 +71,9 @@ int HostFlags(int flags) {
 
 // Calls `transfer(done)`, which moves the bytes from `done` on and answers as
 // read or write does, until `count` bytes are moved, the end of the file or an
-// error. The bytes moved, or -1 when an error came before any byte.
+// error.
 template <typename Transfer>
-int TransferFully(int count, Transfer transfer) {
+OvFileIO::Moved TransferFully(int count, Transfer transfer) {
   int done = 0;
   while (done < count) {
     const ssize_t moved = transfer(done);
@@ -81,14 +81,14 @@ int TransferFully(int count, Transfer transfer) {
       continue;
     }
     if (moved < 0) {
-      return done > 0 ? done : -1;
+      return {done > 0 ? done : -1, errno};
     }
     if (moved == 0) {
       break;
     }
     done += static_cast<int>(moved);
   }
-  return done;
+  return {done, 0};
 }
 
 }  // namespace
@@ -393,12 +393,11 @@ int64_t OvFileIO::MovePosition(int64_t base, int64_t offset) {
 }
 
 template <class Byte>
-int OvFileIO::Transfer(Byte* bytes, int count) {
+OvFileIO::Moved OvFileIO::Transfer(Byte* bytes, int count) {
   if (fd_ < 0 || count < 0 || (bytes == nullptr && count > 0)) {
-    errno = EBADF;
-    return -1;
+    return {-1, EBADF};
   }
-  const int moved = TransferFully(count, [&](int done) {
+  const Moved moved = TransferFully(count, [&](int done) {
     const size_t rest = static_cast<size_t>(count - done);
     const auto at = static_cast<off_t>(position_ + done);
     if constexpr (std::is_const_v<Byte>) {
@@ -408,8 +407,8 @@ int OvFileIO::Transfer(Byte* bytes, int count) {
     }
   });
   // A failed transfer (-1) moved nothing.
-  if (positioned_ && moved > 0) {
-    position_ += moved;
+  if (positioned_ && moved.bytes > 0) {
+    position_ += moved.bytes;
   }
   return moved;
 }
@@ -419,7 +418,7 @@ int OvFileIO::Read(void* buffer, int count) {
   if (OvFaults::ShouldFail(OvFaultKind::kRead)) {
     count /= 2;
   }
-  return Transfer(static_cast<char*>(buffer), count);
+  return Transfer(static_cast<char*>(buffer), count).bytes;
 }
 
 int OvFileIO::Write(const void* buffer, int count) {
@@ -429,11 +428,11 @@ int OvFileIO::Write(const void* buffer, int count) {
     Note(ENOSPC);
     count /= 2;
   }
-  const int put = Transfer(static_cast<const char*>(buffer), count);
-  if (put < 0 || put < count) {
-    Note(errno);
+  const Moved put = Transfer(static_cast<const char*>(buffer), count);
+  if (put.bytes < count) {
+    Note(put.error);
   }
-  return put;
+  return put.bytes;
 }
 
 void OvFileIO::StartWriteBack() {

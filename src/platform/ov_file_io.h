@@ -166,15 +166,23 @@ class OvFileIO {
   // The last open failed because the file exists (mode "wx").
   bool AlreadyExists() const;
 
+  // What a transfer came to (see Transfer).
+  struct Moved {
+    int bytes = 0;
+    int error = 0;
+  };
+
  private:
   static constexpr size_t kStreamBuffer = 32 * 1024;
 
   // Keeps `error` unless a failure is already kept.
   void Note(int error);
   // Read (into char) or Write (from const char) at the position of a
-  // positioned file, which moves on; EBADF in errno when it cannot begin.
+  // positioned file, which moves on: the bytes moved (-1 when an error came
+  // before any byte), and the system's error number of the call that
+  // stopped it short (EBADF when it cannot begin; 0 at the end of the file).
   template <class Byte>
-  int Transfer(Byte* bytes, int count);
+  Moved Transfer(Byte* bytes, int count);
   // The seek of a positioned file from `base`, without a system call.
   int64_t MovePosition(int64_t base, int64_t offset);
 
