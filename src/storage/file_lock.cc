@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "platform/ov_file.h"
+#include "platform/ov_util.h"
 
 namespace partsc {
 
@@ -50,7 +52,8 @@ OvResult<OvLockResult> FileLock::LockNamed(const std::string& path, OvLockMode m
     }
     Unlock();
   }
-  return {OvLockResult::kFailed, {}};
+  return {OvLockResult::kFailed,
+          "the lock file was replaced under its name " + std::to_string(kTries) + " times"};
 }
 
 bool FileLock::LockDescriptor(int fd, OvLockMode mode) {
@@ -74,7 +77,7 @@ void FileLock::UnlockRemoving() {
 
 OvResult<OvLockResult> FileLock::Take(int fd, OvLockMode mode, bool wait) {
   if (fd < 0) {
-    return {OvLockResult::kFailed, {}};
+    return {OvLockResult::kFailed, SystemErrorText(EBADF)};
   }
   OvResult<OvLockResult> taken = partsc::LockDescriptor(fd, mode, wait);
   if (!taken.Ok()) {
