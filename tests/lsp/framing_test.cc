@@ -29,7 +29,8 @@ TEST(MessageReader, CutsTheSameFramesFromAnyPiecesOfTheStream) {
       FrameMessage("{\"a\":1}") + "garbage" + FrameMessage("[]") +
       "Content-Length: 3\r\nContent-Type: application/vscode-jsonrpc; charset=utf-8\r\n\r\nabc" +
       "\r\n" + "CONTENT-LENGTH:0\n\n" + "Content-Length: 99\r\n\r\n" + std::string(99, 'x') +
-      "Content-Length: -1\r\n\r\n" + "Content-Length: 1\r\nnonsense\r\n\r\n" + FrameMessage("{}");
+      "Content-Length: -1\r\n\r\n" + "Content-Length: 1000000000000000000\r\n\r\n" +
+      "Content-Length: 1\r\nnonsense\r\n\r\n" + FrameMessage("{}");
   const std::vector<std::string> expected = {
       "M:{\"a\":1}",
       "E:bytes that are not a message header were skipped (7 bytes)",
@@ -38,6 +39,7 @@ TEST(MessageReader, CutsTheSameFramesFromAnyPiecesOfTheStream) {
       "M:",
       "E:a message of 99 bytes is larger than the 50 bytes taken; it was skipped",
       "E:a message header with a wrong Content-Length: \"-1\"",
+      "E:a message header with a wrong Content-Length: \"1000000000000000000\"",
       "E:a message header line without ':'",
       "M:{}",
   };
