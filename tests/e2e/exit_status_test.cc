@@ -20,7 +20,7 @@ struct Case {
   const char* label;
   std::string control;  // RUN.CTL; x.src is kGood
   bool logIsDirectory;  // RUN.CTL.LOG cannot be opened
-  bool stdoutFull;      // standard output is /dev/full
+  bool stdoutFull;      // standard output is a full device
   std::vector<std::string> args;
   int exitCode;
   std::string err;  // standard error
@@ -30,8 +30,8 @@ ProcessResult RunCase(const TempDir& dir, const Case& c) {
   ProcessOptions options;
   options.cwd = dir.path();
   options.env.emplace_back("SOURCE_DATE_EPOCH", "1700000000");
-  options.args = {"-c", c.stdoutFull ? "exec \"$0\" \"$@\" >/dev/full" : "exec \"$0\" \"$@\"",
-                  PARTSC_BINARY};
+  const std::string run = "exec \"$0\" \"$@\"";
+  options.args = {"-c", c.stdoutFull ? run + " >" + FullDevice() : run, PARTSC_BINARY};
   options.args.insert(options.args.end(), c.args.begin(), c.args.end());
   return RunProcess("/bin/sh", options);
 }

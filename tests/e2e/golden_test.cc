@@ -10,6 +10,7 @@
 //                       the run's directory)
 //   --- hexfile PATH    a file given as hex bytes
 //   --- mkdir PATH      an empty directory
+// An argument "/dev/full" is given as the tests' own full device.
 //   === exit / === stdout / === stderr
 //   === file PATH / === hex PATH   every file the run left that is not an
 //                                  unchanged input, in path order
@@ -145,7 +146,8 @@ bool IsText(const std::string& bytes) {
 
 // Console text without the places of this build and this run.
 std::string Neutral(const std::string& text, const std::string& dir) {
-  return ReplaceAll(ReplaceAll(text, PARTSC_BINARY, "$PARTSC"), dir, "$DIR");
+  const std::string named = ReplaceAll(text, FullDevice(), "/dev/full");
+  return ReplaceAll(ReplaceAll(named, PARTSC_BINARY, "$PARTSC"), dir, "$DIR");
 }
 
 std::string SectionText(const std::string& header, const std::string& body) {
@@ -205,7 +207,7 @@ ProcessOptions OptionsFor(const std::vector<Section>& sections, const std::strin
     }
     if (section.name == "args") {
       for (const std::string& arg : Lines(section.body)) {
-        options.args.push_back(ReplaceAll(arg, "$DIR", dir));
+        options.args.push_back(arg == "/dev/full" ? FullDevice() : ReplaceAll(arg, "$DIR", dir));
       }
     } else if (section.name == "stdin") {
       options.stdinText = section.body;

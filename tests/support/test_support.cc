@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +28,23 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+const std::string& FullDevice() {
+  static const TempDir dir;
+  static const std::string path = [] {
+    const std::string node = dir.File("full");
+    if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+      return std::string("/dev/full");
+    }
+    const int fd = ::open(node.c_str(), O_WRONLY);  // refused on a file system mounted nodev
+    if (fd < 0) {
+      return std::string("/dev/full");
+    }
+    ::close(fd);
+    return node;
+  }();
+  return path;
 }
 
 std::string TempDir::File(const std::string& name) const {

@@ -29,6 +29,12 @@ class TempDir {
   std::string path_;
 };
 
+// A device that refuses every write with "No space left on device". As root,
+// a node of the full device in a directory of the tests' own, so that a fault
+// which replaces the output it was given never replaces the machine's
+// /dev/full; elsewhere /dev/full itself, which only root could replace.
+const std::string& FullDevice();
+
 // Changes the working directory for the life of the object.
 class ScopedChdir {
  public:
