@@ -3,6 +3,7 @@
 // to its parser in turn and numbered from 1, and the expected lines "= ...":
 // after each source line its result when it is not 0 and what it wrote to
 // the error log, then a dump of the tables. Cases are parted by empty lines.
+// And macros expanded in a text kept to a limit.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -218,6 +219,19 @@ TEST(LineCases, EachCaseGivesItsDiagnosticsAndTables) {
     first = i + 1;
   }
   EXPECT_GT(cases, 0);
+}
+
+// An expansion keeps its first `limit` characters and says whether more
+// followed, built in the room kept inline (up to 127) or in a larger one.
+TEST(ExpandMacros, KeepsTheLimitAndSaysWhetherItCut) {
+  MacroTable macros;
+  ASSERT_EQ(macros.Define("A", std::string(50, 'a')), CompileStatus::kOk);
+  const std::string whole = "b" + std::string(150, 'a');
+  for (const int limit : {0, 64, 126, 127, 128, 150, 151, 152}) {
+    const Expansion expansion = ExpandMacros(macros, "b{A}{A}{A}", limit);
+    EXPECT_EQ(expansion.text, whole.substr(0, static_cast<size_t>(limit))) << limit;
+    EXPECT_EQ(expansion.cut, limit < 151) << limit;
+  }
 }
 
 }  // namespace
