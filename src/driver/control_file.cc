@@ -85,6 +85,11 @@ void ReportInterruption(RunContext& run, const std::string& where) {
   run.diagnostics.ReportInterruption(OvSignals::Name(OvSignals::Caught()), where);
 }
 
+void ReportInterruptionAfter(RunContext& run, const std::string& lastInput) {
+  ReportInterruption(
+      run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
+}
+
 ControlPath TakeControlPath(RunContext& run) {
   Diagnostics& diagnostics = run.diagnostics;
   const std::string& given = run.options.controlName;
@@ -158,8 +163,7 @@ WalkResult WalkControlFile(RunContext& run, const std::string& controlPath, OvFi
     dbgflush(run.console);
   }
   if (OvSignals::Caught() != 0) {
-    ReportInterruption(run, lastInput.path.empty() ? "before the first source"
-                                                   : "after compiling " + lastInput.path);
+    ReportInterruptionAfter(run, lastInput.path);
   } else if (named == 0) {
     diagnostics.SetReportFile(controlPath);
     diagnostics.ReportWarning(Warning::kEmptyControl,

@@ -54,4 +54,8 @@ void AnnounceSource(RunContext& run, const std::string& inputPath);
 // Reports the signal that ends the run, at the place `where` says.
 void ReportInterruption(RunContext& run, const std::string& where);
 
+// Reports the signal that stops a walk of the sources before the next one:
+// before the first source, or after compiling `lastInput`.
+void ReportInterruptionAfter(RunContext& run, const std::string& lastInput);
+
 }  // namespace partsc

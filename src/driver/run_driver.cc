@@ -337,8 +337,7 @@ void WalkNamedSources(Walk& walk, const std::vector<std::string>& sources) {
   std::string lastInput;
   for (const std::string& source : sources) {
     if (OvSignals::Caught() != 0) {
-      ReportInterruption(
-          run, lastInput.empty() ? "before the first source" : "after compiling " + lastInput);
+      ReportInterruptionAfter(run, lastInput);
       return;
     }
     lastInput = TakeInput(walk, OvFile::Resolve(run.directory, source), 0).path;
