@@ -192,6 +192,8 @@ TEST_F(DecompileTest, TextsThatCannotStandAsTheyAre) {
       {"a text that opens more parentheses than it closes, left open at the end",
        "$$PARTS !x!\n" + views + "$$SIZE \"A\"\np !P! \"c\" (a(b\n",
        {"p !P! \"c\" (a(b"}},
+      {"a parts line whose second number is 0", "$$PARTS !x! <1,0>\n" + views,
+       {"$$PARTS !x! <1,0>"}},
       {"a parts line that fits only compactly",
        "$$PARTS!ab!<30000>\"" + c60 + "\n" + views,
        {"$$PARTS!ab!<3e4>\"" + c60 + "\""}},
